@@ -1,0 +1,37 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+STAMP := $(BUILD_DIR)/.deps-installed
+
+.PHONY: all deps configure build run test bench format clean
+
+all: build
+
+$(STAMP): scripts/install-deps.sh
+	bash scripts/install-deps.sh
+	mkdir -p $(BUILD_DIR) && touch $(STAMP)
+
+deps: $(STAMP)
+
+$(BUILD_DIR)/build.ninja: $(STAMP) CMakeLists.txt
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+configure: $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+run: build
+	$(BUILD_DIR)/bin/quillmark
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -j 2
+
+bench: build
+	$(BUILD_DIR)/bin/quill_bench
+
+format:
+	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR)

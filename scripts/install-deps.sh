@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Quillmark needs.
+# Only packages that are missing are installed, so a second run costs a few dpkg queries.
+set -euo pipefail
+
+packages=(
+    # build tools
+    build-essential cmake ninja-build pkg-config ccache
+    # the C libraries under the logic
+    libsqlite3-dev libxml2-dev libxslt1-dev libcurl4-openssl-dev
+    # windows
+    qt6-base-dev libgl-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev sqlite3
+    # Chinese text in the windows
+    fonts-noto-cjk
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProxySettings {
+    int use = 0;
+    int localProxyUse = 0;
+    std::string server;
+    std::string port;
+    std::string userName;
+    std::string password;
+};
+
+struct DebugSettings {
+    int use = 0;
+    std::string out; // folder of the XML-RPC trace file
+};
+
+struct WindowPlacement {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int leftFrameWidth = 0;
+    int topFrameHeight = 0;
+};
+
+struct ReceiveSettings {
+    int startupAutoReceive = 0;
+    int autoReceive = 0;
+    int autoReceiveType = 0; // 0 by each channel's weight, 1 every autoReceiveTime minutes
+    int autoReceiveTime = 30;
+    int clickChannelAutoReceive = 0;
+    int switchChannelAutoMakeRead = 0;
+    int whenExitRememberUnreadNum = 0;
+    int paginationNum = 50;
+};
+
+struct StorageSettings {
+    int storageType = 1; // 1 keep what the source lists, 2 keep storageNum, 3 keep everything
+    int storageNum = 200;
+};
+
+struct AppearanceSettings {
+    int titleUnreadColor = 0;
+    int titleReadColor = 0;
+    int dateAndAuthorColor = 0;
+    int useBigTitleFont = 0;
+    int useBoldTitleFont = 0;
+};
+
+struct StartupOptions {
+    int enableAutoUpdate = 1;
+    int enableMinimizeToNotifyArea = 0;
+};
+
+// The settings file config/appConfig.xml. Nothing is cached: each read loads the file, each
+// write replaces it atomically. Every key ships in the file and the program never creates one.
+// A read or write returns 1, or reports the failure and returns 0: 7000 when the file cannot be
+// loaded, 7001 when a key of the group is missing or the file cannot be written. Outputs filled
+// before a missing key keep their new values.
+class CAppSettings {
+public:
+    static int ReadProxySettings(ProxySettings& settings);
+    static int WriteProxySettings(const ProxySettings& settings);
+    static int ReadDebugSettings(DebugSettings& settings);
+    static int WriteDebugSettings(const DebugSettings& settings);
+    static int ReadWindowPlacement(WindowPlacement& placement);
+    static int WriteWindowPlacement(const WindowPlacement& placement);
+    static int ReadReceiveSettings(ReceiveSettings& settings);
+    static int WriteReceiveSettings(const ReceiveSettings& settings);
+    static int ReadStorageSettings(StorageSettings& settings);
+    static int WriteStorageSettings(const StorageSettings& settings);
+    static int ReadAppearanceSettings(AppearanceSettings& settings);
+    static int WriteAppearanceSettings(const AppearanceSettings& settings);
+    static int ReadStartupOptions(StartupOptions& options);
+    static int WriteStartupOptions(const StartupOptions& options);
+
+    // One value by its path after "/app/" ("viewframemode", "rss/articlestyle", ...).
+    static int ReadAppValue(const std::string& key, std::string& value);
+    static int WriteAppValue(const std::string& key, const std::string& value);
+
+    // A group by name (proxy, debug, wndpos, receive, storage, appearance, startup): its keys
+    // (paths after "/app/") in the group's order, and their texts.
+    static bool GroupKeys(const std::string& group, std::vector<std::string>& keys);
+    static int ReadGroup(const std::string& group, std::vector<std::string>& values);
+
+    // Several values at once; every key must exist.
+    static int ReadValues(const std::vector<std::string>& keys, std::vector<std::string>& values);
+    static int WriteValues(const std::vector<std::string>& keys,
+                           const std::vector<std::string>& values);
+
+    // A plain decimal conversion: leading blanks, a sign and digits; anything else reads as 0.
+    static int ToInt(const std::string& text);
+};
+
+// The checks that the settings pages make on confirm. Each returns the message to show, or an
+// empty text when the values may be written. Checks run in the order of the page's fields.
+class CSettingsChecks {
+public:
+    static std::string CheckReceivePage(int autoReceiveTime, int paginationNum);
+    // storageType 0 means that no choice is made.
+    static std::string CheckStoragePage(int storageType, long long storageNum);
+    static std::string CheckProxyPage(bool use, const std::string& server, const std::string& port);
+    // The debug page shows folder + "/quill_debug.html"; the folder is what stands before the
+    // first occurrence of that file name (either slash).
+    static std::string DebugFolderFromText(const std::string& text);
+    // A value for one key as `quillmark-cli settings set` receives it; reads the other values
+    // that the key's check depends on. Returns the message, or "" when the value is good.
+    static std::string CheckValue(const std::string& key, const std::string& value);
+
+    // The file name of the XML-RPC trace file inside the debug folder.
+    static constexpr const char* kDebugFileName = "quill_debug.html";
+};

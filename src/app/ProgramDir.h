@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+// The program directory's layout and its first-run seeding from the shipped data/ folder.
+class CProgramDir {
+public:
+    // The shipped data/ folder: $QUILLMARK_DATA_DIR; else share/quillmark beside the
+    // executable's folder (an installed program); else the source tree's data/ (a program run
+    // from its build folder); else the installed share folder.
+    static std::string FindDataDir();
+
+    // Creates the program directory and its folders (config, Storage, Data, Temp, Plugin) and
+    // copies every shipped file that is not there yet. Existing files are never touched, so the
+    // user's settings, accounts and stores survive. False with the reason when it cannot.
+    static bool Prepare(std::string& error);
+};

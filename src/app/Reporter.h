@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+// How the logic tells the user that something failed. The logic never shows anything itself:
+// it reports a catalogue id (see CErrorCatalog), a fault with texts of its own, or a plain
+// message, and whoever runs it shows that: the windows with the error dialog and message boxes,
+// quillmark-cli on stderr, tests by recording.
+class CReporter {
+public:
+    virtual ~CReporter() = default;
+    // A failure described by the error catalogue.
+    virtual void ReportError(int id) = 0;
+    // A failure whose texts come from elsewhere (a server's fault): id, place and texts given.
+    virtual void ReportFault(int id, int place, const std::string& summary,
+                             const std::string& description) = 0;
+    // A plain message box text.
+    virtual void ReportMessage(const std::string& text) = 0;
+};
+
+// The reporter in force on this thread: the one installed with CScopedReporter on this thread,
+// else the process-wide one (SetReporter), else one that prints to stderr.
+CReporter& GetReporter();
+void SetReporter(CReporter* reporter);
+
+// Installs a reporter for the current thread while it lives.
+class CScopedReporter {
+public:
+    explicit CScopedReporter(CReporter& reporter);
+    ~CScopedReporter();
+    CScopedReporter(const CScopedReporter&) = delete;
+    CScopedReporter& operator=(const CScopedReporter&) = delete;
+
+private:
+    CReporter* m_previous;
+};
+
+// Prints each report on stderr as "错误 <id>: <summary>" (or the message alone).
+class CStderrReporter : public CReporter {
+public:
+    void ReportError(int id) override;
+    void ReportFault(int id, int place, const std::string& summary,
+                     const std::string& description) override;
+    void ReportMessage(const std::string& text) override;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Whole-file reads and writes. Files that hold the user's state are replaced atomically: the new
+// contents go to a temporary file in the same folder, are flushed to disk, and then renamed over
+// the old file, so a crash or a full disk leaves either the old file or the new one, never half.
+class CFileUtil {
+public:
+    // Reads every byte of the file (NUL bytes included). False when it cannot be opened or read.
+    static bool ReadFile(const std::string& path, std::string& contents);
+
+    // Creates or truncates the file and writes the bytes in place (not atomic).
+    static bool WriteFile(const std::string& path, std::string_view contents);
+
+    // Replaces the file atomically. A replaced file keeps its permissions; ownerOnly makes it
+    // readable and writable by its owner alone.
+    static bool WriteFileAtomic(const std::string& path, std::string_view contents,
+                                bool ownerOnly = false);
+
+    static bool Exists(const std::string& path);
+    static bool IsDirectory(const std::string& path);
+    // Creates the folder and its parents; true when it exists afterwards.
+    static bool CreateDirectories(const std::string& path);
+    static bool RemoveFile(const std::string& path);
+
+    // The text of errno from the last failed call on this thread.
+    static std::string LastErrorText();
+};

@@ -1,0 +1,239 @@
+#include "platform/text/TextCodec.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// iconv descriptors are not thread-safe; each conversion opens its own. Opening costs a few
+// microseconds, which is nothing next to the I/O around every conversion here.
+class CIconv {
+public:
+    CIconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    ~CIconv() {
+        if (Ok())
+            iconv_close(m_cd);
+    }
+    CIconv(const CIconv&) = delete;
+    CIconv& operator=(const CIconv&) = delete;
+    bool Ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return m_cd; }
+
+private:
+    iconv_t m_cd;
+};
+
+bool IsUtf8Name(const char* name) {
+    return strcasecmp(name, "UTF-8") == 0 || strcasecmp(name, "UTF8") == 0;
+}
+
+} // namespace
+
+bool CTextCodec::Convert(std::string_view input, const char* fromEncoding, const char* toEncoding,
+                         std::string& output) {
+    output.clear();
+    CIconv cd(toEncoding, fromEncoding);
+    if (!cd.Ok())
+        return false;
+    const bool toUtf8 = IsUtf8Name(toEncoding);
+    output.reserve(input.size() * 3 / 2 + 16);
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* out = buffer;
+        size_t outLeft = sizeof buffer;
+        size_t rc = iconv(cd.Get(), &in, &inLeft, &out, &outLeft);
+        output.append(buffer, out - buffer);
+        if (rc == static_cast<size_t>(-1)) {
+            if (errno == E2BIG)
+                continue;
+            // EILSEQ or EINVAL (a sequence cut at the end): drop one byte and go on.
+            ++in;
+            --inLeft;
+            if (toUtf8)
+                AppendUtf8(output, kReplacement);
+            iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    char* out = buffer;
+    size_t outLeft = sizeof buffer;
+    iconv(cd.Get(), nullptr, nullptr, &out, &outLeft);
+    output.append(buffer, out - buffer);
+    return true;
+}
+
+std::string CTextCodec::GbkToUtf8(std::string_view gbk) {
+    std::string out;
+    // GB18030 decodes every GBK sequence and the four-byte forms GBK lacks.
+    Convert(gbk, "GB18030", "UTF-8", out);
+    return out;
+}
+
+bool CTextCodec::IsGbkEncodable(char32_t codePoint) {
+    if (codePoint < 0x80)
+        return true;
+    std::string utf8;
+    AppendUtf8(utf8, codePoint);
+    bool encodable = true;
+    Utf8ToGbkReplacing(utf8, [&encodable](char32_t) {
+        encodable = false;
+        return std::string();
+    });
+    return encodable;
+}
+
+std::string CTextCodec::Utf8ToGbk(std::string_view utf8, bool escapeUnmappable) {
+    return Utf8ToGbkReplacing(utf8, [escapeUnmappable](char32_t cp) {
+        return escapeUnmappable ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";"
+                                : std::string("?");
+    });
+}
+
+std::string CTextCodec::Utf8ToGbkReplacing(std::string_view utf8,
+                                           const std::function<std::string(char32_t)>& unmappable) {
+    std::string out;
+    out.reserve(utf8.size());
+    CIconv cd("GBK", "UTF-8");
+    if (!cd.Ok())
+        return std::string(utf8);
+    std::size_t pos = 0;
+    char buffer[8];
+    while (pos < utf8.size()) {
+        unsigned char c = static_cast<unsigned char>(utf8[pos]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            ++pos;
+            continue;
+        }
+        std::size_t start = pos;
+        char32_t cp = NextCodePoint(utf8, pos);
+        // Invalid UTF-8 bytes decode to U+FFFD, which GBK cannot hold either.
+        char* in = const_cast<char*>(utf8.data() + start);
+        size_t inLeft = pos - start;
+        char* o = buffer;
+        size_t outLeft = sizeof buffer;
+        if (iconv(cd.Get(), &in, &inLeft, &o, &outLeft) != static_cast<size_t>(-1) && inLeft == 0) {
+            out.append(buffer, o - buffer);
+            continue;
+        }
+        iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+        out += unmappable(cp);
+    }
+    return out;
+}
+
+char32_t CTextCodec::NextCodePoint(std::string_view s, std::size_t& pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    unsigned char c = byte(pos);
+    if (c < 0x80) {
+        ++pos;
+        return c;
+    }
+    int extra;
+    char32_t cp;
+    char32_t min;
+    if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else {
+        ++pos;
+        return kReplacement;
+    }
+    if (pos + extra >= s.size()) {
+        ++pos;
+        return kReplacement;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        unsigned char cc = byte(pos + i);
+        if ((cc & 0xC0) != 0x80) {
+            ++pos;
+            return kReplacement;
+        }
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++pos;
+        return kReplacement;
+    }
+    pos += extra + 1;
+    return cp;
+}
+
+void CTextCodec::AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+bool CTextCodec::IsValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[pos]);
+        if (c < 0x80) {
+            ++pos;
+            continue;
+        }
+        std::size_t start = pos;
+        char32_t cp = NextCodePoint(text, pos);
+        // U+FFFD is valid only when it was really written as EF BF BD.
+        if (cp == kReplacement && (pos - start != 3 || text.substr(start, 3) != "\xEF\xBF\xBD"))
+            return false;
+    }
+    return true;
+}
+
+std::string CTextCodec::ToUtf8Lenient(std::string_view bytes) {
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    return GbkToUtf8(bytes);
+}
+
+std::size_t CTextCodec::GbkByteLength(std::string_view utf8) {
+    std::size_t length = 0;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        char32_t cp = NextCodePoint(utf8, pos);
+        length += cp < 0x80 ? 1 : 2;
+    }
+    return length;
+}
+
+std::string CTextCodec::CutGbkBytes(std::string_view utf8, std::size_t maxBytes) {
+    std::size_t length = 0;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        std::size_t next = pos;
+        char32_t cp = NextCodePoint(utf8, next);
+        std::size_t width = cp < 0x80 ? 1 : 2;
+        if (length + width > maxBytes)
+            break;
+        length += width;
+        pos = next;
+    }
+    return std::string(utf8.substr(0, pos));
+}

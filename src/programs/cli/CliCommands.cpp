@@ -1,0 +1,157 @@
+#include "cli/CliCommands.h"
+
+#include "app/AppPaths.h"
+#include "app/AppSettings.h"
+#include "app/ProgramDir.h"
+#include "app/Reporter.h"
+#include "platform/fs/FileUtil.h"
+
+#include <cstdio>
+#include <ostream>
+
+namespace {
+
+const char* kUsage = R"(用法: quillmark-cli [--home 目录] 命令 [参数]
+
+命令:
+  init                        创建并初始化程序目录, 输出其路径
+  settings get 组 [--json]    输出一组设置 (proxy, debug, wndpos, receive,
+                              storage, appearance, startup), 每行 键=值
+  settings set 键 值          修改一项设置, 键为 /app/ 之后的路径, 例如 rss/paginationnum
+)";
+
+} // namespace
+
+std::string JsonQuote(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buffer[8];
+                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                out += buffer;
+            } else {
+                out.push_back(static_cast<char>(c));
+            }
+        }
+    }
+    return out + "\"";
+}
+
+CCliCommands::CCliCommands(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+
+int CCliCommands::Usage() {
+    m_err << kUsage;
+    return 1;
+}
+
+int CCliCommands::Run(const std::vector<std::string>& argsIn) {
+    std::vector<std::string> args;
+    for (size_t i = 0; i < argsIn.size(); ++i) {
+        if (argsIn[i] == "--home") {
+            if (i + 1 >= argsIn.size())
+                return Usage();
+            SetModuleDir(argsIn[++i]);
+        } else if (argsIn[i] == "--json") {
+            m_json = true;
+        } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
+            m_out << kUsage;
+            return 0;
+        } else {
+            args.push_back(argsIn[i]);
+        }
+    }
+    if (args.empty())
+        return Usage();
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "init")
+        return args.empty() ? Init() : Usage();
+    if (command == "settings")
+        return Settings(args);
+    m_err << "未知的命令: " << command << "\n";
+    return Usage();
+}
+
+// The program directory is seeded when it does not exist yet (the first start), and by init.
+bool CCliCommands::PrepareHome(bool always) {
+    if (!always && CFileUtil::IsDirectory(GetModuleDir()))
+        return true;
+    std::string error;
+    if (!CProgramDir::Prepare(error)) {
+        GetReporter().ReportMessage("无法创建程序目录: " + error);
+        return false;
+    }
+    return true;
+}
+
+int CCliCommands::Init() {
+    if (!PrepareHome(true))
+        return 1;
+    m_out << GetModuleDir() << "\n";
+    return 0;
+}
+
+void CCliCommands::PrintPairs(const std::vector<std::string>& keys,
+                              const std::vector<std::string>& values) {
+    if (m_json) {
+        m_out << "{";
+        for (size_t i = 0; i < keys.size(); ++i)
+            m_out << (i ? ", " : "") << JsonQuote(keys[i]) << ": " << JsonQuote(values[i]);
+        m_out << "}\n";
+        return;
+    }
+    for (size_t i = 0; i < keys.size(); ++i)
+        m_out << keys[i] << "=" << values[i] << "\n";
+}
+
+int CCliCommands::Settings(const std::vector<std::string>& args) {
+    if (args.size() == 2 && args[0] == "get") {
+        std::vector<std::string> keys;
+        if (!CAppSettings::GroupKeys(args[1], keys)) {
+            m_err << "未知的设置组: " << args[1] << "\n";
+            return Usage();
+        }
+        if (!PrepareHome(false))
+            return 1;
+        std::vector<std::string> values;
+        if (!CAppSettings::ReadValues(keys, values))
+            return 1;
+        // Keys are printed as the element names inside their group.
+        for (std::string& key : keys)
+            key = key.substr(key.find_last_of('/') + 1);
+        PrintPairs(keys, values);
+        return 0;
+    }
+    if (args.size() == 3 && args[0] == "set") {
+        if (!PrepareHome(false))
+            return 1;
+        const std::string& key = args[1];
+        std::string value = args[2];
+        if (key == "debug/out")
+            value = CSettingsChecks::DebugFolderFromText(value);
+        std::string message = CSettingsChecks::CheckValue(key, value);
+        if (!message.empty()) {
+            GetReporter().ReportMessage(message);
+            return 1;
+        }
+        return CAppSettings::WriteAppValue(key, value) ? 0 : 1;
+    }
+    return Usage();
+}

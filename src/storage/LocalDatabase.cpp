@@ -1,0 +1,93 @@
+#include "storage/LocalDatabase.h"
+
+#include "storage/CppSQLite3Exception.h"
+#include "storage/Transaction.h"
+
+#include <exception>
+
+CLocalDatabase::CLocalDatabase(std::string path) : m_path(std::move(path)) {}
+
+int CLocalDatabase::Run(const std::function<void(CSqlDatabase&)>& work) {
+    try {
+        work(m_db);
+        return 1;
+    } catch (const CppSQLite3Exception& e) {
+        m_lastError = e.Message();
+    } catch (const std::exception& e) {
+        m_lastError = std::string("CPPSQLITE_ERROR[1000]: ") + e.what();
+    }
+    return 0;
+}
+
+int CLocalDatabase::RunInTransaction(const std::function<void(CSqlDatabase&)>& work) {
+    return Run([&](CSqlDatabase& db) {
+        CTransaction transaction(db);
+        work(db);
+        transaction.Commit();
+    });
+}
+
+// Every setting of the connection, in one place.
+void CLocalDatabase::Configure() {
+    // Readers (the item list on the interface thread) and the one writer (a receiving worker)
+    // do not block each other in WAL mode, and a crash mid-write cannot damage the file.
+    // An in-memory database stays in its own mode.
+    CSqlQuery mode = m_db.ExecuteQuery("PRAGMA journal_mode=WAL;");
+    mode.Finalize();
+    m_db.ExecuteUpdate(std::string("PRAGMA synchronous=") + SynchronousMode() + ";");
+    // Sorting a channel's items for a page needs room; 8 MB of page cache per connection.
+    m_db.ExecuteUpdate("PRAGMA cache_size=-8192;");
+    m_db.ExecuteUpdate("PRAGMA temp_store=MEMORY;");
+}
+
+int CLocalDatabase::OpenStore() {
+    return Run([&](CSqlDatabase& db) {
+        // Paths are UTF-8 already; no conversion is needed before SQLite sees them.
+        db.Open(m_path);
+        try {
+            Configure();
+            CreateSchema(db);
+        } catch (...) {
+            db.Close();
+            throw;
+        }
+    });
+}
+
+void CLocalDatabase::CloseStore() {
+    m_db.Close();
+}
+
+int CLocalDatabase::Exec(const std::string& sql) {
+    return Run([&](CSqlDatabase& db) { db.ExecuteUpdate(sql); });
+}
+
+int CLocalDatabase::BeginTransaction() {
+    return Run([](CSqlDatabase& db) { db.ExecuteUpdate("BEGIN IMMEDIATE;"); });
+}
+
+int CLocalDatabase::CommitTransaction() {
+    return Run([](CSqlDatabase& db) { db.ExecuteUpdate("COMMIT;"); });
+}
+
+int CLocalDatabase::RollbackTransaction() {
+    return Run([](CSqlDatabase& db) {
+        if (db.InTransaction())
+            db.ExecuteUpdate("ROLLBACK;");
+    });
+}
+
+int64_t CLocalDatabase::GetLastInsertId() const {
+    return m_db.IsOpen() ? m_db.LastInsertRowId() : 0;
+}
+
+void CLocalDatabase::EscapeText(std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        out.push_back(c);
+        if (c == '\'')
+            out.push_back('\'');
+    }
+    text.swap(out);
+}

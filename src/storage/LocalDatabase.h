@@ -1,0 +1,61 @@
+#pragma once
+
+#include "storage/SqlDatabase.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The base of the stores: one connection to one file, operations that report 1 or 0, and the
+// text of the last failure. No operation lets an exception reach its caller, and none leaves a
+// transaction open.
+class CLocalDatabase {
+public:
+    explicit CLocalDatabase(std::string path);
+    virtual ~CLocalDatabase() = default;
+    CLocalDatabase(const CLocalDatabase&) = delete;
+    CLocalDatabase& operator=(const CLocalDatabase&) = delete;
+
+    // Opens the file (created when absent), sets up the connection and lets the store make
+    // its tables and indexes. 1 on success; 0 with the reason in GetLastError().
+    int OpenStore();
+    void CloseStore();
+
+    // Runs SQL text that holds no values.
+    int Exec(const std::string& sql);
+    int BeginTransaction();
+    int CommitTransaction();
+    int RollbackTransaction();
+
+    // The message of the last failure; success never clears it.
+    std::string GetLastError() const { return m_lastError; }
+    int64_t GetLastInsertId() const;
+    const std::string& GetPath() const { return m_path; }
+
+    // Doubles every single quote (for SQL text written by hand; values should be bound).
+    static void EscapeText(std::string& text);
+
+    // Runs the work; an exception becomes 0 and the last error.
+    int Run(const std::function<void(CSqlDatabase&)>& work);
+    // Runs the work in one transaction: committed when it finishes, rolled back completely
+    // when anything in it fails.
+    int RunInTransaction(const std::function<void(CSqlDatabase&)>& work);
+
+    CSqlDatabase& Db() { return m_db; }
+
+protected:
+    // Called once the connection is open and configured: create what is missing.
+    virtual void CreateSchema(CSqlDatabase& db) {}
+    // "FULL" waits for the disk at every commit; a store whose contents can be fetched again
+    // may choose "NORMAL" (still safe from corruption in WAL mode, only slower to be durable).
+    virtual const char* SynchronousMode() const { return "FULL"; }
+
+    void SetLastError(const std::string& text) { m_lastError = text; }
+
+private:
+    void Configure();
+
+    std::string m_path;
+    std::string m_lastError;
+    CSqlDatabase m_db;
+};
