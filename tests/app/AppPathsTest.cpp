@@ -1,0 +1,60 @@
+#include "app/AppPaths.h"
+#include "app/ProgramDir.h"
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+TEST(AppPaths, FoldsTheTwoSpellingsOfEachFolder) {
+    CTempHome home(false);
+    EXPECT_EQ(GetAppFilePath("Storage\\blog.db"), home.Path() + "/Storage/blog.db");
+    EXPECT_EQ(GetAppFilePath("storage\\rssreader.opml"), home.Path() + "/Storage/rssreader.opml");
+    EXPECT_EQ(GetAppFilePath("plugin\\hha.dll"), home.Path() + "/Plugin/hha.dll");
+    EXPECT_EQ(GetAppFilePath("Plugin\\itcc.dll"), home.Path() + "/Plugin/itcc.dll");
+    EXPECT_EQ(GetAppFilePath("\\Data\\Editor\\默认\\index.html"),
+              home.Path() + "/Data/Editor/默认/index.html");
+    // Only the top folder is folded; names below it are the user's.
+    EXPECT_EQ(GetAppFilePath("Temp/storage/x"), home.Path() + "/Temp/storage/x");
+}
+
+TEST(AppPaths, ProgramDirectoryFollowsTheEnvironment) {
+    SetModuleDir("");
+    ::setenv("QUILLMARK_HOME", "/tmp/quill-env-home/", 1);
+    EXPECT_EQ(GetModuleDir(), "/tmp/quill-env-home");
+    ::unsetenv("QUILLMARK_HOME");
+    SetModuleDir("");
+    ::setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
+    EXPECT_EQ(GetModuleDir(), "/tmp/xdg/quillmark");
+    ::unsetenv("XDG_DATA_HOME");
+    SetModuleDir("");
+}
+
+TEST(AppPaths, TextFilesRoundTripEveryByte) {
+    CTempHome home;
+    const std::string text("http://example.com/rss?a=1\0tail", 31);
+    ASSERT_EQ(WriteTextFile(text, "Temp\\addrss.txt"), 1);
+    std::string back;
+    ASSERT_EQ(ReadTextFile(home.File("Temp/addrss.txt"), back), 1);
+    EXPECT_EQ(back, text);
+    EXPECT_EQ(ReadTextFile(home.File("Temp/none.txt"), back), 0);
+    EXPECT_EQ(WriteTextFile("x", "NoSuchFolder\\f.txt"), 0);
+}
+
+TEST(ProgramDir, SeedsANewDirectoryAndNeverOverwrites) {
+    CTempHome home;
+    for (const char* file : {"config/appConfig.xml", "config/userConfig.xml", "ErrorMsg.xml"})
+        EXPECT_FALSE(ReadAll(home.File(file)).empty()) << file;
+    for (const char* folder : {"Storage", "Data", "Temp", "Plugin"}) {
+        struct stat st {};
+        EXPECT_EQ(::stat(home.File(folder).c_str(), &st), 0) << folder;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(home.File("config/userConfig.xml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the account file holds passwords";
+
+    WriteAll(home.File("config/appConfig.xml"), "<app>mine</app>");
+    std::string error;
+    ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+    EXPECT_EQ(ReadAll(home.File("config/appConfig.xml")), "<app>mine</app>");
+}

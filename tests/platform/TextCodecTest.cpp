@@ -1,0 +1,60 @@
+#include "platform/text/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+TEST(TextCodec, GbkRoundTripKeepsChineseAndAscii) {
+    const std::string text = "中文标题 ABC-123 《书名》，句号。堃喆";
+    std::string gbk = CTextCodec::Utf8ToGbk(text);
+    EXPECT_EQ(gbk.substr(0, 2), "\xD6\xD0"); // 中
+    EXPECT_FALSE(CTextCodec::IsValidUtf8(gbk));
+    EXPECT_EQ(CTextCodec::GbkToUtf8(gbk), text);
+}
+
+TEST(TextCodec, CharactersOutsideGbkBecomeReferencesOrQuestionMarks) {
+    const std::string text = "笑\xF0\x9F\x98\x80!"; // 笑😀!
+    EXPECT_EQ(CTextCodec::Utf8ToGbk(text, true), "\xD0\xA6&#128512;!");
+    EXPECT_EQ(CTextCodec::Utf8ToGbk(text, false), "\xD0\xA6?!");
+    EXPECT_TRUE(CTextCodec::IsGbkEncodable(U'笑'));
+    EXPECT_FALSE(CTextCodec::IsGbkEncodable(0x1F600));
+}
+
+TEST(TextCodec, InvalidGbkBytesDoNotStopTheConversion) {
+    // 0xFF never starts a GBK character; what follows must still come through.
+    std::string utf8 = CTextCodec::GbkToUtf8("a\xFF\xD6\xD0z");
+    EXPECT_EQ(utf8, "a\xEF\xBF\xBD中z");
+}
+
+TEST(TextCodec, ByteLengthCountsTwoForEveryNonAsciiCharacter) {
+    EXPECT_EQ(CTextCodec::GbkByteLength(""), 0u);
+    EXPECT_EQ(CTextCodec::GbkByteLength("ab"), 2u);
+    EXPECT_EQ(CTextCodec::GbkByteLength("ab中文"), 6u);
+}
+
+TEST(TextCodec, CutNeverSplitsACharacter) {
+    EXPECT_EQ(CTextCodec::CutGbkBytes("ab中文", 3), "ab");
+    EXPECT_EQ(CTextCodec::CutGbkBytes("ab中文", 4), "ab中");
+    EXPECT_EQ(CTextCodec::CutGbkBytes("ab中文", 5), "ab中");
+    EXPECT_EQ(CTextCodec::CutGbkBytes("ab中文", 6), "ab中文");
+    EXPECT_EQ(CTextCodec::CutGbkBytes("ab中文", 100), "ab中文");
+    EXPECT_EQ(CTextCodec::CutGbkBytes("中", 1), "");
+    // 40 bytes of a Chinese title are 20 characters.
+    std::string title;
+    for (int i = 0; i < 30; ++i)
+        title += "字";
+    EXPECT_EQ(CTextCodec::GbkByteLength(CTextCodec::CutGbkBytes(title, 40)), 40u);
+}
+
+TEST(TextCodec, Utf8ValidationRejectsMalformedSequences) {
+    EXPECT_TRUE(CTextCodec::IsValidUtf8("plain"));
+    EXPECT_TRUE(CTextCodec::IsValidUtf8("中文\xF0\x9F\x98\x80"));
+    EXPECT_TRUE(CTextCodec::IsValidUtf8("\xEF\xBF\xBD"));  // U+FFFD written as such
+    EXPECT_FALSE(CTextCodec::IsValidUtf8("\xC0\x80"));     // overlong NUL
+    EXPECT_FALSE(CTextCodec::IsValidUtf8("\xED\xA0\x80")); // surrogate
+    EXPECT_FALSE(CTextCodec::IsValidUtf8("\xE4\xB8"));     // cut short
+    EXPECT_FALSE(CTextCodec::IsValidUtf8("\xF5\x80\x80\x80"));
+}
+
+TEST(TextCodec, LenientReadKeepsUtf8AndDecodesGbk) {
+    EXPECT_EQ(CTextCodec::ToUtf8Lenient("新闻"), "新闻");
+    EXPECT_EQ(CTextCodec::ToUtf8Lenient(CTextCodec::Utf8ToGbk("新闻")), "新闻");
+}

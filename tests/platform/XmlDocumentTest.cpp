@@ -1,0 +1,185 @@
+#include "platform/xml/XmlDocument.h"
+#include "platform/text/TextCodec.h"
+#include "platform/xml/XmlText.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+TEST(XmlPath, NumericPredicatesCountFromZero) {
+    EXPECT_EQ(CXmlDocument::TranslatePath("/rss/channel/item[0]"), "/rss/channel/item[1]");
+    EXPECT_EQ(CXmlDocument::TranslatePath("/a[0]/b[2]/c[10]"), "/a[1]/b[3]/c[11]");
+    EXPECT_EQ(CXmlDocument::TranslatePath("/a[ 3 ]"), "/a[4]");
+    // Nested predicates: only the numeric one moves.
+    EXPECT_EQ(CXmlDocument::TranslatePath("/a[b[0]]/c[1]"), "/a[b[1]]/c[2]");
+}
+
+TEST(XmlPath, OtherPredicatesStayAsWritten) {
+    EXPECT_EQ(CXmlDocument::TranslatePath("/error/msg[id=\"3001\"]/pos"),
+              "/error/msg[id=\"3001\"]/pos");
+    EXPECT_EQ(CXmlDocument::TranslatePath("/a[name=\"[0]\"]"), "/a[name=\"[0]\"]");
+    EXPECT_EQ(CXmlDocument::TranslatePath("/a[@n='1']"), "/a[@n='1']");
+    EXPECT_EQ(CXmlDocument::TranslatePath("/a[last()]"), "/a[last()]");
+    EXPECT_EQ(CXmlDocument::TranslatePath("/a[position()>2]"), "/a[position()>2]");
+    EXPECT_EQ(CXmlDocument::TranslatePath("/a[-1]"), "/a[-1]");
+}
+
+TEST(XmlDocument, SelectsByZeroBasedPathsAndWalksChildren) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadText("<rss><channel><item><link>a</link></item><item><link>b</link>"
+                             "</item><item><title>no link</title></item></channel></rss>"));
+    EXPECT_EQ(doc.SelectNode("/rss/channel/item[0]/link").GetText(), "a");
+    EXPECT_EQ(doc.SelectNode("/rss/channel/item[1]/link").GetText(), "b");
+    EXPECT_TRUE(doc.SelectNode("/rss/channel/item[2]/link").IsNull());
+    EXPECT_EQ(doc.SelectNodes("/rss/channel/item").size(), 3u);
+    CXmlNode channel = doc.SelectNode("/rss/channel");
+    EXPECT_EQ(channel.SelectNode("item[1]/link").GetText(), "b");
+    int count = 0;
+    for (CXmlNode item = channel.FirstChild(); item; item = item.NextSibling())
+        ++count;
+    EXPECT_EQ(count, 3);
+    EXPECT_TRUE(doc.SelectNode("/rss/[[broken").IsNull());
+}
+
+TEST(XmlDocument, Gb2312DeclarationDecodesGbkOnlyCharacters) {
+    // 堃 and 喆 are in GBK but not in GB2312; real files under "gb2312" hold them.
+    const std::string text = "<?xml version=\"1.0\" encoding=\"gb2312\"?><r a=\"" +
+                             CTextCodec::Utf8ToGbk("属性") + "\">" +
+                             CTextCodec::Utf8ToGbk("中文堃喆") + "</r>";
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadText(text)) << doc.GetLastError();
+    EXPECT_EQ(doc.Root().GetText(), "中文堃喆");
+    EXPECT_EQ(doc.Root().GetAttribute("a"), "属性");
+}
+
+TEST(XmlDocument, ExternalEntitiesAreNeverLoaded) {
+    std::string dir = MakeTempDir();
+    WriteAll(dir + "/secret.txt", "TOPSECRET");
+    const std::string text = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x SYSTEM \"file://" +
+                             dir + "/secret.txt\">]><r>&x;</r>";
+    CXmlDocument doc;
+    if (doc.LoadText(text))
+        EXPECT_EQ(doc.Root().GetText().find("TOPSECRET"), std::string::npos);
+    // An external DTD is not fetched either, and the document still loads.
+    const std::string withDtd =
+        "<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"file://" + dir + "/secret.txt\"><r>ok</r>";
+    ASSERT_TRUE(doc.LoadText(withDtd));
+    EXPECT_EQ(doc.Root().GetText(), "ok");
+    RemoveTree(dir);
+}
+
+TEST(XmlDocument, BillionLaughsIsRefused) {
+    std::string text = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">";
+    text += "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">";
+    for (int i = 2; i <= 9; ++i) {
+        std::string prev = "&lol" + std::to_string(i - 1) + ";";
+        text += "<!ENTITY lol" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            text += prev;
+        text += "\">";
+    }
+    text += "]><lolz>&lol9;</lolz>";
+    CXmlDocument doc;
+    EXPECT_FALSE(doc.LoadText(text));
+    EXPECT_FALSE(doc.GetLastError().empty());
+}
+
+TEST(XmlDocument, InternalEntitiesAndCharacterReferencesAreRead) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadText("<!DOCTYPE r [<!ENTITY co \"Quill &amp; Co\">]><r>&co; &#x4E2D;</r>"));
+    EXPECT_EQ(doc.Root().GetText(), "Quill & Co 中");
+}
+
+TEST(XmlDocument, MalformedTextFailsWithAReason) {
+    CXmlDocument doc;
+    EXPECT_FALSE(doc.LoadText("<a><b></a>"));
+    EXPECT_NE(doc.GetLastError().find("line"), std::string::npos);
+    EXPECT_FALSE(doc.LoadText(""));
+    EXPECT_FALSE(doc.IsLoaded());
+    EXPECT_FALSE(doc.LoadFile("/nonexistent/file.xml"));
+}
+
+TEST(XmlDocument, EditsTextAttributesAndStructure) {
+    CXmlDocument doc;
+    doc.CreateNew("accounts");
+    CXmlNode root = doc.Root();
+    CXmlNode first = root.AppendChild("account");
+    first.AppendChild("name", "甲");
+    CXmlNode third = root.AppendChild("account");
+    third.AppendChild("name", "丙");
+    CXmlNode second = root.InsertChildBefore("account", third);
+    second.AppendChild("name", "乙");
+    EXPECT_EQ(doc.SelectNode("/accounts/account[1]/name").GetText(), "乙");
+
+    // Text is stored literally: markup and entity-like text do not turn into nodes.
+    CXmlNode name = doc.SelectNode("/accounts/account[0]/name");
+    name.SetText("A & B <c> &amp;");
+    name.SetAttribute("title", "say \"hi\" & <bye>");
+    CXmlDocument reread;
+    ASSERT_TRUE(reread.LoadText(doc.SaveText()));
+    EXPECT_EQ(reread.SelectNode("/accounts/account[0]/name").GetText(), "A & B <c> &amp;");
+    EXPECT_EQ(reread.SelectNode("/accounts/account[0]/name").GetAttribute("title"),
+              "say \"hi\" & <bye>");
+
+    // Move the last account to the front, then remove the middle one.
+    root.InsertNodeBefore(doc.SelectNode("/accounts/account[2]"), root.FirstChild());
+    EXPECT_EQ(doc.SelectNode("/accounts/account[0]/name").GetText(), "丙");
+    doc.SelectNode("/accounts/account[1]").Remove();
+    ASSERT_EQ(root.Children().size(), 2u);
+    EXPECT_EQ(doc.SelectNode("/accounts/account[1]/name").GetText(), "乙");
+    EXPECT_EQ(root.Child("account").Child("name").GetXml(), "<name>丙</name>");
+}
+
+TEST(XmlDocument, CopiesNodesFromAnotherDocument) {
+    CXmlDocument from;
+    ASSERT_TRUE(from.LoadText("<opml><body><outline text=\"a\"><outline text=\"b\"/></outline>"
+                              "</body></opml>"));
+    CXmlDocument to;
+    to.CreateNew("body");
+    to.Root().AppendNode(from.SelectNode("//outline[@text='a']"));
+    EXPECT_EQ(to.SelectNode("/body/outline/outline").GetAttribute("text"), "b");
+    EXPECT_FALSE(from.SelectNode("//outline[@text='a']").IsNull()) << "the source stays";
+}
+
+TEST(XmlDocument, SavesGbkWithDeclarationAndReferencesForTheRest) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadText("<r><t>中文😀</t><c><![CDATA[甲😀]]></c></r>"));
+    std::string gbk = doc.SaveText("gb2312");
+    EXPECT_EQ(gbk.rfind("<?xml version=\"1.0\" encoding=\"gb2312\"?>", 0), 0u);
+    EXPECT_NE(gbk.find(CTextCodec::Utf8ToGbk("中文") + "&#128512;"), std::string::npos);
+    // Inside CDATA the section is closed around the reference.
+    EXPECT_NE(gbk.find("]]>&#128512;<![CDATA["), std::string::npos);
+    CXmlDocument reread;
+    ASSERT_TRUE(reread.LoadText(gbk)) << reread.GetLastError();
+    EXPECT_EQ(reread.SelectNode("/r/t").GetText(), "中文😀");
+    EXPECT_EQ(reread.SelectNode("/r/c").GetText(), "甲😀");
+}
+
+TEST(XmlDocument, SaveFileReplacesTheFileWhole) {
+    std::string dir = MakeTempDir();
+    CXmlDocument doc;
+    doc.CreateNew("app");
+    doc.Root().AppendChild("v", "一");
+    ASSERT_TRUE(doc.SaveFile(dir + "/a.xml"));
+    CXmlDocument reread;
+    ASSERT_TRUE(reread.LoadFile(dir + "/a.xml"));
+    EXPECT_EQ(reread.SelectNode("/app/v").GetText(), "一");
+    EXPECT_FALSE(doc.SaveFile(dir + "/missing/a.xml"));
+    EXPECT_FALSE(doc.GetLastError().empty());
+    RemoveTree(dir);
+}
+
+TEST(XmlText, CDataSplitsItsTerminatorAndEscapeCoversMarkup) {
+    EXPECT_EQ(CXmlText::CData("a]]>b"), "<![CDATA[a]]]]><![CDATA[>b]]>");
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadText("<r>" + CXmlText::CData("x]]>y]]>") + "</r>"));
+    EXPECT_EQ(doc.Root().GetText(), "x]]>y]]>");
+    EXPECT_EQ(CXmlText::Escape("<a href=\"x\">&'"), "&lt;a href=&quot;x&quot;&gt;&amp;&apos;");
+}
+
+TEST(XmlText, GbkDocumentsStayWellFormedInCommentsToo) {
+    std::string gbk = CXmlText::Utf8DocumentToGbk("<r><!-- 注释😀 --><a b=\"😀\">中</a></r>");
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadText("<?xml version=\"1.0\" encoding=\"gbk\"?>" + gbk));
+    EXPECT_EQ(doc.SelectNode("/r/a").GetAttribute("b"), "😀");
+    EXPECT_EQ(doc.SelectNode("/r/a").GetText(), "中");
+}

@@ -1,0 +1,184 @@
+#include "platform/text/TextCodec.h"
+#include "storage/CppSQLite3Exception.h"
+#include "storage/LocalDatabase.h"
+#include "storage/SqlDatabase.h"
+#include "storage/Transaction.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+class SqlLayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_db.Open(m_path);
+        m_db.ExecuteUpdate("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, n INTEGER);");
+    }
+    void TearDown() override {
+        m_db.Close();
+        RemoveTree(m_dir);
+    }
+    int CountRows(CSqlDatabase& db) {
+        return static_cast<int>(
+            db.CompileStatement("SELECT count(*) FROM t;").ExecScalar().value());
+    }
+
+    std::string m_dir = MakeTempDir();
+    std::string m_path = m_dir + "/t.db";
+    CSqlDatabase m_db;
+};
+
+std::string MessageOf(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const CppSQLite3Exception& e) {
+        return e.Message();
+    }
+    return "(no exception)";
+}
+
+} // namespace
+
+TEST_F(SqlLayerTest, QuotesAreStoredAndFoundAsWritten) {
+    auto insert = m_db.CompileStatement("INSERT INTO t (name) VALUES (?);");
+    insert.Bind(1, "O'Brien").ExecDML();
+    insert.Bind(1, "'); DROP TABLE t; --").ExecDML();
+    auto find = m_db.CompileStatement("SELECT id FROM t WHERE name = :name;");
+    EXPECT_TRUE(find.Bind(":name", std::string("O'Brien")).ExecScalar().has_value());
+    EXPECT_TRUE(find.Bind(":name", std::string("'); DROP TABLE t; --")).ExecScalar().has_value());
+    // Hand-written SQL text escapes by doubling quotes.
+    std::string text = "it's";
+    CLocalDatabase::EscapeText(text);
+    EXPECT_EQ(text, "it''s");
+    m_db.ExecuteUpdate("INSERT INTO t (name) VALUES ('" + text + "');");
+    CSqlQuery q = m_db.ExecuteQuery("SELECT name FROM t ORDER BY id DESC;");
+    EXPECT_EQ(q.GetText("name"), "it's");
+}
+
+TEST_F(SqlLayerTest, MessagesNameTheCodeAndItsDetail) {
+    CSqlQuery q = m_db.ExecuteQuery("SELECT id, name FROM t;");
+    EXPECT_EQ(MessageOf([&] { q.ColumnIndex("nosuch"); }),
+              "CPPSQLITE_ERROR[1000]: Invalid field name requested");
+    EXPECT_EQ(MessageOf([&] { q.ColumnType(2); }),
+              "CPPSQLITE_ERROR[1000]: Invalid field index requested");
+    // A syntax error found while preparing carries only the code.
+    EXPECT_EQ(MessageOf([&] { m_db.ExecuteQuery("SELEC oops;"); }), "SQLITE_ERROR[1]: ");
+    EXPECT_EQ(MessageOf([&] { m_db.ExecuteUpdate("INSERT INTO nosuch VALUES (1);"); }),
+              "SQLITE_ERROR[1]: no such table: nosuch");
+    EXPECT_EQ(CppSQLite3Exception(4242, "detail").Message(), "UNKNOWN_ERROR[4242]: detail");
+    EXPECT_EQ(CppSQLite3Exception(5, nullptr).Message(), "SQLITE_BUSY[5]: ");
+    CSqlQuery moved = std::move(q);
+    EXPECT_EQ(MessageOf([&] { q.IsEnd(); }), "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer");
+    EXPECT_TRUE(moved.IsEnd());
+}
+
+TEST_F(SqlLayerTest, NullColumnsReadAsTheGivenDefaults) {
+    m_db.ExecuteUpdate("INSERT INTO t (name, n) VALUES (NULL, NULL);");
+    CSqlQuery q = m_db.ExecuteQuery("SELECT name, n FROM t;");
+    ASSERT_FALSE(q.IsEnd());
+    EXPECT_EQ(q.GetText("name", ""), "");
+    EXPECT_EQ(q.GetInt("n", 0), 0);
+    EXPECT_EQ(q.GetInt("n", -7), -7);
+    q.Next();
+    EXPECT_TRUE(q.IsEnd());
+}
+
+TEST_F(SqlLayerTest, TextWrittenInGbkByAnOlderStoreReadsAsUtf8) {
+    const std::string gbk = CTextCodec::Utf8ToGbk("旧数据库的标题");
+    m_db.CompileStatement("INSERT INTO t (name) VALUES (?);").Bind(1, gbk).ExecDML();
+    m_db.CompileStatement("INSERT INTO t (name) VALUES (?);").Bind(1, "新标题").ExecDML();
+    CSqlQuery q = m_db.ExecuteQuery("SELECT name FROM t ORDER BY id;");
+    EXPECT_EQ(q.GetText("name"), "旧数据库的标题");
+    q.Next();
+    EXPECT_EQ(q.GetText("name"), "新标题");
+}
+
+TEST_F(SqlLayerTest, FailedTransactionLeavesNothingBehind) {
+    m_db.ExecuteUpdate("INSERT INTO t (name) VALUES ('kept');");
+    m_db.Close();
+    CLocalDatabase store(m_path);
+    ASSERT_EQ(store.OpenStore(), 1);
+    int rc = store.RunInTransaction([](CSqlDatabase& db) {
+        db.ExecuteUpdate("INSERT INTO t (name) VALUES ('a');");
+        db.ExecuteUpdate("UPDATE t SET name = 'changed';");
+        db.ExecuteUpdate("INSERT INTO nosuch VALUES (1);");
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(store.GetLastError(), "SQLITE_ERROR[1]: no such table: nosuch");
+    EXPECT_FALSE(store.Db().InTransaction());
+    EXPECT_EQ(CountRows(store.Db()), 1);
+    EXPECT_EQ(store.Db().ExecuteQuery("SELECT name FROM t;").GetText("name"), "kept");
+
+    // A failure inside nested work undoes only the inner part when the outer part catches it.
+    rc = store.RunInTransaction([](CSqlDatabase& db) {
+        db.ExecuteUpdate("INSERT INTO t (name) VALUES ('outer');");
+        try {
+            CTransaction inner(db);
+            db.ExecuteUpdate("INSERT INTO t (name) VALUES ('inner');");
+            throw CppSQLite3Exception(kCppSqliteError, "stop");
+        } catch (const CppSQLite3Exception&) {
+        }
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(CountRows(store.Db()), 2);
+
+    // Exceptions other than the layer's own are caught as well.
+    rc = store.Run([](CSqlDatabase&) { throw std::runtime_error("out of room"); });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(store.GetLastError(), "CPPSQLITE_ERROR[1000]: out of room");
+}
+
+TEST_F(SqlLayerTest, StoreThatDidNotOpenReportsIt) {
+    CLocalDatabase store(m_dir + "/missing-folder/x.db");
+    EXPECT_EQ(store.OpenStore(), 0);
+    EXPECT_EQ(store.GetLastError().rfind("SQLITE_CANTOPEN[14]: ", 0), 0u) << store.GetLastError();
+    EXPECT_EQ(store.Exec("SELECT 1;"), 0);
+    EXPECT_EQ(store.GetLastError(), "CPPSQLITE_ERROR[1000]: Database not open");
+    // Success does not clear the last error.
+    CLocalDatabase good(m_path);
+    ASSERT_EQ(good.OpenStore(), 1);
+    EXPECT_EQ(good.Exec("NOT SQL;"), 0);
+    EXPECT_EQ(good.Exec("SELECT 1;"), 1);
+    EXPECT_EQ(good.GetLastError(), "SQLITE_ERROR[1]: near \"NOT\": syntax error");
+}
+
+TEST_F(SqlLayerTest, SecondWriterWaitsForTheBusyTimeoutThenFails) {
+    CLocalDatabase holder(m_path);
+    ASSERT_EQ(holder.OpenStore(), 1);
+    ASSERT_EQ(holder.BeginTransaction(), 1);
+    ASSERT_EQ(holder.Exec("INSERT INTO t (name) VALUES ('held');"), 1);
+
+    CLocalDatabase waiter(m_path);
+    ASSERT_EQ(waiter.OpenStore(), 1);
+    waiter.Db().SetBusyTimeout(200);
+    int rc = waiter.RunInTransaction(
+        [](CSqlDatabase& db) { db.ExecuteUpdate("INSERT INTO t (name) VALUES ('late');"); });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(waiter.GetLastError().rfind("SQLITE_BUSY", 0), 0u) << waiter.GetLastError();
+    // Readers are not blocked by the writer, and see only committed rows.
+    EXPECT_EQ(CountRows(waiter.Db()), 0);
+
+    ASSERT_EQ(holder.CommitTransaction(), 1);
+    waiter.Db().SetBusyTimeout(60000);
+    EXPECT_EQ(waiter.RunInTransaction([](CSqlDatabase& db) {
+        db.ExecuteUpdate("INSERT INTO t (name) VALUES ('late');");
+    }),
+              1);
+    EXPECT_EQ(CountRows(holder.Db()), 2);
+}
+
+TEST_F(SqlLayerTest, WriterWaitsForALockReleasedWithinTheTimeout) {
+    CLocalDatabase holder(m_path);
+    ASSERT_EQ(holder.OpenStore(), 1);
+    ASSERT_EQ(holder.BeginTransaction(), 1);
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        holder.CommitTransaction();
+    });
+    CLocalDatabase waiter(m_path);
+    ASSERT_EQ(waiter.OpenStore(), 1);
+    EXPECT_EQ(waiter.Exec("INSERT INTO t (name) VALUES ('after');"), 1) << waiter.GetLastError();
+    release.join();
+}
