@@ -1,0 +1,335 @@
+// The feed store under the load of a long-used reader: 1,000,000 items over 500 channels, one of
+// them holding 10,000. Measures the merge of a download, the list pages and counts, a large
+// batch against a plain sqlite3 insert loop (the floor), and the local search.
+//
+// The big store is built once into /tmp/quillmark-storebench/rss-1m.db and reused by later
+// runs; delete the folder to build it again.
+#include "storage/FeedDatabase.h"
+#include "storage/SqlDatabase.h"
+#include "storage/Transaction.h"
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <sqlite3.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kItems = 1000000;
+constexpr int kChannels = 500;
+constexpr int kBigChannel = 1;   // 10,000 items (every 100th) for the lists
+constexpr int kMergeChannel = 3; // 10,000 items for the merges
+constexpr int kSmallChannel = 2; // about 1,960, like the other 497
+const std::string kFolder = "/tmp/quillmark-storebench";
+const std::string kBigStore = kFolder + "/rss-1m.db";
+
+int ChannelOf(int k) {
+    if (k % 100 == 0)
+        return kBigChannel;
+    if (k % 100 == 50)
+        return kMergeChannel;
+    const int other = k % (kChannels - 2); // channels 2 and 4 .. 500
+    return other == 0 ? kSmallChannel : other + 3;
+}
+
+std::string Title(int k) {
+    static const char* const kWords[] = {"经济", "科技", "体育", "文化", "国际", "新闻",
+                                         "评论", "股市", "天气", "教育", "健康", "旅游"};
+    std::string title = "第" + std::to_string(k) + "条：";
+    for (int i = 0; i < 8; ++i)
+        title += kWords[(k * 7 + i * 5) % 12];
+    // A rare word in the titles, for the search.
+    if (k % 1000 == 7)
+        title += " 妙笔";
+    return title;
+}
+
+std::string Description(int k) {
+    std::string text = "<p>这是第" + std::to_string(k) +
+                       "条新闻的摘要，包含一些常见的文字和 some ASCII words, links and "
+                       "numbers.</p><p>记者报道：今天的消息很多。</p>";
+    if (k % 1000 == 3)
+        text += "<p>Written with Quillmark.</p>";
+    return text;
+}
+
+FeedItem MakeItem(int k, const std::string& prefix = "item") {
+    FeedItem item;
+    item.link = "http://feed" + std::to_string(ChannelOf(k)) + ".example.com/2024/" + prefix + "-" +
+                std::to_string(k) + ".html";
+    item.title = Title(k);
+    item.author = "记者" + std::to_string(k % 50);
+    item.description = Description(k);
+    item.pubDate = "2024-05-01 08:00:00";
+    return item;
+}
+
+// The statements of a plain insert, shared by the build and the floor.
+constexpr const char* kInsertSql =
+    "INSERT INTO rss_data (item_feedid, item_new, item_read, item_link, item_title, item_author, "
+    "item_description, item_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);";
+
+void BuildBigStore() {
+    if (fs::exists(kBigStore))
+        return;
+    fs::create_directories(kFolder);
+    const std::string building = kFolder + "/building.db";
+    for (const char* suffix : {"", "-wal", "-shm"})
+        fs::remove(building + suffix);
+    std::fprintf(stderr, "building %s (once)...\n", kBigStore.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    {
+        CFeedDatabase store(building);
+        if (!store.OpenStore())
+            throw std::runtime_error(store.GetLastError());
+        CSqlDatabase& db = store.Db();
+        // Indexes are made faster at the end than kept up row by row; reopening the store adds
+        // them back.
+        db.ExecuteUpdate("DROP INDEX rss_data_feed_item; DROP INDEX rss_data_feed_link;"
+                         "DROP INDEX rss_data_feed_read; DROP INDEX rss_data_feed_new;"
+                         "PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;");
+        CTransaction transaction(db);
+        CSqlStatement feed = db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);");
+        for (int c = 1; c <= kChannels; ++c)
+            feed.Bind(1, "http://feed" + std::to_string(c) + ".example.com/rss.xml").ExecDML();
+        CSqlStatement insert = db.CompileStatement(kInsertSql);
+        for (int k = 0; k < kItems; ++k) {
+            const FeedItem item = MakeItem(k);
+            // Older items read, the latest fifth partly unread, the last twentieth new.
+            const int read = k < kItems * 4 / 5 ? 1 : (k / 7) % 3 == 0;
+            const int isNew = k >= kItems * 19 / 20 && !read ? 1 : 0;
+            insert.Bind(1, ChannelOf(k)).Bind(2, isNew).Bind(3, read).Bind(4, item.link);
+            insert.Bind(5, item.title).Bind(6, item.author).Bind(7, item.description);
+            insert.Bind(8, item.pubDate).ExecDML();
+        }
+        transaction.Commit();
+    }
+    {
+        CFeedDatabase store(building);
+        if (!store.OpenStore())
+            throw std::runtime_error(store.GetLastError());
+        store.Exec("PRAGMA wal_checkpoint(TRUNCATE);");
+    }
+    fs::rename(building, kBigStore);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(stderr, "built in %.1f s\n", seconds);
+}
+
+// The big store, opened once for the whole run.
+CFeedDatabase& BigStore() {
+    static CFeedDatabase* store = [] {
+        BuildBigStore();
+        auto* opened = new CFeedDatabase(kBigStore);
+        if (!opened->OpenStore())
+            throw std::runtime_error(opened->GetLastError());
+        return opened;
+    }();
+    return *store;
+}
+
+void Check(int ok, CLocalDatabase& store, benchmark::State& state) {
+    if (!ok)
+        state.SkipWithError(store.GetLastError().c_str());
+}
+
+// ---- The merge ----
+
+// 50 new items arrive in the channel of 10,000, which keeps its newest 10,000.
+void BM_MergeNewDownload(benchmark::State& state) {
+    CFeedDatabase& store = BigStore();
+    static int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<FeedItem> download;
+        ++round;
+        for (int i = 0; i < 50; ++i)
+            download.push_back(MakeItem(i * 100 + 50, "round" + std::to_string(round)));
+        state.ResumeTiming();
+        Check(store.SaveReceivedItems(kMergeChannel, download, kStorageKeepNewest, 10000), store,
+              state);
+    }
+    int total = 0, unread = 0;
+    store.GetFeedCounts(kMergeChannel, total, unread);
+    state.counters["channel_items"] = total;
+}
+BENCHMARK(BM_MergeNewDownload)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+// The usual receive: the source lists nothing the channel does not hold.
+void BM_MergeKnownDownload(benchmark::State& state) {
+    CFeedDatabase& store = BigStore();
+    std::vector<FeedItem> held;
+    int total = 0;
+    store.GetItemPage(kMergeChannel, kItemFilterAll, true, held, total, 50, 0);
+    for (auto _ : state)
+        Check(store.SaveReceivedItems(kMergeChannel, held, kStorageKeepNewest, 10000), store,
+              state);
+}
+BENCHMARK(BM_MergeKnownDownload)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+// ---- Lists ----
+
+// One page of 50 list rows and the count of its filter; args: channel, filter.
+void BM_ItemPage(benchmark::State& state) {
+    CFeedDatabase& store = BigStore();
+    const int channel = static_cast<int>(state.range(0));
+    const int filter = static_cast<int>(state.range(1));
+    std::vector<FeedItem> items;
+    int total = 0;
+    for (auto _ : state) {
+        Check(store.GetItemPage(channel, filter, false, items, total, 50, 0), store, state);
+        benchmark::DoNotOptimize(items.data());
+    }
+    state.counters["rows"] = static_cast<double>(items.size());
+    state.counters["total"] = total;
+}
+BENCHMARK(BM_ItemPage)
+    ->ArgsProduct({{kSmallChannel, kBigChannel}, {0, 1, 2, 3}})
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_UnreadCount(benchmark::State& state) {
+    CFeedDatabase& store = BigStore();
+    const int channel = static_cast<int>(state.range(0));
+    int count = 0;
+    for (auto _ : state)
+        Check(store.GetUnreadCount(channel, count), store, state);
+    state.counters["unread"] = count;
+}
+BENCHMARK(BM_UnreadCount)->Arg(kSmallChannel)->Arg(kBigChannel)->Unit(benchmark::kMicrosecond);
+
+// ---- A batch of 100,000 items into a new store ----
+
+constexpr int kBatch = 100000;
+
+const std::vector<FeedItem>& BatchItems() {
+    static const std::vector<FeedItem> items = [] {
+        std::vector<FeedItem> list;
+        list.reserve(kBatch);
+        for (int k = 0; k < kBatch; ++k)
+            list.push_back(MakeItem(k, "batch"));
+        return list;
+    }();
+    return items;
+}
+
+// A store file with the tables and indexes and nothing else.
+std::string FreshStore() {
+    fs::create_directories(kFolder);
+    const std::string path = kFolder + "/batch.db";
+    for (const char* suffix : {"", "-wal", "-shm"})
+        fs::remove(path + suffix);
+    CFeedDatabase store(path);
+    store.OpenStore();
+    return path;
+}
+
+double g_floorRowsPerSecond = 0;
+
+// The floor: the same rows with the same settings, by a plain prepared-statement loop on
+// sqlite3 itself in one transaction. Arg 0: into the store's own tables and indexes; arg 1:
+// into the bare table, to show what the indexes cost on this machine.
+void BM_BatchInsertFloor(benchmark::State& state) {
+    const std::vector<FeedItem>& items = BatchItems();
+    const bool bare = state.range(0) == 1;
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::string path = FreshStore();
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA "
+                     "cache_size=-8192; PRAGMA temp_store=MEMORY;",
+                     nullptr, nullptr, nullptr);
+        if (bare)
+            sqlite3_exec(db,
+                         "DROP INDEX rss_data_feed_item; DROP INDEX rss_data_feed_link;"
+                         "DROP INDEX rss_data_feed_read; DROP INDEX rss_data_feed_new;",
+                         nullptr, nullptr, nullptr);
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        sqlite3_exec(db, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr);
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(db, kInsertSql, -1, &insert, nullptr);
+        const auto text = [insert](int index, const std::string& value) {
+            sqlite3_bind_text(insert, index, value.data(), static_cast<int>(value.size()),
+                              SQLITE_STATIC);
+        };
+        for (auto it = items.rbegin(); it != items.rend(); ++it) {
+            sqlite3_bind_int(insert, 1, 1);
+            sqlite3_bind_int(insert, 2, 1);
+            sqlite3_bind_int(insert, 3, 0);
+            text(4, it->link);
+            text(5, it->title);
+            text(6, it->author);
+            text(7, it->description);
+            text(8, it->pubDate);
+            if (sqlite3_step(insert) != SQLITE_DONE)
+                state.SkipWithError(sqlite3_errmsg(db));
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.PauseTiming();
+        sqlite3_close(db);
+        state.ResumeTiming();
+    }
+    const double rowsPerSecond = kBatch * static_cast<double>(state.iterations()) / seconds;
+    if (!bare)
+        g_floorRowsPerSecond = rowsPerSecond;
+    state.counters["rows_per_s"] = rowsPerSecond;
+}
+BENCHMARK(BM_BatchInsertFloor)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The merge of a download of 100,000 new items into an empty channel: every link is looked up
+// before the rows go in.
+void BM_BatchInsertMerge(benchmark::State& state) {
+    const std::vector<FeedItem>& items = BatchItems();
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        CFeedDatabase store(FreshStore());
+        store.OpenStore();
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        Check(store.SaveReceivedItems(1, items, kStorageKeepAll, 0), store, state);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.PauseTiming();
+        store.CloseStore();
+        state.ResumeTiming();
+    }
+    const double rowsPerSecond = kBatch * static_cast<double>(state.iterations()) / seconds;
+    state.counters["rows_per_s"] = rowsPerSecond;
+    if (g_floorRowsPerSecond > 0)
+        state.counters["of_floor"] = rowsPerSecond / g_floorRowsPerSecond;
+}
+BENCHMARK(BM_BatchInsertMerge)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// ---- Search over the million ----
+
+// args: 0 an ASCII word in titles and descriptions; 1 a Chinese word in titles only;
+// 2 the Chinese word in titles and descriptions.
+void BM_SearchItems(benchmark::State& state) {
+    CFeedDatabase& store = BigStore();
+    const int which = static_cast<int>(state.range(0));
+    const std::string keyword = which == 0 ? "quillmark" : "妙笔";
+    std::vector<FeedItem> hits;
+    for (auto _ : state)
+        Check(store.SearchItems(keyword, hits, {}, true, which != 1), store, state);
+    state.counters["hits"] = static_cast<double>(hits.size());
+}
+BENCHMARK(BM_SearchItems)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "storage/LocalDatabase.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Folder codes (log_property): where an article lies within its account.
+inline constexpr int kFolderReceived = 1; // 已收日志: copies fetched from the server
+inline constexpr int kFolderSent = 2;     // 已发日志: published from here
+inline constexpr int kFolderDrafts = 3;   // 草稿箱
+inline constexpr int kFolderTrash = 4;    // 垃圾箱
+
+// One local article. Texts are UTF-8; pubDate has the form "YYYY-MM-DD HH:MM:SS".
+struct ArticleRecord {
+    int id = 0;           // log_id, the article's local id
+    std::string title;    // log_title
+    std::string content;  // log_content, HTML
+    std::string pubDate;  // log_pubDate
+    std::string category; // log_category
+    std::string guid;     // log_guid: the post id on the server, empty when never published
+    // Kept in memory by the callers for their own use; never stored.
+    std::string extra1;
+    std::string extra2;
+};
+
+// The weblog articles of all accounts, in Storage/blog.db (table blog_article). Every list,
+// count and delete is scoped by a folder code and the exact account name.
+//
+// Every operation returns 1 on success and 0 on failure with the reason in GetLastError(); none
+// throws, and a batch that fails part-way leaves the file as it was before the batch.
+// Lists given to be filled are replaced by the result (GetFolderCategories appends instead).
+class CArticleDatabase : public CLocalDatabase {
+public:
+    // Brings a date text from a weblog server into the form "YYYY-MM-DD HH:MM:SS".
+    using DateNormalizer = std::function<void(std::string&)>;
+
+    // The store of the program directory, Storage/blog.db.
+    CArticleDatabase();
+    explicit CArticleDatabase(std::string path);
+
+    // The dates of fetched posts pass through this before they are stored; without one they are
+    // stored as given. The feed reader's date routine understands the servers' date forms.
+    void SetDateNormalizer(DateNormalizer normalizer) { m_normalizeDate = std::move(normalizer); }
+
+    int CountArticles(int folder, const std::string& account, int& count);
+    // count rows from the offset-th on (0-based), in the order the articles were stored.
+    int GetArticlePage(int folder, const std::string& account, std::vector<ArticleRecord>& list,
+                       int count, int offset);
+    // Not found: 0 with "没有对应id的文章".
+    int GetArticle(int id, ArticleRecord& record);
+    int GetArticleGuid(int id, std::string& guid);
+    // Appends each distinct category of the folder (the empty one too).
+    int GetFolderCategories(int folder, const std::string& account, std::vector<std::string>& list);
+
+    // Stores a new article without a post id; GetLastInsertId() gives its id.
+    int InsertArticle(int folder, const std::string& account, const ArticleRecord& record);
+    // A copy under a new id and without the post id, so publishing it makes a new post.
+    int CopyArticle(int id, int folder, const std::string& account);
+    // Stores an article just published: title, category, content, guid (the new post id) and
+    // pubDate of the record; an empty pubDate becomes the current local time.
+    int InsertPublishedArticle(int folder, const std::string& account, const ArticleRecord& post);
+    // All records in one transaction, in list order, with their post ids.
+    int InsertReceivedArticles(int folder, const std::string& account,
+                               const std::vector<ArticleRecord>& list);
+    // The refresh after fetching recent posts: the folder's copies of the listed posts (by post
+    // id) give way to the fetched ones; other articles stay.
+    int ReplaceReceivedArticles(int folder, const std::string& account,
+                                const std::vector<ArticleRecord>& list);
+
+    int SetArticleFolder(int id, int folder);
+    // Moves an article into a folder of any account.
+    int MoveArticle(int id, int folder, const std::string& account);
+    int SetArticlePublished(int id, int folder, const std::string& guid);
+    int DeleteArticle(int id);
+    int DeleteFolderArticles(int folder, const std::string& account);
+    int DeleteAccountArticles(const std::string& account);
+
+    // Rebuilds the file to give back the space of deleted articles.
+    int CompactDatabase();
+
+protected:
+    void CreateSchema(CSqlDatabase& db) override;
+
+private:
+    // Binds the account name at index and index + 1, for "log_author IN (?n, ?n+1)".
+    void BindAccount(CSqlStatement& statement, int index, const std::string& account) const;
+    void InsertRecords(CSqlDatabase& db, int folder, const std::string& account,
+                       const std::vector<ArticleRecord>& list);
+
+    DateNormalizer m_normalizeDate;
+    // The file may hold texts that an older store wrote in GBK.
+    bool m_legacyText = true;
+};

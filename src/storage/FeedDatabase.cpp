@@ -1,0 +1,767 @@
+#include "storage/FeedDatabase.h"
+
+#include "app/AppPaths.h"
+#include "storage/StoreSql.h"
+
+namespace {
+
+constexpr const char* kItemNotFound = "没有对应id的rss item";
+
+// Every field of an item row, and the columns of the lists (no link, no description).
+constexpr const char* kItemColumns = "item_id, item_feedid, item_new, item_read, item_title, "
+                                     "item_link, item_description, item_pubDate, item_author";
+constexpr const char* kListColumns =
+    "item_id, item_new, item_read, item_title, item_author, item_pubDate";
+constexpr const char* kFavoriteColumns =
+    "item_id, item_feedid, item_title, item_link, item_description, item_pubDate, item_author";
+
+// An id list as the right side of "IN": the JSON array bound at the given parameter.
+std::string InIds(int parameter) {
+    return "(SELECT value FROM json_each(?" + std::to_string(parameter) + "))";
+}
+
+FeedItem ReadFullItem(const CSqlQuery& row) {
+    FeedItem item;
+    item.id = row.GetInt(0);
+    item.feedId = row.GetInt(1);
+    item.isNew = row.GetInt(2);
+    item.isRead = row.GetInt(3);
+    item.title = row.GetText(4);
+    item.link = row.GetText(5);
+    item.description = row.GetText(6);
+    item.pubDate = row.GetText(7);
+    item.author = row.GetText(8);
+    return item;
+}
+
+FeedItem ReadListItem(const CSqlQuery& row, int feedId) {
+    FeedItem item;
+    item.id = row.GetInt(0);
+    item.feedId = feedId;
+    item.isNew = row.GetInt(1);
+    item.isRead = row.GetInt(2);
+    item.title = row.GetText(3);
+    item.author = row.GetText(4);
+    item.pubDate = row.GetText(5);
+    return item;
+}
+
+FeedItem ReadFavorite(const CSqlQuery& row) {
+    FeedItem item;
+    item.id = row.GetInt(0);
+    item.feedId = row.GetInt(1);
+    item.title = row.GetText(2);
+    item.link = row.GetText(3);
+    item.description = row.GetText(4);
+    item.pubDate = row.GetText(5);
+    item.author = row.GetText(6);
+    return item;
+}
+
+// The condition that a list filter adds; false for a filter that does not exist. The
+// constants stand in the text so that the partial index of new items can serve filter 3.
+bool FilterCondition(int filter, std::string& condition) {
+    switch (filter) {
+    case kItemFilterAll:
+        condition.clear();
+        return true;
+    case kItemFilterRead:
+        condition = " AND item_read = 1";
+        return true;
+    case kItemFilterUnread:
+        condition = " AND item_read = 0";
+        return true;
+    case kItemFilterNew:
+        condition = " AND item_new = 1";
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* ItemTable(bool fromTemp) {
+    return fromTemp ? "rsstemp_data" : "rss_data";
+}
+
+constexpr const char* kItemTableColumns =
+    "item_id INTEGER PRIMARY KEY AUTOINCREMENT, item_feedid INTEGER, "
+    "item_new INTEGER DEFAULT 0, item_read INTEGER DEFAULT 0, item_link TEXT, item_title TEXT, "
+    "item_author TEXT, item_description TEXT, item_pubDate TEXT";
+
+} // namespace
+
+CFeedDatabase::CFeedDatabase() : CLocalDatabase(GetAppFilePath("Storage\\rss.db")) {}
+
+CFeedDatabase::CFeedDatabase(std::string path) : CLocalDatabase(std::move(path)) {}
+
+void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
+    // AUTOINCREMENT keeps ids from being given twice: a list that still shows a trimmed item
+    // can never open a newer one under its id. The defaults make a new channel follow the
+    // global storage settings and take part in receiving all channels.
+    CStoreSql::EnsureSchema(
+        db,
+        {
+            {"feed_data", "feed_id INTEGER PRIMARY KEY AUTOINCREMENT, feed_url TEXT, "
+                          "feed_rssrank INTEGER DEFAULT 0, feed_storagetype INTEGER DEFAULT 0, "
+                          "feed_storagenum INTEGER DEFAULT 200, feed_autoupdate INTEGER DEFAULT 1, "
+                          "feed_newitemshowtip INTEGER DEFAULT 0"},
+            {"rss_data", kItemTableColumns},
+            {"rsstemp_data", kItemTableColumns},
+            {"rssfavorite_data", "item_id INTEGER PRIMARY KEY AUTOINCREMENT, item_feedid INTEGER, "
+                                 "item_link TEXT, item_title TEXT, item_author TEXT, "
+                                 "item_description TEXT, item_pubDate TEXT"},
+            {"feedfav_data", "feed_id INTEGER PRIMARY KEY, feed_readcount INTEGER DEFAULT 0"},
+            // The validators of each channel's last answer, for conditional receiving.
+            {"feed_validators", "feed_id INTEGER PRIMARY KEY, etag TEXT, last_modified TEXT"},
+        },
+        {
+            // A channel's pages in id order, and its count.
+            {"rss_data_feed_item", "rss_data", "item_feedid, item_id", nullptr},
+            // The merge's question: does the channel hold this link?
+            {"rss_data_feed_link", "rss_data", "item_feedid, item_link", nullptr},
+            // Read and unread pages and counts, and marking a channel read.
+            {"rss_data_feed_read", "rss_data", "item_feedid, item_read, item_id", nullptr},
+            // New items are few: a partial index keeps their pages and counts cheap.
+            {"rss_data_feed_new", "rss_data", "item_feedid, item_id", "item_new = 1"},
+            {"rsstemp_data_feed", "rsstemp_data", "item_feedid, item_id", nullptr},
+            {"rssfavorite_data_folder", "rssfavorite_data", "item_feedid, item_id", nullptr},
+            {"feed_data_url", "feed_data", "feed_url", nullptr},
+        });
+    m_legacyText = CStoreSql::MayHoldLegacyText(db);
+}
+
+std::string CFeedDatabase::LegacyForm(const std::string& text) const {
+    return m_legacyText ? CStoreSql::LegacyForm(text) : text;
+}
+
+int CFeedDatabase::FindOne(const std::string& sql, int id,
+                           const std::function<void(const CSqlQuery&)>& read) {
+    bool found = false;
+    int ok = Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(sql);
+        CSqlQuery row = select.Bind(1, id).ExecQuery();
+        if (!row.IsEnd()) {
+            read(row);
+            found = true;
+        }
+    });
+    if (ok && !found) {
+        SetLastError(kItemNotFound);
+        return 0;
+    }
+    return ok;
+}
+
+// ---- Channel settings ----
+
+int CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& settings) {
+    constexpr const char* kSelect =
+        "SELECT feed_id, feed_rssrank, feed_storagetype, feed_storagenum, feed_autoupdate, "
+        "feed_newitemshowtip FROM feed_data WHERE feed_url IN (?1, ?2) ORDER BY feed_id LIMIT 1;";
+    const auto find = [&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(kSelect);
+        select.Bind(1, address).Bind(2, LegacyForm(address));
+        CSqlQuery row = select.ExecQuery();
+        if (row.IsEnd())
+            return false;
+        settings.feedId = row.GetInt(0);
+        settings.rssRank = row.GetInt(1);
+        settings.storageType = row.GetInt(2);
+        settings.storageNum = row.GetInt(3);
+        settings.autoUpdate = row.GetInt(4);
+        settings.newItemShowTip = row.GetInt(5);
+        return true;
+    };
+    bool found = false;
+    if (!Run([&](CSqlDatabase& db) { found = find(db); }))
+        return 0;
+    if (found)
+        return 1;
+    // Looked up again under the write lock, so two workers meeting a new channel at once
+    // do not both add it.
+    return RunInTransaction([&](CSqlDatabase& db) {
+        if (find(db))
+            return;
+        db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);")
+            .Bind(1, address)
+            .ExecDML();
+        settings.feedId = static_cast<int>(db.LastInsertRowId());
+    });
+}
+
+int CFeedDatabase::AddFeed(const std::string& address, int& feedId) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);")
+            .Bind(1, address)
+            .ExecDML();
+        feedId = static_cast<int>(db.LastInsertRowId());
+    });
+}
+
+int CFeedDatabase::UpdateFeed(int feedId, const std::string& address, int rssRank, int storageType,
+                              int storageNum, int autoUpdate, int newItemShowTip) {
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement update = db.CompileStatement(
+            "UPDATE feed_data SET feed_url = ?2, feed_rssrank = ?3, feed_storagetype = ?4, "
+            "feed_storagenum = ?5, feed_autoupdate = ?6, feed_newitemshowtip = ?7 "
+            "WHERE feed_id = ?1;");
+        update.Bind(1, feedId).Bind(2, address).Bind(3, rssRank).Bind(4, storageType);
+        update.Bind(5, storageNum).Bind(6, autoUpdate).Bind(7, newItemShowTip).ExecDML();
+    });
+}
+
+int CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds, int what, int rssRank,
+                                       int storageType, int storageNum, int autoUpdate,
+                                       int newItemShowTip) {
+    // Each group writes its own values; the parameters are numbered alike in all of them.
+    std::string set;
+    int highest = 0;
+    switch (what) {
+    case kFeedsSetAll:
+        set = "feed_rssrank = ?2, feed_storagetype = ?3, feed_storagenum = ?4, "
+              "feed_autoupdate = ?5, feed_newitemshowtip = ?6";
+        highest = 6;
+        break;
+    case kFeedsSetRank:
+        set = "feed_rssrank = ?2";
+        highest = 2;
+        break;
+    case kFeedsSetStorage:
+        set = "feed_storagetype = ?3, feed_storagenum = ?4";
+        highest = 4;
+        break;
+    case kFeedsSetAutoUpdate:
+        set = "feed_autoupdate = ?5";
+        highest = 5;
+        break;
+    case kFeedsSetNewItemTip:
+        set = "feed_newitemshowtip = ?6";
+        highest = 6;
+        break;
+    default:
+        SetLastError("CPPSQLITE_ERROR[1000]: Invalid settings group requested");
+        return 0;
+    }
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement update = db.CompileStatement("UPDATE feed_data SET " + set +
+                                                   " WHERE feed_id IN " + InIds(1) + ";");
+        const int values[] = {rssRank, storageType, storageNum, autoUpdate, newItemShowTip};
+        update.Bind(1, CStoreSql::IdArray(feedIds));
+        // A statement has no slots above its highest parameter.
+        for (int parameter = 2; parameter <= highest; ++parameter)
+            update.Bind(parameter, values[parameter - 2]);
+        update.ExecDML();
+    });
+}
+
+int CFeedDatabase::DeleteFeeds(const std::vector<int>& feedIds) {
+    return RunInTransaction([&](CSqlDatabase& db) {
+        const std::string ids = CStoreSql::IdArray(feedIds);
+        db.CompileStatement("DELETE FROM rss_data WHERE item_feedid IN " + InIds(1) + ";")
+            .Bind(1, ids)
+            .ExecDML();
+        db.CompileStatement("DELETE FROM feed_data WHERE feed_id IN " + InIds(1) + ";")
+            .Bind(1, ids)
+            .ExecDML();
+        db.CompileStatement("DELETE FROM feed_validators WHERE feed_id IN " + InIds(1) + ";")
+            .Bind(1, ids)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::DeleteFeedItems(const std::vector<int>& feedIds) {
+    return RunInTransaction([&](CSqlDatabase& db) {
+        const std::string ids = CStoreSql::IdArray(feedIds);
+        db.CompileStatement("DELETE FROM rss_data WHERE item_feedid IN " + InIds(1) + ";")
+            .Bind(1, ids)
+            .ExecDML();
+        // A cleared channel takes the whole feed again on its next receive.
+        db.CompileStatement("DELETE FROM feed_validators WHERE feed_id IN " + InIds(1) + ";")
+            .Bind(1, ids)
+            .ExecDML();
+    });
+}
+
+// ---- Receiving ----
+
+int CFeedDatabase::SaveReceivedItems(int feedId, const std::vector<FeedItem>& items,
+                                     int storageType, int storageNum, int* added) {
+    if (added)
+        *added = 0;
+    // The whole merge holds the write lock from its first statement to the commit, and a
+    // failure anywhere leaves the channel exactly as it was.
+    return RunInTransaction([&](CSqlDatabase& db) {
+        // Scratch rows of this channel never outlive a merge.
+        db.CompileStatement("DELETE FROM rsstemp_data WHERE item_feedid = ?1;")
+            .Bind(1, feedId)
+            .ExecDML();
+
+        // What is new is decided against the rows stored before this download, so two items of
+        // one download that share a link are both stored. A known link is never updated.
+        CSqlStatement known = db.CompileStatement(
+            "SELECT 1 FROM rss_data WHERE item_feedid = ?1 AND item_link = ?2 LIMIT 1;");
+        known.Bind(1, feedId);
+        const auto holds = [&known](const std::string& link) {
+            return known.Bind(2, link).ExecScalar().has_value();
+        };
+        std::vector<const FeedItem*> fresh;
+        fresh.reserve(items.size());
+        for (const FeedItem& item : items) {
+            if (holds(item.link))
+                continue;
+            const std::string legacy = LegacyForm(item.link);
+            if (legacy != item.link && holds(legacy))
+                continue;
+            fresh.push_back(&item);
+        }
+
+        // Stored last item first, so the download's first item gets the highest id and the
+        // download's order stands at the top of the list.
+        CSqlStatement insert = db.CompileStatement(
+            "INSERT INTO rss_data (item_feedid, item_new, item_read, item_link, item_title, "
+            "item_author, item_description, item_pubDate) VALUES (?1, 1, 0, ?2, ?3, ?4, ?5, ?6);");
+        insert.Bind(1, feedId);
+        for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) {
+            const FeedItem& item = **it;
+            insert.Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
+            insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+        }
+        if (added)
+            *added = static_cast<int>(fresh.size());
+
+        if (storageType == kStorageSyncWithSource) {
+            // Read or not, what the source no longer lists goes.
+            db.ExecuteUpdate("CREATE TEMP TABLE IF NOT EXISTS quill_listed_links "
+                             "(link TEXT PRIMARY KEY) WITHOUT ROWID;"
+                             "DELETE FROM temp.quill_listed_links;");
+            CSqlStatement list = db.CompileStatement(
+                "INSERT OR IGNORE INTO temp.quill_listed_links (link) VALUES (?1);");
+            for (const FeedItem& item : items) {
+                list.Bind(1, item.link).ExecDML();
+                const std::string legacy = LegacyForm(item.link);
+                if (legacy != item.link)
+                    list.Bind(1, legacy).ExecDML();
+            }
+            db.CompileStatement("DELETE FROM rss_data WHERE item_feedid = ?1 AND item_link NOT IN "
+                                "(SELECT link FROM temp.quill_listed_links);")
+                .Bind(1, feedId)
+                .ExecDML();
+            db.ExecuteUpdate("DELETE FROM temp.quill_listed_links;");
+        } else if (storageType == kStorageKeepNewest) {
+            // With a count of 0 the inner list is empty, its minimum NULL, and nothing goes.
+            db.CompileStatement(
+                  "DELETE FROM rss_data WHERE item_feedid = ?1 AND item_id < (SELECT min(item_id) "
+                  "FROM (SELECT item_id FROM rss_data WHERE item_feedid = ?1 "
+                  "ORDER BY item_id DESC LIMIT ?2));")
+                .Bind(1, feedId)
+                .Bind(2, storageNum)
+                .ExecDML();
+        }
+    });
+}
+
+int CFeedDatabase::ClearTempItems(int feedId) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("DELETE FROM rsstemp_data WHERE item_feedid = ?1;")
+            .Bind(1, feedId)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::SaveTempItems(int feedId, std::vector<FeedItem>& items) {
+    std::vector<int> ids;
+    ids.reserve(items.size());
+    int ok = RunInTransaction([&](CSqlDatabase& db) {
+        db.CompileStatement("DELETE FROM rsstemp_data WHERE item_feedid = ?1;")
+            .Bind(1, feedId)
+            .ExecDML();
+        CSqlStatement insert = db.CompileStatement(
+            "INSERT INTO rsstemp_data (item_feedid, item_new, item_read, item_link, item_title, "
+            "item_author, item_description, item_pubDate) VALUES (?1, 1, 0, ?2, ?3, ?4, ?5, ?6);");
+        insert.Bind(1, feedId);
+        for (const FeedItem& item : items) {
+            insert.Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
+            insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+            ids.push_back(static_cast<int>(db.LastInsertRowId()));
+        }
+    });
+    if (!ok)
+        return 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        items[i].id = ids[i];
+        items[i].isNew = 0;
+        items[i].isRead = 0;
+    }
+    return 1;
+}
+
+// ---- Reading ----
+
+int CFeedDatabase::GetItemPage(int feedId, int filter, bool full, std::vector<FeedItem>& items,
+                               int& total, int pageSize, int offset) {
+    std::string condition;
+    if (!FilterCondition(filter, condition)) {
+        SetLastError("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
+        return 0;
+    }
+    std::vector<FeedItem> page;
+    int count = 0;
+    int ok = Run([&](CSqlDatabase& db) {
+        CSqlStatement select =
+            db.CompileStatement(std::string("SELECT ") + (full ? kItemColumns : kListColumns) +
+                                " FROM rss_data WHERE item_feedid = ?1" + condition +
+                                " ORDER BY item_id DESC LIMIT ?2 OFFSET ?3;");
+        select.Bind(1, feedId).Bind(2, pageSize).Bind(3, offset);
+        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next()) {
+            page.push_back(full ? ReadFullItem(rows) : ReadListItem(rows, feedId));
+            page.back().feedId = feedId;
+        }
+        CSqlStatement countRows = db.CompileStatement(
+            "SELECT count(*) FROM rss_data WHERE item_feedid = ?1" + condition + ";");
+        count = static_cast<int>(countRows.Bind(1, feedId).ExecScalar().value_or(0));
+    });
+    if (!ok)
+        return 0;
+    items.swap(page);
+    total = count;
+    return 1;
+}
+
+int CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, int filter,
+                                   std::vector<FeedItem>& items) {
+    std::string condition;
+    if (!FilterCondition(filter, condition)) {
+        SetLastError("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
+        return 0;
+    }
+    std::vector<FeedItem> found;
+    int ok = Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(
+            "SELECT item_id, item_feedid, item_new, item_read, item_title, item_author, "
+            "item_pubDate FROM rss_data WHERE item_feedid IN " +
+            InIds(1) + condition + " ORDER BY item_id DESC LIMIT ?2;");
+        select.Bind(1, CStoreSql::IdArray(feedIds)).Bind(2, kFolderItemLimit);
+        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next()) {
+            FeedItem item;
+            item.id = rows.GetInt(0);
+            item.feedId = rows.GetInt(1);
+            item.isNew = rows.GetInt(2);
+            item.isRead = rows.GetInt(3);
+            item.title = rows.GetText(4);
+            item.author = rows.GetText(5);
+            item.pubDate = rows.GetText(6);
+            found.push_back(std::move(item));
+        }
+    });
+    if (ok)
+        items.swap(found);
+    return ok;
+}
+
+int CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count) {
+    std::vector<FeedItem> found;
+    int ok = Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(
+            "SELECT item_id, item_feedid, item_title, item_author, item_pubDate FROM rss_data "
+            "WHERE item_read = 0 ORDER BY item_id DESC;");
+        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next()) {
+            FeedItem item;
+            item.id = rows.GetInt(0);
+            item.feedId = rows.GetInt(1);
+            item.title = rows.GetText(2);
+            item.author = rows.GetText(3);
+            item.pubDate = rows.GetText(4);
+            found.push_back(std::move(item));
+        }
+    });
+    if (!ok)
+        return 0;
+    // Counted from the same reading, so the number always matches the list.
+    count = static_cast<int>(found.size());
+    items.swap(found);
+    return 1;
+}
+
+int CFeedDatabase::GetItem(int itemId, bool fromTemp, FeedItem& item) {
+    return FindOne(std::string("SELECT ") + kItemColumns + " FROM " + ItemTable(fromTemp) +
+                       " WHERE item_id = ?1;",
+                   itemId, [&item](const CSqlQuery& row) { item = ReadFullItem(row); });
+}
+
+int CFeedDatabase::GetItemLink(int itemId, bool fromTemp, std::string& link) {
+    return FindOne(std::string("SELECT item_link FROM ") + ItemTable(fromTemp) +
+                       " WHERE item_id = ?1;",
+                   itemId, [&link](const CSqlQuery& row) { link = row.GetText(0); });
+}
+
+int CFeedDatabase::GetUnreadCount(int feedId, int& count) {
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(
+            "SELECT count(*) FROM rss_data WHERE item_feedid = ?1 AND item_read = 0;");
+        count = static_cast<int>(select.Bind(1, feedId).ExecScalar().value_or(0));
+    });
+}
+
+int CFeedDatabase::GetFeedCounts(int feedId, int& total, int& unread) {
+    int all = 0;
+    int ok = Run([&](CSqlDatabase& db) {
+        CSqlStatement select =
+            db.CompileStatement("SELECT count(*) FROM rss_data WHERE item_feedid = ?1;");
+        all = static_cast<int>(select.Bind(1, feedId).ExecScalar().value_or(0));
+    });
+    if (!ok)
+        return 0;
+    total = all;
+    return GetUnreadCount(feedId, unread);
+}
+
+int CFeedDatabase::GetTotals(int& feeds, int& items) {
+    return Run([&](CSqlDatabase& db) {
+        feeds = static_cast<int>(
+            db.CompileStatement("SELECT count(*) FROM feed_data;").ExecScalar().value_or(0));
+        items = static_cast<int>(
+            db.CompileStatement("SELECT count(*) FROM rss_data;").ExecScalar().value_or(0));
+    });
+}
+
+int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& items,
+                               const std::vector<int>& feedIds, bool allFeeds, bool inDescription) {
+    const std::string pattern = CStoreSql::ContainsPattern(text);
+    // An older file holds its texts in GBK; they are searched for in that form as well.
+    const std::string legacyPattern = CStoreSql::ContainsPattern(LegacyForm(text));
+    const bool withLegacy = legacyPattern != pattern;
+    const auto like = [withLegacy](const std::string& column) {
+        std::string term = column + " LIKE ?1 ESCAPE '\\'";
+        if (withLegacy)
+            term = "(" + term + " OR " + column + " LIKE ?2 ESCAPE '\\')";
+        return term;
+    };
+    std::string where = inDescription
+                            ? "(" + like("item_title") + " OR " + like("item_description") + ")"
+                            : like("item_title");
+    if (!allFeeds)
+        where += " AND item_feedid IN " + InIds(3);
+
+    std::vector<FeedItem> found;
+    int ok = Run([&](CSqlDatabase& db) {
+        CSqlStatement select =
+            db.CompileStatement(std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
+                                where + " ORDER BY item_id DESC;");
+        select.Bind(1, pattern);
+        if (withLegacy)
+            select.Bind(2, legacyPattern);
+        if (!allFeeds)
+            select.Bind(3, CStoreSql::IdArray(feedIds));
+        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
+            found.push_back(ReadFullItem(rows));
+    });
+    if (ok)
+        items.swap(found);
+    return ok;
+}
+
+// ---- Read state ----
+
+int CFeedDatabase::SetItemRead(int itemId, int read) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("UPDATE rss_data SET item_new = 0, item_read = ?2 WHERE item_id = ?1;")
+            .Bind(1, itemId)
+            .Bind(2, read)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::SetFeedRead(int feedId, int read) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("UPDATE rss_data SET item_new = 0, item_read = ?2 "
+                            "WHERE item_feedid = ?1 AND item_read = ?3;")
+            .Bind(1, feedId)
+            .Bind(2, read)
+            .Bind(3, 1 - read)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int read) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement(
+              "UPDATE rss_data SET item_new = 0, item_read = ?2 WHERE item_feedid IN " + InIds(1) +
+              " AND item_read = ?3;")
+            .Bind(1, CStoreSql::IdArray(feedIds))
+            .Bind(2, read)
+            .Bind(3, 1 - read)
+            .ExecDML();
+    });
+}
+
+// ---- Favorites ----
+
+int CFeedDatabase::EnsureFavoriteFolder(int folderId) {
+    return Run([&](CSqlDatabase& db) {
+        // One statement: two callers cannot both add the folder.
+        db.CompileStatement("INSERT INTO feedfav_data (feed_id) SELECT ?1 WHERE NOT EXISTS "
+                            "(SELECT 1 FROM feedfav_data WHERE feed_id = ?1);")
+            .Bind(1, folderId)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::CopyItemToFavorites(int itemId, int folderId, bool fromTemp) {
+    int copied = 0;
+    int ok = Run([&](CSqlDatabase& db) {
+        copied = db.CompileStatement(std::string("INSERT INTO rssfavorite_data (item_feedid, "
+                                                 "item_link, item_title, item_author, "
+                                                 "item_description, item_pubDate) SELECT ?1, "
+                                                 "item_link, item_title, item_author, "
+                                                 "item_description, item_pubDate FROM ") +
+                                     ItemTable(fromTemp) + " WHERE item_id = ?2;")
+                     .Bind(1, folderId)
+                     .Bind(2, itemId)
+                     .ExecDML();
+    });
+    if (ok && copied == 0) {
+        SetLastError(kItemNotFound);
+        return 0;
+    }
+    return ok;
+}
+
+int CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement insert = db.CompileStatement(
+            "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
+            "item_description, item_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+        insert.Bind(1, folderId).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
+        insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+    });
+}
+
+int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedItem>& items) {
+    std::vector<FeedItem> found;
+    int ok = Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(
+            std::string("SELECT ") +
+            (full ? kFavoriteColumns : "item_id, item_title, item_author, item_pubDate") +
+            " FROM rssfavorite_data WHERE item_feedid = ?1 ORDER BY item_id DESC;");
+        select.Bind(1, folderId);
+        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next()) {
+            FeedItem item;
+            if (full) {
+                item = ReadFavorite(rows);
+            } else {
+                item.id = rows.GetInt(0);
+                item.title = rows.GetText(1);
+                item.author = rows.GetText(2);
+                item.pubDate = rows.GetText(3);
+            }
+            item.feedId = folderId;
+            found.push_back(std::move(item));
+        }
+    });
+    if (ok)
+        items.swap(found);
+    return ok;
+}
+
+int CFeedDatabase::GetFavoriteItem(int itemId, FeedItem& item) {
+    return FindOne(std::string("SELECT ") + kFavoriteColumns +
+                       " FROM rssfavorite_data WHERE item_id = ?1;",
+                   itemId, [&item](const CSqlQuery& row) { item = ReadFavorite(row); });
+}
+
+int CFeedDatabase::GetFavoriteLink(int itemId, std::string& link) {
+    return FindOne("SELECT item_link FROM rssfavorite_data WHERE item_id = ?1;", itemId,
+                   [&link](const CSqlQuery& row) { link = row.GetText(0); });
+}
+
+int CFeedDatabase::MoveFavoriteItem(int folderId, int itemId) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("UPDATE rssfavorite_data SET item_feedid = ?1 WHERE item_id = ?2;")
+            .Bind(1, folderId)
+            .Bind(2, itemId)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::DeleteFavoriteItem(int itemId) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_id = ?1;")
+            .Bind(1, itemId)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::ClearFavoriteFolder(int folderId) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_feedid = ?1;")
+            .Bind(1, folderId)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::DeleteFavoriteFolder(int folderId) {
+    return RunInTransaction([&](CSqlDatabase& db) {
+        db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_feedid = ?1;")
+            .Bind(1, folderId)
+            .ExecDML();
+        db.CompileStatement("DELETE FROM feedfav_data WHERE feed_id = ?1;")
+            .Bind(1, folderId)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::DeleteFavoriteFolders(const std::vector<int>& folderIds) {
+    return RunInTransaction([&](CSqlDatabase& db) {
+        const std::string ids = CStoreSql::IdArray(folderIds);
+        db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_feedid IN " + InIds(1) + ";")
+            .Bind(1, ids)
+            .ExecDML();
+        db.CompileStatement("DELETE FROM feedfav_data WHERE feed_id IN " + InIds(1) + ";")
+            .Bind(1, ids)
+            .ExecDML();
+    });
+}
+
+// ---- Maintenance ----
+
+int CFeedDatabase::CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread) {
+    std::string sql = "DELETE FROM rss_data WHERE item_feedid IN " + InIds(1);
+    // Item dates are written in local time (the clock time of the feed), so the limit is too.
+    if (days != 0)
+        sql += " AND item_pubDate < datetime('now', 'localtime', ?2)";
+    if (!includeUnread)
+        sql += " AND item_read = 1";
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement remove = db.CompileStatement(sql + ";");
+        remove.Bind(1, CStoreSql::IdArray(feedIds));
+        if (days != 0)
+            remove.Bind(2, std::to_string(-days) + " days");
+        remove.ExecDML();
+    });
+}
+
+int CFeedDatabase::GetFeedValidators(int feedId, std::string& etag, std::string& lastModified) {
+    etag.clear();
+    lastModified.clear();
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(
+            "SELECT etag, last_modified FROM feed_validators WHERE feed_id = ?1;");
+        CSqlQuery row = select.Bind(1, feedId).ExecQuery();
+        if (!row.IsEnd()) {
+            etag = row.GetText(0);
+            lastModified = row.GetText(1);
+        }
+    });
+}
+
+int CFeedDatabase::SetFeedValidators(int feedId, const std::string& etag,
+                                     const std::string& lastModified) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("INSERT OR REPLACE INTO feed_validators (feed_id, etag, last_modified) "
+                            "VALUES (?1, ?2, ?3);")
+            .Bind(1, feedId)
+            .Bind(2, etag)
+            .Bind(3, lastModified)
+            .ExecDML();
+    });
+}

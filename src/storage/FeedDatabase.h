@@ -1,0 +1,146 @@
+#pragma once
+
+#include "storage/FeedItem.h"
+#include "storage/LocalDatabase.h"
+
+#include <string>
+#include <vector>
+
+// One channel's settings: a row of feed_data.
+struct FeedSettings {
+    int feedId = 0;
+    std::string url;        // feed_url, the address by which the channel is found
+    int rssRank = 0;        // 0 receive by weight, 5 always receive
+    int storageType = 0;    // 0 the global settings apply, 1 keep what the source lists,
+                            // 2 keep the storageNum newest, 3 keep everything
+    int storageNum = 200;   // the count for storage type 2
+    int autoUpdate = 1;     // 1: included when all channels are received
+    int newItemShowTip = 0; // 1: announce new items
+};
+
+// Item filters of the lists.
+inline constexpr int kItemFilterAll = 0;
+inline constexpr int kItemFilterRead = 1;
+inline constexpr int kItemFilterUnread = 2;
+inline constexpr int kItemFilterNew = 3;
+
+// Storage rules of the merge; any other value keeps everything.
+inline constexpr int kStorageSyncWithSource = 1;
+inline constexpr int kStorageKeepNewest = 2;
+inline constexpr int kStorageKeepAll = 3;
+
+// Which settings UpdateFeedsSettings writes.
+inline constexpr int kFeedsSetAll = 0;
+inline constexpr int kFeedsSetRank = 1;
+inline constexpr int kFeedsSetStorage = 2;
+inline constexpr int kFeedsSetAutoUpdate = 3;
+inline constexpr int kFeedsSetNewItemTip = 4;
+
+// Everything the feed reader has received, in Storage/rss.db: channel settings (feed_data), the
+// items (rss_data), a scratch table of on-line search results (rsstemp_data), and the favorites
+// (folders in feedfav_data, saved items in rssfavorite_data). Channels are known here only by
+// their ids; the tree of names and addresses lives in the channel file.
+//
+// Every operation returns 1 on success and 0 on failure with the reason in GetLastError(); none
+// throws, and every write of several rows runs in one transaction that either commits whole or
+// leaves the file as it was. Lists given to be filled are replaced by the result. Each thread
+// opens its own store; writers wait for each other up to the busy timeout, then fail with
+// "SQLITE_BUSY...".
+class CFeedDatabase : public CLocalDatabase {
+public:
+    // The store of the program directory, Storage/rss.db.
+    CFeedDatabase();
+    explicit CFeedDatabase(std::string path);
+
+    // Channel settings.
+    // Found: all values but the address. Not found: the channel is added and only the new
+    // feedId is filled in; the other fields keep what the caller put there.
+    int GetFeedSettings(const std::string& address, FeedSettings& settings);
+    int AddFeed(const std::string& address, int& feedId);
+    int UpdateFeed(int feedId, const std::string& address, int rssRank, int storageType,
+                   int storageNum, int autoUpdate, int newItemShowTip);
+    // what: kFeedsSetAll, or one of kFeedsSetRank .. kFeedsSetNewItemTip (then only the values
+    // of that group are used).
+    int UpdateFeedsSettings(const std::vector<int>& feedIds, int what, int rssRank, int storageType,
+                            int storageNum, int autoUpdate, int newItemShowTip);
+    // The channels and their items.
+    int DeleteFeeds(const std::vector<int>& feedIds);
+    // The items only; the channels stay.
+    int DeleteFeedItems(const std::vector<int>& feedIds);
+
+    // Receiving.
+    // Merges a download (newest first, as the source lists it) into the channel: an item whose
+    // link the channel already holds is left as it is; every other item is stored new and
+    // unread, the download's first item with the channel's highest id. Then the storage rule
+    // trims: kStorageSyncWithSource keeps only what the download lists, kStorageKeepNewest keeps
+    // the storageNum newest (none removed when storageNum is 0), anything else keeps all.
+    // added, when given, receives the number of items that were new to the channel.
+    int SaveReceivedItems(int feedId, const std::vector<FeedItem>& items, int storageType,
+                          int storageNum, int* added = nullptr);
+    // The validators (ETag, Last-Modified) of the channel's last answer; empty when none.
+    int GetFeedValidators(int feedId, std::string& etag, std::string& lastModified);
+    int SetFeedValidators(int feedId, const std::string& etag, const std::string& lastModified);
+    int ClearTempItems(int feedId);
+    // Replaces the channel's scratch rows with the items (on-line search results: feed id 0);
+    // each item gets its new row id, and isNew and isRead 0.
+    int SaveTempItems(int feedId, std::vector<FeedItem>& items);
+
+    // Reading. Lists come newest first (highest id first).
+    // One page of a channel and the count of the whole filter. full: every field; otherwise the
+    // list columns (link and description empty). A filter outside 0..3 returns 0.
+    int GetItemPage(int feedId, int filter, bool full, std::vector<FeedItem>& items, int& total,
+                    int pageSize, int offset);
+    // The items of several channels (a channel folder), at most kFolderItemLimit, without link
+    // and description.
+    int GetItemsOfFeeds(const std::vector<int>& feedIds, int filter, std::vector<FeedItem>& items);
+    int GetAllUnread(std::vector<FeedItem>& items, int& count);
+    // Not found: 0 with "没有对应id的rss item".
+    int GetItem(int itemId, bool fromTemp, FeedItem& item);
+    int GetItemLink(int itemId, bool fromTemp, std::string& link);
+    int GetUnreadCount(int feedId, int& count);
+    int GetFeedCounts(int feedId, int& total, int& unread);
+    int GetTotals(int& feeds, int& items);
+    // Items whose title (or, with inDescription, title or description) holds the text, matched
+    // literally and ignoring the case of ASCII letters; in all channels or in the listed ones.
+    int SearchItems(const std::string& text, std::vector<FeedItem>& items,
+                    const std::vector<int>& feedIds, bool allFeeds, bool inDescription);
+
+    // Read state. Any change of it also clears the new flag.
+    int SetItemRead(int itemId, int read);
+    // Changes only the items in the opposite state.
+    int SetFeedRead(int feedId, int read);
+    int SetFeedsRead(const std::vector<int>& feedIds, int read);
+
+    // Favorites: folder ids come from the favorites tree.
+    int EnsureFavoriteFolder(int folderId);
+    // Not found: 0 with "没有对应id的rss item".
+    int CopyItemToFavorites(int itemId, int folderId, bool fromTemp);
+    int AddFavoriteItem(int folderId, const FeedItem& item);
+    int GetFavoriteItems(int folderId, bool full, std::vector<FeedItem>& items);
+    int GetFavoriteItem(int itemId, FeedItem& item);
+    int GetFavoriteLink(int itemId, std::string& link);
+    int MoveFavoriteItem(int folderId, int itemId);
+    int DeleteFavoriteItem(int itemId);
+    int ClearFavoriteFolder(int folderId);
+    int DeleteFavoriteFolder(int folderId);
+    int DeleteFavoriteFolders(const std::vector<int>& folderIds);
+
+    // Cleaning: the items of the channels dated more than days before the local time now (all
+    // of them when days is 0); read items only unless includeUnread.
+    int CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread);
+
+    static constexpr int kFolderItemLimit = 8000;
+
+protected:
+    void CreateSchema(CSqlDatabase& db) override;
+    // The items can be received again; a commit need not wait for the disk.
+    const char* SynchronousMode() const override { return "NORMAL"; }
+
+private:
+    // The form in which an older store may hold the text (itself when there is none).
+    std::string LegacyForm(const std::string& text) const;
+    int FindOne(const std::string& sql, int id, const std::function<void(const CSqlQuery&)>& read);
+
+    // The file may hold texts that an older store wrote in GBK.
+    bool m_legacyText = true;
+};

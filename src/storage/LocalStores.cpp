@@ -1,0 +1,30 @@
+#include "storage/LocalStores.h"
+
+#include "app/AppPaths.h"
+#include "platform/fs/FileUtil.h"
+#include "storage/ArticleDatabase.h"
+#include "storage/FeedDatabase.h"
+
+namespace {
+
+int OpenAndClose(CLocalDatabase& store, std::string& error) {
+    if (store.OpenStore()) {
+        store.CloseStore();
+        return 1;
+    }
+    error = store.GetPath() + ": " + store.GetLastError();
+    return 0;
+}
+
+} // namespace
+
+int CLocalStores::CreateStores(std::string& error) {
+    const std::string folder = GetAppFilePath("Storage");
+    if (!CFileUtil::CreateDirectories(folder)) {
+        error = folder + ": " + CFileUtil::LastErrorText();
+        return 0;
+    }
+    CArticleDatabase articles;
+    CFeedDatabase feeds;
+    return OpenAndClose(articles, error) && OpenAndClose(feeds, error) ? 1 : 0;
+}

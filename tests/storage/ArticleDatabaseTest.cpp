@@ -1,0 +1,285 @@
+#include "storage/ArticleDatabase.h"
+#include "app/AppPaths.h"
+#include "platform/text/TextCodec.h"
+#include "storage/FeedDatabase.h"
+#include "storage/LocalStores.h"
+#include "support/TestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <regex>
+
+namespace {
+
+ArticleRecord Post(const std::string& guid, const std::string& title,
+                   const std::string& category = "") {
+    ArticleRecord record;
+    record.guid = guid;
+    record.title = title;
+    record.category = category;
+    record.content = "<p>" + title + "</p>";
+    record.pubDate = "2024-05-01 08:00:00";
+    return record;
+}
+
+std::vector<std::string> Titles(const std::vector<ArticleRecord>& list) {
+    std::vector<std::string> titles;
+    for (const ArticleRecord& record : list)
+        titles.push_back(record.title);
+    return titles;
+}
+
+std::vector<std::string> IndexNames(CSqlDatabase& db) {
+    std::vector<std::string> names;
+    for (CSqlQuery rows =
+             db.ExecuteQuery("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name;");
+         !rows.IsEnd(); rows.Next())
+        names.push_back(rows.GetText(0));
+    return names;
+}
+
+class ArticleDatabaseTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError(); }
+    void TearDown() override {
+        m_store.CloseStore();
+        RemoveTree(m_dir);
+    }
+    int Count(int folder, const std::string& account) {
+        int n = -1;
+        EXPECT_EQ(m_store.CountArticles(folder, account, n), 1) << m_store.GetLastError();
+        return n;
+    }
+    std::vector<ArticleRecord> Folder(int folder, const std::string& account) {
+        std::vector<ArticleRecord> list;
+        EXPECT_EQ(m_store.GetArticlePage(folder, account, list, 9999, 0), 1);
+        return list;
+    }
+
+    std::string m_dir = MakeTempDir();
+    CArticleDatabase m_store{m_dir + "/blog.db"};
+};
+
+} // namespace
+
+TEST_F(ArticleDatabaseTest, QuotesInEveryValueAreStoredAndFound) {
+    const std::string account = "O'Brien";
+    ASSERT_EQ(m_store.InsertReceivedArticles(kFolderReceived, account,
+                                             {Post("id'1", "It's here", "Tom's")}),
+              1);
+    ASSERT_EQ(m_store.InsertArticle(kFolderDrafts, account, Post("", "Draft's title")), 1);
+    EXPECT_EQ(Count(kFolderReceived, account), 1);
+    std::vector<ArticleRecord> list = Folder(kFolderReceived, account);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].title, "It's here");
+    EXPECT_EQ(list[0].category, "Tom's");
+    EXPECT_EQ(list[0].guid, "id'1");
+    // The refresh finds the earlier copy by a post id holding a quote.
+    ASSERT_EQ(
+        m_store.ReplaceReceivedArticles(kFolderReceived, account, {Post("id'1", "It's changed")}),
+        1);
+    EXPECT_EQ(Titles(Folder(kFolderReceived, account)), std::vector<std::string>{"It's changed"});
+    EXPECT_EQ(Count(kFolderDrafts, account), 1);
+}
+
+TEST_F(ArticleDatabaseTest, FetchingTheSamePostsTwiceReplacesOnlyTheirCopiesInThatFolder) {
+    std::vector<ArticleRecord> posts;
+    for (int i = 1; i <= 5; ++i)
+        posts.push_back(Post("p" + std::to_string(i), "post " + std::to_string(i)));
+    ASSERT_EQ(m_store.InsertPublishedArticle(kFolderSent, "me", Post("p1", "sent copy")), 1);
+    ASSERT_EQ(m_store.InsertReceivedArticles(kFolderReceived, "other", {Post("p1", "theirs")}), 1);
+    ASSERT_EQ(m_store.InsertReceivedArticles(kFolderReceived, "me", {Post("old", "kept")}), 1);
+
+    ASSERT_EQ(m_store.ReplaceReceivedArticles(kFolderReceived, "me", posts), 1);
+    ASSERT_EQ(m_store.ReplaceReceivedArticles(kFolderReceived, "me", posts), 1);
+    EXPECT_EQ(Count(kFolderReceived, "me"), 6);
+    EXPECT_EQ(Count(kFolderSent, "me"), 1);
+    EXPECT_EQ(Count(kFolderReceived, "other"), 1);
+
+    // An empty list removes and adds nothing.
+    ASSERT_EQ(m_store.ReplaceReceivedArticles(kFolderReceived, "me", {}), 1);
+    EXPECT_EQ(Count(kFolderReceived, "me"), 6);
+}
+
+TEST_F(ArticleDatabaseTest, AFailedRefreshLeavesTheFolderAsItWas) {
+    ASSERT_EQ(m_store.InsertReceivedArticles(kFolderReceived, "me",
+                                             {Post("a", "first"), Post("b", "second")}),
+              1);
+    ASSERT_EQ(
+        m_store.Exec("CREATE TRIGGER refuse BEFORE INSERT ON blog_article "
+                     "WHEN NEW.log_title = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;"),
+        1);
+    EXPECT_EQ(m_store.ReplaceReceivedArticles(kFolderReceived, "me",
+                                              {Post("a", "new first"), Post("b", "boom")}),
+              0);
+    EXPECT_NE(m_store.GetLastError().find("refused"), std::string::npos);
+    EXPECT_FALSE(m_store.Db().InTransaction());
+    EXPECT_EQ(Titles(Folder(kFolderReceived, "me")), (std::vector<std::string>{"first", "second"}));
+    // The single inserts report too, instead of throwing.
+    EXPECT_EQ(m_store.InsertArticle(kFolderDrafts, "me", Post("", "boom")), 0);
+    EXPECT_EQ(m_store.InsertPublishedArticle(kFolderSent, "me", Post("x", "boom")), 0);
+    EXPECT_FALSE(m_store.Db().InTransaction());
+}
+
+TEST_F(ArticleDatabaseTest, PagesFollowTheOrderOfStoringWithinTheFolder) {
+    for (int i = 1; i <= 70; ++i) {
+        ASSERT_EQ(m_store.InsertArticle(kFolderDrafts, "me", Post("", std::to_string(i))), 1);
+        ASSERT_EQ(m_store.InsertArticle(kFolderTrash, "me", Post("", "t")), 1);
+    }
+    std::vector<ArticleRecord> page;
+    ASSERT_EQ(m_store.GetArticlePage(kFolderDrafts, "me", page, 20, 40), 1);
+    ASSERT_EQ(page.size(), 20u);
+    EXPECT_EQ(page.front().title, "41");
+    EXPECT_EQ(page.back().title, "60");
+}
+
+TEST_F(ArticleDatabaseTest, CopiesMovesAndPublishing) {
+    ASSERT_EQ(m_store.InsertPublishedArticle(kFolderSent, "me", Post("777", "published")), 1);
+    const int id = static_cast<int>(m_store.GetLastInsertId());
+    ASSERT_EQ(m_store.CopyArticle(id, kFolderDrafts, "me"), 1);
+    const int copyId = static_cast<int>(m_store.GetLastInsertId());
+    EXPECT_NE(copyId, id);
+    ArticleRecord copy;
+    ASSERT_EQ(m_store.GetArticle(copyId, copy), 1);
+    EXPECT_EQ(copy.title, "published");
+    EXPECT_EQ(copy.guid, "");
+
+    ASSERT_EQ(m_store.MoveArticle(copyId, kFolderTrash, "you"), 1);
+    EXPECT_EQ(Count(kFolderTrash, "you"), 1);
+    ASSERT_EQ(m_store.SetArticleFolder(copyId, kFolderDrafts), 1);
+    EXPECT_EQ(Count(kFolderDrafts, "you"), 1);
+    ASSERT_EQ(m_store.SetArticlePublished(copyId, kFolderSent, "888"), 1);
+    std::string guid;
+    ASSERT_EQ(m_store.GetArticleGuid(copyId, guid), 1);
+    EXPECT_EQ(guid, "888");
+    EXPECT_EQ(Count(kFolderSent, "you"), 1);
+
+    ArticleRecord missing;
+    EXPECT_EQ(m_store.GetArticle(9999, missing), 0);
+    EXPECT_EQ(m_store.GetLastError(), "没有对应id的文章");
+    m_store.Exec("SELECT nothing;"); // another failure first: the copy must set its own text
+    EXPECT_EQ(m_store.CopyArticle(9999, kFolderDrafts, "me"), 0);
+    EXPECT_EQ(m_store.GetLastError(), "没有对应id的文章");
+}
+
+TEST_F(ArticleDatabaseTest, DatesOfStoredArticles) {
+    ArticleRecord undated = Post("1", "undated");
+    undated.pubDate.clear();
+    ASSERT_EQ(m_store.InsertPublishedArticle(kFolderSent, "me", undated), 1);
+    EXPECT_TRUE(std::regex_match(Folder(kFolderSent, "me")[0].pubDate,
+                                 std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
+
+    // Fetched posts pass through the date routine given to the store.
+    m_store.SetDateNormalizer([](std::string& date) { date = "normalised " + date; });
+    ArticleRecord fetched = Post("2", "fetched");
+    fetched.pubDate = "Tue, 07 Mar 2006 09:05:00 GMT";
+    ASSERT_EQ(m_store.InsertReceivedArticles(kFolderReceived, "me", {fetched}), 1);
+    EXPECT_EQ(Folder(kFolderReceived, "me")[0].pubDate, "normalised Tue, 07 Mar 2006 09:05:00 GMT");
+}
+
+TEST_F(ArticleDatabaseTest, CategoriesAreAppendedOncePerText) {
+    ASSERT_EQ(m_store.InsertReceivedArticles(kFolderReceived, "me",
+                                             {Post("1", "a", "生活"), Post("2", "b", ""),
+                                              Post("3", "c", "生活"), Post("4", "d", "技术")}),
+              1);
+    std::vector<std::string> list = {"默认"};
+    ASSERT_EQ(m_store.GetFolderCategories(kFolderReceived, "me", list), 1);
+    EXPECT_EQ(list, (std::vector<std::string>{"默认", "生活", "", "技术"}));
+}
+
+TEST_F(ArticleDatabaseTest, DeletingByArticleFolderAndAccount) {
+    for (int folder = kFolderReceived; folder <= kFolderTrash; ++folder) {
+        ASSERT_EQ(m_store.InsertArticle(folder, "me", Post("", "mine")), 1);
+        ASSERT_EQ(m_store.InsertArticle(folder, "you", Post("", "yours")), 1);
+    }
+    ASSERT_EQ(m_store.DeleteFolderArticles(kFolderTrash, "you"), 1);
+    EXPECT_EQ(Count(kFolderTrash, "you"), 0);
+    EXPECT_EQ(Count(kFolderTrash, "me"), 1);
+    ASSERT_EQ(m_store.DeleteAccountArticles("me"), 1);
+    for (int folder = kFolderReceived; folder <= kFolderTrash; ++folder)
+        EXPECT_EQ(Count(folder, "me"), 0);
+    EXPECT_EQ(Count(kFolderDrafts, "you"), 1);
+    const int id = Folder(kFolderDrafts, "you")[0].id;
+    ASSERT_EQ(m_store.DeleteArticle(id), 1);
+    EXPECT_EQ(Count(kFolderDrafts, "you"), 0);
+}
+
+TEST_F(ArticleDatabaseTest, CompactionShrinksTheFile) {
+    const std::string big(200000, 'x');
+    for (int i = 0; i < 20; ++i) {
+        ArticleRecord record = Post("", "big");
+        record.content = big;
+        ASSERT_EQ(m_store.InsertArticle(kFolderTrash, "me", record), 1);
+    }
+    ASSERT_EQ(m_store.Exec("PRAGMA wal_checkpoint(TRUNCATE);"), 1);
+    const auto before = std::filesystem::file_size(m_store.GetPath());
+    ASSERT_EQ(m_store.DeleteFolderArticles(kFolderTrash, "me"), 1);
+    ASSERT_EQ(m_store.CompactDatabase(), 1) << m_store.GetLastError();
+    EXPECT_LT(std::filesystem::file_size(m_store.GetPath()), before / 10);
+}
+
+TEST(ArticleDatabaseLegacy, AnOlderFileIsUsedAsItIsWithGbkTextsAndGetsItsIndex) {
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/blog.db";
+    const std::string account = "我的博客";
+    {
+        CSqlDatabase old;
+        old.Open(path);
+        old.ExecuteUpdate("CREATE TABLE blog_article (log_id INTEGER PRIMARY KEY, log_property "
+                          "INTEGER, log_author VARCHAR(50), log_guid VARCHAR(50), log_title "
+                          "TEXT, log_category TEXT, log_content TEXT, log_pubDate DATETIME);");
+        CSqlStatement insert = old.CompileStatement(
+            "INSERT INTO blog_article (log_property, log_author, log_guid, log_title, "
+            "log_category, log_content, log_pubDate) VALUES (1, ?1, '9', ?2, ?3, 'x', "
+            "'2006-03-07 09:05:00');");
+        insert.Bind(1, CTextCodec::Utf8ToGbk(account))
+            .Bind(2, CTextCodec::Utf8ToGbk("旧的标题"))
+            .Bind(3, CTextCodec::Utf8ToGbk("生活"))
+            .ExecDML();
+    }
+    {
+        CArticleDatabase store(path);
+        ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        EXPECT_EQ(IndexNames(store.Db()), std::vector<std::string>{"indexauthor"});
+        ASSERT_EQ(store.InsertReceivedArticles(1, account, {Post("10", "新的标题", "生活")}), 1);
+        int n = 0;
+        ASSERT_EQ(store.CountArticles(1, account, n), 1);
+        EXPECT_EQ(n, 2);
+        std::vector<ArticleRecord> list;
+        ASSERT_EQ(store.GetArticlePage(1, account, list, 10, 0), 1);
+        EXPECT_EQ(Titles(list), (std::vector<std::string>{"旧的标题", "新的标题"}));
+        std::vector<std::string> categories;
+        ASSERT_EQ(store.GetFolderCategories(1, account, categories), 1);
+        EXPECT_EQ(categories, std::vector<std::string>{"生活"});
+        // The refresh replaces the old copy although it was written in GBK.
+        ASSERT_EQ(store.ReplaceReceivedArticles(1, account, {Post("9", "再次收取")}), 1);
+        ASSERT_EQ(store.CountArticles(1, account, n), 1);
+        EXPECT_EQ(n, 2);
+    }
+    RemoveTree(dir);
+}
+
+TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
+    CTempHome home;
+    std::string error;
+    ASSERT_EQ(CLocalStores::CreateStores(error), 1) << error;
+    // A second start finds everything in place.
+    ASSERT_EQ(CLocalStores::CreateStores(error), 1) << error;
+
+    CArticleDatabase articles;
+    ASSERT_EQ(articles.OpenStore(), 1);
+    EXPECT_EQ(articles.GetPath(), home.Path() + "/Storage/blog.db");
+    EXPECT_EQ(IndexNames(articles.Db()), std::vector<std::string>{"indexauthor"});
+
+    CFeedDatabase feeds;
+    ASSERT_EQ(feeds.OpenStore(), 1);
+    EXPECT_EQ(feeds.GetPath(), home.Path() + "/Storage/rss.db");
+    std::vector<std::string> tables;
+    for (CSqlQuery rows = feeds.Db().ExecuteQuery(
+             "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
+             "ORDER BY name;");
+         !rows.IsEnd(); rows.Next())
+        tables.push_back(rows.GetText(0));
+    EXPECT_EQ(tables, (std::vector<std::string>{"feed_data", "feedfav_data", "rss_data",
+                                                "rssfavorite_data", "rsstemp_data"}));
+}

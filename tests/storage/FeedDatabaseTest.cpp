@@ -1,0 +1,515 @@
+#include "storage/FeedDatabase.h"
+#include "platform/text/TextCodec.h"
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+FeedItem Item(const std::string& link, const std::string& title = "",
+              const std::string& description = "") {
+    FeedItem item;
+    item.link = link;
+    item.title = title.empty() ? "title of " + link : title;
+    item.description = description;
+    item.author = "author";
+    item.pubDate = "2024-05-01 08:00:00";
+    return item;
+}
+
+std::vector<FeedItem> Download(std::initializer_list<const char*> links) {
+    std::vector<FeedItem> items;
+    for (const char* link : links)
+        items.push_back(Item(link));
+    return items;
+}
+
+std::vector<std::string> Links(const std::vector<FeedItem>& items) {
+    std::vector<std::string> links;
+    for (const FeedItem& item : items)
+        links.push_back(item.link.empty() ? item.title : item.link);
+    return links;
+}
+
+// Every row of a table, every column, as text: to see that nothing at all changed.
+std::string Dump(CSqlDatabase& db, const std::string& table) {
+    std::string text;
+    for (CSqlQuery rows = db.ExecuteQuery("SELECT * FROM " + table + " ORDER BY rowid;");
+         !rows.IsEnd(); rows.Next()) {
+        for (int i = 0; i < rows.ColumnCount(); ++i)
+            text += rows.GetText(i, "NULL") + "|";
+        text += "\n";
+    }
+    return text;
+}
+
+class FeedDatabaseTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError(); }
+    void TearDown() override {
+        m_store.CloseStore();
+        RemoveTree(m_dir);
+    }
+    std::vector<FeedItem> Page(int feedId, int filter = kItemFilterAll, bool full = true) {
+        std::vector<FeedItem> items;
+        int total = -1;
+        EXPECT_EQ(m_store.GetItemPage(feedId, filter, full, items, total, 1000, 0), 1)
+            << m_store.GetLastError();
+        EXPECT_EQ(total, static_cast<int>(items.size()));
+        return items;
+    }
+    std::vector<std::string> LinksOf(int feedId, int filter = kItemFilterAll) {
+        return Links(Page(feedId, filter));
+    }
+    std::string m_dir = MakeTempDir();
+    CFeedDatabase m_store{m_dir + "/rss.db"};
+};
+
+} // namespace
+
+// ---- The merge ----
+
+TEST_F(FeedDatabaseTest, NewItemsArriveNewAndUnreadInTheDownloadsOrderAboveOlderOnes) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "d", "a"}), kStorageKeepAll, 0), 1);
+    const std::vector<FeedItem> items = Page(1);
+    EXPECT_EQ(Links(items), (Strings{"c", "d", "a", "b"}));
+    for (const FeedItem& item : items) {
+        EXPECT_EQ(item.isNew, 1);
+        EXPECT_EQ(item.isRead, 0);
+        EXPECT_EQ(item.feedId, 1);
+    }
+    EXPECT_EQ(Links(Page(2)), Strings{});
+}
+
+TEST_F(FeedDatabaseTest, AKnownLinkIsNeverUpdatedAndKeepsItsReadState) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("a", "old title")}, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("a", "new title"), Item("b")}, kStorageKeepAll, 0),
+              1);
+    const std::vector<FeedItem> items = Page(1);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[1].title, "old title");
+    EXPECT_EQ(items[1].isRead, 1);
+    EXPECT_EQ(items[0].isRead, 0);
+    // The same link in another channel is another item.
+    ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("a")}, kStorageKeepAll, 0), 1);
+    EXPECT_EQ(LinksOf(2), Strings{"a"});
+}
+
+TEST_F(FeedDatabaseTest, TwoItemsOfOneDownloadWithOneLinkAreBothStoredOnce) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"x", "x"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"x", "x"}), kStorageKeepAll, 0), 1);
+    EXPECT_EQ(LinksOf(1), (Strings{"x", "x"}));
+}
+
+TEST_F(FeedDatabaseTest, StorageRules) {
+    // 1: only what the source lists stays, read or not; an empty download empties the channel.
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), kStorageSyncWithSource, 0),
+              1);
+    ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"a", "b"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"d", "b"}), kStorageSyncWithSource, 0), 1);
+    EXPECT_EQ(LinksOf(1), (Strings{"d", "b"}));
+    ASSERT_EQ(m_store.SaveReceivedItems(1, {}, kStorageSyncWithSource, 0), 1);
+    EXPECT_EQ(LinksOf(1), Strings{});
+    EXPECT_EQ(LinksOf(2), (Strings{"a", "b"}));
+
+    // 2: the storageNum newest stay; a count of 0 or above the number held removes nothing.
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c", "b", "a"}), kStorageKeepNewest, 0), 1);
+    EXPECT_EQ(LinksOf(3).size(), 3u);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"d"}), kStorageKeepNewest, 10), 1);
+    EXPECT_EQ(LinksOf(3).size(), 4u);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"e"}), kStorageKeepNewest, 2), 1);
+    EXPECT_EQ(LinksOf(3), (Strings{"e", "d"}));
+
+    // Anything else keeps everything.
+    for (int rule : {0, kStorageKeepAll, 7})
+        ASSERT_EQ(m_store.SaveReceivedItems(4, Download({"z"}), rule, 1), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(4, Download({"y"}), 7, 1), 1);
+    EXPECT_EQ(LinksOf(4), (Strings{"y", "z"}));
+}
+
+TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), kStorageKeepAll, 0), 1);
+    std::vector<FeedItem> search = Download({"s1", "s2"});
+    ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
+    ASSERT_EQ(m_store.SetItemRead(Page(1)[0].id, 1), 1);
+    ASSERT_EQ(
+        m_store.Exec("CREATE TRIGGER refuse BEFORE INSERT ON rss_data "
+                     "WHEN NEW.item_link = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;"),
+        1);
+    const std::string items = Dump(m_store.Db(), "rss_data");
+    const std::string scratch = Dump(m_store.Db(), "rsstemp_data");
+
+    EXPECT_EQ(
+        m_store.SaveReceivedItems(1, Download({"new", "boom", "b"}), kStorageSyncWithSource, 0), 0);
+    EXPECT_NE(m_store.GetLastError().find("refused"), std::string::npos);
+    EXPECT_FALSE(m_store.Db().InTransaction());
+    EXPECT_EQ(Dump(m_store.Db(), "rss_data"), items);
+    EXPECT_EQ(Dump(m_store.Db(), "rsstemp_data"), scratch);
+    // The next merge works on the untouched store.
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"new"}), kStorageKeepAll, 0), 1);
+    EXPECT_EQ(LinksOf(1), (Strings{"new", "a", "b", "c"}));
+}
+
+TEST_F(FeedDatabaseTest, ASecondWriterWaitsForTheLockThenFailsBusyWithoutWritingAnything) {
+    CFeedDatabase other(m_store.GetPath());
+    ASSERT_EQ(other.OpenStore(), 1);
+    other.Db().SetBusyTimeout(100);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.BeginTransaction(), 1);
+    EXPECT_EQ(other.SaveReceivedItems(1, Download({"b"}), kStorageSyncWithSource, 0), 0);
+    EXPECT_EQ(other.GetLastError().rfind("SQLITE_BUSY", 0), 0u) << other.GetLastError();
+    EXPECT_FALSE(other.Db().InTransaction());
+    // Readers are not held up by the writer.
+    int unread = 0;
+    EXPECT_EQ(other.GetUnreadCount(1, unread), 1);
+    EXPECT_EQ(unread, 1);
+    ASSERT_EQ(m_store.CommitTransaction(), 1);
+    EXPECT_EQ(LinksOf(1), Strings{"a"});
+    ASSERT_EQ(other.SaveReceivedItems(1, Download({"b"}), kStorageSyncWithSource, 0), 1);
+    EXPECT_EQ(LinksOf(1), Strings{"b"});
+}
+
+// ---- Channels ----
+
+TEST_F(FeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) {
+    const std::string address = "http://example.com/it's/feed.xml";
+    FeedSettings settings;
+    settings.storageNum = 123;
+    ASSERT_EQ(m_store.GetFeedSettings(address, settings), 1) << m_store.GetLastError();
+    const int id = settings.feedId;
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(settings.storageNum, 123);
+
+    FeedSettings again;
+    again.autoUpdate = 9;
+    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    EXPECT_EQ(again.feedId, id);
+    // A new channel follows the global storage settings and is received with all channels.
+    EXPECT_EQ(again.storageType, 0);
+    EXPECT_EQ(again.autoUpdate, 1);
+
+    ASSERT_EQ(m_store.UpdateFeed(id, address, 5, 2, 300, 0, 1), 1);
+    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    EXPECT_EQ(again.rssRank, 5);
+    EXPECT_EQ(again.storageType, 2);
+    EXPECT_EQ(again.storageNum, 300);
+    EXPECT_EQ(again.autoUpdate, 0);
+    EXPECT_EQ(again.newItemShowTip, 1);
+
+    int otherId = 0;
+    ASSERT_EQ(m_store.AddFeed("http://other/", otherId), 1);
+    ASSERT_EQ(m_store.UpdateFeedsSettings({id, otherId}, kFeedsSetStorage, 9, 1, 50, 9, 9), 1);
+    ASSERT_EQ(m_store.UpdateFeedsSettings({otherId}, kFeedsSetRank, 0, 9, 9, 9, 9), 1);
+    ASSERT_EQ(m_store.UpdateFeedsSettings({}, kFeedsSetAll, 9, 9, 9, 9, 9), 1);
+    EXPECT_EQ(m_store.UpdateFeedsSettings({id}, 5, 9, 9, 9, 9, 9), 0);
+    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    EXPECT_EQ(again.rssRank, 5);
+    EXPECT_EQ(again.storageType, 1);
+    EXPECT_EQ(again.storageNum, 50);
+    EXPECT_EQ(again.autoUpdate, 0);
+
+    int feeds = 0, items = 0;
+    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    EXPECT_EQ(feeds, 2);
+}
+
+TEST_F(FeedDatabaseTest, DeletingChannelsAndTheirItems) {
+    for (int feed = 1; feed <= 3; ++feed) {
+        int id = 0;
+        ASSERT_EQ(m_store.AddFeed("http://f" + std::to_string(feed), id), 1);
+        ASSERT_EQ(m_store.SaveReceivedItems(id, Download({"a", "b"}), kStorageKeepAll, 0), 1);
+    }
+    ASSERT_EQ(m_store.DeleteFeedItems({}), 1);
+    ASSERT_EQ(m_store.DeleteFeedItems({1}), 1);
+    ASSERT_EQ(m_store.DeleteFeeds({2, 3}), 1);
+    int feeds = 0, items = 0;
+    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    EXPECT_EQ(feeds, 1);
+    EXPECT_EQ(items, 0);
+}
+
+// ---- Lists and read state ----
+
+TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c", "d"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SetItemRead(Page(1)[1].id, 1), 1); // b
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"e"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SetItemRead(Page(1)[0].id, 0), 1); // e: unread but no longer new
+    EXPECT_EQ(LinksOf(1, kItemFilterRead), Strings{"b"});
+    EXPECT_EQ(LinksOf(1, kItemFilterUnread), (Strings{"e", "a", "c", "d"}));
+    EXPECT_EQ(LinksOf(1, kItemFilterNew), (Strings{"a", "c", "d"}));
+
+    std::vector<FeedItem> page;
+    int total = 0;
+    ASSERT_EQ(m_store.GetItemPage(1, kItemFilterUnread, false, page, total, 2, 1), 1);
+    EXPECT_EQ(total, 4);
+    ASSERT_EQ(page.size(), 2u);
+    EXPECT_EQ(page[0].title, "title of a");
+    EXPECT_EQ(page[0].link, "");
+    EXPECT_EQ(page[0].description, "");
+    EXPECT_EQ(page[0].author, "author");
+    EXPECT_EQ(page[0].feedId, 1);
+
+    // A filter that does not exist touches nothing.
+    total = 77;
+    EXPECT_EQ(m_store.GetItemPage(1, 4, true, page, total, 10, 0), 0);
+    EXPECT_EQ(total, 77);
+    EXPECT_EQ(page.size(), 2u);
+
+    int all = 0, unread = 0;
+    ASSERT_EQ(m_store.GetFeedCounts(1, all, unread), 1);
+    EXPECT_EQ(all, 5);
+    EXPECT_EQ(unread, 4);
+}
+
+TEST_F(FeedDatabaseTest, MarkingAChannelChangesOnlyItemsInTheOppositeState) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"x"}), kStorageKeepAll, 0), 1);
+    // c stays new; a and b turn unread and lose nothing else.
+    ASSERT_EQ(m_store.SetFeedRead(1, 0), 1);
+    EXPECT_EQ(LinksOf(1, kItemFilterUnread), (Strings{"c", "a", "b"}));
+    EXPECT_EQ(LinksOf(1, kItemFilterNew), Strings{"c"});
+    ASSERT_EQ(m_store.SetFeedsRead({1, 2}, 1), 1);
+    EXPECT_EQ(LinksOf(1, kItemFilterNew), Strings{});
+    EXPECT_EQ(LinksOf(2, kItemFilterRead), Strings{"x"});
+    ASSERT_EQ(m_store.SetFeedsRead({}, 0), 1);
+    EXPECT_EQ(LinksOf(2, kItemFilterRead), Strings{"x"});
+}
+
+TEST_F(FeedDatabaseTest, ListsOverSeveralChannels) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"b"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SetFeedRead(2, 1), 1);
+    std::vector<FeedItem> items;
+    ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, kItemFilterAll, items), 1);
+    EXPECT_EQ(Links(items), (Strings{"title of b", "title of a"}));
+    EXPECT_EQ(items[0].feedId, 2);
+    ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, kItemFilterUnread, items), 1);
+    EXPECT_EQ(Links(items), Strings{"title of a"});
+    ASSERT_EQ(m_store.GetItemsOfFeeds({}, kItemFilterAll, items), 1);
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(m_store.GetItemsOfFeeds({1}, -1, items), 0);
+
+    int count = 0;
+    ASSERT_EQ(m_store.GetAllUnread(items, count), 1);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(Links(items), (Strings{"title of c", "title of a"}));
+}
+
+TEST_F(FeedDatabaseTest, SearchTakesTheKeywordLiterallyAndIgnoresAsciiCase) {
+    ASSERT_EQ(
+        m_store.SaveReceivedItems(1,
+                                  {Item("1", "Rock'n'Roll news"), Item("2", "100% sure"),
+                                   Item("3", "1000 sure"), Item("4", "plain", "it's Rock'n'roll")},
+                                  kStorageKeepAll, 0),
+        1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("5", "ROCK'N'ROLL")}, kStorageKeepAll, 0), 1);
+    std::vector<FeedItem> hits;
+    const auto search = [&](const std::string& text, std::vector<int> feeds, bool all,
+                            bool inDescription) {
+        EXPECT_EQ(m_store.SearchItems(text, hits, feeds, all, inDescription), 1)
+            << m_store.GetLastError();
+        return Links(hits);
+    };
+    EXPECT_EQ(search("rock'n'roll", {}, true, false), (Strings{"5", "1"}));
+    EXPECT_EQ(search("rock'n'roll", {}, true, true), (Strings{"5", "1", "4"}));
+    EXPECT_EQ(search("rock'n'roll", {1}, false, true), (Strings{"1", "4"}));
+    EXPECT_EQ(search("rock'n'roll", {1}, false, false), Strings{"1"});
+    EXPECT_EQ(search("0%", {}, true, false), Strings{"2"});
+    EXPECT_EQ(search("rock", {}, false, true), Strings{});
+    EXPECT_EQ(hits.size(), 0u);
+    search("plain", {}, true, false);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].description, "it's Rock'n'roll");
+}
+
+TEST_F(FeedDatabaseTest, CleaningComparesDatesWithTheLocalClock) {
+    // Eight hours east of UTC: a comparison with UTC would keep the item of 28 hours ago.
+    const char* savedZone = std::getenv("TZ");
+    const std::string saved = savedZone ? savedZone : "";
+    setenv("TZ", "CST-8", 1);
+    tzset();
+    const auto hoursAgo = [](int hours) {
+        std::time_t when = std::time(nullptr) - hours * 3600;
+        std::tm local{};
+        localtime_r(&when, &local);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+        return std::string(text);
+    };
+    std::vector<FeedItem> items = Download({"20h", "28h", "50h"});
+    items[0].pubDate = hoursAgo(20);
+    items[1].pubDate = hoursAgo(28);
+    items[2].pubDate = hoursAgo(50);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, items, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, items, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SetItemRead(Page(1)[2].id, 1), 1); // 50h read
+
+    ASSERT_EQ(m_store.CleanItems({1}, 1, false), 1);
+    EXPECT_EQ(LinksOf(1), (Strings{"20h", "28h"}));
+    ASSERT_EQ(m_store.CleanItems({1, 2}, 1, true), 1);
+    EXPECT_EQ(LinksOf(1), Strings{"20h"});
+    EXPECT_EQ(LinksOf(2), Strings{"20h"});
+    ASSERT_EQ(m_store.SetFeedRead(2, 1), 1);
+    ASSERT_EQ(m_store.CleanItems({1, 2}, 0, false), 1);
+    EXPECT_EQ(LinksOf(1), Strings{"20h"});
+    EXPECT_EQ(LinksOf(2), Strings{});
+    ASSERT_EQ(m_store.CleanItems({1}, 0, true), 1);
+    EXPECT_EQ(LinksOf(1), Strings{});
+
+    if (savedZone)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+// ---- Scratch items and favorites ----
+
+TEST_F(FeedDatabaseTest, SearchResultsAreKeptInTheScratchTable) {
+    std::vector<FeedItem> results = Download({"r1", "r2"});
+    results[0].isNew = results[0].isRead = 1;
+    ASSERT_EQ(m_store.SaveTempItems(0, results), 1);
+    ASSERT_GT(results[1].id, results[0].id);
+    EXPECT_EQ(results[0].isNew + results[0].isRead, 0);
+    FeedItem stored;
+    ASSERT_EQ(m_store.GetItem(results[1].id, true, stored), 1);
+    EXPECT_EQ(stored.link, "r2");
+    EXPECT_EQ(stored.isNew, 1);
+    EXPECT_EQ(stored.isRead, 0);
+
+    // A second search replaces the first; a channel's merge leaves them alone.
+    std::vector<FeedItem> second = Download({"r3"});
+    ASSERT_EQ(m_store.SaveTempItems(0, second), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageSyncWithSource, 0), 1);
+    std::string link;
+    EXPECT_EQ(m_store.GetItemLink(results[0].id, true, link), 0);
+    EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
+    ASSERT_EQ(m_store.GetItemLink(second[0].id, true, link), 1);
+    EXPECT_EQ(link, "r3");
+    ASSERT_EQ(m_store.ClearTempItems(0), 1);
+    EXPECT_EQ(m_store.GetItemLink(second[0].id, true, link), 0);
+}
+
+TEST_F(FeedDatabaseTest, Favorites) {
+    ASSERT_EQ(m_store.EnsureFavoriteFolder(7), 1);
+    ASSERT_EQ(m_store.EnsureFavoriteFolder(7), 1);
+    ASSERT_EQ(m_store.EnsureFavoriteFolder(8), 1);
+    EXPECT_EQ(Dump(m_store.Db(), "feedfav_data"), "7|0|\n8|0|\n");
+
+    ASSERT_EQ(
+        m_store.SaveReceivedItems(1, {Item("http://a", "O'Reilly", "desc")}, kStorageKeepAll, 0),
+        1);
+    std::vector<FeedItem> search = Download({"http://s"});
+    ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
+    ASSERT_EQ(m_store.CopyItemToFavorites(Page(1)[0].id, 7, false), 1);
+    ASSERT_EQ(m_store.CopyItemToFavorites(search[0].id, 7, true), 1);
+    ASSERT_EQ(m_store.AddFavoriteItem(8, Item("http://b", "it's b")), 1);
+    EXPECT_EQ(m_store.CopyItemToFavorites(9999, 7, false), 0);
+    EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
+
+    std::vector<FeedItem> saved;
+    ASSERT_EQ(m_store.GetFavoriteItems(7, true, saved), 1);
+    EXPECT_EQ(Links(saved), (Strings{"http://s", "http://a"}));
+    EXPECT_EQ(saved[1].title, "O'Reilly");
+    EXPECT_EQ(saved[1].description, "desc");
+    EXPECT_EQ(saved[1].feedId, 7);
+    ASSERT_EQ(m_store.GetFavoriteItems(7, false, saved), 1);
+    EXPECT_EQ(saved[1].link, "");
+    EXPECT_EQ(saved[1].title, "O'Reilly");
+
+    const int copied = saved[1].id;
+    ASSERT_EQ(m_store.MoveFavoriteItem(8, copied), 1);
+    FeedItem one;
+    ASSERT_EQ(m_store.GetFavoriteItem(copied, one), 1);
+    EXPECT_EQ(one.feedId, 8);
+    ASSERT_EQ(m_store.DeleteFavoriteItem(copied), 1);
+    std::string link;
+    EXPECT_EQ(m_store.GetFavoriteLink(copied, link), 0);
+    EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
+
+    ASSERT_EQ(m_store.ClearFavoriteFolder(7), 1);
+    ASSERT_EQ(m_store.GetFavoriteItems(7, true, saved), 1);
+    EXPECT_TRUE(saved.empty());
+    ASSERT_EQ(m_store.DeleteFavoriteFolder(7), 1);
+    ASSERT_EQ(m_store.DeleteFavoriteFolders({}), 1);
+    ASSERT_EQ(m_store.DeleteFavoriteFolders({8}), 1);
+    EXPECT_EQ(Dump(m_store.Db(), "feedfav_data") + Dump(m_store.Db(), "rssfavorite_data"), "");
+}
+
+// ---- Older files ----
+
+TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates) {
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/rss.db";
+    const std::string address = "http://例子.cn/新闻.xml";
+    const std::string link = "http://例子.cn/新闻/1.html";
+    {
+        CSqlDatabase old;
+        old.Open(path);
+        old.ExecuteUpdate(
+            "CREATE TABLE feed_data (feed_id INTEGER PRIMARY KEY, feed_url VARCHAR(255), "
+            "feed_rssrank INTEGER, feed_storagetype INTEGER, feed_storagenum INTEGER, "
+            "feed_autoupdate INTEGER, feed_newitemshowtip INTEGER);"
+            "CREATE TABLE rss_data (item_id INTEGER PRIMARY KEY, item_feedid INTEGER, item_new "
+            "INTEGER, item_read INTEGER, item_link TEXT, item_title TEXT, item_author TEXT, "
+            "item_description TEXT, item_pubDate TEXT);"
+            "CREATE INDEX old_feed_items ON rss_data (item_feedid, item_id);");
+        old.CompileStatement("INSERT INTO feed_data VALUES (4, ?1, 5, 2, 100, 1, 1);")
+            .Bind(1, CTextCodec::Utf8ToGbk(address))
+            .ExecDML();
+        old.CompileStatement("INSERT INTO rss_data VALUES (10, 4, 0, 1, ?1, ?2, 'a', ?3, "
+                             "'2006-03-07 09:05:00');")
+            .Bind(1, CTextCodec::Utf8ToGbk(link))
+            .Bind(2, CTextCodec::Utf8ToGbk("旧闻标题"))
+            .Bind(3, CTextCodec::Utf8ToGbk("新闻内容"))
+            .ExecDML();
+    }
+    {
+        CFeedDatabase store(path);
+        ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        FeedSettings settings;
+        ASSERT_EQ(store.GetFeedSettings(address, settings), 1);
+        EXPECT_EQ(settings.feedId, 4);
+        EXPECT_EQ(settings.storageNum, 100);
+
+        FeedItem item;
+        ASSERT_EQ(store.GetItem(10, false, item), 1);
+        EXPECT_EQ(item.title, "旧闻标题");
+        EXPECT_EQ(item.link, link);
+
+        ASSERT_EQ(store.SaveReceivedItems(4, {Item(link, "改过的标题"), Item("http://n")},
+                                          kStorageSyncWithSource, 0),
+                  1);
+        int all = 0, unread = 0;
+        ASSERT_EQ(store.GetFeedCounts(4, all, unread), 1);
+        EXPECT_EQ(all, 2);
+        std::vector<FeedItem> hits;
+        ASSERT_EQ(store.SearchItems("新闻", hits, {}, true, true), 1);
+        EXPECT_EQ(Links(hits), Strings{link});
+        EXPECT_EQ(hits[0].title, "旧闻标题");
+        ASSERT_EQ(store.SearchItems("title of", hits, {4}, false, false), 1);
+        EXPECT_EQ(Links(hits), Strings{"http://n"});
+
+        // The existing index over channel and id serves; the missing ones were added.
+        std::vector<std::string> indexes;
+        for (CSqlQuery rows = store.Db().ExecuteQuery(
+                 "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'rss_data' "
+                 "ORDER BY name;");
+             !rows.IsEnd(); rows.Next())
+            indexes.push_back(rows.GetText(0));
+        EXPECT_EQ(indexes, (std::vector<std::string>{"old_feed_items", "rss_data_feed_link",
+                                                     "rss_data_feed_new", "rss_data_feed_read"}));
+    }
+    RemoveTree(dir);
+}
