@@ -280,6 +280,7 @@ TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
              "ORDER BY name;");
          !rows.IsEnd(); rows.Next())
         tables.push_back(rows.GetText(0));
-    EXPECT_EQ(tables, (std::vector<std::string>{"feed_data", "feedfav_data", "rss_data",
-                                                "rssfavorite_data", "rsstemp_data"}));
+    EXPECT_EQ(tables,
+              (std::vector<std::string>{"feed_data", "feed_validators", "feedfav_data", "rss_data",
+                                        "rssfavorite_data", "rsstemp_data"}));
 }
