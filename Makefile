@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 STAMP := $(BUILD_DIR)/.deps-installed
 
-.PHONY: all deps configure build run test bench format clean
+.PHONY: all deps configure build run test test-asan bench format clean
 
 all: build
 
@@ -26,6 +26,13 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -j 2
+
+# The feed corpus under AddressSanitizer, in a build folder of its own (only that program is built).
+ASAN_BUILD_DIR ?= build-asan
+test-asan: $(STAMP)
+	cmake -S . -B $(ASAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUILL_ASAN_TESTS=ON
+	cmake --build $(ASAN_BUILD_DIR) --target test_reader_asan
+	cd $(ASAN_BUILD_DIR) && ctest -L asan --output-on-failure --timeout 300
 
 bench: build
 	$(BUILD_DIR)/bin/quill_bench

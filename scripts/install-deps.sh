@@ -12,6 +12,8 @@ packages=(
     qt6-base-dev libgl-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev sqlite3
+    # the peers that bench/compare_parse.sh measures feed parsing against
+    libxml2-utils python3-feedparser
     # Chinese text in the windows
     fonts-noto-cjk
 )

@@ -1,35 +1,21 @@
-#include "support/TestSupport.h"
+#include "support/CliRunner.h"
 
-#include <array>
-#include <cstdio>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 namespace {
 
-struct CliResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the real quillmark-cli binary.
+// Runs the real binary with the words of a command line.
 CliResult RunCli(const std::string& home, const std::string& args) {
-    std::string errFile = home + "/.stderr";
-    std::string command =
-        std::string(QUILL_CLI_PATH) + " --home '" + home + "/q' " + args + " 2>'" + errFile + "'";
-    CliResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        result.out.append(buffer.data(), n);
-    int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = ReadAll(errFile);
-    return result;
+    std::vector<std::string> words;
+    for (size_t start = 0; start < args.size();) {
+        size_t end = args.find(' ', start);
+        if (end == std::string::npos)
+            end = args.size();
+        if (end > start)
+            words.push_back(args.substr(start, end - start));
+        start = end + 1;
+    }
+    return ::RunCli(home, words);
 }
 
 class CliTest : public ::testing::Test {

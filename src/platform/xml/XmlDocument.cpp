@@ -2,6 +2,7 @@
 
 #include "platform/fs/FileUtil.h"
 #include "platform/text/TextCodec.h"
+#include "platform/xml/XmlRepair.h"
 #include "platform/xml/XmlText.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/uri.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
@@ -101,6 +103,18 @@ std::string CXmlNode::GetNamespace() const {
     if (!m_node || !m_node->ns)
         return {};
     return FromXml(m_node->ns->href);
+}
+
+bool CXmlNode::HasName(std::string_view localName) const {
+    return m_node && m_node->name && localName == reinterpret_cast<const char*>(m_node->name);
+}
+
+bool CXmlNode::InNamespace(std::string_view uri) const {
+    if (!m_node)
+        return false;
+    if (!m_node->ns || !m_node->ns->href)
+        return uri.empty();
+    return uri == reinterpret_cast<const char*>(m_node->ns->href);
 }
 
 std::string CXmlNode::GetText() const {
@@ -291,6 +305,24 @@ std::string CXmlNode::GetXml() const {
     return out;
 }
 
+std::string CXmlNode::GetInnerXml() const {
+    if (!m_node)
+        return {};
+    xmlBufferPtr buffer = xmlBufferCreate();
+    for (xmlNodePtr child = m_node->children; child; child = child->next)
+        xmlNodeDump(buffer, m_node->doc, child, 0, 0);
+    std::string out(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                    static_cast<size_t>(xmlBufferLength(buffer)));
+    xmlBufferFree(buffer);
+    return out;
+}
+
+std::string CXmlNode::GetBaseUri() const {
+    if (!m_node)
+        return {};
+    return TakeXml(xmlNodeGetBase(m_node->doc, m_node));
+}
+
 // ---------------------------------------------------------------------------------------------
 // CXmlDocument
 
@@ -319,6 +351,12 @@ CXmlDocument& CXmlDocument::operator=(CXmlDocument&& other) noexcept {
     return *this;
 }
 
+_xmlDoc* CXmlDocument::Release() {
+    _xmlDoc* doc = m_doc;
+    m_doc = nullptr;
+    return doc;
+}
+
 void CXmlDocument::Free() {
     if (m_doc) {
         xmlFreeDoc(m_doc);
@@ -337,6 +375,10 @@ bool CXmlDocument::LoadFile(const std::string& path, unsigned flags) {
 }
 
 bool CXmlDocument::LoadText(std::string_view text, unsigned flags) {
+    if (flags & kLenient) {
+        std::string mended = CXmlRepair::Repair(text);
+        return LoadText(mended, (flags & ~kLenient) | kRecover);
+    }
     Free();
     m_lastError.clear();
     m_namespaces.clear();
@@ -390,6 +432,23 @@ std::vector<CXmlNode> CXmlDocument::SelectNodes(std::string_view path) const {
     if (!m_doc)
         return {};
     return Evaluate(m_doc, reinterpret_cast<xmlNodePtr>(m_doc), path, false);
+}
+
+void CXmlDocument::SetUrl(std::string_view url) {
+    if (!m_doc)
+        return;
+    if (m_doc->URL)
+        xmlFree(const_cast<xmlChar*>(m_doc->URL));
+    m_doc->URL = url.empty() ? nullptr : xmlStrdup(X(std::string(url)));
+}
+
+std::string CXmlDocument::ResolveUri(std::string_view reference, std::string_view base) {
+    if (base.empty())
+        return std::string(reference);
+    xmlChar* built = xmlBuildURI(X(std::string(reference)), X(std::string(base)));
+    if (!built)
+        return std::string(reference);
+    return TakeXml(built);
 }
 
 void CXmlDocument::RegisterNamespace(std::string_view prefix, std::string_view uri) {

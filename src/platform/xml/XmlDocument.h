@@ -23,6 +23,9 @@ public:
     // The element's name without its namespace prefix, and the namespace address ("" for none).
     std::string GetName() const;
     std::string GetNamespace() const;
+    // The same tests without copying: the local name, and the namespace address ("" for none).
+    bool HasName(std::string_view localName) const;
+    bool InNamespace(std::string_view uri) const;
 
     // The text of the node and everything below it, as a DOM's text property gives it.
     std::string GetText() const;
@@ -60,6 +63,12 @@ public:
 
     // The node and everything below it as XML text (UTF-8, no declaration).
     std::string GetXml() const;
+    // What lies between the node's tags as XML text: its children, text and markup.
+    std::string GetInnerXml() const;
+
+    // The base address in effect at the node: its xml:base attributes resolved upwards, else the
+    // document's address (CXmlDocument::SetUrl); "" when there is none.
+    std::string GetBaseUri() const;
 
     _xmlNode* Handle() const { return m_node; }
 
@@ -82,6 +91,10 @@ public:
     enum LoadFlags : unsigned {
         kKeepBlanks = 1u << 0, // keep whitespace-only text between elements
         kRecover = 1u << 1,    // read what can be read from a document that is not well formed
+        // Mend the text first (encoding widened, HTML entity names, stray control characters;
+        // see CXmlRepair), then read it with kRecover. For documents from the network that a
+        // strict load refused.
+        kLenient = 1u << 2,
     };
 
     CXmlDocument();
@@ -101,6 +114,9 @@ public:
     CXmlNode SelectNode(std::string_view path) const;
     std::vector<CXmlNode> SelectNodes(std::string_view path) const;
 
+    // The address the document came from, against which relative addresses in it resolve.
+    void SetUrl(std::string_view url);
+
     // Prefixes usable in paths; the prefixes declared on the root element are known already.
     void RegisterNamespace(std::string_view prefix, std::string_view uri);
 
@@ -118,8 +134,13 @@ public:
     static std::string DeclaredEncoding(std::string_view text);
     // "/a/b[0]/c[2]" -> "/a/b[1]/c[3]".
     static std::string TranslatePath(std::string_view zeroBasedPath);
+    // A relative reference resolved against a base address (RFC 3986); the reference as it is
+    // when it cannot be resolved.
+    static std::string ResolveUri(std::string_view reference, std::string_view base);
 
     _xmlDoc* Handle() const { return m_doc; }
+    // Hands the libxml2 document to its new owner (a style sheet); this object is then empty.
+    _xmlDoc* Release();
 
 private:
     friend class CXmlNode;

@@ -4,7 +4,10 @@
 #include "app/AppSettings.h"
 #include "app/ProgramDir.h"
 #include "app/Reporter.h"
+#include "cli/BlogCommands.h"
+#include "cli/FeedCommands.h"
 #include "platform/fs/FileUtil.h"
+#include "storage/LocalStores.h"
 
 #include <cstdio>
 #include <ostream>
@@ -71,7 +74,7 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         } else if (argsIn[i] == "--json") {
             m_json = true;
         } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
-            m_out << kUsage;
+            m_out << kUsage << CBlogCommands::UsageText();
             return 0;
         } else {
             args.push_back(argsIn[i]);
@@ -83,10 +86,19 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
     args.erase(args.begin());
     if (command == "init")
         return args.empty() ? Init() : Usage();
+    const bool known =
+        command == "settings" || CBlogCommands::Handles(command) || CFeedCommands::Handles(command);
+    if (!known) {
+        m_err << "未知的命令: " << command << "\n";
+        return Usage();
+    }
+    if (!PrepareHome(false))
+        return 1;
     if (command == "settings")
         return Settings(args);
-    m_err << "未知的命令: " << command << "\n";
-    return Usage();
+    if (CBlogCommands::Handles(command))
+        return CBlogCommands(m_out, m_err, m_json).Run(command, args);
+    return CFeedCommands(m_out, m_json).Run(command, args);
 }
 
 // The program directory is seeded when it does not exist yet (the first start), and by init.
@@ -94,7 +106,7 @@ bool CCliCommands::PrepareHome(bool always) {
     if (!always && CFileUtil::IsDirectory(GetModuleDir()))
         return true;
     std::string error;
-    if (!CProgramDir::Prepare(error)) {
+    if (!CProgramDir::Prepare(error) || !CLocalStores::CreateStores(error)) {
         GetReporter().ReportMessage("无法创建程序目录: " + error);
         return false;
     }
@@ -128,8 +140,6 @@ int CCliCommands::Settings(const std::vector<std::string>& args) {
             m_err << "未知的设置组: " << args[1] << "\n";
             return Usage();
         }
-        if (!PrepareHome(false))
-            return 1;
         std::vector<std::string> values;
         if (!CAppSettings::ReadValues(keys, values))
             return 1;
@@ -140,8 +150,6 @@ int CCliCommands::Settings(const std::vector<std::string>& args) {
         return 0;
     }
     if (args.size() == 3 && args[0] == "set") {
-        if (!PrepareHome(false))
-            return 1;
         const std::string& key = args[1];
         std::string value = args[2];
         if (key == "debug/out")

@@ -1,0 +1,408 @@
+#include "app/AccountStore.h"
+
+#include "app/AppPaths.h"
+#include "app/AppSettings.h"
+#include "app/ErrorCatalog.h"
+#include "app/Reporter.h"
+#include "platform/text/TextCodec.h"
+#include "platform/xml/XmlDocument.h"
+
+#include <array>
+#include <cctype>
+#include <string_view>
+
+namespace {
+
+// The fixed key of the password scrambling. Files scrambled with another key cannot be read.
+constexpr std::array<unsigned char, 4> kScrambleKey = {0x51, 0x4D, 0x6B, 0x21};
+
+constexpr const char* kNameExists = "已经有这个账户名了!";
+
+std::string FilePath() {
+    return GetAppFilePath(CAccountStore::kFileName);
+}
+
+bool Load(CXmlDocument& doc) {
+    if (!doc.LoadFile(FilePath()) || doc.Root().GetName() != "accounts") {
+        GetReporter().ReportError(kErrAccountFileLoad);
+        return false;
+    }
+    return true;
+}
+
+bool Save(const CXmlDocument& doc, int errorId = kErrAccountValue) {
+    if (!doc.SaveFile(FilePath(), "UTF-8", true)) {
+        GetReporter().ReportError(errorId);
+        return false;
+    }
+    return true;
+}
+
+// The account elements are walked and compared by their name's text, so no name can change
+// what a path selects.
+CXmlNode FindAccount(const CXmlDocument& doc, const std::string& name) {
+    for (CXmlNode account = doc.Root().FirstChild(); account; account = account.NextSibling()) {
+        if (account.GetName() != "account")
+            continue;
+        CXmlNode nameNode = account.Child("name");
+        if (nameNode && nameNode.GetText() == name)
+            return account;
+    }
+    return {};
+}
+
+CXmlNode AccountAt(const CXmlDocument& doc, size_t index) {
+    size_t i = 0;
+    for (CXmlNode account = doc.Root().FirstChild(); account; account = account.NextSibling()) {
+        if (account.GetName() == "account" && i++ == index)
+            return account;
+    }
+    return {};
+}
+
+bool IsElementName(const std::string& field) {
+    if (field.empty())
+        return false;
+    for (char c : field) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-')
+            return false;
+    }
+    return true;
+}
+
+// Reads the children in order into the outputs; the first missing one reports 6001.
+bool ReadFields(const CXmlNode& account,
+                std::initializer_list<std::pair<const char*, std::string*>> fields) {
+    for (const auto& [field, out] : fields) {
+        CXmlNode node = account.Child(field);
+        if (!node) {
+            GetReporter().ReportError(kErrAccountValue);
+            return false;
+        }
+        *out = node.GetText();
+    }
+    return true;
+}
+
+bool WriteFields(const CXmlNode& account,
+                 std::initializer_list<std::pair<const char*, std::string>> fields) {
+    for (const auto& [field, text] : fields) {
+        CXmlNode node = account.Child(field);
+        if (!node) {
+            GetReporter().ReportError(kErrAccountValue);
+            return false;
+        }
+        node.SetText(text);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string CAccountStore::Scramble(const std::string& password) {
+    std::string bytes;
+    if (!CTextCodec::Convert(password, "UTF-8", "GB18030", bytes))
+        bytes = password;
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        unsigned b = (static_cast<unsigned char>(bytes[i]) + kScrambleKey[i % 4]) % 256;
+        out.push_back(static_cast<char>('A' + b / 26));
+        out.push_back(static_cast<char>('A' + b % 26));
+    }
+    return out;
+}
+
+std::string CAccountStore::Unscramble(const std::string& text) {
+    std::string bytes;
+    bytes.reserve(text.size() / 2);
+    for (size_t i = 0; i + 1 < text.size(); i += 2) {
+        int value = (text[i] - 'A') * 26 + (text[i + 1] - 'A');
+        int b = (value - kScrambleKey[(i / 2) % 4]) % 256;
+        if (b < 0)
+            b += 256;
+        bytes.push_back(static_cast<char>(b));
+    }
+    return CTextCodec::GbkToUtf8(bytes);
+}
+
+std::string CAccountStore::CheckAccountName(const std::string& name) {
+    if (name.empty())
+        return "请输入账户名称";
+    if (name.find_first_of("/\\:*?\"'<>|%") != std::string::npos)
+        return "账户名称含有不合法的字符!";
+    if (CTextCodec::GbkByteLength(name) > 20)
+        return "账户名称不能超过20个字符";
+    return {};
+}
+
+int CAccountStore::AddAccount(const AccountRecord& record) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    if (FindAccount(doc, record.name)) {
+        GetReporter().ReportMessage(kNameExists);
+        return 0;
+    }
+    CXmlNode account = doc.Root().AppendChild("account");
+    const std::pair<const char*, std::string> children[] = {
+        {"expanded", "1"},
+        {"name", record.name},
+        {"description", record.description},
+        {"xmlrpcurl", record.xmlrpcurl},
+        {"port", record.port},
+        {"blogapitype", record.blogapitype},
+        {"username", record.username},
+        {"password", Scramble(record.password)},
+        {"blogurl", record.blogurl},
+        {"encodetype", record.encodetype},
+        {"getrecentpostsnum", "5"},
+        {"localloginverify", "0"},
+        {"accountpassword", ""},
+        {"normalexit", "1"},
+        {"autosavetime", "50000"},
+        {"editorindex", "\\Data\\Editor\\默认\\index.html"},
+        {"editorinputfun", "HtmlTextIn"},
+        {"editoroutputfun", "HtmlTextOut"},
+        {"logxsl", "默认"},
+        {"wndposleft", "0"},
+        {"wndpostop", "0"},
+        {"wndposright", "0"},
+        {"wndposbottom", "0"},
+        {"relation", ""},
+    };
+    for (const auto& [element, text] : children)
+        account.AppendChild(element, text);
+    return Save(doc) ? 1 : 0;
+}
+
+int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    if (!account) {
+        GetReporter().ReportError(kErrAccountValue);
+        return 0;
+    }
+    record.name = name;
+    std::string password;
+    std::string count;
+    if (!ReadFields(account, {{"xmlrpcurl", &record.xmlrpcurl},
+                              {"port", &record.port},
+                              {"blogapitype", &record.blogapitype},
+                              {"username", &record.username},
+                              {"password", &password}}))
+        return 0;
+    record.password = Unscramble(password);
+    if (!ReadFields(account, {{"blogurl", &record.blogurl},
+                              {"encodetype", &record.encodetype},
+                              {"getrecentpostsnum", &count}}))
+        return 0;
+    record.getrecentpostsnum = CAppSettings::ToInt(count);
+    if (!ReadFields(account, {{"description", &record.description}}))
+        return 0;
+    return 1;
+}
+
+int CAccountStore::UpdateAccountConnection(const std::string& name, const AccountRecord& record) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    if (!account) {
+        GetReporter().ReportError(kErrAccountValue);
+        return 0;
+    }
+    if (!WriteFields(account, {{"xmlrpcurl", record.xmlrpcurl},
+                               {"port", record.port},
+                               {"blogapitype", record.blogapitype},
+                               {"username", record.username},
+                               {"password", Scramble(record.password)},
+                               {"blogurl", record.blogurl},
+                               {"encodetype", record.encodetype}}))
+        return 0;
+    return Save(doc) ? 1 : 0;
+}
+
+int CAccountStore::ListAccounts(std::vector<AccountRecord>& accounts) {
+    accounts.clear();
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    for (CXmlNode account = doc.Root().FirstChild(); account; account = account.NextSibling()) {
+        if (account.GetName() != "account")
+            continue;
+        AccountRecord record;
+        std::string verify;
+        std::string expanded;
+        if (!ReadFields(account, {{"name", &record.name},
+                                  {"description", &record.description},
+                                  {"blogapitype", &record.blogapitype},
+                                  {"localloginverify", &verify},
+                                  {"accountpassword", &record.accountpassword},
+                                  {"blogurl", &record.blogurl},
+                                  {"expanded", &expanded}}))
+            return 0;
+        record.localloginverify = CAppSettings::ToInt(verify);
+        record.expanded = CAppSettings::ToInt(expanded);
+        accounts.push_back(std::move(record));
+    }
+    return 1;
+}
+
+int CAccountStore::GetLoginSettings(const std::string& name, int& verify,
+                                    std::string& loginPassword) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    if (!account) {
+        GetReporter().ReportError(kErrAccountValue);
+        return 0;
+    }
+    std::string mode;
+    if (!ReadFields(account, {{"localloginverify", &mode}}))
+        return 0;
+    verify = CAppSettings::ToInt(mode);
+    loginPassword.clear();
+    if (verify == 1) {
+        std::string scrambled;
+        if (!ReadFields(account, {{"password", &scrambled}}))
+            return 0;
+        loginPassword = Unscramble(scrambled);
+    } else if (verify == 2) {
+        if (!ReadFields(account, {{"accountpassword", &loginPassword}}))
+            return 0;
+    }
+    return 1;
+}
+
+int CAccountStore::SetLoginSettings(const std::string& name, int verify,
+                                    const std::string& accountPassword) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    if (!account) {
+        GetReporter().ReportError(kErrAccountValue);
+        return 0;
+    }
+    if (!WriteFields(account, {{"localloginverify", std::to_string(verify)},
+                               {"accountpassword", accountPassword}}))
+        return 0;
+    return Save(doc) ? 1 : 0;
+}
+
+bool CAccountStore::CheckLogin(const std::string& name, const std::string& typed) {
+    int verify = 0;
+    std::string loginPassword;
+    if (!GetLoginSettings(name, verify, loginPassword))
+        return false;
+    return verify == 0 || typed == loginPassword;
+}
+
+int CAccountStore::GetAccountField(const std::string& name, const std::string& field,
+                                   std::string& text) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    CXmlNode node = account && IsElementName(field) ? account.Child(field) : CXmlNode();
+    if (!node) {
+        GetReporter().ReportError(kErrAccountValue);
+        return 0;
+    }
+    text = field == "password" ? Unscramble(node.GetText()) : node.GetText();
+    return 1;
+}
+
+int CAccountStore::SetAccountField(const std::string& name, const std::string& field,
+                                   const std::string& text) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    CXmlNode node = account && IsElementName(field) ? account.Child(field) : CXmlNode();
+    if (!node) {
+        GetReporter().ReportError(kErrAccountValue);
+        return 0;
+    }
+    node.SetText(field == "password" ? Scramble(text) : text);
+    return Save(doc) ? 1 : 0;
+}
+
+int CAccountStore::GetRelations(const std::string& name, std::vector<std::string>& names) {
+    names.clear();
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    CXmlNode relation = account ? account.Child("relation") : CXmlNode();
+    if (!relation) {
+        GetReporter().ReportError(kErrAccountValue);
+        return 0;
+    }
+    for (CXmlNode item = relation.FirstChild(); item; item = item.NextSibling()) {
+        if (item.GetName() == "accountname")
+            names.push_back(item.GetText());
+    }
+    return 1;
+}
+
+int CAccountStore::SetRelations(const std::string& name, const std::vector<std::string>& names) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    if (!account) {
+        GetReporter().ReportError(kErrAccountValue);
+        return 0;
+    }
+    CXmlNode old = account.Child("relation");
+    CXmlNode relation = account.InsertChildBefore("relation", old);
+    for (const std::string& other : names)
+        relation.AppendChild("accountname", other);
+    old.Remove();
+    return Save(doc) ? 1 : 0;
+}
+
+int CAccountStore::SetExpanded(const std::vector<int>& flags) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    for (size_t i = 0; i < flags.size(); ++i) {
+        CXmlNode account = AccountAt(doc, i);
+        CXmlNode expanded = account ? account.Child("expanded") : CXmlNode();
+        if (!expanded) {
+            GetReporter().ReportError(kErrAccountValue);
+            return 0;
+        }
+        expanded.SetText(std::to_string(flags[i]));
+    }
+    return Save(doc) ? 1 : 0;
+}
+
+int CAccountStore::DeleteAccount(const std::string& name) {
+    CXmlDocument doc;
+    if (!Load(doc))
+        return 0;
+    CXmlNode account = FindAccount(doc, name);
+    if (!account) {
+        GetReporter().ReportError(kErrAccountDelete);
+        return 0;
+    }
+    account.Remove();
+    for (CXmlNode other = doc.Root().FirstChild(); other; other = other.NextSibling()) {
+        CXmlNode relation = other.Child("relation");
+        if (!relation)
+            continue;
+        for (CXmlNode item = relation.FirstChild(); item;) {
+            CXmlNode next = item.NextSibling();
+            if (item.GetName() == "accountname" && item.GetText() == name)
+                item.Remove();
+            item = next;
+        }
+    }
+    return Save(doc, kErrAccountDelete) ? 1 : 0;
+}

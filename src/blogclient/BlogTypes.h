@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The values of one weblog call. For newPost, editPost and deletePost postId is the server's
+// post id; for getRecentPosts it holds the number of posts as decimal text.
+struct PostRequest {
+    std::string userName;
+    std::string password;
+    std::string title;
+    std::string category;
+    std::string description; // the article body, HTML
+    std::string postId;
+    std::string extra; // carried along, read by no interface
+    std::string category2;
+    std::string tags;
+    std::string abstract;
+    std::string trackback;
+};
+
+// One post of a recent-posts answer.
+struct PostEntry {
+    int sequence = 0; // 1 for the first post read
+    std::string title;
+    std::string description;
+    std::string dateCreated; // the server's dateTime.iso8601 text, unchanged
+    std::string category;
+    std::string postId;
+    std::string userId;
+    std::string link;
+};
+
+// The posts in answer order.
+using PostList = std::vector<PostEntry>;
+
+// The first blog of a getUsersBlogs answer.
+struct BlogInfo {
+    std::string url;
+    std::string blogId;
+    std::string blogName;
+};
+
+struct CategoryEntry {
+    int sequence = 0; // 1 for the first category read
+    std::string name;
+    std::string id; // filled when the server gives one
+};
+
+using CategoryList = std::vector<CategoryEntry>;

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "app/AccountStore.h"
+#include "app/AppSettings.h"
+#include "blogclient/BlogTypes.h"
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CXmlDocument;
+class CXmlNode;
+class CXmlRpcTransport;
+
+// The Blogger XML-RPC API on the endpoint of one account, and the base of the other weblog
+// interfaces: it holds the connection state (the bound account, proxy and debug settings), the
+// transport and the fault display.
+//
+// Every call fills a request template through the DOM, sends it and reads the answer. Each
+// operation returns 1 on success and 0 on failure; a failure has been reported already (through
+// the reporter of this thread) with a catalogue id or the server's fault.
+//
+// One object per thread; an object may be used for many calls. Abort() may be called from
+// another thread to stop the transfer in progress.
+class CBloggerApi {
+public:
+    // Operation codes handed to SetParams.
+    enum Operation : int {
+        kOpGetUsersBlogs = 0,
+        kOpNewPost = 1,
+        kOpGetCategories = 2,
+        kOpGetRecentPosts = 3,
+        kOpEditPost = 4,
+        kOpDeletePost = 5,
+        kOpNewMediaObject = 6,
+    };
+
+    // An unbound object; Bind() gives it an account (the connection test of a new account).
+    CBloggerApi();
+    // Bound to a stored account; IsBound() tells whether the account could be read.
+    explicit CBloggerApi(const std::string& accountName);
+    virtual ~CBloggerApi();
+    CBloggerApi(const CBloggerApi&) = delete;
+    CBloggerApi& operator=(const CBloggerApi&) = delete;
+
+    // Reads the stored account (reporting 6000/6001 when it cannot) and binds it.
+    bool BindAccount(const std::string& accountName);
+    // Copies the account, its user name and password into the object's own request, and takes
+    // a snapshot of the proxy and debug settings.
+    void Bind(const AccountRecord& account);
+    bool IsBound() const { return m_bound; }
+    const AccountRecord& Account() const { return m_account; }
+    // A request holding the account's user name and password, for the caller to fill further.
+    PostRequest MakeRequest() const { return m_request; }
+
+    virtual int GetUsersBlogs(BlogInfo& info);
+    virtual int DeletePost(const PostRequest& request);
+    virtual int GetRecentPosts(PostList& list, int count);
+    virtual int NewPost(const PostRequest& request, std::string& postId);
+    virtual int EditPost(const PostRequest& request, int& result);
+    virtual int ReadBoolean(const std::string& answer, int& value);
+    virtual int ReadPostList(const std::string& answer, PostList& list);
+    virtual int ReadPostId(const std::string& answer, std::string& postId);
+    virtual int ReadBlogInfo(const std::string& answer, BlogInfo& info);
+    virtual int SetParams(CXmlDocument& doc, const PostRequest& request, int code);
+    // POSTs the request bytes to the endpoint; 1 with the whole answer, or 0 after reporting
+    // 3001 (network), 4002 (HTTP status 400 or higher).
+    virtual int Transport(const std::string& request, std::string& answer);
+
+    // Reports the fault of an answer (id 4000, at the server) with its code and text.
+    void ShowFault(const std::string& answer);
+
+    // Stops the transfer in progress (from any thread); the call then fails with 3001.
+    void Abort();
+
+    // The connection settings taken at binding time (the transport uses them). A local host
+    // is reached without the proxy unless the proxy is also on for local hosts.
+    const ProxySettings& Proxy() const { return m_proxy; }
+    void SetProxy(const ProxySettings& proxy) { m_proxy = proxy; }
+    // The trace file written when an answer has status 400 or higher; "" for none.
+    const std::string& DebugPath() const { return m_debugPath; }
+    void SetDebugPath(const std::string& path) { m_debugPath = path; }
+
+    // Certificates to trust instead of the system's (a PEM file); "" for the system's.
+    void SetCaFile(const std::string& path) { m_caFile = path; }
+
+    // The template names: "res://BlogApi.dll/" + kind + "_" + method + ".xml".
+    static std::string TemplateName(const char* kind, const char* method);
+
+protected:
+    using Filler = std::function<int(CXmlDocument&)>;
+
+    // Loads the template (2001), fills it (the operation's id when a value has no place),
+    // serialises it for the account's encoding and sends it.
+    int Call(const std::string& templateName, int errorId, const Filler& fill, std::string& answer);
+    // Sends with the standard transport or the MSN Spaces one.
+    int Send(const std::string& request, std::string& answer, bool msnSpaces);
+
+    // Reads the array of posts (or categories) of an answer, one struct per value, in order.
+    // An empty answer or an empty array reports 4001 and succeeds with nothing added; an
+    // answer that is not a list shows the fault, or (noListIsEmpty) reports 4001 when it is not
+    // a fault either.
+    using StructReader = std::function<void(const CXmlNode& structNode)>;
+    int ReadStructArray(const std::string& answer, const StructReader& read, bool noListIsEmpty,
+                        bool emptyNotice = true);
+
+    // The local clock for the dates of a new post.
+    virtual std::time_t Now() const { return std::time(nullptr); }
+
+    const std::string& Encoding() const { return m_account.encodetype; }
+
+    AccountRecord m_account;
+    PostRequest m_request;
+    ProxySettings m_proxy;
+    std::string m_debugPath;
+    std::string m_caFile;
+    bool m_bound = false;
+
+private:
+    std::shared_ptr<CXmlRpcTransport> m_transport;
+};

@@ -1,0 +1,113 @@
+#include "blogclient/XmlRpcTransport.h"
+
+#include "app/AppPaths.h"
+#include "app/ErrorCatalog.h"
+#include "app/Reporter.h"
+#include "blogclient/XmlRpcAnswer.h"
+#include "platform/fs/FileUtil.h"
+
+#include <cctype>
+#include <strings.h>
+
+bool CXmlRpcTransport::SplitEndpoint(const std::string& url, const std::string& portText,
+                                     XmlRpcEndpoint& endpoint) {
+    endpoint = XmlRpcEndpoint();
+    endpoint.secure = url.size() >= 5 && strncasecmp(url.c_str(), "https", 5) == 0;
+    size_t slashes = url.find("//");
+    if (slashes == std::string::npos)
+        return false;
+    size_t hostStart = slashes + 2;
+    size_t pathStart = url.find('/', hostStart);
+    std::string host = url.substr(
+        hostStart, pathStart == std::string::npos ? std::string::npos : pathStart - hostStart);
+    endpoint.path = pathStart == std::string::npos ? "/" : url.substr(pathStart);
+    // Credentials in the address are not ours to send; a port written in it only stands in
+    // when the account gives none.
+    if (size_t at = host.rfind('@'); at != std::string::npos)
+        host.erase(0, at + 1);
+    int urlPort = 0;
+    size_t colon = host.rfind(':');
+    size_t bracket = host.rfind(']');
+    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+        for (size_t i = colon + 1; i < host.size() && std::isdigit((unsigned char)host[i]); ++i)
+            urlPort = urlPort * 10 + (host[i] - '0');
+        host.erase(colon);
+    }
+    endpoint.host = host;
+
+    int port = 0;
+    for (size_t i = 0; i < portText.size() && std::isdigit((unsigned char)portText[i]); ++i) {
+        port = port * 10 + (portText[i] - '0');
+        if (port > 65535) {
+            port = 0;
+            break;
+        }
+    }
+    if (port == 0)
+        port = urlPort > 0 && urlPort <= 65535 ? urlPort : (endpoint.secure ? 443 : 80);
+    endpoint.port = port;
+    return !endpoint.host.empty();
+}
+
+std::string CXmlRpcTransport::EndpointUrl(const XmlRpcEndpoint& endpoint) {
+    return std::string(endpoint.secure ? "https://" : "http://") + endpoint.host + ":" +
+           std::to_string(endpoint.port) + endpoint.path;
+}
+
+std::vector<HttpHeader> CXmlRpcTransport::Headers(bool msnSpaces) {
+    if (msnSpaces)
+        return {{"User-Agent", "quill-spaces"},
+                {"Content-Type", "text/xml; charset=UTF-8"},
+                {"Accept-Language", "zh-cn"}};
+    return {{"User-Agent", "quill"}, {"Content-Type", "text/xml"}};
+}
+
+HttpProxy CXmlRpcTransport::MakeProxy(const ProxySettings& settings) {
+    HttpProxy proxy;
+    proxy.mode = settings.use ? HttpProxy::Mode::kManual : HttpProxy::Mode::kDirect;
+    proxy.useForLocalHosts = settings.localProxyUse != 0;
+    proxy.server = settings.server;
+    proxy.port = settings.port;
+    proxy.userName = settings.userName;
+    proxy.password = settings.password;
+    return proxy;
+}
+
+int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
+                           std::string& answer) {
+    XmlRpcEndpoint endpoint;
+    if (!SplitEndpoint(call.url, call.port, endpoint)) {
+        GetReporter().ReportError(kErrNetwork);
+        return 0;
+    }
+    m_client.SetProxy(MakeProxy(call.proxy));
+    m_client.SetCaFile(call.caFile);
+    m_client.SetExitFlag(&g_bAppExiting);
+    HttpLimits limits;
+    limits.connectTimeoutMs = kConnectTimeoutMs;
+    limits.totalTimeoutMs = kTotalTimeoutMs;
+    limits.maxBodyBytes = kMaxAnswerBytes;
+    m_client.SetLimits(limits);
+
+    HttpRequest http;
+    http.method = "POST";
+    http.url = EndpointUrl(endpoint);
+    http.headers = Headers(call.msnSpaces);
+    http.body = request;
+    http.cancel = &m_cancel;
+    HttpResponse response = m_client.Perform(http);
+    if (!response.Ok()) {
+        GetReporter().ReportError(kErrNetwork);
+        return 0;
+    }
+    if (response.status >= 400) {
+        // The trace file holds the last failed answer exactly as it came.
+        if (!call.debugPath.empty())
+            CFileUtil::WriteFile(call.debugPath, response.body);
+        GetReporter().ReportError(kErrHttpStatus);
+        return 0;
+    }
+    answer = call.msnSpaces ? CXmlRpcAnswer::CleanMsnAnswer(response.body, call.encodetype)
+                            : std::move(response.body);
+    return 1;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/AppSettings.h"
+#include "platform/http/HttpClient.h"
+
+#include <string>
+#include <vector>
+
+// Where a call goes: the endpoint address split as the account gives it.
+struct XmlRpcEndpoint {
+    bool secure = false; // the address begins with "https" (any letter case)
+    std::string host;
+    int port = 0;     // the account's port; the scheme's default when it gives none
+    std::string path; // from the "/" after the host to the end, query included
+};
+
+// One call's connection values, taken from the interface object.
+struct XmlRpcCall {
+    std::string url;  // the account's xmlrpcurl
+    std::string port; // the account's port text
+    std::string encodetype;
+    ProxySettings proxy;
+    std::string debugPath; // trace file for answers with status 400 or higher; "" for none
+    std::string caFile;    // certificates to trust instead of the system's; "" for the system's
+    bool msnSpaces = false;
+};
+
+// Sends one XML-RPC request by HTTP POST and reads the whole answer. The standard transport
+// sends "User-Agent: quill" and "Content-Type: text/xml"; the MSN Spaces one sends its own
+// headers and cleans the answer up (text before "<methodResponse" is dropped). Certificates and
+// host names are verified, every transfer has connect and total timeouts and an answer size
+// limit, and Abort() (or the exit flag) stops it.
+class CXmlRpcTransport {
+public:
+    // 1 with the answer, or 0 after reporting 3001 (address, network, TLS, timeout, abort) or
+    // 4002 (status 400 or higher; the answer then goes to the trace file when there is one).
+    int Post(const XmlRpcCall& call, const std::string& request, std::string& answer);
+    void Abort() { m_cancel.Cancel(); }
+
+    // The parts of the endpoint address; false when it has no host.
+    static bool SplitEndpoint(const std::string& url, const std::string& portText,
+                              XmlRpcEndpoint& endpoint);
+    // The address the request goes to.
+    static std::string EndpointUrl(const XmlRpcEndpoint& endpoint);
+    // The request headers in their order (proxy credentials go to the proxy alone, by the HTTP
+    // client).
+    static std::vector<HttpHeader> Headers(bool msnSpaces);
+    // The proxy settings as the HTTP client takes them: the proxy is used only when it is on,
+    // and for a local host (see HttpProxy::IsLocalHost) only when it is also on for those.
+    static HttpProxy MakeProxy(const ProxySettings& proxy);
+
+    // Limits of one call.
+    static constexpr long kConnectTimeoutMs = 30000;
+    static constexpr long kTotalTimeoutMs = 300000;
+    static constexpr std::size_t kMaxAnswerBytes = 64u << 20;
+
+private:
+    CHttpClient m_client;
+    CCancelToken m_cancel;
+};

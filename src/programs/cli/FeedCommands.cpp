@@ -1,0 +1,433 @@
+#include "cli/FeedCommands.h"
+
+#include "app/AppSettings.h"
+#include "app/Reporter.h"
+#include "cli/CliCommands.h"
+#include "reader/ChannelTree.h"
+#include "reader/FeedFetcher.h"
+#include "reader/FeedItemView.h"
+#include "reader/ReceiveScheduler.h"
+#include "storage/FeedDatabase.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <ostream>
+
+namespace {
+
+// Options of a command line: "--name value" pairs, bare "--flag"s, and the other words in order.
+struct CArgs {
+    std::vector<std::string> words;
+    std::map<std::string, std::vector<std::string>> options;
+
+    CArgs(const std::vector<std::string>& args, const std::vector<std::string>& withValue) {
+        for (size_t i = 0; i < args.size(); ++i) {
+            const std::string& arg = args[i];
+            if (arg.rfind("--", 0) == 0) {
+                bool takes = std::find(withValue.begin(), withValue.end(), arg) != withValue.end();
+                if (takes && i + 1 < args.size())
+                    options[arg].push_back(args[++i]);
+                else
+                    options[arg];
+            } else {
+                words.push_back(arg);
+            }
+        }
+    }
+    bool Has(const std::string& name) const { return options.count(name) != 0; }
+    std::string Value(const std::string& name, const std::string& fallback = {}) const {
+        auto it = options.find(name);
+        return it == options.end() || it->second.empty() ? fallback : it->second.front();
+    }
+};
+
+bool Fail(const std::string& message) {
+    GetReporter().ReportMessage(message);
+    return false;
+}
+
+int Error(const std::string& message) {
+    GetReporter().ReportMessage(message);
+    return 1;
+}
+
+// The tree and the store of the program directory, ready for a command.
+struct CReader {
+    CChannelTree tree;
+    CFeedDatabase store;
+    bool Open() {
+        if (!tree.Build())
+            return false;
+        if (!store.OpenStore())
+            return Fail(store.GetLastError());
+        return true;
+    }
+    int Find(const std::string& path, bool allowTop = false) {
+        if (allowTop && path.empty())
+            return -1;
+        int index = tree.FindByPath(path);
+        if (index < 0)
+            Fail("找不到频道: " + path);
+        return index;
+    }
+};
+
+std::string SlashPath(const CChannelTree& tree, int index) {
+    return tree.PathText(index, "/");
+}
+
+int Unread(CReader& reader, int index) {
+    int feedId = 0, unread = 0;
+    if (reader.tree.GetFeedId(index, feedId, reader.store))
+        reader.store.GetUnreadCount(feedId, unread);
+    return unread;
+}
+
+void ListJson(CReader& reader, const std::vector<int>& items, std::ostream& out) {
+    out << "[";
+    bool first = true;
+    for (int index : items) {
+        ChannelRecord record = reader.tree.Record(index);
+        int feedId = 0;
+        int unread = 0;
+        if (!record.directory) {
+            reader.tree.GetFeedId(index, feedId, reader.store);
+            unread = Unread(reader, index);
+        }
+        out << (first ? "" : ", ") << "{\"path\": " << JsonQuote(SlashPath(reader.tree, index))
+            << ", \"title\": " << JsonQuote(record.title)
+            << ", \"directory\": " << (record.directory ? "true" : "false")
+            << ", \"xmlUrl\": " << JsonQuote(record.xmlUrl)
+            << ", \"htmlUrl\": " << JsonQuote(record.htmlUrl) << ", \"feedId\": " << feedId
+            << ", \"unread\": " << unread << ", \"children\": ";
+        ListJson(reader, record.children, out);
+        out << "}";
+        first = false;
+    }
+    out << "]";
+}
+
+void ListText(CReader& reader, const std::vector<int>& items, int depth, std::ostream& out) {
+    for (int index : items) {
+        ChannelRecord record = reader.tree.Record(index);
+        out << std::string(depth * 2, ' ') << record.title;
+        if (record.directory) {
+            out << "/\n";
+            ListText(reader, record.children, depth + 1, out);
+        } else {
+            int unread = Unread(reader, index);
+            if (unread)
+                out << " [" << unread << "]";
+            out << "  " << record.xmlUrl << "\n";
+        }
+    }
+}
+
+// Prints one line per received channel.
+class CCliReceiveObserver : public CReceiveObserver {
+public:
+    CCliReceiveObserver(CChannelTree& tree, std::ostream& out) : m_tree(tree), m_out(out) {}
+    void OnChannelDone(int index, bool ok, int newItems, int unread) override {
+        std::lock_guard lock(m_lock);
+        m_out << SlashPath(m_tree, index) << "\t" << (ok ? "ok" : "failed") << "\t" << newItems
+              << "\t" << unread << "\n";
+        m_out.flush();
+        if (!ok)
+            m_failed = true;
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    CChannelTree& m_tree;
+    std::ostream& m_out;
+    std::mutex m_lock;
+    bool m_failed = false;
+};
+
+int FilterCode(const std::string& name) {
+    if (name.empty() || name == "all")
+        return kItemFilterAll;
+    if (name == "read")
+        return kItemFilterRead;
+    if (name == "unread")
+        return kItemFilterUnread;
+    if (name == "new")
+        return kItemFilterNew;
+    return -1;
+}
+
+bool ParseId(const std::string& text, int& id) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return Fail("无效的编号: " + text);
+    id = CAppSettings::ToInt(text);
+    return true;
+}
+
+} // namespace
+
+CFeedCommands::CFeedCommands(std::ostream& out, bool json) : m_out(out), m_json(json) {}
+
+bool CFeedCommands::Handles(const std::string& command) {
+    for (const char* word : {"channel", "receive", "items", "item", "mark-read"}) {
+        if (command == word)
+            return true;
+    }
+    return false;
+}
+
+int CFeedCommands::Run(const std::string& command, const std::vector<std::string>& args) {
+    if (command == "channel")
+        return Channel(args);
+    if (command == "receive")
+        return Receive(args);
+    if (command == "items")
+        return Items(args);
+    if (command == "item")
+        return Item(args);
+    return MarkRead(args);
+}
+
+int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
+    if (argsIn.empty())
+        return Error("缺少子命令: channel add|mkdir|rename|move|rm|clear|set|list");
+    const std::string sub = argsIn.front();
+    CArgs args(std::vector<std::string>(argsIn.begin() + 1, argsIn.end()),
+               {"--title", "--parent", "--site", "--into", "--rank", "--storage", "--autoupdate",
+                "--tip"});
+    CReader reader;
+    if (!reader.Open())
+        return 1;
+    CChannelTree& tree = reader.tree;
+
+    if (sub == "list") {
+        if (m_json) {
+            ListJson(reader, tree.Roots(), m_out);
+            m_out << "\n";
+        } else {
+            ListText(reader, tree.Roots(), 0, m_out);
+        }
+        return 0;
+    }
+    if (sub == "add" && args.words.size() == 1) {
+        int parent = args.Has("--parent") ? reader.Find(args.Value("--parent")) : -1;
+        if (args.Has("--parent") && parent < 0)
+            return 1;
+        const std::string url = args.words[0];
+        std::string title = args.Value("--title");
+        if (title.empty() && !url.empty()) {
+            CFeedFetcher fetcher;
+            ProxySettings proxy;
+            if (CAppSettings::ReadProxySettings(proxy))
+                fetcher.SetProxy(CFeedFetcher::ProxyFromSettings(proxy));
+            title = fetcher.FetchFeedTitle(url);
+            if (title.empty())
+                GetReporter().ReportMessage("无法获取标题!");
+        }
+        int index = -1;
+        if (!tree.AddSubscription(parent, url, title, args.Value("--site"), &index))
+            return 1;
+        m_out << SlashPath(tree, index) << "\n";
+        return 0;
+    }
+    if (sub == "mkdir" && args.words.size() == 1) {
+        int parent = args.Has("--parent") ? reader.Find(args.Value("--parent")) : -1;
+        if (args.Has("--parent") && parent < 0)
+            return 1;
+        int index = -1;
+        if (!tree.AddDirectory(parent, args.words[0], &index))
+            return 1;
+        m_out << SlashPath(tree, index) << "\n";
+        return 0;
+    }
+    if (args.words.empty())
+        return Error("缺少频道路径");
+    int index = reader.Find(args.words[0]);
+    if (index < 0)
+        return 1;
+    if (sub == "rename" && args.words.size() == 2)
+        return tree.Rename(index, args.words[1]) ? 0 : 1;
+    if (sub == "move" && args.words.size() == 1) {
+        if (args.Has("--up"))
+            return tree.MoveUp(index) ? 0 : Error("移动失败!");
+        if (args.Has("--top"))
+            return tree.MoveToTop(index) ? 0 : 1;
+        if (args.Has("--into")) {
+            int target = reader.Find(args.Value("--into"));
+            return target >= 0 && tree.MoveInto(index, target) ? 0 : 1;
+        }
+        return Error("请指定 --up, --top 或 --into 目录");
+    }
+    if (sub == "rm" && args.words.size() == 1)
+        return tree.Delete(index, reader.store) ? 0 : 1;
+    if (sub == "clear" && args.words.size() == 1)
+        return tree.Clear(index, reader.store) ? 0 : 1;
+    if (sub == "set" && args.words.size() <= 2) {
+        ChannelRecord record = tree.Record(index);
+        if (record.directory)
+            return Error("只能设置频道, 不能设置目录: " + args.words[0]);
+        int feedId = 0;
+        if (!tree.GetFeedId(index, feedId, reader.store))
+            return Error("设置失败!");
+        record = tree.Record(index);
+        ChannelProperties properties{record.title,      record.xmlUrl,        record.htmlUrl,
+                                     record.rssRank,    record.storageType,   record.storageNum,
+                                     record.autoUpdate, record.newItemShowTip};
+        if (args.Has("--rank"))
+            properties.rssRank = CAppSettings::ToInt(args.Value("--rank"));
+        if (args.Has("--autoupdate"))
+            properties.autoUpdate = CAppSettings::ToInt(args.Value("--autoupdate"));
+        if (args.Has("--tip"))
+            properties.newItemShowTip = CAppSettings::ToInt(args.Value("--tip"));
+        if (args.Has("--storage")) {
+            properties.storageType = CAppSettings::ToInt(args.Value("--storage"));
+            // The count follows the type as its own word: --storage 2 500.
+            if (args.words.size() > 1)
+                properties.storageNum = CAppSettings::ToInt(args.words[1]);
+            if (properties.storageType != 0) {
+                std::string message = CSettingsChecks::CheckStoragePage(properties.storageType,
+                                                                        properties.storageNum);
+                if (!message.empty())
+                    return Error(message);
+            }
+        }
+        if (properties.rssRank != 0 && properties.rssRank != 5)
+            return Error("RssRank 只能是 0 或 5");
+        return tree.SetChannelProperties(index, properties, reader.store) ? 0 : 1;
+    }
+    return Error("无效的 channel 命令");
+}
+
+int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
+    CArgs args(argsIn, {});
+    CReader reader;
+    if (!reader.Open())
+        return 1;
+    CCliReceiveObserver observer(reader.tree, m_out);
+    CReceiveScheduler scheduler(reader.tree, observer);
+    if (!args.words.empty()) {
+        int index = reader.Find(args.words[0]);
+        if (index < 0)
+            return 1;
+        if (reader.tree.Record(index).directory)
+            scheduler.ReceiveBranch(index, 0, true, false);
+        else
+            scheduler.ReceiveChannel(index, false);
+    } else if (args.Has("--by-weight")) {
+        scheduler.ReceiveAllByWeight();
+    } else {
+        scheduler.ReceiveAll();
+    }
+    scheduler.Wait();
+    return observer.Failed() ? 1 : 0;
+}
+
+int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
+    CArgs args(argsIn, {"--filter", "--page"});
+    if (args.words.size() != 1)
+        return Error("用法: items 路径 [--filter all|read|unread|new] [--page N]");
+    int filter = FilterCode(args.Value("--filter"));
+    if (filter < 0)
+        return Error("无效的过滤条件: " + args.Value("--filter"));
+    int page = args.Has("--page") ? CAppSettings::ToInt(args.Value("--page")) : 1;
+    if (page < 1)
+        return Error("页码从 1 开始");
+    CReader reader;
+    if (!reader.Open())
+        return 1;
+    int index = reader.Find(args.words[0]);
+    if (index < 0)
+        return 1;
+    CFeedItemView view(reader.tree, reader.store);
+    view.SetFilter(filter);
+    ItemPage items;
+    bool ok = reader.tree.Record(index).directory ? view.ShowDirectory(index, items)
+                                                  : view.ShowChannelItems(index, page - 1, items);
+    if (!ok)
+        return Error(reader.store.GetLastError());
+    if (m_json) {
+        m_out << "{\"total\": " << items.total << ", \"page\": " << items.page + 1
+              << ", \"pages\": " << items.pageCount << ", \"items\": [";
+        for (size_t i = 0; i < items.items.size(); ++i) {
+            const FeedItem& item = items.items[i];
+            m_out << (i ? ", " : "") << "{\"id\": " << item.id
+                  << ", \"title\": " << JsonQuote(item.title)
+                  << ", \"author\": " << JsonQuote(item.author)
+                  << ", \"pubDate\": " << JsonQuote(item.pubDate)
+                  << ", \"read\": " << (item.isRead ? "true" : "false")
+                  << ", \"new\": " << (item.isNew ? "true" : "false") << "}";
+        }
+        m_out << "]}\n";
+        return 0;
+    }
+    m_out << "共 " << items.total << " 项, 第 " << items.page + 1 << "/" << items.pageCount
+          << " 页\n";
+    for (const FeedItem& item : items.items) {
+        m_out << item.id << "\t" << (item.isNew ? "新" : (item.isRead ? " " : "*")) << "\t"
+              << item.pubDate << "\t" << item.title << "\n";
+    }
+    return 0;
+}
+
+int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
+    CArgs args(argsIn, {});
+    if (args.words.size() != 2)
+        return Error("用法: item show|read|unread 编号");
+    int id = 0;
+    if (!ParseId(args.words[1], id))
+        return 1;
+    CReader reader;
+    if (!reader.Open())
+        return 1;
+    CFeedItemView view(reader.tree, reader.store);
+    const std::string& sub = args.words[0];
+    if (sub == "read" || sub == "unread") {
+        if (!view.MarkItemRead(id, sub == "read"))
+            return Error(view.GetLastError());
+        return 0;
+    }
+    if (sub != "show")
+        return Error("用法: item show|read|unread 编号");
+    if (args.Has("--html")) {
+        std::string skin;
+        CAppSettings::ReadAppValue("rss/articlestyle", skin);
+        if (!skin.empty())
+            view.SetSkin(skin);
+        std::string html;
+        if (!view.RenderItem(id, false, html))
+            return Error(view.GetLastError());
+        m_out << html;
+        return 0;
+    }
+    FeedItem item;
+    if (!reader.store.GetItem(id, false, item))
+        return Error(reader.store.GetLastError());
+    if (m_json) {
+        m_out << "{\"id\": " << item.id << ", \"feedId\": " << item.feedId
+              << ", \"title\": " << JsonQuote(item.title) << ", \"link\": " << JsonQuote(item.link)
+              << ", \"author\": " << JsonQuote(item.author)
+              << ", \"pubDate\": " << JsonQuote(item.pubDate)
+              << ", \"read\": " << (item.isRead ? "true" : "false")
+              << ", \"new\": " << (item.isNew ? "true" : "false")
+              << ", \"description\": " << JsonQuote(item.description) << "}\n";
+        return 0;
+    }
+    m_out << "标题: " << item.title << "\n链接: " << item.link << "\n作者: " << item.author
+          << "\n日期: " << item.pubDate << "\n状态: " << (item.isRead ? "已读" : "未读")
+          << (item.isNew ? ", 新" : "") << "\n\n"
+          << item.description << "\n";
+    return 0;
+}
+
+int CFeedCommands::MarkRead(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return Error("用法: mark-read 路径");
+    CReader reader;
+    if (!reader.Open())
+        return 1;
+    int index = reader.Find(args[0]);
+    if (index < 0)
+        return 1;
+    CFeedItemView view(reader.tree, reader.store);
+    return view.MarkRead(index) ? 0 : Error(view.GetLastError());
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// The feed reader's commands of quillmark-cli: channel, receive, items, item, mark-read.
+// Channels are named by their path: the titles from the top level joined with "/".
+class CFeedCommands {
+public:
+    CFeedCommands(std::ostream& out, bool json);
+
+    static bool Handles(const std::string& command);
+    // Runs one of the commands; returns the exit code.
+    int Run(const std::string& command, const std::vector<std::string>& args);
+
+private:
+    int Channel(const std::vector<std::string>& args);
+    int Receive(const std::vector<std::string>& args);
+    int Items(const std::vector<std::string>& args);
+    int Item(const std::vector<std::string>& args);
+    int MarkRead(const std::vector<std::string>& args);
+
+    std::ostream& m_out;
+    bool m_json;
+};

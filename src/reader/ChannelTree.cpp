@@ -1,0 +1,619 @@
+#include "reader/ChannelTree.h"
+
+#include "app/AppPaths.h"
+#include "app/AppSettings.h"
+#include "app/ErrorCatalog.h"
+#include "app/Reporter.h"
+#include "storage/FeedDatabase.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+namespace {
+
+// Reports nothing: the tree reports its own message when its settings cannot be read.
+class CQuietReporter : public CReporter {
+public:
+    void ReportError(int) override { failed = true; }
+    void ReportFault(int, int, const std::string&, const std::string&) override { failed = true; }
+    void ReportMessage(const std::string&) override { failed = true; }
+    bool failed = false;
+};
+
+bool HasMarkup(const std::string& text) {
+    return text.find_first_of("<>") != std::string::npos;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+} // namespace
+
+CChannelTree::CChannelTree() : m_filePath(GetAppFilePath("Storage\\rssreader.opml")) {}
+
+CChannelTree::CChannelTree(std::string filePath) : m_filePath(std::move(filePath)) {}
+
+bool CChannelTree::Fail(const std::string& message) const {
+    GetReporter().ReportMessage(message);
+    return false;
+}
+
+void CChannelTree::LoadOptions() {
+    ChannelTreeOptions options;
+    ReceiveSettings receive;
+    StorageSettings storage;
+    CQuietReporter quiet;
+    {
+        CScopedReporter scope(quiet);
+        if (CAppSettings::ReadReceiveSettings(receive) &&
+            CAppSettings::ReadStorageSettings(storage)) {
+            options.startupReceive = receive.startupAutoReceive;
+            options.autoReceive = receive.autoReceive;
+            options.autoReceiveType = receive.autoReceiveType;
+            options.autoReceiveMinutes = receive.autoReceiveTime;
+            options.receiveOnClick = receive.clickChannelAutoReceive;
+            options.markReadOnSwitch = receive.switchChannelAutoMakeRead;
+            options.rememberUnread = receive.whenExitRememberUnreadNum;
+            options.pageSize = receive.paginationNum;
+            options.defaultStorageType = storage.storageType;
+            options.defaultStorageNum = storage.storageNum;
+        }
+    }
+    if (quiet.failed) {
+        GetReporter().ReportMessage("rss reader配置文件错误");
+        options = ChannelTreeOptions{};
+    }
+    std::lock_guard lock(m_lock);
+    m_options = options;
+}
+
+ChannelTreeOptions CChannelTree::Options() const {
+    std::lock_guard lock(m_lock);
+    return m_options;
+}
+
+void CChannelTree::SetOptions(const ChannelTreeOptions& options) {
+    std::lock_guard lock(m_lock);
+    m_options = options;
+}
+
+bool CChannelTree::Build() {
+    LoadOptions();
+    CRssChannelFile file(m_filePath);
+    if (!file.Open()) {
+        GetReporter().ReportError(kErrChannelFileLoad);
+        return false;
+    }
+    const bool remember = Options().rememberUnread != 0;
+    std::lock_guard lock(m_lock);
+    m_records.clear();
+    m_roots.clear();
+
+    // Depth-first in document order, as the items are inserted.
+    struct Pending {
+        CXmlNode node;
+        int parent;
+    };
+    std::vector<Pending> stack;
+    std::vector<CXmlNode> top;
+    for (CXmlNode child = file.Body().Child("outline"); child; child = child.NextSibling())
+        if (child.GetName() == "outline")
+            top.push_back(child);
+    for (auto it = top.rbegin(); it != top.rend(); ++it)
+        stack.push_back({*it, -1});
+    while (!stack.empty()) {
+        Pending pending = stack.back();
+        stack.pop_back();
+        CXmlNode node = pending.node;
+        ChannelRecord record;
+        record.title =
+            node.HasAttribute("title") ? node.GetAttribute("title") : node.GetAttribute("text");
+        record.htmlUrl = node.GetAttribute("htmlUrl");
+        record.xmlUrl = node.GetAttribute("xmlUrl");
+        std::vector<CXmlNode> children;
+        for (CXmlNode child = node.Child("outline"); child; child = child.NextSibling())
+            if (child.GetName() == "outline")
+                children.push_back(child);
+        record.directory = !children.empty() || record.xmlUrl.empty();
+        record.expanded = record.directory && node.GetAttribute("expanded") == "1";
+        record.image = record.directory ? kImageDirectory : kImageChannel;
+        // The remembered count is shown only when the user asked for it.
+        record.unreadCount = remember ? CAppSettings::ToInt(node.GetAttribute("unreadnum")) : 0;
+        int index = AddRecord(std::move(record), pending.parent);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back({*it, index});
+    }
+    return true;
+}
+
+int CChannelTree::AddRecord(ChannelRecord record, int parent) {
+    record.index = static_cast<int>(m_records.size());
+    record.parent = parent;
+    m_records.push_back(std::move(record));
+    int index = m_records.back().index;
+    if (parent >= 0)
+        m_records[parent].children.push_back(index);
+    else
+        m_roots.push_back(index);
+    return index;
+}
+
+std::vector<int> CChannelTree::Roots() const {
+    std::lock_guard lock(m_lock);
+    return m_roots;
+}
+
+int CChannelTree::RecordCount() const {
+    std::lock_guard lock(m_lock);
+    return static_cast<int>(m_records.size());
+}
+
+bool CChannelTree::IsValid(int index) const {
+    std::lock_guard lock(m_lock);
+    return index >= 0 && index < static_cast<int>(m_records.size()) && m_records[index].alive;
+}
+
+ChannelRecord CChannelTree::Record(int index) const {
+    std::lock_guard lock(m_lock);
+    if (index < 0 || index >= static_cast<int>(m_records.size()))
+        return {};
+    return m_records[index];
+}
+
+void CChannelTree::CollectChannels(int index, std::vector<int>& out) const {
+    const ChannelRecord& record = m_records[index];
+    if (!record.directory) {
+        out.push_back(index);
+        return;
+    }
+    for (int child : record.children)
+        CollectChannels(child, out);
+}
+
+std::vector<int> CChannelTree::ChannelsBelow(int index) const {
+    std::vector<int> out;
+    std::lock_guard lock(m_lock);
+    if (index >= 0 && index < static_cast<int>(m_records.size()) && m_records[index].alive)
+        CollectChannels(index, out);
+    return out;
+}
+
+std::vector<int> CChannelTree::AllChannels() const {
+    std::vector<int> out;
+    std::lock_guard lock(m_lock);
+    for (int root : m_roots)
+        CollectChannels(root, out);
+    return out;
+}
+
+std::vector<int>& CChannelTree::SiblingsOf(int index) {
+    int parent = m_records[index].parent;
+    return parent >= 0 ? m_records[parent].children : m_roots;
+}
+
+OutlinePath CChannelTree::PathOfLocked(int index) const {
+    OutlinePath path;
+    for (int at = index; at >= 0; at = m_records[at].parent) {
+        int parent = m_records[at].parent;
+        const std::vector<int>& siblings = parent >= 0 ? m_records[parent].children : m_roots;
+        auto it = std::find(siblings.begin(), siblings.end(), at);
+        path.push_back(static_cast<int>(it - siblings.begin()));
+    }
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+OutlinePath CChannelTree::PathOf(int index) const {
+    std::lock_guard lock(m_lock);
+    if (index < 0 || index >= static_cast<int>(m_records.size()))
+        return {};
+    return PathOfLocked(index);
+}
+
+std::string CChannelTree::PathText(int index, const std::string& separator) const {
+    std::lock_guard lock(m_lock);
+    std::vector<std::string> titles;
+    for (int at = index; at >= 0 && at < static_cast<int>(m_records.size());
+         at = m_records[at].parent)
+        titles.push_back(m_records[at].title);
+    std::string text;
+    for (auto it = titles.rbegin(); it != titles.rend(); ++it)
+        text += (text.empty() ? "" : separator) + *it;
+    return text;
+}
+
+int CChannelTree::FindByPath(const std::string& slashPath) const {
+    std::lock_guard lock(m_lock);
+    // Titles may hold "/" themselves: match greedily level by level.
+    const std::vector<int>* level = &m_roots;
+    std::string rest = slashPath;
+    while (!rest.empty() && rest.front() == '/')
+        rest.erase(0, 1);
+    int found = -1;
+    while (!rest.empty()) {
+        int match = -1;
+        size_t matchLength = 0;
+        for (int child : *level) {
+            const std::string& title = m_records[child].title;
+            if (rest.compare(0, title.size(), title) == 0 &&
+                (rest.size() == title.size() || rest[title.size()] == '/') &&
+                title.size() >= matchLength && match < 0) {
+                match = child;
+                matchLength = title.size();
+            }
+        }
+        if (match < 0)
+            return -1;
+        found = match;
+        rest.erase(0, matchLength);
+        if (!rest.empty())
+            rest.erase(0, 1);
+        level = &m_records[match].children;
+    }
+    return found;
+}
+
+bool CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
+    FeedSettings settings;
+    {
+        std::lock_guard lock(m_lock);
+        if (index < 0 || index >= static_cast<int>(m_records.size()) || m_records[index].directory)
+            return false;
+        const ChannelRecord& record = m_records[index];
+        if (record.feedId != 0) {
+            feedId = record.feedId;
+            return true;
+        }
+        settings.rssRank = record.rssRank;
+        settings.storageType = record.storageType;
+        settings.storageNum = record.storageNum;
+        settings.autoUpdate = record.autoUpdate;
+        settings.newItemShowTip = record.newItemShowTip;
+        settings.url = record.xmlUrl;
+    }
+    if (!store.GetFeedSettings(settings.url, settings))
+        return false;
+    std::lock_guard lock(m_lock);
+    ChannelRecord& record = m_records[index];
+    record.feedId = settings.feedId;
+    record.rssRank = settings.rssRank;
+    record.storageType = settings.storageType;
+    record.storageNum = settings.storageNum;
+    record.autoUpdate = settings.autoUpdate;
+    record.newItemShowTip = settings.newItemShowTip;
+    feedId = settings.feedId;
+    return true;
+}
+
+std::vector<int> CChannelTree::FeedIdsBelow(int index, CFeedDatabase& store) {
+    std::vector<int> ids;
+    for (int channel : ChannelsBelow(index)) {
+        int id = 0;
+        if (GetFeedId(channel, id, store))
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+std::string CChannelTree::CheckSubscription(const std::string& url, const std::string& title) {
+    if (url.empty())
+        return "请输入RSS地址";
+    if (title.empty())
+        return "请输入频道名称";
+    if (HasMarkup(url) || HasMarkup(title))
+        return "您输入了无效的字符!";
+    return {};
+}
+
+std::string CChannelTree::CheckDirectoryName(const std::string& name) {
+    if (name.empty())
+        return "请输入目录名称";
+    if (HasMarkup(name))
+        return "您输入了无效的字符!";
+    return {};
+}
+
+bool CChannelTree::AddSubscription(int parent, const std::string& url, const std::string& title,
+                                   const std::string& htmlUrl, int* newIndex) {
+    if (std::string message = CheckSubscription(url, title); !message.empty())
+        return Fail(message);
+    if (parent >= 0 && !(IsValid(parent) && Record(parent).directory))
+        return Fail("添加失败!");
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.AddOutline(PathOf(parent), title, url, htmlUrl))
+        return Fail("添加失败!");
+    std::lock_guard lock(m_lock);
+    ChannelRecord record;
+    record.title = title;
+    record.xmlUrl = url;
+    record.htmlUrl = htmlUrl;
+    record.image = kImageChannel;
+    int index = AddRecord(std::move(record), parent);
+    if (parent >= 0)
+        m_records[parent].expanded = true;
+    if (newIndex)
+        *newIndex = index;
+    return true;
+}
+
+bool CChannelTree::AddDirectory(int parent, const std::string& name, int* newIndex) {
+    if (std::string message = CheckDirectoryName(name); !message.empty())
+        return Fail(message);
+    if (parent >= 0 && !(IsValid(parent) && Record(parent).directory))
+        return Fail("添加失败!");
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.AddOutline(PathOf(parent), name, "", ""))
+        return Fail("添加失败!");
+    std::lock_guard lock(m_lock);
+    ChannelRecord record;
+    record.title = name;
+    record.directory = true;
+    record.image = kImageDirectory;
+    int index = AddRecord(std::move(record), parent);
+    if (parent >= 0)
+        m_records[parent].expanded = true;
+    if (newIndex)
+        *newIndex = index;
+    return true;
+}
+
+bool CChannelTree::Rename(int index, const std::string& title) {
+    if (!IsValid(index) || title.empty())
+        return false;
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.SetAttribute(PathOf(index), "title", title))
+        return Fail("保存属性失败!");
+    std::lock_guard lock(m_lock);
+    m_records[index].title = title;
+    return true;
+}
+
+bool CChannelTree::MoveUp(int index) {
+    if (!IsValid(index))
+        return false;
+    OutlinePath from = PathOf(index);
+    if (from.back() == 0)
+        return false; // already the first of its level
+    OutlinePath before = from;
+    --before.back();
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.MoveOutline(from, before, 1))
+        return Fail("移动失败!");
+    std::lock_guard lock(m_lock);
+    std::vector<int>& siblings = SiblingsOf(index);
+    auto it = std::find(siblings.begin(), siblings.end(), index);
+    std::iter_swap(it, it - 1);
+    return true;
+}
+
+bool CChannelTree::MoveToTop(int index) {
+    if (!IsValid(index))
+        return false;
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.MoveOutline(PathOf(index), {}, 0))
+        return Fail("移动失败!");
+    std::lock_guard lock(m_lock);
+    std::vector<int>& siblings = SiblingsOf(index);
+    siblings.erase(std::find(siblings.begin(), siblings.end(), index));
+    m_records[index].parent = -1;
+    m_roots.push_back(index);
+    return true;
+}
+
+bool CChannelTree::MoveInto(int index, int directory) {
+    if (!IsValid(index) || !IsValid(directory) || !Record(directory).directory)
+        return Fail("移动失败!");
+    {
+        std::lock_guard lock(m_lock);
+        for (int at = directory; at >= 0; at = m_records[at].parent)
+            if (at == index)
+                return Fail("移动失败!");
+    }
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.MoveOutline(PathOf(index), PathOf(directory), 0))
+        return Fail("移动失败!");
+    std::lock_guard lock(m_lock);
+    std::vector<int>& siblings = SiblingsOf(index);
+    siblings.erase(std::find(siblings.begin(), siblings.end(), index));
+    m_records[index].parent = directory;
+    m_records[directory].children.push_back(index);
+    return true;
+}
+
+bool CChannelTree::Delete(int index, CFeedDatabase& store) {
+    if (!IsValid(index))
+        return false;
+    std::vector<int> channels = ChannelsBelow(index);
+    std::vector<int> feedIds = FeedIdsBelow(index, store);
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.DeleteOutline(PathOf(index)))
+        return Fail("删除失败!");
+    {
+        std::lock_guard lock(m_lock);
+        std::vector<int>& siblings = SiblingsOf(index);
+        siblings.erase(std::find(siblings.begin(), siblings.end(), index));
+        std::vector<int> stack{index};
+        while (!stack.empty()) {
+            ChannelRecord& record = m_records[stack.back()];
+            stack.pop_back();
+            record.alive = false;
+            record.unreadCount = 0;
+            stack.insert(stack.end(), record.children.begin(), record.children.end());
+        }
+    }
+    // A feed that another channel of the tree still subscribes to keeps its items.
+    std::set<std::string> stillUsed;
+    for (int channel : AllChannels())
+        stillUsed.insert(Record(channel).xmlUrl);
+    std::vector<int> unused;
+    for (size_t i = 0; i < channels.size() && i < feedIds.size(); ++i)
+        if (!stillUsed.count(Record(channels[i]).xmlUrl))
+            unused.push_back(feedIds[i]);
+    if (!unused.empty() && !store.DeleteFeeds(unused))
+        return Fail("删除失败!");
+    return true;
+}
+
+bool CChannelTree::Clear(int index, CFeedDatabase& store) {
+    if (!IsValid(index))
+        return false;
+    std::vector<int> feedIds = FeedIdsBelow(index, store);
+    if (!store.DeleteFeedItems(feedIds))
+        return Fail("清空失败!");
+    std::lock_guard lock(m_lock);
+    std::vector<int> channels;
+    CollectChannels(index, channels);
+    for (int channel : channels) {
+        m_records[channel].unreadCount = 0;
+        m_records[channel].image = kImageChannel;
+    }
+    m_records[index].unreadCount = 0;
+    return true;
+}
+
+bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& properties,
+                                        CFeedDatabase& store) {
+    if (!IsValid(index) || Record(index).directory)
+        return false;
+    if (std::string message = CheckSubscription(properties.xmlUrl, properties.title);
+        !message.empty())
+        return Fail(message);
+    int feedId = 0;
+    if (!GetFeedId(index, feedId, store))
+        return Fail("设置失败!");
+    ChannelRecord old = Record(index);
+    OutlinePath path = PathOf(index);
+    CRssChannelFile file(m_filePath);
+    if (!file.Open())
+        return Fail("保存属性失败!");
+    file.BeginBatch();
+    // Only what changed is written.
+    if (properties.title != old.title)
+        file.SetAttribute(path, "title", properties.title);
+    if (properties.xmlUrl != old.xmlUrl)
+        file.SetAttribute(path, "xmlUrl", properties.xmlUrl);
+    if (properties.htmlUrl != old.htmlUrl)
+        file.SetAttribute(path, "htmlUrl", properties.htmlUrl);
+    if (!file.EndBatch())
+        return Fail("保存属性失败!");
+    {
+        std::lock_guard lock(m_lock);
+        ChannelRecord& record = m_records[index];
+        record.title = properties.title;
+        record.xmlUrl = properties.xmlUrl;
+        record.htmlUrl = properties.htmlUrl;
+    }
+    if (!store.UpdateFeed(feedId, properties.xmlUrl, properties.rssRank, properties.storageType,
+                          properties.storageNum, properties.autoUpdate, properties.newItemShowTip))
+        return Fail("设置失败!");
+    std::lock_guard lock(m_lock);
+    ChannelRecord& record = m_records[index];
+    record.rssRank = properties.rssRank;
+    record.storageType = properties.storageType;
+    record.storageNum = properties.storageNum;
+    record.autoUpdate = properties.autoUpdate;
+    record.newItemShowTip = properties.newItemShowTip;
+    return true;
+}
+
+bool CChannelTree::SetDirectoryProperties(int index, const std::string& title,
+                                          const std::string& htmlUrl) {
+    if (!IsValid(index) || !Record(index).directory)
+        return false;
+    if (std::string message = CheckDirectoryName(title); !message.empty())
+        return Fail(message);
+    ChannelRecord old = Record(index);
+    OutlinePath path = PathOf(index);
+    CRssChannelFile file(m_filePath);
+    if (!file.Open())
+        return Fail("保存属性失败!");
+    file.BeginBatch();
+    if (title != old.title)
+        file.SetAttribute(path, "title", title);
+    if (htmlUrl != old.htmlUrl)
+        file.SetAttribute(path, "htmlUrl", htmlUrl);
+    if (!file.EndBatch())
+        return Fail("保存属性失败!");
+    std::lock_guard lock(m_lock);
+    m_records[index].title = title;
+    m_records[index].htmlUrl = htmlUrl;
+    return true;
+}
+
+bool CChannelTree::SaveTreeState() {
+    CRssChannelFile file(m_filePath);
+    if (!file.Open())
+        return Fail("保存树状态失败!");
+    file.BeginBatch();
+    const bool remember = Options().rememberUnread != 0;
+    {
+        std::lock_guard lock(m_lock);
+        for (const ChannelRecord& record : m_records) {
+            if (!record.alive)
+                continue;
+            OutlinePath path = PathOfLocked(record.index);
+            if (record.directory)
+                file.SaveExpanded(path, record.expanded);
+            if (remember)
+                file.SaveUnreadCount(path, record.unreadCount);
+        }
+    }
+    if (!file.EndBatch())
+        return Fail("保存树状态失败!");
+    return true;
+}
+
+void CChannelTree::SetExpanded(int index, bool expanded) {
+    std::lock_guard lock(m_lock);
+    if (index >= 0 && index < static_cast<int>(m_records.size()))
+        m_records[index].expanded = expanded;
+}
+
+void CChannelTree::SetUnreadCount(int index, int count) {
+    std::lock_guard lock(m_lock);
+    if (index >= 0 && index < static_cast<int>(m_records.size()))
+        m_records[index].unreadCount = count;
+}
+
+void CChannelTree::SetImage(int index, int image) {
+    std::lock_guard lock(m_lock);
+    if (index >= 0 && index < static_cast<int>(m_records.size()))
+        m_records[index].image = image;
+}
+
+void CChannelTree::SetRank(int index, int level, int counter) {
+    std::lock_guard lock(m_lock);
+    if (index >= 0 && index < static_cast<int>(m_records.size())) {
+        m_records[index].rankLevel = level;
+        m_records[index].rankCounter = counter;
+    }
+}
+
+bool CChannelTree::ParseStartAddress(const std::string& text, std::string& url,
+                                     std::string& title) {
+    // The markers are matched in any letter case, but the address and the name keep theirs:
+    // paths on most servers are case-sensitive.
+    const std::string lower = Lower(text);
+    const std::string prefix = "quill://rssurl=";
+    const std::string marker = "&rsstitle=";
+    size_t at = lower.find(marker);
+    if (at == std::string::npos) {
+        url.clear();
+        size_t pos = 0;
+        const std::string protocol = "quill://";
+        for (size_t hit; (hit = lower.find(protocol, pos)) != std::string::npos;
+             pos = hit + protocol.size())
+            url += text.substr(pos, hit - pos);
+        url += text.substr(pos);
+        title.clear();
+    } else {
+        size_t start = lower.rfind(prefix, 0) == 0 ? prefix.size() : 0;
+        url = text.substr(start, at > start ? at - start : 0);
+        title = text.substr(at + marker.size());
+    }
+    return !url.empty();
+}

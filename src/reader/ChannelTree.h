@@ -1,0 +1,157 @@
+#pragma once
+
+#include "reader/RssChannelFile.h"
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CFeedDatabase;
+
+// One item of the channel tree: a directory or a channel (a subscribed feed).
+struct ChannelRecord {
+    std::string title;
+    std::string htmlUrl;
+    std::string xmlUrl;
+    int index = 0;  // the record's own index; never reused while the tree lives
+    int feedId = 0; // 0 until looked up in the feed store
+    int unreadCount = 0;
+    int rssRank = 0;     // 0 receive by weight, 5 always receive
+    int storageType = 0; // 0 the tree-wide rule applies
+    int storageNum = 200;
+    int autoUpdate = 1;     // 1: part of "all channels"
+    int newItemShowTip = 0; // 1: announce new items
+    int rankLevel = 1;      // weight level 1..5 of by-weight receiving
+    int rankCounter = 10;   // minutes left before the next by-weight receive
+
+    int parent = -1; // index of the directory above, -1 at the top level
+    std::vector<int> children;
+    bool directory = false;
+    bool expanded = false;
+    bool alive = true; // false once deleted from the tree
+    int image = 3;
+};
+
+// The tree images.
+enum ChannelImage : int {
+    kImageReceivingOne = 0,
+    kImageDirectory = 1,
+    kImageReceived = 2,
+    kImageChannel = 3,
+    kImageFailed = 4,
+    kImageReceiving = 5,
+};
+
+// Tree-wide values from the settings.
+struct ChannelTreeOptions {
+    int startupReceive = 0;
+    int autoReceive = 0;
+    int autoReceiveType = 0; // 0 by weight, otherwise every autoReceiveMinutes
+    int autoReceiveMinutes = 30;
+    int receiveOnClick = 0;
+    int markReadOnSwitch = 1;
+    int rememberUnread = 0;
+    int pageSize = 50;
+    int defaultStorageType = 1;
+    int defaultStorageNum = 200;
+};
+
+// What the channel property sheet edits.
+struct ChannelProperties {
+    std::string title;
+    std::string xmlUrl;
+    std::string htmlUrl;
+    int rssRank = 0;
+    int storageType = 0;
+    int storageNum = 200;
+    int autoUpdate = 1;
+    int newItemShowTip = 0;
+};
+
+// The channel tree: the records of Storage/rssreader.opml and the commands on them. The window
+// shows it and calls these operations; receive workers read records and write counts and
+// weights. Every record access takes the tree's lock, so workers and the interface thread can
+// share it. Failures are reported through the reporter with the program's messages.
+class CChannelTree {
+public:
+    CChannelTree();
+    explicit CChannelTree(std::string filePath);
+
+    // Reads the tree-wide settings and loads the channel file. False when the file cannot be
+    // loaded (reported as catalogue error 8000).
+    bool Build();
+    void LoadOptions();
+    ChannelTreeOptions Options() const;
+    void SetOptions(const ChannelTreeOptions& options);
+
+    // The live top-level items, and the count of records ever made.
+    std::vector<int> Roots() const;
+    int RecordCount() const;
+    bool IsValid(int index) const;
+    // A copy of the record, taken under the lock.
+    ChannelRecord Record(int index) const;
+    // The channels at and below the item, in tree order.
+    std::vector<int> ChannelsBelow(int index) const;
+    // Every live channel, in tree order.
+    std::vector<int> AllChannels() const;
+
+    OutlinePath PathOf(int index) const;
+    // The titles from the top level down to the item, joined by the separator.
+    std::string PathText(int index, const std::string& separator = " → ") const;
+    // The item whose titles from the top, joined by "/", are the text; -1 when none.
+    int FindByPath(const std::string& slashPath) const;
+
+    // The channel's feed id; the first call reads (or creates) its settings row in the store
+    // and keeps the values in the record. False when the store fails or the item is no channel.
+    bool GetFeedId(int index, int& feedId, CFeedDatabase& store);
+    // The feed ids of the channels at and below the item.
+    std::vector<int> FeedIdsBelow(int index, CFeedDatabase& store);
+
+    // The checks of the subscription dialog: the message to show, or "".
+    static std::string CheckSubscription(const std::string& url, const std::string& title);
+    static std::string CheckDirectoryName(const std::string& name);
+
+    // Structural commands. Each returns true on success; on failure the program's message is
+    // reported and the tree is as it was. parent is a directory's index or -1 for the top level.
+    bool AddSubscription(int parent, const std::string& url, const std::string& title,
+                         const std::string& htmlUrl, int* newIndex = nullptr);
+    bool AddDirectory(int parent, const std::string& name, int* newIndex = nullptr);
+    bool Rename(int index, const std::string& title);
+    bool MoveUp(int index);
+    bool MoveToTop(int index);
+    bool MoveInto(int index, int directory);
+    // Removes the item and its channels' items and settings rows.
+    bool Delete(int index, CFeedDatabase& store);
+    // Removes the stored items of the channels at and below the item.
+    bool Clear(int index, CFeedDatabase& store);
+    bool SetChannelProperties(int index, const ChannelProperties& properties, CFeedDatabase& store);
+    bool SetDirectoryProperties(int index, const std::string& title, const std::string& htmlUrl);
+
+    // Writes every directory's expanded state and, when unread counts are remembered, every
+    // item's count: at exit and before an import.
+    bool SaveTreeState();
+
+    // Updates from the receive and the item list.
+    void SetExpanded(int index, bool expanded);
+    void SetUnreadCount(int index, int count);
+    void SetImage(int index, int image);
+    void SetRank(int index, int level, int counter);
+
+    // A start address handed over by the browser: "quill://rssurl=ADDRESS&rsstitle=NAME", or an
+    // address with "quill://" in front. False when nothing is left of it.
+    static bool ParseStartAddress(const std::string& text, std::string& url, std::string& title);
+
+private:
+    int AddRecord(ChannelRecord record, int parent);
+    OutlinePath PathOfLocked(int index) const;
+    void CollectChannels(int index, std::vector<int>& out) const;
+    std::vector<int>& SiblingsOf(int index);
+    bool Fail(const std::string& message) const;
+
+    std::string m_filePath;
+    mutable std::mutex m_lock;
+    std::deque<ChannelRecord> m_records;
+    std::vector<int> m_roots;
+    ChannelTreeOptions m_options;
+};

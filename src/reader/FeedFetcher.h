@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/http/HttpClient.h"
+#include "reader/FeedDate.h"
+#include "storage/FeedItem.h"
+
+#include <string>
+#include <vector>
+
+struct ProxySettings;
+
+// The validators of a feed's last answer, sent back so that an unchanged feed costs a 304.
+struct FeedValidators {
+    std::string etag;
+    std::string lastModified;
+};
+
+struct FeedFetchResult {
+    enum class Outcome {
+        kItems,        // at least one item was appended
+        kNotModified,  // the server answered 304 to the validators sent
+        kNoItems,      // a 2xx answer that holds no item (not a feed, ill-formed, empty)
+        kHttpError,    // a status other than 2xx and 304
+        kNetworkError, // no whole answer: see transfer
+        kCancelled,    // the exit flag or the cancel token was raised
+    };
+    Outcome outcome = Outcome::kNetworkError;
+    HttpResult transfer = HttpResult::kTransferFailed;
+    long status = 0;
+    std::string finalUrl;
+    FeedValidators validators; // to send with the next fetch
+    std::string errorText;
+};
+
+// Receiving over HTTP: fetch and parse of feeds, the title probe, and downloads into the
+// scratch folder. Nothing here shows a message or touches a store; failures come back as false
+// or an empty text for the caller to report.
+//
+// Every transfer ends promptly when g_bAppExiting is set or the cancel token is raised, and is
+// bounded by the client's limits. Only a 2xx answer is read. One fetcher per thread.
+class CFeedFetcher {
+public:
+    CFeedFetcher();
+
+    // Default: the environment's proxy settings (the desktop's); see ProxyFromSettings.
+    void SetProxy(const HttpProxy& proxy) { m_client.SetProxy(proxy); }
+    void SetLimits(const HttpLimits& limits) { m_client.SetLimits(limits); }
+    void SetCancelToken(const CCancelToken* token) { m_cancel = token; }
+    CHttpClient& Client() { return m_client; }
+
+    // Fetches and parses one feed and appends its items in document order; true when at least
+    // one item was appended.
+    bool FetchFeedItems(const std::string& url, std::vector<FeedItem>& items);
+    // The same with the details, and a conditional GET when validators are given.
+    FeedFetchResult Fetch(const std::string& url, std::vector<FeedItem>& items,
+                          const FeedValidators& validators = {});
+
+    // The channel title (Atom: the feed title), or "" when the address yields no feed or the
+    // feed has no title.
+    std::string FetchFeedTitle(const std::string& url);
+
+    // Downloads the address whole into MakeTempFilePath(url); true when the server answered 2xx
+    // and the file was written.
+    bool DownloadUrlToTempFile(const std::string& url);
+
+    // The scratch file for an address: under Temp/, named by the address lower-cased, without
+    // its first "http://", with / \ : * ? < > | % as "_", and ".xml" appended unless it holds
+    // ".xml" already. A name too long for the file system is cut and given a hash of the whole.
+    static std::string MakeTempFilePath(const std::string& url);
+
+    // The proxy record of the settings for HttpProxy: switched on, its server, port and
+    // credentials with the local-address rule; switched off, the environment's settings.
+    static HttpProxy ProxyFromSettings(const ProxySettings& settings);
+
+private:
+    HttpResponse Get(const std::string& url, const FeedValidators& validators, bool feed);
+
+    CHttpClient m_client;
+    const CCancelToken* m_cancel = nullptr;
+};
+
+// The operations by the names the rest of the program uses; each call uses its own fetcher with
+// the default settings.
+bool FetchFeedItems(const std::string& url, std::vector<FeedItem>& items);
+std::string FetchFeedTitle(const std::string& url);
+bool DownloadUrlToTempFile(const std::string& url);
+std::string MakeTempFilePath(const std::string& url);

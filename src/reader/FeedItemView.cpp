@@ -1,0 +1,212 @@
+#include "reader/FeedItemView.h"
+
+#include "app/AppPaths.h"
+#include "platform/fs/FileUtil.h"
+#include "platform/xml/XmlDocument.h"
+#include "platform/xml/XmlText.h"
+#include "platform/xml/XslTransform.h"
+#include "reader/ChannelTree.h"
+#include "storage/FeedDatabase.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+std::string Head(const std::string& skin) {
+    return "<?xml version=\"1.0\" encoding=\"gb2312\"?><?xml-stylesheet type=\"text/xsl\" href=\"" +
+           CXmlText::Escape(skin) + ".xsl\"?><rss><channel>";
+}
+
+} // namespace
+
+CFeedItemView::CFeedItemView(CChannelTree& tree, CFeedDatabase& store)
+    : m_tree(tree), m_store(store) {}
+
+int CFeedItemView::PageCount(int total, int pageSize) {
+    if (pageSize <= 0)
+        return 1;
+    int pages = total / pageSize + (total % pageSize ? 1 : 0);
+    return std::max(pages, 1);
+}
+
+std::vector<std::string> CFeedItemView::PageBoxEntries(int total, int pageSize) {
+    int pages = PageCount(total, pageSize);
+    if (total < pageSize || pages == 1)
+        return {"1/1"};
+    std::vector<std::string> entries;
+    for (int i = 1; i <= pages; ++i)
+        entries.push_back(std::to_string(i) + "/" + std::to_string(pages));
+    return entries;
+}
+
+bool CFeedItemView::ShowChannelItems(int index, int page, ItemPage& out) {
+    out = ItemPage{};
+    if (index != m_current)
+        SettleReadMarks();
+    m_markOnLeave.clear();
+    m_current = index;
+    m_page = std::max(page, 0);
+    int feedId = 0;
+    if (!m_tree.GetFeedId(index, feedId, m_store))
+        return false;
+    const int pageSize = std::max(m_tree.Options().pageSize, 1);
+    if (!m_store.GetItemPage(feedId, m_filter, m_quickReading, out.items, out.total, pageSize,
+                             m_page * pageSize)) {
+        out.items.clear();
+        return false;
+    }
+    out.page = m_page;
+    out.pageCount = PageCount(out.total, pageSize);
+    if (m_tree.Options().markReadOnSwitch)
+        m_markOnLeave.push_back(index);
+    return true;
+}
+
+bool CFeedItemView::ShowDirectory(int index, ItemPage& out) {
+    out = ItemPage{};
+    if (index != m_current)
+        SettleReadMarks();
+    m_markOnLeave.clear();
+    m_current = index;
+    m_page = 0;
+    out.directory = true;
+    out.caption = m_tree.PathText(index);
+    std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
+    if (!m_store.GetItemsOfFeeds(feedIds, m_filter, out.items)) {
+        out.items.clear();
+        return false;
+    }
+    out.total = static_cast<int>(out.items.size());
+    if (m_tree.Options().markReadOnSwitch)
+        m_markOnLeave = m_tree.ChannelsBelow(index);
+    return true;
+}
+
+bool CFeedItemView::ShowCurrentItems(ItemPage& out) {
+    if (!m_tree.IsValid(m_current)) {
+        out = ItemPage{};
+        return false;
+    }
+    if (m_tree.Record(m_current).directory)
+        return ShowDirectory(m_current, out);
+    return ShowChannelItems(m_current, m_page, out);
+}
+
+void CFeedItemView::SettleReadMarks() {
+    std::vector<int> channels;
+    channels.swap(m_markOnLeave);
+    std::vector<int> feedIds;
+    for (int channel : channels) {
+        int feedId = 0;
+        if (m_tree.IsValid(channel) && m_tree.GetFeedId(channel, feedId, m_store))
+            feedIds.push_back(feedId);
+    }
+    if (feedIds.empty() || !m_store.SetFeedsRead(feedIds, 1))
+        return;
+    for (int channel : channels)
+        m_tree.SetUnreadCount(channel, 0);
+}
+
+void CFeedItemView::RecountChannelsOf(int feedId) {
+    int unread = 0;
+    if (!m_store.GetUnreadCount(feedId, unread))
+        return;
+    for (int channel : m_tree.AllChannels())
+        if (m_tree.Record(channel).feedId == feedId)
+            m_tree.SetUnreadCount(channel, unread);
+}
+
+bool CFeedItemView::MarkItemRead(int itemId, bool read) {
+    FeedItem item;
+    if (!m_store.GetItem(itemId, false, item) || !m_store.SetItemRead(itemId, read ? 1 : 0)) {
+        m_lastError = m_store.GetLastError();
+        return false;
+    }
+    RecountChannelsOf(item.feedId);
+    return true;
+}
+
+bool CFeedItemView::MarkRead(int index) {
+    std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
+    if (!m_store.SetFeedsRead(feedIds, 1)) {
+        m_lastError = m_store.GetLastError();
+        return false;
+    }
+    for (int channel : m_tree.ChannelsBelow(index))
+        m_tree.SetUnreadCount(channel, 0);
+    m_tree.SetUnreadCount(index, 0);
+    return true;
+}
+
+std::string CFeedItemView::BuildItemDocument(const FeedItem& item, const std::string& skin) {
+    return Head(skin) + "<item><link>" + CXmlText::CData(item.link) + "</link><title>" +
+           CXmlText::CData(item.title) + "</title><author>" + CXmlText::CData(item.author) +
+           "</author><pubDate>" + CXmlText::Escape(item.pubDate) + "</pubDate><description>" +
+           CXmlText::CData(item.description) + "</description></item></channel></rss>";
+}
+
+std::string CFeedItemView::BuildPageDocument(const std::vector<FeedItem>& items,
+                                             const std::string& skin) {
+    std::string text = Head(skin);
+    for (const FeedItem& item : items) {
+        text += "<item><link>" + CXmlText::CData(item.link) + "</link><title>" +
+                CXmlText::CData(item.title) + "</title><pubDate>" + CXmlText::Escape(item.pubDate) +
+                "</pubDate><description>" + CXmlText::CData(item.description) +
+                "</description></item>";
+    }
+    return text + "</channel></rss>";
+}
+
+bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& fileName,
+                           std::string& html) {
+    html.clear();
+    // The scratch document is written as the skins have always received it: GBK under a
+    // gb2312 declaration, with characters GBK lacks as references.
+    const std::string bytes = CXmlText::Utf8DocumentToGbk(documentUtf8);
+    const std::string path = GetAppFilePath("Data\\RssSkin\\" + fileName);
+    CFileUtil::CreateDirectories(GetAppFilePath("Data\\RssSkin"));
+    if (!CFileUtil::WriteFileAtomic(path, bytes)) {
+        m_lastError = path + ": " + CFileUtil::LastErrorText();
+        return false;
+    }
+    CXmlDocument doc;
+    if (!doc.LoadText(bytes, CXmlDocument::kKeepBlanks)) {
+        m_lastError = doc.GetLastError();
+        return false;
+    }
+    CXslTransform skin;
+    std::string skinPath = GetAppFilePath("Data\\RssSkin\\" + m_skin + ".xsl");
+    if (!CFileUtil::Exists(skinPath))
+        skinPath = GetAppFilePath("Data\\RssSkin\\默认.xsl");
+    if (!skin.LoadFile(skinPath) || !skin.Apply(doc, html)) {
+        m_lastError = skinPath + ": " + skin.GetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool CFeedItemView::RenderItem(int itemId, bool fromTemp, std::string& html) {
+    FeedItem item;
+    if (!m_store.GetItem(itemId, fromTemp, item)) {
+        m_lastError = m_store.GetLastError();
+        return false;
+    }
+    return Render(BuildItemDocument(item, m_skin), "tempRss.xml", html);
+}
+
+bool CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html) {
+    return Render(BuildPageDocument(items, m_skin), "tempRssList.xml", html);
+}
+
+std::vector<std::string> CFeedItemView::ListSkins() {
+    std::vector<std::string> skins;
+    std::error_code ec;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(GetAppFilePath("Data\\RssSkin"), ec)) {
+        if (entry.path().extension() == ".xsl")
+            skins.push_back(entry.path().stem().string());
+    }
+    std::sort(skins.begin(), skins.end());
+    return skins;
+}

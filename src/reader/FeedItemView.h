@@ -1,0 +1,83 @@
+#pragma once
+
+#include "storage/FeedItem.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+class CChannelTree;
+class CFeedDatabase;
+
+// One page of the item list.
+struct ItemPage {
+    std::vector<FeedItem> items;
+    int total = 0; // items under the filter (a directory: the items listed)
+    int page = 0;  // zero-based
+    int pageCount = 1;
+    bool directory = false;
+    std::string caption; // the path of a directory
+};
+
+// The item list and the reading pane, without their windows: which channel or directory is
+// shown, its pages under the filter, the read and new marks with the tree's unread counts, and
+// the rendering of items through the skin (Data/RssSkin/<skin>.xsl) to HTML.
+class CFeedItemView {
+public:
+    // The store is the interface thread's own connection.
+    CFeedItemView(CChannelTree& tree, CFeedDatabase& store);
+
+    void SetFilter(int filter) { m_filter = filter; }
+    int Filter() const { return m_filter; }
+    void SetQuickReading(bool on) { m_quickReading = on; }
+    bool QuickReading() const { return m_quickReading; }
+    void SetSkin(const std::string& skin) { m_skin = skin; }
+    const std::string& Skin() const { return m_skin; }
+
+    // Shows a page of a channel. Leaving another channel first settles its read marks.
+    bool ShowChannelItems(int index, int page, ItemPage& out);
+    // Shows the newest items of every channel below a directory (at most 8000), unpaged.
+    bool ShowDirectory(int index, ItemPage& out);
+    // Shows again what is shown (after a receive, a filter or a page change).
+    bool ShowCurrentItems(ItemPage& out);
+    int Current() const { return m_current; }
+    int CurrentPage() const { return m_page; }
+
+    // Marks the channels remembered for marking read on leave as read.
+    void SettleReadMarks();
+    // Opening an item marks it read; the channel's unread count is taken again.
+    bool MarkItemRead(int itemId, bool read);
+    // Marks a channel, or every channel of a directory, read.
+    bool MarkRead(int index);
+
+    // Writes Data/RssSkin/tempRss.xml for the item and renders it.
+    bool RenderItem(int itemId, bool fromTemp, std::string& html);
+    // Writes Data/RssSkin/tempRssList.xml for a page and renders it (quick reading).
+    bool RenderPage(const std::vector<FeedItem>& items, std::string& html);
+    const std::string& GetLastError() const { return m_lastError; }
+
+    // The scratch documents, exactly as the skins receive them (UTF-8 here; written in GBK).
+    static std::string BuildItemDocument(const FeedItem& item, const std::string& skin);
+    static std::string BuildPageDocument(const std::vector<FeedItem>& items,
+                                         const std::string& skin);
+
+    // The page box: "1/1" for a single page, else one "n/N" entry per page.
+    static int PageCount(int total, int pageSize);
+    static std::vector<std::string> PageBoxEntries(int total, int pageSize);
+    // The names of the skins in Data/RssSkin (files *.xsl), sorted.
+    static std::vector<std::string> ListSkins();
+
+private:
+    bool Render(const std::string& documentUtf8, const std::string& fileName, std::string& html);
+    void RecountChannelsOf(int feedId);
+
+    CChannelTree& m_tree;
+    CFeedDatabase& m_store;
+    int m_filter = 0;
+    bool m_quickReading = false;
+    std::string m_skin = "默认";
+    int m_current = -1;
+    int m_page = 0;
+    std::vector<int> m_markOnLeave; // tree indices
+    std::string m_lastError;
+};

@@ -1,0 +1,342 @@
+#include "reader/FeedParser.h"
+
+#include "platform/xml/XmlDocument.h"
+#include "platform/xml/XmlText.h"
+#include "reader/FeedDate.h"
+
+#include <cctype>
+
+namespace {
+
+constexpr std::string_view kDcNs = "http://purl.org/dc/elements/1.1/";
+constexpr std::string_view kContentNs = "http://purl.org/rss/1.0/modules/content/";
+constexpr std::string_view kXhtmlNs = "http://www.w3.org/1999/xhtml";
+
+std::string Trimmed(std::string text) {
+    size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+std::string TextOf(const CXmlNode& node) {
+    return node ? Trimmed(node.GetText()) : std::string();
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool HasScheme(std::string_view url) {
+    if (url.empty() || !std::isalpha(static_cast<unsigned char>(url[0])))
+        return false;
+    for (char c : url) {
+        if (c == ':')
+            return true;
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
+            return false;
+    }
+    return false;
+}
+
+// An element of the document's own vocabulary: this local name in this namespace.
+bool IsOwn(const CXmlNode& node, std::string_view name, std::string_view ns) {
+    return node.HasName(name) && node.InNamespace(ns);
+}
+
+// A Dublin Core element; "dc:name" written with an undeclared prefix counts too.
+bool IsDc(const CXmlNode& node, std::string_view name) {
+    if (node.HasName(name) && node.InNamespace(kDcNs))
+        return true;
+    return node.InNamespace("") && node.HasName(std::string("dc:").append(name));
+}
+
+void SetIfAbsent(CXmlNode& slot, const CXmlNode& node) {
+    if (!slot)
+        slot = node;
+}
+
+// The parts of an item that the fields are read from, found in one walk over its children.
+struct ItemNodes {
+    CXmlNode title, link, author, description, pubDate;
+    CXmlNode dcDate, dcCreator, contentEncoded;
+    // Atom
+    CXmlNode summary, content, published, updated, issued, modified, created;
+    CXmlNode atomAuthor;
+    std::string atomLink;
+    bool hasAtomLink = false;
+};
+
+void CollectRss(const CXmlNode& item, std::string_view ns, ItemNodes& n) {
+    for (CXmlNode child = item.FirstChild(); child; child = child.NextSibling()) {
+        if (child.InNamespace(ns)) {
+            if (child.HasName("title"))
+                SetIfAbsent(n.title, child);
+            else if (child.HasName("link"))
+                SetIfAbsent(n.link, child);
+            else if (child.HasName("description"))
+                SetIfAbsent(n.description, child);
+            else if (child.HasName("pubDate"))
+                SetIfAbsent(n.pubDate, child);
+            else if (child.HasName("author"))
+                SetIfAbsent(n.author, child);
+            else if (ns.empty() && IsDc(child, "date"))
+                SetIfAbsent(n.dcDate, child);
+            else if (ns.empty() && (IsDc(child, "creator") || IsDc(child, "author")))
+                SetIfAbsent(n.dcCreator, child);
+        } else if (IsDc(child, "date")) {
+            SetIfAbsent(n.dcDate, child);
+        } else if (IsDc(child, "creator") || IsDc(child, "author")) {
+            SetIfAbsent(n.dcCreator, child);
+        } else if (child.HasName("encoded") && child.InNamespace(kContentNs)) {
+            SetIfAbsent(n.contentEncoded, child);
+        }
+    }
+}
+
+// Summary or content of an Atom entry as HTML.
+std::string AtomHtml(const CXmlNode& node, bool atom03) {
+    std::string type = Lower(node.GetAttribute("type"));
+    std::string mode = Lower(node.GetAttribute("mode"));
+    bool markup;
+    bool plain;
+    if (atom03) {
+        markup = mode != "escaped" && mode != "base64" && node.FirstChild();
+        plain = !markup && mode != "escaped" && (type.empty() || type == "text/plain");
+    } else {
+        markup = type == "xhtml" ||
+                 (type.size() > 4 && (type.ends_with("+xml") || type.ends_with("/xml")));
+        plain = type.empty() || type == "text" || type == "text/plain";
+    }
+    if (markup) {
+        // xhtml content sits in one div that is not part of it.
+        CXmlNode first = node.FirstChild();
+        if (first && first.HasName("div") && first.InNamespace(kXhtmlNs) && !first.NextSibling())
+            return Trimmed(first.GetInnerXml());
+        return Trimmed(node.GetInnerXml());
+    }
+    std::string text = Trimmed(node.GetText());
+    return plain ? CXmlText::Escape(text) : text;
+}
+
+std::string AtomAuthorName(const CXmlNode& author, std::string_view ns) {
+    for (CXmlNode child = author.FirstChild(); child; child = child.NextSibling()) {
+        if (IsOwn(child, "name", ns))
+            return TextOf(child);
+    }
+    return {};
+}
+
+void SetDate(FeedItem& item, const CXmlNode& date) {
+    item.pubDate = TextOf(date);
+    CFeedDate::Normalize(item.pubDate);
+    item.extra.clear();
+}
+
+} // namespace
+
+CFeedParser::Format CFeedParser::FormatOf(const CXmlDocument& doc) {
+    CXmlNode root = doc.Root();
+    if (!root)
+        return Format::kNone;
+    if (root.HasName("rss"))
+        return Format::kRss;
+    if (root.HasName("RDF") || root.HasName("rdf:RDF"))
+        return Format::kRdf;
+    if (root.HasName("feed"))
+        return Format::kAtom;
+    return Format::kNone;
+}
+
+bool CFeedParser::Load(std::string_view text, CXmlDocument& doc) {
+    m_usedLenientPass = false;
+    m_format = Format::kNone;
+    std::string declared;
+    if (!m_transportCharset.empty()) {
+        // A document that declares nothing is read in the charset its answer names.
+        size_t pos = 0;
+        while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+            ++pos;
+        std::string charset = Lower(m_transportCharset);
+        bool plainStart = pos < text.size() && text[pos] == '<' && text.substr(pos, 5) != "<?xml";
+        if (plainStart && charset != "utf-8" && charset != "utf8") {
+            declared = "<?xml version=\"1.0\" encoding=\"" + m_transportCharset + "\"?>";
+            declared.append(text.substr(pos));
+            text = declared;
+        }
+    }
+    if (!doc.LoadText(text)) {
+        m_usedLenientPass = true;
+        if (!doc.LoadText(text, CXmlDocument::kLenient))
+            return false;
+    }
+    if (!m_baseUrl.empty())
+        doc.SetUrl(m_baseUrl);
+    m_format = FormatOf(doc);
+    return true;
+}
+
+bool CFeedParser::ParseItems(std::string_view text, std::vector<FeedItem>& items) {
+    CXmlDocument doc;
+    if (!Load(text, doc))
+        return false;
+    return ReadItems(doc, items);
+}
+
+std::string CFeedParser::ParseTitle(std::string_view text) {
+    CXmlDocument doc;
+    if (!Load(text, doc))
+        return {};
+    return ReadTitle(doc);
+}
+
+std::string CFeedParser::ReadTitle(const CXmlDocument& doc) {
+    CXmlNode root = doc.Root();
+    std::string ns = root.GetNamespace();
+    switch (FormatOf(doc)) {
+    case Format::kRss:
+    case Format::kRdf:
+        for (CXmlNode channel = root.FirstChild(); channel; channel = channel.NextSibling()) {
+            if (!channel.HasName("channel"))
+                continue;
+            std::string channelNs = channel.GetNamespace();
+            for (CXmlNode child = channel.FirstChild(); child; child = child.NextSibling()) {
+                if (IsOwn(child, "title", channelNs))
+                    return TextOf(child);
+            }
+            return {};
+        }
+        return {};
+    case Format::kAtom:
+        for (CXmlNode child = root.FirstChild(); child; child = child.NextSibling()) {
+            if (IsOwn(child, "title", ns))
+                return TextOf(child);
+        }
+        return {};
+    case Format::kNone:
+        break;
+    }
+    return {};
+}
+
+bool CFeedParser::ReadItems(const CXmlDocument& doc, std::vector<FeedItem>& items) const {
+    const size_t before = items.size();
+    CXmlNode root = doc.Root();
+    const Format format = FormatOf(doc);
+
+    if (format == Format::kRss || format == Format::kRdf) {
+        // RSS 2.0 keeps its items in the channel; RSS 1.0 beside it.
+        CXmlNode container;
+        if (format == Format::kRss) {
+            std::string ns = root.GetNamespace();
+            for (CXmlNode child = root.FirstChild(); child; child = child.NextSibling()) {
+                if (IsOwn(child, "channel", ns)) {
+                    container = child;
+                    break;
+                }
+            }
+        } else {
+            container = root;
+        }
+        if (!container)
+            return false;
+        for (CXmlNode node = container.FirstChild(); node; node = node.NextSibling()) {
+            if (!node.HasName("item"))
+                continue;
+            std::string ns = node.GetNamespace();
+            ItemNodes n;
+            CollectRss(node, ns, n);
+            if (!n.link && !m_keepItemsWithoutLink)
+                break;
+            FeedItem item;
+            item.title = TextOf(n.title);
+            item.link = TextOf(n.link);
+            item.description = TextOf(n.description ? n.description : n.contentEncoded);
+            item.author = TextOf(n.author ? n.author : n.dcCreator);
+            SetDate(item, n.pubDate ? n.pubDate : n.dcDate);
+            items.push_back(std::move(item));
+        }
+    } else if (format == Format::kAtom) {
+        const std::string ns = root.GetNamespace();
+        const bool atom03 = ns == "http://purl.org/atom/ns#";
+        std::string feedAuthor;
+        for (CXmlNode child = root.FirstChild(); child; child = child.NextSibling()) {
+            if (IsOwn(child, "author", ns)) {
+                feedAuthor = AtomAuthorName(child, ns);
+                break;
+            }
+        }
+        for (CXmlNode entry = root.FirstChild(); entry; entry = entry.NextSibling()) {
+            if (!IsOwn(entry, "entry", ns))
+                continue;
+            ItemNodes n;
+            for (CXmlNode child = entry.FirstChild(); child; child = child.NextSibling()) {
+                if (!child.InNamespace(ns)) {
+                    if (IsDc(child, "date"))
+                        SetIfAbsent(n.dcDate, child);
+                    else if (IsDc(child, "creator"))
+                        SetIfAbsent(n.dcCreator, child);
+                    continue;
+                }
+                if (child.HasName("link")) {
+                    if (n.hasAtomLink)
+                        continue;
+                    std::string rel = child.GetAttribute("rel");
+                    if (!rel.empty() && rel != "alternate")
+                        continue;
+                    n.hasAtomLink = true;
+                    n.atomLink = child.HasAttribute("href") ? Trimmed(child.GetAttribute("href"))
+                                                            : TextOf(child);
+                    if (!n.atomLink.empty() && !HasScheme(n.atomLink)) {
+                        std::string base = child.GetBaseUri();
+                        if (!base.empty())
+                            n.atomLink = CXmlDocument::ResolveUri(n.atomLink, base);
+                    }
+                } else if (child.HasName("title")) {
+                    SetIfAbsent(n.title, child);
+                } else if (child.HasName("summary")) {
+                    SetIfAbsent(n.summary, child);
+                } else if (child.HasName("content")) {
+                    SetIfAbsent(n.content, child);
+                } else if (child.HasName("published")) {
+                    SetIfAbsent(n.published, child);
+                } else if (child.HasName("updated")) {
+                    SetIfAbsent(n.updated, child);
+                } else if (child.HasName("issued")) {
+                    SetIfAbsent(n.issued, child);
+                } else if (child.HasName("modified")) {
+                    SetIfAbsent(n.modified, child);
+                } else if (child.HasName("created")) {
+                    SetIfAbsent(n.created, child);
+                } else if (child.HasName("author")) {
+                    SetIfAbsent(n.atomAuthor, child);
+                }
+            }
+            if (!n.hasAtomLink && !m_keepItemsWithoutLink)
+                break;
+            FeedItem item;
+            item.title = TextOf(n.title);
+            item.link = n.atomLink;
+            if (n.summary)
+                item.description = AtomHtml(n.summary, atom03);
+            else if (n.content)
+                item.description = AtomHtml(n.content, atom03);
+            if (n.atomAuthor)
+                item.author = AtomAuthorName(n.atomAuthor, ns);
+            if (item.author.empty())
+                item.author = n.dcCreator ? TextOf(n.dcCreator) : feedAuthor;
+            CXmlNode date = n.published  ? n.published
+                            : n.issued   ? n.issued
+                            : n.updated  ? n.updated
+                            : n.modified ? n.modified
+                            : n.created  ? n.created
+                                         : n.dcDate;
+            SetDate(item, date);
+            items.push_back(std::move(item));
+        }
+    }
+    return items.size() > before;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "storage/FeedItem.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CXmlDocument;
+
+// Reads feed documents from memory into FeedItem records (title, link, description, pubDate,
+// author; the other fields are left as they are). Texts come out as UTF-8 whatever the document
+// declares; dates go through CFeedDate::Normalize.
+//
+// RSS 2.0 and 0.9x (root "rss"): the items of the channel, in document order. Each field is the
+// text content of the item's first child of that name: title, link, author, description and
+// pubDate. The date comes from dc:date only when pubDate is missing; likewise the author from
+// dc:creator (or dc:author) when author is missing, and the description from content:encoded
+// when description is missing.
+//
+// RSS 1.0 and 0.90 (root "rdf:RDF"): the items beside the channel, with title, link,
+// description, dc:date and dc:creator.
+//
+// Atom 1.0 and 0.3 (root "feed"): the entries. Link: the first link whose rel is "alternate" or
+// absent (its href resolved against xml:base and the document's address, or its text when it
+// has no href). Title: its text. Description: summary, else content, as HTML (xhtml content as
+// its markup, text content escaped). Date: published, issued, updated, modified, created, then
+// dc:date. Author: the entry's author name, else the feed's.
+//
+// Receiving stops at the first item without a link: the store knows items by their link, and
+// the items after such an item are not read.
+//
+// A document that does not parse is read again leniently (CXmlDocument::kLenient): real feeds
+// carry HTML entity names, blanks before the declaration, stray control characters and bytes
+// their declared encoding does not cover.
+class CFeedParser {
+public:
+    enum class Format { kNone, kRss, kRdf, kAtom };
+
+    // The address the document came from; relative Atom links resolve against it.
+    void SetBaseUrl(std::string url) { m_baseUrl = std::move(url); }
+    // The charset of the answer's Content-Type, used for a document that declares none.
+    void SetTransportCharset(std::string charset) { m_transportCharset = std::move(charset); }
+    // Keeps items without a link (with an empty link) instead of stopping at the first one;
+    // for tools that inspect documents, never for receiving.
+    void SetKeepItemsWithoutLink(bool keep) { m_keepItemsWithoutLink = keep; }
+
+    // Appends the document's items; true when at least one was appended.
+    bool ParseItems(std::string_view text, std::vector<FeedItem>& items);
+    // The channel title (Atom: the feed title); "" when there is none or the text is no feed.
+    std::string ParseTitle(std::string_view text);
+
+    // Loads the text strictly, and leniently when that fails.
+    bool Load(std::string_view text, CXmlDocument& doc);
+    bool ReadItems(const CXmlDocument& doc, std::vector<FeedItem>& items) const;
+    static std::string ReadTitle(const CXmlDocument& doc);
+    static Format FormatOf(const CXmlDocument& doc);
+
+    // About the last document loaded.
+    Format GetFormat() const { return m_format; }
+    bool UsedLenientPass() const { return m_usedLenientPass; }
+
+private:
+    std::string m_baseUrl;
+    std::string m_transportCharset;
+    bool m_keepItemsWithoutLink = false;
+    Format m_format = Format::kNone;
+    bool m_usedLenientPass = false;
+};

@@ -1,0 +1,359 @@
+#include "reader/ReceiveScheduler.h"
+
+#include "app/AppPaths.h"
+#include "app/AppSettings.h"
+#include "storage/FeedDatabase.h"
+
+#include <algorithm>
+#include <deque>
+
+int CReceiveScheduler::WeightOfLevel(int level) {
+    static constexpr int kWeights[] = {10, 20, 30, 60, 120};
+    return kWeights[std::clamp(level, 1, 5) - 1];
+}
+
+CReceiveScheduler::CReceiveScheduler(CChannelTree& tree, CReceiveObserver& observer)
+    : m_tree(tree), m_observer(observer), m_storePath(GetAppFilePath("Storage\\rss.db")) {
+    ProxySettings settings;
+    CAppSettings::ReadProxySettings(settings);
+    m_proxy = CFeedFetcher::ProxyFromSettings(settings);
+}
+
+void CReceiveScheduler::Configure(CFeedFetcher& fetcher) {
+    fetcher.SetProxy(m_proxy);
+    fetcher.SetLimits(m_limits);
+    fetcher.SetCancelToken(&m_cancel);
+}
+
+CReceiveScheduler::~CReceiveScheduler() {
+    Shutdown();
+}
+
+void CReceiveScheduler::SetConcurrency(int fetchesAtOnce) {
+    m_concurrency = std::max(fetchesAtOnce, 1);
+}
+
+bool CReceiveScheduler::Stopped() const {
+    return g_bAppExiting.load() != 0 || m_cancel.IsCancelled();
+}
+
+void CReceiveScheduler::Start(std::function<void()> work) {
+    std::lock_guard lock(m_lock);
+    if (m_cancel.IsCancelled())
+        return;
+    m_threads.emplace_back(std::move(work));
+}
+
+void CReceiveScheduler::Wait() {
+    for (;;) {
+        std::vector<std::thread> threads;
+        {
+            std::lock_guard lock(m_lock);
+            threads.swap(m_threads);
+        }
+        if (threads.empty())
+            return;
+        for (std::thread& thread : threads)
+            thread.join();
+    }
+}
+
+void CReceiveScheduler::Shutdown() {
+    m_cancel.Cancel();
+    Wait();
+}
+
+bool CReceiveScheduler::Claim(const std::string& url) {
+    std::lock_guard lock(m_lock);
+    return m_inFlight.insert(url).second;
+}
+
+void CReceiveScheduler::Release(const std::string& url) {
+    std::lock_guard lock(m_lock);
+    m_inFlight.erase(url);
+}
+
+FetchOutcome CReceiveScheduler::Fetch(CFeedFetcher& fetcher, const Job& job) {
+    FetchOutcome outcome;
+    FeedFetchResult result = fetcher.Fetch(job.url, outcome.items, job.validators);
+    using Outcome = FeedFetchResult::Outcome;
+    outcome.ok = result.outcome == Outcome::kItems || result.outcome == Outcome::kNotModified;
+    outcome.notModified = result.outcome == Outcome::kNotModified;
+    outcome.validators = result.validators;
+    return outcome;
+}
+
+int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce) {
+    ChannelRecord record = m_tree.Record(job.index);
+    ChannelTreeOptions options = m_tree.Options();
+    int added = 0;
+    if (!job.outcome.notModified) {
+        const bool own = record.storageType != 0;
+        if (!store.SaveReceivedItems(job.feedId, job.outcome.items,
+                                     own ? record.storageType : options.defaultStorageType,
+                                     own ? record.storageNum : options.defaultStorageNum, &added))
+            return -1;
+        store.SetFeedValidators(job.feedId, job.outcome.validators.etag,
+                                job.outcome.validators.lastModified);
+    }
+    int unread = 0;
+    if (!store.GetUnreadCount(job.feedId, unread))
+        return -1;
+    if (Stopped())
+        return added;
+    m_tree.SetUnreadCount(job.index, unread);
+    m_observer.OnUnreadChanged(job.index, unread);
+    // Nothing arrived from a feed that has not changed: nothing to announce.
+    if (announce && !job.outcome.notModified && unread > 0 && record.newItemShowTip == 1)
+        m_observer.OnNewItems(job.index, unread);
+    return added;
+}
+
+void CReceiveScheduler::CollectWalk(int item, int depth, bool byWeight, bool takeEvery,
+                                    CFeedDatabase& store, std::vector<Job>& jobs) {
+    // The siblings after the item, when the depth says so.
+    std::vector<int> items{item};
+    if (depth != 0) {
+        ChannelRecord record = m_tree.Record(item);
+        std::vector<int> siblings =
+            record.parent >= 0 ? m_tree.Record(record.parent).children : m_tree.Roots();
+        auto it = std::find(siblings.begin(), siblings.end(), item);
+        items.assign(it, siblings.end());
+    }
+    for (int at : items) {
+        if (Stopped())
+            return;
+        ChannelRecord record = m_tree.Record(at);
+        if (!record.children.empty()) {
+            CollectWalk(record.children.front(), depth + 1, byWeight, takeEvery, store, jobs);
+            continue;
+        }
+        int feedId = 0;
+        if (!m_tree.GetFeedId(at, feedId, store))
+            continue;
+        record = m_tree.Record(at);
+        if (record.autoUpdate != 1 && !takeEvery)
+            continue;
+        int level = 1;
+        if (byWeight && record.rssRank == 0) {
+            level = record.rankLevel;
+            if (level != 1) {
+                int counter = record.rankCounter - 10;
+                if (counter != 10 && counter != 20 && counter != 30 && counter != 60) {
+                    m_tree.SetRank(at, record.rankLevel, counter);
+                    continue;
+                }
+            }
+        }
+        Job job{at, feedId, record.xmlUrl, level, {}, {}};
+        store.GetFeedValidators(feedId, job.validators.etag, job.validators.lastModified);
+        jobs.push_back(std::move(job));
+    }
+}
+
+void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<void(Job&)>& done) {
+    std::mutex queueLock;
+    std::condition_variable ready;
+    std::deque<Job*> finished;
+    size_t next = 0;
+    size_t pending = jobs.size();
+
+    const size_t workers = std::min<size_t>(static_cast<size_t>(m_concurrency), jobs.size());
+    std::vector<std::thread> fetchers;
+    for (size_t w = 0; w < workers; ++w) {
+        fetchers.emplace_back([&] {
+            CFeedFetcher fetcher;
+            Configure(fetcher);
+            for (;;) {
+                Job* job = nullptr;
+                {
+                    std::lock_guard lock(queueLock);
+                    if (next < jobs.size())
+                        job = &jobs[next++];
+                }
+                if (!job)
+                    return;
+                if (!Stopped() && Claim(job->url)) {
+                    m_tree.SetImage(job->index, kImageReceiving);
+                    m_observer.OnImageChanged(job->index, kImageReceiving);
+                    m_observer.OnReceiveBegin(job->index);
+                    job->outcome = Fetch(fetcher, *job);
+                    Release(job->url);
+                } else {
+                    job->outcome.ok = false;
+                    job->index = -job->index - 1; // skipped: nothing is reported for it
+                }
+                std::lock_guard lock(queueLock);
+                finished.push_back(job);
+                ready.notify_one();
+            }
+        });
+    }
+    while (pending > 0) {
+        Job* job = nullptr;
+        {
+            std::unique_lock lock(queueLock);
+            ready.wait(lock, [&] { return !finished.empty(); });
+            job = finished.front();
+            finished.pop_front();
+        }
+        --pending;
+        if (job->index >= 0)
+            done(*job);
+    }
+    for (std::thread& fetcher : fetchers)
+        fetcher.join();
+}
+
+void CReceiveScheduler::RunWalk(int start, int depth, bool byWeight, bool takeEvery) {
+    CFeedDatabase store(m_storePath);
+    if (!store.OpenStore())
+        return;
+    std::vector<Job> jobs;
+    if (m_tree.IsValid(start))
+        CollectWalk(start, depth, byWeight, takeEvery, store, jobs);
+    FetchAll(jobs, [&](Job& job) {
+        if (!job.outcome.ok || Stopped()) {
+            m_tree.SetImage(job.index, kImageFailed);
+            m_observer.OnImageChanged(job.index, kImageFailed);
+            m_observer.OnChannelDone(job.index, false, 0, m_tree.Record(job.index).unreadCount);
+            return;
+        }
+        int added = Merge(job, store, true);
+        if (added < 0) {
+            m_tree.SetImage(job.index, kImageFailed);
+            m_observer.OnImageChanged(job.index, kImageFailed);
+            m_observer.OnChannelDone(job.index, false, 0, m_tree.Record(job.index).unreadCount);
+            return;
+        }
+        m_tree.SetImage(job.index, kImageReceived);
+        m_observer.OnImageChanged(job.index, kImageReceived);
+        m_observer.OnChannelDone(job.index, true, added, m_tree.Record(job.index).unreadCount);
+        if (byWeight) {
+            std::vector<FeedItem> none;
+            int newCount = 0;
+            if (store.GetItemPage(job.feedId, 3, false, none, newCount, 0, 0)) {
+                const int level = job.level;
+                if (newCount > 0) {
+                    if (level != 1)
+                        m_tree.SetRank(job.index, level - 1, WeightOfLevel(level - 1));
+                } else if (level == 5) {
+                    m_tree.SetRank(job.index, 5, 120);
+                } else {
+                    m_tree.SetRank(job.index, level + 1, WeightOfLevel(level + 1));
+                }
+            }
+        }
+    });
+}
+
+void CReceiveScheduler::ReceiveOnRequest(int index, bool refreshList) {
+    CFeedDatabase store(m_storePath);
+    int feedId = 0;
+    ChannelRecord record = m_tree.Record(index);
+    if (!store.OpenStore() || !m_tree.GetFeedId(index, feedId, store)) {
+        Release(record.xmlUrl);
+        return;
+    }
+    m_tree.SetImage(index, kImageReceivingOne);
+    m_observer.OnImageChanged(index, kImageReceivingOne);
+    m_observer.OnReceiveBegin(index);
+    CFeedFetcher fetcher;
+    Configure(fetcher);
+    Job job{index, feedId, record.xmlUrl, 1, {}, {}};
+    store.GetFeedValidators(feedId, job.validators.etag, job.validators.lastModified);
+    job.outcome = Fetch(fetcher, job);
+    Release(record.xmlUrl);
+    int added = -1;
+    if (job.outcome.ok && !Stopped()) {
+        m_observer.OnSettleReadMarks();
+        added = Merge(job, store, true);
+    }
+    const bool ok = added >= 0;
+    if (ok && refreshList && m_observer.SelectedItem() == index)
+        m_observer.OnReloadList(feedId);
+    m_tree.SetImage(index, ok ? kImageReceived : kImageFailed);
+    m_observer.OnImageChanged(index, ok ? kImageReceived : kImageFailed);
+    m_observer.OnChannelDone(index, ok, std::max(added, 0), m_tree.Record(index).unreadCount);
+}
+
+bool CReceiveScheduler::ReceiveChannel(int index, bool refreshList) {
+    if (!m_tree.IsValid(index) || m_tree.Record(index).directory)
+        return false;
+    const std::string url = m_tree.Record(index).xmlUrl;
+    if (!Claim(url))
+        return false;
+    Start([this, index, refreshList] { ReceiveOnRequest(index, refreshList); });
+    return true;
+}
+
+void CReceiveScheduler::ReceiveBranch(int index, int depth, bool takeEvery, bool setBusy) {
+    if (setBusy)
+        m_busy = true;
+    Start([this, index, depth, takeEvery, setBusy] {
+        RunWalk(index, depth, false, takeEvery);
+        if (!Stopped())
+            m_observer.OnWalkEnd();
+        if (setBusy)
+            m_busy = false;
+    });
+}
+
+void CReceiveScheduler::ReceiveAll() {
+    std::vector<int> roots = m_tree.Roots();
+    if (roots.empty())
+        return;
+    ReceiveBranch(roots.front(), 1, false, true);
+}
+
+void CReceiveScheduler::ReceiveAllByWeight() {
+    if (m_busy)
+        return;
+    std::vector<int> roots = m_tree.Roots();
+    if (roots.empty())
+        return;
+    Start([this, first = roots.front()] {
+        RunWalk(first, 1, true, false);
+        if (!Stopped())
+            m_observer.OnWalkEnd();
+    });
+}
+
+void CReceiveScheduler::StartupReceive() {
+    ChannelTreeOptions options = m_tree.Options();
+    if (!options.startupReceive)
+        return;
+    if (options.autoReceiveType == 0)
+        ReceiveAllByWeight();
+    else
+        ReceiveAll();
+}
+
+int CReceiveScheduler::TimerPeriodMs() const {
+    ChannelTreeOptions options = m_tree.Options();
+    if (!options.autoReceive)
+        return 0;
+    return options.autoReceiveType == 0 ? 600000 : options.autoReceiveMinutes * 60000;
+}
+
+void CReceiveScheduler::OnTimerTick() {
+    if (m_tree.Options().autoReceiveType == 0)
+        ReceiveAllByWeight();
+    else if (!m_busy)
+        ReceiveAll();
+}
+
+CReceiveScheduler::TimerChange CReceiveScheduler::TimerChangeFor(const ChannelTreeOptions& before,
+                                                                 const ChannelTreeOptions& after) {
+    if (!before.autoReceive && after.autoReceive)
+        return TimerChange::kStart;
+    if (before.autoReceive && !after.autoReceive)
+        return TimerChange::kStop;
+    if (!after.autoReceive)
+        return TimerChange::kNone;
+    if ((before.autoReceiveType == 0) != (after.autoReceiveType == 0))
+        return TimerChange::kStart;
+    if (after.autoReceiveType != 0 && before.autoReceiveMinutes != after.autoReceiveMinutes)
+        return TimerChange::kStart;
+    return TimerChange::kNone;
+}

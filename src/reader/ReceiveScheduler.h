@@ -1,0 +1,141 @@
+#pragma once
+
+#include "platform/http/CancelToken.h"
+#include "platform/http/HttpClient.h"
+#include "reader/ChannelTree.h"
+#include "reader/FeedFetcher.h"
+#include "storage/FeedItem.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CFeedDatabase;
+
+// What a receive tells the window (or whoever runs it). Called on worker threads: a window
+// implementation hands each call on to the interface thread.
+class CReceiveObserver {
+public:
+    virtual ~CReceiveObserver() = default;
+    // A channel's receive begins (its path goes to the status line).
+    virtual void OnReceiveBegin(int index) {}
+    // The tree image of an item changed (receiving, received, failed).
+    virtual void OnImageChanged(int index, int image) {}
+    // A channel's unread count changed: repaint its label.
+    virtual void OnUnreadChanged(int index, int count) {}
+    // A channel that announces new items holds unread ones after a receive.
+    virtual void OnNewItems(int index, int count) {}
+    // The channel shown in the list was received: reload the list.
+    virtual void OnReloadList(int feedId) {}
+    // A branch or all-channels walk ended.
+    virtual void OnWalkEnd() {}
+    // The list must settle its read marks before items are merged.
+    virtual void OnSettleReadMarks() {}
+    // The item selected in the tree, -1 for none.
+    virtual int SelectedItem() { return -1; }
+    // The outcome of one channel: whether it was received, how many items came new, and its
+    // unread count afterwards.
+    virtual void OnChannelDone(int index, bool ok, int newItems, int unread) {}
+};
+
+// One fetch of a feed.
+struct FetchOutcome {
+    bool ok = false;
+    bool notModified = false; // the server said the feed has not changed since the last fetch
+    std::vector<FeedItem> items;
+    FeedValidators validators; // to send with the next fetch
+};
+
+// Decides when channels are received and runs the receiving on worker threads: a channel on
+// request, a directory, all channels, or all channels by weight (a channel that keeps
+// bringing new items is received more often, a quiet one less often). The channels of one
+// walk are fetched several at a time; each channel's merge, count and weight step then run on
+// the walk's own thread with its own store connection. A channel that is being received is not
+// started a second time. The exit flag or Shutdown() stops every walk and aborts transfers.
+class CReceiveScheduler {
+public:
+    // The weight of a level: the minutes between by-weight receives.
+    static int WeightOfLevel(int level);
+
+    CReceiveScheduler(CChannelTree& tree, CReceiveObserver& observer);
+    ~CReceiveScheduler();
+    CReceiveScheduler(const CReceiveScheduler&) = delete;
+    CReceiveScheduler& operator=(const CReceiveScheduler&) = delete;
+
+    // How many feeds one walk fetches at once (6 unless set).
+    void SetConcurrency(int fetchesAtOnce);
+    // The store file the workers open (the program directory's rss.db unless set).
+    void SetStorePath(const std::string& path) { m_storePath = path; }
+    // How the workers reach the network (the settings' proxy unless set).
+    void SetProxy(const HttpProxy& proxy) { m_proxy = proxy; }
+    void SetLimits(const HttpLimits& limits) { m_limits = limits; }
+
+    // One channel, on request; false when it is no channel or is being received already.
+    bool ReceiveChannel(int index, bool refreshList);
+    // The item and what lies below it; depth 1 goes on with the item's later siblings.
+    // takeEvery also takes the channels that are not part of "all channels".
+    void ReceiveBranch(int index, int depth, bool takeEvery, bool setBusy);
+    // "全部更新": every channel that is part of all channels; sets the busy flag.
+    void ReceiveAll();
+    // All channels by their weights; nothing starts while ReceiveAll runs.
+    void ReceiveAllByWeight();
+
+    // The start-up receive, when the settings ask for one.
+    void StartupReceive();
+    // The period of the auto-receive timer in milliseconds, 0 for no timer.
+    int TimerPeriodMs() const;
+    void OnTimerTick();
+    // After the settings change: whether the timer must (re)start with TimerPeriodMs() or stop.
+    enum class TimerChange { kNone, kStart, kStop };
+    static TimerChange TimerChangeFor(const ChannelTreeOptions& before,
+                                      const ChannelTreeOptions& after);
+
+    bool IsBusy() const { return m_busy.load(); }
+    // Waits until every worker has ended.
+    void Wait();
+    // Stops every walk, aborts its transfers and waits for the workers.
+    void Shutdown();
+
+private:
+    struct Job {
+        int index = -1;
+        int feedId = 0;
+        std::string url;
+        int level = 1;             // the level used for the weight step
+        FeedValidators validators; // of the last fetch
+        FetchOutcome outcome;
+    };
+
+    void Start(std::function<void()> work);
+    bool Stopped() const;
+    void RunWalk(int start, int depth, bool byWeight, bool takeEvery);
+    void CollectWalk(int item, int depth, bool byWeight, bool takeEvery, CFeedDatabase& store,
+                     std::vector<Job>& jobs);
+    bool Claim(const std::string& url);
+    void Release(const std::string& url);
+    void FetchAll(std::vector<Job>& jobs, const std::function<void(Job&)>& done);
+    FetchOutcome Fetch(CFeedFetcher& fetcher, const Job& job);
+    void Configure(CFeedFetcher& fetcher);
+    // Merges a fetched channel, takes its unread count and announces it; the number of
+    // items that came new, or -1 on failure.
+    int Merge(Job& job, CFeedDatabase& store, bool announce);
+    void ReceiveOnRequest(int index, bool refreshList);
+
+    CChannelTree& m_tree;
+    CReceiveObserver& m_observer;
+    std::string m_storePath;
+    HttpProxy m_proxy;
+    HttpLimits m_limits;
+    int m_concurrency = 6;
+    std::atomic<bool> m_busy{false};
+    CCancelToken m_cancel;
+
+    std::mutex m_lock; // guards the threads and the channels in flight
+    std::vector<std::thread> m_threads;
+    std::set<std::string> m_inFlight;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/xml/XmlDocument.h"
+
+#include <string>
+#include <vector>
+
+// A position path in the channel file: the zero-based position of the outline among its
+// parent's outline children, level by level from the top. An empty path is the body.
+using OutlinePath = std::vector<int>;
+
+// The channel file Storage/rssreader.opml: a tree of outline elements under /opml/body.
+// Every change is written back at once (atomically); between BeginBatch and EndBatch the changes
+// are kept and written once at the end.
+class CRssChannelFile {
+public:
+    // The program directory's channel file, or another one (an imported OPML file).
+    CRssChannelFile();
+    explicit CRssChannelFile(std::string path);
+
+    // Loads the file; false with the reason in GetLastError() when it cannot be read.
+    bool Open();
+    const std::string& GetLastError() const { return m_lastError; }
+
+    bool AddOutline(const OutlinePath& parent, const std::string& title, const std::string& xmlUrl,
+                    const std::string& htmlUrl);
+    bool SetAttribute(const OutlinePath& path, const std::string& name, const std::string& value);
+    bool DeleteOutline(const OutlinePath& path);
+    // mode 0: becomes the last child of the target (of the body when the target is empty);
+    // mode 1: goes just before the target. An outline never moves into itself or below itself.
+    bool MoveOutline(const OutlinePath& from, const OutlinePath& target, int mode);
+    bool SaveExpanded(const OutlinePath& path, bool expanded);
+    bool SaveUnreadCount(const OutlinePath& path, int count);
+
+    void BeginBatch() { m_batch = true; }
+    bool EndBatch();
+
+    // The outline at the path (the body for an empty path); null when there is none.
+    CXmlNode Outline(const OutlinePath& path) const;
+    CXmlNode Body() const;
+    const CXmlDocument& Document() const { return m_doc; }
+
+    static std::string PathText(const OutlinePath& path);
+    // The text of a new, empty channel file.
+    static constexpr const char* kEmptyFile = "<opml><body></body></opml>";
+
+private:
+    bool Changed();
+
+    std::string m_path;
+    CXmlDocument m_doc;
+    std::string m_lastError;
+    bool m_batch = false;
+};

@@ -1,0 +1,123 @@
+// The weblog commands of quillmark-cli that need no server.
+#include "support/CliRunner.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class BlogCommandsTest : public ::testing::Test {
+protected:
+    void TearDown() override { RemoveTree(m_dir); }
+
+    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
+
+    std::vector<std::string> AddArgs(const std::string& name,
+                                     const std::string& type = "MetaWeblog",
+                                     const std::string& port = "9") {
+        return {"account", "add",        "--name", name,    "--description",
+                "描述",    "--type",     type,     "--url", "http://127.0.0.1:9/xmlrpc.php",
+                "--port",  port,         "--user", "admin", "--password",
+                "pw",      "--encoding", "GB2312"};
+    }
+
+    std::string m_dir = MakeTempDir();
+};
+
+TEST_F(BlogCommandsTest, AccountAddChecksInTheWizardsOrder) {
+    struct Case {
+        std::string name;
+        std::string type;
+        std::string port;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"  ", "MetaWeblog", "80", "请输入账户名称"},
+        {std::string(25, 'x') + "%", "MetaWeblog", "80", "账户名称含有不合法的字符!"},
+        {"一二三四五六七八九十一", "MetaWeblog", "80", "账户名称不能超过20个字符"},
+        {"ok", "LiveJournal", "80", "无匹配的blog类型!"},
+        {"ok", "Blogger", "", "请输入端口号!"},
+        {"ok", "Blogger", "65536", "请输入有效的端口号!(0 - 65535)"},
+        {"ok", "Blogger", "-1", "请输入有效的端口号!(0 - 65535)"},
+    };
+    for (const Case& c : cases) {
+        CliResult r = Run(AddArgs(c.name, c.type, c.port));
+        EXPECT_EQ(r.exitCode, 1) << c.message;
+        EXPECT_EQ(r.err, c.message + "\n");
+    }
+    ASSERT_EQ(Run(AddArgs("一二三四五六七八九十", "Blogger", "65535")).exitCode, 0);
+    CliResult again = Run(AddArgs("一二三四五六七八九十"));
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(again.err, "已经有这个账户名了!\n");
+}
+
+TEST_F(BlogCommandsTest, AccountsAndDraftsAreListedAndRemovedTogether) {
+    ASSERT_EQ(Run(AddArgs("甲")).exitCode, 0);
+    ASSERT_EQ(Run(AddArgs("乙", "MovableType")).exitCode, 0);
+    CliResult list = Run({"account", "list", "--json"});
+    EXPECT_EQ(list.out.find("[{\"name\": \"甲\", \"description\": \"描述\", \"type\": "
+                            "\"MetaWeblog\""),
+              0u)
+        << list.out;
+    EXPECT_EQ(list.out.find("pw"), std::string::npos); // no password is printed
+
+    WriteAll(m_dir + "/body.html", "<p>正文 & \"引号\"</p>");
+    CliResult draft = Run({"article", "new", "甲", "--title", "标题 'a' & <b>", "--category",
+                           "技术", "--content-file", m_dir + "/body.html"});
+    ASSERT_EQ(draft.exitCode, 0) << draft.err;
+    EXPECT_EQ(draft.out, "1\n");
+    ASSERT_EQ(
+        Run({"article", "new", "乙", "--title", "别的", "--content-file", m_dir + "/body.html"})
+            .exitCode,
+        0);
+    CliResult drafts = Run({"articles", "甲", "--folder", "3", "--json"});
+    ASSERT_EQ(drafts.exitCode, 0) << drafts.err;
+    EXPECT_EQ(
+        drafts.out.rfind(
+            "[{\"id\": 1, \"title\": \"标题 'a' & <b>\", \"category\": \"技术\", \"pubDate\": \"",
+            0),
+        0u)
+        << drafts.out;
+    EXPECT_NE(drafts.out.find("\"guid\": \"\"}]"), std::string::npos);
+    EXPECT_EQ(Run({"articles", "甲", "--folder", "1", "--json"}).out, "[]\n");
+
+    ASSERT_EQ(Run({"account", "rm", "甲"}).exitCode, 0);
+    EXPECT_NE(Run({"articles", "甲", "--folder", "3"}).err.find("错误 6001"), std::string::npos);
+    // The other account keeps its draft; the removed account's article left the store.
+    EXPECT_NE(Run({"articles", "乙", "--folder", "3"}).out.find("别的"), std::string::npos);
+    CliResult publish = Run({"article", "publish", "1"});
+    EXPECT_EQ(publish.exitCode, 1);
+    EXPECT_EQ(publish.err, "没有对应id的文章\n");
+}
+
+TEST_F(BlogCommandsTest, CommandsRefuseWhatTheyCannotDo) {
+    ASSERT_EQ(Run(AddArgs("b", "Blogger")).exitCode, 0);
+    WriteAll(m_dir + "/body.html", "x");
+    ASSERT_EQ(Run({"article", "new", "b", "--title", "t", "--content-file", m_dir + "/body.html"})
+                  .exitCode,
+              0);
+    // A draft has no post on the server yet.
+    EXPECT_EQ(Run({"article", "delete-remote", "1"}).err, "这篇文章不在服务器上\n");
+    EXPECT_EQ(Run({"categories", "b"}).err, "Blogger 接口没有分类\n");
+    // Nothing listens on port 9: a network failure, and the draft stays a draft.
+    CliResult publish = Run({"article", "publish", "1"});
+    EXPECT_EQ(publish.exitCode, 1);
+    EXPECT_NE(publish.err.find("错误 3001"), std::string::npos) << publish.err;
+    EXPECT_NE(Run({"articles", "b", "--folder", "3"}).out.find("\tt\n"), std::string::npos);
+
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"posts", "fetch"},
+                                                {"articles", "b"},
+                                                {"articles", "b", "--folder", "5"},
+                                                {"article", "new", "b", "--title", "t"},
+                                                {"account", "add", "--bogus", "1"},
+                                                {"media", "upload", "b"}}) {
+        CliResult r = Run(bad);
+        EXPECT_EQ(r.exitCode, 1) << bad.front();
+        EXPECT_NE(r.err.find("用法"), std::string::npos) << r.err;
+    }
+    CliResult missing =
+        Run({"article", "new", "b", "--title", "t", "--content-file", m_dir + "/no-such-file"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("无法读取文件"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,249 @@
+#include "reader/FeedFetcher.h"
+
+#include "app/AppPaths.h"
+#include "platform/LoopbackServer.h"
+#include "platform/fs/FileUtil.h"
+#include "platform/text/TextCodec.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using loopback::CHttpServer;
+using loopback::CRawServer;
+using loopback::CSilentServer;
+
+namespace {
+
+const std::string kFeed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                          "<title>测试频道</title><item><title>第一条</title>"
+                          "<link>http://example.com/1</link>"
+                          "<pubDate>Tue, 07 Mar 2006 09:05:00 GMT</pubDate></item>"
+                          "<item><title>Second</title><link>http://example.com/2</link></item>"
+                          "</channel></rss>";
+
+HttpLimits TestLimits() {
+    HttpLimits limits;
+    limits.connectTimeoutMs = 2000;
+    limits.totalTimeoutMs = 500;
+    limits.maxBodyBytes = 64 * 1024;
+    return limits;
+}
+
+// A feed server with one route per way a feed address can go wrong.
+class CFeedServer {
+public:
+    CFeedServer() {
+        auto& s = m_server.Server();
+        auto xml = [](const std::string& body, int status = 200) {
+            return [body, status](const httplib::Request&, httplib::Response& res) {
+                res.status = status;
+                res.set_content(body, "text/xml");
+            };
+        };
+        s.Get("/feed.xml", xml(kFeed));
+        s.Get("/atom", xml("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom 频道</title>"
+                           "<entry><title>e</title><link href=\"/e1\"/></entry></feed>"));
+        s.Get("/gbk", [](const httplib::Request&, httplib::Response& res) {
+            std::string gbk = CTextCodec::Utf8ToGbk(
+                "<rss><channel><title>中文</title><item><title>标题</title><link>x</link>"
+                "</item></channel></rss>");
+            res.set_content(gbk, "text/xml; charset=gb2312");
+        });
+        s.Get("/404", xml(kFeed, 404));
+        s.Get("/500", xml(kFeed, 500));
+        s.Get("/empty", xml(""));
+        s.Get("/html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html><head><title>登录</title></head><body>Please log in</body>"
+                            "</html>",
+                            "text/html");
+        });
+        s.Get("/huge", xml(kFeed + std::string(100 * 1024, ' ')));
+        s.Get("/garbage", [](const httplib::Request&, httplib::Response& res) {
+            std::string bytes = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
+            for (int i = 0; i < 4096; ++i)
+                bytes.push_back(static_cast<char>(0x80 + (i * 37) % 128));
+            res.set_content(bytes, "text/xml");
+        });
+        s.Get("/loop", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("/loop", 302);
+        });
+        s.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("/atom", 301);
+        });
+        s.Get("/etag", [this](const httplib::Request& req, httplib::Response& res) {
+            if (req.get_header_value("If-None-Match") == "\"abc\"") {
+                res.status = 304;
+                return;
+            }
+            res.set_header("ETag", "\"abc\"");
+            res.set_header("Last-Modified", "Tue, 07 Mar 2006 09:05:00 GMT");
+            res.set_content(kFeed, "application/rss+xml");
+        });
+        s.Get("/text", [](const httplib::Request&, httplib::Response& res) {
+            std::string body = "line one\r\nline two\n";
+            body.push_back('\0');
+            body += "after a NUL";
+            res.set_content(body, "text/plain");
+        });
+        m_server.Start();
+    }
+    std::string Url(const std::string& path) const { return m_server.Url(path); }
+
+private:
+    CHttpServer m_server;
+};
+
+} // namespace
+
+TEST(FeedFetcher, FetchesAndParsesFeedsOverHttp) {
+    CFeedServer server;
+    CFeedFetcher fetcher;
+    fetcher.SetLimits(TestLimits());
+    std::vector<FeedItem> items;
+    ASSERT_TRUE(fetcher.FetchFeedItems(server.Url("/feed.xml"), items));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].title, "第一条");
+    EXPECT_EQ(items[0].pubDate, "2006-03-07 09:05:00");
+    EXPECT_EQ(fetcher.FetchFeedTitle(server.Url("/feed.xml")), "测试频道");
+
+    // Followed through a redirect, relative Atom links resolve against the final address.
+    items.clear();
+    FeedFetchResult atom = fetcher.Fetch(server.Url("/moved"), items);
+    EXPECT_EQ(atom.outcome, FeedFetchResult::Outcome::kItems);
+    EXPECT_EQ(atom.finalUrl, server.Url("/atom"));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].link, server.Url("/e1"));
+    EXPECT_EQ(fetcher.FetchFeedTitle(server.Url("/atom")), "Atom 频道");
+
+    // A document that declares nothing is read in the answer's charset.
+    items.clear();
+    ASSERT_TRUE(fetcher.FetchFeedItems(server.Url("/gbk"), items));
+    EXPECT_EQ(items[0].title, "标题");
+    EXPECT_EQ(fetcher.FetchFeedTitle(server.Url("/gbk")), "中文");
+
+    // The operations by their plain names.
+    items.clear();
+    EXPECT_TRUE(FetchFeedItems(server.Url("/feed.xml"), items));
+    EXPECT_EQ(FetchFeedTitle(server.Url("/feed.xml")), "测试频道");
+}
+
+TEST(FeedFetcher, BadAnswersGiveFalseAndAnEmptyTitle) {
+    CFeedServer server;
+    CSilentServer silent;
+    CRawServer cut([](const std::string&) {
+        return "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 5000\r\n\r\n" +
+               kFeed.substr(0, 300);
+    });
+    using Outcome = FeedFetchResult::Outcome;
+    const std::vector<std::pair<std::string, Outcome>> cases = {
+        {server.Url("/404"), Outcome::kHttpError},
+        {server.Url("/500"), Outcome::kHttpError},
+        {server.Url("/empty"), Outcome::kNoItems},
+        {server.Url("/html"), Outcome::kNoItems},
+        {server.Url("/garbage"), Outcome::kNoItems},
+        {server.Url("/huge"), Outcome::kNetworkError},
+        {server.Url("/loop"), Outcome::kNetworkError},
+        {silent.Url("/feed"), Outcome::kNetworkError},
+        {cut.Url("/feed"), Outcome::kNetworkError},
+        {"http://127.0.0.1:" + std::to_string(loopback::ClosedPort()) + "/",
+         Outcome::kNetworkError},
+        {"file:///etc/passwd", Outcome::kNetworkError},
+    };
+    CFeedFetcher fetcher;
+    fetcher.SetLimits(TestLimits());
+    for (const auto& [url, outcome] : cases) {
+        std::vector<FeedItem> items;
+        FeedFetchResult result = fetcher.Fetch(url, items);
+        EXPECT_EQ(result.outcome, outcome) << url << ": " << result.errorText;
+        EXPECT_TRUE(items.empty()) << url;
+        EXPECT_FALSE(fetcher.FetchFeedItems(url, items)) << url;
+        EXPECT_EQ(fetcher.FetchFeedTitle(url), "") << url;
+    }
+}
+
+TEST(FeedFetcher, ConditionalFetchKeepsTheValidators) {
+    CFeedServer server;
+    CFeedFetcher fetcher;
+    fetcher.SetLimits(TestLimits());
+    std::vector<FeedItem> items;
+    FeedFetchResult first = fetcher.Fetch(server.Url("/etag"), items);
+    ASSERT_EQ(first.outcome, FeedFetchResult::Outcome::kItems);
+    EXPECT_EQ(first.validators.etag, "\"abc\"");
+    EXPECT_EQ(first.validators.lastModified, "Tue, 07 Mar 2006 09:05:00 GMT");
+
+    items.clear();
+    FeedFetchResult second = fetcher.Fetch(server.Url("/etag"), items, first.validators);
+    EXPECT_EQ(second.outcome, FeedFetchResult::Outcome::kNotModified);
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(second.validators.etag, "\"abc\"");
+    EXPECT_EQ(second.validators.lastModified, first.validators.lastModified);
+}
+
+TEST(FeedFetcher, ExitFlagAndCancelTokenStopAFetch) {
+    CSilentServer silent;
+    CFeedServer server;
+    CFeedFetcher fetcher;
+    HttpLimits limits = TestLimits();
+    limits.totalTimeoutMs = 60'000; // only the abort can end it in time
+    fetcher.SetLimits(limits);
+
+    CCancelToken token;
+    fetcher.SetCancelToken(&token);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        token.Cancel();
+    });
+    std::vector<FeedItem> items;
+    EXPECT_EQ(fetcher.Fetch(silent.Url("/feed"), items).outcome,
+              FeedFetchResult::Outcome::kCancelled);
+    canceller.join();
+
+    CFeedFetcher other;
+    other.SetLimits(limits);
+    std::thread exiter([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        g_bAppExiting = 1;
+    });
+    EXPECT_FALSE(other.FetchFeedItems(silent.Url("/feed"), items));
+    exiter.join();
+    // With the flag up, even a good feed yields nothing.
+    EXPECT_FALSE(other.FetchFeedItems(server.Url("/feed.xml"), items));
+    EXPECT_EQ(other.FetchFeedTitle(server.Url("/feed.xml")), "");
+    g_bAppExiting = 0;
+    EXPECT_TRUE(items.empty());
+}
+
+TEST(FeedFetcher, DownloadWritesTheWholeAnswerIntoTemp) {
+    CTempHome home(false);
+    CFeedServer server;
+    const std::string url = server.Url("/text");
+    ASSERT_TRUE(DownloadUrlToTempFile(url));
+    std::string contents;
+    ASSERT_TRUE(CFileUtil::ReadFile(MakeTempFilePath(url), contents));
+    std::string expected = "line one\r\nline two\n";
+    expected.push_back('\0');
+    expected += "after a NUL";
+    EXPECT_EQ(contents, expected);
+
+    const std::string missing = server.Url("/404");
+    EXPECT_FALSE(DownloadUrlToTempFile(missing));
+    EXPECT_FALSE(CFileUtil::Exists(MakeTempFilePath(missing)));
+}
+
+TEST(FeedFetcher, ScratchFileNames) {
+    CTempHome home(false);
+    const std::string temp = GetModuleDir() + "/Temp/";
+    EXPECT_EQ(MakeTempFilePath("HTTP://Host/News/Feed.RSS?x=1"),
+              temp + "host_news_feed.rss_x=1.xml");
+    EXPECT_EQ(MakeTempFilePath("http://example.com/rss.xml"), temp + "example.com_rss.xml");
+    EXPECT_EQ(MakeTempFilePath("https://a.b/c:d*e<f>g|h%20\\i"),
+              temp + "https___a.b_c_d_e_f_g_h_20_i.xml");
+
+    // Too long for a file name: cut, and still told apart.
+    std::string base = "http://example.com/" + std::string(400, 'p');
+    std::string one = MakeTempFilePath(base + "1");
+    std::string two = MakeTempFilePath(base + "2");
+    EXPECT_NE(one, two);
+    EXPECT_LE(one.size() - temp.size(), 255u);
+    EXPECT_EQ(one.substr(one.size() - 4), ".xml");
+}

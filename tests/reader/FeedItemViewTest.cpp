@@ -1,0 +1,167 @@
+#include "reader/FeedItemView.h"
+#include "platform/text/TextCodec.h"
+#include "platform/xml/XmlDocument.h"
+#include "reader/ChannelTree.h"
+#include "storage/FeedDatabase.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FeedItemViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteAll(m_home.File("Storage/rssreader.opml"),
+                 "<opml><body><outline title=\"目录\"><outline title=\"甲\" xmlUrl=\"http://a/\"/>"
+                 "<outline title=\"乙\" xmlUrl=\"http://b/\"/></outline></body></opml>");
+        ASSERT_EQ(m_store.OpenStore(), 1);
+        ASSERT_TRUE(m_tree.Build());
+        m_a = m_tree.FindByPath("目录/甲");
+        m_b = m_tree.FindByPath("目录/乙");
+        ChannelTreeOptions options = m_tree.Options();
+        options.pageSize = 30;
+        options.markReadOnSwitch = 1;
+        m_tree.SetOptions(options);
+    }
+    void Receive(int index, int count, const std::string& prefix) {
+        int feedId = 0;
+        ASSERT_TRUE(m_tree.GetFeedId(index, feedId, m_store));
+        std::vector<FeedItem> items;
+        for (int i = 0; i < count; ++i) {
+            FeedItem item;
+            item.link = prefix + std::to_string(i);
+            item.title = "标题 " + std::to_string(i);
+            item.description = "<p>正文 " + std::to_string(i) + "</p>";
+            item.pubDate = "2026-12-01 10:00:00";
+            items.push_back(item);
+        }
+        ASSERT_EQ(m_store.SaveReceivedItems(feedId, items, 3, 0), 1) << m_store.GetLastError();
+    }
+    int Unread(int index) {
+        int feedId = 0, count = -1;
+        m_tree.GetFeedId(index, feedId, m_store);
+        m_store.GetUnreadCount(feedId, count);
+        return count;
+    }
+
+    CTempHome m_home;
+    CRecordingReporter m_reporter;
+    CScopedReporter m_scope{m_reporter};
+    CFeedDatabase m_store;
+    CChannelTree m_tree;
+    CFeedItemView m_view{m_tree, m_store};
+    int m_a = -1, m_b = -1;
+};
+
+} // namespace
+
+TEST(FeedItemPages, PageBoxArithmetic) {
+    EXPECT_EQ(CFeedItemView::PageBoxEntries(100, 50), (std::vector<std::string>{"1/2", "2/2"}));
+    EXPECT_EQ(CFeedItemView::PageBoxEntries(101, 50).size(), 3u);
+    EXPECT_EQ(CFeedItemView::PageBoxEntries(101, 50).back(), "3/3");
+    EXPECT_EQ(CFeedItemView::PageBoxEntries(50, 50), (std::vector<std::string>{"1/1"}));
+    EXPECT_EQ(CFeedItemView::PageBoxEntries(0, 50), (std::vector<std::string>{"1/1"}));
+    EXPECT_EQ(CFeedItemView::PageCount(0, 50), 1);
+}
+
+TEST_F(FeedItemViewTest, PagesUnderEachFilterNewestFirst) {
+    Receive(m_a, 70, "http://a/");
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    EXPECT_EQ(page.total, 70);
+    EXPECT_EQ(page.pageCount, 3);
+    ASSERT_EQ(page.items.size(), 30u);
+    EXPECT_EQ(page.items.front().title, "标题 0") << "the download's first item is the newest";
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 2, page));
+    EXPECT_EQ(page.items.size(), 10u);
+
+    m_view.SetFilter(3); // new
+    ASSERT_TRUE(m_view.MarkRead(m_a));
+    ASSERT_TRUE(m_view.ShowCurrentItems(page));
+    EXPECT_EQ(page.total, 0) << "nothing is new after the channel was marked read";
+    EXPECT_EQ(m_tree.Record(m_a).unreadCount, 0);
+}
+
+TEST_F(FeedItemViewTest, ReadMarksKeepTheUnreadCountsTrue) {
+    Receive(m_a, 5, "http://a/");
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    ASSERT_TRUE(m_view.MarkItemRead(page.items[0].id, true));
+    EXPECT_EQ(m_tree.Record(m_a).unreadCount, 4);
+    ASSERT_TRUE(m_view.MarkItemRead(page.items[0].id, false));
+    EXPECT_EQ(m_tree.Record(m_a).unreadCount, 5);
+    EXPECT_FALSE(m_view.MarkItemRead(999999, true));
+}
+
+TEST_F(FeedItemViewTest, LeavingAChannelMarksItReadOnlyWhenAnotherIsShown) {
+    Receive(m_a, 3, "http://a/");
+    Receive(m_b, 4, "http://b/");
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page)); // the same channel again
+    EXPECT_EQ(Unread(m_a), 3);
+    ASSERT_TRUE(m_view.ShowChannelItems(m_b, 0, page));
+    EXPECT_EQ(Unread(m_a), 0);
+    EXPECT_EQ(Unread(m_b), 4);
+    // A directory lists both channels' items; leaving it marks them all read.
+    ASSERT_TRUE(m_view.ShowDirectory(m_tree.FindByPath("目录"), page));
+    EXPECT_EQ(page.caption, "目录");
+    EXPECT_EQ(page.items.size(), 7u);
+    m_view.SettleReadMarks();
+    EXPECT_EQ(Unread(m_b), 0);
+}
+
+TEST_F(FeedItemViewTest, MarkReadOnLeaveCanBeSwitchedOff) {
+    ChannelTreeOptions options = m_tree.Options();
+    options.markReadOnSwitch = 0;
+    m_tree.SetOptions(options);
+    Receive(m_a, 3, "http://a/");
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    ASSERT_TRUE(m_view.ShowChannelItems(m_b, 0, page));
+    EXPECT_EQ(Unread(m_a), 3);
+}
+
+TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(m_a, feedId, m_store));
+    FeedItem item;
+    item.link = "http://a/x?p=1&q=2";
+    item.title = "标题 <b> & 笑😀";
+    item.author = "作者";
+    item.description = "<p>段落 ]]> 结束</p><script>alert(1)</script>";
+    item.pubDate = "2026-12-01 10:00:00";
+    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, 3, 0), 1);
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    std::string html;
+    ASSERT_TRUE(m_view.RenderItem(page.items[0].id, false, html)) << m_view.GetLastError();
+    EXPECT_NE(html.find("标题 &lt;b&gt; &amp; 笑😀"), std::string::npos) << html;
+    EXPECT_NE(html.find("<p>段落 ]]> 结束</p>"), std::string::npos);
+    EXPECT_NE(html.find("作者"), std::string::npos);
+
+    std::string scratch = ReadAll(m_home.File("Data/RssSkin/tempRss.xml"));
+    const std::string head = "<?xml version=\"1.0\" encoding=\"gb2312\"?><?xml-stylesheet "
+                             "type=\"text/xsl\" href=\"" +
+                             CTextCodec::Utf8ToGbk("默认") + ".xsl\"?><rss><channel><item><link>";
+    EXPECT_EQ(scratch.rfind(head, 0), 0u) << scratch;
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadText(scratch)) << doc.GetLastError();
+    EXPECT_EQ(doc.SelectNode("/rss/channel/item/description").GetText(), item.description);
+    EXPECT_EQ(doc.SelectNode("/rss/channel/item/title").GetText(), item.title);
+}
+
+TEST_F(FeedItemViewTest, QuickReadingPageHasAnAnchorPerItem) {
+    Receive(m_a, 3, "http://a/");
+    m_view.SetQuickReading(true);
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    ASSERT_FALSE(page.items[0].description.empty()) << "quick reading needs whole items";
+    std::string html;
+    ASSERT_TRUE(m_view.RenderPage(page.items, html));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(html.find("name=\"http://a/" + std::to_string(i) + "\""), std::string::npos);
+    EXPECT_FALSE(ReadAll(m_home.File("Data/RssSkin/tempRssList.xml")).empty());
+    EXPECT_EQ(CFeedItemView::ListSkins(), std::vector<std::string>{"默认"});
+}

@@ -1,0 +1,329 @@
+#include "reader/ReceiveScheduler.h"
+#include "platform/LoopbackServer.h"
+#include "reader/ChannelTree.h"
+#include "storage/FeedDatabase.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+std::string Feed(const std::string& name, int items, int first = 0) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                      "<title>" +
+                      name + "</title>";
+    for (int i = first; i < first + items; ++i)
+        xml += "<item><title>" + name + " " + std::to_string(i) + "</title><link>http://x/" + name +
+               "/" + std::to_string(i) +
+               "</link><pubDate>Tue, 07 Mar 2006 09:05:00 GMT</pubDate>"
+               "</item>";
+    return xml + "</channel></rss>";
+}
+
+// Records everything the scheduler reports, in order.
+class CRecordingObserver : public CReceiveObserver {
+public:
+    void OnReceiveBegin(int index) override { Add("begin " + std::to_string(index)); }
+    void OnImageChanged(int index, int image) override {
+        Add("image " + std::to_string(index) + " " + std::to_string(image));
+    }
+    void OnUnreadChanged(int index, int count) override {
+        Add("unread " + std::to_string(index) + " " + std::to_string(count));
+    }
+    void OnNewItems(int index, int count) override {
+        Add("tip " + std::to_string(index) + " " + std::to_string(count));
+    }
+    void OnReloadList(int feedId) override { Add("reload " + std::to_string(feedId)); }
+    void OnWalkEnd() override { Add("end"); }
+    int SelectedItem() override { return selected; }
+    void OnChannelDone(int index, bool ok, int newItems, int unread) override {
+        std::lock_guard lock(m_lock);
+        done[index] = {ok, newItems};
+    }
+    std::vector<std::string> Events() {
+        std::lock_guard lock(m_lock);
+        return m_events;
+    }
+    void Clear() {
+        std::lock_guard lock(m_lock);
+        m_events.clear();
+        done.clear();
+    }
+    int selected = -1;
+    std::map<int, std::pair<bool, int>> done;
+
+private:
+    void Add(std::string event) {
+        std::lock_guard lock(m_lock);
+        m_events.push_back(std::move(event));
+    }
+    std::mutex m_lock;
+    std::vector<std::string> m_events;
+};
+
+class ReceiveSchedulerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto& server = m_server.Server();
+        server.Get(R"(/feed/(\w+))",
+                   [this](const httplib::Request& request, httplib::Response& response) {
+                       const std::string name = request.matches[1];
+                       int now = ++m_concurrent;
+                       {
+                           std::lock_guard lock(m_lock);
+                           ++m_hits[name];
+                           m_maxConcurrent = std::max(m_maxConcurrent, now);
+                           if (request.has_header("If-None-Match"))
+                               ++m_conditional[name];
+                       }
+                       if (m_delayMs)
+                           std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs));
+                       --m_concurrent;
+                       if (name == "missing") {
+                           response.status = 404;
+                           return;
+                       }
+                       std::string etag = "\"" + name + "-v1\"";
+                       if (request.get_header_value("If-None-Match") == etag) {
+                           response.status = 304;
+                           return;
+                       }
+                       response.set_header("ETag", etag);
+                       response.set_content(Feed(name, 3), "application/rss+xml");
+                   });
+        m_server.Start();
+        ASSERT_EQ(m_store.OpenStore(), 1);
+    }
+    std::string Url(const std::string& name) {
+        return "http://127.0.0.1:" + std::to_string(m_server.Port()) + "/feed/" + name;
+    }
+    // A tree with the named channels at the top level, built from its file.
+    void MakeTree(const std::vector<std::string>& names, const std::string& directory = "") {
+        std::string body;
+        for (const std::string& name : names)
+            body += "<outline title=\"" + name + "\" xmlUrl=\"" + Url(name) + "\"/>";
+        if (!directory.empty())
+            body = "<outline title=\"" + directory + "\">" + body + "</outline>";
+        WriteAll(m_home.File("Storage/rssreader.opml"), "<opml><body>" + body + "</body></opml>");
+        ASSERT_TRUE(m_tree.Build());
+    }
+    int Hits(const std::string& name) {
+        std::lock_guard lock(m_lock);
+        return m_hits[name];
+    }
+    void MarkAllRead() {
+        for (int channel : m_tree.AllChannels()) {
+            int feedId = 0;
+            if (m_tree.GetFeedId(channel, feedId, m_store))
+                m_store.SetFeedRead(feedId, 1);
+        }
+    }
+    void Tick(CReceiveScheduler& scheduler) {
+        scheduler.ReceiveAllByWeight();
+        scheduler.Wait();
+    }
+
+    CTempHome m_home;
+    CRecordingReporter m_reporter;
+    CScopedReporter m_scope{m_reporter};
+    loopback::CHttpServer m_server;
+    CFeedDatabase m_store;
+    CChannelTree m_tree;
+    CRecordingObserver m_observer;
+    std::mutex m_lock;
+    std::map<std::string, int> m_hits;
+    std::map<std::string, int> m_conditional;
+    std::atomic<int> m_concurrent{0};
+    int m_maxConcurrent = 0;
+    int m_delayMs = 0;
+};
+
+} // namespace
+
+TEST_F(ReceiveSchedulerTest, ReceivingAChannelStoresItsItemsAndReportsInOrder) {
+    MakeTree({"a"});
+    int a = m_tree.FindByPath("a");
+    m_observer.selected = a;
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    ASSERT_TRUE(scheduler.ReceiveChannel(a, true));
+    scheduler.Wait();
+    int feedId = m_tree.Record(a).feedId;
+    ASSERT_NE(feedId, 0);
+    EXPECT_EQ(m_observer.Events(),
+              (std::vector<std::string>{"image 0 0", "begin 0", "unread 0 3",
+                                        "reload " + std::to_string(feedId), "image 0 2"}));
+    EXPECT_EQ(m_tree.Record(a).unreadCount, 3);
+    EXPECT_EQ(m_tree.Record(a).image, kImageReceived);
+    EXPECT_EQ(m_observer.done[a], std::make_pair(true, 3));
+}
+
+TEST_F(ReceiveSchedulerTest, UnchangedFeedCountsAsReceivedWithNothingNew) {
+    MakeTree({"a"});
+    int a = m_tree.FindByPath("a");
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    m_observer.Clear();
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    EXPECT_EQ(m_conditional["a"], 1) << "the second fetch sends the validators";
+    EXPECT_EQ(m_observer.done[a], std::make_pair(true, 0));
+    EXPECT_EQ(m_tree.Record(a).unreadCount, 3);
+    EXPECT_EQ(m_observer.Events().back(), "end");
+}
+
+TEST_F(ReceiveSchedulerTest, FailedFetchMarksTheChannelAndKeepsItsCount) {
+    MakeTree({"a", "missing"});
+    int missing = m_tree.FindByPath("missing");
+    m_tree.SetUnreadCount(missing, 9);
+    m_tree.SetRank(missing, 3, 30);
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    Tick(scheduler);
+    EXPECT_EQ(m_tree.Record(missing).image, kImageFailed);
+    EXPECT_EQ(m_tree.Record(missing).unreadCount, 9);
+    EXPECT_EQ(m_tree.Record(missing).rankLevel, 3) << "weights stay after a failure";
+    EXPECT_EQ(m_tree.Record(missing).rankCounter, 30);
+    EXPECT_FALSE(m_observer.done[missing].first);
+    EXPECT_TRUE(m_observer.done[m_tree.FindByPath("a")].first);
+}
+
+TEST_F(ReceiveSchedulerTest, WeightsDecideWhichChannelsEachTickReceives) {
+    MakeTree({"l3", "l4", "l5", "always"});
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    int l3 = m_tree.FindByPath("l3"), l4 = m_tree.FindByPath("l4"), l5 = m_tree.FindByPath("l5");
+    int always = m_tree.FindByPath("always");
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(always, feedId, m_store));
+    ChannelRecord record = m_tree.Record(always);
+    ChannelProperties properties{record.title, record.xmlUrl, "", 5, 0, 200, 1, 0};
+    ASSERT_TRUE(m_tree.SetChannelProperties(always, properties, m_store));
+    m_tree.SetRank(l3, 3, 30);
+    m_tree.SetRank(l4, 4, 60);
+    m_tree.SetRank(l5, 5, 120);
+
+    std::vector<int> l4Hits, l5Hits;
+    for (int tick = 1; tick <= 6; ++tick) {
+        Tick(scheduler);
+        if (tick == 1) {
+            EXPECT_EQ(Hits("l3"), 1) << "30 - 10 = 20: received on the next tick";
+        }
+        l4Hits.push_back(Hits("l4"));
+        l5Hits.push_back(Hits("l5"));
+        MarkAllRead(); // nothing stays new, so received channels slow down
+    }
+    // Level 4 at 60 is skipped at 50 and 40 and received at 30; its new items lift it to
+    // level 3 (counter 30), received again at once; nothing new then drops it back to 4.
+    EXPECT_EQ(l4Hits, (std::vector<int>{0, 0, 1, 2, 2, 2}));
+    EXPECT_EQ(l5Hits, (std::vector<int>{0, 0, 0, 0, 0, 1})) << "120: skipped five times";
+    EXPECT_EQ(Hits("always"), 6) << "an always-receive channel comes every tick";
+    EXPECT_EQ(m_tree.Record(l4).rankLevel, 4);
+    EXPECT_EQ(m_tree.Record(l4).rankCounter, 40);
+    EXPECT_EQ(m_tree.Record(l5).rankLevel, 4);
+    EXPECT_EQ(m_tree.Record(l5).rankCounter, 60);
+}
+
+TEST_F(ReceiveSchedulerTest, NewItemsRaiseTheWeightAndQuietChannelsLoseIt) {
+    MakeTree({"a"});
+    int a = m_tree.FindByPath("a");
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    Tick(scheduler); // level 1 brings new items: stays at level 1
+    EXPECT_EQ(m_tree.Record(a).rankLevel, 1);
+    MarkAllRead();
+    Tick(scheduler); // nothing new: level 2, counter 20
+    EXPECT_EQ(m_tree.Record(a).rankLevel, 2);
+    EXPECT_EQ(m_tree.Record(a).rankCounter, 20);
+    Tick(scheduler); // 20 - 10 = 10: received again at once
+    EXPECT_EQ(Hits("a"), 3);
+    EXPECT_EQ(m_tree.Record(a).rankLevel, 3);
+}
+
+TEST_F(ReceiveSchedulerTest, ChannelsOutsideAllChannelsNeedTheDirectoryCommand) {
+    MakeTree({"in", "out"}, "dir");
+    int out = m_tree.FindByPath("dir/out");
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(out, feedId, m_store));
+    ChannelRecord record = m_tree.Record(out);
+    ChannelProperties properties{record.title, record.xmlUrl, "", 0, 0, 200, 0, 0};
+    ASSERT_TRUE(m_tree.SetChannelProperties(out, properties, m_store));
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    Tick(scheduler);
+    scheduler.ReceiveBranch(m_tree.FindByPath("dir"), 0, false, false);
+    scheduler.Wait();
+    EXPECT_EQ(Hits("out"), 0);
+    EXPECT_EQ(Hits("in"), 3);
+    scheduler.ReceiveBranch(m_tree.FindByPath("dir"), 0, true, false);
+    scheduler.Wait();
+    EXPECT_EQ(Hits("out"), 1);
+}
+
+TEST_F(ReceiveSchedulerTest, FetchesRunSeveralAtOnceButBounded) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i)
+        names.push_back("c" + std::to_string(i));
+    MakeTree(names);
+    m_delayMs = 150;
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.SetConcurrency(4);
+    scheduler.ReceiveAll();
+    EXPECT_TRUE(scheduler.IsBusy());
+    scheduler.Wait();
+    EXPECT_FALSE(scheduler.IsBusy());
+    EXPECT_GT(m_maxConcurrent, 1);
+    EXPECT_LE(m_maxConcurrent, 4);
+    EXPECT_EQ(m_observer.done.size(), 12u);
+}
+
+TEST_F(ReceiveSchedulerTest, AChannelBeingReceivedIsNotStartedAgain) {
+    MakeTree({"slow"});
+    m_delayMs = 300;
+    int slow = m_tree.FindByPath("slow");
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    ASSERT_TRUE(scheduler.ReceiveChannel(slow, false));
+    EXPECT_FALSE(scheduler.ReceiveChannel(slow, false));
+    scheduler.Wait();
+    EXPECT_EQ(Hits("slow"), 1);
+    EXPECT_TRUE(scheduler.ReceiveChannel(slow, false));
+    scheduler.Wait();
+}
+
+TEST_F(ReceiveSchedulerTest, ShutdownAbortsAWalkWithoutTouchingTheStore) {
+    MakeTree({"s1", "s2", "s3"});
+    m_delayMs = 2000;
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    scheduler.Shutdown();
+    for (int channel : m_tree.AllChannels()) {
+        int unread = -1;
+        m_store.GetUnreadCount(m_tree.Record(channel).feedId, unread);
+        EXPECT_EQ(unread, 0);
+    }
+    for (const std::string& event : m_observer.Events())
+        EXPECT_NE(event, "end") << "a stopped walk does not announce its end";
+}
+
+TEST(ReceiveSchedulerTimer, PeriodsAndChanges) {
+    ChannelTreeOptions off;
+    off.autoReceive = 0;
+    ChannelTreeOptions weight = off;
+    weight.autoReceive = 1;
+    weight.autoReceiveType = 0;
+    ChannelTreeOptions every = weight;
+    every.autoReceiveType = 1;
+    every.autoReceiveMinutes = 30;
+    ChannelTreeOptions every15 = every;
+    every15.autoReceiveMinutes = 15;
+    using Change = CReceiveScheduler::TimerChange;
+    EXPECT_EQ(CReceiveScheduler::TimerChangeFor(off, weight), Change::kStart);
+    EXPECT_EQ(CReceiveScheduler::TimerChangeFor(weight, off), Change::kStop);
+    EXPECT_EQ(CReceiveScheduler::TimerChangeFor(weight, every), Change::kStart);
+    EXPECT_EQ(CReceiveScheduler::TimerChangeFor(every, every15), Change::kStart);
+    EXPECT_EQ(CReceiveScheduler::TimerChangeFor(every, every), Change::kNone);
+    EXPECT_EQ(CReceiveScheduler::TimerChangeFor(off, off), Change::kNone);
+    EXPECT_EQ(CReceiveScheduler::WeightOfLevel(1), 10);
+    EXPECT_EQ(CReceiveScheduler::WeightOfLevel(4), 60);
+    EXPECT_EQ(CReceiveScheduler::WeightOfLevel(5), 120);
+}
