@@ -220,6 +220,8 @@ void CReceiveScheduler::RunWalk(int start, int depth, bool byWeight, bool takeEv
             return;
         }
         int added = Merge(job, store, true);
+        // The items are in the store now; a walk over hundreds of channels keeps none of them.
+        std::vector<FeedItem>().swap(job.outcome.items);
         if (added < 0) {
             m_tree.SetImage(job.index, kImageFailed);
             m_observer.OnImageChanged(job.index, kImageFailed);

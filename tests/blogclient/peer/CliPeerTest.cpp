@@ -1,5 +1,5 @@
 // The weblog commands of quillmark-cli against the WordPress peer.
-#include "../CliRunner.h"
+#include "support/CliRunner.h"
 #include "PeerSupport.h"
 
 #include <ctime>
