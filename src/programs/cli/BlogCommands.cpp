@@ -127,31 +127,12 @@ int CBlogCommands::Usage() {
     return 1;
 }
 
-std::string CBlogCommands::Arguments::Get(const std::string& name) const {
-    auto it = options.find(name);
-    return it == options.end() ? std::string() : it->second;
-}
-
 bool CBlogCommands::Parse(const std::vector<std::string>& args,
                           const std::vector<std::string>& known, Arguments& parsed) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            std::string name = arg.substr(2);
-            if (std::find(known.begin(), known.end(), name) == known.end()) {
-                m_err << "未知的选项: " << arg << "\n";
-                return false;
-            }
-            if (i + 1 >= args.size()) {
-                m_err << "选项缺少值: " << arg << "\n";
-                return false;
-            }
-            parsed.options[name] = args[++i];
-        } else {
-            parsed.positional.push_back(arg);
-        }
-    }
-    return true;
+    if (parsed.Parse(args, known))
+        return true;
+    m_err << parsed.Error() << "\n";
+    return false;
 }
 
 int CBlogCommands::Run(const std::string& command, const std::vector<std::string>& args) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/CliArguments.h"
+
 #include <iosfwd>
 #include <map>
 #include <string>
@@ -24,12 +26,7 @@ public:
 
 private:
     // Positional arguments and "--name value" options.
-    struct Arguments {
-        std::vector<std::string> positional;
-        std::map<std::string, std::string> options;
-        bool Has(const std::string& name) const { return options.count(name) != 0; }
-        std::string Get(const std::string& name) const;
-    };
+    using Arguments = CCliArguments;
     bool Parse(const std::vector<std::string>& args, const std::vector<std::string>& known,
                Arguments& parsed);
 

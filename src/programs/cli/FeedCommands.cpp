@@ -2,6 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/Reporter.h"
+#include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 #include "reader/ChannelTree.h"
 #include "reader/FeedFetcher.h"
@@ -15,32 +16,6 @@
 #include <ostream>
 
 namespace {
-
-// Options of a command line: "--name value" pairs, bare "--flag"s, and the other words in order.
-struct CArgs {
-    std::vector<std::string> words;
-    std::map<std::string, std::vector<std::string>> options;
-
-    CArgs(const std::vector<std::string>& args, const std::vector<std::string>& withValue) {
-        for (size_t i = 0; i < args.size(); ++i) {
-            const std::string& arg = args[i];
-            if (arg.rfind("--", 0) == 0) {
-                bool takes = std::find(withValue.begin(), withValue.end(), arg) != withValue.end();
-                if (takes && i + 1 < args.size())
-                    options[arg].push_back(args[++i]);
-                else
-                    options[arg];
-            } else {
-                words.push_back(arg);
-            }
-        }
-    }
-    bool Has(const std::string& name) const { return options.count(name) != 0; }
-    std::string Value(const std::string& name, const std::string& fallback = {}) const {
-        auto it = options.find(name);
-        return it == options.end() || it->second.empty() ? fallback : it->second.front();
-    }
-};
 
 bool Fail(const std::string& message) {
     GetReporter().ReportMessage(message);
@@ -192,9 +167,11 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
     if (argsIn.empty())
         return Error("缺少子命令: channel add|mkdir|rename|move|rm|clear|set|list");
     const std::string sub = argsIn.front();
-    CArgs args(std::vector<std::string>(argsIn.begin() + 1, argsIn.end()),
-               {"--title", "--parent", "--site", "--into", "--rank", "--storage", "--autoupdate",
-                "--tip"});
+    CCliArguments args;
+    if (!args.Parse(std::vector<std::string>(argsIn.begin() + 1, argsIn.end()),
+                    {"title", "parent", "site", "into", "rank", "storage", "autoupdate", "tip"},
+                    {"up", "top"}))
+        return Error(args.Error());
     CReader reader;
     if (!reader.Open())
         return 1;
@@ -209,12 +186,12 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
         }
         return 0;
     }
-    if (sub == "add" && args.words.size() == 1) {
-        int parent = args.Has("--parent") ? reader.Find(args.Value("--parent")) : -1;
-        if (args.Has("--parent") && parent < 0)
+    if (sub == "add" && args.positional.size() == 1) {
+        int parent = args.Has("parent") ? reader.Find(args.Get("parent")) : -1;
+        if (args.Has("parent") && parent < 0)
             return 1;
-        const std::string url = args.words[0];
-        std::string title = args.Value("--title");
+        const std::string url = args.positional[0];
+        std::string title = args.Get("title");
         if (title.empty() && !url.empty()) {
             CFeedFetcher fetcher;
             ProxySettings proxy;
@@ -225,47 +202,47 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
                 GetReporter().ReportMessage("无法获取标题!");
         }
         int index = -1;
-        if (!tree.AddSubscription(parent, url, title, args.Value("--site"), &index))
+        if (!tree.AddSubscription(parent, url, title, args.Get("site"), &index))
             return 1;
         m_out << SlashPath(tree, index) << "\n";
         return 0;
     }
-    if (sub == "mkdir" && args.words.size() == 1) {
-        int parent = args.Has("--parent") ? reader.Find(args.Value("--parent")) : -1;
-        if (args.Has("--parent") && parent < 0)
+    if (sub == "mkdir" && args.positional.size() == 1) {
+        int parent = args.Has("parent") ? reader.Find(args.Get("parent")) : -1;
+        if (args.Has("parent") && parent < 0)
             return 1;
         int index = -1;
-        if (!tree.AddDirectory(parent, args.words[0], &index))
+        if (!tree.AddDirectory(parent, args.positional[0], &index))
             return 1;
         m_out << SlashPath(tree, index) << "\n";
         return 0;
     }
-    if (args.words.empty())
+    if (args.positional.empty())
         return Error("缺少频道路径");
-    int index = reader.Find(args.words[0]);
+    int index = reader.Find(args.positional[0]);
     if (index < 0)
         return 1;
-    if (sub == "rename" && args.words.size() == 2)
-        return tree.Rename(index, args.words[1]) ? 0 : 1;
-    if (sub == "move" && args.words.size() == 1) {
-        if (args.Has("--up"))
+    if (sub == "rename" && args.positional.size() == 2)
+        return tree.Rename(index, args.positional[1]) ? 0 : 1;
+    if (sub == "move" && args.positional.size() == 1) {
+        if (args.Has("up"))
             return tree.MoveUp(index) ? 0 : Error("移动失败!");
-        if (args.Has("--top"))
+        if (args.Has("top"))
             return tree.MoveToTop(index) ? 0 : 1;
-        if (args.Has("--into")) {
-            int target = reader.Find(args.Value("--into"));
+        if (args.Has("into")) {
+            int target = reader.Find(args.Get("into"));
             return target >= 0 && tree.MoveInto(index, target) ? 0 : 1;
         }
         return Error("请指定 --up, --top 或 --into 目录");
     }
-    if (sub == "rm" && args.words.size() == 1)
+    if (sub == "rm" && args.positional.size() == 1)
         return tree.Delete(index, reader.store) ? 0 : 1;
-    if (sub == "clear" && args.words.size() == 1)
+    if (sub == "clear" && args.positional.size() == 1)
         return tree.Clear(index, reader.store) ? 0 : 1;
-    if (sub == "set" && args.words.size() <= 2) {
+    if (sub == "set" && args.positional.size() <= 2) {
         ChannelRecord record = tree.Record(index);
         if (record.directory)
-            return Error("只能设置频道, 不能设置目录: " + args.words[0]);
+            return Error("只能设置频道, 不能设置目录: " + args.positional[0]);
         int feedId = 0;
         if (!tree.GetFeedId(index, feedId, reader.store))
             return Error("设置失败!");
@@ -273,17 +250,17 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
         ChannelProperties properties{record.title,      record.xmlUrl,        record.htmlUrl,
                                      record.rssRank,    record.storageType,   record.storageNum,
                                      record.autoUpdate, record.newItemShowTip};
-        if (args.Has("--rank"))
-            properties.rssRank = CAppSettings::ToInt(args.Value("--rank"));
-        if (args.Has("--autoupdate"))
-            properties.autoUpdate = CAppSettings::ToInt(args.Value("--autoupdate"));
-        if (args.Has("--tip"))
-            properties.newItemShowTip = CAppSettings::ToInt(args.Value("--tip"));
-        if (args.Has("--storage")) {
-            properties.storageType = CAppSettings::ToInt(args.Value("--storage"));
+        if (args.Has("rank"))
+            properties.rssRank = CAppSettings::ToInt(args.Get("rank"));
+        if (args.Has("autoupdate"))
+            properties.autoUpdate = CAppSettings::ToInt(args.Get("autoupdate"));
+        if (args.Has("tip"))
+            properties.newItemShowTip = CAppSettings::ToInt(args.Get("tip"));
+        if (args.Has("storage")) {
+            properties.storageType = CAppSettings::ToInt(args.Get("storage"));
             // The count follows the type as its own word: --storage 2 500.
-            if (args.words.size() > 1)
-                properties.storageNum = CAppSettings::ToInt(args.words[1]);
+            if (args.positional.size() > 1)
+                properties.storageNum = CAppSettings::ToInt(args.positional[1]);
             if (properties.storageType != 0) {
                 std::string message = CSettingsChecks::CheckStoragePage(properties.storageType,
                                                                         properties.storageNum);
@@ -299,21 +276,23 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
 }
 
 int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
-    CArgs args(argsIn, {});
+    CCliArguments args;
+    if (!args.Parse(argsIn, {}, {"all", "by-weight"}))
+        return Error(args.Error());
     CReader reader;
     if (!reader.Open())
         return 1;
     CCliReceiveObserver observer(reader.tree, m_out);
     CReceiveScheduler scheduler(reader.tree, observer);
-    if (!args.words.empty()) {
-        int index = reader.Find(args.words[0]);
+    if (!args.positional.empty()) {
+        int index = reader.Find(args.positional[0]);
         if (index < 0)
             return 1;
         if (reader.tree.Record(index).directory)
             scheduler.ReceiveBranch(index, 0, true, false);
         else
             scheduler.ReceiveChannel(index, false);
-    } else if (args.Has("--by-weight")) {
+    } else if (args.Has("by-weight")) {
         scheduler.ReceiveAllByWeight();
     } else {
         scheduler.ReceiveAll();
@@ -323,19 +302,21 @@ int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
 }
 
 int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
-    CArgs args(argsIn, {"--filter", "--page"});
-    if (args.words.size() != 1)
+    CCliArguments args;
+    if (!args.Parse(argsIn, {"filter", "page"}))
+        return Error(args.Error());
+    if (args.positional.size() != 1)
         return Error("用法: items 路径 [--filter all|read|unread|new] [--page N]");
-    int filter = FilterCode(args.Value("--filter"));
+    int filter = FilterCode(args.Get("filter"));
     if (filter < 0)
-        return Error("无效的过滤条件: " + args.Value("--filter"));
-    int page = args.Has("--page") ? CAppSettings::ToInt(args.Value("--page")) : 1;
+        return Error("无效的过滤条件: " + args.Get("filter"));
+    int page = args.Has("page") ? CAppSettings::ToInt(args.Get("page")) : 1;
     if (page < 1)
         return Error("页码从 1 开始");
     CReader reader;
     if (!reader.Open())
         return 1;
-    int index = reader.Find(args.words[0]);
+    int index = reader.Find(args.positional[0]);
     if (index < 0)
         return 1;
     CFeedItemView view(reader.tree, reader.store);
@@ -370,17 +351,19 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
 }
 
 int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
-    CArgs args(argsIn, {});
-    if (args.words.size() != 2)
+    CCliArguments args;
+    if (!args.Parse(argsIn, {}, {"html"}))
+        return Error(args.Error());
+    if (args.positional.size() != 2)
         return Error("用法: item show|read|unread 编号");
     int id = 0;
-    if (!ParseId(args.words[1], id))
+    if (!ParseId(args.positional[1], id))
         return 1;
     CReader reader;
     if (!reader.Open())
         return 1;
     CFeedItemView view(reader.tree, reader.store);
-    const std::string& sub = args.words[0];
+    const std::string& sub = args.positional[0];
     if (sub == "read" || sub == "unread") {
         if (!view.MarkItemRead(id, sub == "read"))
             return Error(view.GetLastError());
@@ -388,7 +371,7 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
     }
     if (sub != "show")
         return Error("用法: item show|read|unread 编号");
-    if (args.Has("--html")) {
+    if (args.Has("html")) {
         std::string skin;
         CAppSettings::ReadAppValue("rss/articlestyle", skin);
         if (!skin.empty())
