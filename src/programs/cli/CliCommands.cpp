@@ -74,7 +74,7 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         } else if (argsIn[i] == "--json") {
             m_json = true;
         } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
-            m_out << kUsage << CBlogCommands::UsageText();
+            m_out << kUsage << CFeedCommands::UsageText() << CBlogCommands::UsageText();
             return 0;
         } else {
             args.push_back(argsIn[i]);

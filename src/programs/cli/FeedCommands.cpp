@@ -143,6 +143,29 @@ bool ParseId(const std::string& text, int& id) {
 
 CFeedCommands::CFeedCommands(std::ostream& out, bool json) : m_out(out), m_json(json) {}
 
+const char* CFeedCommands::UsageText() {
+    return R"(
+阅读器命令 (路径为从顶层起的标题, 用 "/" 连接):
+  channel add 地址 [--title 名称] [--parent 目录] [--site 网站地址]
+                              订阅频道 (不给名称时从地址获取)
+  channel mkdir 名称 [--parent 目录]      新建目录
+  channel rename 路径 新名称              重命名
+  channel move 路径 (--up | --top | --into 目录)
+                              上移, 移到根目录, 或移入目录
+  channel rm 路径             删除频道或目录, 连同其文章
+  channel clear 路径          清空文章
+  channel set 路径 [--rank 0|5] [--storage 类型 [数量]] [--autoupdate 0|1] [--tip 0|1]
+                              频道设置
+  channel list [--json]       列出频道树
+  receive [路径] [--all] [--by-weight]
+                              收取; 每个频道一行: 路径, ok 或 failed, 新文章数, 未读数
+  items 路径 [--filter all|read|unread|new] [--page N] [--json]
+                              列出文章
+  item show 编号 [--html] | item read 编号 | item unread 编号
+  mark-read 路径              标记为已读
+)";
+}
+
 bool CFeedCommands::Handles(const std::string& command) {
     for (const char* word : {"channel", "receive", "items", "item", "mark-read"}) {
         if (command == word)

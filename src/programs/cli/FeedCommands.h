@@ -11,6 +11,7 @@ public:
     CFeedCommands(std::ostream& out, bool json);
 
     static bool Handles(const std::string& command);
+    static const char* UsageText();
     // Runs one of the commands; returns the exit code.
     int Run(const std::string& command, const std::vector<std::string>& args);
 
