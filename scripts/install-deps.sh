@@ -9,7 +9,11 @@ packages=(
     # the C libraries under the logic
     libsqlite3-dev libxml2-dev libxslt1-dev libcurl4-openssl-dev
     # windows
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev qt6-webengine-dev
+    # icons by their freedesktop names, Qt's own Chinese texts (standard buttons and dialogs)
+    adwaita-icon-theme qt6-translations-l10n
+    # looking at the windows without a desktop
+    xvfb xauth
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev sqlite3
     # the peers that bench/compare_parse.sh measures feed parsing against

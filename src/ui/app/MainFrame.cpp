@@ -1,0 +1,874 @@
+#include "ui/app/MainFrame.h"
+
+#include "app/AppPaths.h"
+#include "platform/fs/FileUtil.h"
+#include "reader/FeedItemView.h"
+#include "ui/app/AboutDialog.h"
+#include "ui/app/PropertyPageDebug.h"
+#include "ui/app/PropertyPageProxy.h"
+#include "ui/app/PropertyPageSystemGeneral.h"
+#include "ui/common/AppIcons.h"
+#include "ui/common/BottomHtmlView.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/MessageBox.h"
+#include "ui/common/PopupWindow.h"
+#include "ui/common/PropertySheet.h"
+#include "ui/common/ReadingFrame.h"
+#include "ui/common/UiText.h"
+#include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/PropertyPageRssSetupAppearance.h"
+#include "ui/reader/PropertyPageRssSetupGeneral.h"
+#include "ui/reader/PropertyPageRssSetupStatistics.h"
+#include "ui/reader/PropertyPageRssSetupStorage.h"
+#include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssReader.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QWindowStateChangeEvent>
+#include <algorithm>
+
+namespace {
+
+// The filter box lists all, unread, read, new; the item views count all, read, unread, new.
+constexpr int kFilterCodes[] = {kItemFilterAll, kItemFilterUnread, kItemFilterRead, kItemFilterNew};
+
+QString ProgramPath(const char* name) {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromLatin1(name);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame()
+    : m_articleStore(GetAppFilePath("Storage\\blog.db")),
+      m_feedStore(GetAppFilePath("Storage\\rss.db")) {
+    g_bAppExiting = 0;
+    setObjectName(QStringLiteral("QUILLMainProcessClass1.0"));
+    setWindowTitle(AppTitle());
+    setWindowIcon(AppIcon());
+}
+
+CMainFrame::~CMainFrame() {
+    Shutdown();
+}
+
+int CMainFrame::FilterCodeAt(int boxIndex) {
+    if (boxIndex < 0 || boxIndex > 3)
+        return kItemFilterAll;
+    return kFilterCodes[boxIndex];
+}
+
+QString CMainFrame::ReceivingText(const QString& path) {
+    return QStringLiteral(" 正在更新: ") + path + QStringLiteral(" . . .");
+}
+
+bool CMainFrame::Create(const WindowPlacement& placement) {
+    StartupOptions options;
+    if (!CAppSettings::ReadStartupOptions(options))
+        return false;
+    m_enableAutoUpdate = options.enableAutoUpdate != 0;
+    m_minimizeToTray = options.enableMinimizeToNotifyArea != 0;
+
+    std::string paneState;
+    std::string direction;
+    std::string sideMode;
+    if (!CAppSettings::ReadAppValue("viewframemode", paneState) ||
+        !CAppSettings::ReadAppValue("splitterdirection", direction) ||
+        !CAppSettings::ReadAppValue("outbarmode", sideMode))
+        return false;
+    // The pane state is written at exit but not applied at start: both panes show.
+    const int savedDirection = CAppSettings::ToInt(direction);
+    if (savedDirection >= kListAbove && savedDirection <= kDirectionAuto)
+        m_direction = savedDirection;
+    const int savedMode = CAppSettings::ToInt(sideMode);
+    m_sideMode = savedMode >= kSideBlog && savedMode <= kSideFavorites ? savedMode : kSideRss;
+
+    if (!m_articleStore.OpenStore()) {
+        CMessageBox::Show(nullptr, ToQ(m_articleStore.GetLastError()));
+        return false;
+    }
+    if (!m_feedStore.OpenStore()) {
+        CMessageBox::Show(nullptr, ToQ(m_feedStore.GetLastError()));
+        return false;
+    }
+
+    m_reader = std::make_unique<CRssReader>(m_feedStore);
+    BuildActions();
+    BuildPanes(placement);
+    BuildMenus();
+    BuildToolBars();
+    m_status = new QLabel(QStringLiteral("就绪"));
+    m_status->setContentsMargins(4, 0, 4, 0);
+    statusBar()->addWidget(m_status, 1);
+    m_popup = new CPopupWindow(this);
+    connect(m_popup, &CPopupWindow::TextClicked, this, &CMainFrame::ShowMainWindow);
+
+    // The reader: the tree fills from the channel file, receiving starts as the settings say.
+    m_reader->Build();
+    m_channelTree->Fill();
+    AppearanceSettings appearance;
+    if (CAppSettings::ReadAppearanceSettings(appearance))
+        m_list->ApplyAppearance(appearance);
+    connect(m_reader.get(), &CRssReader::ReceiveBegin, this, [this](int index) {
+        m_receiving.push_back(index);
+        SetStatus(ReceivingText(ToQ(m_reader->Tree().PathText(index))));
+    });
+    connect(m_reader.get(), &CRssReader::ChannelDone, this,
+            [this](int index, bool ok, int newItems, int) {
+                // New items of the channel being read appear in the list at once.
+                if (ok && newItems > 0 && m_sideMode == kSideRss &&
+                    index == m_reader->View().Current())
+                    m_list->ShowCurrentItems();
+                m_receiving.erase(std::remove(m_receiving.begin(), m_receiving.end(), index),
+                                  m_receiving.end());
+                if (m_receiving.empty())
+                    SetStatus(QStringLiteral("就绪"));
+                else
+                    SetStatus(ReceivingText(ToQ(m_reader->Tree().PathText(m_receiving.back()))));
+            });
+    connect(m_reader.get(), &CRssReader::WalkEnded, this, [this] {
+        m_receiving.clear();
+        SetStatus(QStringLiteral("就绪"));
+    });
+    connect(m_reader.get(), &CRssReader::NewItems, this, &CMainFrame::OnNewItems);
+    connect(m_reader.get(), &CRssReader::ReloadList, this, [this](int feedId) {
+        const int current = m_reader->View().Current();
+        if (m_sideMode == kSideRss && current >= 0 &&
+            m_reader->Tree().Record(current).feedId == feedId)
+            m_list->ShowCurrentItems();
+    });
+
+    ApplySideMode(m_sideMode);
+    ArrangeReadingArea();
+    BuildTray();
+    m_reader->StartReceiving();
+    StartUpdateCheck();
+    return true;
+}
+
+QAction* CMainFrame::MakeAction(int id, const QString& text, const char* icon, bool enabled) {
+    auto* action = new QAction(text, this);
+    if (icon)
+        action->setIcon(ThemeIcon(icon));
+    action->setData(id);
+    action->setEnabled(enabled);
+    QString tip = text;
+    tip.remove(QRegularExpression(QStringLiteral("\\(&.\\)|\\.\\.\\.$")));
+    action->setToolTip(tip);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    m_actions.insert(id, action);
+    return action;
+}
+
+void CMainFrame::BuildActions() {
+    // Weblog side: its work comes with the weblog workspace.
+    MakeAction(kCmdFetchPosts, QStringLiteral("获取日志"), "mail-send-receive", false);
+    MakeAction(kCmdComposePost, QStringLiteral("撰写日志"), "accessories-text-editor", false);
+    MakeAction(kCmdImportPosts, QStringLiteral("导入日志"), "document-open", false);
+    MakeAction(kCmdAccountSettings, QStringLiteral("账户设置"), "preferences-desktop-personal",
+               false);
+    const std::pair<int, const char*> counts[] = {
+        {kCmdPostCount1, "1篇"},   {kCmdPostCount3, "3篇"},   {kCmdPostCount5, "5篇"},
+        {kCmdPostCount10, "10篇"}, {kCmdPostCount20, "20篇"}, {kCmdPostCount999, "999篇"}};
+    for (const auto& [id, text] : counts)
+        MakeAction(id, QString::fromUtf8(text), nullptr, false)->setCheckable(true);
+    MakeAction(kCmdPostCountCustom, QStringLiteral("自定义的数量"), nullptr, false);
+    MakeAction(kCmdNewAccount, QStringLiteral("新建账户(&N)..."), "contact-new", false);
+    MakeAction(kCmdCompactBlogDb, QStringLiteral("压缩数据库(&C)..."), "edit-clear");
+    MakeAction(kCmdBlogSettings, QStringLiteral("BLOG设置(&S)..."), "preferences-other");
+    MakeAction(kCmdSystemSettings, QStringLiteral("系统设置(&P)..."), "preferences-system");
+
+    // Feed reader.
+    QAction* add = MakeAction(kCmdAddSubscription, QStringLiteral("添加订阅"));
+    add->setIcon(ThemeIcon("list-add", QStyle::SP_FileDialogNewFolder));
+    MakeAction(kCmdNewDirectory, QStringLiteral("新建目录"), "folder-new");
+    MakeAction(kCmdReceiveAll, QStringLiteral("全部更新"), "view-refresh");
+    MakeAction(kCmdReceiveChannel, QStringLiteral("收取当前频道"), "mail-send-receive");
+    MakeAction(kCmdMarkChannelRead, QStringLiteral("标记当前频道为已读"), "mail-read");
+    MakeAction(kCmdSearch, QStringLiteral("搜索"), "system-search", false);
+    MakeAction(kCmdImportOpml, QStringLiteral("导入OPML频道(&I)..."), "document-open", false);
+    MakeAction(kCmdExportChannel, QStringLiteral("当前频道"), nullptr, false);
+    MakeAction(kCmdExportAll, QStringLiteral("导出所有频道(&O)..."), "document-save-as", false);
+    MakeAction(kCmdChannelEbook, QStringLiteral("制作CHM电子书"), nullptr, false);
+    MakeAction(kCmdReaderSettings, QStringLiteral("RSS阅读器设置(&S)..."), "preferences-system");
+    MakeAction(kCmdCompactRssDb, QStringLiteral("压缩数据库(&C)..."), "edit-clear");
+    MakeAction(kCmdCleanWizard, QStringLiteral("清理文章向导(&Q)..."), "edit-delete", false);
+    MakeAction(kCmdBrowserMenuAdd, QStringLiteral("添加(&A)"), nullptr, false);
+    MakeAction(kCmdBrowserMenuRemove, QStringLiteral("移除(&R)"), nullptr, false);
+    QAction* quick =
+        MakeAction(kCmdQuickReading, QStringLiteral("快捷阅读模式"), "view-fullscreen");
+    quick->setCheckable(true);
+    MakeAction(kCmdPreviousArticle, QStringLiteral("上一篇"), "go-up")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
+    MakeAction(kCmdNextArticle, QStringLiteral("下一篇"), "go-down")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
+    MakeAction(kCmdBrowseDirectly, QStringLiteral("直接浏览网页"), "web-browser")
+        ->setCheckable(true);
+
+    // Favorites: their work comes with the favorites tree.
+    MakeAction(kCmdNewFavorite, QStringLiteral("新建收藏"), "bookmark-new", false);
+    MakeAction(kCmdNewFavoriteFolder, QStringLiteral("新建收藏夹"), "folder-new", false);
+    MakeAction(kCmdAddFavoriteItem, QStringLiteral("添加收藏项"), "starred", false);
+    MakeAction(kCmdImportFavorites, QStringLiteral("导入收藏"), "document-open", false);
+    MakeAction(kCmdOrganizeFavorites, QStringLiteral("整理收藏夹(&R)"), nullptr, false);
+
+    // Help and the window.
+    MakeAction(kCmdHelpPage, QStringLiteral("打开帮助页面(&T)"), "help-browser");
+    MakeAction(kCmdSupportForum, QStringLiteral("访问支持论坛(&U)"), "help-faq");
+    MakeAction(kCmdSupportSite, QStringLiteral("访问支持站点(&O)"), "go-home");
+    MakeAction(kCmdCheckUpdate, QStringLiteral("检查新版本(&C)"), "software-update-available",
+               false);
+    MakeAction(kCmdAbout, QStringLiteral("关于(&A)..."), "help-about");
+    MakeAction(kCmdShowMainWindow, QStringLiteral("显示主窗体"));
+    MakeAction(kCmdExit, QStringLiteral("退出(&X)"), "application-exit");
+}
+
+void CMainFrame::BuildMenus() {
+    auto menu = [this](int mode, const QString& title) {
+        auto* m = new QMenu(title, this);
+        m_menus[mode].push_back(m);
+        return m;
+    };
+    auto help = [this, &menu](int mode) {
+        QMenu* m = menu(mode, QStringLiteral("帮助"));
+        m->addAction(Action(kCmdHelpPage));
+        m->addAction(Action(kCmdSupportForum));
+        m->addAction(Action(kCmdSupportSite));
+        m->addSeparator();
+        m->addAction(Action(kCmdCheckUpdate));
+        m->addAction(Action(kCmdAbout));
+    };
+
+    // 博客 (menu 128).
+    QMenu* tools = menu(kSideBlog, QStringLiteral("工具"));
+    tools->addAction(Action(kCmdNewAccount));
+    tools->addAction(Action(kCmdCompactBlogDb));
+    tools->addSeparator();
+    tools->addAction(Action(kCmdBlogSettings));
+    tools->addAction(Action(kCmdSystemSettings));
+    tools->addSeparator();
+    tools->addAction(Action(kCmdExit));
+    help(kSideBlog);
+
+    // RSS订阅 (menu 190).
+    QMenu* channel = menu(kSideRss, QStringLiteral("频道"));
+    channel->addAction(Action(kCmdAddSubscription));
+    channel->addAction(Action(kCmdNewDirectory));
+    channel->addSeparator();
+    channel->addAction(Action(kCmdReceiveAll));
+    channel->addAction(Action(kCmdReceiveChannel));
+    channel->addAction(Action(kCmdMarkChannelRead));
+    channel->addSeparator();
+    channel->addAction(Action(kCmdImportOpml));
+    QMenu* exportMenu = channel->addMenu(QStringLiteral("导出"));
+    exportMenu->addAction(Action(kCmdExportChannel));
+    QAction* exportAll = exportMenu->addAction(QStringLiteral("所有频道"));
+    exportAll->setEnabled(false);
+    channel->addAction(Action(kCmdExportAll));
+    channel->addAction(Action(kCmdChannelEbook));
+    channel->addSeparator();
+    channel->addAction(Action(kCmdExit));
+
+    QMenu* view = menu(kSideRss, QStringLiteral("查看"));
+    view->addAction(Action(kCmdQuickReading));
+    view->addSeparator();
+    view->addAction(Action(kCmdPreviousArticle));
+    view->addAction(Action(kCmdNextArticle));
+    view->addSeparator();
+    QMenu* pane = view->addMenu(QStringLiteral("阅读窗格"));
+    m_directionGroup = new QActionGroup(this);
+    const char* directions[] = {"列表在上，网页在下", "列表在左，网页在右", "网页在上，列表在下",
+                                "网页在左，列表在右", "随窗口形状自动排列"};
+    for (int d = kListAbove; d <= kDirectionAuto; ++d) {
+        QAction* action = pane->addAction(QString::fromUtf8(directions[d]));
+        action->setCheckable(true);
+        action->setChecked(d == m_direction);
+        action->setData(d);
+        m_directionGroup->addAction(action);
+        connect(action, &QAction::triggered, this, [this, d] { SetSplitterDirection(d); });
+    }
+    m_skinMenu = view->addMenu(QStringLiteral("文章样式"));
+    connect(m_skinMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateSkinMenu);
+    view->addSeparator();
+    view->addAction(Action(kCmdBrowseDirectly));
+
+    QMenu* rssTools = menu(kSideRss, QStringLiteral("工具"));
+    rssTools->addAction(Action(kCmdSearch));
+    rssTools->addAction(Action(kCmdCleanWizard));
+    rssTools->addAction(Action(kCmdCompactRssDb));
+    rssTools->addSeparator();
+    QMenu* browserMenu = rssTools->addMenu(QStringLiteral("IE右键订阅"));
+    browserMenu->addAction(Action(kCmdBrowserMenuAdd));
+    browserMenu->addAction(Action(kCmdBrowserMenuRemove));
+    rssTools->addSeparator();
+    rssTools->addAction(Action(kCmdReaderSettings));
+    rssTools->addAction(Action(kCmdSystemSettings));
+    help(kSideRss);
+
+    // 收藏 (menu 200).
+    QMenu* favorites = menu(kSideFavorites, QStringLiteral("收藏夹"));
+    favorites->addAction(Action(kCmdNewFavorite));
+    favorites->addAction(Action(kCmdNewFavoriteFolder));
+    favorites->addSeparator();
+    favorites->addAction(Action(kCmdAddFavoriteItem));
+    favorites->addAction(Action(kCmdImportFavorites));
+    favorites->addAction(Action(kCmdOrganizeFavorites));
+    favorites->addSeparator();
+    favorites->addAction(Action(kCmdExit));
+    help(kSideFavorites);
+}
+
+void CMainFrame::BuildToolBars() {
+    auto bar = [this](int mode, const QString& title, int iconSize) {
+        auto* toolBar = new QToolBar(title, this);
+        toolBar->setObjectName(QStringLiteral("toolbar%1").arg(mode));
+        toolBar->setIconSize(QSize(iconSize, iconSize));
+        toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        toolBar->setMovable(false);
+        toolBar->toggleViewAction()->setVisible(false);
+        addToolBar(Qt::TopToolBarArea, toolBar);
+        m_toolBars[mode] = toolBar;
+        return toolBar;
+    };
+
+    // 博客 (toolbar 138, small buttons).
+    QToolBar* blog = bar(kSideBlog, QStringLiteral("博客"), 16);
+    auto* fetch = new QToolButton;
+    fetch->setDefaultAction(Action(kCmdFetchPosts));
+    fetch->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    auto* countMenu = new QMenu(fetch);
+    for (int id : {kCmdPostCount1, kCmdPostCount3, kCmdPostCount5, kCmdPostCount10, kCmdPostCount20,
+                   kCmdPostCount999})
+        countMenu->addAction(Action(id));
+    countMenu->addSeparator();
+    countMenu->addAction(Action(kCmdPostCountCustom));
+    fetch->setMenu(countMenu);
+    fetch->setPopupMode(QToolButton::MenuButtonPopup);
+    blog->addWidget(fetch);
+    blog->addAction(Action(kCmdComposePost));
+    blog->addSeparator();
+    blog->addAction(Action(kCmdImportPosts));
+    blog->addSeparator();
+    blog->addAction(Action(kCmdAccountSettings));
+
+    // RSS订阅 (toolbar 179).
+    QToolBar* rss = bar(kSideRss, QStringLiteral("RSS订阅"), 24);
+    rss->addAction(Action(kCmdAddSubscription));
+    rss->addAction(Action(kCmdNewDirectory));
+    rss->addSeparator();
+    rss->addAction(Action(kCmdReceiveAll));
+    rss->addSeparator();
+    rss->addAction(Action(kCmdSearch));
+    rss->addSeparator();
+    m_filterBox = new QComboBox;
+    m_filterBox->setObjectName(QStringLiteral("filterBox"));
+    m_filterBox->addItems({QStringLiteral(" 显示全部项"), QStringLiteral(" 显示未读项"),
+                           QStringLiteral(" 显示已读项"), QStringLiteral(" 显示最新项")});
+    m_filterBox->setMinimumWidth(
+        m_filterBox->fontMetrics().horizontalAdvance(QStringLiteral(" 显示全部项")) + 40);
+    m_filterBox->setToolTip(QStringLiteral("筛选文章"));
+    rss->addWidget(m_filterBox);
+    connect(m_filterBox, &QComboBox::activated, this,
+            [this](int index) { m_list->SetFilter(FilterCodeAt(index)); });
+
+    // 收藏 (toolbar 201).
+    QToolBar* favorites = bar(kSideFavorites, QStringLiteral("收藏"), 24);
+    favorites->addAction(Action(kCmdNewFavorite));
+    favorites->addAction(Action(kCmdNewFavoriteFolder));
+    favorites->addSeparator();
+    favorites->addAction(Action(kCmdAddFavoriteItem));
+    favorites->addSeparator();
+    favorites->addAction(Action(kCmdImportFavorites));
+}
+
+void CMainFrame::BuildPanes(const WindowPlacement& placement) {
+    m_sideTabs = new QTabWidget;
+    m_sideTabs->setDocumentMode(true);
+    m_accountTree = new QTreeWidget;
+    m_accountTree->setHeaderHidden(true);
+    m_channelTree = new CRssChannelTreeCtrl(*m_reader);
+    m_favoriteTree = new QTreeWidget;
+    m_favoriteTree->setHeaderHidden(true);
+    m_sideTabs->addTab(m_accountTree, ThemeIcon("accessories-text-editor"), QStringLiteral("博客"));
+    m_sideTabs->addTab(m_channelTree, FeedIcon(0), QStringLiteral("RSS订阅"));
+    m_sideTabs->addTab(m_favoriteTree, ThemeIcon("starred"), QStringLiteral("收藏"));
+
+    m_list = new CArticlesReportView;
+    m_readingFrame = new CReadingFrame;
+    m_list->SetReader(m_reader.get());
+    m_list->SetReadingFrame(m_readingFrame);
+
+    m_readingSplitter = new QSplitter(Qt::Vertical);
+    m_readingSplitter->setChildrenCollapsible(true);
+    m_readingSplitter->addWidget(m_list);
+    m_readingSplitter->addWidget(m_readingFrame);
+    m_readingSplitter->installEventFilter(this);
+    m_listExtent = placement.topFrameHeight > 0 ? placement.topFrameHeight : 320;
+
+    m_mainSplitter = new QSplitter(Qt::Horizontal);
+    m_mainSplitter->addWidget(m_sideTabs);
+    m_mainSplitter->addWidget(m_readingSplitter);
+    m_mainSplitter->setStretchFactor(0, 0);
+    m_mainSplitter->setStretchFactor(1, 1);
+    m_mainSplitter->setCollapsible(1, false);
+    const int left = placement.leftFrameWidth > 0 ? placement.leftFrameWidth : 240;
+    m_mainSplitter->setSizes({left, 100000});
+    setCentralWidget(m_mainSplitter);
+
+    connect(m_sideTabs, &QTabWidget::currentChanged, this, [this](int mode) { SetSideMode(mode); });
+    connect(m_channelTree, &CRssChannelTreeCtrl::ChannelSelected, m_list,
+            &CArticlesReportView::ShowChannel);
+    connect(m_channelTree, &CRssChannelTreeCtrl::ListRefreshNeeded, m_list,
+            &CArticlesReportView::ShowCurrentItems);
+    connect(m_channelTree, &CRssChannelTreeCtrl::ItemRemoved, m_list,
+            &CArticlesReportView::ForgetIfShown);
+    connect(m_channelTree, &CRssChannelTreeCtrl::OpenInPane, this,
+            [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
+    connect(m_list, &CArticlesReportView::CountsChanged, m_channelTree,
+            &CRssChannelTreeCtrl::RefreshAll);
+    connect(m_readingFrame->View(), &CBottomHtmlView::SubscribeRequested, this,
+            [this](const QString& address) { AddSubscriptionFromAddress(ToStd(address)); });
+    if (QAction* direct = m_readingFrame->Action(kCmdBrowseDirectly))
+        connect(direct, &QAction::toggled, this, [this](bool on) {
+            if (QAction* menuAction = Action(kCmdBrowseDirectly))
+                menuAction->setChecked(on);
+        });
+}
+
+void CMainFrame::BuildTray() {
+    // The notification area's own menu, with its own texts, running the frame's commands.
+    m_trayMenu = new QMenu(this);
+    const std::pair<int, const char*> items[] = {{kCmdShowMainWindow, "显示主窗体"},
+                                                 {kCmdReaderSettings, "RSS阅读器设置..."},
+                                                 {kCmdSystemSettings, "系统设置..."},
+                                                 {kCmdAbout, "关于..."},
+                                                 {kCmdExit, "退出"}};
+    for (const auto& [id, text] : items) {
+        if (id == kCmdExit)
+            m_trayMenu->addSeparator();
+        QAction* action = m_trayMenu->addAction(QString::fromUtf8(text));
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id = id] { OnCommand(id); });
+    }
+    m_trayMenu->setDefaultAction(m_trayMenu->actions().first());
+    m_tray = new QSystemTrayIcon(AppIcon(), this);
+    m_tray->setToolTip(AppTitle());
+    m_tray->setContextMenu(m_trayMenu);
+    connect(m_tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    OnCommand(kCmdShowMainWindow);
+            });
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        m_tray->show();
+}
+
+void CMainFrame::StartUpdateCheck() {
+    // The check runs at one start in ten, when its seconds come up 1 to 6, and only where an
+    // updater is installed beside the program.
+    const int second = QTime::currentTime().second();
+    if (!m_enableAutoUpdate || second < 1 || second > 6)
+        return;
+    const QString updater = ProgramPath("quillmark-update");
+    if (!QFileInfo::exists(updater))
+        return;
+    QTimer::singleShot(10000, this, [updater] {
+        QProcess::startDetached(updater,
+                                {QStringLiteral("/AppName=AutoUpdate"),
+                                 QStringLiteral("/CurrentVersion=") + QStringLiteral(QUILL_VERSION),
+                                 QStringLiteral("/CheckURL=https://quillmark.org/autoupdate/"
+                                                "UpdateConfig.txt")},
+                                ToQ(GetModuleDir()));
+    });
+}
+
+void CMainFrame::PlaceWindow(const WindowPlacement& placement) {
+    const bool maximized = placement.left + placement.top + placement.right + placement.bottom < 1;
+    if (!maximized) {
+        const QRect rect(placement.left, placement.top, placement.right - placement.left,
+                         placement.bottom - placement.top);
+        // A rectangle on a screen that is no longer there would leave the window unreachable.
+        bool onScreen = false;
+        for (QScreen* screen : QGuiApplication::screens())
+            onScreen = onScreen || screen->geometry().intersects(rect);
+        if (onScreen || QGuiApplication::screens().isEmpty()) {
+            setGeometry(rect);
+            show();
+            ArrangeReadingArea();
+            return;
+        }
+    }
+    // Where no window manager maximises, the window still covers the screen.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    showMaximized();
+    ArrangeReadingArea();
+}
+
+void CMainFrame::ShowMainWindow() {
+    // A window minimised from the maximised state comes back maximised.
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::SetSideMode(int mode) {
+    if (mode < kSideBlog || mode > kSideFavorites)
+        return;
+    const bool changed = mode != m_sideMode;
+    ApplySideMode(mode);
+    if (changed)
+        CAppSettings::WriteAppValue("outbarmode", std::to_string(mode));
+}
+
+void CMainFrame::ApplySideMode(int mode) {
+    m_sideMode = mode;
+    if (m_sideTabs->currentIndex() != mode) {
+        m_sideTabs->blockSignals(true);
+        m_sideTabs->setCurrentIndex(mode);
+        m_sideTabs->blockSignals(false);
+    }
+    menuBar()->clear();
+    for (QMenu* menu : m_menus[mode])
+        menuBar()->addMenu(menu);
+    for (int m = kSideBlog; m <= kSideFavorites; ++m)
+        m_toolBars[m]->setVisible(m == mode);
+    // The reading area shows this side's content.
+    if (mode == kSideRss) {
+        if (m_reader->View().Current() >= 0)
+            m_list->ShowCurrentItems();
+    } else {
+        m_list->Clear();
+        m_readingFrame->View()->ShowBlank();
+    }
+}
+
+void CMainFrame::SetSplitterDirection(int direction) {
+    if (direction < kListAbove || direction > kDirectionAuto)
+        return;
+    m_direction = direction;
+    for (QAction* action : m_directionGroup->actions())
+        action->setChecked(action->data().toInt() == direction);
+    ArrangeReadingArea();
+}
+
+void CMainFrame::ArrangeReadingArea() {
+    if (!m_readingSplitter)
+        return;
+    int direction = m_direction;
+    if (direction == kDirectionAuto) {
+        const QSize area = m_readingSplitter->size();
+        direction = area.width() >= area.height() * 8 / 5 ? kListLeft : kListAbove;
+    }
+    const Qt::Orientation orientation =
+        (direction == kListLeft || direction == kListRight) ? Qt::Horizontal : Qt::Vertical;
+    const bool listFirst = direction == kListAbove || direction == kListLeft;
+    const int listAt = m_readingSplitter->indexOf(m_list);
+    const bool changed =
+        m_readingSplitter->orientation() != orientation || (listAt == 0) != listFirst;
+    if (!changed && m_readingSplitter->sizes().value(listAt) > 0)
+        return;
+    if (listAt >= 0 && m_readingSplitter->sizes().value(listAt) > 0 && changed)
+        m_listExtent = m_readingSplitter->sizes().value(listAt);
+    m_readingSplitter->setOrientation(orientation);
+    m_readingSplitter->insertWidget(listFirst ? 0 : 1, m_list);
+    m_readingSplitter->setStretchFactor(listFirst ? 0 : 1, 0);
+    m_readingSplitter->setStretchFactor(listFirst ? 1 : 0, 1);
+    const int total =
+        orientation == Qt::Vertical ? m_readingSplitter->height() : m_readingSplitter->width();
+    const int list =
+        total > 0 ? std::min(m_listExtent, std::max(total - 120, total / 3)) : m_listExtent;
+    const int rest = std::max(total - list, 100);
+    m_readingSplitter->setSizes(listFirst ? QList<int>{list, rest} : QList<int>{rest, list});
+}
+
+int CMainFrame::PaneStateNow() const {
+    const QList<int> sizes = m_readingSplitter->sizes();
+    const int listAt = m_readingSplitter->indexOf(m_list);
+    const int list = sizes.value(listAt);
+    const int browser = sizes.value(1 - listAt);
+    if (list > 0 && browser == 0)
+        return kPaneListOnly;
+    if (list == 0 && browser > 0)
+        return kPaneBrowserOnly;
+    return kPaneBoth;
+}
+
+QString CMainFrame::StatusText() const {
+    return m_status ? m_status->text() : QString();
+}
+
+void CMainFrame::SetStatus(const QString& text) {
+    if (m_status)
+        m_status->setText(text);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_readingSplitter && event->type() == QEvent::Resize &&
+        m_direction == kDirectionAuto)
+        QTimer::singleShot(0, this, &CMainFrame::ArrangeReadingArea);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::AddSubscriptionFromAddress(const std::string& address) {
+    SetSideMode(kSideRss);
+    m_channelTree->AddSubscriptionFromAddress(address);
+}
+
+void CMainFrame::OnNewItems(int index, int count) {
+    const ChannelRecord record = m_reader->Tree().Record(index);
+    m_popup->Popup(CPopupWindow::NewItemsText(ToQ(record.title), count), CPopupWindow::kNewItemsMs);
+}
+
+void CMainFrame::OnWindowMessage(int message, qint64 wParam, qint64 lParam) {
+    switch (message) {
+    case WM_BLOG_RESULT: {
+        const QString text = CPopupWindow::BlogResultText(static_cast<int>(lParam));
+        if (!text.isEmpty())
+            m_popup->Popup(text, CPopupWindow::kBlogResultMs);
+        break;
+    }
+    case WM_RSS_NEW_ITEMS:
+        if (m_reader->Tree().IsValid(static_cast<int>(wParam)))
+            OnNewItems(static_cast<int>(wParam), static_cast<int>(lParam));
+        break;
+    default:
+        // The account tree and the article preview come with the weblog workspace.
+        break;
+    }
+}
+
+void CMainFrame::OnCommand(int commandId) {
+    const int current = m_channelTree->CurrentIndex();
+    switch (commandId) {
+    case kCmdSystemSettings:
+        OnSystemSettings();
+        break;
+    case kCmdReaderSettings:
+        OnReaderSettings();
+        break;
+    case kCmdBlogSettings:
+        OnBlogSettings();
+        break;
+    case kCmdCompactBlogDb:
+        OnCompactBlogDatabase();
+        break;
+    case kCmdCompactRssDb:
+        OnCompactRssDatabase();
+        break;
+    case kCmdAbout:
+        OnAbout();
+        break;
+    case kCmdShowMainWindow:
+        ShowMainWindow();
+        break;
+    case kCmdExit:
+        close();
+        break;
+    case kCmdHelpPage:
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHelpPageAddress)));
+        break;
+    case kCmdSupportForum:
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSupportForumAddress)));
+        break;
+    case kCmdSupportSite:
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSupportSiteAddress)));
+        break;
+    case kCmdAddSubscription:
+    case kCmdNewDirectory:
+    case kCmdReceiveAll:
+        SetSideMode(kSideRss);
+        // From the main window there is no directory: the new item goes to the top level.
+        m_channelTree->OnCommand(commandId, -1);
+        break;
+    case kCmdReceiveChannel:
+    case kCmdMarkChannelRead:
+        if (current >= 0) {
+            const bool directory = m_reader->Tree().Record(current).directory;
+            int id = commandId;
+            if (commandId == kCmdReceiveChannel && directory)
+                id = kCmdReceiveBranch;
+            m_channelTree->OnCommand(id, current);
+        }
+        break;
+    case kCmdQuickReading:
+        m_list->SetQuickReading(Action(kCmdQuickReading)->isChecked());
+        break;
+    case kCmdPreviousArticle:
+        m_list->MoveSelection(-1);
+        break;
+    case kCmdNextArticle:
+        m_list->MoveSelection(1);
+        break;
+    case kCmdBrowseDirectly:
+        m_readingFrame->OnCommand(kCmdBrowseDirectly);
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::UpdateSkinMenu() {
+    m_skinMenu->clear();
+    const std::string current = m_reader->View().Skin();
+    for (const std::string& skin : CFeedItemView::ListSkins()) {
+        QAction* action = m_skinMenu->addAction(ToQ(skin));
+        action->setCheckable(true);
+        action->setChecked(skin == current);
+        connect(action, &QAction::triggered, this, [this, skin] {
+            if (!CAppSettings::WriteAppValue("rss/articlestyle", skin))
+                return;
+            m_reader->View().SetSkin(skin);
+            m_list->RenderSelected();
+        });
+    }
+    if (m_skinMenu->isEmpty())
+        m_skinMenu->addAction(QStringLiteral("(没有样式)"))->setEnabled(false);
+}
+
+void CMainFrame::OnSystemSettings() {
+    CPropertySheet sheet(QStringLiteral("系统设置"), this);
+    auto* general = new CPropertyPageSystemGeneral;
+    auto* proxy = new CPropertyPageProxy;
+    sheet.AddPage(general);
+    sheet.AddPage(proxy);
+    if (sheet.exec() != QDialog::Accepted)
+        return;
+    m_minimizeToTray = general->MinimizeToTray()->isChecked();
+    m_enableAutoUpdate = general->UpdateCheck()->isChecked();
+    m_reader->Scheduler().SetProxy(CFeedFetcher::ProxyFromSettings(proxy->Values()));
+}
+
+void CMainFrame::OnBlogSettings() {
+    CPropertySheet sheet(QStringLiteral("BLOG设置"), this);
+    sheet.AddPage(new CPropertyPageDebug);
+    sheet.exec();
+}
+
+void CMainFrame::OnReaderSettings() {
+    ReaderStatistics figures;
+    CChannelTree& tree = m_reader->Tree();
+    for (int i = 0; i < tree.RecordCount(); ++i) {
+        if (!tree.IsValid(i))
+            continue;
+        const ChannelRecord record = tree.Record(i);
+        if (record.directory) {
+            ++figures.directories;
+        } else {
+            ++figures.channels;
+            figures.unread += record.unreadCount;
+        }
+    }
+    int feeds = 0;
+    int items = 0;
+    if (m_feedStore.GetTotals(feeds, items))
+        figures.items = items;
+    const QString store = ToQ(m_feedStore.GetPath());
+    figures.storeBytes = QFileInfo(store).size() + QFileInfo(store + QStringLiteral("-wal")).size();
+
+    CPropertySheet sheet(QStringLiteral("阅读器设置"), this);
+    sheet.AddPage(new CPropertyPageRssSetupGeneral);
+    sheet.AddPage(new CPropertyPageRssSetupStorage);
+    sheet.AddPage(new CPropertyPageRssSetupAppearance);
+    sheet.AddPage(new CPropertyPageRssSetupStatistics(figures));
+    if (sheet.exec() != QDialog::Accepted)
+        return;
+    const bool pageSizeChanged = m_reader->ApplySettings();
+    AppearanceSettings appearance;
+    if (CAppSettings::ReadAppearanceSettings(appearance))
+        m_list->ApplyAppearance(appearance);
+    if (pageSizeChanged && m_sideMode == kSideRss)
+        m_list->ShowCurrentItems();
+}
+
+void CMainFrame::OnCompactBlogDatabase() {
+    if (!CMessageBox::Ask(this,
+                          QStringLiteral("重新整理数据库空间将需要一些时间(可能几分钟)\n"
+                                         "整理后数据库文件将变小!\n现在整理吗?"),
+                          QStringLiteral("整理确认")))
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int ok = m_articleStore.CompactDatabase();
+    QApplication::restoreOverrideCursor();
+    CMessageBox::Show(this, ok ? QStringLiteral("整理完成!")
+                               : QStringLiteral("请暂停进行的其它数据库操作!"));
+}
+
+void CMainFrame::OnCompactRssDatabase() {
+    // A program of its own, so that the window stays usable while the file is rebuilt.
+    QProcess::startDetached(ProgramPath("quillmark-vacuum"),
+                            {QStringLiteral("--home"), ToQ(GetModuleDir())}, ToQ(GetModuleDir()));
+}
+
+void CMainFrame::OnAbout() {
+    CAboutDialog about(this);
+    about.exec();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    if (isMinimized() && m_minimizeToTray && m_tray && m_tray->isVisible())
+        QTimer::singleShot(0, this, &QWidget::hide);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    Shutdown();
+    m_popup->hide();
+    if (m_tray)
+        m_tray->hide();
+    event->accept();
+}
+
+void CMainFrame::Shutdown() {
+    if (m_shutDown || !m_reader)
+        return;
+    m_shutDown = true;
+    // Workers see the flag, their transfers abort, and they are waited for.
+    g_bAppExiting = 1;
+    m_reader->StopReceiving();
+
+    WindowPlacement placement;
+    if (!isMaximized()) {
+        const QRect rect = geometry();
+        placement.left = rect.left();
+        placement.top = rect.top();
+        placement.right = rect.left() + rect.width();
+        placement.bottom = rect.top() + rect.height();
+    }
+    placement.leftFrameWidth = m_mainSplitter->sizes().value(0);
+    const int listAt = m_readingSplitter->indexOf(m_list);
+    const int list = m_readingSplitter->sizes().value(listAt);
+    placement.topFrameHeight = list > 0 ? list : m_listExtent;
+    if (CAppSettings::WriteWindowPlacement(placement) &&
+        CAppSettings::WriteAppValue("viewframemode", std::to_string(PaneStateNow())) &&
+        CAppSettings::WriteAppValue("splitterdirection", std::to_string(m_direction)))
+        CAppSettings::WriteAppValue("outbarmode", std::to_string(m_sideMode));
+    m_reader->Shutdown();
+}

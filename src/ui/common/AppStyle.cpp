@@ -1,0 +1,10 @@
+#include "ui/common/AppStyle.h"
+
+CAppStyle::CAppStyle() : QProxyStyle() {}
+
+int CAppStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                         QStyleHintReturn* returnData) const {
+    if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
+        return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}

@@ -1,0 +1,201 @@
+#include "ui/common/BottomHtmlView.h"
+
+#include <QBuffer>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+namespace {
+
+// Documents kept for the back and forward buttons.
+constexpr int kKeptDocuments = 8;
+
+bool IsWebAddress(const QUrl& url) {
+    const QString text = url.toString();
+    return text.startsWith(QLatin1String("http:"), Qt::CaseInsensitive) ||
+           text.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+CPaneSchemeHandler::CPaneSchemeHandler(QObject* parent) : QWebEngineUrlSchemeHandler(parent) {}
+
+void CPaneSchemeHandler::RegisterScheme() {
+    if (!QWebEngineUrlScheme::schemeByName(kScheme).name().isEmpty())
+        return;
+    QWebEngineUrlScheme scheme(kScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+QUrl CPaneSchemeHandler::Add(const QByteArray& html) {
+    const QString path = QStringLiteral("/doc/%1").arg(m_next++);
+    m_documents.insert(path, html);
+    m_order.append(path);
+    while (m_order.size() > kKeptDocuments)
+        m_documents.remove(m_order.takeFirst());
+    QUrl url;
+    url.setScheme(QString::fromLatin1(kScheme));
+    url.setPath(path);
+    return url;
+}
+
+void CPaneSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+    auto it = m_documents.constFind(job->requestUrl().path());
+    if (it == m_documents.constEnd()) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    auto* buffer = new QBuffer(job);
+    buffer->setData(it.value());
+    buffer->open(QIODevice::ReadOnly);
+    job->reply(QByteArrayLiteral("text/html;charset=utf-8"), buffer);
+}
+
+CHtmlPage::CHtmlPage(CBottomHtmlView* view, QObject* parent)
+    : QWebEnginePage(parent), m_view(view) {}
+
+bool CHtmlPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    if (url.scheme().compare(QLatin1String("quill"), Qt::CaseInsensitive) == 0) {
+        emit SubscribeRequested(url.toString());
+        return false;
+    }
+    if (isMainFrame && CBottomHtmlView::OpensOutside(m_view->GetMode(), url)) {
+        emit OpenOutside(url);
+        return false;
+    }
+    if (isMainFrame)
+        m_view->ApplyScriptPolicy(url);
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+CBottomHtmlView::CBottomHtmlView(QWidget* parent) : QWebEngineView(parent) {
+    SchemeHandler();
+    m_page = new CHtmlPage(this, this);
+    setPage(m_page);
+    QWebEngineSettings* settings = m_page->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    connect(m_page, &CHtmlPage::OpenOutside, this,
+            [](const QUrl& url) { QDesktopServices::openUrl(url); });
+    connect(m_page, &CHtmlPage::SubscribeRequested, this, &CBottomHtmlView::SubscribeRequested);
+    setUrl(QUrl(QStringLiteral("about:blank")));
+}
+
+CPaneSchemeHandler* CBottomHtmlView::SchemeHandler() {
+    static CPaneSchemeHandler* handler = nullptr;
+    if (!handler) {
+        handler = new CPaneSchemeHandler(QCoreApplication::instance());
+        QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(CPaneSchemeHandler::kScheme,
+                                                                     handler);
+    }
+    return handler;
+}
+
+bool CBottomHtmlView::OpensOutside(int mode, const QUrl& url) {
+    return mode == kModePreview && IsWebAddress(url);
+}
+
+bool CBottomHtmlView::ScriptsAllowed(int mode, const QUrl& url) {
+    return mode != kModePreview && IsWebAddress(url);
+}
+
+QUrl CBottomHtmlView::LocalFileUrl(const QString& path) {
+    QString slashed = path;
+    slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QUrl::fromLocalFile(slashed);
+}
+
+void CBottomHtmlView::ApplyScriptPolicy(const QUrl& url) {
+    m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled,
+                                     ScriptsAllowed(m_mode, url));
+}
+
+void CBottomHtmlView::SetMode(int mode) {
+    if (m_mode == mode)
+        return;
+    m_mode = mode;
+    emit ModeChanged(mode);
+}
+
+void CBottomHtmlView::NavigateUrl(const QString& address) {
+    m_key = address;
+    SetMode(kModeBrowse);
+    const QUrl url = address == QLatin1String("about:blank")
+                         ? QUrl(address)
+                         : QUrl::fromUserInput(address.trimmed());
+    ApplyScriptPolicy(url);
+    setUrl(url);
+    emit AddressShown(address);
+}
+
+void CBottomHtmlView::NavigateLocalFile(const QString& path) {
+    SetMode(kModeBrowse);
+    const QUrl url = LocalFileUrl(path);
+    ApplyScriptPolicy(url);
+    setUrl(url);
+}
+
+void CBottomHtmlView::ShowBlank() {
+    SetMode(kModeBrowse);
+    m_key.clear();
+    ApplyScriptPolicy(QUrl());
+    setUrl(QUrl(QStringLiteral("about:blank")));
+}
+
+void CBottomHtmlView::ShowPreview(const QString& path, const QString& key) {
+    SetMode(kModePreview);
+    ApplyScriptPolicy(QUrl());
+    if (path.isEmpty()) {
+        m_key.clear();
+        setUrl(QUrl(QStringLiteral("about:blank")));
+        return;
+    }
+    m_key = key;
+    setUrl(LocalFileUrl(path));
+}
+
+void CBottomHtmlView::ShowRendered(const QByteArray& html, const QString& key,
+                                   const QString& fragment) {
+    SetMode(kModeBrowse);
+    m_key = key;
+    m_renderedUrl = SchemeHandler()->Add(html);
+    QUrl url = m_renderedUrl;
+    if (!fragment.isEmpty())
+        url.setFragment(fragment);
+    ApplyScriptPolicy(url);
+    setUrl(url);
+    emit AddressShown(QString());
+}
+
+void CBottomHtmlView::ScrollToAnchor(const QString& fragment) {
+    if (m_renderedUrl.isEmpty())
+        return;
+    QUrl url = m_renderedUrl;
+    url.setFragment(fragment);
+    setUrl(url);
+}
+
+void CBottomHtmlView::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_mode != kModePreview) {
+        QWebEngineView::contextMenuEvent(event);
+        return;
+    }
+    // A blank preview has no menu; a preview of an article has the article list's.
+    event->accept();
+    if (!m_key.isEmpty())
+        emit PreviewContextMenu(event->globalPos());
+}
+
+QWebEngineView* CBottomHtmlView::createWindow(QWebEnginePage::WebWindowType) {
+    // Links meant for a new window open in the pane.
+    return this;
+}

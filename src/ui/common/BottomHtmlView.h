@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QWebEnginePage>
+#include <QWebEngineUrlSchemeHandler>
+#include <QWebEngineView>
+
+class CBottomHtmlView;
+
+// Serves the documents that the program renders itself (feed items through a skin, previews)
+// under the scheme "quillpane", so that documents of any size reach the pane without a file.
+class CPaneSchemeHandler : public QWebEngineUrlSchemeHandler {
+    Q_OBJECT
+public:
+    explicit CPaneSchemeHandler(QObject* parent = nullptr);
+    // Registers the scheme; must run before the application object is made.
+    static void RegisterScheme();
+    static constexpr const char* kScheme = "quillpane";
+
+    // Keeps the document and gives the address it is served under.
+    QUrl Add(const QByteArray& html);
+    void requestStarted(QWebEngineUrlRequestJob* job) override;
+
+private:
+    QHash<QString, QByteArray> m_documents;
+    QStringList m_order;
+    int m_next = 1;
+};
+
+// The page of the reading pane: decides every navigation.
+class CHtmlPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    CHtmlPage(CBottomHtmlView* view, QObject* parent);
+
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+
+signals:
+    // A link that leaves the program for the user's browser.
+    void OpenOutside(const QUrl& url);
+    // A "quill:" subscription link was followed.
+    void SubscribeRequested(const QString& address);
+
+private:
+    CBottomHtmlView* m_view;
+};
+
+// The embedded browser below the item list. It browses (web pages and rendered feed items:
+// mode 1), or shows an article preview (mode 2), in which http and https links open in the
+// user's own browser and the preview stays. Rendered documents run no scripts and reach no
+// local files.
+class CBottomHtmlView : public QWebEngineView {
+    Q_OBJECT
+public:
+    enum Mode : int { kModeBrowse = 1, kModePreview = 2 };
+
+    explicit CBottomHtmlView(QWidget* parent = nullptr);
+
+    // Browses to the address and puts it into the address box.
+    void NavigateUrl(const QString& address);
+    // Browses to a local file (a path with "\" or "/").
+    void NavigateLocalFile(const QString& path);
+    // A blank page in browsing mode (the address box is left alone).
+    void ShowBlank();
+    // Shows the preview document at the path; an empty path shows a blank page.
+    void ShowPreview(const QString& path, const QString& key);
+    // Shows a document the program rendered (a feed item, a page of items), in browsing mode;
+    // fragment, when given, scrolls to that anchor.
+    void ShowRendered(const QByteArray& html, const QString& key, const QString& fragment = {});
+    // Shows the same rendered document again at another anchor.
+    void ScrollToAnchor(const QString& fragment);
+
+    void SetMode(int mode);
+    int GetMode() const { return m_mode; }
+    const QString& CurrentKey() const { return m_key; }
+
+    // The rule of the preview: true when the address must go to the user's browser.
+    static bool OpensOutside(int mode, const QUrl& url);
+    // Whether scripts may run for a main-frame address: only for web pages the user browses.
+    static bool ScriptsAllowed(int mode, const QUrl& url);
+    // A local path as a file address.
+    static QUrl LocalFileUrl(const QString& path);
+    // The handler shared by every pane (made on first use).
+    static CPaneSchemeHandler* SchemeHandler();
+
+signals:
+    void ModeChanged(int mode);
+    void AddressShown(const QString& address);
+    // In a preview with a key, a right click asks the article list for its menu.
+    void PreviewContextMenu(const QPoint& globalPos);
+    void SubscribeRequested(const QString& address);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    QWebEngineView* createWindow(QWebEnginePage::WebWindowType type) override;
+
+private:
+    friend class CHtmlPage;
+    void ApplyScriptPolicy(const QUrl& url);
+
+    CHtmlPage* m_page = nullptr;
+    int m_mode = kModeBrowse;
+    QString m_key;
+    QUrl m_renderedUrl;
+};

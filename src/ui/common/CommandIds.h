@@ -1,0 +1,91 @@
+#pragma once
+
+// The command identifiers of menus, toolbars and context menus; each action carries its id as
+// its data, so a command means the same wherever it is chosen.
+enum CommandId : int {
+    // Weblog side.
+    kCmdFetchPosts = 300,
+    kCmdComposePost = 302,
+    kCmdImportPosts = 304,
+    kCmdAccountSettings = 306,
+    kCmdPostCount1 = 32772,
+    kCmdPostCount3 = 32773,
+    kCmdPostCount5 = 32774,
+    kCmdPostCount10 = 32795,
+    kCmdPostCount20 = 32796,
+    kCmdPostCount999 = 32780,
+    kCmdPostCountCustom = 32791,
+    kCmdBlogSettings = 32836,
+    kCmdNewAccount = 32850,
+    kCmdCompactBlogDb = 32900,
+    kCmdSystemSettings = 32908,
+
+    // Feed reader.
+    kCmdReceiveChannel = 32807,
+    kCmdNewDirectory = 32808,
+    kCmdReceiveBranch = 32809,
+    kCmdReceiveAll = 32810,
+    kCmdReceiveDirectoryAll = 32895,
+    kCmdAddSubscription = 32833,
+    kCmdDeleteChannel = 32831,
+    kCmdDeleteDirectory = 32832,
+    kCmdChannelProperties = 32834,
+    kCmdDirectoryProperties = 32835,
+    kCmdMoveUp = 32860,
+    kCmdMoveToTop = 32862,
+    kCmdOpenSiteInPane = 32838,
+    kCmdOpenSiteOutside = 32839,
+    kCmdClearChannel = 32789,
+    kCmdClearDirectory = 32840,
+    kCmdMarkChannelRead = 32883,
+    kCmdMarkRead = 32885,
+    kCmdExportChannel = 32845,
+    kCmdExportAll = 32844,
+    kCmdImportOpml = 32842,
+    kCmdReaderSettings = 32882,
+    kCmdCompactRssDb = 32884,
+    kCmdCleanWizard = 32903,
+    kCmdSearch = 32894,
+    kCmdItemFilter = 32905,
+    kCmdChannelEbook = 32909,
+    kCmdQuickReading = 32893,
+    kCmdPreviousArticle = 32828,
+    kCmdNextArticle = 32827,
+    kCmdRename = 32999, // in-place rename, offered in the context menu as well
+
+    // Browser pane.
+    kCmdBack = 32812,
+    kCmdForward = 32813,
+    kCmdStop = 32814,
+    kCmdRefresh = 32815,
+    kCmdBlankPage = 32816,
+    kCmdGoAddress = 32824,
+    kCmdBrowseDirectly = 32853,
+
+    // Favorites.
+    kCmdNewFavorite = 32876,
+    kCmdNewFavoriteFolder = 32877,
+    kCmdAddFavoriteItem = 32869,
+    kCmdImportFavorites = 32897,
+    kCmdOrganizeFavorites = 32859,
+    kCmdBrowserMenuAdd = 32890,
+    kCmdBrowserMenuRemove = 32892,
+
+    // Help and the window.
+    kCmdHelpPage = 32901,
+    kCmdSupportForum = 32898,
+    kCmdSupportSite = 32910,
+    kCmdShowMainWindow = 32902,
+    kCmdCheckUpdate = 32904,
+    kCmdAbout = 57664,
+    kCmdExit = 57665,
+};
+
+// Private messages between the windows, and from a second start of the program.
+enum WindowMessage : int {
+    WM_ACCOUNT_TREE_UPDATE = 0x876,
+    WM_PREVIEW_STYLE_CHANGED = 0x877,
+    WM_BLOG_RESULT = 0x878,
+    WM_RSS_NEW_ITEMS = 0x879,
+    WM_ADDRSS_NOTIFY = 0x87E,
+};

@@ -1,0 +1,381 @@
+#include "ui/reader/ArticlesReportView.h"
+
+#include "reader/FeedItemView.h"
+#include "storage/FeedDatabase.h"
+#include "ui/common/BottomHtmlView.h"
+#include "ui/common/ReadingFrame.h"
+#include "ui/common/UiText.h"
+#include "ui/reader/FeedItemModel.h"
+#include "ui/reader/RssReader.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+CArticlesReportView::CArticlesReportView(QWidget* parent) : QWidget(parent) {
+    auto* bar = new QWidget;
+    bar->setObjectName(QStringLiteral("listBar"));
+    bar->setStyleSheet(QStringLiteral(
+        "#listBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7f9fc,"
+        " stop:1 #e8edf4); border-bottom: 1px solid #c9d2de; }"));
+    m_caption = new QLabel;
+    QFont captionFont = m_caption->font();
+    captionFont.setBold(true);
+    m_caption->setFont(captionFont);
+    m_caption->setTextFormat(Qt::PlainText);
+    m_count = new QLabel;
+    m_count->setStyleSheet(QStringLiteral("color: #5a6472;"));
+    m_previous = new QToolButton;
+    m_previous->setText(QStringLiteral("上一页"));
+    m_previous->setIcon(ThemeIcon("go-previous", QStyle::SP_ArrowBack));
+    m_previous->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_previous->setAutoRaise(true);
+    m_next = new QToolButton;
+    m_next->setText(QStringLiteral("下一页"));
+    m_next->setIcon(ThemeIcon("go-next", QStyle::SP_ArrowForward));
+    m_next->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_next->setLayoutDirection(Qt::RightToLeft);
+    m_next->setAutoRaise(true);
+    m_pageBox = new QComboBox;
+    m_pageBox->setMinimumWidth(80);
+    m_pageBox->setToolTip(QStringLiteral("页码"));
+    auto* barRow = new QHBoxLayout(bar);
+    barRow->setContentsMargins(8, 2, 6, 2);
+    barRow->addWidget(m_caption);
+    barRow->addSpacing(8);
+    barRow->addWidget(m_count);
+    barRow->addStretch();
+    barRow->addWidget(m_previous);
+    barRow->addWidget(m_pageBox);
+    barRow->addWidget(m_next);
+
+    m_model = new CFeedItemModel(this);
+    m_list = new QTreeView;
+    m_list->setModel(m_model);
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAlternatingRowColors(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setIconSize(QSize(12, 12));
+    QHeaderView* header = m_list->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(CFeedItemModel::kTitle, QHeaderView::Stretch);
+    header->setSectionResizeMode(CFeedItemModel::kDate, QHeaderView::Interactive);
+    header->setSectionResizeMode(CFeedItemModel::kAuthor, QHeaderView::Interactive);
+    header->setSectionResizeMode(CFeedItemModel::kChannel, QHeaderView::Interactive);
+    header->resizeSection(CFeedItemModel::kDate, 150);
+    header->resizeSection(CFeedItemModel::kAuthor, 110);
+    header->resizeSection(CFeedItemModel::kChannel, 130);
+    m_list->setColumnHidden(CFeedItemModel::kChannel, true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(m_list, 1);
+
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) {
+                OnCurrentRowChanged(current.row());
+            });
+    connect(m_list, &QTreeView::customContextMenuRequested, this,
+            &CArticlesReportView::ShowContextMenu);
+    connect(m_pageBox, &QComboBox::activated, this, [this](int page) { ShowPage(page); });
+    connect(m_previous, &QToolButton::clicked, this,
+            [this] { ShowPage(m_pageBox->currentIndex() - 1); });
+    connect(m_next, &QToolButton::clicked, this,
+            [this] { ShowPage(m_pageBox->currentIndex() + 1); });
+    SetPages(0, 1, 0);
+    m_pageBox->setVisible(false);
+}
+
+void CArticlesReportView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FitColumns();
+}
+
+void CArticlesReportView::FitColumns() {
+    const int width = m_list->viewport()->width();
+    m_list->setColumnHidden(CFeedItemModel::kAuthor, width < 560);
+    m_list->setColumnHidden(CFeedItemModel::kChannel, !m_directory || width < 700);
+    m_list->setColumnHidden(CFeedItemModel::kDate, width < 380);
+}
+
+void CArticlesReportView::SetReader(CRssReader* reader) {
+    m_reader = reader;
+}
+
+QFont CArticlesReportView::TitleFont(const AppearanceSettings& settings, bool read) {
+    QFont font = QApplication::font();
+    font.setPixelSize(settings.useBigTitleFont ? 16 : 14);
+    font.setBold(settings.useBoldTitleFont != 0 && !read);
+    return font;
+}
+
+void CArticlesReportView::ApplyAppearance(const AppearanceSettings& settings) {
+    m_model->SetAppearance(settings);
+}
+
+void CArticlesReportView::SetPages(int total, int pageSize, int page) {
+    const std::vector<std::string> entries = CFeedItemView::PageBoxEntries(total, pageSize);
+    m_pageBox->blockSignals(true);
+    m_pageBox->clear();
+    for (const std::string& entry : entries)
+        m_pageBox->addItem(ToQ(entry));
+    const int pages = static_cast<int>(entries.size());
+    const int current = pages > 1 ? std::clamp(page, 0, pages - 1) : 0;
+    m_pageBox->setCurrentIndex(current);
+    m_pageBox->blockSignals(false);
+    m_previous->setVisible(pages > 1 && current > 0);
+    m_next->setVisible(pages > 1 && current < pages - 1);
+}
+
+void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
+    m_filling = true;
+    m_directory = page.directory;
+    std::vector<FeedItem> items = ok ? page.items : std::vector<FeedItem>{};
+    if (m_directory) {
+        QHash<int, QString> titles;
+        for (int channel : m_reader->Tree().ChannelsBelow(m_reader->View().Current())) {
+            const ChannelRecord record = m_reader->Tree().Record(channel);
+            if (record.feedId)
+                titles.insert(record.feedId, ToQ(record.title));
+        }
+        m_model->SetChannelTitles(std::move(titles));
+    }
+    m_model->SetItems(std::move(items));
+    m_list->setColumnHidden(CFeedItemModel::kChannel, !m_directory);
+    FitColumns();
+    m_list->scrollToTop();
+    m_filling = false;
+
+    const int current = m_reader->View().Current();
+    if (m_directory) {
+        m_caption->setText(ToQ(page.caption));
+        SetPages(0, 1, 0);
+        m_pageBox->setVisible(false);
+    } else {
+        m_caption->setText(ToQ(m_reader->Tree().Record(current).title));
+        m_pageBox->setVisible(true);
+        SetPages(page.total, std::max(m_reader->Tree().Options().pageSize, 1), page.page);
+    }
+    m_count->setText(ok ? QStringLiteral("共 %1 篇").arg(page.total) : QString());
+
+    if (!m_frame || keepPane) {
+        emit CountsChanged();
+        return;
+    }
+    if (ok && m_reader->View().QuickReading() && !m_model->Items().empty()) {
+        std::string html;
+        if (m_reader->View().RenderPage(m_model->Items(), html))
+            m_frame->View()->ShowRendered(QByteArray::fromStdString(html), QString());
+        else
+            ShowBlank();
+    } else {
+        ShowBlank();
+    }
+    emit CountsChanged();
+}
+
+void CArticlesReportView::ShowBlank() {
+    if (m_frame)
+        m_frame->View()->ShowBlank();
+}
+
+void CArticlesReportView::ShowChannel(int index) {
+    if (!m_reader || index < 0)
+        return;
+    ItemPage page;
+    bool ok = m_reader->Tree().Record(index).directory
+                  ? m_reader->View().ShowDirectory(index, page)
+                  : m_reader->View().ShowChannelItems(index, 0, page);
+    Fill(page, ok);
+}
+
+void CArticlesReportView::ShowCurrentItems() {
+    if (!m_reader || m_reader->View().Current() < 0)
+        return;
+    if (!m_reader->Tree().IsValid(m_reader->View().Current())) {
+        Clear();
+        ShowBlank();
+        return;
+    }
+    const int selected = SelectedItemId();
+    ItemPage page;
+    const bool ok = m_reader->View().ShowCurrentItems(page);
+    const bool keep = ok && selected != 0 && !m_reader->View().QuickReading() &&
+                      std::any_of(page.items.begin(), page.items.end(),
+                                  [selected](const FeedItem& item) { return item.id == selected; });
+    Fill(page, ok, keep);
+    // The item that was selected stays selected (and shown), without opening it again.
+    if (keep) {
+        m_filling = true;
+        m_list->setCurrentIndex(m_model->index(m_model->RowOfId(selected), 0));
+        m_filling = false;
+    }
+}
+
+void CArticlesReportView::ShowPage(int page) {
+    if (!m_reader || m_directory)
+        return;
+    const int current = m_reader->View().Current();
+    if (current < 0 || page < 0 || page >= m_pageBox->count())
+        return;
+    ItemPage items;
+    const bool ok = m_reader->View().ShowChannelItems(current, page, items);
+    Fill(items, ok);
+}
+
+void CArticlesReportView::Clear() {
+    m_filling = true;
+    m_model->Clear();
+    m_filling = false;
+    m_caption->clear();
+    m_count->clear();
+    SetPages(0, 1, 0);
+    m_pageBox->setVisible(false);
+}
+
+void CArticlesReportView::ForgetIfShown(int index) {
+    if (!m_reader)
+        return;
+    const int current = m_reader->View().Current();
+    if (current == index || !m_reader->Tree().IsValid(current)) {
+        Clear();
+        ShowBlank();
+    }
+}
+
+void CArticlesReportView::SetFilter(int filter) {
+    if (!m_reader)
+        return;
+    m_reader->View().SetFilter(filter);
+    ShowCurrentItems();
+}
+
+void CArticlesReportView::SetQuickReading(bool on) {
+    if (m_reader)
+        m_reader->View().SetQuickReading(on);
+}
+
+bool CArticlesReportView::QuickReading() const {
+    return m_reader && m_reader->View().QuickReading();
+}
+
+int CArticlesReportView::SelectedItemId() const {
+    const FeedItem* item = m_model->ItemAt(m_list->currentIndex().row());
+    return item ? item->id : 0;
+}
+
+void CArticlesReportView::OnCurrentRowChanged(int row) {
+    if (m_filling || row < 0)
+        return;
+    OpenItem(row);
+}
+
+void CArticlesReportView::OpenItem(int row) {
+    const FeedItem* item = m_model->ItemAt(row);
+    if (!item || !m_reader)
+        return;
+    const int itemId = item->id;
+    if (item->isRead == 0 || item->isNew != 0) {
+        if (m_reader->View().MarkItemRead(itemId, true)) {
+            m_model->SetRead(row, true);
+            emit CountsChanged();
+        }
+    }
+    if (!m_frame)
+        return;
+    item = m_model->ItemAt(row);
+    std::string link = item->link;
+    if (link.empty())
+        m_reader->Store().GetItemLink(itemId, false, link);
+    if (m_frame->BrowseDirectly() && !link.empty()) {
+        m_frame->View()->NavigateUrl(ToQ(link));
+        return;
+    }
+    if (m_reader->View().QuickReading()) {
+        m_frame->View()->ScrollToAnchor(ToQ(link));
+        return;
+    }
+    std::string html;
+    if (!m_reader->View().RenderItem(itemId, false, html)) {
+        html = "<html><body style=\"font-family:sans-serif;color:#a00\"><p>无法显示这篇文章: " +
+               m_reader->View().GetLastError() + "</p></body></html>";
+    }
+    m_frame->View()->ShowRendered(QByteArray::fromStdString(html), QString::number(itemId));
+}
+
+void CArticlesReportView::MoveSelection(int delta) {
+    const int rows = m_model->rowCount();
+    if (rows == 0)
+        return;
+    int row = m_list->currentIndex().row();
+    row = row < 0 ? (delta > 0 ? 0 : rows - 1) : std::clamp(row + delta, 0, rows - 1);
+    m_list->setCurrentIndex(m_model->index(row, 0));
+    m_list->setFocus();
+}
+
+void CArticlesReportView::RenderSelected() {
+    const int row = m_list->currentIndex().row();
+    if (row >= 0)
+        OpenItem(row);
+}
+
+void CArticlesReportView::MarkSelected(bool read) {
+    const int row = m_list->currentIndex().row();
+    const FeedItem* item = m_model->ItemAt(row);
+    if (!item || !m_reader)
+        return;
+    if (m_reader->View().MarkItemRead(item->id, read)) {
+        m_model->SetRead(row, read);
+        emit CountsChanged();
+    }
+}
+
+void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
+    const QModelIndex index = m_list->indexAt(pos);
+    if (!index.isValid())
+        return;
+    m_list->setCurrentIndex(index);
+    const FeedItem* item = m_model->ItemAt(index.row());
+    if (!item)
+        return;
+    std::string link = item->link;
+    if (link.empty() && m_reader)
+        m_reader->Store().GetItemLink(item->id, false, link);
+    QMenu menu(this);
+    QAction* read = menu.addAction(ThemeIcon("mail-read"), QStringLiteral("标记为已读"));
+    QAction* unread = menu.addAction(ThemeIcon("mail-unread"), QStringLiteral("标记为未读"));
+    read->setEnabled(item->isRead == 0 || item->isNew != 0);
+    unread->setEnabled(item->isRead != 0);
+    menu.addSeparator();
+    QAction* outside =
+        menu.addAction(ThemeIcon("web-browser"), QStringLiteral("在外部浏览器中打开"));
+    QAction* copy = menu.addAction(ThemeIcon("edit-copy"), QStringLiteral("复制链接"));
+    outside->setEnabled(!link.empty());
+    copy->setEnabled(!link.empty());
+    QAction* chosen = menu.exec(m_list->viewport()->mapToGlobal(pos));
+    if (chosen == read)
+        MarkSelected(true);
+    else if (chosen == unread)
+        MarkSelected(false);
+    else if (chosen == outside)
+        QDesktopServices::openUrl(QUrl(ToQ(link)));
+    else if (chosen == copy)
+        QApplication::clipboard()->setText(ToQ(link));
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "app/AppSettings.h"
+
+#include <QFont>
+#include <QWidget>
+
+class CFeedItemModel;
+class CReadingFrame;
+class CRssReader;
+class QComboBox;
+class QLabel;
+class QToolButton;
+class QTreeView;
+struct ItemPage;
+
+// The report list of the reading area (its feed side): one page of a channel's items, or the
+// newest items of a directory, with new and unread items shown distinctly; the page box with its
+// previous and next buttons. Selecting an item marks it read and renders it through the skin
+// into the reading pane.
+class CArticlesReportView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CArticlesReportView(QWidget* parent = nullptr);
+
+    void SetReader(CRssReader* reader);
+    void SetReadingFrame(CReadingFrame* frame) { m_frame = frame; }
+
+    // Shows a channel's first page or a directory's items.
+    void ShowChannel(int index);
+    // Shows again what is shown (after a receive, a filter or a page change).
+    void ShowCurrentItems();
+    void ShowPage(int page);
+    // Shows nothing (another side of the program is in front, or the channel is gone).
+    void Clear();
+    // The list forgets a channel or directory that was removed.
+    void ForgetIfShown(int index);
+
+    void SetFilter(int filter);
+    void SetQuickReading(bool on);
+    bool QuickReading() const;
+    void ApplyAppearance(const AppearanceSettings& settings);
+    // 上一篇 / 下一篇: the selection moves, which opens the neighbouring item.
+    void MoveSelection(int delta);
+    // Renders the selected item again (another skin was chosen).
+    void RenderSelected();
+    // Marks the selected item read or unread.
+    void MarkSelected(bool read);
+
+    // The page box: "1/1" alone, or one "n/N" entry per page with the current one selected;
+    // the previous button hides on the first page, the next button on the last.
+    void SetPages(int total, int pageSize, int page);
+
+    // The title font for read or unread items: 14 or 16 pixels (the big font), bold for unread
+    // items when bold titles are chosen.
+    static QFont TitleFont(const AppearanceSettings& settings, bool read);
+
+    CFeedItemModel* Model() const { return m_model; }
+    QTreeView* List() const { return m_list; }
+    QComboBox* PageBox() const { return m_pageBox; }
+    QToolButton* PreviousButton() const { return m_previous; }
+    QToolButton* NextButton() const { return m_next; }
+    QLabel* Caption() const { return m_caption; }
+    int SelectedItemId() const;
+
+signals:
+    // Unread counts of channels changed (an item was marked, a channel left and settled).
+    void CountsChanged();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // A narrow list (beside the browser) gives its room to the titles.
+    void FitColumns();
+    // keepPane: the reading pane goes on showing what it shows (the list is only refreshed).
+    void Fill(const ItemPage& page, bool ok, bool keepPane = false);
+    void OnCurrentRowChanged(int row);
+    void OpenItem(int row);
+    void ShowContextMenu(const QPoint& pos);
+    void ShowBlank();
+
+    CRssReader* m_reader = nullptr;
+    CReadingFrame* m_frame = nullptr;
+    CFeedItemModel* m_model = nullptr;
+    QTreeView* m_list = nullptr;
+    QLabel* m_caption = nullptr;
+    QLabel* m_count = nullptr;
+    QComboBox* m_pageBox = nullptr;
+    QToolButton* m_previous = nullptr;
+    QToolButton* m_next = nullptr;
+    bool m_filling = false;
+    bool m_directory = false;
+};

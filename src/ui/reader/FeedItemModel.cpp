@@ -1,0 +1,122 @@
+#include "ui/reader/FeedItemModel.h"
+
+#include "ui/common/AppIcons.h"
+#include "ui/common/UiText.h"
+#include "ui/reader/ArticlesReportView.h"
+
+CFeedItemModel::CFeedItemModel(QObject* parent) : QAbstractTableModel(parent) {
+    SetAppearance(AppearanceSettings{});
+}
+
+void CFeedItemModel::SetItems(std::vector<FeedItem> items) {
+    beginResetModel();
+    m_items = std::move(items);
+    endResetModel();
+}
+
+void CFeedItemModel::Clear() {
+    SetItems({});
+}
+
+const FeedItem* CFeedItemModel::ItemAt(int row) const {
+    if (row < 0 || row >= static_cast<int>(m_items.size()))
+        return nullptr;
+    return &m_items[static_cast<size_t>(row)];
+}
+
+int CFeedItemModel::RowOfId(int itemId) const {
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i].id == itemId)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void CFeedItemModel::SetRead(int row, bool read) {
+    if (row < 0 || row >= static_cast<int>(m_items.size()))
+        return;
+    FeedItem& item = m_items[static_cast<size_t>(row)];
+    // Any marking clears the new flag.
+    item.isRead = read ? 1 : 0;
+    item.isNew = 0;
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+}
+
+void CFeedItemModel::SetAppearance(const AppearanceSettings& settings) {
+    beginResetModel();
+    m_unreadFont = CArticlesReportView::TitleFont(settings, false);
+    m_readFont = CArticlesReportView::TitleFont(settings, true);
+    m_unreadColor = ColorFromSetting(settings.titleUnreadColor);
+    m_readColor = ColorFromSetting(settings.titleReadColor);
+    m_dateColor = ColorFromSetting(settings.dateAndAuthorColor);
+    endResetModel();
+}
+
+int CFeedItemModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_items.size());
+}
+
+int CFeedItemModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
+    const FeedItem* item = ItemAt(index.row());
+    if (!item)
+        return {};
+    const bool read = item->isRead != 0;
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case kTitle:
+            return ToQ(item->title);
+        case kDate:
+            return ToQ(item->pubDate);
+        case kAuthor:
+            return ToQ(item->author);
+        case kChannel:
+            return m_channels.value(item->feedId);
+        default:
+            return {};
+        }
+    case Qt::DecorationRole:
+        if (index.column() == kTitle)
+            return ItemStateIcon(item->isNew != 0, read);
+        return {};
+    case Qt::FontRole:
+        if (index.column() == kTitle)
+            return read ? m_readFont : m_unreadFont;
+        return {};
+    case Qt::ForegroundRole:
+        if (index.column() == kTitle)
+            return read ? m_readColor : m_unreadColor;
+        return m_dateColor;
+    case Qt::ToolTipRole:
+        if (index.column() == kTitle) {
+            QString state = item->isNew ? QStringLiteral("新文章")
+                                        : (read ? QStringLiteral("已读") : QStringLiteral("未读"));
+            return ToQ(item->title) + QStringLiteral("\n") + state;
+        }
+        return {};
+    case kIdRole:
+        return item->id;
+    default:
+        return {};
+    }
+}
+
+QVariant CFeedItemModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case kTitle:
+        return QStringLiteral("标题");
+    case kDate:
+        return QStringLiteral("日期");
+    case kAuthor:
+        return QStringLiteral("作者");
+    case kChannel:
+        return QStringLiteral("频道");
+    default:
+        return {};
+    }
+}

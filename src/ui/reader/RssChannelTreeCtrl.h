@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QHash>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+#include <string>
+
+class CRssReader;
+struct ChannelRecord;
+
+// Paints a channel's title followed by its unread count "[%d]" in the accent colour.
+class CChannelItemDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+// The channel tree of the feed reader: directories and channels of the channel file, with their
+// unread counts and receive state, the context commands on them, in-place renaming and moving by
+// drag and drop onto a directory. The logic is CChannelTree; this window shows it.
+class CRssChannelTreeCtrl : public QTreeWidget {
+    Q_OBJECT
+public:
+    static constexpr int kIndexRole = Qt::UserRole + 1;
+    static constexpr int kUnreadRole = Qt::UserRole + 2;
+
+    explicit CRssChannelTreeCtrl(CRssReader& reader, QWidget* parent = nullptr);
+
+    // Fills the tree from the logic (after it was built).
+    void Fill();
+    CRssReader& Reader() { return m_reader; }
+
+    // The record index of an item, -1 for none; the item of a record index.
+    int IndexOf(const QTreeWidgetItem* item) const;
+    QTreeWidgetItem* ItemOf(int index) const;
+    int CurrentIndex() const;
+    void SelectIndex(int index);
+
+    // The label the tree shows: the title, and "[%d]" after it when the count is not zero.
+    static QString LabelText(const std::string& title, int unreadCount);
+    QString LabelOf(int index) const;
+    // Takes title, count and image of the record again.
+    void RefreshItem(int index);
+    void RefreshAll();
+
+    // The commands; index is the item they apply to (-1: the main window's command, no item).
+    void OnCommand(int commandId, int index);
+    // Opens the subscription dialog filled from a start address ("quill://rssurl=...").
+    void AddSubscriptionFromAddress(const std::string& address);
+    // Opens the subscription dialog; parent is the directory to add to, or -1.
+    void AddSubscription(int parent, const QString& url = {}, const QString& title = {});
+    void NewDirectory(int parent);
+    void DeleteItem(int index);
+    void ClearItem(int index);
+    void MarkRead(int index);
+    void MoveUp(int index);
+    void MoveToTop(int index);
+    // Moves the item to the end of a directory (what a drop does); false when refused.
+    bool MoveInto(int index, int directory);
+    void ShowProperties(int index);
+    void StartRename(int index);
+
+    // The commands a context menu offers for the item (-1: empty space), in order; 0 stands
+    // for a separator. Commands not available yet are included and shown disabled.
+    static std::vector<int> ContextCommands(bool directory, bool onItem);
+    static QString CommandText(int commandId, bool directory);
+    static bool CommandAvailable(int commandId);
+
+signals:
+    // A channel or a directory was selected.
+    void ChannelSelected(int index);
+    // What the list shows must be read again (after delete, clear, mark read).
+    void ListRefreshNeeded();
+    // The channel or directory was removed; if the list showed it, it must forget it.
+    void ItemRemoved(int index);
+    void OpenInPane(const QString& address);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QTreeWidgetItem* MakeItem(int index);
+    void AddChildren(QTreeWidgetItem* parent, const std::vector<int>& children);
+    void OnItemChanged(QTreeWidgetItem* item, int column);
+    void SetItemIcon(QTreeWidgetItem* item, const ChannelRecord& record);
+    void OpenSite(int index, bool outside);
+    void Receive(int commandId, int index);
+
+    CRssReader& m_reader;
+    QHash<int, QTreeWidgetItem*> m_items;
+    bool m_updating = false;
+};

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "reader/ChannelTree.h"
+#include "reader/FeedItemView.h"
+#include "reader/ReceiveScheduler.h"
+
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+
+class CFeedDatabase;
+class CRssReader;
+
+// The receive observer of the windows: every call from a worker is handed to the interface
+// thread, where the reader raises the matching signal. Settling the read marks waits for the
+// interface thread, because the merge that follows must not see them unsettled.
+class CWindowReceiveObserver : public CReceiveObserver {
+public:
+    explicit CWindowReceiveObserver(CRssReader& reader) : m_reader(reader) {}
+
+    void OnReceiveBegin(int index) override;
+    void OnImageChanged(int index, int image) override;
+    void OnUnreadChanged(int index, int count) override;
+    void OnNewItems(int index, int count) override;
+    void OnReloadList(int feedId) override;
+    void OnWalkEnd() override;
+    void OnSettleReadMarks() override;
+    int SelectedItem() override;
+    void OnChannelDone(int index, bool ok, int newItems, int unread) override;
+
+private:
+    CRssReader& m_reader;
+};
+
+// The feed reader of the main window: the channel tree and item list logic, the receive
+// scheduler and its timer, shared by the channel tree window and the item list window. Its
+// signals are raised on the interface thread.
+class CRssReader : public QObject {
+    Q_OBJECT
+public:
+    // The store is the interface thread's own connection.
+    explicit CRssReader(CFeedDatabase& store, QObject* parent = nullptr);
+    ~CRssReader() override;
+
+    CChannelTree& Tree() { return m_tree; }
+    CFeedItemView& View() { return m_view; }
+    CReceiveScheduler& Scheduler() { return *m_scheduler; }
+    CFeedDatabase& Store() { return m_store; }
+
+    // Loads the channel file; false when it cannot be loaded (reported already).
+    bool Build();
+    // The start-up receive and the auto-receive timer, as the settings ask.
+    void StartReceiving();
+    // After the reader settings changed: the tree takes the new values and the timer follows.
+    // True when the page size changed (the list must be shown again).
+    bool ApplySettings();
+    int TimerInterval() const { return m_timer.isActive() ? m_timer.interval() : 0; }
+
+    // The item selected in the channel tree, for the workers.
+    void SetSelected(int index) { m_selected = index; }
+    int Selected() const { return m_selected.load(); }
+
+    // Stops the timer and every receive, and waits for the workers.
+    void StopReceiving();
+    // StopReceiving, then the tree state (expanded directories, remembered counts) is written.
+    void Shutdown();
+
+    // Marks the channels remembered for marking read on leave as read (and says so).
+    void SettleReadMarks();
+
+signals:
+    void ReceiveBegin(int index);
+    void ImageChanged(int index, int image);
+    void UnreadChanged(int index, int count);
+    void NewItems(int index, int count);
+    void ReloadList(int feedId);
+    void WalkEnded();
+    void ChannelDone(int index, bool ok, int newItems, int unread);
+    // Unread counts changed for many items at once (marking read): repaint the tree.
+    void CountsChanged();
+
+private:
+    friend class CWindowReceiveObserver;
+
+    CFeedDatabase& m_store;
+    CChannelTree m_tree;
+    CFeedItemView m_view;
+    CWindowReceiveObserver m_observer;
+    std::unique_ptr<CReceiveScheduler> m_scheduler;
+    QTimer m_timer;
+    std::atomic<int> m_selected{-1};
+    bool m_shutDown = false;
+    bool m_built = false;
+    std::atomic<bool> m_stopping{false};
+};

@@ -1,0 +1,136 @@
+#include "ui/reader/SubscriptionDialog.h"
+
+#include "app/AppSettings.h"
+#include "platform/http/CancelToken.h"
+#include "reader/ChannelTree.h"
+#include "reader/FeedFetcher.h"
+#include "ui/common/MessageBox.h"
+#include "ui/common/UiText.h"
+#include "ui/common/UiThread.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CSubscriptionDialog::CSubscriptionDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("添加订阅"));
+    m_url = new QLineEdit;
+    m_url->setPlaceholderText(QStringLiteral("http://"));
+    m_url->setMinimumWidth(360);
+    m_fetch = new QPushButton(QStringLiteral("从地址获取"));
+    m_title = new QLineEdit;
+    m_site = new QLineEdit;
+    auto* urlRow = new QHBoxLayout;
+    urlRow->addWidget(m_url, 1);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->addWidget(m_title, 1);
+    titleRow->addWidget(m_fetch);
+
+    auto* intro = new QLabel(QStringLiteral("请输入要订阅的RSS频道的地址，并为频道起一个名称。"));
+    intro->setWordWrap(true);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("RSS地址:"), urlRow);
+    form->addRow(QStringLiteral("频道名称:"), titleRow);
+    form->addRow(QStringLiteral("网站地址:"), m_site);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addSpacing(4);
+    layout->addLayout(form);
+    layout->addSpacing(6);
+    layout->addWidget(buttons);
+
+    connect(m_fetch, &QPushButton::clicked, this, &CSubscriptionDialog::FetchTitle);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CSubscriptionDialog::Confirm);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+CSubscriptionDialog::~CSubscriptionDialog() {
+    if (m_cancel)
+        m_cancel->Cancel();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void CSubscriptionDialog::SetValues(const QString& url, const QString& title,
+                                    const QString& siteUrl) {
+    m_url->setText(url);
+    m_title->setText(title);
+    m_site->setText(siteUrl);
+}
+
+QString CSubscriptionDialog::Url() const {
+    return m_url->text().trimmed();
+}
+
+QString CSubscriptionDialog::Title() const {
+    return m_title->text().trimmed();
+}
+
+QString CSubscriptionDialog::SiteUrl() const {
+    return m_site->text().trimmed();
+}
+
+bool CSubscriptionDialog::Confirm() {
+    const std::string message = CChannelTree::CheckSubscription(ToStd(Url()), ToStd(Title()));
+    if (!message.empty()) {
+        CMessageBox::Show(this, ToQ(message));
+        if (Url().isEmpty())
+            m_url->setFocus();
+        else
+            m_title->setFocus();
+        return false;
+    }
+    accept();
+    return true;
+}
+
+void CSubscriptionDialog::FetchTitle() {
+    if (Url().isEmpty()) {
+        CMessageBox::Show(this, QStringLiteral("请输入RSS地址"));
+        m_url->setFocus();
+        return;
+    }
+    if (m_worker.joinable())
+        m_worker.join();
+    m_fetch->setEnabled(false);
+    m_fetch->setText(QStringLiteral("获取中..."));
+    m_cancel = std::make_shared<CCancelToken>();
+    // The settings are read here: a failure is shown by this thread, not the worker.
+    ProxySettings settings;
+    const bool haveProxy = CAppSettings::ReadProxySettings(settings) != 0;
+    const HttpProxy proxy = CFeedFetcher::ProxyFromSettings(settings);
+    QPointer<CSubscriptionDialog> self(this);
+    m_worker = std::thread([self, cancel = m_cancel, url = ToStd(Url()), haveProxy, proxy] {
+        CFeedFetcher fetcher;
+        if (haveProxy)
+            fetcher.SetProxy(proxy);
+        fetcher.SetCancelToken(cancel.get());
+        const std::string title = fetcher.FetchFeedTitle(url);
+        if (cancel->IsCancelled())
+            return;
+        PostToUi(self.data(), [self, title] {
+            if (self)
+                self->OnTitle(ToQ(title));
+        });
+    });
+}
+
+void CSubscriptionDialog::OnTitle(const QString& title) {
+    m_fetch->setText(QStringLiteral("从地址获取"));
+    m_fetch->setEnabled(true);
+    if (title.isEmpty()) {
+        CMessageBox::Show(this, QStringLiteral("无法获取标题!"));
+    } else {
+        m_title->setText(title);
+    }
+    emit TitleFetched(title);
+}

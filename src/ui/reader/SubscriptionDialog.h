@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <thread>
+
+class CCancelToken;
+class QLineEdit;
+class QPushButton;
+
+// "添加订阅": the feed address, the channel's name (which "从地址获取" reads from the feed) and
+// the site address.
+class CSubscriptionDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CSubscriptionDialog(QWidget* parent = nullptr);
+    ~CSubscriptionDialog() override;
+
+    void SetValues(const QString& url, const QString& title, const QString& siteUrl);
+    QString Url() const;
+    QString Title() const;
+    QString SiteUrl() const;
+
+    QLineEdit* UrlEdit() const { return m_url; }
+    QLineEdit* TitleEdit() const { return m_title; }
+    QLineEdit* SiteEdit() const { return m_site; }
+    QPushButton* FetchButton() const { return m_fetch; }
+
+    // What 确定 does: the checks, then the dialog closes. False when a check refused.
+    bool Confirm();
+    // What "从地址获取" does: the title is read from the feed on a worker.
+    void FetchTitle();
+
+signals:
+    // The title probe finished (the name field holds its result).
+    void TitleFetched(const QString& title);
+
+private:
+    void OnTitle(const QString& title);
+
+    QLineEdit* m_url = nullptr;
+    QLineEdit* m_title = nullptr;
+    QLineEdit* m_site = nullptr;
+    QPushButton* m_fetch = nullptr;
+    std::shared_ptr<CCancelToken> m_cancel;
+    std::thread m_worker;
+};

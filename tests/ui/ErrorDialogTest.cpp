@@ -1,0 +1,133 @@
+#include "ui/common/ErrorDialog.h"
+#include "app/Reporter.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+const char* kCatalogue = R"(<?xml version="1.0" encoding="UTF-8"?>
+<error>
+  <msg id="3001">
+    <summary>网络连接失败</summary>
+    <description>无法连接到服务器。</description>
+    <pos>2</pos>
+  </msg>
+  <msg id="7000">
+    <summary>无法读取设置文件</summary>
+    <description>设置文件丢失或损坏。</description>
+    <pos>abc</pos>
+  </msg>
+</error>)";
+
+class ErrorDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        WriteAll(m_home.File("ErrorMsg.xml"), kCatalogue);
+    }
+    CTempHome m_home;
+};
+
+QStringList RadioTexts(const CErrorDialog& dialog) {
+    QStringList texts;
+    for (QRadioButton* radio : dialog.findChildren<QRadioButton*>())
+        texts << radio->text();
+    return texts;
+}
+
+TEST_F(ErrorDialogTest, OpensWithTheEntryAndTheDetailsHidden) {
+    CErrorDialog dialog;
+    EXPECT_TRUE(dialog.ShowErrorById(3001));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("提示信息"));
+    EXPECT_EQ(dialog.Summary(), QStringLiteral("网络连接失败"));
+    EXPECT_EQ(dialog.IdText(), QStringLiteral("3001"));
+    EXPECT_EQ(dialog.Description(), QStringLiteral("无法连接到服务器。"));
+    EXPECT_EQ(dialog.Place(), 2);
+    EXPECT_EQ(RadioTexts(dialog), (QStringList{QStringLiteral("本地"), QStringLiteral("服务器端"),
+                                               QStringLiteral("网络")}));
+    QStringList groups;
+    for (QGroupBox* box : dialog.findChildren<QGroupBox*>())
+        groups << box->title();
+    EXPECT_TRUE(groups.contains(QStringLiteral("传输过程中出现了问题，相关信息如下")));
+    EXPECT_TRUE(groups.contains(QStringLiteral("可能发生位置")));
+    EXPECT_EQ(dialog.HelpButton()->text(), QStringLiteral("转到帮助页面"));
+    EXPECT_EQ(dialog.DetailsButton()->text(), QStringLiteral("显示详情 >>"));
+    EXPECT_FALSE(dialog.DetailsShown());
+}
+
+TEST_F(ErrorDialogTest, TheDetailsButtonGrowsAndShrinksTheWindow) {
+    CErrorDialog dialog;
+    dialog.ShowErrorById(3001);
+    dialog.show();
+    WaitFor([&] { return dialog.isVisible(); });
+    const QRect closed = dialog.geometry();
+
+    dialog.DetailsButton()->click();
+    EXPECT_TRUE(dialog.DetailsShown());
+    EXPECT_EQ(dialog.DetailsButton()->text(), QStringLiteral("隐藏详情 <<"));
+    const QRect open = dialog.geometry();
+    EXPECT_EQ(open.height() - closed.height(), CErrorDialog::kDetailsHeight);
+    EXPECT_EQ(open.width(), closed.width());
+    EXPECT_EQ(open.topLeft(), closed.topLeft());
+
+    dialog.DetailsButton()->click();
+    EXPECT_FALSE(dialog.DetailsShown());
+    EXPECT_EQ(dialog.DetailsButton()->text(), QStringLiteral("显示详情 >>"));
+    EXPECT_EQ(dialog.geometry().height(), closed.height());
+}
+
+TEST_F(ErrorDialogTest, APlaceThatIsNoNumberSelectsTheFirst) {
+    CErrorDialog dialog;
+    dialog.ShowErrorById(7000);
+    EXPECT_EQ(dialog.Place(), 0);
+}
+
+TEST_F(ErrorDialogTest, AServerFaultShowsItsOwnTexts) {
+    CErrorDialog dialog;
+    dialog.ShowErrorText(4000, 1, QStringLiteral("服务器返回的提示信息"),
+                         QStringLiteral("fault 42"));
+    EXPECT_EQ(dialog.IdText(), QStringLiteral("4000"));
+    EXPECT_EQ(dialog.Place(), 1);
+    EXPECT_EQ(dialog.Summary(), QStringLiteral("服务器返回的提示信息"));
+    EXPECT_EQ(dialog.Description(), QStringLiteral("fault 42"));
+}
+
+TEST_F(ErrorDialogTest, AnUnknownIdSaysSoBeforeTheDialog) {
+    CRecordingMessageBoxes boxes;
+    CMessageBox::ShowErrorById(nullptr, 1234);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], QStringLiteral("找不到对应的错误信息"));
+    ASSERT_EQ(boxes.Errors().size(), 1u);
+    EXPECT_EQ(boxes.Errors()[0].id, 1234);
+    EXPECT_TRUE(boxes.Errors()[0].summary.isEmpty());
+
+    CErrorDialog dialog;
+    EXPECT_FALSE(dialog.ShowErrorById(1234));
+    EXPECT_EQ(dialog.IdText(), QStringLiteral("1234"));
+}
+
+TEST_F(ErrorDialogTest, AReportFromAWorkerIsShownOnTheInterfaceThread) {
+    CRecordingMessageBoxes boxes;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        GetReporter().ReportError(3001);
+        GetReporter().ReportMessage("添加失败!");
+        done = true;
+    });
+    // The worker waits until the interface thread has shown each report.
+    EXPECT_TRUE(WaitFor([&] { return done.load(); }));
+    worker.join();
+    ASSERT_EQ(boxes.Errors().size(), 1u);
+    EXPECT_EQ(boxes.Errors()[0].id, 3001);
+    EXPECT_EQ(boxes.Errors()[0].summary, QStringLiteral("网络连接失败"));
+    EXPECT_EQ(boxes.Errors()[0].place, 2);
+    EXPECT_EQ(boxes.Texts(), std::vector<QString>{QStringLiteral("添加失败!")});
+}
+
+} // namespace

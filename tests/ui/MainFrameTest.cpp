@@ -1,0 +1,263 @@
+#include "ui/app/MainFrame.h"
+#include "app/AppPaths.h"
+#include "app/AppSettings.h"
+#include "platform/LoopbackServer.h"
+#include "reader/ChannelTree.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/PopupWindow.h"
+#include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/RssReader.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Value(const std::string& key) {
+    std::string value;
+    EXPECT_EQ(CAppSettings::ReadAppValue(key, value), 1) << key;
+    return value;
+}
+
+QStringList MenuTitles(CMainFrame& frame) {
+    QStringList titles;
+    for (QAction* action : frame.menuBar()->actions())
+        titles << action->text();
+    return titles;
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override { EnsureApp(); }
+    CTempHome m_home;
+    CRecordingMessageBoxes m_boxes;
+};
+
+TEST_F(MainFrameTest, EachSideTabHasItsOwnMenusAndToolbar) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{100, 80, 1000, 700, 220, 260}));
+    frame.PlaceWindow(WindowPlacement{100, 80, 1000, 700, 220, 260});
+    const QStringList tabs = {frame.SideTabs()->tabText(0), frame.SideTabs()->tabText(1),
+                              frame.SideTabs()->tabText(2)};
+    EXPECT_EQ(tabs, (QStringList{QStringLiteral("博客"), QStringLiteral("RSS订阅"),
+                                 QStringLiteral("收藏")}));
+
+    frame.SideTabs()->setCurrentIndex(CMainFrame::kSideFavorites);
+    EXPECT_EQ(frame.SideMode(), CMainFrame::kSideFavorites);
+    EXPECT_EQ(MenuTitles(frame), (QStringList{QStringLiteral("收藏夹"), QStringLiteral("帮助")}));
+    EXPECT_TRUE(frame.ToolBarOf(CMainFrame::kSideFavorites)->isVisibleTo(&frame));
+    EXPECT_FALSE(frame.ToolBarOf(CMainFrame::kSideBlog)->isVisibleTo(&frame));
+    EXPECT_FALSE(frame.ToolBarOf(CMainFrame::kSideRss)->isVisibleTo(&frame));
+    EXPECT_EQ(Value("outbarmode"), "2");
+
+    frame.SideTabs()->setCurrentIndex(CMainFrame::kSideBlog);
+    EXPECT_EQ(MenuTitles(frame), (QStringList{QStringLiteral("工具"), QStringLiteral("帮助")}));
+    EXPECT_TRUE(frame.ToolBarOf(CMainFrame::kSideBlog)->isVisibleTo(&frame));
+
+    frame.SideTabs()->setCurrentIndex(CMainFrame::kSideRss);
+    EXPECT_EQ(MenuTitles(frame), (QStringList{QStringLiteral("频道"), QStringLiteral("查看"),
+                                              QStringLiteral("工具"), QStringLiteral("帮助")}));
+    EXPECT_EQ(Value("outbarmode"), "1");
+}
+
+TEST_F(MainFrameTest, CommandsOfLaterPartsArePresentButDisabled) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    for (int id : {kCmdFetchPosts, kCmdComposePost, kCmdSearch, kCmdCleanWizard, kCmdImportOpml,
+                   kCmdNewFavorite}) {
+        ASSERT_NE(frame.Action(id), nullptr) << id;
+        EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
+    }
+    for (int id : {kCmdAddSubscription, kCmdNewDirectory, kCmdReceiveAll, kCmdReaderSettings,
+                   kCmdSystemSettings, kCmdBlogSettings, kCmdCompactRssDb, kCmdAbout}) {
+        ASSERT_NE(frame.Action(id), nullptr) << id;
+        EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
+    }
+    EXPECT_EQ(frame.Action(kCmdReaderSettings)->text(), QStringLiteral("RSS阅读器设置(&S)..."));
+    EXPECT_EQ(frame.Action(kCmdSystemSettings)->text(), QStringLiteral("系统设置(&P)..."));
+    EXPECT_EQ(frame.Action(kCmdBlogSettings)->text(), QStringLiteral("BLOG设置(&S)..."));
+}
+
+TEST_F(MainFrameTest, TheFilterBoxListsItsFourChoices) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    QComboBox* box = frame.FilterBox();
+    ASSERT_EQ(box->count(), 4);
+    EXPECT_EQ(box->itemText(0), QStringLiteral(" 显示全部项"));
+    EXPECT_EQ(box->itemText(1), QStringLiteral(" 显示未读项"));
+    EXPECT_EQ(box->itemText(2), QStringLiteral(" 显示已读项"));
+    EXPECT_EQ(box->itemText(3), QStringLiteral(" 显示最新项"));
+    EXPECT_EQ(CMainFrame::FilterCodeAt(0), 0);
+    EXPECT_EQ(CMainFrame::FilterCodeAt(1), 2); // unread
+    EXPECT_EQ(CMainFrame::FilterCodeAt(2), 1); // read
+    EXPECT_EQ(CMainFrame::FilterCodeAt(3), 3); // new
+}
+
+TEST_F(MainFrameTest, StatusLineAndPopups) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    EXPECT_EQ(frame.StatusText(), QStringLiteral("就绪"));
+    EXPECT_EQ(CMainFrame::ReceivingText(QStringLiteral("新闻 → 科技")),
+              QStringLiteral(" 正在更新: 新闻 → 科技 . . ."));
+
+    frame.OnWindowMessage(WM_BLOG_RESULT, 0, 3);
+    EXPECT_FALSE(frame.Popup()->IsShowing());
+    frame.OnWindowMessage(WM_BLOG_RESULT, 0, 2);
+    EXPECT_TRUE(frame.Popup()->IsShowing());
+    EXPECT_EQ(frame.Popup()->Text(), QStringLiteral("文章发布成功!"));
+    EXPECT_EQ(frame.Popup()->Duration(), 5000);
+    EXPECT_EQ(frame.Popup()->windowTitle(), QStringLiteral("消息提示"));
+}
+
+TEST_F(MainFrameTest, ShutdownWritesGeometryPanesAndModes) {
+    {
+        CMainFrame frame;
+        const WindowPlacement placement{120, 90, 1020, 690, 230, 250};
+        ASSERT_TRUE(frame.Create(placement));
+        frame.PlaceWindow(placement);
+        WaitFor([&] { return frame.isVisible(); });
+        frame.SetSplitterDirection(CMainFrame::kListRight);
+        EXPECT_EQ(frame.ReadingSplitter()->orientation(), Qt::Horizontal);
+        frame.SetSplitterDirection(7); // outside 0..4: ignored
+        EXPECT_EQ(frame.SplitterDirection(), CMainFrame::kListRight);
+        frame.SideTabs()->setCurrentIndex(CMainFrame::kSideBlog);
+        frame.Shutdown();
+    }
+    WindowPlacement saved;
+    ASSERT_EQ(CAppSettings::ReadWindowPlacement(saved), 1);
+    EXPECT_EQ(saved.left, 120);
+    EXPECT_EQ(saved.top, 90);
+    EXPECT_EQ(saved.right, 1020);
+    EXPECT_EQ(saved.bottom, 690);
+    EXPECT_GT(saved.leftFrameWidth, 0);
+    EXPECT_GT(saved.topFrameHeight, 0);
+    EXPECT_EQ(Value("splitterdirection"), "3");
+    EXPECT_EQ(Value("viewframemode"), "0");
+    EXPECT_EQ(Value("outbarmode"), "0");
+    // The exit flag stays set for the rest of the process; the next frame clears it.
+    CMainFrame next;
+    EXPECT_EQ(g_bAppExiting.load(), 0);
+}
+
+TEST_F(MainFrameTest, AMaximisedWindowIsSavedAsZeros) {
+    {
+        CMainFrame frame;
+        ASSERT_TRUE(frame.Create(WindowPlacement{}));
+        frame.PlaceWindow(WindowPlacement{});
+        ASSERT_TRUE(WaitFor([&] { return frame.isMaximized(); }));
+        frame.Shutdown();
+    }
+    WindowPlacement saved;
+    ASSERT_EQ(CAppSettings::ReadWindowPlacement(saved), 1);
+    EXPECT_EQ(saved.left + saved.top + saved.right + saved.bottom, 0);
+    EXPECT_EQ(saved.left, 0);
+    EXPECT_EQ(saved.bottom, 0);
+}
+
+TEST_F(MainFrameTest, AMissingViewSettingEndsTheStart) {
+    std::string config = ReadAll(m_home.File("config/appConfig.xml"));
+    const auto at = config.find("<outbarmode>");
+    ASSERT_NE(at, std::string::npos);
+    config.erase(at, config.find("</outbarmode>") + 13 - at);
+    WriteAll(m_home.File("config/appConfig.xml"), config);
+    CMainFrame frame;
+    EXPECT_FALSE(frame.Create(WindowPlacement{}));
+    ASSERT_FALSE(m_boxes.Errors().empty());
+    EXPECT_EQ(m_boxes.Errors()[0].id, 7001);
+}
+
+TEST_F(MainFrameTest, TheTrayMenu) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    QStringList texts;
+    for (QAction* action : frame.TrayMenu()->actions())
+        if (!action->isSeparator())
+            texts << action->text();
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("显示主窗体"), QStringLiteral("RSS阅读器设置..."),
+                                  QStringLiteral("系统设置..."), QStringLiteral("关于..."),
+                                  QStringLiteral("退出")}));
+    EXPECT_EQ(frame.TrayMenu()->defaultAction(), frame.TrayMenu()->actions().first());
+
+    // 显示主窗体 brings a minimised window back.
+    frame.PlaceWindow(WindowPlacement{10, 10, 810, 610, 200, 300});
+    frame.showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return frame.isMinimized(); }));
+    frame.TrayMenu()->actions().first()->trigger();
+    EXPECT_TRUE(WaitFor([&] { return !frame.isMinimized() && frame.isVisible(); }));
+}
+
+TEST_F(MainFrameTest, TheViewMenuOffersFiveArrangements) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    QMenu* view = frame.MenusOf(CMainFrame::kSideRss).at(1);
+    QMenu* pane = nullptr;
+    for (QAction* action : view->actions())
+        if (action->menu() && action->text() == QStringLiteral("阅读窗格"))
+            pane = action->menu();
+    ASSERT_NE(pane, nullptr);
+    ASSERT_EQ(pane->actions().size(), 5);
+    pane->actions().at(CMainFrame::kListLeft)->trigger();
+    EXPECT_EQ(frame.SplitterDirection(), CMainFrame::kListLeft);
+    EXPECT_EQ(frame.ReadingSplitter()->orientation(), Qt::Horizontal);
+    EXPECT_EQ(frame.ReadingSplitter()->indexOf(frame.ItemList()), 0);
+    pane->actions().at(CMainFrame::kListBelow)->trigger();
+    EXPECT_EQ(frame.ReadingSplitter()->orientation(), Qt::Vertical);
+    EXPECT_EQ(frame.ReadingSplitter()->indexOf(frame.ItemList()), 1);
+    EXPECT_TRUE(pane->actions().at(CMainFrame::kListBelow)->isChecked());
+}
+
+TEST_F(MainFrameTest, TheStatusLineFollowsAReceive) {
+    loopback::CHttpServer server;
+    server.Server().Get("/a.xml", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<rss version=\"2.0\"><channel><title>A</title><item><title>一</title>"
+                        "<link>http://x/1</link></item></channel></rss>",
+                        "application/rss+xml");
+    });
+    server.Start();
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    CChannelTree& tree = frame.Reader()->Tree();
+    int directory = -1;
+    ASSERT_TRUE(tree.AddDirectory(-1, "新闻", &directory));
+    ASSERT_TRUE(tree.AddSubscription(
+        directory, "http://127.0.0.1:" + std::to_string(server.Port()) + "/a.xml", "科技", ""));
+    QStringList shown;
+    QObject::connect(frame.Reader(), &CRssReader::ReceiveBegin,
+                     [&](int) { shown << frame.StatusText(); });
+    frame.OnCommand(kCmdReceiveAll);
+    ASSERT_TRUE(WaitFor(
+        [&] { return !shown.isEmpty() && frame.StatusText() == QStringLiteral("就绪"); }, 20000));
+    EXPECT_EQ(shown.value(0), QStringLiteral(" 正在更新: 新闻 → 科技 . . ."));
+}
+
+TEST(PopupTexts, BlogResultsAndNewItems) {
+    EnsureApp();
+    EXPECT_EQ(CPopupWindow::BlogResultText(0), QStringLiteral("文章已经接收完毕!"));
+    EXPECT_EQ(CPopupWindow::BlogResultText(1), QStringLiteral("文章删除成功!"));
+    EXPECT_EQ(CPopupWindow::BlogResultText(2), QStringLiteral("文章发布成功!"));
+    EXPECT_TRUE(CPopupWindow::BlogResultText(3).isEmpty());
+    EXPECT_TRUE(CPopupWindow::BlogResultText(-1).isEmpty());
+    EXPECT_EQ(CPopupWindow::NewItemsText(QStringLiteral("A"), 12),
+              QStringLiteral("A\r\n有 12 个更新"));
+    EXPECT_EQ(CPopupWindow::kBlogResultMs, 5000);
+    EXPECT_EQ(CPopupWindow::kNewItemsMs, 3000);
+
+    CPopupWindow popup;
+    popup.Popup(CPopupWindow::NewItemsText(QStringLiteral("频道甲"), 3), CPopupWindow::kNewItemsMs);
+    EXPECT_TRUE(popup.IsShowing());
+    EXPECT_EQ(popup.Duration(), 3000);
+    // A new notification replaces the old one.
+    popup.Popup(CPopupWindow::BlogResultText(0), CPopupWindow::kBlogResultMs);
+    EXPECT_EQ(popup.Text(), QStringLiteral("文章已经接收完毕!"));
+    EXPECT_EQ(popup.Duration(), 5000);
+}
+
+} // namespace

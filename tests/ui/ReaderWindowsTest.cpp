@@ -1,0 +1,514 @@
+#include "app/AppPaths.h"
+#include "app/AppSettings.h"
+#include "platform/LoopbackServer.h"
+#include "reader/ChannelTree.h"
+#include "storage/FeedDatabase.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+#include "ui/common/BottomHtmlView.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/ReadingFrame.h"
+#include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/ChannelPropertySheet.h"
+#include "ui/reader/DirectoryDialog.h"
+#include "ui/reader/DirectoryPropertySheet.h"
+#include "ui/reader/FeedItemModel.h"
+#include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssReader.h"
+#include "ui/reader/StorageRuleBox.h"
+#include "ui/reader/SubscriptionDialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Feed(const std::string& title, int items) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                      "<title>" +
+                      title + "</title><link>http://127.0.0.1/site</link>";
+    for (int i = items - 1; i >= 0; --i)
+        xml += "<item><title>" + title + " 第" + std::to_string(i) +
+               "篇</title><link>http://127.0.0.1/" + title + "/" + std::to_string(i) +
+               "</link><description>正文 " + std::to_string(i) +
+               "</description><pubDate>Tue, 07 Mar 2006 09:05:00 GMT</pubDate></item>";
+    return xml + "</channel></rss>";
+}
+
+// Runs the code once the modal dialog of the given type is open.
+template <typename Dialog> void WhenOpen(std::function<void(Dialog&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "no dialog open";
+            return;
+        }
+        act(*dialog);
+    });
+}
+
+class ReaderWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        g_bAppExiting = 0;
+        m_server.Server().Get("/news.xml", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(Feed("新闻", 12), "application/rss+xml");
+        });
+        m_server.Server().Get("/big.xml", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(Feed("大", 100), "application/rss+xml");
+        });
+        m_server.Start();
+        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        m_reader = std::make_unique<CRssReader>(m_store);
+        ASSERT_TRUE(m_reader->Build());
+        m_tree = std::make_unique<CRssChannelTreeCtrl>(*m_reader);
+        m_tree->Fill();
+        m_list = std::make_unique<CArticlesReportView>();
+        m_list->SetReader(m_reader.get());
+        QObject::connect(m_list.get(), &CArticlesReportView::CountsChanged, m_tree.get(),
+                         &CRssChannelTreeCtrl::RefreshAll);
+        QObject::connect(m_tree.get(), &CRssChannelTreeCtrl::ListRefreshNeeded, m_list.get(),
+                         &CArticlesReportView::ShowCurrentItems);
+    }
+    void TearDown() override {
+        m_reader->Shutdown();
+        m_list.reset();
+        m_tree.reset();
+    }
+
+    std::string Url(const std::string& path) {
+        return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
+    }
+    int AddChannel(const std::string& title, const std::string& path, int parent = -1) {
+        int index = -1;
+        EXPECT_TRUE(m_reader->Tree().AddSubscription(parent, Url(path), title, "", &index));
+        m_tree->Fill();
+        return index;
+    }
+    bool Receive(int index) {
+        if (!m_reader->Scheduler().ReceiveChannel(index, true))
+            return false;
+        return WaitFor(
+            [&] {
+                return m_reader->Tree().Record(index).image == kImageReceived ||
+                       m_reader->Tree().Record(index).image == kImageFailed;
+            },
+            20000);
+    }
+    std::string ChannelFile() { return ReadAll(GetAppFilePath("Storage\\rssreader.opml")); }
+
+    CTempHome m_home;
+    CRecordingMessageBoxes m_boxes;
+    loopback::CHttpServer m_server;
+    CFeedDatabase m_store{GetAppFilePath("Storage\\rss.db")};
+    std::unique_ptr<CRssReader> m_reader;
+    std::unique_ptr<CRssChannelTreeCtrl> m_tree;
+    std::unique_ptr<CArticlesReportView> m_list;
+};
+
+TEST_F(ReaderWindowsTest, TheSubscriptionDialogChecksItsFields) {
+    CSubscriptionDialog dialog;
+    EXPECT_EQ(dialog.FetchButton()->text(), QStringLiteral("从地址获取"));
+    EXPECT_FALSE(dialog.Confirm());
+    dialog.UrlEdit()->setText(QStringLiteral("http://a/feed"));
+    EXPECT_FALSE(dialog.Confirm());
+    dialog.TitleEdit()->setText(QStringLiteral("a<b"));
+    EXPECT_FALSE(dialog.Confirm());
+    dialog.TitleEdit()->setText(QStringLiteral("频道"));
+    dialog.UrlEdit()->setText(QStringLiteral("http://a/<feed>"));
+    EXPECT_FALSE(dialog.Confirm());
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("请输入RSS地址"),
+                                                     QStringLiteral("请输入频道名称"),
+                                                     QStringLiteral("您输入了无效的字符!"),
+                                                     QStringLiteral("您输入了无效的字符!")}));
+    dialog.UrlEdit()->setText(QStringLiteral("http://a/feed"));
+    EXPECT_TRUE(dialog.Confirm());
+}
+
+TEST_F(ReaderWindowsTest, FetchingTheTitleFillsTheName) {
+    CSubscriptionDialog dialog;
+    dialog.FetchTitle();
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("请输入RSS地址")});
+    m_boxes.Clear();
+
+    dialog.UrlEdit()->setText(QString::fromStdString(Url("/news.xml")));
+    dialog.FetchTitle();
+    EXPECT_EQ(dialog.FetchButton()->text(), QStringLiteral("获取中..."));
+    EXPECT_FALSE(dialog.FetchButton()->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return dialog.FetchButton()->isEnabled(); }, 20000));
+    EXPECT_EQ(dialog.FetchButton()->text(), QStringLiteral("从地址获取"));
+    EXPECT_EQ(dialog.Title(), QStringLiteral("新闻"));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+
+    dialog.UrlEdit()->setText(QString::fromStdString(Url("/missing.xml")));
+    dialog.FetchTitle();
+    ASSERT_TRUE(WaitFor([&] { return dialog.FetchButton()->isEnabled(); }, 20000));
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("无法获取标题!")});
+}
+
+TEST_F(ReaderWindowsTest, TheDirectoryDialogChecksTheName) {
+    CDirectoryDialog dialog;
+    EXPECT_FALSE(dialog.Confirm());
+    dialog.NameEdit()->setText(QStringLiteral("<技术>"));
+    EXPECT_FALSE(dialog.Confirm());
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("请输入目录名称"),
+                                                     QStringLiteral("您输入了无效的字符!")}));
+}
+
+TEST_F(ReaderWindowsTest, AStartAddressOpensTheFilledDialogAndTheChannelIsReceived) {
+    const std::string address = "quill://rssurl=" + Url("/news.xml") + "&rsstitle=今日新闻";
+    QString shownUrl;
+    QString shownTitle;
+    WhenOpen<CSubscriptionDialog>([&](CSubscriptionDialog& dialog) {
+        shownUrl = dialog.Url();
+        shownTitle = dialog.Title();
+        dialog.Confirm();
+    });
+    m_tree->AddSubscriptionFromAddress(address);
+    EXPECT_EQ(shownUrl, QString::fromStdString(Url("/news.xml")));
+    EXPECT_EQ(shownTitle, QStringLiteral("今日新闻"));
+    ASSERT_EQ(m_reader->Tree().AllChannels().size(), 1u);
+    const int index = m_reader->Tree().AllChannels()[0];
+    EXPECT_NE(ChannelFile().find("今日新闻"), std::string::npos);
+    // The new channel is received at once; its count follows its title.
+    // The tree item shows what the worker handed to the interface thread.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return m_tree->ItemOf(index)->data(0, CRssChannelTreeCtrl::kUnreadRole).toInt() == 12;
+        },
+        20000));
+    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("今日新闻 [12]"));
+
+    // Cancelling adds nothing.
+    WhenOpen<CSubscriptionDialog>([](CSubscriptionDialog& dialog) { dialog.reject(); });
+    m_tree->AddSubscriptionFromAddress(address);
+    EXPECT_EQ(m_reader->Tree().AllChannels().size(), 1u);
+}
+
+TEST_F(ReaderWindowsTest, LabelsCarryTheUnreadCount) {
+    EXPECT_EQ(CRssChannelTreeCtrl::LabelText("频道", 0), QStringLiteral("频道"));
+    EXPECT_EQ(CRssChannelTreeCtrl::LabelText("频道", 7), QStringLiteral("频道 [7]"));
+}
+
+TEST_F(ReaderWindowsTest, ReceivingAnnouncesNewItemsAndUpdatesTheTree) {
+    const int index = AddChannel("新闻", "/news.xml");
+    int feedId = 0;
+    ASSERT_TRUE(m_reader->Tree().GetFeedId(index, feedId, m_store));
+    ChannelProperties properties{"新闻", Url("/news.xml"), "", 0, 0, 200, 1, 1};
+    ASSERT_TRUE(m_reader->Tree().SetChannelProperties(index, properties, m_store));
+    std::vector<std::pair<int, int>> announced;
+    QObject::connect(m_reader.get(), &CRssReader::NewItems,
+                     [&](int at, int count) { announced.emplace_back(at, count); });
+    ASSERT_TRUE(Receive(index));
+    ASSERT_TRUE(WaitFor([&] { return !announced.empty(); }));
+    EXPECT_EQ(announced[0], std::make_pair(index, 12));
+    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻 [12]"));
+}
+
+TEST_F(ReaderWindowsTest, PagesOfTheList) {
+    const int index = AddChannel("大", "/big.xml");
+    ASSERT_TRUE(Receive(index));
+    m_tree->SelectIndex(index);
+    m_list->ShowChannel(index);
+    ASSERT_EQ(m_list->PageBox()->count(), 2);
+    EXPECT_EQ(m_list->PageBox()->itemText(0), QStringLiteral("1/2"));
+    EXPECT_EQ(m_list->PageBox()->itemText(1), QStringLiteral("2/2"));
+    EXPECT_EQ(m_list->Model()->rowCount(), 50);
+    EXPECT_FALSE(m_list->PreviousButton()->isVisibleTo(m_list.get()));
+    EXPECT_TRUE(m_list->NextButton()->isVisibleTo(m_list.get()));
+    // Newest first.
+    EXPECT_EQ(m_list->Model()->ItemAt(0)->title, "大 第99篇");
+
+    m_list->NextButton()->click();
+    EXPECT_EQ(m_list->PageBox()->currentIndex(), 1);
+    EXPECT_TRUE(m_list->PreviousButton()->isVisibleTo(m_list.get()));
+    EXPECT_FALSE(m_list->NextButton()->isVisibleTo(m_list.get()));
+    EXPECT_EQ(m_list->Model()->ItemAt(0)->title, "大 第49篇");
+
+    m_list->SetPages(50, 50, 0);
+    EXPECT_EQ(m_list->PageBox()->count(), 1);
+    EXPECT_EQ(m_list->PageBox()->itemText(0), QStringLiteral("1/1"));
+    EXPECT_FALSE(m_list->NextButton()->isVisibleTo(m_list.get()));
+    m_list->SetPages(101, 50, 2);
+    EXPECT_EQ(m_list->PageBox()->count(), 3);
+    EXPECT_EQ(m_list->PageBox()->currentText(), QStringLiteral("3/3"));
+}
+
+TEST_F(ReaderWindowsTest, OpeningAnItemMarksItReadAndTheCountFollows) {
+    const int index = AddChannel("新闻", "/news.xml");
+    ASSERT_TRUE(Receive(index));
+    m_tree->SelectIndex(index);
+    m_list->ShowChannel(index);
+    ASSERT_EQ(m_list->Model()->rowCount(), 12);
+    const FeedItem* first = m_list->Model()->ItemAt(0);
+    EXPECT_EQ(first->isNew, 1);
+    m_list->List()->setCurrentIndex(m_list->Model()->index(0, 0));
+    EXPECT_EQ(m_list->Model()->ItemAt(0)->isRead, 1);
+    EXPECT_EQ(m_list->Model()->ItemAt(0)->isNew, 0);
+    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻 [11]"));
+
+    m_list->MarkSelected(false);
+    EXPECT_EQ(m_list->Model()->ItemAt(0)->isRead, 0);
+    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻 [12]"));
+
+    // 下一篇 opens the next item.
+    m_list->MoveSelection(1);
+    EXPECT_EQ(m_list->List()->currentIndex().row(), 1);
+    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻 [11]"));
+}
+
+TEST_F(ReaderWindowsTest, SelectingAnItemRendersItThroughTheSkin) {
+    CReadingFrame frame;
+    m_list->SetReadingFrame(&frame);
+    const int index = AddChannel("新闻", "/news.xml");
+    ASSERT_TRUE(Receive(index));
+    m_list->ShowChannel(index);
+    m_list->List()->setCurrentIndex(m_list->Model()->index(1, 0));
+    const FeedItem* item = m_list->Model()->ItemAt(1);
+    EXPECT_EQ(frame.View()->url().scheme(), QStringLiteral("quillpane"));
+    EXPECT_EQ(frame.View()->CurrentKey(), QString::number(item->id));
+    // The scratch document is written as the skins receive it.
+    const std::string scratch = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRss.xml"));
+    EXPECT_NE(scratch.find("encoding=\"gb2312\""), std::string::npos);
+
+    // Quick reading: the page is one document, and an item is an anchor in it.
+    m_list->SetQuickReading(true);
+    m_list->ShowChannel(index);
+    EXPECT_EQ(frame.View()->url().scheme(), QStringLiteral("quillpane"));
+    EXPECT_TRUE(frame.View()->url().fragment().isEmpty());
+    m_list->List()->setCurrentIndex(m_list->Model()->index(0, 0));
+    EXPECT_EQ(frame.View()->url().fragment(QUrl::FullyDecoded),
+              QString::fromStdString(m_list->Model()->ItemAt(0)->link));
+    m_list->SetReadingFrame(nullptr);
+}
+
+TEST_F(ReaderWindowsTest, MarkingTheChannelReadEmptiesTheNewFilter) {
+    const int index = AddChannel("新闻", "/news.xml");
+    ASSERT_TRUE(Receive(index));
+    m_tree->SelectIndex(index);
+    m_list->ShowChannel(index);
+    m_list->SetFilter(kItemFilterNew);
+    EXPECT_EQ(m_list->Model()->rowCount(), 12);
+    m_tree->OnCommand(kCmdMarkChannelRead, index);
+    EXPECT_EQ(m_list->Model()->rowCount(), 0);
+    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻"));
+    m_list->SetFilter(kItemFilterRead);
+    EXPECT_EQ(m_list->Model()->rowCount(), 12);
+}
+
+TEST_F(ReaderWindowsTest, DeleteAsksFirst) {
+    const int index = AddChannel("新闻", "/news.xml");
+    m_boxes.Answer(false);
+    m_tree->OnCommand(kCmdDeleteChannel, index);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, QStringLiteral("确定要删除该频道吗?"));
+    EXPECT_EQ(m_boxes.Boxes()[0].caption, QStringLiteral("确认"));
+    EXPECT_TRUE(m_boxes.Boxes()[0].question);
+    EXPECT_NE(m_tree->ItemOf(index), nullptr);
+
+    m_boxes.Answer(true);
+    m_tree->OnCommand(kCmdDeleteChannel, index);
+    EXPECT_EQ(m_tree->ItemOf(index), nullptr);
+    EXPECT_EQ(m_tree->topLevelItemCount(), 0);
+    EXPECT_EQ(ChannelFile().find("新闻"), std::string::npos);
+}
+
+TEST_F(ReaderWindowsTest, ClearAsksFirstAndEmptiesTheChannel) {
+    const int index = AddChannel("新闻", "/news.xml");
+    ASSERT_TRUE(Receive(index));
+    m_boxes.Answer(true);
+    m_tree->OnCommand(kCmdClearChannel, index);
+    EXPECT_EQ(m_boxes.Boxes().at(0).text, QStringLiteral("确定要清空该频道吗?"));
+    EXPECT_EQ(m_boxes.Boxes().at(0).caption, QStringLiteral("确认"));
+    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻"));
+    m_list->ShowChannel(index);
+    EXPECT_EQ(m_list->Model()->rowCount(), 0);
+}
+
+TEST_F(ReaderWindowsTest, RenamingInPlaceWritesTheTitle) {
+    const int index = AddChannel("新闻", "/news.xml");
+    m_tree->ItemOf(index)->setText(0, QStringLiteral("要闻"));
+    EXPECT_EQ(m_reader->Tree().Record(index).title, "要闻");
+    EXPECT_NE(ChannelFile().find("title=\"要闻\""), std::string::npos);
+    // An empty name is not taken.
+    m_tree->ItemOf(index)->setText(0, QString());
+    EXPECT_EQ(m_reader->Tree().Record(index).title, "要闻");
+    EXPECT_EQ(m_tree->ItemOf(index)->text(0), QStringLiteral("要闻"));
+}
+
+TEST_F(ReaderWindowsTest, MovingOntoADirectoryAndBack) {
+    int directory = -1;
+    ASSERT_TRUE(m_reader->Tree().AddDirectory(-1, "技术", &directory));
+    const int index = AddChannel("新闻", "/news.xml");
+    const int other = AddChannel("大", "/big.xml");
+    EXPECT_TRUE(m_tree->MoveInto(index, directory));
+    EXPECT_EQ(m_tree->ItemOf(index)->parent(), m_tree->ItemOf(directory));
+    EXPECT_TRUE(m_tree->ItemOf(directory)->isExpanded());
+    EXPECT_EQ(m_reader->Tree().PathText(index), "技术 → 新闻");
+    // Onto a channel: refused, nothing moves.
+    EXPECT_FALSE(m_tree->MoveInto(other, index));
+    EXPECT_EQ(m_tree->ItemOf(other)->parent(), nullptr);
+
+    m_tree->OnCommand(kCmdMoveToTop, index);
+    EXPECT_EQ(m_tree->ItemOf(index)->parent(), nullptr);
+    EXPECT_EQ(m_tree->indexOfTopLevelItem(m_tree->ItemOf(index)), 2);
+    m_tree->OnCommand(kCmdMoveUp, index);
+    EXPECT_EQ(m_tree->indexOfTopLevelItem(m_tree->ItemOf(index)), 1);
+    EXPECT_EQ(m_reader->Tree().Roots(), (std::vector<int>{directory, index, other}));
+}
+
+TEST_F(ReaderWindowsTest, TheChannelSheetChecksAndWrites) {
+    const int index = AddChannel("新闻", "/news.xml");
+    int feedId = 0;
+    ASSERT_TRUE(m_reader->Tree().GetFeedId(index, feedId, m_store));
+    CChannelPropertySheet sheet(*m_reader, index);
+    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("频道设置"));
+    EXPECT_EQ(sheet.General()->ByWeight()->text(), QStringLiteral("按权重更新此频道"));
+    EXPECT_EQ(sheet.General()->Always()->text(), QStringLiteral("总是更新此频道"));
+
+    sheet.General()->UrlEdit()->clear();
+    EXPECT_FALSE(sheet.Confirm());
+    sheet.General()->UrlEdit()->setText(QString::fromStdString(Url("/news.xml")));
+    sheet.Storage()->Rule()->SetCount(9);
+    EXPECT_FALSE(sheet.Confirm());
+    sheet.Storage()->Rule()->SetCount(300);
+    sheet.Storage()->OwnRule()->setChecked(true);
+    sheet.Storage()->Rule()->SetType(0);
+    EXPECT_FALSE(sheet.Confirm());
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("请输入RSS地址"),
+                                                     QStringLiteral("不是合理的存储数量!"),
+                                                     QStringLiteral("请选择一个设置")}));
+
+    sheet.Storage()->Rule()->Choice(2)->setChecked(true);
+    sheet.General()->Always()->setChecked(true);
+    sheet.General()->TitleEdit()->setText(QStringLiteral("头条"));
+    EXPECT_TRUE(sheet.Confirm());
+    const ChannelRecord record = m_reader->Tree().Record(index);
+    EXPECT_EQ(record.title, "头条");
+    EXPECT_EQ(record.rssRank, 5);
+    EXPECT_EQ(record.storageType, 2);
+    EXPECT_EQ(record.storageNum, 300);
+    FeedSettings stored;
+    ASSERT_EQ(m_store.GetFeedSettings(Url("/news.xml"), stored), 1);
+    EXPECT_EQ(stored.rssRank, 5);
+    EXPECT_EQ(stored.storageNum, 300);
+}
+
+TEST_F(ReaderWindowsTest, TheDirectoryConfigurationAppliesToEveryChannelBelow) {
+    int directory = -1;
+    ASSERT_TRUE(m_reader->Tree().AddDirectory(-1, "技术", &directory));
+    const int a = AddChannel("新闻", "/news.xml", directory);
+    const int b = AddChannel("大", "/big.xml", directory);
+    CDirectoryPropertySheet sheet(*m_reader, directory);
+    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("频道目录设置"));
+    CPropertyPageDirectoryConfig* config = sheet.Config();
+    EXPECT_EQ(config->Button(CPropertyPageDirectoryConfig::kRank)->text(), QStringLiteral("设置"));
+    config->Always()->setChecked(true);
+    EXPECT_TRUE(config->ApplyGroup(CPropertyPageDirectoryConfig::kRank));
+    EXPECT_EQ(config->Button(CPropertyPageDirectoryConfig::kRank)->text(),
+              QStringLiteral("设置完毕!"));
+    EXPECT_EQ(m_reader->Tree().Record(a).rssRank, 5);
+    EXPECT_EQ(m_reader->Tree().Record(b).rssRank, 5);
+    ASSERT_TRUE(WaitFor([&] {
+        return config->Button(CPropertyPageDirectoryConfig::kRank)->text() ==
+               QStringLiteral("设置");
+    }));
+
+    config->Rule()->SetCount(16000001);
+    EXPECT_FALSE(config->ApplyGroup(CPropertyPageDirectoryConfig::kStorage));
+    EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("不是合理的存储数量!"));
+    config->ShowTip()->setChecked(true);
+    EXPECT_TRUE(config->ApplyGroup(CPropertyPageDirectoryConfig::kShowTip));
+    EXPECT_EQ(m_reader->Tree().Record(b).newItemShowTip, 1);
+    EXPECT_EQ(m_reader->Tree().Record(b).rssRank, 5);
+
+    sheet.General()->TitleEdit()->setText(QStringLiteral("科技"));
+    EXPECT_TRUE(sheet.Confirm());
+    EXPECT_EQ(m_reader->Tree().Record(directory).title, "科技");
+}
+
+TEST_F(ReaderWindowsTest, TheTimerFollowsTheReceiveSettings) {
+    // The shipped settings receive every 30 minutes.
+    m_reader->StartReceiving();
+    EXPECT_EQ(m_reader->TimerInterval(), 30 * 60000);
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/autoreceivetime", "15"), 1);
+    m_reader->ApplySettings();
+    EXPECT_EQ(m_reader->TimerInterval(), 15 * 60000);
+    // By weight: every ten minutes.
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/autoreceivetype", "0"), 1);
+    m_reader->ApplySettings();
+    EXPECT_EQ(m_reader->TimerInterval(), 600000);
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/autoreceive", "0"), 1);
+    m_reader->ApplySettings();
+    EXPECT_EQ(m_reader->TimerInterval(), 0);
+    // A changed page size asks for the list again.
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/paginationnum", "40"), 1);
+    EXPECT_TRUE(m_reader->ApplySettings());
+    EXPECT_FALSE(m_reader->ApplySettings());
+}
+
+TEST_F(ReaderWindowsTest, ExpandedDirectoriesAreRememberedAtExit) {
+    int directory = -1;
+    ASSERT_TRUE(m_reader->Tree().AddDirectory(-1, "技术", &directory));
+    AddChannel("新闻", "/news.xml", directory);
+    m_tree->ItemOf(directory)->setExpanded(false);
+    m_tree->ItemOf(directory)->setExpanded(true);
+    m_reader->Shutdown();
+    EXPECT_NE(ChannelFile().find("expanded=\"1\""), std::string::npos);
+
+    CRssReader again(m_store);
+    ASSERT_TRUE(again.Build());
+    CRssChannelTreeCtrl tree(again);
+    tree.Fill();
+    EXPECT_TRUE(tree.ItemOf(directory)->isExpanded());
+}
+
+TEST_F(ReaderWindowsTest, ADirectoryListsTheItemsOfItsChannels) {
+    int directory = -1;
+    ASSERT_TRUE(m_reader->Tree().AddDirectory(-1, "技术", &directory));
+    const int a = AddChannel("新闻", "/news.xml", directory);
+    const int b = AddChannel("大", "/big.xml", directory);
+    ASSERT_TRUE(Receive(a));
+    ASSERT_TRUE(Receive(b));
+    m_tree->SelectIndex(directory);
+    m_list->ShowChannel(directory);
+    EXPECT_EQ(m_list->Model()->rowCount(), 112);
+    EXPECT_EQ(m_list->Caption()->text(), QStringLiteral("技术"));
+    // Unpaged: no page box.
+    EXPECT_FALSE(m_list->PageBox()->isVisibleTo(m_list.get()));
+    EXPECT_FALSE(m_list->NextButton()->isVisibleTo(m_list.get()));
+    const QModelIndex channel = m_list->Model()->index(0, CFeedItemModel::kChannel);
+    EXPECT_FALSE(channel.data().toString().isEmpty());
+}
+
+TEST_F(ReaderWindowsTest, ContextMenusOfferTheCommands) {
+    const std::vector<int> channel = CRssChannelTreeCtrl::ContextCommands(false, true);
+    for (int id : {kCmdReceiveChannel, kCmdDeleteChannel, kCmdChannelProperties, kCmdMoveUp,
+                   kCmdMoveToTop, kCmdOpenSiteInPane, kCmdOpenSiteOutside, kCmdClearChannel,
+                   kCmdMarkChannelRead, kCmdExportChannel, kCmdChannelEbook})
+        EXPECT_NE(std::find(channel.begin(), channel.end(), id), channel.end()) << id;
+    const std::vector<int> directory = CRssChannelTreeCtrl::ContextCommands(true, true);
+    for (int id : {kCmdReceiveBranch, kCmdReceiveDirectoryAll, kCmdReceiveAll, kCmdAddSubscription,
+                   kCmdNewDirectory, kCmdDeleteDirectory, kCmdDirectoryProperties,
+                   kCmdClearDirectory, kCmdMarkRead})
+        EXPECT_NE(std::find(directory.begin(), directory.end(), id), directory.end()) << id;
+    EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdReceiveDirectoryAll, true),
+              QStringLiteral("收取[该目录所有频道]"));
+    EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdOpenSiteOutside, false),
+              QStringLiteral("外部浏览器打开"));
+    EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdMoveToTop, false), QStringLiteral("到根目录"));
+    EXPECT_FALSE(CRssChannelTreeCtrl::CommandAvailable(kCmdImportOpml));
+    EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdDeleteChannel));
+}
+
+} // namespace

@@ -1,0 +1,96 @@
+#include "ui/UiTestSupport.h"
+
+#include "app/Reporter.h"
+#include "ui/common/BottomHtmlView.h"
+#include "ui/common/WindowReporter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <cstdlib>
+#include <unistd.h>
+
+QApplication* EnsureApp() {
+    static QApplication* app = nullptr;
+    if (app)
+        return app;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (::geteuid() == 0) {
+        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+        ::setenv("QTWEBENGINE_CHROMIUM_FLAGS",
+                 "--disable-gpu --no-sandbox --disable-background-networking", 0);
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    CPaneSchemeHandler::RegisterScheme();
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    app = new QApplication(argc, argv);
+    // Failures reach the tests the way they reach the user: through the message boxes.
+    static CWindowReporter reporter;
+    SetReporter(&reporter);
+    return app;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+CRecordingMessageBoxes::CRecordingMessageBoxes() : m_previous(CMessageBox::Handler()) {
+    CMessageBox::SetHandler(this);
+}
+
+CRecordingMessageBoxes::~CRecordingMessageBoxes() {
+    CMessageBox::SetHandler(m_previous);
+}
+
+bool CRecordingMessageBoxes::OnMessageBox(const QString& caption, const QString& text,
+                                          bool question) {
+    std::lock_guard lock(m_lock);
+    m_boxes.push_back({caption, text, question});
+    if (!question)
+        return true;
+    if (m_answers.empty())
+        return true;
+    const bool answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+void CRecordingMessageBoxes::OnErrorDialog(int id, int place, const QString& summary,
+                                           const QString& description) {
+    std::lock_guard lock(m_lock);
+    m_errors.push_back({id, place, summary, description});
+}
+
+std::vector<CRecordingMessageBoxes::Box> CRecordingMessageBoxes::Boxes() {
+    std::lock_guard lock(m_lock);
+    return m_boxes;
+}
+
+std::vector<CRecordingMessageBoxes::ErrorShown> CRecordingMessageBoxes::Errors() {
+    std::lock_guard lock(m_lock);
+    return m_errors;
+}
+
+std::vector<QString> CRecordingMessageBoxes::Texts() {
+    std::lock_guard lock(m_lock);
+    std::vector<QString> texts;
+    for (const Box& box : m_boxes)
+        texts.push_back(box.text);
+    return texts;
+}
+
+void CRecordingMessageBoxes::Clear() {
+    std::lock_guard lock(m_lock);
+    m_boxes.clear();
+    m_errors.clear();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ui/common/MessageBox.h"
+
+#include <QString>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+class QApplication;
+
+// The one application object of the window tests, on the offscreen platform.
+QApplication* EnsureApp();
+
+// Runs the event loop until the condition holds or the time is up; the condition's last value.
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// Receives the message boxes and error dialogs of the windows while it lives, and answers the
+// questions with the queued answers (Yes when none is queued).
+class CRecordingMessageBoxes : public CMessageBoxHandler {
+public:
+    struct Box {
+        QString caption;
+        QString text;
+        bool question = false;
+    };
+    struct ErrorShown {
+        int id = 0;
+        int place = 0;
+        QString summary;
+        QString description;
+    };
+
+    CRecordingMessageBoxes();
+    ~CRecordingMessageBoxes() override;
+
+    bool OnMessageBox(const QString& caption, const QString& text, bool question) override;
+    void OnErrorDialog(int id, int place, const QString& summary,
+                       const QString& description) override;
+
+    void Answer(bool yes) { m_answers.push_back(yes); }
+    std::vector<Box> Boxes();
+    std::vector<ErrorShown> Errors();
+    // The texts of the boxes, in order.
+    std::vector<QString> Texts();
+    void Clear();
+
+private:
+    std::mutex m_lock;
+    std::vector<Box> m_boxes;
+    std::vector<ErrorShown> m_errors;
+    std::deque<bool> m_answers;
+    CMessageBoxHandler* m_previous = nullptr;
+};

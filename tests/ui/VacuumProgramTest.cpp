@@ -1,0 +1,63 @@
+#include "app/AppPaths.h"
+#include "storage/FeedDatabase.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+QProcess* StartVacuum(const std::string& home, QObject* parent) {
+    auto* process = new QProcess(parent);
+    process->setProgram(QStringLiteral(QUILL_VACUUM_PATH));
+    process->setArguments(
+        {QStringLiteral("--home"), QString::fromStdString(home), QStringLiteral("--console")});
+    process->start();
+    return process;
+}
+
+TEST(VacuumProgram, CompactsTheFeedStoreAndSaysSo) {
+    EnsureApp();
+    CTempHome home;
+    {
+        CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+        ASSERT_EQ(store.OpenStore(), 1);
+        std::vector<FeedItem> items(300);
+        for (size_t i = 0; i < items.size(); ++i) {
+            items[i].title = "标题 " + std::to_string(i);
+            items[i].link = "http://x/" + std::to_string(i);
+            items[i].description = std::string(2000, 'x');
+        }
+        ASSERT_EQ(store.SaveReceivedItems(1, items, 3, 0), 1);
+        ASSERT_EQ(store.DeleteFeedItems({1}), 1);
+    }
+    QObject owner;
+    QProcess* vacuum = StartVacuum(home.Path(), &owner);
+    ASSERT_TRUE(vacuum->waitForFinished(60000));
+    EXPECT_EQ(vacuum->exitCode(), 0);
+    const QString output = QString::fromUtf8(vacuum->readAllStandardOutput());
+    EXPECT_TRUE(output.contains(QStringLiteral("整理完成!"))) << output.toStdString();
+}
+
+TEST(VacuumProgram, WaitsForAWriterToFinish) {
+    EnsureApp();
+    CTempHome home;
+    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    ASSERT_EQ(store.OpenStore(), 1);
+    // The reader is in the middle of a write when the compaction starts.
+    ASSERT_EQ(store.Exec("BEGIN IMMEDIATE;"), 1);
+    QObject owner;
+    QProcess* vacuum = StartVacuum(home.Path(), &owner);
+    ASSERT_TRUE(vacuum->waitForStarted(10000));
+    QThread::msleep(800);
+    EXPECT_EQ(vacuum->state(), QProcess::Running);
+    ASSERT_EQ(store.Exec("COMMIT;"), 1);
+    store.CloseStore();
+    ASSERT_TRUE(vacuum->waitForFinished(60000));
+    EXPECT_EQ(vacuum->exitCode(), 0) << vacuum->readAllStandardOutput().toStdString();
+}
+
+} // namespace
