@@ -190,6 +190,14 @@ std::vector<int> CChannelTree::AllChannels() const {
     return out;
 }
 
+void CChannelTree::MoveToEndOf(int index, int parent) {
+    std::lock_guard lock(m_lock);
+    std::vector<int>& siblings = SiblingsOf(index);
+    siblings.erase(std::find(siblings.begin(), siblings.end(), index));
+    m_records[index].parent = parent;
+    (parent >= 0 ? m_records[parent].children : m_roots).push_back(index);
+}
+
 std::vector<int>& CChannelTree::SiblingsOf(int index) {
     int parent = m_records[index].parent;
     return parent >= 0 ? m_records[parent].children : m_roots;
@@ -317,22 +325,17 @@ std::string CChannelTree::CheckDirectoryName(const std::string& name) {
     return {};
 }
 
-bool CChannelTree::AddSubscription(int parent, const std::string& url, const std::string& title,
-                                   const std::string& htmlUrl, int* newIndex) {
-    if (std::string message = CheckSubscription(url, title); !message.empty())
-        return Fail(message);
+bool CChannelTree::AddOutline(int parent, ChannelRecord record, int* newIndex) {
     if (parent >= 0 && !(IsValid(parent) && Record(parent).directory))
         return Fail("添加失败!");
     CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.AddOutline(PathOf(parent), title, url, htmlUrl))
+    if (!file.Open() ||
+        !file.AddOutline(PathOf(parent), record.title, record.xmlUrl, record.htmlUrl))
         return Fail("添加失败!");
+    record.image = record.directory ? kImageDirectory : kImageChannel;
     std::lock_guard lock(m_lock);
-    ChannelRecord record;
-    record.title = title;
-    record.xmlUrl = url;
-    record.htmlUrl = htmlUrl;
-    record.image = kImageChannel;
     int index = AddRecord(std::move(record), parent);
+    // The new item is shown: its directory opens.
     if (parent >= 0)
         m_records[parent].expanded = true;
     if (newIndex)
@@ -340,25 +343,24 @@ bool CChannelTree::AddSubscription(int parent, const std::string& url, const std
     return true;
 }
 
+bool CChannelTree::AddSubscription(int parent, const std::string& url, const std::string& title,
+                                   const std::string& htmlUrl, int* newIndex) {
+    if (std::string message = CheckSubscription(url, title); !message.empty())
+        return Fail(message);
+    ChannelRecord record;
+    record.title = title;
+    record.xmlUrl = url;
+    record.htmlUrl = htmlUrl;
+    return AddOutline(parent, std::move(record), newIndex);
+}
+
 bool CChannelTree::AddDirectory(int parent, const std::string& name, int* newIndex) {
     if (std::string message = CheckDirectoryName(name); !message.empty())
         return Fail(message);
-    if (parent >= 0 && !(IsValid(parent) && Record(parent).directory))
-        return Fail("添加失败!");
-    CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.AddOutline(PathOf(parent), name, "", ""))
-        return Fail("添加失败!");
-    std::lock_guard lock(m_lock);
     ChannelRecord record;
     record.title = name;
     record.directory = true;
-    record.image = kImageDirectory;
-    int index = AddRecord(std::move(record), parent);
-    if (parent >= 0)
-        m_records[parent].expanded = true;
-    if (newIndex)
-        *newIndex = index;
-    return true;
+    return AddOutline(parent, std::move(record), newIndex);
 }
 
 bool CChannelTree::Rename(int index, const std::string& title) {
@@ -396,11 +398,7 @@ bool CChannelTree::MoveToTop(int index) {
     CRssChannelFile file(m_filePath);
     if (!file.Open() || !file.MoveOutline(PathOf(index), {}, 0))
         return Fail("移动失败!");
-    std::lock_guard lock(m_lock);
-    std::vector<int>& siblings = SiblingsOf(index);
-    siblings.erase(std::find(siblings.begin(), siblings.end(), index));
-    m_records[index].parent = -1;
-    m_roots.push_back(index);
+    MoveToEndOf(index, -1);
     return true;
 }
 
@@ -416,11 +414,7 @@ bool CChannelTree::MoveInto(int index, int directory) {
     CRssChannelFile file(m_filePath);
     if (!file.Open() || !file.MoveOutline(PathOf(index), PathOf(directory), 0))
         return Fail("移动失败!");
-    std::lock_guard lock(m_lock);
-    std::vector<int>& siblings = SiblingsOf(index);
-    siblings.erase(std::find(siblings.begin(), siblings.end(), index));
-    m_records[index].parent = directory;
-    m_records[directory].children.push_back(index);
+    MoveToEndOf(index, directory);
     return true;
 }
 

@@ -144,6 +144,10 @@ public:
 
 private:
     int AddRecord(ChannelRecord record, int parent);
+    // Writes the outline under the parent and adds its record.
+    bool AddOutline(int parent, ChannelRecord record, int* newIndex);
+    // Moves the item's record to the end of the parent's children (-1: the top level).
+    void MoveToEndOf(int index, int parent);
     OutlinePath PathOfLocked(int index) const;
     void CollectChannels(int index, std::vector<int>& out) const;
     std::vector<int>& SiblingsOf(int index);
