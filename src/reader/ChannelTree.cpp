@@ -538,6 +538,38 @@ bool CChannelTree::SetDirectoryProperties(int index, const std::string& title,
     return true;
 }
 
+bool CChannelTree::ApplyToChannelsBelow(int index, int what, const ChannelProperties& values,
+                                        CFeedDatabase& store) {
+    if (!IsValid(index))
+        return false;
+    std::vector<int> channels = ChannelsBelow(index);
+    std::vector<int> feedIds;
+    for (int channel : channels) {
+        int feedId = 0;
+        if (!GetFeedId(channel, feedId, store))
+            return Fail("设置失败!");
+        feedIds.push_back(feedId);
+    }
+    if (!store.UpdateFeedsSettings(feedIds, what, values.rssRank, values.storageType,
+                                   values.storageNum, values.autoUpdate, values.newItemShowTip))
+        return Fail("设置失败!");
+    std::lock_guard lock(m_lock);
+    for (int channel : channels) {
+        ChannelRecord& record = m_records[channel];
+        if (what == kFeedsSetAll || what == kFeedsSetRank)
+            record.rssRank = values.rssRank;
+        if (what == kFeedsSetAll || what == kFeedsSetStorage) {
+            record.storageType = values.storageType;
+            record.storageNum = values.storageNum;
+        }
+        if (what == kFeedsSetAll || what == kFeedsSetAutoUpdate)
+            record.autoUpdate = values.autoUpdate;
+        if (what == kFeedsSetAll || what == kFeedsSetNewItemTip)
+            record.newItemShowTip = values.newItemShowTip;
+    }
+    return true;
+}
+
 bool CChannelTree::SaveTreeState() {
     CRssChannelFile file(m_filePath);
     if (!file.Open())

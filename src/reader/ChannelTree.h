@@ -127,6 +127,11 @@ public:
     bool Clear(int index, CFeedDatabase& store);
     bool SetChannelProperties(int index, const ChannelProperties& properties, CFeedDatabase& store);
     bool SetDirectoryProperties(int index, const std::string& title, const std::string& htmlUrl);
+    // Gives every channel at and below the item one group of settings (kFeedsSetRank,
+    // kFeedsSetStorage, kFeedsSetAutoUpdate, kFeedsSetNewItemTip or kFeedsSetAll) in one store
+    // update; the channels keep their other settings. "设置失败!" when the store fails.
+    bool ApplyToChannelsBelow(int index, int what, const ChannelProperties& values,
+                              CFeedDatabase& store);
 
     // Writes every directory's expanded state and, when unread counts are remembered, every
     // item's count: at exit and before an import.

@@ -255,3 +255,24 @@ TEST(ChannelFile, MovesByNodeWhateverThePositions) {
     EXPECT_EQ(CRssChannelFile::PathText({0, 2}), "/opml/body/outline[0]/outline[2]");
     RemoveTree(dir);
 }
+
+TEST_F(ChannelTreeTest, DirectorySettingsReachEveryChannelBelowAndOnlyTheirGroup) {
+    ASSERT_TRUE(m_tree.Build());
+    int a = Find("新闻/甲报");
+    int b = Find("新闻/乙报");
+    ChannelProperties values;
+    values.storageType = 2;
+    values.storageNum = 300;
+    values.rssRank = 5; // not part of the storage group
+    ASSERT_TRUE(m_tree.ApplyToChannelsBelow(Find("新闻"), kFeedsSetStorage, values, m_store));
+    for (int channel : {a, b}) {
+        EXPECT_EQ(m_tree.Record(channel).storageType, 2);
+        EXPECT_EQ(m_tree.Record(channel).storageNum, 300);
+        EXPECT_EQ(m_tree.Record(channel).rssRank, 0);
+        FeedSettings settings;
+        ASSERT_EQ(m_store.GetFeedSettings(m_tree.Record(channel).xmlUrl, settings), 1);
+        EXPECT_EQ(settings.storageNum, 300);
+        EXPECT_EQ(settings.rssRank, 0);
+    }
+    EXPECT_EQ(m_tree.Record(Find("丁")).storageType, 0) << "channels elsewhere keep theirs";
+}

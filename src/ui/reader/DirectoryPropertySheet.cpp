@@ -122,36 +122,16 @@ bool CPropertyPageDirectoryConfig::ApplyGroup(Group group) {
     button->repaint();
 
     // Each channel keeps its other settings; only this group's values change.
-    CChannelTree& tree = m_reader.Tree();
-    bool ok = true;
-    for (int channel : tree.ChannelsBelow(m_index)) {
-        int feedId = 0;
-        if (!tree.GetFeedId(channel, feedId, m_reader.Store())) {
-            ok = false;
-            continue;
-        }
-        const ChannelRecord record = tree.Record(channel);
-        ChannelProperties properties{record.title,      record.xmlUrl,        record.htmlUrl,
-                                     record.rssRank,    record.storageType,   record.storageNum,
-                                     record.autoUpdate, record.newItemShowTip};
-        switch (group) {
-        case kRank:
-            properties.rssRank = m_always->isChecked() ? 5 : 0;
-            break;
-        case kStorage:
-            properties.storageType = m_rule->Type();
-            properties.storageNum = static_cast<int>(m_rule->Count());
-            break;
-        case kAutoUpdate:
-            properties.autoUpdate = m_autoUpdate->isChecked() ? 1 : 0;
-            break;
-        case kShowTip:
-            properties.newItemShowTip = m_showTip->isChecked() ? 1 : 0;
-            break;
-        }
-        if (!tree.SetChannelProperties(channel, properties, m_reader.Store()))
-            ok = false;
-    }
+    ChannelProperties values;
+    values.rssRank = m_always->isChecked() ? 5 : 0;
+    values.storageType = m_rule->Type();
+    values.storageNum = static_cast<int>(m_rule->Count());
+    values.autoUpdate = m_autoUpdate->isChecked() ? 1 : 0;
+    values.newItemShowTip = m_showTip->isChecked() ? 1 : 0;
+    static constexpr int kWhat[] = {kFeedsSetRank, kFeedsSetStorage, kFeedsSetAutoUpdate,
+                                    kFeedsSetNewItemTip};
+    const bool ok =
+        m_reader.Tree().ApplyToChannelsBelow(m_index, kWhat[group], values, m_reader.Store());
     button->setText(QStringLiteral("设置完毕!"));
     QTimer::singleShot(1200, button, [button] {
         button->setText(QStringLiteral("设置"));
