@@ -302,17 +302,23 @@ bool CAccountStore::CheckLogin(const std::string& name, const std::string& typed
     return verify == 0 || typed == loginPassword;
 }
 
+namespace {
+// The field of the named account; reports 6001 when the account or the field is missing.
+CXmlNode AccountField(const CXmlDocument& doc, const std::string& name, const std::string& field) {
+    CXmlNode account = FindAccount(doc, name);
+    CXmlNode node = account && IsElementName(field) ? account.Child(field) : CXmlNode();
+    if (!node)
+        GetReporter().ReportError(kErrAccountValue);
+    return node;
+}
+} // namespace
+
 int CAccountStore::GetAccountField(const std::string& name, const std::string& field,
                                    std::string& text) {
     CXmlDocument doc;
-    if (!Load(doc))
+    CXmlNode node;
+    if (!Load(doc) || !(node = AccountField(doc, name, field)))
         return 0;
-    CXmlNode account = FindAccount(doc, name);
-    CXmlNode node = account && IsElementName(field) ? account.Child(field) : CXmlNode();
-    if (!node) {
-        GetReporter().ReportError(kErrAccountValue);
-        return 0;
-    }
     text = field == "password" ? Unscramble(node.GetText()) : node.GetText();
     return 1;
 }
@@ -320,14 +326,9 @@ int CAccountStore::GetAccountField(const std::string& name, const std::string& f
 int CAccountStore::SetAccountField(const std::string& name, const std::string& field,
                                    const std::string& text) {
     CXmlDocument doc;
-    if (!Load(doc))
+    CXmlNode node;
+    if (!Load(doc) || !(node = AccountField(doc, name, field)))
         return 0;
-    CXmlNode account = FindAccount(doc, name);
-    CXmlNode node = account && IsElementName(field) ? account.Child(field) : CXmlNode();
-    if (!node) {
-        GetReporter().ReportError(kErrAccountValue);
-        return 0;
-    }
     node.SetText(field == "password" ? Scramble(text) : text);
     return Save(doc) ? 1 : 0;
 }
@@ -337,12 +338,9 @@ int CAccountStore::GetRelations(const std::string& name, std::vector<std::string
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
-    CXmlNode account = FindAccount(doc, name);
-    CXmlNode relation = account ? account.Child("relation") : CXmlNode();
-    if (!relation) {
-        GetReporter().ReportError(kErrAccountValue);
+    CXmlNode relation = AccountField(doc, name, "relation");
+    if (!relation)
         return 0;
-    }
     for (CXmlNode item = relation.FirstChild(); item; item = item.NextSibling()) {
         if (item.GetName() == "accountname")
             names.push_back(item.GetText());
