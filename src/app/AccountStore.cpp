@@ -70,6 +70,14 @@ bool IsElementName(const std::string& field) {
     return true;
 }
 
+// The named account; reports 6001 when there is none.
+CXmlNode FindAccountOrReport(const CXmlDocument& doc, const std::string& name) {
+    CXmlNode account = FindAccount(doc, name);
+    if (!account)
+        GetReporter().ReportError(kErrAccountValue);
+    return account;
+}
+
 // Reads the children in order into the outputs; the first missing one reports 6001.
 bool ReadFields(const CXmlNode& account,
                 std::initializer_list<std::pair<const char*, std::string*>> fields) {
@@ -180,11 +188,9 @@ int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) {
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
-    CXmlNode account = FindAccount(doc, name);
-    if (!account) {
-        GetReporter().ReportError(kErrAccountValue);
+    CXmlNode account = FindAccountOrReport(doc, name);
+    if (!account)
         return 0;
-    }
     record.name = name;
     std::string password;
     std::string count;
@@ -209,11 +215,9 @@ int CAccountStore::UpdateAccountConnection(const std::string& name, const Accoun
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
-    CXmlNode account = FindAccount(doc, name);
-    if (!account) {
-        GetReporter().ReportError(kErrAccountValue);
+    CXmlNode account = FindAccountOrReport(doc, name);
+    if (!account)
         return 0;
-    }
     if (!WriteFields(account, {{"xmlrpcurl", record.xmlrpcurl},
                                {"port", record.port},
                                {"blogapitype", record.blogapitype},
@@ -256,11 +260,9 @@ int CAccountStore::GetLoginSettings(const std::string& name, int& verify,
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
-    CXmlNode account = FindAccount(doc, name);
-    if (!account) {
-        GetReporter().ReportError(kErrAccountValue);
+    CXmlNode account = FindAccountOrReport(doc, name);
+    if (!account)
         return 0;
-    }
     std::string mode;
     if (!ReadFields(account, {{"localloginverify", &mode}}))
         return 0;
@@ -283,11 +285,9 @@ int CAccountStore::SetLoginSettings(const std::string& name, int verify,
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
-    CXmlNode account = FindAccount(doc, name);
-    if (!account) {
-        GetReporter().ReportError(kErrAccountValue);
+    CXmlNode account = FindAccountOrReport(doc, name);
+    if (!account)
         return 0;
-    }
     if (!WriteFields(account, {{"localloginverify", std::to_string(verify)},
                                {"accountpassword", accountPassword}}))
         return 0;
@@ -305,8 +305,10 @@ bool CAccountStore::CheckLogin(const std::string& name, const std::string& typed
 namespace {
 // The field of the named account; reports 6001 when the account or the field is missing.
 CXmlNode AccountField(const CXmlDocument& doc, const std::string& name, const std::string& field) {
-    CXmlNode account = FindAccount(doc, name);
-    CXmlNode node = account && IsElementName(field) ? account.Child(field) : CXmlNode();
+    CXmlNode account = FindAccountOrReport(doc, name);
+    if (!account)
+        return {};
+    CXmlNode node = IsElementName(field) ? account.Child(field) : CXmlNode();
     if (!node)
         GetReporter().ReportError(kErrAccountValue);
     return node;
@@ -352,11 +354,9 @@ int CAccountStore::SetRelations(const std::string& name, const std::vector<std::
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
-    CXmlNode account = FindAccount(doc, name);
-    if (!account) {
-        GetReporter().ReportError(kErrAccountValue);
+    CXmlNode account = FindAccountOrReport(doc, name);
+    if (!account)
         return 0;
-    }
     CXmlNode old = account.Child("relation");
     CXmlNode relation = account.InsertChildBefore("relation", old);
     for (const std::string& other : names)

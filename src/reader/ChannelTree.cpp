@@ -31,7 +31,26 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// The five channel settings, between records, store rows and property sheets (they name the
+// fields alike).
+template <typename To, typename From> void CopyChannelSettings(To& to, const From& from) {
+    to.rssRank = from.rssRank;
+    to.storageType = from.storageType;
+    to.storageNum = from.storageNum;
+    to.autoUpdate = from.autoUpdate;
+    to.newItemShowTip = from.newItemShowTip;
+}
+
 } // namespace
+
+ChannelProperties ChannelProperties::Of(const ChannelRecord& record) {
+    ChannelProperties properties;
+    properties.title = record.title;
+    properties.xmlUrl = record.xmlUrl;
+    properties.htmlUrl = record.htmlUrl;
+    CopyChannelSettings(properties, record);
+    return properties;
+}
 
 CChannelTree::CChannelTree() : m_filePath(GetAppFilePath("Storage\\rssreader.opml")) {}
 
@@ -236,7 +255,7 @@ std::string CChannelTree::PathText(int index, const std::string& separator) cons
 
 int CChannelTree::FindByPath(const std::string& slashPath) const {
     std::lock_guard lock(m_lock);
-    // Titles may hold "/" themselves: match greedily level by level.
+    // Titles may hold "/" themselves: at each level the longest title that fits wins.
     const std::vector<int>* level = &m_roots;
     std::string rest = slashPath;
     while (!rest.empty() && rest.front() == '/')
@@ -247,9 +266,9 @@ int CChannelTree::FindByPath(const std::string& slashPath) const {
         size_t matchLength = 0;
         for (int child : *level) {
             const std::string& title = m_records[child].title;
-            if (rest.compare(0, title.size(), title) == 0 &&
-                (rest.size() == title.size() || rest[title.size()] == '/') &&
-                title.size() >= matchLength && match < 0) {
+            const bool matches = rest.compare(0, title.size(), title) == 0 &&
+                                 (rest.size() == title.size() || rest[title.size()] == '/');
+            if (matches && (match < 0 || title.size() > matchLength)) {
                 match = child;
                 matchLength = title.size();
             }
@@ -276,11 +295,7 @@ bool CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
             feedId = record.feedId;
             return true;
         }
-        settings.rssRank = record.rssRank;
-        settings.storageType = record.storageType;
-        settings.storageNum = record.storageNum;
-        settings.autoUpdate = record.autoUpdate;
-        settings.newItemShowTip = record.newItemShowTip;
+        CopyChannelSettings(settings, record);
         settings.url = record.xmlUrl;
     }
     if (!store.GetFeedSettings(settings.url, settings))
@@ -288,11 +303,7 @@ bool CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
     std::lock_guard lock(m_lock);
     ChannelRecord& record = m_records[index];
     record.feedId = settings.feedId;
-    record.rssRank = settings.rssRank;
-    record.storageType = settings.storageType;
-    record.storageNum = settings.storageNum;
-    record.autoUpdate = settings.autoUpdate;
-    record.newItemShowTip = settings.newItemShowTip;
+    CopyChannelSettings(record, settings);
     feedId = settings.feedId;
     return true;
 }
@@ -505,12 +516,7 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
                           properties.storageNum, properties.autoUpdate, properties.newItemShowTip))
         return Fail("设置失败!");
     std::lock_guard lock(m_lock);
-    ChannelRecord& record = m_records[index];
-    record.rssRank = properties.rssRank;
-    record.storageType = properties.storageType;
-    record.storageNum = properties.storageNum;
-    record.autoUpdate = properties.autoUpdate;
-    record.newItemShowTip = properties.newItemShowTip;
+    CopyChannelSettings(m_records[index], properties);
     return true;
 }
 

@@ -67,6 +67,9 @@ struct ChannelProperties {
     int storageNum = 200;
     int autoUpdate = 1;
     int newItemShowTip = 0;
+
+    // What the sheet starts with for a channel.
+    static ChannelProperties Of(const ChannelRecord& record);
 };
 
 // The channel tree: the records of Storage/rssreader.opml and the commands on them. The window

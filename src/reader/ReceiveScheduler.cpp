@@ -174,14 +174,12 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
                 if (!job)
                     return;
                 if (!Stopped() && Claim(job->url)) {
-                    m_tree.SetImage(job->index, kImageReceiving);
-                    m_observer.OnImageChanged(job->index, kImageReceiving);
+                    ShowImage(job->index, kImageReceiving);
                     m_observer.OnReceiveBegin(job->index);
                     job->outcome = Fetch(fetcher, *job);
                     Release(job->url);
                 } else {
-                    job->outcome.ok = false;
-                    job->index = -job->index - 1; // skipped: nothing is reported for it
+                    job->skipped = true; // nothing is reported for it
                 }
                 std::lock_guard lock(queueLock);
                 finished.push_back(job);
@@ -198,7 +196,7 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
             finished.pop_front();
         }
         --pending;
-        if (job->index >= 0)
+        if (!job->skipped)
             done(*job);
     }
     for (std::thread& fetcher : fetchers)
@@ -213,40 +211,37 @@ void CReceiveScheduler::RunWalk(int start, int depth, bool byWeight, bool takeEv
     if (m_tree.IsValid(start))
         CollectWalk(start, depth, byWeight, takeEvery, store, jobs);
     FetchAll(jobs, [&](Job& job) {
-        if (!job.outcome.ok || Stopped()) {
-            m_tree.SetImage(job.index, kImageFailed);
-            m_observer.OnImageChanged(job.index, kImageFailed);
-            m_observer.OnChannelDone(job.index, false, 0, m_tree.Record(job.index).unreadCount);
-            return;
-        }
-        int added = Merge(job, store, true);
+        const int added = job.outcome.ok && !Stopped() ? Merge(job, store, true) : -1;
         // The items are in the store now; a walk over hundreds of channels keeps none of them.
         std::vector<FeedItem>().swap(job.outcome.items);
-        if (added < 0) {
-            m_tree.SetImage(job.index, kImageFailed);
-            m_observer.OnImageChanged(job.index, kImageFailed);
-            m_observer.OnChannelDone(job.index, false, 0, m_tree.Record(job.index).unreadCount);
+        Finish(job.index, added);
+        if (added < 0 || !byWeight)
             return;
-        }
-        m_tree.SetImage(job.index, kImageReceived);
-        m_observer.OnImageChanged(job.index, kImageReceived);
-        m_observer.OnChannelDone(job.index, true, added, m_tree.Record(job.index).unreadCount);
-        if (byWeight) {
-            std::vector<FeedItem> none;
-            int newCount = 0;
-            if (store.GetItemPage(job.feedId, 3, false, none, newCount, 0, 0)) {
-                const int level = job.level;
-                if (newCount > 0) {
-                    if (level != 1)
-                        m_tree.SetRank(job.index, level - 1, WeightOfLevel(level - 1));
-                } else if (level == 5) {
-                    m_tree.SetRank(job.index, 5, 120);
-                } else {
-                    m_tree.SetRank(job.index, level + 1, WeightOfLevel(level + 1));
-                }
-            }
+        std::vector<FeedItem> none;
+        int newCount = 0;
+        if (!store.GetItemPage(job.feedId, kItemFilterNew, false, none, newCount, 0, 0))
+            return;
+        const int level = job.level;
+        if (newCount > 0) {
+            if (level != 1)
+                m_tree.SetRank(job.index, level - 1, WeightOfLevel(level - 1));
+        } else if (level == 5) {
+            m_tree.SetRank(job.index, 5, 120);
+        } else {
+            m_tree.SetRank(job.index, level + 1, WeightOfLevel(level + 1));
         }
     });
+}
+
+void CReceiveScheduler::ShowImage(int index, int image) {
+    m_tree.SetImage(index, image);
+    m_observer.OnImageChanged(index, image);
+}
+
+void CReceiveScheduler::Finish(int index, int added) {
+    const bool ok = added >= 0;
+    ShowImage(index, ok ? kImageReceived : kImageFailed);
+    m_observer.OnChannelDone(index, ok, std::max(added, 0), m_tree.Record(index).unreadCount);
 }
 
 void CReceiveScheduler::ReceiveOnRequest(int index, bool refreshList) {
@@ -257,8 +252,7 @@ void CReceiveScheduler::ReceiveOnRequest(int index, bool refreshList) {
         Release(record.xmlUrl);
         return;
     }
-    m_tree.SetImage(index, kImageReceivingOne);
-    m_observer.OnImageChanged(index, kImageReceivingOne);
+    ShowImage(index, kImageReceivingOne);
     m_observer.OnReceiveBegin(index);
     CFeedFetcher fetcher;
     Configure(fetcher);
@@ -271,12 +265,9 @@ void CReceiveScheduler::ReceiveOnRequest(int index, bool refreshList) {
         m_observer.OnSettleReadMarks();
         added = Merge(job, store, true);
     }
-    const bool ok = added >= 0;
-    if (ok && refreshList && m_observer.SelectedItem() == index)
+    if (added >= 0 && refreshList && m_observer.SelectedItem() == index)
         m_observer.OnReloadList(feedId);
-    m_tree.SetImage(index, ok ? kImageReceived : kImageFailed);
-    m_observer.OnImageChanged(index, ok ? kImageReceived : kImageFailed);
-    m_observer.OnChannelDone(index, ok, std::max(added, 0), m_tree.Record(index).unreadCount);
+    Finish(index, added);
 }
 
 bool CReceiveScheduler::ReceiveChannel(int index, bool refreshList) {

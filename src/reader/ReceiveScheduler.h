@@ -109,6 +109,7 @@ private:
         int level = 1;             // the level used for the weight step
         FeedValidators validators; // of the last fetch
         FetchOutcome outcome;
+        bool skipped = false; // stopped, or received by another walk already
     };
 
     void Start(std::function<void()> work);
@@ -125,6 +126,9 @@ private:
     // items that came new, or -1 on failure.
     int Merge(Job& job, CFeedDatabase& store, bool announce);
     void ReceiveOnRequest(int index, bool refreshList);
+    void ShowImage(int index, int image);
+    // Shows a channel's outcome: received (added items, or -1 for a failure).
+    void Finish(int index, int added);
 
     CChannelTree& m_tree;
     CReceiveObserver& m_observer;

@@ -20,6 +20,14 @@ std::string InIds(int parameter) {
     return "(SELECT value FROM json_each(?" + std::to_string(parameter) + "))";
 }
 
+// Deletes the rows of the table whose column holds one of the ids (an IdArray text).
+void DeleteIn(CSqlDatabase& db, const char* table, const char* column, const std::string& ids) {
+    db.CompileStatement(std::string("DELETE FROM ") + table + " WHERE " + column + " IN " +
+                        InIds(1) + ";")
+        .Bind(1, ids)
+        .ExecDML();
+}
+
 FeedItem ReadFullItem(const CSqlQuery& row) {
     FeedItem item;
     item.id = row.GetInt(0);
@@ -257,28 +265,18 @@ int CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds, int what
 int CFeedDatabase::DeleteFeeds(const std::vector<int>& feedIds) {
     return RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(feedIds);
-        db.CompileStatement("DELETE FROM rss_data WHERE item_feedid IN " + InIds(1) + ";")
-            .Bind(1, ids)
-            .ExecDML();
-        db.CompileStatement("DELETE FROM feed_data WHERE feed_id IN " + InIds(1) + ";")
-            .Bind(1, ids)
-            .ExecDML();
-        db.CompileStatement("DELETE FROM feed_validators WHERE feed_id IN " + InIds(1) + ";")
-            .Bind(1, ids)
-            .ExecDML();
+        DeleteIn(db, "rss_data", "item_feedid", ids);
+        DeleteIn(db, "feed_data", "feed_id", ids);
+        DeleteIn(db, "feed_validators", "feed_id", ids);
     });
 }
 
 int CFeedDatabase::DeleteFeedItems(const std::vector<int>& feedIds) {
     return RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(feedIds);
-        db.CompileStatement("DELETE FROM rss_data WHERE item_feedid IN " + InIds(1) + ";")
-            .Bind(1, ids)
-            .ExecDML();
+        DeleteIn(db, "rss_data", "item_feedid", ids);
         // A cleared channel takes the whole feed again on its next receive.
-        db.CompileStatement("DELETE FROM feed_validators WHERE feed_id IN " + InIds(1) + ";")
-            .Bind(1, ids)
-            .ExecDML();
+        DeleteIn(db, "feed_validators", "feed_id", ids);
     });
 }
 
@@ -713,12 +711,8 @@ int CFeedDatabase::DeleteFavoriteFolder(int folderId) {
 int CFeedDatabase::DeleteFavoriteFolders(const std::vector<int>& folderIds) {
     return RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(folderIds);
-        db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_feedid IN " + InIds(1) + ";")
-            .Bind(1, ids)
-            .ExecDML();
-        db.CompileStatement("DELETE FROM feedfav_data WHERE feed_id IN " + InIds(1) + ";")
-            .Bind(1, ids)
-            .ExecDML();
+        DeleteIn(db, "rssfavorite_data", "item_feedid", ids);
+        DeleteIn(db, "feedfav_data", "feed_id", ids);
     });
 }
 

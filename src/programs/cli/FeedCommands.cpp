@@ -270,9 +270,7 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
         if (!tree.GetFeedId(index, feedId, reader.store))
             return Error("设置失败!");
         record = tree.Record(index);
-        ChannelProperties properties{record.title,      record.xmlUrl,        record.htmlUrl,
-                                     record.rssRank,    record.storageType,   record.storageNum,
-                                     record.autoUpdate, record.newItemShowTip};
+        ChannelProperties properties = ChannelProperties::Of(record);
         if (args.Has("rank"))
             properties.rssRank = CAppSettings::ToInt(args.Get("rank"));
         if (args.Has("autoupdate"))
