@@ -1,4 +1,5 @@
 #include "platform/text/TextCodec.h"
+#include "platform/text/TextCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -57,4 +58,19 @@ TEST(TextCodec, Utf8ValidationRejectsMalformedSequences) {
 TEST(TextCodec, LenientReadKeepsUtf8AndDecodesGbk) {
     EXPECT_EQ(CTextCodec::ToUtf8Lenient("新闻"), "新闻");
     EXPECT_EQ(CTextCodec::ToUtf8Lenient(CTextCodec::Utf8ToGbk("新闻")), "新闻");
+}
+
+TEST(TextCheck, RefusesControlCharactersAndBrokenUtf8) {
+    for (const char* good : {"", "abc", "中文 标题", "tab\there", "two\nlines",
+                             "笑\xF0\x9F\x98\x80", "\xEF\xBF\xBD", "<b>&amp;</b>"})
+        EXPECT_TRUE(CTextCheck::IsCleanText(good)) << good;
+    for (const char* bad : {"a\x01"
+                            "b",
+                            "cr\r", "esc\x1B", "del\x7F",
+                            "k\xE9"
+                            "ep",
+                            "\xC2\x85", "\xED\xA0\x80", "\xEF\xBF\xBF", "cut\xE4\xB8", "\xC0\xAF"})
+        EXPECT_FALSE(CTextCheck::IsCleanText(bad)) << bad;
+    EXPECT_TRUE(CTextCheck::AreCleanTexts({"a", "b"}));
+    EXPECT_FALSE(CTextCheck::AreCleanTexts({"a", "b\x02"}));
 }

@@ -168,6 +168,41 @@ TEST(XmlDocument, SaveFileReplacesTheFileWhole) {
     RemoveTree(dir);
 }
 
+TEST(XmlDocument, SaveFileWritesOnlyWhatLoadsBack) {
+    std::string dir = MakeTempDir();
+    const std::string path = dir + "/a.xml";
+    CXmlDocument doc;
+    doc.CreateNew("app");
+    CXmlNode value = doc.Root().AppendChild("v", "甲 <&> \"'\t\n乙");
+    value.SetAttribute("title", "标题 & <b>");
+    for (const char* encoding : {"UTF-8", "gb2312"}) {
+        ASSERT_TRUE(doc.SaveFile(path, encoding)) << doc.GetLastError();
+        CXmlDocument reread;
+        ASSERT_TRUE(reread.LoadFile(path, CXmlDocument::kKeepBlanks)) << encoding;
+        EXPECT_EQ(reread.SelectNode("/app/v").GetText(), "甲 <&> \"'\t\n乙") << encoding;
+        EXPECT_EQ(reread.SelectNode("/app/v").GetAttribute("title"), "标题 & <b>") << encoding;
+    }
+
+    // A control character or a broken byte would make the file unreadable: it is refused and
+    // the file keeps what it held.
+    const std::string before = ReadAll(path);
+    for (const char* bad : {"a\x01"
+                            "b",
+                            "k\xE9"
+                            "ep",
+                            "x\x1Fy"}) {
+        value.SetText(bad);
+        EXPECT_FALSE(doc.SaveFile(path)) << bad;
+        EXPECT_NE(doc.GetLastError().find("unchanged"), std::string::npos) << doc.GetLastError();
+        EXPECT_EQ(ReadAll(path), before);
+    }
+    value.SetText("ok");
+    value.SetAttribute("title", "t\x02");
+    EXPECT_FALSE(doc.SaveFile(path));
+    EXPECT_EQ(ReadAll(path), before);
+    RemoveTree(dir);
+}
+
 TEST(XmlText, CDataSplitsItsTerminatorAndEscapeCoversMarkup) {
     EXPECT_EQ(CXmlText::CData("a]]>b"), "<![CDATA[a]]]]><![CDATA[>b]]>");
     CXmlDocument doc;

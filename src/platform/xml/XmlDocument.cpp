@@ -591,7 +591,16 @@ bool CXmlDocument::SaveFile(const std::string& path, std::string_view encoding,
         m_lastError = "no document";
         return false;
     }
-    if (!CFileUtil::WriteFileAtomic(path, SaveText(encoding), ownerOnly)) {
+    // A document that could not be read back would lock the user out of the file for good
+    // (a control character or a broken byte in a value): the old file stays instead.
+    const std::string text = SaveText(encoding);
+    CXmlDocument check;
+    if (!check.LoadText(text, kKeepBlanks)) {
+        m_lastError = path + ": the document would not load back (" + check.GetLastError() +
+                      "); the file was left unchanged";
+        return false;
+    }
+    if (!CFileUtil::WriteFileAtomic(path, text, ownerOnly)) {
         m_lastError = path + ": " + CFileUtil::LastErrorText();
         return false;
     }

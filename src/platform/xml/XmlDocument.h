@@ -123,7 +123,8 @@ public:
     // The document as text in the given encoding, with a declaration naming it. "gb2312" and
     // "gbk" write GBK bytes; a character GBK cannot hold becomes a character reference.
     std::string SaveText(std::string_view encoding = "UTF-8", bool indent = true) const;
-    // Writes the file atomically (see CFileUtil::WriteFileAtomic).
+    // Writes the file atomically (see CFileUtil::WriteFileAtomic). The text is parsed back
+    // first: a document that would not load again is not written, and the file stays as it was.
     bool SaveFile(const std::string& path, std::string_view encoding = "UTF-8",
                   bool ownerOnly = false) const;
 
