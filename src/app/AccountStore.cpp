@@ -4,6 +4,7 @@
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
+#include "platform/text/TextCheck.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 
@@ -17,6 +18,7 @@ namespace {
 constexpr std::array<unsigned char, 4> kScrambleKey = {0x51, 0x4D, 0x6B, 0x21};
 
 constexpr const char* kNameExists = "已经有这个账户名了!";
+constexpr const char* kBadNameText = "账户名称含有不合法的字符!";
 
 std::string FilePath() {
     return GetAppFilePath(CAccountStore::kFileName);
@@ -105,6 +107,24 @@ bool WriteFields(const CXmlNode& account,
     return true;
 }
 
+// Values go into the account file as they are: one that the file could not hold (a control
+// character, broken UTF-8) is refused with the message, and nothing is written.
+bool CheckTexts(std::initializer_list<std::string_view> texts) {
+    if (CTextCheck::AreCleanTexts(texts))
+        return true;
+    GetReporter().ReportMessage(CTextCheck::kInvalidCharactersText);
+    return false;
+}
+
+bool CheckRecord(const AccountRecord& r) {
+    if (!CTextCheck::IsCleanText(r.name)) {
+        GetReporter().ReportMessage(kBadNameText);
+        return false;
+    }
+    return CheckTexts({r.description, r.xmlrpcurl, r.port, r.blogapitype, r.username, r.password,
+                       r.blogurl, r.encodetype, r.accountpassword});
+}
+
 } // namespace
 
 std::string CAccountStore::Scramble(const std::string& password) {
@@ -137,14 +157,16 @@ std::string CAccountStore::Unscramble(const std::string& text) {
 std::string CAccountStore::CheckAccountName(const std::string& name) {
     if (name.empty())
         return "请输入账户名称";
-    if (name.find_first_of("/\\:*?\"'<>|%") != std::string::npos)
-        return "账户名称含有不合法的字符!";
+    if (name.find_first_of("/\\:*?\"'<>|%") != std::string::npos || !CTextCheck::IsCleanText(name))
+        return kBadNameText;
     if (CTextCodec::GbkByteLength(name) > 20)
         return "账户名称不能超过20个字符";
     return {};
 }
 
 int CAccountStore::AddAccount(const AccountRecord& record) {
+    if (!CheckRecord(record))
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -212,6 +234,8 @@ int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) {
 }
 
 int CAccountStore::UpdateAccountConnection(const std::string& name, const AccountRecord& record) {
+    if (!CheckRecord(record))
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -282,6 +306,8 @@ int CAccountStore::GetLoginSettings(const std::string& name, int& verify,
 
 int CAccountStore::SetLoginSettings(const std::string& name, int verify,
                                     const std::string& accountPassword) {
+    if (!CheckTexts({accountPassword}))
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -327,6 +353,8 @@ int CAccountStore::GetAccountField(const std::string& name, const std::string& f
 
 int CAccountStore::SetAccountField(const std::string& name, const std::string& field,
                                    const std::string& text) {
+    if (!CheckTexts({text}))
+        return 0;
     CXmlDocument doc;
     CXmlNode node;
     if (!Load(doc) || !(node = AccountField(doc, name, field)))
@@ -351,6 +379,10 @@ int CAccountStore::GetRelations(const std::string& name, std::vector<std::string
 }
 
 int CAccountStore::SetRelations(const std::string& name, const std::vector<std::string>& names) {
+    for (const std::string& other : names) {
+        if (!CheckTexts({other}))
+            return 0;
+    }
     CXmlDocument doc;
     if (!Load(doc))
         return 0;

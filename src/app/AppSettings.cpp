@@ -3,13 +3,13 @@
 #include "app/AppPaths.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
+#include "platform/text/TextCheck.h"
 #include "platform/xml/XmlDocument.h"
 
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <map>
-#include <set>
 
 namespace {
 
@@ -113,6 +113,15 @@ int CAppSettings::WriteValues(const std::vector<std::string>& keys,
     CXmlDocument doc;
     if (!LoadSettings(doc))
         return 0;
+    // Every value is checked before anything is written: a value of the wrong type or out of
+    // range, or one that the file could not hold, leaves the file as it is.
+    for (size_t i = 0; i < keys.size() && i < values.size(); ++i) {
+        if (std::string message = CSettingsChecks::CheckKeyValue(keys[i], values[i]);
+            !message.empty()) {
+            GetReporter().ReportMessage(message);
+            return 0;
+        }
+    }
     for (size_t i = 0; i < keys.size(); ++i) {
         CXmlNode node = SelectKey(doc, keys[i]);
         if (!node || i >= values.size()) {
@@ -330,38 +339,105 @@ std::string CSettingsChecks::DebugFolderFromText(const std::string& text) {
     return cut == std::string::npos ? text : text.substr(0, cut);
 }
 
-std::string CSettingsChecks::CheckValue(const std::string& key, const std::string& value) {
-    static const std::set<std::string> flags = {
-        "proxy/use",
-        "proxy/localporxyuse",
-        "debug/use",
-        "rss/startupautoreceive",
-        "rss/autoreceive",
-        "rss/clickchannelautoreceive",
-        "rss/switchchannelautomakeread",
-        "rss/whenexitrememberunreadnum",
-        "rss/usebigtitlefont",
-        "rss/useboldtitlefont",
-        "rss/enableautoupdate",
-        "rss/enableminimizetonotifyarea",
+namespace {
+
+enum class ValueKind { Flag, Integer, Text };
+
+// The type and range of every key, and the message of a value outside them.
+struct KeyRule {
+    const char* key;
+    ValueKind kind;
+    long long min = INT_MIN;
+    long long max = INT_MAX;
+    const char* message = nullptr;
+};
+
+constexpr const char* kNotANumber = "取值必须是整数";
+constexpr const char* kNotAFlag = "取值只能是 0 或 1";
+
+const KeyRule* FindRule(const std::string& key) {
+    static const KeyRule rules[] = {
+        {"proxy/use", ValueKind::Flag},
+        {"proxy/localporxyuse", ValueKind::Flag},
+        {"proxy/server", ValueKind::Text},
+        {"proxy/port", ValueKind::Text}, // a number while the proxy is used: the page's check
+        {"proxy/username", ValueKind::Text},
+        {"proxy/password", ValueKind::Text},
+        {"debug/use", ValueKind::Flag},
+        {"debug/out", ValueKind::Text},
+        {"wndpos/left", ValueKind::Integer},
+        {"wndpos/top", ValueKind::Integer},
+        {"wndpos/right", ValueKind::Integer},
+        {"wndpos/bottom", ValueKind::Integer},
+        {"wndpos/leftframewidth", ValueKind::Integer, 0, INT_MAX, "取值不能小于 0"},
+        {"wndpos/topframeheight", ValueKind::Integer, 0, INT_MAX, "取值不能小于 0"},
+        {"viewframemode", ValueKind::Integer},
+        {"splitterdirection", ValueKind::Integer, 0, 4, "取值需在 0~4 之间"},
+        {"outbarmode", ValueKind::Integer, 0, 2, "取值需在 0~2 之间"},
+        {"rss/articlestyle", ValueKind::Text},
+        {"rss/startupautoreceive", ValueKind::Flag},
+        {"rss/autoreceive", ValueKind::Flag},
+        {"rss/autoreceivetype", ValueKind::Integer, 0, 1, "请选择一个设置"},
+        {"rss/autoreceivetime", ValueKind::Integer, 5, 1440, "分钟数需在 5~1440 之间"},
+        {"rss/clickchannelautoreceive", ValueKind::Flag},
+        {"rss/switchchannelautomakeread", ValueKind::Flag},
+        {"rss/whenexitrememberunreadnum", ValueKind::Flag},
+        {"rss/paginationnum", ValueKind::Integer, 30, 1000, "分页数需在 30~1000 之间"},
+        {"rss/storagetype", ValueKind::Integer, 1, 3, "请选择一个设置"},
+        {"rss/storagenum", ValueKind::Integer, 10, 16000000, "不是合理的存储数量!"},
+        {"rss/titleunreadcolor", ValueKind::Integer, 0, 0xFFFFFF, "颜色值需在 0~16777215 之间"},
+        {"rss/titlereadcolor", ValueKind::Integer, 0, 0xFFFFFF, "颜色值需在 0~16777215 之间"},
+        {"rss/dateandauthorcolor", ValueKind::Integer, 0, 0xFFFFFF, "颜色值需在 0~16777215 之间"},
+        {"rss/usebigtitlefont", ValueKind::Flag},
+        {"rss/useboldtitlefont", ValueKind::Flag},
+        {"rss/enableautoupdate", ValueKind::Flag},
+        {"rss/enableminimizetonotifyarea", ValueKind::Flag},
     };
-    const int number = CAppSettings::ToInt(value);
-    if (flags.count(key) && value != "0" && value != "1")
-        return "取值只能是 0 或 1";
-    if (key == "rss/autoreceivetime")
-        return CheckReceivePage(number, 30);
-    if (key == "rss/paginationnum")
-        return CheckReceivePage(5, number);
-    if (key == "rss/storagenum")
-        return CheckStoragePage(1, number);
-    if (key == "rss/storagetype")
-        return CheckStoragePage(number, 10);
-    if (key == "rss/autoreceivetype" && value != "0" && value != "1")
-        return "请选择一个设置";
-    if (key == "splitterdirection" && (number < 0 || number > 4))
-        return "取值需在 0~4 之间";
-    if (key == "outbarmode" && (number < 0 || number > 2))
-        return "取值需在 0~2 之间";
+    for (const KeyRule& rule : rules) {
+        if (key == rule.key)
+            return &rule;
+    }
+    return nullptr;
+}
+
+// Decimal digits with an optional minus sign, as the file writes integers; false for anything
+// else or a number beyond 32 bits.
+bool ParseInteger(const std::string& text, long long& value) {
+    size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
+    if (i == text.size() || text.size() - i > 10)
+        return false;
+    value = 0;
+    for (; i < text.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    if (text[0] == '-')
+        value = -value;
+    return value >= INT_MIN && value <= INT_MAX;
+}
+
+} // namespace
+
+std::string CSettingsChecks::CheckKeyValue(const std::string& key, const std::string& value) {
+    if (!CTextCheck::IsCleanText(value))
+        return CTextCheck::kInvalidCharactersText;
+    const KeyRule* rule = FindRule(key);
+    if (!rule || rule->kind == ValueKind::Text)
+        return {};
+    long long number = 0;
+    if (rule->kind == ValueKind::Flag)
+        return value == "0" || value == "1" ? std::string() : kNotAFlag;
+    if (!ParseInteger(value, number))
+        return kNotANumber;
+    if (number < rule->min || number > rule->max)
+        return rule->message;
+    return {};
+}
+
+std::string CSettingsChecks::CheckValue(const std::string& key, const std::string& value) {
+    if (std::string message = CheckKeyValue(key, value); !message.empty())
+        return message;
     if (key == "proxy/port" || key == "proxy/server" || key == "proxy/use") {
         ProxySettings proxy;
         if (!CAppSettings::ReadProxySettings(proxy))
@@ -371,8 +447,14 @@ std::string CSettingsChecks::CheckValue(const std::string& key, const std::strin
         else if (key == "proxy/server")
             proxy.server = value;
         else
-            proxy.use = number;
+            proxy.use = CAppSettings::ToInt(value);
         return CheckProxyPage(proxy.use != 0, proxy.server, proxy.port);
     }
     return {};
+}
+
+std::string CSettingsChecks::DebugFilePath(const std::string& folder) {
+    // Without a folder of the user's the trace goes to the program's scratch folder, never to
+    // the root of the file system.
+    return (folder.empty() ? GetAppFilePath("Temp") : folder) + "/" + kDebugFileName;
 }

@@ -109,6 +109,13 @@ public:
     // A value for one key as `quillmark-cli settings set` receives it; reads the other values
     // that the key's check depends on. Returns the message, or "" when the value is good.
     static std::string CheckValue(const std::string& key, const std::string& value);
+    // The value against its key's type and range alone (flags 0 or 1, integers as decimal text
+    // within the key's range, texts without control characters or broken UTF-8); every write
+    // makes this check. Returns the message, or "" when the value is good.
+    static std::string CheckKeyValue(const std::string& key, const std::string& value);
+    // Where the XML-RPC trace goes: the folder + "/quill_debug.html", the program directory's
+    // Temp folder when no folder is set.
+    static std::string DebugFilePath(const std::string& folder);
 
     // The file name of the XML-RPC trace file inside the debug folder.
     static constexpr const char* kDebugFileName = "quill_debug.html";

@@ -85,7 +85,7 @@ void CBloggerApi::Bind(const AccountRecord& account) {
     DebugSettings debug;
     m_debugPath.clear();
     if (CAppSettings::ReadDebugSettings(debug) && debug.use != 0)
-        m_debugPath = debug.out + "/" + CSettingsChecks::kDebugFileName;
+        m_debugPath = CSettingsChecks::DebugFilePath(debug.out);
     m_bound = true;
 }
 

@@ -163,3 +163,33 @@ TEST(AccountNameCheck, ChecksInOrder) {
 }
 
 } // namespace
+
+TEST_F(AccountStoreTest, ValuesTheFileCannotHoldAreRefusedAndTheFileStaysReadable) {
+    ASSERT_EQ(CAccountStore::AddAccount(MakeAccount("a")), 1);
+    const std::string before = FileText();
+    AccountRecord badName = MakeAccount("c\x01t");
+    AccountRecord badUser = MakeAccount("b");
+    badUser.username = "k\xE9"
+                       "ep";
+    EXPECT_EQ(CAccountStore::CheckAccountName("c\x01t"), "账户名称含有不合法的字符!");
+    EXPECT_EQ(CAccountStore::AddAccount(badName), 0);
+    EXPECT_EQ(CAccountStore::AddAccount(badUser), 0);
+    EXPECT_EQ(CAccountStore::UpdateAccountConnection("a", badUser), 0);
+    EXPECT_EQ(CAccountStore::SetAccountField("a", "description", "x\x1By"), 0);
+    EXPECT_EQ(CAccountStore::SetLoginSettings("a", 2, "p\x7F"), 0);
+    EXPECT_EQ(CAccountStore::SetRelations("a", {"b\x02"}), 0);
+    EXPECT_EQ(m_reporter.messages,
+              (std::vector<std::string>{"账户名称含有不合法的字符!", "您输入了无效的字符!",
+                                        "您输入了无效的字符!", "您输入了无效的字符!",
+                                        "您输入了无效的字符!", "您输入了无效的字符!"}));
+    EXPECT_EQ(FileText(), before);
+    std::vector<AccountRecord> accounts;
+    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    ASSERT_EQ(accounts.size(), 1u);
+
+    // Tabs and line breaks are text like any other.
+    ASSERT_EQ(CAccountStore::SetAccountField("a", "description", "第一行\n\t第二行"), 1);
+    std::string description;
+    ASSERT_EQ(CAccountStore::GetAccountField("a", "description", description), 1);
+    EXPECT_EQ(description, "第一行\n\t第二行");
+}

@@ -1,3 +1,4 @@
+#include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "platform/xml/XmlDocument.h"
@@ -183,7 +184,7 @@ TEST(SettingsChecks, ProxyPageAndDebugFolder) {
 
 TEST_F(SettingsTest, SingleValueChecksUseTheOtherValuesOfTheirPage) {
     EXPECT_EQ(CSettingsChecks::CheckValue("rss/paginationnum", "29"), "分页数需在 30~1000 之间");
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/paginationnum", "abc"), "分页数需在 30~1000 之间");
+    EXPECT_EQ(CSettingsChecks::CheckValue("rss/paginationnum", "abc"), "取值必须是整数");
     EXPECT_EQ(CSettingsChecks::CheckValue("rss/storagetype", "0"), "请选择一个设置");
     EXPECT_EQ(CSettingsChecks::CheckValue("rss/autoreceive", "2"), "取值只能是 0 或 1");
     EXPECT_EQ(CSettingsChecks::CheckValue("rss/articlestyle", "任何"), "");
@@ -191,4 +192,53 @@ TEST_F(SettingsTest, SingleValueChecksUseTheOtherValuesOfTheirPage) {
     EXPECT_EQ(CSettingsChecks::CheckValue("proxy/use", "1"), "请输入代理服务器地址!");
     ASSERT_EQ(CAppSettings::WriteAppValue("proxy/server", "127.0.0.1"), 1);
     EXPECT_EQ(CSettingsChecks::CheckValue("proxy/use", "1"), "");
+}
+
+TEST_F(SettingsTest, EveryKeyKeepsItsTypeAndRange) {
+    const std::string before = ReadAll(GetAppFilePath("config\\appConfig.xml"));
+    const std::pair<const char*, const char*> refused[] = {
+        {"wndpos/left", "abc"},
+        {"wndpos/top", "12px"},
+        {"wndpos/leftframewidth", "-5"},
+        {"wndpos/right", "99999999999"},
+        {"splitterdirection", "5"},
+        {"outbarmode", "-1"},
+        {"rss/autoreceivetime", "4"},
+        {"rss/storagenum", "16000001"},
+        {"rss/titlereadcolor", "-1"},
+        {"rss/autoreceivetype", "2"},
+        {"debug/use", "yes"},
+        {"proxy/username", "a\x01"},
+        {"rss/articlestyle", "k\xE9"
+                             "ep"},
+        {"debug/out", "/tmp/\x1B"},
+    };
+    for (const auto& [key, value] : refused) {
+        EXPECT_NE(CSettingsChecks::CheckValue(key, value), "") << key << "=" << value;
+        // The write itself refuses it too, so the windows cannot store it either.
+        CRecordingReporter recorder;
+        CScopedReporter scope(recorder);
+        EXPECT_EQ(CAppSettings::WriteAppValue(key, value), 0) << key;
+        EXPECT_EQ(recorder.messages.size(), 1u) << key;
+    }
+    EXPECT_EQ(CSettingsChecks::CheckValue("proxy/username", "a\x01"), "您输入了无效的字符!");
+    EXPECT_EQ(ReadAll(GetAppFilePath("config\\appConfig.xml")), before) << "nothing was written";
+
+    for (const auto& [key, value] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"wndpos/left", "-8"},
+             {"wndpos/leftframewidth", "240"},
+             {"splitterdirection", "4"},
+             {"rss/titlereadcolor", "16777215"},
+             {"proxy/username", "用户\t名"}}) {
+        EXPECT_EQ(CSettingsChecks::CheckValue(key, value), "") << key;
+        EXPECT_EQ(CAppSettings::WriteAppValue(key, value), 1) << key;
+    }
+    std::string name;
+    ASSERT_EQ(CAppSettings::ReadAppValue("proxy/username", name), 1);
+    EXPECT_EQ(name, "用户\t名");
+}
+
+TEST_F(SettingsTest, TheTraceFileHasAFolderEvenWhenNoneIsSet) {
+    EXPECT_EQ(CSettingsChecks::DebugFilePath(""), GetAppFilePath("Temp") + "/quill_debug.html");
+    EXPECT_EQ(CSettingsChecks::DebugFilePath("/var/log/q"), "/var/log/q/quill_debug.html");
 }
