@@ -4,6 +4,8 @@
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
+#include "platform/text/TextCheck.h"
+#include "reader/FeedAddress.h"
 #include "storage/FeedDatabase.h"
 
 #include <algorithm>
@@ -323,16 +325,38 @@ std::string CChannelTree::CheckSubscription(const std::string& url, const std::s
         return "请输入RSS地址";
     if (title.empty())
         return "请输入频道名称";
-    if (HasMarkup(url) || HasMarkup(title))
-        return "您输入了无效的字符!";
+    if (HasMarkup(url) || HasMarkup(title) || !CTextCheck::AreCleanTexts({url, title}))
+        return CTextCheck::kInvalidCharactersText;
+    if (std::string address; !CFeedAddress::Normalize(url, address))
+        return CFeedAddress::kInvalidAddressText;
     return {};
 }
 
 std::string CChannelTree::CheckDirectoryName(const std::string& name) {
     if (name.empty())
         return "请输入目录名称";
-    if (HasMarkup(name))
-        return "您输入了无效的字符!";
+    if (HasMarkup(name) || !CTextCheck::IsCleanText(name))
+        return CTextCheck::kInvalidCharactersText;
+    return {};
+}
+
+std::string CChannelTree::CheckChannelSettings(const ChannelProperties& p) {
+    if (!CTextCheck::IsCleanText(p.htmlUrl))
+        return CTextCheck::kInvalidCharactersText;
+    if (p.rssRank != 0 && p.rssRank != 5)
+        return "RssRank 只能是 0 或 5";
+    if (p.storageType < 0 || p.storageType > 3)
+        return "请选择一个设置";
+    // The count matters only under the rule that keeps a fixed number.
+    if (p.storageType == 2) {
+        std::string message = CSettingsChecks::CheckStoragePage(p.storageType, p.storageNum);
+        if (!message.empty())
+            return message;
+    }
+    if (p.autoUpdate != 0 && p.autoUpdate != 1)
+        return "自动更新只能是 0 或 1";
+    if (p.newItemShowTip != 0 && p.newItemShowTip != 1)
+        return "新文章提示只能是 0 或 1";
     return {};
 }
 
@@ -358,9 +382,11 @@ bool CChannelTree::AddSubscription(int parent, const std::string& url, const std
                                    const std::string& htmlUrl, int* newIndex) {
     if (std::string message = CheckSubscription(url, title); !message.empty())
         return Fail(message);
+    if (!CTextCheck::IsCleanText(htmlUrl))
+        return Fail(CTextCheck::kInvalidCharactersText);
     ChannelRecord record;
     record.title = title;
-    record.xmlUrl = url;
+    CFeedAddress::Normalize(url, record.xmlUrl);
     record.htmlUrl = htmlUrl;
     return AddOutline(parent, std::move(record), newIndex);
 }
@@ -377,6 +403,8 @@ bool CChannelTree::AddDirectory(int parent, const std::string& name, int* newInd
 bool CChannelTree::Rename(int index, const std::string& title) {
     if (!IsValid(index) || title.empty())
         return false;
+    if (!CTextCheck::IsCleanText(title))
+        return Fail(CTextCheck::kInvalidCharactersText);
     CRssChannelFile file(m_filePath);
     if (!file.Open() || !file.SetAttribute(PathOf(index), "title", title))
         return Fail("保存属性失败!");
@@ -487,6 +515,14 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
     if (std::string message = CheckSubscription(properties.xmlUrl, properties.title);
         !message.empty())
         return Fail(message);
+    if (std::string message = CheckChannelSettings(properties); !message.empty())
+        return Fail(message);
+    if (std::string address;
+        CFeedAddress::Normalize(properties.xmlUrl, address) && address != properties.xmlUrl) {
+        ChannelProperties mapped = properties;
+        mapped.xmlUrl = address; // a feed: address is stored as the web address it names
+        return SetChannelProperties(index, mapped, store);
+    }
     int feedId = 0;
     if (!GetFeedId(index, feedId, store))
         return Fail("设置失败!");
@@ -526,6 +562,8 @@ bool CChannelTree::SetDirectoryProperties(int index, const std::string& title,
         return false;
     if (std::string message = CheckDirectoryName(title); !message.empty())
         return Fail(message);
+    if (!CTextCheck::IsCleanText(htmlUrl))
+        return Fail(CTextCheck::kInvalidCharactersText);
     ChannelRecord old = Record(index);
     OutlinePath path = PathOf(index);
     CRssChannelFile file(m_filePath);
@@ -548,6 +586,8 @@ bool CChannelTree::ApplyToChannelsBelow(int index, int what, const ChannelProper
                                         CFeedDatabase& store) {
     if (!IsValid(index))
         return false;
+    if (std::string message = CheckChannelSettings(values); !message.empty())
+        return Fail(message);
     std::vector<int> channels = ChannelsBelow(index);
     std::vector<int> feedIds;
     for (int channel : channels) {

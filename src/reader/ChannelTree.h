@@ -114,6 +114,9 @@ public:
     // The checks of the subscription dialog: the message to show, or "".
     static std::string CheckSubscription(const std::string& url, const std::string& title);
     static std::string CheckDirectoryName(const std::string& name);
+    // The site address and the five settings of a channel: rank 0 or 5, storage rule 0 to 3
+    // (with a count of 10 to 16000000 under rule 2), and 0/1 flags.
+    static std::string CheckChannelSettings(const ChannelProperties& properties);
 
     // Structural commands. Each returns true on success; on failure the program's message is
     // reported and the tree is as it was. parent is a directory's index or -1 for the top level.
