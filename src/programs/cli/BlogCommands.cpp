@@ -13,6 +13,7 @@
 #include "platform/text/TextCodec.h"
 #include "reader/FeedDate.h"
 #include "storage/ArticleDatabase.h"
+#include "workspace/AccountOperations.h"
 
 #include <algorithm>
 #include <cctype>
@@ -274,14 +275,10 @@ int CBlogCommands::AccountList() {
 }
 
 int CBlogCommands::AccountRemove(const std::string& name) {
-    if (!CAccountStore::DeleteAccount(name))
-        return 1;
     CArticleDatabase store;
     if (!OpenStore(store))
-        return 1;
-    if (!store.DeleteAccountArticles(name))
-        return Refuse(store.GetLastError());
-    return 0;
+        return Refuse(CAccountOperations::kRemoveFailedText);
+    return CAccountOperations::RemoveAccount(name, store) ? 0 : 1;
 }
 
 int CBlogCommands::AccountTest(const std::string& name) {

@@ -1,0 +1,26 @@
+#include "workspace/AccountOperations.h"
+
+#include "app/AccountStore.h"
+#include "app/ErrorCatalog.h"
+#include "app/Reporter.h"
+#include "storage/ArticleDatabase.h"
+
+#include <algorithm>
+#include <vector>
+
+bool CAccountOperations::RemoveAccount(const std::string& name, CArticleDatabase& store) {
+    // The account must be there, and its file readable, before anything is removed.
+    std::vector<AccountRecord> accounts;
+    if (!CAccountStore::ListAccounts(accounts))
+        return false;
+    if (std::none_of(accounts.begin(), accounts.end(),
+                     [&](const AccountRecord& account) { return account.name == name; })) {
+        GetReporter().ReportError(kErrAccountDelete);
+        return false;
+    }
+    if (!store.DeleteAccountArticles(name)) {
+        GetReporter().ReportMessage(std::string(kRemoveFailedText) + " " + store.GetLastError());
+        return false;
+    }
+    return CAccountStore::DeleteAccount(name) != 0;
+}
