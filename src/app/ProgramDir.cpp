@@ -35,6 +35,8 @@ bool CProgramDir::Prepare(std::string& error) {
         }
     }
 
+    RemoveStaleTempFiles();
+
     const std::string dataDir = FindDataDir();
     std::error_code ec;
     if (!fs::is_directory(dataDir, ec)) {
@@ -68,4 +70,11 @@ bool CProgramDir::Prepare(std::string& error) {
         return false;
     }
     return true;
+}
+
+int CProgramDir::RemoveStaleTempFiles() {
+    int removed = 0;
+    for (const char* folder : {"config", "Storage", "Temp", "Data\\RssSkin"})
+        removed += CFileUtil::RemoveStaleTempFiles(GetAppFilePath(folder));
+    return removed;
 }

@@ -13,5 +13,10 @@ public:
     // Creates the program directory and its folders (config, Storage, Data, Temp, Plugin) and
     // copies every shipped file that is not there yet. Existing files are never touched, so the
     // user's settings, accounts and stores survive. False with the reason when it cannot.
+    // Also removes what atomic writes killed half-way left beside the files (RemoveStaleTempFiles).
     static bool Prepare(std::string& error);
+
+    // Removes the temporary files that a kill during an atomic write left in the folders that
+    // hold the user's files (config, Storage, Temp, Data/RssSkin). Returns how many were removed.
+    static int RemoveStaleTempFiles();
 };

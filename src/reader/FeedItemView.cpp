@@ -9,6 +9,7 @@
 #include "storage/FeedDatabase.h"
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 
 namespace {
@@ -48,16 +49,27 @@ bool CFeedItemView::ShowChannelItems(int index, int page, ItemPage& out) {
     m_current = index;
     m_page = std::max(page, 0);
     int feedId = 0;
-    if (!m_tree.GetFeedId(index, feedId, m_store))
+    if (!m_tree.GetFeedId(index, feedId, m_store)) {
+        m_lastError = m_store.GetLastError();
         return false;
+    }
     const int pageSize = std::max(m_tree.Options().pageSize, 1);
+    // The offset is taken in 64 bits: a page number from the command line can be anything.
+    const long long offset = static_cast<long long>(m_page) * pageSize;
     if (!m_store.GetItemPage(feedId, m_filter, m_quickReading, out.items, out.total, pageSize,
-                             m_page * pageSize)) {
+                             static_cast<int>(std::min<long long>(offset, INT_MAX)))) {
         out.items.clear();
+        m_lastError = m_store.GetLastError();
+        return false;
+    }
+    out.pageCount = PageCount(out.total, pageSize);
+    if (m_page >= out.pageCount) {
+        out.items.clear();
+        m_lastError = "没有第 " + std::to_string(static_cast<long long>(m_page) + 1) + " 页: 共 " +
+                      std::to_string(out.pageCount) + " 页";
         return false;
     }
     out.page = m_page;
-    out.pageCount = PageCount(out.total, pageSize);
     if (m_tree.Options().markReadOnSwitch)
         m_markOnLeave.push_back(index);
     return true;
@@ -75,6 +87,7 @@ bool CFeedItemView::ShowDirectory(int index, ItemPage& out) {
     std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
     if (!m_store.GetItemsOfFeeds(feedIds, m_filter, out.items)) {
         out.items.clear();
+        m_lastError = m_store.GetLastError();
         return false;
     }
     out.total = static_cast<int>(out.items.size());
@@ -90,7 +103,13 @@ bool CFeedItemView::ShowCurrentItems(ItemPage& out) {
     }
     if (m_tree.Record(m_current).directory)
         return ShowDirectory(m_current, out);
-    return ShowChannelItems(m_current, m_page, out);
+    if (ShowChannelItems(m_current, m_page, out))
+        return true;
+    // Items went away since the page was chosen (cleaning, a storage rule): the last page that
+    // is left is shown instead.
+    if (m_page > 0 && m_page >= out.pageCount)
+        return ShowChannelItems(m_current, out.pageCount - 1, out);
+    return false;
 }
 
 void CFeedItemView::SettleReadMarks() {

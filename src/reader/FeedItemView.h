@@ -34,7 +34,8 @@ public:
     void SetSkin(const std::string& skin) { m_skin = skin; }
     const std::string& Skin() const { return m_skin; }
 
-    // Shows a page of a channel. Leaving another channel first settles its read marks.
+    // Shows a page of a channel. Leaving another channel first settles its read marks. A page
+    // past the last fails with the reason in GetLastError() (pageCount of out tells the last).
     bool ShowChannelItems(int index, int page, ItemPage& out);
     // Shows the newest items of every channel below a directory (at most 8000), unpaged.
     bool ShowDirectory(int index, ItemPage& out);

@@ -4,8 +4,11 @@
 
 CppSQLite3Exception::CppSQLite3Exception(int code, const char* detail, bool releaseDetail)
     : m_code(code) {
-    m_message =
-        std::string(CodeName(code)) + "[" + std::to_string(code) + "]: " + (detail ? detail : "");
+    std::string text = detail ? detail : "";
+    // A failure without its own detail still says what SQLite's code means.
+    if (text.empty() && code != kCppSqliteError)
+        text = sqlite3_errstr(code);
+    m_message = std::string(CodeName(code)) + "[" + std::to_string(code) + "]: " + text;
     if (detail && releaseDetail)
         sqlite3_free(const_cast<char*>(detail));
 }
@@ -69,6 +72,12 @@ const char* CppSQLite3Exception::CodeName(int code) {
         return "SQLITE_RANGE";
     case SQLITE_ROW:
         return "SQLITE_ROW";
+    case SQLITE_NOTICE:
+        return "SQLITE_NOTICE";
+    case SQLITE_WARNING:
+        return "SQLITE_WARNING";
+    case SQLITE_NOTADB:
+        return "SQLITE_NOTADB";
     case SQLITE_DONE:
         return "SQLITE_DONE";
     case kCppSqliteError:

@@ -16,6 +16,9 @@ int CLocalDatabase::Run(const std::function<void(CSqlDatabase&)>& work) {
     } catch (const std::exception& e) {
         m_lastError = std::string("CPPSQLITE_ERROR[1000]: ") + e.what();
     }
+    // Which file failed: the program has two stores.
+    if (!m_path.empty() && m_path.front() != ':')
+        m_lastError += " (" + m_path + ")";
     return 0;
 }
 

@@ -58,7 +58,7 @@ sqlite3_stmt* CSqlDatabase::Prepare(const std::string& sql) {
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &statement, nullptr);
     if (rc != SQLITE_OK)
-        throw CppSQLite3Exception(rc, nullptr);
+        throw CppSQLite3Exception(rc, sqlite3_errmsg(m_db));
     return statement;
 }
 

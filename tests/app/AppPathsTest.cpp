@@ -1,10 +1,14 @@
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
+#include "platform/fs/FileUtil.h"
 #include "support/TestSupport.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST(AppPaths, FoldsTheTwoSpellingsOfEachFolder) {
     CTempHome home(false);
@@ -57,4 +61,33 @@ TEST(ProgramDir, SeedsANewDirectoryAndNeverOverwrites) {
     std::string error;
     ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
     EXPECT_EQ(ReadAll(home.File("config/appConfig.xml")), "<app>mine</app>");
+}
+
+TEST(ProgramDir, StartRemovesWhatAKilledAtomicWriteLeft) {
+    CTempHome home;
+    const std::string leftover = home.File("config/appConfig.xml.quilltmp-a1B2c3");
+    const std::string store = home.File("Storage/rssreader.opml.quilltmp-Zz9Yy8");
+    const std::string busy = home.File("config/userConfig.xml.quilltmp-q1w2e3");
+    const std::string mine = home.File("Storage/notes.quilltmp-kept");
+    for (const std::string& path : {leftover, store, busy, mine})
+        WriteAll(path, "<half");
+    // A writer that is still at work holds its file locked.
+    int fd = ::open(busy.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+
+    std::string error;
+    ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+    EXPECT_FALSE(CFileUtil::Exists(leftover));
+    EXPECT_FALSE(CFileUtil::Exists(store));
+    EXPECT_TRUE(CFileUtil::Exists(busy)) << "a live writer's file stays";
+    EXPECT_TRUE(CFileUtil::Exists(mine)) << "only the atomic write's own names are swept";
+    ::close(fd);
+    EXPECT_EQ(CProgramDir::RemoveStaleTempFiles(), 1);
+    EXPECT_FALSE(CFileUtil::Exists(busy));
+
+    // The atomic write names its temporary file so that the sweep knows it.
+    EXPECT_TRUE(CFileUtil::IsTempFileName("appConfig.xml.quilltmp-x1Y2z3"));
+    EXPECT_FALSE(CFileUtil::IsTempFileName("appConfig.xml"));
+    EXPECT_FALSE(CFileUtil::IsTempFileName(".quilltmp-x1Y2z3"));
 }

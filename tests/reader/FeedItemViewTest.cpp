@@ -165,3 +165,27 @@ TEST_F(FeedItemViewTest, QuickReadingPageHasAnAnchorPerItem) {
     EXPECT_FALSE(ReadAll(m_home.File("Data/RssSkin/tempRssList.xml")).empty());
     EXPECT_EQ(CFeedItemView::ListSkins(), std::vector<std::string>{"默认"});
 }
+
+TEST_F(FeedItemViewTest, APagePastTheLastIsRefusedAndARefreshFallsBackToTheLast) {
+    Receive(m_a, 65, "http://a/"); // three pages of 30
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 2, page)) << m_view.GetLastError();
+    EXPECT_EQ(page.items.size(), 5u);
+    EXPECT_EQ(page.pageCount, 3);
+    for (int past : {3, 1000, 2147483647}) {
+        EXPECT_FALSE(m_view.ShowChannelItems(m_a, past, page)) << past;
+        EXPECT_TRUE(page.items.empty());
+        EXPECT_EQ(page.pageCount, 3);
+        EXPECT_NE(m_view.GetLastError().find("共 3 页"), std::string::npos)
+            << m_view.GetLastError();
+    }
+    // The list was on page 3 when items went away: showing it again gives the last page left.
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 2, page));
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(m_a, feedId, m_store));
+    ASSERT_EQ(m_store.DeleteFeedItems({feedId}), 1);
+    Receive(m_a, 10, "http://a/new/");
+    ASSERT_TRUE(m_view.ShowCurrentItems(page)) << m_view.GetLastError();
+    EXPECT_EQ(page.page, 0);
+    EXPECT_EQ(page.items.size(), 10u);
+}

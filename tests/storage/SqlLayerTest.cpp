@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <thread>
 
 namespace {
@@ -63,12 +64,13 @@ TEST_F(SqlLayerTest, MessagesNameTheCodeAndItsDetail) {
               "CPPSQLITE_ERROR[1000]: Invalid field name requested");
     EXPECT_EQ(MessageOf([&] { q.ColumnType(2); }),
               "CPPSQLITE_ERROR[1000]: Invalid field index requested");
-    // A syntax error found while preparing carries only the code.
-    EXPECT_EQ(MessageOf([&] { m_db.ExecuteQuery("SELEC oops;"); }), "SQLITE_ERROR[1]: ");
+    // A syntax error found while preparing carries SQLite's own words too.
+    EXPECT_EQ(MessageOf([&] { m_db.ExecuteQuery("SELEC oops;"); }),
+              "SQLITE_ERROR[1]: near \"SELEC\": syntax error");
     EXPECT_EQ(MessageOf([&] { m_db.ExecuteUpdate("INSERT INTO nosuch VALUES (1);"); }),
               "SQLITE_ERROR[1]: no such table: nosuch");
     EXPECT_EQ(CppSQLite3Exception(4242, "detail").Message(), "UNKNOWN_ERROR[4242]: detail");
-    EXPECT_EQ(CppSQLite3Exception(5, nullptr).Message(), "SQLITE_BUSY[5]: ");
+    EXPECT_EQ(CppSQLite3Exception(5, nullptr).Message(), "SQLITE_BUSY[5]: database is locked");
     CSqlQuery moved = std::move(q);
     EXPECT_EQ(MessageOf([&] { q.IsEnd(); }), "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer");
     EXPECT_TRUE(moved.IsEnd());
@@ -106,7 +108,7 @@ TEST_F(SqlLayerTest, FailedTransactionLeavesNothingBehind) {
         db.ExecuteUpdate("INSERT INTO nosuch VALUES (1);");
     });
     EXPECT_EQ(rc, 0);
-    EXPECT_EQ(store.GetLastError(), "SQLITE_ERROR[1]: no such table: nosuch");
+    EXPECT_EQ(store.GetLastError(), "SQLITE_ERROR[1]: no such table: nosuch (" + m_path + ")");
     EXPECT_FALSE(store.Db().InTransaction());
     EXPECT_EQ(CountRows(store.Db()), 1);
     EXPECT_EQ(store.Db().ExecuteQuery("SELECT name FROM t;").GetText("name"), "kept");
@@ -127,7 +129,7 @@ TEST_F(SqlLayerTest, FailedTransactionLeavesNothingBehind) {
     // Exceptions other than the layer's own are caught as well.
     rc = store.Run([](CSqlDatabase&) { throw std::runtime_error("out of room"); });
     EXPECT_EQ(rc, 0);
-    EXPECT_EQ(store.GetLastError(), "CPPSQLITE_ERROR[1000]: out of room");
+    EXPECT_EQ(store.GetLastError(), "CPPSQLITE_ERROR[1000]: out of room (" + m_path + ")");
 }
 
 TEST_F(SqlLayerTest, StoreThatDidNotOpenReportsIt) {
@@ -135,13 +137,29 @@ TEST_F(SqlLayerTest, StoreThatDidNotOpenReportsIt) {
     EXPECT_EQ(store.OpenStore(), 0);
     EXPECT_EQ(store.GetLastError().rfind("SQLITE_CANTOPEN[14]: ", 0), 0u) << store.GetLastError();
     EXPECT_EQ(store.Exec("SELECT 1;"), 0);
-    EXPECT_EQ(store.GetLastError(), "CPPSQLITE_ERROR[1000]: Database not open");
+    EXPECT_EQ(store.GetLastError(),
+              "CPPSQLITE_ERROR[1000]: Database not open (" + m_dir + "/missing-folder/x.db)");
     // Success does not clear the last error.
     CLocalDatabase good(m_path);
     ASSERT_EQ(good.OpenStore(), 1);
     EXPECT_EQ(good.Exec("NOT SQL;"), 0);
     EXPECT_EQ(good.Exec("SELECT 1;"), 1);
-    EXPECT_EQ(good.GetLastError(), "SQLITE_ERROR[1]: near \"NOT\": syntax error");
+    EXPECT_EQ(good.GetLastError(), "SQLITE_ERROR[1]: near \"NOT\": syntax error (" + m_path + ")");
+}
+
+TEST_F(SqlLayerTest, StoreErrorsSayWhatFailedAndInWhichFile) {
+    // A file that is no database: the code, SQLite's own words and the file's name.
+    const std::string garbage = m_dir + "/garbage.db";
+    WriteAll(garbage, std::string(4096, 'x'));
+    CLocalDatabase store(garbage);
+    EXPECT_EQ(store.OpenStore(), 0);
+    EXPECT_EQ(store.GetLastError(), "SQLITE_NOTADB[26]: file is not a database (" + garbage + ")");
+
+    // A code that comes without a detail still says what it means.
+    EXPECT_EQ(CppSQLite3Exception(SQLITE_IOERR, nullptr).Message(),
+              "SQLITE_IOERR[10]: disk I/O error");
+    EXPECT_EQ(CppSQLite3Exception(SQLITE_FULL, "").Message(),
+              "SQLITE_FULL[13]: database or disk is full");
 }
 
 TEST_F(SqlLayerTest, SecondWriterWaitsForTheBusyTimeoutThenFails) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,10 +95,13 @@ bool CFileUtil::WriteFile(const std::string& path, std::string_view contents) {
 bool CFileUtil::WriteFileAtomic(const std::string& path, std::string_view contents,
                                 bool ownerOnly) {
     std::string folder = ParentOf(path);
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + kTempMarker + "XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return Fail();
+    // The lock tells a sweep at start (RemoveStaleTempFiles) that this file is being written;
+    // it is held until the file has its final name.
+    ::flock(fd, LOCK_EX);
 
     mode_t mode = 0600;
     if (!ownerOnly) {
@@ -113,16 +117,15 @@ bool CFileUtil::WriteFileAtomic(const std::string& path, std::string_view conten
 
     bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, contents) && ::fsync(fd) == 0;
     int saved = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
         ok = false;
         saved = errno;
     }
-    if (!ok) {
+    if (!ok)
         ::unlink(temp.c_str());
+    // The data is on disk already (fsync): a late close error changes nothing.
+    ::close(fd);
+    if (!ok) {
         errno = saved;
         return Fail();
     }
@@ -133,6 +136,34 @@ bool CFileUtil::WriteFileAtomic(const std::string& path, std::string_view conten
         ::close(dirFd);
     }
     return true;
+}
+
+bool CFileUtil::IsTempFileName(std::string_view name) {
+    const size_t marker = name.rfind(kTempMarker);
+    if (marker == std::string_view::npos || marker == 0)
+        return false;
+    // mkostemp fills exactly six characters after the marker.
+    return name.size() - marker - std::string_view(kTempMarker).size() == 6;
+}
+
+int CFileUtil::RemoveStaleTempFiles(const std::string& folder) {
+    int removed = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!IsTempFileName(name) || !it->is_regular_file(ec))
+            continue;
+        const std::string path = it->path().string();
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // A writer that is still alive holds the lock: its file is left alone.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 bool CFileUtil::Exists(const std::string& path) {

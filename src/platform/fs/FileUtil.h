@@ -16,8 +16,16 @@ public:
 
     // Replaces the file atomically. A replaced file keeps its permissions; ownerOnly makes it
     // readable and writable by its owner alone.
+    // The temporary file is named path + kTempMarker + six random characters.
     static bool WriteFileAtomic(const std::string& path, std::string_view contents,
                                 bool ownerOnly = false);
+
+    // Marks the temporary files of WriteFileAtomic.
+    static constexpr const char* kTempMarker = ".quilltmp-";
+    static bool IsTempFileName(std::string_view name);
+    // Removes the temporary files that an atomic write killed half-way left in the folder (not
+    // below it); a file that a live writer still holds stays. Returns how many were removed.
+    static int RemoveStaleTempFiles(const std::string& folder);
 
     static bool Exists(const std::string& path);
     static bool IsDirectory(const std::string& path);

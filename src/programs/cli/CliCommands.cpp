@@ -70,6 +70,11 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         if (argsIn[i] == "--home") {
             if (i + 1 >= argsIn.size())
                 return Usage();
+            // An empty folder name would quietly mean the default program directory.
+            if (argsIn[i + 1].empty()) {
+                m_err << "--home 需要一个目录, 不能为空\n";
+                return 1;
+            }
             SetModuleDir(argsIn[++i]);
         } else if (argsIn[i] == "--json") {
             m_json = true;
@@ -103,8 +108,10 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
 
 // The program directory is seeded when it does not exist yet (the first start), and by init.
 bool CCliCommands::PrepareHome(bool always) {
-    if (!always && CFileUtil::IsDirectory(GetModuleDir()))
+    if (!always && CFileUtil::IsDirectory(GetModuleDir())) {
+        CProgramDir::RemoveStaleTempFiles();
         return true;
+    }
     std::string error;
     if (!CProgramDir::Prepare(error) || !CLocalStores::CreateStores(error)) {
         GetReporter().ReportMessage("无法创建程序目录: " + error);

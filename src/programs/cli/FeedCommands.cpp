@@ -11,6 +11,7 @@
 #include "storage/FeedDatabase.h"
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -130,6 +131,16 @@ int FilterCode(const std::string& name) {
     if (name == "new")
         return kItemFilterNew;
     return -1;
+}
+
+// A whole decimal number that fits in 32 bits; anything else is refused with the option's name.
+bool ParseNumber(const std::string& name, const std::string& text, int& value) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    auto [rest, error] = std::from_chars(begin, end, value);
+    if (text.empty() || error != std::errc() || rest != end)
+        return Fail("无效的数值: " + name + " " + text);
+    return true;
 }
 
 bool ParseId(const std::string& text, int& id) {
@@ -271,26 +282,27 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
             return Error("设置失败!");
         record = tree.Record(index);
         ChannelProperties properties = ChannelProperties::Of(record);
-        if (args.Has("rank"))
-            properties.rssRank = CAppSettings::ToInt(args.Get("rank"));
-        if (args.Has("autoupdate"))
-            properties.autoUpdate = CAppSettings::ToInt(args.Get("autoupdate"));
-        if (args.Has("tip"))
-            properties.newItemShowTip = CAppSettings::ToInt(args.Get("tip"));
-        if (args.Has("storage")) {
-            properties.storageType = CAppSettings::ToInt(args.Get("storage"));
-            // The count follows the type as its own word: --storage 2 500.
-            if (args.positional.size() > 1)
-                properties.storageNum = CAppSettings::ToInt(args.positional[1]);
-            if (properties.storageType != 0) {
-                std::string message = CSettingsChecks::CheckStoragePage(properties.storageType,
-                                                                        properties.storageNum);
-                if (!message.empty())
-                    return Error(message);
-            }
+        const std::pair<const char*, int*> numbers[] = {
+            {"rank", &properties.rssRank},
+            {"autoupdate", &properties.autoUpdate},
+            {"tip", &properties.newItemShowTip},
+            {"storage", &properties.storageType},
+        };
+        for (const auto& [name, field] : numbers) {
+            if (args.Has(name) && !ParseNumber(std::string("--") + name, args.Get(name), *field))
+                return 1;
         }
-        if (properties.rssRank != 0 && properties.rssRank != 5)
-            return Error("RssRank 只能是 0 或 5");
+        // The count follows the type as its own word: --storage 2 500.
+        if (args.Has("storage") && args.positional.size() > 1 &&
+            !ParseNumber("--storage", args.positional[1], properties.storageNum))
+            return 1;
+        if (args.Has("storage") && properties.storageType != 0) {
+            std::string message =
+                CSettingsChecks::CheckStoragePage(properties.storageType, properties.storageNum);
+            if (!message.empty())
+                return Error(message);
+        }
+        // The tree checks the ranges, as it does for the property sheet.
         return tree.SetChannelProperties(index, properties, reader.store) ? 0 : 1;
     }
     return Error("无效的 channel 命令");
@@ -331,7 +343,9 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
     int filter = FilterCode(args.Get("filter"));
     if (filter < 0)
         return Error("无效的过滤条件: " + args.Get("filter"));
-    int page = args.Has("page") ? CAppSettings::ToInt(args.Get("page")) : 1;
+    int page = 1;
+    if (args.Has("page") && !ParseNumber("--page", args.Get("page"), page))
+        return 1;
     if (page < 1)
         return Error("页码从 1 开始");
     CReader reader;
@@ -346,7 +360,7 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
     bool ok = reader.tree.Record(index).directory ? view.ShowDirectory(index, items)
                                                   : view.ShowChannelItems(index, page - 1, items);
     if (!ok)
-        return Error(reader.store.GetLastError());
+        return Error(view.GetLastError());
     if (m_json) {
         m_out << "{\"total\": " << items.total << ", \"page\": " << items.page + 1
               << ", \"pages\": " << items.pageCount << ", \"items\": [";

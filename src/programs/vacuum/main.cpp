@@ -10,13 +10,32 @@
 // quillmark-vacuum [--home DIR] [--console]: rebuilds Storage/rss.db of the program directory to
 // give back the space of removed items. Without a display (or with --console) it reports on
 // the terminal; the exit code is 0 when the file was compacted.
+namespace {
+
+const char* kUsage = "用法: quillmark-vacuum [--home 目录] [--console]\n"
+                     "整理程序目录中的 Storage/rss.db, 收回已删除文章所占的空间。\n"
+                     "  --home 目录   程序目录 (默认为 quillmark 使用的目录)\n"
+                     "  --console     在终端输出结果, 不显示窗口\n"
+                     "  --help        显示本说明\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
     bool console = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--home") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--home") == 0 && i + 1 < argc && *argv[i + 1]) {
             SetModuleDir(argv[++i]);
-        else if (std::strcmp(argv[i], "--console") == 0)
+        } else if (std::strcmp(argv[i], "--console") == 0) {
             console = true;
+        } else {
+            // A word it does not know (or --home without a folder) must not start the work.
+            std::fprintf(stderr, "无效的参数: %s\n%s", argv[i], kUsage);
+            return 2;
+        }
     }
     const bool display =
         std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
