@@ -61,3 +61,30 @@ TEST(VacuumProgram, WaitsForAWriterToFinish) {
 }
 
 } // namespace
+
+TEST(VacuumProgram, HelpPrintsUsageAndTouchesNothing) {
+    CTempHome home;
+    const std::string store = GetAppFilePath("Storage\\rss.db");
+    const std::string before = ReadAll(store);
+    for (const char* word : {"--help", "-h"}) {
+        QProcess vacuum;
+        vacuum.start(QStringLiteral(QUILL_VACUUM_PATH),
+                     {QStringLiteral("--home"), QString::fromStdString(home.Path()),
+                      QString::fromLatin1(word)});
+        ASSERT_TRUE(vacuum.waitForFinished(30000));
+        EXPECT_EQ(vacuum.exitCode(), 0);
+        const std::string out = vacuum.readAllStandardOutput().toStdString();
+        EXPECT_NE(out.find("用法: quillmark-vacuum"), std::string::npos) << out;
+        EXPECT_EQ(out.find("正在整理"), std::string::npos) << "it must not start compacting";
+    }
+    // A word it does not know, or --home without a folder, is refused the same way.
+    for (QStringList words : {QStringList{QStringLiteral("--bogus")},
+                              QStringList{QStringLiteral("--home"), QString()}}) {
+        QProcess vacuum;
+        vacuum.start(QStringLiteral(QUILL_VACUUM_PATH), words << QStringLiteral("--console"));
+        ASSERT_TRUE(vacuum.waitForFinished(30000));
+        EXPECT_EQ(vacuum.exitCode(), 2);
+        EXPECT_NE(vacuum.readAllStandardError().toStdString().find("用法"), std::string::npos);
+    }
+    EXPECT_EQ(ReadAll(store), before);
+}
