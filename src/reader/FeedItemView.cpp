@@ -184,14 +184,15 @@ bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& f
     // gb2312 declaration, with characters GBK lacks as references.
     const std::string bytes = CXmlText::Utf8DocumentToGbk(documentUtf8);
     const std::string path = GetAppFilePath("Data\\RssSkin\\" + fileName);
-    CFileUtil::CreateDirectories(GetAppFilePath("Data\\RssSkin"));
-    if (!CFileUtil::WriteFileAtomic(path, bytes)) {
-        m_lastError = path + ": " + CFileUtil::LastErrorText();
-        return false;
-    }
+    // Read first: a document that does not load is never written for the skins to find.
     CXmlDocument doc;
     if (!doc.LoadText(bytes, CXmlDocument::kKeepBlanks)) {
         m_lastError = doc.GetLastError();
+        return false;
+    }
+    CFileUtil::CreateDirectories(GetAppFilePath("Data\\RssSkin"));
+    if (!CFileUtil::WriteFileAtomic(path, bytes)) {
+        m_lastError = path + ": " + CFileUtil::LastErrorText();
         return false;
     }
     CXslTransform skin;

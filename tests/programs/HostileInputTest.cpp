@@ -79,6 +79,7 @@ TEST_F(HostileInputTest, NumbersAddressesAndFoldersAreChecked) {
 
     ExpectRefused({"channel", "add", "javascript:alert(1)", "--title", "x"}, "无效的RSS地址");
     ExpectRefused({"channel", "add", "http://[::1", "--title", "x"}, "无效的RSS地址");
+    ExpectRefused({"channel", "add", "javascript:alert(1)"}, "无效的RSS地址");
     CliResult feed = Run({"channel", "add", "feed://f.example/rss", "--title", "丙"});
     ASSERT_EQ(feed.exitCode, 0) << feed.err;
     EXPECT_NE(Run({"channel", "list"}).out.find("丙  http://f.example/rss"), std::string::npos);

@@ -5,6 +5,7 @@
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 #include "reader/ChannelTree.h"
+#include "reader/FeedAddress.h"
 #include "reader/FeedFetcher.h"
 #include "reader/FeedItemView.h"
 #include "reader/ReceiveScheduler.h"
@@ -227,6 +228,9 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
         const std::string url = args.positional[0];
         std::string title = args.Get("title");
         if (title.empty() && !url.empty()) {
+            // The address is checked before anything is fetched from it.
+            if (std::string address; !CFeedAddress::Normalize(url, address))
+                return Error(CFeedAddress::kInvalidAddressText);
             CFeedFetcher fetcher;
             ProxySettings proxy;
             if (CAppSettings::ReadProxySettings(proxy))
