@@ -148,6 +148,12 @@ TEST(QuillAppArguments, TheFirstPlainArgumentIsTheAddress) {
     EXPECT_EQ(home, "/tmp/h");
     EXPECT_EQ(CQuillApp::ParseArguments({"quillmark", "--unknown", "quill://rssurl=x"}, nullptr),
               "quill://rssurl=x");
+
+    // A --home without a folder is refused, never read as the default directory.
+    EXPECT_TRUE(CQuillApp::HomeArgumentIsEmpty({"quillmark", "--home", ""}));
+    EXPECT_TRUE(CQuillApp::HomeArgumentIsEmpty({"quillmark", "http://a/feed", "--home"}));
+    EXPECT_FALSE(CQuillApp::HomeArgumentIsEmpty({"quillmark", "--home", "/tmp/h"}));
+    EXPECT_FALSE(CQuillApp::HomeArgumentIsEmpty({"quillmark", "http://a/feed"}));
 }
 
 TEST(QuillAppPlacement, AllZeroMeansMaximised) {

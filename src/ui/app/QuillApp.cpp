@@ -79,6 +79,14 @@ std::string CQuillApp::ParseArguments(const QStringList& arguments, std::string*
     return address;
 }
 
+bool CQuillApp::HomeArgumentIsEmpty(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--home"))
+            return i + 1 >= arguments.size() || arguments[i + 1].isEmpty();
+    }
+    return false;
+}
+
 int CQuillApp::HandOffToRunning(const CSingleInstance& running, const std::string& address) {
     if (!running.IsRunning())
         return -1;
@@ -121,6 +129,10 @@ int CQuillApp::Start() {
                            QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         installTranslator(m_translator.get());
 
+    if (HomeArgumentIsEmpty(arguments())) {
+        CMessageBox::Show(nullptr, QStringLiteral("--home 需要一个目录, 不能为空"));
+        return 1;
+    }
     std::string home;
     m_startAddress = ParseArguments(arguments(), &home);
     if (!home.empty())

@@ -36,6 +36,9 @@ public:
     // The first plain argument; "--home DIR" fixes the program directory. The argument is only
     // ever an address, never a document to open.
     static std::string ParseArguments(const QStringList& arguments, std::string* home);
+    // True when "--home" comes without a folder (last, or followed by an empty word): that
+    // start is refused rather than quietly using the default program directory.
+    static bool HomeArgumentIsEmpty(const QStringList& arguments);
     // A later start: without an address it says "程序已经启动运行!", with one it hands it over.
     // Returns the exit code (0), or -1 when no instance answers under the name.
     static int HandOffToRunning(const CSingleInstance& running, const std::string& address);
