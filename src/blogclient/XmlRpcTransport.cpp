@@ -73,6 +73,16 @@ HttpProxy CXmlRpcTransport::MakeProxy(const ProxySettings& settings) {
     return proxy;
 }
 
+HttpLimits CXmlRpcTransport::CallLimits() {
+    HttpLimits limits;
+    limits.connectTimeoutMs = kConnectTimeoutMs;
+    limits.totalTimeoutMs = kTotalTimeoutMs;
+    limits.maxBodyBytes = kMaxAnswerBytes;
+    // The client's stall rule stays on: a server that takes the request and then says nothing
+    // fails after that window, not after the five minutes a large upload may need.
+    return limits;
+}
+
 int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
                            std::string& answer) {
     XmlRpcEndpoint endpoint;
@@ -83,11 +93,7 @@ int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
     m_client.SetProxy(MakeProxy(call.proxy));
     m_client.SetCaFile(call.caFile);
     m_client.SetExitFlag(&g_bAppExiting);
-    HttpLimits limits;
-    limits.connectTimeoutMs = kConnectTimeoutMs;
-    limits.totalTimeoutMs = kTotalTimeoutMs;
-    limits.maxBodyBytes = kMaxAnswerBytes;
-    m_client.SetLimits(limits);
+    m_client.SetLimits(CallLimits());
 
     HttpRequest http;
     http.method = "POST";

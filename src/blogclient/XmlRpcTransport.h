@@ -53,6 +53,9 @@ public:
     static constexpr long kConnectTimeoutMs = 30000;
     static constexpr long kTotalTimeoutMs = 300000;
     static constexpr std::size_t kMaxAnswerBytes = 64u << 20;
+    // The limits of one call: the ones above, and the HTTP client's stall rule (a call that
+    // moves almost nothing for its window ends as a timeout).
+    static HttpLimits CallLimits();
 
 private:
     CHttpClient m_client;

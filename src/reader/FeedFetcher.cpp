@@ -68,8 +68,8 @@ HttpResponse CFeedFetcher::Get(const std::string& url, const FeedValidators& val
     return m_client.Perform(request);
 }
 
-FeedFetchResult CFeedFetcher::Fetch(const std::string& url, std::vector<FeedItem>& items,
-                                    const FeedValidators& validators) {
+FeedFetchResult CFeedFetcher::FetchDocument(const std::string& url, FeedDocument& document,
+                                            const FeedValidators& validators) {
     FeedFetchResult result;
     HttpResponse response = Get(url, validators, true);
     result.transfer = response.result;
@@ -100,11 +100,34 @@ FeedFetchResult CFeedFetcher::Fetch(const std::string& url, std::vector<FeedItem
         result.errorText = "HTTP status " + std::to_string(response.status);
         return result;
     }
+    document.body = std::move(response.body);
+    document.url = response.finalUrl.empty() ? url : response.finalUrl;
+    document.charset = CharsetOf(response.contentType);
+    result.outcome = FeedFetchResult::Outcome::kItems;
+    return result;
+}
+
+bool CFeedFetcher::ReadDocument(const FeedDocument& document, CFeedItemSink& sink,
+                                size_t batchSize) {
     CFeedParser parser;
-    parser.SetBaseUrl(response.finalUrl.empty() ? url : response.finalUrl);
-    parser.SetTransportCharset(CharsetOf(response.contentType));
-    result.outcome = parser.ParseItems(response.body, items) ? FeedFetchResult::Outcome::kItems
-                                                             : FeedFetchResult::Outcome::kNoItems;
+    parser.SetBaseUrl(document.url);
+    parser.SetTransportCharset(document.charset);
+    return parser.ParseItems(document.body, sink, batchSize);
+}
+
+bool CFeedFetcher::ReadDocument(const FeedDocument& document, std::vector<FeedItem>& items) {
+    CFeedParser parser;
+    parser.SetBaseUrl(document.url);
+    parser.SetTransportCharset(document.charset);
+    return parser.ParseItems(document.body, items);
+}
+
+FeedFetchResult CFeedFetcher::Fetch(const std::string& url, std::vector<FeedItem>& items,
+                                    const FeedValidators& validators) {
+    FeedDocument document;
+    FeedFetchResult result = FetchDocument(url, document, validators);
+    if (result.outcome == FeedFetchResult::Outcome::kItems && !ReadDocument(document, items))
+        result.outcome = FeedFetchResult::Outcome::kNoItems;
     return result;
 }
 

@@ -32,6 +32,15 @@ struct FeedFetchResult {
     std::string errorText;
 };
 
+// A feed's answer, fetched but not read yet: its body and what reading it needs.
+struct FeedDocument {
+    std::string body;
+    std::string url;     // the final address, against which relative links resolve
+    std::string charset; // of the answer's Content-Type, for a document that declares none
+};
+
+class CFeedItemSink;
+
 // Receiving over HTTP: fetch and parse of feeds, the title probe, and downloads into the
 // scratch folder. Nothing here shows a message or touches a store; failures come back as false
 // or an empty text for the caller to report.
@@ -54,6 +63,15 @@ public:
     // The same with the details, and a conditional GET when validators are given.
     FeedFetchResult Fetch(const std::string& url, std::vector<FeedItem>& items,
                           const FeedValidators& validators = {});
+
+    // The fetch alone: a 2xx answer's body goes into the document and the outcome is kItems
+    // until ReadDocument says whether it holds any.
+    FeedFetchResult FetchDocument(const std::string& url, FeedDocument& document,
+                                  const FeedValidators& validators = {});
+    // Reads a fetched document's items into the sink in parts of at most batchSize; true when
+    // at least one item was handed over.
+    static bool ReadDocument(const FeedDocument& document, CFeedItemSink& sink, size_t batchSize);
+    static bool ReadDocument(const FeedDocument& document, std::vector<FeedItem>& items);
 
     // The channel title (Atom: the feed title), or "" when the address yields no feed or the
     // feed has no title.

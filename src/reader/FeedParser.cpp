@@ -1,10 +1,13 @@
 #include "reader/FeedParser.h"
 
 #include "platform/xml/XmlDocument.h"
+#include "platform/xml/XmlStreamReader.h"
 #include "platform/xml/XmlText.h"
 #include "reader/FeedDate.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace {
 
@@ -151,23 +154,27 @@ CFeedParser::Format CFeedParser::FormatOf(const CXmlDocument& doc) {
     return Format::kNone;
 }
 
+std::string_view CFeedParser::Prepared(std::string_view text, std::string& storage) const {
+    if (m_transportCharset.empty())
+        return text;
+    // A document that declares nothing is read in the charset its answer names.
+    size_t pos = 0;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+        ++pos;
+    std::string charset = Lower(m_transportCharset);
+    bool plainStart = pos < text.size() && text[pos] == '<' && text.substr(pos, 5) != "<?xml";
+    if (!plainStart || charset == "utf-8" || charset == "utf8")
+        return text;
+    storage = "<?xml version=\"1.0\" encoding=\"" + m_transportCharset + "\"?>";
+    storage.append(text.substr(pos));
+    return storage;
+}
+
 bool CFeedParser::Load(std::string_view text, CXmlDocument& doc) {
     m_usedLenientPass = false;
     m_format = Format::kNone;
     std::string declared;
-    if (!m_transportCharset.empty()) {
-        // A document that declares nothing is read in the charset its answer names.
-        size_t pos = 0;
-        while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
-            ++pos;
-        std::string charset = Lower(m_transportCharset);
-        bool plainStart = pos < text.size() && text[pos] == '<' && text.substr(pos, 5) != "<?xml";
-        if (plainStart && charset != "utf-8" && charset != "utf8") {
-            declared = "<?xml version=\"1.0\" encoding=\"" + m_transportCharset + "\"?>";
-            declared.append(text.substr(pos));
-            text = declared;
-        }
-    }
+    text = Prepared(text, declared);
     if (!doc.LoadText(text)) {
         m_usedLenientPass = true;
         if (!doc.LoadText(text, CXmlDocument::kLenient))
@@ -177,13 +184,6 @@ bool CFeedParser::Load(std::string_view text, CXmlDocument& doc) {
         doc.SetUrl(m_baseUrl);
     m_format = FormatOf(doc);
     return true;
-}
-
-bool CFeedParser::ParseItems(std::string_view text, std::vector<FeedItem>& items) {
-    CXmlDocument doc;
-    if (!Load(text, doc))
-        return false;
-    return ReadItems(doc, items);
 }
 
 std::string CFeedParser::ParseTitle(std::string_view text) {
@@ -222,6 +222,90 @@ std::string CFeedParser::ReadTitle(const CXmlDocument& doc) {
     return {};
 }
 
+bool CFeedParser::ReadRssItem(const CXmlNode& node, FeedItem& item) const {
+    ItemNodes n;
+    CollectRss(node, node.GetNamespace(), n);
+    if (!n.link && !m_keepItemsWithoutLink)
+        return false;
+    item.title = TextOf(n.title);
+    item.link = TextOf(n.link);
+    item.description = TextOf(n.description ? n.description : n.contentEncoded);
+    item.author = TextOf(n.author ? n.author : n.dcCreator);
+    SetDate(item, n.pubDate ? n.pubDate : n.dcDate);
+    return true;
+}
+
+bool CFeedParser::ReadAtomEntry(const CXmlNode& entry, const std::string& ns, bool atom03,
+                                const std::string& feedAuthor, FeedItem& item,
+                                bool& usedFeedAuthor) const {
+    ItemNodes n;
+    for (CXmlNode child = entry.FirstChild(); child; child = child.NextSibling()) {
+        if (!child.InNamespace(ns)) {
+            if (IsDc(child, "date"))
+                SetIfAbsent(n.dcDate, child);
+            else if (IsDc(child, "creator"))
+                SetIfAbsent(n.dcCreator, child);
+            continue;
+        }
+        if (child.HasName("link")) {
+            if (n.hasAtomLink)
+                continue;
+            std::string rel = child.GetAttribute("rel");
+            if (!rel.empty() && rel != "alternate")
+                continue;
+            n.hasAtomLink = true;
+            n.atomLink =
+                child.HasAttribute("href") ? Trimmed(child.GetAttribute("href")) : TextOf(child);
+            if (!n.atomLink.empty() && !HasScheme(n.atomLink)) {
+                std::string base = child.GetBaseUri();
+                if (!base.empty())
+                    n.atomLink = CXmlDocument::ResolveUri(n.atomLink, base);
+            }
+        } else if (child.HasName("title")) {
+            SetIfAbsent(n.title, child);
+        } else if (child.HasName("summary")) {
+            SetIfAbsent(n.summary, child);
+        } else if (child.HasName("content")) {
+            SetIfAbsent(n.content, child);
+        } else if (child.HasName("published")) {
+            SetIfAbsent(n.published, child);
+        } else if (child.HasName("updated")) {
+            SetIfAbsent(n.updated, child);
+        } else if (child.HasName("issued")) {
+            SetIfAbsent(n.issued, child);
+        } else if (child.HasName("modified")) {
+            SetIfAbsent(n.modified, child);
+        } else if (child.HasName("created")) {
+            SetIfAbsent(n.created, child);
+        } else if (child.HasName("author")) {
+            SetIfAbsent(n.atomAuthor, child);
+        }
+    }
+    if (!n.hasAtomLink && !m_keepItemsWithoutLink)
+        return false;
+    item.title = TextOf(n.title);
+    item.link = n.atomLink;
+    if (n.summary)
+        item.description = AtomHtml(n.summary, atom03);
+    else if (n.content)
+        item.description = AtomHtml(n.content, atom03);
+    if (n.atomAuthor)
+        item.author = AtomAuthorName(n.atomAuthor, ns);
+    usedFeedAuthor = false;
+    if (item.author.empty()) {
+        usedFeedAuthor = !n.dcCreator;
+        item.author = n.dcCreator ? TextOf(n.dcCreator) : feedAuthor;
+    }
+    CXmlNode date = n.published  ? n.published
+                    : n.issued   ? n.issued
+                    : n.updated  ? n.updated
+                    : n.modified ? n.modified
+                    : n.created  ? n.created
+                                 : n.dcDate;
+    SetDate(item, date);
+    return true;
+}
+
 bool CFeedParser::ReadItems(const CXmlDocument& doc, std::vector<FeedItem>& items) const {
     const size_t before = items.size();
     CXmlNode root = doc.Root();
@@ -246,17 +330,9 @@ bool CFeedParser::ReadItems(const CXmlDocument& doc, std::vector<FeedItem>& item
         for (CXmlNode node = container.FirstChild(); node; node = node.NextSibling()) {
             if (!node.HasName("item"))
                 continue;
-            std::string ns = node.GetNamespace();
-            ItemNodes n;
-            CollectRss(node, ns, n);
-            if (!n.link && !m_keepItemsWithoutLink)
-                break;
             FeedItem item;
-            item.title = TextOf(n.title);
-            item.link = TextOf(n.link);
-            item.description = TextOf(n.description ? n.description : n.contentEncoded);
-            item.author = TextOf(n.author ? n.author : n.dcCreator);
-            SetDate(item, n.pubDate ? n.pubDate : n.dcDate);
+            if (!ReadRssItem(node, item))
+                break;
             items.push_back(std::move(item));
         }
     } else if (format == Format::kAtom) {
@@ -272,71 +348,177 @@ bool CFeedParser::ReadItems(const CXmlDocument& doc, std::vector<FeedItem>& item
         for (CXmlNode entry = root.FirstChild(); entry; entry = entry.NextSibling()) {
             if (!IsOwn(entry, "entry", ns))
                 continue;
-            ItemNodes n;
-            for (CXmlNode child = entry.FirstChild(); child; child = child.NextSibling()) {
-                if (!child.InNamespace(ns)) {
-                    if (IsDc(child, "date"))
-                        SetIfAbsent(n.dcDate, child);
-                    else if (IsDc(child, "creator"))
-                        SetIfAbsent(n.dcCreator, child);
-                    continue;
-                }
-                if (child.HasName("link")) {
-                    if (n.hasAtomLink)
-                        continue;
-                    std::string rel = child.GetAttribute("rel");
-                    if (!rel.empty() && rel != "alternate")
-                        continue;
-                    n.hasAtomLink = true;
-                    n.atomLink = child.HasAttribute("href") ? Trimmed(child.GetAttribute("href"))
-                                                            : TextOf(child);
-                    if (!n.atomLink.empty() && !HasScheme(n.atomLink)) {
-                        std::string base = child.GetBaseUri();
-                        if (!base.empty())
-                            n.atomLink = CXmlDocument::ResolveUri(n.atomLink, base);
-                    }
-                } else if (child.HasName("title")) {
-                    SetIfAbsent(n.title, child);
-                } else if (child.HasName("summary")) {
-                    SetIfAbsent(n.summary, child);
-                } else if (child.HasName("content")) {
-                    SetIfAbsent(n.content, child);
-                } else if (child.HasName("published")) {
-                    SetIfAbsent(n.published, child);
-                } else if (child.HasName("updated")) {
-                    SetIfAbsent(n.updated, child);
-                } else if (child.HasName("issued")) {
-                    SetIfAbsent(n.issued, child);
-                } else if (child.HasName("modified")) {
-                    SetIfAbsent(n.modified, child);
-                } else if (child.HasName("created")) {
-                    SetIfAbsent(n.created, child);
-                } else if (child.HasName("author")) {
-                    SetIfAbsent(n.atomAuthor, child);
-                }
-            }
-            if (!n.hasAtomLink && !m_keepItemsWithoutLink)
-                break;
             FeedItem item;
-            item.title = TextOf(n.title);
-            item.link = n.atomLink;
-            if (n.summary)
-                item.description = AtomHtml(n.summary, atom03);
-            else if (n.content)
-                item.description = AtomHtml(n.content, atom03);
-            if (n.atomAuthor)
-                item.author = AtomAuthorName(n.atomAuthor, ns);
-            if (item.author.empty())
-                item.author = n.dcCreator ? TextOf(n.dcCreator) : feedAuthor;
-            CXmlNode date = n.published  ? n.published
-                            : n.issued   ? n.issued
-                            : n.updated  ? n.updated
-                            : n.modified ? n.modified
-                            : n.created  ? n.created
-                                         : n.dcDate;
-            SetDate(item, date);
+            bool usedFeedAuthor = false;
+            if (!ReadAtomEntry(entry, ns, atom03, feedAuthor, item, usedFeedAuthor))
+                break;
             items.push_back(std::move(item));
         }
     }
     return items.size() > before;
+}
+
+namespace {
+
+// Appends to a list; a restart takes back what this parse appended.
+class CListSink : public CFeedItemSink {
+public:
+    explicit CListSink(std::vector<FeedItem>& items) : m_items(items), m_before(items.size()) {}
+    bool OnItems(std::vector<FeedItem>& items) override {
+        for (FeedItem& item : items)
+            m_items.push_back(std::move(item));
+        items.clear();
+        return true;
+    }
+    void OnRestart() override { m_items.resize(m_before); }
+
+private:
+    std::vector<FeedItem>& m_items;
+    size_t m_before;
+};
+
+} // namespace
+
+bool CFeedParser::ParseItems(std::string_view text, std::vector<FeedItem>& items) {
+    CListSink sink(items);
+    return ParseItems(text, sink, 500);
+}
+
+CFeedParser::StreamEnd CFeedParser::Stream(std::string_view text, CFeedItemSink& sink,
+                                           size_t batchSize, std::string& feedAuthor,
+                                           bool& feedAuthorKnown, size_t& handed) {
+    handed = 0;
+    CXmlStreamReader reader;
+    if (!reader.Open(text, m_baseUrl))
+        return StreamEnd::kNotWellFormed;
+    std::vector<FeedItem> batch;
+    const auto flush = [&] {
+        if (batch.empty())
+            return true;
+        handed += batch.size();
+        const bool go = sink.OnItems(batch);
+        batch.clear();
+        return go;
+    };
+    bool rootSeen = false;
+    bool channelSeen = false; // RSS: the first channel began
+    bool inChannel = false;   // RSS: inside that channel
+    bool ended = false;       // no more items: the rest is only checked to be well formed
+    bool fellBackToFeedAuthor = false;
+    std::string ns;
+    bool atom03 = false;
+    while (reader.NextElement()) {
+        const int depth = reader.Depth();
+        CXmlNode node = reader.Node();
+        if (depth == 0) {
+            rootSeen = true;
+            m_format = node.HasName("rss")                              ? Format::kRss
+                       : node.HasName("RDF") || node.HasName("rdf:RDF") ? Format::kRdf
+                       : node.HasName("feed")                           ? Format::kAtom
+                                                                        : Format::kNone;
+            if (m_format == Format::kNone)
+                return StreamEnd::kDone; // no feed, well formed or not
+            ns = node.GetNamespace();
+            atom03 = ns == "http://purl.org/atom/ns#";
+            continue;
+        }
+        if (ended) {
+            reader.SkipChildren();
+            continue;
+        }
+        FeedItem item;
+        bool isItem = false;
+        bool hasLink = false;
+        if (m_format == Format::kRss) {
+            if (depth == 1) {
+                inChannel = false;
+                if (channelSeen)
+                    ended = true; // only the first channel's items count
+                else if (IsOwn(node, "channel", ns))
+                    channelSeen = inChannel = true;
+                if (!inChannel)
+                    reader.SkipChildren();
+                continue;
+            }
+            if (depth == 2 && inChannel && node.HasName("item")) {
+                isItem = true;
+                hasLink = ReadRssItem(reader.Expand(), item);
+            }
+        } else if (m_format == Format::kRdf) {
+            if (depth == 1 && node.HasName("item")) {
+                isItem = true;
+                hasLink = ReadRssItem(reader.Expand(), item);
+            }
+        } else if (depth == 1 && IsOwn(node, "entry", ns)) {
+            isItem = true;
+            bool usedFeedAuthor = false;
+            hasLink = ReadAtomEntry(reader.Expand(), ns, atom03, feedAuthor, item, usedFeedAuthor);
+            fellBackToFeedAuthor |= hasLink && usedFeedAuthor && !feedAuthorKnown;
+        } else if (depth == 1 && !feedAuthorKnown && IsOwn(node, "author", ns)) {
+            feedAuthor = AtomAuthorName(reader.Expand(), ns);
+            feedAuthorKnown = true;
+            // Entries before it were read without the feed's author: read again knowing it.
+            if (fellBackToFeedAuthor && !feedAuthor.empty())
+                return StreamEnd::kAgainWithFeedAuthor;
+            continue;
+        }
+        if (!isItem) {
+            reader.SkipChildren();
+            continue;
+        }
+        if (reader.Failed())
+            break;
+        if (!hasLink) {
+            ended = true;
+            continue;
+        }
+        batch.push_back(std::move(item));
+        if (batch.size() >= batchSize && !flush())
+            return StreamEnd::kStopped;
+    }
+    if (reader.Failed() || !rootSeen)
+        return StreamEnd::kNotWellFormed;
+    return flush() ? StreamEnd::kDone : StreamEnd::kStopped;
+}
+
+bool CFeedParser::ParseItems(std::string_view text, CFeedItemSink& sink, size_t batchSize) {
+    m_usedLenientPass = false;
+    m_format = Format::kNone;
+    batchSize = std::max<size_t>(batchSize, 1);
+    std::string declared;
+    text = Prepared(text, declared);
+    std::string feedAuthor;
+    bool feedAuthorKnown = false;
+    size_t handed = 0;
+    StreamEnd end = Stream(text, sink, batchSize, feedAuthor, feedAuthorKnown, handed);
+    if (end == StreamEnd::kAgainWithFeedAuthor) {
+        sink.OnRestart();
+        end = Stream(text, sink, batchSize, feedAuthor, feedAuthorKnown, handed);
+    }
+    if (end == StreamEnd::kDone || end == StreamEnd::kStopped)
+        return handed > 0;
+
+    // Not well formed: the lenient reading mends the text and needs the whole tree.
+    if (handed > 0)
+        sink.OnRestart();
+    m_usedLenientPass = true;
+    m_format = Format::kNone;
+    CXmlDocument doc;
+    if (!doc.LoadText(text, CXmlDocument::kLenient))
+        return false;
+    if (!m_baseUrl.empty())
+        doc.SetUrl(m_baseUrl);
+    m_format = FormatOf(doc);
+    std::vector<FeedItem> items;
+    ReadItems(doc, items);
+    if (items.empty())
+        return false;
+    for (size_t at = 0; at < items.size(); at += batchSize) {
+        std::vector<FeedItem> part(
+            std::make_move_iterator(items.begin() + at),
+            std::make_move_iterator(items.begin() + std::min(items.size(), at + batchSize)));
+        if (!sink.OnItems(part))
+            break;
+    }
+    return true;
 }

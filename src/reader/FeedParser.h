@@ -7,6 +7,19 @@
 #include <vector>
 
 class CXmlDocument;
+class CXmlNode;
+
+// Takes the items of a document in parts while it is read.
+class CFeedItemSink {
+public:
+    virtual ~CFeedItemSink() = default;
+    // The next items in document order; the sink may take them (move them out). false stops
+    // the reading (the receive was stopped).
+    virtual bool OnItems(std::vector<FeedItem>& items) = 0;
+    // Everything handed over so far is void: the document is read again from its start (it
+    // turned out not to be well formed part way, and is read leniently now).
+    virtual void OnRestart() = 0;
+};
 
 // Reads feed documents from memory into FeedItem records (title, link, description, pubDate,
 // author; the other fields are left as they are). Texts come out as UTF-8 whatever the document
@@ -47,6 +60,11 @@ public:
 
     // Appends the document's items; true when at least one was appended.
     bool ParseItems(std::string_view text, std::vector<FeedItem>& items);
+    // The same items handed to the sink in parts of at most batchSize while the document is
+    // read element by element, so that memory holds one part, not the whole document's tree. A
+    // document that turns out not to be well formed is read again leniently (after OnRestart).
+    // true when at least one item was handed over.
+    bool ParseItems(std::string_view text, CFeedItemSink& sink, size_t batchSize);
     // The channel title (Atom: the feed title); "" when there is none or the text is no feed.
     std::string ParseTitle(std::string_view text);
 
@@ -61,6 +79,16 @@ public:
     bool UsedLenientPass() const { return m_usedLenientPass; }
 
 private:
+    enum class StreamEnd { kDone, kStopped, kNotWellFormed, kAgainWithFeedAuthor };
+    // The text as the parser reads it: with a declaration of the answer's charset when it
+    // declares none itself.
+    std::string_view Prepared(std::string_view text, std::string& storage) const;
+    StreamEnd Stream(std::string_view text, CFeedItemSink& sink, size_t batchSize,
+                     std::string& feedAuthor, bool& feedAuthorKnown, size_t& handed);
+    bool ReadRssItem(const CXmlNode& node, FeedItem& item) const;
+    bool ReadAtomEntry(const CXmlNode& entry, const std::string& ns, bool atom03,
+                       const std::string& feedAuthor, FeedItem& item, bool& usedFeedAuthor) const;
+
     std::string m_baseUrl;
     std::string m_transportCharset;
     bool m_keepItemsWithoutLink = false;

@@ -2,9 +2,12 @@
 
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
+#include "reader/FeedParser.h"
 #include "storage/FeedDatabase.h"
+#include "storage/FeedMerge.h"
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 
 int CReceiveScheduler::WeightOfLevel(int level) {
@@ -73,10 +76,54 @@ void CReceiveScheduler::Release(const std::string& url) {
     m_inFlight.erase(url);
 }
 
+namespace {
+
+// Items go to the store in parts of this many.
+constexpr size_t kMergeBatch = 500;
+
+// Hands the parts of a document being read to the merge.
+class CMergeSink : public CFeedItemSink {
+public:
+    CMergeSink(CFeedMerge& merge, std::function<bool()> stopped)
+        : m_merge(merge), m_stopped(std::move(stopped)) {}
+    bool OnItems(std::vector<FeedItem>& items) override {
+        if (m_failed || m_stopped() || !m_merge.Add(items))
+            m_failed = true;
+        return !m_failed;
+    }
+    void OnRestart() override {
+        if (!m_merge.Restart())
+            m_failed = true;
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    CFeedMerge& m_merge;
+    std::function<bool()> m_stopped;
+    bool m_failed = false;
+};
+
+// What an outcome holds in memory, roughly: the answer kept, the texts and the records.
+size_t BytesOf(const FetchOutcome& outcome) {
+    size_t bytes = outcome.document.body.size();
+    for (const FeedItem& item : outcome.items)
+        bytes += sizeof(FeedItem) + item.title.size() + item.link.size() + item.description.size() +
+                 item.pubDate.size() + item.author.size();
+    return bytes;
+}
+
+} // namespace
+
 FetchOutcome CReceiveScheduler::Fetch(CFeedFetcher& fetcher, const Job& job) {
     FetchOutcome outcome;
-    FeedFetchResult result = fetcher.Fetch(job.url, outcome.items, job.validators);
     using Outcome = FeedFetchResult::Outcome;
+    FeedFetchResult result = fetcher.FetchDocument(job.url, outcome.document, job.validators);
+    if (result.outcome == Outcome::kItems && outcome.document.body.size() <= m_readAheadLimit) {
+        // A common feed is read here, beside the other fetches; only its items wait.
+        if (!CFeedFetcher::ReadDocument(outcome.document, outcome.items))
+            result.outcome = Outcome::kNoItems;
+        outcome.document = {};
+    }
     outcome.ok = result.outcome == Outcome::kItems || result.outcome == Outcome::kNotModified;
     outcome.notModified = result.outcome == Outcome::kNotModified;
     outcome.validators = result.validators;
@@ -89,9 +136,21 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce) {
     int added = 0;
     if (!job.outcome.notModified) {
         const bool own = record.storageType != 0;
-        if (!store.SaveReceivedItems(job.feedId, job.outcome.items,
-                                     own ? record.storageType : options.defaultStorageType,
-                                     own ? record.storageNum : options.defaultStorageNum, &added))
+        // One transaction for the whole download, whether it comes as a list or is read now in
+        // parts; a failure or a stop anywhere keeps nothing of it.
+        CFeedMerge merge(store);
+        if (!merge.Begin(job.feedId, own ? record.storageType : options.defaultStorageType,
+                         own ? record.storageNum : options.defaultStorageNum))
+            return -1;
+        bool read = false;
+        if (!job.outcome.document.body.empty()) {
+            CMergeSink sink(merge, [this] { return Stopped(); });
+            read = CFeedFetcher::ReadDocument(job.outcome.document, sink, kMergeBatch) &&
+                   !sink.Failed();
+        } else {
+            read = !job.outcome.items.empty() && merge.Add(job.outcome.items);
+        }
+        if (!read || Stopped() || !merge.Commit(&added))
             return -1;
         store.SetFeedValidators(job.feedId, job.outcome.validators.etag,
                                 job.outcome.validators.lastModified);
@@ -154,9 +213,13 @@ void CReceiveScheduler::CollectWalk(int item, int depth, bool byWeight, bool tak
 void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<void(Job&)>& done) {
     std::mutex queueLock;
     std::condition_variable ready;
+    std::condition_variable room;
     std::deque<Job*> finished;
     size_t next = 0;
     size_t pending = jobs.size();
+    // Bytes of outcomes fetched and not yet merged: while they pass the budget, no further fetch
+    // starts, so a walk over many large feeds holds only a few of them at a time.
+    size_t inFlight = 0;
 
     const size_t workers = std::min<size_t>(static_cast<size_t>(m_concurrency), jobs.size());
     std::vector<std::thread> fetchers;
@@ -167,7 +230,9 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
             for (;;) {
                 Job* job = nullptr;
                 {
-                    std::lock_guard lock(queueLock);
+                    std::unique_lock lock(queueLock);
+                    while (inFlight >= m_byteBudget && !Stopped())
+                        room.wait_for(lock, std::chrono::milliseconds(100));
                     if (next < jobs.size())
                         job = &jobs[next++];
                 }
@@ -177,11 +242,13 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
                     ShowImage(job->index, kImageReceiving);
                     m_observer.OnReceiveBegin(job->index);
                     job->outcome = Fetch(fetcher, *job);
+                    job->bytes = BytesOf(job->outcome);
                     Release(job->url);
                 } else {
                     job->skipped = true; // nothing is reported for it
                 }
                 std::lock_guard lock(queueLock);
+                inFlight += job->bytes;
                 finished.push_back(job);
                 ready.notify_one();
             }
@@ -198,6 +265,14 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
         --pending;
         if (!job->skipped)
             done(*job);
+        // The outcome is in the store now: its memory goes back to the budget.
+        std::vector<FeedItem>().swap(job->outcome.items);
+        job->outcome.document = {};
+        {
+            std::lock_guard lock(queueLock);
+            inFlight -= job->bytes;
+        }
+        room.notify_all();
     }
     for (std::thread& fetcher : fetchers)
         fetcher.join();

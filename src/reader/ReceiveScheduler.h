@@ -48,6 +48,9 @@ struct FetchOutcome {
     bool ok = false;
     bool notModified = false; // the server said the feed has not changed since the last fetch
     std::vector<FeedItem> items;
+    // A large answer is kept as it came and read while it is merged, part by part, so that
+    // its items never sit in memory all at once; items is then empty.
+    FeedDocument document;
     FeedValidators validators; // to send with the next fetch
 };
 
@@ -69,6 +72,13 @@ public:
 
     // How many feeds one walk fetches at once (6 unless set).
     void SetConcurrency(int fetchesAtOnce);
+    // The bytes of fetched answers (and of their items) that may wait for their merge before a
+    // walk starts no further fetch (64 MB unless set). A fetch under way is never held back,
+    // so one answer larger than this still goes through.
+    void SetByteBudget(std::size_t bytes) { m_byteBudget = bytes; }
+    // An answer up to this size is read into items by the thread that fetched it; a larger one
+    // is read while it is merged (1 MB unless set).
+    void SetReadAheadLimit(std::size_t bytes) { m_readAheadLimit = bytes; }
     // The store file the workers open (the program directory's rss.db unless set).
     void SetStorePath(const std::string& path) { m_storePath = path; }
     // How the workers reach the network (the settings' proxy unless set).
@@ -109,7 +119,8 @@ private:
         int level = 1;             // the level used for the weight step
         FeedValidators validators; // of the last fetch
         FetchOutcome outcome;
-        bool skipped = false; // stopped, or received by another walk already
+        bool skipped = false;  // stopped, or received by another walk already
+        std::size_t bytes = 0; // of the outcome, counted against the byte budget
     };
 
     void Start(std::function<void()> work);
@@ -136,6 +147,8 @@ private:
     HttpProxy m_proxy;
     HttpLimits m_limits;
     int m_concurrency = 6;
+    std::size_t m_byteBudget = 64u << 20;
+    std::size_t m_readAheadLimit = 1u << 20;
     std::atomic<bool> m_busy{false};
     CCancelToken m_cancel;
 

@@ -1,5 +1,7 @@
 #include "storage/FeedDatabase.h"
 
+#include "storage/FeedMerge.h"
+
 #include "app/AppPaths.h"
 #include "storage/StoreSql.h"
 
@@ -288,73 +290,36 @@ int CFeedDatabase::SaveReceivedItems(int feedId, const std::vector<FeedItem>& it
         *added = 0;
     // The whole merge holds the write lock from its first statement to the commit, and a
     // failure anywhere leaves the channel exactly as it was.
-    return RunInTransaction([&](CSqlDatabase& db) {
-        // Scratch rows of this channel never outlive a merge.
-        db.CompileStatement("DELETE FROM rsstemp_data WHERE item_feedid = ?1;")
-            .Bind(1, feedId)
-            .ExecDML();
+    CFeedMerge merge(*this);
+    std::vector<FeedItem> copy(items);
+    if (!merge.Begin(feedId, storageType, storageNum) || !merge.Add(copy))
+        return 0;
+    return merge.Commit(added);
+}
 
-        // What is new is decided against the rows stored before this download, so two items of
-        // one download that share a link are both stored. A known link is never updated.
-        CSqlStatement known = db.CompileStatement(
-            "SELECT 1 FROM rss_data WHERE item_feedid = ?1 AND item_link = ?2 LIMIT 1;");
-        known.Bind(1, feedId);
-        const auto holds = [&known](const std::string& link) {
-            return known.Bind(2, link).ExecScalar().has_value();
-        };
-        std::vector<const FeedItem*> fresh;
-        fresh.reserve(items.size());
-        for (const FeedItem& item : items) {
-            if (holds(item.link))
-                continue;
-            const std::string legacy = LegacyForm(item.link);
-            if (legacy != item.link && holds(legacy))
-                continue;
-            fresh.push_back(&item);
-        }
+int CFeedDatabase::RemoveOrphanItems(int* removed) {
+    if (removed)
+        *removed = 0;
+    int count = 0;
+    const int ok = RunInTransaction([&](CSqlDatabase& db) {
+        count = db.ExecuteUpdate(
+            "DELETE FROM rss_data WHERE item_feedid NOT IN (SELECT feed_id FROM feed_data);");
+        db.ExecuteUpdate(
+            "DELETE FROM feed_validators WHERE feed_id NOT IN (SELECT feed_id FROM feed_data);");
+    });
+    if (ok && removed)
+        *removed = count;
+    return ok;
+}
 
-        // Stored last item first, so the download's first item gets the highest id and the
-        // download's order stands at the top of the list.
-        CSqlStatement insert = db.CompileStatement(
-            "INSERT INTO rss_data (item_feedid, item_new, item_read, item_link, item_title, "
-            "item_author, item_description, item_pubDate) VALUES (?1, 1, 0, ?2, ?3, ?4, ?5, ?6);");
-        insert.Bind(1, feedId);
-        for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) {
-            const FeedItem& item = **it;
-            insert.Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
-            insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
-        }
-        if (added)
-            *added = static_cast<int>(fresh.size());
-
-        if (storageType == kStorageSyncWithSource) {
-            // Read or not, what the source no longer lists goes.
-            db.ExecuteUpdate("CREATE TEMP TABLE IF NOT EXISTS quill_listed_links "
-                             "(link TEXT PRIMARY KEY) WITHOUT ROWID;"
-                             "DELETE FROM temp.quill_listed_links;");
-            CSqlStatement list = db.CompileStatement(
-                "INSERT OR IGNORE INTO temp.quill_listed_links (link) VALUES (?1);");
-            for (const FeedItem& item : items) {
-                list.Bind(1, item.link).ExecDML();
-                const std::string legacy = LegacyForm(item.link);
-                if (legacy != item.link)
-                    list.Bind(1, legacy).ExecDML();
-            }
-            db.CompileStatement("DELETE FROM rss_data WHERE item_feedid = ?1 AND item_link NOT IN "
-                                "(SELECT link FROM temp.quill_listed_links);")
-                .Bind(1, feedId)
-                .ExecDML();
-            db.ExecuteUpdate("DELETE FROM temp.quill_listed_links;");
-        } else if (storageType == kStorageKeepNewest) {
-            // With a count of 0 the inner list is empty, its minimum NULL, and nothing goes.
-            db.CompileStatement(
-                  "DELETE FROM rss_data WHERE item_feedid = ?1 AND item_id < (SELECT min(item_id) "
-                  "FROM (SELECT item_id FROM rss_data WHERE item_feedid = ?1 "
-                  "ORDER BY item_id DESC LIMIT ?2));")
-                .Bind(1, feedId)
-                .Bind(2, storageNum)
-                .ExecDML();
-        }
+int CFeedDatabase::CompactStore(int* removed) {
+    if (!RemoveOrphanItems(removed))
+        return 0;
+    return Run([](CSqlDatabase& db) {
+        // One VACUUM rebuilds the tables and indexes together; the checkpoint then writes the
+        // result into the file and empties the log, so the file shrinks now, not later.
+        db.ExecuteUpdate("VACUUM;");
+        db.ExecuteUpdate("PRAGMA wal_checkpoint(TRUNCATE);");
     });
 }
 

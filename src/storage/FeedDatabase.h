@@ -74,7 +74,9 @@ public:
     // unread, the download's first item with the channel's highest id. Then the storage rule
     // trims: kStorageSyncWithSource keeps only what the download lists, kStorageKeepNewest keeps
     // the storageNum newest (none removed when storageNum is 0), anything else keeps all.
-    // added, when given, receives the number of items that were new to the channel.
+    // added, when given, receives the number of items that were new to the channel. A channel
+    // whose row is gone (removed while it was received) gets nothing: 0 with the reason.
+    // CFeedMerge takes a download in parts by the same rules.
     int SaveReceivedItems(int feedId, const std::vector<FeedItem>& items, int storageType,
                           int storageNum, int* added = nullptr);
     // The validators (ETag, Last-Modified) of the channel's last answer; empty when none.
@@ -129,6 +131,14 @@ public:
     // of them when days is 0); read items only unless includeUnread.
     int CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread);
 
+    // Upkeep (the vacuum tool): removes the items and validators of channels whose row is gone,
+    // which older files hold after a channel was removed while it was received, then rebuilds
+    // the file and empties its log so that it shrinks now. removed, when given, receives the
+    // number of orphan items taken out.
+    int CompactStore(int* removed = nullptr);
+    // Only the first step of CompactStore, in one transaction.
+    int RemoveOrphanItems(int* removed = nullptr);
+
     static constexpr int kFolderItemLimit = 8000;
 
 protected:
@@ -137,6 +147,7 @@ protected:
     const char* SynchronousMode() const override { return "NORMAL"; }
 
 private:
+    friend class CFeedMerge;
     // The form in which an older store may hold the text (itself when there is none).
     std::string LegacyForm(const std::string& text) const;
     int FindOne(const std::string& sql, int id, const std::function<void(const CSqlQuery&)>& read);

@@ -206,3 +206,11 @@ TEST(BlogTransport, EndpointParts) {
 }
 
 } // namespace
+
+TEST(BlogTransport, CallsEndWhenTheServerStalls) {
+    // A call may take its five minutes while it moves, but not sit silent for them.
+    HttpLimits limits = CXmlRpcTransport::CallLimits();
+    EXPECT_EQ(limits.totalTimeoutMs, 300'000);
+    EXPECT_EQ(limits.lowSpeedTimeMs, 30'000);
+    EXPECT_GT(limits.lowSpeedBytesPerSecond, 1);
+}

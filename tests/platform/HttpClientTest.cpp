@@ -311,6 +311,69 @@ TEST(HttpClient, SilentRefusedAndCutConnectionsFail) {
     EXPECT_FALSE(client.Get(garbage.Url("/")).IsSuccess());
 }
 
+// A server that accepts, reads the request, sends the head of an answer and then one byte a
+// second, as a stalled feed host does; it stops after the count of seconds given.
+class CDripServer {
+public:
+    explicit CDripServer(int seconds) {
+        m_fd = loopback::ListenOnFreePort(m_port, 4);
+        m_thread = std::thread([this, seconds] {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0)
+                return;
+            int client = ::accept(m_fd, nullptr, nullptr);
+            std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+            ::send(client, head.data(), head.size(), MSG_NOSIGNAL);
+            for (int i = 0; i < seconds * 10 && !m_stop; ++i) {
+                if (i % 10 == 0 && ::send(client, "x", 1, MSG_NOSIGNAL) <= 0)
+                    break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            ::close(client);
+        });
+    }
+    ~CDripServer() {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_fd);
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/feed"; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+TEST(HttpClient, StalledTransfersEndAfterTheLowSpeedWindow) {
+    // The total timeout is far away: only the stall rule can end these in time.
+    HttpLimits limits;
+    limits.totalTimeoutMs = 60'000;
+    limits.lowSpeedTimeMs = 1000;
+    EXPECT_GT(limits.lowSpeedBytesPerSecond, 1) << "a drip of one byte a second must count";
+    EXPECT_EQ(HttpLimits().lowSpeedTimeMs, 30'000) << "on by default";
+    CHttpClient client;
+    client.SetLimits(limits);
+
+    CSilentServer silent;
+    HttpResponse silence = client.Get(silent.Url("/feed"));
+    EXPECT_EQ(silence.result, HttpResult::kTimeout);
+    EXPECT_EQ(silence.errorText, "no answer within 1 s");
+
+    CDripServer drip(20);
+    HttpResponse dripped = client.Get(drip.Url());
+    EXPECT_EQ(dripped.result, HttpResult::kTimeout);
+    EXPECT_TRUE(dripped.body.empty());
+    EXPECT_EQ(dripped.errorText.rfind("transfer stalled", 0), 0u) << dripped.errorText;
+
+    // The total timeout still has its own words.
+    limits.totalTimeoutMs = 400;
+    limits.lowSpeedTimeMs = 0;
+    client.SetLimits(limits);
+    EXPECT_EQ(client.Get(silent.Url("/x")).errorText, "no whole answer within 1 s");
+}
+
 TEST(HttpClient, CancelTokenAndExitFlagEndATransfer) {
     CSilentServer silent;
     CHttpClient client;

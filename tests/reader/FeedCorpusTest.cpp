@@ -3,6 +3,7 @@
 // fields is the one the expectation describes.
 #include "platform/fs/FileUtil.h"
 #include "platform/text/TextCodec.h"
+#include "platform/xml/XmlDocument.h"
 #include "reader/FeedDate.h"
 #include "reader/FeedParser.h"
 
@@ -247,6 +248,53 @@ TEST(FeedCorpus, RealWorldFeedsAreReadWhole) {
             }
             EXPECT_EQ(item.description.find("\xEF\xBF\xBD"), std::string::npos)
                 << "replacement character in " << item.link;
+        }
+    }
+}
+
+// Receiving reads documents element by element; every sample must give exactly what a reading
+// of the whole tree gives, item for item, however small the parts it is handed over in.
+TEST(FeedCorpus, ReadingInPartsGivesWhatTheWholeTreeGives) {
+    std::vector<std::string> paths;
+    for (const char* folder : {"/feeds/", "/realworld/"}) {
+        for (const auto& row : ReadIndex(kCorpus + folder + "INDEX.tsv"))
+            paths.push_back(kCorpus + folder + row.at("path"));
+    }
+    ASSERT_GT(paths.size(), 280u) << "corpus not found under " << kCorpus;
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        std::string bytes;
+        ASSERT_TRUE(CFileUtil::ReadFile(path, bytes));
+        CFeedParser whole;
+        whole.SetBaseUrl("http://127.0.0.1:8097/tests/x.xml");
+        CXmlDocument doc;
+        std::vector<FeedItem> expected;
+        if (whole.Load(bytes, doc))
+            whole.ReadItems(doc, expected);
+
+        struct CParts : CFeedItemSink {
+            std::vector<FeedItem> items;
+            bool OnItems(std::vector<FeedItem>& part) override {
+                EXPECT_LE(part.size(), 7u);
+                items.insert(items.end(), part.begin(), part.end());
+                return true;
+            }
+            void OnRestart() override { items.clear(); }
+        } parts;
+        CFeedParser streamed;
+        streamed.SetBaseUrl("http://127.0.0.1:8097/tests/x.xml");
+        EXPECT_EQ(streamed.ParseItems(bytes, parts, 7), !expected.empty());
+        EXPECT_EQ(streamed.UsedLenientPass(), whole.UsedLenientPass());
+        ASSERT_EQ(parts.items.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            // Compared without printing: descriptions run to many kilobytes.
+            EXPECT_TRUE(parts.items[i].title == expected[i].title) << "title of item " << i;
+            EXPECT_TRUE(parts.items[i].link == expected[i].link) << "link of item " << i;
+            EXPECT_TRUE(parts.items[i].description == expected[i].description)
+                << "description of item " << i;
+            EXPECT_TRUE(parts.items[i].author == expected[i].author) << "author of item " << i;
+            if (expected[i].pubDate.size() == 19 && !expected[i].pubDate.starts_with(Today()))
+                EXPECT_EQ(parts.items[i].pubDate, expected[i].pubDate);
         }
     }
 }

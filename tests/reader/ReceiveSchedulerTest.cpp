@@ -90,7 +90,7 @@ protected:
                            return;
                        }
                        response.set_header("ETag", etag);
-                       response.set_content(Feed(name, 3), "application/rss+xml");
+                       response.set_content(Feed(name, m_itemCount), "application/rss+xml");
                    });
         m_server.Start();
         ASSERT_EQ(m_store.OpenStore(), 1);
@@ -137,6 +137,7 @@ protected:
     std::atomic<int> m_concurrent{0};
     int m_maxConcurrent = 0;
     int m_delayMs = 0;
+    int m_itemCount = 3;
 };
 
 } // namespace
@@ -303,6 +304,53 @@ TEST_F(ReceiveSchedulerTest, ShutdownAbortsAWalkWithoutTouchingTheStore) {
     }
     for (const std::string& event : m_observer.Events())
         EXPECT_NE(event, "end") << "a stopped walk does not announce its end";
+}
+
+TEST_F(ReceiveSchedulerTest, LargeFeedsAreReadWhileMergedWithinTheByteBudget) {
+    MakeTree({"l1", "l2", "l3"});
+    m_itemCount = 1234; // three parts of the merge
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    // Every answer is "large", and one answer alone fills the budget: the walk goes on one
+    // feed at a time and still receives them all.
+    scheduler.SetReadAheadLimit(0);
+    scheduler.SetByteBudget(1);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    ASSERT_EQ(m_observer.done.size(), 3u);
+    for (int channel : m_tree.AllChannels()) {
+        EXPECT_EQ(m_observer.done[channel], std::make_pair(true, 1234));
+        std::vector<FeedItem> items;
+        int total = 0;
+        ASSERT_EQ(m_store.GetItemPage(m_tree.Record(channel).feedId, kItemFilterAll, true, items,
+                                      total, 2, 0),
+                  1);
+        EXPECT_EQ(total, 1234);
+        // The feed's first item on top, as with a feed read whole.
+        const std::string name = m_tree.Record(channel).title;
+        EXPECT_EQ(items.at(0).link, "http://x/" + name + "/0");
+        EXPECT_EQ(items.at(1).link, "http://x/" + name + "/1");
+    }
+}
+
+TEST_F(ReceiveSchedulerTest, AChannelRemovedWhileItIsReceivedGetsNoItems) {
+    MakeTree({"gone", "kept"});
+    m_delayMs = 400;
+    const int gone = m_tree.FindByPath("gone");
+    const int kept = m_tree.FindByPath("kept");
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    // The fetches are under way when the channel goes from the store.
+    for (int i = 0; i < 100 && Hits("gone") == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const int feedId = m_tree.Record(gone).feedId;
+    ASSERT_NE(feedId, 0);
+    ASSERT_EQ(m_store.DeleteFeeds({feedId}), 1);
+    scheduler.Wait();
+    EXPECT_FALSE(m_observer.done[gone].first);
+    EXPECT_TRUE(m_observer.done[kept].first);
+    int total = -1, unread = -1;
+    ASSERT_EQ(m_store.GetFeedCounts(feedId, total, unread), 1);
+    EXPECT_EQ(total, 0) << "no items without their channel";
 }
 
 TEST(ReceiveSchedulerTimer, PeriodsAndChanges) {

@@ -1,5 +1,6 @@
 #include "storage/FeedDatabase.h"
 #include "platform/text/TextCodec.h"
+#include "storage/FeedMerge.h"
 #include "support/TestSupport.h"
 
 #include <cstdlib>
@@ -47,7 +48,8 @@ std::string Dump(CSqlDatabase& db, const std::string& table) {
     return text;
 }
 
-class FeedDatabaseTest : public ::testing::Test {
+// A store with no channel yet.
+class EmptyFeedDatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError(); }
     void TearDown() override {
@@ -67,6 +69,19 @@ protected:
     }
     std::string m_dir = MakeTempDir();
     CFeedDatabase m_store{m_dir + "/rss.db"};
+};
+
+// A store with the channels 1 to 4: items are stored only for channels that exist.
+class FeedDatabaseTest : public EmptyFeedDatabaseTest {
+protected:
+    void SetUp() override {
+        EmptyFeedDatabaseTest::SetUp();
+        for (int i = 1; i <= 4; ++i) {
+            int id = 0;
+            ASSERT_EQ(m_store.AddFeed("http://channel/" + std::to_string(i), id), 1);
+            ASSERT_EQ(id, i);
+        }
+    }
 };
 
 } // namespace
@@ -176,9 +191,82 @@ TEST_F(FeedDatabaseTest, ASecondWriterWaitsForTheLockThenFailsBusyWithoutWriting
     EXPECT_EQ(LinksOf(1), Strings{"b"});
 }
 
+TEST_F(FeedDatabaseTest, AChannelRemovedWhileItIsReceivedGetsNothing) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageKeepAll, 0), 1);
+    // The channel goes while its download is being read: the merge that then begins stores
+    // nothing and says why.
+    ASSERT_EQ(m_store.DeleteFeeds({1}), 1);
+    EXPECT_EQ(m_store.SaveReceivedItems(1, Download({"b", "c"}), kStorageKeepAll, 0), 0);
+    EXPECT_NE(m_store.GetLastError().find("no longer exists"), std::string::npos);
+    EXPECT_FALSE(m_store.Db().InTransaction());
+    EXPECT_EQ(Dump(m_store.Db(), "rss_data"), "");
+    EXPECT_EQ(m_store.SaveReceivedItems(99, Download({"x"}), kStorageKeepAll, 0), 0);
+}
+
+TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "old"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c", "old"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SetItemRead(Page(1).front().id, 1), 1); // "c" read, no longer new
+
+    // Channel 1 in three parts, channel 2 whole: the same rows, the same order.
+    CFeedMerge merge(m_store);
+    ASSERT_EQ(merge.Begin(1, kStorageSyncWithSource, 0), 1);
+    for (auto part : {Download({"a", "b"}), Download({"c", "d"}), Download({"e"})})
+        ASSERT_EQ(merge.Add(part), 1) << m_store.GetLastError();
+    int added = 0;
+    ASSERT_EQ(merge.Commit(&added), 1) << m_store.GetLastError();
+    EXPECT_EQ(added, 4);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"a", "b", "c", "d", "e"}),
+                                        kStorageSyncWithSource, 0, &added),
+              1);
+    EXPECT_EQ(added, 4);
+    // The known "c" keeps its place; "old" is no longer listed.
+    EXPECT_EQ(LinksOf(1), (Strings{"a", "b", "d", "e", "c"}));
+    EXPECT_EQ(LinksOf(2), LinksOf(1));
+    EXPECT_EQ(LinksOf(1, kItemFilterNew), (Strings{"a", "b", "d", "e"}));
+
+    // A restart forgets the parts before it; a merge left unfinished keeps nothing.
+    ASSERT_EQ(merge.Begin(3, kStorageKeepAll, 0), 1);
+    auto first = Download({"x", "y"});
+    auto second = Download({"z"});
+    ASSERT_EQ(merge.Add(first), 1);
+    ASSERT_EQ(merge.Add(second), 1);
+    ASSERT_EQ(merge.Restart(), 1);
+    auto again = Download({"y"});
+    ASSERT_EQ(merge.Add(again), 1);
+    ASSERT_EQ(merge.Commit(&added), 1);
+    EXPECT_EQ(LinksOf(3), Strings{"y"});
+    {
+        CFeedMerge unfinished(m_store);
+        ASSERT_EQ(unfinished.Begin(4, kStorageKeepAll, 0), 1);
+        auto part = Download({"p"});
+        ASSERT_EQ(unfinished.Add(part), 1);
+        part = Download({"q"});
+        ASSERT_EQ(unfinished.Add(part), 1);
+    }
+    EXPECT_FALSE(m_store.Db().InTransaction());
+    EXPECT_TRUE(LinksOf(4).empty());
+}
+
+TEST_F(FeedDatabaseTest, CompactingRemovesItemsOfChannelsThatAreGone) {
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SetFeedValidators(2, "\"e\"", ""), 1);
+    // What an older program left: the channel row gone, its items still there.
+    ASSERT_EQ(m_store.Exec("DELETE FROM feed_data WHERE feed_id = 2;"), 1);
+    int removed = -1;
+    ASSERT_EQ(m_store.CompactStore(&removed), 1) << m_store.GetLastError();
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(LinksOf(1), (Strings{"a", "b"}));
+    EXPECT_TRUE(LinksOf(2).empty());
+    std::string etag, lastModified;
+    ASSERT_EQ(m_store.GetFeedValidators(2, etag, lastModified), 1);
+    EXPECT_EQ(etag, "");
+}
+
 // ---- Channels ----
 
-TEST_F(FeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) {
+TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) {
     const std::string address = "http://example.com/it's/feed.xml";
     FeedSettings settings;
     settings.storageNum = 123;
@@ -220,7 +308,7 @@ TEST_F(FeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) {
     EXPECT_EQ(feeds, 2);
 }
 
-TEST_F(FeedDatabaseTest, DeletingChannelsAndTheirItems) {
+TEST_F(EmptyFeedDatabaseTest, DeletingChannelsAndTheirItems) {
     for (int feed = 1; feed <= 3; ++feed) {
         int id = 0;
         ASSERT_EQ(m_store.AddFeed("http://f" + std::to_string(feed), id), 1);

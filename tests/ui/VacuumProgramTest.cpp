@@ -19,7 +19,7 @@ QProcess* StartVacuum(const std::string& home, QObject* parent) {
     return process;
 }
 
-TEST(VacuumProgram, CompactsTheFeedStoreAndSaysSo) {
+TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
     EnsureApp();
     CTempHome home;
     {
@@ -31,8 +31,11 @@ TEST(VacuumProgram, CompactsTheFeedStoreAndSaysSo) {
             items[i].link = "http://x/" + std::to_string(i);
             items[i].description = std::string(2000, 'x');
         }
-        ASSERT_EQ(store.SaveReceivedItems(1, items, 3, 0), 1);
-        ASSERT_EQ(store.DeleteFeedItems({1}), 1);
+        int feedId = 0;
+        ASSERT_EQ(store.AddFeed("http://x/feed", feedId), 1);
+        ASSERT_EQ(store.SaveReceivedItems(feedId, items, 3, 0), 1);
+        // An older program removed the channel's row and left its items behind.
+        ASSERT_EQ(store.Exec("DELETE FROM feed_data;"), 1);
     }
     QObject owner;
     QProcess* vacuum = StartVacuum(home.Path(), &owner);
@@ -40,6 +43,11 @@ TEST(VacuumProgram, CompactsTheFeedStoreAndSaysSo) {
     EXPECT_EQ(vacuum->exitCode(), 0);
     const QString output = QString::fromUtf8(vacuum->readAllStandardOutput());
     EXPECT_TRUE(output.contains(QStringLiteral("整理完成!"))) << output.toStdString();
+    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    ASSERT_EQ(store.OpenStore(), 1);
+    int feeds = -1, items = -1;
+    ASSERT_EQ(store.GetTotals(feeds, items), 1);
+    EXPECT_EQ(items, 0);
 }
 
 TEST(VacuumProgram, WaitsForAWriterToFinish) {

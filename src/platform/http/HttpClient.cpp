@@ -1,5 +1,6 @@
 #include "platform/http/HttpClient.h"
 
+#include <algorithm>
 #include <cctype>
 #include <curl/curl.h>
 #include <mutex>
@@ -83,6 +84,7 @@ struct Transfer {
     std::size_t limit = 0;
     bool tooLarge = false;
     std::vector<HttpHeader> headers;
+    bool answered = false; // any byte of an answer (status line, header or body) arrived
     // Set by the client: the abort test of this request.
     const HttpRequest* request = nullptr;
     bool (*aborted)(const Transfer&) = nullptr;
@@ -91,6 +93,7 @@ struct Transfer {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     size_t n = size * count;
+    t->answered = true;
     if (t->limit && t->body->size() + n > t->limit) {
         t->tooLarge = true;
         return n == 0 ? 1 : 0; // any count other than n ends the transfer
@@ -102,6 +105,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     size_t n = size * count;
+    t->answered = true;
     std::string_view line = Trim(std::string_view(data, n));
     if (line.substr(0, 5) == "HTTP/") {
         // A new answer begins (after a redirect, a 100 Continue or a proxy's CONNECT).
@@ -177,6 +181,30 @@ void ApplyProxy(CURL* easy, const HttpProxy& proxy, const std::string& host) {
         curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
         curl_easy_setopt(easy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
     }
+}
+
+// Whole seconds of a window given in milliseconds, at least one.
+long Seconds(long ms) {
+    return std::max(1L, (ms + 999) / 1000);
+}
+
+// libcurl reports every timeout alike; the reason says which bound ended the transfer.
+std::string TimeoutText(CURL* easy, const HttpLimits& limits, bool answered) {
+    curl_off_t connectUs = 0;
+    curl_off_t totalUs = 0;
+    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectUs);
+    curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &totalUs);
+    const curl_off_t totalMs = totalUs / 1000;
+    if (connectUs == 0)
+        return "no connection within " + std::to_string(Seconds(limits.connectTimeoutMs)) + " s";
+    const bool stalled = limits.lowSpeedTimeMs > 0 && limits.lowSpeedBytesPerSecond > 0 &&
+                         (limits.totalTimeoutMs <= 0 || totalMs + 100 < limits.totalTimeoutMs);
+    if (stalled && !answered)
+        return "no answer within " + std::to_string(Seconds(limits.lowSpeedTimeMs)) + " s";
+    if (stalled)
+        return "transfer stalled: less than " + std::to_string(limits.lowSpeedBytesPerSecond) +
+               " bytes a second for " + std::to_string(Seconds(limits.lowSpeedTimeMs)) + " s";
+    return "no whole answer within " + std::to_string(Seconds(limits.totalTimeoutMs)) + " s";
 }
 
 bool HasHeader(const std::vector<HttpHeader>& headers, std::string_view name) {
@@ -283,6 +311,10 @@ HttpResponse CHttpClient::Perform(const HttpRequest& request) {
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every encoding libcurl can decode
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, m_limits.totalTimeoutMs);
+    if (m_limits.lowSpeedBytesPerSecond > 0 && m_limits.lowSpeedTimeMs > 0) {
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, m_limits.lowSpeedBytesPerSecond);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, Seconds(m_limits.lowSpeedTimeMs));
+    }
     if (m_limits.maxBodyBytes)
         curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
                          static_cast<curl_off_t>(m_limits.maxBodyBytes));
@@ -401,6 +433,9 @@ HttpResponse CHttpClient::Perform(const HttpRequest& request) {
         case HttpResult::kTooLarge:
             response.errorText =
                 "the answer is larger than " + std::to_string(m_limits.maxBodyBytes) + " bytes";
+            break;
+        case HttpResult::kTimeout:
+            response.errorText = TimeoutText(easy, m_limits, transfer.answered);
             break;
         default:
             response.errorText = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);

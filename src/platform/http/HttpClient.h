@@ -38,6 +38,14 @@ struct HttpProxy {
 struct HttpLimits {
     long connectTimeoutMs = 20'000;
     long totalTimeoutMs = 120'000;
+    // A transfer that moves fewer than lowSpeedBytesPerSecond bytes a second for lowSpeedTimeMs
+    // (measured in whole seconds) is stalled and ends as kTimeout: a server that accepts and
+    // never answers, or drips its answer, fails after this window instead of the total
+    // timeout, while a large transfer that keeps moving still has the total timeout to finish.
+    // The rule is "less than", so the threshold sits well above 1: a server dripping one byte a
+    // second is stalled too (16 bytes a second is still far below any working connection).
+    long lowSpeedBytesPerSecond = 16;
+    long lowSpeedTimeMs = 30'000;
     std::size_t maxBodyBytes = 32u << 20; // after decompression
     long maxRedirects = 8;                // 0 follows none
 };

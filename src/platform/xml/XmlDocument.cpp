@@ -540,6 +540,14 @@ std::string CXmlDocument::TranslatePath(std::string_view path) {
     return out;
 }
 
+std::string CXmlDocument::ParserEncoding(std::string_view declared) {
+    return IsGbkFamily(declared) ? "GB18030" : "";
+}
+
+void CXmlDocument::InitParser() {
+    InitLibxml();
+}
+
 std::string CXmlDocument::DeclaredEncoding(std::string_view text) {
     // Skip a byte-order mark and leading blanks (some real files have them before "<?xml").
     size_t pos = 0;

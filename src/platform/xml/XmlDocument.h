@@ -133,6 +133,12 @@ public:
 
     // The encoding named by the text's XML declaration, "" when it names none.
     static std::string DeclaredEncoding(std::string_view text);
+    // The encoding the parser must be told for a declared one: GB18030 for the GBK family,
+    // "" when the parser's own handling of the declaration is right.
+    static std::string ParserEncoding(std::string_view declared);
+    // Sets libxml2 up once for the process (the loader that refuses everything external); every
+    // user of libxml2 outside this class calls it first.
+    static void InitParser();
     // "/a/b[0]/c[2]" -> "/a/b[1]/c[3]".
     static std::string TranslatePath(std::string_view zeroBasedPath);
     // A relative reference resolved against a base address (RFC 3986); the reference as it is

@@ -38,8 +38,8 @@ VacuumResult CVacuumWindow::Compact(const std::string& storePath) {
     result.bytesBefore = FileBytes(storePath);
     CFeedDatabase store(storePath);
     // The store waits up to its busy timeout while the reader writes to the file.
-    if (!store.OpenStore() || !store.Exec("VACUUM;") ||
-        !store.Exec("PRAGMA wal_checkpoint(TRUNCATE);")) {
+    // Items of channels that no longer exist go first, then the file is rebuilt.
+    if (!store.OpenStore() || !store.CompactStore(&result.orphansRemoved)) {
         result.error = store.GetLastError();
         return result;
     }

@@ -14,6 +14,7 @@ struct VacuumResult {
     std::string error;
     long long bytesBefore = 0;
     long long bytesAfter = 0;
+    int orphansRemoved = 0; // items of channels that no longer exist
 };
 
 // The small window of quillmark-vacuum: it rebuilds Storage/rss.db on a worker, waiting up to

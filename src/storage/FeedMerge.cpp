@@ -1,0 +1,212 @@
+#include "storage/FeedMerge.h"
+
+#include "storage/CppSQLite3Exception.h"
+#include "storage/FeedDatabase.h"
+#include "storage/SqlDatabase.h"
+#include "storage/SqlStatement.h"
+#include "storage/Transaction.h"
+
+namespace {
+
+constexpr const char* kGone = "the channel no longer exists: it was removed while it was received";
+
+} // namespace
+
+CFeedMerge::CFeedMerge(CFeedDatabase& store) : m_store(store) {}
+
+CFeedMerge::~CFeedMerge() {
+    Abandon();
+}
+
+void CFeedMerge::Abandon() {
+    m_transaction.reset(); // rolls back unless committed
+    m_pending.clear();
+    m_staged = false;
+}
+
+int CFeedMerge::Fail() {
+    Abandon();
+    return 0;
+}
+
+int CFeedMerge::Begin(int feedId, int storageType, int storageNum) {
+    Abandon();
+    m_feedId = feedId;
+    m_storageType = storageType;
+    m_storageNum = storageNum;
+    m_nextSeq = 0;
+    m_added = 0;
+    bool exists = false;
+    const int ok = m_store.Run([&](CSqlDatabase& db) {
+        m_transaction = std::make_unique<CTransaction>(db);
+        // Asked under the write lock: a removal of the channel either finished before this
+        // point or waits until the merge is over, and then takes its items with it.
+        exists = db.CompileStatement("SELECT 1 FROM feed_data WHERE feed_id = ?1;")
+                     .Bind(1, feedId)
+                     .ExecScalar()
+                     .has_value();
+        if (!exists)
+            return;
+        // Scratch rows of this channel never outlive a merge.
+        db.CompileStatement("DELETE FROM rsstemp_data WHERE item_feedid = ?1;")
+            .Bind(1, feedId)
+            .ExecDML();
+        db.ExecuteUpdate("CREATE TEMP TABLE IF NOT EXISTS quill_listed_links "
+                         "(link TEXT PRIMARY KEY) WITHOUT ROWID;"
+                         "DELETE FROM temp.quill_listed_links;"
+                         "CREATE TEMP TABLE IF NOT EXISTS quill_merge_items (seq INTEGER PRIMARY "
+                         "KEY, link TEXT, title TEXT, author TEXT, description TEXT, pubdate TEXT);"
+                         "DELETE FROM temp.quill_merge_items;");
+    });
+    if (!ok)
+        return Fail();
+    if (!exists) {
+        m_store.SetLastError(kGone);
+        return Fail();
+    }
+    return 1;
+}
+
+std::vector<const FeedItem*> CFeedMerge::Fresh(const std::vector<FeedItem>& items) {
+    // What is new is decided against the rows stored before this download (the channel's rows
+    // do not change until Commit), so two items of one download that share a link are both
+    // stored. A known link is never updated.
+    CSqlStatement known = m_store.Db().CompileStatement(
+        "SELECT 1 FROM rss_data WHERE item_feedid = ?1 AND item_link = ?2 LIMIT 1;");
+    known.Bind(1, m_feedId);
+    const auto holds = [&known](const std::string& link) {
+        return known.Bind(2, link).ExecScalar().has_value();
+    };
+    std::vector<const FeedItem*> fresh;
+    fresh.reserve(items.size());
+    for (const FeedItem& item : items) {
+        if (holds(item.link))
+            continue;
+        const std::string legacy = m_store.LegacyForm(item.link);
+        if (legacy != item.link && holds(legacy))
+            continue;
+        fresh.push_back(&item);
+    }
+    return fresh;
+}
+
+void CFeedMerge::ListLinks(const std::vector<FeedItem>& items) {
+    if (m_storageType != kStorageSyncWithSource)
+        return;
+    CSqlStatement list = m_store.Db().CompileStatement(
+        "INSERT OR IGNORE INTO temp.quill_listed_links (link) VALUES (?1);");
+    for (const FeedItem& item : items) {
+        list.Bind(1, item.link).ExecDML();
+        const std::string legacy = m_store.LegacyForm(item.link);
+        if (legacy != item.link)
+            list.Bind(1, legacy).ExecDML();
+    }
+}
+
+void CFeedMerge::Stage(const std::vector<FeedItem>& items) {
+    CSqlStatement stage = m_store.Db().CompileStatement(
+        "INSERT INTO temp.quill_merge_items (seq, link, title, author, description, pubdate) "
+        "VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+    for (const FeedItem* item : Fresh(items)) {
+        stage.Bind(1, static_cast<int64_t>(m_nextSeq++)).Bind(2, item->link).Bind(3, item->title);
+        stage.Bind(4, item->author).Bind(5, item->description).Bind(6, item->pubDate).ExecDML();
+        ++m_added;
+    }
+    ListLinks(items);
+    m_staged = true;
+}
+
+int CFeedMerge::Add(std::vector<FeedItem>& items) {
+    if (!m_transaction)
+        return 0;
+    if (!m_staged && m_pending.empty()) {
+        // Perhaps the whole download: kept until a second part shows it is not.
+        m_pending.swap(items);
+        items.clear();
+        return 1;
+    }
+    const int ok = m_store.Run([&](CSqlDatabase&) {
+        if (!m_pending.empty()) {
+            Stage(m_pending);
+            std::vector<FeedItem>().swap(m_pending);
+        }
+        Stage(items);
+    });
+    items.clear();
+    return ok ? 1 : Fail();
+}
+
+int CFeedMerge::Restart() {
+    if (!m_transaction)
+        return 0;
+    std::vector<FeedItem>().swap(m_pending);
+    m_nextSeq = 0;
+    m_added = 0;
+    m_staged = false;
+    const int ok = m_store.Run([&](CSqlDatabase& db) {
+        db.ExecuteUpdate("DELETE FROM temp.quill_listed_links;"
+                         "DELETE FROM temp.quill_merge_items;");
+    });
+    return ok ? 1 : Fail();
+}
+
+int CFeedMerge::Commit(int* added) {
+    if (added)
+        *added = 0;
+    if (!m_transaction)
+        return 0;
+    const int ok = m_store.Run([&](CSqlDatabase& db) {
+        if (!m_staged) {
+            // One part: straight from memory, last item first, so the download's first item
+            // gets the highest id and the download's order stands at the top of the list.
+            const std::vector<const FeedItem*> fresh = Fresh(m_pending);
+            CSqlStatement insert =
+                db.CompileStatement("INSERT INTO rss_data (item_feedid, item_new, item_read, "
+                                    "item_link, item_title, item_author, item_description, "
+                                    "item_pubDate) VALUES (?1, 1, 0, ?2, ?3, ?4, ?5, ?6);");
+            insert.Bind(1, m_feedId);
+            for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) {
+                const FeedItem& item = **it;
+                insert.Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
+                insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+            }
+            m_added = static_cast<int>(fresh.size());
+            ListLinks(m_pending);
+        } else {
+            // Several parts: the scratch rows, last first, for the same order of ids.
+            db.CompileStatement(
+                  "INSERT INTO rss_data (item_feedid, item_new, item_read, item_link, item_title, "
+                  "item_author, item_description, item_pubDate) SELECT ?1, 1, 0, link, title, "
+                  "author, description, pubdate FROM temp.quill_merge_items ORDER BY seq DESC;")
+                .Bind(1, m_feedId)
+                .ExecDML();
+            db.ExecuteUpdate("DELETE FROM temp.quill_merge_items;");
+        }
+
+        if (m_storageType == kStorageSyncWithSource) {
+            // Read or not, what the source no longer lists goes.
+            db.CompileStatement("DELETE FROM rss_data WHERE item_feedid = ?1 AND item_link NOT IN "
+                                "(SELECT link FROM temp.quill_listed_links);")
+                .Bind(1, m_feedId)
+                .ExecDML();
+        } else if (m_storageType == kStorageKeepNewest) {
+            // With a count of 0 the inner list is empty, its minimum NULL, and nothing goes.
+            db.CompileStatement(
+                  "DELETE FROM rss_data WHERE item_feedid = ?1 AND item_id < (SELECT min(item_id) "
+                  "FROM (SELECT item_id FROM rss_data WHERE item_feedid = ?1 "
+                  "ORDER BY item_id DESC LIMIT ?2));")
+                .Bind(1, m_feedId)
+                .Bind(2, m_storageNum)
+                .ExecDML();
+        }
+        db.ExecuteUpdate("DELETE FROM temp.quill_listed_links;");
+        m_transaction->Commit();
+    });
+    if (!ok)
+        return Fail();
+    m_transaction.reset();
+    std::vector<FeedItem>().swap(m_pending);
+    if (added)
+        *added = m_added;
+    return 1;
+}

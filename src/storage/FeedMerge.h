@@ -1,0 +1,63 @@
+#pragma once
+
+#include "storage/FeedItem.h"
+
+#include <memory>
+#include <vector>
+
+class CFeedDatabase;
+class CTransaction;
+
+// One download merged into a channel while it is still being read: the items come in parts,
+// in the order the source lists them, and the whole merge is one transaction of the store that
+// either commits whole or leaves the channel as it was. The rules are those of
+// CFeedDatabase::SaveReceivedItems: what is new is decided against the rows stored before the
+// download, the download's first item gets the channel's highest id, and the storage rule sees
+// the whole download (the links listed by every part).
+//
+// A download that fits in one part is inserted straight from memory. A longer one keeps its new
+// items in a scratch table of the connection until Commit, so memory holds one part at a time
+// whatever the size of the feed.
+//
+// The channel must still exist (its feed_data row) when the merge begins: a channel removed
+// while it was being received gets nothing stored and the merge fails with a reason. Every
+// operation returns 1, or 0 with the reason in the store's GetLastError(); after a failure the
+// merge is over and nothing of it is kept.
+class CFeedMerge {
+public:
+    explicit CFeedMerge(CFeedDatabase& store);
+    ~CFeedMerge();
+    CFeedMerge(const CFeedMerge&) = delete;
+    CFeedMerge& operator=(const CFeedMerge&) = delete;
+
+    // Takes the store's write lock for the whole merge.
+    int Begin(int feedId, int storageType, int storageNum);
+    // The next part of the download; the items are taken (the vector is left empty).
+    int Add(std::vector<FeedItem>& items);
+    // Forgets every part given so far: the download is read again from its start.
+    int Restart();
+    // Stores the new items, applies the storage rule and commits. added receives the number of
+    // items that were new to the channel.
+    int Commit(int* added = nullptr);
+    // Leaves the channel as it was.
+    void Abandon();
+
+private:
+    int Fail();
+    // The items whose link the channel does not hold yet.
+    std::vector<const FeedItem*> Fresh(const std::vector<FeedItem>& items);
+    // Notes the links for the storage rule that keeps only what the source lists.
+    void ListLinks(const std::vector<FeedItem>& items);
+    // Puts the new items into the scratch table.
+    void Stage(const std::vector<FeedItem>& items);
+
+    CFeedDatabase& m_store;
+    std::unique_ptr<CTransaction> m_transaction;
+    int m_feedId = 0;
+    int m_storageType = 0;
+    int m_storageNum = 0;
+    bool m_staged = false;           // the scratch table holds new items
+    std::vector<FeedItem> m_pending; // the first part, while it may be the only one
+    long long m_nextSeq = 0;
+    int m_added = 0;
+};
