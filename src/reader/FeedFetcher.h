@@ -29,6 +29,10 @@ struct FeedFetchResult {
     long status = 0;
     std::string finalUrl;
     FeedValidators validators; // to send with the next fetch
+    // Why no items came, short and for people ("" for kItems and kNotModified): "HTTP 404",
+    // "no answer within 30 s", "no connection within 20 s", "cannot connect to host:port",
+    // "host not found: host", "not a feed (text/html)", "no items in the feed",
+    // "too many redirects", "certificate not trusted: ...", "answer larger than 32 MB", "stopped".
     std::string errorText;
 };
 
