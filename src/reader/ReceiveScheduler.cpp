@@ -245,8 +245,24 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
 
 void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
     CFeedDatabase store(m_storePath);
-    if (!store.OpenStore())
+    if (!store.OpenStore()) {
+        // Without the store no channel can be received; each says so.
+        const std::string reason = "store: " + store.GetLastError();
+        std::vector<int> items{start};
+        if (depth != 0) {
+            const int parent = m_tree.Record(start).parent;
+            std::vector<int> siblings =
+                parent >= 0 ? m_tree.Record(parent).children : m_tree.Roots();
+            items.assign(std::find(siblings.begin(), siblings.end(), start), siblings.end());
+        }
+        for (int item : items)
+            for (int channel : m_tree.ChannelsBelow(item))
+                Finish({.index = channel,
+                        .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
+                        .reason = reason},
+                       0, store);
         return;
+    }
     std::vector<Job> jobs;
     if (m_tree.IsValid(start))
         CollectWalk(start, depth, rule, store, jobs);

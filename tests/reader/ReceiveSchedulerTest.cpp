@@ -483,3 +483,23 @@ TEST_F(ReceiveSchedulerTest, UnreadableSettingsRemoveNothing) {
     EXPECT_EQ(total, 6) << "nothing is removed under a rule nobody chose";
     EXPECT_EQ(ReadAll(settings), broken) << "the damaged file is left for the user";
 }
+
+TEST_F(ReceiveSchedulerTest, AStoreThatCannotBeOpenedFailsEveryChannelWithItsReason) {
+    MakeTree({"a", "b"});
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.SetStorePath(m_home.File("Storage")); // a folder, not a database
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    ASSERT_EQ(m_observer.results.size(), 2u);
+    for (const auto& [index, result] : m_observer.results) {
+        EXPECT_EQ(result.outcome, ChannelReceiveResult::Outcome::kStoreFailed);
+        EXPECT_EQ(result.reason.rfind("store: ", 0), 0u) << result.reason;
+        EXPECT_GT(result.reason.size(), 7u) << "with the store's own words";
+    }
+    m_observer.Clear();
+    const int a = m_tree.FindByPath("a");
+    ASSERT_TRUE(scheduler.ReceiveChannel(a, {.byHand = true}));
+    scheduler.Wait();
+    EXPECT_EQ(m_observer.results[a].outcome, ChannelReceiveResult::Outcome::kStoreFailed);
+    EXPECT_EQ(Hits("a"), 0);
+}
