@@ -522,7 +522,8 @@ TEST_F(ReaderWindowsTest, AFailedChannelSaysWhyInItsTooltipAndADialogWhenAskedBy
     const auto error = m_boxes.Errors().front();
     EXPECT_EQ(error.id, 8001);
     EXPECT_EQ(error.summary, QStringLiteral("频道收取失败"));
-    EXPECT_TRUE(error.description.endsWith(QStringLiteral("坏: HTTP 404"))) << error.description.toStdString();
+    EXPECT_TRUE(error.description.endsWith(QStringLiteral("坏: HTTP 404")))
+        << error.description.toStdString();
     EXPECT_EQ(m_tree->ItemOf(index)->toolTip(0),
               QString::fromStdString(Url("/gone.xml")) + QStringLiteral("\n收取失败: HTTP 404"));
 
