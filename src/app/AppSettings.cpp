@@ -244,19 +244,27 @@ int CAppSettings::WriteWindowPlacement(const WindowPlacement& p) {
 }
 
 int CAppSettings::ReadReceiveSettings(ReceiveSettings& s) {
-    int* fields[] = {&s.startupAutoReceive,        &s.autoReceive,
-                     &s.autoReceiveType,           &s.autoReceiveTime,
-                     &s.clickChannelAutoReceive,   &s.switchChannelAutoMakeRead,
-                     &s.whenExitRememberUnreadNum, &s.paginationNum};
-    return ReadInto("receive", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
+    int mode = 0;
+    int* fields[] = {&s.startupAutoReceive,
+                     &s.autoReceive,
+                     &mode,
+                     &s.autoReceiveTime,
+                     &s.clickChannelAutoReceive,
+                     &s.switchChannelAutoMakeRead,
+                     &s.whenExitRememberUnreadNum,
+                     &s.paginationNum};
+    const int read =
+        ReadInto("receive", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
+    s.autoReceiveType = mode == 0 ? ReceiveMode::kByWeight : ReceiveMode::kEvery;
+    return read;
 }
 
 int CAppSettings::WriteReceiveSettings(const ReceiveSettings& s) {
     return WriteValues(Keys("receive"),
-                       {Num(s.startupAutoReceive), Num(s.autoReceive), Num(s.autoReceiveType),
-                        Num(s.autoReceiveTime), Num(s.clickChannelAutoReceive),
-                        Num(s.switchChannelAutoMakeRead), Num(s.whenExitRememberUnreadNum),
-                        Num(s.paginationNum)});
+                       {Num(s.startupAutoReceive), Num(s.autoReceive),
+                        Num(static_cast<int>(s.autoReceiveType)), Num(s.autoReceiveTime),
+                        Num(s.clickChannelAutoReceive), Num(s.switchChannelAutoMakeRead),
+                        Num(s.whenExitRememberUnreadNum), Num(s.paginationNum)});
 }
 
 int CAppSettings::ReadStorageSettings(StorageSettings& s) {

@@ -26,10 +26,17 @@ struct WindowPlacement {
     int topFrameHeight = 0;
 };
 
+// How the start-up and timer receives choose channels. The settings file holds 0 for by weight
+// and 1 for every channel (any other number reads as every channel).
+enum class ReceiveMode {
+    kByWeight = 0, // a channel that keeps bringing new items is received more often
+    kEvery = 1,    // every channel of "all channels", every autoReceiveTime minutes
+};
+
 struct ReceiveSettings {
     int startupAutoReceive = 0;
     int autoReceive = 0;
-    int autoReceiveType = 0; // 0 by each channel's weight, 1 every autoReceiveTime minutes
+    ReceiveMode autoReceiveType = ReceiveMode::kByWeight;
     int autoReceiveTime = 30;
     int clickChannelAutoReceive = 0;
     int switchChannelAutoMakeRead = 0;

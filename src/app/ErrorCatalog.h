@@ -44,4 +44,5 @@ enum ErrorId : int {
     kErrSettingsLoad = 7000,
     kErrSettingsValue = 7001,
     kErrChannelFileLoad = 8000,
+    kErrChannelReceive = 8001, // a channel received by hand failed; the reason follows
 };

@@ -4,6 +4,7 @@
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
+#include "platform/text/AsciiText.h"
 #include "platform/text/TextCheck.h"
 #include "reader/FeedAddress.h"
 #include "storage/FeedDatabase.h"
@@ -17,20 +18,19 @@ namespace {
 // Reports nothing: the tree reports its own message when its settings cannot be read.
 class CQuietReporter : public CReporter {
 public:
-    void ReportError(int) override { failed = true; }
+    void ReportError(int id) override {
+        if (!failed)
+            firstError = id;
+        failed = true;
+    }
     void ReportFault(int, int, const std::string&, const std::string&) override { failed = true; }
     void ReportMessage(const std::string&) override { failed = true; }
     bool failed = false;
+    int firstError = 0;
 };
 
 bool HasMarkup(const std::string& text) {
     return text.find_first_of("<>") != std::string::npos;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
 }
 
 // The five channel settings, between records, store rows and property sheets (they name the
@@ -85,8 +85,14 @@ void CChannelTree::LoadOptions() {
         }
     }
     if (quiet.failed) {
-        GetReporter().ReportMessage("rss reader配置文件错误");
+        // Said once, however many of the reads failed. A file that cannot be loaded is left as
+        // it is for the user to repair: nothing here writes it.
+        if (quiet.firstError == kErrSettingsLoad)
+            GetReporter().ReportError(kErrSettingsLoad);
+        else
+            GetReporter().ReportMessage("rss reader配置文件错误");
         options = ChannelTreeOptions{};
+        options.settingsUnreadable = true;
     }
     std::lock_guard lock(m_lock);
     m_options = options;
@@ -310,6 +316,18 @@ bool CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
     return true;
 }
 
+bool CChannelTree::ChannelFeedsBelow(int index, CFeedDatabase& store,
+                                     std::vector<ChannelFeed>& out) {
+    out.clear();
+    for (int channel : ChannelsBelow(index)) {
+        int feedId = 0;
+        if (!GetFeedId(channel, feedId, store))
+            return false;
+        out.push_back({.channel = channel, .feedId = feedId});
+    }
+    return true;
+}
+
 std::vector<int> CChannelTree::FeedIdsBelow(int index, CFeedDatabase& store) {
     std::vector<int> ids;
     for (int channel : ChannelsBelow(index)) {
@@ -460,34 +478,51 @@ bool CChannelTree::MoveInto(int index, int directory) {
 bool CChannelTree::Delete(int index, CFeedDatabase& store) {
     if (!IsValid(index))
         return false;
-    std::vector<int> channels = ChannelsBelow(index);
-    std::vector<int> feedIds = FeedIdsBelow(index, store);
-    CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.DeleteOutline(PathOf(index)))
+    // Every channel's row must be known: one left out would keep its items without a channel.
+    std::vector<ChannelFeed> channels;
+    if (!ChannelFeedsBelow(index, store, channels))
         return Fail("删除失败!");
+    std::vector<int> unused;
+    OutlinePath path;
     {
         std::lock_guard lock(m_lock);
-        std::vector<int>& siblings = SiblingsOf(index);
-        siblings.erase(std::find(siblings.begin(), siblings.end(), index));
-        std::vector<int> stack{index};
-        while (!stack.empty()) {
-            ChannelRecord& record = m_records[stack.back()];
-            stack.pop_back();
-            record.alive = false;
-            record.unreadCount = 0;
-            stack.insert(stack.end(), record.children.begin(), record.children.end());
-        }
+        std::vector<int> below;
+        CollectChannels(index, below);
+        std::vector<int> all;
+        for (int root : m_roots)
+            CollectChannels(root, all);
+        // A feed that another channel of the tree still subscribes to keeps its items.
+        std::set<std::string> stillUsed;
+        for (int channel : all)
+            if (std::find(below.begin(), below.end(), channel) == below.end())
+                stillUsed.insert(m_records[channel].xmlUrl);
+        for (const ChannelFeed& channel : channels)
+            if (!stillUsed.count(m_records[channel.channel].xmlUrl))
+                unused.push_back(channel.feedId);
+        path = PathOfLocked(index);
     }
-    // A feed that another channel of the tree still subscribes to keeps its items.
-    std::set<std::string> stillUsed;
-    for (int channel : AllChannels())
-        stillUsed.insert(Record(channel).xmlUrl);
-    std::vector<int> unused;
-    for (size_t i = 0; i < channels.size() && i < feedIds.size(); ++i)
-        if (!stillUsed.count(Record(channels[i]).xmlUrl))
-            unused.push_back(feedIds[i]);
+    // The store first: when it fails, nothing has changed yet.
     if (!unused.empty() && !store.DeleteFeeds(unused))
         return Fail("删除失败!");
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.DeleteOutline(path)) {
+        // The channels stay; their rows are gone, so the next use makes new ones.
+        std::lock_guard lock(m_lock);
+        for (const ChannelFeed& channel : channels)
+            m_records[channel.channel].feedId = 0;
+        return Fail("删除失败!");
+    }
+    std::lock_guard lock(m_lock);
+    std::vector<int>& siblings = SiblingsOf(index);
+    siblings.erase(std::find(siblings.begin(), siblings.end(), index));
+    std::vector<int> stack{index};
+    while (!stack.empty()) {
+        ChannelRecord& record = m_records[stack.back()];
+        stack.pop_back();
+        record.alive = false;
+        record.unreadCount = 0;
+        stack.insert(stack.end(), record.children.begin(), record.children.end());
+    }
     return true;
 }
 
@@ -526,33 +561,41 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
     int feedId = 0;
     if (!GetFeedId(index, feedId, store))
         return Fail("设置失败!");
-    ChannelRecord old = Record(index);
-    OutlinePath path = PathOf(index);
-    CRssChannelFile file(m_filePath);
-    if (!file.Open())
-        return Fail("保存属性失败!");
-    file.BeginBatch();
-    // Only what changed is written.
-    if (properties.title != old.title)
-        file.SetAttribute(path, "title", properties.title);
-    if (properties.xmlUrl != old.xmlUrl)
-        file.SetAttribute(path, "xmlUrl", properties.xmlUrl);
-    if (properties.htmlUrl != old.htmlUrl)
-        file.SetAttribute(path, "htmlUrl", properties.htmlUrl);
-    if (!file.EndBatch())
-        return Fail("保存属性失败!");
+    ChannelRecord old;
+    OutlinePath path;
     {
         std::lock_guard lock(m_lock);
-        ChannelRecord& record = m_records[index];
-        record.title = properties.title;
-        record.xmlUrl = properties.xmlUrl;
-        record.htmlUrl = properties.htmlUrl;
+        old = m_records[index];
+        path = PathOfLocked(index);
     }
+    // The store row first: it can be put back when the file then fails, a saved file cannot.
     if (!store.UpdateFeed(feedId, properties.xmlUrl, properties.rssRank, properties.storageType,
                           properties.storageNum, properties.autoUpdate, properties.newItemShowTip))
         return Fail("设置失败!");
+    CRssChannelFile file(m_filePath);
+    bool saved = file.Open();
+    if (saved) {
+        file.BeginBatch();
+        // Only what changed is written.
+        if (properties.title != old.title)
+            file.SetAttribute(path, "title", properties.title);
+        if (properties.xmlUrl != old.xmlUrl)
+            file.SetAttribute(path, "xmlUrl", properties.xmlUrl);
+        if (properties.htmlUrl != old.htmlUrl)
+            file.SetAttribute(path, "htmlUrl", properties.htmlUrl);
+        saved = file.EndBatch();
+    }
+    if (!saved) {
+        store.UpdateFeed(feedId, old.xmlUrl, old.rssRank, old.storageType, old.storageNum,
+                         old.autoUpdate, old.newItemShowTip);
+        return Fail("保存属性失败!");
+    }
     std::lock_guard lock(m_lock);
-    CopyChannelSettings(m_records[index], properties);
+    ChannelRecord& record = m_records[index];
+    record.title = properties.title;
+    record.xmlUrl = properties.xmlUrl;
+    record.htmlUrl = properties.htmlUrl;
+    CopyChannelSettings(record, properties);
     return true;
 }
 
@@ -665,11 +708,17 @@ void CChannelTree::SetRank(int index, int level, int counter) {
     }
 }
 
+void CChannelTree::SetReceiveError(int index, const std::string& reason) {
+    std::lock_guard lock(m_lock);
+    if (index >= 0 && index < static_cast<int>(m_records.size()))
+        m_records[index].receiveError = reason;
+}
+
 bool CChannelTree::ParseStartAddress(const std::string& text, std::string& url,
                                      std::string& title) {
     // The markers are matched in any letter case, but the address and the name keep theirs:
     // paths on most servers are case-sensitive.
-    const std::string lower = Lower(text);
+    const std::string lower = AsciiLower(text);
     const std::string prefix = "quill://rssurl=";
     const std::string marker = "&rsstitle=";
     size_t at = lower.find(marker);

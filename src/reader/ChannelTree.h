@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppSettings.h"
 #include "reader/RssChannelFile.h"
 
 #include <deque>
@@ -31,6 +32,13 @@ struct ChannelRecord {
     bool expanded = false;
     bool alive = true; // false once deleted from the tree
     int image = 3;
+    std::string receiveError; // why the last receive failed; "" after a success
+};
+
+// A channel of the tree with its feed id in the store.
+struct ChannelFeed {
+    int channel = -1;
+    int feedId = 0;
 };
 
 // The tree images.
@@ -47,7 +55,7 @@ enum ChannelImage : int {
 struct ChannelTreeOptions {
     int startupReceive = 0;
     int autoReceive = 0;
-    int autoReceiveType = 0; // 0 by weight, otherwise every autoReceiveMinutes
+    ReceiveMode autoReceiveType = ReceiveMode::kByWeight;
     int autoReceiveMinutes = 30;
     int receiveOnClick = 0;
     int markReadOnSwitch = 1;
@@ -55,6 +63,9 @@ struct ChannelTreeOptions {
     int pageSize = 50;
     int defaultStorageType = 1;
     int defaultStorageNum = 200;
+    // The settings could not be read and the values above are the built-in defaults: no rule
+    // the user chose is known, so receiving removes nothing.
+    bool settingsUnreadable = false;
 };
 
 // What the channel property sheet edits.
@@ -73,9 +84,17 @@ struct ChannelProperties {
 };
 
 // The channel tree: the records of Storage/rssreader.opml and the commands on them. The window
-// shows it and calls these operations; receive workers read records and write counts and
-// weights. Every record access takes the tree's lock, so workers and the interface thread can
-// share it. Failures are reported through the reporter with the program's messages.
+// shows it and calls these operations. Failures are reported through the reporter with the
+// program's messages.
+//
+// Threads. The structure of the tree (adding, renaming, moving and deleting items, channel and
+// directory properties, Build) is changed only by the thread that owns the tree: the interface
+// thread of the window, or the cli's main thread. Receive workers only read records and write a
+// channel's unread count, image, receive error, weight and the settings cached by GetFeedId.
+// Every access takes the tree's lock; an operation that reads or writes several records takes it
+// once for the whole step, so it sees one state of the tree. The lock is never held across file
+// or store work. Records are never removed (a deleted item's record stays, not alive), so an
+// index a worker holds stays valid.
 class CChannelTree {
 public:
     CChannelTree();
@@ -110,6 +129,8 @@ public:
     bool GetFeedId(int index, int& feedId, CFeedDatabase& store);
     // The feed ids of the channels at and below the item.
     std::vector<int> FeedIdsBelow(int index, CFeedDatabase& store);
+    // The channels at and below the item, each with its feed id. False when a lookup fails.
+    bool ChannelFeedsBelow(int index, CFeedDatabase& store, std::vector<ChannelFeed>& out);
 
     // The checks of the subscription dialog: the message to show, or "".
     static std::string CheckSubscription(const std::string& url, const std::string& title);
@@ -127,10 +148,13 @@ public:
     bool MoveUp(int index);
     bool MoveToTop(int index);
     bool MoveInto(int index, int directory);
-    // Removes the item and its channels' items and settings rows.
+    // Removes the item and its channels' items and settings rows. The store goes first: when it
+    // fails, the file and the tree are as they were.
     bool Delete(int index, CFeedDatabase& store);
     // Removes the stored items of the channels at and below the item.
     bool Clear(int index, CFeedDatabase& store);
+    // Writes the changed names and addresses to the file and the settings to the store; on
+    // failure of either, the file, the store row and the record are as they were.
     bool SetChannelProperties(int index, const ChannelProperties& properties, CFeedDatabase& store);
     bool SetDirectoryProperties(int index, const std::string& title, const std::string& htmlUrl);
     // Gives every channel at and below the item one group of settings (kFeedsSetRank,
@@ -148,6 +172,7 @@ public:
     void SetUnreadCount(int index, int count);
     void SetImage(int index, int image);
     void SetRank(int index, int level, int counter);
+    void SetReceiveError(int index, const std::string& reason);
 
     // A start address handed over by the browser: "quill://rssurl=ADDRESS&rsstitle=NAME", or an
     // address with "quill://" in front. False when nothing is left of it.

@@ -1,5 +1,7 @@
 #include "reader/FeedDate.h"
 
+#include "platform/text/AsciiText.h"
+
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -21,13 +23,6 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
         text.replace(pos, from.size(), to);
         pos += to.size();
     }
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 // Position of the first ":" that stands between two digits (the clock time), npos when none.
@@ -152,7 +147,7 @@ bool TakeTime(std::string& text, FeedDateTime& out) {
         ++marker;
     if (marker + 1 < text.size() &&
         (marker + 2 == text.size() || !IsAsciiLetter(text[marker + 2]))) {
-        std::string word = Lower(std::string_view(text).substr(marker, 2));
+        std::string word = AsciiLower(std::string_view(text).substr(marker, 2));
         if (word == "am" || word == "pm") {
             if (hour < 1 || hour > 12)
                 return false;
@@ -198,7 +193,7 @@ bool CFeedDate::Parse(std::string_view input, FeedDateTime& out) {
             size_t start = i;
             while (i < text.size() && IsAsciiLetter(text[i]))
                 ++i;
-            std::string word = Lower(std::string_view(text).substr(start, i - start));
+            std::string word = AsciiLower(std::string_view(text).substr(start, i - start));
             if (int m = MonthFromWord(word)) {
                 if (month)
                     return false;

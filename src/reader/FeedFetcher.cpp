@@ -3,6 +3,7 @@
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/text/AsciiText.h"
 #include "reader/FeedParser.h"
 
 #include <cctype>
@@ -17,9 +18,7 @@ constexpr const char* kFeedAccept = "application/rss+xml, application/atom+xml, 
 
 // The charset parameter of a Content-Type value, "" when there is none.
 std::string CharsetOf(const std::string& contentType) {
-    std::string lower;
-    for (char c : contentType)
-        lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    const std::string lower = AsciiLower(contentType);
     size_t key = lower.find("charset=");
     if (key == std::string::npos)
         return {};
@@ -35,6 +34,94 @@ std::string CharsetOf(const std::string& contentType) {
 
 bool Exiting() {
     return g_bAppExiting.load(std::memory_order_relaxed) != 0;
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+// "30 s", "0.5 s".
+std::string SecondsText(long ms) {
+    if (ms % 1000 == 0)
+        return std::to_string(ms / 1000) + " s";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
+// "host" or "host:port" of an address, for messages.
+std::string HostOf(const std::string& url) {
+    size_t start = url.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    size_t end = url.find_first_of("/?#", start);
+    std::string host =
+        url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (size_t at = host.rfind('@'); at != std::string::npos)
+        host.erase(0, at + 1);
+    return host;
+}
+
+// The media type of a Content-Type value, lower-cased, without its parameters.
+std::string MediaTypeOf(const std::string& contentType) {
+    std::string_view type = contentType;
+    type = type.substr(0, type.find(';'));
+    return AsciiLower(Trim(type));
+}
+
+// Why a transfer brought no answer, in a few words.
+std::string TransferFailureText(const HttpResponse& response, const HttpLimits& limits,
+                                const std::string& url) {
+    const std::string& detail = response.errorText;
+    switch (response.result) {
+    case HttpResult::kOk:
+        return {};
+    case HttpResult::kBadUrl:
+        return "not an http or https address";
+    case HttpResult::kConnectFailed:
+        if (Contains(detail, "resolve proxy"))
+            return "proxy not found";
+        if (Contains(detail, "resolve"))
+            return "host not found: " + HostOf(url);
+        return "cannot connect to " + HostOf(url);
+    case HttpResult::kTimeout:
+        if (Contains(detail, "too slow"))
+            return "transfer stalled: " + detail;
+        if (Contains(detail, "onnect"))
+            return "no connection within " + SecondsText(limits.connectTimeoutMs);
+        return "no answer within " + SecondsText(limits.totalTimeoutMs);
+    case HttpResult::kTlsFailed:
+        if (Contains(detail, "no alternative certificate subject name") ||
+            Contains(detail, "does not match"))
+            return "certificate not for " + HostOf(url);
+        if (Contains(detail, "certificate")) {
+            const std::string marker = "SSL certificate problem: ";
+            size_t at = detail.find(marker);
+            return "certificate not trusted: " +
+                   (at == std::string::npos ? detail : detail.substr(at + marker.size()));
+        }
+        return "secure connection failed: " + detail;
+    case HttpResult::kTooLarge:
+        return "answer larger than " + (limits.maxBodyBytes >= (1u << 20)
+                                            ? std::to_string(limits.maxBodyBytes >> 20) + " MB"
+                                            : std::to_string(limits.maxBodyBytes >> 10) + " KB");
+    case HttpResult::kTooManyRedirects:
+        return "too many redirects";
+    case HttpResult::kTransferFailed:
+        return "transfer failed: " + detail;
+    case HttpResult::kCancelled:
+        return "stopped";
+    }
+    return detail;
+}
+
+// Why a 2xx answer held no item.
+std::string NoItemsText(const FeedDocument& document, CFeedParser::Format format) {
+    if (format != CFeedParser::Format::kNone)
+        return "no items in the feed";
+    if (document.body.empty())
+        return "empty answer";
+    const std::string type = MediaTypeOf(document.contentType);
+    return "not a feed (" + (type.empty() ? std::string("no content type") : type) + ")";
 }
 
 } // namespace
@@ -80,10 +167,12 @@ FeedFetchResult CFeedFetcher::FetchDocument(const std::string& url, FeedDocument
 
     if (Exiting() || response.result == HttpResult::kCancelled) {
         result.outcome = FeedFetchResult::Outcome::kCancelled;
+        result.errorText = "stopped";
         return result;
     }
     if (!response.Ok()) {
         result.outcome = FeedFetchResult::Outcome::kNetworkError;
+        result.errorText = TransferFailureText(response, m_client.GetLimits(), url);
         return result;
     }
     if (response.IsNotModified()) {
@@ -97,36 +186,47 @@ FeedFetchResult CFeedFetcher::FetchDocument(const std::string& url, FeedDocument
     }
     if (!response.IsSuccess()) {
         result.outcome = FeedFetchResult::Outcome::kHttpError;
-        result.errorText = "HTTP status " + std::to_string(response.status);
+        result.errorText = "HTTP " + std::to_string(response.status);
         return result;
     }
     document.body = std::move(response.body);
     document.url = response.finalUrl.empty() ? url : response.finalUrl;
     document.charset = CharsetOf(response.contentType);
+    document.contentType = response.contentType;
     result.outcome = FeedFetchResult::Outcome::kItems;
     return result;
 }
 
-bool CFeedFetcher::ReadDocument(const FeedDocument& document, CFeedItemSink& sink,
-                                size_t batchSize) {
+bool CFeedFetcher::ReadDocument(const FeedDocument& document, CFeedItemSink& sink, size_t batchSize,
+                                std::string* whyNone) {
     CFeedParser parser;
     parser.SetBaseUrl(document.url);
     parser.SetTransportCharset(document.charset);
-    return parser.ParseItems(document.body, sink, batchSize);
+    if (parser.ParseItems(document.body, sink, batchSize))
+        return true;
+    if (whyNone)
+        *whyNone = NoItemsText(document, parser.GetFormat());
+    return false;
 }
 
-bool CFeedFetcher::ReadDocument(const FeedDocument& document, std::vector<FeedItem>& items) {
+bool CFeedFetcher::ReadDocument(const FeedDocument& document, std::vector<FeedItem>& items,
+                                std::string* whyNone) {
     CFeedParser parser;
     parser.SetBaseUrl(document.url);
     parser.SetTransportCharset(document.charset);
-    return parser.ParseItems(document.body, items);
+    if (parser.ParseItems(document.body, items))
+        return true;
+    if (whyNone)
+        *whyNone = NoItemsText(document, parser.GetFormat());
+    return false;
 }
 
 FeedFetchResult CFeedFetcher::Fetch(const std::string& url, std::vector<FeedItem>& items,
                                     const FeedValidators& validators) {
     FeedDocument document;
     FeedFetchResult result = FetchDocument(url, document, validators);
-    if (result.outcome == FeedFetchResult::Outcome::kItems && !ReadDocument(document, items))
+    if (result.outcome == FeedFetchResult::Outcome::kItems &&
+        !ReadDocument(document, items, &result.errorText))
         result.outcome = FeedFetchResult::Outcome::kNoItems;
     return result;
 }
@@ -161,10 +261,7 @@ bool CFeedFetcher::DownloadUrlToTempFile(const std::string& url) {
 }
 
 std::string CFeedFetcher::MakeTempFilePath(const std::string& url) {
-    std::string name;
-    name.reserve(url.size() + 4);
-    for (char c : url)
-        name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    std::string name = AsciiLower(url);
     if (size_t scheme = name.find("http://"); scheme != std::string::npos)
         name.erase(scheme, 7);
     for (char& c : name) {

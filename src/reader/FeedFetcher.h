@@ -29,14 +29,19 @@ struct FeedFetchResult {
     long status = 0;
     std::string finalUrl;
     FeedValidators validators; // to send with the next fetch
+    // Why no items came, short and for people ("" for kItems and kNotModified): "HTTP 404",
+    // "no answer within 30 s", "no connection within 20 s", "cannot connect to host:port",
+    // "host not found: host", "not a feed (text/html)", "no items in the feed",
+    // "too many redirects", "certificate not trusted: ...", "answer larger than 32 MB", "stopped".
     std::string errorText;
 };
 
 // A feed's answer, fetched but not read yet: its body and what reading it needs.
 struct FeedDocument {
     std::string body;
-    std::string url;     // the final address, against which relative links resolve
-    std::string charset; // of the answer's Content-Type, for a document that declares none
+    std::string url;         // the final address, against which relative links resolve
+    std::string charset;     // of the answer's Content-Type, for a document that declares none
+    std::string contentType; // the answer's Content-Type as sent, for the reason it held no feed
 };
 
 class CFeedItemSink;
@@ -69,9 +74,12 @@ public:
     FeedFetchResult FetchDocument(const std::string& url, FeedDocument& document,
                                   const FeedValidators& validators = {});
     // Reads a fetched document's items into the sink in parts of at most batchSize; true when
-    // at least one item was handed over.
-    static bool ReadDocument(const FeedDocument& document, CFeedItemSink& sink, size_t batchSize);
-    static bool ReadDocument(const FeedDocument& document, std::vector<FeedItem>& items);
+    // at least one item was handed over. Otherwise whyNone, when given, says why ("not a feed
+    // (text/html)", "no items in the feed", ...).
+    static bool ReadDocument(const FeedDocument& document, CFeedItemSink& sink, size_t batchSize,
+                             std::string* whyNone = nullptr);
+    static bool ReadDocument(const FeedDocument& document, std::vector<FeedItem>& items,
+                             std::string* whyNone = nullptr);
 
     // The channel title (Atom: the feed title), or "" when the address yields no feed or the
     // feed has no title.

@@ -1,5 +1,6 @@
 #include "reader/FeedParser.h"
 
+#include "platform/text/AsciiText.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlStreamReader.h"
 #include "platform/xml/XmlText.h"
@@ -25,12 +26,6 @@ std::string Trimmed(std::string text) {
 
 std::string TextOf(const CXmlNode& node) {
     return node ? Trimmed(node.GetText()) : std::string();
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 bool HasScheme(std::string_view url) {
@@ -102,8 +97,8 @@ void CollectRss(const CXmlNode& item, std::string_view ns, ItemNodes& n) {
 
 // Summary or content of an Atom entry as HTML.
 std::string AtomHtml(const CXmlNode& node, bool atom03) {
-    std::string type = Lower(node.GetAttribute("type"));
-    std::string mode = Lower(node.GetAttribute("mode"));
+    std::string type = AsciiLower(node.GetAttribute("type"));
+    std::string mode = AsciiLower(node.GetAttribute("mode"));
     bool markup;
     bool plain;
     if (atom03) {
@@ -161,7 +156,7 @@ std::string_view CFeedParser::Prepared(std::string_view text, std::string& stora
     size_t pos = 0;
     while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
         ++pos;
-    std::string charset = Lower(m_transportCharset);
+    std::string charset = AsciiLower(m_transportCharset);
     bool plainStart = pos < text.size() && text[pos] == '<' && text.substr(pos, 5) != "<?xml";
     if (!plainStart || charset == "utf-8" || charset == "utf8")
         return text;

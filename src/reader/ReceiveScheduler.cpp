@@ -17,6 +17,10 @@ int CReceiveScheduler::WeightOfLevel(int level) {
 
 CReceiveScheduler::CReceiveScheduler(CChannelTree& tree, CReceiveObserver& observer)
     : m_tree(tree), m_observer(observer), m_storePath(GetAppFilePath("Storage\\rss.db")) {
+    // Settings the tree could not read were reported once already; the environment's proxy
+    // settings stand in for them.
+    if (m_tree.Options().settingsUnreadable)
+        return;
     ProxySettings settings;
     CAppSettings::ReadProxySettings(settings);
     m_proxy = CFeedFetcher::ProxyFromSettings(settings);
@@ -40,24 +44,45 @@ bool CReceiveScheduler::Stopped() const {
     return g_bAppExiting.load() != 0 || m_cancel.IsCancelled();
 }
 
-void CReceiveScheduler::Start(std::function<void()> work) {
+bool CReceiveScheduler::Start(std::function<void()> work) {
+    std::vector<Worker> ended;
+    {
+        std::lock_guard lock(m_lock);
+        if (m_cancel.IsCancelled())
+            return false;
+        // Workers that are done are joined now, so that threads do not pile up.
+        auto done = std::stable_partition(m_workers.begin(), m_workers.end(),
+                                          [](const Worker& worker) { return !*worker.ended; });
+        std::move(done, m_workers.end(), std::back_inserter(ended));
+        m_workers.erase(done, m_workers.end());
+        auto flag = std::make_shared<std::atomic<bool>>(false);
+        m_workers.push_back({std::thread([work = std::move(work), flag] {
+                                 work();
+                                 *flag = true;
+                             }),
+                             flag});
+    }
+    for (Worker& worker : ended)
+        worker.thread.join();
+    return true;
+}
+
+int CReceiveScheduler::WorkerCount() const {
     std::lock_guard lock(m_lock);
-    if (m_cancel.IsCancelled())
-        return;
-    m_threads.emplace_back(std::move(work));
+    return static_cast<int>(m_workers.size());
 }
 
 void CReceiveScheduler::Wait() {
     for (;;) {
-        std::vector<std::thread> threads;
+        std::vector<Worker> workers;
         {
             std::lock_guard lock(m_lock);
-            threads.swap(m_threads);
+            workers.swap(m_workers);
         }
-        if (threads.empty())
+        if (workers.empty())
             return;
-        for (std::thread& thread : threads)
-            thread.join();
+        for (Worker& worker : workers)
+            worker.thread.join();
     }
 }
 
@@ -120,11 +145,12 @@ FetchOutcome CReceiveScheduler::Fetch(CFeedFetcher& fetcher, const Job& job) {
     FeedFetchResult result = fetcher.FetchDocument(job.url, outcome.document, job.validators);
     if (result.outcome == Outcome::kItems && outcome.document.body.size() <= m_readAheadLimit) {
         // A common feed is read here, beside the other fetches; only its items wait.
-        if (!CFeedFetcher::ReadDocument(outcome.document, outcome.items))
+        if (!CFeedFetcher::ReadDocument(outcome.document, outcome.items, &result.errorText))
             result.outcome = Outcome::kNoItems;
         outcome.document = {};
     }
     outcome.ok = result.outcome == Outcome::kItems || result.outcome == Outcome::kNotModified;
+    outcome.reason = result.errorText;
     outcome.notModified = result.outcome == Outcome::kNotModified;
     outcome.validators = result.validators;
     return outcome;
@@ -135,18 +161,24 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce) {
     ChannelTreeOptions options = m_tree.Options();
     int added = 0;
     if (!job.outcome.notModified) {
-        const bool own = record.storageType != 0;
+        const auto [storageType, storageNum] = StorageRuleFor(record, options);
         // One transaction for the whole download, whether it comes as a list or is read now in
         // parts; a failure or a stop anywhere keeps nothing of it.
         CFeedMerge merge(store);
-        if (!merge.Begin(job.feedId, own ? record.storageType : options.defaultStorageType,
-                         own ? record.storageNum : options.defaultStorageNum))
+        if (!merge.Begin(job.feedId, storageType, storageNum))
             return -1;
         bool read = false;
         if (!job.outcome.document.body.empty()) {
             CMergeSink sink(merge, [this] { return Stopped(); });
-            read = CFeedFetcher::ReadDocument(job.outcome.document, sink, kMergeBatch) &&
+            std::string whyNone;
+            read = CFeedFetcher::ReadDocument(job.outcome.document, sink, kMergeBatch, &whyNone) &&
                    !sink.Failed();
+            if (!read && !sink.Failed() && !Stopped()) {
+                // Not the store's fault: the large answer held no feed after all.
+                job.outcome.ok = false;
+                job.outcome.reason = whyNone;
+                return -1;
+            }
         } else {
             read = !job.outcome.items.empty() && merge.Add(job.outcome.items);
         }
@@ -168,8 +200,18 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce) {
     return added;
 }
 
-void CReceiveScheduler::CollectWalk(int item, int depth, bool byWeight, bool takeEvery,
-                                    CFeedDatabase& store, std::vector<Job>& jobs) {
+std::pair<int, int> CReceiveScheduler::StorageRuleFor(const ChannelRecord& record,
+                                                      const ChannelTreeOptions& options) {
+    // Settings that could not be read hold no rule the user chose: nothing is removed.
+    if (options.settingsUnreadable)
+        return {kStorageKeepAll, record.storageNum};
+    if (record.storageType != 0)
+        return {record.storageType, record.storageNum};
+    return {options.defaultStorageType, options.defaultStorageNum};
+}
+
+void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, CFeedDatabase& store,
+                                    std::vector<Job>& jobs) {
     // The siblings after the item, when the depth says so.
     std::vector<int> items{item};
     if (depth != 0) {
@@ -184,17 +226,22 @@ void CReceiveScheduler::CollectWalk(int item, int depth, bool byWeight, bool tak
             return;
         ChannelRecord record = m_tree.Record(at);
         if (!record.children.empty()) {
-            CollectWalk(record.children.front(), depth + 1, byWeight, takeEvery, store, jobs);
+            CollectWalk(record.children.front(), depth + 1, rule, store, jobs);
             continue;
         }
         int feedId = 0;
-        if (!m_tree.GetFeedId(at, feedId, store))
+        if (!m_tree.GetFeedId(at, feedId, store)) {
+            Finish({.index = at,
+                    .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
+                    .reason = "store: " + store.GetLastError()},
+                   0, store);
             continue;
+        }
         record = m_tree.Record(at);
-        if (record.autoUpdate != 1 && !takeEvery)
+        if (record.autoUpdate != 1 && !rule.takeEvery)
             continue;
         int level = 1;
-        if (byWeight && record.rssRank == 0) {
+        if (rule.byWeight && record.rssRank == 0) {
             level = record.rankLevel;
             if (level != 1) {
                 int counter = record.rankCounter - 10;
@@ -204,7 +251,7 @@ void CReceiveScheduler::CollectWalk(int item, int depth, bool byWeight, bool tak
                 }
             }
         }
-        Job job{at, feedId, record.xmlUrl, level, {}, {}};
+        Job job{.index = at, .feedId = feedId, .url = record.xmlUrl, .level = level};
         store.GetFeedValidators(feedId, job.validators.etag, job.validators.lastModified);
         jobs.push_back(std::move(job));
     }
@@ -278,19 +325,35 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
         fetcher.join();
 }
 
-void CReceiveScheduler::RunWalk(int start, int depth, bool byWeight, bool takeEvery) {
+void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
     CFeedDatabase store(m_storePath);
-    if (!store.OpenStore())
+    if (!store.OpenStore()) {
+        // Without the store no channel can be received; each says so.
+        const std::string reason = "store: " + store.GetLastError();
+        std::vector<int> items{start};
+        if (depth != 0) {
+            const int parent = m_tree.Record(start).parent;
+            std::vector<int> siblings =
+                parent >= 0 ? m_tree.Record(parent).children : m_tree.Roots();
+            items.assign(std::find(siblings.begin(), siblings.end(), start), siblings.end());
+        }
+        for (int item : items)
+            for (int channel : m_tree.ChannelsBelow(item))
+                Finish({.index = channel,
+                        .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
+                        .reason = reason},
+                       0, store);
         return;
+    }
     std::vector<Job> jobs;
     if (m_tree.IsValid(start))
-        CollectWalk(start, depth, byWeight, takeEvery, store, jobs);
+        CollectWalk(start, depth, rule, store, jobs);
     FetchAll(jobs, [&](Job& job) {
         const int added = job.outcome.ok && !Stopped() ? Merge(job, store, true) : -1;
         // The items are in the store now; a walk over hundreds of channels keeps none of them.
         std::vector<FeedItem>().swap(job.outcome.items);
-        Finish(job.index, added);
-        if (added < 0 || !byWeight)
+        Finish(ResultOf(job, added, store), job.feedId, store);
+        if (added < 0 || !rule.byWeight)
             return;
         std::vector<FeedItem> none;
         int newCount = 0;
@@ -313,25 +376,56 @@ void CReceiveScheduler::ShowImage(int index, int image) {
     m_observer.OnImageChanged(index, image);
 }
 
-void CReceiveScheduler::Finish(int index, int added) {
-    const bool ok = added >= 0;
-    ShowImage(index, ok ? kImageReceived : kImageFailed);
-    m_observer.OnChannelDone(index, ok, std::max(added, 0), m_tree.Record(index).unreadCount);
+ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added,
+                                                 CFeedDatabase& store) const {
+    using Outcome = ChannelReceiveResult::Outcome;
+    ChannelReceiveResult result{.index = job.index, .newItems = std::max(added, 0)};
+    if (added >= 0) {
+        result.outcome = Outcome::kReceived;
+    } else if (!job.outcome.ok || Stopped()) {
+        result.outcome = Outcome::kFetchFailed;
+        result.reason =
+            job.outcome.ok || job.outcome.reason.empty() ? "stopped" : job.outcome.reason;
+    } else {
+        result.outcome = Outcome::kStoreFailed;
+        result.reason = "store: " + store.GetLastError();
+    }
+    return result;
 }
 
-void CReceiveScheduler::ReceiveOnRequest(int index, bool refreshList) {
+void CReceiveScheduler::Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store) {
+    const int index = result.index;
+    result.unread = m_tree.Record(index).unreadCount;
+    // A failure leaves the tree's count alone; the items stored before are still there, and
+    // the result tells how many of them are unread (a tree that never counted shows 0).
+    if (!result.Ok() && feedId != 0 && !Stopped()) {
+        int unread = 0;
+        if (store.GetUnreadCount(feedId, unread))
+            result.unread = unread;
+    }
+    m_tree.SetReceiveError(index, result.reason);
+    ShowImage(index, result.Ok() ? kImageReceived : kImageFailed);
+    m_observer.OnChannelDone(result);
+}
+
+void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& request) {
     CFeedDatabase store(m_storePath);
     int feedId = 0;
     ChannelRecord record = m_tree.Record(index);
     if (!store.OpenStore() || !m_tree.GetFeedId(index, feedId, store)) {
         Release(record.xmlUrl);
+        Finish({.index = index,
+                .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
+                .reason = "store: " + store.GetLastError(),
+                .byHand = request.byHand},
+               0, store);
         return;
     }
     ShowImage(index, kImageReceivingOne);
     m_observer.OnReceiveBegin(index);
     CFeedFetcher fetcher;
     Configure(fetcher);
-    Job job{index, feedId, record.xmlUrl, 1, {}, {}};
+    Job job{.index = index, .feedId = feedId, .url = record.xmlUrl};
     store.GetFeedValidators(feedId, job.validators.etag, job.validators.lastModified);
     job.outcome = Fetch(fetcher, job);
     Release(record.xmlUrl);
@@ -340,29 +434,34 @@ void CReceiveScheduler::ReceiveOnRequest(int index, bool refreshList) {
         m_observer.OnSettleReadMarks();
         added = Merge(job, store, true);
     }
-    if (added >= 0 && refreshList && m_observer.SelectedItem() == index)
+    if (added >= 0 && request.refreshList && m_observer.SelectedItem() == index)
         m_observer.OnReloadList(feedId);
-    Finish(index, added);
+    ChannelReceiveResult result = ResultOf(job, added, store);
+    result.byHand = request.byHand;
+    Finish(std::move(result), feedId, store);
 }
 
-bool CReceiveScheduler::ReceiveChannel(int index, bool refreshList) {
+bool CReceiveScheduler::ReceiveChannel(int index, const ChannelRequest& request) {
     if (!m_tree.IsValid(index) || m_tree.Record(index).directory)
         return false;
     const std::string url = m_tree.Record(index).xmlUrl;
     if (!Claim(url))
         return false;
-    Start([this, index, refreshList] { ReceiveOnRequest(index, refreshList); });
+    if (!Start([this, index, request] { ReceiveOnRequest(index, request); })) {
+        Release(url);
+        return false;
+    }
     return true;
 }
 
-void CReceiveScheduler::ReceiveBranch(int index, int depth, bool takeEvery, bool setBusy) {
-    if (setBusy)
+void CReceiveScheduler::ReceiveBranch(int index, const BranchRequest& request) {
+    if (request.setBusy)
         m_busy = true;
-    Start([this, index, depth, takeEvery, setBusy] {
-        RunWalk(index, depth, false, takeEvery);
+    Start([this, index, request] {
+        RunWalk(index, request.withLaterSiblings ? 1 : 0, {.takeEvery = request.takeEvery});
         if (!Stopped())
             m_observer.OnWalkEnd();
-        if (setBusy)
+        if (request.setBusy)
             m_busy = false;
     });
 }
@@ -371,27 +470,32 @@ void CReceiveScheduler::ReceiveAll() {
     std::vector<int> roots = m_tree.Roots();
     if (roots.empty())
         return;
-    ReceiveBranch(roots.front(), 1, false, true);
+    ReceiveBranch(roots.front(), {.withLaterSiblings = true, .setBusy = true});
 }
 
-void CReceiveScheduler::ReceiveAllByWeight() {
+bool CReceiveScheduler::ReceiveAllByWeight() {
     if (m_busy)
-        return;
+        return false;
     std::vector<int> roots = m_tree.Roots();
     if (roots.empty())
-        return;
+        return false;
+    // One by-weight walk at a time: a second one would count every channel's weight down twice.
+    if (m_weightWalk.exchange(true))
+        return false;
     Start([this, first = roots.front()] {
-        RunWalk(first, 1, true, false);
+        RunWalk(first, 1, {.byWeight = true});
         if (!Stopped())
             m_observer.OnWalkEnd();
+        m_weightWalk = false;
     });
+    return true;
 }
 
 void CReceiveScheduler::StartupReceive() {
     ChannelTreeOptions options = m_tree.Options();
     if (!options.startupReceive)
         return;
-    if (options.autoReceiveType == 0)
+    if (options.autoReceiveType == ReceiveMode::kByWeight)
         ReceiveAllByWeight();
     else
         ReceiveAll();
@@ -401,11 +505,12 @@ int CReceiveScheduler::TimerPeriodMs() const {
     ChannelTreeOptions options = m_tree.Options();
     if (!options.autoReceive)
         return 0;
-    return options.autoReceiveType == 0 ? 600000 : options.autoReceiveMinutes * 60000;
+    return options.autoReceiveType == ReceiveMode::kByWeight ? 600000
+                                                             : options.autoReceiveMinutes * 60000;
 }
 
 void CReceiveScheduler::OnTimerTick() {
-    if (m_tree.Options().autoReceiveType == 0)
+    if (m_tree.Options().autoReceiveType == ReceiveMode::kByWeight)
         ReceiveAllByWeight();
     else if (!m_busy)
         ReceiveAll();
@@ -419,9 +524,10 @@ CReceiveScheduler::TimerChange CReceiveScheduler::TimerChangeFor(const ChannelTr
         return TimerChange::kStop;
     if (!after.autoReceive)
         return TimerChange::kNone;
-    if ((before.autoReceiveType == 0) != (after.autoReceiveType == 0))
+    if (before.autoReceiveType != after.autoReceiveType)
         return TimerChange::kStart;
-    if (after.autoReceiveType != 0 && before.autoReceiveMinutes != after.autoReceiveMinutes)
+    if (after.autoReceiveType == ReceiveMode::kEvery &&
+        before.autoReceiveMinutes != after.autoReceiveMinutes)
         return TimerChange::kStart;
     return TimerChange::kNone;
 }

@@ -9,13 +9,34 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 class CFeedDatabase;
+
+// How one channel's receive ended.
+struct ChannelReceiveResult {
+    enum class Outcome {
+        kReceived,    // fetched (or unchanged since the last fetch) and stored
+        kFetchFailed, // no feed came: a network or HTTP failure, not a feed, no items, stopped
+        kStoreFailed, // the items could not be stored or counted
+    };
+    int index = -1;
+    Outcome outcome = Outcome::kFetchFailed;
+    int newItems = 0; // items that came new
+    int unread = 0;   // the channel's unread count afterwards; a failed channel keeps its count
+    // Why it failed, short and for people: "HTTP 404", "no answer within 30 s",
+    // "not a feed (text/html)", "store: SQLITE_FULL ..."; "" when it was received.
+    std::string reason;
+    bool byHand = false; // the user asked for this one channel
+
+    bool Ok() const { return outcome == Outcome::kReceived; }
+};
 
 // What a receive tells the window (or whoever runs it). Called on worker threads: a window
 // implementation hands each call on to the interface thread.
@@ -38,14 +59,27 @@ public:
     virtual void OnSettleReadMarks() {}
     // The item selected in the tree, -1 for none.
     virtual int SelectedItem() { return -1; }
-    // The outcome of one channel: whether it was received, how many items came new, and its
-    // unread count afterwards.
-    virtual void OnChannelDone(int index, bool ok, int newItems, int unread) {}
+    // The outcome of one channel, with the reason when it failed.
+    virtual void OnChannelDone(const ChannelReceiveResult& result) {}
+};
+
+// A receive of one channel on request.
+struct ChannelRequest {
+    bool refreshList = false; // reload the item list when the channel is the selected one
+    bool byHand = false;      // the user asked for it (a failure is worth a dialog)
+};
+
+// A receive of a branch of the tree.
+struct BranchRequest {
+    bool withLaterSiblings = false; // go on with the item's later siblings and what lies below
+    bool takeEvery = false;         // also the channels that are not part of "all channels"
+    bool setBusy = false;           // holds the busy flag while it runs ("全部更新")
 };
 
 // One fetch of a feed.
 struct FetchOutcome {
     bool ok = false;
+    std::string reason;       // why it failed (FeedFetchResult::errorText)
     bool notModified = false; // the server said the feed has not changed since the last fetch
     std::vector<FeedItem> items;
     // A large answer is kept as it came and read while it is merged, part by part, so that
@@ -59,7 +93,13 @@ struct FetchOutcome {
 // bringing new items is received more often, a quiet one less often). The channels of one
 // walk are fetched several at a time; each channel's merge, count and weight step then run on
 // the walk's own thread with its own store connection. A channel that is being received is not
-// started a second time. The exit flag or Shutdown() stops every walk and aborts transfers.
+// started a second time, and one by-weight walk runs at a time. The exit flag or Shutdown()
+// stops every walk and aborts transfers.
+//
+// Threads: the scheduler owns its workers. A worker that has ended is joined when the next one
+// starts (and by Wait), so a program left open for weeks holds no more threads than its busiest
+// moment needed. The calls that start receives, Wait and Shutdown belong to one thread (the
+// interface thread, or the cli's main thread).
 class CReceiveScheduler {
 public:
     // The weight of a level: the minutes between by-weight receives.
@@ -86,14 +126,14 @@ public:
     void SetLimits(const HttpLimits& limits) { m_limits = limits; }
 
     // One channel, on request; false when it is no channel or is being received already.
-    bool ReceiveChannel(int index, bool refreshList);
-    // The item and what lies below it; depth 1 goes on with the item's later siblings.
-    // takeEvery also takes the channels that are not part of "all channels".
-    void ReceiveBranch(int index, int depth, bool takeEvery, bool setBusy);
+    bool ReceiveChannel(int index, const ChannelRequest& request = {});
+    // The item and what lies below it (and its later siblings when asked).
+    void ReceiveBranch(int index, const BranchRequest& request = {});
     // "全部更新": every channel that is part of all channels; sets the busy flag.
     void ReceiveAll();
-    // All channels by their weights; nothing starts while ReceiveAll runs.
-    void ReceiveAllByWeight();
+    // All channels by their weights; nothing starts while ReceiveAll or another by-weight walk
+    // runs. False when it did not start.
+    bool ReceiveAllByWeight();
 
     // The start-up receive, when the settings ask for one.
     void StartupReceive();
@@ -106,6 +146,8 @@ public:
                                       const ChannelTreeOptions& after);
 
     bool IsBusy() const { return m_busy.load(); }
+    // The worker threads started and not joined yet.
+    int WorkerCount() const;
     // Waits until every worker has ended.
     void Wait();
     // Stops every walk, aborts its transfers and waits for the workers.
@@ -123,10 +165,21 @@ private:
         std::size_t bytes = 0; // of the outcome, counted against the byte budget
     };
 
-    void Start(std::function<void()> work);
+    // Which channels a walk takes.
+    struct WalkRule {
+        bool byWeight = false;
+        bool takeEvery = false;
+    };
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+
+    // Starts a worker; false once the scheduler was shut down.
+    bool Start(std::function<void()> work);
     bool Stopped() const;
-    void RunWalk(int start, int depth, bool byWeight, bool takeEvery);
-    void CollectWalk(int item, int depth, bool byWeight, bool takeEvery, CFeedDatabase& store,
+    void RunWalk(int start, int depth, const WalkRule& rule);
+    void CollectWalk(int item, int depth, const WalkRule& rule, CFeedDatabase& store,
                      std::vector<Job>& jobs);
     bool Claim(const std::string& url);
     void Release(const std::string& url);
@@ -136,10 +189,16 @@ private:
     // Merges a fetched channel, takes its unread count and announces it; the number of
     // items that came new, or -1 on failure.
     int Merge(Job& job, CFeedDatabase& store, bool announce);
-    void ReceiveOnRequest(int index, bool refreshList);
+    void ReceiveOnRequest(int index, const ChannelRequest& request);
     void ShowImage(int index, int image);
-    // Shows a channel's outcome: received (added items, or -1 for a failure).
-    void Finish(int index, int added);
+    // The storage rule and count a merge of the channel applies.
+    static std::pair<int, int> StorageRuleFor(const ChannelRecord& record,
+                                              const ChannelTreeOptions& options);
+    // What a fetched job came to: its result with the reason of a failure, from the merge's
+    // answer (items added, or -1 when the store failed).
+    ChannelReceiveResult ResultOf(const Job& job, int added, CFeedDatabase& store) const;
+    // Shows and reports a channel's outcome; a failed one reports its stored unread count.
+    void Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store);
 
     CChannelTree& m_tree;
     CReceiveObserver& m_observer;
@@ -150,9 +209,10 @@ private:
     std::size_t m_byteBudget = 64u << 20;
     std::size_t m_readAheadLimit = 1u << 20;
     std::atomic<bool> m_busy{false};
+    std::atomic<bool> m_weightWalk{false}; // a by-weight walk runs
     CCancelToken m_cancel;
 
-    std::mutex m_lock; // guards the threads and the channels in flight
-    std::vector<std::thread> m_threads;
+    mutable std::mutex m_lock; // guards the workers and the channels in flight
+    std::vector<Worker> m_workers;
     std::set<std::string> m_inFlight;
 };

@@ -6,7 +6,7 @@
 TEST(ErrorCatalog, ShippedCatalogHasEveryIdTheProgramRaises) {
     CTempHome home;
     const int ids[] = {1000, 1001, 1002, 1003, 1004, 1005, 1101, 1102, 1104, 1106, 1107, 2001,
-                       3001, 4000, 4001, 4002, 5001, 6000, 6001, 6006, 7000, 7001, 8000};
+                       3001, 4000, 4001, 4002, 5001, 6000, 6001, 6006, 7000, 7001, 8000, 8001};
     for (int id : ids) {
         ErrorEntry entry;
         ASSERT_TRUE(CErrorCatalog::Lookup(id, entry)) << id;

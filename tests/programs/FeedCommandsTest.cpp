@@ -3,6 +3,9 @@
 #include "platform/LoopbackServer.h"
 #include "support/CliRunner.h"
 
+#include <algorithm>
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -11,6 +14,10 @@ class FeedCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_server.Server().Get("/news.xml", [this](const httplib::Request&, httplib::Response& r) {
+            if (m_gone) {
+                r.status = 404;
+                return;
+            }
             std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss><channel>"
                               "<title>每日新闻</title>";
             for (int i = 0; i < m_items; ++i)
@@ -19,17 +26,25 @@ protected:
                        "T08:00:00Z</pubDate></item>";
             r.set_content(xml + "</channel></rss>", "application/rss+xml");
         });
+        m_server.Server().Get("/broken.xml", [](const httplib::Request&, httplib::Response& r) {
+            r.status = 500;
+            r.set_content("oops", "text/plain");
+        });
+        m_server.Server().Get("/login", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><body>请先登录</body></html>", "text/html; charset=utf-8");
+        });
         m_server.Start();
     }
     void TearDown() override { RemoveTree(m_dir); }
     CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
-    std::string Url() {
-        return "http://127.0.0.1:" + std::to_string(m_server.Port()) + "/news.xml";
+    std::string Url(const std::string& path = "/news.xml") {
+        return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
     }
 
     loopback::CHttpServer m_server;
     std::string m_dir = MakeTempDir();
     int m_items = 3;
+    std::atomic<bool> m_gone{false};
 };
 
 } // namespace
@@ -92,4 +107,56 @@ TEST_F(FeedCommandsTest, BadInputGetsTheProgramsMessages) {
     CliResult receive = Run({"receive", "--all"});
     EXPECT_EQ(receive.exitCode, 1) << "a channel failed";
     EXPECT_NE(receive.out.find("坏\tfailed"), std::string::npos) << receive.out;
+}
+
+TEST_F(FeedCommandsTest, AFailedChannelSaysWhyAndKeepsItsUnreadCount) {
+    loopback::CSilentServer silent;
+    const std::string closed = "127.0.0.1:" + std::to_string(loopback::ClosedPort());
+    ASSERT_EQ(Run({"channel", "add", Url(), "--title", "新闻"}).exitCode, 0);
+    ASSERT_EQ(Run({"receive", "新闻"}).out, "新闻\tok\t3\t3\n");
+    m_gone = true; // the feed moves away: its stored items stay, unread
+    for (const auto& [title, url] : std::vector<std::pair<std::string, std::string>>{
+             {"坏了", Url("/broken.xml")},
+             {"网页", Url("/login")},
+             {"沉默", silent.Url("/feed.xml")},
+             {"关门", "http://" + closed + "/feed.xml"}})
+        ASSERT_EQ(Run({"channel", "add", url, "--title", title}).exitCode, 0);
+
+    CliResult received = Run({"receive", "--all", "--timeout", "1"});
+    EXPECT_EQ(received.exitCode, 1);
+    std::vector<std::string> lines;
+    std::istringstream out(received.out);
+    for (std::string line; std::getline(out, line);)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "关门\tfailed: cannot connect to " + closed + "\t0\t0",
+                         "坏了\tfailed: HTTP 500\t0\t0", "新闻\tfailed: HTTP 404\t0\t3",
+                         "沉默\tfailed: no answer within 1 s\t0\t0",
+                         "网页\tfailed: not a feed (text/html)\t0\t0"}))
+        << received.out;
+
+    CliResult one = Run({"receive", "新闻"});
+    EXPECT_EQ(one.exitCode, 1);
+    EXPECT_EQ(one.out, "新闻\tfailed: HTTP 404\t0\t3\n");
+    EXPECT_EQ(Run({"receive", "--timeout", "0"}).exitCode, 1);
+}
+
+TEST_F(FeedCommandsTest, UnreadableSettingsReceiveWithoutRemovingAnything) {
+    m_items = 6;
+    ASSERT_EQ(Run({"channel", "add", Url(), "--title", "新闻"}).exitCode, 0);
+    ASSERT_EQ(Run({"receive", "--all"}).out, "新闻\tok\t6\t6\n");
+    const std::string settings = m_dir + "/q/config/appConfig.xml";
+    const std::string broken = ReadAll(settings).substr(0, 300);
+    WriteAll(settings, broken);
+    m_items = 2; // the shipped rule would keep only what the feed lists now
+    CliResult received = Run({"receive", "--all"});
+    EXPECT_EQ(received.exitCode, 1) << "the user must repair the settings";
+    EXPECT_EQ(received.out, "新闻\tok\t0\t6\n");
+    const std::string once = "错误 7000: 无法载入程序配置文件";
+    const size_t at = received.err.find(once);
+    EXPECT_NE(at, std::string::npos) << received.err;
+    EXPECT_EQ(received.err.find(once, at + 1), std::string::npos) << "reported once";
+    EXPECT_NE(received.err.find("本次收取不删除任何文章"), std::string::npos) << received.err;
+    EXPECT_EQ(ReadAll(settings), broken) << "the damaged file is not overwritten";
 }

@@ -1,5 +1,6 @@
 #include "reader/ChannelTree.h"
 #include "app/AppSettings.h"
+#include "reader/BrokenStore.h"
 #include "reader/RssChannelFile.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
@@ -181,8 +182,14 @@ TEST_F(ChannelTreeTest, PropertiesWriteOnlyWhatChanged) {
     ASSERT_TRUE(m_tree.Build());
     int c = Find("技术/丙");
     ChannelRecord before = m_tree.Record(c);
-    ChannelProperties properties{
-        before.title, "http://c2.example/rss", before.htmlUrl, 5, 2, 500, 0, 1};
+    ChannelProperties properties{.title = before.title,
+                                 .xmlUrl = "http://c2.example/rss",
+                                 .htmlUrl = before.htmlUrl,
+                                 .rssRank = 5,
+                                 .storageType = 2,
+                                 .storageNum = 500,
+                                 .autoUpdate = 0,
+                                 .newItemShowTip = 1};
     ASSERT_TRUE(m_tree.SetChannelProperties(c, properties, m_store));
     auto reloaded = Reload();
     int again = reloaded->FindByPath("技术/丙");
@@ -275,4 +282,59 @@ TEST_F(ChannelTreeTest, DirectorySettingsReachEveryChannelBelowAndOnlyTheirGroup
         EXPECT_EQ(settings.rssRank, 0);
     }
     EXPECT_EQ(m_tree.Record(Find("丁")).storageType, 0) << "channels elsewhere keep theirs";
+}
+
+TEST_F(ChannelTreeTest, ADeleteTheStoreRefusesChangesNothing) {
+    ASSERT_TRUE(m_tree.Build());
+    const int news = Find("新闻");
+    const int first = Find("新闻/甲报");
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(first, feedId, m_store));
+    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {FeedItem{.title = "t", .link = "http://a/1"}},
+                                        kStorageKeepAll, 200),
+              1);
+    const std::string file = ReadAll(m_home.File("Storage/rssreader.opml"));
+    BreakTable(m_store.GetPath(), "feed_data", "DELETE");
+    EXPECT_FALSE(m_tree.Delete(news, m_store));
+    EXPECT_EQ(m_reporter.messages.back(), "删除失败!");
+    EXPECT_EQ(ReadAll(m_home.File("Storage/rssreader.opml")), file) << "the outline stays";
+    EXPECT_TRUE(m_tree.IsValid(news));
+    EXPECT_EQ(Reload()->FindByPath("新闻/甲报"), first);
+    FeedSettings settings;
+    ASSERT_EQ(m_store.GetFeedSettings("http://a.example/rss", settings), 1);
+    EXPECT_EQ(settings.feedId, feedId) << "the row stays";
+    int unread = 0;
+    ASSERT_EQ(m_store.GetUnreadCount(feedId, unread), 1);
+    EXPECT_EQ(unread, 1) << "and its items";
+
+    RepairTable(m_store.GetPath(), "feed_data");
+    ASSERT_TRUE(m_tree.Delete(news, m_store));
+    EXPECT_EQ(Reload()->FindByPath("新闻"), -1);
+    EXPECT_FALSE(m_tree.IsValid(first));
+}
+
+TEST_F(ChannelTreeTest, PropertiesTheStoreRefusesLeaveFileRowAndRecordAsTheyWere) {
+    ASSERT_TRUE(m_tree.Build());
+    const int c = Find("技术/丙");
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(c, feedId, m_store));
+    const ChannelRecord before = m_tree.Record(c);
+    const std::string file = ReadAll(m_home.File("Storage/rssreader.opml"));
+    BreakTable(m_store.GetPath(), "feed_data", "UPDATE");
+    const ChannelProperties properties{.title = "新名字",
+                                       .xmlUrl = "http://c2.example/rss",
+                                       .htmlUrl = "http://c2.example/",
+                                       .rssRank = 5};
+    EXPECT_FALSE(m_tree.SetChannelProperties(c, properties, m_store));
+    EXPECT_EQ(m_reporter.messages.back(), "设置失败!");
+    EXPECT_EQ(ReadAll(m_home.File("Storage/rssreader.opml")), file);
+    const ChannelRecord after = m_tree.Record(c);
+    EXPECT_EQ(after.title, before.title);
+    EXPECT_EQ(after.xmlUrl, before.xmlUrl);
+    EXPECT_EQ(after.htmlUrl, before.htmlUrl);
+    EXPECT_EQ(after.rssRank, before.rssRank);
+    FeedSettings settings;
+    ASSERT_EQ(m_store.GetFeedSettings(before.xmlUrl, settings), 1);
+    EXPECT_EQ(settings.feedId, feedId);
+    EXPECT_EQ(settings.rssRank, before.rssRank);
 }

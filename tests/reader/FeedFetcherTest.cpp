@@ -7,6 +7,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using loopback::CHttpServer;
 using loopback::CRawServer;
@@ -135,26 +136,31 @@ TEST(FeedFetcher, BadAnswersGiveFalseAndAnEmptyTitle) {
                kFeed.substr(0, 300);
     });
     using Outcome = FeedFetchResult::Outcome;
-    const std::vector<std::pair<std::string, Outcome>> cases = {
-        {server.Url("/404"), Outcome::kHttpError},
-        {server.Url("/500"), Outcome::kHttpError},
-        {server.Url("/empty"), Outcome::kNoItems},
-        {server.Url("/html"), Outcome::kNoItems},
-        {server.Url("/garbage"), Outcome::kNoItems},
-        {server.Url("/huge"), Outcome::kNetworkError},
-        {server.Url("/loop"), Outcome::kNetworkError},
-        {silent.Url("/feed"), Outcome::kNetworkError},
-        {cut.Url("/feed"), Outcome::kNetworkError},
-        {"http://127.0.0.1:" + std::to_string(loopback::ClosedPort()) + "/",
-         Outcome::kNetworkError},
-        {"file:///etc/passwd", Outcome::kNetworkError},
+    const std::string closed = "127.0.0.1:" + std::to_string(loopback::ClosedPort());
+    // Each failure comes with a short reason a person can act on.
+    const std::vector<std::tuple<std::string, Outcome, std::string>> cases = {
+        {server.Url("/404"), Outcome::kHttpError, "HTTP 404"},
+        {server.Url("/500"), Outcome::kHttpError, "HTTP 500"},
+        {server.Url("/empty"), Outcome::kNoItems, "empty answer"},
+        {server.Url("/html"), Outcome::kNoItems, "not a feed (text/html)"},
+        {server.Url("/garbage"), Outcome::kNoItems, "not a feed (text/xml)"},
+        {server.Url("/huge"), Outcome::kNetworkError, "answer larger than 64 KB"},
+        {server.Url("/loop"), Outcome::kNetworkError, "too many redirects"},
+        {silent.Url("/feed"), Outcome::kNetworkError, "no answer within 0.5 s"},
+        {cut.Url("/feed"), Outcome::kNetworkError, ""},
+        {"http://" + closed + "/", Outcome::kNetworkError, "cannot connect to " + closed},
+        {"file:///etc/passwd", Outcome::kNetworkError, "not an http or https address"},
     };
     CFeedFetcher fetcher;
     fetcher.SetLimits(TestLimits());
-    for (const auto& [url, outcome] : cases) {
+    for (const auto& [url, outcome, reason] : cases) {
         std::vector<FeedItem> items;
         FeedFetchResult result = fetcher.Fetch(url, items);
         EXPECT_EQ(result.outcome, outcome) << url << ": " << result.errorText;
+        if (!reason.empty())
+            EXPECT_EQ(result.errorText, reason) << url;
+        else
+            EXPECT_EQ(result.errorText.rfind("transfer failed: ", 0), 0u) << result.errorText;
         EXPECT_TRUE(items.empty()) << url;
         EXPECT_FALSE(fetcher.FetchFeedItems(url, items)) << url;
         EXPECT_EQ(fetcher.FetchFeedTitle(url), "") << url;

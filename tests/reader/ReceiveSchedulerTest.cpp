@@ -1,11 +1,15 @@
 #include "reader/ReceiveScheduler.h"
+#include "app/ErrorCatalog.h"
 #include "platform/LoopbackServer.h"
+#include "reader/BrokenStore.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <sstream>
 
 namespace {
 
@@ -37,9 +41,10 @@ public:
     void OnReloadList(int feedId) override { Add("reload " + std::to_string(feedId)); }
     void OnWalkEnd() override { Add("end"); }
     int SelectedItem() override { return selected; }
-    void OnChannelDone(int index, bool ok, int newItems, int unread) override {
+    void OnChannelDone(const ChannelReceiveResult& result) override {
         std::lock_guard lock(m_lock);
-        done[index] = {ok, newItems};
+        done[result.index] = {result.Ok(), result.newItems};
+        results[result.index] = result;
     }
     std::vector<std::string> Events() {
         std::lock_guard lock(m_lock);
@@ -49,9 +54,11 @@ public:
         std::lock_guard lock(m_lock);
         m_events.clear();
         done.clear();
+        results.clear();
     }
     int selected = -1;
     std::map<int, std::pair<bool, int>> done;
+    std::map<int, ChannelReceiveResult> results;
 
 private:
     void Add(std::string event) {
@@ -84,13 +91,14 @@ protected:
                            response.status = 404;
                            return;
                        }
-                       std::string etag = "\"" + name + "-v1\"";
+                       const int count = m_itemCount;
+                       std::string etag = "\"" + name + "-v" + std::to_string(count) + "\"";
                        if (request.get_header_value("If-None-Match") == etag) {
                            response.status = 304;
                            return;
                        }
                        response.set_header("ETag", etag);
-                       response.set_content(Feed(name, m_itemCount), "application/rss+xml");
+                       response.set_content(Feed(name, count), "application/rss+xml");
                    });
         m_server.Start();
         ASSERT_EQ(m_store.OpenStore(), 1);
@@ -137,8 +145,27 @@ protected:
     std::atomic<int> m_concurrent{0};
     int m_maxConcurrent = 0;
     int m_delayMs = 0;
-    int m_itemCount = 3;
+    std::atomic<int> m_itemCount{3}; // items each feed lists
 };
+
+// The threads of this process, and its virtual size in kB.
+int ThreadCount() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+// A size line of /proc/self/status ("VmSize", "VmRSS") in kB.
+long StatusKb(const std::string& name) {
+    std::istringstream status(ReadAll("/proc/self/status"));
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(name + ":", 0) == 0)
+            return std::stol(line.substr(name.size() + 1));
+    return -1;
+}
 
 } // namespace
 
@@ -147,7 +174,7 @@ TEST_F(ReceiveSchedulerTest, ReceivingAChannelStoresItsItemsAndReportsInOrder) {
     int a = m_tree.FindByPath("a");
     m_observer.selected = a;
     CReceiveScheduler scheduler(m_tree, m_observer);
-    ASSERT_TRUE(scheduler.ReceiveChannel(a, true));
+    ASSERT_TRUE(scheduler.ReceiveChannel(a, {.refreshList = true}));
     scheduler.Wait();
     int feedId = m_tree.Record(a).feedId;
     ASSERT_NE(feedId, 0);
@@ -197,7 +224,7 @@ TEST_F(ReceiveSchedulerTest, WeightsDecideWhichChannelsEachTickReceives) {
     int feedId = 0;
     ASSERT_TRUE(m_tree.GetFeedId(always, feedId, m_store));
     ChannelRecord record = m_tree.Record(always);
-    ChannelProperties properties{record.title, record.xmlUrl, "", 5, 0, 200, 1, 0};
+    ChannelProperties properties{.title = record.title, .xmlUrl = record.xmlUrl, .rssRank = 5};
     ASSERT_TRUE(m_tree.SetChannelProperties(always, properties, m_store));
     m_tree.SetRank(l3, 3, 30);
     m_tree.SetRank(l4, 4, 60);
@@ -245,17 +272,17 @@ TEST_F(ReceiveSchedulerTest, ChannelsOutsideAllChannelsNeedTheDirectoryCommand) 
     int feedId = 0;
     ASSERT_TRUE(m_tree.GetFeedId(out, feedId, m_store));
     ChannelRecord record = m_tree.Record(out);
-    ChannelProperties properties{record.title, record.xmlUrl, "", 0, 0, 200, 0, 0};
+    ChannelProperties properties{.title = record.title, .xmlUrl = record.xmlUrl, .autoUpdate = 0};
     ASSERT_TRUE(m_tree.SetChannelProperties(out, properties, m_store));
     CReceiveScheduler scheduler(m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     Tick(scheduler);
-    scheduler.ReceiveBranch(m_tree.FindByPath("dir"), 0, false, false);
+    scheduler.ReceiveBranch(m_tree.FindByPath("dir"));
     scheduler.Wait();
     EXPECT_EQ(Hits("out"), 0);
     EXPECT_EQ(Hits("in"), 3);
-    scheduler.ReceiveBranch(m_tree.FindByPath("dir"), 0, true, false);
+    scheduler.ReceiveBranch(m_tree.FindByPath("dir"), {.takeEvery = true});
     scheduler.Wait();
     EXPECT_EQ(Hits("out"), 1);
 }
@@ -282,11 +309,11 @@ TEST_F(ReceiveSchedulerTest, AChannelBeingReceivedIsNotStartedAgain) {
     m_delayMs = 300;
     int slow = m_tree.FindByPath("slow");
     CReceiveScheduler scheduler(m_tree, m_observer);
-    ASSERT_TRUE(scheduler.ReceiveChannel(slow, false));
-    EXPECT_FALSE(scheduler.ReceiveChannel(slow, false));
+    ASSERT_TRUE(scheduler.ReceiveChannel(slow));
+    EXPECT_FALSE(scheduler.ReceiveChannel(slow));
     scheduler.Wait();
     EXPECT_EQ(Hits("slow"), 1);
-    EXPECT_TRUE(scheduler.ReceiveChannel(slow, false));
+    EXPECT_TRUE(scheduler.ReceiveChannel(slow));
     scheduler.Wait();
 }
 
@@ -358,9 +385,9 @@ TEST(ReceiveSchedulerTimer, PeriodsAndChanges) {
     off.autoReceive = 0;
     ChannelTreeOptions weight = off;
     weight.autoReceive = 1;
-    weight.autoReceiveType = 0;
+    weight.autoReceiveType = ReceiveMode::kByWeight;
     ChannelTreeOptions every = weight;
-    every.autoReceiveType = 1;
+    every.autoReceiveType = ReceiveMode::kEvery;
     every.autoReceiveMinutes = 30;
     ChannelTreeOptions every15 = every;
     every15.autoReceiveMinutes = 15;
@@ -374,4 +401,152 @@ TEST(ReceiveSchedulerTimer, PeriodsAndChanges) {
     EXPECT_EQ(CReceiveScheduler::WeightOfLevel(1), 10);
     EXPECT_EQ(CReceiveScheduler::WeightOfLevel(4), 60);
     EXPECT_EQ(CReceiveScheduler::WeightOfLevel(5), 120);
+}
+
+TEST_F(ReceiveSchedulerTest, AThousandReceivesLeaveNoThreadsBehind) {
+    MakeTree({"t0", "t1", "t2", "t3"});
+    std::vector<int> channels = m_tree.AllChannels();
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    const int threadsBefore = ThreadCount();
+    const long vmBefore = StatusKb("VmSize");
+    const long rssBefore = StatusKb("VmRSS");
+    int mostThreads = threadsBefore;
+    int mostWorkers = 0;
+    long mostVm = vmBefore;
+    for (int i = 0; i < 1000; ++i) {
+        // A channel still being received is refused; it is asked again until it starts.
+        while (!scheduler.ReceiveChannel(channels[i % channels.size()]))
+            std::this_thread::yield();
+        mostThreads = std::max(mostThreads, ThreadCount());
+        mostVm = std::max(mostVm, StatusKb("VmSize"));
+        mostWorkers = std::max(mostWorkers, scheduler.WorkerCount());
+    }
+    scheduler.Wait();
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_EQ(scheduler.WorkerCount(), 0);
+    // Four channels: each has at most one receive fetching and one finishing its report, and
+    // ended workers are joined as new ones start.
+    EXPECT_LE(mostWorkers, 9);
+    EXPECT_LE(mostThreads, threadsBefore + 9);
+    // A thread that ended but was never joined keeps its 8 MB stack: a thousand of them would
+    // take 8 GB of address space before Wait() joins them.
+    EXPECT_LT(mostVm - vmBefore, 2 * 1024 * 1024) << "kB before: " << vmBefore;
+    RecordProperty("threads", std::to_string(threadsBefore) + " -> most " +
+                                  std::to_string(mostThreads) + " -> " +
+                                  std::to_string(ThreadCount()));
+    RecordProperty("VmRSS_kB",
+                   std::to_string(rssBefore) + " -> " + std::to_string(StatusKb("VmRSS")));
+    RecordProperty("VmSize_kB", std::to_string(vmBefore) + " -> most " + std::to_string(mostVm) +
+                                    " -> " + std::to_string(StatusKb("VmSize")));
+    EXPECT_EQ(Hits("t0") + Hits("t1") + Hits("t2") + Hits("t3"), 1000);
+    EXPECT_EQ(m_observer.done.size(), 4u);
+    for (const auto& [index, done] : m_observer.done)
+        EXPECT_TRUE(done.first) << index;
+}
+
+TEST_F(ReceiveSchedulerTest, TwoByWeightWalksDoNotOverlap) {
+    MakeTree({"quiet", "busy"});
+    const int quiet = m_tree.FindByPath("quiet");
+    m_tree.SetRank(quiet, 4, 60);
+    m_delayMs = 300;
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    EXPECT_TRUE(scheduler.ReceiveAllByWeight());
+    EXPECT_FALSE(scheduler.ReceiveAllByWeight()) << "the first walk still runs";
+    scheduler.Wait();
+    EXPECT_EQ(m_tree.Record(quiet).rankCounter, 50) << "one tick counts the weight down once";
+    const std::vector<std::string> events = m_observer.Events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "end"), 1);
+    EXPECT_EQ(Hits("busy"), 1);
+    EXPECT_TRUE(scheduler.ReceiveAllByWeight()) << "the next tick starts again";
+    scheduler.Wait();
+}
+
+TEST_F(ReceiveSchedulerTest, AFailureCarriesItsReasonAndTheStoredUnreadCount) {
+    MakeTree({"a", "missing"});
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    // A tree built anew (as the cli builds one for each command) has counted nothing yet.
+    CChannelTree fresh(m_home.File("Storage/rssreader.opml"));
+    ASSERT_TRUE(fresh.Build());
+    const int a = fresh.FindByPath("a");
+    const int missing = fresh.FindByPath("missing");
+    CReceiveScheduler again(fresh, m_observer);
+    again.SetStorePath(m_store.GetPath());
+    m_observer.Clear();
+    m_itemCount = 5;
+    BreakTable(m_store.GetPath(), "rss_data", "INSERT");
+    again.ReceiveAll();
+    again.Wait();
+
+    using Outcome = ChannelReceiveResult::Outcome;
+    const ChannelReceiveResult notFound = m_observer.results[missing];
+    EXPECT_EQ(notFound.outcome, Outcome::kFetchFailed);
+    EXPECT_EQ(notFound.reason, "HTTP 404");
+    const ChannelReceiveResult full = m_observer.results[a];
+    EXPECT_EQ(full.outcome, Outcome::kStoreFailed);
+    EXPECT_EQ(full.reason.rfind("store: ", 0), 0u) << full.reason;
+    EXPECT_NE(full.reason.find("database or disk is full"), std::string::npos) << full.reason;
+    EXPECT_EQ(full.unread, 3) << "the items stored before are still unread";
+    EXPECT_EQ(fresh.Record(a).image, kImageFailed);
+    EXPECT_EQ(fresh.Record(a).receiveError, full.reason);
+
+    m_observer.Clear();
+    ASSERT_TRUE(again.ReceiveChannel(missing, {.byHand = true}));
+    again.Wait();
+    EXPECT_TRUE(m_observer.results[missing].byHand);
+    EXPECT_EQ(m_observer.results[missing].reason, "HTTP 404");
+}
+
+TEST_F(ReceiveSchedulerTest, UnreadableSettingsRemoveNothing) {
+    MakeTree({"a"});
+    const int a = m_tree.FindByPath("a");
+    m_itemCount = 6;
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    const std::string settings = m_home.File("config/appConfig.xml");
+    const std::string broken = ReadAll(settings).substr(0, 200);
+    WriteAll(settings, broken);
+    m_reporter.errors.clear();
+    m_reporter.messages.clear();
+    CChannelTree tree(m_home.File("Storage/rssreader.opml"));
+    ASSERT_TRUE(tree.Build());
+    EXPECT_TRUE(tree.Options().settingsUnreadable);
+    CReceiveScheduler again(tree, m_observer);
+    again.SetStorePath(m_store.GetPath());
+    EXPECT_EQ(m_reporter.errors, std::vector<int>{kErrSettingsLoad}) << "reported once";
+    EXPECT_TRUE(m_reporter.messages.empty());
+
+    // The built-in rule would keep only the 3 items the feed lists now.
+    m_itemCount = 3;
+    again.ReceiveAll();
+    again.Wait();
+    EXPECT_TRUE(m_observer.done[tree.FindByPath("a")].first);
+    std::vector<FeedItem> items;
+    int total = 0;
+    ASSERT_EQ(
+        m_store.GetItemPage(m_tree.Record(a).feedId, kItemFilterAll, false, items, total, 0, 0), 1);
+    EXPECT_EQ(total, 6) << "nothing is removed under a rule nobody chose";
+    EXPECT_EQ(ReadAll(settings), broken) << "the damaged file is left for the user";
+}
+
+TEST_F(ReceiveSchedulerTest, AStoreThatCannotBeOpenedFailsEveryChannelWithItsReason) {
+    MakeTree({"a", "b"});
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.SetStorePath(m_home.File("Storage")); // a folder, not a database
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    ASSERT_EQ(m_observer.results.size(), 2u);
+    for (const auto& [index, result] : m_observer.results) {
+        EXPECT_EQ(result.outcome, ChannelReceiveResult::Outcome::kStoreFailed);
+        EXPECT_EQ(result.reason.rfind("store: ", 0), 0u) << result.reason;
+        EXPECT_GT(result.reason.size(), 7u) << "with the store's own words";
+    }
+    m_observer.Clear();
+    const int a = m_tree.FindByPath("a");
+    ASSERT_TRUE(scheduler.ReceiveChannel(a, {.byHand = true}));
+    scheduler.Wait();
+    EXPECT_EQ(m_observer.results[a].outcome, ChannelReceiveResult::Outcome::kStoreFailed);
+    EXPECT_EQ(Hits("a"), 0);
 }

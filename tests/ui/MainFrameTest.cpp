@@ -11,6 +11,7 @@
 #include "ui/reader/RssReader.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -236,6 +237,27 @@ TEST_F(MainFrameTest, TheStatusLineFollowsAReceive) {
     ASSERT_TRUE(WaitFor(
         [&] { return !shown.isEmpty() && frame.StatusText() == QStringLiteral("就绪"); }, 20000));
     EXPECT_EQ(shown.value(0), QStringLiteral(" 正在更新: 新闻 → 科技 . . ."));
+}
+
+TEST_F(MainFrameTest, TheStatusLineSaysWhyAChannelFailed) {
+    loopback::CHttpServer server;
+    server.Server().Get("/gone.xml",
+                        [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
+    server.Start();
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    CChannelTree& tree = frame.Reader()->Tree();
+    int directory = -1;
+    ASSERT_TRUE(tree.AddDirectory(-1, "新闻", &directory));
+    ASSERT_TRUE(tree.AddSubscription(
+        directory, "http://127.0.0.1:" + std::to_string(server.Port()) + "/gone.xml", "坏", ""));
+    frame.OnCommand(kCmdReceiveAll);
+    const QString failed = QStringLiteral(" 收取失败: 新闻 → 坏 (HTTP 404)");
+    EXPECT_TRUE(WaitFor([&] { return frame.StatusText() == failed; }, 20000))
+        << frame.StatusText().toStdString();
+    frame.Reader()->Scheduler().Wait();
+    QApplication::processEvents();
+    EXPECT_EQ(frame.StatusText(), failed) << "the walk's end keeps the failure in sight";
 }
 
 TEST(PopupTexts, BlogResultsAndNewItems) {

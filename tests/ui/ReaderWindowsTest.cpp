@@ -64,6 +64,8 @@ protected:
         m_server.Server().Get("/news.xml", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(Feed("新闻", 12), "application/rss+xml");
         });
+        m_server.Server().Get(
+            "/gone.xml", [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
         m_server.Server().Get("/big.xml", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(Feed("大", 100), "application/rss+xml");
         });
@@ -96,7 +98,7 @@ protected:
         return index;
     }
     bool Receive(int index) {
-        if (!m_reader->Scheduler().ReceiveChannel(index, true))
+        if (!m_reader->Scheduler().ReceiveChannel(index, {.refreshList = true}))
             return false;
         return WaitFor(
             [&] {
@@ -204,7 +206,7 @@ TEST_F(ReaderWindowsTest, ReceivingAnnouncesNewItemsAndUpdatesTheTree) {
     const int index = AddChannel("新闻", "/news.xml");
     int feedId = 0;
     ASSERT_TRUE(m_reader->Tree().GetFeedId(index, feedId, m_store));
-    ChannelProperties properties{"新闻", Url("/news.xml"), "", 0, 0, 200, 1, 1};
+    ChannelProperties properties{.title = "新闻", .xmlUrl = Url("/news.xml"), .newItemShowTip = 1};
     ASSERT_TRUE(m_reader->Tree().SetChannelProperties(index, properties, m_store));
     std::vector<std::pair<int, int>> announced;
     QObject::connect(m_reader.get(), &CRssReader::NewItems,
@@ -512,3 +514,25 @@ TEST_F(ReaderWindowsTest, ContextMenusOfferTheCommands) {
 }
 
 } // namespace
+
+TEST_F(ReaderWindowsTest, AFailedChannelSaysWhyInItsTooltipAndADialogWhenAskedByHand) {
+    const int index = AddChannel("坏", "/gone.xml");
+    m_tree->OnCommand(kCmdReceiveChannel, index);
+    ASSERT_TRUE(WaitFor([&] { return !m_boxes.Errors().empty(); }, 20000));
+    const auto error = m_boxes.Errors().front();
+    EXPECT_EQ(error.id, 8001);
+    EXPECT_EQ(error.summary, QStringLiteral("频道收取失败"));
+    EXPECT_TRUE(error.description.endsWith(QStringLiteral("坏: HTTP 404")))
+        << error.description.toStdString();
+    EXPECT_EQ(m_tree->ItemOf(index)->toolTip(0),
+              QString::fromStdString(Url("/gone.xml")) + QStringLiteral("\n收取失败: HTTP 404"));
+
+    // A walk over every channel was not asked for one by one: the tooltip says it, no dialog.
+    m_boxes.Clear();
+    m_reader->Scheduler().ReceiveAll();
+    m_reader->Scheduler().Wait();
+    QApplication::processEvents();
+    EXPECT_TRUE(m_boxes.Errors().empty());
+    EXPECT_EQ(m_reader->Tree().Record(index).image, kImageFailed);
+    EXPECT_TRUE(m_tree->ItemOf(index)->toolTip(0).endsWith(QStringLiteral("HTTP 404")));
+}

@@ -1,5 +1,7 @@
 #include "platform/http/HttpClient.h"
 
+#include "platform/text/AsciiText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <curl/curl.h>
@@ -13,14 +15,6 @@ constexpr int kPollMs = 50;
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
 }
 
 // Addresses copied from documents may hold blanks or raw UTF-8 in their path; those bytes are

@@ -1,6 +1,7 @@
 #include "platform/xml/XmlDocument.h"
 
 #include "platform/fs/FileUtil.h"
+#include "platform/text/AsciiText.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlRepair.h"
 #include "platform/xml/XmlText.h"
@@ -72,21 +73,14 @@ private:
     std::string m_text;
 };
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 bool IsGbkFamily(std::string_view encoding) {
-    std::string e = Lower(encoding);
+    std::string e = AsciiLower(encoding);
     return e == "gb2312" || e == "gbk" || e == "gb_2312-80" || e == "x-gbk" || e == "cp936" ||
            e == "gb18030" || e == "x-euc-cn" || e == "euc-cn";
 }
 
 bool IsUtf8(std::string_view encoding) {
-    std::string e = Lower(encoding);
+    std::string e = AsciiLower(encoding);
     return e.empty() || e == "utf-8" || e == "utf8";
 }
 

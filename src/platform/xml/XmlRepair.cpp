@@ -1,5 +1,6 @@
 #include "platform/xml/XmlRepair.h"
 
+#include "platform/text/AsciiText.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 
@@ -7,13 +8,6 @@
 #include <libxml/HTMLparser.h>
 
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
@@ -207,7 +201,7 @@ bool StartsMarkup(std::string_view text, size_t pos) {
 } // namespace
 
 std::string CXmlRepair::WidenEncoding(std::string_view declared) {
-    std::string e = Lower(declared);
+    std::string e = AsciiLower(declared);
     if (e == "gb2312" || e == "gbk" || e == "gb_2312-80" || e == "x-gbk" || e == "cp936" ||
         e == "euc-cn" || e == "x-euc-cn" || e == "gb18030")
         return "GB18030";
@@ -237,7 +231,7 @@ std::string CXmlRepair::DecodeToUtf8(std::string_view bytes) {
             return out;
         return Utf8OrGuess(rest);
     }
-    std::string declared = Lower(CXmlDocument::DeclaredEncoding(bytes));
+    std::string declared = AsciiLower(CXmlDocument::DeclaredEncoding(bytes));
     if (IsUnicodeName(declared))
         return Utf8OrGuess(bytes);
     std::string wide = WidenEncoding(declared);

@@ -10,6 +10,7 @@
 #include "blogclient/XmlRpcRequest.h"
 #include "cli/CliCommands.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/text/AsciiText.h"
 #include "platform/text/TextCodec.h"
 #include "reader/FeedDate.h"
 #include "storage/ArticleDatabase.h"
@@ -42,14 +43,6 @@ const char* kUsage = R"(
 )";
 
 const char* kServiceTypes[] = {"Blogger", "MetaWeblog", "MovableType", "MSN Spaces"};
-
-std::string Trim(const std::string& text) {
-    size_t start = text.find_first_not_of(" \t\r\n");
-    if (start == std::string::npos)
-        return {};
-    size_t end = text.find_last_not_of(" \t\r\n");
-    return text.substr(start, end - start + 1);
-}
 
 void Message(const std::string& text) {
     GetReporter().ReportMessage(text);
@@ -86,9 +79,7 @@ std::string MimeType(const std::string& file) {
         {"doc", "application/msword"}};
     size_t dot = file.find_last_of('.');
     if (dot != std::string::npos && file.find('/', dot) == std::string::npos) {
-        std::string ext = file.substr(dot + 1);
-        for (char& c : ext)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string ext = AsciiLower(file.substr(dot + 1));
         for (const auto& [e, type] : kTypes) {
             if (ext == e)
                 return type;
@@ -199,8 +190,8 @@ bool CBlogCommands::OpenStore(CArticleDatabase& store) {
 
 int CBlogCommands::AccountAdd(const Arguments& a) {
     AccountRecord account;
-    account.name = Trim(a.Get("name"));
-    account.description = Trim(a.Get("description"));
+    account.name = std::string(Trim(a.Get("name")));
+    account.description = std::string(Trim(a.Get("description")));
     account.blogapitype = a.Get("type");
     account.encodetype = a.Has("encoding") ? a.Get("encoding") : "UTF-8";
     account.xmlrpcurl = a.Get("url");

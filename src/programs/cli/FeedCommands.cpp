@@ -105,12 +105,13 @@ void ListText(CReader& reader, const std::vector<int>& items, int depth, std::os
 class CCliReceiveObserver : public CReceiveObserver {
 public:
     CCliReceiveObserver(CChannelTree& tree, std::ostream& out) : m_tree(tree), m_out(out) {}
-    void OnChannelDone(int index, bool ok, int newItems, int unread) override {
+    void OnChannelDone(const ChannelReceiveResult& result) override {
         std::lock_guard lock(m_lock);
-        m_out << SlashPath(m_tree, index) << "\t" << (ok ? "ok" : "failed") << "\t" << newItems
-              << "\t" << unread << "\n";
+        m_out << SlashPath(m_tree, result.index) << "\t"
+              << (result.Ok() ? "ok" : "failed: " + result.reason) << "\t" << result.newItems
+              << "\t" << result.unread << "\n";
         m_out.flush();
-        if (!ok)
+        if (!result.Ok())
             m_failed = true;
     }
     bool Failed() const { return m_failed; }
@@ -169,8 +170,8 @@ const char* CFeedCommands::UsageText() {
   channel set 路径 [--rank 0|5] [--storage 类型 [数量]] [--autoupdate 0|1] [--tip 0|1]
                               频道设置
   channel list [--json]       列出频道树
-  receive [路径] [--all] [--by-weight]
-                              收取; 每个频道一行: 路径, ok 或 failed, 新文章数, 未读数
+  receive [路径] [--all] [--by-weight] [--timeout 秒]
+                              收取; 每个频道一行: 路径, ok 或 "failed: 原因", 新文章数, 未读数
   items 路径 [--filter all|read|unread|new] [--page N] [--json]
                               列出文章
   item show 编号 [--html] | item read 编号 | item unread 编号
@@ -314,28 +315,45 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
 
 int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
     CCliArguments args;
-    if (!args.Parse(argsIn, {}, {"all", "by-weight"}))
+    if (!args.Parse(argsIn, {"timeout"}, {"all", "by-weight"}))
         return Error(args.Error());
+    HttpLimits limits;
+    if (args.Has("timeout")) {
+        const std::string seconds = args.Get("timeout");
+        const int value = CAppSettings::ToInt(seconds);
+        if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string::npos ||
+            value < 1 || value > 3600)
+            return Error("--timeout 需为 1~3600 之间的秒数");
+        limits.totalTimeoutMs = value * 1000L;
+        limits.connectTimeoutMs = std::min(limits.connectTimeoutMs, limits.totalTimeoutMs);
+    }
     CReader reader;
     if (!reader.Open())
         return 1;
+    // The settings were reported already; say what that means for this receive.
+    const bool settingsUnreadable = reader.tree.Options().settingsUnreadable;
+    if (settingsUnreadable)
+        GetReporter().ReportMessage(
+            "程序设置无法读取: 本次收取不删除任何文章 (config/appConfig.xml "
+            "未改动, 请修复或删除它)");
     CCliReceiveObserver observer(reader.tree, m_out);
     CReceiveScheduler scheduler(reader.tree, observer);
+    scheduler.SetLimits(limits);
     if (!args.positional.empty()) {
         int index = reader.Find(args.positional[0]);
         if (index < 0)
             return 1;
         if (reader.tree.Record(index).directory)
-            scheduler.ReceiveBranch(index, 0, true, false);
+            scheduler.ReceiveBranch(index, {.takeEvery = true});
         else
-            scheduler.ReceiveChannel(index, false);
+            scheduler.ReceiveChannel(index, {.byHand = true});
     } else if (args.Has("by-weight")) {
         scheduler.ReceiveAllByWeight();
     } else {
         scheduler.ReceiveAll();
     }
     scheduler.Wait();
-    return observer.Failed() ? 1 : 0;
+    return observer.Failed() || settingsUnreadable ? 1 : 0;
 }
 
 int CFeedCommands::Items(const std::vector<std::string>& argsIn) {

@@ -85,6 +85,16 @@ QString CMainFrame::ReceivingText(const QString& path) {
     return QStringLiteral(" 正在更新: ") + path + QStringLiteral(" . . .");
 }
 
+QString CMainFrame::FailureText(const QString& path, const QString& reason) {
+    return QStringLiteral(" 收取失败: ") + path + QStringLiteral(" (") + reason +
+           QStringLiteral(")");
+}
+
+QString CMainFrame::IdleText() const {
+    // The last failure stays in sight until the next receive begins.
+    return m_lastFailure.isEmpty() ? QStringLiteral("就绪") : m_lastFailure;
+}
+
 bool CMainFrame::Create(const WindowPlacement& placement) {
     StartupOptions options;
     if (!CAppSettings::ReadStartupOptions(options))
@@ -133,25 +143,32 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     if (CAppSettings::ReadAppearanceSettings(appearance))
         m_list->ApplyAppearance(appearance);
     connect(m_reader.get(), &CRssReader::ReceiveBegin, this, [this](int index) {
+        // A new receive after a quiet moment: the failures of the last one are old news.
+        if (m_receiving.empty())
+            m_lastFailure.clear();
         m_receiving.push_back(index);
         SetStatus(ReceivingText(ToQ(m_reader->Tree().PathText(index))));
     });
     connect(m_reader.get(), &CRssReader::ChannelDone, this,
-            [this](int index, bool ok, int newItems, int) {
+            [this](const ChannelReceiveResult& result) {
+                const int index = result.index;
                 // New items of the channel being read appear in the list at once.
-                if (ok && newItems > 0 && m_sideMode == kSideRss &&
+                if (result.Ok() && result.newItems > 0 && m_sideMode == kSideRss &&
                     index == m_reader->View().Current())
                     m_list->ShowCurrentItems();
+                if (!result.Ok())
+                    m_lastFailure =
+                        FailureText(ToQ(m_reader->Tree().PathText(index)), ToQ(result.reason));
                 m_receiving.erase(std::remove(m_receiving.begin(), m_receiving.end(), index),
                                   m_receiving.end());
                 if (m_receiving.empty())
-                    SetStatus(QStringLiteral("就绪"));
+                    SetStatus(IdleText());
                 else
                     SetStatus(ReceivingText(ToQ(m_reader->Tree().PathText(m_receiving.back()))));
             });
     connect(m_reader.get(), &CRssReader::WalkEnded, this, [this] {
         m_receiving.clear();
-        SetStatus(QStringLiteral("就绪"));
+        SetStatus(IdleText());
     });
     connect(m_reader.get(), &CRssReader::NewItems, this, &CMainFrame::OnNewItems);
     connect(m_reader.get(), &CRssReader::ReloadList, this, [this](int feedId) {

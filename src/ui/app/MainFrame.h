@@ -89,6 +89,8 @@ public:
     static int FilterCodeAt(int boxIndex);
     // The status line while a channel is received.
     static QString ReceivingText(const QString& path);
+    // The status line after a channel failed to be received.
+    static QString FailureText(const QString& path, const QString& reason);
 
     // The shutdown: exit flag, workers stopped, then geometry, pane sizes, splitter state and
     // direction, side mode and the channel tree's state are written. Runs once.
@@ -111,6 +113,8 @@ private:
     void ArrangeReadingArea();
     void UpdateSkinMenu();
     void SetStatus(const QString& text);
+    // "就绪", or the last failure of the receive that ended.
+    QString IdleText() const;
     void StartUpdateCheck();
 
     void OnSystemSettings();
@@ -152,4 +156,5 @@ private:
     bool m_enableAutoUpdate = true;
     bool m_shutDown = false;
     std::vector<int> m_receiving; // channels whose receive began, newest last
+    QString m_lastFailure; // the status text of the last failed channel, until the next receive
 };

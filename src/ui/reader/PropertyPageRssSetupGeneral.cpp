@@ -67,7 +67,7 @@ CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
     if (CAppSettings::ReadReceiveSettings(settings)) {
         m_startup->setChecked(settings.startupAutoReceive != 0);
         m_auto->setChecked(settings.autoReceive != 0);
-        (settings.autoReceiveType == 0 ? m_byRank : m_every)->setChecked(true);
+        (settings.autoReceiveType == ReceiveMode::kByWeight ? m_byRank : m_every)->setChecked(true);
         m_minutes->setEditText(QString::number(settings.autoReceiveTime));
         m_onClick->setChecked(settings.clickChannelAutoReceive != 0);
         m_markRead->setChecked(settings.switchChannelAutoMakeRead != 0);
@@ -98,7 +98,7 @@ ReceiveSettings CPropertyPageRssSetupGeneral::Values() const {
     ReceiveSettings settings;
     settings.startupAutoReceive = m_startup->isChecked() ? 1 : 0;
     settings.autoReceive = m_auto->isChecked() ? 1 : 0;
-    settings.autoReceiveType = m_every->isChecked() ? 1 : 0;
+    settings.autoReceiveType = m_every->isChecked() ? ReceiveMode::kEvery : ReceiveMode::kByWeight;
     settings.autoReceiveTime = MinutesValue();
     settings.clickChannelAutoReceive = m_onClick->isChecked() ? 1 : 0;
     settings.switchChannelAutoMakeRead = m_markRead->isChecked() ? 1 : 0;

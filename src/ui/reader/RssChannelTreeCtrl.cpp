@@ -1,5 +1,6 @@
 #include "ui/reader/RssChannelTreeCtrl.h"
 
+#include "app/ErrorCatalog.h"
 #include "storage/FeedDatabase.h"
 #include "ui/common/AppIcons.h"
 #include "ui/common/CommandIds.h"
@@ -121,7 +122,7 @@ CRssChannelTreeCtrl::CRssChannelTreeCtrl(CRssReader& reader, QWidget* parent)
                 emit ChannelSelected(index);
                 const ChannelRecord record = m_reader.Tree().Record(index);
                 if (!record.directory && m_reader.Tree().Options().receiveOnClick)
-                    m_reader.Scheduler().ReceiveChannel(index, true);
+                    m_reader.Scheduler().ReceiveChannel(index, {.refreshList = true});
             });
     auto expandedChanged = [this](QTreeWidgetItem* item, bool expanded) {
         const int index = IndexOf(item);
@@ -140,6 +141,34 @@ CRssChannelTreeCtrl::CRssChannelTreeCtrl(CRssReader& reader, QWidget* parent)
     connect(&m_reader, &CRssReader::UnreadChanged, this,
             [this](int index, int) { RefreshItem(index); });
     connect(&m_reader, &CRssReader::CountsChanged, this, &CRssChannelTreeCtrl::RefreshAll);
+    connect(&m_reader, &CRssReader::ChannelDone, this, &CRssChannelTreeCtrl::OnChannelDone);
+}
+
+QString CRssChannelTreeCtrl::ToolTipOf(const ChannelRecord& record) {
+    if (record.directory)
+        return ToQ(record.title);
+    QString tip = ToQ(record.xmlUrl);
+    if (!record.receiveError.empty())
+        tip += QStringLiteral("\n收取失败: ") + ToQ(record.receiveError);
+    return tip;
+}
+
+void CRssChannelTreeCtrl::OnChannelDone(const ChannelReceiveResult& result) {
+    RefreshItem(result.index);
+    if (result.Ok() || !result.byHand)
+        return;
+    // The user asked for this channel: say why it did not come.
+    ErrorEntry entry;
+    if (!CErrorCatalog::Lookup(kErrChannelReceive, entry)) {
+        entry.summary = "频道收取失败";
+        entry.place = 2;
+    }
+    if (result.outcome == ChannelReceiveResult::Outcome::kStoreFailed)
+        entry.place = 0;
+    const std::string details = entry.description + (entry.description.empty() ? "" : "\n") +
+                                m_reader.Tree().PathText(result.index) + ": " + result.reason;
+    CMessageBox::ShowErrorText(this, kErrChannelReceive, entry.place, ToQ(entry.summary),
+                               ToQ(details));
 }
 
 QTreeWidgetItem* CRssChannelTreeCtrl::MakeItem(int index) {
@@ -152,7 +181,7 @@ QTreeWidgetItem* CRssChannelTreeCtrl::MakeItem(int index) {
         item->setFlags(item->flags() | Qt::ItemIsDropEnabled);
     item->setText(0, ToQ(record.title));
     item->setData(0, kUnreadRole, record.unreadCount);
-    item->setToolTip(0, ToQ(record.directory ? record.title : record.xmlUrl));
+    item->setToolTip(0, ToolTipOf(record));
     SetItemIcon(item, record);
     m_items.insert(index, item);
     return item;
@@ -227,6 +256,7 @@ void CRssChannelTreeCtrl::RefreshItem(int index) {
     if (item->text(0) != ToQ(record.title))
         item->setText(0, ToQ(record.title));
     item->setData(0, kUnreadRole, record.unreadCount);
+    item->setToolTip(0, ToolTipOf(record));
     SetItemIcon(item, record);
     m_updating = false;
 }
@@ -385,7 +415,7 @@ void CRssChannelTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
     const int index = IndexOf(item);
     if (index >= 0 && !m_reader.Tree().Record(index).directory) {
-        m_reader.Scheduler().ReceiveChannel(index, true);
+        m_reader.Scheduler().ReceiveChannel(index, {.refreshList = true, .byHand = true});
         return;
     }
     if (item)
@@ -457,18 +487,18 @@ void CRssChannelTreeCtrl::Receive(int commandId, int index) {
     switch (commandId) {
     case kCmdReceiveChannel:
         if (index >= 0)
-            scheduler.ReceiveChannel(index, true);
+            scheduler.ReceiveChannel(index, {.refreshList = true, .byHand = true});
         break;
     case kCmdReceiveBranch:
         if (index >= 0) {
             m_reader.SettleReadMarks();
-            scheduler.ReceiveBranch(index, 0, false, false);
+            scheduler.ReceiveBranch(index);
         }
         break;
     case kCmdReceiveDirectoryAll:
         if (index >= 0) {
             m_reader.SettleReadMarks();
-            scheduler.ReceiveBranch(index, 0, true, false);
+            scheduler.ReceiveBranch(index, {.takeEvery = true});
         }
         break;
     case kCmdReceiveAll:
@@ -506,7 +536,7 @@ void CRssChannelTreeCtrl::AddSubscription(int parent, const QString& url, const 
     }
     setCurrentItem(item);
     // A new channel is received at once, so that its items are there to read.
-    m_reader.Scheduler().ReceiveChannel(newIndex, true);
+    m_reader.Scheduler().ReceiveChannel(newIndex, {.refreshList = true, .byHand = true});
 }
 
 void CRssChannelTreeCtrl::NewDirectory(int parent) {

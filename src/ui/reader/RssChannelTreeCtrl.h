@@ -7,6 +7,7 @@
 
 class CRssReader;
 struct ChannelRecord;
+struct ChannelReceiveResult;
 
 // Paints a channel's title followed by its unread count "[%d]" in the accent colour.
 class CChannelItemDelegate : public QStyledItemDelegate {
@@ -42,6 +43,8 @@ public:
     // The label the tree shows: the title, and "[%d]" after it when the count is not zero.
     static QString LabelText(const std::string& title, int unreadCount);
     QString LabelOf(int index) const;
+    // The tooltip: a directory's title; a channel's address, and why its last receive failed.
+    static QString ToolTipOf(const ChannelRecord& record);
     // Takes title, count and image of the record again.
     void RefreshItem(int index);
     void RefreshAll();
@@ -92,6 +95,8 @@ private:
     void SetItemIcon(QTreeWidgetItem* item, const ChannelRecord& record);
     void OpenSite(int index, bool outside);
     void Receive(int commandId, int index);
+    // Shows a channel's outcome; a failed receive the user asked for opens the error dialog.
+    void OnChannelDone(const ChannelReceiveResult& result);
 
     CRssReader& m_reader;
     QHash<int, QTreeWidgetItem*> m_items;

@@ -38,10 +38,8 @@ int CWindowReceiveObserver::SelectedItem() {
     return m_reader.Selected();
 }
 
-void CWindowReceiveObserver::OnChannelDone(int index, bool ok, int newItems, int unread) {
-    PostToUi(&m_reader, [r = &m_reader, index, ok, newItems, unread] {
-        emit r->ChannelDone(index, ok, newItems, unread);
-    });
+void CWindowReceiveObserver::OnChannelDone(const ChannelReceiveResult& result) {
+    PostToUi(&m_reader, [r = &m_reader, result] { emit r->ChannelDone(result); });
 }
 
 CRssReader::CRssReader(CFeedDatabase& store, QObject* parent)

@@ -27,7 +27,7 @@ public:
     void OnWalkEnd() override;
     void OnSettleReadMarks() override;
     int SelectedItem() override;
-    void OnChannelDone(int index, bool ok, int newItems, int unread) override;
+    void OnChannelDone(const ChannelReceiveResult& result) override;
 
 private:
     CRssReader& m_reader;
@@ -76,7 +76,8 @@ signals:
     void NewItems(int index, int count);
     void ReloadList(int feedId);
     void WalkEnded();
-    void ChannelDone(int index, bool ok, int newItems, int unread);
+    // A channel's receive ended; a failure carries its reason.
+    void ChannelDone(const ChannelReceiveResult& result);
     // Unread counts changed for many items at once (marking read): repaint the tree.
     void CountsChanged();
 
