@@ -46,9 +46,10 @@ install: $(STAMP)
 	cmake --build $(BUILD_DIR) --target $(INSTALLED_PROGRAMS)
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR)
 
-# Removes exactly what the last `make install` wrote (the build folder's install_manifest.txt).
+# Removes exactly what the last `make install` wrote (the build folder's install_manifest.txt);
+# give the same DESTDIR as to the install.
 uninstall:
-	cmake -DMANIFEST=$(BUILD_DIR)/install_manifest.txt -P cmake/Uninstall.cmake
+	cmake -DMANIFEST=$(BUILD_DIR)/install_manifest.txt -DDESTDIR="$(DESTDIR)" -P cmake/Uninstall.cmake
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

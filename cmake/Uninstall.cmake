@@ -1,13 +1,15 @@
-# Removes what `cmake --install` wrote, as listed in its install_manifest.txt (the paths there
-# already carry DESTDIR), and then the folders of our own that are left empty.
-# Usage: cmake -DMANIFEST=build/install_manifest.txt -P cmake/Uninstall.cmake
+# Removes what `cmake --install` wrote, as listed in its install_manifest.txt, and then the
+# folders of our own that are left empty. The manifest holds the paths under the prefix; an
+# install into a staging folder is removed with the same DESTDIR.
+# Usage: cmake -DMANIFEST=build/install_manifest.txt [-DDESTDIR=/stage] -P cmake/Uninstall.cmake
 if(NOT MANIFEST OR NOT EXISTS "${MANIFEST}")
     message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} is missing (run make install first)")
 endif()
-file(STRINGS "${MANIFEST}" files)
+file(STRINGS "${MANIFEST}" files ENCODING UTF-8)
 set(folders "")
-foreach(path IN LISTS files)
-    if(EXISTS "${path}" OR IS_SYMLINK "${path}")
+foreach(listed IN LISTS files)
+    set(path "${DESTDIR}${listed}")
+    if((EXISTS "${path}" AND NOT IS_DIRECTORY "${path}") OR IS_SYMLINK "${path}")
         message(STATUS "Removing ${path}")
         file(REMOVE "${path}")
         if(EXISTS "${path}")

@@ -129,7 +129,9 @@ XdgFolders CShellRegistration::FoldersFromEnvironment() {
 }
 
 const std::vector<std::string>& CShellRegistration::HandledTypes() {
-    static const std::vector<std::string> types = {"x-scheme-handler/quill", "application/rss+xml",
+    // feed:// links too: browsers hand them to the program that takes that scheme.
+    static const std::vector<std::string> types = {"x-scheme-handler/quill",
+                                                   "x-scheme-handler/feed", "application/rss+xml",
                                                    "application/atom+xml", "application/x-rss+xml"};
     return types;
 }

@@ -36,7 +36,7 @@ public:
     explicit CShellRegistration(XdgFolders folders);
     // The folders as the environment names them (the defaults under $HOME otherwise).
     static XdgFolders FoldersFromEnvironment();
-    // x-scheme-handler/quill and the three feed types.
+    // x-scheme-handler/quill and /feed, and the three feed document types.
     static const std::vector<std::string>& HandledTypes();
 
     // Adding twice rewrites the same entry; what was there before the first add is kept.

@@ -90,9 +90,10 @@ TEST_F(ShellRegistrationTest, RemoveRestoresTheFileExactlyAndLeavesOthersAlone) 
     EXPECT_EQ(during.Line("Added Associations", "application/rss+xml").value(),
               "application/rss+xml=liferea.desktop;");
     const std::string entry = ReadAll(registration.DesktopEntryPath());
-    EXPECT_NE(entry.find("MimeType=x-scheme-handler/quill;application/rss+xml;"
-                         "application/atom+xml;application/x-rss+xml;"),
-              std::string::npos);
+    EXPECT_NE(
+        entry.find("MimeType=x-scheme-handler/quill;x-scheme-handler/feed;application/rss+xml;"
+                   "application/atom+xml;application/x-rss+xml;"),
+        std::string::npos);
     EXPECT_NE(entry.find("Exec=\"/opt/quill mark/bin/quillmark\" --home " + m_root + "/home %u"),
               std::string::npos);
 
