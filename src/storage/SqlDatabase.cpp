@@ -26,7 +26,8 @@ void CSqlDatabase::Open(const std::string& path) {
 void CSqlDatabase::OpenReadOnly(const std::string& path) {
     Close();
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
