@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 STAMP := $(BUILD_DIR)/.deps-installed
 
-.PHONY: all deps configure build run test test-asan bench format clean
+.PHONY: all deps configure build run test test-asan bench format clean install uninstall
 
 all: build
 
@@ -36,6 +36,20 @@ test-asan: $(STAMP)
 
 bench: build
 	$(BUILD_DIR)/bin/quill_bench
+
+# Installs the programs, their data (share/quillmark), the desktop entry, the icons and the
+# AppStream file under PREFIX; DESTDIR puts the whole tree below a staging folder.
+PREFIX ?= /usr/local
+INSTALLED_PROGRAMS := quillmark quillmark-cli quillmark-vacuum
+install: $(STAMP)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD_DIR) --target $(INSTALLED_PROGRAMS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR)
+
+# Removes exactly what the last `make install` wrote (the build folder's install_manifest.txt);
+# give the same DESTDIR as to the install.
+uninstall:
+	cmake -DMANIFEST=$(BUILD_DIR)/install_manifest.txt -DDESTDIR="$(DESTDIR)" -P cmake/Uninstall.cmake
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

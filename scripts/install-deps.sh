@@ -8,12 +8,17 @@ packages=(
     build-essential cmake ninja-build pkg-config ccache
     # the C libraries under the logic
     libsqlite3-dev libxml2-dev libxslt1-dev libcurl4-openssl-dev
+    # the Chromium bookmark file (JSON)
+    nlohmann-json3-dev
     # windows
     qt6-base-dev libgl-dev qt6-webengine-dev
     # icons by their freedesktop names, Qt's own Chinese texts (standard buttons and dialogs)
     adwaita-icon-theme qt6-translations-l10n
     # looking at the windows without a desktop
     xvfb xauth
+    # the desktop files' validators (run as tests), redrawing the icon (desktop/render-icons.sh),
+    # and the freedesktop tools that hand links to the program
+    desktop-file-utils appstream librsvg2-bin xdg-utils
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev sqlite3
     # the peers that bench/compare_parse.sh measures feed parsing against

@@ -23,6 +23,20 @@ void CSqlDatabase::Open(const std::string& path) {
     SetBusyTimeout(m_busyTimeoutMs);
 }
 
+void CSqlDatabase::OpenReadOnly(const std::string& path) {
+    Close();
+    sqlite3* db = nullptr;
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        throw CppSQLite3Exception(rc, detail);
+    }
+    m_db = db;
+    SetBusyTimeout(m_busyTimeoutMs);
+}
+
 int CSqlDatabase::Close() {
     if (!m_db)
         return 0;

@@ -19,6 +19,8 @@ public:
 
     // Opens (creating when absent) the file at the UTF-8 path and applies the busy timeout.
     void Open(const std::string& path);
+    // Opens an existing file for reading only: nothing is created and nothing can be written.
+    void OpenReadOnly(const std::string& path);
     int Close();
     bool IsOpen() const { return m_db != nullptr; }
 

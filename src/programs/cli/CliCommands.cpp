@@ -6,6 +6,7 @@
 #include "app/Reporter.h"
 #include "cli/BlogCommands.h"
 #include "cli/FeedCommands.h"
+#include "cli/ShellCommands.h"
 #include "platform/fs/FileUtil.h"
 #include "storage/LocalStores.h"
 
@@ -79,7 +80,8 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         } else if (argsIn[i] == "--json") {
             m_json = true;
         } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
-            m_out << kUsage << CFeedCommands::UsageText() << CBlogCommands::UsageText();
+            m_out << kUsage << CFeedCommands::UsageText() << CBlogCommands::UsageText()
+                  << CShellCommands::UsageText();
             return 0;
         } else {
             args.push_back(argsIn[i]);
@@ -91,6 +93,9 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
     args.erase(args.begin());
     if (command == "init")
         return args.empty() ? Init() : Usage();
+    // The desktop registration needs no program directory of its own.
+    if (CShellCommands::Handles(command))
+        return CShellCommands(m_out).Run(args);
     const bool known =
         command == "settings" || CBlogCommands::Handles(command) || CFeedCommands::Handles(command);
     if (!known) {

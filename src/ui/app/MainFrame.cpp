@@ -3,6 +3,8 @@
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "reader/FeedItemView.h"
+#include "shell/BrowserLink.h"
+#include "shell/ShellRegistration.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/PropertyPageDebug.h"
 #include "ui/app/PropertyPageProxy.h"
@@ -22,6 +24,7 @@
 #include "ui/reader/PropertyPageRssSetupStorage.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
 #include "ui/reader/RssReader.h"
+#include "ui/shell/ControlFavorites.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -233,8 +236,8 @@ void CMainFrame::BuildActions() {
     MakeAction(kCmdReaderSettings, QStringLiteral("RSS阅读器设置(&S)..."), "preferences-system");
     MakeAction(kCmdCompactRssDb, QStringLiteral("压缩数据库(&C)..."), "edit-clear");
     MakeAction(kCmdCleanWizard, QStringLiteral("清理文章向导(&Q)..."), "edit-delete", false);
-    MakeAction(kCmdBrowserMenuAdd, QStringLiteral("添加(&A)"), nullptr, false);
-    MakeAction(kCmdBrowserMenuRemove, QStringLiteral("移除(&R)"), nullptr, false);
+    MakeAction(kCmdBrowserMenuAdd, QStringLiteral("添加(&A)"), "list-add");
+    MakeAction(kCmdBrowserMenuRemove, QStringLiteral("移除(&R)"), "list-remove");
     QAction* quick =
         MakeAction(kCmdQuickReading, QStringLiteral("快捷阅读模式"), "view-fullscreen");
     quick->setCheckable(true);
@@ -250,14 +253,13 @@ void CMainFrame::BuildActions() {
     MakeAction(kCmdNewFavoriteFolder, QStringLiteral("新建收藏夹"), "folder-new", false);
     MakeAction(kCmdAddFavoriteItem, QStringLiteral("添加收藏项"), "starred", false);
     MakeAction(kCmdImportFavorites, QStringLiteral("导入收藏"), "document-open", false);
-    MakeAction(kCmdOrganizeFavorites, QStringLiteral("整理收藏夹(&R)"), nullptr, false);
+    MakeAction(kCmdOrganizeFavorites, QStringLiteral("整理收藏夹(&R)"), "folder-open");
 
     // Help and the window.
     MakeAction(kCmdHelpPage, QStringLiteral("打开帮助页面(&T)"), "help-browser");
     MakeAction(kCmdSupportForum, QStringLiteral("访问支持论坛(&U)"), "help-faq");
     MakeAction(kCmdSupportSite, QStringLiteral("访问支持站点(&O)"), "go-home");
-    MakeAction(kCmdCheckUpdate, QStringLiteral("检查新版本(&C)"), "software-update-available",
-               false);
+    MakeAction(kCmdCheckUpdate, QStringLiteral("检查新版本(&C)"), "software-update-available");
     MakeAction(kCmdAbout, QStringLiteral("关于(&A)..."), "help-about");
     MakeAction(kCmdShowMainWindow, QStringLiteral("显示主窗体"));
     MakeAction(kCmdExit, QStringLiteral("退出(&X)"), "application-exit");
@@ -337,7 +339,8 @@ void CMainFrame::BuildMenus() {
     rssTools->addAction(Action(kCmdCleanWizard));
     rssTools->addAction(Action(kCmdCompactRssDb));
     rssTools->addSeparator();
-    QMenu* browserMenu = rssTools->addMenu(QStringLiteral("IE右键订阅"));
+    // The browser's feed links and the quill:// links of web pages open in this program.
+    QMenu* browserMenu = rssTools->addMenu(QStringLiteral("浏览器右键订阅"));
     browserMenu->addAction(Action(kCmdBrowserMenuAdd));
     browserMenu->addAction(Action(kCmdBrowserMenuRemove));
     rssTools->addSeparator();
@@ -429,9 +432,16 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_channelTree = new CRssChannelTreeCtrl(*m_reader);
     m_favoriteTree = new QTreeWidget;
     m_favoriteTree->setHeaderHidden(true);
+    // The 收藏 side: the feed favorites above, the browser's bookmarks below.
+    m_browserFavorites = new CControlFavorites;
+    auto* favoritesSide = new QSplitter(Qt::Vertical);
+    favoritesSide->addWidget(m_favoriteTree);
+    favoritesSide->addWidget(m_browserFavorites);
+    favoritesSide->setStretchFactor(0, 1);
+    favoritesSide->setStretchFactor(1, 2);
     m_sideTabs->addTab(m_accountTree, ThemeIcon("accessories-text-editor"), QStringLiteral("博客"));
     m_sideTabs->addTab(m_channelTree, FeedIcon(0), QStringLiteral("RSS订阅"));
-    m_sideTabs->addTab(m_favoriteTree, ThemeIcon("starred"), QStringLiteral("收藏"));
+    m_sideTabs->addTab(favoritesSide, ThemeIcon("starred"), QStringLiteral("收藏"));
 
     m_list = new CArticlesReportView;
     m_readingFrame = new CReadingFrame;
@@ -466,6 +476,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
             [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
     connect(m_list, &CArticlesReportView::CountsChanged, m_channelTree,
             &CRssChannelTreeCtrl::RefreshAll);
+    connect(m_browserFavorites, &CControlFavorites::OpenUrl, this,
+            [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
     connect(m_readingFrame->View(), &CBottomHtmlView::SubscribeRequested, this,
             [this](const QString& address) { AddSubscriptionFromAddress(ToStd(address)); });
     if (QAction* direct = m_readingFrame->Action(kCmdBrowseDirectly))
@@ -653,8 +665,13 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::AddSubscriptionFromAddress(const std::string& address) {
+    // quill://rssurl=...&rsstitle=..., feed://..., or a plain address, as the browser gave it.
+    std::string url;
+    std::string title;
+    if (!CBrowserLink::Parse(address, url, title))
+        return;
     SetSideMode(kSideRss);
-    m_channelTree->AddSubscriptionFromAddress(address);
+    m_channelTree->AddSubscription(-1, ToQ(url), ToQ(title));
 }
 
 void CMainFrame::OnNewItems(int index, int count) {
@@ -744,6 +761,18 @@ void CMainFrame::OnCommand(int commandId) {
         break;
     case kCmdBrowseDirectly:
         m_readingFrame->OnCommand(kCmdBrowseDirectly);
+        break;
+    case kCmdBrowserMenuAdd:
+        OnBrowserMenuAdd();
+        break;
+    case kCmdBrowserMenuRemove:
+        OnBrowserMenuRemove();
+        break;
+    case kCmdOrganizeFavorites:
+        OnOrganizeFavorites();
+        break;
+    case kCmdCheckUpdate:
+        OnCheckUpdate();
         break;
     default:
         break;
@@ -840,6 +869,76 @@ void CMainFrame::OnCompactRssDatabase() {
     // A program of its own, so that the window stays usable while the file is rebuilt.
     QProcess::startDetached(ProgramPath("quillmark-vacuum"),
                             {QStringLiteral("--home"), ToQ(GetModuleDir())}, ToQ(GetModuleDir()));
+}
+
+void CMainFrame::OnBrowserMenuAdd() {
+    CShellRegistration registration(CShellRegistration::FoldersFromEnvironment());
+    std::string error;
+    if (!registration.Register({.executable = ToStd(QCoreApplication::applicationFilePath()),
+                                .programDir = GetModuleDir()},
+                               error)) {
+        CMessageBox::Show(this, QStringLiteral("加入失败: ") + ToQ(error));
+        return;
+    }
+    CMessageBox::Show(this, QString::fromUtf8(CShellRegistration::kAddedText));
+}
+
+void CMainFrame::OnBrowserMenuRemove() {
+    CShellRegistration registration(CShellRegistration::FoldersFromEnvironment());
+    RemoveOutcome outcome = RemoveOutcome::kNothingToRemove;
+    std::string error;
+    if (!registration.Unregister(outcome, error)) {
+        CMessageBox::Show(this, QStringLiteral("移除失败: ") + ToQ(error));
+        return;
+    }
+    CMessageBox::Show(this, QString::fromUtf8(outcome == RemoveOutcome::kRemoved
+                                                  ? CShellRegistration::kRemovedText
+                                                  : CShellRegistration::kNothingText));
+}
+
+void CMainFrame::OnOrganizeFavorites() {
+    // The bookmarks of Firefox and Chromium are organised in the browser; the folder of link
+    // files opens in the file manager.
+    const std::string folder = CControlFavorites::FavoritesFolder();
+    if (folder.empty()) {
+        QString places;
+        for (const std::string& candidate :
+             CBrowserBookmarks::FavoritesCandidates(CControlFavorites::Sources()))
+            places += QStringLiteral("\n    ") + ToQ(candidate);
+        CMessageBox::Show(this,
+                          QStringLiteral("The path of the Favorites folder cannot be found.\n"
+                                         "找不到收藏夹文件夹, 查找过:") +
+                              places +
+                              QStringLiteral("\nFirefox 和 Chromium 的书签请在浏览器中整理。"),
+                          QStringLiteral("Error"));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(ToQ(folder))))
+        CMessageBox::Show(this, QStringLiteral("无法打开收藏夹文件夹: ") + ToQ(folder) +
+                                    QStringLiteral("\n(没有可以打开文件夹的程序)"));
+}
+
+void CMainFrame::OnCheckUpdate() {
+    // Installed from a package, the program is updated by the distribution; a separate updater
+    // runs only where one was installed beside the program.
+    const QString updater = ProgramPath("quillmark-update");
+    if (QFileInfo::exists(updater)) {
+        if (!QProcess::startDetached(
+                updater,
+                {QStringLiteral("/AppName=AutoUpdate"),
+                 QStringLiteral("/CurrentVersion=") + QStringLiteral(QUILL_VERSION),
+                 QStringLiteral("/CheckURL=https://quillmark.org/autoupdate/"
+                                "UpdateConfig.txt")},
+                ToQ(GetModuleDir())))
+            CMessageBox::Show(this, QStringLiteral("无法启动更新程序: ") + updater);
+        return;
+    }
+    CMessageBox::Show(this,
+                      QStringLiteral("当前版本: ") + QStringLiteral(QUILL_VERSION) +
+                          QStringLiteral("\n\nQuillmark 由您的发行版更新: 请用系统的软件更新"
+                                         "(例如 apt upgrade 或软件中心)获取新版本。\n"
+                                         "从源代码安装的, 请更新源代码后重新 make install。"),
+                      QStringLiteral("检查新版本"));
 }
 
 void CMainFrame::OnAbout() {

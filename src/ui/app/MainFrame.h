@@ -11,6 +11,7 @@
 #include <vector>
 
 class CArticlesReportView;
+class CControlFavorites;
 class CPopupWindow;
 class CReadingFrame;
 class CRssChannelTreeCtrl;
@@ -77,6 +78,7 @@ public:
     CPopupWindow* Popup() const { return m_popup; }
     QMenu* TrayMenu() const { return m_trayMenu; }
     CRssChannelTreeCtrl* ChannelTree() const { return m_channelTree; }
+    CControlFavorites* BrowserFavorites() const { return m_browserFavorites; }
     CArticlesReportView* ItemList() const { return m_list; }
     CReadingFrame* ReadingFrame() const { return m_readingFrame; }
     CRssReader* Reader() const { return m_reader.get(); }
@@ -123,6 +125,10 @@ private:
     void OnCompactBlogDatabase();
     void OnCompactRssDatabase();
     void OnAbout();
+    void OnBrowserMenuAdd();
+    void OnBrowserMenuRemove();
+    void OnOrganizeFavorites();
+    void OnCheckUpdate();
     void OnNewItems(int index, int count);
 
     CArticleDatabase m_articleStore;
@@ -142,6 +148,7 @@ private:
     QTabWidget* m_sideTabs = nullptr;
     QTreeWidget* m_accountTree = nullptr;
     QTreeWidget* m_favoriteTree = nullptr;
+    CControlFavorites* m_browserFavorites = nullptr;
     CRssChannelTreeCtrl* m_channelTree = nullptr;
     CArticlesReportView* m_list = nullptr;
     CReadingFrame* m_readingFrame = nullptr;

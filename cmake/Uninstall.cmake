@@ -1,0 +1,36 @@
+# Removes what `cmake --install` wrote, as listed in its install_manifest.txt, and then the
+# folders of our own that are left empty. The manifest holds the paths under the prefix; an
+# install into a staging folder is removed with the same DESTDIR.
+# Usage: cmake -DMANIFEST=build/install_manifest.txt [-DDESTDIR=/stage] -P cmake/Uninstall.cmake
+if(NOT MANIFEST OR NOT EXISTS "${MANIFEST}")
+    message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} is missing (run make install first)")
+endif()
+file(STRINGS "${MANIFEST}" files ENCODING UTF-8)
+set(folders "")
+foreach(listed IN LISTS files)
+    set(path "${DESTDIR}${listed}")
+    if((EXISTS "${path}" AND NOT IS_DIRECTORY "${path}") OR IS_SYMLINK "${path}")
+        message(STATUS "Removing ${path}")
+        file(REMOVE "${path}")
+        if(EXISTS "${path}")
+            message(FATAL_ERROR "Could not remove ${path}")
+        endif()
+    endif()
+    # Folders below share/quillmark are ours alone; shared ones (bin, applications, icons) stay.
+    get_filename_component(folder "${path}" DIRECTORY)
+    while(folder MATCHES "/share/quillmark(/|$)")
+        list(APPEND folders "${folder}")
+        get_filename_component(folder "${folder}" DIRECTORY)
+    endwhile()
+endforeach()
+list(REMOVE_DUPLICATES folders)
+# Deepest first, so that a folder is empty once its subfolders are gone.
+list(SORT folders ORDER DESCENDING)
+foreach(folder IN LISTS folders)
+    file(GLOB left "${folder}/*")
+    file(GLOB hidden "${folder}/.*")
+    if(IS_DIRECTORY "${folder}" AND NOT left AND NOT hidden)
+        file(REMOVE_RECURSE "${folder}")
+    endif()
+endforeach()
+file(REMOVE "${MANIFEST}")
