@@ -31,19 +31,14 @@ CScopedReporter::~CScopedReporter() {
     t_reporter = m_previous;
 }
 
-std::string DescriptionWithReason(const std::string& reason, const std::string& description) {
-    std::string text = "原因: " + reason;
-    if (!description.empty())
-        text += "\r\n" + description;
-    return text;
-}
-
 void ReportErrorWithReason(int id, const std::string& reason) {
     ErrorEntry entry;
     if (!CErrorCatalog::Lookup(id, entry))
         entry.summary = kErrorEntryMissingText;
-    GetReporter().ReportFault(id, entry.place, entry.summary,
-                              DescriptionWithReason(reason, entry.description));
+    std::string description = "原因: " + reason;
+    if (!entry.description.empty())
+        description += "\r\n" + entry.description;
+    GetReporter().ReportFault(id, entry.place, entry.summary, description);
 }
 
 void CStderrReporter::ReportError(int id) {

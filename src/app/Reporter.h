@@ -40,8 +40,6 @@ private:
 // is the reason followed by the catalogue's description. The error dialog shows it in its
 // details, quillmark-cli prints it below the summary.
 void ReportErrorWithReason(int id, const std::string& reason);
-// The description that ReportErrorWithReason gives.
-std::string DescriptionWithReason(const std::string& reason, const std::string& description);
 
 // Prints each report on stderr as "错误 <id>: <summary>" (or the message alone).
 class CStderrReporter : public CReporter {
