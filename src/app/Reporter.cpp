@@ -31,6 +31,16 @@ CScopedReporter::~CScopedReporter() {
     t_reporter = m_previous;
 }
 
+void ReportErrorWithReason(int id, const std::string& reason) {
+    ErrorEntry entry;
+    if (!CErrorCatalog::Lookup(id, entry))
+        entry.summary = kErrorEntryMissingText;
+    std::string description = "原因: " + reason;
+    if (!entry.description.empty())
+        description += "\r\n" + entry.description;
+    GetReporter().ReportFault(id, entry.place, entry.summary, description);
+}
+
 void CStderrReporter::ReportError(int id) {
     ErrorEntry entry;
     if (CErrorCatalog::Lookup(id, entry))

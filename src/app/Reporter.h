@@ -35,6 +35,12 @@ private:
     CReporter* m_previous;
 };
 
+// Reports a catalogue failure together with what exactly went wrong this time (for example
+// "连接超时" or "HTTP 500"): a fault with the catalogue's id, place and summary whose description
+// is the reason followed by the catalogue's description. The error dialog shows it in its
+// details, quillmark-cli prints it below the summary.
+void ReportErrorWithReason(int id, const std::string& reason);
+
 // Prints each report on stderr as "错误 <id>: <summary>" (or the message alone).
 class CStderrReporter : public CReporter {
 public:

@@ -7,6 +7,8 @@
 #include "blogclient/XmlRpcTransport.h"
 #include "platform/xml/XmlDocument.h"
 
+#include <cctype>
+
 namespace {
 
 // Settings are read at binding time without showing anything: a program directory without a
@@ -27,14 +29,19 @@ bool Place(CXmlDocument& doc,
     return true;
 }
 
-// The content of a Blogger post: the article's title in a title element, then the body.
+// The content of a Blogger post: the article's title in a title element, then the body. The
+// title goes in as typed: servers take the element's text literally (WordPress stores what
+// stands between <title> and </title>), and the XML-RPC layer escapes it once, as every value.
+// An empty title has no element (WordPress would leave an empty one in the body).
 std::string BloggerContent(const PostRequest& request) {
-    return "<title>" + CXmlRpcRequest::EscapeHtml(request.title) + "</title><p>" +
-           request.description + "</p>";
+    std::string content;
+    if (!request.title.empty())
+        content = "<title>" + request.title + "</title>";
+    return content + "<p>" + request.description + "</p>";
 }
 
 // Servers give the title back inside the content, as sent, and may add the post's category
-// ids in a category element after it; both are taken out of the body.
+// ids in a category element after it; both are taken out of the body, the title as it stands.
 void SplitBloggerContent(const std::string& content, std::string& title, std::string& body) {
     body = content;
     title.clear();
@@ -46,7 +53,7 @@ void SplitBloggerContent(const std::string& content, std::string& title, std::st
             return;
         size_t start = std::char_traits<char>::length(open);
         if (out)
-            *out = CXmlRpcAnswer::UnescapeHtml(body.substr(start, end - start));
+            *out = body.substr(start, end - start);
         body.erase(0, end + std::char_traits<char>::length(close));
     };
     take("<title>", "</title>", &title);
@@ -93,9 +100,39 @@ std::string CBloggerApi::TemplateName(const char* kind, const char* method) {
     return std::string("res://BlogApi.dll/") + kind + "_" + method + ".xml";
 }
 
+bool CBloggerApi::CheckArticle(const PostRequest& request) const {
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"标题", &request.title},        {"正文", &request.description},
+        {"分类", &request.category},     {"第二分类", &request.category2},
+        {"标签", &request.tags},         {"摘要", &request.abstract},
+        {"引用通告", &request.trackback}};
+    for (const auto& [name, text] : fields) {
+        std::string problem = CXmlRpcRequest::TextProblem(*text);
+        if (!problem.empty()) {
+            GetReporter().ReportMessage(std::string("文章不能发送: ") + name + "中" + problem +
+                                        "。除制表符和换行外, 控制字符和无效的字节不能发往服务器, "
+                                        "请删去后再发布。");
+            return false;
+        }
+    }
+    if (TitleInContent()) {
+        std::string lower = request.title;
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower.find("</title>") != std::string::npos) {
+            GetReporter().ReportMessage("文章不能发送: Blogger 接口把标题放在 <title> 元素中, "
+                                        "标题里不能有 </title>。");
+            return false;
+        }
+    }
+    return true;
+}
+
 int CBloggerApi::Call(const std::string& templateName, int errorId, const Filler& fill,
-                      std::string& answer) {
+                      std::string& answer, const PostRequest* article) {
     if (!m_bound)
+        return 0;
+    if (article && !CheckArticle(*article))
         return 0;
     CXmlDocument doc;
     if (!CXmlRpcRequest::LoadTemplate(templateName, doc)) {
@@ -180,7 +217,8 @@ int CBloggerApi::NewPost(const PostRequest& request, std::string& postId) {
     std::string answer;
     if (!Call(
             TemplateName("BLOGGER", "newPost"), kErrBloggerNewPost,
-            [&](CXmlDocument& doc) { return SetParams(doc, request, kOpNewPost); }, answer))
+            [&](CXmlDocument& doc) { return SetParams(doc, request, kOpNewPost); }, answer,
+            &request))
         return 0;
     return ReadPostId(answer, postId);
 }
@@ -200,7 +238,8 @@ int CBloggerApi::EditPost(const PostRequest& request, int& result) {
     std::string answer;
     if (!Call(
             TemplateName("BLOGGER", "editPost"), kErrBloggerEditPost,
-            [&](CXmlDocument& doc) { return SetParams(doc, request, kOpEditPost); }, answer))
+            [&](CXmlDocument& doc) { return SetParams(doc, request, kOpEditPost); }, answer,
+            &request))
         return 0;
     return ReadBoolean(answer, result);
 }

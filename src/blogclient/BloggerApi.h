@@ -71,6 +71,14 @@ public:
     // Reports the fault of an answer (id 4000, at the server) with its code and text.
     void ShowFault(const std::string& answer);
 
+    // Whether the article's texts (title, body, categories, tags, abstract, trackback) can be
+    // sent: valid UTF-8 without control characters other than tab, CR and LF (XML cannot carry
+    // them, and servers answer with a parse fault). Through the Blogger interface the title
+    // must not hold "</title>" either (the server would cut it there). When they cannot, reports
+    // a message naming the field and the character, and gives false. newPost and editPost check
+    // every article before anything is sent.
+    bool CheckArticle(const PostRequest& request) const;
+
     // Stops the transfer in progress (from any thread); the call then fails with 3001.
     void Abort();
 
@@ -92,8 +100,12 @@ protected:
     using Filler = std::function<int(CXmlDocument&)>;
 
     // Loads the template (2001), fills it (the operation's id when a value has no place),
-    // serialises it for the account's encoding and sends it.
-    int Call(const std::string& templateName, int errorId, const Filler& fill, std::string& answer);
+    // serialises it for the account's encoding and sends it. With an article (newPost,
+    // editPost), nothing is sent when CheckArticle refuses it.
+    int Call(const std::string& templateName, int errorId, const Filler& fill, std::string& answer,
+             const PostRequest* article = nullptr);
+    // True when the interface writes the title into the content as a title element (Blogger).
+    virtual bool TitleInContent() const { return true; }
     // Sends with the standard transport or the MSN Spaces one.
     int Send(const std::string& request, std::string& answer, bool msnSpaces);
 

@@ -85,7 +85,7 @@ int CMetaWeblogApi::NewPost(const PostRequest& request, std::string& postId) {
     if (!Call(
             TemplateName("METAWEBLOG", "newPost"), kErrMetaWeblogNewPost,
             [&](CXmlDocument& doc) { return SetMetaWeblogParams(doc, request, kOpNewPost); },
-            answer))
+            answer, &request))
         return 0;
     return ReadPostId(answer, postId);
 }
@@ -95,7 +95,7 @@ int CMetaWeblogApi::EditPost(const PostRequest& request, int& result) {
     if (!Call(
             TemplateName("METAWEBLOG", "editPost"), kErrMetaWeblogEditPost,
             [&](CXmlDocument& doc) { return SetMetaWeblogParams(doc, request, kOpEditPost); },
-            answer))
+            answer, &request))
         return 0;
     return ReadBoolean(answer, result);
 }

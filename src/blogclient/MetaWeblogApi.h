@@ -27,6 +27,8 @@ public:
     virtual int SetMetaWeblogParams(CXmlDocument& doc, const PostRequest& request, int code);
 
 protected:
+    // The title is a member of the post's struct.
+    bool TitleInContent() const override { return false; }
     // The newPost values; a MovableType server gets no second category, tags, abstract or
     // trackback.
     int PlaceNewPost(CXmlDocument& doc, const PostRequest& request, bool full);

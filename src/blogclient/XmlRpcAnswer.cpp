@@ -103,7 +103,14 @@ void CXmlRpcAnswer::ReadFault(const std::string& answer, const std::string& enco
     code = kUnknownCode;
     text = kUnknownText;
     CXmlDocument doc;
-    if (!Load(doc, answer, encodetype) || !IsFault(doc))
+    if (!Load(doc, answer, encodetype)) {
+        // The parser's first message says why ("xmlParseCharRef: invalid xmlChar value 55296").
+        std::string reason = doc.GetLastError();
+        reason = reason.substr(0, reason.find('\n'));
+        text = std::string(kNotXmlText) + (reason.empty() ? "" : ": " + reason);
+        return;
+    }
+    if (!IsFault(doc))
         return;
     CXmlNode fault = Struct(doc.Root().Child("fault").Child("value"));
     std::string value;
@@ -150,48 +157,4 @@ int CXmlRpcAnswer::ToInt(const std::string& text) {
             return negative ? INT_MIN : INT_MAX;
     }
     return static_cast<int>(negative ? -value : value);
-}
-
-std::string CXmlRpcAnswer::UnescapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '&') {
-            out.push_back(text[i]);
-            continue;
-        }
-        size_t semi = text.find(';', i);
-        if (semi == std::string_view::npos || semi - i > 10) {
-            out.push_back('&');
-            continue;
-        }
-        std::string_view name = text.substr(i + 1, semi - i - 1);
-        char32_t cp = 0;
-        if (name == "lt")
-            cp = '<';
-        else if (name == "gt")
-            cp = '>';
-        else if (name == "amp")
-            cp = '&';
-        else if (name == "quot")
-            cp = '"';
-        else if (name == "apos")
-            cp = '\'';
-        else if (name.size() > 1 && name[0] == '#') {
-            bool hex = name[1] == 'x' || name[1] == 'X';
-            std::string digits(name.substr(hex ? 2 : 1));
-            char* end = nullptr;
-            unsigned long v =
-                digits.empty() ? 0 : std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
-            if (end && *end == '\0' && v > 0 && v <= 0x10FFFF)
-                cp = static_cast<char32_t>(v);
-        }
-        if (cp == 0) {
-            out.push_back('&');
-            continue;
-        }
-        CTextCodec::AppendUtf8(out, cp);
-        i = semi;
-    }
-    return out;
 }

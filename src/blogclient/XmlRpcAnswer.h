@@ -39,7 +39,10 @@ public:
     static CXmlNode ResultValue(const CXmlDocument& doc);
     static bool IsFault(const CXmlDocument& doc);
 
-    // The fault's code and text; the fixed texts stand in for a part that cannot be read.
+    // The fault's code and text; the fixed texts stand in for a part that cannot be read. When
+    // the answer is no well-formed XML (a character reference to a surrogate, to NUL or past
+    // U+10FFFF makes it so, as much as an HTML page does), the text says so with the parser's
+    // reason.
     static void ReadFault(const std::string& answer, const std::string& encodetype,
                           std::string& code, std::string& text);
     static std::string FaultDescription(const std::string& code, const std::string& text);
@@ -52,10 +55,8 @@ public:
     // Leading decimal digits as a number (a sign allowed); "true" reads as 1.
     static int ToInt(const std::string& text);
 
-    // Undoes the HTML escapes of a text taken out of HTML (&lt; &gt; &amp; &quot; &#N; &#xN;).
-    static std::string UnescapeHtml(std::string_view text);
-
     static constexpr const char* kUnknownCode = "无法识别的错误代码格式！";
     static constexpr const char* kUnknownText = "无法识别的错误信息格式！";
     static constexpr const char* kFaultSummary = "服务器返回的提示信息";
+    static constexpr const char* kNotXmlText = "服务器的回应不是格式正确的 XML-RPC 文档";
 };

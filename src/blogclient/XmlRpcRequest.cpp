@@ -6,6 +6,8 @@
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 
+#include <cstdio>
+
 namespace {
 constexpr std::string_view kResourcePrefix = "res://BlogApi.dll/";
 constexpr const char* kTemplateFolder = "Data/BlogApi/";
@@ -121,26 +123,24 @@ std::string CXmlRpcRequest::FormatIsoDate(std::time_t when) {
     return buffer;
 }
 
-std::string CXmlRpcRequest::EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out.push_back(c);
-        }
+std::string CXmlRpcRequest::TextProblem(std::string_view utf8) {
+    auto hex = [](unsigned long value, int width) {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "%0*lX", width, value);
+        return std::string(buffer);
+    };
+    size_t pos = 0;
+    for (size_t n = 1; pos < utf8.size(); ++n) {
+        const size_t start = pos;
+        const char32_t cp = CTextCodec::NextCodePoint(utf8, pos);
+        const bool replaced = cp == 0xFFFD && utf8.substr(start, pos - start) != "\xEF\xBF\xBD";
+        if (replaced)
+            return "第 " + std::to_string(n) + " 个字符处不是有效的 UTF-8 文本 (字节 0x" +
+                   hex(static_cast<unsigned char>(utf8[start]), 2) + ")";
+        if (cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r')
+            return "第 " + std::to_string(n) + " 个字符是控制字符 U+" + hex(cp, 4);
+        if (cp == 0xFFFE || cp == 0xFFFF)
+            return "第 " + std::to_string(n) + " 个字符是 XML 不允许的字符 U+" + hex(cp, 4);
     }
-    return out;
+    return {};
 }

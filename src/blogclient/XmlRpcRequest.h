@@ -35,6 +35,8 @@ public:
     static std::string FormatPubDate(std::time_t when);
     static std::string FormatIsoDate(std::time_t when);
 
-    // Escapes &, <, > and " for a text placed inside HTML (the Blogger title element).
-    static std::string EscapeHtml(std::string_view text);
+    // Why the text cannot be sent in a request, or "" when it can: bytes that are not UTF-8, or
+    // a character that XML 1.0 does not allow (a control character other than tab, CR and LF;
+    // U+FFFE, U+FFFF). The server would answer such a request with a parse fault (-32700).
+    static std::string TextProblem(std::string_view utf8);
 };

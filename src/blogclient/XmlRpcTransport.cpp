@@ -83,11 +83,41 @@ HttpLimits CXmlRpcTransport::CallLimits() {
     return limits;
 }
 
+std::string CXmlRpcTransport::FailureReason(const HttpResponse& response,
+                                            const std::string& address) {
+    auto with = [&response](std::string text) {
+        if (!response.errorText.empty())
+            text += " (" + response.errorText + ")";
+        return text;
+    };
+    switch (response.result) {
+    case HttpResult::kOk:
+        return "HTTP " + std::to_string(response.status);
+    case HttpResult::kTimeout:
+        return with("连接超时: " + address + " 在限定的时间内没有回应");
+    case HttpResult::kConnectFailed:
+        return with("连接被拒绝或找不到主机: 无法连接到 " + address);
+    case HttpResult::kTlsFailed:
+        return with("无法验证服务器的证书 (TLS): " + address);
+    case HttpResult::kBadUrl:
+        return with("XML-RPC 地址无效: " + address);
+    case HttpResult::kTooLarge:
+        return with("服务器的回应太大");
+    case HttpResult::kTooManyRedirects:
+        return with("重定向次数太多");
+    case HttpResult::kCancelled:
+        return "传输已取消";
+    case HttpResult::kTransferFailed:
+        break;
+    }
+    return with("传输失败: " + address);
+}
+
 int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
                            std::string& answer) {
     XmlRpcEndpoint endpoint;
     if (!SplitEndpoint(call.url, call.port, endpoint)) {
-        GetReporter().ReportError(kErrNetwork);
+        ReportErrorWithReason(kErrNetwork, "XML-RPC 地址中没有主机: " + call.url);
         return 0;
     }
     m_client.SetProxy(MakeProxy(call.proxy));
@@ -103,14 +133,14 @@ int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
     http.cancel = &m_cancel;
     HttpResponse response = m_client.Perform(http);
     if (!response.Ok()) {
-        GetReporter().ReportError(kErrNetwork);
+        ReportErrorWithReason(kErrNetwork, FailureReason(response, http.url));
         return 0;
     }
     if (response.status >= 400) {
         // The trace file holds the last failed answer exactly as it came.
         if (!call.debugPath.empty())
             CFileUtil::WriteFile(call.debugPath, response.body);
-        GetReporter().ReportError(kErrHttpStatus);
+        ReportErrorWithReason(kErrHttpStatus, FailureReason(response, http.url));
         return 0;
     }
     answer = call.msnSpaces ? CXmlRpcAnswer::CleanMsnAnswer(response.body, call.encodetype)

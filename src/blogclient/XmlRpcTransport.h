@@ -34,6 +34,7 @@ class CXmlRpcTransport {
 public:
     // 1 with the answer, or 0 after reporting 3001 (address, network, TLS, timeout, abort) or
     // 4002 (status 400 or higher; the answer then goes to the trace file when there is one).
+    // Either comes with its reason in the details (see FailureReason).
     int Post(const XmlRpcCall& call, const std::string& request, std::string& answer);
     void Abort() { m_cancel.Cancel(); }
 
@@ -48,6 +49,10 @@ public:
     // The proxy settings as the HTTP client takes them: the proxy is used only when it is on,
     // and for a local host (see HttpProxy::IsLocalHost) only when it is also on for those.
     static HttpProxy MakeProxy(const ProxySettings& proxy);
+    // What went wrong with a transfer to the address, in words: a timeout, a refused connection
+    // or unknown host, a certificate that could not be verified, ... with the HTTP client's own
+    // text in parentheses; "HTTP N" for an answer that came with status N.
+    static std::string FailureReason(const HttpResponse& response, const std::string& address);
 
     // Limits of one call.
     static constexpr long kConnectTimeoutMs = 30000;

@@ -1,4 +1,5 @@
-// The answer readers on the WordPress peer's saved answers and on hand-made ones.
+// The answer readers on the WordPress peer's answers recorded in tests/data/blogclient (see its
+// record.py) and on hand-made ones.
 #include "BlogTestSupport.h"
 
 #include "app/ErrorCatalog.h"
@@ -46,7 +47,7 @@ TEST_F(BlogAnswerReadersTest, ScalarsAreReadWhateverTheirType) {
     ASSERT_EQ(m_blogger.ReadPostId(Sample("blogger.newPost.xml"), id), 1);
     EXPECT_EQ(id, "1");
     ASSERT_EQ(m_metaWeblog.ReadPostId(Sample("metaWeblog.newPost.xml"), id), 1);
-    EXPECT_EQ(id, "8");
+    EXPECT_EQ(id, "3");
     for (const auto& [value, expected] :
          {std::pair{"<i4>77</i4>", "77"}, {"<string>abc-9</string>", "abc-9"}, {"123", "123"}}) {
         ASSERT_EQ(m_msn.ReadPostId(Answer(value), id), 1) << value;
@@ -82,8 +83,11 @@ TEST_F(BlogAnswerReadersTest, FaultCodeAsIntI4OrNeither) {
     EXPECT_EQ(FaultShown(Fault("<i4>-32601</i4>", "<string>x</string>")), Shown("-32601", "x"));
     EXPECT_EQ(FaultShown(Fault("", "<string>x</string>")), Shown("无法识别的错误代码格式！", "x"));
     EXPECT_EQ(FaultShown(Fault("<int>5</int>", "")), Shown("5", "无法识别的错误信息格式！"));
-    EXPECT_EQ(FaultShown("<html><body>Bad Gateway"),
-              Shown("无法识别的错误代码格式！", "无法识别的错误信息格式！"));
+    // An answer that is no XML says so, with the parser's reason.
+    const Shown html = FaultShown("<html><body>Bad Gateway");
+    EXPECT_EQ(html.first, "无法识别的错误代码格式！");
+    EXPECT_EQ(html.second.rfind("服务器的回应不是格式正确的 XML-RPC 文档: line 1: ", 0), 0u)
+        << html.second;
 }
 
 TEST_F(BlogAnswerReadersTest, BlogInfoIsTheFirstBlog) {
@@ -110,32 +114,72 @@ TEST_F(BlogAnswerReadersTest, PostListsReadEveryPostInOrder) {
     ASSERT_EQ(m_metaWeblog.ReadPostList(Sample("metaWeblog.getRecentPosts.xml"), list), 1);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].sequence + list[1].sequence + list[2].sequence, 6);
-    EXPECT_EQ(list[0].postId + list[1].postId + list[2].postId, "218");
-    EXPECT_EQ(list[1].category, "News"); // the first of two
+    EXPECT_EQ(list[0].postId + list[1].postId + list[2].postId, "123");
+    EXPECT_EQ(list[0].category, "News"); // the first of two
+    EXPECT_EQ(list[1].title, "标题 \"引号\" & <b>粗</b> O'Brien");
     EXPECT_EQ(list[2].title, "元数据标题 & <测试> \"引号\" 'apos'");
     EXPECT_EQ(list[2].dateCreated, "20070315T09:05:00");
-    EXPECT_EQ(list[2].link, "http://127.0.0.1:8080/?p=8");
+    EXPECT_EQ(list[2].link, "http://127.0.0.1:8080/?p=3");
     EXPECT_EQ(list[2].userId, "1");
 
-    // Blogger servers give the title back inside the content, escaped as it was sent.
-    list.clear();
-    ASSERT_EQ(m_blogger.ReadPostList(Sample("blogger.getRecentPosts.xml"), list), 1);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[1].sequence, 2);
-    EXPECT_EQ(list[1].postId, "1");
-    EXPECT_EQ(list[1].title, "博客标题 Blogger 测试");
-    EXPECT_EQ(list[1].description, "正文内容：你好，世界！\n第二行 & <b>粗体</b>");
-    list.clear();
+    // Blogger servers give the title back inside the content as it was sent, which is the
+    // title as stored: the same titles as through MetaWeblog.
+    PostList blogger;
+    ASSERT_EQ(m_blogger.ReadPostList(Sample("blogger.getRecentPosts.xml"), blogger), 1);
+    ASSERT_EQ(blogger.size(), 3u);
+    EXPECT_EQ(blogger[1].sequence, 2);
+    EXPECT_EQ(blogger[0].postId, "1");
+    EXPECT_EQ(blogger[0].title, "博客标题 Blogger 测试");
+    EXPECT_EQ(blogger[0].description, "正文内容：你好，世界！\n第二行 & <b>粗体</b>");
+    for (size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(blogger[i].postId, list[i].postId);
+        EXPECT_EQ(blogger[i].title, list[i].title);
+    }
+    EXPECT_EQ(blogger[2].description, list[2].description);
+
+    // Entities in the title element are the title's own text, not escapes to undo.
+    blogger.clear();
     ASSERT_EQ(m_blogger.ReadPostList(
                   Answer("<array><data><value><struct><member><name>content</name><value>"
-                         "&lt;title&gt;A &amp;amp; &amp;lt;B&amp;gt; &amp;#039;C&amp;#x27;"
-                         "&lt;/title&gt;body</value></member></struct></value></data></array>"),
-                  list),
+                         "&lt;title&gt;A &amp;amp; &amp;#039;C&amp;#xD800;&lt;/title&gt;body"
+                         "</value></member></struct></value></data></array>"),
+                  blogger),
               1);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].title, "A & <B> 'C'");
-    EXPECT_EQ(list[0].description, "body");
+    ASSERT_EQ(blogger.size(), 1u);
+    EXPECT_EQ(blogger[0].title, "A &amp; &#039;C&#xD800;");
+    EXPECT_EQ(blogger[0].description, "body");
     EXPECT_TRUE(m_reporter.errors.empty());
+}
+
+// A character reference that XML does not allow (a surrogate, NUL, past U+10FFFF) makes the
+// answer no XML at all: it is refused as a fault that says so, and no text comes out of it.
+TEST_F(BlogAnswerReadersTest, ForbiddenCharacterReferencesMakeAClearFault) {
+    for (const char* reference :
+         {"&#xD800;", "&#55296;", "&#xDFFF;", "&#0;", "&#x110000;", "&#xFFFE;", "&#1;"}) {
+        SCOPED_TRACE(reference);
+        m_reporter.faults.clear();
+        const std::string title = std::string("<string>A") + reference + "B</string>";
+        PostList list;
+        EXPECT_EQ(m_metaWeblog.ReadPostList(
+                      Answer("<array><data><value><struct><member><name>title</name><value>" +
+                             title + "</value></member></struct></value></data></array>"),
+                      list),
+                  0);
+        EXPECT_TRUE(list.empty());
+        std::string id = "kept";
+        EXPECT_EQ(m_blogger.ReadPostId(Answer(title), id), 0);
+        EXPECT_EQ(id, "kept");
+        ASSERT_EQ(m_reporter.faults.size(), 2u);
+        for (const std::string& fault : m_reporter.faults) {
+            EXPECT_NE(fault.find("提示信息: 服务器的回应不是格式正确的 XML-RPC 文档: "),
+                      std::string::npos)
+                << fault;
+            EXPECT_NE(fault.find("CharRef"), std::string::npos) << fault;
+        }
+    }
+    // A fault string with such a reference is no readable fault either.
+    EXPECT_EQ(FaultShown(Fault("<int>1</int>", "<string>&#xD800;</string>")).first,
+              "无法识别的错误代码格式！");
 }
 
 TEST_F(BlogAnswerReadersTest, EmptyListsFaultsAndOtherAnswers) {

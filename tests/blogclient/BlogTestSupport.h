@@ -49,9 +49,10 @@ inline AccountRecord TestAccount(const std::string& type, const std::string& enc
     return a;
 }
 
-// A saved answer of the WordPress peer.
+// An answer of the WordPress peer, recorded by tests/data/blogclient/record.py; a missing one
+// throws (the test fails naming the file).
 inline std::string Sample(const std::string& name) {
-    return ReadAll(std::string(QUILL_SHARED_DIR) + "/peers/wordpress/samples/" + name);
+    return ReadTestData("blogclient/" + name);
 }
 
 // A hand-made answer around one value (the XML inside <value>).

@@ -5,7 +5,9 @@
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "blogclient/MsnSpacesApi.h"
+#include "blogclient/XmlRpcTransport.h"
 #include "platform/LoopbackServer.h"
+#include "platform/TestCertificate.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +50,7 @@ AccountRecord AccountFor(const std::string& type, const CRawServer& server) {
 class BlogFixtureServerTest : public ::testing::Test {
 protected:
     CTempHome m_home;
-    CRecordingReporter m_reporter;
+    CFaultRecorder m_reporter;
     CScopedReporter m_scope{m_reporter};
 };
 
@@ -122,6 +124,88 @@ TEST_F(BlogFixtureServerTest, FailuresAreReportedAndErrorStatusesTraced) {
     EXPECT_EQ(aborted.GetRecentPosts(list, 3), 0);
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(m_reporter.errors, (std::vector<int>{kErrHttpStatus, kErrNetwork, kErrNetwork}));
+}
+
+// Every transport failure keeps its catalogue id and says in the details what happened.
+TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
+    PostList list;
+    auto lastDetails = [&] { return m_reporter.faults.empty() ? "" : m_reporter.faults.back(); };
+
+    // A refused connection.
+    AccountRecord closedAccount = TestAccount("MetaWeblog");
+    closedAccount.port = std::to_string(loopback::ClosedPort());
+    CMetaWeblogApi closed;
+    closed.Bind(closedAccount);
+    EXPECT_EQ(closed.GetRecentPosts(list, 3), 0);
+    EXPECT_EQ(m_reporter.errors.back(), kErrNetwork);
+    EXPECT_EQ(m_reporter.messages.back(), "网络连接失败"); // the catalogue's summary
+    EXPECT_EQ(lastDetails().rfind("原因: 连接被拒绝或找不到主机: 无法连接到 http://127.0.0.1:" +
+                                      closedAccount.port + "/xmlrpc.php (",
+                                  0),
+              0u)
+        << lastDetails();
+    // The catalogue's description follows the reason.
+    EXPECT_NE(lastDetails().find("\r\n在连接服务器"), std::string::npos) << lastDetails();
+
+    // A server that answers 500.
+    CRawServer failing(
+        [](const std::string&) { return CRawServer::Answer(500, "<html>内部错误</html>"); });
+    CMetaWeblogApi status;
+    status.Bind(AccountFor("MetaWeblog", failing));
+    EXPECT_EQ(status.GetRecentPosts(list, 3), 0);
+    EXPECT_EQ(m_reporter.errors.back(), kErrHttpStatus);
+    EXPECT_EQ(lastDetails().rfind("原因: HTTP 500\r\n", 0), 0u) << lastDetails();
+
+    // A self-signed certificate that the system does not trust; trusted, the call goes through.
+    loopback::CTestCertificate certificate("IP:127.0.0.1");
+    httplib::SSLServer tls(certificate.cert, certificate.key);
+    tls.set_keep_alive_max_count(1);
+    tls.Post("/xmlrpc.php", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(Answer("<array><data></data></array>"), "text/xml");
+    });
+    loopback::CHttpServer tlsRunner(&tls);
+    tlsRunner.Start();
+    AccountRecord tlsAccount = TestAccount("MetaWeblog");
+    tlsAccount.xmlrpcurl = "https://127.0.0.1/xmlrpc.php";
+    tlsAccount.port = std::to_string(tlsRunner.Port());
+    CMetaWeblogApi untrusted;
+    untrusted.Bind(tlsAccount);
+    EXPECT_EQ(untrusted.GetRecentPosts(list, 3), 0);
+    EXPECT_EQ(m_reporter.errors.back(), kErrNetwork);
+    EXPECT_EQ(lastDetails().rfind("原因: 无法验证服务器的证书 (TLS): https://127.0.0.1:" +
+                                      tlsAccount.port + "/xmlrpc.php (",
+                                  0),
+              0u)
+        << lastDetails();
+    const std::string pem = m_home.File("server.pem");
+    WriteAll(pem, certificate.pem);
+    untrusted.SetCaFile(pem);
+    EXPECT_EQ(untrusted.GetRecentPosts(list, 3), 1); // an empty list: 4001
+    tlsRunner.Stop();
+    EXPECT_EQ(m_reporter.errors,
+              (std::vector<int>{kErrNetwork, kErrHttpStatus, kErrNetwork, kErrEmptyPostList}));
+}
+
+TEST(BlogXmlRpcTransport, FailureReasonsTellTheKindsApart) {
+    const std::string url = "http://example.com:80/xmlrpc.php";
+    auto reason = [&](HttpResult result, const std::string& errorText, long status = 0) {
+        HttpResponse response;
+        response.result = result;
+        response.errorText = errorText;
+        response.status = status;
+        return CXmlRpcTransport::FailureReason(response, url);
+    };
+    EXPECT_EQ(reason(HttpResult::kTimeout, "Operation timed out after 300000 milliseconds"),
+              "连接超时: " + url +
+                  " 在限定的时间内没有回应 (Operation timed out after 300000 milliseconds)");
+    EXPECT_EQ(reason(HttpResult::kConnectFailed, "Could not resolve host: example.com"),
+              "连接被拒绝或找不到主机: 无法连接到 " + url +
+                  " (Could not resolve host: example.com)");
+    EXPECT_EQ(reason(HttpResult::kTlsFailed, ""), "无法验证服务器的证书 (TLS): " + url);
+    EXPECT_EQ(reason(HttpResult::kOk, "", 502), "HTTP 502");
+    EXPECT_EQ(reason(HttpResult::kCancelled, "cancelled"), "传输已取消");
+    EXPECT_EQ(reason(HttpResult::kTransferFailed, "Recv failure"),
+              "传输失败: " + url + " (Recv failure)");
 }
 
 TEST_F(BlogFixtureServerTest, ProxyIsUsedForLocalHostsOnlyWhenAskedAndGetsItsCredentials) {

@@ -63,10 +63,11 @@ protected:
     CScopedReporter m_scope{m_reporter};
 };
 
-TEST_F(BlogRequestTest, BloggerRequestsCarryTheArticlesEscapedTitle) {
+TEST_F(BlogRequestTest, BloggerRequestsCarryTheTitleAsTyped) {
     CCapturingApi<CBloggerApi> api;
     Prepare(api, "Blogger");
-    api.answers = {Sample("blogger.newPost.xml"), Sample("blogger.getRecentPosts.xml")};
+    api.answers = {Sample("blogger.newPost.xml"), Sample("blogger.getRecentPosts.xml"),
+                   Sample("blogger.newPost.xml")};
     PostRequest r = Article(api);
     r.description = "hello";
     std::string postId;
@@ -75,16 +76,99 @@ TEST_F(BlogRequestTest, BloggerRequestsCarryTheArticlesEscapedTitle) {
     PostList list;
     ASSERT_EQ(api.GetRecentPosts(list, 10), 1);
 
+    // The server takes the title element's text literally, so the title goes in as typed; the
+    // content string is escaped once, as every value, and never twice.
     CSentRequest sent(api.requests.at(0));
     EXPECT_EQ(sent.Method(), "blogger.newPost");
     EXPECT_EQ(sent.Param(2) + "/" + sent.Param(3), "admin/quill-pass-1");
-    EXPECT_EQ(sent.Param(4),
-              "<title>标题 &quot;引号&quot; &amp; &lt;尖括号&gt; 'apos'</title><p>hello</p>");
-    // The markup went through the DOM as text.
-    EXPECT_EQ(api.requests[0].find("<title>"), std::string::npos);
+    EXPECT_EQ(sent.Param(4), "<title>标题 \"引号\" & <尖括号> 'apos'</title><p>hello</p>");
+    EXPECT_NE(api.requests[0].find("&lt;title&gt;标题 \"引号\" &amp; &lt;尖括号&gt; 'apos'"
+                                   "&lt;/title&gt;"),
+              std::string::npos)
+        << api.requests[0];
+    EXPECT_EQ(api.requests[0].find("&amp;amp;"), std::string::npos);
+    EXPECT_EQ(api.requests[0].find("&amp;quot;"), std::string::npos);
     CSentRequest recent(api.requests.at(1));
     EXPECT_EQ(recent.Method(), "blogger.getRecentPosts");
     EXPECT_EQ(recent.Param(4, "int"), "10");
+
+    // Without a title there is no title element (WordPress would keep an empty one in the body).
+    r.title.clear();
+    ASSERT_EQ(api.NewPost(r, postId), 1);
+    EXPECT_EQ(CSentRequest(api.requests.at(2)).Param(4), "<p>hello</p>");
+}
+
+// Texts that XML cannot carry are refused before anything is sent, with a message that names
+// the field and the character; tab, CR and LF go through.
+TEST_F(BlogRequestTest, ArticlesWithControlCharactersOrBadBytesAreRefusedLocally) {
+    CCapturingApi<CBloggerApi> blogger;
+    Prepare(blogger, "Blogger");
+    CCapturingApi<CMetaWeblogApi> metaWeblog;
+    Prepare(metaWeblog, "MetaWeblog");
+    CCapturingApi<CMovableTypeApi> movableType;
+    Prepare(movableType, "MovableType", "GB2312");
+
+    struct Case {
+        std::string PostRequest::*field;
+        std::string text;
+        std::string message;
+    };
+    const Case cases[] = {
+        {&PostRequest::title, "标题\x01", "标题中第 3 个字符是控制字符 U+0001"},
+        {&PostRequest::description, std::string("正文\0后面", 7),
+         "正文中第 3 个字符是控制字符 U+0000"},
+        {&PostRequest::category, "分类\x1B[0m", "分类中第 3 个字符是控制字符 U+001B"},
+        {&PostRequest::tags, "a\x7F\x0C", "标签中第 3 个字符是控制字符 U+000C"},
+        {&PostRequest::title, "GBK \xB1\xEA\xCC\xE2",
+         "标题中第 5 个字符处不是有效的 UTF-8 文本 (字节 0xB1)"},
+        {&PostRequest::description, "\xED\xA0\x80",
+         "正文中第 1 个字符处不是有效的 UTF-8 文本 (字节 0xED)"},
+        {&PostRequest::abstract, "\xEF\xBF\xBF", "摘要中第 1 个字符是 XML 不允许的字符 U+FFFF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        for (CBloggerApi* api :
+             std::initializer_list<CBloggerApi*>{&blogger, &metaWeblog, &movableType}) {
+            m_reporter.messages.clear();
+            PostRequest r = Article(*api);
+            r.*c.field = c.text;
+            r.postId = "8";
+            std::string postId = "kept";
+            int result = 7;
+            EXPECT_EQ(api->NewPost(r, postId), 0);
+            EXPECT_EQ(api->EditPost(r, result), 0);
+            EXPECT_EQ(postId + std::to_string(result), "kept7");
+            ASSERT_EQ(m_reporter.messages.size(), 2u);
+            EXPECT_EQ(m_reporter.messages[0].rfind("文章不能发送: " + c.message + "。", 0), 0u)
+                << m_reporter.messages[0];
+        }
+    }
+    EXPECT_TRUE(blogger.requests.empty());
+    EXPECT_TRUE(metaWeblog.requests.empty());
+    EXPECT_TRUE(movableType.requests.empty());
+    EXPECT_TRUE(m_reporter.errors.empty());
+
+    // Tab, CR and LF are text; so is a U+FFFD written as such.
+    PostRequest fine = Article(metaWeblog);
+    fine.title = "一\t二\r\n三 \xEF\xBF\xBD";
+    fine.description = "<p>\n\t正文\r\n</p>";
+    metaWeblog.answers = {Sample("metaWeblog.newPost.xml")};
+    std::string postId;
+    EXPECT_EQ(metaWeblog.NewPost(fine, postId), 1);
+    EXPECT_EQ(CSentRequest(metaWeblog.requests.at(0)).Member("title"), fine.title);
+
+    // Through the Blogger interface the title must not close its element early.
+    m_reporter.messages.clear();
+    PostRequest closing = Article(blogger);
+    closing.title = "a</TITLE>b";
+    EXPECT_EQ(blogger.NewPost(closing, postId), 0);
+    ASSERT_EQ(m_reporter.messages.size(), 1u);
+    EXPECT_NE(m_reporter.messages[0].find("</title>"), std::string::npos);
+    EXPECT_TRUE(blogger.requests.empty());
+    metaWeblog.answers = {Sample("metaWeblog.newPost.xml")};
+    closing = Article(metaWeblog);
+    closing.title = "a</title>b";
+    EXPECT_EQ(metaWeblog.NewPost(closing, postId), 1);
 }
 
 TEST_F(BlogRequestTest, MetaWeblogNewPostSendsEveryFieldAndOneInstant) {

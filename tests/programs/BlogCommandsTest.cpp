@@ -102,6 +102,11 @@ TEST_F(BlogCommandsTest, CommandsRefuseWhatTheyCannotDo) {
     CliResult publish = Run({"article", "publish", "1"});
     EXPECT_EQ(publish.exitCode, 1);
     EXPECT_NE(publish.err.find("错误 3001"), std::string::npos) << publish.err;
+    // with what went wrong below it
+    EXPECT_NE(publish.err.find("\n原因: 连接被拒绝或找不到主机: 无法连接到 "
+                               "http://127.0.0.1:9/xmlrpc.php ("),
+              std::string::npos)
+        << publish.err;
     EXPECT_NE(Run({"articles", "b", "--folder", "3"}).out.find("\tt\n"), std::string::npos);
 
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"posts", "fetch"},
@@ -118,6 +123,40 @@ TEST_F(BlogCommandsTest, CommandsRefuseWhatTheyCannotDo) {
         Run({"article", "new", "b", "--title", "t", "--content-file", m_dir + "/no-such-file"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("无法读取文件"), std::string::npos);
+}
+
+// A control character in an article is refused before anything is sent (nothing listens on
+// port 9, so a request would have failed with 3001); the draft stays a draft.
+TEST_F(BlogCommandsTest, PublishRefusesControlCharactersBeforeSending) {
+    for (const char* type : {"Blogger", "MetaWeblog"}) {
+        SCOPED_TRACE(type);
+        RemoveTree(m_dir);
+        m_dir = MakeTempDir();
+        ASSERT_EQ(Run(AddArgs("b", type)).exitCode, 0);
+        WriteAll(m_dir + "/body.html", "<p>正文</p>");
+        WriteAll(m_dir + "/bell.html", "<p>响\a铃</p>");
+        ASSERT_EQ(Run({"article", "new", "b", "--title", "坏\x01标题", "--content-file",
+                       m_dir + "/body.html"})
+                      .exitCode,
+                  0);
+        ASSERT_EQ(Run({"article", "new", "b", "--title", "好标题", "--category", "分\x1F类",
+                       "--content-file", m_dir + "/bell.html"})
+                      .exitCode,
+                  0);
+        CliResult title = Run({"article", "publish", "1"});
+        EXPECT_EQ(title.exitCode, 1);
+        EXPECT_EQ(title.err.rfind("文章不能发送: 标题中第 2 个字符是控制字符 U+0001。", 0), 0u)
+            << title.err;
+        EXPECT_EQ(title.err.find("错误 3001"), std::string::npos) << title.err;
+        CliResult body = Run({"article", "publish", "2"});
+        EXPECT_EQ(body.exitCode, 1);
+        EXPECT_EQ(body.err.rfind("文章不能发送: 正文中第 5 个字符是控制字符 U+0007。", 0), 0u)
+            << body.err;
+        CliResult drafts = Run({"articles", "b", "--folder", "3"});
+        EXPECT_NE(drafts.out.find("坏\x01标题"), std::string::npos) << drafts.out;
+        EXPECT_NE(drafts.out.find("好标题"), std::string::npos) << drafts.out;
+        EXPECT_EQ(Run({"articles", "b", "--folder", "2", "--json"}).out, "[]\n");
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <stdexcept>
 
 std::string MakeTempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quilltest-XXXXXX").string();
@@ -39,6 +40,37 @@ std::string ReadAll(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::string TestDataPath(const std::string& relative) {
+    return std::string(QUILL_SOURCE_DIR) + "/tests/data/" + relative;
+}
+
+std::string ReadTestData(const std::string& relative) {
+    const std::string path = TestDataPath(relative);
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("test data missing: " + path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    if (in.bad())
+        throw std::runtime_error("test data unreadable: " + path);
+    return s.str();
+}
+
+std::string SharedDir() {
+    const char* dir = std::getenv("QUILL_SHARED_DIR");
+    return dir && *dir ? dir : "";
+}
+
+std::string SharedSkipReason(const std::string& relative) {
+    const std::string dir = SharedDir();
+    if (dir.empty())
+        return "QUILL_SHARED_DIR is not set (the shared folder with the corpus and the peers)";
+    std::error_code ec;
+    if (!std::filesystem::exists(dir + "/" + relative, ec))
+        return dir + "/" + relative + " not found (QUILL_SHARED_DIR=" + dir + ")";
+    return {};
 }
 
 void WriteAll(const std::string& path, const std::string& contents) {

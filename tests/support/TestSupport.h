@@ -35,7 +35,20 @@ public:
     std::vector<std::string> messages;
 };
 
+// The file's bytes; "" when it cannot be read (for files the code under test writes).
 std::string ReadAll(const std::string& path);
+// A file of tests/data/ (relative to that folder), read whole. A file that is missing or cannot
+// be read throws std::runtime_error naming its path, so the test fails loudly instead of
+// working on an empty text.
+std::string TestDataPath(const std::string& relative);
+std::string ReadTestData(const std::string& relative);
+// The shared folder of the project (corpus, peers) as the environment variable
+// QUILL_SHARED_DIR names it at run time; "" when it is unset or empty. Suites that need it skip
+// without it (see SharedSkipReason).
+std::string SharedDir();
+// "" when QUILL_SHARED_DIR is set and holds the file or folder `relative`; otherwise the
+// one-line reason for GTEST_SKIP().
+std::string SharedSkipReason(const std::string& relative);
 void WriteAll(const std::string& path, const std::string& contents);
 // A unique folder under /tmp, created empty.
 std::string MakeTempDir();

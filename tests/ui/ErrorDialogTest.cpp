@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -128,6 +129,36 @@ TEST_F(ErrorDialogTest, AReportFromAWorkerIsShownOnTheInterfaceThread) {
     EXPECT_EQ(boxes.Errors()[0].summary, QStringLiteral("网络连接失败"));
     EXPECT_EQ(boxes.Errors()[0].place, 2);
     EXPECT_EQ(boxes.Texts(), std::vector<QString>{QStringLiteral("添加失败!")});
+}
+
+// A failure with its reason (a network error of the weblog transport) opens the dialog with the
+// catalogue's id, summary and place, and the reason heading the details.
+TEST_F(ErrorDialogTest, AReasonIsShownInTheDetails) {
+    CRecordingMessageBoxes boxes;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        ReportErrorWithReason(3001,
+                              "连接超时: http://127.0.0.1:9/xmlrpc.php 在限定的时间内没有回应");
+        done = true;
+    });
+    EXPECT_TRUE(WaitFor([&] { return done.load(); }));
+    worker.join();
+    ASSERT_EQ(boxes.Errors().size(), 1u);
+    const auto shown = boxes.Errors()[0];
+    EXPECT_EQ(shown.id, 3001);
+    EXPECT_EQ(shown.place, 2);
+    EXPECT_EQ(shown.summary, QStringLiteral("网络连接失败"));
+    const QString details =
+        QStringLiteral("原因: 连接超时: http://127.0.0.1:9/xmlrpc.php 在限定的时间内没有回应\r\n"
+                       "无法连接到服务器。");
+    EXPECT_EQ(shown.description, details);
+
+    CErrorDialog dialog;
+    dialog.ShowErrorText(shown.id, shown.place, shown.summary, shown.description);
+    // The text box keeps the lines (its line ends are its own).
+    EXPECT_EQ(dialog.Description().split(QRegularExpression(QStringLiteral("\r?\n"))),
+              details.split(QStringLiteral("\r\n")));
+    EXPECT_EQ(dialog.IdText(), QStringLiteral("3001"));
 }
 
 } // namespace

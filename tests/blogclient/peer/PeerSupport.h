@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-// The WordPress peer of ../shared/peers/wordpress: its endpoints, users and certificate.
+// The WordPress peer of $QUILL_SHARED_DIR/peers/wordpress: its endpoints, users and certificate.
 inline std::string PeerDir() {
     const char* dir = std::getenv("WP_PEER_DIR");
     return dir && *dir ? dir : "/tmp/quill-wp";
@@ -16,9 +16,13 @@ inline std::string PeerDir() {
 inline const char* kPeerUrl = "http://127.0.0.1:8080/xmlrpc.php";
 inline const char* kPeerTlsUrl = "https://127.0.0.1:8443/xmlrpc.php";
 
-// True when xmlrpc.php answers; asked once per test program.
-inline bool PeerRunning() {
-    static const bool running = [] {
+// "" when the peer can be used, else the one-line reason to skip: QUILL_SHARED_DIR must name the
+// shared folder holding peers/wordpress, and xmlrpc.php must answer. Asked once per program.
+inline const std::string& PeerSkipReason() {
+    static const std::string reason = []() -> std::string {
+        std::string missing = SharedSkipReason("peers/wordpress/start.sh");
+        if (!missing.empty())
+            return missing;
         CHttpClient client;
         HttpLimits limits;
         limits.connectTimeoutMs = 2000;
@@ -32,16 +36,18 @@ inline bool PeerRunning() {
                         "<?xml version=\"1.0\"?><methodCall><methodName>demo.sayHello</methodName>"
                         "<params/></methodCall>",
                         {{"Content-Type", "text/xml"}});
-        return r.IsSuccess() && r.body.find("Hello!") != std::string::npos;
+        if (r.IsSuccess() && r.body.find("Hello!") != std::string::npos)
+            return {};
+        return std::string("the WordPress peer does not answer at ") + kPeerUrl +
+               " (start it with " + SharedDir() + "/peers/wordpress/start.sh)";
     }();
-    return running;
+    return reason;
 }
 
 #define SKIP_WITHOUT_PEER()                                                                        \
     do {                                                                                           \
-        if (!PeerRunning())                                                                        \
-            GTEST_SKIP() << "the WordPress peer does not answer at " << kPeerUrl                   \
-                         << " (start it with ../shared/peers/wordpress/start.sh)";                 \
+        if (!PeerSkipReason().empty())                                                             \
+            GTEST_SKIP() << PeerSkipReason();                                                      \
     } while (0)
 
 inline AccountRecord PeerAccount(const std::string& name, const std::string& type,

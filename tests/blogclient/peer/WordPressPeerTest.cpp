@@ -172,6 +172,60 @@ INSTANTIATE_TEST_SUITE_P(WordPress, BlogPeerTest,
                                            InterfaceCase{"MovableType", "GB2312"}),
                          CaseName);
 
+// A title with quotes, an ampersand, markup and an apostrophe published through the Blogger
+// interface is stored as typed (WordPress takes the title element's text literally): MetaWeblog
+// reads it so, and Blogger reads the same back. An empty title leaves nothing in the body.
+TEST(BlogPeerBloggerTitle, StoredAsTypedAndReadBackTheSame) {
+    SKIP_WITHOUT_PEER();
+    CTempHome home;
+    CFaultRecorder reporter;
+    CScopedReporter scope(reporter);
+    for (const char* encoding : {"UTF-8", "GB2312"}) {
+        SCOPED_TRACE(encoding);
+        CBloggerApi blogger;
+        blogger.Bind(PeerAccount("peer", "Blogger", encoding));
+        CMetaWeblogApi metaWeblog;
+        metaWeblog.Bind(PeerAccount("peer", "MetaWeblog", encoding));
+        auto fetch = [](CBloggerApi& api, const std::string& postId) {
+            PostList list;
+            EXPECT_EQ(api.GetRecentPosts(list, 20), 1);
+            for (const PostEntry& e : list) {
+                if (e.postId == postId)
+                    return e;
+            }
+            ADD_FAILURE() << "post " << postId << " not among the recent posts";
+            return PostEntry();
+        };
+
+        PostRequest post = blogger.MakeRequest();
+        post.title = "标题 \"引号\" & <b>粗</b> O'Brien " + std::string(encoding);
+        post.description = "正文";
+        std::string postId;
+        ASSERT_EQ(blogger.NewPost(post, postId), 1) << ::testing::PrintToString(reporter.faults);
+        EXPECT_EQ(fetch(metaWeblog, postId).title, post.title);
+        EXPECT_EQ(fetch(blogger, postId).title, post.title);
+
+        PostRequest edit = post;
+        edit.postId = postId;
+        edit.title = "改 &amp; 不是实体 &#039; 'x' " + std::string(encoding);
+        int result = 0;
+        ASSERT_EQ(blogger.EditPost(edit, result), 1);
+        EXPECT_EQ(fetch(metaWeblog, postId).title, edit.title);
+        EXPECT_EQ(fetch(blogger, postId).title, edit.title);
+
+        edit.title.clear();
+        ASSERT_EQ(blogger.EditPost(edit, result), 1);
+        PostEntry untitled = fetch(metaWeblog, postId);
+        EXPECT_EQ(untitled.title, "");
+        EXPECT_EQ(untitled.description, "<p>正文</p>");
+
+        PostRequest del = blogger.MakeRequest();
+        del.postId = postId;
+        EXPECT_EQ(blogger.DeletePost(del), 1);
+    }
+    EXPECT_TRUE(reporter.errors.empty()) << ::testing::PrintToString(reporter.faults);
+}
+
 class BlogPeerTransportTest : public ::testing::Test {
 protected:
     void SetUp() override { SKIP_WITHOUT_PEER(); }
