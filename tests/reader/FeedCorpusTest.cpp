@@ -271,12 +271,16 @@ TEST(FeedCorpus, RealWorldFeedsAreReadWhole) {
 // Receiving reads documents element by element; every sample must give exactly what a reading
 // of the whole tree gives, item for item, however small the parts it is handed over in.
 TEST(FeedCorpus, ReadingInPartsGivesWhatTheWholeTreeGives) {
+    std::string reason;
+    const std::string corpus = CorpusDir("realworld/INDEX.tsv", reason);
+    if (corpus.empty())
+        GTEST_SKIP() << "feed corpus not run: " << reason;
     std::vector<std::string> paths;
     for (const char* folder : {"/feeds/", "/realworld/"}) {
-        for (const auto& row : ReadIndex(kCorpus + folder + "INDEX.tsv"))
-            paths.push_back(kCorpus + folder + row.at("path"));
+        for (const auto& row : ReadIndex(corpus + folder + "INDEX.tsv"))
+            paths.push_back(corpus + folder + row.at("path"));
     }
-    ASSERT_GT(paths.size(), 280u) << "corpus not found under " << kCorpus;
+    ASSERT_GT(paths.size(), 280u) << "corpus not found under " << corpus;
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         std::string bytes;
