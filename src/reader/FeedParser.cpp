@@ -162,9 +162,12 @@ bool IsLatin1Name(std::string_view name) {
     return wide == "WINDOWS-1252" || AsciiLower(wide) == "windows-1252";
 }
 
-// True when the text holds a character of more than one byte written correctly in UTF-8: text
-// that does, and has a few bad bytes besides, is UTF-8 with faults, not another encoding.
-bool HoldsUtf8Sequences(std::string_view text) {
+// True when the text is mostly UTF-8: it holds at least twice as many characters of more than
+// one byte written correctly as bytes that start no character. Such text is UTF-8 with a few
+// faults; text in another encoding has as many bad bytes as good sequences, or more.
+bool MostlyUtf8(std::string_view text) {
+    size_t good = 0;
+    size_t bad = 0;
     for (size_t pos = 0; pos < text.size();) {
         if (static_cast<unsigned char>(text[pos]) < 0x80) {
             ++pos;
@@ -173,9 +176,11 @@ bool HoldsUtf8Sequences(std::string_view text) {
         const size_t start = pos;
         const char32_t cp = CTextCodec::NextCodePoint(text, pos);
         if (pos - start > 1 && cp != 0xFFFD)
-            return true;
+            ++good;
+        else
+            ++bad;
     }
-    return false;
+    return good >= 2 * bad;
 }
 
 // The encoding to decode a named one with, every byte or nothing: its superset (GB18030 for
@@ -266,7 +271,7 @@ std::string_view CFeedParser::Prepared(std::string_view text, std::string& stora
         }
     }
     // UTF-8 with a few bad bytes is left to the lenient reading, which keeps the rest.
-    if (!named.empty() && IsUtf8Name(named.front()) && HoldsUtf8Sequences(body))
+    if (!named.empty() && IsUtf8Name(named.front()) && MostlyUtf8(body))
         return text;
 
     // Nothing names it, or what is named cannot decode it: the detector guesses.

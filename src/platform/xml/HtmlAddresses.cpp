@@ -150,7 +150,7 @@ std::string CHtmlAddresses::Resolve(std::string_view html, std::string_view base
 
     // Written back as UTF-8 characters, not as character references.
     std::unique_ptr<xmlOutputBuffer, decltype(&xmlOutputBufferClose)> out(
-        xmlAllocOutputBuffer(xmlFindCharEncodingHandler("UTF-8")), &xmlOutputBufferClose);
+        xmlAllocOutputBuffer(nullptr), &xmlOutputBufferClose);
     if (!out)
         return std::string(html);
     for (xmlNodePtr child = body->children; child; child = child->next)
