@@ -8,6 +8,8 @@ packages=(
     build-essential cmake ninja-build pkg-config ccache
     # the C libraries under the logic
     libsqlite3-dev libxml2-dev libxslt1-dev libcurl4-openssl-dev
+    # guessing the encoding of feeds that declare none
+    libuchardet-dev
     # the Chromium bookmark file (JSON)
     nlohmann-json3-dev
     # windows

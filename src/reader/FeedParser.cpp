@@ -1,7 +1,11 @@
 #include "reader/FeedParser.h"
 
 #include "platform/text/AsciiText.h"
+#include "platform/text/EncodingDetector.h"
+#include "platform/text/TextCodec.h"
+#include "platform/xml/HtmlAddresses.h"
 #include "platform/xml/XmlDocument.h"
+#include "platform/xml/XmlRepair.h"
 #include "platform/xml/XmlStreamReader.h"
 #include "platform/xml/XmlText.h"
 #include "reader/FeedDate.h"
@@ -28,16 +32,30 @@ std::string TextOf(const CXmlNode& node) {
     return node ? Trimmed(node.GetText()) : std::string();
 }
 
-bool HasScheme(std::string_view url) {
-    if (url.empty() || !std::isalpha(static_cast<unsigned char>(url[0])))
-        return false;
-    for (char c : url) {
-        if (c == ':')
-            return true;
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
-            return false;
-    }
-    return false;
+// A relative address made absolute against the base in effect at the node it was read from
+// (xml:base, else the document's address).
+std::string Resolved(std::string url, const CXmlNode& node) {
+    if (url.empty() || CHtmlAddresses::HasScheme(url) || !node)
+        return url;
+    const std::string base = node.GetBaseUri();
+    return base.empty() ? url : CXmlDocument::ResolveUri(url, base);
+}
+
+// A channel title as it is kept: C1 controls given their windows-1252 meaning.
+std::string ChannelTitle(const CXmlNode& node) {
+    std::string title = TextOf(node);
+    CTextCodec::MapC1ToWindows1252(title);
+    return title;
+}
+
+// The item's texts as they are kept: C1 controls given their windows-1252 meaning, and the
+// relative addresses inside the description resolved against its base.
+void FinishTexts(FeedItem& item, const CXmlNode& descriptionNode) {
+    CTextCodec::MapC1ToWindows1252(item.title);
+    CTextCodec::MapC1ToWindows1252(item.description);
+    CTextCodec::MapC1ToWindows1252(item.author);
+    if (descriptionNode && CHtmlAddresses::HasRelative(item.description))
+        item.description = CHtmlAddresses::Resolve(item.description, descriptionNode.GetBaseUri());
 }
 
 // An element of the document's own vocabulary: this local name in this namespace.
@@ -134,6 +152,68 @@ void SetDate(FeedItem& item, const CXmlNode& date) {
     item.extra.clear();
 }
 
+bool IsUtf8Name(std::string_view name) {
+    const std::string lower = AsciiLower(name);
+    return lower == "utf-8" || lower == "utf8";
+}
+
+bool IsLatin1Name(std::string_view name) {
+    const std::string wide = CXmlRepair::WidenEncoding(name);
+    return wide == "WINDOWS-1252" || AsciiLower(wide) == "windows-1252";
+}
+
+// True when the text is mostly UTF-8: it holds at least twice as many characters of more than
+// one byte written correctly as bytes that start no character. Such text is UTF-8 with a few
+// faults; text in another encoding has as many bad bytes as good sequences, or more.
+bool MostlyUtf8(std::string_view text) {
+    size_t good = 0;
+    size_t bad = 0;
+    for (size_t pos = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
+        const size_t start = pos;
+        const char32_t cp = CTextCodec::NextCodePoint(text, pos);
+        if (pos - start > 1 && cp != 0xFFFD)
+            ++good;
+        else
+            ++bad;
+    }
+    return good >= 2 * bad;
+}
+
+// The encoding to decode a named one with, every byte or nothing: its superset (GB18030 for
+// GB2312 and GBK, CP950 for Big5, ...), except that Latin-1 stays Latin-1, which decodes every
+// byte; its C1 controls are given their windows-1252 meaning in the item texts.
+std::string ExactEncoding(const std::string& name) {
+    std::string wide = CXmlRepair::WidenEncoding(name);
+    return wide == "WINDOWS-1252" ? name : wide;
+}
+
+// UTF-8 text whose XML declaration, when it names an encoding, names UTF-8: the text in storage
+// (which may be the same string as text).
+std::string_view DeclaredUtf8(std::string_view text, std::string& storage) {
+    size_t pos = 0;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+        ++pos;
+    const size_t declEnd =
+        text.substr(0, 5 + pos).substr(pos) == "<?xml" ? text.find("?>", pos) : std::string::npos;
+    size_t key = declEnd == std::string_view::npos ? declEnd : text.find("encoding", pos);
+    size_t open = key < declEnd ? text.find_first_of("\"'", key) : std::string_view::npos;
+    size_t close = open < declEnd ? text.find(text[open], open + 1) : std::string_view::npos;
+    if (close == std::string_view::npos || close > declEnd) {
+        if (storage.data() != text.data())
+            storage.assign(text);
+        return storage;
+    }
+    std::string out;
+    out.reserve(text.size());
+    out.append(text.substr(0, open + 1)).append("UTF-8").append(text.substr(close));
+    storage = std::move(out);
+    return storage;
+}
+
 } // namespace
 
 CFeedParser::Format CFeedParser::FormatOf(const CXmlDocument& doc) {
@@ -149,20 +229,70 @@ CFeedParser::Format CFeedParser::FormatOf(const CXmlDocument& doc) {
     return Format::kNone;
 }
 
-std::string_view CFeedParser::Prepared(std::string_view text, std::string& storage) const {
-    if (m_transportCharset.empty())
+std::string_view CFeedParser::Prepared(std::string_view text, std::string& storage) {
+    // Who names the encoding, in order of authority: the answer's charset, a byte-order mark,
+    // the XML declaration. The first that decodes every byte is taken.
+    m_decodedFrom.clear();
+    size_t bomLength = 0;
+    const std::string bom = CXmlRepair::SniffEncoding(text, bomLength);
+    const std::string declared = CXmlDocument::DeclaredEncoding(text);
+    // Servers name Latin-1 (or ASCII) by default, whatever the files hold, and Latin-1 decodes
+    // every byte, so it is never found wrong: such a charset yields to what the document says.
+    const bool defaultCharset =
+        IsLatin1Name(m_transportCharset) && (!bom.empty() || !declared.empty());
+    std::vector<std::string> named;
+    for (const std::string* name : {defaultCharset ? &bom : &m_transportCharset, &bom, &declared}) {
+        if (!name->empty() &&
+            std::find_if(named.begin(), named.end(), [&](const std::string& known) {
+                return AsciiLower(known) == AsciiLower(*name);
+            }) == named.end())
+            named.push_back(*name);
+    }
+    std::string_view body = text.substr(bomLength);
+
+    // The common case costs one look at the bytes: UTF-8 (named so or by nothing) that is
+    // valid, and that nothing names otherwise first.
+    const bool utf8First = named.empty() || IsUtf8Name(named.front());
+    if (utf8First && CTextCodec::IsValidUtf8(body) && (declared.empty() || IsUtf8Name(declared)) &&
+        (bom.empty() || bom == "UTF-8"))
         return text;
-    // A document that declares nothing is read in the charset its answer names.
-    size_t pos = 0;
-    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
-        ++pos;
-    std::string charset = AsciiLower(m_transportCharset);
-    bool plainStart = pos < text.size() && text[pos] == '<' && text.substr(pos, 5) != "<?xml";
-    if (!plainStart || charset == "utf-8" || charset == "utf8")
+
+    for (const std::string& name : named) {
+        if (IsUtf8Name(name)) {
+            if (CTextCodec::IsValidUtf8(body))
+                return DeclaredUtf8(body, storage);
+            continue;
+        }
+        std::string utf8;
+        if (CTextCodec::DecodeExactly(body, ExactEncoding(name).c_str(), utf8)) {
+            m_decodedFrom = name;
+            storage = std::move(utf8);
+            return DeclaredUtf8(storage, storage);
+        }
+    }
+    // UTF-8 with a few bad bytes is left to the lenient reading, which keeps the rest.
+    if (!named.empty() && IsUtf8Name(named.front()) && MostlyUtf8(body))
         return text;
-    storage = "<?xml version=\"1.0\" encoding=\"" + m_transportCharset + "\"?>";
-    storage.append(text.substr(pos));
-    return storage;
+
+    // Nothing names it, or what is named cannot decode it: the detector guesses.
+    const std::string detected = CEncodingDetector::Detect(body);
+    std::string utf8;
+    if (CTextCodec::DecodeExactly(body, detected.c_str(), utf8)) {
+        m_decodedFrom = detected;
+        storage = std::move(utf8);
+        return DeclaredUtf8(storage, storage);
+    }
+    // Nothing decodes every byte: the guess decodes what it can (U+FFFD for the rest), else
+    // the first name given does, else the lenient reading decides.
+    for (const std::string& name : {detected, named.empty() ? std::string() : named.front()}) {
+        if (!name.empty() &&
+            CTextCodec::Convert(body, CXmlRepair::WidenEncoding(name).c_str(), "UTF-8", utf8)) {
+            m_decodedFrom = CXmlRepair::WidenEncoding(name);
+            storage = std::move(utf8);
+            return DeclaredUtf8(storage, storage);
+        }
+    }
+    return text;
 }
 
 bool CFeedParser::Load(std::string_view text, CXmlDocument& doc) {
@@ -200,7 +330,7 @@ std::string CFeedParser::ReadTitle(const CXmlDocument& doc) {
             std::string channelNs = channel.GetNamespace();
             for (CXmlNode child = channel.FirstChild(); child; child = child.NextSibling()) {
                 if (IsOwn(child, "title", channelNs))
-                    return TextOf(child);
+                    return ChannelTitle(child);
             }
             return {};
         }
@@ -208,7 +338,7 @@ std::string CFeedParser::ReadTitle(const CXmlDocument& doc) {
     case Format::kAtom:
         for (CXmlNode child = root.FirstChild(); child; child = child.NextSibling()) {
             if (IsOwn(child, "title", ns))
-                return TextOf(child);
+                return ChannelTitle(child);
         }
         return {};
     case Format::kNone:
@@ -223,10 +353,12 @@ bool CFeedParser::ReadRssItem(const CXmlNode& node, FeedItem& item) const {
     if (!n.link && !m_keepItemsWithoutLink)
         return false;
     item.title = TextOf(n.title);
-    item.link = TextOf(n.link);
-    item.description = TextOf(n.description ? n.description : n.contentEncoded);
+    item.link = Resolved(TextOf(n.link), n.link);
+    const CXmlNode& description = n.description ? n.description : n.contentEncoded;
+    item.description = TextOf(description);
     item.author = TextOf(n.author ? n.author : n.dcCreator);
     SetDate(item, n.pubDate ? n.pubDate : n.dcDate);
+    FinishTexts(item, description);
     return true;
 }
 
@@ -251,11 +383,7 @@ bool CFeedParser::ReadAtomEntry(const CXmlNode& entry, const std::string& ns, bo
             n.hasAtomLink = true;
             n.atomLink =
                 child.HasAttribute("href") ? Trimmed(child.GetAttribute("href")) : TextOf(child);
-            if (!n.atomLink.empty() && !HasScheme(n.atomLink)) {
-                std::string base = child.GetBaseUri();
-                if (!base.empty())
-                    n.atomLink = CXmlDocument::ResolveUri(n.atomLink, base);
-            }
+            n.atomLink = Resolved(std::move(n.atomLink), child);
         } else if (child.HasName("title")) {
             SetIfAbsent(n.title, child);
         } else if (child.HasName("summary")) {
@@ -298,6 +426,7 @@ bool CFeedParser::ReadAtomEntry(const CXmlNode& entry, const std::string& ns, bo
                     : n.created  ? n.created
                                  : n.dcDate;
     SetDate(item, date);
+    FinishTexts(item, n.summary ? n.summary : n.content);
     return true;
 }
 

@@ -52,7 +52,8 @@ public:
 
     // The address the document came from; relative Atom links resolve against it.
     void SetBaseUrl(std::string url) { m_baseUrl = std::move(url); }
-    // The charset of the answer's Content-Type, used for a document that declares none.
+    // The charset of the answer's Content-Type: it names the encoding before the document's own
+    // byte-order mark or declaration do (see Prepared).
     void SetTransportCharset(std::string charset) { m_transportCharset = std::move(charset); }
     // Keeps items without a link (with an empty link) instead of stopping at the first one;
     // for tools that inspect documents, never for receiving.
@@ -77,12 +78,18 @@ public:
     // About the last document loaded.
     Format GetFormat() const { return m_format; }
     bool UsedLenientPass() const { return m_usedLenientPass; }
+    // The encoding the text was decoded from before it was parsed; "" when it was parsed as it
+    // came (UTF-8, or left to the parser).
+    const std::string& DecodedFrom() const { return m_decodedFrom; }
 
 private:
     enum class StreamEnd { kDone, kStopped, kNotWellFormed, kAgainWithFeedAuthor };
-    // The text as the parser reads it: with a declaration of the answer's charset when it
-    // declares none itself.
-    std::string_view Prepared(std::string_view text, std::string& storage) const;
+    // The text as the parser reads it: decoded to UTF-8 (its declaration saying so) in the
+    // encoding named first by the answer's charset, a byte-order mark or the declaration, the
+    // first that decodes every byte, else in the one the detector guesses; the text as it is
+    // when it is UTF-8 already, or when nothing decodes it (the lenient reading then decides).
+    // An answer's Latin-1 or ASCII charset, a server's default, yields to the document's own.
+    std::string_view Prepared(std::string_view text, std::string& storage);
     StreamEnd Stream(std::string_view text, CFeedItemSink& sink, size_t batchSize,
                      std::string& feedAuthor, bool& feedAuthorKnown, size_t& handed);
     bool ReadRssItem(const CXmlNode& node, FeedItem& item) const;
@@ -94,4 +101,5 @@ private:
     bool m_keepItemsWithoutLink = false;
     Format m_format = Format::kNone;
     bool m_usedLenientPass = false;
+    std::string m_decodedFrom;
 };

@@ -178,8 +178,12 @@ TEST(FeedCorpus, SmallSamplesGiveTheExpectedValues) {
         }
         std::string title = receiving.ParseTitle(bytes);
         EXPECT_TRUE(CTextCodec::IsValidUtf8(title));
-        // The lenient pass runs exactly for what libxml2 refuses as it is.
-        EXPECT_EQ(receiving.UsedLenientPass(), row.at("xmllint_ok") == "0");
+        // The lenient pass runs exactly for what libxml2 refuses as it is, unless decoding the
+        // text first (an encoding libxml2 lacks, or a declaration that is wrong) settled it.
+        if (receiving.DecodedFrom().empty())
+            EXPECT_EQ(receiving.UsedLenientPass(), row.at("xmllint_ok") == "0");
+        else if (receiving.UsedLenientPass())
+            EXPECT_EQ(row.at("xmllint_ok"), "0");
 
         // Every item, to compare the fields of items that have no link.
         CFeedParser inspecting;

@@ -66,6 +66,67 @@ bool CTextCodec::Convert(std::string_view input, const char* fromEncoding, const
     return true;
 }
 
+bool CTextCodec::DecodeExactly(std::string_view input, const char* fromEncoding,
+                               std::string& output) {
+    output.clear();
+    CIconv cd("UTF-8", fromEncoding);
+    if (!cd.Ok())
+        return false;
+    output.reserve(input.size() * 3 / 2 + 16);
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* out = buffer;
+        size_t outLeft = sizeof buffer;
+        size_t rc = iconv(cd.Get(), &in, &inLeft, &out, &outLeft);
+        output.append(buffer, out - buffer);
+        if (rc == static_cast<size_t>(-1) && errno != E2BIG)
+            return false;
+    }
+    char* out = buffer;
+    size_t outLeft = sizeof buffer;
+    if (iconv(cd.Get(), nullptr, nullptr, &out, &outLeft) == static_cast<size_t>(-1))
+        return false;
+    output.append(buffer, out - buffer);
+    return true;
+}
+
+void CTextCodec::MapC1ToWindows1252(std::string& utf8) {
+    // The C1 controls are C2 80 to C2 9F in UTF-8.
+    size_t pos = utf8.find('\xC2');
+    while (pos != std::string::npos && pos + 1 < utf8.size()) {
+        const unsigned char second = static_cast<unsigned char>(utf8[pos + 1]);
+        if (second >= 0x80 && second <= 0x9F)
+            break;
+        pos = utf8.find('\xC2', pos + 1);
+    }
+    if (pos == std::string::npos || pos + 1 >= utf8.size())
+        return;
+    // windows-1252 at 0x80..0x9F; 0 where it defines nothing.
+    static constexpr char16_t kWindows1252[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    std::string out;
+    out.reserve(utf8.size() + 16);
+    out.append(utf8, 0, pos);
+    for (size_t i = pos; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c == 0xC2 && i + 1 < utf8.size()) {
+            const unsigned char second = static_cast<unsigned char>(utf8[i + 1]);
+            if (second >= 0x80 && second <= 0x9F) {
+                if (char16_t mapped = kWindows1252[second - 0x80])
+                    AppendUtf8(out, mapped);
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(static_cast<char>(c));
+    }
+    utf8 = std::move(out);
+}
+
 std::string CTextCodec::GbkToUtf8(std::string_view gbk) {
     std::string out;
     // GB18030 decodes every GBK sequence and the four-byte forms GBK lacks.

@@ -43,4 +43,14 @@ public:
     // target) or are skipped. Returns false when iconv does not know one of the encodings.
     static bool Convert(std::string_view input, const char* fromEncoding, const char* toEncoding,
                         std::string& output);
+    // Decodes the bytes to UTF-8 only when every one of them belongs to a character of the
+    // encoding; false (and output unspecified) when one does not, or iconv does not know it.
+    static bool DecodeExactly(std::string_view input, const char* fromEncoding,
+                              std::string& output);
+
+    // Gives the C1 controls U+0080 to U+009F the characters that windows-1252 has at those bytes
+    // (U+0092 becomes "’", U+0080 "€", U+0085 "…"), and drops the five that it leaves undefined
+    // (U+0081, U+008D, U+008F, U+0090, U+009D). Text declared Latin-1 (or converted from it
+    // once more) is nearly always windows-1252, and a control character shows as nothing.
+    static void MapC1ToWindows1252(std::string& utf8);
 };

@@ -13,9 +13,7 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
 
-// The encoding that the first bytes show: a byte-order mark (its length in bomLength) or the
-// pattern that "<" (and "<?") leave in UTF-16 and UTF-32. Empty when they show an ASCII-based one.
-std::string SniffEncoding(std::string_view b, size_t& bomLength) {
+std::string Sniff(std::string_view b, size_t& bomLength) {
     struct Mark {
         std::string_view bytes;
         const char* encoding;
@@ -200,6 +198,10 @@ bool StartsMarkup(std::string_view text, size_t pos) {
 
 } // namespace
 
+std::string CXmlRepair::SniffEncoding(std::string_view bytes, size_t& bomLength) {
+    return Sniff(bytes, bomLength);
+}
+
 std::string CXmlRepair::WidenEncoding(std::string_view declared) {
     std::string e = AsciiLower(declared);
     if (e == "gb2312" || e == "gbk" || e == "gb_2312-80" || e == "x-gbk" || e == "cp936" ||
@@ -221,7 +223,7 @@ std::string CXmlRepair::WidenEncoding(std::string_view declared) {
 
 std::string CXmlRepair::DecodeToUtf8(std::string_view bytes) {
     size_t bomLength = 0;
-    std::string sniffed = SniffEncoding(bytes, bomLength);
+    std::string sniffed = Sniff(bytes, bomLength);
     std::string out;
     if (!sniffed.empty()) {
         std::string_view rest = bytes.substr(bomLength);

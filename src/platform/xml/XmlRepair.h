@@ -28,6 +28,10 @@ public:
     // The bytes as UTF-8 text, by the rules above.
     static std::string DecodeToUtf8(std::string_view bytes);
 
+    // The encoding that the first bytes show: a byte-order mark (its length in bomLength) or the
+    // pattern that "<" leaves in UTF-16 and UTF-32; "" when they show an ASCII-based one.
+    static std::string SniffEncoding(std::string_view bytes, size_t& bomLength);
+
     // The encoding to decode a declared name with: the declared one or its superset.
     static std::string WidenEncoding(std::string_view declared);
 };
