@@ -13,8 +13,9 @@
 namespace {
 
 constexpr const char* kFeedAccept = "application/rss+xml, application/atom+xml, "
-                                    "application/rdf+xml;q=0.9, application/xml;q=0.8, "
-                                    "text/xml;q=0.8, */*;q=0.5";
+                                    "application/feed+json, application/rdf+xml;q=0.9, "
+                                    "application/xml;q=0.8, text/xml;q=0.8, "
+                                    "application/json;q=0.8, */*;q=0.5";
 
 // The charset parameter of a Content-Type value, "" when there is none.
 std::string CharsetOf(const std::string& contentType) {
@@ -115,13 +116,16 @@ std::string TransferFailureText(const HttpResponse& response, const HttpLimits& 
 }
 
 // Why a 2xx answer held no item.
-std::string NoItemsText(const FeedDocument& document, CFeedParser::Format format) {
-    if (format != CFeedParser::Format::kNone)
+std::string NoItemsText(const FeedDocument& document, const CFeedParser& parser) {
+    if (parser.GetFormat() != CFeedParser::Format::kNone)
         return "no items in the feed";
     if (document.body.empty())
         return "empty answer";
     const std::string type = MediaTypeOf(document.contentType);
-    return "not a feed (" + (type.empty() ? std::string("no content type") : type) + ")";
+    std::string text = "not a feed (" + (type.empty() ? std::string("no content type") : type);
+    if (!parser.NotAFeedReason().empty())
+        text += ", " + parser.NotAFeedReason();
+    return text + ")";
 }
 
 } // namespace
@@ -202,10 +206,11 @@ bool CFeedFetcher::ReadDocument(const FeedDocument& document, CFeedItemSink& sin
     CFeedParser parser;
     parser.SetBaseUrl(document.url);
     parser.SetTransportCharset(document.charset);
+    parser.SetContentType(document.contentType);
     if (parser.ParseItems(document.body, sink, batchSize))
         return true;
     if (whyNone)
-        *whyNone = NoItemsText(document, parser.GetFormat());
+        *whyNone = NoItemsText(document, parser);
     return false;
 }
 
@@ -214,10 +219,11 @@ bool CFeedFetcher::ReadDocument(const FeedDocument& document, std::vector<FeedIt
     CFeedParser parser;
     parser.SetBaseUrl(document.url);
     parser.SetTransportCharset(document.charset);
+    parser.SetContentType(document.contentType);
     if (parser.ParseItems(document.body, items))
         return true;
     if (whyNone)
-        *whyNone = NoItemsText(document, parser.GetFormat());
+        *whyNone = NoItemsText(document, parser);
     return false;
 }
 
@@ -241,6 +247,7 @@ std::string CFeedFetcher::FetchFeedTitle(const std::string& url) {
         return {};
     CFeedParser parser;
     parser.SetTransportCharset(CharsetOf(response.contentType));
+    parser.SetContentType(response.contentType);
     return parser.ParseTitle(response.body);
 }
 

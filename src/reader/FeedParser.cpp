@@ -9,6 +9,7 @@
 #include "platform/xml/XmlStreamReader.h"
 #include "platform/xml/XmlText.h"
 #include "reader/FeedDate.h"
+#include "reader/JsonFeed.h"
 
 #include <algorithm>
 #include <cctype>
@@ -311,7 +312,23 @@ bool CFeedParser::Load(std::string_view text, CXmlDocument& doc) {
     return true;
 }
 
+void CFeedParser::SetContentType(std::string contentType) {
+    std::string_view type = contentType;
+    m_mediaType = AsciiLower(Trim(type.substr(0, type.find(';'))));
+}
+
 std::string CFeedParser::ParseTitle(std::string_view text) {
+    m_notAFeedReason.clear();
+    if (CJsonFeed::IsJsonText(text, m_mediaType)) {
+        CJsonFeed feed;
+        m_format = Format::kNone;
+        if (!feed.Load(text, CJsonFeed::IsJsonMediaType(m_mediaType), m_transportCharset)) {
+            m_notAFeedReason = feed.Error();
+            return {};
+        }
+        m_format = Format::kJsonFeed;
+        return feed.Title();
+    }
     CXmlDocument doc;
     if (!Load(text, doc))
         return {};
@@ -341,6 +358,7 @@ std::string CFeedParser::ReadTitle(const CXmlDocument& doc) {
                 return ChannelTitle(child);
         }
         return {};
+    case Format::kJsonFeed:
     case Format::kNone:
         break;
     }
@@ -609,6 +627,19 @@ bool CFeedParser::ParseItems(std::string_view text, CFeedItemSink& sink, size_t 
     m_usedLenientPass = false;
     m_format = Format::kNone;
     batchSize = std::max<size_t>(batchSize, 1);
+    m_notAFeedReason.clear();
+    if (CJsonFeed::IsJsonText(text, m_mediaType)) {
+        // Parsed whole (a JSON Feed is small beside its items' text), handed over in parts.
+        CJsonFeed feed;
+        if (!feed.Load(text, CJsonFeed::IsJsonMediaType(m_mediaType), m_transportCharset)) {
+            m_notAFeedReason = feed.Error();
+            return false;
+        }
+        m_format = Format::kJsonFeed;
+        size_t handed = 0;
+        feed.ReadItems(m_baseUrl, m_keepItemsWithoutLink, sink, batchSize, handed);
+        return handed > 0;
+    }
     std::string declared;
     text = Prepared(text, declared);
     std::string feedAuthor;

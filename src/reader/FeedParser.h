@@ -43,18 +43,24 @@ public:
 // Receiving stops at the first item without a link: the store knows items by their link, and
 // the items after such an item are not read.
 //
+// JSON Feed 1.0 and 1.1 (see CJsonFeed): read when the answer is served as JSON
+// (application/feed+json, application/json) or the text is a JSON object whose version names
+// jsonfeed.org, whatever it was served as.
+//
 // A document that does not parse is read again leniently (CXmlDocument::kLenient): real feeds
 // carry HTML entity names, blanks before the declaration, stray control characters and bytes
 // their declared encoding does not cover.
 class CFeedParser {
 public:
-    enum class Format { kNone, kRss, kRdf, kAtom };
+    enum class Format { kNone, kRss, kRdf, kAtom, kJsonFeed };
 
     // The address the document came from; relative Atom links resolve against it.
     void SetBaseUrl(std::string url) { m_baseUrl = std::move(url); }
     // The charset of the answer's Content-Type: it names the encoding before the document's own
     // byte-order mark or declaration do (see Prepared).
     void SetTransportCharset(std::string charset) { m_transportCharset = std::move(charset); }
+    // The answer's Content-Type: a JSON one says the text is a JSON Feed.
+    void SetContentType(std::string contentType);
     // Keeps items without a link (with an empty link) instead of stopping at the first one;
     // for tools that inspect documents, never for receiving.
     void SetKeepItemsWithoutLink(bool keep) { m_keepItemsWithoutLink = keep; }
@@ -78,6 +84,8 @@ public:
     // About the last document loaded.
     Format GetFormat() const { return m_format; }
     bool UsedLenientPass() const { return m_usedLenientPass; }
+    // Why a JSON text is no feed ("malformed JSON at byte 12", ...); "" otherwise.
+    const std::string& NotAFeedReason() const { return m_notAFeedReason; }
     // The encoding the text was decoded from before it was parsed; "" when it was parsed as it
     // came (UTF-8, or left to the parser).
     const std::string& DecodedFrom() const { return m_decodedFrom; }
@@ -98,8 +106,10 @@ private:
 
     std::string m_baseUrl;
     std::string m_transportCharset;
+    std::string m_mediaType;
     bool m_keepItemsWithoutLink = false;
     Format m_format = Format::kNone;
     bool m_usedLenientPass = false;
     std::string m_decodedFrom;
+    std::string m_notAFeedReason;
 };
