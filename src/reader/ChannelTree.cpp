@@ -1,4 +1,5 @@
 #include "reader/ChannelTree.h"
+#include "platform/xml/HtmlSanitizer.h"
 
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
@@ -93,6 +94,16 @@ void CChannelTree::LoadOptions() {
             GetReporter().ReportMessage("rss reader配置文件错误");
         options = ChannelTreeOptions{};
         options.settingsUnreadable = true;
+    }
+    // A settings file from before the list of video hosts was kept has no such key: the
+    // built-in list serves then, without a word.
+    std::string hosts;
+    CQuietReporter quietHosts;
+    {
+        CScopedReporter scope(quietHosts);
+        if (CAppSettings::ReadAppValue("rss/videohosts", hosts) &&
+            CSettingsChecks::CheckKeyValue("rss/videohosts", hosts).empty())
+            options.videoHosts = CHtmlSanitizer::ParseHostList(hosts);
     }
     std::lock_guard lock(m_lock);
     m_options = options;

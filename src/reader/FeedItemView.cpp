@@ -2,6 +2,7 @@
 
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
 #include "platform/xml/XslTransform.h"
@@ -212,11 +213,21 @@ bool CFeedItemView::RenderItem(int itemId, bool fromTemp, std::string& html) {
         m_lastError = m_store.GetLastError();
         return false;
     }
+    item.description = SanitizedDescription(item.description);
     return Render(BuildItemDocument(item, m_skin), "tempRss.xml", html);
 }
 
 bool CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html) {
-    return Render(BuildPageDocument(items, m_skin), "tempRssList.xml", html);
+    std::vector<FeedItem> shown = items;
+    for (FeedItem& item : shown)
+        item.description = SanitizedDescription(item.description);
+    return Render(BuildPageDocument(shown, m_skin), "tempRssList.xml", html);
+}
+
+std::string CFeedItemView::SanitizedDescription(const std::string& description) const {
+    // The store keeps what the feed sent; only what is shown is cleaned.
+    const HtmlSanitizeOptions options{.videoHosts = m_tree.Options().videoHosts};
+    return CHtmlSanitizer::Sanitize(description, options);
 }
 
 std::vector<std::string> CFeedItemView::ListSkins() {

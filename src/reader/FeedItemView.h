@@ -51,7 +51,8 @@ public:
     // Marks a channel, or every channel of a directory, read.
     bool MarkRead(int index);
 
-    // Writes Data/RssSkin/tempRss.xml for the item and renders it.
+    // Writes Data/RssSkin/tempRss.xml for the item and renders it. Descriptions are sanitized
+    // on the way (see CHtmlSanitizer); the store keeps them as received.
     bool RenderItem(int itemId, bool fromTemp, std::string& html);
     // Writes Data/RssSkin/tempRssList.xml for a page and renders it (quick reading).
     bool RenderPage(const std::vector<FeedItem>& items, std::string& html);
@@ -69,6 +70,9 @@ public:
     static std::vector<std::string> ListSkins();
 
 private:
+    // The description as the pane may show it: without scripts, foreign players, event
+    // attributes, dangerous addresses or overlays.
+    std::string SanitizedDescription(const std::string& description) const;
     bool Render(const std::string& documentUtf8, const std::string& fileName, std::string& html);
     void RecountChannelsOf(int feedId);
 
