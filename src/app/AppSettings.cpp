@@ -401,6 +401,7 @@ const KeyRule* FindRule(const std::string& key) {
         {"rss/useboldtitlefont", ValueKind::Flag},
         {"rss/enableautoupdate", ValueKind::Flag},
         {"rss/enableminimizetonotifyarea", ValueKind::Flag},
+        {"rss/noremoteimages", ValueKind::Flag},
         {"rss/videohosts", ValueKind::HostList},
     };
     for (const KeyRule& rule : rules) {

@@ -95,15 +95,17 @@ void CChannelTree::LoadOptions() {
         options = ChannelTreeOptions{};
         options.settingsUnreadable = true;
     }
-    // A settings file from before the list of video hosts was kept has no such key: the
-    // built-in list serves then, without a word.
-    std::string hosts;
-    CQuietReporter quietHosts;
+    // A settings file from before the reading pane's keys were kept has none of them: the
+    // built-in values serve then, without a word.
+    std::string hosts, noImages;
+    CQuietReporter quietPane;
     {
-        CScopedReporter scope(quietHosts);
+        CScopedReporter scope(quietPane);
         if (CAppSettings::ReadAppValue("rss/videohosts", hosts) &&
             CSettingsChecks::CheckKeyValue("rss/videohosts", hosts).empty())
             options.videoHosts = CHtmlSanitizer::ParseHostList(hosts);
+        if (CAppSettings::ReadAppValue("rss/noremoteimages", noImages))
+            options.noRemoteImages = noImages == "1" ? 1 : 0;
     }
     std::lock_guard lock(m_lock);
     m_options = options;

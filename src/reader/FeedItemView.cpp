@@ -207,26 +207,34 @@ bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& f
     return true;
 }
 
-bool CFeedItemView::RenderItem(int itemId, bool fromTemp, std::string& html) {
+bool CFeedItemView::RenderItem(int itemId, bool fromTemp, std::string& html, ImageLoading images) {
     FeedItem item;
     if (!m_store.GetItem(itemId, fromTemp, item)) {
         m_lastError = m_store.GetLastError();
         return false;
     }
-    item.description = SanitizedDescription(item.description);
+    item.description = SanitizedDescription(item.description, images);
     return Render(BuildItemDocument(item, m_skin), "tempRss.xml", html);
 }
 
-bool CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html) {
+bool CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html,
+                               ImageLoading images) {
     std::vector<FeedItem> shown = items;
     for (FeedItem& item : shown)
-        item.description = SanitizedDescription(item.description);
+        item.description = SanitizedDescription(item.description, images);
     return Render(BuildPageDocument(shown, m_skin), "tempRssList.xml", html);
 }
 
-std::string CFeedItemView::SanitizedDescription(const std::string& description) const {
+std::string CFeedItemView::SanitizedDescription(const std::string& description,
+                                                ImageLoading images) const {
     // The store keeps what the feed sent; only what is shown is cleaned.
-    const HtmlSanitizeOptions options{.videoHosts = m_tree.Options().videoHosts};
+    const ChannelTreeOptions tree = m_tree.Options();
+    const bool wait = images == ImageLoading::kBySetting && tree.noRemoteImages != 0;
+    const HtmlSanitizeOptions options{
+        .videoHosts = tree.videoHosts,
+        .remoteImages = wait ? RemoteImages::kPlaceholder : RemoteImages::kLoad,
+        .loadImagesAddress = kLoadImagesAddress,
+    };
     return CHtmlSanitizer::Sanitize(description, options);
 }
 

@@ -1,10 +1,12 @@
 #include "reader/FeedItemView.h"
+#include "app/AppSettings.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -188,6 +190,52 @@ TEST_F(FeedItemViewTest, HostileDescriptionsReachNeitherItemNorPage) {
             << html;
         EXPECT_NE(html.find("sandbox="), std::string::npos) << html;
     }
+}
+
+TEST_F(FeedItemViewTest, TheReadingPaneSettingsDecidePlayersAndImages) {
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(m_a, feedId, m_store));
+    FeedItem item;
+    item.link = "http://a/media";
+    item.title = "媒体";
+    item.description =
+        "<img src=\"http://a/p.png\"><iframe src=\"https://www.youtube.com/embed/v\">"
+        "</iframe><iframe src=\"https://video.example.cn/v\"></iframe>";
+    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, 3, 0), 1);
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    const int id = page.items[0].id;
+
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/videohosts", "video.example.cn"), 1);
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/noremoteimages", "1"), 1);
+    m_tree.LoadOptions();
+    std::string html;
+    ASSERT_TRUE(m_view.RenderItem(id, false, html)) << m_view.GetLastError();
+    EXPECT_NE(html.find("src=\"https://video.example.cn/v\""), std::string::npos) << html;
+    EXPECT_EQ(html.find("youtube"), std::string::npos) << html;
+    EXPECT_EQ(html.find("<img"), std::string::npos) << html;
+    EXPECT_NE(html.find("href=\"quillpane:/load-images\" data-src=\"http://a/p.png\">点击加载图片"),
+              std::string::npos)
+        << html;
+    // Asked for, the images come.
+    ASSERT_TRUE(m_view.RenderItem(id, false, html, ImageLoading::kAll));
+    EXPECT_NE(html.find("<img src=\"http://a/p.png\">"), std::string::npos) << html;
+
+    // A settings file without the keys (written before they existed) keeps the built-in values.
+    std::string config = ReadAll(m_home.File("config/appConfig.xml"));
+    for (const char* key : {"noremoteimages", "videohosts"}) {
+        const size_t from = config.find(std::string("<") + key + ">");
+        const size_t to = config.find(std::string("</") + key + ">");
+        ASSERT_NE(to, std::string::npos);
+        config.erase(from, to + std::strlen(key) + 3 - from);
+    }
+    WriteAll(m_home.File("config/appConfig.xml"), config);
+    m_tree.LoadOptions();
+    EXPECT_FALSE(m_tree.Options().settingsUnreadable);
+    EXPECT_EQ(m_tree.Options().noRemoteImages, 0);
+    ASSERT_TRUE(m_view.RenderItem(id, false, html));
+    EXPECT_NE(html.find("<img src=\"http://a/p.png\">"), std::string::npos) << html;
+    EXPECT_NE(html.find("youtube"), std::string::npos) << html;
 }
 
 TEST_F(FeedItemViewTest, QuickReadingPageHasAnAnchorPerItem) {
