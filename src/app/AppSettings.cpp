@@ -4,6 +4,7 @@
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
 #include "platform/text/TextCheck.h"
+#include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
 
 #include <cctype>
@@ -349,7 +350,7 @@ std::string CSettingsChecks::DebugFolderFromText(const std::string& text) {
 
 namespace {
 
-enum class ValueKind { Flag, Integer, Text };
+enum class ValueKind { Flag, Integer, Text, HostList };
 
 // The type and range of every key, and the message of a value outside them.
 struct KeyRule {
@@ -400,6 +401,8 @@ const KeyRule* FindRule(const std::string& key) {
         {"rss/useboldtitlefont", ValueKind::Flag},
         {"rss/enableautoupdate", ValueKind::Flag},
         {"rss/enableminimizetonotifyarea", ValueKind::Flag},
+        {"rss/noremoteimages", ValueKind::Flag},
+        {"rss/videohosts", ValueKind::HostList},
     };
     for (const KeyRule& rule : rules) {
         if (key == rule.key)
@@ -433,6 +436,8 @@ std::string CSettingsChecks::CheckKeyValue(const std::string& key, const std::st
     const KeyRule* rule = FindRule(key);
     if (!rule || rule->kind == ValueKind::Text)
         return {};
+    if (rule->kind == ValueKind::HostList)
+        return CHtmlSanitizer::CheckHostList(value);
     long long number = 0;
     if (rule->kind == ValueKind::Flag)
         return value == "0" || value == "1" ? std::string() : kNotAFlag;

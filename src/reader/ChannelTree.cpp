@@ -1,4 +1,5 @@
 #include "reader/ChannelTree.h"
+#include "platform/xml/HtmlSanitizer.h"
 
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
@@ -93,6 +94,18 @@ void CChannelTree::LoadOptions() {
             GetReporter().ReportMessage("rss reader配置文件错误");
         options = ChannelTreeOptions{};
         options.settingsUnreadable = true;
+    }
+    // A settings file from before the reading pane's keys were kept has none of them: the
+    // built-in values serve then, without a word.
+    std::string hosts, noImages;
+    CQuietReporter quietPane;
+    {
+        CScopedReporter scope(quietPane);
+        if (CAppSettings::ReadAppValue("rss/videohosts", hosts) &&
+            CSettingsChecks::CheckKeyValue("rss/videohosts", hosts).empty())
+            options.videoHosts = CHtmlSanitizer::ParseHostList(hosts);
+        if (CAppSettings::ReadAppValue("rss/noremoteimages", noImages))
+            options.noRemoteImages = noImages == "1" ? 1 : 0;
     }
     std::lock_guard lock(m_lock);
     m_options = options;

@@ -63,6 +63,11 @@ struct ChannelTreeOptions {
     int pageSize = 50;
     int defaultStorageType = 1;
     int defaultStorageNum = 200;
+    // The hosts whose https players an item may embed (rss/videohosts).
+    std::vector<std::string> videoHosts = {"www.youtube.com", "www.youtube-nocookie.com",
+                                           "player.vimeo.com", "player.bilibili.com"};
+    // Remote images in items wait behind a placeholder until asked for (rss/noremoteimages).
+    int noRemoteImages = 0;
     // The settings could not be read and the values above are the built-in defaults: no rule
     // the user chose is known, so receiving removes nothing.
     bool settingsUnreadable = false;

@@ -2,6 +2,7 @@
 
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
 #include "platform/xml/XslTransform.h"
@@ -206,17 +207,35 @@ bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& f
     return true;
 }
 
-bool CFeedItemView::RenderItem(int itemId, bool fromTemp, std::string& html) {
+bool CFeedItemView::RenderItem(int itemId, bool fromTemp, std::string& html, ImageLoading images) {
     FeedItem item;
     if (!m_store.GetItem(itemId, fromTemp, item)) {
         m_lastError = m_store.GetLastError();
         return false;
     }
+    item.description = SanitizedDescription(item.description, images);
     return Render(BuildItemDocument(item, m_skin), "tempRss.xml", html);
 }
 
-bool CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html) {
-    return Render(BuildPageDocument(items, m_skin), "tempRssList.xml", html);
+bool CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html,
+                               ImageLoading images) {
+    std::vector<FeedItem> shown = items;
+    for (FeedItem& item : shown)
+        item.description = SanitizedDescription(item.description, images);
+    return Render(BuildPageDocument(shown, m_skin), "tempRssList.xml", html);
+}
+
+std::string CFeedItemView::SanitizedDescription(const std::string& description,
+                                                ImageLoading images) const {
+    // The store keeps what the feed sent; only what is shown is cleaned.
+    const ChannelTreeOptions tree = m_tree.Options();
+    const bool wait = images == ImageLoading::kBySetting && tree.noRemoteImages != 0;
+    const HtmlSanitizeOptions options{
+        .videoHosts = tree.videoHosts,
+        .remoteImages = wait ? RemoteImages::kPlaceholder : RemoteImages::kLoad,
+        .loadImagesAddress = kLoadImagesAddress,
+    };
+    return CHtmlSanitizer::Sanitize(description, options);
 }
 
 std::vector<std::string> CFeedItemView::ListSkins() {

@@ -9,6 +9,12 @@
 class CChannelTree;
 class CFeedDatabase;
 
+// Whether the remote images of the items are loaded when they are rendered.
+enum class ImageLoading {
+    kBySetting, // as rss/noremoteimages says
+    kAll,       // the user asked for them
+};
+
 // One page of the item list.
 struct ItemPage {
     std::vector<FeedItem> items;
@@ -51,10 +57,16 @@ public:
     // Marks a channel, or every channel of a directory, read.
     bool MarkRead(int index);
 
-    // Writes Data/RssSkin/tempRss.xml for the item and renders it.
-    bool RenderItem(int itemId, bool fromTemp, std::string& html);
+    // Writes Data/RssSkin/tempRss.xml for the item and renders it. Descriptions are sanitized
+    // on the way (see CHtmlSanitizer); the store keeps them as received.
+    bool RenderItem(int itemId, bool fromTemp, std::string& html,
+                    ImageLoading images = ImageLoading::kBySetting);
     // Writes Data/RssSkin/tempRssList.xml for a page and renders it (quick reading).
-    bool RenderPage(const std::vector<FeedItem>& items, std::string& html);
+    bool RenderPage(const std::vector<FeedItem>& items, std::string& html,
+                    ImageLoading images = ImageLoading::kBySetting);
+    // Where the placeholder of a remote image leads; the pane renders the items again with
+    // their images when it is followed.
+    static constexpr const char* kLoadImagesAddress = "quillpane:/load-images";
     const std::string& GetLastError() const { return m_lastError; }
 
     // The scratch documents, exactly as the skins receive them (UTF-8 here; written in GBK).
@@ -69,6 +81,9 @@ public:
     static std::vector<std::string> ListSkins();
 
 private:
+    // The description as the pane may show it: without scripts, foreign players, event
+    // attributes, dangerous addresses or overlays.
+    std::string SanitizedDescription(const std::string& description, ImageLoading images) const;
     bool Render(const std::string& documentUtf8, const std::string& fileName, std::string& html);
     void RecountChannelsOf(int feedId);
 

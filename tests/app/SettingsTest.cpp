@@ -188,6 +188,14 @@ TEST_F(SettingsTest, SingleValueChecksUseTheOtherValuesOfTheirPage) {
     EXPECT_EQ(CSettingsChecks::CheckValue("rss/storagetype", "0"), "请选择一个设置");
     EXPECT_EQ(CSettingsChecks::CheckValue("rss/autoreceive", "2"), "取值只能是 0 或 1");
     EXPECT_EQ(CSettingsChecks::CheckValue("rss/articlestyle", "任何"), "");
+    // The video hosts are plain host names: an address or a pattern is refused and not written.
+    std::string hosts;
+    ASSERT_EQ(CAppSettings::ReadAppValue("rss/videohosts", hosts), 1);
+    EXPECT_EQ(CSettingsChecks::CheckValue("rss/videohosts", hosts), "");
+    EXPECT_EQ(CSettingsChecks::CheckValue("rss/videohosts", "https://www.youtube.com/"),
+              "不是主机名: https://www.youtube.com/");
+    EXPECT_EQ(CSettingsChecks::CheckValue("rss/videohosts", "a.cn *.evil"), "不是主机名: *.evil");
+    EXPECT_EQ(CSettingsChecks::CheckValue("rss/videohosts", ""), "");
     // The shipped proxy has no server: switching it on is refused until one is set.
     EXPECT_EQ(CSettingsChecks::CheckValue("proxy/use", "1"), "请输入代理服务器地址!");
     ASSERT_EQ(CAppSettings::WriteAppValue("proxy/server", "127.0.0.1"), 1);

@@ -1,10 +1,12 @@
 #include "reader/FeedItemView.h"
+#include "app/AppSettings.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -138,7 +140,8 @@ TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
     std::string html;
     ASSERT_TRUE(m_view.RenderItem(page.items[0].id, false, html)) << m_view.GetLastError();
     EXPECT_NE(html.find("标题 &lt;b&gt; &amp; 笑😀"), std::string::npos) << html;
-    EXPECT_NE(html.find("<p>段落 ]]> 结束</p>"), std::string::npos);
+    EXPECT_NE(html.find("<p>段落 ]]&gt; 结束</p>"), std::string::npos) << html;
+    EXPECT_EQ(html.find("<script"), std::string::npos) << html;
     EXPECT_NE(html.find("作者"), std::string::npos);
 
     std::string scratch = ReadAll(m_home.File("Data/RssSkin/tempRss.xml"));
@@ -148,8 +151,91 @@ TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
     EXPECT_EQ(scratch.rfind(head, 0), 0u) << scratch;
     CXmlDocument doc;
     ASSERT_TRUE(doc.LoadText(scratch)) << doc.GetLastError();
-    EXPECT_EQ(doc.SelectNode("/rss/channel/item/description").GetText(), item.description);
+    // The skins receive the description sanitized; the store keeps what the feed sent.
+    EXPECT_EQ(doc.SelectNode("/rss/channel/item/description").GetText(), "<p>段落 ]]&gt; 结束</p>");
+    FeedItem stored;
+    ASSERT_TRUE(m_store.GetItem(page.items[0].id, false, stored));
+    EXPECT_EQ(stored.description, item.description);
     EXPECT_EQ(doc.SelectNode("/rss/channel/item/title").GetText(), item.title);
+}
+
+TEST_F(FeedItemViewTest, HostileDescriptionsReachNeitherItemNorPage) {
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(m_a, feedId, m_store));
+    FeedItem item;
+    item.link = "http://a/hostile";
+    item.title = "敌意";
+    item.description =
+        "<p>正文保留</p><script>document.title='x'</script><img src=\"http://a/i.png\" "
+        "onerror=\"alert(1)\"><a href=\"javascript:alert(2)\">链接</a>"
+        "<iframe src=\"https://www.youtube.com/embed/v\"></iframe>"
+        "<iframe src=\"https://evil.example/x\"></iframe>"
+        "<div style=\"position:fixed;top:0;left:0;z-index:99\">遮罩</div>"
+        "<a href=\"data:text/html;base64,PHNjcmlwdD4=\">数据</a><b>未闭合";
+    item.pubDate = "2026-12-01 10:00:00";
+    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, 3, 0), 1);
+    m_view.SetQuickReading(true); // whole items, as the quick-reading page shows them
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    std::string itemHtml, pageHtml;
+    ASSERT_TRUE(m_view.RenderItem(page.items[0].id, false, itemHtml)) << m_view.GetLastError();
+    ASSERT_TRUE(m_view.RenderPage(page.items, pageHtml)) << m_view.GetLastError();
+    for (const std::string& html : {itemHtml, pageHtml}) {
+        for (const char* banned : {"<script", "onerror", "javascript:", "evil.example", "position",
+                                   "z-index", "data:text"})
+            EXPECT_EQ(html.find(banned), std::string::npos) << banned << " in " << html;
+        EXPECT_NE(html.find("<p>正文保留</p>"), std::string::npos) << html;
+        EXPECT_NE(html.find("遮罩"), std::string::npos) << html;
+        EXPECT_NE(html.find("<iframe src=\"https://www.youtube.com/embed/v\""), std::string::npos)
+            << html;
+        EXPECT_NE(html.find("sandbox="), std::string::npos) << html;
+    }
+}
+
+TEST_F(FeedItemViewTest, TheReadingPaneSettingsDecidePlayersAndImages) {
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(m_a, feedId, m_store));
+    FeedItem item;
+    item.link = "http://a/media";
+    item.title = "媒体";
+    item.description =
+        "<img src=\"http://a/p.png\"><iframe src=\"https://www.youtube.com/embed/v\">"
+        "</iframe><iframe src=\"https://video.example.cn/v\"></iframe>";
+    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, 3, 0), 1);
+    ItemPage page;
+    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
+    const int id = page.items[0].id;
+
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/videohosts", "video.example.cn"), 1);
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/noremoteimages", "1"), 1);
+    m_tree.LoadOptions();
+    std::string html;
+    ASSERT_TRUE(m_view.RenderItem(id, false, html)) << m_view.GetLastError();
+    EXPECT_NE(html.find("src=\"https://video.example.cn/v\""), std::string::npos) << html;
+    EXPECT_EQ(html.find("youtube"), std::string::npos) << html;
+    EXPECT_EQ(html.find("<img"), std::string::npos) << html;
+    EXPECT_NE(html.find("href=\"quillpane:/load-images\" data-src=\"http://a/p.png\">点击加载图片"),
+              std::string::npos)
+        << html;
+    // Asked for, the images come.
+    ASSERT_TRUE(m_view.RenderItem(id, false, html, ImageLoading::kAll));
+    EXPECT_NE(html.find("<img src=\"http://a/p.png\">"), std::string::npos) << html;
+
+    // A settings file without the keys (written before they existed) keeps the built-in values.
+    std::string config = ReadAll(m_home.File("config/appConfig.xml"));
+    for (const char* key : {"noremoteimages", "videohosts"}) {
+        const size_t from = config.find(std::string("<") + key + ">");
+        const size_t to = config.find(std::string("</") + key + ">");
+        ASSERT_NE(to, std::string::npos);
+        config.erase(from, to + std::strlen(key) + 3 - from);
+    }
+    WriteAll(m_home.File("config/appConfig.xml"), config);
+    m_tree.LoadOptions();
+    EXPECT_FALSE(m_tree.Options().settingsUnreadable);
+    EXPECT_EQ(m_tree.Options().noRemoteImages, 0);
+    ASSERT_TRUE(m_view.RenderItem(id, false, html));
+    EXPECT_NE(html.find("<img src=\"http://a/p.png\">"), std::string::npos) << html;
+    EXPECT_NE(html.find("youtube"), std::string::npos) << html;
 }
 
 TEST_F(FeedItemViewTest, QuickReadingPageHasAnAnchorPerItem) {

@@ -66,6 +66,16 @@ protected:
         });
         m_server.Server().Get(
             "/gone.xml", [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
+        m_server.Server().Get("/pictures.xml", [this](const httplib::Request&,
+                                                      httplib::Response& res) {
+            res.set_content("<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\">"
+                            "<channel><title>图</title><item><title>有图</title>"
+                            "<link>http://127.0.0.1/pic/1</link><description><![CDATA[<p>看图"
+                            "</p><img src=\"" +
+                                Url("/p.png") +
+                                "\" onerror=\"alert(1)\">]]></description></item></channel></rss>",
+                            "application/rss+xml");
+        });
         m_server.Server().Get("/big.xml", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(Feed("大", 100), "application/rss+xml");
         });
@@ -291,6 +301,44 @@ TEST_F(ReaderWindowsTest, SelectingAnItemRendersItThroughTheSkin) {
     m_list->List()->setCurrentIndex(m_list->Model()->index(0, 0));
     EXPECT_EQ(frame.View()->url().fragment(QUrl::FullyDecoded),
               QString::fromStdString(m_list->Model()->ItemAt(0)->link));
+    m_list->SetReadingFrame(nullptr);
+}
+
+TEST_F(ReaderWindowsTest, RemoteImagesWaitForAClickWhenTheUserSaysSo) {
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/noremoteimages", "1"), 1);
+    m_reader->ApplySettings();
+    CReadingFrame frame;
+    m_list->SetReadingFrame(&frame);
+    const int index = AddChannel("图", "/pictures.xml");
+    ASSERT_TRUE(Receive(index));
+    m_list->ShowChannel(index);
+    m_list->List()->setCurrentIndex(m_list->Model()->index(0, 0));
+    const QString key = frame.View()->CurrentKey();
+    const QUrl first = frame.View()->url();
+    std::string shown = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRss.xml"));
+    EXPECT_EQ(shown.find("<img"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("data-src=\"" + Url("/p.png") + "\""), std::string::npos) << shown;
+
+    // A click on the placeholder is a navigation to the pane's own address: the pane keeps its
+    // place and the item is shown again with its images.
+    auto* page = static_cast<CHtmlPage*>(frame.View()->page());
+    EXPECT_FALSE(page->acceptNavigationRequest(CBottomHtmlView::LoadImagesUrl(),
+                                               QWebEnginePage::NavigationTypeLinkClicked, true));
+    EXPECT_EQ(frame.View()->CurrentKey(), key);
+    EXPECT_NE(frame.View()->url(), first);
+    shown = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRss.xml"));
+    EXPECT_NE(shown.find("<img src=\"" + Url("/p.png") + "\">"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("onerror"), std::string::npos) << shown;
+
+    // Quick reading: the whole page comes again with its images.
+    m_list->SetQuickReading(true);
+    m_list->ShowChannel(index);
+    shown = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRssList.xml"));
+    EXPECT_EQ(shown.find("<img"), std::string::npos) << shown;
+    EXPECT_FALSE(page->acceptNavigationRequest(CBottomHtmlView::LoadImagesUrl(),
+                                               QWebEnginePage::NavigationTypeLinkClicked, true));
+    shown = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRssList.xml"));
+    EXPECT_NE(shown.find("<img src=\"" + Url("/p.png") + "\">"), std::string::npos) << shown;
     m_list->SetReadingFrame(nullptr);
 }
 

@@ -150,7 +150,11 @@ TEST_F(SettingsPagesTest, AppearanceIsWrittenAsWindowsColours) {
     reader.appearance->UnreadColor()->SetColor(QColor(0x12, 0x34, 0x56));
     reader.appearance->BoldFont()->setChecked(false);
     reader.appearance->BigFont()->setChecked(true);
+    EXPECT_EQ(reader.appearance->NoRemoteImages()->text(), QStringLiteral("不自动加载远程图片"));
+    EXPECT_FALSE(reader.appearance->NoRemoteImages()->isChecked());
+    reader.appearance->NoRemoteImages()->setChecked(true);
     EXPECT_TRUE(reader.sheet.Confirm());
+    EXPECT_EQ(Value("rss/noremoteimages"), "1");
     // 0x00BBGGRR in decimal.
     EXPECT_EQ(Value("rss/titleunreadcolor"), std::to_string(0x563412));
     EXPECT_EQ(Value("rss/usebigtitlefont"), "1");

@@ -434,7 +434,8 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
         if (!skin.empty())
             view.SetSkin(skin);
         std::string html;
-        if (!view.RenderItem(id, false, html))
+        // Printed, the document has no pane to load images on a click: they are always in it.
+        if (!view.RenderItem(id, false, html, ImageLoading::kAll))
             return Error(view.GetLastError());
         m_out << html;
         return 0;

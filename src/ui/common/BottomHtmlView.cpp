@@ -1,5 +1,7 @@
 #include "ui/common/BottomHtmlView.h"
 
+#include "reader/FeedItemView.h"
+
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -64,6 +66,12 @@ bool CHtmlPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
         emit SubscribeRequested(url.toString());
         return false;
     }
+    // Scripts are off in rendered items: the placeholder of a remote image is a link to this
+    // address, and following it asks for the document again with its images.
+    if (url == CBottomHtmlView::LoadImagesUrl()) {
+        emit LoadImagesRequested();
+        return false;
+    }
     if (isMainFrame && CBottomHtmlView::OpensOutside(m_view->GetMode(), url)) {
         emit OpenOutside(url);
         return false;
@@ -87,6 +95,7 @@ CBottomHtmlView::CBottomHtmlView(QWidget* parent) : QWebEngineView(parent) {
     connect(m_page, &CHtmlPage::OpenOutside, this,
             [](const QUrl& url) { QDesktopServices::openUrl(url); });
     connect(m_page, &CHtmlPage::SubscribeRequested, this, &CBottomHtmlView::SubscribeRequested);
+    connect(m_page, &CHtmlPage::LoadImagesRequested, this, &CBottomHtmlView::LoadImagesRequested);
     setUrl(QUrl(QStringLiteral("about:blank")));
 }
 
@@ -98,6 +107,10 @@ CPaneSchemeHandler* CBottomHtmlView::SchemeHandler() {
                                                                      handler);
     }
     return handler;
+}
+
+QUrl CBottomHtmlView::LoadImagesUrl() {
+    return QUrl(QString::fromLatin1(CFeedItemView::kLoadImagesAddress));
 }
 
 bool CBottomHtmlView::OpensOutside(int mode, const QUrl& url) {

@@ -41,6 +41,8 @@ signals:
     void OpenOutside(const QUrl& url);
     // A "quill:" subscription link was followed.
     void SubscribeRequested(const QString& address);
+    // The placeholder of a remote image was clicked.
+    void LoadImagesRequested();
 
 private:
     CBottomHtmlView* m_view;
@@ -83,6 +85,8 @@ public:
     static QUrl LocalFileUrl(const QString& path);
     // The handler shared by every pane (made on first use).
     static CPaneSchemeHandler* SchemeHandler();
+    // The address that the placeholders of remote images lead to.
+    static QUrl LoadImagesUrl();
 
 signals:
     void ModeChanged(int mode);
@@ -90,6 +94,8 @@ signals:
     // In a preview with a key, a right click asks the article list for its menu.
     void PreviewContextMenu(const QPoint& globalPos);
     void SubscribeRequested(const QString& address);
+    // The user asked for the remote images of the rendered document (CurrentKey() tells which).
+    void LoadImagesRequested();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -115,6 +115,28 @@ void CArticlesReportView::FitColumns() {
     m_list->setColumnHidden(CFeedItemModel::kDate, width < 380);
 }
 
+void CArticlesReportView::SetReadingFrame(CReadingFrame* frame) {
+    m_frame = frame;
+    if (m_frame)
+        connect(m_frame->View(), &CBottomHtmlView::LoadImagesRequested, this,
+                &CArticlesReportView::LoadImages, Qt::UniqueConnection);
+}
+
+void CArticlesReportView::LoadImages() {
+    if (!m_reader || !m_frame)
+        return;
+    bool isItem = false;
+    const int itemId = m_frame->View()->CurrentKey().toInt(&isItem);
+    if (isItem) {
+        ShowItem(itemId, ImageLoading::kAll);
+        return;
+    }
+    std::string html;
+    if (m_reader->View().QuickReading() && !m_model->Items().empty() &&
+        m_reader->View().RenderPage(m_model->Items(), html, ImageLoading::kAll))
+        m_frame->View()->ShowRendered(QByteArray::fromStdString(html), QString());
+}
+
 void CArticlesReportView::SetReader(CRssReader* reader) {
     m_reader = reader;
 }
@@ -312,8 +334,12 @@ void CArticlesReportView::OpenItem(int row) {
         m_frame->View()->ScrollToAnchor(ToQ(link));
         return;
     }
+    ShowItem(itemId, ImageLoading::kBySetting);
+}
+
+void CArticlesReportView::ShowItem(int itemId, ImageLoading images) {
     std::string html;
-    if (!m_reader->View().RenderItem(itemId, false, html)) {
+    if (!m_reader->View().RenderItem(itemId, false, html, images)) {
         html = "<html><body style=\"font-family:sans-serif;color:#a00\"><p>无法显示这篇文章: " +
                m_reader->View().GetLastError() + "</p></body></html>";
     }

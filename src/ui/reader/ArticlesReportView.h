@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppSettings.h"
+#include "reader/FeedItemView.h"
 
 #include <QFont>
 #include <QWidget>
@@ -24,7 +25,10 @@ public:
     explicit CArticlesReportView(QWidget* parent = nullptr);
 
     void SetReader(CRssReader* reader);
-    void SetReadingFrame(CReadingFrame* frame) { m_frame = frame; }
+    void SetReadingFrame(CReadingFrame* frame);
+    // Renders what the pane shows again with its remote images (the placeholders of
+    // rss/noremoteimages were clicked).
+    void LoadImages();
 
     // Shows a channel's first page or a directory's items.
     void ShowChannel(int index);
@@ -79,6 +83,7 @@ private:
     void OpenItem(int row);
     void ShowContextMenu(const QPoint& pos);
     void ShowBlank();
+    void ShowItem(int itemId, ImageLoading images);
 
     CRssReader* m_reader = nullptr;
     CReadingFrame* m_frame = nullptr;

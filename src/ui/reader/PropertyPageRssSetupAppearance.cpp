@@ -54,6 +54,12 @@ CPropertyPageRssSetupAppearance::CPropertyPageRssSetupAppearance(QWidget* parent
     fontColumn->addWidget(m_big);
     fontColumn->addWidget(m_bold);
 
+    auto* pane = new QGroupBox(QStringLiteral("阅读窗格"));
+    m_noImages = new QCheckBox(QStringLiteral("不自动加载远程图片"));
+    m_noImages->setToolTip(QStringLiteral("文章中的网络图片显示为“点击加载图片”，点击后才加载"));
+    auto* paneColumn = new QVBoxLayout(pane);
+    paneColumn->addWidget(m_noImages);
+
     auto* sampleBox = new QGroupBox(QStringLiteral("示例"));
     m_sample = new QLabel;
     m_sample->setTextFormat(Qt::RichText);
@@ -68,6 +74,7 @@ CPropertyPageRssSetupAppearance::CPropertyPageRssSetupAppearance(QWidget* parent
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(colors);
     layout->addWidget(fonts);
+    layout->addWidget(pane);
     layout->addWidget(sampleBox);
     layout->addStretch();
 
@@ -78,6 +85,9 @@ CPropertyPageRssSetupAppearance::CPropertyPageRssSetupAppearance(QWidget* parent
     m_date->SetColor(ColorFromSetting(settings.dateAndAuthorColor));
     m_big->setChecked(settings.useBigTitleFont != 0);
     m_bold->setChecked(settings.useBoldTitleFont != 0);
+    std::string noImages;
+    CAppSettings::ReadAppValue("rss/noremoteimages", noImages);
+    m_noImages->setChecked(noImages == "1");
 
     for (CColorButton* button : {m_unread, m_read, m_date})
         connect(button, &CColorButton::ColorChanged, this,
@@ -115,5 +125,7 @@ AppearanceSettings CPropertyPageRssSetupAppearance::Values() const {
 }
 
 bool CPropertyPageRssSetupAppearance::Apply() {
-    return CAppSettings::WriteAppearanceSettings(Values()) != 0;
+    return CAppSettings::WriteAppearanceSettings(Values()) != 0 &&
+           CAppSettings::WriteAppValue("rss/noremoteimages", m_noImages->isChecked() ? "1" : "0") !=
+               0;
 }

@@ -38,6 +38,7 @@ public:
     CColorButton* DateColor() const { return m_date; }
     QCheckBox* BigFont() const { return m_big; }
     QCheckBox* BoldFont() const { return m_bold; }
+    QCheckBox* NoRemoteImages() const { return m_noImages; }
 
 private:
     void UpdateSample();
@@ -47,5 +48,6 @@ private:
     CColorButton* m_date = nullptr;
     QCheckBox* m_big = nullptr;
     QCheckBox* m_bold = nullptr;
+    QCheckBox* m_noImages = nullptr;
     QLabel* m_sample = nullptr;
 };
