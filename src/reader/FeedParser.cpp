@@ -230,7 +230,8 @@ CFeedParser::Format CFeedParser::FormatOf(const CXmlDocument& doc) {
     return Format::kNone;
 }
 
-std::string_view CFeedParser::Prepared(std::string_view text, std::string& storage) {
+std::string_view CFeedParser::Prepared(std::string_view text, std::string& storage,
+                                       Utf8Check check) {
     // Who names the encoding, in order of authority: the answer's charset, a byte-order mark,
     // the XML declaration. The first that decodes every byte is taken.
     m_decodedFrom.clear();
@@ -254,8 +255,10 @@ std::string_view CFeedParser::Prepared(std::string_view text, std::string& stora
     // The common case costs one look at the bytes: UTF-8 (named so or by nothing) that is
     // valid, and that nothing names otherwise first.
     const bool utf8First = named.empty() || IsUtf8Name(named.front());
-    if (utf8First && CTextCodec::IsValidUtf8(body) && (declared.empty() || IsUtf8Name(declared)) &&
-        (bom.empty() || bom == "UTF-8"))
+    const bool onlyUtf8 =
+        utf8First && (declared.empty() || IsUtf8Name(declared)) && (bom.empty() || bom == "UTF-8");
+    m_utf8Unchecked = onlyUtf8 && check == Utf8Check::kTrustParser;
+    if (m_utf8Unchecked || (onlyUtf8 && CTextCodec::IsValidUtf8(body)))
         return text;
 
     for (const std::string& name : named) {
@@ -300,8 +303,15 @@ bool CFeedParser::Load(std::string_view text, CXmlDocument& doc) {
     m_usedLenientPass = false;
     m_format = Format::kNone;
     std::string declared;
-    text = Prepared(text, declared);
-    if (!doc.LoadText(text)) {
+    const std::string_view original = text;
+    text = Prepared(original, declared, Utf8Check::kTrustParser);
+    bool loaded = doc.LoadText(text);
+    if (!loaded && m_utf8Unchecked) {
+        // Refused: the bytes may not be the UTF-8 they seemed. Settle the encoding, then again.
+        text = Prepared(original, declared, Utf8Check::kCheck);
+        loaded = doc.LoadText(text);
+    }
+    if (!loaded) {
         m_usedLenientPass = true;
         if (!doc.LoadText(text, CXmlDocument::kLenient))
             return false;
@@ -641,14 +651,26 @@ bool CFeedParser::ParseItems(std::string_view text, CFeedItemSink& sink, size_t 
         return handed > 0;
     }
     std::string declared;
-    text = Prepared(text, declared);
-    std::string feedAuthor;
-    bool feedAuthorKnown = false;
+    const std::string_view original = text;
+    text = Prepared(original, declared, Utf8Check::kTrustParser);
     size_t handed = 0;
-    StreamEnd end = Stream(text, sink, batchSize, feedAuthor, feedAuthorKnown, handed);
-    if (end == StreamEnd::kAgainWithFeedAuthor) {
-        sink.OnRestart();
-        end = Stream(text, sink, batchSize, feedAuthor, feedAuthorKnown, handed);
+    const auto read = [&] {
+        std::string feedAuthor;
+        bool feedAuthorKnown = false;
+        StreamEnd end = Stream(text, sink, batchSize, feedAuthor, feedAuthorKnown, handed);
+        if (end == StreamEnd::kAgainWithFeedAuthor) {
+            sink.OnRestart();
+            end = Stream(text, sink, batchSize, feedAuthor, feedAuthorKnown, handed);
+        }
+        return end;
+    };
+    StreamEnd end = read();
+    if (end == StreamEnd::kNotWellFormed && m_utf8Unchecked) {
+        // Refused: the bytes may not be the UTF-8 they seemed. Settle the encoding, then again.
+        if (handed > 0)
+            sink.OnRestart();
+        text = Prepared(original, declared, Utf8Check::kCheck);
+        end = read();
     }
     if (end == StreamEnd::kDone || end == StreamEnd::kStopped)
         return handed > 0;

@@ -97,7 +97,11 @@ private:
     // first that decodes every byte, else in the one the detector guesses; the text as it is
     // when it is UTF-8 already, or when nothing decodes it (the lenient reading then decides).
     // An answer's Latin-1 or ASCII charset, a server's default, yields to the document's own.
-    std::string_view Prepared(std::string_view text, std::string& storage);
+    // With kTrustParser, text that only UTF-8 names (or nothing does) is passed on unchecked:
+    // the parser checks every byte anyway, and only when it refuses the text is it prepared
+    // again with kCheck (m_utf8Unchecked says whether that is still to do).
+    enum class Utf8Check { kTrustParser, kCheck };
+    std::string_view Prepared(std::string_view text, std::string& storage, Utf8Check check);
     StreamEnd Stream(std::string_view text, CFeedItemSink& sink, size_t batchSize,
                      std::string& feedAuthor, bool& feedAuthorKnown, size_t& handed);
     bool ReadRssItem(const CXmlNode& node, FeedItem& item) const;
@@ -111,5 +115,6 @@ private:
     Format m_format = Format::kNone;
     bool m_usedLenientPass = false;
     std::string m_decodedFrom;
+    bool m_utf8Unchecked = false;
     std::string m_notAFeedReason;
 };

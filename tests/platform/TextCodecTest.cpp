@@ -53,6 +53,25 @@ TEST(TextCodec, Utf8ValidationRejectsMalformedSequences) {
     EXPECT_FALSE(CTextCodec::IsValidUtf8("\xED\xA0\x80")); // surrogate
     EXPECT_FALSE(CTextCodec::IsValidUtf8("\xE4\xB8"));     // cut short
     EXPECT_FALSE(CTextCodec::IsValidUtf8("\xF5\x80\x80\x80"));
+    EXPECT_FALSE(CTextCodec::IsValidUtf8("\xE0\x80\xAF"));     // overlong in three bytes
+    EXPECT_FALSE(CTextCodec::IsValidUtf8("\xF0\x8F\xBF\xBF")); // overlong in four bytes
+    EXPECT_FALSE(CTextCodec::IsValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
+    EXPECT_TRUE(CTextCodec::IsValidUtf8("\xF4\x8F\xBF\xBF"));  // U+10FFFF itself
+    EXPECT_TRUE(CTextCodec::IsValidUtf8("\xED\x9F\xBF"));       // U+D7FF, just below them
+
+    // Long ASCII runs are read a word at a time: a fault anywhere, also right after a run or
+    // cut short at the very end, is still found, and a NUL byte is text like any other.
+    const std::string run(37, 'a');
+    for (size_t at = 0; at <= run.size(); ++at) {
+        std::string text = run;
+        text.insert(at, "\xC3\xA9");
+        EXPECT_TRUE(CTextCodec::IsValidUtf8(text)) << at;
+        text = run;
+        text.insert(at, "\xC3");
+        EXPECT_FALSE(CTextCodec::IsValidUtf8(text)) << at;
+    }
+    EXPECT_TRUE(CTextCodec::IsValidUtf8(std::string("abcdefgh\0ijklmnop", 17)));
+    EXPECT_FALSE(CTextCodec::IsValidUtf8(run + "\xE4\xB8"));
 }
 
 TEST(TextCodec, LenientReadKeepsUtf8AndDecodesGbk) {

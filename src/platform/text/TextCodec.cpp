@@ -1,6 +1,7 @@
 #include "platform/text/TextCodec.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
 
@@ -252,18 +253,52 @@ void CTextCodec::AppendUtf8(std::string& out, char32_t cp) {
 }
 
 bool CTextCodec::IsValidUtf8(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[pos]);
+    // Every feed is checked once before it is parsed, so this runs over every byte received:
+    // ASCII is skipped eight bytes at a time, and a multi-byte sequence is checked against the
+    // ranges of well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const end = p + text.size();
+    while (p < end) {
+        if (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char c = *p;
         if (c < 0x80) {
-            ++pos;
+            ++p;
             continue;
         }
-        std::size_t start = pos;
-        char32_t cp = NextCodePoint(text, pos);
-        // U+FFFD is valid only when it was really written as EF BF BD.
-        if (cp == kReplacement && (pos - start != 3 || text.substr(start, 3) != "\xEF\xBF\xBD"))
+        int extra = 0;
+        unsigned char low = 0x80; // the range of the second byte
+        unsigned char high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            if (c == 0xE0)
+                low = 0xA0;
+            else if (c == 0xED)
+                high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            if (c == 0xF0)
+                low = 0x90;
+            else if (c == 0xF4)
+                high = 0x8F;
+        } else {
             return false;
+        }
+        if (end - p <= extra || p[1] < low || p[1] > high)
+            return false;
+        for (int i = 2; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+        }
+        p += extra + 1;
     }
     return true;
 }
