@@ -17,6 +17,9 @@ TEST(TextCodec, CharactersOutsideGbkBecomeReferencesOrQuestionMarks) {
     EXPECT_EQ(CTextCodec::Utf8ToGbk(text, false), "\xD0\xA6?!");
     EXPECT_TRUE(CTextCodec::IsGbkEncodable(U'笑'));
     EXPECT_FALSE(CTextCodec::IsGbkEncodable(0x1F600));
+    // GBK's one-byte euro sign cannot be read back as GB18030, the way "gb2312" files are read.
+    EXPECT_EQ(CTextCodec::Utf8ToGbk("\xE2\x82\xAC 5", true), "&#8364; 5");
+    EXPECT_FALSE(CTextCodec::IsGbkEncodable(0x20AC));
 }
 
 TEST(TextCodec, InvalidGbkBytesDoNotStopTheConversion) {

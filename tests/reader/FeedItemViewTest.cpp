@@ -130,17 +130,17 @@ TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
     ASSERT_TRUE(m_tree.GetFeedId(m_a, feedId, m_store));
     FeedItem item;
     item.link = "http://a/x?p=1&q=2";
-    item.title = "标题 <b> & 笑😀";
+    item.title = "标题 <b> & 笑😀 €5"; // the euro sign: GBK holds it in a byte GB18030 does not
     item.author = "作者";
-    item.description = "<p>段落 ]]> 结束</p><script>alert(1)</script>";
+    item.description = "<p>段落 ]]> 结束 €</p><script>alert(1)</script>";
     item.pubDate = "2026-12-01 10:00:00";
     ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, 3, 0), 1);
     ItemPage page;
     ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
     std::string html;
     ASSERT_TRUE(m_view.RenderItem(page.items[0].id, false, html)) << m_view.GetLastError();
-    EXPECT_NE(html.find("标题 &lt;b&gt; &amp; 笑😀"), std::string::npos) << html;
-    EXPECT_NE(html.find("<p>段落 ]]&gt; 结束</p>"), std::string::npos) << html;
+    EXPECT_NE(html.find("标题 &lt;b&gt; &amp; 笑😀 €5"), std::string::npos) << html;
+    EXPECT_NE(html.find("<p>段落 ]]&gt; 结束 €</p>"), std::string::npos) << html;
     EXPECT_EQ(html.find("<script"), std::string::npos) << html;
     EXPECT_NE(html.find("作者"), std::string::npos);
 
@@ -152,7 +152,8 @@ TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
     CXmlDocument doc;
     ASSERT_TRUE(doc.LoadText(scratch)) << doc.GetLastError();
     // The skins receive the description sanitized; the store keeps what the feed sent.
-    EXPECT_EQ(doc.SelectNode("/rss/channel/item/description").GetText(), "<p>段落 ]]&gt; 结束</p>");
+    EXPECT_EQ(doc.SelectNode("/rss/channel/item/description").GetText(),
+              "<p>段落 ]]&gt; 结束 €</p>");
     FeedItem stored;
     ASSERT_TRUE(m_store.GetItem(page.items[0].id, false, stored));
     EXPECT_EQ(stored.description, item.description);

@@ -178,7 +178,11 @@ std::string CTextCodec::Utf8ToGbkReplacing(std::string_view utf8,
         size_t inLeft = pos - start;
         char* o = buffer;
         size_t outLeft = sizeof buffer;
-        if (iconv(cd.Get(), &in, &inLeft, &o, &outLeft) != static_cast<size_t>(-1) && inLeft == 0) {
+        // GBK writes the euro sign as the single byte 0x80, which GB18030 (how "gb2312"
+        // documents are read back) does not know: such a byte would make the whole file
+        // unreadable, so the sign counts as a character GBK cannot hold.
+        if (iconv(cd.Get(), &in, &inLeft, &o, &outLeft) != static_cast<size_t>(-1) && inLeft == 0 &&
+            !(o - buffer == 1 && static_cast<unsigned char>(buffer[0]) == 0x80)) {
             out.append(buffer, o - buffer);
             continue;
         }
