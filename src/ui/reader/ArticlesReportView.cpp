@@ -340,8 +340,10 @@ void CArticlesReportView::OpenItem(int row) {
 void CArticlesReportView::ShowItem(int itemId, ImageLoading images) {
     std::string html;
     if (!m_reader->View().RenderItem(itemId, false, html, images)) {
+        // The error may quote the item's own text: it is shown as text, never as markup.
+        const QString why = QString::fromStdString(m_reader->View().GetLastError()).toHtmlEscaped();
         html = "<html><body style=\"font-family:sans-serif;color:#a00\"><p>无法显示这篇文章: " +
-               m_reader->View().GetLastError() + "</p></body></html>";
+               why.toStdString() + "</p></body></html>";
     }
     m_frame->View()->ShowRendered(QByteArray::fromStdString(html), QString::number(itemId));
 }
