@@ -21,16 +21,8 @@ constexpr std::string_view kDcNs = "http://purl.org/dc/elements/1.1/";
 constexpr std::string_view kContentNs = "http://purl.org/rss/1.0/modules/content/";
 constexpr std::string_view kXhtmlNs = "http://www.w3.org/1999/xhtml";
 
-std::string Trimmed(std::string text) {
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 std::string TextOf(const CXmlNode& node) {
-    return node ? Trimmed(node.GetText()) : std::string();
+    return node ? std::string(Trim(node.GetText())) : std::string();
 }
 
 // A relative address made absolute against the base in effect at the node it was read from
@@ -132,10 +124,10 @@ std::string AtomHtml(const CXmlNode& node, bool atom03) {
         // xhtml content sits in one div that is not part of it.
         CXmlNode first = node.FirstChild();
         if (first && first.HasName("div") && first.InNamespace(kXhtmlNs) && !first.NextSibling())
-            return Trimmed(first.GetInnerXml());
-        return Trimmed(node.GetInnerXml());
+            return std::string(Trim(first.GetInnerXml()));
+        return std::string(Trim(node.GetInnerXml()));
     }
-    std::string text = Trimmed(node.GetText());
+    std::string text = std::string(Trim(node.GetText()));
     return plain ? CXmlText::Escape(text) : text;
 }
 
@@ -409,8 +401,8 @@ bool CFeedParser::ReadAtomEntry(const CXmlNode& entry, const std::string& ns, bo
             if (!rel.empty() && rel != "alternate")
                 continue;
             n.hasAtomLink = true;
-            n.atomLink =
-                child.HasAttribute("href") ? Trimmed(child.GetAttribute("href")) : TextOf(child);
+            n.atomLink = child.HasAttribute("href") ? std::string(Trim(child.GetAttribute("href")))
+                                                    : TextOf(child);
             n.atomLink = Resolved(std::move(n.atomLink), child);
         } else if (child.HasName("title")) {
             SetIfAbsent(n.title, child);

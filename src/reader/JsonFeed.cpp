@@ -20,21 +20,13 @@ namespace {
 constexpr std::string_view kVersionPrefix = "https://jsonfeed.org/version/";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-std::string Trimmed(std::string_view text) {
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    size_t last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
-}
-
 // A member's text: a string as it is, a number as written (1.0 allowed numeric ids), else "".
 std::string TextOf(const Json& object, const char* name) {
     auto it = object.find(name);
     if (it == object.end())
         return {};
     if (it->is_string())
-        return Trimmed(it->get_ref<const std::string&>());
+        return std::string(Trim(it->get_ref<const std::string&>()));
     if (it->is_number())
         return it->dump();
     return {};

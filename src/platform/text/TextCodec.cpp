@@ -33,8 +33,16 @@ bool IsUtf8Name(const char* name) {
 
 } // namespace
 
-bool CTextCodec::Convert(std::string_view input, const char* fromEncoding, const char* toEncoding,
-                         std::string& output) {
+namespace {
+
+// What a conversion does with bytes the source encoding cannot decode.
+enum class BadBytes {
+    kReplace, // drop one byte and go on (U+FFFD in its place when writing UTF-8)
+    kFail,    // give up: the text is not in that encoding
+};
+
+bool ConvertWith(std::string_view input, const char* fromEncoding, const char* toEncoding,
+                 BadBytes badBytes, std::string& output) {
     output.clear();
     CIconv cd(toEncoding, fromEncoding);
     if (!cd.Ok())
@@ -52,45 +60,35 @@ bool CTextCodec::Convert(std::string_view input, const char* fromEncoding, const
         if (rc == static_cast<size_t>(-1)) {
             if (errno == E2BIG)
                 continue;
+            if (badBytes == BadBytes::kFail)
+                return false;
             // EILSEQ or EINVAL (a sequence cut at the end): drop one byte and go on.
             ++in;
             --inLeft;
             if (toUtf8)
-                AppendUtf8(output, kReplacement);
+                CTextCodec::AppendUtf8(output, kReplacement);
             iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
         }
     }
     char* out = buffer;
     size_t outLeft = sizeof buffer;
-    iconv(cd.Get(), nullptr, nullptr, &out, &outLeft);
+    if (iconv(cd.Get(), nullptr, nullptr, &out, &outLeft) == static_cast<size_t>(-1) &&
+        badBytes == BadBytes::kFail)
+        return false;
     output.append(buffer, out - buffer);
     return true;
 }
 
+} // namespace
+
+bool CTextCodec::Convert(std::string_view input, const char* fromEncoding, const char* toEncoding,
+                         std::string& output) {
+    return ConvertWith(input, fromEncoding, toEncoding, BadBytes::kReplace, output);
+}
+
 bool CTextCodec::DecodeExactly(std::string_view input, const char* fromEncoding,
                                std::string& output) {
-    output.clear();
-    CIconv cd("UTF-8", fromEncoding);
-    if (!cd.Ok())
-        return false;
-    output.reserve(input.size() * 3 / 2 + 16);
-    char* in = const_cast<char*>(input.data());
-    size_t inLeft = input.size();
-    char buffer[4096];
-    while (inLeft > 0) {
-        char* out = buffer;
-        size_t outLeft = sizeof buffer;
-        size_t rc = iconv(cd.Get(), &in, &inLeft, &out, &outLeft);
-        output.append(buffer, out - buffer);
-        if (rc == static_cast<size_t>(-1) && errno != E2BIG)
-            return false;
-    }
-    char* out = buffer;
-    size_t outLeft = sizeof buffer;
-    if (iconv(cd.Get(), nullptr, nullptr, &out, &outLeft) == static_cast<size_t>(-1))
-        return false;
-    output.append(buffer, out - buffer);
-    return true;
+    return ConvertWith(input, fromEncoding, "UTF-8", BadBytes::kFail, output);
 }
 
 void CTextCodec::MapC1ToWindows1252(std::string& utf8) {

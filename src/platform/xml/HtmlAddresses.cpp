@@ -1,13 +1,10 @@
 #include "platform/xml/HtmlAddresses.h"
 
+#include "platform/xml/HtmlFragment.h"
 #include "platform/xml/XmlDocument.h"
 
 #include <algorithm>
 #include <cctype>
-#include <libxml/HTMLparser.h>
-#include <libxml/HTMLtree.h>
-#include <libxml/xmlIO.h>
-#include <memory>
 
 namespace {
 
@@ -122,40 +119,12 @@ bool CHtmlAddresses::HasRelative(std::string_view html) {
 std::string CHtmlAddresses::Resolve(std::string_view html, std::string_view base) {
     if (base.empty() || !HasRelative(html))
         return std::string(html);
-    CXmlDocument::InitParser();
-    // The piece goes into a body of its own, so that the parser keeps every part of it where it
-    // stands, and only the body's children are written back.
-    std::string page = "<html><head><meta charset=\"utf-8\"></head><body>";
-    page.append(html);
-    page.append("</body></html>");
-    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
-        htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "UTF-8",
-                       HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING),
-        &xmlFreeDoc);
-    if (!doc)
+    CHtmlFragment fragment;
+    if (!fragment.Parse(html))
         return std::string(html);
-    xmlNodePtr body = nullptr;
-    for (xmlNodePtr top = xmlDocGetRootElement(doc.get()); top && !body; top = top->next) {
-        for (xmlNodePtr child = top->children; child; child = child->next) {
-            if (child->type == XML_ELEMENT_NODE && xmlStrcasecmp(child->name, X("body")) == 0) {
-                body = child;
-                break;
-            }
-        }
-    }
-    if (!body)
+    ResolveBelow(fragment.Body()->children, std::string(base));
+    std::string resolved;
+    if (!fragment.Write(resolved))
         return std::string(html);
-    const std::string baseText(base);
-    ResolveBelow(body->children, baseText);
-
-    // Written back as UTF-8 characters, not as character references.
-    std::unique_ptr<xmlOutputBuffer, decltype(&xmlOutputBufferClose)> out(
-        xmlAllocOutputBuffer(nullptr), &xmlOutputBufferClose);
-    if (!out)
-        return std::string(html);
-    for (xmlNodePtr child = body->children; child; child = child->next)
-        htmlNodeDumpFormatOutput(out.get(), doc.get(), child, "UTF-8", 0);
-    xmlOutputBufferFlush(out.get());
-    return std::string(reinterpret_cast<const char*>(xmlOutputBufferGetContent(out.get())),
-                       xmlOutputBufferGetSize(out.get()));
+    return resolved;
 }

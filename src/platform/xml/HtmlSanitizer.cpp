@@ -1,15 +1,12 @@
 #include "platform/xml/HtmlSanitizer.h"
 
-#include "platform/xml/XmlDocument.h"
+#include "platform/text/AsciiText.h"
+#include "platform/xml/HtmlFragment.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <libxml/HTMLparser.h>
-#include <libxml/HTMLtree.h>
-#include <libxml/xmlIO.h>
 #include <map>
-#include <memory>
 #include <set>
 #include <string_view>
 
@@ -17,21 +14,6 @@ namespace {
 
 const xmlChar* X(const char* text) {
     return reinterpret_cast<const xmlChar*>(text);
-}
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-        text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Elements dropped together with everything inside them: code, plug-ins, form controls, what
@@ -229,7 +211,7 @@ class CCleaner {
 public:
     CCleaner(xmlDocPtr doc, const HtmlSanitizeOptions& options) : m_doc(doc), m_options(options) {
         for (const std::string& host : options.videoHosts)
-            m_hosts.insert(Lower(host));
+            m_hosts.insert(AsciiLower(host));
     }
 
     void CleanChildren(xmlNodePtr parent) {
@@ -253,7 +235,7 @@ private:
             FreeNode(node);
             return;
         }
-        const std::string name = Lower(reinterpret_cast<const char*>(node->name));
+        const std::string name = AsciiLower(reinterpret_cast<const char*>(node->name));
         if (name == "iframe" && KeepPlayer(node))
             return;
         if (DroppedWithContent().count(name)) {
@@ -276,7 +258,7 @@ private:
         xmlAttrPtr attr = node->properties;
         while (attr) {
             xmlAttrPtr next = attr->next;
-            const std::string name = Lower(reinterpret_cast<const char*>(attr->name));
+            const std::string name = AsciiLower(reinterpret_cast<const char*>(attr->name));
             bool keep = attr->ns == nullptr && (IsCommonAttribute(name) || allowed.count(name));
             if (keep) {
                 const std::string value = Attribute(node, name.c_str());
@@ -397,10 +379,10 @@ std::string CHtmlSanitizer::CleanStyle(std::string_view style) {
         const size_t colon = text.find(':');
         if (colon == std::string_view::npos)
             continue;
-        Declaration d{.name = Lower(Trim(text.substr(0, colon))),
+        Declaration d{.name = AsciiLower(Trim(text.substr(0, colon))),
                       .value = Trim(text.substr(colon + 1))};
         if (d.name == "position") {
-            const std::string value = Lower(d.value);
+            const std::string value = AsciiLower(d.value);
             outOfFlow = outOfFlow || value.find("absolute") != std::string::npos ||
                         value.find("fixed") != std::string::npos;
         }
@@ -429,7 +411,7 @@ std::vector<std::string> CHtmlSanitizer::ParseHostList(std::string_view text) {
         const char c = i < text.size() ? text[i] : ',';
         if (c == ',' || c == ';' || std::isspace(static_cast<unsigned char>(c))) {
             if (!current.empty())
-                hosts.push_back(Lower(current));
+                hosts.push_back(AsciiLower(current));
             current.clear();
         } else {
             current += c;
@@ -454,42 +436,14 @@ std::string CHtmlSanitizer::CheckHostList(std::string_view text) {
 std::string CHtmlSanitizer::Sanitize(std::string_view html, const HtmlSanitizeOptions& options) {
     if (html.empty())
         return {};
-    CXmlDocument::InitParser();
-    // The piece goes into a body of its own, so that the parser keeps every part of it where it
-    // stands, and only the body's children are written back.
-    std::string page = "<html><head><meta charset=\"utf-8\"></head><body>";
-    page.append(html);
-    page.append("</body></html>");
-    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
-        htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "UTF-8",
-                       HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING),
-        &xmlFreeDoc);
+    CHtmlFragment fragment;
     // Nothing that cannot be read is shown as markup.
-    if (!doc)
+    if (!fragment.Parse(html))
         return {};
-    xmlNodePtr root = xmlDocGetRootElement(doc.get());
-    xmlNodePtr body = nullptr;
-    for (xmlNodePtr top = root; top && !body; top = top->next) {
-        for (xmlNodePtr child = top->children; child; child = child->next) {
-            if (child->type == XML_ELEMENT_NODE && xmlStrcasecmp(child->name, X("body")) == 0) {
-                body = child;
-                break;
-            }
-        }
-    }
-    if (!body)
+    CCleaner cleaner(fragment.Doc(), options);
+    cleaner.CleanChildren(fragment.Body());
+    std::string clean;
+    if (!fragment.Write(clean))
         return {};
-    CCleaner cleaner(doc.get(), options);
-    cleaner.CleanChildren(body);
-
-    // Written back as UTF-8 characters, not as character references.
-    std::unique_ptr<xmlOutputBuffer, decltype(&xmlOutputBufferClose)> out(
-        xmlAllocOutputBuffer(nullptr), &xmlOutputBufferClose);
-    if (!out)
-        return {};
-    for (xmlNodePtr child = body->children; child; child = child->next)
-        htmlNodeDumpFormatOutput(out.get(), doc.get(), child, "UTF-8", 0);
-    xmlOutputBufferFlush(out.get());
-    return std::string(reinterpret_cast<const char*>(xmlOutputBufferGetContent(out.get())),
-                       xmlOutputBufferGetSize(out.get()));
+    return clean;
 }

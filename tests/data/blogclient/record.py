@@ -2,7 +2,7 @@
 """record.py - record the WordPress peer's answers that the blogclient unit tests read.
 
 Every answer in this folder is the exact HTTP body that the WordPress peer
-(../shared/peers/wordpress, started with its start.sh) sent to a request made
+($QUILL_SHARED_DIR/peers/wordpress, started with its start.sh) sent to a request made
 here; requests/<name>.xml holds the request that produced <name>.xml. The unit
 tests (tests/blogclient/AnswerReadersTest.cpp) read them and assert on the
 values they hold, so after recording anew look at `git diff` and adjust the
@@ -35,10 +35,10 @@ APPKEY = "0123456789ABCDEF"
 ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
 ap.add_argument("--url", default="http://127.0.0.1:8080/xmlrpc.php")
 ap.add_argument("--reset", action="store_true", help="empty the blog first with the peer's reset.sh")
+SHARED = os.environ.get("QUILL_SHARED_DIR")
 ap.add_argument("--peer", default=os.environ.get(
-    "QUILL_WP_PEER", os.path.join(os.environ.get("QUILL_SHARED_DIR", os.path.join(HERE, "../../../../shared")),
-                                  "peers/wordpress")),
-    help="the peer's folder (for --reset)")
+    "QUILL_WP_PEER", os.path.join(SHARED, "peers/wordpress") if SHARED else None),
+    help="the peer's folder (for --reset; default $QUILL_SHARED_DIR/peers/wordpress)")
 ARGS = ap.parse_args()
 URL = urllib.parse.urlsplit(ARGS.url)
 
@@ -91,6 +91,8 @@ def tiny_png(w=3, h=2):
 
 os.makedirs(os.path.join(HERE, "requests"), exist_ok=True)
 if ARGS.reset:
+    if not ARGS.peer:
+        sys.exit("--reset needs the peer's folder: set QUILL_SHARED_DIR or pass --peer")
     subprocess.run(["bash", os.path.join(ARGS.peer, "reset.sh")], check=True)
 
 created, media = [], []
