@@ -9,25 +9,17 @@ CSqlDatabase::~CSqlDatabase() {
 }
 
 void CSqlDatabase::Open(const std::string& path) {
-    Close();
-    sqlite3* db = nullptr;
-    int rc =
-        sqlite3_open_v2(path.c_str(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-        sqlite3_close(db);
-        throw CppSQLite3Exception(rc, detail);
-    }
-    m_db = db;
-    SetBusyTimeout(m_busyTimeoutMs);
+    OpenWith(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }
 
 void CSqlDatabase::OpenReadOnly(const std::string& path) {
+    OpenWith(path, SQLITE_OPEN_READONLY);
+}
+
+void CSqlDatabase::OpenWith(const std::string& path, int flags) {
     Close();
     sqlite3* db = nullptr;
-    int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);

@@ -42,6 +42,8 @@ public:
     sqlite3* Handle() const { return m_db; }
 
 private:
+    // Open and OpenReadOnly: sqlite3_open_v2 with these flags (one connection per thread).
+    void OpenWith(const std::string& path, int flags);
     sqlite3_stmt* Prepare(const std::string& sql);
     void CheckOpen() const;
 
