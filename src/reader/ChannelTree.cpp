@@ -64,6 +64,10 @@ bool CChannelTree::Fail(const std::string& message) const {
     return false;
 }
 
+bool CChannelTree::Fail(const std::string& message, const std::string& reason) const {
+    return Fail(reason.empty() ? message : message + "\n原因: " + reason);
+}
+
 void CChannelTree::LoadOptions() {
     ChannelTreeOptions options;
     ReceiveSettings receive;
@@ -397,7 +401,7 @@ bool CChannelTree::AddOutline(int parent, ChannelRecord record, int* newIndex) {
     CRssChannelFile file(m_filePath);
     if (!file.Open() ||
         !file.AddOutline(PathOf(parent), record.title, record.xmlUrl, record.htmlUrl))
-        return Fail("添加失败!");
+        return Fail("添加失败!", file.GetLastError());
     record.image = record.directory ? kImageDirectory : kImageChannel;
     std::lock_guard lock(m_lock);
     int index = AddRecord(std::move(record), parent);
@@ -438,7 +442,7 @@ bool CChannelTree::Rename(int index, const std::string& title) {
         return Fail(CTextCheck::kInvalidCharactersText);
     CRssChannelFile file(m_filePath);
     if (!file.Open() || !file.SetAttribute(PathOf(index), "title", title))
-        return Fail("保存属性失败!");
+        return Fail("保存属性失败!", file.GetLastError());
     std::lock_guard lock(m_lock);
     m_records[index].title = title;
     return true;
@@ -454,7 +458,7 @@ bool CChannelTree::MoveUp(int index) {
     --before.back();
     CRssChannelFile file(m_filePath);
     if (!file.Open() || !file.MoveOutline(from, before, 1))
-        return Fail("移动失败!");
+        return Fail("移动失败!", file.GetLastError());
     std::lock_guard lock(m_lock);
     std::vector<int>& siblings = SiblingsOf(index);
     auto it = std::find(siblings.begin(), siblings.end(), index);
@@ -467,7 +471,7 @@ bool CChannelTree::MoveToTop(int index) {
         return false;
     CRssChannelFile file(m_filePath);
     if (!file.Open() || !file.MoveOutline(PathOf(index), {}, 0))
-        return Fail("移动失败!");
+        return Fail("移动失败!", file.GetLastError());
     MoveToEndOf(index, -1);
     return true;
 }
@@ -483,7 +487,7 @@ bool CChannelTree::MoveInto(int index, int directory) {
     }
     CRssChannelFile file(m_filePath);
     if (!file.Open() || !file.MoveOutline(PathOf(index), PathOf(directory), 0))
-        return Fail("移动失败!");
+        return Fail("移动失败!", file.GetLastError());
     MoveToEndOf(index, directory);
     return true;
 }
@@ -494,7 +498,7 @@ bool CChannelTree::Delete(int index, CFeedDatabase& store) {
     // Every channel's row must be known: one left out would keep its items without a channel.
     std::vector<ChannelFeed> channels;
     if (!ChannelFeedsBelow(index, store, channels))
-        return Fail("删除失败!");
+        return Fail("删除失败!", store.GetLastError());
     std::vector<int> unused;
     OutlinePath path;
     {
@@ -516,14 +520,14 @@ bool CChannelTree::Delete(int index, CFeedDatabase& store) {
     }
     // The store first: when it fails, nothing has changed yet.
     if (!unused.empty() && !store.DeleteFeeds(unused))
-        return Fail("删除失败!");
+        return Fail("删除失败!", store.GetLastError());
     CRssChannelFile file(m_filePath);
     if (!file.Open() || !file.DeleteOutline(path)) {
         // The channels stay; their rows are gone, so the next use makes new ones.
         std::lock_guard lock(m_lock);
         for (const ChannelFeed& channel : channels)
             m_records[channel.channel].feedId = 0;
-        return Fail("删除失败!");
+        return Fail("删除失败!", file.GetLastError());
     }
     std::lock_guard lock(m_lock);
     std::vector<int>& siblings = SiblingsOf(index);
@@ -544,7 +548,7 @@ bool CChannelTree::Clear(int index, CFeedDatabase& store) {
         return false;
     std::vector<int> feedIds = FeedIdsBelow(index, store);
     if (!store.DeleteFeedItems(feedIds))
-        return Fail("清空失败!");
+        return Fail("清空失败!", store.GetLastError());
     std::lock_guard lock(m_lock);
     std::vector<int> channels;
     CollectChannels(index, channels);
@@ -573,7 +577,7 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
     }
     int feedId = 0;
     if (!GetFeedId(index, feedId, store))
-        return Fail("设置失败!");
+        return Fail("设置失败!", store.GetLastError());
     ChannelRecord old;
     OutlinePath path;
     {
@@ -584,7 +588,7 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
     // The store row first: it can be put back when the file then fails, a saved file cannot.
     if (!store.UpdateFeed(feedId, properties.xmlUrl, properties.rssRank, properties.storageType,
                           properties.storageNum, properties.autoUpdate, properties.newItemShowTip))
-        return Fail("设置失败!");
+        return Fail("设置失败!", store.GetLastError());
     CRssChannelFile file(m_filePath);
     bool saved = file.Open();
     if (saved) {
@@ -601,7 +605,7 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
     if (!saved) {
         store.UpdateFeed(feedId, old.xmlUrl, old.rssRank, old.storageType, old.storageNum,
                          old.autoUpdate, old.newItemShowTip);
-        return Fail("保存属性失败!");
+        return Fail("保存属性失败!", file.GetLastError());
     }
     std::lock_guard lock(m_lock);
     ChannelRecord& record = m_records[index];
@@ -624,14 +628,14 @@ bool CChannelTree::SetDirectoryProperties(int index, const std::string& title,
     OutlinePath path = PathOf(index);
     CRssChannelFile file(m_filePath);
     if (!file.Open())
-        return Fail("保存属性失败!");
+        return Fail("保存属性失败!", file.GetLastError());
     file.BeginBatch();
     if (title != old.title)
         file.SetAttribute(path, "title", title);
     if (htmlUrl != old.htmlUrl)
         file.SetAttribute(path, "htmlUrl", htmlUrl);
     if (!file.EndBatch())
-        return Fail("保存属性失败!");
+        return Fail("保存属性失败!", file.GetLastError());
     std::lock_guard lock(m_lock);
     m_records[index].title = title;
     m_records[index].htmlUrl = htmlUrl;
@@ -649,12 +653,12 @@ bool CChannelTree::ApplyToChannelsBelow(int index, int what, const ChannelProper
     for (int channel : channels) {
         int feedId = 0;
         if (!GetFeedId(channel, feedId, store))
-            return Fail("设置失败!");
+            return Fail("设置失败!", store.GetLastError());
         feedIds.push_back(feedId);
     }
     if (!store.UpdateFeedsSettings(feedIds, what, values.rssRank, values.storageType,
                                    values.storageNum, values.autoUpdate, values.newItemShowTip))
-        return Fail("设置失败!");
+        return Fail("设置失败!", store.GetLastError());
     std::lock_guard lock(m_lock);
     for (int channel : channels) {
         ChannelRecord& record = m_records[channel];
@@ -675,7 +679,7 @@ bool CChannelTree::ApplyToChannelsBelow(int index, int what, const ChannelProper
 bool CChannelTree::SaveTreeState() {
     CRssChannelFile file(m_filePath);
     if (!file.Open())
-        return Fail("保存树状态失败!");
+        return Fail("保存树状态失败!", file.GetLastError());
     file.BeginBatch();
     const bool remember = Options().rememberUnread != 0;
     {
@@ -691,7 +695,7 @@ bool CChannelTree::SaveTreeState() {
         }
     }
     if (!file.EndBatch())
-        return Fail("保存树状态失败!");
+        return Fail("保存树状态失败!", file.GetLastError());
     return true;
 }
 

@@ -193,6 +193,8 @@ private:
     void CollectChannels(int index, std::vector<int>& out) const;
     std::vector<int>& SiblingsOf(int index);
     bool Fail(const std::string& message) const;
+    // The message with what went wrong below it ("原因: ..."), when that is known.
+    bool Fail(const std::string& message, const std::string& reason) const;
 
     std::string m_filePath;
     mutable std::mutex m_lock;

@@ -5,6 +5,7 @@
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -296,7 +297,9 @@ TEST_F(ChannelTreeTest, ADeleteTheStoreRefusesChangesNothing) {
     const std::string file = ReadAll(m_home.File("Storage/rssreader.opml"));
     BreakTable(m_store.GetPath(), "feed_data", "DELETE");
     EXPECT_FALSE(m_tree.Delete(news, m_store));
-    EXPECT_EQ(m_reporter.messages.back(), "删除失败!");
+    EXPECT_THAT(
+        m_reporter.messages.back(),
+        ::testing::StartsWith("删除失败!\n原因: SQLITE_CONSTRAINT[19]: database or disk is full"));
     EXPECT_EQ(ReadAll(m_home.File("Storage/rssreader.opml")), file) << "the outline stays";
     EXPECT_TRUE(m_tree.IsValid(news));
     EXPECT_EQ(Reload()->FindByPath("新闻/甲报"), first);
@@ -326,7 +329,9 @@ TEST_F(ChannelTreeTest, PropertiesTheStoreRefusesLeaveFileRowAndRecordAsTheyWere
                                        .htmlUrl = "http://c2.example/",
                                        .rssRank = 5};
     EXPECT_FALSE(m_tree.SetChannelProperties(c, properties, m_store));
-    EXPECT_EQ(m_reporter.messages.back(), "设置失败!");
+    EXPECT_THAT(
+        m_reporter.messages.back(),
+        ::testing::StartsWith("设置失败!\n原因: SQLITE_CONSTRAINT[19]: database or disk is full"));
     EXPECT_EQ(ReadAll(m_home.File("Storage/rssreader.opml")), file);
     const ChannelRecord after = m_tree.Record(c);
     EXPECT_EQ(after.title, before.title);
