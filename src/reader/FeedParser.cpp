@@ -535,15 +535,7 @@ CFeedParser::StreamEnd CFeedParser::Stream(std::string_view text, CFeedItemSink&
     CXmlStreamReader reader;
     if (!reader.Open(text, m_baseUrl))
         return StreamEnd::kNotWellFormed;
-    std::vector<FeedItem> batch;
-    const auto flush = [&] {
-        if (batch.empty())
-            return true;
-        handed += batch.size();
-        const bool go = sink.OnItems(batch);
-        batch.clear();
-        return go;
-    };
+    CItemBatcher batch(sink, batchSize, handed);
     bool rootSeen = false;
     bool channelSeen = false; // RSS: the first channel began
     bool inChannel = false;   // RSS: inside that channel
@@ -616,13 +608,12 @@ CFeedParser::StreamEnd CFeedParser::Stream(std::string_view text, CFeedItemSink&
             ended = true;
             continue;
         }
-        batch.push_back(std::move(item));
-        if (batch.size() >= batchSize && !flush())
+        if (!batch.Add(std::move(item)))
             return StreamEnd::kStopped;
     }
     if (reader.Failed() || !rootSeen)
         return StreamEnd::kNotWellFormed;
-    return flush() ? StreamEnd::kDone : StreamEnd::kStopped;
+    return batch.Flush() ? StreamEnd::kDone : StreamEnd::kStopped;
 }
 
 bool CFeedParser::ParseItems(std::string_view text, CFeedItemSink& sink, size_t batchSize) {
@@ -682,12 +673,11 @@ bool CFeedParser::ParseItems(std::string_view text, CFeedItemSink& sink, size_t 
     ReadItems(doc, items);
     if (items.empty())
         return false;
-    for (size_t at = 0; at < items.size(); at += batchSize) {
-        std::vector<FeedItem> part(
-            std::make_move_iterator(items.begin() + at),
-            std::make_move_iterator(items.begin() + std::min(items.size(), at + batchSize)));
-        if (!sink.OnItems(part))
-            break;
-    }
+    handed = 0;
+    CItemBatcher batch(sink, batchSize, handed);
+    for (FeedItem& item : items)
+        if (!batch.Add(std::move(item)))
+            return true;
+    batch.Flush();
     return true;
 }

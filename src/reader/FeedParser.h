@@ -21,6 +21,33 @@ public:
     virtual void OnRestart() = 0;
 };
 
+// Hands items to a sink in parts of batchSize, counting in handed what it handed over.
+class CItemBatcher {
+public:
+    CItemBatcher(CFeedItemSink& sink, size_t batchSize, size_t& handed)
+        : m_sink(sink), m_batchSize(batchSize), m_handed(handed) {}
+    // false: the sink stopped the reading.
+    bool Add(FeedItem&& item) {
+        m_batch.push_back(std::move(item));
+        return m_batch.size() < m_batchSize || Flush();
+    }
+    // Hands over what is left; false when the sink stopped the reading.
+    bool Flush() {
+        if (m_batch.empty())
+            return true;
+        m_handed += m_batch.size();
+        const bool go = m_sink.OnItems(m_batch);
+        m_batch.clear();
+        return go;
+    }
+
+private:
+    CFeedItemSink& m_sink;
+    size_t m_batchSize;
+    std::vector<FeedItem> m_batch;
+    size_t& m_handed;
+};
+
 // Reads feed documents from memory into FeedItem records (title, link, description, pubDate,
 // author; the other fields are left as they are). Texts come out as UTF-8 whatever the document
 // declares; dates go through CFeedDate::Normalize.

@@ -177,22 +177,13 @@ bool CJsonFeed::ReadItems(const std::string& baseUrl, bool keepItemsWithoutLink,
     if (items == root.end() || !items->is_array())
         return true;
     const std::string feedAuthor = AuthorOf(root);
-    std::vector<FeedItem> batch;
-    const auto flush = [&] {
-        if (batch.empty())
-            return true;
-        handed += batch.size();
-        const bool go = sink.OnItems(batch);
-        batch.clear();
-        return go;
-    };
+    CItemBatcher batch(sink, batchSize, handed);
     for (const Json& object : *items) {
         FeedItem item;
         if (!ReadItem(object, feedAuthor, baseUrl, keepItemsWithoutLink, item))
             break; // the store knows items by their link: the rest are not read
-        batch.push_back(std::move(item));
-        if (batch.size() >= batchSize && !flush())
+        if (!batch.Add(std::move(item)))
             return false;
     }
-    return flush();
+    return batch.Flush();
 }
