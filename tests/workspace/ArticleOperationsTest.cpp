@@ -193,20 +193,30 @@ TEST_F(ArticleOperationsTest, PublishMakesNewPostsOrEditsAndMovesToSent) {
     int fresh = Draft("甲", "新的");
     int edited = Draft("甲", "改过的", "77");
     int refused = Draft("坏", "不行");
-    ASSERT_TRUE(m_operations.StartPublish({fresh, edited, refused}).Started());
+    // An article deleted on the server lies in 垃圾箱 with the old post id: publishing it again
+    // makes a new post (an edit would change the deleted one, which nobody sees).
+    int trashed = Draft("甲", "删过的", "66");
+    CArticleDatabase store(StorePath());
+    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_EQ(store.SetArticleFolder(trashed, kFolderTrash), 1);
+    ASSERT_TRUE(m_operations.StartPublish({fresh, edited, refused, trashed}).Started());
     m_operations.Wait();
     ASSERT_EQ(m_observer.done.size(), 1u);
     const OperationResult& result = m_observer.done[0];
     EXPECT_EQ(result.outcome, OperationOutcome::kFailed);
-    ASSERT_EQ(result.articles.size(), 3u);
+    ASSERT_EQ(result.articles.size(), 4u);
     EXPECT_EQ(result.articles[1].postId, "77");
     EXPECT_NE(result.articles[2].reason.find("错误 4000"), std::string::npos);
     EXPECT_EQ(server.Methods(),
-              (std::vector<std::string>{"metaWeblog.newPost", "metaWeblog.editPost"}));
+              (std::vector<std::string>{"metaWeblog.newPost", "metaWeblog.editPost",
+                                        "metaWeblog.newPost"}));
     std::vector<ArticleRecord> sent = Folder("甲", kFolderSent);
-    ASSERT_EQ(sent.size(), 2u);
+    ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0].guid, result.articles[0].postId);
     EXPECT_EQ(sent[1].guid, "77");
+    EXPECT_EQ(sent[2].id, trashed);
+    EXPECT_NE(sent[2].guid, "66");
+    EXPECT_EQ(sent[2].guid, result.articles[3].postId);
     EXPECT_EQ(Folder("坏", kFolderDrafts).size(), 1u);
     EXPECT_NE(std::find(m_observer.progressTexts.begin(), m_observer.progressTexts.end(),
                         ":正在发布第 2 篇日志"),
