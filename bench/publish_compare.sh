@@ -88,10 +88,11 @@ echo "python, the same as a whole process, median s:            $pyprocess"
 python3 -c "print(f'ratio cli / python calls: {$cli / $py:.2f}; cli / python process: {$cli / $pyprocess:.2f} (goal <= 0.50)')"
 
 # Tidy the shared peer.
-python3 - "$URL" <"$WORK/posts" <<'PY'
+python3 - "$URL" "$WORK/posts" <<'PY'
 import sys, xmlrpc.client
 server = xmlrpc.client.ServerProxy(sys.argv[1])
-for line in sys.stdin:
-    if line.strip():
-        server.blogger.deletePost("", line.strip(), "admin", "quill-pass-1", True)
+ids = [line.strip() for line in open(sys.argv[2]) if line.strip()]
+for post_id in ids:
+    server.blogger.deletePost("", post_id, "admin", "quill-pass-1", True)
+print(f"deleted the {len(ids)} posts of this run again")
 PY
