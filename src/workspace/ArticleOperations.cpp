@@ -404,8 +404,12 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
                            .kind = ArticleOperationKind::kPublishToAccounts};
     ArticleRecord article;
     ArticlePlace place;
+    // One connection for the whole operation: the senders take turns with it (their writes
+    // would wait for each other in the file anyway), and none spends the time of an open before
+    // its call goes out.
+    SharedStore shared{.store = CArticleDatabase(m_storePath)};
     {
-        CArticleDatabase store(m_storePath);
+        CArticleDatabase& store = shared.store;
         std::string reason;
         if (!OpenStore(store, reason) || !store.GetArticle(articleId, article) ||
             !store.GetArticlePlace(articleId, place)) {
@@ -429,7 +433,8 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
     std::vector<std::thread> senders;
     for (size_t i = 0; i < accounts.size(); ++i) {
         senders.emplace_back([&, i] {
-            result.accounts[i] = PublishToAccount(operation, article, place, accounts[i], now);
+            result.accounts[i] =
+                PublishToAccount(operation, shared, article, place, accounts[i], now);
             m_observer.OnAccountPublished(operation.id, result.accounts[i]);
         });
     }
@@ -457,7 +462,7 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
     m_observer.OnOperationDone(result);
 }
 
-AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation,
+AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation, SharedStore& shared,
                                                           const ArticleRecord& article,
                                                           const ArticlePlace& place,
                                                           const std::string& account,
@@ -485,9 +490,6 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation,
     if (!api)
         return fail(OperationOutcome::kFailed, reason);
     progress("▉▉发送中");
-    CArticleDatabase store(m_storePath);
-    if (!OpenStore(store, reason))
-        return fail(OperationOutcome::kFailed, reason);
     progress("▉▉▉发送中");
 
     // Always a new post: on another weblog the article's post id means nothing.
@@ -506,6 +508,8 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation,
     }
     result.postId = postId;
     progress("▉▉▉▉发送中");
+    std::unique_lock storeTurn(shared.lock);
+    CArticleDatabase& store = shared.store;
     bool stored;
     if (account == place.account) {
         stored = store.SetArticlePublished(article.id, kFolderSent, postId) != 0;
@@ -526,6 +530,7 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation,
                     "已发布 (文章编号: " + postId +
                         "), 但无法存入已发日志: " + store.GetLastError());
     }
+    storeTurn.unlock();
     if (account == place.account && place.folder != kFolderSent)
         m_observer.OnFolderChanged(operation.id, {.account = account, .folder = place.folder});
     m_observer.OnFolderChanged(operation.id, {.account = account, .folder = kFolderSent});

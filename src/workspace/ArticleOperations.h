@@ -159,9 +159,14 @@ private:
     void RunPublish(Operation& operation, const std::vector<int>& ids);
     void RunPublishToAccounts(Operation& operation, int articleId,
                               const std::vector<std::string>& accounts);
-    AccountPublishResult PublishToAccount(Operation& operation, const ArticleRecord& article,
-                                          const ArticlePlace& place, const std::string& account,
-                                          const std::string& nowText);
+    // The store connection of a publish to several accounts, taken in turns by its senders.
+    struct SharedStore {
+        CArticleDatabase store;
+        std::mutex lock;
+    };
+    AccountPublishResult PublishToAccount(Operation& operation, SharedStore& shared,
+                                          const ArticleRecord& article, const ArticlePlace& place,
+                                          const std::string& account, const std::string& nowText);
     void RunDeleteOnServer(Operation& operation, const std::vector<int>& ids);
     std::unique_ptr<CBloggerApi> MakeApi(const std::string& account, std::string& reason);
 
