@@ -150,6 +150,7 @@ TEST_F(ArticleOperationsTest, CancelStopsAFetchAndASecondOperationRunsMeanwhile)
 
     m_operations.Cancel(slow.id);
     m_operations.Wait();
+    EXPECT_EQ(server.HeldAnswered(), 0);
     ASSERT_EQ(m_observer.done.size(), 2u);
     const OperationResult& fast = m_observer.done[0];
     const OperationResult& cancelled = m_observer.done[1];
@@ -160,6 +161,32 @@ TEST_F(ArticleOperationsTest, CancelStopsAFetchAndASecondOperationRunsMeanwhile)
     EXPECT_EQ(cancelled.outcome, OperationOutcome::kCancelled) << cancelled.reason;
     EXPECT_TRUE(Folder("慢", kFolderReceived).empty());
     EXPECT_EQ(Folder("快", kFolderReceived).size(), 3u);
+}
+
+// The end of the operations object (the window closing) cancels what still runs and waits for
+// it: every account of a publish still waiting for its server ends cancelled, nothing moves.
+TEST_F(ArticleOperationsTest, TheEndOfTheOperationsCancelsAPublishUnderWay) {
+    CWeblogServer server;
+    AddAccount("甲", server, "/hold");
+    AddAccount("乙", server, "/hold");
+    int id = Draft("甲", "等待中");
+    CRecordingObserver observer;
+    {
+        CArticleOperations operations(observer);
+        ASSERT_TRUE(operations.StartPublishToAccounts(id, {"甲", "乙"}).Started());
+        ASSERT_TRUE(server.WaitUntilHeld());
+        EXPECT_EQ(operations.RunningCount(), 1);
+    }
+    // The transfers were aborted: the server has not answered them yet.
+    EXPECT_EQ(server.HeldAnswered(), 0);
+    ASSERT_EQ(observer.done.size(), 1u);
+    const OperationResult& result = observer.done[0];
+    EXPECT_EQ(result.outcome, OperationOutcome::kCancelled) << result.reason;
+    ASSERT_EQ(result.accounts.size(), 2u);
+    for (const AccountPublishResult& one : result.accounts)
+        EXPECT_EQ(one.outcome, OperationOutcome::kCancelled) << one.account << one.reason;
+    EXPECT_EQ(Folder("甲", kFolderDrafts).size(), 1u);
+    EXPECT_TRUE(Folder("乙", kFolderSent).empty());
 }
 
 TEST_F(ArticleOperationsTest, FetchReplacesTheReceivedCopiesByPostId) {

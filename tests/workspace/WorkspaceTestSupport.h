@@ -49,6 +49,11 @@ public:
         std::unique_lock guard(m_lock);
         return m_changed.wait_for(guard, std::chrono::seconds(10), [&] { return m_held > 0; });
     }
+    // The calls held on /hold that have been answered (all of them are held until Release).
+    int HeldAnswered() {
+        std::lock_guard guard(m_lock);
+        return m_heldAnswered;
+    }
     // The method names of the calls in the order they came.
     std::vector<std::string> Methods() {
         std::lock_guard guard(m_lock);
@@ -84,6 +89,7 @@ private:
                 ++m_held;
                 m_changed.notify_all();
                 m_changed.wait_for(guard, std::chrono::seconds(10), [&] { return m_released; });
+                ++m_heldAnswered;
                 return fault;
             }
         }
@@ -110,6 +116,7 @@ private:
     std::condition_variable m_changed;
     int m_atGate = 0;
     int m_held = 0;
+    int m_heldAnswered = 0;
     bool m_released = false;
     int m_lastPostId = 0;
     std::vector<std::string> m_methods;
