@@ -441,10 +441,8 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
     for (std::thread& sender : senders)
         sender.join();
 
-    bool anyDone = false;
     for (const AccountPublishResult& one : result.accounts) {
         if (one.Ok()) {
-            anyDone = true;
             AddFolder(result.changedFolders, {.account = one.account, .folder = kFolderSent});
             if (one.account == place.account)
                 AddFolder(result.changedFolders,
@@ -458,7 +456,6 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
                 result.outcome = OperationOutcome::kCancelled;
         }
     }
-    (void)anyDone;
     m_observer.OnOperationDone(result);
 }
 
