@@ -248,6 +248,26 @@ TEST_F(EbookBuildTest, FailuresSayWhy) {
     EXPECT_EQ(builder.GetLastError(), "找不到模板 Data/CHMSkin/article.html");
 }
 
+TEST_F(EbookBuildTest, ShortChinesePagesCompile) {
+    // chmcmd's full-text indexer crashed on pages like these, from a plain template of a user's
+    // own, while they held multibyte text.
+    WriteAll(m_home.File("Data/CHMSkin/article.html"),
+             "<html><head><title>$show_title$</title></head><body>$show_content$</body></html>");
+    const std::vector<EbookArticle> articles{
+        {.title = "第一篇", .content = "中"},
+        {.title = "中", .content = "中"},
+        {.title = "春节见闻 随想", .content = "中文正文，很多字。"}};
+    CEbookBuilder builder;
+    CBookLog log;
+    ASSERT_TRUE(
+        builder.Build(articles, {}, {.outputPath = m_home.File("短.chm"), .title = "短"}, &log))
+        << builder.GetLastError() << "\n"
+        << log.All();
+    const std::string folder = Unpack(m_home.File("短.chm"));
+    EXPECT_NE(DecodeReferences(ReadAll(folder + "/2.html")).find("中文正文，很多字。"),
+              std::string::npos);
+}
+
 TEST_F(EbookBuildTest, ACancelledDownloadEndsAtOnce) {
     loopback::CSilentServer silent;
     CRecordingDownloads downloads;
