@@ -77,6 +77,17 @@ TEST_F(ArticleBackupTest, ARoundTripKeepsEveryTextAndStoresDraftsInOneBatch) {
     EXPECT_EQ(drafts[1].title, "Plain");
     EXPECT_EQ(drafts[3].category, "杂谈");
     EXPECT_TRUE(m_reporter.errors.empty());
+
+    // A selection is written in the order given.
+    ASSERT_EQ(CArticleBackup::ExportArticles(m_store, {drafts[1].id, drafts[0].id}, m_file, count),
+              1);
+    EXPECT_EQ(count, 2);
+    std::vector<ArticleRecord> read;
+    CArticleBackup backup;
+    ASSERT_TRUE(backup.ImportBackup(m_file, read));
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].title, "Plain");
+    EXPECT_EQ(read[1].title, tricky.title);
 }
 
 TEST_F(ArticleBackupTest, MissingCategoryAndDateReadAsNull) {
