@@ -105,7 +105,7 @@ TEST_F(EbookDialogTest, AFailedBuildSaysSoAndMayBeTriedAgain) {
     QObject::connect(&dialog, &CEbookDialog::BuildFinished, [&](bool) { finished = true; });
     dialog.PathEdit()->setText(QString::fromStdString(m_home.File("x.chm")));
     dialog.Start();
-    ASSERT_TRUE(finished);
+    ASSERT_TRUE(WaitFor([&] { return finished; }, 30000));
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
     EXPECT_TRUE(m_boxes.Texts()[0].startsWith(QStringLiteral("编译失败!")));
     EXPECT_TRUE(m_boxes.Texts()[0].contains(QStringLiteral("index.html")));

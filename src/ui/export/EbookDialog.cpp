@@ -8,7 +8,6 @@
 #include "ui/common/UiThread.h"
 #include "ui/reader/RssReader.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -18,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -91,6 +89,8 @@ CEbookDialog::CEbookDialog(std::vector<EbookArticle> articles, std::vector<std::
 CEbookDialog::~CEbookDialog() {
     m_gone->store(true);
     m_downloader.reset();
+    if (m_builder.joinable())
+        m_builder.join();
 }
 
 void CEbookDialog::Browse() {
@@ -128,22 +128,35 @@ void CEbookDialog::Start() {
 
 void CEbookDialog::Build() {
     m_start->setText(QStringLiteral("编译中..."));
-    QApplication::processEvents();
     const EbookOptions options{.outputPath = ToStd(m_path->text().trimmed()),
                                .title = ToStd(m_title->text().trimmed()),
                                .contents = m_byCategory->isVisible() && m_byCategory->isChecked()
                                                ? EbookContents::kByCategory
                                                : EbookContents::kFlat};
-    CEbookBuilder builder;
-    const bool made = builder.Build(m_articles, m_categories, options, this);
+    if (m_builder.joinable())
+        m_builder.join();
+    auto gone = m_gone;
+    m_builder = std::thread([this, gone, options] {
+        CEbookBuilder builder;
+        const bool made = builder.Build(m_articles, m_categories, options, this);
+        const std::string error = builder.GetLastError();
+        PostToUi(this, [this, gone, made, error] {
+            if (!*gone)
+                Finish(made, error);
+        });
+    });
+}
+
+void CEbookDialog::Finish(bool made, const std::string& error) {
+    if (m_builder.joinable())
+        m_builder.join();
     if (made) {
         m_start->setText(QStringLiteral("制作完成"));
         CMessageBox::Show(this, QStringLiteral("制作完成!"));
     } else {
         m_start->setText(QStringLiteral("开始生成"));
         m_start->setEnabled(true);
-        CMessageBox::Show(this, QStringLiteral("编译失败!\n") + ToQ(builder.GetLastError()),
-                          QString(), true);
+        CMessageBox::Show(this, QStringLiteral("编译失败!\n") + ToQ(error), QString(), true);
     }
     emit BuildFinished(made);
 }
@@ -153,8 +166,8 @@ void CEbookDialog::AppendLog(const QString& line) {
 }
 
 void CEbookDialog::OnLogLine(const std::string& line) {
-    // The build runs on the interface thread.
-    AppendLog(ToQ(line));
+    // From the build's worker.
+    OnDownloadLog(line);
 }
 
 void CEbookDialog::OnDownloadLog(const std::string& line) {
@@ -191,6 +204,9 @@ void CEbookDialog::reject() {
         m_downloader->Cancel();
         m_downloader->Join();
     }
+    // A compiler that runs cannot be stopped half-way; its book is finished first.
+    if (m_builder.joinable())
+        m_builder.join();
     QDialog::reject();
 }
 
