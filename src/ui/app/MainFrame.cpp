@@ -232,7 +232,7 @@ void CMainFrame::BuildActions() {
     MakeAction(kCmdImportOpml, QStringLiteral("导入OPML频道(&I)..."), "document-open", false);
     MakeAction(kCmdExportChannel, QStringLiteral("当前频道"), nullptr, false);
     MakeAction(kCmdExportAll, QStringLiteral("导出所有频道(&O)..."), "document-save-as", false);
-    MakeAction(kCmdChannelEbook, QStringLiteral("制作CHM电子书"), nullptr, false);
+    MakeAction(kCmdChannelEbook, QStringLiteral("制作CHM电子书"));
     MakeAction(kCmdReaderSettings, QStringLiteral("RSS阅读器设置(&S)..."), "preferences-system");
     MakeAction(kCmdCompactRssDb, QStringLiteral("压缩数据库(&C)..."), "edit-clear");
     MakeAction(kCmdCleanWizard, QStringLiteral("清理文章向导(&Q)..."), "edit-delete", false);
@@ -739,6 +739,9 @@ void CMainFrame::OnCommand(int commandId) {
         SetSideMode(kSideRss);
         // From the main window there is no directory: the new item goes to the top level.
         m_channelTree->OnCommand(commandId, -1);
+        break;
+    case kCmdChannelEbook:
+        m_channelTree->OnCommand(commandId, current);
         break;
     case kCmdReceiveChannel:
     case kCmdMarkChannelRead:
