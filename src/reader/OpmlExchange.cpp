@@ -79,13 +79,17 @@ struct CMerge {
                         break;
                     }
                 }
-                if (!folder) {
+                const bool made = !folder;
+                if (made) {
                     folder = parent.AppendChild("outline");
                     folder.SetAttribute("title", outline.title);
                     folder.SetAttribute("xmlUrl", "");
                     folder.SetAttribute("htmlUrl", outline.htmlUrl);
                 }
                 Into(folder, outline.children, path + "/");
+                // A new folder whose feeds were all skipped is not kept.
+                if (made && OutlineChildren(folder).empty())
+                    folder.Remove();
                 continue;
             }
             OpmlMergeEntry entry{.path = path, .xmlUrl = outline.xmlUrl};

@@ -22,8 +22,7 @@ bool HasMarkup(const std::string& text) {
 }
 
 // The text of the item's first child of that name (in no namespace, or in the given one).
-bool ChildText(const CXmlNode& item, const char* name, std::string& out,
-               const char* ns = nullptr) {
+bool ChildText(const CXmlNode& item, const char* name, std::string& out, const char* ns = nullptr) {
     for (CXmlNode child = item.FirstChild(); child; child = child.NextSibling()) {
         if (child.HasName(name) && (ns ? child.InNamespace(ns) : child.GetNamespace().empty())) {
             out = child.GetText();
