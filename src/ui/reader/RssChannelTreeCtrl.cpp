@@ -1,4 +1,5 @@
 #include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/OpmlCommands.h"
 
 #include "app/ErrorCatalog.h"
 #include "storage/FeedDatabase.h"
@@ -380,9 +381,8 @@ QString CRssChannelTreeCtrl::CommandText(int commandId, bool directory) {
 }
 
 bool CRssChannelTreeCtrl::CommandAvailable(int commandId) {
-    // Import, export and the e-book come with their own parts of the program.
-    return commandId != kCmdImportOpml && commandId != kCmdExportAll &&
-           commandId != kCmdExportChannel && commandId != kCmdChannelEbook;
+    // The e-book comes with its own part of the program.
+    return commandId != kCmdChannelEbook;
 }
 
 void CRssChannelTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
@@ -476,6 +476,15 @@ void CRssChannelTreeCtrl::OnCommand(int commandId, int index) {
         break;
     case kCmdRename:
         StartRename(index);
+        break;
+    case kCmdImportOpml:
+        COpmlCommands::Import(*this);
+        break;
+    case kCmdExportAll:
+        COpmlCommands::ExportAll(*this);
+        break;
+    case kCmdExportChannel:
+        COpmlCommands::ExportCurrent(*this, index);
         break;
     default:
         break;
