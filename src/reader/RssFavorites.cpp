@@ -145,8 +145,9 @@ bool CRssFavorites::CopyItems(int box, const std::vector<int>& itemIds, bool fro
     if (!IsBox(box))
         return Fail("添加失败");
     const int boxId = BoxId(box);
-    for (int itemId : itemIds)
-        if (!store.CopyItemToFavorites(itemId, boxId, fromTemp))
+    // The last first: the box, newest first, then lists them in the order given.
+    for (auto it = itemIds.rbegin(); it != itemIds.rend(); ++it)
+        if (!store.CopyItemToFavorites(*it, boxId, fromTemp))
             return Fail("添加失败");
     return true;
 }
