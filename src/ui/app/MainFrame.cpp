@@ -1002,4 +1002,5 @@ void CMainFrame::Shutdown() {
         CAppSettings::WriteAppValue("splitterdirection", std::to_string(m_direction)))
         CAppSettings::WriteAppValue("outbarmode", std::to_string(m_sideMode));
     m_reader->Shutdown();
+    m_favoriteTree->SaveState();
 }

@@ -26,6 +26,11 @@ bool CFavoritesPane::Build() {
     return m_tree->Build();
 }
 
+void CFavoritesPane::SaveState() {
+    if (!m_favorites->Tree().Roots().empty())
+        m_favorites->Tree().SaveTreeState();
+}
+
 void CFavoritesPane::SetReadingTargets(CRssReader* reader, CReadingFrame* frame) {
     if (!frame)
         return;

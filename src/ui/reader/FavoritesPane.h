@@ -21,6 +21,8 @@ public:
 
     // Loads Storage/rssFavorite.opml and shows it.
     bool Build();
+    // At exit: the folders' expanded state is written to the favorites file.
+    void SaveState();
     // Where chosen items and sites are shown.
     void SetReadingTargets(CRssReader* reader, CReadingFrame* frame);
 
