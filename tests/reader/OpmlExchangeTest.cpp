@@ -248,3 +248,14 @@ TEST(OpmlCorpusTest, EveryListReadsAndRoundTrips) {
     }
     EXPECT_GE(lists, 9);
 }
+
+TEST_F(OpmlExchangeTest, ExportKeepsTheNameOfAnOutlineThatHasOnlyText) {
+    // A list imported from a reader that writes only text, kept as it was in the channel file.
+    WriteAll(ChannelFile(),
+             "<opml><body><outline text=\"只有文字\" xmlUrl=\"http://t.example/rss\"/>"
+             "</body></opml>");
+    const std::string dest = m_home.File("Temp/all.opml");
+    std::string error;
+    ASSERT_TRUE(COpmlExchange::ExportAll(ChannelFile(), dest, error)) << error;
+    EXPECT_EQ(FlatFile(dest), "只有文字|http://t.example/rss|\n");
+}

@@ -16,7 +16,10 @@ CFavoriteItemList::CFavoriteItemList(CRssFavorites& favorites, CFeedDatabase& st
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
+    // The side is narrow: the title takes what the author and the date leave.
     header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     header()->setStretchLastSection(false);
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (!current)

@@ -1,5 +1,6 @@
 #include "ui/reader/OpmlImportDialog.h"
 
+#include "ui/common/AppIcons.h"
 #include "ui/common/FileChooser.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
@@ -22,9 +23,8 @@ void AddOutlines(QTreeWidgetItem* parent, QTreeWidget* tree,
                  const std::vector<OpmlOutline>& outlines) {
     for (const OpmlOutline& outline : outlines) {
         auto* item = new QTreeWidgetItem({ToQ(outline.title)});
-        item->setIcon(0, outline.IsDirectory()
-                             ? ThemeIcon("folder", QStyle::SP_DirIcon)
-                             : ThemeIcon("application-rss+xml", QStyle::SP_FileIcon));
+        item->setIcon(0,
+                      outline.IsDirectory() ? ThemeIcon("folder", QStyle::SP_DirIcon) : FeedIcon());
         item->setToolTip(0, ToQ(outline.xmlUrl.empty() ? outline.title : outline.xmlUrl));
         if (parent)
             parent->addChild(item);
