@@ -217,6 +217,12 @@ TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChann
         ASSERT_TRUE(dialog.DropAt({0}, {}));
         ASSERT_TRUE(dialog.DropAt({1}, {}));
         EXPECT_EQ(dialog.TargetTree()->topLevelItemCount(), 2);
+        // A drag resting on a folder selects it and then opens it.
+        QTreeWidgetItem* folder = dialog.TargetTree()->topLevelItem(0);
+        folder->setExpanded(false);
+        dialog.HoverOver(folder);
+        EXPECT_EQ(dialog.TargetTree()->currentItem(), folder);
+        EXPECT_TRUE(WaitFor([folder] { return folder->isExpanded(); }, 3000));
         dialog.reject();
     }
     EXPECT_EQ(ReadAll(ChannelFile()), before) << "取消 changes nothing";

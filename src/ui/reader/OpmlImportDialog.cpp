@@ -188,6 +188,16 @@ bool COpmlImportDialog::DropAt(const OutlinePath& source, const OutlinePath& tar
     return true;
 }
 
+void COpmlImportDialog::HoverOver(QTreeWidgetItem* item) {
+    m_hoverItem = item;
+    if (!item) {
+        m_hoverTimer.stop();
+        return;
+    }
+    m_targetTree->setCurrentItem(item);
+    m_hoverTimer.start();
+}
+
 void COpmlImportDialog::OnHoverTimer() {
     if (m_hoverItem)
         m_hoverItem->setExpanded(!m_hoverItem->isExpanded());
@@ -205,15 +215,8 @@ bool COpmlImportDialog::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         QTreeWidgetItem* over = m_targetTree->itemAt(drag->position().toPoint());
-        if (over != m_hoverItem) {
-            m_hoverItem = over;
-            if (over) {
-                m_targetTree->setCurrentItem(over);
-                m_hoverTimer.start();
-            } else {
-                m_hoverTimer.stop();
-            }
-        }
+        if (over != m_hoverItem)
+            HoverOver(over);
         drag->setDropAction(Qt::CopyAction);
         drag->accept();
         return true;

@@ -32,6 +32,9 @@ public:
     bool LoadAddress(const QString& url);
     // What a drop does: the source item at the path into the target item at the path.
     bool DropAt(const OutlinePath& source, const OutlinePath& target);
+    // What a drag resting over a target item does: it is selected and, after kHoverExpandMs,
+    // opened or closed (null: the pointer left the items).
+    void HoverOver(QTreeWidgetItem* item);
 
     QTreeWidget* SourceTree() const { return m_sourceTree; }
     QTreeWidget* TargetTree() const { return m_targetTree; }
