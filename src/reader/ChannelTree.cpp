@@ -426,6 +426,16 @@ bool CChannelTree::AddSubscription(int parent, const std::string& url, const std
     return AddOutline(parent, std::move(record), newIndex);
 }
 
+bool CChannelTree::AddEntry(int parent, const std::string& title, const std::string& xmlUrl,
+                            const std::string& htmlUrl, int* newIndex) {
+    ChannelRecord record;
+    record.title = title;
+    record.xmlUrl = xmlUrl;
+    record.htmlUrl = htmlUrl;
+    record.directory = xmlUrl.empty();
+    return AddOutline(parent, std::move(record), newIndex);
+}
+
 bool CChannelTree::AddDirectory(int parent, const std::string& name, int* newIndex) {
     if (std::string message = CheckDirectoryName(name); !message.empty())
         return Fail(message);
@@ -500,7 +510,6 @@ bool CChannelTree::Delete(int index, CFeedDatabase& store) {
     if (!ChannelFeedsBelow(index, store, channels))
         return Fail("删除失败!", store.GetLastError());
     std::vector<int> unused;
-    OutlinePath path;
     {
         std::lock_guard lock(m_lock);
         std::vector<int> below;
@@ -516,19 +525,26 @@ bool CChannelTree::Delete(int index, CFeedDatabase& store) {
         for (const ChannelFeed& channel : channels)
             if (!stillUsed.count(m_records[channel.channel].xmlUrl))
                 unused.push_back(channel.feedId);
-        path = PathOfLocked(index);
     }
     // The store first: when it fails, nothing has changed yet.
     if (!unused.empty() && !store.DeleteFeeds(unused))
         return Fail("删除失败!", store.GetLastError());
-    CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.DeleteOutline(path)) {
+    if (!RemoveEntry(index)) {
         // The channels stay; their rows are gone, so the next use makes new ones.
         std::lock_guard lock(m_lock);
         for (const ChannelFeed& channel : channels)
             m_records[channel.channel].feedId = 0;
-        return Fail("删除失败!", file.GetLastError());
+        return false;
     }
+    return true;
+}
+
+bool CChannelTree::RemoveEntry(int index) {
+    if (!IsValid(index))
+        return false;
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.DeleteOutline(PathOf(index)))
+        return Fail("删除失败!", file.GetLastError());
     std::lock_guard lock(m_lock);
     std::vector<int>& siblings = SiblingsOf(index);
     siblings.erase(std::find(siblings.begin(), siblings.end(), index));
@@ -624,6 +640,12 @@ bool CChannelTree::SetDirectoryProperties(int index, const std::string& title,
         return Fail(message);
     if (!CTextCheck::IsCleanText(htmlUrl))
         return Fail(CTextCheck::kInvalidCharactersText);
+    return SetNames(index, title, htmlUrl);
+}
+
+bool CChannelTree::SetNames(int index, const std::string& title, const std::string& htmlUrl) {
+    if (!IsValid(index))
+        return false;
     ChannelRecord old = Record(index);
     OutlinePath path = PathOf(index);
     CRssChannelFile file(m_filePath);

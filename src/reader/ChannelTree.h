@@ -150,6 +150,15 @@ public:
                          const std::string& htmlUrl, int* newIndex = nullptr);
     bool AddDirectory(int parent, const std::string& name, int* newIndex = nullptr);
     bool Rename(int index, const std::string& title);
+    // A childless outline with the address as given, unchecked (the favorites tree keeps a
+    // box's id there); without an address it is an empty directory. "添加失败!" on failure.
+    bool AddEntry(int parent, const std::string& title, const std::string& xmlUrl,
+                  const std::string& htmlUrl, int* newIndex = nullptr);
+    // Takes the item and everything below it out of the file and the tree, nothing else.
+    // "删除失败!" on failure.
+    bool RemoveEntry(int index);
+    // Writes the changed name and site address of any item. "保存属性失败!" on failure.
+    bool SetNames(int index, const std::string& title, const std::string& htmlUrl);
     bool MoveUp(int index);
     bool MoveToTop(int index);
     bool MoveInto(int index, int directory);

@@ -569,6 +569,29 @@ int CFeedDatabase::EnsureFavoriteFolder(int folderId) {
     });
 }
 
+int CFeedDatabase::CreateFavoriteFolder(int& folderId) {
+    return ImportFavoriteFolder({}, folderId);
+}
+
+int CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int& folderId) {
+    int created = 0;
+    int ok = RunInTransaction([&](CSqlDatabase& db) {
+        db.CompileStatement("INSERT INTO feedfav_data (feed_readcount) VALUES (0);").ExecDML();
+        created = static_cast<int>(db.LastInsertRowId());
+        CSqlStatement insert = db.CompileStatement(
+            "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
+            "item_description, item_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+        for (const FeedItem& item : items) {
+            insert.Reset();
+            insert.Bind(1, created).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
+            insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+        }
+    });
+    if (ok)
+        folderId = created;
+    return ok;
+}
+
 int CFeedDatabase::CopyItemToFavorites(int itemId, int folderId, bool fromTemp) {
     int copied = 0;
     int ok = Run([&](CSqlDatabase& db) {

@@ -115,6 +115,11 @@ public:
 
     // Favorites: folder ids come from the favorites tree.
     int EnsureFavoriteFolder(int folderId);
+    // A new folder row; folderId receives its id.
+    int CreateFavoriteFolder(int& folderId);
+    // A new folder holding the items, in one transaction: either the folder with every item or
+    // nothing at all. folderId receives the new id.
+    int ImportFavoriteFolder(const std::vector<FeedItem>& items, int& folderId);
     // Not found: 0 with "没有对应id的rss item".
     int CopyItemToFavorites(int itemId, int folderId, bool fromTemp);
     int AddFavoriteItem(int folderId, const FeedItem& item);

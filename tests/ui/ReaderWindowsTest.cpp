@@ -557,7 +557,8 @@ TEST_F(ReaderWindowsTest, ContextMenusOfferTheCommands) {
     EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdOpenSiteOutside, false),
               QStringLiteral("外部浏览器打开"));
     EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdMoveToTop, false), QStringLiteral("到根目录"));
-    EXPECT_FALSE(CRssChannelTreeCtrl::CommandAvailable(kCmdImportOpml));
+    EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdImportOpml));
+    EXPECT_FALSE(CRssChannelTreeCtrl::CommandAvailable(kCmdChannelEbook));
     EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdDeleteChannel));
 }
 

@@ -7,6 +7,7 @@
 #include "cli/BackupCommands.h"
 #include "cli/BlogCommands.h"
 #include "cli/CliJson.h"
+#include "cli/FavoriteCommands.h"
 #include "cli/FeedCommands.h"
 #include "cli/ShellCommands.h"
 #include "platform/fs/FileUtil.h"
@@ -50,8 +51,9 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         } else if (argsIn[i] == "--json") {
             m_json = true;
         } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
-            m_out << kUsage << CFeedCommands::UsageText() << CBlogCommands::UsageText()
-                  << CBackupCommands::UsageText() << CShellCommands::UsageText();
+            m_out << kUsage << CFeedCommands::UsageText() << CFavoriteCommands::UsageText()
+                  << CBlogCommands::UsageText() << CBackupCommands::UsageText()
+                  << CShellCommands::UsageText();
             return 0;
         } else {
             args.push_back(argsIn[i]);
@@ -66,9 +68,9 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
     // The desktop registration needs no program directory of its own.
     if (CShellCommands::Handles(command))
         return CShellCommands(m_out).Run(args);
-    const bool known =
-        command == "settings" || CBlogCommands::Handles(command) || CFeedCommands::Handles(command) ||
-        CBackupCommands::Handles(command);
+    const bool known = command == "settings" || CBlogCommands::Handles(command) ||
+                       CFeedCommands::Handles(command) || CBackupCommands::Handles(command) ||
+                       CFavoriteCommands::Handles(command);
     if (!known) {
         m_err << "未知的命令: " << command << "\n";
         return Usage();
@@ -81,6 +83,8 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         return CBlogCommands(m_out, m_err, m_json).Run(command, args);
     if (CBackupCommands::Handles(command))
         return CBackupCommands(m_out, m_err).Run(command, args);
+    if (CFavoriteCommands::Handles(command))
+        return CFavoriteCommands(m_out, m_json).Run(command, args);
     return CFeedCommands(m_out, m_json).Run(command, args);
 }
 

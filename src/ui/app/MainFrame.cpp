@@ -18,6 +18,7 @@
 #include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/FavoritesPane.h"
 #include "ui/reader/PropertyPageRssSetupAppearance.h"
 #include "ui/reader/PropertyPageRssSetupGeneral.h"
 #include "ui/reader/PropertyPageRssSetupStatistics.h"
@@ -142,6 +143,7 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     // The reader: the tree fills from the channel file, receiving starts as the settings say.
     m_reader->Build();
     m_channelTree->Fill();
+    m_favoriteTree->Build();
     AppearanceSettings appearance;
     if (CAppSettings::ReadAppearanceSettings(appearance))
         m_list->ApplyAppearance(appearance);
@@ -229,9 +231,9 @@ void CMainFrame::BuildActions() {
     MakeAction(kCmdReceiveChannel, QStringLiteral("收取当前频道"), "mail-send-receive");
     MakeAction(kCmdMarkChannelRead, QStringLiteral("标记当前频道为已读"), "mail-read");
     MakeAction(kCmdSearch, QStringLiteral("搜索"), "system-search", false);
-    MakeAction(kCmdImportOpml, QStringLiteral("导入OPML频道(&I)..."), "document-open", false);
-    MakeAction(kCmdExportChannel, QStringLiteral("当前频道"), nullptr, false);
-    MakeAction(kCmdExportAll, QStringLiteral("导出所有频道(&O)..."), "document-save-as", false);
+    MakeAction(kCmdImportOpml, QStringLiteral("导入OPML频道(&I)..."), "document-open");
+    MakeAction(kCmdExportChannel, QStringLiteral("当前频道"));
+    MakeAction(kCmdExportAll, QStringLiteral("导出所有频道(&O)..."), "document-save-as");
     MakeAction(kCmdChannelEbook, QStringLiteral("制作CHM电子书"));
     MakeAction(kCmdReaderSettings, QStringLiteral("RSS阅读器设置(&S)..."), "preferences-system");
     MakeAction(kCmdCompactRssDb, QStringLiteral("压缩数据库(&C)..."), "edit-clear");
@@ -248,11 +250,11 @@ void CMainFrame::BuildActions() {
     MakeAction(kCmdBrowseDirectly, QStringLiteral("直接浏览网页"), "web-browser")
         ->setCheckable(true);
 
-    // Favorites: their work comes with the favorites tree.
-    MakeAction(kCmdNewFavorite, QStringLiteral("新建收藏"), "bookmark-new", false);
-    MakeAction(kCmdNewFavoriteFolder, QStringLiteral("新建收藏夹"), "folder-new", false);
-    MakeAction(kCmdAddFavoriteItem, QStringLiteral("添加收藏项"), "starred", false);
-    MakeAction(kCmdImportFavorites, QStringLiteral("导入收藏"), "document-open", false);
+    // Favorites: forwarded to the favorites tree.
+    MakeAction(kCmdNewFavorite, QStringLiteral("新建收藏"), "bookmark-new");
+    MakeAction(kCmdNewFavoriteFolder, QStringLiteral("新建收藏夹"), "folder-new");
+    MakeAction(kCmdAddFavoriteItem, QStringLiteral("添加收藏项"), "starred");
+    MakeAction(kCmdImportFavorites, QStringLiteral("导入收藏"), "document-open");
     MakeAction(kCmdOrganizeFavorites, QStringLiteral("整理收藏夹(&R)"), "folder-open");
 
     // Help and the window.
@@ -305,7 +307,7 @@ void CMainFrame::BuildMenus() {
     QMenu* exportMenu = channel->addMenu(QStringLiteral("导出"));
     exportMenu->addAction(Action(kCmdExportChannel));
     QAction* exportAll = exportMenu->addAction(QStringLiteral("所有频道"));
-    exportAll->setEnabled(false);
+    connect(exportAll, &QAction::triggered, this, [this] { OnCommand(kCmdExportAll); });
     channel->addAction(Action(kCmdExportAll));
     channel->addAction(Action(kCmdChannelEbook));
     channel->addSeparator();
@@ -430,8 +432,7 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_accountTree = new QTreeWidget;
     m_accountTree->setHeaderHidden(true);
     m_channelTree = new CRssChannelTreeCtrl(*m_reader);
-    m_favoriteTree = new QTreeWidget;
-    m_favoriteTree->setHeaderHidden(true);
+    m_favoriteTree = new CFavoritesPane(m_feedStore);
     // The 收藏 side: the feed favorites above, the browser's bookmarks below.
     m_browserFavorites = new CControlFavorites;
     auto* favoritesSide = new QSplitter(Qt::Vertical);
@@ -447,6 +448,7 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_readingFrame = new CReadingFrame;
     m_list->SetReader(m_reader.get());
     m_list->SetReadingFrame(m_readingFrame);
+    m_favoriteTree->SetReadingTargets(m_reader.get(), m_readingFrame);
 
     m_readingSplitter = new QSplitter(Qt::Vertical);
     m_readingSplitter->setChildrenCollapsible(true);
@@ -476,6 +478,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
             [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
     connect(m_list, &CArticlesReportView::CountsChanged, m_channelTree,
             &CRssChannelTreeCtrl::RefreshAll);
+    connect(m_list, &CArticlesReportView::AddToFavorites, m_favoriteTree,
+            &CFavoritesPane::AddItemToBox);
     connect(m_browserFavorites, &CControlFavorites::OpenUrl, this,
             [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
     connect(m_readingFrame->View(), &CBottomHtmlView::SubscribeRequested, this,
@@ -774,6 +778,17 @@ void CMainFrame::OnCommand(int commandId) {
     case kCmdOrganizeFavorites:
         OnOrganizeFavorites();
         break;
+    case kCmdNewFavorite:
+    case kCmdNewFavoriteFolder:
+    case kCmdAddFavoriteItem:
+    case kCmdImportFavorites:
+        m_favoriteTree->OnCommand(commandId);
+        break;
+    case kCmdImportOpml:
+    case kCmdExportAll:
+    case kCmdExportChannel:
+        m_channelTree->OnCommand(commandId, commandId == kCmdExportChannel ? current : -1);
+        break;
     case kCmdCheckUpdate:
         OnCheckUpdate();
         break;
@@ -990,4 +1005,5 @@ void CMainFrame::Shutdown() {
         CAppSettings::WriteAppValue("splitterdirection", std::to_string(m_direction)))
         CAppSettings::WriteAppValue("outbarmode", std::to_string(m_sideMode));
     m_reader->Shutdown();
+    m_favoriteTree->SaveState();
 }

@@ -12,6 +12,7 @@
 
 class CArticlesReportView;
 class CControlFavorites;
+class CFavoritesPane;
 class CPopupWindow;
 class CReadingFrame;
 class CRssChannelTreeCtrl;
@@ -79,6 +80,7 @@ public:
     QMenu* TrayMenu() const { return m_trayMenu; }
     CRssChannelTreeCtrl* ChannelTree() const { return m_channelTree; }
     CControlFavorites* BrowserFavorites() const { return m_browserFavorites; }
+    CFavoritesPane* FavoritesPane() const { return m_favoriteTree; }
     CArticlesReportView* ItemList() const { return m_list; }
     CReadingFrame* ReadingFrame() const { return m_readingFrame; }
     CRssReader* Reader() const { return m_reader.get(); }
@@ -147,7 +149,7 @@ private:
     QSplitter* m_readingSplitter = nullptr;
     QTabWidget* m_sideTabs = nullptr;
     QTreeWidget* m_accountTree = nullptr;
-    QTreeWidget* m_favoriteTree = nullptr;
+    CFavoritesPane* m_favoriteTree = nullptr;
     CControlFavorites* m_browserFavorites = nullptr;
     CRssChannelTreeCtrl* m_channelTree = nullptr;
     CArticlesReportView* m_list = nullptr;

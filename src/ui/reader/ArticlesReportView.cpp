@@ -69,6 +69,8 @@ CArticlesReportView::CArticlesReportView(QWidget* parent) : QWidget(parent) {
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setDragEnabled(true); // onto a favorites box
+    m_list->setDragDropMode(QAbstractItemView::DragOnly);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setIconSize(QSize(12, 12));
     QHeaderView* header = m_list->header();
@@ -397,7 +399,11 @@ void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
     QAction* copy = menu.addAction(ThemeIcon("edit-copy"), QStringLiteral("复制链接"));
     outside->setEnabled(!link.empty());
     copy->setEnabled(!link.empty());
+    menu.addSeparator();
+    QAction* keep = menu.addAction(ThemeIcon("starred"), QStringLiteral("加入收藏"));
     QAction* chosen = menu.exec(m_list->viewport()->mapToGlobal(pos));
+    if (chosen == keep)
+        emit AddToFavorites(item->id);
     if (chosen == read)
         MarkSelected(true);
     else if (chosen == unread)

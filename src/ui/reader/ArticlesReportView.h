@@ -70,6 +70,8 @@ public:
 signals:
     // Unread counts of channels changed (an item was marked, a channel left and settled).
     void CountsChanged();
+    // 加入收藏 was chosen for the item.
+    void AddToFavorites(int itemId);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

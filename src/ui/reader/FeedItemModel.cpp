@@ -3,6 +3,10 @@
 #include "ui/common/AppIcons.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/FavoriteItemList.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
+
+#include <QMimeData>
 
 CFeedItemModel::CFeedItemModel(QObject* parent) : QAbstractTableModel(parent) {
     SetAppearance(AppearanceSettings{});
@@ -119,4 +123,24 @@ QVariant CFeedItemModel::headerData(int section, Qt::Orientation orientation, in
     default:
         return {};
     }
+}
+
+Qt::ItemFlags CFeedItemModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    return index.isValid() ? flags | Qt::ItemIsDragEnabled : flags;
+}
+
+QStringList CFeedItemModel::mimeTypes() const {
+    return {QString::fromLatin1(CRssFavoriteTreeCtrl::kFeedItemsMime)};
+}
+
+QMimeData* CFeedItemModel::mimeData(const QModelIndexList& indexes) const {
+    std::vector<int> ids;
+    for (const QModelIndex& index : indexes)
+        if (const FeedItem* item = ItemAt(index.row()); item && index.column() == 0)
+            ids.push_back(item->id);
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(CRssFavoriteTreeCtrl::kFeedItemsMime),
+                  CFavoriteItemList::MimeText(0, ids));
+    return data;
 }

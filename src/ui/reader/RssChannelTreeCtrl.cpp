@@ -1,4 +1,5 @@
 #include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/OpmlCommands.h"
 
 #include "app/ErrorCatalog.h"
 #include "storage/FeedDatabase.h"
@@ -381,9 +382,9 @@ QString CRssChannelTreeCtrl::CommandText(int commandId, bool directory) {
 }
 
 bool CRssChannelTreeCtrl::CommandAvailable(int commandId) {
-    // Import and export come with their own parts of the program.
-    return commandId != kCmdImportOpml && commandId != kCmdExportAll &&
-           commandId != kCmdExportChannel;
+    // Every command of the tree is offered.
+    (void)commandId;
+    return true;
 }
 
 void CRssChannelTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
@@ -480,6 +481,15 @@ void CRssChannelTreeCtrl::OnCommand(int commandId, int index) {
         break;
     case kCmdChannelEbook:
         CEbookDialog::OpenForChannel(this, m_reader, index);
+        break;
+    case kCmdImportOpml:
+        COpmlCommands::Import(*this);
+        break;
+    case kCmdExportAll:
+        COpmlCommands::ExportAll(*this);
+        break;
+    case kCmdExportChannel:
+        COpmlCommands::ExportCurrent(*this, index);
         break;
     default:
         break;

@@ -1,0 +1,356 @@
+#include "reader/OpmlExchange.h"
+
+#include "app/AppPaths.h"
+#include "platform/fs/FileUtil.h"
+#include "platform/text/TextCodec.h"
+#include "platform/xml/XmlText.h"
+#include "reader/FeedAddress.h"
+#include "reader/FeedFetcher.h"
+
+#include <set>
+
+namespace {
+
+std::vector<CXmlNode> OutlineChildren(const CXmlNode& parent) {
+    std::vector<CXmlNode> out;
+    for (CXmlNode child = parent.FirstChild(); child; child = child.NextSibling())
+        if (child.GetName() == "outline")
+            out.push_back(child);
+    return out;
+}
+
+std::string NameOf(const CXmlNode& node) {
+    // Readers that write only text (Liferea, many OPML 1.0 lists) are as common as those that
+    // write both; an empty title falls back to the text as a missing one does.
+    std::string title = node.GetAttribute("title");
+    return title.empty() ? node.GetAttribute("text") : title;
+}
+
+void AppendOutlines(CXmlNode parent, const std::vector<OpmlOutline>& outlines) {
+    for (const OpmlOutline& outline : outlines) {
+        CXmlNode node = parent.AppendChild("outline");
+        node.SetAttribute("title", outline.title);
+        node.SetAttribute("xmlUrl", outline.xmlUrl);
+        node.SetAttribute("htmlUrl", outline.htmlUrl);
+        AppendOutlines(node, outline.children);
+    }
+}
+
+// The address as the tree keeps it, or "" when it names no feed.
+std::string FeedKey(const std::string& xmlUrl) {
+    std::string address;
+    if (xmlUrl.empty() || !CFeedAddress::Normalize(xmlUrl, address))
+        return {};
+    return address;
+}
+
+void CollectAddresses(const CXmlNode& parent, std::set<std::string>& out) {
+    for (const CXmlNode& child : OutlineChildren(parent)) {
+        if (std::string key = FeedKey(child.GetAttribute("xmlUrl")); !key.empty())
+            out.insert(key);
+        CollectAddresses(child, out);
+    }
+}
+
+bool HasFeeds(const OpmlOutline& outline) {
+    if (!outline.IsDirectory())
+        return true;
+    for (const OpmlOutline& child : outline.children)
+        if (HasFeeds(child))
+            return true;
+    return false;
+}
+
+struct CMerge {
+    std::set<std::string> known;
+    OpmlMergeResult& result;
+
+    void Into(CXmlNode parent, const std::vector<OpmlOutline>& source, const std::string& prefix) {
+        for (const OpmlOutline& outline : source) {
+            const std::string path = prefix + outline.title;
+            if (outline.IsDirectory()) {
+                if (!HasFeeds(outline))
+                    continue;
+                CXmlNode folder;
+                for (const CXmlNode& child : OutlineChildren(parent)) {
+                    const bool directory = child.GetAttribute("xmlUrl").empty();
+                    if (directory && NameOf(child) == outline.title) {
+                        folder = child;
+                        break;
+                    }
+                }
+                const bool made = !folder;
+                if (made) {
+                    folder = parent.AppendChild("outline");
+                    folder.SetAttribute("title", outline.title);
+                    folder.SetAttribute("xmlUrl", "");
+                    folder.SetAttribute("htmlUrl", outline.htmlUrl);
+                }
+                Into(folder, outline.children, path + "/");
+                // A new folder whose feeds were all skipped is not kept.
+                if (made && OutlineChildren(folder).empty())
+                    folder.Remove();
+                continue;
+            }
+            OpmlMergeEntry entry{.path = path, .xmlUrl = outline.xmlUrl};
+            const std::string key = FeedKey(outline.xmlUrl);
+            if (key.empty()) {
+                entry.reason = "不是RSS地址";
+                result.skipped.push_back(entry);
+            } else if (!known.insert(key).second) {
+                entry.reason = "已订阅";
+                result.skipped.push_back(entry);
+            } else {
+                CXmlNode node = parent.AppendChild("outline");
+                node.SetAttribute("title", outline.title.empty() ? key : outline.title);
+                node.SetAttribute("xmlUrl", key);
+                node.SetAttribute("htmlUrl", outline.htmlUrl);
+                result.added.push_back(entry);
+            }
+        }
+    }
+};
+
+} // namespace
+
+bool COpmlExchange::LoadDocument(const std::string& path, CXmlDocument& doc, std::string& error) {
+    std::string bytes;
+    if (!CFileUtil::ReadFile(path, bytes)) {
+        error = path + ": " + CFileUtil::LastErrorText();
+        return false;
+    }
+    // A list without a declaration is UTF-8 by the rules of XML, but Chinese readers have written
+    // GB2312 lists without saying so.
+    if (CXmlDocument::DeclaredEncoding(bytes).empty() && !CTextCodec::IsValidUtf8(bytes))
+        bytes = CTextCodec::GbkToUtf8(bytes);
+    if (!doc.LoadText(bytes) && !doc.LoadText(bytes, CXmlDocument::kLenient)) {
+        error = doc.GetLastError();
+        return false;
+    }
+    if (!doc.Root() || doc.Root().GetName() != "opml" || doc.SelectNode("/opml/body").IsNull()) {
+        error = path + ": no /opml/body";
+        return false;
+    }
+    return true;
+}
+
+std::vector<OpmlOutline> COpmlExchange::OutlinesOf(const CXmlNode& parent) {
+    std::vector<OpmlOutline> out;
+    for (const CXmlNode& node : OutlineChildren(parent)) {
+        OpmlOutline outline{.title = NameOf(node),
+                            .xmlUrl = node.GetAttribute("xmlUrl"),
+                            .htmlUrl = node.GetAttribute("htmlUrl")};
+        outline.children = OutlinesOf(node);
+        out.push_back(std::move(outline));
+    }
+    return out;
+}
+
+bool COpmlExchange::ReadOutlines(const std::string& path, std::vector<OpmlOutline>& outlines,
+                                 std::string& error) {
+    CXmlDocument doc;
+    if (!LoadDocument(path, doc, error))
+        return false;
+    outlines = OutlinesOf(doc.SelectNode("/opml/body"));
+    return true;
+}
+
+bool COpmlExchange::WriteOutlines(const std::string& path, const std::vector<OpmlOutline>& outlines,
+                                  std::string& error) {
+    CXmlDocument doc;
+    if (!doc.LoadText(CRssChannelFile::kEmptyFile)) {
+        error = doc.GetLastError();
+        return false;
+    }
+    AppendOutlines(doc.SelectNode("/opml/body"), outlines);
+    if (!doc.SaveFile(path)) {
+        error = doc.GetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool COpmlExchange::ExportAll(const std::string& channelFile, const std::string& dest,
+                              std::string& error) {
+    CXmlDocument doc;
+    if (!LoadDocument(channelFile, doc, error))
+        return false;
+    std::vector<CXmlNode> stack = OutlineChildren(doc.SelectNode("/opml/body"));
+    while (!stack.empty()) {
+        CXmlNode node = stack.back();
+        stack.pop_back();
+        // An outline that has only its text keeps it: the text is then its only name.
+        if (node.HasAttribute("title"))
+            node.SetAttribute("text", node.GetAttribute("title"));
+        if (node.HasAttribute("xmlUrl") && node.GetAttribute("xmlUrl").empty())
+            node.RemoveAttribute("xmlUrl");
+        for (const CXmlNode& child : OutlineChildren(node))
+            stack.push_back(child);
+    }
+    if (!doc.SaveFile(dest)) {
+        error = doc.GetLastError();
+        return false;
+    }
+    return true;
+}
+
+std::string COpmlExchange::ExportDocumentText(const std::string& outlineXml) {
+    return std::string("<?xml version=\"1.0\" encoding=\"gb2312\"?><opml version=\"1.0\"><head>"
+                       "<title>妙笔RSS阅读收藏</title></head><body>") +
+           outlineXml + "</body></opml>";
+}
+
+bool COpmlExchange::ExportOutline(const std::string& channelFile, const OutlinePath& path,
+                                  const std::string& dest, std::string& error) {
+    CRssChannelFile file(channelFile);
+    if (!file.Open()) {
+        error = file.GetLastError();
+        return false;
+    }
+    CXmlNode outline = file.Outline(path);
+    if (path.empty() || !outline) {
+        error = "no outline at " + CRssChannelFile::PathText(path);
+        return false;
+    }
+    const std::string text = CXmlText::Utf8DocumentToGbk(ExportDocumentText(outline.GetXml()));
+    if (!CFileUtil::WriteFile(dest, text)) {
+        error = dest + ": " + CFileUtil::LastErrorText();
+        return false;
+    }
+    return true;
+}
+
+bool COpmlExchange::MergeInto(const std::string& channelFile, const OutlinePath& under,
+                              const std::vector<OpmlOutline>& source, OpmlMergeResult& result,
+                              std::string& error) {
+    result = {};
+    CRssChannelFile file(channelFile);
+    if (!file.Open()) {
+        error = file.GetLastError();
+        return false;
+    }
+    CXmlNode parent = file.Outline(under);
+    if (!parent) {
+        error = "no outline at " + CRssChannelFile::PathText(under);
+        return false;
+    }
+    CMerge merge{.result = result};
+    CollectAddresses(file.Body(), merge.known);
+    merge.Into(parent, source, "");
+    if (result.added.empty())
+        return true;
+    // The outlines were added on the open document; one write for the whole list.
+    file.BeginBatch();
+    if (!file.EndBatch()) {
+        error = file.GetLastError();
+        return false;
+    }
+    return true;
+}
+
+// ---- The import arrangement ----
+
+COpmlImport::COpmlImport()
+    : COpmlImport(GetAppFilePath("Storage\\rssreader.opml"), GetAppFilePath("Temp\\temp.opml")) {}
+
+COpmlImport::COpmlImport(std::string channelFile, std::string workingCopy)
+    : m_channelFile(std::move(channelFile)), m_workingCopy(std::move(workingCopy)) {}
+
+COpmlImport::~COpmlImport() {
+    // A dialog closed any other way leaves no working copy behind either.
+    if (m_open)
+        Cancel();
+}
+
+bool COpmlImport::Begin(std::string& error) {
+    std::string contents;
+    if (!CFileUtil::ReadFile(m_channelFile, contents)) {
+        error = m_channelFile + ": " + CFileUtil::LastErrorText();
+        return false;
+    }
+    if (!CFileUtil::WriteFileAtomic(m_workingCopy, contents)) {
+        error = m_workingCopy + ": " + CFileUtil::LastErrorText();
+        return false;
+    }
+    m_open = true;
+    if (!COpmlExchange::ReadOutlines(m_workingCopy, m_target, error)) {
+        Cancel();
+        return false;
+    }
+    return true;
+}
+
+bool COpmlImport::LoadSource(const std::string& path) {
+    std::string error;
+    std::vector<OpmlOutline> outlines;
+    if (!COpmlExchange::ReadOutlines(path, outlines, error))
+        return false;
+    m_source = std::move(outlines);
+    return true;
+}
+
+bool COpmlImport::LoadSourceFromUrl(const std::string& url, std::string& message) {
+    if (url.empty() || !DownloadUrlToTempFile(url)) {
+        message = COpmlExchange::kInvalidLinkText;
+        return false;
+    }
+    const std::string scratch = MakeTempFilePath(url);
+    const bool loaded = LoadSource(scratch);
+    CFileUtil::RemoveFile(scratch);
+    if (!loaded) {
+        message = COpmlExchange::kUnknownFormatText;
+        return false;
+    }
+    return true;
+}
+
+const OpmlOutline* COpmlImport::Find(const std::vector<OpmlOutline>& outlines,
+                                     const OutlinePath& path) {
+    const std::vector<OpmlOutline>* level = &outlines;
+    const OpmlOutline* found = nullptr;
+    for (int position : path) {
+        if (position < 0 || position >= static_cast<int>(level->size()))
+            return nullptr;
+        found = &(*level)[position];
+        level = &found->children;
+    }
+    return found;
+}
+
+bool COpmlImport::Drop(const OutlinePath& source, const OutlinePath& target, OutlinePath* newPath) {
+    const OpmlOutline* dragged = Find(m_source, source);
+    if (!m_open || !dragged)
+        return false;
+    OpmlOutline copy = *dragged;
+    OutlinePath landed = target;
+    std::vector<OpmlOutline>* level = &m_target;
+    const OpmlOutline* onto = target.empty() ? nullptr : Find(m_target, target);
+    if (onto && onto->IsDirectory()) {
+        for (int position : target)
+            level = &(*level)[position].children;
+    } else {
+        landed.clear();
+    }
+    landed.push_back(static_cast<int>(level->size()));
+    level->push_back(std::move(copy));
+    if (newPath)
+        *newPath = landed;
+    std::string error;
+    return COpmlExchange::WriteOutlines(m_workingCopy, m_target, error);
+}
+
+bool COpmlImport::Commit(std::string& error) {
+    if (!m_open) {
+        error = "the import has not begun";
+        return false;
+    }
+    if (!COpmlExchange::WriteOutlines(m_channelFile, m_target, error))
+        return false;
+    Cancel();
+    return true;
+}
+
+void COpmlImport::Cancel() {
+    CFileUtil::RemoveFile(m_workingCopy);
+    m_open = false;
+}

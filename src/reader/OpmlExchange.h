@@ -1,0 +1,117 @@
+#pragma once
+
+#include "reader/RssChannelFile.h"
+
+#include <string>
+#include <vector>
+
+// One outline of an OPML list as the exchange sees it: a directory or a feed.
+struct OpmlOutline {
+    std::string title; // the title attribute, else the text attribute
+    std::string xmlUrl;
+    std::string htmlUrl;
+    std::vector<OpmlOutline> children;
+
+    // An outline with children, or a childless one without a feed address (an empty folder).
+    bool IsDirectory() const { return !children.empty() || xmlUrl.empty(); }
+};
+
+// What a non-interactive import did: one line per feed, by its folder path and title.
+struct OpmlMergeEntry {
+    std::string path; // the folders from the top joined with "/", then the title
+    std::string xmlUrl;
+    std::string reason; // why it was skipped; "" when added
+};
+
+struct OpmlMergeResult {
+    std::vector<OpmlMergeEntry> added;
+    std::vector<OpmlMergeEntry> skipped;
+};
+
+// Reading and writing OPML lists as other feed readers write them: OPML 1.0, 1.1 and 2.0,
+// outlines named only by text, nested folders, files without an XML declaration (their bytes
+// taken as UTF-8 when they are valid UTF-8, else as GBK), any declared encoding, and lists with
+// stray markup mistakes (a raw "&", a broken quote) that a lenient reading can still recover.
+class COpmlExchange {
+public:
+    static constexpr const char* kUnknownFormatText = "无法识别的OPML文件格式";
+    static constexpr const char* kInvalidLinkText = "无效的链接!";
+    static constexpr const char* kExportDoneText = "导出成功!";
+    static constexpr const char* kExportFailedText = "导出失败!";
+    static constexpr const char* kExportAllFileName = "RSS订阅收藏.opml";
+
+    // Loads an OPML file into a document; false (the reason in error) when the file cannot be
+    // read or is no OPML (no /opml/body).
+    static bool LoadDocument(const std::string& path, CXmlDocument& doc, std::string& error);
+    // The outlines under /opml/body of the file.
+    static bool ReadOutlines(const std::string& path, std::vector<OpmlOutline>& outlines,
+                             std::string& error);
+    static std::vector<OpmlOutline> OutlinesOf(const CXmlNode& parent);
+
+    // Writes a fresh channel file holding the outlines (title, xmlUrl and htmlUrl, nested as
+    // given), replacing the file atomically.
+    static bool WriteOutlines(const std::string& path, const std::vector<OpmlOutline>& outlines,
+                              std::string& error);
+
+    // Every channel of the channel file to dest: each outline's text becomes its title and an
+    // empty xmlUrl is dropped; the channel file itself is not rewritten.
+    static bool ExportAll(const std::string& channelFile, const std::string& dest,
+                          std::string& error);
+    // The outline at the path, with everything below it, as an OPML document of its own
+    // (declared gb2312, written in GBK).
+    static bool ExportOutline(const std::string& channelFile, const OutlinePath& path,
+                              const std::string& dest, std::string& error);
+    // The text ExportOutline writes, in UTF-8.
+    static std::string ExportDocumentText(const std::string& outlineXml);
+
+    // Adds the feeds of the source under the directory at the path of the channel file (the top
+    // level for an empty path), keeping their folders: a folder reuses a directory of the same
+    // name at its place, or is made when it has something to hold. A feed whose address the
+    // file holds already, or that names no feed address, is skipped. The file is written once.
+    static bool MergeInto(const std::string& channelFile, const OutlinePath& under,
+                          const std::vector<OpmlOutline>& source, OpmlMergeResult& result,
+                          std::string& error);
+};
+
+// The arrangement of an import: the source list in one tree, a working copy of the channel file
+// in the other; outlines are copied from the source into the working copy, which replaces the
+// channel file on Commit and is thrown away on Cancel.
+class COpmlImport {
+public:
+    // The program directory's channel file and working copy (Temp/temp.opml).
+    COpmlImport();
+    COpmlImport(std::string channelFile, std::string workingCopy);
+    ~COpmlImport();
+
+    // Copies the channel file to the working copy (replacing an earlier one) and reads it.
+    bool Begin(std::string& error);
+    // Reads the source list from a file; false with kUnknownFormatText.
+    bool LoadSource(const std::string& path);
+    // Downloads the address and reads it; false with kInvalidLinkText when the address does not
+    // answer, kUnknownFormatText when the answer is no OPML.
+    bool LoadSourceFromUrl(const std::string& url, std::string& message);
+
+    const std::vector<OpmlOutline>& Source() const { return m_source; }
+    const std::vector<OpmlOutline>& Target() const { return m_target; }
+    static const OpmlOutline* Find(const std::vector<OpmlOutline>& outlines,
+                                   const OutlinePath& path);
+
+    // Copies the source outline (with everything below it) to the end of the target directory
+    // at the path; onto a feed or an empty path it goes to the top level. newPath receives where
+    // it landed. The working copy is written after each drop.
+    bool Drop(const OutlinePath& source, const OutlinePath& target, OutlinePath* newPath = nullptr);
+
+    // Writes the target tree as the new channel file and removes the working copy.
+    bool Commit(std::string& error);
+    // Removes the working copy; the channel file stays as it was.
+    void Cancel();
+
+    const std::string& WorkingCopy() const { return m_workingCopy; }
+
+private:
+    std::string m_channelFile;
+    std::string m_workingCopy;
+    std::vector<OpmlOutline> m_source;
+    std::vector<OpmlOutline> m_target;
+    bool m_open = false;
+};

@@ -1,0 +1,69 @@
+#include "ui/reader/FavoritesPane.h"
+
+#include "reader/RssFavorites.h"
+#include "ui/common/BottomHtmlView.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/ReadingFrame.h"
+#include "ui/common/UiText.h"
+#include "ui/reader/FavoriteItemList.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
+#include "ui/reader/RssReader.h"
+
+CFavoritesPane::CFavoritesPane(CFeedDatabase& store, QWidget* parent)
+    : QSplitter(Qt::Vertical, parent), m_favorites(std::make_unique<CRssFavorites>()) {
+    m_tree = new CRssFavoriteTreeCtrl(*m_favorites, store);
+    m_items = new CFavoriteItemList(*m_favorites, store);
+    m_tree->SetItemList(m_items);
+    addWidget(m_tree);
+    addWidget(m_items);
+    setStretchFactor(0, 1);
+    setStretchFactor(1, 1);
+}
+
+CFavoritesPane::~CFavoritesPane() = default;
+
+bool CFavoritesPane::Build() {
+    return m_tree->Build();
+}
+
+void CFavoritesPane::SaveState() {
+    if (!m_favorites->Tree().Roots().empty())
+        m_favorites->Tree().SaveTreeState();
+}
+
+void CFavoritesPane::SetReadingTargets(CRssReader* reader, CReadingFrame* frame) {
+    if (!frame)
+        return;
+    connect(m_tree, &CRssFavoriteTreeCtrl::OpenInPane, frame,
+            [frame](const QString& url) { frame->View()->NavigateUrl(url); });
+    if (!reader)
+        return;
+    connect(m_tree, &CRssFavoriteTreeCtrl::ItemOpened, frame,
+            [reader, frame](const FeedItem& item) {
+                std::string html;
+                if (reader->View().RenderPage({item}, html))
+                    frame->View()->ShowRendered(QByteArray::fromStdString(html), QString());
+            });
+}
+
+void CFavoritesPane::OnCommand(int commandId) {
+    // From the main window there is no folder: new boxes and folders go to the top level.
+    const int current = m_tree->CurrentIndex();
+    switch (commandId) {
+    case kCmdNewFavorite:
+    case kCmdNewFavoriteFolder:
+    case kCmdImportFavorites:
+        m_tree->OnCommand(commandId, -1);
+        break;
+    case kCmdAddFavoriteItem:
+        m_tree->OnCommand(commandId, current);
+        break;
+    default:
+        break;
+    }
+}
+
+void CFavoritesPane::AddItemToBox(int itemId) {
+    if (itemId > 0)
+        m_tree->CopyItemsToBox({itemId}, false);
+}

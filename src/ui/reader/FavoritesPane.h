@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QSplitter>
+#include <memory>
+
+class CFavoriteItemList;
+class CFeedDatabase;
+class CReadingFrame;
+class CRssFavorites;
+class CRssFavoriteTreeCtrl;
+class CRssReader;
+
+// The feed favorites on the 收藏 side: the tree of folders and boxes above, the selected box's
+// items below; an item chosen there is rendered into the reading pane through the skin.
+class CFavoritesPane : public QSplitter {
+    Q_OBJECT
+public:
+    // The store is the interface thread's own connection.
+    explicit CFavoritesPane(CFeedDatabase& store, QWidget* parent = nullptr);
+    ~CFavoritesPane() override;
+
+    // Loads Storage/rssFavorite.opml and shows it.
+    bool Build();
+    // At exit: the folders' expanded state is written to the favorites file.
+    void SaveState();
+    // Where chosen items and sites are shown.
+    void SetReadingTargets(CRssReader* reader, CReadingFrame* frame);
+
+    CRssFavorites& Favorites() { return *m_favorites; }
+    CRssFavoriteTreeCtrl* Tree() const { return m_tree; }
+    CFavoriteItemList* Items() const { return m_items; }
+
+    // The main window's favorites commands (新建收藏, 新建收藏夹, 添加收藏项, 导入收藏).
+    void OnCommand(int commandId);
+    // 加入收藏 of the item list: the user picks the box.
+    void AddItemToBox(int itemId);
+
+private:
+    std::unique_ptr<CRssFavorites> m_favorites;
+    CRssFavoriteTreeCtrl* m_tree = nullptr;
+    CFavoriteItemList* m_items = nullptr;
+};

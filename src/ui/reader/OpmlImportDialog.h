@@ -1,0 +1,72 @@
+#pragma once
+
+#include "reader/OpmlExchange.h"
+
+#include <QDialog>
+#include <QTimer>
+
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// "导入OPML频道": the channels of an OPML list (a file or an address) in the source tree, a
+// working copy of the channel tree in the target tree. Items are dragged from the source into
+// the target (hovering over a target item selects it and, after a moment, opens or closes it);
+// 确定 makes the target the new channel file, 取消 changes nothing.
+class COpmlImportDialog : public QDialog {
+    Q_OBJECT
+public:
+    // How long the pointer rests on a target item during a drag before it opens or closes.
+    static constexpr int kHoverExpandMs = 700;
+
+    // The program directory's channel file and working copy, or others (tests).
+    explicit COpmlImportDialog(QWidget* parent = nullptr);
+    COpmlImportDialog(const std::string& channelFile, const std::string& workingCopy,
+                      QWidget* parent = nullptr);
+
+    // False (and said) when the working copy could not be made; the dialog then only cancels.
+    bool IsReady() const { return m_ready; }
+
+    // What the two open buttons do after their own dialogs.
+    bool LoadFile(const QString& path);
+    bool LoadAddress(const QString& url);
+    // What a drop does: the source item at the path into the target item at the path.
+    bool DropAt(const OutlinePath& source, const OutlinePath& target);
+    // What a drag resting over a target item does: it is selected and, after kHoverExpandMs,
+    // opened or closed (null: the pointer left the items).
+    void HoverOver(QTreeWidgetItem* item);
+
+    QTreeWidget* SourceTree() const { return m_sourceTree; }
+    QTreeWidget* TargetTree() const { return m_targetTree; }
+    QPushButton* OpenFileButton() const { return m_openFile; }
+    QPushButton* OpenAddressButton() const { return m_openAddress; }
+    QPushButton* OkButton() const { return m_ok; }
+    COpmlImport& Import() { return m_import; }
+
+    static OutlinePath PathOf(const QTreeWidgetItem* item);
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Build();
+    void ChooseFile();
+    void ChooseAddress();
+    void SourceChosen();
+    static void FillTree(QTreeWidget* tree, const std::vector<OpmlOutline>& outlines);
+    void OnHoverTimer();
+
+    COpmlImport m_import;
+    bool m_ready = false;
+    QTreeWidget* m_sourceTree = nullptr;
+    QTreeWidget* m_targetTree = nullptr;
+    QPushButton* m_openFile = nullptr;
+    QPushButton* m_openAddress = nullptr;
+    QPushButton* m_ok = nullptr;
+    QTimer m_hoverTimer;
+    QTreeWidgetItem* m_hoverItem = nullptr;
+};

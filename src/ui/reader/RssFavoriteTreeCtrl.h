@@ -1,0 +1,93 @@
+#pragma once
+
+#include "storage/FeedItem.h"
+
+#include <QHash>
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+class CFeedDatabase;
+class CFavoriteItemList;
+class CRssFavorites;
+
+// The favorites tree's own commands (the shared ones, delete, properties, move and open the
+// site, come from the channel tree's table).
+inline constexpr int kCmdNewFavoriteBox = 32863;
+inline constexpr int kCmdNewFavoriteFolderHere = 32864;
+inline constexpr int kCmdExportFavoriteFeed = 32881;
+
+// The feed favorites: folders (收藏夹) and boxes (收藏节点) of Storage/rssFavorite.opml. Items are
+// copied in by dropping them from the item list onto a box (or by 加入收藏), moved between boxes
+// by dropping them from the box's item list onto another box; the context commands add, delete,
+// rename, move, export and import. The logic is CRssFavorites; this window shows it.
+class CRssFavoriteTreeCtrl : public QTreeWidget {
+    Q_OBJECT
+public:
+    static constexpr int kIndexRole = Qt::UserRole + 1;
+    // What a drag of received items carries: "0|id,id,..." (1 in front: the last download).
+    static constexpr const char* kFeedItemsMime = "application/x-quill-feed-items";
+
+    CRssFavoriteTreeCtrl(CRssFavorites& favorites, CFeedDatabase& store, QWidget* parent = nullptr);
+
+    // Builds the logic and fills the tree; false when the file cannot be loaded.
+    bool Build();
+    void Fill();
+    CRssFavorites& Favorites() { return m_favorites; }
+    // The list of the selected box's items, shown below the tree.
+    CFavoriteItemList* ItemList() const { return m_itemList; }
+    void SetItemList(CFavoriteItemList* list);
+
+    int IndexOf(const QTreeWidgetItem* item) const;
+    QTreeWidgetItem* ItemOf(int index) const;
+    int CurrentIndex() const;
+    void SelectIndex(int index);
+
+    // index: the item the command applies to (-1: the main window's command, no item).
+    void OnCommand(int commandId, int index);
+    static std::vector<int> ContextCommands(bool box, bool onItem);
+    static QString CommandText(int commandId);
+
+    void NewBox(int parent);
+    void NewFolder(int parent);
+    void AddItemByHand(int box);
+    void DeleteItem(int index);
+    void ShowProperties(int index);
+    void ExportBox(int box);
+    void ImportBox(int parent);
+    void MoveUp(int index);
+    void MoveToTop(int index);
+    // Copies received items into a box; with box -1 the user picks one from a menu at the
+    // cursor. False when nothing was copied.
+    bool CopyItemsToBox(const std::vector<int>& itemIds, bool fromTemp, int box = -1);
+    // Moves favorite items into another box ("需要指定一个不同的收藏!" for their own box).
+    bool MoveItemsToBox(int fromBox, const std::vector<int>& itemIds, int toBox);
+    // What a drop does at the item (a box, a folder or -1).
+    bool DropData(const class QMimeData* data, int target);
+
+signals:
+    void OpenInPane(const QString& address);
+    // The item is shown in the reading pane.
+    void ItemOpened(const FeedItem& item);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QTreeWidgetItem* MakeItem(int index);
+    void AddChildren(QTreeWidgetItem* parent, const std::vector<int>& children);
+    void AddNewItem(int index, int parent);
+    int FolderOf(int index) const;
+    void OnSelectionChanged();
+    void OpenSite(int index, bool outside);
+    void ShowCurrentBox();
+
+    CRssFavorites& m_favorites;
+    CFeedDatabase& m_store;
+    CFavoriteItemList* m_itemList = nullptr;
+    QHash<int, QTreeWidgetItem*> m_items;
+    bool m_updating = false;
+};

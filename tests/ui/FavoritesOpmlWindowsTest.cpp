@@ -1,0 +1,274 @@
+// The favorites tree and the OPML windows on the offscreen platform: their checks and messages.
+#include "app/AppPaths.h"
+#include "platform/LoopbackServer.h"
+#include "platform/fs/FileUtil.h"
+#include "reader/RssFavorites.h"
+#include "storage/FeedDatabase.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/FileChooser.h"
+#include "ui/reader/FavoriteBoxDialog.h"
+#include "ui/reader/FavoriteItemDialog.h"
+#include "ui/reader/FavoriteItemList.h"
+#include "ui/reader/FeedItemModel.h"
+#include "ui/reader/OpmlImportDialog.h"
+#include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
+#include "ui/reader/RssReader.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Runs the code once the modal dialog of the given type is open.
+template <typename Dialog> void WhenOpen(std::function<void(Dialog&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "no dialog open";
+            return;
+        }
+        act(*dialog);
+    });
+}
+
+// Answers the file dialogs with a fixed path and remembers what they proposed.
+class CFixedFileChooser : public CFileChooserHandler {
+public:
+    CFixedFileChooser() { CFileChooser::SetHandler(this); }
+    ~CFixedFileChooser() override { CFileChooser::SetHandler(nullptr); }
+    QString OnOpenFile(const QString&, const QString& filter) override {
+        filters.push_back(filter);
+        return path;
+    }
+    QString OnSaveFile(const QString&, const QString& proposed, const QString& filter) override {
+        proposedNames.push_back(proposed);
+        filters.push_back(filter);
+        return path;
+    }
+    QString path;
+    std::vector<QString> proposedNames;
+    std::vector<QString> filters;
+};
+
+class FavoritesOpmlWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        m_server.Server().Get("/list.opml", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content(ReadTestData("opml/gb2312-no-declaration.opml"), "text/x-opml");
+        });
+        m_server.Server().Get("/page.html", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><body>no list</body></html>", "text/html");
+        });
+        m_server.Start();
+    }
+    std::string Url(const std::string& path) {
+        return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
+    }
+    std::string ChannelFile() { return GetAppFilePath("Storage\\rssreader.opml"); }
+
+    CTempHome m_home;
+    CRecordingMessageBoxes m_boxes;
+    CFixedFileChooser m_files;
+    loopback::CHttpServer m_server;
+    CFeedDatabase m_store{GetAppFilePath("Storage\\rss.db")};
+};
+
+} // namespace
+
+TEST_F(FavoritesOpmlWindowsTest, TheFavoriteDialogsCheckTheirFields) {
+    CFavoriteItemDialog item;
+    EXPECT_EQ(item.DateEdit()->text().size(), 19) << "the date starts with the time now";
+    EXPECT_FALSE(item.Confirm());
+    item.TitleEdit()->setText(QStringLiteral("标题"));
+    EXPECT_FALSE(item.Confirm());
+    item.LinkEdit()->setText(QStringLiteral("http://l.example/"));
+    item.AuthorEdit()->setText(QStringLiteral("<作者>"));
+    EXPECT_FALSE(item.Confirm());
+    item.AuthorEdit()->setText(QStringLiteral("作者"));
+    EXPECT_TRUE(item.Confirm());
+    EXPECT_EQ(m_boxes.Texts(),
+              (std::vector<QString>{QStringLiteral("请输入标题"), QStringLiteral("请输入链接"),
+                                    QStringLiteral("含有不合法的字符 '<' 或 '>'!")}));
+    EXPECT_EQ(item.Item().author, "作者");
+
+    m_boxes.Clear();
+    CFavoriteBoxDialog box;
+    EXPECT_FALSE(box.Confirm());
+    box.NameEdit()->setText(QStringLiteral("盒"));
+    box.SiteEdit()->setText(QStringLiteral("http://a<b"));
+    EXPECT_FALSE(box.Confirm());
+    box.SiteEdit()->setText(QStringLiteral("http://site.example/"));
+    EXPECT_TRUE(box.Confirm());
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("请输入频道名称"),
+                                                     QStringLiteral("您输入了无效的字符!")}));
+}
+
+TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItems) {
+    CRssFavorites favorites;
+    CRssFavoriteTreeCtrl tree(favorites, m_store);
+    CFavoriteItemList list(favorites, m_store);
+    tree.SetItemList(&list);
+    ASSERT_TRUE(tree.Build());
+
+    // Two boxes made through the dialog.
+    for (const char* name : {"甲", "乙"}) {
+        WhenOpen<CFavoriteBoxDialog>([name](CFavoriteBoxDialog& dialog) {
+            dialog.NameEdit()->setText(QString::fromUtf8(name));
+            dialog.Confirm();
+        });
+        tree.OnCommand(kCmdNewFavoriteBox, -1);
+    }
+    ASSERT_EQ(tree.topLevelItemCount(), 2);
+    const int a = tree.IndexOf(tree.topLevelItem(0));
+    const int b = tree.IndexOf(tree.topLevelItem(1));
+
+    // Received items dropped from the item list onto a box are copied into it.
+    int feedId = 0;
+    ASSERT_TRUE(m_store.AddFeed("http://x.example/rss", feedId));
+    ASSERT_TRUE(m_store.SaveReceivedItems(feedId,
+                                          {{.title = "一", .link = "http://x.example/1"},
+                                           {.title = "二", .link = "http://x.example/2"}},
+                                          3, 0));
+    std::vector<FeedItem> received;
+    int total = 0;
+    ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
+    CFeedItemModel model;
+    model.SetItems(received);
+    std::unique_ptr<QMimeData> dragged(model.mimeData({model.index(0, 0), model.index(1, 0)}));
+    ASSERT_TRUE(tree.DropData(dragged.get(), a));
+    tree.SelectIndex(a);
+    ASSERT_EQ(list.topLevelItemCount(), 2);
+    EXPECT_EQ(list.topLevelItem(0)->text(0), QStringLiteral("一"));
+
+    // Favorite items dropped on their own box stay; on another box they move.
+    list.selectAll();
+    std::unique_ptr<QMimeData> moving(new QMimeData);
+    moving->setData(QString::fromLatin1(CFavoriteItemList::kMimeType),
+                    CFavoriteItemList::MimeText(a, list.SelectedIds()));
+    EXPECT_FALSE(tree.DropData(moving.get(), a));
+    EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("需要指定一个不同的收藏!"));
+    EXPECT_EQ(list.topLevelItemCount(), 2);
+    ASSERT_TRUE(tree.DropData(moving.get(), b));
+    EXPECT_EQ(list.topLevelItemCount(), 0);
+
+    // Export the box as an RSS file, import it back as a new box.
+    m_files.path = QString::fromStdString(m_home.File("Temp/乙.xml"));
+    tree.OnCommand(kCmdExportFavoriteFeed, b);
+    EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("导出Feed成功!"));
+    EXPECT_EQ(m_files.proposedNames.back(), QStringLiteral("乙"));
+    EXPECT_EQ(m_files.filters.back(), QStringLiteral("*.xml|*.xml|所有文件 (*.*)|*.*||"));
+    tree.OnCommand(kCmdImportFavorites, -1);
+    ASSERT_EQ(tree.topLevelItemCount(), 3);
+    const int imported = tree.IndexOf(tree.topLevelItem(2));
+    EXPECT_EQ(tree.currentItem(), tree.topLevelItem(2));
+    EXPECT_EQ(list.Box(), imported);
+    EXPECT_EQ(list.topLevelItemCount(), 2);
+
+    // A file that is no RSS leaves no box behind.
+    WriteAll(m_home.File("Temp/bad.xml"), "<rss><channel>");
+    m_files.path = QString::fromStdString(m_home.File("Temp/bad.xml"));
+    tree.OnCommand(kCmdImportFavorites, -1);
+    EXPECT_TRUE(m_boxes.Texts().back().startsWith(QStringLiteral("导入失败")));
+    EXPECT_EQ(tree.topLevelItemCount(), 3);
+
+    // Delete asks first; No keeps the box.
+    m_boxes.Clear();
+    m_boxes.Answer(false);
+    tree.OnCommand(kCmdDeleteChannel, imported);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, QStringLiteral("确定要删除该收藏吗?"));
+    EXPECT_EQ(m_boxes.Boxes()[0].caption, QStringLiteral("确认"));
+    EXPECT_TRUE(m_boxes.Boxes()[0].question);
+    EXPECT_EQ(tree.topLevelItemCount(), 3);
+    tree.OnCommand(kCmdDeleteChannel, imported);
+    EXPECT_EQ(tree.topLevelItemCount(), 2);
+    CRssFavorites again;
+    ASSERT_TRUE(again.Build());
+    EXPECT_EQ(again.Tree().Roots().size(), 2u);
+}
+
+TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChannels) {
+    const std::string before = ReadAll(ChannelFile());
+    const std::string working = GetAppFilePath("Temp\\temp.opml");
+    {
+        COpmlImportDialog dialog;
+        ASSERT_TRUE(dialog.IsReady());
+        EXPECT_TRUE(CFileUtil::Exists(working));
+        EXPECT_FALSE(dialog.OkButton()->isEnabled());
+        // An address that does not answer: said, and another may be tried.
+        EXPECT_FALSE(dialog.LoadAddress(QString::fromStdString(Url("/gone.opml"))));
+        EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("无效的链接!"));
+        EXPECT_TRUE(dialog.OpenAddressButton()->isEnabled());
+        ASSERT_TRUE(dialog.LoadAddress(QString::fromStdString(Url("/list.opml"))));
+        EXPECT_FALSE(dialog.OpenFileButton()->isEnabled());
+        EXPECT_TRUE(dialog.OkButton()->isEnabled());
+        ASSERT_EQ(dialog.SourceTree()->topLevelItemCount(), 2);
+        EXPECT_EQ(dialog.SourceTree()->topLevelItem(0)->text(0), QStringLiteral("新闻"));
+        ASSERT_TRUE(dialog.DropAt({0}, {}));
+        ASSERT_TRUE(dialog.DropAt({1}, {}));
+        EXPECT_EQ(dialog.TargetTree()->topLevelItemCount(), 2);
+        // A drag resting on a folder selects it and then opens it.
+        QTreeWidgetItem* folder = dialog.TargetTree()->topLevelItem(0);
+        folder->setExpanded(false);
+        dialog.HoverOver(folder);
+        EXPECT_EQ(dialog.TargetTree()->currentItem(), folder);
+        EXPECT_TRUE(WaitFor([folder] { return folder->isExpanded(); }, 3000));
+        dialog.reject();
+    }
+    EXPECT_EQ(ReadAll(ChannelFile()), before) << "取消 changes nothing";
+    EXPECT_FALSE(CFileUtil::Exists(working));
+
+    {
+        COpmlImportDialog dialog;
+        WriteAll(m_home.File("Temp/words.opml"), "no list here");
+        EXPECT_FALSE(dialog.LoadFile(QString::fromStdString(m_home.File("Temp/words.opml"))));
+        EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("无法识别的OPML文件格式"));
+        EXPECT_FALSE(dialog.OpenFileButton()->isEnabled());
+        EXPECT_TRUE(dialog.OkButton()->isEnabled());
+    }
+    EXPECT_FALSE(CFileUtil::Exists(working));
+
+    // Through the channel tree: the dialog, a drop into a directory, 确定, and the tree is new.
+    CRssReader reader(m_store);
+    ASSERT_TRUE(reader.Build());
+    CRssChannelTreeCtrl tree(reader);
+    ASSERT_TRUE(reader.Tree().AddDirectory(-1, "导入"));
+    tree.Fill();
+    WhenOpen<COpmlImportDialog>([this](COpmlImportDialog& dialog) {
+        ASSERT_TRUE(dialog.LoadFile(QString::fromStdString(TestDataPath("opml/rtl-opml2.opml"))));
+        ASSERT_TRUE(dialog.DropAt({0}, {0}));
+        dialog.accept();
+    });
+    tree.OnCommand(kCmdImportOpml, -1);
+    const int imported = reader.Tree().FindByPath("导入/أخبار/الجزيرة نت");
+    ASSERT_GE(imported, 0);
+    EXPECT_EQ(reader.Tree().Record(imported).xmlUrl, "https://aljazeera.example/rss");
+    EXPECT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_FALSE(CFileUtil::Exists(working));
+
+    // Export everything, and the directory alone.
+    m_boxes.Clear();
+    m_files.path = QString::fromStdString(m_home.File("Temp/all.opml"));
+    tree.OnCommand(kCmdExportAll, -1);
+    EXPECT_EQ(m_files.proposedNames.back(), QStringLiteral("RSS订阅收藏.opml"));
+    m_files.path = QString::fromStdString(m_home.File("Temp/one.opml"));
+    tree.OnCommand(kCmdExportChannel, reader.Tree().FindByPath("导入"));
+    EXPECT_EQ(m_files.proposedNames.back(), QStringLiteral("导入.opml"));
+    m_files.path = QString::fromStdString(m_home.File("no/such/folder.opml"));
+    tree.OnCommand(kCmdExportAll, -1);
+    EXPECT_EQ(m_boxes.Texts(),
+              (std::vector<QString>{QStringLiteral("导出成功!"), QStringLiteral("导出成功!"),
+                                    QStringLiteral("导出失败!")}));
+    EXPECT_NE(ReadAll(m_home.File("Temp/all.opml")).find("الجزيرة نت"), std::string::npos);
+    reader.Shutdown();
+}
