@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
+#include "ui/app/CommandTable.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -62,7 +63,8 @@ public:
     void OnWindowMessage(int message, qint64 wParam, qint64 lParam);
     // Runs a command by its id, wherever it was chosen.
     void OnCommand(int commandId);
-    QAction* Action(int commandId) const { return m_actions.value(commandId, nullptr); }
+    QAction* Action(int commandId) const { return m_commands->Action(commandId); }
+    CCommandTable* Commands() const { return m_commands; }
 
     int SideMode() const { return m_sideMode; }
     void SetSideMode(int mode);
@@ -104,9 +106,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* MakeAction(int id, const QString& text, const char* icon = nullptr,
-                        bool enabled = true);
     void BuildActions();
+    // What each command does: one Handle line per command.
+    void RegisterCommands();
+    void OnChannelCommand(int commandId);
     void BuildMenus();
     void BuildToolBars();
     void BuildPanes(const WindowPlacement& placement);
@@ -135,7 +138,7 @@ private:
     CFeedDatabase m_feedStore;
     std::unique_ptr<CRssReader> m_reader;
 
-    QHash<int, QAction*> m_actions;
+    CCommandTable* m_commands = nullptr;
     std::vector<QMenu*> m_menus[3];
     QToolBar* m_toolBars[3] = {};
     QMenu* m_skinMenu = nullptr;
