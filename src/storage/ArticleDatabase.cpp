@@ -113,6 +113,25 @@ int CArticleDatabase::GetArticleGuid(int id, std::string& guid) {
     return ok;
 }
 
+int CArticleDatabase::GetArticlePlace(int id, ArticlePlace& place) {
+    bool found = false;
+    int ok = Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(
+            "SELECT log_author, log_property FROM blog_article WHERE log_id = ?1;");
+        CSqlQuery row = select.Bind(1, id).ExecQuery();
+        if (!row.IsEnd()) {
+            place.account = row.GetText(0);
+            place.folder = row.GetInt(1);
+            found = true;
+        }
+    });
+    if (ok && !found) {
+        SetLastError(kArticleNotFound);
+        return 0;
+    }
+    return ok;
+}
+
 int CArticleDatabase::GetFolderCategories(int folder, const std::string& account,
                                           std::vector<std::string>& list) {
     std::vector<std::string> found;

@@ -25,6 +25,12 @@ struct ArticleRecord {
     std::string extra2;
 };
 
+// Where an article lies: its account (log_author) and folder code (log_property).
+struct ArticlePlace {
+    std::string account;
+    int folder = 0;
+};
+
 // The weblog articles of all accounts, in Storage/blog.db (table blog_article). Every list,
 // count and delete is scoped by a folder code and the exact account name.
 //
@@ -51,6 +57,8 @@ public:
     // Not found: 0 with "没有对应id的文章".
     int GetArticle(int id, ArticleRecord& record);
     int GetArticleGuid(int id, std::string& guid);
+    // Not found: 0 with "没有对应id的文章".
+    int GetArticlePlace(int id, ArticlePlace& place);
     // Appends each distinct category of the folder (the empty one too).
     int GetFolderCategories(int folder, const std::string& account, std::vector<std::string>& list);
 

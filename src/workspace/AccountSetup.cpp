@@ -1,0 +1,287 @@
+#include "workspace/AccountSetup.h"
+
+#include "app/AppPaths.h"
+#include "blogclient/BlogApiFactory.h"
+#include "blogclient/BloggerApi.h"
+#include "blogclient/MsnSpacesApi.h"
+#include "platform/text/AsciiText.h"
+#include "storage/ArticleDatabase.h"
+#include "workspace/AccountOperations.h"
+#include "workspace/ReasonRecorder.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType"};
+
+SetupCheck Fail(std::string message, AccountField field = AccountField::kNone) {
+    return {.message = std::move(message), .field = field};
+}
+
+std::string Trimmed(const std::string& text) {
+    return std::string(Trim(text));
+}
+
+// The port as the wizard reads it: its leading digits; -1 for a minus sign or no digit.
+long long PortNumber(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    long long value = 0;
+    size_t digits = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits) {
+        if (value < 1000000)
+            value = value * 10 + (text[i] - '0');
+    }
+    return digits ? value : -1;
+}
+
+// Runs a store change with its failure kept as text.
+template <typename Work> SetupCheck Recorded(Work work, const char* fallback) {
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    if (work())
+        return {};
+    return Fail(recorder.TakeOr(fallback));
+}
+
+} // namespace
+
+CAccountSetup::CAccountSetup(std::string articleStorePath)
+    : m_articleStorePath(articleStorePath.empty() ? GetAppFilePath("Storage\\blog.db")
+                                                  : std::move(articleStorePath)) {}
+
+CAccountSetup::~CAccountSetup() {
+    StopTest();
+}
+
+SetupCheck CAccountSetup::CheckNames(const std::string& name, const std::string& description) {
+    if (std::string message = CAccountStore::CheckAccountName(Trimmed(name)); !message.empty())
+        return Fail(message, AccountField::kName);
+    if (Trimmed(description).empty())
+        return Fail("请输入账户描述", AccountField::kDescription);
+    return {};
+}
+
+SetupCheck CAccountSetup::CheckService(const std::string& blogapitype,
+                                       const std::string& encodetype) {
+    if (std::find(std::begin(kServiceTypes), std::end(kServiceTypes), blogapitype) ==
+        std::end(kServiceTypes))
+        return Fail(CBlogApiFactory::kUnknownTypeText, AccountField::kServiceType);
+    if (encodetype != "UTF-8" && encodetype != "GB2312")
+        return Fail("编码类型只能是 UTF-8 或 GB2312", AccountField::kEncoding);
+    return {};
+}
+
+SetupCheck CAccountSetup::CheckEndpoint(const std::string& url, const std::string& port) {
+    if (url.empty())
+        return Fail("请输入XML-RPC地址!", AccountField::kUrl);
+    if (port.empty())
+        return Fail("请输入端口号!", AccountField::kPort);
+    long long number = PortNumber(port);
+    if (number < 0 || number > 65535)
+        return Fail("请输入有效的端口号!(0 - 65535)", AccountField::kPort);
+    return {};
+}
+
+SetupCheck CAccountSetup::CheckLogin(const std::string& username, const std::string& password) {
+    if (username.empty())
+        return Fail("请输入用户名!", AccountField::kUserName);
+    if (password.empty())
+        return Fail("请输入密码!", AccountField::kPassword);
+    return {};
+}
+
+SetupCheck CAccountSetup::CheckAccount(const AccountRecord& account) {
+    for (SetupCheck check : {CheckNames(account.name, account.description),
+                             CheckService(account.blogapitype, account.encodetype),
+                             CheckEndpoint(account.xmlrpcurl, account.port),
+                             CheckLogin(account.username, account.password)}) {
+        if (!check.Ok())
+            return check;
+    }
+    return {};
+}
+
+std::string CAccountSetup::PortForUrl(const std::string& url, const std::string& port) {
+    if (AsciiLower(url.substr(0, 5)) == "https")
+        return "443";
+    return port;
+}
+
+void CAccountSetup::FillServiceEndpoint(AccountRecord& account) {
+    if (account.blogapitype != "MSN Spaces")
+        return;
+    if (account.xmlrpcurl.empty() || account.xmlrpcurl == "http://")
+        account.xmlrpcurl = CMsnSpacesApi::kEndpoint;
+    if (account.port.empty() || account.port == "80")
+        account.port = "443";
+}
+
+SetupCheck CAccountSetup::Add(const AccountRecord& account) {
+    AccountRecord record = account;
+    record.name = Trimmed(record.name);
+    record.description = Trimmed(record.description);
+    if (record.blogurl.empty())
+        record.blogurl = "http://";
+    if (SetupCheck check = CheckAccount(record); !check.Ok())
+        return check;
+    return Recorded([&] { return CAccountStore::AddAccount(record) != 0; }, "添加账户失败!");
+}
+
+SetupCheck CAccountSetup::ChangeConnection(const std::string& name, const AccountRecord& account) {
+    if (account.xmlrpcurl.empty())
+        return Fail("请输入XML-RPC地址!", AccountField::kUrl);
+    if (account.username.empty())
+        return Fail("请输入用户名!", AccountField::kUserName);
+    if (account.password.empty())
+        return Fail("请输入密码!", AccountField::kPassword);
+    if (SetupCheck check = CheckService(account.blogapitype, account.encodetype); !check.Ok())
+        return check;
+    if (SetupCheck check = CheckEndpoint(account.xmlrpcurl, account.port); !check.Ok())
+        return check;
+    return Recorded([&] { return CAccountStore::UpdateAccountConnection(name, account) != 0; },
+                    "保存账户失败!");
+}
+
+SetupCheck CAccountSetup::ChangeDescription(const std::string& name,
+                                            const std::string& description) {
+    std::string text = Trimmed(description);
+    if (text.empty())
+        return Fail("请输入账户描述", AccountField::kDescription);
+    return Recorded([&] { return CAccountStore::SetAccountField(name, "description", text) != 0; },
+                    "保存账户失败!");
+}
+
+SetupCheck CAccountSetup::SetRecentPostsCount(const std::string& name, int count) {
+    if (count < 1 || count > 999)
+        return Fail("获取日志的数量只能是 1 到 999", AccountField::kRecentPostsCount);
+    return Recorded(
+        [&] {
+            return CAccountStore::SetAccountField(name, "getrecentpostsnum",
+                                                  std::to_string(count)) != 0;
+        },
+        "保存账户失败!");
+}
+
+SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLockChange& change) {
+    switch (change.mode) {
+    case LoginLockMode::kOff:
+        return Recorded([&] { return CAccountStore::SetLoginSettings(name, 0, {}) != 0; },
+                        "保存账户失败!");
+    case LoginLockMode::kBlogPassword:
+        return Recorded([&] { return CAccountStore::SetLoginSettings(name, 1, {}) != 0; },
+                        "保存账户失败!");
+    case LoginLockMode::kLocalPassword:
+        break;
+    }
+    int mode = 0;
+    std::string stored;
+    {
+        CReasonRecorder recorder;
+        CScopedReporter scope(recorder);
+        if (!CAccountStore::GetLoginSettings(name, mode, stored))
+            return Fail(recorder.TakeOr("载入账户信息失败!"));
+    }
+    if (mode == 2) {
+        if (change.oldPassword.empty())
+            return Fail("请输入原始的账户密码", AccountField::kOldLocalPassword);
+        if (change.oldPassword != stored)
+            return Fail("原始的账户密码错误", AccountField::kOldLocalPassword);
+    }
+    if (change.newPassword.empty())
+        return Fail("请输入完整的密码", AccountField::kNewLocalPassword);
+    if (change.confirmPassword.empty())
+        return Fail("请输入完整的密码", AccountField::kConfirmLocalPassword);
+    if (change.newPassword != change.confirmPassword)
+        return Fail("两次输入的密码不同!", AccountField::kConfirmLocalPassword);
+    return Recorded(
+        [&] { return CAccountStore::SetLoginSettings(name, 2, change.newPassword) != 0; },
+        "保存账户失败!");
+}
+
+SetupCheck CAccountSetup::Delete(const std::string& name) {
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    CArticleDatabase store(m_articleStorePath);
+    if (!store.OpenStore())
+        return Fail(std::string(kDeleteFailedText) + " " + store.GetLastError());
+    if (CAccountOperations::RemoveAccount(name, store))
+        return {};
+    return Fail(recorder.TakeOr(kDeleteFailedText));
+}
+
+SetupCheck CAccountSetup::DeleteWithPassword(const std::string& name,
+                                             const std::string& blogPassword) {
+    if (blogPassword.empty())
+        return Fail("请输入密码!", AccountField::kPassword);
+    std::string stored;
+    {
+        CReasonRecorder recorder;
+        CScopedReporter scope(recorder);
+        if (!CAccountStore::GetAccountField(name, "password", stored))
+            return Fail(recorder.TakeOr(kDeleteFailedText));
+    }
+    if (stored != blogPassword)
+        return Fail(kWrongPasswordText, AccountField::kPassword);
+    return Delete(name);
+}
+
+ConnectionTestResult CAccountSetup::TestConnection(const AccountRecord& account) {
+    ConnectionTestResult result;
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    std::unique_ptr<CBloggerApi> api = CBlogApiFactory::Create(account.blogapitype);
+    if (!api) {
+        result.reason = CBlogApiFactory::kUnknownTypeText;
+        return result;
+    }
+    api->Bind(account);
+    result.ok = api->GetUsersBlogs(result.blog) != 0;
+    if (!result.ok)
+        result.reason = recorder.TakeOr("连接失败");
+    return result;
+}
+
+void CAccountSetup::StartConnectionTest(const AccountRecord& account,
+                                        CConnectionTestObserver& observer) {
+    StopTest();
+    std::shared_ptr<CBloggerApi> api(CBlogApiFactory::Create(account.blogapitype));
+    if (api)
+        api->Bind(account);
+    {
+        std::lock_guard guard(m_testLock);
+        m_testApi = api;
+    }
+    m_test = std::thread([api, &observer] {
+        ConnectionTestResult result;
+        CReasonRecorder recorder;
+        CScopedReporter scope(recorder);
+        if (!api) {
+            result.reason = CBlogApiFactory::kUnknownTypeText;
+        } else {
+            result.ok = api->GetUsersBlogs(result.blog) != 0;
+            if (!result.ok)
+                result.reason = recorder.TakeOr("连接失败");
+        }
+        observer.OnConnectionTested(result);
+    });
+}
+
+void CAccountSetup::WaitForTest() {
+    if (m_test.joinable())
+        m_test.join();
+    std::lock_guard guard(m_testLock);
+    m_testApi.reset();
+}
+
+void CAccountSetup::StopTest() {
+    {
+        std::lock_guard guard(m_testLock);
+        if (m_testApi)
+            m_testApi->Abort();
+    }
+    WaitForTest();
+}

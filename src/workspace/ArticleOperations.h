@@ -1,0 +1,174 @@
+#pragma once
+
+#include "platform/http/CancelToken.h"
+#include "storage/ArticleDatabase.h"
+#include "workspace/ArticleObserver.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CBloggerApi;
+
+// The answer of a call that starts an operation: its id, or why it was refused (nothing
+// was started then).
+struct OperationStart {
+    int id = 0;
+    std::string refusal;
+
+    bool Started() const { return id != 0; }
+};
+
+// The answer of a local operation (done at once, on the calling thread).
+struct LocalOutcome {
+    bool ok = true;
+    std::string reason;                    // the store's error text, or why it was refused
+    int affected = 0;                      // articles deleted, copied or moved
+    std::vector<int> newIds;               // the copies' ids (copy)
+    std::vector<FolderRef> changedFolders; // recount these nodes
+};
+
+// The article counts of an account's four folders.
+struct FolderCounts {
+    std::array<int, 5> counts{}; // indexed by folder code; [0] unused
+
+    int Of(int folder) const { return folder >= 1 && folder <= 4 ? counts[folder] : 0; }
+};
+
+// How a fetch is asked for.
+struct FetchRequest {
+    std::string account;
+    int count = 0; // posts to fetch; 0: the account's stored number (getrecentpostsnum)
+};
+
+// The weblog side's article use-cases, shared by the windows and quillmark-cli: fetching recent
+// posts, publishing (to the own account, or one article to up to five accounts at once),
+// deleting on the server, and the local folder work (counts, pages, delete, copy, move, clear,
+// compact).
+//
+// Network operations (the Start... calls) run on worker threads that this object owns: each
+// operation gets its own thread (a publish-to-several one more per account), its own store
+// connection, its own interface object and its own cancel token, and reports through the
+// observer (see CArticleObserver: called on the worker threads). Any number of operations may
+// run at once. A finished worker is joined when the next one starts, by Wait, and at the latest
+// by the destructor, which cancels what still runs and waits for it; no thread outlives its work
+// or this object.
+//
+// The local operations run on the calling thread, open their own store connection for the call,
+// and answer with what changed; they never call the observer.
+//
+// Start..., Cancel, Wait and the destructor belong to one thread (the interface thread, or the
+// cli's main thread).
+class CArticleOperations {
+public:
+    // Makes the interface object bound to an account (nullptr after reporting why not).
+    using ApiFactory = std::function<std::unique_ptr<CBloggerApi>(const std::string& account)>;
+
+    // The store file (the program directory's Storage/blog.db unless given) and the observer
+    // that hears about every operation.
+    explicit CArticleOperations(CArticleObserver& observer, std::string storePath = {});
+    ~CArticleOperations();
+    CArticleOperations(const CArticleOperations&) = delete;
+    CArticleOperations& operator=(const CArticleOperations&) = delete;
+
+    // How the interface object of an account is made (the account store's account and its
+    // service type unless set). For tests and for certificates of one's own.
+    void SetApiFactory(ApiFactory factory) { m_apiFactory = std::move(factory); }
+
+    // --- Network operations, on workers --------------------------------------------------
+    // Fetches recent posts into the account's 已收日志; the copies of those posts already there
+    // (by post id) give way to the fetched ones.
+    OperationStart StartFetch(const FetchRequest& request);
+    // Publishes articles of 草稿箱 or 垃圾箱, or an edited article of any folder, one after the
+    // other: a new post, or an edit of the post when the article has a post id. Each published
+    // article moves to 已发日志 of its account with its post id; a failed one stays where it is.
+    OperationStart StartPublish(const std::vector<int>& articleIds);
+    // Publishes one article to each of the accounts at once (at most kMaxPublishAccounts; each
+    // with its own interface object and thread). The article's own account, when named, gets
+    // the article moved to its 已发日志 with the post id; every other account gets a copy in its
+    // 已发日志 with its own post id and the current local time. Each account's result is
+    // reported as soon as it is known.
+    OperationStart StartPublishToAccounts(int articleId, const std::vector<std::string>& accounts);
+    // Deletes the posts of articles of 已收日志 or 已发日志 on the server, one after the other;
+    // each one deleted moves to 垃圾箱 of its account.
+    OperationStart StartDeleteOnServer(const std::vector<int>& articleIds);
+
+    // Stops an operation: no further step starts and a transfer under way is aborted. The
+    // operation still ends with OnOperationDone (kCancelled for what did not get done).
+    void Cancel(int operationId);
+    void CancelAll();
+    // Waits until every operation started so far has ended and its workers are joined.
+    void Wait();
+    // The operations started and not yet ended.
+    int RunningCount() const;
+
+    // --- Local operations, at once --------------------------------------------------------
+    bool CountFolders(const std::string& account, FolderCounts& counts, std::string& reason);
+    // count articles of the folder from the offset-th on, in the order they were stored.
+    bool GetArticles(const FolderRef& folder, int offset, int count,
+                     std::vector<ArticleRecord>& list, std::string& reason);
+    bool GetArticle(int id, ArticleRecord& article, ArticlePlace& place, std::string& reason);
+    // Articles of 已收日志, 已发日志 and 草稿箱 go to 垃圾箱 of their account; articles of 垃圾箱
+    // are deleted for good.
+    LocalOutcome DeleteLocal(const std::vector<int>& articleIds);
+    // New articles in the folder of the account (title, category, content, date), without
+    // post id, so publishing them makes new posts.
+    LocalOutcome Copy(const std::vector<int>& articleIds, const FolderRef& to);
+    // The articles themselves to the folder of the account; they keep their ids and post ids.
+    LocalOutcome Move(const std::vector<int>& articleIds, const FolderRef& to);
+    // Deletes every article of the folder for good.
+    LocalOutcome ClearFolder(const FolderRef& folder);
+    // Writes a new draft into the account's 草稿箱; its id is newIds[0].
+    LocalOutcome NewDraft(const std::string& account, const ArticleRecord& article);
+    // Rebuilds blog.db to give back the space of deleted articles.
+    LocalOutcome Compact();
+
+    static constexpr int kMaxPublishAccounts = 5;
+    static constexpr const char* kTooManyAccountsText = "您最多只能选择同时发布到 5 个账户!";
+    static constexpr const char* kNoAccountText = "请至少选择一个要发布的帐户!";
+    static constexpr const char* kNotOnServerText = "这篇文章不在服务器上";
+    static constexpr const char* kBadFolderText = "目标文件夹无效";
+
+    const std::string& StorePath() const { return m_storePath; }
+
+    // The state of one running operation (its cancel token and the transfers to abort).
+    struct Operation;
+
+private:
+    enum class Transfer { kCopy, kMove };
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+
+    // Registers an operation and starts its worker.
+    OperationStart Launch(ArticleOperationKind kind, std::function<void(Operation&)> work);
+    void JoinEnded();
+    LocalOutcome CopyOrMove(const std::vector<int>& articleIds, const FolderRef& to,
+                            Transfer transfer);
+    bool OpenStore(CArticleDatabase& store, std::string& reason) const;
+
+    void RunFetch(Operation& operation, const FetchRequest& request);
+    void RunPublish(Operation& operation, const std::vector<int>& ids);
+    void RunPublishToAccounts(Operation& operation, int articleId,
+                              const std::vector<std::string>& accounts);
+    AccountPublishResult PublishToAccount(Operation& operation, const ArticleRecord& article,
+                                          const ArticlePlace& place, const std::string& account,
+                                          const std::string& nowText);
+    void RunDeleteOnServer(Operation& operation, const std::vector<int>& ids);
+    std::unique_ptr<CBloggerApi> MakeApi(const std::string& account, std::string& reason);
+
+    CArticleObserver& m_observer;
+    std::string m_storePath;
+    ApiFactory m_apiFactory;
+
+    mutable std::mutex m_lock; // guards the operations and the workers
+    std::vector<std::shared_ptr<Operation>> m_operations;
+    std::vector<Worker> m_workers;
+    int m_nextId = 1;
+};
