@@ -1,5 +1,7 @@
 #include "ui/common/BottomHtmlView.h"
 
+#include "export/ArticlePreview.h"
+#include "platform/xml/XmlText.h"
 #include "reader/FeedItemView.h"
 
 #include <QBuffer>
@@ -140,6 +142,7 @@ void CBottomHtmlView::SetMode(int mode) {
 }
 
 void CBottomHtmlView::NavigateUrl(const QString& address) {
+    m_previewArticle.reset();
     m_key = address;
     SetMode(kModeBrowse);
     const QUrl url = address == QLatin1String("about:blank")
@@ -151,6 +154,7 @@ void CBottomHtmlView::NavigateUrl(const QString& address) {
 }
 
 void CBottomHtmlView::NavigateLocalFile(const QString& path) {
+    m_previewArticle.reset();
     SetMode(kModeBrowse);
     const QUrl url = LocalFileUrl(path);
     ApplyScriptPolicy(url);
@@ -158,6 +162,7 @@ void CBottomHtmlView::NavigateLocalFile(const QString& path) {
 }
 
 void CBottomHtmlView::ShowBlank() {
+    m_previewArticle.reset();
     SetMode(kModeBrowse);
     m_key.clear();
     ApplyScriptPolicy(QUrl());
@@ -165,6 +170,7 @@ void CBottomHtmlView::ShowBlank() {
 }
 
 void CBottomHtmlView::ShowPreview(const QString& path, const QString& key) {
+    m_previewArticle.reset();
     SetMode(kModePreview);
     ApplyScriptPolicy(QUrl());
     if (path.isEmpty()) {
@@ -178,6 +184,7 @@ void CBottomHtmlView::ShowPreview(const QString& path, const QString& key) {
 
 void CBottomHtmlView::ShowRendered(const QByteArray& html, const QString& key,
                                    const QString& fragment) {
+    m_previewArticle.reset();
     SetMode(kModeBrowse);
     m_key = key;
     m_renderedUrl = SchemeHandler()->Add(html);
@@ -187,6 +194,31 @@ void CBottomHtmlView::ShowRendered(const QByteArray& html, const QString& key,
     ApplyScriptPolicy(url);
     setUrl(url);
     emit AddressShown(QString());
+}
+
+void CBottomHtmlView::PreviewArticle(const ArticleRecord& article, const std::string& accountName) {
+    CArticlePreview preview;
+    std::string html;
+    if (!preview.Render(article, CArticlePreview::StyleOfAccount(accountName), html)) {
+        html = "<html><head><meta charset=\"UTF-8\"><title>预览失败</title></head><body><p>"
+               "无法显示这篇日志: " +
+               CXmlText::Escape(preview.GetLastError()) + "</p></body></html>";
+    }
+    SetMode(kModePreview);
+    m_previewArticle = article;
+    m_previewAccount = accountName;
+    m_key = QString::number(article.id);
+    m_renderedUrl = SchemeHandler()->Add(QByteArray::fromStdString(html));
+    ApplyScriptPolicy(QUrl());
+    setUrl(m_renderedUrl);
+}
+
+void CBottomHtmlView::RefreshArticlePreview() {
+    if (m_mode != kModePreview || !m_previewArticle)
+        return;
+    const ArticleRecord article = *m_previewArticle;
+    const std::string account = m_previewAccount;
+    PreviewArticle(article, account);
 }
 
 void CBottomHtmlView::ScrollToAnchor(const QString& fragment) {

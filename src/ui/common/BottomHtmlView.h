@@ -1,10 +1,15 @@
 #pragma once
 
+#include "storage/ArticleDatabase.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QWebEnginePage>
 #include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
+
+#include <optional>
+#include <string>
 
 class CBottomHtmlView;
 
@@ -72,6 +77,13 @@ public:
     void ShowRendered(const QByteArray& html, const QString& key, const QString& fragment = {});
     // Shows the same rendered document again at another anchor.
     void ScrollToAnchor(const QString& fragment);
+    // Shows a weblog article through its account's preview style, in preview mode (the key is
+    // the article's id). A preview that cannot be made shows its reason.
+    void PreviewArticle(const ArticleRecord& article, const std::string& accountName);
+    // An account's preview style changed: the article shown is rendered again with the style
+    // its account has now. Does nothing unless an article preview is showing.
+    void RefreshArticlePreview();
+    bool ShowsArticlePreview() const { return m_previewArticle.has_value(); }
 
     void SetMode(int mode);
     int GetMode() const { return m_mode; }
@@ -109,4 +121,7 @@ private:
     int m_mode = kModeBrowse;
     QString m_key;
     QUrl m_renderedUrl;
+    // The article of the preview showing, and its account.
+    std::optional<ArticleRecord> m_previewArticle;
+    std::string m_previewAccount;
 };

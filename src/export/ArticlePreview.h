@@ -1,0 +1,36 @@
+#pragma once
+
+#include "storage/ArticleDatabase.h"
+
+#include <string>
+#include <vector>
+
+// The preview of a weblog article: the small document Data/LogSkin/article.xml that names the
+// account's style sheet, and the page that style sheet makes of it. The style is applied here
+// with libxslt; the document is still written beside the style sheets so that a user writing a
+// style of their own can try it on a real article.
+class CArticlePreview {
+public:
+    // The style every account starts with, and the one used when an account's is missing.
+    static constexpr const char* kDefaultStyle = "默认";
+
+    // The document as UTF-8 text under its "gb2312" declaration, on one line.
+    static std::string BuildDocument(const ArticleRecord& article, const std::string& styleName);
+
+    // The account's style (its logxsl), or the default when the account has none.
+    static std::string StyleOfAccount(const std::string& accountName);
+    // The names of the styles in Data/LogSkin (file names without ".xsl"), sorted.
+    static std::vector<std::string> ListStyles();
+    // The full path of Data/LogSkin/article.xml.
+    static std::string DocumentPath();
+
+    // Writes the document (GBK, characters GBK lacks as references) and renders it through
+    // Data/LogSkin/<style>.xsl, falling back to the default style when that file is missing.
+    // html is UTF-8.
+    bool Render(const ArticleRecord& article, const std::string& styleName, std::string& html);
+
+    const std::string& GetLastError() const { return m_lastError; }
+
+private:
+    std::string m_lastError;
+};
