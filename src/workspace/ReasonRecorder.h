@@ -15,8 +15,9 @@ public:
                      const std::string& description) override;
     void ReportMessage(const std::string& text) override;
 
-    // The reports since the last Take, joined into one line ("" when nothing was reported),
-    // and forgets them.
+    // The reports since the last Take, one per line as quillmark-cli prints them on stderr
+    // ("错误 3001: summary" with the details on the lines below), "" when nothing was reported;
+    // forgets them.
     std::string Take();
     // The same, or the fallback when nothing was reported.
     std::string TakeOr(const std::string& fallback);

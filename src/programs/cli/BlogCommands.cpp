@@ -9,16 +9,19 @@
 #include "blogclient/MsnSpacesApi.h"
 #include "blogclient/XmlRpcRequest.h"
 #include "cli/CliCommands.h"
+#include "cli/CliJson.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/text/AsciiText.h"
 #include "platform/text/TextCodec.h"
 #include "reader/FeedDate.h"
 #include "storage/ArticleDatabase.h"
-#include "workspace/AccountOperations.h"
+#include "workspace/AccountSetup.h"
+#include "workspace/ArticleOperations.h"
 
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <mutex>
 #include <ostream>
 
 namespace {
@@ -36,13 +39,20 @@ const char* kUsage = R"(
                               列出一个文件夹的文章 (1 已收日志, 2 已发日志, 3 草稿箱, 4 垃圾箱)
   article new 账户 --title 标题 [--category 分类] --content-file 文件
                               在 草稿箱 中新建文章, 输出其编号
-  article publish 编号        发布文章, 移到 已发日志, 输出文章在服务器上的编号
+  article publish 编号        发布文章 (有服务器编号的文章则修改服务器上的那篇), 移到 已发日志,
+                              输出文章在服务器上的编号
+  article publish 编号 --to 账户[,账户...]
+                              同时发布到几个账户 (最多 5 个), 每个账户一行: 账户 和 文章编号,
+                              或 发送失败! 和原因; 有一个失败则退出码非零
+  article move 编号 --to 账户 --folder 1|2|3|4
+                              把文章转移到一个账户的文件夹
+  article copy 编号 --to 账户 --folder 1|2|3|4
+                              把文章复制到一个账户的文件夹 (副本没有服务器编号), 输出副本的编号
+  article rm 编号             删除文章: 移到 垃圾箱, 在 垃圾箱 中则彻底删除
   article delete-remote 编号  从服务器删除文章, 移到 垃圾箱
   categories 账户 [--json]    列出服务器上的分类
   media upload 账户 文件      上传文件, 输出其地址
 )";
-
-const char* kServiceTypes[] = {"Blogger", "MetaWeblog", "MovableType", "MSN Spaces"};
 
 void Message(const std::string& text) {
     GetReporter().ReportMessage(text);
@@ -63,9 +73,40 @@ long long ParseNumber(const std::string& text) {
     return std::stoll(text);
 }
 
-std::string NowText() {
-    std::time_t now = std::time(nullptr);
-    return CXmlRpcRequest::FormatPubDate(now);
+// An article id of the command line; reports a bad one.
+bool ParseId(const std::string& text, int& id) {
+    long long number = ParseNumber(text);
+    if (number <= 0 || number > 0x7fffffff) {
+        Message("文章编号无效: " + text);
+        return false;
+    }
+    id = static_cast<int>(number);
+    return true;
+}
+
+// The words of "A,B,C", each trimmed; empty words are kept, for the layer to refuse.
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> words;
+    size_t start = 0;
+    while (true) {
+        size_t comma = text.find(',', start);
+        words.emplace_back(Trim(text.substr(start, comma - start)));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return words;
+}
+
+// One line, for a reason printed beside other values.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        if (c == '\r')
+            continue;
+        line += c == '\n' ? ' ' : c;
+    }
+    return line;
 }
 
 std::string MimeType(const std::string& file) {
@@ -98,6 +139,28 @@ bool ReadInputFile(const std::string& path, std::string& contents) {
 }
 
 } // namespace
+
+// Keeps what the operations report, for the command to print once they are done.
+class CBlogCommands::CCollector : public CArticleObserver {
+public:
+    void OnOperationDone(const OperationResult& result) override {
+        std::lock_guard guard(m_lock);
+        m_results.push_back(result);
+    }
+    // The result of the operation (one is started per command).
+    OperationResult Result(int id) {
+        std::lock_guard guard(m_lock);
+        for (const OperationResult& result : m_results) {
+            if (result.operationId == id)
+                return result;
+        }
+        return {.operationId = id, .outcome = OperationOutcome::kFailed, .reason = "没有结果"};
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<OperationResult> m_results;
+};
 
 CBlogCommands::CBlogCommands(std::ostream& out, std::ostream& err, bool json)
     : m_out(out), m_err(err), m_json(json) {}
@@ -166,8 +229,20 @@ int CBlogCommands::Run(const std::string& command, const std::vector<std::string
                 return Usage();
             return ArticleNew(a);
         }
-        if (sub == "publish" && rest.size() == 1)
-            return ArticlePublish(rest[0]);
+        if (sub == "publish") {
+            if (!Parse(rest, {"to"}, a) || a.positional.size() != 1)
+                return Usage();
+            return a.Has("to") ? ArticlePublishTo(a.positional[0], a.Get("to"))
+                               : ArticlePublish(a.positional[0]);
+        }
+        if (sub == "move" || sub == "copy") {
+            if (!Parse(rest, {"to", "folder"}, a) || a.positional.size() != 1 || !a.Has("to") ||
+                !a.Has("folder"))
+                return Usage();
+            return ArticleTransfer(sub, a);
+        }
+        if (sub == "rm" && rest.size() == 1)
+            return ArticleRemove(rest[0]);
         if (sub == "delete-remote" && rest.size() == 1)
             return ArticleDeleteRemote(rest[0]);
         return Usage();
@@ -179,55 +254,20 @@ int CBlogCommands::Run(const std::string& command, const std::vector<std::string
     return Usage();
 }
 
-bool CBlogCommands::OpenStore(CArticleDatabase& store) {
-    store.SetDateNormalizer(NormalizeFeedDate);
-    if (!store.OpenStore()) {
-        Message(store.GetLastError());
-        return false;
-    }
-    return true;
-}
-
 int CBlogCommands::AccountAdd(const Arguments& a) {
     AccountRecord account;
-    account.name = std::string(Trim(a.Get("name")));
-    account.description = std::string(Trim(a.Get("description")));
+    account.name = a.Get("name");
+    account.description = a.Get("description");
     account.blogapitype = a.Get("type");
-    account.encodetype = a.Has("encoding") ? a.Get("encoding") : "UTF-8";
+    account.encodetype = a.Get("encoding", "UTF-8");
     account.xmlrpcurl = a.Get("url");
     account.port = a.Get("port");
     account.username = a.Get("user");
     account.password = a.Get("password");
-    account.blogurl = a.Has("blog-url") ? a.Get("blog-url") : "http://";
-    // The service's fixed endpoint, as the account wizard fills it.
-    if (account.blogapitype == "MSN Spaces" && account.xmlrpcurl.empty()) {
-        account.xmlrpcurl = CMsnSpacesApi::kEndpoint;
-        if (account.port.empty())
-            account.port = "443";
-    }
-
-    // The checks of the account wizard, in its order.
-    if (std::string message = CAccountStore::CheckAccountName(account.name); !message.empty())
-        return Refuse(message);
-    if (account.description.empty())
-        return Refuse("请输入账户描述");
-    if (std::find(std::begin(kServiceTypes), std::end(kServiceTypes), account.blogapitype) ==
-        std::end(kServiceTypes))
-        return Refuse(CBlogApiFactory::kUnknownTypeText);
-    if (account.encodetype != "UTF-8" && account.encodetype != "GB2312")
-        return Refuse("编码类型只能是 UTF-8 或 GB2312");
-    if (account.xmlrpcurl.empty())
-        return Refuse("请输入XML-RPC地址!");
-    if (account.port.empty())
-        return Refuse("请输入端口号!");
-    long long port = ParseNumber(account.port);
-    if (port < 0 || port > 65535)
-        return Refuse("请输入有效的端口号!(0 - 65535)");
-    if (account.username.empty())
-        return Refuse("请输入用户名!");
-    if (account.password.empty())
-        return Refuse("请输入密码!");
-    return CAccountStore::AddAccount(account) ? 0 : 1;
+    account.blogurl = a.Get("blog-url", "http://");
+    CAccountSetup::FillServiceEndpoint(account);
+    SetupCheck check = CAccountSetup().Add(account);
+    return check.Ok() ? 0 : Refuse(check.message);
 }
 
 int CBlogCommands::AccountList() {
@@ -243,20 +283,20 @@ int CBlogCommands::AccountList() {
         details.push_back(account);
     }
     if (m_json) {
-        m_out << "[";
-        for (size_t i = 0; i < details.size(); ++i) {
-            const AccountRecord& d = details[i];
-            m_out << (i ? ", " : "") << "{\"name\": " << JsonQuote(d.name)
-                  << ", \"description\": " << JsonQuote(d.description)
-                  << ", \"type\": " << JsonQuote(d.blogapitype)
-                  << ", \"url\": " << JsonQuote(d.xmlrpcurl) << ", \"port\": " << JsonQuote(d.port)
-                  << ", \"user\": " << JsonQuote(d.username)
-                  << ", \"encoding\": " << JsonQuote(d.encodetype)
-                  << ", \"blogUrl\": " << JsonQuote(d.blogurl)
-                  << ", \"recentPosts\": " << d.getrecentpostsnum
-                  << ", \"loginCheck\": " << d.localloginverify << "}";
+        CliJson list = CliJson::array();
+        for (const AccountRecord& d : details) {
+            list.push_back({{"name", d.name},
+                            {"description", d.description},
+                            {"type", d.blogapitype},
+                            {"url", d.xmlrpcurl},
+                            {"port", d.port},
+                            {"user", d.username},
+                            {"encoding", d.encodetype},
+                            {"blogUrl", d.blogurl},
+                            {"recentPosts", d.getrecentpostsnum},
+                            {"loginCheck", d.localloginverify}});
         }
-        m_out << "]\n";
+        PrintJson(m_out, list);
         return 0;
     }
     for (const AccountRecord& d : details)
@@ -266,20 +306,20 @@ int CBlogCommands::AccountList() {
 }
 
 int CBlogCommands::AccountRemove(const std::string& name) {
-    CArticleDatabase store;
-    if (!OpenStore(store))
-        return Refuse(CAccountOperations::kRemoveFailedText);
-    return CAccountOperations::RemoveAccount(name, store) ? 0 : 1;
+    SetupCheck check = CAccountSetup().Delete(name);
+    return check.Ok() ? 0 : Refuse(check.message);
 }
 
 int CBlogCommands::AccountTest(const std::string& name) {
-    auto api = CBlogApiFactory::CreateForAccount(name);
-    BlogInfo info;
-    if (!api || !api->GetUsersBlogs(info))
+    AccountRecord account;
+    if (!CAccountStore::GetAccount(name, account))
         return 1;
+    ConnectionTestResult test = CAccountSetup::TestConnection(account);
+    if (!test.ok)
+        return Refuse(test.reason);
+    const BlogInfo& info = test.blog;
     if (m_json) {
-        m_out << "{\"url\": " << JsonQuote(info.url) << ", \"blogid\": " << JsonQuote(info.blogId)
-              << ", \"blogName\": " << JsonQuote(info.blogName) << "}\n";
+        PrintJson(m_out, {{"url", info.url}, {"blogid", info.blogId}, {"blogName", info.blogName}});
     } else {
         m_out << "url=" << info.url << "\nblogid=" << info.blogId << "\nblogName=" << info.blogName
               << "\n";
@@ -287,35 +327,30 @@ int CBlogCommands::AccountTest(const std::string& name) {
     return 0;
 }
 
+OperationResult
+CBlogCommands::RunOperation(const std::function<OperationStart(CArticleOperations&)>& start) {
+    CCollector collector;
+    CArticleOperations operations(collector);
+    OperationStart started = start(operations);
+    if (!started.Started())
+        return {.outcome = OperationOutcome::kFailed, .reason = started.refusal};
+    operations.Wait();
+    return collector.Result(started.id);
+}
+
 int CBlogCommands::PostsFetch(const Arguments& a) {
-    const std::string& name = a.positional[0];
-    auto api = CBlogApiFactory::CreateForAccount(name);
-    if (!api)
-        return 1;
-    long long count =
-        a.Has("count") ? ParseNumber(a.Get("count")) : api->Account().getrecentpostsnum;
-    if (count <= 0 || count > 9999)
-        return Refuse("获取日志的数量无效: " +
-                      (a.Has("count") ? a.Get("count") : std::to_string(count)));
-    PostList posts;
-    if (!api->GetRecentPosts(posts, static_cast<int>(count)))
-        return 1;
-    std::vector<ArticleRecord> received;
-    for (const PostEntry& post : posts) {
-        ArticleRecord article;
-        article.title = post.title;
-        article.content = post.description;
-        article.pubDate = post.dateCreated;
-        article.category = post.category;
-        article.guid = post.postId;
-        received.push_back(std::move(article));
+    FetchRequest request{.account = a.positional[0]};
+    if (a.Has("count")) {
+        long long count = ParseNumber(a.Get("count"));
+        if (count <= 0 || count > 9999)
+            return Refuse("获取日志的数量无效: " + a.Get("count"));
+        request.count = static_cast<int>(count);
     }
-    CArticleDatabase store;
-    if (!OpenStore(store))
-        return 1;
-    if (!store.ReplaceReceivedArticles(kFolderReceived, name, received))
-        return Refuse(store.GetLastError());
-    m_out << received.size() << "\n";
+    OperationResult result = RunOperation(
+        [&](CArticleOperations& operations) { return operations.StartFetch(request); });
+    if (!result.Ok())
+        return Refuse(result.reason);
+    m_out << result.fetched << "\n";
     return 0;
 }
 
@@ -327,22 +362,23 @@ int CBlogCommands::Articles(const Arguments& a) {
     AccountRecord account;
     if (!CAccountStore::GetAccount(name, account))
         return 1;
-    CArticleDatabase store;
-    if (!OpenStore(store))
-        return 1;
+    CCollector collector;
+    CArticleOperations operations(collector);
     std::vector<ArticleRecord> list;
-    if (!store.GetArticlePage(static_cast<int>(folder), name, list, 9999, 0))
-        return Refuse(store.GetLastError());
+    std::string reason;
+    if (!operations.GetArticles({.account = name, .folder = static_cast<int>(folder)}, 0, 9999,
+                                list, reason))
+        return Refuse(reason);
     if (m_json) {
-        m_out << "[";
-        for (size_t i = 0; i < list.size(); ++i) {
-            const ArticleRecord& r = list[i];
-            m_out << (i ? ", " : "") << "{\"id\": " << r.id << ", \"title\": " << JsonQuote(r.title)
-                  << ", \"category\": " << JsonQuote(r.category)
-                  << ", \"pubDate\": " << JsonQuote(r.pubDate)
-                  << ", \"guid\": " << JsonQuote(r.guid) << "}";
+        CliJson rows = CliJson::array();
+        for (const ArticleRecord& r : list) {
+            rows.push_back({{"id", r.id},
+                            {"title", r.title},
+                            {"category", r.category},
+                            {"pubDate", r.pubDate},
+                            {"guid", r.guid}});
         }
-        m_out << "]\n";
+        PrintJson(m_out, rows);
         return 0;
     }
     for (const ArticleRecord& r : list)
@@ -362,94 +398,113 @@ int CBlogCommands::ArticleNew(const Arguments& a) {
     article.title = CTextCodec::ToUtf8Lenient(a.Get("title"));
     article.category = CTextCodec::ToUtf8Lenient(a.Get("category"));
     article.content = CTextCodec::ToUtf8Lenient(content);
-    article.pubDate = NowText();
-    CArticleDatabase store;
-    if (!OpenStore(store))
-        return 1;
-    if (!store.InsertArticle(kFolderDrafts, name, article))
-        return Refuse(store.GetLastError());
-    m_out << store.GetLastInsertId() << "\n";
+    CCollector collector;
+    CArticleOperations operations(collector);
+    LocalOutcome outcome = operations.NewDraft(name, article);
+    if (!outcome.ok)
+        return Refuse(outcome.reason);
+    m_out << outcome.newIds.front() << "\n";
     return 0;
 }
 
-bool CBlogCommands::LoadArticle(CArticleDatabase& store, const std::string& idText,
-                                ArticleRecord& article, std::string& account, int& folder) {
-    long long id = ParseNumber(idText);
-    if (id <= 0 || id > 0x7fffffff) {
-        Message("文章编号无效: " + idText);
+// The article and where it lies; reports when there is none.
+bool CBlogCommands::FindArticle(const std::string& idText, int& id, ArticlePlace& place) {
+    if (!ParseId(idText, id))
         return false;
-    }
-    if (!store.GetArticle(static_cast<int>(id), article)) {
-        Message(store.GetLastError());
-        return false;
-    }
-    // The record does not carry its place; the row does.
-    int found = store.Run([&](CSqlDatabase& db) {
-        CSqlStatement statement = db.CompileStatement(
-            "SELECT log_author, log_property FROM blog_article WHERE log_id = ?;");
-        statement.Bind(1, static_cast<int>(id));
-        CSqlQuery row = statement.ExecQuery();
-        if (!row.IsEnd()) {
-            account = row.GetText(0);
-            folder = row.GetInt(1);
-        }
-    });
-    if (!found || account.empty()) {
-        Message(found ? "没有对应id的文章" : store.GetLastError());
+    CCollector collector;
+    CArticleOperations operations(collector);
+    ArticleRecord article;
+    std::string reason;
+    if (!operations.GetArticle(id, article, place, reason)) {
+        Message(reason);
         return false;
     }
     return true;
 }
 
 int CBlogCommands::ArticlePublish(const std::string& idText) {
-    CArticleDatabase store;
-    if (!OpenStore(store))
+    int id = 0;
+    ArticlePlace place;
+    if (!FindArticle(idText, id, place))
         return 1;
-    ArticleRecord article;
-    std::string name;
-    int folder = 0;
-    if (!LoadArticle(store, idText, article, name, folder))
-        return 1;
-    // Published and received articles are on the server already.
-    if (folder != kFolderDrafts && folder != kFolderTrash)
+    // Published and received articles are on the server already; what the editor changed in
+    // them is published by the window's edit.
+    if (place.folder != kFolderDrafts && place.folder != kFolderTrash)
         return Refuse("只能发布草稿箱或垃圾箱中的文章");
-    auto api = CBlogApiFactory::CreateForAccount(name);
-    if (!api)
-        return 1;
-    PostRequest request = api->MakeRequest();
-    request.title = article.title;
-    request.description = article.content;
-    request.category = article.category;
-    std::string postId;
-    if (!api->NewPost(request, postId))
-        return 1;
-    if (!store.SetArticlePublished(article.id, kFolderSent, postId))
-        return Refuse(store.GetLastError());
-    m_out << postId << "\n";
+    OperationResult result =
+        RunOperation([&](CArticleOperations& operations) { return operations.StartPublish({id}); });
+    if (!result.Ok())
+        return Refuse(result.reason);
+    m_out << result.articles.front().postId << "\n";
     return 0;
 }
 
-int CBlogCommands::ArticleDeleteRemote(const std::string& idText) {
-    CArticleDatabase store;
-    if (!OpenStore(store))
+int CBlogCommands::ArticlePublishTo(const std::string& idText, const std::string& to) {
+    int id = 0;
+    if (!ParseId(idText, id))
         return 1;
-    ArticleRecord article;
-    std::string name;
-    int folder = 0;
-    if (!LoadArticle(store, idText, article, name, folder))
+    std::vector<std::string> accounts = SplitList(to);
+    OperationResult result = RunOperation([&](CArticleOperations& operations) {
+        return operations.StartPublishToAccounts(id, accounts);
+    });
+    if (result.accounts.empty())
+        return Refuse(result.reason);
+    if (m_json) {
+        CliJson rows = CliJson::array();
+        for (const AccountPublishResult& one : result.accounts) {
+            rows.push_back({{"account", one.account},
+                            {"ok", one.Ok()},
+                            {"postId", one.postId},
+                            {"articleId", one.articleId},
+                            {"reason", one.reason}});
+        }
+        PrintJson(m_out, rows);
+    } else {
+        for (const AccountPublishResult& one : result.accounts) {
+            if (one.Ok())
+                m_out << one.account << "\t" << one.postId << "\n";
+            else
+                m_out << one.account << "\t发送失败!\t" << OneLine(one.reason) << "\n";
+        }
+    }
+    return result.Ok() ? 0 : 1;
+}
+
+int CBlogCommands::ArticleTransfer(const std::string& how, const Arguments& a) {
+    int id = 0;
+    if (!ParseId(a.positional[0], id))
         return 1;
-    if ((folder != kFolderReceived && folder != kFolderSent) || article.guid.empty())
-        return Refuse("这篇文章不在服务器上");
-    auto api = CBlogApiFactory::CreateForAccount(name);
-    if (!api)
-        return 1;
-    PostRequest request = api->MakeRequest();
-    request.postId = article.guid;
-    if (!api->DeletePost(request))
-        return 1;
-    if (!store.SetArticleFolder(article.id, kFolderTrash))
-        return Refuse(store.GetLastError());
+    long long folder = ParseNumber(a.Get("folder"));
+    if (folder < kFolderReceived || folder > kFolderTrash)
+        return Usage();
+    FolderRef to{.account = a.Get("to"), .folder = static_cast<int>(folder)};
+    CCollector collector;
+    CArticleOperations operations(collector);
+    LocalOutcome outcome = how == "copy" ? operations.Copy({id}, to) : operations.Move({id}, to);
+    if (!outcome.ok)
+        return Refuse(outcome.reason);
+    if (how == "copy")
+        m_out << outcome.newIds.front() << "\n";
     return 0;
+}
+
+int CBlogCommands::ArticleRemove(const std::string& idText) {
+    int id = 0;
+    if (!ParseId(idText, id))
+        return 1;
+    CCollector collector;
+    CArticleOperations operations(collector);
+    LocalOutcome outcome = operations.DeleteLocal({id});
+    return outcome.ok ? 0 : Refuse(outcome.reason);
+}
+
+int CBlogCommands::ArticleDeleteRemote(const std::string& idText) {
+    int id = 0;
+    if (!ParseId(idText, id))
+        return 1;
+    OperationResult result = RunOperation(
+        [&](CArticleOperations& operations) { return operations.StartDeleteOnServer({id}); });
+    return result.Ok() ? 0 : Refuse(result.reason);
 }
 
 int CBlogCommands::Categories(const std::string& name) {
@@ -463,11 +518,10 @@ int CBlogCommands::Categories(const std::string& name) {
     if (!metaWeblog->GetCategories(list))
         return 1;
     if (m_json) {
-        m_out << "[";
-        for (size_t i = 0; i < list.size(); ++i)
-            m_out << (i ? ", " : "") << "{\"name\": " << JsonQuote(list[i].name)
-                  << ", \"id\": " << JsonQuote(list[i].id) << "}";
-        m_out << "]\n";
+        CliJson rows = CliJson::array();
+        for (const CategoryEntry& c : list)
+            rows.push_back({{"name", c.name}, {"id", c.id}});
+        PrintJson(m_out, rows);
         return 0;
     }
     for (const CategoryEntry& c : list)

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "cli/CliArguments.h"
+#include "workspace/ArticleOperations.h"
 
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <string>
 #include <vector>
-
-class CArticleDatabase;
-struct ArticleRecord;
 
 // The weblog commands of quillmark-cli: accounts, fetching and publishing articles, categories
 // and media. Results go to the output stream; failures are reported on stderr (through the
@@ -38,15 +37,20 @@ private:
     int Articles(const Arguments& a);
     int ArticleNew(const Arguments& a);
     int ArticlePublish(const std::string& idText);
+    int ArticlePublishTo(const std::string& idText, const std::string& to);
+    int ArticleTransfer(const std::string& how, const Arguments& a);
+    int ArticleRemove(const std::string& idText);
     int ArticleDeleteRemote(const std::string& idText);
     int Categories(const std::string& account);
     int MediaUpload(const std::string& account, const std::string& file);
 
     int Usage();
-    bool OpenStore(CArticleDatabase& store);
-    // The article with its account and folder; reports when there is none.
-    bool LoadArticle(CArticleDatabase& store, const std::string& idText, ArticleRecord& article,
-                     std::string& account, int& folder);
+    bool FindArticle(const std::string& idText, int& id, ArticlePlace& place);
+
+    // Starts one weblog operation, waits for it and gives its result (a refused start comes
+    // back as a failure with the refusal as its reason).
+    class CCollector;
+    OperationResult RunOperation(const std::function<OperationStart(CArticleOperations&)>& start);
 
     std::ostream& m_out;
     std::ostream& m_err;

@@ -5,6 +5,7 @@
 #include "app/ProgramDir.h"
 #include "app/Reporter.h"
 #include "cli/BlogCommands.h"
+#include "cli/CliJson.h"
 #include "cli/FeedCommands.h"
 #include "cli/ShellCommands.h"
 #include "platform/fs/FileUtil.h"
@@ -25,38 +26,6 @@ const char* kUsage = R"(用法: quillmark-cli [--home 目录] 命令 [参数]
 )";
 
 } // namespace
-
-std::string JsonQuote(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                out += buffer;
-            } else {
-                out.push_back(static_cast<char>(c));
-            }
-        }
-    }
-    return out + "\"";
-}
 
 CCliCommands::CCliCommands(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
 
@@ -135,10 +104,10 @@ int CCliCommands::Init() {
 void CCliCommands::PrintPairs(const std::vector<std::string>& keys,
                               const std::vector<std::string>& values) {
     if (m_json) {
-        m_out << "{";
+        CliJson pairs = CliJson::object();
         for (size_t i = 0; i < keys.size(); ++i)
-            m_out << (i ? ", " : "") << JsonQuote(keys[i]) << ": " << JsonQuote(values[i]);
-        m_out << "}\n";
+            pairs[keys[i]] = values[i];
+        PrintJson(m_out, pairs);
         return;
     }
     for (size_t i = 0; i < keys.size(); ++i)

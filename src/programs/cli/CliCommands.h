@@ -25,6 +25,3 @@ private:
     std::ostream& m_err;
     bool m_json = false;
 };
-
-// JSON string literal of a UTF-8 text.
-std::string JsonQuote(const std::string& text);

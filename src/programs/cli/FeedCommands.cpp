@@ -4,6 +4,7 @@
 #include "app/Reporter.h"
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
+#include "cli/CliJson.h"
 #include "reader/ChannelTree.h"
 #include "reader/FeedAddress.h"
 #include "reader/FeedFetcher.h"
@@ -61,9 +62,8 @@ int Unread(CReader& reader, int index) {
     return unread;
 }
 
-void ListJson(CReader& reader, const std::vector<int>& items, std::ostream& out) {
-    out << "[";
-    bool first = true;
+CliJson ListJson(CReader& reader, const std::vector<int>& items) {
+    CliJson list = CliJson::array();
     for (int index : items) {
         ChannelRecord record = reader.tree.Record(index);
         int feedId = 0;
@@ -72,17 +72,16 @@ void ListJson(CReader& reader, const std::vector<int>& items, std::ostream& out)
             reader.tree.GetFeedId(index, feedId, reader.store);
             unread = Unread(reader, index);
         }
-        out << (first ? "" : ", ") << "{\"path\": " << JsonQuote(SlashPath(reader.tree, index))
-            << ", \"title\": " << JsonQuote(record.title)
-            << ", \"directory\": " << (record.directory ? "true" : "false")
-            << ", \"xmlUrl\": " << JsonQuote(record.xmlUrl)
-            << ", \"htmlUrl\": " << JsonQuote(record.htmlUrl) << ", \"feedId\": " << feedId
-            << ", \"unread\": " << unread << ", \"children\": ";
-        ListJson(reader, record.children, out);
-        out << "}";
-        first = false;
+        list.push_back({{"path", SlashPath(reader.tree, index)},
+                        {"title", record.title},
+                        {"directory", record.directory},
+                        {"xmlUrl", record.xmlUrl},
+                        {"htmlUrl", record.htmlUrl},
+                        {"feedId", feedId},
+                        {"unread", unread},
+                        {"children", ListJson(reader, record.children)}});
     }
-    out << "]";
+    return list;
 }
 
 void ListText(CReader& reader, const std::vector<int>& items, int depth, std::ostream& out) {
@@ -215,8 +214,7 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
 
     if (sub == "list") {
         if (m_json) {
-            ListJson(reader, tree.Roots(), m_out);
-            m_out << "\n";
+            PrintJson(m_out, ListJson(reader, tree.Roots()));
         } else {
             ListText(reader, tree.Roots(), 0, m_out);
         }
@@ -384,18 +382,19 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
     if (!ok)
         return Error(view.GetLastError());
     if (m_json) {
-        m_out << "{\"total\": " << items.total << ", \"page\": " << items.page + 1
-              << ", \"pages\": " << items.pageCount << ", \"items\": [";
-        for (size_t i = 0; i < items.items.size(); ++i) {
-            const FeedItem& item = items.items[i];
-            m_out << (i ? ", " : "") << "{\"id\": " << item.id
-                  << ", \"title\": " << JsonQuote(item.title)
-                  << ", \"author\": " << JsonQuote(item.author)
-                  << ", \"pubDate\": " << JsonQuote(item.pubDate)
-                  << ", \"read\": " << (item.isRead ? "true" : "false")
-                  << ", \"new\": " << (item.isNew ? "true" : "false") << "}";
+        CliJson list = CliJson::array();
+        for (const FeedItem& item : items.items) {
+            list.push_back({{"id", item.id},
+                            {"title", item.title},
+                            {"author", item.author},
+                            {"pubDate", item.pubDate},
+                            {"read", item.isRead},
+                            {"new", item.isNew}});
         }
-        m_out << "]}\n";
+        PrintJson(m_out, {{"total", items.total},
+                          {"page", items.page + 1},
+                          {"pages", items.pageCount},
+                          {"items", list}});
         return 0;
     }
     m_out << "共 " << items.total << " 项, 第 " << items.page + 1 << "/" << items.pageCount
@@ -444,13 +443,15 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
     if (!reader.store.GetItem(id, false, item))
         return Error(reader.store.GetLastError());
     if (m_json) {
-        m_out << "{\"id\": " << item.id << ", \"feedId\": " << item.feedId
-              << ", \"title\": " << JsonQuote(item.title) << ", \"link\": " << JsonQuote(item.link)
-              << ", \"author\": " << JsonQuote(item.author)
-              << ", \"pubDate\": " << JsonQuote(item.pubDate)
-              << ", \"read\": " << (item.isRead ? "true" : "false")
-              << ", \"new\": " << (item.isNew ? "true" : "false")
-              << ", \"description\": " << JsonQuote(item.description) << "}\n";
+        PrintJson(m_out, {{"id", item.id},
+                          {"feedId", item.feedId},
+                          {"title", item.title},
+                          {"link", item.link},
+                          {"author", item.author},
+                          {"pubDate", item.pubDate},
+                          {"read", item.isRead},
+                          {"new", item.isNew},
+                          {"description", item.description}});
         return 0;
     }
     m_out << "标题: " << item.title << "\n链接: " << item.link << "\n作者: " << item.author
