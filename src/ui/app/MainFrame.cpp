@@ -10,6 +10,9 @@
 #include "ui/app/PropertyPageDebug.h"
 #include "ui/app/PropertyPageProxy.h"
 #include "ui/app/PropertyPageSystemGeneral.h"
+#include "ui/blog/AccountTreeCtrl.h"
+#include "ui/blog/BlogArticlesView.h"
+#include "ui/blog/BlogWorkspace.h"
 #include "ui/common/AppIcons.h"
 #include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
@@ -146,6 +149,7 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
 
     // The reader: the tree fills from the channel file, receiving starts as the settings say.
     m_reader->Build();
+    m_blog->Build();
     m_channelTree->Fill();
     AppearanceSettings appearance;
     if (CAppSettings::ReadAppearanceSettings(appearance))
@@ -208,7 +212,6 @@ void CMainFrame::RegisterCommands() {
     c.Handle(kCmdSystemSettings, [this] { OnSystemSettings(); });
     c.Handle(kCmdReaderSettings, [this] { OnReaderSettings(); });
     c.Handle(kCmdBlogSettings, [this] { OnBlogSettings(); });
-    c.Handle(kCmdCompactBlogDb, [this] { OnCompactBlogDatabase(); });
     c.Handle(kCmdCompactRssDb, [this] { OnCompactRssDatabase(); });
     c.Handle(kCmdAbout, [this] { OnAbout(); });
     c.Handle(kCmdShowMainWindow, [this] { ShowMainWindow(); });
@@ -365,11 +368,7 @@ void CMainFrame::BuildToolBars() {
     fetch->setDefaultAction(Action(kCmdFetchPosts));
     fetch->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     auto* countMenu = new QMenu(fetch);
-    for (int id : {kCmdPostCount1, kCmdPostCount3, kCmdPostCount5, kCmdPostCount10, kCmdPostCount20,
-                   kCmdPostCount999})
-        countMenu->addAction(Action(id));
-    countMenu->addSeparator();
-    countMenu->addAction(Action(kCmdPostCountCustom));
+    m_blog->FillCountMenu(countMenu);
     fetch->setMenu(countMenu);
     fetch->setPopupMode(QToolButton::MenuButtonPopup);
     blog->addWidget(fetch);
@@ -412,8 +411,7 @@ void CMainFrame::BuildToolBars() {
 void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_sideTabs = new QTabWidget;
     m_sideTabs->setDocumentMode(true);
-    m_accountTree = new QTreeWidget;
-    m_accountTree->setHeaderHidden(true);
+    m_blog = new CBlogWorkspace(m_articleStore.GetPath(), *m_commands, this);
     m_channelTree = new CRssChannelTreeCtrl(*m_reader);
     m_favoriteTree = new QTreeWidget;
     m_favoriteTree->setHeaderHidden(true);
@@ -424,7 +422,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     favoritesSide->addWidget(m_browserFavorites);
     favoritesSide->setStretchFactor(0, 1);
     favoritesSide->setStretchFactor(1, 2);
-    m_sideTabs->addTab(m_accountTree, ThemeIcon("accessories-text-editor"), QStringLiteral("博客"));
+    m_sideTabs->addTab(m_blog->Tree(), ThemeIcon("accessories-text-editor"),
+                       QStringLiteral("博客"));
     m_sideTabs->addTab(m_channelTree, FeedIcon(0), QStringLiteral("RSS订阅"));
     m_sideTabs->addTab(favoritesSide, ThemeIcon("starred"), QStringLiteral("收藏"));
 
@@ -432,6 +431,7 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_readingFrame = new CReadingFrame;
     m_list->SetReader(m_reader.get());
     m_list->SetReadingFrame(m_readingFrame);
+    m_list->SetBlogView(m_blog->View());
 
     m_readingSplitter = new QSplitter(Qt::Vertical);
     m_readingSplitter->setChildrenCollapsible(true);
@@ -451,6 +451,16 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     setCentralWidget(m_mainSplitter);
 
     connect(m_sideTabs, &QTabWidget::currentChanged, this, [this](int mode) { SetSideMode(mode); });
+    connect(m_blog, &CBlogWorkspace::OpenInPane, this,
+            [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
+    connect(m_blog, &CBlogWorkspace::ClearPane, this,
+            [this] { m_readingFrame->View()->ShowBlank(); });
+    connect(m_blog, &CBlogWorkspace::PreviewArticle, this,
+            [this](const ArticleRecord& article, const std::string& account) {
+                m_readingFrame->View()->PreviewArticle(article, account);
+            });
+    connect(m_blog, &CBlogWorkspace::BlogResult, this,
+            [this](int kind) { OnWindowMessage(WM_BLOG_RESULT, 0, kind); });
     connect(m_channelTree, &CRssChannelTreeCtrl::ChannelSelected, m_list,
             &CArticlesReportView::ShowChannel);
     connect(m_channelTree, &CRssChannelTreeCtrl::ListRefreshNeeded, m_list,
@@ -568,6 +578,7 @@ void CMainFrame::ApplySideMode(int mode) {
     for (int m = kSideBlog; m <= kSideFavorites; ++m)
         m_toolBars[m]->setVisible(m == mode);
     // The reading area shows this side's content.
+    m_list->ShowBlogSide(mode == kSideBlog);
     if (mode == kSideRss) {
         if (m_reader->View().Current() >= 0)
             m_list->ShowCurrentItems();
@@ -667,6 +678,9 @@ void CMainFrame::OnWindowMessage(int message, qint64 wParam, qint64 lParam) {
             m_popup->Popup(text, CPopupWindow::kBlogResultMs);
         break;
     }
+    case WM_ACCOUNT_TREE_UPDATE:
+        m_blog->OnTreeUpdate(static_cast<int>(wParam), static_cast<int>(lParam));
+        break;
     case WM_RSS_NEW_ITEMS:
         if (m_reader->Tree().IsValid(static_cast<int>(wParam)))
             OnNewItems(static_cast<int>(wParam), static_cast<int>(lParam));
@@ -752,19 +766,6 @@ void CMainFrame::OnReaderSettings() {
         m_list->ApplyAppearance(appearance);
     if (pageSizeChanged && m_sideMode == kSideRss)
         m_list->ShowCurrentItems();
-}
-
-void CMainFrame::OnCompactBlogDatabase() {
-    if (!CMessageBox::Ask(this,
-                          QStringLiteral("重新整理数据库空间将需要一些时间(可能几分钟)\n"
-                                         "整理后数据库文件将变小!\n现在整理吗?"),
-                          QStringLiteral("整理确认")))
-        return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int ok = m_articleStore.CompactDatabase();
-    QApplication::restoreOverrideCursor();
-    CMessageBox::Show(this, ok ? QStringLiteral("整理完成!")
-                               : QStringLiteral("请暂停进行的其它数据库操作!"));
 }
 
 void CMainFrame::OnCompactRssDatabase() {
@@ -871,6 +872,7 @@ void CMainFrame::Shutdown() {
     // Workers see the flag, their transfers abort, and they are waited for.
     g_bAppExiting = 1;
     m_reader->StopReceiving();
+    m_blog->Shutdown();
 
     WindowPlacement placement;
     if (!isMaximized()) {

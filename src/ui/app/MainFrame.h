@@ -12,6 +12,7 @@
 #include <vector>
 
 class CArticlesReportView;
+class CBlogWorkspace;
 class CControlFavorites;
 class CPopupWindow;
 class CReadingFrame;
@@ -82,6 +83,7 @@ public:
     CRssChannelTreeCtrl* ChannelTree() const { return m_channelTree; }
     CControlFavorites* BrowserFavorites() const { return m_browserFavorites; }
     CArticlesReportView* ItemList() const { return m_list; }
+    CBlogWorkspace* Blog() const { return m_blog; }
     CReadingFrame* ReadingFrame() const { return m_readingFrame; }
     CRssReader* Reader() const { return m_reader.get(); }
     QSplitter* ReadingSplitter() const { return m_readingSplitter; }
@@ -125,7 +127,6 @@ private:
     void OnSystemSettings();
     void OnReaderSettings();
     void OnBlogSettings();
-    void OnCompactBlogDatabase();
     void OnCompactRssDatabase();
     void OnAbout();
     void OnBrowserMenuAdd();
@@ -149,7 +150,7 @@ private:
     QSplitter* m_mainSplitter = nullptr;
     QSplitter* m_readingSplitter = nullptr;
     QTabWidget* m_sideTabs = nullptr;
-    QTreeWidget* m_accountTree = nullptr;
+    CBlogWorkspace* m_blog = nullptr;
     QTreeWidget* m_favoriteTree = nullptr;
     CControlFavorites* m_browserFavorites = nullptr;
     CRssChannelTreeCtrl* m_channelTree = nullptr;
