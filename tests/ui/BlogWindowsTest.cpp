@@ -334,6 +334,9 @@ TEST_F(BlogWindowsTest, RowTextsAreCleanedCutAndGrouped) {
     View().ShowFolder("alpha", kFolderDrafts);
     EXPECT_EQ(View().GroupCaptions(), (QStringList{QStringLiteral("将来"), QStringLiteral("今天"),
                                                    QStringLiteral("最近")}));
+    // The group's caption spans the row, so the narrow icon columns do not hide it.
+    EXPECT_TRUE(View().List()->isFirstColumnSpanned(0, QModelIndex()));
+    EXPECT_EQ(View().List()->topLevelItem(1)->text(0), QStringLiteral("今天 (1)"));
     QTreeWidgetItem* row = View().RowOf(today);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->text(CBlogArticlesView::kColTitle), QString::fromStdString(cut));

@@ -178,7 +178,6 @@ void CBlogArticlesView::Fill(const std::vector<ArticleRecord>& articles,
         if (!groups[g]) {
             groups[g] = new QTreeWidgetItem;
             groups[g]->setFlags(Qt::ItemIsEnabled);
-            groups[g]->setFirstColumnSpanned(true);
             QFont bold = groups[g]->font(0);
             bold.setBold(true);
             groups[g]->setFont(0, bold);
@@ -202,12 +201,14 @@ void CBlogArticlesView::Fill(const std::vector<ArticleRecord>& articles,
         groups[g]->setText(0, QString::fromUtf8(kGroups[g]) +
                                   QStringLiteral(" (%1)").arg(groups[g]->childCount()));
         m_list->addTopLevelItem(groups[g]);
+        // Spanning is a property of the view: it takes effect once the item is in it.
+        groups[g]->setFirstColumnSpanned(true);
         groups[g]->setExpanded(true);
     }
     if (!m_failure.isEmpty()) {
         auto* failure = new QTreeWidgetItem(m_list);
         failure->setFlags(Qt::ItemIsEnabled);
-        failure->setFirstColumnSpanned(true);
+        failure->setFirstColumnSpanned(true); // in the view already
         failure->setText(0, m_failure);
         failure->setForeground(0, QColor(200, 0, 0));
     }
