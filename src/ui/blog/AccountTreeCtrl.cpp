@@ -185,8 +185,11 @@ void CAccountTreeCtrl::Recount(QTreeWidgetItem* item) {
         return;
     FolderCounts counts;
     std::string reason;
+    // A store that cannot be read shows no count, and the folder says why.
     if (!m_operations.CountFolders(m_accounts[index].name, counts, reason))
         counts = FolderCounts{};
+    item->setToolTip(0,
+                     reason.empty() ? QString() : QStringLiteral("无法读取文章数: ") + ToQ(reason));
     item->setData(0, kCountRole, counts.Of(kind));
 }
 
