@@ -325,12 +325,17 @@ void CArticleOperations::RunPublish(Operation& operation, const std::vector<int>
             }
             CBloggerApi* api = found->second.get();
             if (api) {
+                // An article of 垃圾箱 that has a post id was deleted on the server: it
+                // becomes a new post. Elsewhere a post id means the post is edited.
+                const bool edit = !record.guid.empty() && place.folder != kFolderTrash;
                 PostRequest request = ArticleRequest(*api, record);
+                if (!edit)
+                    request.postId.clear();
                 bool sent;
-                std::string postId = record.guid;
+                std::string postId = edit ? record.guid : std::string();
                 {
                     CAttachedApi attached(operation, api);
-                    if (record.guid.empty()) {
+                    if (!edit) {
                         sent = api->NewPost(request, postId) != 0;
                     } else {
                         int edited = 0;

@@ -85,8 +85,10 @@ public:
     // (by post id) give way to the fetched ones.
     OperationStart StartFetch(const FetchRequest& request);
     // Publishes articles of 草稿箱 or 垃圾箱, or an edited article of any folder, one after the
-    // other: a new post, or an edit of the post when the article has a post id. Each published
-    // article moves to 已发日志 of its account with its post id; a failed one stays where it is.
+    // other: a new post, or an edit of the post when the article has a post id (except in
+    // 垃圾箱, where a post id is that of a post deleted on the server: a new post again). Each
+    // published article moves to 已发日志 of its account with its post id; a failed one stays
+    // where it is.
     OperationStart StartPublish(const std::vector<int>& articleIds);
     // Publishes one article to each of the accounts at once (at most kMaxPublishAccounts; each
     // with its own interface object and thread). The article's own account, when named, gets

@@ -154,6 +154,14 @@ TEST_F(ArticleDatabaseTest, CopiesMovesAndPublishing) {
     EXPECT_EQ(guid, "888");
     EXPECT_EQ(Count(kFolderSent, "you"), 1);
 
+    ASSERT_EQ(m_store.MoveArticle(copyId, kFolderDrafts, "o'brien"), 1);
+    ArticlePlace place;
+    ASSERT_EQ(m_store.GetArticlePlace(copyId, place), 1);
+    EXPECT_EQ(place.account, "o'brien");
+    EXPECT_EQ(place.folder, kFolderDrafts);
+    EXPECT_EQ(m_store.GetArticlePlace(9999, place), 0);
+    EXPECT_EQ(m_store.GetLastError(), "没有对应id的文章");
+
     ArticleRecord missing;
     EXPECT_EQ(m_store.GetArticle(9999, missing), 0);
     EXPECT_EQ(m_store.GetLastError(), "没有对应id的文章");
@@ -251,6 +259,11 @@ TEST(ArticleDatabaseLegacy, AnOlderFileIsUsedAsItIsWithGbkTextsAndGetsItsIndex) 
         std::vector<std::string> categories;
         ASSERT_EQ(store.GetFolderCategories(1, account, categories), 1);
         EXPECT_EQ(categories, std::vector<std::string>{"生活"});
+        // Its place names the account as it is written now.
+        ArticlePlace place;
+        ASSERT_EQ(store.GetArticlePlace(1, place), 1);
+        EXPECT_EQ(place.account, account);
+        EXPECT_EQ(place.folder, 1);
         // The refresh replaces the old copy although it was written in GBK.
         ASSERT_EQ(store.ReplaceReceivedArticles(1, account, {Post("9", "再次收取")}), 1);
         ASSERT_EQ(store.CountArticles(1, account, n), 1);

@@ -1,0 +1,150 @@
+// Account set-up: the wizard's checks, changes, the connection test and the local login lock.
+#include "WorkspaceTestSupport.h"
+
+#include "app/AppPaths.h"
+#include "storage/ArticleDatabase.h"
+#include "workspace/AccountSetup.h"
+#include "workspace/LocalLoginLock.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AccountSetupTest : public ::testing::Test {
+protected:
+    CTempHome m_home;
+    CRecordingReporter m_reporter;
+    CScopedReporter m_scope{m_reporter};
+    CWeblogServer m_server;
+    CAccountSetup m_setup;
+};
+
+TEST_F(AccountSetupTest, ChecksComeInTheWizardsOrderWithTheirFields) {
+    AccountRecord good = ServerAccount("好", m_server, "/ok");
+    struct Case {
+        std::function<void(AccountRecord&)> change;
+        std::string message;
+        AccountField field;
+    };
+    const Case cases[] = {
+        {[](AccountRecord& a) { a.name = "  "; }, "请输入账户名称", AccountField::kName},
+        {[](AccountRecord& a) { a.name = std::string(25, 'x') + "%"; }, "账户名称含有不合法的字符!",
+         AccountField::kName},
+        {[](AccountRecord& a) { a.name = "一二三四五六七八九十一"; }, "账户名称不能超过20个字符",
+         AccountField::kName},
+        {[](AccountRecord& a) { a.description = " "; }, "请输入账户描述",
+         AccountField::kDescription},
+        {[](AccountRecord& a) { a.blogapitype = "LiveJournal"; }, "无匹配的blog类型!",
+         AccountField::kServiceType},
+        {[](AccountRecord& a) { a.xmlrpcurl = ""; }, "请输入XML-RPC地址!", AccountField::kUrl},
+        {[](AccountRecord& a) { a.port = "65536"; }, "请输入有效的端口号!(0 - 65535)",
+         AccountField::kPort},
+        {[](AccountRecord& a) { a.port = "-1"; }, "请输入有效的端口号!(0 - 65535)",
+         AccountField::kPort},
+        {[](AccountRecord& a) { a.username = ""; }, "请输入用户名!", AccountField::kUserName},
+        {[](AccountRecord& a) { a.password = ""; }, "请输入密码!", AccountField::kPassword},
+    };
+    for (const Case& c : cases) {
+        AccountRecord account = good;
+        c.change(account);
+        SetupCheck check = m_setup.Add(account);
+        EXPECT_EQ(check.message, c.message);
+        EXPECT_EQ(check.field, c.field) << c.message;
+    }
+    EXPECT_TRUE(CAccountSetup::CheckEndpoint("http://x", "0").Ok());
+    EXPECT_TRUE(CAccountSetup::CheckNames("一二三四五六七八九十", "d").Ok());
+    EXPECT_EQ(CAccountSetup::PortForUrl("HTTPS://example.org/xmlrpc.php", "80"), "443");
+    EXPECT_EQ(CAccountSetup::PortForUrl("http://example.org/xmlrpc.php", "8080"), "8080");
+
+    ASSERT_TRUE(m_setup.Add(good).Ok());
+    EXPECT_EQ(m_setup.Add(good).message, "已经有这个账户名了!");
+    std::vector<AccountRecord> accounts;
+    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    EXPECT_EQ(accounts.size(), 1u);
+}
+
+TEST_F(AccountSetupTest, ConnectionTestSaysWhyItFailed) {
+    ConnectionTestResult ok = CAccountSetup::TestConnection(ServerAccount("a", m_server, "/ok"));
+    EXPECT_TRUE(ok.ok) << ok.reason;
+    EXPECT_FALSE(ok.blog.blogId.empty());
+
+    AccountRecord closed = ServerAccount("b", m_server, "/ok");
+    closed.xmlrpcurl = "http://127.0.0.1:" + std::to_string(loopback::ClosedPort()) + "/x.php";
+    closed.port = "";
+    ConnectionTestResult refused = CAccountSetup::TestConnection(closed);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.reason.rfind("错误 3001", 0), 0u) << refused.reason;
+
+    struct CWaiter : CConnectionTestObserver {
+        void OnConnectionTested(const ConnectionTestResult& r) override { result = r; }
+        ConnectionTestResult result;
+    } waiter;
+    m_setup.StartConnectionTest(ServerAccount("a", m_server, "/ok"), waiter);
+    m_setup.WaitForTest();
+    EXPECT_TRUE(waiter.result.ok) << waiter.result.reason;
+}
+
+// The lock asks once per run; the security page's checks guard the local password.
+TEST_F(AccountSetupTest, LocalLoginLockAndItsPasswordChecks) {
+    ASSERT_TRUE(m_setup.Add(ServerAccount("锁", m_server, "/ok")).Ok());
+    CLocalLoginLock lock;
+    EXPECT_FALSE(lock.IsLocked("锁"));
+
+    LoginLockChange change{.mode = LoginLockMode::kLocalPassword, .newPassword = "Secret"};
+    EXPECT_EQ(m_setup.ChangeLoginLock("锁", change).message, "请输入完整的密码");
+    change.confirmPassword = "secret";
+    EXPECT_EQ(m_setup.ChangeLoginLock("锁", change).message, "两次输入的密码不同!");
+    change.confirmPassword = "Secret";
+    ASSERT_TRUE(m_setup.ChangeLoginLock("锁", change).Ok());
+
+    EXPECT_TRUE(lock.IsLocked("锁"));
+    EXPECT_EQ(lock.Unlock("锁", "secret"), CLocalLoginLock::Answer::kWrongPassword);
+    EXPECT_TRUE(lock.IsLocked("锁"));
+    EXPECT_EQ(lock.Unlock("锁", "Secret"), CLocalLoginLock::Answer::kPassed);
+    EXPECT_FALSE(lock.IsLocked("锁"));
+    // A new run asks again.
+    CLocalLoginLock nextRun;
+    EXPECT_TRUE(nextRun.IsLocked("锁"));
+
+    // Changing a local password needs the old one.
+    LoginLockChange again{
+        .mode = LoginLockMode::kLocalPassword, .newPassword = "new", .confirmPassword = "new"};
+    EXPECT_EQ(m_setup.ChangeLoginLock("锁", again).message, "请输入原始的账户密码");
+    again.oldPassword = "wrong";
+    EXPECT_EQ(m_setup.ChangeLoginLock("锁", again).message, "原始的账户密码错误");
+    again.oldPassword = "Secret";
+    ASSERT_TRUE(m_setup.ChangeLoginLock("锁", again).Ok());
+    EXPECT_EQ(nextRun.Unlock("锁", "new"), CLocalLoginLock::Answer::kPassed);
+
+    // Mode 1 checks with the weblog password.
+    ASSERT_TRUE(m_setup.ChangeLoginLock("锁", {.mode = LoginLockMode::kBlogPassword}).Ok());
+    CLocalLoginLock third;
+    EXPECT_EQ(third.Unlock("锁", "new"), CLocalLoginLock::Answer::kWrongPassword);
+    EXPECT_EQ(third.Unlock("锁", "quill-pass-1"), CLocalLoginLock::Answer::kPassed);
+    EXPECT_EQ(third.Unlock("无此账户", "x"), CLocalLoginLock::Answer::kUnreadable);
+}
+
+TEST_F(AccountSetupTest, DeleteNeedsTheWeblogPasswordAndTakesTheArticles) {
+    ASSERT_TRUE(m_setup.Add(ServerAccount("删", m_server, "/ok")).Ok());
+    CArticleDatabase store(GetAppFilePath("Storage\\blog.db"));
+    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_EQ(store.InsertArticle(kFolderDrafts, "删", {.title = "t"}), 1);
+
+    EXPECT_EQ(m_setup.DeleteWithPassword("删", "").message, "请输入密码!");
+    SetupCheck wrong = m_setup.DeleteWithPassword("删", "quill-pass-2");
+    EXPECT_EQ(wrong.message, "密码错误!");
+    EXPECT_EQ(wrong.field, AccountField::kPassword);
+    int count = 0;
+    ASSERT_EQ(store.CountArticles(kFolderDrafts, "删", count), 1);
+    EXPECT_EQ(count, 1);
+
+    ASSERT_TRUE(m_setup.DeleteWithPassword("删", "quill-pass-1").Ok());
+    ASSERT_EQ(store.CountArticles(kFolderDrafts, "删", count), 1);
+    EXPECT_EQ(count, 0);
+    std::vector<AccountRecord> accounts;
+    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    EXPECT_TRUE(accounts.empty());
+    EXPECT_FALSE(m_setup.Delete("删").Ok());
+}
+
+} // namespace
