@@ -27,6 +27,8 @@ packages=(
     libxml2-utils python3-feedparser
     # Chinese text in the windows
     fonts-noto-cjk
+    # compiling e-books (chmcmd), and reading them back in the tests (extract_chmLib)
+    fp-utils libchm-bin
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "app/AppSettings.h"
 #include "app/ProgramDir.h"
 #include "app/Reporter.h"
+#include "cli/BackupCommands.h"
 #include "cli/BlogCommands.h"
 #include "cli/CliJson.h"
 #include "cli/FeedCommands.h"
@@ -50,7 +51,7 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
             m_json = true;
         } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
             m_out << kUsage << CFeedCommands::UsageText() << CBlogCommands::UsageText()
-                  << CShellCommands::UsageText();
+                  << CBackupCommands::UsageText() << CShellCommands::UsageText();
             return 0;
         } else {
             args.push_back(argsIn[i]);
@@ -66,7 +67,8 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
     if (CShellCommands::Handles(command))
         return CShellCommands(m_out).Run(args);
     const bool known =
-        command == "settings" || CBlogCommands::Handles(command) || CFeedCommands::Handles(command);
+        command == "settings" || CBlogCommands::Handles(command) || CFeedCommands::Handles(command) ||
+        CBackupCommands::Handles(command);
     if (!known) {
         m_err << "未知的命令: " << command << "\n";
         return Usage();
@@ -77,6 +79,8 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         return Settings(args);
     if (CBlogCommands::Handles(command))
         return CBlogCommands(m_out, m_err, m_json).Run(command, args);
+    if (CBackupCommands::Handles(command))
+        return CBackupCommands(m_out, m_err).Run(command, args);
     return CFeedCommands(m_out, m_json).Run(command, args);
 }
 

@@ -99,7 +99,7 @@ std::vector<CommandEntry> MakeEntries() {
          .icon = "document-save-as",
          .unavailable = kLater},
         // 32909: an e-book of a channel, or of a weblog folder in the account tree.
-        {.id = kCmdChannelEbook, .text = "制作CHM电子书", .unavailable = kLater},
+        {.id = kCmdChannelEbook, .text = "制作CHM电子书"},
         // The reader's settings sheet: receive, storage, appearance, statistics.
         {.id = kCmdReaderSettings, .text = "RSS阅读器设置(&S)...", .icon = "preferences-system"},
         // Starts quillmark-vacuum on rss.db, so the window stays usable meanwhile.

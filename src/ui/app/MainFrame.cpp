@@ -228,6 +228,8 @@ void CMainFrame::RegisterCommands() {
     // The selected channel, or every channel of the selected directory.
     for (int id : {kCmdReceiveChannel, kCmdMarkChannelRead})
         c.Handle(id, [this, id] { OnChannelCommand(id); });
+    c.Handle(kCmdChannelEbook,
+             [this] { m_channelTree->OnCommand(kCmdChannelEbook, m_channelTree->CurrentIndex()); });
     c.Handle(kCmdQuickReading,
              [this] { m_list->SetQuickReading(Action(kCmdQuickReading)->isChecked()); });
     c.Handle(kCmdPreviousArticle, [this] { m_list->MoveSelection(-1); });

@@ -6,6 +6,7 @@
 #include "ui/common/CommandIds.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
+#include "ui/export/EbookDialog.h"
 #include "ui/reader/ChannelPropertySheet.h"
 #include "ui/reader/DirectoryDialog.h"
 #include "ui/reader/DirectoryPropertySheet.h"
@@ -380,9 +381,9 @@ QString CRssChannelTreeCtrl::CommandText(int commandId, bool directory) {
 }
 
 bool CRssChannelTreeCtrl::CommandAvailable(int commandId) {
-    // Import, export and the e-book come with their own parts of the program.
+    // Import and export come with their own parts of the program.
     return commandId != kCmdImportOpml && commandId != kCmdExportAll &&
-           commandId != kCmdExportChannel && commandId != kCmdChannelEbook;
+           commandId != kCmdExportChannel;
 }
 
 void CRssChannelTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
@@ -476,6 +477,9 @@ void CRssChannelTreeCtrl::OnCommand(int commandId, int index) {
         break;
     case kCmdRename:
         StartRename(index);
+        break;
+    case kCmdChannelEbook:
+        CEbookDialog::OpenForChannel(this, m_reader, index);
         break;
     default:
         break;

@@ -1,0 +1,116 @@
+#include "platform/process/ProgramRunner.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+std::string CProgramRunner::FindInPath(const std::string& program) {
+    if (program.find('/') != std::string::npos)
+        return access(program.c_str(), X_OK) == 0 ? program : std::string();
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        if (dir.empty())
+            dir = ".";
+        const std::string candidate = dir + "/" + program;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+ProgramResult CProgramRunner::Run(const std::string& program,
+                                  const std::vector<std::string>& arguments,
+                                  const std::string& workDir) {
+    ProgramResult result;
+    const std::string path = FindInPath(program);
+    if (path.empty()) {
+        result.error = "找不到程序 " + program;
+        return result;
+    }
+    int pipeFds[2];
+    int statusFds[2]; // tells the parent why exec failed; closed on a successful exec
+    if (pipe(pipeFds) != 0 || pipe2(statusFds, O_CLOEXEC) != 0) {
+        result.error = std::strerror(errno);
+        return result;
+    }
+    std::vector<std::string> argvText;
+    argvText.push_back(path);
+    argvText.insert(argvText.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid < 0) {
+        result.error = std::strerror(errno);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        close(statusFds[0]);
+        close(statusFds[1]);
+        return result;
+    }
+    if (pid == 0) {
+        close(pipeFds[0]);
+        close(statusFds[0]);
+        dup2(pipeFds[1], STDOUT_FILENO);
+        dup2(pipeFds[1], STDERR_FILENO);
+        close(pipeFds[1]);
+        const int devNull = open("/dev/null", O_RDONLY);
+        if (devNull >= 0)
+            dup2(devNull, STDIN_FILENO);
+        int failure = 0;
+        if (!workDir.empty() && chdir(workDir.c_str()) != 0)
+            failure = errno;
+        if (failure == 0) {
+            execv(path.c_str(), argv.data());
+            failure = errno;
+        }
+        (void)!write(statusFds[1], &failure, sizeof failure);
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    close(statusFds[1]);
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        if (n > 0) {
+            result.output.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    close(pipeFds[0]);
+    int failure = 0;
+    const bool execFailed = read(statusFds[0], &failure, sizeof failure) == sizeof failure;
+    close(statusFds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (execFailed) {
+        result.error = program + ": " + std::strerror(failure);
+        return result;
+    }
+    result.started = true;
+    if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    } else if (WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    }
+    return result;
+}

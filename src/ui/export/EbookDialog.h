@@ -1,0 +1,85 @@
+#pragma once
+
+#include "export/EbookBuilder.h"
+#include "export/PictureDownloader.h"
+
+#include <QDialog>
+#include <memory>
+
+class CArticleDatabase;
+class CRssReader;
+class QCheckBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+// The dialog "生成CHM电子书": where the book goes, its title, whether the pictures are downloaded
+// into it and (for a weblog folder) whether its contents are grouped by category, with the
+// status box that shows the downloads and the compiler's output. The pictures are fetched on a
+// worker of the dialog's own, which closing the dialog cancels and joins.
+class CEbookDialog : public QDialog, public CPictureDownloadObserver, public CEbookLog {
+    Q_OBJECT
+public:
+    // weblog: the articles are a weblog folder's (the category choice shows, the title starts as
+    // "我的日志"); otherwise the title starts as suggestedTitle, or "我的收藏".
+    CEbookDialog(std::vector<EbookArticle> articles, std::vector<std::string> categories,
+                 bool weblog, const QString& suggestedTitle, QWidget* parent = nullptr);
+    ~CEbookDialog() override;
+
+    // The entry points. Each shows the dialog modally, or a message when there is nothing to
+    // bind. A weblog folder (the account tree and the article list call this):
+    static void OpenForFolder(QWidget* parent, CArticleDatabase& store, const std::string& account,
+                              int folder);
+    // Feed items in their order: a favorites box's, or a channel's. More than 1000 items ask
+    // first and keep the first 1000.
+    static void OpenForFeedItems(QWidget* parent, const std::vector<FeedItem>& items,
+                                 const QString& suggestedTitle);
+    // The items of a channel of the tree (or of every channel below a directory) that the item
+    // list's filter shows.
+    static void OpenForChannel(QWidget* parent, CRssReader& reader, int index);
+
+    // "开始生成".
+    void Start();
+    // The controls, for the tests.
+    QLineEdit* PathEdit() const { return m_path; }
+    QLineEdit* TitleEdit() const { return m_title; }
+    QCheckBox* PicturesBox() const { return m_pictures; }
+    QCheckBox* CategoryBox() const { return m_byCategory; }
+    QPlainTextEdit* StatusBox() const { return m_status; }
+    QPushButton* StartButton() const { return m_start; }
+    QPushButton* BrowseButton() const { return m_browse; }
+    QProgressBar* ProgressBar() const { return m_progress; }
+
+signals:
+    // The build ended: made, or failed (the message has been shown).
+    void BuildFinished(bool made);
+
+protected:
+    void reject() override;
+
+private:
+    void Browse();
+    void Build();
+    void AppendLog(const QString& line);
+
+    void OnDownloadLog(const std::string& line) override;
+    void OnDownloadProgress(int done, int total) override;
+    void OnDownloadsDone(bool cancelled) override;
+    void OnLogLine(const std::string& line) override;
+
+    std::vector<EbookArticle> m_articles;
+    std::vector<std::string> m_categories;
+    QLineEdit* m_path = nullptr;
+    QLineEdit* m_title = nullptr;
+    QCheckBox* m_pictures = nullptr;
+    QCheckBox* m_byCategory = nullptr;
+    QPlainTextEdit* m_status = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QPushButton* m_browse = nullptr;
+    QPushButton* m_start = nullptr;
+    QPushButton* m_cancel = nullptr;
+    std::unique_ptr<CPictureDownloader> m_downloader;
+    // Raised when the dialog goes, so late reports of the worker are dropped.
+    std::shared_ptr<std::atomic<bool>> m_gone = std::make_shared<std::atomic<bool>>(false);
+};

@@ -1,0 +1,267 @@
+#include "export/EbookBuilder.h"
+#include "export/PictureDownloader.h"
+#include "platform/fs/FileUtil.h"
+#include "platform/process/ProgramRunner.h"
+#include "platform/text/TextCodec.h"
+#include "support/TestSupport.h"
+
+#include "platform/LoopbackServer.h"
+
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <regex>
+
+namespace {
+
+using Pictures = std::vector<EbookPicture>;
+
+TEST(EbookPictures, TagsAreFoundWhateverTheirCaseAndQuotes) {
+    Pictures pictures;
+    std::string content =
+        "<P>看图<IMG SRC='http://a.cn/p/one.png' ALT=x>和"
+        "<img alt=y src=\"http://a.cn/show?id=7\"/>还有<img src=http://a.cn/p/one.png>"
+        "<img alt=none>尾</P>";
+    CEbookBuilder::RewritePictures(content, pictures);
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ(pictures[0].source, "http://a.cn/p/one.png");
+    EXPECT_EQ(pictures[0].localName, "images/0.png");
+    // No dot after the last "/": ".jpg".
+    EXPECT_EQ(pictures[1].source, "http://a.cn/show?id=7");
+    EXPECT_EQ(pictures[1].localName, "images/1.jpg");
+    EXPECT_EQ(content,
+              "<P>看图<IMG SRC='images/0.png' ALT=x>和<img alt=y src=\"images/1.jpg\"/>还有"
+              "<img src=images/0.png><img alt=none>尾</P>");
+
+    // A later article keeps the numbers of pictures already listed.
+    std::string second = "<img src=\"http://a.cn/show?id=7\"><img src=\"/local/two.gif\">";
+    CEbookBuilder::RewritePictures(second, pictures);
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(second, "<img src=\"images/1.jpg\"><img src=\"images/2.gif\">");
+    EXPECT_TRUE(
+        CEbookBuilder::PictureFilePath(pictures[2]).ends_with("/Temp/CHMTemp/images/2.gif"));
+}
+
+TEST(EbookContents, GroupedFlatAndTitles) {
+    const std::vector<EbookArticle> articles{{.title = "一 <b>粗</b> \"引\"", .category = "A"},
+                                             {.title = "二", .category = "C"},
+                                             {.title = "三", .category = "B"}};
+    const std::string grouped =
+        CEbookBuilder::BuildContents(articles, {"A", "B"}, EbookContents::kByCategory);
+    EXPECT_TRUE(
+        grouped.starts_with("<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML//EN\">\r\n<HTML>\r\n"));
+    EXPECT_NE(grouped.find(" <LI> <OBJECT type=\"text/sitemap\">\r\n <param name=\"Name\" "
+                           "value=\"A\">\r\n <param name=\"ImageNumber\" value=\"1\">\r\n "
+                           "</OBJECT>\r\n  <UL>\r\n    <LI> <OBJECT type=\"text/sitemap\">\r\n"),
+              std::string::npos);
+    EXPECT_NE(grouped.find("    <param name=\"Name\" value=\"一  b 粗 /b  '引'\">\r\n"
+                           "    <param name=\"Local\" value=\"0.html\">\r\n    </OBJECT>\r\n"
+                           "  </UL>\r\n"),
+              std::string::npos);
+    EXPECT_NE(grouped.find("value=\"2.html\""), std::string::npos);
+    // "C" is in no group: its article is not listed.
+    EXPECT_EQ(grouped.find("1.html"), std::string::npos);
+    EXPECT_TRUE(grouped.ends_with("</UL>\r\n</BODY></HTML>\r\n"));
+
+    // Flat, and grouped without categories, list every article in order.
+    for (const std::string& flat :
+         {CEbookBuilder::BuildContents(articles, {"A", "B"}, EbookContents::kFlat),
+          CEbookBuilder::BuildContents(articles, {}, EbookContents::kByCategory)}) {
+        EXPECT_LT(flat.find("0.html"), flat.find("1.html"));
+        EXPECT_LT(flat.find("1.html"), flat.find("2.html"));
+        EXPECT_EQ(flat.find("ImageNumber"), std::string::npos);
+    }
+}
+
+TEST(EbookProject, TheProjectFileLines) {
+    const std::string text =
+        CEbookBuilder::BuildProject({.outputPath = "/tmp/书.chm", .title = "我的日志"}, 2);
+    EXPECT_EQ(text, "[OPTIONS]\r\nCompatibility=1.1 or later\r\nCompiled file=/tmp/书.chm\r\n"
+                    "Contents file=MyLogCHM.hhc\r\nDefault Window=default\r\n"
+                    "Default topic=index.html\r\nDisplay compile progress=No\r\n"
+                    "Full-text search=Yes\r\nLanguage=0x804 中文(中国)\r\nTitle=我的日志\r\n"
+                    "[WINDOWS]\r\ndefault=\"我的日志\",\"MyLogCHM.hhc\",,\"index.html\","
+                    "\"index.html\",,,,,0x60420,,0x300c,[0,0,850,600],,,,,,,0\r\n[FILES]\r\n"
+                    "0.html\r\n1.html\r\n[INFOTYPES]\r\n");
+}
+
+// Records the worker's reports and lets the test wait for its end.
+class CRecordingDownloads : public CPictureDownloadObserver {
+public:
+    void OnDownloadLog(const std::string& line) override {
+        std::lock_guard lock(m_lock);
+        lines.push_back(line);
+    }
+    void OnDownloadProgress(int done, int total) override {
+        std::lock_guard lock(m_lock);
+        progress.push_back(std::to_string(done) + "/" + std::to_string(total));
+    }
+    void OnDownloadsDone(bool wasCancelled) override {
+        std::lock_guard lock(m_lock);
+        finished = true;
+        cancelled = wasCancelled;
+        m_done.notify_all();
+    }
+    bool WaitDone(int seconds) {
+        std::unique_lock lock(m_lock);
+        return m_done.wait_for(lock, std::chrono::seconds(seconds), [&] { return finished; });
+    }
+
+    std::vector<std::string> lines;
+    std::vector<std::string> progress;
+    bool finished = false;
+    bool cancelled = false;
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_done;
+};
+
+class CBookLog : public CEbookLog {
+public:
+    void OnLogLine(const std::string& line) override { lines.push_back(line); }
+    std::string All() const {
+        std::string text;
+        for (const auto& l : lines)
+            text += l + "\n";
+        return text;
+    }
+    std::vector<std::string> lines;
+};
+
+// Every character reference of a page turned back into UTF-8.
+std::string DecodeReferences(const std::string& html) {
+    std::string out;
+    std::regex reference("&#([0-9]+);");
+    auto begin = std::sregex_iterator(html.begin(), html.end(), reference);
+    size_t last = 0;
+    for (auto it = begin; it != std::sregex_iterator(); ++it) {
+        out.append(html, last, it->position() - last);
+        CTextCodec::AppendUtf8(out, static_cast<char32_t>(std::stoul((*it)[1].str())));
+        last = it->position() + it->length();
+    }
+    out.append(html, last, std::string::npos);
+    return out;
+}
+
+class EbookBuildTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_server.Server().Get("/pics/red.png", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(std::string("\x89PNG red picture", 16), "image/png");
+        });
+        m_server.Server().Get("/pics/photo", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("JPEG photo bytes", "image/jpeg");
+        });
+        m_server.Start();
+        ASSERT_FALSE(CProgramRunner::FindInPath("chmcmd").empty()) << "chmcmd (fp-utils) missing";
+        ASSERT_FALSE(CProgramRunner::FindInPath("extract_chmLib").empty())
+            << "extract_chmLib (libchm-bin) missing";
+    }
+
+    // The files of the book, unpacked with libchm's extract_chmLib.
+    std::string Unpack(const std::string& chm) {
+        const std::string folder = m_home.File("unpacked");
+        const ProgramResult result = CProgramRunner::Run("extract_chmLib", {chm, folder});
+        EXPECT_TRUE(result.Succeeded()) << result.output;
+        return folder;
+    }
+
+    CTempHome m_home;
+    loopback::CHttpServer m_server;
+};
+
+TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
+    std::vector<EbookArticle> articles{
+        {.title = "春节见闻 <b>一</b>",
+         .date = "2026-02-17 08:30:00",
+         .author = "我的博客",
+         .category = "生活",
+         .content = "<p>鞭炮声声，𠮷野家。</p><IMG SRC='" + m_server.Url("/pics/red.png") + "'>"},
+        {.title = "Second & last",
+         .date = "2026-02-18 09:00:00",
+         .author = "我的博客",
+         .category = "技术",
+         .content = "<p>第二篇 <img src=\"" + m_server.Url("/pics/photo") + "\"> <img src=\"" +
+                    m_server.Url("/pics/missing.gif") + "\"></p>"}};
+    const Pictures pictures = CEbookBuilder::RewriteAllPictures(articles);
+    ASSERT_EQ(pictures.size(), 3u);
+
+    CRecordingDownloads downloads;
+    {
+        CPictureDownloader downloader(downloads);
+        downloader.SetProxy({.mode = HttpProxy::Mode::kDirect});
+        downloader.SetPause(std::chrono::milliseconds(0));
+        ASSERT_TRUE(downloader.Start(pictures));
+        ASSERT_TRUE(downloads.WaitDone(30));
+        EXPECT_EQ(downloader.Downloaded(), 2);
+        EXPECT_EQ(downloader.FailedCount(), 1);
+    }
+    EXPECT_FALSE(downloads.cancelled);
+    EXPECT_EQ(downloads.lines.front(), ">>下载图片 " + m_server.Url("/pics/red.png") + " 中...");
+    EXPECT_EQ(downloads.lines[1], ">>download complete.");
+    EXPECT_EQ(downloads.lines.back(), ">>下载失败!");
+    EXPECT_EQ(downloads.progress, (std::vector<std::string>{"1/3", "2/3", "3/3"}));
+
+    const std::string output = m_home.File("书 本.chm");
+    CBookLog log;
+    CEbookBuilder builder;
+    ASSERT_TRUE(builder.Build(
+        articles, {"生活", "技术"},
+        {.outputPath = output, .title = "我的日志", .contents = EbookContents::kByCategory}, &log))
+        << builder.GetLastError() << "\n"
+        << log.All();
+    const std::string folder = Unpack(output);
+    const std::string page0 = DecodeReferences(ReadAll(folder + "/0.html"));
+    EXPECT_NE(page0.find("<title>春节见闻 &lt;b&gt;一&lt;/b&gt;</title>"), std::string::npos)
+        << page0;
+    EXPECT_NE(page0.find("鞭炮声声，𠮷野家。"), std::string::npos);
+    EXPECT_NE(page0.find("<IMG SRC='images/0.png'>"), std::string::npos);
+    EXPECT_NE(page0.find("href=\"#\""), std::string::npos);
+    EXPECT_NE(page0.find("生活"), std::string::npos);
+    const std::string page1 = DecodeReferences(ReadAll(folder + "/1.html"));
+    EXPECT_NE(page1.find("Second &amp; last"), std::string::npos);
+    EXPECT_NE(page1.find("src=\"images/1.jpg\""), std::string::npos);
+    EXPECT_EQ(ReadAll(folder + "/images/0.png"), std::string("\x89PNG red picture", 16));
+    EXPECT_EQ(ReadAll(folder + "/images/1.jpg"), "JPEG photo bytes");
+    const std::string index = DecodeReferences(ReadAll(folder + "/index.html"));
+    EXPECT_NE(index.find("<strong>2</strong>"), std::string::npos) << index;
+    EXPECT_NE(index.find("妙笔 Quillmark"), std::string::npos);
+    const std::string contents = CTextCodec::GbkToUtf8(ReadAll(folder + "/MyLogCHM.hhc"));
+    EXPECT_NE(contents.find("value=\"春节见闻  b 一 /b \""), std::string::npos) << contents;
+    EXPECT_NE(contents.find("<param name=\"Name\" value=\"技术\">"), std::string::npos);
+    EXPECT_NE(contents.find("value=\"1.html\""), std::string::npos);
+}
+
+TEST_F(EbookBuildTest, FailuresSayWhy) {
+    const std::vector<EbookArticle> articles{{.title = "一", .content = "x"}};
+    CEbookBuilder builder;
+    CBookLog log;
+    // No folder to write the book into: the compiler fails and its words reach the log.
+    EXPECT_FALSE(builder.Build(
+        articles, {}, {.outputPath = m_home.File("no/such/folder/x.chm"), .title = "T"}, &log));
+    EXPECT_FALSE(builder.GetLastError().empty());
+    EXPECT_FALSE(CFileUtil::Exists(m_home.File("no/such/folder/x.chm")));
+    // A missing template.
+    CFileUtil::RemoveFile(m_home.File("Data/CHMSkin/article.html"));
+    EXPECT_FALSE(
+        builder.Build(articles, {}, {.outputPath = m_home.File("x.chm"), .title = "T"}, &log));
+    EXPECT_EQ(builder.GetLastError(), "找不到模板 Data/CHMSkin/article.html");
+}
+
+TEST_F(EbookBuildTest, ACancelledDownloadEndsAtOnce) {
+    loopback::CSilentServer silent;
+    CRecordingDownloads downloads;
+    CPictureDownloader downloader(downloads);
+    downloader.SetProxy({.mode = HttpProxy::Mode::kDirect});
+    ASSERT_TRUE(downloader.Start({{.source = silent.Url("/a.png"), .localName = "images/0.png"},
+                                  {.source = silent.Url("/b.png"), .localName = "images/1.png"}}));
+    EXPECT_FALSE(downloader.Start({}));
+    downloader.Cancel();
+    ASSERT_TRUE(downloads.WaitDone(10));
+    downloader.Join();
+    EXPECT_TRUE(downloads.cancelled);
+    EXPECT_FALSE(downloader.IsRunning());
+    EXPECT_EQ(downloader.Downloaded(), 0);
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+#include "ui/export/EbookDialog.h"
+#include "platform/LoopbackServer.h"
+#include "platform/fs/FileUtil.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class EbookDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { EnsureApp(); }
+
+    CTempHome m_home;
+    CRecordingMessageBoxes m_boxes;
+    std::vector<EbookArticle> m_articles{{.title = "第一篇",
+                                          .date = "2026-01-01 00:00:00",
+                                          .category = "随笔",
+                                          .content = "<p>一</p>"},
+                                         {.title = "第二篇",
+                                          .date = "2026-01-02 00:00:00",
+                                          .category = "技术",
+                                          .content = "<p>二</p>"}};
+};
+
+TEST_F(EbookDialogTest, DefaultsFollowTheSource) {
+    CEbookDialog weblog(m_articles, {"随笔", "技术"}, true, QStringLiteral("忽略"));
+    EXPECT_EQ(weblog.windowTitle(), QStringLiteral("生成CHM电子书"));
+    EXPECT_EQ(weblog.TitleEdit()->text(), QStringLiteral("我的日志"));
+    EXPECT_TRUE(weblog.CategoryBox()->isVisibleTo(&weblog));
+    EXPECT_EQ(weblog.CategoryBox()->text(), QStringLiteral("根据日志分类建立目录"));
+    EXPECT_EQ(weblog.PicturesBox()->text(), QStringLiteral("下载文章中的图片"));
+    EXPECT_FALSE(weblog.PicturesBox()->isChecked());
+    EXPECT_TRUE(weblog.StatusBox()->toPlainText().startsWith(
+        QStringLiteral("====================状态显示===================")));
+    EXPECT_EQ(weblog.StartButton()->text(), QStringLiteral("开始生成"));
+    EXPECT_EQ(weblog.BrowseButton()->text(), QStringLiteral("保存为"));
+
+    CEbookDialog feed(m_articles, {}, false, QStringLiteral("每日新闻"));
+    EXPECT_EQ(feed.TitleEdit()->text(), QStringLiteral("每日新闻"));
+    EXPECT_FALSE(feed.CategoryBox()->isVisibleTo(&feed));
+    CEbookDialog favorites(m_articles, {}, false, QString());
+    EXPECT_EQ(favorites.TitleEdit()->text(), QStringLiteral("我的收藏"));
+}
+
+TEST_F(EbookDialogTest, APathAndATitleAreRequired) {
+    CEbookDialog dialog(m_articles, {}, true, QString());
+    int finished = 0;
+    QObject::connect(&dialog, &CEbookDialog::BuildFinished, [&](bool) { ++finished; });
+    dialog.Start();
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("请选择要保存为的CHM文件名!")});
+    EXPECT_EQ(dialog.focusWidget(), dialog.BrowseButton());
+    m_boxes.Clear();
+    dialog.PathEdit()->setText(QString::fromStdString(m_home.File("书.chm")));
+    dialog.TitleEdit()->setText(QStringLiteral("   "));
+    dialog.Start();
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("请输入标题!")});
+    EXPECT_EQ(dialog.focusWidget(), dialog.TitleEdit());
+    EXPECT_EQ(finished, 0);
+    EXPECT_TRUE(dialog.StartButton()->isEnabled());
+    EXPECT_FALSE(CFileUtil::Exists(m_home.File("书.chm")));
+}
+
+TEST_F(EbookDialogTest, PicturesAreDownloadedThenTheBookIsMade) {
+    loopback::CHttpServer server;
+    server.Server().Get("/p.png", [](const httplib::Request&, httplib::Response& r) {
+        r.set_content("PNG", "image/png");
+    });
+    server.Start();
+    m_articles[1].content = "<img src=\"" + server.Url("/p.png") + "\">";
+    CEbookDialog dialog(m_articles, {"随笔", "技术"}, true, QString());
+    bool made = false;
+    bool finished = false;
+    QObject::connect(&dialog, &CEbookDialog::BuildFinished, [&](bool ok) {
+        made = ok;
+        finished = true;
+    });
+    const std::string output = m_home.File("我的日志.chm");
+    dialog.PathEdit()->setText(QString::fromStdString(output));
+    dialog.PicturesBox()->setChecked(true);
+    dialog.CategoryBox()->setChecked(true);
+    dialog.Start();
+    EXPECT_FALSE(dialog.StartButton()->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return finished; }, 30000));
+    EXPECT_TRUE(made) << dialog.StatusBox()->toPlainText().toStdString();
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("制作完成!")});
+    EXPECT_EQ(dialog.StartButton()->text(), QStringLiteral("制作完成"));
+    const QString status = dialog.StatusBox()->toPlainText();
+    EXPECT_TRUE(status.contains(QStringLiteral(">>下载图片 ") +
+                                QString::fromStdString(server.Url("/p.png"))));
+    EXPECT_TRUE(status.contains(QStringLiteral(">>download complete.")));
+    EXPECT_GT(ReadAll(output).size(), 0u);
+    EXPECT_EQ(ReadAll(m_home.File("Temp/CHMTemp/images/0.png")), "PNG");
+}
+
+TEST_F(EbookDialogTest, AFailedBuildSaysSoAndMayBeTriedAgain) {
+    CFileUtil::RemoveFile(m_home.File("Data/CHMSkin/index.html"));
+    CEbookDialog dialog(m_articles, {}, false, QString());
+    bool finished = false;
+    QObject::connect(&dialog, &CEbookDialog::BuildFinished, [&](bool) { finished = true; });
+    dialog.PathEdit()->setText(QString::fromStdString(m_home.File("x.chm")));
+    dialog.Start();
+    ASSERT_TRUE(finished);
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_TRUE(m_boxes.Texts()[0].startsWith(QStringLiteral("编译失败!")));
+    EXPECT_TRUE(m_boxes.Texts()[0].contains(QStringLiteral("index.html")));
+    EXPECT_TRUE(dialog.StartButton()->isEnabled());
+}
+
+TEST_F(EbookDialogTest, FeedItemsAreCheckedBeforeTheDialog) {
+    CEbookDialog::OpenForFeedItems(nullptr, {}, QStringLiteral("空"));
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral(
+                                   "您选择的显示项目没有文章!\r\n可选择该频道的全部项目.")});
+    m_boxes.Clear();
+    m_boxes.Answer(false);
+    CEbookDialog::OpenForFeedItems(nullptr, std::vector<FeedItem>(1001), QStringLiteral("多"));
+    const auto boxes = m_boxes.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].question);
+    EXPECT_EQ(boxes[0].caption, QStringLiteral("提示"));
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("您选择的项目文章数过多(1001篇)，\r\n")));
+}
+
+} // namespace
