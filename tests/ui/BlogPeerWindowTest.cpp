@@ -1,5 +1,6 @@
 // The 博客 side of the window against the WordPress peer, as a new user goes through it.
 
+#include "app/AppPaths.h"
 #include "blogclient/peer/PeerSupport.h"
 #include "storage/ArticleDatabase.h"
 #include "ui/UiTestSupport.h"
@@ -20,6 +21,7 @@ namespace {
 TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     SKIP_WITHOUT_PEER();
     EnsureApp();
+    g_bAppExiting = 0;
     CTempHome home;
     CRecordingMessageBoxes boxes;
     // Names of this run: the peer is shared, so nothing is assumed about what it holds.
@@ -95,6 +97,8 @@ TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     EXPECT_EQ(view.RowCount(), 0);
     blog.Operations().Wait();
     frame.Shutdown();
+    // The next tests run workers of their own.
+    g_bAppExiting = 0;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "app/AccountStore.h"
+#include "app/AppPaths.h"
 #include "platform/LoopbackServer.h"
 #include "storage/ArticleDatabase.h"
 #include "support/TestSupport.h"
@@ -84,6 +85,8 @@ class BlogWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureApp();
+        // A main window of an earlier test leaves the exit flag set; workers would stop at once.
+        g_bAppExiting = 0;
         m_store = std::make_unique<CArticleDatabase>(m_home.File("Storage/blog.db"));
         ASSERT_EQ(m_store->OpenStore(), 1);
         m_commands = std::make_unique<CCommandTable>();
@@ -101,6 +104,7 @@ protected:
         m_workspace.reset();
         CLocalLoginDialog::SetHook({});
         CFolderPickerDialog::SetHook({});
+        g_bAppExiting = 0;
     }
 
     void AddAccounts(std::initializer_list<AccountRecord> accounts) {
@@ -121,8 +125,7 @@ protected:
     CBlogWorkspace& Workspace() {
         if (!m_workspace) {
             m_window = std::make_unique<QWidget>();
-            m_workspace =
-                std::make_unique<CBlogWorkspace>(m_store->GetPath(), *m_commands, m_window.get());
+            m_workspace = std::make_unique<CBlogWorkspace>(*m_store, *m_commands, m_window.get());
             m_workspace->Build();
         }
         return *m_workspace;
@@ -241,11 +244,14 @@ TEST_F(BlogWindowsTest, EachKindOfNodeHasItsMenu) {
     std::unique_ptr<QMenu> menu(tree.BuildContextMenu(tree.ItemOfCode(1020), nullptr));
     EXPECT_EQ(shown.count(), 1);
     EXPECT_EQ(tree.CurrentKind(), CAccountTreeCtrl::kNodeSent);
-    QAction* exportAction = Find(menu.get(), QStringLiteral("导出为XML日志(&E)..."));
-    ASSERT_NE(exportAction, nullptr);
-    EXPECT_FALSE(exportAction->isEnabled());
-    EXPECT_TRUE(exportAction->toolTip().startsWith(QStringLiteral("尚未提供")));
+    EXPECT_TRUE(Find(menu.get(), QStringLiteral("导出为XML日志(&E)..."))->isEnabled());
+    EXPECT_TRUE(Find(menu.get(), QStringLiteral("制作CHM电子书(&Z)..."))->isEnabled());
     EXPECT_TRUE(Find(menu.get(), QStringLiteral("清空文章(&C)..."))->isEnabled());
+    std::unique_ptr<QMenu> accountMenu(tree.BuildContextMenu(tree.ItemOfCode(1000), nullptr));
+    QAction* settings = Find(accountMenu.get(), QStringLiteral("账户设置(&A)..."));
+    ASSERT_NE(settings, nullptr);
+    EXPECT_FALSE(settings->isEnabled());
+    EXPECT_TRUE(settings->toolTip().startsWith(QStringLiteral("尚未提供")));
 }
 
 TEST_F(BlogWindowsTest, ClearingAFolderAsksFirst) {
@@ -348,6 +354,7 @@ TEST_F(BlogWindowsTest, RowTextsAreCleanedCutAndGrouped) {
 }
 
 TEST_F(BlogWindowsTest, TheListMenuDependsOnFolderAndSelection) {
+    Workspace(); // the commands of the weblog side are in the table
     auto menu = [&](int folder, int selected) {
         QStringList texts;
         QStringList greyed;
@@ -366,9 +373,10 @@ TEST_F(BlogWindowsTest, TheListMenuDependsOnFolderAndSelection) {
     const QString exportXml = QStringLiteral("导出XML(&T)...");
     auto [received1, receivedGrey1] = menu(1, 1);
     EXPECT_EQ(received1.first(), remote);
-    EXPECT_EQ(receivedGrey1, (QStringList{moveTo, edit, exportXml}));
+    EXPECT_EQ(receivedGrey1, (QStringList{moveTo, edit}));
+    EXPECT_TRUE(received1.contains(exportXml));
     auto [received2, receivedGrey2] = menu(1, 3);
-    EXPECT_EQ(receivedGrey2, (QStringList{moveTo, edit, exportXml}));
+    EXPECT_EQ(receivedGrey2, (QStringList{moveTo, edit}));
     auto [sent1, sentGrey1] = menu(2, 1);
     EXPECT_EQ(sent1.first(), remote);
     EXPECT_FALSE(sentGrey1.contains(moveTo));

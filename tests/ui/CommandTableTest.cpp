@@ -1,4 +1,5 @@
 #include "ui/app/CommandTable.h"
+#include "app/AppPaths.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/MainFrame.h"
@@ -16,6 +17,8 @@ namespace {
 class CommandTableTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
+    // The main window's end sets the exit flag; the tests after this one run workers.
+    void TearDown() override { g_bAppExiting = 0; }
     CTempHome m_home;
     CRecordingMessageBoxes m_boxes;
 };

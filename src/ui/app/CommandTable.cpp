@@ -53,14 +53,10 @@ std::vector<CommandEntry> MakeEntries() {
          .text = "账户设置(&A)...",
          .icon = "preferences-desktop-personal",
          .unavailable = kLater},
-        {.id = kCmdExportFolder,
-         .text = "导出为XML日志(&E)...",
-         .icon = "document-save-as",
-         .unavailable = kLater},
-        {.id = kCmdImportFolder,
-         .text = "导入日志(&A)...",
-         .icon = "document-open",
-         .unavailable = kLater},
+        // A folder (tree) or the selected articles (list) to an RSS backup file.
+        {.id = kCmdExportFolder, .text = "导出为XML日志(&E)...", .icon = "document-save-as"},
+        // A backup file into the 草稿箱 of the account.
+        {.id = kCmdImportFolder, .text = "导入日志(&A)...", .icon = "document-open"},
         // Opens the account's weblog in the desktop's browser.
         {.id = kCmdOpenMyBlog, .text = "在浏览器中打开我的博客(&B)", .icon = "web-browser"},
 

@@ -413,7 +413,7 @@ void CMainFrame::BuildToolBars() {
 void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_sideTabs = new QTabWidget;
     m_sideTabs->setDocumentMode(true);
-    m_blog = new CBlogWorkspace(m_articleStore.GetPath(), *m_commands, this);
+    m_blog = new CBlogWorkspace(m_articleStore, *m_commands, this);
     m_channelTree = new CRssChannelTreeCtrl(*m_reader);
     m_favoriteTree = new QTreeWidget;
     m_favoriteTree->setHeaderHidden(true);

@@ -334,8 +334,8 @@ QMenu* CAccountTreeCtrl::BuildContextMenu(QTreeWidgetItem* item, QWidget* parent
         }
         QAction* action = menu->addAction(ContextText(id, kind));
         action->setData(id);
-        // Clearing and opening the weblog are the tree's own; the rest run through the table.
-        const bool own = id == kCmdClearChannel || id == kCmdOpenMyBlog;
+        // Clearing, the weblog and the e-book are the tree's own; the rest run through the table.
+        const bool own = id == kCmdClearChannel || id == kCmdOpenMyBlog || id == kCmdChannelEbook;
         const QString reason = own || !m_commands ? QString() : m_commands->Unavailable(id);
         action->setEnabled(reason.isEmpty());
         action->setToolTip(reason);
@@ -364,6 +364,10 @@ void CAccountTreeCtrl::OnCommand(int commandId) {
         QDesktopServices::openUrl(QUrl(BlogAddress(blogurl)));
         break;
     }
+    case kCmdChannelEbook:
+        // The same id makes a channel's e-book in the reader: the folder's goes its own way.
+        emit EbookRequested(ToQ(m_currentAccount), m_currentKind);
+        break;
     default:
         if (m_commands)
             m_commands->Run(commandId);

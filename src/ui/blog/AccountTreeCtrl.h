@@ -103,6 +103,8 @@ signals:
     // The folder shown is gone or emptied: the list shows nothing.
     void ListClearRequested();
     void AccountRemoved();
+    // 制作CHM电子书 on a folder.
+    void EbookRequested(const QString& account, int folder);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -11,6 +11,8 @@
 #include "ui/common/CommandIds.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
+#include "ui/export/BackupActions.h"
+#include "ui/export/EbookDialog.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -36,11 +38,10 @@ QString OperationName(ArticleOperationKind kind) {
 
 } // namespace
 
-CBlogWorkspace::CBlogWorkspace(const std::string& storePath, CCommandTable& commands,
-                               QWidget* window)
-    : QObject(window), m_window(window), m_commands(commands) {
+CBlogWorkspace::CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands, QWidget* window)
+    : QObject(window), m_window(window), m_store(store), m_commands(commands) {
     m_events = new CArticleEvents(this);
-    m_operations = std::make_unique<CArticleOperations>(*m_events, storePath);
+    m_operations = std::make_unique<CArticleOperations>(*m_events, store.GetPath());
     m_tree = new CAccountTreeCtrl(*m_operations, m_loginLock, &commands);
     m_view = new CBlogArticlesView(*m_operations, &commands);
 
@@ -54,6 +55,10 @@ CBlogWorkspace::CBlogWorkspace(const std::string& storePath, CCommandTable& comm
         m_view->Clear();
         emit ClearPane();
     });
+    connect(m_tree, &CAccountTreeCtrl::EbookRequested, this,
+            [this](const QString& account, int folder) {
+                CEbookDialog::OpenForFolder(m_window, m_store, ToStd(account), folder);
+            });
     connect(m_view, &CBlogArticlesView::CommandChosen, this, &CBlogWorkspace::OnListCommand);
     connect(m_view, &CBlogArticlesView::ArticleSelected, this, &CBlogWorkspace::ShowArticle);
     // Until the editor comes, a double-click opens the preview.
@@ -106,6 +111,13 @@ void CBlogWorkspace::RegisterCommands(CCommandTable& c) {
         c.SetAvailability(id, needsAccount);
     c.SetAvailability(kCmdPostCountCustom, needsAccount);
     c.Handle(kCmdCompactBlogDb, [this] { CompactStore(); });
+    // The tree's folder menus: the folder to a backup file, a backup file into 草稿箱.
+    c.Handle(kCmdExportFolder, [this] {
+        if (!m_tree->CurrentAccount().empty())
+            CBackupActions::ExportFolder(m_window, m_store, m_tree->CurrentAccount(),
+                                         m_tree->CurrentKind());
+    });
+    c.Handle(kCmdImportFolder, [this] { ImportToDrafts(); });
 }
 
 void CBlogWorkspace::FillCountMenu(QMenu* menu) {
@@ -189,6 +201,10 @@ void CBlogWorkspace::OnListCommand(int commandId) {
     case kCmdPublishToSeveral:
         PublishToSeveral(ids.front());
         break;
+    case kCmdExportFolder:
+        // From the list: the selected articles, in the order they were selected.
+        CBackupActions::ExportArticles(m_window, m_store, ids);
+        break;
     default:
         m_commands.Run(commandId);
         break;
@@ -255,6 +271,15 @@ void CBlogWorkspace::PublishToSeveral(int id) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_publishDialog = dialog;
     dialog->show();
+}
+
+void CBlogWorkspace::ImportToDrafts() {
+    const std::string account = m_tree->CurrentAccount();
+    if (account.empty() || CBackupActions::ImportToDrafts(m_window, m_store, account) == 0)
+        return;
+    m_tree->RecountFolder(account, kFolderDrafts);
+    if (m_view->Shows(account, kFolderDrafts))
+        m_view->Reload();
 }
 
 void CBlogWorkspace::CompactStore() {

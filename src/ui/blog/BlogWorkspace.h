@@ -26,8 +26,9 @@ class QWidget;
 class CBlogWorkspace : public QObject {
     Q_OBJECT
 public:
-    // storePath: blog.db; window: the parent of the dialogs.
-    CBlogWorkspace(const std::string& storePath, CCommandTable& commands, QWidget* window);
+    // store: the interface thread's blog.db (backups and e-books read it; the operations open
+    // their own connections to the same file); window: the parent of the dialogs.
+    CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands, QWidget* window);
     ~CBlogWorkspace() override;
 
     CAccountTreeCtrl* Tree() const { return m_tree; }
@@ -73,6 +74,7 @@ private:
     void DeleteLocal(const std::vector<int>& ids);
     void PublishToSeveral(int id);
     void CompactStore();
+    void ImportToDrafts();
     void ShowArticle(int id);
     // The progress window of an operation just started (or the refusal shown).
     bool Started(const OperationStart& start, const QString& firstStep);
@@ -80,6 +82,7 @@ private:
     void OnOperationDone(const OperationResult& result);
 
     QWidget* m_window = nullptr;
+    CArticleDatabase& m_store;
     CCommandTable& m_commands;
     CArticleEvents* m_events = nullptr;
     CLocalLoginLock m_loginLock;
