@@ -398,9 +398,11 @@ TEST_F(BlogWindowsTest, TheListMenuDependsOnFolderAndSelection) {
     const int b = Insert(kFolderReceived, "alpha", "二");
     View().ShowFolder("alpha", kFolderReceived);
     View().SelectIds({a, b});
-    std::unique_ptr<QMenu> rows(View().BuildContextMenu(true, nullptr));
+    std::unique_ptr<QMenu> rows(
+        View().BuildContextMenu(CBlogArticlesView::MenuPlace::kRows, nullptr));
     EXPECT_FALSE(Find(rows.get(), edit)->isEnabled());
-    std::unique_ptr<QMenu> header(View().BuildContextMenu(false, nullptr));
+    std::unique_ptr<QMenu> header(
+        View().BuildContextMenu(CBlogArticlesView::MenuPlace::kGroups, nullptr));
     EXPECT_EQ(Texts(header.get()),
               (QStringList{QStringLiteral("闭合所有分组"), QStringLiteral("展开所有分组")}));
 }
@@ -602,7 +604,8 @@ TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
     frame.Commands()->Refresh();
     // Nothing chosen yet: the account tree selects the first account at start.
     EXPECT_TRUE(fetch->isEnabled()) << fetch->toolTip().toStdString();
-    for (int id : {kCmdComposePost, kCmdImportPosts, kCmdAccountSettings}) {
+    EXPECT_TRUE(frame.Action(kCmdImportPosts)->isEnabled());
+    for (int id : {kCmdComposePost, kCmdAccountSettings, kCmdNewAccount}) {
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
         EXPECT_TRUE(frame.Action(id)->toolTip().startsWith(QStringLiteral("尚未提供"))) << id;
     }

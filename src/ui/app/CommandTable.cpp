@@ -22,7 +22,7 @@ std::vector<CommandEntry> MakeEntries() {
          .icon = "accessories-text-editor",
          .unavailable = kLater},
         // Reads a backup file of articles into the 草稿箱 folder.
-        {.id = kCmdImportPosts, .text = "导入日志", .icon = "document-open", .unavailable = kLater},
+        {.id = kCmdImportPosts, .text = "导入日志", .icon = "document-open"},
         // The property sheet of the selected account.
         {.id = kCmdAccountSettings,
          .text = "账户设置",

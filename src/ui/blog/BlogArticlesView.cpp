@@ -98,7 +98,7 @@ CBlogArticlesView::CBlogArticlesView(CArticleOperations& operations, CCommandTab
             &CBlogArticlesView::ShowContextMenu);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QHeaderView::customContextMenuRequested, this, [this](const QPoint& pos) {
-        QMenu* menu = BuildContextMenu(false, this);
+        QMenu* menu = BuildContextMenu(MenuPlace::kGroups, this);
         menu->exec(m_list->header()->mapToGlobal(pos));
         menu->deleteLater();
     });
@@ -310,10 +310,10 @@ CBlogArticlesView::MenuEntries(int folder, int selected, const CCommandTable* co
     return entries;
 }
 
-QMenu* CBlogArticlesView::BuildContextMenu(bool onRow, QWidget* parent) {
+QMenu* CBlogArticlesView::BuildContextMenu(MenuPlace place, QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setToolTipsVisible(true);
-    if (!onRow || m_folder < 1 || m_folder > 4 || m_selectionOrder.empty()) {
+    if (place != MenuPlace::kRows || m_folder < 1 || m_folder > 4 || m_selectionOrder.empty()) {
         connect(menu->addAction(CCommandTable::Text(kCmdCollapseGroups)), &QAction::triggered, this,
                 [this] { SetGroupsExpanded(false); });
         connect(menu->addAction(CCommandTable::Text(kCmdExpandGroups)), &QAction::triggered, this,
@@ -344,7 +344,7 @@ void CBlogArticlesView::ShowContextMenu(const QPoint& pos) {
         item->setSelected(true);
         m_list->setCurrentItem(item);
     }
-    QMenu* menu = BuildContextMenu(onRow, this);
+    QMenu* menu = BuildContextMenu(onRow ? MenuPlace::kRows : MenuPlace::kGroups, this);
     menu->exec(m_list->viewport()->mapToGlobal(pos));
     menu->deleteLater();
 }

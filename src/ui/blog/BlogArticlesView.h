@@ -77,8 +77,10 @@ public:
     // The menu of the selection for a folder (1 已收日志, 2 已发日志, 3 草稿箱, 4 垃圾箱).
     static std::vector<MenuEntry> MenuEntries(int folder, int selected,
                                               const CCommandTable* commands);
+    // Where a context menu was asked for: on a row, or on the header or a group.
+    enum class MenuPlace { kRows, kGroups };
     // The menu of the rows selected now; the header and group area get 闭合/展开所有分组.
-    QMenu* BuildContextMenu(bool onRow, QWidget* parent);
+    QMenu* BuildContextMenu(MenuPlace place, QWidget* parent);
     // The time the date groups are measured from (tests fix it; 0: the clock).
     void SetNow(std::time_t now) { m_now = now; }
 

@@ -118,6 +118,12 @@ void CBlogWorkspace::RegisterCommands(CCommandTable& c) {
                                          m_tree->CurrentKind());
     });
     c.Handle(kCmdImportFolder, [this] { ImportToDrafts(); });
+    // The toolbar's 导入日志: the same, after the account's login check.
+    c.Handle(kCmdImportPosts, [this] {
+        if (CheckCurrentAccount())
+            ImportToDrafts();
+    });
+    c.SetAvailability(kCmdImportPosts, needsAccount);
 }
 
 void CBlogWorkspace::FillCountMenu(QMenu* menu) {
@@ -192,7 +198,7 @@ void CBlogWorkspace::OnListCommand(int commandId) {
         break;
     case kCmdCopyArticles:
     case kCmdMoveArticles:
-        CopyOrMove(commandId == kCmdMoveArticles, ids);
+        CopyOrMove(commandId == kCmdMoveArticles ? Transfer::kMove : Transfer::kCopy, ids);
         break;
     case kCmdDeleteArticle:
     case kCmdDeleteArticles:
@@ -229,7 +235,8 @@ void CBlogWorkspace::DeleteOnServer(const std::vector<int>& ids) {
             ids.size() > 1 ? QStringLiteral("正在删除...") : QStringLiteral("正在删除文章..."));
 }
 
-void CBlogWorkspace::CopyOrMove(bool move, const std::vector<int>& ids) {
+void CBlogWorkspace::CopyOrMove(Transfer transfer, const std::vector<int>& ids) {
+    const bool move = transfer == Transfer::kMove;
     const auto counter = [this](const std::string& account, int folder) {
         FolderCounts counts;
         std::string reason;

@@ -70,7 +70,8 @@ private:
     void SetPostCount(int count);
     void Publish(const std::vector<int>& ids);
     void DeleteOnServer(const std::vector<int>& ids);
-    void CopyOrMove(bool move, const std::vector<int>& ids);
+    enum class Transfer { kCopy, kMove };
+    void CopyOrMove(Transfer transfer, const std::vector<int>& ids);
     void DeleteLocal(const std::vector<int>& ids);
     void PublishToSeveral(int id);
     void CompactStore();
