@@ -6,9 +6,13 @@
 #include "shell/BrowserLink.h"
 #include "shell/ShellRegistration.h"
 #include "ui/app/AboutDialog.h"
+#include "ui/app/CommandTable.h"
 #include "ui/app/PropertyPageDebug.h"
 #include "ui/app/PropertyPageProxy.h"
 #include "ui/app/PropertyPageSystemGeneral.h"
+#include "ui/blog/AccountTreeCtrl.h"
+#include "ui/blog/BlogArticlesView.h"
+#include "ui/blog/BlogWorkspace.h"
 #include "ui/common/AppIcons.h"
 #include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
@@ -59,6 +63,10 @@ namespace {
 
 // The filter box lists all, unread, read, new; the item views count all, read, unread, new.
 constexpr int kFilterCodes[] = {kItemFilterAll, kItemFilterUnread, kItemFilterRead, kItemFilterNew};
+
+void OpenAddress(const char* address) {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(address)));
+}
 
 QString ProgramPath(const char* name) {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromLatin1(name);
@@ -142,6 +150,7 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
 
     // The reader: the tree fills from the channel file, receiving starts as the settings say.
     m_reader->Build();
+    m_blog->Build();
     m_channelTree->Fill();
     m_favoriteTree->Build();
     AppearanceSettings appearance;
@@ -191,85 +200,73 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     return true;
 }
 
-QAction* CMainFrame::MakeAction(int id, const QString& text, const char* icon, bool enabled) {
-    auto* action = new QAction(text, this);
-    if (icon)
-        action->setIcon(ThemeIcon(icon));
-    action->setData(id);
-    action->setEnabled(enabled);
-    QString tip = text;
-    tip.remove(QRegularExpression(QStringLiteral("\\(&.\\)|\\.\\.\\.$")));
-    action->setToolTip(tip);
-    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-    m_actions.insert(id, action);
-    return action;
+void CMainFrame::BuildActions() {
+    m_commands = new CCommandTable(this);
+    // Every command's action exists before the menus and toolbars take them.
+    for (const CommandEntry& entry : CCommandTable::Entries())
+        m_commands->Action(entry.id);
+    Action(kCmdAddSubscription)->setIcon(ThemeIcon("list-add", QStyle::SP_FileDialogNewFolder));
+    RegisterCommands();
 }
 
-void CMainFrame::BuildActions() {
-    // Weblog side: its work comes with the weblog workspace.
-    MakeAction(kCmdFetchPosts, QStringLiteral("获取日志"), "mail-send-receive", false);
-    MakeAction(kCmdComposePost, QStringLiteral("撰写日志"), "accessories-text-editor", false);
-    MakeAction(kCmdImportPosts, QStringLiteral("导入日志"), "document-open", false);
-    MakeAction(kCmdAccountSettings, QStringLiteral("账户设置"), "preferences-desktop-personal",
-               false);
-    const std::pair<int, const char*> counts[] = {
-        {kCmdPostCount1, "1篇"},   {kCmdPostCount3, "3篇"},   {kCmdPostCount5, "5篇"},
-        {kCmdPostCount10, "10篇"}, {kCmdPostCount20, "20篇"}, {kCmdPostCount999, "999篇"}};
-    for (const auto& [id, text] : counts)
-        MakeAction(id, QString::fromUtf8(text), nullptr, false)->setCheckable(true);
-    MakeAction(kCmdPostCountCustom, QStringLiteral("自定义的数量"), nullptr, false);
-    MakeAction(kCmdNewAccount, QStringLiteral("新建账户(&N)..."), "contact-new", false);
-    MakeAction(kCmdCompactBlogDb, QStringLiteral("压缩数据库(&C)..."), "edit-clear");
-    MakeAction(kCmdBlogSettings, QStringLiteral("BLOG设置(&S)..."), "preferences-other");
-    MakeAction(kCmdSystemSettings, QStringLiteral("系统设置(&P)..."), "preferences-system");
+void CMainFrame::RegisterCommands() {
+    CCommandTable& c = *m_commands;
+    c.Handle(kCmdSystemSettings, [this] { OnSystemSettings(); });
+    c.Handle(kCmdReaderSettings, [this] { OnReaderSettings(); });
+    c.Handle(kCmdBlogSettings, [this] { OnBlogSettings(); });
+    c.Handle(kCmdCompactRssDb, [this] { OnCompactRssDatabase(); });
+    c.Handle(kCmdAbout, [this] { OnAbout(); });
+    c.Handle(kCmdShowMainWindow, [this] { ShowMainWindow(); });
+    c.Handle(kCmdExit, [this] { close(); });
+    c.Handle(kCmdHelpPage, [] { OpenAddress(kHelpPageAddress); });
+    c.Handle(kCmdSupportForum, [] { OpenAddress(kSupportForumAddress); });
+    c.Handle(kCmdSupportSite, [] { OpenAddress(kSupportSiteAddress); });
+    // From the main window there is no directory: a new item goes to the top level.
+    for (int id : {kCmdAddSubscription, kCmdNewDirectory, kCmdReceiveAll})
+        c.Handle(id, [this, id] {
+            SetSideMode(kSideRss);
+            m_channelTree->OnCommand(id, -1);
+        });
+    // The selected channel, or every channel of the selected directory.
+    for (int id : {kCmdReceiveChannel, kCmdMarkChannelRead})
+        c.Handle(id, [this, id] { OnChannelCommand(id); });
+    c.Handle(kCmdChannelEbook,
+             [this] { m_channelTree->OnCommand(kCmdChannelEbook, m_channelTree->CurrentIndex()); });
+    c.Handle(kCmdQuickReading,
+             [this] { m_list->SetQuickReading(Action(kCmdQuickReading)->isChecked()); });
+    c.Handle(kCmdPreviousArticle, [this] { m_list->MoveSelection(-1); });
+    c.Handle(kCmdNextArticle, [this] { m_list->MoveSelection(1); });
+    c.Handle(kCmdBrowseDirectly, [this] { m_readingFrame->OnCommand(kCmdBrowseDirectly); });
+    c.Handle(kCmdBrowserMenuAdd, [this] { OnBrowserMenuAdd(); });
+    c.Handle(kCmdBrowserMenuRemove, [this] { OnBrowserMenuRemove(); });
+    c.Handle(kCmdOrganizeFavorites, [this] { OnOrganizeFavorites(); });
+    c.Handle(kCmdCheckUpdate, [this] { OnCheckUpdate(); });
+    for (int id :
+         {kCmdNewFavorite, kCmdNewFavoriteFolder, kCmdAddFavoriteItem, kCmdImportFavorites})
+        c.Handle(id, [this, id] { m_favoriteTree->OnCommand(id); });
+    for (int id : {kCmdImportOpml, kCmdExportAll})
+        c.Handle(id, [this, id] { m_channelTree->OnCommand(id, -1); });
+    c.Handle(kCmdExportChannel, [this] {
+        m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
+    });
+}
 
-    // Feed reader.
-    QAction* add = MakeAction(kCmdAddSubscription, QStringLiteral("添加订阅"));
-    add->setIcon(ThemeIcon("list-add", QStyle::SP_FileDialogNewFolder));
-    MakeAction(kCmdNewDirectory, QStringLiteral("新建目录"), "folder-new");
-    MakeAction(kCmdReceiveAll, QStringLiteral("全部更新"), "view-refresh");
-    MakeAction(kCmdReceiveChannel, QStringLiteral("收取当前频道"), "mail-send-receive");
-    MakeAction(kCmdMarkChannelRead, QStringLiteral("标记当前频道为已读"), "mail-read");
-    MakeAction(kCmdSearch, QStringLiteral("搜索"), "system-search", false);
-    MakeAction(kCmdImportOpml, QStringLiteral("导入OPML频道(&I)..."), "document-open");
-    MakeAction(kCmdExportChannel, QStringLiteral("当前频道"));
-    MakeAction(kCmdExportAll, QStringLiteral("导出所有频道(&O)..."), "document-save-as");
-    MakeAction(kCmdChannelEbook, QStringLiteral("制作CHM电子书"));
-    MakeAction(kCmdReaderSettings, QStringLiteral("RSS阅读器设置(&S)..."), "preferences-system");
-    MakeAction(kCmdCompactRssDb, QStringLiteral("压缩数据库(&C)..."), "edit-clear");
-    MakeAction(kCmdCleanWizard, QStringLiteral("清理文章向导(&Q)..."), "edit-delete", false);
-    MakeAction(kCmdBrowserMenuAdd, QStringLiteral("添加(&A)"), "list-add");
-    MakeAction(kCmdBrowserMenuRemove, QStringLiteral("移除(&R)"), "list-remove");
-    QAction* quick =
-        MakeAction(kCmdQuickReading, QStringLiteral("快捷阅读模式"), "view-fullscreen");
-    quick->setCheckable(true);
-    MakeAction(kCmdPreviousArticle, QStringLiteral("上一篇"), "go-up")
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
-    MakeAction(kCmdNextArticle, QStringLiteral("下一篇"), "go-down")
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
-    MakeAction(kCmdBrowseDirectly, QStringLiteral("直接浏览网页"), "web-browser")
-        ->setCheckable(true);
-
-    // Favorites: forwarded to the favorites tree.
-    MakeAction(kCmdNewFavorite, QStringLiteral("新建收藏"), "bookmark-new");
-    MakeAction(kCmdNewFavoriteFolder, QStringLiteral("新建收藏夹"), "folder-new");
-    MakeAction(kCmdAddFavoriteItem, QStringLiteral("添加收藏项"), "starred");
-    MakeAction(kCmdImportFavorites, QStringLiteral("导入收藏"), "document-open");
-    MakeAction(kCmdOrganizeFavorites, QStringLiteral("整理收藏夹(&R)"), "folder-open");
-
-    // Help and the window.
-    MakeAction(kCmdHelpPage, QStringLiteral("打开帮助页面(&T)"), "help-browser");
-    MakeAction(kCmdSupportForum, QStringLiteral("访问支持论坛(&U)"), "help-faq");
-    MakeAction(kCmdSupportSite, QStringLiteral("访问支持站点(&O)"), "go-home");
-    MakeAction(kCmdCheckUpdate, QStringLiteral("检查新版本(&C)"), "software-update-available");
-    MakeAction(kCmdAbout, QStringLiteral("关于(&A)..."), "help-about");
-    MakeAction(kCmdShowMainWindow, QStringLiteral("显示主窗体"));
-    MakeAction(kCmdExit, QStringLiteral("退出(&X)"), "application-exit");
+void CMainFrame::OnChannelCommand(int commandId) {
+    const int current = m_channelTree->CurrentIndex();
+    if (current < 0)
+        return;
+    int id = commandId;
+    if (commandId == kCmdReceiveChannel && m_reader->Tree().Record(current).directory)
+        id = kCmdReceiveBranch;
+    m_channelTree->OnCommand(id, current);
 }
 
 void CMainFrame::BuildMenus() {
     auto menu = [this](int mode, const QString& title) {
         auto* m = new QMenu(title, this);
+        // A greyed command says why in its tooltip; what may run is asked as the menu opens.
+        m->setToolTipsVisible(true);
+        connect(m, &QMenu::aboutToShow, m_commands, &CCommandTable::Refresh);
         m_menus[mode].push_back(m);
         return m;
     };
@@ -382,11 +379,7 @@ void CMainFrame::BuildToolBars() {
     fetch->setDefaultAction(Action(kCmdFetchPosts));
     fetch->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     auto* countMenu = new QMenu(fetch);
-    for (int id : {kCmdPostCount1, kCmdPostCount3, kCmdPostCount5, kCmdPostCount10, kCmdPostCount20,
-                   kCmdPostCount999})
-        countMenu->addAction(Action(id));
-    countMenu->addSeparator();
-    countMenu->addAction(Action(kCmdPostCountCustom));
+    m_blog->FillCountMenu(countMenu);
     fetch->setMenu(countMenu);
     fetch->setPopupMode(QToolButton::MenuButtonPopup);
     blog->addWidget(fetch);
@@ -429,8 +422,7 @@ void CMainFrame::BuildToolBars() {
 void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_sideTabs = new QTabWidget;
     m_sideTabs->setDocumentMode(true);
-    m_accountTree = new QTreeWidget;
-    m_accountTree->setHeaderHidden(true);
+    m_blog = new CBlogWorkspace(m_articleStore, *m_commands, this);
     m_channelTree = new CRssChannelTreeCtrl(*m_reader);
     m_favoriteTree = new CFavoritesPane(m_feedStore);
     // The 收藏 side: the feed favorites above, the browser's bookmarks below.
@@ -440,7 +432,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     favoritesSide->addWidget(m_browserFavorites);
     favoritesSide->setStretchFactor(0, 1);
     favoritesSide->setStretchFactor(1, 2);
-    m_sideTabs->addTab(m_accountTree, ThemeIcon("accessories-text-editor"), QStringLiteral("博客"));
+    m_sideTabs->addTab(m_blog->Tree(), ThemeIcon("accessories-text-editor"),
+                       QStringLiteral("博客"));
     m_sideTabs->addTab(m_channelTree, FeedIcon(0), QStringLiteral("RSS订阅"));
     m_sideTabs->addTab(favoritesSide, ThemeIcon("starred"), QStringLiteral("收藏"));
 
@@ -449,6 +442,7 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_list->SetReader(m_reader.get());
     m_list->SetReadingFrame(m_readingFrame);
     m_favoriteTree->SetReadingTargets(m_reader.get(), m_readingFrame);
+    m_list->SetBlogView(m_blog->View());
 
     m_readingSplitter = new QSplitter(Qt::Vertical);
     m_readingSplitter->setChildrenCollapsible(true);
@@ -468,6 +462,16 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     setCentralWidget(m_mainSplitter);
 
     connect(m_sideTabs, &QTabWidget::currentChanged, this, [this](int mode) { SetSideMode(mode); });
+    connect(m_blog, &CBlogWorkspace::OpenInPane, this,
+            [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
+    connect(m_blog, &CBlogWorkspace::ClearPane, this,
+            [this] { m_readingFrame->View()->ShowBlank(); });
+    connect(m_blog, &CBlogWorkspace::PreviewArticle, this,
+            [this](const ArticleRecord& article, const std::string& account) {
+                m_readingFrame->View()->PreviewArticle(article, account);
+            });
+    connect(m_blog, &CBlogWorkspace::BlogResult, this,
+            [this](int kind) { OnWindowMessage(WM_BLOG_RESULT, 0, kind); });
     connect(m_channelTree, &CRssChannelTreeCtrl::ChannelSelected, m_list,
             &CArticlesReportView::ShowChannel);
     connect(m_channelTree, &CRssChannelTreeCtrl::ListRefreshNeeded, m_list,
@@ -494,17 +498,12 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
 void CMainFrame::BuildTray() {
     // The notification area's own menu, with its own texts, running the frame's commands.
     m_trayMenu = new QMenu(this);
-    const std::pair<int, const char*> items[] = {{kCmdShowMainWindow, "显示主窗体"},
-                                                 {kCmdReaderSettings, "RSS阅读器设置..."},
-                                                 {kCmdSystemSettings, "系统设置..."},
-                                                 {kCmdAbout, "关于..."},
-                                                 {kCmdExit, "退出"}};
-    for (const auto& [id, text] : items) {
+    // The tray menu shows the texts without their accelerators.
+    for (int id :
+         {kCmdShowMainWindow, kCmdReaderSettings, kCmdSystemSettings, kCmdAbout, kCmdExit}) {
         if (id == kCmdExit)
             m_trayMenu->addSeparator();
-        QAction* action = m_trayMenu->addAction(QString::fromUtf8(text));
-        action->setData(id);
-        connect(action, &QAction::triggered, this, [this, id = id] { OnCommand(id); });
+        m_commands->AddTo(m_trayMenu, id, CCommandTable::MenuText::kPlain);
     }
     m_trayMenu->setDefaultAction(m_trayMenu->actions().first());
     m_tray = new QSystemTrayIcon(AppIcon(), this);
@@ -592,6 +591,7 @@ void CMainFrame::ApplySideMode(int mode) {
     for (int m = kSideBlog; m <= kSideFavorites; ++m)
         m_toolBars[m]->setVisible(m == mode);
     // The reading area shows this side's content.
+    m_list->ShowBlogSide(mode == kSideBlog);
     if (mode == kSideRss) {
         if (m_reader->View().Current() >= 0)
             m_list->ShowCurrentItems();
@@ -691,6 +691,9 @@ void CMainFrame::OnWindowMessage(int message, qint64 wParam, qint64 lParam) {
             m_popup->Popup(text, CPopupWindow::kBlogResultMs);
         break;
     }
+    case WM_ACCOUNT_TREE_UPDATE:
+        m_blog->OnTreeUpdate(static_cast<int>(wParam), static_cast<int>(lParam));
+        break;
     case WM_RSS_NEW_ITEMS:
         if (m_reader->Tree().IsValid(static_cast<int>(wParam)))
             OnNewItems(static_cast<int>(wParam), static_cast<int>(lParam));
@@ -702,99 +705,7 @@ void CMainFrame::OnWindowMessage(int message, qint64 wParam, qint64 lParam) {
 }
 
 void CMainFrame::OnCommand(int commandId) {
-    const int current = m_channelTree->CurrentIndex();
-    switch (commandId) {
-    case kCmdSystemSettings:
-        OnSystemSettings();
-        break;
-    case kCmdReaderSettings:
-        OnReaderSettings();
-        break;
-    case kCmdBlogSettings:
-        OnBlogSettings();
-        break;
-    case kCmdCompactBlogDb:
-        OnCompactBlogDatabase();
-        break;
-    case kCmdCompactRssDb:
-        OnCompactRssDatabase();
-        break;
-    case kCmdAbout:
-        OnAbout();
-        break;
-    case kCmdShowMainWindow:
-        ShowMainWindow();
-        break;
-    case kCmdExit:
-        close();
-        break;
-    case kCmdHelpPage:
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHelpPageAddress)));
-        break;
-    case kCmdSupportForum:
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSupportForumAddress)));
-        break;
-    case kCmdSupportSite:
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSupportSiteAddress)));
-        break;
-    case kCmdAddSubscription:
-    case kCmdNewDirectory:
-    case kCmdReceiveAll:
-        SetSideMode(kSideRss);
-        // From the main window there is no directory: the new item goes to the top level.
-        m_channelTree->OnCommand(commandId, -1);
-        break;
-    case kCmdChannelEbook:
-        m_channelTree->OnCommand(commandId, current);
-        break;
-    case kCmdReceiveChannel:
-    case kCmdMarkChannelRead:
-        if (current >= 0) {
-            const bool directory = m_reader->Tree().Record(current).directory;
-            int id = commandId;
-            if (commandId == kCmdReceiveChannel && directory)
-                id = kCmdReceiveBranch;
-            m_channelTree->OnCommand(id, current);
-        }
-        break;
-    case kCmdQuickReading:
-        m_list->SetQuickReading(Action(kCmdQuickReading)->isChecked());
-        break;
-    case kCmdPreviousArticle:
-        m_list->MoveSelection(-1);
-        break;
-    case kCmdNextArticle:
-        m_list->MoveSelection(1);
-        break;
-    case kCmdBrowseDirectly:
-        m_readingFrame->OnCommand(kCmdBrowseDirectly);
-        break;
-    case kCmdBrowserMenuAdd:
-        OnBrowserMenuAdd();
-        break;
-    case kCmdBrowserMenuRemove:
-        OnBrowserMenuRemove();
-        break;
-    case kCmdOrganizeFavorites:
-        OnOrganizeFavorites();
-        break;
-    case kCmdNewFavorite:
-    case kCmdNewFavoriteFolder:
-    case kCmdAddFavoriteItem:
-    case kCmdImportFavorites:
-        m_favoriteTree->OnCommand(commandId);
-        break;
-    case kCmdImportOpml:
-    case kCmdExportAll:
-    case kCmdExportChannel:
-        m_channelTree->OnCommand(commandId, commandId == kCmdExportChannel ? current : -1);
-        break;
-    case kCmdCheckUpdate:
-        OnCheckUpdate();
-        break;
-    default:
-        break;
-    }
+    m_commands->Run(commandId);
 }
 
 void CMainFrame::UpdateSkinMenu() {
@@ -868,19 +779,6 @@ void CMainFrame::OnReaderSettings() {
         m_list->ApplyAppearance(appearance);
     if (pageSizeChanged && m_sideMode == kSideRss)
         m_list->ShowCurrentItems();
-}
-
-void CMainFrame::OnCompactBlogDatabase() {
-    if (!CMessageBox::Ask(this,
-                          QStringLiteral("重新整理数据库空间将需要一些时间(可能几分钟)\n"
-                                         "整理后数据库文件将变小!\n现在整理吗?"),
-                          QStringLiteral("整理确认")))
-        return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int ok = m_articleStore.CompactDatabase();
-    QApplication::restoreOverrideCursor();
-    CMessageBox::Show(this, ok ? QStringLiteral("整理完成!")
-                               : QStringLiteral("请暂停进行的其它数据库操作!"));
 }
 
 void CMainFrame::OnCompactRssDatabase() {
@@ -987,6 +885,7 @@ void CMainFrame::Shutdown() {
     // Workers see the flag, their transfers abort, and they are waited for.
     g_bAppExiting = 1;
     m_reader->StopReceiving();
+    m_blog->Shutdown();
 
     WindowPlacement placement;
     if (!isMaximized()) {

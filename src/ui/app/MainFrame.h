@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
+#include "ui/app/CommandTable.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class CArticlesReportView;
+class CBlogWorkspace;
 class CControlFavorites;
 class CFavoritesPane;
 class CPopupWindow;
@@ -63,7 +65,8 @@ public:
     void OnWindowMessage(int message, qint64 wParam, qint64 lParam);
     // Runs a command by its id, wherever it was chosen.
     void OnCommand(int commandId);
-    QAction* Action(int commandId) const { return m_actions.value(commandId, nullptr); }
+    QAction* Action(int commandId) const { return m_commands->Action(commandId); }
+    CCommandTable* Commands() const { return m_commands; }
 
     int SideMode() const { return m_sideMode; }
     void SetSideMode(int mode);
@@ -82,6 +85,7 @@ public:
     CControlFavorites* BrowserFavorites() const { return m_browserFavorites; }
     CFavoritesPane* FavoritesPane() const { return m_favoriteTree; }
     CArticlesReportView* ItemList() const { return m_list; }
+    CBlogWorkspace* Blog() const { return m_blog; }
     CReadingFrame* ReadingFrame() const { return m_readingFrame; }
     CRssReader* Reader() const { return m_reader.get(); }
     QSplitter* ReadingSplitter() const { return m_readingSplitter; }
@@ -106,9 +110,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* MakeAction(int id, const QString& text, const char* icon = nullptr,
-                        bool enabled = true);
     void BuildActions();
+    // What each command does: one Handle line per command.
+    void RegisterCommands();
+    void OnChannelCommand(int commandId);
     void BuildMenus();
     void BuildToolBars();
     void BuildPanes(const WindowPlacement& placement);
@@ -124,7 +129,6 @@ private:
     void OnSystemSettings();
     void OnReaderSettings();
     void OnBlogSettings();
-    void OnCompactBlogDatabase();
     void OnCompactRssDatabase();
     void OnAbout();
     void OnBrowserMenuAdd();
@@ -137,7 +141,7 @@ private:
     CFeedDatabase m_feedStore;
     std::unique_ptr<CRssReader> m_reader;
 
-    QHash<int, QAction*> m_actions;
+    CCommandTable* m_commands = nullptr;
     std::vector<QMenu*> m_menus[3];
     QToolBar* m_toolBars[3] = {};
     QMenu* m_skinMenu = nullptr;
@@ -148,7 +152,7 @@ private:
     QSplitter* m_mainSplitter = nullptr;
     QSplitter* m_readingSplitter = nullptr;
     QTabWidget* m_sideTabs = nullptr;
-    QTreeWidget* m_accountTree = nullptr;
+    CBlogWorkspace* m_blog = nullptr;
     CFavoritesPane* m_favoriteTree = nullptr;
     CControlFavorites* m_browserFavorites = nullptr;
     CRssChannelTreeCtrl* m_channelTree = nullptr;

@@ -19,6 +19,21 @@ enum CommandId : int {
     kCmdNewAccount = 32850,
     kCmdCompactBlogDb = 32900,
     kCmdSystemSettings = 32908,
+    // The account tree's menus (clear folder shares 32789, the e-book 32909 with the reader).
+    kCmdAccountProperties = 32891,
+    kCmdExportFolder = 32798,
+    kCmdImportFolder = 32801,
+    kCmdOpenMyBlog = 32806,
+    // The article list's menus.
+    kCmdPublishOrDeleteRemote = 32783,
+    kCmdCopyArticles = 32784,
+    kCmdMoveArticles = 32785,
+    kCmdDeleteArticle = 32786,
+    kCmdDeleteArticles = 32851,
+    kCmdEditArticle = 32794,
+    kCmdPublishToSeveral = 32802,
+    kCmdCollapseGroups = 32998,
+    kCmdExpandGroups = 32997,
 
     // Feed reader.
     kCmdReceiveChannel = 32807,

@@ -274,6 +274,20 @@ void CArticlesReportView::Clear() {
     m_pageBox->setVisible(false);
 }
 
+void CArticlesReportView::SetBlogView(QWidget* blogView) {
+    m_blogView = blogView;
+    layout()->addWidget(blogView);
+    blogView->hide();
+}
+
+void CArticlesReportView::ShowBlogSide(bool on) {
+    if (QWidget* bar = findChild<QWidget*>(QStringLiteral("listBar")))
+        bar->setVisible(!on);
+    m_list->setVisible(!on);
+    if (m_blogView)
+        m_blogView->setVisible(on);
+}
+
 void CArticlesReportView::ForgetIfShown(int index) {
     if (!m_reader)
         return;

@@ -59,6 +59,10 @@ public:
     // items when bold titles are chosen.
     static QFont TitleFont(const AppearanceSettings& settings, bool read);
 
+    // The weblog side's list takes this place while the 博客 tab is in front.
+    void SetBlogView(QWidget* blogView);
+    void ShowBlogSide(bool on);
+
     CFeedItemModel* Model() const { return m_model; }
     QTreeView* List() const { return m_list; }
     QComboBox* PageBox() const { return m_pageBox; }
@@ -96,6 +100,7 @@ private:
     QComboBox* m_pageBox = nullptr;
     QToolButton* m_previous = nullptr;
     QToolButton* m_next = nullptr;
+    QWidget* m_blogView = nullptr;
     bool m_filling = false;
     bool m_directory = false;
 };

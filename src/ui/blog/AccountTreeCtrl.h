@@ -1,0 +1,124 @@
+#pragma once
+
+#include "app/AccountStore.h"
+
+#include <QColor>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+class CArticleOperations;
+class CCommandTable;
+class CLocalLoginLock;
+class QMenu;
+
+// Paints a node's label in its colour and, when its folder holds articles, "[%d]" after it.
+class CAccountItemDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+// The 博客 side's tree: each account with its four article folders (已收日志, 已发日志, 草稿箱,
+// 垃圾箱) and 我的博客, the link to its weblog. Every item carries its node code,
+// 1000 + 100 × account index + 10 × kind, from which account and kind are read back.
+// An account with a local login check asks for its password once per run of the program.
+class CAccountTreeCtrl : public QTreeWidget {
+    Q_OBJECT
+public:
+    static constexpr int kCodeRole = Qt::UserRole + 1;
+    static constexpr int kCountRole = Qt::UserRole + 2;
+    enum NodeKind : int {
+        kNodeAccount = 0,
+        kNodeReceived = 1,
+        kNodeSent = 2,
+        kNodeDrafts = 3,
+        kNodeTrash = 4,
+        kNodeMyBlog = 5
+    };
+    // Update codes of WM_ACCOUNT_TREE_UPDATE; any other code recounts the folder node.
+    static constexpr int kUpdateAccountAdded = 99997;
+    static constexpr int kUpdateDescription = 99998;
+    static constexpr int kUpdateAccountDeleted = 99999;
+    static constexpr int kUpdateRecount = 0;
+    // Where 我的博客 goes when the account names no weblog address.
+    static constexpr const char* kDefaultBlogAddress = "https://quillmark.org/";
+
+    CAccountTreeCtrl(CArticleOperations& operations, CLocalLoginLock& loginLock,
+                     CCommandTable* commands, QWidget* parent = nullptr);
+
+    static int NodeCode(int accountIndex, int kind) {
+        return 1000 + 100 * accountIndex + 10 * kind;
+    }
+    static int AccountIndexOf(int code) { return code / 100 - 10; }
+    static int KindOf(int code) { return code % 100 / 10; }
+    // 已收日志, 已发日志, 草稿箱, 垃圾箱, 我的博客 by kind ("" for the account node).
+    static QString KindLabel(int kind);
+    static QColor KindColor(int kind);
+    // The address 我的博客 opens: the account's own, or the default one when it is empty or
+    // only "http://".
+    static QString BlogAddress(const std::string& blogurl);
+
+    // Clears and fills the tree from the account file, with the folders' counts.
+    void BuildTree();
+    const std::vector<AccountRecord>& Accounts() const { return m_accounts; }
+    QTreeWidgetItem* ItemOfCode(int code) const;
+    int CodeOf(const QTreeWidgetItem* item) const;
+    int CountOf(int code) const;
+    // The node code of an account's folder, -1 when the account is not in the tree.
+    int FolderCode(const std::string& account, int folder) const;
+
+    const std::string& CurrentAccount() const { return m_currentAccount; }
+    int CurrentKind() const { return m_currentKind; }
+
+    // What a click does: the local login check, then the node is shown.
+    void ClickItem(QTreeWidgetItem* item);
+    // The local login check of an account: asks once per run; false when it failed.
+    bool LocalLoginCheck(const std::string& account);
+    // Kinds 1-4 show the folder in the article list, kind 5 the weblog in the browser pane.
+    void ShowNode(int kind);
+    // WM_ACCOUNT_TREE_UPDATE: a node code (or -1) and an update code.
+    void UpdateNode(int code, int updateCode);
+    // Recounts the folder of an account (after an operation changed it).
+    void RecountFolder(const std::string& account, int folder);
+
+    // The context menu of a node kind, its commands with the texts the menus show.
+    static std::vector<int> ContextCommands(int kind);
+    static QString ContextText(int commandId, int kind);
+    // Builds the menu of the node under the caret (as a right-click does, without showing it).
+    QMenu* BuildContextMenu(QTreeWidgetItem* item, QWidget* parent);
+    void OnCommand(int commandId);
+    // Empties the current folder after the confirmation.
+    void ClearFolder();
+    // Writes every account node's expanded state back to the account file.
+    void SaveExpanded();
+
+signals:
+    void FolderSelected(const QString& account, int folder);
+    void OpenInPane(const QString& address);
+    // The folder shown is gone or emptied: the list shows nothing.
+    void ListClearRequested();
+    void AccountRemoved();
+    // 制作CHM电子书 on a folder.
+    void EbookRequested(const QString& account, int folder);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void AddAccountNodes(int index, const AccountRecord& account);
+    void SelectNode(QTreeWidgetItem* item, bool check);
+    void Recount(QTreeWidgetItem* item);
+
+    CArticleOperations& m_operations;
+    CLocalLoginLock& m_loginLock;
+    CCommandTable* m_commands = nullptr;
+    std::vector<AccountRecord> m_accounts;
+    std::string m_currentAccount;
+    int m_currentKind = kNodeAccount;
+};

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "storage/ArticleDatabase.h"
+#include "workspace/ArticleObserver.h"
+#include "workspace/ArticleOperations.h"
+#include "workspace/LocalLoginLock.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <string>
+
+class CAccountTreeCtrl;
+class CArticleEvents;
+class CBlogArticlesView;
+class CCommandTable;
+class CPublishSeveralDialog;
+class CTransferProgress;
+class QMenu;
+class QWidget;
+
+// The 博客 side of the main window: the account tree and the article list, the weblog
+// commands of the command table, the progress windows of running operations and what their
+// results change. The work itself is CArticleOperations'; this class asks, starts and shows.
+class CBlogWorkspace : public QObject {
+    Q_OBJECT
+public:
+    // store: the interface thread's blog.db (backups and e-books read it; the operations open
+    // their own connections to the same file); window: the parent of the dialogs.
+    CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands, QWidget* window);
+    ~CBlogWorkspace() override;
+
+    CAccountTreeCtrl* Tree() const { return m_tree; }
+    CBlogArticlesView* View() const { return m_view; }
+    CArticleOperations& Operations() { return *m_operations; }
+    CArticleEvents& Events() { return *m_events; }
+    CLocalLoginLock& LoginLock() { return m_loginLock; }
+    // The publish-to-several dialog last opened, while it is open.
+    CPublishSeveralDialog* PublishDialog() const;
+    // The progress window of a running operation.
+    CTransferProgress* ProgressOf(int operationId) const;
+
+    // Fills the tree (once, when the window is built).
+    void Build();
+    // The post counts of the fetch drop-down, with the check on the account's stored count.
+    void FillCountMenu(QMenu* menu);
+    void UpdateCountChecks();
+    // WM_ACCOUNT_TREE_UPDATE.
+    void OnTreeUpdate(int code, int updateCode);
+    // The list's commands on the selected rows.
+    void OnListCommand(int commandId);
+    // Stops the running operations and waits for them, then keeps the tree's expanded state.
+    void Shutdown();
+
+    // Texts the weblog side asks and says.
+    static QString DeleteOnServerQuestion(int rows);
+
+signals:
+    // WM_BLOG_RESULT: 0 fetched, 1 deleted on the server, 2 published.
+    void BlogResult(int kind);
+    void OpenInPane(const QString& address);
+    void PreviewArticle(const ArticleRecord& article, const std::string& account);
+    void ClearPane();
+
+private:
+    void RegisterCommands(CCommandTable& commands);
+    bool CheckCurrentAccount();
+    void Fetch(int count);
+    void SetPostCount(int count);
+    void Publish(const std::vector<int>& ids);
+    void DeleteOnServer(const std::vector<int>& ids);
+    enum class Transfer { kCopy, kMove };
+    void CopyOrMove(Transfer transfer, const std::vector<int>& ids);
+    void DeleteLocal(const std::vector<int>& ids);
+    void PublishToSeveral(int id);
+    void CompactStore();
+    void ImportToDrafts();
+    void ShowArticle(int id);
+    // The progress window of an operation just started (or the refusal shown).
+    bool Started(const OperationStart& start, const QString& firstStep);
+    void OnFolderChanged(const FolderRef& folder);
+    void OnOperationDone(const OperationResult& result);
+
+    QWidget* m_window = nullptr;
+    CArticleDatabase& m_store;
+    CCommandTable& m_commands;
+    CArticleEvents* m_events = nullptr;
+    CLocalLoginLock m_loginLock;
+    std::unique_ptr<CArticleOperations> m_operations;
+    CAccountTreeCtrl* m_tree = nullptr;
+    CBlogArticlesView* m_view = nullptr;
+    QHash<int, QPointer<CTransferProgress>> m_progress;
+    QPointer<CPublishSeveralDialog> m_publishDialog;
+    bool m_shutDown = false;
+};

@@ -1,0 +1,631 @@
+#include "app/AccountStore.h"
+#include "app/AppPaths.h"
+#include "platform/LoopbackServer.h"
+#include "storage/ArticleDatabase.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+#include "ui/app/CommandTable.h"
+#include "ui/app/MainFrame.h"
+#include "ui/blog/AccountTreeCtrl.h"
+#include "ui/blog/BlogArticlesView.h"
+#include "ui/blog/BlogWorkspace.h"
+#include "ui/blog/FolderPickerDialog.h"
+#include "ui/blog/LocalLoginDialog.h"
+#include "ui/blog/PublishSeveralDialog.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/PopupWindow.h"
+#include "workspace/ArticleRowText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Gbk(const std::string& utf8, std::size_t bytes) {
+    return CArticleRowText::Summary(utf8, bytes);
+}
+
+AccountRecord Account(const std::string& name, const std::string& url = "http://127.0.0.1:9/") {
+    AccountRecord a;
+    a.name = name;
+    a.description = name + " 的博客";
+    a.xmlrpcurl = url;
+    // The account's port stands before the one in its address.
+    const auto colon = url.find(':', 7);
+    a.port = url.substr(colon + 1, url.find('/', colon) - colon - 1);
+    a.blogapitype = "MetaWeblog";
+    a.username = name;
+    a.password = "pw-" + name;
+    a.blogurl = "http://" + name + ".example/";
+    a.encodetype = "UTF-8";
+    return a;
+}
+
+QStringList Texts(QMenu* menu) {
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator())
+            texts << action->text();
+    return texts;
+}
+
+QAction* Find(QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+// Counts the folders the tree asked the list to show.
+struct FolderSpy {
+    explicit FolderSpy(CAccountTreeCtrl& tree) {
+        QObject::connect(&tree, &CAccountTreeCtrl::FolderSelected, &tree,
+                         [this](const QString&, int folder) {
+                             ++shown;
+                             lastFolder = folder;
+                         });
+    }
+    int count() const { return shown; }
+    int shown = 0;
+    int lastFolder = 0;
+};
+
+std::string DaysAgo(int days) {
+    return CArticleRowText::LocalTimeText(std::time(nullptr) - days * 86400L);
+}
+
+class BlogWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        // A main window of an earlier test leaves the exit flag set; workers would stop at once.
+        g_bAppExiting = 0;
+        m_store = std::make_unique<CArticleDatabase>(m_home.File("Storage/blog.db"));
+        ASSERT_EQ(m_store->OpenStore(), 1);
+        m_commands = std::make_unique<CCommandTable>();
+        m_logins = 0;
+        CLocalLoginDialog::SetHook([this](const QString&) -> std::optional<QString> {
+            ++m_logins;
+            if (m_typed.empty())
+                return std::nullopt;
+            QString typed = m_typed.front();
+            m_typed.erase(m_typed.begin());
+            return typed;
+        });
+    }
+    void TearDown() override {
+        m_workspace.reset();
+        CLocalLoginDialog::SetHook({});
+        CFolderPickerDialog::SetHook({});
+        g_bAppExiting = 0;
+    }
+
+    void AddAccounts(std::initializer_list<AccountRecord> accounts) {
+        for (const AccountRecord& a : accounts)
+            ASSERT_EQ(CAccountStore::AddAccount(a), 1);
+    }
+    int Insert(int folder, const std::string& account, const std::string& title,
+               const std::string& pubDate = "2006-03-07 09:05:00") {
+        ArticleRecord record{.title = title, .content = "<p>正文</p>", .pubDate = pubDate};
+        EXPECT_EQ(m_store->InsertArticle(folder, account, record), 1);
+        return static_cast<int>(m_store->GetLastInsertId());
+    }
+    int Count(int folder, const std::string& account) {
+        int count = -1;
+        EXPECT_EQ(m_store->CountArticles(folder, account, count), 1);
+        return count;
+    }
+    CBlogWorkspace& Workspace() {
+        if (!m_workspace) {
+            m_window = std::make_unique<QWidget>();
+            m_workspace = std::make_unique<CBlogWorkspace>(*m_store, *m_commands, m_window.get());
+            m_workspace->Build();
+        }
+        return *m_workspace;
+    }
+    CAccountTreeCtrl& Tree() { return *Workspace().Tree(); }
+    CBlogArticlesView& View() { return *Workspace().View(); }
+
+    CTempHome m_home;
+    CRecordingMessageBoxes m_boxes;
+    std::unique_ptr<CArticleDatabase> m_store;
+    std::unique_ptr<CCommandTable> m_commands;
+    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<CBlogWorkspace> m_workspace;
+    std::vector<QString> m_typed;
+    int m_logins = 0;
+};
+
+TEST_F(BlogWindowsTest, TheTreeShowsEachAccountWithItsFiveNodesAndCounts) {
+    AddAccounts({Account("alpha"), Account("beta"), Account("gamma")});
+    for (int i = 0; i < 12; ++i)
+        Insert(kFolderDrafts, "beta", "草稿 " + std::to_string(i));
+    Insert(kFolderReceived, "alpha", "收到的");
+
+    CAccountTreeCtrl& tree = Tree();
+    ASSERT_EQ(tree.topLevelItemCount(), 3);
+    for (int a = 0; a < 3; ++a)
+        for (int kind = 0; kind <= 5; ++kind)
+            EXPECT_NE(tree.ItemOfCode(1000 + 100 * a + 10 * kind), nullptr) << a << kind;
+    EXPECT_EQ(CAccountTreeCtrl::AccountIndexOf(1130), 1);
+    EXPECT_EQ(CAccountTreeCtrl::KindOf(1130), CAccountTreeCtrl::kNodeDrafts);
+
+    QTreeWidgetItem* beta = tree.topLevelItem(1);
+    EXPECT_EQ(beta->text(0), QStringLiteral("beta 的博客"));
+    QStringList labels;
+    for (int c = 0; c < beta->childCount(); ++c)
+        labels << beta->child(c)->text(0);
+    EXPECT_EQ(labels, (QStringList{QStringLiteral("已收日志"), QStringLiteral("已发日志"),
+                                   QStringLiteral("草稿箱"), QStringLiteral("垃圾箱"),
+                                   QStringLiteral("我的博客")}));
+    EXPECT_EQ(tree.ItemOfCode(1130)->foreground(0).color(), QColor(238, 0, 0));
+    EXPECT_EQ(tree.ItemOfCode(1140)->foreground(0).color(), QColor(130, 130, 130));
+    EXPECT_EQ(tree.ItemOfCode(1110)->foreground(0).color(), QColor(0, 0, 200));
+    EXPECT_EQ(tree.CountOf(1130), 12);
+    EXPECT_EQ(tree.CountOf(1010), 1);
+    EXPECT_EQ(tree.CountOf(1030), 0);
+
+    // 我的博客: the account's own address, or the default one for an empty or bare address.
+    EXPECT_EQ(CAccountTreeCtrl::BlogAddress("HTTP://"),
+              QString::fromLatin1(CAccountTreeCtrl::kDefaultBlogAddress));
+    EXPECT_EQ(CAccountTreeCtrl::BlogAddress(""),
+              QString::fromLatin1(CAccountTreeCtrl::kDefaultBlogAddress));
+    EXPECT_EQ(CAccountTreeCtrl::BlogAddress("http://a.b/"), QStringLiteral("http://a.b/"));
+    QStringList pane;
+    QObject::connect(&tree, &CAccountTreeCtrl::OpenInPane,
+                     [&](const QString& address) { pane << address; });
+    tree.ClickItem(tree.ItemOfCode(1150));
+    EXPECT_EQ(pane, (QStringList{QStringLiteral("http://beta.example/")}));
+
+    // A recount after the store changed, as WM_ACCOUNT_TREE_UPDATE asks for it.
+    Insert(kFolderDrafts, "beta", "再一篇");
+    Tree().UpdateNode(1130, 0);
+    EXPECT_EQ(tree.CountOf(1130), 13);
+    Tree().UpdateNode(4711, 0); // not in the tree: nothing happens
+}
+
+TEST_F(BlogWindowsTest, ALockedAccountAsksOncePerRun) {
+    AddAccounts({Account("alpha"), Account("locked")});
+    ASSERT_EQ(CAccountStore::SetLoginSettings("locked", 2, "Geheim"), 1);
+    CAccountTreeCtrl& tree = Tree();
+    FolderSpy shown(tree);
+
+    tree.ClickItem(tree.ItemOfCode(1010)); // no check for an open account
+    EXPECT_EQ(m_logins, 0);
+    EXPECT_EQ(shown.count(), 1);
+
+    m_typed = {QStringLiteral("geheim")}; // letter case counts
+    tree.ClickItem(tree.ItemOfCode(1110));
+    EXPECT_EQ(m_logins, 1);
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("密码错误!"));
+
+    tree.ClickItem(tree.ItemOfCode(1130)); // cancelled
+    EXPECT_EQ(m_logins, 2);
+    EXPECT_EQ(shown.count(), 1);
+
+    m_typed = {QStringLiteral("Geheim")};
+    tree.ClickItem(tree.ItemOfCode(1130));
+    EXPECT_EQ(shown.count(), 2);
+    EXPECT_EQ(shown.lastFolder, kFolderDrafts);
+    tree.ClickItem(tree.ItemOfCode(1110));
+    tree.ClickItem(tree.ItemOfCode(1100));
+    EXPECT_EQ(m_logins, 3);
+    EXPECT_EQ(shown.count(), 3);
+}
+
+TEST_F(BlogWindowsTest, EachKindOfNodeHasItsMenu) {
+    AddAccounts({Account("alpha")});
+    CAccountTreeCtrl& tree = Tree();
+    auto menuOf = [&](int code) {
+        std::unique_ptr<QMenu> menu(tree.BuildContextMenu(tree.ItemOfCode(code), nullptr));
+        return menu ? Texts(menu.get()) : QStringList();
+    };
+    EXPECT_EQ(menuOf(1010),
+              (QStringList{QStringLiteral("清空文章(&C)"), QStringLiteral("导出为XML日志(&E)..."),
+                           QStringLiteral("制作CHM电子书(&Z)...")}));
+    for (int code : {1020, 1040})
+        EXPECT_EQ(menuOf(code).first(), QStringLiteral("清空文章(&C)...")) << code;
+    EXPECT_EQ(menuOf(1030).first(), QStringLiteral("导入日志(&A)..."));
+    for (int code : {1000, 1010, 1020, 1040, 1050})
+        EXPECT_FALSE(menuOf(code).contains(QStringLiteral("导入日志(&A)..."))) << code;
+    EXPECT_EQ(menuOf(1050), (QStringList{QStringLiteral("在浏览器中打开我的博客(&B)")}));
+    EXPECT_EQ(menuOf(1000).first(), QStringLiteral("账户设置(&A)..."));
+
+    // A right-click shows the folder it was made on; work still to come is greyed, saying so.
+    FolderSpy shown(tree);
+    std::unique_ptr<QMenu> menu(tree.BuildContextMenu(tree.ItemOfCode(1020), nullptr));
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_EQ(tree.CurrentKind(), CAccountTreeCtrl::kNodeSent);
+    EXPECT_TRUE(Find(menu.get(), QStringLiteral("导出为XML日志(&E)..."))->isEnabled());
+    EXPECT_TRUE(Find(menu.get(), QStringLiteral("制作CHM电子书(&Z)..."))->isEnabled());
+    EXPECT_TRUE(Find(menu.get(), QStringLiteral("清空文章(&C)..."))->isEnabled());
+    std::unique_ptr<QMenu> accountMenu(tree.BuildContextMenu(tree.ItemOfCode(1000), nullptr));
+    QAction* settings = Find(accountMenu.get(), QStringLiteral("账户设置(&A)..."));
+    ASSERT_NE(settings, nullptr);
+    EXPECT_FALSE(settings->isEnabled());
+    EXPECT_TRUE(settings->toolTip().startsWith(QStringLiteral("尚未提供")));
+}
+
+TEST_F(BlogWindowsTest, ClearingAFolderAsksFirst) {
+    AddAccounts({Account("alpha"), Account("beta")});
+    Insert(kFolderTrash, "alpha", "一");
+    Insert(kFolderTrash, "alpha", "二");
+    Insert(kFolderTrash, "beta", "别人的");
+    CAccountTreeCtrl& tree = Tree();
+    tree.ClickItem(tree.ItemOfCode(1040));
+    EXPECT_EQ(View().RowCount(), 2);
+
+    m_boxes.Answer(false);
+    tree.OnCommand(kCmdClearChannel);
+    ASSERT_FALSE(m_boxes.Boxes().empty());
+    EXPECT_EQ(m_boxes.Boxes().back().text, QStringLiteral("确定要清空 \"垃圾箱\" 中的所有日志吗?"));
+    EXPECT_EQ(m_boxes.Boxes().back().caption, QStringLiteral("确认"));
+    EXPECT_EQ(Count(kFolderTrash, "alpha"), 2);
+
+    m_boxes.Answer(true);
+    tree.OnCommand(kCmdClearChannel);
+    EXPECT_EQ(Count(kFolderTrash, "alpha"), 0);
+    EXPECT_EQ(Count(kFolderTrash, "beta"), 1);
+    EXPECT_EQ(tree.CountOf(1040), 0);
+    EXPECT_EQ(View().RowCount(), 0);
+}
+
+TEST_F(BlogWindowsTest, TreeUpdatesAndTheExpandedStateAtExit) {
+    AddAccounts({Account("alpha")});
+    CAccountTreeCtrl& tree = Tree();
+    AddAccounts({Account("beta")});
+    tree.UpdateNode(-1, CAccountTreeCtrl::kUpdateAccountAdded);
+    ASSERT_EQ(tree.topLevelItemCount(), 2);
+    EXPECT_EQ(tree.ItemOfCode(1100)->text(0), QStringLiteral("beta 的博客"));
+    EXPECT_TRUE(tree.ItemOfCode(1100)->isExpanded());
+
+    ASSERT_EQ(CAccountStore::SetAccountField("beta", "description", "新的描述"), 1);
+    tree.UpdateNode(1100, CAccountTreeCtrl::kUpdateDescription);
+    EXPECT_EQ(tree.ItemOfCode(1100)->text(0), QStringLiteral("新的描述"));
+
+    tree.ItemOfCode(1000)->setExpanded(false);
+    Workspace().Shutdown();
+    std::vector<AccountRecord> accounts;
+    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    EXPECT_EQ(accounts[0].expanded, 0);
+    EXPECT_EQ(accounts[1].expanded, 1);
+
+    tree.UpdateNode(1100, CAccountTreeCtrl::kUpdateAccountDeleted);
+    EXPECT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_EQ(tree.ItemOfCode(1100), nullptr);
+}
+
+TEST_F(BlogWindowsTest, RowTextsAreCleanedCutAndGrouped) {
+    // 150 bytes with tags: cut to 100 first, then the tags go, then cut to 40 with ". . .".
+    std::string title = "<b>" + std::string(60, 'a') + "</b><i>" + std::string(80, 'b') + "</i>";
+    const std::string cut = Gbk(title, 40);
+    EXPECT_EQ(cut, std::string(40, 'a') + ". . .");
+    EXPECT_EQ(Gbk("<p>&quot;你好&quot;&nbsp;&lt;世界&gt;\n</p>", 40), "\"你好\"世界");
+    EXPECT_EQ(Gbk("一二三<b unfinished", 40), "一二三");
+    // A double-byte character is never split: "x" and 20 of them cut to 40 bytes keeps 19.
+    std::string wide = "x";
+    for (int i = 0; i < 20; ++i)
+        wide += "啊";
+    std::string kept = "x";
+    for (int i = 0; i < 19; ++i)
+        kept += "啊";
+    EXPECT_EQ(Gbk(wide, 40), kept + ". . .");
+
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char midnight[32];
+    std::snprintf(midnight, sizeof midnight, "%04d-%02d-%02d 00:00:01", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday);
+    EXPECT_EQ(CArticleRowText::DateGroup(midnight, now), "今天");
+    EXPECT_EQ(CArticleRowText::DateGroup(CArticleRowText::LocalTimeText(now - 5 * 86400), now),
+              "一周内");
+    EXPECT_EQ(CArticleRowText::DateGroup(CArticleRowText::LocalTimeText(now - 6 * 86400), now),
+              "最近");
+    EXPECT_EQ(CArticleRowText::DateGroup(CArticleRowText::LocalTimeText(now + 86400), now), "将来");
+    EXPECT_EQ(CArticleRowText::DateGroup("不是日期", now), "最近");
+
+    AddAccounts({Account("alpha")});
+    Insert(kFolderDrafts, "alpha", "旧的", DaysAgo(30));
+    const int today = Insert(kFolderDrafts, "alpha", title, DaysAgo(0));
+    Insert(kFolderDrafts, "alpha", "明天", DaysAgo(-2));
+    View().ShowFolder("alpha", kFolderDrafts);
+    EXPECT_EQ(View().GroupCaptions(), (QStringList{QStringLiteral("将来"), QStringLiteral("今天"),
+                                                   QStringLiteral("最近")}));
+    // The group's caption spans the row, so the narrow icon columns do not hide it.
+    EXPECT_TRUE(View().List()->isFirstColumnSpanned(0, QModelIndex()));
+    EXPECT_EQ(View().List()->topLevelItem(1)->text(0), QStringLiteral("今天 (1)"));
+    QTreeWidgetItem* row = View().RowOf(today);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->text(CBlogArticlesView::kColTitle), QString::fromStdString(cut));
+    EXPECT_EQ(row->text(CBlogArticlesView::kColAuthor), QStringLiteral("alpha"));
+    EXPECT_EQ(row->data(CBlogArticlesView::kColTitle, CBlogArticlesView::kPreviewRole).toString(),
+              QStringLiteral("正文"));
+    EXPECT_TRUE(View().List()->isColumnHidden(CBlogArticlesView::kColId));
+    EXPECT_EQ(View().List()->header()->sectionSize(CBlogArticlesView::kColTitle), 300);
+}
+
+TEST_F(BlogWindowsTest, TheListMenuDependsOnFolderAndSelection) {
+    Workspace(); // the commands of the weblog side are in the table
+    auto menu = [&](int folder, int selected) {
+        QStringList texts;
+        QStringList greyed;
+        for (const auto& e : CBlogArticlesView::MenuEntries(folder, selected, m_commands.get())) {
+            if (e.id == 0)
+                continue;
+            texts << e.text;
+            if (!e.enabled)
+                greyed << e.text;
+        }
+        return std::make_pair(texts, greyed);
+    };
+    const QString remote = QStringLiteral("从服务器删除(&S)");
+    const QString moveTo = QStringLiteral("转移到(&M)...");
+    const QString edit = QStringLiteral("编辑(&E)...");
+    const QString exportXml = QStringLiteral("导出XML(&T)...");
+    auto [received1, receivedGrey1] = menu(1, 1);
+    EXPECT_EQ(received1.first(), remote);
+    EXPECT_EQ(receivedGrey1, (QStringList{moveTo, edit}));
+    EXPECT_TRUE(received1.contains(exportXml));
+    auto [received2, receivedGrey2] = menu(1, 3);
+    EXPECT_EQ(receivedGrey2, (QStringList{moveTo, edit}));
+    auto [sent1, sentGrey1] = menu(2, 1);
+    EXPECT_EQ(sent1.first(), remote);
+    EXPECT_FALSE(sentGrey1.contains(moveTo));
+    auto [drafts1, draftsGrey1] = menu(3, 1);
+    EXPECT_EQ(drafts1.first(), QStringLiteral("发布这篇日志(&P)"));
+    EXPECT_TRUE(drafts1.contains(QStringLiteral("发布到多个博客(&U)...")));
+    EXPECT_TRUE(drafts1.contains(QStringLiteral("删除(&D)")));
+    auto [trash1, trashGrey1] = menu(4, 1);
+    EXPECT_TRUE(trash1.contains(QStringLiteral("彻底删除")));
+    auto [drafts2, draftsGrey2] = menu(3, 2);
+    EXPECT_EQ(drafts2.first(), QStringLiteral("发布这些日志(&P)"));
+    EXPECT_TRUE(drafts2.contains(QStringLiteral("删除这些日志(&D)")));
+    EXPECT_FALSE(drafts2.contains(QStringLiteral("发布到多个博客(&U)...")));
+    EXPECT_EQ(menu(4, 2).first, drafts2);
+
+    // The menu of the real list follows its selection; the header area has the group commands.
+    AddAccounts({Account("alpha")});
+    const int a = Insert(kFolderReceived, "alpha", "一");
+    const int b = Insert(kFolderReceived, "alpha", "二");
+    View().ShowFolder("alpha", kFolderReceived);
+    View().SelectIds({a, b});
+    std::unique_ptr<QMenu> rows(
+        View().BuildContextMenu(CBlogArticlesView::MenuPlace::kRows, nullptr));
+    EXPECT_FALSE(Find(rows.get(), edit)->isEnabled());
+    std::unique_ptr<QMenu> header(
+        View().BuildContextMenu(CBlogArticlesView::MenuPlace::kGroups, nullptr));
+    EXPECT_EQ(Texts(header.get()),
+              (QStringList{QStringLiteral("闭合所有分组"), QStringLiteral("展开所有分组")}));
+}
+
+TEST_F(BlogWindowsTest, DeleteCopyAndMoveFromTheList) {
+    AddAccounts({Account("alpha"), Account("beta")});
+    const int keep = Insert(kFolderDrafts, "alpha", "留下");
+    const int gone = Insert(kFolderDrafts, "alpha", "删掉");
+    Tree().ClickItem(Tree().ItemOfCode(1030));
+    ASSERT_EQ(View().RowCount(), 2);
+
+    // Delete outside the trash moves to the trash of the same account; in the trash for good.
+    View().SelectIds({gone});
+    Workspace().OnListCommand(kCmdDeleteArticle);
+    EXPECT_EQ(Count(kFolderTrash, "alpha"), 1);
+    EXPECT_EQ(View().RowCount(), 1);
+    EXPECT_EQ(Tree().CountOf(1040), 1);
+    Tree().ClickItem(Tree().ItemOfCode(1040));
+    View().SelectIds({gone});
+    Workspace().OnListCommand(kCmdDeleteArticle);
+    EXPECT_EQ(Count(kFolderTrash, "alpha"), 0);
+    ArticleRecord record;
+    EXPECT_EQ(m_store->GetArticle(gone, record), 0);
+
+    // The picker leaves out the folder the articles come from and wants a folder, not an account.
+    Tree().ClickItem(Tree().ItemOfCode(1030));
+    View().SelectIds({keep});
+    QStringList offered;
+    CFolderPickerDialog::SetHook([&](CFolderPickerDialog& dialog) -> std::optional<FolderRef> {
+        QTreeWidget* tree = dialog.Tree();
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            for (int c = 0; c < tree->topLevelItem(i)->childCount(); ++c)
+                offered << tree->topLevelItem(i)->child(c)->text(0);
+        EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
+        dialog.accept(); // an account node is selected
+        EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("请选择一个文件夹!"));
+        tree->setCurrentItem(tree->topLevelItem(1)->child(0));
+        dialog.accept();
+        return dialog.Chosen();
+    });
+    Workspace().OnListCommand(kCmdCopyArticles);
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("垃圾箱  (0)"), QStringLiteral("草稿箱  (0)"),
+                                    QStringLiteral("垃圾箱  (0)")}));
+    EXPECT_EQ(Count(kFolderDrafts, "beta"), 1);
+    EXPECT_EQ(Count(kFolderDrafts, "alpha"), 1);
+    EXPECT_EQ(Tree().CountOf(1130), 1);
+
+    CFolderPickerDialog::SetHook([](CFolderPickerDialog&) -> std::optional<FolderRef> {
+        return FolderRef{.account = "beta", .folder = kFolderTrash};
+    });
+    Workspace().OnListCommand(kCmdMoveArticles);
+    EXPECT_EQ(Count(kFolderDrafts, "alpha"), 0);
+    EXPECT_EQ(Count(kFolderTrash, "beta"), 1);
+    EXPECT_EQ(Tree().CountOf(1140), 1);
+    EXPECT_EQ(Tree().CountOf(1030), 0);
+    EXPECT_EQ(View().RowCount(), 0);
+}
+
+TEST_F(BlogWindowsTest, DeletingOnTheServerAsksWithTheExactQuestion) {
+    AddAccounts({Account("alpha")});
+    const int a = Insert(kFolderSent, "alpha", "一");
+    const int b = Insert(kFolderSent, "alpha", "二");
+    Tree().ClickItem(Tree().ItemOfCode(1020));
+    View().SelectIds({a, b});
+    m_boxes.Answer(false);
+    Workspace().OnListCommand(kCmdPublishOrDeleteRemote);
+    ASSERT_FALSE(m_boxes.Boxes().empty());
+    EXPECT_EQ(m_boxes.Boxes().back().text,
+              QStringLiteral("注意：您要删除的是服务器上的内容!\n确定要删除这些日志吗?"));
+    EXPECT_EQ(m_boxes.Boxes().back().caption, QStringLiteral("删除确认"));
+    EXPECT_EQ(Workspace().Operations().RunningCount(), 0);
+    EXPECT_EQ(CBlogWorkspace::DeleteOnServerQuestion(1),
+              QStringLiteral("注意：您要删除的是服务器上的内容!\n确定要删除这篇日志吗?"));
+}
+
+TEST_F(BlogWindowsTest, PublishToSeveralChecksBeforeSending) {
+    AddAccounts({Account("a1"), Account("a2"), Account("a3"), Account("a4"), Account("a5"),
+                 Account("a6"), Account("locked")});
+    ASSERT_EQ(CAccountStore::SetLoginSettings("locked", 2, "pass"), 1);
+    ASSERT_EQ(CAccountStore::SetRelations("a1", {"a2"}), 1);
+    const int id = Insert(kFolderDrafts, "a1", "多处发布");
+    CPublishSeveralDialog dialog(Workspace().Operations(), Workspace().Events(),
+                                 Workspace().LoginLock(), id, "a1");
+    QTreeWidget* rows = dialog.Rows();
+    ASSERT_EQ(rows->topLevelItemCount(), 7);
+    EXPECT_EQ(rows->headerItem()->text(2), QStringLiteral("帐户名"));
+    auto row = [&](int i) { return rows->topLevelItem(i); };
+    EXPECT_EQ(row(0)->checkState(0), Qt::Checked); // its own account
+    EXPECT_EQ(row(1)->checkState(0), Qt::Checked); // published together with it
+    EXPECT_EQ(row(2)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(row(0)->text(1), QStringLiteral("1"));
+    EXPECT_EQ(row(2)->text(CPublishSeveralDialog::kColPermission), QStringLiteral("√"));
+    EXPECT_EQ(row(6)->text(CPublishSeveralDialog::kColPermission), QStringLiteral("×"));
+
+    // Six accounts: refused, nothing sent.
+    for (int i = 0; i < 6; ++i)
+        row(i)->setCheckState(0, Qt::Checked);
+    EXPECT_FALSE(dialog.Publish());
+    EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("您最多只能选择同时发布到 5 个账户!"));
+    EXPECT_EQ(Workspace().Operations().RunningCount(), 0);
+    EXPECT_TRUE(dialog.PublishButton()->isEnabled());
+
+    // A ticked account that still wants its password.
+    for (int i = 0; i < 6; ++i)
+        row(i)->setCheckState(0, Qt::Unchecked);
+    row(6)->setCheckState(0, Qt::Checked);
+    EXPECT_FALSE(dialog.Publish());
+    EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("请输入账户 locked 的密码"));
+
+    m_typed = {QStringLiteral("wrong")};
+    dialog.UnlockRow(row(6));
+    EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("您输入的密码有误!"));
+    EXPECT_EQ(row(6)->text(CPublishSeveralDialog::kColPermission), QStringLiteral("×"));
+    m_typed = {QStringLiteral("pass")};
+    dialog.UnlockRow(row(6));
+    EXPECT_EQ(row(6)->text(CPublishSeveralDialog::kColPermission), QStringLiteral("√"));
+
+    row(6)->setCheckState(0, Qt::Unchecked);
+    EXPECT_FALSE(dialog.Publish());
+    EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("请至少选择一个要发布的帐户!"));
+}
+
+// A MetaWeblog server that gives each new post a number, and refuses the user "bad".
+class CFakeWeblog {
+public:
+    CFakeWeblog() {
+        m_server.Server().Post(
+            "/xmlrpc.php", [this](const httplib::Request& request, httplib::Response& response) {
+                std::string body;
+                if (request.body.find("<string>bad</string>") != std::string::npos) {
+                    body = "<?xml version=\"1.0\"?><methodResponse><fault><value><struct>"
+                           "<member><name>faultCode</name><value><int>403</int></value></member>"
+                           "<member><name>faultString</name><value><string>Incorrect username or "
+                           "password.</string></value></member></struct></value></fault>"
+                           "</methodResponse>";
+                } else {
+                    body = "<?xml version=\"1.0\"?><methodResponse><params><param><value><string>" +
+                           std::to_string(++m_posts + 100) +
+                           "</string></value></param></params></methodResponse>";
+                }
+                response.set_content(body, "text/xml");
+            });
+        m_server.Start();
+    }
+    std::string Url() const { return m_server.Url("/xmlrpc.php"); }
+    int Posts() const { return m_posts; }
+
+private:
+    loopback::CHttpServer m_server;
+    std::atomic<int> m_posts{0};
+};
+
+TEST_F(BlogWindowsTest, PublishToSeveralShowsEachAccountsResultInItsRow) {
+    CFakeWeblog weblog;
+    AccountRecord bad = Account("refused", weblog.Url());
+    bad.username = "bad";
+    AddAccounts({Account("own", weblog.Url()), Account("second", weblog.Url()), bad});
+    const int id = Insert(kFolderDrafts, "own", "三处发布");
+    Tree().ClickItem(Tree().ItemOfCode(1030));
+    View().SelectIds({id});
+    Workspace().OnListCommand(kCmdPublishToSeveral);
+    CPublishSeveralDialog* dialog = Workspace().PublishDialog();
+    ASSERT_NE(dialog, nullptr);
+    dialog->RowOf("second")->setCheckState(0, Qt::Checked);
+    dialog->RowOf("refused")->setCheckState(0, Qt::Checked);
+    ASSERT_TRUE(dialog->Publish());
+    EXPECT_FALSE(dialog->PublishButton()->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return dialog->Finished(); }, 15000));
+
+    const int column = CPublishSeveralDialog::kColDescription;
+    for (const char* account : {"own", "second"})
+        EXPECT_TRUE(dialog->RowOf(account)->text(column).startsWith(
+            QStringLiteral("发送成功!文章编号: 10")))
+            << account << " " << dialog->RowOf(account)->text(column).toStdString();
+    EXPECT_EQ(dialog->RowOf("refused")->text(column), QStringLiteral("发送失败!"));
+    EXPECT_TRUE(dialog->RowOf("refused")->toolTip(column).contains(QStringLiteral("Incorrect")))
+        << dialog->RowOf("refused")->toolTip(column).toStdString();
+    EXPECT_EQ(weblog.Posts(), 2);
+
+    // The own article went to 已发日志, the other account got a copy there; the tree and the list
+    // follow.
+    EXPECT_EQ(Count(kFolderDrafts, "own"), 0);
+    EXPECT_EQ(Count(kFolderSent, "own"), 1);
+    EXPECT_EQ(Count(kFolderSent, "second"), 1);
+    EXPECT_EQ(Count(kFolderSent, "refused"), 0);
+    EXPECT_TRUE(WaitFor([&] { return Tree().CountOf(1120) == 1 && Tree().CountOf(1020) == 1; }));
+    EXPECT_EQ(Tree().CountOf(1030), 0);
+    EXPECT_EQ(View().RowCount(), 0);
+    dialog->close();
+}
+
+TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
+    CFakeWeblog weblog;
+    AddAccounts({Account("alpha", weblog.Url())});
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    frame.SetSideMode(CMainFrame::kSideBlog);
+    QAction* fetch = frame.Action(kCmdFetchPosts);
+    frame.Commands()->Refresh();
+    // Nothing chosen yet: the account tree selects the first account at start.
+    EXPECT_TRUE(fetch->isEnabled()) << fetch->toolTip().toStdString();
+    EXPECT_TRUE(frame.Action(kCmdImportPosts)->isEnabled());
+    for (int id : {kCmdComposePost, kCmdAccountSettings, kCmdNewAccount}) {
+        EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
+        EXPECT_TRUE(frame.Action(id)->toolTip().startsWith(QStringLiteral("尚未提供"))) << id;
+    }
+    EXPECT_TRUE(frame.ToolBarOf(CMainFrame::kSideBlog)->isVisibleTo(&frame));
+
+    // 10篇 stores the count and the drop-down then checks it.
+    frame.Action(kCmdPostCount10)->trigger();
+    std::string stored;
+    ASSERT_EQ(CAccountStore::GetAccountField("alpha", "getrecentpostsnum", stored), 1);
+    EXPECT_EQ(stored, "10");
+    frame.Blog()->UpdateCountChecks();
+    EXPECT_TRUE(frame.Action(kCmdPostCount10)->isChecked());
+    EXPECT_FALSE(frame.Action(kCmdPostCount5)->isChecked());
+    EXPECT_FALSE(frame.Action(kCmdPostCountCustom)->isChecked());
+    ASSERT_EQ(CAccountStore::SetAccountField("alpha", "getrecentpostsnum", "7"), 1);
+    frame.Blog()->UpdateCountChecks();
+    EXPECT_TRUE(frame.Action(kCmdPostCountCustom)->isChecked());
+    EXPECT_FALSE(frame.Action(kCmdPostCount10)->isChecked());
+    frame.Blog()->Operations().Wait();
+    frame.Shutdown();
+}
+
+} // namespace
