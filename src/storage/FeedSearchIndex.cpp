@@ -1,0 +1,91 @@
+#include "storage/FeedSearchIndex.h"
+
+#include "storage/CppSQLite3Exception.h"
+#include "storage/SqlDatabase.h"
+#include "storage/SqlStatement.h"
+#include "storage/Transaction.h"
+
+namespace {
+
+// Only the trigrams and their places are kept (no column sizes: results are not ranked). Each
+// trigger names the row by item_id, the rowid of rss_data. An external-content table is
+// told the old texts when a row leaves, since it keeps no copy of its own.
+constexpr const char* kCreate =
+    "CREATE VIRTUAL TABLE rss_search USING fts5(item_title, item_description, "
+    "content='rss_data', content_rowid='item_id', tokenize='trigram case_sensitive 0', "
+    "columnsize=0);"
+    "CREATE TRIGGER rss_search_insert AFTER INSERT ON rss_data BEGIN "
+    "INSERT INTO rss_search (rowid, item_title, item_description) "
+    "VALUES (new.item_id, new.item_title, new.item_description); END;"
+    "CREATE TRIGGER rss_search_delete AFTER DELETE ON rss_data BEGIN "
+    "INSERT INTO rss_search (rss_search, rowid, item_title, item_description) "
+    "VALUES ('delete', old.item_id, old.item_title, old.item_description); END;"
+    "CREATE TRIGGER rss_search_update AFTER UPDATE OF item_id, item_title, item_description "
+    "ON rss_data BEGIN "
+    "INSERT INTO rss_search (rss_search, rowid, item_title, item_description) "
+    "VALUES ('delete', old.item_id, old.item_title, old.item_description); "
+    "INSERT INTO rss_search (rowid, item_title, item_description) "
+    "VALUES (new.item_id, new.item_title, new.item_description); END;"
+    "INSERT INTO rss_search (rss_search) VALUES ('rebuild');";
+
+bool Complete(CSqlDatabase& db) {
+    // The table and its three triggers are made together; looking for the last is enough, and
+    // the others are checked so that a file edited by hand is repaired too.
+    return db.CompileStatement("SELECT count(*) FROM sqlite_master WHERE name IN ('rss_search', "
+                               "'rss_search_insert', 'rss_search_delete', 'rss_search_update');")
+               .ExecScalar()
+               .value_or(0) == 4;
+}
+
+size_t CharacterCount(const std::string& text) {
+    size_t count = 0;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) != 0x80)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
+    if (Complete(db))
+        return true;
+    CTransaction transaction(db);
+    // Looked at again under the write lock: another connection may have built it meanwhile.
+    if (Complete(db))
+        return true;
+    // Whatever a damaged file holds of it goes first; it is built again from the items.
+    db.ExecuteUpdate("DROP TRIGGER IF EXISTS rss_search_insert;"
+                     "DROP TRIGGER IF EXISTS rss_search_delete;"
+                     "DROP TRIGGER IF EXISTS rss_search_update;"
+                     "DROP TABLE IF EXISTS rss_search;");
+    try {
+        db.ExecuteUpdate(kCreate);
+    } catch (const CppSQLite3Exception& e) {
+        // No FTS5 or no trigram tokenizer in this SQLite: nothing is kept, searching scans.
+        const std::string message = e.Message();
+        if (message.find("no such module") == std::string::npos &&
+            message.find("no such tokenizer") == std::string::npos)
+            throw;
+        transaction.Rollback();
+        return false;
+    }
+    transaction.Commit();
+    return true;
+}
+
+bool CFeedSearchIndex::Serves(const std::string& keyword) {
+    return CharacterCount(keyword) >= kMinimumCharacters;
+}
+
+std::string CFeedSearchIndex::MatchQuery(const std::string& keyword, bool inDescription) {
+    std::string phrase = "\"";
+    for (char c : keyword) {
+        phrase += c;
+        if (c == '"')
+            phrase += '"';
+    }
+    phrase += '"';
+    return inDescription ? phrase : "item_title : " + phrase;
+}
