@@ -27,7 +27,8 @@ public:
     static bool Serves(const std::string& keyword);
 
     // The FTS5 query that names every row whose title (or, with inDescription, title or
-    // description) may hold the keyword: one phrase, quotes doubled.
+    // description) may hold the keyword: every trigram of it (quotes doubled), in the title when
+    // the description is not searched.
     static std::string MatchQuery(const std::string& keyword, bool inDescription);
 
     static constexpr int kMinimumCharacters = 3;

@@ -6,6 +6,7 @@
 #include "app/Reporter.h"
 #include "cli/BlogCommands.h"
 #include "cli/FeedCommands.h"
+#include "cli/SearchCommands.h"
 #include "cli/ShellCommands.h"
 #include "platform/fs/FileUtil.h"
 #include "storage/LocalStores.h"
@@ -81,7 +82,7 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
             m_json = true;
         } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
             m_out << kUsage << CFeedCommands::UsageText() << CBlogCommands::UsageText()
-                  << CShellCommands::UsageText();
+                  << CSearchCommands::UsageText() << CShellCommands::UsageText();
             return 0;
         } else {
             args.push_back(argsIn[i]);
@@ -96,8 +97,8 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
     // The desktop registration needs no program directory of its own.
     if (CShellCommands::Handles(command))
         return CShellCommands(m_out).Run(args);
-    const bool known =
-        command == "settings" || CBlogCommands::Handles(command) || CFeedCommands::Handles(command);
+    const bool known = command == "settings" || CBlogCommands::Handles(command) ||
+                       CFeedCommands::Handles(command) || CSearchCommands::Handles(command);
     if (!known) {
         m_err << "未知的命令: " << command << "\n";
         return Usage();
@@ -108,6 +109,8 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         return Settings(args);
     if (CBlogCommands::Handles(command))
         return CBlogCommands(m_out, m_err, m_json).Run(command, args);
+    if (CSearchCommands::Handles(command))
+        return CSearchCommands(m_out, m_json).Run(command, args);
     return CFeedCommands(m_out, m_json).Run(command, args);
 }
 

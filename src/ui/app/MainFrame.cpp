@@ -18,12 +18,14 @@
 #include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/CleanWizard.h"
 #include "ui/reader/PropertyPageRssSetupAppearance.h"
 #include "ui/reader/PropertyPageRssSetupGeneral.h"
 #include "ui/reader/PropertyPageRssSetupStatistics.h"
 #include "ui/reader/PropertyPageRssSetupStorage.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
 #include "ui/reader/RssReader.h"
+#include "ui/reader/SearchBar.h"
 #include "ui/shell/ControlFavorites.h"
 
 #include <QActionGroup>
@@ -228,14 +230,14 @@ void CMainFrame::BuildActions() {
     MakeAction(kCmdReceiveAll, QStringLiteral("全部更新"), "view-refresh");
     MakeAction(kCmdReceiveChannel, QStringLiteral("收取当前频道"), "mail-send-receive");
     MakeAction(kCmdMarkChannelRead, QStringLiteral("标记当前频道为已读"), "mail-read");
-    MakeAction(kCmdSearch, QStringLiteral("搜索"), "system-search", false);
+    MakeAction(kCmdSearch, QStringLiteral("搜索"), "system-search");
     MakeAction(kCmdImportOpml, QStringLiteral("导入OPML频道(&I)..."), "document-open", false);
     MakeAction(kCmdExportChannel, QStringLiteral("当前频道"), nullptr, false);
     MakeAction(kCmdExportAll, QStringLiteral("导出所有频道(&O)..."), "document-save-as", false);
     MakeAction(kCmdChannelEbook, QStringLiteral("制作CHM电子书"), nullptr, false);
     MakeAction(kCmdReaderSettings, QStringLiteral("RSS阅读器设置(&S)..."), "preferences-system");
     MakeAction(kCmdCompactRssDb, QStringLiteral("压缩数据库(&C)..."), "edit-clear");
-    MakeAction(kCmdCleanWizard, QStringLiteral("清理文章向导(&Q)..."), "edit-delete", false);
+    MakeAction(kCmdCleanWizard, QStringLiteral("清理文章向导(&Q)..."), "edit-delete");
     MakeAction(kCmdBrowserMenuAdd, QStringLiteral("添加(&A)"), "list-add");
     MakeAction(kCmdBrowserMenuRemove, QStringLiteral("移除(&R)"), "list-remove");
     QAction* quick =
@@ -700,6 +702,12 @@ void CMainFrame::OnWindowMessage(int message, qint64 wParam, qint64 lParam) {
 void CMainFrame::OnCommand(int commandId) {
     const int current = m_channelTree->CurrentIndex();
     switch (commandId) {
+    case kCmdSearch:
+        CSearchBar::Toggle(*this);
+        break;
+    case kCmdCleanWizard:
+        CCleanWizard::Run(*this);
+        break;
     case kCmdSystemSettings:
         OnSystemSettings();
         break;
