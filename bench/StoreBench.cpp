@@ -121,9 +121,9 @@ void BuildBigStore() {
         CFeedDatabase store(building);
         if (!store.OpenStore())
             throw std::runtime_error(store.GetLastError());
-        std::fprintf(stderr, "first open (b-tree indexes and the full-text index): %.1f s\n",
-                     std::chrono::duration<double>(std::chrono::steady_clock::now() - reopen)
-                         .count());
+        std::fprintf(
+            stderr, "first open (b-tree indexes and the full-text index): %.1f s\n",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - reopen).count());
         store.Exec("PRAGMA wal_checkpoint(TRUNCATE);");
     }
     fs::rename(building, kBigStore);

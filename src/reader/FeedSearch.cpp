@@ -12,8 +12,8 @@ std::string Found(size_t count, const std::string& keyword, const std::string& w
 }
 
 bool IsUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 } // namespace
@@ -45,8 +45,8 @@ SearchOutcome CFeedSearch::Local(const SearchRequest& request) {
     else if (all)
         outcome.message = Found(outcome.items.size(), request.keyword, "在全部频道中");
     else
-        outcome.message = Found(outcome.items.size(), request.keyword,
-                                "在 \"" + request.placeName + "\" 中");
+        outcome.message =
+            Found(outcome.items.size(), request.keyword, "在 \"" + request.placeName + "\" 中");
     return outcome;
 }
 
@@ -101,8 +101,7 @@ std::string CFeedSearch::WebSearchAddress(const std::string& host, const std::st
             address += kHex[c & 15];
         }
     }
-    return address + "&ie=gb2312&cl=2&rn=" + std::to_string(count) +
-           "&ct=0&tn=newsrss&class=0";
+    return address + "&ie=gb2312&cl=2&rn=" + std::to_string(count) + "&ct=0&tn=newsrss&class=0";
 }
 
 std::string CFeedSearch::NewsSearchHost() {

@@ -16,9 +16,9 @@ struct SearchRequest {
     std::string keyword;
     SearchScope scope = SearchScope::kAllChannels;
     bool titleOnly = false;
-    int count = 10;               // kWeb: how many results to ask for (10, 20, 50 or 100)
-    std::vector<int> feedIds;     // kCurrent: the channels at and below the selected item
-    std::string placeName;        // kCurrent: the selected item's titles joined with " → "
+    int count = 10;           // kWeb: how many results to ask for (10, 20, 50 or 100)
+    std::vector<int> feedIds; // kCurrent: the channels at and below the selected item
+    std::string placeName;    // kCurrent: the selected item's titles joined with " → "
 };
 
 struct SearchOutcome {

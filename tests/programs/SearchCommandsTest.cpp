@@ -37,10 +37,9 @@ protected:
         const std::string old = "Mon, 01 Jan 2018 08:00:00 GMT";
         const std::string recent = RssDate(std::time(nullptr) - 86400);
         m_server.Server().Get("/a.xml", [=](const httplib::Request&, httplib::Response& r) {
-            r.set_content(Feed("甲",
-                               {{{"http://a/1", "Quillmark 发布", "新版本", old}},
-                                {{"http://a/2", "天气", "written with QUILLMARK", recent}},
-                                {{"http://a/3", "妙笔生花", "旧闻", old}}}),
+            r.set_content(Feed("甲", {{{"http://a/1", "Quillmark 发布", "新版本", old}},
+                                      {{"http://a/2", "天气", "written with QUILLMARK", recent}},
+                                      {{"http://a/3", "妙笔生花", "旧闻", old}}}),
                           "application/rss+xml");
         });
         m_server.Server().Get("/b.xml", [=](const httplib::Request&, httplib::Response& r) {
@@ -48,8 +47,7 @@ protected:
                                       {{"http://b/2", "体育", "妙笔", old}}}),
                           "application/rss+xml");
         });
-        m_server.Server().Get("/ns", [this](const httplib::Request& request,
-                                            httplib::Response& r) {
+        m_server.Server().Get("/ns", [this](const httplib::Request& request, httplib::Response& r) {
             std::lock_guard lock(m_lock);
             m_queries.push_back(request.target);
             if (m_searchFails) {
@@ -58,16 +56,17 @@ protected:
             }
             std::vector<std::array<std::string, 4>> items;
             for (int i = 0; i < m_results; ++i)
-                items.push_back({"http://news/" + std::to_string(m_queries.size()) + "/" +
-                                     std::to_string(i),
-                                 "结果 " + std::to_string(i), "", "Mon, 01 Jan 2018 08:00:00 GMT"});
+                items.push_back(
+                    {"http://news/" + std::to_string(m_queries.size()) + "/" + std::to_string(i),
+                     "结果 " + std::to_string(i), "", "Mon, 01 Jan 2018 08:00:00 GMT"});
             r.set_content(Feed("新闻搜索", items), "application/rss+xml");
         });
         m_server.Start();
         ASSERT_EQ(Run({"channel", "add", Url("/a.xml"), "--title", "甲"}).exitCode, 0);
         ASSERT_EQ(Run({"channel", "mkdir", "目录"}).exitCode, 0);
-        ASSERT_EQ(Run({"channel", "add", Url("/b.xml"), "--title", "乙", "--parent", "目录"}).exitCode,
-                  0);
+        ASSERT_EQ(
+            Run({"channel", "add", Url("/b.xml"), "--title", "乙", "--parent", "目录"}).exitCode,
+            0);
         // One after the other, so that the ids (and the order of hits) are known.
         for (const char* path : {"甲", "目录"}) {
             const CliResult received = Run({"receive", path});
@@ -127,8 +126,8 @@ TEST_F(SearchCommandsTest, SearchesAllChannelsOrOneBranchInTitlesOrAlsoInDescrip
               "有 1 项符合关键字 \"妙笔生\" 的结果, 在 \"甲\" 中");
     EXPECT_NE(text.out.find("\t甲\t妙笔生花\n"), std::string::npos) << text.out;
     EXPECT_EQ(Run({"search", "没有的词"}).out, "没有符合条件的搜索结果!\n");
-    EXPECT_EQ(Run({"search", "quillmark", "--all"}).out.find(
-                  "有 3 项符合关键字 \"quillmark\" 的结果, 在全部频道中\n"),
+    EXPECT_EQ(Run({"search", "quillmark", "--all"})
+                  .out.find("有 3 项符合关键字 \"quillmark\" 的结果, 在全部频道中\n"),
               0u);
 }
 
@@ -174,7 +173,8 @@ TEST_F(SearchCommandsTest, WebSearchAsksTheConfiguredServiceAndReplacesTheLastRe
     m_searchFails = true;
     CliResult failed = Run({"search", "quill", "--web"});
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_NE(failed.err.find("没有符合条件的搜索结果! (HTTP 503)"), std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find("没有符合条件的搜索结果! (HTTP 503)"), std::string::npos)
+        << failed.err;
     EXPECT_EQ(StoredWebLinks(), Strings{"http://news/2/0"}) << "a failed search keeps the last";
 }
 

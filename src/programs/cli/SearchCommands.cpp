@@ -1,5 +1,6 @@
 #include "cli/SearchCommands.h"
 
+#include "app/AppSettings.h"
 #include "app/Reporter.h"
 #include "cli/CliArguments.h"
 #include "reader/ChannelTree.h"
@@ -45,7 +46,8 @@ struct CStores {
 };
 
 bool ParseCount(const std::string& text, int& count) {
-    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return false;
     count = std::stoi(text);
     return count >= 1 && count <= 100;
@@ -110,6 +112,8 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
         request.placeName = stores.tree.PathText(index);
     }
     CFeedFetcher fetcher;
+    if (ProxySettings proxy; CAppSettings::ReadProxySettings(proxy))
+        fetcher.SetProxy(CFeedFetcher::ProxyFromSettings(proxy));
     SearchOutcome outcome = CFeedSearch(stores.store, &fetcher).Run(request);
     if (!outcome.reason.empty())
         return Error(outcome.message + " (" + outcome.reason + ")");

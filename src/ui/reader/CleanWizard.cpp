@@ -107,10 +107,10 @@ std::vector<int> CCleanWizard::CheckedChannels() const {
 
 void CCleanWizard::StartCleaning() {
     CleanRequest request{.channels = CheckedChannels(),
-                         .which = m_readOnly->isChecked() ? CleanItems::kReadOnly
-                                                          : CleanItems::kAll};
-    const std::string message = CFeedCleaner::CheckDays(ToStd(m_days->text().trimmed()),
-                                                         request.days);
+                         .which =
+                             m_readOnly->isChecked() ? CleanItems::kReadOnly : CleanItems::kAll};
+    const std::string message =
+        CFeedCleaner::CheckDays(ToStd(m_days->text().trimmed()), request.days);
     if (!message.empty()) {
         CMessageBox::Show(this, ToQ(message));
         m_days->setFocus();

@@ -29,6 +29,7 @@ public:
 
     QTreeWidget* ChannelList() const { return m_channels; }
     QLineEdit* DaysEdit() const { return m_days; }
+    QRadioButton* AllButton() const { return m_all; }
     QRadioButton* ReadOnlyButton() const { return m_readOnly; }
     QPushButton* StartButton() const { return m_start; }
 

@@ -1,5 +1,6 @@
 #include "ui/reader/SearchBar.h"
 
+#include "app/AppSettings.h"
 #include "reader/FeedFetcher.h"
 #include "storage/FeedDatabase.h"
 #include "ui/app/MainFrame.h"
@@ -30,6 +31,8 @@ CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* p
         m_count->addItem(QStringLiteral("获取%1条搜索结果").arg(count), count);
     m_keyword = new QLineEdit(body);
     m_keyword->setPlaceholderText(QStringLiteral("关键字"));
+    m_host = new QLineEdit(ToQ(CFeedSearch::NewsSearchHost()), body);
+    m_host->setToolTip(QStringLiteral("新闻搜索服务的地址 (需以 RSS 回答 /ns?word=...)"));
     m_titleOnly = new QCheckBox(QStringLiteral("只搜索标题"), body);
     m_search = new QPushButton(QStringLiteral("搜索"), body);
     m_result = new QLabel(body);
@@ -37,6 +40,7 @@ CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* p
     layout->addWidget(m_scope);
     layout->addWidget(m_keyword);
     layout->addWidget(m_count);
+    layout->addWidget(m_host);
     layout->addWidget(m_titleOnly);
     layout->addWidget(m_search);
     layout->addWidget(m_result);
@@ -45,7 +49,9 @@ CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* p
 
     // The count matters to the on-line search only.
     const auto followScope = [this] {
-        m_count->setEnabled(m_scope->currentIndex() == static_cast<int>(SearchScope::kWeb));
+        const bool web = m_scope->currentIndex() == static_cast<int>(SearchScope::kWeb);
+        m_count->setEnabled(web);
+        m_host->setVisible(web);
     };
     followScope();
     connect(m_scope, &QComboBox::currentIndexChanged, this, followScope);
@@ -104,12 +110,18 @@ void CSearchBar::RunSearch() {
         Finish(CFeedSearch(m_reader.Store(), nullptr).Run(request));
         return;
     }
+    if (!StoreHost())
+        return;
     m_search->setEnabled(false);
     m_result->setText(QStringLiteral("搜索中..."));
     WaitForSearch();
     const std::string path = m_reader.Store().GetPath();
+    // The settings are read here, on the interface thread.
+    ProxySettings proxySettings;
+    const bool haveProxy = CAppSettings::ReadProxySettings(proxySettings) != 0;
+    const HttpProxy proxy = CFeedFetcher::ProxyFromSettings(proxySettings);
     QPointer<CSearchBar> self(this);
-    m_worker = std::thread([this, self, request, path] {
+    m_worker = std::thread([this, self, request, path, haveProxy, proxy] {
         // A worker opens its own connection to the store.
         SearchOutcome outcome;
         CFeedDatabase store(path);
@@ -118,6 +130,8 @@ void CSearchBar::RunSearch() {
             outcome.reason = store.GetLastError();
         } else {
             CFeedFetcher fetcher;
+            if (haveProxy)
+                fetcher.SetProxy(proxy);
             fetcher.SetCancelToken(&m_cancel);
             outcome = CFeedSearch(store, &fetcher).Run(request);
         }
@@ -129,6 +143,23 @@ void CSearchBar::RunSearch() {
             },
             Qt::QueuedConnection);
     });
+}
+
+bool CSearchBar::StoreHost() {
+    std::string host = ToStd(m_host->text().trimmed());
+    while (!host.empty() && host.back() == '/')
+        host.pop_back();
+    if (host == CFeedSearch::NewsSearchHost())
+        return true;
+    std::string message = CFeedSearch::CheckNewsSearchHost(host);
+    if (message.empty() && !CAppSettings::WriteAppValue("rss/newssearchhost", host))
+        message = "无法保存新闻搜索的地址";
+    if (!message.empty()) {
+        CMessageBox::Show(this, ToQ(message));
+        m_host->setFocus();
+        return false;
+    }
+    return true;
 }
 
 void CSearchBar::Finish(const SearchOutcome& outcome) {

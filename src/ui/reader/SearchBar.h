@@ -36,6 +36,8 @@ public:
     QCheckBox* TitleOnlyBox() const { return m_titleOnly; }
     QPushButton* SearchButton() const { return m_search; }
     QLabel* ResultLabel() const { return m_result; }
+    // The address of the news search service (shown for the on-line scope only).
+    QLineEdit* HostEdit() const { return m_host; }
     // Waits for an on-line search that is still running (tests, shutdown).
     void WaitForSearch();
 
@@ -45,12 +47,15 @@ signals:
 private:
     void Show(const SearchOutcome& outcome);
     void Finish(const SearchOutcome& outcome);
+    // Keeps a changed service address in the settings; false (said already) when refused.
+    bool StoreHost();
 
     CRssReader& m_reader;
     CArticlesReportView& m_list;
     QComboBox* m_scope = nullptr;
     QComboBox* m_count = nullptr;
     QLineEdit* m_keyword = nullptr;
+    QLineEdit* m_host = nullptr;
     QCheckBox* m_titleOnly = nullptr;
     QPushButton* m_search = nullptr;
     QLabel* m_result = nullptr;
