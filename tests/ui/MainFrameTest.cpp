@@ -72,13 +72,13 @@ TEST_F(MainFrameTest, EachSideTabHasItsOwnMenusAndToolbar) {
 TEST_F(MainFrameTest, CommandsOfLaterPartsArePresentButDisabled) {
     CMainFrame frame;
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
-    for (int id : {kCmdFetchPosts, kCmdComposePost, kCmdSearch, kCmdCleanWizard, kCmdImportOpml,
-                   kCmdNewFavorite}) {
+    for (int id : {kCmdFetchPosts, kCmdComposePost, kCmdImportOpml, kCmdNewFavorite}) {
         ASSERT_NE(frame.Action(id), nullptr) << id;
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
     }
     for (int id : {kCmdAddSubscription, kCmdNewDirectory, kCmdReceiveAll, kCmdReaderSettings,
-                   kCmdSystemSettings, kCmdBlogSettings, kCmdCompactRssDb, kCmdAbout}) {
+                   kCmdSystemSettings, kCmdBlogSettings, kCmdCompactRssDb, kCmdAbout, kCmdSearch,
+                   kCmdCleanWizard}) {
         ASSERT_NE(frame.Action(id), nullptr) << id;
         EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
     }

@@ -6,6 +6,8 @@
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/app/MainFrame.h"
+#include "ui/common/CommandIds.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/CleanWizard.h"
 #include "ui/reader/FeedItemModel.h"
@@ -223,4 +225,20 @@ TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksItsPagesThenCleansAndRe
     again.StartCleaning();
     EXPECT_EQ(Stored(m_news), 0);
     EXPECT_EQ(Stored(m_sports), 3) << "an unchecked channel keeps its items";
+}
+
+TEST_F(SearchAndCleanWindowsTest, TheSearchCommandDocksTheBarAndHidesItAgain) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    EXPECT_EQ(frame.findChild<CSearchBar*>(), nullptr);
+    frame.OnCommand(kCmdSearch);
+    CSearchBar* bar = frame.findChild<CSearchBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(frame.dockWidgetArea(bar), Qt::LeftDockWidgetArea);
+    frame.OnCommand(kCmdSearch);
+    EXPECT_TRUE(bar->isHidden());
+    frame.OnCommand(kCmdSearch);
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(frame.findChildren<CSearchBar*>().size(), 1);
 }

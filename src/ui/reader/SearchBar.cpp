@@ -73,8 +73,9 @@ CSearchBar* CSearchBar::Toggle(CMainFrame& frame) {
         bar->KeywordEdit()->setFocus();
         return bar;
     }
-    bar->setVisible(!bar->isVisible());
-    if (bar->isVisible())
+    // Hidden by the user or not, whether or not the frame itself is on the screen yet.
+    bar->setHidden(!bar->isHidden());
+    if (!bar->isHidden())
         bar->KeywordEdit()->setFocus();
     return bar;
 }
