@@ -403,6 +403,7 @@ const KeyRule* FindRule(const std::string& key) {
         {"rss/enableminimizetonotifyarea", ValueKind::Flag},
         {"rss/noremoteimages", ValueKind::Flag},
         {"rss/videohosts", ValueKind::HostList},
+        {"rss/newssearchhost", ValueKind::Text},
     };
     for (const KeyRule& rule : rules) {
         if (key == rule.key)

@@ -3,6 +3,7 @@
 #include "storage/FeedMerge.h"
 
 #include "app/AppPaths.h"
+#include "storage/FeedSearchIndex.h"
 #include "storage/StoreSql.h"
 
 namespace {
@@ -138,6 +139,7 @@ void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
             {"feed_data_url", "feed_data", "feed_url", nullptr},
         });
     m_legacyText = CStoreSql::MayHoldLegacyText(db);
+    m_searchIndex = CFeedSearchIndex::Ensure(db);
 }
 
 std::string CFeedDatabase::LegacyForm(const std::string& text) const {
@@ -502,6 +504,11 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
     std::string where = inDescription
                             ? "(" + like("item_title") + " OR " + like("item_description") + ")"
                             : like("item_title");
+    // The index holds the UTF-8 form only, so a GBK form to look for means a scan. The index
+    // narrows the rows; the LIKE condition above still decides each of them.
+    const bool indexed = m_searchIndex && !withLegacy && CFeedSearchIndex::Serves(text);
+    if (indexed)
+        where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4) AND " + where;
     if (!allFeeds)
         where += " AND item_feedid IN " + InIds(3);
 
@@ -515,6 +522,8 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
             select.Bind(2, legacyPattern);
         if (!allFeeds)
             select.Bind(3, CStoreSql::IdArray(feedIds));
+        if (indexed)
+            select.Bind(4, CFeedSearchIndex::MatchQuery(text, inDescription));
         for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
             found.push_back(ReadFullItem(rows));
     });

@@ -104,6 +104,8 @@ public:
     int GetTotals(int& feeds, int& items);
     // Items whose title (or, with inDescription, title or description) holds the text, matched
     // literally and ignoring the case of ASCII letters; in all channels or in the listed ones.
+    // A text of three or more characters is found through the full-text index (CFeedSearchIndex)
+    // with the same result as a scan; a shorter one scans the items.
     int SearchItems(const std::string& text, std::vector<FeedItem>& items,
                     const std::vector<int>& feedIds, bool allFeeds, bool inDescription);
 
@@ -159,4 +161,6 @@ private:
 
     // The file may hold texts that an older store wrote in GBK.
     bool m_legacyText = true;
+    // The file holds the full-text index of the items (not when SQLite lacks FTS5 trigrams).
+    bool m_searchIndex = false;
 };

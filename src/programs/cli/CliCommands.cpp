@@ -9,6 +9,7 @@
 #include "cli/CliJson.h"
 #include "cli/FavoriteCommands.h"
 #include "cli/FeedCommands.h"
+#include "cli/SearchCommands.h"
 #include "cli/ShellCommands.h"
 #include "platform/fs/FileUtil.h"
 #include "storage/LocalStores.h"
@@ -52,8 +53,8 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
             m_json = true;
         } else if (argsIn[i] == "--help" || argsIn[i] == "-h") {
             m_out << kUsage << CFeedCommands::UsageText() << CFavoriteCommands::UsageText()
-                  << CBlogCommands::UsageText() << CBackupCommands::UsageText()
-                  << CShellCommands::UsageText();
+                  << CBlogCommands::UsageText() << CSearchCommands::UsageText()
+                  << CBackupCommands::UsageText() << CShellCommands::UsageText();
             return 0;
         } else {
             args.push_back(argsIn[i]);
@@ -70,7 +71,7 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         return CShellCommands(m_out).Run(args);
     const bool known = command == "settings" || CBlogCommands::Handles(command) ||
                        CFeedCommands::Handles(command) || CBackupCommands::Handles(command) ||
-                       CFavoriteCommands::Handles(command);
+                       CFavoriteCommands::Handles(command) || CSearchCommands::Handles(command);
     if (!known) {
         m_err << "未知的命令: " << command << "\n";
         return Usage();
@@ -85,6 +86,8 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         return CBackupCommands(m_out, m_err).Run(command, args);
     if (CFavoriteCommands::Handles(command))
         return CFavoriteCommands(m_out, m_json).Run(command, args);
+    if (CSearchCommands::Handles(command))
+        return CSearchCommands(m_out, m_json).Run(command, args);
     return CFeedCommands(m_out, m_json).Run(command, args);
 }
 

@@ -84,7 +84,8 @@ std::vector<CommandEntry> MakeEntries() {
         // Receives the selected channel, or every channel of the selected directory.
         {.id = kCmdReceiveChannel, .text = "收取当前频道", .icon = "mail-send-receive"},
         {.id = kCmdMarkChannelRead, .text = "标记当前频道为已读", .icon = "mail-read"},
-        {.id = kCmdSearch, .text = "搜索", .icon = "system-search", .unavailable = kLater},
+        // Shows or hides the docked search bar.
+        {.id = kCmdSearch, .text = "搜索", .icon = "system-search"},
         // Brings channels in from an OPML file or address, arranged in the import dialog.
         {.id = kCmdImportOpml, .text = "导入OPML频道(&I)...", .icon = "document-open"},
         // The selected channel or directory as an OPML file.
@@ -97,10 +98,8 @@ std::vector<CommandEntry> MakeEntries() {
         {.id = kCmdReaderSettings, .text = "RSS阅读器设置(&S)...", .icon = "preferences-system"},
         // Starts quillmark-vacuum on rss.db, so the window stays usable meanwhile.
         {.id = kCmdCompactRssDb, .text = "压缩数据库(&C)...", .icon = "edit-clear"},
-        {.id = kCmdCleanWizard,
-         .text = "清理文章向导(&Q)...",
-         .icon = "edit-delete",
-         .unavailable = kLater},
+        // The wizard that removes old items of the chosen channels.
+        {.id = kCmdCleanWizard, .text = "清理文章向导(&Q)...", .icon = "edit-delete"},
         // Adds or removes the desktop's handler for feed links and quill:// addresses.
         {.id = kCmdBrowserMenuAdd, .text = "添加(&A)", .icon = "list-add"},
         {.id = kCmdBrowserMenuRemove, .text = "移除(&R)", .icon = "list-remove"},

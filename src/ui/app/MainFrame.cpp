@@ -22,6 +22,7 @@
 #include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/CleanWizard.h"
 #include "ui/reader/FavoritesPane.h"
 #include "ui/reader/PropertyPageRssSetupAppearance.h"
 #include "ui/reader/PropertyPageRssSetupGeneral.h"
@@ -29,6 +30,7 @@
 #include "ui/reader/PropertyPageRssSetupStorage.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
 #include "ui/reader/RssReader.h"
+#include "ui/reader/SearchBar.h"
 #include "ui/shell/ControlFavorites.h"
 
 #include <QActionGroup>
@@ -246,6 +248,8 @@ void CMainFrame::RegisterCommands() {
         c.Handle(id, [this, id] { m_favoriteTree->OnCommand(id); });
     for (int id : {kCmdImportOpml, kCmdExportAll})
         c.Handle(id, [this, id] { m_channelTree->OnCommand(id, -1); });
+    c.Handle(kCmdSearch, [this] { CSearchBar::Toggle(*this); });
+    c.Handle(kCmdCleanWizard, [this] { CCleanWizard::Run(*this); });
     c.Handle(kCmdExportChannel, [this] {
         m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });

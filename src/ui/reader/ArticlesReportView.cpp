@@ -169,6 +169,7 @@ void CArticlesReportView::SetPages(int total, int pageSize, int page) {
 }
 
 void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
+    m_searchResults = m_fromTemp = false;
     m_filling = true;
     m_directory = page.directory;
     std::vector<FeedItem> items = ok ? page.items : std::vector<FeedItem>{};
@@ -213,6 +214,37 @@ void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
         ShowBlank();
     }
     emit CountsChanged();
+}
+
+void CArticlesReportView::ShowSearchResults(const std::vector<FeedItem>& items,
+                                            const std::string& caption, bool fromTemp) {
+    if (!m_reader)
+        return;
+    m_filling = true;
+    QHash<int, QString> titles;
+    if (fromTemp) {
+        titles.insert(0, QStringLiteral("百度新闻搜索"));
+    } else {
+        for (int channel : m_reader->Tree().AllChannels()) {
+            const ChannelRecord record = m_reader->Tree().Record(channel);
+            if (record.feedId)
+                titles.insert(record.feedId, ToQ(record.title));
+        }
+    }
+    m_model->SetChannelTitles(std::move(titles));
+    m_model->SetItems(items);
+    m_directory = true;
+    m_searchResults = true;
+    m_fromTemp = fromTemp;
+    m_list->setColumnHidden(CFeedItemModel::kChannel, false);
+    FitColumns();
+    m_list->scrollToTop();
+    m_filling = false;
+    m_caption->setText(ToQ(caption));
+    SetPages(0, 1, 0);
+    m_pageBox->setVisible(false);
+    m_count->setText(QStringLiteral("共 %1 篇").arg(items.size()));
+    ShowBlank();
 }
 
 void CArticlesReportView::ShowBlank() {
@@ -330,7 +362,7 @@ void CArticlesReportView::OpenItem(int row) {
     if (!item || !m_reader)
         return;
     const int itemId = item->id;
-    if (item->isRead == 0 || item->isNew != 0) {
+    if (!m_fromTemp && (item->isRead == 0 || item->isNew != 0)) {
         if (m_reader->View().MarkItemRead(itemId, true)) {
             m_model->SetRead(row, true);
             emit CountsChanged();
@@ -341,7 +373,7 @@ void CArticlesReportView::OpenItem(int row) {
     item = m_model->ItemAt(row);
     std::string link = item->link;
     if (link.empty())
-        m_reader->Store().GetItemLink(itemId, false, link);
+        m_reader->Store().GetItemLink(itemId, m_fromTemp, link);
     if (m_frame->BrowseDirectly() && !link.empty()) {
         m_frame->View()->NavigateUrl(ToQ(link));
         return;
@@ -355,7 +387,7 @@ void CArticlesReportView::OpenItem(int row) {
 
 void CArticlesReportView::ShowItem(int itemId, ImageLoading images) {
     std::string html;
-    if (!m_reader->View().RenderItem(itemId, false, html, images)) {
+    if (!m_reader->View().RenderItem(itemId, m_fromTemp, html, images)) {
         // The error may quote the item's own text: it is shown as text, never as markup.
         const QString why = QString::fromStdString(m_reader->View().GetLastError()).toHtmlEscaped();
         html = "<html><body style=\"font-family:sans-serif;color:#a00\"><p>无法显示这篇文章: " +

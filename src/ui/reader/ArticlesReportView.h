@@ -35,6 +35,11 @@ public:
     // Shows again what is shown (after a receive, a filter or a page change).
     void ShowCurrentItems();
     void ShowPage(int page);
+    // Shows the hits of a search, all of them, with the outcome as the caption; on-line hits
+    // are rows of the scratch table.
+    void ShowSearchResults(const std::vector<FeedItem>& items, const std::string& caption,
+                           bool fromTemp);
+    bool ShowsSearchResults() const { return m_searchResults; }
     // Shows nothing (another side of the program is in front, or the channel is gone).
     void Clear();
     // The list forgets a channel or directory that was removed.
@@ -103,4 +108,6 @@ private:
     QWidget* m_blogView = nullptr;
     bool m_filling = false;
     bool m_directory = false;
+    bool m_searchResults = false;
+    bool m_fromTemp = false; // the rows shown are on-line search results
 };

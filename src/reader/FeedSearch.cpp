@@ -1,0 +1,122 @@
+#include "reader/FeedSearch.h"
+
+#include "app/AppSettings.h"
+#include "platform/text/TextCodec.h"
+#include "reader/FeedFetcher.h"
+#include "storage/FeedDatabase.h"
+
+namespace {
+
+std::string Found(size_t count, const std::string& keyword, const std::string& where) {
+    return "有 " + std::to_string(count) + " 项符合关键字 \"" + keyword + "\" 的结果, " + where;
+}
+
+bool IsUnreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+} // namespace
+
+CFeedSearch::CFeedSearch(CFeedDatabase& store, CFeedFetcher* fetcher)
+    : m_store(store), m_fetcher(fetcher) {}
+
+SearchOutcome CFeedSearch::Run(const SearchRequest& request) {
+    if (request.keyword.empty()) {
+        SearchOutcome outcome;
+        outcome.message = kEmptyKeywordText;
+        return outcome;
+    }
+    return request.scope == SearchScope::kWeb ? Web(request) : Local(request);
+}
+
+SearchOutcome CFeedSearch::Local(const SearchRequest& request) {
+    SearchOutcome outcome;
+    const bool all = request.scope == SearchScope::kAllChannels;
+    if (!m_store.SearchItems(request.keyword, outcome.items, request.feedIds, all,
+                             !request.titleOnly)) {
+        outcome.reason = m_store.GetLastError();
+        outcome.message = kNoResultText;
+        return outcome;
+    }
+    outcome.found = !outcome.items.empty();
+    if (!outcome.found)
+        outcome.message = kNoResultText;
+    else if (all)
+        outcome.message = Found(outcome.items.size(), request.keyword, "在全部频道中");
+    else
+        outcome.message =
+            Found(outcome.items.size(), request.keyword, "在 \"" + request.placeName + "\" 中");
+    return outcome;
+}
+
+SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
+    SearchOutcome outcome;
+    outcome.fromTemp = true;
+    outcome.message = kNoResultText;
+    const std::string host = NewsSearchHost();
+    outcome.reason = CheckNewsSearchHost(host);
+    if (!outcome.reason.empty())
+        return outcome;
+    if (!m_fetcher) {
+        outcome.reason = "no network access for the on-line search";
+        return outcome;
+    }
+    std::vector<FeedItem> items;
+    const FeedFetchResult fetched = m_fetcher->Fetch(
+        WebSearchAddress(host, request.keyword, request.titleOnly, request.count), items);
+    if (items.empty()) {
+        outcome.reason = fetched.errorText;
+        return outcome;
+    }
+    if (!m_store.SaveTempItems(kWebFeedId, items)) {
+        outcome.reason = m_store.GetLastError();
+        return outcome;
+    }
+    outcome.found = true;
+    outcome.reason.clear();
+    outcome.message = Found(items.size(), request.keyword, "在百度新闻搜索中");
+    outcome.items = std::move(items);
+    for (FeedItem& item : outcome.items) {
+        // As the scratch rows hold them: new and unread, under the on-line feed id.
+        item.feedId = kWebFeedId;
+        item.isNew = 1;
+        item.isRead = 0;
+    }
+    return outcome;
+}
+
+std::string CFeedSearch::WebSearchAddress(const std::string& host, const std::string& keyword,
+                                          bool titleOnly, int count) {
+    // The service reads the keyword as GBK ("ie=gb2312"). Its bytes are percent-encoded, which
+    // is what reaches the server from a browser too: raw bytes above 127 are no valid address.
+    std::string address = host + "/ns?word=" + (titleOnly ? "title%3A" : "");
+    static const char kHex[] = "0123456789ABCDEF";
+    for (unsigned char c : CTextCodec::Utf8ToGbk(keyword)) {
+        if (IsUnreserved(c)) {
+            address += static_cast<char>(c);
+        } else {
+            address += '%';
+            address += kHex[c >> 4];
+            address += kHex[c & 15];
+        }
+    }
+    return address + "&ie=gb2312&cl=2&rn=" + std::to_string(count) + "&ct=0&tn=newsrss&class=0";
+}
+
+std::string CFeedSearch::NewsSearchHost() {
+    std::string host;
+    if (!CAppSettings::ReadAppValue("rss/newssearchhost", host) || host.empty())
+        host = kDefaultNewsSearchHost;
+    while (!host.empty() && host.back() == '/')
+        host.pop_back();
+    return host;
+}
+
+std::string CFeedSearch::CheckNewsSearchHost(const std::string& host) {
+    const bool web = host.rfind("http://", 0) == 0 || host.rfind("https://", 0) == 0;
+    if (!web || host.find_first_of(" ?#\t\r\n") != std::string::npos)
+        return "新闻搜索的地址需以 http:// 或 https:// 开头, 例如 " +
+               std::string(kDefaultNewsSearchHost);
+    return {};
+}

@@ -1,0 +1,183 @@
+#include "ui/reader/SearchBar.h"
+
+#include "app/AppSettings.h"
+#include "reader/FeedFetcher.h"
+#include "storage/FeedDatabase.h"
+#include "ui/app/MainFrame.h"
+#include "ui/common/MessageBox.h"
+#include "ui/common/UiText.h"
+#include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/RssReader.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* parent)
+    : QDockWidget(QStringLiteral("搜索"), parent), m_reader(reader), m_list(list) {
+    setObjectName(QStringLiteral("searchBar"));
+    auto* body = new QWidget(this);
+    auto* layout = new QVBoxLayout(body);
+    m_scope = new QComboBox(body);
+    m_scope->addItems({QStringLiteral("本地-当前频道"), QStringLiteral("本地-所有频道"),
+                       QStringLiteral("百度新闻搜索")});
+    m_scope->setCurrentIndex(static_cast<int>(SearchScope::kAllChannels));
+    m_count = new QComboBox(body);
+    for (int count : CFeedSearch::kResultCounts)
+        m_count->addItem(QStringLiteral("获取%1条搜索结果").arg(count), count);
+    m_keyword = new QLineEdit(body);
+    m_keyword->setPlaceholderText(QStringLiteral("关键字"));
+    m_host = new QLineEdit(ToQ(CFeedSearch::NewsSearchHost()), body);
+    m_host->setToolTip(QStringLiteral("新闻搜索服务的地址 (需以 RSS 回答 /ns?word=...)"));
+    m_titleOnly = new QCheckBox(QStringLiteral("只搜索标题"), body);
+    m_search = new QPushButton(QStringLiteral("搜索"), body);
+    m_result = new QLabel(body);
+    m_result->setWordWrap(true);
+    layout->addWidget(m_scope);
+    layout->addWidget(m_keyword);
+    layout->addWidget(m_count);
+    layout->addWidget(m_host);
+    layout->addWidget(m_titleOnly);
+    layout->addWidget(m_search);
+    layout->addWidget(m_result);
+    layout->addStretch(1);
+    setWidget(body);
+
+    // The count matters to the on-line search only.
+    const auto followScope = [this] {
+        const bool web = m_scope->currentIndex() == static_cast<int>(SearchScope::kWeb);
+        m_count->setEnabled(web);
+        m_host->setVisible(web);
+    };
+    followScope();
+    connect(m_scope, &QComboBox::currentIndexChanged, this, followScope);
+    connect(m_search, &QPushButton::clicked, this, &CSearchBar::RunSearch);
+    connect(m_keyword, &QLineEdit::returnPressed, this, &CSearchBar::RunSearch);
+}
+
+CSearchBar::~CSearchBar() {
+    m_cancel.Cancel();
+    WaitForSearch();
+}
+
+CSearchBar* CSearchBar::Toggle(CMainFrame& frame) {
+    auto* bar = frame.findChild<CSearchBar*>();
+    if (!bar) {
+        bar = new CSearchBar(*frame.Reader(), *frame.ItemList(), &frame);
+        frame.addDockWidget(Qt::LeftDockWidgetArea, bar);
+        bar->show();
+        bar->KeywordEdit()->setFocus();
+        return bar;
+    }
+    // Hidden by the user or not, whether or not the frame itself is on the screen yet.
+    bar->setHidden(!bar->isHidden());
+    if (!bar->isHidden())
+        bar->KeywordEdit()->setFocus();
+    return bar;
+}
+
+void CSearchBar::WaitForSearch() {
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void CSearchBar::RunSearch() {
+    if (!m_search->isEnabled())
+        return;
+    SearchRequest request{.keyword = ToStd(m_keyword->text()),
+                          .scope = static_cast<SearchScope>(m_scope->currentIndex()),
+                          .titleOnly = m_titleOnly->isChecked(),
+                          .count = m_count->currentData().toInt()};
+    if (request.keyword.empty()) {
+        CMessageBox::Show(this, QString::fromUtf8(CFeedSearch::kEmptyKeywordText));
+        m_keyword->setFocus();
+        return;
+    }
+    if (request.scope == SearchScope::kCurrent) {
+        const int index = m_reader.View().Current();
+        if (index < 0 || !m_reader.Tree().IsValid(index)) {
+            CMessageBox::Show(this, QStringLiteral("请先在频道树中选择一个频道或目录"));
+            return;
+        }
+        request.feedIds = m_reader.Tree().FeedIdsBelow(index, m_reader.Store());
+        request.placeName = m_reader.Tree().PathText(index);
+    }
+    if (request.scope != SearchScope::kWeb) {
+        // Served by the index in a few milliseconds (a scan for one or two characters).
+        Finish(CFeedSearch(m_reader.Store(), nullptr).Run(request));
+        return;
+    }
+    if (!StoreHost())
+        return;
+    m_search->setEnabled(false);
+    m_result->setText(QStringLiteral("搜索中..."));
+    WaitForSearch();
+    const std::string path = m_reader.Store().GetPath();
+    // The settings are read here, on the interface thread.
+    ProxySettings proxySettings;
+    const bool haveProxy = CAppSettings::ReadProxySettings(proxySettings) != 0;
+    const HttpProxy proxy = CFeedFetcher::ProxyFromSettings(proxySettings);
+    QPointer<CSearchBar> self(this);
+    m_worker = std::thread([this, self, request, path, haveProxy, proxy] {
+        // A worker opens its own connection to the store.
+        SearchOutcome outcome;
+        CFeedDatabase store(path);
+        if (!store.OpenStore()) {
+            outcome.message = CFeedSearch::kNoResultText;
+            outcome.reason = store.GetLastError();
+        } else {
+            CFeedFetcher fetcher;
+            if (haveProxy)
+                fetcher.SetProxy(proxy);
+            fetcher.SetCancelToken(&m_cancel);
+            outcome = CFeedSearch(store, &fetcher).Run(request);
+        }
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, outcome] {
+                if (self)
+                    self->Finish(outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool CSearchBar::StoreHost() {
+    std::string host = ToStd(m_host->text().trimmed());
+    while (!host.empty() && host.back() == '/')
+        host.pop_back();
+    if (host == CFeedSearch::NewsSearchHost())
+        return true;
+    std::string message = CFeedSearch::CheckNewsSearchHost(host);
+    if (message.empty() && !CAppSettings::WriteAppValue("rss/newssearchhost", host))
+        message = "无法保存新闻搜索的地址";
+    if (!message.empty()) {
+        CMessageBox::Show(this, ToQ(message));
+        m_host->setFocus();
+        return false;
+    }
+    return true;
+}
+
+void CSearchBar::Finish(const SearchOutcome& outcome) {
+    m_search->setEnabled(true);
+    Show(outcome);
+    emit SearchFinished();
+}
+
+void CSearchBar::Show(const SearchOutcome& outcome) {
+    m_result->setText(ToQ(outcome.message));
+    m_result->setToolTip(ToQ(outcome.reason));
+    if (!outcome.found) {
+        QString text = ToQ(outcome.message);
+        if (!outcome.reason.empty())
+            text += QStringLiteral("\n\n原因: ") + ToQ(outcome.reason);
+        CMessageBox::Show(this, text);
+        return;
+    }
+    m_list.ShowSearchResults(outcome.items, outcome.message, outcome.fromTemp);
+}

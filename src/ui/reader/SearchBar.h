@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/http/CancelToken.h"
+#include "reader/FeedSearch.h"
+
+#include <QDockWidget>
+#include <thread>
+
+class CArticlesReportView;
+class CMainFrame;
+class CRssReader;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The docked "搜索" bar: the scope (the current channel or directory, all channels, the
+// on-line news search), the keyword, the result count of the on-line search and the title-only
+// switch. The hits fill the item list; the on-line search runs on a worker so that the window
+// stays responsive, with the search button disabled until it ends.
+class CSearchBar : public QDockWidget {
+    Q_OBJECT
+public:
+    CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* parent = nullptr);
+    ~CSearchBar() override;
+
+    // The bar of the main window: made and docked on first use, then shown or hidden.
+    static CSearchBar* Toggle(CMainFrame& frame);
+
+    void RunSearch();
+
+    QComboBox* ScopeBox() const { return m_scope; }
+    QComboBox* CountBox() const { return m_count; }
+    QLineEdit* KeywordEdit() const { return m_keyword; }
+    QCheckBox* TitleOnlyBox() const { return m_titleOnly; }
+    QPushButton* SearchButton() const { return m_search; }
+    QLabel* ResultLabel() const { return m_result; }
+    // The address of the news search service (shown for the on-line scope only).
+    QLineEdit* HostEdit() const { return m_host; }
+    // Waits for an on-line search that is still running (tests, shutdown).
+    void WaitForSearch();
+
+signals:
+    void SearchFinished();
+
+private:
+    void Show(const SearchOutcome& outcome);
+    void Finish(const SearchOutcome& outcome);
+    // Keeps a changed service address in the settings; false (said already) when refused.
+    bool StoreHost();
+
+    CRssReader& m_reader;
+    CArticlesReportView& m_list;
+    QComboBox* m_scope = nullptr;
+    QComboBox* m_count = nullptr;
+    QLineEdit* m_keyword = nullptr;
+    QLineEdit* m_host = nullptr;
+    QCheckBox* m_titleOnly = nullptr;
+    QPushButton* m_search = nullptr;
+    QLabel* m_result = nullptr;
+    std::thread m_worker;
+    CCancelToken m_cancel;
+};

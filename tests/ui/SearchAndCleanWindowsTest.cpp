@@ -1,0 +1,244 @@
+// The search bar and the cleaning wizard on the offscreen platform, over a real store and feeds
+// served on 127.0.0.1.
+#include "app/AppPaths.h"
+#include "app/AppSettings.h"
+#include "platform/LoopbackServer.h"
+#include "storage/FeedDatabase.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+#include "ui/app/MainFrame.h"
+#include "ui/common/CommandIds.h"
+#include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/CleanWizard.h"
+#include "ui/reader/FeedItemModel.h"
+#include "ui/reader/RssReader.h"
+#include "ui/reader/SearchBar.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Feed(const std::string& title, int items, const std::string& base) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                      "<title>" +
+                      title + "</title>";
+    for (int i = items - 1; i >= 0; --i)
+        xml += "<item><title>" + title + " 第" + std::to_string(i) + "篇</title><link>" + base +
+               title + "/" + std::to_string(i) + "</link><description>正文 " + std::to_string(i) +
+               "</description><pubDate>Tue, 07 Mar 2006 09:05:00 GMT</pubDate></item>";
+    return xml + "</channel></rss>";
+}
+
+class SearchAndCleanWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        g_bAppExiting = 0;
+        m_server.Server().Get("/a.xml", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content(Feed("新闻", 12, "http://a/"), "application/rss+xml");
+        });
+        m_server.Server().Get("/b.xml", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content(Feed("体育", 3, "http://b/"), "application/rss+xml");
+        });
+        m_server.Server().Get("/ns", [this](const httplib::Request& req, httplib::Response& res) {
+            ++m_webSearches;
+            res.set_content(Feed("结果" + std::to_string(m_webSearches.load()), 2, "http://w/"),
+                            "application/rss+xml");
+        });
+        m_server.Start();
+        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        m_reader = std::make_unique<CRssReader>(m_store);
+        ASSERT_TRUE(m_reader->Build());
+        m_list = std::make_unique<CArticlesReportView>();
+        m_list->SetReader(m_reader.get());
+        ASSERT_TRUE(m_reader->Tree().AddSubscription(-1, Url("/a.xml"), "新闻", "", &m_news));
+        ASSERT_TRUE(m_reader->Tree().AddSubscription(-1, Url("/b.xml"), "体育", "", &m_sports));
+        for (int index : {m_news, m_sports}) {
+            ASSERT_TRUE(m_reader->Scheduler().ReceiveChannel(index, {}));
+            ASSERT_TRUE(WaitFor(
+                [&] { return m_reader->Tree().Record(index).image == kImageReceived; }, 20000));
+        }
+        m_bar = std::make_unique<CSearchBar>(*m_reader, *m_list);
+    }
+    void TearDown() override {
+        m_bar.reset();
+        m_reader->Shutdown();
+        m_list.reset();
+    }
+    std::string Url(const std::string& path) {
+        return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
+    }
+    void Search(const QString& keyword, SearchScope scope, bool titleOnly = false) {
+        m_bar->ScopeBox()->setCurrentIndex(static_cast<int>(scope));
+        m_bar->KeywordEdit()->setText(keyword);
+        m_bar->TitleOnlyBox()->setChecked(titleOnly);
+        m_bar->SearchButton()->click();
+    }
+    std::vector<QString> ListedTitles() {
+        std::vector<QString> titles;
+        for (const FeedItem& item : m_list->Model()->Items())
+            titles.push_back(QString::fromStdString(item.title));
+        return titles;
+    }
+    int Stored(int index) {
+        int total = 0, unread = 0;
+        m_store.GetFeedCounts(m_reader->Tree().Record(index).feedId, total, unread);
+        return total;
+    }
+
+    CTempHome m_home;
+    CRecordingMessageBoxes m_boxes;
+    loopback::CHttpServer m_server;
+    std::atomic<int> m_webSearches{0};
+    CFeedDatabase m_store{GetAppFilePath("Storage\\rss.db")};
+    std::unique_ptr<CRssReader> m_reader;
+    std::unique_ptr<CArticlesReportView> m_list;
+    std::unique_ptr<CSearchBar> m_bar;
+    int m_news = -1;
+    int m_sports = -1;
+};
+
+using Texts = std::vector<QString>;
+
+} // namespace
+
+TEST_F(SearchAndCleanWindowsTest, TheSearchBarChecksItsFieldsAndFillsTheList) {
+    EXPECT_EQ(m_bar->windowTitle(), QStringLiteral("搜索"));
+    ASSERT_EQ(m_bar->ScopeBox()->count(), 3);
+    EXPECT_EQ(m_bar->ScopeBox()->itemText(2), QStringLiteral("百度新闻搜索"));
+    EXPECT_EQ(m_bar->CountBox()->itemText(3), QStringLiteral("获取100条搜索结果"));
+    EXPECT_FALSE(m_bar->CountBox()->isEnabled()) << "the count is for the on-line search";
+
+    Search(QString(), SearchScope::kAllChannels);
+    Search(QStringLiteral("闻 第1"), SearchScope::kCurrent); // no channel chosen yet
+    Search(QStringLiteral("正文 1"), SearchScope::kAllChannels, true);
+    EXPECT_EQ(m_boxes.Texts(), (Texts{QStringLiteral("请输入要搜索的关键字"),
+                                      QStringLiteral("请先在频道树中选择一个频道或目录"),
+                                      QStringLiteral("没有符合条件的搜索结果!")}));
+    EXPECT_EQ(m_list->Model()->rowCount(), 0);
+    m_boxes.Clear();
+
+    Search(QStringLiteral("闻 第1"), SearchScope::kAllChannels);
+    EXPECT_EQ(m_bar->ResultLabel()->text(),
+              QStringLiteral("有 3 项符合关键字 \"闻 第1\" 的结果, 在全部频道中"));
+    EXPECT_EQ(m_list->Caption()->text(), m_bar->ResultLabel()->text());
+    // Newest first: the feed lists its items from the 11th down.
+    EXPECT_EQ(ListedTitles(), (Texts{QStringLiteral("新闻 第11篇"), QStringLiteral("新闻 第10篇"),
+                                     QStringLiteral("新闻 第1篇")}));
+    EXPECT_TRUE(m_list->ShowsSearchResults());
+
+    // Within the channel shown; descriptions count unless titles only are asked for.
+    m_list->ShowChannel(m_sports);
+    Search(QStringLiteral("正文"), SearchScope::kCurrent);
+    EXPECT_EQ(m_bar->ResultLabel()->text(),
+              QStringLiteral("有 3 项符合关键字 \"正文\" 的结果, 在 \"体育\" 中"));
+    EXPECT_EQ(m_list->Model()->rowCount(), 3);
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResults) {
+    m_bar->ScopeBox()->setCurrentIndex(static_cast<int>(SearchScope::kWeb));
+    EXPECT_TRUE(m_bar->CountBox()->isEnabled());
+    EXPECT_EQ(m_bar->HostEdit()->text(), QStringLiteral("http://news.baidu.com"));
+    m_bar->HostEdit()->setText(QStringLiteral("news.example.org"));
+    Search(QStringLiteral("妙笔"), SearchScope::kWeb);
+    EXPECT_TRUE(m_bar->SearchButton()->isEnabled());
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_TRUE(m_boxes.Texts()[0].startsWith(QStringLiteral("新闻搜索的地址需以 http://")));
+    m_boxes.Clear();
+    m_bar->HostEdit()->setText(QString::fromStdString(Url("/")));
+    for (int round = 1; round <= 2; ++round) {
+        Search(QStringLiteral("妙笔"), SearchScope::kWeb);
+        EXPECT_FALSE(m_bar->SearchButton()->isEnabled()) << "disabled while it runs";
+        ASSERT_TRUE(WaitFor([&] { return m_bar->SearchButton()->isEnabled(); }, 20000));
+        EXPECT_EQ(m_bar->ResultLabel()->text(),
+                  QStringLiteral("有 2 项符合关键字 \"妙笔\" 的结果, 在百度新闻搜索中"));
+        const std::string title = "结果" + std::to_string(round) + " 第1篇";
+        EXPECT_EQ(ListedTitles(),
+                  (Texts{QString::fromStdString(title),
+                         QString::fromStdString("结果" + std::to_string(round) + " 第0篇")}));
+    }
+    // Only the second search's rows are kept; opening one reads it from there.
+    FeedItem shown;
+    ASSERT_EQ(m_store.GetItem(m_list->Model()->Items()[0].id, true, shown), 1);
+    EXPECT_EQ(shown.title, "结果2 第1篇");
+    EXPECT_EQ(m_store.GetItem(m_list->Model()->Items()[0].id - 2, true, shown), 0);
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    std::string host;
+    ASSERT_TRUE(CAppSettings::ReadAppValue("rss/newssearchhost", host));
+    EXPECT_EQ(host, Url(""));
+}
+
+TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksItsPagesThenCleansAndResetsCounts) {
+    m_reader->Tree().SetUnreadCount(m_news, 12);
+    m_reader->Tree().SetUnreadCount(m_sports, 3);
+    CCleanWizard wizard(*m_reader);
+    wizard.show();
+    ASSERT_EQ(wizard.currentId(), CCleanWizard::kChannelsPage);
+    wizard.next();
+    EXPECT_EQ(wizard.currentId(), CCleanWizard::kChannelsPage);
+    EXPECT_EQ(m_boxes.Texts(), Texts{QStringLiteral("请选择至少一个要清理的频道!")});
+    m_boxes.Clear();
+
+    QTreeWidget* channels = wizard.ChannelList();
+    ASSERT_EQ(channels->topLevelItemCount(), 2);
+    channels->topLevelItem(0)->setCheckState(0, Qt::Checked); // 新闻
+    wizard.next();
+    ASSERT_EQ(wizard.currentId(), CCleanWizard::kOptionsPage);
+    EXPECT_EQ(wizard.StartButton()->text(), QStringLiteral("开始清理"));
+
+    for (const char* bad : {"366", "-1", "", "七"}) {
+        wizard.DaysEdit()->setText(QString::fromUtf8(bad));
+        wizard.StartCleaning();
+    }
+    EXPECT_EQ(m_boxes.Texts(), Texts(4, QStringLiteral("请输入 0 ~ 365 间的数字")));
+    EXPECT_EQ(Stored(m_news), 12);
+    m_boxes.Clear();
+
+    // Read ones only: nothing is read yet, nothing goes; the counts are reset all the same.
+    wizard.DaysEdit()->setText(QStringLiteral("365"));
+    wizard.StartCleaning();
+    EXPECT_EQ(m_boxes.Texts(), Texts{QStringLiteral("清理完成!")});
+    EXPECT_EQ(wizard.StartButton()->text(), QStringLiteral("清理完成"));
+    EXPECT_FALSE(wizard.StartButton()->isEnabled());
+    EXPECT_TRUE(wizard.button(QWizard::FinishButton)->isEnabled());
+    EXPECT_EQ(Stored(m_news), 12);
+    EXPECT_EQ(m_reader->Tree().Record(m_news).unreadCount, 0);
+    EXPECT_EQ(m_reader->Tree().Record(m_sports).unreadCount, 0);
+
+    CCleanWizard again(*m_reader);
+    again.show();
+    again.ChannelList()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    again.next();
+    again.DaysEdit()->setText(QStringLiteral("0"));
+    again.AllButton()->setChecked(true);
+    again.StartCleaning();
+    EXPECT_EQ(Stored(m_news), 0);
+    EXPECT_EQ(Stored(m_sports), 3) << "an unchecked channel keeps its items";
+}
+
+TEST_F(SearchAndCleanWindowsTest, TheSearchCommandDocksTheBarAndHidesItAgain) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    EXPECT_EQ(frame.findChild<CSearchBar*>(), nullptr);
+    frame.OnCommand(kCmdSearch);
+    CSearchBar* bar = frame.findChild<CSearchBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(frame.dockWidgetArea(bar), Qt::LeftDockWidgetArea);
+    frame.OnCommand(kCmdSearch);
+    EXPECT_TRUE(bar->isHidden());
+    frame.OnCommand(kCmdSearch);
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(frame.findChildren<CSearchBar*>().size(), 1);
+}
