@@ -21,6 +21,8 @@ packages=(
     # the desktop files' validators (run as tests), redrawing the icon (desktop/render-icons.sh),
     # and the freedesktop tools that hand links to the program
     desktop-file-utils appstream librsvg2-bin xdg-utils
+    # fuzzing (libFuzzer comes with clang's runtime libraries)
+    clang-14 libclang-rt-14-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev sqlite3
     # the peers that bench/compare_parse.sh measures feed parsing against

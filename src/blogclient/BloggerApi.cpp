@@ -159,6 +159,7 @@ int CBloggerApi::Send(const std::string& request, std::string& answer, bool msnS
     call.caFile = m_caFile;
     call.msnSpaces = msnSpaces;
     call.encodetype = m_account.encodetype;
+    call.limits = m_limits;
     return m_transport->Post(call, request, answer);
 }
 

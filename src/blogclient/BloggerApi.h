@@ -3,10 +3,12 @@
 #include "app/AccountStore.h"
 #include "app/AppSettings.h"
 #include "blogclient/BlogTypes.h"
+#include "platform/http/HttpClient.h"
 
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CXmlDocument;
@@ -92,6 +94,8 @@ public:
 
     // Certificates to trust instead of the system's (a PEM file); "" for the system's.
     void SetCaFile(const std::string& path) { m_caFile = path; }
+    // The bounds of every call (CXmlRpcTransport::CallLimits() unless set).
+    void SetLimits(const HttpLimits& limits) { m_limits = limits; }
 
     // The template names: "res://BlogApi.dll/" + kind + "_" + method + ".xml".
     static std::string TemplateName(const char* kind, const char* method);
@@ -127,6 +131,7 @@ protected:
     ProxySettings m_proxy;
     std::string m_debugPath;
     std::string m_caFile;
+    std::optional<HttpLimits> m_limits;
     bool m_bound = false;
 
 private:

@@ -110,6 +110,11 @@ void CXmlRpcAnswer::ReadFault(const std::string& answer, const std::string& enco
         text = std::string(kNotXmlText) + (reason.empty() ? "" : ": " + reason);
         return;
     }
+    if (!doc.Root().HasName("methodResponse")) {
+        // Well-formed, but something else: a login page, a proxy's or a server's error page.
+        text = std::string(kNotXmlText) + ": 根元素是 <" + doc.Root().GetName() + ">";
+        return;
+    }
     if (!IsFault(doc))
         return;
     CXmlNode fault = Struct(doc.Root().Child("fault").Child("value"));

@@ -42,7 +42,7 @@ public:
     // The fault's code and text; the fixed texts stand in for a part that cannot be read. When
     // the answer is no well-formed XML (a character reference to a surrogate, to NUL or past
     // U+10FFFF makes it so, as much as an HTML page does), the text says so with the parser's
-    // reason.
+    // reason; a well-formed document of another kind (an HTML page) is named by its root.
     static void ReadFault(const std::string& answer, const std::string& encodetype,
                           std::string& code, std::string& text);
     static std::string FaultDescription(const std::string& code, const std::string& text);

@@ -123,7 +123,7 @@ int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
     m_client.SetProxy(MakeProxy(call.proxy));
     m_client.SetCaFile(call.caFile);
     m_client.SetExitFlag(&g_bAppExiting);
-    m_client.SetLimits(CallLimits());
+    m_client.SetLimits(call.limits ? *call.limits : CallLimits());
 
     HttpRequest http;
     http.method = "POST";

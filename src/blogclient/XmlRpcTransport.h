@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "platform/http/HttpClient.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct XmlRpcCall {
     std::string debugPath; // trace file for answers with status 400 or higher; "" for none
     std::string caFile;    // certificates to trust instead of the system's; "" for the system's
     bool msnSpaces = false;
+    // The bounds of the transfer; CXmlRpcTransport::CallLimits() when unset.
+    std::optional<HttpLimits> limits;
 };
 
 // Sends one XML-RPC request by HTTP POST and reads the whole answer. The standard transport

@@ -87,6 +87,10 @@ std::string TransferFailureText(const HttpResponse& response, const HttpLimits& 
     case HttpResult::kTimeout:
         if (Contains(detail, "too slow"))
             return "transfer stalled: " + detail;
+        // The stall rule ended it: the client names its window, which is shorter than the
+        // total timeout that the words below would name.
+        if (detail.rfind("transfer stalled", 0) == 0 || detail.rfind("no answer within", 0) == 0)
+            return detail;
         if (Contains(detail, "onnect"))
             return "no connection within " + SecondsText(limits.connectTimeoutMs);
         return "no answer within " + SecondsText(limits.totalTimeoutMs);

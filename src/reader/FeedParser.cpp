@@ -611,6 +611,8 @@ CFeedParser::StreamEnd CFeedParser::Stream(std::string_view text, CFeedItemSink&
         if (!batch.Add(std::move(item)))
             return StreamEnd::kStopped;
     }
+    if (reader.EntitiesRefused())
+        return StreamEnd::kEntitiesRefused;
     if (reader.Failed() || !rootSeen)
         return StreamEnd::kNotWellFormed;
     return batch.Flush() ? StreamEnd::kDone : StreamEnd::kStopped;
@@ -657,6 +659,14 @@ bool CFeedParser::ParseItems(std::string_view text, CFeedItemSink& sink, size_t 
     }
     if (end == StreamEnd::kDone || end == StreamEnd::kStopped)
         return handed > 0;
+    if (end == StreamEnd::kEntitiesRefused) {
+        // A document whose entities would expand past the bounds is built to exhaust memory,
+        // not sloppy: the lenient reading, which keeps what it can, would store its items.
+        if (handed > 0)
+            sink.OnRestart();
+        m_notAFeedReason = "entities expand beyond the parser's bounds";
+        return false;
+    }
 
     // Not well formed: the lenient reading mends the text and needs the whole tree.
     if (handed > 0)

@@ -118,7 +118,13 @@ public:
     const std::string& DecodedFrom() const { return m_decodedFrom; }
 
 private:
-    enum class StreamEnd { kDone, kStopped, kNotWellFormed, kAgainWithFeedAuthor };
+    enum class StreamEnd {
+        kDone,
+        kStopped,
+        kNotWellFormed,
+        kEntitiesRefused,
+        kAgainWithFeedAuthor
+    };
     // The text as the parser reads it: decoded to UTF-8 (its declaration saying so) in the
     // encoding named first by the answer's charset, a byte-order mark or the declaration, the
     // first that decodes every byte, else in the one the detector guesses; the text as it is

@@ -65,6 +65,24 @@ int CLocalDatabase::Exec(const std::string& sql) {
     return Run([&](CSqlDatabase& db) { db.ExecuteUpdate(sql); });
 }
 
+int CLocalDatabase::CheckIntegrity() {
+    std::string problems;
+    if (!Run([&](CSqlDatabase& db) {
+            for (CSqlQuery rows = db.ExecuteQuery("PRAGMA integrity_check;"); !rows.IsEnd();
+                 rows.Next()) {
+                std::string line = rows.GetText(0);
+                if (line != "ok")
+                    problems += (problems.empty() ? "" : "; ") + line;
+            }
+        }))
+        return 0;
+    if (!problems.empty()) {
+        SetLastError(GetPath() + ": " + problems);
+        return 0;
+    }
+    return 1;
+}
+
 int CLocalDatabase::BeginTransaction() {
     return Run([](CSqlDatabase& db) { db.ExecuteUpdate("BEGIN IMMEDIATE;"); });
 }

@@ -30,6 +30,9 @@ public:
     // The message of the last failure; success never clears it.
     std::string GetLastError() const { return m_lastError; }
     int64_t GetLastInsertId() const;
+    // SQLite's full consistency check of the file: 1 when it finds nothing wrong; 0 with the
+    // problems it lists (or why it could not run) in GetLastError().
+    int CheckIntegrity();
     const std::string& GetPath() const { return m_path; }
 
     // Doubles every single quote (for SQL text written by hand; values should be bound).

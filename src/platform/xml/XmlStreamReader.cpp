@@ -21,6 +21,8 @@ void CXmlStreamReader::OnError(void* self, void* raw) {
     if (!error || error->level != XML_ERR_FATAL)
         return;
     reader->m_failed = true;
+    if (error->code == XML_ERR_ENTITY_LOOP)
+        reader->m_entitiesRefused = true;
     if (reader->m_lastError.empty() && error->message) {
         std::string message = error->message;
         while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
@@ -35,6 +37,7 @@ bool CXmlStreamReader::Open(std::string_view text, std::string_view url) {
         xmlFreeTextReader(m_reader);
     m_skip = false;
     m_failed = false;
+    m_entitiesRefused = false;
     m_lastError.clear();
     const std::string encoding = CXmlDocument::ParserEncoding(CXmlDocument::DeclaredEncoding(text));
     const std::string address(url);

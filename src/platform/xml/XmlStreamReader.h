@@ -40,6 +40,9 @@ public:
 
     bool Failed() const { return m_failed; }
     const std::string& GetLastError() const { return m_lastError; }
+    // The reading failed because entities expand beyond the parser's bounds (a document built
+    // to exhaust memory, such as the "billion laughs"), not because the text is sloppy.
+    bool EntitiesRefused() const { return m_entitiesRefused; }
 
 private:
     static void OnError(void* self, void* error);
@@ -47,5 +50,6 @@ private:
     _xmlTextReader* m_reader = nullptr;
     bool m_skip = false;
     bool m_failed = false;
+    bool m_entitiesRefused = false;
     std::string m_lastError;
 };

@@ -1,0 +1,143 @@
+// Receiving every channel again and again while the user marks items read, cleans old items and
+// compacts the store, each on a thread and connection of its own as the windows and the vacuum
+// tool do: no operation fails, and no mark is lost.
+#include "platform/LoopbackServer.h"
+#include "reader/ChannelTree.h"
+#include "reader/FeedDate.h"
+#include "reader/ReceiveScheduler.h"
+#include "storage/FeedDatabase.h"
+#include "support/TestSupport.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace {
+
+class CFailureObserver : public CReceiveObserver {
+public:
+    void OnReceiveBegin(int) override {}
+    void OnImageChanged(int, int) override {}
+    void OnUnreadChanged(int, int) override {}
+    void OnNewItems(int, int) override {}
+    void OnReloadList(int) override {}
+    void OnWalkEnd() override {}
+    int SelectedItem() override { return -1; }
+    void OnChannelDone(const ChannelReceiveResult& result) override {
+        std::lock_guard lock(m_lock);
+        ++done;
+        if (!result.Ok())
+            failures.push_back(result.reason);
+    }
+    std::mutex m_lock;
+    int done = 0;
+    std::vector<std::string> failures;
+};
+
+// Each fetch lists ten items it has not listed before and the ten of the fetch before: half of
+// them dated long ago (cleaning takes those once read), half today.
+std::string Feed(const std::string& name, int round) {
+    std::string xml = "<rss version=\"2.0\"><channel><title>" + name + "</title>";
+    for (int r = std::max(0, round - 1); r <= round; ++r)
+        for (int i = 0; i < 10; ++i)
+            xml += "<item><title>" + name + std::to_string(i) + "</title><link>http://a.example/" +
+                   name + "/" + std::to_string(r) + "/" + std::to_string(i) + "</link><pubDate>" +
+                   (i % 2 ? "Tue, 07 Mar 2006 09:05:00 GMT" : CFeedDate::Now()) +
+                   "</pubDate></item>";
+    return xml + "</channel></rss>";
+}
+
+} // namespace
+
+TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
+    CTempHome home;
+    CRecordingReporter reporter;
+    SetReporter(&reporter); // every thread's reports, not only this one's
+    std::atomic<int> round{0};
+    loopback::CHttpServer server;
+    server.Server().Get(R"(/feed/(\w+))", [&](const httplib::Request& q, httplib::Response& r) {
+        r.set_content(Feed(q.matches[1], round), "application/rss+xml");
+    });
+    server.Start();
+    std::string body;
+    for (const char* name : {"a", "b", "c"})
+        body += std::string("<outline title=\"") + name + "\" xmlUrl=\"" +
+                server.Url(std::string("/feed/") + name) + "\"/>";
+    WriteAll(home.File("Storage/rssreader.opml"), "<opml><body>" + body + "</body></opml>");
+    CChannelTree tree;
+    ASSERT_TRUE(tree.Build());
+    CFailureObserver observer;
+    CReceiveScheduler scheduler(tree, observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    std::vector<int> feedIds;
+    CFeedDatabase first;
+    ASSERT_EQ(first.OpenStore(), 1);
+    for (int channel : tree.AllChannels()) {
+        int feedId = 0;
+        ASSERT_TRUE(tree.GetFeedId(channel, feedId, first));
+        feedIds.push_back(feedId);
+    }
+
+    std::atomic<bool> receiving{true};
+    std::atomic<int> userFailures{0};
+    std::mutex markedLock;
+    std::set<int> marked;
+    std::thread reader([&] {
+        CFeedDatabase store;
+        if (store.OpenStore() != 1)
+            ++userFailures;
+        while (receiving) {
+            for (int feedId : feedIds) {
+                std::vector<FeedItem> items;
+                int total = 0;
+                if (store.GetItemPage(feedId, kItemFilterUnread, false, items, total, 50, 0) != 1)
+                    ++userFailures;
+                for (const FeedItem& item : items) {
+                    if (store.SetItemRead(item.id, 1) != 1)
+                        ++userFailures;
+                    std::lock_guard lock(markedLock);
+                    marked.insert(item.id);
+                }
+            }
+        }
+    });
+    std::thread cleaner([&] {
+        CFeedDatabase store;
+        if (store.OpenStore() != 1)
+            ++userFailures;
+        while (receiving) {
+            if (store.CleanItems(feedIds, 30, false) != 1 || store.CompactStore() != 1)
+                ++userFailures;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    for (int i = 1; i <= 15; ++i) {
+        round = i;
+        scheduler.ReceiveAll();
+        scheduler.Wait();
+    }
+    receiving = false;
+    reader.join();
+    cleaner.join();
+    SetReporter(nullptr);
+
+    EXPECT_EQ(userFailures, 0);
+    EXPECT_TRUE(observer.failures.empty()) << observer.failures.front();
+    EXPECT_EQ(observer.done, 3 * 16);
+    EXPECT_TRUE(reporter.errors.empty());
+    EXPECT_TRUE(reporter.messages.empty()) << reporter.messages.front();
+    CFeedDatabase store;
+    ASSERT_EQ(store.OpenStore(), 1);
+    EXPECT_EQ(store.CheckIntegrity(), 1) << store.GetLastError();
+    int lost = 0;
+    for (int id : marked) {
+        FeedItem item;
+        if (store.GetItem(id, false, item) == 1 && item.isRead != 1)
+            ++lost;
+    }
+    EXPECT_EQ(lost, 0) << "of " << marked.size() << " marks";
+    EXPECT_GT(marked.size(), 30u);
+}
