@@ -416,7 +416,7 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_sideTabs->setDocumentMode(true);
     m_blog = new CBlogWorkspace(m_articleStore.GetPath(), *m_commands, this);
     CAccountSetupCommands::Register(
-        *m_commands, this, [this] { return m_blog->Tree()->CurrentAccount(); },
+        *m_commands, this, m_blog->Tree(),
         [this](int code, int update) { OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update); });
     m_channelTree = new CRssChannelTreeCtrl(*m_reader);
     m_favoriteTree = new QTreeWidget;

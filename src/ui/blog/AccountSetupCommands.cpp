@@ -8,7 +8,7 @@
 #include "ui/common/UiText.h"
 
 void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
-                                     std::function<std::string()> currentAccount,
+                                     CAccountTreeCtrl* tree,
                                      std::function<void(int, int)> treeUpdate) {
     commands.Handle(kCmdNewAccount, [window, treeUpdate] {
         CAccountWizard wizard(window);
@@ -17,15 +17,19 @@ void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
         });
         wizard.exec();
     });
-    const auto openSheet = [window, currentAccount, treeUpdate] {
-        const std::string account = currentAccount();
+    const auto openSheet = [window, tree, treeUpdate] {
+        const std::string account = tree->CurrentAccount();
         if (account.empty())
             return;
-        CPropertySheetAccountSetup sheet(account, treeUpdate, window);
+        // The tree's update names the account's node.
+        const int code = tree->FolderCode(account, CAccountTreeCtrl::kNodeAccount);
+        CPropertySheetAccountSetup sheet(
+            account, [treeUpdate, code](int, int update) { treeUpdate(code, update); }, window);
         sheet.exec();
     };
-    const auto needsAccount = [currentAccount] {
-        return currentAccount().empty() ? QStringLiteral("请先在左侧选择一个账户") : QString();
+    const auto needsAccount = [tree] {
+        return tree->CurrentAccount().empty() ? QStringLiteral("请先在左侧选择一个账户")
+                                              : QString();
     };
     for (int id : {kCmdAccountSettings, kCmdAccountProperties}) {
         commands.Handle(id, openSheet);

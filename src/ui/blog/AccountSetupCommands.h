@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+class CAccountTreeCtrl;
 class CCommandTable;
 class QWidget;
 
@@ -10,9 +11,8 @@ class QWidget;
 // and the account settings sheet, with the tree told what changed.
 class CAccountSetupCommands {
 public:
-    // currentAccount: the account chosen in the tree ("" for none); treeUpdate: what
-    // WM_ACCOUNT_TREE_UPDATE does, with (node code or -1, update code).
-    static void Register(CCommandTable& commands, QWidget* window,
-                         std::function<std::string()> currentAccount,
+    // tree: where the account is chosen; treeUpdate: what WM_ACCOUNT_TREE_UPDATE does, with
+    // (node code or -1, update code).
+    static void Register(CCommandTable& commands, QWidget* window, CAccountTreeCtrl* tree,
                          std::function<void(int, int)> treeUpdate);
 };
