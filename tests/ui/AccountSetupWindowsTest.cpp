@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTcpServer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -257,6 +258,37 @@ TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     again.Next();
     EXPECT_FALSE(again.Finish());
     EXPECT_EQ(Said(), QStringLiteral("已经有这个账户名了!"));
+}
+
+TEST_F(AccountSetupWindowsTest, CancellingARunningTestKeepsTheWizard) {
+    // A server that takes the connection and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const QString port = QString::number(silent.serverPort());
+    CAccountWizard wizard(nullptr, {});
+    wizard.show();
+    wizard.Next();
+    FillNames(wizard, QStringLiteral("c"), QStringLiteral("d"));
+    wizard.Next();
+    wizard.Next();
+    wizard.UrlEdit()->setText(QStringLiteral("http://127.0.0.1:") + port + QStringLiteral("/x"));
+    wizard.PortEdit()->setText(port);
+    wizard.Next();
+    wizard.UserEdit()->setText(QStringLiteral("u"));
+    wizard.PasswordEdit()->setText(QStringLiteral("p"));
+    ASSERT_TRUE(wizard.Next());
+    wizard.TestButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return silent.hasPendingConnections(); }));
+    ASSERT_TRUE(wizard.Testing());
+    wizard.reject();
+    EXPECT_FALSE(wizard.Testing());
+    EXPECT_TRUE(wizard.isVisible());
+    EXPECT_EQ(wizard.TestButton()->text(), QStringLiteral("测试连接"));
+    EXPECT_TRUE(wizard.TestButton()->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    wizard.reject();
+    EXPECT_FALSE(wizard.isVisible());
 }
 
 TEST_F(AccountSetupWindowsTest, ThePresetFileShipsTheKnownServices) {

@@ -66,9 +66,11 @@ public:
 
     static QString TitleOf(int step);
 
+    // 取消 (and Escape): stops a running test and stays; otherwise closes without storing.
+    void reject() override;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void reject() override;
 
 private:
     class CTestObserver;
