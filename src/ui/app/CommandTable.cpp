@@ -24,10 +24,7 @@ std::vector<CommandEntry> MakeEntries() {
         // Reads a backup file of articles into the 草稿箱 folder.
         {.id = kCmdImportPosts, .text = "导入日志", .icon = "document-open"},
         // The property sheet of the selected account.
-        {.id = kCmdAccountSettings,
-         .text = "账户设置",
-         .icon = "preferences-desktop-personal",
-         .unavailable = kLater},
+        {.id = kCmdAccountSettings, .text = "账户设置", .icon = "preferences-desktop-personal"},
         // How many posts a fetch asks for; the choice is stored with the account.
         {.id = kCmdPostCount1, .text = "1篇", .checkable = true},
         {.id = kCmdPostCount3, .text = "3篇", .checkable = true},
@@ -37,10 +34,7 @@ std::vector<CommandEntry> MakeEntries() {
         {.id = kCmdPostCount999, .text = "999篇", .checkable = true},
         {.id = kCmdPostCountCustom, .text = "自定义的数量", .checkable = true},
         // The set-up wizard of a new account.
-        {.id = kCmdNewAccount,
-         .text = "新建账户(&N)...",
-         .icon = "contact-new",
-         .unavailable = "尚未提供: 请先用 quillmark-cli account add 添加账户"},
+        {.id = kCmdNewAccount, .text = "新建账户(&N)...", .icon = "contact-new"},
         // Rebuilds blog.db to give back the space of deleted articles.
         {.id = kCmdCompactBlogDb, .text = "压缩数据库(&C)...", .icon = "edit-clear"},
         // The debug settings of the weblog client.
@@ -51,8 +45,7 @@ std::vector<CommandEntry> MakeEntries() {
         // The account tree's context menus.
         {.id = kCmdAccountProperties,
          .text = "账户设置(&A)...",
-         .icon = "preferences-desktop-personal",
-         .unavailable = kLater},
+         .icon = "preferences-desktop-personal"},
         // A folder (tree) or the selected articles (list) to an RSS backup file.
         {.id = kCmdExportFolder, .text = "导出为XML日志(&E)...", .icon = "document-save-as"},
         // A backup file into the 草稿箱 of the account.

@@ -10,6 +10,7 @@
 #include "ui/app/PropertyPageDebug.h"
 #include "ui/app/PropertyPageProxy.h"
 #include "ui/app/PropertyPageSystemGeneral.h"
+#include "ui/blog/AccountSetupCommands.h"
 #include "ui/blog/AccountTreeCtrl.h"
 #include "ui/blog/BlogArticlesView.h"
 #include "ui/blog/BlogWorkspace.h"
@@ -427,6 +428,9 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_sideTabs = new QTabWidget;
     m_sideTabs->setDocumentMode(true);
     m_blog = new CBlogWorkspace(m_articleStore, *m_commands, this);
+    CAccountSetupCommands::Register(
+        *m_commands, this, m_blog->Tree(),
+        [this](int code, int update) { OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update); });
     m_channelTree = new CRssChannelTreeCtrl(*m_reader);
     m_favoriteTree = new CFavoritesPane(m_feedStore);
     // The 收藏 side: the feed favorites above, the browser's bookmarks below.

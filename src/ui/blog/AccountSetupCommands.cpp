@@ -1,0 +1,38 @@
+#include "ui/blog/AccountSetupCommands.h"
+
+#include "ui/app/CommandTable.h"
+#include "ui/blog/AccountTreeCtrl.h"
+#include "ui/blog/AccountWizard.h"
+#include "ui/blog/PropertySheetAccountSetup.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/UiText.h"
+
+void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
+                                     CAccountTreeCtrl* tree,
+                                     std::function<void(int, int)> treeUpdate) {
+    commands.Handle(kCmdNewAccount, [window, treeUpdate] {
+        CAccountWizard wizard(window);
+        wizard.SetAddedHandler([treeUpdate](const std::string&) {
+            treeUpdate(-1, CAccountTreeCtrl::kUpdateAccountAdded);
+        });
+        wizard.exec();
+    });
+    const auto openSheet = [window, tree, treeUpdate] {
+        const std::string account = tree->CurrentAccount();
+        if (account.empty())
+            return;
+        // The tree's update names the account's node.
+        const int code = tree->FolderCode(account, CAccountTreeCtrl::kNodeAccount);
+        CPropertySheetAccountSetup sheet(
+            account, [treeUpdate, code](int, int update) { treeUpdate(code, update); }, window);
+        sheet.exec();
+    };
+    const auto needsAccount = [tree] {
+        return tree->CurrentAccount().empty() ? QStringLiteral("请先在左侧选择一个账户")
+                                              : QString();
+    };
+    for (int id : {kCmdAccountSettings, kCmdAccountProperties}) {
+        commands.Handle(id, openSheet);
+        commands.SetAvailability(id, needsAccount);
+    }
+}

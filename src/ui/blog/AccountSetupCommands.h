@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+class CAccountTreeCtrl;
+class CCommandTable;
+class QWidget;
+
+// 新建账户 and 账户设置 (menu, toolbar and the account tree's context menu): the account wizard
+// and the account settings sheet, with the tree told what changed.
+class CAccountSetupCommands {
+public:
+    // tree: where the account is chosen; treeUpdate: what WM_ACCOUNT_TREE_UPDATE does, with
+    // (node code or -1, update code).
+    static void Register(CCommandTable& commands, QWidget* window, CAccountTreeCtrl* tree,
+                         std::function<void(int, int)> treeUpdate);
+};

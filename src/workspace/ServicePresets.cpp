@@ -1,0 +1,31 @@
+#include "workspace/ServicePresets.h"
+
+#include "app/AppPaths.h"
+#include "platform/xml/XmlDocument.h"
+
+std::vector<AccountRecord> CServicePresets::Load(const std::string& path) {
+    std::vector<AccountRecord> presets;
+    CXmlDocument doc;
+    if (!doc.LoadFile(path))
+        return presets;
+    // Positions count from 0 here; the document type turns them into XPath's.
+    for (int i = 0;; ++i) {
+        const std::string base = "/root/bsp[" + std::to_string(i) + "]";
+        if (!doc.SelectNode(base))
+            break;
+        const auto text = [&](const char* child) {
+            CXmlNode node = doc.SelectNode(base + child);
+            return node ? node.GetText() : std::string();
+        };
+        presets.push_back({.name = text("/name"),
+                           .xmlrpcurl = text("/xml-rpc"),
+                           .port = text("/port"),
+                           .blogapitype = text("/blogapitype"),
+                           .encodetype = text("/encodetype")});
+    }
+    return presets;
+}
+
+std::vector<AccountRecord> CServicePresets::LoadInstalled() {
+    return Load(GetAppFilePath(kFileName));
+}

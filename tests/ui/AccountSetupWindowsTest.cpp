@@ -1,0 +1,603 @@
+// The account wizard and the account settings sheet: their checks, messages and focus, on
+// the offscreen platform; and the whole round against the WordPress peer.
+
+#include "app/AccountStore.h"
+#include "blogclient/MsnSpacesApi.h"
+#include "blogclient/peer/PeerSupport.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+#include "ui/app/CommandTable.h"
+#include "ui/app/MainFrame.h"
+#include "ui/blog/AccountTreeCtrl.h"
+#include "ui/blog/AccountWizard.h"
+#include "ui/blog/BlogWorkspace.h"
+#include "ui/blog/LocalLoginDialog.h"
+#include "ui/blog/PropertySheetAccountSetup.h"
+#include "ui/common/CommandIds.h"
+#include "workspace/ServicePresets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTcpServer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+AccountRecord Local(const std::string& name, const std::string& password = "pw") {
+    return {.name = name,
+            .description = name + " 的博客",
+            .xmlrpcurl = "http://127.0.0.1:9/xmlrpc.php",
+            .port = "9",
+            .blogapitype = "MetaWeblog",
+            .username = "user",
+            .password = password,
+            .blogurl = "http://",
+            .encodetype = "UTF-8"};
+}
+
+class AccountSetupWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        m_boxes.Clear();
+    }
+    void TearDown() override { CLocalLoginDialog::SetHook({}); }
+
+    // The last message box's text, and the boxes forgotten.
+    QString Said() {
+        const std::vector<QString> texts = m_boxes.Texts();
+        m_boxes.Clear();
+        return texts.empty() ? QString() : texts.back();
+    }
+    // Types into the wizard's step 1 and goes on.
+    void FillNames(CAccountWizard& wizard, const QString& name, const QString& description) {
+        wizard.NameEdit()->setText(name);
+        wizard.DescriptionEdit()->setText(description);
+    }
+
+    CTempHome m_home;
+    CRecordingMessageBoxes m_boxes;
+};
+
+TEST_F(AccountSetupWindowsTest, WizardStepOneChecksTheNamesInOrder) {
+    CAccountWizard wizard(nullptr, {});
+    EXPECT_EQ(wizard.windowTitle(), QStringLiteral("新建账户向导"));
+    EXPECT_FALSE(wizard.FinishButton()->isVisibleTo(&wizard));
+    ASSERT_TRUE(wizard.Next());
+    EXPECT_EQ(wizard.StepTitle(), QStringLiteral("第一步: 填写本地账户信息 (共5步)"));
+    wizard.show();
+
+    struct Case {
+        QString name;
+        QString description;
+        QString message;
+        QLineEdit* focus;
+    };
+    const Case cases[] = {
+        {QStringLiteral("   "), QStringLiteral("d"), QStringLiteral("请输入账户名称"),
+         wizard.NameEdit()},
+        // The character check comes before the length check.
+        {QStringLiteral("a%bcdefghijklmnopqrstuvwxyz"), QStringLiteral("d"),
+         QStringLiteral("账户名称含有不合法的字符!"), wizard.NameEdit()},
+        {QString(21, QLatin1Char('a')), QStringLiteral("d"),
+         QStringLiteral("账户名称不能超过20个字符"), wizard.NameEdit()},
+        {QStringLiteral("一二三四五六七八九十一"), QStringLiteral("d"),
+         QStringLiteral("账户名称不能超过20个字符"), wizard.NameEdit()},
+        {QStringLiteral("一二三四五六七八九十"), QStringLiteral("  "),
+         QStringLiteral("请输入账户描述"), wizard.DescriptionEdit()},
+    };
+    for (const Case& c : cases) {
+        FillNames(wizard, c.name, c.description);
+        wizard.DescriptionEdit()->setFocus();
+        if (c.focus == wizard.DescriptionEdit())
+            wizard.NameEdit()->setFocus();
+        EXPECT_FALSE(wizard.Next()) << c.name.toStdString();
+        EXPECT_EQ(Said(), c.message) << c.name.toStdString();
+        EXPECT_EQ(wizard.focusWidget(), c.focus) << c.name.toStdString();
+        EXPECT_EQ(wizard.Step(), CAccountWizard::kNames);
+    }
+    // Exactly 20 bytes, trimmed.
+    FillNames(wizard, QStringLiteral("  ") + QString(20, QLatin1Char('b')),
+              QStringLiteral(" 描述 "));
+    EXPECT_TRUE(wizard.Next());
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    EXPECT_EQ(wizard.Account().name, std::string(20, 'b'));
+    EXPECT_EQ(wizard.Account().description, "描述");
+}
+
+TEST_F(AccountSetupWindowsTest, WizardPresetsEndpointAndPortRules) {
+    CAccountWizard wizard(nullptr, {{.name = "lower",
+                                     .xmlrpcurl = "https://blog.example/xmlrpc.php",
+                                     .port = "8443",
+                                     .blogapitype = "metaweblog",
+                                     .encodetype = "gb2312"},
+                                    {.name = "mt",
+                                     .xmlrpcurl = "http://mt.example/mt-xmlrpc.cgi",
+                                     .port = "80",
+                                     .blogapitype = "MovableType",
+                                     .encodetype = "UTF-8"}});
+    wizard.show();
+    wizard.Next();
+    FillNames(wizard, QStringLiteral("n"), QStringLiteral("d"));
+    ASSERT_TRUE(wizard.Next());
+    EXPECT_EQ(wizard.StepTitle(), QStringLiteral("第二步: 选择服务类型和编码类型 (共5步)"));
+    ASSERT_EQ(wizard.PresetList()->count(), 3);
+    EXPECT_EQ(wizard.PresetList()->item(0)->text(), QStringLiteral("----->预置BSP列表<-----"));
+    EXPECT_EQ(wizard.PresetList()->currentRow(), 0);
+    EXPECT_EQ(wizard.ServiceCombo()->currentText(), QStringLiteral("MetaWeblog"));
+    EXPECT_EQ(wizard.EncodingCombo()->currentText(), QStringLiteral("UTF-8"));
+
+    // A preset written in lower case still selects its entries.
+    wizard.PresetList()->setCurrentRow(2);
+    EXPECT_EQ(wizard.ServiceCombo()->currentText(), QStringLiteral("MovableType"));
+    wizard.PresetList()->setCurrentRow(1);
+    EXPECT_EQ(wizard.ServiceCombo()->currentText(), QStringLiteral("MetaWeblog"));
+    EXPECT_EQ(wizard.EncodingCombo()->currentText(), QStringLiteral("GB2312"));
+    ASSERT_TRUE(wizard.Next());
+    EXPECT_EQ(wizard.UrlEdit()->text(), QStringLiteral("https://blog.example/xmlrpc.php"));
+    EXPECT_EQ(wizard.PortEdit()->text(), QStringLiteral("8443"));
+
+    // MSN Spaces fills its own endpoint whatever preset was chosen.
+    wizard.Back();
+    wizard.ServiceCombo()->setCurrentText(QStringLiteral("MSN Spaces"));
+    ASSERT_TRUE(wizard.Next());
+    EXPECT_EQ(wizard.UrlEdit()->text().toStdString(), CMsnSpacesApi::kEndpoint);
+    EXPECT_EQ(wizard.PortEdit()->text(), QStringLiteral("443"));
+
+    // Step 3's checks; HTTPS in capitals gives 443 and nothing sets 80 back.
+    wizard.Back();
+    wizard.ServiceCombo()->setCurrentText(QStringLiteral("MetaWeblog"));
+    wizard.PresetList()->setCurrentRow(0);
+    ASSERT_TRUE(wizard.Next());
+    wizard.UrlEdit()->clear();
+    EXPECT_FALSE(wizard.Next());
+    EXPECT_EQ(Said(), QStringLiteral("请输入XML-RPC地址!"));
+    EXPECT_EQ(wizard.focusWidget(), wizard.UrlEdit());
+    wizard.UrlEdit()->setText(QStringLiteral("http://h/x"));
+    wizard.PortEdit()->setText(QStringLiteral("80"));
+    wizard.UrlEdit()->setText(QStringLiteral("HTTPS://h/x"));
+    EXPECT_EQ(wizard.PortEdit()->text(), QStringLiteral("443"));
+    wizard.UrlEdit()->setText(QStringLiteral("http://h/x"));
+    EXPECT_EQ(wizard.PortEdit()->text(), QStringLiteral("443"));
+    for (const char* bad : {"", "65536", "-1"}) {
+        wizard.PortEdit()->setText(QString::fromUtf8(bad));
+        wizard.UrlEdit()->setFocus();
+        EXPECT_FALSE(wizard.Next()) << bad;
+        EXPECT_EQ(Said(), *bad ? QStringLiteral("请输入有效的端口号!(0 - 65535)")
+                               : QStringLiteral("请输入端口号!"))
+            << bad;
+        EXPECT_EQ(wizard.focusWidget(), wizard.PortEdit()) << bad;
+    }
+    for (const char* good : {"0", "65535"}) {
+        wizard.PortEdit()->setText(QString::fromUtf8(good));
+        EXPECT_TRUE(wizard.Next()) << good;
+        wizard.Back();
+    }
+}
+
+TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
+    CAccountWizard wizard(nullptr, {});
+    std::vector<std::string> added;
+    wizard.SetAddedHandler([&](const std::string& name) { added.push_back(name); });
+    wizard.show();
+    wizard.Next();
+    FillNames(wizard, QStringLiteral("本地"), QStringLiteral("描述"));
+    wizard.Next();
+    wizard.Next();
+    // Nothing listens on port 9: the test fails with its reason.
+    wizard.UrlEdit()->setText(QStringLiteral("http://127.0.0.1:9/xmlrpc.php"));
+    wizard.PortEdit()->setText(QStringLiteral("9"));
+    ASSERT_TRUE(wizard.Next());
+    EXPECT_EQ(wizard.StepTitle(), QStringLiteral("第四步: 填写用户BLOG接口账户和密码 (共5步)"));
+    EXPECT_FALSE(wizard.Next());
+    EXPECT_EQ(Said(), QStringLiteral("请输入用户名!"));
+    EXPECT_EQ(wizard.focusWidget(), wizard.UserEdit());
+    wizard.UserEdit()->setText(QStringLiteral("me"));
+    EXPECT_FALSE(wizard.Next());
+    EXPECT_EQ(Said(), QStringLiteral("请输入密码!"));
+    EXPECT_EQ(wizard.focusWidget(), wizard.PasswordEdit());
+    wizard.PasswordEdit()->setText(QStringLiteral("secret"));
+    ASSERT_TRUE(wizard.Next());
+
+    EXPECT_EQ(wizard.StepTitle(), QStringLiteral("第五步: 信息确认"));
+    EXPECT_FALSE(wizard.NextButton()->isVisibleTo(&wizard));
+    EXPECT_TRUE(wizard.FinishButton()->isVisibleTo(&wizard));
+    QTreeWidget* summary = wizard.SummaryList();
+    ASSERT_EQ(summary->topLevelItemCount(), 8);
+    EXPECT_EQ(summary->topLevelItem(0)->text(0), QStringLiteral("账户名"));
+    EXPECT_EQ(summary->topLevelItem(0)->text(1), QStringLiteral("本地"));
+    EXPECT_EQ(summary->topLevelItem(7)->text(0), QStringLiteral("博客地址"));
+    EXPECT_EQ(summary->topLevelItem(7)->text(1), QStringLiteral("http://"));
+    for (int i = 0; i < summary->topLevelItemCount(); ++i)
+        EXPECT_NE(summary->topLevelItem(i)->text(1), QStringLiteral("secret"));
+
+    wizard.TestButton()->click();
+    EXPECT_EQ(wizard.TestButton()->text(), QStringLiteral("连接中..."));
+    EXPECT_FALSE(wizard.TestButton()->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return !wizard.Testing(); }, 20000));
+    EXPECT_EQ(wizard.TestButton()->text(), QStringLiteral("测试连接"));
+    EXPECT_TRUE(wizard.TestButton()->isEnabled());
+    const QString failure = Said();
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("连接失败: "))) << failure.toStdString();
+    EXPECT_GT(failure.size(), 6);
+    EXPECT_EQ(wizard.Step(), CAccountWizard::kConfirm);
+
+    // Back from step 5 shows 下一步 again; the account is stored only by 完成.
+    wizard.Back();
+    EXPECT_TRUE(wizard.NextButton()->isVisibleTo(&wizard));
+    EXPECT_FALSE(wizard.FinishButton()->isVisibleTo(&wizard));
+    std::vector<AccountRecord> accounts;
+    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    EXPECT_TRUE(accounts.empty());
+    wizard.Next();
+    EXPECT_TRUE(wizard.Finish());
+    EXPECT_EQ(added, std::vector<std::string>{"本地"});
+    AccountRecord stored;
+    ASSERT_EQ(CAccountStore::GetAccount("本地", stored), 1);
+    EXPECT_EQ(stored.password, "secret");
+    EXPECT_EQ(stored.port, "9");
+
+    // A second account of the same name is refused and the wizard stays.
+    CAccountWizard again(nullptr, {});
+    again.Next();
+    FillNames(again, QStringLiteral("本地"), QStringLiteral("又一个"));
+    again.Next();
+    again.Next();
+    again.Next();
+    again.UserEdit()->setText(QStringLiteral("me"));
+    again.PasswordEdit()->setText(QStringLiteral("x"));
+    again.Next();
+    EXPECT_FALSE(again.Finish());
+    EXPECT_EQ(Said(), QStringLiteral("已经有这个账户名了!"));
+}
+
+TEST_F(AccountSetupWindowsTest, CancellingARunningTestKeepsTheWizard) {
+    // A server that takes the connection and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const QString port = QString::number(silent.serverPort());
+    CAccountWizard wizard(nullptr, {});
+    wizard.show();
+    wizard.Next();
+    FillNames(wizard, QStringLiteral("c"), QStringLiteral("d"));
+    wizard.Next();
+    wizard.Next();
+    wizard.UrlEdit()->setText(QStringLiteral("http://127.0.0.1:") + port + QStringLiteral("/x"));
+    wizard.PortEdit()->setText(port);
+    wizard.Next();
+    wizard.UserEdit()->setText(QStringLiteral("u"));
+    wizard.PasswordEdit()->setText(QStringLiteral("p"));
+    ASSERT_TRUE(wizard.Next());
+    wizard.TestButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return silent.hasPendingConnections(); }));
+    ASSERT_TRUE(wizard.Testing());
+    wizard.reject();
+    EXPECT_FALSE(wizard.Testing());
+    EXPECT_TRUE(wizard.isVisible());
+    EXPECT_EQ(wizard.TestButton()->text(), QStringLiteral("测试连接"));
+    EXPECT_TRUE(wizard.TestButton()->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    wizard.reject();
+    EXPECT_FALSE(wizard.isVisible());
+}
+
+TEST_F(AccountSetupWindowsTest, ThePresetFileShipsTheKnownServices) {
+    const std::vector<AccountRecord> presets = CServicePresets::LoadInstalled();
+    ASSERT_GE(presets.size(), 5u);
+    std::vector<std::string> types;
+    for (const AccountRecord& preset : presets) {
+        EXPECT_FALSE(preset.name.empty());
+        EXPECT_TRUE(CAccountSetup::CheckService(preset.blogapitype, preset.encodetype).Ok())
+            << preset.name;
+        EXPECT_TRUE(CAccountSetup::CheckEndpoint(preset.xmlrpcurl, preset.port).Ok())
+            << preset.name;
+        types.push_back(preset.blogapitype);
+    }
+    for (const char* type : {"MetaWeblog", "Blogger", "MovableType", "MSN Spaces"})
+        EXPECT_NE(std::find(types.begin(), types.end(), type), types.end()) << type;
+    EXPECT_TRUE(CServicePresets::Load(m_home.File("none.xml")).empty());
+}
+
+TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
+    ASSERT_EQ(CAccountStore::AddAccount(Local("a")), 1);
+    std::vector<std::pair<int, int>> notices;
+    CPropertySheetAccountSetup sheet(
+        "a", [&](int code, int update) { notices.emplace_back(code, update); });
+    sheet.show();
+    CPropertyPageAccountConnection* page = sheet.Connection();
+    EXPECT_EQ(page->UrlEdit()->text(), QStringLiteral("http://127.0.0.1:9/xmlrpc.php"));
+    EXPECT_EQ(page->PasswordEdit()->text(), QStringLiteral("pw"));
+    EXPECT_EQ(page->PortSpin()->maximum(), 65535);
+    EXPECT_EQ(sheet.General()->CountSpin()->minimum(), 1);
+    EXPECT_EQ(sheet.General()->CountSpin()->maximum(), 999);
+
+    const std::pair<QLineEdit*, const char*> empties[] = {
+        {page->UrlEdit(), "请输入XML-RPC地址!"},
+        {page->UserEdit(), "请输入用户名!"},
+        {page->PasswordEdit(), "请输入密码!"},
+    };
+    for (const auto& [edit, message] : empties) {
+        const QString kept = edit->text();
+        edit->clear();
+        EXPECT_FALSE(sheet.Confirm());
+        EXPECT_EQ(Said(), QString::fromUtf8(message));
+        EXPECT_EQ(sheet.focusWidget(), edit);
+        edit->setText(kept);
+    }
+    page->UrlEdit()->setText(QStringLiteral("http://h.example/xmlrpc.php"));
+    page->ServiceCombo()->setCurrentText(QStringLiteral("Blogger"));
+    sheet.General()->DescriptionEdit()->setText(QStringLiteral("新的描述"));
+    sheet.General()->CountSpin()->setValue(20);
+    ASSERT_TRUE(sheet.Confirm());
+    AccountRecord stored;
+    ASSERT_EQ(CAccountStore::GetAccount("a", stored), 1);
+    EXPECT_EQ(stored.xmlrpcurl, "http://h.example/xmlrpc.php");
+    EXPECT_EQ(stored.blogapitype, "Blogger");
+    EXPECT_EQ(stored.description, "新的描述");
+    EXPECT_EQ(stored.getrecentpostsnum, 20);
+    EXPECT_EQ(notices,
+              (std::vector<std::pair<int, int>>{{-1, CAccountTreeCtrl::kUpdateDescription}}));
+}
+
+TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
+    ASSERT_EQ(CAccountStore::AddAccount(Local("me")), 1);
+    for (const char* name : {"b1", "x1", "b2"})
+        ASSERT_EQ(CAccountStore::AddAccount(Local(name, std::string(name) + "pw")), 1);
+    ASSERT_EQ(CAccountStore::SetLoginSettings("x1", 1, {}), 1);
+    CPropertySheetAccountSetup sheet("me", {});
+    CPropertyPageAccountPermission* page = sheet.Permission();
+    QTreeWidget* left = page->OthersList();
+    QListWidget* right = page->PermittedList();
+    ASSERT_EQ(left->topLevelItemCount(), 3);
+    EXPECT_EQ(left->topLevelItem(1)->text(0), QStringLiteral("×"));
+    EXPECT_EQ(left->topLevelItem(0)->text(0), QStringLiteral("√"));
+    ASSERT_EQ(right->count(), 1);
+    EXPECT_EQ(right->item(0)->text(), QStringLiteral("me"));
+
+    // >> with one "×" among three moves nothing and names it.
+    page->MoveAllRight();
+    EXPECT_EQ(Said(), QStringLiteral("您需要输入账户 x1 的密码"));
+    EXPECT_EQ(left->topLevelItemCount(), 3);
+    left->setCurrentItem(left->topLevelItem(1));
+    page->MoveRight();
+    EXPECT_EQ(Said(), QStringLiteral("您需要输入账户 x1 的密码"));
+    left->setCurrentItem(left->topLevelItem(0));
+    page->MoveRight();
+    EXPECT_EQ(right->count(), 2);
+
+    // The password prompt: a wrong one keeps "×", the right one (letter case counts) opens it.
+    std::vector<QString> typed = {QStringLiteral("X1PW"), QStringLiteral("x1pw")};
+    CLocalLoginDialog::SetHook([&](const QString&) -> std::optional<QString> {
+        QString t = typed.front();
+        typed.erase(typed.begin());
+        return t;
+    });
+    QTreeWidgetItem* locked = left->topLevelItem(0);
+    ASSERT_EQ(locked->text(1), QStringLiteral("x1"));
+    page->OnOtherActivated(locked);
+    EXPECT_EQ(Said(), QStringLiteral("您输入的密码有误!"));
+    EXPECT_EQ(locked->text(0), QStringLiteral("×"));
+    page->OnOtherActivated(locked);
+    EXPECT_EQ(locked->text(0), QStringLiteral("√"));
+    page->MoveAllRight();
+    EXPECT_EQ(left->topLevelItemCount(), 0);
+    ASSERT_EQ(right->count(), 4);
+
+    // < never moves the own name; << leaves only it.
+    right->setCurrentRow(0);
+    page->MoveLeft();
+    EXPECT_EQ(right->count(), 4);
+    right->setCurrentRow(3);
+    page->MoveLeft();
+    EXPECT_EQ(left->topLevelItemCount(), 1);
+    ASSERT_TRUE(sheet.Confirm());
+    std::vector<std::string> relations;
+    ASSERT_EQ(CAccountStore::GetRelations("me", relations), 1);
+    EXPECT_EQ(relations.size(), 2u);
+
+    CPropertySheetAccountSetup again("me", {});
+    EXPECT_EQ(again.Permission()->PermittedList()->count(), 3);
+    again.Permission()->MoveAllLeft();
+    EXPECT_EQ(again.Permission()->PermittedList()->count(), 1);
+    EXPECT_EQ(again.Permission()->OthersList()->topLevelItemCount(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(again.Permission()->OthersList()->topLevelItem(i)->text(0), QStringLiteral("√"));
+}
+
+TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
+    ASSERT_EQ(CAccountStore::AddAccount(Local("s", "blogpw")), 1);
+    {
+        CPropertySheetAccountSetup sheet("s", {});
+        CPropertyPageAccountEditor* editor = sheet.Editor();
+        EXPECT_TRUE(CPropertyPageAccountEditor::LogSkins().contains(QStringLiteral("默认")));
+        EXPECT_EQ(editor->LogSkinCombo()->currentText(), QStringLiteral("默认"));
+        EXPECT_EQ(editor->InputFunctionEdit()->text(), QStringLiteral("HtmlTextIn"));
+        editor->OutputFunctionEdit()->setText(QStringLiteral("Out2"));
+
+        // Mode 0 on opening.
+        CPropertyPageAccountSecurity* security = sheet.Security();
+        EXPECT_FALSE(security->LockCheck()->isChecked());
+        EXPECT_FALSE(security->OldPasswordEdit()->isVisibleTo(security));
+        EXPECT_EQ(security->NewPasswordLabel()->text(), QStringLiteral("请输入新的登陆密码"));
+        EXPECT_FALSE(security->NewPasswordEdit()->isEnabled());
+        security->LockCheck()->setChecked(true);
+        security->LocalPasswordChoice()->setChecked(true);
+        EXPECT_TRUE(security->NewPasswordEdit()->isEnabled());
+        sheet.show();
+        EXPECT_FALSE(sheet.Confirm());
+        EXPECT_EQ(Said(), QStringLiteral("请输入完整的密码"));
+        security->NewPasswordEdit()->setText(QStringLiteral("local1"));
+        security->ConfirmPasswordEdit()->setText(QStringLiteral("local2"));
+        EXPECT_FALSE(sheet.Confirm());
+        EXPECT_EQ(Said(), QStringLiteral("两次输入的密码不同!"));
+        EXPECT_EQ(sheet.focusWidget(), security->ConfirmPasswordEdit());
+        security->ConfirmPasswordEdit()->setText(QStringLiteral("local1"));
+        ASSERT_TRUE(sheet.Confirm());
+    }
+    std::string text;
+    ASSERT_EQ(CAccountStore::GetAccountField("s", "editoroutputfun", text), 1);
+    EXPECT_EQ(text, "Out2");
+    int mode = 0;
+    ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
+    EXPECT_EQ(mode, 2);
+    EXPECT_EQ(text, "local1");
+
+    {
+        // Mode 2 stored: the old password is asked for and must match.
+        CPropertySheetAccountSetup sheet("s", {});
+        CPropertyPageAccountSecurity* security = sheet.Security();
+        EXPECT_TRUE(security->LocalPasswordChoice()->isChecked());
+        EXPECT_TRUE(security->OldPasswordEdit()->isEnabled());
+        security->NewPasswordEdit()->setText(QStringLiteral("n"));
+        security->ConfirmPasswordEdit()->setText(QStringLiteral("n"));
+        EXPECT_FALSE(sheet.Confirm());
+        EXPECT_EQ(Said(), QStringLiteral("请输入原始的账户密码"));
+        security->OldPasswordEdit()->setText(QStringLiteral("LOCAL1"));
+        EXPECT_FALSE(sheet.Confirm());
+        EXPECT_EQ(Said(), QStringLiteral("原始的账户密码错误"));
+        // Mode 1 instead.
+        security->BlogPasswordChoice()->setChecked(true);
+        EXPECT_FALSE(security->NewPasswordEdit()->isEnabled());
+        ASSERT_TRUE(sheet.Confirm());
+    }
+    ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
+    EXPECT_EQ(mode, 1);
+    EXPECT_EQ(text, "blogpw");
+    CPropertySheetAccountSetup sheet("s", {});
+    EXPECT_TRUE(sheet.Security()->BlogPasswordChoice()->isChecked());
+    EXPECT_EQ(sheet.Security()->NewPasswordLabel()->text(), QStringLiteral("请输入账户密码"));
+}
+
+TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {
+    ASSERT_EQ(CAccountStore::AddAccount(Local("d", "Secret")), 1);
+    ASSERT_EQ(CAccountStore::AddAccount(Local("other")), 1);
+    ASSERT_EQ(CAccountStore::SetRelations("other", {"d"}), 1);
+    std::vector<std::pair<int, int>> notices;
+    CPropertySheetAccountSetup sheet(
+        "d", [&](int code, int update) { notices.emplace_back(code, update); });
+    sheet.show();
+    CPropertyPageAccountSecurity* security = sheet.Security();
+    security->DeleteCheck()->setChecked(true);
+    EXPECT_FALSE(sheet.Confirm());
+    EXPECT_EQ(Said(), QStringLiteral("请输入密码!"));
+    security->DeletePasswordEdit()->setText(QStringLiteral("secret"));
+    EXPECT_FALSE(sheet.Confirm());
+    EXPECT_EQ(Said(), QStringLiteral("密码错误!"));
+    EXPECT_EQ(sheet.focusWidget(), security->DeletePasswordEdit());
+
+    security->DeletePasswordEdit()->setText(QStringLiteral("Secret"));
+    m_boxes.Answer(false);
+    EXPECT_FALSE(sheet.Confirm());
+    std::vector<CRecordingMessageBoxes::Box> boxes = m_boxes.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].question);
+    EXPECT_EQ(boxes[0].caption, QStringLiteral("删除提示"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("确定要删除此账户吗?\n删除将不可恢复!"));
+    m_boxes.Clear();
+    AccountRecord stored;
+    ASSERT_EQ(CAccountStore::GetAccount("d", stored), 1);
+
+    m_boxes.Answer(true);
+    ASSERT_TRUE(sheet.Confirm());
+    EXPECT_TRUE(sheet.Deleted());
+    std::vector<AccountRecord> accounts;
+    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    ASSERT_EQ(accounts.size(), 1u);
+    EXPECT_EQ(accounts[0].name, "other");
+    EXPECT_EQ(notices,
+              (std::vector<std::pair<int, int>>{{-1, CAccountTreeCtrl::kUpdateAccountDeleted}}));
+}
+
+TEST_F(AccountSetupWindowsTest, TheMainWindowOffersBothCommands) {
+    ASSERT_EQ(CAccountStore::AddAccount(Local("m")), 1);
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    frame.SetSideMode(CMainFrame::kSideBlog);
+    frame.Commands()->Refresh();
+    for (int id : {kCmdNewAccount, kCmdAccountSettings, kCmdAccountProperties})
+        EXPECT_TRUE(frame.Commands()->Action(id)->isEnabled())
+            << id << frame.Commands()->Action(id)->toolTip().toStdString();
+    EXPECT_TRUE(frame.Commands()->HasHandler(kCmdNewAccount));
+}
+
+// The round a new user makes against the WordPress peer.
+TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
+    SKIP_WITHOUT_PEER();
+    EnsureApp();
+    CTempHome home;
+    CRecordingMessageBoxes boxes;
+    const AccountRecord peer = PeerAccount("p" + std::to_string(::getpid()), "MetaWeblog");
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    CAccountTreeCtrl& tree = *frame.Blog()->Tree();
+
+    CAccountWizard wizard(&frame);
+    wizard.SetAddedHandler([&](const std::string&) {
+        frame.OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, -1, CAccountTreeCtrl::kUpdateAccountAdded);
+    });
+    wizard.show();
+    wizard.Next();
+    wizard.NameEdit()->setText(QString::fromStdString(peer.name));
+    wizard.DescriptionEdit()->setText(QStringLiteral("同行的博客"));
+    ASSERT_TRUE(wizard.Next());
+    ASSERT_TRUE(wizard.Next());
+    wizard.UrlEdit()->setText(QString::fromStdString(peer.xmlrpcurl));
+    wizard.PortEdit()->setText(QString::fromStdString(peer.port));
+    ASSERT_TRUE(wizard.Next());
+    wizard.UserEdit()->setText(QString::fromStdString(peer.username));
+    wizard.PasswordEdit()->setText(QString::fromStdString(peer.password));
+    ASSERT_TRUE(wizard.Next());
+    wizard.TestButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return !wizard.Testing(); }, 60000));
+    ASSERT_EQ(boxes.Texts(), std::vector<QString>{QStringLiteral("用户有效")});
+    boxes.Clear();
+    ASSERT_TRUE(wizard.Finish());
+    ASSERT_EQ(tree.Accounts().size(), 1u);
+    EXPECT_EQ(tree.Accounts()[0].name, peer.name);
+
+    {
+        const int code = tree.FolderCode(peer.name, CAccountTreeCtrl::kNodeAccount);
+        CPropertySheetAccountSetup sheet(peer.name, [&](int, int update) {
+            frame.OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update);
+        });
+        sheet.General()->DescriptionEdit()->setText(QStringLiteral("改过的描述"));
+        sheet.General()->CountSpin()->setValue(3);
+        sheet.Security()->LockCheck()->setChecked(true);
+        sheet.Security()->LocalPasswordChoice()->setChecked(true);
+        sheet.Security()->NewPasswordEdit()->setText(QStringLiteral("本机密码"));
+        sheet.Security()->ConfirmPasswordEdit()->setText(QStringLiteral("本机密码"));
+        ASSERT_TRUE(sheet.Confirm())
+            << (boxes.Texts().empty() ? std::string() : boxes.Texts()[0].toStdString());
+    }
+    std::vector<AccountRecord> accounts;
+    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    ASSERT_EQ(accounts.size(), 1u);
+    EXPECT_EQ(accounts[0].description, "改过的描述");
+    EXPECT_EQ(accounts[0].localloginverify, 2);
+    EXPECT_EQ(tree.ItemOfCode(CAccountTreeCtrl::NodeCode(0, CAccountTreeCtrl::kNodeAccount))
+                  ->text(0)
+                  .contains(QStringLiteral("改过的描述")),
+              true);
+    EXPECT_TRUE(CAccountStore::CheckLogin(peer.name, "本机密码"));
+    EXPECT_FALSE(CAccountStore::CheckLogin(peer.name, peer.password));
+
+    // The stored account still answers with the values the sheet kept.
+    EXPECT_TRUE(CAccountSetup::TestConnection([&] {
+                    AccountRecord stored;
+                    CAccountStore::GetAccount(peer.name, stored);
+                    return stored;
+                }())
+                    .ok);
+}
+
+} // namespace
