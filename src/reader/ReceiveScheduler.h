@@ -178,6 +178,9 @@ private:
     // Starts a worker; false once the scheduler was shut down.
     bool Start(std::function<void()> work);
     bool Stopped() const;
+    // Folds the rows the walk stored into the search index, until none is left or the
+    // scheduler stops.
+    void CatchUpSearchIndex(CFeedDatabase& store) const;
     void RunWalk(int start, int depth, const WalkRule& rule);
     void CollectWalk(int item, int depth, const WalkRule& rule, CFeedDatabase& store,
                      std::vector<Job>& jobs);

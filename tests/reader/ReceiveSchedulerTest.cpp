@@ -201,6 +201,24 @@ TEST_F(ReceiveSchedulerTest, UnchangedFeedCountsAsReceivedWithNothingNew) {
     EXPECT_EQ(m_observer.Events().back(), "end");
 }
 
+TEST_F(ReceiveSchedulerTest, ReceivedItemsReachTheSearchIndexAfterTheRound) {
+    MakeTree({"a", "b"});
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    int64_t pending = -1;
+    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1) << m_store.GetLastError();
+    EXPECT_EQ(pending, 0);
+    ASSERT_EQ(m_store.Exec("DELETE FROM rss_data; DELETE FROM feed_validators;"), 1);
+    ASSERT_TRUE(scheduler.ReceiveChannel(m_tree.FindByPath("a")));
+    scheduler.Wait();
+    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1) << m_store.GetLastError();
+    EXPECT_EQ(pending, 0);
+    int feeds = 0, items = 0;
+    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    EXPECT_EQ(items, 3);
+}
+
 TEST_F(ReceiveSchedulerTest, FailedFetchMarksTheChannelAndKeepsItsCount) {
     MakeTree({"a", "missing"});
     int missing = m_tree.FindByPath("missing");
