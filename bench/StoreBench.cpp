@@ -99,7 +99,7 @@ void BuildBigStore() {
                          "DROP INDEX rss_data_feed_read; DROP INDEX rss_data_feed_new;"
                          "DROP TRIGGER rss_search_insert; DROP TRIGGER rss_search_delete;"
                          "DROP TRIGGER rss_search_update; DROP TABLE rss_search;"
-                         "DROP TABLE rss_search_pending;"
+                         "DROP TABLE rss_search_pending; DROP TABLE rss_search_gone;"
                          "PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;");
         CTransaction transaction(db);
         CSqlStatement feed = db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);");
@@ -452,7 +452,7 @@ void BM_SearchIndexQueueOnOpen(benchmark::State& state) {
         store.Exec("BEGIN IMMEDIATE;");
         store.Exec("DROP TRIGGER rss_search_insert; DROP TRIGGER rss_search_delete;"
                    "DROP TRIGGER rss_search_update; DROP TABLE rss_search;"
-                   "DROP TABLE rss_search_pending;");
+                   "DROP TABLE rss_search_pending; DROP TABLE rss_search_gone;");
         state.ResumeTiming();
         if (!store.Run([](CSqlDatabase& db) { CFeedSearchIndex::Ensure(db); }))
             state.SkipWithError(store.GetLastError().c_str());

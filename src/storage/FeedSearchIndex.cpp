@@ -6,6 +6,7 @@
 #include "storage/Transaction.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <set>
 #include <vector>
@@ -18,17 +19,19 @@ namespace {
 // the phrase would give; the LIKE test decides. The index holds no copy of the texts: rows are
 // named by item_id, the rowid of rss_data.
 //
-// Writing a row's trigrams costs several times the row's own insert, so the writes of rss_data
-// do not do it: their triggers only note the row's id in rss_search_pending, and CatchUp folds
-// the noted rows in later, in batches. Every row of rss_data is then either in the index with its
-// present texts or in the queue, never both:
-// - an insert queues the row;
-// - a change of the texts (or of the id) takes an indexed row out of the index, with its old
-//   texts, since the index keeps no copy to find them by, and queues it under its new id;
-// - a delete takes the row out of the index when it is there and out of the queue when it is
-//   there. Deletes are not merely queued: the index must be told the old texts of a row that
-//   leaves, and once it has left they can no longer be read.
-// A search looks in the index and in the queue, so it finds every row whatever the queue holds.
+// Writing a row's trigrams costs several times the row's own insert, and taking them out costs
+// as much, so the writes of rss_data do neither: their triggers only note what changed, and
+// CatchUp applies it later, in batches.
+// - rss_search_pending holds the ids of rows to be indexed: an insert queues its row; a change of
+//   the texts (or of the id) queues the row under its new id.
+// - rss_search_gone holds the old texts of indexed rows that were deleted or changed, since the
+//   index keeps no copy of them and must be told exactly what to take out; once the row has left
+//   or changed they can no longer be read from rss_data.
+// A row that is still queued is not in the index, so deleting or changing it only takes it out
+// of the queue. Every row of rss_data is thus either in the index with its present texts or in
+// the queue; the index may besides hold the old texts of rows noted in rss_search_gone. A search
+// looks in the index and in the queue, and the LIKE test on rss_data drops whatever the old
+// texts name, so it finds exactly the scan's rows whatever the queues hold.
 constexpr const char* kCreateTables =
     "CREATE VIRTUAL TABLE rss_search USING fts5(item_title, item_description, "
     "content='rss_data', content_rowid='item_id', tokenize='trigram case_sensitive 0', "
@@ -36,17 +39,19 @@ constexpr const char* kCreateTables =
 
 constexpr const char* kCreateQueue =
     "CREATE TABLE rss_search_pending (id INTEGER PRIMARY KEY);"
+    "CREATE TABLE rss_search_gone (seq INTEGER PRIMARY KEY, id INTEGER, item_title TEXT, "
+    "item_description TEXT);"
     "CREATE TRIGGER rss_search_insert AFTER INSERT ON rss_data BEGIN "
     "INSERT OR IGNORE INTO rss_search_pending (id) VALUES (new.item_id); END;"
     "CREATE TRIGGER rss_search_delete AFTER DELETE ON rss_data BEGIN "
-    "INSERT INTO rss_search (rss_search, rowid, item_title, item_description) "
-    "SELECT 'delete', old.item_id, old.item_title, old.item_description "
+    "INSERT INTO rss_search_gone (id, item_title, item_description) "
+    "SELECT old.item_id, old.item_title, old.item_description "
     "WHERE NOT EXISTS (SELECT 1 FROM rss_search_pending WHERE id = old.item_id); "
     "DELETE FROM rss_search_pending WHERE id = old.item_id; END;"
     "CREATE TRIGGER rss_search_update AFTER UPDATE OF item_id, item_title, item_description "
     "ON rss_data BEGIN "
-    "INSERT INTO rss_search (rss_search, rowid, item_title, item_description) "
-    "SELECT 'delete', old.item_id, old.item_title, old.item_description "
+    "INSERT INTO rss_search_gone (id, item_title, item_description) "
+    "SELECT old.item_id, old.item_title, old.item_description "
     "WHERE NOT EXISTS (SELECT 1 FROM rss_search_pending WHERE id = old.item_id); "
     "DELETE FROM rss_search_pending WHERE id = old.item_id; "
     "INSERT OR IGNORE INTO rss_search_pending (id) VALUES (new.item_id); END;";
@@ -64,8 +69,8 @@ int64_t CountOf(CSqlDatabase& db, const std::string& names) {
 bool Complete(CSqlDatabase& db) {
     // The tables and the three triggers are made together; the others are checked so that a
     // file edited by hand is repaired too.
-    return CountOf(db, "'rss_search', 'rss_search_pending', 'rss_search_insert', "
-                       "'rss_search_delete', 'rss_search_update'") == 5;
+    return CountOf(db, "'rss_search', 'rss_search_pending', 'rss_search_gone', "
+                       "'rss_search_insert', 'rss_search_delete', 'rss_search_update'") == 6;
 }
 
 size_t CharacterCount(const std::string& text) {
@@ -89,7 +94,7 @@ bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
     try {
         if (CountOf(db, "'rss_search', 'rss_search_insert', 'rss_search_delete', "
                         "'rss_search_update'") == 4 &&
-            CountOf(db, "'rss_search_pending'") == 0) {
+            CountOf(db, "'rss_search_pending', 'rss_search_gone'") == 0) {
             // An index that its triggers kept in step row by row: it is whole, and only the
             // triggers change to queueing ones.
             db.ExecuteUpdate(kDropTriggers);
@@ -100,7 +105,8 @@ bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
             // filling is left to CatchUp.
             db.ExecuteUpdate(kDropTriggers);
             db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search;"
-                             "DROP TABLE IF EXISTS rss_search_pending;");
+                             "DROP TABLE IF EXISTS rss_search_pending;"
+                             "DROP TABLE IF EXISTS rss_search_gone;");
             db.ExecuteUpdate(kCreateTables);
             db.ExecuteUpdate(kCreateQueue);
             db.ExecuteUpdate("INSERT INTO rss_search_pending (id) SELECT item_id FROM rss_data;");
@@ -119,35 +125,62 @@ bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
 }
 
 int64_t CFeedSearchIndex::PendingRows(CSqlDatabase& db, int64_t atMost) {
-    // Counting stops at the limit: the caller only needs to know whether the queue is small.
-    return db.CompileStatement("SELECT count(*) FROM (SELECT 1 FROM rss_search_pending LIMIT ?1);")
+    // Counting stops at the limit: the caller only needs to know whether the queues are short.
+    return db
+        .CompileStatement("SELECT count(*) FROM (SELECT 1 FROM rss_search_gone UNION ALL "
+                          "SELECT 1 FROM rss_search_pending LIMIT ?1);")
         .Bind(1, atMost)
         .ExecScalar()
         .value_or(0);
 }
 
+namespace {
+
+// One batch of up to `batch` rows from the queue (table, ordered by key), in the caller's
+// transaction: the rows up to the batch's last key are applied with apply (the bound given as
+// "<= last", or empty for all) and leave the queue. Returns how many left it.
+int64_t FoldBatch(CSqlDatabase& db, const std::string& table, const std::string& key, int64_t batch,
+                  const std::function<void(const std::string&)>& apply) {
+    const std::optional<int64_t> last =
+        db.CompileStatement("SELECT " + key + " FROM " + table + " ORDER BY " + key +
+                            " LIMIT 1 OFFSET ?1;")
+            .Bind(1, batch - 1)
+            .ExecScalar();
+    const std::string upTo = last ? " WHERE " + key + " <= " + std::to_string(*last) : "";
+    apply(upTo);
+    return db.ExecuteUpdate("DELETE FROM " + table + upTo + ";");
+}
+
+} // namespace
+
 int64_t CFeedSearchIndex::CatchUp(CSqlDatabase& db, int64_t maxRows) {
     int64_t folded = 0;
     while (folded < maxRows) {
         const int64_t batch = std::min<int64_t>(kCatchUpBatch, maxRows - folded);
+        // Each batch is one transaction under the write lock: its rows change the index and
+        // leave their queue together, so a batch that fails leaves both as they were. The old
+        // texts go first: a changed row's new texts are indexed under the same id only once its
+        // old ones are out.
         CTransaction transaction(db);
-        // The highest id of this batch, read under the write lock: the rows up to it are
-        // indexed and leave the queue in the same transaction, so a batch that fails leaves
-        // both as they were.
-        const std::optional<int64_t> last =
-            db.CompileStatement("SELECT id FROM rss_search_pending ORDER BY id LIMIT 1 OFFSET ?1;")
-                .Bind(1, batch - 1)
-                .ExecScalar();
-        const std::string upTo = last ? " WHERE id <= " + std::to_string(*last) : "";
-        db.ExecuteUpdate("INSERT INTO rss_search (rowid, item_title, item_description) "
-                         "SELECT item_id, item_title, item_description FROM rss_data "
-                         "WHERE item_id IN (SELECT id FROM rss_search_pending" +
-                         upTo + ");");
-        const int64_t rows = db.ExecuteUpdate("DELETE FROM rss_search_pending" + upTo + ";");
+        int64_t rows =
+            FoldBatch(db, "rss_search_gone", "seq", batch, [&db](const std::string& upTo) {
+                db.ExecuteUpdate(
+                    "INSERT INTO rss_search (rss_search, rowid, item_title, item_description) "
+                    "SELECT 'delete', id, item_title, item_description FROM rss_search_gone" +
+                    upTo + " ORDER BY seq;");
+            });
+        if (rows == 0) {
+            rows = FoldBatch(db, "rss_search_pending", "id", batch, [&db](const std::string& upTo) {
+                db.ExecuteUpdate("INSERT INTO rss_search (rowid, item_title, item_description) "
+                                 "SELECT item_id, item_title, item_description FROM rss_data "
+                                 "WHERE item_id IN (SELECT id FROM rss_search_pending" +
+                                 upTo + ");");
+            });
+        }
         transaction.Commit();
-        folded += rows;
-        if (!last)
+        if (rows == 0)
             break;
+        folded += rows;
     }
     return folded;
 }

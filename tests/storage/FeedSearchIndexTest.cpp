@@ -191,11 +191,14 @@ TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) 
                            "WHERE item_link IN ('2', '6');"),
               1);
     Receive(3, {Item("11", "新闻联播 rock", "")});
+    // The index still holds the old texts of rows 1 and 2; the search must not show them.
     ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
+                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
+                           "CREATE TRIGGER fail_gone BEFORE DELETE ON rss_search_gone "
                            "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
               1);
     ExpectSameAsScan(m_store);
-    ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up;"), 1);
+    ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up; DROP TRIGGER fail_gone;"), 1);
     ASSERT_EQ(m_store.CatchUpSearchIndex(100, &pending), 1) << m_store.GetLastError();
     EXPECT_EQ(pending, 0);
     ExpectSameAsScan(m_store);
