@@ -380,6 +380,15 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
     CatchUpSearchIndex(store);
 }
 
+void CReceiveScheduler::CatchUpSearchIndexInBackground() {
+    Start([this] {
+        CFeedDatabase store(m_storePath);
+        // A store that cannot be opened here fails the receives too, which say why.
+        if (store.OpenStore())
+            CatchUpSearchIndex(store);
+    });
+}
+
 void CReceiveScheduler::CatchUpSearchIndex(CFeedDatabase& store) const {
     // The merges only queued their rows for the search index; they are folded in now, a batch
     // to a transaction so that a receive starting meanwhile waits for one batch at most. A

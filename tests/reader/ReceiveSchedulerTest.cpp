@@ -217,6 +217,19 @@ TEST_F(ReceiveSchedulerTest, ReceivedItemsReachTheSearchIndexAfterTheRound) {
     int feeds = 0, items = 0;
     ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
     EXPECT_EQ(items, 3);
+    // Rows written elsewhere are folded in by the background catch-up.
+    int feedId = 0;
+    ASSERT_TRUE(m_tree.GetFeedId(m_tree.FindByPath("b"), feedId, m_store));
+    FeedItem item;
+    item.link = "http://elsewhere/1";
+    item.title = "written elsewhere";
+    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    EXPECT_EQ(pending, 1);
+    scheduler.CatchUpSearchIndexInBackground();
+    scheduler.Wait();
+    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    EXPECT_EQ(pending, 0);
 }
 
 TEST_F(ReceiveSchedulerTest, FailedFetchMarksTheChannelAndKeepsItsCount) {
