@@ -3,8 +3,9 @@
 // batch against a plain sqlite3 insert loop (the floor), and the local search.
 //
 // The big store is built once into /tmp/quillmark-storebench-2/rss-1m.db and reused by later
-// runs; delete the folder to build it again. Building it also measures how long a store of a
-// million items takes to get its full-text index on its first open.
+// runs; delete the folder to build it again. Building it also measures the first open of a store
+// of a million items from before the full-text index (which queues every row) and the catch-up
+// that fills the index from the queue.
 #include "storage/FeedDatabase.h"
 #include "storage/FeedSearchIndex.h"
 #include "storage/SqlDatabase.h"
@@ -98,6 +99,7 @@ void BuildBigStore() {
                          "DROP INDEX rss_data_feed_read; DROP INDEX rss_data_feed_new;"
                          "DROP TRIGGER rss_search_insert; DROP TRIGGER rss_search_delete;"
                          "DROP TRIGGER rss_search_update; DROP TABLE rss_search;"
+                         "DROP TABLE rss_search_pending; DROP TABLE rss_search_gone;"
                          "PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;");
         CTransaction transaction(db);
         CSqlStatement feed = db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);");
@@ -122,8 +124,16 @@ void BuildBigStore() {
         if (!store.OpenStore())
             throw std::runtime_error(store.GetLastError());
         std::fprintf(
-            stderr, "first open (b-tree indexes and the full-text index): %.1f s\n",
+            stderr,
+            "first open (b-tree indexes, every row queued for the full-text index): %.1f s\n",
             std::chrono::duration<double>(std::chrono::steady_clock::now() - reopen).count());
+        const auto catchUp = std::chrono::steady_clock::now();
+        if (!store.CatchUpSearchIndex(kItems))
+            throw std::runtime_error(store.GetLastError());
+        store.Exec("INSERT INTO rss_search (rss_search) VALUES ('optimize');");
+        std::fprintf(
+            stderr, "full-text index caught up: %.1f s\n",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - catchUp).count());
         store.Exec("PRAGMA wal_checkpoint(TRUNCATE);");
     }
     fs::rename(building, kBigStore);
@@ -320,6 +330,7 @@ BENCHMARK(BM_BatchInsertFloor)
 void BM_BatchInsertMerge(benchmark::State& state) {
     const std::vector<FeedItem>& items = BatchItems();
     double seconds = 0;
+    double catchUpSeconds = 0;
     for (auto _ : state) {
         state.PauseTiming();
         CFeedDatabase store(FreshStore());
@@ -335,11 +346,23 @@ void BM_BatchInsertMerge(benchmark::State& state) {
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.PauseTiming();
+        // The rows wait in the search index's queue; folding them in is measured apart, as
+        // the reader does it after the receive round.
+        const auto catchUp = std::chrono::steady_clock::now();
+        int64_t pending = 0;
+        if (!store.CatchUpSearchIndex(kBatch, &pending) || pending != 0) {
+            state.SkipWithError(("catch-up failed: " + store.GetLastError()).c_str());
+            break;
+        }
+        catchUpSeconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - catchUp).count();
         store.CloseStore();
         state.ResumeTiming();
     }
     const double rowsPerSecond = kBatch * static_cast<double>(state.iterations()) / seconds;
     state.counters["rows_per_s"] = rowsPerSecond;
+    state.counters["catch_up_rows_per_s"] =
+        kBatch * static_cast<double>(state.iterations()) / catchUpSeconds;
     if (g_floorRowsPerSecond > 0)
         state.counters["of_floor"] = rowsPerSecond / g_floorRowsPerSecond;
 }
@@ -418,19 +441,29 @@ BENCHMARK(BM_MergeWithAndWithoutIndex)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
 
-// The file and the share of it that the full-text index takes; and how long making the index
-// for the million items takes (what the first open of an older store spends on it).
-void BM_SearchIndexBuild(benchmark::State& state) {
+// The file and the share of it that the full-text index takes; and how long the first open of
+// a store from before the index spends on it: queueing every row. It runs inside an outer
+// transaction that is rolled back, so the store keeps its filled index.
+void BM_SearchIndexQueueOnOpen(benchmark::State& state) {
     CFeedDatabase& store = BigStore();
+    int64_t pending = 0;
     for (auto _ : state) {
         state.PauseTiming();
+        store.Exec("BEGIN IMMEDIATE;");
         store.Exec("DROP TRIGGER rss_search_insert; DROP TRIGGER rss_search_delete;"
-                   "DROP TRIGGER rss_search_update; DROP TABLE rss_search;");
+                   "DROP TRIGGER rss_search_update; DROP TABLE rss_search;"
+                   "DROP TABLE rss_search_pending; DROP TABLE rss_search_gone;");
         state.ResumeTiming();
         if (!store.Run([](CSqlDatabase& db) { CFeedSearchIndex::Ensure(db); }))
             state.SkipWithError(store.GetLastError().c_str());
+        state.PauseTiming();
+        store.Run([&pending](CSqlDatabase& db) {
+            pending = CFeedSearchIndex::PendingRows(db, INT64_MAX);
+        });
+        store.Exec("ROLLBACK;");
+        state.ResumeTiming();
     }
-    store.Exec("PRAGMA wal_checkpoint(TRUNCATE);");
+    state.counters["queued"] = static_cast<double>(pending);
     const auto pages = [&store](const char* where) {
         return static_cast<double>(
             store.Db()
@@ -441,6 +474,6 @@ void BM_SearchIndexBuild(benchmark::State& state) {
     state.counters["file_MB"] = pages("1") / 1e6;
     state.counters["index_MB"] = pages("name LIKE 'rss_search%'") / 1e6;
 }
-BENCHMARK(BM_SearchIndexBuild)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_SearchIndexQueueOnOpen)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "reader/FeedParser.h"
 #include "storage/FeedDatabase.h"
 #include "storage/FeedMerge.h"
+#include "storage/FeedSearchIndex.h"
 
 #include <algorithm>
 #include <chrono>
@@ -376,6 +377,28 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
             m_tree.SetRank(job.index, level + 1, WeightOfLevel(level + 1));
         }
     });
+    CatchUpSearchIndex(store);
+}
+
+void CReceiveScheduler::CatchUpSearchIndexInBackground() {
+    Start([this] {
+        CFeedDatabase store(m_storePath);
+        // A store that cannot be opened here fails the receives too, which say why.
+        if (store.OpenStore())
+            CatchUpSearchIndex(store);
+    });
+}
+
+void CReceiveScheduler::CatchUpSearchIndex(CFeedDatabase& store) const {
+    // The merges only queued their rows for the search index; they are folded in now, a batch
+    // to a transaction so that a receive starting meanwhile waits for one batch at most. A
+    // failure loses nothing: the rows stay queued, searches still find them, and the next round
+    // tries again.
+    int64_t pending = 1;
+    while (pending > 0 && !Stopped()) {
+        if (!store.CatchUpSearchIndex(CFeedSearchIndex::kCatchUpBatch, &pending))
+            return;
+    }
 }
 
 void CReceiveScheduler::ShowImage(int index, int image) {
@@ -446,6 +469,8 @@ void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& reques
     ChannelReceiveResult result = ResultOf(job, added, store);
     result.byHand = request.byHand;
     Finish(std::move(result), feedId, store);
+    if (added > 0)
+        CatchUpSearchIndex(store);
 }
 
 bool CReceiveScheduler::ReceiveChannel(int index, const ChannelRequest& request) {

@@ -145,6 +145,11 @@ public:
     static TimerChange TimerChangeFor(const ChannelTreeOptions& before,
                                       const ChannelTreeOptions& after);
 
+    // Folds the rows waiting for the search index into it on a worker of its own, with its own
+    // store connection (an older store's first open queues all of its rows): for the window
+    // to run once it is up, so that searches soon read the index alone.
+    void CatchUpSearchIndexInBackground();
+
     bool IsBusy() const { return m_busy.load(); }
     // The worker threads started and not joined yet.
     int WorkerCount() const;
@@ -178,6 +183,9 @@ private:
     // Starts a worker; false once the scheduler was shut down.
     bool Start(std::function<void()> work);
     bool Stopped() const;
+    // Folds the rows the walk stored into the search index, until none is left or the
+    // scheduler stops.
+    void CatchUpSearchIndex(CFeedDatabase& store) const;
     void RunWalk(int start, int depth, const WalkRule& rule);
     void CollectWalk(int item, int depth, const WalkRule& rule, CFeedDatabase& store,
                      std::vector<Job>& jobs);

@@ -3,6 +3,7 @@
 #include "storage/FeedMerge.h"
 
 #include "app/AppPaths.h"
+#include "storage/CppSQLite3Exception.h"
 #include "storage/FeedSearchIndex.h"
 #include "storage/StoreSql.h"
 
@@ -505,15 +506,29 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
                             ? "(" + like("item_title") + " OR " + like("item_description") + ")"
                             : like("item_title");
     // The index holds the UTF-8 form only, so a GBK form to look for means a scan. The index
-    // narrows the rows; the LIKE condition above still decides each of them.
+    // and the queue of rows not yet in it narrow the rows; the LIKE condition above still
+    // decides each of them. The queue is read in the same statement as the index, so rows
+    // queued by another connection after a catch-up are found as well.
     const bool indexed = m_searchIndex && !withLegacy && CFeedSearchIndex::Serves(text);
     if (indexed)
-        where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4) AND " + where;
+        where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4 "
+                "UNION ALL SELECT id FROM rss_search_pending) AND " +
+                where;
     if (!allFeeds)
         where += " AND item_feedid IN " + InIds(3);
 
     std::vector<FeedItem> found;
     int ok = Run([&](CSqlDatabase& db) {
+        if (indexed) {
+            // A short queue is folded in first, so the search reads few rows outside the index.
+            // Failing to (the file busy with a long write) costs only speed, never a result.
+            try {
+                if (CFeedSearchIndex::PendingRows(db, CFeedSearchIndex::kSearchCatchUpLimit + 1) <=
+                    CFeedSearchIndex::kSearchCatchUpLimit)
+                    CFeedSearchIndex::CatchUp(db, CFeedSearchIndex::kSearchCatchUpLimit);
+            } catch (const CppSQLite3Exception&) {
+            }
+        }
         CSqlStatement select =
             db.CompileStatement(std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
                                 where + " ORDER BY item_id DESC;");
@@ -530,6 +545,15 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
     if (ok)
         items.swap(found);
     return ok;
+}
+
+int CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
+    return Run([&](CSqlDatabase& db) {
+        if (m_searchIndex)
+            CFeedSearchIndex::CatchUp(db, maxRows);
+        if (pending)
+            *pending = m_searchIndex ? CFeedSearchIndex::PendingRows(db, INT64_MAX) : 0;
+    });
 }
 
 // ---- Read state ----

@@ -108,6 +108,10 @@ public:
     // with the same result as a scan; a shorter one scans the items.
     int SearchItems(const std::string& text, std::vector<FeedItem>& items,
                     const std::vector<int>& feedIds, bool allFeeds, bool inDescription);
+    // Folds up to maxRows of the rows written since the last catch-up into the search index,
+    // a batch to a transaction (see CFeedSearchIndex::CatchUp); pending, when given, receives
+    // how many are still queued. Run after a receive round and when the reader is idle.
+    int CatchUpSearchIndex(int64_t maxRows, int64_t* pending = nullptr);
 
     // Read state. Any change of it also clears the new flag.
     int SetItemRead(int itemId, int read);

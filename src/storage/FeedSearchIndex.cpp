@@ -5,45 +5,72 @@
 #include "storage/SqlStatement.h"
 #include "storage/Transaction.h"
 
+#include <algorithm>
+#include <functional>
+#include <optional>
 #include <set>
 #include <vector>
 
 namespace {
 
 // Each row's trigrams and the columns they stand in, without their places (detail=column) and
-// without column sizes (results are not ranked): a third of the full index's size, and a merge
-// writes that much less. Without places a keyword is looked up as all of its trigrams in the same
-// column, a few more candidates than the phrase would give; the LIKE test decides. Each trigger
-// names the row by item_id, the rowid of rss_data. An external-content table is told the old
-// texts when a row leaves, since it keeps no copy of its own.
-constexpr const char* kCreate =
+// without column sizes (results are not ranked): a third of the full index's size. Without places
+// a keyword is looked up as all of its trigrams in the same column, a few more candidates than
+// the phrase would give; the LIKE test decides. The index holds no copy of the texts: rows are
+// named by item_id, the rowid of rss_data.
+//
+// Writing a row's trigrams costs several times the row's own insert, and taking them out costs
+// as much, so the writes of rss_data do neither: their triggers only note what changed, and
+// CatchUp applies it later, in batches.
+// - rss_search_pending holds the ids of rows to be indexed: an insert queues its row; a change of
+//   the texts (or of the id) queues the row under its new id.
+// - rss_search_gone holds the old texts of indexed rows that were deleted or changed, since the
+//   index keeps no copy of them and must be told exactly what to take out; once the row has left
+//   or changed they can no longer be read from rss_data.
+// A row that is still queued is not in the index, so deleting or changing it only takes it out
+// of the queue. Every row of rss_data is thus either in the index with its present texts or in
+// the queue; the index may besides hold the old texts of rows noted in rss_search_gone. A search
+// looks in the index and in the queue, and the LIKE test on rss_data drops whatever the old
+// texts name, so it finds exactly the scan's rows whatever the queues hold.
+constexpr const char* kCreateTables =
     "CREATE VIRTUAL TABLE rss_search USING fts5(item_title, item_description, "
     "content='rss_data', content_rowid='item_id', tokenize='trigram case_sensitive 0', "
-    "detail='column', columnsize=0);"
+    "detail='column', columnsize=0);";
+
+constexpr const char* kCreateQueue =
+    "CREATE TABLE rss_search_pending (id INTEGER PRIMARY KEY);"
+    "CREATE TABLE rss_search_gone (seq INTEGER PRIMARY KEY, id INTEGER, item_title TEXT, "
+    "item_description TEXT);"
     "CREATE TRIGGER rss_search_insert AFTER INSERT ON rss_data BEGIN "
-    "INSERT INTO rss_search (rowid, item_title, item_description) "
-    "VALUES (new.item_id, new.item_title, new.item_description); END;"
+    "INSERT OR IGNORE INTO rss_search_pending (id) VALUES (new.item_id); END;"
     "CREATE TRIGGER rss_search_delete AFTER DELETE ON rss_data BEGIN "
-    "INSERT INTO rss_search (rss_search, rowid, item_title, item_description) "
-    "VALUES ('delete', old.item_id, old.item_title, old.item_description); END;"
+    "INSERT INTO rss_search_gone (id, item_title, item_description) "
+    "SELECT old.item_id, old.item_title, old.item_description "
+    "WHERE NOT EXISTS (SELECT 1 FROM rss_search_pending WHERE id = old.item_id); "
+    "DELETE FROM rss_search_pending WHERE id = old.item_id; END;"
     "CREATE TRIGGER rss_search_update AFTER UPDATE OF item_id, item_title, item_description "
     "ON rss_data BEGIN "
-    "INSERT INTO rss_search (rss_search, rowid, item_title, item_description) "
-    "VALUES ('delete', old.item_id, old.item_title, old.item_description); "
-    "INSERT INTO rss_search (rowid, item_title, item_description) "
-    "VALUES (new.item_id, new.item_title, new.item_description); END;"
-    "INSERT INTO rss_search (rss_search) VALUES ('rebuild');"
-    // One segment instead of the many that filling leaves: otherwise the merging of those
-    // would fall on the next receives, a little at each.
-    "INSERT INTO rss_search (rss_search) VALUES ('optimize');";
+    "INSERT INTO rss_search_gone (id, item_title, item_description) "
+    "SELECT old.item_id, old.item_title, old.item_description "
+    "WHERE NOT EXISTS (SELECT 1 FROM rss_search_pending WHERE id = old.item_id); "
+    "DELETE FROM rss_search_pending WHERE id = old.item_id; "
+    "INSERT OR IGNORE INTO rss_search_pending (id) VALUES (new.item_id); END;";
+
+constexpr const char* kDropTriggers = "DROP TRIGGER IF EXISTS rss_search_insert;"
+                                      "DROP TRIGGER IF EXISTS rss_search_delete;"
+                                      "DROP TRIGGER IF EXISTS rss_search_update;";
+
+int64_t CountOf(CSqlDatabase& db, const std::string& names) {
+    return db.CompileStatement("SELECT count(*) FROM sqlite_master WHERE name IN (" + names + ");")
+        .ExecScalar()
+        .value_or(0);
+}
 
 bool Complete(CSqlDatabase& db) {
-    // The table and its three triggers are made together; looking for the last is enough, and
-    // the others are checked so that a file edited by hand is repaired too.
-    return db.CompileStatement("SELECT count(*) FROM sqlite_master WHERE name IN ('rss_search', "
-                               "'rss_search_insert', 'rss_search_delete', 'rss_search_update');")
-               .ExecScalar()
-               .value_or(0) == 4;
+    // The tables and the three triggers are made together; the others are checked so that a
+    // file edited by hand is repaired too.
+    return CountOf(db, "'rss_search', 'rss_search_pending', 'rss_search_gone', "
+                       "'rss_search_insert', 'rss_search_delete', 'rss_search_update'") == 6;
 }
 
 size_t CharacterCount(const std::string& text) {
@@ -61,16 +88,29 @@ bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
     if (Complete(db))
         return true;
     CTransaction transaction(db);
-    // Looked at again under the write lock: another connection may have built it meanwhile.
+    // Looked at again under the write lock: another connection may have made it meanwhile.
     if (Complete(db))
         return true;
-    // Whatever a damaged file holds of it goes first; it is built again from the items.
-    db.ExecuteUpdate("DROP TRIGGER IF EXISTS rss_search_insert;"
-                     "DROP TRIGGER IF EXISTS rss_search_delete;"
-                     "DROP TRIGGER IF EXISTS rss_search_update;"
-                     "DROP TABLE IF EXISTS rss_search;");
     try {
-        db.ExecuteUpdate(kCreate);
+        if (CountOf(db, "'rss_search', 'rss_search_insert', 'rss_search_delete', "
+                        "'rss_search_update'") == 4 &&
+            CountOf(db, "'rss_search_pending', 'rss_search_gone'") == 0) {
+            // An index that its triggers kept in step row by row: it is whole, and only the
+            // triggers change to queueing ones.
+            db.ExecuteUpdate(kDropTriggers);
+            db.ExecuteUpdate(kCreateQueue);
+        } else {
+            // A store from before the index, or one whose index is damaged: the index starts
+            // empty and every row is queued, which takes a moment even for a million rows; the
+            // filling is left to CatchUp.
+            db.ExecuteUpdate(kDropTriggers);
+            db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search;"
+                             "DROP TABLE IF EXISTS rss_search_pending;"
+                             "DROP TABLE IF EXISTS rss_search_gone;");
+            db.ExecuteUpdate(kCreateTables);
+            db.ExecuteUpdate(kCreateQueue);
+            db.ExecuteUpdate("INSERT INTO rss_search_pending (id) SELECT item_id FROM rss_data;");
+        }
     } catch (const CppSQLite3Exception& e) {
         // No FTS5 or no trigram tokenizer in this SQLite: nothing is kept, searching scans.
         const std::string message = e.Message();
@@ -82,6 +122,67 @@ bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
     }
     transaction.Commit();
     return true;
+}
+
+int64_t CFeedSearchIndex::PendingRows(CSqlDatabase& db, int64_t atMost) {
+    // Counting stops at the limit: the caller only needs to know whether the queues are short.
+    return db
+        .CompileStatement("SELECT count(*) FROM (SELECT 1 FROM rss_search_gone UNION ALL "
+                          "SELECT 1 FROM rss_search_pending LIMIT ?1);")
+        .Bind(1, atMost)
+        .ExecScalar()
+        .value_or(0);
+}
+
+namespace {
+
+// One batch of up to `batch` rows from the queue (table, ordered by key), in the caller's
+// transaction: the rows up to the batch's last key are applied with apply (the bound given as
+// "<= last", or empty for all) and leave the queue. Returns how many left it.
+int64_t FoldBatch(CSqlDatabase& db, const std::string& table, const std::string& key, int64_t batch,
+                  const std::function<void(const std::string&)>& apply) {
+    const std::optional<int64_t> last =
+        db.CompileStatement("SELECT " + key + " FROM " + table + " ORDER BY " + key +
+                            " LIMIT 1 OFFSET ?1;")
+            .Bind(1, batch - 1)
+            .ExecScalar();
+    const std::string upTo = last ? " WHERE " + key + " <= " + std::to_string(*last) : "";
+    apply(upTo);
+    return db.ExecuteUpdate("DELETE FROM " + table + upTo + ";");
+}
+
+} // namespace
+
+int64_t CFeedSearchIndex::CatchUp(CSqlDatabase& db, int64_t maxRows) {
+    int64_t folded = 0;
+    while (folded < maxRows) {
+        const int64_t batch = std::min<int64_t>(kCatchUpBatch, maxRows - folded);
+        // Each batch is one transaction under the write lock: its rows change the index and
+        // leave their queue together, so a batch that fails leaves both as they were. The old
+        // texts go first: a changed row's new texts are indexed under the same id only once its
+        // old ones are out.
+        CTransaction transaction(db);
+        int64_t rows =
+            FoldBatch(db, "rss_search_gone", "seq", batch, [&db](const std::string& upTo) {
+                db.ExecuteUpdate(
+                    "INSERT INTO rss_search (rss_search, rowid, item_title, item_description) "
+                    "SELECT 'delete', id, item_title, item_description FROM rss_search_gone" +
+                    upTo + " ORDER BY seq;");
+            });
+        if (rows == 0) {
+            rows = FoldBatch(db, "rss_search_pending", "id", batch, [&db](const std::string& upTo) {
+                db.ExecuteUpdate("INSERT INTO rss_search (rowid, item_title, item_description) "
+                                 "SELECT item_id, item_title, item_description FROM rss_data "
+                                 "WHERE item_id IN (SELECT id FROM rss_search_pending" +
+                                 upTo + ");");
+            });
+        }
+        transaction.Commit();
+        if (rows == 0)
+            break;
+        folded += rows;
+    }
+    return folded;
 }
 
 bool CFeedSearchIndex::Serves(const std::string& keyword) {

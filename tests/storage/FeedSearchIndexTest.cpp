@@ -148,6 +148,7 @@ TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
 
 TEST_F(FeedSearchIndexTest, LongKeywordsAreLookedUpInTheIndexShortOnesScan) {
     // With the index emptied behind the store's back, only the scan still finds anything.
+    ASSERT_EQ(m_store.CatchUpSearchIndex(1000), 1);
     ASSERT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('delete-all');"), 1);
     std::vector<FeedItem> found;
     ASSERT_EQ(m_store.SearchItems("rock", found, {}, true, true), 1);
@@ -160,7 +161,52 @@ TEST_F(FeedSearchIndexTest, LongKeywordsAreLookedUpInTheIndexShortOnesScan) {
     EXPECT_EQ(found.size(), 4u);
 }
 
-TEST(FeedSearchIndexOpenTest, AStoreFromBeforeTheIndexGetsItWholeOnOpen) {
+TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) {
+    // Receiving only queues the rows; a catch-up folds them in a batch at a time.
+    int64_t pending = 0;
+    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    EXPECT_EQ(pending, 8);
+    ASSERT_EQ(m_store.CatchUpSearchIndex(3, &pending), 1) << m_store.GetLastError();
+    EXPECT_EQ(pending, 5);
+    // Every later batch fails, the search's own catch-up too: the search reads the queue.
+    ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
+                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
+              1);
+    EXPECT_EQ(m_store.CatchUpSearchIndex(100), 0);
+    EXPECT_NE(m_store.GetLastError().find("disk full"), std::string::npos);
+    ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up;"), 1);
+    // The failed batch left the index and the queue as they were.
+    EXPECT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
+        << m_store.GetLastError();
+    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    EXPECT_EQ(pending, 5);
+    ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
+                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
+              1);
+    EXPECT_GT(ExpectSameAsScan(m_store), 40u);
+    ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up;"), 1);
+    // Deleting an indexed row (1) and a queued one (5), and changing both kinds.
+    ASSERT_EQ(m_store.Exec("DELETE FROM rss_data WHERE item_link IN ('1', '5');"
+                           "UPDATE rss_data SET item_title = 'rock and quill' "
+                           "WHERE item_link IN ('2', '6');"),
+              1);
+    Receive(3, {Item("11", "新闻联播 rock", "")});
+    // The index still holds the old texts of rows 1 and 2; the search must not show them.
+    ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
+                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
+                           "CREATE TRIGGER fail_gone BEFORE DELETE ON rss_search_gone "
+                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
+              1);
+    ExpectSameAsScan(m_store);
+    ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up; DROP TRIGGER fail_gone;"), 1);
+    ASSERT_EQ(m_store.CatchUpSearchIndex(100, &pending), 1) << m_store.GetLastError();
+    EXPECT_EQ(pending, 0);
+    ExpectSameAsScan(m_store);
+    EXPECT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
+        << m_store.GetLastError();
+}
+
+TEST(FeedSearchIndexOpenTest, AStoreFromBeforeTheIndexQueuesItsRowsOnOpen) {
     const std::string dir = MakeTempDir();
     const std::string path = dir + "/rss.db";
     {
@@ -186,6 +232,10 @@ TEST(FeedSearchIndexOpenTest, AStoreFromBeforeTheIndexGetsItWholeOnOpen) {
     {
         CFeedDatabase store(path);
         ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        // The open only queues the rows; the index fills later.
+        int64_t pending = 0;
+        ASSERT_EQ(store.CatchUpSearchIndex(0, &pending), 1);
+        EXPECT_EQ(pending, 3);
         std::vector<FeedItem> found;
         ASSERT_EQ(store.SearchItems("quill", found, {}, true, true), 1);
         EXPECT_EQ(found.size(), 2u);

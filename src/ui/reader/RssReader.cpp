@@ -62,6 +62,7 @@ bool CRssReader::Build() {
 }
 
 void CRssReader::StartReceiving() {
+    m_scheduler->CatchUpSearchIndexInBackground();
     m_scheduler->StartupReceive();
     if (int period = m_scheduler->TimerPeriodMs(); period > 0)
         m_timer.start(period);
