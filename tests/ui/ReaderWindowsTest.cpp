@@ -558,7 +558,7 @@ TEST_F(ReaderWindowsTest, ContextMenusOfferTheCommands) {
               QStringLiteral("外部浏览器打开"));
     EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdMoveToTop, false), QStringLiteral("到根目录"));
     EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdImportOpml));
-    EXPECT_FALSE(CRssChannelTreeCtrl::CommandAvailable(kCmdChannelEbook));
+    EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdChannelEbook));
     EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdDeleteChannel));
 }
 
