@@ -393,12 +393,17 @@ void CReceiveScheduler::CatchUpSearchIndex(CFeedDatabase& store) const {
     // The merges only queued their rows for the search index; they are folded in now, a batch
     // to a transaction so that a receive starting meanwhile waits for one batch at most. A
     // failure loses nothing: the rows stay queued, searches still find them, and the next round
-    // tries again.
+    // tries again. One worker at a time does it: it goes on while rows are queued, so the rows
+    // of receives that end meanwhile are folded in too, and the others end at once instead of
+    // waiting for the write lock behind it.
+    if (m_indexing.exchange(true))
+        return;
     int64_t pending = 1;
     while (pending > 0 && !Stopped()) {
         if (!store.CatchUpSearchIndex(CFeedSearchIndex::kCatchUpBatch, &pending))
-            return;
+            break;
     }
+    m_indexing = false;
 }
 
 void CReceiveScheduler::ShowImage(int index, int image) {

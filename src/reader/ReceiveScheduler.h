@@ -218,6 +218,8 @@ private:
     std::size_t m_readAheadLimit = 1u << 20;
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_weightWalk{false}; // a by-weight walk runs
+    // A worker folds the search index's queue in; the others leave it to that one.
+    mutable std::atomic<bool> m_indexing{false};
     CCancelToken m_cancel;
 
     mutable std::mutex m_lock; // guards the workers and the channels in flight
