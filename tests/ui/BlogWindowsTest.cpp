@@ -18,6 +18,8 @@
 #include "ui/common/CommandIds.h"
 #include "ui/common/PopupWindow.h"
 #include "ui/common/UiText.h"
+#include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/FeedItemModel.h"
 #include "workspace/ArticleRowText.h"
 
 #include <QAction>
@@ -28,6 +30,7 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -798,6 +801,23 @@ TEST_F(EditorEntryTest, OneAccountIsTakenWithoutAsking) {
     Editing().WriteFromFeedItem(5, false);
     EXPECT_EQ(asked, 0);
     EXPECT_NE(Seen().find("<processtype>5</processtype><account>solo</account><index>5</index>"),
+              std::string::npos);
+}
+
+TEST_F(EditorEntryTest, TheFeedListsCommandHandsTheSelectedSearchResultOver) {
+    AddAccounts({Account("solo")});
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    frame.Blog()->SetEditorProgram(m_bin + "/quillmark-editor");
+    CArticlesReportView* list = frame.ItemList();
+    list->ShowSearchResults({FeedItem{.id = 314, .title = "找到的"}}, "1", false);
+    frame.Commands()->Refresh();
+    EXPECT_FALSE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
+    list->List()->setCurrentIndex(list->Model()->index(0, 0));
+    frame.Commands()->Refresh();
+    ASSERT_TRUE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
+    frame.Action(kCmdPublishItemToBlog)->trigger();
+    EXPECT_NE(Seen().find("<processtype>6</processtype><account>solo</account><index>314</index>"),
               std::string::npos);
 }
 
