@@ -1,11 +1,14 @@
 #include "app/AccountStore.h"
 #include "app/AppPaths.h"
 #include "platform/LoopbackServer.h"
+#include "platform/fs/FileUtil.h"
+#include "platform/text/TextCodec.h"
 #include "storage/ArticleDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/CommandTable.h"
 #include "ui/app/MainFrame.h"
+#include "ui/blog/AccountChooserDialog.h"
 #include "ui/blog/AccountTreeCtrl.h"
 #include "ui/blog/BlogArticlesView.h"
 #include "ui/blog/BlogWorkspace.h"
@@ -14,17 +17,23 @@
 #include "ui/blog/PublishSeveralDialog.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/PopupWindow.h"
+#include "ui/common/UiText.h"
+#include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/FeedItemModel.h"
 #include "workspace/ArticleRowText.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -373,7 +382,7 @@ TEST_F(BlogWindowsTest, TheListMenuDependsOnFolderAndSelection) {
     const QString exportXml = QStringLiteral("导出XML(&T)...");
     auto [received1, receivedGrey1] = menu(1, 1);
     EXPECT_EQ(received1.first(), remote);
-    EXPECT_EQ(receivedGrey1, (QStringList{moveTo, edit}));
+    EXPECT_EQ(receivedGrey1, (QStringList{moveTo})); // one article can be edited
     EXPECT_TRUE(received1.contains(exportXml));
     auto [received2, receivedGrey2] = menu(1, 3);
     EXPECT_EQ(receivedGrey2, (QStringList{moveTo, edit}));
@@ -605,10 +614,9 @@ TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
     // Nothing chosen yet: the account tree selects the first account at start.
     EXPECT_TRUE(fetch->isEnabled()) << fetch->toolTip().toStdString();
     EXPECT_TRUE(frame.Action(kCmdImportPosts)->isEnabled());
-    for (int id : {kCmdComposePost}) {
-        EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
-        EXPECT_TRUE(frame.Action(id)->toolTip().startsWith(QStringLiteral("尚未提供"))) << id;
-    }
+    EXPECT_TRUE(frame.Action(kCmdComposePost)->isEnabled());
+    // The feed item list's 发布到博客 waits for a selected item.
+    EXPECT_FALSE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
     EXPECT_TRUE(frame.ToolBarOf(CMainFrame::kSideBlog)->isVisibleTo(&frame));
 
     // 10篇 stores the count and the drop-down then checks it.
@@ -626,6 +634,191 @@ TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
     EXPECT_FALSE(frame.Action(kCmdPostCount10)->isChecked());
     frame.Blog()->Operations().Wait();
     frame.Shutdown();
+}
+
+} // namespace
+
+namespace {
+
+// The editor entry points: 撰写日志, 编辑 and a double-click, and 发布到博客 of a feed item.
+class EditorEntryTest : public BlogWindowsTest {
+protected:
+    void SetUp() override {
+        BlogWindowsTest::SetUp();
+        CFileUtil::CreateDirectories(m_bin);
+        // The editor keeps a copy of the file it was handed, as the real one reads it on start.
+        WriteAll(m_bin + "/quillmark-editor",
+                 "#!/bin/sh\ncp '" + m_home.File("Temp/subprocess.xml") + "' '" + m_seen +
+                     ".part' && mv '" + m_seen + ".part' '" + m_seen + "'\n");
+        chmod((m_bin + "/quillmark-editor").c_str(), 0755);
+    }
+    void TearDown() override {
+        CAccountChooserDialog::SetHook({});
+        BlogWindowsTest::TearDown();
+    }
+    CBlogWorkspace& Editing() {
+        Workspace().SetEditorProgram(m_bin + "/quillmark-editor");
+        return Workspace();
+    }
+    std::string HandOff() {
+        return CTextCodec::GbkToUtf8(ReadAll(m_home.File("Temp/subprocess.xml")));
+    }
+    // What the started editor was handed.
+    std::string Seen() {
+        WaitFor([&] { return CFileUtil::Exists(m_seen); }, 10000);
+        const std::string seen = CTextCodec::GbkToUtf8(ReadAll(m_seen));
+        CFileUtil::RemoveFile(m_seen);
+        return seen;
+    }
+
+    std::string m_bin = m_home.File("bin");
+    std::string m_seen = m_home.File("seen.xml");
+};
+
+TEST_F(EditorEntryTest, ComposeChecksTheLoginThenHandsTheAccountToTheEditor) {
+    AddAccounts({Account("alpha"), Account("beta")});
+    ASSERT_EQ(CAccountStore::SetLoginSettings("alpha", 2, "Geheim"), 1);
+    CBlogWorkspace& workspace = Editing();
+    ASSERT_EQ(Tree().CurrentAccount(), "alpha"); // selected at start, not yet unlocked
+    m_commands->Refresh();
+    EXPECT_EQ(m_commands->Unavailable(kCmdComposePost), QString());
+
+    // Cancelled: nothing is written.
+    EXPECT_TRUE(m_commands->Run(kCmdComposePost));
+    EXPECT_EQ(m_logins, 1);
+    EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/subprocess.xml")));
+
+    m_typed = {QStringLiteral("Geheim")};
+    m_commands->Run(kCmdComposePost);
+    EXPECT_EQ(Seen(), "<?xml version=\"1.0\" encoding=\"gb2312\"?><root><processtype>0"
+                      "</processtype><account>alpha</account><publishfoldertreeid>1020"
+                      "</publishfoldertreeid><draftfoldertreeid>1030</draftfoldertreeid>"
+                      "<accounts><account><name>alpha</name><treeid>1000</treeid></account>"
+                      "<account><name>beta</name><treeid>1100</treeid></account></accounts>"
+                      "</root>");
+    EXPECT_TRUE(m_boxes.Texts().empty());
+
+    // No editor beside the program: the reason is shown.
+    workspace.SetEditorProgram(m_home.File("nowhere/quillmark-editor"));
+    m_commands->Run(kCmdComposePost);
+    EXPECT_EQ(m_boxes.Texts(),
+              (std::vector<QString>{QStringLiteral("找不到编辑器程序: ") +
+                                    ToQ(m_home.File("nowhere/quillmark-editor"))}));
+}
+
+TEST_F(EditorEntryTest, ADoubleClickOrEditOpensTheArticleOfTheFolderShown) {
+    AddAccounts({Account("alpha"), Account("beta")});
+    const int deleted = Insert(kFolderTrash, "beta", "删掉的");
+    const int draft = Insert(kFolderDrafts, "beta", "草稿");
+    Editing();
+    int previews = 0;
+    QObject::connect(&Workspace(), &CBlogWorkspace::PreviewArticle,
+                     [&](const ArticleRecord&, const std::string&) { ++previews; });
+    Tree().ClickItem(Tree().ItemOfCode(1140));
+    ASSERT_EQ(View().RowCount(), 1);
+    // Selecting previews; a double-click starts the editor instead.
+    View().List()->setCurrentItem(View().RowOf(deleted));
+    const int previewed = previews;
+    EXPECT_GE(previewed, 1);
+    emit View().List()->itemDoubleClicked(View().RowOf(deleted), CBlogArticlesView::kColTitle);
+    EXPECT_EQ(previews, previewed);
+    const std::string seen = Seen();
+    EXPECT_NE(seen.find("<processtype>4</processtype><account>beta</account><index>" +
+                        std::to_string(deleted) +
+                        "</index><publishfoldertreeid>1120</publishfoldertreeid>"
+                        "<draftfoldertreeid>1130</draftfoldertreeid>"),
+              std::string::npos)
+        << seen;
+
+    // 编辑(&E)... of the list's menu, on a draft.
+    Tree().ClickItem(Tree().ItemOfCode(1130));
+    View().SelectIds({draft});
+    const auto entries = CBlogArticlesView::MenuEntries(kFolderDrafts, 1, m_commands.get());
+    const auto edit = std::find_if(entries.begin(), entries.end(),
+                                   [](const auto& e) { return e.id == kCmdEditArticle; });
+    ASSERT_NE(edit, entries.end());
+    EXPECT_TRUE(edit->enabled);
+    Workspace().OnListCommand(kCmdEditArticle);
+    EXPECT_NE(HandOff().find("<processtype>3</processtype><account>beta</account><index>" +
+                             std::to_string(draft) + "</index>"),
+              std::string::npos)
+        << HandOff();
+    Seen();
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+TEST_F(EditorEntryTest, PublishingAFeedItemAsksForTheAccountAndItsLogin) {
+    AddAccounts({Account("alpha"), Account("beta")});
+    ASSERT_EQ(CAccountStore::SetLoginSettings("beta", 2, "pw"), 1);
+    CBlogWorkspace& workspace = Editing();
+    std::optional<std::string> answer = "beta";
+    int rows = 0;
+    CAccountChooserDialog::SetHook([&](CAccountChooserDialog& dialog) {
+        rows = dialog.List()->count();
+        return answer;
+    });
+
+    m_typed = {QStringLiteral("wrong")};
+    workspace.WriteFromFeedItem(77, false);
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("密码错误!")}));
+    EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/subprocess.xml")));
+
+    m_typed = {QStringLiteral("pw")};
+    workspace.WriteFromFeedItem(77, false);
+    EXPECT_NE(Seen().find("<processtype>5</processtype><account>beta</account><index>77</index>"
+                          "<publishfoldertreeid>1120</publishfoldertreeid>"),
+              std::string::npos);
+    // From search results; the account stays unlocked.
+    workspace.WriteFromFeedItem(78, true);
+    EXPECT_NE(Seen().find("<processtype>6</processtype><account>beta</account><index>78</index>"),
+              std::string::npos);
+    EXPECT_EQ(m_logins, 2);
+
+    // Cancelled in the chooser: nothing is written.
+    CFileUtil::RemoveFile(m_home.File("Temp/subprocess.xml"));
+    answer.reset();
+    workspace.WriteFromFeedItem(79, false);
+    EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/subprocess.xml")));
+
+    // The account file cannot be read.
+    m_boxes.Clear();
+    WriteAll(m_home.File("config/userConfig.xml"), "<broken");
+    workspace.WriteFromFeedItem(80, false);
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_TRUE(m_boxes.Texts()[0].startsWith(QStringLiteral("载入帐户信息失败!")))
+        << m_boxes.Texts()[0].toStdString();
+    EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/subprocess.xml")));
+}
+
+TEST_F(EditorEntryTest, OneAccountIsTakenWithoutAsking) {
+    AddAccounts({Account("solo")});
+    int asked = 0;
+    CAccountChooserDialog::SetHook([&](CAccountChooserDialog&) -> std::optional<std::string> {
+        ++asked;
+        return std::nullopt;
+    });
+    Editing().WriteFromFeedItem(5, false);
+    EXPECT_EQ(asked, 0);
+    EXPECT_NE(Seen().find("<processtype>5</processtype><account>solo</account><index>5</index>"),
+              std::string::npos);
+}
+
+TEST_F(EditorEntryTest, TheFeedListsCommandHandsTheSelectedSearchResultOver) {
+    AddAccounts({Account("solo")});
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    frame.Blog()->SetEditorProgram(m_bin + "/quillmark-editor");
+    CArticlesReportView* list = frame.ItemList();
+    list->ShowSearchResults({FeedItem{.id = 314, .title = "找到的"}}, "1", false);
+    frame.Commands()->Refresh();
+    EXPECT_FALSE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
+    list->List()->setCurrentIndex(list->Model()->index(0, 0));
+    frame.Commands()->Refresh();
+    ASSERT_TRUE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
+    frame.Action(kCmdPublishItemToBlog)->trigger();
+    EXPECT_NE(Seen().find("<processtype>6</processtype><account>solo</account><index>314</index>"),
+              std::string::npos);
 }
 
 } // namespace

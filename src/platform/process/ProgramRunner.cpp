@@ -114,3 +114,71 @@ ProgramResult CProgramRunner::Run(const std::string& program,
     }
     return result;
 }
+
+bool CProgramRunner::Start(const std::string& program, const std::vector<std::string>& arguments,
+                           std::string* error) {
+    const auto fail = [error](const std::string& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    const std::string path = FindInPath(program);
+    if (path.empty())
+        return fail("找不到程序 " + program);
+    std::vector<std::string> argvText;
+    argvText.push_back(path);
+    argvText.insert(argvText.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int statusFds[2]; // the program's errno when exec failed; closed unread by a good exec
+    if (pipe2(statusFds, O_CLOEXEC) != 0)
+        return fail(std::strerror(errno));
+
+    // Two forks: the first child starts the program and ends at once, so the program is
+    // adopted (and reaped) by init and this process waits only for that short-lived child.
+    // Between fork and exec only async-signal-safe calls run, as the caller has threads.
+    const pid_t child = fork();
+    if (child < 0) {
+        const int failure = errno;
+        close(statusFds[0]);
+        close(statusFds[1]);
+        return fail(std::strerror(failure));
+    }
+    if (child == 0) {
+        close(statusFds[0]);
+        const pid_t grandchild = fork();
+        if (grandchild != 0) {
+            if (grandchild < 0) {
+                const int failure = errno;
+                (void)!write(statusFds[1], &failure, sizeof failure);
+            }
+            _exit(0);
+        }
+        setsid();
+        const int devNull = open("/dev/null", O_RDWR);
+        if (devNull >= 0) {
+            dup2(devNull, STDIN_FILENO);
+            dup2(devNull, STDOUT_FILENO);
+            dup2(devNull, STDERR_FILENO);
+            if (devNull > STDERR_FILENO)
+                close(devNull);
+        }
+        execv(path.c_str(), argv.data());
+        const int failure = errno;
+        (void)!write(statusFds[1], &failure, sizeof failure);
+        _exit(127);
+    }
+    close(statusFds[1]);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    int failure = 0;
+    ssize_t n;
+    while ((n = read(statusFds[0], &failure, sizeof failure)) < 0 && errno == EINTR) {
+    }
+    close(statusFds[0]);
+    if (n == sizeof failure)
+        return fail(program + ": " + std::strerror(failure));
+    return true;
+}

@@ -21,6 +21,12 @@ public:
     // Waits for the program to end. workDir, when not empty, is its working directory.
     static ProgramResult Run(const std::string& program, const std::vector<std::string>& arguments,
                              const std::string& workDir = {});
+    // Starts the program and returns at once, without waiting for it: it runs in a session of
+    // its own with stdin, stdout and stderr on /dev/null (so it holds none of the caller's pipes)
+    // and is no child of the caller, so it leaves no zombie behind whenever it ends. False with
+    // the reason when it could not be started (not found, not executable, exec failed).
+    static bool Start(const std::string& program, const std::vector<std::string>& arguments,
+                      std::string* error);
     // The full path of a program found in PATH, "" when there is none.
     static std::string FindInPath(const std::string& program);
 };

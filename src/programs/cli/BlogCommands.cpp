@@ -17,6 +17,7 @@
 #include "storage/ArticleDatabase.h"
 #include "workspace/AccountSetup.h"
 #include "workspace/ArticleOperations.h"
+#include "workspace/EditorLauncher.h"
 
 #include <algorithm>
 #include <cctype>
@@ -50,6 +51,7 @@ const char* kUsage = R"(
                               把文章复制到一个账户的文件夹 (副本没有服务器编号), 输出副本的编号
   article rm 编号             删除文章: 移到 垃圾箱, 在 垃圾箱 中则彻底删除
   article delete-remote 编号  从服务器删除文章, 移到 垃圾箱
+  article edit 编号           在编辑器 (本程序旁的 quillmark-editor) 中打开文章
   categories 账户 [--json]    列出服务器上的分类
   media upload 账户 文件      上传文件, 输出其地址
 )";
@@ -245,6 +247,8 @@ int CBlogCommands::Run(const std::string& command, const std::vector<std::string
             return ArticleRemove(rest[0]);
         if (sub == "delete-remote" && rest.size() == 1)
             return ArticleDeleteRemote(rest[0]);
+        if (sub == "edit" && rest.size() == 1)
+            return ArticleEdit(rest[0]);
         return Usage();
     }
     if (command == "categories" && args.size() == 1)
@@ -437,6 +441,16 @@ int CBlogCommands::ArticlePublish(const std::string& idText) {
         return Refuse(result.reason);
     m_out << result.articles.front().postId << "\n";
     return 0;
+}
+
+int CBlogCommands::ArticleEdit(const std::string& idText) {
+    int id = 0;
+    ArticlePlace place;
+    if (!FindArticle(idText, id, place))
+        return 1;
+    CEditorLauncher launcher(CEditorLauncher::EditorBeside(GetExecutableDir()));
+    const HandOffResult result = launcher.EditArticle(id, place.account, place.folder);
+    return result.ok ? 0 : Refuse(result.reason);
 }
 
 int CBlogCommands::ArticlePublishTo(const std::string& idText, const std::string& to) {

@@ -41,6 +41,7 @@ private:
     int ArticleTransfer(const std::string& how, const Arguments& a);
     int ArticleRemove(const std::string& idText);
     int ArticleDeleteRemote(const std::string& idText);
+    int ArticleEdit(const std::string& idText);
     int Categories(const std::string& account);
     int MediaUpload(const std::string& account, const std::string& file);
 

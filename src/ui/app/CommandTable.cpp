@@ -9,18 +9,13 @@
 
 namespace {
 
-constexpr const char* kLater = "尚未提供: 此功能将在以后的版本中加入";
-
 std::vector<CommandEntry> MakeEntries() {
     return {
         // Weblog side.
         // Fetches the newest posts of the selected account into its 已收日志 folder.
         {.id = kCmdFetchPosts, .text = "获取日志", .icon = "mail-send-receive"},
         // Opens the editor on a new article.
-        {.id = kCmdComposePost,
-         .text = "撰写日志",
-         .icon = "accessories-text-editor",
-         .unavailable = kLater},
+        {.id = kCmdComposePost, .text = "撰写日志", .icon = "accessories-text-editor"},
         // Reads a backup file of articles into the 草稿箱 folder.
         {.id = kCmdImportPosts, .text = "导入日志", .icon = "document-open"},
         // The property sheet of the selected account.
@@ -60,15 +55,14 @@ std::vector<CommandEntry> MakeEntries() {
         {.id = kCmdDeleteArticle, .text = "删除(&D)", .icon = "edit-delete"},
         {.id = kCmdDeleteArticles, .text = "删除这些日志(&D)", .icon = "edit-delete"},
         // Opens the article in the editor.
-        {.id = kCmdEditArticle,
-         .text = "编辑(&E)...",
-         .icon = "document-edit",
-         .unavailable = kLater},
+        {.id = kCmdEditArticle, .text = "编辑(&E)...", .icon = "document-edit"},
         {.id = kCmdPublishToSeveral, .text = "发布到多个博客(&U)...", .icon = "mail-forward"},
         {.id = kCmdCollapseGroups, .text = "闭合所有分组"},
         {.id = kCmdExpandGroups, .text = "展开所有分组"},
 
         // Feed reader.
+        // Opens the editor on a new article about the selected feed item.
+        {.id = kCmdPublishItemToBlog, .text = "发布到博客(&P)...", .icon = "mail-forward"},
         // Subscribes to a feed address.
         {.id = kCmdAddSubscription, .text = "添加订阅", .icon = "list-add"},
         {.id = kCmdNewDirectory, .text = "新建目录", .icon = "folder-new"},

@@ -254,6 +254,14 @@ void CMainFrame::RegisterCommands() {
     c.Handle(kCmdExportChannel, [this] {
         m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });
+    c.Handle(kCmdPublishItemToBlog, [this] {
+        if (const int item = m_list ? m_list->SelectedItemId() : 0; item > 0)
+            m_blog->WriteFromFeedItem(item, m_list->ShowsSearchResults());
+    });
+    c.SetAvailability(kCmdPublishItemToBlog, [this] {
+        return m_list && m_list->SelectedItemId() > 0 ? QString()
+                                                      : QStringLiteral("请先选择一篇文章");
+    });
 }
 
 void CMainFrame::OnChannelCommand(int commandId) {
@@ -492,6 +500,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
             &CRssChannelTreeCtrl::RefreshAll);
     connect(m_list, &CArticlesReportView::AddToFavorites, m_favoriteTree,
             &CFavoritesPane::AddItemToBox);
+    connect(m_list, &CArticlesReportView::PublishToBlog, this,
+            [this] { m_commands->Run(kCmdPublishItemToBlog); });
     connect(m_browserFavorites, &CControlFavorites::OpenUrl, this,
             [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
     connect(m_readingFrame->View(), &CBottomHtmlView::SubscribeRequested, this,

@@ -1,7 +1,9 @@
 #include "ui/blog/BlogWorkspace.h"
 
 #include "app/AccountStore.h"
+#include "app/AppPaths.h"
 #include "ui/app/CommandTable.h"
+#include "ui/blog/AccountChooserDialog.h"
 #include "ui/blog/AccountTreeCtrl.h"
 #include "ui/blog/ArticleEvents.h"
 #include "ui/blog/BlogArticlesView.h"
@@ -13,6 +15,7 @@
 #include "ui/common/UiText.h"
 #include "ui/export/BackupActions.h"
 #include "ui/export/EbookDialog.h"
+#include "workspace/ReasonRecorder.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -39,7 +42,8 @@ QString OperationName(ArticleOperationKind kind) {
 } // namespace
 
 CBlogWorkspace::CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands, QWidget* window)
-    : QObject(window), m_window(window), m_store(store), m_commands(commands) {
+    : QObject(window), m_window(window), m_store(store), m_commands(commands),
+      m_editor(CEditorLauncher::EditorBeside(GetExecutableDir())) {
     m_events = new CArticleEvents(this);
     m_operations = std::make_unique<CArticleOperations>(*m_events, store.GetPath());
     m_tree = new CAccountTreeCtrl(*m_operations, m_loginLock, &commands);
@@ -61,8 +65,8 @@ CBlogWorkspace::CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands,
             });
     connect(m_view, &CBlogArticlesView::CommandChosen, this, &CBlogWorkspace::OnListCommand);
     connect(m_view, &CBlogArticlesView::ArticleSelected, this, &CBlogWorkspace::ShowArticle);
-    // Until the editor comes, a double-click opens the preview.
-    connect(m_view, &CBlogArticlesView::ArticleActivated, this, &CBlogWorkspace::ShowArticle);
+    // Selecting a row previews it; a double-click opens it in the editor.
+    connect(m_view, &CBlogArticlesView::ArticleActivated, this, &CBlogWorkspace::EditArticle);
 
     connect(m_events, &CArticleEvents::Progress, this, [this](const OperationProgress& progress) {
         if (CTransferProgress* window = m_progress.value(progress.operationId))
@@ -124,6 +128,13 @@ void CBlogWorkspace::RegisterCommands(CCommandTable& c) {
             ImportToDrafts();
     });
     c.SetAvailability(kCmdImportPosts, needsAccount);
+    c.Handle(kCmdComposePost, [this] { Compose(); });
+    c.SetAvailability(kCmdComposePost, needsAccount);
+    c.Handle(kCmdEditArticle, [this] {
+        const std::vector<int> ids = m_view->SelectedIds();
+        if (ids.size() == 1)
+            EditArticle(ids.front());
+    });
 }
 
 void CBlogWorkspace::FillCountMenu(QMenu* menu) {
@@ -206,6 +217,9 @@ void CBlogWorkspace::OnListCommand(int commandId) {
         break;
     case kCmdPublishToSeveral:
         PublishToSeveral(ids.front());
+        break;
+    case kCmdEditArticle:
+        EditArticle(ids.front());
         break;
     case kCmdExportFolder:
         // From the list: the selected articles, in the order they were selected.
@@ -358,4 +372,70 @@ void CBlogWorkspace::Shutdown() {
     m_operations->CancelAll();
     m_operations->Wait();
     m_tree->SaveExpanded();
+}
+
+void CBlogWorkspace::RunEditor(const EditorOrder& order, const std::vector<std::string>& accounts) {
+    const HandOffResult result = m_editor.Launch(order, accounts);
+    if (!result.ok)
+        CMessageBox::Show(m_window, ToQ(result.reason));
+}
+
+std::vector<std::string> CBlogWorkspace::TreeAccountNames() const {
+    std::vector<std::string> names;
+    for (const AccountRecord& account : m_tree->Accounts())
+        names.push_back(account.name);
+    return names;
+}
+
+void CBlogWorkspace::Compose() {
+    if (!CheckCurrentAccount())
+        return;
+    RunEditor(
+        {.task = EditorTask::Compose, .account = m_tree->CurrentAccount(), .index = std::nullopt},
+        TreeAccountNames());
+}
+
+void CBlogWorkspace::EditArticle(int id) {
+    const std::optional<EditorTask> task = CEditorLauncher::EditTaskOf(m_view->Folder());
+    if (!task) {
+        CMessageBox::Show(m_window, QStringLiteral("只能编辑四个文件夹中的文章"));
+        return;
+    }
+    RunEditor({.task = *task, .account = m_view->Account(), .index = id}, TreeAccountNames());
+}
+
+void CBlogWorkspace::WriteFromFeedItem(long long itemId, bool searchResult) {
+    std::vector<AccountRecord> records;
+    {
+        CReasonRecorder recorder;
+        CScopedReporter scope(recorder);
+        if (!CAccountStore::ListAccounts(records)) {
+            const std::string details = recorder.Take();
+            CMessageBox::Show(
+                m_window, QString::fromUtf8(CEditorLauncher::kAccountsUnreadableText) +
+                              (details.empty() ? QString() : QStringLiteral("\n") + ToQ(details)));
+            return;
+        }
+    }
+    if (records.empty()) {
+        CMessageBox::Show(m_window, QStringLiteral("还没有博客帐户, 请先新建一个帐户"));
+        return;
+    }
+    std::string account = records.front().name;
+    if (records.size() > 1) {
+        const std::optional<std::string> chosen = CAccountChooserDialog::Choose(records, m_window);
+        if (!chosen)
+            return;
+        account = *chosen;
+    }
+    if (!m_tree->LocalLoginCheck(account))
+        return;
+    std::vector<std::string> accounts;
+    for (const AccountRecord& record : records)
+        accounts.push_back(record.name);
+    RunEditor(
+        {.task = searchResult ? EditorTask::WriteFromSearchResult : EditorTask::WriteFromFeedItem,
+         .account = account,
+         .index = itemId},
+        accounts);
 }

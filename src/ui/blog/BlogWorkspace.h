@@ -3,6 +3,7 @@
 #include "storage/ArticleDatabase.h"
 #include "workspace/ArticleObserver.h"
 #include "workspace/ArticleOperations.h"
+#include "workspace/EditorLauncher.h"
 #include "workspace/LocalLoginLock.h"
 
 #include <QHash>
@@ -53,6 +54,18 @@ public:
     // Stops the running operations and waits for them, then keeps the tree's expanded state.
     void Shutdown();
 
+    // The editor program that 撰写日志, 编辑 and 发布到博客 start: quillmark-editor beside this
+    // program unless set (tests).
+    void SetEditorProgram(const std::string& path) { m_editor = CEditorLauncher(path); }
+    const std::string& EditorProgram() const { return m_editor.EditorPath(); }
+    // 撰写日志: a new article for the tree's current account, after its login check.
+    void Compose();
+    // 编辑 or a double-click: the article of the list's folder in the editor.
+    void EditArticle(int id);
+    // 发布到博客 on a feed item (a search result's when searchResult): an article about it, for
+    // the account the user chooses when there are several, after that account's login check.
+    void WriteFromFeedItem(long long itemId, bool searchResult);
+
     // Texts the weblog side asks and says.
     static QString DeleteOnServerQuestion(int rows);
 
@@ -77,6 +90,10 @@ private:
     void CompactStore();
     void ImportToDrafts();
     void ShowArticle(int id);
+    // Writes the hand-off and starts the editor; a failure is shown with its reason.
+    void RunEditor(const EditorOrder& order, const std::vector<std::string>& accounts);
+    // The account names in tree order, which the node codes follow.
+    std::vector<std::string> TreeAccountNames() const;
     // The progress window of an operation just started (or the refusal shown).
     bool Started(const OperationStart& start, const QString& firstStep);
     void OnFolderChanged(const FolderRef& folder);
@@ -92,5 +109,6 @@ private:
     CBlogArticlesView* m_view = nullptr;
     QHash<int, QPointer<CTransferProgress>> m_progress;
     QPointer<CPublishSeveralDialog> m_publishDialog;
+    CEditorLauncher m_editor;
     bool m_shutDown = false;
 };

@@ -33,6 +33,8 @@ enum CommandId : int {
     kCmdEditArticle = 32794,
     kCmdPublishToSeveral = 32802,
     kCmdCollapseGroups = 32998,
+    // The feed item list's 发布到博客: an article about the item, in the editor.
+    kCmdPublishItemToBlog = 32889,
     kCmdExpandGroups = 32997,
 
     // Feed reader.

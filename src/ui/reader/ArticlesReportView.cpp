@@ -2,7 +2,9 @@
 
 #include "reader/FeedItemView.h"
 #include "storage/FeedDatabase.h"
+#include "ui/app/CommandTable.h"
 #include "ui/common/BottomHtmlView.h"
+#include "ui/common/CommandIds.h"
 #include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/FeedItemModel.h"
@@ -447,9 +449,13 @@ void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
     copy->setEnabled(!link.empty());
     menu.addSeparator();
     QAction* keep = menu.addAction(ThemeIcon("starred"), QStringLiteral("加入收藏"));
+    QAction* publish =
+        menu.addAction(ThemeIcon("mail-forward"), CCommandTable::Text(kCmdPublishItemToBlog));
     QAction* chosen = menu.exec(m_list->viewport()->mapToGlobal(pos));
     if (chosen == keep)
         emit AddToFavorites(item->id);
+    if (chosen == publish)
+        emit PublishToBlog(item->id);
     if (chosen == read)
         MarkSelected(true);
     else if (chosen == unread)

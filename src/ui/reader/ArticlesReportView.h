@@ -81,6 +81,8 @@ signals:
     void CountsChanged();
     // 加入收藏 was chosen for the item.
     void AddToFavorites(int itemId);
+    // 发布到博客 was chosen for the item (it is the selected one).
+    void PublishToBlog(int itemId);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
