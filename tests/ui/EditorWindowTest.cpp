@@ -153,6 +153,38 @@ TEST_F(EditorWindowTest, PictureIsUploadedAndFailuresShowTheirReason) {
     EXPECT_TRUE(m_window.StatusText().contains(QStringLiteral("没有.png")));
 }
 
+TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
+    std::vector<int> recounted;
+    m_window.SetFoldersChangedHandler([&](const std::vector<int>& codes) {
+        recounted.insert(recounted.end(), codes.begin(), codes.end());
+    });
+    Open(EditorTask::Compose);
+    m_window.Publish();
+    EXPECT_EQ(m_window.StatusText(), QStringLiteral("发布失败: 请输入日志标题"));
+
+    Type(m_window.TitleEdit(), QStringLiteral("发布"));
+    Type(m_window.RichEdit(), QStringLiteral("正文"));
+    m_window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return m_session.Folder() == kFolderSent; }))
+        << m_window.StatusText().toStdString();
+    EXPECT_EQ(m_window.StatusText(), QStringLiteral("已发布, 文章在已发日志中"));
+    EXPECT_TRUE(m_window.windowTitle().contains(QStringLiteral("已发日志")));
+    // The draft it was saved as first, then both folders of the move.
+    EXPECT_NE(std::find(recounted.begin(), recounted.end(), 1020), recounted.end());
+    EXPECT_NE(std::find(recounted.begin(), recounted.end(), 1030), recounted.end());
+
+    // The server refuses the edit: the window says so with the server's words.
+    AccountRecord account = ServerAccount("甲", m_server, "/fault");
+    ASSERT_EQ(CAccountStore::UpdateAccountConnection("甲", account), 1);
+    Type(m_window.RichEdit(), QStringLiteral("改"));
+    m_window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return !m_boxes.Boxes().empty(); }));
+    EXPECT_TRUE(m_boxes.Boxes()[0].text.startsWith(QStringLiteral("发布失败: ")));
+    EXPECT_TRUE(m_window.StatusText().contains(QStringLiteral("Incorrect username or password.")))
+        << m_window.StatusText().toStdString();
+    EXPECT_EQ(m_session.Folder(), kFolderSent);
+}
+
 TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheWindowRectangle) {
     Open(EditorTask::Compose);
     m_window.setGeometry(40, 50, 700, 500);
