@@ -136,12 +136,19 @@ bool CEditorSession::OpenFeedItem(int id, bool searchResult, std::string& reason
 }
 
 int CEditorSession::FolderNodeCode(int folder) const {
+    if (folder < kFolderReceived || folder > kFolderTrash)
+        return 0;
+    // The account's node in the orders' account list: its folders lie 10 apart below it.
+    for (const HandOffAccount& account : m_handOff.accounts) {
+        if (account.name == m_account && account.treeId != 0)
+            return account.treeId + 10 * folder;
+    }
+    // Otherwise the orders' two folder codes, when they are about this article's account.
+    if (m_account != m_handOff.account)
+        return 0;
     if (folder == kFolderSent)
         return m_handOff.publishFolderTreeId;
-    if (folder == kFolderDrafts)
-        return m_handOff.draftFolderTreeId;
-    // The other folders' codes follow from the draft folder's: 10 per folder kind.
-    if (folder >= kFolderReceived && folder <= kFolderTrash && m_handOff.draftFolderTreeId != 0)
+    if (m_handOff.draftFolderTreeId != 0)
         return m_handOff.draftFolderTreeId + 10 * (folder - kFolderDrafts);
     return 0;
 }

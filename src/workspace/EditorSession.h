@@ -80,7 +80,9 @@ public:
     // The node code of the folder the article lies in, from the orders (0 when unknown): what
     // the main window recounts after a save.
     int FolderTreeId() const { return FolderNodeCode(m_folder); }
-    // The node code of one of the account's folders, from the orders (0 when unknown).
+    // The node code of one of the article's account's folders: the account's node in the
+    // orders' account list plus 10 x folder code, else the orders' own folder codes when they
+    // were written for this account; 0 when unknown.
     int FolderNodeCode(int folder) const;
 
     // What the window holds now; marks the article changed when it differs from what was

@@ -211,6 +211,25 @@ TEST_F(EditorSessionTest, CategoriesAndPicturesComeFromTheServerOrSayWhyNot) {
     EXPECT_EQ(reason, "无法读取账户: 甲");
 }
 
+// The main window recounts folders by node code: the article's account's node in the orders'
+// list decides, whatever account the orders were written for.
+TEST_F(EditorSessionTest, FolderCodesFollowTheArticlesAccountNode) {
+    const int id = Draft("草稿");
+    EditorHandOff orders = Orders(EditorTask::EditDraft, id);
+    orders.account = "乙";
+    orders.accounts = {{.name = "乙", .treeId = 1000}, {.name = "甲", .treeId = 1100}};
+    std::string reason;
+    ASSERT_TRUE(m_session.Open(orders, reason)) << reason;
+    EXPECT_EQ(m_session.Account(), "甲");
+    EXPECT_EQ(m_session.FolderTreeId(), 1130);
+    EXPECT_EQ(m_session.FolderNodeCode(kFolderSent), 1120);
+    EXPECT_EQ(m_session.FolderNodeCode(kFolderTrash), 1140);
+    // Without a list, the orders' own codes serve only for their own account.
+    orders.accounts.clear();
+    ASSERT_TRUE(m_session.Open(orders, reason)) << reason;
+    EXPECT_EQ(m_session.FolderTreeId(), 0);
+}
+
 TEST_F(EditorSessionTest, WindowRectangleIsKeptInTheAccount) {
     std::string reason;
     ASSERT_TRUE(m_session.Open(Orders(EditorTask::Compose), reason)) << reason;

@@ -79,7 +79,10 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 CEditorWindow::~CEditorWindow() {
+    // Their finished handlers will not run any more: the threads are ended and deleted here.
     WaitForWorkers();
+    for (QThread* thread : m_workers)
+        delete thread;
 }
 
 void CEditorWindow::BuildActions() {
