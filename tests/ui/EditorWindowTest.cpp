@@ -7,6 +7,7 @@
 #include "workspace/EditorSession.h"
 #include "workspace/WorkspaceTestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -135,6 +136,39 @@ TEST_F(EditorWindowTest, SourceViewRoundTripsTheHtml) {
     EXPECT_FALSE(edited.contains(QStringLiteral("style")));
     EXPECT_TRUE(edited.contains(QStringLiteral("<em>源</em>"))) << edited.toStdString();
     EXPECT_TRUE(edited.contains(QStringLiteral("新"))) << edited.toStdString();
+}
+
+TEST_F(EditorWindowTest, ToolbarFormatsBecomePlainTags) {
+    Open(EditorTask::Compose);
+    auto trigger = [&](const QString& text) {
+        for (QAction* action : m_window.findChildren<QAction*>()) {
+            if (action->text() == text) {
+                action->trigger();
+                return;
+            }
+        }
+        FAIL() << "no action " << text.toStdString();
+    };
+    Type(m_window.RichEdit(), QStringLiteral("普通 "));
+    trigger(QStringLiteral("加粗"));
+    Type(m_window.RichEdit(), QStringLiteral("粗"));
+    trigger(QStringLiteral("加粗"));
+    trigger(QStringLiteral("斜体"));
+    Type(m_window.RichEdit(), QStringLiteral("斜"));
+    trigger(QStringLiteral("斜体"));
+    m_window.InsertLink(QStringLiteral("http://example.com/?a=1&b=2"));
+    Type(m_window.RichEdit(), QStringLiteral(" 完"));
+    EXPECT_EQ(m_window.BodyHtml().toStdString(),
+              std::string("<p>普通 <strong>粗</strong><em>斜</em><a "
+                          "href=\"http://example.com/?a=1&amp;b=2\">http://example.com/"
+                          "?a=1&amp;b=2</a> 完</p>"));
+
+    // In the source view the same commands wrap the selection in tags.
+    m_window.SetSourceView(true);
+    m_window.SourceEdit()->setPlainText(QStringLiteral("字"));
+    m_window.SourceEdit()->selectAll();
+    trigger(QStringLiteral("加粗"));
+    EXPECT_EQ(m_window.BodyHtml().toStdString(), "<strong>字</strong>");
 }
 
 TEST_F(EditorWindowTest, PictureIsUploadedAndFailuresShowTheirReason) {

@@ -349,9 +349,17 @@ void CEditorWindow::InsertLink(const QString& href) {
     format.setForeground(palette().link());
     if (cursor.hasSelection()) {
         cursor.mergeCharFormat(format);
-    } else {
-        cursor.insertText(href, format);
+        return;
     }
+    // What is typed after the inserted address is no longer part of the link.
+    QTextCharFormat plain = m_rich->currentCharFormat();
+    plain.setAnchor(false);
+    plain.clearProperty(QTextFormat::AnchorHref);
+    plain.clearForeground();
+    plain.setFontUnderline(false);
+    cursor.insertText(href, format);
+    m_rich->setTextCursor(cursor);
+    m_rich->setCurrentCharFormat(plain);
 }
 
 void CEditorWindow::AskPicture() {
