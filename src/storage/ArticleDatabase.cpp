@@ -223,6 +223,24 @@ int CArticleDatabase::ReplaceReceivedArticles(int folder, const std::string& acc
     });
 }
 
+int CArticleDatabase::UpdateArticle(int id, const ArticleRecord& record) {
+    int changed = 0;
+    int ok = Run([&](CSqlDatabase& db) {
+        changed = db.CompileStatement("UPDATE blog_article SET log_title = ?1, log_category = ?2, "
+                                      "log_content = ?3 WHERE log_id = ?4;")
+                      .Bind(1, record.title)
+                      .Bind(2, record.category)
+                      .Bind(3, record.content)
+                      .Bind(4, id)
+                      .ExecDML();
+    });
+    if (ok && changed == 0) {
+        SetLastError(kArticleNotFound);
+        return 0;
+    }
+    return ok;
+}
+
 int CArticleDatabase::SetArticleFolder(int id, int folder) {
     return Run([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE blog_article SET log_property = ?1 WHERE log_id = ?2;")

@@ -77,6 +77,9 @@ public:
     int ReplaceReceivedArticles(int folder, const std::string& account,
                                 const std::vector<ArticleRecord>& list);
 
+    // Writes the title, category and content of the record over those of article id, which
+    // keeps its folder, account, date and post id. Not found: 0 with "没有对应id的文章".
+    int UpdateArticle(int id, const ArticleRecord& record);
     int SetArticleFolder(int id, int folder);
     // Moves an article into a folder of any account.
     int MoveArticle(int id, int folder, const std::string& account);

@@ -778,6 +778,22 @@ LocalOutcome CArticleOperations::NewDraft(const std::string& account,
     return outcome;
 }
 
+LocalOutcome CArticleOperations::SaveArticle(int id, const ArticleRecord& article) {
+    LocalOutcome outcome;
+    CArticleDatabase store(m_storePath);
+    ArticlePlace place;
+    if (!OpenStore(store, outcome.reason)) {
+        outcome.ok = false;
+    } else if (!store.GetArticlePlace(id, place) || !store.UpdateArticle(id, article)) {
+        outcome.ok = false;
+        outcome.reason = store.GetLastError();
+    } else {
+        outcome.affected = 1;
+        outcome.changedFolders.push_back({.account = place.account, .folder = place.folder});
+    }
+    return outcome;
+}
+
 LocalOutcome CArticleOperations::Compact() {
     LocalOutcome outcome;
     CArticleDatabase store(m_storePath);

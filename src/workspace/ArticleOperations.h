@@ -127,6 +127,9 @@ public:
     LocalOutcome ClearFolder(const FolderRef& folder);
     // Writes a new draft into the account's 草稿箱; its id is newIds[0].
     LocalOutcome NewDraft(const std::string& account, const ArticleRecord& article);
+    // Writes the title, category and content of the article over the stored ones; it stays in
+    // its folder with its post id.
+    LocalOutcome SaveArticle(int id, const ArticleRecord& article);
     // Rebuilds blog.db to give back the space of deleted articles.
     LocalOutcome Compact();
 

@@ -105,6 +105,10 @@ private:
             return ReadTestData("blogclient/metaWeblog.editPost.xml");
         if (method == "blogger.deletePost" || method == "metaWeblog.deletePost")
             return ReadTestData("blogclient/metaWeblog.deletePost.xml");
+        if (method == "metaWeblog.getCategories")
+            return ReadTestData("blogclient/metaWeblog.getCategories.xml");
+        if (method == "metaWeblog.newMediaObject")
+            return ReadTestData("blogclient/metaWeblog.newMediaObject.xml");
         if (method == "blogger.getUsersBlogs")
             return ReadTestData("blogclient/blogger.getUsersBlogs.xml");
         return ReadTestData("blogclient/fault-unknown-method.xml");

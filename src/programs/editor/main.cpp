@@ -1,0 +1,94 @@
+#include "app/AppPaths.h"
+#include "ui/app/SingleInstance.h"
+#include "ui/blog/AccountTreeCtrl.h"
+#include "ui/common/CommandIds.h"
+#include "ui/common/MessageBox.h"
+#include "ui/common/UiText.h"
+#include "ui/common/WindowReporter.h"
+#include "ui/editor/EditorWindow.h"
+#include "workspace/ArticleOperations.h"
+#include "workspace/EditorHandOff.h"
+#include "workspace/EditorSession.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+// quillmark-editor [--home DIR]: the weblog article editor. The main window writes its orders
+// into Temp/subprocess.xml of the program directory just before it starts this program; the
+// editor reads them at once, opens the article and tells the main window which folders to
+// recount after each save or publish.
+namespace {
+
+const char* kUsage = "用法: quillmark-editor [--home 目录]\n"
+                     "按照主程序写在 Temp/subprocess.xml 里的要求撰写或编辑一篇日志。\n"
+                     "  --home 目录   程序目录 (默认为 quillmark 使用的目录)\n"
+                     "  --help        显示本说明\n";
+
+const QString kCaption = QStringLiteral("日志编辑器");
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--home") == 0 && i + 1 < argc && *argv[i + 1]) {
+            SetModuleDir(argv[++i]);
+        } else {
+            std::fprintf(stderr, "无效的参数: %s\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
+
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Quillmark"));
+    app.setApplicationDisplayName(kCaption);
+    app.setOrganizationName(QStringLiteral("Quillmark"));
+    CWindowReporter reporter;
+    SetReporter(&reporter);
+
+    const std::string handOffPath = GetAppFilePath("Temp\\subprocess.xml");
+    std::string reason;
+    std::optional<EditorHandOff> handOff = CEditorHandOff::ReadHandOff(handOffPath, &reason);
+    if (!handOff) {
+        CMessageBox::Show(nullptr,
+                          QStringLiteral("无法读取主程序给编辑器的要求 (%1):\n%2")
+                              .arg(ToQ(handOffPath), ToQ(reason)),
+                          kCaption, true);
+        SetReporter(nullptr);
+        return 1;
+    }
+
+    int exitCode = 1;
+    {
+        // The window hears the publish operations; the session works through them.
+        CEditorWindow window;
+        reporter.SetOwner(&window);
+        CArticleOperations operations(window);
+        CEditorSession session(operations);
+        if (!session.Open(*handOff, reason)) {
+            CMessageBox::Show(nullptr, QStringLiteral("无法打开文章: ") + ToQ(reason), kCaption,
+                              true);
+        } else {
+            // The running main window recounts the folders a save or publish changed.
+            CSingleInstance mainWindow(CSingleInstance::ServerNameFor(GetModuleDir()));
+            window.SetFoldersChangedHandler([&mainWindow](const std::vector<int>& codes) {
+                for (int code : codes)
+                    mainWindow.Send(WM_ACCOUNT_TREE_UPDATE, code, CAccountTreeCtrl::kUpdateRecount,
+                                    1000);
+            });
+            window.Attach(session);
+            window.show();
+            exitCode = app.exec();
+            window.WaitForWorkers();
+            operations.Wait();
+        }
+        reporter.SetOwner(nullptr);
+    }
+    SetReporter(nullptr);
+    return exitCode;
+}

@@ -1,0 +1,446 @@
+#include "ui/editor/EditorWindow.h"
+
+#include "ui/common/MessageBox.h"
+#include "ui/common/UiText.h"
+#include "ui/editor/RichTextHtml.h"
+#include "workspace/EditorSession.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFont>
+#include <QFormLayout>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QThread>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+
+const char* FolderName(int folder) {
+    switch (folder) {
+    case kFolderReceived:
+        return "已收日志";
+    case kFolderSent:
+        return "已发日志";
+    case kFolderDrafts:
+        return "草稿箱";
+    case kFolderTrash:
+        return "垃圾箱";
+    default:
+        return "未保存";
+    }
+}
+
+} // namespace
+
+CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    auto* form = new QFormLayout;
+    m_title = new QLineEdit(central);
+    m_title->setPlaceholderText(QStringLiteral("日志标题"));
+    m_category = new QComboBox(central);
+    m_category->setEditable(true);
+    m_category->setInsertPolicy(QComboBox::NoInsert);
+    form->addRow(QStringLiteral("标题:"), m_title);
+    form->addRow(QStringLiteral("分类:"), m_category);
+    layout->addLayout(form);
+
+    m_pages = new QStackedWidget(central);
+    m_rich = new QTextEdit(m_pages);
+    m_rich->setAcceptRichText(true);
+    m_source = new QPlainTextEdit(m_pages);
+    m_source->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_pages->addWidget(m_rich);
+    m_pages->addWidget(m_source);
+    layout->addWidget(m_pages, 1);
+    setCentralWidget(central);
+
+    connect(m_rich, &QTextEdit::textChanged, this, [this] { m_richEdited = true; });
+    connect(m_title, &QLineEdit::textChanged, this, [this] { UpdateTitle(); });
+
+    m_autosave = new QTimer(this);
+    connect(m_autosave, &QTimer::timeout, this, &CEditorWindow::Autosave);
+    BuildActions();
+    statusBar()->showMessage(QStringLiteral("就绪"));
+    resize(800, 600);
+}
+
+CEditorWindow::~CEditorWindow() {
+    // Their finished handlers will not run any more: the threads are ended and deleted here.
+    WaitForWorkers();
+    for (QThread* thread : m_workers)
+        delete thread;
+}
+
+void CEditorWindow::BuildActions() {
+    QToolBar* bar = addToolBar(QStringLiteral("编辑"));
+    bar->setObjectName(QStringLiteral("editorToolBar"));
+    auto add = [&](const QString& icon, const QString& text, const QKeySequence& keys, auto slot) {
+        QAction* action = bar->addAction(QIcon::fromTheme(icon), text);
+        action->setShortcut(keys);
+        action->setToolTip(text);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    add(QStringLiteral("format-text-bold"), QStringLiteral("加粗"), QKeySequence::Bold,
+        &CEditorWindow::ToggleBold);
+    add(QStringLiteral("format-text-italic"), QStringLiteral("斜体"), QKeySequence::Italic,
+        &CEditorWindow::ToggleItalic);
+    add(QStringLiteral("insert-link"), QStringLiteral("插入链接"), QKeySequence(),
+        &CEditorWindow::AskLink);
+    add(QStringLiteral("insert-image"), QStringLiteral("插入图片"), QKeySequence(),
+        &CEditorWindow::AskPicture);
+    bar->addSeparator();
+    add(QStringLiteral("document-save"), QStringLiteral("保存"), QKeySequence::Save,
+        [this] { Save(); });
+    m_publishAction = add(QStringLiteral("mail-send"), QStringLiteral("发布"), QKeySequence(),
+                          &CEditorWindow::Publish);
+    bar->addSeparator();
+    m_sourceAction = bar->addAction(QIcon::fromTheme(QStringLiteral("text-html")),
+                                    QStringLiteral("HTML 源代码"));
+    m_sourceAction->setCheckable(true);
+    connect(m_sourceAction, &QAction::toggled, this, &CEditorWindow::SetSourceView);
+}
+
+void CEditorWindow::Attach(CEditorSession& session) {
+    m_session = &session;
+    ShowArticle();
+
+    const EditorWindowRect rect = session.WindowRect();
+    if (rect.IsSet())
+        setGeometry(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    m_autosave->start(session.AutosaveMilliseconds());
+
+    // The weblog's categories, when it answers; the box stays free text either way.
+    auto names = std::make_shared<std::vector<std::string>>();
+    auto reason = std::make_shared<std::string>();
+    auto ok = std::make_shared<bool>(false);
+    RunInBackground(
+        [&session, names, reason, ok] { *ok = session.LoadCategories(*names, *reason); },
+        [this, names, reason, ok] {
+            if (!*ok) {
+                statusBar()->showMessage(QStringLiteral("无法获取分类: ") + ToQ(*reason));
+                return;
+            }
+            const QString current = m_category->currentText();
+            for (const std::string& name : *names) {
+                if (m_category->findText(ToQ(name)) < 0)
+                    m_category->addItem(ToQ(name));
+            }
+            m_category->setEditText(current);
+        });
+}
+
+void CEditorWindow::ShowArticle() {
+    const EditorText& text = m_session->Text();
+    m_title->setText(ToQ(text.title));
+    m_category->clear();
+    if (!text.category.empty())
+        m_category->addItem(ToQ(text.category));
+    m_category->setEditText(ToQ(text.category));
+    m_html = ToQ(text.content);
+    if (IsSourceView())
+        m_source->setPlainText(m_html);
+    m_rich->setHtml(m_html);
+    m_richEdited = false;
+    UpdateTitle();
+}
+
+void CEditorWindow::UpdateTitle() {
+    QString title = m_title->text().isEmpty() ? QStringLiteral("新文章") : m_title->text();
+    if (m_session)
+        title += QStringLiteral(" - ") + ToQ(m_session->Account()) + QStringLiteral(" / ") +
+                 QString::fromUtf8(FolderName(m_session->Folder()));
+    setWindowTitle(title + QStringLiteral(" - 日志编辑器"));
+}
+
+QString CEditorWindow::TitleText() const {
+    return m_title->text();
+}
+
+QString CEditorWindow::CategoryText() const {
+    return m_category->currentText();
+}
+
+bool CEditorWindow::IsSourceView() const {
+    return m_pages->currentWidget() == m_source;
+}
+
+QString CEditorWindow::BodyHtml() const {
+    if (IsSourceView())
+        return m_source->toPlainText();
+    return m_richEdited ? CRichTextHtml::Fragment(*m_rich->document()) : m_html;
+}
+
+void CEditorWindow::SetSourceView(bool source) {
+    if (source == IsSourceView())
+        return;
+    if (source) {
+        m_html = BodyHtml();
+        m_richEdited = false;
+        m_source->setPlainText(m_html);
+        m_pages->setCurrentWidget(m_source);
+    } else {
+        m_html = m_source->toPlainText();
+        m_rich->setHtml(m_html);
+        m_richEdited = false;
+        m_pages->setCurrentWidget(m_rich);
+    }
+    if (m_sourceAction->isChecked() != source)
+        m_sourceAction->setChecked(source);
+}
+
+void CEditorWindow::TakeText() {
+    if (!m_session)
+        return;
+    m_session->SetText({.title = ToStd(TitleText()),
+                        .category = ToStd(CategoryText()),
+                        .content = ToStd(BodyHtml())});
+}
+
+void CEditorWindow::ReportSave(const EditorSaveResult& result, const QString& doneText) {
+    if (!result.ok) {
+        statusBar()->showMessage(QStringLiteral("保存失败: ") + ToQ(result.reason));
+        return;
+    }
+    if (!doneText.isEmpty())
+        statusBar()->showMessage(doneText);
+    NotifyFolders(result.changedFolders);
+    UpdateTitle();
+}
+
+void CEditorWindow::NotifyFolders(const std::vector<FolderRef>& folders) {
+    if (!m_foldersChanged || !m_session)
+        return;
+    std::vector<int> codes;
+    for (const FolderRef& folder : folders) {
+        const int code =
+            folder.account == m_session->Account() ? m_session->FolderNodeCode(folder.folder) : 0;
+        if (code != 0)
+            codes.push_back(code);
+    }
+    if (!codes.empty())
+        m_foldersChanged(codes);
+}
+
+bool CEditorWindow::Save() {
+    if (!m_session)
+        return false;
+    TakeText();
+    const EditorSaveResult result = m_session->SaveDraft();
+    ReportSave(result, QStringLiteral("已保存到%1 (%2)")
+                           .arg(QString::fromUtf8(FolderName(m_session->Folder())),
+                                QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+    return result.ok;
+}
+
+void CEditorWindow::Autosave() {
+    if (!m_session || m_publishing)
+        return;
+    TakeText();
+    if (!m_session->IsModified())
+        return;
+    const EditorSaveResult result = m_session->Autosave();
+    ReportSave(result, QStringLiteral("已自动保存 (%1)")
+                           .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+}
+
+void CEditorWindow::Publish() {
+    if (!m_session || m_publishing)
+        return;
+    TakeText();
+    const OperationStart start = m_session->StartPublish();
+    if (!start.Started()) {
+        statusBar()->showMessage(QStringLiteral("发布失败: ") + ToQ(start.refusal));
+        return;
+    }
+    m_publishing = true;
+    m_publishAction->setEnabled(false);
+    statusBar()->showMessage(QStringLiteral("正在发布..."));
+}
+
+void CEditorWindow::OnProgress(const OperationProgress& progress) {
+    QMetaObject::invokeMethod(
+        this, [this, text = progress.text] { statusBar()->showMessage(ToQ(text)); },
+        Qt::QueuedConnection);
+}
+
+void CEditorWindow::OnOperationDone(const OperationResult& result) {
+    QMetaObject::invokeMethod(
+        this, [this, result] { OnPublished(result); }, Qt::QueuedConnection);
+}
+
+void CEditorWindow::OnPublished(const OperationResult& result) {
+    m_publishing = false;
+    m_publishAction->setEnabled(true);
+    if (!m_session)
+        return;
+    const std::string failure = m_session->OnPublished(result);
+    NotifyFolders(result.changedFolders);
+    UpdateTitle();
+    if (!failure.empty()) {
+        statusBar()->showMessage(QStringLiteral("发布失败: ") + ToQ(failure));
+        CMessageBox::Show(this, QStringLiteral("发布失败: ") + ToQ(failure), QString(), true);
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("已发布, 文章在已发日志中"));
+}
+
+void CEditorWindow::ToggleBold() {
+    if (IsSourceView()) {
+        WrapSource(QStringLiteral("<strong>"), QStringLiteral("</strong>"));
+        return;
+    }
+    QTextCharFormat format;
+    format.setFontWeight(m_rich->fontWeight() >= QFont::Bold ? QFont::Normal : QFont::Bold);
+    m_rich->mergeCurrentCharFormat(format);
+}
+
+void CEditorWindow::ToggleItalic() {
+    if (IsSourceView()) {
+        WrapSource(QStringLiteral("<em>"), QStringLiteral("</em>"));
+        return;
+    }
+    QTextCharFormat format;
+    format.setFontItalic(!m_rich->fontItalic());
+    m_rich->mergeCurrentCharFormat(format);
+}
+
+void CEditorWindow::WrapSource(const QString& open, const QString& close) {
+    QTextCursor cursor = m_source->textCursor();
+    const QString selected = cursor.selectedText();
+    cursor.insertText(open + selected + close);
+}
+
+void CEditorWindow::AskLink() {
+    bool ok = false;
+    const QString href =
+        QInputDialog::getText(this, QStringLiteral("插入链接"), QStringLiteral("链接地址:"),
+                              QLineEdit::Normal, QStringLiteral("https://"), &ok);
+    if (ok && !href.trimmed().isEmpty())
+        InsertLink(href.trimmed());
+}
+
+void CEditorWindow::InsertLink(const QString& href) {
+    if (IsSourceView()) {
+        QTextCursor cursor = m_source->textCursor();
+        const QString text = cursor.hasSelection() ? cursor.selectedText() : href.toHtmlEscaped();
+        cursor.insertText(QStringLiteral("<a href=\"%1\">%2</a>").arg(href.toHtmlEscaped(), text));
+        return;
+    }
+    QTextCursor cursor = m_rich->textCursor();
+    QTextCharFormat format;
+    format.setAnchor(true);
+    format.setAnchorHref(href);
+    format.setFontUnderline(true);
+    format.setForeground(palette().link());
+    if (cursor.hasSelection()) {
+        cursor.mergeCharFormat(format);
+        return;
+    }
+    // What is typed after the inserted address is no longer part of the link.
+    QTextCharFormat plain = m_rich->currentCharFormat();
+    plain.setAnchor(false);
+    plain.clearProperty(QTextFormat::AnchorHref);
+    plain.clearForeground();
+    plain.setFontUnderline(false);
+    cursor.insertText(href, format);
+    m_rich->setTextCursor(cursor);
+    m_rich->setCurrentCharFormat(plain);
+}
+
+void CEditorWindow::AskPicture() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("插入图片"), QString(),
+        QStringLiteral("图片 (*.png *.jpg *.jpeg *.gif *.webp *.bmp *.svg);;所有文件 (*)"));
+    if (!path.isEmpty())
+        InsertPicture(path);
+}
+
+void CEditorWindow::InsertPicture(const QString& filePath) {
+    if (!m_session)
+        return;
+    statusBar()->showMessage(QStringLiteral("正在上传图片..."));
+    auto url = std::make_shared<std::string>();
+    auto reason = std::make_shared<std::string>();
+    auto ok = std::make_shared<bool>(false);
+    CEditorSession* session = m_session;
+    RunInBackground(
+        [session, path = ToStd(filePath), url, reason, ok] {
+            *ok = session->UploadPicture(path, *url, *reason);
+        },
+        [this, url, reason, ok] {
+            if (!*ok) {
+                statusBar()->showMessage(QStringLiteral("上传图片失败: ") + ToQ(*reason));
+                return;
+            }
+            const QString address = ToQ(*url);
+            if (IsSourceView()) {
+                m_source->textCursor().insertText(
+                    QStringLiteral("<img src=\"%1\" alt=\"\">").arg(address.toHtmlEscaped()));
+            } else {
+                QTextImageFormat picture;
+                picture.setName(address);
+                m_rich->textCursor().insertImage(picture);
+            }
+            statusBar()->showMessage(QStringLiteral("图片已上传: ") + address);
+        });
+}
+
+void CEditorWindow::RunInBackground(std::function<void()> work, std::function<void()> done) {
+    QThread* thread = QThread::create(std::move(work));
+    m_workers.push_back(thread);
+    connect(thread, &QThread::finished, this, [this, thread, done = std::move(done)] {
+        std::erase(m_workers, thread);
+        thread->deleteLater();
+        done();
+    });
+    thread->start();
+}
+
+void CEditorWindow::WaitForWorkers() {
+    // The finished signals are handled by the event loop; here the threads only end.
+    for (QThread* thread : m_workers)
+        thread->wait();
+}
+
+QString CEditorWindow::StatusText() const {
+    return statusBar()->currentMessage();
+}
+
+void CEditorWindow::closeEvent(QCloseEvent* event) {
+    if (m_session) {
+        TakeText();
+        if (m_session->IsModified() &&
+            CMessageBox::Ask(this, QStringLiteral("文章已修改, 关闭前保存吗?"),
+                             QStringLiteral("日志编辑器")) &&
+            !Save()) {
+            // The save failed: the status line says why, and the window stays.
+            event->ignore();
+            return;
+        }
+        const QRect frame = geometry();
+        std::string reason;
+        if (!m_session->SaveWindowRect({.left = frame.left(),
+                                        .top = frame.top(),
+                                        .right = frame.right() + 1,
+                                        .bottom = frame.bottom() + 1},
+                                       reason))
+            statusBar()->showMessage(QStringLiteral("无法保存窗口位置: ") + ToQ(reason));
+    }
+    m_autosave->stop();
+    event->accept();
+}

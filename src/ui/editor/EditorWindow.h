@@ -1,0 +1,111 @@
+#pragma once
+
+#include "workspace/ArticleObserver.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class CEditorSession;
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QStackedWidget;
+class QTextEdit;
+class QThread;
+class QTimer;
+struct EditorSaveResult;
+
+// The editor program's window: the title, the category (the weblog's list, or free text), the
+// body as rich text or as its HTML source, and the toolbar (bold, italic, link, picture, save,
+// publish). It shows the session's article and forwards what the user does to the session; the
+// status line tells how each save, publish and upload ended, with the reason of a failure.
+//
+// The window also hears the publish operations (CArticleObserver, called on their workers) and
+// hands what it hears to the interface thread. Create it first, then the article operations on
+// it, then the session, and Attach the session; destroy in the reverse order.
+class CEditorWindow : public QMainWindow, public CArticleObserver {
+    Q_OBJECT
+public:
+    explicit CEditorWindow(QWidget* parent = nullptr);
+    ~CEditorWindow() override;
+
+    // Shows the session's article and starts the autosave and the category request.
+    void Attach(CEditorSession& session);
+    // Told the node codes of the folders whose contents a save or publish changed (the main
+    // window recounts them).
+    void SetFoldersChangedHandler(std::function<void(const std::vector<int>&)> handler) {
+        m_foldersChanged = std::move(handler);
+    }
+
+    // What the widgets hold now, as the session's text.
+    QString TitleText() const;
+    QString CategoryText() const;
+    // The body as HTML: the source text in the source view; otherwise the rich text's HTML, or
+    // the HTML as it was opened while the rich text is untouched (so markup that the rich
+    // text cannot show survives a save).
+    QString BodyHtml() const;
+    bool IsSourceView() const;
+    void SetSourceView(bool source);
+
+    // The user's commands.
+    bool Save();
+    void Publish();
+    void Autosave();
+    void InsertLink(const QString& href);
+    void InsertPicture(const QString& filePath);
+
+    // For tests: the widgets and the autosave timer.
+    QLineEdit* TitleEdit() const { return m_title; }
+    QComboBox* CategoryBox() const { return m_category; }
+    QTextEdit* RichEdit() const { return m_rich; }
+    QPlainTextEdit* SourceEdit() const { return m_source; }
+    QTimer* AutosaveTimer() const { return m_autosave; }
+    QString StatusText() const;
+    // Waits until the category request and the uploads under way have ended (tests, closing).
+    void WaitForWorkers();
+
+    // CArticleObserver, on the operations' workers.
+    void OnProgress(const OperationProgress& progress) override;
+    void OnOperationDone(const OperationResult& result) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildActions();
+    void ShowArticle();
+    void ToggleBold();
+    void ToggleItalic();
+    void AskLink();
+    void AskPicture();
+    void WrapSource(const QString& open, const QString& close);
+    void TakeText();
+    void ReportSave(const EditorSaveResult& result, const QString& doneText);
+    void NotifyFolders(const std::vector<FolderRef>& folders);
+    void OnPublished(const OperationResult& result);
+    void UpdateTitle();
+    // Runs work on a thread of its own and then done on the interface thread.
+    void RunInBackground(std::function<void()> work, std::function<void()> done);
+
+    CEditorSession* m_session = nullptr;
+    QLineEdit* m_title = nullptr;
+    QComboBox* m_category = nullptr;
+    QStackedWidget* m_pages = nullptr;
+    QTextEdit* m_rich = nullptr;
+    QPlainTextEdit* m_source = nullptr;
+    QAction* m_sourceAction = nullptr;
+    QAction* m_publishAction = nullptr;
+    QTimer* m_autosave = nullptr;
+    std::vector<QThread*> m_workers;
+    // The HTML as opened (or last taken from the source view), and whether the rich text has
+    // been edited since.
+    QString m_html;
+    bool m_richEdited = false;
+    bool m_publishing = false;
+    std::function<void(const std::vector<int>&)> m_foldersChanged;
+};

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "blogclient/BloggerApi.h"
+#include "storage/ArticleDatabase.h"
+#include "storage/FeedItem.h"
+#include "workspace/ArticleOperations.h"
+#include "workspace/EditorHandOff.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// What the editor shows and the user changes: the article's three texts.
+struct EditorText {
+    std::string title;
+    std::string category;
+    std::string content; // HTML, a fragment as weblog posts hold it
+
+    bool operator==(const EditorText&) const = default;
+};
+
+// The answer of a save: the reason is empty on success; changedFolders are the folders whose
+// counts the main window should refresh.
+struct EditorSaveResult {
+    bool ok = false;
+    std::string reason;
+    std::vector<FolderRef> changedFolders;
+};
+
+// The editor window's rectangle as the account keeps it (all 0: let the window place itself).
+struct EditorWindowRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    bool IsSet() const { return right > left && bottom > top; }
+};
+
+// Where the editor finds what it opens: blog.db through the article operations, the feed
+// store for the articles written about feed items.
+struct EditorStores {
+    std::string feedStorePath; // Storage/rss.db of the program directory unless given
+};
+
+// One article open in the editor program: opened from the main window's orders, saved into the
+// account's 草稿箱 (or in place when it is stored already), published through the article
+// operations. The window shows what it holds and forwards what the user does.
+//
+// Open, the saves and StartPublish belong to the interface thread. LoadCategories and
+// UploadPicture talk to the server and take their time: the window runs them on a worker; they
+// read only what Open fixed (the account and the interface factory).
+class CEditorSession {
+public:
+    // operations: the weblog use-cases on blog.db; its interface factory also serves the
+    // category list and the picture upload.
+    CEditorSession(CArticleOperations& operations, EditorStores stores = {});
+
+    // Makes the interface object bound to an account (nullptr after reporting why not);
+    // CBlogApiFactory::CreateForAccount unless set.
+    void SetApiFactory(CArticleOperations::ApiFactory factory) {
+        m_apiFactory = std::move(factory);
+    }
+
+    // Opens what the orders name: an empty article (Compose), the stored article (the edit
+    // tasks), or a new article quoting the feed item (tasks 5 and 6). False with the reason
+    // when the account is missing, the article or item cannot be read, or the orders lack the
+    // id they need.
+    bool Open(const EditorHandOff& handOff, std::string& reason);
+
+    const std::string& Account() const { return m_account; }
+    EditorTask Task() const { return m_task; }
+    // The stored article's id; 0 while a new article has never been saved.
+    int ArticleId() const { return m_articleId; }
+    // The folder the article lies in (kFolderDrafts .. ); 0 while it is not stored.
+    int Folder() const { return m_folder; }
+    // The post id on the server; empty when it was never published.
+    const std::string& PostId() const { return m_postId; }
+    const EditorText& Text() const { return m_text; }
+    // The node code of the folder the article lies in, from the orders (0 when unknown): what
+    // the main window recounts after a save.
+    int FolderTreeId() const { return FolderNodeCode(m_folder); }
+    // The node code of one of the article's account's folders: the account's node in the
+    // orders' account list plus 10 x folder code, else the orders' own folder codes when they
+    // were written for this account; 0 when unknown.
+    int FolderNodeCode(int folder) const;
+
+    // What the window holds now; marks the article changed when it differs from what was
+    // saved last.
+    void SetText(const EditorText& text);
+    bool IsModified() const { return m_text != m_saved; }
+
+    // A new article goes into the account's 草稿箱, an article stored already is saved where
+    // it lies. Saves even when nothing changed (the user asked for it).
+    EditorSaveResult SaveDraft();
+    // The periodic save: as SaveDraft, but only when something changed since the last save
+    // (ok and nothing done otherwise).
+    EditorSaveResult Autosave();
+
+    // Saves, then publishes the article through the article operations: a new post, or an edit
+    // of the post when the article has a post id. The operation reports to the operations'
+    // observer; hand its result to OnPublished.
+    OperationStart StartPublish();
+    // Takes in the end of a publish started here: on success the article lies in 已发日志
+    // with its post id. Gives the reason of a failure ("" on success).
+    std::string OnPublished(const OperationResult& result);
+
+    // The account's categories from the server (MetaWeblog and its kin); false with the reason
+    // when the interface has none or the server cannot be asked.
+    bool LoadCategories(std::vector<std::string>& names, std::string& reason) const;
+    // Stores a picture file on the weblog (newMediaObject) and gives its address.
+    bool UploadPicture(const std::string& filePath, std::string& url, std::string& reason) const;
+
+    // The account's editor settings: the autosave period in ms (50000 unless the account holds
+    // a positive number) and the window rectangle.
+    int AutosaveMilliseconds() const;
+    EditorWindowRect WindowRect() const;
+    bool SaveWindowRect(const EditorWindowRect& rect, std::string& reason) const;
+
+    // The HTML of an article written about a feed item: its title as a link, its text quoted,
+    // and where it came from.
+    static std::string QuoteFeedItem(const FeedItem& item);
+    // The MIME type of a picture by its file name's ending.
+    static std::string PictureMimeType(const std::string& fileName);
+
+    static constexpr int kDefaultAutosaveMs = 50000;
+    static constexpr const char* kNoIndexText = "编辑器的启动参数里没有文章的编号";
+
+private:
+    bool OpenArticle(int id, std::string& reason);
+    bool OpenFeedItem(int id, bool searchResult, std::string& reason);
+    std::unique_ptr<CBloggerApi> MakeApi(std::string& reason) const;
+
+    CArticleOperations& m_operations;
+    EditorStores m_stores;
+    CArticleOperations::ApiFactory m_apiFactory;
+
+    EditorHandOff m_handOff;
+    EditorTask m_task = EditorTask::Compose;
+    std::string m_account;
+    int m_articleId = 0;
+    int m_folder = 0;
+    std::string m_postId;
+    EditorText m_text;
+    EditorText m_saved;
+    bool m_stored = false; // the article is in blog.db
+};

@@ -1,0 +1,243 @@
+// The editor program's window on a real blog.db and a weblog server on 127.0.0.1.
+#include "ui/editor/EditorWindow.h"
+#include "app/AppPaths.h"
+#include "support/TestSupport.h"
+#include "ui/UiTestSupport.h"
+#include "ui/editor/RichTextHtml.h"
+#include "workspace/EditorSession.h"
+#include "workspace/WorkspaceTestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+void Type(QWidget* widget, const QString& text) {
+    widget->setFocus();
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+class EditorWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(CAccountStore::AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
+    }
+    void TearDown() override { m_window.WaitForWorkers(); }
+
+    void Open(EditorTask task, std::optional<long long> index = {}) {
+        std::string reason;
+        ASSERT_TRUE(m_session.Open({.task = task,
+                                    .account = "甲",
+                                    .index = index,
+                                    .publishFolderTreeId = 1020,
+                                    .draftFolderTreeId = 1030},
+                                   reason))
+            << reason;
+        m_window.Attach(m_session);
+        m_window.show();
+    }
+
+    std::vector<ArticleRecord> Drafts() {
+        std::vector<ArticleRecord> list;
+        std::string reason;
+        EXPECT_TRUE(m_operations.GetArticles({.account = "甲", .folder = kFolderDrafts}, 0, 100,
+                                             list, reason))
+            << reason;
+        return list;
+    }
+
+    // The window is a member: the application object comes first.
+    QApplication* m_app = EnsureApp();
+    CTempHome m_home;
+    CRecordingReporter m_reporter;
+    CScopedReporter m_scope{m_reporter};
+    CRecordingMessageBoxes m_boxes;
+    CWeblogServer m_server;
+    CEditorWindow m_window;
+    CArticleOperations m_operations{m_window};
+    CEditorSession m_session{m_operations};
+};
+
+TEST_F(EditorWindowTest, TypedArticleIsSavedAsADraftWithTheServersCategories) {
+    std::vector<int> recounted;
+    m_window.SetFoldersChangedHandler([&](const std::vector<int>& codes) {
+        recounted.insert(recounted.end(), codes.begin(), codes.end());
+    });
+    Open(EditorTask::Compose);
+    EXPECT_EQ(m_window.AutosaveTimer()->interval(), CEditorSession::kDefaultAutosaveMs);
+    EXPECT_TRUE(m_window.AutosaveTimer()->isActive());
+    ASSERT_TRUE(WaitFor([&] { return m_window.CategoryBox()->count() == 3; }))
+        << m_window.StatusText().toStdString();
+    EXPECT_EQ(m_window.CategoryBox()->itemText(2), QStringLiteral("技术"));
+
+    Type(m_window.TitleEdit(), QStringLiteral("标题 & 引号"));
+    m_window.CategoryBox()->setEditText(QStringLiteral("自己的分类"));
+    Type(m_window.RichEdit(), QStringLiteral("正文 <1>"));
+    EXPECT_TRUE(m_window.windowTitle().startsWith(QStringLiteral("标题 & 引号")));
+
+    ASSERT_TRUE(m_window.Save()) << m_window.StatusText().toStdString();
+    EXPECT_TRUE(m_window.StatusText().startsWith(QStringLiteral("已保存到草稿箱")));
+    EXPECT_EQ(recounted, std::vector<int>{1030});
+    std::vector<ArticleRecord> drafts = Drafts();
+    ASSERT_EQ(drafts.size(), 1u);
+    EXPECT_EQ(drafts[0].title, "标题 & 引号");
+    EXPECT_EQ(drafts[0].category, "自己的分类");
+    EXPECT_EQ(drafts[0].content, "<p>正文 &lt;1&gt;</p>");
+
+    // More typing, then the timer's save: still one row.
+    Type(m_window.RichEdit(), QStringLiteral("!"));
+    m_window.Autosave();
+    drafts = Drafts();
+    ASSERT_EQ(drafts.size(), 1u);
+    EXPECT_EQ(drafts[0].content, "<p>正文 &lt;1&gt;!</p>");
+    EXPECT_TRUE(m_window.StatusText().startsWith(QStringLiteral("已自动保存")));
+}
+
+TEST_F(EditorWindowTest, SourceViewRoundTripsTheHtml) {
+    const std::string html = "<p>一段 <strong>加粗</strong> <em>斜体</em> "
+                             "<a href=\"http://example.com/?a=1&amp;b=2\">链接</a></p>\n"
+                             "<blockquote><p>引用</p></blockquote>\n"
+                             "<ul><li>甲</li><li>乙</li></ul>\n"
+                             "<p><img src=\"http://example.com/p.png\" alt=\"\"></p>";
+    LocalOutcome draft = m_operations.NewDraft("甲", {.title = "源代码", .content = html});
+    ASSERT_TRUE(draft.ok) << draft.reason;
+    Open(EditorTask::EditDraft, draft.newIds[0]);
+
+    // Untouched, the article's HTML is kept as it was opened; the source view shows it.
+    EXPECT_EQ(m_window.BodyHtml().toStdString(), html);
+    m_window.SetSourceView(true);
+    EXPECT_EQ(m_window.SourceEdit()->toPlainText().toStdString(), html);
+    // What the rich text makes of it reads back the same.
+    EXPECT_EQ(CRichTextHtml::Fragment(*m_window.RichEdit()->document()).toStdString(), html);
+
+    // An edit in the source view shows in the rich text and is what is saved.
+    m_window.SourceEdit()->setPlainText(QStringLiteral("<p>改过的 <em>源</em></p>"));
+    m_window.SetSourceView(false);
+    EXPECT_EQ(m_window.RichEdit()->toPlainText(), QStringLiteral("改过的 源"));
+    ASSERT_TRUE(m_window.Save());
+    EXPECT_EQ(Drafts()[0].content, "<p>改过的 <em>源</em></p>");
+
+    // Typing in the rich text after that: the clean fragment, without Qt's styles.
+    Type(m_window.RichEdit(), QStringLiteral("新"));
+    const QString edited = m_window.BodyHtml();
+    EXPECT_FALSE(edited.contains(QStringLiteral("style")));
+    EXPECT_TRUE(edited.contains(QStringLiteral("<em>源</em>"))) << edited.toStdString();
+    EXPECT_TRUE(edited.contains(QStringLiteral("新"))) << edited.toStdString();
+}
+
+TEST_F(EditorWindowTest, ToolbarFormatsBecomePlainTags) {
+    Open(EditorTask::Compose);
+    auto trigger = [&](const QString& text) {
+        for (QAction* action : m_window.findChildren<QAction*>()) {
+            if (action->text() == text) {
+                action->trigger();
+                return;
+            }
+        }
+        FAIL() << "no action " << text.toStdString();
+    };
+    Type(m_window.RichEdit(), QStringLiteral("普通 "));
+    trigger(QStringLiteral("加粗"));
+    Type(m_window.RichEdit(), QStringLiteral("粗"));
+    trigger(QStringLiteral("加粗"));
+    trigger(QStringLiteral("斜体"));
+    Type(m_window.RichEdit(), QStringLiteral("斜"));
+    trigger(QStringLiteral("斜体"));
+    m_window.InsertLink(QStringLiteral("http://example.com/?a=1&b=2"));
+    Type(m_window.RichEdit(), QStringLiteral(" 完"));
+    EXPECT_EQ(m_window.BodyHtml().toStdString(),
+              std::string("<p>普通 <strong>粗</strong><em>斜</em><a "
+                          "href=\"http://example.com/?a=1&amp;b=2\">http://example.com/"
+                          "?a=1&amp;b=2</a> 完</p>"));
+
+    // In the source view the same commands wrap the selection in tags.
+    m_window.SetSourceView(true);
+    m_window.SourceEdit()->setPlainText(QStringLiteral("字"));
+    m_window.SourceEdit()->selectAll();
+    trigger(QStringLiteral("加粗"));
+    EXPECT_EQ(m_window.BodyHtml().toStdString(), "<strong>字</strong>");
+}
+
+TEST_F(EditorWindowTest, PictureIsUploadedAndFailuresShowTheirReason) {
+    Open(EditorTask::Compose);
+    const std::string picture = m_home.File("图.png");
+    WriteAll(picture, "\x89PNG\r\n\x1a\n fake");
+    m_window.InsertPicture(QString::fromStdString(picture));
+    ASSERT_TRUE(WaitFor([&] { return m_window.BodyHtml().contains(QStringLiteral("<img")); }))
+        << m_window.StatusText().toStdString();
+    EXPECT_TRUE(m_window.BodyHtml().contains(
+        QStringLiteral("src=\"http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png\"")));
+
+    m_window.InsertPicture(QString::fromStdString(m_home.File("没有.png")));
+    ASSERT_TRUE(
+        WaitFor([&] { return m_window.StatusText().startsWith(QStringLiteral("上传图片失败")); }));
+    EXPECT_TRUE(m_window.StatusText().contains(QStringLiteral("没有.png")));
+}
+
+TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
+    std::vector<int> recounted;
+    m_window.SetFoldersChangedHandler([&](const std::vector<int>& codes) {
+        recounted.insert(recounted.end(), codes.begin(), codes.end());
+    });
+    Open(EditorTask::Compose);
+    m_window.Publish();
+    EXPECT_EQ(m_window.StatusText(), QStringLiteral("发布失败: 请输入日志标题"));
+
+    Type(m_window.TitleEdit(), QStringLiteral("发布"));
+    Type(m_window.RichEdit(), QStringLiteral("正文"));
+    m_window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return m_session.Folder() == kFolderSent; }))
+        << m_window.StatusText().toStdString();
+    EXPECT_EQ(m_window.StatusText(), QStringLiteral("已发布, 文章在已发日志中"));
+    EXPECT_TRUE(m_window.windowTitle().contains(QStringLiteral("已发日志")));
+    // The draft it was saved as first, then both folders of the move.
+    EXPECT_NE(std::find(recounted.begin(), recounted.end(), 1020), recounted.end());
+    EXPECT_NE(std::find(recounted.begin(), recounted.end(), 1030), recounted.end());
+
+    // The server refuses the edit: the window says so with the server's words.
+    AccountRecord account = ServerAccount("甲", m_server, "/fault");
+    ASSERT_EQ(CAccountStore::UpdateAccountConnection("甲", account), 1);
+    Type(m_window.RichEdit(), QStringLiteral("改"));
+    m_window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return !m_boxes.Boxes().empty(); }));
+    EXPECT_TRUE(m_boxes.Boxes()[0].text.startsWith(QStringLiteral("发布失败: ")));
+    EXPECT_TRUE(m_window.StatusText().contains(QStringLiteral("Incorrect username or password.")))
+        << m_window.StatusText().toStdString();
+    EXPECT_EQ(m_session.Folder(), kFolderSent);
+}
+
+TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheWindowRectangle) {
+    Open(EditorTask::Compose);
+    m_window.setGeometry(40, 50, 700, 500);
+    Type(m_window.TitleEdit(), QStringLiteral("未保存"));
+    m_boxes.Answer(true);
+    ASSERT_TRUE(m_window.close());
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_TRUE(m_boxes.Boxes()[0].question);
+    ASSERT_EQ(Drafts().size(), 1u);
+    EXPECT_EQ(Drafts()[0].title, "未保存");
+    const EditorWindowRect rect = m_session.WindowRect();
+    EXPECT_EQ(rect.left, m_window.geometry().left());
+    EXPECT_EQ(rect.right - rect.left, m_window.geometry().width());
+
+    // Nothing changed since: no question.
+    m_boxes.Clear();
+    m_window.show();
+    ASSERT_TRUE(m_window.close());
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+} // namespace
