@@ -233,8 +233,10 @@ void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, C
         if (Stopped())
             return;
         ChannelRecord record = m_tree.Record(at);
-        if (!record.children.empty()) {
-            CollectWalk(record.children.front(), depth + 1, rule, store, jobs);
+        if (record.directory) {
+            // An empty directory has nothing to receive (and no feed row to look up).
+            if (!record.children.empty())
+                CollectWalk(record.children.front(), depth + 1, rule, store, jobs);
             continue;
         }
         int feedId = 0;

@@ -201,6 +201,22 @@ TEST_F(ReceiveSchedulerTest, UnchangedFeedCountsAsReceivedWithNothingNew) {
     EXPECT_EQ(m_observer.Events().back(), "end");
 }
 
+TEST_F(ReceiveSchedulerTest, AnEmptyDirectoryIsPassedOverWithoutAReport) {
+    MakeTree({"a"});
+    int empty = -1;
+    ASSERT_TRUE(m_tree.AddDirectory(-1, "空目录", &empty));
+    // Read back from its file, as the next start sees it.
+    ASSERT_TRUE(m_tree.Build());
+    empty = m_tree.FindByPath("空目录");
+    ASSERT_GE(empty, 0);
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    EXPECT_EQ(m_observer.done.count(empty), 0u);
+    EXPECT_EQ(m_observer.done.size(), 1u);
+    EXPECT_TRUE(m_observer.done[m_tree.FindByPath("a")].first);
+}
+
 TEST_F(ReceiveSchedulerTest, ReceivedItemsReachTheSearchIndexAfterTheRound) {
     MakeTree({"a", "b"});
     CReceiveScheduler scheduler(m_tree, m_observer);
