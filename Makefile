@@ -66,7 +66,7 @@ bench: build
 # Installs the programs, their data (share/quillmark), the desktop entry, the icons and the
 # AppStream file under PREFIX; DESTDIR puts the whole tree below a staging folder.
 PREFIX ?= /usr/local
-INSTALLED_PROGRAMS := quillmark quillmark-cli quillmark-vacuum
+INSTALLED_PROGRAMS := quillmark quillmark-cli quillmark-vacuum quillmark-editor
 install: $(STAMP)
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	cmake --build $(BUILD_DIR) --target $(INSTALLED_PROGRAMS)
