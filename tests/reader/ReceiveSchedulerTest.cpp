@@ -471,11 +471,12 @@ TEST_F(ReceiveSchedulerTest, AThousandReceivesLeaveNoThreadsBehind) {
     scheduler.Wait();
     EXPECT_EQ(ThreadCount(), threadsBefore);
     EXPECT_EQ(scheduler.WorkerCount(), 0);
-    // Four channels: each has at most one receive fetching and one finishing its report, one
-    // more worker may be folding the search index's queue in, and ended workers are joined as
-    // new ones start.
-    EXPECT_LE(mostWorkers, 10);
-    EXPECT_LE(mostThreads, threadsBefore + 10);
+    // Four channels: each has at most one receive fetching; a worker that has let its channel
+    // go may still be reporting, folding the search index's queue in or closing its store while
+    // the next receive of that channel runs, and ended workers are joined as new ones start. On
+    // a slow machine (under the sanitizers) a few of those overlap, but never more than a few.
+    EXPECT_LE(mostWorkers, 20);
+    EXPECT_LE(mostThreads, threadsBefore + 20);
     // A thread that ended but was never joined keeps its 8 MB stack: a thousand of them would
     // take 8 GB of address space before Wait() joins them.
     EXPECT_LT(mostVm - vmBefore, 2 * 1024 * 1024) << "kB before: " << vmBefore;
