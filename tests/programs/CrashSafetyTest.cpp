@@ -3,6 +3,7 @@
 // integrity check, every file loads, and a normal receive works.
 #include "support/CliRunner.h"
 
+#include "export/ArticleBackup.h"
 #include "platform/LoopbackServer.h"
 #include "platform/xml/XmlDocument.h"
 #include "storage/ArticleDatabase.h"
@@ -80,8 +81,8 @@ protected:
         CArticleDatabase articles(File("Storage/blog.db"));
         ASSERT_EQ(articles.OpenStore(), 1) << articles.GetLastError();
         EXPECT_EQ(articles.CheckIntegrity(), 1) << articles.GetLastError();
-        for (const char* file :
-             {"Storage/rssreader.opml", "config/appConfig.xml", "config/userConfig.xml"}) {
+        for (const char* file : {"Storage/rssreader.opml", "Storage/rssFavorite.opml",
+                                 "config/appConfig.xml", "config/userConfig.xml"}) {
             CXmlDocument doc;
             EXPECT_TRUE(doc.LoadFile(File(file))) << file << ": " << doc.GetLastError();
         }
@@ -97,6 +98,21 @@ protected:
 
 TEST_F(CrashSafetyTest, KilledAtRandomMomentsLeavesEveryStoreAndFileWhole) {
     int killed = 0;
+    // A weblog account and a backup of 300 articles to import into its 草稿箱.
+    ASSERT_EQ(
+        Run({"account", "add", "--name", "备份", "--description", "d", "--type", "MetaWeblog",
+             "--url", "http://127.0.0.1:9/x", "--port", "9", "--user", "u", "--password", "p"})
+            .exitCode,
+        0);
+    std::vector<ArticleRecord> articles;
+    for (int n = 0; n < 300; ++n)
+        articles.push_back({.title = "文章" + std::to_string(n),
+                            .content = "<p>" + std::string(2000, 'x') + "</p>",
+                            .pubDate = "2026-12-06 10:00:00",
+                            .category = "技术"});
+    const std::string backupFile = m_dir + "/backup.xml";
+    CArticleBackup backup;
+    ASSERT_TRUE(backup.ExportBackup(backupFile, articles)) << backup.GetLastError();
     for (int i = 0; i < 3; ++i) {
         killed += KillDuring({"receive", "--all"}, 400);
         ExpectIntact("receiving, round " + std::to_string(i));
@@ -114,6 +130,10 @@ TEST_F(CrashSafetyTest, KilledAtRandomMomentsLeavesEveryStoreAndFileWhole) {
                               "9", "--user", "u", "--password", "p"},
                              40);
         ExpectIntact("writing the accounts, round " + n);
+        killed += KillDuring({"fav", "mkbox", "收藏" + n}, 40);
+        ExpectIntact("writing the favorites, round " + n);
+        killed += KillDuring({"backup", "import", "备份", backupFile}, 150);
+        ExpectIntact("importing a backup, round " + n);
     }
     // The kills must have hit running programs, or nothing was tested.
     EXPECT_GT(killed, 4);
@@ -121,6 +141,13 @@ TEST_F(CrashSafetyTest, KilledAtRandomMomentsLeavesEveryStoreAndFileWhole) {
     EXPECT_EQ(Run({"channel", "list"}).exitCode, 0);
     EXPECT_EQ(Run({"account", "list"}).exitCode, 0);
     EXPECT_EQ(Run({"settings", "get", "receive"}).exitCode, 0);
+    EXPECT_EQ(Run({"fav", "list"}).exitCode, 0);
+    // A backup import is one batch: a killed one stored all of its articles or none.
+    CArticleDatabase store(File("Storage/blog.db"));
+    ASSERT_EQ(store.OpenStore(), 1);
+    int drafts = 0;
+    ASSERT_EQ(store.CountArticles(kFolderDrafts, "备份", drafts), 1);
+    EXPECT_EQ(drafts % 300, 0) << drafts;
 
     CliResult received = Run({"receive", "--all"});
     EXPECT_EQ(received.exitCode, 0) << received.err << received.out;
