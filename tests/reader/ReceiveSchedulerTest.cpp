@@ -71,6 +71,8 @@ private:
 
 class ReceiveSchedulerTest : public ::testing::Test {
 protected:
+    // The server's threads write the counts below: they are stopped before the counts go.
+    void TearDown() override { m_server.Stop(); }
     void SetUp() override {
         auto& server = m_server.Server();
         server.Get(R"(/feed/(\w+))",
@@ -144,7 +146,7 @@ protected:
     std::map<std::string, int> m_conditional;
     std::atomic<int> m_concurrent{0};
     int m_maxConcurrent = 0;
-    int m_delayMs = 0;
+    std::atomic<int> m_delayMs{0};
     std::atomic<int> m_itemCount{3}; // items each feed lists
 };
 
