@@ -48,7 +48,7 @@ TSAN_BUILD_DIR ?= build-tsan
 test-tsan: $(STAMP)
 	cmake -S . -B $(TSAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(SAN_FLAGS) -DQUILL_SANITIZE=thread
 	cmake --build $(TSAN_BUILD_DIR) --target tsan_tests
-	cd $(TSAN_BUILD_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	cd $(TSAN_BUILD_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/sanitizers/tsan.supp" \
 	    ctest -L tsan --output-on-failure --timeout 600
 
 # Every libFuzzer target of fuzz/ for FUZZ_SECONDS each (clang, build-fuzz); fails on a finding.
