@@ -8,6 +8,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+
+// The program's path followed by its arguments, as exec wants them.
+std::vector<std::string> ArgumentList(const std::string& path,
+                                      const std::vector<std::string>& arguments) {
+    std::vector<std::string> list{path};
+    list.insert(list.end(), arguments.begin(), arguments.end());
+    return list;
+}
+
+// exec's argv over the texts (which must outlive it), ended by a null pointer.
+std::vector<char*> ArgvOf(std::vector<std::string>& texts) {
+    std::vector<char*> argv;
+    for (std::string& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+} // namespace
+
 std::string CProgramRunner::FindInPath(const std::string& program) {
     if (program.find('/') != std::string::npos)
         return access(program.c_str(), X_OK) == 0 ? program : std::string();
@@ -46,13 +67,8 @@ ProgramResult CProgramRunner::Run(const std::string& program,
         result.error = std::strerror(errno);
         return result;
     }
-    std::vector<std::string> argvText;
-    argvText.push_back(path);
-    argvText.insert(argvText.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvText)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> argvText = ArgumentList(path, arguments);
+    std::vector<char*> argv = ArgvOf(argvText);
 
     const pid_t pid = fork();
     if (pid < 0) {
@@ -125,13 +141,8 @@ bool CProgramRunner::Start(const std::string& program, const std::vector<std::st
     const std::string path = FindInPath(program);
     if (path.empty())
         return fail("找不到程序 " + program);
-    std::vector<std::string> argvText;
-    argvText.push_back(path);
-    argvText.insert(argvText.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvText)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> argvText = ArgumentList(path, arguments);
+    std::vector<char*> argv = ArgvOf(argvText);
     int statusFds[2]; // the program's errno when exec failed; closed unread by a good exec
     if (pipe2(statusFds, O_CLOEXEC) != 0)
         return fail(std::strerror(errno));
