@@ -6,6 +6,7 @@
 #include "blogclient/MetaWeblogApi.h"
 #include "blogclient/XmlRpcRequest.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
 #include "storage/FeedDatabase.h"
 #include "workspace/ReasonRecorder.h"
@@ -289,6 +290,49 @@ bool CEditorSession::SaveWindowRect(const EditorWindowRect& rect, std::string& r
             return false;
         }
     }
+    return true;
+}
+
+bool CEditorSession::MarkRunning(bool& previousInterrupted, std::string& reason) const {
+    std::string previous;
+    if (!ReadAccountField(m_account, "normalexit", previous, reason))
+        return false;
+    // Accounts made before the field existed hold nothing: no earlier run to speak of.
+    previousInterrupted = previous == "0";
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    if (!CAccountStore::SetAccountField(m_account, "normalexit", "0")) {
+        reason = recorder.TakeOr("无法记录编辑器的启动");
+        return false;
+    }
+    return true;
+}
+
+bool CEditorSession::MarkEnded(std::string& reason) const {
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    if (!CAccountStore::SetAccountField(m_account, "normalexit", "1")) {
+        reason = recorder.TakeOr("无法记录编辑器的正常退出");
+        return false;
+    }
+    return true;
+}
+
+bool CEditorSession::LoadEditorStyle(std::string& css, std::string& reason) const {
+    std::string page;
+    std::string ignored;
+    if (!ReadAccountField(m_account, "editorindex", page, ignored) || page.empty())
+        page = kDefaultEditorPage;
+    const std::string path = GetAppFilePath(page);
+    CXmlDocument document;
+    if (!document.LoadFile(path, CXmlDocument::kLenient)) {
+        reason = "无法读取编辑器页面 " + path + ": " + document.GetLastError();
+        return false;
+    }
+    css.clear();
+    // Pages written as XHTML put their elements in a namespace.
+    for (const CXmlNode& style : document.SelectNodes("//*[local-name()='style']"))
+        css += style.GetText() + "\n";
     return true;
 }
 

@@ -117,6 +117,19 @@ public:
     EditorWindowRect WindowRect() const;
     bool SaveWindowRect(const EditorWindowRect& rect, std::string& reason) const;
 
+    // The account's note of whether its editor ended normally ("normalexit": "1", or "0" while
+    // an editor runs). MarkRunning notes a start and tells whether the previous run was
+    // interrupted (killed, crashed, or the machine went down) so that the window can point the
+    // user at the last autosave; MarkEnded notes a normal end.
+    bool MarkRunning(bool& previousInterrupted, std::string& reason) const;
+    bool MarkEnded(std::string& reason) const;
+
+    // The style sheet of the account's editor page (its "editorindex", by default
+    // Data/Editor/默认/index.html): the text of the page's <style> elements. The window shows
+    // the article in that look; what is saved carries no style. False with the reason when the
+    // page cannot be read.
+    bool LoadEditorStyle(std::string& css, std::string& reason) const;
+
     // The HTML of an article written about a feed item: its title as a link, its text quoted,
     // and where it came from.
     static std::string QuoteFeedItem(const FeedItem& item);
@@ -125,6 +138,7 @@ public:
 
     static constexpr int kDefaultAutosaveMs = 50000;
     static constexpr const char* kNoIndexText = "编辑器的启动参数里没有文章的编号";
+    static constexpr const char* kDefaultEditorPage = "\\Data\\Editor\\默认\\index.html";
 
 private:
     bool OpenArticle(int id, std::string& reason);

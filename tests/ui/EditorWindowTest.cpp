@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -107,7 +108,8 @@ TEST_F(EditorWindowTest, TypedArticleIsSavedAsADraftWithTheServersCategories) {
 }
 
 TEST_F(EditorWindowTest, SourceViewRoundTripsTheHtml) {
-    const std::string html = "<p>一段 <strong>加粗</strong> <em>斜体</em> "
+    const std::string html = "<h2>小标题</h2>\n"
+                             "<p>一段 <strong>加粗</strong> <em>斜体</em> "
                              "<a href=\"http://example.com/?a=1&amp;b=2\">链接</a></p>\n"
                              "<blockquote><p>引用</p></blockquote>\n"
                              "<ul><li>甲</li><li>乙</li></ul>\n"
@@ -171,15 +173,24 @@ TEST_F(EditorWindowTest, ToolbarFormatsBecomePlainTags) {
     EXPECT_EQ(m_window.BodyHtml().toStdString(), "<strong>字</strong>");
 }
 
-TEST_F(EditorWindowTest, PictureIsUploadedAndFailuresShowTheirReason) {
+TEST_F(EditorWindowTest, PictureIsUploadedShownAndFailuresShowTheirReason) {
     Open(EditorTask::Compose);
-    const std::string picture = m_home.File("图.png");
-    WriteAll(picture, "\x89PNG\r\n\x1a\n fake");
-    m_window.InsertPicture(QString::fromStdString(picture));
+    const QString picture = QString::fromStdString(m_home.File("图.png"));
+    QImage red(4, 3, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(picture, "PNG"));
+    m_window.InsertPicture(picture);
     ASSERT_TRUE(WaitFor([&] { return m_window.BodyHtml().contains(QStringLiteral("<img")); }))
         << m_window.StatusText().toStdString();
-    EXPECT_TRUE(m_window.BodyHtml().contains(
-        QStringLiteral("src=\"http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png\"")));
+    const QString address =
+        QStringLiteral("http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png");
+    EXPECT_TRUE(m_window.BodyHtml().contains(QStringLiteral("src=\"%1\"").arg(address)));
+    // The rich text shows the picture from the file instead of a broken link to the server.
+    const QImage shown = m_window.RichEdit()
+                             ->document()
+                             ->resource(QTextDocument::ImageResource, QUrl(address))
+                             .value<QImage>();
+    EXPECT_EQ(shown.size(), red.size());
 
     m_window.InsertPicture(QString::fromStdString(m_home.File("没有.png")));
     ASSERT_TRUE(
@@ -188,6 +199,8 @@ TEST_F(EditorWindowTest, PictureIsUploadedAndFailuresShowTheirReason) {
 }
 
 TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
+    int announced = 0;
+    m_window.SetPublishedHandler([&] { ++announced; });
     std::vector<int> recounted;
     m_window.SetFoldersChangedHandler([&](const std::vector<int>& codes) {
         recounted.insert(recounted.end(), codes.begin(), codes.end());
@@ -206,6 +219,7 @@ TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
     // The draft it was saved as first, then both folders of the move.
     EXPECT_NE(std::find(recounted.begin(), recounted.end(), 1020), recounted.end());
     EXPECT_NE(std::find(recounted.begin(), recounted.end(), 1030), recounted.end());
+    EXPECT_EQ(announced, 1);
 
     // The server refuses the edit: the window says so with the server's words.
     AccountRecord account = ServerAccount("甲", m_server, "/fault");
@@ -217,6 +231,7 @@ TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
     EXPECT_TRUE(m_window.StatusText().contains(QStringLiteral("Incorrect username or password.")))
         << m_window.StatusText().toStdString();
     EXPECT_EQ(m_session.Folder(), kFolderSent);
+    EXPECT_EQ(announced, 1);
 }
 
 TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheWindowRectangle) {
@@ -238,6 +253,38 @@ TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheWindowRectangl
     m_window.show();
     ASSERT_TRUE(m_window.close());
     EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInterruptedRun) {
+    Open(EditorTask::Compose);
+    EXPECT_TRUE(m_window.RichEdit()->document()->defaultStyleSheet().contains(
+        QStringLiteral("blockquote")));
+    EXPECT_TRUE(m_window.NoticeText().isEmpty()) << m_window.NoticeText().toStdString();
+
+    // This editor is killed (never closed): the next one for the account says where the work is.
+    {
+        CEditorWindow next;
+        CArticleOperations operations{next};
+        CEditorSession session{operations};
+        std::string reason;
+        ASSERT_TRUE(session.Open({.account = "甲"}, reason)) << reason;
+        next.Attach(session);
+        EXPECT_EQ(next.NoticeText(), QString::fromUtf8(CEditorWindow::kInterruptedNotice));
+        ASSERT_TRUE(next.close());
+    }
+    // Closed normally: no notice the time after; a page that cannot be read is named.
+    ASSERT_EQ(CAccountStore::SetAccountField("甲", "editorindex", "\\Data\\Editor\\无\\index.html"),
+              1);
+    CEditorWindow last;
+    CArticleOperations operations{last};
+    CEditorSession session{operations};
+    std::string reason;
+    ASSERT_TRUE(session.Open({.account = "甲"}, reason)) << reason;
+    last.Attach(session);
+    EXPECT_TRUE(last.NoticeText().startsWith(QStringLiteral("无法读取编辑器页面")))
+        << last.NoticeText().toStdString();
+    EXPECT_FALSE(last.NoticeText().contains(QString::fromUtf8(CEditorWindow::kInterruptedNotice)));
+    last.WaitForWorkers();
 }
 
 } // namespace

@@ -81,6 +81,8 @@ int main(int argc, char** argv) {
                     mainWindow.Send(WM_ACCOUNT_TREE_UPDATE, code, CAccountTreeCtrl::kUpdateRecount,
                                     1000);
             });
+            window.SetPublishedHandler(
+                [&mainWindow] { mainWindow.Send(WM_BLOG_RESULT, 0, kBlogResultPublished, 1000); });
             window.Attach(session);
             window.show();
             exitCode = app.exec();

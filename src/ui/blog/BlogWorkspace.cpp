@@ -350,13 +350,13 @@ void CBlogWorkspace::OnOperationDone(const OperationResult& result) {
     if (anyDone) {
         switch (result.kind) {
         case ArticleOperationKind::kFetch:
-            emit BlogResult(0);
+            emit BlogResult(kBlogResultFetched);
             break;
         case ArticleOperationKind::kDeleteOnServer:
-            emit BlogResult(1);
+            emit BlogResult(kBlogResultDeleted);
             break;
         default:
-            emit BlogResult(2);
+            emit BlogResult(kBlogResultPublished);
             break;
         }
     }

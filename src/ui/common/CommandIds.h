@@ -106,3 +106,10 @@ enum WindowMessage : int {
     WM_RSS_NEW_ITEMS = 0x879,
     WM_ADDRSS_NOTIFY = 0x87E,
 };
+
+// What WM_BLOG_RESULT carries as its second value: which weblog operation ended well.
+enum BlogResultKind : int {
+    kBlogResultFetched = 0,
+    kBlogResultDeleted = 1,
+    kBlogResultPublished = 2,
+};

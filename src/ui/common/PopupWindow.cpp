@@ -1,5 +1,6 @@
 #include "ui/common/PopupWindow.h"
 
+#include "ui/common/CommandIds.h"
 #include "ui/common/UiText.h"
 
 #include <QGuiApplication>
@@ -69,11 +70,11 @@ CPopupWindow::CPopupWindow(QWidget* parent)
 
 QString CPopupWindow::BlogResultText(int code) {
     switch (code) {
-    case 0:
+    case kBlogResultFetched:
         return QStringLiteral("文章已经接收完毕!");
-    case 1:
+    case kBlogResultDeleted:
         return QStringLiteral("文章删除成功!");
-    case 2:
+    case kBlogResultPublished:
         return QStringLiteral("文章发布成功!");
     default:
         return QString();

@@ -11,7 +11,9 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QFormLayout>
+#include <QImage>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
@@ -48,6 +50,14 @@ const char* FolderName(int folder) {
 CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
+    m_notice = new QLabel(central);
+    m_notice->setObjectName(QStringLiteral("editorNotice"));
+    m_notice->setWordWrap(true);
+    m_notice->setStyleSheet(QStringLiteral("background:#fff4ce; padding:4px;"));
+    m_notice->setToolTip(QStringLiteral("点击关闭"));
+    m_notice->hide();
+    m_notice->installEventFilter(this);
+    layout->addWidget(m_notice);
     auto* form = new QFormLayout;
     m_title = new QLineEdit(central);
     m_title->setPlaceholderText(QStringLiteral("日志标题"));
@@ -117,7 +127,22 @@ void CEditorWindow::BuildActions() {
 
 void CEditorWindow::Attach(CEditorSession& session) {
     m_session = &session;
+    std::string css;
+    std::string reason;
+    QStringList notices;
+    if (session.LoadEditorStyle(css, reason))
+        m_rich->document()->setDefaultStyleSheet(ToQ(css));
+    else
+        notices << ToQ(reason);
     ShowArticle();
+    bool interrupted = false;
+    if (!session.MarkRunning(interrupted, reason))
+        notices << QStringLiteral("无法记录编辑器的启动: ") + ToQ(reason);
+    else if (interrupted)
+        notices << QString::fromUtf8(kInterruptedNotice);
+    // The notice stays above the article until the user closes it.
+    m_notice->setText(notices.join(QLatin1Char('\n')));
+    m_notice->setVisible(!notices.isEmpty());
 
     const EditorWindowRect rect = session.WindowRect();
     if (rect.IsSet())
@@ -126,13 +151,13 @@ void CEditorWindow::Attach(CEditorSession& session) {
 
     // The weblog's categories, when it answers; the box stays free text either way.
     auto names = std::make_shared<std::vector<std::string>>();
-    auto reason = std::make_shared<std::string>();
+    auto failure = std::make_shared<std::string>();
     auto ok = std::make_shared<bool>(false);
     RunInBackground(
-        [&session, names, reason, ok] { *ok = session.LoadCategories(*names, *reason); },
-        [this, names, reason, ok] {
+        [&session, names, failure, ok] { *ok = session.LoadCategories(*names, *failure); },
+        [this, names, failure, ok] {
             if (!*ok) {
-                statusBar()->showMessage(QStringLiteral("无法获取分类: ") + ToQ(*reason));
+                statusBar()->showMessage(QStringLiteral("无法获取分类: ") + ToQ(*failure));
                 return;
             }
             const QString current = m_category->currentText();
@@ -297,6 +322,8 @@ void CEditorWindow::OnPublished(const OperationResult& result) {
         return;
     }
     statusBar()->showMessage(QStringLiteral("已发布, 文章在已发日志中"));
+    if (m_published)
+        m_published();
 }
 
 void CEditorWindow::ToggleBold() {
@@ -382,12 +409,16 @@ void CEditorWindow::InsertPicture(const QString& filePath) {
         [session, path = ToStd(filePath), url, reason, ok] {
             *ok = session->UploadPicture(path, *url, *reason);
         },
-        [this, url, reason, ok] {
+        [this, filePath, url, reason, ok] {
             if (!*ok) {
                 statusBar()->showMessage(QStringLiteral("上传图片失败: ") + ToQ(*reason));
                 return;
             }
             const QString address = ToQ(*url);
+            // The rich text shows the picture from the file: no need to fetch it back.
+            const QImage image(filePath);
+            if (!image.isNull())
+                m_rich->document()->addResource(QTextDocument::ImageResource, QUrl(address), image);
             if (IsSourceView()) {
                 m_source->textCursor().insertText(
                     QStringLiteral("<img src=\"%1\" alt=\"\">").arg(address.toHtmlEscaped()));
@@ -417,6 +448,16 @@ void CEditorWindow::WaitForWorkers() {
         thread->wait();
 }
 
+bool CEditorWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_notice && event->type() == QEvent::MouseButtonRelease)
+        m_notice->hide();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QString CEditorWindow::NoticeText() const {
+    return m_notice->isHidden() ? QString() : m_notice->text();
+}
+
 QString CEditorWindow::StatusText() const {
     return statusBar()->currentMessage();
 }
@@ -440,6 +481,9 @@ void CEditorWindow::closeEvent(QCloseEvent* event) {
                                         .bottom = frame.bottom() + 1},
                                        reason))
             statusBar()->showMessage(QStringLiteral("无法保存窗口位置: ") + ToQ(reason));
+        // Closing is not held up by a note that cannot be written: the next start would only
+        // point at the autosave once too often.
+        m_session->MarkEnded(reason);
     }
     m_autosave->stop();
     event->accept();

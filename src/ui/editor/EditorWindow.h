@@ -12,6 +12,7 @@
 class CEditorSession;
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QStackedWidget;
@@ -41,6 +42,8 @@ public:
     void SetFoldersChangedHandler(std::function<void(const std::vector<int>&)> handler) {
         m_foldersChanged = std::move(handler);
     }
+    // Told when a publish started here has succeeded (the main window announces it).
+    void SetPublishedHandler(std::function<void()> handler) { m_published = std::move(handler); }
 
     // What the widgets hold now, as the session's text.
     QString TitleText() const;
@@ -66,8 +69,15 @@ public:
     QPlainTextEdit* SourceEdit() const { return m_source; }
     QTimer* AutosaveTimer() const { return m_autosave; }
     QString StatusText() const;
+    // The notice above the article (a page that could not be read, an interrupted last run);
+    // empty while none is shown.
+    QString NoticeText() const;
     // Waits until the category request and the uploads under way have ended (tests, closing).
     void WaitForWorkers();
+
+    // Shown on start when the account's previous editor did not end normally.
+    static constexpr const char* kInterruptedNotice =
+        "上次的编辑器没有正常关闭: 最后一次自动保存的文章在草稿箱 (或文章原来的文件夹) 中";
 
     // CArticleObserver, on the operations' workers.
     void OnProgress(const OperationProgress& progress) override;
@@ -75,6 +85,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildActions();
@@ -93,6 +104,7 @@ private:
     void RunInBackground(std::function<void()> work, std::function<void()> done);
 
     CEditorSession* m_session = nullptr;
+    QLabel* m_notice = nullptr;
     QLineEdit* m_title = nullptr;
     QComboBox* m_category = nullptr;
     QStackedWidget* m_pages = nullptr;
@@ -108,4 +120,5 @@ private:
     bool m_richEdited = false;
     bool m_publishing = false;
     std::function<void(const std::vector<int>&)> m_foldersChanged;
+    std::function<void()> m_published;
 };

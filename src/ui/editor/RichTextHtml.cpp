@@ -35,6 +35,8 @@ QString Escape(const QString& text) {
 
 std::vector<Run> Runs(const QTextBlock& block) {
     std::vector<Run> runs;
+    // A heading is bold by its own look; only other styles are written inside it.
+    const bool heading = block.blockFormat().headingLevel() > 0;
     for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         if (!fragment.isValid())
@@ -53,7 +55,7 @@ std::vector<Run> Runs(const QTextBlock& block) {
             continue;
         }
         run.html = Escape(fragment.text());
-        run.bold = format.fontWeight() >= QFont::Bold;
+        run.bold = !heading && format.fontWeight() >= QFont::Bold;
         run.italic = format.fontItalic();
         // A link is underlined by the importer; that is the link's look, not the text's.
         run.underline = format.fontUnderline() && run.href.isEmpty();
