@@ -106,6 +106,22 @@ SetupCheck CAccountSetup::CheckAccount(const AccountRecord& account) {
 }
 
 std::string CAccountSetup::PortForUrl(const std::string& url, const std::string& port) {
+    // A port written in the address is the one the user means.
+    if (const size_t slashes = url.find("//"); slashes != std::string::npos) {
+        const size_t hostStart = slashes + 2;
+        std::string host = url.substr(hostStart, url.find_first_of("/?#", hostStart) - hostStart);
+        if (const size_t at = host.rfind('@'); at != std::string::npos)
+            host.erase(0, at + 1);
+        const size_t colon = host.rfind(':');
+        const size_t bracket = host.rfind(']');
+        if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+            const std::string digits = host.substr(colon + 1);
+            if (!digits.empty() && digits.size() <= 5 &&
+                digits.find_first_not_of("0123456789") == std::string::npos &&
+                std::stoi(digits) >= 1 && std::stoi(digits) <= 65535)
+                return digits;
+        }
+    }
     if (AsciiLower(url.substr(0, 5)) == "https")
         return "443";
     return port;

@@ -96,8 +96,8 @@ public:
     static SetupCheck CheckLogin(const std::string& username, const std::string& password);
     // All of them in order.
     static SetupCheck CheckAccount(const AccountRecord& account);
-    // The port a URL implies when it is typed: "443" for one beginning with "https" in any
-    // letter case, else the port as it was.
+    // The port a URL implies when it is typed: the port written in it; else "443" for one
+    // beginning with "https" in any letter case; else the port as it was.
     static std::string PortForUrl(const std::string& url, const std::string& port);
     // The fixed endpoint of MSN Spaces and its port, filled for that service type.
     static void FillServiceEndpoint(AccountRecord& account);

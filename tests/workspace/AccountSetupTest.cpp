@@ -55,6 +55,10 @@ TEST_F(AccountSetupTest, ChecksComeInTheWizardsOrderWithTheirFields) {
     EXPECT_TRUE(CAccountSetup::CheckNames("一二三四五六七八九十", "d").Ok());
     EXPECT_EQ(CAccountSetup::PortForUrl("HTTPS://example.org/xmlrpc.php", "80"), "443");
     EXPECT_EQ(CAccountSetup::PortForUrl("http://example.org/xmlrpc.php", "8080"), "8080");
+    EXPECT_EQ(CAccountSetup::PortForUrl("http://127.0.0.1:8080/xmlrpc.php", "80"), "8080");
+    EXPECT_EQ(CAccountSetup::PortForUrl("https://u:p@[::1]:8443/x", "80"), "8443");
+    EXPECT_EQ(CAccountSetup::PortForUrl("http://[::1]/x", "81"), "81");
+    EXPECT_EQ(CAccountSetup::PortForUrl("http://h:99999/x", "80"), "80");
 
     ASSERT_TRUE(m_setup.Add(good).Ok());
     EXPECT_EQ(m_setup.Add(good).message, "已经有这个账户名了!");

@@ -370,6 +370,8 @@ void CAccountWizard::FillSummary() {
     };
     for (const auto& [label, value] : rows)
         m_summary->addTopLevelItem(new QTreeWidgetItem({QString::fromUtf8(label), ToQ(*value)}));
+    // The labels are short, but "XML-RPC" is wider than the fixed column in most fonts.
+    m_summary->resizeColumnToContents(0);
 }
 
 void CAccountWizard::StartTest() {

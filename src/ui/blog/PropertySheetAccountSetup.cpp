@@ -116,6 +116,11 @@ CPropertyPageAccountConnection::CPropertyPageAccountConnection(const std::string
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addStretch();
+    // As in the wizard: the port follows an address typed with a port of its own, or https.
+    connect(m_url, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_port->setValue(
+            ToQ(CAccountSetup::PortForUrl(ToStd(text), std::to_string(m_port->value()))).toInt());
+    });
 
     AccountRecord record;
     if (!CAccountStore::GetAccount(account, record)) {
