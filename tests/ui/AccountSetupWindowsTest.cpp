@@ -564,6 +564,9 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
     ASSERT_TRUE(wizard.Finish());
     ASSERT_EQ(tree.Accounts().size(), 1u);
     EXPECT_EQ(tree.Accounts()[0].name, peer.name);
+    // The new account is chosen: the toolbar's weblog commands are ready for it.
+    EXPECT_EQ(tree.CurrentAccount(), peer.name);
+    EXPECT_TRUE(frame.Commands()->Action(kCmdComposePost)->isEnabled());
 
     {
         const int code = tree.FolderCode(peer.name, CAccountTreeCtrl::kNodeAccount);

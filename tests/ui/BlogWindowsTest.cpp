@@ -193,11 +193,15 @@ TEST_F(BlogWindowsTest, TheTreeShowsEachAccountWithItsFiveNodesAndCounts) {
     tree.ClickItem(tree.ItemOfCode(1150));
     EXPECT_EQ(pane, (QStringList{QStringLiteral("http://beta.example/")}));
 
-    // A recount after the store changed, as WM_ACCOUNT_TREE_UPDATE asks for it.
+    // A recount after another program changed the store, as WM_ACCOUNT_TREE_UPDATE asks for
+    // it: the count and the list that shows the folder follow.
+    tree.ClickItem(tree.ItemOfCode(1130));
+    const int shownRows = View().RowCount();
     Insert(kFolderDrafts, "beta", "再一篇");
-    Tree().UpdateNode(1130, 0);
+    Workspace().OnTreeUpdate(1130, CAccountTreeCtrl::kUpdateRecount);
     EXPECT_EQ(tree.CountOf(1130), 13);
-    Tree().UpdateNode(4711, 0); // not in the tree: nothing happens
+    EXPECT_EQ(View().RowCount(), shownRows + 1);
+    Workspace().OnTreeUpdate(4711, 0); // not in the tree: nothing happens
 }
 
 TEST_F(BlogWindowsTest, ALockedAccountAsksOncePerRun) {
@@ -295,6 +299,7 @@ TEST_F(BlogWindowsTest, TreeUpdatesAndTheExpandedStateAtExit) {
     ASSERT_EQ(tree.topLevelItemCount(), 2);
     EXPECT_EQ(tree.ItemOfCode(1100)->text(0), QStringLiteral("beta 的博客"));
     EXPECT_TRUE(tree.ItemOfCode(1100)->isExpanded());
+    EXPECT_EQ(tree.CurrentAccount(), "beta");
 
     ASSERT_EQ(CAccountStore::SetAccountField("beta", "description", "新的描述"), 1);
     tree.UpdateNode(1100, CAccountTreeCtrl::kUpdateDescription);

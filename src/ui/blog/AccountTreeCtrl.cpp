@@ -220,6 +220,7 @@ void CAccountTreeCtrl::SelectNode(QTreeWidgetItem* item, bool check) {
         return;
     setCurrentItem(item);
     m_currentAccount = m_accounts[index].name;
+    emit CurrentAccountChanged();
     if (check && !LocalLoginCheck(m_currentAccount))
         return;
     ShowNode(KindOf(code));
@@ -262,7 +263,10 @@ void CAccountTreeCtrl::UpdateNode(int code, int updateCode) {
             return;
         const int last = static_cast<int>(m_accounts.size()) - 1;
         AddAccountNodes(last, m_accounts[last]);
-        ItemOfCode(NodeCode(last, kNodeAccount))->setExpanded(true);
+        // The new account is the one the user means to work with next.
+        QTreeWidgetItem* added = ItemOfCode(NodeCode(last, kNodeAccount));
+        added->setExpanded(true);
+        SelectNode(added, false);
         return;
     }
     QTreeWidgetItem* item = ItemOfCode(code);

@@ -98,6 +98,8 @@ public:
     void SaveExpanded();
 
 signals:
+    // Another node was chosen: the commands that need an account may have changed.
+    void CurrentAccountChanged();
     void FolderSelected(const QString& account, int folder);
     void OpenInPane(const QString& address);
     // The folder shown is gone or emptied: the list shows nothing.

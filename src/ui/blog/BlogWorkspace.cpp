@@ -54,6 +54,7 @@ CBlogWorkspace::CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands,
                 m_view->ShowFolder(ToStd(account), folder);
                 m_commands.Refresh();
             });
+    connect(m_tree, &CAccountTreeCtrl::CurrentAccountChanged, &m_commands, &CCommandTable::Refresh);
     connect(m_tree, &CAccountTreeCtrl::OpenInPane, this, &CBlogWorkspace::OpenInPane);
     connect(m_tree, &CAccountTreeCtrl::ListClearRequested, this, [this] {
         m_view->Clear();
@@ -193,6 +194,16 @@ void CBlogWorkspace::Fetch(int count) {
 
 void CBlogWorkspace::OnTreeUpdate(int code, int updateCode) {
     m_tree->UpdateNode(code, updateCode);
+    // A folder recounted for another program (the editor saved or published into it): the
+    // list follows when it shows that folder.
+    const int index = CAccountTreeCtrl::AccountIndexOf(code);
+    const int kind = CAccountTreeCtrl::KindOf(code);
+    if (updateCode != CAccountTreeCtrl::kUpdateRecount || index < 0 ||
+        index >= static_cast<int>(m_tree->Accounts().size()) ||
+        kind < CAccountTreeCtrl::kNodeReceived || kind > CAccountTreeCtrl::kNodeTrash)
+        return;
+    if (m_view->Shows(m_tree->Accounts()[index].name, kind))
+        m_view->Reload();
 }
 
 void CBlogWorkspace::OnListCommand(int commandId) {
