@@ -6,6 +6,7 @@
 #include "blogclient/MetaWeblogApi.h"
 #include "blogclient/XmlRpcRequest.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
 #include "storage/FeedDatabase.h"
@@ -344,9 +345,10 @@ std::string CEditorSession::QuoteFeedItem(const FeedItem& item) {
         html += "<p>" + title + "</p>";
     else
         html += "<p><a href=\"" + link + "\">" + title + "</a></p>";
-    // The item's text is HTML already: it is quoted as it is.
+    // The item's text is HTML already; what a feed reader would not show (scripts, forms,
+    // styles that cover the page) does not go into the user's weblog either.
     if (!item.description.empty())
-        html += "<blockquote>" + item.description + "</blockquote>";
+        html += "<blockquote>" + CHtmlSanitizer::Sanitize(item.description, {}) + "</blockquote>";
     if (!link.empty())
         html += "<p>来源: <a href=\"" + link + "\">" + link + "</a></p>";
     return html;

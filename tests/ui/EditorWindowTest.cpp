@@ -24,9 +24,10 @@ namespace {
 void Type(QWidget* widget, const QString& text) {
     widget->setFocus();
     for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        const int key = c == QLatin1Char('\r') ? Qt::Key_Return : 0;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
         QApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
         QApplication::sendEvent(widget, &release);
     }
 }
@@ -164,6 +165,20 @@ TEST_F(EditorWindowTest, ToolbarFormatsBecomePlainTags) {
               std::string("<p>普通 <strong>粗</strong><em>斜</em><a "
                           "href=\"http://example.com/?a=1&amp;b=2\">http://example.com/"
                           "?a=1&amp;b=2</a> 完</p>"));
+
+    // A new line after the link, and the end of an opened link, take plain text.
+    Type(m_window.RichEdit(), QStringLiteral("\r下一行"));
+    EXPECT_TRUE(m_window.BodyHtml().endsWith(QStringLiteral("</a> 完</p>\n<p>下一行</p>")))
+        << m_window.BodyHtml().toStdString();
+    m_window.RichEdit()->setHtml(QStringLiteral("<p><a href=\"http://a/\">甲乙</a></p>"));
+    QTextCursor cursor = m_window.RichEdit()->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    m_window.RichEdit()->setTextCursor(cursor);
+    Type(m_window.RichEdit(), QStringLiteral("丙"));
+    cursor.setPosition(1);
+    m_window.RichEdit()->setTextCursor(cursor);
+    Type(m_window.RichEdit(), QStringLiteral("中"));
+    EXPECT_EQ(m_window.BodyHtml().toStdString(), "<p><a href=\"http://a/\">甲中乙</a>丙</p>");
 
     // In the source view the same commands wrap the selection in tags.
     m_window.SetSourceView(true);

@@ -140,10 +140,12 @@ TEST_F(EditorSessionTest, OrdersThatCannotBeOpenedGiveTheReason) {
     EXPECT_FALSE(reason.empty());
 }
 
-TEST_F(EditorSessionTest, FeedItemIsQuotedWithItsTitleAndLinkEscaped) {
-    const int itemId = FeedItemId({.title = "A & B <新闻>",
-                                   .link = "http://example.com/a?x=1&y=\"2\"",
-                                   .description = "<p>原文 <b>加粗</b></p>"});
+TEST_F(EditorSessionTest, FeedItemIsQuotedWithItsTitleAndLinkEscapedAndItsScriptsDropped) {
+    const int itemId =
+        FeedItemId({.title = "A & B <新闻>",
+                    .link = "http://example.com/a?x=1&y=\"2\"",
+                    .description = "<p>原文 <b>加粗</b><script>alert(1)</script></p>"
+                                   "<img src=\"http://example.com/p.png\" onerror=\"steal()\">"});
     std::string reason;
     ASSERT_TRUE(m_session.Open(Orders(EditorTask::WriteFromFeedItem, itemId), reason)) << reason;
     EXPECT_EQ(m_session.Text().title, "A & B <新闻>");
@@ -152,8 +154,10 @@ TEST_F(EditorSessionTest, FeedItemIsQuotedWithItsTitleAndLinkEscaped) {
                         "&lt;新闻&gt;</a>"),
               std::string::npos)
         << html;
-    EXPECT_NE(html.find("<blockquote><p>原文 <b>加粗</b></p></blockquote>"), std::string::npos)
-        << html;
+    EXPECT_NE(html.find("<blockquote><p>原文 <b>加粗</b></p>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<img src=\"http://example.com/p.png\""), std::string::npos) << html;
+    EXPECT_EQ(html.find("script"), std::string::npos) << html;
+    EXPECT_EQ(html.find("steal"), std::string::npos) << html;
     // A new article: it counts as changed until it is saved, so the autosave keeps it.
     EXPECT_TRUE(m_session.IsModified());
     ASSERT_TRUE(m_session.Autosave().ok);

@@ -79,6 +79,7 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(central);
 
     connect(m_rich, &QTextEdit::textChanged, this, [this] { m_richEdited = true; });
+    connect(m_rich, &QTextEdit::cursorPositionChanged, this, &CEditorWindow::EndLinkAtCursor);
     connect(m_title, &QLineEdit::textChanged, this, [this] { UpdateTitle(); });
 
     m_autosave = new QTimer(this);
@@ -123,6 +124,9 @@ void CEditorWindow::BuildActions() {
                                     QStringLiteral("HTML 源代码"));
     m_sourceAction->setCheckable(true);
     connect(m_sourceAction, &QAction::toggled, this, &CEditorWindow::SetSourceView);
+    bar->addSeparator();
+    add(QStringLiteral("window-close"), QStringLiteral("关闭"), QKeySequence::Close,
+        [this] { close(); });
 }
 
 void CEditorWindow::Attach(CEditorSession& session) {
@@ -379,13 +383,31 @@ void CEditorWindow::InsertLink(const QString& href) {
         return;
     }
     // What is typed after the inserted address is no longer part of the link.
-    QTextCharFormat plain = m_rich->currentCharFormat();
+    cursor.insertText(href, format);
+    m_rich->setTextCursor(cursor);
+    EndLinkAtCursor();
+}
+
+void CEditorWindow::EndLinkAtCursor() {
+    // What is typed at the end of a link, or on a new line after one, is plain text, as in
+    // every editor: only typing inside a link's text extends it.
+    const QTextCursor cursor = m_rich->textCursor();
+    const QTextCharFormat current = m_rich->currentCharFormat();
+    if (cursor.hasSelection() || !current.isAnchor())
+        return;
+    // The character after the cursor (a cursor's format is that of the character before it).
+    QTextCursor next = cursor;
+    const bool insideLink = !cursor.atBlockStart() && !cursor.atBlockEnd() &&
+                            next.movePosition(QTextCursor::NextCharacter) &&
+                            next.charFormat().isAnchor() &&
+                            next.charFormat().anchorHref() == current.anchorHref();
+    if (insideLink)
+        return;
+    QTextCharFormat plain = current;
     plain.setAnchor(false);
     plain.clearProperty(QTextFormat::AnchorHref);
     plain.clearForeground();
     plain.setFontUnderline(false);
-    cursor.insertText(href, format);
-    m_rich->setTextCursor(cursor);
     m_rich->setCurrentCharFormat(plain);
 }
 

@@ -94,6 +94,7 @@ private:
     void ToggleItalic();
     void AskLink();
     void AskPicture();
+    void EndLinkAtCursor();
     void WrapSource(const QString& open, const QString& close);
     void TakeText();
     void ReportSave(const EditorSaveResult& result, const QString& doneText);
