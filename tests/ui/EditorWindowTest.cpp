@@ -1,6 +1,9 @@
 // The editor program's window on a real blog.db and a weblog server on 127.0.0.1.
 #include "ui/editor/EditorWindow.h"
 #include "app/AppPaths.h"
+#include "blogclient/BlogApiFactory.h"
+#include "blogclient/peer/PeerSupport.h"
+#include "platform/fs/FileUtil.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/editor/RichTextHtml.h"
@@ -300,6 +303,77 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
         << last.NoticeText().toStdString();
     EXPECT_FALSE(last.NoticeText().contains(QString::fromUtf8(CEditorWindow::kInterruptedNotice)));
     last.WaitForWorkers();
+}
+
+// What a user does in the editor against the WordPress peer: a picture uploaded and shown in the
+// post, the post published, edited and published again as the same post.
+TEST(EditorPeerTest, ArticleWithAPictureIsPublishedThenItsEditChangesTheSamePost) {
+    SKIP_WITHOUT_PEER();
+    EnsureApp();
+    CTempHome home;
+    CRecordingMessageBoxes boxes;
+    const std::string name = "e" + std::to_string(::getpid());
+    ASSERT_EQ(CAccountStore::AddAccount(PeerAccount(name, "MetaWeblog")), 1);
+    CEditorWindow window;
+    CArticleOperations operations{window};
+    CEditorSession session{operations};
+    std::string reason;
+    ASSERT_TRUE(session.Open({.account = name}, reason)) << reason;
+    window.Attach(session);
+    ASSERT_TRUE(
+        WaitFor([&] { return window.CategoryBox()->findText(QStringLiteral("技术")) >= 0; }, 30000))
+        << window.StatusText().toStdString();
+
+    const QString title = QStringLiteral("编辑器走查 %1").arg(::getpid());
+    window.TitleEdit()->setText(title);
+    window.CategoryBox()->setEditText(QStringLiteral("技术"));
+    Type(window.RichEdit(), QStringLiteral("第一版正文"));
+    const QString picture = QString::fromStdString(home.File("peer.png"));
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    ASSERT_TRUE(image.save(picture, "PNG"));
+    window.InsertPicture(picture);
+    ASSERT_TRUE(WaitFor([&] { return window.BodyHtml().contains(QStringLiteral("<img")); }, 30000))
+        << window.StatusText().toStdString();
+
+    window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return session.Folder() == kFolderSent; }, 30000))
+        << window.StatusText().toStdString();
+    const std::string postId = session.PostId();
+    ASSERT_FALSE(postId.empty());
+
+    Type(window.RichEdit(), QStringLiteral(", 第二版"));
+    window.Publish();
+    ASSERT_TRUE(
+        WaitFor([&] { return window.StatusText().startsWith(QStringLiteral("已发布")); }, 30000))
+        << window.StatusText().toStdString();
+    EXPECT_EQ(session.PostId(), postId);
+
+    std::unique_ptr<CBloggerApi> api = CBlogApiFactory::CreateForAccount(name);
+    ASSERT_TRUE(api);
+    PostList posts;
+    ASSERT_EQ(api->GetRecentPosts(posts, 20), 1);
+    int withTitle = 0;
+    std::string content;
+    for (const PostEntry& post : posts) {
+        if (post.title == title.toStdString()) {
+            ++withTitle;
+            content = post.description;
+            EXPECT_EQ(post.postId, postId);
+            EXPECT_EQ(post.category, "技术");
+        }
+    }
+    EXPECT_EQ(withTitle, 1);
+    EXPECT_NE(content.find(", 第二版"), std::string::npos) << content;
+    const size_t src = content.find("<img src=\"");
+    ASSERT_NE(src, std::string::npos) << content;
+    const std::string address = content.substr(src + 10, content.find('"', src + 10) - src - 10);
+    CHttpClient client;
+    const HttpResponse served = client.Get(address);
+    std::string sent;
+    ASSERT_TRUE(CFileUtil::ReadFile(picture.toStdString(), sent));
+    EXPECT_EQ(served.body, sent) << address;
+    window.WaitForWorkers();
 }
 
 } // namespace
