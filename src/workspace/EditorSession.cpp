@@ -28,6 +28,16 @@ bool ReadAccountField(const std::string& account, const char* field, std::string
     return false;
 }
 
+bool WriteAccountField(const std::string& account, const char* field, const std::string& text,
+                       const char* failure, std::string& reason) {
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    if (CAccountStore::SetAccountField(account, field, text))
+        return true;
+    reason = recorder.TakeOr(failure);
+    return false;
+}
+
 int FieldNumber(const std::string& account, const char* field, int fallback) {
     std::string text;
     std::string reason;
@@ -279,44 +289,31 @@ EditorWindowRect CEditorSession::WindowRect() const {
 }
 
 bool CEditorSession::SaveWindowRect(const EditorWindowRect& rect, std::string& reason) const {
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
     const std::pair<const char*, int> fields[] = {{"wndposleft", rect.left},
                                                   {"wndpostop", rect.top},
                                                   {"wndposright", rect.right},
                                                   {"wndposbottom", rect.bottom}};
     for (const auto& [field, value] : fields) {
-        if (!CAccountStore::SetAccountField(m_account, field, std::to_string(value))) {
-            reason = recorder.TakeOr("无法保存编辑器窗口的位置");
+        if (!WriteAccountField(m_account, field, std::to_string(value), "无法保存编辑器窗口的位置",
+                               reason))
             return false;
-        }
     }
     return true;
 }
 
 bool CEditorSession::MarkRunning(bool& previousInterrupted, std::string& reason) const {
+    previousInterrupted = false;
     std::string previous;
-    if (!ReadAccountField(m_account, "normalexit", previous, reason))
-        return false;
-    // Accounts made before the field existed hold nothing: no earlier run to speak of.
+    std::string ignored;
+    // An account file from before the note was kept has no place for it: nothing to note.
+    if (!ReadAccountField(m_account, "normalexit", previous, ignored))
+        return true;
     previousInterrupted = previous == "0";
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
-    if (!CAccountStore::SetAccountField(m_account, "normalexit", "0")) {
-        reason = recorder.TakeOr("无法记录编辑器的启动");
-        return false;
-    }
-    return true;
+    return WriteAccountField(m_account, "normalexit", "0", "无法记录编辑器的启动", reason);
 }
 
 bool CEditorSession::MarkEnded(std::string& reason) const {
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
-    if (!CAccountStore::SetAccountField(m_account, "normalexit", "1")) {
-        reason = recorder.TakeOr("无法记录编辑器的正常退出");
-        return false;
-    }
-    return true;
+    return WriteAccountField(m_account, "normalexit", "1", "无法记录编辑器的正常退出", reason);
 }
 
 bool CEditorSession::LoadEditorStyle(std::string& css, std::string& reason) const {
