@@ -169,9 +169,10 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     connect(m_reader.get(), &CRssReader::ChannelDone, this,
             [this](const ChannelReceiveResult& result) {
                 const int index = result.index;
-                // New items of the channel being read appear in the list at once.
+                // New items of the channel being read appear in the list at once (search
+                // results the user is reading stay as they are).
                 if (result.Ok() && result.newItems > 0 && m_sideMode == kSideRss &&
-                    index == m_reader->View().Current())
+                    index == m_reader->View().Current() && !m_list->ShowsSearchResults())
                     m_list->ShowCurrentItems();
                 if (!result.Ok())
                     m_lastFailure =
@@ -190,7 +191,7 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     connect(m_reader.get(), &CRssReader::NewItems, this, &CMainFrame::OnNewItems);
     connect(m_reader.get(), &CRssReader::ReloadList, this, [this](int feedId) {
         const int current = m_reader->View().Current();
-        if (m_sideMode == kSideRss && current >= 0 &&
+        if (m_sideMode == kSideRss && current >= 0 && !m_list->ShowsSearchResults() &&
             m_reader->Tree().Record(current).feedId == feedId)
             m_list->ShowCurrentItems();
     });
