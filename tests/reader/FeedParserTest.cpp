@@ -3,6 +3,8 @@
 #include "platform/text/TextCodec.h"
 #include "reader/FeedDate.h"
 
+#include "support/TextSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,12 +25,6 @@ std::string Rss(const std::string& items, const std::string& rootAttributes = ""
            "xmlns:content=\"http://purl.org/rss/1.0/modules/content/\"" +
            rootAttributes + "><channel><title> Channel </title><link>http://example.com/</link>" +
            items + "</channel></rss>";
-}
-
-std::string Encode(const std::string& utf8, const char* encoding) {
-    std::string out;
-    EXPECT_TRUE(CTextCodec::Convert(utf8, "UTF-8", encoding, out));
-    return out;
 }
 
 } // namespace
