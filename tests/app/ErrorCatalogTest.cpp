@@ -22,25 +22,19 @@ TEST(ErrorCatalog, ShippedCatalogHasEveryIdTheProgramRaises) {
     EXPECT_EQ(fault.place, 1);
 }
 
-TEST(ErrorCatalog, MissingIdOrFileFindsNothing) {
-    CTempHome home;
-    ErrorEntry entry;
-    entry.summary = "stale";
-    EXPECT_FALSE(CErrorCatalog::Lookup(424242, entry));
-    EXPECT_TRUE(entry.summary.empty());
-    RemoveTree(home.File("ErrorMsg.xml"));
-    EXPECT_FALSE(CErrorCatalog::Lookup(3001, entry));
-}
-
-TEST(ErrorCatalog, PlaceThatIsNotANumberReadsAsZero) {
+TEST(ErrorCatalog, AnUnknownIdAnEntryWithoutPlaceOrAMissingFileFindNothing) {
     CTempHome home;
     WriteAll(home.File("ErrorMsg.xml"),
              "<error><msg id=\"9\"><summary>s</summary><description>d</description>"
              "<pos>server</pos></msg><msg id=\"10\"><summary>only</summary></msg></error>");
     ErrorEntry entry;
+    // A place that is not a number reads as 0.
     ASSERT_TRUE(CErrorCatalog::Lookup(9, entry));
     EXPECT_EQ(entry.place, 0);
     EXPECT_EQ(entry.summary, "s");
-    // An entry without a place counts as missing.
     EXPECT_FALSE(CErrorCatalog::Lookup(10, entry));
+    EXPECT_FALSE(CErrorCatalog::Lookup(424242, entry));
+    EXPECT_TRUE(entry.summary.empty()) << "a failed lookup leaves no stale text";
+    RemoveTree(home.File("ErrorMsg.xml"));
+    EXPECT_FALSE(CErrorCatalog::Lookup(9, entry));
 }

@@ -146,7 +146,7 @@ TEST_F(SettingsTest, InterruptedWritesLeaveAWholeFile) {
     }
 }
 
-TEST(SettingsChecks, ReceivePage) {
+TEST_F(SettingsTest, EachPageIsCheckedFieldByFieldInItsOrder) {
     EXPECT_EQ(CSettingsChecks::CheckReceivePage(4, 50), "分钟数需在 5~1440 之间");
     EXPECT_EQ(CSettingsChecks::CheckReceivePage(1441, 50), "分钟数需在 5~1440 之间");
     EXPECT_EQ(CSettingsChecks::CheckReceivePage(5, 50), "");
@@ -156,18 +156,14 @@ TEST(SettingsChecks, ReceivePage) {
     EXPECT_EQ(CSettingsChecks::CheckReceivePage(30, 1000), "");
     // Fields are checked in page order: the minutes come first.
     EXPECT_EQ(CSettingsChecks::CheckReceivePage(4, 29), "分钟数需在 5~1440 之间");
-}
 
-TEST(SettingsChecks, StoragePage) {
     EXPECT_EQ(CSettingsChecks::CheckStoragePage(2, 9), "不是合理的存储数量!");
     EXPECT_EQ(CSettingsChecks::CheckStoragePage(2, 16000001), "不是合理的存储数量!");
     EXPECT_EQ(CSettingsChecks::CheckStoragePage(2, 10), "");
     EXPECT_EQ(CSettingsChecks::CheckStoragePage(3, 16000000), "");
     EXPECT_EQ(CSettingsChecks::CheckStoragePage(0, 200), "请选择一个设置");
     EXPECT_EQ(CSettingsChecks::CheckStoragePage(0, 9), "不是合理的存储数量!");
-}
 
-TEST(SettingsChecks, ProxyPageAndDebugFolder) {
     EXPECT_EQ(CSettingsChecks::CheckProxyPage(true, "", "8080"), "请输入代理服务器地址!");
     EXPECT_EQ(CSettingsChecks::CheckProxyPage(false, "", "8080"), "");
     EXPECT_EQ(CSettingsChecks::CheckProxyPage(true, "p", "65535"), "");
@@ -180,6 +176,9 @@ TEST(SettingsChecks, ProxyPageAndDebugFolder) {
               "/home/u/logs");
     EXPECT_EQ(CSettingsChecks::DebugFolderFromText("/a/quill_debug.html/b/quill_debug.html"), "/a");
     EXPECT_EQ(CSettingsChecks::DebugFolderFromText("/home/u/logs"), "/home/u/logs");
+    // The trace file has a folder even when none is set.
+    EXPECT_EQ(CSettingsChecks::DebugFilePath(""), GetAppFilePath("Temp") + "/quill_debug.html");
+    EXPECT_EQ(CSettingsChecks::DebugFilePath("/var/log/q"), "/var/log/q/quill_debug.html");
 }
 
 TEST_F(SettingsTest, SingleValueChecksUseTheOtherValuesOfTheirPage) {
@@ -244,9 +243,4 @@ TEST_F(SettingsTest, EveryKeyKeepsItsTypeAndRange) {
     std::string name;
     ASSERT_EQ(CAppSettings::ReadAppValue("proxy/username", name), 1);
     EXPECT_EQ(name, "用户\t名");
-}
-
-TEST_F(SettingsTest, TheTraceFileHasAFolderEvenWhenNoneIsSet) {
-    EXPECT_EQ(CSettingsChecks::DebugFilePath(""), GetAppFilePath("Temp") + "/quill_debug.html");
-    EXPECT_EQ(CSettingsChecks::DebugFilePath("/var/log/q"), "/var/log/q/quill_debug.html");
 }

@@ -98,35 +98,8 @@ TEST_F(BlogFixtureServerTest, StandardTransportSendsItsHeadersAndReadsWholeAnswe
     EXPECT_EQ(request.find("Proxy-Authorization"), std::string::npos);
 }
 
-TEST_F(BlogFixtureServerTest, FailuresAreReportedAndErrorStatusesTraced) {
-    CRawServer server(
-        [](const std::string&) { return CRawServer::Answer(500, "<html>内部错误</html>"); });
-    DebugSettings debug;
-    debug.use = 1;
-    debug.out = m_home.Path();
-    ASSERT_EQ(CAppSettings::WriteDebugSettings(debug), 1);
-    WriteAll(m_home.File("quill_debug.html"), "an older trace that is longer than the new one");
-    CMetaWeblogApi traced;
-    traced.Bind(AccountFor("MetaWeblog", server));
-    PostList list;
-    EXPECT_EQ(traced.GetRecentPosts(list, 3), 0);
-    EXPECT_EQ(ReadAll(m_home.File("quill_debug.html")), "<html>内部错误</html>");
-
-    // Nobody listens on a closed port; an aborted object sends nothing.
-    AccountRecord closedAccount = TestAccount("MetaWeblog");
-    closedAccount.port = std::to_string(loopback::ClosedPort());
-    CMetaWeblogApi closed;
-    closed.Bind(closedAccount);
-    EXPECT_EQ(closed.GetRecentPosts(list, 3), 0);
-    CMetaWeblogApi aborted;
-    aborted.Bind(AccountFor("MetaWeblog", server));
-    aborted.Abort();
-    EXPECT_EQ(aborted.GetRecentPosts(list, 3), 0);
-    EXPECT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(m_reporter.errors, (std::vector<int>{kErrHttpStatus, kErrNetwork, kErrNetwork}));
-}
-
-// Every transport failure keeps its catalogue id and says in the details what happened.
+// Every transport failure keeps its catalogue id, says in the details what happened, and is
+// traced when tracing is on.
 TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     PostList list;
     auto lastDetails = [&] { return m_reporter.faults.empty() ? "" : m_reporter.faults.back(); };
@@ -147,14 +120,26 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     // The catalogue's description follows the reason.
     EXPECT_NE(lastDetails().find("\r\n在连接服务器"), std::string::npos) << lastDetails();
 
-    // A server that answers 500.
+    // A server that answers 500: with tracing on, the answer replaces the older trace whole.
     CRawServer failing(
         [](const std::string&) { return CRawServer::Answer(500, "<html>内部错误</html>"); });
+    DebugSettings debug;
+    debug.use = 1;
+    debug.out = m_home.Path();
+    ASSERT_EQ(CAppSettings::WriteDebugSettings(debug), 1);
+    WriteAll(m_home.File("quill_debug.html"), "an older trace that is longer than the new one");
     CMetaWeblogApi status;
     status.Bind(AccountFor("MetaWeblog", failing));
     EXPECT_EQ(status.GetRecentPosts(list, 3), 0);
     EXPECT_EQ(m_reporter.errors.back(), kErrHttpStatus);
     EXPECT_EQ(lastDetails().rfind("原因: HTTP 500\r\n", 0), 0u) << lastDetails();
+    EXPECT_EQ(ReadAll(m_home.File("quill_debug.html")), "<html>内部错误</html>");
+    // An aborted object sends nothing.
+    CMetaWeblogApi aborted;
+    aborted.Bind(AccountFor("MetaWeblog", failing));
+    aborted.Abort();
+    EXPECT_EQ(aborted.GetRecentPosts(list, 3), 0);
+    EXPECT_EQ(failing.Requests().size(), 1u);
 
     // A self-signed certificate that the system does not trust; trusted, the call goes through.
     loopback::CTestCertificate certificate("IP:127.0.0.1");
@@ -182,8 +167,8 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     untrusted.SetCaFile(pem);
     EXPECT_EQ(untrusted.GetRecentPosts(list, 3), 1); // an empty list: 4001
     tlsRunner.Stop();
-    EXPECT_EQ(m_reporter.errors,
-              (std::vector<int>{kErrNetwork, kErrHttpStatus, kErrNetwork, kErrEmptyPostList}));
+    EXPECT_EQ(m_reporter.errors, (std::vector<int>{kErrNetwork, kErrHttpStatus, kErrNetwork,
+                                                   kErrNetwork, kErrEmptyPostList}));
 }
 
 TEST(BlogXmlRpcTransport, FailureReasonsTellTheKindsApart) {

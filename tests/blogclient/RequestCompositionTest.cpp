@@ -270,7 +270,7 @@ TEST_F(BlogRequestTest, FactoryChoosesTheClassByType) {
     EXPECT_EQ(m_reporter.messages, std::vector<std::string>{"无匹配的blog类型!"});
 }
 
-TEST(BlogTransport, EndpointParts) {
+TEST(BlogTransport, EndpointPartsAndCallLimits) {
     XmlRpcEndpoint e;
     ASSERT_TRUE(CXmlRpcTransport::SplitEndpoint("HTTPS://h.example/x/rpc.php?a=1", "443", e));
     EXPECT_EQ(CXmlRpcTransport::EndpointUrl(e), "https://h.example:443/x/rpc.php?a=1");
@@ -287,14 +287,12 @@ TEST(BlogTransport, EndpointParts) {
     EXPECT_EQ(CXmlRpcRequest::Base64Encode("f") + CXmlRpcRequest::Base64Encode("fo") +
                   CXmlRpcRequest::Base64Encode(std::string("\xFF\xFE\x00", 3)),
               "Zg==Zm8=//4A");
-}
 
-} // namespace
-
-TEST(BlogTransport, CallsEndWhenTheServerStalls) {
     // A call may take its five minutes while it moves, but not sit silent for them.
     HttpLimits limits = CXmlRpcTransport::CallLimits();
     EXPECT_EQ(limits.totalTimeoutMs, 300'000);
     EXPECT_EQ(limits.lowSpeedTimeMs, 30'000);
     EXPECT_GT(limits.lowSpeedBytesPerSecond, 1);
 }
+
+} // namespace

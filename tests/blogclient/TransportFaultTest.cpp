@@ -36,6 +36,15 @@ std::string AnswerBody(const std::string& path) {
     return "unexpected path " + path;
 }
 
+// A MetaWeblog account whose endpoint is the address given, port and all.
+AccountRecord AccountAt(const std::string& url) {
+    AccountRecord account = TestAccount("MetaWeblog");
+    account.xmlrpcurl = url;
+    account.port = url.substr(url.rfind(':') + 1);
+    account.port.erase(account.port.find('/'));
+    return account;
+}
+
 struct Case {
     const char* path;
     int error;          // the catalogue id reported
@@ -70,12 +79,8 @@ TEST(WeblogFaultInjection, EveryMisbehaviourEndsWithItsReasonAndHandsBackNothing
         SCOPED_TRACE(c.path);
         CFaultRecorder reporter;
         CScopedReporter scope(reporter);
-        AccountRecord account = TestAccount("MetaWeblog");
-        account.xmlrpcurl = server.Url(c.path);
-        account.port = account.xmlrpcurl.substr(account.xmlrpcurl.rfind(':') + 1);
-        account.port.erase(account.port.find('/'));
         CMetaWeblogApi api;
-        api.Bind(account);
+        api.Bind(AccountAt(server.Url(c.path)));
         api.SetLimits({.connectTimeoutMs = 2000,
                        .totalTimeoutMs = 8000,
                        .lowSpeedBytesPerSecond = 16,
@@ -98,12 +103,8 @@ TEST(WeblogFaultInjection, AnExternalEntityIsNeverRead) {
     CFaultRecorder reporter;
     CScopedReporter scope(reporter);
     hostile::CHostileServer server(AnswerBody);
-    AccountRecord account = TestAccount("MetaWeblog");
-    account.xmlrpcurl = server.Url("/xxe");
-    account.port = account.xmlrpcurl.substr(account.xmlrpcurl.rfind(':') + 1);
-    account.port.erase(account.port.find('/'));
     CMetaWeblogApi api;
-    api.Bind(account);
+    api.Bind(AccountAt(server.Url("/xxe")));
     PostList posts;
     api.GetRecentPosts(posts, 5);
     for (const PostEntry& post : posts)

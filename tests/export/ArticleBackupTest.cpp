@@ -90,25 +90,6 @@ TEST_F(ArticleBackupTest, ARoundTripKeepsEveryTextAndStoresDraftsInOneBatch) {
     EXPECT_EQ(read[1].title, tricky.title);
 }
 
-TEST_F(ArticleBackupTest, MissingCategoryAndDateReadAsNull) {
-    WriteAll(m_file,
-             CTextCodec::Utf8ToGbk(
-                 "<?xml version=\"1.0\" encoding=\"gb2312\"?><rss version=\"2.0\"><channel>"
-                 "<description>博客日志备份文件(RSS2.0)</description>"
-                 "<item id=\"1\"><title>无分类</title><description>内容</description></item>"
-                 "<item id=\"2\"><title>第二篇</title><category>甲</category></item>"
-                 "<item id=\"3\"><title>读不到</title><description>x</description></item>"
-                 "</channel></rss>"));
-    std::vector<ArticleRecord> articles;
-    CArticleBackup backup;
-    ASSERT_TRUE(backup.ImportBackup(m_file, articles));
-    // The second item has no body: the list ends there.
-    ASSERT_EQ(articles.size(), 1u);
-    EXPECT_EQ(articles[0].title, "无分类");
-    EXPECT_EQ(articles[0].category, "NULL");
-    EXPECT_EQ(articles[0].pubDate, "NULL");
-}
-
 TEST_F(ArticleBackupTest, AnUnreadableFileGives5001AndStoresNothing) {
     ASSERT_EQ(m_store.InsertArticle(kFolderDrafts, "目标账户", {.title = "已有", .content = "x"}),
               1);
@@ -144,7 +125,7 @@ TEST_F(ArticleBackupTest, AnEmptyFolderWritesNothing) {
     EXPECT_TRUE(ReadAll(m_file).empty());
 }
 
-TEST_F(ArticleBackupTest, ReadsTheFeedsWeblogEnginesExport) {
+TEST_F(ArticleBackupTest, ReadsTheFeedsWeblogEnginesExportAndFilesWithoutCategoryOrDate) {
     WriteAll(m_file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\" "
                      "xmlns:content=\"http://purl.org/rss/1.0/modules/content/\"><channel>"
                      "<title>My blog</title><description>Just another site</description>"
@@ -178,6 +159,21 @@ TEST_F(ArticleBackupTest, ReadsTheFeedsWeblogEnginesExport) {
     EXPECT_NE(articles[1].content.find("凉"), std::string::npos);
     EXPECT_EQ(articles[1].category, "NULL");
     EXPECT_EQ(articles[1].pubDate, "NULL");
+
+    // Our own files without category and date; an item without a body ends the list.
+    WriteAll(m_file,
+             CTextCodec::Utf8ToGbk(
+                 "<?xml version=\"1.0\" encoding=\"gb2312\"?><rss version=\"2.0\"><channel>"
+                 "<description>博客日志备份文件(RSS2.0)</description>"
+                 "<item id=\"1\"><title>无分类</title><description>内容</description></item>"
+                 "<item id=\"2\"><title>第二篇</title><category>甲</category></item>"
+                 "<item id=\"3\"><title>读不到</title><description>x</description></item>"
+                 "</channel></rss>"));
+    ASSERT_TRUE(backup.ImportBackup(m_file, articles));
+    ASSERT_EQ(articles.size(), 1u);
+    EXPECT_EQ(articles[0].title, "无分类");
+    EXPECT_EQ(articles[0].category, "NULL");
+    EXPECT_EQ(articles[0].pubDate, "NULL");
 }
 
 } // namespace

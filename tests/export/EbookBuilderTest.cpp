@@ -4,12 +4,12 @@
 #include "platform/process/ProgramRunner.h"
 #include "platform/text/TextCodec.h"
 #include "support/TestSupport.h"
+#include "support/TextSupport.h"
 
 #include "platform/LoopbackServer.h"
 
 #include <condition_variable>
 #include <gtest/gtest.h>
-#include <regex>
 
 namespace {
 
@@ -127,21 +127,6 @@ public:
     }
     std::vector<std::string> lines;
 };
-
-// Every character reference of a page turned back into UTF-8.
-std::string DecodeReferences(const std::string& html) {
-    std::string out;
-    std::regex reference("&#([0-9]+);");
-    auto begin = std::sregex_iterator(html.begin(), html.end(), reference);
-    size_t last = 0;
-    for (auto it = begin; it != std::sregex_iterator(); ++it) {
-        out.append(html, last, it->position() - last);
-        CTextCodec::AppendUtf8(out, static_cast<char32_t>(std::stoul((*it)[1].str())));
-        last = it->position() + it->length();
-    }
-    out.append(html, last, std::string::npos);
-    return out;
-}
 
 class EbookBuildTest : public ::testing::Test {
 protected:

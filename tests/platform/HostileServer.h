@@ -62,20 +62,14 @@ public:
     using BodyFor = std::function<std::string(const std::string& path)>;
     explicit CHostileServer(BodyFor body)
         : m_body(std::move(body)), m_raw([this](const std::string& r) { return Answer(r); }) {
-        auto& server = m_drip.Server();
-        server.Get("/drip", [](const httplib::Request&, httplib::Response& response) {
-            response.set_chunked_content_provider(
-                "application/rss+xml", [](size_t, httplib::DataSink& sink) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-                    return sink.is_writable() && sink.write("<", 1);
-                });
-        });
-        server.Post("/drip", [](const httplib::Request&, httplib::Response& response) {
+        const auto drip = [](const httplib::Request&, httplib::Response& response) {
             response.set_chunked_content_provider("text/xml", [](size_t, httplib::DataSink& sink) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(400));
                 return sink.is_writable() && sink.write("<", 1);
             });
-        });
+        };
+        m_drip.Server().Get("/drip", drip);
+        m_drip.Server().Post("/drip", drip);
         m_drip.Start();
     }
 

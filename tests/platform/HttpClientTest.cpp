@@ -1,6 +1,6 @@
 #include "platform/http/HttpClient.h"
 
-#include "platform/LoopbackServer.h"
+#include "platform/HostileServer.h"
 #include "platform/TestCertificate.h"
 #include "support/TestSupport.h"
 
@@ -308,41 +308,6 @@ TEST(HttpClient, SilentRefusedAndCutConnectionsFail) {
     EXPECT_FALSE(client.Get(garbage.Url("/")).IsSuccess());
 }
 
-// A server that accepts, reads the request, sends the head of an answer and then one byte a
-// second, as a stalled feed host does; it stops after the count of seconds given.
-class CDripServer {
-public:
-    explicit CDripServer(int seconds) {
-        m_fd = loopback::ListenOnFreePort(m_port, 4);
-        m_thread = std::thread([this, seconds] {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 5000) <= 0)
-                return;
-            int client = ::accept(m_fd, nullptr, nullptr);
-            std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
-            ::send(client, head.data(), head.size(), MSG_NOSIGNAL);
-            for (int i = 0; i < seconds * 10 && !m_stop; ++i) {
-                if (i % 10 == 0 && ::send(client, "x", 1, MSG_NOSIGNAL) <= 0)
-                    break;
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-            ::close(client);
-        });
-    }
-    ~CDripServer() {
-        m_stop = true;
-        m_thread.join();
-        ::close(m_fd);
-    }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/feed"; }
-
-private:
-    int m_fd = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 TEST(HttpClient, StalledTransfersEndAfterTheLowSpeedWindow) {
     // The total timeout is far away: only the stall rule can end these in time.
     HttpLimits limits;
@@ -353,13 +318,13 @@ TEST(HttpClient, StalledTransfersEndAfterTheLowSpeedWindow) {
     CHttpClient client;
     client.SetLimits(limits);
 
-    CSilentServer silent;
-    HttpResponse silence = client.Get(silent.Url("/feed"));
+    // A server that says nothing, and one that sends a byte now and then.
+    hostile::CHostileServer server([](const std::string&) { return std::string(); });
+    HttpResponse silence = client.Get(server.Url("/silent"));
     EXPECT_EQ(silence.result, HttpResult::kTimeout);
     EXPECT_EQ(silence.errorText, "no answer within 1 s");
 
-    CDripServer drip(20);
-    HttpResponse dripped = client.Get(drip.Url());
+    HttpResponse dripped = client.Get(server.Url("/drip"));
     EXPECT_EQ(dripped.result, HttpResult::kTimeout);
     EXPECT_TRUE(dripped.body.empty());
     EXPECT_EQ(dripped.errorText.rfind("transfer stalled", 0), 0u) << dripped.errorText;
@@ -368,7 +333,7 @@ TEST(HttpClient, StalledTransfersEndAfterTheLowSpeedWindow) {
     limits.totalTimeoutMs = 400;
     limits.lowSpeedTimeMs = 0;
     client.SetLimits(limits);
-    EXPECT_EQ(client.Get(silent.Url("/x")).errorText, "no whole answer within 1 s");
+    EXPECT_EQ(client.Get(server.Url("/silent")).errorText, "no whole answer within 1 s");
 }
 
 TEST(HttpClient, CancelTokenAndExitFlagEndATransfer) {
@@ -416,8 +381,9 @@ TEST(HttpClient, LocalAddressRule) {
         EXPECT_FALSE(HttpProxy::IsLocalHost(host)) << host;
 }
 
-TEST(HttpClient, ManualProxyGetsTheRequestWithBasicCredentials) {
+TEST(HttpClient, ManualProxyGetsTheRequestsWithCredentialsButNotThoseForLocalHosts) {
     CRawServer proxyServer([](const std::string&) { return CRawServer::Answer(200, "via proxy"); });
+    CRawServer target([](const std::string&) { return CRawServer::Answer(200, "direct"); });
     HttpProxy proxy;
     proxy.mode = HttpProxy::Mode::kManual;
     proxy.server = "127.0.0.1";
@@ -431,37 +397,13 @@ TEST(HttpClient, ManualProxyGetsTheRequestWithBasicCredentials) {
     HttpResponse response = client.Get("http://feeds.example.invalid/rss?a=1");
     ASSERT_TRUE(response.IsSuccess()) << response.errorText;
     EXPECT_EQ(response.body, "via proxy");
-
-    // No password is sent without a user name.
-    proxy.userName.clear();
-    client.SetProxy(proxy);
-    ASSERT_TRUE(client.Get("http://feeds.example.invalid/other").IsSuccess());
-
-    auto requests = proxyServer.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")),
-              "GET http://feeds.example.invalid/rss?a=1 HTTP/1.1");
-    // Base64 of "用户:p:w" in UTF-8.
-    EXPECT_GE(IndexOf(HeaderLines(requests[0]), "Proxy-Authorization: Basic 55So5oi3OnA6dw=="), 0);
-    EXPECT_FALSE(HasLineStarting(HeaderLines(requests[1]), "Proxy-Authorization:"));
-}
-
-TEST(HttpClient, LocalHostsBypassTheProxyUnlessAsked) {
-    CRawServer proxyServer([](const std::string&) { return CRawServer::Answer(200, "proxy"); });
-    CRawServer target([](const std::string&) { return CRawServer::Answer(200, "direct"); });
-    HttpProxy proxy;
-    proxy.mode = HttpProxy::Mode::kManual;
-    proxy.server = "127.0.0.1";
-    proxy.port = std::to_string(proxyServer.Port());
-
-    CHttpClient client;
-    client.SetLimits(ShortLimits());
-    client.SetProxy(proxy);
     EXPECT_EQ(client.Get(target.Url("/feed")).body, "direct");
 
+    // No password is sent without a user name; a local host goes through it when asked.
+    proxy.userName.clear();
     proxy.useForLocalHosts = true;
     client.SetProxy(proxy);
-    EXPECT_EQ(client.Get(target.Url("/feed")).body, "proxy");
+    EXPECT_EQ(client.Get(target.Url("/feed")).body, "via proxy");
 
     // Switched off, the record ignores the environment's proxy as well.
     const char* old = std::getenv("http_proxy");
@@ -476,7 +418,13 @@ TEST(HttpClient, LocalHostsBypassTheProxyUnlessAsked) {
         ::unsetenv("http_proxy");
 
     EXPECT_EQ(target.Requests().size(), 2u);
-    EXPECT_EQ(proxyServer.Requests().size(), 1u);
+    auto requests = proxyServer.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")),
+              "GET http://feeds.example.invalid/rss?a=1 HTTP/1.1");
+    // Base64 of "用户:p:w" in UTF-8.
+    EXPECT_GE(IndexOf(HeaderLines(requests[0]), "Proxy-Authorization: Basic 55So5oi3OnA6dw=="), 0);
+    EXPECT_FALSE(HasLineStarting(HeaderLines(requests[1]), "Proxy-Authorization:"));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
-TEST(TextCodec, GbkRoundTripKeepsChineseAndAscii) {
+TEST(TextCodec, GbkRoundTripKeepsChineseAndAsciiAndBadBytesDoNotStopIt) {
     const std::string text = "中文标题 ABC-123 《书名》，句号。堃喆";
     std::string gbk = CTextCodec::Utf8ToGbk(text);
     EXPECT_EQ(gbk.substr(0, 2), "\xD6\xD0"); // 中
     EXPECT_FALSE(CTextCodec::IsValidUtf8(gbk));
     EXPECT_EQ(CTextCodec::GbkToUtf8(gbk), text);
+    EXPECT_EQ(CTextCodec::ToUtf8Lenient(gbk), text);
+    EXPECT_EQ(CTextCodec::ToUtf8Lenient(text), text);
+    // 0xFF never starts a GBK character; what follows must still come through.
+    EXPECT_EQ(CTextCodec::GbkToUtf8("a\xFF\xD6\xD0z"), "a\xEF\xBF\xBD中z");
 }
 
 TEST(TextCodec, CharactersOutsideGbkBecomeReferencesOrQuestionMarks) {
@@ -22,19 +26,11 @@ TEST(TextCodec, CharactersOutsideGbkBecomeReferencesOrQuestionMarks) {
     EXPECT_FALSE(CTextCodec::IsGbkEncodable(0x20AC));
 }
 
-TEST(TextCodec, InvalidGbkBytesDoNotStopTheConversion) {
-    // 0xFF never starts a GBK character; what follows must still come through.
-    std::string utf8 = CTextCodec::GbkToUtf8("a\xFF\xD6\xD0z");
-    EXPECT_EQ(utf8, "a\xEF\xBF\xBD中z");
-}
-
-TEST(TextCodec, ByteLengthCountsTwoForEveryNonAsciiCharacter) {
+TEST(TextCodec, ByteLengthCountsTwoForEveryNonAsciiCharacterAndCutsKeepThemWhole) {
     EXPECT_EQ(CTextCodec::GbkByteLength(""), 0u);
     EXPECT_EQ(CTextCodec::GbkByteLength("ab"), 2u);
     EXPECT_EQ(CTextCodec::GbkByteLength("ab中文"), 6u);
-}
-
-TEST(TextCodec, CutNeverSplitsACharacter) {
+    // A cut never splits a character.
     EXPECT_EQ(CTextCodec::CutGbkBytes("ab中文", 3), "ab");
     EXPECT_EQ(CTextCodec::CutGbkBytes("ab中文", 4), "ab中");
     EXPECT_EQ(CTextCodec::CutGbkBytes("ab中文", 5), "ab中");
@@ -60,7 +56,7 @@ TEST(TextCodec, Utf8ValidationRejectsMalformedSequences) {
     EXPECT_FALSE(CTextCodec::IsValidUtf8("\xF0\x8F\xBF\xBF")); // overlong in four bytes
     EXPECT_FALSE(CTextCodec::IsValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
     EXPECT_TRUE(CTextCodec::IsValidUtf8("\xF4\x8F\xBF\xBF"));  // U+10FFFF itself
-    EXPECT_TRUE(CTextCodec::IsValidUtf8("\xED\x9F\xBF"));       // U+D7FF, just below them
+    EXPECT_TRUE(CTextCodec::IsValidUtf8("\xED\x9F\xBF"));      // U+D7FF, just below them
 
     // Long ASCII runs are read a word at a time: a fault anywhere, also right after a run or
     // cut short at the very end, is still found, and a NUL byte is text like any other.
@@ -75,11 +71,6 @@ TEST(TextCodec, Utf8ValidationRejectsMalformedSequences) {
     }
     EXPECT_TRUE(CTextCodec::IsValidUtf8(std::string("abcdefgh\0ijklmnop", 17)));
     EXPECT_FALSE(CTextCodec::IsValidUtf8(run + "\xE4\xB8"));
-}
-
-TEST(TextCodec, LenientReadKeepsUtf8AndDecodesGbk) {
-    EXPECT_EQ(CTextCodec::ToUtf8Lenient("新闻"), "新闻");
-    EXPECT_EQ(CTextCodec::ToUtf8Lenient(CTextCodec::Utf8ToGbk("新闻")), "新闻");
 }
 
 TEST(TextCheck, RefusesControlCharactersAndBrokenUtf8) {

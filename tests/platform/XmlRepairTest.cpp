@@ -1,16 +1,11 @@
 #include "platform/xml/XmlRepair.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
+#include "support/TextSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string Encode(const std::string& utf8, const char* encoding) {
-    std::string out;
-    EXPECT_TRUE(CTextCodec::Convert(utf8, "UTF-8", encoding, out));
-    return out;
-}
 
 // The root's text after a lenient load; the strict load of the same bytes must have failed, or
 // the case would not test the mending.

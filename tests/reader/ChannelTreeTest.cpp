@@ -74,24 +74,9 @@ TEST_F(ChannelTreeTest, BuildsDirectoriesChannelsAndTheirValues) {
     EXPECT_EQ(second.rankCounter, 10);
     EXPECT_EQ(second.storageNum, 200);
     EXPECT_EQ(second.autoUpdate, 1);
-    // Remembering unread counts is off in the shipped settings? Then counts start at 0.
-    ReceiveSettings receive;
-    ASSERT_EQ(CAppSettings::ReadReceiveSettings(receive), 1);
-    EXPECT_EQ(m_tree.Record(Find("新闻/甲报")).unreadCount,
-              receive.whenExitRememberUnreadNum ? 3 : 0);
     EXPECT_EQ(m_tree.PathText(Find("新闻/甲报")), "新闻 → 甲报");
     EXPECT_EQ(m_tree.ChannelsBelow(m_tree.Roots()[0]).size(), 2u);
     EXPECT_EQ(m_tree.AllChannels().size(), 4u);
-}
-
-TEST_F(ChannelTreeTest, RememberedUnreadCountsOnlyWhenTheSettingIsOn) {
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/whenexitrememberunreadnum", "0"), 1);
-    ASSERT_TRUE(m_tree.Build());
-    EXPECT_EQ(m_tree.Record(Find("新闻/甲报")).unreadCount, 0);
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/whenexitrememberunreadnum", "1"), 1);
-    CChannelTree remembering;
-    ASSERT_TRUE(remembering.Build());
-    EXPECT_EQ(remembering.Record(remembering.FindByPath("新闻/甲报")).unreadCount, 3);
 }
 
 TEST_F(ChannelTreeTest, MissingOrBrokenFileReportsItsCatalogueId) {
@@ -212,9 +197,13 @@ TEST_F(ChannelTreeTest, PropertiesWriteOnlyWhatChanged) {
     EXPECT_GE(Reload()->FindByPath("科技/丙"), 0);
 }
 
-TEST_F(ChannelTreeTest, TreeStateIsSavedAtExit) {
+TEST_F(ChannelTreeTest, TreeStateIsSavedAtExitAndCountsComeBackOnlyWhenRemembered) {
+    ASSERT_EQ(CAppSettings::WriteAppValue("rss/whenexitrememberunreadnum", "0"), 1);
+    ASSERT_TRUE(m_tree.Build());
+    EXPECT_EQ(m_tree.Record(Find("新闻/甲报")).unreadCount, 0);
     ASSERT_EQ(CAppSettings::WriteAppValue("rss/whenexitrememberunreadnum", "1"), 1);
     ASSERT_TRUE(m_tree.Build());
+    EXPECT_EQ(m_tree.Record(Find("新闻/甲报")).unreadCount, 3);
     m_tree.SetExpanded(Find("技术"), true);
     m_tree.SetExpanded(Find("新闻"), false);
     m_tree.SetUnreadCount(Find("丁"), 42);
@@ -223,24 +212,6 @@ TEST_F(ChannelTreeTest, TreeStateIsSavedAtExit) {
     EXPECT_TRUE(reloaded->Record(reloaded->FindByPath("技术")).expanded);
     EXPECT_FALSE(reloaded->Record(reloaded->FindByPath("新闻")).expanded);
     EXPECT_EQ(reloaded->Record(reloaded->FindByPath("丁")).unreadCount, 42);
-}
-
-TEST(ChannelTreeStartAddress, ReadsAddressAndNameKeepingTheirCase) {
-    std::string url, title;
-    ASSERT_TRUE(CChannelTree::ParseStartAddress(
-        "quill://rssurl=http://Example.com/Feed.xml&rsstitle=My News", url, title));
-    EXPECT_EQ(url, "http://Example.com/Feed.xml");
-    EXPECT_EQ(title, "My News");
-    ASSERT_TRUE(
-        CChannelTree::ParseStartAddress("QUILL://RSSURL=http://a/b&RssTitle=T", url, title));
-    EXPECT_EQ(url, "http://a/b");
-    EXPECT_EQ(title, "T");
-    ASSERT_TRUE(CChannelTree::ParseStartAddress("quill://http://Host/Rss.xml", url, title));
-    EXPECT_EQ(url, "http://Host/Rss.xml");
-    EXPECT_EQ(title, "");
-    ASSERT_TRUE(CChannelTree::ParseStartAddress("http://plain.example/rss", url, title));
-    EXPECT_EQ(url, "http://plain.example/rss");
-    EXPECT_FALSE(CChannelTree::ParseStartAddress("quill://", url, title));
 }
 
 TEST(ChannelFile, MovesByNodeWhateverThePositions) {

@@ -5,6 +5,7 @@
 #include "reader/ChannelTree.h"
 #include "reader/FeedDate.h"
 #include "reader/ReceiveScheduler.h"
+#include "reader/RecordingObserver.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
@@ -15,26 +16,6 @@
 #include <thread>
 
 namespace {
-
-class CFailureObserver : public CReceiveObserver {
-public:
-    void OnReceiveBegin(int) override {}
-    void OnImageChanged(int, int) override {}
-    void OnUnreadChanged(int, int) override {}
-    void OnNewItems(int, int) override {}
-    void OnReloadList(int) override {}
-    void OnWalkEnd() override {}
-    int SelectedItem() override { return -1; }
-    void OnChannelDone(const ChannelReceiveResult& result) override {
-        std::lock_guard lock(m_lock);
-        ++done;
-        if (!result.Ok())
-            failures.push_back(result.reason);
-    }
-    std::mutex m_lock;
-    int done = 0;
-    std::vector<std::string> failures;
-};
 
 // Each fetch lists ten items it has not listed before and the ten of the fetch before: half of
 // them dated long ago (cleaning takes those once read), half today.
@@ -68,7 +49,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     WriteAll(home.File("Storage/rssreader.opml"), "<opml><body>" + body + "</body></opml>");
     CChannelTree tree;
     ASSERT_TRUE(tree.Build());
-    CFailureObserver observer;
+    CRecordingObserver observer;
     CReceiveScheduler scheduler(tree, observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
@@ -126,7 +107,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
 
     EXPECT_EQ(userFailures, 0);
     EXPECT_TRUE(observer.failures.empty()) << observer.failures.front();
-    EXPECT_EQ(observer.done, 3 * 16);
+    EXPECT_EQ(observer.finished, 3 * 16);
     EXPECT_TRUE(reporter.errors.empty());
     EXPECT_TRUE(reporter.messages.empty()) << reporter.messages.front();
     CFeedDatabase store;

@@ -3,66 +3,68 @@
 // item in the store.
 #include "platform/HostileServer.h"
 #include "reader/ChannelTree.h"
-#include "reader/ReceiveScheduler.h"
+#include "reader/RecordingObserver.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <map>
-#include <mutex>
 #include <regex>
 
 namespace {
 
-class CResultObserver : public CReceiveObserver {
-public:
-    void OnReceiveBegin(int) override {}
-    void OnImageChanged(int, int) override {}
-    void OnUnreadChanged(int, int) override {}
-    void OnNewItems(int, int) override {}
-    void OnReloadList(int) override {}
-    void OnWalkEnd() override {}
-    int SelectedItem() override { return -1; }
-    void OnChannelDone(const ChannelReceiveResult& result) override {
-        std::lock_guard lock(m_lock);
-        results[result.index] = result;
-    }
-    std::mutex m_lock;
-    std::map<int, ChannelReceiveResult> results;
-};
-
-// One item with a link, whose title holds what the case puts there.
-std::string FeedAround(const std::string& payload) {
-    return "<rss version=\"2.0\"><channel><title>t</title><item><title>" + payload +
-           "</title><link>http://a.example/1</link></item></channel></rss>";
-}
+// One item with a link; its title holds what the path puts there.
+const std::string kHead = "<rss version=\"2.0\"><channel><title>t</title><item><title>";
+const std::string kTail = "</title><link>http://a.example/1</link></item></channel></rss>";
 
 std::string FeedBody(const std::string& path) {
     if (path == "/bomb")
-        return hostile::EntityBomb("<rss version=\"2.0\"><channel><title>t</title><item><title>",
-                                   "</title>"
-                                   "<link>http://a.example/1</link></item></channel></rss>");
+        return hostile::EntityBomb(kHead, kTail);
     if (path == "/xxe")
-        return hostile::ExternalEntity(
-            "<rss version=\"2.0\"><channel><title>t</title><item><title>",
-            "</title>"
-            "<link>http://a.example/1</link></item></channel></rss>");
+        return hostile::ExternalEntity(kHead, kTail);
     if (path == "/encoding")
         return "<?xml version=\"1.0\" encoding=\"x-no-such-encoding\"?>" + hostile::Garbage(2000);
     if (path == "/utf16")
         return "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + hostile::Garbage(2001);
-    return FeedAround("unexpected path " + path);
+    return kHead + "unexpected path " + path + kTail;
 }
 
-struct Case {
-    const char* path;
-    const char* reason; // a regular expression the reason matches
+class FeedFaultInjection : public ::testing::Test {
+protected:
+    // One channel per path, named after it, all received at once.
+    void ReceiveFrom(const std::vector<std::string>& paths) {
+        std::string body;
+        for (const std::string& path : paths)
+            body +=
+                "<outline title=\"" + path.substr(1) + "\" xmlUrl=\"" + m_server.Url(path) + "\"/>";
+        WriteAll(m_home.File("Storage/rssreader.opml"), "<opml><body>" + body + "</body></opml>");
+        ASSERT_TRUE(m_tree.Build());
+        CReceiveScheduler scheduler(m_tree, m_observer);
+        scheduler.SetConcurrency(static_cast<int>(paths.size()));
+        scheduler.SetLimits({.connectTimeoutMs = 2000,
+                             .totalTimeoutMs = 8000,
+                             .lowSpeedBytesPerSecond = 16,
+                             .lowSpeedTimeMs = 2000,
+                             .maxBodyBytes = 256u << 10,
+                             .maxRedirects = 4});
+        scheduler.ReceiveAll();
+        scheduler.Wait();
+        ASSERT_EQ(m_store.OpenStore(), 1);
+    }
+
+    CTempHome m_home;
+    CRecordingReporter m_reporter;
+    CScopedReporter m_scope{m_reporter};
+    hostile::CHostileServer m_server{FeedBody};
+    CChannelTree m_tree;
+    CRecordingObserver m_observer;
+    CFeedDatabase m_store;
 };
 
 } // namespace
 
-TEST(FeedFaultInjection, EveryMisbehaviourEndsWithItsReasonAndStoresNothing) {
-    const std::vector<Case> cases = {
+TEST_F(FeedFaultInjection, EveryMisbehaviourEndsWithItsReasonAndStoresNothing) {
+    const std::vector<std::pair<std::string, const char*>> cases = {
+        // the path, and a regular expression the reason matches
         {"/silent", "^transfer stalled|^no answer within"},
         {"/drip", "^transfer stalled"},
         {"/cut", "^transfer failed: "},
@@ -75,69 +77,31 @@ TEST(FeedFaultInjection, EveryMisbehaviourEndsWithItsReasonAndStoresNothing) {
         {"/html", "^not a feed \\(text/html"},
         {"/503", "^HTTP 503$"},
     };
-    CTempHome home;
-    CRecordingReporter reporter;
-    CScopedReporter scope(reporter);
-    hostile::CHostileServer server(FeedBody);
-
-    std::string body;
-    for (const Case& c : cases)
-        body += std::string("<outline title=\"") + (c.path + 1) + "\" xmlUrl=\"" +
-                server.Url(c.path) + "\"/>";
-    WriteAll(home.File("Storage/rssreader.opml"), "<opml><body>" + body + "</body></opml>");
-    CChannelTree tree;
-    ASSERT_TRUE(tree.Build());
-
-    CResultObserver observer;
-    CReceiveScheduler scheduler(tree, observer);
-    scheduler.SetConcurrency(static_cast<int>(cases.size()));
-    scheduler.SetLimits({.connectTimeoutMs = 2000,
-                         .totalTimeoutMs = 8000,
-                         .lowSpeedBytesPerSecond = 16,
-                         .lowSpeedTimeMs = 2000,
-                         .maxBodyBytes = 256u << 10,
-                         .maxRedirects = 4});
-    scheduler.ReceiveAll();
-    scheduler.Wait();
-
-    CFeedDatabase store;
-    ASSERT_EQ(store.OpenStore(), 1);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        int index = tree.FindByPath(c.path + 1);
-        ASSERT_TRUE(observer.results.count(index));
-        const ChannelReceiveResult& result = observer.results[index];
+    std::vector<std::string> paths;
+    for (const auto& [path, reason] : cases)
+        paths.push_back(path);
+    ReceiveFrom(paths);
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        const int index = m_tree.FindByPath(path.substr(1));
+        ASSERT_TRUE(m_observer.results.count(index));
+        const ChannelReceiveResult& result = m_observer.results[index];
         EXPECT_EQ(result.outcome, ChannelReceiveResult::Outcome::kFetchFailed);
-        EXPECT_TRUE(std::regex_search(result.reason, std::regex(c.reason))) << result.reason;
-        EXPECT_EQ(tree.Record(index).unreadCount, 0);
+        EXPECT_TRUE(std::regex_search(result.reason, std::regex(reason))) << result.reason;
+        EXPECT_EQ(m_tree.Record(index).unreadCount, 0);
     }
-    int feeds = 0;
-    int items = 0;
-    ASSERT_EQ(store.GetTotals(feeds, items), 1);
+    int feeds = 0, items = 0;
+    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
     EXPECT_EQ(items, 0);
-    EXPECT_EQ(store.CheckIntegrity(), 1) << store.GetLastError();
+    EXPECT_EQ(m_store.CheckIntegrity(), 1) << m_store.GetLastError();
 }
 
 // A document that names the password file as an entity gets its item, without the file.
-TEST(FeedFaultInjection, AnExternalEntityIsNeverRead) {
-    CTempHome home;
-    CRecordingReporter reporter;
-    CScopedReporter scope(reporter);
-    hostile::CHostileServer server(FeedBody);
-    WriteAll(home.File("Storage/rssreader.opml"), "<opml><body><outline title=\"xxe\" xmlUrl=\"" +
-                                                      server.Url("/xxe") + "\"/></body></opml>");
-    CChannelTree tree;
-    ASSERT_TRUE(tree.Build());
-    CResultObserver observer;
-    CReceiveScheduler scheduler(tree, observer);
-    scheduler.ReceiveAll();
-    scheduler.Wait();
-
-    CFeedDatabase store;
-    ASSERT_EQ(store.OpenStore(), 1);
+TEST_F(FeedFaultInjection, AnExternalEntityIsNeverRead) {
+    ReceiveFrom({"/xxe"});
     std::vector<FeedItem> items;
     int count = 0;
-    ASSERT_EQ(store.GetAllUnread(items, count), 1);
+    ASSERT_EQ(m_store.GetAllUnread(items, count), 1);
     for (const FeedItem& item : items) {
         EXPECT_EQ(item.title.find("root:"), std::string::npos) << item.title;
         EXPECT_EQ(item.description.find("root:"), std::string::npos);

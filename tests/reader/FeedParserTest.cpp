@@ -3,6 +3,8 @@
 #include "platform/text/TextCodec.h"
 #include "reader/FeedDate.h"
 
+#include "support/TextSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,12 +25,6 @@ std::string Rss(const std::string& items, const std::string& rootAttributes = ""
            "xmlns:content=\"http://purl.org/rss/1.0/modules/content/\"" +
            rootAttributes + "><channel><title> Channel </title><link>http://example.com/</link>" +
            items + "</channel></rss>";
-}
-
-std::string Encode(const std::string& utf8, const char* encoding) {
-    std::string out;
-    EXPECT_TRUE(CTextCodec::Convert(utf8, "UTF-8", encoding, out));
-    return out;
 }
 
 } // namespace
@@ -124,7 +120,7 @@ TEST(FeedParser, RssInItsOwnNamespaceAndOlderVersions) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Atom and RDF
+// Atom (RDF: tests/data/feeds/rss10.rdf in FeedSamplesTest)
 
 TEST(FeedParser, AtomEntriesMapOntoTheSameFields) {
     CFeedParser parser;
@@ -184,27 +180,6 @@ TEST(FeedParser, AtomRelativeLinksUseTheDocumentAddress) {
     EXPECT_EQ(items[0].link, "http://feeds.example.com/blog/p/1");
     EXPECT_EQ(items[0].pubDate, "2004-01-01 19:48:21");
     EXPECT_EQ(items[0].description, "<p>x</p>");
-}
-
-TEST(FeedParser, RdfItemsBesideTheChannel) {
-    const char* rdf = R"(<?xml version="1.0"?>
-      <rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#"
-               xmlns="http://purl.org/rss/1.0/" xmlns:dc="http://purl.org/dc/elements/1.1/">
-        <channel rdf:about="http://example.com/"><title>RDF channel</title>
-          <items><rdf:Seq><rdf:li rdf:resource="http://example.com/1"/></rdf:Seq></items>
-        </channel>
-        <item rdf:about="http://example.com/1"><title>One</title><link>http://example.com/1</link>
-          <description>d1</description><dc:date>2006-03-07T09:05:00+08:00</dc:date>
-          <dc:creator>Ann</dc:creator></item>
-        <item rdf:about="http://example.com/2"><title>Two</title><link>http://example.com/2</link></item>
-      </rdf:RDF>)";
-    auto items = Parse(rdf);
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].title, "One");
-    EXPECT_EQ(items[0].description, "d1");
-    EXPECT_EQ(items[0].pubDate, "2006-03-07 09:05:00");
-    EXPECT_EQ(items[0].author, "Ann");
-    EXPECT_EQ(CFeedParser().ParseTitle(rdf), "RDF channel");
 }
 
 TEST(FeedParser, TitleIsTheChannelsOrTheFeeds) {

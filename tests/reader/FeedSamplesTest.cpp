@@ -11,119 +11,107 @@
 
 namespace {
 
-struct Parsed {
-    bool ok = false;
-    std::vector<FeedItem> items;
-    std::string title;
-    CFeedParser::Format format = CFeedParser::Format::kNone;
-    bool lenient = false;
-};
-
-Parsed ParseFile(const std::string& name) {
-    const std::string bytes = ReadTestData("feeds/" + name);
-    Parsed p;
-    CFeedParser parser;
-    p.ok = parser.ParseItems(bytes, p.items);
-    p.format = parser.GetFormat();
-    p.lenient = parser.UsedLenientPass();
-    p.title = parser.ParseTitle(bytes);
-    EXPECT_EQ(p.ok, !p.items.empty());
-    EXPECT_TRUE(CTextCodec::IsValidUtf8(p.title)) << p.title;
-    for (const FeedItem& item : p.items) {
-        EXPECT_TRUE(CTextCodec::IsValidUtf8(item.title + item.link + item.description +
-                                            item.author + item.pubDate))
-            << item.link;
-    }
-    return p;
-}
-
 // A feed date as the parser stores it.
 std::string Date(std::string text) {
     CFeedDate::Normalize(text);
     return text;
 }
 
-TEST(FeedSamples, Rss20) {
-    Parsed p = ParseFile("rss20.xml");
-    EXPECT_EQ(p.format, CFeedParser::Format::kRss);
-    EXPECT_FALSE(p.lenient);
-    EXPECT_EQ(p.title, "羽毛笔 RSS 2.0 测试频道");
-    ASSERT_EQ(p.items.size(), 3u);
-    EXPECT_EQ(p.items[0].title, "第一篇 & \"引号\"");
-    EXPECT_EQ(p.items[0].link, "http://example.com/posts/1");
-    EXPECT_EQ(p.items[0].description, "<p>正文 <b>粗体</b> &amp; 实体</p>");
-    EXPECT_EQ(p.items[0].author, "editor@example.com (编辑)");
-    EXPECT_EQ(p.items[0].pubDate, Date("Tue, 15 Mar 2005 09:05:00 GMT"));
-    // Dublin Core stands in for the missing author and date.
-    EXPECT_EQ(p.items[1].description, "<p>escaped markup</p>");
-    EXPECT_EQ(p.items[1].author, "张三");
-    EXPECT_EQ(p.items[1].pubDate, Date("2005-03-16T10:00:00Z"));
-    EXPECT_EQ(p.items[2].author, "");
-    EXPECT_EQ(p.items[2].pubDate, Date("Thu, 17 Mar 2005 08:30:00 +0800"));
-    EXPECT_NE(p.items[0].pubDate, p.items[2].pubDate);
-}
+struct Sample {
+    const char* file;
+    CFeedParser::Format format;
+    bool lenient;
+    std::string title;
+    size_t items;
+    FeedItem first; // the first item; of a mended document only its title and link
+};
 
-TEST(FeedSamples, Rss10) {
-    Parsed p = ParseFile("rss10.rdf");
-    EXPECT_EQ(p.format, CFeedParser::Format::kRdf);
-    EXPECT_EQ(p.title, "RSS 1.0 频道");
-    ASSERT_EQ(p.items.size(), 2u);
-    EXPECT_EQ(p.items[0].title, "条目甲");
-    EXPECT_EQ(p.items[0].link, "http://example.org/a");
-    EXPECT_EQ(p.items[0].description, "甲的正文");
-    EXPECT_EQ(p.items[0].author, "李四");
-    EXPECT_EQ(p.items[0].pubDate, Date("2006-01-02T03:04:05Z"));
-    EXPECT_EQ(p.items[1].link, "http://example.org/b");
-}
-
-TEST(FeedSamples, Atom10) {
-    Parsed p = ParseFile("atom10.xml");
-    EXPECT_EQ(p.format, CFeedParser::Format::kAtom);
-    EXPECT_EQ(p.title, "Atom 1.0 频道");
-    ASSERT_EQ(p.items.size(), 2u);
-    EXPECT_EQ(p.items[0].title, "Atom 条目一");
-    // The alternate link, resolved against xml:base; the summary as HTML; the feed's author.
-    EXPECT_EQ(p.items[0].link, "http://example.net/blog/entries/1");
-    EXPECT_EQ(p.items[0].description, "<p>摘要</p>");
-    EXPECT_EQ(p.items[0].author, "王五");
-    EXPECT_EQ(p.items[0].pubDate, Date("2007-04-30T08:00:00+08:00"));
-    // Text content is escaped; the entry's own author wins.
-    EXPECT_EQ(p.items[1].link, "http://example.net/blog/entries/2");
-    EXPECT_EQ(p.items[1].description, "text &lt;not markup&gt;");
-    EXPECT_EQ(p.items[1].author, "Zhao Liu");
-    EXPECT_EQ(p.items[1].pubDate, Date("2007-05-02T12:00:00Z"));
-}
-
-TEST(FeedSamples, Gb2312DeclaredDocumentComesOutAsUtf8) {
+TEST(FeedSamples, EachKindOfDocumentIsReadAsReceivingReadsIt) {
+    using Format = CFeedParser::Format;
+    const Sample samples[] = {
+        {"rss20.xml",
+         Format::kRss,
+         false,
+         "羽毛笔 RSS 2.0 测试频道",
+         3,
+         {.title = "第一篇 & \"引号\"",
+          .link = "http://example.com/posts/1",
+          .description = "<p>正文 <b>粗体</b> &amp; 实体</p>",
+          .pubDate = Date("Tue, 15 Mar 2005 09:05:00 GMT"),
+          .author = "editor@example.com (编辑)"}},
+        {"rss10.rdf",
+         Format::kRdf,
+         false,
+         "RSS 1.0 频道",
+         2,
+         {.title = "条目甲",
+          .link = "http://example.org/a",
+          .description = "甲的正文",
+          .pubDate = Date("2006-01-02T03:04:05Z"),
+          .author = "李四"}},
+        // The alternate link, resolved against xml:base; the summary as HTML; the feed's author.
+        {"atom10.xml",
+         Format::kAtom,
+         false,
+         "Atom 1.0 频道",
+         2,
+         {.title = "Atom 条目一",
+          .link = "http://example.net/blog/entries/1",
+          .description = "<p>摘要</p>",
+          .pubDate = Date("2007-04-30T08:00:00+08:00"),
+          .author = "王五"}},
+        // Declared gb2312, and comes out as UTF-8.
+        {"gb2312.xml",
+         Format::kRss,
+         false,
+         "国标编码频道",
+         1,
+         {.title = "简体中文标题",
+          .link = "http://example.cn/1",
+          .description = "这是 GB2312 编码的正文。",
+          .pubDate = Date("Wed, 01 Feb 2006 10:20:30 +0800")}},
+        {"broken.xml",
+         Format::kRss,
+         true,
+         "Broken & mended",
+         2,
+         {.title = "Fish & chips\u00A0today", .link = "http://example.com/broken/1"}},
+        {"not-a-feed.txt", Format::kNone, false, "", 0, {}},
+    };
     EXPECT_FALSE(CTextCodec::IsValidUtf8(ReadTestData("feeds/gb2312.xml")));
-    Parsed p = ParseFile("gb2312.xml");
-    EXPECT_FALSE(p.lenient);
-    EXPECT_EQ(p.title, "国标编码频道");
-    ASSERT_EQ(p.items.size(), 1u);
-    EXPECT_EQ(p.items[0].title, "简体中文标题");
-    EXPECT_EQ(p.items[0].description, "这是 GB2312 编码的正文。");
-    EXPECT_EQ(p.items[0].pubDate, Date("Wed, 01 Feb 2006 10:20:30 +0800"));
-}
-
-TEST(FeedSamples, BrokenDocumentIsReadLeniently) {
-    Parsed p = ParseFile("broken.xml");
-    EXPECT_TRUE(p.lenient);
-    EXPECT_EQ(p.title, "Broken & mended");
-    ASSERT_FALSE(p.items.empty());
-    EXPECT_EQ(p.items[0].title, "Fish & chips\u00A0today");
-    EXPECT_EQ(p.items[0].link, "http://example.com/broken/1");
-}
-
-TEST(FeedSamples, WhatIsNoFeedGivesNothing) {
-    Parsed p = ParseFile("not-a-feed.txt");
-    EXPECT_FALSE(p.ok);
-    EXPECT_EQ(p.title, "");
+    for (const Sample& sample : samples) {
+        SCOPED_TRACE(sample.file);
+        const std::string bytes = ReadTestData(std::string("feeds/") + sample.file);
+        CFeedParser parser;
+        std::vector<FeedItem> items;
+        EXPECT_EQ(parser.ParseItems(bytes, items), sample.items > 0);
+        EXPECT_EQ(parser.ParseTitle(bytes), sample.title);
+        if (sample.items == 0)
+            continue;
+        EXPECT_EQ(parser.UsedLenientPass(), sample.lenient);
+        EXPECT_EQ(parser.GetFormat(), sample.format);
+        ASSERT_FALSE(items.empty());
+        if (!sample.lenient) // a mended document gives at least its first item whole
+            EXPECT_EQ(items.size(), sample.items);
+        for (const FeedItem& item : items)
+            EXPECT_TRUE(CTextCodec::IsValidUtf8(item.title + item.link + item.description +
+                                                item.author + item.pubDate))
+                << item.link;
+        const FeedItem& first = items[0];
+        EXPECT_EQ(first.title, sample.first.title);
+        EXPECT_EQ(first.link, sample.first.link);
+        if (sample.lenient)
+            continue;
+        EXPECT_EQ(first.description, sample.first.description);
+        EXPECT_EQ(first.author, sample.first.author);
+        EXPECT_EQ(first.pubDate, sample.first.pubDate);
+    }
 }
 
 TEST(FeedSamples, AMissingFileFailsLoudly) {
-    EXPECT_THROW(ReadTestData("feeds/no-such-feed.xml"), std::runtime_error);
     try {
         ReadTestData("feeds/no-such-feed.xml");
+        ADD_FAILURE() << "no exception";
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("tests/data/feeds/no-such-feed.xml"),
                   std::string::npos)

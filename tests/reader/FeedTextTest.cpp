@@ -6,17 +6,13 @@
 #include "reader/FeedFetcher.h"
 #include "reader/FeedParser.h"
 
+#include "support/TextSupport.h"
+
 #include <gtest/gtest.h>
 
 using loopback::CHttpServer;
 
 namespace {
-
-std::string Encode(const std::string& utf8, const char* encoding) {
-    std::string out;
-    EXPECT_TRUE(CTextCodec::Convert(utf8, "UTF-8", encoding, out)) << encoding;
-    return out;
-}
 
 struct Sample {
     const char* encoding;

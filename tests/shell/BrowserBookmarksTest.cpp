@@ -72,7 +72,7 @@ std::vector<std::string> Titles(const BookmarkNode& node) {
 
 } // namespace
 
-TEST_F(BrowserBookmarksTest, FirefoxBookmarksFromACopyOfPlaces) {
+TEST_F(BrowserBookmarksTest, FirefoxBookmarksFromACopyOfPlacesAndFilesThatAreNoneReported) {
     const std::string places = MakeFirefoxProfile();
     const std::vector<FoundBookmarkFile> found = CBrowserBookmarks::FindFirefoxPlaces(m_home);
     ASSERT_EQ(found.size(), 1u);
@@ -109,13 +109,10 @@ TEST_F(BrowserBookmarksTest, FirefoxBookmarksFromACopyOfPlaces) {
     EXPECT_EQ(fs::last_write_time(places), stamp);
     EXPECT_EQ(fs::file_size(places), size);
     EXPECT_TRUE(fs::is_empty(m_scratch));
-}
 
-TEST_F(BrowserBookmarksTest, AFileThatIsNoPlacesDatabaseIsReported) {
+    // A file that is no places database, or none at all, is named in the error.
     const std::string bad = m_home + "/places.sqlite";
     WriteAll(bad, "this is not a database");
-    BookmarkNode root;
-    std::string error;
     EXPECT_FALSE(CBrowserBookmarks::ReadFirefoxPlaces(bad, m_scratch, root, error));
     EXPECT_NE(error.find(bad), std::string::npos) << error;
     EXPECT_FALSE(CBrowserBookmarks::ReadFirefoxPlaces(m_home + "/none", m_scratch, root, error));

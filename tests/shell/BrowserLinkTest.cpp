@@ -38,8 +38,10 @@ TEST(BrowserLinkTest, QuillLinkGivesAddressAndTitle) {
     const Parsed feed = ParseLink("quill://rssurl=feed://a.org/rss&rsstitle=T");
     EXPECT_EQ(feed.url, "http://a.org/rss");
     EXPECT_EQ(feed.title, "T");
-    // An address keeps its letter case and its own escapes.
+    // An address keeps its letter case and its own escapes; the markers may be in any case.
     EXPECT_EQ(ParseLink("quill://http://a.org/Rss?q=%20x").url, "http://a.org/Rss?q=%20x");
+    const Parsed upper = ParseLink("QUILL://RSSURL=http://a/b&RssTitle=T");
+    EXPECT_EQ(upper.url + " " + upper.title, "http://a/b T");
 }
 
 TEST(BrowserLinkTest, FeedSchemeMapsToTheAddressItStandsFor) {

@@ -107,7 +107,7 @@ TEST_F(ShellRegistrationTest, RemoveRestoresTheFileExactlyAndLeavesOthersAlone) 
     EXPECT_EQ(Remove(registration), RemoveOutcome::kNothingToRemove);
 }
 
-TEST_F(ShellRegistrationTest, WithoutAFileBeforeRemoveLeavesNone) {
+TEST_F(ShellRegistrationTest, RemoveLeavesTheFileAsBeforeWhetherNoneMissingOrALink) {
     CShellRegistration registration(m_folders);
     Add(registration);
     EXPECT_EQ(registration.DefaultFor("x-scheme-handler/quill"), CShellRegistration::kDesktopId);
@@ -120,6 +120,18 @@ TEST_F(ShellRegistrationTest, WithoutAFileBeforeRemoveLeavesNone) {
     Add(registration);
     EXPECT_EQ(Remove(registration), RemoveOutcome::kRemoved);
     EXPECT_EQ(ReadAll(MimeApps()), before);
+
+    // A linked file stays a link, and its target gets our lines and loses them again.
+    const std::string target = m_root + "/dotfiles/mimeapps.list";
+    fs::create_directories(m_root + "/dotfiles");
+    WriteAll(target, "[Default Applications]\ntext/html=firefox-esr.desktop\n");
+    fs::remove(MimeApps());
+    fs::create_symlink(target, MimeApps());
+    Add(registration);
+    EXPECT_TRUE(fs::is_symlink(MimeApps()));
+    EXPECT_EQ(registration.DefaultFor("application/rss+xml"), CShellRegistration::kDesktopId);
+    Remove(registration);
+    EXPECT_EQ(ReadAll(target), "[Default Applications]\ntext/html=firefox-esr.desktop\n");
 }
 
 TEST_F(ShellRegistrationTest, AChoiceMadeAfterAddingIsKept) {
@@ -137,19 +149,6 @@ TEST_F(ShellRegistrationTest, AChoiceMadeAfterAddingIsKept) {
     EXPECT_EQ(ReadAll(MimeApps()), "[Default Applications]\n"
                                    "application/atom+xml=newsflash.desktop;\n"
                                    "text/html=chromium.desktop;\n");
-}
-
-TEST_F(ShellRegistrationTest, ALinkedMimeappsListStaysALink) {
-    const std::string target = m_root + "/dotfiles/mimeapps.list";
-    fs::create_directories(m_root + "/dotfiles");
-    WriteAll(target, "[Default Applications]\ntext/html=firefox-esr.desktop\n");
-    fs::create_symlink(target, MimeApps());
-    CShellRegistration registration(m_folders);
-    Add(registration);
-    EXPECT_TRUE(fs::is_symlink(MimeApps()));
-    EXPECT_EQ(registration.DefaultFor("application/rss+xml"), CShellRegistration::kDesktopId);
-    Remove(registration);
-    EXPECT_EQ(ReadAll(target), "[Default Applications]\ntext/html=firefox-esr.desktop\n");
 }
 
 TEST_F(ShellRegistrationTest, FailuresSayWhy) {

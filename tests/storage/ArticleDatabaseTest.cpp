@@ -170,7 +170,7 @@ TEST_F(ArticleDatabaseTest, CopiesMovesAndPublishing) {
     EXPECT_EQ(m_store.GetLastError(), "没有对应id的文章");
 }
 
-TEST_F(ArticleDatabaseTest, DatesOfStoredArticles) {
+TEST_F(ArticleDatabaseTest, DatesAndCategoriesOfStoredArticles) {
     ArticleRecord undated = Post("1", "undated");
     undated.pubDate.clear();
     ASSERT_EQ(m_store.InsertPublishedArticle(kFolderSent, "me", undated), 1);
@@ -183,15 +183,14 @@ TEST_F(ArticleDatabaseTest, DatesOfStoredArticles) {
     fetched.pubDate = "Tue, 07 Mar 2006 09:05:00 GMT";
     ASSERT_EQ(m_store.InsertReceivedArticles(kFolderReceived, "me", {fetched}), 1);
     EXPECT_EQ(Folder(kFolderReceived, "me")[0].pubDate, "normalised Tue, 07 Mar 2006 09:05:00 GMT");
-}
 
-TEST_F(ArticleDatabaseTest, CategoriesAreAppendedOncePerText) {
-    ASSERT_EQ(m_store.InsertReceivedArticles(kFolderReceived, "me",
+    // A folder's categories are appended to the list given, once per text.
+    ASSERT_EQ(m_store.InsertReceivedArticles(kFolderDrafts, "me",
                                              {Post("1", "a", "生活"), Post("2", "b", ""),
                                               Post("3", "c", "生活"), Post("4", "d", "技术")}),
               1);
     std::vector<std::string> list = {"默认"};
-    ASSERT_EQ(m_store.GetFolderCategories(kFolderReceived, "me", list), 1);
+    ASSERT_EQ(m_store.GetFolderCategories(kFolderDrafts, "me", list), 1);
     EXPECT_EQ(list, (std::vector<std::string>{"默认", "生活", "", "技术"}));
 }
 

@@ -114,12 +114,10 @@ TEST_F(FeedDatabaseTest, AKnownLinkIsNeverUpdatedAndKeepsItsReadState) {
     // The same link in another channel is another item.
     ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("a")}, kStorageKeepAll, 0), 1);
     EXPECT_EQ(LinksOf(2), Strings{"a"});
-}
-
-TEST_F(FeedDatabaseTest, TwoItemsOfOneDownloadWithOneLinkAreBothStoredOnce) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"x", "x"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"x", "x"}), kStorageKeepAll, 0), 1);
-    EXPECT_EQ(LinksOf(1), (Strings{"x", "x"}));
+    // Two items of one download with one link are both stored, once.
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"x", "x"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"x", "x"}), kStorageKeepAll, 0), 1);
+    EXPECT_EQ(LinksOf(3), (Strings{"x", "x"}));
 }
 
 TEST_F(FeedDatabaseTest, StorageRules) {
@@ -248,7 +246,7 @@ TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
     EXPECT_TRUE(LinksOf(4).empty());
 }
 
-TEST_F(FeedDatabaseTest, CompactingRemovesItemsOfChannelsThatAreGone) {
+TEST_F(FeedDatabaseTest, DeletingAndCompactingRemoveTheItemsOfChannelsThatAreGone) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), kStorageKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c"}), kStorageKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetFeedValidators(2, "\"e\"", ""), 1);
@@ -262,6 +260,16 @@ TEST_F(FeedDatabaseTest, CompactingRemovesItemsOfChannelsThatAreGone) {
     std::string etag, lastModified;
     ASSERT_EQ(m_store.GetFeedValidators(2, etag, lastModified), 1);
     EXPECT_EQ(etag, "");
+
+    // Deleting items, and channels with theirs.
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.DeleteFeedItems({}), 1);
+    ASSERT_EQ(m_store.DeleteFeedItems({1}), 1);
+    ASSERT_EQ(m_store.DeleteFeeds({3, 4}), 1);
+    int feeds = 0, items = 0;
+    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    EXPECT_EQ(feeds, 1);
+    EXPECT_EQ(items, 0);
 }
 
 // ---- Channels ----
@@ -306,21 +314,6 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
     int feeds = 0, items = 0;
     ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
     EXPECT_EQ(feeds, 2);
-}
-
-TEST_F(EmptyFeedDatabaseTest, DeletingChannelsAndTheirItems) {
-    for (int feed = 1; feed <= 3; ++feed) {
-        int id = 0;
-        ASSERT_EQ(m_store.AddFeed("http://f" + std::to_string(feed), id), 1);
-        ASSERT_EQ(m_store.SaveReceivedItems(id, Download({"a", "b"}), kStorageKeepAll, 0), 1);
-    }
-    ASSERT_EQ(m_store.DeleteFeedItems({}), 1);
-    ASSERT_EQ(m_store.DeleteFeedItems({1}), 1);
-    ASSERT_EQ(m_store.DeleteFeeds({2, 3}), 1);
-    int feeds = 0, items = 0;
-    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
-    EXPECT_EQ(feeds, 1);
-    EXPECT_EQ(items, 0);
 }
 
 // ---- Lists and read state ----

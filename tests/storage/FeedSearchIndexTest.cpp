@@ -56,6 +56,12 @@ protected:
         ASSERT_EQ(m_store.SaveReceivedItems(feedId, items, kStorageKeepAll, 0), 1)
             << m_store.GetLastError();
     }
+    // Every batch of the index's catch-up fails from now on, as on a full disk.
+    void FailCatchUp() {
+        ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
+                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
+                  1);
+    }
     // What the plain scan finds, by the LIKE condition alone.
     static std::vector<int> Scan(CFeedDatabase& store, const std::string& keyword,
                                  const std::vector<int>& feeds, bool all, bool inDescription) {
@@ -169,9 +175,7 @@ TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) 
     ASSERT_EQ(m_store.CatchUpSearchIndex(3, &pending), 1) << m_store.GetLastError();
     EXPECT_EQ(pending, 5);
     // Every later batch fails, the search's own catch-up too: the search reads the queue.
-    ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
-                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
-              1);
+    FailCatchUp();
     EXPECT_EQ(m_store.CatchUpSearchIndex(100), 0);
     EXPECT_NE(m_store.GetLastError().find("disk full"), std::string::npos);
     ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up;"), 1);
@@ -180,9 +184,7 @@ TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) 
         << m_store.GetLastError();
     ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
     EXPECT_EQ(pending, 5);
-    ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
-                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
-              1);
+    FailCatchUp();
     EXPECT_GT(ExpectSameAsScan(m_store), 40u);
     ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up;"), 1);
     // Deleting an indexed row (1) and a queued one (5), and changing both kinds.
@@ -192,9 +194,8 @@ TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) 
               1);
     Receive(3, {Item("11", "新闻联播 rock", "")});
     // The index still holds the old texts of rows 1 and 2; the search must not show them.
-    ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
-                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
-                           "CREATE TRIGGER fail_gone BEFORE DELETE ON rss_search_gone "
+    FailCatchUp();
+    ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_gone BEFORE DELETE ON rss_search_gone "
                            "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
               1);
     ExpectSameAsScan(m_store);

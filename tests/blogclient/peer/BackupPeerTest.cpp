@@ -3,28 +3,15 @@
 #include "PeerSupport.h"
 #include "platform/LoopbackServer.h"
 #include "platform/process/ProgramRunner.h"
-#include "platform/text/TextCodec.h"
 #include "storage/ArticleDatabase.h"
 #include "support/CliRunner.h"
+#include "support/TextSupport.h"
 
 #include <ctime>
 #include <regex>
 #include <unistd.h>
 
 namespace {
-
-std::string DecodeReferences(const std::string& html) {
-    std::string out;
-    const std::regex reference("&#([0-9]+);");
-    size_t last = 0;
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), reference);
-         it != std::sregex_iterator(); ++it) {
-        out.append(html, last, it->position() - last);
-        CTextCodec::AppendUtf8(out, static_cast<char32_t>(std::stoul((*it)[1].str())));
-        last = it->position() + it->length();
-    }
-    return out.append(html, last, std::string::npos);
-}
 
 class BackupPeerTest : public ::testing::Test {
 protected:

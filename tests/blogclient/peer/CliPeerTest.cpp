@@ -1,6 +1,6 @@
 // The weblog commands of quillmark-cli against the WordPress peer.
-#include "support/CliRunner.h"
 #include "PeerSupport.h"
+#include "support/CliRunner.h"
 
 #include <ctime>
 #include <unistd.h>
