@@ -262,6 +262,31 @@ TEST_F(MainFrameTest, TheStatusLineSaysWhyAChannelFailed) {
     EXPECT_EQ(frame.StatusText(), failed) << "the walk's end keeps the failure in sight";
 }
 
+TEST_F(MainFrameTest, ReceivingLeavesTheSearchResultsTheUserReads) {
+    loopback::CHttpServer server;
+    server.Server().Get("/a.xml", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<rss version=\"2.0\"><channel><title>A</title><item><title>一</title>"
+                        "<link>http://x/1</link></item></channel></rss>",
+                        "application/rss+xml");
+    });
+    server.Start();
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    frame.SetSideMode(CMainFrame::kSideRss);
+    int index = -1;
+    ASSERT_TRUE(frame.Reader()->Tree().AddSubscription(
+        -1, "http://127.0.0.1:" + std::to_string(server.Port()) + "/a.xml", "科技", "", &index));
+    frame.ItemList()->ShowChannel(index);
+    frame.ItemList()->ShowSearchResults({FeedItem{.title = "找到的"}}, "搜索结果", false);
+    ASSERT_TRUE(frame.ItemList()->ShowsSearchResults());
+
+    frame.OnCommand(kCmdReceiveAll);
+    frame.Reader()->Scheduler().Wait();
+    QApplication::processEvents();
+    EXPECT_GT(frame.Reader()->Tree().Record(index).unreadCount, 0);
+    EXPECT_TRUE(frame.ItemList()->ShowsSearchResults());
+}
+
 TEST(PopupTexts, BlogResultsAndNewItems) {
     EnsureApp();
     EXPECT_EQ(CPopupWindow::BlogResultText(0), QStringLiteral("文章已经接收完毕!"));

@@ -591,10 +591,11 @@ void CMainFrame::ShowMainWindow() {
 void CMainFrame::SetSideMode(int mode) {
     if (mode < kSideBlog || mode > kSideFavorites)
         return;
-    const bool changed = mode != m_sideMode;
+    // The side shown already stays as it is: its list may hold search results the user reads.
+    if (mode == m_sideMode)
+        return;
     ApplySideMode(mode);
-    if (changed)
-        CAppSettings::WriteAppValue("outbarmode", std::to_string(mode));
+    CAppSettings::WriteAppValue("outbarmode", std::to_string(mode));
 }
 
 void CMainFrame::ApplySideMode(int mode) {
