@@ -7,12 +7,9 @@
 
 namespace {
 
-class ArticleCommandsPeerTest : public ::testing::Test {
+class ArticleCommandsPeerTest : public CCliTest {
 protected:
     void SetUp() override { SKIP_WITHOUT_PEER(); }
-    void TearDown() override { RemoveTree(m_dir); }
-
-    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
 
     void Add(const std::string& name, const std::string& password) {
         CliResult added = Run({"account", "add", "--name", name, "--description", "测试 " + name,
@@ -30,7 +27,6 @@ protected:
         return draft.out.substr(0, draft.out.find('\n'));
     }
 
-    std::string m_dir = MakeTempDir();
     const std::string m_run = std::to_string(::getpid()) + "-" + std::to_string(std::time(nullptr));
 };
 

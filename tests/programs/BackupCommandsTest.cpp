@@ -9,26 +9,17 @@
 
 namespace {
 
-class BackupCommandsTest : public ::testing::Test {
+class BackupCommandsTest : public CCliTest {
 protected:
     void SetUp() override {
-        for (const char* name : {"源", "目标"}) {
-            ASSERT_EQ(Run({"account", "add", "--name", name, "--description", "d", "--type",
-                           "MetaWeblog", "--url", "http://127.0.0.1:9/xmlrpc.php", "--port", "9",
-                           "--user", "u", "--password", "p", "--encoding", "UTF-8"})
-                          .exitCode,
-                      0);
-        }
+        for (const char* name : {"源", "目标"})
+            ASSERT_EQ(Run(AccountAddArgs(name)).exitCode, 0);
     }
-    void TearDown() override { RemoveTree(m_dir); }
-    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
     void AddReceived(const ArticleRecord& article) {
         CArticleDatabase store(m_dir + "/q/Storage/blog.db");
         ASSERT_EQ(store.OpenStore(), 1);
         ASSERT_EQ(store.InsertArticle(kFolderReceived, "源", article), 1);
     }
-
-    std::string m_dir = MakeTempDir();
 };
 
 TEST_F(BackupCommandsTest, ExportThenImportIntoAnotherAccountsDrafts) {

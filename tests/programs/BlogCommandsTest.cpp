@@ -5,23 +5,7 @@
 
 namespace {
 
-class BlogCommandsTest : public ::testing::Test {
-protected:
-    void TearDown() override { RemoveTree(m_dir); }
-
-    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
-
-    std::vector<std::string> AddArgs(const std::string& name,
-                                     const std::string& type = "MetaWeblog",
-                                     const std::string& port = "9") {
-        return {"account", "add",        "--name", name,    "--description",
-                "描述",    "--type",     type,     "--url", "http://127.0.0.1:9/xmlrpc.php",
-                "--port",  port,         "--user", "admin", "--password",
-                "pw",      "--encoding", "GB2312"};
-    }
-
-    std::string m_dir = MakeTempDir();
-};
+class BlogCommandsTest : public CCliTest {};
 
 TEST_F(BlogCommandsTest, AccountAddChecksInTheWizardsOrder) {
     struct Case {
@@ -30,29 +14,27 @@ TEST_F(BlogCommandsTest, AccountAddChecksInTheWizardsOrder) {
         std::string port;
         std::string message;
     };
+    // Every check and its order are the set-up's own (AccountSetupTest); here each kind once.
     const Case cases[] = {
         {"  ", "MetaWeblog", "80", "请输入账户名称"},
-        {std::string(25, 'x') + "%", "MetaWeblog", "80", "账户名称含有不合法的字符!"},
-        {"一二三四五六七八九十一", "MetaWeblog", "80", "账户名称不能超过20个字符"},
         {"ok", "LiveJournal", "80", "无匹配的blog类型!"},
         {"ok", "Blogger", "", "请输入端口号!"},
         {"ok", "Blogger", "65536", "请输入有效的端口号!(0 - 65535)"},
-        {"ok", "Blogger", "-1", "请输入有效的端口号!(0 - 65535)"},
     };
     for (const Case& c : cases) {
-        CliResult r = Run(AddArgs(c.name, c.type, c.port));
+        CliResult r = Run(AccountAddArgs(c.name, c.type, c.port));
         EXPECT_EQ(r.exitCode, 1) << c.message;
         EXPECT_EQ(r.err, c.message + "\n");
     }
-    ASSERT_EQ(Run(AddArgs("一二三四五六七八九十", "Blogger", "65535")).exitCode, 0);
-    CliResult again = Run(AddArgs("一二三四五六七八九十"));
+    ASSERT_EQ(Run(AccountAddArgs("一二三四五六七八九十", "Blogger", "65535")).exitCode, 0);
+    CliResult again = Run(AccountAddArgs("一二三四五六七八九十"));
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_EQ(again.err, "已经有这个账户名了!\n");
 }
 
 TEST_F(BlogCommandsTest, AccountsAndDraftsAreListedAndRemovedTogether) {
-    ASSERT_EQ(Run(AddArgs("甲")).exitCode, 0);
-    ASSERT_EQ(Run(AddArgs("乙", "MovableType")).exitCode, 0);
+    ASSERT_EQ(Run(AccountAddArgs("甲")).exitCode, 0);
+    ASSERT_EQ(Run(AccountAddArgs("乙", "MovableType")).exitCode, 0);
     CliResult list = Run({"account", "list", "--json"});
     EXPECT_EQ(list.out.find("[{\"name\": \"甲\", \"description\": \"描述\", \"type\": "
                             "\"MetaWeblog\""),
@@ -90,7 +72,7 @@ TEST_F(BlogCommandsTest, AccountsAndDraftsAreListedAndRemovedTogether) {
 }
 
 TEST_F(BlogCommandsTest, CommandsRefuseWhatTheyCannotDo) {
-    ASSERT_EQ(Run(AddArgs("b", "Blogger")).exitCode, 0);
+    ASSERT_EQ(Run(AccountAddArgs("b", "Blogger")).exitCode, 0);
     WriteAll(m_dir + "/body.html", "x");
     ASSERT_EQ(Run({"article", "new", "b", "--title", "t", "--content-file", m_dir + "/body.html"})
                   .exitCode,
@@ -132,7 +114,7 @@ TEST_F(BlogCommandsTest, PublishRefusesControlCharactersBeforeSending) {
         SCOPED_TRACE(type);
         RemoveTree(m_dir);
         m_dir = MakeTempDir();
-        ASSERT_EQ(Run(AddArgs("b", type)).exitCode, 0);
+        ASSERT_EQ(Run(AccountAddArgs("b", type)).exitCode, 0);
         WriteAll(m_dir + "/body.html", "<p>正文</p>");
         WriteAll(m_dir + "/bell.html", "<p>响\a铃</p>");
         ASSERT_EQ(Run({"article", "new", "b", "--title", "坏\x01标题", "--content-file",

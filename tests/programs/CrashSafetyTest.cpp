@@ -32,7 +32,7 @@ std::string LongFeed(int items, int round) {
     return xml + "</channel></rss>";
 }
 
-class CrashSafetyTest : public ::testing::Test {
+class CrashSafetyTest : public CCliTest {
 protected:
     void SetUp() override {
         m_server.Server().Get("/feed", [this](const httplib::Request&, httplib::Response& r) {
@@ -42,8 +42,6 @@ protected:
         ASSERT_EQ(Run({"init"}).exitCode, 0);
         ASSERT_EQ(Run({"channel", "add", m_server.Url("/feed"), "--title", "长"}).exitCode, 0);
     }
-    void TearDown() override { RemoveTree(m_dir); }
-    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
     std::string File(const std::string& relative) { return m_dir + "/q/" + relative; }
 
     // Starts the cli with the words and kills it after a random delay of up to maxMs; true when
@@ -88,7 +86,6 @@ protected:
         }
     }
 
-    std::string m_dir = MakeTempDir();
     loopback::CHttpServer m_server;
     std::atomic<int> m_round{0};
     std::mt19937 m_random{std::random_device{}()};
@@ -99,11 +96,7 @@ protected:
 TEST_F(CrashSafetyTest, KilledAtRandomMomentsLeavesEveryStoreAndFileWhole) {
     int killed = 0;
     // A weblog account and a backup of 300 articles to import into its 草稿箱.
-    ASSERT_EQ(
-        Run({"account", "add", "--name", "备份", "--description", "d", "--type", "MetaWeblog",
-             "--url", "http://127.0.0.1:9/x", "--port", "9", "--user", "u", "--password", "p"})
-            .exitCode,
-        0);
+    ASSERT_EQ(Run(AccountAddArgs("备份")).exitCode, 0);
     std::vector<ArticleRecord> articles;
     for (int n = 0; n < 300; ++n)
         articles.push_back({.title = "文章" + std::to_string(n),
@@ -125,10 +118,7 @@ TEST_F(CrashSafetyTest, KilledAtRandomMomentsLeavesEveryStoreAndFileWhole) {
         ExpectIntact("writing the channel tree, round " + n);
         killed += KillDuring({"settings", "set", "rss/paginationnum", std::to_string(100 + i)}, 40);
         ExpectIntact("writing the settings, round " + n);
-        killed += KillDuring({"account", "add", "--name", "账户" + n, "--description", "d",
-                              "--type", "MetaWeblog", "--url", "http://127.0.0.1:9/x", "--port",
-                              "9", "--user", "u", "--password", "p"},
-                             40);
+        killed += KillDuring(AccountAddArgs("账户" + n), 40);
         ExpectIntact("writing the accounts, round " + n);
         killed += KillDuring({"fav", "mkbox", "收藏" + n}, 40);
         ExpectIntact("writing the favorites, round " + n);

@@ -10,25 +10,20 @@
 
 namespace {
 
-class EditCommandTest : public ::testing::Test {
+class EditCommandTest : public CCliTest {
 protected:
     void SetUp() override {
         // A copy of the program in a folder of its own, so that the test decides what lies
         // beside it.
         std::filesystem::create_directories(m_bin);
         std::filesystem::copy_file(QUILL_CLI_PATH, m_cli);
-        ASSERT_EQ(RunCli(m_dir, {"account", "add", "--name", "甲", "--description", "d", "--type",
-                                 "MetaWeblog", "--url", "http://127.0.0.1:9/x.php", "--port", "9",
-                                 "--user", "u", "--password", "p", "--encoding", "UTF-8"})
-                      .exitCode,
-                  0);
+        ASSERT_EQ(Run(AccountAddArgs("甲")).exitCode, 0);
         WriteAll(m_dir + "/body.html", "<p>正文</p>");
-        ASSERT_EQ(RunCli(m_dir, {"article", "new", "甲", "--title", "t", "--content-file",
-                                 m_dir + "/body.html"})
-                      .out,
-                  "1\n");
+        ASSERT_EQ(
+            Run({"article", "new", "甲", "--title", "t", "--content-file", m_dir + "/body.html"})
+                .out,
+            "1\n");
     }
-    void TearDown() override { RemoveTree(m_dir); }
 
     ProgramResult Edit(const std::string& id) {
         return CProgramRunner::Run(m_cli, {"--home", m_dir + "/q", "article", "edit", id});
@@ -37,7 +32,6 @@ protected:
         return CTextCodec::GbkToUtf8(ReadAll(m_dir + "/q/Temp/subprocess.xml"));
     }
 
-    std::string m_dir = MakeTempDir();
     std::string m_bin = m_dir + "/bin";
     std::string m_cli = m_bin + "/quillmark-cli";
 };
@@ -61,7 +55,7 @@ TEST_F(EditCommandTest, WritesTheHandOffAndSaysWhenTheEditorIsMissing) {
 }
 
 TEST_F(EditCommandTest, StartsTheEditorBesideTheProgramOnTheArticleOfTheTrash) {
-    ASSERT_EQ(RunCli(m_dir, {"article", "rm", "1"}).exitCode, 0); // to 垃圾箱
+    ASSERT_EQ(Run({"article", "rm", "1"}).exitCode, 0); // to 垃圾箱
     const std::string seen = m_dir + "/seen.xml";
     WriteAll(m_bin + "/quillmark-editor", "#!/bin/sh\ncp '" + m_dir + "/q/Temp/subprocess.xml' '" +
                                               seen + ".part'\nmv '" + seen + ".part' '" + seen +

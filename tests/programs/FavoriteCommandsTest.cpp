@@ -8,7 +8,7 @@
 
 namespace {
 
-class FavoriteCommandsTest : public ::testing::Test {
+class FavoriteCommandsTest : public CCliTest {
 protected:
     void SetUp() override {
         m_server.Server().Get("/list.opml", [](const httplib::Request&, httplib::Response& r) {
@@ -22,14 +22,11 @@ protected:
         });
         m_server.Start();
     }
-    void TearDown() override { RemoveTree(m_dir); }
-    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
     std::string Url(const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
     }
 
     loopback::CHttpServer m_server;
-    std::string m_dir = MakeTempDir();
 };
 
 } // namespace

@@ -10,7 +10,7 @@
 
 namespace {
 
-class FeedCommandsTest : public ::testing::Test {
+class FeedCommandsTest : public CCliTest {
 protected:
     void SetUp() override {
         m_server.Server().Get("/news.xml", [this](const httplib::Request&, httplib::Response& r) {
@@ -35,14 +35,11 @@ protected:
         });
         m_server.Start();
     }
-    void TearDown() override { RemoveTree(m_dir); }
-    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
     std::string Url(const std::string& path = "/news.xml") {
         return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
     }
 
     loopback::CHttpServer m_server;
-    std::string m_dir = MakeTempDir();
     int m_items = 3;
     std::atomic<bool> m_gone{false};
 };

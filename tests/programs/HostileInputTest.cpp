@@ -7,11 +7,9 @@
 
 namespace {
 
-class HostileInputTest : public ::testing::Test {
+class HostileInputTest : public CCliTest {
 protected:
     void SetUp() override { ASSERT_EQ(Run({"init"}).exitCode, 0); }
-    void TearDown() override { RemoveTree(m_dir); }
-    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
     std::string File(const std::string& relative) { return m_dir + "/q/" + relative; }
     // The command fails with the message on stderr.
     void ExpectRefused(const std::vector<std::string>& args, const std::string& message) {
@@ -19,21 +17,13 @@ protected:
         EXPECT_NE(r.exitCode, 0) << args[0] << " " << args[1];
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
-    std::vector<std::string> AccountArgs(const std::string& name) {
-        return {"account", "add",    "--name",     name,    "--description",
-                "描述",    "--type", "MetaWeblog", "--url", "http://127.0.0.1:9/x",
-                "--port",  "9",      "--user",     "admin", "--password",
-                "pw"};
-    }
-
-    std::string m_dir = MakeTempDir();
 };
 
 } // namespace
 
 TEST_F(HostileInputTest, ControlCharactersAndBrokenUtf8NeverReachAFile) {
     ASSERT_EQ(Run({"channel", "add", "http://a.example/rss", "--title", "甲"}).exitCode, 0);
-    ASSERT_EQ(Run(AccountArgs("博客")).exitCode, 0);
+    ASSERT_EQ(Run(AccountAddArgs("博客")).exitCode, 0);
     const std::string opml = ReadAll(File("Storage/rssreader.opml"));
     const std::string accounts = ReadAll(File("config/userConfig.xml"));
     const std::string settings = ReadAll(File("config/appConfig.xml"));
@@ -48,8 +38,8 @@ TEST_F(HostileInputTest, ControlCharactersAndBrokenUtf8NeverReachAFile) {
                    "ep"},
                   bad);
     ExpectRefused({"channel", "mkdir", "d\x02ir"}, bad);
-    ExpectRefused(AccountArgs("c\x01t"), "账户名称含有不合法的字符!");
-    std::vector<std::string> badUser = AccountArgs("乙");
+    ExpectRefused(AccountAddArgs("c\x01t"), "账户名称含有不合法的字符!");
+    std::vector<std::string> badUser = AccountAddArgs("乙");
     badUser[13] = "ad\x1Bmin";
     ExpectRefused(badUser, bad);
     ExpectRefused({"settings", "set", "proxy/username", "a\x01"}, bad);
@@ -91,7 +81,7 @@ TEST_F(HostileInputTest, NumbersAddressesAndFoldersAreChecked) {
 }
 
 TEST_F(HostileInputTest, AnAccountWhoseStoreFailsIsNotHalfRemoved) {
-    ASSERT_EQ(Run(AccountArgs("博客")).exitCode, 0);
+    ASSERT_EQ(Run(AccountAddArgs("博客")).exitCode, 0);
     WriteAll(m_dir + "/post.html", "<p>正文</p>");
     CliResult added =
         Run({"article", "new", "博客", "--title", "留下", "--content-file", m_dir + "/post.html"});
@@ -124,7 +114,7 @@ TEST_F(HostileInputTest, AnAccountWhoseStoreFailsIsNotHalfRemoved) {
     EXPECT_NE(Run({"articles", "博客", "--folder", "3"}).out.find("留下"), std::string::npos);
     ASSERT_EQ(Run({"account", "rm", "博客"}).exitCode, 0);
     EXPECT_EQ(Run({"account", "list"}).out.find("博客"), std::string::npos);
-    ASSERT_EQ(Run(AccountArgs("博客")).exitCode, 0);
+    ASSERT_EQ(Run(AccountAddArgs("博客")).exitCode, 0);
     EXPECT_EQ(Run({"articles", "博客", "--folder", "3"}).out.find("留下"), std::string::npos)
         << "the articles went with the account";
 }

@@ -31,7 +31,7 @@ std::string Feed(const std::string& title, const std::vector<std::array<std::str
     return xml + "</channel></rss>";
 }
 
-class SearchCommandsTest : public ::testing::Test {
+class SearchCommandsTest : public CCliTest {
 protected:
     void SetUp() override {
         const std::string old = "Mon, 01 Jan 2018 08:00:00 GMT";
@@ -73,8 +73,6 @@ protected:
             ASSERT_EQ(received.exitCode, 0) << received.err << received.out;
         }
     }
-    void TearDown() override { RemoveTree(m_dir); }
-    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
     std::string Url(const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
     }
@@ -100,7 +98,6 @@ protected:
     }
 
     loopback::CHttpServer m_server;
-    std::string m_dir = MakeTempDir();
     std::mutex m_lock;
     std::vector<std::string> m_queries;
     int m_results = 2;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -40,3 +41,23 @@ inline CliResult RunCli(const std::string& dir, const std::vector<std::string>& 
     result.err = ReadAll(dir + "/stderr");
     return result;
 }
+
+// The words of `account add` for a MetaWeblog (or the given type) account whose server,
+// 127.0.0.1:9, never answers.
+inline std::vector<std::string> AccountAddArgs(const std::string& name,
+                                               const std::string& type = "MetaWeblog",
+                                               const std::string& port = "9") {
+    return {"account", "add",        "--name", name,    "--description",
+            "描述",    "--type",     type,     "--url", "http://127.0.0.1:9/xmlrpc.php",
+            "--port",  port,         "--user", "admin", "--password",
+            "pw",      "--encoding", "GB2312"};
+}
+
+// A test with a program directory of its own (m_dir + "/q"), removed afterwards.
+class CCliTest : public ::testing::Test {
+protected:
+    void TearDown() override { RemoveTree(m_dir); }
+    CliResult Run(const std::vector<std::string>& args) { return RunCli(m_dir, args); }
+
+    std::string m_dir = MakeTempDir();
+};

@@ -14,6 +14,7 @@
 #include "ui/blog/LocalLoginDialog.h"
 #include "ui/blog/PropertySheetAccountSetup.h"
 #include "ui/common/CommandIds.h"
+#include "ui/common/UiText.h"
 #include "workspace/ServicePresets.h"
 
 #include <QAction>
@@ -44,6 +45,25 @@ AccountRecord Local(const std::string& name, const std::string& password = "pw")
             .encodetype = "UTF-8"};
 }
 
+// Types the names, the address (unless it is empty: the proposed one stays) and the login into
+// the wizard's steps, and goes on to step 5, the summary.
+void WalkToSummary(CAccountWizard& wizard, const QString& name, const QString& url,
+                   const QString& port, const QString& user, const QString& password) {
+    wizard.Next();
+    wizard.NameEdit()->setText(name);
+    wizard.DescriptionEdit()->setText(QStringLiteral("描述"));
+    ASSERT_TRUE(wizard.Next());
+    ASSERT_TRUE(wizard.Next());
+    if (!url.isEmpty()) {
+        wizard.UrlEdit()->setText(url);
+        wizard.PortEdit()->setText(port);
+    }
+    ASSERT_TRUE(wizard.Next());
+    wizard.UserEdit()->setText(user);
+    wizard.PasswordEdit()->setText(password);
+    ASSERT_TRUE(wizard.Next());
+}
+
 class AccountSetupWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,7 +78,7 @@ protected:
         m_boxes.Clear();
         return texts.empty() ? QString() : texts.back();
     }
-    // Types into the wizard's step 1 and goes on.
+    // Types into the wizard's step 1.
     void FillNames(CAccountWizard& wizard, const QString& name, const QString& description) {
         wizard.NameEdit()->setText(name);
         wizard.DescriptionEdit()->setText(description);
@@ -70,10 +90,8 @@ protected:
 
 TEST_F(AccountSetupWindowsTest, WizardStepOneChecksTheNamesInOrder) {
     CAccountWizard wizard(nullptr, {});
-    EXPECT_EQ(wizard.windowTitle(), QStringLiteral("新建账户向导"));
     EXPECT_FALSE(wizard.FinishButton()->isVisibleTo(&wizard));
     ASSERT_TRUE(wizard.Next());
-    EXPECT_EQ(wizard.StepTitle(), QStringLiteral("第一步: 填写本地账户信息 (共5步)"));
     wizard.show();
 
     struct Case {
@@ -83,14 +101,10 @@ TEST_F(AccountSetupWindowsTest, WizardStepOneChecksTheNamesInOrder) {
         QLineEdit* focus;
     };
     const Case cases[] = {
+        // The order of the checks and their texts are the set-up's own (AccountSetupTest).
         {QStringLiteral("   "), QStringLiteral("d"), QStringLiteral("请输入账户名称"),
          wizard.NameEdit()},
-        // The character check comes before the length check.
-        {QStringLiteral("a%bcdefghijklmnopqrstuvwxyz"), QStringLiteral("d"),
-         QStringLiteral("账户名称含有不合法的字符!"), wizard.NameEdit()},
         {QString(21, QLatin1Char('a')), QStringLiteral("d"),
-         QStringLiteral("账户名称不能超过20个字符"), wizard.NameEdit()},
-        {QStringLiteral("一二三四五六七八九十一"), QStringLiteral("d"),
          QStringLiteral("账户名称不能超过20个字符"), wizard.NameEdit()},
         {QStringLiteral("一二三四五六七八九十"), QStringLiteral("  "),
          QStringLiteral("请输入账户描述"), wizard.DescriptionEdit()},
@@ -129,9 +143,7 @@ TEST_F(AccountSetupWindowsTest, WizardPresetsEndpointAndPortRules) {
     wizard.Next();
     FillNames(wizard, QStringLiteral("n"), QStringLiteral("d"));
     ASSERT_TRUE(wizard.Next());
-    EXPECT_EQ(wizard.StepTitle(), QStringLiteral("第二步: 选择服务类型和编码类型 (共5步)"));
     ASSERT_EQ(wizard.PresetList()->count(), 3);
-    EXPECT_EQ(wizard.PresetList()->item(0)->text(), QStringLiteral("----->预置BSP列表<-----"));
     EXPECT_EQ(wizard.PresetList()->currentRow(), 0);
     EXPECT_EQ(wizard.ServiceCombo()->currentText(), QStringLiteral("MetaWeblog"));
     EXPECT_EQ(wizard.EncodingCombo()->currentText(), QStringLiteral("UTF-8"));
@@ -197,7 +209,6 @@ TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     wizard.UrlEdit()->setText(QStringLiteral("http://127.0.0.1:9/xmlrpc.php"));
     wizard.PortEdit()->setText(QStringLiteral("9"));
     ASSERT_TRUE(wizard.Next());
-    EXPECT_EQ(wizard.StepTitle(), QStringLiteral("第四步: 填写用户BLOG接口账户和密码 (共5步)"));
     EXPECT_FALSE(wizard.Next());
     EXPECT_EQ(Said(), QStringLiteral("请输入用户名!"));
     EXPECT_EQ(wizard.focusWidget(), wizard.UserEdit());
@@ -208,15 +219,12 @@ TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     wizard.PasswordEdit()->setText(QStringLiteral("secret"));
     ASSERT_TRUE(wizard.Next());
 
-    EXPECT_EQ(wizard.StepTitle(), QStringLiteral("第五步: 信息确认"));
     EXPECT_FALSE(wizard.NextButton()->isVisibleTo(&wizard));
     EXPECT_TRUE(wizard.FinishButton()->isVisibleTo(&wizard));
+    // The summary shows the values, never the password.
     QTreeWidget* summary = wizard.SummaryList();
     ASSERT_EQ(summary->topLevelItemCount(), 8);
-    EXPECT_EQ(summary->topLevelItem(0)->text(0), QStringLiteral("账户名"));
     EXPECT_EQ(summary->topLevelItem(0)->text(1), QStringLiteral("本地"));
-    EXPECT_EQ(summary->topLevelItem(7)->text(0), QStringLiteral("博客地址"));
-    EXPECT_EQ(summary->topLevelItem(7)->text(1), QStringLiteral("http://"));
     for (int i = 0; i < summary->topLevelItemCount(); ++i)
         EXPECT_NE(summary->topLevelItem(i)->text(1), QStringLiteral("secret"));
 
@@ -248,14 +256,8 @@ TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
 
     // A second account of the same name is refused and the wizard stays.
     CAccountWizard again(nullptr, {});
-    again.Next();
-    FillNames(again, QStringLiteral("本地"), QStringLiteral("又一个"));
-    again.Next();
-    again.Next();
-    again.Next();
-    again.UserEdit()->setText(QStringLiteral("me"));
-    again.PasswordEdit()->setText(QStringLiteral("x"));
-    again.Next();
+    ASSERT_NO_FATAL_FAILURE(WalkToSummary(again, QStringLiteral("本地"), {}, {},
+                                          QStringLiteral("me"), QStringLiteral("x")));
     EXPECT_FALSE(again.Finish());
     EXPECT_EQ(Said(), QStringLiteral("已经有这个账户名了!"));
 }
@@ -267,16 +269,9 @@ TEST_F(AccountSetupWindowsTest, CancellingARunningTestKeepsTheWizard) {
     const QString port = QString::number(silent.serverPort());
     CAccountWizard wizard(nullptr, {});
     wizard.show();
-    wizard.Next();
-    FillNames(wizard, QStringLiteral("c"), QStringLiteral("d"));
-    wizard.Next();
-    wizard.Next();
-    wizard.UrlEdit()->setText(QStringLiteral("http://127.0.0.1:") + port + QStringLiteral("/x"));
-    wizard.PortEdit()->setText(port);
-    wizard.Next();
-    wizard.UserEdit()->setText(QStringLiteral("u"));
-    wizard.PasswordEdit()->setText(QStringLiteral("p"));
-    ASSERT_TRUE(wizard.Next());
+    ASSERT_NO_FATAL_FAILURE(WalkToSummary(wizard, QStringLiteral("c"),
+                                          QStringLiteral("http://127.0.0.1:%1/x").arg(port), port,
+                                          QStringLiteral("u"), QStringLiteral("p")));
     wizard.TestButton()->click();
     ASSERT_TRUE(WaitFor([&] { return silent.hasPendingConnections(); }));
     ASSERT_TRUE(wizard.Testing());
@@ -317,9 +312,6 @@ TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
     CPropertyPageAccountConnection* page = sheet.Connection();
     EXPECT_EQ(page->UrlEdit()->text(), QStringLiteral("http://127.0.0.1:9/xmlrpc.php"));
     EXPECT_EQ(page->PasswordEdit()->text(), QStringLiteral("pw"));
-    EXPECT_EQ(page->PortSpin()->maximum(), 65535);
-    EXPECT_EQ(sheet.General()->CountSpin()->minimum(), 1);
-    EXPECT_EQ(sheet.General()->CountSpin()->maximum(), 999);
 
     const std::pair<QLineEdit*, const char*> empties[] = {
         {page->UrlEdit(), "请输入XML-RPC地址!"},
@@ -434,8 +426,8 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
         security->LocalPasswordChoice()->setChecked(true);
         EXPECT_TRUE(security->NewPasswordEdit()->isEnabled());
         sheet.show();
-        EXPECT_FALSE(sheet.Confirm());
-        EXPECT_EQ(Said(), QStringLiteral("请输入完整的密码"));
+        // The checks of the passwords are the set-up's own (AccountSetupTest); the sheet keeps
+        // the focus where the user must mend.
         security->NewPasswordEdit()->setText(QStringLiteral("local1"));
         security->ConfirmPasswordEdit()->setText(QStringLiteral("local2"));
         EXPECT_FALSE(sheet.Confirm());
@@ -460,8 +452,6 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
         EXPECT_TRUE(security->OldPasswordEdit()->isEnabled());
         security->NewPasswordEdit()->setText(QStringLiteral("n"));
         security->ConfirmPasswordEdit()->setText(QStringLiteral("n"));
-        EXPECT_FALSE(sheet.Confirm());
-        EXPECT_EQ(Said(), QStringLiteral("请输入原始的账户密码"));
         security->OldPasswordEdit()->setText(QStringLiteral("LOCAL1"));
         EXPECT_FALSE(sheet.Confirm());
         EXPECT_EQ(Said(), QStringLiteral("原始的账户密码错误"));
@@ -546,17 +536,8 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
         frame.OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, -1, CAccountTreeCtrl::kUpdateAccountAdded);
     });
     wizard.show();
-    wizard.Next();
-    wizard.NameEdit()->setText(QString::fromStdString(peer.name));
-    wizard.DescriptionEdit()->setText(QStringLiteral("同行的博客"));
-    ASSERT_TRUE(wizard.Next());
-    ASSERT_TRUE(wizard.Next());
-    wizard.UrlEdit()->setText(QString::fromStdString(peer.xmlrpcurl));
-    wizard.PortEdit()->setText(QString::fromStdString(peer.port));
-    ASSERT_TRUE(wizard.Next());
-    wizard.UserEdit()->setText(QString::fromStdString(peer.username));
-    wizard.PasswordEdit()->setText(QString::fromStdString(peer.password));
-    ASSERT_TRUE(wizard.Next());
+    ASSERT_NO_FATAL_FAILURE(WalkToSummary(wizard, ToQ(peer.name), ToQ(peer.xmlrpcurl),
+                                          ToQ(peer.port), ToQ(peer.username), ToQ(peer.password)));
     wizard.TestButton()->click();
     ASSERT_TRUE(WaitFor([&] { return !wizard.Testing(); }, 60000));
     ASSERT_EQ(boxes.Texts(), std::vector<QString>{QStringLiteral("用户有效")});
@@ -587,10 +568,9 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
     ASSERT_EQ(accounts.size(), 1u);
     EXPECT_EQ(accounts[0].description, "改过的描述");
     EXPECT_EQ(accounts[0].localloginverify, 2);
-    EXPECT_EQ(tree.ItemOfCode(CAccountTreeCtrl::NodeCode(0, CAccountTreeCtrl::kNodeAccount))
-                  ->text(0)
-                  .contains(QStringLiteral("改过的描述")),
-              true);
+    EXPECT_TRUE(tree.ItemOfCode(CAccountTreeCtrl::NodeCode(0, CAccountTreeCtrl::kNodeAccount))
+                    ->text(0)
+                    .contains(QStringLiteral("改过的描述")));
     EXPECT_TRUE(CAccountStore::CheckLogin(peer.name, "本机密码"));
     EXPECT_FALSE(CAccountStore::CheckLogin(peer.name, peer.password));
 

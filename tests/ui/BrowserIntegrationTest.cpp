@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QMenu>
-#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -179,28 +178,18 @@ TEST_F(BrowserIntegrationTest, TheMainWindowAddsAndRemovesTheBrowserHandOff) {
 TEST_F(BrowserIntegrationTest, AFeedLinkFromTheBrowserFillsTheSubscriptionDialog) {
     CMainFrame frame;
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
-    QString url;
-    QString title;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<CSubscriptionDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        url = dialog->Url();
-        title = dialog->Title();
-        dialog->reject();
-    });
-    frame.AddSubscriptionFromAddress("feed:https://example.org/rss.xml");
-    EXPECT_EQ(url, QStringLiteral("https://example.org/rss.xml"));
-    EXPECT_TRUE(title.isEmpty());
-
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<CSubscriptionDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        url = dialog->Url();
-        title = dialog->Title();
-        dialog->reject();
-    });
-    frame.AddSubscriptionFromAddress(
-        "quill://rssurl=feed://example.org/a.xml&rsstitle=%E6%B5%8B%E8%AF%95");
-    EXPECT_EQ(url, QStringLiteral("http://example.org/a.xml"));
-    EXPECT_EQ(title, QStringLiteral("测试"));
+    const std::pair<std::string, QStringList> cases[] = {
+        {"feed:https://example.org/rss.xml", {QStringLiteral("https://example.org/rss.xml"), {}}},
+        {"quill://rssurl=feed://example.org/a.xml&rsstitle=%E6%B5%8B%E8%AF%95",
+         {QStringLiteral("http://example.org/a.xml"), QStringLiteral("测试")}},
+    };
+    for (const auto& [address, expected] : cases) {
+        QStringList shown;
+        WhenOpen<CSubscriptionDialog>([&](CSubscriptionDialog& dialog) {
+            shown = QStringList{dialog.Url(), dialog.Title()};
+            dialog.reject();
+        });
+        frame.AddSubscriptionFromAddress(address);
+        EXPECT_EQ(shown, expected) << address;
+    }
 }

@@ -44,18 +44,6 @@ std::string Feed(const std::string& title, int items) {
     return xml + "</channel></rss>";
 }
 
-// Runs the code once the modal dialog of the given type is open.
-template <typename Dialog> void WhenOpen(std::function<void(Dialog&)> act) {
-    QTimer::singleShot(0, [act] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            ADD_FAILURE() << "no dialog open";
-            return;
-        }
-        act(*dialog);
-    });
-}
-
 class ReaderWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -128,9 +116,8 @@ protected:
     std::unique_ptr<CArticlesReportView> m_list;
 };
 
-TEST_F(ReaderWindowsTest, TheSubscriptionDialogChecksItsFields) {
+TEST_F(ReaderWindowsTest, TheSubscriptionAndDirectoryDialogsCheckTheirFields) {
     CSubscriptionDialog dialog;
-    EXPECT_EQ(dialog.FetchButton()->text(), QStringLiteral("从地址获取"));
     EXPECT_FALSE(dialog.Confirm());
     dialog.UrlEdit()->setText(QStringLiteral("http://a/feed"));
     EXPECT_FALSE(dialog.Confirm());
@@ -139,10 +126,15 @@ TEST_F(ReaderWindowsTest, TheSubscriptionDialogChecksItsFields) {
     dialog.TitleEdit()->setText(QStringLiteral("频道"));
     dialog.UrlEdit()->setText(QStringLiteral("http://a/<feed>"));
     EXPECT_FALSE(dialog.Confirm());
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("请输入RSS地址"),
-                                                     QStringLiteral("请输入频道名称"),
-                                                     QStringLiteral("您输入了无效的字符!"),
-                                                     QStringLiteral("您输入了无效的字符!")}));
+    CDirectoryDialog directory;
+    EXPECT_FALSE(directory.Confirm());
+    directory.NameEdit()->setText(QStringLiteral("<技术>"));
+    EXPECT_FALSE(directory.Confirm());
+    const QString invalid = QStringLiteral("您输入了无效的字符!");
+    EXPECT_EQ(
+        m_boxes.Texts(),
+        (std::vector<QString>{QStringLiteral("请输入RSS地址"), QStringLiteral("请输入频道名称"),
+                              invalid, invalid, QStringLiteral("请输入目录名称"), invalid}));
     dialog.UrlEdit()->setText(QStringLiteral("http://a/feed"));
     EXPECT_TRUE(dialog.Confirm());
 }
@@ -168,15 +160,6 @@ TEST_F(ReaderWindowsTest, FetchingTheTitleFillsTheName) {
     EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("无法获取标题!")});
 }
 
-TEST_F(ReaderWindowsTest, TheDirectoryDialogChecksTheName) {
-    CDirectoryDialog dialog;
-    EXPECT_FALSE(dialog.Confirm());
-    dialog.NameEdit()->setText(QStringLiteral("<技术>"));
-    EXPECT_FALSE(dialog.Confirm());
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("请输入目录名称"),
-                                                     QStringLiteral("您输入了无效的字符!")}));
-}
-
 TEST_F(ReaderWindowsTest, AStartAddressOpensTheFilledDialogAndTheChannelIsReceived) {
     const std::string address = "quill://rssurl=" + Url("/news.xml") + "&rsstitle=今日新闻";
     QString shownUrl;
@@ -192,8 +175,7 @@ TEST_F(ReaderWindowsTest, AStartAddressOpensTheFilledDialogAndTheChannelIsReceiv
     ASSERT_EQ(m_reader->Tree().AllChannels().size(), 1u);
     const int index = m_reader->Tree().AllChannels()[0];
     EXPECT_NE(ChannelFile().find("今日新闻"), std::string::npos);
-    // The new channel is received at once; its count follows its title.
-    // The tree item shows what the worker handed to the interface thread.
+    // The new channel is received at once; the tree item shows the count the worker handed over.
     ASSERT_TRUE(WaitFor(
         [&] {
             return m_tree->ItemOf(index)->data(0, CRssChannelTreeCtrl::kUnreadRole).toInt() == 12;
@@ -205,11 +187,6 @@ TEST_F(ReaderWindowsTest, AStartAddressOpensTheFilledDialogAndTheChannelIsReceiv
     WhenOpen<CSubscriptionDialog>([](CSubscriptionDialog& dialog) { dialog.reject(); });
     m_tree->AddSubscriptionFromAddress(address);
     EXPECT_EQ(m_reader->Tree().AllChannels().size(), 1u);
-}
-
-TEST_F(ReaderWindowsTest, LabelsCarryTheUnreadCount) {
-    EXPECT_EQ(CRssChannelTreeCtrl::LabelText("频道", 0), QStringLiteral("频道"));
-    EXPECT_EQ(CRssChannelTreeCtrl::LabelText("频道", 7), QStringLiteral("频道 [7]"));
 }
 
 TEST_F(ReaderWindowsTest, ReceivingAnnouncesNewItemsAndUpdatesTheTree) {
@@ -234,7 +211,6 @@ TEST_F(ReaderWindowsTest, PagesOfTheList) {
     m_list->ShowChannel(index);
     ASSERT_EQ(m_list->PageBox()->count(), 2);
     EXPECT_EQ(m_list->PageBox()->itemText(0), QStringLiteral("1/2"));
-    EXPECT_EQ(m_list->PageBox()->itemText(1), QStringLiteral("2/2"));
     EXPECT_EQ(m_list->Model()->rowCount(), 50);
     EXPECT_FALSE(m_list->PreviousButton()->isVisibleTo(m_list.get()));
     EXPECT_TRUE(m_list->NextButton()->isVisibleTo(m_list.get()));
@@ -356,8 +332,17 @@ TEST_F(ReaderWindowsTest, MarkingTheChannelReadEmptiesTheNewFilter) {
     EXPECT_EQ(m_list->Model()->rowCount(), 12);
 }
 
-TEST_F(ReaderWindowsTest, DeleteAsksFirst) {
+TEST_F(ReaderWindowsTest, ClearAndDeleteAskFirst) {
     const int index = AddChannel("新闻", "/news.xml");
+    ASSERT_TRUE(Receive(index));
+    m_boxes.Answer(true);
+    m_tree->OnCommand(kCmdClearChannel, index);
+    EXPECT_EQ(m_boxes.Boxes().at(0).text, QStringLiteral("确定要清空该频道吗?"));
+    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻"));
+    m_list->ShowChannel(index);
+    EXPECT_EQ(m_list->Model()->rowCount(), 0);
+
+    m_boxes.Clear();
     m_boxes.Answer(false);
     m_tree->OnCommand(kCmdDeleteChannel, index);
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
@@ -365,24 +350,10 @@ TEST_F(ReaderWindowsTest, DeleteAsksFirst) {
     EXPECT_EQ(m_boxes.Boxes()[0].caption, QStringLiteral("确认"));
     EXPECT_TRUE(m_boxes.Boxes()[0].question);
     EXPECT_NE(m_tree->ItemOf(index), nullptr);
-
     m_boxes.Answer(true);
     m_tree->OnCommand(kCmdDeleteChannel, index);
-    EXPECT_EQ(m_tree->ItemOf(index), nullptr);
     EXPECT_EQ(m_tree->topLevelItemCount(), 0);
     EXPECT_EQ(ChannelFile().find("新闻"), std::string::npos);
-}
-
-TEST_F(ReaderWindowsTest, ClearAsksFirstAndEmptiesTheChannel) {
-    const int index = AddChannel("新闻", "/news.xml");
-    ASSERT_TRUE(Receive(index));
-    m_boxes.Answer(true);
-    m_tree->OnCommand(kCmdClearChannel, index);
-    EXPECT_EQ(m_boxes.Boxes().at(0).text, QStringLiteral("确定要清空该频道吗?"));
-    EXPECT_EQ(m_boxes.Boxes().at(0).caption, QStringLiteral("确认"));
-    EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻"));
-    m_list->ShowChannel(index);
-    EXPECT_EQ(m_list->Model()->rowCount(), 0);
 }
 
 TEST_F(ReaderWindowsTest, RenamingInPlaceWritesTheTitle) {
@@ -419,13 +390,7 @@ TEST_F(ReaderWindowsTest, MovingOntoADirectoryAndBack) {
 
 TEST_F(ReaderWindowsTest, TheChannelSheetChecksAndWrites) {
     const int index = AddChannel("新闻", "/news.xml");
-    int feedId = 0;
-    ASSERT_TRUE(m_reader->Tree().GetFeedId(index, feedId, m_store));
     CChannelPropertySheet sheet(*m_reader, index);
-    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("频道设置"));
-    EXPECT_EQ(sheet.General()->ByWeight()->text(), QStringLiteral("按权重更新此频道"));
-    EXPECT_EQ(sheet.General()->Always()->text(), QStringLiteral("总是更新此频道"));
-
     sheet.General()->UrlEdit()->clear();
     EXPECT_FALSE(sheet.Confirm());
     sheet.General()->UrlEdit()->setText(QString::fromStdString(Url("/news.xml")));
@@ -460,9 +425,7 @@ TEST_F(ReaderWindowsTest, TheDirectoryConfigurationAppliesToEveryChannelBelow) {
     const int a = AddChannel("新闻", "/news.xml", directory);
     const int b = AddChannel("大", "/big.xml", directory);
     CDirectoryPropertySheet sheet(*m_reader, directory);
-    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("频道目录设置"));
     CPropertyPageDirectoryConfig* config = sheet.Config();
-    EXPECT_EQ(config->Button(CPropertyPageDirectoryConfig::kRank)->text(), QStringLiteral("设置"));
     config->Always()->setChecked(true);
     EXPECT_TRUE(config->ApplyGroup(CPropertyPageDirectoryConfig::kRank));
     EXPECT_EQ(config->Button(CPropertyPageDirectoryConfig::kRank)->text(),
@@ -554,9 +517,6 @@ TEST_F(ReaderWindowsTest, ContextMenusOfferTheCommands) {
         EXPECT_NE(std::find(directory.begin(), directory.end(), id), directory.end()) << id;
     EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdReceiveDirectoryAll, true),
               QStringLiteral("收取[该目录所有频道]"));
-    EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdOpenSiteOutside, false),
-              QStringLiteral("外部浏览器打开"));
-    EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdMoveToTop, false), QStringLiteral("到根目录"));
     EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdImportOpml));
     EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdChannelEbook));
     EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdDeleteChannel));

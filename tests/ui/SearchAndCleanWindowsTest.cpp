@@ -113,10 +113,7 @@ using Texts = std::vector<QString>;
 } // namespace
 
 TEST_F(SearchAndCleanWindowsTest, TheSearchBarChecksItsFieldsAndFillsTheList) {
-    EXPECT_EQ(m_bar->windowTitle(), QStringLiteral("搜索"));
     ASSERT_EQ(m_bar->ScopeBox()->count(), 3);
-    EXPECT_EQ(m_bar->ScopeBox()->itemText(2), QStringLiteral("百度新闻搜索"));
-    EXPECT_EQ(m_bar->CountBox()->itemText(3), QStringLiteral("获取100条搜索结果"));
     EXPECT_FALSE(m_bar->CountBox()->isEnabled()) << "the count is for the on-line search";
 
     Search(QString(), SearchScope::kAllChannels);
@@ -195,7 +192,6 @@ TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksItsPagesThenCleansAndRe
     channels->topLevelItem(0)->setCheckState(0, Qt::Checked); // 新闻
     wizard.next();
     ASSERT_EQ(wizard.currentId(), CCleanWizard::kOptionsPage);
-    EXPECT_EQ(wizard.StartButton()->text(), QStringLiteral("开始清理"));
 
     for (const char* bad : {"366", "-1", "", "七"}) {
         wizard.DaysEdit()->setText(QString::fromUtf8(bad));

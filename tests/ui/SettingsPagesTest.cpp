@@ -48,57 +48,41 @@ struct ReaderSheet {
     }
 };
 
-TEST_F(SettingsPagesTest, ReceivePageShowsTheSavedValues) {
+// The page opens on the saved values; a value out of range keeps the sheet open on its page and
+// writes nothing, the bounds themselves are taken.
+TEST_F(SettingsPagesTest, ReceivePageChecksMinutesAndPageSizeBeforeWriting) {
+    const std::string before = Value("rss/paginationnum");
     ReaderSheet reader;
     EXPECT_EQ(reader.general->Minutes()->currentText(),
               QString::fromStdString(Value("rss/autoreceivetime")));
-    EXPECT_EQ(reader.general->PageSize()->value(), std::stoi(Value("rss/paginationnum")));
-    EXPECT_EQ(reader.general->StartupReceive()->text(), QStringLiteral("启动时更新频道"));
-    EXPECT_EQ(reader.general->ByRank()->text(), QStringLiteral("根据RssRank自动更新"));
-    EXPECT_EQ(reader.general->MarkReadOnSwitch()->text(),
-              QStringLiteral("切换频道时标记上一频道为已读(推荐)"));
-    EXPECT_EQ(reader.general->RememberUnread()->text(),
-              QStringLiteral("退出时记住频道未读文章数字"));
-    EXPECT_EQ(reader.general->ReceiveOnClick()->text(), QStringLiteral("点击频道时立即更新"));
-}
-
-TEST_F(SettingsPagesTest, MinutesOutsideTheRangeKeepTheSheetOpenAndWriteNothing) {
-    const std::string before = Value("rss/paginationnum");
-    ReaderSheet reader;
-    reader.general->Minutes()->setEditText(QStringLiteral("4"));
-    reader.general->PageSize()->setValue(100);
-    EXPECT_FALSE(reader.sheet.Confirm());
-    ASSERT_EQ(m_boxes.Texts().size(), 1u);
-    EXPECT_EQ(m_boxes.Texts()[0], QStringLiteral("分钟数需在 5~1440 之间"));
-    EXPECT_EQ(reader.sheet.Tabs()->currentWidget(), reader.general);
-    EXPECT_EQ(Value("rss/paginationnum"), before);
-
-    m_boxes.Clear();
-    reader.general->Minutes()->setEditText(QStringLiteral("1441"));
-    EXPECT_FALSE(reader.sheet.Confirm());
-    EXPECT_EQ(m_boxes.Texts().at(0), QStringLiteral("分钟数需在 5~1440 之间"));
-
+    EXPECT_EQ(reader.general->PageSize()->value(), std::stoi(before));
+    struct Case {
+        const char* minutes;
+        int pageSize;
+        QString message;
+    };
+    const Case refused[] = {
+        {"4", 100, QStringLiteral("分钟数需在 5~1440 之间")},
+        {"1441", 100, QStringLiteral("分钟数需在 5~1440 之间")},
+        {"30", 29, QStringLiteral("分页数需在 30~1000 之间")},
+        {"30", 1001, QStringLiteral("分页数需在 30~1000 之间")},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.minutes + std::string(" ") + std::to_string(c.pageSize));
+        m_boxes.Clear();
+        reader.general->Minutes()->setEditText(QString::fromLatin1(c.minutes));
+        reader.general->PageSize()->setValue(c.pageSize);
+        EXPECT_FALSE(reader.sheet.Confirm());
+        EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{c.message});
+        EXPECT_EQ(reader.sheet.Tabs()->currentWidget(), reader.general);
+        EXPECT_EQ(Value("rss/paginationnum"), before);
+    }
     m_boxes.Clear();
     reader.general->Minutes()->setEditText(QStringLiteral("1440"));
+    reader.general->PageSize()->setValue(30);
     EXPECT_TRUE(reader.sheet.Confirm());
     EXPECT_TRUE(m_boxes.Texts().empty());
     EXPECT_EQ(Value("rss/autoreceivetime"), "1440");
-    EXPECT_EQ(Value("rss/paginationnum"), "100");
-}
-
-TEST_F(SettingsPagesTest, PageSizeOutsideTheRangeIsRefused) {
-    ReaderSheet reader;
-    reader.general->Minutes()->setEditText(QStringLiteral("30"));
-    reader.general->PageSize()->setValue(29);
-    EXPECT_FALSE(reader.sheet.Confirm());
-    EXPECT_EQ(m_boxes.Texts().at(0), QStringLiteral("分页数需在 30~1000 之间"));
-    m_boxes.Clear();
-    reader.general->PageSize()->setValue(1001);
-    EXPECT_FALSE(reader.sheet.Confirm());
-    EXPECT_EQ(m_boxes.Texts().at(0), QStringLiteral("分页数需在 30~1000 之间"));
-    m_boxes.Clear();
-    reader.general->PageSize()->setValue(30);
-    EXPECT_TRUE(reader.sheet.Confirm());
     EXPECT_EQ(Value("rss/paginationnum"), "30");
 }
 
@@ -150,7 +134,6 @@ TEST_F(SettingsPagesTest, AppearanceIsWrittenAsWindowsColours) {
     reader.appearance->UnreadColor()->SetColor(QColor(0x12, 0x34, 0x56));
     reader.appearance->BoldFont()->setChecked(false);
     reader.appearance->BigFont()->setChecked(true);
-    EXPECT_EQ(reader.appearance->NoRemoteImages()->text(), QStringLiteral("不自动加载远程图片"));
     EXPECT_FALSE(reader.appearance->NoRemoteImages()->isChecked());
     reader.appearance->NoRemoteImages()->setChecked(true);
     EXPECT_TRUE(reader.sheet.Confirm());
@@ -161,32 +144,23 @@ TEST_F(SettingsPagesTest, AppearanceIsWrittenAsWindowsColours) {
     EXPECT_EQ(Value("rss/useboldtitlefont"), "0");
 }
 
-TEST_F(SettingsPagesTest, ProxyOnWithoutServerIsRefused) {
+// The proxy needs its server; nothing of the sheet is written before it has one. Then every
+// value is stored as typed, the password too.
+TEST_F(SettingsPagesTest, TheSystemSheetRefusesAProxyWithoutServerThenStoresItAsTyped) {
     CPropertySheet sheet(QStringLiteral("系统设置"));
     auto* general = new CPropertyPageSystemGeneral;
     auto* proxy = new CPropertyPageProxy;
     sheet.AddPage(general);
     sheet.AddPage(proxy);
-    EXPECT_EQ(proxy->Use()->text(), QStringLiteral("使用代理服务器"));
-    EXPECT_EQ(proxy->LocalUse()->text(), QStringLiteral("对于本地地址使用代理服务器(不推荐)"));
-    EXPECT_EQ(general->MinimizeToTray()->text(), QStringLiteral("最小化到系统托盘"));
-    EXPECT_EQ(general->UpdateCheck()->text(), QStringLiteral("启动时检查更新*"));
-
     general->MinimizeToTray()->setChecked(true);
+    general->UpdateCheck()->setChecked(false);
     proxy->Use()->setChecked(true);
     proxy->Server()->clear();
     EXPECT_FALSE(sheet.Confirm());
     EXPECT_EQ(m_boxes.Texts().at(0), QStringLiteral("请输入代理服务器地址!"));
     EXPECT_EQ(sheet.Tabs()->currentWidget(), proxy);
     EXPECT_EQ(Value("rss/enableminimizetonotifyarea"), "0");
-}
 
-TEST_F(SettingsPagesTest, ProxyPasswordIsStoredAsTyped) {
-    CPropertySheet sheet(QStringLiteral("系统设置"));
-    auto* proxy = new CPropertyPageProxy;
-    sheet.AddPage(new CPropertyPageSystemGeneral);
-    sheet.AddPage(proxy);
-    proxy->Use()->setChecked(true);
     proxy->Server()->setText(QStringLiteral("proxy.example"));
     proxy->Port()->setText(QStringLiteral("3128"));
     proxy->UserName()->setText(QStringLiteral("用户"));
@@ -199,16 +173,6 @@ TEST_F(SettingsPagesTest, ProxyPasswordIsStoredAsTyped) {
     EXPECT_EQ(saved.port, "3128");
     EXPECT_EQ(saved.userName, "用户");
     EXPECT_EQ(saved.password, "p&<'\" 密码");
-}
-
-TEST_F(SettingsPagesTest, MinimizeToTrayIsWritten) {
-    CPropertySheet sheet(QStringLiteral("系统设置"));
-    auto* general = new CPropertyPageSystemGeneral;
-    sheet.AddPage(general);
-    sheet.AddPage(new CPropertyPageProxy);
-    general->MinimizeToTray()->setChecked(true);
-    general->UpdateCheck()->setChecked(false);
-    EXPECT_TRUE(sheet.Confirm());
     EXPECT_EQ(Value("rss/enableminimizetonotifyarea"), "1");
     EXPECT_EQ(Value("rss/enableautoupdate"), "0");
 }
@@ -217,7 +181,6 @@ TEST_F(SettingsPagesTest, DebugPageKeepsTheFolderBeforeTheFileName) {
     CPropertySheet sheet(QStringLiteral("BLOG设置"));
     auto* debug = new CPropertyPageDebug;
     sheet.AddPage(debug);
-    EXPECT_EQ(debug->Use()->text(), QStringLiteral("开启调试模式"));
     debug->Use()->setChecked(true);
     debug->SetFolder(QStringLiteral("/var/tmp/调试"));
     EXPECT_EQ(debug->File()->text(), QStringLiteral("/var/tmp/调试/quill_debug.html"));

@@ -2,19 +2,32 @@
 
 #include "ui/common/MessageBox.h"
 
+#include <QApplication>
 #include <QString>
+#include <QTimer>
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <vector>
-
-class QApplication;
 
 // The one application object of the window tests, on the offscreen platform.
 QApplication* EnsureApp();
 
 // Runs the event loop until the condition holds or the time is up; the condition's last value.
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// Runs the code once the modal dialog of the given type is open.
+template <typename Dialog> void WhenOpen(std::function<void(Dialog&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "no dialog open";
+            return;
+        }
+        act(*dialog);
+    });
+}
 
 // Receives the message boxes and error dialogs of the windows while it lives, and answers the
 // questions with the queued answers (Yes when none is queued).
