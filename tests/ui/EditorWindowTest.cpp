@@ -82,6 +82,8 @@ TEST_F(EditorWindowTest, TypedArticleIsSavedAsADraftWithTheServersCategories) {
         recounted.insert(recounted.end(), codes.begin(), codes.end());
     });
     Open(EditorTask::Compose);
+    // The account's autosave period (the default one here) drives the timer.
+    EXPECT_EQ(m_window.AutosaveTimer()->interval(), CEditorSession::kDefaultAutosaveMs);
     EXPECT_TRUE(m_window.AutosaveTimer()->isActive());
     ASSERT_TRUE(WaitFor([&] { return m_window.CategoryBox()->count() == 3; }))
         << m_window.StatusText().toStdString();
