@@ -1,14 +1,17 @@
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
+#include "app/ProgramOptions.h"
 #include "platform/fs/FileUtil.h"
 #include "support/TestSupport.h"
 
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 TEST(AppPaths, FoldsTheTwoSpellingsOfEachFolder) {
     CTempHome home(false);
@@ -90,4 +93,28 @@ TEST(ProgramDir, StartRemovesWhatAKilledAtomicWriteLeft) {
     EXPECT_TRUE(CFileUtil::IsTempFileName("appConfig.xml.quilltmp-x1Y2z3"));
     EXPECT_FALSE(CFileUtil::IsTempFileName("appConfig.xml"));
     EXPECT_FALSE(CFileUtil::IsTempFileName(".quilltmp-x1Y2z3"));
+}
+
+TEST(ProgramOptions, HomeSwitchesHelpAndUnknownWords) {
+    const std::string before = GetModuleDir();
+    auto read = [](std::vector<std::string> words, bool* console) {
+        words.insert(words.begin(), "program");
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        return CProgramOptions::Read(static_cast<int>(argv.size()), argv.data(), "usage\n",
+                                     {{"--console", console}});
+    };
+    bool console = false;
+    EXPECT_EQ(read({"--home", "/tmp/quill-options", "--console"}, &console), std::nullopt);
+    EXPECT_TRUE(console);
+    EXPECT_EQ(GetModuleDir(), "/tmp/quill-options");
+    SetModuleDir(before);
+    // Nothing may start on words it does not understand, and --help wins wherever it stands.
+    for (const auto& words :
+         std::vector<std::vector<std::string>>{{"--bogus"}, {"--home"}, {"--home", ""}}) {
+        EXPECT_EQ(read(words, &console), 2) << words[0];
+        EXPECT_EQ(GetModuleDir(), before);
+    }
+    EXPECT_EQ(read({"--console", "-h", "--bogus"}, &console), 0);
 }

@@ -1,4 +1,5 @@
 #include "app/AppPaths.h"
+#include "app/ProgramOptions.h"
 #include "ui/app/SingleInstance.h"
 #include "ui/blog/AccountTreeCtrl.h"
 #include "ui/common/CommandIds.h"
@@ -11,8 +12,6 @@
 #include "workspace/EditorSession.h"
 
 #include <QApplication>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 // quillmark-editor [--home DIR]: the weblog article editor. The main window writes its orders
@@ -31,18 +30,8 @@ const QString kCaption = QStringLiteral("日志编辑器");
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--home") == 0 && i + 1 < argc && *argv[i + 1]) {
-            SetModuleDir(argv[++i]);
-        } else {
-            std::fprintf(stderr, "无效的参数: %s\n%s", argv[i], kUsage);
-            return 2;
-        }
-    }
+    if (const std::optional<int> exitCode = CProgramOptions::Read(argc, argv, kUsage))
+        return *exitCode;
 
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Quillmark"));

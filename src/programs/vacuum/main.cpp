@@ -1,10 +1,10 @@
 #include "app/AppPaths.h"
+#include "app/ProgramOptions.h"
 #include "vacuum/VacuumWindow.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 // quillmark-vacuum [--home DIR] [--console]: rebuilds Storage/rss.db of the program directory to
@@ -22,21 +22,9 @@ const char* kUsage = "用法: quillmark-vacuum [--home 目录] [--console]\n"
 
 int main(int argc, char** argv) {
     bool console = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--home") == 0 && i + 1 < argc && *argv[i + 1]) {
-            SetModuleDir(argv[++i]);
-        } else if (std::strcmp(argv[i], "--console") == 0) {
-            console = true;
-        } else {
-            // A word it does not know (or --home without a folder) must not start the work.
-            std::fprintf(stderr, "无效的参数: %s\n%s", argv[i], kUsage);
-            return 2;
-        }
-    }
+    if (const std::optional<int> exitCode =
+            CProgramOptions::Read(argc, argv, kUsage, {{"--console", &console}}))
+        return *exitCode;
     const bool display =
         std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
     const std::string store = GetAppFilePath("Storage\\rss.db");
