@@ -14,7 +14,8 @@
 
 namespace {
 
-// The fixed key of the password scrambling. Files scrambled with another key cannot be read.
+// Added byte by byte to a password before it is spelled in letters; account files written with
+// other bytes would not read back, so these never change.
 constexpr std::array<unsigned char, 4> kScrambleKey = {0x51, 0x4D, 0x6B, 0x21};
 
 constexpr const char* kNameExists = "已经有这个账户名了!";

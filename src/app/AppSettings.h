@@ -29,8 +29,8 @@ struct WindowPlacement {
 // How the start-up and timer receives choose channels. The settings file holds 0 for by weight
 // and 1 for every channel (any other number reads as every channel).
 enum class ReceiveMode {
-    kByWeight = 0, // a channel that keeps bringing new items is received more often
-    kEvery = 1,    // every channel of "all channels", every autoReceiveTime minutes
+    kByWeight = 0, // only the channels whose weight says they are due
+    kEvery = 1,    // the whole tree, once per autoReceiveTime minutes
 };
 
 struct ReceiveSettings {

@@ -124,7 +124,7 @@ public:
     std::vector<int> AllChannels() const;
 
     OutlinePath PathOf(int index) const;
-    // The titles from the top level down to the item, joined by the separator.
+    // The item's place as text: the directories above it, outermost first, then its own title.
     std::string PathText(int index, const std::string& separator = " → ") const;
     // The item whose titles from the top, joined by "/", are the text; -1 when none.
     int FindByPath(const std::string& slashPath) const;

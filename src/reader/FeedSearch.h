@@ -8,8 +8,8 @@
 class CFeedDatabase;
 class CFeedFetcher;
 
-// Where a search looks: the stored items of the selected channel or directory, of all
-// channels, or an on-line news search that answers with an RSS document.
+// What a search covers: the stored items under the chosen channel or directory, the stored
+// items of every channel, or a news search site on the web whose answer is an RSS document.
 enum class SearchScope { kCurrent = 0, kAllChannels = 1, kWeb = 2 };
 
 struct SearchRequest {
@@ -49,7 +49,7 @@ public:
     static std::string WebSearchAddress(const std::string& host, const std::string& keyword,
                                         bool titleOnly, int count);
     // The host of the on-line search (settings key rss/newssearchhost): scheme, host and port,
-    // without a trailing "/". The described service no longer answers with RSS, so a user
+    // without a trailing "/". The old default host stopped serving RSS long ago, so a user
     // points this at one that does.
     static std::string NewsSearchHost();
     // "" or the message that refuses the host text.

@@ -88,13 +88,12 @@ struct FetchOutcome {
     FeedValidators validators; // to send with the next fetch
 };
 
-// Decides when channels are received and runs the receiving on worker threads: a channel on
-// request, a directory, all channels, or all channels by weight (a channel that keeps
-// bringing new items is received more often, a quiet one less often). The channels of one
-// walk are fetched several at a time; each channel's merge, count and weight step then run on
-// the walk's own thread with its own store connection. A channel that is being received is not
-// started a second time, and one by-weight walk runs at a time. The exit flag or Shutdown()
-// stops every walk and aborts transfers.
+// Runs receiving in the background. A walk covers one channel, a directory, every channel, or
+// the channels whose weight says they are due (busy channels come round often, quiet ones
+// rarely). A walk downloads several channels in parallel and folds each answer into the store
+// on its own thread, through a connection nobody else uses. Asking for a channel that a walk
+// already has does nothing, and a second by-weight walk waits for the first to end. Shutdown()
+// or the exit flag ends every walk and aborts its downloads.
 //
 // Threads: the scheduler owns its workers. A worker that has ended is joined when the next one
 // starts (and by Wait), so a program left open for weeks holds no more threads than its busiest

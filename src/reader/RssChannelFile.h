@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-// A position path in the channel file: the zero-based position of the outline among its
-// parent's outline children, level by level from the top. An empty path is the body.
+// Where an outline sits in the channel file: for each level from the top, its index among the
+// outlines of its parent (the first is 0). The empty path stands for <body> itself.
 using OutlinePath = std::vector<int>;
 
 // The channel file Storage/rssreader.opml: a tree of outline elements under /opml/body.

@@ -10,7 +10,8 @@ class CFeedDatabase;
 
 // The feed favorites: a tree of folders (收藏夹) and boxes (收藏节点) in Storage/rssFavorite.opml,
 // kept by the same file wrapper and tree logic as the channel tree, with the copied items in the
-// feed store. A box is a childless outline whose xmlUrl holds its folder row id in decimal.
+// feed store. A box is an outline without children; its xmlUrl is the number of its row in the
+// favorites table.
 // Failures are reported through the reporter with the program's messages.
 class CRssFavorites {
 public:

@@ -31,8 +31,9 @@ struct ArticlePlace {
     int folder = 0;
 };
 
-// The weblog articles of all accounts, in Storage/blog.db (table blog_article). Every list,
-// count and delete is scoped by a folder code and the exact account name.
+// The weblog articles of every account, kept in Storage/blog.db (table blog_article). Lists,
+// counts and deletes always name both the folder and the account; account names match only
+// byte for byte.
 //
 // Every operation returns 1 on success and 0 on failure with the reason in GetLastError(); none
 // throws, and a batch that fails part-way leaves the file as it was before the batch.

@@ -102,13 +102,3 @@ int64_t CLocalDatabase::GetLastInsertId() const {
     return m_db.IsOpen() ? m_db.LastInsertRowId() : 0;
 }
 
-void CLocalDatabase::EscapeText(std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        out.push_back(c);
-        if (c == '\'')
-            out.push_back('\'');
-    }
-    text.swap(out);
-}

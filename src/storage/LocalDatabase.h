@@ -35,9 +35,6 @@ public:
     int CheckIntegrity();
     const std::string& GetPath() const { return m_path; }
 
-    // Doubles every single quote (for SQL text written by hand; values should be bound).
-    static void EscapeText(std::string& text);
-
     // Runs the work; an exception becomes 0 and the last error.
     int Run(const std::function<void(CSqlDatabase&)>& work);
     // Runs the work in one transaction: committed when it finishes, rolled back completely

@@ -23,7 +23,7 @@ protected:
     std::string m_file = m_home.File("Temp/backup.xml");
 };
 
-TEST_F(ArticleBackupTest, TheDocumentIsTheDescribedOneInGbk) {
+TEST_F(ArticleBackupTest, BackupIsAnRss2DocumentInGbkBytes) {
     const std::vector<ArticleRecord> articles{
         {.title = "一", .content = "<p>甲</p>", .pubDate = "2026-01-02 03:04:05", .category = "杂"},
         {.title = "二", .content = "乙", .pubDate = "2026-01-03 00:00:00", .category = ""},

@@ -188,8 +188,10 @@ protected:
         }
         // The editor copies the file it was handed, as the real one reads it on start.
         m_editor = m_bin + "/quillmark-editor";
-        WriteAll(m_editor, "#!/bin/sh\ncp '" + CEditorLauncher::HandOffPath() + "' '" + m_seen +
-                               ".part' && mv '" + m_seen + ".part' '" + m_seen + "'\n");
+        // Every start leaves a line in m_starts, whether or not it finds its file.
+        WriteAll(m_editor, "#!/bin/sh\necho started >> '" + m_starts + "'\ncp '" +
+                               CEditorLauncher::HandOffPath() + "' '" + m_seen + ".part' && mv '" +
+                               m_seen + ".part' '" + m_seen + "'\n");
         chmod(m_editor.c_str(), 0755);
     }
     void TearDown() override { RemoveTree(m_bin); }
@@ -199,6 +201,7 @@ protected:
     CScopedReporter m_scope{m_reporter};
     std::string m_bin = MakeTempDir();
     std::string m_seen = m_bin + "/seen.xml";
+    std::string m_starts = m_bin + "/starts";
     std::string m_editor;
 };
 
@@ -260,8 +263,11 @@ TEST_F(EditorLauncherTest, FailuresSayWhy) {
     result = CEditorLauncher(m_editor).Launch({.task = EditorTask::Compose, .account = "甲"});
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.reason.find("Temp"), std::string::npos) << result.reason;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_NE(access(m_seen.c_str(), F_OK), 0);
+    // Once the folder is back, the next launch is the first start the editor sees.
+    RemoveTree(m_home.File("Temp"));
+    ASSERT_TRUE(CEditorLauncher(m_editor).Launch({.task = EditorTask::Compose, .account = "甲"}).ok);
+    ASSERT_TRUE(WaitForFile(m_seen));
+    EXPECT_EQ(ReadAll(m_starts), "started\n");
 
     // A type that names an article needs its id.
     result = CEditorLauncher(m_editor).Launch({.task = EditorTask::EditDraft, .account = "甲"});

@@ -137,7 +137,7 @@ void CCleanWizard::StartCleaning() {
     m_start->setToolTip(ok ? QString() : ToQ("清理失败: " + cleaner.Error()));
     for (QWizard::WizardButton which : navigation)
         button(which)->setEnabled(true);
-    // As described, the wizard ends with the same words either way; a failure adds its reason.
+    // The last page always reads 清理完成!; when some items stayed, it says which and why.
     QString text = QStringLiteral("清理完成!");
     if (!ok)
         text += QStringLiteral("\n\n部分文章未能清理: ") + ToQ(cleaner.Error());
