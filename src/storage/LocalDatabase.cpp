@@ -101,4 +101,3 @@ int CLocalDatabase::RollbackTransaction() {
 int64_t CLocalDatabase::GetLastInsertId() const {
     return m_db.IsOpen() ? m_db.LastInsertRowId() : 0;
 }
-

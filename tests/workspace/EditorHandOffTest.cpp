@@ -265,7 +265,8 @@ TEST_F(EditorLauncherTest, FailuresSayWhy) {
     EXPECT_NE(result.reason.find("Temp"), std::string::npos) << result.reason;
     // Once the folder is back, the next launch is the first start the editor sees.
     RemoveTree(m_home.File("Temp"));
-    ASSERT_TRUE(CEditorLauncher(m_editor).Launch({.task = EditorTask::Compose, .account = "甲"}).ok);
+    ASSERT_TRUE(
+        CEditorLauncher(m_editor).Launch({.task = EditorTask::Compose, .account = "甲"}).ok);
     ASSERT_TRUE(WaitForFile(m_seen));
     EXPECT_EQ(ReadAll(m_starts), "started\n");
 
