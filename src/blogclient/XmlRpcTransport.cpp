@@ -1,5 +1,7 @@
 #include "blogclient/XmlRpcTransport.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "app/AppPaths.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
@@ -92,7 +94,7 @@ std::string CXmlRpcTransport::FailureReason(const HttpResponse& response,
     };
     switch (response.result) {
     case HttpResult::kOk:
-        return "HTTP " + std::to_string(response.status);
+        return CReasonText::HttpStatus(response.status);
     case HttpResult::kTimeout:
         return with("连接超时: " + address + " 在限定的时间内没有回应");
     case HttpResult::kConnectFailed:

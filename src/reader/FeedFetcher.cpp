@@ -1,5 +1,7 @@
 #include "reader/FeedFetcher.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/fs/FileUtil.h"
@@ -41,15 +43,6 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-// "30 s", "0.5 s".
-std::string SecondsText(long ms) {
-    if (ms % 1000 == 0)
-        return std::to_string(ms / 1000) + " s";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
-    return text;
-}
-
 // "host" or "host:port" of an address, for messages.
 std::string HostOf(const std::string& url) {
     size_t start = url.find("://");
@@ -77,44 +70,39 @@ std::string TransferFailureText(const HttpResponse& response, const HttpLimits& 
     case HttpResult::kOk:
         return {};
     case HttpResult::kBadUrl:
-        return "not an http or https address";
+        return CReasonText::Text(Reason::kNotHttpAddress, {url});
     case HttpResult::kConnectFailed:
         if (Contains(detail, "resolve proxy"))
-            return "proxy not found";
+            return CReasonText::Text(Reason::kProxyNotFound);
         if (Contains(detail, "resolve"))
-            return "host not found: " + HostOf(url);
-        return "cannot connect to " + HostOf(url);
+            return CReasonText::Text(Reason::kHostNotFound, {HostOf(url)});
+        return CReasonText::Text(Reason::kCannotConnect, {HostOf(url)});
     case HttpResult::kTimeout:
-        if (Contains(detail, "too slow"))
-            return "transfer stalled: " + detail;
-        // The stall rule ended it: the client names its window, which is shorter than the
-        // total timeout that the words below would name.
-        if (detail.rfind("transfer stalled", 0) == 0 || detail.rfind("no answer within", 0) == 0)
-            return detail;
-        if (Contains(detail, "onnect"))
-            return "no connection within " + SecondsText(limits.connectTimeoutMs);
-        return "no answer within " + SecondsText(limits.totalTimeoutMs);
+        // The client has already said which bound ended the transfer.
+        return detail;
     case HttpResult::kTlsFailed:
         if (Contains(detail, "no alternative certificate subject name") ||
             Contains(detail, "does not match"))
-            return "certificate not for " + HostOf(url);
+            return CReasonText::Text(Reason::kCertificateNotForHost, {HostOf(url)});
         if (Contains(detail, "certificate")) {
             const std::string marker = "SSL certificate problem: ";
             size_t at = detail.find(marker);
-            return "certificate not trusted: " +
-                   (at == std::string::npos ? detail : detail.substr(at + marker.size()));
+            return CReasonText::Text(
+                Reason::kCertificateNotTrusted,
+                {at == std::string::npos ? detail : detail.substr(at + marker.size())});
         }
-        return "secure connection failed: " + detail;
+        return CReasonText::Text(Reason::kSecureConnectionFailed, {detail});
     case HttpResult::kTooLarge:
-        return "answer larger than " + (limits.maxBodyBytes >= (1u << 20)
-                                            ? std::to_string(limits.maxBodyBytes >> 20) + " MB"
-                                            : std::to_string(limits.maxBodyBytes >> 10) + " KB");
+        return CReasonText::Text(Reason::kAnswerTooLarge,
+                                 {limits.maxBodyBytes >= (1u << 20)
+                                      ? std::to_string(limits.maxBodyBytes >> 20) + " MB"
+                                      : std::to_string(limits.maxBodyBytes >> 10) + " KB"});
     case HttpResult::kTooManyRedirects:
-        return "too many redirects";
+        return CReasonText::Text(Reason::kTooManyRedirects);
     case HttpResult::kTransferFailed:
-        return "transfer failed: " + detail;
+        return CReasonText::Text(Reason::kTransferFailed, {detail});
     case HttpResult::kCancelled:
-        return "stopped";
+        return CReasonText::Text(Reason::kCancelled);
     }
     return detail;
 }
@@ -122,14 +110,14 @@ std::string TransferFailureText(const HttpResponse& response, const HttpLimits& 
 // Why a 2xx answer held no item.
 std::string NoItemsText(const FeedDocument& document, const CFeedParser& parser) {
     if (parser.GetFormat() != CFeedParser::Format::kNone)
-        return "no items in the feed";
+        return CReasonText::Text(Reason::kNoItemsInFeed);
     if (document.body.empty())
-        return "empty answer";
+        return CReasonText::Text(Reason::kEmptyAnswer);
     const std::string type = MediaTypeOf(document.contentType);
-    std::string text = "not a feed (" + (type.empty() ? std::string("no content type") : type);
+    std::string detail = type.empty() ? CReasonText::Text(Reason::kNoContentType) : type;
     if (!parser.NotAFeedReason().empty())
-        text += ", " + parser.NotAFeedReason();
-    return text + ")";
+        detail += ", " + parser.NotAFeedReason();
+    return CReasonText::Text(Reason::kNotAFeed, {detail});
 }
 
 } // namespace
@@ -175,7 +163,7 @@ FeedFetchResult CFeedFetcher::FetchDocument(const std::string& url, FeedDocument
 
     if (Exiting() || response.result == HttpResult::kCancelled) {
         result.outcome = FeedFetchResult::Outcome::kCancelled;
-        result.errorText = "stopped";
+        result.errorText = CReasonText::Text(Reason::kCancelled);
         return result;
     }
     if (!response.Ok()) {
@@ -194,7 +182,7 @@ FeedFetchResult CFeedFetcher::FetchDocument(const std::string& url, FeedDocument
     }
     if (!response.IsSuccess()) {
         result.outcome = FeedFetchResult::Outcome::kHttpError;
-        result.errorText = "HTTP " + std::to_string(response.status);
+        result.errorText = CReasonText::HttpStatus(response.status);
         return result;
     }
     document.body = std::move(response.body);

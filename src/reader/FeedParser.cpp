@@ -1,5 +1,7 @@
 #include "reader/FeedParser.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "platform/text/AsciiText.h"
 #include "platform/text/EncodingDetector.h"
 #include "platform/text/TextCodec.h"
@@ -664,7 +666,7 @@ bool CFeedParser::ParseItems(std::string_view text, CFeedItemSink& sink, size_t 
         // not sloppy: the lenient reading, which keeps what it can, would store its items.
         if (handed > 0)
             sink.OnRestart();
-        m_notAFeedReason = "entities expand beyond the parser's bounds";
+        m_notAFeedReason = CReasonText::Text(Reason::kEntityBomb);
         return false;
     }
 

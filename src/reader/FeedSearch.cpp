@@ -1,5 +1,7 @@
 #include "reader/FeedSearch.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "app/AppSettings.h"
 #include "platform/text/TextCodec.h"
 #include "reader/FeedFetcher.h"
@@ -59,7 +61,7 @@ SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
     if (!outcome.reason.empty())
         return outcome;
     if (!m_fetcher) {
-        outcome.reason = "no network access for the on-line search";
+        outcome.reason = CReasonText::Text(Reason::kNoNetworkForWebSearch);
         return outcome;
     }
     std::vector<FeedItem> items;

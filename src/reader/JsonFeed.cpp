@@ -1,5 +1,7 @@
 #include "reader/JsonFeed.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "platform/text/AsciiText.h"
 #include "platform/text/EncodingDetector.h"
 #include "platform/text/TextCodec.h"
@@ -137,22 +139,22 @@ bool CJsonFeed::Load(std::string_view text, bool servedAsJson, const std::string
     try {
         document->root = Json::parse(text.begin(), text.end());
     } catch (const Json::parse_error& error) {
-        m_error = "malformed JSON at byte " + std::to_string(error.byte);
+        m_error = CReasonText::Text(Reason::kMalformedJsonAt, {std::to_string(error.byte)});
         return false;
     } catch (const Json::exception&) {
-        m_error = "malformed JSON";
+        m_error = CReasonText::Text(Reason::kMalformedJson);
         return false;
     }
     const Json& root = document->root;
     if (!root.is_object()) {
-        m_error = "JSON without a JSON Feed version";
+        m_error = CReasonText::Text(Reason::kNotJsonFeed);
         return false;
     }
     const std::string version = TextOf(root, "version");
     const auto items = root.find("items");
     const bool hasItems = items != root.end() && items->is_array();
     if (!version.starts_with(kVersionPrefix) && !(servedAsJson && hasItems)) {
-        m_error = "JSON without a JSON Feed version";
+        m_error = CReasonText::Text(Reason::kNotJsonFeed);
         return false;
     }
     m_document = std::move(document);

@@ -1,5 +1,7 @@
 #include "reader/OpmlExchange.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/text/TextCodec.h"
@@ -209,7 +211,7 @@ bool COpmlExchange::ExportOutline(const std::string& channelFile, const OutlineP
     }
     CXmlNode outline = file.Outline(path);
     if (path.empty() || !outline) {
-        error = "no outline at " + CRssChannelFile::PathText(path);
+        error = CReasonText::Text(Reason::kNoOutlineAt, {CRssChannelFile::PathText(path)});
         return false;
     }
     const std::string text = CXmlText::Utf8DocumentToGbk(ExportDocumentText(outline.GetXml()));
@@ -231,7 +233,7 @@ bool COpmlExchange::MergeInto(const std::string& channelFile, const OutlinePath&
     }
     CXmlNode parent = file.Outline(under);
     if (!parent) {
-        error = "no outline at " + CRssChannelFile::PathText(under);
+        error = CReasonText::Text(Reason::kNoOutlineAt, {CRssChannelFile::PathText(under)});
         return false;
     }
     CMerge merge{.result = result};
@@ -341,7 +343,7 @@ bool COpmlImport::Drop(const OutlinePath& source, const OutlinePath& target, Out
 
 bool COpmlImport::Commit(std::string& error) {
     if (!m_open) {
-        error = "the import has not begun";
+        error = CReasonText::Text(Reason::kImportNotBegun);
         return false;
     }
     if (!COpmlExchange::WriteOutlines(m_channelFile, m_target, error))

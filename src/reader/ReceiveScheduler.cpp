@@ -1,5 +1,7 @@
 #include "reader/ReceiveScheduler.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "reader/FeedParser.h"
@@ -243,7 +245,7 @@ void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, C
         if (!m_tree.GetFeedId(at, feedId, store)) {
             Finish({.index = at,
                     .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
-                    .reason = "store: " + store.GetLastError()},
+                    .reason = CReasonText::Text(Reason::kStore, {store.GetLastError()})},
                    0, store);
             continue;
         }
@@ -339,7 +341,7 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
     CFeedDatabase store(m_storePath);
     if (!store.OpenStore()) {
         // Without the store no channel can be received; each says so.
-        const std::string reason = "store: " + store.GetLastError();
+        const std::string reason = CReasonText::Text(Reason::kStore, {store.GetLastError()});
         std::vector<int> items{start};
         if (depth != 0) {
             const int parent = m_tree.Record(start).parent;
@@ -425,7 +427,7 @@ ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added,
             job.outcome.ok || job.outcome.reason.empty() ? "stopped" : job.outcome.reason;
     } else {
         result.outcome = Outcome::kStoreFailed;
-        result.reason = "store: " + store.GetLastError();
+        result.reason = CReasonText::Text(Reason::kStore, {store.GetLastError()});
     }
     return result;
 }
@@ -453,7 +455,7 @@ void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& reques
         Release(record.xmlUrl);
         Finish({.index = index,
                 .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
-                .reason = "store: " + store.GetLastError(),
+                .reason = CReasonText::Text(Reason::kStore, {store.GetLastError()}),
                 .byHand = request.byHand},
                0, store);
         return;

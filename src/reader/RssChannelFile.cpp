@@ -1,5 +1,7 @@
 #include "reader/RssChannelFile.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "app/AppPaths.h"
 
 CRssChannelFile::CRssChannelFile() : m_path(GetAppFilePath("Storage\\rssreader.opml")) {}
@@ -68,7 +70,7 @@ bool CRssChannelFile::AddOutline(const OutlinePath& parent, const std::string& t
                                  const std::string& xmlUrl, const std::string& htmlUrl) {
     CXmlNode parentNode = Outline(parent);
     if (!parentNode) {
-        m_lastError = "no outline at " + PathText(parent);
+        m_lastError = CReasonText::Text(Reason::kNoOutlineAt, {PathText(parent)});
         return false;
     }
     CXmlNode outline = parentNode.AppendChild("outline");
@@ -82,7 +84,7 @@ bool CRssChannelFile::SetAttribute(const OutlinePath& path, const std::string& n
                                    const std::string& value) {
     CXmlNode node = Outline(path);
     if (!node || path.empty()) {
-        m_lastError = "no outline at " + PathText(path);
+        m_lastError = CReasonText::Text(Reason::kNoOutlineAt, {PathText(path)});
         return false;
     }
     node.SetAttribute(name, value);
@@ -92,7 +94,7 @@ bool CRssChannelFile::SetAttribute(const OutlinePath& path, const std::string& n
 bool CRssChannelFile::DeleteOutline(const OutlinePath& path) {
     CXmlNode node = Outline(path);
     if (!node || path.empty()) {
-        m_lastError = "no outline at " + PathText(path);
+        m_lastError = CReasonText::Text(Reason::kNoOutlineAt, {PathText(path)});
         return false;
     }
     node.Remove();
@@ -103,12 +105,12 @@ bool CRssChannelFile::MoveOutline(const OutlinePath& from, const OutlinePath& ta
     CXmlNode node = Outline(from);
     CXmlNode targetNode = Outline(target);
     if (!node || from.empty() || !targetNode || (mode == 1 && target.empty())) {
-        m_lastError = "no outline to move";
+        m_lastError = CReasonText::Text(Reason::kNoOutlineToMove);
         return false;
     }
     for (CXmlNode up = targetNode; up; up = up.Parent()) {
         if (up == node) {
-            m_lastError = "an outline cannot move below itself";
+            m_lastError = CReasonText::Text(Reason::kOutlineBelowItself);
             return false;
         }
     }

@@ -1,16 +1,12 @@
 #include "storage/FeedMerge.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "storage/CppSQLite3Exception.h"
 #include "storage/FeedDatabase.h"
 #include "storage/SqlDatabase.h"
 #include "storage/SqlStatement.h"
 #include "storage/Transaction.h"
-
-namespace {
-
-constexpr const char* kGone = "the channel no longer exists: it was removed while it was received";
-
-} // namespace
 
 CFeedMerge::CFeedMerge(CFeedDatabase& store) : m_store(store) {}
 
@@ -61,7 +57,7 @@ int CFeedMerge::Begin(int feedId, int storageType, int storageNum) {
     if (!ok)
         return Fail();
     if (!exists) {
-        m_store.SetLastError(kGone);
+        m_store.SetLastError(CReasonText::Text(Reason::kChannelGone));
         return Fail();
     }
     return 1;

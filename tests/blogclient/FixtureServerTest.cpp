@@ -132,7 +132,7 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     status.Bind(AccountFor("MetaWeblog", failing));
     EXPECT_EQ(status.GetRecentPosts(list, 3), 0);
     EXPECT_EQ(m_reporter.errors.back(), kErrHttpStatus);
-    EXPECT_EQ(lastDetails().rfind("原因: HTTP 500\r\n", 0), 0u) << lastDetails();
+    EXPECT_EQ(lastDetails().rfind("原因: HTTP 500 (服务器内部错误)\r\n", 0), 0u) << lastDetails();
     EXPECT_EQ(ReadAll(m_home.File("quill_debug.html")), "<html>内部错误</html>");
     // An aborted object sends nothing.
     CMetaWeblogApi aborted;
@@ -187,7 +187,7 @@ TEST(BlogXmlRpcTransport, FailureReasonsTellTheKindsApart) {
               "连接被拒绝或找不到主机: 无法连接到 " + url +
                   " (Could not resolve host: example.com)");
     EXPECT_EQ(reason(HttpResult::kTlsFailed, ""), "无法验证服务器的证书 (TLS): " + url);
-    EXPECT_EQ(reason(HttpResult::kOk, "", 502), "HTTP 502");
+    EXPECT_EQ(reason(HttpResult::kOk, "", 502), "HTTP 502 (网关错误)");
     EXPECT_EQ(reason(HttpResult::kCancelled, "cancelled"), "传输已取消");
     EXPECT_EQ(reason(HttpResult::kTransferFailed, "Recv failure"),
               "传输失败: " + url + " (Recv failure)");

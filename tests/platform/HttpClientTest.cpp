@@ -322,18 +322,18 @@ TEST(HttpClient, StalledTransfersEndAfterTheLowSpeedWindow) {
     hostile::CHostileServer server([](const std::string&) { return std::string(); });
     HttpResponse silence = client.Get(server.Url("/silent"));
     EXPECT_EQ(silence.result, HttpResult::kTimeout);
-    EXPECT_EQ(silence.errorText, "no answer within 1 s");
+    EXPECT_EQ(silence.errorText, "服务器 1 秒内没有回答");
 
     HttpResponse dripped = client.Get(server.Url("/drip"));
     EXPECT_EQ(dripped.result, HttpResult::kTimeout);
     EXPECT_TRUE(dripped.body.empty());
-    EXPECT_EQ(dripped.errorText.rfind("transfer stalled", 0), 0u) << dripped.errorText;
+    EXPECT_EQ(dripped.errorText.rfind("传输停滞", 0), 0u) << dripped.errorText;
 
     // The total timeout still has its own words.
     limits.totalTimeoutMs = 400;
     limits.lowSpeedTimeMs = 0;
     client.SetLimits(limits);
-    EXPECT_EQ(client.Get(server.Url("/silent")).errorText, "no whole answer within 1 s");
+    EXPECT_EQ(client.Get(server.Url("/silent")).errorText, "服务器 0.4 秒内没有回答");
 }
 
 TEST(HttpClient, CancelTokenAndExitFlagEndATransfer) {

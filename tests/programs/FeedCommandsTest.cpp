@@ -126,16 +126,16 @@ TEST_F(FeedCommandsTest, AFailedChannelSaysWhyAndKeepsItsUnreadCount) {
     for (std::string line; std::getline(out, line);)
         lines.push_back(line);
     std::sort(lines.begin(), lines.end());
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "关门\tfailed: cannot connect to " + closed + "\t0\t0",
-                         "坏了\tfailed: HTTP 500\t0\t0", "新闻\tfailed: HTTP 404\t0\t3",
-                         "沉默\tfailed: no answer within 1 s\t0\t0",
-                         "网页\tfailed: not a feed (text/html)\t0\t0"}))
+    EXPECT_EQ(lines, (std::vector<std::string>{"关门\tfailed: 无法连接到 " + closed + "\t0\t0",
+                                               "坏了\tfailed: HTTP 500 (服务器内部错误)\t0\t0",
+                                               "新闻\tfailed: HTTP 404 (页面不存在)\t0\t3",
+                                               "沉默\tfailed: 服务器 1 秒内没有回答\t0\t0",
+                                               "网页\tfailed: 不是 feed (text/html)\t0\t0"}))
         << received.out;
 
     CliResult one = Run({"receive", "新闻"});
     EXPECT_EQ(one.exitCode, 1);
-    EXPECT_EQ(one.out, "新闻\tfailed: HTTP 404\t0\t3\n");
+    EXPECT_EQ(one.out, "新闻\tfailed: HTTP 404 (页面不存在)\t0\t3\n");
     EXPECT_EQ(Run({"receive", "--timeout", "0"}).exitCode, 1);
 }
 

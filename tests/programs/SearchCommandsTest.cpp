@@ -170,7 +170,8 @@ TEST_F(SearchCommandsTest, WebSearchAsksTheConfiguredServiceAndReplacesTheLastRe
     m_searchFails = true;
     CliResult failed = Run({"search", "quill", "--web"});
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_NE(failed.err.find("没有符合条件的搜索结果! (HTTP 503)"), std::string::npos)
+    EXPECT_NE(failed.err.find("没有符合条件的搜索结果! 原因: HTTP 503 (服务暂时不可用)"),
+              std::string::npos)
         << failed.err;
     EXPECT_EQ(StoredWebLinks(), Strings{"http://news/2/0"}) << "a failed search keeps the last";
 }

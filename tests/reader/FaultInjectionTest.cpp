@@ -65,17 +65,17 @@ protected:
 TEST_F(FeedFaultInjection, EveryMisbehaviourEndsWithItsReasonAndStoresNothing) {
     const std::vector<std::pair<std::string, const char*>> cases = {
         // the path, and a regular expression the reason matches
-        {"/silent", "^transfer stalled|^no answer within"},
-        {"/drip", "^transfer stalled"},
-        {"/cut", "^transfer failed: "},
-        {"/huge", "^answer larger than 256 KB$"},
-        {"/loop", "^too many redirects$"},
-        {"/garbage", "^not a feed"},
-        {"/bomb", "^(not a feed|no items in the feed)"},
-        {"/encoding", "^(not a feed|no items in the feed)"},
-        {"/utf16", "^(not a feed|no items in the feed)"},
-        {"/html", "^not a feed \\(text/html"},
-        {"/503", "^HTTP 503$"},
+        {"/silent", "^传输停滞|^服务器 [0-9.]+ 秒内没有回答"},
+        {"/drip", "^传输停滞"},
+        {"/cut", "^传输失败: "},
+        {"/huge", "^回答超过 256 KB$"},
+        {"/loop", "^重定向次数太多$"},
+        {"/garbage", "^不是 feed"},
+        {"/bomb", "^(不是 feed|feed 中没有条目)"},
+        {"/encoding", "^(不是 feed|feed 中没有条目)"},
+        {"/utf16", "^(不是 feed|feed 中没有条目)"},
+        {"/html", "^不是 feed \\(text/html"},
+        {"/503", "^HTTP 503 \\(服务暂时不可用\\)$"},
     };
     std::vector<std::string> paths;
     for (const auto& [path, reason] : cases)

@@ -122,17 +122,18 @@ TEST(FeedFetcher, BadAnswersGiveFalseAndAnEmptyTitle) {
     const std::string closed = "127.0.0.1:" + std::to_string(loopback::ClosedPort());
     // Each failure comes with a short reason a person can act on.
     const std::vector<std::tuple<std::string, Outcome, std::string>> cases = {
-        {server.Url("/404"), Outcome::kHttpError, "HTTP 404"},
-        {server.Url("/500"), Outcome::kHttpError, "HTTP 500"},
-        {server.Url("/empty"), Outcome::kNoItems, "empty answer"},
-        {server.Url("/html"), Outcome::kNoItems, "not a feed (text/html)"},
-        {server.Url("/garbage"), Outcome::kNoItems, "not a feed (text/xml)"},
-        {server.Url("/huge"), Outcome::kNetworkError, "answer larger than 64 KB"},
-        {server.Url("/loop"), Outcome::kNetworkError, "too many redirects"},
-        {silent.Url("/feed"), Outcome::kNetworkError, "no answer within 0.5 s"},
+        {server.Url("/404"), Outcome::kHttpError, "HTTP 404 (页面不存在)"},
+        {server.Url("/500"), Outcome::kHttpError, "HTTP 500 (服务器内部错误)"},
+        {server.Url("/empty"), Outcome::kNoItems, "服务器的回答是空的"},
+        {server.Url("/html"), Outcome::kNoItems, "不是 feed (text/html)"},
+        {server.Url("/garbage"), Outcome::kNoItems, "不是 feed (text/xml)"},
+        {server.Url("/huge"), Outcome::kNetworkError, "回答超过 64 KB"},
+        {server.Url("/loop"), Outcome::kNetworkError, "重定向次数太多"},
+        {silent.Url("/feed"), Outcome::kNetworkError, "服务器 0.5 秒内没有回答"},
         {cut.Url("/feed"), Outcome::kNetworkError, ""},
-        {"http://" + closed + "/", Outcome::kNetworkError, "cannot connect to " + closed},
-        {"file:///etc/passwd", Outcome::kNetworkError, "not an http or https address"},
+        {"http://" + closed + "/", Outcome::kNetworkError, "无法连接到 " + closed},
+        {"file:///etc/passwd", Outcome::kNetworkError,
+         "不是 http 或 https 地址: file:///etc/passwd"},
     };
     CFeedFetcher fetcher;
     fetcher.SetLimits(TestLimits());
@@ -143,7 +144,7 @@ TEST(FeedFetcher, BadAnswersGiveFalseAndAnEmptyTitle) {
         if (!reason.empty())
             EXPECT_EQ(result.errorText, reason) << url;
         else
-            EXPECT_EQ(result.errorText.rfind("transfer failed: ", 0), 0u) << result.errorText;
+            EXPECT_EQ(result.errorText.rfind("传输失败: ", 0), 0u) << result.errorText;
         EXPECT_TRUE(items.empty()) << url;
         EXPECT_FALSE(fetcher.FetchFeedItems(url, items)) << url;
         EXPECT_EQ(fetcher.FetchFeedTitle(url), "") << url;

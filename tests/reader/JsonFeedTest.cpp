@@ -138,11 +138,11 @@ TEST(JsonFeed, JsonThatIsNoFeedSaysWhy) {
         EXPECT_TRUE(items.empty()) << path;
         return result.errorText;
     };
-    EXPECT_EQ(why("/broken"), "not a feed (application/feed+json, malformed JSON at byte 66)");
-    EXPECT_EQ(why("/api"), "not a feed (application/json, JSON without a JSON Feed version)");
-    EXPECT_EQ(why("/plain"), "not a feed (text/plain, JSON without a JSON Feed version)");
-    EXPECT_EQ(why("/deep").rfind("not a feed (application/json, malformed JSON at byte ", 0), 0u);
-    EXPECT_EQ(why("/empty"), "no items in the feed");
+    EXPECT_EQ(why("/broken"), "不是 feed (application/feed+json, JSON 格式错误 (第 66 字节))");
+    EXPECT_EQ(why("/api"), "不是 feed (application/json, JSON 但不是 JSON Feed (缺少 version))");
+    EXPECT_EQ(why("/plain"), "不是 feed (text/plain, JSON 但不是 JSON Feed (缺少 version))");
+    EXPECT_EQ(why("/deep").rfind("不是 feed (application/json, JSON 格式错误 (第 ", 0), 0u);
+    EXPECT_EQ(why("/empty"), "feed 中没有条目");
     EXPECT_EQ(fetcher.FetchFeedTitle(server.Url("/broken")), "");
     EXPECT_EQ(fetcher.FetchFeedTitle(server.Url("/api")), "");
 

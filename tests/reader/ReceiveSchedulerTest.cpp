@@ -467,10 +467,10 @@ TEST_F(ReceiveSchedulerTest, AFailureCarriesItsReasonAndTheStoredUnreadCount) {
     using Outcome = ChannelReceiveResult::Outcome;
     const ChannelReceiveResult notFound = m_observer.results[missing];
     EXPECT_EQ(notFound.outcome, Outcome::kFetchFailed);
-    EXPECT_EQ(notFound.reason, "HTTP 404");
+    EXPECT_EQ(notFound.reason, "HTTP 404 (页面不存在)");
     const ChannelReceiveResult full = m_observer.results[a];
     EXPECT_EQ(full.outcome, Outcome::kStoreFailed);
-    EXPECT_EQ(full.reason.rfind("store: ", 0), 0u) << full.reason;
+    EXPECT_EQ(full.reason.rfind("数据库出错: ", 0), 0u) << full.reason;
     EXPECT_NE(full.reason.find("database or disk is full"), std::string::npos) << full.reason;
     EXPECT_EQ(full.unread, 3) << "the items stored before are still unread";
     EXPECT_EQ(fresh.Record(a).image, kImageFailed);
@@ -480,7 +480,7 @@ TEST_F(ReceiveSchedulerTest, AFailureCarriesItsReasonAndTheStoredUnreadCount) {
     ASSERT_TRUE(again.ReceiveChannel(missing, {.byHand = true}));
     again.Wait();
     EXPECT_TRUE(m_observer.results[missing].byHand);
-    EXPECT_EQ(m_observer.results[missing].reason, "HTTP 404");
+    EXPECT_EQ(m_observer.results[missing].reason, "HTTP 404 (页面不存在)");
 }
 
 TEST_F(ReceiveSchedulerTest, UnreadableSettingsRemoveNothing) {
@@ -525,7 +525,7 @@ TEST_F(ReceiveSchedulerTest, AStoreThatCannotBeOpenedFailsEveryChannelWithItsRea
     ASSERT_EQ(m_observer.results.size(), 2u);
     for (const auto& [index, result] : m_observer.results) {
         EXPECT_EQ(result.outcome, ChannelReceiveResult::Outcome::kStoreFailed);
-        EXPECT_EQ(result.reason.rfind("store: ", 0), 0u) << result.reason;
+        EXPECT_EQ(result.reason.rfind("数据库出错: ", 0), 0u) << result.reason;
         EXPECT_GT(result.reason.size(), 7u) << "with the store's own words";
     }
     m_observer.Clear();

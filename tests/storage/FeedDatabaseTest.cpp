@@ -195,7 +195,7 @@ TEST_F(FeedDatabaseTest, AChannelRemovedWhileItIsReceivedGetsNothing) {
     // nothing and says why.
     ASSERT_EQ(m_store.DeleteFeeds({1}), 1);
     EXPECT_EQ(m_store.SaveReceivedItems(1, Download({"b", "c"}), kStorageKeepAll, 0), 0);
-    EXPECT_NE(m_store.GetLastError().find("no longer exists"), std::string::npos);
+    EXPECT_NE(m_store.GetLastError().find("频道已被删除"), std::string::npos);
     EXPECT_FALSE(m_store.Db().InTransaction());
     EXPECT_EQ(Dump(m_store.Db(), "rss_data"), "");
     EXPECT_EQ(m_store.SaveReceivedItems(99, Download({"x"}), kStorageKeepAll, 0), 0);

@@ -221,7 +221,7 @@ TEST_F(MainFrameTest, TheStatusLineFollowsAReceiveAndSaysWhyAChannelFailed) {
     ASSERT_TRUE(tree.RemoveEntry(good));
     ASSERT_TRUE(tree.AddSubscription(directory, base + "/gone.xml", "坏", ""));
     frame.OnCommand(kCmdReceiveAll);
-    const QString failed = QStringLiteral(" 收取失败: 新闻 → 坏 (HTTP 404)");
+    const QString failed = QStringLiteral(" 收取失败: 新闻 → 坏 — HTTP 404 (页面不存在)");
     EXPECT_TRUE(WaitFor([&] { return frame.StatusText() == failed; }, 20000))
         << frame.StatusText().toStdString();
     frame.Reader()->Scheduler().Wait();

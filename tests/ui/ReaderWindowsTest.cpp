@@ -531,10 +531,11 @@ TEST_F(ReaderWindowsTest, AFailedChannelSaysWhyInItsTooltipAndADialogWhenAskedBy
     const auto error = m_boxes.Errors().front();
     EXPECT_EQ(error.id, 8001);
     EXPECT_EQ(error.summary, QStringLiteral("频道收取失败"));
-    EXPECT_TRUE(error.description.endsWith(QStringLiteral("坏: HTTP 404")))
+    EXPECT_TRUE(error.description.endsWith(QStringLiteral("坏: HTTP 404 (页面不存在)")))
         << error.description.toStdString();
     EXPECT_EQ(m_tree->ItemOf(index)->toolTip(0),
-              QString::fromStdString(Url("/gone.xml")) + QStringLiteral("\n收取失败: HTTP 404"));
+              QString::fromStdString(Url("/gone.xml")) +
+                  QStringLiteral("\n收取失败: HTTP 404 (页面不存在)"));
 
     // A walk over every channel was not asked for one by one: the tooltip says it, no dialog.
     m_boxes.Clear();
@@ -543,5 +544,6 @@ TEST_F(ReaderWindowsTest, AFailedChannelSaysWhyInItsTooltipAndADialogWhenAskedBy
     QApplication::processEvents();
     EXPECT_TRUE(m_boxes.Errors().empty());
     EXPECT_EQ(m_reader->Tree().Record(index).image, kImageFailed);
-    EXPECT_TRUE(m_tree->ItemOf(index)->toolTip(0).endsWith(QStringLiteral("HTTP 404")));
+    EXPECT_TRUE(
+        m_tree->ItemOf(index)->toolTip(0).endsWith(QStringLiteral("HTTP 404 (页面不存在)")));
 }

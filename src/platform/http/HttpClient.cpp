@@ -1,9 +1,12 @@
 #include "platform/http/HttpClient.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "platform/text/AsciiText.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <curl/curl.h>
 #include <mutex>
 #include <strings.h>
@@ -178,8 +181,17 @@ void ApplyProxy(CURL* easy, const HttpProxy& proxy, const std::string& host) {
 }
 
 // Whole seconds of a window given in milliseconds, at least one.
-long Seconds(long ms) {
+long WholeSeconds(long ms) {
     return std::max(1L, (ms + 999) / 1000);
+}
+
+// A window given in milliseconds, in seconds as a reason says it: "30", or "0.5".
+std::string SecondsText(long ms) {
+    if (ms % 1000 == 0)
+        return std::to_string(std::max(1L, ms / 1000));
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(ms) / 1000.0);
+    return text;
 }
 
 // libcurl reports every timeout alike; the reason says which bound ended the transfer.
@@ -190,15 +202,20 @@ std::string TimeoutText(CURL* easy, const HttpLimits& limits, bool answered) {
     curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &totalUs);
     const curl_off_t totalMs = totalUs / 1000;
     if (connectUs == 0)
-        return "no connection within " + std::to_string(Seconds(limits.connectTimeoutMs)) + " s";
+        return CReasonText::Text(Reason::kNoConnectionWithin,
+                                 {SecondsText(limits.connectTimeoutMs)});
     const bool stalled = limits.lowSpeedTimeMs > 0 && limits.lowSpeedBytesPerSecond > 0 &&
                          (limits.totalTimeoutMs <= 0 || totalMs + 100 < limits.totalTimeoutMs);
     if (stalled && !answered)
-        return "no answer within " + std::to_string(Seconds(limits.lowSpeedTimeMs)) + " s";
+        return CReasonText::Text(Reason::kNoAnswerWithin,
+                                 {std::to_string(WholeSeconds(limits.lowSpeedTimeMs))});
     if (stalled)
-        return "transfer stalled: less than " + std::to_string(limits.lowSpeedBytesPerSecond) +
-               " bytes a second for " + std::to_string(Seconds(limits.lowSpeedTimeMs)) + " s";
-    return "no whole answer within " + std::to_string(Seconds(limits.totalTimeoutMs)) + " s";
+        return CReasonText::Text(Reason::kTransferStalled,
+                                 {std::to_string(limits.lowSpeedBytesPerSecond),
+                                  std::to_string(WholeSeconds(limits.lowSpeedTimeMs))});
+    if (!answered)
+        return CReasonText::Text(Reason::kNoAnswerWithin, {SecondsText(limits.totalTimeoutMs)});
+    return CReasonText::Text(Reason::kNoWholeAnswerWithin, {SecondsText(limits.totalTimeoutMs)});
 }
 
 bool HasHeader(const std::vector<HttpHeader>& headers, std::string_view name) {
@@ -277,19 +294,19 @@ HttpResponse CHttpClient::Perform(const HttpRequest& request) {
     auto* easy = static_cast<CURL*>(m_easy);
     auto* multi = static_cast<CURLM*>(m_multi);
     if (!easy || !multi) {
-        response.errorText = "libcurl could not be initialised";
+        response.errorText = CReasonText::Text(Reason::kHttpUnavailable);
         return response;
     }
     if (IsAborted(request)) {
         response.result = HttpResult::kCancelled;
-        response.errorText = "cancelled before it started";
+        response.errorText = CReasonText::Text(Reason::kCancelled);
         return response;
     }
     const std::string url = EncodeUrl(request.url);
     std::string host;
     if (!SplitUrl(url, host)) {
         response.result = HttpResult::kBadUrl;
-        response.errorText = "not an http or https address: " + request.url;
+        response.errorText = CReasonText::Text(Reason::kNotHttpAddress, {request.url});
         return response;
     }
 
@@ -307,7 +324,7 @@ HttpResponse CHttpClient::Perform(const HttpRequest& request) {
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, m_limits.totalTimeoutMs);
     if (m_limits.lowSpeedBytesPerSecond > 0 && m_limits.lowSpeedTimeMs > 0) {
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, m_limits.lowSpeedBytesPerSecond);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, Seconds(m_limits.lowSpeedTimeMs));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, WholeSeconds(m_limits.lowSpeedTimeMs));
     }
     if (m_limits.maxBodyBytes)
         curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
@@ -422,11 +439,11 @@ HttpResponse CHttpClient::Perform(const HttpRequest& request) {
         response.body.clear();
         switch (response.result) {
         case HttpResult::kCancelled:
-            response.errorText = "cancelled";
+            response.errorText = CReasonText::Text(Reason::kCancelled);
             break;
         case HttpResult::kTooLarge:
-            response.errorText =
-                "the answer is larger than " + std::to_string(m_limits.maxBodyBytes) + " bytes";
+            response.errorText = CReasonText::Text(
+                Reason::kAnswerTooLarge, {std::to_string(m_limits.maxBodyBytes) + " 字节"});
             break;
         case HttpResult::kTimeout:
             response.errorText = TimeoutText(easy, m_limits, transfer.answered);

@@ -1,5 +1,7 @@
 #include "platform/xml/XmlDocument.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "platform/fs/FileUtil.h"
 #include "platform/text/AsciiText.h"
 #include "platform/text/TextCodec.h"
@@ -395,7 +397,8 @@ bool CXmlDocument::LoadText(std::string_view text, unsigned flags) {
     if (!doc || !xmlDocGetRootElement(doc)) {
         if (doc)
             xmlFreeDoc(doc);
-        m_lastError = capture.Text().empty() ? "the document has no root element" : capture.Text();
+        m_lastError =
+            capture.Text().empty() ? CReasonText::Text(Reason::kXmlNoRootElement) : capture.Text();
         return false;
     }
     m_doc = doc;
@@ -590,7 +593,7 @@ std::string CXmlDocument::SaveText(std::string_view encoding, bool indent) const
 bool CXmlDocument::SaveFile(const std::string& path, std::string_view encoding,
                             bool ownerOnly) const {
     if (!m_doc) {
-        m_lastError = "no document";
+        m_lastError = CReasonText::Text(Reason::kXmlNoDocument);
         return false;
     }
     // A document that could not be read back would lock the user out of the file for good

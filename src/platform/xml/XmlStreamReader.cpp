@@ -1,5 +1,7 @@
 #include "platform/xml/XmlStreamReader.h"
 
+#include "platform/text/ReasonText.h"
+
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlreader.h>
@@ -51,7 +53,7 @@ bool CXmlStreamReader::Open(std::string_view text, std::string_view url) {
                                   encoding.empty() ? nullptr : encoding.c_str(), options);
     if (!m_reader) {
         m_failed = true;
-        m_lastError = "the reader could not be created";
+        m_lastError = CReasonText::Text(Reason::kXmlReaderUnavailable);
         return false;
     }
     xmlTextReaderSetStructuredErrorHandler(
@@ -71,7 +73,7 @@ bool CXmlStreamReader::NextElement() {
     }
     if (step < 0 && !m_failed) {
         m_failed = true;
-        m_lastError = "the document is not well formed";
+        m_lastError = CReasonText::Text(Reason::kXmlNotWellFormed);
     }
     return false;
 }
@@ -91,7 +93,7 @@ CXmlNode CXmlStreamReader::Expand() {
     m_skip = true;
     if (!node && !m_failed) {
         m_failed = true;
-        m_lastError = "the document is not well formed";
+        m_lastError = CReasonText::Text(Reason::kXmlNotWellFormed);
     }
     return CXmlNode(node);
 }

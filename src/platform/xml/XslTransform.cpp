@@ -1,5 +1,7 @@
 #include "platform/xml/XslTransform.h"
 
+#include "platform/text/ReasonText.h"
+
 #include "platform/xml/XmlDocument.h"
 
 #include <cstdarg>
@@ -75,7 +77,7 @@ bool CXslTransform::Adopt(CXmlDocument& doc) {
     if (!m_style) {
         xmlFreeDoc(raw);
         if (m_lastError.empty())
-            m_lastError = "not an XSL style sheet";
+            m_lastError = CReasonText::Text(Reason::kNotXslStyleSheet);
         return false;
     }
     // The result is handed on as UTF-8.
@@ -106,7 +108,7 @@ bool CXslTransform::LoadText(const std::string& text) {
 bool CXslTransform::Apply(const CXmlDocument& input, std::string& output) {
     output.clear();
     if (!m_style || !input.IsLoaded()) {
-        m_lastError = "nothing to transform";
+        m_lastError = CReasonText::Text(Reason::kNothingToTransform);
         return false;
     }
     CErrorScope scope(m_lastError);
@@ -122,7 +124,7 @@ bool CXslTransform::Apply(const CXmlDocument& input, std::string& output) {
         if (result)
             xmlFreeDoc(result);
         if (m_lastError.empty())
-            m_lastError = "the style sheet failed";
+            m_lastError = CReasonText::Text(Reason::kStyleSheetFailed);
         return false;
     }
     xmlChar* text = nullptr;

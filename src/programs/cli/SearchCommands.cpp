@@ -116,7 +116,7 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
         fetcher.SetProxy(CFeedFetcher::ProxyFromSettings(proxy));
     SearchOutcome outcome = CFeedSearch(stores.store, &fetcher).Run(request);
     if (!outcome.reason.empty())
-        return Error(outcome.message + " (" + outcome.reason + ")");
+        return Error(outcome.message + " 原因: " + outcome.reason);
 
     std::map<int, std::string> paths;
     if (!outcome.fromTemp)

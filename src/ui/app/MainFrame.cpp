@@ -101,8 +101,7 @@ QString CMainFrame::ReceivingText(const QString& path) {
 }
 
 QString CMainFrame::FailureText(const QString& path, const QString& reason) {
-    return QStringLiteral(" 收取失败: ") + path + QStringLiteral(" (") + reason +
-           QStringLiteral(")");
+    return QStringLiteral(" 收取失败: ") + path + QStringLiteral(" — ") + reason;
 }
 
 QString CMainFrame::IdleText() const {
