@@ -4,12 +4,14 @@
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
+#include "platform/fs/FileLock.h"
 #include "platform/text/TextCheck.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 
 #include <array>
 #include <cctype>
+#include <memory>
 #include <string_view>
 
 namespace {
@@ -30,6 +32,18 @@ bool Load(CXmlDocument& doc) {
         return false;
     }
     return true;
+}
+
+// Every writer, in this process or another (the editor, the command line), holds the lock beside
+// the file from loading it to replacing it: each change is made to the current file, and none
+// is lost to another writer's older copy. Null, reported, when the lock cannot be had.
+std::unique_ptr<CFileLock> LockForChange() {
+    auto lock = std::make_unique<CFileLock>(FilePath());
+    if (!lock->Locked()) {
+        GetReporter().ReportMessage("无法锁定账户文件: " + lock->Error());
+        return nullptr;
+    }
+    return lock;
 }
 
 bool Save(const CXmlDocument& doc, int errorId = kErrAccountValue) {
@@ -167,6 +181,9 @@ std::string CAccountStore::CheckAccountName(const std::string& name) {
 int CAccountStore::AddAccount(const AccountRecord& record) {
     if (!CheckRecord(record))
         return 0;
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -235,6 +252,9 @@ int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) {
 
 int CAccountStore::UpdateAccountConnection(const std::string& name, const AccountRecord& record) {
     if (!CheckRecord(record))
+        return 0;
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
         return 0;
     CXmlDocument doc;
     if (!Load(doc))
@@ -308,6 +328,9 @@ int CAccountStore::SetLoginSettings(const std::string& name, int verify,
                                     const std::string& accountPassword) {
     if (!CheckTexts({accountPassword}))
         return 0;
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -355,6 +378,9 @@ int CAccountStore::SetAccountField(const std::string& name, const std::string& f
                                    const std::string& text) {
     if (!CheckTexts({text}))
         return 0;
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     CXmlNode node;
     if (!Load(doc) || !(node = AccountField(doc, name, field)))
@@ -383,6 +409,9 @@ int CAccountStore::SetRelations(const std::string& name, const std::vector<std::
         if (!CheckTexts({other}))
             return 0;
     }
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -398,6 +427,9 @@ int CAccountStore::SetRelations(const std::string& name, const std::vector<std::
 }
 
 int CAccountStore::SetExpanded(const std::vector<int>& flags) {
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -414,6 +446,9 @@ int CAccountStore::SetExpanded(const std::vector<int>& flags) {
 }
 
 int CAccountStore::DeleteAccount(const std::string& name) {
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
