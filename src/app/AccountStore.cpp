@@ -4,12 +4,14 @@
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
+#include "platform/fs/FileLock.h"
 #include "platform/text/TextCheck.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 
 #include <array>
 #include <cctype>
+#include <memory>
 #include <string_view>
 
 namespace {
@@ -31,6 +33,18 @@ bool Load(CXmlDocument& doc) {
         return false;
     }
     return true;
+}
+
+// Every writer, in this process or another (the editor, the command line), holds the lock beside
+// the file from loading it to replacing it: each change is made to the current file, and none
+// is lost to another writer's older copy. Null, reported, when the lock cannot be had.
+std::unique_ptr<CFileLock> LockForChange() {
+    auto lock = std::make_unique<CFileLock>(FilePath());
+    if (!lock->Locked()) {
+        GetReporter().ReportMessage("无法锁定账户文件: " + lock->Error());
+        return nullptr;
+    }
+    return lock;
 }
 
 bool Save(const CXmlDocument& doc, int errorId = kErrAccountValue) {
@@ -168,6 +182,9 @@ std::string CAccountStore::CheckAccountName(const std::string& name) {
 int CAccountStore::AddAccount(const AccountRecord& record) {
     if (!CheckRecord(record))
         return 0;
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -236,6 +253,9 @@ int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) {
 
 int CAccountStore::UpdateAccountConnection(const std::string& name, const AccountRecord& record) {
     if (!CheckRecord(record))
+        return 0;
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
         return 0;
     CXmlDocument doc;
     if (!Load(doc))
@@ -309,6 +329,9 @@ int CAccountStore::SetLoginSettings(const std::string& name, int verify,
                                     const std::string& accountPassword) {
     if (!CheckTexts({accountPassword}))
         return 0;
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -356,6 +379,9 @@ int CAccountStore::SetAccountField(const std::string& name, const std::string& f
                                    const std::string& text) {
     if (!CheckTexts({text}))
         return 0;
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     CXmlNode node;
     if (!Load(doc) || !(node = AccountField(doc, name, field)))
@@ -384,6 +410,9 @@ int CAccountStore::SetRelations(const std::string& name, const std::vector<std::
         if (!CheckTexts({other}))
             return 0;
     }
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -399,6 +428,9 @@ int CAccountStore::SetRelations(const std::string& name, const std::vector<std::
 }
 
 int CAccountStore::SetExpanded(const std::vector<int>& flags) {
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;
@@ -415,6 +447,9 @@ int CAccountStore::SetExpanded(const std::vector<int>& flags) {
 }
 
 int CAccountStore::DeleteAccount(const std::string& name) {
+    const std::unique_ptr<CFileLock> lock = LockForChange();
+    if (!lock)
+        return 0;
     CXmlDocument doc;
     if (!Load(doc))
         return 0;

@@ -24,9 +24,11 @@ struct AccountRecord {
 
 // The account file config/userConfig.xml. Nothing is cached: every operation loads the file,
 // works on it and, when it changed something, replaces it atomically (readable by its owner
-// only). Operations return 1, or report the failure and return 0: 6000 when the file cannot be
-// loaded, 6001 when an account or one of its values is missing or the file cannot be written,
-// 6006 when an account cannot be deleted.
+// only). A change holds the lock file config/userConfig.xml.lock from the load to the
+// replace, so changes made at once by several processes (the main window, the editor, the
+// command line) all stay. Operations return 1, or report the failure and return 0: 6000 when the
+// file cannot be loaded, 6001 when an account or one of its values is missing or the file cannot be
+// written, 6006 when an account cannot be deleted.
 class CAccountStore {
 public:
     // Appends a new account with the initial texts of a new entry; an existing name is refused

@@ -156,6 +156,7 @@ int CBloggerApi::Send(const std::string& request, std::string& answer, bool msnS
     call.port = m_account.port;
     call.proxy = m_proxy;
     call.debugPath = m_debugPath;
+    call.secret = m_account.password;
     call.caFile = m_caFile;
     call.msnSpaces = msnSpaces;
     call.encodetype = m_account.encodetype;

@@ -7,9 +7,81 @@
 #include "app/Reporter.h"
 #include "blogclient/XmlRpcAnswer.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/text/TextCodec.h"
 
 #include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
 #include <strings.h>
+
+namespace {
+
+// The text of an element's content as it reads: the five named references and numeric ones
+// decoded (the request is UTF-8, or ASCII with references for everything else).
+std::string DecodeContent(std::string_view raw) {
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    std::string out;
+    for (size_t i = 0; i < raw.size();) {
+        const size_t semi = raw[i] == '&' ? raw.find(';', i) : std::string_view::npos;
+        if (semi == std::string_view::npos) {
+            out.push_back(raw[i++]);
+            continue;
+        }
+        const std::string_view name = raw.substr(i + 1, semi - i - 1);
+        bool decoded = false;
+        for (const auto& [named, c] : kNamed) {
+            if (name == named) {
+                out.push_back(c);
+                decoded = true;
+            }
+        }
+        if (!decoded && name.size() > 1 && name[0] == '#') {
+            const bool hex = name[1] == 'x' || name[1] == 'X';
+            const std::string digits(name.substr(hex ? 2 : 1));
+            char* end = nullptr;
+            const unsigned long cp = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
+            if (!digits.empty() && *end == '\0' && cp > 0 && cp <= 0x10FFFF) {
+                CTextCodec::AppendUtf8(out, static_cast<char32_t>(cp));
+                decoded = true;
+            }
+        }
+        if (!decoded)
+            out.append(raw.substr(i, semi - i + 1));
+        i = semi + 1;
+    }
+    return out;
+}
+
+std::string LocalTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+// Adds one exchange to the trace file. Calls of several accounts may run at once: each record
+// goes in whole.
+void Trace(const XmlRpcCall& call, const std::string& address, const std::string& outcome,
+           const std::string& request, const std::string* answer) {
+    static std::mutex lock;
+    std::string record = "==== " + LocalTimeText() + " " + address + ": " + outcome +
+                         "\n---- 请求\n" + CXmlRpcTransport::MaskSecret(request, call.secret) +
+                         "\n";
+    if (answer)
+        record += "---- 回应\n" + *answer + "\n";
+    record += "\n";
+    std::lock_guard guard(lock);
+    if (CFileUtil::FileSize(call.debugPath) > CXmlRpcTransport::kMaxTraceBytes)
+        CFileUtil::WriteFile(call.debugPath, "");
+    // A trace that cannot be written does not fail the call it describes.
+    CFileUtil::AppendFile(call.debugPath, record);
+}
+
+} // namespace
 
 bool CXmlRpcTransport::SplitEndpoint(const std::string& url, const std::string& portText,
                                      XmlRpcEndpoint& endpoint) {
@@ -115,6 +187,34 @@ std::string CXmlRpcTransport::FailureReason(const HttpResponse& response,
     return with("传输失败: " + address);
 }
 
+std::string CXmlRpcTransport::MaskSecret(const std::string& request, const std::string& secret) {
+    if (secret.empty())
+        return request;
+    std::string out;
+    size_t copied = 0;
+    for (size_t pos = 0; (pos = request.find('<', pos)) != std::string::npos;) {
+        const size_t open = pos;
+        pos = request.find('>', open);
+        if (pos == std::string::npos)
+            break;
+        const std::string_view tag(request.data() + open, pos + 1 - open);
+        if (tag != "<string>" && tag != "<value>")
+            continue;
+        const size_t start = pos + 1;
+        const size_t end = request.find('<', start);
+        if (end == std::string::npos)
+            break;
+        if (DecodeContent(std::string_view(request).substr(start, end - start)) == secret) {
+            out.append(request, copied, start - copied);
+            out += kMaskedSecret;
+            copied = end;
+        }
+        pos = end;
+    }
+    out.append(request, copied, std::string::npos);
+    return out;
+}
+
 int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
                            std::string& answer) {
     XmlRpcEndpoint endpoint;
@@ -134,14 +234,14 @@ int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
     http.body = request;
     http.cancel = &m_cancel;
     HttpResponse response = m_client.Perform(http);
+    if (!call.debugPath.empty())
+        Trace(call, http.url, FailureReason(response, http.url), request,
+              response.Ok() ? &response.body : nullptr);
     if (!response.Ok()) {
         ReportErrorWithReason(kErrNetwork, FailureReason(response, http.url));
         return 0;
     }
     if (response.status >= 400) {
-        // The trace file holds the last failed answer exactly as it came.
-        if (!call.debugPath.empty())
-            CFileUtil::WriteFile(call.debugPath, response.body);
         ReportErrorWithReason(kErrHttpStatus, FailureReason(response, http.url));
         return 0;
     }

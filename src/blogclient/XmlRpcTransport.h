@@ -21,7 +21,8 @@ struct XmlRpcCall {
     std::string port; // the account's port text
     std::string encodetype;
     ProxySettings proxy;
-    std::string debugPath; // trace file for answers with status 400 or higher; "" for none
+    std::string debugPath; // trace file that every exchange is added to; "" for none
+    std::string secret;    // the account's password: the trace shows it as kMaskedSecret
     std::string caFile;    // certificates to trust instead of the system's; "" for the system's
     bool msnSpaces = false;
     // The bounds of the transfer; CXmlRpcTransport::CallLimits() when unset.
@@ -36,8 +37,9 @@ struct XmlRpcCall {
 class CXmlRpcTransport {
 public:
     // 1 with the answer, or 0 after reporting 3001 (address, network, TLS, timeout, abort) or
-    // 4002 (status 400 or higher; the answer then goes to the trace file when there is one).
-    // Either comes with its reason in the details (see FailureReason).
+    // 4002 (status 400 or higher). Either comes with its reason in the details (see
+    // FailureReason). With a trace file, every exchange is added to it: the time, the address
+    // and the outcome, the request with the password masked, and the answer as it came.
     int Post(const XmlRpcCall& call, const std::string& request, std::string& answer);
     void Abort() { m_cancel.Cancel(); }
 
@@ -64,6 +66,13 @@ public:
     // The limits of one call: the ones above, and the HTTP client's stall rule (a call that
     // moves almost nothing for its window ends as a timeout).
     static HttpLimits CallLimits();
+
+    // The request with the text of every <string> or untyped <value> that reads as the secret
+    // (after its character references are decoded) replaced by kMaskedSecret.
+    static std::string MaskSecret(const std::string& request, const std::string& secret);
+    static constexpr const char* kMaskedSecret = "********";
+    // A trace file bigger than this is started anew before the next exchange is added.
+    static constexpr std::size_t kMaxTraceBytes = 16u << 20;
 
 private:
     CHttpClient m_client;

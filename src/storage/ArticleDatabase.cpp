@@ -252,12 +252,14 @@ int CArticleDatabase::SetArticleFolder(int id, int folder) {
 
 int CArticleDatabase::MoveArticle(int id, int folder, const std::string& account) {
     return Run([&](CSqlDatabase& db) {
-        db.CompileStatement(
-              "UPDATE blog_article SET log_property = ?1, log_author = ?2 WHERE log_id = ?3;")
-            .Bind(1, folder)
-            .Bind(2, account)
-            .Bind(3, id)
-            .ExecDML();
+        // The right-hand sides see the row as it was: the post id stays only when the account
+        // does (under either form of its name).
+        CSqlStatement move = db.CompileStatement(
+            "UPDATE blog_article SET log_property = ?1, log_author = ?2, log_guid = CASE WHEN "
+            "log_author IN (?2, ?3) THEN log_guid ELSE NULL END WHERE log_id = ?4;");
+        move.Bind(1, folder);
+        BindAccount(move, 2, account);
+        move.Bind(4, id).ExecDML();
     });
 }
 

@@ -82,7 +82,8 @@ public:
     // keeps its folder, account, date and post id. Not found: 0 with "没有对应id的文章".
     int UpdateArticle(int id, const ArticleRecord& record);
     int SetArticleFolder(int id, int folder);
-    // Moves an article into a folder of any account.
+    // Moves an article into a folder of any account. Moved to another account it loses its
+    // post id, which names a post of the old account's weblog: publishing it makes a new post.
     int MoveArticle(int id, int folder, const std::string& account);
     int SetArticlePublished(int id, int folder, const std::string& guid);
     int DeleteArticle(int id);

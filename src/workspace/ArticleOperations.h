@@ -121,7 +121,9 @@ public:
     // New articles in the folder of the account (title, category, content, date), without
     // post id, so publishing them makes new posts.
     LocalOutcome Copy(const std::vector<int>& articleIds, const FolderRef& to);
-    // The articles themselves to the folder of the account; they keep their ids and post ids.
+    // The articles themselves to the folder of the account; they keep their ids. Within one
+    // account they keep their post ids; moved to another account they lose them (the post is on
+    // the old account's weblog), so publishing them there makes new posts.
     LocalOutcome Move(const std::vector<int>& articleIds, const FolderRef& to);
     // Deletes every article of the folder for good.
     LocalOutcome ClearFolder(const FolderRef& folder);

@@ -92,7 +92,9 @@ HandOffResult CEditorLauncher::StartEditor() {
     if (access(m_editorPath.c_str(), X_OK) != 0)
         return {.ok = false, .reason = kMissingEditorText + m_editorPath};
     std::string error;
-    if (!CProgramRunner::Start(m_editorPath, {}, &error))
+    // The editor is told the program directory: it may not be the one it would find by itself
+    // (quillmark --home DIR, quillmark-cli --home DIR).
+    if (!CProgramRunner::Start(m_editorPath, {"--home", GetModuleDir()}, &error))
         return {.ok = false, .reason = "无法启动编辑器程序: " + error};
     return {.ok = true, .reason = {}};
 }

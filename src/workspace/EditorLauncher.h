@@ -15,8 +15,9 @@ struct EditorOrder {
 };
 
 // Starts the editor program on a task, for the windows and quillmark-cli: writes the hand-off
-// file Temp/subprocess.xml of the program directory, then starts the editor without waiting for
-// it. The editor reads the file at once on start; two quick starts overwrite the same file.
+// file Temp/subprocess.xml of the program directory, then starts the editor on that directory
+// without waiting for it. The editor reads the file at once on start; two quick starts overwrite
+// the same file.
 class CEditorLauncher {
 public:
     static constexpr const char* kEditorProgram = "quillmark-editor";
@@ -48,7 +49,8 @@ public:
     // An edit of the article with this id lying in the account's folder.
     HandOffResult EditArticle(long long articleId, const std::string& account, int folder);
 
-    // Starts the editor, without arguments; false with the reason when it could not.
+    // Starts the editor on the program directory (--home); false with the reason when it could
+    // not.
     HandOffResult StartEditor();
 
     const std::string& EditorPath() const { return m_editorPath; }

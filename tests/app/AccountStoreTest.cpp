@@ -4,9 +4,12 @@
 #include "platform/xml/XmlDocument.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,11 +69,13 @@ TEST_F(AccountStoreTest, NewAccountsAreStoredWithInitialTextsAndScrambledPasswor
     }
     EXPECT_EQ(CAccountStore::Unscramble(CAccountStore::Scramble("~!@#") + "Q"), "~!@#");
 
-    // Replaced whole and readable by its owner only.
+    // Replaced whole and readable by its owner only; beside it only the writers' lock file.
     struct stat st {};
     ASSERT_EQ(::stat(m_home.File("config/userConfig.xml").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_home.File("config")), {}), 2);
+    ASSERT_EQ(::stat(m_home.File("config/userConfig.xml.lock").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_home.File("config")), {}), 3);
 }
 
 TEST_F(AccountStoreTest, RefusalsAndFailuresAreReportedWithTheirIds) {
@@ -146,6 +151,39 @@ TEST_F(AccountStoreTest, DeletingAnAccountRemovesItFromOtherRelations) {
     std::string text;
     ASSERT_EQ(CAccountStore::GetAccountField("A", "description", text), 1);
     EXPECT_EQ(text, "A 的博客");
+}
+
+// The editor and the main window change the same file at once. Each of two processes changes
+// its own field a thousand times and, before each change, finds it as it left it: a change
+// lost to the other writer's older copy would show there.
+TEST_F(AccountStoreTest, WritersInTwoProcessesLoseNothing) {
+    ASSERT_EQ(CAccountStore::AddAccount(MakeAccount("a")), 1);
+    ASSERT_EQ(CAccountStore::SetAccountField("a", "autosavetime", "0"), 1);
+    const auto writeAll = [](const char* field) {
+        int lost = 0;
+        for (int i = 1; i <= 1000; ++i) {
+            std::string text;
+            if (!CAccountStore::GetAccountField("a", field, text) || text != std::to_string(i - 1))
+                ++lost;
+            if (!CAccountStore::SetAccountField("a", field, std::to_string(i)))
+                ++lost;
+        }
+        return lost;
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(std::min(writeAll("wndposleft"), 100));
+    EXPECT_EQ(writeAll("autosavetime"), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string left;
+    std::string autosave;
+    ASSERT_EQ(CAccountStore::GetAccountField("a", "wndposleft", left), 1);
+    ASSERT_EQ(CAccountStore::GetAccountField("a", "autosavetime", autosave), 1);
+    EXPECT_EQ(left + " " + autosave, "1000 1000");
 }
 
 TEST(AccountNameCheck, ChecksInOrder) {

@@ -98,6 +98,46 @@ TEST_F(BlogFixtureServerTest, StandardTransportSendsItsHeadersAndReadsWholeAnswe
     EXPECT_EQ(request.find("Proxy-Authorization"), std::string::npos);
 }
 
+// With tracing on, a successful exchange is traced as well, request and answer; the password
+// that went to the server is masked in the trace, whatever the request's encoding.
+TEST_F(BlogFixtureServerTest, TracingRecordsEveryExchangeWithThePasswordMasked) {
+    CRawServer server([](const std::string&) {
+        return CRawServer::Answer(200, Answer("<array><data></data></array>"),
+                                  "Content-Type: text/xml\r\n");
+    });
+    DebugSettings debug;
+    debug.use = 1;
+    debug.out = m_home.Path();
+    ASSERT_EQ(CAppSettings::WriteDebugSettings(debug), 1);
+    for (const char* encoding : {"UTF-8", "GB2312"}) {
+        AccountRecord account = AccountFor("MetaWeblog", server);
+        account.encodetype = encoding;
+        account.password = "Zq7&<密码>'";
+        CMetaWeblogApi api;
+        api.Bind(account);
+        PostList list;
+        EXPECT_EQ(api.GetRecentPosts(list, 3), 1) << encoding;
+    }
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[0].find("Zq7&amp;&lt;密码&gt;'"), std::string::npos) << requests[0];
+    const std::string trace = ReadAll(m_home.File("quill_debug.html"));
+    EXPECT_EQ(trace.find("Zq7"), std::string::npos) << trace;
+    size_t masked = 0;
+    size_t traced = 0;
+    for (size_t at = 0; (at = trace.find("<string>********</string>", at)) != std::string::npos;
+         ++at)
+        ++masked;
+    for (size_t at = 0; (at = trace.find(": HTTP 200\n---- 请求\n<?xml", at)) != std::string::npos;
+         ++at)
+        ++traced;
+    EXPECT_EQ(masked, 2u) << trace;
+    EXPECT_EQ(traced, 2u) << trace;
+    EXPECT_NE(trace.find("<methodName>metaWeblog.getRecentPosts</methodName>"), std::string::npos);
+    EXPECT_NE(trace.find("---- 回应\n" + Answer("<array><data></data></array>")),
+              std::string::npos);
+}
+
 // Every transport failure keeps its catalogue id, says in the details what happened, and is
 // traced when tracing is on.
 TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
@@ -120,20 +160,23 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     // The catalogue's description follows the reason.
     EXPECT_NE(lastDetails().find("\r\n在连接服务器"), std::string::npos) << lastDetails();
 
-    // A server that answers 500: with tracing on, the answer replaces the older trace whole.
+    // A server that answers 500: with tracing on, the answer is added to the trace.
     CRawServer failing(
         [](const std::string&) { return CRawServer::Answer(500, "<html>内部错误</html>"); });
     DebugSettings debug;
     debug.use = 1;
     debug.out = m_home.Path();
     ASSERT_EQ(CAppSettings::WriteDebugSettings(debug), 1);
-    WriteAll(m_home.File("quill_debug.html"), "an older trace that is longer than the new one");
+    WriteAll(m_home.File("quill_debug.html"), "an older trace\n");
     CMetaWeblogApi status;
     status.Bind(AccountFor("MetaWeblog", failing));
     EXPECT_EQ(status.GetRecentPosts(list, 3), 0);
     EXPECT_EQ(m_reporter.errors.back(), kErrHttpStatus);
     EXPECT_EQ(lastDetails().rfind("原因: HTTP 500 (服务器内部错误)\r\n", 0), 0u) << lastDetails();
-    EXPECT_EQ(ReadAll(m_home.File("quill_debug.html")), "<html>内部错误</html>");
+    const std::string trace = ReadAll(m_home.File("quill_debug.html"));
+    EXPECT_EQ(trace.rfind("an older trace\n==== ", 0), 0u) << trace;
+    EXPECT_NE(trace.find(".rpc: HTTP 500 (服务器内部错误)\n---- 请求\n<?xml"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("\n---- 回应\n<html>内部错误</html>\n"), std::string::npos) << trace;
     // An aborted object sends nothing.
     CMetaWeblogApi aborted;
     aborted.Bind(AccountFor("MetaWeblog", failing));

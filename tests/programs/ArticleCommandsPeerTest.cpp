@@ -11,10 +11,11 @@ class ArticleCommandsPeerTest : public CCliTest {
 protected:
     void SetUp() override { SKIP_WITHOUT_PEER(); }
 
-    void Add(const std::string& name, const std::string& password) {
+    void Add(const std::string& name, const std::string& password,
+             const std::string& user = "admin") {
         CliResult added = Run({"account", "add", "--name", name, "--description", "测试 " + name,
                                "--type", "MetaWeblog", "--url", kPeerUrl, "--port", "8080",
-                               "--user", "admin", "--password", password});
+                               "--user", user, "--password", password});
         ASSERT_EQ(added.exitCode, 0) << added.err;
     }
 
@@ -116,6 +117,43 @@ TEST_F(ArticleCommandsPeerTest, MoveCopyAndRemoveLocally) {
     ASSERT_EQ(Run({"article", "rm", id}).exitCode, 0);
     EXPECT_EQ(Run({"article", "rm", id}).err, "没有对应id的文章\n");
     EXPECT_EQ(Run({"articles", "二", "--folder", "4", "--json"}).out, copied);
+}
+
+// A sent article moved within its account still names its post: publishing it edits that
+// post. Moved to another account it is a new article there: publishing it makes a new post and
+// leaves the old one alone.
+TEST_F(ArticleCommandsPeerTest, AMoveToAnotherAccountPublishesANewPost) {
+    Add("一", "quill-pass-1");
+    Add("二", "quill-pass-2", "editor2");
+    const std::string id = Draft("一", "转移 " + m_run);
+    const auto publish = [&] {
+        CliResult published = Run({"article", "publish", id});
+        EXPECT_EQ(published.exitCode, 0) << published.err;
+        return published.out;
+    };
+    const std::string post = publish();
+    ASSERT_GT(std::atoi(post.c_str()), 0) << post;
+
+    ASSERT_EQ(Run({"article", "move", id, "--to", "一", "--folder", "3"}).exitCode, 0);
+    EXPECT_EQ(publish(), post);
+
+    ASSERT_EQ(Run({"article", "move", id, "--to", "二", "--folder", "3"}).exitCode, 0);
+    const std::string other = publish();
+    EXPECT_GT(std::atoi(other.c_str()), 0) << other;
+    EXPECT_NE(other, post);
+
+    // Tidy the server: the new post through the moved article, the first one through its copy
+    // fetched into 已收日志.
+    EXPECT_EQ(Run({"article", "delete-remote", id}).exitCode, 0);
+    EXPECT_EQ(Run({"posts", "fetch", "一", "--count", "30"}).exitCode, 0);
+    // Lines of id, date, post id and title.
+    const std::string received = "\n" + Run({"articles", "一", "--folder", "1"}).out;
+    const size_t row = received.find("\t" + post.substr(0, post.size() - 1) + "\t");
+    if (row != std::string::npos) { // among the newest 30 posts unless others posted meanwhile
+        const size_t start = received.rfind('\n', row) + 1;
+        const std::string copy = received.substr(start, received.find('\t', start) - start);
+        EXPECT_EQ(Run({"article", "delete-remote", copy}).exitCode, 0);
+    }
 }
 
 } // namespace

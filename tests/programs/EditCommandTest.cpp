@@ -4,6 +4,7 @@
 #include "support/CliRunner.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -57,9 +58,12 @@ TEST_F(EditCommandTest, WritesTheHandOffAndSaysWhenTheEditorIsMissing) {
 TEST_F(EditCommandTest, StartsTheEditorBesideTheProgramOnTheArticleOfTheTrash) {
     ASSERT_EQ(Run({"article", "rm", "1"}).exitCode, 0); // to 垃圾箱
     const std::string seen = m_dir + "/seen.xml";
-    WriteAll(m_bin + "/quillmark-editor", "#!/bin/sh\ncp '" + m_dir + "/q/Temp/subprocess.xml' '" +
-                                              seen + ".part'\nmv '" + seen + ".part' '" + seen +
-                                              "'\n");
+    // The editor finds the hand-off in the program directory it is given (--home), not in the
+    // one it would find by itself.
+    ::unsetenv("QUILLMARK_HOME");
+    WriteAll(m_bin + "/quillmark-editor",
+             "#!/bin/sh\n[ \"$1\" = --home ] && cp \"$2/Temp/subprocess.xml\" '" + seen +
+                 ".part' && mv '" + seen + ".part' '" + seen + "'\n");
     std::filesystem::permissions(m_bin + "/quillmark-editor", std::filesystem::perms::owner_all);
     ProgramResult started = Edit("1");
     EXPECT_EQ(started.exitCode, 0) << started.output;

@@ -80,6 +80,39 @@ TEST_F(HostileInputTest, NumbersAddressesAndFoldersAreChecked) {
     EXPECT_NE(home.err.find("--home"), std::string::npos) << home.err;
 }
 
+// Every number of the command line is read the same way: one too big for its field, a sign,
+// a blank or a word is refused with the command's own message and exit code 1, never a crash.
+TEST_F(HostileInputTest, EveryNumberOfEveryCommandIsChecked) {
+    ASSERT_EQ(Run({"channel", "add", "http://a.example/rss", "--title", "甲"}).exitCode, 0);
+    ASSERT_EQ(Run(AccountAddArgs("博客")).exitCode, 0);
+    const std::string usage = "用法: quillmark-cli";
+    for (const std::string bad :
+         {"99999999999", "123456789012345678901234567890", "+1", " 1", "1x", "-"}) {
+        const std::pair<std::vector<std::string>, std::string> cases[] = {
+            {{"ebook", "o.chm", "--title", "t", "--favorites", bad}, "收藏夹编号无效: " + bad},
+            {{"ebook", "o.chm", "--title", "t", "--account", "博客", "--folder", bad},
+             "用法: ebook"},
+            {{"backup", "export", "博客", "--folder", bad, "o.xml"}, "用法: backup"},
+            {{"posts", "fetch", "博客", "--count", bad}, "获取日志的数量无效: " + bad},
+            {{"articles", "博客", "--folder", bad}, usage},
+            {{"article", "rm", bad}, "文章编号无效: " + bad},
+            {{"article", "move", "1", "--to", "博客", "--folder", bad}, usage},
+            {{"items", "甲", "--page", bad}, "无效的数值: --page " + bad},
+            {{"channel", "set", "甲", "--rank", bad}, "无效的数值: --rank " + bad},
+            {{"item", "show", bad}, "无效的编号: " + bad},
+            {{"receive", "--timeout", bad}, "--timeout 需为 1~3600 之间的秒数"},
+            {{"fav", "add", bad, "--box", "x"}, "无效的编号: " + bad},
+            {{"search", "k", "--web", "--count", bad}, "--count 需在 1~100 之间: " + bad},
+        };
+        for (const auto& [args, message] : cases) {
+            const CliResult r = Run(args);
+            EXPECT_EQ(r.exitCode, 1) << args[0] << " " << args[1] << " [" << bad << "]";
+            EXPECT_NE(r.err.find(message), std::string::npos)
+                << args[0] << " [" << bad << "]: " << r.err;
+        }
+    }
+}
+
 TEST_F(HostileInputTest, AnAccountWhoseStoreFailsIsNotHalfRemoved) {
     ASSERT_EQ(Run(AccountAddArgs("博客")).exitCode, 0);
     WriteAll(m_dir + "/post.html", "<p>正文</p>");

@@ -154,7 +154,14 @@ TEST_F(ArticleDatabaseTest, CopiesMovesAndPublishing) {
     EXPECT_EQ(guid, "888");
     EXPECT_EQ(Count(kFolderSent, "you"), 1);
 
+    // Within the account the post id stays (publishing edits the post); to another account,
+    // whose weblog does not hold that post, it goes.
+    ASSERT_EQ(m_store.MoveArticle(copyId, kFolderDrafts, "you"), 1);
+    ASSERT_EQ(m_store.GetArticleGuid(copyId, guid), 1);
+    EXPECT_EQ(guid, "888");
     ASSERT_EQ(m_store.MoveArticle(copyId, kFolderDrafts, "o'brien"), 1);
+    ASSERT_EQ(m_store.GetArticleGuid(copyId, guid), 1);
+    EXPECT_EQ(guid, "");
     ArticlePlace place;
     ASSERT_EQ(m_store.GetArticlePlace(copyId, place), 1);
     EXPECT_EQ(place.account, "o'brien");

@@ -272,7 +272,8 @@ TEST_F(ArticleOperationsTest, DeleteOnServerMovesToTrashAndRefusesDrafts) {
 }
 
 // Copy and move keep every text of the article; a copy has no post id and a new id, a moved
-// article keeps both. A folder or account that does not exist is refused and nothing moves.
+// article keeps its id, and its post id while it stays in its account. A folder or account that
+// does not exist is refused and nothing moves.
 TEST_F(ArticleOperationsTest, LocalDeleteCopyMoveAndClear) {
     CWeblogServer server;
     AddAccount("甲", server, "/ok");
@@ -296,23 +297,34 @@ TEST_F(ArticleOperationsTest, LocalDeleteCopyMoveAndClear) {
     EXPECT_EQ(copied.guid, "");
     EXPECT_EQ(place.account + std::to_string(place.folder), "乙4");
 
+    // Within the account the post id stays; to another account it goes, and publishing there
+    // makes a new post instead of editing whatever post of that weblog has the number.
+    ArticleRecord moved;
+    ASSERT_TRUE(m_operations.Move({id}, {.account = "甲", .folder = kFolderSent}).ok);
+    ASSERT_TRUE(m_operations.GetArticle(id, moved, place, reason));
+    EXPECT_EQ(moved.guid, "55");
     LocalOutcome move = m_operations.Move({id}, {.account = "乙", .folder = kFolderDrafts});
     ASSERT_TRUE(move.ok) << move.reason;
-    ArticleRecord moved;
     ASSERT_TRUE(m_operations.GetArticle(id, moved, place, reason));
-    EXPECT_EQ(moved.title + moved.content + moved.category + moved.pubDate + moved.guid,
-              before.title + before.content + before.category + before.pubDate + before.guid);
+    EXPECT_EQ(moved.title + moved.content + moved.category + moved.pubDate,
+              before.title + before.content + before.category + before.pubDate);
+    EXPECT_EQ(moved.guid, "");
     EXPECT_EQ(place.account + std::to_string(place.folder), "乙3");
     EXPECT_EQ(move.changedFolders,
-              (std::vector<FolderRef>{{.account = "甲", .folder = kFolderDrafts},
+              (std::vector<FolderRef>{{.account = "甲", .folder = kFolderSent},
                                       {.account = "乙", .folder = kFolderDrafts}}));
+    ASSERT_TRUE(m_operations.StartPublish({id}).Started());
+    m_operations.Wait();
+    EXPECT_EQ(server.Methods(), std::vector<std::string>{"metaWeblog.newPost"});
+    ASSERT_TRUE(m_operations.GetArticle(id, moved, place, reason));
+    EXPECT_EQ(place.account + std::to_string(place.folder), "乙2");
 
     LocalOutcome nobody = m_operations.Move({id}, {.account = "无此账户", .folder = kFolderDrafts});
     EXPECT_FALSE(nobody.ok);
     EXPECT_EQ(nobody.reason, "没有这个账户: 无此账户");
     EXPECT_FALSE(m_operations.Copy({id}, {.account = "甲", .folder = 5}).ok);
     ASSERT_TRUE(m_operations.GetArticle(id, moved, place, reason));
-    EXPECT_EQ(place.account + std::to_string(place.folder), "乙3");
+    EXPECT_EQ(place.account + std::to_string(place.folder), "乙2");
 
     // Local delete: to 垃圾箱 first, then for good.
     ASSERT_TRUE(m_operations.DeleteLocal({id}).ok);

@@ -186,12 +186,14 @@ protected:
                                   .encodetype = "UTF-8"};
             ASSERT_EQ(CAccountStore::AddAccount(account), 1);
         }
-        // The editor copies the file it was handed, as the real one reads it on start.
+        // The editor copies the file it was handed from the program directory it was given,
+        // as the real one reads it on start; nothing else tells it where that directory is.
+        ::unsetenv("QUILLMARK_HOME");
         m_editor = m_bin + "/quillmark-editor";
         // Every start leaves a line in m_starts, whether or not it finds its file.
-        WriteAll(m_editor, "#!/bin/sh\necho started >> '" + m_starts + "'\ncp '" +
-                               CEditorLauncher::HandOffPath() + "' '" + m_seen + ".part' && mv '" +
-                               m_seen + ".part' '" + m_seen + "'\n");
+        WriteAll(m_editor, "#!/bin/sh\necho started >> '" + m_starts +
+                               "'\n[ \"$1\" = --home ] && cp \"$2/Temp/subprocess.xml\" '" + m_seen +
+                               ".part' && mv '" + m_seen + ".part' '" + m_seen + "'\n");
         chmod(m_editor.c_str(), 0755);
     }
     void TearDown() override { RemoveTree(m_bin); }

@@ -92,6 +92,21 @@ bool CFileUtil::WriteFile(const std::string& path, std::string_view contents) {
     return true;
 }
 
+bool CFileUtil::AppendFile(const std::string& path, std::string_view contents) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return Fail();
+    bool ok = WriteAll(fd, contents);
+    int saved = errno;
+    if (::close(fd) != 0 && ok)
+        return Fail();
+    if (!ok) {
+        errno = saved;
+        return Fail();
+    }
+    return true;
+}
+
 bool CFileUtil::WriteFileAtomic(const std::string& path, std::string_view contents,
                                 bool ownerOnly) {
     std::string folder = ParentOf(path);
@@ -169,6 +184,11 @@ int CFileUtil::RemoveStaleTempFiles(const std::string& folder) {
 bool CFileUtil::Exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
+}
+
+std::size_t CFileUtil::FileSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
 }
 
 bool CFileUtil::IsDirectory(const std::string& path) {

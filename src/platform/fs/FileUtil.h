@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,10 @@ public:
 
     // Creates or truncates the file and writes the bytes in place (not atomic).
     static bool WriteFile(const std::string& path, std::string_view contents);
+
+    // Adds the bytes at the end of the file in one write, creating the file (readable by its
+    // owner only) when it is not there.
+    static bool AppendFile(const std::string& path, std::string_view contents);
 
     // Replaces the file atomically. A replaced file keeps its permissions; ownerOnly makes it
     // readable and writable by its owner alone.
@@ -28,6 +33,8 @@ public:
     static int RemoveStaleTempFiles(const std::string& folder);
 
     static bool Exists(const std::string& path);
+    // The file's size in bytes; 0 when it cannot be found.
+    static std::size_t FileSize(const std::string& path);
     static bool IsDirectory(const std::string& path);
     // Creates the folder and its parents; true when it exists afterwards.
     static bool CreateDirectories(const std::string& path);

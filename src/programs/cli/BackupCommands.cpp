@@ -7,8 +7,10 @@
 #include "export/EbookBuilder.h"
 #include "export/PictureDownloader.h"
 #include "reader/ChannelTree.h"
+#include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
 
+#include <climits>
 #include <condition_variable>
 #include <mutex>
 #include <ostream>
@@ -22,10 +24,7 @@ const char* kEbookUsage =
     "--favorites 收藏夹编号) --title 标题 [--pictures] [--by-category] 输出.chm";
 
 bool ParseFolder(const std::string& text, int& folder) {
-    if (text.size() != 1 || text[0] < '1' || text[0] > '4')
-        return false;
-    folder = text[0] - '0';
-    return true;
+    return CCliArguments::ParseNumber(text, kFolderReceived, kFolderTrash, folder);
 }
 
 bool AccountExists(const std::string& name) {
@@ -187,10 +186,11 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
             if (items.empty())
                 return Error(CEbookBuilder::kNoItemsText);
         } else {
-            const std::string box = args.Get("favorites");
-            if (box.empty() || box.find_first_not_of("0123456789") != std::string::npos)
-                return Error("收藏夹编号无效: " + box);
-            if (!store.GetFavoriteItems(std::stoi(box), true, items))
+            const std::string boxText = args.Get("favorites");
+            int box = 0;
+            if (!CCliArguments::ParseNumber(boxText, 0, INT_MAX, box))
+                return Error("收藏夹编号无效: " + boxText);
+            if (!store.GetFavoriteItems(box, true, items))
                 return Error(store.GetLastError());
             if (items.empty())
                 return Error("该收藏夹没有文章!");

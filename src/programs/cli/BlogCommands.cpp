@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <ctime>
 #include <mutex>
 #include <ostream>
@@ -66,24 +67,18 @@ int Refuse(const std::string& text) {
     return 1;
 }
 
-// A whole decimal number, or -1.
-long long ParseNumber(const std::string& text) {
-    if (text.empty() || text.size() > 12 || !std::all_of(text.begin(), text.end(), [](char c) {
-            return std::isdigit((unsigned char)c);
-        }))
-        return -1;
-    return std::stoll(text);
-}
-
 // An article id of the command line; reports a bad one.
 bool ParseId(const std::string& text, int& id) {
-    long long number = ParseNumber(text);
-    if (number <= 0 || number > 0x7fffffff) {
+    if (!CCliArguments::ParseNumber(text, 1, INT_MAX, id)) {
         Message("文章编号无效: " + text);
         return false;
     }
-    id = static_cast<int>(number);
     return true;
+}
+
+// The folder of --folder, 1 已收日志 to 4 垃圾箱; false for anything else.
+bool ParseFolder(const std::string& text, int& folder) {
+    return CCliArguments::ParseNumber(text, kFolderReceived, kFolderTrash, folder);
 }
 
 // The words of "A,B,C", each trimmed; empty words are kept, for the layer to refuse.
@@ -345,10 +340,8 @@ CBlogCommands::RunOperation(const std::function<OperationStart(CArticleOperation
 int CBlogCommands::PostsFetch(const Arguments& a) {
     FetchRequest request{.account = a.positional[0]};
     if (a.Has("count")) {
-        long long count = ParseNumber(a.Get("count"));
-        if (count <= 0 || count > 9999)
+        if (!CCliArguments::ParseNumber(a.Get("count"), 1, 9999, request.count))
             return Refuse("获取日志的数量无效: " + a.Get("count"));
-        request.count = static_cast<int>(count);
     }
     OperationResult result = RunOperation(
         [&](CArticleOperations& operations) { return operations.StartFetch(request); });
@@ -360,8 +353,8 @@ int CBlogCommands::PostsFetch(const Arguments& a) {
 
 int CBlogCommands::Articles(const Arguments& a) {
     const std::string& name = a.positional[0];
-    long long folder = ParseNumber(a.Get("folder"));
-    if (folder < kFolderReceived || folder > kFolderTrash)
+    int folder = 0;
+    if (!ParseFolder(a.Get("folder"), folder))
         return Usage();
     AccountRecord account;
     if (!CAccountStore::GetAccount(name, account))
@@ -370,8 +363,7 @@ int CBlogCommands::Articles(const Arguments& a) {
     CArticleOperations operations(collector);
     std::vector<ArticleRecord> list;
     std::string reason;
-    if (!operations.GetArticles({.account = name, .folder = static_cast<int>(folder)}, 0, 9999,
-                                list, reason))
+    if (!operations.GetArticles({.account = name, .folder = folder}, 0, 9999, list, reason))
         return Refuse(reason);
     if (m_json) {
         CliJson rows = CliJson::array();
@@ -488,10 +480,10 @@ int CBlogCommands::ArticleTransfer(const std::string& how, const Arguments& a) {
     int id = 0;
     if (!ParseId(a.positional[0], id))
         return 1;
-    long long folder = ParseNumber(a.Get("folder"));
-    if (folder < kFolderReceived || folder > kFolderTrash)
+    int folder = 0;
+    if (!ParseFolder(a.Get("folder"), folder))
         return Usage();
-    FolderRef to{.account = a.Get("to"), .folder = static_cast<int>(folder)};
+    FolderRef to{.account = a.Get("to"), .folder = folder};
     CCollector collector;
     CArticleOperations operations(collector);
     LocalOutcome outcome = how == "copy" ? operations.Copy({id}, to) : operations.Move({id}, to);

@@ -1,6 +1,7 @@
 #include "cli/CliArguments.h"
 
 #include <algorithm>
+#include <charconv>
 
 bool CCliArguments::Parse(const std::vector<std::string>& args,
                           const std::vector<std::string>& valued,
@@ -33,4 +34,25 @@ bool CCliArguments::Parse(const std::vector<std::string>& args,
 std::string CCliArguments::Get(const std::string& name, const std::string& fallback) const {
     auto it = m_options.find(name);
     return it == m_options.end() ? fallback : it->second;
+}
+
+std::optional<long long> CCliArguments::ParseNumber(std::string_view text, long long min,
+                                                    long long max) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    // from_chars takes a "-" but no "+" and no blank, and says when the value overflows.
+    long long value = 0;
+    auto [rest, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || rest != end || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+bool CCliArguments::ParseNumber(std::string_view text, int min, int max, int& value) {
+    const std::optional<long long> number =
+        ParseNumber(text, static_cast<long long>(min), static_cast<long long>(max));
+    if (!number)
+        return false;
+    value = static_cast<int>(*number);
+    return true;
 }

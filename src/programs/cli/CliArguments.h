@@ -1,7 +1,9 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The words of one quillmark-cli command: "--name value" options, "--flag"s and the other
@@ -19,6 +21,14 @@ public:
     std::string Get(const std::string& name, const std::string& fallback = {}) const;
 
     std::vector<std::string> positional;
+
+    // The one reader of the numbers of the command line: decimal digits (with a leading "-"
+    // only), from min to max. Anything else - a "+", a blank, a fraction, a number too big for
+    // its field - is nothing, for the command to refuse with its message.
+    static std::optional<long long> ParseNumber(std::string_view text, long long min,
+                                                long long max);
+    // The same into an int field.
+    static bool ParseNumber(std::string_view text, int min, int max, int& value);
 
 private:
     std::map<std::string, std::string> m_options;

@@ -10,6 +10,7 @@
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 
+#include <climits>
 #include <nlohmann/json.hpp>
 
 #include <ostream>
@@ -95,11 +96,7 @@ void ListText(CFavoritesAtHome& home, const std::vector<int>& items, int depth, 
 }
 
 bool ParseItemId(const std::string& text, int& id) {
-    if (text.empty() || text.size() > 9 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    id = std::stoi(text);
-    return true;
+    return CCliArguments::ParseNumber(text, 0, INT_MAX, id);
 }
 
 bool IsAddress(const std::string& text) {

@@ -13,7 +13,7 @@
 #include "storage/FeedDatabase.h"
 
 #include <algorithm>
-#include <charconv>
+#include <climits>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -134,20 +134,17 @@ int FilterCode(const std::string& name) {
     return -1;
 }
 
-// A whole decimal number that fits in 32 bits; anything else is refused with the option's name.
+// A whole decimal number that fits in 32 bits (the tree checks the ranges); anything else is
+// refused with the option's name.
 bool ParseNumber(const std::string& name, const std::string& text, int& value) {
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    auto [rest, error] = std::from_chars(begin, end, value);
-    if (text.empty() || error != std::errc() || rest != end)
+    if (!CCliArguments::ParseNumber(text, INT_MIN, INT_MAX, value))
         return Fail("无效的数值: " + name + " " + text);
     return true;
 }
 
 bool ParseId(const std::string& text, int& id) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+    if (!CCliArguments::ParseNumber(text, 0, INT_MAX, id))
         return Fail("无效的编号: " + text);
-    id = CAppSettings::ToInt(text);
     return true;
 }
 
@@ -317,10 +314,8 @@ int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
         return Error(args.Error());
     HttpLimits limits;
     if (args.Has("timeout")) {
-        const std::string seconds = args.Get("timeout");
-        const int value = CAppSettings::ToInt(seconds);
-        if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string::npos ||
-            value < 1 || value > 3600)
+        int value = 0;
+        if (!CCliArguments::ParseNumber(args.Get("timeout"), 1, 3600, value))
             return Error("--timeout 需为 1~3600 之间的秒数");
         limits.totalTimeoutMs = value * 1000L;
         limits.connectTimeoutMs = std::min(limits.connectTimeoutMs, limits.totalTimeoutMs);

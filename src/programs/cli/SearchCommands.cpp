@@ -9,6 +9,7 @@
 #include "reader/FeedSearch.h"
 #include "storage/FeedDatabase.h"
 
+#include <climits>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -46,11 +47,7 @@ struct CStores {
 };
 
 bool ParseCount(const std::string& text, int& count) {
-    if (text.empty() || text.size() > 3 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    count = std::stoi(text);
-    return count >= 1 && count <= 100;
+    return CCliArguments::ParseNumber(text, 1, 100, count);
 }
 
 } // namespace
