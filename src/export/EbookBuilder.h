@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/http/CancelToken.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedItem.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,12 @@ struct EbookOptions {
     std::string outputPath; // the .chm file
     std::string title;      // the book's title (its window and project title)
     EbookContents contents = EbookContents::kFlat;
+    // The help compiler: Free Pascal's chmcmd from PATH unless another program is named.
+    std::string compiler = "chmcmd";
+    // How long the compiler may run (some 15 seconds make 1,000 articles; 9,999 is the most).
+    std::chrono::seconds compileTimeout{600};
+    // Raised to stop the build: the pages stop being written, a running compiler is killed.
+    const CCancelToken* cancel = nullptr;
 };
 
 // What the builder tells while it works: the lines of the status box.
@@ -90,7 +98,8 @@ public:
     static std::string WorkFolder();
 
     // Writes the working files and compiles the book; true when the compiler made it. Every step
-    // and the compiler's own output go to the log; GetLastError() says why a build failed.
+    // and the compiler's own output go to the log; GetLastError() says why a build failed (a
+    // cancelled build: "已取消").
     bool Build(const std::vector<EbookArticle>& articles,
                const std::vector<std::string>& categories, const EbookOptions& options,
                CEbookLog* log);

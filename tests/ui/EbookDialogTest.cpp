@@ -8,7 +8,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <condition_variable>
+#include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -117,6 +121,58 @@ TEST_F(EbookDialogTest, FeedItemsAreCheckedBeforeTheDialog) {
     EXPECT_TRUE(boxes[0].question);
     EXPECT_EQ(boxes[0].caption, QStringLiteral("提示"));
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("您选择的项目文章数过多(1001篇)，\r\n")));
+}
+
+TEST_F(EbookDialogTest, ClosingTheDialogStopsAHangingCompilerWithoutWaitingForIt) {
+    const std::string compiler = m_home.File("hang");
+    const std::string pidFile = m_home.File("hang.pid");
+    WriteAll(compiler, "#!/bin/sh\necho $$ > \"" + pidFile + "\"\nexec sleep 1000\n");
+    std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+    CEbookDialog dialog(m_articles, {}, false, QString());
+    dialog.SetCompiler(compiler);
+    dialog.PathEdit()->setText(QString::fromStdString(m_home.File("x.chm")));
+    dialog.Start();
+    std::string pidText;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            pidText = ReadAll(pidFile);
+            return pidText.ends_with('\n');
+        },
+        10000));
+    const pid_t pid = std::stoi(pidText);
+
+    // Closed from the event loop, which must turn again within 100 ms; a watchdog kills the
+    // compiler otherwise, so that a window waiting for it fails the test instead of hanging it.
+    std::mutex lock;
+    std::condition_variable turnedSignal;
+    bool turned = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        static_cast<QDialog&>(dialog).reject();
+        QTimer::singleShot(0, [&] {
+            std::lock_guard hold(lock);
+            turned = true;
+            turnedSignal.notify_all();
+        });
+    });
+    bool freeInTime = false;
+    std::thread watchdog([&] {
+        std::unique_lock hold(lock);
+        freeInTime =
+            turnedSignal.wait_for(hold, std::chrono::milliseconds(100), [&] { return turned; });
+        if (!freeInTime)
+            kill(pid, SIGKILL);
+    });
+    WaitFor(
+        [&] {
+            std::lock_guard hold(lock);
+            return turned;
+        },
+        10000);
+    watchdog.join();
+    EXPECT_TRUE(freeInTime);
+    EXPECT_FALSE(dialog.isVisible());
+    // The worker kills the compiler and reaps it.
+    EXPECT_TRUE(WaitFor([&] { return kill(pid, 0) != 0; }, 5000));
 }
 
 } // namespace
