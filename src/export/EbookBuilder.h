@@ -94,6 +94,7 @@ public:
     static std::string TooManyItemsQuestion(int count);
     static constexpr const char* kNoItemsText =
         "您选择的显示项目没有文章!\r\n可选择该频道的全部项目.";
+    static constexpr const char* kEmptyBoxText = "您选择的收藏夹没有文章!\r\n";
     // The working folder, Temp/CHMTemp.
     static std::string WorkFolder();
 

@@ -1,11 +1,19 @@
 #include "ui/export/EbookDialog.h"
+#include "app/AppPaths.h"
 #include "platform/LoopbackServer.h"
 #include "platform/fs/FileUtil.h"
+#include "reader/RssFavorites.h"
+#include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/common/CommandIds.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <condition_variable>
@@ -173,6 +181,75 @@ TEST_F(EbookDialogTest, ClosingTheDialogStopsAHangingCompilerWithoutWaitingForIt
     EXPECT_FALSE(dialog.isVisible());
     // The worker kills the compiler and reaps it.
     EXPECT_TRUE(WaitFor([&] { return kill(pid, 0) != 0; }, 5000));
+}
+
+// Opens the tree's context menu on the item and chooses the command; false when the command is
+// not there or not enabled (the menu is then closed).
+bool ChooseFromContextMenu(CRssFavoriteTreeCtrl& tree, int index, int command) {
+    const QPoint point = tree.visualItemRect(tree.ItemOf(index)).center();
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            ADD_FAILURE() << "no context menu";
+            return;
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->data().toInt() == command && action->isEnabled()) {
+                menu->setActiveAction(action);
+                chosen = true;
+            }
+        }
+        if (!chosen) {
+            menu->close();
+            return;
+        }
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(menu, &enter);
+    });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, point, tree.viewport()->mapToGlobal(point));
+    QApplication::sendEvent(tree.viewport(), &click);
+    return chosen;
+}
+
+TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
+    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    CRssFavorites favorites;
+    CRssFavoriteTreeCtrl tree(favorites, store);
+    ASSERT_TRUE(tree.Build());
+    int full = -1;
+    int empty = -1;
+    ASSERT_TRUE(favorites.AddBox(-1, "满的", "", store, &full));
+    ASSERT_TRUE(favorites.AddBox(-1, "空的", "", store, &empty));
+    for (const char* title : {"旧的一篇", "新的一篇"})
+        ASSERT_TRUE(favorites.AddItem(
+            full, {.title = title, .link = "http://x.example/", .description = "<p>正文</p>"},
+            store));
+    tree.Fill();
+    tree.resize(300, 300);
+    tree.show();
+
+    // The dialog that opens is bound to the box's items, newest first.
+    std::vector<std::string> titles;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<CEbookDialog*>(QApplication::activeModalWidget())) {
+            poll.stop();
+            for (const EbookArticle& article : dialog->Articles())
+                titles.push_back(article.title);
+            EXPECT_EQ(dialog->TitleEdit()->text(), QStringLiteral("我的收藏"));
+            static_cast<QDialog*>(dialog)->reject();
+        }
+    });
+    poll.start(10);
+    EXPECT_TRUE(ChooseFromContextMenu(tree, full, kCmdChannelEbook));
+    poll.stop();
+    EXPECT_EQ(titles, (std::vector<std::string>{"新的一篇", "旧的一篇"}));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+
+    EXPECT_TRUE(ChooseFromContextMenu(tree, empty, kCmdChannelEbook));
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("您选择的收藏夹没有文章!\r\n")});
 }
 
 } // namespace

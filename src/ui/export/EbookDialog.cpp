@@ -2,6 +2,7 @@
 
 #include "export/ArticleBackup.h"
 #include "reader/ChannelTree.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
@@ -299,4 +300,16 @@ void CEbookDialog::OpenForChannel(QWidget* parent, CRssReader& reader, int index
         items.insert(items.end(), part.begin(), part.end());
     }
     OpenForFeedItems(parent, items, ToQ(reader.Tree().Record(index).title));
+}
+
+void CEbookDialog::OpenForFavoriteBox(QWidget* parent, CRssFavorites& favorites,
+                                      CFeedDatabase& store, int box) {
+    std::vector<FeedItem> items;
+    if (!favorites.Items(box, items, store))
+        return; // the reason has been shown
+    if (items.empty()) {
+        CMessageBox::Show(parent, QString::fromUtf8(CEbookBuilder::kEmptyBoxText));
+        return;
+    }
+    OpenForFeedItems(parent, items, QString());
 }

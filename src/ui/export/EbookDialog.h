@@ -8,6 +8,8 @@
 
 class CArticleDatabase;
 class CEbookJob;
+class CFeedDatabase;
+class CRssFavorites;
 class CRssReader;
 class QCheckBox;
 class QLineEdit;
@@ -43,11 +45,16 @@ public:
     // The items of a channel of the tree (or of every channel below a directory) that the item
     // list's filter shows.
     static void OpenForChannel(QWidget* parent, CRssReader& reader, int index);
+    // The items of a favorites box, newest first.
+    static void OpenForFavoriteBox(QWidget* parent, CRssFavorites& favorites, CFeedDatabase& store,
+                                   int box);
 
     // "开始生成".
     void Start();
     // The help compiler the book is made with (chmcmd unless set).
     void SetCompiler(const std::string& program) { m_compiler = program; }
+    // What the book is made of.
+    const std::vector<EbookArticle>& Articles() const { return m_articles; }
     // The controls, for the tests.
     QLineEdit* PathEdit() const { return m_path; }
     QLineEdit* TitleEdit() const { return m_title; }
