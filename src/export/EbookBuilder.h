@@ -58,9 +58,11 @@ public:
 //
 // The pages are UTF-8 with every character outside ASCII written as a character reference:
 // chmcmd's full-text indexer crashes on some pages whose title and text hold multibyte
-// characters, and references read the same in every viewer. The project and contents files are
-// GBK, as the book's language (0x804) tells viewers; the output path in the project stays in
-// the bytes the file system knows it by.
+// characters, and references read the same in every viewer. (No charset makes Chinese words
+// searchable: that indexer counts only ASCII letters and digits as word characters, so GBK
+// pages would give an index of byte fragments.) The project and contents files are GBK, as the
+// book's language (0x804) tells viewers; the output path in the project stays in the bytes the
+// file system knows it by.
 class CEbookBuilder {
 public:
     // Feed channels hand over at most this many items (the caller asks first).
