@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +88,7 @@ ProgramResult CProgramRunner::Run(const std::string& program,
     std::vector<std::string> argvText = ArgumentList(path, arguments);
     std::vector<char*> argv = ArgvOf(argvText);
 
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         result.error = std::strerror(errno);
@@ -99,6 +101,11 @@ ProgramResult CProgramRunner::Run(const std::string& program,
     if (pid == 0) {
         // Only async-signal-safe calls until exec: the caller has threads.
         setpgid(0, 0);
+        // Out of the terminal's process group, an interrupt of the caller no longer reaches the
+        // program: it goes when the caller goes instead.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
         close(pipeFds[0]);
         close(statusFds[0]);
         dup2(pipeFds[1], STDOUT_FILENO); // dup2 clears close-on-exec on the copies
