@@ -25,7 +25,7 @@
 // One build: its own copy of the articles and options, the token that cancels it, and the way
 // back to the dialog while there is one. Shared by the dialog and the worker, so whichever ends
 // last frees it.
-class CEbookJob : public CEbookLog {
+class CEbookJob : public CEbookLog, public std::enable_shared_from_this<CEbookJob> {
 public:
     CEbookJob(CEbookDialog* dialog, std::vector<EbookArticle> articles,
               std::vector<std::string> categories, EbookOptions options)
@@ -38,8 +38,10 @@ public:
     void Run() {
         CEbookBuilder builder;
         const bool made = builder.Build(m_articles, m_categories, m_options, this);
-        Post([made, error = builder.GetLastError()](CEbookDialog& dialog) {
-            dialog.Finish(made, error);
+        Post([job = weak_from_this(), made, error = builder.GetLastError()](CEbookDialog& dialog) {
+            // Not a build the dialog has let go since.
+            if (const auto current = job.lock(); current && current == dialog.m_job)
+                dialog.Finish(made, error);
         });
     }
     void OnLogLine(const std::string& line) override {
