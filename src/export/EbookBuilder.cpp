@@ -23,8 +23,7 @@ constexpr const char* kProgramName = "妙笔 Quillmark";
 constexpr const char* kProductAddress = "https://quillmark.org";
 constexpr const char* kProjectName = "MyLogCHM.hhp";
 constexpr const char* kContentsName = "MyLogCHM.hhc";
-// Free Pascal's help compiler (Debian: fp-utils).
-constexpr const char* kCompiler = "chmcmd";
+constexpr const char* kCancelledText = "已取消";
 
 std::string LocalTime(const char* format) {
     const std::time_t now = std::time(nullptr);
@@ -295,6 +294,8 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         return Fail(log, "找不到模板 Data/CHMSkin/article.html");
     say(">>生成 " + std::to_string(articles.size()) + " 篇文章的页面");
     for (size_t i = 0; i < articles.size(); ++i) {
+        if (options.cancel && options.cancel->IsCancelled())
+            return Fail(log, kCancelledText);
         const EbookArticle& article = articles[i];
         std::string text = page;
         ReplaceAll(text, "$show_title$", HtmlText(article.title));
@@ -312,7 +313,9 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         return Fail(log, "Data/CHMSkin/article.css: " + CFileUtil::LastErrorText());
     // 6., 7. Compile, in the working folder (the compiler finds the pages beside the project).
     say(">>编译 " + std::string(kProjectName));
-    const ProgramResult result = CProgramRunner::Run(kCompiler, {kProjectName}, folder);
+    const ProgramResult result =
+        CProgramRunner::Run(options.compiler, {kProjectName}, folder,
+                            {.cancel = options.cancel, .timeout = options.compileTimeout});
     size_t start = 0;
     while (start < result.output.size()) {
         size_t end = result.output.find('\n', start);
@@ -324,6 +327,14 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         if (!l.empty())
             say(CTextCodec::ToUtf8Lenient(l));
         start = end + 1;
+    }
+    if (result.stopped != ProgramStop::kNone) {
+        // What a killed compiler left is no book.
+        if (result.started)
+            std::filesystem::remove(output, ec);
+        return Fail(log, result.stopped == ProgramStop::kCancelled
+                             ? result.error
+                             : options.compiler + " " + result.error);
     }
     if (!result.started)
         return Fail(log, result.error + " (请安装 fp-utils)");

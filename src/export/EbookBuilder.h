@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/http/CancelToken.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedItem.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,12 @@ struct EbookOptions {
     std::string outputPath; // the .chm file
     std::string title;      // the book's title (its window and project title)
     EbookContents contents = EbookContents::kFlat;
+    // The help compiler: Free Pascal's chmcmd from PATH unless another program is named.
+    std::string compiler = "chmcmd";
+    // How long the compiler may run (some 15 seconds make 1,000 articles; 9,999 is the most).
+    std::chrono::seconds compileTimeout{600};
+    // Raised to stop the build: the pages stop being written, a running compiler is killed.
+    const CCancelToken* cancel = nullptr;
 };
 
 // What the builder tells while it works: the lines of the status box.
@@ -50,9 +58,11 @@ public:
 //
 // The pages are UTF-8 with every character outside ASCII written as a character reference:
 // chmcmd's full-text indexer crashes on some pages whose title and text hold multibyte
-// characters, and references read the same in every viewer. The project and contents files are
-// GBK, as the book's language (0x804) tells viewers; the output path in the project stays in
-// the bytes the file system knows it by.
+// characters, and references read the same in every viewer. (No charset makes Chinese words
+// searchable: that indexer counts only ASCII letters and digits as word characters, so GBK
+// pages would give an index of byte fragments.) The project and contents files are GBK, as the
+// book's language (0x804) tells viewers; the output path in the project stays in the bytes the
+// file system knows it by.
 class CEbookBuilder {
 public:
     // Feed channels hand over at most this many items (the caller asks first).
@@ -86,11 +96,13 @@ public:
     static std::string TooManyItemsQuestion(int count);
     static constexpr const char* kNoItemsText =
         "您选择的显示项目没有文章!\r\n可选择该频道的全部项目.";
+    static constexpr const char* kEmptyBoxText = "您选择的收藏夹没有文章!\r\n";
     // The working folder, Temp/CHMTemp.
     static std::string WorkFolder();
 
     // Writes the working files and compiles the book; true when the compiler made it. Every step
-    // and the compiler's own output go to the log; GetLastError() says why a build failed.
+    // and the compiler's own output go to the log; GetLastError() says why a build failed (a
+    // cancelled build: "已取消").
     bool Build(const std::vector<EbookArticle>& articles,
                const std::vector<std::string>& categories, const EbookOptions& options,
                CEbookLog* log);

@@ -9,6 +9,7 @@
 #include "platform/LoopbackServer.h"
 
 #include <condition_variable>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -231,6 +232,33 @@ TEST_F(EbookBuildTest, FailuresSayWhy) {
     EXPECT_FALSE(
         builder.Build(articles, {}, {.outputPath = m_home.File("x.chm"), .title = "T"}, &log));
     EXPECT_EQ(builder.GetLastError(), "找不到模板 Data/CHMSkin/article.html");
+}
+
+TEST_F(EbookBuildTest, ACompilerThatHangsIsStopped) {
+    const std::string compiler = m_home.File("hang");
+    WriteAll(compiler, "#!/bin/sh\necho compiling\nexec sleep 1000\n");
+    std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+    const std::vector<EbookArticle> articles{{.title = "一", .content = "x"}};
+    const std::string output = m_home.File("hang.chm");
+    CEbookBuilder builder;
+    CBookLog log;
+    EXPECT_FALSE(builder.Build(articles, {},
+                               {.outputPath = output,
+                                .title = "T",
+                                .compiler = compiler,
+                                .compileTimeout = std::chrono::seconds(1)},
+                               &log));
+    EXPECT_EQ(builder.GetLastError(), compiler + " 超过 1 秒没有结束");
+    EXPECT_NE(log.All().find("compiling\n>>" + compiler + " 超过 1 秒没有结束"), std::string::npos)
+        << log.All();
+    // A cancelled build stops before its compiler.
+    CCancelToken cancel;
+    cancel.Cancel();
+    EXPECT_FALSE(builder.Build(
+        articles, {}, {.outputPath = output, .title = "T", .compiler = compiler, .cancel = &cancel},
+        &log));
+    EXPECT_EQ(builder.GetLastError(), "已取消");
+    EXPECT_FALSE(CFileUtil::Exists(output));
 }
 
 TEST_F(EbookBuildTest, ShortChinesePagesCompile) {

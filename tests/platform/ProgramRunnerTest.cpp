@@ -1,7 +1,10 @@
 #include "platform/process/ProgramRunner.h"
 #include "support/TestSupport.h"
 
+#include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -28,6 +31,63 @@ TEST(ProgramRunner, AProgramThatCannotStartSaysWhy) {
     EXPECT_TRUE(killed.started);
     EXPECT_EQ(killed.signal, 9);
     EXPECT_TRUE(CProgramRunner::Run("true", {}).Succeeded());
+}
+
+// True once the process is gone or has died (a zombie that its new parent has not reaped yet);
+// waits a bounded time for the kill to land.
+bool Ended(pid_t pid) {
+    for (int i = 0; i < 500; ++i) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string pidText, name, state;
+        if (!(stat >> pidText >> name >> state) || state == "Z")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST(ProgramRunner, AProgramThatNeverEndsIsStoppedByItsTimeLimitAndReaped) {
+    const ProgramResult result = CProgramRunner::Run("sh", {"-c", "echo $$; exec sleep 1000"}, {},
+                                                     {.timeout = std::chrono::seconds(1)});
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.Succeeded());
+    EXPECT_EQ(result.stopped, ProgramStop::kTimedOut);
+    EXPECT_EQ(result.error, "超过 1 秒没有结束");
+    EXPECT_EQ(result.signal, SIGKILL);
+    // Reaped: not even a zombie is left of the child.
+    const pid_t pid = std::stoi(result.output);
+    EXPECT_EQ(kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(ProgramRunner, ACancelledProgramEndsWithItsChildren) {
+    const std::string dir = MakeTempDir();
+    CCancelToken cancel;
+    ProgramResult result;
+    // The shell's own child holds the output open: it has to go too.
+    std::thread runner([&] {
+        result = CProgramRunner::Run("sh",
+                                     {"-c", "sleep 1000 & echo $! > child.tmp; "
+                                            "mv child.tmp child; wait"},
+                                     dir, {.cancel = &cancel, .timeout = std::chrono::seconds(60)});
+    });
+    std::string child;
+    for (int i = 0; i < 1000 && child.empty(); ++i) {
+        child = ReadAll(dir + "/child");
+        if (child.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    cancel.Cancel();
+    runner.join();
+    ASSERT_FALSE(child.empty());
+    EXPECT_EQ(result.stopped, ProgramStop::kCancelled);
+    EXPECT_EQ(result.error, "已取消");
+    EXPECT_TRUE(Ended(std::stoi(child)));
+    // A token raised before the start starts nothing.
+    const ProgramResult late = CProgramRunner::Run("true", {}, {}, {.cancel = &cancel});
+    EXPECT_FALSE(late.started);
+    EXPECT_EQ(late.error, "已取消");
+    RemoveTree(dir);
 }
 
 } // namespace

@@ -1,14 +1,26 @@
 #include "ui/export/EbookDialog.h"
+#include "app/AppPaths.h"
 #include "platform/LoopbackServer.h"
 #include "platform/fs/FileUtil.h"
+#include "reader/RssFavorites.h"
+#include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/common/CommandIds.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <condition_variable>
+#include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -117,6 +129,127 @@ TEST_F(EbookDialogTest, FeedItemsAreCheckedBeforeTheDialog) {
     EXPECT_TRUE(boxes[0].question);
     EXPECT_EQ(boxes[0].caption, QStringLiteral("提示"));
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("您选择的项目文章数过多(1001篇)，\r\n")));
+}
+
+TEST_F(EbookDialogTest, ClosingTheDialogStopsAHangingCompilerWithoutWaitingForIt) {
+    const std::string compiler = m_home.File("hang");
+    const std::string pidFile = m_home.File("hang.pid");
+    WriteAll(compiler, "#!/bin/sh\necho $$ > \"" + pidFile + "\"\nexec sleep 1000\n");
+    std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+    CEbookDialog dialog(m_articles, {}, false, QString());
+    dialog.SetCompiler(compiler);
+    dialog.PathEdit()->setText(QString::fromStdString(m_home.File("x.chm")));
+    dialog.Start();
+    std::string pidText;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            pidText = ReadAll(pidFile);
+            return pidText.ends_with('\n');
+        },
+        10000));
+    const pid_t pid = std::stoi(pidText);
+
+    // Closed from the event loop, which must turn again within 100 ms; a watchdog kills the
+    // compiler otherwise, so that a window waiting for it fails the test instead of hanging it.
+    std::mutex lock;
+    std::condition_variable turnedSignal;
+    bool turned = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        static_cast<QDialog&>(dialog).reject();
+        QTimer::singleShot(0, [&] {
+            std::lock_guard hold(lock);
+            turned = true;
+            turnedSignal.notify_all();
+        });
+    });
+    bool freeInTime = false;
+    std::thread watchdog([&] {
+        std::unique_lock hold(lock);
+        freeInTime =
+            turnedSignal.wait_for(hold, std::chrono::milliseconds(100), [&] { return turned; });
+        if (!freeInTime)
+            kill(pid, SIGKILL);
+    });
+    WaitFor(
+        [&] {
+            std::lock_guard hold(lock);
+            return turned;
+        },
+        10000);
+    watchdog.join();
+    EXPECT_TRUE(freeInTime);
+    EXPECT_FALSE(dialog.isVisible());
+    // The worker kills the compiler and reaps it.
+    EXPECT_TRUE(WaitFor([&] { return kill(pid, 0) != 0; }, 5000));
+}
+
+// Opens the tree's context menu on the item and chooses the command; false when the command is
+// not there or not enabled (the menu is then closed).
+bool ChooseFromContextMenu(CRssFavoriteTreeCtrl& tree, int index, int command) {
+    const QPoint point = tree.visualItemRect(tree.ItemOf(index)).center();
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            ADD_FAILURE() << "no context menu";
+            return;
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->data().toInt() == command && action->isEnabled()) {
+                menu->setActiveAction(action);
+                chosen = true;
+            }
+        }
+        if (!chosen) {
+            menu->close();
+            return;
+        }
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(menu, &enter);
+    });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, point, tree.viewport()->mapToGlobal(point));
+    QApplication::sendEvent(tree.viewport(), &click);
+    return chosen;
+}
+
+TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
+    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    CRssFavorites favorites;
+    CRssFavoriteTreeCtrl tree(favorites, store);
+    ASSERT_TRUE(tree.Build());
+    int full = -1;
+    int empty = -1;
+    ASSERT_TRUE(favorites.AddBox(-1, "满的", "", store, &full));
+    ASSERT_TRUE(favorites.AddBox(-1, "空的", "", store, &empty));
+    for (const char* title : {"旧的一篇", "新的一篇"})
+        ASSERT_TRUE(favorites.AddItem(
+            full, {.title = title, .link = "http://x.example/", .description = "<p>正文</p>"},
+            store));
+    tree.Fill();
+    tree.resize(300, 300);
+    tree.show();
+
+    // The dialog that opens is bound to the box's items, newest first.
+    std::vector<std::string> titles;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<CEbookDialog*>(QApplication::activeModalWidget())) {
+            poll.stop();
+            for (const EbookArticle& article : dialog->Articles())
+                titles.push_back(article.title);
+            EXPECT_EQ(dialog->TitleEdit()->text(), QStringLiteral("我的收藏"));
+            static_cast<QDialog*>(dialog)->reject();
+        }
+    });
+    poll.start(10);
+    EXPECT_TRUE(ChooseFromContextMenu(tree, full, kCmdChannelEbook));
+    poll.stop();
+    EXPECT_EQ(titles, (std::vector<std::string>{"新的一篇", "旧的一篇"}));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+
+    EXPECT_TRUE(ChooseFromContextMenu(tree, empty, kCmdChannelEbook));
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("您选择的收藏夹没有文章!\r\n")});
 }
 
 } // namespace

@@ -1,14 +1,21 @@
 #include "platform/process/ProgramRunner.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr const char* kCancelledText = "已取消";
+// How often a running program's limits are looked at.
+constexpr int kPollMilliseconds = 20;
 
 // The program's path followed by its arguments, as exec wants them.
 std::vector<std::string> ArgumentList(const std::string& path,
@@ -54,22 +61,34 @@ std::string CProgramRunner::FindInPath(const std::string& program) {
 
 ProgramResult CProgramRunner::Run(const std::string& program,
                                   const std::vector<std::string>& arguments,
-                                  const std::string& workDir) {
+                                  const std::string& workDir, const ProgramLimits& limits) {
     ProgramResult result;
     const std::string path = FindInPath(program);
     if (path.empty()) {
         result.error = "找不到程序 " + program;
         return result;
     }
+    if (limits.cancel && limits.cancel->IsCancelled()) {
+        result.stopped = ProgramStop::kCancelled;
+        result.error = kCancelledText;
+        return result;
+    }
     int pipeFds[2];
     int statusFds[2]; // tells the parent why exec failed; closed on a successful exec
-    if (pipe(pipeFds) != 0 || pipe2(statusFds, O_CLOEXEC) != 0) {
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         result.error = std::strerror(errno);
+        return result;
+    }
+    if (pipe2(statusFds, O_CLOEXEC) != 0) {
+        result.error = std::strerror(errno);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
         return result;
     }
     std::vector<std::string> argvText = ArgumentList(path, arguments);
     std::vector<char*> argv = ArgvOf(argvText);
 
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         result.error = std::strerror(errno);
@@ -80,9 +99,16 @@ ProgramResult CProgramRunner::Run(const std::string& program,
         return result;
     }
     if (pid == 0) {
+        // Only async-signal-safe calls until exec: the caller has threads.
+        setpgid(0, 0);
+        // Out of the terminal's process group, an interrupt of the caller no longer reaches the
+        // program: it goes when the caller goes instead.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
         close(pipeFds[0]);
         close(statusFds[0]);
-        dup2(pipeFds[1], STDOUT_FILENO);
+        dup2(pipeFds[1], STDOUT_FILENO); // dup2 clears close-on-exec on the copies
         dup2(pipeFds[1], STDERR_FILENO);
         close(pipeFds[1]);
         const int devNull = open("/dev/null", O_RDONLY);
@@ -98,27 +124,62 @@ ProgramResult CProgramRunner::Run(const std::string& program,
         (void)!write(statusFds[1], &failure, sizeof failure);
         _exit(127);
     }
+    // Also here, so that a kill of the group cannot come before the child has made it.
+    setpgid(pid, pid);
     close(pipeFds[1]);
     close(statusFds[1]);
+
+    using Clock = std::chrono::steady_clock;
+    const bool limited = limits.timeout.count() > 0;
+    const Clock::time_point deadline = Clock::now() + limits.timeout;
+    const auto stopReason = [&] {
+        if (limits.cancel && limits.cancel->IsCancelled())
+            return ProgramStop::kCancelled;
+        if (limited && Clock::now() >= deadline)
+            return ProgramStop::kTimedOut;
+        return ProgramStop::kNone;
+    };
+    int status = 0;
+    bool reaped = false;
+    bool pipeOpen = true;
     char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-        if (n > 0) {
-            result.output.append(buffer, static_cast<size_t>(n));
-            continue;
+    // Read until the output ends, then wait for the program, looking at the limits between.
+    while (!reaped) {
+        if (pipeOpen) {
+            pollfd readable{.fd = pipeFds[0], .events = POLLIN, .revents = 0};
+            const int ready = poll(&readable, 1, kPollMilliseconds);
+            if (ready > 0) {
+                const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+                if (n > 0)
+                    result.output.append(buffer, static_cast<size_t>(n));
+                else if (n == 0 || errno != EINTR)
+                    pipeOpen = false;
+            }
+        } else {
+            const pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid || (done < 0 && errno != EINTR)) {
+                reaped = true;
+                break;
+            }
+            poll(nullptr, 0, kPollMilliseconds);
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break;
+        result.stopped = stopReason();
+        if (result.stopped != ProgramStop::kNone)
+            break;
+    }
+    if (!reaped) {
+        // The whole group: a shell's children go with it.
+        kill(-pid, SIGKILL);
+        kill(pid, SIGKILL);
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
     close(pipeFds[0]);
     int failure = 0;
     const bool execFailed = read(statusFds[0], &failure, sizeof failure) == sizeof failure;
     close(statusFds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
     if (execFailed) {
+        result.stopped = ProgramStop::kNone;
         result.error = program + ": " + std::strerror(failure);
         return result;
     }
@@ -128,6 +189,10 @@ ProgramResult CProgramRunner::Run(const std::string& program,
     } else if (WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     }
+    if (result.stopped == ProgramStop::kCancelled)
+        result.error = kCancelledText;
+    else if (result.stopped == ProgramStop::kTimedOut)
+        result.error = "超过 " + std::to_string(limits.timeout.count()) + " 秒没有结束";
     return result;
 }
 

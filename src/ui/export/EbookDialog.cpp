@@ -2,6 +2,7 @@
 
 #include "export/ArticleBackup.h"
 #include "reader/ChannelTree.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
@@ -18,6 +19,55 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <mutex>
+#include <thread>
+
+// One build: its own copy of the articles and options, the token that cancels it, and the way
+// back to the dialog while there is one. Shared by the dialog and the worker, so whichever ends
+// last frees it.
+class CEbookJob : public CEbookLog, public std::enable_shared_from_this<CEbookJob> {
+public:
+    CEbookJob(CEbookDialog* dialog, std::vector<EbookArticle> articles,
+              std::vector<std::string> categories, EbookOptions options)
+        : m_articles(std::move(articles)), m_categories(std::move(categories)),
+          m_options(std::move(options)), m_dialog(dialog) {
+        m_options.cancel = &m_cancel;
+    }
+
+    // On the worker.
+    void Run() {
+        CEbookBuilder builder;
+        const bool made = builder.Build(m_articles, m_categories, m_options, this);
+        Post([job = weak_from_this(), made, error = builder.GetLastError()](CEbookDialog& dialog) {
+            // Not a build the dialog has let go since.
+            if (const auto current = job.lock(); current && current == dialog.m_job)
+                dialog.Finish(made, error);
+        });
+    }
+    void OnLogLine(const std::string& line) override {
+        Post([text = ToQ(line)](CEbookDialog& dialog) { dialog.AppendLog(text); });
+    }
+    // On the interface thread: no more reports reach the dialog, and the build stops.
+    void Abandon() {
+        m_cancel.Cancel();
+        std::lock_guard lock(m_lock);
+        m_dialog = nullptr;
+    }
+
+private:
+    void Post(std::function<void(CEbookDialog&)> work) {
+        std::lock_guard lock(m_lock);
+        if (CEbookDialog* dialog = m_dialog)
+            PostToUi(dialog, [dialog, work = std::move(work)] { work(*dialog); });
+    }
+
+    const std::vector<EbookArticle> m_articles;
+    const std::vector<std::string> m_categories;
+    EbookOptions m_options;
+    CCancelToken m_cancel;
+    std::mutex m_lock;
+    CEbookDialog* m_dialog; // null once the dialog has let the build go
+};
 
 namespace {
 
@@ -89,8 +139,13 @@ CEbookDialog::CEbookDialog(std::vector<EbookArticle> articles, std::vector<std::
 CEbookDialog::~CEbookDialog() {
     m_gone->store(true);
     m_downloader.reset();
-    if (m_builder.joinable())
-        m_builder.join();
+    AbandonBuild();
+}
+
+void CEbookDialog::AbandonBuild() {
+    if (m_job)
+        m_job->Abandon();
+    m_job.reset();
 }
 
 void CEbookDialog::Browse() {
@@ -132,24 +187,16 @@ void CEbookDialog::Build() {
                                .title = ToStd(m_title->text().trimmed()),
                                .contents = m_byCategory->isVisible() && m_byCategory->isChecked()
                                                ? EbookContents::kByCategory
-                                               : EbookContents::kFlat};
-    if (m_builder.joinable())
-        m_builder.join();
-    auto gone = m_gone;
-    m_builder = std::thread([this, gone, options] {
-        CEbookBuilder builder;
-        const bool made = builder.Build(m_articles, m_categories, options, this);
-        const std::string error = builder.GetLastError();
-        PostToUi(this, [this, gone, made, error] {
-            if (!*gone)
-                Finish(made, error);
-        });
-    });
+                                               : EbookContents::kFlat,
+                               .compiler = m_compiler};
+    AbandonBuild();
+    m_job = std::make_shared<CEbookJob>(this, m_articles, m_categories, options);
+    // Detached: the worker keeps the job alive until it is done, with or without the dialog.
+    std::thread([job = m_job] { job->Run(); }).detach();
 }
 
 void CEbookDialog::Finish(bool made, const std::string& error) {
-    if (m_builder.joinable())
-        m_builder.join();
+    m_job.reset();
     if (made) {
         m_start->setText(QStringLiteral("制作完成"));
         CMessageBox::Show(this, QStringLiteral("制作完成!"));
@@ -163,11 +210,6 @@ void CEbookDialog::Finish(bool made, const std::string& error) {
 
 void CEbookDialog::AppendLog(const QString& line) {
     m_status->appendPlainText(line);
-}
-
-void CEbookDialog::OnLogLine(const std::string& line) {
-    // From the build's worker.
-    OnDownloadLog(line);
 }
 
 void CEbookDialog::OnDownloadLog(const std::string& line) {
@@ -204,9 +246,8 @@ void CEbookDialog::reject() {
         m_downloader->Cancel();
         m_downloader->Join();
     }
-    // A compiler that runs cannot be stopped half-way; its book is finished first.
-    if (m_builder.joinable())
-        m_builder.join();
+    // A running compiler is killed by its worker, which the window does not wait for.
+    AbandonBuild();
     QDialog::reject();
 }
 
@@ -261,4 +302,16 @@ void CEbookDialog::OpenForChannel(QWidget* parent, CRssReader& reader, int index
         items.insert(items.end(), part.begin(), part.end());
     }
     OpenForFeedItems(parent, items, ToQ(reader.Tree().Record(index).title));
+}
+
+void CEbookDialog::OpenForFavoriteBox(QWidget* parent, CRssFavorites& favorites,
+                                      CFeedDatabase& store, int box) {
+    std::vector<FeedItem> items;
+    if (!favorites.Items(box, items, store))
+        return; // the reason has been shown
+    if (items.empty()) {
+        CMessageBox::Show(parent, QString::fromUtf8(CEbookBuilder::kEmptyBoxText));
+        return;
+    }
+    OpenForFeedItems(parent, items, QString());
 }

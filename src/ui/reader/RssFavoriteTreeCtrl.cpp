@@ -6,6 +6,7 @@
 #include "ui/common/FileChooser.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
+#include "ui/export/EbookDialog.h"
 #include "ui/reader/DirectoryDialog.h"
 #include "ui/reader/FavoriteBoxDialog.h"
 #include "ui/reader/FavoriteItemDialog.h"
@@ -198,10 +199,7 @@ void CRssFavoriteTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
             menu.addSeparator();
             continue;
         }
-        QAction* action = menu.addAction(CommandText(id));
-        action->setData(id);
-        // The e-book of a box comes with the e-book builder.
-        action->setEnabled(id != kCmdChannelEbook);
+        menu.addAction(CommandText(id))->setData(id);
     }
     if (QAction* chosen = menu.exec(event->globalPos()))
         OnCommand(chosen->data().toInt(), index);
@@ -225,6 +223,10 @@ void CRssFavoriteTreeCtrl::OnCommand(int commandId, int index) {
         break;
     case kCmdExportFavoriteFeed:
         ExportBox(index);
+        break;
+    case kCmdChannelEbook:
+        if (m_favorites.IsBox(index))
+            CEbookDialog::OpenForFavoriteBox(this, m_favorites, m_store, index);
         break;
     case kCmdDeleteChannel:
     case kCmdDeleteDirectory:
