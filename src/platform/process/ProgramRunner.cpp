@@ -1,5 +1,7 @@
 #include "platform/process/ProgramRunner.h"
 
+#include "platform/text/ReasonText.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -13,7 +15,6 @@
 
 namespace {
 
-constexpr const char* kCancelledText = "已取消";
 // How often a running program's limits are looked at.
 constexpr int kPollMilliseconds = 20;
 
@@ -70,7 +71,7 @@ ProgramResult CProgramRunner::Run(const std::string& program,
     }
     if (limits.cancel && limits.cancel->IsCancelled()) {
         result.stopped = ProgramStop::kCancelled;
-        result.error = kCancelledText;
+        result.error = CReasonText::Text(Reason::kCancelled);
         return result;
     }
     int pipeFds[2];
@@ -190,9 +191,10 @@ ProgramResult CProgramRunner::Run(const std::string& program,
         result.exitCode = WEXITSTATUS(status);
     }
     if (result.stopped == ProgramStop::kCancelled)
-        result.error = kCancelledText;
+        result.error = CReasonText::Text(Reason::kCancelled);
     else if (result.stopped == ProgramStop::kTimedOut)
-        result.error = "超过 " + std::to_string(limits.timeout.count()) + " 秒没有结束";
+        result.error =
+            CReasonText::Text(Reason::kProgramTimedOut, {std::to_string(limits.timeout.count())});
     return result;
 }
 

@@ -49,6 +49,7 @@ constexpr ReasonEntry kReasons[] = {
     {Reason::kNoOutlineToMove, "没有要移动的节点"},
     {Reason::kOutlineBelowItself, "节点不能移到它自己的下面"},
     {Reason::kImportNotBegun, "导入尚未开始"},
+    {Reason::kProgramTimedOut, "超过 {0} 秒没有结束"},
 };
 
 struct StatusEntry {

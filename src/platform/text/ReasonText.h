@@ -47,6 +47,7 @@ enum class Reason {
     kNoOutlineToMove,
     kOutlineBelowItself,
     kImportNotBegun,
+    kProgramTimedOut,     // {0}: seconds
 };
 
 class CReasonText {
