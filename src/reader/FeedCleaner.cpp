@@ -18,11 +18,8 @@ std::string CFeedCleaner::CheckDays(const std::string& text, int& days) {
     return {};
 }
 
-bool CFeedCleaner::Clean(const CleanRequest& request, int* removed) {
-    m_error.clear();
-    if (removed)
-        *removed = 0;
-    std::vector<int> feedIds;
+bool CFeedCleaner::FeedIds(const CleanRequest& request, std::vector<int>& feedIds,
+                           std::vector<int>& channels) {
     bool ok = true;
     for (int index : request.channels) {
         if (!m_tree.IsValid(index) || m_tree.Record(index).directory)
@@ -30,11 +27,42 @@ bool CFeedCleaner::Clean(const CleanRequest& request, int* removed) {
         int feedId = 0;
         if (m_tree.GetFeedId(index, feedId, m_store)) {
             feedIds.push_back(feedId);
+            channels.push_back(index);
         } else {
             ok = false;
             m_error = m_store.GetLastError();
         }
     }
+    return ok;
+}
+
+bool CFeedCleaner::Count(const CleanRequest& request, CleanCount& count) {
+    m_error.clear();
+    count = {};
+    std::vector<int> feedIds, channels;
+    if (!FeedIds(request, feedIds, channels))
+        return false;
+    if (!m_store.CountCleanItems(feedIds, request.days, request.which == CleanItems::kAll,
+                                 count.items, count.unread)) {
+        m_error = m_store.GetLastError();
+        return false;
+    }
+    return true;
+}
+
+std::string CFeedCleaner::QuestionText(const CleanCount& count) {
+    std::string text = "将删除 " + std::to_string(count.items) + " 篇文章";
+    if (count.unread > 0)
+        text += ", 其中 " + std::to_string(count.unread) + " 篇未读";
+    return text + "。\n删除后不可恢复, 确定要清理吗?";
+}
+
+bool CFeedCleaner::Clean(const CleanRequest& request, int* removed) {
+    m_error.clear();
+    if (removed)
+        *removed = 0;
+    std::vector<int> feedIds, channels;
+    bool ok = FeedIds(request, feedIds, channels);
     int before = 0, after = 0, feeds = 0;
     m_store.GetTotals(feeds, before);
     if (ok && !m_store.CleanItems(feedIds, request.days, request.which == CleanItems::kAll)) {
@@ -43,6 +71,11 @@ bool CFeedCleaner::Clean(const CleanRequest& request, int* removed) {
     }
     if (ok && removed && m_store.GetTotals(feeds, after))
         *removed = before - after;
-    m_tree.ResetUnreadCounts();
+    // What is left of the cleaned channels is counted again; a count that cannot be read stays.
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        int unread = 0;
+        if (m_store.GetUnreadCount(feedIds[i], unread))
+            m_tree.SetUnreadCount(channels[i], unread);
+    }
     return ok;
 }

@@ -15,6 +15,12 @@ struct CleanRequest {
     CleanItems which = CleanItems::kAll;
 };
 
+// What a cleaning would remove.
+struct CleanCount {
+    int items = 0;
+    int unread = 0; // of those items
+};
+
 // The cleaning of stored items, shared by the wizard and the cli.
 class CFeedCleaner {
 public:
@@ -26,14 +32,25 @@ public:
     static constexpr const char* kDaysText = "请输入 0 ~ 365 间的数字";
     static constexpr const char* kNoChannelText = "请选择至少一个要清理的频道!";
 
-    // Removes the items in one statement over the channels' feed ids. Then every channel's
-    // unread count (not only the cleaned ones') is set to 0 under the tree's lock: the counts
-    // are taken again at the next receive. False with the reason in Error() when the store
-    // failed; the counts are reset all the same, as the wizard ends the same way.
+    // How many items Clean would remove, and how many of them are unread; false with the
+    // reason in Error() when the store cannot say.
+    bool Count(const CleanRequest& request, CleanCount& count);
+    // The question the wizard asks before it removes them.
+    static std::string QuestionText(const CleanCount& count);
+    static constexpr const char* kQuestionCaption = "清理确认";
+    static constexpr const char* kNothingText = "所选频道中没有符合条件的文章, 无需清理";
+
+    // Removes the items in one statement over the channels' feed ids, then takes the cleaned
+    // channels' unread counts again from the store (the other channels keep theirs). False
+    // with the reason in Error() when the store failed.
     bool Clean(const CleanRequest& request, int* removed = nullptr);
     const std::string& Error() const { return m_error; }
 
 private:
+    // The feed ids of the request's channels, with the tree indexes they belong to.
+    bool FeedIds(const CleanRequest& request, std::vector<int>& feedIds,
+                 std::vector<int>& channels);
+
     CChannelTree& m_tree;
     CFeedDatabase& m_store;
     std::string m_error;

@@ -9,6 +9,7 @@
 #include "reader/FeedAddress.h"
 #include "reader/FeedFetcher.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -46,10 +47,9 @@ std::string FeedKey(const std::string& xmlUrl) {
     return address;
 }
 
-void CollectAddresses(const CXmlNode& parent, std::set<std::string>& out) {
+void CollectAddresses(const CXmlNode& parent, COpmlFeedFilter& out) {
     for (const CXmlNode& child : OutlineChildren(parent)) {
-        if (std::string key = FeedKey(child.GetAttribute("xmlUrl")); !key.empty())
-            out.insert(key);
+        out.Know(child.GetAttribute("xmlUrl"));
         CollectAddresses(child, out);
     }
 }
@@ -64,7 +64,7 @@ bool HasFeeds(const OpmlOutline& outline) {
 }
 
 struct CMerge {
-    std::set<std::string> known;
+    COpmlFeedFilter known;
     OpmlMergeResult& result;
 
     void Into(CXmlNode parent, const std::vector<OpmlOutline>& source, const std::string& prefix) {
@@ -94,26 +94,106 @@ struct CMerge {
                     folder.Remove();
                 continue;
             }
-            OpmlMergeEntry entry{.path = path, .xmlUrl = outline.xmlUrl};
-            const std::string key = FeedKey(outline.xmlUrl);
-            if (key.empty()) {
-                entry.reason = "不是RSS地址";
-                result.skipped.push_back(entry);
-            } else if (!known.insert(key).second) {
-                entry.reason = "已订阅";
-                result.skipped.push_back(entry);
-            } else {
-                CXmlNode node = parent.AppendChild("outline");
-                node.SetAttribute("title", outline.title.empty() ? key : outline.title);
-                node.SetAttribute("xmlUrl", key);
-                node.SetAttribute("htmlUrl", outline.htmlUrl);
-                result.added.push_back(entry);
-            }
+            const std::string key = known.Admit(outline, path, result);
+            if (key.empty())
+                continue;
+            CXmlNode node = parent.AppendChild("outline");
+            node.SetAttribute("title", outline.title.empty() ? key : outline.title);
+            node.SetAttribute("xmlUrl", key);
+            node.SetAttribute("htmlUrl", outline.htmlUrl);
         }
     }
 };
 
+// The arrangement's drop of one outline into a level of the working copy; the position it has
+// there, or -1 when nothing of it was taken.
+int MergeOutline(std::vector<OpmlOutline>& level, const OpmlOutline& outline,
+                 const std::string& prefix, COpmlFeedFilter& filter, OpmlMergeResult& result) {
+    const std::string path = prefix + outline.title;
+    if (!outline.IsDirectory()) {
+        const std::string key = filter.Admit(outline, path, result);
+        if (key.empty())
+            return -1;
+        OpmlOutline feed{.title = outline.title.empty() ? key : outline.title,
+                         .xmlUrl = outline.xmlUrl,
+                         .htmlUrl = outline.htmlUrl};
+        level.push_back(std::move(feed));
+        return static_cast<int>(level.size()) - 1;
+    }
+    int at = -1;
+    for (int i = 0; i < static_cast<int>(level.size()); ++i)
+        if (level[i].IsDirectory() && level[i].title == outline.title) {
+            at = i;
+            break;
+        }
+    const bool made = at < 0;
+    if (made) {
+        level.push_back({.title = outline.title, .xmlUrl = {}, .htmlUrl = outline.htmlUrl});
+        at = static_cast<int>(level.size()) - 1;
+    }
+    bool took = false;
+    for (const OpmlOutline& child : outline.children)
+        took = MergeOutline(level[at].children, child, path + "/", filter, result) >= 0 || took;
+    // A new folder whose feeds were all left out is not made; one without feeds is the user's.
+    if (made && !took && HasFeeds(outline)) {
+        level.erase(level.begin() + at);
+        return -1;
+    }
+    return at;
+}
+
+bool IsBelow(const OutlinePath& path, const OutlinePath& ancestor) {
+    return path.size() > ancestor.size() &&
+           std::equal(ancestor.begin(), ancestor.end(), path.begin());
+}
+
 } // namespace
+
+int OpmlMergeResult::AlreadySubscribed() const {
+    return static_cast<int>(std::count_if(skipped.begin(), skipped.end(), [](const auto& entry) {
+        return entry.reason == COpmlFeedFilter::kSubscribedReason;
+    }));
+}
+
+int OpmlMergeResult::Invalid() const {
+    return static_cast<int>(skipped.size()) - AlreadySubscribed();
+}
+
+void OpmlMergeResult::Append(const OpmlMergeResult& more) {
+    added.insert(added.end(), more.added.begin(), more.added.end());
+    skipped.insert(skipped.end(), more.skipped.begin(), more.skipped.end());
+}
+
+std::string OpmlMergeResult::SummaryText() const {
+    return std::to_string(added.size()) + " 个频道已导入, " + std::to_string(AlreadySubscribed()) +
+           " 个已存在, " + std::to_string(Invalid()) + " 个无效";
+}
+
+void COpmlFeedFilter::Know(const std::string& xmlUrl) {
+    if (std::string key = FeedKey(xmlUrl); !key.empty())
+        m_known.insert(std::move(key));
+}
+
+void COpmlFeedFilter::Know(const std::vector<OpmlOutline>& outlines) {
+    for (const OpmlOutline& outline : outlines) {
+        Know(outline.xmlUrl);
+        Know(outline.children);
+    }
+}
+
+std::string COpmlFeedFilter::Admit(const OpmlOutline& feed, const std::string& path,
+                                   OpmlMergeResult& result) {
+    OpmlMergeEntry entry{.path = path, .xmlUrl = feed.xmlUrl};
+    std::string key = FeedKey(feed.xmlUrl);
+    if (key.empty()) {
+        entry.reason = kNoFeedReason;
+    } else if (!m_known.insert(key).second) {
+        entry.reason = kSubscribedReason;
+        key.clear();
+    }
+    (key.empty() ? result.skipped : result.added).push_back(std::move(entry));
+    return key;
+}
 
 bool COpmlExchange::LoadDocument(const std::string& path, CXmlDocument& doc, std::string& error) {
     std::string bytes;
@@ -319,26 +399,61 @@ const OpmlOutline* COpmlImport::Find(const std::vector<OpmlOutline>& outlines,
     return found;
 }
 
-bool COpmlImport::Drop(const OutlinePath& source, const OutlinePath& target, OutlinePath* newPath) {
-    const OpmlOutline* dragged = Find(m_source, source);
-    if (!m_open || !dragged)
+bool COpmlImport::Drop(const OutlinePath& source, const OutlinePath& target, OutlinePath* newPath,
+                       OpmlMergeResult* result) {
+    OpmlMergeResult taken;
+    if (!Find(m_source, source))
         return false;
-    OpmlOutline copy = *dragged;
-    OutlinePath landed = target;
-    std::vector<OpmlOutline>* level = &m_target;
+    const bool written = DropMany({source}, target, taken, newPath);
+    if (result)
+        *result = std::move(taken);
+    return written;
+}
+
+bool COpmlImport::DropMany(const std::vector<OutlinePath>& sources, const OutlinePath& target,
+                           OpmlMergeResult& result, OutlinePath* newPath) {
+    result = {};
+    if (newPath)
+        newPath->clear();
+    if (!m_open)
+        return false;
+    std::vector<OutlinePath> order = sources;
+    std::sort(order.begin(), order.end());
+    OutlinePath level = target;
+    std::vector<OpmlOutline>* into = &m_target;
     const OpmlOutline* onto = target.empty() ? nullptr : Find(m_target, target);
     if (onto && onto->IsDirectory()) {
         for (int position : target)
-            level = &(*level)[position].children;
+            into = &(*into)[position].children;
     } else {
-        landed.clear();
+        level.clear();
     }
-    landed.push_back(static_cast<int>(level->size()));
-    level->push_back(std::move(copy));
-    if (newPath)
-        *newPath = landed;
+    COpmlFeedFilter filter;
+    filter.Know(m_target);
+    std::vector<OutlinePath> taken;
+    for (const OutlinePath& source : order) {
+        const OpmlOutline* dragged = Find(m_source, source);
+        if (!dragged || std::any_of(taken.begin(), taken.end(), [&](const OutlinePath& parent) {
+                return IsBelow(source, parent);
+            }))
+            continue;
+        taken.push_back(source);
+        const int at = MergeOutline(*into, *dragged, "", filter, result);
+        if (at >= 0 && newPath) {
+            *newPath = level;
+            newPath->push_back(at);
+        }
+    }
+    m_result.Append(result);
     std::string error;
     return COpmlExchange::WriteOutlines(m_workingCopy, m_target, error);
+}
+
+bool COpmlImport::DropAll(OpmlMergeResult& result) {
+    std::vector<OutlinePath> all;
+    for (int i = 0; i < static_cast<int>(m_source.size()); ++i)
+        all.push_back({i});
+    return DropMany(all, {}, result);
 }
 
 bool COpmlImport::Commit(std::string& error) {

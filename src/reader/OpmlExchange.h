@@ -2,6 +2,7 @@
 
 #include "reader/RssChannelFile.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,35 @@ struct OpmlMergeEntry {
 struct OpmlMergeResult {
     std::vector<OpmlMergeEntry> added;
     std::vector<OpmlMergeEntry> skipped;
+
+    // Skipped because the channels hold the address already (or the list named it before).
+    int AlreadySubscribed() const;
+    // Skipped because the entry names no feed address.
+    int Invalid() const;
+    void Append(const OpmlMergeResult& more);
+    // "N 个频道已导入, M 个已存在, K 个无效"
+    std::string SummaryText() const;
+};
+
+// Which feeds of a list the channel tree takes, for the cli's merge and the import dialog
+// alike: a feed whose address is known (the tree holds it, or an earlier entry of the list
+// brought it) is skipped as subscribed already, an entry whose address is no feed address as
+// invalid.
+class COpmlFeedFilter {
+public:
+    static constexpr const char* kSubscribedReason = "已订阅";
+    static constexpr const char* kNoFeedReason = "不是RSS地址";
+
+    void Know(const std::string& xmlUrl);
+    // Every feed address of the outlines, at any depth.
+    void Know(const std::vector<OpmlOutline>& outlines);
+    // The feed's address as the tree keeps it when it is taken (it is known from then on and
+    // listed in result.added), or "" when it is skipped (listed in result.skipped with the
+    // reason). path: the feed's folders and title, for the lists.
+    std::string Admit(const OpmlOutline& feed, const std::string& path, OpmlMergeResult& result);
+
+private:
+    std::set<std::string> m_known;
 };
 
 // Reading and writing OPML lists as other feed readers write them: OPML 1.0, 1.1 and 2.0,
@@ -97,9 +127,23 @@ public:
                                    const OutlinePath& path);
 
     // Copies the source outline (with everything below it) to the end of the target directory
-    // at the path; onto a feed or an empty path it goes to the top level. newPath receives where
-    // it landed. The working copy is written after each drop.
-    bool Drop(const OutlinePath& source, const OutlinePath& target, OutlinePath* newPath = nullptr);
+    // at the path; onto a feed or an empty path it goes to the top level. A folder goes into a
+    // folder of the same name there when there is one. Feeds whose address the working copy
+    // holds already and entries naming no feed are left out (COpmlFeedFilter); a new folder
+    // whose feeds were all left out is not made, one that never held a feed is kept. newPath
+    // receives where it landed (empty when nothing of it was taken), result (when given) what
+    // was taken and left out. The working copy is written after each drop; false when the
+    // source path names nothing or the write failed.
+    bool Drop(const OutlinePath& source, const OutlinePath& target, OutlinePath* newPath = nullptr,
+              OpmlMergeResult* result = nullptr);
+    // Several source outlines at once, as Drop does each, in tree order; an outline below
+    // another one given comes with it and is not taken twice.
+    bool DropMany(const std::vector<OutlinePath>& sources, const OutlinePath& target,
+                  OpmlMergeResult& result, OutlinePath* newPath = nullptr);
+    // 全部导入: every outline of the source, to the top level.
+    bool DropAll(OpmlMergeResult& result);
+    // What the drops of this import took and left out, added up.
+    const OpmlMergeResult& Result() const { return m_result; }
 
     // Writes the target tree as the new channel file and removes the working copy.
     bool Commit(std::string& error);
@@ -113,5 +157,6 @@ private:
     std::string m_workingCopy;
     std::vector<OpmlOutline> m_source;
     std::vector<OpmlOutline> m_target;
+    OpmlMergeResult m_result;
     bool m_open = false;
 };

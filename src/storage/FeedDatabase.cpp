@@ -739,19 +739,49 @@ int CFeedDatabase::DeleteFavoriteFolders(const std::vector<int>& folderIds) {
 
 // ---- Maintenance ----
 
-int CFeedDatabase::CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread) {
-    std::string sql = "DELETE FROM rss_data WHERE item_feedid IN " + InIds(1);
+namespace {
+
+// The items cleaning takes: ?1 the feed ids, ?2 the age limit when days is not 0.
+std::string CleanCondition(int days, bool includeUnread) {
+    std::string sql = " WHERE item_feedid IN " + InIds(1);
     // Item dates are written in local time (the clock time of the feed), so the limit is too.
     if (days != 0)
         sql += " AND item_pubDate < datetime('now', 'localtime', ?2)";
     if (!includeUnread)
         sql += " AND item_read = 1";
+    return sql;
+}
+
+void BindClean(CSqlStatement& statement, const std::vector<int>& feedIds, int days) {
+    statement.Bind(1, CStoreSql::IdArray(feedIds));
+    if (days != 0)
+        statement.Bind(2, std::to_string(-days) + " days");
+}
+
+} // namespace
+
+int CFeedDatabase::CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread) {
     return Run([&](CSqlDatabase& db) {
-        CSqlStatement remove = db.CompileStatement(sql + ";");
-        remove.Bind(1, CStoreSql::IdArray(feedIds));
-        if (days != 0)
-            remove.Bind(2, std::to_string(-days) + " days");
+        CSqlStatement remove =
+            db.CompileStatement("DELETE FROM rss_data" + CleanCondition(days, includeUnread) + ";");
+        BindClean(remove, feedIds, days);
         remove.ExecDML();
+    });
+}
+
+int CFeedDatabase::CountCleanItems(const std::vector<int>& feedIds, int days, bool includeUnread,
+                                   int& total, int& unread) {
+    total = unread = 0;
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement count =
+            db.CompileStatement("SELECT count(*), coalesce(sum(item_read = 0), 0) FROM rss_data" +
+                                CleanCondition(days, includeUnread) + ";");
+        BindClean(count, feedIds, days);
+        CSqlQuery row = count.ExecQuery();
+        if (!row.IsEnd()) {
+            total = row.GetInt(0);
+            unread = row.GetInt(1);
+        }
     });
 }
 

@@ -141,6 +141,9 @@ public:
     // Cleaning: the items of the channels dated more than days before the local time now (all
     // of them when days is 0); read items only unless includeUnread.
     int CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread);
+    // The items CleanItems would remove with the same values, and how many of them are unread.
+    int CountCleanItems(const std::vector<int>& feedIds, int days, bool includeUnread, int& total,
+                        int& unread);
 
     // Upkeep (the vacuum tool): removes the items and validators of channels whose row is gone,
     // which older files hold after a channel was removed while it was received, then rebuilds

@@ -183,16 +183,6 @@ SetupCheck CAccountSetup::SetRecentPostsCount(const std::string& name, int count
 }
 
 SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLockChange& change) {
-    switch (change.mode) {
-    case LoginLockMode::kOff:
-        return Recorded([&] { return CAccountStore::SetLoginSettings(name, 0, {}) != 0; },
-                        "保存账户失败!");
-    case LoginLockMode::kBlogPassword:
-        return Recorded([&] { return CAccountStore::SetLoginSettings(name, 1, {}) != 0; },
-                        "保存账户失败!");
-    case LoginLockMode::kLocalPassword:
-        break;
-    }
     int mode = 0;
     std::string stored;
     {
@@ -200,6 +190,19 @@ SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLo
         CScopedReporter scope(recorder);
         if (!CAccountStore::GetLoginSettings(name, mode, stored))
             return Fail(recorder.TakeOr("载入账户信息失败!"));
+    }
+    switch (change.mode) {
+    case LoginLockMode::kOff:
+        // Whoever switches the protection off knows the password it asks for.
+        if (mode != 0 && change.loginPassword != stored)
+            return Fail(kWrongPasswordText);
+        return Recorded([&] { return CAccountStore::SetLoginSettings(name, 0, {}) != 0; },
+                        "保存账户失败!");
+    case LoginLockMode::kBlogPassword:
+        return Recorded([&] { return CAccountStore::SetLoginSettings(name, 1, {}) != 0; },
+                        "保存账户失败!");
+    case LoginLockMode::kLocalPassword:
+        break;
     }
     if (mode == 2) {
         if (change.oldPassword.empty())

@@ -52,6 +52,7 @@ struct LoginLockChange {
     std::string oldPassword;     // the current local password, when the mode already was 2
     std::string newPassword;     // mode 2
     std::string confirmPassword; // mode 2, typed a second time
+    std::string loginPassword;   // the login password in force, to switch a protection off
 };
 
 // How a connection test ended.

@@ -182,9 +182,15 @@ TEST_F(OpmlExchangeTest, ArrangementDropsIntoDirectoriesAndCancelChangesNothing)
     // Onto a directory: at its end; onto a feed: the top level.
     ASSERT_TRUE(import.Drop({0, 0}, {0}, &landed));
     EXPECT_EQ(landed, (OutlinePath{0, 2}));
-    ASSERT_TRUE(import.Drop({0, 0, 1}, {2}, &landed));
+    ASSERT_TRUE(import.Drop({0, 1, 0}, {2}, &landed));
     EXPECT_EQ(landed, (OutlinePath{3}));
     EXPECT_FALSE(import.Drop({7}, {}));
+    // A feed the working copy holds already is left out, and said so.
+    OpmlMergeResult result;
+    ASSERT_TRUE(import.Drop({0, 0, 1}, {}, &landed, &result));
+    EXPECT_TRUE(landed.empty());
+    EXPECT_EQ(result.SummaryText(), "0 个频道已导入, 1 个已存在, 0 个无效");
+    EXPECT_EQ(import.Target().size(), 4u);
     EXPECT_NE(ReadAll(import.WorkingCopy()).find("Slashdot"), std::string::npos);
     import.Cancel();
     EXPECT_EQ(ReadAll(ChannelFile()), kTree);

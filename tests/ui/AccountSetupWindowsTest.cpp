@@ -466,6 +466,24 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
     CPropertySheetAccountSetup sheet("s", {});
     EXPECT_TRUE(sheet.Security()->BlogPasswordChoice()->isChecked());
     EXPECT_EQ(sheet.Security()->NewPasswordLabel()->text(), QStringLiteral("请输入账户密码"));
+
+    // Switching the protection off asks for the password in force, each time 确定 is pressed.
+    const std::vector<std::optional<QString>> answers = {std::nullopt, QStringLiteral("BLOGPW"),
+                                                         QStringLiteral("blogpw")};
+    std::size_t asked = 0;
+    CLocalLoginDialog::SetHook([&](const QString&) { return answers.at(asked++); });
+    sheet.show();
+    sheet.Security()->LockCheck()->setChecked(false);
+    EXPECT_FALSE(sheet.Confirm());
+    EXPECT_EQ(Said(), QString::fromUtf8(CPropertyPageAccountSecurity::kProtectionStaysText));
+    EXPECT_FALSE(sheet.Confirm());
+    EXPECT_EQ(Said(), QStringLiteral("密码错误!"));
+    ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
+    EXPECT_EQ(mode, 1);
+    ASSERT_TRUE(sheet.Confirm());
+    EXPECT_EQ(asked, 3u);
+    ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
+    EXPECT_EQ(mode, 0);
 }
 
 TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {

@@ -8,13 +8,17 @@
 #include "ui/app/CommandTable.h"
 #include "ui/app/MainFrame.h"
 #include "ui/blog/AccountChooserDialog.h"
+#include "ui/blog/AccountSetupCommands.h"
 #include "ui/blog/AccountTreeCtrl.h"
 #include "ui/blog/BlogArticlesView.h"
 #include "ui/blog/BlogWorkspace.h"
 #include "ui/blog/FolderPickerDialog.h"
 #include "ui/blog/LocalLoginDialog.h"
+#include "ui/blog/PropertySheetAccountSetup.h"
 #include "ui/blog/PublishSeveralDialog.h"
 #include "ui/common/CommandIds.h"
+#include "ui/common/FileChooser.h"
+#include "ui/common/InputBox.h"
 #include "ui/common/PopupWindow.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
@@ -28,6 +32,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -222,6 +227,60 @@ TEST_F(BlogWindowsTest, ALockedAccountAsksOncePerRun) {
     tree.ClickItem(tree.ItemOfCode(1100));
     EXPECT_EQ(m_logins, 3);
     EXPECT_EQ(shown.count(), 3);
+}
+
+// Nothing of a locked account is reached around its password: not by a right-click on its
+// folders, not by their commands, not by the settings sheet (which shows the service password).
+TEST_F(BlogWindowsTest, ALockedAccountsMenusCommandsAndSettingsAskFirst) {
+    AddAccounts({Account("locked")});
+    ASSERT_EQ(CAccountStore::SetLoginSettings("locked", 2, "Geheim"), 1);
+    Insert(kFolderDrafts, "locked", "私人草稿");
+    CAccountTreeCtrl& tree = Tree();
+    CAccountSetupCommands::Register(*m_commands, m_window.get(), &tree, [](int, int) {});
+    FolderSpy shown(tree);
+    struct CountingChooser : CFileChooserHandler {
+        CountingChooser() { CFileChooser::SetHandler(this); }
+        ~CountingChooser() override { CFileChooser::SetHandler(nullptr); }
+        QString OnOpenFile(const QString&, const QString&) override { return ++asked, QString(); }
+        QString OnSaveFile(const QString&, const QString&, const QString&) override {
+            return ++asked, QString();
+        }
+        int asked = 0;
+    } chooser;
+    int sheets = 0;
+    const auto openSettings = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* sheet =
+                    qobject_cast<CPropertySheetAccountSetup*>(QApplication::activeModalWidget())) {
+                ++sheets;
+                sheet->reject();
+            }
+        });
+        m_commands->Run(kCmdAccountSettings);
+        QApplication::processEvents();
+    };
+
+    // Cancelled each time: no folder, no menu, no command, no sheet.
+    EXPECT_EQ(tree.BuildContextMenu(tree.ItemOfCode(1030), nullptr), nullptr);
+    EXPECT_EQ(shown.count(), 0);
+    for (int id : {kCmdExportFolder, kCmdImportFolder, kCmdChannelEbook, kCmdClearChannel})
+        tree.OnCommand(id);
+    openSettings();
+    EXPECT_EQ(m_logins, 6);
+    EXPECT_EQ(chooser.asked, 0);
+    EXPECT_EQ(sheets, 0);
+    EXPECT_EQ(Count(kFolderDrafts, "locked"), 1);
+
+    // The right password once: the menu, its export and the sheet follow without asking again.
+    m_typed = {QStringLiteral("Geheim")};
+    std::unique_ptr<QMenu> menu(tree.BuildContextMenu(tree.ItemOfCode(1030), nullptr));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(shown.lastFolder, kFolderDrafts);
+    tree.OnCommand(kCmdExportFolder);
+    EXPECT_EQ(chooser.asked, 1);
+    openSettings();
+    EXPECT_EQ(sheets, 1);
+    EXPECT_EQ(m_logins, 7);
 }
 
 TEST_F(BlogWindowsTest, EachKindOfNodeHasItsMenu) {
@@ -597,6 +656,32 @@ TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
     EXPECT_TRUE(frame.Action(kCmdPostCountCustom)->isChecked());
     EXPECT_FALSE(frame.Action(kCmdPostCount10)->isChecked());
     frame.Blog()->Operations().Wait();
+
+    // 自定义的数量 asks until the count is one of 1 to 999, keeps it and fetches with it.
+    std::vector<QString> typed = {QStringLiteral("0"), QStringLiteral("一百"),
+                                  QStringLiteral("1000"), QStringLiteral(" 42 ")};
+    CInputBox::SetHook([&](const QString&) -> std::optional<QString> {
+        if (typed.empty())
+            return std::nullopt;
+        const QString answer = typed.front();
+        typed.erase(typed.begin());
+        return answer;
+    });
+    m_boxes.Clear();
+    frame.Action(kCmdPostCountCustom)->trigger();
+    CInputBox::SetHook({});
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<QString>(3, QStringLiteral("获取日志的数量只能是 1 到 999")));
+    ASSERT_EQ(CAccountStore::GetAccountField("alpha", "getrecentpostsnum", stored), 1);
+    EXPECT_EQ(stored, "42");
+    frame.Blog()->Operations().Wait();
+
+    // A count chosen for a locked account is kept only once its password was given.
+    ASSERT_EQ(CAccountStore::SetLoginSettings("alpha", 2, "pw"), 1);
+    frame.Action(kCmdPostCount5)->trigger(); // the password is not given
+    EXPECT_EQ(m_logins, 1);
+    ASSERT_EQ(CAccountStore::GetAccountField("alpha", "getrecentpostsnum", stored), 1);
+    EXPECT_EQ(stored, "42");
     frame.Shutdown();
 }
 

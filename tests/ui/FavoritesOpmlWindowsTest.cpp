@@ -18,11 +18,14 @@
 #include "ui/reader/RssReader.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -177,6 +180,56 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
     CRssFavorites again;
     ASSERT_TRUE(again.Build());
     EXPECT_EQ(again.Tree().Roots().size(), 2u);
+}
+
+// A list from another reader: several items dragged at once and 全部导入 leave out what is
+// subscribed already (or named twice) and what is no feed, each step saying how many, and 确定
+// sums up.
+TEST_F(FavoritesOpmlWindowsTest, ImportingAListLeavesOutWhatIsSubscribedAndSaysHowMany) {
+    WriteAll(ChannelFile(), "<opml><body><outline title=\"已有\" xmlUrl=\"http://existing.example/"
+                            "rss\"/></body></opml>");
+    COpmlImportDialog dialog;
+    EXPECT_FALSE(dialog.ImportAllButton()->isEnabled());
+    ASSERT_TRUE(dialog.LoadFile(QString::fromStdString(TestDataPath("opml/with-duplicates.opml"))));
+    EXPECT_TRUE(dialog.ImportAllButton()->isEnabled());
+    QTreeWidget* source = dialog.SourceTree();
+    EXPECT_EQ(source->selectionMode(), QAbstractItemView::ExtendedSelection);
+    // Both folders, and a feed of the first that comes with its folder anyway.
+    source->topLevelItem(0)->setSelected(true);
+    source->topLevelItem(0)->child(1)->setSelected(true);
+    source->topLevelItem(1)->setSelected(true);
+    ASSERT_TRUE(dialog.DropSelectionAt({}));
+    EXPECT_EQ(dialog.SummaryLabel()->text(),
+              QStringLiteral("3 个频道已导入, 1 个已存在, 1 个无效"));
+    QTreeWidget* target = dialog.TargetTree();
+    ASSERT_EQ(target->topLevelItemCount(), 3);
+    EXPECT_EQ(target->topLevelItem(1)->childCount(), 2); // 科技: 甲, 乙
+    EXPECT_EQ(target->topLevelItem(2)->childCount(), 1); // 新闻: 丙
+
+    dialog.ImportAllButton()->click();
+    EXPECT_EQ(dialog.SummaryLabel()->text(),
+              QStringLiteral("1 个频道已导入, 5 个已存在, 1 个无效"));
+    EXPECT_EQ(target->topLevelItemCount(), 4) << "the folders are not made twice";
+    m_boxes.Clear();
+    dialog.accept();
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<QString>{QStringLiteral("4 个频道已导入, 6 个已存在, 2 个无效")});
+    std::vector<OpmlOutline> outlines;
+    std::string error;
+    ASSERT_TRUE(COpmlExchange::ReadOutlines(ChannelFile(), outlines, error)) << error;
+    std::vector<std::string> addresses;
+    const std::function<void(const std::vector<OpmlOutline>&)> collect = [&](const auto& level) {
+        for (const OpmlOutline& outline : level) {
+            if (!outline.xmlUrl.empty())
+                addresses.push_back(outline.xmlUrl);
+            collect(outline.children);
+        }
+    };
+    collect(outlines);
+    std::sort(addresses.begin(), addresses.end());
+    EXPECT_EQ(addresses, (std::vector<std::string>{"http://a.example/rss", "http://b.example/rss",
+                                                   "http://c.example/rss", "http://d.example/rss",
+                                                   "http://existing.example/rss"}));
 }
 
 TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChannels) {

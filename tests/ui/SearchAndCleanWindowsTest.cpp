@@ -3,6 +3,7 @@
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
+#include "reader/FeedCleaner.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
@@ -11,6 +12,7 @@
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/CleanWizard.h"
 #include "ui/reader/FeedItemModel.h"
+#include "ui/reader/RssChannelTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 #include "ui/reader/SearchBar.h"
 
@@ -176,9 +178,14 @@ TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResu
     EXPECT_EQ(host, Url(""));
 }
 
-TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksItsPagesThenCleansAndResetsCounts) {
+TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksCountsAsksThenCleansAndRecounts) {
     m_reader->Tree().SetUnreadCount(m_news, 12);
     m_reader->Tree().SetUnreadCount(m_sports, 3);
+    CRssChannelTreeCtrl channelTree(*m_reader);
+    channelTree.Fill();
+    const auto shownUnread = [&](int index) {
+        return channelTree.ItemOf(index)->data(0, CRssChannelTreeCtrl::kUnreadRole).toInt();
+    };
     CCleanWizard wizard(*m_reader);
     wizard.show();
     ASSERT_EQ(wizard.currentId(), CCleanWizard::kChannelsPage);
@@ -201,16 +208,39 @@ TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksItsPagesThenCleansAndRe
     EXPECT_EQ(Stored(m_news), 12);
     m_boxes.Clear();
 
-    // Read ones only: nothing is read yet, nothing goes; the counts are reset all the same.
-    wizard.DaysEdit()->setText(QStringLiteral("365"));
+    // Read ones only, and none is read: nothing to ask about, nothing goes.
+    wizard.DaysEdit()->setText(QStringLiteral("0"));
     wizard.StartCleaning();
-    EXPECT_EQ(m_boxes.Texts(), Texts{QStringLiteral("清理完成!")});
+    EXPECT_EQ(m_boxes.Texts(), Texts{QString::fromUtf8(CFeedCleaner::kNothingText)});
+    EXPECT_TRUE(wizard.StartButton()->isEnabled());
+    m_boxes.Clear();
+
+    // Two read: the count is asked about; No keeps them, Yes removes them and the tree shows
+    // what is left unread in the cleaned channel, the other keeps its count.
+    std::vector<FeedItem> unread;
+    int total = 0;
+    ASSERT_EQ(m_store.GetAllUnread(unread, total), 1);
+    int marked = 0;
+    for (const FeedItem& item : unread)
+        if (item.feedId == m_reader->Tree().Record(m_news).feedId && marked < 2)
+            marked += m_store.SetItemRead(item.id, 1);
+    ASSERT_EQ(marked, 2);
+    const QString readQuestion = QStringLiteral("将删除 2 篇文章。\n删除后不可恢复, 确定要清理吗?");
+    m_boxes.Answer(false);
+    wizard.StartCleaning();
+    EXPECT_EQ(m_boxes.Texts(), Texts{readQuestion});
+    EXPECT_EQ(Stored(m_news), 12);
+    m_boxes.Clear();
+    wizard.StartCleaning();
+    EXPECT_EQ(m_boxes.Texts(), (Texts{readQuestion, QStringLiteral("清理完成!")}));
+    EXPECT_EQ(m_boxes.Boxes()[0].caption, QStringLiteral("清理确认"));
     EXPECT_EQ(wizard.StartButton()->text(), QStringLiteral("清理完成"));
     EXPECT_FALSE(wizard.StartButton()->isEnabled());
     EXPECT_TRUE(wizard.button(QWizard::FinishButton)->isEnabled());
-    EXPECT_EQ(Stored(m_news), 12);
-    EXPECT_EQ(m_reader->Tree().Record(m_news).unreadCount, 0);
-    EXPECT_EQ(m_reader->Tree().Record(m_sports).unreadCount, 0);
+    EXPECT_EQ(Stored(m_news), 10);
+    EXPECT_EQ(shownUnread(m_news), 10);
+    EXPECT_EQ(shownUnread(m_sports), 3);
+    m_boxes.Clear();
 
     CCleanWizard again(*m_reader);
     again.show();
@@ -219,8 +249,12 @@ TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksItsPagesThenCleansAndRe
     again.DaysEdit()->setText(QStringLiteral("0"));
     again.AllButton()->setChecked(true);
     again.StartCleaning();
+    EXPECT_EQ(m_boxes.Texts().front(),
+              QStringLiteral("将删除 10 篇文章, 其中 10 篇未读。\n删除后不可恢复, 确定要清理吗?"));
     EXPECT_EQ(Stored(m_news), 0);
     EXPECT_EQ(Stored(m_sports), 3) << "an unchecked channel keeps its items";
+    EXPECT_EQ(shownUnread(m_news), 0);
+    EXPECT_EQ(shownUnread(m_sports), 3);
 }
 
 TEST_F(SearchAndCleanWindowsTest, TheSearchCommandDocksTheBarAndHidesItAgain) {

@@ -126,6 +126,15 @@ TEST_F(AccountSetupTest, LocalLoginLockAndItsPasswordChecks) {
     EXPECT_EQ(third.Unlock("锁", "new"), CLocalLoginLock::Answer::kWrongPassword);
     EXPECT_EQ(third.Unlock("锁", "quill-pass-1"), CLocalLoginLock::Answer::kPassed);
     EXPECT_EQ(third.Unlock("无此账户", "x"), CLocalLoginLock::Answer::kUnreadable);
+
+    // Switching it off needs the password in force.
+    EXPECT_EQ(m_setup.ChangeLoginLock("锁", {.mode = LoginLockMode::kOff}).message, "密码错误!");
+    EXPECT_TRUE(CLocalLoginLock().IsLocked("锁"));
+    ASSERT_TRUE(
+        m_setup
+            .ChangeLoginLock("锁", {.mode = LoginLockMode::kOff, .loginPassword = "quill-pass-1"})
+            .Ok());
+    EXPECT_FALSE(CLocalLoginLock().IsLocked("锁"));
 }
 
 TEST_F(AccountSetupTest, DeleteNeedsTheWeblogPasswordAndTakesTheArticles) {

@@ -271,6 +271,7 @@ int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
     for (const OpmlMergeEntry& entry : result.skipped)
         m_out << "跳过\t" << entry.path << "\t" << entry.xmlUrl << "\t" << entry.reason << "\n";
     m_out << "添加 " << result.added.size() << " 个, 跳过 " << result.skipped.size() << " 个\n";
+    m_out << result.SummaryText() << "\n";
     return 0;
 }
 

@@ -19,7 +19,9 @@ void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
     });
     const auto openSheet = [window, tree, treeUpdate] {
         const std::string account = tree->CurrentAccount();
-        if (account.empty())
+        // The sheet shows the service password and can lift the protection: the account's
+        // login check comes first.
+        if (account.empty() || !tree->LocalLoginCheck(account))
             return;
         // The tree's update names the account's node.
         const int code = tree->FolderCode(account, CAccountTreeCtrl::kNodeAccount);

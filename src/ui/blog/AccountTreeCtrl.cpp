@@ -213,17 +213,18 @@ void CAccountTreeCtrl::ClickItem(QTreeWidgetItem* item) {
     SelectNode(item, true);
 }
 
-void CAccountTreeCtrl::SelectNode(QTreeWidgetItem* item, bool check) {
+bool CAccountTreeCtrl::SelectNode(QTreeWidgetItem* item, bool check) {
     const int code = CodeOf(item);
     const int index = AccountIndexOf(code);
     if (!item || index < 0 || index >= static_cast<int>(m_accounts.size()))
-        return;
+        return false;
     setCurrentItem(item);
     m_currentAccount = m_accounts[index].name;
     emit CurrentAccountChanged();
     if (check && !LocalLoginCheck(m_currentAccount))
-        return;
+        return false;
     ShowNode(KindOf(code));
+    return true;
 }
 
 bool CAccountTreeCtrl::LocalLoginCheck(const std::string& account) {
@@ -326,8 +327,10 @@ QMenu* CAccountTreeCtrl::BuildContextMenu(QTreeWidgetItem* item, QWidget* parent
     const int index = AccountIndexOf(code);
     if (!item || index < 0 || index >= static_cast<int>(m_accounts.size()))
         return nullptr;
-    // As a click, without the login check: a right-click on a folder shows that folder.
-    SelectNode(item, false);
+    // As a click: a right-click on a folder shows that folder, after the account's login
+    // check; when that fails there is neither the folder nor its menu.
+    if (!SelectNode(item, true))
+        return nullptr;
     const int kind = KindOf(code);
     auto* menu = new QMenu(parent);
     menu->setToolTipsVisible(true);
@@ -358,6 +361,11 @@ void CAccountTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CAccountTreeCtrl::OnCommand(int commandId) {
+    // Every command of a folder reads or changes what the login protects. 账户设置 checks for
+    // itself; the weblog's address is public.
+    if (commandId != kCmdOpenMyBlog && commandId != kCmdAccountProperties &&
+        (m_currentAccount.empty() || !LocalLoginCheck(m_currentAccount)))
+        return;
     switch (commandId) {
     case kCmdClearChannel:
         ClearFolder();

@@ -114,7 +114,8 @@ protected:
 
 private:
     void AddAccountNodes(int index, const AccountRecord& account);
-    void SelectNode(QTreeWidgetItem* item, bool check);
+    // False when the node was not shown (no account there, or its login check failed).
+    bool SelectNode(QTreeWidgetItem* item, bool check);
     void Recount(QTreeWidgetItem* item);
 
     CArticleOperations& m_operations;

@@ -11,10 +11,12 @@
 #include "ui/blog/PublishSeveralDialog.h"
 #include "ui/blog/TransferProgress.h"
 #include "ui/common/CommandIds.h"
+#include "ui/common/InputBox.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
 #include "ui/export/BackupActions.h"
 #include "ui/export/EbookDialog.h"
+#include "workspace/AccountSetup.h"
 #include "workspace/ReasonRecorder.h"
 
 #include <QApplication>
@@ -100,13 +102,15 @@ void CBlogWorkspace::Build() {
 
 void CBlogWorkspace::RegisterCommands(CCommandTable& c) {
     c.Handle(kCmdFetchPosts, [this] { Fetch(0); });
+    // The count is stored only for an account that passed its login check.
     for (const auto& [id, count] : kCounts)
         c.Handle(id, [this, count = count] {
+            if (!CheckCurrentAccount())
+                return;
             SetPostCount(count);
             Fetch(0);
         });
-    // The count stored with the account, whatever it is.
-    c.Handle(kCmdPostCountCustom, [this] { Fetch(0); });
+    c.Handle(kCmdPostCountCustom, [this] { FetchCustomCount(); });
     const auto needsAccount = [this] {
         return m_tree->CurrentAccount().empty() ? QStringLiteral("请先在左侧选择一个账户")
                                                 : QString();
@@ -118,12 +122,15 @@ void CBlogWorkspace::RegisterCommands(CCommandTable& c) {
     c.Handle(kCmdCompactBlogDb, [this] { CompactStore(); });
     // The tree's folder menus: the folder to a backup file, a backup file into 草稿箱.
     c.Handle(kCmdExportFolder, [this] {
-        if (!m_tree->CurrentAccount().empty())
+        if (CheckCurrentAccount())
             CBackupActions::ExportFolder(m_window, m_store, m_tree->CurrentAccount(),
                                          m_tree->CurrentKind());
     });
-    c.Handle(kCmdImportFolder, [this] { ImportToDrafts(); });
-    // The toolbar's 导入日志: the same, after the account's login check.
+    // The folder menu's 导入日志 and the toolbar's: after the account's login check.
+    c.Handle(kCmdImportFolder, [this] {
+        if (CheckCurrentAccount())
+            ImportToDrafts();
+    });
     c.Handle(kCmdImportPosts, [this] {
         if (CheckCurrentAccount())
             ImportToDrafts();
@@ -171,6 +178,32 @@ void CBlogWorkspace::SetPostCount(int count) {
     CAccountStore::SetAccountField(m_tree->CurrentAccount(), "getrecentpostsnum",
                                    std::to_string(count));
     UpdateCountChecks();
+}
+
+void CBlogWorkspace::FetchCustomCount() {
+    if (!CheckCurrentAccount())
+        return;
+    const std::string account = m_tree->CurrentAccount();
+    std::string stored;
+    CAccountStore::GetAccountField(account, "getrecentpostsnum", stored);
+    QString text = QString::fromStdString(stored).trimmed();
+    CAccountSetup setup;
+    for (;;) {
+        const std::optional<QString> typed = CInputBox::Ask(
+            m_window, QStringLiteral("自定义的数量"), QString::fromUtf8(kCustomCountLabel), text);
+        if (!typed)
+            return;
+        text = typed->trimmed();
+        // Text that is no number is out of range as well.
+        bool number = false;
+        const int count = text.toInt(&number);
+        const SetupCheck check = setup.SetRecentPostsCount(account, number ? count : 0);
+        if (check.Ok())
+            break;
+        CMessageBox::Show(m_window, ToQ(check.message));
+    }
+    UpdateCountChecks();
+    Fetch(0);
 }
 
 bool CBlogWorkspace::Started(const OperationStart& start, const QString& firstStep) {

@@ -68,6 +68,8 @@ public:
 
     // Texts the weblog side asks and says.
     static QString DeleteOnServerQuestion(int rows);
+    // 自定义的数量 asks for the count with this label.
+    static constexpr const char* kCustomCountLabel = "每次获取的日志数量 (1 - 999):";
 
 signals:
     // WM_BLOG_RESULT: 0 fetched, 1 deleted on the server, 2 published.
@@ -81,6 +83,8 @@ private:
     bool CheckCurrentAccount();
     void Fetch(int count);
     void SetPostCount(int count);
+    // 自定义的数量: asks for the count until it is one of 1 to 999, stores it and fetches.
+    void FetchCustomCount();
     void Publish(const std::vector<int>& ids);
     void DeleteOnServer(const std::vector<int>& ids);
     enum class Transfer { kCopy, kMove };

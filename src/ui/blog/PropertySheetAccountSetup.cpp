@@ -448,7 +448,22 @@ bool CPropertyPageAccountSecurity::DeleteChosen() const {
     return m_delete->isChecked();
 }
 
+bool CPropertyPageAccountSecurity::TurnsProtectionOff() const {
+    return m_storedMode != 0 && !m_lock->isChecked() && !DeleteChosen();
+}
+
 QString CPropertyPageAccountSecurity::Validate() {
+    m_loginPassword.clear();
+    if (TurnsProtectionOff()) {
+        // Asked every time, whether or not the account was unlocked in this run.
+        const std::optional<QString> typed = CLocalLoginDialog::Ask(this, ToQ(m_account));
+        if (!typed)
+            return Focused(m_lock, kProtectionStaysText);
+        if (!CAccountStore::CheckLogin(m_account, ToStd(*typed)))
+            return Focused(m_lock, CAccountSetup::kWrongPasswordText);
+        m_loginPassword = ToStd(*typed);
+        return QString();
+    }
     if (!DeleteChosen())
         return QString();
     if (m_deletePassword->text().isEmpty())
@@ -467,6 +482,7 @@ bool CPropertyPageAccountSecurity::Apply() {
     change.oldPassword = ToStd(m_old->text());
     change.newPassword = ToStd(m_new->text());
     change.confirmPassword = ToStd(m_confirm->text());
+    change.loginPassword = m_loginPassword;
     const SetupCheck check = m_setup.ChangeLoginLock(m_account, change);
     QWidget* field = nullptr;
     if (check.field == AccountField::kOldLocalPassword)

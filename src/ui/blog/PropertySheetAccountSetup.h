@@ -131,6 +131,9 @@ public:
     QCheckBox* DeleteCheck() const { return m_delete; }
     QLineEdit* DeletePasswordEdit() const { return m_deletePassword; }
     bool DeleteChosen() const;
+    // The stored protection is on and the check box was cleared: 确定 asks for the password.
+    bool TurnsProtectionOff() const;
+    static constexpr const char* kProtectionStaysText = "没有输入密码, 本机登陆验证仍然开启";
     QString Validate() override;
     bool Apply() override;
 
@@ -139,6 +142,7 @@ private:
     std::string m_account;
     CAccountSetup& m_setup;
     int m_storedMode = 0;
+    std::string m_loginPassword; // typed to switch the protection off
     QCheckBox* m_lock = nullptr;
     QRadioButton* m_blogPassword = nullptr;
     QRadioButton* m_localPassword = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/export/BackupActions.h"
 
 #include "export/ArticleBackup.h"
+#include "ui/common/FileChooser.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
 
@@ -9,9 +10,9 @@
 namespace {
 
 QString AskSavePath(QWidget* parent) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("导出"),
-                                        ToQ(CArticleBackup::DefaultFileName()),
-                                        QStringLiteral("*.xml"));
+    return CFileChooser::SaveFile(parent, QStringLiteral("导出"),
+                                  ToQ(CArticleBackup::DefaultFileName()),
+                                  QStringLiteral("*.xml|*.xml|"));
 }
 
 } // namespace

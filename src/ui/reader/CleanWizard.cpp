@@ -121,6 +121,20 @@ void CCleanWizard::StartCleaning() {
         CMessageBox::Show(this, QString::fromUtf8(CFeedCleaner::kNoChannelText));
         return;
     }
+    // What goes is said before anything is deleted.
+    CFeedCleaner cleaner(m_reader.Tree(), m_reader.Store());
+    CleanCount count;
+    if (!cleaner.Count(request, count)) {
+        CMessageBox::Show(this, ToQ("无法统计要清理的文章: " + cleaner.Error()));
+        return;
+    }
+    if (count.items == 0) {
+        CMessageBox::Show(this, QString::fromUtf8(CFeedCleaner::kNothingText));
+        return;
+    }
+    if (!CMessageBox::Ask(this, ToQ(CFeedCleaner::QuestionText(count)),
+                          QString::fromUtf8(CFeedCleaner::kQuestionCaption)))
+        return;
     const QList<QWizard::WizardButton> navigation = {QWizard::BackButton, QWizard::FinishButton,
                                                      QWizard::CancelButton};
     for (QWizard::WizardButton which : navigation)
@@ -130,8 +144,8 @@ void CCleanWizard::StartCleaning() {
     // The new caption is painted before the store is busy.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-    CFeedCleaner cleaner(m_reader.Tree(), m_reader.Store());
     const bool ok = cleaner.Clean(request);
+    // The channel tree shows the cleaned channels' counts anew.
     emit m_reader.CountsChanged();
     m_start->setText(QStringLiteral("清理完成"));
     m_start->setToolTip(ok ? QString() : ToQ("清理失败: " + cleaner.Error()));

@@ -13,8 +13,8 @@ class QTreeWidgetItem;
 
 // 清理文章向导: the channels to clean (the channel tree with check boxes), then the age in days
 // (0 to 365; 0 takes every item whatever its date) and all items or read ones only, and the
-// start button. The cleaning itself is CFeedCleaner's; afterwards every channel's unread count
-// reads 0 until the next receive counts again.
+// start button, which says how many items (and how many unread) go and asks first. The
+// cleaning itself is CFeedCleaner's; afterwards the cleaned channels show their counts anew.
 class CCleanWizard : public QWizard {
     Q_OBJECT
 public:

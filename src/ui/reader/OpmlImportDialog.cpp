@@ -51,8 +51,13 @@ void COpmlImportDialog::Build() {
     resize(640, 460);
     m_openFile = new QPushButton(QStringLiteral("打开OPML文件..."));
     m_openAddress = new QPushButton(QStringLiteral("打开网址..."));
+    m_importAll = new QPushButton(QStringLiteral("全部导入"));
+    m_importAll->setEnabled(false);
+    m_importAll->setToolTip(QStringLiteral("把列表中的全部频道导入到我的频道, 已订阅的跳过"));
+    m_summary = new QLabel;
     m_sourceTree = new QTreeWidget;
     m_sourceTree->setHeaderLabel(QStringLiteral("OPML中的频道 (拖到右边)"));
+    m_sourceTree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_sourceTree->setDragEnabled(true);
     m_sourceTree->setDragDropMode(QAbstractItemView::DragOnly);
     m_targetTree = new QTreeWidget;
@@ -71,6 +76,7 @@ void COpmlImportDialog::Build() {
     auto* top = new QHBoxLayout;
     top->addWidget(m_openFile);
     top->addWidget(m_openAddress);
+    top->addWidget(m_importAll);
     top->addStretch();
     auto* trees = new QHBoxLayout;
     trees->addWidget(m_sourceTree);
@@ -78,10 +84,12 @@ void COpmlImportDialog::Build() {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(trees, 1);
+    layout->addWidget(m_summary);
     layout->addWidget(buttons);
 
     connect(m_openFile, &QPushButton::clicked, this, &COpmlImportDialog::ChooseFile);
     connect(m_openAddress, &QPushButton::clicked, this, &COpmlImportDialog::ChooseAddress);
+    connect(m_importAll, &QPushButton::clicked, this, &COpmlImportDialog::ImportAll);
     connect(buttons, &QDialogButtonBox::accepted, this, &COpmlImportDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &COpmlImportDialog::reject);
     m_hoverTimer.setSingleShot(true);
@@ -148,6 +156,7 @@ bool COpmlImportDialog::LoadFile(const QString& path) {
         return false;
     }
     FillTree(m_sourceTree, m_import.Source());
+    m_importAll->setEnabled(!m_import.Source().empty());
     return true;
 }
 
@@ -166,14 +175,51 @@ bool COpmlImportDialog::LoadAddress(const QString& url) {
     }
     SourceChosen();
     FillTree(m_sourceTree, m_import.Source());
+    m_importAll->setEnabled(!m_import.Source().empty());
     return true;
 }
 
 bool COpmlImportDialog::DropAt(const OutlinePath& source, const OutlinePath& target) {
-    OutlinePath landed;
-    if (!m_import.Drop(source, target, &landed))
+    if (!COpmlImport::Find(m_import.Source(), source))
         return false;
+    return DropItemsAt({source}, target);
+}
+
+bool COpmlImportDialog::DropItemsAt(const std::vector<OutlinePath>& sources,
+                                    const OutlinePath& target) {
+    OutlinePath landed;
+    OpmlMergeResult result;
+    const bool written = m_import.DropMany(sources, target, result, &landed);
+    ShowDropped(landed, result);
+    if (!written)
+        CMessageBox::Show(this, QStringLiteral("无法写入频道文件的工作副本: ") +
+                                    ToQ(m_import.WorkingCopy()));
+    return written;
+}
+
+bool COpmlImportDialog::DropSelectionAt(const OutlinePath& target) {
+    // Every selected item goes, folders with everything below them.
+    std::vector<OutlinePath> dragged;
+    for (const QTreeWidgetItem* item : m_sourceTree->selectedItems())
+        dragged.push_back(PathOf(item));
+    return !dragged.empty() && DropItemsAt(dragged, target);
+}
+
+bool COpmlImportDialog::ImportAll() {
+    if (!m_ready)
+        return false;
+    OpmlMergeResult result;
+    const bool written = m_import.DropAll(result);
+    ShowDropped({}, result);
+    if (!written)
+        CMessageBox::Show(this, QStringLiteral("无法写入频道文件的工作副本: ") +
+                                    ToQ(m_import.WorkingCopy()));
+    return written;
+}
+
+void COpmlImportDialog::ShowDropped(const OutlinePath& landed, const OpmlMergeResult& result) {
     FillTree(m_targetTree, m_import.Target());
+    m_summary->setText(ToQ(result.SummaryText()));
     // The dropped item is shown where it landed.
     QTreeWidgetItem* item = nullptr;
     for (int position : landed) {
@@ -185,7 +231,6 @@ bool COpmlImportDialog::DropAt(const OutlinePath& source, const OutlinePath& tar
     }
     if (item)
         m_targetTree->setCurrentItem(item);
-    return true;
 }
 
 void COpmlImportDialog::HoverOver(QTreeWidgetItem* item) {
@@ -210,7 +255,7 @@ bool COpmlImportDialog::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
-        if (drag->source() != m_sourceTree || !m_sourceTree->currentItem()) {
+        if (drag->source() != m_sourceTree || m_sourceTree->selectedItems().isEmpty()) {
             drag->ignore();
             return true;
         }
@@ -233,8 +278,7 @@ bool COpmlImportDialog::eventFilter(QObject* watched, QEvent* event) {
         const OutlinePath target = over ? PathOf(over) : OutlinePath{};
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
-        if (QTreeWidgetItem* dragged = m_sourceTree->currentItem())
-            DropAt(PathOf(dragged), target);
+        DropSelectionAt(target);
         return true;
     }
     default:
@@ -248,6 +292,10 @@ void COpmlImportDialog::accept() {
         CMessageBox::Show(this, QStringLiteral("导入失败: ") + ToQ(error));
         return;
     }
+    // The whole import in one line.
+    const OpmlMergeResult& result = m_import.Result();
+    if (!result.added.empty() || !result.skipped.empty())
+        CMessageBox::Show(this, ToQ(result.SummaryText()));
     QDialog::accept();
 }
 
