@@ -733,12 +733,6 @@ void CChannelTree::SetUnreadCount(int index, int count) {
         m_records[index].unreadCount = count;
 }
 
-void CChannelTree::ResetUnreadCounts() {
-    std::lock_guard lock(m_lock);
-    for (ChannelRecord& record : m_records)
-        record.unreadCount = 0;
-}
-
 void CChannelTree::SetImage(int index, int image) {
     std::lock_guard lock(m_lock);
     if (index >= 0 && index < static_cast<int>(m_records.size()))

@@ -184,8 +184,6 @@ public:
     // Updates from the receive and the item list.
     void SetExpanded(int index, bool expanded);
     void SetUnreadCount(int index, int count);
-    // Every record's unread count to 0, in one step under the lock (after cleaning).
-    void ResetUnreadCounts();
     void SetImage(int index, int image);
     void SetRank(int index, int level, int counter);
     void SetReceiveError(int index, const std::string& reason);

@@ -192,8 +192,11 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
                 return Error("收藏夹编号无效: " + boxText);
             if (!store.GetFavoriteItems(box, true, items))
                 return Error(store.GetLastError());
-            if (items.empty())
-                return Error("该收藏夹没有文章!");
+            if (items.empty()) {
+                std::string text = CEbookBuilder::kEmptyBoxText;
+                text.erase(text.find_last_not_of("\r\n") + 1);
+                return Error(text);
+            }
         }
         if (static_cast<int>(items.size()) > CEbookBuilder::kFeedItemLimit) {
             // The window asks; here the answer is the window's Yes: the first 1000 are kept.
