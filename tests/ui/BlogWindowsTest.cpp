@@ -723,18 +723,18 @@ TEST_F(EditorEntryTest, PublishingAFeedItemAsksForTheAccountAndItsLogin) {
     });
 
     m_typed = {QStringLiteral("wrong")};
-    workspace.WriteFromFeedItem(77, false);
+    workspace.WriteFromFeedItem(StoredItem(77));
     EXPECT_EQ(rows, 2);
     EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("密码错误!")}));
     EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/subprocess.xml")));
 
     m_typed = {QStringLiteral("pw")};
-    workspace.WriteFromFeedItem(77, false);
+    workspace.WriteFromFeedItem(StoredItem(77));
     EXPECT_NE(Seen().find("<processtype>5</processtype><account>beta</account><index>77</index>"
                           "<publishfoldertreeid>1120</publishfoldertreeid>"),
               std::string::npos);
-    // From search results; the account stays unlocked.
-    workspace.WriteFromFeedItem(78, true);
+    // An on-line search result; the account stays unlocked.
+    workspace.WriteFromFeedItem(WebSearchItem(78));
     EXPECT_NE(Seen().find("<processtype>6</processtype><account>beta</account><index>78</index>"),
               std::string::npos);
     EXPECT_EQ(m_logins, 2);
@@ -742,13 +742,13 @@ TEST_F(EditorEntryTest, PublishingAFeedItemAsksForTheAccountAndItsLogin) {
     // Cancelled in the chooser: nothing is written.
     CFileUtil::RemoveFile(m_home.File("Temp/subprocess.xml"));
     answer.reset();
-    workspace.WriteFromFeedItem(79, false);
+    workspace.WriteFromFeedItem(StoredItem(79));
     EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/subprocess.xml")));
 
     // The account file cannot be read.
     m_boxes.Clear();
     WriteAll(m_home.File("config/userConfig.xml"), "<broken");
-    workspace.WriteFromFeedItem(80, false);
+    workspace.WriteFromFeedItem(StoredItem(80));
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
     EXPECT_TRUE(m_boxes.Texts()[0].startsWith(QStringLiteral("载入帐户信息失败!")))
         << m_boxes.Texts()[0].toStdString();
@@ -756,7 +756,7 @@ TEST_F(EditorEntryTest, PublishingAFeedItemAsksForTheAccountAndItsLogin) {
 }
 
 // With one account there is nothing to choose: the feed list's command hands the selected
-// search result to the editor for it.
+// search result to the editor for it, an on-line one as task 6, a stored one as task 5.
 TEST_F(EditorEntryTest, TheFeedListsCommandHandsTheSelectedSearchResultOverToTheOneAccount) {
     AddAccounts({Account("solo")});
     int asked = 0;
@@ -768,7 +768,8 @@ TEST_F(EditorEntryTest, TheFeedListsCommandHandsTheSelectedSearchResultOverToThe
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
     frame.Blog()->SetEditorProgram(m_bin + "/quillmark-editor");
     CArticlesReportView* list = frame.ItemList();
-    list->ShowSearchResults({FeedItem{.id = 314, .title = "找到的"}}, "1", false);
+    list->ShowSearchResults(
+        {FeedItem{.id = 314, .title = "找到的", .origin = ItemOrigin::kWebSearch}}, "1");
     frame.Commands()->Refresh();
     EXPECT_FALSE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
     list->List()->setCurrentIndex(list->Model()->index(0, 0));
@@ -776,6 +777,12 @@ TEST_F(EditorEntryTest, TheFeedListsCommandHandsTheSelectedSearchResultOverToThe
     ASSERT_TRUE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
     frame.Action(kCmdPublishItemToBlog)->trigger();
     EXPECT_NE(Seen().find("<processtype>6</processtype><account>solo</account><index>314</index>"),
+              std::string::npos);
+
+    list->ShowSearchResults({FeedItem{.id = 315, .title = "本地找到的"}}, "1");
+    list->List()->setCurrentIndex(list->Model()->index(0, 0));
+    frame.Action(kCmdPublishItemToBlog)->trigger();
+    EXPECT_NE(Seen().find("<processtype>5</processtype><account>solo</account><index>315</index>"),
               std::string::npos);
     EXPECT_EQ(asked, 0);
 }

@@ -3,6 +3,7 @@
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "reader/FeedItemView.h"
+#include "reader/FeedSearch.h"
 #include "shell/BrowserLink.h"
 #include "shell/ShellRegistration.h"
 #include "ui/app/AboutDialog.h"
@@ -148,6 +149,10 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     m_status = new QLabel(QStringLiteral("就绪"));
     m_status->setContentsMargins(4, 0, 4, 0);
     statusBar()->addWidget(m_status, 1);
+    // The on-line search results of an earlier run are no longer listed anywhere.
+    if (!m_feedStore.ClearTempItems(CFeedSearch::kWebFeedId))
+        m_status->setText(QStringLiteral("无法清除上次的新闻搜索结果: ") +
+                          ToQ(m_feedStore.GetLastError()));
     m_popup = new CPopupWindow(this);
     connect(m_popup, &CPopupWindow::TextClicked, this, &CMainFrame::ShowMainWindow);
 
@@ -256,8 +261,8 @@ void CMainFrame::RegisterCommands() {
         m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });
     c.Handle(kCmdPublishItemToBlog, [this] {
-        if (const int item = m_list ? m_list->SelectedItemId() : 0; item > 0)
-            m_blog->WriteFromFeedItem(item, m_list->ShowsSearchResults());
+        if (const FeedItemRef item = m_list ? m_list->SelectedItem() : FeedItemRef{}; item.id > 0)
+            m_blog->WriteFromFeedItem(item);
     });
     c.SetAvailability(kCmdPublishItemToBlog, [this] {
         return m_list && m_list->SelectedItemId() > 0 ? QString()

@@ -63,7 +63,7 @@ void CFavoritesPane::OnCommand(int commandId) {
     }
 }
 
-void CFavoritesPane::AddItemToBox(int itemId) {
-    if (itemId > 0)
-        m_tree->CopyItemsToBox({itemId}, false);
+void CFavoritesPane::AddItemToBox(const FeedItemRef& item) {
+    if (item.id > 0)
+        m_tree->CopyItemsToBox({item});
 }
