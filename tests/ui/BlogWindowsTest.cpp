@@ -13,9 +13,12 @@
 #include "ui/blog/BlogWorkspace.h"
 #include "ui/blog/FolderPickerDialog.h"
 #include "ui/blog/LocalLoginDialog.h"
+#include "ui/blog/PropertySheetAccountSetup.h"
 #include "ui/blog/PublishSeveralDialog.h"
+#include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/PopupWindow.h"
+#include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/FeedItemModel.h"
@@ -24,10 +27,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -597,6 +602,62 @@ TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
     EXPECT_TRUE(frame.Action(kCmdPostCountCustom)->isChecked());
     EXPECT_FALSE(frame.Action(kCmdPostCount10)->isChecked());
     frame.Blog()->Operations().Wait();
+    frame.Shutdown();
+}
+
+// The article preview of the main window: its right click gives the row's menu of the list, and
+// a style chosen in the account's sheet applies at once to the article shown.
+TEST_F(BlogWindowsTest, ThePreviewHasTheRowsMenuAndFollowsTheStyleChosen) {
+    AddAccounts({Account("alpha")});
+    const int draft = Insert(kFolderDrafts, "alpha", "草稿");
+    WriteAll(m_home.File("Data/LogSkin/大字.xsl"),
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><xsl:stylesheet version=\"1.0\" "
+             "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template match=\"/\">"
+             "<html><body><p>大字样式</p></body></html></xsl:template></xsl:stylesheet>");
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    frame.SetSideMode(CMainFrame::kSideBlog);
+    CBlogWorkspace& blog = *frame.Blog();
+    blog.Tree()->ClickItem(blog.Tree()->ItemOfCode(1030));
+    blog.View()->List()->setCurrentItem(blog.View()->RowOf(draft));
+    CBottomHtmlView* pane = frame.ReadingFrame()->View();
+    ASSERT_TRUE(pane->ShowsArticlePreview());
+    blog.View()->List()->clearSelection();
+
+    QStringList expected;
+    std::unique_ptr<QMenu> rowMenu;
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* action : menu->actions())
+                shown << action->text();
+            menu->close();
+        }
+    });
+    emit pane->PreviewContextMenu(QPoint(20, 20));
+    // The previewed article became the selection, as a right click on its row makes it.
+    EXPECT_EQ(blog.View()->SelectedIds(), std::vector<int>{draft});
+    rowMenu.reset(blog.View()->BuildContextMenu(CBlogArticlesView::MenuPlace::kRows, nullptr));
+    for (QAction* action : rowMenu->actions())
+        expected << action->text();
+    EXPECT_TRUE(expected.contains(CCommandTable::Text(kCmdEditArticle)));
+    EXPECT_EQ(shown, expected);
+
+    // Choosing another style writes it at once and shows the article in it, also when the
+    // sheet is then cancelled.
+    WhenOpen<CPropertySheetAccountSetup>([&](CPropertySheetAccountSetup& sheet) {
+        sheet.Editor()->LogSkinCombo()->setCurrentText(QStringLiteral("大字"));
+        sheet.reject();
+    });
+    frame.Action(kCmdAccountSettings)->trigger();
+    std::string style;
+    ASSERT_EQ(CAccountStore::GetAccountField("alpha", "logxsl", style), 1);
+    EXPECT_EQ(style, "大字");
+    EXPECT_NE(ReadAll(m_home.File("Data/LogSkin/article.xml"))
+                  .find(CTextCodec::Utf8ToGbk("href=\"大字.xsl\"")),
+              std::string::npos);
+    EXPECT_TRUE(pane->ShowsArticlePreview());
+    EXPECT_EQ(pane->CurrentKey(), QString::number(draft));
     frame.Shutdown();
 }
 
