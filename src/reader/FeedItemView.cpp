@@ -137,13 +137,15 @@ void CFeedItemView::RecountChannelsOf(int feedId) {
             m_tree.SetUnreadCount(channel, unread);
 }
 
-bool CFeedItemView::MarkItemRead(int itemId, bool read) {
+bool CFeedItemView::MarkItemRead(const FeedItemRef& ref, bool read) {
     FeedItem item;
-    if (!m_store.GetItem(itemId, false, item) || !m_store.SetItemRead(itemId, read ? 1 : 0)) {
+    if (!m_store.GetItem(ref, item) || !m_store.SetItemRead(ref, read ? 1 : 0)) {
         m_lastError = m_store.GetLastError();
         return false;
     }
-    RecountChannelsOf(item.feedId);
+    // A search result belongs to no channel: no count changes.
+    if (ref.origin == ItemOrigin::kStored)
+        RecountChannelsOf(item.feedId);
     return true;
 }
 
@@ -207,14 +209,19 @@ bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& f
     return true;
 }
 
-bool CFeedItemView::RenderItem(int itemId, bool fromTemp, std::string& html, ImageLoading images) {
+bool CFeedItemView::RenderItem(const FeedItemRef& ref, std::string& html, ImageLoading images) {
     FeedItem item;
-    if (!m_store.GetItem(itemId, fromTemp, item)) {
+    if (!m_store.GetItem(ref, item)) {
         m_lastError = m_store.GetLastError();
         return false;
     }
-    item.description = SanitizedDescription(item.description, images);
-    return Render(BuildItemDocument(item, m_skin), "tempRss.xml", html);
+    return RenderOneItem(item, html, images);
+}
+
+bool CFeedItemView::RenderOneItem(const FeedItem& item, std::string& html, ImageLoading images) {
+    FeedItem shown = item;
+    shown.description = SanitizedDescription(item.description, images);
+    return Render(BuildItemDocument(shown, m_skin), "tempRss.xml", html);
 }
 
 bool CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html,

@@ -52,15 +52,19 @@ public:
 
     // Marks the channels remembered for marking read on leave as read.
     void SettleReadMarks();
-    // Opening an item marks it read; the channel's unread count is taken again.
-    bool MarkItemRead(int itemId, bool read);
+    // Opening an item marks it read; the channel's unread count is taken again. An on-line
+    // search result is marked in its scratch row and changes no count.
+    bool MarkItemRead(const FeedItemRef& ref, bool read);
     // Marks a channel, or every channel of a directory, read.
     bool MarkRead(int index);
 
     // Writes Data/RssSkin/tempRss.xml for the item and renders it. Descriptions are sanitized
     // on the way (see CHtmlSanitizer); the store keeps them as received.
-    bool RenderItem(int itemId, bool fromTemp, std::string& html,
+    bool RenderItem(const FeedItemRef& ref, std::string& html,
                     ImageLoading images = ImageLoading::kBySetting);
+    // The same for an item read already (a favorite).
+    bool RenderOneItem(const FeedItem& item, std::string& html,
+                       ImageLoading images = ImageLoading::kBySetting);
     // Writes Data/RssSkin/tempRssList.xml for a page and renders it (quick reading).
     bool RenderPage(const std::vector<FeedItem>& items, std::string& html,
                     ImageLoading images = ImageLoading::kBySetting);

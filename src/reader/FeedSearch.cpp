@@ -54,8 +54,13 @@ SearchOutcome CFeedSearch::Local(const SearchRequest& request) {
 
 SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
     SearchOutcome outcome;
-    outcome.fromTemp = true;
+    outcome.origin = ItemOrigin::kWebSearch;
     outcome.message = kNoResultText;
+    // The last results go first: a search that finds nothing leaves none behind.
+    if (!m_store.ClearTempItems(kWebFeedId)) {
+        outcome.reason = m_store.GetLastError();
+        return outcome;
+    }
     const std::string host = NewsSearchHost();
     outcome.reason = CheckNewsSearchHost(host);
     if (!outcome.reason.empty())
@@ -84,6 +89,7 @@ SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
         item.feedId = kWebFeedId;
         item.isNew = 1;
         item.isRead = 0;
+        item.origin = ItemOrigin::kWebSearch;
     }
     return outcome;
 }

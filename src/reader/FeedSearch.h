@@ -24,9 +24,10 @@ struct SearchRequest {
 struct SearchOutcome {
     bool found = false;
     // All hits, newest first. On-line results are stored in the scratch table under feed id 0
-    // (their rows are read from there, not from the received items).
+    // (their rows are read from there, not from the received items); each item carries its
+    // origin.
     std::vector<FeedItem> items;
-    bool fromTemp = false;
+    ItemOrigin origin = ItemOrigin::kStored;
     // What to show: the count and where, or why there is nothing.
     std::string message;
     // For a failure (a store or network error): its reason, for the cli and the status line;
@@ -42,6 +43,7 @@ public:
     // The fetcher is used only by the on-line search; it may be null when none is run.
     CFeedSearch(CFeedDatabase& store, CFeedFetcher* fetcher);
 
+    // An on-line search first removes the results of the last one, whatever its own outcome.
     SearchOutcome Run(const SearchRequest& request);
 
     // The address of the on-line search: the host, "/ns?word=", "title%3A" for titles only, the

@@ -140,14 +140,14 @@ bool CRssFavorites::Delete(int index, CFeedDatabase& store) {
     return m_tree.RemoveEntry(index);
 }
 
-bool CRssFavorites::CopyItems(int box, const std::vector<int>& itemIds, bool fromTemp,
+bool CRssFavorites::CopyItems(int box, const std::vector<FeedItemRef>& items,
                               CFeedDatabase& store) {
     if (!IsBox(box))
         return Fail("添加失败");
     const int boxId = BoxId(box);
     // The last first: the box, newest first, then lists them in the order given.
-    for (auto it = itemIds.rbegin(); it != itemIds.rend(); ++it)
-        if (!store.CopyItemToFavorites(*it, boxId, fromTemp))
+    for (auto it = items.rbegin(); it != items.rend(); ++it)
+        if (!store.CopyItemToFavorites(*it, boxId))
             return Fail("添加失败");
     return true;
 }

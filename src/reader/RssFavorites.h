@@ -46,9 +46,9 @@ public:
     // Removes a box, or a folder with every box below it, with their items.
     bool Delete(int index, CFeedDatabase& store);
 
-    // Copies received items (or, fromTemp, the last download's) into the box, where they are
-    // listed in the order given. "添加失败".
-    bool CopyItems(int box, const std::vector<int>& itemIds, bool fromTemp, CFeedDatabase& store);
+    // Copies received items or on-line search results, each from its own table, into the box,
+    // where they are listed in the order given. "添加失败".
+    bool CopyItems(int box, const std::vector<FeedItemRef>& items, CFeedDatabase& store);
     // Moves favorite items of one box into another. "需要指定一个不同的收藏!" when the two are
     // the same box; nothing moves then.
     bool MoveItems(int fromBox, int toBox, const std::vector<int>& itemIds, CFeedDatabase& store);

@@ -91,8 +91,8 @@ bool FilterCondition(int filter, std::string& condition) {
     }
 }
 
-const char* ItemTable(bool fromTemp) {
-    return fromTemp ? "rsstemp_data" : "rss_data";
+const char* ItemTable(ItemOrigin origin) {
+    return origin == ItemOrigin::kWebSearch ? "rsstemp_data" : "rss_data";
 }
 
 constexpr const char* kItemTableColumns =
@@ -357,6 +357,7 @@ int CFeedDatabase::SaveTempItems(int feedId, std::vector<FeedItem>& items) {
         items[i].id = ids[i];
         items[i].isNew = 0;
         items[i].isRead = 0;
+        items[i].origin = ItemOrigin::kWebSearch;
     }
     return 1;
 }
@@ -448,16 +449,19 @@ int CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count) {
     return 1;
 }
 
-int CFeedDatabase::GetItem(int itemId, bool fromTemp, FeedItem& item) {
-    return FindOne(std::string("SELECT ") + kItemColumns + " FROM " + ItemTable(fromTemp) +
+int CFeedDatabase::GetItem(const FeedItemRef& ref, FeedItem& item) {
+    return FindOne(std::string("SELECT ") + kItemColumns + " FROM " + ItemTable(ref.origin) +
                        " WHERE item_id = ?1;",
-                   itemId, [&item](const CSqlQuery& row) { item = ReadFullItem(row); });
+                   ref.id, [&item, &ref](const CSqlQuery& row) {
+                       item = ReadFullItem(row);
+                       item.origin = ref.origin;
+                   });
 }
 
-int CFeedDatabase::GetItemLink(int itemId, bool fromTemp, std::string& link) {
-    return FindOne(std::string("SELECT item_link FROM ") + ItemTable(fromTemp) +
+int CFeedDatabase::GetItemLink(const FeedItemRef& ref, std::string& link) {
+    return FindOne(std::string("SELECT item_link FROM ") + ItemTable(ref.origin) +
                        " WHERE item_id = ?1;",
-                   itemId, [&link](const CSqlQuery& row) { link = row.GetText(0); });
+                   ref.id, [&link](const CSqlQuery& row) { link = row.GetText(0); });
 }
 
 int CFeedDatabase::GetUnreadCount(int feedId, int& count) {
@@ -558,10 +562,11 @@ int CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
 
 // ---- Read state ----
 
-int CFeedDatabase::SetItemRead(int itemId, int read) {
+int CFeedDatabase::SetItemRead(const FeedItemRef& ref, int read) {
     return Run([&](CSqlDatabase& db) {
-        db.CompileStatement("UPDATE rss_data SET item_new = 0, item_read = ?2 WHERE item_id = ?1;")
-            .Bind(1, itemId)
+        db.CompileStatement(std::string("UPDATE ") + ItemTable(ref.origin) +
+                            " SET item_new = 0, item_read = ?2 WHERE item_id = ?1;")
+            .Bind(1, ref.id)
             .Bind(2, read)
             .ExecDML();
     });
@@ -625,7 +630,7 @@ int CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int&
     return ok;
 }
 
-int CFeedDatabase::CopyItemToFavorites(int itemId, int folderId, bool fromTemp) {
+int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
     int copied = 0;
     int ok = Run([&](CSqlDatabase& db) {
         copied = db.CompileStatement(std::string("INSERT INTO rssfavorite_data (item_feedid, "
@@ -633,9 +638,9 @@ int CFeedDatabase::CopyItemToFavorites(int itemId, int folderId, bool fromTemp) 
                                                  "item_description, item_pubDate) SELECT ?1, "
                                                  "item_link, item_title, item_author, "
                                                  "item_description, item_pubDate FROM ") +
-                                     ItemTable(fromTemp) + " WHERE item_id = ?2;")
+                                     ItemTable(ref.origin) + " WHERE item_id = ?2;")
                      .Bind(1, folderId)
-                     .Bind(2, itemId)
+                     .Bind(2, ref.id)
                      .ExecDML();
     });
     if (ok && copied == 0) {

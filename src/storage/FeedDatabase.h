@@ -82,9 +82,10 @@ public:
     // The validators (ETag, Last-Modified) of the channel's last answer; empty when none.
     int GetFeedValidators(int feedId, std::string& etag, std::string& lastModified);
     int SetFeedValidators(int feedId, const std::string& etag, const std::string& lastModified);
+    // Removes the channel's scratch rows (on-line search results: feed id 0).
     int ClearTempItems(int feedId);
     // Replaces the channel's scratch rows with the items (on-line search results: feed id 0);
-    // each item gets its new row id, and isNew and isRead 0.
+    // each item gets its new row id, the origin ItemOrigin::kWebSearch, and isNew and isRead 0.
     int SaveTempItems(int feedId, std::vector<FeedItem>& items);
 
     // Reading. Lists come newest first (highest id first).
@@ -96,9 +97,9 @@ public:
     // and description.
     int GetItemsOfFeeds(const std::vector<int>& feedIds, int filter, std::vector<FeedItem>& items);
     int GetAllUnread(std::vector<FeedItem>& items, int& count);
-    // Not found: 0 with "没有对应id的rss item".
-    int GetItem(int itemId, bool fromTemp, FeedItem& item);
-    int GetItemLink(int itemId, bool fromTemp, std::string& link);
+    // The item from the table of its origin. Not found: 0 with "没有对应id的rss item".
+    int GetItem(const FeedItemRef& ref, FeedItem& item);
+    int GetItemLink(const FeedItemRef& ref, std::string& link);
     int GetUnreadCount(int feedId, int& count);
     int GetFeedCounts(int feedId, int& total, int& unread);
     int GetTotals(int& feeds, int& items);
@@ -113,8 +114,9 @@ public:
     // how many are still queued. Run after a receive round and when the reader is idle.
     int CatchUpSearchIndex(int64_t maxRows, int64_t* pending = nullptr);
 
-    // Read state. Any change of it also clears the new flag.
-    int SetItemRead(int itemId, int read);
+    // Read state. Any change of it also clears the new flag. An on-line search result keeps
+    // its state in its scratch row.
+    int SetItemRead(const FeedItemRef& ref, int read);
     // Changes only the items in the opposite state.
     int SetFeedRead(int feedId, int read);
     int SetFeedsRead(const std::vector<int>& feedIds, int read);
@@ -126,8 +128,8 @@ public:
     // A new folder holding the items, in one transaction: either the folder with every item or
     // nothing at all. folderId receives the new id.
     int ImportFavoriteFolder(const std::vector<FeedItem>& items, int& folderId);
-    // Not found: 0 with "没有对应id的rss item".
-    int CopyItemToFavorites(int itemId, int folderId, bool fromTemp);
+    // Copies the item, from the table of its origin. Not found: 0 with "没有对应id的rss item".
+    int CopyItemToFavorites(const FeedItemRef& ref, int folderId);
     int AddFavoriteItem(int folderId, const FeedItem& item);
     int GetFavoriteItems(int folderId, bool full, std::vector<FeedItem>& items);
     int GetFavoriteItem(int itemId, FeedItem& item);

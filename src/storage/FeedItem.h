@@ -2,6 +2,29 @@
 
 #include <string>
 
+// Where a listed item lies. Received items (rss_data) and the results of the last on-line search
+// (the scratch table rsstemp_data) are numbered independently, so an id names an item only
+// together with its origin.
+enum class ItemOrigin {
+    kStored,    // a received item of a channel
+    kWebSearch, // an on-line search result, not stored with the channels
+};
+
+// An item of the lists as the commands act on it: its origin and its id there.
+struct FeedItemRef {
+    ItemOrigin origin = ItemOrigin::kStored;
+    int id = 0;
+
+    bool operator==(const FeedItemRef&) const = default;
+};
+
+inline FeedItemRef StoredItem(int id) {
+    return {.origin = ItemOrigin::kStored, .id = id};
+}
+inline FeedItemRef WebSearchItem(int id) {
+    return {.origin = ItemOrigin::kWebSearch, .id = id};
+}
+
 // One feed item: a row of rss_data (or of the scratch and favorite tables), and the unit in
 // which received items travel from the parser to the store and from the store to the lists.
 // Texts are UTF-8; pubDate has the form "YYYY-MM-DD HH:MM:SS".
@@ -17,4 +40,8 @@ struct FeedItem {
     std::string author;
     // Kept in memory by the feed reader for its own use; never stored.
     std::string extra;
+    // The table the row was read from (favorites rows count as stored).
+    ItemOrigin origin = ItemOrigin::kStored;
+
+    FeedItemRef Ref() const { return {.origin = origin, .id = id}; }
 };

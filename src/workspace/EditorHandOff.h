@@ -12,8 +12,8 @@ enum class EditorTask {
     EditSent = 2,             // an article of 已发日志
     EditDraft = 3,            // an article of 草稿箱
     EditDeleted = 4,          // an article of 垃圾箱
-    WriteFromFeedItem = 5,    // an article about a feed item shown in a channel's list
-    WriteFromSearchResult = 6 // the same, for a feed item shown among search results
+    WriteFromFeedItem = 5,    // an article about a stored feed item (a channel's or a local hit)
+    WriteFromSearchResult = 6 // the same, for an on-line search result (the scratch table)
 };
 
 // One account of the account tree, in tree order, with its node code.

@@ -100,8 +100,11 @@ bool CEditorSession::Open(const EditorHandOff& handOff, std::string& reason) {
         return OpenArticle(static_cast<int>(*handOff.index), reason);
     case EditorTask::WriteFromFeedItem:
     case EditorTask::WriteFromSearchResult:
-        return OpenFeedItem(static_cast<int>(*handOff.index),
-                            m_task == EditorTask::WriteFromSearchResult, reason);
+        return OpenFeedItem({.origin = m_task == EditorTask::WriteFromSearchResult
+                                           ? ItemOrigin::kWebSearch
+                                           : ItemOrigin::kStored,
+                             .id = static_cast<int>(*handOff.index)},
+                            reason);
     }
     reason = "编辑器不认识的任务: " + std::to_string(static_cast<int>(m_task));
     return false;
@@ -125,20 +128,19 @@ bool CEditorSession::OpenArticle(int id, std::string& reason) {
     return true;
 }
 
-bool CEditorSession::OpenFeedItem(int id, bool searchResult, std::string& reason) {
+bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
     CFeedDatabase store(m_stores.feedStorePath);
     if (!store.OpenStore()) {
         reason = "无法打开 rss.db: " + store.GetLastError();
         return false;
     }
     FeedItem item;
-    // Items found on-line lie in the scratch table under channel 0; items found among the
-    // stored ones, and those of a channel's list, in the items table.
-    bool found = false;
-    if (searchResult && store.GetItem(id, true, item) && item.feedId == 0)
-        found = true;
-    if (!found && !store.GetItem(id, false, item)) {
-        reason = "无法打开订阅条目 " + std::to_string(id) + ": " + store.GetLastError();
+    // Items found on-line lie in the scratch table, items found among the stored ones and
+    // those of a channel's list in the items table: only the table the orders name is read.
+    if (!store.GetItem(ref, item)) {
+        reason = std::string(ref.origin == ItemOrigin::kWebSearch ? "无法打开新闻搜索结果 "
+                                                                  : "无法打开订阅条目 ") +
+                 std::to_string(ref.id) + ": " + store.GetLastError();
         return false;
     }
     m_text = {.title = item.title, .content = QuoteFeedItem(item)};

@@ -142,7 +142,7 @@ public:
 
 private:
     bool OpenArticle(int id, std::string& reason);
-    bool OpenFeedItem(int id, bool searchResult, std::string& reason);
+    bool OpenFeedItem(const FeedItemRef& ref, std::string& reason);
     std::unique_ptr<CBloggerApi> MakeApi(std::string& reason) const;
 
     CArticleOperations& m_operations;

@@ -77,7 +77,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
                 if (store.GetItemPage(feedId, kItemFilterUnread, false, items, total, 50, 0) != 1)
                     ++userFailures;
                 for (const FeedItem& item : items) {
-                    if (store.SetItemRead(item.id, 1) != 1)
+                    if (store.SetItemRead(StoredItem(item.id), 1) != 1)
                         ++userFailures;
                     std::lock_guard lock(markedLock);
                     marked.insert(item.id);
@@ -116,7 +116,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     int lost = 0;
     for (int id : marked) {
         FeedItem item;
-        if (store.GetItem(id, false, item) == 1 && item.isRead != 1)
+        if (store.GetItem(StoredItem(id), item) == 1 && item.isRead != 1)
             ++lost;
     }
     EXPECT_EQ(lost, 0) << "of " << marked.size() << " marks";

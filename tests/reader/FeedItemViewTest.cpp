@@ -93,11 +93,11 @@ TEST_F(FeedItemViewTest, ReadMarksKeepTheUnreadCountsTrue) {
     Receive(m_a, 5, "http://a/");
     ItemPage page;
     ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
-    ASSERT_TRUE(m_view.MarkItemRead(page.items[0].id, true));
+    ASSERT_TRUE(m_view.MarkItemRead(StoredItem(page.items[0].id), true));
     EXPECT_EQ(m_tree.Record(m_a).unreadCount, 4);
-    ASSERT_TRUE(m_view.MarkItemRead(page.items[0].id, false));
+    ASSERT_TRUE(m_view.MarkItemRead(StoredItem(page.items[0].id), false));
     EXPECT_EQ(m_tree.Record(m_a).unreadCount, 5);
-    EXPECT_FALSE(m_view.MarkItemRead(999999, true));
+    EXPECT_FALSE(m_view.MarkItemRead(StoredItem(999999), true));
 }
 
 TEST_F(FeedItemViewTest, LeavingAChannelMarksItReadOnlyWhenAnotherIsShownAndSwitchedOn) {
@@ -136,7 +136,7 @@ TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
     item.pubDate = "2026-12-01 10:00:00";
     const int id = ReceiveOne(item);
     std::string html;
-    ASSERT_TRUE(m_view.RenderItem(id, false, html)) << m_view.GetLastError();
+    ASSERT_TRUE(m_view.RenderItem(StoredItem(id), html)) << m_view.GetLastError();
     EXPECT_NE(html.find("标题 &lt;b&gt; &amp; 笑😀 €5"), std::string::npos) << html;
     EXPECT_NE(html.find("<p>段落 ]]&gt; 结束 €</p>"), std::string::npos) << html;
     EXPECT_EQ(html.find("<script"), std::string::npos) << html;
@@ -153,7 +153,7 @@ TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
     EXPECT_EQ(doc.SelectNode("/rss/channel/item/description").GetText(),
               "<p>段落 ]]&gt; 结束 €</p>");
     FeedItem stored;
-    ASSERT_TRUE(m_store.GetItem(id, false, stored));
+    ASSERT_TRUE(m_store.GetItem(StoredItem(id), stored));
     EXPECT_EQ(stored.description, item.description);
     EXPECT_EQ(doc.SelectNode("/rss/channel/item/title").GetText(), item.title);
 }
@@ -175,7 +175,7 @@ TEST_F(FeedItemViewTest, HostileDescriptionsReachNeitherItemNorPage) {
     ItemPage page;
     ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
     std::string itemHtml, pageHtml;
-    ASSERT_TRUE(m_view.RenderItem(id, false, itemHtml)) << m_view.GetLastError();
+    ASSERT_TRUE(m_view.RenderItem(StoredItem(id), itemHtml)) << m_view.GetLastError();
     ASSERT_TRUE(m_view.RenderPage(page.items, pageHtml)) << m_view.GetLastError();
     for (const std::string& html : {itemHtml, pageHtml}) {
         for (const char* banned : {"<script", "onerror", "javascript:", "evil.example", "position",
@@ -202,7 +202,7 @@ TEST_F(FeedItemViewTest, TheReadingPaneSettingsDecidePlayersAndImages) {
     ASSERT_EQ(CAppSettings::WriteAppValue("rss/noremoteimages", "1"), 1);
     m_tree.LoadOptions();
     std::string html;
-    ASSERT_TRUE(m_view.RenderItem(id, false, html)) << m_view.GetLastError();
+    ASSERT_TRUE(m_view.RenderItem(StoredItem(id), html)) << m_view.GetLastError();
     EXPECT_NE(html.find("src=\"https://video.example.cn/v\""), std::string::npos) << html;
     EXPECT_EQ(html.find("youtube"), std::string::npos) << html;
     EXPECT_EQ(html.find("<img"), std::string::npos) << html;
@@ -210,7 +210,7 @@ TEST_F(FeedItemViewTest, TheReadingPaneSettingsDecidePlayersAndImages) {
               std::string::npos)
         << html;
     // Asked for, the images come.
-    ASSERT_TRUE(m_view.RenderItem(id, false, html, ImageLoading::kAll));
+    ASSERT_TRUE(m_view.RenderItem(StoredItem(id), html, ImageLoading::kAll));
     EXPECT_NE(html.find("<img src=\"http://a/p.png\">"), std::string::npos) << html;
 
     // A settings file without the keys (written before they existed) keeps the built-in values.
@@ -225,7 +225,7 @@ TEST_F(FeedItemViewTest, TheReadingPaneSettingsDecidePlayersAndImages) {
     m_tree.LoadOptions();
     EXPECT_FALSE(m_tree.Options().settingsUnreadable);
     EXPECT_EQ(m_tree.Options().noRemoteImages, 0);
-    ASSERT_TRUE(m_view.RenderItem(id, false, html));
+    ASSERT_TRUE(m_view.RenderItem(StoredItem(id), html));
     EXPECT_NE(html.find("<img src=\"http://a/p.png\">"), std::string::npos) << html;
     EXPECT_NE(html.find("youtube"), std::string::npos) << html;
 }

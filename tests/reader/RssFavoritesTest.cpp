@@ -86,9 +86,9 @@ TEST_F(RssFavoritesTest, ItemsAreCopiedAddedAndMovedBetweenBoxes) {
     std::vector<FeedItem> received;
     int total = 0;
     ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
-    ASSERT_TRUE(m_favorites.CopyItems(a, {received[0].id, received[1].id}, false, m_store));
+    ASSERT_TRUE(m_favorites.CopyItems(a, {received[0].Ref(), received[1].Ref()}, m_store));
     EXPECT_EQ(Titles(a), (std::vector<std::string>{"新一", "旧二"}));
-    EXPECT_FALSE(m_favorites.CopyItems(a, {99999}, false, m_store));
+    EXPECT_FALSE(m_favorites.CopyItems(a, {StoredItem(99999)}, m_store));
     EXPECT_EQ(m_reporter.messages.back(), "添加失败");
 
     std::vector<FeedItem> inA;

@@ -151,7 +151,7 @@ TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), kStorageKeepAll, 0), 1);
     std::vector<FeedItem> search = Download({"s1", "s2"});
     ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
-    ASSERT_EQ(m_store.SetItemRead(Page(1)[0].id, 1), 1);
+    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[0].id), 1), 1);
     ASSERT_EQ(
         m_store.Exec("CREATE TRIGGER refuse BEFORE INSERT ON rss_data "
                      "WHEN NEW.item_link = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;"),
@@ -204,7 +204,7 @@ TEST_F(FeedDatabaseTest, AChannelRemovedWhileItIsReceivedGetsNothing) {
 TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "old"}), kStorageKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c", "old"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetItemRead(Page(1).front().id, 1), 1); // "c" read, no longer new
+    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1).front().id), 1), 1); // "c" read, no longer new
 
     // Channel 1 in three parts, channel 2 whole: the same rows, the same order.
     CFeedMerge merge(m_store);
@@ -320,9 +320,9 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
 
 TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c", "d"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetItemRead(Page(1)[1].id, 1), 1); // b
+    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[1].id), 1), 1); // b
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"e"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetItemRead(Page(1)[0].id, 0), 1); // e: unread but no longer new
+    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[0].id), 0), 1); // e: unread but no longer new
     EXPECT_EQ(LinksOf(1, kItemFilterRead), Strings{"b"});
     EXPECT_EQ(LinksOf(1, kItemFilterUnread), (Strings{"e", "a", "c", "d"}));
     EXPECT_EQ(LinksOf(1, kItemFilterNew), (Strings{"a", "c", "d"}));
@@ -434,7 +434,7 @@ TEST_F(FeedDatabaseTest, CleaningComparesDatesWithTheLocalClock) {
     items[2].pubDate = hoursAgo(50);
     ASSERT_EQ(m_store.SaveReceivedItems(1, items, kStorageKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(2, items, kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetItemRead(Page(1)[2].id, 1), 1); // 50h read
+    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[2].id), 1), 1); // 50h read
 
     ASSERT_EQ(m_store.CleanItems({1}, 1, false), 1);
     EXPECT_EQ(LinksOf(1), (Strings{"20h", "28h"}));
@@ -464,7 +464,7 @@ TEST_F(FeedDatabaseTest, SearchResultsAreKeptInTheScratchTable) {
     ASSERT_GT(results[1].id, results[0].id);
     EXPECT_EQ(results[0].isNew + results[0].isRead, 0);
     FeedItem stored;
-    ASSERT_EQ(m_store.GetItem(results[1].id, true, stored), 1);
+    ASSERT_EQ(m_store.GetItem(WebSearchItem(results[1].id), stored), 1);
     EXPECT_EQ(stored.link, "r2");
     EXPECT_EQ(stored.isNew, 1);
     EXPECT_EQ(stored.isRead, 0);
@@ -474,12 +474,12 @@ TEST_F(FeedDatabaseTest, SearchResultsAreKeptInTheScratchTable) {
     ASSERT_EQ(m_store.SaveTempItems(0, second), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageSyncWithSource, 0), 1);
     std::string link;
-    EXPECT_EQ(m_store.GetItemLink(results[0].id, true, link), 0);
+    EXPECT_EQ(m_store.GetItemLink(WebSearchItem(results[0].id), link), 0);
     EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
-    ASSERT_EQ(m_store.GetItemLink(second[0].id, true, link), 1);
+    ASSERT_EQ(m_store.GetItemLink(WebSearchItem(second[0].id), link), 1);
     EXPECT_EQ(link, "r3");
     ASSERT_EQ(m_store.ClearTempItems(0), 1);
-    EXPECT_EQ(m_store.GetItemLink(second[0].id, true, link), 0);
+    EXPECT_EQ(m_store.GetItemLink(WebSearchItem(second[0].id), link), 0);
 }
 
 TEST_F(FeedDatabaseTest, Favorites) {
@@ -493,10 +493,10 @@ TEST_F(FeedDatabaseTest, Favorites) {
         1);
     std::vector<FeedItem> search = Download({"http://s"});
     ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
-    ASSERT_EQ(m_store.CopyItemToFavorites(Page(1)[0].id, 7, false), 1);
-    ASSERT_EQ(m_store.CopyItemToFavorites(search[0].id, 7, true), 1);
+    ASSERT_EQ(m_store.CopyItemToFavorites(StoredItem(Page(1)[0].id), 7), 1);
+    ASSERT_EQ(m_store.CopyItemToFavorites(WebSearchItem(search[0].id), 7), 1);
     ASSERT_EQ(m_store.AddFavoriteItem(8, Item("http://b", "it's b")), 1);
-    EXPECT_EQ(m_store.CopyItemToFavorites(9999, 7, false), 0);
+    EXPECT_EQ(m_store.CopyItemToFavorites(StoredItem(9999), 7), 0);
     EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
 
     std::vector<FeedItem> saved;
@@ -565,7 +565,7 @@ TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates
         EXPECT_EQ(settings.storageNum, 100);
 
         FeedItem item;
-        ASSERT_EQ(store.GetItem(10, false, item), 1);
+        ASSERT_EQ(store.GetItem(StoredItem(10), item), 1);
         EXPECT_EQ(item.title, "旧闻标题");
         EXPECT_EQ(item.link, link);
 

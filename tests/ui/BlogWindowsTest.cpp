@@ -16,10 +16,12 @@
 #include "ui/blog/LocalLoginDialog.h"
 #include "ui/blog/PropertySheetAccountSetup.h"
 #include "ui/blog/PublishSeveralDialog.h"
+#include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/FileChooser.h"
 #include "ui/common/InputBox.h"
 #include "ui/common/PopupWindow.h"
+#include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/FeedItemModel.h"
@@ -28,6 +30,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QMenu>
@@ -685,6 +688,62 @@ TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
     frame.Shutdown();
 }
 
+// The article preview of the main window: its right click gives the row's menu of the list, and
+// a style chosen in the account's sheet applies at once to the article shown.
+TEST_F(BlogWindowsTest, ThePreviewHasTheRowsMenuAndFollowsTheStyleChosen) {
+    AddAccounts({Account("alpha")});
+    const int draft = Insert(kFolderDrafts, "alpha", "草稿");
+    WriteAll(m_home.File("Data/LogSkin/大字.xsl"),
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><xsl:stylesheet version=\"1.0\" "
+             "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template match=\"/\">"
+             "<html><body><p>大字样式</p></body></html></xsl:template></xsl:stylesheet>");
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    frame.SetSideMode(CMainFrame::kSideBlog);
+    CBlogWorkspace& blog = *frame.Blog();
+    blog.Tree()->ClickItem(blog.Tree()->ItemOfCode(1030));
+    blog.View()->List()->setCurrentItem(blog.View()->RowOf(draft));
+    CBottomHtmlView* pane = frame.ReadingFrame()->View();
+    ASSERT_TRUE(pane->ShowsArticlePreview());
+    blog.View()->List()->clearSelection();
+
+    QStringList expected;
+    std::unique_ptr<QMenu> rowMenu;
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* action : menu->actions())
+                shown << action->text();
+            menu->close();
+        }
+    });
+    emit pane->PreviewContextMenu(QPoint(20, 20));
+    // The previewed article became the selection, as a right click on its row makes it.
+    EXPECT_EQ(blog.View()->SelectedIds(), std::vector<int>{draft});
+    rowMenu.reset(blog.View()->BuildContextMenu(CBlogArticlesView::MenuPlace::kRows, nullptr));
+    for (QAction* action : rowMenu->actions())
+        expected << action->text();
+    EXPECT_TRUE(expected.contains(CCommandTable::Text(kCmdEditArticle)));
+    EXPECT_EQ(shown, expected);
+
+    // Choosing another style writes it at once and shows the article in it, also when the
+    // sheet is then cancelled.
+    WhenOpen<CPropertySheetAccountSetup>([&](CPropertySheetAccountSetup& sheet) {
+        sheet.Editor()->LogSkinCombo()->setCurrentText(QStringLiteral("大字"));
+        sheet.reject();
+    });
+    frame.Action(kCmdAccountSettings)->trigger();
+    std::string style;
+    ASSERT_EQ(CAccountStore::GetAccountField("alpha", "logxsl", style), 1);
+    EXPECT_EQ(style, "大字");
+    EXPECT_NE(ReadAll(m_home.File("Data/LogSkin/article.xml"))
+                  .find(CTextCodec::Utf8ToGbk("href=\"大字.xsl\"")),
+              std::string::npos);
+    EXPECT_TRUE(pane->ShowsArticlePreview());
+    EXPECT_EQ(pane->CurrentKey(), QString::number(draft));
+    frame.Shutdown();
+}
+
 } // namespace
 
 namespace {
@@ -808,18 +867,18 @@ TEST_F(EditorEntryTest, PublishingAFeedItemAsksForTheAccountAndItsLogin) {
     });
 
     m_typed = {QStringLiteral("wrong")};
-    workspace.WriteFromFeedItem(77, false);
+    workspace.WriteFromFeedItem(StoredItem(77));
     EXPECT_EQ(rows, 2);
     EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("密码错误!")}));
     EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/subprocess.xml")));
 
     m_typed = {QStringLiteral("pw")};
-    workspace.WriteFromFeedItem(77, false);
+    workspace.WriteFromFeedItem(StoredItem(77));
     EXPECT_NE(Seen().find("<processtype>5</processtype><account>beta</account><index>77</index>"
                           "<publishfoldertreeid>1120</publishfoldertreeid>"),
               std::string::npos);
-    // From search results; the account stays unlocked.
-    workspace.WriteFromFeedItem(78, true);
+    // An on-line search result; the account stays unlocked.
+    workspace.WriteFromFeedItem(WebSearchItem(78));
     EXPECT_NE(Seen().find("<processtype>6</processtype><account>beta</account><index>78</index>"),
               std::string::npos);
     EXPECT_EQ(m_logins, 2);
@@ -827,13 +886,13 @@ TEST_F(EditorEntryTest, PublishingAFeedItemAsksForTheAccountAndItsLogin) {
     // Cancelled in the chooser: nothing is written.
     CFileUtil::RemoveFile(m_home.File("Temp/subprocess.xml"));
     answer.reset();
-    workspace.WriteFromFeedItem(79, false);
+    workspace.WriteFromFeedItem(StoredItem(79));
     EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/subprocess.xml")));
 
     // The account file cannot be read.
     m_boxes.Clear();
     WriteAll(m_home.File("config/userConfig.xml"), "<broken");
-    workspace.WriteFromFeedItem(80, false);
+    workspace.WriteFromFeedItem(StoredItem(80));
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
     EXPECT_TRUE(m_boxes.Texts()[0].startsWith(QStringLiteral("载入帐户信息失败!")))
         << m_boxes.Texts()[0].toStdString();
@@ -841,7 +900,7 @@ TEST_F(EditorEntryTest, PublishingAFeedItemAsksForTheAccountAndItsLogin) {
 }
 
 // With one account there is nothing to choose: the feed list's command hands the selected
-// search result to the editor for it.
+// search result to the editor for it, an on-line one as task 6, a stored one as task 5.
 TEST_F(EditorEntryTest, TheFeedListsCommandHandsTheSelectedSearchResultOverToTheOneAccount) {
     AddAccounts({Account("solo")});
     int asked = 0;
@@ -853,7 +912,8 @@ TEST_F(EditorEntryTest, TheFeedListsCommandHandsTheSelectedSearchResultOverToThe
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
     frame.Blog()->SetEditorProgram(m_bin + "/quillmark-editor");
     CArticlesReportView* list = frame.ItemList();
-    list->ShowSearchResults({FeedItem{.id = 314, .title = "找到的"}}, "1", false);
+    list->ShowSearchResults(
+        {FeedItem{.id = 314, .title = "找到的", .origin = ItemOrigin::kWebSearch}}, "1");
     frame.Commands()->Refresh();
     EXPECT_FALSE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
     list->List()->setCurrentIndex(list->Model()->index(0, 0));
@@ -861,6 +921,12 @@ TEST_F(EditorEntryTest, TheFeedListsCommandHandsTheSelectedSearchResultOverToThe
     ASSERT_TRUE(frame.Action(kCmdPublishItemToBlog)->isEnabled());
     frame.Action(kCmdPublishItemToBlog)->trigger();
     EXPECT_NE(Seen().find("<processtype>6</processtype><account>solo</account><index>314</index>"),
+              std::string::npos);
+
+    list->ShowSearchResults({FeedItem{.id = 315, .title = "本地找到的"}}, "1");
+    list->List()->setCurrentIndex(list->Model()->index(0, 0));
+    frame.Action(kCmdPublishItemToBlog)->trigger();
+    EXPECT_NE(Seen().find("<processtype>5</processtype><account>solo</account><index>315</index>"),
               std::string::npos);
     EXPECT_EQ(asked, 0);
 }

@@ -2,15 +2,19 @@
 #include "app/AppPaths.h"
 #include "platform/LoopbackServer.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/text/TextCodec.h"
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/FileChooser.h"
+#include "ui/common/ReadingFrame.h"
 #include "ui/reader/FavoriteBoxDialog.h"
 #include "ui/reader/FavoriteItemDialog.h"
 #include "ui/reader/FavoriteItemList.h"
+#include "ui/reader/FavoritesPane.h"
 #include "ui/reader/FeedItemModel.h"
 #include "ui/reader/OpmlImportDialog.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
@@ -230,6 +234,29 @@ TEST_F(FavoritesOpmlWindowsTest, ImportingAListLeavesOutWhatIsSubscribedAndSaysH
     EXPECT_EQ(addresses, (std::vector<std::string>{"http://a.example/rss", "http://b.example/rss",
                                                    "http://c.example/rss", "http://d.example/rss",
                                                    "http://existing.example/rss"}));
+}
+
+// A favorite is shown as one item, as a channel's item is: with its author, and the page of
+// quick reading stays as it was.
+TEST_F(FavoritesOpmlWindowsTest, AFavoriteIsRenderedAsOneItemWithItsAuthor) {
+    CRssReader reader(m_store);
+    ASSERT_TRUE(reader.Build());
+    CReadingFrame frame;
+    CFavoritesPane pane(m_store);
+    ASSERT_TRUE(pane.Build());
+    pane.SetReadingTargets(&reader, &frame);
+    const std::string page = GetAppFilePath("Data\\RssSkin\\tempRssList.xml");
+    WriteAll(page, "quick reading page");
+
+    emit pane.Tree()->ItemOpened(
+        {.id = 3, .title = "收藏的文章", .link = "http://x.example/3", .author = "张三"});
+    const std::string document = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRss.xml"));
+    EXPECT_NE(document.find(CTextCodec::Utf8ToGbk("<author><![CDATA[张三]]></author>")),
+              std::string::npos)
+        << document;
+    EXPECT_EQ(ReadAll(page), "quick reading page");
+    EXPECT_EQ(frame.View()->url().scheme(), QStringLiteral("quillpane"));
+    reader.Shutdown();
 }
 
 TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChannels) {

@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
 #include "reader/ChannelTree.h"
+#include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/common/CommandIds.h"
@@ -244,7 +245,7 @@ TEST_F(MainFrameTest, ReceivingLeavesTheSearchResultsTheUserReads) {
     ASSERT_TRUE(frame.Reader()->Tree().AddSubscription(
         -1, "http://127.0.0.1:" + std::to_string(server.Port()) + "/a.xml", "科技", "", &index));
     frame.ItemList()->ShowChannel(index);
-    frame.ItemList()->ShowSearchResults({FeedItem{.title = "找到的"}}, "搜索结果", false);
+    frame.ItemList()->ShowSearchResults({FeedItem{.title = "找到的"}}, "搜索结果");
     ASSERT_TRUE(frame.ItemList()->ShowsSearchResults());
 
     frame.OnCommand(kCmdReceiveAll);
@@ -252,6 +253,20 @@ TEST_F(MainFrameTest, ReceivingLeavesTheSearchResultsTheUserReads) {
     QApplication::processEvents();
     EXPECT_GT(frame.Reader()->Tree().Record(index).unreadCount, 0);
     EXPECT_TRUE(frame.ItemList()->ShowsSearchResults());
+}
+
+// The on-line results of an earlier run are listed nowhere after a start: their rows go.
+TEST_F(MainFrameTest, AStartForgetsTheLastOnlineResults) {
+    {
+        CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+        ASSERT_EQ(store.OpenStore(), 1);
+        std::vector<FeedItem> results{{.title = "昨天搜到的"}};
+        ASSERT_EQ(store.SaveTempItems(0, results), 1);
+    }
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    FeedItem item;
+    EXPECT_EQ(frame.Reader()->Store().GetItem(WebSearchItem(1), item), 0);
 }
 
 TEST(PopupTexts, BlogResultsAndNewItems) {

@@ -4,6 +4,7 @@
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
 #include "reader/FeedCleaner.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
@@ -13,6 +14,7 @@
 #include "ui/reader/CleanWizard.h"
 #include "ui/reader/FeedItemModel.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 #include "ui/reader/SearchBar.h"
 
@@ -22,6 +24,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeView>
@@ -54,6 +57,10 @@ protected:
         });
         m_server.Server().Get("/ns", [this](const httplib::Request& req, httplib::Response& res) {
             ++m_webSearches;
+            if (m_webFails) {
+                res.status = 503;
+                return;
+            }
             res.set_content(Feed("结果" + std::to_string(m_webSearches.load()), 2, "http://w/"),
                             "application/rss+xml");
         });
@@ -102,6 +109,7 @@ protected:
     CRecordingMessageBoxes m_boxes;
     loopback::CHttpServer m_server;
     std::atomic<int> m_webSearches{0};
+    std::atomic<bool> m_webFails{false};
     CFeedDatabase m_store{GetAppFilePath("Storage\\rss.db")};
     std::unique_ptr<CRssReader> m_reader;
     std::unique_ptr<CArticlesReportView> m_list;
@@ -169,13 +177,67 @@ TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResu
     }
     // Only the second search's rows are kept; opening one reads it from there.
     FeedItem shown;
-    ASSERT_EQ(m_store.GetItem(m_list->Model()->Items()[0].id, true, shown), 1);
+    ASSERT_EQ(m_store.GetItem(m_list->Model()->Items()[0].Ref(), shown), 1);
     EXPECT_EQ(shown.title, "结果2 第1篇");
-    EXPECT_EQ(m_store.GetItem(m_list->Model()->Items()[0].id - 2, true, shown), 0);
+    EXPECT_EQ(m_store.GetItem(WebSearchItem(m_list->Model()->Items()[0].id - 2), shown), 0);
     EXPECT_TRUE(m_boxes.Texts().empty());
     std::string host;
     ASSERT_TRUE(CAppSettings::ReadAppValue("rss/newssearchhost", host));
     EXPECT_EQ(host, Url(""));
+}
+
+// On-line results are rows of the scratch table, numbered apart from the received items: each
+// action on one acts on its own row, never on the received item that has the same id.
+TEST_F(SearchAndCleanWindowsTest, ActionsOnOnlineResultsActOnTheirOwnRows) {
+    m_bar->HostEdit()->setText(QString::fromStdString(Url("/")));
+    Search(QStringLiteral("妙笔"), SearchScope::kWeb);
+    ASSERT_TRUE(WaitFor([&] { return m_bar->SearchButton()->isEnabled(); }, 20000));
+    ASSERT_EQ(m_list->Model()->rowCount(), 2);
+    const int unread = m_reader->Tree().Record(m_news).unreadCount;
+    m_list->List()->setCurrentIndex(m_list->Model()->index(0, 0));
+    const FeedItemRef result = m_list->SelectedItem();
+    ASSERT_EQ(result.origin, ItemOrigin::kWebSearch);
+    FeedItem twin;
+    ASSERT_EQ(m_store.GetItem(StoredItem(result.id), twin), 1) << "a received item, same id";
+    const auto state = [&](const FeedItemRef& ref) {
+        FeedItem item;
+        EXPECT_EQ(m_store.GetItem(ref, item), 1);
+        return std::pair(item.isRead, item.isNew);
+    };
+
+    // Opening marks the result read, as 标记为未读 / 标记为已读 mark it, in its own row.
+    EXPECT_EQ(state(result), std::pair(1, 0));
+    m_list->MarkSelected(false);
+    EXPECT_EQ(state(result), std::pair(0, 0));
+    m_list->MarkSelected(true);
+    EXPECT_EQ(state(result), std::pair(1, 0));
+    EXPECT_EQ(state(StoredItem(result.id)), std::pair(twin.isRead, twin.isNew));
+    EXPECT_EQ(m_reader->Tree().Record(m_news).unreadCount, unread);
+
+    // 加入收藏 and a drop on a box copy the result.
+    CRssFavorites favorites;
+    CRssFavoriteTreeCtrl boxes(favorites, m_store);
+    ASSERT_TRUE(boxes.Build());
+    int box = -1;
+    ASSERT_TRUE(favorites.AddBox(-1, "盒", "", m_store, &box));
+    ASSERT_TRUE(boxes.CopyItemsToBox({m_list->SelectedItem()}, box));
+    std::unique_ptr<QMimeData> dragged(m_list->Model()->mimeData({m_list->Model()->index(1, 0)}));
+    ASSERT_TRUE(boxes.DropData(dragged.get(), box));
+    std::vector<FeedItem> kept;
+    ASSERT_TRUE(favorites.Items(box, kept, m_store));
+    std::vector<std::string> titles;
+    for (const FeedItem& item : kept)
+        titles.push_back(item.title);
+    EXPECT_EQ(titles, (std::vector<std::string>{"结果1 第0篇", "结果1 第1篇"}));
+
+    // A new search drops the last results at once, also when it finds nothing.
+    m_webFails = true;
+    Search(QStringLiteral("妙笔"), SearchScope::kWeb);
+    EXPECT_EQ(m_list->Model()->rowCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return m_bar->SearchButton()->isEnabled(); }, 20000));
+    FeedItem gone;
+    EXPECT_EQ(m_store.GetItem(result, gone), 0);
+    EXPECT_EQ(m_boxes.Texts().size(), 1u);
 }
 
 TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksCountsAsksThenCleansAndRecounts) {

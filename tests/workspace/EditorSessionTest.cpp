@@ -165,6 +165,26 @@ TEST_F(EditorSessionTest, FeedItemIsQuotedWithItsTitleAndLinkEscapedAndItsScript
     EXPECT_EQ(Folder(kFolderDrafts)[0].content, html);
 }
 
+// The scratch table of on-line results and the received items number their rows apart: the
+// orders name the table, and a stored item is never mistaken for a search result or back.
+TEST_F(EditorSessionTest, FeedItemIsReadFromTheTableTheOrdersName) {
+    const int stored = FeedItemId({.title = "收到的", .link = "http://example.com/stored"});
+    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    ASSERT_EQ(store.OpenStore(), 1);
+    std::vector<FeedItem> results{{.title = "搜到的", .link = "http://example.com/found"}};
+    ASSERT_EQ(store.SaveTempItems(0, results), 1);
+    ASSERT_EQ(results[0].id, stored) << "both tables start at 1";
+
+    std::string reason;
+    ASSERT_TRUE(m_session.Open(Orders(EditorTask::WriteFromSearchResult, stored), reason));
+    EXPECT_EQ(m_session.Text().title, "搜到的");
+    ASSERT_TRUE(m_session.Open(Orders(EditorTask::WriteFromFeedItem, stored), reason));
+    EXPECT_EQ(m_session.Text().title, "收到的");
+    ASSERT_EQ(store.ClearTempItems(0), 1);
+    EXPECT_FALSE(m_session.Open(Orders(EditorTask::WriteFromSearchResult, stored), reason));
+    EXPECT_NE(reason.find("没有对应id的rss item"), std::string::npos) << reason;
+}
+
 TEST_F(EditorSessionTest, PublishSavesThenPostsAndEditsTheSamePostNextTime) {
     std::string reason;
     ASSERT_TRUE(m_session.Open(Orders(EditorTask::Compose), reason)) << reason;

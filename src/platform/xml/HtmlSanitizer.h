@@ -34,7 +34,8 @@ public:
     // "" when every entry of the list is a plain host name, else the message to show.
     static std::string CheckHostList(std::string_view text);
     // The declarations of a style attribute without those that position or overlay the element
-    // (position, z-index, and the offsets of an absolute or fixed element) or that can run code.
+    // (position, z-index, and the offsets of an absolute or fixed element), that load anything
+    // (url(), image-set(), @import ...) or that can run code.
     static std::string CleanStyle(std::string_view style);
 
     // The class of the placeholder element and the attribute that keeps the image's address.

@@ -183,7 +183,7 @@ int CFavoriteCommands::Favorites(const std::vector<std::string>& argsIn) {
         int box = home.Box(args.Get("box"));
         if (box < 0)
             return 1;
-        if (!home.favorites.CopyItems(box, {itemId}, false, home.store))
+        if (!home.favorites.CopyItems(box, {StoredItem(itemId)}, home.store))
             return Error(home.store.GetLastError());
         return 0;
     }

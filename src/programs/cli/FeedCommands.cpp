@@ -416,7 +416,7 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
     CFeedItemView view(reader.tree, reader.store);
     const std::string& sub = args.positional[0];
     if (sub == "read" || sub == "unread") {
-        if (!view.MarkItemRead(id, sub == "read"))
+        if (!view.MarkItemRead(StoredItem(id), sub == "read"))
             return Error(view.GetLastError());
         return 0;
     }
@@ -429,13 +429,13 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
             view.SetSkin(skin);
         std::string html;
         // Printed, the document has no pane to load images on a click: they are always in it.
-        if (!view.RenderItem(id, false, html, ImageLoading::kAll))
+        if (!view.RenderItem(StoredItem(id), html, ImageLoading::kAll))
             return Error(view.GetLastError());
         m_out << html;
         return 0;
     }
     FeedItem item;
-    if (!reader.store.GetItem(id, false, item))
+    if (!reader.store.GetItem(StoredItem(id), item))
         return Error(reader.store.GetLastError());
     if (m_json) {
         PrintJson(m_out, {{"id", item.id},

@@ -115,11 +115,12 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
     if (!outcome.reason.empty())
         return Error(outcome.message + " 原因: " + outcome.reason);
 
+    const bool web = outcome.origin == ItemOrigin::kWebSearch;
     std::map<int, std::string> paths;
-    if (!outcome.fromTemp)
+    if (!web)
         paths = stores.ChannelPaths();
     const auto channel = [&](const FeedItem& item) {
-        return outcome.fromTemp ? CFeedSearch::NewsSearchHost() : paths[item.feedId];
+        return web ? CFeedSearch::NewsSearchHost() : paths[item.feedId];
     };
     if (m_json) {
         nlohmann::json items = nlohmann::json::array();

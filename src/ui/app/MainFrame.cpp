@@ -3,6 +3,7 @@
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "reader/FeedItemView.h"
+#include "reader/FeedSearch.h"
 #include "shell/BrowserLink.h"
 #include "shell/ShellRegistration.h"
 #include "ui/app/AboutDialog.h"
@@ -147,6 +148,10 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     m_status = new QLabel(QStringLiteral("就绪"));
     m_status->setContentsMargins(4, 0, 4, 0);
     statusBar()->addWidget(m_status, 1);
+    // The on-line search results of an earlier run are no longer listed anywhere.
+    if (!m_feedStore.ClearTempItems(CFeedSearch::kWebFeedId))
+        m_status->setText(QStringLiteral("无法清除上次的新闻搜索结果: ") +
+                          ToQ(m_feedStore.GetLastError()));
     m_popup = new CPopupWindow(this);
     connect(m_popup, &CPopupWindow::TextClicked, this, &CMainFrame::ShowMainWindow);
 
@@ -255,8 +260,8 @@ void CMainFrame::RegisterCommands() {
         m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });
     c.Handle(kCmdPublishItemToBlog, [this] {
-        if (const int item = m_list ? m_list->SelectedItemId() : 0; item > 0)
-            m_blog->WriteFromFeedItem(item, m_list->ShowsSearchResults());
+        if (const FeedItemRef item = m_list ? m_list->SelectedItem() : FeedItemRef{}; item.id > 0)
+            m_blog->WriteFromFeedItem(item);
     });
     c.SetAvailability(kCmdPublishItemToBlog, [this] {
         return m_list && m_list->SelectedItemId() > 0 ? QString()
@@ -438,7 +443,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_blog = new CBlogWorkspace(m_articleStore, *m_commands, this);
     CAccountSetupCommands::Register(
         *m_commands, this, m_blog->Tree(),
-        [this](int code, int update) { OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update); });
+        [this](int code, int update) { OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update); },
+        [this] { OnWindowMessage(WM_PREVIEW_STYLE_CHANGED, 0, 0); });
     m_channelTree = new CRssChannelTreeCtrl(*m_reader);
     m_favoriteTree = new CFavoritesPane(m_feedStore);
     // The 收藏 side: the feed favorites above, the browser's bookmarks below.
@@ -486,6 +492,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
             [this](const ArticleRecord& article, const std::string& account) {
                 m_readingFrame->View()->PreviewArticle(article, account);
             });
+    connect(m_readingFrame->View(), &CBottomHtmlView::PreviewContextMenu, this,
+            &CMainFrame::ShowPreviewMenu);
     connect(m_blog, &CBlogWorkspace::BlogResult, this,
             [this](int kind) { OnWindowMessage(WM_BLOG_RESULT, 0, kind); });
     connect(m_channelTree, &CRssChannelTreeCtrl::ChannelSelected, m_list,
@@ -717,10 +725,36 @@ void CMainFrame::OnWindowMessage(int message, qint64 wParam, qint64 lParam) {
         if (m_reader->Tree().IsValid(static_cast<int>(wParam)))
             OnNewItems(static_cast<int>(wParam), static_cast<int>(lParam));
         break;
+    case WM_PREVIEW_STYLE_CHANGED:
+        // Only an article preview changes; a feed item or a web page stays as it is.
+        m_readingFrame->View()->RefreshArticlePreview();
+        break;
     default:
         // The account tree and the article preview come with the weblog workspace.
         break;
     }
+}
+
+void CMainFrame::ShowPreviewMenu(const QPoint& globalPos) {
+    QMenu* menu = BuildPreviewMenu();
+    if (!menu)
+        return;
+    menu->exec(globalPos);
+    menu->deleteLater();
+}
+
+QMenu* CMainFrame::BuildPreviewMenu() {
+    // The preview shows one article of the list: its row's menu, as a right click on the row
+    // gives it (the row becomes the selection unless it is part of it).
+    CBlogArticlesView* view = m_blog->View();
+    bool isArticle = false;
+    const int id = m_readingFrame->View()->CurrentKey().toInt(&isArticle);
+    if (!isArticle || !view || !view->RowOf(id))
+        return nullptr;
+    const std::vector<int> selected = view->SelectedIds();
+    if (std::find(selected.begin(), selected.end(), id) == selected.end())
+        view->SelectIds({id});
+    return view->BuildContextMenu(CBlogArticlesView::MenuPlace::kRows, this);
 }
 
 void CMainFrame::OnCommand(int commandId) {

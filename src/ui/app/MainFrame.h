@@ -136,6 +136,9 @@ private:
     void OnOrganizeFavorites();
     void OnCheckUpdate();
     void OnNewItems(int index, int count);
+    // The article preview's right click: the menu of the previewed article's row in the list.
+    void ShowPreviewMenu(const QPoint& globalPos);
+    QMenu* BuildPreviewMenu();
 
     CArticleDatabase m_articleStore;
     CFeedDatabase m_feedStore;

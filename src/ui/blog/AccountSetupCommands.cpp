@@ -9,7 +9,8 @@
 
 void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
                                      CAccountTreeCtrl* tree,
-                                     std::function<void(int, int)> treeUpdate) {
+                                     std::function<void(int, int)> treeUpdate,
+                                     std::function<void()> styleChanged) {
     commands.Handle(kCmdNewAccount, [window, treeUpdate] {
         CAccountWizard wizard(window);
         wizard.SetAddedHandler([treeUpdate](const std::string&) {
@@ -17,7 +18,7 @@ void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
         });
         wizard.exec();
     });
-    const auto openSheet = [window, tree, treeUpdate] {
+    const auto openSheet = [window, tree, treeUpdate, styleChanged] {
         const std::string account = tree->CurrentAccount();
         // The sheet shows the service password and can lift the protection: the account's
         // login check comes first.
@@ -27,6 +28,9 @@ void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
         const int code = tree->FolderCode(account, CAccountTreeCtrl::kNodeAccount);
         CPropertySheetAccountSetup sheet(
             account, [treeUpdate, code](int, int update) { treeUpdate(code, update); }, window);
+        if (styleChanged)
+            QObject::connect(&sheet, &CPropertySheetAccountSetup::PreviewStyleChanged, &sheet,
+                             styleChanged);
         sheet.exec();
     };
     const auto needsAccount = [tree] {

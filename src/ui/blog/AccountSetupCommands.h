@@ -12,7 +12,9 @@ class QWidget;
 class CAccountSetupCommands {
 public:
     // tree: where the account is chosen; treeUpdate: what WM_ACCOUNT_TREE_UPDATE does, with
-    // (node code or -1, update code).
+    // (node code or -1, update code); styleChanged: what WM_PREVIEW_STYLE_CHANGED does (another
+    // preview style was chosen in the sheet, written already).
     static void Register(CCommandTable& commands, QWidget* window, CAccountTreeCtrl* tree,
-                         std::function<void(int, int)> treeUpdate);
+                         std::function<void(int, int)> treeUpdate,
+                         std::function<void()> styleChanged = {});
 };

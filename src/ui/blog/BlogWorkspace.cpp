@@ -448,7 +448,7 @@ void CBlogWorkspace::EditArticle(int id) {
     RunEditor({.task = *task, .account = m_view->Account(), .index = id}, TreeAccountNames());
 }
 
-void CBlogWorkspace::WriteFromFeedItem(long long itemId, bool searchResult) {
+void CBlogWorkspace::WriteFromFeedItem(const FeedItemRef& item) {
     std::vector<AccountRecord> records;
     {
         CReasonRecorder recorder;
@@ -477,9 +477,11 @@ void CBlogWorkspace::WriteFromFeedItem(long long itemId, bool searchResult) {
     std::vector<std::string> accounts;
     for (const AccountRecord& record : records)
         accounts.push_back(record.name);
-    RunEditor(
-        {.task = searchResult ? EditorTask::WriteFromSearchResult : EditorTask::WriteFromFeedItem,
-         .account = account,
-         .index = itemId},
-        accounts);
+    // Task 6 names a row of the on-line search results; a stored item (of a channel's list or
+    // found by a local search) is task 5.
+    RunEditor({.task = item.origin == ItemOrigin::kWebSearch ? EditorTask::WriteFromSearchResult
+                                                             : EditorTask::WriteFromFeedItem,
+               .account = account,
+               .index = item.id},
+              accounts);
 }

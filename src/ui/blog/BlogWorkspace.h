@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/ArticleDatabase.h"
+#include "storage/FeedItem.h"
 #include "workspace/ArticleObserver.h"
 #include "workspace/ArticleOperations.h"
 #include "workspace/EditorLauncher.h"
@@ -62,9 +63,9 @@ public:
     void Compose();
     // 编辑 or a double-click: the article of the list's folder in the editor.
     void EditArticle(int id);
-    // 发布到博客 on a feed item (a search result's when searchResult): an article about it, for
-    // the account the user chooses when there are several, after that account's login check.
-    void WriteFromFeedItem(long long itemId, bool searchResult);
+    // 发布到博客 on a feed item (a stored one or an on-line search result): an article about it,
+    // for the account the user chooses when there are several, after that account's login check.
+    void WriteFromFeedItem(const FeedItemRef& item);
 
     // Texts the weblog side asks and says.
     static QString DeleteOnServerQuestion(int rows);

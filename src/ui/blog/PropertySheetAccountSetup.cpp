@@ -342,6 +342,15 @@ CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& accoun
     if (!current.isEmpty() && m_skin->findText(current) < 0)
         m_skin->addItem(current);
     m_skin->setCurrentText(current);
+    connect(m_skin, &QComboBox::currentTextChanged, this,
+            &CPropertyPageAccountEditor::OnStyleChosen);
+}
+
+void CPropertyPageAccountEditor::OnStyleChosen(const QString& style) {
+    // A failed write is reported by the account store with its reason.
+    if (style.isEmpty() || !CAccountStore::SetAccountField(m_account, "logxsl", ToStd(style)))
+        return;
+    emit PreviewStyleChanged();
 }
 
 QStringList CPropertyPageAccountEditor::LogSkins() {
@@ -511,6 +520,8 @@ CPropertySheetAccountSetup::CPropertySheetAccountSetup(const std::string& accoun
     for (CPropertyPage* page : std::initializer_list<CPropertyPage*>{
              m_general, m_connection, m_permission, m_editor, m_security})
         AddPage(page);
+    connect(m_editor, &CPropertyPageAccountEditor::PreviewStyleChanged, this,
+            &CPropertySheetAccountSetup::PreviewStyleChanged);
 }
 
 bool CPropertySheetAccountSetup::Commit() {

@@ -108,7 +108,14 @@ public:
     static QStringList EditorPages();
     bool Apply() override;
 
+signals:
+    // Another style was chosen and written to the account's logxsl already.
+    void PreviewStyleChanged();
+
 private:
+    // The style takes effect at once: it is written and the preview is told.
+    void OnStyleChosen(const QString& style);
+
     std::string m_account;
     QComboBox* m_index = nullptr;
     QLineEdit* m_input = nullptr;
@@ -169,6 +176,10 @@ public:
     CPropertyPageAccountSecurity* Security() const { return m_security; }
     // The account was deleted on 确定.
     bool Deleted() const { return m_deleted; }
+
+signals:
+    // The account's preview style changed (WM_PREVIEW_STYLE_CHANGED for the main window).
+    void PreviewStyleChanged();
 
 protected:
     bool Commit() override;

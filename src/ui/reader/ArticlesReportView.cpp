@@ -5,6 +5,7 @@
 #include "ui/app/CommandTable.h"
 #include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
+#include "ui/common/MessageBox.h"
 #include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/FeedItemModel.h"
@@ -132,7 +133,9 @@ void CArticlesReportView::LoadImages() {
     bool isItem = false;
     const int itemId = m_frame->View()->CurrentKey().toInt(&isItem);
     if (isItem) {
-        ShowItem(itemId, ImageLoading::kAll);
+        const int row = m_model->RowOfId(itemId);
+        const FeedItem* item = row >= 0 ? m_model->ItemAt(row) : nullptr;
+        ShowItem(item ? item->Ref() : StoredItem(itemId), ImageLoading::kAll);
         return;
     }
     std::string html;
@@ -171,7 +174,7 @@ void CArticlesReportView::SetPages(int total, int pageSize, int page) {
 }
 
 void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
-    m_searchResults = m_fromTemp = false;
+    m_searchResults = false;
     m_filling = true;
     m_directory = page.directory;
     std::vector<FeedItem> items = ok ? page.items : std::vector<FeedItem>{};
@@ -219,12 +222,15 @@ void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
 }
 
 void CArticlesReportView::ShowSearchResults(const std::vector<FeedItem>& items,
-                                            const std::string& caption, bool fromTemp) {
+                                            const std::string& caption) {
     if (!m_reader)
         return;
     m_filling = true;
     QHash<int, QString> titles;
-    if (fromTemp) {
+    const bool web = std::any_of(items.begin(), items.end(), [](const FeedItem& item) {
+        return item.origin == ItemOrigin::kWebSearch;
+    });
+    if (web) {
         titles.insert(0, QStringLiteral("百度新闻搜索"));
     } else {
         for (int channel : m_reader->Tree().AllChannels()) {
@@ -237,7 +243,6 @@ void CArticlesReportView::ShowSearchResults(const std::vector<FeedItem>& items,
     m_model->SetItems(items);
     m_directory = true;
     m_searchResults = true;
-    m_fromTemp = fromTemp;
     m_list->setColumnHidden(CFeedItemModel::kChannel, false);
     FitColumns();
     m_list->scrollToTop();
@@ -349,8 +354,17 @@ bool CArticlesReportView::QuickReading() const {
 }
 
 int CArticlesReportView::SelectedItemId() const {
+    return SelectedItem().id;
+}
+
+FeedItemRef CArticlesReportView::SelectedItem() const {
     const FeedItem* item = m_model->ItemAt(m_list->currentIndex().row());
-    return item ? item->id : 0;
+    return item ? item->Ref() : FeedItemRef{};
+}
+
+bool CArticlesReportView::ShowsWebResults() const {
+    const std::vector<FeedItem>& items = m_model->Items();
+    return m_searchResults && !items.empty() && items.front().origin == ItemOrigin::kWebSearch;
 }
 
 void CArticlesReportView::OnCurrentRowChanged(int row) {
@@ -363,11 +377,12 @@ void CArticlesReportView::OpenItem(int row) {
     const FeedItem* item = m_model->ItemAt(row);
     if (!item || !m_reader)
         return;
-    const int itemId = item->id;
-    if (!m_fromTemp && (item->isRead == 0 || item->isNew != 0)) {
-        if (m_reader->View().MarkItemRead(itemId, true)) {
+    const FeedItemRef ref = item->Ref();
+    if (item->isRead == 0 || item->isNew != 0) {
+        if (m_reader->View().MarkItemRead(ref, true)) {
             m_model->SetRead(row, true);
-            emit CountsChanged();
+            if (ref.origin == ItemOrigin::kStored)
+                emit CountsChanged();
         }
     }
     if (!m_frame)
@@ -375,7 +390,7 @@ void CArticlesReportView::OpenItem(int row) {
     item = m_model->ItemAt(row);
     std::string link = item->link;
     if (link.empty())
-        m_reader->Store().GetItemLink(itemId, m_fromTemp, link);
+        m_reader->Store().GetItemLink(ref, link);
     if (m_frame->BrowseDirectly() && !link.empty()) {
         m_frame->View()->NavigateUrl(ToQ(link));
         return;
@@ -384,18 +399,18 @@ void CArticlesReportView::OpenItem(int row) {
         m_frame->View()->ScrollToAnchor(ToQ(link));
         return;
     }
-    ShowItem(itemId, ImageLoading::kBySetting);
+    ShowItem(ref, ImageLoading::kBySetting);
 }
 
-void CArticlesReportView::ShowItem(int itemId, ImageLoading images) {
+void CArticlesReportView::ShowItem(const FeedItemRef& ref, ImageLoading images) {
     std::string html;
-    if (!m_reader->View().RenderItem(itemId, m_fromTemp, html, images)) {
+    if (!m_reader->View().RenderItem(ref, html, images)) {
         // The error may quote the item's own text: it is shown as text, never as markup.
         const QString why = QString::fromStdString(m_reader->View().GetLastError()).toHtmlEscaped();
         html = "<html><body style=\"font-family:sans-serif;color:#a00\"><p>无法显示这篇文章: " +
                why.toStdString() + "</p></body></html>";
     }
-    m_frame->View()->ShowRendered(QByteArray::fromStdString(html), QString::number(itemId));
+    m_frame->View()->ShowRendered(QByteArray::fromStdString(html), QString::number(ref.id));
 }
 
 void CArticlesReportView::MoveSelection(int delta) {
@@ -419,9 +434,13 @@ void CArticlesReportView::MarkSelected(bool read) {
     const FeedItem* item = m_model->ItemAt(row);
     if (!item || !m_reader)
         return;
-    if (m_reader->View().MarkItemRead(item->id, read)) {
+    if (m_reader->View().MarkItemRead(item->Ref(), read)) {
         m_model->SetRead(row, read);
-        emit CountsChanged();
+        if (item->origin == ItemOrigin::kStored)
+            emit CountsChanged();
+    } else {
+        CMessageBox::Show(this, QStringLiteral("无法标记这篇文章: ") +
+                                    ToQ(m_reader->View().GetLastError()));
     }
 }
 
@@ -433,9 +452,10 @@ void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
     const FeedItem* item = m_model->ItemAt(index.row());
     if (!item)
         return;
+    const FeedItemRef ref = item->Ref();
     std::string link = item->link;
     if (link.empty() && m_reader)
-        m_reader->Store().GetItemLink(item->id, false, link);
+        m_reader->Store().GetItemLink(ref, link);
     QMenu menu(this);
     QAction* read = menu.addAction(ThemeIcon("mail-read"), QStringLiteral("标记为已读"));
     QAction* unread = menu.addAction(ThemeIcon("mail-unread"), QStringLiteral("标记为未读"));
@@ -453,9 +473,9 @@ void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
         menu.addAction(ThemeIcon("mail-forward"), CCommandTable::Text(kCmdPublishItemToBlog));
     QAction* chosen = menu.exec(m_list->viewport()->mapToGlobal(pos));
     if (chosen == keep)
-        emit AddToFavorites(item->id);
+        emit AddToFavorites(ref);
     if (chosen == publish)
-        emit PublishToBlog(item->id);
+        emit PublishToBlog(ref);
     if (chosen == read)
         MarkSelected(true);
     else if (chosen == unread)

@@ -36,10 +36,11 @@ public:
     void ShowCurrentItems();
     void ShowPage(int page);
     // Shows the hits of a search, all of them, with the outcome as the caption; on-line hits
-    // are rows of the scratch table.
-    void ShowSearchResults(const std::vector<FeedItem>& items, const std::string& caption,
-                           bool fromTemp);
+    // are rows of the scratch table (their origin says so).
+    void ShowSearchResults(const std::vector<FeedItem>& items, const std::string& caption);
     bool ShowsSearchResults() const { return m_searchResults; }
+    // The list shows on-line search results (rows of the scratch table).
+    bool ShowsWebResults() const;
     // Shows nothing (another side of the program is in front, or the channel is gone).
     void Clear();
     // The list forgets a channel or directory that was removed.
@@ -75,14 +76,16 @@ public:
     QToolButton* NextButton() const { return m_next; }
     QLabel* Caption() const { return m_caption; }
     int SelectedItemId() const;
+    // The selected item with its origin; id 0 when none is selected.
+    FeedItemRef SelectedItem() const;
 
 signals:
     // Unread counts of channels changed (an item was marked, a channel left and settled).
     void CountsChanged();
     // 加入收藏 was chosen for the item.
-    void AddToFavorites(int itemId);
+    void AddToFavorites(const FeedItemRef& item);
     // 发布到博客 was chosen for the item (it is the selected one).
-    void PublishToBlog(int itemId);
+    void PublishToBlog(const FeedItemRef& item);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -96,7 +99,7 @@ private:
     void OpenItem(int row);
     void ShowContextMenu(const QPoint& pos);
     void ShowBlank();
-    void ShowItem(int itemId, ImageLoading images);
+    void ShowItem(const FeedItemRef& ref, ImageLoading images);
 
     CRssReader* m_reader = nullptr;
     CReadingFrame* m_frame = nullptr;
@@ -111,5 +114,4 @@ private:
     bool m_filling = false;
     bool m_directory = false;
     bool m_searchResults = false;
-    bool m_fromTemp = false; // the rows shown are on-line search results
 };

@@ -40,9 +40,17 @@ void CFavoritesPane::SetReadingTargets(CRssReader* reader, CReadingFrame* frame)
         return;
     connect(m_tree, &CRssFavoriteTreeCtrl::ItemOpened, frame,
             [reader, frame](const FeedItem& item) {
+                // The one-item document, as for a channel's item: with its author, and the
+                // quick-reading page stays as it is.
                 std::string html;
-                if (reader->View().RenderPage({item}, html))
-                    frame->View()->ShowRendered(QByteArray::fromStdString(html), QString());
+                if (!reader->View().RenderOneItem(item, html)) {
+                    const QString why =
+                        QString::fromStdString(reader->View().GetLastError()).toHtmlEscaped();
+                    html = "<html><body style=\"font-family:sans-serif;color:#a00\"><p>"
+                           "无法显示这篇文章: " +
+                           why.toStdString() + "</p></body></html>";
+                }
+                frame->View()->ShowRendered(QByteArray::fromStdString(html), QString());
             });
 }
 
@@ -63,7 +71,7 @@ void CFavoritesPane::OnCommand(int commandId) {
     }
 }
 
-void CFavoritesPane::AddItemToBox(int itemId) {
-    if (itemId > 0)
-        m_tree->CopyItemsToBox({itemId}, false);
+void CFavoritesPane::AddItemToBox(const FeedItemRef& item) {
+    if (item.id > 0)
+        m_tree->CopyItemsToBox({item});
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/FeedItem.h"
+
 #include <QSplitter>
 #include <memory>
 
@@ -33,7 +35,7 @@ public:
     // The main window's favorites commands (新建收藏, 新建收藏夹, 添加收藏项, 导入收藏).
     void OnCommand(int commandId);
     // 加入收藏 of the item list: the user picks the box.
-    void AddItemToBox(int itemId);
+    void AddItemToBox(const FeedItemRef& item);
 
 private:
     std::unique_ptr<CRssFavorites> m_favorites;

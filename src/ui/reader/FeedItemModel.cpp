@@ -136,11 +136,15 @@ QStringList CFeedItemModel::mimeTypes() const {
 
 QMimeData* CFeedItemModel::mimeData(const QModelIndexList& indexes) const {
     std::vector<int> ids;
+    ItemOrigin origin = ItemOrigin::kStored;
     for (const QModelIndex& index : indexes)
-        if (const FeedItem* item = ItemAt(index.row()); item && index.column() == 0)
+        if (const FeedItem* item = ItemAt(index.row()); item && index.column() == 0) {
             ids.push_back(item->id);
+            origin = item->origin;
+        }
+    // The list holds rows of one origin: 1 before the bar names the on-line search results.
     auto* data = new QMimeData;
     data->setData(QString::fromLatin1(CRssFavoriteTreeCtrl::kFeedItemsMime),
-                  CFavoriteItemList::MimeText(0, ids));
+                  CFavoriteItemList::MimeText(origin == ItemOrigin::kWebSearch ? 1 : 0, ids));
     return data;
 }

@@ -388,8 +388,8 @@ void CRssFavoriteTreeCtrl::OpenSite(int index, bool outside) {
         emit OpenInPane(ToQ(site));
 }
 
-bool CRssFavoriteTreeCtrl::CopyItemsToBox(const std::vector<int>& itemIds, bool fromTemp, int box) {
-    if (itemIds.empty())
+bool CRssFavoriteTreeCtrl::CopyItemsToBox(const std::vector<FeedItemRef>& items, int box) {
+    if (items.empty())
         return false;
     if (box < 0) {
         // 加入收藏: the boxes to choose from, by their paths.
@@ -408,7 +408,7 @@ bool CRssFavoriteTreeCtrl::CopyItemsToBox(const std::vector<int>& itemIds, bool 
             return false;
         box = chosen->data().toInt();
     }
-    if (!m_favorites.CopyItems(box, itemIds, fromTemp, m_store))
+    if (!m_favorites.CopyItems(box, items, m_store))
         return false;
     if (m_itemList && m_itemList->Box() == box)
         m_itemList->ShowBox(box);
@@ -431,7 +431,11 @@ bool CRssFavoriteTreeCtrl::DropData(const QMimeData* data, int target) {
                                           ids) ||
             !m_favorites.IsBox(target))
             return false;
-        return CopyItemsToBox(ids, from == 1, target);
+        // 1 before the bar: on-line search results (see CFeedItemModel::mimeData).
+        std::vector<FeedItemRef> items;
+        for (int id : ids)
+            items.push_back(from == 1 ? WebSearchItem(id) : StoredItem(id));
+        return CopyItemsToBox(items, target);
     }
     if (data->hasFormat(QString::fromLatin1(CFavoriteItemList::kMimeType))) {
         if (!CFavoriteItemList::ParseMime(

@@ -57,9 +57,9 @@ public:
     void ImportBox(int parent);
     void MoveUp(int index);
     void MoveToTop(int index);
-    // Copies received items into a box; with box -1 the user picks one from a menu at the
-    // cursor. False when nothing was copied.
-    bool CopyItemsToBox(const std::vector<int>& itemIds, bool fromTemp, int box = -1);
+    // Copies received items or on-line search results into a box; with box -1 the user picks
+    // one from a menu at the cursor. False when nothing was copied.
+    bool CopyItemsToBox(const std::vector<FeedItemRef>& items, int box = -1);
     // Moves favorite items into another box ("需要指定一个不同的收藏!" for their own box).
     bool MoveItemsToBox(int fromBox, const std::vector<int>& itemIds, int toBox);
     // What a drop does at the item (a box, a folder or -1).

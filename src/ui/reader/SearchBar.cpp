@@ -115,6 +115,9 @@ void CSearchBar::RunSearch() {
         return;
     m_search->setEnabled(false);
     m_result->setText(QStringLiteral("搜索中..."));
+    // The search replaces the last results in the store: their rows leave the list now.
+    if (m_list.ShowsWebResults())
+        m_list.Clear();
     WaitForSearch();
     const std::string path = m_reader.Store().GetPath();
     // The settings are read here, on the interface thread.
@@ -179,5 +182,5 @@ void CSearchBar::Show(const SearchOutcome& outcome) {
         CMessageBox::Show(this, text);
         return;
     }
-    m_list.ShowSearchResults(outcome.items, outcome.message, outcome.fromTemp);
+    m_list.ShowSearchResults(outcome.items, outcome.message);
 }
