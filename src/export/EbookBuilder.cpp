@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -276,6 +277,9 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
     std::string index;
     if (!CFileUtil::ReadFile(GetAppFilePath("Data\\CHMSkin\\index.html"), index))
         return Fail(log, "找不到模板 Data/CHMSkin/index.html");
+    // The cover carries the title the user gave the book; templates made before it existed name
+    // the program instead.
+    ReplaceAll(index, "$show_booktitle$", HtmlText(options.title));
     ReplaceAll(index, "$show_appname$", kProgramName);
     ReplaceAll(index, "$show_description$",
                std::string("<a href=\"") + kProductAddress + "/\" target=\"_blank\">" +
@@ -316,18 +320,7 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
     const ProgramResult result =
         CProgramRunner::Run(options.compiler, {kProjectName}, folder,
                             {.cancel = options.cancel, .timeout = options.compileTimeout});
-    size_t start = 0;
-    while (start < result.output.size()) {
-        size_t end = result.output.find('\n', start);
-        if (end == std::string::npos)
-            end = result.output.size();
-        std::string l = result.output.substr(start, end - start);
-        if (!l.empty() && l.back() == '\r')
-            l.pop_back();
-        if (!l.empty())
-            say(CTextCodec::ToUtf8Lenient(l));
-        start = end + 1;
-    }
+    SayCompilerOutput(result.output, !result.Succeeded(), say);
     if (result.stopped != ProgramStop::kNone) {
         // What a killed compiler left is no book.
         if (result.started)
@@ -351,6 +344,39 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
     }
     say(">>" + output + " (" + std::to_string(size) + " 字节)");
     return true;
+}
+
+void CEbookBuilder::SayCompilerOutput(const std::string& output, bool failed,
+                                      const std::function<void(const std::string&)>& say) {
+    // chmcmd speaks English: its banner and its progress tell nothing the log does not, so only
+    // its warnings and errors are passed on, under Chinese labels; when it failed, every line
+    // is, as the detail of the failure.
+    static constexpr std::pair<const char*, const char*> kLabels[] = {
+        {"Error", "编译错误: "}, {"Warning", "编译警告: "}, {"Hint", "编译提示: "}};
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos)
+            end = output.size();
+        std::string line = output.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        line = CTextCodec::ToUtf8Lenient(line);
+        bool labelled = false;
+        for (const auto& [word, label] : kLabels) {
+            if (line.rfind(word, 0) == 0) {
+                size_t text = line.find_first_not_of(": ", std::strlen(word));
+                say(label + (text == std::string::npos ? std::string() : line.substr(text)));
+                labelled = true;
+                break;
+            }
+        }
+        if (!labelled && failed)
+            say("编译程序: " + line);
+    }
 }
 
 int CEbookBuilder::LoadFolderArticles(CArticleDatabase& store, const std::string& account,

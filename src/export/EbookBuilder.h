@@ -5,6 +5,7 @@
 #include "storage/FeedItem.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,10 @@ public:
                                      EbookContents contents);
     // The project file's text (UTF-8, CRLF lines).
     static std::string BuildProject(const EbookOptions& options, int articleCount);
+    // Passes what the compiler printed to the log: its warnings and errors under Chinese labels,
+    // and, when it failed, every other line too.
+    static void SayCompilerOutput(const std::string& output, bool failed,
+                                  const std::function<void(const std::string&)>& say);
     // A title as a contents entry shows it: quotes become single quotes, angle brackets spaces.
     static std::string ContentsTitle(const std::string& title);
     // Every character outside ASCII as a character reference.

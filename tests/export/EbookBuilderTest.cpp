@@ -193,7 +193,8 @@ TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
     CEbookBuilder builder;
     ASSERT_TRUE(builder.Build(
         articles, {"生活", "技术"},
-        {.outputPath = output, .title = "我的日志", .contents = EbookContents::kByCategory}, &log))
+        {.outputPath = output, .title = "我的日志 & 随笔", .contents = EbookContents::kByCategory},
+        &log))
         << builder.GetLastError() << "\n"
         << log.All();
     const std::string folder = Unpack(output);
@@ -212,6 +213,20 @@ TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
     const std::string index = DecodeReferences(ReadAll(folder + "/index.html"));
     EXPECT_NE(index.find("<strong>2</strong>"), std::string::npos) << index;
     EXPECT_NE(index.find("妙笔 Quillmark"), std::string::npos);
+    EXPECT_NE(index.find("<h1>我的日志 &amp; 随笔</h1>"), std::string::npos)
+        << "the cover has the title";
+    EXPECT_EQ(log.All().find("chmcmd, a CHM compiler"), std::string::npos) << log.All();
+
+    // The compiler's English: warnings and errors under Chinese labels, the rest only when it
+    // failed.
+    std::vector<std::string> said;
+    const auto say = [&](const std::string& line) { said.push_back(line); };
+    const std::string output = "chmcmd, a CHM compiler.\r\nWarning: no title in 3.html\nError: x\n";
+    CEbookBuilder::SayCompilerOutput(output, false, say);
+    EXPECT_EQ(said, (std::vector<std::string>{"编译警告: no title in 3.html", "编译错误: x"}));
+    said.clear();
+    CEbookBuilder::SayCompilerOutput(output, true, say);
+    EXPECT_EQ(said.front(), "编译程序: chmcmd, a CHM compiler.");
     const std::string contents = CTextCodec::GbkToUtf8(ReadAll(folder + "/MyLogCHM.hhc"));
     EXPECT_NE(contents.find("value=\"春节见闻  b 一 /b \""), std::string::npos) << contents;
     EXPECT_NE(contents.find("<param name=\"Name\" value=\"技术\">"), std::string::npos);
@@ -249,7 +264,8 @@ TEST_F(EbookBuildTest, ACompilerThatHangsIsStopped) {
                                 .compileTimeout = std::chrono::seconds(1)},
                                &log));
     EXPECT_EQ(builder.GetLastError(), compiler + " 超过 1 秒没有结束");
-    EXPECT_NE(log.All().find("compiling\n>>" + compiler + " 超过 1 秒没有结束"), std::string::npos)
+    EXPECT_NE(log.All().find("编译程序: compiling\n>>" + compiler + " 超过 1 秒没有结束"),
+              std::string::npos)
         << log.All();
     // A cancelled build stops before its compiler.
     CCancelToken cancel;

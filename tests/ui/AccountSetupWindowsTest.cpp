@@ -413,8 +413,11 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
         CPropertyPageAccountEditor* editor = sheet.Editor();
         EXPECT_TRUE(CPropertyPageAccountEditor::LogSkins().contains(QStringLiteral("默认")));
         EXPECT_EQ(editor->LogSkinCombo()->currentText(), QStringLiteral("默认"));
-        EXPECT_EQ(editor->InputFunctionEdit()->text(), QStringLiteral("HtmlTextIn"));
-        editor->OutputFunctionEdit()->setText(QStringLiteral("Out2"));
+        // The page reads as a path of this system; the stored older form still names it.
+        EXPECT_EQ(editor->EditorIndexCombo()->currentText(),
+                  QStringLiteral("Data/Editor/默认/index.html"));
+        EXPECT_TRUE(CPropertyPageAccountEditor::EditorPages().contains(
+            QStringLiteral("Data/Editor/默认/index.html")));
 
         // Mode 0 on opening.
         CPropertyPageAccountSecurity* security = sheet.Security();
@@ -437,8 +440,10 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
         ASSERT_TRUE(sheet.Confirm());
     }
     std::string text;
-    ASSERT_EQ(CAccountStore::GetAccountField("s", "editoroutputfun", text), 1);
-    EXPECT_EQ(text, "Out2");
+    ASSERT_EQ(CAccountStore::GetAccountField("s", "editorindex", text), 1);
+    EXPECT_EQ(text, "Data/Editor/默认/index.html");
+    ASSERT_EQ(CAccountStore::GetAccountField("s", "editorinputfun", text), 1);
+    EXPECT_EQ(text, "HtmlTextIn") << "fields the page does not show stay as they were";
     int mode = 0;
     ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 2);

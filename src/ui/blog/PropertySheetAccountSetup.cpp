@@ -301,8 +301,6 @@ CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& accoun
     m_index = new QComboBox;
     m_index->setEditable(true);
     m_index->addItems(EditorPages());
-    m_input = new QLineEdit;
-    m_output = new QLineEdit;
     m_skin = new QComboBox;
     m_skin->addItems(LogSkins());
     auto* choose = new QPushButton(QStringLiteral("选择"));
@@ -315,7 +313,7 @@ CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& accoun
         const QString home = QDir(ToQ(GetModuleDir())).absolutePath();
         QString path = QFileInfo(file).absoluteFilePath();
         if (path.startsWith(home + QLatin1Char('/')))
-            path = path.mid(home.size()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+            path = path.mid(home.size() + 1);
         m_index->setCurrentText(path);
     });
 
@@ -325,8 +323,6 @@ CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& accoun
     indexRow->addWidget(m_index, 1);
     indexRow->addWidget(choose);
     editorForm->addRow(QStringLiteral("编辑器首页"), indexRow);
-    editorForm->addRow(QStringLiteral("输入函数名"), m_input);
-    editorForm->addRow(QStringLiteral("输出函数名"), m_output);
     auto* skin = new QGroupBox(QStringLiteral("日志模版"));
     auto* skinForm = new QFormLayout(skin);
     skinForm->addRow(QStringLiteral("模版文件"), m_skin);
@@ -335,9 +331,7 @@ CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& accoun
     layout->addWidget(skin);
     layout->addStretch();
 
-    m_index->setCurrentText(ToQ(Field(account, "editorindex")));
-    m_input->setText(ToQ(Field(account, "editorinputfun")));
-    m_output->setText(ToQ(Field(account, "editoroutputfun")));
+    m_index->setCurrentText(ShownPagePath(ToQ(Field(account, "editorindex"))));
     const QString current = ToQ(Field(account, "logxsl"));
     if (!current.isEmpty() && m_skin->findText(current) < 0)
         m_skin->addItem(current);
@@ -367,16 +361,23 @@ QStringList CPropertyPageAccountEditor::EditorPages() {
     const QDir dir(ToQ(GetAppFilePath("Data\\Editor")));
     for (const QString& skin : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         if (QFileInfo::exists(dir.filePath(skin + QStringLiteral("/index.html"))))
-            pages << QStringLiteral("\\Data\\Editor\\") + skin + QStringLiteral("\\index.html");
+            pages << QStringLiteral("Data/Editor/") + skin + QStringLiteral("/index.html");
     }
     return pages;
+}
+
+QString CPropertyPageAccountEditor::ShownPagePath(QString stored) {
+    // Older account files spell the page "\Data\Editor\默认\index.html"; both forms read the
+    // same file.
+    stored.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (stored.startsWith(QLatin1Char('/')) && !QFileInfo::exists(stored))
+        stored.remove(0, 1);
+    return stored;
 }
 
 bool CPropertyPageAccountEditor::Apply() {
     const std::pair<const char*, QString> fields[] = {
         {"editorindex", m_index->currentText()},
-        {"editorinputfun", m_input->text()},
-        {"editoroutputfun", m_output->text()},
         {"logxsl", m_skin->currentText()},
     };
     for (const auto& [field, value] : fields) {

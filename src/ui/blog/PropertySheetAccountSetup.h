@@ -100,12 +100,12 @@ class CPropertyPageAccountEditor : public CPropertyPage {
 public:
     explicit CPropertyPageAccountEditor(const std::string& account);
     QComboBox* EditorIndexCombo() const { return m_index; }
-    QLineEdit* InputFunctionEdit() const { return m_input; }
-    QLineEdit* OutputFunctionEdit() const { return m_output; }
     QComboBox* LogSkinCombo() const { return m_skin; }
     // The titles of Data/LogSkin/*.xsl, and the start pages of Data/Editor/*/index.html.
     static QStringList LogSkins();
     static QStringList EditorPages();
+    // The page as the field shows it: relative to the program directory, with "/".
+    static QString ShownPagePath(QString stored);
     bool Apply() override;
 
 signals:
@@ -118,8 +118,6 @@ private:
 
     std::string m_account;
     QComboBox* m_index = nullptr;
-    QLineEdit* m_input = nullptr;
-    QLineEdit* m_output = nullptr;
     QComboBox* m_skin = nullptr;
 };
 

@@ -115,7 +115,7 @@ CEbookDialog::CEbookDialog(std::vector<EbookArticle> articles, std::vector<std::
     m_progress = new QProgressBar;
     m_progress->setVisible(false);
     auto* hint =
-        new QLabel(QStringLiteral("提示：您可以修改程序目录\"Data\\CHMSkin\"下的模板样式"));
+        new QLabel(QStringLiteral("提示：您可以修改程序目录下 \"Data/CHMSkin\" 中的模板样式"));
     hint->setWordWrap(true);
     m_start = new QPushButton(QStringLiteral("开始生成"));
     m_cancel = new QPushButton(QStringLiteral("取消"));
