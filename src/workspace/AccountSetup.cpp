@@ -127,6 +127,13 @@ std::string CAccountSetup::PortForUrl(const std::string& url, const std::string&
     return port;
 }
 
+std::string CAccountSetup::OptionalAddress(const std::string& typed) {
+    // The field starts with the scheme as a hint; left so, it holds no address.
+    const std::string text = Trimmed(typed);
+    const std::string lower = AsciiLower(text);
+    return lower == "http://" || lower == "https://" ? std::string() : text;
+}
+
 void CAccountSetup::FillServiceEndpoint(AccountRecord& account) {
     if (account.blogapitype != "MSN Spaces")
         return;
@@ -140,8 +147,7 @@ SetupCheck CAccountSetup::Add(const AccountRecord& account) {
     AccountRecord record = account;
     record.name = Trimmed(record.name);
     record.description = Trimmed(record.description);
-    if (record.blogurl.empty())
-        record.blogurl = "http://";
+    record.blogurl = OptionalAddress(record.blogurl);
     if (SetupCheck check = CheckAccount(record); !check.Ok())
         return check;
     return Recorded([&] { return CAccountStore::AddAccount(record) != 0; }, "添加账户失败!");

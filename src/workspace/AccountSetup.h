@@ -102,6 +102,8 @@ public:
     static std::string PortForUrl(const std::string& url, const std::string& port);
     // The fixed endpoint of MSN Spaces and its port, filled for that service type.
     static void FillServiceEndpoint(AccountRecord& account);
+    // The weblog address as typed, or "" when the field holds only its "http://" hint.
+    static std::string OptionalAddress(const std::string& typed);
 
     // --- Changes ---------------------------------------------------------------------------
     // Checks the account and appends it.

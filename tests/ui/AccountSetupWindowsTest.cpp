@@ -253,6 +253,7 @@ TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     ASSERT_EQ(CAccountStore::GetAccount("本地", stored), 1);
     EXPECT_EQ(stored.password, "secret");
     EXPECT_EQ(stored.port, "9");
+    EXPECT_EQ(stored.blogurl, "") << "the field's http:// hint is no address";
 
     // A second account of the same name is refused and the wizard stays.
     CAccountWizard again(nullptr, {});

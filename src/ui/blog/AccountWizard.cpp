@@ -343,7 +343,7 @@ bool CAccountWizard::Next() {
             return false;
         m_account.username = user;
         m_account.password = password;
-        m_account.blogurl = ToStd(m_blogUrl->text());
+        m_account.blogurl = CAccountSetup::OptionalAddress(ToStd(m_blogUrl->text()));
         break;
     }
     case kConfirm:

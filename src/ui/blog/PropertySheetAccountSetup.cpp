@@ -133,7 +133,7 @@ CPropertyPageAccountConnection::CPropertyPageAccountConnection(const std::string
     m_encoding->setCurrentIndex(std::max(0, m_encoding->findText(ToQ(record.encodetype))));
     m_user->setText(ToQ(record.username));
     m_password->setText(ToQ(record.password));
-    m_blogUrl->setText(ToQ(record.blogurl));
+    m_blogUrl->setText(ToQ(CAccountSetup::OptionalAddress(record.blogurl)));
 }
 
 AccountRecord CPropertyPageAccountConnection::Values() const {
@@ -143,7 +143,7 @@ AccountRecord CPropertyPageAccountConnection::Values() const {
             .blogapitype = ToStd(m_service->currentText()),
             .username = ToStd(m_user->text()),
             .password = ToStd(m_password->text()),
-            .blogurl = ToStd(m_blogUrl->text()),
+            .blogurl = CAccountSetup::OptionalAddress(ToStd(m_blogUrl->text())),
             .encodetype = ToStd(m_encoding->currentText())};
 }
 
