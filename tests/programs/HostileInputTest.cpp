@@ -62,6 +62,9 @@ TEST_F(HostileInputTest, NumbersAddressesAndFoldersAreChecked) {
     ExpectRefused({"channel", "set", "甲", "--autoupdate", "-7"}, "自动更新只能是 0 或 1");
     ExpectRefused({"channel", "set", "甲", "--tip", "99"}, "新文章提示只能是 0 或 1");
     ExpectRefused({"channel", "set", "甲", "--tip", "x"}, "--tip x");
+    // An option of another subcommand is refused, not ignored (the channel would land elsewhere).
+    ExpectRefused({"channel", "add", "http://c.example/rss", "--into", "甲"}, "未知的选项: --into");
+    ExpectRefused({"channel", "move", "甲", "--title", "乙"}, "未知的选项: --title");
     ExpectRefused({"settings", "set", "wndpos/left", "abc"}, "取值必须是整数");
     ExpectRefused({"settings", "set", "rss/titlereadcolor", "-1"}, "颜色值");
     CliResult placement = Run({"settings", "get", "wndpos"});

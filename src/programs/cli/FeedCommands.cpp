@@ -199,10 +199,29 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
     if (argsIn.empty())
         return Error("缺少子命令: channel add|mkdir|rename|move|rm|clear|set|list");
     const std::string sub = argsIn.front();
+    // Each subcommand takes only its own options: one meant for another (channel add --into)
+    // is refused rather than quietly ignored.
+    struct SubOptions {
+        const char* sub;
+        std::vector<std::string> valued;
+        std::vector<std::string> flags;
+    };
+    static const SubOptions kOptions[] = {
+        {"add", {"title", "parent", "site"}, {}},
+        {"mkdir", {"parent"}, {}},
+        {"move", {"into"}, {"up", "top"}},
+        {"set", {"rank", "storage", "autoupdate", "tip"}, {}},
+    };
+    std::vector<std::string> valued;
+    std::vector<std::string> flags;
+    for (const SubOptions& options : kOptions) {
+        if (sub == options.sub) {
+            valued = options.valued;
+            flags = options.flags;
+        }
+    }
     CCliArguments args;
-    if (!args.Parse(std::vector<std::string>(argsIn.begin() + 1, argsIn.end()),
-                    {"title", "parent", "site", "into", "rank", "storage", "autoupdate", "tip"},
-                    {"up", "top"}))
+    if (!args.Parse(std::vector<std::string>(argsIn.begin() + 1, argsIn.end()), valued, flags))
         return Error(args.Error());
     CReader reader;
     if (!reader.Open())
