@@ -25,7 +25,8 @@ packages=(
     clang-14 libclang-rt-14-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev sqlite3
-    # the peers that bench/compare_parse.sh measures feed parsing against
+    # the peers that bench/compare_parse.sh measures feed parsing against (feedparser also
+    # reads the exported favorites in the tests)
     libxml2-utils python3-feedparser
     # Chinese text in the windows
     fonts-noto-cjk

@@ -265,6 +265,32 @@ std::string CFeedDate::Now() {
     return buffer;
 }
 
+std::string CFeedDate::ToRfc822(std::string_view stored) {
+    FeedDateTime date;
+    if (!Parse(stored, date))
+        return {};
+    std::tm local{.tm_sec = date.second,
+                  .tm_min = date.minute,
+                  .tm_hour = date.hour,
+                  .tm_mday = date.day,
+                  .tm_mon = date.month - 1,
+                  .tm_year = date.year - 1900,
+                  .tm_isdst = -1};
+    // mktime fills in the weekday and the offset in force on that day.
+    if (std::mktime(&local) == static_cast<std::time_t>(-1))
+        return {};
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const long offset = local.tm_gmtoff / 60;
+    const long minutes = offset < 0 ? -offset : offset;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s, %.2d %s %.4d %.2d:%.2d:%.2d %c%.2ld%.2ld",
+                  kDays[local.tm_wday], date.day, kMonths[date.month - 1], date.year, date.hour,
+                  date.minute, date.second, offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return buffer;
+}
+
 void CFeedDate::Normalize(std::string& text) {
     ReplaceAll(text, "GMT", "");
     if (size_t comma = text.find(','); comma != std::string::npos)

@@ -39,6 +39,10 @@ public:
 
     static std::string Format(const FeedDateTime& date);
     static std::string Now();
+    // A stored date as RSS and OPML files write it (RFC 822), the clock time taken as local
+    // time with this machine's offset: "Mon, 07 Dec 2026 03:04:05 +0800". "" when the text is
+    // no date Parse reads.
+    static std::string ToRfc822(std::string_view stored);
 };
 
 // The name the rest of the program calls it by.

@@ -7,6 +7,7 @@
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlText.h"
 #include "reader/FeedAddress.h"
+#include "reader/FeedDate.h"
 #include "reader/FeedFetcher.h"
 
 #include <algorithm>
@@ -257,29 +258,19 @@ bool COpmlExchange::ExportAll(const std::string& channelFile, const std::string&
     CXmlDocument doc;
     if (!LoadDocument(channelFile, doc, error))
         return false;
-    std::vector<CXmlNode> stack = OutlineChildren(doc.SelectNode("/opml/body"));
-    while (!stack.empty()) {
-        CXmlNode node = stack.back();
-        stack.pop_back();
-        // An outline that has only its text keeps it: the text is then its only name.
-        if (node.HasAttribute("title"))
-            node.SetAttribute("text", node.GetAttribute("title"));
-        if (node.HasAttribute("xmlUrl") && node.GetAttribute("xmlUrl").empty())
-            node.RemoveAttribute("xmlUrl");
-        for (const CXmlNode& child : OutlineChildren(node))
-            stack.push_back(child);
+    std::string outlines;
+    for (CXmlNode node : OutlineChildren(doc.SelectNode("/opml/body"))) {
+        PrepareForExport(node);
+        outlines += node.GetXml();
     }
-    if (!doc.SaveFile(dest)) {
-        error = doc.GetLastError();
-        return false;
-    }
-    return true;
+    return WriteExport(dest, outlines, error);
 }
 
 std::string COpmlExchange::ExportDocumentText(const std::string& outlineXml) {
-    return std::string("<?xml version=\"1.0\" encoding=\"gb2312\"?><opml version=\"1.0\"><head>"
-                       "<title>妙笔RSS阅读收藏</title></head><body>") +
-           outlineXml + "</body></opml>";
+    return std::string("<?xml version=\"1.0\" encoding=\"gb2312\"?><opml version=\"2.0\"><head>"
+                       "<title>妙笔RSS阅读收藏</title><dateCreated>") +
+           CFeedDate::ToRfc822(CFeedDate::Now()) + "</dateCreated></head><body>" + outlineXml +
+           "</body></opml>";
 }
 
 bool COpmlExchange::ExportOutline(const std::string& channelFile, const OutlinePath& path,
@@ -294,8 +285,29 @@ bool COpmlExchange::ExportOutline(const std::string& channelFile, const OutlineP
         error = CReasonText::Text(Reason::kNoOutlineAt, {CRssChannelFile::PathText(path)});
         return false;
     }
-    const std::string text = CXmlText::Utf8DocumentToGbk(ExportDocumentText(outline.GetXml()));
-    if (!CFileUtil::WriteFile(dest, text)) {
+    // Changed only in memory: the channel file is not written.
+    PrepareForExport(outline);
+    return WriteExport(dest, outline.GetXml(), error);
+}
+
+void COpmlExchange::PrepareForExport(CXmlNode outline) {
+    // Other readers name an outline by its text, which every outline must have; ours keep the
+    // title as well. A folder's empty xmlUrl would read as a broken feed elsewhere.
+    if (outline.HasAttribute("title"))
+        outline.SetAttribute("text", outline.GetAttribute("title"));
+    else if (!outline.HasAttribute("text"))
+        outline.SetAttribute("text", outline.GetAttribute("xmlUrl"));
+    if (outline.HasAttribute("xmlUrl") && outline.GetAttribute("xmlUrl").empty())
+        outline.RemoveAttribute("xmlUrl");
+    else if (outline.HasAttribute("xmlUrl") && !outline.HasAttribute("type"))
+        outline.SetAttribute("type", "rss");
+    for (const CXmlNode& child : OutlineChildren(outline))
+        PrepareForExport(child);
+}
+
+bool COpmlExchange::WriteExport(const std::string& dest, const std::string& outlineXml,
+                                std::string& error) {
+    if (!CFileUtil::WriteFile(dest, CXmlText::Utf8DocumentToGbk(ExportDocumentText(outlineXml)))) {
         error = dest + ": " + CFileUtil::LastErrorText();
         return false;
     }

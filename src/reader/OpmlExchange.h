@@ -83,15 +83,17 @@ public:
     static bool WriteOutlines(const std::string& path, const std::vector<OpmlOutline>& outlines,
                               std::string& error);
 
-    // Every channel of the channel file to dest: each outline's text becomes its title and an
-    // empty xmlUrl is dropped; the channel file itself is not rewritten.
+    // The exports: an OPML 2.0 document (head with title and dateCreated) other readers take,
+    // declared gb2312 and written in GBK. Every outline keeps its attributes and nesting and
+    // gets its title as text (OPML's name for it); a feed is marked type="rss", an empty
+    // xmlUrl (a folder) is dropped. The channel file itself is not rewritten.
+    // Every channel of the channel file:
     static bool ExportAll(const std::string& channelFile, const std::string& dest,
                           std::string& error);
-    // The outline at the path, with everything below it, as an OPML document of its own
-    // (declared gb2312, written in GBK).
+    // The outline at the path, with everything below it:
     static bool ExportOutline(const std::string& channelFile, const OutlinePath& path,
                               const std::string& dest, std::string& error);
-    // The text ExportOutline writes, in UTF-8.
+    // The document the exports write, in UTF-8, around the outlines' XML.
     static std::string ExportDocumentText(const std::string& outlineXml);
 
     // Adds the feeds of the source under the directory at the path of the channel file (the top
@@ -101,6 +103,11 @@ public:
     static bool MergeInto(const std::string& channelFile, const OutlinePath& under,
                           const std::vector<OpmlOutline>& source, OpmlMergeResult& result,
                           std::string& error);
+
+private:
+    static void PrepareForExport(CXmlNode outline);
+    static bool WriteExport(const std::string& dest, const std::string& outlineXml,
+                            std::string& error);
 };
 
 // The arrangement of an import: the source list in one tree, a working copy of the channel file

@@ -185,13 +185,21 @@ bool CRssFavorites::Items(int box, std::vector<FeedItem>& items, CFeedDatabase& 
     return true;
 }
 
-std::string CRssFavorites::ExportText(const std::vector<FeedItem>& items) {
-    std::string text = "<?xml version=\"1.0\" encoding=\"gb2312\"?><rss><channel>";
+std::string CRssFavorites::ExportText(const ExportChannel& channel,
+                                      const std::vector<FeedItem>& items) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"gb2312\"?><rss version=\"2.0\"><channel>"
+                       "<title>" +
+                       CXmlText::CData(channel.title) + "</title><link>" +
+                       CXmlText::Escape(channel.link) + "</link><description>" +
+                       CXmlText::CData("妙笔收藏: " + channel.title) + "</description>";
     for (const FeedItem& item : items) {
+        // A date that is no date goes out as it is stored rather than not at all.
+        std::string date = CFeedDate::ToRfc822(item.pubDate);
         text += "<item><link>" + CXmlText::CData(item.link) + "</link><title>" +
-                CXmlText::CData(item.title) + "</title><pubDate>" + CXmlText::Escape(item.pubDate) +
-                "</pubDate><description>" + CXmlText::CData(item.description) +
-                "</description><author>" + CXmlText::CData(item.author) + "</author></item>";
+                CXmlText::CData(item.title) + "</title><pubDate>" +
+                CXmlText::Escape(date.empty() ? item.pubDate : date) + "</pubDate><description>" +
+                CXmlText::CData(item.description) + "</description><author>" +
+                CXmlText::CData(item.author) + "</author></item>";
     }
     return text + "</channel></rss>";
 }
@@ -200,7 +208,9 @@ bool CRssFavorites::ExportBox(int box, const std::string& path, CFeedDatabase& s
     std::vector<FeedItem> items;
     if (!IsBox(box) || !Items(box, items, store))
         return Fail(kExportFailedText);
-    if (!CFileUtil::WriteFile(path, CXmlText::Utf8DocumentToGbk(ExportText(items))))
+    const ExportChannel channel{.title = m_tree.Record(box).title,
+                                .link = m_tree.Record(box).htmlUrl};
+    if (!CFileUtil::WriteFile(path, CXmlText::Utf8DocumentToGbk(ExportText(channel, items))))
         return Fail(std::string(kExportFailedText) + " " + path + ": " +
                     CFileUtil::LastErrorText());
     return true;

@@ -56,8 +56,14 @@ public:
     // The box's items, newest first.
     bool Items(int box, std::vector<FeedItem>& items, CFeedDatabase& store);
 
-    // The RSS document of an exported box (UTF-8; written in GBK under its gb2312 declaration).
-    static std::string ExportText(const std::vector<FeedItem>& items);
+    // The RSS 2.0 document of an exported box (UTF-8; written in GBK under its gb2312
+    // declaration): the channel named after the box with its site address, the items with
+    // their dates in RFC 822.
+    struct ExportChannel {
+        std::string title;
+        std::string link;
+    };
+    static std::string ExportText(const ExportChannel& channel, const std::vector<FeedItem>& items);
     // Writes the box's items to the file. "导出Feed成功!" is the caller's to say.
     bool ExportBox(int box, const std::string& path, CFeedDatabase& store);
     // The items of an RSS file, in the order it lists them; false with the reason when the file

@@ -1,11 +1,14 @@
 #include "reader/OpmlExchange.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/text/TextCodec.h"
+#include "platform/xml/XmlDocument.h"
 #include "reader/ChannelTree.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 namespace {
 
@@ -35,6 +38,20 @@ std::string FlatFile(const std::string& path) {
     EXPECT_TRUE(COpmlExchange::ReadOutlines(path, outlines, error)) << error;
     Flatten(outlines, out);
     return out;
+}
+
+// What OPML 2.0 asks of a file other readers import.
+void ExpectOpml2(const std::string& path) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(path)) << doc.GetLastError();
+    EXPECT_EQ(doc.Root().GetAttribute("version"), "2.0");
+    EXPECT_FALSE(doc.SelectNode("/opml/head/title").GetText().empty());
+    // dateCreated in RFC 822: "Mon, 07 Dec 2026 03:04:05 +0800".
+    EXPECT_TRUE(std::regex_match(doc.SelectNode("/opml/head/dateCreated").GetText(),
+                                 std::regex(R"([A-Z][a-z]{2}, \d\d [A-Z][a-z]{2} \d{4} )"
+                                            R"(\d\d:\d\d:\d\d [+-]\d{4})")));
+    EXPECT_TRUE(doc.SelectNode("//outline[not(@text)]").IsNull());
+    EXPECT_TRUE(doc.SelectNode("//outline[@xmlUrl and not(@type)]").IsNull());
 }
 
 class OpmlExchangeTest : public ::testing::Test {
@@ -110,12 +127,13 @@ TEST_F(OpmlExchangeTest, ExportAllThenImportGivesTheSameTree) {
     const std::string dest = m_home.File("Temp/all.opml");
     std::string error;
     ASSERT_TRUE(COpmlExchange::ExportAll(ChannelFile(), dest, error)) << error;
-    const std::string exported = ReadAll(dest);
+    const std::string exported = CTextCodec::GbkToUtf8(ReadAll(dest));
     // text mirrors title, empty feed addresses are gone, other attributes stay.
     EXPECT_NE(exported.find("text=\"甲报\""), std::string::npos);
     EXPECT_EQ(exported.find("xmlUrl=\"\""), std::string::npos);
     EXPECT_NE(exported.find("expanded=\"1\""), std::string::npos);
     EXPECT_EQ(ReadAll(ChannelFile()), kTree) << "the channel file is not rewritten";
+    ExpectOpml2(dest);
 
     // Into an empty program directory, through the arrangement: every top-level outline dropped.
     CTempHome other;
@@ -160,11 +178,12 @@ TEST_F(OpmlExchangeTest, ExportsOneOutlineAsItsOwnDocument) {
     std::string error;
     ASSERT_TRUE(COpmlExchange::ExportOutline(ChannelFile(), {0}, dest, error)) << error;
     const std::string bytes = ReadAll(dest);
-    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"gb2312\"?><opml version=\"1.0\"><head>"
+    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"gb2312\"?><opml version=\"2.0\"><head>"
                           "<title>",
                           0),
               0u);
     EXPECT_EQ(bytes.find('\n'), std::string::npos);
+    ExpectOpml2(dest);
     EXPECT_EQ(FlatFile(dest), "新闻||\n  甲报|http://a.example/rss|http://a.example/\n  子目录||\n"
                               "    乙 & 报|http://b.example/rss|\n");
     EXPECT_FALSE(COpmlExchange::ExportOutline(ChannelFile(), {9}, dest, error));

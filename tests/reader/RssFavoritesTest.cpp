@@ -1,12 +1,54 @@
 #include "reader/RssFavorites.h"
 #include "platform/fs/FileUtil.h"
 #include "reader/BrokenStore.h"
+#include "reader/FeedDate.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
 
 namespace {
+
+// What feedparser (the parser behind many feed readers) reads of a feed file: a line
+// "version|title|link", then "title|link|UTC seconds of pubDate" per item; nullopt when no
+// python3 here has feedparser.
+std::optional<std::string> Feedparser(const std::string& path) {
+    const std::string script = "import sys,calendar,feedparser as f\n"
+                               "d=f.parse(sys.argv[1])\n"
+                               "print(d.version+\"|\"+d.feed.title+\"|\"+d.feed.link)\n"
+                               "for e in d.entries: print(e.title+\"|\"+e.link+\"|\"+"
+                               "str(calendar.timegm(e.published_parsed)))\n";
+    for (const std::string python : {"/usr/bin/python3", "python3"}) {
+        if (std::system((python + " -c 'import feedparser' 2>/dev/null").c_str()) != 0)
+            continue;
+        FILE* pipe = ::popen((python + " -c '" + script + "' '" + path + "'").c_str(), "r");
+        std::string out;
+        std::array<char, 4096> buffer{};
+        while (size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+            out.append(buffer.data(), n);
+        ::pclose(pipe);
+        return out;
+    }
+    return std::nullopt;
+}
+
+// The stored clock time read as local time, in UTC seconds.
+std::string LocalSeconds(const std::string& stored) {
+    FeedDateTime d;
+    EXPECT_TRUE(CFeedDate::Parse(stored, d)) << stored;
+    std::tm tm{.tm_sec = d.second,
+               .tm_min = d.minute,
+               .tm_hour = d.hour,
+               .tm_mday = d.day,
+               .tm_mon = d.month - 1,
+               .tm_year = d.year - 1900,
+               .tm_isdst = -1};
+    return std::to_string(std::mktime(&tm));
+}
 
 class RssFavoritesTest : public ::testing::Test {
 protected:
@@ -153,12 +195,17 @@ TEST_F(RssFavoritesTest, ExportThenImportGivesTheBoxBack) {
     ASSERT_TRUE(m_favorites.AddItem(box, Item("较早", "http://e.example/0"), m_store));
     ASSERT_TRUE(m_favorites.AddItem(box, odd, m_store));
 
+    ASSERT_TRUE(m_favorites.SetProperties(box, "导出", "http://site.example/"));
+
     const std::string path = m_home.File("Temp/导出.xml");
     ASSERT_TRUE(m_favorites.ExportBox(box, path, m_store));
     const std::string bytes = ReadAll(path);
     EXPECT_EQ(
-        bytes.rfind("<?xml version=\"1.0\" encoding=\"gb2312\"?><rss><channel><item><link>", 0),
+        bytes.rfind("<?xml version=\"1.0\" encoding=\"gb2312\"?><rss version=\"2.0\"><channel>"
+                    "<title><![CDATA[",
+                    0),
         0u);
+    EXPECT_NE(bytes.find("<pubDate>Fri, 02 Jan 2026 03:04:05 "), std::string::npos);
     EXPECT_EQ(bytes.find('\n'), std::string::npos);
     // The author comes after the description.
     EXPECT_LT(bytes.find("<description>"), bytes.find("<author>"));
@@ -178,6 +225,14 @@ TEST_F(RssFavoritesTest, ExportThenImportGivesTheBoxBack) {
         EXPECT_EQ(after[i].author, before[i].author);
         EXPECT_EQ(after[i].pubDate, before[i].pubDate);
     }
+    // Another reader takes the same file.
+    std::optional<std::string> read = Feedparser(path);
+    if (!read)
+        GTEST_SKIP() << "no python3 with feedparser";
+    const std::string seconds = LocalSeconds("2026-01-02 03:04:05");
+    EXPECT_EQ(*read,
+              "rss20|导出|http://site.example/\n含 € 与 😀 的标题|http://e.example/1?a=1&b=2|" +
+                  seconds + "\n较早|http://e.example/0|" + seconds + "\n");
 }
 
 TEST_F(RssFavoritesTest, AFailedImportStoresNothing) {

@@ -2,10 +2,14 @@
 #include "app/Reporter.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/common/QtTranslation.h"
 
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTranslator>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -124,6 +128,25 @@ TEST_F(ErrorDialogTest, AReportFromAWorkerIsShownOnTheInterfaceThreadWithItsReas
     EXPECT_EQ(dialog.Description().split(QRegularExpression(QStringLiteral("\r?\n"))),
               details.split(QStringLiteral("\r\n")));
     EXPECT_EQ(dialog.IdText(), QStringLiteral("3001"));
+}
+
+// Qt's own texts follow the window's language in every program that calls it at start.
+TEST(QtTranslationTest, TheTextFieldMenuIsChinese) {
+    EnsureApp();
+    ASSERT_TRUE(InstallQtTranslation()) << "qtbase_zh_CN.qm missing (qt6-translations-l10n)";
+    EXPECT_TRUE(InstallQtTranslation());
+    QLineEdit field;
+    std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+    ASSERT_FALSE(menu->actions().isEmpty());
+    // Qt's own Chinese writes Undo as 撤消, the common spelling is 撤销.
+    EXPECT_TRUE(
+        menu->actions().first()->text().contains(QRegularExpression(QStringLiteral("^撤[消销]"))))
+        << menu->actions().first()->text().toStdString();
+    // The other tests see Qt's texts as before.
+    const auto translators = qApp->findChildren<QTranslator*>();
+    EXPECT_EQ(translators.size(), 1);
+    for (QTranslator* translator : translators)
+        delete translator;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "ui/blog/AccountTreeCtrl.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/MessageBox.h"
+#include "ui/common/QtTranslation.h"
 #include "ui/common/UiText.h"
 #include "ui/common/WindowReporter.h"
 #include "ui/editor/EditorWindow.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     app.setApplicationName(QStringLiteral("Quillmark"));
     app.setApplicationDisplayName(kCaption);
     app.setOrganizationName(QStringLiteral("Quillmark"));
+    InstallQtTranslation();
     CWindowReporter reporter;
     SetReporter(&reporter);
 

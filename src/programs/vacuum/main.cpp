@@ -1,5 +1,6 @@
 #include "app/AppPaths.h"
 #include "app/ProgramOptions.h"
+#include "ui/common/QtTranslation.h"
 #include "vacuum/VacuumWindow.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
         return result.ok ? 0 : 1;
     }
     QApplication app(argc, argv);
+    InstallQtTranslation();
     CVacuumWindow window(store);
     window.show();
     window.Start();

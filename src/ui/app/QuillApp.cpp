@@ -11,13 +11,12 @@
 #include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/MessageBox.h"
+#include "ui/common/QtTranslation.h"
 #include "ui/common/UiText.h"
 #include "ui/common/WindowReporter.h"
 
-#include <QLibraryInfo>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QTranslator>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -124,10 +123,7 @@ int CQuillApp::Start() {
     EnsureIconTheme();
     setStyle(new CAppStyle);
     setWindowIcon(AppIcon());
-    m_translator = std::make_unique<QTranslator>();
-    if (m_translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        installTranslator(m_translator.get());
+    InstallQtTranslation();
 
     if (HomeArgumentIsEmpty(arguments())) {
         CMessageBox::Show(nullptr, QStringLiteral("--home 需要一个目录, 不能为空"));

@@ -9,7 +9,6 @@
 class CMainFrame;
 class CSingleInstance;
 class CWindowReporter;
-class QTranslator;
 
 // The application object: one instance per program directory, the program directory made ready,
 // the main window placed where it was left, and the hand-off of addresses from later starts.
@@ -64,5 +63,4 @@ private:
     std::unique_ptr<CSingleInstance> m_instance;
     std::unique_ptr<CWindowReporter> m_reporter;
     std::unique_ptr<CMainFrame> m_frame;
-    std::unique_ptr<QTranslator> m_translator;
 };

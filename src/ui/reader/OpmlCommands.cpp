@@ -13,9 +13,10 @@ namespace {
 
 constexpr const char* kExportFilter = "*.opml;*.xml|*.opml; *.xml|所有文件 (*.*)|*.*||";
 
-void Report(CRssChannelTreeCtrl& tree, bool done) {
-    CMessageBox::Show(&tree, QString::fromUtf8(done ? COpmlExchange::kExportDoneText
-                                                    : COpmlExchange::kExportFailedText));
+void Report(CRssChannelTreeCtrl& tree, bool done, const std::string& error) {
+    CMessageBox::Show(&tree, done ? QString::fromUtf8(COpmlExchange::kExportDoneText)
+                                  : QString::fromUtf8(COpmlExchange::kExportFailedText) +
+                                        QStringLiteral("\n") + ToQ(error));
 }
 
 } // namespace
@@ -46,8 +47,9 @@ void COpmlCommands::ExportAll(CRssChannelTreeCtrl& tree) {
     if (path.isEmpty())
         return;
     std::string error;
-    Report(tree,
-           COpmlExchange::ExportAll(GetAppFilePath("Storage\\rssreader.opml"), ToStd(path), error));
+    const bool done =
+        COpmlExchange::ExportAll(GetAppFilePath("Storage\\rssreader.opml"), ToStd(path), error);
+    Report(tree, done, error);
 }
 
 void COpmlCommands::ExportCurrent(CRssChannelTreeCtrl& tree, int index) {
@@ -60,7 +62,8 @@ void COpmlCommands::ExportCurrent(CRssChannelTreeCtrl& tree, int index) {
     if (path.isEmpty())
         return;
     std::string error;
-    Report(tree,
-           COpmlExchange::ExportOutline(GetAppFilePath("Storage\\rssreader.opml"),
-                                        tree.Reader().Tree().PathOf(index), ToStd(path), error));
+    const bool done =
+        COpmlExchange::ExportOutline(GetAppFilePath("Storage\\rssreader.opml"),
+                                     tree.Reader().Tree().PathOf(index), ToStd(path), error);
+    Report(tree, done, error);
 }
