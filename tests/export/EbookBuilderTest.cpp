@@ -221,11 +221,11 @@ TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
     // failed.
     std::vector<std::string> said;
     const auto say = [&](const std::string& line) { said.push_back(line); };
-    const std::string output = "chmcmd, a CHM compiler.\r\nWarning: no title in 3.html\nError: x\n";
-    CEbookBuilder::SayCompilerOutput(output, false, say);
+    const std::string printed = "chmcmd, a CHM compiler.\r\nWarning: no title in 3.html\nError: x\n";
+    CEbookBuilder::SayCompilerOutput(printed, false, say);
     EXPECT_EQ(said, (std::vector<std::string>{"编译警告: no title in 3.html", "编译错误: x"}));
     said.clear();
-    CEbookBuilder::SayCompilerOutput(output, true, say);
+    CEbookBuilder::SayCompilerOutput(printed, true, say);
     EXPECT_EQ(said.front(), "编译程序: chmcmd, a CHM compiler.");
     const std::string contents = CTextCodec::GbkToUtf8(ReadAll(folder + "/MyLogCHM.hhc"));
     EXPECT_NE(contents.find("value=\"春节见闻  b 一 /b \""), std::string::npos) << contents;
