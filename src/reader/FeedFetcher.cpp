@@ -233,14 +233,17 @@ bool CFeedFetcher::FetchFeedItems(const std::string& url, std::vector<FeedItem>&
     return Fetch(url, items).outcome == FeedFetchResult::Outcome::kItems;
 }
 
-std::string CFeedFetcher::FetchFeedTitle(const std::string& url) {
+std::string CFeedFetcher::FetchFeedTitle(const std::string& url, std::string* siteLink) {
     HttpResponse response = Get(url, {}, true);
     if (!response.IsSuccess() || Exiting())
         return {};
     CFeedParser parser;
     parser.SetTransportCharset(CharsetOf(response.contentType));
     parser.SetContentType(response.contentType);
-    return parser.ParseTitle(response.body);
+    std::string title = parser.ParseTitle(response.body);
+    if (siteLink)
+        *siteLink = parser.SiteLink();
+    return title;
 }
 
 bool CFeedFetcher::DownloadUrlToTempFile(const std::string& url) {

@@ -83,7 +83,8 @@ public:
 
     // The channel title (Atom: the feed title), or "" when the address yields no feed or the
     // feed has no title.
-    std::string FetchFeedTitle(const std::string& url);
+    // With siteLink, also the address of the feed's site ("" when it names none).
+    std::string FetchFeedTitle(const std::string& url, std::string* siteLink = nullptr);
 
     // Downloads the address whole into MakeTempFilePath(url); true when the server answered 2xx
     // and the file was written.

@@ -323,6 +323,7 @@ void CFeedParser::SetContentType(std::string contentType) {
 
 std::string CFeedParser::ParseTitle(std::string_view text) {
     m_notAFeedReason.clear();
+    m_siteLink.clear();
     if (CJsonFeed::IsJsonText(text, m_mediaType)) {
         CJsonFeed feed;
         m_format = Format::kNone;
@@ -331,17 +332,20 @@ std::string CFeedParser::ParseTitle(std::string_view text) {
             return {};
         }
         m_format = Format::kJsonFeed;
+        m_siteLink = feed.HomePage();
         return feed.Title();
     }
     CXmlDocument doc;
     if (!Load(text, doc))
         return {};
-    return ReadTitle(doc);
+    return ReadTitle(doc, &m_siteLink);
 }
 
-std::string CFeedParser::ReadTitle(const CXmlDocument& doc) {
+std::string CFeedParser::ReadTitle(const CXmlDocument& doc, std::string* siteLink) {
     CXmlNode root = doc.Root();
     std::string ns = root.GetNamespace();
+    std::string title;
+    std::string site;
     switch (FormatOf(doc)) {
     case Format::kRss:
     case Format::kRdf:
@@ -350,23 +354,33 @@ std::string CFeedParser::ReadTitle(const CXmlDocument& doc) {
                 continue;
             std::string channelNs = channel.GetNamespace();
             for (CXmlNode child = channel.FirstChild(); child; child = child.NextSibling()) {
-                if (IsOwn(child, "title", channelNs))
-                    return ChannelTitle(child);
+                if (IsOwn(child, "title", channelNs) && title.empty())
+                    title = ChannelTitle(child);
+                else if (IsOwn(child, "link", channelNs) && site.empty())
+                    site = Resolved(TextOf(child), child);
             }
-            return {};
+            break;
         }
-        return {};
+        break;
     case Format::kAtom:
         for (CXmlNode child = root.FirstChild(); child; child = child.NextSibling()) {
-            if (IsOwn(child, "title", ns))
-                return ChannelTitle(child);
+            if (IsOwn(child, "title", ns) && title.empty()) {
+                title = ChannelTitle(child);
+            } else if (IsOwn(child, "link", ns) && site.empty()) {
+                const std::string rel = child.GetAttribute("rel");
+                if (rel.empty() || rel == "alternate")
+                    site = Resolved(std::string(Trim(child.GetAttribute("href"))), child);
+            }
         }
-        return {};
+        break;
     case Format::kJsonFeed:
     case Format::kNone:
         break;
     }
-    return {};
+    // Only a web address is a site to open.
+    if (siteLink && (site.rfind("http://", 0) == 0 || site.rfind("https://", 0) == 0))
+        *siteLink = site;
+    return title;
 }
 
 bool CFeedParser::ReadRssItem(const CXmlNode& node, FeedItem& item) const {

@@ -101,11 +101,14 @@ public:
     bool ParseItems(std::string_view text, CFeedItemSink& sink, size_t batchSize);
     // The channel title (Atom: the feed title); "" when there is none or the text is no feed.
     std::string ParseTitle(std::string_view text);
+    // The address of the site the last ParseTitle's feed belongs to (RSS: the channel link;
+    // Atom: the feed's alternate link; JSON Feed: home_page_url); "" when it names none.
+    const std::string& SiteLink() const { return m_siteLink; }
 
     // Loads the text strictly, and leniently when that fails.
     bool Load(std::string_view text, CXmlDocument& doc);
     bool ReadItems(const CXmlDocument& doc, std::vector<FeedItem>& items) const;
-    static std::string ReadTitle(const CXmlDocument& doc);
+    static std::string ReadTitle(const CXmlDocument& doc, std::string* siteLink = nullptr);
     static Format FormatOf(const CXmlDocument& doc);
 
     // About the last document loaded.
@@ -150,4 +153,5 @@ private:
     std::string m_decodedFrom;
     bool m_utf8Unchecked = false;
     std::string m_notAFeedReason;
+    std::string m_siteLink;
 };

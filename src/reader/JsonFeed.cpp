@@ -169,6 +169,13 @@ std::string CJsonFeed::Title() const {
     return title;
 }
 
+std::string CJsonFeed::HomePage() const {
+    if (!m_document)
+        return {};
+    const std::string home = TextOf(m_document->root, "home_page_url");
+    return home.rfind("http://", 0) == 0 || home.rfind("https://", 0) == 0 ? home : std::string();
+}
+
 bool CJsonFeed::ReadItems(const std::string& baseUrl, bool keepItemsWithoutLink,
                           CFeedItemSink& sink, size_t batchSize, size_t& handed) const {
     handed = 0;

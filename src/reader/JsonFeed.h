@@ -39,6 +39,8 @@ public:
 
     // The feed's title; "" when it has none.
     std::string Title() const;
+    // home_page_url, when it is a web address.
+    std::string HomePage() const;
     // Hands the items to the sink in parts of at most batchSize, stopping at the first item
     // with no link and no id unless keepItemsWithoutLink. handed counts what was handed over;
     // false when the sink stopped the reading.

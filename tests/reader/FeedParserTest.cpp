@@ -65,6 +65,27 @@ TEST(FeedParser, RssItemsInDocumentOrderWithTheirTexts) {
     }
 }
 
+TEST(FeedParser, TheTitleComesWithTheSiteItBelongsTo) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"<rss><channel><title>甲</title><link>https://a.example/</link></channel></rss>",
+         "https://a.example/"},
+        // Atom: the alternate link, relative to the document's base; the self link is no site.
+        {"<feed xmlns=\"http://www.w3.org/2005/Atom\" xml:base=\"https://b.example/x/\"><title>"
+         "甲</title><link rel=\"self\" href=\"feed\"/><link href=\"home\"/></feed>",
+         "https://b.example/x/home"},
+        {R"({"version":"https://jsonfeed.org/version/1.1","title":"甲",)"
+         R"("home_page_url":"https://c.example/","items":[]})",
+         "https://c.example/"},
+        // Only a web address names a site.
+        {"<rss><channel><title>甲</title><link>javascript:alert(1)</link></channel></rss>", ""},
+    };
+    for (const auto& [text, site] : cases) {
+        CFeedParser parser;
+        EXPECT_EQ(parser.ParseTitle(text), "甲") << text;
+        EXPECT_EQ(parser.SiteLink(), site) << text;
+    }
+}
+
 TEST(FeedParser, AnItemWithoutLinkEndsTheList) {
     bool ok = true;
     auto none = Parse(Rss("<item><title>no link</title></item>"

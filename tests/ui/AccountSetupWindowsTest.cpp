@@ -283,6 +283,12 @@ TEST_F(AccountSetupWindowsTest, CancellingARunningTestKeepsTheWizard) {
     EXPECT_TRUE(wizard.TestButton()->isEnabled());
     QCoreApplication::processEvents();
     EXPECT_TRUE(m_boxes.Texts().empty());
+    // Closing now drops what was typed: asked first, No keeps the wizard.
+    m_boxes.Answer(false);
+    wizard.reject();
+    EXPECT_TRUE(wizard.isVisible());
+    EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral(
+                                   "确定要放弃新建账户吗?\n已填写的内容不会保存。")});
     wizard.reject();
     EXPECT_FALSE(wizard.isVisible());
 }

@@ -34,6 +34,7 @@
 #include <QHeaderView>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
@@ -626,7 +627,14 @@ TEST_F(BlogWindowsTest, PublishToSeveralShowsEachAccountsResultInItsRow) {
     EXPECT_TRUE(WaitFor([&] { return Tree().CountOf(1120) == 1 && Tree().CountOf(1020) == 1; }));
     EXPECT_EQ(Tree().CountOf(1030), 0);
     EXPECT_EQ(View().RowCount(), 0);
-    dialog->close();
+
+    // Every account has answered: the button now closes the dialog.
+    EXPECT_EQ(dialog->PublishButton()->text(), QStringLiteral("关闭"));
+    ASSERT_TRUE(dialog->PublishButton()->isEnabled());
+    const QPointer<CPublishSeveralDialog> shown(dialog);
+    dialog->show();
+    dialog->PublishButton()->click();
+    EXPECT_TRUE(!shown || !shown->isVisible());
 }
 
 TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {

@@ -152,6 +152,7 @@ TEST_F(ReaderWindowsTest, FetchingTheTitleFillsTheName) {
     ASSERT_TRUE(WaitFor([&] { return dialog.FetchButton()->isEnabled(); }, 20000));
     EXPECT_EQ(dialog.FetchButton()->text(), QStringLiteral("从地址获取"));
     EXPECT_EQ(dialog.Title(), QStringLiteral("新闻"));
+    EXPECT_EQ(dialog.SiteEdit()->text(), QStringLiteral("http://127.0.0.1/site"));
     EXPECT_TRUE(m_boxes.Texts().empty());
 
     dialog.UrlEdit()->setText(QString::fromStdString(Url("/missing.xml")));

@@ -441,5 +441,10 @@ void CAccountWizard::reject() {
         CancelTest();
         return;
     }
+    // Past the first page the user has typed something; it is dropped only when they say so.
+    if (Step() != kWelcome &&
+        !CMessageBox::Ask(this, QStringLiteral("确定要放弃新建账户吗?\n已填写的内容不会保存。"),
+                          QStringLiteral("新建账户")))
+        return;
     QDialog::reject();
 }

@@ -58,7 +58,13 @@ CPublishSeveralDialog::CPublishSeveralDialog(CArticleOperations& operations, CAr
             [this](QTreeWidgetItem* row) { UnlockRow(row); });
 
     m_publish = new QPushButton(QStringLiteral("发布"));
-    connect(m_publish, &QPushButton::clicked, this, [this] { Publish(); });
+    // Once every account has answered, the same button closes the dialog.
+    connect(m_publish, &QPushButton::clicked, this, [this] {
+        if (m_finished)
+            accept();
+        else
+            Publish();
+    });
     auto* caption =
         new QLabel(QStringLiteral("选择这篇文章要发布到的博客(如没有权限双击该行输入密码验证)"));
     caption->setWordWrap(true);
@@ -94,6 +100,8 @@ CPublishSeveralDialog::CPublishSeveralDialog(CArticleOperations& operations, CAr
         if (result.operationId != m_operationId || m_operationId == 0)
             return;
         m_finished = true;
+        m_publish->setText(QStringLiteral("关闭"));
+        m_publish->setEnabled(true);
         emit Published(result);
     });
 }

@@ -114,17 +114,18 @@ void CSubscriptionDialog::FetchTitle() {
         if (haveProxy)
             fetcher.SetProxy(proxy);
         fetcher.SetCancelToken(cancel.get());
-        const std::string title = fetcher.FetchFeedTitle(url);
+        std::string site;
+        const std::string title = fetcher.FetchFeedTitle(url, &site);
         if (cancel->IsCancelled())
             return;
-        PostToUi(self.data(), [self, title] {
+        PostToUi(self.data(), [self, title, site] {
             if (self)
-                self->OnTitle(ToQ(title));
+                self->OnTitle(ToQ(title), ToQ(site));
         });
     });
 }
 
-void CSubscriptionDialog::OnTitle(const QString& title) {
+void CSubscriptionDialog::OnTitle(const QString& title, const QString& site) {
     m_fetch->setText(QStringLiteral("从地址获取"));
     m_fetch->setEnabled(true);
     if (title.isEmpty()) {
@@ -132,5 +133,10 @@ void CSubscriptionDialog::OnTitle(const QString& title) {
     } else {
         m_title->setText(title);
     }
+    // The site's address fills the field unless the user has typed one.
+    const QString typed = m_site->text().trimmed();
+    if (!site.isEmpty() && (typed.isEmpty() || typed.compare(QStringLiteral("http://"),
+                                                             Qt::CaseInsensitive) == 0))
+        m_site->setText(site);
     emit TitleFetched(title);
 }

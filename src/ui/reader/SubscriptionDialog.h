@@ -36,7 +36,7 @@ signals:
     void TitleFetched(const QString& title);
 
 private:
-    void OnTitle(const QString& title);
+    void OnTitle(const QString& title, const QString& site);
 
     QLineEdit* m_url = nullptr;
     QLineEdit* m_title = nullptr;
