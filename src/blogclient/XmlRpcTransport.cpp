@@ -7,51 +7,22 @@
 #include "app/Reporter.h"
 #include "blogclient/XmlRpcAnswer.h"
 #include "platform/fs/FileUtil.h"
-#include "platform/text/TextCodec.h"
+#include "platform/xml/XmlDocument.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <strings.h>
 
 namespace {
 
-// The text of an element's content as it reads: the five named references and numeric ones
-// decoded (the request is UTF-8, or ASCII with references for everything else).
+// The text of an element's content as it reads, its character references decoded by the XML
+// parser; "" when it is no element content.
 std::string DecodeContent(std::string_view raw) {
-    static constexpr std::pair<std::string_view, char> kNamed[] = {
-        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-    std::string out;
-    for (size_t i = 0; i < raw.size();) {
-        const size_t semi = raw[i] == '&' ? raw.find(';', i) : std::string_view::npos;
-        if (semi == std::string_view::npos) {
-            out.push_back(raw[i++]);
-            continue;
-        }
-        const std::string_view name = raw.substr(i + 1, semi - i - 1);
-        bool decoded = false;
-        for (const auto& [named, c] : kNamed) {
-            if (name == named) {
-                out.push_back(c);
-                decoded = true;
-            }
-        }
-        if (!decoded && name.size() > 1 && name[0] == '#') {
-            const bool hex = name[1] == 'x' || name[1] == 'X';
-            const std::string digits(name.substr(hex ? 2 : 1));
-            char* end = nullptr;
-            const unsigned long cp = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
-            if (!digits.empty() && *end == '\0' && cp > 0 && cp <= 0x10FFFF) {
-                CTextCodec::AppendUtf8(out, static_cast<char32_t>(cp));
-                decoded = true;
-            }
-        }
-        if (!decoded)
-            out.append(raw.substr(i, semi - i + 1));
-        i = semi + 1;
-    }
-    return out;
+    CXmlDocument value;
+    if (!value.LoadText("<v>" + std::string(raw) + "</v>"))
+        return {};
+    return value.Root().GetText();
 }
 
 std::string LocalTimeText() {

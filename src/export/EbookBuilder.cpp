@@ -3,6 +3,7 @@
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/process/ProgramRunner.h"
+#include "platform/text/ReasonText.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlText.h"
 #include "reader/ChannelTree.h"
@@ -24,7 +25,6 @@ constexpr const char* kProgramName = "妙笔 Quillmark";
 constexpr const char* kProductAddress = "https://quillmark.org";
 constexpr const char* kProjectName = "MyLogCHM.hhp";
 constexpr const char* kContentsName = "MyLogCHM.hhc";
-constexpr const char* kCancelledText = "已取消";
 
 std::string LocalTime(const char* format) {
     const std::time_t now = std::time(nullptr);
@@ -299,7 +299,7 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
     say(">>生成 " + std::to_string(articles.size()) + " 篇文章的页面");
     for (size_t i = 0; i < articles.size(); ++i) {
         if (options.cancel && options.cancel->IsCancelled())
-            return Fail(log, kCancelledText);
+            return Fail(log, CReasonText::Text(Reason::kCancelled));
         const EbookArticle& article = articles[i];
         std::string text = page;
         ReplaceAll(text, "$show_title$", HtmlText(article.title));

@@ -32,8 +32,8 @@ struct ArticlePlace {
 };
 
 // The weblog articles of every account, kept in Storage/blog.db (table blog_article). Lists,
-// counts and deletes always name both the folder and the account; account names match only
-// byte for byte.
+// counts and deletes always name both the folder and the account; an account's articles are
+// those stored under its exact name (or the form an older store wrote it in).
 //
 // Every operation returns 1 on success and 0 on failure with the reason in GetLastError(); none
 // throws, and a batch that fails part-way leaves the file as it was before the batch.

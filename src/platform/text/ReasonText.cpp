@@ -1,7 +1,5 @@
 #include "platform/text/ReasonText.h"
 
-#include <array>
-#include <utility>
 
 namespace {
 
