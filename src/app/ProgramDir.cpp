@@ -5,8 +5,46 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// What each shipped file under Data/ looked like when it was last copied: "hash<TAB>path" lines.
+constexpr const char* kShippedList = "config\\shippedData.lst";
+
+using ShippedHashes = std::map<std::string, std::size_t>;
+
+std::size_t HashOf(const std::string& contents) {
+    return std::hash<std::string>{}(contents);
+}
+
+ShippedHashes ReadShipped() {
+    ShippedHashes hashes;
+    std::string text;
+    if (!CFileUtil::ReadFile(GetAppFilePath(kShippedList), text))
+        return hashes;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto tab = line.find('\t');
+        if (tab != std::string::npos)
+            hashes[line.substr(tab + 1)] = std::strtoull(line.c_str(), nullptr, 10);
+    }
+    return hashes;
+}
+
+bool WriteShipped(const ShippedHashes& hashes) {
+    std::string text;
+    for (const auto& [path, hash] : hashes)
+        text += std::to_string(hash) + "\t" + path + "\n";
+    return CFileUtil::WriteFileAtomic(GetAppFilePath(kShippedList), text);
+}
+
+} // namespace
 
 std::string CProgramDir::FindDataDir() {
     const auto holdsData = [](const std::string& dir) {
@@ -43,6 +81,8 @@ bool CProgramDir::Prepare(std::string& error) {
         error = "找不到程序数据目录: " + dataDir;
         return false;
     }
+    ShippedHashes shipped = ReadShipped();
+    const ShippedHashes before = shipped;
     for (auto it = fs::recursive_directory_iterator(dataDir, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::path relative = fs::relative(it->path(), dataDir, ec);
@@ -54,19 +94,42 @@ bool CProgramDir::Prepare(std::string& error) {
             }
             continue;
         }
-        if (CFileUtil::Exists(target))
-            continue;
         std::string contents;
+        if (!CFileUtil::ReadFile(it->path().string(), contents)) {
+            error = it->path().string() + ": " + CFileUtil::LastErrorText();
+            return false;
+        }
+        // The styles and templates under Data/ that the user never edited follow a newer
+        // program; every other file, and every edited one, stays as it is.
+        const std::string key = relative.generic_string();
+        const bool styles = key.rfind("Data/", 0) == 0;
+        if (CFileUtil::Exists(target)) {
+            std::string present;
+            if (!styles || !CFileUtil::ReadFile(target, present))
+                continue;
+            const auto known = shipped.find(key);
+            if (HashOf(present) == HashOf(contents)) {
+                shipped[key] = HashOf(contents);
+                continue;
+            }
+            if (known == shipped.end() || known->second != HashOf(present))
+                continue;
+        }
         // The account file holds passwords: only its owner may read it.
         const bool ownerOnly = relative == fs::path("config/userConfig.xml");
-        if (!CFileUtil::ReadFile(it->path().string(), contents) ||
-            !CFileUtil::WriteFileAtomic(target, contents, ownerOnly)) {
+        if (!CFileUtil::WriteFileAtomic(target, contents, ownerOnly)) {
             error = target + ": " + CFileUtil::LastErrorText();
             return false;
         }
+        if (styles)
+            shipped[key] = HashOf(contents);
     }
     if (ec) {
         error = dataDir + ": " + ec.message();
+        return false;
+    }
+    if (shipped != before && !WriteShipped(shipped)) {
+        error = GetAppFilePath(kShippedList) + ": " + CFileUtil::LastErrorText();
         return false;
     }
     return true;

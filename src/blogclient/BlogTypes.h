@@ -29,6 +29,7 @@ struct PostEntry {
     std::string postId;
     std::string userId;
     std::string link;
+    std::string tags; // mt_keywords, comma-separated, where the server gives them
 };
 
 // The posts in answer order.

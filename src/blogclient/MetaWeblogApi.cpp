@@ -170,6 +170,7 @@ int CMetaWeblogApi::ReadPosts(const std::string& answer, PostList& list, bool no
             entry.postId = CXmlRpcAnswer::MemberText(post, {"postid"});
             entry.userId = CXmlRpcAnswer::MemberText(post, {"userid"});
             entry.link = CXmlRpcAnswer::MemberText(post, {"link"});
+            entry.tags = CXmlRpcAnswer::MemberText(post, {"mt_keywords"});
             list.push_back(std::move(entry));
         },
         noListIsEmpty);

@@ -26,8 +26,38 @@ std::string CArticlePreview::BuildDocument(const ArticleRecord& article,
     text += "<pubdate>" + CXmlText::CData(article.pubDate) + "</pubdate>";
     text += "<category>" + CXmlText::CData(article.category) + "</category>";
     text += "<description>" + CXmlText::CData(article.content) + "</description>";
-    text += "</root>";
+    // Each tag on its own, so that a style can set them apart without splitting text.
+    text += "<tags>";
+    for (const std::string& tag : SplitTags(article.tags))
+        text += "<tag>" + CXmlText::CData(tag) + "</tag>";
+    text += "</tags></root>";
     return text;
+}
+
+std::vector<std::string> CArticlePreview::SplitTags(const std::string& tags) {
+    // Commas as typed on either keyboard: ",", "，" and "、".
+    std::vector<std::string> list;
+    std::string current;
+    const auto flush = [&] {
+        const size_t first = current.find_first_not_of(" \t");
+        const size_t last = current.find_last_not_of(" \t");
+        if (first != std::string::npos)
+            list.push_back(current.substr(first, last - first + 1));
+        current.clear();
+    };
+    for (size_t i = 0; i < tags.size();) {
+        if (tags[i] == ',') {
+            flush();
+            ++i;
+        } else if (tags.compare(i, 3, "\xEF\xBC\x8C") == 0 || tags.compare(i, 3, "\xE3\x80\x81") == 0) {
+            flush();
+            i += 3;
+        } else {
+            current += tags[i++];
+        }
+    }
+    flush();
+    return list;
 }
 
 std::string CArticlePreview::StyleOfAccount(const std::string& accountName) {

@@ -17,6 +17,8 @@ public:
     // The document as UTF-8 text under its "gb2312" declaration, on one line.
     static std::string BuildDocument(const ArticleRecord& article, const std::string& styleName);
 
+    // The tags of an article, split at ",", "，" or "、", each without its surrounding blanks.
+    static std::vector<std::string> SplitTags(const std::string& tags);
     // The account's style (its logxsl), or the default when the account has none.
     static std::string StyleOfAccount(const std::string& accountName);
     // The names of the styles in Data/LogSkin (file names without ".xsl"), sorted.

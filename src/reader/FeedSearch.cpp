@@ -82,7 +82,7 @@ SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
     }
     outcome.found = true;
     outcome.reason.clear();
-    outcome.message = Found(items.size(), request.keyword, "在百度新闻搜索中");
+    outcome.message = Found(items.size(), request.keyword, "在" + NewsSearchLabel(host) + "中");
     outcome.items = std::move(items);
     for (FeedItem& item : outcome.items) {
         // As the scratch rows hold them: new and unread, under the on-line feed id.
@@ -119,6 +119,18 @@ std::string CFeedSearch::NewsSearchHost() {
     while (!host.empty() && host.back() == '/')
         host.pop_back();
     return host;
+}
+
+std::string CFeedSearch::NewsSearchLabel(const std::string& host) {
+    std::string bare = host;
+    for (const char* scheme : {"http://", "https://"})
+        if (bare.rfind(scheme, 0) == 0)
+            bare.erase(0, std::char_traits<char>::length(scheme));
+    while (!bare.empty() && bare.back() == '/')
+        bare.pop_back();
+    if (bare == "news.baidu.com")
+        return "百度新闻搜索";
+    return "新闻搜索 (" + bare + ")";
 }
 
 std::string CFeedSearch::CheckNewsSearchHost(const std::string& host) {

@@ -56,6 +56,9 @@ public:
     static std::string NewsSearchHost();
     // "" or the message that refuses the host text.
     static std::string CheckNewsSearchHost(const std::string& host);
+    // What the on-line search is called where it is offered and where its results are listed:
+    // "百度新闻搜索" for Baidu's host, "新闻搜索 (host)" for any other.
+    static std::string NewsSearchLabel(const std::string& host);
 
     static constexpr const char* kEmptyKeywordText = "请输入要搜索的关键字";
     static constexpr const char* kNoResultText = "没有符合条件的搜索结果!";

@@ -148,7 +148,7 @@ bool CRssFavorites::CopyItems(int box, const std::vector<FeedItemRef>& items,
     // The last first: the box, newest first, then lists them in the order given.
     for (auto it = items.rbegin(); it != items.rend(); ++it)
         if (!store.CopyItemToFavorites(*it, boxId))
-            return Fail("添加失败");
+            return Fail("添加失败: " + store.GetLastError());
     return true;
 }
 

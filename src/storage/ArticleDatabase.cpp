@@ -10,7 +10,7 @@ namespace {
 constexpr const char* kArticleNotFound = "没有对应id的文章";
 
 constexpr const char* kArticleColumns =
-    "log_id, log_guid, log_title, log_category, log_content, log_pubDate";
+    "log_id, log_guid, log_title, log_category, log_content, log_pubDate, log_tags";
 
 ArticleRecord ReadArticle(const CSqlQuery& row) {
     ArticleRecord record;
@@ -20,6 +20,7 @@ ArticleRecord ReadArticle(const CSqlQuery& row) {
     record.category = row.GetText(3);
     record.content = row.GetText(4);
     record.pubDate = row.GetText(5);
+    record.tags = row.GetText(6);
     return record;
 }
 
@@ -36,8 +37,10 @@ void CArticleDatabase::CreateSchema(CSqlDatabase& db) {
                             {{"blog_article", "log_id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                               "log_property INTEGER, log_author TEXT, "
                                               "log_guid TEXT, log_title TEXT, log_category TEXT, "
-                                              "log_content TEXT, log_pubDate TEXT"}},
+                                              "log_content TEXT, log_pubDate TEXT, log_tags TEXT"}},
                             {{"indexauthor", "blog_article", "log_author, log_property", nullptr}});
+    // A store from before tags were kept gains their column; its articles have none.
+    CStoreSql::EnsureColumns(db, "blog_article", {{"log_tags", "TEXT"}});
     m_legacyText = CStoreSql::MayHoldLegacyText(db);
 }
 
@@ -161,9 +164,9 @@ int CArticleDatabase::InsertArticle(int folder, const std::string& account,
     return RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO blog_article (log_property, log_author, log_title, log_category, "
-            "log_content, log_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+            "log_content, log_pubDate, log_tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
         insert.Bind(1, folder).Bind(2, account).Bind(3, record.title).Bind(4, record.category);
-        insert.Bind(5, record.content).Bind(6, record.pubDate).ExecDML();
+        insert.Bind(5, record.content).Bind(6, record.pubDate).Bind(7, record.tags).ExecDML();
     });
 }
 
@@ -179,11 +182,12 @@ int CArticleDatabase::InsertPublishedArticle(int folder, const std::string& acco
     return RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO blog_article (log_property, log_author, log_guid, log_title, "
-            "log_category, log_content, log_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
+            "log_category, log_content, log_pubDate, log_tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, "
+            "?7, ?8);");
         insert.Bind(1, folder).Bind(2, account).Bind(3, post.guid).Bind(4, post.title);
         insert.Bind(5, post.category).Bind(6, post.content);
         insert.Bind(7, post.pubDate.empty() ? CStoreSql::LocalTimeText() : post.pubDate);
-        insert.ExecDML();
+        insert.Bind(8, post.tags).ExecDML();
     });
 }
 
@@ -191,14 +195,14 @@ void CArticleDatabase::InsertRecords(CSqlDatabase& db, int folder, const std::st
                                      const std::vector<ArticleRecord>& list) {
     CSqlStatement insert = db.CompileStatement(
         "INSERT INTO blog_article (log_property, log_author, log_guid, log_title, log_category, "
-        "log_content, log_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
+        "log_content, log_pubDate, log_tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);");
     insert.Bind(1, folder).Bind(2, account);
     for (const ArticleRecord& record : list) {
         std::string pubDate = record.pubDate;
         if (m_normalizeDate)
             m_normalizeDate(pubDate);
         insert.Bind(3, record.guid).Bind(4, record.title).Bind(5, record.category);
-        insert.Bind(6, record.content).Bind(7, pubDate).ExecDML();
+        insert.Bind(6, record.content).Bind(7, pubDate).Bind(8, record.tags).ExecDML();
     }
 }
 
@@ -227,11 +231,12 @@ int CArticleDatabase::UpdateArticle(int id, const ArticleRecord& record) {
     int changed = 0;
     int ok = Run([&](CSqlDatabase& db) {
         changed = db.CompileStatement("UPDATE blog_article SET log_title = ?1, log_category = ?2, "
-                                      "log_content = ?3 WHERE log_id = ?4;")
+                                      "log_content = ?3, log_tags = ?4 WHERE log_id = ?5;")
                       .Bind(1, record.title)
                       .Bind(2, record.category)
                       .Bind(3, record.content)
-                      .Bind(4, id)
+                      .Bind(4, record.tags)
+                      .Bind(5, id)
                       .ExecDML();
     });
     if (ok && changed == 0) {

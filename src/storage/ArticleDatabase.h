@@ -20,6 +20,7 @@ struct ArticleRecord {
     std::string pubDate;  // log_pubDate
     std::string category; // log_category
     std::string guid;     // log_guid: the post id on the server, empty when never published
+    std::string tags;     // log_tags: the post's tags (keywords), comma-separated as typed
     // Kept in memory by the callers for their own use; never stored.
     std::string extra1;
     std::string extra2;

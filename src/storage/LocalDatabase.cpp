@@ -83,6 +83,13 @@ int CLocalDatabase::CheckIntegrity() {
     return 1;
 }
 
+int CLocalDatabase::GetDataVersion(int64_t& version) {
+    return Run([&](CSqlDatabase& db) {
+        CSqlQuery rows = db.ExecuteQuery("PRAGMA data_version;");
+        version = rows.IsEnd() ? 0 : rows.GetInt64(0);
+    });
+}
+
 int CLocalDatabase::BeginTransaction() {
     return Run([](CSqlDatabase& db) { db.ExecuteUpdate("BEGIN IMMEDIATE;"); });
 }

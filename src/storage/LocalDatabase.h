@@ -34,6 +34,9 @@ public:
     // problems it lists (or why it could not run) in GetLastError().
     int CheckIntegrity();
     const std::string& GetPath() const { return m_path; }
+    // A number that changes whenever another connection (another program or thread) commits
+    // to the file; this connection's own commits leave it as it is. Cheap enough to poll.
+    int GetDataVersion(int64_t& version);
 
     // Runs the work; an exception becomes 0 and the last error.
     int Run(const std::function<void(CSqlDatabase&)>& work);

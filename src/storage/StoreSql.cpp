@@ -91,6 +91,31 @@ bool CStoreSql::TableExists(CSqlDatabase& db, const char* table) {
     return find.Bind(1, table).ExecScalar().has_value();
 }
 
+bool CStoreSql::ColumnExists(CSqlDatabase& db, const char* table, const char* column) {
+    CSqlStatement find =
+        db.CompileStatement("SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2;");
+    return find.Bind(1, table).Bind(2, column).ExecScalar().has_value();
+}
+
+void CStoreSql::EnsureColumns(CSqlDatabase& db, const char* table,
+                              const std::vector<std::pair<const char*, const char*>>& columns) {
+    const auto missing = [&] {
+        for (const auto& [name, type] : columns)
+            if (!ColumnExists(db, table, name))
+                return true;
+        return false;
+    };
+    if (!missing())
+        return;
+    CTransaction transaction(db);
+    // Looked at again under the write lock: another connection may have just added them.
+    for (const auto& [name, type] : columns)
+        if (!ColumnExists(db, table, name))
+            db.ExecuteUpdate(std::string("ALTER TABLE ") + table + " ADD COLUMN " + name + " " +
+                             type + ";");
+    transaction.Commit();
+}
+
 bool CStoreSql::IndexExists(CSqlDatabase& db, const IndexSpec& index) {
     CSqlStatement byName =
         db.CompileStatement("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1;");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class CSqlDatabase;
@@ -43,11 +44,18 @@ public:
     static void EnsureSchema(CSqlDatabase& db, const std::vector<TableSpec>& tables,
                              const std::vector<IndexSpec>& indexes);
 
+    // Adds to an existing table the columns a later version of the program keeps there ("name
+    // TYPE" each), in one transaction; rows already stored read them as NULL. A table that has
+    // them all is only read.
+    static void EnsureColumns(CSqlDatabase& db, const char* table,
+                              const std::vector<std::pair<const char*, const char*>>& columns);
+
     // False for a file this program made from the start: no older store ever wrote GBK into
     // it, so lookups need not try the GBK forms of their texts.
     static bool MayHoldLegacyText(CSqlDatabase& db);
 
 private:
     static bool TableExists(CSqlDatabase& db, const char* table);
+    static bool ColumnExists(CSqlDatabase& db, const char* table, const char* column);
     static bool IndexExists(CSqlDatabase& db, const IndexSpec& index);
 };

@@ -82,6 +82,7 @@ PostRequest ArticleRequest(const CBloggerApi& api, const ArticleRecord& article)
     request.description = article.content;
     request.category = article.category;
     request.postId = article.guid;
+    request.tags = article.tags;
     return request;
 }
 
@@ -256,7 +257,8 @@ void CArticleOperations::RunFetch(Operation& operation, const FetchRequest& requ
                             .content = post.description,
                             .pubDate = post.dateCreated,
                             .category = post.category,
-                            .guid = post.postId});
+                            .guid = post.postId,
+                            .tags = post.tags});
     }
     CArticleDatabase store(m_storePath);
     if (!OpenStore(store, reason))
@@ -516,7 +518,8 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation, 
                            .content = article.content,
                            .pubDate = nowText,
                            .category = article.category,
-                           .guid = postId};
+                           .guid = postId,
+                           .tags = article.tags};
         stored = store.InsertPublishedArticle(kFolderSent, account, copy) != 0;
         if (stored)
             result.articleId = static_cast<int>(store.GetLastInsertId());

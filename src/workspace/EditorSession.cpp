@@ -122,7 +122,10 @@ bool CEditorSession::OpenArticle(int id, std::string& reason) {
     m_articleId = id;
     m_folder = place.folder;
     m_postId = article.guid;
-    m_text = {.title = article.title, .category = article.category, .content = article.content};
+    m_text = {.title = article.title,
+              .category = article.category,
+              .content = article.content,
+              .tags = article.tags};
     m_saved = m_text;
     m_stored = true;
     return true;
@@ -172,8 +175,10 @@ void CEditorSession::SetText(const EditorText& text) {
 }
 
 EditorSaveResult CEditorSession::SaveDraft() {
-    const ArticleRecord article{
-        .title = m_text.title, .content = m_text.content, .category = m_text.category};
+    const ArticleRecord article{.title = m_text.title,
+                                .content = m_text.content,
+                                .category = m_text.category,
+                                .tags = m_text.tags};
     LocalOutcome outcome = m_stored ? m_operations.SaveArticle(m_articleId, article)
                                     : m_operations.NewDraft(m_account, article);
     if (!outcome.ok)

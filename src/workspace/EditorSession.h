@@ -15,6 +15,7 @@ struct EditorText {
     std::string title;
     std::string category;
     std::string content; // HTML, a fragment as weblog posts hold it
+    std::string tags;    // comma-separated, as typed
 
     bool operator==(const EditorText&) const = default;
 };

@@ -66,6 +66,40 @@ TEST(ProgramDir, SeedsANewDirectoryAndNeverOverwrites) {
     EXPECT_EQ(ReadAll(home.File("config/appConfig.xml")), "<app>mine</app>");
 }
 
+// A newer program brings newer styles: a shipped style the user left as it was follows it, an
+// edited one and every settings file stay the user's.
+TEST(ProgramDir, UneditedShippedStylesFollowANewerProgram) {
+    const std::string data = MakeTempDir();
+    const auto ship = [&](const std::string& relative, const std::string& text) {
+        CFileUtil::CreateDirectories(data + "/" + relative.substr(0, relative.rfind('/')));
+        WriteAll(data + "/" + relative, text);
+    };
+    ship("config/appConfig.xml", "<app>1</app>");
+    ship("Data/LogSkin/默认.xsl", "style 1");
+    ship("Data/Editor/默认/index.html", "template 1");
+    ::setenv("QUILLMARK_DATA_DIR", data.c_str(), 1);
+    {
+        CTempHome home(false);
+        std::string error;
+        ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+        WriteAll(home.File("Data/Editor/默认/index.html"), "my template");
+        ship("config/appConfig.xml", "<app>2</app>");
+        ship("Data/LogSkin/默认.xsl", "style 2");
+        ship("Data/Editor/默认/index.html", "template 2");
+        ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+        EXPECT_EQ(ReadAll(home.File("Data/LogSkin/默认.xsl")), "style 2");
+        EXPECT_EQ(ReadAll(home.File("Data/Editor/默认/index.html")), "my template");
+        EXPECT_EQ(ReadAll(home.File("config/appConfig.xml")), "<app>1</app>");
+        // Edited after the update too: kept from then on.
+        WriteAll(home.File("Data/LogSkin/默认.xsl"), "my style");
+        ship("Data/LogSkin/默认.xsl", "style 3");
+        ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+        EXPECT_EQ(ReadAll(home.File("Data/LogSkin/默认.xsl")), "my style");
+    }
+    ::unsetenv("QUILLMARK_DATA_DIR");
+    RemoveTree(data);
+}
+
 TEST(ProgramDir, StartRemovesWhatAKilledAtomicWriteLeft) {
     CTempHome home;
     const std::string leftover = home.File("config/appConfig.xml.quilltmp-a1B2c3");

@@ -121,6 +121,7 @@ TEST_F(BlogAnswerReadersTest, PostListsReadEveryPostInOrder) {
     EXPECT_EQ(list[2].dateCreated, "20070315T09:05:00");
     EXPECT_EQ(list[2].link, "http://127.0.0.1:8080/?p=3");
     EXPECT_EQ(list[2].userId, "1");
+    EXPECT_EQ(list[0].tags + "|" + list[2].tags, "|tag2, 标签一");
 
     // Blogger servers give the title back inside the content as it was sent, which is the
     // title as stored: the same titles as through MetaWeblog.

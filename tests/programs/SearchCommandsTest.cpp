@@ -152,7 +152,8 @@ TEST_F(SearchCommandsTest, WebSearchAsksTheConfiguredServiceAndReplacesTheLastRe
     CliResult first = Run({"search", "妙笔 A", "--web", "--count", "20", "--title-only"});
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.out.substr(0, first.out.find('\n')),
-              "有 2 项符合关键字 \"妙笔 A\" 的结果, 在百度新闻搜索中");
+              "有 2 项符合关键字 \"妙笔 A\" 的结果, 在新闻搜索 (127.0.0.1:" +
+                  std::to_string(m_server.Port()) + ")中");
     // The keyword goes as GBK bytes, percent-encoded.
     ASSERT_EQ(m_queries.size(), 1u);
     EXPECT_EQ(m_queries[0], "/ns?word=title%3A%C3%EE%B1%CA%20A&ie=gb2312&cl=2&rn=20&ct=0&tn="

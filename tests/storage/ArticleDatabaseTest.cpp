@@ -274,6 +274,21 @@ TEST(ArticleDatabaseLegacy, AnOlderFileIsUsedAsItIsWithGbkTextsAndGetsItsIndex) 
         ASSERT_EQ(store.ReplaceReceivedArticles(1, account, {Post("9", "再次收取")}), 1);
         ASSERT_EQ(store.CountArticles(1, account, n), 1);
         EXPECT_EQ(n, 2);
+        // The file gained the tags column: its articles have none, and tags are kept now.
+        ArticleRecord record;
+        ASSERT_EQ(store.GetArticle(list[1].id, record), 1);
+        EXPECT_EQ(record.tags, "");
+        record.tags = "旅行, 摄影";
+        ASSERT_EQ(store.UpdateArticle(record.id, record), 1);
+    }
+    {
+        // A second opening finds the column and changes nothing.
+        CArticleDatabase store(path);
+        ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        std::vector<ArticleRecord> list;
+        ASSERT_EQ(store.GetArticlePage(1, account, list, 10, 0), 1);
+        ASSERT_EQ(list.size(), 2u);
+        EXPECT_EQ(list[0].title + "|" + list[0].tags, "新的标题|旅行, 摄影");
     }
     RemoveTree(dir);
 }

@@ -61,7 +61,8 @@ protected:
                                   .content =
                                       "<p>第一段：<b>鞭炮</b>声声。</p><p>𠮷野家 ]]> 收尾</p>",
                                   .pubDate = "2026-02-17 08:30:00",
-                                  .category = "生活"};
+                                  .category = "生活",
+                                  .tags = "春节, 民俗、 家乡，"};
 };
 
 TEST_F(ArticlePreviewWindowTest, ShowsTheArticleThroughItsAccountStyleAndFollowsStyleChanges) {
@@ -76,6 +77,12 @@ TEST_F(ArticlePreviewWindowTest, ShowsTheArticleThroughItsAccountStyleAndFollows
     EXPECT_TRUE(text.contains(QStringLiteral("生活")));
     EXPECT_TRUE(text.contains(QStringLiteral("鞭炮声声")));
     EXPECT_TRUE(text.contains(QStringLiteral("𠮷野家 ]]> 收尾")));
+    // The tags, each on its own, under the body.
+    EXPECT_TRUE(text.contains(QStringLiteral("标签:"))) << text.toStdString();
+    EXPECT_EQ(CArticlePreview::SplitTags("春节, 民俗、 家乡，"),
+              (std::vector<std::string>{"春节", "民俗", "家乡"}));
+    for (const char* tag : {"春节", "民俗", "家乡"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(tag)));
     // The document the style reads lies beside the styles, in GBK.
     EXPECT_NE(ReadAll(m_home.File("Data/LogSkin/article.xml"))
                   .find(CTextCodec::Utf8ToGbk("href=\"默认.xsl\"")),

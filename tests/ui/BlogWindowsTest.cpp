@@ -417,7 +417,14 @@ TEST_F(BlogWindowsTest, RowTextsAreCleanedCutAndGrouped) {
     EXPECT_EQ(row->data(CBlogArticlesView::kColTitle, CBlogArticlesView::kPreviewRole).toString(),
               QStringLiteral("正文"));
     EXPECT_TRUE(View().List()->isColumnHidden(CBlogArticlesView::kColId));
-    EXPECT_EQ(View().List()->header()->sectionSize(CBlogArticlesView::kColTitle), 300);
+    // The title takes the pane's width; the date and the author keep theirs.
+    View().resize(1200, 300);
+    View().show();
+    QHeaderView* header = View().List()->header();
+    EXPECT_EQ(header->sectionResizeMode(CBlogArticlesView::kColTitle), QHeaderView::Stretch);
+    EXPECT_TRUE(
+        WaitFor([&] { return header->length() >= View().List()->viewport()->width() - 2; }));
+    EXPECT_EQ(header->sectionSize(CBlogArticlesView::kColDate), 140);
 }
 
 TEST_F(BlogWindowsTest, TheListMenuDependsOnFolderAndSelection) {
@@ -749,6 +756,69 @@ TEST_F(BlogWindowsTest, ThePreviewHasTheRowsMenuAndFollowsTheStyleChosen) {
               std::string::npos);
     EXPECT_TRUE(pane->ShowsArticlePreview());
     EXPECT_EQ(pane->CurrentKey(), QString::number(draft));
+    frame.Shutdown();
+}
+
+// What the list, the tree's counts and the preview show follows every change to a folder: by
+// this window, by another program writing blog.db (the cli, the editor), by another account
+// being chosen or a locked one refused, and by the other side coming to the front.
+TEST_F(BlogWindowsTest, TheListCountsAndPreviewNeverShowWhatIsGone) {
+    AddAccounts({Account("alpha"), Account("beta"), Account("locked")});
+    ASSERT_EQ(CAccountStore::SetLoginSettings("locked", 2, "Geheim"), 1);
+    const int first = Insert(kFolderDrafts, "alpha", "第一篇");
+    const int second = Insert(kFolderDrafts, "alpha", "第二篇");
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    frame.SetSideMode(CMainFrame::kSideBlog);
+    CBlogWorkspace& blog = *frame.Blog();
+    CAccountTreeCtrl& tree = *blog.Tree();
+    CBottomHtmlView* pane = frame.ReadingFrame()->View();
+    tree.ClickItem(tree.ItemOfCode(1030));
+    blog.View()->List()->setCurrentItem(blog.View()->RowOf(first));
+    ASSERT_TRUE(pane->ShowsArticlePreview());
+
+    // Another program adds a draft and moves the previewed one away.
+    CArticleDatabase other(m_store->GetPath());
+    ASSERT_EQ(other.OpenStore(), 1);
+    ASSERT_EQ(other.InsertArticle(kFolderDrafts, "alpha", {.title = "外来的"}), 1);
+    EXPECT_TRUE(WaitFor([&] { return tree.CountOf(1030) == 3; }));
+    EXPECT_EQ(blog.View()->RowCount(), 3);
+    EXPECT_EQ(blog.PreviewedId(), first);
+    ASSERT_EQ(other.SetArticleFolder(first, kFolderTrash), 1);
+    EXPECT_TRUE(WaitFor([&] { return !pane->ShowsArticlePreview(); }));
+    EXPECT_EQ(blog.View()->RowOf(first), nullptr);
+    EXPECT_EQ(tree.CountOf(1040), 1);
+    EXPECT_EQ(blog.PreviewedId(), 0);
+
+    // Deleted here: the preview goes with the row.
+    blog.View()->List()->setCurrentItem(blog.View()->RowOf(second));
+    ASSERT_EQ(blog.PreviewedId(), second);
+    blog.View()->SelectIds({second});
+    blog.OnListCommand(kCmdDeleteArticle);
+    EXPECT_EQ(blog.PreviewedId(), 0);
+    EXPECT_FALSE(pane->ShowsArticlePreview());
+    EXPECT_EQ(tree.CountOf(1030), 1);
+
+    // Another account's node: the list no longer shows alpha's folder; a locked account that
+    // is refused shows nothing either.
+    blog.View()->List()->setCurrentItem(blog.View()->List()->topLevelItem(0)->child(0));
+    ASSERT_NE(blog.PreviewedId(), 0);
+    tree.ClickItem(tree.ItemOfCode(1100));
+    EXPECT_TRUE(blog.View()->Account().empty());
+    EXPECT_EQ(blog.View()->RowCount(), 0);
+    EXPECT_FALSE(pane->ShowsArticlePreview());
+    tree.ClickItem(tree.ItemOfCode(1030));
+    ASSERT_EQ(blog.View()->RowCount(), 1);
+    tree.ClickItem(tree.ItemOfCode(1230)); // the login dialog is cancelled
+    EXPECT_EQ(blog.View()->RowCount(), 0);
+
+    // The feed side shows nothing the weblog side left in the pane, even with no channel.
+    tree.ClickItem(tree.ItemOfCode(1030));
+    blog.View()->List()->setCurrentItem(blog.View()->List()->topLevelItem(0)->child(0));
+    ASSERT_TRUE(pane->ShowsArticlePreview());
+    frame.SetSideMode(CMainFrame::kSideRss);
+    EXPECT_FALSE(pane->ShowsArticlePreview());
+    EXPECT_EQ(blog.PreviewedId(), 0);
     frame.Shutdown();
 }
 

@@ -22,7 +22,11 @@
 #include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 
+#include "ui/app/MainFrame.h"
+#include "ui/reader/FavoriteBoxPicker.h"
+#include "ui/reader/ArticlesReportView.h"
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -62,6 +66,8 @@ protected:
         });
         m_server.Start();
     }
+    // A main window that a test closed leaves the exit flag set: transfers would stop at once.
+    void TearDown() override { g_bAppExiting = 0; }
     std::string Url(const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
     }
@@ -239,6 +245,75 @@ TEST_F(FavoritesOpmlWindowsTest, ImportingAListLeavesOutWhatIsSubscribedAndSaysH
 
 // A favorite is shown as one item, as a channel's item is: with its author, and the page of
 // quick reading stays as it was.
+// 加入收藏 from the item list: with no box the user is offered to make one there; with boxes a
+// picker offers them (the box chosen last first), and the status line says where the item went.
+// A box's items are listed in the reading area, where channels' items are.
+TEST_F(FavoritesOpmlWindowsTest, AddingToFavoritesLeadsToABoxAndTheBoxListsInTheReadingArea) {
+    int feedId = 0;
+    ASSERT_TRUE(m_store.AddFeed("http://x.example/rss", feedId));
+    ASSERT_TRUE(m_store.SaveReceivedItems(feedId,
+                                          {{.title = "一", .link = "http://x.example/1"},
+                                           {.title = "二", .link = "http://x.example/2"}},
+                                          3, 0));
+    std::vector<FeedItem> received;
+    int total = 0;
+    ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
+    ASSERT_EQ(received.size(), 2u);
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    CArticlesReportView* list = frame.ItemList();
+    CRssFavoriteTreeCtrl* tree = frame.FavoritesPane()->Tree();
+
+    // No box: declining makes nothing; agreeing makes the box and the item goes there.
+    m_boxes.Answer(false);
+    emit list->AddToFavorites(received[0].Ref());
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_TRUE(m_boxes.Boxes()[0].question);
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    WhenOpen<CFavoriteBoxDialog>([](CFavoriteBoxDialog& dialog) {
+        dialog.NameEdit()->setText(QStringLiteral("好文"));
+        dialog.Confirm();
+    });
+    emit list->AddToFavorites(received[0].Ref());
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    const int first = tree->IndexOf(tree->topLevelItem(0));
+    EXPECT_EQ(frame.StatusText(), QStringLiteral("已加入收藏 \"好文\": 1 篇文章"));
+
+    // With a box: the picker offers it first; its 新建收藏 makes another and selects it.
+    int offered = -1;
+    CFavoriteBoxPicker::SetHook([&](CFavoriteBoxPicker& picker) -> std::optional<int> {
+        offered = picker.CurrentBox();
+        WhenOpen<CFavoriteBoxDialog>([](CFavoriteBoxDialog& dialog) {
+            dialog.NameEdit()->setText(QStringLiteral("稍后读"));
+            dialog.Confirm();
+        });
+        picker.NewBoxButton()->click();
+        return picker.CurrentBox();
+    });
+    emit list->AddToFavorites(received[1].Ref());
+    CFavoriteBoxPicker::SetHook({});
+    EXPECT_EQ(offered, first);
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    EXPECT_EQ(frame.StatusText(), QStringLiteral("已加入收藏 \"稍后读\": 1 篇文章"));
+
+    // The 收藏 side lists the current box's items in the reading area, with its caption; the
+    // channels' list and its page controls are out of sight.
+    frame.SetSideMode(CMainFrame::kSideFavorites);
+    tree->SelectIndex(first);
+    CFavoriteItemList* items = frame.FavoritesPane()->Items();
+    EXPECT_EQ(items->parentWidget(), list);
+    EXPECT_FALSE(items->isHidden());
+    EXPECT_TRUE(list->List()->isHidden());
+    EXPECT_TRUE(list->PageBox()->isHidden());
+    ASSERT_EQ(items->topLevelItemCount(), 1);
+    EXPECT_EQ(items->topLevelItem(0)->text(0), QStringLiteral("一"));
+    EXPECT_EQ(list->Caption()->text(), QStringLiteral("好文"));
+    frame.SetSideMode(CMainFrame::kSideRss);
+    EXPECT_TRUE(items->isHidden());
+    EXPECT_FALSE(list->List()->isHidden());
+    frame.Shutdown();
+}
+
 TEST_F(FavoritesOpmlWindowsTest, AFavoriteIsRenderedAsOneItemWithItsAuthor) {
     CRssReader reader(m_store);
     ASSERT_TRUE(reader.Build());

@@ -169,7 +169,13 @@ TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResu
         EXPECT_FALSE(m_bar->SearchButton()->isEnabled()) << "disabled while it runs";
         ASSERT_TRUE(WaitFor([&] { return m_bar->SearchButton()->isEnabled(); }, 20000));
         EXPECT_EQ(m_bar->ResultLabel()->text(),
-                  QStringLiteral("有 2 项符合关键字 \"妙笔\" 的结果, 在百度新闻搜索中"));
+                  QStringLiteral("有 2 项符合关键字 \"妙笔\" 的结果, 在新闻搜索 (127.0.0.1:%1)中")
+                      .arg(m_server.Port()));
+        // The channel column names the service searched.
+        EXPECT_EQ(m_list->Model()
+                      ->data(m_list->Model()->index(0, CFeedItemModel::kChannel), Qt::DisplayRole)
+                      .toString(),
+                  QStringLiteral("新闻搜索 (127.0.0.1:%1)").arg(m_server.Port()));
         const std::string title = "结果" + std::to_string(round) + " 第1篇";
         EXPECT_EQ(ListedTitles(),
                   (Texts{QString::fromStdString(title),
@@ -333,4 +339,29 @@ TEST_F(SearchAndCleanWindowsTest, TheSearchCommandDocksTheBarAndHidesItAgain) {
     frame.OnCommand(kCmdSearch);
     EXPECT_FALSE(bar->isHidden());
     EXPECT_EQ(frame.findChildren<CSearchBar*>().size(), 1);
+
+    // The bar belongs to the channels' side: it leaves with it and comes back with it.
+    frame.SetSideMode(CMainFrame::kSideBlog);
+    EXPECT_TRUE(bar->isHidden());
+    frame.SetSideMode(CMainFrame::kSideFavorites);
+    EXPECT_TRUE(bar->isHidden());
+    frame.SetSideMode(CMainFrame::kSideRss);
+    EXPECT_FALSE(bar->isHidden());
+
+    // Another program (quillmark-cli settings set) changes the service: the bar follows when
+    // it is shown again, in its address and in the name the scope box gives it.
+    EXPECT_EQ(bar->ScopeBox()->itemText(static_cast<int>(SearchScope::kWeb)),
+              QStringLiteral("百度新闻搜索"));
+    ASSERT_TRUE(CAppSettings::WriteAppValue("rss/newssearchhost", "https://news.example.org"));
+    frame.OnCommand(kCmdSearch);
+    frame.OnCommand(kCmdSearch);
+    EXPECT_EQ(bar->HostEdit()->text(), QStringLiteral("https://news.example.org"));
+    EXPECT_EQ(bar->ScopeBox()->itemText(static_cast<int>(SearchScope::kWeb)),
+              QStringLiteral("新闻搜索 (news.example.org)"));
+    // An address the user is typing stays while the settings change.
+    bar->HostEdit()->setText(QStringLiteral("http://typed.example"));
+    ASSERT_TRUE(CAppSettings::WriteAppValue("rss/newssearchhost", "http://news.baidu.com"));
+    bar->FollowSettings();
+    EXPECT_EQ(bar->HostEdit()->text(), QStringLiteral("http://typed.example"));
+    frame.Shutdown();
 }

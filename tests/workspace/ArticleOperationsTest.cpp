@@ -202,6 +202,7 @@ TEST_F(ArticleOperationsTest, FetchReplacesTheReceivedCopiesByPostId) {
     ASSERT_EQ(received.size(), 3u);
     EXPECT_EQ(received[0].guid, "1");
     EXPECT_EQ(received[2].guid, "3");
+    EXPECT_EQ(received[2].tags, "tag2, 标签一");
     FolderCounts counts;
     std::string reason;
     ASSERT_TRUE(m_operations.CountFolders("甲", counts, reason));

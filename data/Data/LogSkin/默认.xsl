@@ -1,6 +1,6 @@
 <?xml version="1.0" encoding="UTF-8"?>
-<!-- The default article style: the article's title, date and category above its body, set for
-     comfortable reading of Chinese text. -->
+<!-- The default article style: the article's title, date and category above its body and its
+     tags below, set for comfortable reading of Chinese text. -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
   <xsl:output method="html" encoding="UTF-8" indent="no"/>
 
@@ -29,6 +29,10 @@
           .content blockquote { margin: 0 0 1em; padding: 2px 0 2px 1em; color: #555;
                                 border-left: 3px solid #d5dae1; }
           .empty { color: #999; }
+          .tags { margin-top: 18px; padding-top: 10px; border-top: 1px solid #eceef2;
+                  color: #7d8590; font: 13px "Noto Sans CJK SC", sans-serif; }
+          .tags .tag { display: inline-block; margin: 0 6px 4px 0; padding: 0 8px;
+                       background: #f1f3f6; color: #43506a; border-radius: 10px; }
         </style>
       </head>
       <body>
@@ -48,6 +52,13 @@
           <div class="content">
             <xsl:value-of select="root/description" disable-output-escaping="yes"/>
           </div>
+          <xsl:if test="root/tags/tag">
+            <div class="tags">标签:
+              <xsl:for-each select="root/tags/tag">
+                <span class="tag"><xsl:value-of select="."/></span>
+              </xsl:for-each>
+            </div>
+          </xsl:if>
         </div>
       </body>
     </html>

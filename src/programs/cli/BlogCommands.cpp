@@ -39,7 +39,7 @@ const char* kUsage = R"(
   posts fetch 账户 [--count N]  获取最新日志到 已收日志
   articles 账户 --folder 1|2|3|4 [--json]
                               列出一个文件夹的文章 (1 已收日志, 2 已发日志, 3 草稿箱, 4 垃圾箱)
-  article new 账户 --title 标题 [--category 分类] --content-file 文件
+  article new 账户 --title 标题 [--category 分类] [--tags 标签,标签] --content-file 文件
                               在 草稿箱 中新建文章, 输出其编号
   article publish 编号        发布文章 (有服务器编号的文章则修改服务器上的那篇), 移到 已发日志,
                               输出文章在服务器上的编号
@@ -221,7 +221,7 @@ int CBlogCommands::Run(const std::string& command, const std::vector<std::string
     }
     if (command == "article") {
         if (sub == "new") {
-            if (!Parse(rest, {"title", "category", "content-file"}, a) ||
+            if (!Parse(rest, {"title", "category", "tags", "content-file"}, a) ||
                 a.positional.size() != 1 || !a.Has("title") || !a.Has("content-file"))
                 return Usage();
             return ArticleNew(a);
@@ -371,6 +371,7 @@ int CBlogCommands::Articles(const Arguments& a) {
             rows.push_back({{"id", r.id},
                             {"title", r.title},
                             {"category", r.category},
+                            {"tags", r.tags},
                             {"pubDate", r.pubDate},
                             {"guid", r.guid}});
         }
@@ -393,6 +394,7 @@ int CBlogCommands::ArticleNew(const Arguments& a) {
     ArticleRecord article;
     article.title = CTextCodec::ToUtf8Lenient(a.Get("title"));
     article.category = CTextCodec::ToUtf8Lenient(a.Get("category"));
+    article.tags = CTextCodec::ToUtf8Lenient(a.Get("tags"));
     article.content = CTextCodec::ToUtf8Lenient(content);
     CCollector collector;
     CArticleOperations operations(collector);

@@ -25,11 +25,13 @@
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/CleanWizard.h"
+#include "ui/reader/FavoriteItemList.h"
 #include "ui/reader/FavoritesPane.h"
 #include "ui/reader/PropertyPageRssSetupAppearance.h"
 #include "ui/reader/PropertyPageRssSetupGeneral.h"
 #include "ui/reader/PropertyPageRssSetupStatistics.h"
 #include "ui/reader/PropertyPageRssSetupStorage.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 #include "ui/reader/SearchBar.h"
@@ -464,7 +466,11 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_list->SetReader(m_reader.get());
     m_list->SetReadingFrame(m_readingFrame);
     m_favoriteTree->SetReadingTargets(m_reader.get(), m_readingFrame);
-    m_list->SetBlogView(m_blog->View());
+    m_list->SetSideViews(m_blog->View(), m_favoriteTree->Items());
+    connect(m_favoriteTree->Items(), &CFavoriteItemList::BoxShown, m_list,
+            &CArticlesReportView::ShowBoxCaption);
+    connect(m_favoriteTree->Tree(), &CRssFavoriteTreeCtrl::ItemsCopied, this,
+            &CMainFrame::SetStatus);
 
     m_readingSplitter = new QSplitter(Qt::Vertical);
     m_readingSplitter->setChildrenCollapsible(true);
@@ -484,13 +490,19 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     setCentralWidget(m_mainSplitter);
 
     connect(m_sideTabs, &QTabWidget::currentChanged, this, [this](int mode) { SetSideMode(mode); });
-    connect(m_blog, &CBlogWorkspace::OpenInPane, this,
-            [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
-    connect(m_blog, &CBlogWorkspace::ClearPane, this,
-            [this] { m_readingFrame->View()->ShowBlank(); });
+    connect(m_blog, &CBlogWorkspace::OpenInPane, this, [this](const QString& url) {
+        if (m_sideMode == kSideBlog)
+            m_readingFrame->View()->NavigateUrl(url);
+    });
+    // The weblog side's pane signals reach the pane only while that side is in front.
+    connect(m_blog, &CBlogWorkspace::ClearPane, this, [this] {
+        if (m_sideMode == kSideBlog)
+            m_readingFrame->View()->ShowBlank();
+    });
     connect(m_blog, &CBlogWorkspace::PreviewArticle, this,
             [this](const ArticleRecord& article, const std::string& account) {
-                m_readingFrame->View()->PreviewArticle(article, account);
+                if (m_sideMode == kSideBlog)
+                    m_readingFrame->View()->PreviewArticle(article, account);
             });
     connect(m_readingFrame->View(), &CBottomHtmlView::PreviewContextMenu, this,
             &CMainFrame::ShowPreviewMenu);
@@ -617,14 +629,32 @@ void CMainFrame::ApplySideMode(int mode) {
         menuBar()->addMenu(menu);
     for (int m = kSideBlog; m <= kSideFavorites; ++m)
         m_toolBars[m]->setVisible(m == mode);
-    // The reading area shows this side's content.
-    m_list->ShowBlogSide(mode == kSideBlog);
+    // The reading area shows this side's content, and nothing the other side left in it.
+    m_list->ShowSide(mode == kSideBlog       ? CArticlesReportView::Side::kBlog
+                     : mode == kSideFavorites ? CArticlesReportView::Side::kFavorites
+                                              : CArticlesReportView::Side::kFeeds);
+    m_blog->ForgetPreview();
+    m_readingFrame->View()->ShowBlank();
     if (mode == kSideRss) {
         if (m_reader->View().Current() >= 0)
             m_list->ShowCurrentItems();
     } else {
         m_list->Clear();
-        m_readingFrame->View()->ShowBlank();
+        if (mode == kSideFavorites)
+            m_favoriteTree->ShowCurrentBox();
+    }
+    // The search bar searches the channels: it belongs to their side, and comes back with it.
+    if (auto* bar = findChild<CSearchBar*>()) {
+        if (mode == kSideRss) {
+            if (m_searchBarWasOpen) {
+                bar->FollowSettings();
+                bar->show();
+            }
+            m_searchBarWasOpen = false;
+        } else if (!bar->isHidden()) {
+            m_searchBarWasOpen = true;
+            bar->hide();
+        }
     }
 }
 

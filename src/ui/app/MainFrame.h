@@ -171,6 +171,8 @@ private:
     bool m_minimizeToTray = false;
     bool m_enableAutoUpdate = true;
     bool m_shutDown = false;
+    // The search bar was open on the channels' side when another side came to the front.
+    bool m_searchBarWasOpen = false;
     std::vector<int> m_receiving; // channels whose receive began, newest last
     QString m_lastFailure; // the status text of the last failed channel, until the next receive
 };

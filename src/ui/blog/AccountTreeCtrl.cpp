@@ -188,15 +188,39 @@ void CAccountTreeCtrl::Recount(QTreeWidgetItem* item) {
     // A store that cannot be read shows no count, and the folder says why.
     if (!m_operations.CountFolders(m_accounts[index].name, counts, reason))
         counts = FolderCounts{};
+    ShowCount(item, counts, reason);
+}
+
+void CAccountTreeCtrl::ShowCount(QTreeWidgetItem* item, const FolderCounts& counts,
+                                 const std::string& reason) {
     item->setToolTip(0,
                      reason.empty() ? QString() : QStringLiteral("无法读取文章数: ") + ToQ(reason));
-    item->setData(0, kCountRole, counts.Of(kind));
+    item->setData(0, kCountRole, counts.Of(KindOf(CodeOf(item))));
 }
 
 void CAccountTreeCtrl::RecountFolder(const std::string& account, int folder) {
     const int code = FolderCode(account, folder);
     if (code >= 0)
         UpdateNode(code, kUpdateRecount);
+}
+
+void CAccountTreeCtrl::RecountAll() {
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem* root = topLevelItem(i);
+        const int index = AccountIndexOf(CodeOf(root));
+        if (index < 0 || index >= static_cast<int>(m_accounts.size()))
+            continue;
+        // One look at the store per account, for its four folders.
+        FolderCounts counts;
+        std::string reason;
+        if (!m_operations.CountFolders(m_accounts[index].name, counts, reason))
+            counts = FolderCounts{};
+        for (int c = 0; c < root->childCount(); ++c) {
+            const int kind = KindOf(CodeOf(root->child(c)));
+            if (kind >= kNodeReceived && kind <= kNodeTrash)
+                ShowCount(root->child(c), counts, reason);
+        }
+    }
 }
 
 void CAccountTreeCtrl::mousePressEvent(QMouseEvent* event) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 class CArticleOperations;
+struct FolderCounts;
 class CCommandTable;
 class CLocalLoginLock;
 class QMenu;
@@ -85,6 +86,8 @@ public:
     void UpdateNode(int code, int updateCode);
     // Recounts the folder of an account (after an operation changed it).
     void RecountFolder(const std::string& account, int folder);
+    // Recounts every folder of every account (another program changed the store).
+    void RecountAll();
 
     // The context menu of a node kind, its commands with the texts the menus show.
     static std::vector<int> ContextCommands(int kind);
@@ -117,6 +120,7 @@ private:
     // False when the node was not shown (no account there, or its login check failed).
     bool SelectNode(QTreeWidgetItem* item, bool check);
     void Recount(QTreeWidgetItem* item);
+    void ShowCount(QTreeWidgetItem* item, const FolderCounts& counts, const std::string& reason);
 
     CArticleOperations& m_operations;
     CLocalLoginLock& m_loginLock;

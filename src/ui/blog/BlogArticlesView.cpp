@@ -83,6 +83,8 @@ CBlogArticlesView::CBlogArticlesView(CArticleOperations& operations, CCommandTab
     for (int c = kColPriority; c <= kColAttachment; ++c)
         header->setSectionResizeMode(c, QHeaderView::Fixed);
     header->resizeSection(kColDate, 140);
+    // The title takes the room the pane has; the date and the author keep their widths.
+    header->setSectionResizeMode(kColTitle, QHeaderView::Stretch);
     m_list->setColumnHidden(kColId, true);
     m_list->setItemDelegateForColumn(kColTitle, new CArticleTitleDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -56,11 +57,21 @@ CBlogWorkspace::CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands,
                 m_view->ShowFolder(ToStd(account), folder);
                 m_commands.Refresh();
             });
-    connect(m_tree, &CAccountTreeCtrl::CurrentAccountChanged, &m_commands, &CCommandTable::Refresh);
-    connect(m_tree, &CAccountTreeCtrl::OpenInPane, this, &CBlogWorkspace::OpenInPane);
+    connect(m_tree, &CAccountTreeCtrl::CurrentAccountChanged, this, [this] {
+        // The list never shows a folder of an account other than the one the tree marks.
+        if (!m_view->Account().empty() && m_view->Account() != m_tree->CurrentAccount()) {
+            m_view->Clear();
+            ClearPreview();
+        }
+        m_commands.Refresh();
+    });
+    connect(m_tree, &CAccountTreeCtrl::OpenInPane, this, [this](const QString& address) {
+        m_previewed = ArticleRecord{};
+        emit OpenInPane(address);
+    });
     connect(m_tree, &CAccountTreeCtrl::ListClearRequested, this, [this] {
         m_view->Clear();
-        emit ClearPane();
+        ClearPreview();
     });
     connect(m_tree, &CAccountTreeCtrl::EbookRequested, this,
             [this](const QString& account, int folder) {
@@ -79,6 +90,14 @@ CBlogWorkspace::CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands,
             [this](int, const FolderRef& folder) { OnFolderChanged(folder); });
     connect(m_events, &CArticleEvents::OperationDone, this, &CBlogWorkspace::OnOperationDone);
     RegisterCommands(commands);
+
+    // The editor and quillmark-cli write to blog.db too: what they change shows here within a
+    // moment, whether or not they could tell this window.
+    m_store.GetDataVersion(m_storeVersion);
+    auto* watch = new QTimer(this);
+    watch->setInterval(1500);
+    connect(watch, &QTimer::timeout, this, &CBlogWorkspace::FollowStore);
+    watch->start();
 }
 
 CBlogWorkspace::~CBlogWorkspace() {
@@ -236,7 +255,7 @@ void CBlogWorkspace::OnTreeUpdate(int code, int updateCode) {
         kind < CAccountTreeCtrl::kNodeReceived || kind > CAccountTreeCtrl::kNodeTrash)
         return;
     if (m_view->Shows(m_tree->Accounts()[index].name, kind))
-        m_view->Reload();
+        ReloadShown();
 }
 
 void CBlogWorkspace::OnListCommand(int commandId) {
@@ -310,7 +329,7 @@ void CBlogWorkspace::CopyOrMove(Transfer transfer, const std::vector<int>& ids) 
     for (const FolderRef& folder : outcome.changedFolders)
         m_tree->RecountFolder(folder.account, folder.folder);
     m_tree->RecountFolder(target->account, target->folder);
-    m_view->Reload();
+    ReloadShown();
     if (!outcome.ok)
         CMessageBox::Show(m_window,
                           (move ? QStringLiteral("转移失败: ") : QStringLiteral("复制失败: ")) +
@@ -323,7 +342,7 @@ void CBlogWorkspace::DeleteLocal(const std::vector<int>& ids) {
         m_tree->RecountFolder(folder.account, folder.folder);
     m_tree->RecountFolder(m_view->Account(), m_view->Folder());
     m_tree->RecountFolder(m_view->Account(), kFolderTrash);
-    m_view->Reload();
+    ReloadShown();
     if (!outcome.ok)
         CMessageBox::Show(m_window, QStringLiteral("删除失败: ") + ToQ(outcome.reason));
 }
@@ -344,7 +363,7 @@ void CBlogWorkspace::ImportToDrafts() {
         return;
     m_tree->RecountFolder(account, kFolderDrafts);
     if (m_view->Shows(account, kFolderDrafts))
-        m_view->Reload();
+        ReloadShown();
 }
 
 void CBlogWorkspace::CompactStore() {
@@ -369,13 +388,53 @@ void CBlogWorkspace::ShowArticle(int id) {
         CMessageBox::Show(m_window, QStringLiteral("无法读取文章: ") + ToQ(reason));
         return;
     }
+    m_previewed = article;
     emit PreviewArticle(article, place.account);
 }
 
 void CBlogWorkspace::OnFolderChanged(const FolderRef& folder) {
     m_tree->RecountFolder(folder.account, folder.folder);
     if (m_view->Shows(folder.account, folder.folder))
-        m_view->Reload();
+        ReloadShown();
+}
+
+void CBlogWorkspace::ReloadShown() {
+    m_view->Reload();
+    if (m_previewed.id == 0)
+        return;
+    ArticleRecord article;
+    ArticlePlace place;
+    std::string reason;
+    // Moved, deleted or emptied away: the pane no longer shows what the list has lost.
+    if (!m_view->RowOf(m_previewed.id) ||
+        !m_operations->GetArticle(m_previewed.id, article, place, reason)) {
+        ClearPreview();
+        return;
+    }
+    if (article.title != m_previewed.title || article.content != m_previewed.content ||
+        article.pubDate != m_previewed.pubDate || article.category != m_previewed.category) {
+        m_previewed = article;
+        emit PreviewArticle(article, place.account);
+    }
+}
+
+void CBlogWorkspace::ClearPreview() {
+    m_previewed = ArticleRecord{};
+    emit ClearPane();
+}
+
+void CBlogWorkspace::ForgetPreview() {
+    m_previewed = ArticleRecord{};
+}
+
+void CBlogWorkspace::FollowStore() {
+    int64_t version = 0;
+    if (m_shutDown || !m_store.GetDataVersion(version) || version == m_storeVersion)
+        return;
+    m_storeVersion = version;
+    m_tree->RecountAll();
+    if (!m_view->Account().empty())
+        ReloadShown();
 }
 
 void CBlogWorkspace::OnOperationDone(const OperationResult& result) {

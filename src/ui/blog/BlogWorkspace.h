@@ -54,6 +54,14 @@ public:
     void OnListCommand(int commandId);
     // Stops the running operations and waits for them, then keeps the tree's expanded state.
     void Shutdown();
+    // The reading pane shows something else now (the other sides' content): no article of
+    // this side is previewed any more.
+    void ForgetPreview();
+    // The article the reading pane previews, 0 when none.
+    int PreviewedId() const { return m_previewed.id; }
+    // Looks whether another program or connection changed blog.db since the last look, and
+    // when so brings the counts, the list and the preview up to date (a timer calls it).
+    void FollowStore();
 
     // The editor program that 撰写日志, 编辑 and 发布到博客 start: quillmark-editor beside this
     // program unless set (tests).
@@ -95,6 +103,10 @@ private:
     void CompactStore();
     void ImportToDrafts();
     void ShowArticle(int id);
+    // The list of the folder shown read again, and the preview after it: cleared when its
+    // article left the folder, shown again when the article changed.
+    void ReloadShown();
+    void ClearPreview();
     // Writes the hand-off and starts the editor; a failure is shown with its reason.
     void RunEditor(const EditorOrder& order, const std::vector<std::string>& accounts);
     // The account names in tree order, which the node codes follow.
@@ -115,5 +127,7 @@ private:
     QHash<int, QPointer<CTransferProgress>> m_progress;
     QPointer<CPublishSeveralDialog> m_publishDialog;
     CEditorLauncher m_editor;
+    ArticleRecord m_previewed; // id 0: the pane previews no article of this side
+    int64_t m_storeVersion = 0;
     bool m_shutDown = false;
 };

@@ -66,6 +66,9 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
     m_category->setInsertPolicy(QComboBox::NoInsert);
     form->addRow(QStringLiteral("标题:"), m_title);
     form->addRow(QStringLiteral("分类:"), m_category);
+    m_tags = new QLineEdit(central);
+    m_tags->setPlaceholderText(QStringLiteral("用逗号分隔, 例如: 旅行, 摄影"));
+    form->addRow(QStringLiteral("标签:"), m_tags);
     layout->addLayout(form);
 
     m_pages = new QStackedWidget(central);
@@ -180,6 +183,7 @@ void CEditorWindow::ShowArticle() {
     if (!text.category.empty())
         m_category->addItem(ToQ(text.category));
     m_category->setEditText(ToQ(text.category));
+    m_tags->setText(ToQ(text.tags));
     m_html = ToQ(text.content);
     if (IsSourceView())
         m_source->setPlainText(m_html);
@@ -237,7 +241,8 @@ void CEditorWindow::TakeText() {
         return;
     m_session->SetText({.title = ToStd(TitleText()),
                         .category = ToStd(CategoryText()),
-                        .content = ToStd(BodyHtml())});
+                        .content = ToStd(BodyHtml()),
+                        .tags = ToStd(m_tags->text().trimmed())});
 }
 
 void CEditorWindow::ReportSave(const EditorSaveResult& result, const QString& doneText) {

@@ -65,6 +65,7 @@ public:
     // For tests: the widgets and the autosave timer.
     QLineEdit* TitleEdit() const { return m_title; }
     QComboBox* CategoryBox() const { return m_category; }
+    QLineEdit* TagsEdit() const { return m_tags; }
     QTextEdit* RichEdit() const { return m_rich; }
     QPlainTextEdit* SourceEdit() const { return m_source; }
     QTimer* AutosaveTimer() const { return m_autosave; }
@@ -108,6 +109,7 @@ private:
     QLabel* m_notice = nullptr;
     QLineEdit* m_title = nullptr;
     QComboBox* m_category = nullptr;
+    QLineEdit* m_tags = nullptr;
     QStackedWidget* m_pages = nullptr;
     QTextEdit* m_rich = nullptr;
     QPlainTextEdit* m_source = nullptr;

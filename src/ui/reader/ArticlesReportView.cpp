@@ -1,6 +1,7 @@
 #include "ui/reader/ArticlesReportView.h"
 
 #include "reader/FeedItemView.h"
+#include "reader/FeedSearch.h"
 #include "storage/FeedDatabase.h"
 #include "ui/app/CommandTable.h"
 #include "ui/common/BottomHtmlView.h"
@@ -231,7 +232,7 @@ void CArticlesReportView::ShowSearchResults(const std::vector<FeedItem>& items,
         return item.origin == ItemOrigin::kWebSearch;
     });
     if (web) {
-        titles.insert(0, QStringLiteral("百度新闻搜索"));
+        titles.insert(0, ToQ(CFeedSearch::NewsSearchLabel(CFeedSearch::NewsSearchHost())));
     } else {
         for (int channel : m_reader->Tree().AllChannels()) {
             const ChannelRecord record = m_reader->Tree().Record(channel);
@@ -313,18 +314,37 @@ void CArticlesReportView::Clear() {
     m_pageBox->setVisible(false);
 }
 
-void CArticlesReportView::SetBlogView(QWidget* blogView) {
+void CArticlesReportView::SetSideViews(QWidget* blogView, QWidget* favoritesView) {
     m_blogView = blogView;
-    layout()->addWidget(blogView);
-    blogView->hide();
+    m_favoritesView = favoritesView;
+    for (QWidget* view : {blogView, favoritesView}) {
+        layout()->addWidget(view);
+        view->hide();
+    }
 }
 
-void CArticlesReportView::ShowBlogSide(bool on) {
+void CArticlesReportView::ShowSide(Side side) {
+    m_side = side;
+    // The weblog list has no caption bar; a favorites box has its caption and count.
     if (QWidget* bar = findChild<QWidget*>(QStringLiteral("listBar")))
-        bar->setVisible(!on);
-    m_list->setVisible(!on);
+        bar->setVisible(side != Side::kBlog);
+    m_list->setVisible(side == Side::kFeeds);
     if (m_blogView)
-        m_blogView->setVisible(on);
+        m_blogView->setVisible(side == Side::kBlog);
+    if (m_favoritesView)
+        m_favoritesView->setVisible(side == Side::kFavorites);
+    if (side == Side::kFavorites) {
+        m_previous->hide();
+        m_next->hide();
+        m_pageBox->hide();
+    }
+}
+
+void CArticlesReportView::ShowBoxCaption(const QString& caption, int count) {
+    if (m_side != Side::kFavorites)
+        return;
+    m_caption->setText(caption);
+    m_count->setText(caption.isEmpty() ? QString() : QStringLiteral("共 %1 篇").arg(count));
 }
 
 void CArticlesReportView::ForgetIfShown(int index) {

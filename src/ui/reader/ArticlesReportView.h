@@ -65,9 +65,16 @@ public:
     // items when bold titles are chosen.
     static QFont TitleFont(const AppearanceSettings& settings, bool read);
 
-    // The weblog side's list takes this place while the 博客 tab is in front.
-    void SetBlogView(QWidget* blogView);
-    void ShowBlogSide(bool on);
+    // Whose list the reading area shows: the channels' items (this view's own), the weblog
+    // side's articles, or a favorites box's items.
+    enum class Side { kFeeds, kBlog, kFavorites };
+    // The weblog side's list and the favorites box's list take this place while their tab is
+    // in front.
+    void SetSideViews(QWidget* blogView, QWidget* favoritesView);
+    void ShowSide(Side side);
+    Side ShownSide() const { return m_side; }
+    // The caption bar above a favorites box's items: its path and count.
+    void ShowBoxCaption(const QString& caption, int count);
 
     CFeedItemModel* Model() const { return m_model; }
     QTreeView* List() const { return m_list; }
@@ -111,6 +118,8 @@ private:
     QToolButton* m_previous = nullptr;
     QToolButton* m_next = nullptr;
     QWidget* m_blogView = nullptr;
+    QWidget* m_favoritesView = nullptr;
+    Side m_side = Side::kFeeds;
     bool m_filling = false;
     bool m_directory = false;
     bool m_searchResults = false;

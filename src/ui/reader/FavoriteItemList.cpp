@@ -16,10 +16,14 @@ CFavoriteItemList::CFavoriteItemList(CRssFavorites& favorites, CFeedDatabase& st
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
-    // The side is narrow: the title takes what the author and the date leave.
+    // As the channels' list: the title takes what the author and the date leave.
+    setAlternatingRowColors(true);
+    setFrameShape(QFrame::NoFrame);
     header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(1, QHeaderView::Interactive);
+    header()->setSectionResizeMode(2, QHeaderView::Interactive);
+    header()->resizeSection(1, 110);
+    header()->resizeSection(2, 150);
     header()->setStretchLastSection(false);
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (!current)
@@ -44,6 +48,8 @@ void CFavoriteItemList::ShowBox(int box) {
         row->setToolTip(0, ToQ(item.link));
     }
     blockSignals(false);
+    emit BoxShown(box >= 0 ? ToQ(m_favorites.Tree().PathText(box, "/")) : QString(),
+                  static_cast<int>(m_items.size()));
 }
 
 std::vector<int> CFavoriteItemList::SelectedIds() const {

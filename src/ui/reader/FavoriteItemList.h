@@ -9,7 +9,8 @@ class CRssFavorites;
 class CFeedDatabase;
 
 // The items of one favorites box, newest first, with title, author and date; no paging and no
-// read marks. Items are dragged from here onto another box to move them there.
+// read marks. It stands in the reading area where a channel's items are listed. Items are
+// dragged from here onto another box to move them there.
 class CFavoriteItemList : public QTreeWidget {
     Q_OBJECT
 public:
@@ -31,6 +32,8 @@ public:
 signals:
     // An item was chosen: the reading pane shows it.
     void ItemOpened(const FeedItem& item);
+    // Another box (or none, with an empty caption) is listed: the caption bar follows.
+    void BoxShown(const QString& caption, int count);
 
 protected:
     QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;

@@ -15,12 +15,13 @@ CFavoritesPane::CFavoritesPane(CFeedDatabase& store, QWidget* parent)
     m_items = new CFavoriteItemList(*m_favorites, store);
     m_tree->SetItemList(m_items);
     addWidget(m_tree);
-    addWidget(m_items);
-    setStretchFactor(0, 1);
-    setStretchFactor(1, 1);
 }
 
-CFavoritesPane::~CFavoritesPane() = default;
+CFavoritesPane::~CFavoritesPane() {
+    // The item list belongs to the reading area once it is placed there; until then, here.
+    if (m_items && !m_items->parent())
+        delete m_items.data();
+}
 
 bool CFavoritesPane::Build() {
     return m_tree->Build();
@@ -36,6 +37,8 @@ void CFavoritesPane::SetReadingTargets(CRssReader* reader, CReadingFrame* frame)
         return;
     connect(m_tree, &CRssFavoriteTreeCtrl::OpenInPane, frame,
             [frame](const QString& url) { frame->View()->NavigateUrl(url); });
+    // Another box listed: the item of the last one leaves the pane.
+    connect(m_items, &CFavoriteItemList::BoxShown, frame, [frame] { frame->View()->ShowBlank(); });
     if (!reader)
         return;
     connect(m_tree, &CRssFavoriteTreeCtrl::ItemOpened, frame,
@@ -69,6 +72,10 @@ void CFavoritesPane::OnCommand(int commandId) {
     default:
         break;
     }
+}
+
+void CFavoritesPane::ShowCurrentBox() {
+    m_tree->ShowCurrentBox();
 }
 
 void CFavoritesPane::AddItemToBox(const FeedItemRef& item) {

@@ -2,6 +2,7 @@
 
 #include "storage/FeedItem.h"
 
+#include <QPointer>
 #include <QSplitter>
 #include <memory>
 
@@ -12,8 +13,9 @@ class CRssFavorites;
 class CRssFavoriteTreeCtrl;
 class CRssReader;
 
-// The feed favorites on the 收藏 side: the tree of folders and boxes above, the selected box's
-// items below; an item chosen there is rendered into the reading pane through the skin.
+// The feed favorites on the 收藏 side: the tree of folders and boxes; the selected box's items
+// take the item list's place in the reading area (MainFrame puts Items() there), and an item
+// chosen there is rendered into the reading pane through the skin.
 class CFavoritesPane : public QSplitter {
     Q_OBJECT
 public:
@@ -36,9 +38,11 @@ public:
     void OnCommand(int commandId);
     // 加入收藏 of the item list: the user picks the box.
     void AddItemToBox(const FeedItemRef& item);
+    // The 收藏 side came to the front: the current box's items are listed again.
+    void ShowCurrentBox();
 
 private:
     std::unique_ptr<CRssFavorites> m_favorites;
     CRssFavoriteTreeCtrl* m_tree = nullptr;
-    CFavoriteItemList* m_items = nullptr;
+    QPointer<CFavoriteItemList> m_items;
 };

@@ -10,6 +10,7 @@
 #include "ui/reader/DirectoryDialog.h"
 #include "ui/reader/FavoriteBoxDialog.h"
 #include "ui/reader/FavoriteItemDialog.h"
+#include "ui/reader/FavoriteBoxPicker.h"
 #include "ui/reader/FavoriteItemList.h"
 
 #include <QContextMenuEvent>
@@ -264,13 +265,15 @@ void CRssFavoriteTreeCtrl::AddNewItem(int index, int parent) {
     setCurrentItem(item);
 }
 
-void CRssFavoriteTreeCtrl::NewBox(int parent) {
+std::optional<int> CRssFavoriteTreeCtrl::NewBox(int parent) {
     CFavoriteBoxDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted)
-        return;
+        return std::nullopt;
     int index = -1;
-    if (m_favorites.AddBox(parent, ToStd(dialog.Name()), ToStd(dialog.SiteUrl()), m_store, &index))
-        AddNewItem(index, parent);
+    if (!m_favorites.AddBox(parent, ToStd(dialog.Name()), ToStd(dialog.SiteUrl()), m_store, &index))
+        return std::nullopt;
+    AddNewItem(index, parent);
+    return index;
 }
 
 void CRssFavoriteTreeCtrl::NewFolder(int parent) {
@@ -392,26 +395,35 @@ bool CRssFavoriteTreeCtrl::CopyItemsToBox(const std::vector<FeedItemRef>& items,
     if (items.empty())
         return false;
     if (box < 0) {
-        // 加入收藏: the boxes to choose from, by their paths.
-        QMenu menu(this);
+        bool anyBox = false;
         for (int root : m_favorites.Tree().Roots())
-            for (int candidate : m_favorites.BoxesBelow(root)) {
-                QAction* action = menu.addAction(ToQ(m_favorites.Tree().PathText(candidate, "/")));
-                action->setData(candidate);
-            }
-        if (menu.isEmpty()) {
-            CMessageBox::Show(this, QStringLiteral("请先新建一个收藏节点"));
-            return false;
+            anyBox = anyBox || !m_favorites.BoxesBelow(root).empty();
+        if (!anyBox) {
+            // No box yet: the way on is to make one now, and the items go there.
+            if (!CMessageBox::Ask(this,
+                                  QStringLiteral("还没有收藏节点, 现在新建一个收藏来存放这篇文章吗?"),
+                                  QStringLiteral("加入收藏")))
+                return false;
+            const std::optional<int> made = NewBox(-1);
+            if (!made)
+                return false;
+            box = *made;
+        } else {
+            const std::optional<int> chosen = CFavoriteBoxPicker::Pick(
+                m_favorites, m_lastBox, [this] { return NewBox(-1); }, window());
+            if (!chosen)
+                return false;
+            box = *chosen;
         }
-        QAction* chosen = menu.exec(QCursor::pos());
-        if (!chosen)
-            return false;
-        box = chosen->data().toInt();
     }
     if (!m_favorites.CopyItems(box, items, m_store))
         return false;
+    m_lastBox = box;
     if (m_itemList && m_itemList->Box() == box)
         m_itemList->ShowBox(box);
+    emit ItemsCopied(QStringLiteral("已加入收藏 \"%1\": %2 篇文章")
+                         .arg(ToQ(m_favorites.Tree().PathText(box, "/")))
+                         .arg(items.size()));
     return true;
 }
 

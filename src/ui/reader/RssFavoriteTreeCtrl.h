@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QTreeWidget>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,8 @@ public:
     static std::vector<int> ContextCommands(bool box, bool onItem);
     static QString CommandText(int commandId);
 
-    void NewBox(int parent);
+    // The new box's index; nothing when the user cancelled or the name was refused.
+    std::optional<int> NewBox(int parent);
     void NewFolder(int parent);
     void AddItemByHand(int box);
     void DeleteItem(int index);
@@ -58,15 +60,21 @@ public:
     void MoveUp(int index);
     void MoveToTop(int index);
     // Copies received items or on-line search results into a box; with box -1 the user picks
-    // one from a menu at the cursor. False when nothing was copied.
+    // one (the box chosen last is offered first; with no box yet, one is made on the spot).
+    // False when nothing was copied.
     bool CopyItemsToBox(const std::vector<FeedItemRef>& items, int box = -1);
     // Moves favorite items into another box ("需要指定一个不同的收藏!" for their own box).
     bool MoveItemsToBox(int fromBox, const std::vector<int>& itemIds, int toBox);
     // What a drop does at the item (a box, a folder or -1).
     bool DropData(const class QMimeData* data, int target);
 
+    // Shows the current box's items in the item list (nothing when a folder is current).
+    void ShowCurrentBox();
+
 signals:
     void OpenInPane(const QString& address);
+    // Items were copied into the box: what to say on the status line.
+    void ItemsCopied(const QString& text);
     // The item is shown in the reading pane.
     void ItemOpened(const FeedItem& item);
 
@@ -83,11 +91,11 @@ private:
     int FolderOf(int index) const;
     void OnSelectionChanged();
     void OpenSite(int index, bool outside);
-    void ShowCurrentBox();
 
     CRssFavorites& m_favorites;
     CFeedDatabase& m_store;
     CFavoriteItemList* m_itemList = nullptr;
     QHash<int, QTreeWidgetItem*> m_items;
+    int m_lastBox = -1; // the box 加入收藏 chose last in this run
     bool m_updating = false;
 };

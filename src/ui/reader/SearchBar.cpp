@@ -24,14 +24,15 @@ CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* p
     auto* layout = new QVBoxLayout(body);
     m_scope = new QComboBox(body);
     m_scope->addItems({QStringLiteral("本地-当前频道"), QStringLiteral("本地-所有频道"),
-                       QStringLiteral("百度新闻搜索")});
+                       ToQ(CFeedSearch::NewsSearchLabel(CFeedSearch::NewsSearchHost()))});
     m_scope->setCurrentIndex(static_cast<int>(SearchScope::kAllChannels));
     m_count = new QComboBox(body);
     for (int count : CFeedSearch::kResultCounts)
         m_count->addItem(QStringLiteral("获取%1条搜索结果").arg(count), count);
     m_keyword = new QLineEdit(body);
     m_keyword->setPlaceholderText(QStringLiteral("关键字"));
-    m_host = new QLineEdit(ToQ(CFeedSearch::NewsSearchHost()), body);
+    m_settingsHost = ToQ(CFeedSearch::NewsSearchHost());
+    m_host = new QLineEdit(m_settingsHost, body);
     m_host->setToolTip(QStringLiteral("新闻搜索服务的地址 (需以 RSS 回答 /ns?word=...)"));
     m_titleOnly = new QCheckBox(QStringLiteral("只搜索标题"), body);
     m_search = new QPushButton(QStringLiteral("搜索"), body);
@@ -54,9 +55,26 @@ CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* p
         m_host->setVisible(web);
     };
     followScope();
-    connect(m_scope, &QComboBox::currentIndexChanged, this, followScope);
+    connect(m_scope, &QComboBox::currentIndexChanged, this, [this, followScope] {
+        FollowSettings();
+        followScope();
+    });
+    connect(m_host, &QLineEdit::textEdited, this, [this] {
+        m_scope->setItemText(static_cast<int>(SearchScope::kWeb),
+                             ToQ(CFeedSearch::NewsSearchLabel(ToStd(m_host->text().trimmed()))));
+    });
     connect(m_search, &QPushButton::clicked, this, &CSearchBar::RunSearch);
     connect(m_keyword, &QLineEdit::returnPressed, this, &CSearchBar::RunSearch);
+}
+
+void CSearchBar::FollowSettings() {
+    const QString host = ToQ(CFeedSearch::NewsSearchHost());
+    // An address the user changed and has not searched with yet stays as it is.
+    if (m_host->text().trimmed() == m_settingsHost)
+        m_host->setText(host);
+    m_settingsHost = host;
+    m_scope->setItemText(static_cast<int>(SearchScope::kWeb),
+                         ToQ(CFeedSearch::NewsSearchLabel(ToStd(m_host->text().trimmed()))));
 }
 
 CSearchBar::~CSearchBar() {
@@ -75,8 +93,10 @@ CSearchBar* CSearchBar::Toggle(CMainFrame& frame) {
     }
     // Hidden by the user or not, whether or not the frame itself is on the screen yet.
     bar->setHidden(!bar->isHidden());
-    if (!bar->isHidden())
+    if (!bar->isHidden()) {
+        bar->FollowSettings();
         bar->KeywordEdit()->setFocus();
+    }
     return bar;
 }
 
@@ -111,6 +131,8 @@ void CSearchBar::RunSearch() {
         Finish(CFeedSearch(m_reader.Store(), nullptr).Run(request));
         return;
     }
+    // An address the user did not touch is the one the settings hold now.
+    FollowSettings();
     if (!StoreHost())
         return;
     m_search->setEnabled(false);
@@ -163,6 +185,7 @@ bool CSearchBar::StoreHost() {
         m_host->setFocus();
         return false;
     }
+    m_settingsHost = ToQ(host);
     return true;
 }
 

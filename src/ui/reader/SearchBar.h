@@ -41,6 +41,10 @@ public:
     // Waits for an on-line search that is still running (tests, shutdown).
     void WaitForSearch();
 
+    // The service's address and name as the settings have them now (another program may have
+    // changed them); an address the user is typing stays.
+    void FollowSettings();
+
 signals:
     void SearchFinished();
 
@@ -56,6 +60,7 @@ private:
     QComboBox* m_count = nullptr;
     QLineEdit* m_keyword = nullptr;
     QLineEdit* m_host = nullptr;
+    QString m_settingsHost; // the address the settings held when the field was last filled
     QCheckBox* m_titleOnly = nullptr;
     QPushButton* m_search = nullptr;
     QLabel* m_result = nullptr;

@@ -52,7 +52,7 @@ TEST_P(BlogCliPeerTest, PublishFetchAndDeleteArticles) {
     std::vector<std::string> postIds;
     for (const std::string& title : titles) {
         CliResult draft = Run({"article", "new", "博客", "--title", title, "--category", "技术",
-                               "--content-file", m_dir + "/body.html"});
+                               "--tags", "标签" + run, "--content-file", m_dir + "/body.html"});
         ASSERT_EQ(draft.exitCode, 0) << draft.err;
         CliResult publish = Run({"article", "publish", draft.out.substr(0, draft.out.size() - 1)});
         ASSERT_EQ(publish.exitCode, 0) << publish.err;
@@ -76,6 +76,9 @@ TEST_P(BlogCliPeerTest, PublishFetchAndDeleteArticles) {
     EXPECT_NE(received.out.find("命令行文章 \\\"一\\\" & <二> " + run), std::string::npos)
         << received.out;
     EXPECT_NE(received.out.find(titles[1]), std::string::npos);
+    // MetaWeblog sends the tags and reads them back (mt_keywords); the others have none.
+    if (std::string(GetParam().first) == "MetaWeblog")
+        EXPECT_EQ(Count(received.out, "\"tags\": \"标签" + run + "\""), 2u) << received.out;
 
     // Deleting a published article on the server moves it to the trash.
     for (const char* id : {"1", "2"}) {
