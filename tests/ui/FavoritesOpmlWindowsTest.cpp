@@ -264,6 +264,12 @@ TEST_F(FavoritesOpmlWindowsTest, AddingToFavoritesLeadsToABoxAndTheBoxListsInThe
     CArticlesReportView* list = frame.ItemList();
     CRssFavoriteTreeCtrl* tree = frame.FavoritesPane()->Tree();
 
+    // The item being read stays in the pane whatever happens among the boxes.
+    ASSERT_EQ(frame.SideMode(), CMainFrame::kSideRss);
+    CReadingFrame* pane = frame.ReadingFrame();
+    pane->View()->ShowRendered(QByteArrayLiteral("<html><body>item</body></html>"),
+                               QString::number(received[0].id));
+
     // No box: declining makes nothing; agreeing makes the box and the item goes there.
     m_boxes.Answer(false);
     emit list->AddToFavorites(received[0].Ref());
@@ -295,6 +301,7 @@ TEST_F(FavoritesOpmlWindowsTest, AddingToFavoritesLeadsToABoxAndTheBoxListsInThe
     EXPECT_EQ(offered, first);
     ASSERT_EQ(tree->topLevelItemCount(), 2);
     EXPECT_EQ(frame.StatusText(), QStringLiteral("已加入收藏 \"稍后读\": 1 篇文章"));
+    EXPECT_EQ(pane->View()->CurrentKey(), QString::number(received[0].id));
 
     // The 收藏 side lists the current box's items in the reading area, with its caption; the
     // channels' list and its page controls are out of sight.

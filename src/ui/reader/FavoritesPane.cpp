@@ -37,8 +37,12 @@ void CFavoritesPane::SetReadingTargets(CRssReader* reader, CReadingFrame* frame)
         return;
     connect(m_tree, &CRssFavoriteTreeCtrl::OpenInPane, frame,
             [frame](const QString& url) { frame->View()->NavigateUrl(url); });
-    // Another box listed: the item of the last one leaves the pane.
-    connect(m_items, &CFavoriteItemList::BoxShown, frame, [frame] { frame->View()->ShowBlank(); });
+    // Another box listed while the boxes are in front: the item of the last one leaves the
+    // pane (on the channels' side the pane shows the item being read, and stays).
+    connect(m_items, &CFavoriteItemList::BoxShown, frame, [this, frame] {
+        if (!m_items->isHidden())
+            frame->View()->ShowBlank();
+    });
     if (!reader)
         return;
     connect(m_tree, &CRssFavoriteTreeCtrl::ItemOpened, frame,
