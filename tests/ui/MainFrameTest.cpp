@@ -7,6 +7,13 @@
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/common/CommandIds.h"
+#include "reader/RssFavorites.h"
+#include "ui/reader/FeedItemModel.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
+#include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/FavoritesPane.h"
+#include "ui/reader/FavoriteBoxPicker.h"
+#include "ui/app/ShortcutHelpDialog.h"
 #include "ui/common/PopupWindow.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/RssReader.h"
@@ -19,6 +26,8 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QTreeWidget>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -228,6 +237,97 @@ TEST_F(MainFrameTest, TheStatusLineFollowsAReceiveAndSaysWhyAChannelFailed) {
     frame.Reader()->Scheduler().Wait();
     QApplication::processEvents();
     EXPECT_EQ(frame.StatusText(), failed) << "the walk's end keeps the failure in sight";
+}
+
+// Reading with the keyboard alone: N and P walk the unread items across channels in tree
+// order, M turns the read mark, S keeps the item in the box chosen last, and the 快捷键 window
+// lists the keys.
+TEST_F(MainFrameTest, TheKeyboardWalksTheUnreadItemsAcrossChannels) {
+    loopback::CHttpServer server;
+    const auto feed = [](const std::string& name, int items) {
+        std::string xml = "<rss version=\"2.0\"><channel><title>" + name + "</title>";
+        for (int i = 1; i <= items; ++i)
+            xml += "<item><title>" + name + std::to_string(i) + "</title><link>http://x/" + name +
+                   std::to_string(i) + "</link><pubDate>Tue, 0" + std::to_string(9 - i) +
+                   " Mar 2026 09:00:00 GMT</pubDate></item>";
+        return xml + "</channel></rss>";
+    };
+    server.Server().Get("/a.xml", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(feed("A", 2), "application/rss+xml");
+    });
+    server.Server().Get("/b.xml", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(feed("B", 1), "application/rss+xml");
+    });
+    server.Start();
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    CChannelTree& tree = frame.Reader()->Tree();
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
+    ASSERT_TRUE(tree.AddSubscription(-1, base + "/a.xml", "A", ""));
+    ASSERT_TRUE(tree.AddSubscription(-1, base + "/b.xml", "B", ""));
+    // Leaving a channel does not mark its items read here: what P finds stays unread.
+    ChannelTreeOptions options = tree.Options();
+    options.markReadOnSwitch = 0;
+    tree.SetOptions(options);
+    frame.ChannelTree()->Fill();
+    frame.OnCommand(kCmdReceiveAll);
+    frame.Reader()->Scheduler().Wait();
+    QApplication::processEvents();
+    CArticlesReportView* list = frame.ItemList();
+    const auto selected = [&] {
+        const FeedItem* item = list->Model()->ItemAt(list->List()->currentIndex().row());
+        return item ? QString::fromStdString(item->title) : QString();
+    };
+
+    std::vector<QString> walked;
+    for (int i = 0; i < 3; ++i) {
+        frame.OnCommand(kCmdNextUnread);
+        walked.push_back(selected());
+    }
+    EXPECT_EQ(walked, (std::vector<QString>{QStringLiteral("A1"), QStringLiteral("A2"),
+                                            QStringLiteral("B1")}));
+    frame.OnCommand(kCmdNextUnread);
+    EXPECT_EQ(frame.StatusText(), QStringLiteral("没有未读的文章"));
+    EXPECT_EQ(selected(), QStringLiteral("B1"));
+
+    // M marks B1 unread again; P goes back round to it from A.
+    frame.OnCommand(kCmdToggleItemRead);
+    EXPECT_EQ(list->Model()->ItemAt(list->List()->currentIndex().row())->isRead, 0);
+    frame.ChannelTree()->SelectIndex(tree.AllChannels().front());
+    frame.OnCommand(kCmdPreviousUnread);
+    EXPECT_EQ(selected(), QStringLiteral("B1"));
+
+    // S: the first time the box is picked, then it is the box chosen last.
+    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(frame.FavoritesPane()->Favorites().AddBox(-1, "稍后读", "", store));
+    frame.FavoritesPane()->Tree()->Fill();
+    int picked = 0;
+    CFavoriteBoxPicker::SetHook([&](CFavoriteBoxPicker& picker) -> std::optional<int> {
+        ++picked;
+        picker.Tree()->setCurrentItem(picker.Tree()->topLevelItem(0));
+        return picker.CurrentBox();
+    });
+    frame.OnCommand(kCmdKeepItem);
+    frame.OnCommand(kCmdNextArticle);
+    frame.OnCommand(kCmdKeepItem);
+    CFavoriteBoxPicker::SetHook({});
+    EXPECT_EQ(picked, 1);
+    EXPECT_EQ(frame.StatusText(), QStringLiteral("已加入收藏 \"稍后读\": 1 篇文章"));
+
+    // The keys are on the commands of the channels' side and in the 快捷键 window.
+    EXPECT_EQ(frame.Action(kCmdNextUnread)->shortcut(), QKeySequence(Qt::Key_N));
+    EXPECT_EQ(frame.Action(kCmdReceiveChannel)->shortcut(), QKeySequence(Qt::Key_R));
+    EXPECT_TRUE(frame.Action(kCmdNextArticle)->shortcuts().contains(QKeySequence(Qt::Key_J)));
+    CShortcutHelpDialog help(*frame.Commands());
+    QStringList rows;
+    for (int i = 0; i < help.Table()->topLevelItemCount(); ++i)
+        rows << help.Table()->topLevelItem(i)->text(0) + QLatin1Char('=') +
+                    help.Table()->topLevelItem(i)->text(1);
+    EXPECT_TRUE(rows.contains(QStringLiteral("N=下一篇未读"))) << rows.join(' ').toStdString();
+    EXPECT_TRUE(rows.contains(QStringLiteral("Ctrl+Down / J=下一篇")))
+        << rows.join(' ').toStdString();
+    frame.Shutdown();
 }
 
 TEST_F(MainFrameTest, ReceivingLeavesTheSearchResultsTheUserReads) {

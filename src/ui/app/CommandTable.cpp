@@ -69,7 +69,10 @@ std::vector<CommandEntry> MakeEntries() {
         // Receives every channel now.
         {.id = kCmdReceiveAll, .text = "全部更新", .icon = "view-refresh"},
         // Receives the selected channel, or every channel of the selected directory.
-        {.id = kCmdReceiveChannel, .text = "收取当前频道", .icon = "mail-send-receive"},
+        {.id = kCmdReceiveChannel,
+         .text = "收取当前频道",
+         .icon = "mail-send-receive",
+         .shortcut = QKeySequence(Qt::Key_R)},
         {.id = kCmdMarkChannelRead, .text = "标记当前频道为已读", .icon = "mail-read"},
         // Shows or hides the docked search bar.
         {.id = kCmdSearch, .text = "搜索", .icon = "system-search"},
@@ -103,6 +106,27 @@ std::vector<CommandEntry> MakeEntries() {
          .text = "下一篇",
          .icon = "go-down",
          .shortcut = QKeySequence(Qt::CTRL | Qt::Key_Down)},
+        // Reading with the keyboard: the next unread item wherever it is (in the list, then
+        // in the following channels in tree order), the item's own page, its read mark, and a
+        // copy in the favorites box chosen last.
+        {.id = kCmdNextUnread,
+         .text = "下一篇未读",
+         .icon = "go-next",
+         .shortcut = QKeySequence(Qt::Key_N)},
+        {.id = kCmdPreviousUnread,
+         .text = "上一篇未读",
+         .icon = "go-previous",
+         .shortcut = QKeySequence(Qt::Key_P)},
+        {.id = kCmdOpenItemLink,
+         .text = "在浏览器中打开原文",
+         .icon = "web-browser",
+         .shortcut = QKeySequence(Qt::Key_O)},
+        {.id = kCmdToggleItemRead,
+         .text = "标记为已读/未读",
+         .icon = "mail-read",
+         .shortcut = QKeySequence(Qt::Key_M)},
+        {.id = kCmdKeepItem, .text = "加入收藏", .icon = "starred", .shortcut = QKeySequence(Qt::Key_S)},
+        {.id = kCmdShortcutHelp, .text = "快捷键(&K)...", .icon = "help-contents"},
         // The pane opens an item's own page instead of the rendered item.
         {.id = kCmdBrowseDirectly,
          .text = "直接浏览网页",

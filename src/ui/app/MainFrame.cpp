@@ -11,6 +11,7 @@
 #include "ui/app/PropertyPageDebug.h"
 #include "ui/app/PropertyPageProxy.h"
 #include "ui/app/PropertyPageSystemGeneral.h"
+#include "ui/app/ShortcutHelpDialog.h"
 #include "ui/blog/AccountSetupCommands.h"
 #include "ui/blog/AccountTreeCtrl.h"
 #include "ui/blog/BlogArticlesView.h"
@@ -246,6 +247,24 @@ void CMainFrame::RegisterCommands() {
              [this] { m_list->SetQuickReading(Action(kCmdQuickReading)->isChecked()); });
     c.Handle(kCmdPreviousArticle, [this] { m_list->MoveSelection(-1); });
     c.Handle(kCmdNextArticle, [this] { m_list->MoveSelection(1); });
+    // J and K as in other readers, beside the menu's Ctrl+Down and Ctrl+Up.
+    Action(kCmdNextArticle)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Down), Qt::Key_J});
+    Action(kCmdPreviousArticle)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Up), Qt::Key_K});
+    for (int direction : {1, -1})
+        c.Handle(direction > 0 ? kCmdNextUnread : kCmdPreviousUnread, [this, direction] {
+            if (!m_list->GoToUnread(direction))
+                SetStatus(QStringLiteral("没有未读的文章"));
+        });
+    c.Handle(kCmdOpenItemLink, [this] { m_list->OpenSelectedLink(); });
+    c.Handle(kCmdToggleItemRead, [this] { m_list->ToggleSelectedRead(); });
+    c.Handle(kCmdKeepItem, [this] {
+        if (const FeedItemRef item = m_list->SelectedItem(); item.id > 0)
+            m_favoriteTree->KeepItem(item);
+    });
+    c.Handle(kCmdShortcutHelp, [this] {
+        CShortcutHelpDialog help(*m_commands, this);
+        help.exec();
+    });
     c.Handle(kCmdBrowseDirectly, [this] { m_readingFrame->OnCommand(kCmdBrowseDirectly); });
     c.Handle(kCmdBrowserMenuAdd, [this] { OnBrowserMenuAdd(); });
     c.Handle(kCmdBrowserMenuRemove, [this] { OnBrowserMenuRemove(); });
@@ -295,6 +314,7 @@ void CMainFrame::BuildMenus() {
         m->addAction(Action(kCmdHelpPage));
         m->addAction(Action(kCmdSupportForum));
         m->addAction(Action(kCmdSupportSite));
+        m->addAction(Action(kCmdShortcutHelp));
         m->addSeparator();
         m->addAction(Action(kCmdCheckUpdate));
         m->addAction(Action(kCmdAbout));
@@ -335,6 +355,12 @@ void CMainFrame::BuildMenus() {
     view->addSeparator();
     view->addAction(Action(kCmdPreviousArticle));
     view->addAction(Action(kCmdNextArticle));
+    view->addAction(Action(kCmdPreviousUnread));
+    view->addAction(Action(kCmdNextUnread));
+    view->addSeparator();
+    view->addAction(Action(kCmdOpenItemLink));
+    view->addAction(Action(kCmdToggleItemRead));
+    view->addAction(Action(kCmdKeepItem));
     view->addSeparator();
     QMenu* pane = view->addMenu(QStringLiteral("阅读窗格"));
     m_directionGroup = new QActionGroup(this);
@@ -464,6 +490,7 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_list = new CArticlesReportView;
     m_readingFrame = new CReadingFrame;
     m_list->SetReader(m_reader.get());
+    m_list->SetChannelSelector([this](int index) { m_channelTree->SelectIndex(index); });
     m_list->SetReadingFrame(m_readingFrame);
     m_favoriteTree->SetReadingTargets(m_reader.get(), m_readingFrame);
     m_list->SetSideViews(m_blog->View(), m_favoriteTree->Items());

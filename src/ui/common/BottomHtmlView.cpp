@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QPointer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
@@ -227,6 +228,21 @@ void CBottomHtmlView::ScrollToAnchor(const QString& fragment) {
     QUrl url = m_renderedUrl;
     url.setFragment(fragment);
     setUrl(url);
+}
+
+void CBottomHtmlView::PageDown(const std::function<void(bool atEnd)>& done) {
+    const QString script = QStringLiteral(
+        "(function () {"
+        "  var e = document.scrollingElement || document.documentElement;"
+        "  if (!e || e.scrollTop + window.innerHeight >= e.scrollHeight - 2) return true;"
+        "  window.scrollBy(0, Math.max(window.innerHeight - 40, 40));"
+        "  return false;"
+        "})()");
+    QPointer<CBottomHtmlView> self(this);
+    page()->runJavaScript(script, [self, done](const QVariant& atEnd) {
+        if (self)
+            done(atEnd.toBool());
+    });
 }
 
 void CBottomHtmlView::contextMenuEvent(QContextMenuEvent* event) {

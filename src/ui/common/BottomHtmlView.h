@@ -7,6 +7,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
+#include <functional>
 
 #include <optional>
 #include <string>
@@ -77,6 +78,9 @@ public:
     void ShowRendered(const QByteArray& html, const QString& key, const QString& fragment = {});
     // Shows the same rendered document again at another anchor.
     void ScrollToAnchor(const QString& fragment);
+    // Space in the list: the page scrolls by a screen; at its end already, done(true) is called
+    // instead (the reader then goes on to the next unread item).
+    void PageDown(const std::function<void(bool atEnd)>& done);
     // Shows a weblog article through its account's preview style, in preview mode (the key is
     // the article's id). A preview that cannot be made shows its reason.
     void PreviewArticle(const ArticleRecord& article, const std::string& accountName);

@@ -69,6 +69,13 @@ enum CommandId : int {
     kCmdPreviousArticle = 32828,
     kCmdNextArticle = 32827,
     kCmdRename = 32999, // in-place rename, offered in the context menu as well
+    // Reading with the keyboard.
+    kCmdNextUnread = 32950,
+    kCmdPreviousUnread = 32951,
+    kCmdOpenItemLink = 32952,
+    kCmdToggleItemRead = 32953,
+    kCmdKeepItem = 32954,
+    kCmdShortcutHelp = 32955,
 
     // Browser pane.
     kCmdBack = 32812,

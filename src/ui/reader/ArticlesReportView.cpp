@@ -18,6 +18,8 @@
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QLabel>
 #include <QMenu>
 #include <QToolButton>
@@ -100,6 +102,7 @@ CArticlesReportView::CArticlesReportView(QWidget* parent) : QWidget(parent) {
             });
     connect(m_list, &QTreeView::customContextMenuRequested, this,
             &CArticlesReportView::ShowContextMenu);
+    m_list->installEventFilter(this);
     connect(m_pageBox, &QComboBox::activated, this, [this](int page) { ShowPage(page); });
     connect(m_previous, &QToolButton::clicked, this,
             [this] { ShowPage(m_pageBox->currentIndex() - 1); });
@@ -462,6 +465,90 @@ void CArticlesReportView::MarkSelected(bool read) {
         CMessageBox::Show(this, QStringLiteral("无法标记这篇文章: ") +
                                     ToQ(m_reader->View().GetLastError()));
     }
+}
+
+bool CArticlesReportView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_list || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return QWidget::eventFilter(watched, event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        OpenSelectedLink();
+        return true;
+    }
+    if (key->key() == Qt::Key_Space && m_frame) {
+        QPointer<CArticlesReportView> self(this);
+        m_frame->View()->PageDown([self](bool atEnd) {
+            if (self && atEnd)
+                self->GoToUnread(1);
+        });
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CArticlesReportView::ToggleSelectedRead() {
+    if (const FeedItem* item = m_model->ItemAt(m_list->currentIndex().row()))
+        MarkSelected(item->isRead == 0);
+}
+
+void CArticlesReportView::OpenSelectedLink() {
+    const FeedItem* item = m_model->ItemAt(m_list->currentIndex().row());
+    if (!item || !m_reader)
+        return;
+    std::string link = item->link;
+    if (link.empty())
+        m_reader->Store().GetItemLink(item->Ref(), link);
+    if (!link.empty())
+        QDesktopServices::openUrl(QUrl(ToQ(link)));
+}
+
+int CArticlesReportView::UnreadRowFrom(int row, int direction) const {
+    const int rows = m_model->rowCount();
+    for (int r = row; r >= 0 && r < rows; r += direction)
+        if (const FeedItem* item = m_model->ItemAt(r); item && item->isRead == 0)
+            return r;
+    return -1;
+}
+
+bool CArticlesReportView::GoToUnread(int direction) {
+    if (!m_reader || m_side != Side::kFeeds)
+        return false;
+    direction = direction < 0 ? -1 : 1;
+    const int current = m_list->currentIndex().row();
+    int row = UnreadRowFrom(current < 0 ? (direction > 0 ? 0 : m_model->rowCount() - 1)
+                                        : current + direction,
+                            direction);
+    if (row < 0 && !m_searchResults && m_selectChannel) {
+        // The following channels in tree order, round to the channel shown (whose other
+        // pages may hold what this page lacks).
+        const std::vector<int> channels = m_reader->Tree().AllChannels();
+        const int count = static_cast<int>(channels.size());
+        const auto at = std::find(channels.begin(), channels.end(), m_reader->View().Current());
+        const int from = at == channels.end() ? (direction > 0 ? -1 : count)
+                                              : static_cast<int>(at - channels.begin());
+        for (int step = 1; step <= count && row < 0; ++step) {
+            const int channel = channels[((from + direction * step) % count + count) % count];
+            if (m_reader->Tree().Record(channel).unreadCount <= 0)
+                continue;
+            m_selectChannel(channel);
+            if (m_reader->View().Current() != channel)
+                break;
+            const int pages = std::max(m_pageBox->count(), 1);
+            for (int p = 0; p < pages && row < 0; ++p) {
+                const int page = direction > 0 ? p : pages - 1 - p;
+                if (page != m_pageBox->currentIndex())
+                    ShowPage(page);
+                row = UnreadRowFrom(direction > 0 ? 0 : m_model->rowCount() - 1, direction);
+            }
+        }
+    }
+    if (row < 0)
+        return false;
+    m_list->setCurrentIndex(m_model->index(row, 0));
+    m_list->scrollTo(m_model->index(row, 0));
+    return true;
 }
 
 void CArticlesReportView::ShowContextMenu(const QPoint& pos) {

@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QWidget>
+#include <functional>
 
 class CFeedItemModel;
 class CReadingFrame;
@@ -56,6 +57,19 @@ public:
     void RenderSelected();
     // Marks the selected item read or unread.
     void MarkSelected(bool read);
+    // M: the selected item's read mark the other way round.
+    void ToggleSelectedRead();
+    // O or Enter: the selected item's own page in the desktop's browser.
+    void OpenSelectedLink();
+    // N / P: the next (direction 1) or previous (-1) unread item: further in the list, then in
+    // the following (or preceding) channels in tree order, round to the start. False, with the
+    // list as it was, when no channel has an unread item.
+    bool GoToUnread(int direction);
+    // How the list makes the channel tree show another channel (the tree then asks the list
+    // to show it).
+    void SetChannelSelector(std::function<void(int index)> select) {
+        m_selectChannel = std::move(select);
+    }
 
     // The page box: "1/1" alone, or one "n/N" entry per page with the current one selected;
     // the previous button hides on the first page, the next button on the last.
@@ -96,10 +110,15 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Enter opens the item's page; Space pages the reading pane and, at its end, goes on to
+    // the next unread item.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // A narrow list (beside the browser) gives its room to the titles.
     void FitColumns();
+    // The first unread row from the given row on, in the direction; -1 when none.
+    int UnreadRowFrom(int row, int direction) const;
     // keepPane: the reading pane goes on showing what it shows (the list is only refreshed).
     void Fill(const ItemPage& page, bool ok, bool keepPane = false);
     void OnCurrentRowChanged(int row);
@@ -119,6 +138,7 @@ private:
     QToolButton* m_next = nullptr;
     QWidget* m_blogView = nullptr;
     QWidget* m_favoritesView = nullptr;
+    std::function<void(int index)> m_selectChannel;
     Side m_side = Side::kFeeds;
     bool m_filling = false;
     bool m_directory = false;

@@ -78,6 +78,11 @@ void CFavoritesPane::OnCommand(int commandId) {
     }
 }
 
+void CFavoritesPane::KeepItem(const FeedItemRef& item) {
+    if (item.id > 0)
+        m_tree->CopyItemsToBox({item}, m_tree->LastBox());
+}
+
 void CFavoritesPane::ShowCurrentBox() {
     m_tree->ShowCurrentBox();
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "storage/FeedItem.h"
+#include "ui/reader/FavoriteItemList.h"
 
 #include <QPointer>
 #include <QSplitter>
 #include <memory>
 
-class CFavoriteItemList;
 class CFeedDatabase;
 class CReadingFrame;
 class CRssFavorites;
@@ -38,6 +38,8 @@ public:
     void OnCommand(int commandId);
     // 加入收藏 of the item list: the user picks the box.
     void AddItemToBox(const FeedItemRef& item);
+    // S while reading: into the box chosen last in this run, or the one the user picks.
+    void KeepItem(const FeedItemRef& item);
     // The 收藏 side came to the front: the current box's items are listed again.
     void ShowCurrentBox();
 

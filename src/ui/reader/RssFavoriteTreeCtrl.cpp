@@ -391,6 +391,10 @@ void CRssFavoriteTreeCtrl::OpenSite(int index, bool outside) {
         emit OpenInPane(ToQ(site));
 }
 
+int CRssFavoriteTreeCtrl::LastBox() const {
+    return m_favorites.IsBox(m_lastBox) ? m_lastBox : -1;
+}
+
 bool CRssFavoriteTreeCtrl::CopyItemsToBox(const std::vector<FeedItemRef>& items, int box) {
     if (items.empty())
         return false;

@@ -68,6 +68,8 @@ public:
     // What a drop does at the item (a box, a folder or -1).
     bool DropData(const class QMimeData* data, int target);
 
+    // The box 加入收藏 chose last in this run, -1 when none (or it is gone).
+    int LastBox() const;
     // Shows the current box's items in the item list (nothing when a folder is current).
     void ShowCurrentBox();
 
