@@ -14,7 +14,8 @@
 
 namespace {
 
-const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType"};
+const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType",
+                                     "WordPress REST"};
 
 SetupCheck Fail(std::string message, AccountField field = AccountField::kNone) {
     return {.message = std::move(message), .field = field};

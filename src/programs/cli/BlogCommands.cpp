@@ -30,7 +30,7 @@ namespace {
 
 const char* kUsage = R"(
 博客命令:
-  account add --name 名称 --description 描述 --type Blogger|MetaWeblog|MovableType|"MSN Spaces"
+  account add --name 名称 --description 描述 --type Blogger|MetaWeblog|MovableType|"MSN Spaces"|"WordPress REST"
               --url 地址 --port 端口 --user 用户名 --password 密码 --encoding UTF-8|GB2312
               [--blog-url 博客地址]      新建账户
   account list [--json]       列出账户

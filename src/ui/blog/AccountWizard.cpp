@@ -22,7 +22,8 @@
 
 namespace {
 
-const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType"};
+const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType",
+                                     "WordPress REST"};
 const char* const kEncodings[] = {"UTF-8", "GB2312"};
 constexpr const char* kPresetHeader = "----->预置BSP列表<-----";
 constexpr const char* kTestText = "测试连接";
