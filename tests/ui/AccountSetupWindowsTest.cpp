@@ -570,7 +570,11 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
                                           ToQ(peer.port), ToQ(peer.username), ToQ(peer.password)));
     wizard.TestButton()->click();
     ASSERT_TRUE(WaitFor([&] { return !wizard.Testing(); }, 60000));
-    ASSERT_EQ(boxes.Texts(), std::vector<QString>{QStringLiteral("用户有效")});
+    ASSERT_EQ(boxes.Texts(),
+              std::vector<QString>{QStringLiteral("用户有效: MetaWeblog (XML-RPC) 接口在 ") +
+                                   ToQ(peer.xmlrpcurl) +
+                                   QStringLiteral(" 回答, 博客 \"Quill 测试博客\" "
+                                                  "(http://127.0.0.1:8080/)")});
     boxes.Clear();
     ASSERT_TRUE(wizard.Finish());
     ASSERT_EQ(tree.Accounts().size(), 1u);

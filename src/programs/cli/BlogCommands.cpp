@@ -35,7 +35,8 @@ const char* kUsage = R"(
               [--blog-url 博客地址]      新建账户
   account list [--json]       列出账户
   account rm 名称             删除账户和它的所有文章
-  account test 名称           测试连接 (getUsersBlogs), 输出博客地址、编号和名称
+  account test 名称           测试连接 (getUsersBlogs), 输出博客地址、编号和名称,
+                              回答的接口和地址
   posts fetch 账户 [--count N]  获取最新日志到 已收日志
   articles 账户 --folder 1|2|3|4 [--json]
                               列出一个文件夹的文章 (1 已收日志, 2 已发日志, 3 草稿箱, 4 垃圾箱)
@@ -315,13 +316,17 @@ int CBlogCommands::AccountTest(const std::string& name) {
         return 1;
     ConnectionTestResult test = CAccountSetup::TestConnection(account);
     if (!test.ok)
-        return Refuse(test.reason);
+        return Refuse(test.Summary());
     const BlogInfo& info = test.blog;
     if (m_json) {
-        PrintJson(m_out, {{"url", info.url}, {"blogid", info.blogId}, {"blogName", info.blogName}});
+        PrintJson(m_out, {{"url", info.url},
+                          {"blogid", info.blogId},
+                          {"blogName", info.blogName},
+                          {"interface", test.interfaceName},
+                          {"address", test.address}});
     } else {
         m_out << "url=" << info.url << "\nblogid=" << info.blogId << "\nblogName=" << info.blogName
-              << "\n";
+              << "\ninterface=" << test.interfaceName << "\naddress=" << test.address << "\n";
     }
     return 0;
 }

@@ -404,10 +404,9 @@ void CAccountWizard::OnTested(int generation, const ConnectionTestResult& result
     m_test->setText(QString::fromUtf8(kTestText));
     m_test->setEnabled(true);
     if (result.ok)
-        CMessageBox::Show(this, QStringLiteral("用户有效"));
+        CMessageBox::Show(this, ToQ(result.Summary()));
     else
-        CMessageBox::Show(this, QStringLiteral("连接失败: ") + ToQ(result.reason),
-                          QString::fromUtf8(kTestText), true);
+        CMessageBox::Show(this, ToQ(result.Summary()), QString::fromUtf8(kTestText), true);
 }
 
 bool CAccountWizard::Finish() {

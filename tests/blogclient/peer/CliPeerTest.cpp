@@ -41,7 +41,10 @@ TEST_P(BlogCliPeerTest, PublishFetchAndDeleteArticles) {
     ASSERT_EQ(AddAccount("博客", "quill-pass-1").exitCode, 0);
     CliResult test = Run({"account", "test", "博客"});
     ASSERT_EQ(test.exitCode, 0) << test.err;
-    EXPECT_EQ(test.out, "url=http://127.0.0.1:8080/\nblogid=1\nblogName=Quill 测试博客\n");
+    EXPECT_EQ(test.out,
+              "url=http://127.0.0.1:8080/\nblogid=1\nblogName=Quill 测试博客\ninterface=" +
+                  std::string(GetParam().first) +
+                  " (XML-RPC)\naddress=http://127.0.0.1:8080/xmlrpc.php\n");
 
     // Other test runs may publish to the same server meanwhile: everything is found by the
     // post ids and titles of this run.
