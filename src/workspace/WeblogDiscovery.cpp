@@ -93,7 +93,8 @@ std::string CWeblogDiscovery::HomeAddress(const std::string& typed, std::string&
     return text;
 }
 
-std::vector<DiscoveredInterface> CWeblogDiscovery::ReadRsd(const std::string& rsd) {
+std::vector<DiscoveredInterface> CWeblogDiscovery::ReadRsd(const std::string& rsd,
+                                                           const std::string& rsdUrl) {
     std::vector<DiscoveredInterface> found;
     CXmlDocument doc;
     if (!doc.LoadText(rsd) || !doc.Root().HasName("rsd"))
@@ -114,7 +115,8 @@ std::vector<DiscoveredInterface> CWeblogDiscovery::ReadRsd(const std::string& rs
             type = "MovableType";
         else if (name == "blogger")
             type = "Blogger";
-        const std::string link(Trim(api.GetAttribute("apiLink")));
+        const std::string link =
+            CXmlDocument::ResolveUri(Trim(api.GetAttribute("apiLink")), rsdUrl);
         if (type.empty() || !CHtmlLinks::IsWebAddress(link))
             continue;
         if (std::any_of(found.begin(), found.end(),
@@ -219,7 +221,7 @@ DiscoveryResult CWeblogDiscovery::Discover(const std::string& typed) {
                       CXmlRpcTransport::FailureReason(rsd, link.href);
             continue;
         }
-        for (DiscoveredInterface& found : ReadRsd(rsd.body))
+        for (DiscoveredInterface& found : ReadRsd(rsd.body, link.href))
             result.interfaces.push_back(std::move(found));
         if (result.interfaces.empty())
             rsdNote = "RSD 文档中没有本程序能用的接口: " + link.href;

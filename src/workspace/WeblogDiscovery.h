@@ -54,8 +54,10 @@ public:
     // a bare host; "" (with the reason) for anything that is not a web address.
     static std::string HomeAddress(const std::string& typed, std::string& reason);
     // The interfaces of an RSD document, in the order this program prefers them (MetaWeblog
-    // before MovableType before Blogger; a WordPress or WP-API entry as MetaWeblog or REST).
-    static std::vector<DiscoveredInterface> ReadRsd(const std::string& rsd);
+    // before MovableType before Blogger; a WordPress or WP-API entry as MetaWeblog or REST),
+    // their addresses resolved against the document's own.
+    static std::vector<DiscoveredInterface> ReadRsd(const std::string& rsd,
+                                                    const std::string& rsdUrl);
     // The host of an address, lower case, without user or port.
     static std::string HostOf(const std::string& url);
 
