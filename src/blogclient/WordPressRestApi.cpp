@@ -248,6 +248,9 @@ int CWordPressRestApi::GetUsersBlogs(BlogInfo& info) {
     info.url = site.is_object() && site.contains("home")  ? Text(site["home"])
                : site.is_object() && site.contains("url") ? Text(site["url"])
                                                           : "";
+    // The home page's address as XML-RPC gives it (home_url("/")).
+    if (!info.url.empty() && info.url.back() != '/')
+        info.url += '/';
     return 1;
 }
 

@@ -47,8 +47,8 @@ public:
     // The blogapitype of such accounts.
     static constexpr const char* kTypeName = "WordPress REST";
 
-    // Checks the user (/wp/v2/users/me) and reads the site's name and home address; blogId is
-    // the user's id.
+    // Checks the user (/wp/v2/users/me) and reads the site's name and home address (ending in
+    // "/" as XML-RPC gives it); blogId is the user's id.
     int GetUsersBlogs(BlogInfo& info) override;
     // The newest posts of every status but the bin, newest first, up to count (fetched a
     // hundred a page). Bodies and titles are the raw texts, as the XML-RPC interfaces give them;

@@ -272,7 +272,7 @@ DiscoveryResult CWeblogDiscovery::Discover(const std::string& typed) {
         xmlRpcProbed = xmlRpcProbed || !rest;
         Probe(found);
         if (found.otherHost)
-            found.note += "; 注意: 它在另一个主机 " + host + " 上, 使用前会先询问";
+            found.note += "; 注意: 它在另一个主机 " + host + " 上, 用户名和密码会发往那里";
     }
     for (size_t i = 0; i < result.interfaces.size(); ++i) {
         if (result.interfaces[i].answers) {

@@ -75,7 +75,7 @@ TEST_F(WordPressRest, ChecksTheUserAndReadsTheSite) {
     ASSERT_EQ(m_api.GetUsersBlogs(info), 1);
     EXPECT_EQ(m_api.calls.at(0).route, "/wp/v2/users/me");
     EXPECT_EQ(info.blogName, "Quill 测试博客");
-    EXPECT_EQ(info.url, "http://127.0.0.1:8080");
+    EXPECT_EQ(info.url, "http://127.0.0.1:8080/");
     EXPECT_EQ(info.blogId, "1");
 }
 

@@ -4,6 +4,7 @@
 #include "platform/http/HttpClient.h"
 #include "support/TestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
@@ -50,16 +51,41 @@ inline const std::string& PeerSkipReason() {
             GTEST_SKIP() << PeerSkipReason();                                                      \
     } while (0)
 
+// The REST base the peer's pages announce (plain permalinks: the ?rest_route= form).
+inline const char* kPeerRestUrl = "http://127.0.0.1:8080/index.php?rest_route=/";
+
+// An application password of the peer's admin, made once per program by app-password.sh; ""
+// when it could not be made.
+inline const std::string& PeerAppPassword() {
+    static const std::string password = [] {
+        std::string command =
+            "bash '" + SharedDir() + "/peers/wordpress/app-password.sh' quill-test";
+        std::string out;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe))
+                out += buffer;
+            ::pclose(pipe);
+        }
+        while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+            out.pop_back();
+        return out;
+    }();
+    return password;
+}
+
+// An account of the peer's admin for the interface type; a WordPress REST account goes to the
+// REST base with an application password.
 inline AccountRecord PeerAccount(const std::string& name, const std::string& type,
                                  const std::string& encoding = "UTF-8") {
     AccountRecord a;
     a.name = name;
     a.description = name;
-    a.xmlrpcurl = kPeerUrl;
+    a.xmlrpcurl = type == "WordPress REST" ? kPeerRestUrl : kPeerUrl;
     a.port = "8080";
     a.blogapitype = type;
     a.username = "admin";
-    a.password = "quill-pass-1";
+    a.password = type == "WordPress REST" ? PeerAppPassword() : "quill-pass-1";
     a.blogurl = "http://127.0.0.1:8080/";
     a.encodetype = encoding;
     return a;
