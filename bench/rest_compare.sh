@@ -19,7 +19,7 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 
 [ -x "$CLI" ] || { echo "no quillmark-cli at $CLI" >&2; exit 1; }
-APP="$(bash "$PEER/app-password.sh" quill-bench)" || { echo "no application password" >&2; exit 1; }
+APP="$(bash "$PEER/app-password.sh")" || { echo "no application password" >&2; exit 1; }
 Q() { "$CLI" --home "$WORK/home" "$@"; }
 Q account add --name xmlrpc --description x --type MetaWeblog --url "$XMLRPC" --port 8080 \
     --user admin --password quill-pass-1 --encoding UTF-8

@@ -148,6 +148,12 @@ bool CWordPressRestApi::ErrorText(const RestReply& reply, std::string& code, std
         return false;
     code = Text(answer["code"]);
     message = answer.contains("message") ? Text(answer["message"]) : std::string();
+    // "Invalid parameter(s): status" says which; the reason for each is in data.params.
+    if (answer.contains("data") && answer["data"].is_object() &&
+        answer["data"].contains("params") && answer["data"]["params"].is_object()) {
+        for (const auto& [name, reason] : answer["data"]["params"].items())
+            message += " — " + name + ": " + Text(reason);
+    }
     return !code.empty();
 }
 
@@ -463,21 +469,19 @@ int CWordPressRestApi::NewMediaObject(const std::string& fileName, const std::st
         GetReporter().ReportMessage("图片数据不是有效的 Base64: " + fileName);
         return 0;
     }
-    // The file name goes in its UTF-8 form (RFC 6266) and, for servers that read only the
-    // plain parameter, as ASCII with the other characters replaced.
-    std::string ascii;
-    for (unsigned char c : fileName) {
-        if (c >= 0x80 && c < 0xC0)
-            continue; // the rest of a character already replaced
-        ascii += c < 0x80 && c >= 0x20 && c != '"' && c != '\\' ? static_cast<char>(c) : '_';
-    }
+    // WordPress reads the plain filename parameter as it comes, so the name goes there in
+    // UTF-8 (as XML-RPC keeps it), without quotes, backslashes or control characters that could
+    // end the header; filename* (RFC 6266) carries it exactly for servers that read that.
+    std::string plain;
+    for (unsigned char c : fileName)
+        plain += c >= 0x20 && c != 0x7F && c != '"' && c != '\\' ? static_cast<char>(c) : '_';
     std::string text;
     if (!CallJson({.method = "POST",
                    .route = "/wp/v2/media",
                    .query = {{"_fields", "id,source_url"}},
                    .body = std::move(bytes),
                    .contentType = mimeType.empty() ? "application/octet-stream" : mimeType,
-                   .headers = {{"Content-Disposition", "attachment; filename=\"" + ascii +
+                   .headers = {{"Content-Disposition", "attachment; filename=\"" + plain +
                                                            "\"; filename*=UTF-8''" +
                                                            PercentEncode(fileName)}}},
                   text))

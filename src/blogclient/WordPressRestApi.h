@@ -75,8 +75,9 @@ public:
     // percent-encoded and joined with "?" or "&" as the base needs.
     static std::string RouteUrl(const std::string& base, const std::string& route,
                                 const std::vector<std::pair<std::string, std::string>>& query);
-    // A WordPress error answer ({"code":…,"message":…}) as the fault dialog shows it; false
-    // when the body is no such answer.
+    // A WordPress error answer ({"code":…,"message":…}) as the fault dialog shows it, the
+    // reason for each refused parameter after the message; false when the body is no such
+    // answer.
     static bool ErrorText(const RestReply& reply, std::string& code, std::string& message);
     // The site's local date "2026-12-07T13:25:48" written as XML-RPC writes dates.
     static std::string IsoDate(const std::string& restDate);

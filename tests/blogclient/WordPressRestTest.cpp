@@ -145,7 +145,7 @@ TEST_F(WordPressRest, UploadsThePictureAsItsBytes) {
     EXPECT_EQ(m_api.calls.at(0).body, "\x89PNG");
     EXPECT_EQ(m_api.calls[0].contentType, "image/png");
     EXPECT_EQ(m_api.calls[0].headers.at(0).value,
-              "attachment; filename=\"_.png\"; filename*=UTF-8''%E5%9B%BE.png");
+              "attachment; filename=\"图.png\"; filename*=UTF-8''%E5%9B%BE.png");
 }
 
 TEST_F(WordPressRest, EveryFailureCarriesTheServersCodeAndMessage) {

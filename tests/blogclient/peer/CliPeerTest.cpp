@@ -133,3 +133,17 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 } // namespace
+
+// The peer's pages announce both interfaces; both answer, and REST is proposed.
+TEST(BlogCliPeerDiscovery, TheHomePageLeadsToBothInterfaces) {
+    SKIP_WITHOUT_PEER();
+    const std::string dir = MakeTempDir();
+    CliResult found = RunCli(dir, {"account", "discover", "127.0.0.1:8080"});
+    RemoveTree(dir);
+    ASSERT_EQ(found.exitCode, 0) << found.err;
+    for (const std::string line :
+         {"找到 WordPress REST 接口 (RSD): http://127.0.0.1:8080/index.php?rest_route=/ — 可用",
+          "找到 MetaWeblog 接口 (RSD): http://127.0.0.1:8080/xmlrpc.php — 可用",
+          "\ntype=WordPress REST\nurl=http://127.0.0.1:8080/index.php?rest_route=/\nport=8080\n"})
+        EXPECT_NE(found.out.find(line), std::string::npos) << line << "\n" << found.out;
+}

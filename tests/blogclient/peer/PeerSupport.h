@@ -58,8 +58,7 @@ inline const char* kPeerRestUrl = "http://127.0.0.1:8080/index.php?rest_route=/"
 // when it could not be made.
 inline const std::string& PeerAppPassword() {
     static const std::string password = [] {
-        std::string command =
-            "bash '" + SharedDir() + "/peers/wordpress/app-password.sh' quill-test";
+        std::string command = "bash '" + SharedDir() + "/peers/wordpress/app-password.sh'";
         std::string out;
         if (FILE* pipe = ::popen(command.c_str(), "r")) {
             char buffer[256];

@@ -4,7 +4,7 @@
 #   QUILL_SHARED_DIR=/work/shared bash record.sh
 set -euo pipefail
 cd "$(dirname "$0")"
-P=$(bash "$QUILL_SHARED_DIR/peers/wordpress/app-password.sh" quill-rest-record)
+P=$(bash "$QUILL_SHARED_DIR/peers/wordpress/app-password.sh")
 B='http://127.0.0.1:8080/index.php?rest_route='
 get() { curl -s -u "admin:$P" "$@"; }
 cat_id=$(get "$B/wp/v2/categories&search=News&_fields=id" | python3 -c 'import json,sys; print(json.load(sys.stdin)[0]["id"])')
