@@ -55,10 +55,10 @@ for run in $(seq "$RUNS"); do
     done
 done
 while read -r type id; do Q article delete-remote "$id" >/dev/null; done <"$WORK/published"
-python3 - "$XMLRPC" <"$WORK/filler" <<'PY'
+python3 - "$XMLRPC" "$WORK/filler" <<'PY'
 import sys, xmlrpc.client
 s = xmlrpc.client.ServerProxy(sys.argv[1])
-for line in sys.stdin:
+for line in open(sys.argv[2]):
     s.blogger.deletePost("", line.strip(), "admin", "quill-pass-1", True)
 PY
 

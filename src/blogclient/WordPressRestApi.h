@@ -52,7 +52,8 @@ public:
     int GetUsersBlogs(BlogInfo& info) override;
     // The newest posts of every status but the bin, newest first, up to count (fetched a
     // hundred a page). Bodies and titles are the raw texts, as the XML-RPC interfaces give them;
-    // dates are the site's local time written as dateTime.iso8601 ("20261207T13:25:48").
+    // dates are the site's local time written as dateTime.iso8601 ("20261207T13:25:48"); the
+    // category is the first one's name (read in one more call for all of them).
     int GetRecentPosts(PostList& list, int count) override;
     // Publishes title, body, categories (category and category2), tags (separated by commas)
     // and abstract (the excerpt).

@@ -80,11 +80,12 @@ TEST_F(WordPressRest, ChecksTheUserAndReadsTheSite) {
 }
 
 TEST_F(WordPressRest, ReadsPostsWithTheirCategoryNames) {
-    m_api.replies = {Ok(RestSample("posts.list.json"))};
+    m_api.replies = {Ok(RestSample("posts.list.json")), Ok(RestSample("categories.json"))};
     PostList posts;
     ASSERT_EQ(m_api.GetRecentPosts(posts, 5), 1);
     EXPECT_EQ(m_api.Query(0, "per_page"), "5");
     EXPECT_EQ(m_api.Query(0, "context"), "edit");
+    EXPECT_EQ(m_api.Query(1, "include"), "1,2"); // the draft is Uncategorized, the other News
     ASSERT_EQ(posts.size(), 2u);
     // Newest first: the draft, then the published post in News.
     EXPECT_EQ(posts[0].title, "REST 录制二");
@@ -124,7 +125,7 @@ TEST_F(WordPressRest, PublishesWithCategoryAndTagIdsMakingMissingOnes) {
     request.abstract = "摘要";
     std::string postId;
     ASSERT_EQ(m_api.NewPost(request, postId), 1);
-    EXPECT_EQ(postId, "489");
+    EXPECT_EQ(postId, "752");
     ASSERT_EQ(m_api.calls.size(), 4u);
     EXPECT_EQ(m_api.Query(0, "search"), "News");
     EXPECT_EQ(m_api.calls[2].method, "POST");
