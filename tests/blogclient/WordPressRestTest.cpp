@@ -7,6 +7,7 @@
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/WordPressRestApi.h"
 #include "blogclient/XmlRpcRequest.h"
+#include "platform/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
@@ -174,4 +175,32 @@ TEST_F(WordPressRest, EveryFailureCarriesTheServersCodeAndMessage) {
         ASSERT_EQ(m_reporter.errors, std::vector<int>{c.error}) << c.text;
         EXPECT_NE(m_reporter.faults.at(0).find(c.text), std::string::npos) << m_reporter.faults[0];
     }
+}
+
+// With the debug setting on, the exchanges go to the trace file, without the password.
+TEST(WordPressRestTrace, ExchangesAreTracedWithoutThePassword) {
+    CTempHome home;
+    CFaultRecorder reporter;
+    CScopedReporter scope(reporter);
+    loopback::CHttpServer site;
+    site.Server().Get("/", [](const httplib::Request&, httplib::Response& answer) {
+        answer.status = 401;
+        answer.set_content(RestSample("error.not-logged-in.json"), "application/json");
+    });
+    site.Start();
+    AccountRecord account = TestAccount(CWordPressRestApi::kTypeName);
+    account.xmlrpcurl = site.Url("/?rest_route=/");
+    account.port = std::to_string(site.Port());
+    CWordPressRestApi api;
+    api.Bind(account);
+    api.SetDebugPath(home.File("trace.txt"));
+    BlogInfo info;
+    EXPECT_EQ(api.GetUsersBlogs(info), 0);
+    const std::string trace = ReadAll(home.File("trace.txt"));
+    EXPECT_NE(
+        trace.find("GET " + site.Url("/?rest_route=/wp/v2/users/me&context=edit") + ": HTTP 401"),
+        std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("rest_not_logged_in"), std::string::npos);
+    EXPECT_EQ(trace.find(account.password), std::string::npos);
 }
