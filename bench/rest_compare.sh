@@ -21,6 +21,16 @@ trap 'rm -rf "$WORK"' EXIT
 
 [ -x "$CLI" ] || { echo "no quillmark-cli at $CLI" >&2; exit 1; }
 APP="$(bash "$PEER/app-password.sh")" || { echo "no application password" >&2; exit 1; }
+# The password is removed again at the end (WordPress checks every one at each REST call).
+drop_app() {
+    local api='http://127.0.0.1:8080/index.php?rest_route=/wp/v2/users/me/application-passwords'
+    local uuid
+    uuid=$(curl -s -u "admin:$APP" "$api/introspect" |
+        python3 -c 'import json,sys; print(json.load(sys.stdin)["uuid"])') &&
+        curl -s -o /dev/null -u "admin:$APP" -X DELETE "$api/$uuid"
+    rm -rf "$WORK"
+}
+trap drop_app EXIT
 Q() { "$CLI" --home "$WORK/home" "$@"; }
 Q account add --name xmlrpc --description x --type MetaWeblog --url "$XMLRPC" --port 8080 \
     --user admin --password quill-pass-1 --encoding UTF-8

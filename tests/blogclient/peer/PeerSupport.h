@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AccountStore.h"
+#include "blogclient/XmlRpcRequest.h"
 #include "platform/http/HttpClient.h"
 #include "support/TestSupport.h"
 
@@ -54,10 +55,40 @@ inline const std::string& PeerSkipReason() {
 // The REST base the peer's pages announce (plain permalinks: the ?rest_route= form).
 inline const char* kPeerRestUrl = "http://127.0.0.1:8080/index.php?rest_route=/";
 
-// An application password of the peer's admin, made once per program by app-password.sh; ""
-// when it could not be made.
+// Removes the application password it holds when the program ends (WordPress checks every
+// password of the user at each REST call, so they are not left to pile up).
+class CPeerAppPassword {
+public:
+    explicit CPeerAppPassword(std::string password) : m_password(std::move(password)) {}
+    ~CPeerAppPassword() {
+        if (m_password.empty())
+            return;
+        const std::string base = "http://127.0.0.1:8080/index.php?rest_route=";
+        const std::string auth = "Basic " + CXmlRpcRequest::Base64Encode("admin:" + m_password);
+        CHttpClient client;
+        HttpRequest introspect{.url = base + "/wp/v2/users/me/application-passwords/introspect"};
+        introspect.headers = {{"Authorization", auth}};
+        const std::string body = client.Perform(introspect).body;
+        const size_t at = body.find("\"uuid\":\"");
+        if (at == std::string::npos)
+            return;
+        const size_t start = at + 8;
+        HttpRequest remove{.method = "DELETE",
+                           .url = base + "/wp/v2/users/me/application-passwords/" +
+                                  body.substr(start, body.find('"', start) - start)};
+        remove.headers = {{"Authorization", auth}};
+        client.Perform(remove);
+    }
+    const std::string& Password() const { return m_password; }
+
+private:
+    std::string m_password;
+};
+
+// An application password of the peer's admin, made once per program by app-password.sh and
+// removed again at its end; "" when it could not be made.
 inline const std::string& PeerAppPassword() {
-    static const std::string password = [] {
+    static const CPeerAppPassword held([] {
         std::string command = "bash '" + SharedDir() + "/peers/wordpress/app-password.sh'";
         std::string out;
         if (FILE* pipe = ::popen(command.c_str(), "r")) {
@@ -69,8 +100,8 @@ inline const std::string& PeerAppPassword() {
         while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
             out.pop_back();
         return out;
-    }();
-    return password;
+    }());
+    return held.Password();
 }
 
 // An account of the peer's admin for the interface type; a WordPress REST account goes to the

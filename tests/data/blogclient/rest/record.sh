@@ -21,3 +21,6 @@ curl -s -u "admin:abcd efgh ijkl mnop qrst uvwx" "$B/wp/v2/users/me" > error.not
 curl -s -u "editor2:quill-pass-2" -d '' "$B/wp/v2/posts" > error.cannot-create.json
 get -X DELETE "$B/wp/v2/posts/$id1&force=true" > /dev/null
 get -X DELETE "$B/wp/v2/posts/$id2&force=true" > /dev/null
+U=$(get "$B/wp/v2/users/me/application-passwords/introspect&_fields=uuid" |
+    python3 -c 'import json,sys; print(json.load(sys.stdin)["uuid"])')
+get -X DELETE "$B/wp/v2/users/me/application-passwords/$U" > /dev/null
