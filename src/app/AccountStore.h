@@ -10,7 +10,9 @@ struct AccountRecord {
     std::string description;
     std::string xmlrpcurl;
     std::string port;        // decimal text, 0 to 65535
-    std::string blogapitype; // "Blogger", "MetaWeblog", "MovableType" or "MSN Spaces"
+    // "Blogger", "MetaWeblog", "MovableType", "MSN Spaces" or "WordPress REST" (WordPress's REST
+    // interface: xmlrpcurl then holds the REST base address, password an application password)
+    std::string blogapitype;
     std::string username;
     std::string password;
     std::string blogurl;

@@ -3,6 +3,7 @@
 #include "app/Reporter.h"
 #include "blogclient/MovableTypeApi.h"
 #include "blogclient/MsnSpacesApi.h"
+#include "blogclient/WordPressRestApi.h"
 
 std::unique_ptr<CBloggerApi> CBlogApiFactory::Create(const std::string& blogapitype) {
     if (blogapitype == "Blogger")
@@ -13,6 +14,8 @@ std::unique_ptr<CBloggerApi> CBlogApiFactory::Create(const std::string& blogapit
         return std::make_unique<CMovableTypeApi>();
     if (blogapitype == "MSN Spaces")
         return std::make_unique<CMsnSpacesApi>();
+    if (blogapitype == CWordPressRestApi::kTypeName)
+        return std::make_unique<CWordPressRestApi>();
     return nullptr;
 }
 

@@ -82,7 +82,7 @@ public:
     bool CheckArticle(const PostRequest& request) const;
 
     // Stops the transfer in progress (from any thread); the call then fails with 3001.
-    void Abort();
+    virtual void Abort();
 
     // The connection settings taken at binding time (the transport uses them). A local host
     // is reached without the proxy unless the proxy is also on for local hosts.

@@ -158,6 +158,32 @@ std::string CXmlRpcTransport::FailureReason(const HttpResponse& response,
     return with("传输失败: " + address);
 }
 
+std::string CXmlRpcTransport::RefusalReason(const HttpResponse& response) {
+    if (!response.Ok())
+        return {};
+    if (response.status == 403 || response.status == 405)
+        return CReasonText::Text(Reason::kXmlRpcRefused,
+                                 {"HTTP " + std::to_string(response.status)});
+    if (response.status >= 300 || response.body.find("<methodResponse") != std::string::npos)
+        return {};
+    std::string type = response.contentType;
+    for (char& c : type)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    size_t start = response.body.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (start < response.body.size() &&
+           std::isspace(static_cast<unsigned char>(response.body[start])))
+        ++start;
+    std::string head = response.body.substr(start, 14);
+    for (char& c : head)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool page = type.find("text/html") != std::string::npos ||
+                      head.starts_with("<!doctype html") || head.starts_with("<html");
+    if (!page)
+        return {};
+    return CReasonText::Text(Reason::kXmlRpcRefused, {"HTTP " + std::to_string(response.status) +
+                                                      ", 回应是网页而不是 XML-RPC 回答"});
+}
+
 std::string CXmlRpcTransport::MaskSecret(const std::string& request, const std::string& secret) {
     if (secret.empty())
         return request;
@@ -210,6 +236,10 @@ int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
               response.Ok() ? &response.body : nullptr);
     if (!response.Ok()) {
         ReportErrorWithReason(kErrNetwork, FailureReason(response, http.url));
+        return 0;
+    }
+    if (std::string refused = RefusalReason(response); !refused.empty()) {
+        ReportErrorWithReason(kErrHttpStatus, refused + ": " + http.url);
         return 0;
     }
     if (response.status >= 400) {

@@ -58,6 +58,10 @@ public:
     // or unknown host, a certificate that could not be verified, ... with the HTTP client's own
     // text in parentheses; "HTTP N" for an answer that came with status N.
     static std::string FailureReason(const HttpResponse& response, const std::string& address);
+    // Why an answer shows the server refusing XML-RPC itself: status 403 or 405, or a web page
+    // (HTML without a methodResponse) where the method's answer belongs. Hosts that block
+    // xmlrpc.php answer so while their REST interface still works. "" for any other answer.
+    static std::string RefusalReason(const HttpResponse& response);
 
     // Limits of one call.
     static constexpr long kConnectTimeoutMs = 30000;

@@ -4,6 +4,8 @@
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/BloggerApi.h"
 #include "blogclient/MsnSpacesApi.h"
+#include "blogclient/WordPressRestApi.h"
+#include "blogclient/XmlRpcTransport.h"
 #include "platform/text/AsciiText.h"
 #include "storage/ArticleDatabase.h"
 #include "workspace/AccountOperations.h"
@@ -14,7 +16,8 @@
 
 namespace {
 
-const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType"};
+const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType",
+                                     "WordPress REST"};
 
 SetupCheck Fail(std::string message, AccountField field = AccountField::kNone) {
     return {.message = std::move(message), .field = field};
@@ -254,8 +257,40 @@ SetupCheck CAccountSetup::DeleteWithPassword(const std::string& name,
     return Delete(name);
 }
 
+std::string ConnectionTestResult::Summary() const {
+    const std::string where = interfaceName + " 接口, " + address;
+    if (!ok)
+        return "连接失败: " + reason + " (" + where + ")";
+    std::string text = "用户有效: " + interfaceName + " 接口在 " + address + " 回答";
+    if (!blog.blogName.empty())
+        text += ", 博客 \"" + blog.blogName + "\"";
+    if (!blog.url.empty())
+        text += " (" + blog.url + ")";
+    return text;
+}
+
+std::string CAccountSetup::InterfaceName(const std::string& blogapitype) {
+    if (blogapitype == CWordPressRestApi::kTypeName)
+        return blogapitype;
+    return blogapitype + " (XML-RPC)";
+}
+
+namespace {
+
+// The test's result with the interface and the address it goes to filled in.
+ConnectionTestResult Started(const AccountRecord& account) {
+    ConnectionTestResult result{.interfaceName = CAccountSetup::InterfaceName(account.blogapitype),
+                                .address = account.xmlrpcurl};
+    XmlRpcEndpoint endpoint;
+    if (CXmlRpcTransport::SplitEndpoint(account.xmlrpcurl, account.port, endpoint))
+        result.address = CXmlRpcTransport::EndpointUrl(endpoint);
+    return result;
+}
+
+} // namespace
+
 ConnectionTestResult CAccountSetup::TestConnection(const AccountRecord& account) {
-    ConnectionTestResult result;
+    ConnectionTestResult result = Started(account);
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
     std::unique_ptr<CBloggerApi> api = CBlogApiFactory::Create(account.blogapitype);
@@ -280,8 +315,8 @@ void CAccountSetup::StartConnectionTest(const AccountRecord& account,
         std::lock_guard guard(m_testLock);
         m_testApi = api;
     }
-    m_test = std::thread([api, &observer] {
-        ConnectionTestResult result;
+    m_test = std::thread([api, &observer, start = Started(account)] {
+        ConnectionTestResult result = start;
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
         if (!api) {

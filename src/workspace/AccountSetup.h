@@ -60,6 +60,14 @@ struct ConnectionTestResult {
     bool ok = false;
     BlogInfo blog;      // the first blog of getUsersBlogs
     std::string reason; // why it failed
+    // Which interface was asked ("MetaWeblog (XML-RPC)", "WordPress REST") and at which
+    // address, port included.
+    std::string interfaceName;
+    std::string address;
+
+    // What the test window shows: "用户有效: WordPress REST 接口在 http://… 回答, 博客 …",
+    // or "连接失败: reason (… 接口, http://…)".
+    std::string Summary() const;
 };
 
 // Told when a connection test started with StartConnectionTest ends. Called on the test's
@@ -123,7 +131,10 @@ public:
     SetupCheck DeleteWithPassword(const std::string& name, const std::string& blogPassword);
 
     // --- Connection test ------------------------------------------------------------------
-    // getUsersBlogs with the values of the account (stored or not); blocks until it answers.
+    // The interface an account type speaks, as the connection test names it.
+    static std::string InterfaceName(const std::string& blogapitype);
+    // getUsersBlogs (WordPress REST: the user and the site) with the values of the account
+    // (stored or not); blocks until it answers.
     static ConnectionTestResult TestConnection(const AccountRecord& account);
     // The same on a worker of this object; the observer hears the result. A test still running
     // is aborted first.

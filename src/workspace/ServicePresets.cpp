@@ -17,7 +17,10 @@ std::vector<AccountRecord> CServicePresets::Load(const std::string& path) {
             CXmlNode node = doc.SelectNode(base + child);
             return node ? node.GetText() : std::string();
         };
-        presets.push_back({.name = text("/name"),
+        std::string name = text("/name");
+        if (doc.SelectNode(base + "/retired"))
+            name += kRetiredMark;
+        presets.push_back({.name = name,
                            .xmlrpcurl = text("/xml-rpc"),
                            .port = text("/port"),
                            .blogapitype = text("/blogapitype"),
@@ -28,4 +31,8 @@ std::vector<AccountRecord> CServicePresets::Load(const std::string& path) {
 
 std::vector<AccountRecord> CServicePresets::LoadInstalled() {
     return Load(GetAppFilePath(kFileName));
+}
+
+bool CServicePresets::IsRetired(const AccountRecord& preset) {
+    return preset.name.ends_with(kRetiredMark);
 }

@@ -68,7 +68,10 @@ TEST(WeblogFaultInjection, EveryMisbehaviourEndsWithItsReasonAndHandsBackNothing
         {"/bomb", kErrServerFault, notXml},
         {"/encoding", kErrServerFault, notXml},
         {"/utf16", kErrServerFault, notXml},
-        {"/html", kErrServerFault, notXml},
+        // A host that blocks XML-RPC and shows a page instead is told apart from a bad answer.
+        {"/html", kErrHttpStatus,
+         "原因: 服务器拒绝了 XML-RPC 接口 \\(HTTP 200, 回应是网页而不是 XML-RPC 回答\\), 可以改用 "
+         "WordPress REST 接口"},
         {"/503", kErrHttpStatus, "原因: HTTP 503 \\(服务暂时不可用\\)"},
     };
     CTempHome home;
@@ -91,6 +94,30 @@ TEST(WeblogFaultInjection, EveryMisbehaviourEndsWithItsReasonAndHandsBackNothing
         ASSERT_EQ(reporter.errors, std::vector<int>{c.error});
         ASSERT_EQ(reporter.faults.size(), 1u);
         EXPECT_TRUE(std::regex_search(reporter.faults[0], std::regex(c.reason)))
+            << reporter.faults[0];
+    }
+}
+
+// Hosts that block xmlrpc.php answer 403 or 405 (often with a page of their own); the user is
+// told that XML-RPC is refused and that REST remains, whatever the page says.
+TEST(WeblogFaultInjection, ABlockedXmlRpcIsReportedAsRefusedNotAsABadAnswer) {
+    CTempHome home;
+    loopback::CRawServer server([](const std::string& request) {
+        const int status = request.find("/405") != std::string::npos ? 405 : 403;
+        return loopback::CRawServer::Answer(status, "<html><body>Forbidden</body></html>",
+                                            "Content-Type: text/html\r\n");
+    });
+    for (const char* status : {"403", "405"}) {
+        CFaultRecorder reporter;
+        CScopedReporter scope(reporter);
+        CMetaWeblogApi api;
+        api.Bind(AccountAt(server.Url(std::string("/") + status + "/xmlrpc.php")));
+        BlogInfo info;
+        EXPECT_EQ(api.GetUsersBlogs(info), 0);
+        ASSERT_EQ(reporter.errors, std::vector<int>{kErrHttpStatus});
+        EXPECT_NE(reporter.faults.at(0).find(std::string("服务器拒绝了 XML-RPC 接口 (HTTP ") +
+                                             status + "), 可以改用 WordPress REST 接口"),
+                  std::string::npos)
             << reporter.faults[0];
     }
 }

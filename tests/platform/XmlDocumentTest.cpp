@@ -1,6 +1,7 @@
 #include "platform/xml/XmlDocument.h"
 #include "platform/HostileServer.h"
 #include "platform/text/TextCodec.h"
+#include "platform/xml/HtmlLinks.h"
 #include "platform/xml/XmlText.h"
 #include "support/TestSupport.h"
 
@@ -191,4 +192,38 @@ TEST(XmlText, GbkDocumentsStayWellFormedInCommentsToo) {
     ASSERT_TRUE(doc.LoadText("<?xml version=\"1.0\" encoding=\"gbk\"?>" + gbk));
     EXPECT_EQ(doc.SelectNode("/r/a").GetAttribute("b"), "😀");
     EXPECT_EQ(doc.SelectNode("/r/a").GetText(), "中");
+}
+
+// What a page announces about itself: every <link> with its address made absolute against the
+// page's base, the Link header's links the same way, and no address that is not on the web.
+TEST(HtmlLinks, PageAndHeaderLinksResolvedAgainstTheBase) {
+    const std::string page =
+        "<!DOCTYPE html><html><head><base href=\"/blog/\">"
+        "<link rel='EditURI' type=\"application/rsd+xml\" title=\"RSD\" href=\"xmlrpc.php?rsd\">"
+        "<LINK REL=\"alternate stylesheet\" href=\"s.css\">"
+        "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"Feed &raquo; 全部\" "
+        "href=\"https://feeds.example.org/x\">"
+        "<link rel=\"EditURI\" href=\"javascript:alert(1)\"><link rel=\"icon\">"
+        "</head><body><p>unclosed <div></body>";
+    std::vector<HtmlLink> links = CHtmlLinks::FromPage(page, "http://example.org/home/index.html");
+    ASSERT_EQ(links.size(), 3u);
+    EXPECT_EQ(links[0].href, "http://example.org/blog/xmlrpc.php?rsd");
+    EXPECT_EQ(links[0].type, "application/rsd+xml");
+    EXPECT_EQ(links[0].title, "RSD");
+    EXPECT_TRUE(CHtmlLinks::HasRel(links[1], "ALTERNATE"));
+    EXPECT_EQ(links[2].title, "Feed » 全部");
+    EXPECT_EQ(CHtmlLinks::WithRel(links, "alternate").size(), 2u);
+    EXPECT_EQ(CHtmlLinks::WithRel(links, "EditURI").size(), 1u);
+
+    std::vector<HtmlLink> header = CHtmlLinks::FromHeader(
+        "<http://example.org/index.php?rest_route=/>; rel=\"https://api.w.org/\", "
+        "</feed>; rel=alternate; type=\"application/atom+xml\"; title=\"a, b\", <javascript:x>; "
+        "rel=next",
+        "http://example.org/home/");
+    ASSERT_EQ(header.size(), 2u);
+    EXPECT_EQ(header[0].href, "http://example.org/index.php?rest_route=/");
+    EXPECT_EQ(header[0].rel, "https://api.w.org/");
+    EXPECT_EQ(header[1].href, "http://example.org/feed");
+    EXPECT_EQ(header[1].title, "a, b");
+    EXPECT_TRUE(CHtmlLinks::FromPage("not html at all \x01\x02", "http://x/").empty());
 }

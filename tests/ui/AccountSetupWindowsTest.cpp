@@ -4,6 +4,7 @@
 #include "app/AccountStore.h"
 #include "blogclient/MsnSpacesApi.h"
 #include "blogclient/peer/PeerSupport.h"
+#include "platform/LoopbackServer.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/CommandTable.h"
@@ -196,6 +197,56 @@ TEST_F(AccountSetupWindowsTest, WizardPresetsEndpointAndPortRules) {
     }
 }
 
+// 查找接口 on the service page: what was found is explained and fills type, address and port;
+// an interface on another host is used only after the user said yes.
+TEST_F(AccountSetupWindowsTest, WizardDiscoversTheInterfaceFromTheHomeAddress) {
+    loopback::CHttpServer site;
+    std::string restHost = "127.0.0.1";
+    site.Server().Get("/", [&](const httplib::Request&, httplib::Response& answer) {
+        answer.set_content("<html><head><link rel=\"https://api.w.org/\" href=\"http://" +
+                               restHost + ":" + std::to_string(site.Port()) +
+                               "/?rest_route=/\"></head></html>",
+                           "text/html");
+    });
+    site.Server().set_pre_routing_handler(
+        [](const httplib::Request& request, httplib::Response& answer) {
+            if (request.has_param("rest_route")) {
+                answer.set_content("{\"namespaces\":[\"wp/v2\"]}", "application/json");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
+    site.Start();
+    CAccountWizard wizard(nullptr, {});
+    wizard.show();
+    wizard.Next();
+    FillNames(wizard, QStringLiteral("n"), QStringLiteral("d"));
+    ASSERT_TRUE(wizard.Next());
+    const QString rest = QStringLiteral("http://127.0.0.1:%1/?rest_route=/").arg(site.Port());
+
+    restHost = "localhost";
+    m_boxes.Answer(false);
+    wizard.HomeEdit()->setText(QStringLiteral("127.0.0.1:%1").arg(site.Port()));
+    wizard.DiscoverButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return !wizard.Discovering(); }, 30000));
+    EXPECT_TRUE(Said().startsWith(QStringLiteral("接口在另一个主机 localhost 上")));
+    EXPECT_EQ(wizard.ServiceCombo()->currentText(), QStringLiteral("MetaWeblog"));
+    EXPECT_TRUE(wizard.DiscoveryText()->text().endsWith(
+        QStringLiteral("没有使用另一个主机上的接口, 请手工填写。")));
+
+    restHost = "127.0.0.1";
+    wizard.DiscoverButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return !wizard.Discovering(); }, 30000));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    EXPECT_TRUE(wizard.DiscoveryText()->text().contains(
+        QStringLiteral("将使用 WordPress REST 接口: ") + rest))
+        << wizard.DiscoveryText()->text().toStdString();
+    EXPECT_EQ(wizard.ServiceCombo()->currentText(), QStringLiteral("WordPress REST"));
+    ASSERT_TRUE(wizard.Next());
+    EXPECT_EQ(wizard.UrlEdit()->text(), rest);
+    EXPECT_EQ(wizard.PortEdit()->text(), QString::number(site.Port()));
+}
+
 TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     CAccountWizard wizard(nullptr, {});
     std::vector<std::string> added;
@@ -305,8 +356,16 @@ TEST_F(AccountSetupWindowsTest, ThePresetFileShipsTheKnownServices) {
             << preset.name;
         types.push_back(preset.blogapitype);
     }
-    for (const char* type : {"MetaWeblog", "Blogger", "MovableType", "MSN Spaces"})
+    for (const char* type :
+         {"MetaWeblog", "Blogger", "MovableType", "MSN Spaces", "WordPress REST"})
         EXPECT_NE(std::find(types.begin(), types.end(), type), types.end()) << type;
+    // The services that no longer answer are kept, marked.
+    std::vector<std::string> retired;
+    for (const AccountRecord& preset : presets) {
+        if (CServicePresets::IsRetired(preset))
+            retired.push_back(preset.blogapitype);
+    }
+    EXPECT_EQ(retired, (std::vector<std::string>{"Blogger", "MSN Spaces"}));
     EXPECT_TRUE(CServicePresets::Load(m_home.File("none.xml")).empty());
 }
 
@@ -570,7 +629,11 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
                                           ToQ(peer.port), ToQ(peer.username), ToQ(peer.password)));
     wizard.TestButton()->click();
     ASSERT_TRUE(WaitFor([&] { return !wizard.Testing(); }, 60000));
-    ASSERT_EQ(boxes.Texts(), std::vector<QString>{QStringLiteral("用户有效")});
+    ASSERT_EQ(boxes.Texts(),
+              std::vector<QString>{QStringLiteral("用户有效: MetaWeblog (XML-RPC) 接口在 ") +
+                                   ToQ(peer.xmlrpcurl) +
+                                   QStringLiteral(" 回答, 博客 \"Quill 测试博客\" "
+                                                  "(http://127.0.0.1:8080/)")});
     boxes.Clear();
     ASSERT_TRUE(wizard.Finish());
     ASSERT_EQ(tree.Accounts().size(), 1u);

@@ -48,6 +48,7 @@ constexpr ReasonEntry kReasons[] = {
     {Reason::kOutlineBelowItself, "节点不能移到它自己的下面"},
     {Reason::kImportNotBegun, "导入尚未开始"},
     {Reason::kProgramTimedOut, "超过 {0} 秒没有结束"},
+    {Reason::kXmlRpcRefused, "服务器拒绝了 XML-RPC 接口 ({0}), 可以改用 WordPress REST 接口"},
 };
 
 struct StatusEntry {

@@ -47,7 +47,8 @@ enum class Reason {
     kNoOutlineToMove,
     kOutlineBelowItself,
     kImportNotBegun,
-    kProgramTimedOut,     // {0}: seconds
+    kProgramTimedOut, // {0}: seconds
+    kXmlRpcRefused,   // {0}: the status, and what came instead of an XML-RPC answer
 };
 
 class CReasonText {

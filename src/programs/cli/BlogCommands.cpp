@@ -18,6 +18,7 @@
 #include "workspace/AccountSetup.h"
 #include "workspace/ArticleOperations.h"
 #include "workspace/EditorLauncher.h"
+#include "workspace/WeblogDiscovery.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,12 +31,16 @@ namespace {
 
 const char* kUsage = R"(
 博客命令:
-  account add --name 名称 --description 描述 --type Blogger|MetaWeblog|MovableType|"MSN Spaces"
+  account add --name 名称 --description 描述 --type Blogger|MetaWeblog|MovableType|"MSN Spaces"|"WordPress REST"
               --url 地址 --port 端口 --user 用户名 --password 密码 --encoding UTF-8|GB2312
               [--blog-url 博客地址]      新建账户
   account list [--json]       列出账户
   account rm 名称             删除账户和它的所有文章
-  account test 名称           测试连接 (getUsersBlogs), 输出博客地址、编号和名称
+  account discover 地址 [--json]
+                              从博客首页查找接口 (RSD 和 WordPress REST 链接), 说明找到的接口、
+                              各自是否回答和将使用的接口; 找不到时退出码非零
+  account test 名称           测试连接 (getUsersBlogs), 输出博客地址、编号和名称,
+                              回答的接口和地址
   posts fetch 账户 [--count N]  获取最新日志到 已收日志
   articles 账户 --folder 1|2|3|4 [--json]
                               列出一个文件夹的文章 (1 已收日志, 2 已发日志, 3 草稿箱, 4 垃圾箱)
@@ -207,6 +212,8 @@ int CBlogCommands::Run(const std::string& command, const std::vector<std::string
             return AccountRemove(rest[0]);
         if (sub == "test" && rest.size() == 1)
             return AccountTest(rest[0]);
+        if (sub == "discover" && rest.size() == 1)
+            return AccountDiscover(rest[0]);
         return Usage();
     }
     if (command == "posts") {
@@ -309,19 +316,62 @@ int CBlogCommands::AccountRemove(const std::string& name) {
     return check.Ok() ? 0 : Refuse(check.message);
 }
 
+int CBlogCommands::AccountDiscover(const std::string& address) {
+    CWeblogDiscovery discovery;
+    const DiscoveryResult result = discovery.Discover(address);
+    const DiscoveredInterface* chosen = result.Chosen();
+    if (m_json) {
+        CliJson interfaces = CliJson::array();
+        for (const DiscoveredInterface& found : result.interfaces) {
+            interfaces.push_back({{"type", found.blogapitype},
+                                  {"url", found.address},
+                                  {"port", found.port},
+                                  {"source", found.source},
+                                  {"answers", found.answers},
+                                  {"otherHost", found.otherHost},
+                                  {"note", found.note}});
+        }
+        CliJson chosenJson = nullptr;
+        if (chosen)
+            chosenJson = {
+                {"type", chosen->blogapitype}, {"url", chosen->address}, {"port", chosen->port}};
+        PrintJson(m_out, {{"page", result.pageUrl},
+                          {"interfaces", interfaces},
+                          {"chosen", chosenJson},
+                          {"reason", result.reason},
+                          {"explanation", result.Explanation()}});
+    } else {
+        for (const std::string& line : result.Explanation())
+            m_out << line << "\n";
+        if (chosen)
+            m_out << "type=" << chosen->blogapitype << "\nurl=" << chosen->address
+                  << "\nport=" << chosen->port << "\n";
+    }
+    if (!result.found) {
+        if (!m_json)
+            Message("没有找到博客接口: " + result.reason);
+        return 1;
+    }
+    return 0;
+}
+
 int CBlogCommands::AccountTest(const std::string& name) {
     AccountRecord account;
     if (!CAccountStore::GetAccount(name, account))
         return 1;
     ConnectionTestResult test = CAccountSetup::TestConnection(account);
     if (!test.ok)
-        return Refuse(test.reason);
+        return Refuse(test.Summary());
     const BlogInfo& info = test.blog;
     if (m_json) {
-        PrintJson(m_out, {{"url", info.url}, {"blogid", info.blogId}, {"blogName", info.blogName}});
+        PrintJson(m_out, {{"url", info.url},
+                          {"blogid", info.blogId},
+                          {"blogName", info.blogName},
+                          {"interface", test.interfaceName},
+                          {"address", test.address}});
     } else {
         m_out << "url=" << info.url << "\nblogid=" << info.blogId << "\nblogName=" << info.blogName
-              << "\n";
+              << "\ninterface=" << test.interfaceName << "\naddress=" << test.address << "\n";
     }
     return 0;
 }

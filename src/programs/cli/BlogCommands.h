@@ -33,6 +33,7 @@ private:
     int AccountList();
     int AccountRemove(const std::string& name);
     int AccountTest(const std::string& name);
+    int AccountDiscover(const std::string& address);
     int PostsFetch(const Arguments& a);
     int Articles(const Arguments& a);
     int ArticleNew(const Arguments& a);

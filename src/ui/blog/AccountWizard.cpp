@@ -5,7 +5,9 @@
 #include "ui/common/UiText.h"
 #include "ui/common/UiThread.h"
 #include "workspace/ServicePresets.h"
+#include "workspace/WeblogDiscovery.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -22,7 +24,8 @@
 
 namespace {
 
-const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType"};
+const char* const kServiceTypes[] = {"MetaWeblog", "Blogger", "MSN Spaces", "MovableType",
+                                     "WordPress REST"};
 const char* const kEncodings[] = {"UTF-8", "GB2312"};
 constexpr const char* kPresetHeader = "----->预置BSP列表<-----";
 constexpr const char* kTestText = "测试连接";
@@ -101,6 +104,20 @@ CAccountWizard::CAccountWizard(QWidget* parent, std::vector<AccountRecord> prese
     for (const char* encoding : kEncodings)
         m_encoding->addItem(QString::fromUtf8(encoding));
     m_presetList = new QListWidget;
+    m_home = new QLineEdit;
+    m_home->setPlaceholderText(QStringLiteral("example.com 或 https://example.com/blog"));
+    m_discover = new QPushButton(QStringLiteral("查找接口"));
+    m_discover->setAutoDefault(false);
+    connect(m_discover, &QPushButton::clicked, this, &CAccountWizard::StartDiscovery);
+    auto* homeRow = new QHBoxLayout;
+    homeRow->addWidget(m_home, 1);
+    homeRow->addWidget(m_discover);
+    m_found = new QLabel;
+    m_found->setWordWrap(true);
+    m_found->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    serviceLayout->addRow(QStringLiteral("博客首页"), homeRow);
+    serviceLayout->addRow(QString(), Hint("只知道博客的首页地址时, 可以由它查找接口类型和地址"));
+    serviceLayout->addRow(QString(), m_found);
     serviceLayout->addRow(QStringLiteral("服务类型"), m_service);
     serviceLayout->addRow(QString(), Hint("BLOG接口的服务类型，请查询您的博客提供商"));
     serviceLayout->addRow(QStringLiteral("编码类型"), m_encoding);
@@ -182,8 +199,68 @@ CAccountWizard::CAccountWizard(QWidget* parent, std::vector<AccountRecord> prese
 }
 
 CAccountWizard::~CAccountWizard() {
-    // The worker reports to the observer: it ends first.
+    // The workers report to the observer and to this window: they end first.
+    StopDiscovery();
     m_setup.reset();
+}
+
+void CAccountWizard::StopDiscovery() {
+    if (m_discovery)
+        m_discovery->Abort();
+    if (m_discoveryThread.joinable())
+        m_discoveryThread.join();
+    m_discovering = false;
+    m_discover->setEnabled(true);
+}
+
+void CAccountWizard::StartDiscovery() {
+    StopDiscovery();
+    const std::string typed = ToStd(m_home->text());
+    m_discovery = std::make_shared<CWeblogDiscovery>();
+    m_discovering = true;
+    m_discover->setEnabled(false);
+    m_found->setText(QStringLiteral("正在读取 ") + m_home->text().trimmed() +
+                     QStringLiteral(" ..."));
+    QPointer<CAccountWizard> self = this;
+    m_discoveryThread = std::thread([self, typed, discovery = m_discovery, context = this] {
+        DiscoveryResult result = discovery->Discover(typed);
+        PostToUi(context, [self, result] {
+            if (self)
+                self->OnDiscovered(result);
+        });
+    });
+}
+
+void CAccountWizard::OnDiscovered(const DiscoveryResult& result) {
+    if (!m_discovering)
+        return;
+    if (m_discoveryThread.joinable())
+        m_discoveryThread.join();
+    m_discovering = false;
+    m_discover->setEnabled(true);
+    QStringList lines;
+    for (const std::string& line : result.Explanation())
+        lines << ToQ(line);
+    m_found->setText(lines.join(QLatin1Char('\n')));
+    const DiscoveredInterface* use = result.Chosen();
+    if (!use)
+        return;
+    if (use->otherHost &&
+        !CMessageBox::Ask(this,
+                          ToQ("接口在另一个主机 " + CWeblogDiscovery::HostOf(use->address) +
+                              " 上, 不是您输入的 " + result.typedHost +
+                              "。\n使用它, 用户名和密码就会发往那个主机。仍然使用吗?"),
+                          QStringLiteral("查找接口"))) {
+        m_found->setText(m_found->text() +
+                         QStringLiteral("\n没有使用另一个主机上的接口, 请手工填写。"));
+        return;
+    }
+    SelectText(m_service, use->blogapitype);
+    SelectText(m_encoding, "UTF-8");
+    m_preset.xmlrpcurl = use->address;
+    m_preset.port = use->port;
+    if (m_blogUrl->text() == QStringLiteral("http://") || m_blogUrl->text().isEmpty())
+        m_blogUrl->setText(ToQ(result.pageUrl));
 }
 
 std::vector<AccountRecord> CAccountWizard::LoadPresets() {
@@ -229,8 +306,13 @@ void CAccountWizard::ShowStep(int step) {
         if (!m_presetsShown) {
             m_presetsShown = true;
             m_presetList->addItem(QString::fromUtf8(kPresetHeader));
-            for (const AccountRecord& preset : m_presets)
-                m_presetList->addItem(ToQ(preset.name));
+            for (const AccountRecord& preset : m_presets) {
+                auto* item = new QListWidgetItem(ToQ(preset.name), m_presetList);
+                if (CServicePresets::IsRetired(preset)) {
+                    item->setForeground(QColor(0x80, 0x80, 0x80));
+                    item->setToolTip(QString::fromUtf8(CServicePresets::kRetiredHint));
+                }
+            }
             m_presetList->setCurrentRow(0);
         }
         break;
@@ -403,10 +485,9 @@ void CAccountWizard::OnTested(int generation, const ConnectionTestResult& result
     m_test->setText(QString::fromUtf8(kTestText));
     m_test->setEnabled(true);
     if (result.ok)
-        CMessageBox::Show(this, QStringLiteral("用户有效"));
+        CMessageBox::Show(this, ToQ(result.Summary()));
     else
-        CMessageBox::Show(this, QStringLiteral("连接失败: ") + ToQ(result.reason),
-                          QString::fromUtf8(kTestText), true);
+        CMessageBox::Show(this, ToQ(result.Summary()), QString::fromUtf8(kTestText), true);
 }
 
 bool CAccountWizard::Finish() {
@@ -439,6 +520,11 @@ void CAccountWizard::reject() {
     // 取消 while a test runs stops the test; the wizard stays with its values.
     if (m_testing) {
         CancelTest();
+        return;
+    }
+    if (m_discovering) {
+        StopDiscovery();
+        m_found->setText(QStringLiteral("已取消查找接口"));
         return;
     }
     // Past the first page the user has typed something; it is dropped only when they say so.

@@ -2,11 +2,13 @@
 
 #include "app/AccountStore.h"
 #include "workspace/AccountSetup.h"
+#include "workspace/WeblogDiscovery.h"
 
 #include <QDialog>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class QComboBox;
@@ -46,6 +48,11 @@ public:
     void StartTest();
     bool Testing() const { return m_testing; }
     void CancelTest();
+    // 查找接口 on a worker: reads the home address typed on the service page, shows what it
+    // found and fills service type, address and port (asking first when the interface is on
+    // another host than the one typed).
+    void StartDiscovery();
+    bool Discovering() const { return m_discovering; }
 
     const AccountRecord& Account() const { return m_account; }
     QLineEdit* NameEdit() const { return m_name; }
@@ -58,6 +65,9 @@ public:
     QLineEdit* UserEdit() const { return m_user; }
     QLineEdit* PasswordEdit() const { return m_password; }
     QLineEdit* BlogUrlEdit() const { return m_blogUrl; }
+    QLineEdit* HomeEdit() const { return m_home; }
+    QPushButton* DiscoverButton() const { return m_discover; }
+    QLabel* DiscoveryText() const { return m_found; }
     QTreeWidget* SummaryList() const { return m_summary; }
     QPushButton* NextButton() const { return m_next; }
     QPushButton* BackButton() const { return m_back; }
@@ -78,6 +88,8 @@ private:
     void OnPresetChosen(int row);
     void OnUrlEdited(const QString& text);
     void OnTested(int generation, const ConnectionTestResult& result);
+    void OnDiscovered(const DiscoveryResult& result);
+    void StopDiscovery();
     bool Refuse(const SetupCheck& check);
     void FillSummary();
 
@@ -90,6 +102,9 @@ private:
     int m_generation = 0;
     bool m_testing = false;
     AddedHandler m_added;
+    std::shared_ptr<CWeblogDiscovery> m_discovery;
+    std::thread m_discoveryThread;
+    bool m_discovering = false;
 
     QLabel* m_title = nullptr;
     QStackedWidget* m_pages = nullptr;
@@ -104,6 +119,9 @@ private:
     QLineEdit* m_password = nullptr;
     QLineEdit* m_blogUrl = nullptr;
     QTreeWidget* m_summary = nullptr;
+    QLineEdit* m_home = nullptr;
+    QPushButton* m_discover = nullptr;
+    QLabel* m_found = nullptr;
     QPushButton* m_back = nullptr;
     QPushButton* m_next = nullptr;
     QPushButton* m_finish = nullptr;

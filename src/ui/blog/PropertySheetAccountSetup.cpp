@@ -94,7 +94,8 @@ CPropertyPageAccountConnection::CPropertyPageAccountConnection(const std::string
     m_port = new QSpinBox;
     m_port->setRange(0, 65535);
     m_service = new QComboBox;
-    for (const char* type : {"Blogger", "MetaWeblog", "MSN Spaces", "MovableType"})
+    for (const char* type :
+         {"Blogger", "MetaWeblog", "MSN Spaces", "MovableType", "WordPress REST"})
         m_service->addItem(QString::fromUtf8(type));
     m_encoding = new QComboBox;
     for (const char* encoding : {"GB2312", "UTF-8"})

@@ -2,6 +2,7 @@
 #include "PeerSupport.h"
 #include "support/CliRunner.h"
 
+#include <algorithm>
 #include <ctime>
 #include <unistd.h>
 
@@ -26,7 +27,7 @@ protected:
                     "--name",        name,
                     "--description", "WordPress 测试",
                     "--type",        GetParam().first,
-                    "--url",         kPeerUrl,
+                    "--url",         PeerAccount("x", GetParam().first).xmlrpcurl,
                     "--port",        "8080",
                     "--user",        "admin",
                     "--password",    password,
@@ -34,14 +35,22 @@ protected:
                     "--blog-url",    "http://127.0.0.1:8080/"});
     }
 
+    bool Rest() const { return std::string(GetParam().first) == "WordPress REST"; }
+    std::string Password() const { return PeerAccount("x", GetParam().first).password; }
+
     std::string m_dir = MakeTempDir();
 };
 
 TEST_P(BlogCliPeerTest, PublishFetchAndDeleteArticles) {
-    ASSERT_EQ(AddAccount("博客", "quill-pass-1").exitCode, 0);
+    ASSERT_EQ(AddAccount("博客", Password()).exitCode, 0);
     CliResult test = Run({"account", "test", "博客"});
     ASSERT_EQ(test.exitCode, 0) << test.err;
-    EXPECT_EQ(test.out, "url=http://127.0.0.1:8080/\nblogid=1\nblogName=Quill 测试博客\n");
+    EXPECT_EQ(test.out,
+              "url=http://127.0.0.1:8080/\nblogid=1\nblogName=Quill 测试博客\ninterface=" +
+                  (Rest() ? std::string("WordPress REST\naddress=") + kPeerRestUrl
+                          : std::string(GetParam().first) +
+                                " (XML-RPC)\naddress=http://127.0.0.1:8080/xmlrpc.php") +
+                  "\n");
 
     // Other test runs may publish to the same server meanwhile: everything is found by the
     // post ids and titles of this run.
@@ -92,7 +101,7 @@ TEST_P(BlogCliPeerTest, PublishFetchAndDeleteArticles) {
 }
 
 TEST_P(BlogCliPeerTest, CategoriesMediaAndAWrongPassword) {
-    ASSERT_EQ(AddAccount("博客", "quill-pass-1").exitCode, 0);
+    ASSERT_EQ(AddAccount("博客", Password()).exitCode, 0);
     CliResult categories = Run({"categories", "博客", "--json"});
     WriteAll(m_dir + "/说明.txt", "纯文本附件\n");
     CliResult media = Run({"media", "upload", "博客", m_dir + "/说明.txt"});
@@ -108,18 +117,36 @@ TEST_P(BlogCliPeerTest, CategoriesMediaAndAWrongPassword) {
     CliResult test = Run({"account", "test", "错的"});
     EXPECT_EQ(test.exitCode, 1);
     EXPECT_NE(test.err.find("错误 4000"), std::string::npos) << test.err;
-    EXPECT_NE(test.err.find("提示代码: 403\r\n提示信息: Incorrect username or password."),
-              std::string::npos);
+    EXPECT_NE(test.err.find(Rest()
+                                ? "提示代码: rest_not_logged_in\r\n提示信息: You are not currently "
+                                  "logged in. (HTTP 401)"
+                                : "提示代码: 403\r\n提示信息: Incorrect username or password."),
+              std::string::npos)
+        << test.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(WordPress, BlogCliPeerTest,
-                         ::testing::Values(std::pair{"MetaWeblog", "UTF-8"},
-                                           std::pair{"Blogger", "GB2312"},
-                                           std::pair{"MovableType", "GB2312"}),
-                         [](const auto& info) {
-                             return std::string(info.param.first) +
-                                    (std::string(info.param.second) == "UTF-8" ? "_Utf8"
-                                                                               : "_Gb2312");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    WordPress, BlogCliPeerTest,
+    ::testing::Values(std::pair{"MetaWeblog", "UTF-8"}, std::pair{"Blogger", "GB2312"},
+                      std::pair{"MovableType", "GB2312"}, std::pair{"WordPress REST", "UTF-8"}),
+    [](const auto& info) {
+        std::string type = info.param.first;
+        std::replace(type.begin(), type.end(), ' ', '_');
+        return type + (std::string(info.param.second) == "UTF-8" ? "_Utf8" : "_Gb2312");
+    });
 
 } // namespace
+
+// The peer's pages announce both interfaces; both answer, and REST is proposed.
+TEST(BlogCliPeerDiscovery, TheHomePageLeadsToBothInterfaces) {
+    SKIP_WITHOUT_PEER();
+    const std::string dir = MakeTempDir();
+    CliResult found = RunCli(dir, {"account", "discover", "127.0.0.1:8080"});
+    RemoveTree(dir);
+    ASSERT_EQ(found.exitCode, 0) << found.err;
+    for (const std::string line :
+         {"找到 WordPress REST 接口 (RSD): http://127.0.0.1:8080/index.php?rest_route=/ — 可用",
+          "找到 MetaWeblog 接口 (RSD): http://127.0.0.1:8080/xmlrpc.php — 可用",
+          "\ntype=WordPress REST\nurl=http://127.0.0.1:8080/index.php?rest_route=/\nport=8080\n"})
+        EXPECT_NE(found.out.find(line), std::string::npos) << line << "\n" << found.out;
+}
