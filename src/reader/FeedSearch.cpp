@@ -24,7 +24,8 @@ CFeedSearch::CFeedSearch(CFeedDatabase& store, CFeedFetcher* fetcher)
     : m_store(store), m_fetcher(fetcher) {}
 
 SearchOutcome CFeedSearch::Run(const SearchRequest& request) {
-    if (request.keyword.empty()) {
+    // Spaces alone are no keyword either.
+    if (request.keyword.find_first_not_of(" \t\r\n\f\v") == std::string::npos) {
         SearchOutcome outcome;
         outcome.message = kEmptyKeywordText;
         return outcome;

@@ -1,6 +1,7 @@
 #include "storage/FeedSearchIndex.h"
 
 #include "storage/CppSQLite3Exception.h"
+#include "storage/SearchTokenizer.h"
 #include "storage/SqlDatabase.h"
 #include "storage/SqlStatement.h"
 #include "storage/Transaction.h"
@@ -13,14 +14,14 @@
 
 namespace {
 
-// Each row's trigrams and the columns they stand in, without their places (detail=column) and
-// without column sizes (results are not ranked): a third of the full index's size. Without places
-// a keyword is looked up as all of its trigrams in the same column, a few more candidates than
-// the phrase would give; the LIKE test decides. The index holds no copy of the texts: rows are
-// named by item_id, the rowid of rss_data.
+// Each row's tokens (see CSearchTokenizer) and the columns they stand in, without their places
+// (detail=column) and without column sizes (results are not ranked). Without places a keyword is
+// looked up as all of its tokens in the same column, a few more candidates than a phrase would
+// give; the LIKE test decides. The index holds no copy of the texts: rows are named by item_id,
+// the rowid of rss_data.
 //
-// Writing a row's trigrams costs several times the row's own insert, and taking them out costs
-// as much, so the writes of rss_data do neither: their triggers only note what changed, and
+// Writing a row's tokens costs more than the row's own insert, and taking them out costs as
+// much, so the writes of rss_data do neither: their triggers only note what changed, and
 // CatchUp applies it later, in batches.
 // - rss_search_pending holds the ids of rows to be indexed: an insert queues its row; a change of
 //   the texts (or of the id) queues the row under its new id.
@@ -34,8 +35,12 @@ namespace {
 // texts name, so it finds exactly the scan's rows whatever the queues hold.
 constexpr const char* kCreateTables =
     "CREATE VIRTUAL TABLE rss_search USING fts5(item_title, item_description, "
-    "content='rss_data', content_rowid='item_id', tokenize='trigram case_sensitive 0', "
+    "content='rss_data', content_rowid='item_id', tokenize='quill', "
     "detail='column', columnsize=0);";
+
+// How the table of the present index is declared; an index made otherwise (the trigram index
+// of earlier versions) is replaced.
+constexpr const char* kIndexMark = "tokenize='quill'";
 
 constexpr const char* kCreateQueue =
     "CREATE TABLE rss_search_pending (id INTEGER PRIMARY KEY);"
@@ -73,55 +78,51 @@ bool Complete(CSqlDatabase& db) {
                        "'rss_search_insert', 'rss_search_delete', 'rss_search_update'") == 6;
 }
 
-size_t CharacterCount(const std::string& text) {
-    size_t count = 0;
-    for (unsigned char c : text) {
-        if ((c & 0xC0) != 0x80)
-            ++count;
-    }
-    return count;
+bool Current(CSqlDatabase& db) {
+    const std::optional<int64_t> found =
+        db.CompileStatement("SELECT count(*) FROM sqlite_master WHERE name = 'rss_search' AND "
+                            "instr(sql, ?1) > 0;")
+            .Bind(1, std::string(kIndexMark))
+            .ExecScalar();
+    return found.value_or(0) == 1;
 }
 
 } // namespace
 
 bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
-    if (Complete(db))
+    // Every connection needs the tokenizer before it reads or writes the index.
+    if (!CSearchTokenizer::Register(db.Handle()))
+        return false; // no FTS5 in this SQLite: searching scans
+    if (Complete(db) && Current(db))
         return true;
     CTransaction transaction(db);
     // Looked at again under the write lock: another connection may have made it meanwhile.
-    if (Complete(db))
+    if (Complete(db) && Current(db))
         return true;
-    try {
-        if (CountOf(db, "'rss_search', 'rss_search_insert', 'rss_search_delete', "
-                        "'rss_search_update'") == 4 &&
-            CountOf(db, "'rss_search_pending', 'rss_search_gone'") == 0) {
-            // An index that its triggers kept in step row by row: it is whole, and only the
-            // triggers change to queueing ones.
-            db.ExecuteUpdate(kDropTriggers);
-            db.ExecuteUpdate(kCreateQueue);
-        } else {
-            // A store from before the index, or one whose index is damaged: the index starts
-            // empty and every row is queued, which takes a moment even for a million rows; the
-            // filling is left to CatchUp.
-            db.ExecuteUpdate(kDropTriggers);
-            db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search;"
-                             "DROP TABLE IF EXISTS rss_search_pending;"
-                             "DROP TABLE IF EXISTS rss_search_gone;");
-            db.ExecuteUpdate(kCreateTables);
-            db.ExecuteUpdate(kCreateQueue);
-            db.ExecuteUpdate("INSERT INTO rss_search_pending (id) SELECT item_id FROM rss_data;");
-        }
-    } catch (const CppSQLite3Exception& e) {
-        // No FTS5 or no trigram tokenizer in this SQLite: nothing is kept, searching scans.
-        const std::string message = e.Message();
-        if (message.find("no such module") == std::string::npos &&
-            message.find("no such tokenizer") == std::string::npos)
-            throw;
-        transaction.Rollback();
-        return false;
-    }
+    // A store from before the index, one with the trigram index of earlier versions, or one
+    // whose index is damaged: the index starts empty and every row is queued, which takes a
+    // moment even for a million rows; the filling is left to CatchUp, off the window's thread.
+    db.ExecuteUpdate(kDropTriggers);
+    db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search;"
+                     "DROP TABLE IF EXISTS rss_search_pending;"
+                     "DROP TABLE IF EXISTS rss_search_gone;");
+    db.ExecuteUpdate(kCreateTables);
+    db.ExecuteUpdate(kCreateQueue);
+    db.ExecuteUpdate("INSERT INTO rss_search_pending (id) SELECT item_id FROM rss_data;");
     transaction.Commit();
     return true;
+}
+
+int64_t CFeedSearchIndex::Rebuild(CSqlDatabase& db) {
+    if (!CSearchTokenizer::Register(db.Handle()))
+        return 0;
+    // One transaction: the index is read again from every row and both queues are emptied.
+    CTransaction transaction(db);
+    db.ExecuteUpdate("INSERT INTO rss_search (rss_search) VALUES ('rebuild');"
+                     "DELETE FROM rss_search_pending; DELETE FROM rss_search_gone;"
+                     "INSERT INTO rss_search (rss_search) VALUES ('optimize');");
+    transaction.Commit();
+    return db.CompileStatement("SELECT count(*) FROM rss_data;").ExecScalar().value_or(0);
 }
 
 int64_t CFeedSearchIndex::PendingRows(CSqlDatabase& db, int64_t atMost) {
@@ -185,35 +186,32 @@ int64_t CFeedSearchIndex::CatchUp(CSqlDatabase& db, int64_t maxRows) {
     return folded;
 }
 
-bool CFeedSearchIndex::Serves(const std::string& keyword) {
-    return CharacterCount(keyword) >= kMinimumCharacters;
-}
-
-std::string CFeedSearchIndex::MatchQuery(const std::string& keyword, bool inDescription) {
-    // The code points, each as its bytes.
-    std::vector<std::string> characters;
-    for (size_t i = 0; i < keyword.size();) {
-        size_t end = i + 1;
-        while (end < keyword.size() && (static_cast<unsigned char>(keyword[end]) & 0xC0) == 0x80)
-            ++end;
-        characters.push_back(keyword.substr(i, end - i));
-        i = end;
-    }
+std::optional<std::string>
+CFeedSearchIndex::MatchQuery(CSqlDatabase& db, const std::string& keyword, bool inDescription) {
+    const CSearchTokenizer tokenizer(CSearchTokenizer::Api(db.Handle()));
     std::set<std::string> seen;
     std::string terms;
-    for (size_t i = 0; i + kMinimumCharacters <= characters.size(); ++i) {
-        std::string term = "\"";
-        for (size_t k = i; k < i + kMinimumCharacters; ++k) {
-            for (char c : characters[k]) {
+    tokenizer.Tokenize(
+        keyword, CSearchTokenizer::Purpose::kQuery, [&](const CSearchTokenizer::Token& token) {
+            // A word that the keyword cuts off may go on in the text, and so may a run of
+            // ideographs that it ends with; one character of a run may be any of the run's.
+            // A pair is a whole token, and so is a word followed by something else.
+            const bool whole =
+                token.kind == CSearchTokenizer::Kind::kCjkPair ||
+                (token.kind == CSearchTokenizer::Kind::kWord && token.end < keyword.size()) ||
+                (token.kind == CSearchTokenizer::Kind::kCjkSingle && token.end < keyword.size());
+            std::string term = "\"";
+            for (char c : token.text) {
                 term += c;
                 if (c == '"')
                     term += '"';
             }
-        }
-        term += '"';
-        if (!seen.insert(term).second)
-            continue;
-        terms += (terms.empty() ? "" : " AND ") + term;
-    }
+            term += whole ? "\"" : "\"*";
+            if (seen.insert(term).second)
+                terms += (terms.empty() ? "" : " AND ") + term;
+            return 0;
+        });
+    if (terms.empty())
+        return std::nullopt;
     return inDescription ? "(" + terms + ")" : "item_title : (" + terms + ")";
 }
