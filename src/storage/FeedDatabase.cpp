@@ -525,10 +525,7 @@ bool CFeedDatabase::CheckKeyword(const std::string& text) {
     return true;
 }
 
-int CFeedDatabase::RunSearch(
-    const SearchQuery& query,
-    const std::function<void(CSqlDatabase&, const std::string& where,
-                             const std::function<void(CSqlStatement&)>& bind)>& read) {
+int CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read) {
     if (!CheckKeyword(query.text))
         return 0;
     const std::string pattern = CStoreSql::ContainsPattern(query.text);
@@ -541,25 +538,17 @@ int CFeedDatabase::RunSearch(
             term = "(" + term + " OR " + column + " LIKE ?2 ESCAPE '\\')";
         return term;
     };
-    std::string exact = query.inDescription
-                            ? "(" + like("item_title") + " OR " + like("item_description") + ")"
+    const std::string exact =
+        query.inDescription ? "(" + like("item_title") + " OR " + like("item_description") + ")"
                             : like("item_title");
-    if (!query.allFeeds)
-        exact += " AND item_feedid IN " + InIds(3);
+    const std::string scope = query.allFeeds ? "" : " AND item_feedid IN " + InIds(3);
     return Run([&](CSqlDatabase& db) {
         // The index holds the UTF-8 form only, so a GBK form to look for means a scan, and so
-        // does a keyword without any token. The index and the queue of rows not yet in it
-        // narrow the rows; the LIKE condition still decides each of them. The queue is read in
-        // the same statement as the index, so rows queued by another connection after a
-        // catch-up are found as well.
-        std::optional<std::string> match;
+        // does a keyword without any token.
+        std::optional<CFeedSearchIndex::Match> match;
         if (m_searchIndex && !withLegacy)
             match = CFeedSearchIndex::MatchQuery(db, query.text, query.inDescription);
-        std::string where = exact;
         if (match) {
-            where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4 "
-                    "UNION ALL SELECT id FROM rss_search_pending) AND " +
-                    exact;
             // A short queue is folded in first, so the search reads few rows outside the index.
             // Failing to (the file busy with a long write) costs only speed, never a result.
             try {
@@ -569,15 +558,40 @@ int CFeedDatabase::RunSearch(
             } catch (const CppSQLite3Exception&) {
             }
         }
-        read(db, where, [&](CSqlStatement& select) {
-            select.Bind(1, pattern);
-            if (withLegacy)
-                select.Bind(2, legacyPattern);
-            if (!query.allFeeds)
-                select.Bind(3, CStoreSql::IdArray(query.feedIds));
-            if (match)
-                select.Bind(4, *match);
-        });
+        // One reading: the queues looked at, the count and the rows describe the same state.
+        db.ExecuteUpdate("BEGIN;");
+        try {
+            // With both queues empty the index names exactly the rows that hold the texts it
+            // was made from; a keyword that it answers exactly then needs no LIKE test.
+            // Otherwise the index and the queue of rows not yet in it narrow the rows and the
+            // LIKE condition decides each of them. The queue is read in the same statement as
+            // the index, so rows queued by another connection after a catch-up are found too.
+            const bool alone = match && match->exact && CFeedSearchIndex::PendingRows(db, 1) == 0;
+            std::string where = exact + scope;
+            if (alone)
+                where =
+                    "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4)" + scope;
+            else if (match)
+                where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4 "
+                        "UNION ALL SELECT id FROM rss_search_pending) AND " +
+                        exact + scope;
+            read(db, where, alone && query.allFeeds ? match->query : std::string(),
+                 [&](CSqlStatement& select) {
+                     if (!alone) {
+                         select.Bind(1, pattern);
+                         if (withLegacy)
+                             select.Bind(2, legacyPattern);
+                     }
+                     if (!query.allFeeds)
+                         select.Bind(3, CStoreSql::IdArray(query.feedIds));
+                     if (match)
+                         select.Bind(4, match->query);
+                 });
+        } catch (...) {
+            db.ExecuteUpdate("ROLLBACK;");
+            throw;
+        }
+        db.ExecuteUpdate("COMMIT;");
     });
 }
 
@@ -586,7 +600,8 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
     std::vector<FeedItem> found;
     const SearchQuery query{
         .text = text, .feedIds = feedIds, .allFeeds = allFeeds, .inDescription = inDescription};
-    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where, const auto& bind) {
+    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where, const std::string&,
+                                  const SearchBinder& bind) {
         CSqlStatement select =
             db.CompileStatement(std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
                                 where + " ORDER BY item_id DESC;");
@@ -603,26 +618,27 @@ int CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, int page
                                   std::vector<FeedItem>& items, int& total) {
     std::vector<FeedItem> found;
     int count = 0;
-    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where, const auto& bind) {
-        // Read in one transaction, so that the count and the page describe the same rows.
-        CSqlStatement counting =
-            db.CompileStatement("SELECT count(*) FROM rss_data WHERE " + where + ";");
+    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where,
+                                  const std::string& indexAlone, const SearchBinder& bind) {
+        std::string countSql = "SELECT count(*) FROM rss_data WHERE " + where + ";";
+        std::string pageSql = std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
+                              where + " ORDER BY item_id DESC LIMIT ?5 OFFSET ?6;";
+        if (!indexAlone.empty()) {
+            // In all channels the index counts and pages by itself, newest (highest id) first.
+            countSql = "SELECT count(*) FROM rss_search WHERE rss_search MATCH ?4;";
+            pageSql = std::string("SELECT ") + kItemColumns +
+                      " FROM rss_data WHERE item_id IN (SELECT rowid FROM rss_search WHERE "
+                      "rss_search MATCH ?4 ORDER BY rowid DESC LIMIT ?5 OFFSET ?6) "
+                      "ORDER BY item_id DESC;";
+        }
+        CSqlStatement counting = db.CompileStatement(countSql);
         bind(counting);
-        CSqlStatement select =
-            db.CompileStatement(std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
-                                where + " ORDER BY item_id DESC LIMIT ?5 OFFSET ?6;");
+        count = static_cast<int>(counting.ExecScalar().value_or(0));
+        CSqlStatement select = db.CompileStatement(pageSql);
         bind(select);
         select.Bind(5, pageSize).Bind(6, offset);
-        db.ExecuteUpdate("BEGIN;");
-        try {
-            count = static_cast<int>(counting.ExecScalar().value_or(0));
-            for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
-                found.push_back(ReadFullItem(rows));
-        } catch (...) {
-            db.ExecuteUpdate("ROLLBACK;");
-            throw;
-        }
-        db.ExecuteUpdate("COMMIT;");
+        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
+            found.push_back(ReadFullItem(rows));
     });
     if (ok) {
         items.swap(found);

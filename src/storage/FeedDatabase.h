@@ -183,11 +183,13 @@ private:
     int FindOne(const std::string& sql, int id, const std::function<void(const CSqlQuery&)>& read);
     // False (with kInvalidKeywordText) for a keyword of invalid UTF-8 or control characters.
     bool CheckKeyword(const std::string& text);
-    // Calls read with the condition that selects the query's rows from rss_data and with what
-    // binds its values to a statement.
-    int RunSearch(const SearchQuery& query,
-                  const std::function<void(CSqlDatabase&, const std::string& where,
-                                           const std::function<void(CSqlStatement&)>& bind)>& read);
+    // Calls read, in one reading transaction, with the condition that selects the query's rows
+    // from rss_data, the FTS5 query when the index alone answers in all channels (else empty),
+    // and what binds the values to a statement (?1 to ?4).
+    using SearchBinder = std::function<void(CSqlStatement&)>;
+    using SearchReader = std::function<void(CSqlDatabase&, const std::string& where,
+                                            const std::string& indexAlone, const SearchBinder&)>;
+    int RunSearch(const SearchQuery& query, const SearchReader& read);
 
     // The file may hold texts that an older store wrote in GBK.
     bool m_legacyText = true;

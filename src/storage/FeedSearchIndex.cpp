@@ -14,11 +14,10 @@
 
 namespace {
 
-// Each row's tokens (see CSearchTokenizer) and the columns they stand in, without their places
-// (detail=column) and without column sizes (results are not ranked). Without places a keyword is
-// looked up as all of its tokens in the same column, a few more candidates than a phrase would
-// give; the LIKE test decides. The index holds no copy of the texts: rows are named by item_id,
-// the rowid of rss_data.
+// Each row's tokens (see CSearchTokenizer) with their columns and places, without column sizes
+// (results are not ranked). A keyword is looked up as the phrase of its tokens, so a run of
+// ideographs is found exactly where its pairs follow each other. The index holds no copy of the
+// texts: rows are named by item_id, the rowid of rss_data.
 //
 // Writing a row's tokens costs more than the row's own insert, and taking them out costs as
 // much, so the writes of rss_data do neither: their triggers only note what changed, and
@@ -35,8 +34,7 @@ namespace {
 // texts name, so it finds exactly the scan's rows whatever the queues hold.
 constexpr const char* kCreateTables =
     "CREATE VIRTUAL TABLE rss_search USING fts5(item_title, item_description, "
-    "content='rss_data', content_rowid='item_id', tokenize='quill', "
-    "detail='column', columnsize=0);";
+    "content='rss_data', content_rowid='item_id', tokenize='quill', columnsize=0);";
 
 // How the table of the present index is declared; an index made otherwise (the trigram index
 // of earlier versions) is replaced.
@@ -186,11 +184,32 @@ int64_t CFeedSearchIndex::CatchUp(CSqlDatabase& db, int64_t maxRows) {
     return folded;
 }
 
-std::optional<std::string>
+namespace {
+
+// True when every character of the (valid UTF-8) text is read in pairs.
+bool AllPaired(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (size_t k = 1; k < length && i + k < text.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        if (!CSearchTokenizer::IsPaired(c))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<CFeedSearchIndex::Match>
 CFeedSearchIndex::MatchQuery(CSqlDatabase& db, const std::string& keyword, bool inDescription) {
     const CSearchTokenizer tokenizer(CSearchTokenizer::Api(db.Handle()));
-    std::set<std::string> seen;
     std::string terms;
+    int tokens = 0;
+    bool ascii = true;
+    bool paired = false;
     tokenizer.Tokenize(
         keyword, CSearchTokenizer::Purpose::kQuery, [&](const CSearchTokenizer::Token& token) {
             // A word that the keyword cuts off may go on in the text, and so may a run of
@@ -207,11 +226,20 @@ CFeedSearchIndex::MatchQuery(CSqlDatabase& db, const std::string& keyword, bool 
                     term += '"';
             }
             term += whole ? "\"" : "\"*";
-            if (seen.insert(term).second)
-                terms += (terms.empty() ? "" : " AND ") + term;
+            terms += (terms.empty() ? "" : " + ") + term;
+            ++tokens;
+            paired = paired || token.kind != CSearchTokenizer::Kind::kWord;
             return 0;
         });
     if (terms.empty())
         return std::nullopt;
-    return inDescription ? "(" + terms + ")" : "item_title : (" + terms + ")";
+    for (char c : keyword) {
+        ascii =
+            ascii && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
+    }
+    // A keyword of ASCII letters and digits is one word, folded as LIKE folds it; a keyword of
+    // ideographs alone is a phrase of pairs that only the same run of ideographs holds.
+    const bool exact = (ascii && tokens == 1) || (paired && AllPaired(keyword));
+    return Match{.query = inDescription ? "(" + terms + ")" : "item_title : (" + terms + ")",
+                 .exact = exact};
 }

@@ -12,10 +12,12 @@ class CSqlDatabase;
 // merge, cleaning, removing channels, the upkeep tool), and CatchUp folds the queue into the
 // index later, off the receive path. A row is always either indexed or queued.
 //
-// The index only narrows the search: the keyword's own tokens are looked up in it (words, and
-// the word it ends with as a prefix; pairs of ideographs, or one ideograph as a prefix), the
-// queued rows are added to what it names, and each of those rows is then tested with the same
-// LIKE condition that a scan would use, so no row is shown that does not hold the keyword.
+// The keyword's own tokens are looked up in it as a phrase (words, and the word it ends with as
+// a prefix; pairs of ideographs, or one ideograph as a prefix). A keyword of ASCII letters and
+// digits alone, or of ideographs alone, is answered by the index exactly; any other names the
+// rows that may hold it, the queued rows are added, and each of those rows is then tested with
+// the same LIKE condition that a scan would use, so no row is shown that does not hold the
+// keyword.
 // What the index cannot name is a keyword that begins inside a word ("tion" in "station") and
 // text that only markup holds (tag names, attribute values, addresses): the index finds words
 // and their beginnings as a reader sees them. A keyword without any letter, digit or ideograph
@@ -37,12 +39,19 @@ public:
     // The number of queued rows, counted up to atMost.
     static int64_t PendingRows(CSqlDatabase& db, int64_t atMost);
 
+    struct Match {
+        std::string query;
+        // The index alone answers: every row it names holds the keyword in the text a reader
+        // sees, and every such row is named (a keyword of ASCII letters and digits only, or of
+        // ideographs only).
+        bool exact = false;
+    };
     // The FTS5 query that names every row whose title (or, with inDescription, title or
-    // description) may hold the keyword: all of its tokens, quoted, the last one as a prefix
-    // when the keyword may end inside a word or a run of ideographs. None when the keyword has
-    // no token.
-    static std::optional<std::string> MatchQuery(CSqlDatabase& db, const std::string& keyword,
-                                                 bool inDescription);
+    // description) may hold the keyword: the phrase of its tokens, each quoted, the last one as
+    // a prefix when the keyword may end inside a word or a run of ideographs. None when the
+    // keyword has no token.
+    static std::optional<Match> MatchQuery(CSqlDatabase& db, const std::string& keyword,
+                                           bool inDescription);
 
     // Reads the whole index again from the items and empties the queues, in one transaction
     // (the upkeep tool); returns the number of items indexed.

@@ -187,7 +187,7 @@ fts5_api* CSearchTokenizer::Api(sqlite3* db) {
 
 CSearchTokenizer::CSearchTokenizer(fts5_api* api) : m_words(new Words) {
     void* context = nullptr;
-    const char* arguments[] = {"remove_diacritics", "2"};
+    const char* arguments[] = {"remove_diacritics", "0"};
     if (!api || api->xFindTokenizer(api, "unicode61", &context, &m_words->methods) != SQLITE_OK ||
         m_words->methods.xCreate(context, arguments, 2, &m_words->instance) != SQLITE_OK) {
         delete m_words;
@@ -277,15 +277,17 @@ std::string CSearchTokenizer::VisibleText(std::string_view html) {
 
 namespace {
 
-struct WordsContext {
-    const CSearchTokenizer::Sink* sink;
+struct Word {
+    std::string text;
+    size_t start;
+    size_t end;
 };
 
-int ForwardWord(void* context, int, const char* token, int length, int, int end) {
-    const auto* words = static_cast<WordsContext*>(context);
-    return (*words->sink)({.text = std::string_view(token, static_cast<size_t>(length)),
-                           .kind = CSearchTokenizer::Kind::kWord,
-                           .end = static_cast<size_t>(end)});
+int CollectWord(void* context, int, const char* token, int length, int start, int end) {
+    static_cast<std::vector<Word>*>(context)->push_back(
+        {std::string(token, static_cast<size_t>(length)), static_cast<size_t>(start),
+         static_cast<size_t>(end)});
+    return SQLITE_OK;
 }
 
 } // namespace
@@ -306,45 +308,64 @@ int CSearchTokenizer::Tokenize(std::string_view text, Purpose purpose, const Sin
             i += length;
         }
     }
-    // The CJK runs are tokenized here and blanked for unicode61, which then sees only the
-    // words; blanking keeps every other byte where it was.
-    std::string words = visible;
-    std::vector<std::pair<size_t, size_t>> run; // each character's start and length
-    const auto endRun = [&]() {
-        int rc = SQLITE_OK;
-        const auto piece = [&](size_t first, size_t last, Kind kind) {
-            const size_t start = run[first].first;
-            const size_t end = run[last].first + run[last].second;
-            return sink({.text = std::string_view(visible).substr(start, end - start),
-                         .kind = kind,
-                         .end = end});
-        };
-        for (size_t k = 0; rc == SQLITE_OK && k + 1 < run.size(); ++k)
-            rc = piece(k, k + 1, Kind::kCjkPair);
-        if (rc == SQLITE_OK && !run.empty() && (purpose == Purpose::kDocument || run.size() == 1))
-            rc = piece(run.size() - 1, run.size() - 1, Kind::kCjkSingle);
-        run.clear();
-        return rc;
-    };
+    // The CJK characters are found here (each one's start and length) and blanked for
+    // unicode61, which then sees only the words; blanking keeps every other byte where it was.
+    std::string blanked = visible;
+    std::vector<std::pair<size_t, size_t>> characters;
     for (size_t i = 0; i < visible.size();) {
         size_t length = 1;
         const char32_t c = DecodeAt(visible, i, length);
         if (c != kInvalid && IsPaired(c)) {
-            run.emplace_back(i, length);
-            std::fill_n(words.begin() + static_cast<std::ptrdiff_t>(i), length, ' ');
-        } else if (!run.empty()) {
-            if (const int rc = endRun(); rc != SQLITE_OK)
-                return rc;
+            characters.emplace_back(i, length);
+            std::fill_n(blanked.begin() + static_cast<std::ptrdiff_t>(i), length, ' ');
         }
         i += length;
     }
-    if (const int rc = endRun(); rc != SQLITE_OK)
+    std::vector<Word> words;
+    const int rc = m_words->methods.xTokenize(
+        m_words->instance, &words,
+        purpose == Purpose::kDocument ? FTS5_TOKENIZE_DOCUMENT : FTS5_TOKENIZE_QUERY,
+        blanked.data(), static_cast<int>(blanked.size()), CollectWord);
+    if (rc != SQLITE_OK)
         return rc;
-    WordsContext context{&sink};
-    return m_words->methods.xTokenize(m_words->instance, &context,
-                                      purpose == Purpose::kDocument ? FTS5_TOKENIZE_DOCUMENT
-                                                                    : FTS5_TOKENIZE_QUERY,
-                                      words.data(), static_cast<int>(words.size()), ForwardWord);
+    // Words and runs in the order of the text, so that a phrase finds them in order: a run's
+    // pairs one after the other, its last character in the place of its last pair.
+    size_t word = 0;
+    size_t next = 0; // the next character not yet tokenized
+    while (word < words.size() || next < characters.size()) {
+        if (next == characters.size() ||
+            (word < words.size() && words[word].start < characters[next].first)) {
+            if (const int result =
+                    sink({.text = words[word].text, .kind = Kind::kWord, .end = words[word].end});
+                result != SQLITE_OK)
+                return result;
+            ++word;
+            continue;
+        }
+        size_t last = next; // the run: characters next .. last, each where the previous ends
+        while (last + 1 < characters.size() &&
+               characters[last + 1].first == characters[last].first + characters[last].second)
+            ++last;
+        const auto piece = [&](size_t first, size_t final, Kind kind, bool colocated) {
+            const size_t start = characters[first].first;
+            const size_t end = characters[final].first + characters[final].second;
+            return sink({.text = std::string_view(visible).substr(start, end - start),
+                         .kind = kind,
+                         .end = end,
+                         .colocated = colocated});
+        };
+        for (size_t k = next; k < last; ++k) {
+            if (const int result = piece(k, k + 1, Kind::kCjkPair, false); result != SQLITE_OK)
+                return result;
+        }
+        if (purpose == Purpose::kDocument || last == next) {
+            if (const int result = piece(last, last, Kind::kCjkSingle, last > next);
+                result != SQLITE_OK)
+                return result;
+        }
+        next = last + 1;
+    }
+    return SQLITE_OK;
 }
 
 // ---- The FTS5 tokenizer ----
@@ -373,14 +394,14 @@ int TokenizeFor(Fts5Tokenizer* tokenizer, void* context, int flags, const char* 
     // places, and nothing here highlights.
     const int size = length;
     try {
-        return self->Tokenize(std::string_view(text, static_cast<size_t>(std::max(length, 0))),
-                              purpose, [&](const CSearchTokenizer::Token& t) {
-                                  const int end = std::min(static_cast<int>(t.end), size);
-                                  const int start =
-                                      std::max(0, end - static_cast<int>(t.text.size()));
-                                  return token(context, 0, t.text.data(),
-                                               static_cast<int>(t.text.size()), start, end);
-                              });
+        return self->Tokenize(
+            std::string_view(text, static_cast<size_t>(std::max(length, 0))), purpose,
+            [&](const CSearchTokenizer::Token& t) {
+                const int end = std::min(static_cast<int>(t.end), size);
+                const int start = std::max(0, end - static_cast<int>(t.text.size()));
+                return token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0, t.text.data(),
+                             static_cast<int>(t.text.size()), start, end);
+            });
     } catch (const std::bad_alloc&) {
         return SQLITE_NOMEM;
     }

@@ -12,9 +12,11 @@ struct fts5_api;
 // a reader sees it:
 // - a document is read as HTML: tags with their attributes, comments, scripts and styles are
 //   skipped, character references decoded (a title without markup reads the same);
-// - Latin, Cyrillic, Greek and digits become words folded to lower case without diacritics, by
-//   FTS5's own unicode61 (remove_diacritics 2), so a word is cut and folded the same way on
-//   both sides;
+// - Latin, Cyrillic, Greek and digits become words folded to lower case, by FTS5's own
+//   unicode61, so a word is cut and folded the same way on both sides. Diacritics are kept
+//   (remove_diacritics 0): the search's LIKE test tells "cafe" from "café" anyway, so folding
+//   them would only name rows that the test then drops, and keeping them lets the index alone
+//   answer a keyword of ASCII letters and digits exactly;
 // - a run of CJK ideographs, kana or hangul becomes its overlapping two-character tokens, and
 //   its last character a one-character token as well, so every character of the run begins
 //   some token: one character is found as a prefix, two as a token, more as all their bigrams;
@@ -31,6 +33,8 @@ public:
         Kind kind;
         // Where the token ends in the text that was read (the keyword, for a query), in bytes.
         size_t end;
+        // In the same place as the token before (a run's last character, beside its last pair).
+        bool colocated = false;
     };
     // Returns an SQLite result code; anything but SQLITE_OK stops the tokenizing.
     using Sink = std::function<int(const Token&)>;
@@ -46,8 +50,7 @@ public:
     CSearchTokenizer(const CSearchTokenizer&) = delete;
     CSearchTokenizer& operator=(const CSearchTokenizer&) = delete;
 
-    // The tokens of the text, words first and then the CJK runs' tokens (the index keeps no
-    // places, so their order does not matter). Returns an SQLite result code.
+    // The tokens of the text in its order. Returns an SQLite result code.
     int Tokenize(std::string_view text, Purpose purpose, const Sink& sink) const;
 
     // The text a reader sees in the HTML: markup left out (each tag as a space), character
