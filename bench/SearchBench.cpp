@@ -309,3 +309,49 @@ void BM_SearchClasses(benchmark::State& state) {
 BENCHMARK(BM_SearchClasses)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
+
+namespace {
+
+// 50 new items merged into a channel of the large store that keeps its newest 20,000 (arg 0:
+// the merge alone, which only queues the rows for the index; arg 1: the merge and the fold of
+// what it queued, as a receive round does at its end).
+void BM_MergeIntoLargeChannel(benchmark::State& state) {
+    const BuiltStore built = Build(ItemCount());
+    CFeedDatabase store(built.path);
+    if (!store.OpenStore()) {
+        state.SkipWithError(store.GetLastError().c_str());
+        return;
+    }
+    store.CatchUpSearchIndex(1000000);
+    std::mt19937 random(static_cast<unsigned>(state.range(0)) + 7);
+    static int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<FeedItem> download;
+        ++round;
+        for (int i = 0; i < 50; ++i) {
+            FeedItem item;
+            item.link = "http://merge.example.com/" + std::to_string(round) + "/" +
+                        std::to_string(i) + "/" + std::to_string(state.range(0));
+            item.title = Sentence(random, 6);
+            item.description = "<p>" + Sentence(random, 40) + "</p>";
+            item.pubDate = "2024-05-01 08:00:00";
+            download.push_back(std::move(item));
+        }
+        state.ResumeTiming();
+        if (!store.SaveReceivedItems(1, download, kStorageKeepNewest, ItemCount() / kChannels) ||
+            (state.range(0) == 1 && !store.CatchUpSearchIndex(1000000))) {
+            state.SkipWithError(store.GetLastError().c_str());
+            break;
+        }
+    }
+}
+BENCHMARK(BM_MergeIntoLargeChannel)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly();
+
+} // namespace

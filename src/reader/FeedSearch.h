@@ -57,6 +57,9 @@ public:
     // "" or the message that refuses the host text.
     static std::string CheckNewsSearchHost(const std::string& host);
 
+    // True for a keyword that is empty or spaces alone (answered with kEmptyKeywordText).
+    static bool IsBlank(const std::string& keyword);
+
     static constexpr const char* kEmptyKeywordText = "请输入要搜索的关键字";
     static constexpr const char* kNoResultText = "没有符合条件的搜索结果!";
     static constexpr const char* kDefaultNewsSearchHost = "http://news.baidu.com";
