@@ -652,7 +652,9 @@ int CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
         if (m_searchIndex)
             CFeedSearchIndex::CatchUp(db, maxRows);
         if (pending)
-            *pending = m_searchIndex ? CFeedSearchIndex::PendingRows(db, INT64_MAX) : 0;
+            *pending = m_searchIndex ? CFeedSearchIndex::PendingRows(db, INT64_MAX) +
+                                           CFeedSearchIndex::OldIndexLeft(db)
+                                     : 0;
     });
 }
 

@@ -101,6 +101,11 @@ bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
     // whose index is damaged: the index starts empty and every row is queued, which takes a
     // moment even for a million rows; the filling is left to CatchUp, off the window's thread.
     db.ExecuteUpdate(kDropTriggers);
+    // Dropping a large index takes as long as writing it (half a minute for the trigram index
+    // of a million items): an index of another kind is only renamed here, and CatchUp takes
+    // it apart a batch at a time.
+    if (CountOf(db, "'rss_search'") == 1 && !Current(db) && CountOf(db, "'rss_search_old'") == 0)
+        db.ExecuteUpdate("ALTER TABLE rss_search RENAME TO rss_search_old;");
     db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search;"
                      "DROP TABLE IF EXISTS rss_search_pending;"
                      "DROP TABLE IF EXISTS rss_search_gone;");
@@ -152,8 +157,32 @@ int64_t FoldBatch(CSqlDatabase& db, const std::string& table, const std::string&
 
 } // namespace
 
+int64_t CFeedSearchIndex::OldIndexLeft(CSqlDatabase& db) {
+    if (CountOf(db, "'rss_search_old'") == 0)
+        return 0;
+    // Its blocks; the records up to 10 (FTS5's averages and structure) stay until the drop.
+    return db.CompileStatement("SELECT count(*) FROM rss_search_old_data WHERE rowid > 10;")
+               .ExecScalar()
+               .value_or(0) +
+           1;
+}
+
 int64_t CFeedSearchIndex::CatchUp(CSqlDatabase& db, int64_t maxRows) {
     int64_t folded = 0;
+    // The index of earlier versions goes first, kCatchUpBatch of its blocks to a transaction;
+    // once they are gone, dropping what is left is quick. FTS5's own records (rowid up to 10)
+    // stay, so that the table can still be opened to be dropped.
+    while (folded < maxRows && CountOf(db, "'rss_search_old'") == 1) {
+        CTransaction transaction(db);
+        const int64_t removed = db.ExecuteUpdate(
+            "DELETE FROM rss_search_old_data WHERE rowid IN (SELECT rowid FROM "
+            "rss_search_old_data WHERE rowid > 10 LIMIT " +
+            std::to_string(std::min<int64_t>(kCatchUpBatch, maxRows - folded)) + ");");
+        if (removed == 0)
+            db.ExecuteUpdate("DROP TABLE rss_search_old;");
+        transaction.Commit();
+        folded += std::max<int64_t>(removed, 1);
+    }
     while (folded < maxRows) {
         const int64_t batch = std::min<int64_t>(kCatchUpBatch, maxRows - folded);
         // Each batch is one transaction under the write lock: its rows change the index and

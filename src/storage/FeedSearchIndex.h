@@ -33,11 +33,15 @@ public:
 
     // Folds up to maxRows queued rows into the index, oldest first, kCatchUpBatch rows to a
     // transaction, so that other writers wait for one batch at most; returns how many were
-    // folded. A batch that fails leaves the index and the queue as they were and throws.
+    // folded. A batch that fails leaves the index and the queue as they were and throws. An
+    // index of earlier versions, renamed on the first open, is taken apart first (its blocks
+    // count as rows).
     static int64_t CatchUp(CSqlDatabase& db, int64_t maxRows);
 
     // The number of queued rows, counted up to atMost.
     static int64_t PendingRows(CSqlDatabase& db, int64_t atMost);
+    // What CatchUp still has to take apart of an index of earlier versions (0: nothing).
+    static int64_t OldIndexLeft(CSqlDatabase& db);
 
     struct Match {
         std::string query;
