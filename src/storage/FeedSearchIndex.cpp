@@ -119,9 +119,11 @@ bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
 int64_t CFeedSearchIndex::Rebuild(CSqlDatabase& db) {
     if (!CSearchTokenizer::Register(db.Handle()))
         return 0;
-    // One transaction: the index is read again from every row and both queues are emptied.
+    // One transaction: what is left of an index of earlier versions is dropped, the index is
+    // read again from every row, and both queues are emptied.
     CTransaction transaction(db);
-    db.ExecuteUpdate("INSERT INTO rss_search (rss_search) VALUES ('rebuild');"
+    db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search_old;"
+                     "INSERT INTO rss_search (rss_search) VALUES ('rebuild');"
                      "DELETE FROM rss_search_pending; DELETE FROM rss_search_gone;"
                      "INSERT INTO rss_search (rss_search) VALUES ('optimize');");
     transaction.Commit();

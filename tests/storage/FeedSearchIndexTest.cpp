@@ -164,6 +164,10 @@ TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
     ASSERT_EQ(m_store.DeleteFeeds({1}), 1);
     Receive(3, {Item("10", "Rock back", "妙笔生花")});
     ASSERT_EQ(m_store.CompactStore(), 1);
+    // The upkeep tool read the index again: nothing is left queued.
+    int64_t pending = -1;
+    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    EXPECT_EQ(pending, 0);
     ExpectSameAsScan(m_store);
     ASSERT_EQ(m_store.SearchItems("妙笔生", found, {}, true, true), 1);
     EXPECT_EQ(found.size(), 1u);
