@@ -373,7 +373,7 @@ BENCHMARK(BM_BatchInsertMerge)->Unit(benchmark::kMillisecond)->Iterations(5);
 const char* const kKeywords[] = {"quillmark", "妙笔生", "妙笔"};
 
 // args: keyword (0 an ASCII word in 1 of 1000 descriptions; 1 a Chinese word of three characters
-// in 1 of 1000 titles; 2 its first two characters, which the index cannot serve), descriptions
+// in 1 of 1000 titles; 2 its first two characters, one pair of the index), descriptions
 // too (1) or titles only (0).
 void BM_SearchItems(benchmark::State& state) {
     CFeedDatabase& store = BigStore();

@@ -23,8 +23,12 @@ bool IsUnreserved(unsigned char c) {
 CFeedSearch::CFeedSearch(CFeedDatabase& store, CFeedFetcher* fetcher)
     : m_store(store), m_fetcher(fetcher) {}
 
+bool CFeedSearch::IsBlank(const std::string& keyword) {
+    return keyword.find_first_not_of(" \t\r\n\f\v") == std::string::npos;
+}
+
 SearchOutcome CFeedSearch::Run(const SearchRequest& request) {
-    if (request.keyword.empty()) {
+    if (IsBlank(request.keyword)) {
         SearchOutcome outcome;
         outcome.message = kEmptyKeywordText;
         return outcome;

@@ -60,6 +60,9 @@ public:
     // "百度新闻搜索" for Baidu's host, "新闻搜索 (host)" for any other.
     static std::string NewsSearchLabel(const std::string& host);
 
+    // True for a keyword that is empty or spaces alone (answered with kEmptyKeywordText).
+    static bool IsBlank(const std::string& keyword);
+
     static constexpr const char* kEmptyKeywordText = "请输入要搜索的关键字";
     static constexpr const char* kNoResultText = "没有符合条件的搜索结果!";
     static constexpr const char* kDefaultNewsSearchHost = "http://news.baidu.com";

@@ -318,7 +318,10 @@ int CFeedDatabase::RemoveOrphanItems(int* removed) {
 int CFeedDatabase::CompactStore(int* removed) {
     if (!RemoveOrphanItems(removed))
         return 0;
-    return Run([](CSqlDatabase& db) {
+    return Run([this](CSqlDatabase& db) {
+        // The search index is read again from the items first, so that the VACUUM packs it too.
+        if (m_searchIndex)
+            CFeedSearchIndex::Rebuild(db);
         // One VACUUM rebuilds the tables and indexes together; the checkpoint then writes the
         // result into the file and empties the log, so the file shrinks now, not later.
         db.ExecuteUpdate("VACUUM;");
@@ -494,11 +497,40 @@ int CFeedDatabase::GetTotals(int& feeds, int& items) {
     });
 }
 
-int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& items,
-                               const std::vector<int>& feedIds, bool allFeeds, bool inDescription) {
-    const std::string pattern = CStoreSql::ContainsPattern(text);
+bool CFeedDatabase::CheckKeyword(const std::string& text) {
+    // The keyword is typed text: bytes that are no UTF-8 or control characters are refused
+    // rather than searched for.
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        bool valid = lead < 0x80 ? lead >= 0x20 && lead != 0x7F
+                                 : lead >= 0xC2 && lead <= 0xF4 && i + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (valid && length == 3) {
+            const unsigned char second = static_cast<unsigned char>(text[i + 1]);
+            valid = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second >= 0xA0);
+        } else if (valid && length == 4) {
+            const unsigned char second = static_cast<unsigned char>(text[i + 1]);
+            valid = !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second >= 0x90);
+        } else if (valid && length == 2) {
+            valid = !(lead == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0);
+        }
+        if (!valid) {
+            SetLastError(kInvalidKeywordText);
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+int CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read) {
+    if (!CheckKeyword(query.text))
+        return 0;
+    const std::string pattern = CStoreSql::ContainsPattern(query.text);
     // An older file holds its texts in GBK; they are searched for in that form as well.
-    const std::string legacyPattern = CStoreSql::ContainsPattern(LegacyForm(text));
+    const std::string legacyPattern = CStoreSql::ContainsPattern(LegacyForm(query.text));
     const bool withLegacy = legacyPattern != pattern;
     const auto like = [withLegacy](const std::string& column) {
         std::string term = column + " LIKE ?1 ESCAPE '\\'";
@@ -506,24 +538,17 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
             term = "(" + term + " OR " + column + " LIKE ?2 ESCAPE '\\')";
         return term;
     };
-    std::string where = inDescription
-                            ? "(" + like("item_title") + " OR " + like("item_description") + ")"
+    const std::string exact =
+        query.inDescription ? "(" + like("item_title") + " OR " + like("item_description") + ")"
                             : like("item_title");
-    // The index holds the UTF-8 form only, so a GBK form to look for means a scan. The index
-    // and the queue of rows not yet in it narrow the rows; the LIKE condition above still
-    // decides each of them. The queue is read in the same statement as the index, so rows
-    // queued by another connection after a catch-up are found as well.
-    const bool indexed = m_searchIndex && !withLegacy && CFeedSearchIndex::Serves(text);
-    if (indexed)
-        where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4 "
-                "UNION ALL SELECT id FROM rss_search_pending) AND " +
-                where;
-    if (!allFeeds)
-        where += " AND item_feedid IN " + InIds(3);
-
-    std::vector<FeedItem> found;
-    int ok = Run([&](CSqlDatabase& db) {
-        if (indexed) {
+    const std::string scope = query.allFeeds ? "" : " AND item_feedid IN " + InIds(3);
+    return Run([&](CSqlDatabase& db) {
+        // The index holds the UTF-8 form only, so a GBK form to look for means a scan, and so
+        // does a keyword without any token.
+        std::optional<CFeedSearchIndex::Match> match;
+        if (m_searchIndex && !withLegacy)
+            match = CFeedSearchIndex::MatchQuery(db, query.text, query.inDescription);
+        if (match) {
             // A short queue is folded in first, so the search reads few rows outside the index.
             // Failing to (the file busy with a long write) costs only speed, never a result.
             try {
@@ -533,16 +558,54 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
             } catch (const CppSQLite3Exception&) {
             }
         }
+        // One reading: the queues looked at, the count and the rows describe the same state.
+        db.ExecuteUpdate("BEGIN;");
+        try {
+            // With both queues empty the index names exactly the rows that hold the texts it
+            // was made from; a keyword that it answers exactly then needs no LIKE test.
+            // Otherwise the index and the queue of rows not yet in it narrow the rows and the
+            // LIKE condition decides each of them. The queue is read in the same statement as
+            // the index, so rows queued by another connection after a catch-up are found too.
+            const bool alone = match && match->exact && CFeedSearchIndex::PendingRows(db, 1) == 0;
+            std::string where = exact + scope;
+            if (alone)
+                where =
+                    "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4)" + scope;
+            else if (match)
+                where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4 "
+                        "UNION ALL SELECT id FROM rss_search_pending) AND " +
+                        exact + scope;
+            read(db, where, alone && query.allFeeds ? match->query : std::string(),
+                 [&](CSqlStatement& select) {
+                     if (!alone) {
+                         select.Bind(1, pattern);
+                         if (withLegacy)
+                             select.Bind(2, legacyPattern);
+                     }
+                     if (!query.allFeeds)
+                         select.Bind(3, CStoreSql::IdArray(query.feedIds));
+                     if (match)
+                         select.Bind(4, match->query);
+                 });
+        } catch (...) {
+            db.ExecuteUpdate("ROLLBACK;");
+            throw;
+        }
+        db.ExecuteUpdate("COMMIT;");
+    });
+}
+
+int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& items,
+                               const std::vector<int>& feedIds, bool allFeeds, bool inDescription) {
+    std::vector<FeedItem> found;
+    const SearchQuery query{
+        .text = text, .feedIds = feedIds, .allFeeds = allFeeds, .inDescription = inDescription};
+    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where, const std::string&,
+                                  const SearchBinder& bind) {
         CSqlStatement select =
             db.CompileStatement(std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
                                 where + " ORDER BY item_id DESC;");
-        select.Bind(1, pattern);
-        if (withLegacy)
-            select.Bind(2, legacyPattern);
-        if (!allFeeds)
-            select.Bind(3, CStoreSql::IdArray(feedIds));
-        if (indexed)
-            select.Bind(4, CFeedSearchIndex::MatchQuery(text, inDescription));
+        bind(select);
         for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
             found.push_back(ReadFullItem(rows));
     });
@@ -551,12 +614,47 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
     return ok;
 }
 
+int CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, int pageSize,
+                                  std::vector<FeedItem>& items, int& total) {
+    std::vector<FeedItem> found;
+    int count = 0;
+    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where,
+                                  const std::string& indexAlone, const SearchBinder& bind) {
+        std::string countSql = "SELECT count(*) FROM rss_data WHERE " + where + ";";
+        std::string pageSql = std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
+                              where + " ORDER BY item_id DESC LIMIT ?5 OFFSET ?6;";
+        if (!indexAlone.empty()) {
+            // In all channels the index counts and pages by itself, newest (highest id) first.
+            countSql = "SELECT count(*) FROM rss_search WHERE rss_search MATCH ?4;";
+            pageSql = std::string("SELECT ") + kItemColumns +
+                      " FROM rss_data WHERE item_id IN (SELECT rowid FROM rss_search WHERE "
+                      "rss_search MATCH ?4 ORDER BY rowid DESC LIMIT ?5 OFFSET ?6) "
+                      "ORDER BY item_id DESC;";
+        }
+        CSqlStatement counting = db.CompileStatement(countSql);
+        bind(counting);
+        count = static_cast<int>(counting.ExecScalar().value_or(0));
+        CSqlStatement select = db.CompileStatement(pageSql);
+        bind(select);
+        select.Bind(5, pageSize).Bind(6, offset);
+        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
+            found.push_back(ReadFullItem(rows));
+    });
+    if (ok) {
+        items.swap(found);
+        total = count;
+    }
+    return ok;
+}
+
 int CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
     return Run([&](CSqlDatabase& db) {
         if (m_searchIndex)
             CFeedSearchIndex::CatchUp(db, maxRows);
         if (pending)
-            *pending = m_searchIndex ? CFeedSearchIndex::PendingRows(db, INT64_MAX) : 0;
+            *pending = m_searchIndex ? CFeedSearchIndex::PendingRows(db, INT64_MAX) +
+                                           CFeedSearchIndex::OldIndexLeft(db)
+                                     : 0;
     });
 }
 

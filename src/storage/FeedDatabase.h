@@ -105,10 +105,23 @@ public:
     int GetTotals(int& feeds, int& items);
     // Items whose title (or, with inDescription, title or description) holds the text, matched
     // literally and ignoring the case of ASCII letters; in all channels or in the listed ones.
-    // A text of three or more characters is found through the full-text index (CFeedSearchIndex)
-    // with the same result as a scan; a shorter one scans the items.
+    // The full-text index (CFeedSearchIndex) names the rows that may hold the text and the LIKE
+    // test decides each; a text without any word or ideograph scans the items. A text with
+    // invalid UTF-8 or control characters is refused: 0 with kInvalidKeywordText.
     int SearchItems(const std::string& text, std::vector<FeedItem>& items,
                     const std::vector<int>& feedIds, bool allFeeds, bool inDescription);
+    struct SearchQuery {
+        std::string text;
+        std::vector<int> feedIds;
+        bool allFeeds = true;
+        bool inDescription = true;
+    };
+    // One page of what SearchItems finds (newest first) and how many it finds in all, from the
+    // same reading.
+    int SearchItemPage(const SearchQuery& query, int offset, int pageSize,
+                       std::vector<FeedItem>& items, int& total);
+    static constexpr const char* kInvalidKeywordText =
+        "关键字含有无效的字符(控制字符或不是 UTF-8 的字节), 请重新输入";
     // Folds up to maxRows of the rows written since the last catch-up into the search index,
     // a batch to a transaction (see CFeedSearchIndex::CatchUp); pending, when given, receives
     // how many are still queued. Run after a receive round and when the reader is idle.
@@ -152,6 +165,7 @@ public:
     // the file and empties its log so that it shrinks now. removed, when given, receives the
     // number of orphan items taken out.
     int CompactStore(int* removed = nullptr);
+    // CompactStore also reads the search index again from the items.
     // Only the first step of CompactStore, in one transaction.
     int RemoveOrphanItems(int* removed = nullptr);
 
@@ -167,9 +181,18 @@ private:
     // The form in which an older store may hold the text (itself when there is none).
     std::string LegacyForm(const std::string& text) const;
     int FindOne(const std::string& sql, int id, const std::function<void(const CSqlQuery&)>& read);
+    // False (with kInvalidKeywordText) for a keyword of invalid UTF-8 or control characters.
+    bool CheckKeyword(const std::string& text);
+    // Calls read, in one reading transaction, with the condition that selects the query's rows
+    // from rss_data, the FTS5 query when the index alone answers in all channels (else empty),
+    // and what binds the values to a statement (?1 to ?4).
+    using SearchBinder = std::function<void(CSqlStatement&)>;
+    using SearchReader = std::function<void(CSqlDatabase&, const std::string& where,
+                                            const std::string& indexAlone, const SearchBinder&)>;
+    int RunSearch(const SearchQuery& query, const SearchReader& read);
 
     // The file may hold texts that an older store wrote in GBK.
     bool m_legacyText = true;
-    // The file holds the full-text index of the items (not when SQLite lacks FTS5 trigrams).
+    // The file holds the full-text index of the items (not when SQLite lacks FTS5).
     bool m_searchIndex = false;
 };

@@ -1,6 +1,7 @@
 #include "storage/FeedSearchIndex.h"
 
 #include "storage/CppSQLite3Exception.h"
+#include "storage/SearchTokenizer.h"
 #include "storage/SqlDatabase.h"
 #include "storage/SqlStatement.h"
 #include "storage/Transaction.h"
@@ -13,14 +14,13 @@
 
 namespace {
 
-// Each row's trigrams and the columns they stand in, without their places (detail=column) and
-// without column sizes (results are not ranked): a third of the full index's size. Without places
-// a keyword is looked up as all of its trigrams in the same column, a few more candidates than
-// the phrase would give; the LIKE test decides. The index holds no copy of the texts: rows are
-// named by item_id, the rowid of rss_data.
+// Each row's tokens (see CSearchTokenizer) with their columns and places, without column sizes
+// (results are not ranked). A keyword is looked up as the phrase of its tokens, so a run of
+// ideographs is found exactly where its pairs follow each other. The index holds no copy of the
+// texts: rows are named by item_id, the rowid of rss_data.
 //
-// Writing a row's trigrams costs several times the row's own insert, and taking them out costs
-// as much, so the writes of rss_data do neither: their triggers only note what changed, and
+// Writing a row's tokens costs more than the row's own insert, and taking them out costs as
+// much, so the writes of rss_data do neither: their triggers only note what changed, and
 // CatchUp applies it later, in batches.
 // - rss_search_pending holds the ids of rows to be indexed: an insert queues its row; a change of
 //   the texts (or of the id) queues the row under its new id.
@@ -34,8 +34,11 @@ namespace {
 // texts name, so it finds exactly the scan's rows whatever the queues hold.
 constexpr const char* kCreateTables =
     "CREATE VIRTUAL TABLE rss_search USING fts5(item_title, item_description, "
-    "content='rss_data', content_rowid='item_id', tokenize='trigram case_sensitive 0', "
-    "detail='column', columnsize=0);";
+    "content='rss_data', content_rowid='item_id', tokenize='quill', columnsize=0);";
+
+// How the table of the present index is declared; an index made otherwise (the trigram index
+// of earlier versions) is replaced.
+constexpr const char* kIndexMark = "tokenize='quill'";
 
 constexpr const char* kCreateQueue =
     "CREATE TABLE rss_search_pending (id INTEGER PRIMARY KEY);"
@@ -73,55 +76,58 @@ bool Complete(CSqlDatabase& db) {
                        "'rss_search_insert', 'rss_search_delete', 'rss_search_update'") == 6;
 }
 
-size_t CharacterCount(const std::string& text) {
-    size_t count = 0;
-    for (unsigned char c : text) {
-        if ((c & 0xC0) != 0x80)
-            ++count;
-    }
-    return count;
+bool Current(CSqlDatabase& db) {
+    const std::optional<int64_t> found =
+        db.CompileStatement("SELECT count(*) FROM sqlite_master WHERE name = 'rss_search' AND "
+                            "instr(sql, ?1) > 0;")
+            .Bind(1, std::string(kIndexMark))
+            .ExecScalar();
+    return found.value_or(0) == 1;
 }
 
 } // namespace
 
 bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
-    if (Complete(db))
+    // Every connection needs the tokenizer before it reads or writes the index.
+    if (!CSearchTokenizer::Register(db.Handle()))
+        return false; // no FTS5 in this SQLite: searching scans
+    if (Complete(db) && Current(db))
         return true;
     CTransaction transaction(db);
     // Looked at again under the write lock: another connection may have made it meanwhile.
-    if (Complete(db))
+    if (Complete(db) && Current(db))
         return true;
-    try {
-        if (CountOf(db, "'rss_search', 'rss_search_insert', 'rss_search_delete', "
-                        "'rss_search_update'") == 4 &&
-            CountOf(db, "'rss_search_pending', 'rss_search_gone'") == 0) {
-            // An index that its triggers kept in step row by row: it is whole, and only the
-            // triggers change to queueing ones.
-            db.ExecuteUpdate(kDropTriggers);
-            db.ExecuteUpdate(kCreateQueue);
-        } else {
-            // A store from before the index, or one whose index is damaged: the index starts
-            // empty and every row is queued, which takes a moment even for a million rows; the
-            // filling is left to CatchUp.
-            db.ExecuteUpdate(kDropTriggers);
-            db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search;"
-                             "DROP TABLE IF EXISTS rss_search_pending;"
-                             "DROP TABLE IF EXISTS rss_search_gone;");
-            db.ExecuteUpdate(kCreateTables);
-            db.ExecuteUpdate(kCreateQueue);
-            db.ExecuteUpdate("INSERT INTO rss_search_pending (id) SELECT item_id FROM rss_data;");
-        }
-    } catch (const CppSQLite3Exception& e) {
-        // No FTS5 or no trigram tokenizer in this SQLite: nothing is kept, searching scans.
-        const std::string message = e.Message();
-        if (message.find("no such module") == std::string::npos &&
-            message.find("no such tokenizer") == std::string::npos)
-            throw;
-        transaction.Rollback();
-        return false;
-    }
+    // A store from before the index, one with the trigram index of earlier versions, or one
+    // whose index is damaged: the index starts empty and every row is queued, which takes a
+    // moment even for a million rows; the filling is left to CatchUp, off the window's thread.
+    db.ExecuteUpdate(kDropTriggers);
+    // Dropping a large index takes as long as writing it (half a minute for the trigram index
+    // of a million items): an index of another kind is only renamed here, and CatchUp takes
+    // it apart a batch at a time.
+    if (CountOf(db, "'rss_search'") == 1 && !Current(db) && CountOf(db, "'rss_search_old'") == 0)
+        db.ExecuteUpdate("ALTER TABLE rss_search RENAME TO rss_search_old;");
+    db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search;"
+                     "DROP TABLE IF EXISTS rss_search_pending;"
+                     "DROP TABLE IF EXISTS rss_search_gone;");
+    db.ExecuteUpdate(kCreateTables);
+    db.ExecuteUpdate(kCreateQueue);
+    db.ExecuteUpdate("INSERT INTO rss_search_pending (id) SELECT item_id FROM rss_data;");
     transaction.Commit();
     return true;
+}
+
+int64_t CFeedSearchIndex::Rebuild(CSqlDatabase& db) {
+    if (!CSearchTokenizer::Register(db.Handle()))
+        return 0;
+    // One transaction: what is left of an index of earlier versions is dropped, the index is
+    // read again from every row, and both queues are emptied.
+    CTransaction transaction(db);
+    db.ExecuteUpdate("DROP TABLE IF EXISTS rss_search_old;"
+                     "INSERT INTO rss_search (rss_search) VALUES ('rebuild');"
+                     "DELETE FROM rss_search_pending; DELETE FROM rss_search_gone;"
+                     "INSERT INTO rss_search (rss_search) VALUES ('optimize');");
+    transaction.Commit();
+    return db.CompileStatement("SELECT count(*) FROM rss_data;").ExecScalar().value_or(0);
 }
 
 int64_t CFeedSearchIndex::PendingRows(CSqlDatabase& db, int64_t atMost) {
@@ -153,8 +159,32 @@ int64_t FoldBatch(CSqlDatabase& db, const std::string& table, const std::string&
 
 } // namespace
 
+int64_t CFeedSearchIndex::OldIndexLeft(CSqlDatabase& db) {
+    if (CountOf(db, "'rss_search_old'") == 0)
+        return 0;
+    // Its blocks; the records up to 10 (FTS5's averages and structure) stay until the drop.
+    return db.CompileStatement("SELECT count(*) FROM rss_search_old_data WHERE rowid > 10;")
+               .ExecScalar()
+               .value_or(0) +
+           1;
+}
+
 int64_t CFeedSearchIndex::CatchUp(CSqlDatabase& db, int64_t maxRows) {
     int64_t folded = 0;
+    // The index of earlier versions goes first, kCatchUpBatch of its blocks to a transaction;
+    // once they are gone, dropping what is left is quick. FTS5's own records (rowid up to 10)
+    // stay, so that the table can still be opened to be dropped.
+    while (folded < maxRows && CountOf(db, "'rss_search_old'") == 1) {
+        CTransaction transaction(db);
+        const int64_t removed = db.ExecuteUpdate(
+            "DELETE FROM rss_search_old_data WHERE rowid IN (SELECT rowid FROM "
+            "rss_search_old_data WHERE rowid > 10 LIMIT " +
+            std::to_string(std::min<int64_t>(kCatchUpBatch, maxRows - folded)) + ");");
+        if (removed == 0)
+            db.ExecuteUpdate("DROP TABLE rss_search_old;");
+        transaction.Commit();
+        folded += std::max<int64_t>(removed, 1);
+    }
     while (folded < maxRows) {
         const int64_t batch = std::min<int64_t>(kCatchUpBatch, maxRows - folded);
         // Each batch is one transaction under the write lock: its rows change the index and
@@ -185,35 +215,62 @@ int64_t CFeedSearchIndex::CatchUp(CSqlDatabase& db, int64_t maxRows) {
     return folded;
 }
 
-bool CFeedSearchIndex::Serves(const std::string& keyword) {
-    return CharacterCount(keyword) >= kMinimumCharacters;
+namespace {
+
+// True when every character of the (valid UTF-8) text is read in pairs.
+bool AllPaired(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (size_t k = 1; k < length && i + k < text.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        if (!CSearchTokenizer::IsPaired(c))
+            return false;
+        i += length;
+    }
+    return true;
 }
 
-std::string CFeedSearchIndex::MatchQuery(const std::string& keyword, bool inDescription) {
-    // The code points, each as its bytes.
-    std::vector<std::string> characters;
-    for (size_t i = 0; i < keyword.size();) {
-        size_t end = i + 1;
-        while (end < keyword.size() && (static_cast<unsigned char>(keyword[end]) & 0xC0) == 0x80)
-            ++end;
-        characters.push_back(keyword.substr(i, end - i));
-        i = end;
-    }
-    std::set<std::string> seen;
+} // namespace
+
+std::optional<CFeedSearchIndex::Match>
+CFeedSearchIndex::MatchQuery(CSqlDatabase& db, const std::string& keyword, bool inDescription) {
+    const CSearchTokenizer tokenizer(CSearchTokenizer::Api(db.Handle()));
     std::string terms;
-    for (size_t i = 0; i + kMinimumCharacters <= characters.size(); ++i) {
-        std::string term = "\"";
-        for (size_t k = i; k < i + kMinimumCharacters; ++k) {
-            for (char c : characters[k]) {
+    int tokens = 0;
+    bool ascii = true;
+    bool paired = false;
+    tokenizer.Tokenize(
+        keyword, CSearchTokenizer::Purpose::kQuery, [&](const CSearchTokenizer::Token& token) {
+            // A word that the keyword cuts off may go on in the text, and so may a run of
+            // ideographs that it ends with; one character of a run may be any of the run's.
+            // A pair is a whole token, and so is a word followed by something else.
+            const bool whole =
+                token.kind == CSearchTokenizer::Kind::kCjkPair ||
+                (token.kind == CSearchTokenizer::Kind::kWord && token.end < keyword.size()) ||
+                (token.kind == CSearchTokenizer::Kind::kCjkSingle && token.end < keyword.size());
+            std::string term = "\"";
+            for (char c : token.text) {
                 term += c;
                 if (c == '"')
                     term += '"';
             }
-        }
-        term += '"';
-        if (!seen.insert(term).second)
-            continue;
-        terms += (terms.empty() ? "" : " AND ") + term;
+            term += whole ? "\"" : "\"*";
+            terms += (terms.empty() ? "" : " + ") + term;
+            ++tokens;
+            paired = paired || token.kind != CSearchTokenizer::Kind::kWord;
+            return 0;
+        });
+    if (terms.empty())
+        return std::nullopt;
+    for (char c : keyword) {
+        ascii =
+            ascii && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
     }
-    return inDescription ? "(" + terms + ")" : "item_title : (" + terms + ")";
+    // A keyword of ASCII letters and digits is one word, folded as LIKE folds it; a keyword of
+    // ideographs alone is a phrase of pairs that only the same run of ideographs holds.
+    const bool exact = (ascii && tokens == 1) || (paired && AllPaired(keyword));
+    return Match{.query = inDescription ? "(" + terms + ")" : "item_title : (" + terms + ")",
+                 .exact = exact};
 }

@@ -135,6 +135,8 @@ TEST_F(SearchCommandsTest, RefusesWhatItCannotSearch) {
         EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
     };
     refused({"search", ""}, "请输入要搜索的关键字");
+    refused({"search", "  "}, "请输入要搜索的关键字");
+    refused({"search", "a\x01b"}, "关键字含有无效的字符");
     refused({"search", "x", "--in", "丙"}, "找不到频道: 丙");
     refused({"search", "x", "--in", "甲", "--all"}, "只能选一个");
     refused({"search", "x", "--web", "--count", "500"}, "--count 需在 1~100 之间");

@@ -1,11 +1,18 @@
 // The full-text index must give exactly what a LIKE scan of the items gives, whatever happened to
-// the items since it was built.
+// the items since it was built (for keywords that begin a word, as the index reads words).
 #include "storage/FeedSearchIndex.h"
 #include "storage/FeedDatabase.h"
+#include "storage/SearchTokenizer.h"
 #include "storage/StoreSql.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <random>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,11 +34,20 @@ std::vector<int> Ids(const std::vector<FeedItem>& items) {
 }
 
 // The keywords checked against the scan: ASCII in both cases, LIKE's own wildcards, quotes,
-// letters whose case only Unicode folds, Chinese, and keywords too short for a trigram.
-const std::vector<std::string> kKeywords = {
-    "rock",  "ROCK'N", "n'roll", "100%", "_x_",    "a\\b",   "say \"hi\"", "ärger",  "ÄRGER",
-    "Ärg",   "新闻联", "联播",   "新",   "妙笔生", "妙笔",   "ro",         "R",      "zzz",
-    "quill", "Quill ", "标题 A", "x_y",  "%",      "题 abc", "ΣΊΣΥΦΟΣ",    "σίσυφος"};
+// FTS5's own syntax, letters whose case only Unicode folds, Chinese of one, two and three
+// characters, and keywords without any word.
+const std::vector<std::string> kKeywords = {"rock",       "ROCK'N",  "n'roll",
+                                            "100%",       "_x_",     "a\\b",
+                                            "say \"hi\"", "ärger",   "ÄRGER",
+                                            "Ärg",        "新闻联",  "联播",
+                                            "新",         "妙笔生",  "妙笔",
+                                            "ro",         "Q",       "zzz",
+                                            "quill",      "Quill ",  "标题 A",
+                                            "x_y",        "%",       "题 abc",
+                                            "ΣΊΣΥΦΟΣ",    "σίσυφος", "\"",
+                                            "rock*",      "AND",     "NEAR(rock",
+                                            "rock OR",    "-quill",  "item_title:rock",
+                                            "(新闻",      "^rock",   "'"};
 
 class FeedSearchIndexTest : public ::testing::Test {
 protected:
@@ -42,7 +58,7 @@ protected:
             ASSERT_EQ(m_store.AddFeed("http://channel/" + std::to_string(i), id), 1);
         }
         Receive(1, {Item("1", "Rock'n'Roll news", "新闻联播 tonight"),
-                    Item("2", "100% sure", "a\\b and x_y"), Item("3", "Ärger im Büro", "ärger"),
+                    Item("2", "100% sure", "a\\b and x_y"), Item("3", "Ärger im Amt", "ärger"),
                     Item("4", "plain", "it's ROCK'N'ROLL, say \"hi\"")});
         Receive(2, {Item("5", "新闻联播", "妙笔生花"), Item("6", "ΣΊΣΥΦΟΣ", "标题 ABC"),
                     Item("7", "QUILLMARK", "_x_ %")});
@@ -62,9 +78,11 @@ protected:
                                "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
                   1);
     }
+
+public:
     // What the plain scan finds, by the LIKE condition alone.
-    static std::vector<int> Scan(CFeedDatabase& store, const std::string& keyword,
-                                 const std::vector<int>& feeds, bool all, bool inDescription) {
+    static std::vector<int> ScanFor(CFeedDatabase& store, const std::string& keyword,
+                                    const std::vector<int>& feeds, bool all, bool inDescription) {
         std::string sql = "SELECT item_id FROM rss_data WHERE (item_title LIKE ?1 ESCAPE '\\'";
         if (inDescription)
             sql += " OR item_description LIKE ?1 ESCAPE '\\'";
@@ -80,6 +98,8 @@ protected:
             ids.push_back(rows.GetInt(0));
         return ids;
     }
+
+protected:
     // Every keyword in every scope gives the scan's rows; returns how many hits there were in
     // all, so that a test can see that it looked at something.
     static size_t ExpectSameAsScan(CFeedDatabase& store) {
@@ -92,7 +112,7 @@ protected:
                 std::vector<FeedItem> found;
                 EXPECT_EQ(store.SearchItems(keyword, found, feeds, all, inDescription), 1)
                     << store.GetLastError();
-                EXPECT_EQ(Ids(found), Scan(store, keyword, feeds, all, inDescription))
+                EXPECT_EQ(Ids(found), ScanFor(store, keyword, feeds, all, inDescription))
                     << "keyword " << keyword << ", all " << all << ", descriptions "
                     << inDescription;
                 hits += found.size();
@@ -144,6 +164,10 @@ TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
     ASSERT_EQ(m_store.DeleteFeeds({1}), 1);
     Receive(3, {Item("10", "Rock back", "妙笔生花")});
     ASSERT_EQ(m_store.CompactStore(), 1);
+    // The upkeep tool read the index again: nothing is left queued.
+    int64_t pending = -1;
+    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    EXPECT_EQ(pending, 0);
     ExpectSameAsScan(m_store);
     ASSERT_EQ(m_store.SearchItems("妙笔生", found, {}, true, true), 1);
     EXPECT_EQ(found.size(), 1u);
@@ -152,19 +176,41 @@ TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
         << m_store.GetLastError();
 }
 
-TEST_F(FeedSearchIndexTest, LongKeywordsAreLookedUpInTheIndexShortOnesScan) {
-    // With the index emptied behind the store's back, only the scan still finds anything.
+TEST_F(FeedSearchIndexTest, KeywordsWithWordsAreLookedUpInTheIndexFromAWordsBeginning) {
+    // The index reads words and their beginnings as a reader sees them: the inside of a word and
+    // markup are not looked in, though the scan would find them there.
+    Receive(3, {Item("12", "Quillmark 手机",
+                     "<a href=\"http://secret.example/\">Caf&eacute; &amp; 茶</a><script>hidden"
+                     "</script>")});
+    std::vector<FeedItem> found;
+    for (const char* inside : {"ock", "illmark", "secret", "hidden", "href"}) {
+        ASSERT_EQ(m_store.SearchItems(inside, found, {}, true, true), 1);
+        EXPECT_TRUE(found.empty()) << inside;
+    }
+    for (const char* visible : {"Caf", "茶", "手机", "Quillmark 手", "rock"}) {
+        ASSERT_EQ(m_store.SearchItems(visible, found, {}, true, true), 1);
+        EXPECT_FALSE(found.empty()) << visible;
+    }
+    // With the index emptied behind the store's back, only a keyword without words still finds
+    // anything: by the scan.
     ASSERT_EQ(m_store.CatchUpSearchIndex(1000), 1);
     ASSERT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('delete-all');"), 1);
+    for (const char* keyword : {"rock", "新闻联", "联播", "新", "R"}) {
+        ASSERT_EQ(m_store.SearchItems(keyword, found, {}, true, true), 1);
+        EXPECT_TRUE(found.empty()) << keyword;
+    }
+    ASSERT_EQ(m_store.SearchItems("%", found, {}, true, true), 1);
+    EXPECT_EQ(found.size(), 2u);
+}
+
+TEST_F(FeedSearchIndexTest, RefusesKeywordsThatAreNoText) {
     std::vector<FeedItem> found;
-    ASSERT_EQ(m_store.SearchItems("rock", found, {}, true, true), 1);
-    EXPECT_TRUE(found.empty());
-    ASSERT_EQ(m_store.SearchItems("新闻联", found, {}, true, false), 1);
-    EXPECT_TRUE(found.empty());
-    ASSERT_EQ(m_store.SearchItems("联播", found, {}, true, false), 1);
-    EXPECT_EQ(found.size(), 1u);
-    ASSERT_EQ(m_store.SearchItems("ro", found, {}, true, true), 1);
-    EXPECT_EQ(found.size(), 4u);
+    for (const std::string keyword :
+         {std::string("rock\x01"), std::string("\xFFrock"), std::string("新\xE6"),
+          std::string("a\tb"), std::string("\xC0\xAF")}) {
+        EXPECT_EQ(m_store.SearchItems(keyword, found, {}, true, true), 0);
+        EXPECT_EQ(m_store.GetLastError(), CFeedDatabase::kInvalidKeywordText);
+    }
 }
 
 TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) {
@@ -207,7 +253,7 @@ TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) 
         << m_store.GetLastError();
 }
 
-TEST(FeedSearchIndexOpenTest, AStoreFromBeforeTheIndexQueuesItsRowsOnOpen) {
+TEST(FeedSearchIndexOpenTest, AStoreWithTheTrigramIndexQueuesItsRowsOnOpen) {
     const std::string dir = MakeTempDir();
     const std::string path = dir + "/rss.db";
     {
@@ -227,24 +273,255 @@ TEST(FeedSearchIndexOpenTest, AStoreFromBeforeTheIndexQueuesItsRowsOnOpen) {
             "INSERT INTO rss_data (item_feedid, item_link, item_title, item_description) VALUES "
             "(1, 'x', 'Quillmark 妙笔生花', 'old text'), (1, 'y', 'other', NULL),"
             "(1, 'z', NULL, 'QUILL in the text');");
-        // A damaged index of an interrupted older attempt: a table without its triggers.
-        db.ExecuteUpdate("CREATE VIRTUAL TABLE rss_search USING fts5(item_title);");
+        // The trigram index of earlier versions, whole, with its queue and triggers.
+        db.ExecuteUpdate(
+            "CREATE VIRTUAL TABLE rss_search USING fts5(item_title, item_description, "
+            "content='rss_data', content_rowid='item_id', tokenize='trigram case_sensitive 0', "
+            "detail='column', columnsize=0);"
+            "INSERT INTO rss_search (rss_search) VALUES ('rebuild');"
+            "CREATE TABLE rss_search_pending (id INTEGER PRIMARY KEY);"
+            "CREATE TABLE rss_search_gone (seq INTEGER PRIMARY KEY, id INTEGER, item_title TEXT, "
+            "item_description TEXT);"
+            "CREATE TRIGGER rss_search_insert AFTER INSERT ON rss_data BEGIN SELECT 1; END;"
+            "CREATE TRIGGER rss_search_delete AFTER DELETE ON rss_data BEGIN SELECT 1; END;"
+            "CREATE TRIGGER rss_search_update AFTER UPDATE ON rss_data BEGIN SELECT 1; END;");
     }
     {
         CFeedDatabase store(path);
         ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
-        // The open only queues the rows; the index fills later.
+        // The open only queues the rows and sets the old index aside; the index fills later,
+        // and the old one is taken apart then.
         int64_t pending = 0;
         ASSERT_EQ(store.CatchUpSearchIndex(0, &pending), 1);
-        EXPECT_EQ(pending, 3);
+        EXPECT_GT(pending, 3);
+        ASSERT_EQ(store.Exec("SELECT 1 FROM rss_search_old_data;"), 1);
         std::vector<FeedItem> found;
         ASSERT_EQ(store.SearchItems("quill", found, {}, true, true), 1);
         EXPECT_EQ(found.size(), 2u);
         ASSERT_EQ(store.SearchItems("妙笔生", found, {1}, false, false), 1);
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(found[0].link, "x");
+        ASSERT_EQ(store.CatchUpSearchIndex(1000, &pending), 1) << store.GetLastError();
+        EXPECT_EQ(pending, 0);
+        EXPECT_EQ(store.Exec("SELECT 1 FROM rss_search_old_data;"), 0);
         EXPECT_EQ(store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
             << store.GetLastError();
     }
+    RemoveTree(dir);
+}
+
+namespace {
+
+// The tokens of the text, sorted (their order does not matter to the index).
+std::vector<std::string> Tokens(const std::string& text, CSearchTokenizer::Purpose purpose) {
+    CSqlDatabase db;
+    db.Open(":memory:");
+    const CSearchTokenizer tokenizer(db.Handle());
+    std::vector<std::string> tokens;
+    EXPECT_EQ(tokenizer.Tokenize(text, purpose,
+                                 [&](const CSearchTokenizer::Token& token) {
+                                     tokens.emplace_back(token.text);
+                                     return 0;
+                                 }),
+              0);
+    std::sort(tokens.begin(), tokens.end());
+    return tokens;
+}
+
+using Strings = std::vector<std::string>;
+
+Strings Sorted(Strings tokens) {
+    std::sort(tokens.begin(), tokens.end());
+    return tokens;
+}
+
+} // namespace
+
+TEST(SearchTokenizerTest, ReadsWordsAndPairsOfIdeographsAsAReaderSeesTheText) {
+    const auto document = CSearchTokenizer::Purpose::kDocument;
+    // Chinese: overlapping pairs and the run's last character.
+    EXPECT_EQ(Tokens("中国人民，银行", document),
+              Sorted({"中国", "国人", "人民", "民", "银行", "行"}));
+    // Japanese: kanji, kana and the long-vowel mark are one run.
+    EXPECT_EQ(Tokens("東京タワー", document), Sorted({"東京", "京タ", "タワ", "ワー", "ー"}));
+    // Mixed: words folded to lower case with their diacritics, digits as words.
+    EXPECT_EQ(Tokens("用iPhone 15拍照 Café ΣΊΣΥΦΟΣ Ёлка", document),
+              Sorted({"15", "café", "iphone", "ёлка", "σίσυφοσ", "拍照", "照", "用"}));
+    // HTML: tags, attributes, comments, scripts and styles skipped; references decoded.
+    EXPECT_EQ(Tokens("<p class=\"lead\" title='x > y'>Caf&eacute; &amp; &#x8336;&#21494;</p>"
+                     "<!-- 注释 --><script>var 秘密 = 1;</script><STYLE>p{}</STYLE>a&lt;b&zzz;",
+                     document),
+              Sorted({"a", "b", "café", "zzz", "茶叶", "叶"}));
+    // Emoji and other symbols separate; invalid UTF-8 and control characters too.
+    EXPECT_EQ(Tokens("好😀吃 fun🎉time", document), Sorted({"fun", "time", "好", "吃"}));
+    EXPECT_EQ(Tokens("ab\xFF\xFE"
+                     "cd 中\x80文\x01x \xE4\xB8",
+                     document),
+              Sorted({"ab", "cd", "x", "中", "文"}));
+    // A keyword gives only its pairs, or its one character.
+    const auto query = CSearchTokenizer::Purpose::kQuery;
+    EXPECT_EQ(Tokens("中国人", query), Sorted({"中国", "国人"}));
+    EXPECT_EQ(Tokens("国 <b>Word", query), Sorted({"b", "word", "国"}));
+}
+
+TEST(FeedSearchIndexCorpusTest, FindsWhatTheScanFindsForGeneratedKeywords) {
+    // Mixed Chinese and English items, in HTML, and 200 keywords drawn from their text: runs of
+    // one to five ideographs, words and their beginnings, and the two together.
+    const std::vector<std::string> chinese = {"手机",   "苹果",     "中国",       "疫情", "经济",
+                                              "发布会", "人工智能", "新能源汽车", "股市", "天气",
+                                              "教育",   "世界杯",   "芯片",       "上海", "北京",
+                                              "的",     "了",       "和",         "在",   "大数据"};
+    const std::vector<std::string> english = {
+        "Apple",  "banana", "cherry", "delta", "Echo", "foxtrot",  "golf",  "hotel",
+        "India",  "juliet", "kilo",   "lima",  "Mike", "november", "oscar", "papa",
+        "quebec", "romeo",  "sierra", "tango", "2024", "café",     "Über"};
+    std::mt19937 random(28);
+    const auto pick = [&random](const std::vector<std::string>& from) {
+        return from[random() % from.size()];
+    };
+    const auto sentence = [&](int words) {
+        std::string text;
+        for (int i = 0; i < words; ++i) {
+            if (random() % 3 == 0)
+                text += " " + pick(english) + " ";
+            else
+                text += pick(chinese);
+        }
+        return text;
+    };
+    const std::string dir = MakeTempDir();
+    CFeedDatabase store(dir + "/rss.db");
+    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    for (int feed = 1; feed <= 3; ++feed) {
+        int id = 0;
+        ASSERT_EQ(store.AddFeed("http://channel/" + std::to_string(feed), id), 1);
+        std::vector<FeedItem> items;
+        for (int i = 0; i < 100; ++i)
+            items.push_back(Item(std::to_string(feed * 1000 + i), sentence(4),
+                                 "<p>" + sentence(8) + "</p><a href=\"http://x.example/item\">" +
+                                     sentence(3) + "</a>"));
+        ASSERT_EQ(store.SaveReceivedItems(feed, items, kStorageKeepAll, 0), 1);
+    }
+    ASSERT_EQ(store.CatchUpSearchIndex(1000), 1);
+    // Beginnings of words that no other word holds inside (in either case), so that the scan
+    // finds them only where a word begins.
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    std::vector<std::string> beginnings;
+    for (const std::string& word : english) {
+        for (size_t length = 2; length <= word.size(); ++length) {
+            if (length < word.size() && (static_cast<unsigned char>(word[length]) & 0xC0) == 0x80)
+                continue; // not a character's end
+            const std::string start = word.substr(0, length);
+            if (std::none_of(english.begin(), english.end(), [&](const std::string& other) {
+                    const size_t at = lower(other).find(lower(start));
+                    return at != std::string::npos && at > 0;
+                }))
+                beginnings.push_back(start);
+        }
+    }
+    std::set<std::string> keywords;
+    while (keywords.size() < 200) {
+        const std::string run = sentence(3);
+        std::vector<size_t> starts; // the characters of the run, where they begin
+        for (size_t i = 0; i < run.size(); ++i) {
+            if ((static_cast<unsigned char>(run[i]) & 0xC0) != 0x80 && run[i] != ' ')
+                starts.push_back(i);
+        }
+        switch (random() % 4) {
+        case 0: { // one to five ideographs
+            const size_t length = 1 + random() % 5;
+            const std::string ideographs = pick(chinese) + pick(chinese);
+            const size_t chars = ideographs.size() / 3;
+            const size_t from = random() % chars;
+            keywords.insert(ideographs.substr(from * 3, std::min(length, chars - from) * 3));
+            break;
+        }
+        case 1:
+            keywords.insert(pick(beginnings));
+            break;
+        case 2:
+            keywords.insert(pick(english) + " " + pick(beginnings));
+            break;
+        default:
+            keywords.insert(random() % 2 ? pick(chinese) + " " + pick(beginnings)
+                                         : pick(english) + " " + pick(chinese));
+        }
+    }
+    size_t hits = 0;
+    for (const std::string& keyword : keywords) {
+        for (const bool inDescription : {false, true}) {
+            std::vector<FeedItem> found;
+            ASSERT_EQ(store.SearchItems(keyword, found, {}, true, inDescription), 1)
+                << keyword << ": " << store.GetLastError();
+            const std::vector<int> expected =
+                FeedSearchIndexTest::ScanFor(store, keyword, {}, true, inDescription);
+            EXPECT_EQ(Ids(found), expected) << keyword << ", descriptions " << inDescription;
+            hits += found.size();
+            // A page and the count come from the same search.
+            std::vector<FeedItem> page;
+            int total = -1;
+            ASSERT_EQ(store.SearchItemPage({.text = keyword, .inDescription = inDescription}, 2, 5,
+                                           page, total),
+                      1);
+            EXPECT_EQ(total, static_cast<int>(expected.size()));
+            const std::vector<int> ids = Ids(page);
+            EXPECT_TRUE(std::equal(ids.begin(), ids.end(),
+                                   expected.begin() + std::min<size_t>(2, expected.size())));
+        }
+    }
+    EXPECT_GT(hits, 2000u);
+    store.CloseStore();
+    RemoveTree(dir);
+}
+
+TEST(FeedSearchIndexOpenTest, AFoldKilledHalfWayLeavesTheStoreWholeAndItsRowsFound) {
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/rss.db";
+    {
+        CFeedDatabase store(path);
+        ASSERT_EQ(store.OpenStore(), 1);
+        int id = 0;
+        ASSERT_EQ(store.AddFeed("http://a", id), 1);
+        std::vector<FeedItem> items;
+        for (int i = 0; i < 20000; ++i)
+            items.push_back(Item(std::to_string(i), "手机新闻 " + std::to_string(i),
+                                 "<p>苹果 发布 quillmark " + std::to_string(i % 7) + "</p>"));
+        ASSERT_EQ(store.SaveReceivedItems(id, items, kStorageKeepAll, 0), 1);
+    }
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The fold of a receive, killed while it writes.
+        CFeedDatabase store(path);
+        store.OpenStore();
+        const char byte = 1;
+        (void)!write(ready[1], &byte, 1);
+        for (;;)
+            store.CatchUpSearchIndex(CFeedSearchIndex::kCatchUpBatch);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(ready[0]);
+    close(ready[1]);
+    CFeedDatabase store(path);
+    ASSERT_EQ(store.OpenStore(), 1);
+    EXPECT_EQ(store.CheckIntegrity(), 1) << store.GetLastError();
+    EXPECT_EQ(store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
+        << store.GetLastError();
+    std::vector<FeedItem> found;
+    ASSERT_EQ(store.SearchItems("苹果", found, {}, true, true), 1);
+    EXPECT_EQ(found.size(), 20000u);
+    ASSERT_EQ(store.SearchItems("新闻 1999", found, {}, true, false), 1);
+    EXPECT_EQ(found.size(), 11u); // 1999 and 19990 to 19999
+    store.CloseStore();
     RemoveTree(dir);
 }

@@ -95,7 +95,7 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
                           .titleOnly = args.Has("title-only")};
     if (args.Has("count") && !ParseCount(args.Get("count"), request.count))
         return Error("--count 需在 1~100 之间: " + args.Get("count"));
-    if (request.keyword.empty())
+    if (CFeedSearch::IsBlank(request.keyword))
         return Error(CFeedSearch::kEmptyKeywordText);
 
     CStores stores;

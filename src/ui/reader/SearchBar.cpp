@@ -112,7 +112,7 @@ void CSearchBar::RunSearch() {
                           .scope = static_cast<SearchScope>(m_scope->currentIndex()),
                           .titleOnly = m_titleOnly->isChecked(),
                           .count = m_count->currentData().toInt()};
-    if (request.keyword.empty()) {
+    if (CFeedSearch::IsBlank(request.keyword)) {
         CMessageBox::Show(this, QString::fromUtf8(CFeedSearch::kEmptyKeywordText));
         m_keyword->setFocus();
         return;
