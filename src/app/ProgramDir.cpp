@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // What each shipped file under Data/ looked like when it was last copied: "hash<TAB>path" lines.
-constexpr const char* kShippedList = "config\\shippedData.lst";
+constexpr const char* kShippedList = "Data\\shippedData.lst";
 
 using ShippedHashes = std::map<std::string, std::size_t>;
 

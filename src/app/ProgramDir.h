@@ -14,7 +14,7 @@ public:
     // copies every shipped file that is not there yet. Existing files are kept, so the user's
     // settings, accounts and stores survive; only a style or template under Data/ that is still
     // exactly as an earlier version shipped it is replaced by the newer one (the shipped forms
-    // are remembered in config/shippedData.lst). False with the reason when it cannot.
+    // are remembered in Data/shippedData.lst). False with the reason when it cannot.
     // Also removes what atomic writes killed half-way left beside the files (RemoveStaleTempFiles).
     static bool Prepare(std::string& error);
 

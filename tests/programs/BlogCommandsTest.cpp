@@ -55,7 +55,8 @@ TEST_F(BlogCommandsTest, AccountsAndDraftsAreListedAndRemovedTogether) {
     ASSERT_EQ(drafts.exitCode, 0) << drafts.err;
     EXPECT_EQ(
         drafts.out.rfind(
-            "[{\"id\": 1, \"title\": \"标题 'a' & <b>\", \"category\": \"技术\", \"pubDate\": \"",
+            "[{\"id\": 1, \"title\": \"标题 'a' & <b>\", \"category\": \"技术\", \"tags\": \"\", "
+            "\"pubDate\": \"",
             0),
         0u)
         << drafts.out;

@@ -131,7 +131,7 @@ TEST_F(RssFavoritesTest, ItemsAreCopiedAddedAndMovedBetweenBoxes) {
     ASSERT_TRUE(m_favorites.CopyItems(a, {received[0].Ref(), received[1].Ref()}, m_store));
     EXPECT_EQ(Titles(a), (std::vector<std::string>{"新一", "旧二"}));
     EXPECT_FALSE(m_favorites.CopyItems(a, {StoredItem(99999)}, m_store));
-    EXPECT_EQ(m_reporter.messages.back(), "添加失败");
+    EXPECT_EQ(m_reporter.messages.back(), "添加失败: 没有对应id的rss item");
 
     std::vector<FeedItem> inA;
     ASSERT_TRUE(m_favorites.Items(a, inA, m_store));
