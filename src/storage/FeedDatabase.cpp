@@ -125,6 +125,10 @@ void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
             {"feedfav_data", "feed_id INTEGER PRIMARY KEY, feed_readcount INTEGER DEFAULT 0"},
             // The validators of each channel's last answer, for conditional receiving.
             {"feed_validators", "feed_id INTEGER PRIMARY KEY, etag TEXT, last_modified TEXT"},
+            // Permanent moves and 410 Gone answers of each channel's address. An older store
+            // gains the table on its first open.
+            {"feed_standing", "feed_id INTEGER PRIMARY KEY, moved_url TEXT, "
+                              "moved_count INTEGER DEFAULT 0, gone INTEGER DEFAULT 0"},
         },
         {
             // A channel's pages in id order, and its count.
@@ -169,8 +173,9 @@ int CFeedDatabase::FindOne(const std::string& sql, int id,
 
 int CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& settings) {
     constexpr const char* kSelect =
-        "SELECT feed_id, feed_rssrank, feed_storagetype, feed_storagenum, feed_autoupdate, "
-        "feed_newitemshowtip FROM feed_data WHERE feed_url IN (?1, ?2) ORDER BY feed_id LIMIT 1;";
+        "SELECT feed_data.feed_id, feed_rssrank, feed_storagetype, feed_storagenum, "
+        "feed_autoupdate, feed_newitemshowtip, IFNULL(gone, 0) FROM feed_data LEFT JOIN "
+        "feed_standing USING (feed_id) WHERE feed_url IN (?1, ?2) ORDER BY feed_id LIMIT 1;";
     const auto find = [&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(kSelect);
         select.Bind(1, address).Bind(2, LegacyForm(address));
@@ -183,6 +188,7 @@ int CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& set
         settings.storageNum = row.GetInt(3);
         settings.autoUpdate = row.GetInt(4);
         settings.newItemShowTip = row.GetInt(5);
+        settings.gone = row.GetInt(6) != 0;
         return true;
     };
     bool found = false;
@@ -273,6 +279,7 @@ int CFeedDatabase::DeleteFeeds(const std::vector<int>& feedIds) {
         DeleteIn(db, "rss_data", "item_feedid", ids);
         DeleteIn(db, "feed_data", "feed_id", ids);
         DeleteIn(db, "feed_validators", "feed_id", ids);
+        DeleteIn(db, "feed_standing", "feed_id", ids);
     });
 }
 
@@ -309,6 +316,8 @@ int CFeedDatabase::RemoveOrphanItems(int* removed) {
             "DELETE FROM rss_data WHERE item_feedid NOT IN (SELECT feed_id FROM feed_data);");
         db.ExecuteUpdate(
             "DELETE FROM feed_validators WHERE feed_id NOT IN (SELECT feed_id FROM feed_data);");
+        db.ExecuteUpdate(
+            "DELETE FROM feed_standing WHERE feed_id NOT IN (SELECT feed_id FROM feed_data);");
     });
     if (ok && removed)
         *removed = count;
@@ -812,6 +821,45 @@ int CFeedDatabase::SetFeedValidators(int feedId, const std::string& etag,
             .Bind(1, feedId)
             .Bind(2, etag)
             .Bind(3, lastModified)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::GetFeedStanding(int feedId, FeedStanding& standing) {
+    standing = {};
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(
+            "SELECT moved_url, moved_count, gone FROM feed_standing WHERE feed_id = ?1;");
+        CSqlQuery row = select.Bind(1, feedId).ExecQuery();
+        if (row.IsEnd())
+            return;
+        standing.movedTo = row.GetText(0);
+        standing.movedCount = row.GetInt(1);
+        standing.gone = row.GetInt(2) != 0;
+    });
+}
+
+int CFeedDatabase::SetFeedStanding(int feedId, const FeedStanding& standing) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("INSERT OR REPLACE INTO feed_standing (feed_id, moved_url, "
+                            "moved_count, gone) VALUES (?1, ?2, ?3, ?4);")
+            .Bind(1, feedId)
+            .Bind(2, standing.movedTo)
+            .Bind(3, standing.movedCount)
+            .Bind(4, standing.gone ? 1 : 0)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::MoveFeed(int feedId, const std::string& address) {
+    return RunInTransaction([&](CSqlDatabase& db) {
+        db.CompileStatement("UPDATE feed_data SET feed_url = ?2 WHERE feed_id = ?1;")
+            .Bind(1, feedId)
+            .Bind(2, address)
+            .ExecDML();
+        db.CompileStatement("UPDATE feed_standing SET moved_url = '', moved_count = 0 "
+                            "WHERE feed_id = ?1;")
+            .Bind(1, feedId)
             .ExecDML();
     });
 }

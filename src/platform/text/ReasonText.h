@@ -35,6 +35,9 @@ enum class Reason {
     kEntityBomb,
     kStore, // {0}: the store's own words
     kChannelGone,
+    kFeedGoneForGood, // the server answered 410
+    kHostAsksToWait,  // {0}: host, {1}: seconds
+    kChannelMoved,    // {0}: the new address
     kNoNetworkForWebSearch,
     kXmlNoDocument,
     kXmlNoRootElement,
@@ -47,7 +50,7 @@ enum class Reason {
     kNoOutlineToMove,
     kOutlineBelowItself,
     kImportNotBegun,
-    kProgramTimedOut,     // {0}: seconds
+    kProgramTimedOut, // {0}: seconds
 };
 
 class CReasonText {
