@@ -269,9 +269,12 @@ void FreeDocument(FeedDocument& document) {
 // What an outcome holds in memory, roughly: the answer kept, the texts and the records.
 size_t BytesOf(const FetchOutcome& outcome) {
     size_t bytes = outcome.document.body.size();
-    for (const FeedItem& item : outcome.items)
+    for (const FeedItem& item : outcome.items) {
         bytes += sizeof(FeedItem) + item.title.size() + item.link.size() + item.description.size() +
                  item.pubDate.size() + item.author.size();
+        for (const FeedEnclosure& enclosure : item.enclosures)
+            bytes += sizeof(FeedEnclosure) + enclosure.url.size() + enclosure.type.size();
+    }
     return bytes;
 }
 

@@ -5,6 +5,7 @@
 #include "app/AppPaths.h"
 #include "storage/CppSQLite3Exception.h"
 #include "storage/FeedSearchIndex.h"
+#include "storage/ItemEnclosures.h"
 #include "storage/StoreSql.h"
 
 namespace {
@@ -143,6 +144,8 @@ void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
             {"rssfavorite_data_folder", "rssfavorite_data", "item_feedid, item_id", nullptr},
             {"feed_data_url", "feed_data", "feed_url", nullptr},
         });
+    // Added after the first release: an older store gains its tables on this open.
+    CItemEnclosures::EnsureSchema(db);
     m_legacyText = CStoreSql::MayHoldLegacyText(db);
     m_searchIndex = CFeedSearchIndex::Ensure(db);
 }
@@ -461,9 +464,13 @@ int CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count) {
 int CFeedDatabase::GetItem(const FeedItemRef& ref, FeedItem& item) {
     return FindOne(std::string("SELECT ") + kItemColumns + " FROM " + ItemTable(ref.origin) +
                        " WHERE item_id = ?1;",
-                   ref.id, [&item, &ref](const CSqlQuery& row) {
+                   ref.id, [this, &item, &ref](const CSqlQuery& row) {
                        item = ReadFullItem(row);
                        item.origin = ref.origin;
+                       // On-line search results carry no files.
+                       if (ref.origin == ItemOrigin::kStored)
+                           item.enclosures = CItemEnclosures::Read(
+                               Db(), CItemEnclosures::Table::kReceived, item.id);
                    });
 }
 
@@ -632,6 +639,8 @@ int CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int&
             insert.Reset();
             insert.Bind(1, created).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
             insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+            CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, db.LastInsertRowId(),
+                                    item.enclosures);
         }
     });
     if (ok)
@@ -641,7 +650,7 @@ int CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int&
 
 int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
     int copied = 0;
-    int ok = Run([&](CSqlDatabase& db) {
+    int ok = RunInTransaction([&](CSqlDatabase& db) {
         copied = db.CompileStatement(std::string("INSERT INTO rssfavorite_data (item_feedid, "
                                                  "item_link, item_title, item_author, "
                                                  "item_description, item_pubDate) SELECT ?1, "
@@ -651,6 +660,8 @@ int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
                      .Bind(1, folderId)
                      .Bind(2, ref.id)
                      .ExecDML();
+        if (copied > 0 && ref.origin == ItemOrigin::kStored)
+            CItemEnclosures::CopyToFavorite(db, ref.id, db.LastInsertRowId());
     });
     if (ok && copied == 0) {
         SetLastError(kItemNotFound);
@@ -660,12 +671,14 @@ int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
 }
 
 int CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
-    return Run([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
             "item_description, item_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
         insert.Bind(1, folderId).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
         insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+        CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, db.LastInsertRowId(),
+                                item.enclosures);
     });
 }
 
@@ -681,6 +694,8 @@ int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedIte
             FeedItem item;
             if (full) {
                 item = ReadFavorite(rows);
+                item.enclosures =
+                    CItemEnclosures::Read(db, CItemEnclosures::Table::kFavorite, item.id);
             } else {
                 item.id = rows.GetInt(0);
                 item.title = rows.GetText(1);
@@ -699,7 +714,11 @@ int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedIte
 int CFeedDatabase::GetFavoriteItem(int itemId, FeedItem& item) {
     return FindOne(std::string("SELECT ") + kFavoriteColumns +
                        " FROM rssfavorite_data WHERE item_id = ?1;",
-                   itemId, [&item](const CSqlQuery& row) { item = ReadFavorite(row); });
+                   itemId, [this, &item](const CSqlQuery& row) {
+                       item = ReadFavorite(row);
+                       item.enclosures =
+                           CItemEnclosures::Read(Db(), CItemEnclosures::Table::kFavorite, item.id);
+                   });
 }
 
 int CFeedDatabase::GetFavoriteLink(int itemId, std::string& link) {

@@ -4,6 +4,7 @@
 
 #include "storage/CppSQLite3Exception.h"
 #include "storage/FeedDatabase.h"
+#include "storage/ItemEnclosures.h"
 #include "storage/SqlDatabase.h"
 #include "storage/SqlStatement.h"
 #include "storage/Transaction.h"
@@ -52,7 +53,10 @@ int CFeedMerge::Begin(int feedId, int storageType, int storageNum) {
                          "DELETE FROM temp.quill_listed_links;"
                          "CREATE TEMP TABLE IF NOT EXISTS quill_merge_items (seq INTEGER PRIMARY "
                          "KEY, link TEXT, title TEXT, author TEXT, description TEXT, pubdate TEXT);"
-                         "DELETE FROM temp.quill_merge_items;");
+                         "DELETE FROM temp.quill_merge_items;"
+                         "CREATE TEMP TABLE IF NOT EXISTS quill_merge_enclosures (seq INTEGER, "
+                         "url TEXT, type TEXT, length INTEGER);"
+                         "DELETE FROM temp.quill_merge_enclosures;");
     });
     if (!ok)
         return Fail();
@@ -103,9 +107,17 @@ void CFeedMerge::Stage(const std::vector<FeedItem>& items) {
     CSqlStatement stage = m_store.Db().CompileStatement(
         "INSERT INTO temp.quill_merge_items (seq, link, title, author, description, pubdate) "
         "VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+    CSqlStatement stageFiles = m_store.Db().CompileStatement(
+        "INSERT INTO temp.quill_merge_enclosures (seq, url, type, length) "
+        "VALUES (?1, ?2, ?3, ?4);");
     for (const FeedItem* item : Fresh(items)) {
-        stage.Bind(1, static_cast<int64_t>(m_nextSeq++)).Bind(2, item->link).Bind(3, item->title);
+        const auto seq = static_cast<int64_t>(m_nextSeq++);
+        stage.Bind(1, seq).Bind(2, item->link).Bind(3, item->title);
         stage.Bind(4, item->author).Bind(5, item->description).Bind(6, item->pubDate).ExecDML();
+        for (const FeedEnclosure& file : item->enclosures) {
+            stageFiles.Bind(1, seq).Bind(2, file.url).Bind(3, file.type);
+            stageFiles.Bind(4, file.length).ExecDML();
+        }
         ++m_added;
     }
     ListLinks(items);
@@ -141,7 +153,8 @@ int CFeedMerge::Restart() {
     m_staged = false;
     const int ok = m_store.Run([&](CSqlDatabase& db) {
         db.ExecuteUpdate("DELETE FROM temp.quill_listed_links;"
-                         "DELETE FROM temp.quill_merge_items;");
+                         "DELETE FROM temp.quill_merge_items;"
+                         "DELETE FROM temp.quill_merge_enclosures;");
     });
     return ok ? 1 : Fail();
 }
@@ -165,6 +178,8 @@ int CFeedMerge::Commit(int* added) {
                 const FeedItem& item = **it;
                 insert.Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
                 insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+                CItemEnclosures::Insert(db, CItemEnclosures::Table::kReceived, db.LastInsertRowId(),
+                                        item.enclosures);
             }
             m_added = static_cast<int>(fresh.size());
             ListLinks(m_pending);
@@ -176,7 +191,15 @@ int CFeedMerge::Commit(int* added) {
                   "author, description, pubdate FROM temp.quill_merge_items ORDER BY seq DESC;")
                 .Bind(1, m_feedId)
                 .ExecDML();
-            db.ExecuteUpdate("DELETE FROM temp.quill_merge_items;");
+            // The rows got consecutive ids, the last one the first of the download (seq 0):
+            // an item's id is the last id less its seq.
+            db.CompileStatement("INSERT INTO rss_enclosure (enc_itemid, enc_url, enc_type, "
+                                "enc_length) SELECT ?1 - seq, url, type, length FROM "
+                                "temp.quill_merge_enclosures ORDER BY rowid;")
+                .Bind(1, db.LastInsertRowId())
+                .ExecDML();
+            db.ExecuteUpdate("DELETE FROM temp.quill_merge_items;"
+                             "DELETE FROM temp.quill_merge_enclosures;");
         }
 
         if (m_storageType == kStorageSyncWithSource) {

@@ -23,7 +23,11 @@ protected:
             for (int i = 0; i < m_items; ++i)
                 xml += "<item><title>新闻 " + std::to_string(i) + "</title><link>http://n/" +
                        std::to_string(i) + "</link><pubDate>2026-12-0" + std::to_string(1 + i % 9) +
-                       "T08:00:00Z</pubDate></item>";
+                       "T08:00:00Z</pubDate>" +
+                       (i == 3 ? "<enclosure url=\"http://n/3.mp3\" type=\"audio/mpeg\" "
+                                 "length=\"2048\"/>"
+                               : "") +
+                       "</item>";
             r.set_content(xml + "</channel></rss>", "application/rss+xml");
         });
         m_server.Server().Get("/broken.xml", [](const httplib::Request&, httplib::Response& r) {
@@ -73,7 +77,14 @@ TEST_F(FeedCommandsTest, SubscribeReceiveReadAndRemove) {
               0u)
         << items.out;
     ASSERT_EQ(Run({"item", "read", "4"}).exitCode, 0);
-    EXPECT_NE(Run({"item", "show", "4"}).out.find("状态: 已读"), std::string::npos);
+    CliResult shown = Run({"item", "show", "4"});
+    EXPECT_NE(shown.out.find("状态: 已读\n附件: http://n/3.mp3 (audio/mpeg, 2 KB)\n"),
+              std::string::npos)
+        << shown.out;
+    EXPECT_NE(Run({"item", "show", "4", "--json"})
+                  .out.find("\"enclosures\": [{\"url\": \"http://n/3.mp3\", \"type\": "
+                            "\"audio/mpeg\", \"length\": 2048}]"),
+              std::string::npos);
     EXPECT_NE(Run({"item", "show", "4", "--html"}).out.find("新闻 3"), std::string::npos);
     ASSERT_EQ(Run({"mark-read", "资讯"}).exitCode, 0);
     EXPECT_NE(

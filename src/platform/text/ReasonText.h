@@ -37,7 +37,6 @@ enum class Reason {
     kChannelGone,
     kFeedGoneForGood, // the server answered 410
     kHostAsksToWait,  // {0}: host, {1}: seconds
-    kChannelMoved,    // {0}: the new address
     kNoNetworkForWebSearch,
     kXmlNoDocument,
     kXmlNoRootElement,

@@ -62,6 +62,14 @@ int Unread(CReader& reader, int index) {
     return unread;
 }
 
+CliJson EnclosuresJson(const std::vector<FeedEnclosure>& enclosures) {
+    CliJson list = CliJson::array();
+    for (const FeedEnclosure& enclosure : enclosures)
+        list.push_back(
+            {{"url", enclosure.url}, {"type", enclosure.type}, {"length", enclosure.length}});
+    return list;
+}
+
 CliJson ListJson(CReader& reader, const std::vector<int>& items) {
     CliJson list = CliJson::array();
     for (int index : items) {
@@ -465,13 +473,22 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
                           {"pubDate", item.pubDate},
                           {"read", item.isRead},
                           {"new", item.isNew},
-                          {"description", item.description}});
+                          {"description", item.description},
+                          {"enclosures", EnclosuresJson(item.enclosures)}});
         return 0;
     }
     m_out << "标题: " << item.title << "\n链接: " << item.link << "\n作者: " << item.author
           << "\n日期: " << item.pubDate << "\n状态: " << (item.isRead ? "已读" : "未读")
-          << (item.isNew ? ", 新" : "") << "\n\n"
-          << item.description << "\n";
+          << (item.isNew ? ", 新" : "") << "\n";
+    for (const FeedEnclosure& enclosure : item.enclosures) {
+        m_out << "附件: " << enclosure.url;
+        const std::string size = CFeedItemView::SizeText(enclosure.length);
+        if (!enclosure.type.empty() || !size.empty())
+            m_out << " (" << enclosure.type << (enclosure.type.empty() || size.empty() ? "" : ", ")
+                  << size << ")";
+        m_out << "\n";
+    }
+    m_out << "\n" << item.description << "\n";
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QUrlQuery>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
@@ -74,6 +75,12 @@ bool CHtmlPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
         emit LoadImagesRequested();
         return false;
     }
+    if (url.scheme() == QLatin1String(CPaneSchemeHandler::kScheme) &&
+        url.path() == QLatin1String("/open")) {
+        if (const QUrl target = CBottomHtmlView::OutsideTarget(url); !target.isEmpty())
+            emit OpenOutside(target);
+        return false;
+    }
     if (isMainFrame && CBottomHtmlView::OpensOutside(m_view->GetMode(), url)) {
         emit OpenOutside(url);
         return false;
@@ -113,6 +120,14 @@ CPaneSchemeHandler* CBottomHtmlView::SchemeHandler() {
 
 QUrl CBottomHtmlView::LoadImagesUrl() {
     return QUrl(QString::fromLatin1(CFeedItemView::kLoadImagesAddress));
+}
+
+QUrl CBottomHtmlView::OutsideTarget(const QUrl& url) {
+    const QUrl link(QString::fromLatin1(CFeedItemView::kOpenOutsideAddress));
+    if (url.scheme() != link.scheme() || url.path() != link.path())
+        return {};
+    const QUrl target(QUrlQuery(url).queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded));
+    return IsWebAddress(target) ? target : QUrl();
 }
 
 bool CBottomHtmlView::OpensOutside(int mode, const QUrl& url) {
