@@ -6,6 +6,8 @@
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "reader/FeedParser.h"
+#include "reader/FeedRules.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "storage/FeedMerge.h"
 #include "storage/FeedSearchIndex.h"
@@ -20,7 +22,8 @@ int CReceiveScheduler::WeightOfLevel(int level) {
 }
 
 CReceiveScheduler::CReceiveScheduler(CChannelTree& tree, CReceiveObserver& observer)
-    : m_tree(tree), m_observer(observer), m_storePath(GetAppFilePath("Storage\\rss.db")) {
+    : m_tree(tree), m_observer(observer), m_storePath(GetAppFilePath("Storage\\rss.db")),
+      m_rulesPath(CFeedRules::DefaultPath()) {
     // Settings the tree could not read were reported once already; the environment's proxy
     // settings stand in for them.
     if (m_tree.Options().settingsUnreadable)
@@ -300,7 +303,28 @@ FetchOutcome CReceiveScheduler::Fetch(CFeedFetcher& fetcher, const Job& job) {
     return outcome;
 }
 
-int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce) {
+std::unique_ptr<CRuleFilter> CReceiveScheduler::LoadRules() const {
+    CFeedRules file(m_rulesPath);
+    std::string error;
+    if (!file.Load(error) || file.Rules().empty())
+        return nullptr;
+    const bool copies =
+        std::any_of(file.Rules().begin(), file.Rules().end(), [](const FeedRule& rule) {
+            return rule.action == RuleAction::kCopyToFavorites;
+        });
+    std::unique_ptr<CRssFavorites> favorites;
+    if (copies) {
+        favorites = std::make_unique<CRssFavorites>();
+        if (!favorites->Build())
+            favorites.reset();
+    }
+    return std::make_unique<CRuleFilter>(file.Rules(), [&](const std::string& box) {
+        const int index = favorites ? favorites->FindBox(box) : -1;
+        return index < 0 ? 0 : favorites->BoxId(index);
+    });
+}
+
+int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce, CRuleFilter* rules) {
     ChannelRecord record = m_tree.Record(job.index);
     ChannelTreeOptions options = m_tree.Options();
     int added = 0;
@@ -309,6 +333,8 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce) {
         // One transaction for the whole download, whether it comes as a list or is read now in
         // parts; a failure or a stop anywhere keeps nothing of it.
         CFeedMerge merge(store);
+        if (rules && rules->Focus(m_tree, job.index))
+            merge.SetFilter(rules);
         if (!merge.Begin(job.feedId, storageType, storageNum))
             return -1;
         bool read = false;
@@ -526,11 +552,12 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
     std::vector<Job> jobs;
     if (m_tree.IsValid(start))
         CollectWalk(start, depth, rule, store, jobs);
+    const std::unique_ptr<CRuleFilter> rules = LoadRules();
     UpdateHostLimit();
     FetchAll(jobs, [&](Job& job) {
         if (!Stopped())
             NoteStanding(job, store);
-        const int added = job.outcome.ok && !Stopped() ? Merge(job, store, true) : -1;
+        const int added = job.outcome.ok && !Stopped() ? Merge(job, store, true, rules.get()) : -1;
         // The items are in the store now; a walk over hundreds of channels keeps none of them.
         std::vector<FeedItem>().swap(job.outcome.items);
         Finish(ResultOf(job, added, store), job.feedId, store);
@@ -653,7 +680,7 @@ void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& reques
     int added = -1;
     if (job.outcome.ok && !Stopped()) {
         m_observer.OnSettleReadMarks();
-        added = Merge(job, store, true);
+        added = Merge(job, store, true, LoadRules().get());
     }
     if (added >= 0 && request.refreshList && m_observer.SelectedItem() == index)
         m_observer.OnReloadList(feedId);

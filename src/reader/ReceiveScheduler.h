@@ -21,6 +21,7 @@
 #include <vector>
 
 class CFeedDatabase;
+class CRuleFilter;
 
 // How one channel's receive ended.
 struct ChannelReceiveResult {
@@ -127,6 +128,9 @@ public:
     // An answer up to this size is read into items by the thread that fetched it; a larger one
     // is read while it is merged (1 MB unless set).
     void SetReadAheadLimit(std::size_t bytes) { m_readAheadLimit = bytes; }
+    // The filter rules file (the program directory's config/feedrules.json unless set). It is
+    // read as each receive starts; its rules act on the items that come new.
+    void SetRulesPath(const std::string& path) { m_rulesPath = path; }
     // The store file the workers open (the program directory's rss.db unless set).
     void SetStorePath(const std::string& path) { m_storePath = path; }
     // How the workers reach the network (the settings' proxy unless set).
@@ -229,7 +233,10 @@ private:
     void Configure(CFeedFetcher& fetcher);
     // Merges a fetched channel, takes its unread count and announces it; the number of
     // items that came new, or -1 on failure.
-    int Merge(Job& job, CFeedDatabase& store, bool announce);
+    int Merge(Job& job, CFeedDatabase& store, bool announce, CRuleFilter* rules);
+    // The rules of the rules file, ready for the merges; null when there are none (or the
+    // file cannot be read: `rules list` says why).
+    std::unique_ptr<CRuleFilter> LoadRules() const;
     void ReceiveOnRequest(int index, const ChannelRequest& request);
     void ShowImage(int index, int image);
     // The storage rule and count a merge of the channel applies.
@@ -244,6 +251,7 @@ private:
     CChannelTree& m_tree;
     CReceiveObserver& m_observer;
     std::string m_storePath;
+    std::string m_rulesPath;
     HttpProxy m_proxy;
     HttpLimits m_limits;
     int m_concurrency = 6;

@@ -168,3 +168,23 @@ TEST_F(FeedCommandsTest, UnreadableSettingsReceiveWithoutRemovingAnything) {
     EXPECT_NE(received.err.find("本次收取不删除任何文章"), std::string::npos) << received.err;
     EXPECT_EQ(ReadAll(settings), broken) << "the damaged file is not overwritten";
 }
+
+TEST_F(FeedCommandsTest, RulesAreAddedListedTriedAndRemoved) {
+    ASSERT_EQ(Run({"channel", "add", Url()}).exitCode, 0);
+    ASSERT_EQ(Run({"receive", "--all"}).exitCode, 0);
+    CliResult bad = Run({"rules", "add", "--regex", "新闻 (", "--read"});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("正则表达式无效: "), std::string::npos) << bad.err;
+    EXPECT_EQ(Run({"rules", "add", "--contains", "新闻"}).err,
+              "需要 --read、--delete 或 --copy 之一\n");
+    EXPECT_EQ(Run({"rules", "add", "--contains", "新闻 3", "--scope", "每日新闻", "--delete"}).out,
+              "1\n");
+    EXPECT_EQ(Run({"rules", "add", "--regex", "^新闻 [12]$", "--read"}).out, "2\n");
+    EXPECT_EQ(Run({"rules", "list"}).out, "1\t每日新闻\ttitle contains \"新闻 3\"\tdelete\n"
+                                          "2\t所有频道\ttitle regex \"^新闻 [12]$\"\tread\n");
+    EXPECT_EQ(Run({"rules", "test", "2"}).out, "2\n") << "stored items are only counted";
+    m_items = 5;
+    EXPECT_EQ(Run({"receive", "--all"}).out, "每日新闻\tok\t1\t4\n") << "新闻 3 was dropped";
+    ASSERT_EQ(Run({"rules", "rm", "1"}).exitCode, 0);
+    EXPECT_EQ(Run({"rules", "rm", "1"}).err, "没有编号为 1 的规则\n");
+}

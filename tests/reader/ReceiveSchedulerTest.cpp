@@ -4,7 +4,9 @@
 #include "platform/text/ReasonText.h"
 #include "reader/BrokenStore.h"
 #include "reader/ChannelTree.h"
+#include "reader/FeedRules.h"
 #include "reader/RecordingObserver.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
@@ -748,4 +750,54 @@ TEST_F(ReceiveSchedulerTest, AGoneChannelLeavesWalksUntilReceivedByHand) {
     scheduler.ReceiveAll();
     scheduler.Wait();
     EXPECT_EQ(host.Hits("gone"), 3);
+}
+
+TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach) {
+    MakeTree({"a", "b"});
+    const int a = m_tree.FindByPath("a");
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    CRssFavorites favorites;
+    ASSERT_TRUE(favorites.Build());
+    int box = -1;
+    ASSERT_TRUE(favorites.AddBox(-1, "留存", "", m_store, &box));
+    CFeedRules rules;
+    std::string error;
+    ASSERT_TRUE(rules.Load(error)) << error;
+    ASSERT_EQ(rules.Add({.pattern = "A 1"}), ""); // "a 1" is stored already: it stays unread
+    ASSERT_EQ(rules.Add({.pattern = "a 3"}), "");
+    ASSERT_EQ(
+        rules.Add({.match = RuleMatch::kRegex, .pattern = "^a 4$", .action = RuleAction::kDelete}),
+        "");
+    ASSERT_EQ(rules.Add({.scope = RuleScope::kChannel,
+                         .scopePath = "a",
+                         .pattern = " 5",
+                         .action = RuleAction::kCopyToFavorites,
+                         .box = "留存"}),
+              "");
+    m_itemCount = 6;
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+
+    std::vector<FeedItem> items;
+    int total = 0;
+    ASSERT_EQ(
+        m_store.GetItemPage(m_tree.Record(a).feedId, kItemFilterAll, false, items, total, 100, 0),
+        1);
+    std::vector<std::string> stored;
+    for (const FeedItem& item : items)
+        stored.push_back(item.title + (item.isRead ? " read" : ""));
+    EXPECT_EQ(stored, (std::vector<std::string>{"a 3 read", "a 5", "a 0", "a 1", "a 2"}));
+    EXPECT_EQ(m_observer.done[a].second, 2) << "a dropped item is not counted as new";
+    std::vector<FeedItem> copied;
+    ASSERT_TRUE(favorites.Items(box, copied, m_store));
+    ASSERT_EQ(copied.size(), 1u) << "b 5 is outside the rule's channel";
+    EXPECT_EQ(copied[0].title, "a 5");
+
+    EXPECT_EQ(CRuleFilter::CountHits({.pattern = "A "}, m_tree, m_store, error), 5);
+    EXPECT_EQ(
+        CRuleFilter::CountHits({.scope = RuleScope::kChannel, .scopePath = "b", .pattern = "5"},
+                               m_tree, m_store, error),
+        1);
 }

@@ -1,11 +1,15 @@
 #include "storage/FeedDatabase.h"
 #include "platform/text/TextCodec.h"
 #include "storage/FeedMerge.h"
+#include "storage/MergeFilter.h"
 #include "support/TestSupport.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -682,4 +686,50 @@ TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates
                                                      "rss_data_feed_new", "rss_data_feed_read"}));
     }
     RemoveTree(dir);
+}
+
+TEST_F(FeedDatabaseTest, AMergeKilledBeforeItsCommitLeavesNeitherItemsNorTheirCopies) {
+    class CCopyEverything : public CMergeFilter {
+    public:
+        MergeVerdict Judge(const FeedItem&) const override { return {.favoriteFolders = {9}}; }
+    } copyEverything;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The download in two parts: new items and their copies wait in the open transaction.
+        CFeedDatabase store(m_dir + "/rss.db");
+        CFeedMerge merge(store);
+        merge.SetFilter(&copyEverything);
+        bool ok = store.OpenStore() && merge.Begin(1, kStorageKeepAll, 0);
+        for (auto part : {Download({"a", "b"}), Download({"c"})})
+            ok = ok && merge.Add(part);
+        const char state = ok ? '1' : '0';
+        [[maybe_unused]] auto written = ::write(ready[1], &state, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char state = 0;
+    ASSERT_EQ(::read(ready[0], &state, 1), 1);
+    EXPECT_EQ(state, '1');
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(Dump(m_store.Db(), "rss_data") + Dump(m_store.Db(), "rssfavorite_data") +
+                  Dump(m_store.Db(), "feedfav_data"),
+              "");
+
+    // Carried to its end, the same merge keeps both.
+    CFeedMerge merge(m_store);
+    merge.SetFilter(&copyEverything);
+    ASSERT_EQ(merge.Begin(1, kStorageKeepAll, 0), 1);
+    for (auto part : {Download({"a", "b"}), Download({"c"})})
+        ASSERT_EQ(merge.Add(part), 1);
+    ASSERT_EQ(merge.Commit(), 1);
+    EXPECT_EQ(LinksOf(1), (Strings{"a", "b", "c"}));
+    std::vector<FeedItem> copies;
+    ASSERT_EQ(m_store.GetFavoriteItems(9, true, copies), 1);
+    EXPECT_EQ(copies.size(), 3u);
 }
