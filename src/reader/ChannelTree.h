@@ -100,7 +100,9 @@ struct ChannelProperties {
 // Threads. The structure of the tree (adding, renaming, moving and deleting items, channel and
 // directory properties, Build) is changed only by the thread that owns the tree: the interface
 // thread of the window, or the cli's main thread. Receive workers only read records and write a
-// channel's unread count, image, receive error, weight and the settings cached by GetFeedId.
+// channel's unread count, image, receive error, weight, gone mark and the settings cached by
+// GetFeedId, and - rarely - the address of a channel whose feed moved for good
+// (MoveChannelAddress, which writes that one attribute to the file).
 // Every access takes the tree's lock; an operation that reads or writes several records takes it
 // once for the whole step, so it sees one state of the tree. The lock is never held across file
 // or store work. Records are never removed (a deleted item's record stays, not alive), so an

@@ -25,7 +25,7 @@ std::string Head(const std::string& skin) {
 std::string Enclosures(const FeedItem& item) {
     std::string text;
     for (const FeedEnclosure& enclosure : item.enclosures)
-        text += CFeedItemView::EnclosureElement(enclosure, true);
+        text += CFeedItemView::EnclosureElement(enclosure, CFeedItemView::EnclosureFor::kPane);
     return text;
 }
 
@@ -45,11 +45,11 @@ std::string CFeedItemView::SizeText(int64_t bytes) {
     return text;
 }
 
-std::string CFeedItemView::EnclosureElement(const FeedEnclosure& enclosure, bool withSize) {
+std::string CFeedItemView::EnclosureElement(const FeedEnclosure& enclosure, EnclosureFor reader) {
     std::string text = "<enclosure url=\"" + CXmlText::Escape(enclosure.url) + "\" type=\"" +
                        CXmlText::Escape(enclosure.type) + "\" length=\"" +
                        std::to_string(enclosure.length) + "\"";
-    if (withSize) {
+    if (reader == EnclosureFor::kPane) {
         std::string encoded;
         static const char kHex[] = "0123456789ABCDEF";
         for (unsigned char c : enclosure.url) {

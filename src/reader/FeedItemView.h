@@ -82,10 +82,13 @@ public:
     static std::string BuildPageDocument(const std::vector<FeedItem>& items,
                                          const std::string& skin);
 
-    // An item's file as the scratch documents and the exports write it:
-    // <enclosure url="..." type="..." length="..."/>; with size, also its size for people and
-    // the pane's address that opens it (open="quillpane:/open?url=...").
-    static std::string EnclosureElement(const FeedEnclosure& enclosure, bool withSize);
+    // For whom an item's file is written.
+    enum class EnclosureFor {
+        kExport, // <enclosure url="..." type="..." length="..."/>, as RSS has it
+        kPane,   // the same with its size for people and the address that opens it:
+                 // size="3.4 MB" open="quillpane:/open?url=..."
+    };
+    static std::string EnclosureElement(const FeedEnclosure& enclosure, EnclosureFor reader);
     // "980 字节", "12 KB", "3.4 MB", "1.2 GB"; "" for 0 (unknown).
     static std::string SizeText(int64_t bytes);
 

@@ -60,7 +60,8 @@ const std::string& FieldOf(const FeedItem& item, RuleField field) {
 }
 
 std::regex::flag_type RegexFlags(const FeedRule& rule) {
-    auto flags = std::regex::ECMAScript | std::regex::optimize;
+    // Only whether it matches counts: no groups are kept.
+    auto flags = std::regex::ECMAScript | std::regex::optimize | std::regex::nosubs;
     if (!rule.caseSensitive)
         flags |= std::regex::icase;
     return flags;
@@ -224,17 +225,17 @@ CRuleFilter::Compiled CRuleFilter::Compile(const FeedRule& rule) {
     return compiled;
 }
 
-bool CRuleFilter::Holds(const Compiled& compiled, const FeedItem& item) {
+bool CRuleFilter::Holds(const Compiled& compiled, const FeedItem& item, std::string* lowered) {
     const std::string& text = FieldOf(item, compiled.rule.field);
     if (compiled.regex)
         return std::regex_search(text, *compiled.regex);
     if (compiled.rule.caseSensitive)
         return text.find(compiled.rule.pattern) != std::string::npos;
-    const std::string& pattern = compiled.lowered;
-    const auto hit =
-        std::search(text.begin(), text.end(), pattern.begin(), pattern.end(),
-                    [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; });
-    return hit != text.end() || pattern.empty();
+    // The field lower-cased once for every rule that looks at it.
+    std::string& lower = lowered[static_cast<int>(compiled.rule.field)];
+    if (lower.empty() && !text.empty())
+        lower = AsciiLower(text);
+    return lower.find(compiled.lowered) != std::string::npos;
 }
 
 bool CRuleFilter::Covers(const FeedRule& rule, const CChannelTree& tree, int channel) {
@@ -270,14 +271,22 @@ bool CRuleFilter::Focus(const CChannelTree& tree, int channel) {
     for (const Compiled& compiled : m_rules)
         if (Covers(compiled.rule, tree, channel))
             m_focus.push_back(&compiled);
+    // The cheap tests first: a plain text before an expression.
+    std::stable_partition(m_focus.begin(), m_focus.end(),
+                          [](const Compiled* compiled) { return !compiled->regex; });
     return !m_focus.empty();
 }
 
 MergeVerdict CRuleFilter::Judge(const FeedItem& item) const {
     MergeVerdict verdict;
+    std::string lowered[kFieldCount];
     for (const Compiled* rule : m_focus) {
         const Compiled& compiled = *rule;
-        if (!Holds(compiled, item))
+        // What is decided already needs no second rule.
+        if ((compiled.rule.action == RuleAction::kDelete && verdict.drop) ||
+            (compiled.rule.action == RuleAction::kMarkRead && (verdict.markRead || verdict.drop)))
+            continue;
+        if (!Holds(compiled, item, lowered))
             continue;
         switch (compiled.rule.action) {
         case RuleAction::kMarkRead:
@@ -311,10 +320,10 @@ int CRuleFilter::CountHits(const FeedRule& rule, CChannelTree& tree, CFeedDataba
             error = store.GetLastError();
             return -1;
         }
-        hits +=
-            static_cast<int>(std::count_if(items.begin(), items.end(), [&](const FeedItem& item) {
-                return Holds(compiled, item);
-            }));
+        for (const FeedItem& item : items) {
+            std::string lowered[kFieldCount];
+            hits += Holds(compiled, item, lowered) ? 1 : 0;
+        }
     }
     return hits;
 }

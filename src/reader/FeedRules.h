@@ -104,8 +104,10 @@ private:
         std::string lowered;               // for kContains without case
         int folderId = 0;
     };
+    static constexpr int kFieldCount = 4;
     static Compiled Compile(const FeedRule& rule);
-    static bool Holds(const Compiled& compiled, const FeedItem& item);
+    // lowered: the item's fields lower-cased, by RuleField, filled as rules need them.
+    static bool Holds(const Compiled& compiled, const FeedItem& item, std::string* lowered);
 
     std::vector<Compiled> m_rules;
     std::vector<const Compiled*> m_focus;

@@ -202,7 +202,8 @@ std::string CRssFavorites::ExportText(const ExportChannel& channel,
                 CXmlText::CData(item.description) + "</description><author>" +
                 CXmlText::CData(item.author) + "</author>";
         for (const FeedEnclosure& enclosure : item.enclosures)
-            text += CFeedItemView::EnclosureElement(enclosure, false);
+            text +=
+                CFeedItemView::EnclosureElement(enclosure, CFeedItemView::EnclosureFor::kExport);
         text += "</item>";
     }
     return text + "</channel></rss>";
