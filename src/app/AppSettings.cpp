@@ -403,6 +403,7 @@ const KeyRule* FindRule(const std::string& key) {
         {"rss/enableminimizetonotifyarea", ValueKind::Flag},
         {"rss/noremoteimages", ValueKind::Flag},
         {"rss/videohosts", ValueKind::HostList},
+        {"rss/hostfetches", ValueKind::Integer, 1, 6, "取值需在 1~6 之间"},
         {"rss/newssearchhost", ValueKind::Text},
     };
     for (const KeyRule& rule : rules) {

@@ -101,7 +101,7 @@ void CChannelTree::LoadOptions() {
     }
     // A settings file from before the reading pane's keys were kept has none of them: the
     // built-in values serve then, without a word.
-    std::string hosts, noImages;
+    std::string hosts, noImages, perHost;
     CQuietReporter quietPane;
     {
         CScopedReporter scope(quietPane);
@@ -110,6 +110,9 @@ void CChannelTree::LoadOptions() {
             options.videoHosts = CHtmlSanitizer::ParseHostList(hosts);
         if (CAppSettings::ReadAppValue("rss/noremoteimages", noImages))
             options.noRemoteImages = noImages == "1" ? 1 : 0;
+        if (CAppSettings::ReadAppValue("rss/hostfetches", perHost) &&
+            CSettingsChecks::CheckKeyValue("rss/hostfetches", perHost).empty())
+            options.fetchesPerHost = CAppSettings::ToInt(perHost);
     }
     std::lock_guard lock(m_lock);
     m_options = options;
@@ -329,6 +332,7 @@ bool CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
     ChannelRecord& record = m_records[index];
     record.feedId = settings.feedId;
     CopyChannelSettings(record, settings);
+    record.gone = settings.gone;
     feedId = settings.feedId;
     return true;
 }
@@ -751,6 +755,45 @@ void CChannelTree::SetReceiveError(int index, const std::string& reason) {
     std::lock_guard lock(m_lock);
     if (index >= 0 && index < static_cast<int>(m_records.size()))
         m_records[index].receiveError = reason;
+}
+
+void CChannelTree::SetGone(int index, bool gone) {
+    std::lock_guard lock(m_lock);
+    if (index >= 0 && index < static_cast<int>(m_records.size()))
+        m_records[index].gone = gone;
+}
+
+bool CChannelTree::MoveChannelAddress(int index, const std::string& address, CFeedDatabase& store,
+                                      std::string& reason) {
+    ChannelRecord old;
+    OutlinePath path;
+    {
+        std::lock_guard lock(m_lock);
+        if (index < 0 || index >= static_cast<int>(m_records.size()) ||
+            m_records[index].directory || !m_records[index].alive)
+            return false;
+        for (const ChannelRecord& other : m_records) {
+            if (other.alive && !other.directory && other.xmlUrl == address) {
+                reason = "另一个频道已使用地址 " + address;
+                return false;
+            }
+        }
+        old = m_records[index];
+        path = PathOfLocked(index);
+    }
+    if (!store.MoveFeed(old.feedId, address)) {
+        reason = store.GetLastError();
+        return false;
+    }
+    CRssChannelFile file(m_filePath);
+    if (!file.Open() || !file.SetAttribute(path, "xmlUrl", address)) {
+        reason = file.GetLastError();
+        store.MoveFeed(old.feedId, old.xmlUrl);
+        return false;
+    }
+    std::lock_guard lock(m_lock);
+    m_records[index].xmlUrl = address;
+    return true;
 }
 
 bool CChannelTree::ParseStartAddress(const std::string& text, std::string& url,

@@ -33,6 +33,9 @@ struct ChannelRecord {
     bool alive = true; // false once deleted from the tree
     int image = 3;
     std::string receiveError; // why the last receive failed; "" after a success
+    // The server said the feed is gone for good (410): walks leave it out until a receive of
+    // the channel alone brings it back.
+    bool gone = false;
 };
 
 // A channel of the tree with its feed id in the store.
@@ -68,6 +71,8 @@ struct ChannelTreeOptions {
                                            "player.vimeo.com", "player.bilibili.com"};
     // Remote images in items wait behind a placeholder until asked for (rss/noremoteimages).
     int noRemoteImages = 0;
+    // How many fetches of a walk may go to one host (host and port) at once (rss/hostfetches).
+    int fetchesPerHost = 2;
     // The settings could not be read and the values above are the built-in defaults: no rule
     // the user chose is known, so receiving removes nothing.
     bool settingsUnreadable = false;
@@ -95,7 +100,9 @@ struct ChannelProperties {
 // Threads. The structure of the tree (adding, renaming, moving and deleting items, channel and
 // directory properties, Build) is changed only by the thread that owns the tree: the interface
 // thread of the window, or the cli's main thread. Receive workers only read records and write a
-// channel's unread count, image, receive error, weight and the settings cached by GetFeedId.
+// channel's unread count, image, receive error, weight, gone mark and the settings cached by
+// GetFeedId, and - rarely - the address of a channel whose feed moved for good
+// (MoveChannelAddress, which writes that one attribute to the file).
 // Every access takes the tree's lock; an operation that reads or writes several records takes it
 // once for the whole step, so it sees one state of the tree. The lock is never held across file
 // or store work. Records are never removed (a deleted item's record stays, not alive), so an
@@ -187,6 +194,12 @@ public:
     void SetImage(int index, int image);
     void SetRank(int index, int level, int counter);
     void SetReceiveError(int index, const std::string& reason);
+    void SetGone(int index, bool gone);
+    // A receive worker's change of a channel's address after the server moved the feed for
+    // good: the store row, the file and the record, or nothing when one fails or another
+    // channel has that address already (false, with the reason).
+    bool MoveChannelAddress(int index, const std::string& address, CFeedDatabase& store,
+                            std::string& reason);
 
     // A start address handed over by the browser: "quill://rssurl=ADDRESS&rsstitle=NAME", or an
     // address with "quill://" in front. False when nothing is left of it.

@@ -160,6 +160,10 @@ FeedFetchResult CFeedFetcher::FetchDocument(const std::string& url, FeedDocument
     result.finalUrl = response.finalUrl;
     result.errorText = response.errorText;
     result.validators = {response.etag, response.lastModified};
+    if (response.MovedPermanently() && response.finalUrl != url)
+        result.movedTo = response.finalUrl;
+    if (response.status == 429 || response.status == 503)
+        result.retryAfterSeconds = response.RetryAfterSeconds();
 
     if (Exiting() || response.result == HttpResult::kCancelled) {
         result.outcome = FeedFetchResult::Outcome::kCancelled;

@@ -28,6 +28,10 @@ struct FeedFetchResult {
     HttpResult transfer = HttpResult::kTransferFailed;
     long status = 0;
     std::string finalUrl;
+    // The final address when every redirect on the way was permanent (301/308), "" otherwise.
+    std::string movedTo;
+    // A 429 or 503 answer's Retry-After in seconds; -1 when it named none.
+    long retryAfterSeconds = -1;
     FeedValidators validators; // to send with the next fetch
     // Why no items came, short and for people ("" for kItems and kNotModified): "HTTP 404",
     // "no answer within 30 s", "no connection within 20 s", "cannot connect to host:port",

@@ -10,7 +10,9 @@
 #include "storage/FeedDatabase.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -20,7 +22,50 @@ std::string Head(const std::string& skin) {
            CXmlText::Escape(skin) + ".xsl\"?><rss><channel>";
 }
 
+std::string Enclosures(const FeedItem& item) {
+    std::string text;
+    for (const FeedEnclosure& enclosure : item.enclosures)
+        text += CFeedItemView::EnclosureElement(enclosure, CFeedItemView::EnclosureFor::kPane);
+    return text;
+}
+
 } // namespace
+
+std::string CFeedItemView::SizeText(int64_t bytes) {
+    if (bytes <= 0)
+        return {};
+    if (bytes < 1024)
+        return std::to_string(bytes) + " 字节";
+    if (bytes < 1024 * 1024)
+        return std::to_string((bytes + 512) / 1024) + " KB";
+    const bool giga = bytes >= 1024LL * 1024 * 1024;
+    const double units = static_cast<double>(bytes) / (giga ? 1024.0 * 1024 * 1024 : 1024.0 * 1024);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", units, giga ? "GB" : "MB");
+    return text;
+}
+
+std::string CFeedItemView::EnclosureElement(const FeedEnclosure& enclosure, EnclosureFor reader) {
+    std::string text = "<enclosure url=\"" + CXmlText::Escape(enclosure.url) + "\" type=\"" +
+                       CXmlText::Escape(enclosure.type) + "\" length=\"" +
+                       std::to_string(enclosure.length) + "\"";
+    if (reader == EnclosureFor::kPane) {
+        std::string encoded;
+        static const char kHex[] = "0123456789ABCDEF";
+        for (unsigned char c : enclosure.url) {
+            if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+                encoded += static_cast<char>(c);
+            } else {
+                encoded += '%';
+                encoded += kHex[c >> 4];
+                encoded += kHex[c & 15];
+            }
+        }
+        text += " size=\"" + CXmlText::Escape(SizeText(enclosure.length)) + "\" open=\"" +
+                kOpenOutsideAddress + "?url=" + encoded + "\"";
+    }
+    return text + "/>";
+}
 
 CFeedItemView::CFeedItemView(CChannelTree& tree, CFeedDatabase& store)
     : m_tree(tree), m_store(store) {}
@@ -165,7 +210,8 @@ std::string CFeedItemView::BuildItemDocument(const FeedItem& item, const std::st
     return Head(skin) + "<item><link>" + CXmlText::CData(item.link) + "</link><title>" +
            CXmlText::CData(item.title) + "</title><author>" + CXmlText::CData(item.author) +
            "</author><pubDate>" + CXmlText::Escape(item.pubDate) + "</pubDate><description>" +
-           CXmlText::CData(item.description) + "</description></item></channel></rss>";
+           CXmlText::CData(item.description) + "</description>" + Enclosures(item) +
+           "</item></channel></rss>";
 }
 
 std::string CFeedItemView::BuildPageDocument(const std::vector<FeedItem>& items,
@@ -174,8 +220,8 @@ std::string CFeedItemView::BuildPageDocument(const std::vector<FeedItem>& items,
     for (const FeedItem& item : items) {
         text += "<item><link>" + CXmlText::CData(item.link) + "</link><title>" +
                 CXmlText::CData(item.title) + "</title><pubDate>" + CXmlText::Escape(item.pubDate) +
-                "</pubDate><description>" + CXmlText::CData(item.description) +
-                "</description></item>";
+                "</pubDate><description>" + CXmlText::CData(item.description) + "</description>" +
+                Enclosures(item) + "</item>";
     }
     return text + "</channel></rss>";
 }

@@ -71,12 +71,26 @@ public:
     // Where the placeholder of a remote image leads; the pane renders the items again with
     // their images when it is followed.
     static constexpr const char* kLoadImagesAddress = "quillpane:/load-images";
+    // An item's file is linked through this address with its own address percent-encoded in
+    // the query ("quillpane:/open?url=..."): the pane hands it to the desktop's handler
+    // instead of loading it.
+    static constexpr const char* kOpenOutsideAddress = "quillpane:/open";
     const std::string& GetLastError() const { return m_lastError; }
 
     // The scratch documents, exactly as the skins receive them (UTF-8 here; written in GBK).
     static std::string BuildItemDocument(const FeedItem& item, const std::string& skin);
     static std::string BuildPageDocument(const std::vector<FeedItem>& items,
                                          const std::string& skin);
+
+    // For whom an item's file is written.
+    enum class EnclosureFor {
+        kExport, // <enclosure url="..." type="..." length="..."/>, as RSS has it
+        kPane,   // the same with its size for people and the address that opens it:
+                 // size="3.4 MB" open="quillpane:/open?url=..."
+    };
+    static std::string EnclosureElement(const FeedEnclosure& enclosure, EnclosureFor reader);
+    // "980 字节", "12 KB", "3.4 MB", "1.2 GB"; "" for 0 (unknown).
+    static std::string SizeText(int64_t bytes);
 
     // The page box: "1/1" for a single page, else one "n/N" entry per page.
     static int PageCount(int total, int pageSize);

@@ -22,6 +22,7 @@ namespace {
 constexpr std::string_view kDcNs = "http://purl.org/dc/elements/1.1/";
 constexpr std::string_view kContentNs = "http://purl.org/rss/1.0/modules/content/";
 constexpr std::string_view kXhtmlNs = "http://www.w3.org/1999/xhtml";
+constexpr std::string_view kMediaNs = "http://search.yahoo.com/mrss/";
 
 std::string TextOf(const CXmlNode& node) {
     return node ? std::string(Trim(node.GetText())) : std::string();
@@ -34,6 +35,45 @@ std::string Resolved(std::string url, const CXmlNode& node) {
         return url;
     const std::string base = node.GetBaseUri();
     return base.empty() ? url : CXmlDocument::ResolveUri(url, base);
+}
+
+// A length in bytes as feeds write it; 0 for anything but digits.
+int64_t LengthOf(std::string_view text) {
+    text = Trim(text);
+    if (text.empty() || text.size() > 18)
+        return 0;
+    int64_t length = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return 0;
+        length = length * 10 + (c - '0');
+    }
+    return length;
+}
+
+// Adds the file to the item unless its address is empty or listed already.
+void AddEnclosure(std::vector<FeedEnclosure>& enclosures, const CXmlNode& node,
+                  const char* urlAttribute, const char* lengthAttribute) {
+    std::string url = Resolved(std::string(Trim(node.GetAttribute(urlAttribute))), node);
+    if (url.empty())
+        return;
+    for (const FeedEnclosure& known : enclosures)
+        if (known.url == url)
+            return;
+    enclosures.push_back({.url = std::move(url),
+                          .type = std::string(Trim(node.GetAttribute("type"))),
+                          .length = LengthOf(node.GetAttribute(lengthAttribute))});
+}
+
+// Media RSS files of an item: <media:content>, alone or in <media:group>.
+void AddMediaContent(std::vector<FeedEnclosure>& enclosures, const CXmlNode& node) {
+    if (node.HasName("content")) {
+        AddEnclosure(enclosures, node, "url", "fileSize");
+    } else if (node.HasName("group")) {
+        for (CXmlNode child = node.FirstChild(); child; child = child.NextSibling())
+            if (child.HasName("content") && child.InNamespace(kMediaNs))
+                AddEnclosure(enclosures, child, "url", "fileSize");
+    }
 }
 
 // A channel title as it is kept: C1 controls given their windows-1252 meaning.
@@ -77,6 +117,7 @@ struct ItemNodes {
     // Atom
     CXmlNode summary, content, published, updated, issued, modified, created;
     CXmlNode atomAuthor;
+    std::vector<FeedEnclosure> enclosures;
     std::string atomLink;
     bool hasAtomLink = false;
 };
@@ -94,6 +135,8 @@ void CollectRss(const CXmlNode& item, std::string_view ns, ItemNodes& n) {
                 SetIfAbsent(n.pubDate, child);
             else if (child.HasName("author"))
                 SetIfAbsent(n.author, child);
+            else if (child.HasName("enclosure"))
+                AddEnclosure(n.enclosures, child, "url", "length");
             else if (ns.empty() && IsDc(child, "date"))
                 SetIfAbsent(n.dcDate, child);
             else if (ns.empty() && (IsDc(child, "creator") || IsDc(child, "author")))
@@ -104,6 +147,8 @@ void CollectRss(const CXmlNode& item, std::string_view ns, ItemNodes& n) {
             SetIfAbsent(n.dcCreator, child);
         } else if (child.HasName("encoded") && child.InNamespace(kContentNs)) {
             SetIfAbsent(n.contentEncoded, child);
+        } else if (child.InNamespace(kMediaNs)) {
+            AddMediaContent(n.enclosures, child);
         }
     }
 }
@@ -395,6 +440,7 @@ bool CFeedParser::ReadRssItem(const CXmlNode& node, FeedItem& item) const {
     item.author = TextOf(n.author ? n.author : n.dcCreator);
     SetDate(item, n.pubDate ? n.pubDate : n.dcDate);
     FinishTexts(item, description);
+    item.enclosures = std::move(n.enclosures);
     return true;
 }
 
@@ -408,9 +454,13 @@ bool CFeedParser::ReadAtomEntry(const CXmlNode& entry, const std::string& ns, bo
                 SetIfAbsent(n.dcDate, child);
             else if (IsDc(child, "creator"))
                 SetIfAbsent(n.dcCreator, child);
+            else if (child.InNamespace(kMediaNs))
+                AddMediaContent(n.enclosures, child);
             continue;
         }
-        if (child.HasName("link")) {
+        if (child.HasName("link") && child.GetAttribute("rel") == "enclosure") {
+            AddEnclosure(n.enclosures, child, "href", "length");
+        } else if (child.HasName("link")) {
             if (n.hasAtomLink)
                 continue;
             std::string rel = child.GetAttribute("rel");
@@ -463,6 +513,7 @@ bool CFeedParser::ReadAtomEntry(const CXmlNode& entry, const std::string& ns, bo
                                  : n.dcDate;
     SetDate(item, date);
     FinishTexts(item, n.summary ? n.summary : n.content);
+    item.enclosures = std::move(n.enclosures);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "reader/FeedDate.h"
 #include "reader/FeedParser.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include <vector>
@@ -89,6 +90,24 @@ bool ReadItem(const Json& object, const std::string& feedAuthor, const std::stri
         item.pubDate = TextOf(object, "date_modified");
     CFeedDate::Normalize(item.pubDate);
     item.extra.clear();
+    item.enclosures.clear();
+    if (auto list = object.find("attachments"); list != object.end() && list->is_array()) {
+        for (const Json& attachment : *list) {
+            if (!attachment.is_object())
+                continue;
+            std::string url = Resolved(TextOf(attachment, "url"), baseUrl);
+            const bool known = std::any_of(item.enclosures.begin(), item.enclosures.end(),
+                                           [&](const FeedEnclosure& e) { return e.url == url; });
+            if (url.empty() || known)
+                continue;
+            int64_t length = 0;
+            if (auto size = attachment.find("size_in_bytes");
+                size != attachment.end() && size->is_number_integer())
+                length = std::max<int64_t>(size->get<int64_t>(), 0);
+            item.enclosures.push_back(
+                {.url = std::move(url), .type = TextOf(attachment, "mime_type"), .length = length});
+        }
+    }
 
     CTextCodec::MapC1ToWindows1252(item.title);
     CTextCodec::MapC1ToWindows1252(item.description);

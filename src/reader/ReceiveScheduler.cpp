@@ -1,10 +1,13 @@
 #include "reader/ReceiveScheduler.h"
 
+#include "platform/text/AsciiText.h"
 #include "platform/text/ReasonText.h"
 
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "reader/FeedParser.h"
+#include "reader/FeedRules.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "storage/FeedMerge.h"
 #include "storage/FeedSearchIndex.h"
@@ -19,7 +22,8 @@ int CReceiveScheduler::WeightOfLevel(int level) {
 }
 
 CReceiveScheduler::CReceiveScheduler(CChannelTree& tree, CReceiveObserver& observer)
-    : m_tree(tree), m_observer(observer), m_storePath(GetAppFilePath("Storage\\rss.db")) {
+    : m_tree(tree), m_observer(observer), m_storePath(GetAppFilePath("Storage\\rss.db")),
+      m_rulesPath(CFeedRules::DefaultPath()) {
     // Settings the tree could not read were reported once already; the environment's proxy
     // settings stand in for them.
     if (m_tree.Options().settingsUnreadable)
@@ -94,6 +98,133 @@ void CReceiveScheduler::Shutdown() {
     Wait();
 }
 
+namespace {
+
+// A host that asks for a wait of up to this long is waited for within a walk; a longer wait
+// fails the host's channels of the walk with the reason.
+constexpr auto kLongestWaitInWalk = std::chrono::seconds(30);
+// How often a fetcher waiting for a host looks again (slots of other walks free silently).
+constexpr auto kHostPoll = std::chrono::milliseconds(100);
+// Receives in a row that must agree on a permanent move before the address is changed.
+constexpr int kMovesToAgree = 3;
+
+} // namespace
+
+std::string CReceiveScheduler::HostKeyOf(const std::string& url) {
+    size_t start = url.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    size_t end = url.find_first_of("/?#", start);
+    std::string host =
+        url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (size_t at = host.rfind('@'); at != std::string::npos)
+        host.erase(0, at + 1);
+    return AsciiLower(host);
+}
+
+CReceiveScheduler::HostTurn
+CReceiveScheduler::TakeHost(const std::string& host, std::chrono::steady_clock::time_point& wakeAt,
+                            std::string& refusal) {
+    std::lock_guard lock(m_lock);
+    return TakeHostLocked(host, wakeAt, refusal);
+}
+
+CReceiveScheduler::HostTurn CReceiveScheduler::TakeHostLocked(
+    const std::string& host, std::chrono::steady_clock::time_point& wakeAt, std::string& refusal) {
+    const auto now = std::chrono::steady_clock::now();
+    if (auto wait = m_hostWaitUntil.find(host); wait != m_hostWaitUntil.end()) {
+        if (wait->second <= now) {
+            m_hostWaitUntil.erase(wait);
+        } else if (wait->second - now > kLongestWaitInWalk) {
+            const auto seconds =
+                std::chrono::ceil<std::chrono::seconds>(wait->second - now).count();
+            refusal = CReasonText::Text(Reason::kHostAsksToWait, {host, std::to_string(seconds)});
+            return HostTurn::kRefuse;
+        } else {
+            wakeAt = std::min(wakeAt, wait->second);
+            return HostTurn::kBusy;
+        }
+    }
+    int& fetches = m_hostFetches[host];
+    if (fetches >= m_hostLimit)
+        return HostTurn::kBusy;
+    ++fetches;
+    return HostTurn::kGo;
+}
+
+CReceiveScheduler::HostTurn CReceiveScheduler::AwaitHost(const std::string& host,
+                                                         std::string& refusal) {
+    std::unique_lock lock(m_lock);
+    while (!Stopped()) {
+        auto wakeAt = std::chrono::steady_clock::now() + kHostPoll;
+        const HostTurn turn = TakeHostLocked(host, wakeAt, refusal);
+        if (turn != HostTurn::kBusy)
+            return turn;
+        m_hostFreed.wait_until(lock, wakeAt);
+    }
+    return HostTurn::kBusy;
+}
+
+void CReceiveScheduler::UpdateHostLimit() {
+    const int limit =
+        m_fetchesPerHost > 0 ? m_fetchesPerHost : std::max(m_tree.Options().fetchesPerHost, 1);
+    std::lock_guard lock(m_lock);
+    m_hostLimit = limit;
+}
+
+void CReceiveScheduler::ReleaseHost(const std::string& host) {
+    {
+        std::lock_guard lock(m_lock);
+        if (auto it = m_hostFetches.find(host); it != m_hostFetches.end() && --it->second <= 0)
+            m_hostFetches.erase(it);
+    }
+    m_hostFreed.notify_all();
+}
+
+void CReceiveScheduler::NoteRetryAfter(const std::string& host, long seconds) {
+    if (seconds <= 0)
+        return;
+    std::lock_guard lock(m_lock);
+    auto& until = m_hostWaitUntil[host];
+    until = std::max(until, std::chrono::steady_clock::now() + std::chrono::seconds(seconds));
+}
+
+void CReceiveScheduler::NoteStanding(Job& job, CFeedDatabase& store) {
+    FeedStanding standing;
+    if (!store.GetFeedStanding(job.feedId, standing))
+        return; // the merge that follows meets the same store and says why
+    FeedStanding now = standing;
+    if (job.outcome.status == 410) {
+        now.gone = true;
+        job.outcome.reason = CReasonText::Text(Reason::kFeedGoneForGood);
+    } else if (job.outcome.ok) {
+        now.gone = false;
+        if (job.outcome.movedTo.empty()) {
+            now.movedTo.clear();
+            now.movedCount = 0;
+        } else if (job.outcome.movedTo == standing.movedTo) {
+            ++now.movedCount;
+        } else {
+            now.movedTo = job.outcome.movedTo;
+            now.movedCount = 1;
+        }
+    }
+    if (now.gone != standing.gone || now.movedTo != standing.movedTo ||
+        now.movedCount != standing.movedCount) {
+        store.SetFeedStanding(job.feedId, now);
+        m_tree.SetGone(job.index, now.gone);
+    }
+    if (now.movedCount >= kMovesToAgree) {
+        std::string why;
+        if (m_tree.MoveChannelAddress(job.index, now.movedTo, store, why)) {
+            job.url = now.movedTo;
+        } else {
+            // Tried again after the next receive that agrees.
+            now.movedCount = kMovesToAgree - 1;
+            store.SetFeedStanding(job.feedId, now);
+        }
+    }
+}
+
 bool CReceiveScheduler::Claim(const std::string& url) {
     std::lock_guard lock(m_lock);
     return m_inFlight.insert(url).second;
@@ -141,9 +272,12 @@ void FreeDocument(FeedDocument& document) {
 // What an outcome holds in memory, roughly: the answer kept, the texts and the records.
 size_t BytesOf(const FetchOutcome& outcome) {
     size_t bytes = outcome.document.body.size();
-    for (const FeedItem& item : outcome.items)
+    for (const FeedItem& item : outcome.items) {
         bytes += sizeof(FeedItem) + item.title.size() + item.link.size() + item.description.size() +
                  item.pubDate.size() + item.author.size();
+        for (const FeedEnclosure& enclosure : item.enclosures)
+            bytes += sizeof(FeedEnclosure) + enclosure.url.size() + enclosure.type.size();
+    }
     return bytes;
 }
 
@@ -163,10 +297,34 @@ FetchOutcome CReceiveScheduler::Fetch(CFeedFetcher& fetcher, const Job& job) {
     outcome.reason = result.errorText;
     outcome.notModified = result.outcome == Outcome::kNotModified;
     outcome.validators = result.validators;
+    outcome.status = result.status;
+    outcome.movedTo = result.movedTo;
+    outcome.retryAfterSeconds = result.retryAfterSeconds;
     return outcome;
 }
 
-int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce) {
+std::unique_ptr<CRuleFilter> CReceiveScheduler::LoadRules() const {
+    CFeedRules file(m_rulesPath);
+    std::string error;
+    if (!file.Load(error) || file.Rules().empty())
+        return nullptr;
+    const bool copies =
+        std::any_of(file.Rules().begin(), file.Rules().end(), [](const FeedRule& rule) {
+            return rule.action == RuleAction::kCopyToFavorites;
+        });
+    std::unique_ptr<CRssFavorites> favorites;
+    if (copies) {
+        favorites = std::make_unique<CRssFavorites>();
+        if (!favorites->Build())
+            favorites.reset();
+    }
+    return std::make_unique<CRuleFilter>(file.Rules(), [&](const std::string& box) {
+        const int index = favorites ? favorites->FindBox(box) : -1;
+        return index < 0 ? 0 : favorites->BoxId(index);
+    });
+}
+
+int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce, CRuleFilter* rules) {
     ChannelRecord record = m_tree.Record(job.index);
     ChannelTreeOptions options = m_tree.Options();
     int added = 0;
@@ -175,6 +333,8 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce) {
         // One transaction for the whole download, whether it comes as a list or is read now in
         // parts; a failure or a stop anywhere keeps nothing of it.
         CFeedMerge merge(store);
+        if (rules && rules->Focus(m_tree, job.index))
+            merge.SetFilter(rules);
         if (!merge.Begin(job.feedId, storageType, storageNum))
             return -1;
         bool read = false;
@@ -250,7 +410,7 @@ void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, C
             continue;
         }
         record = m_tree.Record(at);
-        if (record.autoUpdate != 1 && !rule.takeEvery)
+        if ((record.autoUpdate != 1 && !rule.takeEvery) || record.gone)
             continue;
         int level = 1;
         if (rule.byWeight && record.rssRank == 0) {
@@ -264,6 +424,7 @@ void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, C
             }
         }
         Job job{.index = at, .feedId = feedId, .url = record.xmlUrl, .level = level};
+        job.host = HostKeyOf(job.url);
         store.GetFeedValidators(feedId, job.validators.etag, job.validators.lastModified);
         jobs.push_back(std::move(job));
     }
@@ -272,13 +433,41 @@ void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, C
 void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<void(Job&)>& done) {
     std::mutex queueLock;
     std::condition_variable ready;
-    std::condition_variable room;
+    std::condition_variable room; // budget freed, or a host's slot
     std::deque<Job*> finished;
-    size_t next = 0;
+    // The jobs not started yet, in walk order: a fetcher takes the first whose host has a free
+    // slot, so that a host with many channels never holds up the others.
+    std::vector<Job*> waiting;
+    for (Job& job : jobs)
+        waiting.push_back(&job);
     size_t pending = jobs.size();
     // Bytes of outcomes fetched and not yet merged: while they pass the budget, no further fetch
     // starts, so a walk over many large feeds holds only a few of them at a time.
     size_t inFlight = 0;
+
+    // The next job and whether it holds a slot of its host; null when none is left.
+    const auto next = [&](bool& slot, std::string& refusal) -> Job* {
+        std::unique_lock lock(queueLock);
+        for (;;) {
+            while (inFlight >= m_byteBudget && !Stopped())
+                room.wait_for(lock, kHostPoll);
+            if (waiting.empty())
+                return nullptr;
+            auto wakeAt = std::chrono::steady_clock::now() + kHostPoll;
+            for (auto it = waiting.begin(); it != waiting.end(); ++it) {
+                refusal.clear();
+                const HostTurn turn =
+                    Stopped() ? HostTurn::kRefuse : TakeHost((*it)->host, wakeAt, refusal);
+                if (turn == HostTurn::kBusy)
+                    continue;
+                Job* job = *it;
+                waiting.erase(it);
+                slot = turn == HostTurn::kGo;
+                return job;
+            }
+            room.wait_until(lock, wakeAt);
+        }
+    };
 
     const size_t workers = std::min<size_t>(static_cast<size_t>(m_concurrency), jobs.size());
     std::vector<std::thread> fetchers;
@@ -287,29 +476,32 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
             CFeedFetcher fetcher;
             Configure(fetcher);
             for (;;) {
-                Job* job = nullptr;
-                {
-                    std::unique_lock lock(queueLock);
-                    while (inFlight >= m_byteBudget && !Stopped())
-                        room.wait_for(lock, std::chrono::milliseconds(100));
-                    if (next < jobs.size())
-                        job = &jobs[next++];
-                }
+                bool slot = false;
+                std::string refusal;
+                Job* job = next(slot, refusal);
                 if (!job)
                     return;
                 if (!Stopped() && Claim(job->url)) {
                     ShowImage(job->index, kImageReceiving);
                     m_observer.OnReceiveBegin(job->index);
-                    job->outcome = Fetch(fetcher, *job);
+                    if (slot) {
+                        job->outcome = Fetch(fetcher, *job);
+                        NoteRetryAfter(job->host, job->outcome.retryAfterSeconds);
+                    } else {
+                        job->outcome.reason = refusal;
+                    }
                     job->bytes = BytesOf(job->outcome);
                     Release(job->url);
                 } else {
                     job->skipped = true; // nothing is reported for it
                 }
+                if (slot)
+                    ReleaseHost(job->host);
                 std::lock_guard lock(queueLock);
                 inFlight += job->bytes;
                 finished.push_back(job);
                 ready.notify_one();
+                room.notify_all();
             }
         });
     }
@@ -360,8 +552,12 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
     std::vector<Job> jobs;
     if (m_tree.IsValid(start))
         CollectWalk(start, depth, rule, store, jobs);
+    const std::unique_ptr<CRuleFilter> rules = LoadRules();
+    UpdateHostLimit();
     FetchAll(jobs, [&](Job& job) {
-        const int added = job.outcome.ok && !Stopped() ? Merge(job, store, true) : -1;
+        if (!Stopped())
+            NoteStanding(job, store);
+        const int added = job.outcome.ok && !Stopped() ? Merge(job, store, true, rules.get()) : -1;
         // The items are in the store now; a walk over hundreds of channels keeps none of them.
         std::vector<FeedItem>().swap(job.outcome.items);
         Finish(ResultOf(job, added, store), job.feedId, store);
@@ -465,13 +661,26 @@ void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& reques
     CFeedFetcher fetcher;
     Configure(fetcher);
     Job job{.index = index, .feedId = feedId, .url = record.xmlUrl};
+    job.host = HostKeyOf(job.url);
+    UpdateHostLimit();
     store.GetFeedValidators(feedId, job.validators.etag, job.validators.lastModified);
-    job.outcome = Fetch(fetcher, job);
+    // The channel waits for a slot of its host like the fetches of a walk.
+    std::string refusal;
+    const HostTurn turn = AwaitHost(job.host, refusal);
+    if (turn == HostTurn::kGo) {
+        job.outcome = Fetch(fetcher, job);
+        NoteRetryAfter(job.host, job.outcome.retryAfterSeconds);
+        ReleaseHost(job.host);
+    } else {
+        job.outcome.reason = refusal;
+    }
     Release(record.xmlUrl);
+    if (!Stopped())
+        NoteStanding(job, store);
     int added = -1;
     if (job.outcome.ok && !Stopped()) {
         m_observer.OnSettleReadMarks();
-        added = Merge(job, store, true);
+        added = Merge(job, store, true, LoadRules().get());
     }
     if (added >= 0 && request.refreshList && m_observer.SelectedItem() == index)
         m_observer.OnReloadList(feedId);

@@ -6,9 +6,12 @@
 #include "reader/FeedFetcher.h"
 #include "storage/FeedItem.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -18,6 +21,7 @@
 #include <vector>
 
 class CFeedDatabase;
+class CRuleFilter;
 
 // How one channel's receive ended.
 struct ChannelReceiveResult {
@@ -86,6 +90,9 @@ struct FetchOutcome {
     // its items never sit in memory all at once; items is then empty.
     FeedDocument document;
     FeedValidators validators; // to send with the next fetch
+    long status = 0;           // of the final answer, 0 when none came
+    std::string movedTo;       // see FeedFetchResult::movedTo
+    long retryAfterSeconds = -1;
 };
 
 // Runs receiving in the background. A walk covers one channel, a directory, every channel, or
@@ -111,6 +118,9 @@ public:
 
     // How many feeds one walk fetches at once (6 unless set).
     void SetConcurrency(int fetchesAtOnce);
+    // How many fetches may go to one host (name and port) at once, over every walk; the
+    // settings' value (rss/hostfetches, 2) unless set. The other fetches go on with other hosts.
+    void SetFetchesPerHost(int fetches) { m_fetchesPerHost = std::max(fetches, 1); }
     // The bytes of fetched answers (and of their items) that may wait for their merge before a
     // walk starts no further fetch (64 MB unless set). A fetch under way is never held back,
     // so one answer larger than this still goes through.
@@ -118,6 +128,9 @@ public:
     // An answer up to this size is read into items by the thread that fetched it; a larger one
     // is read while it is merged (1 MB unless set).
     void SetReadAheadLimit(std::size_t bytes) { m_readAheadLimit = bytes; }
+    // The filter rules file (the program directory's config/feedrules.json unless set). It is
+    // read as each receive starts; its rules act on the items that come new.
+    void SetRulesPath(const std::string& path) { m_rulesPath = path; }
     // The store file the workers open (the program directory's rss.db unless set).
     void SetStorePath(const std::string& path) { m_storePath = path; }
     // How the workers reach the network (the settings' proxy unless set).
@@ -167,6 +180,13 @@ private:
         FetchOutcome outcome;
         bool skipped = false;  // stopped, or received by another walk already
         std::size_t bytes = 0; // of the outcome, counted against the byte budget
+        std::string host;      // the host key of the address (HostKeyOf)
+    };
+    // Whether a fetch to a host may start now.
+    enum class HostTurn {
+        kGo,    // a slot was taken: give it back with ReleaseHost
+        kBusy,  // every slot is taken, or the host asked to wait a little longer
+        kRefuse // the host asked to wait longer than a walk waits: refusal says how long
     };
 
     // Which channels a walk takes.
@@ -188,6 +208,24 @@ private:
     void RunWalk(int start, int depth, const WalkRule& rule);
     void CollectWalk(int item, int depth, const WalkRule& rule, CFeedDatabase& store,
                      std::vector<Job>& jobs);
+    // "host:port" of an address, lower-cased.
+    static std::string HostKeyOf(const std::string& url);
+    // wakeAt is brought forward to when a host that asked to wait may be asked again.
+    HostTurn TakeHost(const std::string& host, std::chrono::steady_clock::time_point& wakeAt,
+                      std::string& refusal);
+    HostTurn TakeHostLocked(const std::string& host, std::chrono::steady_clock::time_point& wakeAt,
+                            std::string& refusal);
+    // Waits for a slot of the host (kGo), a refusal, or a stop (kBusy).
+    HostTurn AwaitHost(const std::string& host, std::string& refusal);
+    void ReleaseHost(const std::string& host);
+    // Takes the limit from SetFetchesPerHost or the settings, as a receive starts.
+    void UpdateHostLimit();
+    // Notes a 429 or 503 answer's Retry-After for the host.
+    void NoteRetryAfter(const std::string& host, long seconds);
+    // What the answer says about the channel's address: a permanent move (taken over after
+    // three receives that agree) or 410 Gone (the channel leaves automatic receiving); a
+    // successful receive brings a gone channel back.
+    void NoteStanding(Job& job, CFeedDatabase& store);
     bool Claim(const std::string& url);
     void Release(const std::string& url);
     void FetchAll(std::vector<Job>& jobs, const std::function<void(Job&)>& done);
@@ -195,7 +233,10 @@ private:
     void Configure(CFeedFetcher& fetcher);
     // Merges a fetched channel, takes its unread count and announces it; the number of
     // items that came new, or -1 on failure.
-    int Merge(Job& job, CFeedDatabase& store, bool announce);
+    int Merge(Job& job, CFeedDatabase& store, bool announce, CRuleFilter* rules);
+    // The rules of the rules file, ready for the merges; null when there are none (or the
+    // file cannot be read: `rules list` says why).
+    std::unique_ptr<CRuleFilter> LoadRules() const;
     void ReceiveOnRequest(int index, const ChannelRequest& request);
     void ShowImage(int index, int image);
     // The storage rule and count a merge of the channel applies.
@@ -210,9 +251,11 @@ private:
     CChannelTree& m_tree;
     CReceiveObserver& m_observer;
     std::string m_storePath;
+    std::string m_rulesPath;
     HttpProxy m_proxy;
     HttpLimits m_limits;
     int m_concurrency = 6;
+    int m_fetchesPerHost = 0; // 0: as the settings say
     std::size_t m_byteBudget = 64u << 20;
     std::size_t m_readAheadLimit = 1u << 20;
     std::atomic<bool> m_busy{false};
@@ -224,4 +267,8 @@ private:
     mutable std::mutex m_lock; // guards the workers and the channels in flight
     std::vector<Worker> m_workers;
     std::set<std::string> m_inFlight;
+    std::map<std::string, int> m_hostFetches; // fetches under way per host
+    int m_hostLimit = 2;
+    std::condition_variable m_hostFreed;
+    std::map<std::string, std::chrono::steady_clock::time_point> m_hostWaitUntil;
 };

@@ -7,6 +7,7 @@
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
 #include "reader/FeedDate.h"
+#include "reader/FeedItemView.h"
 #include "storage/FeedDatabase.h"
 
 #include <algorithm>
@@ -199,7 +200,11 @@ std::string CRssFavorites::ExportText(const ExportChannel& channel,
                 CXmlText::CData(item.title) + "</title><pubDate>" +
                 CXmlText::Escape(date.empty() ? item.pubDate : date) + "</pubDate><description>" +
                 CXmlText::CData(item.description) + "</description><author>" +
-                CXmlText::CData(item.author) + "</author></item>";
+                CXmlText::CData(item.author) + "</author>";
+        for (const FeedEnclosure& enclosure : item.enclosures)
+            text +=
+                CFeedItemView::EnclosureElement(enclosure, CFeedItemView::EnclosureFor::kExport);
+        text += "</item>";
     }
     return text + "</channel></rss>";
 }
@@ -242,6 +247,16 @@ bool CRssFavorites::ReadRssFile(const std::string& path, std::vector<FeedItem>& 
         if (!ChildText(node, "pubDate", item.pubDate))
             ChildText(node, "date", item.pubDate, kDublinCore);
         NormalizeFeedDate(item.pubDate);
+        for (CXmlNode file = node.Child("enclosure"); file; file = file.NextSibling()) {
+            if (!file.HasName("enclosure") || file.GetAttribute("url").empty())
+                continue;
+            int64_t length = 0;
+            const std::string text = file.GetAttribute("length");
+            std::from_chars(text.data(), text.data() + text.size(), length);
+            item.enclosures.push_back({.url = file.GetAttribute("url"),
+                                       .type = file.GetAttribute("type"),
+                                       .length = std::max<int64_t>(length, 0)});
+        }
         items.push_back(std::move(item));
     }
     return true;

@@ -5,6 +5,7 @@
 #include "app/AppPaths.h"
 #include "storage/CppSQLite3Exception.h"
 #include "storage/FeedSearchIndex.h"
+#include "storage/ItemEnclosures.h"
 #include "storage/StoreSql.h"
 
 namespace {
@@ -125,6 +126,10 @@ void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
             {"feedfav_data", "feed_id INTEGER PRIMARY KEY, feed_readcount INTEGER DEFAULT 0"},
             // The validators of each channel's last answer, for conditional receiving.
             {"feed_validators", "feed_id INTEGER PRIMARY KEY, etag TEXT, last_modified TEXT"},
+            // Permanent moves and 410 Gone answers of each channel's address. An older store
+            // gains the table on its first open.
+            {"feed_standing", "feed_id INTEGER PRIMARY KEY, moved_url TEXT, "
+                              "moved_count INTEGER DEFAULT 0, gone INTEGER DEFAULT 0"},
         },
         {
             // A channel's pages in id order, and its count.
@@ -139,6 +144,8 @@ void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
             {"rssfavorite_data_folder", "rssfavorite_data", "item_feedid, item_id", nullptr},
             {"feed_data_url", "feed_data", "feed_url", nullptr},
         });
+    // Added after the first release: an older store gains its tables on this open.
+    CItemEnclosures::EnsureSchema(db);
     m_legacyText = CStoreSql::MayHoldLegacyText(db);
     m_searchIndex = CFeedSearchIndex::Ensure(db);
 }
@@ -169,8 +176,9 @@ int CFeedDatabase::FindOne(const std::string& sql, int id,
 
 int CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& settings) {
     constexpr const char* kSelect =
-        "SELECT feed_id, feed_rssrank, feed_storagetype, feed_storagenum, feed_autoupdate, "
-        "feed_newitemshowtip FROM feed_data WHERE feed_url IN (?1, ?2) ORDER BY feed_id LIMIT 1;";
+        "SELECT feed_data.feed_id, feed_rssrank, feed_storagetype, feed_storagenum, "
+        "feed_autoupdate, feed_newitemshowtip, IFNULL(gone, 0) FROM feed_data LEFT JOIN "
+        "feed_standing USING (feed_id) WHERE feed_url IN (?1, ?2) ORDER BY feed_id LIMIT 1;";
     const auto find = [&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(kSelect);
         select.Bind(1, address).Bind(2, LegacyForm(address));
@@ -183,6 +191,7 @@ int CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& set
         settings.storageNum = row.GetInt(3);
         settings.autoUpdate = row.GetInt(4);
         settings.newItemShowTip = row.GetInt(5);
+        settings.gone = row.GetInt(6) != 0;
         return true;
     };
     bool found = false;
@@ -273,6 +282,7 @@ int CFeedDatabase::DeleteFeeds(const std::vector<int>& feedIds) {
         DeleteIn(db, "rss_data", "item_feedid", ids);
         DeleteIn(db, "feed_data", "feed_id", ids);
         DeleteIn(db, "feed_validators", "feed_id", ids);
+        DeleteIn(db, "feed_standing", "feed_id", ids);
     });
 }
 
@@ -309,6 +319,8 @@ int CFeedDatabase::RemoveOrphanItems(int* removed) {
             "DELETE FROM rss_data WHERE item_feedid NOT IN (SELECT feed_id FROM feed_data);");
         db.ExecuteUpdate(
             "DELETE FROM feed_validators WHERE feed_id NOT IN (SELECT feed_id FROM feed_data);");
+        db.ExecuteUpdate(
+            "DELETE FROM feed_standing WHERE feed_id NOT IN (SELECT feed_id FROM feed_data);");
     });
     if (ok && removed)
         *removed = count;
@@ -455,9 +467,13 @@ int CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count) {
 int CFeedDatabase::GetItem(const FeedItemRef& ref, FeedItem& item) {
     return FindOne(std::string("SELECT ") + kItemColumns + " FROM " + ItemTable(ref.origin) +
                        " WHERE item_id = ?1;",
-                   ref.id, [&item, &ref](const CSqlQuery& row) {
+                   ref.id, [this, &item, &ref](const CSqlQuery& row) {
                        item = ReadFullItem(row);
                        item.origin = ref.origin;
+                       // On-line search results carry no files.
+                       if (ref.origin == ItemOrigin::kStored)
+                           item.enclosures = CItemEnclosures::Read(
+                               Db(), CItemEnclosures::Table::kReceived, item.id);
                    });
 }
 
@@ -721,6 +737,8 @@ int CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int&
             insert.Reset();
             insert.Bind(1, created).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
             insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+            CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, db.LastInsertRowId(),
+                                    item.enclosures);
         }
     });
     if (ok)
@@ -730,7 +748,7 @@ int CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int&
 
 int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
     int copied = 0;
-    int ok = Run([&](CSqlDatabase& db) {
+    int ok = RunInTransaction([&](CSqlDatabase& db) {
         copied = db.CompileStatement(std::string("INSERT INTO rssfavorite_data (item_feedid, "
                                                  "item_link, item_title, item_author, "
                                                  "item_description, item_pubDate) SELECT ?1, "
@@ -740,6 +758,8 @@ int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
                      .Bind(1, folderId)
                      .Bind(2, ref.id)
                      .ExecDML();
+        if (copied > 0 && ref.origin == ItemOrigin::kStored)
+            CItemEnclosures::CopyToFavorite(db, ref.id, db.LastInsertRowId());
     });
     if (ok && copied == 0) {
         SetLastError(kItemNotFound);
@@ -749,12 +769,14 @@ int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
 }
 
 int CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
-    return Run([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
             "item_description, item_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
         insert.Bind(1, folderId).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
         insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+        CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, db.LastInsertRowId(),
+                                item.enclosures);
     });
 }
 
@@ -770,6 +792,8 @@ int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedIte
             FeedItem item;
             if (full) {
                 item = ReadFavorite(rows);
+                item.enclosures =
+                    CItemEnclosures::Read(db, CItemEnclosures::Table::kFavorite, item.id);
             } else {
                 item.id = rows.GetInt(0);
                 item.title = rows.GetText(1);
@@ -788,7 +812,11 @@ int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedIte
 int CFeedDatabase::GetFavoriteItem(int itemId, FeedItem& item) {
     return FindOne(std::string("SELECT ") + kFavoriteColumns +
                        " FROM rssfavorite_data WHERE item_id = ?1;",
-                   itemId, [&item](const CSqlQuery& row) { item = ReadFavorite(row); });
+                   itemId, [this, &item](const CSqlQuery& row) {
+                       item = ReadFavorite(row);
+                       item.enclosures =
+                           CItemEnclosures::Read(Db(), CItemEnclosures::Table::kFavorite, item.id);
+                   });
 }
 
 int CFeedDatabase::GetFavoriteLink(int itemId, std::string& link) {
@@ -910,6 +938,45 @@ int CFeedDatabase::SetFeedValidators(int feedId, const std::string& etag,
             .Bind(1, feedId)
             .Bind(2, etag)
             .Bind(3, lastModified)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::GetFeedStanding(int feedId, FeedStanding& standing) {
+    standing = {};
+    return Run([&](CSqlDatabase& db) {
+        CSqlStatement select = db.CompileStatement(
+            "SELECT moved_url, moved_count, gone FROM feed_standing WHERE feed_id = ?1;");
+        CSqlQuery row = select.Bind(1, feedId).ExecQuery();
+        if (row.IsEnd())
+            return;
+        standing.movedTo = row.GetText(0);
+        standing.movedCount = row.GetInt(1);
+        standing.gone = row.GetInt(2) != 0;
+    });
+}
+
+int CFeedDatabase::SetFeedStanding(int feedId, const FeedStanding& standing) {
+    return Run([&](CSqlDatabase& db) {
+        db.CompileStatement("INSERT OR REPLACE INTO feed_standing (feed_id, moved_url, "
+                            "moved_count, gone) VALUES (?1, ?2, ?3, ?4);")
+            .Bind(1, feedId)
+            .Bind(2, standing.movedTo)
+            .Bind(3, standing.movedCount)
+            .Bind(4, standing.gone ? 1 : 0)
+            .ExecDML();
+    });
+}
+
+int CFeedDatabase::MoveFeed(int feedId, const std::string& address) {
+    return RunInTransaction([&](CSqlDatabase& db) {
+        db.CompileStatement("UPDATE feed_data SET feed_url = ?2 WHERE feed_id = ?1;")
+            .Bind(1, feedId)
+            .Bind(2, address)
+            .ExecDML();
+        db.CompileStatement("UPDATE feed_standing SET moved_url = '', moved_count = 0 "
+                            "WHERE feed_id = ?1;")
+            .Bind(1, feedId)
             .ExecDML();
     });
 }

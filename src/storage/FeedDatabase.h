@@ -16,6 +16,15 @@ struct FeedSettings {
     int storageNum = 200;   // the count for storage type 2
     int autoUpdate = 1;     // 1: included when all channels are received
     int newItemShowTip = 0; // 1: announce new items
+    bool gone = false;      // the server said the feed is gone for good (FeedStanding)
+};
+
+// How a channel's address has answered lately: a permanent move seen on consecutive receives,
+// and whether the server said the feed is gone for good (410).
+struct FeedStanding {
+    std::string movedTo; // the address the last receives were moved to permanently, or ""
+    int movedCount = 0;  // how many receives in a row were moved there
+    bool gone = false;   // answered 410 Gone; not received automatically any more
 };
 
 // Item filters of the lists.
@@ -82,6 +91,11 @@ public:
     // The validators (ETag, Last-Modified) of the channel's last answer; empty when none.
     int GetFeedValidators(int feedId, std::string& etag, std::string& lastModified);
     int SetFeedValidators(int feedId, const std::string& etag, const std::string& lastModified);
+    // The channel's standing (all empty when nothing was noted) and its change.
+    int GetFeedStanding(int feedId, FeedStanding& standing);
+    int SetFeedStanding(int feedId, const FeedStanding& standing);
+    // The channel is now found under the address; its noted move is forgotten.
+    int MoveFeed(int feedId, const std::string& address);
     // Removes the channel's scratch rows (on-line search results: feed id 0).
     int ClearTempItems(int feedId);
     // Replaces the channel's scratch rows with the items (on-line search results: feed id 0);

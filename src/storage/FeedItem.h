@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Where a listed item lies. Received items (rss_data) and the results of the last on-line search
 // (the scratch table rsstemp_data) are numbered independently, so an id names an item only
@@ -25,6 +27,16 @@ inline FeedItemRef WebSearchItem(int id) {
     return {.origin = ItemOrigin::kWebSearch, .id = id};
 }
 
+// A file attached to an item: a podcast's episode, a video, a document (RSS <enclosure>, Atom
+// link rel="enclosure", Media RSS <media:content>).
+struct FeedEnclosure {
+    std::string url;
+    std::string type;   // its media type as the feed gives it, "" when none
+    int64_t length = 0; // in bytes, 0 when unknown
+
+    bool operator==(const FeedEnclosure&) const = default;
+};
+
 // One feed item: a row of rss_data (or of the scratch and favorite tables), and the unit in
 // which received items travel from the parser to the store and from the store to the lists.
 // Texts are UTF-8; pubDate has the form "YYYY-MM-DD HH:MM:SS".
@@ -38,6 +50,8 @@ struct FeedItem {
     std::string description;
     std::string pubDate;
     std::string author;
+    // In the order the feed lists them, each address once.
+    std::vector<FeedEnclosure> enclosures;
     // Kept in memory by the feed reader for its own use; never stored.
     std::string extra;
     // The table the row was read from (favorites rows count as stored).

@@ -4,6 +4,8 @@
 
 #include "storage/CppSQLite3Exception.h"
 #include "storage/FeedDatabase.h"
+#include "storage/ItemEnclosures.h"
+#include "storage/MergeFilter.h"
 #include "storage/SqlDatabase.h"
 #include "storage/SqlStatement.h"
 #include "storage/Transaction.h"
@@ -17,6 +19,7 @@ CFeedMerge::~CFeedMerge() {
 void CFeedMerge::Abandon() {
     m_transaction.reset(); // rolls back unless committed
     m_pending.clear();
+    m_copies.clear();
     m_staged = false;
 }
 
@@ -51,8 +54,12 @@ int CFeedMerge::Begin(int feedId, int storageType, int storageNum) {
                          "(link TEXT PRIMARY KEY) WITHOUT ROWID;"
                          "DELETE FROM temp.quill_listed_links;"
                          "CREATE TEMP TABLE IF NOT EXISTS quill_merge_items (seq INTEGER PRIMARY "
-                         "KEY, link TEXT, title TEXT, author TEXT, description TEXT, pubdate TEXT);"
-                         "DELETE FROM temp.quill_merge_items;");
+                         "KEY, link TEXT, title TEXT, author TEXT, description TEXT, pubdate TEXT, "
+                         "read INTEGER DEFAULT 0);"
+                         "DELETE FROM temp.quill_merge_items;"
+                         "CREATE TEMP TABLE IF NOT EXISTS quill_merge_enclosures (seq INTEGER, "
+                         "url TEXT, type TEXT, length INTEGER);"
+                         "DELETE FROM temp.quill_merge_enclosures;");
     });
     if (!ok)
         return Fail();
@@ -99,13 +106,47 @@ void CFeedMerge::ListLinks(const std::vector<FeedItem>& items) {
     }
 }
 
+CFeedMerge::Verdict CFeedMerge::Apply(const FeedItem& item) {
+    if (!m_filter)
+        return {};
+    const MergeVerdict verdict = m_filter->Judge(item);
+    CSqlDatabase& db = m_store.Db();
+    for (int folder : verdict.favoriteFolders) {
+        db.CompileStatement("INSERT INTO feedfav_data (feed_id) SELECT ?1 WHERE NOT EXISTS "
+                            "(SELECT 1 FROM feedfav_data WHERE feed_id = ?1);")
+            .Bind(1, folder)
+            .ExecDML();
+        CSqlStatement copy = db.CompileStatement(
+            "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
+            "item_description, item_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+        copy.Bind(1, folder).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
+        copy.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+        m_copies.push_back(db.LastInsertRowId());
+        CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, m_copies.back(),
+                                item.enclosures);
+    }
+    return {.keep = !verdict.drop, .read = verdict.markRead};
+}
+
 void CFeedMerge::Stage(const std::vector<FeedItem>& items) {
     CSqlStatement stage = m_store.Db().CompileStatement(
-        "INSERT INTO temp.quill_merge_items (seq, link, title, author, description, pubdate) "
-        "VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+        "INSERT INTO temp.quill_merge_items (seq, link, title, author, description, pubdate, "
+        "read) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
+    CSqlStatement stageFiles = m_store.Db().CompileStatement(
+        "INSERT INTO temp.quill_merge_enclosures (seq, url, type, length) "
+        "VALUES (?1, ?2, ?3, ?4);");
     for (const FeedItem* item : Fresh(items)) {
-        stage.Bind(1, static_cast<int64_t>(m_nextSeq++)).Bind(2, item->link).Bind(3, item->title);
-        stage.Bind(4, item->author).Bind(5, item->description).Bind(6, item->pubDate).ExecDML();
+        const Verdict verdict = Apply(*item);
+        if (!verdict.keep)
+            continue;
+        const auto seq = static_cast<int64_t>(m_nextSeq++);
+        stage.Bind(1, seq).Bind(2, item->link).Bind(3, item->title);
+        stage.Bind(4, item->author).Bind(5, item->description).Bind(6, item->pubDate);
+        stage.Bind(7, verdict.read ? 1 : 0).ExecDML();
+        for (const FeedEnclosure& file : item->enclosures) {
+            stageFiles.Bind(1, seq).Bind(2, file.url).Bind(3, file.type);
+            stageFiles.Bind(4, file.length).ExecDML();
+        }
         ++m_added;
     }
     ListLinks(items);
@@ -141,7 +182,14 @@ int CFeedMerge::Restart() {
     m_staged = false;
     const int ok = m_store.Run([&](CSqlDatabase& db) {
         db.ExecuteUpdate("DELETE FROM temp.quill_listed_links;"
-                         "DELETE FROM temp.quill_merge_items;");
+                         "DELETE FROM temp.quill_merge_items;"
+                         "DELETE FROM temp.quill_merge_enclosures;");
+        // The copies the filter made of the parts read so far are made again.
+        CSqlStatement uncopy =
+            db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_id = ?1;");
+        for (int64_t id : m_copies)
+            uncopy.Bind(1, id).ExecDML();
+        m_copies.clear();
     });
     return ok ? 1 : Fail();
 }
@@ -159,24 +207,44 @@ int CFeedMerge::Commit(int* added) {
             CSqlStatement insert =
                 db.CompileStatement("INSERT INTO rss_data (item_feedid, item_new, item_read, "
                                     "item_link, item_title, item_author, item_description, "
-                                    "item_pubDate) VALUES (?1, 1, 0, ?2, ?3, ?4, ?5, ?6);");
+                                    "item_pubDate) VALUES (?1, ?7, ?8, ?2, ?3, ?4, ?5, ?6);");
             insert.Bind(1, m_feedId);
-            for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) {
-                const FeedItem& item = **it;
+            m_added = 0;
+            // The verdicts in the download's order, as the rules see the items.
+            std::vector<Verdict> verdicts;
+            for (const FeedItem* item : fresh)
+                verdicts.push_back(Apply(*item));
+            for (size_t i = fresh.size(); i-- > 0;) {
+                const FeedItem& item = *fresh[i];
+                if (!verdicts[i].keep)
+                    continue;
+                ++m_added;
                 insert.Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
-                insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+                insert.Bind(5, item.description).Bind(6, item.pubDate);
+                insert.Bind(7, verdicts[i].read ? 0 : 1).Bind(8, verdicts[i].read ? 1 : 0);
+                insert.ExecDML();
+                CItemEnclosures::Insert(db, CItemEnclosures::Table::kReceived, db.LastInsertRowId(),
+                                        item.enclosures);
             }
-            m_added = static_cast<int>(fresh.size());
             ListLinks(m_pending);
         } else {
             // Several parts: the scratch rows, last first, for the same order of ids.
             db.CompileStatement(
                   "INSERT INTO rss_data (item_feedid, item_new, item_read, item_link, item_title, "
-                  "item_author, item_description, item_pubDate) SELECT ?1, 1, 0, link, title, "
-                  "author, description, pubdate FROM temp.quill_merge_items ORDER BY seq DESC;")
+                  "item_author, item_description, item_pubDate) SELECT ?1, 1 - read, read, link, "
+                  "title, author, description, pubdate FROM temp.quill_merge_items "
+                  "ORDER BY seq DESC;")
                 .Bind(1, m_feedId)
                 .ExecDML();
-            db.ExecuteUpdate("DELETE FROM temp.quill_merge_items;");
+            // The rows got consecutive ids, the last one the first of the download (seq 0):
+            // an item's id is the last id less its seq.
+            db.CompileStatement("INSERT INTO rss_enclosure (enc_itemid, enc_url, enc_type, "
+                                "enc_length) SELECT ?1 - seq, url, type, length FROM "
+                                "temp.quill_merge_enclosures ORDER BY rowid;")
+                .Bind(1, db.LastInsertRowId())
+                .ExecDML();
+            db.ExecuteUpdate("DELETE FROM temp.quill_merge_items;"
+                             "DELETE FROM temp.quill_merge_enclosures;");
         }
 
         if (m_storageType == kStorageSyncWithSource) {

@@ -2,10 +2,12 @@
 
 #include "storage/FeedItem.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 class CFeedDatabase;
+class CMergeFilter;
 class CTransaction;
 
 // One download merged into a channel while it is still being read: the items come in parts,
@@ -30,6 +32,9 @@ public:
     CFeedMerge(const CFeedMerge&) = delete;
     CFeedMerge& operator=(const CFeedMerge&) = delete;
 
+    // Asked about every item that comes new (before Begin; null for none): its verdict is
+    // carried out in the merge's transaction. Items it drops are not counted as added.
+    void SetFilter(const CMergeFilter* filter) { m_filter = filter; }
     // Takes the store's write lock for the whole merge.
     int Begin(int feedId, int storageType, int storageNum);
     // The next part of the download; the items are taken (the vector is left empty).
@@ -50,14 +55,22 @@ private:
     void ListLinks(const std::vector<FeedItem>& items);
     // Puts the new items into the scratch table.
     void Stage(const std::vector<FeedItem>& items);
+    // The filter's verdict on a new item; copies it into the favorites folders it names.
+    struct Verdict {
+        bool keep = true;
+        bool read = false;
+    };
+    Verdict Apply(const FeedItem& item);
 
     CFeedDatabase& m_store;
+    const CMergeFilter* m_filter = nullptr;
     std::unique_ptr<CTransaction> m_transaction;
     int m_feedId = 0;
     int m_storageType = 0;
     int m_storageNum = 0;
     bool m_staged = false;           // the scratch table holds new items
     std::vector<FeedItem> m_pending; // the first part, while it may be the only one
+    std::vector<int64_t> m_copies;   // favorites the filter made in this merge
     long long m_nextSeq = 0;
     int m_added = 0;
 };

@@ -62,8 +62,10 @@ public:
 
     httplib::Server& Server() { return m_external ? *m_external : m_server; }
 
-    void Start() {
-        m_port = Server().bind_to_any_port("127.0.0.1");
+    // address: any of 127.0.0.0/8, so that tests can stand for several hosts.
+    void Start(const std::string& address = "127.0.0.1") {
+        m_address = address;
+        m_port = Server().bind_to_any_port(address);
         if (m_port <= 0)
             throw std::runtime_error("cannot bind a test server");
         m_thread = std::thread([this] { Server().listen_after_bind(); });
@@ -82,10 +84,11 @@ public:
 
     int Port() const { return m_port; }
     std::string Url(const std::string& path = "/") const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+        return "http://" + m_address + ":" + std::to_string(m_port) + path;
     }
 
 private:
+    std::string m_address = "127.0.0.1";
     httplib::Server m_server;
     httplib::Server* m_external = nullptr;
     std::thread m_thread;

@@ -23,7 +23,11 @@ protected:
             for (int i = 0; i < m_items; ++i)
                 xml += "<item><title>新闻 " + std::to_string(i) + "</title><link>http://n/" +
                        std::to_string(i) + "</link><pubDate>2026-12-0" + std::to_string(1 + i % 9) +
-                       "T08:00:00Z</pubDate></item>";
+                       "T08:00:00Z</pubDate>" +
+                       (i == 3 ? "<enclosure url=\"http://n/3.mp3\" type=\"audio/mpeg\" "
+                                 "length=\"2048\"/>"
+                               : "") +
+                       "</item>";
             r.set_content(xml + "</channel></rss>", "application/rss+xml");
         });
         m_server.Server().Get("/broken.xml", [](const httplib::Request&, httplib::Response& r) {
@@ -73,7 +77,14 @@ TEST_F(FeedCommandsTest, SubscribeReceiveReadAndRemove) {
               0u)
         << items.out;
     ASSERT_EQ(Run({"item", "read", "4"}).exitCode, 0);
-    EXPECT_NE(Run({"item", "show", "4"}).out.find("状态: 已读"), std::string::npos);
+    CliResult shown = Run({"item", "show", "4"});
+    EXPECT_NE(shown.out.find("状态: 已读\n附件: http://n/3.mp3 (audio/mpeg, 2 KB)\n"),
+              std::string::npos)
+        << shown.out;
+    EXPECT_NE(Run({"item", "show", "4", "--json"})
+                  .out.find("\"enclosures\": [{\"url\": \"http://n/3.mp3\", \"type\": "
+                            "\"audio/mpeg\", \"length\": 2048}]"),
+              std::string::npos);
     EXPECT_NE(Run({"item", "show", "4", "--html"}).out.find("新闻 3"), std::string::npos);
     ASSERT_EQ(Run({"mark-read", "资讯"}).exitCode, 0);
     EXPECT_NE(
@@ -156,4 +167,24 @@ TEST_F(FeedCommandsTest, UnreadableSettingsReceiveWithoutRemovingAnything) {
     EXPECT_EQ(received.err.find(once, at + 1), std::string::npos) << "reported once";
     EXPECT_NE(received.err.find("本次收取不删除任何文章"), std::string::npos) << received.err;
     EXPECT_EQ(ReadAll(settings), broken) << "the damaged file is not overwritten";
+}
+
+TEST_F(FeedCommandsTest, RulesAreAddedListedTriedAndRemoved) {
+    ASSERT_EQ(Run({"channel", "add", Url()}).exitCode, 0);
+    ASSERT_EQ(Run({"receive", "--all"}).exitCode, 0);
+    CliResult bad = Run({"rules", "add", "--regex", "新闻 (", "--read"});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("正则表达式无效: "), std::string::npos) << bad.err;
+    EXPECT_EQ(Run({"rules", "add", "--contains", "新闻"}).err,
+              "需要 --read、--delete 或 --copy 之一\n");
+    EXPECT_EQ(Run({"rules", "add", "--contains", "新闻 3", "--scope", "每日新闻", "--delete"}).out,
+              "1\n");
+    EXPECT_EQ(Run({"rules", "add", "--regex", "^新闻 [12]$", "--read"}).out, "2\n");
+    EXPECT_EQ(Run({"rules", "list"}).out, "1\t每日新闻\ttitle contains \"新闻 3\"\tdelete\n"
+                                          "2\t所有频道\ttitle regex \"^新闻 [12]$\"\tread\n");
+    EXPECT_EQ(Run({"rules", "test", "2"}).out, "2\n") << "stored items are only counted";
+    m_items = 5;
+    EXPECT_EQ(Run({"receive", "--all"}).out, "每日新闻\tok\t1\t4\n") << "新闻 3 was dropped";
+    ASSERT_EQ(Run({"rules", "rm", "1"}).exitCode, 0);
+    EXPECT_EQ(Run({"rules", "rm", "1"}).err, "没有编号为 1 的规则\n");
 }

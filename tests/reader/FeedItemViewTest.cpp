@@ -134,9 +134,20 @@ TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
     item.author = "作者";
     item.description = "<p>段落 ]]> 结束 €</p><script>alert(1)</script>";
     item.pubDate = "2026-12-01 10:00:00";
+    item.enclosures = {{"http://a/ep.mp3?x=1&y=2", "audio/mpeg", 5 * 1024 * 1024 + 300000},
+                       {"http://a/notes.txt", "", 0}};
     const int id = ReceiveOne(item);
     std::string html;
     ASSERT_TRUE(m_view.RenderItem(StoredItem(id), html)) << m_view.GetLastError();
+    // The files under the item, with their type and size.
+    EXPECT_NE(html.find("<a href=\"quillpane:/open?url=http%3A%2F%2Fa%2Fep.mp3%3Fx%3D1%26y%3D2\""),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("(audio/mpeg, 5.3 MB)"), std::string::npos) << html;
+    EXPECT_NE(html.find(">http://a/notes.txt</a>"), std::string::npos) << html;
+    EXPECT_EQ(CFeedItemView::SizeText(900), "900 字节");
+    EXPECT_EQ(CFeedItemView::SizeText(1536), "2 KB");
+    EXPECT_EQ(CFeedItemView::SizeText(0), "");
     EXPECT_NE(html.find("标题 &lt;b&gt; &amp; 笑😀 €5"), std::string::npos) << html;
     EXPECT_NE(html.find("<p>段落 ]]&gt; 结束 €</p>"), std::string::npos) << html;
     EXPECT_EQ(html.find("<script"), std::string::npos) << html;

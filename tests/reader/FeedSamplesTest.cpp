@@ -108,6 +108,62 @@ TEST(FeedSamples, EachKindOfDocumentIsReadAsReceivingReadsIt) {
     }
 }
 
+// Collects what a parse in parts hands over.
+class CCollectingSink : public CFeedItemSink {
+public:
+    bool OnItems(std::vector<FeedItem>& part) override {
+        for (FeedItem& item : part)
+            items.push_back(std::move(item));
+        part.clear();
+        return true;
+    }
+    void OnRestart() override { items.clear(); }
+    std::vector<FeedItem> items;
+};
+
+TEST(FeedSamples, FilesAttachedToItemsComeWithThemWholeOrInParts) {
+    using Files = std::vector<FeedEnclosure>;
+    const std::vector<Files> rss = {
+        {{"http://example.com/media/ep1.mp3", "audio/mpeg", 12345678},
+         {"http://example.com/podcast/files/ep1-notes.pdf", "application/pdf", 0}},
+        {{"http://example.com/media/ep2-720.mp4", "video/mp4", 73400320},
+         {"http://example.com/media/ep2-360.mp4", "video/mp4", 0},
+         {"http://example.com/media/ep2.jpg", "image/jpeg", 2048}},
+        {{"http://example.com/media/ep3.ogg", "audio/ogg", 900}},
+        {},
+    };
+    const Files atom = {{"http://example.net/talks/talk1.webm", "video/webm", 1048576},
+                        {"http://cdn.example.net/talk1.mp3", "audio/mpeg", 0}};
+    for (const auto& [file, expected] :
+         {std::pair{"enclosures.xml", rss},
+          std::pair{"enclosures-atom.xml", std::vector<Files>{atom}}}) {
+        SCOPED_TRACE(file);
+        const std::string bytes = ReadTestData(std::string("feeds/") + file);
+        CFeedParser whole;
+        std::vector<FeedItem> items;
+        ASSERT_TRUE(whole.ParseItems(bytes, items));
+        CFeedParser inParts;
+        CCollectingSink sink;
+        ASSERT_TRUE(inParts.ParseItems(bytes, sink, 1));
+        ASSERT_EQ(items.size(), expected.size());
+        ASSERT_EQ(sink.items.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(items[i].enclosures, expected[i]) << items[i].title;
+            EXPECT_EQ(sink.items[i].enclosures, expected[i]) << items[i].title;
+        }
+    }
+    // JSON Feed attachments.
+    CFeedParser json;
+    std::vector<FeedItem> items;
+    ASSERT_TRUE(json.ParseItems(
+        R"({"version": "https://jsonfeed.org/version/1.1", "items": [{"id": "1",
+            "url": "http://example.org/1", "attachments": [{"url": "http://example.org/a.m4a",
+            "mime_type": "audio/x-m4a", "size_in_bytes": 4096}, {"mime_type": "x/no-url"}]}]})",
+        items));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].enclosures, (Files{{"http://example.org/a.m4a", "audio/x-m4a", 4096}}));
+}
+
 TEST(FeedSamples, AMissingFileFailsLoudly) {
     try {
         ReadTestData("feeds/no-such-feed.xml");

@@ -1,9 +1,12 @@
 #include "reader/ReceiveScheduler.h"
 #include "app/ErrorCatalog.h"
 #include "platform/LoopbackServer.h"
+#include "platform/text/ReasonText.h"
 #include "reader/BrokenStore.h"
 #include "reader/ChannelTree.h"
+#include "reader/FeedRules.h"
 #include "reader/RecordingObserver.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 
@@ -534,4 +537,267 @@ TEST_F(ReceiveSchedulerTest, AStoreThatCannotBeOpenedFailsEveryChannelWithItsRea
     scheduler.Wait();
     EXPECT_EQ(m_observer.results[a].outcome, ChannelReceiveResult::Outcome::kStoreFailed);
     EXPECT_EQ(Hits("a"), 0);
+}
+
+namespace {
+
+// Loopback hosts (127.0.0.2, ...) for the polite-receiving cases: each server counts its own
+// fetches under way and answers by the path's name.
+class PoliteHost {
+public:
+    using Answer = std::function<void(const std::string& name, httplib::Response&)>;
+    PoliteHost(const std::string& address, Answer answer) : m_answer(std::move(answer)) {
+        m_server.Server().Get(R"(/(\w+))",
+                              [this](const httplib::Request& request, httplib::Response& response) {
+                                  const std::string name = request.matches[1];
+                                  const int now = ++m_concurrent;
+                                  {
+                                      std::lock_guard lock(m_lock);
+                                      m_hits[name].push_back(std::chrono::steady_clock::now());
+                                      m_maxConcurrent = std::max(m_maxConcurrent, now);
+                                  }
+                                  if (hold)
+                                      hold();
+                                  --m_concurrent;
+                                  m_answer(name, response);
+                              });
+        m_server.Start(address);
+    }
+    ~PoliteHost() { m_server.Stop(); }
+    std::string Url(const std::string& name) const { return m_server.Url("/" + name); }
+    int Hits(const std::string& name) {
+        std::lock_guard lock(m_lock);
+        return static_cast<int>(m_hits[name].size());
+    }
+    std::chrono::steady_clock::time_point HitAt(const std::string& name, size_t n) {
+        std::lock_guard lock(m_lock);
+        return m_hits[name].at(n);
+    }
+    int MaxConcurrent() {
+        std::lock_guard lock(m_lock);
+        return m_maxConcurrent;
+    }
+    std::function<void()> hold; // runs inside every request, before the answer
+
+private:
+    Answer m_answer;
+    loopback::CHttpServer m_server;
+    std::atomic<int> m_concurrent{0};
+    std::mutex m_lock;
+    std::map<std::string, std::vector<std::chrono::steady_clock::time_point>> m_hits;
+    int m_maxConcurrent = 0;
+};
+
+void AnswerFeed(const std::string& name, httplib::Response& response) {
+    response.set_content(Feed(name, 2), "application/rss+xml");
+}
+
+void WriteTree(CTempHome& home, const std::vector<std::pair<std::string, std::string>>& channels) {
+    std::string body;
+    for (const auto& [title, url] : channels)
+        body += "<outline title=\"" + title + "\" xmlUrl=\"" + url + "\"/>";
+    WriteAll(home.File("Storage/rssreader.opml"), "<opml><body>" + body + "</body></opml>");
+}
+
+} // namespace
+
+TEST_F(ReceiveSchedulerTest, AHostGetsTwoFetchesAtOnceWhileTheOthersGoOn) {
+    PoliteHost busy("127.0.0.2", AnswerFeed);
+    PoliteHost other("127.0.0.3", AnswerFeed);
+    // busy's fetches stay open until other has answered twice: without the per-host limit all
+    // six fetchers sit on busy and other waits behind them.
+    std::atomic<bool> overlapped{false};
+    busy.hold = [&] {
+        for (int i = 0; i < 500 && other.Hits("o0") + other.Hits("o1") + other.Hits("o2") < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (other.Hits("o0") + other.Hits("o1") + other.Hits("o2") >= 2)
+            overlapped = true;
+    };
+    std::vector<std::pair<std::string, std::string>> channels;
+    for (int i = 0; i < 6; ++i)
+        channels.push_back({"b" + std::to_string(i), busy.Url("b" + std::to_string(i))});
+    for (int i = 0; i < 3; ++i)
+        channels.push_back({"o" + std::to_string(i), other.Url("o" + std::to_string(i))});
+    WriteTree(m_home, channels);
+    ASSERT_TRUE(m_tree.Build());
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    EXPECT_EQ(busy.MaxConcurrent(), 2) << "the setting's default";
+    EXPECT_TRUE(overlapped);
+    EXPECT_EQ(m_observer.done.size(), 9u);
+    for (const auto& [index, done] : m_observer.done)
+        EXPECT_TRUE(done.first) << m_tree.Record(index).title;
+}
+
+TEST_F(ReceiveSchedulerTest, RetryAfterHoldsBackTheHostForAWalkOrLonger) {
+    std::atomic<int> waitSeconds{3600};
+    PoliteHost host("127.0.0.4", [&](const std::string& name, httplib::Response& response) {
+        if (name == "busy") {
+            response.status = 429;
+            response.set_header("Retry-After", std::to_string(waitSeconds.load()));
+            return;
+        }
+        AnswerFeed(name, response);
+    });
+    WriteTree(m_home, {{"busy", host.Url("busy")}, {"x", host.Url("x")}, {"y", host.Url("y")}});
+    ASSERT_TRUE(m_tree.Build());
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.SetFetchesPerHost(1);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    // An hour is longer than a walk waits: the host's other channels fail at once, unasked,
+    // and so does the next walk.
+    EXPECT_EQ(host.Hits("busy"), 1);
+    EXPECT_EQ(host.Hits("x") + host.Hits("y"), 0);
+    const int x = m_tree.FindByPath("x");
+    EXPECT_NE(m_observer.results[x].reason.find("Retry-After"), std::string::npos)
+        << m_observer.results[x].reason;
+    EXPECT_NE(m_observer.results[m_tree.FindByPath("busy")].reason.find("429"), std::string::npos);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    EXPECT_EQ(host.Hits("busy") + host.Hits("x") + host.Hits("y"), 1);
+
+    // A short wait is waited out within the walk.
+    waitSeconds = 1;
+    CReceiveScheduler fresh(m_tree, m_observer);
+    fresh.SetFetchesPerHost(1);
+    fresh.ReceiveAll();
+    fresh.Wait();
+    ASSERT_EQ(host.Hits("busy"), 2);
+    ASSERT_EQ(host.Hits("x"), 1);
+    EXPECT_GE(host.HitAt("x", 0) - host.HitAt("busy", 1), std::chrono::milliseconds(900));
+    EXPECT_TRUE(m_observer.done[x].first);
+}
+
+TEST_F(ReceiveSchedulerTest, APermanentMoveIsTakenOverAfterThreeReceivesThatAgree) {
+    loopback::CHttpServer server;
+    server.Server().Get("/old", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 301;
+        response.set_header("Location", "/mid");
+    });
+    server.Server().Get("/mid", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 308;
+        response.set_header("Location", "/new");
+    });
+    server.Server().Get("/moving", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 302; // a temporary move is never written back
+        response.set_header("Location", "/new");
+    });
+    server.Server().Get("/new", [](const httplib::Request&, httplib::Response& response) {
+        AnswerFeed("new", response);
+    });
+    server.Start();
+    WriteTree(m_home, {{"old", server.Url("/old")}, {"tmp", server.Url("/moving")}});
+    ASSERT_TRUE(m_tree.Build());
+    const int old = m_tree.FindByPath("old");
+    const int tmp = m_tree.FindByPath("tmp");
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    for (int round = 1; round <= 3; ++round) {
+        EXPECT_EQ(m_tree.Record(old).xmlUrl, server.Url("/old")) << "before receive " << round;
+        scheduler.ReceiveAll();
+        scheduler.Wait();
+        EXPECT_TRUE(m_observer.done[old].first);
+    }
+    EXPECT_EQ(m_tree.Record(old).xmlUrl, server.Url("/new"));
+    EXPECT_EQ(m_tree.Record(tmp).xmlUrl, server.Url("/moving"));
+    EXPECT_NE(ReadAll(m_home.File("Storage/rssreader.opml")).find(server.Url("/new")),
+              std::string::npos);
+    // The store row moved with it: the items stay the channel's.
+    FeedSettings settings;
+    ASSERT_EQ(m_store.GetFeedSettings(server.Url("/new"), settings), 1);
+    EXPECT_EQ(settings.feedId, m_tree.Record(old).feedId);
+    int unread = 0;
+    ASSERT_EQ(m_store.GetUnreadCount(settings.feedId, unread), 1);
+    EXPECT_EQ(unread, 2);
+}
+
+TEST_F(ReceiveSchedulerTest, AGoneChannelLeavesWalksUntilReceivedByHand) {
+    std::atomic<bool> back{false};
+    PoliteHost host("127.0.0.5", [&](const std::string& name, httplib::Response& response) {
+        if (name == "gone" && !back) {
+            response.status = 410;
+            return;
+        }
+        AnswerFeed(name, response);
+    });
+    WriteTree(m_home, {{"gone", host.Url("gone")}, {"live", host.Url("live")}});
+    ASSERT_TRUE(m_tree.Build());
+    const int gone = m_tree.FindByPath("gone");
+    {
+        CReceiveScheduler scheduler(m_tree, m_observer);
+        scheduler.ReceiveAll();
+        scheduler.Wait();
+        EXPECT_TRUE(m_tree.Record(gone).gone);
+        EXPECT_EQ(m_tree.Record(gone).receiveError, CReasonText::Text(Reason::kFeedGoneForGood));
+        scheduler.ReceiveAll();
+        scheduler.Wait();
+        EXPECT_EQ(host.Hits("gone"), 1);
+        EXPECT_EQ(host.Hits("live"), 2);
+    }
+    // Noted in the store: a tree read again knows it.
+    CChannelTree again;
+    ASSERT_TRUE(again.Build());
+    const int goneAgain = again.FindByPath("gone");
+    int feedId = 0;
+    ASSERT_TRUE(again.GetFeedId(goneAgain, feedId, m_store));
+    EXPECT_TRUE(again.Record(goneAgain).gone);
+    CReceiveScheduler scheduler(again, m_observer);
+    back = true;
+    ASSERT_TRUE(scheduler.ReceiveChannel(goneAgain, {.byHand = true}));
+    scheduler.Wait();
+    EXPECT_FALSE(again.Record(goneAgain).gone);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    EXPECT_EQ(host.Hits("gone"), 3);
+}
+
+TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach) {
+    MakeTree({"a", "b"});
+    const int a = m_tree.FindByPath("a");
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    CRssFavorites favorites;
+    ASSERT_TRUE(favorites.Build());
+    int box = -1;
+    ASSERT_TRUE(favorites.AddBox(-1, "留存", "", m_store, &box));
+    CFeedRules rules;
+    std::string error;
+    ASSERT_TRUE(rules.Load(error)) << error;
+    ASSERT_EQ(rules.Add({.pattern = "A 1"}), ""); // "a 1" is stored already: it stays unread
+    ASSERT_EQ(rules.Add({.pattern = "a 3"}), "");
+    ASSERT_EQ(
+        rules.Add({.match = RuleMatch::kRegex, .pattern = "^a 4$", .action = RuleAction::kDelete}),
+        "");
+    ASSERT_EQ(rules.Add({.scope = RuleScope::kChannel,
+                         .scopePath = "a",
+                         .pattern = " 5",
+                         .action = RuleAction::kCopyToFavorites,
+                         .box = "留存"}),
+              "");
+    m_itemCount = 6;
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+
+    std::vector<FeedItem> items;
+    int total = 0;
+    ASSERT_EQ(
+        m_store.GetItemPage(m_tree.Record(a).feedId, kItemFilterAll, false, items, total, 100, 0),
+        1);
+    std::vector<std::string> stored;
+    for (const FeedItem& item : items)
+        stored.push_back(item.title + (item.isRead ? " read" : ""));
+    EXPECT_EQ(stored, (std::vector<std::string>{"a 3 read", "a 5", "a 0", "a 1", "a 2"}));
+    EXPECT_EQ(m_observer.done[a].second, 2) << "a dropped item is not counted as new";
+    std::vector<FeedItem> copied;
+    ASSERT_TRUE(favorites.Items(box, copied, m_store));
+    ASSERT_EQ(copied.size(), 1u) << "b 5 is outside the rule's channel";
+    EXPECT_EQ(copied[0].title, "a 5");
+
+    EXPECT_EQ(CRuleFilter::CountHits({.pattern = "A "}, m_tree, m_store, error), 5);
+    EXPECT_EQ(
+        CRuleFilter::CountHits({.scope = RuleScope::kChannel, .scopePath = "b", .pattern = "5"},
+                               m_tree, m_store, error),
+        1);
 }

@@ -192,6 +192,8 @@ TEST_F(RssFavoritesTest, ExportThenImportGivesTheBoxBack) {
     int box = Box("导出");
     FeedItem odd = Item("含 € 与 😀 的标题", "http://e.example/1?a=1&b=2");
     odd.description = "<p>描述 ]]> 😀</p>";
+    odd.enclosures = {{"http://e.example/1.mp3?a=1&b=2", "audio/mpeg", 1234},
+                      {"http://e.example/1.pdf", "", 0}};
     ASSERT_TRUE(m_favorites.AddItem(box, Item("较早", "http://e.example/0"), m_store));
     ASSERT_TRUE(m_favorites.AddItem(box, odd, m_store));
 
@@ -224,7 +226,9 @@ TEST_F(RssFavoritesTest, ExportThenImportGivesTheBoxBack) {
         EXPECT_EQ(after[i].description, before[i].description);
         EXPECT_EQ(after[i].author, before[i].author);
         EXPECT_EQ(after[i].pubDate, before[i].pubDate);
+        EXPECT_EQ(after[i].enclosures, before[i].enclosures);
     }
+    EXPECT_EQ(before[0].enclosures, odd.enclosures);
     // Another reader takes the same file.
     std::optional<std::string> read = Feedparser(path);
     if (!read)

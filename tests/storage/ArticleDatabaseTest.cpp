@@ -314,7 +314,8 @@ TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
              "AND name NOT LIKE 'rss\\_search\\_%' ESCAPE '\\' ORDER BY name;");
          !rows.IsEnd(); rows.Next())
         tables.push_back(rows.GetText(0));
-    EXPECT_EQ(tables,
-              (std::vector<std::string>{"feed_data", "feed_validators", "feedfav_data", "rss_data",
-                                        "rss_search", "rssfavorite_data", "rsstemp_data"}));
+    EXPECT_EQ(tables, (std::vector<std::string>{"feed_data", "feed_standing", "feed_validators",
+                                                "feedfav_data", "rss_data", "rss_enclosure",
+                                                "rss_search", "rssfavorite_data",
+                                                "rssfavorite_enclosure", "rsstemp_data"}));
 }

@@ -1,11 +1,15 @@
 #include "storage/FeedDatabase.h"
 #include "platform/text/TextCodec.h"
 #include "storage/FeedMerge.h"
+#include "storage/MergeFilter.h"
 #include "support/TestSupport.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -528,7 +532,96 @@ TEST_F(FeedDatabaseTest, Favorites) {
     EXPECT_EQ(Dump(m_store.Db(), "feedfav_data") + Dump(m_store.Db(), "rssfavorite_data"), "");
 }
 
+TEST_F(FeedDatabaseTest, FilesOfNewItemsAreStoredWithThemAndGoWithThem) {
+    using Files = std::vector<FeedEnclosure>;
+    const Files two = {{"http://m/a.mp3", "audio/mpeg", 123}, {"http://m/a.pdf", "", 0}};
+    const auto withFiles = [&](std::vector<FeedItem> items) {
+        items[0].enclosures = two;
+        items.back().enclosures = {{"http://m/" + items.back().link + ".ogg", "audio/ogg", 9}};
+        return items;
+    };
+    const auto filesOf = [&](int feedId) {
+        std::vector<Files> files;
+        for (const FeedItem& listed : Page(feedId)) {
+            FeedItem item;
+            EXPECT_EQ(m_store.GetItem(StoredItem(listed.id), item), 1);
+            files.push_back(item.enclosures);
+        }
+        return files;
+    };
+    // Whole, and in parts through the scratch table: the same files on the same items.
+    ASSERT_EQ(m_store.SaveReceivedItems(1, withFiles(Download({"a", "b", "c"})),
+                                        kStorageSyncWithSource, 0),
+              1);
+    CFeedMerge merge(m_store);
+    ASSERT_EQ(merge.Begin(2, kStorageSyncWithSource, 0), 1);
+    auto parts = withFiles(Download({"a", "b", "c"}));
+    for (auto part : {std::vector{parts[0]}, std::vector{parts[1], parts[2]}})
+        ASSERT_EQ(merge.Add(part), 1);
+    ASSERT_EQ(merge.Commit(), 1);
+    const std::vector<Files> expected = {two, {}, {{"http://m/c.ogg", "audio/ogg", 9}}};
+    EXPECT_EQ(filesOf(1), expected);
+    EXPECT_EQ(filesOf(2), expected);
+
+    // Known items keep their files once; items that go take theirs along.
+    ASSERT_EQ(
+        m_store.SaveReceivedItems(1, withFiles(Download({"a", "b"})), kStorageSyncWithSource, 0),
+        1);
+    EXPECT_EQ(filesOf(1), (std::vector<Files>{two, {}}));
+    ASSERT_EQ(m_store.DeleteFeeds({2}), 1);
+    EXPECT_EQ(m_store.Db().ExecuteQuery("SELECT count(*) FROM rss_enclosure;").GetInt(0), 2);
+
+    // A favorite copies them; deleting it removes its copies.
+    ASSERT_EQ(m_store.EnsureFavoriteFolder(7), 1);
+    ASSERT_EQ(m_store.CopyItemToFavorites(StoredItem(Page(1).front().id), 7), 1);
+    std::vector<FeedItem> saved;
+    ASSERT_EQ(m_store.GetFavoriteItems(7, true, saved), 1);
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].enclosures, two);
+    ASSERT_EQ(m_store.DeleteFavoriteItem(saved[0].id), 1);
+    EXPECT_EQ(Dump(m_store.Db(), "rssfavorite_enclosure"), "");
+}
+
 // ---- Older files ----
+
+TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothingLost) {
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/rss.db";
+    const char* tables[] = {"feed_data", "rss_data", "feedfav_data", "rssfavorite_data",
+                            "feed_validators"};
+    std::string before;
+    {
+        CSqlDatabase old;
+        old.Open(path);
+        old.ExecuteUpdate(ReadTestData("storage/rss-before-enclosures.sql"));
+        for (const char* table : tables)
+            before += Dump(old, table);
+    }
+    CFeedDatabase store(path);
+    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    std::string after;
+    for (const char* table : tables)
+        after += Dump(store.Db(), table);
+    EXPECT_EQ(after, before);
+    FeedItem item;
+    ASSERT_EQ(store.GetItem(StoredItem(7), item), 1);
+    EXPECT_EQ(item.title, "旧的一条");
+    EXPECT_TRUE(item.enclosures.empty());
+
+    FeedItem fresh = Item("http://old.example/3");
+    fresh.enclosures = {{"http://old.example/3.mp3", "audio/mpeg", 5}};
+    ASSERT_EQ(store.SaveReceivedItems(1, {fresh}, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(store.GetItem(StoredItem(9), item), 1);
+    EXPECT_EQ(item.enclosures, fresh.enclosures);
+    store.CloseStore();
+    // The next open finds the step done.
+    CFeedDatabase again(path);
+    ASSERT_EQ(again.OpenStore(), 1);
+    ASSERT_EQ(again.GetItem(StoredItem(9), item), 1);
+    EXPECT_EQ(item.enclosures, fresh.enclosures);
+    again.CloseStore();
+    RemoveTree(dir);
+}
 
 TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates) {
     const std::string dir = MakeTempDir();
@@ -593,4 +686,50 @@ TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates
                                                      "rss_data_feed_new", "rss_data_feed_read"}));
     }
     RemoveTree(dir);
+}
+
+TEST_F(FeedDatabaseTest, AMergeKilledBeforeItsCommitLeavesNeitherItemsNorTheirCopies) {
+    class CCopyEverything : public CMergeFilter {
+    public:
+        MergeVerdict Judge(const FeedItem&) const override { return {.favoriteFolders = {9}}; }
+    } copyEverything;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The download in two parts: new items and their copies wait in the open transaction.
+        CFeedDatabase store(m_dir + "/rss.db");
+        CFeedMerge merge(store);
+        merge.SetFilter(&copyEverything);
+        bool ok = store.OpenStore() && merge.Begin(1, kStorageKeepAll, 0);
+        for (auto part : {Download({"a", "b"}), Download({"c"})})
+            ok = ok && merge.Add(part);
+        const char state = ok ? '1' : '0';
+        [[maybe_unused]] auto written = ::write(ready[1], &state, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char state = 0;
+    ASSERT_EQ(::read(ready[0], &state, 1), 1);
+    EXPECT_EQ(state, '1');
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(Dump(m_store.Db(), "rss_data") + Dump(m_store.Db(), "rssfavorite_data") +
+                  Dump(m_store.Db(), "feedfav_data"),
+              "");
+
+    // Carried to its end, the same merge keeps both.
+    CFeedMerge merge(m_store);
+    merge.SetFilter(&copyEverything);
+    ASSERT_EQ(merge.Begin(1, kStorageKeepAll, 0), 1);
+    for (auto part : {Download({"a", "b"}), Download({"c"})})
+        ASSERT_EQ(merge.Add(part), 1);
+    ASSERT_EQ(merge.Commit(), 1);
+    EXPECT_EQ(LinksOf(1), (Strings{"a", "b", "c"}));
+    std::vector<FeedItem> copies;
+    ASSERT_EQ(m_store.GetFavoriteItems(9, true, copies), 1);
+    EXPECT_EQ(copies.size(), 3u);
 }

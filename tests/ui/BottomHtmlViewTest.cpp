@@ -43,6 +43,14 @@ TEST(BottomHtmlViewRules, PreviewLinksToTheWebLeaveTheProgram) {
     EXPECT_FALSE(CBottomHtmlView::OpensOutside(CBottomHtmlView::kModePreview, anchor));
     EXPECT_FALSE(CBottomHtmlView::OpensOutside(CBottomHtmlView::kModeBrowse, http));
     EXPECT_FALSE(CBottomHtmlView::OpensOutside(0, https));
+    // An item's file goes to the desktop in every mode; only a web address does.
+    EXPECT_EQ(CBottomHtmlView::OutsideTarget(QUrl(
+                  QStringLiteral("quillpane:/open?url=http%3A%2F%2Fa%2Fb.mp3%3Fx%3D1%26y%3D2"))),
+              QUrl(QStringLiteral("http://a/b.mp3?x=1&y=2")));
+    EXPECT_TRUE(CBottomHtmlView::OutsideTarget(
+                    QUrl(QStringLiteral("quillpane:/open?url=file%3A%2F%2F%2Fetc%2Fpasswd")))
+                    .isEmpty());
+    EXPECT_TRUE(CBottomHtmlView::OutsideTarget(http).isEmpty());
 }
 
 // Scripts run only on web pages the user browses; a backslash path becomes a file address.

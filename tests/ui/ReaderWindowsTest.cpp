@@ -1,6 +1,7 @@
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
+#include "platform/text/ReasonText.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
@@ -524,6 +525,15 @@ TEST_F(ReaderWindowsTest, ContextMenusOfferTheCommands) {
 }
 
 } // namespace
+
+TEST(ChannelTooltip, AGoneChannelSaysSoOnceAfterEveryRestart) {
+    ChannelRecord record{.xmlUrl = "http://a/feed", .gone = true};
+    const QString gone = QString::fromStdString(CReasonText::Text(Reason::kFeedGoneForGood));
+    EXPECT_EQ(CRssChannelTreeCtrl::ToolTipOf(record), QStringLiteral("http://a/feed\n") + gone);
+    record.receiveError = CReasonText::Text(Reason::kFeedGoneForGood);
+    EXPECT_EQ(CRssChannelTreeCtrl::ToolTipOf(record),
+              QStringLiteral("http://a/feed\n收取失败: ") + gone);
+}
 
 TEST_F(ReaderWindowsTest, AFailedChannelSaysWhyInItsTooltipAndADialogWhenAskedByHand) {
     const int index = AddChannel("坏", "/gone.xml");

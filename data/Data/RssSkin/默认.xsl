@@ -25,6 +25,10 @@
           .content blockquote { margin: 0 0 0 1em; padding-left: 1em; color: #555;
                                 border-left: 3px solid #d8dce2; }
           .empty { color: #999; text-align: center; margin-top: 4em; }
+          .enclosures { margin-top: 16px; padding-top: 8px; border-top: 1px solid #eef0f3;
+                        font-size: 13px; }
+          .enclosures a { color: #1a4fa0; word-break: break-all; }
+          .enclosures .about { color: #8a9099; margin-left: 0.5em; }
         </style>
       </head>
       <body>
@@ -58,6 +62,25 @@
       <div class="content">
         <xsl:value-of select="description" disable-output-escaping="yes"/>
       </div>
+      <xsl:if test="enclosure">
+        <div class="enclosures">
+          <div>附件:</div>
+          <xsl:for-each select="enclosure">
+            <div class="enclosure">
+              <a href="{@open}" title="{@url}"><xsl:value-of select="@url"/></a>
+              <xsl:if test="normalize-space(@type) or normalize-space(@size)">
+                <span class="about">
+                  <xsl:text>(</xsl:text>
+                  <xsl:value-of select="@type"/>
+                  <xsl:if test="normalize-space(@type) and normalize-space(@size)">, </xsl:if>
+                  <xsl:value-of select="@size"/>
+                  <xsl:text>)</xsl:text>
+                </span>
+              </xsl:if>
+            </div>
+          </xsl:for-each>
+        </div>
+      </xsl:if>
     </div>
   </xsl:template>
 </xsl:stylesheet>

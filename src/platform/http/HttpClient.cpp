@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <ctime>
 #include <curl/curl.h>
 #include <mutex>
 #include <strings.h>
@@ -81,6 +82,7 @@ struct Transfer {
     std::size_t limit = 0;
     bool tooLarge = false;
     std::vector<HttpHeader> headers;
+    std::vector<long> statuses; // of every answer begun, redirects included
     bool answered = false; // any byte of an answer (status line, header or body) arrived
     // Set by the client: the abort test of this request.
     const HttpRequest* request = nullptr;
@@ -107,6 +109,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     if (line.substr(0, 5) == "HTTP/") {
         // A new answer begins (after a redirect, a 100 Continue or a proxy's CONNECT).
         t->headers.clear();
+        const size_t blank = line.find(' ');
+        long status = 0;
+        for (size_t i = blank == std::string_view::npos ? line.size() : blank + 1;
+             i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])); ++i)
+            status = status * 10 + (line[i] - '0');
+        t->statuses.push_back(status);
     } else if (size_t colon = line.find(':'); colon != std::string_view::npos && colon > 0) {
         t->headers.push_back(
             {std::string(Trim(line.substr(0, colon))), std::string(Trim(line.substr(colon + 1)))});
@@ -244,6 +252,28 @@ std::string HttpResponse::Header(std::string_view name) const {
             return h.value;
     }
     return {};
+}
+
+bool HttpResponse::MovedPermanently() const {
+    if (redirects.empty())
+        return false;
+    return std::all_of(redirects.begin(), redirects.end(),
+                       [](long status) { return status == 301 || status == 308; });
+}
+
+long HttpResponse::RetryAfterSeconds() const {
+    constexpr long kDay = 24 * 60 * 60;
+    const std::string value(Trim(Header("Retry-After")));
+    if (value.empty())
+        return -1;
+    if (std::all_of(value.begin(), value.end(),
+                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+        return value.size() > 6 ? kDay : std::min(std::stol(value), kDay);
+    // An HTTP date: "Wed, 21 Oct 2015 07:28:00 GMT".
+    const time_t at = curl_getdate(value.c_str(), nullptr);
+    if (at < 0)
+        return -1;
+    return std::clamp<long>(static_cast<long>(at - std::time(nullptr)), 0, kDay);
 }
 
 void CHttpClient::GlobalInit() {
@@ -432,6 +462,13 @@ HttpResponse CHttpClient::Perform(const HttpRequest& request) {
     if (curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
         response.contentType = contentType;
     response.headers = std::move(transfer.headers);
+    if (!transfer.statuses.empty()) {
+        // Every answer before the final one that was a redirect; 1xx answers and a proxy's
+        // CONNECT are not.
+        for (size_t i = 0; i + 1 < transfer.statuses.size(); ++i)
+            if (transfer.statuses[i] >= 300 && transfer.statuses[i] <= 399)
+                response.redirects.push_back(transfer.statuses[i]);
+    }
     response.etag = response.Header("ETag");
     response.lastModified = response.Header("Last-Modified");
 

@@ -86,6 +86,8 @@ struct HttpResponse {
     std::string etag; // validators of the answer, for the next conditional GET
     std::string lastModified;
     std::vector<HttpHeader> headers; // of the final answer, in the order received
+    // The statuses of the redirect answers followed on the way to the final one, in order.
+    std::vector<long> redirects;
     std::string errorText;           // what went wrong, for logs and tests
 
     bool Ok() const { return result == HttpResult::kOk; }
@@ -93,6 +95,11 @@ struct HttpResponse {
     bool IsNotModified() const { return Ok() && status == 304; }
     // The value of the first header of that name (case ignored), "" when absent.
     std::string Header(std::string_view name) const;
+    // Every redirect on the way was permanent (301 or 308), and there was at least one.
+    bool MovedPermanently() const;
+    // The seconds a Retry-After header of the answer asks for (a number, or a date measured
+    // from now), capped at a day; -1 when there is none or it cannot be read.
+    long RetryAfterSeconds() const;
 };
 
 // The one HTTP client of the program, over libcurl. Every transfer:

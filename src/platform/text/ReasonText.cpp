@@ -35,6 +35,8 @@ constexpr ReasonEntry kReasons[] = {
     {Reason::kEntityBomb, "实体展开超出解析器的限制"},
     {Reason::kStore, "数据库出错: {0}"},
     {Reason::kChannelGone, "收取期间频道已被删除"},
+    {Reason::kFeedGoneForGood, "频道已不存在 (HTTP 410), 已停止自动收取; 单独更新此频道可重新启用"},
+    {Reason::kHostAsksToWait, "{0} 要求稍后再来 (Retry-After), 还需等 {1} 秒"},
     {Reason::kNoNetworkForWebSearch, "无法访问网络, 不能进行网上搜索"},
     {Reason::kXmlNoDocument, "没有打开的文档"},
     {Reason::kXmlNoRootElement, "文档没有根元素"},

@@ -35,6 +35,8 @@ enum class Reason {
     kEntityBomb,
     kStore, // {0}: the store's own words
     kChannelGone,
+    kFeedGoneForGood, // the server answered 410
+    kHostAsksToWait,  // {0}: host, {1}: seconds
     kNoNetworkForWebSearch,
     kXmlNoDocument,
     kXmlNoRootElement,

@@ -9,6 +9,7 @@
 #include "reader/FeedAddress.h"
 #include "reader/FeedFetcher.h"
 #include "reader/FeedItemView.h"
+#include "reader/FeedRules.h"
 #include "reader/ReceiveScheduler.h"
 #include "storage/FeedDatabase.h"
 
@@ -60,6 +61,14 @@ int Unread(CReader& reader, int index) {
     if (reader.tree.GetFeedId(index, feedId, reader.store))
         reader.store.GetUnreadCount(feedId, unread);
     return unread;
+}
+
+CliJson EnclosuresJson(const std::vector<FeedEnclosure>& enclosures) {
+    CliJson list = CliJson::array();
+    for (const FeedEnclosure& enclosure : enclosures)
+        list.push_back(
+            {{"url", enclosure.url}, {"type", enclosure.type}, {"length", enclosure.length}});
+    return list;
 }
 
 CliJson ListJson(CReader& reader, const std::vector<int>& items) {
@@ -172,11 +181,18 @@ const char* CFeedCommands::UsageText() {
                               列出文章
   item show 编号 [--html] | item read 编号 | item unread 编号
   mark-read 路径              标记为已读
+  rules list [--json]         列出过滤规则
+  rules add (--contains 文字 | --regex 表达式) [--field title|author|description|link]
+            [--scope 路径] [--case] (--read | --delete | --copy 收藏节点路径)
+                              添加过滤规则, 用于此后收到的新文章; 不给 --scope 时作用于
+                              所有频道, 给出目录时作用于其下所有频道; 默认不区分大小写
+  rules rm 编号               删除过滤规则
+  rules test 编号             已存文章中会被规则命中的条数
 )";
 }
 
 bool CFeedCommands::Handles(const std::string& command) {
-    for (const char* word : {"channel", "receive", "items", "item", "mark-read"}) {
+    for (const char* word : {"channel", "receive", "items", "item", "mark-read", "rules"}) {
         if (command == word)
             return true;
     }
@@ -192,6 +208,8 @@ int CFeedCommands::Run(const std::string& command, const std::vector<std::string
         return Items(args);
     if (command == "item")
         return Item(args);
+    if (command == "rules")
+        return Rules(args);
     return MarkRead(args);
 }
 
@@ -465,13 +483,22 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
                           {"pubDate", item.pubDate},
                           {"read", item.isRead},
                           {"new", item.isNew},
-                          {"description", item.description}});
+                          {"description", item.description},
+                          {"enclosures", EnclosuresJson(item.enclosures)}});
         return 0;
     }
     m_out << "标题: " << item.title << "\n链接: " << item.link << "\n作者: " << item.author
           << "\n日期: " << item.pubDate << "\n状态: " << (item.isRead ? "已读" : "未读")
-          << (item.isNew ? ", 新" : "") << "\n\n"
-          << item.description << "\n";
+          << (item.isNew ? ", 新" : "") << "\n";
+    for (const FeedEnclosure& enclosure : item.enclosures) {
+        m_out << "附件: " << enclosure.url;
+        const std::string size = CFeedItemView::SizeText(enclosure.length);
+        if (!enclosure.type.empty() || !size.empty())
+            m_out << " (" << enclosure.type << (enclosure.type.empty() || size.empty() ? "" : ", ")
+                  << size << ")";
+        m_out << "\n";
+    }
+    m_out << "\n" << item.description << "\n";
     return 0;
 }
 
@@ -486,4 +513,116 @@ int CFeedCommands::MarkRead(const std::vector<std::string>& args) {
         return 1;
     CFeedItemView view(reader.tree, reader.store);
     return view.MarkRead(index) ? 0 : Error(view.GetLastError());
+}
+
+namespace {
+
+// A rule as one line of "rules list".
+std::string RuleText(const FeedRule& rule) {
+    std::string text = std::to_string(rule.id) + "\t";
+    text += rule.scope == RuleScope::kAll ? "所有频道" : rule.scopePath;
+    text += "\t" + std::string(CFeedRules::FieldName(rule.field)) + " " +
+            CFeedRules::MatchName(rule.match) + " \"" + rule.pattern + "\"";
+    if (rule.caseSensitive)
+        text += " (区分大小写)";
+    text += "\t" + std::string(CFeedRules::ActionName(rule.action));
+    if (rule.action == RuleAction::kCopyToFavorites)
+        text += " " + rule.box;
+    return text;
+}
+
+} // namespace
+
+int CFeedCommands::Rules(const std::vector<std::string>& argsIn) {
+    constexpr const char* kUsage =
+        "用法: rules list | rules add (--contains 文字 | --regex 表达式) [--field 字段] "
+        "[--scope 路径] [--case] (--read | --delete | --copy 收藏节点路径) | rules rm 编号 | "
+        "rules test 编号";
+    CCliArguments args;
+    if (!args.Parse(argsIn, {"contains", "regex", "field", "scope", "copy"},
+                    {"case", "read", "delete"}))
+        return Error(args.Error());
+    if (args.positional.empty())
+        return Error(kUsage);
+    const std::string& sub = args.positional[0];
+    CFeedRules rules;
+    std::string error;
+    if (!rules.Load(error))
+        return Error(error);
+    if (sub == "list" && args.positional.size() == 1) {
+        if (m_json) {
+            CliJson list = CliJson::array();
+            for (const FeedRule& rule : rules.Rules())
+                list.push_back({{"id", rule.id},
+                                {"scope", CFeedRules::ScopeName(rule.scope)},
+                                {"scopePath", rule.scopePath},
+                                {"field", CFeedRules::FieldName(rule.field)},
+                                {"match", CFeedRules::MatchName(rule.match)},
+                                {"pattern", rule.pattern},
+                                {"caseSensitive", rule.caseSensitive},
+                                {"action", CFeedRules::ActionName(rule.action)},
+                                {"box", rule.box}});
+            PrintJson(m_out, list);
+            return 0;
+        }
+        for (const FeedRule& rule : rules.Rules())
+            m_out << RuleText(rule) << "\n";
+        return 0;
+    }
+    if (sub == "add" && args.positional.size() == 1) {
+        FeedRule rule;
+        if (args.Has("contains") == args.Has("regex"))
+            return Error("需要 --contains 或 --regex 之一");
+        rule.match = args.Has("regex") ? RuleMatch::kRegex : RuleMatch::kContains;
+        rule.pattern = args.Get(args.Has("regex") ? "regex" : "contains");
+        if (args.Has("field") && !CFeedRules::ParseField(args.Get("field"), rule.field))
+            return Error("无效的字段: " + args.Get("field") +
+                         " (title、author、description 或 link)");
+        rule.caseSensitive = args.Has("case");
+        const int actions = args.Has("read") + args.Has("delete") + args.Has("copy");
+        if (actions != 1)
+            return Error("需要 --read、--delete 或 --copy 之一");
+        rule.action = args.Has("read")     ? RuleAction::kMarkRead
+                      : args.Has("delete") ? RuleAction::kDelete
+                                           : RuleAction::kCopyToFavorites;
+        rule.box = args.Get("copy");
+        CReader reader;
+        if (args.Has("scope")) {
+            if (!reader.tree.Build())
+                return 1;
+            const int index = reader.Find(args.Get("scope"));
+            if (index < 0)
+                return 1;
+            rule.scope =
+                reader.tree.Record(index).directory ? RuleScope::kDirectory : RuleScope::kChannel;
+            rule.scopePath = args.Get("scope");
+        }
+        int id = 0;
+        if (std::string why = rules.Add(rule, &id); !why.empty())
+            return Error(why);
+        m_out << id << "\n";
+        return 0;
+    }
+    if ((sub == "rm" || sub == "test") && args.positional.size() == 2) {
+        int id = 0;
+        if (!ParseId(args.positional[1], id))
+            return 1;
+        const FeedRule* rule = rules.Find(id);
+        if (!rule)
+            return Error("没有编号为 " + std::to_string(id) + " 的规则");
+        if (sub == "rm") {
+            if (std::string why = rules.Remove(id); !why.empty())
+                return Error(why);
+            return 0;
+        }
+        CReader reader;
+        if (!reader.Open())
+            return 1;
+        const int hits = CRuleFilter::CountHits(*rule, reader.tree, reader.store, error);
+        if (hits < 0)
+            return Error(error);
+        m_out << hits << "\n";
+        return 0;
+    }
+    return Error(kUsage);
 }

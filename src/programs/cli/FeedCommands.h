@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// The feed reader's commands of quillmark-cli: channel, receive, items, item, mark-read.
+// The feed reader's commands of quillmark-cli: channel, receive, items, item, mark-read, rules.
 // Channels are named by their path: the titles from the top level joined with "/".
 class CFeedCommands {
 public:
@@ -21,6 +21,7 @@ private:
     int Items(const std::vector<std::string>& args);
     int Item(const std::vector<std::string>& args);
     int MarkRead(const std::vector<std::string>& args);
+    int Rules(const std::vector<std::string>& args);
 
     std::ostream& m_out;
     bool m_json;

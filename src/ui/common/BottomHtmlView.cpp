@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QPointer>
+#include <QUrlQuery>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
@@ -75,6 +76,12 @@ bool CHtmlPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
         emit LoadImagesRequested();
         return false;
     }
+    if (url.scheme() == QLatin1String(CPaneSchemeHandler::kScheme) &&
+        url.path() == QLatin1String("/open")) {
+        if (const QUrl target = CBottomHtmlView::OutsideTarget(url); !target.isEmpty())
+            emit OpenOutside(target);
+        return false;
+    }
     if (isMainFrame && CBottomHtmlView::OpensOutside(m_view->GetMode(), url)) {
         emit OpenOutside(url);
         return false;
@@ -114,6 +121,14 @@ CPaneSchemeHandler* CBottomHtmlView::SchemeHandler() {
 
 QUrl CBottomHtmlView::LoadImagesUrl() {
     return QUrl(QString::fromLatin1(CFeedItemView::kLoadImagesAddress));
+}
+
+QUrl CBottomHtmlView::OutsideTarget(const QUrl& url) {
+    const QUrl link(QString::fromLatin1(CFeedItemView::kOpenOutsideAddress));
+    if (url.scheme() != link.scheme() || url.path() != link.path())
+        return {};
+    const QUrl target(QUrlQuery(url).queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded));
+    return IsWebAddress(target) ? target : QUrl();
 }
 
 bool CBottomHtmlView::OpensOutside(int mode, const QUrl& url) {

@@ -103,6 +103,9 @@ public:
     static CPaneSchemeHandler* SchemeHandler();
     // The address that the placeholders of remote images lead to.
     static QUrl LoadImagesUrl();
+    // The web address an item's file link (CFeedItemView::kOpenOutsideAddress) carries, for
+    // the desktop's handler; empty for any other address.
+    static QUrl OutsideTarget(const QUrl& url);
 
 signals:
     void ModeChanged(int mode);

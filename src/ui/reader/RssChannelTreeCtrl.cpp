@@ -2,6 +2,7 @@
 #include "ui/reader/OpmlCommands.h"
 
 #include "app/ErrorCatalog.h"
+#include "platform/text/ReasonText.h"
 #include "storage/FeedDatabase.h"
 #include "ui/common/AppIcons.h"
 #include "ui/common/CommandIds.h"
@@ -150,8 +151,11 @@ QString CRssChannelTreeCtrl::ToolTipOf(const ChannelRecord& record) {
     if (record.directory)
         return ToQ(record.title);
     QString tip = ToQ(record.xmlUrl);
+    const std::string gone = CReasonText::Text(Reason::kFeedGoneForGood);
     if (!record.receiveError.empty())
         tip += QStringLiteral("\n收取失败: ") + ToQ(record.receiveError);
+    if (record.gone && record.receiveError != gone)
+        tip += QStringLiteral("\n") + ToQ(gone);
     return tip;
 }
 
