@@ -604,13 +604,16 @@ void WriteTree(CTempHome& home, const std::vector<std::pair<std::string, std::st
 TEST_F(ReceiveSchedulerTest, AHostGetsTwoFetchesAtOnceWhileTheOthersGoOn) {
     PoliteHost busy("127.0.0.2", AnswerFeed);
     PoliteHost other("127.0.0.3", AnswerFeed);
-    // busy's fetches stay open until other has answered twice: without the per-host limit all
-    // six fetchers sit on busy and other waits behind them.
+    // busy's fetches stay open until two of them are open at once and other has answered
+    // twice: without the per-host limit all six fetchers sit on busy and other waits behind
+    // them. (Waiting for the second fetch keeps a slow start of the fetchers from passing for
+    // a limit of one.)
     std::atomic<bool> overlapped{false};
+    const auto otherHits = [&] { return other.Hits("o0") + other.Hits("o1") + other.Hits("o2"); };
     busy.hold = [&] {
-        for (int i = 0; i < 500 && other.Hits("o0") + other.Hits("o1") + other.Hits("o2") < 2; ++i)
+        for (int i = 0; i < 1000 && (otherHits() < 2 || busy.MaxConcurrent() < 2); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (other.Hits("o0") + other.Hits("o1") + other.Hits("o2") >= 2)
+        if (otherHits() >= 2)
             overlapped = true;
     };
     std::vector<std::pair<std::string, std::string>> channels;
