@@ -111,33 +111,19 @@ std::string Unescaped(std::string text) {
     return text;
 }
 
-std::string LocalTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 // Adds one exchange to the trace file, as the XML-RPC transport does: the time, the method and
 // address with the outcome, the body sent (a media file only by its size) and the answer. The
 // password travels in the Authorization header alone, which is not written.
 void Trace(const std::string& path, const HttpRequest& http, const HttpResponse& response) {
-    static std::mutex lock;
     const bool binary = !http.body.empty() && http.body.front() != '{'; // not JSON: a file
-    std::string record =
-        "==== " + LocalTimeText() + " " + http.method + " " + http.url + ": " +
-        CXmlRpcTransport::FailureReason(response, http.url) + "\n---- 请求\n" +
+    std::string body =
+        "---- 请求\n" +
         (binary ? "(" + std::to_string(http.body.size()) + " 字节的文件)" : http.body) + "\n";
     if (response.Ok())
-        record += "---- 回应\n" + response.body + "\n";
-    record += "\n";
-    std::lock_guard guard(lock);
-    if (CFileUtil::FileSize(path) > CXmlRpcTransport::kMaxTraceBytes)
-        CFileUtil::WriteFile(path, "");
-    // A trace that cannot be written does not fail the call it describes.
-    CFileUtil::AppendFile(path, record);
+        body += "---- 回应\n" + response.body + "\n";
+    CXmlRpcTransport::AppendTrace(
+        path, http.method + " " + http.url + ": " + CXmlRpcTransport::FailureReason(response, http.url),
+        body);
 }
 
 void ReportNotJson(const RestReply& reply, const std::string& detail) {

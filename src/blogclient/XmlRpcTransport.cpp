@@ -25,34 +25,31 @@ std::string DecodeContent(std::string_view raw) {
     return value.Root().GetText();
 }
 
-std::string LocalTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
-// Adds one exchange to the trace file. Calls of several accounts may run at once: each record
-// goes in whole.
+// Adds one exchange to the trace file, the password masked.
 void Trace(const XmlRpcCall& call, const std::string& address, const std::string& outcome,
            const std::string& request, const std::string* answer) {
-    static std::mutex lock;
-    std::string record = "==== " + LocalTimeText() + " " + address + ": " + outcome +
-                         "\n---- 请求\n" + CXmlRpcTransport::MaskSecret(request, call.secret) +
-                         "\n";
+    std::string body = "---- 请求\n" + CXmlRpcTransport::MaskSecret(request, call.secret) + "\n";
     if (answer)
-        record += "---- 回应\n" + *answer + "\n";
-    record += "\n";
-    std::lock_guard guard(lock);
-    if (CFileUtil::FileSize(call.debugPath) > CXmlRpcTransport::kMaxTraceBytes)
-        CFileUtil::WriteFile(call.debugPath, "");
-    // A trace that cannot be written does not fail the call it describes.
-    CFileUtil::AppendFile(call.debugPath, record);
+        body += "---- 回应\n" + *answer + "\n";
+    CXmlRpcTransport::AppendTrace(call.debugPath, address + ": " + outcome, body);
 }
 
 } // namespace
+
+void CXmlRpcTransport::AppendTrace(const std::string& path, const std::string& heading,
+                                   const std::string& body) {
+    static std::mutex lock;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char time[32];
+    std::strftime(time, sizeof time, "%Y-%m-%d %H:%M:%S", &local);
+    const std::string record = "==== " + std::string(time) + " " + heading + "\n" + body + "\n";
+    std::lock_guard guard(lock);
+    if (CFileUtil::FileSize(path) > kMaxTraceBytes)
+        CFileUtil::WriteFile(path, "");
+    CFileUtil::AppendFile(path, record);
+}
 
 bool CXmlRpcTransport::SplitEndpoint(const std::string& url, const std::string& portText,
                                      XmlRpcEndpoint& endpoint) {

@@ -77,6 +77,11 @@ public:
     static constexpr const char* kMaskedSecret = "********";
     // A trace file bigger than this is started anew before the next exchange is added.
     static constexpr std::size_t kMaxTraceBytes = 16u << 20;
+    // Adds one exchange to a trace file: "==== <local time> <heading>", then the body. Calls of
+    // several accounts may run at once: each record goes in whole. A file past kMaxTraceBytes
+    // starts again; a trace that cannot be written fails nothing.
+    static void AppendTrace(const std::string& path, const std::string& heading,
+                            const std::string& body);
 
 private:
     CHttpClient m_client;

@@ -43,8 +43,9 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-// "host" or "host:port" of an address, for messages.
-std::string HostOf(const std::string& url) {
+} // namespace
+
+std::string CFeedFetcher::HostOf(const std::string& url) {
     size_t start = url.find("://");
     start = start == std::string::npos ? 0 : start + 3;
     size_t end = url.find_first_of("/?#", start);
@@ -54,6 +55,8 @@ std::string HostOf(const std::string& url) {
         host.erase(0, at + 1);
     return host;
 }
+
+namespace {
 
 // The media type of a Content-Type value, lower-cased, without its parameters.
 std::string MediaTypeOf(const std::string& contentType) {
@@ -75,15 +78,15 @@ std::string TransferFailureText(const HttpResponse& response, const HttpLimits& 
         if (Contains(detail, "resolve proxy"))
             return CReasonText::Text(Reason::kProxyNotFound);
         if (Contains(detail, "resolve"))
-            return CReasonText::Text(Reason::kHostNotFound, {HostOf(url)});
-        return CReasonText::Text(Reason::kCannotConnect, {HostOf(url)});
+            return CReasonText::Text(Reason::kHostNotFound, {CFeedFetcher::HostOf(url)});
+        return CReasonText::Text(Reason::kCannotConnect, {CFeedFetcher::HostOf(url)});
     case HttpResult::kTimeout:
         // The client has already said which bound ended the transfer.
         return detail;
     case HttpResult::kTlsFailed:
         if (Contains(detail, "no alternative certificate subject name") ||
             Contains(detail, "does not match"))
-            return CReasonText::Text(Reason::kCertificateNotForHost, {HostOf(url)});
+            return CReasonText::Text(Reason::kCertificateNotForHost, {CFeedFetcher::HostOf(url)});
         if (Contains(detail, "certificate")) {
             const std::string marker = "SSL certificate problem: ";
             size_t at = detail.find(marker);

@@ -60,6 +60,9 @@ class CFeedFetcher {
 public:
     CFeedFetcher();
 
+    // "host" or "host:port" of an address as it is written (no user part), for messages.
+    static std::string HostOf(const std::string& url);
+
     // Default: the environment's proxy settings (the desktop's); see ProxyFromSettings.
     void SetProxy(const HttpProxy& proxy) { m_client.SetProxy(proxy); }
     void SetLimits(const HttpLimits& limits) { m_client.SetLimits(limits); }

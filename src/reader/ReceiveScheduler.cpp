@@ -111,14 +111,7 @@ constexpr int kMovesToAgree = 3;
 } // namespace
 
 std::string CReceiveScheduler::HostKeyOf(const std::string& url) {
-    size_t start = url.find("://");
-    start = start == std::string::npos ? 0 : start + 3;
-    size_t end = url.find_first_of("/?#", start);
-    std::string host =
-        url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (size_t at = host.rfind('@'); at != std::string::npos)
-        host.erase(0, at + 1);
-    return AsciiLower(host);
+    return AsciiLower(CFeedFetcher::HostOf(url));
 }
 
 CReceiveScheduler::HostTurn

@@ -1,5 +1,6 @@
 #include "storage/SearchTokenizer.h"
 
+#include "platform/text/TextCodec.h"
 #include "storage/CppSQLite3Exception.h"
 
 #include <algorithm>
@@ -14,56 +15,11 @@ constexpr char32_t kInvalid = 0xFFFFFFFF;
 // The code point that starts at text[i] and its length in bytes; kInvalid (length 1) for a byte
 // that does not start a well-formed UTF-8 sequence.
 char32_t DecodeAt(std::string_view text, size_t i, size_t& length) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    length = 1;
-    if (lead < 0x80)
-        return lead;
-    size_t count = 0;
-    char32_t c = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        count = 1;
-        c = lead & 0x1F;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        count = 2;
-        c = lead & 0x0F;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        count = 3;
-        c = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        return kInvalid;
-    }
-    for (size_t k = 1; k <= count; ++k) {
-        if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80)
-            return kInvalid;
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return kInvalid;
-    length = count + 1;
-    return c;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    size_t next = i;
+    const char32_t c = CTextCodec::NextCodePoint(text, next);
+    length = next - i;
+    // The decoder gives U+FFFD for a bad byte (and steps one); a U+FFFD in the text is three.
+    return c == 0xFFFD && length == 1 ? kInvalid : c;
 }
 
 bool IsControl(char32_t c) {
@@ -267,7 +223,7 @@ std::string CSearchTokenizer::VisibleText(std::string_view html) {
         if (code == kInvalid || IsControl(code))
             out += ' ';
         else if (c == '&')
-            AppendUtf8(out, code);
+            CTextCodec::AppendUtf8(out, code);
         else
             out.append(html.substr(i, length));
         i += length;
