@@ -72,6 +72,17 @@ protected:
         return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
     }
     std::string ChannelFile() { return GetAppFilePath("Storage\\rssreader.opml"); }
+    // Two received items of one channel, as the item list has them.
+    void ReceiveTwoItems(std::vector<FeedItem>& received) {
+        int feedId = 0;
+        ASSERT_TRUE(m_store.AddFeed("http://x.example/rss", feedId));
+        ASSERT_TRUE(m_store.SaveReceivedItems(feedId,
+                                              {{.title = "一", .link = "http://x.example/1"},
+                                               {.title = "二", .link = "http://x.example/2"}},
+                                              3, 0));
+        int total = 0;
+        ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
+    }
 
     CTempHome m_home;
     CRecordingMessageBoxes m_boxes;
@@ -130,15 +141,8 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
     const int b = tree.IndexOf(tree.topLevelItem(1));
 
     // Received items dropped from the item list onto a box are copied into it.
-    int feedId = 0;
-    ASSERT_TRUE(m_store.AddFeed("http://x.example/rss", feedId));
-    ASSERT_TRUE(m_store.SaveReceivedItems(feedId,
-                                          {{.title = "一", .link = "http://x.example/1"},
-                                           {.title = "二", .link = "http://x.example/2"}},
-                                          3, 0));
     std::vector<FeedItem> received;
-    int total = 0;
-    ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
+    ASSERT_NO_FATAL_FAILURE(ReceiveTwoItems(received));
     CFeedItemModel model;
     model.SetItems(received);
     std::unique_ptr<QMimeData> dragged(model.mimeData({model.index(0, 0), model.index(1, 0)}));
@@ -249,15 +253,8 @@ TEST_F(FavoritesOpmlWindowsTest, ImportingAListLeavesOutWhatIsSubscribedAndSaysH
 // picker offers them (the box chosen last first), and the status line says where the item went.
 // A box's items are listed in the reading area, where channels' items are.
 TEST_F(FavoritesOpmlWindowsTest, AddingToFavoritesLeadsToABoxAndTheBoxListsInTheReadingArea) {
-    int feedId = 0;
-    ASSERT_TRUE(m_store.AddFeed("http://x.example/rss", feedId));
-    ASSERT_TRUE(m_store.SaveReceivedItems(feedId,
-                                          {{.title = "一", .link = "http://x.example/1"},
-                                           {.title = "二", .link = "http://x.example/2"}},
-                                          3, 0));
     std::vector<FeedItem> received;
-    int total = 0;
-    ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
+    ASSERT_NO_FATAL_FAILURE(ReceiveTwoItems(received));
     ASSERT_EQ(received.size(), 2u);
     CMainFrame frame;
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
