@@ -6,8 +6,10 @@
 #include "app/AppSettings.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/text/AsciiText.h"
+#include "platform/xml/HtmlLinks.h"
 #include "reader/FeedParser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -251,6 +253,72 @@ std::string CFeedFetcher::FetchFeedTitle(const std::string& url, std::string* si
     if (siteLink)
         *siteLink = parser.SiteLink();
     return title;
+}
+
+FeedDiscovery CFeedFetcher::DiscoverFeeds(const std::string& url) {
+    FeedDiscovery found;
+    // A feed at the address: taken as it is, under the address that answered.
+    const auto asFeed = [this](const HttpResponse& response, FeedOffer& offer) {
+        if (!response.IsSuccess())
+            return false;
+        CFeedParser parser;
+        parser.SetTransportCharset(CharsetOf(response.contentType));
+        parser.SetContentType(response.contentType);
+        offer.title = parser.ParseTitle(response.body);
+        offer.site = parser.SiteLink();
+        return parser.GetFormat() != CFeedParser::Format::kNone;
+    };
+    HttpResponse page = Get(url, {}, false);
+    if (Exiting() || page.result == HttpResult::kCancelled) {
+        found.reason = CReasonText::Text(Reason::kCancelled);
+        return found;
+    }
+    if (!page.IsSuccess()) {
+        found.reason = page.Ok() ? CReasonText::HttpStatus(page.status) : page.errorText;
+        return found;
+    }
+    found.answered = true;
+    const std::string base = page.finalUrl.empty() ? url : page.finalUrl;
+    if (FeedOffer offer{.url = url}; asFeed(page, offer)) {
+        found.isFeed = true;
+        found.offers.push_back(offer);
+        return found;
+    }
+    std::vector<HtmlLink> links = CHtmlLinks::FromPage(page.body, base);
+    for (const HttpHeader& header : page.headers)
+        if (AsciiLower(header.name) == "link")
+            for (HtmlLink& link : CHtmlLinks::FromHeader(header.value, base))
+                links.push_back(std::move(link));
+    for (const HtmlLink& link : CHtmlLinks::WithRel(links, "alternate")) {
+        const std::string type = AsciiLower(link.type);
+        const bool feed = type == "application/rss+xml" || type == "application/atom+xml" ||
+                          type == "application/feed+json" || type == "application/rdf+xml";
+        const FeedOffer offer{.url = link.href, .title = link.title};
+        if (feed && std::find_if(found.offers.begin(), found.offers.end(), [&](const auto& o) {
+                        return o.url == offer.url;
+                    }) == found.offers.end())
+            found.offers.push_back(offer);
+    }
+    if (!found.offers.empty())
+        return found;
+    // Nothing announced: the places where weblog and site programs put their feeds.
+    const size_t scheme = base.find("://");
+    const size_t pathAt =
+        base.find_first_of("/?#", scheme == std::string::npos ? 0 : scheme + 3);
+    const std::string root = base.substr(0, pathAt);
+    for (const char* place : {"/feed", "/rss.xml", "/atom.xml", "/index.xml", "/feed.xml", "/rss"}) {
+        FeedOffer offer{.url = root + place};
+        if (Exiting())
+            break;
+        if (asFeed(Get(offer.url, {}, true), offer)) {
+            found.offers.push_back(offer);
+            break;
+        }
+    }
+    if (found.offers.empty())
+        found.reason = "这个网页没有提供订阅 (页面中没有 RSS、Atom 或 JSON Feed 的链接, 常用的订阅地址"
+                       "也没有回答)";
+    return found;
 }
 
 bool CFeedFetcher::DownloadUrlToTempFile(const std::string& url) {

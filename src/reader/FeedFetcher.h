@@ -56,6 +56,21 @@ class CFeedItemSink;
 //
 // Every transfer ends promptly when g_bAppExiting is set or the cancel token is raised, and is
 // bounded by the client's limits. Only a 2xx answer is read. One fetcher per thread.
+// One feed an address leads to, with its title ("" when it has none).
+struct FeedOffer {
+    std::string url;
+    std::string title;
+    std::string site; // the site the feed names, when the feed itself was read
+    bool operator==(const FeedOffer&) const = default;
+};
+
+struct FeedDiscovery {
+    bool answered = false;         // the address answered with a document (2xx)
+    bool isFeed = false;           // the address itself is a feed (offers holds it alone)
+    std::vector<FeedOffer> offers; // what was found, in the page's order
+    std::string reason;            // why nothing was found
+};
+
 class CFeedFetcher {
 public:
     CFeedFetcher();
@@ -92,6 +107,13 @@ public:
     // feed has no title.
     // With siteLink, also the address of the feed's site ("" when it names none).
     std::string FetchFeedTitle(const std::string& url, std::string* siteLink = nullptr);
+
+    // What an address typed to subscribe leads to: the address itself when it is a feed; else
+    // the feeds its page announces (<link rel="alternate"> of RSS, Atom or JSON Feed, and the
+    // Link header), or, when it announces none, those of the usual places (/feed, /rss.xml,
+    // /atom.xml, /index.xml, /feed.xml, /rss) that answer with a feed: at most six requests
+    // more. Nothing found: no offers and the reason.
+    FeedDiscovery DiscoverFeeds(const std::string& url);
 
     // Downloads the address whole into MakeTempFilePath(url); true when the server answered 2xx
     // and the file was written.

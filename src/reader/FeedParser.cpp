@@ -380,9 +380,11 @@ std::string CFeedParser::ParseTitle(std::string_view text) {
         m_siteLink = feed.HomePage();
         return feed.Title();
     }
+    m_format = Format::kNone;
     CXmlDocument doc;
     if (!Load(text, doc))
         return {};
+    m_format = FormatOf(doc);
     return ReadTitle(doc, &m_siteLink);
 }
 

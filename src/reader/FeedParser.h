@@ -99,7 +99,8 @@ public:
     // document that turns out not to be well formed is read again leniently (after OnRestart).
     // true when at least one item was handed over.
     bool ParseItems(std::string_view text, CFeedItemSink& sink, size_t batchSize);
-    // The channel title (Atom: the feed title); "" when there is none or the text is no feed.
+    // The channel title (Atom: the feed title); "" when there is none or the text is no feed
+    // (GetFormat tells which).
     std::string ParseTitle(std::string_view text);
     // The address of the site the last ParseTitle's feed belongs to (RSS: the channel link;
     // Atom: the feed's alternate link; JSON Feed: home_page_url); "" when it names none.

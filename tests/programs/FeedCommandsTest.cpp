@@ -4,6 +4,7 @@
 #include "support/CliRunner.h"
 
 #include <algorithm>
+#include <atomic>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -115,6 +116,58 @@ TEST_F(FeedCommandsTest, BadInputGetsTheProgramsMessages) {
     CliResult receive = Run({"receive", "--all"});
     EXPECT_EQ(receive.exitCode, 1) << "a channel failed";
     EXPECT_NE(receive.out.find("坏\tfailed"), std::string::npos) << receive.out;
+}
+
+// A web page's address subscribes to the feed the page announces; a page with several says
+// which, a page with none falls back on the usual places, a page with nothing says so.
+TEST_F(FeedCommandsTest, ASitesAddressLeadsToItsFeed) {
+    loopback::CHttpServer site;
+    const auto page = [](const std::string& head) {
+        return [head](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><head>" + head + "</head><body>首页</body></html>",
+                          "text/html; charset=utf-8");
+        };
+    };
+    const std::string feedLink = "<link rel=\"alternate\" type=\"application/rss+xml\" ";
+    site.Server().Get("/one/", page(feedLink + "title=\"文章\" href=\"../news.xml\">"));
+    site.Server().Get("/two/", page(feedLink + "title=\"文章\" href=\"/news.xml\">" +
+                                    "<link rel=\"alternate\" type=\"application/atom+xml\" "
+                                    "title=\"评论\" href=\"comments.atom\">" +
+                                    "<link rel=\"stylesheet\" href=\"s.css\">"));
+    site.Server().Get("/plain/", page("<title>没有订阅</title>"));
+    site.Server().Get("/news.xml", [](const httplib::Request&, httplib::Response& r) {
+        r.set_content("<rss version=\"2.0\"><channel><title>站点新闻</title></channel></rss>",
+                      "application/rss+xml");
+    });
+    std::atomic<bool> usualPlace{false};
+    site.Server().Get("/rss.xml", [&](const httplib::Request&, httplib::Response& r) {
+        if (!usualPlace) {
+            r.status = 404;
+            return;
+        }
+        r.set_content("<rss version=\"2.0\"><channel><title>常用地址</title></channel></rss>",
+                      "application/rss+xml");
+    });
+    site.Start();
+
+    CliResult one = Run({"channel", "add", site.Url("/one/")});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(one.out, "网页提供的订阅: " + site.Url("/news.xml") + "\n文章\n");
+
+    CliResult two = Run({"channel", "add", site.Url("/two/")});
+    EXPECT_EQ(two.exitCode, 1);
+    EXPECT_EQ(two.err, "这个网页提供多个订阅, 请用其中一个地址订阅:\n  " + site.Url("/news.xml") +
+                           "  文章\n  " + site.Url("/two/comments.atom") + "  评论\n");
+
+    // No link on the page: /feed does not answer, /rss.xml neither, ... none does.
+    CliResult plain = Run({"channel", "add", site.Url("/plain/")});
+    EXPECT_EQ(plain.exitCode, 1);
+    EXPECT_NE(plain.err.find("这个网页没有提供订阅"), std::string::npos) << plain.err;
+    // With a feed at one of the usual places, that one is taken.
+    usualPlace = true;
+    CliResult usual = Run({"channel", "add", site.Url("/plain/")});
+    ASSERT_EQ(usual.exitCode, 0) << usual.err;
+    EXPECT_EQ(usual.out, "网页提供的订阅: " + site.Url("/rss.xml") + "\n常用地址\n");
 }
 
 TEST_F(FeedCommandsTest, AFailedChannelSaysWhyAndKeepsItsUnreadCount) {

@@ -50,6 +50,13 @@ protected:
     void SetUp() override {
         EnsureApp();
         g_bAppExiting = 0;
+        // A site's home page that announces two feeds.
+        m_server.Server().Get("/home/", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html><head><link rel=\"alternate\" type=\"application/rss+xml\" "
+                            "title=\"新闻\" href=\"../news.xml\"><link rel=\"alternate\" "
+                            "type=\"application/rss+xml\" href=\"/pictures.xml\"></head></html>",
+                            "text/html");
+        });
         m_server.Server().Get("/news.xml", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(Feed("新闻", 12), "application/rss+xml");
         });
@@ -160,6 +167,23 @@ TEST_F(ReaderWindowsTest, FetchingTheTitleFillsTheName) {
     dialog.FetchTitle();
     ASSERT_TRUE(WaitFor([&] { return dialog.FetchButton()->isEnabled(); }, 20000));
     EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("无法获取标题!")});
+
+    // A site's page: the user picks one of its feeds, which takes the address field; the page
+    // is the site.
+    std::vector<FeedOffer> offered;
+    CSubscriptionDialog::SetFeedChooser([&](const std::vector<FeedOffer>& offers) {
+        offered = offers;
+        return std::optional<size_t>(1);
+    });
+    dialog.UrlEdit()->setText(QString::fromStdString(Url("/home/")));
+    dialog.SiteEdit()->clear();
+    dialog.FetchTitle();
+    ASSERT_TRUE(WaitFor([&] { return dialog.FetchButton()->isEnabled(); }, 20000));
+    CSubscriptionDialog::SetFeedChooser({});
+    EXPECT_EQ(offered, (std::vector<FeedOffer>{{.url = Url("/news.xml"), .title = "新闻"},
+                                               {.url = Url("/pictures.xml")}}));
+    EXPECT_EQ(dialog.Url(), QString::fromStdString(Url("/pictures.xml")));
+    EXPECT_EQ(dialog.SiteEdit()->text(), QString::fromStdString(Url("/home/")));
 }
 
 TEST_F(ReaderWindowsTest, AStartAddressOpensTheFilledDialogAndTheChannelIsReceived) {

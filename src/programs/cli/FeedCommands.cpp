@@ -258,7 +258,7 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
         int parent = args.Has("parent") ? reader.Find(args.Get("parent")) : -1;
         if (args.Has("parent") && parent < 0)
             return 1;
-        const std::string url = args.positional[0];
+        std::string url = args.positional[0];
         std::string title = args.Get("title");
         if (title.empty() && !url.empty()) {
             // The address is checked before anything is fetched from it.
@@ -268,7 +268,27 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
             ProxySettings proxy;
             if (CAppSettings::ReadProxySettings(proxy))
                 fetcher.SetProxy(CFeedFetcher::ProxyFromSettings(proxy));
-            title = fetcher.FetchFeedTitle(url);
+            // A web page instead of a feed: the feed it announces, when it is just one.
+            const FeedDiscovery found = fetcher.DiscoverFeeds(url);
+            if (found.offers.size() > 1) {
+                std::string list = "这个网页提供多个订阅, 请用其中一个地址订阅:";
+                for (const FeedOffer& offer : found.offers)
+                    list += "\n  " + offer.url + (offer.title.empty() ? "" : "  " + offer.title);
+                return Error(list);
+            }
+            // A page without feeds says so; an address that did not answer is left to the
+            // title check below.
+            if (found.answered && found.offers.empty())
+                return Error(found.reason);
+            if (!found.offers.empty()) {
+                if (!found.isFeed) {
+                    url = found.offers[0].url;
+                    m_out << "网页提供的订阅: " << url << "\n";
+                }
+                title = found.offers[0].title;
+                if (!found.isFeed && title.empty())
+                    title = fetcher.FetchFeedTitle(url);
+            }
             if (title.empty())
                 GetReporter().ReportMessage("无法获取标题!");
         }

@@ -12,10 +12,15 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+CSubscriptionDialog::FeedChooser g_feedChooser;
+} // namespace
 
 CSubscriptionDialog::CSubscriptionDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("添加订阅"));
@@ -114,15 +119,61 @@ void CSubscriptionDialog::FetchTitle() {
         if (haveProxy)
             fetcher.SetProxy(proxy);
         fetcher.SetCancelToken(cancel.get());
-        std::string site;
-        const std::string title = fetcher.FetchFeedTitle(url, &site);
+        const FeedDiscovery found = fetcher.DiscoverFeeds(url);
         if (cancel->IsCancelled())
             return;
-        PostToUi(self.data(), [self, title, site] {
+        PostToUi(self.data(), [self, found, typed = ToQ(url)] {
             if (self)
-                self->OnTitle(ToQ(title), ToQ(site));
+                self->OnDiscovered(found, typed);
         });
     });
+}
+
+void CSubscriptionDialog::SetFeedChooser(FeedChooser chooser) {
+    g_feedChooser = std::move(chooser);
+}
+
+void CSubscriptionDialog::OnDiscovered(const FeedDiscovery& found, const QString& typed) {
+    if (found.isFeed || found.offers.empty()) {
+        if (found.answered && found.offers.empty()) {
+            m_fetch->setText(QStringLiteral("从地址获取"));
+            m_fetch->setEnabled(true);
+            CMessageBox::Show(this, ToQ(found.reason));
+            emit TitleFetched(QString());
+            return;
+        }
+        OnTitle(found.offers.empty() ? QString() : ToQ(found.offers[0].title),
+                found.offers.empty() ? QString() : ToQ(found.offers[0].site));
+        return;
+    }
+    // A web page: its feed, or the one the user picks of several.
+    std::optional<size_t> chosen = 0;
+    if (found.offers.size() > 1) {
+        if (g_feedChooser) {
+            chosen = g_feedChooser(found.offers);
+        } else {
+            QStringList entries;
+            for (const FeedOffer& offer : found.offers)
+                entries << (offer.title.empty() ? ToQ(offer.url)
+                                                : ToQ(offer.title) + QStringLiteral("  —  ") +
+                                                      ToQ(offer.url));
+            bool ok = false;
+            const QString entry = QInputDialog::getItem(
+                this, QStringLiteral("选择订阅"),
+                QStringLiteral("这个网页提供多个订阅, 请选择一个:"), entries, 0, false, &ok);
+            chosen = ok ? std::optional<size_t>(entries.indexOf(entry)) : std::nullopt;
+        }
+    }
+    if (!chosen || *chosen >= found.offers.size()) {
+        m_fetch->setText(QStringLiteral("从地址获取"));
+        m_fetch->setEnabled(true);
+        emit TitleFetched(QString());
+        return;
+    }
+    const FeedOffer& offer = found.offers[*chosen];
+    m_url->setText(ToQ(offer.url));
+    // The page the user typed is the site the feed belongs to.
+    OnTitle(ToQ(offer.title), typed);
 }
 
 void CSubscriptionDialog::OnTitle(const QString& title, const QString& site) {

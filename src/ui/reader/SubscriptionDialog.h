@@ -1,8 +1,13 @@
 #pragma once
 
+#include "reader/FeedFetcher.h"
+
 #include <QDialog>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
+#include <vector>
 
 class CCancelToken;
 class QLineEdit;
@@ -28,8 +33,13 @@ public:
 
     // What 确定 does: the checks, then the dialog closes. False when a check refused.
     bool Confirm();
-    // What "从地址获取" does: the title is read from the feed on a worker.
+    // What "从地址获取" does: the title is read from the feed on a worker. A web page's address
+    // becomes the feed it announces (the user picks one when it announces several).
     void FetchTitle();
+
+    // Which of a page's feeds to take; nothing when the user cancels. Tests answer through it.
+    using FeedChooser = std::function<std::optional<size_t>(const std::vector<FeedOffer>&)>;
+    static void SetFeedChooser(FeedChooser chooser);
 
 signals:
     // The title probe finished (the name field holds its result).
@@ -37,6 +47,7 @@ signals:
 
 private:
     void OnTitle(const QString& title, const QString& site);
+    void OnDiscovered(const FeedDiscovery& found, const QString& typed);
 
     QLineEdit* m_url = nullptr;
     QLineEdit* m_title = nullptr;
