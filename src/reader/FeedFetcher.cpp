@@ -242,32 +242,34 @@ bool CFeedFetcher::FetchFeedItems(const std::string& url, std::vector<FeedItem>&
     return Fetch(url, items).outcome == FeedFetchResult::Outcome::kItems;
 }
 
-std::string CFeedFetcher::FetchFeedTitle(const std::string& url, std::string* siteLink) {
-    HttpResponse response = Get(url, {}, true);
-    if (!response.IsSuccess() || Exiting())
-        return {};
+namespace {
+
+// The title and site of a feed answer; false when the answer is no feed.
+bool ReadFeedHead(const HttpResponse& response, FeedOffer& offer) {
+    if (!response.IsSuccess())
+        return false;
     CFeedParser parser;
     parser.SetTransportCharset(CharsetOf(response.contentType));
     parser.SetContentType(response.contentType);
-    std::string title = parser.ParseTitle(response.body);
+    offer.title = parser.ParseTitle(response.body);
+    offer.site = parser.SiteLink();
+    return parser.GetFormat() != CFeedParser::Format::kNone;
+}
+
+} // namespace
+
+std::string CFeedFetcher::FetchFeedTitle(const std::string& url, std::string* siteLink) {
+    HttpResponse response = Get(url, {}, true);
+    FeedOffer offer;
+    if (Exiting() || !ReadFeedHead(response, offer))
+        return {};
     if (siteLink)
-        *siteLink = parser.SiteLink();
-    return title;
+        *siteLink = offer.site;
+    return offer.title;
 }
 
 FeedDiscovery CFeedFetcher::DiscoverFeeds(const std::string& url) {
     FeedDiscovery found;
-    // A feed at the address: taken as it is, under the address that answered.
-    const auto asFeed = [this](const HttpResponse& response, FeedOffer& offer) {
-        if (!response.IsSuccess())
-            return false;
-        CFeedParser parser;
-        parser.SetTransportCharset(CharsetOf(response.contentType));
-        parser.SetContentType(response.contentType);
-        offer.title = parser.ParseTitle(response.body);
-        offer.site = parser.SiteLink();
-        return parser.GetFormat() != CFeedParser::Format::kNone;
-    };
     HttpResponse page = Get(url, {}, false);
     if (Exiting() || page.result == HttpResult::kCancelled) {
         found.reason = CReasonText::Text(Reason::kCancelled);
@@ -279,16 +281,15 @@ FeedDiscovery CFeedFetcher::DiscoverFeeds(const std::string& url) {
     }
     found.answered = true;
     const std::string base = page.finalUrl.empty() ? url : page.finalUrl;
-    if (FeedOffer offer{.url = url}; asFeed(page, offer)) {
+    // A feed at the address is taken as it is.
+    if (FeedOffer offer{.url = url}; ReadFeedHead(page, offer)) {
         found.isFeed = true;
         found.offers.push_back(offer);
         return found;
     }
     std::vector<HtmlLink> links = CHtmlLinks::FromPage(page.body, base);
-    for (const HttpHeader& header : page.headers)
-        if (AsciiLower(header.name) == "link")
-            for (HtmlLink& link : CHtmlLinks::FromHeader(header.value, base))
-                links.push_back(std::move(link));
+    for (HtmlLink& link : CHtmlLinks::FromHeader(page.Header("Link"), base))
+        links.push_back(std::move(link));
     for (const HtmlLink& link : CHtmlLinks::WithRel(links, "alternate")) {
         const std::string type = AsciiLower(link.type);
         const bool feed = type == "application/rss+xml" || type == "application/atom+xml" ||
@@ -310,7 +311,7 @@ FeedDiscovery CFeedFetcher::DiscoverFeeds(const std::string& url) {
         FeedOffer offer{.url = root + place};
         if (Exiting())
             break;
-        if (asFeed(Get(offer.url, {}, true), offer)) {
+        if (ReadFeedHead(Get(offer.url, {}, true), offer)) {
             found.offers.push_back(offer);
             break;
         }

@@ -59,10 +59,7 @@ CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* p
         FollowSettings();
         followScope();
     });
-    connect(m_host, &QLineEdit::textEdited, this, [this] {
-        m_scope->setItemText(static_cast<int>(SearchScope::kWeb),
-                             ToQ(CFeedSearch::NewsSearchLabel(ToStd(m_host->text().trimmed()))));
-    });
+    connect(m_host, &QLineEdit::textEdited, this, &CSearchBar::NameService);
     connect(m_search, &QPushButton::clicked, this, &CSearchBar::RunSearch);
     connect(m_keyword, &QLineEdit::returnPressed, this, &CSearchBar::RunSearch);
 }
@@ -73,6 +70,10 @@ void CSearchBar::FollowSettings() {
     if (m_host->text().trimmed() == m_settingsHost)
         m_host->setText(host);
     m_settingsHost = host;
+    NameService();
+}
+
+void CSearchBar::NameService() {
     m_scope->setItemText(static_cast<int>(SearchScope::kWeb),
                          ToQ(CFeedSearch::NewsSearchLabel(ToStd(m_host->text().trimmed()))));
 }

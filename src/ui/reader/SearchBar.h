@@ -51,6 +51,8 @@ signals:
 private:
     void Show(const SearchOutcome& outcome);
     void Finish(const SearchOutcome& outcome);
+    // The on-line scope is named after the service address in the field.
+    void NameService();
     // Keeps a changed service address in the settings; false (said already) when refused.
     bool StoreHost();
 
