@@ -784,6 +784,17 @@ TEST_F(BlogWindowsTest, TheListCountsAndPreviewNeverShowWhatIsGone) {
     EXPECT_TRUE(WaitFor([&] { return tree.CountOf(1030) == 3; }));
     EXPECT_EQ(blog.View()->RowCount(), 3);
     EXPECT_EQ(blog.PreviewedId(), first);
+    // Its tags changed elsewhere: the preview is rendered again with them.
+    std::string previewedTags;
+    QObject::connect(&blog, &CBlogWorkspace::PreviewArticle,
+                     [&](const ArticleRecord& article, const std::string&) {
+                         previewedTags = article.tags;
+                     });
+    ArticleRecord changed;
+    ASSERT_EQ(other.GetArticle(first, changed), 1);
+    changed.tags = "新标签";
+    ASSERT_EQ(other.UpdateArticle(first, changed), 1);
+    EXPECT_TRUE(WaitFor([&] { return previewedTags == "新标签"; }));
     ASSERT_EQ(other.SetArticleFolder(first, kFolderTrash), 1);
     EXPECT_TRUE(WaitFor([&] { return !pane->ShowsArticlePreview(); }));
     EXPECT_EQ(blog.View()->RowOf(first), nullptr);

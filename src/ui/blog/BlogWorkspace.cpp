@@ -412,7 +412,8 @@ void CBlogWorkspace::ReloadShown() {
         return;
     }
     if (article.title != m_previewed.title || article.content != m_previewed.content ||
-        article.pubDate != m_previewed.pubDate || article.category != m_previewed.category) {
+        article.pubDate != m_previewed.pubDate || article.category != m_previewed.category ||
+        article.tags != m_previewed.tags) {
         m_previewed = article;
         emit PreviewArticle(article, place.account);
     }
