@@ -410,6 +410,11 @@ TEST_F(ReceiveSchedulerTest, AThousandReceivesLeaveNoThreadsBehind) {
         mostWorkers = std::max(mostWorkers, scheduler.WorkerCount());
     }
     scheduler.Wait();
+    // A joined thread wakes its joiner before the kernel has taken it off the process's list:
+    // the last one may be listed for a moment after Wait() returns.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (ThreadCount() > threadsBefore && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(ThreadCount(), threadsBefore);
     EXPECT_EQ(scheduler.WorkerCount(), 0);
     // Four channels: each has at most one receive fetching; a worker that has let its channel
