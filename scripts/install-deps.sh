@@ -30,6 +30,9 @@ packages=(
     libxml2-utils python3-feedparser
     # Chinese text in the windows
     fonts-noto-cjk
+    # the article editor: Markdown to HTML (with GitHub's tables, strike-through and autolinks)
+    # and English spell checking
+    libcmark-gfm-dev libcmark-gfm-extensions-dev libhunspell-dev hunspell-en-us
     # compiling e-books (chmcmd), and reading them back in the tests (extract_chmLib)
     fp-utils libchm-bin
 )
