@@ -222,8 +222,11 @@ TEST_F(ReaderWindowsTest, ReceivingAnnouncesNewItemsAndUpdatesTheTree) {
     ChannelProperties properties{.title = "新闻", .xmlUrl = Url("/news.xml"), .newItemShowTip = 1};
     ASSERT_TRUE(m_reader->Tree().SetChannelProperties(index, properties, m_store));
     std::vector<std::pair<int, int>> announced;
-    QObject::connect(m_reader.get(), &CRssReader::NewItems,
-                     [&](int at, int count) { announced.emplace_back(at, count); });
+    QObject::connect(m_reader.get(), &CRssReader::RoundEnded,
+                     [&](const ReceiveProgress&, const std::vector<NewItemsNote>& notes) {
+                         for (const NewItemsNote& note : notes)
+                             announced.emplace_back(note.index, note.unread);
+                     });
     ASSERT_TRUE(Receive(index));
     ASSERT_TRUE(WaitFor([&] { return !announced.empty(); }));
     EXPECT_EQ(announced[0], std::make_pair(index, 12));

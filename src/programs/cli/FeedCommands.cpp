@@ -15,9 +15,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <ostream>
+#include <unistd.h>
 
 namespace {
 
@@ -109,25 +111,56 @@ void ListText(CReader& reader, const std::vector<int>& items, int depth, std::os
     }
 }
 
-// Prints one line per received channel.
+// Prints one line per received channel. On a terminal a progress line below them shows the
+// round's counts, and its summary stays when the receive ends; piped output has only the
+// channels' lines.
 class CCliReceiveObserver : public CReceiveObserver {
 public:
-    CCliReceiveObserver(CChannelTree& tree, std::ostream& out) : m_tree(tree), m_out(out) {}
+    CCliReceiveObserver(CChannelTree& tree, std::ostream& out, std::ostream* progress)
+        : m_tree(tree), m_out(out), m_progress(progress) {}
     void OnChannelDone(const ChannelReceiveResult& result) override {
         std::lock_guard lock(m_lock);
+        ClearProgressLine();
         m_out << SlashPath(m_tree, result.index) << "\t"
               << (result.Ok() ? "ok" : "failed: " + result.reason) << "\t" << result.newItems
               << "\t" << result.unread << "\n";
         m_out.flush();
         if (!result.Ok())
             m_failed = true;
+        ShowProgressLine();
+    }
+    void OnProgress(const ReceiveProgress& progress) override {
+        std::lock_guard lock(m_lock);
+        m_line = progress.Text();
+        ShowProgressLine();
+    }
+    void OnRoundEnd(const ReceiveProgress& progress, const std::vector<NewItemsNote>&) override {
+        std::lock_guard lock(m_lock);
+        if (!m_progress)
+            return;
+        ClearProgressLine();
+        m_line.clear();
+        *m_progress << progress.Text() << "\n";
+        m_progress->flush();
     }
     bool Failed() const { return m_failed; }
 
 private:
+    // "\r" and "erase to the end of the line": the progress line is written over in place.
+    void ClearProgressLine() {
+        if (m_progress && !m_line.empty())
+            *m_progress << "\r\x1b[K" << std::flush;
+    }
+    void ShowProgressLine() {
+        if (m_progress && !m_line.empty())
+            *m_progress << "\r\x1b[K" << m_line << std::flush;
+    }
+
     CChannelTree& m_tree;
     std::ostream& m_out;
+    std::ostream* m_progress; // null when the error output is no terminal
     std::mutex m_lock;
+    std::string m_line; // the progress line shown
     bool m_failed = false;
 };
 
@@ -176,7 +209,8 @@ const char* CFeedCommands::UsageText() {
                               频道设置
   channel list [--json]       列出频道树
   receive [路径] [--all] [--by-weight] [--timeout 秒]
-                              收取; 每个频道一行: 路径, ok 或 "failed: 原因", 新文章数, 未读数
+                              收取; 每个频道一行: 路径, ok 或 "failed: 原因", 新文章数, 未读数;
+                              在终端上另有一行进度, 结束时给出汇总
   items 路径 [--filter all|read|unread|new] [--page N] [--json]
                               列出文章
   item show 编号 [--html] | item read 编号 | item unread 编号
@@ -386,7 +420,7 @@ int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
         GetReporter().ReportMessage(
             "程序设置无法读取: 本次收取不删除任何文章 (config/appConfig.xml "
             "未改动, 请修复或删除它)");
-    CCliReceiveObserver observer(reader.tree, m_out);
+    CCliReceiveObserver observer(reader.tree, m_out, isatty(STDERR_FILENO) ? &std::cerr : nullptr);
     CReceiveScheduler scheduler(reader.tree, observer);
     scheduler.SetLimits(limits);
     if (!args.positional.empty()) {
