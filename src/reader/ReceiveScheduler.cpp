@@ -126,45 +126,17 @@ bool CReceiveScheduler::Stopped() const {
 }
 
 bool CReceiveScheduler::Start(std::function<void()> work) {
-    std::vector<Worker> ended;
-    {
-        std::lock_guard lock(m_lock);
-        if (m_cancel.IsCancelled())
-            return false;
-        // Workers that are done are joined now, so that threads do not pile up.
-        auto done = std::stable_partition(m_workers.begin(), m_workers.end(),
-                                          [](const Worker& worker) { return !*worker.ended; });
-        std::move(done, m_workers.end(), std::back_inserter(ended));
-        m_workers.erase(done, m_workers.end());
-        auto flag = std::make_shared<std::atomic<bool>>(false);
-        m_workers.push_back({std::thread([work = std::move(work), flag] {
-                                 work();
-                                 *flag = true;
-                             }),
-                             flag});
-    }
-    for (Worker& worker : ended)
-        worker.thread.join();
-    return true;
+    if (m_cancel.IsCancelled())
+        return false;
+    return m_runner.Submit([work = std::move(work)](const CCancelToken&) { work(); });
 }
 
 int CReceiveScheduler::WorkerCount() const {
-    std::lock_guard lock(m_lock);
-    return static_cast<int>(m_workers.size());
+    return m_runner.ThreadCount();
 }
 
 void CReceiveScheduler::Wait() {
-    for (;;) {
-        std::vector<Worker> workers;
-        {
-            std::lock_guard lock(m_lock);
-            workers.swap(m_workers);
-        }
-        if (workers.empty())
-            return;
-        for (Worker& worker : workers)
-            worker.thread.join();
-    }
+    m_runner.Wait();
 }
 
 void CReceiveScheduler::Shutdown() {
@@ -173,7 +145,7 @@ void CReceiveScheduler::Shutdown() {
         std::lock_guard lock(m_roundLock);
         m_round.stop->Cancel();
     }
-    Wait();
+    m_runner.Shutdown();
 }
 
 namespace {

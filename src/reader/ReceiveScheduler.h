@@ -2,6 +2,7 @@
 
 #include "platform/http/CancelToken.h"
 #include "platform/http/HttpClient.h"
+#include "platform/jobs/JobRunner.h"
 #include "reader/ChannelTree.h"
 #include "reader/FeedFetcher.h"
 #include "storage/FeedItem.h"
@@ -131,9 +132,7 @@ struct FetchOutcome {
 // already has does nothing, and a second by-weight walk waits for the first to end. Shutdown()
 // or the exit flag ends every walk and aborts its downloads.
 //
-// Threads: the scheduler owns its workers. A worker that has ended is joined when the next one
-// starts (and by Wait), so a program left open for weeks holds no more threads than its busiest
-// moment needed. The calls that start receives, Wait and Shutdown belong to one thread (the
+// Threads: the scheduler's job runner owns its workers (see CJobRunner). The calls that start receives, Wait and Shutdown belong to one thread (the
 // interface thread, or the cli's main thread).
 class CReceiveScheduler {
 public:
@@ -229,10 +228,6 @@ private:
         bool byWeight = false;
         bool takeEvery = false;
     };
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> ended;
-    };
 
     // Starts a worker; false once the scheduler was shut down.
     bool Start(std::function<void()> work);
@@ -311,8 +306,7 @@ private:
     mutable std::atomic<bool> m_indexing{false};
     CCancelToken m_cancel;
 
-    mutable std::mutex m_lock; // guards the workers and the channels in flight
-    std::vector<Worker> m_workers;
+    mutable std::mutex m_lock; // guards the channels in flight and the hosts' slots
     std::set<std::string> m_inFlight;
     std::map<std::string, int> m_hostFetches; // fetches under way per host
     int m_hostLimit = 2;
@@ -328,4 +322,6 @@ private:
     };
     std::mutex m_roundLock;
     Round m_round;
+    // Last, so that its threads are joined before anything they use goes.
+    CJobRunner m_runner;
 };
