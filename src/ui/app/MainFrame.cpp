@@ -28,12 +28,13 @@
 #include "ui/reader/CleanWizard.h"
 #include "ui/reader/FavoriteItemList.h"
 #include "ui/reader/FavoritesPane.h"
+#include "ui/reader/FeedRulesDialog.h"
 #include "ui/reader/PropertyPageRssSetupAppearance.h"
 #include "ui/reader/PropertyPageRssSetupGeneral.h"
 #include "ui/reader/PropertyPageRssSetupStatistics.h"
 #include "ui/reader/PropertyPageRssSetupStorage.h"
-#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 #include "ui/reader/SearchBar.h"
 #include "ui/shell/ControlFavorites.h"
@@ -277,6 +278,11 @@ void CMainFrame::RegisterCommands() {
         c.Handle(id, [this, id] { m_channelTree->OnCommand(id, -1); });
     c.Handle(kCmdSearch, [this] { CSearchBar::Toggle(*this); });
     c.Handle(kCmdCleanWizard, [this] { CCleanWizard::Run(*this); });
+    c.Handle(kCmdFeedRules, [this] {
+        CFeedRulesDialog rules(*m_reader, m_favoriteTree->Favorites(), CFeedRules::DefaultPath(),
+                               this);
+        rules.exec();
+    });
     c.Handle(kCmdExportChannel, [this] {
         m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });
@@ -382,6 +388,7 @@ void CMainFrame::BuildMenus() {
     QMenu* rssTools = menu(kSideRss, QStringLiteral("工具"));
     rssTools->addAction(Action(kCmdSearch));
     rssTools->addAction(Action(kCmdCleanWizard));
+    rssTools->addAction(Action(kCmdFeedRules));
     rssTools->addAction(Action(kCmdCompactRssDb));
     rssTools->addSeparator();
     // The browser's feed links and the quill:// links of web pages open in this program.

@@ -76,6 +76,7 @@ enum CommandId : int {
     kCmdToggleItemRead = 32953,
     kCmdKeepItem = 32954,
     kCmdShortcutHelp = 32955,
+    kCmdFeedRules = 32956,
 
     // Browser pane.
     kCmdBack = 32812,
