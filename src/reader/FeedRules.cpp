@@ -42,9 +42,11 @@ constexpr std::pair<RuleField, const char*> kFields[] = {{RuleField::kTitle, "ti
                                                          {RuleField::kLink, "link"}};
 constexpr std::pair<RuleMatch, const char*> kMatches[] = {{RuleMatch::kContains, "contains"},
                                                           {RuleMatch::kRegex, "regex"}};
-constexpr std::pair<RuleAction, const char*> kActions[] = {{RuleAction::kMarkRead, "read"},
-                                                           {RuleAction::kDelete, "delete"},
-                                                           {RuleAction::kCopyToFavorites, "copy"}};
+constexpr std::pair<RuleAction, const char*> kActions[] = {
+    {RuleAction::kMarkRead, "read"},
+    {RuleAction::kDelete, "delete"},
+    {RuleAction::kCopyToFavorites, "copy"},
+    {RuleAction::kMarkImportant, "important"}};
 
 const std::string& FieldOf(const FeedItem& item, RuleField field) {
     switch (field) {
@@ -300,7 +302,9 @@ MergeVerdict CRuleFilter::Judge(const FeedItem& item) const {
         const Compiled& compiled = *rule;
         // What is decided already needs no second rule.
         if ((compiled.rule.action == RuleAction::kDelete && verdict.drop) ||
-            (compiled.rule.action == RuleAction::kMarkRead && (verdict.markRead || verdict.drop)))
+            (compiled.rule.action == RuleAction::kMarkRead && (verdict.markRead || verdict.drop)) ||
+            (compiled.rule.action == RuleAction::kMarkImportant &&
+             (verdict.important || verdict.drop)))
             continue;
         if (!Holds(compiled, item, lowered))
             continue;
@@ -310,6 +314,9 @@ MergeVerdict CRuleFilter::Judge(const FeedItem& item) const {
             break;
         case RuleAction::kDelete:
             verdict.drop = true;
+            break;
+        case RuleAction::kMarkImportant:
+            verdict.important = true;
             break;
         case RuleAction::kCopyToFavorites:
             if (std::find(verdict.favoriteFolders.begin(), verdict.favoriteFolders.end(),

@@ -26,6 +26,7 @@ enum class RuleAction {
     kMarkRead,        // stored read
     kDelete,          // not stored
     kCopyToFavorites, // stored, and copied into a favorites box
+    kMarkImportant,   // stored marked important
 };
 
 // One filter rule (过滤规则): which channels, which items, what happens to them when they come

@@ -258,6 +258,7 @@ void CMainFrame::RegisterCommands() {
         });
     c.Handle(kCmdOpenItemLink, [this] { m_list->OpenSelectedLink(); });
     c.Handle(kCmdToggleItemRead, [this] { m_list->ToggleSelectedRead(); });
+    c.Handle(kCmdToggleItemImportant, [this] { m_list->ToggleSelectedImportant(); });
     c.Handle(kCmdKeepItem, [this] {
         if (const FeedItemRef item = m_list->SelectedItem(); item.id > 0)
             m_favoriteTree->KeepItem(item);
@@ -366,6 +367,7 @@ void CMainFrame::BuildMenus() {
     view->addSeparator();
     view->addAction(Action(kCmdOpenItemLink));
     view->addAction(Action(kCmdToggleItemRead));
+    view->addAction(Action(kCmdToggleItemImportant));
     view->addAction(Action(kCmdKeepItem));
     view->addSeparator();
     QMenu* pane = view->addMenu(QStringLiteral("阅读窗格"));

@@ -77,6 +77,7 @@ enum CommandId : int {
     kCmdKeepItem = 32954,
     kCmdShortcutHelp = 32955,
     kCmdFeedRules = 32956,
+    kCmdToggleItemImportant = 32957,
 
     // Browser pane.
     kCmdBack = 32812,

@@ -42,6 +42,7 @@ constexpr Named kActionNames[] = {
     {static_cast<int>(RuleAction::kMarkRead), "标记为已读"},
     {static_cast<int>(RuleAction::kDelete), "删除"},
     {static_cast<int>(RuleAction::kCopyToFavorites), "复制到收藏"},
+    {static_cast<int>(RuleAction::kMarkImportant), "标记为重要"},
 };
 
 template <size_t N> QString NameOf(const Named (&names)[N], int value) {
@@ -300,7 +301,7 @@ CFeedRulesDialog::CFeedRulesDialog(CRssReader& reader, CRssFavorites& favorites,
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral(
-        "收到新文章时, 符合条件的文章按规则标记为已读、删除或复制到收藏。")));
+        "收到新文章时, 符合条件的文章按规则标记为已读、删除、复制到收藏或标记为重要。")));
     layout->addLayout(row);
     layout->addWidget(m_result);
     layout->addWidget(buttons);
