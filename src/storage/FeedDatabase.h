@@ -144,6 +144,9 @@ public:
     // Read state. Any change of it also clears the new flag. An on-line search result keeps
     // its state in its scratch row.
     int SetItemRead(const FeedItemRef& ref, int read);
+    // The importance mark of one item (a received item or an on-line search result); it
+    // leaves the read state alone. Not found: 0 with "没有对应id的rss item".
+    int SetItemImportant(const FeedItemRef& ref, int important);
     // Changes only the items in the opposite state.
     int SetFeedRead(int feedId, int read);
     int SetFeedsRead(const std::vector<int>& feedIds, int read);

@@ -248,15 +248,20 @@ TEST_F(FeedCommandsTest, RulesAreAddedListedTriedAndRemoved) {
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.err.find("正则表达式无效: "), std::string::npos) << bad.err;
     EXPECT_EQ(Run({"rules", "add", "--contains", "新闻"}).err,
-              "需要 --read、--delete 或 --copy 之一\n");
+              "需要 --read、--delete、--copy 或 --important 之一\n");
     EXPECT_EQ(Run({"rules", "add", "--contains", "新闻 3", "--scope", "每日新闻", "--delete"}).out,
               "1\n");
     EXPECT_EQ(Run({"rules", "add", "--regex", "^新闻 [12]$", "--read"}).out, "2\n");
     EXPECT_EQ(Run({"rules", "list"}).out, "1\t每日新闻\ttitle contains \"新闻 3\"\tdelete\n"
                                           "2\t所有频道\ttitle regex \"^新闻 [12]$\"\tread\n");
     EXPECT_EQ(Run({"rules", "test", "2"}).out, "2\n") << "stored items are only counted";
+    EXPECT_EQ(Run({"rules", "add", "--contains", "新闻 4", "--important"}).out, "3\n");
     m_items = 5;
     EXPECT_EQ(Run({"receive", "--all"}).out, "每日新闻\tok\t1\t4\n") << "新闻 3 was dropped";
+    const std::string items = Run({"items", "每日新闻", "--json"}).out;
+    // One item (新闻 4) is marked.
+    EXPECT_NE(items.find("\"important\": 1"), std::string::npos) << items;
+    EXPECT_EQ(items.find("\"important\": 1"), items.rfind("\"important\": 1")) << items;
     ASSERT_EQ(Run({"rules", "rm", "1"}).exitCode, 0);
     EXPECT_EQ(Run({"rules", "rm", "1"}).err, "没有编号为 1 的规则\n");
 }

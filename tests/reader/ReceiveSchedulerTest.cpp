@@ -784,6 +784,7 @@ TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach)
                          .action = RuleAction::kCopyToFavorites,
                          .box = "留存"}),
               "");
+    ASSERT_EQ(rules.Add({.pattern = "5", .action = RuleAction::kMarkImportant}), "");
     m_itemCount = 6;
     scheduler.ReceiveAll();
     scheduler.Wait();
@@ -795,13 +796,15 @@ TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach)
         1);
     std::vector<std::string> stored;
     for (const FeedItem& item : items)
-        stored.push_back(item.title + (item.isRead ? " read" : ""));
-    EXPECT_EQ(stored, (std::vector<std::string>{"a 3 read", "a 5", "a 0", "a 1", "a 2"}));
+        stored.push_back(item.title + (item.isRead ? " read" : "") +
+                         (item.isImportant ? " important" : ""));
+    EXPECT_EQ(stored, (std::vector<std::string>{"a 3 read", "a 5 important", "a 0", "a 1", "a 2"}));
     EXPECT_EQ(m_observer.done[a].second, 2) << "a dropped item is not counted as new";
     std::vector<FeedItem> copied;
     ASSERT_TRUE(favorites.Items(box, copied, m_store));
     ASSERT_EQ(copied.size(), 1u) << "b 5 is outside the rule's channel";
     EXPECT_EQ(copied[0].title, "a 5");
+    EXPECT_EQ(copied[0].isImportant, 1) << "the copy keeps the mark";
 
     EXPECT_EQ(CRuleFilter::CountHits({.pattern = "A "}, m_tree, m_store, error), 5);
     EXPECT_EQ(

@@ -349,6 +349,21 @@ TEST_F(MainFrameTest, TheKeyboardWalksTheUnreadItemsAcrossChannels) {
     // M marks B1 unread again; P goes back round to it from A.
     frame.OnCommand(kCmdToggleItemRead);
     EXPECT_EQ(list->Model()->ItemAt(list->List()->currentIndex().row())->isRead, 0);
+    // I marks it important, in the list and in the store, and I again takes the mark off.
+    const auto important = [&] {
+        const FeedItem* item = list->Model()->ItemAt(list->List()->currentIndex().row());
+        FeedItem stored;
+        EXPECT_EQ(frame.Reader()->Store().GetItem(item->Ref(), stored), 1);
+        EXPECT_EQ(stored.isImportant, item->isImportant);
+        return list->Model()
+                   ->index(list->List()->currentIndex().row(), CFeedItemModel::kImportant)
+                   .data()
+                   .toString() == QStringLiteral("★");
+    };
+    frame.OnCommand(kCmdToggleItemImportant);
+    EXPECT_TRUE(important());
+    frame.OnCommand(kCmdToggleItemImportant);
+    EXPECT_FALSE(important());
     frame.ChannelTree()->SelectIndex(tree.AllChannels().front());
     frame.OnCommand(kCmdPreviousUnread);
     EXPECT_EQ(selected(), QStringLiteral("B1"));
@@ -381,6 +396,7 @@ TEST_F(MainFrameTest, TheKeyboardWalksTheUnreadItemsAcrossChannels) {
         rows << help.Table()->topLevelItem(i)->text(0) + QLatin1Char('=') +
                     help.Table()->topLevelItem(i)->text(1);
     EXPECT_TRUE(rows.contains(QStringLiteral("N=下一篇未读"))) << rows.join(' ').toStdString();
+    EXPECT_TRUE(rows.contains(QStringLiteral("I=标记为重要/取消"))) << rows.join(' ').toStdString();
     EXPECT_TRUE(rows.contains(QStringLiteral("Ctrl+Down / J=下一篇")))
         << rows.join(' ').toStdString();
     frame.Shutdown();

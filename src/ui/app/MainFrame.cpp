@@ -28,12 +28,13 @@
 #include "ui/reader/CleanWizard.h"
 #include "ui/reader/FavoriteItemList.h"
 #include "ui/reader/FavoritesPane.h"
+#include "ui/reader/FeedRulesDialog.h"
 #include "ui/reader/PropertyPageRssSetupAppearance.h"
 #include "ui/reader/PropertyPageRssSetupGeneral.h"
 #include "ui/reader/PropertyPageRssSetupStatistics.h"
 #include "ui/reader/PropertyPageRssSetupStorage.h"
-#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 #include "ui/reader/SearchBar.h"
 #include "ui/shell/ControlFavorites.h"
@@ -307,6 +308,7 @@ void CMainFrame::RegisterCommands() {
         });
     c.Handle(kCmdOpenItemLink, [this] { m_list->OpenSelectedLink(); });
     c.Handle(kCmdToggleItemRead, [this] { m_list->ToggleSelectedRead(); });
+    c.Handle(kCmdToggleItemImportant, [this] { m_list->ToggleSelectedImportant(); });
     c.Handle(kCmdKeepItem, [this] {
         if (const FeedItemRef item = m_list->SelectedItem(); item.id > 0)
             m_favoriteTree->KeepItem(item);
@@ -327,6 +329,11 @@ void CMainFrame::RegisterCommands() {
         c.Handle(id, [this, id] { m_channelTree->OnCommand(id, -1); });
     c.Handle(kCmdSearch, [this] { CSearchBar::Toggle(*this); });
     c.Handle(kCmdCleanWizard, [this] { CCleanWizard::Run(*this); });
+    c.Handle(kCmdFeedRules, [this] {
+        CFeedRulesDialog rules(*m_reader, m_favoriteTree->Favorites(), CFeedRules::DefaultPath(),
+                               this);
+        rules.exec();
+    });
     c.Handle(kCmdExportChannel, [this] {
         m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });
@@ -410,6 +417,7 @@ void CMainFrame::BuildMenus() {
     view->addSeparator();
     view->addAction(Action(kCmdOpenItemLink));
     view->addAction(Action(kCmdToggleItemRead));
+    view->addAction(Action(kCmdToggleItemImportant));
     view->addAction(Action(kCmdKeepItem));
     view->addSeparator();
     QMenu* pane = view->addMenu(QStringLiteral("阅读窗格"));
@@ -432,6 +440,7 @@ void CMainFrame::BuildMenus() {
     QMenu* rssTools = menu(kSideRss, QStringLiteral("工具"));
     rssTools->addAction(Action(kCmdSearch));
     rssTools->addAction(Action(kCmdCleanWizard));
+    rssTools->addAction(Action(kCmdFeedRules));
     rssTools->addAction(Action(kCmdCompactRssDb));
     rssTools->addSeparator();
     // The browser's feed links and the quill:// links of web pages open in this program.

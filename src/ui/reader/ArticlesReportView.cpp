@@ -89,6 +89,10 @@ CArticlesReportView::CArticlesReportView(QWidget* parent) : QWidget(parent) {
     header->resizeSection(CFeedItemModel::kAuthor, 110);
     header->resizeSection(CFeedItemModel::kChannel, 130);
     m_list->setColumnHidden(CFeedItemModel::kChannel, true);
+    // The importance flag stands first, as narrow as its star.
+    header->setSectionResizeMode(CFeedItemModel::kImportant, QHeaderView::Fixed);
+    header->resizeSection(CFeedItemModel::kImportant, 24);
+    header->moveSection(header->visualIndex(CFeedItemModel::kImportant), 0);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -493,6 +497,19 @@ void CArticlesReportView::ToggleSelectedRead() {
         MarkSelected(item->isRead == 0);
 }
 
+void CArticlesReportView::ToggleSelectedImportant() {
+    const int row = m_list->currentIndex().row();
+    const FeedItem* item = m_model->ItemAt(row);
+    if (!item || !m_reader)
+        return;
+    const bool important = item->isImportant == 0;
+    if (m_reader->View().MarkItemImportant(item->Ref(), important))
+        m_model->SetImportant(row, important);
+    else
+        CMessageBox::Show(this, QStringLiteral("无法标记这篇文章: ") +
+                                    ToQ(m_reader->View().GetLastError()));
+}
+
 void CArticlesReportView::OpenSelectedLink() {
     const FeedItem* item = m_model->ItemAt(m_list->currentIndex().row());
     if (!item || !m_reader)
@@ -568,6 +585,11 @@ void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
     QAction* unread = menu.addAction(ThemeIcon("mail-unread"), QStringLiteral("标记为未读"));
     read->setEnabled(item->isRead == 0 || item->isNew != 0);
     unread->setEnabled(item->isRead != 0);
+    QAction* important = menu.addAction(ThemeIcon("emblem-important"),
+                                        item->isImportant ? QStringLiteral("取消重要标记")
+                                                          : QStringLiteral("标记为重要"));
+    important->setData(int(kCmdToggleItemImportant));
+    important->setShortcut(QKeySequence(Qt::Key_I));
     menu.addSeparator();
     QAction* outside =
         menu.addAction(ThemeIcon("web-browser"), QStringLiteral("在外部浏览器中打开"));
@@ -587,6 +609,8 @@ void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
         MarkSelected(true);
     else if (chosen == unread)
         MarkSelected(false);
+    else if (chosen == important)
+        ToggleSelectedImportant();
     else if (chosen == outside)
         QDesktopServices::openUrl(QUrl(ToQ(link)));
     else if (chosen == copy)

@@ -59,6 +59,8 @@ public:
     void MarkSelected(bool read);
     // M: the selected item's read mark the other way round.
     void ToggleSelectedRead();
+    // I: the selected item's importance mark the other way round.
+    void ToggleSelectedImportant();
     // O or Enter: the selected item's own page in the desktop's browser.
     void OpenSelectedLink();
     // N / P: the next (direction 1) or previous (-1) unread item: further in the list, then in
