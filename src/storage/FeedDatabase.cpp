@@ -606,18 +606,20 @@ int CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read)
                 where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4 "
                         "UNION ALL SELECT id FROM rss_search_pending) AND " +
                         exact + scope;
-            read(db, where, alone && query.allFeeds ? match->query : std::string(),
-                 [&](CSqlStatement& select) {
-                     if (!alone) {
-                         select.Bind(1, pattern);
-                         if (withLegacy)
-                             select.Bind(2, legacyPattern);
-                     }
-                     if (!query.allFeeds)
-                         select.Bind(3, CStoreSql::IdArray(query.feedIds));
-                     if (match)
-                         select.Bind(4, match->query);
-                 });
+            const SearchPlan plan{.where = where,
+                                  .indexAlone = alone && query.allFeeds ? match->query : "",
+                                  .likeTest = !alone};
+            read(db, plan, [&](CSqlStatement& select) {
+                if (!alone) {
+                    select.Bind(1, pattern);
+                    if (withLegacy)
+                        select.Bind(2, legacyPattern);
+                }
+                if (!query.allFeeds)
+                    select.Bind(3, CStoreSql::IdArray(query.feedIds));
+                if (match)
+                    select.Bind(4, match->query);
+            });
         } catch (...) {
             db.ExecuteUpdate("ROLLBACK;");
             throw;
@@ -631,15 +633,15 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
     std::vector<FeedItem> found;
     const SearchQuery query{
         .text = text, .feedIds = feedIds, .allFeeds = allFeeds, .inDescription = inDescription};
-    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where, const std::string&,
-                                  const SearchBinder& bind) {
-        CSqlStatement select =
-            db.CompileStatement(std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
-                                where + " ORDER BY item_id DESC;");
-        bind(select);
-        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
-            found.push_back(ReadFullItem(rows));
-    });
+    int ok =
+        RunSearch(query, [&](CSqlDatabase& db, const SearchPlan& plan, const SearchBinder& bind) {
+            CSqlStatement select = db.CompileStatement(std::string("SELECT ") + kItemColumns +
+                                                       " FROM rss_data WHERE " + plan.where +
+                                                       " ORDER BY item_id DESC;");
+            bind(select);
+            for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
+                found.push_back(ReadFullItem(rows));
+        });
     if (ok)
         items.swap(found);
     return ok;
@@ -649,13 +651,37 @@ int CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, int page
                                   std::vector<FeedItem>& items, int& total) {
     std::vector<FeedItem> found;
     int count = 0;
-    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where,
-                                  const std::string& indexAlone, const SearchBinder& bind) {
-        std::string countSql = "SELECT count(*) FROM rss_data WHERE " + where + ";";
+    int ok = RunSearch(query, [&](CSqlDatabase& db, const SearchPlan& plan,
+                                  const SearchBinder& bind) {
+        if (plan.likeTest) {
+            // The LIKE test decides: the rows it passes are named once, newest first, counted
+            // and the page's ids kept, so that the index is read and the texts are tested once
+            // rather than for the count and again for the page.
+            CSqlStatement named = db.CompileStatement("SELECT item_id FROM rss_data WHERE " +
+                                                      plan.where + " ORDER BY item_id DESC;");
+            bind(named);
+            std::vector<int> page;
+            for (CSqlQuery rows = named.ExecQuery(); !rows.IsEnd(); rows.Next(), ++count) {
+                if (count >= offset && count - offset < pageSize)
+                    page.push_back(rows.GetInt(0));
+            }
+            if (page.empty())
+                return;
+            CSqlStatement select = db.CompileStatement(std::string("SELECT ") + kItemColumns +
+                                                       " FROM rss_data WHERE item_id IN " +
+                                                       InIds(1) + " ORDER BY item_id DESC;");
+            select.Bind(1, CStoreSql::IdArray(page));
+            for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
+                found.push_back(ReadFullItem(rows));
+            return;
+        }
+        // The index alone answers: it counts in one pass and gives the page, newest (highest id)
+        // first, in another, which costs less than stepping through every hit here; in all
+        // channels without reading rss_data but for the page.
+        std::string countSql = "SELECT count(*) FROM rss_data WHERE " + plan.where + ";";
         std::string pageSql = std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
-                              where + " ORDER BY item_id DESC LIMIT ?5 OFFSET ?6;";
-        if (!indexAlone.empty()) {
-            // In all channels the index counts and pages by itself, newest (highest id) first.
+                              plan.where + " ORDER BY item_id DESC LIMIT ?5 OFFSET ?6;";
+        if (!plan.indexAlone.empty()) {
             countSql = "SELECT count(*) FROM rss_search WHERE rss_search MATCH ?4;";
             pageSql = std::string("SELECT ") + kItemColumns +
                       " FROM rss_data WHERE item_id IN (SELECT rowid FROM rss_search WHERE "

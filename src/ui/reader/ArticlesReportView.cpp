@@ -183,6 +183,7 @@ void CArticlesReportView::SetPages(int total, int pageSize, int page) {
 
 void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
     m_searchResults = false;
+    m_search.reset();
     m_filling = true;
     m_directory = page.directory;
     std::vector<FeedItem> items = ok ? page.items : std::vector<FeedItem>{};
@@ -231,6 +232,24 @@ void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
 
 void CArticlesReportView::ShowSearchResults(const std::vector<FeedItem>& items,
                                             const std::string& caption) {
+    m_search.reset();
+    FillSearchResults(items, caption, static_cast<int>(items.size()));
+}
+
+void CArticlesReportView::ShowSearchResults(const SearchOutcome& outcome,
+                                            const SearchRequest& request) {
+    m_search.reset();
+    if (request.scope != SearchScope::kWeb && request.pageSize > 0)
+        m_search = request;
+    FillSearchResults(outcome.items, outcome.message, outcome.total);
+    if (!m_search)
+        return;
+    SetPages(outcome.total, request.pageSize, request.page);
+    m_pageBox->setVisible(true);
+}
+
+void CArticlesReportView::FillSearchResults(const std::vector<FeedItem>& items,
+                                            const std::string& caption, int total) {
     if (!m_reader)
         return;
     m_filling = true;
@@ -258,8 +277,25 @@ void CArticlesReportView::ShowSearchResults(const std::vector<FeedItem>& items,
     m_caption->setText(ToQ(caption));
     SetPages(0, 1, 0);
     m_pageBox->setVisible(false);
-    m_count->setText(QStringLiteral("共 %1 篇").arg(items.size()));
+    m_count->setText(QStringLiteral("共 %1 篇").arg(total));
     ShowBlank();
+}
+
+void CArticlesReportView::ShowSearchPage(int page) {
+    if (!m_search || page < 0 || page >= m_pageBox->count())
+        return;
+    SearchRequest request = *m_search;
+    request.page = page;
+    const SearchOutcome outcome = CFeedSearch(m_reader->Store(), nullptr).Run(request);
+    if (!outcome.reason.empty()) {
+        // The page shown stays; the box says why the other one could not be read.
+        CMessageBox::Show(this,
+                          QStringLiteral("无法显示搜索结果的第 %1 页\n\n原因: ").arg(page + 1) +
+                              ToQ(outcome.reason));
+        SetPages(m_search->pageSize * m_pageBox->count(), m_search->pageSize, m_search->page);
+        return;
+    }
+    ShowSearchResults(outcome, request);
 }
 
 void CArticlesReportView::ShowBlank() {
@@ -301,6 +337,10 @@ void CArticlesReportView::ShowCurrentItems() {
 }
 
 void CArticlesReportView::ShowPage(int page) {
+    if (m_reader && m_searchResults) {
+        ShowSearchPage(page);
+        return;
+    }
     if (!m_reader || m_directory)
         return;
     const int current = m_reader->View().Current();
