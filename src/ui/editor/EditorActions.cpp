@@ -2,6 +2,7 @@
 
 #include "ui/editor/EditorWindow.h"
 #include "ui/editor/FindReplaceBar.h"
+#include "ui/editor/MarkdownPane.h"
 #include "ui/editor/RichTextCommands.h"
 #include "workspace/EditorSession.h"
 
@@ -10,11 +11,13 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTextEdit>
@@ -68,7 +71,26 @@ CEditorActions::CEditorActions(CEditorWindow& window) : QObject(&window), m_wind
     format->addSeparator();
     BuildInsert(menus->addMenu(QStringLiteral("插入(&I)")), format);
     BuildView(menus->addMenu(QStringLiteral("视图(&V)")), main);
+    for (QWidget* editor :
+         {static_cast<QWidget*>(window.RichEdit()), static_cast<QWidget*>(window.SourceEdit()),
+          static_cast<QWidget*>(window.MarkdownPane()->SourceEdit())})
+        editor->installEventFilter(this);
     UpdateState();
+}
+
+bool CEditorActions::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ShortcutOverride)
+        return QObject::eventFilter(watched, event);
+    const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (const auto& [name, action] : m_actions) {
+        // Undo and redo are the editor's own, which does the same.
+        if (action->shortcut() == keys && action->isEnabled() && name != QStringLiteral("undo") &&
+            name != QStringLiteral("redo")) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QAction* CEditorActions::Add(QMenu* menu, QToolBar* bar, const char* name, const QString& text,

@@ -31,6 +31,11 @@ public:
     // Shows the paragraph style of the rich text's cursor in the style box.
     void ShowCurrentStyle();
 
+protected:
+    // The editors' own key bindings (Ctrl+K deletes to the end of the line, Ctrl+E moves to
+    // it on Linux) give way to the commands' shortcuts.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QAction* Add(QMenu* menu, QToolBar* bar, const char* name, const QString& text,
                  const char* theme, const QString& glyph, const QKeySequence& keys,
