@@ -10,6 +10,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -19,6 +20,37 @@ int HeadingSize(int level) {
 }
 
 constexpr int kQuoteIndent = 40;
+
+// A run of characters of one look between start and end.
+struct Piece {
+    int from = 0;
+    int to = 0;
+    QTextCharFormat format;
+};
+
+// Gathered before any is changed: changing a look splits and joins the fragments under a
+// block's iterator.
+std::vector<Piece> Pieces(QTextDocument* document, int start, int end) {
+    std::vector<Piece> pieces;
+    for (QTextBlock block = document->findBlock(start); block.isValid() && block.position() <= end;
+         block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int from = std::max(start, fragment.position());
+            const int to = std::min(end, fragment.position() + fragment.length());
+            if (from < to)
+                pieces.push_back({.from = from, .to = to, .format = fragment.charFormat()});
+        }
+    }
+    return pieces;
+}
+
+void SetLook(QTextDocument* document, const Piece& piece, const QTextCharFormat& format) {
+    QTextCursor cursor(document);
+    cursor.setPosition(piece.from);
+    cursor.setPosition(piece.to, QTextCursor::KeepAnchor);
+    cursor.setCharFormat(format);
+}
 
 } // namespace
 
@@ -64,21 +96,13 @@ void CRichTextCommands::SetParagraphStyle(ParagraphStyle style) {
     text.mergeCharFormat(look);
     if (style != ParagraphStyle::kCode) {
         // Only the families the code style gave go; mergeCharFormat cannot remove them.
-        for (QTextBlock b = text.document()->findBlock(text.selectionStart());
-             b.isValid() && b.position() <= text.selectionEnd(); b = b.next()) {
-            for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
-                QTextCharFormat format = it.fragment().charFormat();
-                if (!format.hasProperty(QTextFormat::FontFamilies) &&
-                    !format.hasProperty(QTextFormat::FontFixedPitch))
-                    continue;
-                format.clearProperty(QTextFormat::FontFamilies);
-                format.clearProperty(QTextFormat::FontFixedPitch);
-                QTextCursor piece(text.document());
-                piece.setPosition(it.fragment().position());
-                piece.setPosition(it.fragment().position() + it.fragment().length(),
-                                  QTextCursor::KeepAnchor);
-                piece.setCharFormat(format);
-            }
+        for (Piece& piece : Pieces(text.document(), text.selectionStart(), text.selectionEnd())) {
+            if (!piece.format.hasProperty(QTextFormat::FontFamilies) &&
+                !piece.format.hasProperty(QTextFormat::FontFixedPitch))
+                continue;
+            piece.format.clearProperty(QTextFormat::FontFamilies);
+            piece.format.clearProperty(QTextFormat::FontFixedPitch);
+            SetLook(text.document(), piece, piece.format);
         }
     }
     cursor.endEditBlock();
@@ -165,30 +189,18 @@ void CRichTextCommands::ClearFormatting() {
         return;
     }
     cursor.beginEditBlock();
-    const int start = cursor.selectionStart();
-    const int end = cursor.selectionEnd();
-    QTextDocument* document = m_edit.document();
-    for (QTextBlock block = document->findBlock(start); block.isValid() && block.position() <= end;
-         block = block.next()) {
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const int from = std::max(start, fragment.position());
-            const int to = std::min(end, fragment.position() + fragment.length());
-            if (from >= to || fragment.charFormat().isImageFormat())
-                continue;
-            const QTextCharFormat old = fragment.charFormat();
-            QTextCharFormat plain;
-            if (old.isAnchor()) {
-                plain.setAnchor(true);
-                plain.setAnchorHref(old.anchorHref());
-                plain.setFontUnderline(true);
-                plain.setForeground(old.foreground());
-            }
-            QTextCursor piece(document);
-            piece.setPosition(from);
-            piece.setPosition(to, QTextCursor::KeepAnchor);
-            piece.setCharFormat(plain);
+    for (const Piece& piece :
+         Pieces(m_edit.document(), cursor.selectionStart(), cursor.selectionEnd())) {
+        if (piece.format.isImageFormat())
+            continue;
+        QTextCharFormat plain;
+        if (piece.format.isAnchor()) {
+            plain.setAnchor(true);
+            plain.setAnchorHref(piece.format.anchorHref());
+            plain.setFontUnderline(true);
+            plain.setForeground(piece.format.foreground());
         }
+        SetLook(m_edit.document(), piece, plain);
     }
     cursor.endEditBlock();
     m_edit.setCurrentCharFormat(QTextCharFormat());
@@ -406,26 +418,14 @@ void CRichTextCommands::RemoveLink() {
         return;
     QTextCursor cursor = m_edit.textCursor();
     cursor.beginEditBlock();
-    const int start = cursor.selectionStart();
-    const int end = cursor.selectionEnd();
-    for (QTextBlock block = m_edit.document()->findBlock(start);
-         block.isValid() && block.position() <= end; block = block.next()) {
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const int from = std::max(start, fragment.position());
-            const int to = std::min(end, fragment.position() + fragment.length());
-            if (from >= to || !fragment.charFormat().isAnchor())
-                continue;
-            QTextCharFormat format = fragment.charFormat();
-            format.setAnchor(false);
-            format.clearProperty(QTextFormat::AnchorHref);
-            format.clearForeground();
-            format.setFontUnderline(false);
-            QTextCursor piece(m_edit.document());
-            piece.setPosition(from);
-            piece.setPosition(to, QTextCursor::KeepAnchor);
-            piece.setCharFormat(format);
-        }
+    for (Piece& piece : Pieces(m_edit.document(), cursor.selectionStart(), cursor.selectionEnd())) {
+        if (!piece.format.isAnchor())
+            continue;
+        piece.format.setAnchor(false);
+        piece.format.clearProperty(QTextFormat::AnchorHref);
+        piece.format.clearForeground();
+        piece.format.setFontUnderline(false);
+        SetLook(m_edit.document(), piece, piece.format);
     }
     cursor.endEditBlock();
 }
