@@ -49,6 +49,7 @@ bool CSpellChecker::Load(const std::string& folder, const std::string& language,
     auto hunspell = std::make_unique<Hunspell>(aff.c_str(), dic.c_str());
     std::lock_guard guard(m_lock);
     m_hunspell = std::move(hunspell);
+    m_loaded = true;
     return true;
 }
 

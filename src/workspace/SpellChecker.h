@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -31,7 +32,7 @@ public:
     bool Load(const std::string& folder, const std::string& language, std::string& reason);
     // The dictionary of hunspell-en-us, or the first folder of $DICPATH that has it.
     bool LoadDefault(std::string& reason);
-    bool IsLoaded() const { return m_hunspell != nullptr; }
+    bool IsLoaded() const { return m_loaded; }
 
     bool IsCorrect(std::string_view word) const;
     std::vector<std::string> Suggest(std::string_view word) const;
@@ -44,6 +45,7 @@ public:
 
 private:
     std::unique_ptr<Hunspell> m_hunspell;
+    std::atomic<bool> m_loaded = false; // read without the lock by the interface thread
     std::set<std::string, std::less<>> m_ignored;
     mutable std::mutex m_lock; // hunspell's own state is not for two threads at once
 };
