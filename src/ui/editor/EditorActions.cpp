@@ -22,6 +22,7 @@
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace {
 
@@ -124,9 +125,12 @@ void CEditorActions::BuildFile(QMenu* menu, QToolBar* bar) {
     Add(
         menu, bar, "save", QStringLiteral("保存"), "document-save", QStringLiteral("存"),
         QKeySequence::Save, [&w] { w.Save(); }, false);
-    Add(
+    QAction* publish = Add(
         menu, bar, "publish", QStringLiteral("发布"), "mail-send", QStringLiteral("发"),
         QKeySequence(Qt::CTRL | Qt::Key_Return), [&w] { w.Publish(); }, false);
+    // The keypad's Enter too.
+    publish->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     menu->addSeparator();
     Add(
         menu, nullptr, "close", QStringLiteral("关闭"), "window-close", QStringLiteral("×"),
@@ -147,13 +151,13 @@ void CEditorActions::BuildEdit(QMenu* menu, QToolBar* bar) {
         menu, bar, "find", QStringLiteral("查找"), "edit-find", QStringLiteral("找"),
         QKeySequence(Qt::CTRL | Qt::Key_F), [&w] { w.FindBar()->ShowFind(); }, false);
     Add(
-        menu, nullptr, "replace", QStringLiteral("替换"), "edit-find-replace", QStringLiteral("⇄"),
+        menu, bar, "replace", QStringLiteral("替换"), "edit-find-replace", QStringLiteral("⇄"),
         QKeySequence(Qt::CTRL | Qt::Key_H), [&w] { w.FindBar()->ShowReplace(); }, false);
     Add(
         menu, nullptr, "findNext", QStringLiteral("查找下一个"), nullptr, QStringLiteral("↓"),
         QKeySequence(Qt::Key_F3), [&w] { w.FindBar()->FindNext(); }, false);
     menu->addSeparator();
-    Add(
+    m_clearFormat = Add(
         menu, nullptr, "clearFormat", QStringLiteral("清除格式"), "edit-clear",
         QStringLiteral("清"), QKeySequence(Qt::CTRL | Qt::Key_Backslash),
         [&w] { w.Commands().ClearFormatting(); }, true);
@@ -276,7 +280,7 @@ void CEditorActions::BuildInsert(QMenu* menu, QToolBar* bar) {
         menu, bar, "link", QStringLiteral("插入或编辑链接..."), "insert-link", QStringLiteral("链"),
         QKeySequence(Qt::CTRL | Qt::Key_K), [&w] { w.AskLink(); }, false);
     Add(
-        menu, nullptr, "unlink", QStringLiteral("移除链接"), nullptr, QStringLiteral("断"),
+        menu, bar, "unlink", QStringLiteral("移除链接"), nullptr, QStringLiteral("断"),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K), [&w] { w.Commands().RemoveLink(); }, true);
     Add(
         menu, bar, "picture", QStringLiteral("插入图片..."), "insert-image", QStringLiteral("图"),
@@ -285,7 +289,7 @@ void CEditorActions::BuildInsert(QMenu* menu, QToolBar* bar) {
         menu, bar, "rule", QStringLiteral("水平线"), nullptr, QStringLiteral("—"), QKeySequence(),
         [&w] { w.Commands().InsertHorizontalRule(); }, true);
     QMenu* table = menu->addMenu(QStringLiteral("表格"));
-    Add(
+    QAction* insertTable = Add(
         table, bar, "table", QStringLiteral("插入表格..."), "insert-table", QStringLiteral("▦"),
         QKeySequence(),
         [&w] {
@@ -321,6 +325,15 @@ void CEditorActions::BuildInsert(QMenu* menu, QToolBar* bar) {
         QKeySequence(), tableStep(&CRichTextCommands::InsertColumn), true);
     Add(table, nullptr, "columnRemove", QStringLiteral("删除列"), nullptr, QStringLiteral("−|"),
         QKeySequence(), tableStep(&CRichTextCommands::RemoveColumn), true);
+    // On the toolbar the table button opens the rows and columns commands beside it.
+    if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(insertTable))) {
+        auto* steps = new QMenu(button);
+        for (const char* name : {"rowAdd", "rowRemove", "columnAdd", "columnRemove"})
+            steps->addAction(Action(QString::fromLatin1(name)));
+        button->setMenu(steps);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+    bar->addAction(m_clearFormat);
 }
 
 void CEditorActions::BuildView(QMenu* menu, QToolBar* bar) {

@@ -50,4 +50,5 @@ private:
     std::map<QString, QAction*> m_actions;
     std::vector<QAction*> m_richOnly;
     QComboBox* m_style = nullptr;
+    QAction* m_clearFormat = nullptr;
 };
