@@ -575,11 +575,42 @@ std::string CMarkdownHtml::ToHtml(std::string_view markdown) {
     cmark_parser_feed(parser.get(), markdown.data(), markdown.size());
     std::unique_ptr<cmark_node, decltype(&cmark_node_free)> document(
         cmark_parser_finish(parser.get()), &cmark_node_free);
+    // A link or picture of Markdown never runs a script (as cmark's safe mode has it).
+    std::unique_ptr<cmark_iter, decltype(&cmark_iter_free)> walk(cmark_iter_new(document.get()),
+                                                                 &cmark_iter_free);
+    for (cmark_event_type event; (event = cmark_iter_next(walk.get())) != CMARK_EVENT_DONE;) {
+        cmark_node* node = cmark_iter_get_node(walk.get());
+        const cmark_node_type type = cmark_node_get_type(node);
+        if (event == CMARK_EVENT_ENTER && (type == CMARK_NODE_LINK || type == CMARK_NODE_IMAGE) &&
+            CMarkdownHtml::IsScriptAddress(cmark_node_get_url(node) ? cmark_node_get_url(node)
+                                                                    : ""))
+            cmark_node_set_url(node, "");
+    }
     char* html = cmark_render_html(document.get(), kOptions,
                                    cmark_parser_get_syntax_extensions(parser.get()));
     std::string text = html ? html : "";
     std::free(html);
     return text;
+}
+
+bool CMarkdownHtml::IsScriptAddress(std::string_view url) {
+    std::string scheme;
+    for (char c : url) {
+        if (c == ':')
+            break;
+        if (std::isspace(static_cast<unsigned char>(c)) ||
+            std::iscntrl(static_cast<unsigned char>(c)))
+            continue; // "java script:" is read as "javascript:" by some browsers
+        scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (scheme.size() == url.size())
+        return false; // no scheme: an address of the weblog itself
+    if (scheme == "data") {
+        const std::string rest(url.substr(url.find(':') + 1, 10));
+        return !(rest.starts_with("image/png") || rest.starts_with("image/gif") ||
+                 rest.starts_with("image/jpeg") || rest.starts_with("image/webp"));
+    }
+    return scheme == "javascript" || scheme == "vbscript" || scheme == "file";
 }
 
 bool CMarkdownHtml::FromHtml(std::string_view html, std::string& markdown, std::string& reason) {

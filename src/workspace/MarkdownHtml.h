@@ -8,8 +8,11 @@
 // article is the writer's own.
 class CMarkdownHtml {
 public:
-    // The HTML a post of this Markdown holds.
+    // The HTML a post of this Markdown holds. A link or picture to a script address (see
+    // IsScriptAddress) gets an empty address.
     static std::string ToHtml(std::string_view markdown);
+    // javascript:, vbscript:, file: and data: other than a picture.
+    static bool IsScriptAddress(std::string_view url);
 
     // The Markdown that gives the same HTML as a post's HTML (the rich text's), when there is
     // one: false with the reason, naming what would be lost, when the HTML holds markup that

@@ -316,6 +316,15 @@ TEST_F(EditorSessionTest, MarkdownArticleReopensAsItsSourceAndPublishesCmarkHtml
     EXPECT_FALSE(m_session.SpellCheckEnabled());
 }
 
+TEST(MarkdownHtml, LinksToScriptsLoseTheirAddress) {
+    EXPECT_EQ(
+        CMarkdownHtml::ToHtml("[a](javascript:alert(1)) [b](JavaScript:x) ![c](data:text/html,x) "
+                              "[d](https://a.cn/) ![e](data:image/png;base64,AA==)\n"),
+        "<p><a href=\"\">a</a> <a href=\"\">b</a> <img src=\"\" alt=\"c\" /> "
+        "<a href=\"https://a.cn/\">d</a> <img src=\"data:image/png;base64,AA==\" alt=\"e\" "
+        "/></p>\n");
+}
+
 TEST(MarkdownHtml, RichTextBecomesMarkdownOnlyWhenNothingIsLost) {
     struct Case {
         const char* html;
