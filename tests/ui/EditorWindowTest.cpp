@@ -486,6 +486,25 @@ TEST_F(EditorWindowTest, MarkdownModeIsRefusedWhenMarkupWouldBeLostAndReopensAsM
     QString refusal;
     ASSERT_TRUE(m_window.SetFormat(EditorFormat::kRich, refusal));
     EXPECT_EQ(m_window.BodyHtml().toStdString(), CMarkdownHtml::ToHtml(source.toStdString()));
+
+    // A table made in the editor has its header row: Markdown can take it. In Markdown the
+    // toolbar writes Markdown's marks.
+    m_window.RichEdit()->clear();
+    m_window.Commands().InsertTable(2, 1);
+    Type(m_window.RichEdit(), QStringLiteral("头"));
+    QTextCursor below = m_window.RichEdit()->textCursor();
+    below.movePosition(QTextCursor::NextBlock);
+    m_window.RichEdit()->setTextCursor(below);
+    Type(m_window.RichEdit(), QStringLiteral("格"));
+    ASSERT_TRUE(m_window.SetFormat(EditorFormat::kMarkdown, refusal)) << refusal.toStdString();
+    EXPECT_EQ(m_window.MarkdownPane()->Markdown(), QStringLiteral("| 头 |\n| --- |\n| 格 |\n"));
+    QPlainTextEdit* text = m_window.MarkdownPane()->SourceEdit();
+    text->setPlainText(QStringLiteral("字"));
+    text->selectAll();
+    m_window.Actions()->Action(QStringLiteral("bold"))->trigger();
+    text->moveCursor(QTextCursor::End);
+    m_window.InsertLink(QStringLiteral("https://a.cn/"));
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("**字**[https://a.cn/](https://a.cn/)"));
 }
 
 TEST_F(EditorWindowTest, SpellingUnderlinesEnglishMistakesNeverChineseAndCanBeSwitchedOff) {
