@@ -21,7 +21,6 @@
 #include <QFont>
 #include <QFormLayout>
 #include <QImage>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
