@@ -9,7 +9,9 @@
 #include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
+#include "storage/EditorStore.h"
 #include "storage/FeedDatabase.h"
+#include "workspace/MarkdownHtml.h"
 #include "workspace/ReasonRecorder.h"
 
 #include <algorithm>
@@ -91,6 +93,7 @@ bool CEditorSession::Open(const EditorHandOff& handOff, std::string& reason) {
             reason = recorder.TakeOr("没有这个账户: " + m_account);
             return false;
         }
+        m_text.format = m_saved.format = PreferredFormat();
         return true;
     }
     case EditorTask::EditReceived:
@@ -128,7 +131,36 @@ bool CEditorSession::OpenArticle(int id, std::string& reason) {
               .tags = article.tags};
     m_saved = m_text;
     m_stored = true;
+    OpenSource();
     return true;
+}
+
+void CEditorSession::OpenSource() {
+    CEditorStore store(m_operations.StorePath());
+    CEditorStore::Source source;
+    bool found = false;
+    // Without its source (none kept, or the store unreadable) the article opens as rich text.
+    if (!store.OpenStore() || !store.GetSource(m_articleId, source, found) || !found)
+        return;
+    // An article changed since elsewhere (fetched again, edited as HTML) is no longer what
+    // its source gives.
+    if (source.html != m_text.content)
+        return;
+    m_text.format = EditorFormat::kMarkdown;
+    m_text.markdown = source.markdown;
+    m_saved = m_text;
+}
+
+bool CEditorSession::SaveSource(std::string& reason) {
+    CEditorStore store(m_operations.StorePath());
+    const bool ok =
+        store.OpenStore() &&
+        (m_text.format == EditorFormat::kMarkdown
+             ? store.SetSource(m_articleId, {.markdown = m_text.markdown, .html = m_text.content})
+             : store.DeleteSource(m_articleId));
+    if (!ok)
+        reason = "无法保存文章的 Markdown 原文: " + store.GetLastError();
+    return ok;
 }
 
 bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
@@ -147,6 +179,12 @@ bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
         return false;
     }
     m_text = {.title = item.title, .content = QuoteFeedItem(item)};
+    // The quotation is HTML: it opens in Markdown only when Markdown can write it.
+    if (PreferredFormat() == EditorFormat::kMarkdown) {
+        std::string ignored;
+        if (CMarkdownHtml::FromHtml(m_text.content, m_text.markdown, ignored))
+            m_text.format = EditorFormat::kMarkdown;
+    }
     // A new article: unsaved until the user (or the autosave) saves it.
     m_saved = {};
     return true;
@@ -172,6 +210,10 @@ int CEditorSession::FolderNodeCode(int folder) const {
 
 void CEditorSession::SetText(const EditorText& text) {
     m_text = text;
+    if (m_text.format == EditorFormat::kMarkdown)
+        m_text.content = CMarkdownHtml::ToHtml(m_text.markdown);
+    else
+        m_text.markdown.clear();
 }
 
 EditorSaveResult CEditorSession::SaveDraft() {
@@ -188,6 +230,9 @@ EditorSaveResult CEditorSession::SaveDraft() {
         m_folder = kFolderDrafts;
         m_stored = true;
     }
+    std::string reason;
+    if (!SaveSource(reason))
+        return {.reason = reason, .changedFolders = outcome.changedFolders};
     m_saved = m_text;
     return {.ok = true, .changedFolders = outcome.changedFolders};
 }
@@ -281,6 +326,40 @@ bool CEditorSession::UploadPicture(const std::string& filePath, std::string& url
         return false;
     }
     return true;
+}
+
+EditorFormat CEditorSession::PreferredFormat() const {
+    CEditorStore store(m_operations.StorePath());
+    std::string value;
+    if (store.OpenStore())
+        store.GetSetting(m_account, "format", value);
+    return value == "markdown" ? EditorFormat::kMarkdown : EditorFormat::kRich;
+}
+
+bool CEditorSession::SetPreferredFormat(EditorFormat format, std::string& reason) const {
+    CEditorStore store(m_operations.StorePath());
+    if (store.OpenStore() &&
+        store.SetSetting(m_account, "format",
+                         format == EditorFormat::kMarkdown ? "markdown" : "rich"))
+        return true;
+    reason = "无法记住账户的编辑方式: " + store.GetLastError();
+    return false;
+}
+
+bool CEditorSession::SpellCheckEnabled() const {
+    CEditorStore store(m_operations.StorePath());
+    std::string value;
+    if (store.OpenStore())
+        store.GetSetting("", "spellcheck", value);
+    return value != "0";
+}
+
+bool CEditorSession::SetSpellCheckEnabled(bool enabled, std::string& reason) const {
+    CEditorStore store(m_operations.StorePath());
+    if (store.OpenStore() && store.SetSetting("", "spellcheck", enabled ? "1" : "0"))
+        return true;
+    reason = "无法保存拼写检查的设置: " + store.GetLastError();
+    return false;
 }
 
 int CEditorSession::AutosaveMilliseconds() const {

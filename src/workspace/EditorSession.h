@@ -10,12 +10,18 @@
 #include <string>
 #include <vector>
 
+// How an article is written: in the rich text editor, or in Markdown (its source is kept
+// beside the article, and the HTML is made from it).
+enum class EditorFormat { kRich, kMarkdown };
+
 // What the editor shows and the user changes: the article's three texts.
 struct EditorText {
     std::string title;
     std::string category;
     std::string content; // HTML, a fragment as weblog posts hold it
     std::string tags;    // comma-separated, as typed
+    EditorFormat format = EditorFormat::kRich;
+    std::string markdown; // the source, in kMarkdown (content is then made from it)
 
     bool operator==(const EditorText&) const = default;
 };
@@ -87,7 +93,7 @@ public:
     int FolderNodeCode(int folder) const;
 
     // What the window holds now; marks the article changed when it differs from what was
-    // saved last.
+    // saved last. In Markdown the content is the source's HTML, whatever the text held.
     void SetText(const EditorText& text);
     bool IsModified() const { return m_text != m_saved; }
 
@@ -125,6 +131,14 @@ public:
     bool MarkRunning(bool& previousInterrupted, std::string& reason) const;
     bool MarkEnded(std::string& reason) const;
 
+    // The way a new article of the account is written: the way its last one was switched to
+    // (rich text until then). Remembered per account in blog.db.
+    EditorFormat PreferredFormat() const;
+    bool SetPreferredFormat(EditorFormat format, std::string& reason) const;
+    // Spell checking, for every account (on until switched off).
+    bool SpellCheckEnabled() const;
+    bool SetSpellCheckEnabled(bool enabled, std::string& reason) const;
+
     // The style sheet of the account's editor page (its "editorindex", by default
     // Data/Editor/默认/index.html): the text of the page's <style> elements. The window shows
     // the article in that look; what is saved carries no style. False with the reason when the
@@ -145,6 +159,9 @@ private:
     bool OpenArticle(int id, std::string& reason);
     bool OpenFeedItem(const FeedItemRef& ref, std::string& reason);
     std::unique_ptr<CBloggerApi> MakeApi(std::string& reason) const;
+    // The Markdown source kept with the stored article, when it still gives its content.
+    void OpenSource();
+    bool SaveSource(std::string& reason);
 
     CArticleOperations& m_operations;
     EditorStores m_stores;
