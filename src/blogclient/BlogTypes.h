@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct PostRequest {
     std::string tags;
     std::string abstract;
     std::string trackback;
+    // The post's date as an instant (0: the moment the request is built). Each interface
+    // writes it the way its servers read it (see CXmlRpcRequest::FormatGmtIsoDate).
+    std::time_t postTime = 0;
 };
 
 // One post of a recent-posts answer.

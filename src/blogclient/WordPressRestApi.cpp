@@ -416,6 +416,11 @@ int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& r
             std::find(categories.begin(), categories.end(), trimmed) == categories.end())
             categories.push_back(trimmed);
     }
+    if (request.postTime) {
+        // date_gmt is the instant itself; "date" would be read in the site's zone.
+        const std::string gmt = CXmlRpcRequest::FormatGmtIsoDate(request.postTime);
+        post["date_gmt"] = gmt.substr(0, 4) + "-" + gmt.substr(4, 2) + "-" + gmt.substr(6);
+    }
     std::vector<long long> ids;
     if (!categories.empty()) {
         if (!TermIds("categories", categories, ids))
