@@ -270,3 +270,41 @@ TEST_F(EditorSessionTest, WindowRectangleIsKeptInTheAccount) {
 }
 
 } // namespace
+
+namespace {
+
+// One article, one editor: a second is refused naming the first one's window until that one
+// ends. An editor gone without ending leaves its last autosaved text, offered to the next new
+// article of the account (and only once).
+TEST_F(EditorSessionTest, OneEditorPerArticleAndAGoneEditorsWorkIsOffered) {
+    std::string reason;
+    int articleId = 0;
+    {
+        CEditorSession first{m_operations};
+        ASSERT_TRUE(first.Open(Orders(EditorTask::Compose), reason)) << reason;
+        first.SetWindowTitle("第一个窗口");
+        first.SetText({.title = "写到一半", .content = "<p>半句</p>"});
+        ASSERT_TRUE(first.Autosave().ok);
+        articleId = first.ArticleId();
+        EXPECT_FALSE(m_session.Open(Orders(EditorTask::EditDraft, articleId), reason));
+        EXPECT_EQ(reason, std::string(CEditorSession::kHeldElsewhereText) + "第一个窗口");
+        // Typed after the autosave, never saved: what the note cannot hold.
+        first.SetText({.title = "写到一半", .content = "<p>半句, 又一句</p>"});
+    } // gone without EndEditing, as if killed
+
+    CEditorSession next{m_operations};
+    ASSERT_TRUE(next.Open(Orders(EditorTask::Compose), reason)) << reason;
+    std::vector<EditorRecord> lost = next.InterruptedWork();
+    ASSERT_EQ(lost.size(), 1u);
+    next.Restore(lost[0]);
+    EXPECT_EQ(next.ArticleId(), articleId);
+    EXPECT_EQ(next.Text().content, "<p>半句</p>");
+    EXPECT_TRUE(next.InterruptedWork().empty());
+    ASSERT_TRUE(next.NoteState(reason)) << reason;
+    next.EndEditing();
+    // Ended normally: the article opens elsewhere and nothing is offered.
+    ASSERT_TRUE(m_session.Open(Orders(EditorTask::EditDraft, articleId), reason)) << reason;
+    EXPECT_TRUE(m_session.InterruptedWork().empty());
+}
+
+} // namespace

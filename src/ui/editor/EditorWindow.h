@@ -6,12 +6,14 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 class CEditorSession;
 class QAction;
 class QComboBox;
+class QImage;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -60,7 +62,10 @@ public:
     void Publish();
     void Autosave();
     void InsertLink(const QString& href);
+    // Keeps the picture with the draft and shows it (uploaded when the article is published);
+    // a file that is no picture or too large is refused with the reason.
     void InsertPicture(const QString& filePath);
+    void InsertPictureImage(const QImage& image);
 
     // For tests: the widgets and the autosave timer.
     QLineEdit* TitleEdit() const { return m_title; }
@@ -95,6 +100,8 @@ private:
     void ToggleItalic();
     void AskLink();
     void AskPicture();
+    void ShowPicture(const QString& address, const QImage& image);
+    void StartPublish(const std::map<std::string, std::string>& uploaded);
     void EndLinkAtCursor();
     void WrapSource(const QString& open, const QString& close);
     void TakeText();
