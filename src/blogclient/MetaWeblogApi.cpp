@@ -15,6 +15,27 @@ std::string MemberPath(const char* name, const char* rest) {
     return kMember + "[name=\"" + name + "\"]/value/" + rest;
 }
 
+// The options beside the texts (categories after the first, slug, comments, status) that the
+// full interface sends on newPost and editPost.
+bool PlaceOptions(CXmlDocument& doc, const PostRequest& request) {
+    if (!request.moreCategories.empty()) {
+        CXmlNode data = doc.SelectNode(kMember + "[name=\"categories\"]/value/array/data");
+        if (!data)
+            return false;
+        for (const std::string& name : request.moreCategories)
+            data.AppendChild("value").AppendChild("string", name);
+    }
+    if (!request.slug.empty() &&
+        !CXmlRpcRequest::SetMember(doc, kStruct, "wp_slug", "string", request.slug))
+        return false;
+    if (request.allowComments &&
+        !CXmlRpcRequest::SetMember(doc, kStruct, "mt_allow_comments", "int",
+                                   *request.allowComments ? "1" : "0"))
+        return false;
+    return CXmlRpcRequest::SetText(doc, kParam + "[4]/value/boolean",
+                                   request.serverDraft ? "0" : "1");
+}
+
 bool Place(CXmlDocument& doc,
            std::initializer_list<std::pair<std::string, std::string_view>> values) {
     for (const auto& [pattern, text] : values) {
@@ -39,7 +60,8 @@ int CMetaWeblogApi::PlaceNewPost(CXmlDocument& doc, const PostRequest& request, 
                      {MemberPath("categories", "array/data/value/string"), request.category}}))
         return 0;
     if (full &&
-        !Place(doc, {{MemberPath("categories2", "array/data/value/string"), request.category2}}))
+        (!Place(doc, {{MemberPath("categories2", "array/data/value/string"), request.category2}}) ||
+         !PlaceOptions(doc, request)))
         return 0;
     if (!Place(doc, {{MemberPath("description", "string"), request.description}}))
         return 0;
@@ -75,6 +97,13 @@ int CMetaWeblogApi::SetMetaWeblogParams(CXmlDocument& doc, const PostRequest& re
                          {MemberPath("title", "string"), request.title},
                          {MemberPath("categories", "array/data/value/string"), request.category},
                          {MemberPath("description", "string"), request.description}}))
+            return 0;
+        // The tags go along (WordPress drops every tag of a post edited without them), the
+        // excerpt when there is one.
+        if (!CXmlRpcRequest::SetMember(doc, kStruct, "mt_keywords", "string", request.tags) ||
+            (!request.abstract.empty() &&
+             !CXmlRpcRequest::SetMember(doc, kStruct, "mt_excerpt", "string", request.abstract)) ||
+            !PlaceOptions(doc, request))
             return 0;
         // An edit keeps the post's date unless one is given.
         return !request.postTime ||

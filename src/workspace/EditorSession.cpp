@@ -266,6 +266,14 @@ void CEditorSession::Restore(const EditorRecord& record) {
     m_recovery.Discard(record);
 }
 
+PostOptionSupport CEditorSession::OptionSupport() const {
+    AccountRecord record;
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    return CAccountStore::GetAccount(m_account, record) ? PostOptionSupport::For(record.blogapitype)
+                                                        : PostOptionSupport{};
+}
+
 std::string CEditorSession::PublishRefusal() const {
     return m_text.title.empty() ? "请输入日志标题" : "";
 }
@@ -278,7 +286,7 @@ OperationStart CEditorSession::StartPublish(const std::map<std::string, std::str
     EditorSaveResult saved = SaveDraft();
     if (!saved.ok)
         return {.refusal = "保存失败: " + saved.reason};
-    return m_operations.StartPublish({m_articleId});
+    return m_operations.StartPublish({m_articleId}, {{m_articleId, m_options}});
 }
 
 std::string CEditorSession::OnPublished(const OperationResult& result) {
@@ -324,6 +332,9 @@ bool CEditorSession::LoadCategories(std::vector<std::string>& names, std::string
         if (!entry.name.empty() && std::find(names.begin(), names.end(), entry.name) == names.end())
             names.push_back(entry.name);
     }
+    // Kept for the next start, which lists them before the server answers.
+    std::string ignored;
+    m_categoryCache.Store(m_account, names, ignored);
     return true;
 }
 

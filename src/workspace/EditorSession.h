@@ -111,6 +111,15 @@ public:
     OperationStart StartPublish(const std::map<std::string, std::string>& uploaded = {});
     // Why the article cannot be published as it is ("" when it can).
     std::string PublishRefusal() const;
+    // The post's options the next publish sends (the side panel's).
+    void SetPostOptions(const PostOptions& options) { m_options = options; }
+    const PostOptions& Options() const { return m_options; }
+    // What the account's interface can send of the options, and why not.
+    PostOptionSupport OptionSupport() const;
+    // The categories the weblog gave last (kept by LoadCategories); false when none are kept.
+    bool CachedCategories(std::vector<std::string>& names) const {
+        return m_categoryCache.Load(m_account, names);
+    }
     // Takes in the end of a publish started here: on success the article lies in 已发日志
     // with its post id. Gives the reason of a failure ("" on success).
     std::string OnPublished(const OperationResult& result);
@@ -208,6 +217,8 @@ private:
     bool m_stored = false; // the article is in blog.db
     CEditorRecovery m_recovery;
     CDraftPictures m_pictures;
+    PostOptions m_options;
+    CCategoryCache m_categoryCache;
     std::string m_windowTitle;
     std::string m_notedWindowTitle;
 };

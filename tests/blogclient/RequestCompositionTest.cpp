@@ -197,11 +197,20 @@ TEST_F(BlogRequestTest, MetaWeblogNewPostSendsEveryFieldAndOneInstant) {
     PostRequest r = Article(api);
     r.postId = "8";
     r.postTime = api.Now() + 3600;
+    r.moreCategories = {"新闻"};
+    r.slug = "a-slug";
+    r.serverDraft = true;
+    r.allowComments = false;
     int result = 0;
     ASSERT_EQ(api.EditPost(r, result), 1);
-    EXPECT_EQ(CSentRequest(api.requests.at(1)).Param(0), "8");
-    EXPECT_EQ(CSentRequest(api.requests.at(1)).Member("date_created_gmt", "dateTime.iso8601"),
+    const CSentRequest edit(api.requests.at(1));
+    EXPECT_EQ(edit.Param(0), "8");
+    EXPECT_EQ(edit.Member("date_created_gmt", "dateTime.iso8601"),
               CXmlRpcRequest::FormatGmtIsoDate(r.postTime));
+    EXPECT_EQ(edit.Member("categories", "array/data/value[1]/string"), "新闻");
+    EXPECT_EQ(edit.Member("wp_slug") + "|" + edit.Member("mt_allow_comments", "int") + "|" +
+                  edit.Member("mt_keywords") + "|" + edit.Param(4, "boolean"),
+              "a-slug|0|标签一, tag2|0");
     ASSERT_EQ(api.DeletePost(r), 1);
     EXPECT_EQ(CSentRequest(api.requests.at(2)).Method(), "blogger.deletePost");
     EXPECT_TRUE(m_reporter.errors.empty());

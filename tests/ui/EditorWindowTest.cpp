@@ -2,12 +2,14 @@
 #include "ui/editor/EditorWindow.h"
 #include "app/AppPaths.h"
 #include "blogclient/BlogApiFactory.h"
+#include "blogclient/XmlRpcRequest.h"
 #include "blogclient/peer/PeerSupport.h"
 #include "platform/fs/FileUtil.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/common/UiText.h"
+#include "ui/editor/PostOptionsPanel.h"
 #include "ui/editor/RichTextHtml.h"
 #include "workspace/DraftPictures.h"
 #include "workspace/EditorSession.h"
@@ -27,6 +29,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -442,6 +445,90 @@ TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
         m_window.NoticeText().contains(QString::fromUtf8(CEditorWindow::kInterruptedNotice)));
     // Offered once: the note is gone.
     EXPECT_TRUE(notes.Interrupted("甲").empty());
+}
+
+// An interface that lacks an option greys it and says why.
+TEST_F(EditorWindowTest, OptionsTheInterfaceLacksAreGreyedWithTheReason) {
+    AccountRecord blogger = ServerAccount("乙", m_server, "/ok");
+    blogger.blogapitype = "Blogger";
+    ASSERT_EQ(CAccountStore::AddAccount(blogger), 1);
+    std::string reason;
+    ASSERT_TRUE(m_session.Open({.account = "乙"}, reason)) << reason;
+    m_window.Attach(m_session);
+    CPostOptionsPanel* panel = m_window.OptionsPanel();
+    EXPECT_FALSE(panel->CategoryList()->isEnabled());
+    EXPECT_EQ(panel->CategoryList()->toolTip(), QStringLiteral("Blogger 接口没有分类"));
+    EXPECT_FALSE(panel->SlugEdit()->isEnabled());
+    EXPECT_FALSE(m_window.TagsEdit()->isEnabled());
+    EXPECT_EQ(m_window.TagsEdit()->toolTip(), QStringLiteral("Blogger 接口没有标签"));
+    EXPECT_TRUE(panel->StatusBox()->isEnabled());
+}
+
+// The side panel's options reach the WordPress peer, read back by a second client: ticked
+// categories, tags, excerpt, slug, a later date (scheduled), comments closed; then 服务器草稿.
+TEST(EditorPeerTest, PostOptionsReachTheServer) {
+    SKIP_WITHOUT_PEER();
+    EnsureApp();
+    CTempHome home;
+    CRecordingMessageBoxes boxes;
+    const std::string name = "o" + std::to_string(::getpid());
+    ASSERT_EQ(CAccountStore::AddAccount(PeerAccount(name, "MetaWeblog")), 1);
+    CEditorWindow window;
+    CArticleOperations operations{window};
+    CEditorSession session{operations};
+    std::string reason;
+    ASSERT_TRUE(session.Open({.account = name}, reason)) << reason;
+    window.Attach(session);
+    CPostOptionsPanel* panel = window.OptionsPanel();
+    ASSERT_TRUE(WaitFor([&] { return panel->CategoryList()->count() >= 3; }, 30000))
+        << window.StatusText().toStdString();
+    const std::string run = std::to_string(::getpid()) + "-" + std::to_string(std::time(nullptr));
+    window.TitleEdit()->setText(ToQ("选项 " + run));
+    window.TagsEdit()->setText(ToQ("甲-" + run + ", 乙-" + run));
+    Type(window.RichEdit(), QStringLiteral("正文"));
+    // Two days on, on a whole minute: scheduled.
+    const std::time_t when = (std::time(nullptr) + 2 * 86400) / 60 * 60;
+    panel->SetOptions({.categories = {"技术", "News"},
+                       .excerpt = "摘要 " + run,
+                       .slug = "quill-" + run,
+                       .publishTime = when,
+                       .allowComments = false});
+    window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return session.Folder() == kFolderSent; }, 30000))
+        << window.StatusText().toStdString();
+
+    CHttpClient client;
+    const auto getPost = [&] {
+        return client
+            .Post(kPeerUrl,
+                  "<?xml version=\"1.0\"?><methodCall><methodName>metaWeblog.getPost</methodName>"
+                  "<params><param><value><string>" +
+                      session.PostId() +
+                      "</string></value></param><param><value><string>admin</string></value>"
+                      "</param><param><value><string>quill-pass-1</string></value></param>"
+                      "</params></methodCall>",
+                  {{"Content-Type", "text/xml"}})
+            .body;
+    };
+    std::string seen = getPost();
+    for (const std::string& part :
+         {std::string("<string>技术</string>"), std::string("<string>News</string>"), "甲-" + run,
+          "乙-" + run, "摘要 " + run, "<string>quill-" + run + "</string>",
+          "<dateTime.iso8601>" + CXmlRpcRequest::FormatGmtIsoDate(when) + "</dateTime.iso8601>"})
+        EXPECT_NE(seen.find(part), std::string::npos) << part << "\n" << seen;
+    const size_t comments = seen.find("<name>mt_allow_comments</name>");
+    ASSERT_NE(comments, std::string::npos);
+    EXPECT_EQ(seen.compare(seen.find("<int>", comments), 8, "<int>0</"), 0) << seen;
+
+    panel->StatusBox()->setCurrentIndex(1); // 服务器草稿
+    window.Publish();
+    ASSERT_TRUE(
+        WaitFor([&] { return window.StatusText().startsWith(QStringLiteral("已发布")); }, 30000))
+        << window.StatusText().toStdString();
+    seen = getPost();
+    EXPECT_NE(seen.find("<string>draft</string>"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("甲-" + run), std::string::npos) << "an edit keeps the tags\n" << seen;
+    window.WaitForWorkers();
 }
 
 // What a user does in the editor against the WordPress peer: a picture uploaded and shown in the

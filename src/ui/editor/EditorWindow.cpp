@@ -3,6 +3,7 @@
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
 #include "ui/editor/PictureInput.h"
+#include "ui/editor/PostOptionsPanel.h"
 #include "ui/editor/RestorePrompt.h"
 #include "ui/editor/RichTextHtml.h"
 #include "workspace/EditorSession.h"
@@ -11,6 +12,7 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFont>
 #include <QFormLayout>
@@ -92,6 +94,13 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
         m_rich, [this](const QString& path) { InsertPicture(path); },
         [this](const QImage& image) { InsertPictureImage(image); });
 
+    m_options = new CPostOptionsPanel(this);
+    auto* dock = new QDockWidget(QStringLiteral("文章选项"), this);
+    dock->setObjectName(QStringLiteral("postOptionsDock"));
+    dock->setWidget(m_options);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    connect(m_options, &CPostOptionsPanel::RefreshRequested, this, &CEditorWindow::FetchCategories);
+
     m_autosave = new QTimer(this);
     connect(m_autosave, &QTimer::timeout, this, &CEditorWindow::Autosave);
     BuildActions();
@@ -167,24 +176,49 @@ void CEditorWindow::Attach(CEditorSession& session) {
     m_notice->setText(notices.join(QLatin1Char('\n')));
     m_notice->setVisible(!notices.isEmpty());
 
+    // The post's options: what the interface lacks is greyed; the categories kept from the
+    // last answer are listed at once, the server's follow.
+    const PostOptionSupport support = session.OptionSupport();
+    m_options->SetSupport(support);
+    m_tags->setEnabled(support.tags.empty());
+    m_tags->setToolTip(ToQ(support.tags));
+    m_options->SetOptions(session.Options());
+    std::vector<std::string> cached;
+    if (session.CachedCategories(cached))
+        ShowCategories(cached);
+    if (support.categories.empty())
+        FetchCategories();
+}
+
+void CEditorWindow::FetchCategories() {
     // The weblog's categories, when it answers; the box stays free text either way.
     auto names = std::make_shared<std::vector<std::string>>();
     auto failure = std::make_shared<std::string>();
     auto ok = std::make_shared<bool>(false);
+    CEditorSession* session = m_session;
+    m_options->SetCategoryStatus(QStringLiteral("正在获取分类..."));
     RunInBackground(
-        [&session, names, failure, ok] { *ok = session.LoadCategories(*names, *failure); },
+        [session, names, failure, ok] { *ok = session->LoadCategories(*names, *failure); },
         [this, names, failure, ok] {
             if (!*ok) {
-                statusBar()->showMessage(QStringLiteral("无法获取分类: ") + ToQ(*failure));
+                const QString why = QStringLiteral("无法获取分类: ") + ToQ(*failure);
+                statusBar()->showMessage(why);
+                m_options->SetCategoryStatus(why);
                 return;
             }
-            const QString current = m_category->currentText();
-            for (const std::string& name : *names) {
-                if (m_category->findText(ToQ(name)) < 0)
-                    m_category->addItem(ToQ(name));
-            }
-            m_category->setEditText(current);
+            m_options->SetCategoryStatus(QString());
+            ShowCategories(*names);
         });
+}
+
+void CEditorWindow::ShowCategories(const std::vector<std::string>& names) {
+    m_options->SetCategories(names);
+    const QString current = m_category->currentText();
+    for (const std::string& name : names) {
+        if (m_category->findText(ToQ(name)) < 0)
+            m_category->addItem(ToQ(name));
+    }
+    m_category->setEditText(current);
 }
 
 void CEditorWindow::ShowArticle() {
@@ -256,6 +290,7 @@ void CEditorWindow::TakeText() {
                         .category = ToStd(CategoryText()),
                         .content = ToStd(BodyHtml()),
                         .tags = ToStd(m_tags->text().trimmed())});
+    m_session->SetPostOptions(m_options->Options());
 }
 
 void CEditorWindow::ReportSave(const EditorSaveResult& result, const QString& doneText) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 class CEditorSession;
+class CPostOptionsPanel;
 class QAction;
 class QComboBox;
 class QImage;
@@ -74,6 +75,7 @@ public:
     QTextEdit* RichEdit() const { return m_rich; }
     QPlainTextEdit* SourceEdit() const { return m_source; }
     QTimer* AutosaveTimer() const { return m_autosave; }
+    CPostOptionsPanel* OptionsPanel() const { return m_options; }
     QString StatusText() const;
     // The notice above the article (a page that could not be read, an interrupted last run);
     // empty while none is shown.
@@ -100,6 +102,8 @@ private:
     void ToggleItalic();
     void AskLink();
     void AskPicture();
+    void FetchCategories();
+    void ShowCategories(const std::vector<std::string>& names);
     void ShowPicture(const QString& address, const QImage& image);
     void StartPublish(const std::map<std::string, std::string>& uploaded);
     void EndLinkAtCursor();
@@ -123,6 +127,7 @@ private:
     QAction* m_sourceAction = nullptr;
     QAction* m_publishAction = nullptr;
     QTimer* m_autosave = nullptr;
+    CPostOptionsPanel* m_options = nullptr;
     std::vector<QThread*> m_workers;
     // The HTML as opened (or last taken from the source view), and whether the rich text has
     // been edited since.
