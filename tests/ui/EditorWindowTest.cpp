@@ -9,6 +9,7 @@
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/common/UiText.h"
+#include "ui/editor/PictureDialog.h"
 #include "ui/editor/PostOptionsPanel.h"
 #include "ui/editor/RichTextHtml.h"
 #include "workspace/DraftPictures.h"
@@ -32,6 +33,8 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
@@ -243,6 +246,21 @@ TEST_F(EditorWindowTest, PicturesAreKeptWithTheDraftAndUploadedOnceWhenPublished
                              ->resource(QTextDocument::ImageResource, QUrl(ToQ(local[0])))
                              .value<QImage>();
     EXPECT_EQ(shown.size(), red.size());
+
+    // The picture dialog: the height follows the width by the picture's ratio.
+    PictureLook look;
+    QTextCursor at(m_window.RichEdit()->document());
+    QTextCursor shownPicture;
+    ASSERT_TRUE(CPictureDialog::LookAt(at, look, shownPicture));
+    CPictureDialog dialog(look, red.size());
+    dialog.AltEdit()->setText(QStringLiteral("红 \"块\""));
+    dialog.WidthBox()->setValue(40);
+    dialog.PlaceBox()->setCurrentIndex(static_cast<int>(PictureLook::Place::kCentre));
+    CPictureDialog::Apply(shownPicture, dialog.Look());
+    EXPECT_TRUE(m_window.BodyHtml().contains(
+        QStringLiteral("alt=\"红 &quot;块&quot;\" width=\"40\" height=\"30\" "
+                       "style=\"display:block;margin:0 auto\">")))
+        << m_window.BodyHtml().toStdString();
 
     // Bad input: named, and the article is as it was.
     const QString before = m_window.BodyHtml();

@@ -1,12 +1,18 @@
 #include "ui/editor/PictureInput.h"
 
+#include "ui/editor/PictureDialog.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDropEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextImageFormat>
 #include <QUrl>
 
 CPictureInput::CPictureInput(QTextEdit* edit, FileHandler onFile, ImageHandler onImage)
@@ -42,6 +48,23 @@ bool CPictureInput::eventFilter(QObject* watched, QEvent* event) {
         const QMimeData* data = QApplication::clipboard()->mimeData();
         if (data && (data->hasImage() || (data->hasUrls() && !data->hasText())) && Take(data))
             return true;
+    }
+    // A double click on a picture opens the picture dialog.
+    if (watched == m_edit->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const QTextCursor at =
+            m_edit->cursorForPosition(static_cast<QMouseEvent*>(event)->position().toPoint());
+        PictureLook look;
+        QTextCursor picture;
+        if (CPictureDialog::LookAt(at, look, picture)) {
+            const QImage image = m_edit->document()
+                                     ->resource(QTextDocument::ImageResource,
+                                                QUrl(picture.charFormat().toImageFormat().name()))
+                                     .value<QImage>();
+            CPictureDialog dialog(look, image.size(), m_edit->window());
+            if (dialog.exec() == QDialog::Accepted)
+                CPictureDialog::Apply(picture, dialog.Look());
+            return true;
+        }
     }
     // Files and pictures dragged over the text are taken here (the text would refuse them):
     // only the widget that took the drag gets the drop.
