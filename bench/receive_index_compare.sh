@@ -5,6 +5,10 @@
 # nothing and the receive folds nothing. Also prints the store's size with and without the index.
 #
 #   bench/receive_index_compare.sh [WORK_DIR]   (default /tmp/qm; needs build/bin/quillmark-cli)
+#
+# QUILL_MODES lists the runs in their order (default "on off"); a run named on-NAME is "on" with
+# the SQL in the variable QUILL_SQL_NAME applied to the new store first (an FTS5 setting written
+# into rss_search_config, for instance), so that settings can be compared in one interleaved run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 shared=${QUILL_SHARED_DIR:-$here/../../shared}/bench
@@ -26,6 +30,10 @@ run() {
     while read -r url; do
         "$cli" --home "$home" channel add "$url" --title "$(basename "$url" .xml)" >/dev/null
     done <"$work/r0/urls.txt"
+    if [ "${mode#on-}" != "$mode" ]; then
+        local setting="QUILL_SQL_${mode#on-}"
+        sqlite3 "$home/Storage/rss.db" "${!setting}"
+    fi
     if [ "$mode" = off ]; then
         sqlite3 "$home/Storage/rss.db" \
             "DROP TRIGGER rss_search_insert; DROP TRIGGER rss_search_delete;
@@ -39,7 +47,7 @@ run() {
         /usr/bin/time -f "%e %U %S" -o "$work/time.txt" \
             "$cli" --home "$home" receive --all >"$work/$mode-$round.out" || true
         read -r wall user sys <"$work/time.txt"
-        printf 'index %-3s %-10s wall %6.2f s  cpu %6.2f s\n' "$mode" \
+        printf 'index %-8s %-10s wall %6.2f s  cpu %6.2f s\n' "$mode" \
             "$([ $round = r0 ] && echo cold || echo next-round)" "$wall" \
             "$(echo "$user + $sys" | bc)"
     done
@@ -48,8 +56,9 @@ run() {
     items=$(sqlite3 "$home/Storage/rss.db" 'select count(*) from rss_data;')
     pages=$(sqlite3 "$home/Storage/rss.db" \
         "select coalesce(sum(pgsize),0) from dbstat where name like 'rss_search%';")
-    printf 'index %-3s store %d items, file %d bytes, index %d bytes\n' "$mode" "$items" \
+    printf 'index %-8s store %d items, file %d bytes, index %d bytes\n' "$mode" "$items" \
         "$(stat -c %s "$home/Storage/rss.db")" "$pages"
 }
-run on
-run off
+for mode in ${QUILL_MODES:-on off}; do
+    run "$mode"
+done

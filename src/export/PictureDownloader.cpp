@@ -22,7 +22,9 @@ bool CPictureDownloader::Start(std::vector<EbookPicture> pictures) {
     m_downloaded = 0;
     m_failed = 0;
     m_running = true;
-    m_thread = std::thread(&CPictureDownloader::Run, this, std::move(pictures));
+    m_runner.Submit([this, pictures = std::move(pictures)](const CCancelToken&) mutable {
+        Run(std::move(pictures));
+    });
     return true;
 }
 
@@ -32,8 +34,7 @@ void CPictureDownloader::Cancel() {
 }
 
 void CPictureDownloader::Join() {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_runner.Wait();
 }
 
 bool CPictureDownloader::IsRunning() const {

@@ -2,6 +2,7 @@
 
 #include "export/EbookBuilder.h"
 #include "platform/http/HttpClient.h"
+#include "platform/jobs/JobRunner.h"
 
 #include <chrono>
 #include <memory>
@@ -58,8 +59,9 @@ private:
     HttpLimits m_limits;
     std::chrono::milliseconds m_pause{100};
     std::unique_ptr<CCancelToken> m_cancel;
-    std::thread m_thread;
     std::atomic<bool> m_running{false};
     std::atomic<int> m_downloaded{0};
     std::atomic<int> m_failed{0};
+    // Last, so that its thread is joined before anything it uses goes.
+    CJobRunner m_runner{1};
 };

@@ -11,6 +11,7 @@
 #include "storage/FeedDatabase.h"
 
 #include <algorithm>
+#include <climits>
 #include <cctype>
 #include <set>
 
@@ -235,6 +236,17 @@ std::vector<int> CChannelTree::AllChannels() const {
     for (int root : m_roots)
         CollectChannels(root, out);
     return out;
+}
+
+int CChannelTree::UnreadTotal() const {
+    std::vector<int> channels;
+    std::lock_guard lock(m_lock);
+    for (int root : m_roots)
+        CollectChannels(root, channels);
+    long long total = 0;
+    for (int index : channels)
+        total += std::max(m_records[index].unreadCount, 0);
+    return static_cast<int>(std::min<long long>(total, INT_MAX));
 }
 
 void CChannelTree::MoveToEndOf(int index, int parent) {

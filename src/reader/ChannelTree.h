@@ -129,6 +129,8 @@ public:
     std::vector<int> ChannelsBelow(int index) const;
     // Every live channel, in tree order.
     std::vector<int> AllChannels() const;
+    // The unread items of every live channel, as the tree last counted them.
+    int UnreadTotal() const;
 
     OutlinePath PathOf(int index) const;
     // The item's place as text: the directories above it, outermost first, then its own title.

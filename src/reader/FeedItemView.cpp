@@ -194,6 +194,14 @@ bool CFeedItemView::MarkItemRead(const FeedItemRef& ref, bool read) {
     return true;
 }
 
+bool CFeedItemView::MarkItemImportant(const FeedItemRef& ref, bool important) {
+    if (!m_store.SetItemImportant(ref, important ? 1 : 0)) {
+        m_lastError = m_store.GetLastError();
+        return false;
+    }
+    return true;
+}
+
 bool CFeedItemView::MarkRead(int index) {
     std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
     if (!m_store.SetFeedsRead(feedIds, 1)) {

@@ -55,6 +55,9 @@ public:
     // Opening an item marks it read; the channel's unread count is taken again. An on-line
     // search result is marked in its scratch row and changes no count.
     bool MarkItemRead(const FeedItemRef& ref, bool read);
+    // The item's importance mark (an on-line search result's in its scratch row); its read
+    // state and the counts stay.
+    bool MarkItemImportant(const FeedItemRef& ref, bool important);
     // Marks a channel, or every channel of a directory, read.
     bool MarkRead(int index);
 

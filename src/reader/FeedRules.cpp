@@ -2,6 +2,7 @@
 
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/http/CancelToken.h"
 #include "platform/text/AsciiText.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
@@ -41,9 +42,11 @@ constexpr std::pair<RuleField, const char*> kFields[] = {{RuleField::kTitle, "ti
                                                          {RuleField::kLink, "link"}};
 constexpr std::pair<RuleMatch, const char*> kMatches[] = {{RuleMatch::kContains, "contains"},
                                                           {RuleMatch::kRegex, "regex"}};
-constexpr std::pair<RuleAction, const char*> kActions[] = {{RuleAction::kMarkRead, "read"},
-                                                           {RuleAction::kDelete, "delete"},
-                                                           {RuleAction::kCopyToFavorites, "copy"}};
+constexpr std::pair<RuleAction, const char*> kActions[] = {
+    {RuleAction::kMarkRead, "read"},
+    {RuleAction::kDelete, "delete"},
+    {RuleAction::kCopyToFavorites, "copy"},
+    {RuleAction::kMarkImportant, "important"}};
 
 const std::string& FieldOf(const FeedItem& item, RuleField field) {
     switch (field) {
@@ -201,6 +204,21 @@ std::string CFeedRules::Add(FeedRule rule, int* id) {
     return {};
 }
 
+std::string CFeedRules::Replace(const FeedRule& rule) {
+    if (std::string why = Check(rule); !why.empty())
+        return why;
+    std::vector<FeedRule> rules = m_rules;
+    const auto at = std::find_if(rules.begin(), rules.end(),
+                                 [&rule](const FeedRule& known) { return known.id == rule.id; });
+    if (at == rules.end())
+        return "没有编号为 " + std::to_string(rule.id) + " 的规则";
+    *at = rule;
+    if (std::string why = Save(rules); !why.empty())
+        return why;
+    m_rules = std::move(rules);
+    return {};
+}
+
 std::string CFeedRules::Remove(int id) {
     std::vector<FeedRule> rules = m_rules;
     const auto gone = std::remove_if(rules.begin(), rules.end(),
@@ -284,7 +302,9 @@ MergeVerdict CRuleFilter::Judge(const FeedItem& item) const {
         const Compiled& compiled = *rule;
         // What is decided already needs no second rule.
         if ((compiled.rule.action == RuleAction::kDelete && verdict.drop) ||
-            (compiled.rule.action == RuleAction::kMarkRead && (verdict.markRead || verdict.drop)))
+            (compiled.rule.action == RuleAction::kMarkRead && (verdict.markRead || verdict.drop)) ||
+            (compiled.rule.action == RuleAction::kMarkImportant &&
+             (verdict.important || verdict.drop)))
             continue;
         if (!Holds(compiled, item, lowered))
             continue;
@@ -294,6 +314,9 @@ MergeVerdict CRuleFilter::Judge(const FeedItem& item) const {
             break;
         case RuleAction::kDelete:
             verdict.drop = true;
+            break;
+        case RuleAction::kMarkImportant:
+            verdict.important = true;
             break;
         case RuleAction::kCopyToFavorites:
             if (std::find(verdict.favoriteFolders.begin(), verdict.favoriteFolders.end(),
@@ -306,17 +329,27 @@ MergeVerdict CRuleFilter::Judge(const FeedItem& item) const {
 }
 
 int CRuleFilter::CountHits(const FeedRule& rule, CChannelTree& tree, CFeedDatabase& store,
-                           std::string& error) {
+                           std::string& error, const CCancelToken* cancel) {
+    if (std::string why = CFeedRules::Check(rule); !why.empty()) {
+        error = why;
+        return -1;
+    }
     const Compiled compiled = Compile(rule);
+    // The list columns hold the title and the author; the other fields need whole rows.
+    const bool full = rule.field == RuleField::kDescription || rule.field == RuleField::kLink;
     int hits = 0;
     for (int channel : tree.AllChannels()) {
+        if (cancel && cancel->IsCancelled()) {
+            error = "已取消";
+            return -1;
+        }
         if (!Covers(rule, tree, channel))
             continue;
         int feedId = 0;
         std::vector<FeedItem> items;
         int total = 0;
         if (!tree.GetFeedId(channel, feedId, store) ||
-            !store.GetItemPage(feedId, kItemFilterAll, true, items, total, -1, 0)) {
+            !store.GetItemPage(feedId, kItemFilterAll, full, items, total, -1, 0)) {
             error = store.GetLastError();
             return -1;
         }

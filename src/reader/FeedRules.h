@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class CCancelToken;
 class CChannelTree;
 class CFeedDatabase;
 
@@ -25,6 +26,7 @@ enum class RuleAction {
     kMarkRead,        // stored read
     kDelete,          // not stored
     kCopyToFavorites, // stored, and copied into a favorites box
+    kMarkImportant,   // stored marked important
 };
 
 // One filter rule (过滤规则): which channels, which items, what happens to them when they come
@@ -56,6 +58,9 @@ public:
     // Checks the rule, gives it the next id and saves; "" on success, else why not (nothing
     // is changed then).
     std::string Add(FeedRule rule, int* id = nullptr);
+    // Puts the rule in the place of the stored rule with its id, after the same checks; "" on
+    // success, else why not (nothing is changed then).
+    std::string Replace(const FeedRule& rule);
     // "" on success, else why not.
     std::string Remove(int id);
 
@@ -93,9 +98,10 @@ public:
     // Whether the rule covers the channel.
     static bool Covers(const FeedRule& rule, const CChannelTree& tree, int channel);
     // How many of the stored items of the channels it covers the rule would hit; -1 with the
-    // reason when the store fails.
+    // reason when the store fails, the rule cannot work or the count was cancelled. Reads one
+    // channel at a time, so it may run on a worker with its own store over a shared tree.
     static int CountHits(const FeedRule& rule, CChannelTree& tree, CFeedDatabase& store,
-                         std::string& error);
+                         std::string& error, const CCancelToken* cancel = nullptr);
 
 private:
     struct Compiled {

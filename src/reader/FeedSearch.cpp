@@ -7,6 +7,9 @@
 #include "reader/FeedFetcher.h"
 #include "storage/FeedDatabase.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace {
 
 std::string Found(size_t count, const std::string& keyword, const std::string& where) {
@@ -39,20 +42,35 @@ SearchOutcome CFeedSearch::Run(const SearchRequest& request) {
 SearchOutcome CFeedSearch::Local(const SearchRequest& request) {
     SearchOutcome outcome;
     const bool all = request.scope == SearchScope::kAllChannels;
-    if (!m_store.SearchItems(request.keyword, outcome.items, request.feedIds, all,
-                             !request.titleOnly)) {
+    int ok = 0;
+    if (request.pageSize > 0) {
+        // The offset is taken in 64 bits: a page number can be anything.
+        const long long offset = static_cast<long long>(std::max(request.page, 0)) *
+                                 static_cast<long long>(request.pageSize);
+        ok = m_store.SearchItemPage({.text = request.keyword,
+                                     .feedIds = request.feedIds,
+                                     .allFeeds = all,
+                                     .inDescription = !request.titleOnly},
+                                    static_cast<int>(std::min<long long>(offset, INT_MAX)),
+                                    request.pageSize, outcome.items, outcome.total);
+    } else {
+        ok = m_store.SearchItems(request.keyword, outcome.items, request.feedIds, all,
+                                 !request.titleOnly);
+        outcome.total = static_cast<int>(outcome.items.size());
+    }
+    if (!ok) {
         outcome.reason = m_store.GetLastError();
         outcome.message = kNoResultText;
         return outcome;
     }
-    outcome.found = !outcome.items.empty();
+    outcome.found = outcome.total > 0;
     if (!outcome.found)
         outcome.message = kNoResultText;
     else if (all)
-        outcome.message = Found(outcome.items.size(), request.keyword, "在全部频道中");
+        outcome.message = Found(outcome.total, request.keyword, "在全部频道中");
     else
         outcome.message =
-            Found(outcome.items.size(), request.keyword, "在 \"" + request.placeName + "\" 中");
+            Found(outcome.total, request.keyword, "在 \"" + request.placeName + "\" 中");
     return outcome;
 }
 
@@ -87,6 +105,7 @@ SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
     outcome.found = true;
     outcome.reason.clear();
     outcome.message = Found(items.size(), request.keyword, "在" + NewsSearchLabel(host) + "中");
+    outcome.total = static_cast<int>(items.size());
     outcome.items = std::move(items);
     for (FeedItem& item : outcome.items) {
         // As the scratch rows hold them: new and unread, under the on-line feed id.

@@ -19,6 +19,9 @@ struct SearchRequest {
     int count = 10;           // kWeb: how many results to ask for (10, 20, 50 or 100)
     std::vector<int> feedIds; // kCurrent: the channels at and below the selected item
     std::string placeName;    // kCurrent: the selected item's titles joined with " → "
+    // Local scopes: one page of pageSize hits, the page-th (0 the first); 0: all hits at once.
+    int pageSize = 0;
+    int page = 0;
 };
 
 struct SearchOutcome {
@@ -27,6 +30,8 @@ struct SearchOutcome {
     // (their rows are read from there, not from the received items); each item carries its
     // origin.
     std::vector<FeedItem> items;
+    // How many hits there are in all (items holds one page of them when a page was asked for).
+    int total = 0;
     ItemOrigin origin = ItemOrigin::kStored;
     // What to show: the count and where, or why there is nothing.
     std::string message;

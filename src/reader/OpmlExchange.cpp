@@ -182,6 +182,11 @@ void COpmlFeedFilter::Know(const std::vector<OpmlOutline>& outlines) {
     }
 }
 
+bool COpmlFeedFilter::IsNew(const std::string& xmlUrl) const {
+    const std::string key = FeedKey(xmlUrl);
+    return !key.empty() && !m_known.contains(key);
+}
+
 std::string COpmlFeedFilter::Admit(const OpmlOutline& feed, const std::string& path,
                                    OpmlMergeResult& result) {
     OpmlMergeEntry entry{.path = path, .xmlUrl = feed.xmlUrl};

@@ -49,6 +49,8 @@ public:
     void Know(const std::string& xmlUrl);
     // Every feed address of the outlines, at any depth.
     void Know(const std::vector<OpmlOutline>& outlines);
+    // The address names a feed address the filter does not know yet.
+    bool IsNew(const std::string& xmlUrl) const;
     // The feed's address as the tree keeps it when it is taken (it is known from then on and
     // listed in result.added), or "" when it is skipped (listed in result.skipped with the
     // reason). path: the feed's folders and title, for the lists.

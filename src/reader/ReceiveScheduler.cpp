@@ -33,10 +33,84 @@ CReceiveScheduler::CReceiveScheduler(CChannelTree& tree, CReceiveObserver& obser
     m_proxy = CFeedFetcher::ProxyFromSettings(settings);
 }
 
-void CReceiveScheduler::Configure(CFeedFetcher& fetcher) {
+void CReceiveScheduler::Configure(CFeedFetcher& fetcher, const CCancelToken& stop) {
     fetcher.SetProxy(m_proxy);
     fetcher.SetLimits(m_limits);
-    fetcher.SetCancelToken(&m_cancel);
+    // The round's token: the user's stop and Shutdown both raise it.
+    fetcher.SetCancelToken(&stop);
+}
+
+std::string ReceiveProgress::Text() const {
+    std::string text;
+    if (running)
+        text = "正在收取 " + std::to_string(done) + "/" + std::to_string(total);
+    else if (stopped)
+        text = "已停止收取: " + std::to_string(done) + "/" + std::to_string(total) + " 个频道";
+    else
+        text = "收取完成: " + std::to_string(done) + " 个频道";
+    text += " · " + std::to_string(newItems) + " 个新条目";
+    if (failed > 0)
+        text += " · " + std::to_string(failed) + " 个失败";
+    return text;
+}
+
+CReceiveScheduler::StopToken CReceiveScheduler::JoinRound(int channels) {
+    std::lock_guard lock(m_roundLock);
+    if (m_round.receives++ == 0)
+        m_round.progress = {};
+    // A receive asked for after a stop runs: the round goes on.
+    m_round.progress.stopped = false;
+    m_round.progress.total += channels;
+    if (m_round.progress.total > 0)
+        m_observer.OnProgress(m_round.progress);
+    return m_round.stop;
+}
+
+void CReceiveScheduler::AddToRound(int channels) {
+    std::lock_guard lock(m_roundLock);
+    m_round.progress.total += channels;
+    if (channels != 0 && m_round.progress.total > 0)
+        m_observer.OnProgress(m_round.progress);
+}
+
+void CReceiveScheduler::CountInRound(const ChannelReceiveResult& result) {
+    std::lock_guard lock(m_roundLock);
+    ReceiveProgress& progress = m_round.progress;
+    if (result.outcome == ChannelReceiveResult::Outcome::kStopped)
+        return;
+    ++progress.done;
+    progress.newItems += result.newItems;
+    if (result.Failed())
+        ++progress.failed;
+    m_observer.OnProgress(progress);
+}
+
+void CReceiveScheduler::NoteNewItems(const NewItemsNote& note) {
+    std::lock_guard lock(m_roundLock);
+    m_round.announce.push_back(note);
+}
+
+void CReceiveScheduler::LeaveRound() {
+    std::lock_guard lock(m_roundLock);
+    if (--m_round.receives > 0)
+        return;
+    Round ended = std::exchange(m_round, Round{});
+    // After Shutdown the next round is stopped before it starts.
+    if (m_cancel.IsCancelled())
+        m_round.stop->Cancel();
+    ended.progress.running = false;
+    if (ended.progress.total > 0 && !Stopped())
+        m_observer.OnRoundEnd(ended.progress, ended.announce);
+}
+
+void CReceiveScheduler::StopRound() {
+    std::lock_guard lock(m_roundLock);
+    if (m_round.receives == 0)
+        return;
+    m_round.stop->Cancel();
+    m_round.stop = std::make_shared<CCancelToken>();
+    m_round.progress.stopped = true;
+    m_observer.OnProgress(m_round.progress);
 }
 
 CReceiveScheduler::~CReceiveScheduler() {
@@ -52,50 +126,26 @@ bool CReceiveScheduler::Stopped() const {
 }
 
 bool CReceiveScheduler::Start(std::function<void()> work) {
-    std::vector<Worker> ended;
-    {
-        std::lock_guard lock(m_lock);
-        if (m_cancel.IsCancelled())
-            return false;
-        // Workers that are done are joined now, so that threads do not pile up.
-        auto done = std::stable_partition(m_workers.begin(), m_workers.end(),
-                                          [](const Worker& worker) { return !*worker.ended; });
-        std::move(done, m_workers.end(), std::back_inserter(ended));
-        m_workers.erase(done, m_workers.end());
-        auto flag = std::make_shared<std::atomic<bool>>(false);
-        m_workers.push_back({std::thread([work = std::move(work), flag] {
-                                 work();
-                                 *flag = true;
-                             }),
-                             flag});
-    }
-    for (Worker& worker : ended)
-        worker.thread.join();
-    return true;
+    if (m_cancel.IsCancelled())
+        return false;
+    return m_runner.Submit([work = std::move(work)](const CCancelToken&) { work(); });
 }
 
 int CReceiveScheduler::WorkerCount() const {
-    std::lock_guard lock(m_lock);
-    return static_cast<int>(m_workers.size());
+    return m_runner.ThreadCount();
 }
 
 void CReceiveScheduler::Wait() {
-    for (;;) {
-        std::vector<Worker> workers;
-        {
-            std::lock_guard lock(m_lock);
-            workers.swap(m_workers);
-        }
-        if (workers.empty())
-            return;
-        for (Worker& worker : workers)
-            worker.thread.join();
-    }
+    m_runner.Wait();
 }
 
 void CReceiveScheduler::Shutdown() {
     m_cancel.Cancel();
-    Wait();
+    {
+        std::lock_guard lock(m_roundLock);
+        m_round.stop->Cancel();
+    }
+    m_runner.Shutdown();
 }
 
 namespace {
@@ -145,9 +195,10 @@ CReceiveScheduler::HostTurn CReceiveScheduler::TakeHostLocked(
 }
 
 CReceiveScheduler::HostTurn CReceiveScheduler::AwaitHost(const std::string& host,
+                                                         const CCancelToken& stop,
                                                          std::string& refusal) {
     std::unique_lock lock(m_lock);
-    while (!Stopped()) {
+    while (!Stopped(stop)) {
         auto wakeAt = std::chrono::steady_clock::now() + kHostPoll;
         const HostTurn turn = TakeHostLocked(host, wakeAt, refusal);
         if (turn != HostTurn::kBusy)
@@ -317,7 +368,9 @@ std::unique_ptr<CRuleFilter> CReceiveScheduler::LoadRules() const {
     });
 }
 
-int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce, CRuleFilter* rules) {
+int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
+                              CRuleFilter* rules) {
+    const CCancelToken& stop = *job.stop;
     ChannelRecord record = m_tree.Record(job.index);
     ChannelTreeOptions options = m_tree.Options();
     int added = 0;
@@ -332,11 +385,11 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce, CRul
             return -1;
         bool read = false;
         if (!job.outcome.document.body.empty()) {
-            CMergeSink sink(merge, [this] { return Stopped(); });
+            CMergeSink sink(merge, [this, &stop] { return Stopped(stop); });
             std::string whyNone;
             read = CFeedFetcher::ReadDocument(job.outcome.document, sink, kMergeBatch, &whyNone) &&
                    !sink.Failed();
-            if (!read && !sink.Failed() && !Stopped()) {
+            if (!read && !sink.Failed() && !Stopped(stop)) {
                 // Not the store's fault: the large answer held no feed after all.
                 job.outcome.ok = false;
                 job.outcome.reason = whyNone;
@@ -345,7 +398,7 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce, CRul
         } else {
             read = !job.outcome.items.empty() && merge.Add(job.outcome.items);
         }
-        if (!read || Stopped() || !merge.Commit(&added))
+        if (!read || Stopped(stop) || !merge.Commit(&added))
             return -1;
         store.SetFeedValidators(job.feedId, job.outcome.validators.etag,
                                 job.outcome.validators.lastModified);
@@ -353,13 +406,14 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, bool announce, CRul
     int unread = 0;
     if (!store.GetUnreadCount(job.feedId, unread))
         return -1;
-    if (Stopped())
+    if (Stopped(stop))
         return added;
     m_tree.SetUnreadCount(job.index, unread);
     m_observer.OnUnreadChanged(job.index, unread);
     // Nothing arrived from a feed that has not changed: nothing to announce.
-    if (announce && !job.outcome.notModified && unread > 0 && record.newItemShowTip == 1)
-        m_observer.OnNewItems(job.index, unread);
+    const bool worthIt = announce == Announce::kNewItems ? added > 0 : unread > 0;
+    if (!job.outcome.notModified && worthIt && record.newItemShowTip == 1)
+        NoteNewItems({.index = job.index, .unread = unread, .newItems = added});
     return added;
 }
 
@@ -374,7 +428,7 @@ std::pair<int, int> CReceiveScheduler::StorageRuleFor(const ChannelRecord& recor
 }
 
 void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, CFeedDatabase& store,
-                                    std::vector<Job>& jobs) {
+                                    const StopToken& stop, std::vector<Job>& jobs) {
     // The siblings after the item, when the depth says so.
     std::vector<int> items{item};
     if (depth != 0) {
@@ -385,17 +439,18 @@ void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, C
         items.assign(it, siblings.end());
     }
     for (int at : items) {
-        if (Stopped())
+        if (Stopped(*stop))
             return;
         ChannelRecord record = m_tree.Record(at);
         if (record.directory) {
             // An empty directory has nothing to receive (and no feed row to look up).
             if (!record.children.empty())
-                CollectWalk(record.children.front(), depth + 1, rule, store, jobs);
+                CollectWalk(record.children.front(), depth + 1, rule, store, stop, jobs);
             continue;
         }
         int feedId = 0;
         if (!m_tree.GetFeedId(at, feedId, store)) {
+            AddToRound(1);
             Finish({.index = at,
                     .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
                     .reason = CReasonText::Text(Reason::kStore, {store.GetLastError()})},
@@ -416,14 +471,20 @@ void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, C
                 }
             }
         }
-        Job job{.index = at, .feedId = feedId, .url = record.xmlUrl, .level = level};
+        Job job{.stop = stop,
+                .index = at,
+                .image = record.image,
+                .feedId = feedId,
+                .url = record.xmlUrl,
+                .level = level};
         job.host = HostKeyOf(job.url);
         store.GetFeedValidators(feedId, job.validators.etag, job.validators.lastModified);
         jobs.push_back(std::move(job));
     }
 }
 
-void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<void(Job&)>& done) {
+void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const CCancelToken& stop,
+                                 const std::function<void(Job&)>& done) {
     std::mutex queueLock;
     std::condition_variable ready;
     std::condition_variable room; // budget freed, or a host's slot
@@ -442,7 +503,7 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
     const auto next = [&](bool& slot, std::string& refusal) -> Job* {
         std::unique_lock lock(queueLock);
         for (;;) {
-            while (inFlight >= m_byteBudget && !Stopped())
+            while (inFlight >= m_byteBudget && !Stopped(stop))
                 room.wait_for(lock, kHostPoll);
             if (waiting.empty())
                 return nullptr;
@@ -450,7 +511,7 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
             for (auto it = waiting.begin(); it != waiting.end(); ++it) {
                 refusal.clear();
                 const HostTurn turn =
-                    Stopped() ? HostTurn::kRefuse : TakeHost((*it)->host, wakeAt, refusal);
+                    Stopped(stop) ? HostTurn::kRefuse : TakeHost((*it)->host, wakeAt, refusal);
                 if (turn == HostTurn::kBusy)
                     continue;
                 Job* job = *it;
@@ -467,14 +528,15 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
     for (size_t w = 0; w < workers; ++w) {
         fetchers.emplace_back([&] {
             CFeedFetcher fetcher;
-            Configure(fetcher);
+            Configure(fetcher, stop);
             for (;;) {
                 bool slot = false;
                 std::string refusal;
                 Job* job = next(slot, refusal);
                 if (!job)
                     return;
-                if (!Stopped() && Claim(job->url)) {
+                const bool stopped = Stopped(stop);
+                if (!stopped && Claim(job->url)) {
                     ShowImage(job->index, kImageReceiving);
                     m_observer.OnReceiveBegin(job->index);
                     if (slot) {
@@ -487,6 +549,9 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
                     Release(job->url);
                 } else {
                     job->skipped = true; // nothing is reported for it
+                    // Another receive has the channel and counts it.
+                    if (!stopped)
+                        AddToRound(-1);
                 }
                 if (slot)
                     ReleaseHost(job->host);
@@ -523,6 +588,13 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const std::function<voi
 }
 
 void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
+    const StopToken stop = JoinRound(0);
+    WalkInRound(start, depth, rule, stop);
+    LeaveRound();
+}
+
+void CReceiveScheduler::WalkInRound(int start, int depth, const WalkRule& rule,
+                                    const StopToken& stop) {
     CFeedDatabase store(m_storePath);
     if (!store.OpenStore()) {
         // Without the store no channel can be received; each says so.
@@ -535,25 +607,30 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
             items.assign(std::find(siblings.begin(), siblings.end(), start), siblings.end());
         }
         for (int item : items)
-            for (int channel : m_tree.ChannelsBelow(item))
+            for (int channel : m_tree.ChannelsBelow(item)) {
+                AddToRound(1);
                 Finish({.index = channel,
                         .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
                         .reason = reason},
                        0, store);
+            }
         return;
     }
     std::vector<Job> jobs;
     if (m_tree.IsValid(start))
-        CollectWalk(start, depth, rule, store, jobs);
+        CollectWalk(start, depth, rule, store, stop, jobs);
+    AddToRound(static_cast<int>(jobs.size()));
     const std::unique_ptr<CRuleFilter> rules = LoadRules();
     UpdateHostLimit();
-    FetchAll(jobs, [&](Job& job) {
-        if (!Stopped())
+    FetchAll(jobs, *stop, [&](Job& job) {
+        if (!Stopped(*stop))
             NoteStanding(job, store);
-        const int added = job.outcome.ok && !Stopped() ? Merge(job, store, true, rules.get()) : -1;
+        const int added = job.outcome.ok && !Stopped(*stop)
+                              ? Merge(job, store, Announce::kNewItems, rules.get())
+                              : -1;
         // The items are in the store now; a walk over hundreds of channels keeps none of them.
         std::vector<FeedItem>().swap(job.outcome.items);
-        Finish(ResultOf(job, added, store), job.feedId, store);
+        Finish(ResultOf(job, added, store), job.feedId, store, job.image);
         if (added < 0 || !rule.byWeight)
             return;
         std::vector<FeedItem> none;
@@ -610,7 +687,10 @@ ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added,
     ChannelReceiveResult result{.index = job.index, .newItems = std::max(added, 0)};
     if (added >= 0) {
         result.outcome = Outcome::kReceived;
-    } else if (!job.outcome.ok || Stopped()) {
+    } else if (Stopped(*job.stop)) {
+        result.outcome = Outcome::kStopped;
+        result.reason = "stopped";
+    } else if (!job.outcome.ok) {
         result.outcome = Outcome::kFetchFailed;
         result.reason =
             job.outcome.ok || job.outcome.reason.empty() ? "stopped" : job.outcome.reason;
@@ -621,8 +701,16 @@ ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added,
     return result;
 }
 
-void CReceiveScheduler::Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store) {
+void CReceiveScheduler::Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store,
+                                int image) {
     const int index = result.index;
+    CountInRound(result);
+    if (result.outcome == ChannelReceiveResult::Outcome::kStopped) {
+        // Nothing happened to the channel: it shows what it showed before.
+        ShowImage(index, image >= 0 ? image : kImageChannel);
+        m_observer.OnChannelDone(result);
+        return;
+    }
     result.unread = m_tree.Record(index).unreadCount;
     // A failure leaves the tree's count alone; the items stored before are still there, and
     // the result tells how many of them are unread (a tree that never counted shows 0).
@@ -637,6 +725,13 @@ void CReceiveScheduler::Finish(ChannelReceiveResult result, int feedId, CFeedDat
 }
 
 void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& request) {
+    const StopToken stop = JoinRound(1);
+    ReceiveInRound(index, request, stop);
+    LeaveRound();
+}
+
+void CReceiveScheduler::ReceiveInRound(int index, const ChannelRequest& request,
+                                       const StopToken& stop) {
     CFeedDatabase store(m_storePath);
     int feedId = 0;
     ChannelRecord record = m_tree.Record(index);
@@ -652,14 +747,18 @@ void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& reques
     ShowImage(index, kImageReceivingOne);
     m_observer.OnReceiveBegin(index);
     CFeedFetcher fetcher;
-    Configure(fetcher);
-    Job job{.index = index, .feedId = feedId, .url = record.xmlUrl};
+    Configure(fetcher, *stop);
+    Job job{.stop = stop,
+            .index = index,
+            .image = record.image,
+            .feedId = feedId,
+            .url = record.xmlUrl};
     job.host = HostKeyOf(job.url);
     UpdateHostLimit();
     store.GetFeedValidators(feedId, job.validators.etag, job.validators.lastModified);
     // The channel waits for a slot of its host like the fetches of a walk.
     std::string refusal;
-    const HostTurn turn = AwaitHost(job.host, refusal);
+    const HostTurn turn = AwaitHost(job.host, *stop, refusal);
     if (turn == HostTurn::kGo) {
         job.outcome = Fetch(fetcher, job);
         NoteRetryAfter(job.host, job.outcome.retryAfterSeconds);
@@ -668,18 +767,18 @@ void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& reques
         job.outcome.reason = refusal;
     }
     Release(record.xmlUrl);
-    if (!Stopped())
+    if (!Stopped(*stop))
         NoteStanding(job, store);
     int added = -1;
-    if (job.outcome.ok && !Stopped()) {
+    if (job.outcome.ok && !Stopped(*stop)) {
         m_observer.OnSettleReadMarks();
-        added = Merge(job, store, true, LoadRules().get());
+        added = Merge(job, store, Announce::kUnreadItems, LoadRules().get());
     }
     if (added >= 0 && request.refreshList && m_observer.SelectedItem() == index)
         m_observer.OnReloadList(feedId);
     ChannelReceiveResult result = ResultOf(job, added, store);
     result.byHand = request.byHand;
-    Finish(std::move(result), feedId, store);
+    Finish(std::move(result), feedId, store, job.image);
     if (added > 0)
         CatchUpSearchIndex(store);
 }

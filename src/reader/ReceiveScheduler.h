@@ -2,6 +2,7 @@
 
 #include "platform/http/CancelToken.h"
 #include "platform/http/HttpClient.h"
+#include "platform/jobs/JobRunner.h"
 #include "reader/ChannelTree.h"
 #include "reader/FeedFetcher.h"
 #include "storage/FeedItem.h"
@@ -29,6 +30,7 @@ struct ChannelReceiveResult {
         kReceived,    // fetched (or unchanged since the last fetch) and stored
         kFetchFailed, // no feed came: a network or HTTP failure, not a feed, no items, stopped
         kStoreFailed, // the items could not be stored or counted
+        kStopped,     // the user stopped the receive: nothing changed, nothing went wrong
     };
     int index = -1;
     Outcome outcome = Outcome::kFetchFailed;
@@ -40,6 +42,29 @@ struct ChannelReceiveResult {
     bool byHand = false; // the user asked for this one channel
 
     bool Ok() const { return outcome == Outcome::kReceived; }
+    bool Failed() const { return outcome == Outcome::kFetchFailed || outcome == Outcome::kStoreFailed; }
+};
+
+// The receives under way, counted together: every walk and every single channel that runs
+// while another one still does belongs to one round, which ends when the last of them ends.
+struct ReceiveProgress {
+    int total = 0;        // channels the round's receives take
+    int done = 0;         // of them, received or failed
+    int newItems = 0;     // items that came new
+    int failed = 0;       // channels that failed, each with its reason in its result
+    bool running = true;  // false once the round ended
+    bool stopped = false; // the user stopped the round
+
+    // "正在收取 37/500 · 12 个新条目 · 2 个失败" while it runs; "收取完成: ...",
+    // "已停止收取: ..." when it ended.
+    std::string Text() const;
+};
+
+// A channel that got new items in a round and asks to be announced (有新文章时弹出提示).
+struct NewItemsNote {
+    int index = -1;
+    int unread = 0;   // the channel's unread count afterwards
+    int newItems = 0; // of this round
 };
 
 // What a receive tells the window (or whoever runs it). Called on worker threads: a window
@@ -53,8 +78,13 @@ public:
     virtual void OnImageChanged(int index, int image) {}
     // A channel's unread count changed: repaint its label.
     virtual void OnUnreadChanged(int index, int count) {}
-    // A channel that announces new items holds unread ones after a receive.
-    virtual void OnNewItems(int index, int count) {}
+    // The round's counts changed (a channel began or ended, or more channels joined).
+    virtual void OnProgress(const ReceiveProgress& progress) {}
+    // The round ended: its final counts, and the channels to announce (one notification for
+    // all of them). A round of one channel received on request announces it when it holds
+    // unread items; a walk announces the channels that got new ones.
+    virtual void OnRoundEnd(const ReceiveProgress& progress,
+                            const std::vector<NewItemsNote>& announce) {}
     // The channel shown in the list was received: reload the list.
     virtual void OnReloadList(int feedId) {}
     // A branch or all-channels walk ended.
@@ -102,9 +132,7 @@ struct FetchOutcome {
 // already has does nothing, and a second by-weight walk waits for the first to end. Shutdown()
 // or the exit flag ends every walk and aborts its downloads.
 //
-// Threads: the scheduler owns its workers. A worker that has ended is joined when the next one
-// starts (and by Wait), so a program left open for weeks holds no more threads than its busiest
-// moment needed. The calls that start receives, Wait and Shutdown belong to one thread (the
+// Threads: the scheduler's job runner owns its workers (see CJobRunner). The calls that start receives, Wait and Shutdown belong to one thread (the
 // interface thread, or the cli's main thread).
 class CReceiveScheduler {
 public:
@@ -162,6 +190,9 @@ public:
     // to run once it is up, so that searches soon read the index alone.
     void CatchUpSearchIndexInBackground();
 
+    // Stops the receives of the round under way; the channels that were still to come keep
+    // what they had, and receives asked for afterwards run as usual.
+    void StopRound();
     bool IsBusy() const { return m_busy.load(); }
     // The worker threads started and not joined yet.
     int WorkerCount() const;
@@ -171,8 +202,11 @@ public:
     void Shutdown();
 
 private:
+    using StopToken = std::shared_ptr<CCancelToken>;
     struct Job {
+        StopToken stop; // the round's: the user's stop
         int index = -1;
+        int image = kImageChannel; // the tree image before the receive, shown again on a stop
         int feedId = 0;
         std::string url;
         int level = 1;             // the level used for the weight step
@@ -194,20 +228,25 @@ private:
         bool byWeight = false;
         bool takeEvery = false;
     };
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> ended;
-    };
 
     // Starts a worker; false once the scheduler was shut down.
     bool Start(std::function<void()> work);
     bool Stopped() const;
+    bool Stopped(const CCancelToken& round) const { return Stopped() || round.IsCancelled(); }
+    // A receive joins the round (starting one when none runs) with the channels it takes, and
+    // gets the round's stop token; it leaves when it ended.
+    StopToken JoinRound(int channels);
+    void AddToRound(int channels);
+    void CountInRound(const ChannelReceiveResult& result);
+    void NoteNewItems(const NewItemsNote& note);
+    void LeaveRound();
     // Folds the rows the walk stored into the search index, until none is left or the
     // scheduler stops.
     void CatchUpSearchIndex(CFeedDatabase& store) const;
     void RunWalk(int start, int depth, const WalkRule& rule);
+    void WalkInRound(int start, int depth, const WalkRule& rule, const StopToken& stop);
     void CollectWalk(int item, int depth, const WalkRule& rule, CFeedDatabase& store,
-                     std::vector<Job>& jobs);
+                     const StopToken& stop, std::vector<Job>& jobs);
     // "host:port" of an address, lower-cased.
     static std::string HostKeyOf(const std::string& url);
     // wakeAt is brought forward to when a host that asked to wait may be asked again.
@@ -216,7 +255,7 @@ private:
     HostTurn TakeHostLocked(const std::string& host, std::chrono::steady_clock::time_point& wakeAt,
                             std::string& refusal);
     // Waits for a slot of the host (kGo), a refusal, or a stop (kBusy).
-    HostTurn AwaitHost(const std::string& host, std::string& refusal);
+    HostTurn AwaitHost(const std::string& host, const CCancelToken& stop, std::string& refusal);
     void ReleaseHost(const std::string& host);
     // Takes the limit from SetFetchesPerHost or the settings, as a receive starts.
     void UpdateHostLimit();
@@ -228,16 +267,19 @@ private:
     void NoteStanding(Job& job, CFeedDatabase& store);
     bool Claim(const std::string& url);
     void Release(const std::string& url);
-    void FetchAll(std::vector<Job>& jobs, const std::function<void(Job&)>& done);
+    void FetchAll(std::vector<Job>& jobs, const CCancelToken& stop,
+                  const std::function<void(Job&)>& done);
     FetchOutcome Fetch(CFeedFetcher& fetcher, const Job& job);
-    void Configure(CFeedFetcher& fetcher);
-    // Merges a fetched channel, takes its unread count and announces it; the number of
-    // items that came new, or -1 on failure.
-    int Merge(Job& job, CFeedDatabase& store, bool announce, CRuleFilter* rules);
+    void Configure(CFeedFetcher& fetcher, const CCancelToken& stop);
+    // Merges a fetched channel and takes its unread count; the number of items that came new,
+    // or -1 on failure. The channel is noted for the round's announcement as `announce` says.
+    enum class Announce { kNewItems, kUnreadItems };
+    int Merge(Job& job, CFeedDatabase& store, Announce announce, CRuleFilter* rules);
     // The rules of the rules file, ready for the merges; null when there are none (or the
     // file cannot be read: `rules list` says why).
     std::unique_ptr<CRuleFilter> LoadRules() const;
     void ReceiveOnRequest(int index, const ChannelRequest& request);
+    void ReceiveInRound(int index, const ChannelRequest& request, const StopToken& stop);
     void ShowImage(int index, int image);
     // The storage rule and count a merge of the channel applies.
     static std::pair<int, int> StorageRuleFor(const ChannelRecord& record,
@@ -246,7 +288,7 @@ private:
     // answer (items added, or -1 when the store failed).
     ChannelReceiveResult ResultOf(const Job& job, int added, CFeedDatabase& store) const;
     // Shows and reports a channel's outcome; a failed one reports its stored unread count.
-    void Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store);
+    void Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store, int image = -1);
 
     CChannelTree& m_tree;
     CReceiveObserver& m_observer;
@@ -264,11 +306,22 @@ private:
     mutable std::atomic<bool> m_indexing{false};
     CCancelToken m_cancel;
 
-    mutable std::mutex m_lock; // guards the workers and the channels in flight
-    std::vector<Worker> m_workers;
+    mutable std::mutex m_lock; // guards the channels in flight and the hosts' slots
     std::set<std::string> m_inFlight;
     std::map<std::string, int> m_hostFetches; // fetches under way per host
     int m_hostLimit = 2;
     std::condition_variable m_hostFreed;
     std::map<std::string, std::chrono::steady_clock::time_point> m_hostWaitUntil;
+
+    // The round under way, guarded by m_roundLock.
+    struct Round {
+        StopToken stop = std::make_shared<CCancelToken>();
+        int receives = 0; // joined and not left yet
+        ReceiveProgress progress;
+        std::vector<NewItemsNote> announce;
+    };
+    std::mutex m_roundLock;
+    Round m_round;
+    // Last, so that its threads are joined before anything they use goes.
+    CJobRunner m_runner;
 };

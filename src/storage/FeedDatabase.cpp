@@ -13,12 +13,14 @@ namespace {
 constexpr const char* kItemNotFound = "没有对应id的rss item";
 
 // Every field of an item row, and the columns of the lists (no link, no description).
-constexpr const char* kItemColumns = "item_id, item_feedid, item_new, item_read, item_title, "
-                                     "item_link, item_description, item_pubDate, item_author";
+constexpr const char* kItemColumns =
+    "item_id, item_feedid, item_new, item_read, item_title, item_link, item_description, "
+    "item_pubDate, item_author, item_important";
 constexpr const char* kListColumns =
-    "item_id, item_new, item_read, item_title, item_author, item_pubDate";
-constexpr const char* kFavoriteColumns =
-    "item_id, item_feedid, item_title, item_link, item_description, item_pubDate, item_author";
+    "item_id, item_new, item_read, item_title, item_author, item_pubDate, item_important";
+constexpr const char* kFavoriteColumns = "item_id, item_feedid, item_title, item_link, "
+                                         "item_description, item_pubDate, item_author, "
+                                         "item_important";
 
 // An id list as the right side of "IN": the JSON array bound at the given parameter.
 std::string InIds(int parameter) {
@@ -44,6 +46,7 @@ FeedItem ReadFullItem(const CSqlQuery& row) {
     item.description = row.GetText(6);
     item.pubDate = row.GetText(7);
     item.author = row.GetText(8);
+    item.isImportant = row.GetInt(9);
     return item;
 }
 
@@ -56,6 +59,7 @@ FeedItem ReadListItem(const CSqlQuery& row, int feedId) {
     item.title = row.GetText(3);
     item.author = row.GetText(4);
     item.pubDate = row.GetText(5);
+    item.isImportant = row.GetInt(6);
     return item;
 }
 
@@ -68,6 +72,7 @@ FeedItem ReadFavorite(const CSqlQuery& row) {
     item.description = row.GetText(4);
     item.pubDate = row.GetText(5);
     item.author = row.GetText(6);
+    item.isImportant = row.GetInt(7);
     return item;
 }
 
@@ -99,7 +104,12 @@ const char* ItemTable(ItemOrigin origin) {
 constexpr const char* kItemTableColumns =
     "item_id INTEGER PRIMARY KEY AUTOINCREMENT, item_feedid INTEGER, "
     "item_new INTEGER DEFAULT 0, item_read INTEGER DEFAULT 0, item_link TEXT, item_title TEXT, "
-    "item_author TEXT, item_description TEXT, item_pubDate TEXT";
+    "item_author TEXT, item_description TEXT, item_pubDate TEXT, "
+    "item_important INTEGER DEFAULT 0";
+
+// Columns that came after the first release, for the tables of an older file.
+const std::vector<std::pair<const char*, const char*>> kImportantColumn = {
+    {"item_important", "INTEGER DEFAULT 0"}};
 
 } // namespace
 
@@ -122,7 +132,8 @@ void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
             {"rsstemp_data", kItemTableColumns},
             {"rssfavorite_data", "item_id INTEGER PRIMARY KEY AUTOINCREMENT, item_feedid INTEGER, "
                                  "item_link TEXT, item_title TEXT, item_author TEXT, "
-                                 "item_description TEXT, item_pubDate TEXT"},
+                                 "item_description TEXT, item_pubDate TEXT, "
+                                 "item_important INTEGER DEFAULT 0"},
             {"feedfav_data", "feed_id INTEGER PRIMARY KEY, feed_readcount INTEGER DEFAULT 0"},
             // The validators of each channel's last answer, for conditional receiving.
             {"feed_validators", "feed_id INTEGER PRIMARY KEY, etag TEXT, last_modified TEXT"},
@@ -144,7 +155,10 @@ void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
             {"rssfavorite_data_folder", "rssfavorite_data", "item_feedid, item_id", nullptr},
             {"feed_data_url", "feed_data", "feed_url", nullptr},
         });
-    // Added after the first release: an older store gains its tables on this open.
+    // Added after the first release: an older store gains its tables and columns on this
+    // open; the rows it holds read as not important.
+    for (const char* table : {"rss_data", "rsstemp_data", "rssfavorite_data"})
+        CStoreSql::EnsureColumns(db, table, kImportantColumn);
     CItemEnclosures::EnsureSchema(db);
     m_legacyText = CStoreSql::MayHoldLegacyText(db);
     m_searchIndex = CFeedSearchIndex::Ensure(db);
@@ -420,7 +434,7 @@ int CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, int filter,
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT item_id, item_feedid, item_new, item_read, item_title, item_author, "
-            "item_pubDate FROM rss_data WHERE item_feedid IN " +
+            "item_pubDate, item_important FROM rss_data WHERE item_feedid IN " +
             InIds(1) + condition + " ORDER BY item_id DESC LIMIT ?2;");
         select.Bind(1, CStoreSql::IdArray(feedIds)).Bind(2, kFolderItemLimit);
         for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next()) {
@@ -432,6 +446,7 @@ int CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, int filter,
             item.title = rows.GetText(4);
             item.author = rows.GetText(5);
             item.pubDate = rows.GetText(6);
+            item.isImportant = rows.GetInt(7);
             found.push_back(std::move(item));
         }
     });
@@ -591,18 +606,20 @@ int CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read)
                 where = "item_id IN (SELECT rowid FROM rss_search WHERE rss_search MATCH ?4 "
                         "UNION ALL SELECT id FROM rss_search_pending) AND " +
                         exact + scope;
-            read(db, where, alone && query.allFeeds ? match->query : std::string(),
-                 [&](CSqlStatement& select) {
-                     if (!alone) {
-                         select.Bind(1, pattern);
-                         if (withLegacy)
-                             select.Bind(2, legacyPattern);
-                     }
-                     if (!query.allFeeds)
-                         select.Bind(3, CStoreSql::IdArray(query.feedIds));
-                     if (match)
-                         select.Bind(4, match->query);
-                 });
+            const SearchPlan plan{.where = where,
+                                  .indexAlone = alone && query.allFeeds ? match->query : "",
+                                  .likeTest = !alone};
+            read(db, plan, [&](CSqlStatement& select) {
+                if (!alone) {
+                    select.Bind(1, pattern);
+                    if (withLegacy)
+                        select.Bind(2, legacyPattern);
+                }
+                if (!query.allFeeds)
+                    select.Bind(3, CStoreSql::IdArray(query.feedIds));
+                if (match)
+                    select.Bind(4, match->query);
+            });
         } catch (...) {
             db.ExecuteUpdate("ROLLBACK;");
             throw;
@@ -616,15 +633,15 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
     std::vector<FeedItem> found;
     const SearchQuery query{
         .text = text, .feedIds = feedIds, .allFeeds = allFeeds, .inDescription = inDescription};
-    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where, const std::string&,
-                                  const SearchBinder& bind) {
-        CSqlStatement select =
-            db.CompileStatement(std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
-                                where + " ORDER BY item_id DESC;");
-        bind(select);
-        for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
-            found.push_back(ReadFullItem(rows));
-    });
+    int ok =
+        RunSearch(query, [&](CSqlDatabase& db, const SearchPlan& plan, const SearchBinder& bind) {
+            CSqlStatement select = db.CompileStatement(std::string("SELECT ") + kItemColumns +
+                                                       " FROM rss_data WHERE " + plan.where +
+                                                       " ORDER BY item_id DESC;");
+            bind(select);
+            for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
+                found.push_back(ReadFullItem(rows));
+        });
     if (ok)
         items.swap(found);
     return ok;
@@ -634,13 +651,37 @@ int CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, int page
                                   std::vector<FeedItem>& items, int& total) {
     std::vector<FeedItem> found;
     int count = 0;
-    int ok = RunSearch(query, [&](CSqlDatabase& db, const std::string& where,
-                                  const std::string& indexAlone, const SearchBinder& bind) {
-        std::string countSql = "SELECT count(*) FROM rss_data WHERE " + where + ";";
+    int ok = RunSearch(query, [&](CSqlDatabase& db, const SearchPlan& plan,
+                                  const SearchBinder& bind) {
+        if (plan.likeTest) {
+            // The LIKE test decides: the rows it passes are named once, newest first, counted
+            // and the page's ids kept, so that the index is read and the texts are tested once
+            // rather than for the count and again for the page.
+            CSqlStatement named = db.CompileStatement("SELECT item_id FROM rss_data WHERE " +
+                                                      plan.where + " ORDER BY item_id DESC;");
+            bind(named);
+            std::vector<int> page;
+            for (CSqlQuery rows = named.ExecQuery(); !rows.IsEnd(); rows.Next(), ++count) {
+                if (count >= offset && count - offset < pageSize)
+                    page.push_back(rows.GetInt(0));
+            }
+            if (page.empty())
+                return;
+            CSqlStatement select = db.CompileStatement(std::string("SELECT ") + kItemColumns +
+                                                       " FROM rss_data WHERE item_id IN " +
+                                                       InIds(1) + " ORDER BY item_id DESC;");
+            select.Bind(1, CStoreSql::IdArray(page));
+            for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next())
+                found.push_back(ReadFullItem(rows));
+            return;
+        }
+        // The index alone answers: it counts in one pass and gives the page, newest (highest id)
+        // first, in another, which costs less than stepping through every hit here; in all
+        // channels without reading rss_data but for the page.
+        std::string countSql = "SELECT count(*) FROM rss_data WHERE " + plan.where + ";";
         std::string pageSql = std::string("SELECT ") + kItemColumns + " FROM rss_data WHERE " +
-                              where + " ORDER BY item_id DESC LIMIT ?5 OFFSET ?6;";
-        if (!indexAlone.empty()) {
-            // In all channels the index counts and pages by itself, newest (highest id) first.
+                              plan.where + " ORDER BY item_id DESC LIMIT ?5 OFFSET ?6;";
+        if (!plan.indexAlone.empty()) {
             countSql = "SELECT count(*) FROM rss_search WHERE rss_search MATCH ?4;";
             pageSql = std::string("SELECT ") + kItemColumns +
                       " FROM rss_data WHERE item_id IN (SELECT rowid FROM rss_search WHERE "
@@ -684,6 +725,22 @@ int CFeedDatabase::SetItemRead(const FeedItemRef& ref, int read) {
             .Bind(2, read)
             .ExecDML();
     });
+}
+
+int CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int important) {
+    int changed = 0;
+    const int ok = Run([&](CSqlDatabase& db) {
+        changed = db.CompileStatement(std::string("UPDATE ") + ItemTable(ref.origin) +
+                                      " SET item_important = ?2 WHERE item_id = ?1;")
+                      .Bind(1, ref.id)
+                      .Bind(2, important ? 1 : 0)
+                      .ExecDML();
+    });
+    if (ok && changed == 0) {
+        SetLastError(kItemNotFound);
+        return 0;
+    }
+    return ok;
 }
 
 int CFeedDatabase::SetFeedRead(int feedId, int read) {
@@ -751,9 +808,10 @@ int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
     int ok = RunInTransaction([&](CSqlDatabase& db) {
         copied = db.CompileStatement(std::string("INSERT INTO rssfavorite_data (item_feedid, "
                                                  "item_link, item_title, item_author, "
-                                                 "item_description, item_pubDate) SELECT ?1, "
-                                                 "item_link, item_title, item_author, "
-                                                 "item_description, item_pubDate FROM ") +
+                                                 "item_description, item_pubDate, "
+                                                 "item_important) SELECT ?1, item_link, "
+                                                 "item_title, item_author, item_description, "
+                                                 "item_pubDate, item_important FROM ") +
                                      ItemTable(ref.origin) + " WHERE item_id = ?2;")
                      .Bind(1, folderId)
                      .Bind(2, ref.id)
@@ -772,9 +830,11 @@ int CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
     return RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
-            "item_description, item_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+            "item_description, item_pubDate, item_important) VALUES (?1, ?2, ?3, ?4, ?5, ?6, "
+            "?7);");
         insert.Bind(1, folderId).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
-        insert.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+        insert.Bind(5, item.description).Bind(6, item.pubDate).Bind(7, item.isImportant ? 1 : 0);
+        insert.ExecDML();
         CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, db.LastInsertRowId(),
                                 item.enclosures);
     });
@@ -785,7 +845,8 @@ int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedIte
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             std::string("SELECT ") +
-            (full ? kFavoriteColumns : "item_id, item_title, item_author, item_pubDate") +
+            (full ? kFavoriteColumns
+                  : "item_id, item_title, item_author, item_pubDate, item_important") +
             " FROM rssfavorite_data WHERE item_feedid = ?1 ORDER BY item_id DESC;");
         select.Bind(1, folderId);
         for (CSqlQuery rows = select.ExecQuery(); !rows.IsEnd(); rows.Next()) {
@@ -799,6 +860,7 @@ int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedIte
                 item.title = rows.GetText(1);
                 item.author = rows.GetText(2);
                 item.pubDate = rows.GetText(3);
+                item.isImportant = rows.GetInt(4);
             }
             item.feedId = folderId;
             found.push_back(std::move(item));

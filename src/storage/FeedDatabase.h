@@ -144,6 +144,9 @@ public:
     // Read state. Any change of it also clears the new flag. An on-line search result keeps
     // its state in its scratch row.
     int SetItemRead(const FeedItemRef& ref, int read);
+    // The importance mark of one item (a received item or an on-line search result); it
+    // leaves the read state alone. Not found: 0 with "没有对应id的rss item".
+    int SetItemImportant(const FeedItemRef& ref, int important);
     // Changes only the items in the opposite state.
     int SetFeedRead(int feedId, int read);
     int SetFeedsRead(const std::vector<int>& feedIds, int read);
@@ -197,12 +200,18 @@ private:
     int FindOne(const std::string& sql, int id, const std::function<void(const CSqlQuery&)>& read);
     // False (with kInvalidKeywordText) for a keyword of invalid UTF-8 or control characters.
     bool CheckKeyword(const std::string& text);
-    // Calls read, in one reading transaction, with the condition that selects the query's rows
-    // from rss_data, the FTS5 query when the index alone answers in all channels (else empty),
-    // and what binds the values to a statement (?1 to ?4).
+    // How a search selects its rows from rss_data: the condition, the FTS5 query when the index
+    // alone answers in all channels (else empty), and whether the condition holds the LIKE test
+    // (then the rows it names are few or a scan's).
+    struct SearchPlan {
+        std::string where;
+        std::string indexAlone;
+        bool likeTest = false;
+    };
+    // Calls read, in one reading transaction, with the plan and what binds the values to a
+    // statement (?1 to ?4).
     using SearchBinder = std::function<void(CSqlStatement&)>;
-    using SearchReader = std::function<void(CSqlDatabase&, const std::string& where,
-                                            const std::string& indexAlone, const SearchBinder&)>;
+    using SearchReader = std::function<void(CSqlDatabase&, const SearchPlan&, const SearchBinder&)>;
     int RunSearch(const SearchQuery& query, const SearchReader& read);
 
     // The file may hold texts that an older store wrote in GBK.

@@ -45,6 +45,7 @@ struct FeedItem {
     int feedId = 0;  // item_feedid: the channel (or the favorites folder)
     int isNew = 0;   // item_new, 0 or 1
     int isRead = 0;  // item_read, 0 or 1
+    int isImportant = 0; // item_important, 0 or 1: marked by the user or by a rule
     std::string title;
     std::string link;
     std::string description;

@@ -55,7 +55,7 @@ int CFeedMerge::Begin(int feedId, int storageType, int storageNum) {
                          "DELETE FROM temp.quill_listed_links;"
                          "CREATE TEMP TABLE IF NOT EXISTS quill_merge_items (seq INTEGER PRIMARY "
                          "KEY, link TEXT, title TEXT, author TEXT, description TEXT, pubdate TEXT, "
-                         "read INTEGER DEFAULT 0);"
+                         "read INTEGER DEFAULT 0, important INTEGER DEFAULT 0);"
                          "DELETE FROM temp.quill_merge_items;"
                          "CREATE TEMP TABLE IF NOT EXISTS quill_merge_enclosures (seq INTEGER, "
                          "url TEXT, type TEXT, length INTEGER);"
@@ -118,20 +118,22 @@ CFeedMerge::Verdict CFeedMerge::Apply(const FeedItem& item) {
             .ExecDML();
         CSqlStatement copy = db.CompileStatement(
             "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
-            "item_description, item_pubDate) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+            "item_description, item_pubDate, item_important) VALUES (?1, ?2, ?3, ?4, ?5, ?6, "
+            "?7);");
         copy.Bind(1, folder).Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
-        copy.Bind(5, item.description).Bind(6, item.pubDate).ExecDML();
+        copy.Bind(5, item.description).Bind(6, item.pubDate).Bind(7, verdict.important ? 1 : 0);
+        copy.ExecDML();
         m_copies.push_back(db.LastInsertRowId());
         CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, m_copies.back(),
                                 item.enclosures);
     }
-    return {.keep = !verdict.drop, .read = verdict.markRead};
+    return {.keep = !verdict.drop, .read = verdict.markRead, .important = verdict.important};
 }
 
 void CFeedMerge::Stage(const std::vector<FeedItem>& items) {
     CSqlStatement stage = m_store.Db().CompileStatement(
         "INSERT INTO temp.quill_merge_items (seq, link, title, author, description, pubdate, "
-        "read) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
+        "read, important) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);");
     CSqlStatement stageFiles = m_store.Db().CompileStatement(
         "INSERT INTO temp.quill_merge_enclosures (seq, url, type, length) "
         "VALUES (?1, ?2, ?3, ?4);");
@@ -142,7 +144,7 @@ void CFeedMerge::Stage(const std::vector<FeedItem>& items) {
         const auto seq = static_cast<int64_t>(m_nextSeq++);
         stage.Bind(1, seq).Bind(2, item->link).Bind(3, item->title);
         stage.Bind(4, item->author).Bind(5, item->description).Bind(6, item->pubDate);
-        stage.Bind(7, verdict.read ? 1 : 0).ExecDML();
+        stage.Bind(7, verdict.read ? 1 : 0).Bind(8, verdict.important ? 1 : 0).ExecDML();
         for (const FeedEnclosure& file : item->enclosures) {
             stageFiles.Bind(1, seq).Bind(2, file.url).Bind(3, file.type);
             stageFiles.Bind(4, file.length).ExecDML();
@@ -207,7 +209,8 @@ int CFeedMerge::Commit(int* added) {
             CSqlStatement insert =
                 db.CompileStatement("INSERT INTO rss_data (item_feedid, item_new, item_read, "
                                     "item_link, item_title, item_author, item_description, "
-                                    "item_pubDate) VALUES (?1, ?7, ?8, ?2, ?3, ?4, ?5, ?6);");
+                                    "item_pubDate, item_important) VALUES (?1, ?7, ?8, ?2, ?3, "
+                                    "?4, ?5, ?6, ?9);");
             insert.Bind(1, m_feedId);
             m_added = 0;
             // The verdicts in the download's order, as the rules see the items.
@@ -222,6 +225,7 @@ int CFeedMerge::Commit(int* added) {
                 insert.Bind(2, item.link).Bind(3, item.title).Bind(4, item.author);
                 insert.Bind(5, item.description).Bind(6, item.pubDate);
                 insert.Bind(7, verdicts[i].read ? 0 : 1).Bind(8, verdicts[i].read ? 1 : 0);
+                insert.Bind(9, verdicts[i].important ? 1 : 0);
                 insert.ExecDML();
                 CItemEnclosures::Insert(db, CItemEnclosures::Table::kReceived, db.LastInsertRowId(),
                                         item.enclosures);
@@ -231,9 +235,9 @@ int CFeedMerge::Commit(int* added) {
             // Several parts: the scratch rows, last first, for the same order of ids.
             db.CompileStatement(
                   "INSERT INTO rss_data (item_feedid, item_new, item_read, item_link, item_title, "
-                  "item_author, item_description, item_pubDate) SELECT ?1, 1 - read, read, link, "
-                  "title, author, description, pubdate FROM temp.quill_merge_items "
-                  "ORDER BY seq DESC;")
+                  "item_author, item_description, item_pubDate, item_important) SELECT ?1, "
+                  "1 - read, read, link, title, author, description, pubdate, important FROM "
+                  "temp.quill_merge_items ORDER BY seq DESC;")
                 .Bind(1, m_feedId)
                 .ExecDML();
             // The rows got consecutive ids, the last one the first of the download (seq 0):

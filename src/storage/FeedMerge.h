@@ -59,6 +59,7 @@ private:
     struct Verdict {
         bool keep = true;
         bool read = false;
+        bool important = false;
     };
     Verdict Apply(const FeedItem& item);
 

@@ -8,6 +8,7 @@
 struct MergeVerdict {
     bool drop = false;                // not stored at all
     bool markRead = false;            // stored read, and not new
+    bool important = false;           // stored marked important (and so are its copies)
     std::vector<int> favoriteFolders; // copied into these favorites folders as well
 };
 

@@ -315,7 +315,7 @@ void CAccountSetup::StartConnectionTest(const AccountRecord& account,
         std::lock_guard guard(m_testLock);
         m_testApi = api;
     }
-    m_test = std::thread([api, &observer, start = Started(account)] {
+    m_tests.Submit([api, &observer, start = Started(account)](const CCancelToken&) {
         ConnectionTestResult result = start;
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
@@ -331,8 +331,7 @@ void CAccountSetup::StartConnectionTest(const AccountRecord& account,
 }
 
 void CAccountSetup::WaitForTest() {
-    if (m_test.joinable())
-        m_test.join();
+    m_tests.Wait();
     std::lock_guard guard(m_testLock);
     m_testApi.reset();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/jobs/JobRunner.h"
 #include "app/AccountStore.h"
 #include "blogclient/BlogTypes.h"
 
@@ -148,7 +149,7 @@ private:
     void StopTest();
 
     std::string m_articleStorePath;
-    std::thread m_test;
     std::mutex m_testLock;
     std::shared_ptr<CBloggerApi> m_testApi; // to abort the running test
+    CJobRunner m_tests{1};
 };

@@ -131,44 +131,21 @@ CArticleOperations::~CArticleOperations() {
 
 OperationStart CArticleOperations::Launch(ArticleOperationKind kind,
                                           std::function<void(Operation&)> work) {
-    JoinEnded();
     auto operation = std::make_shared<Operation>();
     operation->kind = kind;
-    auto ended = std::make_shared<std::atomic<bool>>(false);
-    std::lock_guard guard(m_lock);
-    operation->id = m_nextId++;
-    m_operations.push_back(operation);
-    Worker worker;
-    worker.ended = ended;
-    worker.thread = std::thread([this, operation, ended, work = std::move(work)] {
-        work(*operation);
-        {
-            std::lock_guard guard(m_lock);
-            operation->ended = true;
-            m_operations.erase(std::remove(m_operations.begin(), m_operations.end(), operation),
-                               m_operations.end());
-        }
-        ended->store(true);
-    });
-    m_workers.push_back(std::move(worker));
-    return {.id = operation->id};
-}
-
-void CArticleOperations::JoinEnded() {
-    std::vector<Worker> ended;
     {
         std::lock_guard guard(m_lock);
-        for (auto it = m_workers.begin(); it != m_workers.end();) {
-            if (it->ended->load()) {
-                ended.push_back(std::move(*it));
-                it = m_workers.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        operation->id = m_nextId++;
+        m_operations.push_back(operation);
     }
-    for (Worker& worker : ended)
-        worker.thread.join();
+    m_runner.Submit([this, operation, work = std::move(work)](const CCancelToken&) {
+        work(*operation);
+        std::lock_guard guard(m_lock);
+        operation->ended = true;
+        m_operations.erase(std::remove(m_operations.begin(), m_operations.end(), operation),
+                           m_operations.end());
+    });
+    return {.id = operation->id};
 }
 
 void CArticleOperations::Cancel(int operationId) {
@@ -186,13 +163,7 @@ void CArticleOperations::CancelAll() {
 }
 
 void CArticleOperations::Wait() {
-    std::vector<Worker> workers;
-    {
-        std::lock_guard guard(m_lock);
-        workers.swap(m_workers);
-    }
-    for (Worker& worker : workers)
-        worker.thread.join();
+    m_runner.Wait();
 }
 
 int CArticleOperations::RunningCount() const {

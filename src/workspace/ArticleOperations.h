@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/http/CancelToken.h"
+#include "platform/jobs/JobRunner.h"
 #include "storage/ArticleDatabase.h"
 #include "workspace/ArticleObserver.h"
 #include "workspace/PostOptions.h"
@@ -152,14 +153,9 @@ public:
 
 private:
     enum class Transfer { kCopy, kMove };
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> ended;
-    };
 
     // Registers an operation and starts its worker.
     OperationStart Launch(ArticleOperationKind kind, std::function<void(Operation&)> work);
-    void JoinEnded();
     LocalOutcome CopyOrMove(const std::vector<int>& articleIds, const FolderRef& to,
                             Transfer transfer);
     bool OpenStore(CArticleDatabase& store, std::string& reason) const;
@@ -184,8 +180,9 @@ private:
     std::string m_storePath;
     ApiFactory m_apiFactory;
 
-    mutable std::mutex m_lock; // guards the operations and the workers
+    mutable std::mutex m_lock; // guards the operations
     std::vector<std::shared_ptr<Operation>> m_operations;
-    std::vector<Worker> m_workers;
     int m_nextId = 1;
+    // Last, so that its threads are joined before anything they use goes.
+    CJobRunner m_runner;
 };

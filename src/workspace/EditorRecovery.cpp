@@ -35,7 +35,9 @@ std::string Format(const EditorRecord& r) {
            element("article", std::to_string(r.articleId)) + element("window", r.windowTitle) +
            element("saved", std::to_string(r.savedAt)) + element("title", r.title) +
            element("category", r.category) + element("tags", r.tags) +
-           element("content", r.content) + "</editor>";
+           element("content", r.content) +
+           element("format", r.format == EditorFormat::kMarkdown ? "markdown" : "rich") +
+           element("markdown", r.markdown) + "</editor>";
 }
 
 } // namespace
@@ -126,7 +128,10 @@ std::vector<EditorRecord> CEditorRecovery::ReadAll(Owner owner) const {
                             .title = text("title"),
                             .category = text("category"),
                             .tags = text("tags"),
-                            .content = text("content")};
+                            .content = text("content"),
+                            .format = text("format") == "markdown" ? EditorFormat::kMarkdown
+                                                                   : EditorFormat::kRich,
+                            .markdown = text("markdown")};
         record.articleId = std::atoi(text("article").c_str());
         record.savedAt = std::atoll(text("saved").c_str());
         records.push_back(std::move(record));

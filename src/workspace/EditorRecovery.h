@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workspace/EditorFormat.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +18,8 @@ struct EditorRecord {
     std::string category;
     std::string tags;
     std::string content;
+    EditorFormat format = EditorFormat::kRich;
+    std::string markdown; // the source of content, in kMarkdown
 };
 
 // The notes of the editors that run, and of those that did not end normally (killed, crashed,

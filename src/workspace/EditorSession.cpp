@@ -9,7 +9,9 @@
 #include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
+#include "storage/EditorStore.h"
 #include "storage/FeedDatabase.h"
+#include "workspace/MarkdownHtml.h"
 #include "workspace/ReasonRecorder.h"
 
 #include <algorithm>
@@ -106,6 +108,7 @@ bool CEditorSession::OpenTask(const EditorHandOff& handOff, std::string& reason)
             reason = recorder.TakeOr("没有这个账户: " + m_account);
             return false;
         }
+        m_text.format = m_saved.format = PreferredFormat();
         return true;
     }
     case EditorTask::EditReceived:
@@ -143,7 +146,36 @@ bool CEditorSession::OpenArticle(int id, std::string& reason) {
               .tags = article.tags};
     m_saved = m_text;
     m_stored = true;
+    OpenSource();
     return true;
+}
+
+void CEditorSession::OpenSource() {
+    CEditorStore store(m_operations.StorePath());
+    CEditorStore::Source source;
+    bool found = false;
+    // Without its source (none kept, or the store unreadable) the article opens as rich text.
+    if (!store.OpenStore() || !store.GetSource(m_articleId, source, found) || !found)
+        return;
+    // An article changed since elsewhere (fetched again, edited as HTML) is no longer what
+    // its source gives.
+    if (source.html != m_text.content)
+        return;
+    m_text.format = EditorFormat::kMarkdown;
+    m_text.markdown = source.markdown;
+    m_saved = m_text;
+}
+
+bool CEditorSession::SaveSource(std::string& reason) {
+    CEditorStore store(m_operations.StorePath());
+    const bool ok =
+        store.OpenStore() &&
+        (m_text.format == EditorFormat::kMarkdown
+             ? store.SetSource(m_articleId, {.markdown = m_text.markdown, .html = m_text.content})
+             : store.DeleteSource(m_articleId));
+    if (!ok)
+        reason = "无法保存文章的 Markdown 原文: " + store.GetLastError();
+    return ok;
 }
 
 bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
@@ -162,6 +194,12 @@ bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
         return false;
     }
     m_text = {.title = item.title, .content = QuoteFeedItem(item)};
+    // The quotation is HTML: it opens in Markdown only when Markdown can write it.
+    if (PreferredFormat() == EditorFormat::kMarkdown) {
+        std::string ignored;
+        if (CMarkdownHtml::FromHtml(m_text.content, m_text.markdown, ignored))
+            m_text.format = EditorFormat::kMarkdown;
+    }
     // A new article: unsaved until the user (or the autosave) saves it.
     m_saved = {};
     return true;
@@ -187,6 +225,10 @@ int CEditorSession::FolderNodeCode(int folder) const {
 
 void CEditorSession::SetText(const EditorText& text) {
     m_text = text;
+    if (m_text.format == EditorFormat::kMarkdown)
+        m_text.content = CMarkdownHtml::ToHtml(m_text.markdown);
+    else
+        m_text.markdown.clear();
 }
 
 EditorSaveResult CEditorSession::SaveDraft() {
@@ -203,6 +245,9 @@ EditorSaveResult CEditorSession::SaveDraft() {
         m_folder = kFolderDrafts;
         m_stored = true;
     }
+    std::string reason;
+    if (!SaveSource(reason))
+        return {.reason = reason, .changedFolders = outcome.changedFolders};
     m_saved = m_text;
     std::string ignored; // the article itself is saved; the note follows at the next save
     NoteState(ignored);
@@ -235,13 +280,16 @@ bool CEditorSession::NoteState(std::string& reason) {
                              .title = m_text.title,
                              .category = m_text.category,
                              .tags = m_text.tags,
-                             .content = m_text.content},
+                             .content = m_text.content,
+                             .format = m_text.format,
+                             .markdown = m_text.markdown},
                             reason);
 }
 
 std::vector<EditorRecord> CEditorSession::InterruptedWork() const {
     std::vector<EditorRecord> records = m_recovery.Interrupted(m_account);
-    const bool newAndEmpty = !m_stored && m_text == EditorText{};
+    // A new article starts in the account's way of writing, empty either way.
+    const bool newAndEmpty = !m_stored && m_text == EditorText{.format = m_text.format};
     std::erase_if(records, [&](const EditorRecord& r) {
         return !newAndEmpty && (m_articleId == 0 || r.articleId != m_articleId);
     });
@@ -262,7 +310,9 @@ void CEditorSession::Restore(const EditorRecord& record) {
     m_text = {.title = record.title,
               .category = record.category,
               .content = record.content,
-              .tags = record.tags};
+              .tags = record.tags,
+              .format = record.format,
+              .markdown = record.markdown};
     m_recovery.Discard(record);
 }
 
@@ -281,8 +331,24 @@ std::string CEditorSession::PublishRefusal() const {
 OperationStart CEditorSession::StartPublish(const std::map<std::string, std::string>& uploaded) {
     if (std::string refusal = PublishRefusal(); !refusal.empty())
         return {.refusal = refusal};
-    if (!uploaded.empty())
+    if (m_text.format == EditorFormat::kMarkdown) {
+        // The source keeps the server's addresses too: reopened, it gives what was published.
+        std::string markdown = m_text.markdown;
+        for (const auto& [address, url] : uploaded) {
+            for (size_t at = 0; (at = markdown.find(address, at)) != std::string::npos;
+                 at += url.size())
+                markdown.replace(at, address.size(), url);
+        }
+        for (const std::string& left : CMarkdownHtml::PictureAddresses(markdown)) {
+            if (uploaded.contains(left))
+                return {.refusal = "图片 " + CDraftPictures::FilePath(left) +
+                                   " 在 Markdown 里的写法无法换成上传后的地址"};
+        }
+        m_text.markdown = std::move(markdown);
+        m_text.content = CMarkdownHtml::ToHtml(m_text.markdown);
+    } else if (!uploaded.empty()) {
         m_text.content = CDraftPictures::ReplaceAddresses(m_text.content, uploaded);
+    }
     EditorSaveResult saved = SaveDraft();
     if (!saved.ok)
         return {.refusal = "保存失败: " + saved.reason};
@@ -368,6 +434,19 @@ bool CEditorSession::UploadPicture(const std::string& filePath, std::string& url
     return true;
 }
 
+std::vector<std::string> CEditorSession::LocalPictures() const {
+    if (m_text.format != EditorFormat::kMarkdown)
+        return CDraftPictures::LocalPictures(m_text.content);
+    // The HTML of Markdown drops file addresses: they are read from the source.
+    std::vector<std::string> addresses;
+    for (const std::string& address : CMarkdownHtml::PictureAddresses(m_text.markdown)) {
+        if (address.starts_with("file://") &&
+            std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+            addresses.push_back(address);
+    }
+    return addresses;
+}
+
 bool CEditorSession::UploadPictures(const std::vector<std::string>& addresses,
                                     std::map<std::string, std::string>& urls,
                                     std::string& reason) const {
@@ -382,6 +461,40 @@ bool CEditorSession::UploadPictures(const std::vector<std::string>& addresses,
         urls[address] = url;
     }
     return true;
+}
+
+EditorFormat CEditorSession::PreferredFormat() const {
+    CEditorStore store(m_operations.StorePath());
+    std::string value;
+    if (store.OpenStore())
+        store.GetSetting(m_account, "format", value);
+    return value == "markdown" ? EditorFormat::kMarkdown : EditorFormat::kRich;
+}
+
+bool CEditorSession::SetPreferredFormat(EditorFormat format, std::string& reason) const {
+    CEditorStore store(m_operations.StorePath());
+    if (store.OpenStore() &&
+        store.SetSetting(m_account, "format",
+                         format == EditorFormat::kMarkdown ? "markdown" : "rich"))
+        return true;
+    reason = "无法记住账户的编辑方式: " + store.GetLastError();
+    return false;
+}
+
+bool CEditorSession::SpellCheckEnabled() const {
+    CEditorStore store(m_operations.StorePath());
+    std::string value;
+    if (store.OpenStore())
+        store.GetSetting("", "spellcheck", value);
+    return value != "0";
+}
+
+bool CEditorSession::SetSpellCheckEnabled(bool enabled, std::string& reason) const {
+    CEditorStore store(m_operations.StorePath());
+    if (store.OpenStore() && store.SetSetting("", "spellcheck", enabled ? "1" : "0"))
+        return true;
+    reason = "无法保存拼写检查的设置: " + store.GetLastError();
+    return false;
 }
 
 int CEditorSession::AutosaveMilliseconds() const {

@@ -5,6 +5,7 @@
 #include "storage/FeedItem.h"
 #include "workspace/ArticleOperations.h"
 #include "workspace/DraftPictures.h"
+#include "workspace/EditorFormat.h"
 #include "workspace/EditorHandOff.h"
 #include "workspace/EditorRecovery.h"
 
@@ -19,6 +20,8 @@ struct EditorText {
     std::string category;
     std::string content; // HTML, a fragment as weblog posts hold it
     std::string tags;    // comma-separated, as typed
+    EditorFormat format = EditorFormat::kRich;
+    std::string markdown; // the source, in kMarkdown (content is then made from it)
 
     bool operator==(const EditorText&) const = default;
 };
@@ -92,7 +95,7 @@ public:
     int FolderNodeCode(int folder) const;
 
     // What the window holds now; marks the article changed when it differs from what was
-    // saved last.
+    // saved last. In Markdown the content is the source's HTML, whatever the text held.
     void SetText(const EditorText& text);
     bool IsModified() const { return m_text != m_saved; }
 
@@ -107,7 +110,8 @@ public:
     // of the post when the article has a post id. The operation reports to the operations'
     // observer; hand its result to OnPublished.
     // uploaded: the server's addresses of the article's local pictures (UploadPictures), put
-    // in their place before the article is saved and sent.
+    // in their place before the article is saved and sent (in Markdown, into the source, which
+    // gives the HTML sent).
     OperationStart StartPublish(const std::map<std::string, std::string>& uploaded = {});
     // Why the article cannot be published as it is ("" when it can).
     std::string PublishRefusal() const;
@@ -157,9 +161,8 @@ public:
         return m_pictures.KeepBytes(bytes, name, address, reason);
     }
     // The article's local pictures, each once: what a publish uploads first.
-    std::vector<std::string> LocalPictures() const {
-        return CDraftPictures::LocalPictures(m_text.content);
-    }
+    // In Markdown, those the source's pictures point at.
+    std::vector<std::string> LocalPictures() const;
     // Uploads each local picture (on a worker): address -> the server's address. Stops at the
     // first failure, with a reason naming the file.
     bool UploadPictures(const std::vector<std::string>& addresses,
@@ -177,6 +180,14 @@ public:
     // user at the last autosave; MarkEnded notes a normal end.
     bool MarkRunning(bool& previousInterrupted, std::string& reason) const;
     bool MarkEnded(std::string& reason) const;
+
+    // The way a new article of the account is written: the way its last one was switched to
+    // (rich text until then). Remembered per account in blog.db.
+    EditorFormat PreferredFormat() const;
+    bool SetPreferredFormat(EditorFormat format, std::string& reason) const;
+    // Spell checking, for every account (on until switched off).
+    bool SpellCheckEnabled() const;
+    bool SetSpellCheckEnabled(bool enabled, std::string& reason) const;
 
     // The style sheet of the account's editor page (its "editorindex", by default
     // Data/Editor/默认/index.html): the text of the page's <style> elements. The window shows
@@ -201,6 +212,9 @@ private:
     bool OpenArticle(int id, std::string& reason);
     bool OpenFeedItem(const FeedItemRef& ref, std::string& reason);
     std::unique_ptr<CBloggerApi> MakeApi(std::string& reason) const;
+    // The Markdown source kept with the stored article, when it still gives its content.
+    void OpenSource();
+    bool SaveSource(std::string& reason);
 
     CArticleOperations& m_operations;
     EditorStores m_stores;

@@ -2,6 +2,7 @@
 #include "platform/LoopbackServer.h"
 #include "support/CliRunner.h"
 
+#include <atomic>
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,21 @@ protected:
                           "<description>正文</description></item></channel></rss>",
                           "application/rss+xml");
         });
+        // Web pages where feeds belong: one announcing a feed, one announcing two, one none.
+        m_server.Server().Get(
+            "/site/(one|two|none)/", [](const httplib::Request& req, httplib::Response& r) {
+                const std::string name = req.matches[1];
+                std::string links;
+                if (name != "none")
+                    links = "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"/" + name +
+                            ".xml\">";
+                if (name == "two")
+                    links += "<link rel=\"alternate\" type=\"application/atom+xml\" "
+                             "href=\"/two-comments.xml\">";
+                r.set_content("<html><head>" + links + "</head><body></body></html>", "text/html");
+            });
+        m_server.Server().set_logger(
+            [this](const httplib::Request&, const httplib::Response&) { ++m_requests; });
         m_server.Start();
     }
     std::string Url(const std::string& path) {
@@ -27,6 +43,7 @@ protected:
     }
 
     loopback::CHttpServer m_server;
+    std::atomic<int> m_requests{0};
 };
 
 } // namespace
@@ -73,8 +90,8 @@ TEST_F(FavoriteCommandsTest, BoxesKeepItemsAndTravelAsRssFiles) {
 
 TEST_F(FavoriteCommandsTest, OpmlImportFromFileAndAddressThenExportRoundTrips) {
     ASSERT_EQ(Run({"channel", "mkdir", "导入"}).exitCode, 0);
-    CliResult first =
-        Run({"opml", "import", TestDataPath("opml/liferea-feedlist_en.opml"), "--into", "导入"});
+    CliResult first = Run({"opml", "import", TestDataPath("opml/liferea-feedlist_en.opml"),
+                           "--into", "导入", "--no-discover"});
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_NE(first.out.find("添加\tExample Feeds/News/Slashdot\t"), std::string::npos);
     EXPECT_NE(first.out.find("添加 15 个, 跳过 0 个"), std::string::npos);
@@ -82,7 +99,7 @@ TEST_F(FavoriteCommandsTest, OpmlImportFromFileAndAddressThenExportRoundTrips) {
     EXPECT_NE(again.out.find("跳过\tExample Feeds/News/Slashdot\t"), std::string::npos);
     EXPECT_NE(again.out.find("添加 0 个, 跳过 15 个"), std::string::npos);
 
-    CliResult remote = Run({"opml", "import", Url("/list.opml"), "--json"});
+    CliResult remote = Run({"opml", "import", Url("/list.opml"), "--json", "--no-discover"});
     ASSERT_EQ(remote.exitCode, 0) << remote.err;
     auto result = nlohmann::json::parse(remote.out);
     EXPECT_EQ(result["added"].size(), 7u);
@@ -102,7 +119,7 @@ TEST_F(FavoriteCommandsTest, OpmlImportFromFileAndAddressThenExportRoundTrips) {
     EXPECT_EQ(exported.out, "导出成功!\n");
     const std::string before = Run({"channel", "list"}).out;
     std::string other = MakeTempDir();
-    ASSERT_EQ(RunCli(other, {"opml", "import", all}).exitCode, 0);
+    ASSERT_EQ(RunCli(other, {"opml", "import", all, "--no-discover"}).exitCode, 0);
     EXPECT_EQ(RunCli(other, {"channel", "list"}).out, before);
     RemoveTree(other);
 
@@ -114,4 +131,52 @@ TEST_F(FavoriteCommandsTest, OpmlImportFromFileAndAddressThenExportRoundTrips) {
     CliResult failed = Run({"opml", "export", m_dir + "/no/such/dir.opml"});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.err.rfind("导出失败!", 0), 0u);
+}
+
+TEST_F(FavoriteCommandsTest, OpmlImportTakesTheFeedsThatWebPagesAnnounce) {
+    const std::string list = m_dir + "/sites.opml";
+    WriteAll(list, "<opml version=\"2.0\"><body><outline text=\"站点\">"
+                   "<outline text=\"一\" xmlUrl=\"" +
+                       Url("/site/one/") +
+                       "\"/>"
+                       "<outline text=\"二\" xmlUrl=\"" +
+                       Url("/site/two/") +
+                       "\"/>"
+                       "<outline text=\"无\" xmlUrl=\"" +
+                       Url("/site/none/") +
+                       "\"/></outline>"
+                       "<outline text=\"新闻\" xmlUrl=\"" +
+                       Url("/news.xml") +
+                       "\"/>"
+                       "<outline text=\"空\"><outline text=\"也无\" xmlUrl=\"" +
+                       Url("/site/none/") + "\"/></outline></body></opml>");
+    m_requests = 0;
+    CliResult imported = Run({"opml", "import", list});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_NE(imported.out.find("网页\t站点/一\t" + Url("/site/one/") +
+                                "\t网页提供的订阅: " + Url("/one.xml") + "\n"),
+              std::string::npos)
+        << imported.out;
+    // Of several, the first, and the others are named.
+    EXPECT_NE(imported.out.find("网页\t站点/二\t" + Url("/site/two/") +
+                                "\t网页提供 2 个订阅, 取第一个: " + Url("/two.xml") +
+                                "; 其余: " + Url("/two-comments.xml") + "\n"),
+              std::string::npos)
+        << imported.out;
+    EXPECT_NE(imported.out.find("添加\t站点/二\t" + Url("/two.xml")), std::string::npos);
+    EXPECT_NE(imported.out.find("添加\t新闻\t" + Url("/news.xml")), std::string::npos);
+    EXPECT_NE(imported.out.find("跳过\t站点/无\t" + Url("/site/none/") + "\t这个网页没有提供订阅"),
+              std::string::npos)
+        << imported.out;
+    EXPECT_NE(imported.out.find("添加 3 个, 跳过 2 个"), std::string::npos) << imported.out;
+    EXPECT_EQ(Run({"channel", "list"}).out.find("空"), std::string::npos)
+        << "a folder of pages without feeds is not made";
+    // One request per distinct address, six more for the page that announces nothing.
+    EXPECT_LE(m_requests.load(), 4 + 6);
+
+    // Without the look the addresses are taken as given, and no request is made.
+    m_requests = 0;
+    CliResult given = Run({"opml", "import", list, "--no-discover"});
+    EXPECT_NE(given.out.find("添加\t站点/无\t" + Url("/site/none/")), std::string::npos);
+    EXPECT_EQ(m_requests.load(), 0);
 }

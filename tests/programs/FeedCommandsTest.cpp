@@ -7,6 +7,7 @@
 #include <atomic>
 #include <sstream>
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,8 +61,10 @@ TEST_F(FeedCommandsTest, SubscribeReceiveReadAndRemove) {
     CliResult received = Run({"receive", "--all"});
     ASSERT_EQ(received.exitCode, 0) << received.err;
     EXPECT_EQ(received.out, "资讯/每日新闻\tok\t3\t3\n");
+    EXPECT_EQ(received.err, "") << "piped, no progress line";
     m_items = 4;
     EXPECT_EQ(Run({"receive", "资讯"}).out, "资讯/每日新闻\tok\t1\t4\n");
+
 
     CliResult list = Run({"channel", "list", "--json"});
     EXPECT_NE(list.out.find("\"path\": \"资讯/每日新闻\", \"title\": \"每日新闻\", \"directory\": "
@@ -95,6 +98,22 @@ TEST_F(FeedCommandsTest, SubscribeReceiveReadAndRemove) {
     ASSERT_EQ(Run({"channel", "rm", "资讯"}).exitCode, 0);
     EXPECT_EQ(Run({"channel", "list", "--json"}).out, "[]\n");
     EXPECT_EQ(Run({"item", "show", "4"}).exitCode, 1) << "the channel's items went with it";
+}
+
+
+TEST_F(FeedCommandsTest, OnATerminalAReceiveShowsItsProgressAndSummary) {
+    ASSERT_EQ(Run({"channel", "add", Url()}).exitCode, 0);
+    // On a terminal the error output carries the progress line, written over in place, and
+    // keeps the summary (script(1) gives the program a terminal; only that output is kept).
+    const std::string command = std::string(QUILL_CLI_PATH) + " --home '" + m_dir +
+                                "/q' receive --all 2>&1 >/dev/null";
+    const std::string transcript = m_dir + "/terminal";
+    ASSERT_EQ(std::system(("script -qec \"" + command + "\" '" + transcript + "' >/dev/null")
+                              .c_str()),
+              0);
+    const std::string terminal = ReadAll(transcript);
+    EXPECT_NE(terminal.find("\r\x1b[K正在收取 1/1 · 3 个新条目"), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("收取完成: 1 个频道 · 3 个新条目\r\n"), std::string::npos) << terminal;
 }
 
 TEST_F(FeedCommandsTest, BadInputGetsTheProgramsMessages) {
@@ -229,15 +248,20 @@ TEST_F(FeedCommandsTest, RulesAreAddedListedTriedAndRemoved) {
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.err.find("正则表达式无效: "), std::string::npos) << bad.err;
     EXPECT_EQ(Run({"rules", "add", "--contains", "新闻"}).err,
-              "需要 --read、--delete 或 --copy 之一\n");
+              "需要 --read、--delete、--copy 或 --important 之一\n");
     EXPECT_EQ(Run({"rules", "add", "--contains", "新闻 3", "--scope", "每日新闻", "--delete"}).out,
               "1\n");
     EXPECT_EQ(Run({"rules", "add", "--regex", "^新闻 [12]$", "--read"}).out, "2\n");
     EXPECT_EQ(Run({"rules", "list"}).out, "1\t每日新闻\ttitle contains \"新闻 3\"\tdelete\n"
                                           "2\t所有频道\ttitle regex \"^新闻 [12]$\"\tread\n");
     EXPECT_EQ(Run({"rules", "test", "2"}).out, "2\n") << "stored items are only counted";
+    EXPECT_EQ(Run({"rules", "add", "--contains", "新闻 4", "--important"}).out, "3\n");
     m_items = 5;
     EXPECT_EQ(Run({"receive", "--all"}).out, "每日新闻\tok\t1\t4\n") << "新闻 3 was dropped";
+    const std::string items = Run({"items", "每日新闻", "--json"}).out;
+    // One item (新闻 4) is marked.
+    EXPECT_NE(items.find("\"important\": 1"), std::string::npos) << items;
+    EXPECT_EQ(items.find("\"important\": 1"), items.rfind("\"important\": 1")) << items;
     ASSERT_EQ(Run({"rules", "rm", "1"}).exitCode, 0);
     EXPECT_EQ(Run({"rules", "rm", "1"}).err, "没有编号为 1 的规则\n");
 }

@@ -784,6 +784,7 @@ TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach)
                          .action = RuleAction::kCopyToFavorites,
                          .box = "留存"}),
               "");
+    ASSERT_EQ(rules.Add({.pattern = "5", .action = RuleAction::kMarkImportant}), "");
     m_itemCount = 6;
     scheduler.ReceiveAll();
     scheduler.Wait();
@@ -795,17 +796,110 @@ TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach)
         1);
     std::vector<std::string> stored;
     for (const FeedItem& item : items)
-        stored.push_back(item.title + (item.isRead ? " read" : ""));
-    EXPECT_EQ(stored, (std::vector<std::string>{"a 3 read", "a 5", "a 0", "a 1", "a 2"}));
+        stored.push_back(item.title + (item.isRead ? " read" : "") +
+                         (item.isImportant ? " important" : ""));
+    EXPECT_EQ(stored, (std::vector<std::string>{"a 3 read", "a 5 important", "a 0", "a 1", "a 2"}));
     EXPECT_EQ(m_observer.done[a].second, 2) << "a dropped item is not counted as new";
     std::vector<FeedItem> copied;
     ASSERT_TRUE(favorites.Items(box, copied, m_store));
     ASSERT_EQ(copied.size(), 1u) << "b 5 is outside the rule's channel";
     EXPECT_EQ(copied[0].title, "a 5");
+    EXPECT_EQ(copied[0].isImportant, 1) << "the copy keeps the mark";
 
     EXPECT_EQ(CRuleFilter::CountHits({.pattern = "A "}, m_tree, m_store, error), 5);
     EXPECT_EQ(
         CRuleFilter::CountHits({.scope = RuleScope::kChannel, .scopePath = "b", .pattern = "5"},
                                m_tree, m_store, error),
         1);
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+TEST_F(ReceiveSchedulerTest, ARoundCountsItsChannelsAndAnnouncesOnceAtTheEnd) {
+    MakeTree({"r1", "r2", "r3", "missing"});
+    // r1 and missing ask to be announced; r2 does not.
+    for (const char* name : {"r1", "missing"}) {
+        const int index = m_tree.FindByPath(name);
+        ChannelProperties properties{.title = name, .xmlUrl = Url(name), .newItemShowTip = 1};
+        ASSERT_TRUE(m_tree.SetChannelProperties(index, properties, m_store));
+    }
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    ASSERT_EQ(m_observer.Rounds(), 1);
+    const ReceiveProgress& end = m_observer.rounds.front();
+    EXPECT_EQ(end.total, 4);
+    EXPECT_EQ(end.done, 4);
+    EXPECT_EQ(end.newItems, 9);
+    EXPECT_EQ(end.failed, 1);
+    EXPECT_FALSE(end.running);
+    EXPECT_EQ(end.Text(), "收取完成: 4 个频道 · 9 个新条目 · 1 个失败");
+    // While it ran the counts only grew, and every step was shown.
+    ASSERT_FALSE(m_observer.progressSeen.empty());
+    for (size_t i = 1; i < m_observer.progressSeen.size(); ++i)
+        EXPECT_GE(m_observer.progressSeen[i].done, m_observer.progressSeen[i - 1].done);
+    EXPECT_EQ(m_observer.progressSeen.back().Text(), "正在收取 4/4 · 9 个新条目 · 1 个失败");
+    ASSERT_EQ(m_observer.announced.front().size(), 1u);
+    EXPECT_EQ(m_observer.announced.front()[0].index, m_tree.FindByPath("r1"));
+    EXPECT_EQ(m_observer.announced.front()[0].newItems, 3);
+
+    // A walk that brings nothing new announces nothing; one channel asked for by hand is
+    // announced while it holds unread items, as it always was.
+    m_observer.Clear();
+    scheduler.ReceiveAll();
+    scheduler.Wait();
+    ASSERT_EQ(m_observer.Rounds(), 1);
+    EXPECT_TRUE(m_observer.announced.front().empty());
+    m_itemCount = 4;
+    ASSERT_TRUE(scheduler.ReceiveChannel(m_tree.FindByPath("r1"), {.byHand = true}));
+    scheduler.Wait();
+    ASSERT_EQ(m_observer.Rounds(), 2);
+    EXPECT_EQ(m_observer.rounds[1].total, 1);
+    ASSERT_EQ(m_observer.announced[1].size(), 1u);
+    EXPECT_EQ(m_observer.announced[1][0].unread, 4);
+    EXPECT_EQ(m_observer.announced[1][0].newItems, 1);
+}
+
+TEST_F(ReceiveSchedulerTest, AStoppedRoundLeavesTheRestAsTheyWereAndTheNextOneRuns) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 6; ++i)
+        names.push_back("p" + std::to_string(i));
+    MakeTree(names);
+    m_delayMs = 400;
+    CReceiveScheduler scheduler(m_tree, m_observer);
+    scheduler.SetConcurrency(1);
+    scheduler.ReceiveAll();
+    ASSERT_TRUE(WaitFor([&] { return Hits("p1") > 0; }, 10000));
+    scheduler.StopRound();
+    scheduler.Wait();
+    ASSERT_EQ(m_observer.Rounds(), 1);
+    const ReceiveProgress end = m_observer.rounds.front();
+    EXPECT_TRUE(end.stopped);
+    EXPECT_EQ(end.total, 6);
+    EXPECT_LT(end.done, 6);
+    EXPECT_EQ(end.failed, 0) << "a stop is no failure";
+    EXPECT_EQ(Hits("p5"), 0);
+    for (const std::string& name : names) {
+        const ChannelRecord record = m_tree.Record(m_tree.FindByPath(name));
+        EXPECT_TRUE(record.receiveError.empty()) << name;
+        EXPECT_NE(record.image, kImageFailed) << name;
+        EXPECT_NE(record.image, kImageReceiving) << name;
+    }
+    // The stop belonged to that round: the next receive goes through.
+    m_delayMs = 0;
+    m_observer.Clear();
+    ASSERT_TRUE(scheduler.ReceiveChannel(m_tree.FindByPath("p5")));
+    scheduler.Wait();
+    ASSERT_EQ(m_observer.Rounds(), 1);
+    EXPECT_FALSE(m_observer.rounds.front().stopped);
+    EXPECT_EQ(m_observer.rounds.front().done, 1);
+    EXPECT_EQ(Hits("p5"), 1);
 }

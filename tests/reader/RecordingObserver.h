@@ -18,8 +18,15 @@ public:
     void OnUnreadChanged(int index, int count) override {
         Add("unread " + std::to_string(index) + " " + std::to_string(count));
     }
-    void OnNewItems(int index, int count) override {
-        Add("tip " + std::to_string(index) + " " + std::to_string(count));
+    void OnProgress(const ReceiveProgress& progress) override {
+        std::lock_guard lock(m_lock);
+        progressSeen.push_back(progress);
+    }
+    void OnRoundEnd(const ReceiveProgress& progress,
+                    const std::vector<NewItemsNote>& announce) override {
+        std::lock_guard lock(m_lock);
+        rounds.push_back(progress);
+        announced.push_back(announce);
     }
     void OnReloadList(int feedId) override { Add("reload " + std::to_string(feedId)); }
     void OnWalkEnd() override { Add("end"); }
@@ -41,12 +48,22 @@ public:
         m_events.clear();
         done.clear();
         results.clear();
+        progressSeen.clear();
+        rounds.clear();
+        announced.clear();
+    }
+    int Rounds() {
+        std::lock_guard lock(m_lock);
+        return static_cast<int>(rounds.size());
     }
     int selected = -1;
     std::map<int, std::pair<bool, int>> done; // by channel: received, new items
     std::map<int, ChannelReceiveResult> results;
     int finished = 0; // every channel's every receive
     std::vector<std::string> failures;
+    std::vector<ReceiveProgress> progressSeen;
+    std::vector<ReceiveProgress> rounds; // each ended round's final counts
+    std::vector<std::vector<NewItemsNote>> announced;
 
 private:
     void Add(std::string event) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <regex>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -594,8 +595,13 @@ TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothi
         CSqlDatabase old;
         old.Open(path);
         old.ExecuteUpdate(ReadTestData("storage/rss-before-enclosures.sql"));
-        for (const char* table : tables)
-            before += Dump(old, table);
+        for (const char* table : tables) {
+            std::string rows = Dump(old, table);
+            // The items and favorites gain the importance mark, not set.
+            if (std::string(table) == "rss_data" || std::string(table) == "rssfavorite_data")
+                rows = std::regex_replace(rows, std::regex("\n"), "0|\n");
+            before += rows;
+        }
     }
     CFeedDatabase store(path);
     ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
@@ -607,6 +613,15 @@ TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothi
     ASSERT_EQ(store.GetItem(StoredItem(7), item), 1);
     EXPECT_EQ(item.title, "旧的一条");
     EXPECT_TRUE(item.enclosures.empty());
+    // The mark is set and copied with the item.
+    ASSERT_EQ(store.SetItemImportant(StoredItem(7), 1), 1);
+    ASSERT_EQ(store.CopyItemToFavorites(StoredItem(7), 3), 1);
+    std::vector<FeedItem> kept;
+    ASSERT_EQ(store.GetFavoriteItems(3, true, kept), 1);
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].isImportant, 1);
+    EXPECT_EQ(kept[1].isImportant, 0);
+    EXPECT_EQ(store.SetItemImportant(StoredItem(99), 1), 0);
 
     FeedItem fresh = Item("http://old.example/3");
     fresh.enclosures = {{"http://old.example/3.mp3", "audio/mpeg", 5}};

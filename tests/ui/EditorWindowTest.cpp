@@ -9,11 +9,18 @@
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/common/UiText.h"
+#include "ui/editor/EditorActions.h"
+#include "ui/editor/FindReplaceBar.h"
+#include "ui/editor/LinkDialog.h"
+#include "ui/editor/MarkdownPane.h"
 #include "ui/editor/PictureDialog.h"
 #include "ui/editor/PostOptionsPanel.h"
+#include "ui/editor/RichTextCommands.h"
 #include "ui/editor/RichTextHtml.h"
+#include "ui/editor/SpellHighlighter.h"
 #include "workspace/DraftPictures.h"
 #include "workspace/EditorSession.h"
+#include "workspace/MarkdownHtml.h"
 #include "workspace/WorkspaceTestSupport.h"
 
 #include <algorithm>
@@ -31,13 +38,19 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -299,6 +312,40 @@ TEST_F(EditorWindowTest, PicturesAreKeptWithTheDraftAndUploadedOnceWhenPublished
               std::string::npos);
 }
 
+// In Markdown a dropped picture goes into the source and shows in the preview; publishing
+// uploads it and the source shown takes the server's address, as the HTML sent does.
+TEST_F(EditorWindowTest, MarkdownPicturesAreShownAndUploadedWhenPublished) {
+    Open(EditorTask::Compose);
+    QString refusal;
+    ASSERT_TRUE(m_window.SetFormat(EditorFormat::kMarkdown, refusal)) << refusal.toStdString();
+    Type(m_window.TitleEdit(), QStringLiteral("md 图"));
+    const QString picture = QString::fromStdString(m_home.File("图.png"));
+    QImage red(4, 3, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(picture, "PNG"));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(picture)});
+    QPlainTextEdit* source = m_window.MarkdownPane()->SourceEdit();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(source->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(source->viewport(), &drop);
+    ASSERT_TRUE(source->toPlainText().startsWith(QStringLiteral("![](file://")))
+        << source->toPlainText().toStdString();
+    m_window.MarkdownPane()->UpdatePreview();
+    EXPECT_TRUE(m_window.MarkdownPane()->Preview()->toHtml().contains(QStringLiteral("file://")));
+
+    m_window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return m_session.Folder() == kFolderSent; }))
+        << m_window.StatusText().toStdString();
+    const QString url =
+        QStringLiteral("http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png");
+    EXPECT_EQ(source->toPlainText(), QStringLiteral("![](%1)").arg(url));
+    EXPECT_EQ(m_session.Text().content,
+              "<p><img src=\"" + url.toStdString() + "\" alt=\"\" /></p>\n");
+}
+
 TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
     int announced = 0;
     m_window.SetPublishedHandler([&] { ++announced; });
@@ -547,6 +594,236 @@ TEST(EditorPeerTest, PostOptionsReachTheServer) {
     EXPECT_NE(seen.find("<string>draft</string>"), std::string::npos) << seen;
     EXPECT_NE(seen.find("甲-" + run), std::string::npos) << "an edit keeps the tags\n" << seen;
     window.WaitForWorkers();
+}
+
+TEST_F(EditorWindowTest, EachEditingCommandChangesTheHtmlAsExpected) {
+    Open(EditorTask::Compose);
+    struct Case {
+        const char* command; // an action's name, or a command below
+        const char* html;    // the article before; all of its text is selected
+        const char* expected;
+        bool selectAll = true; // else the cursor stands at the end
+    };
+    const Case cases[] = {
+        {"underline", "<p>字</p>", "<p><u>字</u></p>"},
+        {"strike", "<p>字</p>", "<p><s>字</s></p>"},
+        {"code", "<p>字</p>", "<p><code>字</code></p>"},
+        {"red", "<p>字</p>", "<p><span style=\"color:#ff0000\">字</span></p>"},
+        {"yellow", "<p>字</p>", "<p><span style=\"background-color:#ffff00\">字</span></p>"},
+        {"bigger", "<p>字</p>", "<p><span style=\"font-size:large\">字</span></p>"},
+        {"clearFormat", "<p><strong>字</strong> <em>x</em></p>", "<p>字 x</p>"},
+        {"styleH2", "<p>字</p>", "<h2>字</h2>"},
+        {"styleBody", "<h3>字</h3>", "<p>字</p>"},
+        {"styleQuote", "<p>字</p>", "<blockquote><p>字</p></blockquote>"},
+        {"styleCode", "<p>a &lt; b</p>", "<pre><code>a &lt; b\n</code></pre>"},
+        {"bullets", "<p>字</p>", "<ul><li>字</li></ul>"},
+        {"numbers", "<p>字</p>", "<ol><li>字</li></ol>"},
+        {"bullets", "<ul><li>字</li></ul>", "<p>字</p>"},
+        {"indent", "<ul><li>一</li><li>二</li></ul>", "<ul><li>一<ul><li>二</li></ul></li></ul>",
+         false},
+        {"outdent", "<ul><li>一<ul><li>二</li></ul></li></ul>", "<ul><li>一</li><li>二</li></ul>",
+         false},
+        {"alignCenter", "<p>字</p>", "<p style=\"text-align:center\">字</p>"},
+        {"alignRight", "<p>字</p>", "<p style=\"text-align:right\">字</p>"},
+        {"rule", "<p>字</p>", "<p>字</p>\n<hr>", false},
+        {"table", "<p>字</p>",
+         "<p>字</p>\n<table><tr><th></th><th></th></tr><tr><td></td><td></td></tr></table>", false},
+        {"rowAdd", "",
+         "<table><tr><th></th><th></th></tr><tr><td></td><td></td></tr>"
+         "<tr><td></td><td></td></tr></table>",
+         false},
+        {"columnRemove", "",
+         "<table><tr><th></th></tr><tr><td></td></tr><tr><td></td></tr></table>", false},
+        {"unlink", "<p><a href=\"http://a/\">甲乙</a>丙</p>", "<p>甲乙丙</p>", false},
+        {"undo", "<p>字</p>", "<p>字</p>"},
+    };
+    QTextEdit* edit = m_window.RichEdit();
+    for (const Case& c : cases) {
+        const std::string command = c.command;
+        if (*c.html) {
+            edit->setHtml(QString::fromUtf8(c.html));
+            QTextCursor cursor = edit->textCursor();
+            if (c.selectAll) {
+                cursor.select(QTextCursor::Document);
+            } else {
+                cursor.movePosition(QTextCursor::End);
+                if (command == "unlink")
+                    cursor.setPosition(1);
+            }
+            edit->setTextCursor(cursor);
+        } else if (command == "rowAdd") {
+            // The table of the case before, the cursor in its first cell.
+            edit->setHtml(QString());
+            m_window.Commands().InsertTable(2, 2);
+        }
+        if (command == "undo")
+            m_window.Actions()->Action(QStringLiteral("bold"))->trigger();
+        if (command == "red")
+            m_window.Commands().SetTextColor(Qt::red);
+        else if (command == "yellow")
+            m_window.Commands().SetHighlight(Qt::yellow);
+        else if (command == "table")
+            m_window.Commands().InsertTable(2, 2);
+        else if (QAction* action = m_window.Actions()->Action(QString::fromUtf8(c.command)))
+            action->trigger();
+        else
+            ADD_FAILURE() << "no action " << command;
+        EXPECT_EQ(CRichTextHtml::Fragment(*edit->document()).toStdString(), c.expected)
+            << command << " on " << c.html;
+    }
+
+    // Every command shows on a plain desktop, on a toolbar (the styles in the style box, the
+    // table's rows and columns beside its button), and says what it does; the usual keys are there.
+    for (QAction* action : m_window.findChildren<QAction*>()) {
+        const QString name = action->objectName();
+        if (name.isEmpty() || action->isSeparator())
+            continue;
+        EXPECT_FALSE(action->icon().isNull()) << name.toStdString();
+        EXPECT_FALSE(action->toolTip().isEmpty()) << name.toStdString();
+        const QList<QObject*> places = action->associatedObjects();
+        const bool onBar = std::any_of(places.begin(), places.end(), [](QObject* object) {
+            return qobject_cast<QToolBar*>(object) || qobject_cast<QToolButton*>(object->parent());
+        });
+        EXPECT_TRUE(onBar || name.startsWith(QStringLiteral("style")) ||
+                    name == QStringLiteral("findNext") || name == QStringLiteral("close") ||
+                    name == QStringLiteral("spelling"))
+            << name.toStdString();
+    }
+    const std::pair<const char*, QKeySequence> keys[] = {
+        {"bold", QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {"italic", QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {"underline", QKeySequence(Qt::CTRL | Qt::Key_U)},
+        {"link", QKeySequence(Qt::CTRL | Qt::Key_K)},
+        {"undo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {"redo", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+        {"find", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {"replace", QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {"save", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"publish", QKeySequence(Qt::CTRL | Qt::Key_Return)}};
+    for (const auto& [name, key] : keys)
+        EXPECT_EQ(m_window.Actions()->Action(QString::fromLatin1(name))->shortcut(), key) << name;
+
+    // Find and replace, the count on the status line, the link dialog's check.
+    edit->setPlainText(QStringLiteral("你好 hello, hello 世界"));
+    m_window.FindBar()->ShowReplace();
+    m_window.FindBar()->FindEdit()->setText(QStringLiteral("hello"));
+    m_window.FindBar()->ReplaceEdit()->setText(QStringLiteral("再见"));
+    EXPECT_EQ(m_window.FindBar()->ReplaceAll(), 2);
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("你好 再见, 再见 世界"));
+    EXPECT_EQ(m_window.CountText(), QStringLiteral("字数: 8  字符: 9"));
+    EXPECT_FALSE(CLinkDialog::CheckAddress(QStringLiteral("javascript:alert(1)")).isEmpty());
+    EXPECT_FALSE(CLinkDialog::CheckAddress(QStringLiteral("https://")).isEmpty());
+    EXPECT_TRUE(CLinkDialog::CheckAddress(QStringLiteral("https://例子.cn/a?b=1")).isEmpty());
+    EXPECT_TRUE(CLinkDialog::CheckAddress(QStringLiteral("/about/")).isEmpty());
+}
+
+TEST_F(EditorWindowTest, MarkdownModeIsRefusedWhenMarkupWouldBeLostAndReopensAsMarkdown) {
+    Open(EditorTask::Compose);
+    QAction* markdown = m_window.Actions()->Action(QStringLiteral("markdown"));
+    m_window.RichEdit()->setHtml(QStringLiteral("<p><u>下划线</u> 和 <b>粗</b></p>"));
+    markdown->trigger();
+    EXPECT_EQ(m_window.Format(), EditorFormat::kRich);
+    EXPECT_FALSE(markdown->isChecked());
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_TRUE(m_boxes.Boxes()[0].text.contains(QStringLiteral("<u>")))
+        << m_boxes.Boxes()[0].text.toStdString();
+
+    m_window.RichEdit()->setHtml(QStringLiteral("<h2>题</h2><p>一 <b>粗</b></p>"));
+    markdown->trigger();
+    ASSERT_EQ(m_window.Format(), EditorFormat::kMarkdown);
+    EXPECT_FALSE(m_window.Actions()->Action(QStringLiteral("underline"))->isEnabled());
+    EXPECT_EQ(m_window.MarkdownPane()->Markdown(), QStringLiteral("## 题\n\n一 **粗**\n"));
+    Type(m_window.MarkdownPane()->SourceEdit(), QStringLiteral("\r~~删~~"));
+    m_window.MarkdownPane()->UpdatePreview();
+    EXPECT_TRUE(m_window.MarkdownPane()->Preview()->toHtml().contains(QStringLiteral("删")));
+    Type(m_window.TitleEdit(), QStringLiteral("md"));
+    ASSERT_TRUE(m_window.Save()) << m_window.StatusText().toStdString();
+    const QString source = m_window.MarkdownPane()->Markdown();
+    EXPECT_EQ(Drafts()[0].content, CMarkdownHtml::ToHtml(source.toStdString()));
+
+    // Reopened: Markdown again, the same source; the account's next article starts in Markdown.
+    m_session.EndEditing(); // as if closed: the article may open in another editor
+    for (std::optional<long long> id :
+         {std::optional<long long>(m_session.ArticleId()), std::optional<long long>()}) {
+        CEditorWindow again;
+        CArticleOperations operations{again};
+        CEditorSession session{operations};
+        std::string reason;
+        ASSERT_TRUE(session.Open({.task = id ? EditorTask::EditDraft : EditorTask::Compose,
+                                  .account = "甲",
+                                  .index = id},
+                                 reason))
+            << reason;
+        again.Attach(session);
+        EXPECT_EQ(again.Format(), EditorFormat::kMarkdown);
+        EXPECT_EQ(again.MarkdownPane()->Markdown(), id ? source : QString());
+        again.WaitForWorkers();
+        session.EndEditing();
+    }
+
+    // Back to rich text: always, with the HTML the Markdown gave.
+    QString refusal;
+    ASSERT_TRUE(m_window.SetFormat(EditorFormat::kRich, refusal));
+    EXPECT_EQ(m_window.BodyHtml().toStdString(), CMarkdownHtml::ToHtml(source.toStdString()));
+
+    // A table made in the editor has its header row: Markdown can take it. In Markdown the
+    // toolbar writes Markdown's marks.
+    m_window.RichEdit()->clear();
+    m_window.Commands().InsertTable(2, 1);
+    Type(m_window.RichEdit(), QStringLiteral("头"));
+    QTextCursor below = m_window.RichEdit()->textCursor();
+    below.movePosition(QTextCursor::NextBlock);
+    m_window.RichEdit()->setTextCursor(below);
+    Type(m_window.RichEdit(), QStringLiteral("格"));
+    ASSERT_TRUE(m_window.SetFormat(EditorFormat::kMarkdown, refusal)) << refusal.toStdString();
+    EXPECT_EQ(m_window.MarkdownPane()->Markdown(), QStringLiteral("| 头 |\n| --- |\n| 格 |\n"));
+    QPlainTextEdit* text = m_window.MarkdownPane()->SourceEdit();
+    text->setPlainText(QStringLiteral("字"));
+    text->selectAll();
+    m_window.Actions()->Action(QStringLiteral("bold"))->trigger();
+    text->moveCursor(QTextCursor::End);
+    m_window.InsertLink(QStringLiteral("https://a.cn/"));
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("**字**[https://a.cn/](https://a.cn/)"));
+}
+
+TEST_F(EditorWindowTest, SpellingUnderlinesEnglishMistakesNeverChineseAndCanBeSwitchedOff) {
+    Open(EditorTask::Compose);
+    m_window.WaitForWorkers();
+    QTextEdit* edit = m_window.RichEdit();
+    edit->setPlainText(QStringLiteral("中文 wrold 里"));
+    ASSERT_TRUE(WaitFor([&] {
+        return !edit->document()->firstBlock().layout()->formats().isEmpty();
+    })) << m_window.StatusText().toStdString();
+    auto underlined = [&] {
+        QStringList words;
+        const QTextBlock block = edit->document()->firstBlock();
+        for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+            if (range.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline)
+                words << block.text().mid(range.start, range.length);
+        }
+        return words;
+    };
+    EXPECT_EQ(underlined(), QStringList{QStringLiteral("wrold")});
+    QTextCursor on(edit->document());
+    on.setPosition(4);
+    QTextCursor word;
+    ASSERT_TRUE(m_window.RichSpelling()->MistakeAt(on, word));
+    QMenu menu;
+    m_window.RichSpelling()->ExtendMenu(menu, on);
+    QAction* world = nullptr;
+    for (QAction* action : menu.actions())
+        if (action->text() == QStringLiteral("world"))
+            world = action;
+    ASSERT_NE(world, nullptr);
+    world->trigger();
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("中文 world 里"));
+    EXPECT_TRUE(underlined().isEmpty());
+
+    edit->setPlainText(QStringLiteral("wrold"));
+    m_window.Actions()->Action(QStringLiteral("spelling"))->trigger();
+    EXPECT_FALSE(m_window.SpellCheckOn());
+    EXPECT_TRUE(underlined().isEmpty());
+    EXPECT_FALSE(m_session.SpellCheckEnabled());
 }
 
 // What a user does in the editor against the WordPress peer: a picture uploaded and shown in the

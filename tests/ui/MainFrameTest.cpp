@@ -15,6 +15,7 @@
 #include "ui/reader/FavoriteBoxPicker.h"
 #include "ui/app/ShortcutHelpDialog.h"
 #include "ui/common/PopupWindow.h"
+#include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/RssReader.h"
 
@@ -25,10 +26,13 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QTreeView>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -239,6 +243,58 @@ TEST_F(MainFrameTest, TheStatusLineFollowsAReceiveAndSaysWhyAChannelFailed) {
     EXPECT_EQ(frame.StatusText(), failed) << "the walk's end keeps the failure in sight";
 }
 
+// A walk over several channels counts them on the status line with a stop button beside, ends
+// with its summary and one notification for the channels that asked for one, and the tray
+// says how many items are unread.
+TEST_F(MainFrameTest, AWalkIsCountedOnTheStatusLineAndAnnouncedOnce) {
+    std::atomic<bool> release{false};
+    const auto feed = [](int items) {
+        std::string xml = "<rss version=\"2.0\"><channel><title>T</title>";
+        for (int i = 0; i < items; ++i)
+            xml += "<item><title>t" + std::to_string(i) + "</title><link>http://x/" +
+                   std::to_string(items) + "/" + std::to_string(i) + "</link></item>";
+        return xml + "</channel></rss>";
+    };
+    loopback::CHttpServer server;
+    server.Server().Get(R"(/(\d)\.xml)", [&](const httplib::Request& req, httplib::Response& res) {
+        const int items = std::stoi(req.matches[1]);
+        // The one-item feed answers only when the test lets it.
+        while (items == 1 && !release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        res.set_content(feed(items), "application/rss+xml");
+    });
+    server.Start();
+    // Whatever happens below, the held answer goes before the server stops.
+    struct CRelease {
+        std::atomic<bool>& flag;
+        ~CRelease() { flag = true; }
+    } releaseAtEnd{release};
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create(WindowPlacement{}));
+    CChannelTree& tree = frame.Reader()->Tree();
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
+    for (const auto& [name, items] : {std::pair{"甲", 2}, {"乙", 3}, {"丙", 1}}) {
+        int index = -1;
+        const std::string url = base + "/" + std::to_string(items) + ".xml";
+        ASSERT_TRUE(tree.AddSubscription(-1, url, name, "", &index));
+        ChannelProperties properties{.title = name, .xmlUrl = url, .newItemShowTip = 1};
+        ASSERT_TRUE(tree.SetChannelProperties(index, properties, frame.Reader()->Store()));
+    }
+    frame.OnCommand(kCmdReceiveAll);
+    const QString waiting = QStringLiteral("正在收取 2/3 · 5 个新条目");
+    ASSERT_TRUE(WaitFor([&] { return frame.StatusText() == waiting; }, 20000))
+        << frame.StatusText().toStdString();
+    EXPECT_FALSE(frame.StopReceiveButton()->isHidden());
+    release = true;
+    const QString done = QStringLiteral("收取完成: 3 个频道 · 6 个新条目");
+    ASSERT_TRUE(WaitFor([&] { return frame.StatusText() == done; }, 20000))
+        << frame.StatusText().toStdString();
+    EXPECT_TRUE(frame.StopReceiveButton()->isHidden());
+    EXPECT_EQ(frame.Popup()->Text(),
+              QStringLiteral("3 个频道有 6 个新条目\r\n乙 (3), 甲 (2), 丙 (1)"));
+    EXPECT_EQ(frame.TrayToolTip(), AppTitle() + QStringLiteral("\n未读 6 篇"));
+}
+
 // Reading with the keyboard alone: N and P walk the unread items across channels in tree
 // order, M turns the read mark, S keeps the item in the box chosen last, and the 快捷键 window
 // lists the keys.
@@ -293,6 +349,21 @@ TEST_F(MainFrameTest, TheKeyboardWalksTheUnreadItemsAcrossChannels) {
     // M marks B1 unread again; P goes back round to it from A.
     frame.OnCommand(kCmdToggleItemRead);
     EXPECT_EQ(list->Model()->ItemAt(list->List()->currentIndex().row())->isRead, 0);
+    // I marks it important, in the list and in the store, and I again takes the mark off.
+    const auto important = [&] {
+        const FeedItem* item = list->Model()->ItemAt(list->List()->currentIndex().row());
+        FeedItem stored;
+        EXPECT_EQ(frame.Reader()->Store().GetItem(item->Ref(), stored), 1);
+        EXPECT_EQ(stored.isImportant, item->isImportant);
+        return list->Model()
+                   ->index(list->List()->currentIndex().row(), CFeedItemModel::kImportant)
+                   .data()
+                   .toString() == QStringLiteral("★");
+    };
+    frame.OnCommand(kCmdToggleItemImportant);
+    EXPECT_TRUE(important());
+    frame.OnCommand(kCmdToggleItemImportant);
+    EXPECT_FALSE(important());
     frame.ChannelTree()->SelectIndex(tree.AllChannels().front());
     frame.OnCommand(kCmdPreviousUnread);
     EXPECT_EQ(selected(), QStringLiteral("B1"));
@@ -325,6 +396,7 @@ TEST_F(MainFrameTest, TheKeyboardWalksTheUnreadItemsAcrossChannels) {
         rows << help.Table()->topLevelItem(i)->text(0) + QLatin1Char('=') +
                     help.Table()->topLevelItem(i)->text(1);
     EXPECT_TRUE(rows.contains(QStringLiteral("N=下一篇未读"))) << rows.join(' ').toStdString();
+    EXPECT_TRUE(rows.contains(QStringLiteral("I=标记为重要/取消"))) << rows.join(' ').toStdString();
     EXPECT_TRUE(rows.contains(QStringLiteral("Ctrl+Down / J=下一篇")))
         << rows.join(' ').toStdString();
     frame.Shutdown();

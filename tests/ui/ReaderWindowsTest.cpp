@@ -3,6 +3,8 @@
 #include "platform/LoopbackServer.h"
 #include "platform/text/ReasonText.h"
 #include "reader/ChannelTree.h"
+#include "reader/FeedRules.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
@@ -14,6 +16,7 @@
 #include "ui/reader/DirectoryDialog.h"
 #include "ui/reader/DirectoryPropertySheet.h"
 #include "ui/reader/FeedItemModel.h"
+#include "ui/reader/FeedRulesDialog.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 #include "ui/reader/StorageRuleBox.h"
@@ -29,7 +32,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <regex>
 
 namespace {
 
@@ -222,8 +227,11 @@ TEST_F(ReaderWindowsTest, ReceivingAnnouncesNewItemsAndUpdatesTheTree) {
     ChannelProperties properties{.title = "新闻", .xmlUrl = Url("/news.xml"), .newItemShowTip = 1};
     ASSERT_TRUE(m_reader->Tree().SetChannelProperties(index, properties, m_store));
     std::vector<std::pair<int, int>> announced;
-    QObject::connect(m_reader.get(), &CRssReader::NewItems,
-                     [&](int at, int count) { announced.emplace_back(at, count); });
+    QObject::connect(m_reader.get(), &CRssReader::RoundEnded,
+                     [&](const ReceiveProgress&, const std::vector<NewItemsNote>& notes) {
+                         for (const NewItemsNote& note : notes)
+                             announced.emplace_back(note.index, note.unread);
+                     });
     ASSERT_TRUE(Receive(index));
     ASSERT_TRUE(WaitFor([&] { return !announced.empty(); }));
     EXPECT_EQ(announced[0], std::make_pair(index, 12));
@@ -528,6 +536,81 @@ TEST_F(ReaderWindowsTest, ADirectoryListsTheItemsOfItsChannels) {
     EXPECT_FALSE(m_list->NextButton()->isVisibleTo(m_list.get()));
     const QModelIndex channel = m_list->Model()->index(0, CFeedItemModel::kChannel);
     EXPECT_FALSE(channel.data().toString().isEmpty());
+}
+
+TEST_F(ReaderWindowsTest, TheRulesDialogAddsTriesChangesAndRemovesRules) {
+    const int news = AddChannel("新闻", "/news.xml");
+    ASSERT_TRUE(Receive(news));
+    CRssFavorites favorites;
+    ASSERT_TRUE(favorites.Build());
+    ASSERT_TRUE(favorites.AddBox(-1, "待看", "", m_store));
+    const std::string path = GetAppFilePath("config\\feedrules.json");
+    CFeedRulesDialog dialog(*m_reader, favorites, path);
+    ASSERT_TRUE(dialog.Loaded());
+    m_boxes.Clear();
+
+    std::string engine;
+    try {
+        std::regex("第(1", std::regex::ECMAScript | std::regex::icase);
+    } catch (const std::regex_error& e) {
+        engine = e.what();
+    }
+    bool editorStayed = false;
+    WhenOpen<CFeedRuleEditor>([&](CFeedRuleEditor& editor) {
+        // A bad expression is refused with the engine's words; the editor stays open.
+        editor.MatchBox()->setCurrentIndex(editor.MatchBox()->findData(int(RuleMatch::kRegex)));
+        editor.PatternEdit()->setText(QStringLiteral("第(1"));
+        editor.accept();
+        editorStayed = editor.isVisible() && !std::filesystem::exists(path);
+        // 测试 counts the stored items the rule as edited would hit: 第1, 第10, 第11.
+        editor.PatternEdit()->setText(QStringLiteral("第1"));
+        editor.TestButton()->click();
+        WaitFor([&] { return editor.TestButton()->isEnabled(); }, 10000);
+        EXPECT_EQ(editor.TestResult()->text(), QStringLiteral("已存的文章中有 3 篇符合这条规则"));
+        editor.ChosenButton()->setChecked(true);
+        editor.SelectChannel(news);
+        editor.ActionBox()->setCurrentIndex(
+            editor.ActionBox()->findData(int(RuleAction::kCopyToFavorites)));
+        editor.accept();
+    });
+    dialog.AddRule();
+    EXPECT_TRUE(editorStayed);
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0], QString::fromStdString("正则表达式无效: " + engine));
+    ASSERT_EQ(dialog.List()->topLevelItemCount(), 1);
+    EXPECT_EQ(dialog.List()->topLevelItem(0)->text(2), QStringLiteral("复制到收藏 待看"));
+    CFeedRules stored(path);
+    std::string error;
+    ASSERT_TRUE(stored.Load(error)) << error;
+    ASSERT_EQ(stored.Rules().size(), 1u);
+    EXPECT_EQ(stored.Rules()[0].scope, RuleScope::kChannel);
+    EXPECT_EQ(stored.Rules()[0].scopePath, "新闻");
+    EXPECT_EQ(stored.Rules()[0].box, "待看");
+
+    // The list's 测试 tries the selected rule.
+    dialog.SelectId(stored.Rules()[0].id);
+    dialog.TestButton()->click();
+    EXPECT_TRUE(WaitFor([&] { return dialog.TestButton()->isEnabled(); }, 10000));
+    EXPECT_EQ(dialog.TestResult()->text(), QStringLiteral("已存的文章中有 3 篇符合这条规则"));
+
+    WhenOpen<CFeedRuleEditor>([](CFeedRuleEditor& editor) {
+        EXPECT_TRUE(editor.ChosenButton()->isChecked());
+        editor.PatternEdit()->setText(QStringLiteral("第2"));
+        editor.AllChannelsButton()->setChecked(true);
+        editor.accept();
+    });
+    dialog.EditSelected();
+    ASSERT_TRUE(stored.Load(error)) << error;
+    ASSERT_EQ(stored.Rules().size(), 1u);
+    EXPECT_EQ(stored.Rules()[0].pattern, "第2");
+    EXPECT_EQ(stored.Rules()[0].scope, RuleScope::kAll);
+    EXPECT_EQ(dialog.List()->topLevelItem(0)->text(0), QStringLiteral("所有频道"));
+
+    m_boxes.Answer(true);
+    dialog.RemoveSelected();
+    EXPECT_EQ(dialog.List()->topLevelItemCount(), 0);
+    ASSERT_TRUE(stored.Load(error)) << error;
+    EXPECT_TRUE(stored.Rules().empty());
 }
 
 TEST_F(ReaderWindowsTest, ContextMenusOfferTheCommands) {

@@ -27,6 +27,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -151,6 +152,40 @@ TEST_F(SearchAndCleanWindowsTest, TheSearchBarChecksItsFieldsAndFillsTheList) {
               QStringLiteral("有 3 项符合关键字 \"正文\" 的结果, 在 \"体育\" 中"));
     EXPECT_EQ(m_list->Model()->rowCount(), 3);
     EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+// The list reads a search's hits a page at a time, as a channel's: the first page with the
+// total, then the page the user goes to.
+TEST_F(SearchAndCleanWindowsTest, LocalHitsAreListedAPageAtATime) {
+    ChannelTreeOptions options = m_reader->Tree().Options();
+    options.pageSize = 4;
+    m_reader->Tree().SetOptions(options);
+    Search(QStringLiteral("第"), SearchScope::kAllChannels, true);
+    EXPECT_EQ(m_bar->ResultLabel()->text(),
+              QStringLiteral("有 15 项符合关键字 \"第\" 的结果, 在全部频道中"));
+    EXPECT_EQ(ListedTitles(), (Texts{QStringLiteral("体育 第2篇"), QStringLiteral("体育 第1篇"),
+                                     QStringLiteral("体育 第0篇"), QStringLiteral("新闻 第11篇")}));
+    ASSERT_EQ(m_list->PageBox()->count(), 4);
+    EXPECT_EQ(m_list->PageBox()->currentText(), QStringLiteral("1/4"));
+    EXPECT_TRUE(m_list->PreviousButton()->isHidden());
+
+    m_list->NextButton()->click();
+    EXPECT_EQ(ListedTitles(), (Texts{QStringLiteral("新闻 第10篇"), QStringLiteral("新闻 第9篇"),
+                                     QStringLiteral("新闻 第8篇"), QStringLiteral("新闻 第7篇")}));
+    EXPECT_EQ(m_list->PageBox()->currentText(), QStringLiteral("2/4"));
+    emit m_list->PageBox()->activated(3);
+    EXPECT_EQ(ListedTitles(), (Texts{QStringLiteral("新闻 第2篇"), QStringLiteral("新闻 第1篇"),
+                                     QStringLiteral("新闻 第0篇")}));
+    EXPECT_TRUE(m_list->NextButton()->isHidden());
+    EXPECT_EQ(m_list->Caption()->text(), m_bar->ResultLabel()->text());
+    EXPECT_TRUE(m_boxes.Texts().empty());
+
+    // In the channel shown, the pages are the channel's hits.
+    m_list->ShowChannel(m_news);
+    Search(QStringLiteral("第1"), SearchScope::kCurrent, true);
+    EXPECT_EQ(ListedTitles(), (Texts{QStringLiteral("新闻 第11篇"), QStringLiteral("新闻 第10篇"),
+                                     QStringLiteral("新闻 第1篇")}));
+    EXPECT_EQ(m_list->PageBox()->count(), 1);
 }
 
 TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResults) {

@@ -84,6 +84,14 @@ TEST_F(SettingsPagesTest, ReceivePageChecksMinutesAndPageSizeBeforeWriting) {
     EXPECT_TRUE(m_boxes.Texts().empty());
     EXPECT_EQ(Value("rss/autoreceivetime"), "1440");
     EXPECT_EQ(Value("rss/paginationnum"), "30");
+
+    // The fetches per site sit with the receive settings, within 1 to 6.
+    EXPECT_EQ(reader.general->HostFetches()->value(), std::stoi(Value("rss/hostfetches")));
+    reader.general->HostFetches()->setValue(9);
+    EXPECT_EQ(reader.general->HostFetches()->value(), 6);
+    EXPECT_TRUE(reader.sheet.Confirm());
+    EXPECT_EQ(Value("rss/hostfetches"), "6");
+    EXPECT_EQ(ReaderSheet().general->HostFetches()->value(), 6);
 }
 
 TEST_F(SettingsPagesTest, AReceiveSettingIsWrittenOnlyWhenEveryPageIsGood) {

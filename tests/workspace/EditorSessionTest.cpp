@@ -1,12 +1,16 @@
 // The editor program's article: opened from the main window's orders, saved into blog.db,
-// published and given pictures through a weblog server on 127.0.0.1.
+// published and given pictures through a weblog server on 127.0.0.1; Markdown and spelling.
 #include "WorkspaceTestSupport.h"
 
 #include "app/AppPaths.h"
 #include "storage/FeedDatabase.h"
 #include "workspace/EditorSession.h"
+#include "workspace/MarkdownHtml.h"
+#include "workspace/SpellChecker.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -275,7 +279,7 @@ namespace {
 
 // One article, one editor: a second is refused naming the first one's window until that one
 // ends. An editor gone without ending leaves its last autosaved text, offered to the next new
-// article of the account (and only once).
+// article of the account (and only once), Markdown as Markdown.
 TEST_F(EditorSessionTest, OneEditorPerArticleAndAGoneEditorsWorkIsOffered) {
     std::string reason;
     int articleId = 0;
@@ -283,13 +287,17 @@ TEST_F(EditorSessionTest, OneEditorPerArticleAndAGoneEditorsWorkIsOffered) {
         CEditorSession first{m_operations};
         ASSERT_TRUE(first.Open(Orders(EditorTask::Compose), reason)) << reason;
         first.SetWindowTitle("第一个窗口");
-        first.SetText({.title = "写到一半", .content = "<p>半句</p>"});
+        first.SetText(
+            {.title = "写到一半", .format = EditorFormat::kMarkdown, .markdown = "半句\n"});
         ASSERT_TRUE(first.Autosave().ok);
+        // The next new article starts in Markdown: still empty, and offered the note.
+        ASSERT_TRUE(first.SetPreferredFormat(EditorFormat::kMarkdown, reason)) << reason;
         articleId = first.ArticleId();
         EXPECT_FALSE(m_session.Open(Orders(EditorTask::EditDraft, articleId), reason));
         EXPECT_EQ(reason, std::string(CEditorSession::kHeldElsewhereText) + "第一个窗口");
         // Typed after the autosave, never saved: what the note cannot hold.
-        first.SetText({.title = "写到一半", .content = "<p>半句, 又一句</p>"});
+        first.SetText(
+            {.title = "写到一半", .format = EditorFormat::kMarkdown, .markdown = "半句, 又一句\n"});
     } // gone without EndEditing, as if killed
 
     CEditorSession next{m_operations};
@@ -298,7 +306,9 @@ TEST_F(EditorSessionTest, OneEditorPerArticleAndAGoneEditorsWorkIsOffered) {
     ASSERT_EQ(lost.size(), 1u);
     next.Restore(lost[0]);
     EXPECT_EQ(next.ArticleId(), articleId);
-    EXPECT_EQ(next.Text().content, "<p>半句</p>");
+    EXPECT_EQ(next.Text().content, "<p>半句</p>\n");
+    EXPECT_EQ(next.Text().format, EditorFormat::kMarkdown);
+    EXPECT_EQ(next.Text().markdown, "半句\n");
     EXPECT_TRUE(next.InterruptedWork().empty());
     ASSERT_TRUE(next.NoteState(reason)) << reason;
     next.EndEditing();
@@ -308,3 +318,140 @@ TEST_F(EditorSessionTest, OneEditorPerArticleAndAGoneEditorsWorkIsOffered) {
 }
 
 } // namespace
+
+// In Markdown a kept picture is found in the source (its HTML drops file addresses), uploaded,
+// and its server address goes into the HTML sent and into the source that reopens.
+TEST_F(EditorSessionTest, MarkdownPicturesAreUploadedAndTheSourceKeepsTheirServerAddress) {
+    std::string reason;
+    ASSERT_TRUE(m_session.Open(Orders(EditorTask::Compose), reason)) << reason;
+    const std::string picture = m_home.File("图.png");
+    WriteAll(picture, "\x89PNG\r\n\x1a\n fake");
+    std::string address;
+    ASSERT_TRUE(m_session.KeepPicture(picture, address, reason)) << reason;
+    m_session.SetText({.title = "md 图",
+                       .format = EditorFormat::kMarkdown,
+                       .markdown = "![图](" + address + ") ![又](" + address + ")\n"});
+    ASSERT_EQ(m_session.LocalPictures(), std::vector<std::string>{address});
+    std::map<std::string, std::string> urls;
+    ASSERT_TRUE(m_session.UploadPictures(m_session.LocalPictures(), urls, reason)) << reason;
+    ASSERT_TRUE(m_session.StartPublish(urls).Started());
+    m_operations.Wait();
+    ASSERT_EQ(m_observer.done.size(), 1u);
+    EXPECT_EQ(m_session.OnPublished(m_observer.done[0]), "");
+    const std::string url = "http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png";
+    const std::string markdown = "![图](" + url + ") ![又](" + url + ")\n";
+    EXPECT_EQ(m_session.Text().markdown, markdown);
+    const std::string html =
+        "<p><img src=\"" + url + "\" alt=\"图\" /> <img src=\"" + url + "\" alt=\"又\" /></p>\n";
+    EXPECT_EQ(m_session.Text().content, html);
+    EXPECT_NE(m_server.Bodies().back().find("&lt;img src=\"" + url), std::string::npos)
+        << m_server.Bodies().back();
+    m_session.EndEditing(); // closed: the article may open in another editor
+    CEditorSession again(m_operations);
+    ASSERT_TRUE(again.Open(Orders(EditorTask::EditSent, m_session.ArticleId()), reason)) << reason;
+    EXPECT_EQ(again.Text().format, EditorFormat::kMarkdown);
+    EXPECT_EQ(again.Text().markdown, markdown);
+}
+
+TEST_F(EditorSessionTest, MarkdownArticleReopensAsItsSourceAndPublishesCmarkHtml) {
+    const std::string source = "# 标题\n\n**粗体** 和 ~~删除~~, https://example.com\n\n"
+                               "| 列 | 值 |\n| --- | --- |\n| a | 1 |\n";
+    std::string reason;
+    ASSERT_TRUE(m_session.Open(Orders(EditorTask::Compose), reason)) << reason;
+    EXPECT_EQ(m_session.Text().format, EditorFormat::kRich);
+    m_session.SetText({.title = "md", .format = EditorFormat::kMarkdown, .markdown = source});
+    const std::string html = m_session.Text().content;
+    EXPECT_NE(html.find("<del>删除</del>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<a href=\"https://example.com\">"), std::string::npos) << html;
+    EXPECT_NE(html.find("<th>列</th>"), std::string::npos) << html;
+    ASSERT_TRUE(m_session.StartPublish().Started());
+    m_operations.Wait();
+    ASSERT_EQ(m_observer.done.size(), 1u);
+    EXPECT_EQ(m_session.OnPublished(m_observer.done[0]), "");
+    ASSERT_FALSE(m_server.Bodies().empty());
+    std::string sent; // the HTML as the request writes it
+    for (char c : html)
+        sent += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+    EXPECT_NE(m_server.Bodies().back().find(sent), std::string::npos) << m_server.Bodies().back();
+
+    // Reopened, it is Markdown again; changed elsewhere, its source no longer counts.
+    m_session.EndEditing(); // closed: the article may open in another editor
+    CEditorSession again(m_operations);
+    ASSERT_TRUE(again.Open(Orders(EditorTask::EditSent, m_session.ArticleId()), reason)) << reason;
+    EXPECT_EQ(again.Text().format, EditorFormat::kMarkdown);
+    EXPECT_EQ(again.Text().markdown, source);
+    EXPECT_EQ(again.Text().content, html);
+    ASSERT_TRUE(
+        m_operations.SaveArticle(m_session.ArticleId(), {.title = "md", .content = "<p>x</p>"}).ok);
+    ASSERT_TRUE(again.Open(Orders(EditorTask::EditSent, m_session.ArticleId()), reason)) << reason;
+    EXPECT_EQ(again.Text().format, EditorFormat::kRich);
+
+    // The account remembers the way it writes; spelling is a setting of its own.
+    ASSERT_TRUE(again.SetPreferredFormat(EditorFormat::kMarkdown, reason)) << reason;
+    ASSERT_TRUE(again.Open(Orders(EditorTask::Compose), reason)) << reason;
+    EXPECT_EQ(again.Text().format, EditorFormat::kMarkdown);
+    EXPECT_TRUE(again.SpellCheckEnabled());
+    ASSERT_TRUE(again.SetSpellCheckEnabled(false, reason)) << reason;
+    EXPECT_FALSE(m_session.SpellCheckEnabled());
+}
+
+TEST(MarkdownHtml, LinksToScriptsLoseTheirAddress) {
+    EXPECT_EQ(
+        CMarkdownHtml::ToHtml("[a](javascript:alert(1)) [b](JavaScript:x) ![c](data:text/html,x) "
+                              "[d](https://a.cn/) ![e](data:image/png;base64,AA==)\n"),
+        "<p><a href=\"\">a</a> <a href=\"\">b</a> <img src=\"\" alt=\"c\" /> "
+        "<a href=\"https://a.cn/\">d</a> <img src=\"data:image/png;base64,AA==\" alt=\"e\" "
+        "/></p>\n");
+}
+
+TEST(MarkdownHtml, RichTextBecomesMarkdownOnlyWhenNothingIsLost) {
+    struct Case {
+        const char* html;
+        const char* markdown; // nullptr: refused
+    };
+    const Case cases[] = {
+        {"<h2>标题</h2><p>一段 <strong>粗</strong> <em>斜</em> <s>删</s> <code>a`b</code></p>",
+         "## 标题\n\n一段 **粗** *斜* ~~删~~ ``a`b``\n"},
+        {"<ul><li>一</li><li>二<ul><li>三</li></ul></li></ul><ol><li>x</li></ol>",
+         "- 一\n- 二\n  - 三\n\n1. x\n"},
+        {"<blockquote><p>引用</p></blockquote><pre><code>int a = 1;\n</code></pre><hr>",
+         "> 引用\n\n```\nint a = 1;\n```\n\n***\n"},
+        {"<p><a href=\"https://a.cn/x y\">链接</a> <img src=\"p.png\" alt=\"图\"> 1*2</p>",
+         "[链接](<https://a.cn/x y>) ![图](p.png) 1\\*2\n"},
+        {"<table><tr><th>a</th></tr><tr><td>b|c</td></tr></table>", "| a |\n| --- |\n| b\\|c |\n"},
+        {"<p><u>下划线</u></p>", nullptr},
+        {"<p style=\"text-align:center\">居中</p>", nullptr},
+        {"<p><span style=\"color:#ff0000\">红</span></p>", nullptr},
+        {"<table><tr><td>no header</td></tr></table>", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string markdown;
+        std::string reason;
+        const bool ok = CMarkdownHtml::FromHtml(c.html, markdown, reason);
+        EXPECT_EQ(ok, c.markdown != nullptr) << c.html << ": " << reason;
+        if (ok && c.markdown) {
+            EXPECT_EQ(markdown, c.markdown) << c.html;
+        } else if (!ok) {
+            EXPECT_NE(reason.find("Markdown"), std::string::npos) << reason;
+        }
+    }
+}
+
+TEST(SpellChecker, FlagsEnglishMistakesAndNeverChinese) {
+    CSpellChecker checker;
+    std::string reason;
+    ASSERT_TRUE(checker.LoadDefault(reason)) << reason;
+    const std::string text = "今天写了一篇 articel about the weekend, 中文不检查; e-mail R2D2 "
+                             "example.com don’t recieve";
+    std::vector<std::string> flagged;
+    for (const SpellingMistake& mistake : checker.Check(text))
+        flagged.push_back(text.substr(mistake.offset, mistake.length));
+    EXPECT_EQ(flagged, (std::vector<std::string>{"articel", "recieve"}));
+    const std::vector<std::string> suggestions = checker.Suggest("recieve");
+    EXPECT_NE(std::find(suggestions.begin(), suggestions.end(), "receive"), suggestions.end());
+    checker.Ignore("articel");
+    EXPECT_EQ(checker.Check("articel 中文").size(), 0u);
+    CSpellChecker missing;
+    EXPECT_FALSE(missing.Load("/nonexistent", "en_US", reason));
+    EXPECT_NE(reason.find("hunspell-en-us"), std::string::npos) << reason;
+}

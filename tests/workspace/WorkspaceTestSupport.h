@@ -60,6 +60,12 @@ public:
         return m_methods;
     }
 
+    // The requests' bodies, in the same order.
+    std::vector<std::string> Bodies() {
+        std::lock_guard guard(m_lock);
+        return m_bodies;
+    }
+
 private:
     static std::string Method(const std::string& body) {
         size_t start = body.find("<methodName>");
@@ -77,6 +83,7 @@ private:
         {
             std::unique_lock guard(m_lock);
             m_methods.push_back(method);
+            m_bodies.push_back(body);
             postId = ++m_lastPostId;
             if (path == "gate") {
                 ++m_atGate;
@@ -124,6 +131,7 @@ private:
     bool m_released = false;
     int m_lastPostId = 0;
     std::vector<std::string> m_methods;
+    std::vector<std::string> m_bodies;
 };
 
 // A MetaWeblog account on the server's path.

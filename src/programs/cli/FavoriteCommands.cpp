@@ -1,11 +1,13 @@
 #include "cli/FavoriteCommands.h"
 
 #include "app/AppPaths.h"
+#include "app/AppSettings.h"
 #include "app/Reporter.h"
 #include "cli/CliArguments.h"
 #include "platform/fs/FileUtil.h"
 #include "reader/ChannelTree.h"
 #include "reader/FeedFetcher.h"
+#include "reader/OpmlDiscovery.h"
 #include "reader/OpmlExchange.h"
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
@@ -122,9 +124,11 @@ const char* CFavoriteCommands::UsageText() {
   fav import 文件 [--parent 收藏夹]       把 RSS 文件导入为一个新收藏 (以文件名命名)
 
 OPML 命令:
-  opml import 文件|地址 [--into 目录]
+  opml import 文件|地址 [--into 目录] [--no-discover]
                               把列表中有RSS地址的频道连同其目录加到目录下 (默认顶层),
-                              已订阅的地址跳过; 每个频道一行: 添加 或 跳过, 路径, 地址, 原因
+                              已订阅的地址跳过; 每个频道一行: 添加 或 跳过, 路径, 地址, 原因.
+                              新地址先访问一次: 网页换成它提供的订阅 (有多个时取第一个,
+                              行首为 "网页"), 没有订阅的网页跳过; --no-discover 不访问网络
   opml export 文件 [--path 路径]
                               导出所有频道, 或只导出一个目录或频道
 )";
@@ -223,10 +227,10 @@ int CFavoriteCommands::Opml(const std::vector<std::string>& args) {
 
 int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
     CCliArguments args;
-    if (!args.Parse(argsIn, {"into"}))
+    if (!args.Parse(argsIn, {"into"}, {"no-discover"}))
         return Error(args.Error());
     if (args.positional.size() != 1)
-        return Usage("opml import 文件|地址 [--into 目录]");
+        return Usage("opml import 文件|地址 [--into 目录] [--no-discover]");
     CChannelTree tree;
     if (!tree.Build())
         return 1;
@@ -252,10 +256,29 @@ int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
         CFileUtil::RemoveFile(scratch);
     if (!read)
         return Error(std::string(COpmlExchange::kUnknownFormatText) + ": " + error);
+    const std::string channelFile = GetAppFilePath("Storage\\rssreader.opml");
+    OpmlDiscoveryResult pages;
+    if (!args.Has("no-discover")) {
+        // The addresses the channels hold need no look.
+        COpmlFeedFilter known;
+        std::vector<OpmlOutline> subscribed;
+        std::string unread;
+        if (COpmlExchange::ReadOutlines(channelFile, subscribed, unread))
+            known.Know(subscribed);
+        ProxySettings settings;
+        const bool haveProxy = CAppSettings::ReadProxySettings(settings) != 0;
+        const HttpProxy proxy = CFeedFetcher::ProxyFromSettings(settings);
+        pages = COpmlDiscovery::Resolve(outlines, known, [&](const std::string& url) {
+            CFeedFetcher fetcher;
+            if (haveProxy)
+                fetcher.SetProxy(proxy);
+            return fetcher.DiscoverFeeds(url);
+        });
+    }
     OpmlMergeResult result;
-    if (!COpmlExchange::MergeInto(GetAppFilePath("Storage\\rssreader.opml"), under, outlines,
-                                  result, error))
+    if (!COpmlExchange::MergeInto(channelFile, under, outlines, result, error))
         return Error("添加失败! " + error);
+    result.skipped.insert(result.skipped.end(), pages.dropped.begin(), pages.dropped.end());
     if (m_json) {
         nlohmann::json added = nlohmann::json::array(), skipped = nlohmann::json::array();
         for (const OpmlMergeEntry& entry : result.added)
@@ -263,9 +286,16 @@ int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
         for (const OpmlMergeEntry& entry : result.skipped)
             skipped.push_back(
                 {{"path", entry.path}, {"xmlUrl", entry.xmlUrl}, {"reason", entry.reason}});
-        m_out << nlohmann::json{{"added", added}, {"skipped", skipped}}.dump() << "\n";
+        nlohmann::json resolved = nlohmann::json::array();
+        for (const OpmlMergeEntry& entry : pages.resolved)
+            resolved.push_back(
+                {{"path", entry.path}, {"page", entry.xmlUrl}, {"reason", entry.reason}});
+        m_out << nlohmann::json{{"added", added}, {"skipped", skipped}, {"pages", resolved}}.dump()
+              << "\n";
         return 0;
     }
+    for (const OpmlMergeEntry& entry : pages.resolved)
+        m_out << "网页\t" << entry.path << "\t" << entry.xmlUrl << "\t" << entry.reason << "\n";
     for (const OpmlMergeEntry& entry : result.added)
         m_out << "添加\t" << entry.path << "\t" << entry.xmlUrl << "\n";
     for (const OpmlMergeEntry& entry : result.skipped)

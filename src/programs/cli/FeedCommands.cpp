@@ -15,9 +15,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <ostream>
+#include <unistd.h>
 
 namespace {
 
@@ -109,25 +111,56 @@ void ListText(CReader& reader, const std::vector<int>& items, int depth, std::os
     }
 }
 
-// Prints one line per received channel.
+// Prints one line per received channel. On a terminal a progress line below them shows the
+// round's counts, and its summary stays when the receive ends; piped output has only the
+// channels' lines.
 class CCliReceiveObserver : public CReceiveObserver {
 public:
-    CCliReceiveObserver(CChannelTree& tree, std::ostream& out) : m_tree(tree), m_out(out) {}
+    CCliReceiveObserver(CChannelTree& tree, std::ostream& out, std::ostream* progress)
+        : m_tree(tree), m_out(out), m_progress(progress) {}
     void OnChannelDone(const ChannelReceiveResult& result) override {
         std::lock_guard lock(m_lock);
+        ClearProgressLine();
         m_out << SlashPath(m_tree, result.index) << "\t"
               << (result.Ok() ? "ok" : "failed: " + result.reason) << "\t" << result.newItems
               << "\t" << result.unread << "\n";
         m_out.flush();
         if (!result.Ok())
             m_failed = true;
+        ShowProgressLine();
+    }
+    void OnProgress(const ReceiveProgress& progress) override {
+        std::lock_guard lock(m_lock);
+        m_line = progress.Text();
+        ShowProgressLine();
+    }
+    void OnRoundEnd(const ReceiveProgress& progress, const std::vector<NewItemsNote>&) override {
+        std::lock_guard lock(m_lock);
+        if (!m_progress)
+            return;
+        ClearProgressLine();
+        m_line.clear();
+        *m_progress << progress.Text() << "\n";
+        m_progress->flush();
     }
     bool Failed() const { return m_failed; }
 
 private:
+    // "\r" and "erase to the end of the line": the progress line is written over in place.
+    void ClearProgressLine() {
+        if (m_progress && !m_line.empty())
+            *m_progress << "\r\x1b[K" << std::flush;
+    }
+    void ShowProgressLine() {
+        if (m_progress && !m_line.empty())
+            *m_progress << "\r\x1b[K" << m_line << std::flush;
+    }
+
     CChannelTree& m_tree;
     std::ostream& m_out;
+    std::ostream* m_progress; // null when the error output is no terminal
     std::mutex m_lock;
+    std::string m_line; // the progress line shown
     bool m_failed = false;
 };
 
@@ -176,14 +209,17 @@ const char* CFeedCommands::UsageText() {
                               频道设置
   channel list [--json]       列出频道树
   receive [路径] [--all] [--by-weight] [--timeout 秒]
-                              收取; 每个频道一行: 路径, ok 或 "failed: 原因", 新文章数, 未读数
+                              收取; 每个频道一行: 路径, ok 或 "failed: 原因", 新文章数, 未读数;
+                              在终端上另有一行进度, 结束时给出汇总
   items 路径 [--filter all|read|unread|new] [--page N] [--json]
                               列出文章
   item show 编号 [--html] | item read 编号 | item unread 编号
+  item important 编号 | item unimportant 编号
+                              标记为重要, 或取消重要标记
   mark-read 路径              标记为已读
   rules list [--json]         列出过滤规则
   rules add (--contains 文字 | --regex 表达式) [--field title|author|description|link]
-            [--scope 路径] [--case] (--read | --delete | --copy 收藏节点路径)
+            [--scope 路径] [--case] (--read | --delete | --copy 收藏节点路径 | --important)
                               添加过滤规则, 用于此后收到的新文章; 不给 --scope 时作用于
                               所有频道, 给出目录时作用于其下所有频道; 默认不区分大小写
   rules rm 编号               删除过滤规则
@@ -386,7 +422,7 @@ int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
         GetReporter().ReportMessage(
             "程序设置无法读取: 本次收取不删除任何文章 (config/appConfig.xml "
             "未改动, 请修复或删除它)");
-    CCliReceiveObserver observer(reader.tree, m_out);
+    CCliReceiveObserver observer(reader.tree, m_out, isatty(STDERR_FILENO) ? &std::cerr : nullptr);
     CReceiveScheduler scheduler(reader.tree, observer);
     scheduler.SetLimits(limits);
     if (!args.positional.empty()) {
@@ -441,7 +477,8 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
                             {"author", item.author},
                             {"pubDate", item.pubDate},
                             {"read", item.isRead},
-                            {"new", item.isNew}});
+                            {"new", item.isNew},
+                            {"important", item.isImportant}});
         }
         PrintJson(m_out, {{"total", items.total},
                           {"page", items.page + 1},
@@ -463,7 +500,7 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
     if (!args.Parse(argsIn, {}, {"html"}))
         return Error(args.Error());
     if (args.positional.size() != 2)
-        return Error("用法: item show|read|unread 编号");
+        return Error("用法: item show|read|unread|important|unimportant 编号");
     int id = 0;
     if (!ParseId(args.positional[1], id))
         return 1;
@@ -477,8 +514,13 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
             return Error(view.GetLastError());
         return 0;
     }
+    if (sub == "important" || sub == "unimportant") {
+        if (!view.MarkItemImportant(StoredItem(id), sub == "important"))
+            return Error(view.GetLastError());
+        return 0;
+    }
     if (sub != "show")
-        return Error("用法: item show|read|unread 编号");
+        return Error("用法: item show|read|unread|important|unimportant 编号");
     if (args.Has("html")) {
         std::string skin;
         CAppSettings::ReadAppValue("rss/articlestyle", skin);
@@ -503,13 +545,14 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
                           {"pubDate", item.pubDate},
                           {"read", item.isRead},
                           {"new", item.isNew},
+                          {"important", item.isImportant},
                           {"description", item.description},
                           {"enclosures", EnclosuresJson(item.enclosures)}});
         return 0;
     }
     m_out << "标题: " << item.title << "\n链接: " << item.link << "\n作者: " << item.author
           << "\n日期: " << item.pubDate << "\n状态: " << (item.isRead ? "已读" : "未读")
-          << (item.isNew ? ", 新" : "") << "\n";
+          << (item.isNew ? ", 新" : "") << (item.isImportant ? ", 重要" : "") << "\n";
     for (const FeedEnclosure& enclosure : item.enclosures) {
         m_out << "附件: " << enclosure.url;
         const std::string size = CFeedItemView::SizeText(enclosure.length);
@@ -556,11 +599,12 @@ std::string RuleText(const FeedRule& rule) {
 int CFeedCommands::Rules(const std::vector<std::string>& argsIn) {
     constexpr const char* kUsage =
         "用法: rules list | rules add (--contains 文字 | --regex 表达式) [--field 字段] "
-        "[--scope 路径] [--case] (--read | --delete | --copy 收藏节点路径) | rules rm 编号 | "
+        "[--scope 路径] [--case] (--read | --delete | --copy 收藏节点路径 | --important) | "
+        "rules rm 编号 | "
         "rules test 编号";
     CCliArguments args;
     if (!args.Parse(argsIn, {"contains", "regex", "field", "scope", "copy"},
-                    {"case", "read", "delete"}))
+                    {"case", "read", "delete", "important"}))
         return Error(args.Error());
     if (args.positional.empty())
         return Error(kUsage);
@@ -599,12 +643,14 @@ int CFeedCommands::Rules(const std::vector<std::string>& argsIn) {
             return Error("无效的字段: " + args.Get("field") +
                          " (title、author、description 或 link)");
         rule.caseSensitive = args.Has("case");
-        const int actions = args.Has("read") + args.Has("delete") + args.Has("copy");
+        const int actions =
+            args.Has("read") + args.Has("delete") + args.Has("copy") + args.Has("important");
         if (actions != 1)
-            return Error("需要 --read、--delete 或 --copy 之一");
-        rule.action = args.Has("read")     ? RuleAction::kMarkRead
-                      : args.Has("delete") ? RuleAction::kDelete
-                                           : RuleAction::kCopyToFavorites;
+            return Error("需要 --read、--delete、--copy 或 --important 之一");
+        rule.action = args.Has("read")        ? RuleAction::kMarkRead
+                      : args.Has("delete")    ? RuleAction::kDelete
+                      : args.Has("important") ? RuleAction::kMarkImportant
+                                              : RuleAction::kCopyToFavorites;
         rule.box = args.Get("copy");
         CReader reader;
         if (args.Has("scope")) {

@@ -90,6 +90,8 @@ std::vector<CommandEntry> MakeEntries() {
         {.id = kCmdCompactRssDb, .text = "压缩数据库(&C)...", .icon = "edit-clear"},
         // The wizard that removes old items of the chosen channels.
         {.id = kCmdCleanWizard, .text = "清理文章向导(&Q)...", .icon = "edit-delete"},
+        // The rules that mark, delete, keep or flag the items that come new.
+        {.id = kCmdFeedRules, .text = "过滤规则(&F)...", .icon = "edit-find-replace"},
         // Adds or removes the desktop's handler for feed links and quill:// addresses.
         {.id = kCmdBrowserMenuAdd, .text = "添加(&A)", .icon = "list-add"},
         {.id = kCmdBrowserMenuRemove, .text = "移除(&R)", .icon = "list-remove"},
@@ -125,7 +127,14 @@ std::vector<CommandEntry> MakeEntries() {
          .text = "标记为已读/未读",
          .icon = "mail-read",
          .shortcut = QKeySequence(Qt::Key_M)},
-        {.id = kCmdKeepItem, .text = "加入收藏", .icon = "starred", .shortcut = QKeySequence(Qt::Key_S)},
+        {.id = kCmdToggleItemImportant,
+         .text = "标记为重要/取消",
+         .icon = "emblem-important",
+         .shortcut = QKeySequence(Qt::Key_I)},
+        {.id = kCmdKeepItem,
+         .text = "加入收藏",
+         .icon = "starred",
+         .shortcut = QKeySequence(Qt::Key_S)},
         {.id = kCmdShortcutHelp, .text = "快捷键(&K)...", .icon = "help-contents"},
         // The pane opens an item's own page instead of the rendered item.
         {.id = kCmdBrowseDirectly,

@@ -28,12 +28,13 @@
 #include "ui/reader/CleanWizard.h"
 #include "ui/reader/FavoriteItemList.h"
 #include "ui/reader/FavoritesPane.h"
+#include "ui/reader/FeedRulesDialog.h"
 #include "ui/reader/PropertyPageRssSetupAppearance.h"
 #include "ui/reader/PropertyPageRssSetupGeneral.h"
 #include "ui/reader/PropertyPageRssSetupStatistics.h"
 #include "ui/reader/PropertyPageRssSetupStorage.h"
-#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 #include "ui/reader/SearchBar.h"
 #include "ui/shell/ControlFavorites.h"
@@ -100,17 +101,69 @@ int CMainFrame::FilterCodeAt(int boxIndex) {
     return kFilterCodes[boxIndex];
 }
 
-QString CMainFrame::ReceivingText(const QString& path) {
-    return QStringLiteral(" 正在更新: ") + path + QStringLiteral(" . . .");
-}
-
 QString CMainFrame::FailureText(const QString& path, const QString& reason) {
     return QStringLiteral(" 收取失败: ") + path + QStringLiteral(" — ") + reason;
 }
 
-QString CMainFrame::IdleText() const {
-    // The last failure stays in sight until the next receive begins.
-    return m_lastFailure.isEmpty() ? QStringLiteral("就绪") : m_lastFailure;
+QString CMainFrame::ReceivingText(const QString& path) {
+    return QStringLiteral(" 正在更新: ") + path + QStringLiteral(" . . .");
+}
+
+void CMainFrame::ShowReceiveProgress(const ReceiveProgress& progress) {
+    // A new round after a quiet moment: the failures of the last one are old news.
+    if (!m_roundRunning) {
+        m_roundRunning = true;
+        m_roundFailures.clear();
+        if (m_status)
+            m_status->setToolTip(QString());
+    }
+    // One channel names itself as it begins; several are counted.
+    m_roundTotal = progress.total;
+    if (progress.total > 1 || progress.stopped)
+        SetStatus(ToQ(progress.Text()));
+    m_stopReceive->setVisible(true);
+    m_stopReceive->setEnabled(!progress.stopped);
+}
+
+void CMainFrame::EndReceiveRound(const ReceiveProgress& progress,
+                                 const std::vector<NewItemsNote>& announce) {
+    m_roundRunning = false;
+    m_stopReceive->setVisible(false);
+    // The summary stays in sight until the next receive begins; a single failure names its
+    // channel and reason on the line, several are listed in its tooltip.
+    if (progress.total == 1 && !progress.stopped)
+        SetStatus(m_roundFailures.isEmpty() ? QStringLiteral("就绪") : m_roundFailures.front());
+    else
+        SetStatus(ToQ(progress.Text()));
+    if (m_status) {
+        constexpr int kListed = 20;
+        QStringList listed = m_roundFailures.mid(0, kListed);
+        if (m_roundFailures.size() > kListed)
+            listed << QStringLiteral("……");
+        m_status->setToolTip(listed.join(QStringLiteral("\n")));
+    }
+    AnnounceNewItems(announce);
+    ScheduleTrayToolTip();
+}
+
+QString CMainFrame::TrayToolTip() const {
+    const int unread = m_reader->Tree().UnreadTotal();
+    if (unread <= 0)
+        return AppTitle();
+    return AppTitle() + QStringLiteral("\n未读 ") + QString::number(unread) + QStringLiteral(" 篇");
+}
+
+void CMainFrame::ScheduleTrayToolTip() {
+    // Counts change channel by channel while a receive runs: the tooltip is written once for
+    // each burst.
+    if (m_trayTipDue)
+        return;
+    m_trayTipDue = true;
+    QTimer::singleShot(200, this, [this] {
+        m_trayTipDue = false;
+        if (m_tray)
+            m_tray->setToolTip(TrayToolTip());
+    });
 }
 
 bool CMainFrame::Create(const WindowPlacement& placement) {
@@ -166,13 +219,22 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     AppearanceSettings appearance;
     if (CAppSettings::ReadAppearanceSettings(appearance))
         m_list->ApplyAppearance(appearance);
+    m_stopReceive = new QToolButton;
+    m_stopReceive->setText(QStringLiteral("停止"));
+    m_stopReceive->setToolTip(QStringLiteral("停止收取; 还没有收到的频道保持原样"));
+    m_stopReceive->setAutoRaise(true);
+    m_stopReceive->setVisible(false);
+    statusBar()->addPermanentWidget(m_stopReceive);
+    connect(m_stopReceive, &QToolButton::clicked, this,
+            [this] { m_reader->Scheduler().StopRound(); });
+    connect(m_reader.get(), &CRssReader::Progress, this, &CMainFrame::ShowReceiveProgress);
     connect(m_reader.get(), &CRssReader::ReceiveBegin, this, [this](int index) {
-        // A new receive after a quiet moment: the failures of the last one are old news.
-        if (m_receiving.empty())
-            m_lastFailure.clear();
-        m_receiving.push_back(index);
-        SetStatus(ReceivingText(ToQ(m_reader->Tree().PathText(index))));
+        if (m_roundTotal <= 1)
+            SetStatus(ReceivingText(ToQ(m_reader->Tree().PathText(index))));
     });
+    connect(m_reader.get(), &CRssReader::RoundEnded, this, &CMainFrame::EndReceiveRound);
+    connect(m_reader.get(), &CRssReader::UnreadChanged, this, &CMainFrame::ScheduleTrayToolTip);
+    connect(m_reader.get(), &CRssReader::CountsChanged, this, &CMainFrame::ScheduleTrayToolTip);
     connect(m_reader.get(), &CRssReader::ChannelDone, this,
             [this](const ChannelReceiveResult& result) {
                 const int index = result.index;
@@ -181,21 +243,10 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
                 if (result.Ok() && result.newItems > 0 && m_sideMode == kSideRss &&
                     index == m_reader->View().Current() && !m_list->ShowsSearchResults())
                     m_list->ShowCurrentItems();
-                if (!result.Ok())
-                    m_lastFailure =
-                        FailureText(ToQ(m_reader->Tree().PathText(index)), ToQ(result.reason));
-                m_receiving.erase(std::remove(m_receiving.begin(), m_receiving.end(), index),
-                                  m_receiving.end());
-                if (m_receiving.empty())
-                    SetStatus(IdleText());
-                else
-                    SetStatus(ReceivingText(ToQ(m_reader->Tree().PathText(m_receiving.back()))));
+                if (result.Failed())
+                    m_roundFailures.append(
+                        FailureText(ToQ(m_reader->Tree().PathText(index)), ToQ(result.reason)));
             });
-    connect(m_reader.get(), &CRssReader::WalkEnded, this, [this] {
-        m_receiving.clear();
-        SetStatus(IdleText());
-    });
-    connect(m_reader.get(), &CRssReader::NewItems, this, &CMainFrame::OnNewItems);
     connect(m_reader.get(), &CRssReader::ReloadList, this, [this](int feedId) {
         const int current = m_reader->View().Current();
         if (m_sideMode == kSideRss && current >= 0 && !m_list->ShowsSearchResults() &&
@@ -257,6 +308,7 @@ void CMainFrame::RegisterCommands() {
         });
     c.Handle(kCmdOpenItemLink, [this] { m_list->OpenSelectedLink(); });
     c.Handle(kCmdToggleItemRead, [this] { m_list->ToggleSelectedRead(); });
+    c.Handle(kCmdToggleItemImportant, [this] { m_list->ToggleSelectedImportant(); });
     c.Handle(kCmdKeepItem, [this] {
         if (const FeedItemRef item = m_list->SelectedItem(); item.id > 0)
             m_favoriteTree->KeepItem(item);
@@ -277,6 +329,11 @@ void CMainFrame::RegisterCommands() {
         c.Handle(id, [this, id] { m_channelTree->OnCommand(id, -1); });
     c.Handle(kCmdSearch, [this] { CSearchBar::Toggle(*this); });
     c.Handle(kCmdCleanWizard, [this] { CCleanWizard::Run(*this); });
+    c.Handle(kCmdFeedRules, [this] {
+        CFeedRulesDialog rules(*m_reader, m_favoriteTree->Favorites(), CFeedRules::DefaultPath(),
+                               this);
+        rules.exec();
+    });
     c.Handle(kCmdExportChannel, [this] {
         m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });
@@ -360,6 +417,7 @@ void CMainFrame::BuildMenus() {
     view->addSeparator();
     view->addAction(Action(kCmdOpenItemLink));
     view->addAction(Action(kCmdToggleItemRead));
+    view->addAction(Action(kCmdToggleItemImportant));
     view->addAction(Action(kCmdKeepItem));
     view->addSeparator();
     QMenu* pane = view->addMenu(QStringLiteral("阅读窗格"));
@@ -382,6 +440,7 @@ void CMainFrame::BuildMenus() {
     QMenu* rssTools = menu(kSideRss, QStringLiteral("工具"));
     rssTools->addAction(Action(kCmdSearch));
     rssTools->addAction(Action(kCmdCleanWizard));
+    rssTools->addAction(Action(kCmdFeedRules));
     rssTools->addAction(Action(kCmdCompactRssDb));
     rssTools->addSeparator();
     // The browser's feed links and the quill:// links of web pages open in this program.
@@ -572,7 +631,7 @@ void CMainFrame::BuildTray() {
     }
     m_trayMenu->setDefaultAction(m_trayMenu->actions().first());
     m_tray = new QSystemTrayIcon(AppIcon(), this);
-    m_tray->setToolTip(AppTitle());
+    m_tray->setToolTip(TrayToolTip());
     m_tray->setContextMenu(m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -765,6 +824,30 @@ void CMainFrame::AddSubscriptionFromAddress(const std::string& address) {
 void CMainFrame::OnNewItems(int index, int count) {
     const ChannelRecord record = m_reader->Tree().Record(index);
     m_popup->Popup(CPopupWindow::NewItemsText(ToQ(record.title), count), CPopupWindow::kNewItemsMs);
+}
+
+void CMainFrame::AnnounceNewItems(const std::vector<NewItemsNote>& announce) {
+    std::vector<NewItemsNote> notes;
+    for (const NewItemsNote& note : announce)
+        if (m_reader->Tree().IsValid(note.index))
+            notes.push_back(note);
+    if (notes.empty())
+        return;
+    if (notes.size() == 1) {
+        OnNewItems(notes.front().index, notes.front().unread);
+        return;
+    }
+    // The busiest channels are named first.
+    std::stable_sort(notes.begin(), notes.end(), [](const NewItemsNote& a, const NewItemsNote& b) {
+        return a.newItems > b.newItems;
+    });
+    QList<QPair<QString, int>> channels;
+    int items = 0;
+    for (const NewItemsNote& note : notes) {
+        channels.append({ToQ(m_reader->Tree().Record(note.index).title), note.newItems});
+        items += note.newItems;
+    }
+    m_popup->Popup(CPopupWindow::NewItemsSummaryText(channels, items), CPopupWindow::kNewItemsMs);
 }
 
 void CMainFrame::OnWindowMessage(int message, qint64 wParam, qint64 lParam) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/AppSettings.h"
+#include "reader/ReceiveScheduler.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
 #include "ui/app/CommandTable.h"
 
 #include <QHash>
+#include <QStringList>
 #include <QMainWindow>
 #include <memory>
 #include <string>
@@ -25,6 +27,7 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class QSystemTrayIcon;
+class QToolButton;
 class QTabWidget;
 class QToolBar;
 class QTreeWidget;
@@ -95,8 +98,12 @@ public:
 
     // The filter code of an entry of the filter box (the box lists all, unread, read, new).
     static int FilterCodeAt(int boxIndex);
-    // The status line while a channel is received.
+    // The status line while one channel is received.
     static QString ReceivingText(const QString& path);
+    // The status line's button that stops the receives under way (shown while they run).
+    QToolButton* StopReceiveButton() const { return m_stopReceive; }
+    // The notification area's tooltip: the program and the unread items of every channel.
+    QString TrayToolTip() const;
     // The status line after a channel failed to be received.
     static QString FailureText(const QString& path, const QString& reason);
 
@@ -122,8 +129,12 @@ private:
     void ArrangeReadingArea();
     void UpdateSkinMenu();
     void SetStatus(const QString& text);
-    // "就绪", or the last failure of the receive that ended.
-    QString IdleText() const;
+    // The receives' counts while they run, and their summary when they end.
+    void ShowReceiveProgress(const ReceiveProgress& progress);
+    void EndReceiveRound(const ReceiveProgress& progress,
+                         const std::vector<NewItemsNote>& announce);
+    // The tray's tooltip follows the unread total, a moment after the counts change.
+    void ScheduleTrayToolTip();
     void StartUpdateCheck();
 
     void OnSystemSettings();
@@ -136,6 +147,8 @@ private:
     void OnOrganizeFavorites();
     void OnCheckUpdate();
     void OnNewItems(int index, int count);
+    // One notification for the channels a receive round found new items in.
+    void AnnounceNewItems(const std::vector<NewItemsNote>& announce);
     // The article preview's right click: the menu of the previewed article's row in the list.
     void ShowPreviewMenu(const QPoint& globalPos);
     QMenu* BuildPreviewMenu();
@@ -173,6 +186,9 @@ private:
     bool m_shutDown = false;
     // The search bar was open on the channels' side when another side came to the front.
     bool m_searchBarWasOpen = false;
-    std::vector<int> m_receiving; // channels whose receive began, newest last
-    QString m_lastFailure; // the status text of the last failed channel, until the next receive
+    QToolButton* m_stopReceive = nullptr;
+    bool m_roundRunning = false;
+    int m_roundTotal = 0;
+    QStringList m_roundFailures; // "path — reason" of the round's failed channels
+    bool m_trayTipDue = false;
 };

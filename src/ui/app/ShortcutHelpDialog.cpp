@@ -39,8 +39,8 @@ CShortcutHelpDialog::CShortcutHelpDialog(CCommandTable& commands, QWidget* paren
     add(QStringLiteral("空格"), QStringLiteral("阅读窗格向下翻一页, 到底后转到下一篇未读"));
     add(QStringLiteral("回车"), QStringLiteral("在浏览器中打开原文"));
     for (int id : {kCmdNextUnread, kCmdPreviousUnread, kCmdNextArticle, kCmdPreviousArticle,
-                   kCmdOpenItemLink, kCmdToggleItemRead, kCmdKeepItem, kCmdReceiveChannel,
-                   kCmdSearch}) {
+                   kCmdOpenItemLink, kCmdToggleItemRead, kCmdToggleItemImportant, kCmdKeepItem,
+                   kCmdReceiveChannel, kCmdSearch}) {
         QAction* action = commands.Action(id);
         QStringList keys;
         for (const QKeySequence& key : action->shortcuts())

@@ -76,6 +76,8 @@ enum CommandId : int {
     kCmdToggleItemRead = 32953,
     kCmdKeepItem = 32954,
     kCmdShortcutHelp = 32955,
+    kCmdFeedRules = 32956,
+    kCmdToggleItemImportant = 32957,
 
     // Browser pane.
     kCmdBack = 32812,

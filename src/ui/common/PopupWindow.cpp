@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -84,6 +85,20 @@ QString CPopupWindow::BlogResultText(int code) {
 QString CPopupWindow::NewItemsText(const QString& channelTitle, int count) {
     return channelTitle + QStringLiteral("\r\n有 ") + QString::number(count) +
            QStringLiteral(" 个更新");
+}
+
+QString CPopupWindow::NewItemsSummaryText(const QList<QPair<QString, int>>& channels, int items) {
+    constexpr int kNamed = 3;
+    QStringList named;
+    for (int i = 0; i < channels.size() && i < kNamed; ++i)
+        named << channels[i].first + QStringLiteral(" (") + QString::number(channels[i].second) +
+                     QStringLiteral(")");
+    QString text = QString::number(channels.size()) + QStringLiteral(" 个频道有 ") +
+                   QString::number(items) + QStringLiteral(" 个新条目\r\n") +
+                   named.join(QStringLiteral(", "));
+    if (channels.size() > kNamed)
+        text += QStringLiteral(" 等");
+    return text;
 }
 
 void CPopupWindow::Popup(const QString& text, int milliseconds) {

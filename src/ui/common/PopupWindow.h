@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QFrame>
+#include <QList>
+#include <QPair>
+#include <QString>
 #include <QTimer>
 
 class QLabel;
@@ -26,6 +29,9 @@ public:
     // New items in a channel: the title, a line break, then 有 N 个更新.
     static QString NewItemsText(const QString& channelTitle, int count);
     static constexpr int kNewItemsMs = 3000;
+    // New items in several channels after one receive: "N 个频道有 M 个新条目", a line break,
+    // then the first channels with their counts, busiest first.
+    static QString NewItemsSummaryText(const QList<QPair<QString, int>>& channels, int items);
 
 signals:
     // The text was clicked: the main window should come forward.

@@ -1,12 +1,21 @@
 #include "ui/editor/EditorWindow.h"
 
+#include "platform/text/WordCount.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
+#include "ui/editor/EditorActions.h"
+#include "ui/editor/FindReplaceBar.h"
+#include "ui/editor/LinkDialog.h"
+#include "ui/editor/MarkdownPane.h"
 #include "ui/editor/PictureInput.h"
 #include "ui/editor/PostOptionsPanel.h"
 #include "ui/editor/RestorePrompt.h"
+#include "ui/editor/RichTextCommands.h"
 #include "ui/editor/RichTextHtml.h"
+#include "ui/editor/SpellHighlighter.h"
 #include "workspace/EditorSession.h"
+#include "workspace/MarkdownHtml.h"
+#include "workspace/SpellChecker.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -17,13 +26,15 @@
 #include <QFont>
 #include <QFormLayout>
 #include <QImage>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QTextEdit>
 #include <QThread>
 #include <QTime>
@@ -81,18 +92,78 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
     m_rich->setAcceptRichText(true);
     m_source = new QPlainTextEdit(m_pages);
     m_source->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_markdown = new CMarkdownPane(m_pages);
     m_pages->addWidget(m_rich);
     m_pages->addWidget(m_source);
+    m_pages->addWidget(m_markdown);
     layout->addWidget(m_pages, 1);
+    m_commands = new CRichTextCommands(*m_rich);
+    // Find and replace work in the editor shown.
+    m_find = new CFindReplaceBar(
+        {.document = [this]() -> QTextDocument* {
+             if (m_format == EditorFormat::kMarkdown)
+                 return m_markdown->SourceEdit()->document();
+             return IsSourceView() ? m_source->document() : m_rich->document();
+         },
+         .cursor =
+             [this] {
+                 if (m_format == EditorFormat::kMarkdown)
+                     return m_markdown->SourceEdit()->textCursor();
+                 return IsSourceView() ? m_source->textCursor() : m_rich->textCursor();
+             },
+         .setCursor =
+             [this](const QTextCursor& cursor) {
+                 if (m_format == EditorFormat::kMarkdown)
+                     m_markdown->SourceEdit()->setTextCursor(cursor);
+                 else if (IsSourceView())
+                     m_source->setTextCursor(cursor);
+                 else
+                     m_rich->setTextCursor(cursor);
+             }},
+        central);
+    layout->addWidget(m_find);
     setCentralWidget(central);
+
+    // English spelling, once the dictionary is loaded (on a worker, see Attach).
+    m_spell = std::make_shared<CSpellChecker>();
+    m_richSpelling = new CSpellHighlighter(m_rich->document(), m_spell);
+    m_markdownSpelling = new CSpellHighlighter(m_markdown->SourceEdit()->document(), m_spell);
+    m_rich->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_rich, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowContextMenu(m_rich, m_richSpelling, pos); });
+    QPlainTextEdit* markdownSource = m_markdown->SourceEdit();
+    markdownSource->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(markdownSource, &QWidget::customContextMenuRequested, this,
+            [this, markdownSource](const QPoint& pos) {
+                ShowContextMenu(markdownSource, m_markdownSpelling, pos);
+            });
+
+    // The count follows the typing a moment later, not at every key.
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("wordCount"));
+    statusBar()->addPermanentWidget(m_count);
+    m_countDelay = new QTimer(this);
+    m_countDelay->setSingleShot(true);
+    m_countDelay->setInterval(400);
+    connect(m_countDelay, &QTimer::timeout, this, &CEditorWindow::UpdateCount);
+    for (QTextDocument* document : {m_rich->document(), m_source->document()})
+        connect(document, &QTextDocument::contentsChanged, m_countDelay,
+                qOverload<>(&QTimer::start));
+    connect(m_markdown, &CMarkdownPane::PreviewUpdated, this, &CEditorWindow::UpdateCount);
+    connect(m_rich, &QTextEdit::cursorPositionChanged, this, [this] {
+        if (m_actions)
+            m_actions->ShowCurrentStyle();
+    });
 
     connect(m_rich, &QTextEdit::textChanged, this, [this] { m_richEdited = true; });
     connect(m_rich, &QTextEdit::cursorPositionChanged, this, &CEditorWindow::EndLinkAtCursor);
     connect(m_title, &QLineEdit::textChanged, this, [this] { UpdateTitle(); });
 
-    new CPictureInput(
-        m_rich, [this](const QString& path) { InsertPicture(path); },
-        [this](const QImage& image) { InsertPictureImage(image); });
+    for (QAbstractScrollArea* edit :
+         std::initializer_list<QAbstractScrollArea*>{m_rich, m_markdown->SourceEdit()})
+        new CPictureInput(
+            edit, [this](const QString& path) { InsertPicture(path); },
+            [this](const QImage& image) { InsertPictureImage(image); });
 
     m_options = new CPostOptionsPanel(this);
     auto* dock = new QDockWidget(QStringLiteral("文章选项"), this);
@@ -113,39 +184,12 @@ CEditorWindow::~CEditorWindow() {
     WaitForWorkers();
     for (QThread* thread : m_workers)
         delete thread;
+    delete m_commands;
 }
 
 void CEditorWindow::BuildActions() {
-    QToolBar* bar = addToolBar(QStringLiteral("编辑"));
-    bar->setObjectName(QStringLiteral("editorToolBar"));
-    auto add = [&](const QString& icon, const QString& text, const QKeySequence& keys, auto slot) {
-        QAction* action = bar->addAction(QIcon::fromTheme(icon), text);
-        action->setShortcut(keys);
-        action->setToolTip(text);
-        connect(action, &QAction::triggered, this, slot);
-        return action;
-    };
-    add(QStringLiteral("format-text-bold"), QStringLiteral("加粗"), QKeySequence::Bold,
-        &CEditorWindow::ToggleBold);
-    add(QStringLiteral("format-text-italic"), QStringLiteral("斜体"), QKeySequence::Italic,
-        &CEditorWindow::ToggleItalic);
-    add(QStringLiteral("insert-link"), QStringLiteral("插入链接"), QKeySequence(),
-        &CEditorWindow::AskLink);
-    add(QStringLiteral("insert-image"), QStringLiteral("插入图片"), QKeySequence(),
-        &CEditorWindow::AskPicture);
-    bar->addSeparator();
-    add(QStringLiteral("document-save"), QStringLiteral("保存"), QKeySequence::Save,
-        [this] { Save(); });
-    m_publishAction = add(QStringLiteral("mail-send"), QStringLiteral("发布"), QKeySequence(),
-                          &CEditorWindow::Publish);
-    bar->addSeparator();
-    m_sourceAction = bar->addAction(QIcon::fromTheme(QStringLiteral("text-html")),
-                                    QStringLiteral("HTML 源代码"));
-    m_sourceAction->setCheckable(true);
-    connect(m_sourceAction, &QAction::toggled, this, &CEditorWindow::SetSourceView);
-    bar->addSeparator();
-    add(QStringLiteral("window-close"), QStringLiteral("关闭"), QKeySequence::Close,
-        [this] { close(); });
+    m_actions = new CEditorActions(*this);
+    m_publishAction = m_actions->Action(QStringLiteral("publish"));
 }
 
 void CEditorWindow::Attach(CEditorSession& session) {
@@ -153,9 +197,10 @@ void CEditorWindow::Attach(CEditorSession& session) {
     std::string css;
     std::string reason;
     QStringList notices;
-    if (session.LoadEditorStyle(css, reason))
+    if (session.LoadEditorStyle(css, reason)) {
         m_rich->document()->setDefaultStyleSheet(ToQ(css));
-    else
+        m_markdown->SetStyleSheet(ToQ(css));
+    } else
         notices << ToQ(reason);
     // Work of an editor that was killed is offered before the article is shown.
     CRestorePrompt::Offer(this, session);
@@ -175,6 +220,10 @@ void CEditorWindow::Attach(CEditorSession& session) {
     // The notice stays above the article until the user closes it.
     m_notice->setText(notices.join(QLatin1Char('\n')));
     m_notice->setVisible(!notices.isEmpty());
+    m_richSpelling->SetEnabled(session.SpellCheckEnabled());
+    m_markdownSpelling->SetEnabled(m_richSpelling->IsEnabled());
+    m_actions->UpdateState();
+    LoadDictionary();
 
     // The post's options: what the interface lacks is greyed; the categories kept from the
     // last answer are listed at once, the server's follow.
@@ -230,11 +279,22 @@ void CEditorWindow::ShowArticle() {
     m_category->setEditText(ToQ(text.category));
     m_tags->setText(ToQ(text.tags));
     m_html = ToQ(text.content);
-    if (IsSourceView())
-        m_source->setPlainText(m_html);
-    m_rich->setHtml(m_html);
+    m_format = text.format;
+    if (m_format == EditorFormat::kMarkdown) {
+        m_markdown->SetMarkdown(ToQ(text.markdown));
+        m_pages->setCurrentWidget(m_markdown);
+    } else {
+        if (IsSourceView())
+            m_source->setPlainText(m_html);
+        else
+            m_pages->setCurrentWidget(m_rich);
+        m_rich->setHtml(m_html);
+    }
     m_richEdited = false;
+    if (m_actions)
+        m_actions->UpdateState();
     UpdateTitle();
+    UpdateCount();
 }
 
 void CEditorWindow::UpdateTitle() {
@@ -259,14 +319,20 @@ bool CEditorWindow::IsSourceView() const {
     return m_pages->currentWidget() == m_source;
 }
 
+EditorFormat CEditorWindow::Format() const {
+    return m_format;
+}
+
 QString CEditorWindow::BodyHtml() const {
+    if (m_format == EditorFormat::kMarkdown)
+        return ToQ(CMarkdownHtml::ToHtml(ToStd(m_markdown->Markdown())));
     if (IsSourceView())
         return m_source->toPlainText();
     return m_richEdited ? CRichTextHtml::Fragment(*m_rich->document()) : m_html;
 }
 
 void CEditorWindow::SetSourceView(bool source) {
-    if (source == IsSourceView())
+    if (source == IsSourceView() || m_format == EditorFormat::kMarkdown)
         return;
     if (source) {
         m_html = BodyHtml();
@@ -279,17 +345,140 @@ void CEditorWindow::SetSourceView(bool source) {
         m_richEdited = false;
         m_pages->setCurrentWidget(m_rich);
     }
-    if (m_sourceAction->isChecked() != source)
-        m_sourceAction->setChecked(source);
+    m_actions->UpdateState();
+    UpdateCount();
+}
+
+bool CEditorWindow::SetFormat(EditorFormat format, QString& refusal) {
+    if (format == m_format)
+        return true;
+    if (format == EditorFormat::kMarkdown) {
+        SetSourceView(false);
+        std::string markdown;
+        std::string reason;
+        if (!CMarkdownHtml::FromHtml(ToStd(BodyHtml()), markdown, reason)) {
+            refusal = QStringLiteral("不能改用 Markdown: ") + ToQ(reason);
+            return false;
+        }
+        m_markdown->SetMarkdown(ToQ(markdown));
+        m_pages->setCurrentWidget(m_markdown);
+        m_markdown->SourceEdit()->setFocus();
+    } else {
+        m_html = BodyHtml();
+        m_rich->setHtml(m_html);
+        m_richEdited = false;
+        m_pages->setCurrentWidget(m_rich);
+        m_rich->setFocus();
+    }
+    m_format = format;
+    m_actions->UpdateState();
+    UpdateCount();
+    std::string reason;
+    if (m_session && !m_session->SetPreferredFormat(format, reason))
+        statusBar()->showMessage(ToQ(reason));
+    else
+        statusBar()->showMessage(format == EditorFormat::kMarkdown
+                                     ? QStringLiteral("这篇文章改用 Markdown 书写")
+                                     : QStringLiteral("这篇文章改用所见即所得书写"));
+    return true;
+}
+
+void CEditorWindow::ShowRefusal(const QString& refusal) {
+    statusBar()->showMessage(refusal);
+    CMessageBox::Show(this, refusal, QStringLiteral("日志编辑器"), true);
+}
+
+void CEditorWindow::SetSpellCheck(bool enabled) {
+    m_richSpelling->SetEnabled(enabled);
+    m_markdownSpelling->SetEnabled(enabled);
+    std::string reason;
+    if (m_session && !m_session->SetSpellCheckEnabled(enabled, reason))
+        statusBar()->showMessage(ToQ(reason));
+    m_actions->UpdateState();
+}
+
+bool CEditorWindow::SpellCheckOn() const {
+    return m_richSpelling->IsEnabled();
+}
+
+void CEditorWindow::LoadDictionary() {
+    auto reason = std::make_shared<std::string>();
+    auto ok = std::make_shared<bool>(false);
+    RunInBackground([spell = m_spell, reason, ok] { *ok = spell->LoadDefault(*reason); },
+                    [this, reason, ok] {
+                        if (!*ok) {
+                            statusBar()->showMessage(QStringLiteral("无法检查拼写: ") +
+                                                     ToQ(*reason));
+                            return;
+                        }
+                        m_richSpelling->rehighlight();
+                        m_markdownSpelling->rehighlight();
+                    });
+}
+
+void CEditorWindow::ShowContextMenu(QWidget* editor, CSpellHighlighter* spelling,
+                                    const QPoint& pos) {
+    QMenu* menu = nullptr;
+    QTextCursor at;
+    if (auto* rich = qobject_cast<QTextEdit*>(editor)) {
+        menu = rich->createStandardContextMenu(pos);
+        at = rich->cursorForPosition(pos);
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(editor)) {
+        menu = plain->createStandardContextMenu(pos);
+        at = plain->cursorForPosition(pos);
+    }
+    if (!menu)
+        return;
+    spelling->ExtendMenu(*menu, at);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(editor->mapToGlobal(pos));
+}
+
+QString CEditorWindow::CountText() const {
+    QString text;
+    if (m_format == EditorFormat::kMarkdown)
+        text = m_markdown->Preview()->toPlainText();
+    else if (IsSourceView())
+        text = QTextDocumentFragment::fromHtml(m_source->toPlainText()).toPlainText();
+    else
+        text = m_rich->toPlainText();
+    const WordCounts counts = CWordCount::Count(ToStd(text));
+    return QStringLiteral("字数: %1  字符: %2").arg(counts.words).arg(counts.characters);
+}
+
+void CEditorWindow::UpdateCount() {
+    m_countDelay->stop();
+    m_count->setText(CountText());
+}
+
+void CEditorWindow::Undo() {
+    if (m_format == EditorFormat::kMarkdown)
+        m_markdown->SourceEdit()->undo();
+    else if (IsSourceView())
+        m_source->undo();
+    else
+        m_rich->undo();
+}
+
+void CEditorWindow::Redo() {
+    if (m_format == EditorFormat::kMarkdown)
+        m_markdown->SourceEdit()->redo();
+    else if (IsSourceView())
+        m_source->redo();
+    else
+        m_rich->redo();
 }
 
 void CEditorWindow::TakeText() {
     if (!m_session)
         return;
+    const bool markdown = m_format == EditorFormat::kMarkdown;
     m_session->SetText({.title = ToStd(TitleText()),
                         .category = ToStd(CategoryText()),
-                        .content = ToStd(BodyHtml()),
-                        .tags = ToStd(m_tags->text().trimmed())});
+                        .content = markdown ? std::string() : ToStd(BodyHtml()),
+                        .tags = ToStd(m_tags->text().trimmed()),
+                        .format = m_format,
+                        .markdown = markdown ? ToStd(m_markdown->Markdown()) : std::string()});
     m_session->SetPostOptions(m_options->Options());
 }
 
@@ -384,12 +573,16 @@ void CEditorWindow::StartPublish(const std::map<std::string, std::string>& uploa
                 m_rich->document()->addResource(QTextDocument::ImageResource, QUrl(ToQ(url)),
                                                 image);
         }
-        m_html = ToQ(m_session->Text().content);
-        if (IsSourceView())
-            m_source->setPlainText(m_html);
-        else
-            m_rich->setHtml(m_html);
-        m_richEdited = false;
+        if (m_format == EditorFormat::kMarkdown) {
+            m_markdown->SetMarkdown(ToQ(m_session->Text().markdown));
+        } else {
+            m_html = ToQ(m_session->Text().content);
+            if (IsSourceView())
+                m_source->setPlainText(m_html);
+            else
+                m_rich->setHtml(m_html);
+            m_richEdited = false;
+        }
     }
     if (!start.Started()) {
         statusBar()->showMessage(QStringLiteral("发布失败: ") + ToQ(start.refusal));
@@ -430,23 +623,39 @@ void CEditorWindow::OnPublished(const OperationResult& result) {
 }
 
 void CEditorWindow::ToggleBold() {
-    if (IsSourceView()) {
+    if (m_format == EditorFormat::kMarkdown)
+        m_markdown->Wrap(QStringLiteral("**"), QStringLiteral("**"));
+    else if (IsSourceView())
         WrapSource(QStringLiteral("<strong>"), QStringLiteral("</strong>"));
-        return;
-    }
-    QTextCharFormat format;
-    format.setFontWeight(m_rich->fontWeight() >= QFont::Bold ? QFont::Normal : QFont::Bold);
-    m_rich->mergeCurrentCharFormat(format);
+    else
+        m_commands->ToggleBold();
 }
 
 void CEditorWindow::ToggleItalic() {
-    if (IsSourceView()) {
+    if (m_format == EditorFormat::kMarkdown)
+        m_markdown->Wrap(QStringLiteral("*"), QStringLiteral("*"));
+    else if (IsSourceView())
         WrapSource(QStringLiteral("<em>"), QStringLiteral("</em>"));
-        return;
-    }
-    QTextCharFormat format;
-    format.setFontItalic(!m_rich->fontItalic());
-    m_rich->mergeCurrentCharFormat(format);
+    else
+        m_commands->ToggleItalic();
+}
+
+void CEditorWindow::ToggleStrike() {
+    if (m_format == EditorFormat::kMarkdown)
+        m_markdown->Wrap(QStringLiteral("~~"), QStringLiteral("~~"));
+    else if (IsSourceView())
+        WrapSource(QStringLiteral("<del>"), QStringLiteral("</del>"));
+    else
+        m_commands->ToggleStrike();
+}
+
+void CEditorWindow::ToggleInlineCode() {
+    if (m_format == EditorFormat::kMarkdown)
+        m_markdown->Wrap(QStringLiteral("`"), QStringLiteral("`"));
+    else if (IsSourceView())
+        WrapSource(QStringLiteral("<code>"), QStringLiteral("</code>"));
+    else
+        m_commands->ToggleInlineCode();
 }
 
 void CEditorWindow::WrapSource(const QString& open, const QString& close) {
@@ -456,15 +665,28 @@ void CEditorWindow::WrapSource(const QString& open, const QString& close) {
 }
 
 void CEditorWindow::AskLink() {
-    bool ok = false;
-    const QString href =
-        QInputDialog::getText(this, QStringLiteral("插入链接"), QStringLiteral("链接地址:"),
-                              QLineEdit::Normal, QStringLiteral("https://"), &ok);
-    if (ok && !href.trimmed().isEmpty())
-        InsertLink(href.trimmed());
+    // On a link of the rich text: its address and text, to change.
+    QString href;
+    QString text;
+    const bool rich = m_format == EditorFormat::kRich && !IsSourceView();
+    if (rich && !m_commands->SelectLinkAtCursor(href, text))
+        text = m_rich->textCursor().selectedText();
+    CLinkDialog dialog(href, text, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (rich && (!href.isEmpty() || dialog.Text() != text))
+        m_commands->SetLink(dialog.Href(), dialog.Text());
+    else if (m_format == EditorFormat::kMarkdown)
+        m_markdown->InsertLink(dialog.Href(), dialog.Text());
+    else
+        InsertLink(dialog.Href());
 }
 
 void CEditorWindow::InsertLink(const QString& href) {
+    if (m_format == EditorFormat::kMarkdown) {
+        m_markdown->InsertLink(href, QString());
+        return;
+    }
     if (IsSourceView()) {
         QTextCursor cursor = m_source->textCursor();
         const QString text = cursor.hasSelection() ? cursor.selectedText() : href.toHtmlEscaped();
@@ -553,7 +775,9 @@ void CEditorWindow::ShowPicture(const QString& address, const QImage& image) {
     // Shown at once from the copy beside the draft; uploaded when the article is published.
     if (!image.isNull())
         m_rich->document()->addResource(QTextDocument::ImageResource, QUrl(address), image);
-    if (IsSourceView()) {
+    if (m_format == EditorFormat::kMarkdown) {
+        m_markdown->InsertPicture(address);
+    } else if (IsSourceView()) {
         m_source->textCursor().insertText(
             QStringLiteral("<img src=\"%1\" alt=\"\">").arg(address.toHtmlEscaped()));
     } else {

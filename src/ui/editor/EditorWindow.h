@@ -7,11 +7,19 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+class CEditorActions;
 class CEditorSession;
+class CFindReplaceBar;
+class CMarkdownPane;
 class CPostOptionsPanel;
+class CRichTextCommands;
+class CSpellChecker;
+class CSpellHighlighter;
+enum class EditorFormat;
 class QAction;
 class QComboBox;
 class QImage;
@@ -25,9 +33,10 @@ class QTimer;
 struct EditorSaveResult;
 
 // The editor program's window: the title, the category (the weblog's list, or free text), the
-// body as rich text or as its HTML source, and the toolbar (bold, italic, link, picture, save,
-// publish). It shows the session's article and forwards what the user does to the session; the
-// status line tells how each save, publish and upload ended, with the reason of a failure.
+// body as rich text, as its HTML source or in Markdown with its preview, the menus and toolbars
+// of CEditorActions, the find bar, and the word count on the status line. It shows the session's
+// article and forwards what the user does to the session; the status line tells how each save,
+// publish and upload ended, with the reason of a failure.
 //
 // The window also hears the publish operations (CArticleObserver, called on their workers) and
 // hands what it hears to the interface thread. Create it first, then the article operations on
@@ -57,6 +66,16 @@ public:
     QString BodyHtml() const;
     bool IsSourceView() const;
     void SetSourceView(bool source);
+    // How the article is written. Switching rich text to Markdown is refused (false, with
+    // the reason) when Markdown would lose some of its markup; Markdown to rich text always
+    // works (the Markdown source gives way to its HTML). The account remembers the choice.
+    EditorFormat Format() const;
+    bool SetFormat(EditorFormat format, QString& refusal);
+    // English spelling underlined (a program-wide setting, kept when changed here).
+    void SetSpellCheck(bool enabled);
+    bool SpellCheckOn() const;
+    // The words and characters of the article, as the status line shows them.
+    QString CountText() const;
 
     // The user's commands.
     bool Save();
@@ -76,6 +95,11 @@ public:
     QPlainTextEdit* SourceEdit() const { return m_source; }
     QTimer* AutosaveTimer() const { return m_autosave; }
     CPostOptionsPanel* OptionsPanel() const { return m_options; }
+    CEditorActions* Actions() const { return m_actions; }
+    CRichTextCommands& Commands() const { return *m_commands; }
+    CMarkdownPane* MarkdownPane() const { return m_markdown; }
+    CFindReplaceBar* FindBar() const { return m_find; }
+    CSpellHighlighter* RichSpelling() const { return m_richSpelling; }
     QString StatusText() const;
     // The notice above the article (a page that could not be read, an interrupted last run);
     // empty while none is shown.
@@ -96,7 +120,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class CEditorActions;
     void BuildActions();
+    void Undo();
+    void Redo();
+    void ToggleStrike();
+    void ToggleInlineCode();
+    void ShowRefusal(const QString& refusal);
+    void UpdateCount();
+    void ShowContextMenu(QWidget* editor, CSpellHighlighter* spelling, const QPoint& pos);
+    void LoadDictionary();
     void ShowArticle();
     void ToggleBold();
     void ToggleItalic();
@@ -124,8 +157,17 @@ private:
     QStackedWidget* m_pages = nullptr;
     QTextEdit* m_rich = nullptr;
     QPlainTextEdit* m_source = nullptr;
-    QAction* m_sourceAction = nullptr;
     QAction* m_publishAction = nullptr;
+    CEditorActions* m_actions = nullptr;
+    CRichTextCommands* m_commands = nullptr;
+    CMarkdownPane* m_markdown = nullptr;
+    CFindReplaceBar* m_find = nullptr;
+    std::shared_ptr<CSpellChecker> m_spell;
+    CSpellHighlighter* m_richSpelling = nullptr;
+    CSpellHighlighter* m_markdownSpelling = nullptr;
+    QLabel* m_count = nullptr;
+    QTimer* m_countDelay = nullptr;
+    EditorFormat m_format{};
     QTimer* m_autosave = nullptr;
     CPostOptionsPanel* m_options = nullptr;
     std::vector<QThread*> m_workers;

@@ -15,7 +15,7 @@
 #include <QTextImageFormat>
 #include <QUrl>
 
-CPictureInput::CPictureInput(QTextEdit* edit, FileHandler onFile, ImageHandler onImage)
+CPictureInput::CPictureInput(QAbstractScrollArea* edit, FileHandler onFile, ImageHandler onImage)
     : QObject(edit), m_edit(edit), m_onFile(std::move(onFile)), m_onImage(std::move(onImage)) {
     edit->installEventFilter(this);
     edit->viewport()->installEventFilter(this);
@@ -50,13 +50,14 @@ bool CPictureInput::eventFilter(QObject* watched, QEvent* event) {
             return true;
     }
     // A double click on a picture opens the picture dialog.
-    if (watched == m_edit->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    auto* rich = qobject_cast<QTextEdit*>(m_edit);
+    if (rich && watched == m_edit->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         const QTextCursor at =
-            m_edit->cursorForPosition(static_cast<QMouseEvent*>(event)->position().toPoint());
+            rich->cursorForPosition(static_cast<QMouseEvent*>(event)->position().toPoint());
         PictureLook look;
         QTextCursor picture;
         if (CPictureDialog::LookAt(at, look, picture)) {
-            const QImage image = m_edit->document()
+            const QImage image = rich->document()
                                      ->resource(QTextDocument::ImageResource,
                                                 QUrl(picture.charFormat().toImageFormat().name()))
                                      .value<QImage>();

@@ -89,6 +89,10 @@ CArticlesReportView::CArticlesReportView(QWidget* parent) : QWidget(parent) {
     header->resizeSection(CFeedItemModel::kAuthor, 110);
     header->resizeSection(CFeedItemModel::kChannel, 130);
     m_list->setColumnHidden(CFeedItemModel::kChannel, true);
+    // The importance flag stands first, as narrow as its star.
+    header->setSectionResizeMode(CFeedItemModel::kImportant, QHeaderView::Fixed);
+    header->resizeSection(CFeedItemModel::kImportant, 24);
+    header->moveSection(header->visualIndex(CFeedItemModel::kImportant), 0);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -179,6 +183,7 @@ void CArticlesReportView::SetPages(int total, int pageSize, int page) {
 
 void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
     m_searchResults = false;
+    m_search.reset();
     m_filling = true;
     m_directory = page.directory;
     std::vector<FeedItem> items = ok ? page.items : std::vector<FeedItem>{};
@@ -227,6 +232,24 @@ void CArticlesReportView::Fill(const ItemPage& page, bool ok, bool keepPane) {
 
 void CArticlesReportView::ShowSearchResults(const std::vector<FeedItem>& items,
                                             const std::string& caption) {
+    m_search.reset();
+    FillSearchResults(items, caption, static_cast<int>(items.size()));
+}
+
+void CArticlesReportView::ShowSearchResults(const SearchOutcome& outcome,
+                                            const SearchRequest& request) {
+    m_search.reset();
+    if (request.scope != SearchScope::kWeb && request.pageSize > 0)
+        m_search = request;
+    FillSearchResults(outcome.items, outcome.message, outcome.total);
+    if (!m_search)
+        return;
+    SetPages(outcome.total, request.pageSize, request.page);
+    m_pageBox->setVisible(true);
+}
+
+void CArticlesReportView::FillSearchResults(const std::vector<FeedItem>& items,
+                                            const std::string& caption, int total) {
     if (!m_reader)
         return;
     m_filling = true;
@@ -254,8 +277,25 @@ void CArticlesReportView::ShowSearchResults(const std::vector<FeedItem>& items,
     m_caption->setText(ToQ(caption));
     SetPages(0, 1, 0);
     m_pageBox->setVisible(false);
-    m_count->setText(QStringLiteral("共 %1 篇").arg(items.size()));
+    m_count->setText(QStringLiteral("共 %1 篇").arg(total));
     ShowBlank();
+}
+
+void CArticlesReportView::ShowSearchPage(int page) {
+    if (!m_search || page < 0 || page >= m_pageBox->count())
+        return;
+    SearchRequest request = *m_search;
+    request.page = page;
+    const SearchOutcome outcome = CFeedSearch(m_reader->Store(), nullptr).Run(request);
+    if (!outcome.reason.empty()) {
+        // The page shown stays; the box says why the other one could not be read.
+        CMessageBox::Show(this,
+                          QStringLiteral("无法显示搜索结果的第 %1 页\n\n原因: ").arg(page + 1) +
+                              ToQ(outcome.reason));
+        SetPages(m_search->pageSize * m_pageBox->count(), m_search->pageSize, m_search->page);
+        return;
+    }
+    ShowSearchResults(outcome, request);
 }
 
 void CArticlesReportView::ShowBlank() {
@@ -297,6 +337,10 @@ void CArticlesReportView::ShowCurrentItems() {
 }
 
 void CArticlesReportView::ShowPage(int page) {
+    if (m_reader && m_searchResults) {
+        ShowSearchPage(page);
+        return;
+    }
     if (!m_reader || m_directory)
         return;
     const int current = m_reader->View().Current();
@@ -493,6 +537,19 @@ void CArticlesReportView::ToggleSelectedRead() {
         MarkSelected(item->isRead == 0);
 }
 
+void CArticlesReportView::ToggleSelectedImportant() {
+    const int row = m_list->currentIndex().row();
+    const FeedItem* item = m_model->ItemAt(row);
+    if (!item || !m_reader)
+        return;
+    const bool important = item->isImportant == 0;
+    if (m_reader->View().MarkItemImportant(item->Ref(), important))
+        m_model->SetImportant(row, important);
+    else
+        CMessageBox::Show(this, QStringLiteral("无法标记这篇文章: ") +
+                                    ToQ(m_reader->View().GetLastError()));
+}
+
 void CArticlesReportView::OpenSelectedLink() {
     const FeedItem* item = m_model->ItemAt(m_list->currentIndex().row());
     if (!item || !m_reader)
@@ -568,6 +625,11 @@ void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
     QAction* unread = menu.addAction(ThemeIcon("mail-unread"), QStringLiteral("标记为未读"));
     read->setEnabled(item->isRead == 0 || item->isNew != 0);
     unread->setEnabled(item->isRead != 0);
+    QAction* important = menu.addAction(ThemeIcon("emblem-important"),
+                                        item->isImportant ? QStringLiteral("取消重要标记")
+                                                          : QStringLiteral("标记为重要"));
+    important->setData(int(kCmdToggleItemImportant));
+    important->setShortcut(QKeySequence(Qt::Key_I));
     menu.addSeparator();
     QAction* outside =
         menu.addAction(ThemeIcon("web-browser"), QStringLiteral("在外部浏览器中打开"));
@@ -587,6 +649,8 @@ void CArticlesReportView::ShowContextMenu(const QPoint& pos) {
         MarkSelected(true);
     else if (chosen == unread)
         MarkSelected(false);
+    else if (chosen == important)
+        ToggleSelectedImportant();
     else if (chosen == outside)
         QDesktopServices::openUrl(QUrl(ToQ(link)));
     else if (chosen == copy)

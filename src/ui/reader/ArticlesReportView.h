@@ -2,10 +2,12 @@
 
 #include "app/AppSettings.h"
 #include "reader/FeedItemView.h"
+#include "reader/FeedSearch.h"
 
 #include <QFont>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class CFeedItemModel;
 class CReadingFrame;
@@ -39,6 +41,10 @@ public:
     // Shows the hits of a search, all of them, with the outcome as the caption; on-line hits
     // are rows of the scratch table (their origin says so).
     void ShowSearchResults(const std::vector<FeedItem>& items, const std::string& caption);
+    // Shows the page of hits a search found (the request's page; all its hits when it asked
+    // for no page) with its total in the page box; the request is kept, and the page box and
+    // its buttons run it again for the other pages.
+    void ShowSearchResults(const SearchOutcome& outcome, const SearchRequest& request);
     bool ShowsSearchResults() const { return m_searchResults; }
     // The list shows on-line search results (rows of the scratch table).
     bool ShowsWebResults() const;
@@ -59,6 +65,8 @@ public:
     void MarkSelected(bool read);
     // M: the selected item's read mark the other way round.
     void ToggleSelectedRead();
+    // I: the selected item's importance mark the other way round.
+    void ToggleSelectedImportant();
     // O or Enter: the selected item's own page in the desktop's browser.
     void OpenSelectedLink();
     // N / P: the next (direction 1) or previous (-1) unread item: further in the list, then in
@@ -126,6 +134,10 @@ private:
     void ShowContextMenu(const QPoint& pos);
     void ShowBlank();
     void ShowItem(const FeedItemRef& ref, ImageLoading images);
+    void FillSearchResults(const std::vector<FeedItem>& items, const std::string& caption,
+                           int total);
+    // Another page of the search shown (its request runs again).
+    void ShowSearchPage(int page);
 
     CRssReader* m_reader = nullptr;
     CReadingFrame* m_frame = nullptr;
@@ -143,4 +155,6 @@ private:
     bool m_filling = false;
     bool m_directory = false;
     bool m_searchResults = false;
+    // The local search shown a page at a time.
+    std::optional<SearchRequest> m_search;
 };

@@ -45,6 +45,13 @@ void CFeedItemModel::SetRead(int row, bool read) {
     emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
+void CFeedItemModel::SetImportant(int row, bool important) {
+    if (row < 0 || row >= static_cast<int>(m_items.size()))
+        return;
+    m_items[static_cast<size_t>(row)].isImportant = important ? 1 : 0;
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+}
+
 void CFeedItemModel::SetAppearance(const AppearanceSettings& settings) {
     beginResetModel();
     m_unreadFont = CArticlesReportView::TitleFont(settings, false);
@@ -79,9 +86,15 @@ QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
             return ToQ(item->author);
         case kChannel:
             return m_channels.value(item->feedId);
+        case kImportant:
+            return item->isImportant ? QStringLiteral("★") : QString();
         default:
             return {};
         }
+    case Qt::TextAlignmentRole:
+        if (index.column() == kImportant)
+            return int(Qt::AlignCenter);
+        return {};
     case Qt::DecorationRole:
         if (index.column() == kTitle)
             return ItemStateIcon(item->isNew != 0, read);
@@ -93,13 +106,19 @@ QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         if (index.column() == kTitle)
             return read ? m_readColor : m_unreadColor;
+        if (index.column() == kImportant)
+            return QColor(0xD0, 0x30, 0x20);
         return m_dateColor;
     case Qt::ToolTipRole:
         if (index.column() == kTitle) {
             QString state = item->isNew ? QStringLiteral("新文章")
                                         : (read ? QStringLiteral("已读") : QStringLiteral("未读"));
+            if (item->isImportant)
+                state += QStringLiteral(", 重要");
             return ToQ(item->title) + QStringLiteral("\n") + state;
         }
+        if (index.column() == kImportant && item->isImportant)
+            return QStringLiteral("重要");
         return {};
     case kIdRole:
         return item->id;
@@ -109,6 +128,8 @@ QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CFeedItemModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && section == kImportant && role == Qt::ToolTipRole)
+        return QStringLiteral("重要");
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
@@ -120,6 +141,8 @@ QVariant CFeedItemModel::headerData(int section, Qt::Orientation orientation, in
         return QStringLiteral("作者");
     case kChannel:
         return QStringLiteral("频道");
+    case kImportant:
+        return QStringLiteral("★");
     default:
         return {};
     }

@@ -13,7 +13,8 @@
 class CFeedItemModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { kTitle, kDate, kAuthor, kChannel, kColumnCount };
+    // kImportant, a narrow flag column, is shown first.
+    enum Column { kTitle, kDate, kAuthor, kChannel, kImportant, kColumnCount };
     static constexpr int kIdRole = Qt::UserRole + 1;
 
     explicit CFeedItemModel(QObject* parent = nullptr);
@@ -25,6 +26,7 @@ public:
     int RowOfId(int itemId) const;
     // Changes the marks of one row as the store now holds them.
     void SetRead(int row, bool read);
+    void SetImportant(int row, bool important);
     // The channel titles by feed id, for the rows of a directory.
     void SetChannelTitles(QHash<int, QString> titles) { m_channels = std::move(titles); }
     void SetAppearance(const AppearanceSettings& settings);

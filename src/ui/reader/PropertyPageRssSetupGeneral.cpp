@@ -30,6 +30,17 @@ CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,6}")), m_minutes));
     m_minutes->setMinimumWidth(70);
     m_onClick = new QCheckBox(QStringLiteral("点击频道时立即更新"));
+    // A site with many feeds (a planet, a newspaper) gets only this many requests at a time;
+    // the other fetches go on with other sites meanwhile.
+    m_hostFetches = new QSpinBox;
+    m_hostFetches->setRange(1, 6);
+    m_hostFetches->setValue(2);
+    m_hostFetches->setToolTip(QStringLiteral("同一网站的其余频道等待, 其他网站的频道照常收取"));
+    auto* hostRow = new QHBoxLayout;
+    hostRow->addWidget(new QLabel(QStringLiteral("同一网站同时收取的频道数:")));
+    hostRow->addWidget(m_hostFetches);
+    hostRow->addWidget(new QLabel(QStringLiteral("(1~6)")));
+    hostRow->addStretch();
     auto* grid = new QGridLayout(receive);
     grid->addWidget(m_startup, 0, 0, 1, 5);
     grid->addWidget(m_auto, 1, 0, 1, 5);
@@ -39,6 +50,7 @@ CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
     grid->addWidget(m_minutes, 3, 2);
     grid->addWidget(new QLabel(QStringLiteral("分钟")), 3, 3);
     grid->addWidget(m_onClick, 4, 0, 1, 5);
+    grid->addLayout(hostRow, 5, 0, 1, 5);
     grid->setColumnMinimumWidth(0, 20);
     grid->setColumnStretch(4, 1);
 
@@ -76,6 +88,10 @@ CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
     } else {
         m_byRank->setChecked(true);
     }
+    std::string perHost;
+    if (CAppSettings::ReadAppValue("rss/hostfetches", perHost) &&
+        CSettingsChecks::CheckKeyValue("rss/hostfetches", perHost).empty())
+        m_hostFetches->setValue(CAppSettings::ToInt(perHost));
     connect(m_auto, &QCheckBox::toggled, this, &CPropertyPageRssSetupGeneral::UpdateEnabled);
     connect(m_every, &QRadioButton::toggled, this, &CPropertyPageRssSetupGeneral::UpdateEnabled);
     UpdateEnabled();
@@ -108,6 +124,12 @@ ReceiveSettings CPropertyPageRssSetupGeneral::Values() const {
 }
 
 QString CPropertyPageRssSetupGeneral::Validate() {
+    if (const std::string message = CSettingsChecks::CheckKeyValue(
+            "rss/hostfetches", std::to_string(m_hostFetches->value()));
+        !message.empty()) {
+        m_hostFetches->setFocus();
+        return ToQ(message);
+    }
     const ReceiveSettings settings = Values();
     const std::string message =
         CSettingsChecks::CheckReceivePage(settings.autoReceiveTime, settings.paginationNum);
@@ -121,5 +143,7 @@ QString CPropertyPageRssSetupGeneral::Validate() {
 }
 
 bool CPropertyPageRssSetupGeneral::Apply() {
-    return CAppSettings::WriteReceiveSettings(Values()) != 0;
+    return CAppSettings::WriteReceiveSettings(Values()) != 0 &&
+           CAppSettings::WriteAppValue("rss/hostfetches", std::to_string(m_hostFetches->value())) !=
+               0;
 }

@@ -8,7 +8,8 @@ class QComboBox;
 class QRadioButton;
 class QSpinBox;
 
-// "常规" of "阅读器设置": when channels are received and how many items a page lists.
+// "常规" of "阅读器设置": when channels are received, how many fetches may go to one site at
+// once, and how many items a page lists.
 class CPropertyPageRssSetupGeneral : public CPropertyPage {
     Q_OBJECT
 public:
@@ -26,6 +27,8 @@ public:
     QCheckBox* MarkReadOnSwitch() const { return m_markRead; }
     QCheckBox* RememberUnread() const { return m_remember; }
     QSpinBox* PageSize() const { return m_pageSize; }
+    // rss/hostfetches, 1 to 6.
+    QSpinBox* HostFetches() const { return m_hostFetches; }
 
 private:
     void UpdateEnabled();
@@ -40,4 +43,5 @@ private:
     QCheckBox* m_markRead = nullptr;
     QCheckBox* m_remember = nullptr;
     QSpinBox* m_pageSize = nullptr;
+    QSpinBox* m_hostFetches = nullptr;
 };

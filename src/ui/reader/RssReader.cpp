@@ -17,8 +17,14 @@ void CWindowReceiveObserver::OnUnreadChanged(int index, int count) {
     PostToUi(&m_reader, [r = &m_reader, index, count] { emit r->UnreadChanged(index, count); });
 }
 
-void CWindowReceiveObserver::OnNewItems(int index, int count) {
-    PostToUi(&m_reader, [r = &m_reader, index, count] { emit r->NewItems(index, count); });
+void CWindowReceiveObserver::OnProgress(const ReceiveProgress& progress) {
+    PostToUi(&m_reader, [r = &m_reader, progress] { emit r->Progress(progress); });
+}
+
+void CWindowReceiveObserver::OnRoundEnd(const ReceiveProgress& progress,
+                                        const std::vector<NewItemsNote>& announce) {
+    PostToUi(&m_reader,
+             [r = &m_reader, progress, announce] { emit r->RoundEnded(progress, announce); });
 }
 
 void CWindowReceiveObserver::OnReloadList(int feedId) {

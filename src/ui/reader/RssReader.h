@@ -22,7 +22,9 @@ public:
     void OnReceiveBegin(int index) override;
     void OnImageChanged(int index, int image) override;
     void OnUnreadChanged(int index, int count) override;
-    void OnNewItems(int index, int count) override;
+    void OnProgress(const ReceiveProgress& progress) override;
+    void OnRoundEnd(const ReceiveProgress& progress,
+                    const std::vector<NewItemsNote>& announce) override;
     void OnReloadList(int feedId) override;
     void OnWalkEnd() override;
     void OnSettleReadMarks() override;
@@ -73,7 +75,9 @@ signals:
     void ReceiveBegin(int index);
     void ImageChanged(int index, int image);
     void UnreadChanged(int index, int count);
-    void NewItems(int index, int count);
+    // The receives under way: their counts, and at the end the channels to announce.
+    void Progress(const ReceiveProgress& progress);
+    void RoundEnded(const ReceiveProgress& progress, const std::vector<NewItemsNote>& announce);
     void ReloadList(int feedId);
     void WalkEnded();
     // A channel's receive ended; a failure carries its reason.

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* parent)
     : QDockWidget(QStringLiteral("搜索"), parent), m_reader(reader), m_list(list) {
@@ -128,8 +129,9 @@ void CSearchBar::RunSearch() {
         request.placeName = m_reader.Tree().PathText(index);
     }
     if (request.scope != SearchScope::kWeb) {
-        // Served by the index in a few milliseconds (a scan for one or two characters).
-        Finish(CFeedSearch(m_reader.Store(), nullptr).Run(request));
+        // Served by the index; the list reads a page at a time, as a channel's items.
+        request.pageSize = std::max(m_reader.Tree().Options().pageSize, 1);
+        Finish(CFeedSearch(m_reader.Store(), nullptr).Run(request), request);
         return;
     }
     // An address the user did not touch is the one the settings hold now.
@@ -164,9 +166,9 @@ void CSearchBar::RunSearch() {
         }
         QMetaObject::invokeMethod(
             self.data(),
-            [self, outcome] {
+            [self, outcome, request] {
                 if (self)
-                    self->Finish(outcome);
+                    self->Finish(outcome, request);
             },
             Qt::QueuedConnection);
     });
@@ -190,13 +192,13 @@ bool CSearchBar::StoreHost() {
     return true;
 }
 
-void CSearchBar::Finish(const SearchOutcome& outcome) {
+void CSearchBar::Finish(const SearchOutcome& outcome, const SearchRequest& request) {
     m_search->setEnabled(true);
-    Show(outcome);
+    Show(outcome, request);
     emit SearchFinished();
 }
 
-void CSearchBar::Show(const SearchOutcome& outcome) {
+void CSearchBar::Show(const SearchOutcome& outcome, const SearchRequest& request) {
     m_result->setText(ToQ(outcome.message));
     m_result->setToolTip(ToQ(outcome.reason));
     if (!outcome.found) {
@@ -206,5 +208,5 @@ void CSearchBar::Show(const SearchOutcome& outcome) {
         CMessageBox::Show(this, text);
         return;
     }
-    m_list.ShowSearchResults(outcome.items, outcome.message);
+    m_list.ShowSearchResults(outcome, request);
 }

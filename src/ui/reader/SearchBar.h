@@ -49,8 +49,8 @@ signals:
     void SearchFinished();
 
 private:
-    void Show(const SearchOutcome& outcome);
-    void Finish(const SearchOutcome& outcome);
+    void Show(const SearchOutcome& outcome, const SearchRequest& request);
+    void Finish(const SearchOutcome& outcome, const SearchRequest& request);
     // The on-line scope is named after the service address in the field.
     void NameService();
     // Keeps a changed service address in the settings; false (said already) when refused.
