@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,16 @@ struct PostRequest {
     std::string tags;
     std::string abstract;
     std::string trackback;
+    // The post's date as an instant (0: the moment the request is built). Each interface
+    // writes it the way its servers read it (see CXmlRpcRequest::FormatGmtIsoDate).
+    std::time_t postTime = 0;
+    // The post's options where the interface has them: categories after the first (category),
+    // the slug (wp_slug), a draft kept on the server (publish = false) and whether comments are
+    // allowed (unset: the weblog's default).
+    std::vector<std::string> moreCategories;
+    std::string slug;
+    bool serverDraft = false;
+    std::optional<bool> allowComments;
 };
 
 // One post of a recent-posts answer.

@@ -8,10 +8,32 @@
 namespace {
 
 const std::string kParam = "/methodCall/params/param";
-const std::string kMember = "/methodCall/params/param[3]/value/struct/member";
+const std::string kStruct = "/methodCall/params/param[3]/value/struct";
+const std::string kMember = kStruct + "/member";
 
 std::string MemberPath(const char* name, const char* rest) {
     return kMember + "[name=\"" + name + "\"]/value/" + rest;
+}
+
+// The options beside the texts (categories after the first, slug, comments, status) that the
+// full interface sends on newPost and editPost.
+bool PlaceOptions(CXmlDocument& doc, const PostRequest& request) {
+    if (!request.moreCategories.empty()) {
+        CXmlNode data = doc.SelectNode(kMember + "[name=\"categories\"]/value/array/data");
+        if (!data)
+            return false;
+        for (const std::string& name : request.moreCategories)
+            data.AppendChild("value").AppendChild("string", name);
+    }
+    if (!request.slug.empty() &&
+        !CXmlRpcRequest::SetMember(doc, kStruct, "wp_slug", "string", request.slug))
+        return false;
+    if (request.allowComments &&
+        !CXmlRpcRequest::SetMember(doc, kStruct, "mt_allow_comments", "int",
+                                   *request.allowComments ? "1" : "0"))
+        return false;
+    return CXmlRpcRequest::SetText(doc, kParam + "[4]/value/boolean",
+                                   request.serverDraft ? "0" : "1");
 }
 
 bool Place(CXmlDocument& doc,
@@ -26,16 +48,20 @@ bool Place(CXmlDocument& doc,
 } // namespace
 
 int CMetaWeblogApi::PlaceNewPost(CXmlDocument& doc, const PostRequest& request, bool full) {
-    const std::time_t now = Now();
-    const std::string pubDate = CXmlRpcRequest::FormatPubDate(now);
-    const std::string isoDate = CXmlRpcRequest::FormatIsoDate(now);
+    const std::time_t when = request.postTime ? request.postTime : Now();
+    // dateCreated is read as the server's local time, which the weblog does not tell: it is the
+    // writer's clock, as the editor showed it. date_created_gmt carries the same instant
+    // exactly to the servers that read it (WordPress prefers it to dateCreated).
+    const std::string pubDate = CXmlRpcRequest::FormatPubDate(when);
+    const std::string isoDate = CXmlRpcRequest::FormatIsoDate(when);
     if (!Place(doc, {{kParam + "[1]/value/string", request.userName},
                      {kParam + "[2]/value/string", request.password},
                      {MemberPath("title", "string"), request.title},
                      {MemberPath("categories", "array/data/value/string"), request.category}}))
         return 0;
     if (full &&
-        !Place(doc, {{MemberPath("categories2", "array/data/value/string"), request.category2}}))
+        (!Place(doc, {{MemberPath("categories2", "array/data/value/string"), request.category2}}) ||
+         !PlaceOptions(doc, request)))
         return 0;
     if (!Place(doc, {{MemberPath("description", "string"), request.description}}))
         return 0;
@@ -48,7 +74,9 @@ int CMetaWeblogApi::PlaceNewPost(CXmlDocument& doc, const PostRequest& request, 
                              {MemberPath("trackback", "string"), request.trackback}}))
         return 0;
     return Place(doc, {{MemberPath("pubDate", "string"), pubDate},
-                       {MemberPath("dateCreated", "dateTime.iso8601"), isoDate}});
+                       {MemberPath("dateCreated", "dateTime.iso8601"), isoDate}}) &&
+           CXmlRpcRequest::SetMember(doc, kStruct, "date_created_gmt", "dateTime.iso8601",
+                                     CXmlRpcRequest::FormatGmtIsoDate(when));
 }
 
 int CMetaWeblogApi::SetMetaWeblogParams(CXmlDocument& doc, const PostRequest& request, int code) {
@@ -63,12 +91,26 @@ int CMetaWeblogApi::SetMetaWeblogParams(CXmlDocument& doc, const PostRequest& re
                            {kParam + "[2]/value/string", m_request.password},
                            {kParam + "[3]/value/int", request.postId}});
     case kOpEditPost:
-        return Place(doc, {{kParam + "[0]/value/string", request.postId},
-                           {kParam + "[1]/value/string", request.userName},
-                           {kParam + "[2]/value/string", request.password},
-                           {MemberPath("title", "string"), request.title},
-                           {MemberPath("categories", "array/data/value/string"), request.category},
-                           {MemberPath("description", "string"), request.description}});
+        if (!Place(doc, {{kParam + "[0]/value/string", request.postId},
+                         {kParam + "[1]/value/string", request.userName},
+                         {kParam + "[2]/value/string", request.password},
+                         {MemberPath("title", "string"), request.title},
+                         {MemberPath("categories", "array/data/value/string"), request.category},
+                         {MemberPath("description", "string"), request.description}}))
+            return 0;
+        // The tags go along (WordPress drops every tag of a post edited without them), the
+        // excerpt when there is one.
+        if (!CXmlRpcRequest::SetMember(doc, kStruct, "mt_keywords", "string", request.tags) ||
+            (!request.abstract.empty() &&
+             !CXmlRpcRequest::SetMember(doc, kStruct, "mt_excerpt", "string", request.abstract)) ||
+            !PlaceOptions(doc, request))
+            return 0;
+        // An edit keeps the post's date unless one is given.
+        return !request.postTime ||
+               (CXmlRpcRequest::SetMember(doc, kStruct, "dateCreated", "dateTime.iso8601",
+                                          CXmlRpcRequest::FormatIsoDate(request.postTime)) &&
+                CXmlRpcRequest::SetMember(doc, kStruct, "date_created_gmt", "dateTime.iso8601",
+                                          CXmlRpcRequest::FormatGmtIsoDate(request.postTime)));
     case kOpNewMediaObject:
         return Place(doc, {{kParam + "[1]/value/string", m_request.userName},
                            {kParam + "[2]/value/string", m_request.password},

@@ -408,13 +408,21 @@ int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& r
         return 0;
     json post = {{"title", request.title}, {"content", request.description}};
     std::vector<std::string> categories;
-    for (const std::string* name : {&request.category, &request.category2}) {
+    std::vector<const std::string*> names{&request.category, &request.category2};
+    for (const std::string& more : request.moreCategories)
+        names.push_back(&more);
+    for (const std::string* name : names) {
         if (!full && name == &request.category2)
             continue;
         std::string trimmed(Trim(*name));
         if (!trimmed.empty() &&
             std::find(categories.begin(), categories.end(), trimmed) == categories.end())
             categories.push_back(trimmed);
+    }
+    if (request.postTime) {
+        // date_gmt is the instant itself; "date" would be read in the site's zone.
+        const std::string gmt = CXmlRpcRequest::FormatGmtIsoDate(request.postTime);
+        post["date_gmt"] = gmt.substr(0, 4) + "-" + gmt.substr(4, 2) + "-" + gmt.substr(6);
     }
     std::vector<long long> ids;
     if (!categories.empty()) {
@@ -423,7 +431,11 @@ int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& r
         post["categories"] = ids;
     }
     if (full) {
-        post["status"] = "publish";
+        post["status"] = request.serverDraft ? "draft" : "publish";
+        if (!request.slug.empty())
+            post["slug"] = request.slug;
+        if (request.allowComments)
+            post["comment_status"] = *request.allowComments ? "open" : "closed";
         std::vector<long long> tagIds;
         if (!TermIds("tags", SplitNames(request.tags), tagIds))
             return 0;

@@ -114,6 +114,37 @@ std::string CXmlRpcRequest::FormatPubDate(std::time_t when) {
     return buffer;
 }
 
+std::string CXmlRpcRequest::FormatGmtIsoDate(std::time_t when) {
+    std::tm tm{};
+    gmtime_r(&when, &tm);
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%d%.2d%.2dT%.2d:%.2d:%.2d", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buffer;
+}
+
+bool CXmlRpcRequest::SetMember(CXmlDocument& doc, std::string_view structPattern,
+                               std::string_view name, std::string_view type,
+                               std::string_view text) {
+    CXmlNode structNode = doc.SelectNode(structPattern);
+    if (!structNode)
+        return false;
+    for (CXmlNode member : structNode.Children()) {
+        if (!member.HasName("member") || member.Child("name").GetText() != name)
+            continue;
+        CXmlNode value = member.Child("value");
+        if (!value)
+            value = member.AppendChild("value");
+        value.SetText({}); // whatever value it held, of whatever type
+        value.AppendChild(type, text);
+        return true;
+    }
+    CXmlNode member = structNode.AppendChild("member");
+    member.AppendChild("name", name);
+    member.AppendChild("value").AppendChild(type, text);
+    return true;
+}
+
 std::string CXmlRpcRequest::FormatIsoDate(std::time_t when) {
     std::tm tm{};
     localtime_r(&when, &tm);

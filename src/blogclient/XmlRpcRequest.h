@@ -34,6 +34,16 @@ public:
     // The local time as "%Y-%m-%d %H:%M:%S" and as dateTime.iso8601 ("20070315T09:05:00").
     static std::string FormatPubDate(std::time_t when);
     static std::string FormatIsoDate(std::time_t when);
+    // The same instant in UTC as dateTime.iso8601 without a zone suffix ("20070315T01:05:00"):
+    // what date_created_gmt carries. A server that reads it (WordPress) takes the post's date
+    // from it whatever its own zone; dateCreated alone is read as the server's local time.
+    static std::string FormatGmtIsoDate(std::time_t when);
+
+    // Gives the member of the struct the 0-based pattern selects this type and text, adding the
+    // member when the template has none (a template kept in the program directory from before
+    // the member was sent). False when the pattern selects no struct.
+    static bool SetMember(CXmlDocument& doc, std::string_view structPattern, std::string_view name,
+                          std::string_view type, std::string_view text);
 
     // Why the text cannot be sent in a request, or "" when it can: bytes that are not UTF-8, or
     // a character that XML 1.0 does not allow (a control character other than tab, CR and LF;

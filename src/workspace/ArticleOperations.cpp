@@ -86,6 +86,21 @@ PostRequest ArticleRequest(const CBloggerApi& api, const ArticleRecord& article)
     return request;
 }
 
+// The article's category comes first, then the other ticked ones.
+void ApplyOptions(PostRequest& request, const PostOptions& options) {
+    for (const std::string& name : options.categories) {
+        if (request.category.empty())
+            request.category = name;
+        else if (name != request.category)
+            request.moreCategories.push_back(name);
+    }
+    request.abstract = options.excerpt;
+    request.slug = options.slug;
+    request.postTime = options.publishTime;
+    request.serverDraft = options.status == PostStatus::kServerDraft;
+    request.allowComments = options.allowComments;
+}
+
 bool AccountExists(const std::string& name, std::string& reason) {
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
@@ -245,14 +260,18 @@ void CArticleOperations::RunFetch(Operation& operation, const FetchRequest& requ
 
 // --- Publish -------------------------------------------------------------------------------
 
-OperationStart CArticleOperations::StartPublish(const std::vector<int>& articleIds) {
+OperationStart CArticleOperations::StartPublish(const std::vector<int>& articleIds,
+                                                std::map<int, PostOptions> options) {
     if (articleIds.empty())
         return {.refusal = "没有选择文章"};
     return Launch(ArticleOperationKind::kPublish,
-                  [this, articleIds](Operation& operation) { RunPublish(operation, articleIds); });
+                  [this, articleIds, options = std::move(options)](Operation& operation) {
+                      RunPublish(operation, articleIds, options);
+                  });
 }
 
-void CArticleOperations::RunPublish(Operation& operation, const std::vector<int>& ids) {
+void CArticleOperations::RunPublish(Operation& operation, const std::vector<int>& ids,
+                                    const std::map<int, PostOptions>& options) {
     OperationResult result{.operationId = operation.id, .kind = ArticleOperationKind::kPublish};
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
@@ -302,6 +321,8 @@ void CArticleOperations::RunPublish(Operation& operation, const std::vector<int>
                 // becomes a new post. Elsewhere a post id means the post is edited.
                 const bool edit = !record.guid.empty() && place.folder != kFolderTrash;
                 PostRequest request = ArticleRequest(*api, record);
+                if (auto found = options.find(id); found != options.end())
+                    ApplyOptions(request, found->second);
                 if (!edit)
                     request.postId.clear();
                 bool sent;

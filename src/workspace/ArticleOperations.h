@@ -4,10 +4,12 @@
 #include "platform/jobs/JobRunner.h"
 #include "storage/ArticleDatabase.h"
 #include "workspace/ArticleObserver.h"
+#include "workspace/PostOptions.h"
 
 #include <array>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -90,7 +92,9 @@ public:
     // 垃圾箱, where a post id is that of a post deleted on the server: a new post again). Each
     // published article moves to 已发日志 of its account with its post id; a failed one stays
     // where it is.
-    OperationStart StartPublish(const std::vector<int>& articleIds);
+    // options: a post's options (the editor's side panel) by article id.
+    OperationStart StartPublish(const std::vector<int>& articleIds,
+                                std::map<int, PostOptions> options = {});
     // Publishes one article to each of the accounts at once (at most kMaxPublishAccounts; each
     // with its own interface object and thread). The article's own account, when named, gets
     // the article moved to its 已发日志 with the post id; every other account gets a copy in its
@@ -157,7 +161,8 @@ private:
     bool OpenStore(CArticleDatabase& store, std::string& reason) const;
 
     void RunFetch(Operation& operation, const FetchRequest& request);
-    void RunPublish(Operation& operation, const std::vector<int>& ids);
+    void RunPublish(Operation& operation, const std::vector<int>& ids,
+                    const std::map<int, PostOptions>& options);
     void RunPublishToAccounts(Operation& operation, int articleId,
                               const std::vector<std::string>& accounts);
     // The store connection of a publish to several accounts, taken in turns by its senders.

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <ctime>
 
 namespace {
 
@@ -60,12 +61,26 @@ std::string Lower(std::string text) {
 
 CEditorSession::CEditorSession(CArticleOperations& operations, EditorStores stores)
     : m_operations(operations), m_stores(std::move(stores)),
-      m_apiFactory(&CBlogApiFactory::CreateForAccount) {
+      m_apiFactory(&CBlogApiFactory::CreateForAccount),
+      m_recovery(m_stores.recoveryFolder.empty() ? CEditorRecovery::DefaultFolder()
+                                                 : m_stores.recoveryFolder),
+      m_pictures(m_stores.pictureFolder) {
     if (m_stores.feedStorePath.empty())
         m_stores.feedStorePath = GetAppFilePath("Storage\\rss.db");
 }
 
 bool CEditorSession::Open(const EditorHandOff& handOff, std::string& reason) {
+    if (!OpenTask(handOff, reason))
+        return false;
+    if (std::optional<EditorRecord> holder = m_recovery.Holder(m_account, m_articleId)) {
+        reason = kHeldElsewhereText +
+                 (holder->windowTitle.empty() ? holder->title : holder->windowTitle);
+        return false;
+    }
+    return true;
+}
+
+bool CEditorSession::OpenTask(const EditorHandOff& handOff, std::string& reason) {
     m_handOff = handOff;
     m_task = handOff.task;
     m_account = handOff.account;
@@ -234,22 +249,110 @@ EditorSaveResult CEditorSession::SaveDraft() {
     if (!SaveSource(reason))
         return {.reason = reason, .changedFolders = outcome.changedFolders};
     m_saved = m_text;
+    std::string ignored; // the article itself is saved; the note follows at the next save
+    NoteState(ignored);
     return {.ok = true, .changedFolders = outcome.changedFolders};
 }
 
 EditorSaveResult CEditorSession::Autosave() {
     if (!IsModified())
         return {.ok = true};
-    return SaveDraft();
+    EditorSaveResult result = SaveDraft();
+    // Kept in the note even when blog.db cannot take it now.
+    std::string ignored;
+    if (!result.ok)
+        NoteState(ignored);
+    return result;
 }
 
-OperationStart CEditorSession::StartPublish() {
-    if (m_text.title.empty())
-        return {.refusal = "请输入日志标题"};
+void CEditorSession::RefreshNote() {
+    std::string ignored;
+    if (m_windowTitle != m_notedWindowTitle)
+        NoteState(ignored);
+}
+
+bool CEditorSession::NoteState(std::string& reason) {
+    m_notedWindowTitle = m_windowTitle;
+    return m_recovery.Write({.account = m_account,
+                             .articleId = m_articleId,
+                             .windowTitle = m_windowTitle,
+                             .savedAt = static_cast<long long>(std::time(nullptr)),
+                             .title = m_text.title,
+                             .category = m_text.category,
+                             .tags = m_text.tags,
+                             .content = m_text.content,
+                             .format = m_text.format,
+                             .markdown = m_text.markdown},
+                            reason);
+}
+
+std::vector<EditorRecord> CEditorSession::InterruptedWork() const {
+    std::vector<EditorRecord> records = m_recovery.Interrupted(m_account);
+    // A new article starts in the account's way of writing, empty either way.
+    const bool newAndEmpty = !m_stored && m_text == EditorText{.format = m_text.format};
+    std::erase_if(records, [&](const EditorRecord& r) {
+        return !newAndEmpty && (m_articleId == 0 || r.articleId != m_articleId);
+    });
+    return records;
+}
+
+void CEditorSession::Restore(const EditorRecord& record) {
+    std::string ignored;
+    // An article deleted since is restored as a new one.
+    if (record.articleId != 0 && record.articleId != m_articleId &&
+        !OpenArticle(record.articleId, ignored)) {
+        m_articleId = 0;
+        m_folder = 0;
+        m_postId.clear();
+        m_saved = {};
+        m_stored = false;
+    }
+    m_text = {.title = record.title,
+              .category = record.category,
+              .content = record.content,
+              .tags = record.tags,
+              .format = record.format,
+              .markdown = record.markdown};
+    m_recovery.Discard(record);
+}
+
+PostOptionSupport CEditorSession::OptionSupport() const {
+    AccountRecord record;
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    return CAccountStore::GetAccount(m_account, record) ? PostOptionSupport::For(record.blogapitype)
+                                                        : PostOptionSupport{};
+}
+
+std::string CEditorSession::PublishRefusal() const {
+    return m_text.title.empty() ? "请输入日志标题" : "";
+}
+
+OperationStart CEditorSession::StartPublish(const std::map<std::string, std::string>& uploaded) {
+    if (std::string refusal = PublishRefusal(); !refusal.empty())
+        return {.refusal = refusal};
+    if (m_text.format == EditorFormat::kMarkdown) {
+        // The source keeps the server's addresses too: reopened, it gives what was published.
+        std::string markdown = m_text.markdown;
+        for (const auto& [address, url] : uploaded) {
+            for (size_t at = 0; (at = markdown.find(address, at)) != std::string::npos;
+                 at += url.size())
+                markdown.replace(at, address.size(), url);
+        }
+        for (const std::string& left : CMarkdownHtml::PictureAddresses(markdown)) {
+            if (uploaded.contains(left))
+                return {.refusal = "图片 " + CDraftPictures::FilePath(left) +
+                                   " 在 Markdown 里的写法无法换成上传后的地址"};
+        }
+        m_text.markdown = std::move(markdown);
+        m_text.content = CMarkdownHtml::ToHtml(m_text.markdown);
+    } else if (!uploaded.empty()) {
+        m_text.content = CDraftPictures::ReplaceAddresses(m_text.content, uploaded);
+    }
     EditorSaveResult saved = SaveDraft();
     if (!saved.ok)
         return {.refusal = "保存失败: " + saved.reason};
-    return m_operations.StartPublish({m_articleId});
+    return m_operations.StartPublish({m_articleId}, {{m_articleId, m_options}});
 }
 
 std::string CEditorSession::OnPublished(const OperationResult& result) {
@@ -295,6 +398,9 @@ bool CEditorSession::LoadCategories(std::vector<std::string>& names, std::string
         if (!entry.name.empty() && std::find(names.begin(), names.end(), entry.name) == names.end())
             names.push_back(entry.name);
     }
+    // Kept for the next start, which lists them before the server answers.
+    std::string ignored;
+    m_categoryCache.Store(m_account, names, ignored);
     return true;
 }
 
@@ -324,6 +430,35 @@ bool CEditorSession::UploadPicture(const std::string& filePath, std::string& url
     if (url.empty()) {
         reason = "服务器没有给出图片的地址";
         return false;
+    }
+    return true;
+}
+
+std::vector<std::string> CEditorSession::LocalPictures() const {
+    if (m_text.format != EditorFormat::kMarkdown)
+        return CDraftPictures::LocalPictures(m_text.content);
+    // The HTML of Markdown drops file addresses: they are read from the source.
+    std::vector<std::string> addresses;
+    for (const std::string& address : CMarkdownHtml::PictureAddresses(m_text.markdown)) {
+        if (address.starts_with("file://") &&
+            std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+            addresses.push_back(address);
+    }
+    return addresses;
+}
+
+bool CEditorSession::UploadPictures(const std::vector<std::string>& addresses,
+                                    std::map<std::string, std::string>& urls,
+                                    std::string& reason) const {
+    for (const std::string& address : addresses) {
+        const std::string path = CDraftPictures::FilePath(address);
+        std::string url;
+        std::string why;
+        if (!UploadPicture(path, url, why)) {
+            reason = "图片 " + path.substr(path.find_last_of('/') + 1) + " 上传失败: " + why;
+            return false;
+        }
+        urls[address] = url;
     }
     return true;
 }

@@ -4,15 +4,15 @@
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedItem.h"
 #include "workspace/ArticleOperations.h"
+#include "workspace/DraftPictures.h"
+#include "workspace/EditorFormat.h"
 #include "workspace/EditorHandOff.h"
+#include "workspace/EditorRecovery.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-// How an article is written: in the rich text editor, or in Markdown (its source is kept
-// beside the article, and the HTML is made from it).
-enum class EditorFormat { kRich, kMarkdown };
 
 // What the editor shows and the user changes: the article's three texts.
 struct EditorText {
@@ -48,6 +48,8 @@ struct EditorWindowRect {
 // store for the articles written about feed items.
 struct EditorStores {
     std::string feedStorePath; // Storage/rss.db of the program directory unless given
+    std::string recoveryFolder; // CEditorRecovery::DefaultFolder() unless given
+    std::string pictureFolder;  // CDraftPictures::DefaultFolder() unless given
 };
 
 // One article open in the editor program: opened from the main window's orders, saved into the
@@ -72,7 +74,7 @@ public:
     // Opens what the orders name: an empty article (Compose), the stored article (the edit
     // tasks), or a new article quoting the feed item (tasks 5 and 6). False with the reason
     // when the account is missing, the article or item cannot be read, or the orders lack the
-    // id they need.
+    // id they need, and when another editor has the article open (the reason names its window).
     bool Open(const EditorHandOff& handOff, std::string& reason);
 
     const std::string& Account() const { return m_account; }
@@ -107,16 +109,64 @@ public:
     // Saves, then publishes the article through the article operations: a new post, or an edit
     // of the post when the article has a post id. The operation reports to the operations'
     // observer; hand its result to OnPublished.
-    OperationStart StartPublish();
+    // uploaded: the server's addresses of the article's local pictures (UploadPictures), put
+    // in their place before the article is saved and sent (in Markdown, into the source, which
+    // gives the HTML sent).
+    OperationStart StartPublish(const std::map<std::string, std::string>& uploaded = {});
+    // Why the article cannot be published as it is ("" when it can).
+    std::string PublishRefusal() const;
+    // The post's options the next publish sends (the side panel's).
+    void SetPostOptions(const PostOptions& options) { m_options = options; }
+    const PostOptions& Options() const { return m_options; }
+    // What the account's interface can send of the options, and why not.
+    PostOptionSupport OptionSupport() const;
+    // The categories the weblog gave last (kept by LoadCategories); false when none are kept.
+    bool CachedCategories(std::vector<std::string>& names) const {
+        return m_categoryCache.Load(m_account, names);
+    }
     // Takes in the end of a publish started here: on success the article lies in 已发日志
     // with its post id. Gives the reason of a failure ("" on success).
     std::string OnPublished(const OperationResult& result);
+
+    // What the other editors see of this one (the window's title), and the note of the article
+    // and its text that lets a next start restore it should this editor be killed: written on
+    // each save and autosave; EndEditing removes it on a normal end.
+    void SetWindowTitle(const std::string& title) { m_windowTitle = title; }
+    bool NoteState(std::string& reason);
+    // Notes again when the window's title has changed since the last note (after a save
+    // moved the article into a folder).
+    void RefreshNote();
+    void EndEditing() { m_recovery.End(); }
+    // What editors of this account that did not end normally had open and may be restored
+    // here: the note of this very article, or any note while this is a new, empty article.
+    std::vector<EditorRecord> InterruptedWork() const;
+    // Takes up a note of InterruptedWork: its article (when it still exists) with the noted
+    // text, unsaved until the next save; the note is removed.
+    void Restore(const EditorRecord& record);
+    // Removes a note of InterruptedWork the user did not want.
+    void Discard(const EditorRecord& record) const { m_recovery.Discard(record); }
 
     // The account's categories from the server (MetaWeblog and its kin); false with the reason
     // when the interface has none or the server cannot be asked.
     bool LoadCategories(std::vector<std::string>& names, std::string& reason) const;
     // Stores a picture file on the weblog (newMediaObject) and gives its address.
     bool UploadPicture(const std::string& filePath, std::string& url, std::string& reason) const;
+    // A picture put into the article: checked and kept beside the drafts (CDraftPictures);
+    // gives the address the article points at.
+    bool KeepPicture(const std::string& filePath, std::string& address, std::string& reason) const {
+        return m_pictures.KeepFile(filePath, address, reason);
+    }
+    bool KeepPictureBytes(std::string_view bytes, const std::string& name, std::string& address,
+                          std::string& reason) const {
+        return m_pictures.KeepBytes(bytes, name, address, reason);
+    }
+    // The article's local pictures, each once: what a publish uploads first.
+    // In Markdown, those the source's pictures point at.
+    std::vector<std::string> LocalPictures() const;
+    // Uploads each local picture (on a worker): address -> the server's address. Stops at the
+    // first failure, with a reason naming the file.
+    bool UploadPictures(const std::vector<std::string>& addresses,
+                        std::map<std::string, std::string>& urls, std::string& reason) const;
 
     // The account's editor settings: the autosave period in ms (50000 unless the account holds
     // a positive number) and the window rectangle.
@@ -155,7 +205,10 @@ public:
     static constexpr const char* kNoIndexText = "编辑器的启动参数里没有文章的编号";
     static constexpr const char* kDefaultEditorPage = "\\Data\\Editor\\默认\\index.html";
 
+    static constexpr const char* kHeldElsewhereText = "这篇文章已在另一个编辑器窗口中打开: ";
+
 private:
+    bool OpenTask(const EditorHandOff& handOff, std::string& reason);
     bool OpenArticle(int id, std::string& reason);
     bool OpenFeedItem(const FeedItemRef& ref, std::string& reason);
     std::unique_ptr<CBloggerApi> MakeApi(std::string& reason) const;
@@ -176,4 +229,10 @@ private:
     EditorText m_text;
     EditorText m_saved;
     bool m_stored = false; // the article is in blog.db
+    CEditorRecovery m_recovery;
+    CDraftPictures m_pictures;
+    PostOptions m_options;
+    CCategoryCache m_categoryCache;
+    std::string m_windowTitle;
+    std::string m_notedWindowTitle;
 };

@@ -563,34 +563,74 @@ bool CanonicalOf(std::string_view html, std::string& out) {
 
 } // namespace
 
-std::string CMarkdownHtml::ToHtml(std::string_view markdown) {
+namespace {
+
+enum class LocalPictures { kDropped, kShown };
+
+using ParserPtr = std::unique_ptr<cmark_parser, decltype(&cmark_parser_free)>;
+using NodePtr = std::unique_ptr<cmark_node, decltype(&cmark_node_free)>;
+
+NodePtr Parse(std::string_view markdown, ParserPtr& parser) {
     static std::once_flag registered;
     std::call_once(registered, [] { cmark_gfm_core_extensions_ensure_registered(); });
-    std::unique_ptr<cmark_parser, decltype(&cmark_parser_free)> parser(cmark_parser_new(kOptions),
-                                                                       &cmark_parser_free);
+    parser = ParserPtr(cmark_parser_new(kOptions), &cmark_parser_free);
     for (const char* name : {"table", "strikethrough", "autolink"}) {
         if (cmark_syntax_extension* extension = cmark_find_syntax_extension(name))
             cmark_parser_attach_syntax_extension(parser.get(), extension);
     }
     cmark_parser_feed(parser.get(), markdown.data(), markdown.size());
-    std::unique_ptr<cmark_node, decltype(&cmark_node_free)> document(
-        cmark_parser_finish(parser.get()), &cmark_node_free);
-    // A link or picture of Markdown never runs a script (as cmark's safe mode has it).
-    std::unique_ptr<cmark_iter, decltype(&cmark_iter_free)> walk(cmark_iter_new(document.get()),
+    return NodePtr(cmark_parser_finish(parser.get()), &cmark_node_free);
+}
+
+// Calls visit(node, url) for each link and picture on entering it.
+template <typename Visit> void EachAddress(cmark_node* document, Visit visit) {
+    std::unique_ptr<cmark_iter, decltype(&cmark_iter_free)> walk(cmark_iter_new(document),
                                                                  &cmark_iter_free);
     for (cmark_event_type event; (event = cmark_iter_next(walk.get())) != CMARK_EVENT_DONE;) {
         cmark_node* node = cmark_iter_get_node(walk.get());
         const cmark_node_type type = cmark_node_get_type(node);
-        if (event == CMARK_EVENT_ENTER && (type == CMARK_NODE_LINK || type == CMARK_NODE_IMAGE) &&
-            CMarkdownHtml::IsScriptAddress(cmark_node_get_url(node) ? cmark_node_get_url(node)
-                                                                    : ""))
-            cmark_node_set_url(node, "");
+        if (event == CMARK_EVENT_ENTER && (type == CMARK_NODE_LINK || type == CMARK_NODE_IMAGE))
+            visit(node, std::string_view(cmark_node_get_url(node) ? cmark_node_get_url(node) : ""));
     }
+}
+
+std::string Render(std::string_view markdown, LocalPictures local) {
+    ParserPtr parser(nullptr, &cmark_parser_free);
+    NodePtr document = Parse(markdown, parser);
+    // A link or picture of Markdown never runs a script (as cmark's safe mode has it).
+    EachAddress(document.get(), [&](cmark_node* node, std::string_view url) {
+        const bool shownPicture = local == LocalPictures::kShown &&
+                                  cmark_node_get_type(node) == CMARK_NODE_IMAGE &&
+                                  url.starts_with("file://");
+        if (!shownPicture && CMarkdownHtml::IsScriptAddress(url))
+            cmark_node_set_url(node, "");
+    });
     char* html = cmark_render_html(document.get(), kOptions,
                                    cmark_parser_get_syntax_extensions(parser.get()));
     std::string text = html ? html : "";
     std::free(html);
     return text;
+}
+
+} // namespace
+
+std::string CMarkdownHtml::ToHtml(std::string_view markdown) {
+    return Render(markdown, LocalPictures::kDropped);
+}
+
+std::string CMarkdownHtml::PreviewHtml(std::string_view markdown) {
+    return Render(markdown, LocalPictures::kShown);
+}
+
+std::vector<std::string> CMarkdownHtml::PictureAddresses(std::string_view markdown) {
+    ParserPtr parser(nullptr, &cmark_parser_free);
+    NodePtr document = Parse(markdown, parser);
+    std::vector<std::string> addresses;
+    EachAddress(document.get(), [&](cmark_node* node, std::string_view url) {
+        if (cmark_node_get_type(node) == CMARK_NODE_IMAGE)
+            addresses.emplace_back(url);
+    });
+    return addresses;
 }
 
 bool CMarkdownHtml::IsScriptAddress(std::string_view url) {

@@ -189,13 +189,28 @@ TEST_F(BlogRequestTest, MetaWeblogNewPostSendsEveryFieldAndOneInstant) {
     EXPECT_EQ(sent.Member("abstract") + "|" + sent.Member("mt_excerpt"), "摘要|摘要");
     EXPECT_EQ(sent.Member("pubDate"), "2007-03-15 09:05:00");
     EXPECT_EQ(sent.Member("dateCreated", "dateTime.iso8601"), "20070315T09:05:00");
+    EXPECT_EQ(sent.Member("date_created_gmt", "dateTime.iso8601"),
+              CXmlRpcRequest::FormatGmtIsoDate(api.Now()));
 
-    // editPost names the post in param[0]; deletePost is the Blogger method.
+    // editPost names the post in param[0] and sends a date only when one is given;
+    // deletePost is the Blogger method.
     PostRequest r = Article(api);
     r.postId = "8";
+    r.postTime = api.Now() + 3600;
+    r.moreCategories = {"新闻"};
+    r.slug = "a-slug";
+    r.serverDraft = true;
+    r.allowComments = false;
     int result = 0;
     ASSERT_EQ(api.EditPost(r, result), 1);
-    EXPECT_EQ(CSentRequest(api.requests.at(1)).Param(0), "8");
+    const CSentRequest edit(api.requests.at(1));
+    EXPECT_EQ(edit.Param(0), "8");
+    EXPECT_EQ(edit.Member("date_created_gmt", "dateTime.iso8601"),
+              CXmlRpcRequest::FormatGmtIsoDate(r.postTime));
+    EXPECT_EQ(edit.Member("categories", "array/data/value[1]/string"), "新闻");
+    EXPECT_EQ(edit.Member("wp_slug") + "|" + edit.Member("mt_allow_comments", "int") + "|" +
+                  edit.Member("mt_keywords") + "|" + edit.Param(4, "boolean"),
+              "a-slug|0|标签一, tag2|0");
     ASSERT_EQ(api.DeletePost(r), 1);
     EXPECT_EQ(CSentRequest(api.requests.at(2)).Method(), "blogger.deletePost");
     EXPECT_TRUE(m_reporter.errors.empty());

@@ -2,31 +2,49 @@
 #include "ui/editor/EditorWindow.h"
 #include "app/AppPaths.h"
 #include "blogclient/BlogApiFactory.h"
+#include "blogclient/XmlRpcRequest.h"
 #include "blogclient/peer/PeerSupport.h"
 #include "platform/fs/FileUtil.h"
+#include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/common/UiText.h"
 #include "ui/editor/EditorActions.h"
 #include "ui/editor/FindReplaceBar.h"
 #include "ui/editor/LinkDialog.h"
 #include "ui/editor/MarkdownPane.h"
+#include "ui/editor/PictureDialog.h"
+#include "ui/editor/PostOptionsPanel.h"
 #include "ui/editor/RichTextCommands.h"
 #include "ui/editor/RichTextHtml.h"
 #include "ui/editor/SpellHighlighter.h"
+#include "workspace/DraftPictures.h"
 #include "workspace/EditorSession.h"
 #include "workspace/MarkdownHtml.h"
 #include "workspace/WorkspaceTestSupport.h"
 
+#include <algorithm>
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -205,29 +223,127 @@ TEST_F(EditorWindowTest, ToolbarFormatsBecomePlainTags) {
     EXPECT_EQ(m_window.BodyHtml().toStdString(), "<strong>字</strong>");
 }
 
-TEST_F(EditorWindowTest, PictureIsUploadedShownAndFailuresShowTheirReason) {
+// Pictures from a file, a drop and the clipboard are shown at once and kept beside the drafts;
+// publishing uploads each once and sends the server's addresses. A failed upload stops the
+// publish and leaves the draft as it was; what is no picture, or too large, is refused.
+TEST_F(EditorWindowTest, PicturesAreKeptWithTheDraftAndUploadedOnceWhenPublished) {
     Open(EditorTask::Compose);
+    Type(m_window.TitleEdit(), QStringLiteral("有图"));
     const QString picture = QString::fromStdString(m_home.File("图.png"));
     QImage red(4, 3, QImage::Format_RGB32);
     red.fill(Qt::red);
     ASSERT_TRUE(red.save(picture, "PNG"));
     m_window.InsertPicture(picture);
-    ASSERT_TRUE(WaitFor([&] { return m_window.BodyHtml().contains(QStringLiteral("<img")); }))
-        << m_window.StatusText().toStdString();
-    const QString address =
-        QStringLiteral("http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png");
-    EXPECT_TRUE(m_window.BodyHtml().contains(QStringLiteral("src=\"%1\"").arg(address)));
-    // The rich text shows the picture from the file instead of a broken link to the server.
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(picture)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.RichEdit()->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.RichEdit()->viewport(), &drop);
+    QImage blue(2, 2, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    QApplication::clipboard()->setImage(blue);
+    QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier);
+    QApplication::sendEvent(m_window.RichEdit(), &paste);
+    ::unlink(picture.toStdString().c_str()); // the draft keeps its own copy
+
+    const std::vector<std::string> local =
+        CDraftPictures::LocalPictures(m_window.BodyHtml().toStdString());
+    ASSERT_EQ(local.size(), 2u) << m_window.BodyHtml().toStdString();
+    EXPECT_EQ(m_window.BodyHtml().count(QString::fromStdString(local[0])), 2)
+        << m_window.BodyHtml().toStdString();
+    EXPECT_TRUE(local[0].ends_with("/%E5%9B%BE.png")) << local[0];
     const QImage shown = m_window.RichEdit()
                              ->document()
-                             ->resource(QTextDocument::ImageResource, QUrl(address))
+                             ->resource(QTextDocument::ImageResource, QUrl(ToQ(local[0])))
                              .value<QImage>();
     EXPECT_EQ(shown.size(), red.size());
 
-    m_window.InsertPicture(QString::fromStdString(m_home.File("没有.png")));
-    ASSERT_TRUE(
-        WaitFor([&] { return m_window.StatusText().startsWith(QStringLiteral("上传图片失败")); }));
-    EXPECT_TRUE(m_window.StatusText().contains(QStringLiteral("没有.png")));
+    // The picture dialog: the height follows the width by the picture's ratio.
+    PictureLook look;
+    QTextCursor at(m_window.RichEdit()->document());
+    QTextCursor shownPicture;
+    ASSERT_TRUE(CPictureDialog::LookAt(at, look, shownPicture));
+    CPictureDialog dialog(look, red.size());
+    dialog.AltEdit()->setText(QStringLiteral("红 \"块\""));
+    dialog.WidthBox()->setValue(40);
+    dialog.PlaceBox()->setCurrentIndex(static_cast<int>(PictureLook::Place::kCentre));
+    CPictureDialog::Apply(shownPicture, dialog.Look());
+    EXPECT_TRUE(m_window.BodyHtml().contains(
+        QStringLiteral("alt=\"红 &quot;块&quot;\" width=\"40\" height=\"30\" "
+                       "style=\"display:block;margin:0 auto\">")))
+        << m_window.BodyHtml().toStdString();
+
+    // Bad input: named, and the article is as it was.
+    const QString before = m_window.BodyHtml();
+    ASSERT_TRUE(CFileUtil::WriteFile(m_home.File("假.png"), "不是图片"));
+    m_window.InsertPicture(QString::fromStdString(m_home.File("假.png")));
+    ASSERT_TRUE(CFileUtil::WriteFile(m_home.File("大.png"), "\x89PNG\r\n\x1a\n"));
+    ASSERT_EQ(::truncate(m_home.File("大.png").c_str(), 50 * 1024 * 1024), 0);
+    m_window.InsertPicture(QString::fromStdString(m_home.File("大.png")));
+    const std::vector<QString> texts = m_boxes.Texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("假.png 不是图片"))) << texts[0].toStdString();
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("大.png 太大 (50 MB)"))) << texts[1].toStdString();
+    EXPECT_EQ(m_window.BodyHtml(), before);
+
+    // The server refuses the upload: nothing is published and the draft keeps its pictures.
+    ASSERT_EQ(CAccountStore::UpdateAccountConnection("甲", ServerAccount("甲", m_server, "/fault")),
+              1);
+    m_window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return m_boxes.Texts().size() == 3; }));
+    EXPECT_TRUE(m_boxes.Texts()[2].startsWith(QStringLiteral("发布失败: 图片 图.png 上传失败: ")))
+        << m_boxes.Texts()[2].toStdString();
+    EXPECT_TRUE(Drafts().empty());
+    std::vector<std::string> methods = m_server.Methods();
+    EXPECT_EQ(std::count(methods.begin(), methods.end(), "metaWeblog.newPost"), 0);
+
+    ASSERT_EQ(CAccountStore::UpdateAccountConnection("甲", ServerAccount("甲", m_server, "/ok")),
+              1);
+    m_window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return m_session.Folder() == kFolderSent; }))
+        << m_window.StatusText().toStdString();
+    methods = m_server.Methods();
+    EXPECT_EQ(std::count(methods.begin(), methods.end(), "metaWeblog.newMediaObject"), 1 + 2);
+    const std::string sent = m_session.Text().content;
+    EXPECT_EQ(sent.find("file://"), std::string::npos) << sent;
+    EXPECT_NE(sent.find("http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png"),
+              std::string::npos);
+}
+
+// In Markdown a dropped picture goes into the source and shows in the preview; publishing
+// uploads it and the source shown takes the server's address, as the HTML sent does.
+TEST_F(EditorWindowTest, MarkdownPicturesAreShownAndUploadedWhenPublished) {
+    Open(EditorTask::Compose);
+    QString refusal;
+    ASSERT_TRUE(m_window.SetFormat(EditorFormat::kMarkdown, refusal)) << refusal.toStdString();
+    Type(m_window.TitleEdit(), QStringLiteral("md 图"));
+    const QString picture = QString::fromStdString(m_home.File("图.png"));
+    QImage red(4, 3, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(picture, "PNG"));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(picture)});
+    QPlainTextEdit* source = m_window.MarkdownPane()->SourceEdit();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(source->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(source->viewport(), &drop);
+    ASSERT_TRUE(source->toPlainText().startsWith(QStringLiteral("![](file://")))
+        << source->toPlainText().toStdString();
+    m_window.MarkdownPane()->UpdatePreview();
+    EXPECT_TRUE(m_window.MarkdownPane()->Preview()->toHtml().contains(QStringLiteral("file://")));
+
+    m_window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return m_session.Folder() == kFolderSent; }))
+        << m_window.StatusText().toStdString();
+    const QString url =
+        QStringLiteral("http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png");
+    EXPECT_EQ(source->toPlainText(), QStringLiteral("![](%1)").arg(url));
+    EXPECT_EQ(m_session.Text().content,
+              "<p><img src=\"" + url.toStdString() + "\" alt=\"\" /></p>\n");
 }
 
 TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
@@ -270,10 +386,15 @@ TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheWindowRectangl
     Open(EditorTask::Compose);
     m_window.setGeometry(40, 50, 700, 500);
     Type(m_window.TitleEdit(), QStringLiteral("未保存"));
-    m_boxes.Answer(true);
+    // 取消 keeps the window and the text; 保存 saves and closes.
+    m_boxes.AnswerSave(2);
+    EXPECT_FALSE(m_window.close());
+    EXPECT_TRUE(m_window.isVisible());
+    EXPECT_TRUE(Drafts().empty());
+    m_boxes.AnswerSave(0);
     ASSERT_TRUE(m_window.close());
-    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
-    EXPECT_TRUE(m_boxes.Boxes()[0].question);
+    ASSERT_EQ(m_boxes.Boxes().size(), 2u);
+    EXPECT_TRUE(m_boxes.Boxes()[1].question);
     ASSERT_EQ(Drafts().size(), 1u);
     EXPECT_EQ(Drafts()[0].title, "未保存");
     const EditorWindowRect rect = m_session.WindowRect();
@@ -317,6 +438,162 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
         << last.NoticeText().toStdString();
     EXPECT_FALSE(last.NoticeText().contains(QString::fromUtf8(CEditorWindow::kInterruptedNotice)));
     last.WaitForWorkers();
+}
+
+// The editor program killed with SIGKILL after its autosave: while it ran, a second editor of
+// its article was refused naming its window; the next start offers its work and restores it.
+TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
+    ASSERT_EQ(CAccountStore::SetAccountField("甲", "autosavetime", "200"), 1);
+    CFeedDatabase feeds(GetAppFilePath("Storage\\rss.db"));
+    ASSERT_EQ(feeds.OpenStore(), 1) << feeds.GetLastError();
+    int feedId = 0;
+    ASSERT_EQ(feeds.AddFeed("http://example.com/feed.xml", feedId), 1);
+    FeedItem item;
+    item.title = "被杀之前写的";
+    item.link = "http://example.com/1";
+    item.description = "正文";
+    ASSERT_EQ(feeds.SaveReceivedItems(feedId, {item}, kStorageKeepAll, 0), 1);
+    std::vector<FeedItem> items;
+    int total = 0;
+    ASSERT_EQ(feeds.GetItemPage(feedId, kItemFilterAll, true, items, total, 10, 0), 1);
+    ASSERT_EQ(items.size(), 1u);
+    ASSERT_TRUE(CEditorHandOff::WriteHandOff(
+                    GetAppFilePath("Temp\\subprocess.xml"),
+                    {.task = EditorTask::WriteFromFeedItem, .account = "甲", .index = items[0].id})
+                    .ok);
+
+    const std::string program = QUILL_EDITOR_PATH;
+    const std::string home = m_home.Path();
+    std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>("--home"),
+                            const_cast<char*>(home.c_str()), nullptr};
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    pid_t child = 0;
+    ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    // Its autosave put the article into 草稿箱 and noted it.
+    CEditorRecovery notes(CEditorRecovery::DefaultFolder());
+    int articleId = 0;
+    const bool saved = WaitFor(
+        [&] {
+            std::vector<ArticleRecord> drafts = Drafts();
+            articleId = drafts.empty() ? 0 : drafts[0].id;
+            // Noted again once the window's title names the folder.
+            const std::optional<EditorRecord> held =
+                articleId != 0 ? notes.Holder("甲", articleId) : std::nullopt;
+            return held && held->windowTitle.find("草稿箱") != std::string::npos;
+        },
+        20000);
+    CEditorWindow second;
+    CArticleOperations operations{second};
+    CEditorSession session{operations};
+    std::string reason;
+    const bool opened =
+        saved &&
+        session.Open({.task = EditorTask::EditDraft, .account = "甲", .index = articleId}, reason);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(saved) << "the editor did not autosave";
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(reason, std::string(CEditorSession::kHeldElsewhereText) +
+                          "被杀之前写的 - 甲 / 草稿箱 - 日志编辑器");
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    m_boxes.Answer(true);
+    Open(EditorTask::Compose);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_TRUE(m_boxes.Boxes()[0].text.contains(QStringLiteral("《被杀之前写的》")))
+        << m_boxes.Boxes()[0].text.toStdString();
+    EXPECT_EQ(m_window.TitleEdit()->text(), QStringLiteral("被杀之前写的"));
+    EXPECT_TRUE(m_window.BodyHtml().contains(QStringLiteral("正文")));
+    EXPECT_EQ(m_session.ArticleId(), articleId);
+    EXPECT_TRUE(
+        m_window.NoticeText().contains(QString::fromUtf8(CEditorWindow::kInterruptedNotice)));
+    // Offered once: the note is gone.
+    EXPECT_TRUE(notes.Interrupted("甲").empty());
+}
+
+// An interface that lacks an option greys it and says why.
+TEST_F(EditorWindowTest, OptionsTheInterfaceLacksAreGreyedWithTheReason) {
+    AccountRecord blogger = ServerAccount("乙", m_server, "/ok");
+    blogger.blogapitype = "Blogger";
+    ASSERT_EQ(CAccountStore::AddAccount(blogger), 1);
+    std::string reason;
+    ASSERT_TRUE(m_session.Open({.account = "乙"}, reason)) << reason;
+    m_window.Attach(m_session);
+    CPostOptionsPanel* panel = m_window.OptionsPanel();
+    EXPECT_FALSE(panel->CategoryList()->isEnabled());
+    EXPECT_EQ(panel->CategoryList()->toolTip(), QStringLiteral("Blogger 接口没有分类"));
+    EXPECT_FALSE(panel->SlugEdit()->isEnabled());
+    EXPECT_FALSE(m_window.TagsEdit()->isEnabled());
+    EXPECT_EQ(m_window.TagsEdit()->toolTip(), QStringLiteral("Blogger 接口没有标签"));
+    EXPECT_TRUE(panel->StatusBox()->isEnabled());
+}
+
+// The side panel's options reach the WordPress peer, read back by a second client: ticked
+// categories, tags, excerpt, slug, a later date (scheduled), comments closed; then 服务器草稿.
+TEST(EditorPeerTest, PostOptionsReachTheServer) {
+    SKIP_WITHOUT_PEER();
+    EnsureApp();
+    CTempHome home;
+    CRecordingMessageBoxes boxes;
+    const std::string name = "o" + std::to_string(::getpid());
+    ASSERT_EQ(CAccountStore::AddAccount(PeerAccount(name, "MetaWeblog")), 1);
+    CEditorWindow window;
+    CArticleOperations operations{window};
+    CEditorSession session{operations};
+    std::string reason;
+    ASSERT_TRUE(session.Open({.account = name}, reason)) << reason;
+    window.Attach(session);
+    CPostOptionsPanel* panel = window.OptionsPanel();
+    ASSERT_TRUE(WaitFor([&] { return panel->CategoryList()->count() >= 3; }, 30000))
+        << window.StatusText().toStdString();
+    const std::string run = std::to_string(::getpid()) + "-" + std::to_string(std::time(nullptr));
+    window.TitleEdit()->setText(ToQ("选项 " + run));
+    window.TagsEdit()->setText(ToQ("甲-" + run + ", 乙-" + run));
+    Type(window.RichEdit(), QStringLiteral("正文"));
+    // Two days on, on a whole minute: scheduled.
+    const std::time_t when = (std::time(nullptr) + 2 * 86400) / 60 * 60;
+    panel->SetOptions({.categories = {"技术", "News"},
+                       .excerpt = "摘要 " + run,
+                       .slug = "quill-" + run,
+                       .publishTime = when,
+                       .allowComments = false});
+    window.Publish();
+    ASSERT_TRUE(WaitFor([&] { return session.Folder() == kFolderSent; }, 30000))
+        << window.StatusText().toStdString();
+
+    CHttpClient client;
+    const auto getPost = [&] {
+        return client
+            .Post(kPeerUrl,
+                  "<?xml version=\"1.0\"?><methodCall><methodName>metaWeblog.getPost</methodName>"
+                  "<params><param><value><string>" +
+                      session.PostId() +
+                      "</string></value></param><param><value><string>admin</string></value>"
+                      "</param><param><value><string>quill-pass-1</string></value></param>"
+                      "</params></methodCall>",
+                  {{"Content-Type", "text/xml"}})
+            .body;
+    };
+    std::string seen = getPost();
+    for (const std::string& part :
+         {std::string("<string>技术</string>"), std::string("<string>News</string>"), "甲-" + run,
+          "乙-" + run, "摘要 " + run, "<string>quill-" + run + "</string>",
+          "<dateTime.iso8601>" + CXmlRpcRequest::FormatGmtIsoDate(when) + "</dateTime.iso8601>"})
+        EXPECT_NE(seen.find(part), std::string::npos) << part << "\n" << seen;
+    const size_t comments = seen.find("<name>mt_allow_comments</name>");
+    ASSERT_NE(comments, std::string::npos);
+    EXPECT_EQ(seen.compare(seen.find("<int>", comments), 8, "<int>0</"), 0) << seen;
+
+    panel->StatusBox()->setCurrentIndex(1); // 服务器草稿
+    window.Publish();
+    ASSERT_TRUE(
+        WaitFor([&] { return window.StatusText().startsWith(QStringLiteral("已发布")); }, 30000))
+        << window.StatusText().toStdString();
+    seen = getPost();
+    EXPECT_NE(seen.find("<string>draft</string>"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("甲-" + run), std::string::npos) << "an edit keeps the tags\n" << seen;
+    window.WaitForWorkers();
 }
 
 TEST_F(EditorWindowTest, EachEditingCommandChangesTheHtmlAsExpected) {
@@ -465,6 +742,7 @@ TEST_F(EditorWindowTest, MarkdownModeIsRefusedWhenMarkupWouldBeLostAndReopensAsM
     EXPECT_EQ(Drafts()[0].content, CMarkdownHtml::ToHtml(source.toStdString()));
 
     // Reopened: Markdown again, the same source; the account's next article starts in Markdown.
+    m_session.EndEditing(); // as if closed: the article may open in another editor
     for (std::optional<long long> id :
          {std::optional<long long>(m_session.ArticleId()), std::optional<long long>()}) {
         CEditorWindow again;
@@ -480,6 +758,7 @@ TEST_F(EditorWindowTest, MarkdownModeIsRefusedWhenMarkupWouldBeLostAndReopensAsM
         EXPECT_EQ(again.Format(), EditorFormat::kMarkdown);
         EXPECT_EQ(again.MarkdownPane()->Markdown(), id ? source : QString());
         again.WaitForWorkers();
+        session.EndEditing();
     }
 
     // Back to rich text: always, with the HTML the Markdown gave.

@@ -65,6 +65,19 @@ bool CRecordingMessageBoxes::OnMessageBox(const QString& caption, const QString&
     return answer;
 }
 
+int CRecordingMessageBoxes::OnSaveQuestion(const QString& caption, const QString& text) {
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_saveAnswers.empty()) {
+            m_boxes.push_back({caption, text, true});
+            const int button = m_saveAnswers.front();
+            m_saveAnswers.pop_front();
+            return button;
+        }
+    }
+    return CMessageBoxHandler::OnSaveQuestion(caption, text);
+}
+
 void CRecordingMessageBoxes::OnErrorDialog(int id, int place, const QString& summary,
                                            const QString& description) {
     std::lock_guard lock(m_lock);

@@ -53,6 +53,9 @@ public:
                        const QString& description) override;
 
     void Answer(bool yes) { m_answers.push_back(yes); }
+    // The next 保存 / 不保存 / 取消 question's button (0, 1, 2); else Answer's yes or no.
+    void AnswerSave(int button) { m_saveAnswers.push_back(button); }
+    int OnSaveQuestion(const QString& caption, const QString& text) override;
     std::vector<Box> Boxes();
     std::vector<ErrorShown> Errors();
     // The texts of the boxes, in order.
@@ -62,6 +65,7 @@ public:
 private:
     std::mutex m_lock;
     std::vector<Box> m_boxes;
+    std::deque<int> m_saveAnswers;
     std::vector<ErrorShown> m_errors;
     std::deque<bool> m_answers;
     CMessageBoxHandler* m_previous = nullptr;

@@ -275,6 +275,84 @@ TEST_F(EditorSessionTest, WindowRectangleIsKeptInTheAccount) {
 
 } // namespace
 
+namespace {
+
+// One article, one editor: a second is refused naming the first one's window until that one
+// ends. An editor gone without ending leaves its last autosaved text, offered to the next new
+// article of the account (and only once), Markdown as Markdown.
+TEST_F(EditorSessionTest, OneEditorPerArticleAndAGoneEditorsWorkIsOffered) {
+    std::string reason;
+    int articleId = 0;
+    {
+        CEditorSession first{m_operations};
+        ASSERT_TRUE(first.Open(Orders(EditorTask::Compose), reason)) << reason;
+        first.SetWindowTitle("第一个窗口");
+        first.SetText(
+            {.title = "写到一半", .format = EditorFormat::kMarkdown, .markdown = "半句\n"});
+        ASSERT_TRUE(first.Autosave().ok);
+        // The next new article starts in Markdown: still empty, and offered the note.
+        ASSERT_TRUE(first.SetPreferredFormat(EditorFormat::kMarkdown, reason)) << reason;
+        articleId = first.ArticleId();
+        EXPECT_FALSE(m_session.Open(Orders(EditorTask::EditDraft, articleId), reason));
+        EXPECT_EQ(reason, std::string(CEditorSession::kHeldElsewhereText) + "第一个窗口");
+        // Typed after the autosave, never saved: what the note cannot hold.
+        first.SetText(
+            {.title = "写到一半", .format = EditorFormat::kMarkdown, .markdown = "半句, 又一句\n"});
+    } // gone without EndEditing, as if killed
+
+    CEditorSession next{m_operations};
+    ASSERT_TRUE(next.Open(Orders(EditorTask::Compose), reason)) << reason;
+    std::vector<EditorRecord> lost = next.InterruptedWork();
+    ASSERT_EQ(lost.size(), 1u);
+    next.Restore(lost[0]);
+    EXPECT_EQ(next.ArticleId(), articleId);
+    EXPECT_EQ(next.Text().content, "<p>半句</p>\n");
+    EXPECT_EQ(next.Text().format, EditorFormat::kMarkdown);
+    EXPECT_EQ(next.Text().markdown, "半句\n");
+    EXPECT_TRUE(next.InterruptedWork().empty());
+    ASSERT_TRUE(next.NoteState(reason)) << reason;
+    next.EndEditing();
+    // Ended normally: the article opens elsewhere and nothing is offered.
+    ASSERT_TRUE(m_session.Open(Orders(EditorTask::EditDraft, articleId), reason)) << reason;
+    EXPECT_TRUE(m_session.InterruptedWork().empty());
+}
+
+} // namespace
+
+// In Markdown a kept picture is found in the source (its HTML drops file addresses), uploaded,
+// and its server address goes into the HTML sent and into the source that reopens.
+TEST_F(EditorSessionTest, MarkdownPicturesAreUploadedAndTheSourceKeepsTheirServerAddress) {
+    std::string reason;
+    ASSERT_TRUE(m_session.Open(Orders(EditorTask::Compose), reason)) << reason;
+    const std::string picture = m_home.File("图.png");
+    WriteAll(picture, "\x89PNG\r\n\x1a\n fake");
+    std::string address;
+    ASSERT_TRUE(m_session.KeepPicture(picture, address, reason)) << reason;
+    m_session.SetText({.title = "md 图",
+                       .format = EditorFormat::kMarkdown,
+                       .markdown = "![图](" + address + ") ![又](" + address + ")\n"});
+    ASSERT_EQ(m_session.LocalPictures(), std::vector<std::string>{address});
+    std::map<std::string, std::string> urls;
+    ASSERT_TRUE(m_session.UploadPictures(m_session.LocalPictures(), urls, reason)) << reason;
+    ASSERT_TRUE(m_session.StartPublish(urls).Started());
+    m_operations.Wait();
+    ASSERT_EQ(m_observer.done.size(), 1u);
+    EXPECT_EQ(m_session.OnPublished(m_observer.done[0]), "");
+    const std::string url = "http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png";
+    const std::string markdown = "![图](" + url + ") ![又](" + url + ")\n";
+    EXPECT_EQ(m_session.Text().markdown, markdown);
+    const std::string html =
+        "<p><img src=\"" + url + "\" alt=\"图\" /> <img src=\"" + url + "\" alt=\"又\" /></p>\n";
+    EXPECT_EQ(m_session.Text().content, html);
+    EXPECT_NE(m_server.Bodies().back().find("&lt;img src=\"" + url), std::string::npos)
+        << m_server.Bodies().back();
+    m_session.EndEditing(); // closed: the article may open in another editor
+    CEditorSession again(m_operations);
+    ASSERT_TRUE(again.Open(Orders(EditorTask::EditSent, m_session.ArticleId()), reason)) << reason;
+    EXPECT_EQ(again.Text().format, EditorFormat::kMarkdown);
+    EXPECT_EQ(again.Text().markdown, markdown);
+}
+
 TEST_F(EditorSessionTest, MarkdownArticleReopensAsItsSourceAndPublishesCmarkHtml) {
     const std::string source = "# 标题\n\n**粗体** 和 ~~删除~~, https://example.com\n\n"
                                "| 列 | 值 |\n| --- | --- |\n| a | 1 |\n";
@@ -297,6 +375,7 @@ TEST_F(EditorSessionTest, MarkdownArticleReopensAsItsSourceAndPublishesCmarkHtml
     EXPECT_NE(m_server.Bodies().back().find(sent), std::string::npos) << m_server.Bodies().back();
 
     // Reopened, it is Markdown again; changed elsewhere, its source no longer counts.
+    m_session.EndEditing(); // closed: the article may open in another editor
     CEditorSession again(m_operations);
     ASSERT_TRUE(again.Open(Orders(EditorTask::EditSent, m_session.ArticleId()), reason)) << reason;
     EXPECT_EQ(again.Text().format, EditorFormat::kMarkdown);

@@ -52,6 +52,28 @@ bool CMessageBox::Ask(QWidget* parent, const QString& text, const QString& capti
     return box.exec() == QMessageBox::Yes;
 }
 
+CMessageBox::SaveAnswer CMessageBox::AskToSave(QWidget* parent, const QString& text,
+                                               const QString& caption) {
+    const QString title = caption.isEmpty() ? AppTitle() : caption;
+    if (CMessageBoxHandler* handler = Handler())
+        return static_cast<SaveAnswer>(handler->OnSaveQuestion(title, text));
+    QMessageBox box(QMessageBox::Question, title, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, Owner(parent));
+    box.button(QMessageBox::Save)->setText(QStringLiteral("保存(&S)"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("不保存(&N)"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveAnswer::kSave;
+    case QMessageBox::Discard:
+        return SaveAnswer::kDiscard;
+    default:
+        return SaveAnswer::kCancel;
+    }
+}
+
 void CMessageBox::ShowErrorById(QWidget* parent, int id) {
     ErrorEntry entry;
     const bool found = CErrorCatalog::Lookup(id, entry);

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QIcon>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -359,6 +360,18 @@ void CEditorActions::BuildView(QMenu* menu, QToolBar* bar) {
         w.SetSourceView(on);
         UpdateState();
     });
+    // The post's options beside the article (a dock the user may also close or float).
+    if (auto* dock = w.findChild<QDockWidget*>(QStringLiteral("postOptionsDock"))) {
+        QAction* options = Add(
+            menu, bar, "postOptions", QStringLiteral("文章选项"), "document-properties",
+            QStringLiteral("⚙"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), [] {}, false);
+        options->setCheckable(true);
+        options->setChecked(true);
+        options->setToolTip(QStringLiteral("显示或隐藏文章选项: 分类, 摘要, 别名, 发布时间 (%1)")
+                                .arg(options->shortcut().toString(QKeySequence::NativeText)));
+        connect(options, &QAction::toggled, dock, &QDockWidget::setVisible);
+        connect(dock->toggleViewAction(), &QAction::toggled, options, &QAction::setChecked);
+    }
     menu->addSeparator();
     QAction* spelling = Add(
         menu, nullptr, "spelling", QStringLiteral("检查英文拼写"), nullptr, QStringLiteral("abc"),

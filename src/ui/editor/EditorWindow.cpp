@@ -7,6 +7,9 @@
 #include "ui/editor/FindReplaceBar.h"
 #include "ui/editor/LinkDialog.h"
 #include "ui/editor/MarkdownPane.h"
+#include "ui/editor/PictureInput.h"
+#include "ui/editor/PostOptionsPanel.h"
+#include "ui/editor/RestorePrompt.h"
 #include "ui/editor/RichTextCommands.h"
 #include "ui/editor/RichTextHtml.h"
 #include "ui/editor/SpellHighlighter.h"
@@ -15,8 +18,10 @@
 #include "workspace/SpellChecker.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFont>
 #include <QFormLayout>
@@ -154,6 +159,19 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
     connect(m_rich, &QTextEdit::cursorPositionChanged, this, &CEditorWindow::EndLinkAtCursor);
     connect(m_title, &QLineEdit::textChanged, this, [this] { UpdateTitle(); });
 
+    for (QAbstractScrollArea* edit :
+         std::initializer_list<QAbstractScrollArea*>{m_rich, m_markdown->SourceEdit()})
+        new CPictureInput(
+            edit, [this](const QString& path) { InsertPicture(path); },
+            [this](const QImage& image) { InsertPictureImage(image); });
+
+    m_options = new CPostOptionsPanel(this);
+    auto* dock = new QDockWidget(QStringLiteral("文章选项"), this);
+    dock->setObjectName(QStringLiteral("postOptionsDock"));
+    dock->setWidget(m_options);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    connect(m_options, &CPostOptionsPanel::RefreshRequested, this, &CEditorWindow::FetchCategories);
+
     m_autosave = new QTimer(this);
     connect(m_autosave, &QTimer::timeout, this, &CEditorWindow::Autosave);
     BuildActions();
@@ -184,43 +202,72 @@ void CEditorWindow::Attach(CEditorSession& session) {
         m_markdown->SetStyleSheet(ToQ(css));
     } else
         notices << ToQ(reason);
+    // Work of an editor that was killed is offered before the article is shown.
+    CRestorePrompt::Offer(this, session);
     ShowArticle();
     bool interrupted = false;
     if (!session.MarkRunning(interrupted, reason))
         notices << QStringLiteral("无法记录编辑器的启动: ") + ToQ(reason);
     else if (interrupted)
         notices << QString::fromUtf8(kInterruptedNotice);
-    // The notice stays above the article until the user closes it.
-    m_notice->setText(notices.join(QLatin1Char('\n')));
-    m_notice->setVisible(!notices.isEmpty());
 
     const EditorWindowRect rect = session.WindowRect();
     if (rect.IsSet())
         setGeometry(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     m_autosave->start(session.AutosaveMilliseconds());
+    if (!session.NoteState(reason))
+        notices << ToQ(reason);
+    // The notice stays above the article until the user closes it.
+    m_notice->setText(notices.join(QLatin1Char('\n')));
+    m_notice->setVisible(!notices.isEmpty());
     m_richSpelling->SetEnabled(session.SpellCheckEnabled());
     m_markdownSpelling->SetEnabled(m_richSpelling->IsEnabled());
     m_actions->UpdateState();
     LoadDictionary();
 
+    // The post's options: what the interface lacks is greyed; the categories kept from the
+    // last answer are listed at once, the server's follow.
+    const PostOptionSupport support = session.OptionSupport();
+    m_options->SetSupport(support);
+    m_tags->setEnabled(support.tags.empty());
+    m_tags->setToolTip(ToQ(support.tags));
+    m_options->SetOptions(session.Options());
+    std::vector<std::string> cached;
+    if (session.CachedCategories(cached))
+        ShowCategories(cached);
+    if (support.categories.empty())
+        FetchCategories();
+}
+
+void CEditorWindow::FetchCategories() {
     // The weblog's categories, when it answers; the box stays free text either way.
     auto names = std::make_shared<std::vector<std::string>>();
     auto failure = std::make_shared<std::string>();
     auto ok = std::make_shared<bool>(false);
+    CEditorSession* session = m_session;
+    m_options->SetCategoryStatus(QStringLiteral("正在获取分类..."));
     RunInBackground(
-        [&session, names, failure, ok] { *ok = session.LoadCategories(*names, *failure); },
+        [session, names, failure, ok] { *ok = session->LoadCategories(*names, *failure); },
         [this, names, failure, ok] {
             if (!*ok) {
-                statusBar()->showMessage(QStringLiteral("无法获取分类: ") + ToQ(*failure));
+                const QString why = QStringLiteral("无法获取分类: ") + ToQ(*failure);
+                statusBar()->showMessage(why);
+                m_options->SetCategoryStatus(why);
                 return;
             }
-            const QString current = m_category->currentText();
-            for (const std::string& name : *names) {
-                if (m_category->findText(ToQ(name)) < 0)
-                    m_category->addItem(ToQ(name));
-            }
-            m_category->setEditText(current);
+            m_options->SetCategoryStatus(QString());
+            ShowCategories(*names);
         });
+}
+
+void CEditorWindow::ShowCategories(const std::vector<std::string>& names) {
+    m_options->SetCategories(names);
+    const QString current = m_category->currentText();
+    for (const std::string& name : names) {
+        if (m_category->findText(ToQ(name)) < 0)
+            m_category->addItem(ToQ(name));
+    }
+    m_category->setEditText(current);
 }
 
 void CEditorWindow::ShowArticle() {
@@ -256,6 +303,8 @@ void CEditorWindow::UpdateTitle() {
         title += QStringLiteral(" - ") + ToQ(m_session->Account()) + QStringLiteral(" / ") +
                  QString::fromUtf8(FolderName(m_session->Folder()));
     setWindowTitle(title + QStringLiteral(" - 日志编辑器"));
+    if (m_session)
+        m_session->SetWindowTitle(ToStd(windowTitle()));
 }
 
 QString CEditorWindow::TitleText() const {
@@ -430,6 +479,7 @@ void CEditorWindow::TakeText() {
                         .tags = ToStd(m_tags->text().trimmed()),
                         .format = m_format,
                         .markdown = markdown ? ToStd(m_markdown->Markdown()) : std::string()});
+    m_session->SetPostOptions(m_options->Options());
 }
 
 void CEditorWindow::ReportSave(const EditorSaveResult& result, const QString& doneText) {
@@ -441,6 +491,7 @@ void CEditorWindow::ReportSave(const EditorSaveResult& result, const QString& do
         statusBar()->showMessage(doneText);
     NotifyFolders(result.changedFolders);
     UpdateTitle();
+    m_session->RefreshNote();
 }
 
 void CEditorWindow::NotifyFolders(const std::vector<FolderRef>& folders) {
@@ -483,7 +534,56 @@ void CEditorWindow::Publish() {
     if (!m_session || m_publishing)
         return;
     TakeText();
-    const OperationStart start = m_session->StartPublish();
+    const std::vector<std::string> pictures = m_session->LocalPictures();
+    const std::string refusal = m_session->PublishRefusal();
+    if (pictures.empty() || !refusal.empty()) {
+        StartPublish({});
+        return;
+    }
+    // The local pictures go first, each once; a failure stops the publish and changes nothing.
+    m_publishing = true;
+    m_publishAction->setEnabled(false);
+    statusBar()->showMessage(QStringLiteral("正在上传 %1 张图片...").arg(pictures.size()));
+    auto urls = std::make_shared<std::map<std::string, std::string>>();
+    auto reason = std::make_shared<std::string>();
+    auto ok = std::make_shared<bool>(false);
+    CEditorSession* session = m_session;
+    RunInBackground([session, pictures, urls, reason,
+                     ok] { *ok = session->UploadPictures(pictures, *urls, *reason); },
+                    [this, urls, reason, ok] {
+                        m_publishing = false;
+                        m_publishAction->setEnabled(true);
+                        if (!*ok) {
+                            statusBar()->showMessage(QStringLiteral("发布失败: ") + ToQ(*reason));
+                            CMessageBox::Show(this, QStringLiteral("发布失败: ") + ToQ(*reason),
+                                              QString(), true);
+                            return;
+                        }
+                        StartPublish(*urls);
+                    });
+}
+
+void CEditorWindow::StartPublish(const std::map<std::string, std::string>& uploaded) {
+    const OperationStart start = m_session->StartPublish(uploaded);
+    if (!uploaded.empty()) {
+        // The article now points at the server's copies; shown from the local ones.
+        for (const auto& [address, url] : uploaded) {
+            const QImage image(ToQ(CDraftPictures::FilePath(address)));
+            if (!image.isNull())
+                m_rich->document()->addResource(QTextDocument::ImageResource, QUrl(ToQ(url)),
+                                                image);
+        }
+        if (m_format == EditorFormat::kMarkdown) {
+            m_markdown->SetMarkdown(ToQ(m_session->Text().markdown));
+        } else {
+            m_html = ToQ(m_session->Text().content);
+            if (IsSourceView())
+                m_source->setPlainText(m_html);
+            else
+                m_rich->setHtml(m_html);
+            m_richEdited = false;
+        }
+    }
     if (!start.Started()) {
         statusBar()->showMessage(QStringLiteral("发布失败: ") + ToQ(start.refusal));
         return;
@@ -643,37 +743,49 @@ void CEditorWindow::AskPicture() {
 void CEditorWindow::InsertPicture(const QString& filePath) {
     if (!m_session)
         return;
-    statusBar()->showMessage(QStringLiteral("正在上传图片..."));
-    auto url = std::make_shared<std::string>();
-    auto reason = std::make_shared<std::string>();
-    auto ok = std::make_shared<bool>(false);
-    CEditorSession* session = m_session;
-    RunInBackground(
-        [session, path = ToStd(filePath), url, reason, ok] {
-            *ok = session->UploadPicture(path, *url, *reason);
-        },
-        [this, filePath, url, reason, ok] {
-            if (!*ok) {
-                statusBar()->showMessage(QStringLiteral("上传图片失败: ") + ToQ(*reason));
-                return;
-            }
-            const QString address = ToQ(*url);
-            // The rich text shows the picture from the file: no need to fetch it back.
-            const QImage image(filePath);
-            if (!image.isNull())
-                m_rich->document()->addResource(QTextDocument::ImageResource, QUrl(address), image);
-            if (m_format == EditorFormat::kMarkdown) {
-                m_markdown->InsertPicture(address);
-            } else if (IsSourceView()) {
-                m_source->textCursor().insertText(
-                    QStringLiteral("<img src=\"%1\" alt=\"\">").arg(address.toHtmlEscaped()));
-            } else {
-                QTextImageFormat picture;
-                picture.setName(address);
-                m_rich->textCursor().insertImage(picture);
-            }
-            statusBar()->showMessage(QStringLiteral("图片已上传: ") + address);
-        });
+    std::string address;
+    std::string reason;
+    if (!m_session->KeepPicture(ToStd(filePath), address, reason)) {
+        statusBar()->showMessage(QStringLiteral("无法插入图片: ") + ToQ(reason));
+        CMessageBox::Show(this, QStringLiteral("无法插入图片: ") + ToQ(reason), QString(), true);
+        return;
+    }
+    ShowPicture(ToQ(address), QImage(filePath));
+}
+
+void CEditorWindow::InsertPictureImage(const QImage& image) {
+    if (!m_session)
+        return;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    std::string address;
+    std::string reason;
+    if (image.isNull() || !image.save(&buffer, "PNG") ||
+        !m_session->KeepPictureBytes(std::string_view(png.constData(), png.size()),
+                                     "粘贴的图片.png", address, reason)) {
+        const QString why = reason.empty() ? QStringLiteral("剪贴板里的图片无法读取") : ToQ(reason);
+        statusBar()->showMessage(QStringLiteral("无法插入图片: ") + why);
+        return;
+    }
+    ShowPicture(ToQ(address), image);
+}
+
+void CEditorWindow::ShowPicture(const QString& address, const QImage& image) {
+    // Shown at once from the copy beside the draft; uploaded when the article is published.
+    if (!image.isNull())
+        m_rich->document()->addResource(QTextDocument::ImageResource, QUrl(address), image);
+    if (m_format == EditorFormat::kMarkdown) {
+        m_markdown->InsertPicture(address);
+    } else if (IsSourceView()) {
+        m_source->textCursor().insertText(
+            QStringLiteral("<img src=\"%1\" alt=\"\">").arg(address.toHtmlEscaped()));
+    } else {
+        QTextImageFormat picture;
+        picture.setName(address);
+        m_rich->textCursor().insertImage(picture);
+    }
+    statusBar()->showMessage(QStringLiteral("已插入图片, 发布时上传"));
 }
 
 void CEditorWindow::RunInBackground(std::function<void()> work, std::function<void()> done) {
@@ -710,11 +822,14 @@ QString CEditorWindow::StatusText() const {
 void CEditorWindow::closeEvent(QCloseEvent* event) {
     if (m_session) {
         TakeText();
-        if (m_session->IsModified() &&
-            CMessageBox::Ask(this, QStringLiteral("文章已修改, 关闭前保存吗?"),
-                             QStringLiteral("日志编辑器")) &&
-            !Save()) {
-            // The save failed: the status line says why, and the window stays.
+        const CMessageBox::SaveAnswer answer =
+            m_session->IsModified()
+                ? CMessageBox::AskToSave(this, QStringLiteral("文章已修改, 关闭前保存吗?"),
+                                         QStringLiteral("日志编辑器"))
+                : CMessageBox::SaveAnswer::kDiscard;
+        // 取消, or a save that failed (the status line says why): the window stays.
+        if (answer == CMessageBox::SaveAnswer::kCancel ||
+            (answer == CMessageBox::SaveAnswer::kSave && !Save())) {
             event->ignore();
             return;
         }
@@ -729,6 +844,7 @@ void CEditorWindow::closeEvent(QCloseEvent* event) {
         // Closing is not held up by a note that cannot be written: the next start would only
         // point at the autosave once too often.
         m_session->MarkEnded(reason);
+        m_session->EndEditing();
     }
     m_autosave->stop();
     event->accept();

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,12 +15,14 @@ class CEditorActions;
 class CEditorSession;
 class CFindReplaceBar;
 class CMarkdownPane;
+class CPostOptionsPanel;
 class CRichTextCommands;
 class CSpellChecker;
 class CSpellHighlighter;
 enum class EditorFormat;
 class QAction;
 class QComboBox;
+class QImage;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -79,7 +82,10 @@ public:
     void Publish();
     void Autosave();
     void InsertLink(const QString& href);
+    // Keeps the picture with the draft and shows it (uploaded when the article is published);
+    // a file that is no picture or too large is refused with the reason.
     void InsertPicture(const QString& filePath);
+    void InsertPictureImage(const QImage& image);
 
     // For tests: the widgets and the autosave timer.
     QLineEdit* TitleEdit() const { return m_title; }
@@ -88,6 +94,7 @@ public:
     QTextEdit* RichEdit() const { return m_rich; }
     QPlainTextEdit* SourceEdit() const { return m_source; }
     QTimer* AutosaveTimer() const { return m_autosave; }
+    CPostOptionsPanel* OptionsPanel() const { return m_options; }
     CEditorActions* Actions() const { return m_actions; }
     CRichTextCommands& Commands() const { return *m_commands; }
     CMarkdownPane* MarkdownPane() const { return m_markdown; }
@@ -128,6 +135,10 @@ private:
     void ToggleItalic();
     void AskLink();
     void AskPicture();
+    void FetchCategories();
+    void ShowCategories(const std::vector<std::string>& names);
+    void ShowPicture(const QString& address, const QImage& image);
+    void StartPublish(const std::map<std::string, std::string>& uploaded);
     void EndLinkAtCursor();
     void WrapSource(const QString& open, const QString& close);
     void TakeText();
@@ -158,6 +169,7 @@ private:
     QTimer* m_countDelay = nullptr;
     EditorFormat m_format{};
     QTimer* m_autosave = nullptr;
+    CPostOptionsPanel* m_options = nullptr;
     std::vector<QThread*> m_workers;
     // The HTML as opened (or last taken from the source view), and whether the rich text has
     // been edited since.

@@ -53,7 +53,7 @@ void CMarkdownPane::SetStyleSheet(const QString& css) {
 
 void CMarkdownPane::UpdatePreview() {
     m_delay->stop();
-    m_preview->setHtml(ToQ(CMarkdownHtml::ToHtml(ToStd(m_source->toPlainText()))));
+    m_preview->setHtml(ToQ(CMarkdownHtml::PreviewHtml(ToStd(m_source->toPlainText()))));
     emit PreviewUpdated();
 }
 

@@ -1,5 +1,7 @@
 #include "ui/editor/RichTextHtml.h"
 
+#include "ui/editor/PictureDialog.h"
+
 #include <QColor>
 #include <QFont>
 #include <QRegularExpression>
@@ -77,6 +79,29 @@ QString Escape(const QString& text) {
     return html;
 }
 
+// What the picture dialog set: the alternative text, the size and the place.
+QString PictureAttributes(const QTextImageFormat& image) {
+    QString html =
+        QStringLiteral(" alt=\"%1\"")
+            .arg(image.property(CPictureDialog::kAltProperty).toString().toHtmlEscaped());
+    if (image.width() > 0)
+        html += QStringLiteral(" width=\"%1\"").arg(qRound(image.width()));
+    if (image.height() > 0)
+        html += QStringLiteral(" height=\"%1\"").arg(qRound(image.height()));
+    switch (
+        static_cast<PictureLook::Place>(image.property(CPictureDialog::kPlaceProperty).toInt())) {
+    case PictureLook::Place::kLeft:
+        return html + QStringLiteral(" style=\"float:left;margin:0 1em 1em 0\"");
+    case PictureLook::Place::kCentre:
+        return html + QStringLiteral(" style=\"display:block;margin:0 auto\"");
+    case PictureLook::Place::kRight:
+        return html + QStringLiteral(" style=\"float:right;margin:0 0 1em 1em\"");
+    case PictureLook::Place::kInline:
+        break;
+    }
+    return html;
+}
+
 std::vector<Run> Runs(const QTextBlock& block, const QSet<QString>& sheet) {
     std::vector<Run> runs;
     // A heading is bold and large by its own look; only other styles are written inside it.
@@ -91,8 +116,9 @@ std::vector<Run> Runs(const QTextBlock& block, const QSet<QString>& sheet) {
         if (format.isImageFormat()) {
             // One replacement character stands for each picture of the fragment.
             const QString src = format.toImageFormat().name().toHtmlEscaped();
+            const QString look = PictureAttributes(format.toImageFormat());
             for (qsizetype i = 0; i < fragment.length(); ++i) {
-                run.html = QStringLiteral("<img src=\"%1\" alt=\"\">").arg(src);
+                run.html = QStringLiteral("<img src=\"%1\"%2>").arg(src, look);
                 run.picture = true;
                 runs.push_back(run);
             }

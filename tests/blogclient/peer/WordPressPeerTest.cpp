@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 namespace {
@@ -339,4 +340,101 @@ TEST(BlogPeerRest, ArticleCycleReadBackOverXmlRpc) {
     ASSERT_EQ(rest->DeletePost(del), 1);
     EXPECT_NE(getPost().find("<string>trash</string>"), std::string::npos);
     EXPECT_TRUE(reporter.errors.empty()) << ::testing::PrintToString(reporter.faults);
+}
+
+namespace {
+
+// The site's time zone setting (timezone_string) read and written over REST as the admin; ""
+// when it cannot be read.
+std::string SiteTimeZone(CHttpClient& client) {
+    HttpRequest get{.url = std::string(kPeerRestUrl) + "wp/v2/settings"};
+    get.headers = {
+        {"Authorization", "Basic " + CXmlRpcRequest::Base64Encode("admin:" + PeerAppPassword())}};
+    const nlohmann::json settings = nlohmann::json::parse(client.Perform(get).body, nullptr, false);
+    return settings.is_object() && settings.contains("timezone")
+               ? settings["timezone"].get<std::string>()
+               : "";
+}
+
+bool SetSiteTimeZone(CHttpClient& client, const std::string& zone) {
+    HttpRequest set{.method = "POST",
+                    .url = std::string(kPeerRestUrl) + "wp/v2/settings",
+                    .body = nlohmann::json{{"timezone", zone}}.dump()};
+    set.headers = {
+        {"Authorization", "Basic " + CXmlRpcRequest::Base64Encode("admin:" + PeerAppPassword())},
+        {"Content-Type", "application/json"}};
+    return client.Perform(set).IsSuccess() && SiteTimeZone(client) == zone;
+}
+
+// The text of a dateTime.iso8601 member of an XML-RPC answer.
+std::string DateMember(const std::string& answer, const std::string& name) {
+    const size_t at = answer.find("<name>" + name + "</name>");
+    const size_t open = answer.find("<dateTime.iso8601>", at);
+    if (at == std::string::npos || open == std::string::npos)
+        return {};
+    return answer.substr(open + 18, answer.find('<', open + 18) - open - 18);
+}
+
+} // namespace
+
+// A post's date is the instant the writer gave, on a site in Beijing time and on one in UTC,
+// whether sent over XML-RPC or REST: read back by a second client, its UTC date is the instant and
+// its local date that instant in the site's zone. The site's zone is put back afterwards (other
+// runs may use the peer meanwhile; they find the zone they expect again within seconds).
+TEST(BlogPeerDates, PostDateIsTheInstantSentInEverySiteZone) {
+    SKIP_WITHOUT_PEER();
+    CTempHome home;
+    CFaultRecorder reporter;
+    CScopedReporter scope(reporter);
+    CHttpClient client;
+    const std::string original = PeerAppPassword().empty() ? "" : SiteTimeZone(client);
+    if (original.empty())
+        GTEST_SKIP() << "the peer's time zone setting cannot be read over REST";
+    // Put back however the test ends.
+    struct Restore {
+        CHttpClient& client;
+        std::string zone;
+        ~Restore() { EXPECT_TRUE(SetSiteTimeZone(client, zone)) << "restoring the peer's zone"; }
+    } restore{client, original};
+    // Yesterday, on a whole minute: a past date publishes at once.
+    const std::time_t when = (std::time(nullptr) - 86400) / 60 * 60;
+    std::vector<std::string> madeIds;
+    for (const auto& [zone, offset] : {std::pair<std::string, int>{"Asia/Shanghai", 8 * 3600},
+                                       std::pair<std::string, int>{"UTC", 0}}) {
+        ASSERT_TRUE(SetSiteTimeZone(client, zone)) << zone;
+        for (const char* type : {"MetaWeblog", "WordPress REST"}) {
+            auto api = CBlogApiFactory::Create(type);
+            api->Bind(PeerAccount("dates", type));
+            PostRequest post = api->MakeRequest();
+            post.title = "日期 " + zone + " " + type + " " + std::to_string(::getpid());
+            post.description = "<p>日期</p>";
+            post.postTime = when;
+            std::string postId;
+            ASSERT_EQ(api->NewPost(post, postId), 1) << ::testing::PrintToString(reporter.faults);
+            madeIds.push_back(postId);
+            const std::string seen =
+                client
+                    .Post(kPeerUrl,
+                          "<?xml version=\"1.0\"?><methodCall><methodName>metaWeblog.getPost"
+                          "</methodName><params><param><value><string>" +
+                              postId +
+                              "</string></value></param><param><value><string>admin</string>"
+                              "</value></param><param><value><string>quill-pass-1</string>"
+                              "</value></param></params></methodCall>",
+                          {{"Content-Type", "text/xml"}})
+                    .body;
+            EXPECT_EQ(DateMember(seen, "date_created_gmt"), CXmlRpcRequest::FormatGmtIsoDate(when))
+                << zone << " " << type;
+            EXPECT_EQ(DateMember(seen, "dateCreated"),
+                      CXmlRpcRequest::FormatGmtIsoDate(when + offset))
+                << zone << " " << type;
+        }
+    }
+    auto api = CBlogApiFactory::Create("MetaWeblog");
+    api->Bind(PeerAccount("dates", "MetaWeblog"));
+    for (const std::string& id : madeIds) {
+        PostRequest gone = api->MakeRequest();
+        gone.postId = id;
+        api->DeletePost(gone);
+    }
 }

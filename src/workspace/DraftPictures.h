@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The pictures of drafts. A picture put into an article is checked and copied into the program
+// directory (Storage/Pictures, named by its content, so the same picture is kept once) and the
+// article points at the copy with a file:// address: the draft shows it and survives the
+// original file being moved or deleted. Publishing uploads each local picture once and puts the
+// server's addresses in their place.
+class CDraftPictures {
+public:
+    // folder: where the copies are kept (DefaultFolder unless given).
+    explicit CDraftPictures(std::string folder = {});
+
+    // Checks the picture file and keeps a copy; gives the copy's file:// address. False with a
+    // reason naming the file when it cannot be read, is not a picture or is too large.
+    bool KeepFile(const std::string& path, std::string& address, std::string& reason) const;
+    // The same for a picture's bytes (pasted or dropped); name names it in a reason.
+    bool KeepBytes(std::string_view bytes, const std::string& name, std::string& address,
+                   std::string& reason) const;
+
+    // The file:// addresses of the pictures (img src) of the HTML, each once, in order.
+    static std::vector<std::string> LocalPictures(const std::string& html);
+    // The HTML with each address of the map in an img src replaced by its server address.
+    static std::string ReplaceAddresses(const std::string& html,
+                                        const std::map<std::string, std::string>& urls);
+    // The local path of a file:// address ("" when it is not one) and the reverse.
+    static std::string FilePath(const std::string& address);
+    static std::string FileAddress(const std::string& path);
+    // The picture's type by its first bytes (PNG, JPEG, GIF, WebP, BMP): its MIME type and its
+    // file ending, both "" when the bytes are no picture.
+    static std::string PictureType(std::string_view bytes, std::string* ending = nullptr);
+
+    static std::string DefaultFolder();
+    // What one picture may weigh: weblogs refuse larger uploads, and a draft is no photo store.
+    static constexpr std::size_t kMaxBytes = 20u * 1024 * 1024;
+
+private:
+    std::string m_folder;
+};
