@@ -114,13 +114,22 @@ std::string CXmlRpcRequest::FormatPubDate(std::time_t when) {
     return buffer;
 }
 
-std::string CXmlRpcRequest::FormatGmtIsoDate(std::time_t when) {
-    std::tm tm{};
-    gmtime_r(&when, &tm);
+namespace {
+
+// dateTime.iso8601's form, 20060307T09:05:00: no zone, which the member's name tells.
+std::string IsoDateOf(const std::tm& tm) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%d%.2d%.2dT%.2d:%.2d:%.2d", tm.tm_year + 1900,
                   tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     return buffer;
+}
+
+} // namespace
+
+std::string CXmlRpcRequest::FormatGmtIsoDate(std::time_t when) {
+    std::tm tm{};
+    gmtime_r(&when, &tm);
+    return IsoDateOf(tm);
 }
 
 bool CXmlRpcRequest::SetMember(CXmlDocument& doc, std::string_view structPattern,
@@ -148,10 +157,7 @@ bool CXmlRpcRequest::SetMember(CXmlDocument& doc, std::string_view structPattern
 std::string CXmlRpcRequest::FormatIsoDate(std::time_t when) {
     std::tm tm{};
     localtime_r(&when, &tm);
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%d%.2d%.2dT%.2d:%.2d:%.2d", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-    return buffer;
+    return IsoDateOf(tm);
 }
 
 std::string CXmlRpcRequest::TextProblem(std::string_view utf8) {

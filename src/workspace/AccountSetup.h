@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/jobs/JobRunner.h"
 #include "app/AccountStore.h"
 #include "blogclient/BlogTypes.h"
+#include "platform/jobs/JobRunner.h"
 
 #include <atomic>
 #include <functional>
