@@ -424,6 +424,9 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
         next.Attach(session);
         EXPECT_EQ(next.NoticeText(), QString::fromUtf8(CEditorWindow::kInterruptedNotice));
         ASSERT_TRUE(next.close());
+        // As the editor program does after its window closed: the category request still
+        // running uses the session, which goes first.
+        next.WaitForWorkers();
     }
     // Closed normally: no notice the time after; a page that cannot be read is named.
     ASSERT_EQ(CAccountStore::SetAccountField("甲", "editorindex", "\\Data\\Editor\\无\\index.html"),

@@ -16,9 +16,10 @@
 #include <QUrl>
 
 CPictureInput::CPictureInput(QAbstractScrollArea* edit, FileHandler onFile, ImageHandler onImage)
-    : QObject(edit), m_edit(edit), m_onFile(std::move(onFile)), m_onImage(std::move(onImage)) {
+    : QObject(edit), m_edit(edit), m_viewport(edit->viewport()), m_onFile(std::move(onFile)),
+      m_onImage(std::move(onImage)) {
     edit->installEventFilter(this);
-    edit->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
 }
 
 bool CPictureInput::Take(const QMimeData* data) {
@@ -50,8 +51,10 @@ bool CPictureInput::eventFilter(QObject* watched, QEvent* event) {
             return true;
     }
     // A double click on a picture opens the picture dialog.
-    auto* rich = qobject_cast<QTextEdit*>(m_edit);
-    if (rich && watched == m_edit->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    auto* rich = watched == m_viewport && event->type() == QEvent::MouseButtonDblClick
+                     ? qobject_cast<QTextEdit*>(m_edit)
+                     : nullptr;
+    if (rich) {
         const QTextCursor at =
             rich->cursorForPosition(static_cast<QMouseEvent*>(event)->position().toPoint());
         PictureLook look;
@@ -69,7 +72,7 @@ bool CPictureInput::eventFilter(QObject* watched, QEvent* event) {
     }
     // Files and pictures dragged over the text are taken here (the text would refuse them):
     // only the widget that took the drag gets the drop.
-    const bool onText = watched == m_edit->viewport() || watched == m_edit;
+    const bool onText = watched == m_viewport || watched == m_edit;
     if (onText && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
         auto* drag = static_cast<QDropEvent*>(event);
         const QMimeData* data = drag->mimeData();

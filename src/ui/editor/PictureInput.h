@@ -30,6 +30,9 @@ protected:
 
 private:
     QAbstractScrollArea* m_edit;
+    // Kept from the start: the filter still hears events while the text box is being destroyed,
+    // when it is no scroll area any more and cannot be asked for its viewport.
+    QWidget* m_viewport;
     FileHandler m_onFile;
     ImageHandler m_onImage;
 };
