@@ -7,6 +7,7 @@
 #include "blogclient/XmlRpcRequest.h"
 #include "blogclient/XmlRpcTransport.h"
 #include "platform/text/AsciiText.h"
+#include "platform/text/ReasonText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -242,9 +243,8 @@ int CWordPressRestApi::CallJson(const RestCall& call, std::string& text) {
                 CXmlRpcAnswer::FaultDescription(code, message + " (HTTP " +
                                                           std::to_string(reply.status) + ")"));
         } else {
-            HttpResponse response{.result = HttpResult::kOk, .status = reply.status};
             ReportErrorWithReason(kErrHttpStatus,
-                                  CXmlRpcTransport::FailureReason(response, "") + ": " +
+                                  CReasonText::HttpStatus(reply.status) + ": " +
                                       RouteUrl(m_account.xmlrpcurl, call.route, {}));
         }
         return 0;

@@ -588,13 +588,8 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const CCancelToken& sto
 }
 
 void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
-    const StopToken stop = JoinRound(0);
-    WalkInRound(start, depth, rule, stop);
-    LeaveRound();
-}
-
-void CReceiveScheduler::WalkInRound(int start, int depth, const WalkRule& rule,
-                                    const StopToken& stop) {
+    const RoundTicket ticket(*this, 0);
+    const StopToken& stop = ticket.stop;
     CFeedDatabase store(m_storePath);
     if (!store.OpenStore()) {
         // Without the store no channel can be received; each says so.
@@ -692,8 +687,7 @@ ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added,
         result.reason = "stopped";
     } else if (!job.outcome.ok) {
         result.outcome = Outcome::kFetchFailed;
-        result.reason =
-            job.outcome.ok || job.outcome.reason.empty() ? "stopped" : job.outcome.reason;
+        result.reason = job.outcome.reason.empty() ? "stopped" : job.outcome.reason;
     } else {
         result.outcome = Outcome::kStoreFailed;
         result.reason = CReasonText::Text(Reason::kStore, {store.GetLastError()});
@@ -725,13 +719,8 @@ void CReceiveScheduler::Finish(ChannelReceiveResult result, int feedId, CFeedDat
 }
 
 void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& request) {
-    const StopToken stop = JoinRound(1);
-    ReceiveInRound(index, request, stop);
-    LeaveRound();
-}
-
-void CReceiveScheduler::ReceiveInRound(int index, const ChannelRequest& request,
-                                       const StopToken& stop) {
+    const RoundTicket ticket(*this, 1);
+    const StopToken& stop = ticket.stop;
     CFeedDatabase store(m_storePath);
     int feedId = 0;
     ChannelRecord record = m_tree.Record(index);

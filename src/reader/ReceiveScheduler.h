@@ -234,8 +234,17 @@ private:
     bool Stopped() const;
     bool Stopped(const CCancelToken& round) const { return Stopped() || round.IsCancelled(); }
     // A receive joins the round (starting one when none runs) with the channels it takes, and
-    // gets the round's stop token; it leaves when it ended.
+    // gets the round's stop token; it leaves when it ended, whichever way it ends.
     StopToken JoinRound(int channels);
+    struct RoundTicket {
+        RoundTicket(CReceiveScheduler& scheduler, int channels)
+            : owner(scheduler), stop(scheduler.JoinRound(channels)) {}
+        ~RoundTicket() { owner.LeaveRound(); }
+        RoundTicket(const RoundTicket&) = delete;
+        RoundTicket& operator=(const RoundTicket&) = delete;
+        CReceiveScheduler& owner;
+        const StopToken stop;
+    };
     void AddToRound(int channels);
     void CountInRound(const ChannelReceiveResult& result);
     void NoteNewItems(const NewItemsNote& note);
@@ -244,7 +253,6 @@ private:
     // scheduler stops.
     void CatchUpSearchIndex(CFeedDatabase& store) const;
     void RunWalk(int start, int depth, const WalkRule& rule);
-    void WalkInRound(int start, int depth, const WalkRule& rule, const StopToken& stop);
     void CollectWalk(int item, int depth, const WalkRule& rule, CFeedDatabase& store,
                      const StopToken& stop, std::vector<Job>& jobs);
     // "host:port" of an address, lower-cased.
@@ -279,7 +287,6 @@ private:
     // file cannot be read: `rules list` says why).
     std::unique_ptr<CRuleFilter> LoadRules() const;
     void ReceiveOnRequest(int index, const ChannelRequest& request);
-    void ReceiveInRound(int index, const ChannelRequest& request, const StopToken& stop);
     void ShowImage(int index, int image);
     // The storage rule and count a merge of the channel applies.
     static std::pair<int, int> StorageRuleFor(const ChannelRecord& record,

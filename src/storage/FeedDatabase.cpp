@@ -3,6 +3,7 @@
 #include "storage/FeedMerge.h"
 
 #include "app/AppPaths.h"
+#include "platform/text/TextCodec.h"
 #include "storage/CppSQLite3Exception.h"
 #include "storage/FeedSearchIndex.h"
 #include "storage/ItemEnclosures.h"
@@ -531,29 +532,14 @@ int CFeedDatabase::GetTotals(int& feeds, int& items) {
 bool CFeedDatabase::CheckKeyword(const std::string& text) {
     // The keyword is typed text: bytes that are no UTF-8 or control characters are refused
     // rather than searched for.
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        bool valid = lead < 0x80 ? lead >= 0x20 && lead != 0x7F
-                                 : lead >= 0xC2 && lead <= 0xF4 && i + length <= text.size();
-        for (size_t k = 1; valid && k < length; ++k)
-            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        if (valid && length == 3) {
-            const unsigned char second = static_cast<unsigned char>(text[i + 1]);
-            valid = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second >= 0xA0);
-        } else if (valid && length == 4) {
-            const unsigned char second = static_cast<unsigned char>(text[i + 1]);
-            valid = !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second >= 0x90);
-        } else if (valid && length == 2) {
-            valid = !(lead == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0);
-        }
-        if (!valid) {
-            SetLastError(kInvalidKeywordText);
-            return false;
-        }
-        i += length;
+    bool valid = CTextCodec::IsValidUtf8(text);
+    for (size_t i = 0; valid && i < text.size();) {
+        const char32_t c = CTextCodec::NextCodePoint(text, i);
+        valid = c >= 0x20 && !(c >= 0x7F && c <= 0x9F); // no C0 or C1 control, no DEL
     }
-    return true;
+    if (!valid)
+        SetLastError(kInvalidKeywordText);
+    return valid;
 }
 
 int CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read) {

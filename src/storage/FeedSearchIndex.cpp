@@ -1,5 +1,6 @@
 #include "storage/FeedSearchIndex.h"
 
+#include "platform/text/TextCodec.h"
 #include "storage/CppSQLite3Exception.h"
 #include "storage/SearchTokenizer.h"
 #include "storage/SqlDatabase.h"
@@ -116,9 +117,9 @@ bool CFeedSearchIndex::Ensure(CSqlDatabase& db) {
     return true;
 }
 
-int64_t CFeedSearchIndex::Rebuild(CSqlDatabase& db) {
+void CFeedSearchIndex::Rebuild(CSqlDatabase& db) {
     if (!CSearchTokenizer::Register(db.Handle()))
-        return 0;
+        return;
     // One transaction: what is left of an index of earlier versions is dropped, the index is
     // read again from every row, and both queues are emptied.
     CTransaction transaction(db);
@@ -127,7 +128,6 @@ int64_t CFeedSearchIndex::Rebuild(CSqlDatabase& db) {
                      "DELETE FROM rss_search_pending; DELETE FROM rss_search_gone;"
                      "INSERT INTO rss_search (rss_search) VALUES ('optimize');");
     transaction.Commit();
-    return db.CompileStatement("SELECT count(*) FROM rss_data;").ExecScalar().value_or(0);
 }
 
 int64_t CFeedSearchIndex::PendingRows(CSqlDatabase& db, int64_t atMost) {
@@ -220,14 +220,8 @@ namespace {
 // True when every character of the (valid UTF-8) text is read in pairs.
 bool AllPaired(const std::string& text) {
     for (size_t i = 0; i < text.size();) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-        for (size_t k = 1; k < length && i + k < text.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        if (!CSearchTokenizer::IsPaired(c))
+        if (!CSearchTokenizer::IsPaired(CTextCodec::NextCodePoint(text, i)))
             return false;
-        i += length;
     }
     return true;
 }

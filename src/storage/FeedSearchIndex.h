@@ -58,8 +58,8 @@ public:
                                            bool inDescription);
 
     // Reads the whole index again from the items and empties the queues, in one transaction
-    // (the upkeep tool); returns the number of items indexed.
-    static int64_t Rebuild(CSqlDatabase& db);
+    // (when the store is compacted).
+    static void Rebuild(CSqlDatabase& db);
 
     static constexpr int64_t kCatchUpBatch = 5000;
     // A search folds a queue of up to this many rows into the index before it looks (a few

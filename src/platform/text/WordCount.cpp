@@ -1,31 +1,8 @@
 #include "platform/text/WordCount.h"
 
-namespace {
+#include "platform/text/TextCodec.h"
 
-// The next code point of text at pos (advanced past it); an invalid byte stands for itself.
-char32_t NextCodePoint(std::string_view text, size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    int length = lead < 0x80           ? 1
-                 : (lead >> 5) == 0x6  ? 2
-                 : (lead >> 4) == 0xE  ? 3
-                 : (lead >> 3) == 0x1E ? 4
-                                       : 0;
-    if (length == 0 || pos + length > text.size()) {
-        ++pos;
-        return lead;
-    }
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (int i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) {
-            ++pos;
-            return lead;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    pos += length;
-    return c;
-}
+namespace {
 
 bool IsSpace(char32_t c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v' || c == 0xA0 ||
@@ -61,7 +38,7 @@ WordCounts CWordCount::Count(std::string_view text) {
     bool inWord = false;
     for (size_t pos = 0; pos < text.size();) {
         const size_t start = pos;
-        const char32_t c = NextCodePoint(text, pos);
+        const char32_t c = CTextCodec::NextCodePoint(text, pos);
         const bool invalid = pos == start + 1 && c >= 0x80;
         if (IsSpace(c)) {
             inWord = false;
@@ -78,7 +55,7 @@ WordCounts CWordCount::Count(std::string_view text) {
         } else if ((c == '\'' || c == '-' || c == 0x2019) && inWord && pos < text.size()) {
             // Inside a word only when a letter follows: "don't", "e-mail".
             size_t after = pos;
-            inWord = IsWordCharacter(NextCodePoint(text, after));
+            inWord = IsWordCharacter(CTextCodec::NextCodePoint(text, after));
         } else {
             inWord = false;
         }

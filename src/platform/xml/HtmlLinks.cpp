@@ -1,30 +1,14 @@
 #include "platform/xml/HtmlLinks.h"
 
+#include "platform/text/AsciiText.h"
+
 #include "platform/xml/XmlDocument.h"
 
 #include <libxml/HTMLparser.h>
 
-#include <cctype>
 #include <memory>
 
 namespace {
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string Trimmed(std::string_view text) {
-    size_t start = 0;
-    size_t end = text.size();
-    while (start < end && std::isspace(static_cast<unsigned char>(text[start])))
-        ++start;
-    while (end > start && std::isspace(static_cast<unsigned char>(text[end - 1])))
-        --end;
-    return std::string(text.substr(start, end - start));
-}
 
 std::string Attribute(xmlNodePtr node, const char* name) {
     xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
@@ -32,7 +16,7 @@ std::string Attribute(xmlNodePtr node, const char* name) {
         return {};
     std::string text(reinterpret_cast<const char*>(value));
     xmlFree(value);
-    return Trimmed(text);
+    return std::string(Trim(text));
 }
 
 bool IsElement(xmlNodePtr node, const char* name) {
@@ -61,13 +45,13 @@ bool Resolve(HtmlLink& link, std::string_view base) {
 } // namespace
 
 bool CHtmlLinks::IsWebAddress(std::string_view url) {
-    const std::string lower = Lower(url.substr(0, 8));
+    const std::string lower = AsciiLower(url.substr(0, 8));
     return lower.starts_with("http://") || lower.starts_with("https://");
 }
 
 bool CHtmlLinks::HasRel(const HtmlLink& link, std::string_view name) {
-    const std::string rel = Lower(link.rel);
-    const std::string wanted = Lower(name);
+    const std::string rel = AsciiLower(link.rel);
+    const std::string wanted = AsciiLower(name);
     size_t start = 0;
     while (start < rel.size()) {
         size_t end = rel.find_first_of(" \t\r\n", start);
@@ -132,7 +116,7 @@ std::vector<HtmlLink> CHtmlLinks::FromHeader(std::string_view value, std::string
         const size_t close = value.find('>', pos);
         if (close == std::string_view::npos)
             break;
-        HtmlLink link{.href = Trimmed(value.substr(pos + 1, close - pos - 1))};
+        HtmlLink link{.href = std::string(Trim(value.substr(pos + 1, close - pos - 1)))};
         // The parameters run to the next comma outside quotes.
         size_t at = close + 1;
         bool quoted = false;
@@ -150,8 +134,8 @@ std::vector<HtmlLink> CHtmlLinks::FromHeader(std::string_view value, std::string
             size_t next = semi == std::string_view::npos ? params.size() : semi;
             std::string_view param = params.substr(p, next - p);
             if (size_t eq = param.find('='); eq != std::string_view::npos) {
-                const std::string name = Lower(Trimmed(param.substr(0, eq)));
-                std::string text = Trimmed(param.substr(eq + 1));
+                const std::string name = AsciiLower(Trim(param.substr(0, eq)));
+                std::string text = std::string(Trim(param.substr(eq + 1)));
                 if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
                     text = text.substr(1, text.size() - 2);
                 if (name == "rel")

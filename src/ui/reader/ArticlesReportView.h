@@ -94,7 +94,6 @@ public:
     // in front.
     void SetSideViews(QWidget* blogView, QWidget* favoritesView);
     void ShowSide(Side side);
-    Side ShownSide() const { return m_side; }
     // The caption bar above a favorites box's items: its path and count.
     void ShowBoxCaption(const QString& caption, int count);
 

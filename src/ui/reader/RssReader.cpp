@@ -31,10 +31,6 @@ void CWindowReceiveObserver::OnReloadList(int feedId) {
     PostToUi(&m_reader, [r = &m_reader, feedId] { emit r->ReloadList(feedId); });
 }
 
-void CWindowReceiveObserver::OnWalkEnd() {
-    PostToUi(&m_reader, [r = &m_reader] { emit r->WalkEnded(); });
-}
-
 void CWindowReceiveObserver::OnSettleReadMarks() {
     RunOnUi(
         &m_reader, [r = &m_reader] { r->SettleReadMarks(); }, &m_reader.m_stopping);

@@ -26,7 +26,6 @@ public:
     void OnRoundEnd(const ReceiveProgress& progress,
                     const std::vector<NewItemsNote>& announce) override;
     void OnReloadList(int feedId) override;
-    void OnWalkEnd() override;
     void OnSettleReadMarks() override;
     int SelectedItem() override;
     void OnChannelDone(const ChannelReceiveResult& result) override;
@@ -79,7 +78,6 @@ signals:
     void Progress(const ReceiveProgress& progress);
     void RoundEnded(const ReceiveProgress& progress, const std::vector<NewItemsNote>& announce);
     void ReloadList(int feedId);
-    void WalkEnded();
     // A channel's receive ended; a failure carries its reason.
     void ChannelDone(const ChannelReceiveResult& result);
     // Unread counts changed for many items at once (marking read): repaint the tree.
