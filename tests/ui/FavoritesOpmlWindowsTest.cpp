@@ -29,6 +29,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
@@ -143,6 +144,8 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
     // Received items dropped from the item list onto a box are copied into it.
     std::vector<FeedItem> received;
     ASSERT_NO_FATAL_FAILURE(ReceiveTwoItems(received));
+    ASSERT_TRUE(m_store.SetItemImportant(received[1].Ref(), 1));
+    received[1].isImportant = 1;
     CFeedItemModel model;
     model.SetItems(received);
     std::unique_ptr<QMimeData> dragged(model.mimeData({model.index(0, 0), model.index(1, 0)}));
@@ -150,6 +153,14 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
     tree.SelectIndex(a);
     ASSERT_EQ(list.topLevelItemCount(), 2);
     EXPECT_EQ(list.topLevelItem(0)->text(0), QStringLiteral("一"));
+    // The important mark came along and is shown, in the first place as in the channels' list.
+    EXPECT_EQ(list.header()->logicalIndex(0), CFavoriteItemList::kImportantColumn);
+    for (int row = 0; row < 2; ++row) {
+        QTreeWidgetItem* shown = list.topLevelItem(row);
+        EXPECT_EQ(shown->text(CFavoriteItemList::kImportantColumn),
+                  shown->text(0) == QStringLiteral("二") ? QStringLiteral("★") : QString())
+            << shown->text(0).toStdString();
+    }
 
     // Favorite items dropped on their own box stay; on another box they move.
     list.selectAll();

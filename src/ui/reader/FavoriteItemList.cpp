@@ -3,14 +3,17 @@
 #include "reader/RssFavorites.h"
 #include "ui/common/UiText.h"
 
+#include <QColor>
 #include <QHeaderView>
 #include <QMimeData>
 
 CFavoriteItemList::CFavoriteItemList(CRssFavorites& favorites, CFeedDatabase& store,
                                      QWidget* parent)
     : QTreeWidget(parent), m_favorites(favorites), m_store(store) {
-    setColumnCount(3);
-    setHeaderLabels({QStringLiteral("标题"), QStringLiteral("作者"), QStringLiteral("日期")});
+    setColumnCount(kColumnCount);
+    setHeaderLabels({QStringLiteral("标题"), QStringLiteral("作者"), QStringLiteral("日期"),
+                     QStringLiteral("★")});
+    headerItem()->setToolTip(kImportantColumn, QStringLiteral("重要"));
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -25,6 +28,11 @@ CFavoriteItemList::CFavoriteItemList(CRssFavorites& favorites, CFeedDatabase& st
     header()->resizeSection(1, 110);
     header()->resizeSection(2, 150);
     header()->setStretchLastSection(false);
+    // The important mark, kept when an item was copied here, stands first as in the channels'
+    // list.
+    header()->setSectionResizeMode(kImportantColumn, QHeaderView::Fixed);
+    header()->resizeSection(kImportantColumn, 24);
+    header()->moveSection(header()->visualIndex(kImportantColumn), 0);
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (!current)
             return;
@@ -46,6 +54,12 @@ void CFavoriteItemList::ShowBox(int box) {
             new QTreeWidgetItem(this, {ToQ(item.title), ToQ(item.author), ToQ(item.pubDate)});
         row->setData(0, kIdRole, item.id);
         row->setToolTip(0, ToQ(item.link));
+        if (item.isImportant) {
+            row->setText(kImportantColumn, QStringLiteral("★"));
+            row->setTextAlignment(kImportantColumn, Qt::AlignCenter);
+            row->setForeground(kImportantColumn, QColor(0xD0, 0x30, 0x20));
+            row->setToolTip(kImportantColumn, QStringLiteral("重要"));
+        }
     }
     blockSignals(false);
     emit BoxShown(box >= 0 ? ToQ(m_favorites.Tree().PathText(box, "/")) : QString(),

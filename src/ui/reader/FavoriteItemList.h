@@ -8,8 +8,8 @@
 class CRssFavorites;
 class CFeedDatabase;
 
-// The items of one favorites box, newest first, with title, author and date; no paging and no
-// read marks. It stands in the reading area where a channel's items are listed. Items are
+// The items of one favorites box, newest first, with title, author, date and the important
+// mark; no paging and no read marks. It stands in the reading area where a channel's items are listed. Items are
 // dragged from here onto another box to move them there.
 class CFavoriteItemList : public QTreeWidget {
     Q_OBJECT
@@ -17,6 +17,8 @@ public:
     // What a drag of favorite items carries: "box index|item id,item id,...".
     static constexpr const char* kMimeType = "application/x-quill-favorite-items";
     static constexpr int kIdRole = Qt::UserRole + 1;
+    // Columns by their logical index; the important mark is shown first.
+    enum Column { kTitleColumn, kAuthorColumn, kDateColumn, kImportantColumn, kColumnCount };
 
     CFavoriteItemList(CRssFavorites& favorites, CFeedDatabase& store, QWidget* parent = nullptr);
 
