@@ -325,9 +325,7 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         // What a killed compiler left is no book.
         if (result.started)
             std::filesystem::remove(output, ec);
-        return Fail(log, result.stopped == ProgramStop::kCancelled
-                             ? result.error
-                             : options.compiler + " " + result.error);
+        return Fail(log, result.error);
     }
     if (!result.started)
         return Fail(log, result.error + " (请安装 fp-utils)");
