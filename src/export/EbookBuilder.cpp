@@ -6,8 +6,6 @@
 #include "platform/text/ReasonText.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlText.h"
-#include "reader/ChannelTree.h"
-#include "storage/FeedDatabase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -229,14 +227,12 @@ std::string CEbookBuilder::DefaultFileName() {
     return "我的日志 " + LocalTime("%Y-%m-%d %H%M%S");
 }
 
-std::string CEbookBuilder::TooManyItemsQuestion(int count) {
-    return "您选择的项目文章数过多(" + std::to_string(count) +
-           "篇)，\r\n生成需要一些时间(太多的文章可能导致失败!)，\r\n要生成程序会只保留1000篇,"
-           "继续吗?";
-}
-
 std::string CEbookBuilder::WorkFolder() {
     return GetAppFilePath("Temp\\CHMTemp");
+}
+
+std::chrono::seconds CEbookBuilder::CompileTimeLimit(int articleCount) {
+    return std::chrono::seconds(600 + 60 * (std::max(articleCount, 0) / 1000));
 }
 
 bool CEbookBuilder::Fail(CEbookLog* log, std::string reason) {
@@ -317,17 +313,17 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         return Fail(log, "Data/CHMSkin/article.css: " + CFileUtil::LastErrorText());
     // 6., 7. Compile, in the working folder (the compiler finds the pages beside the project).
     say(">>编译 " + std::string(kProjectName));
-    const ProgramResult result =
-        CProgramRunner::Run(options.compiler, {kProjectName}, folder,
-                            {.cancel = options.cancel, .timeout = options.compileTimeout});
+    const std::chrono::seconds limit = options.compileTimeout.count() > 0
+                                           ? options.compileTimeout
+                                           : CompileTimeLimit(static_cast<int>(articles.size()));
+    const ProgramResult result = CProgramRunner::Run(options.compiler, {kProjectName}, folder,
+                                                     {.cancel = options.cancel, .timeout = limit});
     SayCompilerOutput(result.output, !result.Succeeded(), say);
     if (result.stopped != ProgramStop::kNone) {
         // What a killed compiler left is no book.
         if (result.started)
             std::filesystem::remove(output, ec);
-        return Fail(log, result.stopped == ProgramStop::kCancelled
-                             ? result.error
-                             : options.compiler + " " + result.error);
+        return Fail(log, result.error);
     }
     if (!result.started)
         return Fail(log, result.error + " (请安装 fp-utils)");
@@ -377,52 +373,4 @@ void CEbookBuilder::SayCompilerOutput(const std::string& output, bool failed,
         if (!labelled && failed)
             say("编译程序: " + line);
     }
-}
-
-int CEbookBuilder::LoadFolderArticles(CArticleDatabase& store, const std::string& account,
-                                      int folder, std::vector<EbookArticle>& articles,
-                                      std::vector<std::string>& categories) {
-    articles.clear();
-    categories.clear();
-    std::vector<ArticleRecord> records;
-    if (!store.GetArticlePage(folder, account, records, kFolderLimit, 0) ||
-        !store.GetFolderCategories(folder, account, categories))
-        return 0;
-    for (const ArticleRecord& record : records) {
-        articles.push_back({.title = record.title,
-                            .date = record.pubDate,
-                            .author = account,
-                            .category = record.category,
-                            .content = record.content});
-    }
-    return 1;
-}
-
-std::vector<EbookArticle> CEbookBuilder::FromFeedItems(const std::vector<FeedItem>& items) {
-    std::vector<EbookArticle> articles;
-    articles.reserve(items.size());
-    for (const FeedItem& item : items) {
-        articles.push_back({.title = item.title,
-                            .link = item.link,
-                            .date = item.pubDate,
-                            .author = item.author,
-                            .content = item.description});
-    }
-    return articles;
-}
-
-bool CEbookBuilder::LoadChannelItems(CChannelTree& tree, CFeedDatabase& store, int index,
-                                     int filter, std::vector<FeedItem>& items, std::string& error) {
-    items.clear();
-    int feedId = 0;
-    if (!tree.GetFeedId(index, feedId, store)) {
-        error = store.GetLastError();
-        return false;
-    }
-    int total = 0;
-    if (!store.GetItemPage(feedId, filter, true, items, total, 1 << 30, 0)) {
-        error = store.GetLastError();
-        return false;
-    }
-    return true;
 }

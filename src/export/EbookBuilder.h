@@ -1,16 +1,11 @@
 #pragma once
 
 #include "platform/http/CancelToken.h"
-#include "storage/ArticleDatabase.h"
-#include "storage/FeedItem.h"
 
 #include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
-
-class CChannelTree;
-class CFeedDatabase;
 
 // One page of an e-book, in the order the caller gives.
 struct EbookArticle {
@@ -40,8 +35,8 @@ struct EbookOptions {
     EbookContents contents = EbookContents::kFlat;
     // The help compiler: Free Pascal's chmcmd from PATH unless another program is named.
     std::string compiler = "chmcmd";
-    // How long the compiler may run (some 15 seconds make 1,000 articles; 9,999 is the most).
-    std::chrono::seconds compileTimeout{600};
+    // How long the compiler may run; 0: CompileTimeLimit of the book's size.
+    std::chrono::seconds compileTimeout{0};
     // Raised to stop the build: the pages stop being written, a running compiler is killed.
     const CCancelToken* cancel = nullptr;
 };
@@ -66,11 +61,6 @@ public:
 // file system knows it by.
 class CEbookBuilder {
 public:
-    // Feed channels hand over at most this many items (the caller asks first).
-    static constexpr int kFeedItemLimit = 1000;
-    // A weblog folder hands over at most this many articles.
-    static constexpr int kFolderLimit = 9999;
-
     // Finds the pictures of one article's content, appends the new ones to the list (an address
     // already listed keeps its number) and points the content at their files in the book.
     static void RewritePictures(std::string& content, std::vector<EbookPicture>& pictures);
@@ -97,13 +87,12 @@ public:
 
     // The file name offered for a new book: "我的日志 " and the local time as "%Y-%m-%d %H%M%S".
     static std::string DefaultFileName();
-    // The question asked before a channel with more than kFeedItemLimit items is bound.
-    static std::string TooManyItemsQuestion(int count);
-    static constexpr const char* kNoItemsText =
-        "您选择的显示项目没有文章!\r\n可选择该频道的全部项目.";
-    static constexpr const char* kEmptyBoxText = "您选择的收藏夹没有文章!\r\n";
     // The working folder, Temp/CHMTemp.
     static std::string WorkFolder();
+    // How long the compiler may run on a book of so many articles: ten minutes, and a minute
+    // more for every thousand articles (it takes some 15 seconds for a thousand; 9,999 is the
+    // most a book holds).
+    static std::chrono::seconds CompileTimeLimit(int articleCount);
 
     // Writes the working files and compiles the book; true when the compiler made it. Every step
     // and the compiler's own output go to the log; GetLastError() says why a build failed (a
@@ -112,19 +101,6 @@ public:
                const std::vector<std::string>& categories, const EbookOptions& options,
                CEbookLog* log);
     const std::string& GetLastError() const { return m_lastError; }
-
-    // The sources of a book.
-    // A weblog folder: its articles in store order (the account as author, no link) and the
-    // distinct categories of the folder.
-    static int LoadFolderArticles(CArticleDatabase& store, const std::string& account, int folder,
-                                  std::vector<EbookArticle>& articles,
-                                  std::vector<std::string>& categories);
-    // Feed items (a channel's, or a favorites box's): the item's title, link, date, author and
-    // text.
-    static std::vector<EbookArticle> FromFeedItems(const std::vector<FeedItem>& items);
-    // Every item of a channel the filter shows, newest first; false with the reason in error.
-    static bool LoadChannelItems(CChannelTree& tree, CFeedDatabase& store, int index, int filter,
-                                 std::vector<FeedItem>& items, std::string& error);
 
 private:
     bool Fail(CEbookLog* log, std::string reason);

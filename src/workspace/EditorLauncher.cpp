@@ -93,7 +93,8 @@ HandOffResult CEditorLauncher::StartEditor() {
         return {.ok = false, .reason = kMissingEditorText + m_editorPath};
     std::string error;
     // The editor is told the program directory: it may not be the one it would find by itself
-    // (quillmark --home DIR, quillmark-cli --home DIR).
+    // (quillmark --home DIR, quillmark-cli --home DIR). Only its start is waited for, and that
+    // under Start's time limit; the editor the user then keeps open is never stopped.
     if (!CProgramRunner::Start(m_editorPath, {"--home", GetModuleDir()}, &error))
         return {.ok = false, .reason = "无法启动编辑器程序: " + error};
     return {.ok = true, .reason = {}};

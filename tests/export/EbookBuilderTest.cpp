@@ -1,5 +1,4 @@
-#include "export/EbookBuilder.h"
-#include "export/PictureDownloader.h"
+#include "export/EbookMaker.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/process/ProgramRunner.h"
 #include "platform/text/TextCodec.h"
@@ -8,9 +7,10 @@
 
 #include "platform/LoopbackServer.h"
 
-#include <condition_variable>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -85,10 +85,10 @@ TEST(EbookProject, TheProjectFileLines) {
                     "0.html\r\n1.html\r\n[INFOTYPES]\r\n");
 }
 
-// Records the worker's reports and lets the test wait for its end.
-class CRecordingDownloads : public CPictureDownloadObserver {
+// Records what making a book reports, from whichever thread.
+class CRecordingDownloads : public CEbookObserver {
 public:
-    void OnDownloadLog(const std::string& line) override {
+    void OnLogLine(const std::string& line) override {
         std::lock_guard lock(m_lock);
         lines.push_back(line);
     }
@@ -96,25 +96,21 @@ public:
         std::lock_guard lock(m_lock);
         progress.push_back(std::to_string(done) + "/" + std::to_string(total));
     }
-    void OnDownloadsDone(bool wasCancelled) override {
+    void OnStage(EbookStage stage) override {
         std::lock_guard lock(m_lock);
-        finished = true;
-        cancelled = wasCancelled;
-        m_done.notify_all();
+        stages.push_back(stage);
     }
-    bool WaitDone(int seconds) {
-        std::unique_lock lock(m_lock);
-        return m_done.wait_for(lock, std::chrono::seconds(seconds), [&] { return finished; });
+    size_t LineCount() {
+        std::lock_guard lock(m_lock);
+        return lines.size();
     }
 
     std::vector<std::string> lines;
     std::vector<std::string> progress;
-    bool finished = false;
-    bool cancelled = false;
+    std::vector<EbookStage> stages;
 
 private:
     std::mutex m_lock;
-    std::condition_variable m_done;
 };
 
 class CBookLog : public CEbookLog {
@@ -173,16 +169,12 @@ TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
     ASSERT_EQ(pictures.size(), 3u);
 
     CRecordingDownloads downloads;
-    {
-        CPictureDownloader downloader(downloads);
-        downloader.SetProxy({.mode = HttpProxy::Mode::kDirect});
-        downloader.SetPause(std::chrono::milliseconds(0));
-        ASSERT_TRUE(downloader.Start(pictures));
-        ASSERT_TRUE(downloads.WaitDone(30));
-        EXPECT_EQ(downloader.Downloaded(), 2);
-        EXPECT_EQ(downloader.FailedCount(), 1);
-    }
-    EXPECT_FALSE(downloads.cancelled);
+    CPictureDownloader downloader(downloads);
+    downloader.SetProxy({.mode = HttpProxy::Mode::kDirect});
+    downloader.SetPause(std::chrono::milliseconds(0));
+    EXPECT_TRUE(downloader.Download(pictures, nullptr));
+    EXPECT_EQ(downloader.Downloaded(), 2);
+    EXPECT_EQ(downloader.FailedCount(), 1);
     EXPECT_EQ(downloads.lines.front(), ">>下载图片 " + m_server.Url("/pics/red.png") + " 中...");
     EXPECT_EQ(downloads.lines[1], ">>download complete.");
     EXPECT_EQ(downloads.lines.back(), ">>下载失败!");
@@ -297,20 +289,71 @@ TEST_F(EbookBuildTest, ShortChinesePagesCompile) {
               std::string::npos);
 }
 
-TEST_F(EbookBuildTest, ACancelledDownloadEndsAtOnce) {
+TEST(EbookSources, EmptySourcesAndTheFeedLimit) {
+    const EbookSourceResult none = CEbookMaker::FromFeedItems({}, "频道");
+    EXPECT_FALSE(none.ok);
+    EXPECT_TRUE(none.empty);
+    EXPECT_EQ(none.reason, CEbookMaker::kNoItemsText);
+
+    EbookSourceResult many = CEbookMaker::FromFeedItems(std::vector<FeedItem>(1001), "多");
+    ASSERT_TRUE(many.ok);
+    EXPECT_EQ(CEbookMaker::ItemsOverLimit(many.source), 1001);
+    CEbookMaker::KeepLimit(many.source);
+    EXPECT_EQ(many.source.articles.size(), 1000u);
+    EXPECT_EQ(CEbookMaker::ItemsOverLimit(many.source), 0);
+    // A weblog folder hands over what its load gave; it is not cut again.
+    EbookSource folder{.articles = std::vector<EbookArticle>(1001), .weblog = true};
+    EXPECT_EQ(CEbookMaker::ItemsOverLimit(folder), 0);
+}
+
+TEST_F(EbookBuildTest, MakingABookStopsWhenCancelled) {
+    // The downloads: a picture server that never answers, and a token raised while the first
+    // picture is under way.
     loopback::CSilentServer silent;
+    const std::string output = m_home.File("cancelled.chm");
+    EbookSource source{.articles = {{.title = "一",
+                                     .content = "<img src=\"" + silent.Url("/a.png") +
+                                                "\"><img src=\"" + silent.Url("/b.png") + "\">"}}};
+    CCancelToken cancel;
     CRecordingDownloads downloads;
-    CPictureDownloader downloader(downloads);
-    downloader.SetProxy({.mode = HttpProxy::Mode::kDirect});
-    ASSERT_TRUE(downloader.Start({{.source = silent.Url("/a.png"), .localName = "images/0.png"},
-                                  {.source = silent.Url("/b.png"), .localName = "images/1.png"}}));
-    EXPECT_FALSE(downloader.Start({}));
-    downloader.Cancel();
-    ASSERT_TRUE(downloads.WaitDone(10));
-    downloader.Join();
-    EXPECT_TRUE(downloads.cancelled);
-    EXPECT_FALSE(downloader.IsRunning());
-    EXPECT_EQ(downloader.Downloaded(), 0);
+    std::thread canceller([&] {
+        for (int i = 0; i < 1000 && downloads.LineCount() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        cancel.Cancel();
+    });
+    const EbookResult stopped =
+        CEbookMaker::Make(source,
+                          {.build = {.outputPath = output, .title = "T", .cancel = &cancel},
+                           .pictures = EbookPictures::kDownload},
+                          downloads);
+    canceller.join();
+    EXPECT_FALSE(stopped.made);
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_EQ(stopped.reason, "已取消");
+    EXPECT_EQ(stopped.picturesFetched, 0);
+    EXPECT_EQ(downloads.lines,
+              std::vector<std::string>{">>下载图片 " + silent.Url("/a.png") + " 中..."});
+    EXPECT_EQ(downloads.stages, std::vector<EbookStage>{EbookStage::kDownloading});
+    EXPECT_FALSE(CFileUtil::Exists(output));
+
+    // The compiler: one that hangs is stopped by the token, and what it left is no book.
+    const std::string compiler = m_home.File("hang");
+    WriteAll(compiler, "#!/bin/sh\necho started > \"" + output + "\"\nexec sleep 1000\n");
+    std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+    CCancelToken later;
+    std::thread compiling([&] {
+        for (int i = 0; i < 1000 && !CFileUtil::Exists(output); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        later.Cancel();
+    });
+    const EbookResult killed = CEbookMaker::Make(
+        source,
+        {.build = {.outputPath = output, .title = "T", .compiler = compiler, .cancel = &later}},
+        downloads);
+    compiling.join();
+    EXPECT_TRUE(killed.cancelled);
+    EXPECT_EQ(killed.reason, compiler + " 已取消");
+    EXPECT_FALSE(CFileUtil::Exists(output));
 }
 
 } // namespace

@@ -52,12 +52,22 @@ TEST(ProgramRunner, AProgramThatNeverEndsIsStoppedByItsTimeLimitAndReaped) {
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.Succeeded());
     EXPECT_EQ(result.stopped, ProgramStop::kTimedOut);
-    EXPECT_EQ(result.error, "超过 1 秒没有结束");
-    EXPECT_EQ(result.signal, SIGKILL);
+    EXPECT_EQ(result.error, "sh 超过 1 秒没有结束");
+    EXPECT_EQ(result.signal, SIGTERM) << "asked to end first";
     // Reaped: not even a zombie is left of the child.
     const pid_t pid = std::stoi(result.output);
     EXPECT_EQ(kill(pid, 0), -1);
     EXPECT_EQ(errno, ESRCH);
+
+    // One that will not hear of ending is killed after the grace; what it said on the way
+    // still arrives.
+    const ProgramResult deaf = CProgramRunner::Run(
+        "sh", {"-c", "trap 'echo not yet' TERM; echo $$; while :; do sleep 0.05; done"}, {},
+        {.timeout = std::chrono::seconds(1), .grace = std::chrono::milliseconds(500)});
+    EXPECT_EQ(deaf.stopped, ProgramStop::kTimedOut);
+    EXPECT_EQ(deaf.signal, SIGKILL);
+    EXPECT_NE(deaf.output.find("not yet"), std::string::npos) << deaf.output;
+    EXPECT_EQ(kill(std::stoi(deaf.output), 0), -1);
 }
 
 TEST(ProgramRunner, ACancelledProgramEndsWithItsChildren) {
@@ -81,12 +91,38 @@ TEST(ProgramRunner, ACancelledProgramEndsWithItsChildren) {
     runner.join();
     ASSERT_FALSE(child.empty());
     EXPECT_EQ(result.stopped, ProgramStop::kCancelled);
-    EXPECT_EQ(result.error, "已取消");
+    EXPECT_EQ(result.error, "sh 已取消");
     EXPECT_TRUE(Ended(std::stoi(child)));
     // A token raised before the start starts nothing.
     const ProgramResult late = CProgramRunner::Run("true", {}, {}, {.cancel = &cancel});
     EXPECT_FALSE(late.started);
-    EXPECT_EQ(late.error, "已取消");
+    EXPECT_EQ(late.error, "true 已取消");
+    std::string why;
+    EXPECT_FALSE(CProgramRunner::Start("true", {}, &why, {.cancel = &cancel}));
+    EXPECT_EQ(why, "true 已取消");
+    RemoveTree(dir);
+}
+
+TEST(ProgramRunner, AStartedProgramIsLeftRunningAndAFailedStartSaysWhy) {
+    // An editor the user keeps open: Start returns once it runs, and nothing stops it later.
+    const std::string dir = MakeTempDir();
+    std::string why;
+    ASSERT_TRUE(CProgramRunner::Start("sh",
+                                      {"-c", "echo $$ > " + dir + "/pid.tmp; mv " + dir +
+                                                 "/pid.tmp " + dir + "/pid; " + "exec sleep 1000"},
+                                      &why, {.timeout = std::chrono::seconds(1)}))
+        << why;
+    std::string pid;
+    for (int i = 0; i < 1000 && pid.empty(); ++i) {
+        pid = ReadAll(dir + "/pid");
+        if (pid.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(pid.empty());
+    EXPECT_EQ(kill(std::stoi(pid), 0), 0) << "left running once started";
+    kill(std::stoi(pid), SIGKILL);
+    EXPECT_FALSE(CProgramRunner::Start(dir, {}, &why));
+    EXPECT_NE(why.find(dir + ": "), std::string::npos) << why;
     RemoveTree(dir);
 }
 

@@ -51,12 +51,17 @@ TEST_F(BackupCommandsTest, ExportThenImportIntoAnotherAccountsDrafts) {
 
 TEST_F(BackupCommandsTest, EbooksOfAFolderAndOfAChannel) {
     loopback::CHttpServer server;
-    server.Server().Get("/feed.xml", [](const httplib::Request&, httplib::Response& r) {
-        r.set_content("<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss><channel><title>新闻</title>"
-                      "<item><title>头条新闻</title><link>http://n/1</link>"
-                      "<description>今日要闻</description></item></channel></rss>",
-                      "application/rss+xml");
-    });
+    for (const auto& [path, title] :
+         {std::pair{"/feed.xml", "头条新闻"}, std::pair{"/sport.xml", "体育快讯"}}) {
+        const std::string feed =
+            std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss><channel><title>c</title>"
+                        "<item><title>") +
+            title + "</title><link>http://n" + path + "</link><description>今日要闻</description>" +
+            "</item></channel></rss>";
+        server.Server().Get(path, [feed](const httplib::Request&, httplib::Response& r) {
+            r.set_content(feed, "application/rss+xml");
+        });
+    }
     server.Start();
     AddReceived({.title = "书中一篇", .content = "<p>书的正文</p>", .category = "随笔"});
 
@@ -70,17 +75,36 @@ TEST_F(BackupCommandsTest, EbooksOfAFolderAndOfAChannel) {
     EXPECT_NE(folder.out.find(">>编译 MyLogCHM.hhp"), std::string::npos);
     EXPECT_NE(folder.out.find("制作完成! 1 篇文章"), std::string::npos);
 
-    ASSERT_EQ(Run({"channel", "add", server.Url("/feed.xml"), "--title", "新闻"}).exitCode, 0);
-    ASSERT_EQ(Run({"receive", "新闻"}).exitCode, 0);
+    ASSERT_EQ(Run({"channel", "mkdir", "资讯"}).exitCode, 0);
+    ASSERT_EQ(
+        Run({"channel", "add", server.Url("/feed.xml"), "--title", "新闻", "--parent", "资讯"})
+            .exitCode,
+        0);
+    ASSERT_EQ(
+        Run({"channel", "add", server.Url("/sport.xml"), "--title", "体育", "--parent", "资讯"})
+            .exitCode,
+        0);
+    ASSERT_EQ(Run({"receive", "--all"}).exitCode, 0);
     CliResult channel =
-        Run({"ebook", "--channel", "新闻", "--title", "新闻合集", m_dir + "/b.chm"});
+        Run({"ebook", "--channel", "资讯/新闻", "--title", "新闻合集", m_dir + "/b.chm"});
     ASSERT_EQ(channel.exitCode, 0) << channel.err << channel.out;
+    EXPECT_NE(channel.out.find("制作完成! 1 篇文章"), std::string::npos);
     const ProgramResult unpacked =
         CProgramRunner::Run("extract_chmLib", {m_dir + "/b.chm", m_dir + "/b"});
     ASSERT_TRUE(unpacked.Succeeded()) << unpacked.output;
     EXPECT_NE(ReadAll(m_dir + "/b/0.html").find("&#22836;&#26465;"), std::string::npos); // 头条
     EXPECT_NE(CTextCodec::GbkToUtf8(ReadAll(m_dir + "/b/MyLogCHM.hhc")).find("头条新闻"),
               std::string::npos);
+
+    // A directory binds every channel below it, in tree order, as the window does.
+    CliResult directory =
+        Run({"ebook", "--channel", "资讯", "--title", "资讯合集", m_dir + "/d.chm"});
+    ASSERT_EQ(directory.exitCode, 0) << directory.err << directory.out;
+    EXPECT_NE(directory.out.find("制作完成! 2 篇文章"), std::string::npos);
+    ASSERT_TRUE(
+        CProgramRunner::Run("extract_chmLib", {m_dir + "/d.chm", m_dir + "/d"}).Succeeded());
+    const std::string contents = CTextCodec::GbkToUtf8(ReadAll(m_dir + "/d/MyLogCHM.hhc"));
+    EXPECT_LT(contents.find("头条新闻"), contents.find("体育快讯")) << contents;
 
     CliResult missing = Run({"ebook", "--channel", "没有", "--title", "x", m_dir + "/c.chm"});
     EXPECT_EQ(missing.exitCode, 1);

@@ -35,6 +35,46 @@ std::vector<char*> ArgvOf(std::vector<std::string>& texts) {
     return argv;
 }
 
+// Asks the program's process group to end, gives it the grace to do so (reading what it still
+// writes, so that a full pipe does not hold it up), then kills what is left of the group and
+// reaps the program. The program is reaped only after that kill: until then its pid names the
+// group and cannot be taken by another process.
+void Terminate(pid_t pid, int outFd, std::chrono::milliseconds grace, int& status,
+               std::string& output) {
+    kill(-pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    char buffer[4096];
+    while (std::chrono::steady_clock::now() < deadline) {
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == pid)
+            break;
+        if (outFd < 0) {
+            poll(nullptr, 0, kPollMilliseconds);
+            continue;
+        }
+        pollfd readable{.fd = outFd, .events = POLLIN, .revents = 0};
+        if (poll(&readable, 1, kPollMilliseconds) > 0) {
+            const ssize_t n = read(outFd, buffer, sizeof buffer);
+            if (n > 0)
+                output.append(buffer, static_cast<size_t>(n));
+            else if (n == 0 || errno != EINTR)
+                outFd = -1;
+        }
+    }
+    kill(-pid, SIGKILL);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// Why a program was stopped, after its name.
+std::string StopText(const std::string& program, ProgramStop stop, std::chrono::seconds timeout) {
+    if (stop == ProgramStop::kCancelled)
+        return program + " " + CReasonText::Text(Reason::kCancelled);
+    return program + " " +
+           CReasonText::Text(Reason::kProgramTimedOut, {std::to_string(timeout.count())});
+}
+
 } // namespace
 
 std::string CProgramRunner::FindInPath(const std::string& program) {
@@ -71,7 +111,7 @@ ProgramResult CProgramRunner::Run(const std::string& program,
     }
     if (limits.cancel && limits.cancel->IsCancelled()) {
         result.stopped = ProgramStop::kCancelled;
-        result.error = CReasonText::Text(Reason::kCancelled);
+        result.error = StopText(program, result.stopped, limits.timeout);
         return result;
     }
     int pipeFds[2];
@@ -168,13 +208,8 @@ ProgramResult CProgramRunner::Run(const std::string& program,
         if (result.stopped != ProgramStop::kNone)
             break;
     }
-    if (!reaped) {
-        // The whole group: a shell's children go with it.
-        kill(-pid, SIGKILL);
-        kill(pid, SIGKILL);
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
+    if (!reaped) // the whole group: a shell's children go with it
+        Terminate(pid, pipeOpen ? pipeFds[0] : -1, limits.grace, status, result.output);
     close(pipeFds[0]);
     int failure = 0;
     const bool execFailed = read(statusFds[0], &failure, sizeof failure) == sizeof failure;
@@ -190,16 +225,13 @@ ProgramResult CProgramRunner::Run(const std::string& program,
     } else if (WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     }
-    if (result.stopped == ProgramStop::kCancelled)
-        result.error = CReasonText::Text(Reason::kCancelled);
-    else if (result.stopped == ProgramStop::kTimedOut)
-        result.error =
-            CReasonText::Text(Reason::kProgramTimedOut, {std::to_string(limits.timeout.count())});
+    if (result.stopped != ProgramStop::kNone)
+        result.error = StopText(program, result.stopped, limits.timeout);
     return result;
 }
 
 bool CProgramRunner::Start(const std::string& program, const std::vector<std::string>& arguments,
-                           std::string* error) {
+                           std::string* error, const ProgramLimits& limits) {
     const auto fail = [error](const std::string& reason) {
         if (error)
             *error = reason;
@@ -208,10 +240,22 @@ bool CProgramRunner::Start(const std::string& program, const std::vector<std::st
     const std::string path = FindInPath(program);
     if (path.empty())
         return fail("找不到程序 " + program);
+    const std::chrono::seconds timeout =
+        limits.timeout.count() > 0 ? limits.timeout : kStartTimeout;
+    if (limits.cancel && limits.cancel->IsCancelled())
+        return fail(StopText(program, ProgramStop::kCancelled, timeout));
     std::vector<std::string> argvText = ArgumentList(path, arguments);
     std::vector<char*> argv = ArgvOf(argvText);
-    int statusFds[2]; // the program's errno when exec failed; closed unread by a good exec
-    if (pipe2(statusFds, O_CLOEXEC) != 0)
+    // The helpers' notes: the program's pid, or why it could not start. The pipe ends when the
+    // program runs (exec closes it) or has failed to.
+    struct Note {
+        int kind; // kNotePid, kNoteFailure
+        int value;
+    };
+    constexpr int kNotePid = 1;
+    constexpr int kNoteFailure = 2;
+    int notes[2];
+    if (pipe2(notes, O_CLOEXEC) != 0)
         return fail(std::strerror(errno));
 
     // Two forks: the first child starts the program and ends at once, so the program is
@@ -220,18 +264,17 @@ bool CProgramRunner::Start(const std::string& program, const std::vector<std::st
     const pid_t child = fork();
     if (child < 0) {
         const int failure = errno;
-        close(statusFds[0]);
-        close(statusFds[1]);
+        close(notes[0]);
+        close(notes[1]);
         return fail(std::strerror(failure));
     }
     if (child == 0) {
-        close(statusFds[0]);
+        close(notes[0]);
         const pid_t grandchild = fork();
         if (grandchild != 0) {
-            if (grandchild < 0) {
-                const int failure = errno;
-                (void)!write(statusFds[1], &failure, sizeof failure);
-            }
+            const Note note = grandchild < 0 ? Note{.kind = kNoteFailure, .value = errno}
+                                             : Note{.kind = kNotePid, .value = grandchild};
+            (void)!write(notes[1], &note, sizeof note);
             _exit(0);
         }
         setsid();
@@ -244,19 +287,52 @@ bool CProgramRunner::Start(const std::string& program, const std::vector<std::st
                 close(devNull);
         }
         execv(path.c_str(), argv.data());
-        const int failure = errno;
-        (void)!write(statusFds[1], &failure, sizeof failure);
+        const Note note{.kind = kNoteFailure, .value = errno};
+        (void)!write(notes[1], &note, sizeof note);
         _exit(127);
     }
-    close(statusFds[1]);
+    close(notes[1]);
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + timeout;
+    pid_t started = 0;
+    int failure = 0;
+    ProgramStop stop = ProgramStop::kNone;
+    for (bool ended = false; !ended;) {
+        if (limits.cancel && limits.cancel->IsCancelled()) {
+            stop = ProgramStop::kCancelled;
+            break;
+        }
+        if (Clock::now() >= deadline) {
+            stop = ProgramStop::kTimedOut;
+            break;
+        }
+        pollfd readable{.fd = notes[0], .events = POLLIN, .revents = 0};
+        if (poll(&readable, 1, kPollMilliseconds) <= 0)
+            continue;
+        Note note{};
+        const ssize_t n = read(notes[0], &note, sizeof note);
+        if (n == sizeof note) {
+            if (note.kind == kNotePid)
+                started = note.value;
+            else
+                failure = note.value;
+        } else if (n == 0 || errno != EINTR) {
+            ended = true;
+        }
+    }
+    close(notes[0]);
+    if (stop != ProgramStop::kNone) {
+        // It never began to run: nothing of it is worth a grace.
+        if (started > 0)
+            kill(started, SIGKILL);
+        kill(child, SIGKILL);
+    }
     while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
-    int failure = 0;
-    ssize_t n;
-    while ((n = read(statusFds[0], &failure, sizeof failure)) < 0 && errno == EINTR) {
-    }
-    close(statusFds[0]);
-    if (n == sizeof failure)
+    if (stop != ProgramStop::kNone)
+        return fail(StopText(program, stop, timeout));
+    if (failure != 0)
         return fail(program + ": " + std::strerror(failure));
     return true;
 }

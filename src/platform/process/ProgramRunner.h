@@ -17,6 +17,9 @@ enum class ProgramStop {
 struct ProgramLimits {
     const CCancelToken* cancel = nullptr; // read by Run; raising it stops the program
     std::chrono::seconds timeout{0};      // 0: no limit
+    // A program being stopped is asked to end (SIGTERM) and killed (SIGKILL) when it has not
+    // ended after this long.
+    std::chrono::milliseconds grace{2000};
 };
 
 // What a program that ran said and how it ended.
@@ -37,16 +40,21 @@ class CProgramRunner {
 public:
     // Waits for the program to end. workDir, when not empty, is its working directory. The
     // program runs in a process group of its own; when the limits' token is raised or its time
-    // is up, the whole group is killed and reaped, and the result says why ("已取消", "超过 N 秒
-    // 没有结束"). The token is looked at every few dozen milliseconds.
+    // is up, the whole group is asked to end, killed after the grace, and reaped, and the
+    // result says why, after the program's name ("chmcmd 已取消", "chmcmd 超过 N 秒没有结束").
+    // The token is looked at every few dozen milliseconds.
     static ProgramResult Run(const std::string& program, const std::vector<std::string>& arguments,
                              const std::string& workDir = {}, const ProgramLimits& limits = {});
-    // Starts the program and returns at once, without waiting for it: it runs in a session of
-    // its own with stdin, stdout and stderr on /dev/null (so it holds none of the caller's pipes)
-    // and is no child of the caller, so it leaves no zombie behind whenever it ends. False with
-    // the reason when it could not be started (not found, not executable, exec failed).
+    // Starts the program and returns as soon as it runs, without waiting for it to end: it runs
+    // in a session of its own with stdin, stdout and stderr on /dev/null (so it holds none of
+    // the caller's pipes) and is no child of the caller, so it leaves no zombie behind whenever
+    // it ends. Only the start is limited: when the program has not begun to run within the
+    // limits' time (kStartTimeout when none is given) or the token is raised before, it is
+    // stopped; once it runs, it is left alone however long it runs. False with the reason when it
+    // could not be started (not found, not executable, exec failed, too slow to start).
     static bool Start(const std::string& program, const std::vector<std::string>& arguments,
-                      std::string* error);
+                      std::string* error, const ProgramLimits& limits = {});
+    static constexpr std::chrono::seconds kStartTimeout{10};
     // The full path of a program found in PATH, "" when there is none.
     static std::string FindInPath(const std::string& program);
 };

@@ -4,15 +4,12 @@
 #include "app/Reporter.h"
 #include "cli/CliArguments.h"
 #include "export/ArticleBackup.h"
-#include "export/EbookBuilder.h"
-#include "export/PictureDownloader.h"
+#include "export/EbookMaker.h"
 #include "reader/ChannelTree.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
 
 #include <climits>
-#include <condition_variable>
-#include <mutex>
 #include <ostream>
 
 namespace {
@@ -32,40 +29,19 @@ bool AccountExists(const std::string& name) {
     return CAccountStore::GetAccount(name, account) != 0;
 }
 
-// Prints the lines of the download worker and of the build as they come.
-class CPrintingProgress : public CPictureDownloadObserver, public CEbookLog {
+// Prints the lines of the downloads and of the build as they come.
+class CPrintingProgress : public CEbookObserver {
 public:
     explicit CPrintingProgress(std::ostream& out) : m_out(out) {}
 
-    void OnDownloadLog(const std::string& line) override { Print(line); }
+    void OnLogLine(const std::string& line) override { m_out << line << "\n" << std::flush; }
     void OnDownloadProgress(int done, int total) override {
-        Print("图片 " + std::to_string(done) + "/" + std::to_string(total));
+        OnLogLine("图片 " + std::to_string(done) + "/" + std::to_string(total));
     }
-    void OnDownloadsDone(bool cancelled) override {
-        std::lock_guard lock(m_lock);
-        m_done = true;
-        m_cancelled = cancelled;
-        m_finished.notify_all();
-    }
-    void OnLogLine(const std::string& line) override { Print(line); }
-
-    bool WaitDownloads() {
-        std::unique_lock lock(m_lock);
-        m_finished.wait(lock, [&] { return m_done; });
-        return !m_cancelled;
-    }
+    void OnStage(EbookStage) override {}
 
 private:
-    void Print(const std::string& line) {
-        std::lock_guard lock(m_lock);
-        m_out << line << "\n" << std::flush;
-    }
-
     std::ostream& m_out;
-    std::mutex m_lock;
-    std::condition_variable m_finished;
-    bool m_done = false;
-    bool m_cancelled = false;
 };
 
 } // namespace
@@ -82,7 +58,8 @@ const char* CBackupCommands::UsageText() {
   backup import 账户 文件                     把备份文件 (或博客程序的 RSS/Atom) 导入草稿箱
   ebook (--account 账户 --folder N | --channel 路径 | --favorites 收藏夹编号)
         --title 标题 [--pictures] [--by-category] 输出.chm
-                                              生成 CHM 电子书 (--pictures 下载文章中的图片,
+                                              生成 CHM 电子书 (--channel 指定目录时包括其下
+                                              全部频道, --pictures 下载文章中的图片,
                                               --by-category 根据日志分类建立目录)
 )";
 }
@@ -154,8 +131,7 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
     if (title.empty())
         return Error("请输入标题!");
 
-    std::vector<EbookArticle> articles;
-    std::vector<std::string> categories;
+    EbookSourceResult chosen;
     if (args.Has("account")) {
         int folder = 0;
         if (!ParseFolder(args.Get("folder"), folder))
@@ -163,67 +139,53 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
         if (!AccountExists(args.Get("account")))
             return 1;
         CArticleDatabase store;
-        if (!store.OpenStore() || !CEbookBuilder::LoadFolderArticles(store, args.Get("account"),
-                                                                     folder, articles, categories))
+        if (!store.OpenStore())
             return Error(store.GetLastError());
-        if (articles.empty())
-            return Error(CArticleBackup::kEmptyFolderText);
+        chosen = CEbookMaker::FromFolder(store, args.Get("account"), folder);
     } else {
         CFeedDatabase store;
         if (!store.OpenStore())
             return Error(store.GetLastError());
-        std::vector<FeedItem> items;
         if (args.Has("channel")) {
             CChannelTree tree;
             if (!tree.Build())
                 return 1;
+            // A directory binds every channel below it, as in the window.
             const int index = tree.FindByPath(args.Get("channel"));
-            if (index < 0 || tree.Record(index).directory)
+            if (index < 0)
                 return Error("找不到频道: " + args.Get("channel"));
-            std::string error;
-            if (!CEbookBuilder::LoadChannelItems(tree, store, index, kItemFilterAll, items, error))
-                return Error(error);
-            if (items.empty())
-                return Error(CEbookBuilder::kNoItemsText);
+            chosen = CEbookMaker::FromChannel(tree, store, index, kItemFilterAll);
         } else {
             const std::string boxText = args.Get("favorites");
             int box = 0;
             if (!CCliArguments::ParseNumber(boxText, 0, INT_MAX, box))
                 return Error("收藏夹编号无效: " + boxText);
-            if (!store.GetFavoriteItems(box, true, items))
-                return Error(store.GetLastError());
-            if (items.empty()) {
-                std::string text = CEbookBuilder::kEmptyBoxText;
-                text.erase(text.find_last_not_of("\r\n") + 1);
-                return Error(text);
-            }
+            chosen = CEbookMaker::FromFavoriteBox(store, box);
         }
-        if (static_cast<int>(items.size()) > CEbookBuilder::kFeedItemLimit) {
-            // The window asks; here the answer is the window's Yes: the first 1000 are kept.
-            m_out << "文章数过多(" << items.size() << "篇), 只保留前 "
-                  << CEbookBuilder::kFeedItemLimit << " 篇\n";
-            items.resize(CEbookBuilder::kFeedItemLimit);
-        }
-        articles = CEbookBuilder::FromFeedItems(items);
     }
-
+    if (!chosen.ok) {
+        chosen.reason.erase(chosen.reason.find_last_not_of("\r\n") + 1);
+        return Error(chosen.reason);
+    }
+    if (const int count = CEbookMaker::ItemsOverLimit(chosen.source)) {
+        // The window asks; here the answer is the window's Yes: the first ones are kept.
+        m_out << CEbookMaker::KeptFirstText(count) << "\n";
+        CEbookMaker::KeepLimit(chosen.source);
+    }
+    const size_t count = chosen.source.articles.size();
     CPrintingProgress progress(m_out);
-    if (args.Has("pictures")) {
-        const std::vector<EbookPicture> pictures = CEbookBuilder::RewriteAllPictures(articles);
-        CPictureDownloader downloader(progress);
-        downloader.Start(pictures);
-        progress.WaitDownloads();
-        downloader.Join();
-    }
-    CEbookBuilder builder;
-    const EbookOptions options{.outputPath = args.positional[0],
-                               .title = title,
-                               .contents = args.Has("by-category") ? EbookContents::kByCategory
-                                                                   : EbookContents::kFlat};
-    if (!builder.Build(articles, categories, options, &progress)) {
-        m_err << "编译失败! " << builder.GetLastError() << "\n";
+    const EbookResult result = CEbookMaker::Make(
+        std::move(chosen.source),
+        {.build = {.outputPath = args.positional[0],
+                   .title = title,
+                   .contents =
+                       args.Has("by-category") ? EbookContents::kByCategory : EbookContents::kFlat},
+         .pictures = args.Has("pictures") ? EbookPictures::kDownload : EbookPictures::kLeaveOnline},
+        progress);
+    if (!result.made) {
+        m_err << "编译失败! " << result.reason << "\n";
         return 1;
     }
-    m_out << "制作完成! " << articles.size() << " 篇文章\n";
+    m_out << "制作完成! " << count << " 篇文章\n";
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/jobs/JobRunner.h"
 #include "storage/LocalStores.h"
 #include "ui/app/MainFrame.h"
 #include "ui/app/SingleInstance.h"
@@ -13,6 +14,7 @@
 #include "ui/common/MessageBox.h"
 #include "ui/common/QtTranslation.h"
 #include "ui/common/UiText.h"
+#include "ui/common/WindowJobs.h"
 #include "ui/common/WindowReporter.h"
 
 #include <QSocketNotifier>
@@ -54,6 +56,8 @@ CQuillApp::CQuillApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 CQuillApp::~CQuillApp() {
     m_frame.reset();
+    // The windows are gone and have cancelled their jobs: what is left of them ends here.
+    WindowJobs().Shutdown();
     SetReporter(nullptr);
 }
 

@@ -1,12 +1,11 @@
 #include "ui/export/EbookDialog.h"
 
-#include "export/ArticleBackup.h"
-#include "reader/ChannelTree.h"
+#include "platform/jobs/JobRunner.h"
 #include "reader/RssFavorites.h"
-#include "storage/FeedDatabase.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
 #include "ui/common/UiThread.h"
+#include "ui/common/WindowJobs.h"
 #include "ui/reader/RssReader.h"
 
 #include <QCheckBox>
@@ -20,32 +19,34 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <mutex>
-#include <thread>
 
-// One build: its own copy of the articles and options, the token that cancels it, and the way
-// back to the dialog while there is one. Shared by the dialog and the worker, so whichever ends
+// One build: its own copy of the source and the request, the token that cancels it, and the
+// way back to the dialog while there is one. Shared by the dialog and the job, so whichever ends
 // last frees it.
-class CEbookJob : public CEbookLog, public std::enable_shared_from_this<CEbookJob> {
+class CEbookJob : public CEbookObserver, public std::enable_shared_from_this<CEbookJob> {
 public:
-    CEbookJob(CEbookDialog* dialog, std::vector<EbookArticle> articles,
-              std::vector<std::string> categories, EbookOptions options)
-        : m_articles(std::move(articles)), m_categories(std::move(categories)),
-          m_options(std::move(options)), m_dialog(dialog) {
-        m_options.cancel = &m_cancel;
+    CEbookJob(CEbookDialog* dialog, EbookSource source, EbookRequest request)
+        : m_source(std::move(source)), m_request(std::move(request)), m_dialog(dialog) {
+        m_request.build.cancel = &m_cancel;
     }
 
-    // On the worker.
+    // On the runner's thread.
     void Run() {
-        CEbookBuilder builder;
-        const bool made = builder.Build(m_articles, m_categories, m_options, this);
-        Post([job = weak_from_this(), made, error = builder.GetLastError()](CEbookDialog& dialog) {
+        const EbookResult result = CEbookMaker::Make(std::move(m_source), m_request, *this);
+        Post([job = weak_from_this(), result](CEbookDialog& dialog) {
             // Not a build the dialog has let go since.
             if (const auto current = job.lock(); current && current == dialog.m_job)
-                dialog.Finish(made, error);
+                dialog.Finish(result);
         });
     }
     void OnLogLine(const std::string& line) override {
         Post([text = ToQ(line)](CEbookDialog& dialog) { dialog.AppendLog(text); });
+    }
+    void OnDownloadProgress(int done, int total) override {
+        Post([done, total](CEbookDialog& dialog) { dialog.OnProgress(done, total); });
+    }
+    void OnStage(EbookStage stage) override {
+        Post([stage](CEbookDialog& dialog) { dialog.OnStage(stage); });
     }
     // On the interface thread: no more reports reach the dialog, and the build stops.
     void Abandon() {
@@ -55,15 +56,16 @@ public:
     }
 
 private:
+    // The dialog cannot go while a report is being queued; a queued report whose dialog has
+    // gone is dropped by Qt.
     void Post(std::function<void(CEbookDialog&)> work) {
         std::lock_guard lock(m_lock);
         if (CEbookDialog* dialog = m_dialog)
             PostToUi(dialog, [dialog, work = std::move(work)] { work(*dialog); });
     }
 
-    const std::vector<EbookArticle> m_articles;
-    const std::vector<std::string> m_categories;
-    EbookOptions m_options;
+    EbookSource m_source;
+    EbookRequest m_request;
     CCancelToken m_cancel;
     std::mutex m_lock;
     CEbookDialog* m_dialog; // null once the dialog has let the build go
@@ -73,24 +75,12 @@ namespace {
 
 const char* kStatusHeader = "====================状态显示===================";
 
-// Every channel at or below the tree item, in tree order.
-void CollectChannels(CChannelTree& tree, int index, std::vector<int>& channels) {
-    const ChannelRecord record = tree.Record(index);
-    if (!record.alive)
-        return;
-    if (!record.directory) {
-        channels.push_back(index);
-        return;
-    }
-    for (int child : record.children)
-        CollectChannels(tree, child, channels);
-}
-
 } // namespace
 
-CEbookDialog::CEbookDialog(std::vector<EbookArticle> articles, std::vector<std::string> categories,
-                           bool weblog, const QString& suggestedTitle, QWidget* parent)
-    : QDialog(parent), m_articles(std::move(articles)), m_categories(std::move(categories)) {
+CEbookDialog::CEbookDialog(CJobRunner& jobs, EbookSource source, QWidget* parent)
+    : QDialog(parent), m_jobs(jobs), m_source(std::move(source)) {
+    const bool weblog = m_source.weblog;
+    const QString suggestedTitle = ToQ(m_source.suggestedTitle);
     setWindowTitle(QStringLiteral("生成CHM电子书"));
     auto* grid = new QGridLayout;
     m_browse = new QPushButton(QStringLiteral("保存为"));
@@ -137,8 +127,6 @@ CEbookDialog::CEbookDialog(std::vector<EbookArticle> articles, std::vector<std::
 }
 
 CEbookDialog::~CEbookDialog() {
-    m_gone->store(true);
-    m_downloader.reset();
     AbandonBuild();
 }
 
@@ -168,150 +156,102 @@ void CEbookDialog::Start() {
         return;
     }
     m_start->setEnabled(false);
-    if (!m_pictures->isChecked()) {
-        Build();
+    m_start->setText(QStringLiteral("编译中..."));
+    const EbookRequest request{.build = {.outputPath = ToStd(m_path->text().trimmed()),
+                                         .title = ToStd(m_title->text().trimmed()),
+                                         .contents = m_source.weblog && m_byCategory->isChecked()
+                                                         ? EbookContents::kByCategory
+                                                         : EbookContents::kFlat,
+                                         .compiler = m_compiler},
+                               .pictures = m_pictures->isChecked() ? EbookPictures::kDownload
+                                                                   : EbookPictures::kLeaveOnline};
+    AbandonBuild();
+    auto job = std::make_shared<CEbookJob>(this, m_source, request);
+    // The runner keeps the job alive until it is done, with or without the dialog.
+    if (!m_jobs.Submit([job](const CCancelToken&) { job->Run(); })) {
+        Finish({.made = false, .cancelled = false, .reason = "程序正在退出"});
         return;
     }
-    m_start->setText(QStringLiteral("下载图片..."));
-    const std::vector<EbookPicture> pictures = CEbookBuilder::RewriteAllPictures(m_articles);
-    m_progress->setRange(0, std::max<int>(1, static_cast<int>(pictures.size())));
-    m_progress->setValue(0);
-    m_progress->setVisible(true);
-    m_downloader = std::make_unique<CPictureDownloader>(*this);
-    m_downloader->Start(pictures);
+    m_job = std::move(job);
 }
 
-void CEbookDialog::Build() {
+void CEbookDialog::OnStage(EbookStage stage) {
+    if (stage == EbookStage::kDownloading) {
+        m_start->setText(QStringLiteral("下载图片..."));
+        m_progress->setRange(0, 1);
+        m_progress->setValue(0);
+        m_progress->setVisible(true);
+        return;
+    }
+    m_progress->setVisible(false);
     m_start->setText(QStringLiteral("编译中..."));
-    const EbookOptions options{.outputPath = ToStd(m_path->text().trimmed()),
-                               .title = ToStd(m_title->text().trimmed()),
-                               .contents = m_byCategory->isVisible() && m_byCategory->isChecked()
-                                               ? EbookContents::kByCategory
-                                               : EbookContents::kFlat,
-                               .compiler = m_compiler};
-    AbandonBuild();
-    m_job = std::make_shared<CEbookJob>(this, m_articles, m_categories, options);
-    // Detached: the worker keeps the job alive until it is done, with or without the dialog.
-    std::thread([job = m_job] { job->Run(); }).detach();
 }
 
-void CEbookDialog::Finish(bool made, const std::string& error) {
+void CEbookDialog::OnProgress(int done, int total) {
+    m_progress->setRange(0, std::max(total, 1));
+    m_progress->setValue(done);
+}
+
+void CEbookDialog::Finish(const EbookResult& result) {
     m_job.reset();
-    if (made) {
+    if (result.made) {
         m_start->setText(QStringLiteral("制作完成"));
         CMessageBox::Show(this, QStringLiteral("制作完成!"));
     } else {
         m_start->setText(QStringLiteral("开始生成"));
         m_start->setEnabled(true);
-        CMessageBox::Show(this, QStringLiteral("编译失败!\n") + ToQ(error), QString(), true);
+        CMessageBox::Show(this, QStringLiteral("编译失败!\n") + ToQ(result.reason), QString(),
+                          true);
     }
-    emit BuildFinished(made);
+    emit BuildFinished(result.made);
 }
 
 void CEbookDialog::AppendLog(const QString& line) {
     m_status->appendPlainText(line);
 }
 
-void CEbookDialog::OnDownloadLog(const std::string& line) {
-    auto gone = m_gone;
-    PostToUi(this, [this, gone, text = ToQ(line)] {
-        if (!*gone)
-            AppendLog(text);
-    });
-}
-
-void CEbookDialog::OnDownloadProgress(int done, int total) {
-    auto gone = m_gone;
-    PostToUi(this, [this, gone, done] {
-        if (!*gone)
-            m_progress->setValue(done);
-    });
-}
-
-void CEbookDialog::OnDownloadsDone(bool cancelled) {
-    auto gone = m_gone;
-    PostToUi(this, [this, gone, cancelled] {
-        if (*gone)
-            return;
-        if (m_downloader)
-            m_downloader->Join();
-        m_progress->setVisible(false);
-        if (!cancelled)
-            Build();
-    });
-}
-
 void CEbookDialog::reject() {
-    if (m_downloader) {
-        m_downloader->Cancel();
-        m_downloader->Join();
-    }
-    // A running compiler is killed by its worker, which the window does not wait for.
+    // The downloads and a running compiler are stopped by the job, which the window does not
+    // wait for.
     AbandonBuild();
     QDialog::reject();
 }
 
+void CEbookDialog::Open(QWidget* parent, EbookSourceResult chosen) {
+    if (!chosen.ok) {
+        CMessageBox::Show(parent, ToQ(chosen.reason), QString(), !chosen.empty);
+        return;
+    }
+    if (const int count = CEbookMaker::ItemsOverLimit(chosen.source)) {
+        if (!CMessageBox::Ask(parent, ToQ(CEbookMaker::TooManyItemsQuestion(count)),
+                              QStringLiteral("提示")))
+            return;
+        CEbookMaker::KeepLimit(chosen.source);
+    }
+    CEbookDialog dialog(WindowJobs(), std::move(chosen.source), parent);
+    dialog.exec();
+}
+
 void CEbookDialog::OpenForFolder(QWidget* parent, CArticleDatabase& store,
                                  const std::string& account, int folder) {
-    std::vector<EbookArticle> articles;
-    std::vector<std::string> categories;
-    if (!CEbookBuilder::LoadFolderArticles(store, account, folder, articles, categories)) {
-        CMessageBox::Show(parent, ToQ(store.GetLastError()), QString(), true);
-        return;
-    }
-    if (articles.empty()) {
-        CMessageBox::Show(parent, QString::fromUtf8(CArticleBackup::kEmptyFolderText));
-        return;
-    }
-    CEbookDialog dialog(std::move(articles), std::move(categories), true, QString(), parent);
-    dialog.exec();
+    Open(parent, CEbookMaker::FromFolder(store, account, folder));
 }
 
 void CEbookDialog::OpenForFeedItems(QWidget* parent, const std::vector<FeedItem>& items,
                                     const QString& suggestedTitle) {
-    if (items.empty()) {
-        CMessageBox::Show(parent, QString::fromUtf8(CEbookBuilder::kNoItemsText));
-        return;
-    }
-    std::vector<FeedItem> kept = items;
-    if (static_cast<int>(kept.size()) > CEbookBuilder::kFeedItemLimit) {
-        if (!CMessageBox::Ask(
-                parent, ToQ(CEbookBuilder::TooManyItemsQuestion(static_cast<int>(kept.size()))),
-                QStringLiteral("提示")))
-            return;
-        kept.resize(CEbookBuilder::kFeedItemLimit);
-    }
-    CEbookDialog dialog(CEbookBuilder::FromFeedItems(kept), {}, false, suggestedTitle, parent);
-    dialog.exec();
+    Open(parent, CEbookMaker::FromFeedItems(items, ToStd(suggestedTitle)));
 }
 
 void CEbookDialog::OpenForChannel(QWidget* parent, CRssReader& reader, int index) {
     if (index < 0)
         return;
-    std::vector<int> channels;
-    CollectChannels(reader.Tree(), index, channels);
-    std::vector<FeedItem> items;
-    for (int channel : channels) {
-        std::vector<FeedItem> part;
-        std::string error;
-        if (!CEbookBuilder::LoadChannelItems(reader.Tree(), reader.Store(), channel,
-                                             reader.View().Filter(), part, error)) {
-            CMessageBox::Show(parent, ToQ(error), QString(), true);
-            return;
-        }
-        items.insert(items.end(), part.begin(), part.end());
-    }
-    OpenForFeedItems(parent, items, ToQ(reader.Tree().Record(index).title));
+    Open(parent,
+         CEbookMaker::FromChannel(reader.Tree(), reader.Store(), index, reader.View().Filter()));
 }
 
 void CEbookDialog::OpenForFavoriteBox(QWidget* parent, CRssFavorites& favorites,
                                       CFeedDatabase& store, int box) {
-    std::vector<FeedItem> items;
-    if (!favorites.Items(box, items, store))
-        return; // the reason has been shown
-    if (items.empty()) {
-        CMessageBox::Show(parent, QString::fromUtf8(CEbookBuilder::kEmptyBoxText));
+    if (!favorites.IsBox(box))
         return;
-    }
-    OpenForFeedItems(parent, items, QString());
+    Open(parent, CEbookMaker::FromFavoriteBox(store, favorites.BoxId(box)));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "export/EbookBuilder.h"
-#include "export/PictureDownloader.h"
+#include "export/EbookMaker.h"
 
 #include <QDialog>
 #include <memory>
@@ -9,6 +8,7 @@
 class CArticleDatabase;
 class CEbookJob;
 class CFeedDatabase;
+class CJobRunner;
 class CRssFavorites;
 class CRssReader;
 class QCheckBox;
@@ -19,27 +19,27 @@ class QPushButton;
 
 // The dialog "生成CHM电子书": where the book goes, its title, whether the pictures are downloaded
 // into it and (for a weblog folder) whether its contents are grouped by category, with the
-// status box that shows the downloads and the compiler's output. The pictures are fetched on a
-// worker of the dialog's own, which closing the dialog cancels and joins (a cancelled transfer
-// ends within a fraction of a second). The book is compiled on a worker too (the compiler takes
-// some 15 seconds for 1,000 articles, too long for the window to stand still); closing the
-// dialog cancels that build, which kills the compiler, and does not wait for it: the worker
-// owns what it works on and ends by itself, its late reports dropped.
-class CEbookDialog : public QDialog, public CPictureDownloadObserver {
+// status box that shows the downloads and the compiler's output. The book is made by
+// CEbookMaker on a job of the runner the dialog is given (the compiler takes some 15 seconds
+// for 1,000 articles, too long for the window to stand still). Closing the dialog cancels that
+// job, which stops the downloads and the compiler, and does not wait for it: the job owns what
+// it works on and ends by itself on the runner, which outlives the dialog; its late reports are
+// dropped.
+class CEbookDialog : public QDialog {
     Q_OBJECT
 public:
-    // weblog: the articles are a weblog folder's (the category choice shows, the title starts as
-    // "我的日志"); otherwise the title starts as suggestedTitle, or "我的收藏".
-    CEbookDialog(std::vector<EbookArticle> articles, std::vector<std::string> categories,
-                 bool weblog, const QString& suggestedTitle, QWidget* parent = nullptr);
+    // jobs: where the book is made; it must outlive the dialog. A weblog folder's source shows
+    // the category choice and starts the title as "我的日志"; otherwise the title starts as the
+    // source's suggested title, or "我的收藏".
+    CEbookDialog(CJobRunner& jobs, EbookSource source, QWidget* parent = nullptr);
     ~CEbookDialog() override;
 
-    // The entry points. Each shows the dialog modally, or a message when there is nothing to
-    // bind. A weblog folder (the account tree and the article list call this):
+    // The entry points. Each shows the dialog modally (its book made on WindowJobs()), or a
+    // message when there is nothing to bind. A weblog folder (the account tree and the article
+    // list call this):
     static void OpenForFolder(QWidget* parent, CArticleDatabase& store, const std::string& account,
                               int folder);
-    // Feed items in their order: a favorites box's, or a channel's. More than 1000 items ask
-    // first and keep the first 1000.
+    // Feed items in their order. More than 1000 items ask first and keep the first 1000.
     static void OpenForFeedItems(QWidget* parent, const std::vector<FeedItem>& items,
                                  const QString& suggestedTitle);
     // The items of a channel of the tree (or of every channel below a directory) that the item
@@ -54,7 +54,7 @@ public:
     // The help compiler the book is made with (chmcmd unless set).
     void SetCompiler(const std::string& program) { m_compiler = program; }
     // What the book is made of.
-    const std::vector<EbookArticle>& Articles() const { return m_articles; }
+    const std::vector<EbookArticle>& Articles() const { return m_source.articles; }
     // The controls, for the tests.
     QLineEdit* PathEdit() const { return m_path; }
     QLineEdit* TitleEdit() const { return m_title; }
@@ -75,19 +75,19 @@ protected:
 private:
     friend class CEbookJob;
 
+    // Shows the dialog for the source, or why there is none; asks before a source over the
+    // limit is cut.
+    static void Open(QWidget* parent, EbookSourceResult chosen);
     void Browse();
-    void Build();
-    void Finish(bool made, const std::string& error);
-    // Cancels the build under way and lets its worker end without the dialog.
+    void OnStage(EbookStage stage);
+    void OnProgress(int done, int total);
+    void Finish(const EbookResult& result);
+    // Cancels the build under way and lets its job end without the dialog.
     void AbandonBuild();
     void AppendLog(const QString& line);
 
-    void OnDownloadLog(const std::string& line) override;
-    void OnDownloadProgress(int done, int total) override;
-    void OnDownloadsDone(bool cancelled) override;
-
-    std::vector<EbookArticle> m_articles;
-    std::vector<std::string> m_categories;
+    CJobRunner& m_jobs;
+    EbookSource m_source;
     QLineEdit* m_path = nullptr;
     QLineEdit* m_title = nullptr;
     QCheckBox* m_pictures = nullptr;
@@ -97,10 +97,7 @@ private:
     QPushButton* m_browse = nullptr;
     QPushButton* m_start = nullptr;
     QPushButton* m_cancel = nullptr;
-    std::unique_ptr<CPictureDownloader> m_downloader;
     std::string m_compiler = EbookOptions{}.compiler;
-    // The build under way or last made; its worker holds it too.
+    // The build under way; its job holds it too.
     std::shared_ptr<CEbookJob> m_job;
-    // Raised when the dialog goes, so late reports of the worker are dropped.
-    std::shared_ptr<std::atomic<bool>> m_gone = std::make_shared<std::atomic<bool>>(false);
 };

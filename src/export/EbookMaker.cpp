@@ -1,0 +1,155 @@
+#include "export/EbookMaker.h"
+
+#include "export/ArticleBackup.h"
+#include "platform/text/ReasonText.h"
+#include "reader/ChannelTree.h"
+#include "storage/ArticleDatabase.h"
+#include "storage/FeedDatabase.h"
+
+namespace {
+
+std::vector<EbookArticle> ArticlesOf(const std::vector<FeedItem>& items) {
+    std::vector<EbookArticle> articles;
+    articles.reserve(items.size());
+    for (const FeedItem& item : items) {
+        articles.push_back({.title = item.title,
+                            .link = item.link,
+                            .date = item.pubDate,
+                            .author = item.author,
+                            .content = item.description});
+    }
+    return articles;
+}
+
+EbookSourceResult Failed(std::string reason) {
+    return {.ok = false, .empty = false, .reason = std::move(reason), .source = {}};
+}
+
+EbookSourceResult Empty(std::string reason) {
+    return {.ok = false, .empty = true, .reason = std::move(reason), .source = {}};
+}
+
+// Every channel at or below the tree item, in tree order.
+void CollectChannels(CChannelTree& tree, int index, std::vector<int>& channels) {
+    const ChannelRecord record = tree.Record(index);
+    if (!record.alive)
+        return;
+    if (!record.directory) {
+        channels.push_back(index);
+        return;
+    }
+    for (int child : record.children)
+        CollectChannels(tree, child, channels);
+}
+
+} // namespace
+
+EbookSourceResult CEbookMaker::FromFolder(CArticleDatabase& store, const std::string& account,
+                                          int folder) {
+    EbookSourceResult result{.ok = true, .empty = false, .reason = {}, .source = {.weblog = true}};
+    std::vector<ArticleRecord> records;
+    if (!store.GetArticlePage(folder, account, records, kFolderLimit, 0) ||
+        !store.GetFolderCategories(folder, account, result.source.categories))
+        return Failed(store.GetLastError());
+    if (records.empty())
+        return Empty(CArticleBackup::kEmptyFolderText);
+    for (const ArticleRecord& record : records) {
+        result.source.articles.push_back({.title = record.title,
+                                          .date = record.pubDate,
+                                          .author = account,
+                                          .category = record.category,
+                                          .content = record.content});
+    }
+    return result;
+}
+
+EbookSourceResult CEbookMaker::FromChannel(CChannelTree& tree, CFeedDatabase& store, int index,
+                                           int filter) {
+    std::vector<int> channels;
+    if (index >= 0)
+        CollectChannels(tree, index, channels);
+    std::vector<FeedItem> items;
+    for (int channel : channels) {
+        int feedId = 0;
+        if (!tree.GetFeedId(channel, feedId, store))
+            return Failed(store.GetLastError());
+        std::vector<FeedItem> part;
+        int total = 0;
+        if (!store.GetItemPage(feedId, filter, true, part, total, 1 << 30, 0))
+            return Failed(store.GetLastError());
+        items.insert(items.end(), std::make_move_iterator(part.begin()),
+                     std::make_move_iterator(part.end()));
+    }
+    return FromFeedItems(items, index >= 0 ? tree.Record(index).title : std::string());
+}
+
+EbookSourceResult CEbookMaker::FromFavoriteBox(CFeedDatabase& store, int boxId) {
+    std::vector<FeedItem> items;
+    if (boxId != 0 && !store.GetFavoriteItems(boxId, true, items))
+        return Failed(store.GetLastError());
+    if (items.empty())
+        return Empty(kEmptyBoxText);
+    return FromFeedItems(items, {});
+}
+
+EbookSourceResult CEbookMaker::FromFeedItems(const std::vector<FeedItem>& items,
+                                             std::string suggestedTitle) {
+    if (items.empty())
+        return Empty(kNoItemsText);
+    return {.ok = true,
+            .empty = false,
+            .reason = {},
+            .source = {.articles = ArticlesOf(items),
+                       .categories = {},
+                       .weblog = false,
+                       .suggestedTitle = std::move(suggestedTitle)}};
+}
+
+int CEbookMaker::ItemsOverLimit(const EbookSource& source) {
+    const int count = static_cast<int>(source.articles.size());
+    return !source.weblog && count > kFeedItemLimit ? count : 0;
+}
+
+void CEbookMaker::KeepLimit(EbookSource& source) {
+    if (ItemsOverLimit(source))
+        source.articles.resize(kFeedItemLimit);
+}
+
+std::string CEbookMaker::TooManyItemsQuestion(int count) {
+    return "您选择的项目文章数过多(" + std::to_string(count) +
+           "篇)，\r\n生成需要一些时间(太多的文章可能导致失败!)，\r\n要生成程序会只保留1000篇,"
+           "继续吗?";
+}
+
+std::string CEbookMaker::KeptFirstText(int count) {
+    return "文章数过多(" + std::to_string(count) + "篇), 只保留前 " +
+           std::to_string(kFeedItemLimit) + " 篇";
+}
+
+EbookResult CEbookMaker::Make(EbookSource source, const EbookRequest& request,
+                              CEbookObserver& observer) {
+    EbookResult result;
+    const CCancelToken* cancel = request.build.cancel;
+    if (request.pictures == EbookPictures::kDownload) {
+        observer.OnStage(EbookStage::kDownloading);
+        const std::vector<EbookPicture> pictures =
+            CEbookBuilder::RewriteAllPictures(source.articles);
+        CPictureDownloader downloader(observer);
+        const bool finished = downloader.Download(pictures, cancel);
+        result.picturesFetched = downloader.Downloaded();
+        result.picturesFailed = downloader.FailedCount();
+        if (!finished) {
+            result.cancelled = true;
+            result.reason = CReasonText::Text(Reason::kCancelled);
+            return result;
+        }
+    }
+    observer.OnStage(EbookStage::kCompiling);
+    CEbookBuilder builder;
+    result.made = builder.Build(source.articles, source.categories, request.build, &observer);
+    if (!result.made) {
+        result.reason = builder.GetLastError();
+        result.cancelled = cancel && cancel->IsCancelled();
+    }
+    return result;
+}
