@@ -5,6 +5,7 @@
 #include "storage/ArticleDatabase.h"
 #include "workspace/ArticleObserver.h"
 #include "workspace/PostOptions.h"
+#include "workspace/WeblogLibrary.h"
 
 #include <array>
 #include <atomic>
@@ -70,7 +71,7 @@ struct FetchRequest {
 class CArticleOperations {
 public:
     // Makes the interface object bound to an account (nullptr after reporting why not).
-    using ApiFactory = std::function<std::unique_ptr<CBloggerApi>(const std::string& account)>;
+    using ApiFactory = WeblogApiFactory;
 
     // The store file (the program directory's Storage/blog.db unless given) and the observer
     // that hears about every operation.

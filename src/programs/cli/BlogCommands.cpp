@@ -4,10 +4,7 @@
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
 #include "app/Reporter.h"
-#include "blogclient/BlogApiFactory.h"
-#include "blogclient/MetaWeblogApi.h"
 #include "blogclient/MsnSpacesApi.h"
-#include "blogclient/XmlRpcRequest.h"
 #include "cli/CliCommands.h"
 #include "cli/CliJson.h"
 #include "platform/fs/FileUtil.h"
@@ -20,6 +17,7 @@
 #include "workspace/EditorLauncher.h"
 #include "workspace/WeblogDiscovery.h"
 
+#include "workspace/WeblogLibrary.h"
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -59,7 +57,7 @@ const char* kUsage = R"(
   article delete-remote 编号  从服务器删除文章, 移到 垃圾箱
   article edit 编号           在编辑器 (本程序旁的 quillmark-editor) 中打开文章
   categories 账户 [--json]    列出服务器上的分类
-  media upload 账户 文件      上传文件, 输出其地址
+  media upload 账户 文件      上传文件 (最大 20 MB, 类型由文件开头的字节决定), 输出其地址
 )";
 
 void Message(const std::string& text) {
@@ -109,26 +107,6 @@ std::string OneLine(const std::string& text) {
         line += c == '\n' ? ' ' : c;
     }
     return line;
-}
-
-std::string MimeType(const std::string& file) {
-    static const std::pair<const char*, const char*> kTypes[] = {
-        {"png", "image/png"},         {"jpg", "image/jpeg"},      {"jpeg", "image/jpeg"},
-        {"gif", "image/gif"},         {"bmp", "image/bmp"},       {"webp", "image/webp"},
-        {"svg", "image/svg+xml"},     {"ico", "image/x-icon"},    {"mp3", "audio/mpeg"},
-        {"ogg", "audio/ogg"},         {"wav", "audio/wav"},       {"mp4", "video/mp4"},
-        {"pdf", "application/pdf"},   {"zip", "application/zip"}, {"txt", "text/plain"},
-        {"htm", "text/html"},         {"html", "text/html"},      {"css", "text/css"},
-        {"doc", "application/msword"}};
-    size_t dot = file.find_last_of('.');
-    if (dot != std::string::npos && file.find('/', dot) == std::string::npos) {
-        const std::string ext = AsciiLower(file.substr(dot + 1));
-        for (const auto& [e, type] : kTypes) {
-            if (ext == e)
-                return type;
-        }
-    }
-    return "application/octet-stream";
 }
 
 // Reads every byte of a file named on the command line.
@@ -566,42 +544,25 @@ int CBlogCommands::ArticleDeleteRemote(const std::string& idText) {
 }
 
 int CBlogCommands::Categories(const std::string& name) {
-    auto api = CBlogApiFactory::CreateForAccount(name);
-    if (!api)
-        return 1;
-    auto* metaWeblog = dynamic_cast<CMetaWeblogApi*>(api.get());
-    if (!metaWeblog)
-        return Refuse("Blogger 接口没有分类");
-    CategoryList list;
-    if (!metaWeblog->GetCategories(list))
-        return 1;
+    const CategoriesResult result = CWeblogLibrary().FetchCategories(name);
+    if (!result.ok)
+        return Refuse(result.reason);
     if (m_json) {
         CliJson rows = CliJson::array();
-        for (const CategoryEntry& c : list)
+        for (const CategoryEntry& c : result.categories)
             rows.push_back({{"name", c.name}, {"id", c.id}});
         PrintJson(m_out, rows);
         return 0;
     }
-    for (const CategoryEntry& c : list)
+    for (const CategoryEntry& c : result.categories)
         m_out << c.name << (c.id.empty() ? "" : "\t" + c.id) << "\n";
     return 0;
 }
 
 int CBlogCommands::MediaUpload(const std::string& name, const std::string& file) {
-    auto api = CBlogApiFactory::CreateForAccount(name);
-    if (!api)
-        return 1;
-    auto* metaWeblog = dynamic_cast<CMetaWeblogApi*>(api.get());
-    if (!metaWeblog)
-        return Refuse("Blogger 接口不能上传文件");
-    std::string data;
-    if (!ReadInputFile(file, data))
-        return 1;
-    std::string fileName = file.substr(file.find_last_of('/') + 1);
-    std::string url;
-    if (!metaWeblog->NewMediaObject(CTextCodec::ToUtf8Lenient(fileName), MimeType(fileName),
-                                    CXmlRpcRequest::Base64Encode(data), url))
-        return 1;
-    m_out << url << "\n";
+    const UploadResult result = CWeblogLibrary().Upload(name, file);
+    if (!result.ok)
+        return Refuse(result.reason);
+    m_out << result.url << "\n";
     return 0;
 }
