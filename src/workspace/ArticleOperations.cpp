@@ -6,6 +6,7 @@
 #include "blogclient/BloggerApi.h"
 #include "blogclient/XmlRpcRequest.h"
 #include "reader/FeedDate.h"
+#include "workspace/FolderActions.h"
 #include "workspace/ReasonRecorder.h"
 
 #include <algorithm>
@@ -676,8 +677,9 @@ LocalOutcome CArticleOperations::DeleteLocal(const std::vector<int>& articleIds)
     for (int id : articleIds) {
         ArticlePlace place;
         bool done = store.GetArticlePlace(id, place) &&
-                    (place.folder == kFolderTrash ? store.DeleteArticle(id)
-                                                  : store.SetArticleFolder(id, kFolderTrash));
+                    (FolderActionsOf(ArticleFolderOf(place.folder)).deleteForGood
+                         ? store.DeleteArticle(id)
+                         : store.SetArticleFolder(id, kFolderTrash));
         if (!done) {
             outcome.ok = false;
             outcome.reason = store.GetLastError();
@@ -764,10 +766,19 @@ LocalOutcome CArticleOperations::NewDraft(const std::string& account,
         outcome.ok = false;
     } else if (!store.InsertArticle(kFolderDrafts, account, draft)) {
         outcome.ok = false;
+    std::vector<ArticlePlace> places;
         outcome.reason = store.GetLastError();
     } else {
         outcome.affected = 1;
         outcome.newIds.push_back(static_cast<int>(store.GetLastInsertId()));
+        // Checked for all before any moves: a refused move leaves every article where it was.
+        if (transfer == Transfer::kMove && !FolderActionsOf(ArticleFolderOf(place.folder)).moveAway)
+            return refuse(kNotMovableText);
+        places.push_back(std::move(place));
+    }
+    for (size_t i = 0; i < articleIds.size(); ++i) {
+        const int id = articleIds[i];
+        const ArticlePlace& place = places[i];
         outcome.changedFolders.push_back({.account = account, .folder = kFolderDrafts});
     }
     return outcome;

@@ -88,11 +88,11 @@ public:
     // Fetches recent posts into the account's 已收日志; the copies of those posts already there
     // (by post id) give way to the fetched ones.
     OperationStart StartFetch(const FetchRequest& request);
-    // Publishes articles of 草稿箱 or 垃圾箱, or an edited article of any folder, one after the
-    // other: a new post, or an edit of the post when the article has a post id (except in
-    // 垃圾箱, where a post id is that of a post deleted on the server: a new post again). Each
-    // published article moves to 已发日志 of its account with its post id; a failed one stays
-    // where it is.
+    // Publishes articles of 草稿箱 or 垃圾箱 (FolderActions::publish), or an edited article of any
+    // folder, one after the other: a new post, or an edit of the post when the article has a
+    // post id (except in 垃圾箱, where a post id is that of a post deleted on the server: a new
+    // post again). Each published article moves to 已发日志 of its account with its post id; a
+    // failed one stays where it is.
     // options: a post's options (the editor's side panel) by article id.
     OperationStart StartPublish(const std::vector<int>& articleIds,
                                 std::map<int, PostOptions> options = {});
@@ -102,8 +102,8 @@ public:
     // 已发日志 with its own post id and the current local time. Each account's result is
     // reported as soon as it is known.
     OperationStart StartPublishToAccounts(int articleId, const std::vector<std::string>& accounts);
-    // Deletes the posts of articles of 已收日志 or 已发日志 on the server, one after the other;
-    // each one deleted moves to 垃圾箱 of its account.
+    // Deletes the posts of articles of 已收日志 or 已发日志 (FolderActions::deleteOnServer) on the
+    // server, one after the other; each one deleted moves to 垃圾箱 of its account.
     OperationStart StartDeleteOnServer(const std::vector<int>& articleIds);
 
     // Stops an operation: no further step starts and a transfer under way is aborted. The
@@ -127,7 +127,8 @@ public:
     // New articles in the folder of the account (title, category, content, date), without
     // post id, so publishing them makes new posts.
     LocalOutcome Copy(const std::vector<int>& articleIds, const FolderRef& to);
-    // The articles themselves to the folder of the account; they keep their ids. Within one
+    // The articles themselves to the folder of the account; they keep their ids. Refused, with
+    // nothing moved, when one lies in a folder that keeps its articles (FolderActions). Within one
     // account they keep their post ids; moved to another account they lose them (the post is on
     // the old account's weblog), so publishing them there makes new posts.
     LocalOutcome Move(const std::vector<int>& articleIds, const FolderRef& to);

@@ -147,6 +147,32 @@ TEST_F(BlogCommandsTest, PublishRefusesControlCharactersBeforeSending) {
     }
 }
 
+// Which folders may be published or moved away is the window's rule: a post of the weblog is
+// not sent again from 已发日志 (to its own account or others), a received copy is copied, not
+// moved.
+TEST_F(BlogCommandsTest, OnlyDraftsAndTrashArePublishedAndReceivedCopiesStay) {
+    ASSERT_EQ(Run(AccountAddArgs("甲")).exitCode, 0);
+    WriteAll(m_dir + "/body.html", "x");
+    ASSERT_EQ(Run({"article", "new", "甲", "--title", "t", "--content-file", m_dir + "/body.html"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(Run({"article", "move", "1", "--to", "甲", "--folder", "2"}).exitCode, 0);
+    for (const std::vector<std::string>& publish :
+         {std::vector<std::string>{"article", "publish", "1"},
+          {"article", "publish", "1", "--to", "甲"}}) {
+        CliResult refused = Run(publish);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_EQ(refused.err, "只能发布草稿箱或垃圾箱中的文章\n");
+        EXPECT_EQ(refused.out, "");
+    }
+    ASSERT_EQ(Run({"article", "move", "1", "--to", "甲", "--folder", "1"}).exitCode, 0);
+    CliResult stays = Run({"article", "move", "1", "--to", "甲", "--folder", "3"});
+    EXPECT_EQ(stays.exitCode, 1);
+    EXPECT_EQ(stays.err, "已收日志中的文章不能转移 (可以复制)\n");
+    EXPECT_EQ(Run({"article", "copy", "1", "--to", "甲", "--folder", "3"}).exitCode, 0);
+    EXPECT_NE(Run({"articles", "甲", "--folder", "1"}).out.find("\tt\n"), std::string::npos);
+}
+
 // Categories and uploads are the editor's use-case too: the categories the cli fetched are the
 // list the editor offers at its next start, and a file either would refuse is refused by both in
 // the same words, before anything is sent.

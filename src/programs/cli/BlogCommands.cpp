@@ -15,14 +15,16 @@
 #include "workspace/AccountSetup.h"
 #include "workspace/ArticleOperations.h"
 #include "workspace/EditorLauncher.h"
+#include "workspace/FolderActions.h"
 #include "workspace/WeblogDiscovery.h"
-
 #include "workspace/WeblogLibrary.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <ostream>
 
 namespace {
@@ -44,13 +46,13 @@ const char* kUsage = R"(
                               列出一个文件夹的文章 (1 已收日志, 2 已发日志, 3 草稿箱, 4 垃圾箱)
   article new 账户 --title 标题 [--category 分类] [--tags 标签,标签] --content-file 文件
                               在 草稿箱 中新建文章, 输出其编号
-  article publish 编号        发布文章 (有服务器编号的文章则修改服务器上的那篇), 移到 已发日志,
-                              输出文章在服务器上的编号
+  article publish 编号        发布 草稿箱 或 垃圾箱 中的文章 (有服务器编号的文章则修改服务器上的那篇),
+                              移到 已发日志, 输出文章在服务器上的编号
   article publish 编号 --to 账户[,账户...]
                               同时发布到几个账户 (最多 5 个), 每个账户一行: 账户 和 文章编号,
                               或 发送失败! 和原因; 有一个失败则退出码非零
   article move 编号 --to 账户 --folder 1|2|3|4
-                              把文章转移到一个账户的文件夹
+                              把文章转移到一个账户的文件夹 (已收日志 中的文章不能转移)
   article copy 编号 --to 账户 --folder 1|2|3|4
                               把文章复制到一个账户的文件夹 (副本没有服务器编号), 输出副本的编号
   article rm 编号             删除文章: 移到 垃圾箱, 在 垃圾箱 中则彻底删除
@@ -79,9 +81,12 @@ bool ParseId(const std::string& text, int& id) {
     return true;
 }
 
-// The folder of --folder, 1 已收日志 to 4 垃圾箱; false for anything else.
-bool ParseFolder(const std::string& text, int& folder) {
-    return CCliArguments::ParseNumber(text, kFolderReceived, kFolderTrash, folder);
+// The folder of --folder, 1 已收日志 to 4 垃圾箱; nullopt for anything else.
+std::optional<ArticleFolder> ParseFolder(const std::string& text) {
+    int code = 0;
+    if (!CCliArguments::ParseNumber(text, kFolderReceived, kFolderTrash, code))
+        return std::nullopt;
+    return ArticleFolderOf(code);
 }
 
 // The words of "A,B,C", each trimmed; empty words are kept, for the layer to refuse.
@@ -381,8 +386,8 @@ int CBlogCommands::PostsFetch(const Arguments& a) {
 
 int CBlogCommands::Articles(const Arguments& a) {
     const std::string& name = a.positional[0];
-    int folder = 0;
-    if (!ParseFolder(a.Get("folder"), folder))
+    const std::optional<ArticleFolder> folder = ParseFolder(a.Get("folder"));
+    if (!folder)
         return Usage();
     AccountRecord account;
     if (!CAccountStore::GetAccount(name, account))
@@ -391,7 +396,8 @@ int CBlogCommands::Articles(const Arguments& a) {
     CArticleOperations operations(collector);
     std::vector<ArticleRecord> list;
     std::string reason;
-    if (!operations.GetArticles({.account = name, .folder = folder}, 0, 9999, list, reason))
+    if (!operations.GetArticles({.account = name, .folder = FolderCode(*folder)}, 0, 9999, list,
+                                reason))
         return Refuse(reason);
     if (m_json) {
         CliJson rows = CliJson::array();
@@ -455,8 +461,8 @@ int CBlogCommands::ArticlePublish(const std::string& idText) {
         return 1;
     // Published and received articles are on the server already; what the editor changed in
     // them is published by the window's edit.
-    if (place.folder != kFolderDrafts && place.folder != kFolderTrash)
-        return Refuse("只能发布草稿箱或垃圾箱中的文章");
+    if (!FolderActionsOf(ArticleFolderOf(place.folder)).publish)
+        return Refuse(kNotPublishableText);
     OperationResult result =
         RunOperation([&](CArticleOperations& operations) { return operations.StartPublish({id}); });
     if (!result.Ok())
@@ -477,8 +483,12 @@ int CBlogCommands::ArticleEdit(const std::string& idText) {
 
 int CBlogCommands::ArticlePublishTo(const std::string& idText, const std::string& to) {
     int id = 0;
-    if (!ParseId(idText, id))
+    ArticlePlace place;
+    if (!FindArticle(idText, id, place))
         return 1;
+    // As from the window's list: a post of the weblog is not sent again as a new one.
+    if (!FolderActionsOf(ArticleFolderOf(place.folder)).publish)
+        return Refuse(kNotPublishableText);
     std::vector<std::string> accounts = SplitList(to);
     OperationResult result = RunOperation([&](CArticleOperations& operations) {
         return operations.StartPublishToAccounts(id, accounts);
@@ -510,10 +520,10 @@ int CBlogCommands::ArticleTransfer(const std::string& how, const Arguments& a) {
     int id = 0;
     if (!ParseId(a.positional[0], id))
         return 1;
-    int folder = 0;
-    if (!ParseFolder(a.Get("folder"), folder))
+    const std::optional<ArticleFolder> folder = ParseFolder(a.Get("folder"));
+    if (!folder)
         return Usage();
-    FolderRef to{.account = a.Get("to"), .folder = folder};
+    FolderRef to{.account = a.Get("to"), .folder = FolderCode(*folder)};
     CCollector collector;
     CArticleOperations operations(collector);
     LocalOutcome outcome = how == "copy" ? operations.Copy({id}, to) : operations.Move({id}, to);
