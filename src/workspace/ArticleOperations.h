@@ -14,7 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class CBloggerApi;
@@ -55,13 +54,14 @@ struct FetchRequest {
 // deleting on the server, and the local folder work (counts, pages, delete, copy, move, clear,
 // compact).
 //
-// Network operations (the Start... calls) run on worker threads that this object owns: each
-// operation gets its own thread (a publish-to-several one more per account), its own store
-// connection, its own interface object and its own cancel token, and reports through the
-// observer (see CArticleObserver: called on the worker threads). Any number of operations may
-// run at once. A finished worker is joined when the next one starts, by Wait, and at the latest
-// by the destructor, which cancels what still runs and waits for it; no thread outlives its work
-// or this object.
+// Network operations (the Start... calls) run as jobs of this object's runner: each operation
+// gets its own store connection, its own interface object and its own cancel token, and reports
+// through the observer (see CArticleObserver: called on the runner's threads). Any number of
+// operations may run at once. A publish-to-several sends to its accounts at once on a second
+// runner of kMaxPublishAccounts threads, whose jobs wait for nothing but their servers (so the
+// operation's wait for them always ends). Finished threads are joined when the next job comes,
+// by Wait, and at the latest by the destructor, which cancels what still runs and waits for it;
+// no thread outlives its work or this object.
 //
 // The local operations run on the calling thread, open their own store connection for the call,
 // and answer with what changed; they never call the observer.
@@ -162,6 +162,12 @@ private:
                             Transfer transfer);
     bool OpenStore(CArticleDatabase& store, std::string& reason) const;
 
+    // What publish and delete on the server do with each article.
+    struct ArticleStep;
+    // The articles one after the other: each read with its place, checked, sent with its
+    // account's interface object (one per account), kept in the store, and its end counted into
+    // the operation's result.
+    void RunArticles(Operation& operation, const std::vector<int>& ids, const ArticleStep& step);
     void RunFetch(Operation& operation, const FetchRequest& request);
     void RunPublish(Operation& operation, const std::vector<int>& ids,
                     const std::map<int, PostOptions>& options);
@@ -185,6 +191,9 @@ private:
     mutable std::mutex m_lock; // guards the operations
     std::vector<std::shared_ptr<Operation>> m_operations;
     int m_nextId = 1;
-    // Last, so that its threads are joined before anything they use goes.
+    // The senders of publishes to several accounts, one per account.
+    CJobRunner m_senders{kMaxPublishAccounts};
+    // Last, so that its threads (which wait for the senders) are joined before anything they
+    // use goes.
     CJobRunner m_runner;
 };

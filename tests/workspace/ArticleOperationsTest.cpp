@@ -268,6 +268,23 @@ TEST(FolderActionsTest, TheFoldersRules) {
     EXPECT_EQ(row(0) + row(5), "--------");
 }
 
+// Each article of an account whose interface object cannot be made fails with the reason, not
+// only the first one.
+TEST_F(ArticleOperationsTest, EveryArticleOfAnUnreachableAccountFails) {
+    const int first = Draft("无此账户", "一");
+    const int second = Draft("无此账户", "二");
+    ASSERT_TRUE(m_operations.StartPublish({first, second}).Started());
+    m_operations.Wait();
+    const OperationResult& result = m_observer.done.at(0);
+    EXPECT_EQ(result.outcome, OperationOutcome::kFailed);
+    ASSERT_EQ(result.articles.size(), 2u);
+    for (const ArticleResult& article : result.articles) {
+        EXPECT_EQ(article.outcome, OperationOutcome::kFailed) << article.articleId;
+        EXPECT_NE(article.reason.find("错误 6001"), std::string::npos) << article.reason;
+    }
+    EXPECT_EQ(Folder("无此账户", kFolderDrafts).size(), 2u);
+}
+
 TEST_F(ArticleOperationsTest, DeleteOnServerMovesToTrashAndRefusesDrafts) {
     CWeblogServer server;
     AddAccount("甲", server, "/ok");
