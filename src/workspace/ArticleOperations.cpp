@@ -543,6 +543,7 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
             result.accounts[i] = {.account = accounts[i],
                                   .outcome = OperationOutcome::kCancelled,
                                   .reason = kCancelledText};
+            m_observer.OnAccountPublished(operation.id, result.accounts[i]);
             std::lock_guard guard(lock);
             --left;
         }
