@@ -1,16 +1,17 @@
 #pragma once
 
+#include "storage/ArticleFolder.h"
 #include "storage/LocalDatabase.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
-// Folder codes (log_property): where an article lies within its account.
-inline constexpr int kFolderReceived = 1; // 已收日志: copies fetched from the server
-inline constexpr int kFolderSent = 2;     // 已发日志: published from here
-inline constexpr int kFolderDrafts = 3;   // 草稿箱
-inline constexpr int kFolderTrash = 4;    // 垃圾箱
+// Folder codes (log_property): where an article lies within its account (see ArticleFolder).
+inline constexpr int kFolderReceived = FolderCode(ArticleFolder::kReceived);
+inline constexpr int kFolderSent = FolderCode(ArticleFolder::kSent);
+inline constexpr int kFolderDrafts = FolderCode(ArticleFolder::kDrafts);
+inline constexpr int kFolderTrash = FolderCode(ArticleFolder::kTrash);
 
 // One local article. Texts are UTF-8; pubDate has the form "YYYY-MM-DD HH:MM:SS".
 struct ArticleRecord {

@@ -6,9 +6,11 @@
 #include "blogclient/BloggerApi.h"
 #include "blogclient/XmlRpcRequest.h"
 #include "reader/FeedDate.h"
+#include "workspace/FolderActions.h"
 #include "workspace/ReasonRecorder.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <ctime>
 #include <iterator>
 
@@ -164,6 +166,8 @@ void CArticleOperations::CancelAll() {
 
 void CArticleOperations::Wait() {
     m_runner.Wait();
+    // The operations have ended, so have their senders: this joins their threads.
+    m_senders.Wait();
 }
 
 int CArticleOperations::RunningCount() const {
@@ -258,6 +262,172 @@ void CArticleOperations::RunFetch(Operation& operation, const FetchRequest& requ
     finish(OperationOutcome::kDone, {});
 }
 
+// --- The steps every network operation takes per article -------------------------------------
+
+// What an operation over articles does with each one: which articles it takes, the call it
+// makes on the server and what the store keeps of a done call.
+struct CArticleOperations::ArticleStep {
+    ArticleOperationKind kind = ArticleOperationKind::kPublish;
+    const char* oneText = ""; // the progress of a single article ("发布新文章...")
+    const char* verb = "";    // of several: "正在" + verb + "第 n 篇日志"
+    ArticleFolder target = ArticleFolder::kSent; // where a done article goes
+    const char* failure = "";                    // the reason when the interface reported none
+    // Why the article cannot take the step ("" when it can).
+    std::function<std::string(const ArticleRecord&, const ArticlePlace&)> refusal;
+    // The call; postId is the article's post afterwards.
+    std::function<bool(CBloggerApi&, const ArticleRecord&, const ArticlePlace&,
+                       std::string& postId)>
+        send;
+    // Keeps the done call in the store: "" or why it could not.
+    std::function<std::string(CArticleDatabase&, int id, const std::string& postId)> keep;
+};
+
+namespace {
+
+// Makes one call of the interface with the operation's cancel wired to its transfer; the
+// outcome as the operations count it: done, cancelled when the call failed because the
+// operation was cancelled, else failed with what the interface reported (or the fallback).
+OperationOutcome SendAttached(CArticleOperations::Operation& operation, CBloggerApi& api,
+                              CReasonRecorder& recorder, const char* fallback,
+                              const std::function<bool()>& call, std::string& reason) {
+    bool done;
+    {
+        CAttachedApi attached(operation, &api);
+        done = call();
+    }
+    if (done)
+        return OperationOutcome::kDone;
+    if (operation.Cancelled()) {
+        reason = kCancelledText;
+        return OperationOutcome::kCancelled;
+    }
+    reason = recorder.TakeOr(fallback);
+    return OperationOutcome::kFailed;
+}
+
+// Counts the end of one article (or account) into the operation's: the first failure gives
+// the reason; one failure fails the whole, else one cancel makes it cancelled.
+void Fold(OperationResult& result, OperationOutcome outcome, const std::string& reason) {
+    if (outcome == OperationOutcome::kDone)
+        return;
+    if (result.reason.empty())
+        result.reason = reason;
+    if (outcome == OperationOutcome::kFailed)
+        result.outcome = OperationOutcome::kFailed;
+    else if (result.outcome == OperationOutcome::kDone)
+        result.outcome = OperationOutcome::kCancelled;
+}
+
+// The folders of the account a done step changed: the one the article lay in and the one it
+// went to (the same one once).
+std::vector<FolderRef> StepFolders(const std::string& account, int from, ArticleFolder to) {
+    std::vector<FolderRef> folders;
+    AddFolder(folders, {.account = account, .folder = from});
+    AddFolder(folders, {.account = account, .folder = FolderCode(to)});
+    return folders;
+}
+
+// The interface objects of one operation: one per account, made when its first article comes.
+// An account whose object cannot be made gives the same reason for each of its articles.
+class CApiCache {
+public:
+    using Make = std::function<std::unique_ptr<CBloggerApi>(const std::string&, std::string&)>;
+    explicit CApiCache(Make make) : m_make(std::move(make)) {}
+
+    CBloggerApi* For(const std::string& account, std::string& reason) {
+        auto found = std::find_if(m_entries.begin(), m_entries.end(),
+                                  [&](const Entry& entry) { return entry.account == account; });
+        if (found == m_entries.end()) {
+            Entry entry{.account = account};
+            entry.api = m_make(account, entry.reason);
+            m_entries.push_back(std::move(entry));
+            found = std::prev(m_entries.end());
+        }
+        reason = found->reason;
+        return found->api.get();
+    }
+
+private:
+    struct Entry {
+        std::string account;
+        std::unique_ptr<CBloggerApi> api;
+        std::string reason;
+    };
+    Make m_make;
+    std::vector<Entry> m_entries;
+};
+
+} // namespace
+
+void CArticleOperations::RunArticles(Operation& operation, const std::vector<int>& ids,
+                                     const ArticleStep& step) {
+    OperationResult result{.operationId = operation.id, .kind = step.kind};
+    CReasonRecorder recorder;
+    CScopedReporter scope(recorder);
+    CArticleDatabase store(m_storePath);
+    std::string storeReason;
+    const bool storeOpen = OpenStore(store, storeReason);
+    CApiCache apis([this](const std::string& account, std::string& reason) {
+        return MakeApi(account, reason);
+    });
+    int n = 0;
+    for (int id : ids) {
+        ++n;
+        m_observer.OnProgress({.operationId = operation.id,
+                               .kind = step.kind,
+                               .text = ids.size() == 1 ? std::string(step.oneText)
+                                                       : std::string("正在") + step.verb + "第 " +
+                                                             std::to_string(n) + " 篇日志"});
+        ArticleResult article{.articleId = id};
+        auto fail = [&](std::string reason) {
+            article.outcome = OperationOutcome::kFailed;
+            article.reason = std::move(reason);
+        };
+        ArticleRecord record;
+        ArticlePlace place;
+        std::string refusal;
+        CBloggerApi* api = nullptr;
+        if (operation.Cancelled()) {
+            article.outcome = OperationOutcome::kCancelled;
+            article.reason = kCancelledText;
+        } else if (!storeOpen) {
+            fail(storeReason);
+        } else if (!store.GetArticle(id, record) || !store.GetArticlePlace(id, place)) {
+            fail(store.GetLastError());
+        } else if (!(refusal = step.refusal ? step.refusal(record, place) : "").empty()) {
+            fail(refusal);
+        } else {
+            if (result.account.empty())
+                result.account = place.account;
+            std::string reason;
+            if (!(api = apis.For(place.account, reason)))
+                fail(reason);
+        }
+        if (api) {
+            std::string postId;
+            article.outcome = SendAttached(
+                operation, *api, recorder, step.failure,
+                [&] { return step.send(*api, record, place, postId); }, article.reason);
+            if (article.outcome == OperationOutcome::kDone) {
+                article.postId = postId;
+                if (std::string kept = step.keep(store, id, postId); !kept.empty()) {
+                    fail(kept);
+                } else {
+                    for (const FolderRef& changed :
+                         StepFolders(place.account, place.folder, step.target)) {
+                        AddFolder(result.changedFolders, changed);
+                        m_observer.OnFolderChanged(operation.id, changed);
+                    }
+                }
+            }
+        }
+        recorder.Take();
+        Fold(result, article.outcome, article.reason);
+        result.articles.push_back(std::move(article));
+    }
+    m_observer.OnOperationDone(result);
+}
+
 // --- Publish -------------------------------------------------------------------------------
 
 OperationStart CArticleOperations::StartPublish(const std::vector<int>& articleIds,
@@ -272,103 +442,35 @@ OperationStart CArticleOperations::StartPublish(const std::vector<int>& articleI
 
 void CArticleOperations::RunPublish(Operation& operation, const std::vector<int>& ids,
                                     const std::map<int, PostOptions>& options) {
-    OperationResult result{.operationId = operation.id, .kind = ArticleOperationKind::kPublish};
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
-    CArticleDatabase store(m_storePath);
-    std::string storeReason;
-    bool storeOpen = OpenStore(store, storeReason);
-
-    // One interface object per account, made when its first article comes.
-    std::vector<std::pair<std::string, std::unique_ptr<CBloggerApi>>> apis;
-    int n = 0;
-    for (int id : ids) {
-        ++n;
-        ArticleResult article{.articleId = id};
-        auto fail = [&](OperationOutcome outcome, std::string reason) {
-            article.outcome = outcome;
-            article.reason = std::move(reason);
-        };
-        ArticleRecord record;
-        ArticlePlace place;
-        m_observer.OnProgress({.operationId = operation.id,
-                               .kind = ArticleOperationKind::kPublish,
-                               .text = ids.size() == 1
-                                           ? std::string("发布新文章...")
-                                           : "正在发布第 " + std::to_string(n) + " 篇日志"});
-        if (operation.Cancelled()) {
-            fail(OperationOutcome::kCancelled, kCancelledText);
-        } else if (!storeOpen) {
-            fail(OperationOutcome::kFailed, storeReason);
-        } else if (!store.GetArticle(id, record) || !store.GetArticlePlace(id, place)) {
-            fail(OperationOutcome::kFailed, store.GetLastError());
-        } else {
-            if (result.account.empty())
-                result.account = place.account;
-            auto found = std::find_if(apis.begin(), apis.end(), [&](const auto& entry) {
-                return entry.first == place.account;
-            });
-            if (found == apis.end()) {
-                std::string reason;
-                apis.emplace_back(place.account, MakeApi(place.account, reason));
-                found = std::prev(apis.end());
-                if (!found->second)
-                    fail(OperationOutcome::kFailed, reason);
-            }
-            CBloggerApi* api = found->second.get();
-            if (api) {
-                // An article of 垃圾箱 that has a post id was deleted on the server: it
-                // becomes a new post. Elsewhere a post id means the post is edited.
-                const bool edit = !record.guid.empty() && place.folder != kFolderTrash;
-                PostRequest request = ArticleRequest(*api, record);
-                if (auto found = options.find(id); found != options.end())
-                    ApplyOptions(request, found->second);
-                if (!edit)
-                    request.postId.clear();
-                bool sent;
-                std::string postId = edit ? record.guid : std::string();
-                {
-                    CAttachedApi attached(operation, api);
-                    if (!edit) {
-                        sent = api->NewPost(request, postId) != 0;
-                    } else {
-                        int edited = 0;
-                        sent = api->EditPost(request, edited) != 0;
-                    }
-                }
-                if (operation.Cancelled() && !sent) {
-                    fail(OperationOutcome::kCancelled, kCancelledText);
-                } else if (!sent) {
-                    fail(OperationOutcome::kFailed, recorder.TakeOr("发布失败"));
-                } else if (!store.SetArticlePublished(id, kFolderSent, postId)) {
-                    article.postId = postId;
-                    fail(OperationOutcome::kFailed,
-                         "已发布 (文章编号: " + postId +
-                             "), 但无法移到已发日志: " + store.GetLastError());
-                } else {
-                    article.postId = postId;
-                    for (int folder : {place.folder, kFolderSent}) {
-                        FolderRef changed{.account = place.account, .folder = folder};
-                        if (std::find(result.changedFolders.begin(), result.changedFolders.end(),
-                                      changed) == result.changedFolders.end()) {
-                            result.changedFolders.push_back(changed);
-                        }
-                        m_observer.OnFolderChanged(operation.id, changed);
-                    }
-                }
-            }
+    const auto send = [&](CBloggerApi& api, const ArticleRecord& record, const ArticlePlace& place,
+                          std::string& postId) {
+        // An article of 垃圾箱 that has a post id was deleted on the server: it becomes a new
+        // post. Elsewhere a post id means the post is edited.
+        const bool edit = !record.guid.empty() && place.folder != kFolderTrash;
+        PostRequest request = ArticleRequest(api, record);
+        if (auto found = options.find(record.id); found != options.end())
+            ApplyOptions(request, found->second);
+        if (!edit) {
+            request.postId.clear();
+            return api.NewPost(request, postId) != 0;
         }
-        recorder.Take();
-        if (article.outcome != OperationOutcome::kDone && result.reason.empty())
-            result.reason = article.reason;
-        if (article.outcome == OperationOutcome::kCancelled &&
-            result.outcome == OperationOutcome::kDone)
-            result.outcome = OperationOutcome::kCancelled;
-        if (article.outcome == OperationOutcome::kFailed)
-            result.outcome = OperationOutcome::kFailed;
-        result.articles.push_back(std::move(article));
-    }
-    m_observer.OnOperationDone(result);
+        postId = record.guid;
+        int edited = 0;
+        return api.EditPost(request, edited) != 0;
+    };
+    const auto keep = [](CArticleDatabase& store, int id, const std::string& postId) {
+        if (store.SetArticlePublished(id, kFolderSent, postId))
+            return std::string();
+        return "已发布 (文章编号: " + postId + "), 但无法移到已发日志: " + store.GetLastError();
+    };
+    RunArticles(operation, ids,
+                {.kind = ArticleOperationKind::kPublish,
+                 .oneText = "发布新文章...",
+                 .verb = "发布",
+                 .target = ArticleFolder::kSent,
+                 .failure = "发布失败",
+                 .send = send,
+                 .keep = keep});
 }
 
 // --- Publish to several accounts -----------------------------------------------------------
@@ -422,33 +524,43 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
     // The time of the copies in the other accounts' 已发日志.
     const std::string now = NowText();
 
-    // Each account on its own thread, all at once; each result goes out as soon as it is known.
+    // Each account on a sender of its own, all at once; each result goes out as soon as it is
+    // known. A sender waits for nothing but its server, so this wait for them always ends.
     result.accounts.resize(accounts.size());
-    std::vector<std::thread> senders;
+    std::mutex lock;
+    std::condition_variable allSent;
+    size_t left = accounts.size();
     for (size_t i = 0; i < accounts.size(); ++i) {
-        senders.emplace_back([&, i] {
+        const auto send = [&, i](const CCancelToken&) {
             result.accounts[i] =
                 PublishToAccount(operation, shared, article, place, accounts[i], now);
             m_observer.OnAccountPublished(operation.id, result.accounts[i]);
-        });
+            std::lock_guard guard(lock);
+            if (--left == 0)
+                allSent.notify_all();
+        };
+        if (!m_senders.Submit(send)) { // only while this object goes, after every cancel
+            result.accounts[i] = {.account = accounts[i],
+                                  .outcome = OperationOutcome::kCancelled,
+                                  .reason = kCancelledText};
+            m_observer.OnAccountPublished(operation.id, result.accounts[i]);
+            std::lock_guard guard(lock);
+            --left;
+        }
     }
-    for (std::thread& sender : senders)
-        sender.join();
+    {
+        std::unique_lock guard(lock);
+        allSent.wait(guard, [&] { return left == 0; });
+    }
 
     for (const AccountPublishResult& one : result.accounts) {
         if (one.Ok()) {
-            AddFolder(result.changedFolders, {.account = one.account, .folder = kFolderSent});
-            if (one.account == place.account)
-                AddFolder(result.changedFolders,
-                          {.account = place.account, .folder = place.folder});
-        } else {
-            if (result.reason.empty())
-                result.reason = one.account + ": " + one.reason;
-            if (one.outcome == OperationOutcome::kFailed)
-                result.outcome = OperationOutcome::kFailed;
-            else if (result.outcome == OperationOutcome::kDone)
-                result.outcome = OperationOutcome::kCancelled;
+            for (const FolderRef& changed :
+                 StepFolders(one.account, one.account == place.account ? place.folder : kFolderSent,
+                             ArticleFolder::kSent))
+                AddFolder(result.changedFolders, changed);
         }
+        Fold(result, one.outcome, one.account + ": " + one.reason);
     }
     m_observer.OnOperationDone(result);
 }
@@ -467,19 +579,20 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation, 
                                .account = account,
                                .text = text});
     };
-    auto fail = [&](OperationOutcome outcome, std::string reason) {
+    auto end = [&](OperationOutcome outcome, std::string reason) {
         result.outcome = outcome;
         result.reason = std::move(reason);
-        progress("发送失败!");
+        if (outcome != OperationOutcome::kDone)
+            progress("发送失败!");
         return result;
     };
     progress("▉发送中");
     if (operation.Cancelled())
-        return fail(OperationOutcome::kCancelled, kCancelledText);
+        return end(OperationOutcome::kCancelled, kCancelledText);
     std::string reason;
     std::unique_ptr<CBloggerApi> api = MakeApi(account, reason);
     if (!api)
-        return fail(OperationOutcome::kFailed, reason);
+        return end(OperationOutcome::kFailed, reason);
     progress("▉▉发送中");
     progress("▉▉▉发送中");
 
@@ -487,16 +600,11 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation, 
     PostRequest request = ArticleRequest(*api, article);
     request.postId.clear();
     std::string postId;
-    bool sent;
-    {
-        CAttachedApi attached(operation, api.get());
-        sent = api->NewPost(request, postId) != 0;
-    }
-    if (!sent) {
-        if (operation.Cancelled())
-            return fail(OperationOutcome::kCancelled, kCancelledText);
-        return fail(OperationOutcome::kFailed, recorder.TakeOr("发布失败"));
-    }
+    const OperationOutcome sent = SendAttached(
+        operation, *api, recorder, "发布失败", [&] { return api->NewPost(request, postId) != 0; },
+        reason);
+    if (sent != OperationOutcome::kDone)
+        return end(sent, reason);
     result.postId = postId;
     progress("▉▉▉▉发送中");
     std::unique_lock storeTurn(shared.lock);
@@ -518,16 +626,15 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation, 
     }
     if (!stored) {
         result.articleId = 0;
-        return fail(OperationOutcome::kFailed,
-                    "已发布 (文章编号: " + postId +
-                        "), 但无法存入已发日志: " + store.GetLastError());
+        return end(OperationOutcome::kFailed, "已发布 (文章编号: " + postId +
+                                                  "), 但无法存入已发日志: " + store.GetLastError());
     }
     storeTurn.unlock();
-    if (account == place.account && place.folder != kFolderSent)
-        m_observer.OnFolderChanged(operation.id, {.account = account, .folder = place.folder});
-    m_observer.OnFolderChanged(operation.id, {.account = account, .folder = kFolderSent});
+    for (const FolderRef& changed : StepFolders(
+             account, account == place.account ? place.folder : kFolderSent, ArticleFolder::kSent))
+        m_observer.OnFolderChanged(operation.id, changed);
     progress("▉▉▉▉▉");
-    return result;
+    return end(OperationOutcome::kDone, {});
 }
 
 // --- Delete on the server ------------------------------------------------------------------
@@ -541,87 +648,32 @@ OperationStart CArticleOperations::StartDeleteOnServer(const std::vector<int>& a
 }
 
 void CArticleOperations::RunDeleteOnServer(Operation& operation, const std::vector<int>& ids) {
-    OperationResult result{.operationId = operation.id,
-                           .kind = ArticleOperationKind::kDeleteOnServer};
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
-    CArticleDatabase store(m_storePath);
-    std::string storeReason;
-    bool storeOpen = OpenStore(store, storeReason);
-    std::vector<std::pair<std::string, std::unique_ptr<CBloggerApi>>> apis;
-    int n = 0;
-    for (int id : ids) {
-        ++n;
-        ArticleResult article{.articleId = id};
-        auto fail = [&](OperationOutcome outcome, std::string reason) {
-            article.outcome = outcome;
-            article.reason = std::move(reason);
-        };
-        m_observer.OnProgress({.operationId = operation.id,
-                               .kind = ArticleOperationKind::kDeleteOnServer,
-                               .text = ids.size() == 1
-                                           ? std::string("正在删除文章...")
-                                           : "正在删除第 " + std::to_string(n) + " 篇日志"});
-        ArticleRecord record;
-        ArticlePlace place;
-        if (operation.Cancelled()) {
-            fail(OperationOutcome::kCancelled, kCancelledText);
-        } else if (!storeOpen) {
-            fail(OperationOutcome::kFailed, storeReason);
-        } else if (!store.GetArticle(id, record) || !store.GetArticlePlace(id, place)) {
-            fail(OperationOutcome::kFailed, store.GetLastError());
-        } else if ((place.folder != kFolderReceived && place.folder != kFolderSent) ||
-                   record.guid.empty()) {
-            fail(OperationOutcome::kFailed, kNotOnServerText);
-        } else {
-            if (result.account.empty())
-                result.account = place.account;
-            auto found = std::find_if(apis.begin(), apis.end(), [&](const auto& entry) {
-                return entry.first == place.account;
-            });
-            if (found == apis.end()) {
-                std::string reason;
-                apis.emplace_back(place.account, MakeApi(place.account, reason));
-                found = std::prev(apis.end());
-                if (!found->second)
-                    fail(OperationOutcome::kFailed, reason);
-            }
-            if (CBloggerApi* api = found->second.get()) {
-                PostRequest request = api->MakeRequest();
-                request.postId = record.guid;
-                bool deleted;
-                {
-                    CAttachedApi attached(operation, api);
-                    deleted = api->DeletePost(request) != 0;
-                }
-                if (!deleted && operation.Cancelled()) {
-                    fail(OperationOutcome::kCancelled, kCancelledText);
-                } else if (!deleted) {
-                    fail(OperationOutcome::kFailed, recorder.TakeOr("删除失败"));
-                } else if (!store.SetArticleFolder(id, kFolderTrash)) {
-                    fail(OperationOutcome::kFailed,
-                         "已从服务器删除, 但无法移到垃圾箱: " + store.GetLastError());
-                } else {
-                    article.postId = record.guid;
-                    for (int folder : {place.folder, kFolderTrash}) {
-                        FolderRef changed{.account = place.account, .folder = folder};
-                        AddFolder(result.changedFolders, changed);
-                        m_observer.OnFolderChanged(operation.id, changed);
-                    }
-                }
-            }
-        }
-        recorder.Take();
-        if (article.outcome != OperationOutcome::kDone && result.reason.empty())
-            result.reason = article.reason;
-        if (article.outcome == OperationOutcome::kFailed)
-            result.outcome = OperationOutcome::kFailed;
-        else if (article.outcome == OperationOutcome::kCancelled &&
-                 result.outcome == OperationOutcome::kDone)
-            result.outcome = OperationOutcome::kCancelled;
-        result.articles.push_back(std::move(article));
-    }
-    m_observer.OnOperationDone(result);
+    const auto refusal = [](const ArticleRecord& record, const ArticlePlace& place) {
+        const bool onServer =
+            FolderActionsOf(ArticleFolderOf(place.folder)).deleteOnServer && !record.guid.empty();
+        return std::string(onServer ? "" : kNotOnServerText);
+    };
+    const auto send = [](CBloggerApi& api, const ArticleRecord& record, const ArticlePlace&,
+                         std::string& postId) {
+        PostRequest request = api.MakeRequest();
+        request.postId = record.guid;
+        postId = record.guid;
+        return api.DeletePost(request) != 0;
+    };
+    const auto keep = [](CArticleDatabase& store, int id, const std::string&) {
+        if (store.SetArticleFolder(id, kFolderTrash))
+            return std::string();
+        return "已从服务器删除, 但无法移到垃圾箱: " + store.GetLastError();
+    };
+    RunArticles(operation, ids,
+                {.kind = ArticleOperationKind::kDeleteOnServer,
+                 .oneText = "正在删除文章...",
+                 .verb = "删除",
+                 .target = ArticleFolder::kTrash,
+                 .failure = "删除失败",
+                 .refusal = refusal,
+                 .send = send,
+                 .keep = keep});
 }
 
 // --- Local operations ------------------------------------------------------------------------
@@ -676,8 +728,9 @@ LocalOutcome CArticleOperations::DeleteLocal(const std::vector<int>& articleIds)
     for (int id : articleIds) {
         ArticlePlace place;
         bool done = store.GetArticlePlace(id, place) &&
-                    (place.folder == kFolderTrash ? store.DeleteArticle(id)
-                                                  : store.SetArticleFolder(id, kFolderTrash));
+                    (FolderActionsOf(ArticleFolderOf(place.folder)).deleteForGood
+                         ? store.DeleteArticle(id)
+                         : store.SetArticleFolder(id, kFolderTrash));
         if (!done) {
             outcome.ok = false;
             outcome.reason = store.GetLastError();
@@ -714,10 +767,19 @@ LocalOutcome CArticleOperations::CopyOrMove(const std::vector<int>& articleIds, 
     CArticleDatabase store(m_storePath);
     if (!OpenStore(store, reason))
         return refuse(reason);
+    std::vector<ArticlePlace> places;
     for (int id : articleIds) {
         ArticlePlace place;
         if (!store.GetArticlePlace(id, place))
             return refuse(store.GetLastError());
+        // Checked for all before any moves: a refused move leaves every article where it was.
+        if (transfer == Transfer::kMove && !FolderActionsOf(ArticleFolderOf(place.folder)).moveAway)
+            return refuse(kNotMovableText);
+        places.push_back(std::move(place));
+    }
+    for (size_t i = 0; i < articleIds.size(); ++i) {
+        const int id = articleIds[i];
+        const ArticlePlace& place = places[i];
         if (transfer == Transfer::kCopy) {
             if (!store.CopyArticle(id, to.folder, to.account))
                 return refuse(store.GetLastError());

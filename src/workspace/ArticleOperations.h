@@ -5,6 +5,7 @@
 #include "storage/ArticleDatabase.h"
 #include "workspace/ArticleObserver.h"
 #include "workspace/PostOptions.h"
+#include "workspace/WeblogLibrary.h"
 
 #include <array>
 #include <atomic>
@@ -13,7 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class CBloggerApi;
@@ -54,13 +54,14 @@ struct FetchRequest {
 // deleting on the server, and the local folder work (counts, pages, delete, copy, move, clear,
 // compact).
 //
-// Network operations (the Start... calls) run on worker threads that this object owns: each
-// operation gets its own thread (a publish-to-several one more per account), its own store
-// connection, its own interface object and its own cancel token, and reports through the
-// observer (see CArticleObserver: called on the worker threads). Any number of operations may
-// run at once. A finished worker is joined when the next one starts, by Wait, and at the latest
-// by the destructor, which cancels what still runs and waits for it; no thread outlives its work
-// or this object.
+// Network operations (the Start... calls) run as jobs of this object's runner: each operation
+// gets its own store connection, its own interface object and its own cancel token, and reports
+// through the observer (see CArticleObserver: called on the runner's threads). Any number of
+// operations may run at once. A publish-to-several sends to its accounts at once on a second
+// runner of kMaxPublishAccounts threads, whose jobs wait for nothing but their servers (so the
+// operation's wait for them always ends). Finished threads are joined when the next job comes,
+// by Wait, and at the latest by the destructor, which cancels what still runs and waits for it;
+// no thread outlives its work or this object.
 //
 // The local operations run on the calling thread, open their own store connection for the call,
 // and answer with what changed; they never call the observer.
@@ -70,7 +71,7 @@ struct FetchRequest {
 class CArticleOperations {
 public:
     // Makes the interface object bound to an account (nullptr after reporting why not).
-    using ApiFactory = std::function<std::unique_ptr<CBloggerApi>(const std::string& account)>;
+    using ApiFactory = WeblogApiFactory;
 
     // The store file (the program directory's Storage/blog.db unless given) and the observer
     // that hears about every operation.
@@ -87,11 +88,11 @@ public:
     // Fetches recent posts into the account's 已收日志; the copies of those posts already there
     // (by post id) give way to the fetched ones.
     OperationStart StartFetch(const FetchRequest& request);
-    // Publishes articles of 草稿箱 or 垃圾箱, or an edited article of any folder, one after the
-    // other: a new post, or an edit of the post when the article has a post id (except in
-    // 垃圾箱, where a post id is that of a post deleted on the server: a new post again). Each
-    // published article moves to 已发日志 of its account with its post id; a failed one stays
-    // where it is.
+    // Publishes articles of 草稿箱 or 垃圾箱 (FolderActions::publish), or an edited article of any
+    // folder, one after the other: a new post, or an edit of the post when the article has a
+    // post id (except in 垃圾箱, where a post id is that of a post deleted on the server: a new
+    // post again). Each published article moves to 已发日志 of its account with its post id; a
+    // failed one stays where it is.
     // options: a post's options (the editor's side panel) by article id.
     OperationStart StartPublish(const std::vector<int>& articleIds,
                                 std::map<int, PostOptions> options = {});
@@ -101,8 +102,8 @@ public:
     // 已发日志 with its own post id and the current local time. Each account's result is
     // reported as soon as it is known.
     OperationStart StartPublishToAccounts(int articleId, const std::vector<std::string>& accounts);
-    // Deletes the posts of articles of 已收日志 or 已发日志 on the server, one after the other;
-    // each one deleted moves to 垃圾箱 of its account.
+    // Deletes the posts of articles of 已收日志 or 已发日志 (FolderActions::deleteOnServer) on the
+    // server, one after the other; each one deleted moves to 垃圾箱 of its account.
     OperationStart StartDeleteOnServer(const std::vector<int>& articleIds);
 
     // Stops an operation: no further step starts and a transfer under way is aborted. The
@@ -126,7 +127,8 @@ public:
     // New articles in the folder of the account (title, category, content, date), without
     // post id, so publishing them makes new posts.
     LocalOutcome Copy(const std::vector<int>& articleIds, const FolderRef& to);
-    // The articles themselves to the folder of the account; they keep their ids. Within one
+    // The articles themselves to the folder of the account; they keep their ids. Refused, with
+    // nothing moved, when one lies in a folder that keeps its articles (FolderActions). Within one
     // account they keep their post ids; moved to another account they lose them (the post is on
     // the old account's weblog), so publishing them there makes new posts.
     LocalOutcome Move(const std::vector<int>& articleIds, const FolderRef& to);
@@ -160,6 +162,12 @@ private:
                             Transfer transfer);
     bool OpenStore(CArticleDatabase& store, std::string& reason) const;
 
+    // What publish and delete on the server do with each article.
+    struct ArticleStep;
+    // The articles one after the other: each read with its place, checked, sent with its
+    // account's interface object (one per account), kept in the store, and its end counted into
+    // the operation's result.
+    void RunArticles(Operation& operation, const std::vector<int>& ids, const ArticleStep& step);
     void RunFetch(Operation& operation, const FetchRequest& request);
     void RunPublish(Operation& operation, const std::vector<int>& ids,
                     const std::map<int, PostOptions>& options);
@@ -183,6 +191,9 @@ private:
     mutable std::mutex m_lock; // guards the operations
     std::vector<std::shared_ptr<Operation>> m_operations;
     int m_nextId = 1;
-    // Last, so that its threads are joined before anything they use goes.
+    // The senders of publishes to several accounts, one per account.
+    CJobRunner m_senders{kMaxPublishAccounts};
+    // Last, so that its threads (which wait for the senders) are joined before anything they
+    // use goes.
     CJobRunner m_runner;
 };

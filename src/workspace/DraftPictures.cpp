@@ -2,6 +2,7 @@
 
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
+#include "workspace/MediaFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -74,34 +75,11 @@ std::string CDraftPictures::DefaultFolder() {
     return GetAppFilePath("Storage\\Pictures");
 }
 
-std::string CDraftPictures::PictureType(std::string_view b, std::string* ending) {
-    auto starts = [&](std::string_view magic, size_t at = 0) {
-        return b.size() >= at + magic.size() && b.substr(at, magic.size()) == magic;
-    };
-    std::string type;
-    std::string end;
-    if (starts("\x89PNG\r\n\x1a\n"))
-        type = "image/png", end = "png";
-    else if (starts("\xff\xd8\xff"))
-        type = "image/jpeg", end = "jpg";
-    else if (starts("GIF87a") || starts("GIF89a"))
-        type = "image/gif", end = "gif";
-    else if (starts("RIFF") && starts("WEBP", 8))
-        type = "image/webp", end = "webp";
-    else if (starts("BM") && b.size() > 26)
-        type = "image/bmp", end = "bmp";
-    if (ending)
-        *ending = end;
-    return type;
-}
-
 bool CDraftPictures::KeepFile(const std::string& path, std::string& address,
                               std::string& reason) const {
     const std::string name = path.substr(path.find_last_of('/') + 1);
-    if (CFileUtil::FileSize(path) > kMaxBytes) {
-        reason = "图片 " + name + " 太大 (" +
-                 std::to_string(CFileUtil::FileSize(path) / (1024 * 1024)) + " MB), 最多 " +
-                 std::to_string(kMaxBytes / (1024 * 1024)) + " MB";
+    if (const std::size_t size = CFileUtil::FileSize(path); size > CMediaFile::kMaxBytes) {
+        reason = "图片 " + CMediaFile::TooLargeText(name, size);
         return false;
     }
     std::string bytes;
@@ -114,13 +92,13 @@ bool CDraftPictures::KeepFile(const std::string& path, std::string& address,
 
 bool CDraftPictures::KeepBytes(std::string_view bytes, const std::string& name,
                                std::string& address, std::string& reason) const {
-    if (bytes.size() > kMaxBytes) {
-        reason = "图片 " + name + " 太大 (" + std::to_string(bytes.size() / (1024 * 1024)) +
-                 " MB), 最多 " + std::to_string(kMaxBytes / (1024 * 1024)) + " MB";
+    if (bytes.size() > CMediaFile::kMaxBytes) {
+        reason = "图片 " + CMediaFile::TooLargeText(name, bytes.size());
         return false;
     }
-    std::string ending;
-    if (PictureType(bytes, &ending).empty()) {
+    const MediaType type = CMediaFile::Sniff(bytes);
+    const std::string& ending = type.ending;
+    if (!type.picture) {
         reason = name + " 不是图片 (只能插入 PNG, JPEG, GIF, WebP 或 BMP 图片)";
         return false;
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
@@ -17,7 +16,8 @@ public:
     explicit CDraftPictures(std::string folder = {});
 
     // Checks the picture file and keeps a copy; gives the copy's file:// address. False with a
-    // reason naming the file when it cannot be read, is not a picture or is too large.
+    // reason naming the file when it cannot be read, is not a picture (by its first bytes, see
+    // CMediaFile) or is larger than an upload may be.
     bool KeepFile(const std::string& path, std::string& address, std::string& reason) const;
     // The same for a picture's bytes (pasted or dropped); name names it in a reason.
     bool KeepBytes(std::string_view bytes, const std::string& name, std::string& address,
@@ -31,13 +31,8 @@ public:
     // The local path of a file:// address ("" when it is not one) and the reverse.
     static std::string FilePath(const std::string& address);
     static std::string FileAddress(const std::string& path);
-    // The picture's type by its first bytes (PNG, JPEG, GIF, WebP, BMP): its MIME type and its
-    // file ending, both "" when the bytes are no picture.
-    static std::string PictureType(std::string_view bytes, std::string* ending = nullptr);
 
     static std::string DefaultFolder();
-    // What one picture may weigh: weblogs refuse larger uploads, and a draft is no photo store.
-    static constexpr std::size_t kMaxBytes = 20u * 1024 * 1024;
 
 private:
     std::string m_folder;

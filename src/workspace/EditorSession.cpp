@@ -2,10 +2,6 @@
 
 #include "app/AccountStore.h"
 #include "app/AppPaths.h"
-#include "blogclient/BlogApiFactory.h"
-#include "blogclient/MetaWeblogApi.h"
-#include "blogclient/XmlRpcRequest.h"
-#include "platform/fs/FileUtil.h"
 #include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
@@ -15,7 +11,6 @@
 #include "workspace/ReasonRecorder.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <ctime>
 
@@ -51,17 +46,10 @@ int FieldNumber(const std::string& account, const char* field, int fallback) {
     return error == std::errc() && end == text.data() + text.size() ? value : fallback;
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 } // namespace
 
 CEditorSession::CEditorSession(CArticleOperations& operations, EditorStores stores)
     : m_operations(operations), m_stores(std::move(stores)),
-      m_apiFactory(&CBlogApiFactory::CreateForAccount),
       m_recovery(m_stores.recoveryFolder.empty() ? CEditorRecovery::DefaultFolder()
                                                  : m_stores.recoveryFolder),
       m_pictures(m_stores.pictureFolder) {
@@ -368,69 +356,24 @@ std::string CEditorSession::OnPublished(const OperationResult& result) {
     return result.reason.empty() ? std::string("发布失败") : result.reason;
 }
 
-std::unique_ptr<CBloggerApi> CEditorSession::MakeApi(std::string& reason) const {
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
-    std::unique_ptr<CBloggerApi> api = m_apiFactory(m_account);
-    if (!api)
-        reason = recorder.TakeOr("无法读取账户: " + m_account);
-    return api;
-}
-
 bool CEditorSession::LoadCategories(std::vector<std::string>& names, std::string& reason) const {
-    std::unique_ptr<CBloggerApi> api = MakeApi(reason);
-    if (!api)
-        return false;
-    auto* metaWeblog = dynamic_cast<CMetaWeblogApi*>(api.get());
-    if (!metaWeblog) {
-        reason = "Blogger 接口没有分类";
+    const CategoriesResult result = m_library.FetchCategories(m_account);
+    if (!result.ok) {
+        reason = result.reason;
         return false;
     }
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
-    CategoryList list;
-    if (!metaWeblog->GetCategories(list)) {
-        reason = recorder.TakeOr("无法获取分类");
-        return false;
-    }
-    names.clear();
-    for (const CategoryEntry& entry : list) {
-        if (!entry.name.empty() && std::find(names.begin(), names.end(), entry.name) == names.end())
-            names.push_back(entry.name);
-    }
-    // Kept for the next start, which lists them before the server answers.
-    std::string ignored;
-    m_categoryCache.Store(m_account, names, ignored);
+    names = result.Names();
     return true;
 }
 
 bool CEditorSession::UploadPicture(const std::string& filePath, std::string& url,
                                    std::string& reason) const {
-    std::string data;
-    if (!CFileUtil::ReadFile(filePath, data)) {
-        reason = "无法读取图片文件: " + filePath;
+    UploadResult result = m_library.Upload(m_account, filePath);
+    if (!result.ok) {
+        reason = result.reason;
         return false;
     }
-    std::unique_ptr<CBloggerApi> api = MakeApi(reason);
-    if (!api)
-        return false;
-    auto* metaWeblog = dynamic_cast<CMetaWeblogApi*>(api.get());
-    if (!metaWeblog) {
-        reason = "Blogger 接口不能上传文件";
-        return false;
-    }
-    const std::string fileName = filePath.substr(filePath.find_last_of('/') + 1);
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
-    if (!metaWeblog->NewMediaObject(fileName, PictureMimeType(fileName),
-                                    CXmlRpcRequest::Base64Encode(data), url)) {
-        reason = recorder.TakeOr("上传图片失败");
-        return false;
-    }
-    if (url.empty()) {
-        reason = "服务器没有给出图片的地址";
-        return false;
-    }
+    url = std::move(result.url);
     return true;
 }
 
@@ -570,22 +513,4 @@ std::string CEditorSession::QuoteFeedItem(const FeedItem& item) {
     if (!link.empty())
         html += "<p>来源: <a href=\"" + link + "\">" + link + "</a></p>";
     return html;
-}
-
-std::string CEditorSession::PictureMimeType(const std::string& fileName) {
-    const size_t dot = fileName.find_last_of('.');
-    const std::string ending = dot == std::string::npos ? "" : Lower(fileName.substr(dot + 1));
-    if (ending == "png")
-        return "image/png";
-    if (ending == "jpg" || ending == "jpeg")
-        return "image/jpeg";
-    if (ending == "gif")
-        return "image/gif";
-    if (ending == "webp")
-        return "image/webp";
-    if (ending == "svg")
-        return "image/svg+xml";
-    if (ending == "bmp")
-        return "image/bmp";
-    return "application/octet-stream";
 }

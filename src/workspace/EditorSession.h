@@ -8,6 +8,7 @@
 #include "workspace/EditorFormat.h"
 #include "workspace/EditorHandOff.h"
 #include "workspace/EditorRecovery.h"
+#include "workspace/WeblogLibrary.h"
 
 #include <map>
 #include <memory>
@@ -58,7 +59,7 @@ struct EditorStores {
 //
 // Open, the saves and StartPublish belong to the interface thread. LoadCategories and
 // UploadPicture talk to the server and take their time: the window runs them on a worker; they
-// read only what Open fixed (the account and the interface factory).
+// read only what Open fixed (the account) and the weblog library.
 class CEditorSession {
 public:
     // operations: the weblog use-cases on blog.db; its interface factory also serves the
@@ -67,9 +68,7 @@ public:
 
     // Makes the interface object bound to an account (nullptr after reporting why not);
     // CBlogApiFactory::CreateForAccount unless set.
-    void SetApiFactory(CArticleOperations::ApiFactory factory) {
-        m_apiFactory = std::move(factory);
-    }
+    void SetApiFactory(WeblogApiFactory factory) { m_library = CWeblogLibrary(std::move(factory)); }
 
     // Opens what the orders name: an empty article (Compose), the stored article (the edit
     // tasks), or a new article quoting the feed item (tasks 5 and 6). False with the reason
@@ -122,7 +121,7 @@ public:
     PostOptionSupport OptionSupport() const;
     // The categories the weblog gave last (kept by LoadCategories); false when none are kept.
     bool CachedCategories(std::vector<std::string>& names) const {
-        return m_categoryCache.Load(m_account, names);
+        return m_library.CachedCategories(m_account, names);
     }
     // Takes in the end of a publish started here: on success the article lies in 已发日志
     // with its post id. Gives the reason of a failure ("" on success).
@@ -146,10 +145,10 @@ public:
     // Removes a note of InterruptedWork the user did not want.
     void Discard(const EditorRecord& record) const { m_recovery.Discard(record); }
 
-    // The account's categories from the server (MetaWeblog and its kin); false with the reason
-    // when the interface has none or the server cannot be asked.
+    // The names of the account's categories from the server (CWeblogLibrary::FetchCategories);
+    // false with the reason when the interface has none or the server cannot be asked.
     bool LoadCategories(std::vector<std::string>& names, std::string& reason) const;
-    // Stores a picture file on the weblog (newMediaObject) and gives its address.
+    // Stores a picture file on the weblog (CWeblogLibrary::Upload) and gives its address.
     bool UploadPicture(const std::string& filePath, std::string& url, std::string& reason) const;
     // A picture put into the article: checked and kept beside the drafts (CDraftPictures);
     // gives the address the article points at.
@@ -198,8 +197,6 @@ public:
     // The HTML of an article written about a feed item: its title as a link, its text quoted,
     // and where it came from.
     static std::string QuoteFeedItem(const FeedItem& item);
-    // The MIME type of a picture by its file name's ending.
-    static std::string PictureMimeType(const std::string& fileName);
 
     static constexpr int kDefaultAutosaveMs = 50000;
     static constexpr const char* kNoIndexText = "编辑器的启动参数里没有文章的编号";
@@ -211,14 +208,13 @@ private:
     bool OpenTask(const EditorHandOff& handOff, std::string& reason);
     bool OpenArticle(int id, std::string& reason);
     bool OpenFeedItem(const FeedItemRef& ref, std::string& reason);
-    std::unique_ptr<CBloggerApi> MakeApi(std::string& reason) const;
     // The Markdown source kept with the stored article, when it still gives its content.
     void OpenSource();
     bool SaveSource(std::string& reason);
 
     CArticleOperations& m_operations;
     EditorStores m_stores;
-    CArticleOperations::ApiFactory m_apiFactory;
+    CWeblogLibrary m_library;
 
     EditorHandOff m_handOff;
     EditorTask m_task = EditorTask::Compose;
@@ -232,7 +228,6 @@ private:
     CEditorRecovery m_recovery;
     CDraftPictures m_pictures;
     PostOptions m_options;
-    CCategoryCache m_categoryCache;
     std::string m_windowTitle;
     std::string m_notedWindowTitle;
 };

@@ -1,7 +1,12 @@
-// The weblog commands of quillmark-cli that need no server.
+// The weblog commands of quillmark-cli that need no server (or one on 127.0.0.1).
 #include "support/CliRunner.h"
+#include "workspace/EditorSession.h"
+#include "workspace/MediaFile.h"
+#include "workspace/WeblogLibrary.h"
+#include "workspace/WorkspaceTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -140,6 +145,71 @@ TEST_F(BlogCommandsTest, PublishRefusesControlCharactersBeforeSending) {
         EXPECT_NE(drafts.out.find("好标题"), std::string::npos) << drafts.out;
         EXPECT_EQ(Run({"articles", "b", "--folder", "2", "--json"}).out, "[]\n");
     }
+}
+
+// Which folders may be published or moved away is the window's rule: a post of the weblog is
+// not sent again from 已发日志 (to its own account or others), a received copy is copied, not
+// moved.
+TEST_F(BlogCommandsTest, OnlyDraftsAndTrashArePublishedAndReceivedCopiesStay) {
+    ASSERT_EQ(Run(AccountAddArgs("甲")).exitCode, 0);
+    WriteAll(m_dir + "/body.html", "x");
+    ASSERT_EQ(Run({"article", "new", "甲", "--title", "t", "--content-file", m_dir + "/body.html"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(Run({"article", "move", "1", "--to", "甲", "--folder", "2"}).exitCode, 0);
+    for (const std::vector<std::string>& publish :
+         {std::vector<std::string>{"article", "publish", "1"},
+          {"article", "publish", "1", "--to", "甲"}}) {
+        CliResult refused = Run(publish);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_EQ(refused.err, "只能发布草稿箱或垃圾箱中的文章\n");
+        EXPECT_EQ(refused.out, "");
+    }
+    ASSERT_EQ(Run({"article", "move", "1", "--to", "甲", "--folder", "1"}).exitCode, 0);
+    CliResult stays = Run({"article", "move", "1", "--to", "甲", "--folder", "3"});
+    EXPECT_EQ(stays.exitCode, 1);
+    EXPECT_EQ(stays.err, "已收日志中的文章不能转移 (可以复制)\n");
+    EXPECT_EQ(Run({"article", "copy", "1", "--to", "甲", "--folder", "3"}).exitCode, 0);
+    EXPECT_NE(Run({"articles", "甲", "--folder", "1"}).out.find("\tt\n"), std::string::npos);
+}
+
+// Categories and uploads are the editor's use-case too: the categories the cli fetched are the
+// list the editor offers at its next start, and a file either would refuse is refused by both in
+// the same words, before anything is sent.
+TEST_F(BlogCommandsTest, CategoriesAndUploadsAreTheEditorsToo) {
+    CWeblogServer server;
+    ASSERT_EQ(Run({"account", "add", "--name", "甲", "--description", "描述", "--type",
+                   "MetaWeblog", "--url", server.Url("/ok"), "--port",
+                   std::to_string(server.Port()), "--user", "admin", "--password", "pw"})
+                  .exitCode,
+              0);
+    CliResult categories = Run({"categories", "甲"});
+    ASSERT_EQ(categories.exitCode, 0) << categories.err;
+    std::vector<std::string> cached;
+    ASSERT_TRUE(CWeblogLibrary({}, m_dir + "/q/Storage/Categories").CachedCategories("甲", cached));
+    EXPECT_EQ(cached, (std::vector<std::string>{"News", "Uncategorized", "技术"}));
+
+    WriteAll(m_dir + "/假.png", "纯文本, 不是图片");
+    WriteAll(m_dir + "/大.gif", "GIF89a");
+    ASSERT_EQ(::truncate((m_dir + "/大.gif").c_str(), CMediaFile::kMaxBytes + 1), 0);
+    CTempHome home;
+    CArticleObserver observer;
+    CArticleOperations operations(observer);
+    CEditorSession editor(operations);
+    const std::pair<const char*, const char*> cases[] = {
+        {"假.png", "文件 假.png 不是 image/png 文件 (开头的字节不对)"},
+        {"大.gif", "文件 大.gif 太大 (21 MB), 最多 20 MB"}};
+    for (const auto& [name, why] : cases) {
+        const std::string file = m_dir + "/" + name;
+        CliResult cli = Run({"media", "upload", "甲", file});
+        EXPECT_EQ(cli.exitCode, 1);
+        EXPECT_EQ(cli.err, std::string(why) + "\n");
+        std::string url;
+        std::string reason;
+        EXPECT_FALSE(editor.UploadPicture(file, url, reason));
+        EXPECT_EQ(reason, why);
+    }
+    EXPECT_EQ(server.Methods(), std::vector<std::string>{"metaWeblog.getCategories"});
 }
 
 } // namespace

@@ -429,7 +429,7 @@ TEST_F(BlogWindowsTest, RowTextsAreCleanedCutAndGrouped) {
 
 TEST_F(BlogWindowsTest, TheListMenuDependsOnFolderAndSelection) {
     Workspace(); // the commands of the weblog side are in the table
-    auto menu = [&](int folder, int selected) {
+    auto menu = [&](ArticleFolder folder, int selected) {
         QStringList texts;
         QStringList greyed;
         for (const auto& e : CBlogArticlesView::MenuEntries(folder, selected, m_commands.get())) {
@@ -445,26 +445,26 @@ TEST_F(BlogWindowsTest, TheListMenuDependsOnFolderAndSelection) {
     const QString moveTo = QStringLiteral("转移到(&M)...");
     const QString edit = QStringLiteral("编辑(&E)...");
     const QString exportXml = QStringLiteral("导出XML(&T)...");
-    auto [received1, receivedGrey1] = menu(1, 1);
+    auto [received1, receivedGrey1] = menu(ArticleFolder::kReceived, 1);
     EXPECT_EQ(received1.first(), remote);
     EXPECT_EQ(receivedGrey1, (QStringList{moveTo})); // one article can be edited
     EXPECT_TRUE(received1.contains(exportXml));
-    auto [received2, receivedGrey2] = menu(1, 3);
+    auto [received2, receivedGrey2] = menu(ArticleFolder::kReceived, 3);
     EXPECT_EQ(receivedGrey2, (QStringList{moveTo, edit}));
-    auto [sent1, sentGrey1] = menu(2, 1);
+    auto [sent1, sentGrey1] = menu(ArticleFolder::kSent, 1);
     EXPECT_EQ(sent1.first(), remote);
     EXPECT_FALSE(sentGrey1.contains(moveTo));
-    auto [drafts1, draftsGrey1] = menu(3, 1);
+    auto [drafts1, draftsGrey1] = menu(ArticleFolder::kDrafts, 1);
     EXPECT_EQ(drafts1.first(), QStringLiteral("发布这篇日志(&P)"));
     EXPECT_TRUE(drafts1.contains(QStringLiteral("发布到多个博客(&U)...")));
     EXPECT_TRUE(drafts1.contains(QStringLiteral("删除(&D)")));
-    auto [trash1, trashGrey1] = menu(4, 1);
+    auto [trash1, trashGrey1] = menu(ArticleFolder::kTrash, 1);
     EXPECT_TRUE(trash1.contains(QStringLiteral("彻底删除")));
-    auto [drafts2, draftsGrey2] = menu(3, 2);
+    auto [drafts2, draftsGrey2] = menu(ArticleFolder::kDrafts, 2);
     EXPECT_EQ(drafts2.first(), QStringLiteral("发布这些日志(&P)"));
     EXPECT_TRUE(drafts2.contains(QStringLiteral("删除这些日志(&D)")));
     EXPECT_FALSE(drafts2.contains(QStringLiteral("发布到多个博客(&U)...")));
-    EXPECT_EQ(menu(4, 2).first, drafts2);
+    EXPECT_EQ(menu(ArticleFolder::kTrash, 2).first, drafts2);
 
     // The menu of the real list follows its selection; the header area has the group commands.
     AddAccounts({Account("alpha")});
@@ -930,7 +930,8 @@ TEST_F(EditorEntryTest, ADoubleClickOrEditOpensTheArticleOfTheFolderShown) {
     // 编辑(&E)... of the list's menu, on a draft.
     Tree().ClickItem(Tree().ItemOfCode(1130));
     View().SelectIds({draft});
-    const auto entries = CBlogArticlesView::MenuEntries(kFolderDrafts, 1, m_commands.get());
+    const auto entries =
+        CBlogArticlesView::MenuEntries(ArticleFolder::kDrafts, 1, m_commands.get());
     const auto edit = std::find_if(entries.begin(), entries.end(),
                                    [](const auto& e) { return e.id == kCmdEditArticle; });
     ASSERT_NE(edit, entries.end());

@@ -4,6 +4,7 @@
 #include "app/AppPaths.h"
 #include "storage/ArticleDatabase.h"
 #include "workspace/ArticleOperations.h"
+#include "workspace/FolderActions.h"
 
 #include <gtest/gtest.h>
 
@@ -249,6 +250,39 @@ TEST_F(ArticleOperationsTest, PublishMakesNewPostsOrEditsAndMovesToSent) {
     EXPECT_NE(std::find(m_observer.progressTexts.begin(), m_observer.progressTexts.end(),
                         ":正在发布第 2 篇日志"),
               m_observer.progressTexts.end());
+}
+
+// What may be done with a folder's articles, by the code the store gives: drafts and deleted
+// articles are published, posts of the weblog deleted there; received copies stay; 垃圾箱's
+// delete is final; a code the store does not know allows nothing.
+TEST(FolderActionsTest, TheFoldersRules) {
+    const auto row = [](int code) {
+        const FolderActions a = FolderActionsOf(ArticleFolderOf(code));
+        return std::string{a.publish ? 'P' : '-', a.deleteOnServer ? 'S' : '-',
+                           a.moveAway ? 'M' : '-', a.deleteForGood ? 'F' : '-'};
+    };
+    EXPECT_EQ(row(kFolderReceived), "-S--");
+    EXPECT_EQ(row(kFolderSent), "-SM-");
+    EXPECT_EQ(row(kFolderDrafts), "P-M-");
+    EXPECT_EQ(row(kFolderTrash), "P-MF");
+    EXPECT_EQ(row(0) + row(5), "--------");
+}
+
+// Each article of an account whose interface object cannot be made fails with the reason, not
+// only the first one.
+TEST_F(ArticleOperationsTest, EveryArticleOfAnUnreachableAccountFails) {
+    const int first = Draft("无此账户", "一");
+    const int second = Draft("无此账户", "二");
+    ASSERT_TRUE(m_operations.StartPublish({first, second}).Started());
+    m_operations.Wait();
+    const OperationResult& result = m_observer.done.at(0);
+    EXPECT_EQ(result.outcome, OperationOutcome::kFailed);
+    ASSERT_EQ(result.articles.size(), 2u);
+    for (const ArticleResult& article : result.articles) {
+        EXPECT_EQ(article.outcome, OperationOutcome::kFailed) << article.articleId;
+        EXPECT_NE(article.reason.find("错误 6001"), std::string::npos) << article.reason;
+    }
+    EXPECT_EQ(Folder("无此账户", kFolderDrafts).size(), 2u);
 }
 
 TEST_F(ArticleOperationsTest, DeleteOnServerMovesToTrashAndRefusesDrafts) {

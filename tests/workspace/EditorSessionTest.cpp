@@ -231,6 +231,10 @@ TEST_F(EditorSessionTest, CategoriesAndPicturesComeFromTheServerOrSayWhyNot) {
     EXPECT_EQ(url, "http://127.0.0.1:8080/wp-content/uploads/2026/12/quill-test.png");
     EXPECT_FALSE(m_session.UploadPicture(m_home.File("无.png"), url, reason));
     EXPECT_NE(reason.find("无.png"), std::string::npos) << reason;
+    // Sent as what its bytes are, whatever its name says.
+    WriteAll(m_home.File("照片.jpg"), "\x89PNG\r\n\x1a\n fake");
+    ASSERT_TRUE(m_session.UploadPicture(m_home.File("照片.jpg"), url, reason)) << reason;
+    EXPECT_NE(m_server.Bodies().back().find("image/png"), std::string::npos);
 
     // An account whose interface object cannot be made: the reason names it.
     EXPECT_EQ(m_session.AutosaveMilliseconds(), CEditorSession::kDefaultAutosaveMs);

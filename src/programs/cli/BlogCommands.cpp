@@ -4,10 +4,7 @@
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
 #include "app/Reporter.h"
-#include "blogclient/BlogApiFactory.h"
-#include "blogclient/MetaWeblogApi.h"
 #include "blogclient/MsnSpacesApi.h"
-#include "blogclient/XmlRpcRequest.h"
 #include "cli/CliCommands.h"
 #include "cli/CliJson.h"
 #include "platform/fs/FileUtil.h"
@@ -18,13 +15,16 @@
 #include "workspace/AccountSetup.h"
 #include "workspace/ArticleOperations.h"
 #include "workspace/EditorLauncher.h"
+#include "workspace/FolderActions.h"
 #include "workspace/WeblogDiscovery.h"
+#include "workspace/WeblogLibrary.h"
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <ostream>
 
 namespace {
@@ -46,20 +46,20 @@ const char* kUsage = R"(
                               列出一个文件夹的文章 (1 已收日志, 2 已发日志, 3 草稿箱, 4 垃圾箱)
   article new 账户 --title 标题 [--category 分类] [--tags 标签,标签] --content-file 文件
                               在 草稿箱 中新建文章, 输出其编号
-  article publish 编号        发布文章 (有服务器编号的文章则修改服务器上的那篇), 移到 已发日志,
-                              输出文章在服务器上的编号
+  article publish 编号        发布 草稿箱 或 垃圾箱 中的文章 (有服务器编号的文章则修改服务器上的那篇),
+                              移到 已发日志, 输出文章在服务器上的编号
   article publish 编号 --to 账户[,账户...]
                               同时发布到几个账户 (最多 5 个), 每个账户一行: 账户 和 文章编号,
                               或 发送失败! 和原因; 有一个失败则退出码非零
   article move 编号 --to 账户 --folder 1|2|3|4
-                              把文章转移到一个账户的文件夹
+                              把文章转移到一个账户的文件夹 (已收日志 中的文章不能转移)
   article copy 编号 --to 账户 --folder 1|2|3|4
                               把文章复制到一个账户的文件夹 (副本没有服务器编号), 输出副本的编号
   article rm 编号             删除文章: 移到 垃圾箱, 在 垃圾箱 中则彻底删除
   article delete-remote 编号  从服务器删除文章, 移到 垃圾箱
   article edit 编号           在编辑器 (本程序旁的 quillmark-editor) 中打开文章
   categories 账户 [--json]    列出服务器上的分类
-  media upload 账户 文件      上传文件, 输出其地址
+  media upload 账户 文件      上传文件 (最大 20 MB, 类型由文件开头的字节决定), 输出其地址
 )";
 
 void Message(const std::string& text) {
@@ -81,9 +81,12 @@ bool ParseId(const std::string& text, int& id) {
     return true;
 }
 
-// The folder of --folder, 1 已收日志 to 4 垃圾箱; false for anything else.
-bool ParseFolder(const std::string& text, int& folder) {
-    return CCliArguments::ParseNumber(text, kFolderReceived, kFolderTrash, folder);
+// The folder of --folder, 1 已收日志 to 4 垃圾箱; nullopt for anything else.
+std::optional<ArticleFolder> ParseFolder(const std::string& text) {
+    int code = 0;
+    if (!CCliArguments::ParseNumber(text, kFolderReceived, kFolderTrash, code))
+        return std::nullopt;
+    return ArticleFolderOf(code);
 }
 
 // The words of "A,B,C", each trimmed; empty words are kept, for the layer to refuse.
@@ -109,26 +112,6 @@ std::string OneLine(const std::string& text) {
         line += c == '\n' ? ' ' : c;
     }
     return line;
-}
-
-std::string MimeType(const std::string& file) {
-    static const std::pair<const char*, const char*> kTypes[] = {
-        {"png", "image/png"},         {"jpg", "image/jpeg"},      {"jpeg", "image/jpeg"},
-        {"gif", "image/gif"},         {"bmp", "image/bmp"},       {"webp", "image/webp"},
-        {"svg", "image/svg+xml"},     {"ico", "image/x-icon"},    {"mp3", "audio/mpeg"},
-        {"ogg", "audio/ogg"},         {"wav", "audio/wav"},       {"mp4", "video/mp4"},
-        {"pdf", "application/pdf"},   {"zip", "application/zip"}, {"txt", "text/plain"},
-        {"htm", "text/html"},         {"html", "text/html"},      {"css", "text/css"},
-        {"doc", "application/msword"}};
-    size_t dot = file.find_last_of('.');
-    if (dot != std::string::npos && file.find('/', dot) == std::string::npos) {
-        const std::string ext = AsciiLower(file.substr(dot + 1));
-        for (const auto& [e, type] : kTypes) {
-            if (ext == e)
-                return type;
-        }
-    }
-    return "application/octet-stream";
 }
 
 // Reads every byte of a file named on the command line.
@@ -403,8 +386,8 @@ int CBlogCommands::PostsFetch(const Arguments& a) {
 
 int CBlogCommands::Articles(const Arguments& a) {
     const std::string& name = a.positional[0];
-    int folder = 0;
-    if (!ParseFolder(a.Get("folder"), folder))
+    const std::optional<ArticleFolder> folder = ParseFolder(a.Get("folder"));
+    if (!folder)
         return Usage();
     AccountRecord account;
     if (!CAccountStore::GetAccount(name, account))
@@ -413,7 +396,8 @@ int CBlogCommands::Articles(const Arguments& a) {
     CArticleOperations operations(collector);
     std::vector<ArticleRecord> list;
     std::string reason;
-    if (!operations.GetArticles({.account = name, .folder = folder}, 0, 9999, list, reason))
+    if (!operations.GetArticles({.account = name, .folder = FolderCode(*folder)}, 0, 9999, list,
+                                reason))
         return Refuse(reason);
     if (m_json) {
         CliJson rows = CliJson::array();
@@ -477,8 +461,8 @@ int CBlogCommands::ArticlePublish(const std::string& idText) {
         return 1;
     // Published and received articles are on the server already; what the editor changed in
     // them is published by the window's edit.
-    if (place.folder != kFolderDrafts && place.folder != kFolderTrash)
-        return Refuse("只能发布草稿箱或垃圾箱中的文章");
+    if (!FolderActionsOf(ArticleFolderOf(place.folder)).publish)
+        return Refuse(kNotPublishableText);
     OperationResult result =
         RunOperation([&](CArticleOperations& operations) { return operations.StartPublish({id}); });
     if (!result.Ok())
@@ -499,8 +483,12 @@ int CBlogCommands::ArticleEdit(const std::string& idText) {
 
 int CBlogCommands::ArticlePublishTo(const std::string& idText, const std::string& to) {
     int id = 0;
-    if (!ParseId(idText, id))
+    ArticlePlace place;
+    if (!FindArticle(idText, id, place))
         return 1;
+    // As from the window's list: a post of the weblog is not sent again as a new one.
+    if (!FolderActionsOf(ArticleFolderOf(place.folder)).publish)
+        return Refuse(kNotPublishableText);
     std::vector<std::string> accounts = SplitList(to);
     OperationResult result = RunOperation([&](CArticleOperations& operations) {
         return operations.StartPublishToAccounts(id, accounts);
@@ -532,10 +520,10 @@ int CBlogCommands::ArticleTransfer(const std::string& how, const Arguments& a) {
     int id = 0;
     if (!ParseId(a.positional[0], id))
         return 1;
-    int folder = 0;
-    if (!ParseFolder(a.Get("folder"), folder))
+    const std::optional<ArticleFolder> folder = ParseFolder(a.Get("folder"));
+    if (!folder)
         return Usage();
-    FolderRef to{.account = a.Get("to"), .folder = folder};
+    FolderRef to{.account = a.Get("to"), .folder = FolderCode(*folder)};
     CCollector collector;
     CArticleOperations operations(collector);
     LocalOutcome outcome = how == "copy" ? operations.Copy({id}, to) : operations.Move({id}, to);
@@ -566,42 +554,25 @@ int CBlogCommands::ArticleDeleteRemote(const std::string& idText) {
 }
 
 int CBlogCommands::Categories(const std::string& name) {
-    auto api = CBlogApiFactory::CreateForAccount(name);
-    if (!api)
-        return 1;
-    auto* metaWeblog = dynamic_cast<CMetaWeblogApi*>(api.get());
-    if (!metaWeblog)
-        return Refuse("Blogger 接口没有分类");
-    CategoryList list;
-    if (!metaWeblog->GetCategories(list))
-        return 1;
+    const CategoriesResult result = CWeblogLibrary().FetchCategories(name);
+    if (!result.ok)
+        return Refuse(result.reason);
     if (m_json) {
         CliJson rows = CliJson::array();
-        for (const CategoryEntry& c : list)
+        for (const CategoryEntry& c : result.categories)
             rows.push_back({{"name", c.name}, {"id", c.id}});
         PrintJson(m_out, rows);
         return 0;
     }
-    for (const CategoryEntry& c : list)
+    for (const CategoryEntry& c : result.categories)
         m_out << c.name << (c.id.empty() ? "" : "\t" + c.id) << "\n";
     return 0;
 }
 
 int CBlogCommands::MediaUpload(const std::string& name, const std::string& file) {
-    auto api = CBlogApiFactory::CreateForAccount(name);
-    if (!api)
-        return 1;
-    auto* metaWeblog = dynamic_cast<CMetaWeblogApi*>(api.get());
-    if (!metaWeblog)
-        return Refuse("Blogger 接口不能上传文件");
-    std::string data;
-    if (!ReadInputFile(file, data))
-        return 1;
-    std::string fileName = file.substr(file.find_last_of('/') + 1);
-    std::string url;
-    if (!metaWeblog->NewMediaObject(CTextCodec::ToUtf8Lenient(fileName), MimeType(fileName),
-                                    CXmlRpcRequest::Base64Encode(data), url))
-        return 1;
-    m_out << url << "\n";
+    const UploadResult result = CWeblogLibrary().Upload(name, file);
+    if (!result.ok)
+        return Refuse(result.reason);
+    m_out << result.url << "\n";
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "ui/common/CommandIds.h"
 #include "ui/common/UiText.h"
 #include "workspace/ArticleRowText.h"
+#include "workspace/FolderActions.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -259,7 +260,7 @@ int CBlogArticlesView::RowCount() const {
 }
 
 std::vector<CBlogArticlesView::MenuEntry>
-CBlogArticlesView::MenuEntries(int folder, int selected, const CCommandTable* commands) {
+CBlogArticlesView::MenuEntries(ArticleFolder folder, int selected, const CCommandTable* commands) {
     auto entry = [commands](int id, QString text = {}) {
         MenuEntry e{
             .id = id, .text = text.isEmpty() ? CCommandTable::Text(id) : text, .enabled = true};
@@ -270,8 +271,9 @@ CBlogArticlesView::MenuEntries(int folder, int selected, const CCommandTable* co
     };
     const MenuEntry separator{.id = 0, .text = QString(), .enabled = true};
     const QString exportText = QStringLiteral("导出XML(&T)...");
+    const FolderActions actions = FolderActionsOf(folder);
     std::vector<MenuEntry> entries;
-    if (folder == 1 || folder == 2) {
+    if (actions.deleteOnServer) {
         // ReportMenu: the articles are on the server, so the first command deletes them there.
         entries = {entry(kCmdPublishOrDeleteRemote, QStringLiteral("从服务器删除(&S)")),
                    separator,
@@ -282,8 +284,7 @@ CBlogArticlesView::MenuEntries(int folder, int selected, const CCommandTable* co
                    entry(kCmdEditArticle),
                    entry(kCmdExportFolder, exportText)};
         for (MenuEntry& e : entries) {
-            // A received copy stays where the server put it.
-            if (folder == 1 && e.id == kCmdMoveArticles)
+            if (!actions.moveAway && e.id == kCmdMoveArticles)
                 e.enabled = false;
             if (selected > 1 && e.id == kCmdEditArticle)
                 e.enabled = false;
@@ -295,7 +296,8 @@ CBlogArticlesView::MenuEntries(int folder, int selected, const CCommandTable* co
                    separator,
                    entry(kCmdCopyArticles),
                    entry(kCmdMoveArticles),
-                   entry(kCmdDeleteArticle, folder == 4 ? QStringLiteral("彻底删除") : QString()),
+                   entry(kCmdDeleteArticle,
+                         actions.deleteForGood ? QStringLiteral("彻底删除") : QString()),
                    separator,
                    entry(kCmdEditArticle),
                    entry(kCmdExportFolder, exportText)};
@@ -315,7 +317,8 @@ CBlogArticlesView::MenuEntries(int folder, int selected, const CCommandTable* co
 QMenu* CBlogArticlesView::BuildContextMenu(MenuPlace place, QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setToolTipsVisible(true);
-    if (place != MenuPlace::kRows || m_folder < 1 || m_folder > 4 || m_selectionOrder.empty()) {
+    const std::optional<ArticleFolder> folder = ArticleFolderOf(m_folder);
+    if (place != MenuPlace::kRows || !folder || m_selectionOrder.empty()) {
         connect(menu->addAction(CCommandTable::Text(kCmdCollapseGroups)), &QAction::triggered, this,
                 [this] { SetGroupsExpanded(false); });
         connect(menu->addAction(CCommandTable::Text(kCmdExpandGroups)), &QAction::triggered, this,
@@ -323,7 +326,7 @@ QMenu* CBlogArticlesView::BuildContextMenu(MenuPlace place, QWidget* parent) {
         return menu;
     }
     for (const MenuEntry& e :
-         MenuEntries(m_folder, static_cast<int>(m_selectionOrder.size()), m_commands)) {
+         MenuEntries(*folder, static_cast<int>(m_selectionOrder.size()), m_commands)) {
         if (e.id == 0) {
             menu->addSeparator();
             continue;

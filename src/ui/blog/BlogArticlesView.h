@@ -74,8 +74,8 @@ public:
     int RowCount() const;
     QTreeWidgetItem* RowOf(int id) const;
 
-    // The menu of the selection for a folder (1 已收日志, 2 已发日志, 3 草稿箱, 4 垃圾箱).
-    static std::vector<MenuEntry> MenuEntries(int folder, int selected,
+    // The menu of the selection for a folder, by what may be done there (FolderActions).
+    static std::vector<MenuEntry> MenuEntries(ArticleFolder folder, int selected,
                                               const CCommandTable* commands);
     // Where a context menu was asked for: on a row, or on the header or a group.
     enum class MenuPlace { kRows, kGroups };

@@ -17,6 +17,7 @@
 #include "ui/export/BackupActions.h"
 #include "ui/export/EbookDialog.h"
 #include "workspace/AccountSetup.h"
+#include "workspace/FolderActions.h"
 #include "workspace/ReasonRecorder.h"
 
 #include <QApplication>
@@ -262,12 +263,12 @@ void CBlogWorkspace::OnListCommand(int commandId) {
     const std::vector<int> ids = m_view->SelectedIds();
     if (ids.empty())
         return;
-    const int folder = m_view->Folder();
+    const FolderActions actions = FolderActionsOf(ArticleFolderOf(m_view->Folder()));
     switch (commandId) {
     case kCmdPublishOrDeleteRemote:
-        if (folder == kFolderReceived || folder == kFolderSent)
+        if (actions.deleteOnServer)
             DeleteOnServer(ids);
-        else
+        else if (actions.publish)
             Publish(ids);
         break;
     case kCmdCopyArticles:
