@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <dirent.h>
+#include <filesystem>
 
 namespace {
 
@@ -125,6 +126,19 @@ bool CDraftPictures::KeepBytes(std::string_view bytes, const std::string& name,
     }
     address = FileAddress(copy);
     return true;
+}
+
+bool CDraftPictures::Holds(const std::string& address) const {
+    const std::string path = FilePath(address);
+    if (path.empty())
+        return false;
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::canonical(path, error);
+    if (error || !std::filesystem::is_regular_file(file, error))
+        return false;
+    const std::filesystem::path folder = std::filesystem::canonical(m_folder, error);
+    // Each picture lies in a folder of its own below the pictures' folder.
+    return !error && file.parent_path().parent_path() == folder;
 }
 
 std::vector<std::string> CDraftPictures::LocalPictures(const std::string& html) {

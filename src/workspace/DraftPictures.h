@@ -23,6 +23,10 @@ public:
     bool KeepBytes(std::string_view bytes, const std::string& name, std::string& address,
                    std::string& reason) const;
 
+    // Whether the file:// address names a picture kept here (not a file elsewhere, also not
+    // through "..", a link or a folder).
+    bool Holds(const std::string& address) const;
+
     // The file:// addresses of the pictures (img src) of the HTML, each once, in order.
     static std::vector<std::string> LocalPictures(const std::string& html);
     // The HTML with each address of the map in an img src replaced by its server address.
@@ -33,6 +37,7 @@ public:
     static std::string FileAddress(const std::string& path);
 
     static std::string DefaultFolder();
+    const std::string& Folder() const { return m_folder; }
 
 private:
     std::string m_folder;

@@ -159,6 +159,8 @@ public:
                           std::string& reason) const {
         return m_pictures.KeepBytes(bytes, name, address, reason);
     }
+    // Where the pictures put into the article are kept.
+    const std::string& PictureFolder() const { return m_pictures.Folder(); }
     // The article's local pictures, each once: what a publish uploads first.
     // In Markdown, those the source's pictures point at.
     std::vector<std::string> LocalPictures() const;

@@ -8,7 +8,9 @@
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/common/BottomHtmlView.h"
 #include "ui/common/UiText.h"
+#include "ui/editor/ArticlePreviewPane.h"
 #include "ui/editor/EditorActions.h"
 #include "ui/editor/FindReplaceBar.h"
 #include "ui/editor/LinkDialog.h"
@@ -24,6 +26,7 @@
 #include "workspace/WorkspaceTestSupport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -41,7 +44,9 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -51,6 +56,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
 #include <gtest/gtest.h>
 
 namespace {
@@ -917,6 +924,106 @@ TEST(EditorPeerTest, ArticleWithAPictureIsPublishedThenItsEditChangesTheSamePost
     ASSERT_TRUE(CFileUtil::ReadFile(picture.toStdString(), sent));
     EXPECT_EQ(served.body, sent) << address;
     window.WaitForWorkers();
+}
+
+// The 预览 tab: the article through the account's style (the main window's preview) with its
+// local picture, drawn again after typing; 网站样式 from the weblog's page, and while the page
+// cannot be read, the reason above the account's style.
+TEST_F(EditorWindowTest, PreviewTabShowsTheArticleThroughTheAccountStyleOrTheWeblogsPage) {
+    loopback::CHttpServer site;
+    std::atomic<bool> up{false};
+    site.Server().Get("/", [&](const httplib::Request&, httplib::Response& answer) {
+        if (!up) {
+            answer.status = 404;
+            answer.set_content("down", "text/html");
+            return;
+        }
+        answer.set_content(ReadTestData("html/site-post.html"), "text/html; charset=UTF-8");
+    });
+    site.Start();
+    ASSERT_EQ(CAccountStore::SetAccountField("甲", "blogurl", site.Url("/")), 1);
+    Open(EditorTask::Compose);
+    Type(m_window.TitleEdit(), QStringLiteral("预览的标题"));
+    Type(m_window.RichEdit(), QStringLiteral("预览的正文"));
+    const QString picture = QString::fromStdString(m_home.File("图.png"));
+    QImage red(4, 3, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(picture, "PNG"));
+    m_window.InsertPicture(picture);
+
+    CArticlePreviewPane* preview = m_window.Preview();
+    EXPECT_EQ(preview->View(), nullptr); // no web engine until the tab is shown
+    m_window.Tabs()->setCurrentWidget(preview);
+    ASSERT_NE(preview->View(), nullptr);
+    const auto shown = [&] { return QString::fromUtf8(preview->View()->ShownDocument()); };
+    const auto pageText = [&] {
+        QString text;
+        bool done = false;
+        preview->View()->page()->toPlainText([&](const QString& result) {
+            text = result;
+            done = true;
+        });
+        WaitFor([&] { return done; }, 10000);
+        return text;
+    };
+    EXPECT_FALSE(
+        preview->View()->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+    EXPECT_TRUE(shown().contains(QStringLiteral("预览的标题"))) << shown().toStdString();
+    // The picture kept with the draft comes from the pane's scheme, never as a file address.
+    EXPECT_TRUE(shown().contains(QStringLiteral("quillpane:/file/"))) << shown().toStdString();
+    EXPECT_FALSE(shown().contains(QStringLiteral("file://")));
+    EXPECT_TRUE(WaitFor([&] { return pageText().contains(QStringLiteral("预览的正文")); }, 30000));
+    // The engine shows the picture itself (the page's scripts are off; this one runs apart).
+    const auto pictureWidth = [&] {
+        int width = -1;
+        bool done = false;
+        preview->View()->page()->runJavaScript(
+            QStringLiteral("document.images.length ? document.images[0].naturalWidth : 0"),
+            QWebEngineScript::ApplicationWorld, [&](const QVariant& result) {
+                width = result.toInt();
+                done = true;
+            });
+        WaitFor([&] { return done; }, 10000);
+        return width;
+    };
+    EXPECT_TRUE(WaitFor([&] { return pictureWidth() == 4; }, 10000)) << pictureWidth();
+
+    m_window.RichEdit()->textCursor().insertText(QStringLiteral("又加一句"));
+    EXPECT_TRUE(WaitFor([&] { return shown().contains(QStringLiteral("又加一句")); }));
+
+    // The site answers 404: the account's style stays, the line says why.
+    preview->SetLook(PreviewLook::kWebsite);
+    ASSERT_TRUE(WaitFor([&] { return !preview->IsReading(); }, 30000));
+    EXPECT_TRUE(preview->StatusLine().startsWith(
+        QStringLiteral("无法使用网站样式, 现在显示的是日志样式: 无法读取博客首页: HTTP 404")))
+        << preview->StatusLine().toStdString();
+    EXPECT_FALSE(shown().contains(QStringLiteral("entry-content")));
+    EXPECT_TRUE(shown().contains(QStringLiteral("又加一句")));
+
+    // 刷新 once it answers: the article in the first post of the weblog's page.
+    up = true;
+    preview->ReloadButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return !preview->IsReading(); }, 30000));
+    EXPECT_EQ(preview->StatusLine(), QString());
+    EXPECT_TRUE(shown().contains(QStringLiteral("<div class=\"entry-content\"><p>预览的正文<img ")))
+        << shown().toStdString();
+    EXPECT_TRUE(shown().contains(QStringLiteral("quillpane:/file/")));
+    EXPECT_TRUE(shown().contains(QStringLiteral("又加一句</p></div>")));
+    EXPECT_TRUE(shown().contains(ToQ(site.Url("/wp-content/themes/plain/style.css"))));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const QString text = pageText();
+            return text.contains(QStringLiteral("预览的标题")) &&
+                   text.contains(QStringLiteral("第二篇的正文")) &&
+                   !text.contains(QStringLiteral("旧文章的正文"));
+        },
+        30000));
+
+    // An account without a weblog address has no 网站样式.
+    preview->SetAccount("乙", {});
+    EXPECT_EQ(preview->Look(), PreviewLook::kAccountStyle);
+    EXPECT_FALSE(
+        qobject_cast<QStandardItemModel*>(preview->LookBox()->model())->item(1)->isEnabled());
 }
 
 } // namespace

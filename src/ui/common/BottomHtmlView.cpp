@@ -3,11 +3,14 @@
 #include "export/ArticlePreview.h"
 #include "platform/xml/XmlText.h"
 #include "reader/FeedItemView.h"
+#include "workspace/DraftPictures.h"
 
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFile>
+#include <QMimeDatabase>
 #include <QPointer>
 #include <QUrlQuery>
 #include <QWebEngineProfile>
@@ -50,7 +53,29 @@ QUrl CPaneSchemeHandler::Add(const QByteArray& html) {
     return url;
 }
 
+QUrl CPaneSchemeHandler::AddFile(const QString& path) {
+    QString address = m_fileAddress.value(path);
+    if (address.isEmpty()) {
+        address = QStringLiteral("/file/%1").arg(m_files.size() + 1);
+        m_files.insert(address, path);
+        m_fileAddress.insert(path, address);
+    }
+    QUrl url;
+    url.setScheme(QString::fromLatin1(kScheme));
+    url.setPath(address);
+    return url;
+}
+
 void CPaneSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+    if (auto file = m_files.constFind(job->requestUrl().path()); file != m_files.constEnd()) {
+        auto* device = new QFile(file.value(), job);
+        if (!device->open(QIODevice::ReadOnly)) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        job->reply(QMimeDatabase().mimeTypeForFile(file.value()).name().toLatin1(), device);
+        return;
+    }
     auto it = m_documents.constFind(job->requestUrl().path());
     if (it == m_documents.constEnd()) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
@@ -220,11 +245,34 @@ void CBottomHtmlView::PreviewArticle(const ArticleRecord& article, const std::st
                "无法显示这篇日志: " +
                CXmlText::Escape(preview.GetLastError()) + "</p></body></html>";
     }
-    SetMode(kModePreview);
     m_previewArticle = article;
     m_previewAccount = accountName;
-    m_key = QString::number(article.id);
-    m_renderedUrl = SchemeHandler()->Add(QByteArray::fromStdString(html));
+    ShowPreviewDocument(html, QString::number(article.id));
+}
+
+void CBottomHtmlView::ShowPreviewPage(const std::string& html, const QString& key) {
+    m_previewArticle.reset();
+    ShowPreviewDocument(html, key);
+}
+
+void CBottomHtmlView::ShowPreviewDocument(const std::string& html, const QString& key) {
+    // The pictures kept with drafts are served from their files; any other file:// address
+    // stays as it is and shows nothing.
+    const CDraftPictures pictures(m_pictureFolder);
+    std::map<std::string, std::string> served;
+    for (const std::string& address : CDraftPictures::LocalPictures(html)) {
+        if (pictures.Holds(address))
+            served[address] =
+                SchemeHandler()
+                    ->AddFile(QString::fromStdString(CDraftPictures::FilePath(address)))
+                    .toString()
+                    .toStdString();
+    }
+    SetMode(kModePreview);
+    m_key = key;
+    m_shownDocument = QByteArray::fromStdString(
+        served.empty() ? html : CDraftPictures::ReplaceAddresses(html, served));
+    m_renderedUrl = SchemeHandler()->Add(m_shownDocument);
     ApplyScriptPolicy(QUrl());
     setUrl(m_renderedUrl);
 }

@@ -26,10 +26,15 @@ public:
 
     // Keeps the document and gives the address it is served under.
     QUrl Add(const QByteArray& html);
+    // The address a local file (a picture kept with a draft) is served under, the same one for
+    // the same file; only files given here are ever served.
+    QUrl AddFile(const QString& path);
     void requestStarted(QWebEngineUrlRequestJob* job) override;
 
 private:
     QHash<QString, QByteArray> m_documents;
+    QHash<QString, QString> m_files;       // address path -> file
+    QHash<QString, QString> m_fileAddress; // file -> address path
     QStringList m_order;
     int m_next = 1;
 };
@@ -88,6 +93,15 @@ public:
     // its account has now. Does nothing unless an article preview is showing.
     void RefreshArticlePreview();
     bool ShowsArticlePreview() const { return m_previewArticle.has_value(); }
+    // Shows a preview page the program made (an article inside its weblog's own page), in
+    // preview mode; key names the article.
+    void ShowPreviewPage(const std::string& html, const QString& key);
+    // Where the pictures of drafts are kept (CDraftPictures' own folder unless set): a preview
+    // shows the pictures of this folder that the article points at with file:// addresses, and
+    // no other local file.
+    void SetPictureFolder(const std::string& folder) { m_pictureFolder = folder; }
+    // The document handed to the engine last (tests).
+    const QByteArray& ShownDocument() const { return m_shownDocument; }
 
     void SetMode(int mode);
     int GetMode() const { return m_mode; }
@@ -123,6 +137,7 @@ protected:
 private:
     friend class CHtmlPage;
     void ApplyScriptPolicy(const QUrl& url);
+    void ShowPreviewDocument(const std::string& html, const QString& key);
 
     CHtmlPage* m_page = nullptr;
     int m_mode = kModeBrowse;
@@ -131,4 +146,6 @@ private:
     // The article of the preview showing, and its account.
     std::optional<ArticleRecord> m_previewArticle;
     std::string m_previewAccount;
+    std::string m_pictureFolder;
+    QByteArray m_shownDocument;
 };

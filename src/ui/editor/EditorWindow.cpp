@@ -3,6 +3,7 @@
 #include "platform/text/WordCount.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
+#include "ui/editor/ArticlePreviewPane.h"
 #include "ui/editor/EditorActions.h"
 #include "ui/editor/FindReplaceBar.h"
 #include "ui/editor/LinkDialog.h"
@@ -21,6 +22,7 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFont>
@@ -32,6 +34,7 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
@@ -96,7 +99,7 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
     m_pages->addWidget(m_rich);
     m_pages->addWidget(m_source);
     m_pages->addWidget(m_markdown);
-    layout->addWidget(m_pages, 1);
+    layout->addWidget(BuildPreview(central), 1);
     m_commands = new CRichTextCommands(*m_rich);
     // Find and replace work in the editor shown.
     m_find = new CFindReplaceBar(
@@ -187,6 +190,46 @@ CEditorWindow::~CEditorWindow() {
     delete m_commands;
 }
 
+QWidget* CEditorWindow::BuildPreview(QWidget* parent) {
+    // 编辑 holds the editor of the way the article is written, 预览 the article as the weblog
+    // shows it, drawn again a moment after each change while it is shown.
+    m_tabs = new QTabWidget(parent);
+    m_tabs->setObjectName(QStringLiteral("editorTabs"));
+    m_tabs->setDocumentMode(true);
+    m_preview = new CArticlePreviewPane(
+        {.article = [this] { return PreviewRecord(); },
+         .inBackground =
+             [this](std::function<void()> work, std::function<void()> done) {
+                 RunInBackground(std::move(work), std::move(done));
+             }},
+        m_tabs);
+    m_tabs->addTab(m_pages, QStringLiteral("编辑"));
+    m_tabs->addTab(m_preview, QStringLiteral("预览"));
+    for (QTextDocument* document :
+         {m_rich->document(), m_source->document(), m_markdown->SourceEdit()->document()})
+        connect(document, &QTextDocument::contentsChanged, m_preview,
+                &CArticlePreviewPane::ScheduleRefresh);
+    for (QLineEdit* line : {m_title, m_tags})
+        connect(line, &QLineEdit::textChanged, m_preview, &CArticlePreviewPane::ScheduleRefresh);
+    connect(m_category, &QComboBox::currentTextChanged, m_preview,
+            &CArticlePreviewPane::ScheduleRefresh);
+    return m_tabs;
+}
+
+ArticleRecord CEditorWindow::PreviewRecord() const {
+    const bool markdown = m_format == EditorFormat::kMarkdown;
+    const std::time_t planned = m_options->Options().publishTime;
+    const QDateTime when =
+        planned > 0 ? QDateTime::fromSecsSinceEpoch(planned) : QDateTime::currentDateTime();
+    return {.id = m_session ? m_session->ArticleId() : 0,
+            .title = ToStd(TitleText()),
+            .content = markdown ? CMarkdownHtml::PreviewHtml(ToStd(m_markdown->Markdown()))
+                                : ToStd(BodyHtml()),
+            .pubDate = ToStd(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+            .category = ToStd(CategoryText()),
+            .tags = ToStd(m_tags->text().trimmed())};
+}
+
 void CEditorWindow::BuildActions() {
     m_actions = new CEditorActions(*this);
     m_publishAction = m_actions->Action(QStringLiteral("publish"));
@@ -194,6 +237,7 @@ void CEditorWindow::BuildActions() {
 
 void CEditorWindow::Attach(CEditorSession& session) {
     m_session = &session;
+    m_preview->SetAccount(session.Account(), session.PictureFolder());
     std::string css;
     std::string reason;
     QStringList notices;
@@ -847,5 +891,6 @@ void CEditorWindow::closeEvent(QCloseEvent* event) {
         m_session->EndEditing();
     }
     m_autosave->stop();
+    m_preview->Cancel();
     event->accept();
 }

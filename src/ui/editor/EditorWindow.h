@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/ArticleDatabase.h"
 #include "workspace/ArticleObserver.h"
 
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class CArticlePreviewPane;
 class CEditorActions;
 class CEditorSession;
 class CFindReplaceBar;
@@ -27,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QStackedWidget;
+class QTabWidget;
 class QTextEdit;
 class QThread;
 class QTimer;
@@ -100,6 +103,9 @@ public:
     CMarkdownPane* MarkdownPane() const { return m_markdown; }
     CFindReplaceBar* FindBar() const { return m_find; }
     CSpellHighlighter* RichSpelling() const { return m_richSpelling; }
+    // The 编辑 and 预览 tabs, and the preview.
+    QTabWidget* Tabs() const { return m_tabs; }
+    CArticlePreviewPane* Preview() const { return m_preview; }
     QString StatusText() const;
     // The notice above the article (a page that could not be read, an interrupted last run);
     // empty while none is shown.
@@ -122,6 +128,9 @@ protected:
 private:
     friend class CEditorActions;
     void BuildActions();
+    QWidget* BuildPreview(QWidget* parent);
+    // The article as the preview shows it: the texts now, the content as HTML.
+    ArticleRecord PreviewRecord() const;
     void Undo();
     void Redo();
     void ToggleStrike();
@@ -162,6 +171,8 @@ private:
     CRichTextCommands* m_commands = nullptr;
     CMarkdownPane* m_markdown = nullptr;
     CFindReplaceBar* m_find = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    CArticlePreviewPane* m_preview = nullptr;
     std::shared_ptr<CSpellChecker> m_spell;
     CSpellHighlighter* m_richSpelling = nullptr;
     CSpellHighlighter* m_markdownSpelling = nullptr;
