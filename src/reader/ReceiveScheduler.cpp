@@ -4,7 +4,7 @@
 #include "platform/text/ReasonText.h"
 
 #include "app/AppPaths.h"
-#include "app/AppSettings.h"
+#include "app/ProxySetup.h"
 #include "reader/FeedParser.h"
 #include "reader/FeedRules.h"
 #include "reader/RssFavorites.h"
@@ -28,9 +28,7 @@ CReceiveScheduler::CReceiveScheduler(CChannelTree& tree, CReceiveObserver& obser
     // settings stand in for them.
     if (m_tree.Options().settingsUnreadable)
         return;
-    ProxySettings settings;
-    CAppSettings::ReadProxySettings(settings);
-    m_proxy = CFeedFetcher::ProxyFromSettings(settings);
+    m_proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
 }
 
 void CReceiveScheduler::Configure(CFeedFetcher& fetcher, const CCancelToken& stop) {
