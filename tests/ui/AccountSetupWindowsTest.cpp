@@ -264,7 +264,7 @@ TEST_F(AccountSetupWindowsTest, WizardDiscoveryThatHangsIsGivenUpAtOnce) {
     wizard->StartDiscovery();
     ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 2; }));
     EXPECT_LT(HeldFor([&] { wizard.reset(); }), 2000);
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
     EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 2; }));
     EXPECT_TRUE(m_boxes.Texts().empty());
 }

@@ -201,7 +201,7 @@ TEST_F(ReaderWindowsTest, ClosingTheDialogWhileTheTitleHangsReturnsAtOnce) {
     dialog->FetchTitle();
     ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
     EXPECT_LT(HeldFor([&] { dialog.reset(); }), 2000);
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
     EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 1; }));
     EXPECT_TRUE(m_boxes.Texts().empty());
 }

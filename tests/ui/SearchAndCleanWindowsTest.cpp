@@ -235,7 +235,7 @@ TEST_F(SearchAndCleanWindowsTest, ClosingTheBarWhileTheOnlineSearchHangsReturnsA
     Search(QStringLiteral("妙笔"), SearchScope::kWeb);
     ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
     EXPECT_LT(HeldFor([&] { m_bar.reset(); }), 2000);
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
     EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 1; }));
 }
 
