@@ -2,6 +2,7 @@
 
 #include "app/AppPaths.h"
 #include "app/ErrorCatalog.h"
+#include "app/ProxySetup.h"
 #include "app/Reporter.h"
 #include "blogclient/XmlRpcAnswer.h"
 #include "blogclient/XmlRpcRequest.h"
@@ -196,7 +197,7 @@ int CWordPressRestApi::Exchange(const RestCall& call, RestReply& reply) {
         ReportErrorWithReason(kErrNetwork, "REST 地址中没有主机: " + m_account.xmlrpcurl);
         return 0;
     }
-    m_client.SetProxy(CXmlRpcTransport::MakeProxy(m_proxy));
+    m_client.SetProxy(CProxySetup::FromSettings(m_proxy, ProxyFallback::kDirect));
     m_client.SetCaFile(m_caFile);
     m_client.SetExitFlag(&g_bAppExiting);
     m_client.SetLimits(m_limits ? *m_limits : CXmlRpcTransport::CallLimits());

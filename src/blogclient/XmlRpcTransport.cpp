@@ -4,6 +4,7 @@
 
 #include "app/AppPaths.h"
 #include "app/ErrorCatalog.h"
+#include "app/ProxySetup.h"
 #include "app/Reporter.h"
 #include "blogclient/XmlRpcAnswer.h"
 #include "platform/fs/FileUtil.h"
@@ -102,17 +103,6 @@ std::vector<HttpHeader> CXmlRpcTransport::Headers(bool msnSpaces) {
                 {"Content-Type", "text/xml; charset=UTF-8"},
                 {"Accept-Language", "zh-cn"}};
     return {{"User-Agent", "quill"}, {"Content-Type", "text/xml"}};
-}
-
-HttpProxy CXmlRpcTransport::MakeProxy(const ProxySettings& settings) {
-    HttpProxy proxy;
-    proxy.mode = settings.use ? HttpProxy::Mode::kManual : HttpProxy::Mode::kDirect;
-    proxy.useForLocalHosts = settings.localProxyUse != 0;
-    proxy.server = settings.server;
-    proxy.port = settings.port;
-    proxy.userName = settings.userName;
-    proxy.password = settings.password;
-    return proxy;
 }
 
 HttpLimits CXmlRpcTransport::CallLimits() {
@@ -216,7 +206,7 @@ int CXmlRpcTransport::Post(const XmlRpcCall& call, const std::string& request,
         ReportErrorWithReason(kErrNetwork, "XML-RPC 地址中没有主机: " + call.url);
         return 0;
     }
-    m_client.SetProxy(MakeProxy(call.proxy));
+    m_client.SetProxy(CProxySetup::FromSettings(call.proxy, ProxyFallback::kDirect));
     m_client.SetCaFile(call.caFile);
     m_client.SetExitFlag(&g_bAppExiting);
     m_client.SetLimits(call.limits ? *call.limits : CallLimits());

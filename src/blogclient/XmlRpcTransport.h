@@ -51,9 +51,6 @@ public:
     // The request headers in their order (proxy credentials go to the proxy alone, by the HTTP
     // client).
     static std::vector<HttpHeader> Headers(bool msnSpaces);
-    // The proxy settings as the HTTP client takes them: the proxy is used only when it is on,
-    // and for a local host (see HttpProxy::IsLocalHost) only when it is also on for those.
-    static HttpProxy MakeProxy(const ProxySettings& proxy);
     // What went wrong with a transfer to the address, in words: a timeout, a refused connection
     // or unknown host, a certificate that could not be verified, ... with the HTTP client's own
     // text in parentheses; "HTTP N" for an answer that came with status N.

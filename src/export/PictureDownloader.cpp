@@ -1,7 +1,7 @@
 #include "export/PictureDownloader.h"
 
 #include "app/AppPaths.h"
-#include "app/AppSettings.h"
+#include "app/ProxySetup.h"
 #include "platform/fs/FileUtil.h"
 #include "reader/FeedFetcher.h"
 
@@ -18,13 +18,7 @@ bool CPictureDownloader::Download(const std::vector<EbookPicture>& pictures,
     CHttpClient client;
     client.SetExitFlag(&g_bAppExiting);
     client.SetLimits(m_limits);
-    if (m_proxy) {
-        client.SetProxy(*m_proxy);
-    } else {
-        ProxySettings settings;
-        if (CAppSettings::ReadProxySettings(settings))
-            client.SetProxy(CFeedFetcher::ProxyFromSettings(settings));
-    }
+    client.SetProxy(m_proxy ? *m_proxy : CProxySetup::Read(ProxyFallback::kEnvironment));
     const int total = static_cast<int>(pictures.size());
     int done = 0;
     for (const EbookPicture& picture : pictures) {

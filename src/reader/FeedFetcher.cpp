@@ -3,7 +3,6 @@
 #include "platform/text/ReasonText.h"
 
 #include "app/AppPaths.h"
-#include "app/AppSettings.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/text/AsciiText.h"
 #include "platform/xml/HtmlLinks.h"
@@ -129,19 +128,6 @@ std::string NoItemsText(const FeedDocument& document, const CFeedParser& parser)
 
 CFeedFetcher::CFeedFetcher() {
     m_client.SetExitFlag(&g_bAppExiting);
-}
-
-HttpProxy CFeedFetcher::ProxyFromSettings(const ProxySettings& settings) {
-    HttpProxy proxy;
-    if (!settings.use)
-        return proxy;
-    proxy.mode = HttpProxy::Mode::kManual;
-    proxy.useForLocalHosts = settings.localProxyUse != 0;
-    proxy.server = settings.server;
-    proxy.port = settings.port;
-    proxy.userName = settings.userName;
-    proxy.password = settings.password;
-    return proxy;
 }
 
 HttpResponse CFeedFetcher::Get(const std::string& url, const FeedValidators& validators,

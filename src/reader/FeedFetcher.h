@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-struct ProxySettings;
-
 // The validators of a feed's last answer, sent back so that an unchanged feed costs a 304.
 struct FeedValidators {
     std::string etag;
@@ -78,7 +76,7 @@ public:
     // "host" or "host:port" of an address as it is written (no user part), for messages.
     static std::string HostOf(const std::string& url);
 
-    // Default: the environment's proxy settings (the desktop's); see ProxyFromSettings.
+    // Default: the environment's proxy settings (the desktop's); see CProxySetup.
     void SetProxy(const HttpProxy& proxy) { m_client.SetProxy(proxy); }
     void SetLimits(const HttpLimits& limits) { m_client.SetLimits(limits); }
     void SetCancelToken(const CCancelToken* token) { m_cancel = token; }
@@ -123,10 +121,6 @@ public:
     // its first "http://", with / \ : * ? < > | % as "_", and ".xml" appended unless it holds
     // ".xml" already. A name too long for the file system is cut and given a hash of the whole.
     static std::string MakeTempFilePath(const std::string& url);
-
-    // The proxy record of the settings for HttpProxy: switched on, its server, port and
-    // credentials with the local-address rule; switched off, the environment's settings.
-    static HttpProxy ProxyFromSettings(const ProxySettings& settings);
 
 private:
     HttpResponse Get(const std::string& url, const FeedValidators& validators, bool feed);

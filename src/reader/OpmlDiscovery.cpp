@@ -1,9 +1,10 @@
 #include "reader/OpmlDiscovery.h"
 
+#include "platform/jobs/JobRunner.h"
+
 #include <algorithm>
 #include <atomic>
 #include <map>
-#include <thread>
 
 namespace {
 
@@ -76,13 +77,13 @@ OpmlDiscoveryResult COpmlDiscovery::Resolve(std::vector<OpmlOutline>& outlines,
         for (size_t i = next++; i < addresses.size(); i = next++)
             answers[i] = discover(addresses[i]);
     };
-    std::vector<std::thread> workers;
-    const size_t count = std::min<size_t>(kWorkers, addresses.size());
-    for (size_t i = 1; i < count; ++i)
-        workers.emplace_back(work);
+    // This thread asks too; the others come from a runner of their own, so that a caller that
+    // is itself a job never waits for a thread another job holds.
+    CJobRunner helpers(kWorkers - 1);
+    for (size_t i = 1; i < std::min<size_t>(kWorkers, addresses.size()); ++i)
+        helpers.Submit([&](const CCancelToken&) { work(); });
     work();
-    for (std::thread& worker : workers)
-        worker.join();
+    helpers.Wait();
 
     std::map<std::string, FeedDiscovery> found;
     for (size_t i = 0; i < addresses.size(); ++i)

@@ -4,7 +4,7 @@
 #include "platform/text/ReasonText.h"
 
 #include "app/AppPaths.h"
-#include "app/AppSettings.h"
+#include "app/ProxySetup.h"
 #include "reader/FeedParser.h"
 #include "reader/FeedRules.h"
 #include "reader/RssFavorites.h"
@@ -28,9 +28,7 @@ CReceiveScheduler::CReceiveScheduler(CChannelTree& tree, CReceiveObserver& obser
     // settings stand in for them.
     if (m_tree.Options().settingsUnreadable)
         return;
-    ProxySettings settings;
-    CAppSettings::ReadProxySettings(settings);
-    m_proxy = CFeedFetcher::ProxyFromSettings(settings);
+    m_proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
 }
 
 void CReceiveScheduler::Configure(CFeedFetcher& fetcher, const CCancelToken& stop) {
@@ -524,9 +522,11 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const CCancelToken& sto
     };
 
     const size_t workers = std::min<size_t>(static_cast<size_t>(m_concurrency), jobs.size());
-    std::vector<std::thread> fetchers;
+    // The walk's fetchers have a runner of their own, as wide as the walk may fetch at once: a
+    // fetcher never waits for a thread that another job holds, however busy the scheduler is.
+    CJobRunner fetchers(static_cast<int>(workers));
     for (size_t w = 0; w < workers; ++w) {
-        fetchers.emplace_back([&] {
+        fetchers.Submit([&](const CCancelToken&) {
             CFeedFetcher fetcher;
             Configure(fetcher, stop);
             for (;;) {
@@ -583,8 +583,7 @@ void CReceiveScheduler::FetchAll(std::vector<Job>& jobs, const CCancelToken& sto
         }
         room.notify_all();
     }
-    for (std::thread& fetcher : fetchers)
-        fetcher.join();
+    fetchers.Wait();
 }
 
 void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {

@@ -132,8 +132,10 @@ struct FetchOutcome {
 // already has does nothing, and a second by-weight walk waits for the first to end. Shutdown()
 // or the exit flag ends every walk and aborts its downloads.
 //
-// Threads: the scheduler's job runner owns its workers (see CJobRunner). The calls that start receives, Wait and Shutdown belong to one thread (the
-// interface thread, or the cli's main thread).
+// Threads: the scheduler's job runner owns its workers (see CJobRunner); a walk's parallel
+// fetchers run on a runner of the walk's own, as wide as the parallelism. The calls that start
+// receives, Wait and Shutdown belong to one thread (the interface thread, or the cli's main
+// thread).
 class CReceiveScheduler {
 public:
     // The weight of a level: the minutes between by-weight receives.

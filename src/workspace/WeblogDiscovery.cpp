@@ -1,6 +1,7 @@
 #include "workspace/WeblogDiscovery.h"
 
 #include "app/AppPaths.h"
+#include "app/ProxySetup.h"
 #include "blogclient/WordPressRestApi.h"
 #include "blogclient/XmlRpcTransport.h"
 #include "platform/text/AsciiText.h"
@@ -46,9 +47,7 @@ bool LooksLikeHtml(const HttpResponse& response) {
 } // namespace
 
 CWeblogDiscovery::CWeblogDiscovery() {
-    ProxySettings proxy;
-    if (CAppSettings::ReadProxySettings(proxy))
-        m_client.SetProxy(CXmlRpcTransport::MakeProxy(proxy));
+    m_client.SetProxy(CProxySetup::Read(ProxyFallback::kDirect));
     m_client.SetExitFlag(&g_bAppExiting);
 }
 

@@ -212,4 +212,66 @@ private:
     int m_port = 0;
 };
 
+// Takes every connection and reads what comes, but never answers: a transfer to it hangs until
+// the client gives up. Counts the connections taken and those the client has closed since.
+class CHangingServer {
+public:
+    CHangingServer() {
+        m_fd = ListenOnFreePort(m_port, 16);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~CHangingServer() {
+        m_stop = true;
+        m_thread.join();
+        for (const pollfd& client : m_clients)
+            ::close(client.fd);
+        ::close(m_fd);
+    }
+    CHangingServer(const CHangingServer&) = delete;
+    CHangingServer& operator=(const CHangingServer&) = delete;
+
+    std::string Url(const std::string& path = "/") const {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+    int Accepted() const { return m_accepted; }
+    int ClosedByClient() const { return m_closed; }
+
+private:
+    void Run() {
+        while (!m_stop) {
+            std::vector<pollfd> watched{{m_fd, POLLIN, 0}};
+            for (const pollfd& client : m_clients)
+                if (client.events)
+                    watched.push_back(client);
+            if (::poll(watched.data(), watched.size(), 20) <= 0)
+                continue;
+            if (watched[0].revents & POLLIN) {
+                if (int client = ::accept(m_fd, nullptr, nullptr); client >= 0) {
+                    m_clients.push_back({client, POLLIN, 0});
+                    ++m_accepted;
+                }
+            }
+            for (size_t i = 1; i < watched.size(); ++i) {
+                if (!watched[i].revents)
+                    continue;
+                char buffer[4096];
+                if (::recv(watched[i].fd, buffer, sizeof buffer, 0) > 0)
+                    continue;
+                for (pollfd& client : m_clients)
+                    if (client.fd == watched[i].fd)
+                        client.events = 0; // closed: no longer watched
+                ++m_closed;
+            }
+        }
+    }
+
+    int m_fd = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_accepted{0};
+    std::atomic<int> m_closed{0};
+    std::vector<pollfd> m_clients; // the server thread's own
+    std::thread m_thread;
+};
+
 } // namespace loopback

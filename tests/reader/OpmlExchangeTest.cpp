@@ -1,14 +1,20 @@
 #include "reader/OpmlExchange.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/jobs/JobRunner.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 #include "reader/ChannelTree.h"
+#include "reader/OpmlDiscovery.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <regex>
+#include <set>
 
 namespace {
 
@@ -278,4 +284,45 @@ TEST(OpmlCorpusTest, EveryListReadsAndRoundTrips) {
         EXPECT_EQ(second, first);
     }
     EXPECT_GE(lists, 9);
+}
+
+// The pages of an import are asked side by side even from the one job of a full runner (a use-case
+// may itself run as a job): the helpers never wait for a thread that job holds.
+TEST(OpmlDiscovery, PagesAreAskedSideBySideFromInsideABusyRunner) {
+    std::vector<OpmlOutline> outlines;
+    for (int i = 0; i < 8; ++i)
+        outlines.push_back({.title = "页" + std::to_string(i),
+                            .xmlUrl = "http://site" + std::to_string(i) + ".example/"});
+    std::mutex lock;
+    std::condition_variable changed;
+    int asking = 0, most = 0;
+    std::multiset<std::string> asked;
+    const auto discover = [&](const std::string& url) {
+        std::unique_lock held(lock);
+        asked.insert(url);
+        most = std::max(most, ++asking);
+        changed.notify_all();
+        // Each waits (bounded) until the others are asking as well.
+        changed.wait_for(held, std::chrono::seconds(10),
+                         [&] { return most >= COpmlDiscovery::kWorkers; });
+        --asking;
+        FeedDiscovery page{.answered = true};
+        if (url != "http://site0.example/")
+            page.offers.push_back({.url = url + "feed"});
+        return page;
+    };
+    CJobRunner outer(1);
+    OpmlDiscoveryResult result;
+    ASSERT_TRUE(outer.Submit([&](const CCancelToken&) {
+        result = COpmlDiscovery::Resolve(outlines, COpmlFeedFilter(), discover);
+    }));
+    outer.Wait();
+    EXPECT_EQ(most, COpmlDiscovery::kWorkers);
+    EXPECT_EQ(asked.size(), 8u);
+    EXPECT_EQ(std::set<std::string>(asked.begin(), asked.end()).size(), 8u);
+    EXPECT_EQ(result.resolved.size(), 7u);
+    ASSERT_EQ(result.dropped.size(), 1u);
+    EXPECT_EQ(result.dropped[0].path, "页0");
+    EXPECT_EQ(outlines.size(), 7u);
+    EXPECT_EQ(outlines[0].xmlUrl, "http://site1.example/feed");
 }

@@ -247,6 +247,28 @@ TEST_F(AccountSetupWindowsTest, WizardDiscoversTheInterfaceFromTheHomeAddress) {
     EXPECT_EQ(wizard.PortEdit()->text(), QString::number(site.Port()));
 }
 
+// 取消 while the discovery hangs stops it at once and the wizard stays; closing the wizard
+// while another hangs gives that up too, and no thread is left.
+TEST_F(AccountSetupWindowsTest, WizardDiscoveryThatHangsIsGivenUpAtOnce) {
+    loopback::CHangingServer hanging;
+    const int threads = ThreadCount();
+    auto wizard = std::make_unique<CAccountWizard>(nullptr, std::vector<AccountRecord>{});
+    wizard->HomeEdit()->setText(QString::fromStdString(hanging.Url()));
+    wizard->StartDiscovery();
+    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
+    EXPECT_LT(HeldFor([&] { wizard->reject(); }), 2000);
+    EXPECT_FALSE(wizard->Discovering());
+    EXPECT_EQ(wizard->DiscoveryText()->text(), QStringLiteral("已取消查找接口"));
+    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 1; }));
+
+    wizard->StartDiscovery();
+    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 2; }));
+    EXPECT_LT(HeldFor([&] { wizard.reset(); }), 2000);
+    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
+    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 2; }));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
 TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     CAccountWizard wizard(nullptr, {});
     std::vector<std::string> added;

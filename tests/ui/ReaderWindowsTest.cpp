@@ -191,6 +191,21 @@ TEST_F(ReaderWindowsTest, FetchingTheTitleFillsTheName) {
     EXPECT_EQ(dialog.SiteEdit()->text(), QString::fromStdString(Url("/home/")));
 }
 
+// Closing the dialog while the probe hangs gives the transfer up: the interface thread is free
+// at once and no thread of the dialog is left.
+TEST_F(ReaderWindowsTest, ClosingTheDialogWhileTheTitleHangsReturnsAtOnce) {
+    loopback::CHangingServer hanging;
+    const int threads = ThreadCount();
+    auto dialog = std::make_unique<CSubscriptionDialog>();
+    dialog->UrlEdit()->setText(QString::fromStdString(hanging.Url("/feed.xml")));
+    dialog->FetchTitle();
+    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
+    EXPECT_LT(HeldFor([&] { dialog.reset(); }), 2000);
+    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
+    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 1; }));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
 TEST_F(ReaderWindowsTest, AStartAddressOpensTheFilledDialogAndTheChannelIsReceived) {
     const std::string address = "quill://rssurl=" + Url("/news.xml") + "&rsstitle=今日新闻";
     QString shownUrl;

@@ -227,6 +227,18 @@ TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResu
     EXPECT_EQ(host, Url(""));
 }
 
+// Closing the bar while the on-line search hangs gives the transfer up at once.
+TEST_F(SearchAndCleanWindowsTest, ClosingTheBarWhileTheOnlineSearchHangsReturnsAtOnce) {
+    loopback::CHangingServer hanging;
+    const int threads = ThreadCount();
+    m_bar->HostEdit()->setText(QString::fromStdString(hanging.Url("")));
+    Search(QStringLiteral("妙笔"), SearchScope::kWeb);
+    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
+    EXPECT_LT(HeldFor([&] { m_bar.reset(); }), 2000);
+    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
+    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 1; }));
+}
+
 // On-line results are rows of the scratch table, numbered apart from the received items: each
 // action on one acts on its own row, never on the received item that has the same id.
 TEST_F(SearchAndCleanWindowsTest, ActionsOnOnlineResultsActOnTheirOwnRows) {

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
 
 QApplication* EnsureApp() {
@@ -42,6 +44,25 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
         QThread::msleep(5);
     }
     return true;
+}
+
+int ThreadCount() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+long long HeldFor(const std::function<void()>& close) {
+    QElapsedTimer timer;
+    timer.start();
+    close();
+    const long long held = timer.elapsed();
+    ::testing::Test::RecordProperty("ui_thread_held_ms", static_cast<int>(held));
+    std::printf("the interface thread was held for %lld ms\n", held);
+    return held;
 }
 
 CRecordingMessageBoxes::CRecordingMessageBoxes() : m_previous(CMessageBox::Handler()) {

@@ -1,7 +1,7 @@
 #include "cli/FavoriteCommands.h"
 
 #include "app/AppPaths.h"
-#include "app/AppSettings.h"
+#include "app/ProxySetup.h"
 #include "app/Reporter.h"
 #include "cli/CliArguments.h"
 #include "platform/fs/FileUtil.h"
@@ -265,13 +265,10 @@ int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
         std::string unread;
         if (COpmlExchange::ReadOutlines(channelFile, subscribed, unread))
             known.Know(subscribed);
-        ProxySettings settings;
-        const bool haveProxy = CAppSettings::ReadProxySettings(settings) != 0;
-        const HttpProxy proxy = CFeedFetcher::ProxyFromSettings(settings);
+        const HttpProxy proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
         pages = COpmlDiscovery::Resolve(outlines, known, [&](const std::string& url) {
             CFeedFetcher fetcher;
-            if (haveProxy)
-                fetcher.SetProxy(proxy);
+            fetcher.SetProxy(proxy);
             return fetcher.DiscoverFeeds(url);
         });
     }

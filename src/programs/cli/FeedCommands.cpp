@@ -1,6 +1,7 @@
 #include "cli/FeedCommands.h"
 
 #include "app/AppSettings.h"
+#include "app/ProxySetup.h"
 #include "app/Reporter.h"
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
@@ -301,9 +302,7 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
             if (std::string address; !CFeedAddress::Normalize(url, address))
                 return Error(CFeedAddress::kInvalidAddressText);
             CFeedFetcher fetcher;
-            ProxySettings proxy;
-            if (CAppSettings::ReadProxySettings(proxy))
-                fetcher.SetProxy(CFeedFetcher::ProxyFromSettings(proxy));
+            fetcher.SetProxy(CProxySetup::Read(ProxyFallback::kEnvironment));
             // A web page instead of a feed: the feed it announces, when it is just one.
             const FeedDiscovery found = fetcher.DiscoverFeeds(url);
             if (found.offers.size() > 1) {

@@ -1,6 +1,6 @@
 #include "cli/SearchCommands.h"
 
-#include "app/AppSettings.h"
+#include "app/ProxySetup.h"
 #include "app/Reporter.h"
 #include "cli/CliArguments.h"
 #include "reader/ChannelTree.h"
@@ -109,8 +109,7 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
         request.placeName = stores.tree.PathText(index);
     }
     CFeedFetcher fetcher;
-    if (ProxySettings proxy; CAppSettings::ReadProxySettings(proxy))
-        fetcher.SetProxy(CFeedFetcher::ProxyFromSettings(proxy));
+    fetcher.SetProxy(CProxySetup::Read(ProxyFallback::kEnvironment));
     SearchOutcome outcome = CFeedSearch(stores.store, &fetcher).Run(request);
     if (!outcome.reason.empty())
         return Error(outcome.message + " 原因: " + outcome.reason);

@@ -90,17 +90,14 @@ CVacuumWindow::CVacuumWindow(const std::string& storePath, QWidget* parent)
     layout->addLayout(buttons);
 }
 
-CVacuumWindow::~CVacuumWindow() {
-    if (m_worker.joinable())
-        m_worker.join();
-}
+CVacuumWindow::~CVacuumWindow() = default;
 
 void CVacuumWindow::Start() {
     QPointer<CVacuumWindow> self(this);
-    m_worker = std::thread([self, path = m_storePath] {
+    m_jobs.Submit([this, self, path = m_storePath](const CCancelToken&) {
         VacuumResult result = Compact(path);
         QMetaObject::invokeMethod(
-            self.data(),
+            this,
             [self, result] {
                 if (self)
                     self->Finish(result);

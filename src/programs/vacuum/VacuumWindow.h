@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/jobs/JobRunner.h"
+
 #include <QDialog>
 #include <string>
-#include <thread>
 
 class QLabel;
 class QProgressBar;
@@ -37,5 +38,7 @@ private:
     QLabel* m_text = nullptr;
     QProgressBar* m_progress = nullptr;
     QPushButton* m_close = nullptr;
-    std::thread m_worker;
+    // Last. A compaction is not broken off: closing the window waits for it (its 关闭 button
+    // is enabled only once it is done).
+    CJobRunner m_jobs{1};
 };

@@ -1,6 +1,7 @@
 #include "ui/app/MainFrame.h"
 
 #include "app/AppPaths.h"
+#include "app/ProxySetup.h"
 #include "platform/fs/FileUtil.h"
 #include "reader/FeedItemView.h"
 #include "reader/FeedSearch.h"
@@ -929,7 +930,8 @@ void CMainFrame::OnSystemSettings() {
         return;
     m_minimizeToTray = general->MinimizeToTray()->isChecked();
     m_enableAutoUpdate = general->UpdateCheck()->isChecked();
-    m_reader->Scheduler().SetProxy(CFeedFetcher::ProxyFromSettings(proxy->Values()));
+    m_reader->Scheduler().SetProxy(
+        CProxySetup::FromSettings(proxy->Values(), ProxyFallback::kEnvironment));
 }
 
 void CMainFrame::OnBlogSettings() {

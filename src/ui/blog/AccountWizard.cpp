@@ -205,10 +205,10 @@ CAccountWizard::~CAccountWizard() {
 }
 
 void CAccountWizard::StopDiscovery() {
+    // Not waited for: its answer is dropped, and the next discovery starts once it has ended.
     if (m_discovery)
         m_discovery->Abort();
-    if (m_discoveryThread.joinable())
-        m_discoveryThread.join();
+    m_discovery.reset();
     m_discovering = false;
     m_discover->setEnabled(true);
 }
@@ -222,10 +222,11 @@ void CAccountWizard::StartDiscovery() {
     m_found->setText(QStringLiteral("正在读取 ") + m_home->text().trimmed() +
                      QStringLiteral(" ..."));
     QPointer<CAccountWizard> self = this;
-    m_discoveryThread = std::thread([self, typed, discovery = m_discovery, context = this] {
+    m_jobs.Submit([self, typed, discovery = m_discovery, context = this](const CCancelToken&) {
         DiscoveryResult result = discovery->Discover(typed);
-        PostToUi(context, [self, result] {
-            if (self)
+        PostToUi(context, [self, discovery, result] {
+            // Only the answer of the discovery still under way is shown.
+            if (self && self->m_discovery == discovery)
                 self->OnDiscovered(result);
         });
     });
@@ -234,8 +235,6 @@ void CAccountWizard::StartDiscovery() {
 void CAccountWizard::OnDiscovered(const DiscoveryResult& result) {
     if (!m_discovering)
         return;
-    if (m_discoveryThread.joinable())
-        m_discoveryThread.join();
     m_discovering = false;
     m_discover->setEnabled(true);
     QStringList lines;

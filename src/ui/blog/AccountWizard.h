@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AccountStore.h"
+#include "platform/jobs/JobRunner.h"
 #include "workspace/AccountSetup.h"
 #include "workspace/WeblogDiscovery.h"
 
@@ -8,7 +9,6 @@
 #include <QString>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 class QComboBox;
@@ -102,8 +102,8 @@ private:
     int m_generation = 0;
     bool m_testing = false;
     AddedHandler m_added;
+    // The discovery under way (an aborted one may still be ending on the runner).
     std::shared_ptr<CWeblogDiscovery> m_discovery;
-    std::thread m_discoveryThread;
     bool m_discovering = false;
 
     QLabel* m_title = nullptr;
@@ -127,4 +127,6 @@ private:
     QPushButton* m_finish = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_test = nullptr;
+    // Last: an aborted discovery is joined before the rest of the wizard goes.
+    CJobRunner m_jobs{1};
 };

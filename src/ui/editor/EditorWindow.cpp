@@ -3,6 +3,7 @@
 #include "platform/text/WordCount.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
+#include "ui/common/UiThread.h"
 #include "ui/editor/ArticlePreviewPane.h"
 #include "ui/editor/EditorActions.h"
 #include "ui/editor/FindReplaceBar.h"
@@ -39,7 +40,6 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
-#include <QThread>
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
@@ -183,10 +183,8 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 CEditorWindow::~CEditorWindow() {
-    // Their finished handlers will not run any more: the threads are ended and deleted here.
-    WaitForWorkers();
-    for (QThread* thread : m_workers)
-        delete thread;
+    // Their done handlers will not run any more: the window is going.
+    m_jobs.Shutdown();
     delete m_commands;
 }
 
@@ -833,20 +831,16 @@ void CEditorWindow::ShowPicture(const QString& address, const QImage& image) {
 }
 
 void CEditorWindow::RunInBackground(std::function<void()> work, std::function<void()> done) {
-    QThread* thread = QThread::create(std::move(work));
-    m_workers.push_back(thread);
-    connect(thread, &QThread::finished, this, [this, thread, done = std::move(done)] {
-        std::erase(m_workers, thread);
-        thread->deleteLater();
-        done();
+    m_jobs.Submit([this, work = std::move(work), done = std::move(done)](const CCancelToken&) {
+        work();
+        // The window joins its jobs before it goes, so it is still there to be the context.
+        PostToUi(this, done);
     });
-    thread->start();
 }
 
 void CEditorWindow::WaitForWorkers() {
-    // The finished signals are handled by the event loop; here the threads only end.
-    for (QThread* thread : m_workers)
-        thread->wait();
+    // The done handlers are run by the event loop; here the jobs only end.
+    m_jobs.Wait();
 }
 
 bool CEditorWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/jobs/JobRunner.h"
 #include "storage/ArticleDatabase.h"
 #include "workspace/ArticleObserver.h"
 
@@ -31,7 +32,6 @@ class QPlainTextEdit;
 class QStackedWidget;
 class QTabWidget;
 class QTextEdit;
-class QThread;
 class QTimer;
 struct EditorSaveResult;
 
@@ -155,7 +155,8 @@ private:
     void NotifyFolders(const std::vector<FolderRef>& folders);
     void OnPublished(const OperationResult& result);
     void UpdateTitle();
-    // Runs work on a thread of its own and then done on the interface thread.
+    // Runs work on the window's runner and then done on the interface thread (unless the window
+    // is gone by then).
     void RunInBackground(std::function<void()> work, std::function<void()> done);
 
     CEditorSession* m_session = nullptr;
@@ -181,7 +182,6 @@ private:
     EditorFormat m_format{};
     QTimer* m_autosave = nullptr;
     CPostOptionsPanel* m_options = nullptr;
-    std::vector<QThread*> m_workers;
     // The HTML as opened (or last taken from the source view), and whether the rich text has
     // been edited since.
     QString m_html;
@@ -189,4 +189,7 @@ private:
     bool m_publishing = false;
     std::function<void(const std::vector<int>&)> m_foldersChanged;
     std::function<void()> m_published;
+    // The category request, the dictionary and the uploads, each on a thread of its own.
+    // Joined first in the destructor: their work uses the session and the spell checker.
+    CJobRunner m_jobs{4};
 };

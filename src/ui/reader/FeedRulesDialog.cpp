@@ -81,8 +81,6 @@ CRuleHitCount::~CRuleHitCount() {
 void CRuleHitCount::Stop() {
     if (m_cancel)
         m_cancel->Cancel();
-    if (m_worker.joinable())
-        m_worker.join();
     m_running = false;
 }
 
@@ -93,8 +91,8 @@ void CRuleHitCount::Start(const FeedRule& rule) {
     QPointer<CRuleHitCount> self(this);
     // The tree is shared with the receive workers; the worker reads it under its lock and
     // keeps a store connection of its own.
-    m_worker = std::thread([self, cancel = m_cancel, tree = &m_reader.Tree(),
-                            path = m_reader.Store().GetPath(), rule] {
+    m_jobs.Submit([self, context = this, cancel = m_cancel, tree = &m_reader.Tree(),
+                   path = m_reader.Store().GetPath(), rule](const CCancelToken&) {
         CFeedDatabase store(path);
         std::string reason;
         int hits = -1;
@@ -104,7 +102,7 @@ void CRuleHitCount::Start(const FeedRule& rule) {
             hits = CRuleFilter::CountHits(rule, *tree, store, reason, cancel.get());
         if (cancel->IsCancelled())
             return;
-        PostToUi(self.data(), [self, cancel, hits, reason = ToQ(reason)] {
+        PostToUi(context, [self, cancel, hits, reason = ToQ(reason)] {
             if (!self || cancel->IsCancelled())
                 return;
             self->m_running = false;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/jobs/JobRunner.h"
 #include "reader/FeedRules.h"
 
 #include <QDialog>
 #include <QString>
 #include <functional>
 #include <memory>
-#include <thread>
 
 class CCancelToken;
 class CRssFavorites;
@@ -22,7 +22,8 @@ class QTreeWidgetItem;
 
 // Counts on a worker, with its own store connection, how many stored items a rule would hit
 // (CRuleFilter::CountHits); a channel tree of a million items takes a while. A new count
-// cancels the one running; the destructor cancels and waits for the worker.
+// cancels the one running (the new one starts when it has given up); the destructor cancels and
+// joins it.
 class CRuleHitCount : public QObject {
     Q_OBJECT
 public:
@@ -41,8 +42,9 @@ private:
 
     CRssReader& m_reader;
     std::shared_ptr<CCancelToken> m_cancel;
-    std::thread m_worker;
     bool m_running = false;
+    // Last: its job is joined before the rest of the count goes.
+    CJobRunner m_jobs{1};
 };
 
 // One rule, added or changed: where it acts (every channel, or a directory or a channel chosen

@@ -1,6 +1,7 @@
 #include "ui/reader/SearchBar.h"
 
 #include "app/AppSettings.h"
+#include "app/ProxySetup.h"
 #include "reader/FeedFetcher.h"
 #include "storage/FeedDatabase.h"
 #include "ui/app/MainFrame.h"
@@ -79,10 +80,7 @@ void CSearchBar::NameService() {
                          ToQ(CFeedSearch::NewsSearchLabel(ToStd(m_host->text().trimmed()))));
 }
 
-CSearchBar::~CSearchBar() {
-    m_cancel.Cancel();
-    WaitForSearch();
-}
+CSearchBar::~CSearchBar() = default;
 
 CSearchBar* CSearchBar::Toggle(CMainFrame& frame) {
     auto* bar = frame.findChild<CSearchBar*>();
@@ -103,8 +101,7 @@ CSearchBar* CSearchBar::Toggle(CMainFrame& frame) {
 }
 
 void CSearchBar::WaitForSearch() {
-    if (m_worker.joinable())
-        m_worker.join();
+    m_jobs.Wait();
 }
 
 void CSearchBar::RunSearch() {
@@ -146,11 +143,9 @@ void CSearchBar::RunSearch() {
     WaitForSearch();
     const std::string path = m_reader.Store().GetPath();
     // The settings are read here, on the interface thread.
-    ProxySettings proxySettings;
-    const bool haveProxy = CAppSettings::ReadProxySettings(proxySettings) != 0;
-    const HttpProxy proxy = CFeedFetcher::ProxyFromSettings(proxySettings);
+    const HttpProxy proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
     QPointer<CSearchBar> self(this);
-    m_worker = std::thread([this, self, request, path, haveProxy, proxy] {
+    m_jobs.Submit([this, self, request, path, proxy](const CCancelToken& cancel) {
         // A worker opens its own connection to the store.
         SearchOutcome outcome;
         CFeedDatabase store(path);
@@ -159,13 +154,13 @@ void CSearchBar::RunSearch() {
             outcome.reason = store.GetLastError();
         } else {
             CFeedFetcher fetcher;
-            if (haveProxy)
-                fetcher.SetProxy(proxy);
-            fetcher.SetCancelToken(&m_cancel);
+            fetcher.SetProxy(proxy);
+            fetcher.SetCancelToken(&cancel);
             outcome = CFeedSearch(store, &fetcher).Run(request);
         }
+        // The bar outlives its jobs: it is the context, checked again on the interface thread.
         QMetaObject::invokeMethod(
-            self.data(),
+            this,
             [self, outcome, request] {
                 if (self)
                     self->Finish(outcome, request);

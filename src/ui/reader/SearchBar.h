@@ -1,10 +1,9 @@
 #pragma once
 
-#include "platform/http/CancelToken.h"
+#include "platform/jobs/JobRunner.h"
 #include "reader/FeedSearch.h"
 
 #include <QDockWidget>
-#include <thread>
 
 class CArticlesReportView;
 class CMainFrame;
@@ -66,6 +65,6 @@ private:
     QCheckBox* m_titleOnly = nullptr;
     QPushButton* m_search = nullptr;
     QLabel* m_result = nullptr;
-    std::thread m_worker;
-    CCancelToken m_cancel;
+    // Last: closing the bar aborts the on-line search and joins it before the fields go.
+    CJobRunner m_jobs{1};
 };

@@ -1,7 +1,6 @@
 #include "ui/reader/SubscriptionDialog.h"
 
-#include "app/AppSettings.h"
-#include "platform/http/CancelToken.h"
+#include "app/ProxySetup.h"
 #include "reader/ChannelTree.h"
 #include "reader/FeedFetcher.h"
 #include "ui/common/MessageBox.h"
@@ -58,12 +57,7 @@ CSubscriptionDialog::CSubscriptionDialog(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-CSubscriptionDialog::~CSubscriptionDialog() {
-    if (m_cancel)
-        m_cancel->Cancel();
-    if (m_worker.joinable())
-        m_worker.join();
-}
+CSubscriptionDialog::~CSubscriptionDialog() = default;
 
 void CSubscriptionDialog::SetValues(const QString& url, const QString& title,
                                     const QString& siteUrl) {
@@ -104,25 +98,20 @@ void CSubscriptionDialog::FetchTitle() {
         m_url->setFocus();
         return;
     }
-    if (m_worker.joinable())
-        m_worker.join();
     m_fetch->setEnabled(false);
     m_fetch->setText(QStringLiteral("获取中..."));
-    m_cancel = std::make_shared<CCancelToken>();
     // The settings are read here: a failure is shown by this thread, not the worker.
-    ProxySettings settings;
-    const bool haveProxy = CAppSettings::ReadProxySettings(settings) != 0;
-    const HttpProxy proxy = CFeedFetcher::ProxyFromSettings(settings);
+    const HttpProxy proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
     QPointer<CSubscriptionDialog> self(this);
-    m_worker = std::thread([self, cancel = m_cancel, url = ToStd(Url()), haveProxy, proxy] {
+    m_jobs.Submit([self, context = this, url = ToStd(Url()), proxy](const CCancelToken& cancel) {
         CFeedFetcher fetcher;
-        if (haveProxy)
-            fetcher.SetProxy(proxy);
-        fetcher.SetCancelToken(cancel.get());
+        fetcher.SetProxy(proxy);
+        fetcher.SetCancelToken(&cancel);
         const FeedDiscovery found = fetcher.DiscoverFeeds(url);
-        if (cancel->IsCancelled())
+        if (cancel.IsCancelled())
             return;
-        PostToUi(self.data(), [self, found, typed = ToQ(url)] {
+        // The dialog outlives its jobs: it is the context, checked again on the interface thread.
+        PostToUi(context, [self, found, typed = ToQ(url)] {
             if (self)
                 self->OnDiscovered(found, typed);
         });

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "platform/jobs/JobRunner.h"
 #include "reader/FeedFetcher.h"
 
 #include <QDialog>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
-class CCancelToken;
 class QLineEdit;
 class QPushButton;
 
@@ -53,6 +51,6 @@ private:
     QLineEdit* m_title = nullptr;
     QLineEdit* m_site = nullptr;
     QPushButton* m_fetch = nullptr;
-    std::shared_ptr<CCancelToken> m_cancel;
-    std::thread m_worker;
+    // Last: closing the dialog aborts the probe and joins it before the fields go.
+    CJobRunner m_jobs{1};
 };

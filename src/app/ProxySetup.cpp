@@ -1,0 +1,24 @@
+#include "app/ProxySetup.h"
+
+HttpProxy CProxySetup::FromSettings(const ProxySettings& settings, ProxyFallback fallback) {
+    HttpProxy proxy;
+    if (!settings.use) {
+        proxy.mode = fallback == ProxyFallback::kDirect ? HttpProxy::Mode::kDirect
+                                                        : HttpProxy::Mode::kSystem;
+        return proxy;
+    }
+    proxy.mode = HttpProxy::Mode::kManual;
+    proxy.useForLocalHosts = settings.localProxyUse != 0;
+    proxy.server = settings.server;
+    proxy.port = settings.port;
+    proxy.userName = settings.userName;
+    proxy.password = settings.password;
+    return proxy;
+}
+
+HttpProxy CProxySetup::Read(ProxyFallback fallback) {
+    ProxySettings settings;
+    if (!CAppSettings::ReadProxySettings(settings))
+        return {};
+    return FromSettings(settings, fallback);
+}
