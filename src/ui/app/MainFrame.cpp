@@ -272,6 +272,8 @@ void CMainFrame::BuildActions() {
 }
 
 void CMainFrame::RegisterCommands() {
+    // The channels' and the favorites' commands are the trees' own: they register them as
+    // they are made (BuildPanes).
     CCommandTable& c = *m_commands;
     c.Handle(kCmdSystemSettings, [this] { OnSystemSettings(); });
     c.Handle(kCmdReaderSettings, [this] { OnReaderSettings(); });
@@ -283,17 +285,6 @@ void CMainFrame::RegisterCommands() {
     c.Handle(kCmdHelpPage, [] { OpenAddress(kHelpPageAddress); });
     c.Handle(kCmdSupportForum, [] { OpenAddress(kSupportForumAddress); });
     c.Handle(kCmdSupportSite, [] { OpenAddress(kSupportSiteAddress); });
-    // From the main window there is no directory: a new item goes to the top level.
-    for (int id : {kCmdAddSubscription, kCmdNewDirectory, kCmdReceiveAll})
-        c.Handle(id, [this, id] {
-            SetSideMode(kSideRss);
-            m_channelTree->OnCommand(id, -1);
-        });
-    // The selected channel, or every channel of the selected directory.
-    for (int id : {kCmdReceiveChannel, kCmdMarkChannelRead})
-        c.Handle(id, [this, id] { OnChannelCommand(id); });
-    c.Handle(kCmdChannelEbook,
-             [this] { m_channelTree->OnCommand(kCmdChannelEbook, m_channelTree->CurrentIndex()); });
     c.Handle(kCmdQuickReading,
              [this] { m_list->SetQuickReading(Action(kCmdQuickReading)->isChecked()); });
     c.Handle(kCmdPreviousArticle, [this] { m_list->MoveSelection(-1); });
@@ -322,20 +313,12 @@ void CMainFrame::RegisterCommands() {
     c.Handle(kCmdBrowserMenuRemove, [this] { OnBrowserMenuRemove(); });
     c.Handle(kCmdOrganizeFavorites, [this] { OnOrganizeFavorites(); });
     c.Handle(kCmdCheckUpdate, [this] { OnCheckUpdate(); });
-    for (int id :
-         {kCmdNewFavorite, kCmdNewFavoriteFolder, kCmdAddFavoriteItem, kCmdImportFavorites})
-        c.Handle(id, [this, id] { m_favoriteTree->OnCommand(id); });
-    for (int id : {kCmdImportOpml, kCmdExportAll})
-        c.Handle(id, [this, id] { m_channelTree->OnCommand(id, -1); });
     c.Handle(kCmdSearch, [this] { CSearchBar::Toggle(*this); });
     c.Handle(kCmdCleanWizard, [this] { CCleanWizard::Run(*this); });
     c.Handle(kCmdFeedRules, [this] {
         CFeedRulesDialog rules(*m_reader, m_favoriteTree->Favorites(), CFeedRules::DefaultPath(),
                                this);
         rules.exec();
-    });
-    c.Handle(kCmdExportChannel, [this] {
-        m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });
     c.Handle(kCmdPublishItemToBlog, [this] {
         if (const FeedItemRef item = m_list ? m_list->SelectedItem() : FeedItemRef{}; item.id > 0)
@@ -345,16 +328,6 @@ void CMainFrame::RegisterCommands() {
         return m_list && m_list->SelectedItemId() > 0 ? QString()
                                                       : QStringLiteral("请先选择一篇文章");
     });
-}
-
-void CMainFrame::OnChannelCommand(int commandId) {
-    const int current = m_channelTree->CurrentIndex();
-    if (current < 0)
-        return;
-    int id = commandId;
-    if (commandId == kCmdReceiveChannel && m_reader->Tree().Record(current).directory)
-        id = kCmdReceiveBranch;
-    m_channelTree->OnCommand(id, current);
 }
 
 void CMainFrame::BuildMenus() {
@@ -532,8 +505,10 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
         *m_commands, this, m_blog->Tree(),
         [this](int code, int update) { OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update); },
         [this] { OnWindowMessage(WM_PREVIEW_STYLE_CHANGED, 0, 0); });
-    m_channelTree = new CRssChannelTreeCtrl(*m_reader);
-    m_favoriteTree = new CFavoritesPane(m_feedStore);
+    // The trees register their commands in the window's table: the channels' and the
+    // favorites' commands of the menus and toolbars are theirs.
+    m_channelTree = new CRssChannelTreeCtrl(*m_reader, *m_commands);
+    m_favoriteTree = new CFavoritesPane(m_feedStore, *m_commands);
     // The 收藏 side: the feed favorites above, the browser's bookmarks below.
     m_browserFavorites = new CControlFavorites;
     auto* favoritesSide = new QSplitter(Qt::Vertical);
@@ -600,6 +575,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
             &CArticlesReportView::ShowCurrentItems);
     connect(m_channelTree, &CRssChannelTreeCtrl::ItemRemoved, m_list,
             &CArticlesReportView::ForgetIfShown);
+    connect(m_channelTree, &CRssChannelTreeCtrl::SideWanted, this,
+            [this] { SetSideMode(kSideRss); });
     connect(m_channelTree, &CRssChannelTreeCtrl::OpenInPane, this,
             [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
     connect(m_list, &CArticlesReportView::CountsChanged, m_channelTree,

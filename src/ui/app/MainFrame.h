@@ -120,7 +120,6 @@ private:
     void BuildActions();
     // What each command does: one Handle line per command.
     void RegisterCommands();
-    void OnChannelCommand(int commandId);
     void BuildMenus();
     void BuildToolBars();
     void BuildPanes(const WindowPlacement& placement);
