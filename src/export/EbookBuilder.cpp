@@ -412,7 +412,8 @@ std::vector<EbookArticle> CEbookBuilder::FromFeedItems(const std::vector<FeedIte
 }
 
 bool CEbookBuilder::LoadChannelItems(CChannelTree& tree, CFeedDatabase& store, int index,
-                                     int filter, std::vector<FeedItem>& items, std::string& error) {
+                                     ItemFilter filter, std::vector<FeedItem>& items,
+                                     std::string& error) {
     items.clear();
     int feedId = 0;
     if (!tree.GetFeedId(index, feedId, store)) {

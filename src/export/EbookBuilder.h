@@ -123,8 +123,9 @@ public:
     // text.
     static std::vector<EbookArticle> FromFeedItems(const std::vector<FeedItem>& items);
     // Every item of a channel the filter shows, newest first; false with the reason in error.
-    static bool LoadChannelItems(CChannelTree& tree, CFeedDatabase& store, int index, int filter,
-                                 std::vector<FeedItem>& items, std::string& error);
+    static bool LoadChannelItems(CChannelTree& tree, CFeedDatabase& store, int index,
+                                 ItemFilter filter, std::vector<FeedItem>& items,
+                                 std::string& error);
 
 private:
     bool Fail(CEbookLog* log, std::string reason);

@@ -24,8 +24,8 @@
 
 #include "ui/app/CommandTable.h"
 #include "ui/app/MainFrame.h"
-#include "ui/reader/FavoriteBoxPicker.h"
 #include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/FavoriteBoxPicker.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -80,9 +80,9 @@ protected:
         ASSERT_TRUE(m_store.SaveReceivedItems(feedId,
                                               {{.title = "一", .link = "http://x.example/1"},
                                                {.title = "二", .link = "http://x.example/2"}},
-                                              3, 0));
+                                              StorageRule::kKeepAll, 0));
         int total = 0;
-        ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
+        ASSERT_TRUE(m_store.GetItemPage(feedId, ItemFilter::kAll, false, received, total, 50, 0));
     }
 
     CTempHome m_home;

@@ -361,12 +361,12 @@ TEST_F(ReaderWindowsTest, MarkingTheChannelReadEmptiesTheNewFilter) {
     ASSERT_TRUE(Receive(index));
     m_tree->SelectIndex(index);
     m_list->ShowChannel(index);
-    m_list->SetFilter(kItemFilterNew);
+    m_list->SetFilter(ItemFilter::kNew);
     EXPECT_EQ(m_list->Model()->rowCount(), 12);
     m_tree->RunFor(kCmdMarkChannelRead, index);
     EXPECT_EQ(m_list->Model()->rowCount(), 0);
     EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻"));
-    m_list->SetFilter(kItemFilterRead);
+    m_list->SetFilter(ItemFilter::kRead);
     EXPECT_EQ(m_list->Model()->rowCount(), 12);
 }
 
@@ -436,7 +436,7 @@ TEST_F(ReaderWindowsTest, TheChannelSheetChecksAndWrites) {
     EXPECT_FALSE(sheet.Confirm());
     sheet.Storage()->Rule()->SetCount(300);
     sheet.Storage()->OwnRule()->setChecked(true);
-    sheet.Storage()->Rule()->SetType(0);
+    sheet.Storage()->Rule()->SetType(StorageRule::kDefault);
     EXPECT_FALSE(sheet.Confirm());
     EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("请输入RSS地址"),
                                                      QStringLiteral("不是合理的存储数量!"),
@@ -449,7 +449,7 @@ TEST_F(ReaderWindowsTest, TheChannelSheetChecksAndWrites) {
     const ChannelRecord record = m_reader->Tree().Record(index);
     EXPECT_EQ(record.title, "头条");
     EXPECT_EQ(record.rssRank, 5);
-    EXPECT_EQ(record.storageType, 2);
+    EXPECT_EQ(record.storageType, StorageRule::kKeepNewest);
     EXPECT_EQ(record.storageNum, 300);
     FeedSettings stored;
     ASSERT_EQ(m_store.GetFeedSettings(Url("/news.xml"), stored), 1);

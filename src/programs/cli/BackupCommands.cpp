@@ -181,7 +181,8 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
             if (index < 0 || tree.Record(index).directory)
                 return Error("找不到频道: " + args.Get("channel"));
             std::string error;
-            if (!CEbookBuilder::LoadChannelItems(tree, store, index, kItemFilterAll, items, error))
+            if (!CEbookBuilder::LoadChannelItems(tree, store, index, ItemFilter::kAll, items,
+                                                 error))
                 return Error(error);
             if (items.empty())
                 return Error(CEbookBuilder::kNoItemsText);

@@ -70,7 +70,8 @@
 namespace {
 
 // The filter box lists all, unread, read, new; the item views count all, read, unread, new.
-constexpr int kFilterCodes[] = {kItemFilterAll, kItemFilterUnread, kItemFilterRead, kItemFilterNew};
+constexpr ItemFilter kFilterCodes[] = {ItemFilter::kAll, ItemFilter::kUnread, ItemFilter::kRead,
+                                       ItemFilter::kNew};
 
 void OpenAddress(const char* address) {
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(address)));
@@ -95,9 +96,9 @@ CMainFrame::~CMainFrame() {
     Shutdown();
 }
 
-int CMainFrame::FilterCodeAt(int boxIndex) {
+ItemFilter CMainFrame::FilterCodeAt(int boxIndex) {
     if (boxIndex < 0 || boxIndex > 3)
-        return kItemFilterAll;
+        return ItemFilter::kAll;
     return kFilterCodes[boxIndex];
 }
 
