@@ -64,7 +64,7 @@ EbookSourceResult CEbookMaker::FromFolder(CArticleDatabase& store, const std::st
 }
 
 EbookSourceResult CEbookMaker::FromChannel(CChannelTree& tree, CFeedDatabase& store, int index,
-                                           int filter) {
+                                           ItemFilter filter) {
     std::vector<int> channels;
     if (index >= 0)
         CollectChannels(tree, index, channels);

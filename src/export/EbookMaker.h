@@ -80,7 +80,7 @@ public:
     // A channel's items that the filter shows, newest first; for a directory, those of every
     // channel below it, in tree order. The suggested title is the tree item's.
     static EbookSourceResult FromChannel(CChannelTree& tree, CFeedDatabase& store, int index,
-                                         int filter);
+                                         ItemFilter filter);
     // A favorites box's items (by the box's id), newest first.
     static EbookSourceResult FromFavoriteBox(CFeedDatabase& store, int boxId);
     // Feed items as they are; none: kNoItemsText.

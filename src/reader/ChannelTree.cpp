@@ -86,7 +86,7 @@ void CChannelTree::LoadOptions() {
             options.markReadOnSwitch = receive.switchChannelAutoMakeRead;
             options.rememberUnread = receive.whenExitRememberUnreadNum;
             options.pageSize = receive.paginationNum;
-            options.defaultStorageType = storage.storageType;
+            options.defaultStorageType = static_cast<StorageRule>(storage.storageType);
             options.defaultStorageNum = storage.storageNum;
         }
     }
@@ -396,11 +396,12 @@ std::string CChannelTree::CheckChannelSettings(const ChannelProperties& p) {
         return CTextCheck::kInvalidCharactersText;
     if (p.rssRank != 0 && p.rssRank != 5)
         return "RssRank 只能是 0 或 5";
-    if (p.storageType < 0 || p.storageType > 3)
+    const int rule = static_cast<int>(p.storageType);
+    if (rule < 0 || rule > static_cast<int>(StorageRule::kKeepAll))
         return "请选择一个设置";
     // The count matters only under the rule that keeps a fixed number.
-    if (p.storageType == 2) {
-        std::string message = CSettingsChecks::CheckStoragePage(p.storageType, p.storageNum);
+    if (p.storageType == StorageRule::kKeepNewest) {
+        std::string message = CSettingsChecks::CheckStoragePage(rule, p.storageNum);
         if (!message.empty())
             return message;
     }
@@ -618,8 +619,9 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
         path = PathOfLocked(index);
     }
     // The store row first: it can be put back when the file then fails, a saved file cannot.
-    if (!store.UpdateFeed(feedId, properties.xmlUrl, properties.rssRank, properties.storageType,
-                          properties.storageNum, properties.autoUpdate, properties.newItemShowTip))
+    FeedSettings row{.feedId = feedId, .url = properties.xmlUrl};
+    CopyChannelSettings(row, properties);
+    if (!store.UpdateFeed(row))
         return Fail("设置失败!", store.GetLastError());
     CRssChannelFile file(m_filePath);
     bool saved = file.Open();
@@ -635,8 +637,9 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
         saved = file.EndBatch();
     }
     if (!saved) {
-        store.UpdateFeed(feedId, old.xmlUrl, old.rssRank, old.storageType, old.storageNum,
-                         old.autoUpdate, old.newItemShowTip);
+        FeedSettings before{.feedId = feedId, .url = old.xmlUrl};
+        CopyChannelSettings(before, old);
+        store.UpdateFeed(before);
         return Fail("保存属性失败!", file.GetLastError());
     }
     std::lock_guard lock(m_lock);
@@ -680,8 +683,8 @@ bool CChannelTree::SetNames(int index, const std::string& title, const std::stri
     return true;
 }
 
-bool CChannelTree::ApplyToChannelsBelow(int index, int what, const ChannelProperties& values,
-                                        CFeedDatabase& store) {
+bool CChannelTree::ApplyToChannelsBelow(int index, FeedSettingsGroup what,
+                                        const ChannelProperties& values, CFeedDatabase& store) {
     if (!IsValid(index))
         return false;
     if (std::string message = CheckChannelSettings(values); !message.empty())
@@ -694,21 +697,25 @@ bool CChannelTree::ApplyToChannelsBelow(int index, int what, const ChannelProper
             return Fail("设置失败!", store.GetLastError());
         feedIds.push_back(feedId);
     }
-    if (!store.UpdateFeedsSettings(feedIds, what, values.rssRank, values.storageType,
-                                   values.storageNum, values.autoUpdate, values.newItemShowTip))
+    FeedSettings row;
+    CopyChannelSettings(row, values);
+    if (!store.UpdateFeedsSettings(feedIds, what, row))
         return Fail("设置失败!", store.GetLastError());
+    const auto writes = [what](FeedSettingsGroup group) {
+        return what == FeedSettingsGroup::kAll || what == group;
+    };
     std::lock_guard lock(m_lock);
     for (int channel : channels) {
         ChannelRecord& record = m_records[channel];
-        if (what == kFeedsSetAll || what == kFeedsSetRank)
+        if (writes(FeedSettingsGroup::kRank))
             record.rssRank = values.rssRank;
-        if (what == kFeedsSetAll || what == kFeedsSetStorage) {
+        if (writes(FeedSettingsGroup::kStorage)) {
             record.storageType = values.storageType;
             record.storageNum = values.storageNum;
         }
-        if (what == kFeedsSetAll || what == kFeedsSetAutoUpdate)
+        if (writes(FeedSettingsGroup::kAutoUpdate))
             record.autoUpdate = values.autoUpdate;
-        if (what == kFeedsSetAll || what == kFeedsSetNewItemTip)
+        if (writes(FeedSettingsGroup::kNewItemTip))
             record.newItemShowTip = values.newItemShowTip;
     }
     return true;

@@ -2,13 +2,12 @@
 
 #include "app/AppSettings.h"
 #include "reader/RssChannelFile.h"
+#include "storage/FeedDatabase.h"
 
 #include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
-
-class CFeedDatabase;
 
 // One item of the channel tree: a directory or a channel (a subscribed feed).
 struct ChannelRecord {
@@ -19,7 +18,7 @@ struct ChannelRecord {
     int feedId = 0; // 0 until looked up in the feed store
     int unreadCount = 0;
     int rssRank = 0;     // 0 receive by weight, 5 always receive
-    int storageType = 0; // 0 the tree-wide rule applies
+    StorageRule storageType = StorageRule::kDefault; // kDefault: the tree-wide rule applies
     int storageNum = 200;
     int autoUpdate = 1;     // 1: part of "all channels"
     int newItemShowTip = 0; // 1: announce new items
@@ -64,7 +63,7 @@ struct ChannelTreeOptions {
     int markReadOnSwitch = 1;
     int rememberUnread = 0;
     int pageSize = 50;
-    int defaultStorageType = 1;
+    StorageRule defaultStorageType = StorageRule::kSyncWithSource;
     int defaultStorageNum = 200;
     // The hosts whose https players an item may embed (rss/videohosts).
     std::vector<std::string> videoHosts = {"www.youtube.com", "www.youtube-nocookie.com",
@@ -84,7 +83,7 @@ struct ChannelProperties {
     std::string xmlUrl;
     std::string htmlUrl;
     int rssRank = 0;
-    int storageType = 0;
+    StorageRule storageType = StorageRule::kDefault;
     int storageNum = 200;
     int autoUpdate = 1;
     int newItemShowTip = 0;
@@ -180,10 +179,9 @@ public:
     // failure of either, the file, the store row and the record are as they were.
     bool SetChannelProperties(int index, const ChannelProperties& properties, CFeedDatabase& store);
     bool SetDirectoryProperties(int index, const std::string& title, const std::string& htmlUrl);
-    // Gives every channel at and below the item one group of settings (kFeedsSetRank,
-    // kFeedsSetStorage, kFeedsSetAutoUpdate, kFeedsSetNewItemTip or kFeedsSetAll) in one store
-    // update; the channels keep their other settings. "设置失败!" when the store fails.
-    bool ApplyToChannelsBelow(int index, int what, const ChannelProperties& values,
+    // Gives every channel at and below the item one group of settings (or all of them) in one
+    // store update; the channels keep their other settings. "设置失败!" when the store fails.
+    bool ApplyToChannelsBelow(int index, FeedSettingsGroup what, const ChannelProperties& values,
                               CFeedDatabase& store);
 
     // Writes every directory's expanded state and, when unread counts are remembered, every

@@ -33,8 +33,8 @@ public:
     // The store is the interface thread's own connection.
     CFeedItemView(CChannelTree& tree, CFeedDatabase& store);
 
-    void SetFilter(int filter) { m_filter = filter; }
-    int Filter() const { return m_filter; }
+    void SetFilter(ItemFilter filter) { m_filter = filter; }
+    ItemFilter Filter() const { return m_filter; }
     void SetQuickReading(bool on) { m_quickReading = on; }
     bool QuickReading() const { return m_quickReading; }
     void SetSkin(const std::string& skin) { m_skin = skin; }
@@ -110,7 +110,7 @@ private:
 
     CChannelTree& m_tree;
     CFeedDatabase& m_store;
-    int m_filter = 0;
+    ItemFilter m_filter = ItemFilter::kAll;
     bool m_quickReading = false;
     std::string m_skin = "默认";
     int m_current = -1;

@@ -349,7 +349,7 @@ int CRuleFilter::CountHits(const FeedRule& rule, CChannelTree& tree, CFeedDataba
         std::vector<FeedItem> items;
         int total = 0;
         if (!tree.GetFeedId(channel, feedId, store) ||
-            !store.GetItemPage(feedId, kItemFilterAll, full, items, total, -1, 0)) {
+            !store.GetItemPage(feedId, ItemFilter::kAll, full, items, total, -1, 0)) {
             error = store.GetLastError();
             return -1;
         }

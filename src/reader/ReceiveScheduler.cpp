@@ -415,12 +415,12 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
     return added;
 }
 
-std::pair<int, int> CReceiveScheduler::StorageRuleFor(const ChannelRecord& record,
-                                                      const ChannelTreeOptions& options) {
+std::pair<StorageRule, int> CReceiveScheduler::StorageRuleFor(const ChannelRecord& record,
+                                                              const ChannelTreeOptions& options) {
     // Settings that could not be read hold no rule the user chose: nothing is removed.
     if (options.settingsUnreadable)
-        return {kStorageKeepAll, record.storageNum};
-    if (record.storageType != 0)
+        return {StorageRule::kKeepAll, record.storageNum};
+    if (record.storageType != StorageRule::kDefault)
         return {record.storageType, record.storageNum};
     return {options.defaultStorageType, options.defaultStorageNum};
 }
@@ -629,7 +629,7 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
             return;
         std::vector<FeedItem> none;
         int newCount = 0;
-        if (!store.GetItemPage(job.feedId, kItemFilterNew, false, none, newCount, 0, 0))
+        if (!store.GetItemPage(job.feedId, ItemFilter::kNew, false, none, newCount, 0, 0))
             return;
         const int level = job.level;
         if (newCount > 0) {

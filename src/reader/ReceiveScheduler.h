@@ -291,8 +291,8 @@ private:
     void ReceiveOnRequest(int index, const ChannelRequest& request);
     void ShowImage(int index, int image);
     // The storage rule and count a merge of the channel applies.
-    static std::pair<int, int> StorageRuleFor(const ChannelRecord& record,
-                                              const ChannelTreeOptions& options);
+    static std::pair<StorageRule, int> StorageRuleFor(const ChannelRecord& record,
+                                                      const ChannelTreeOptions& options);
     // What a fetched job came to: its result with the reason of a failure, from the merge's
     // answer (items added, or -1 when the store failed).
     ChannelReceiveResult ResultOf(const Job& job, int added, CFeedDatabase& store) const;

@@ -78,19 +78,19 @@ FeedItem ReadFavorite(const CSqlQuery& row) {
 }
 
 // The condition that a list filter adds; false for a filter that does not exist. The
-// constants stand in the text so that the partial index of new items can serve filter 3.
-bool FilterCondition(int filter, std::string& condition) {
+// constants stand in the text so that the partial index of new items can serve kNew.
+bool FilterCondition(ItemFilter filter, std::string& condition) {
     switch (filter) {
-    case kItemFilterAll:
+    case ItemFilter::kAll:
         condition.clear();
         return true;
-    case kItemFilterRead:
+    case ItemFilter::kRead:
         condition = " AND item_read = 1";
         return true;
-    case kItemFilterUnread:
+    case ItemFilter::kUnread:
         condition = " AND item_read = 0";
         return true;
-    case kItemFilterNew:
+    case ItemFilter::kNew:
         condition = " AND item_new = 1";
         return true;
     default:
@@ -202,7 +202,7 @@ int CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& set
             return false;
         settings.feedId = row.GetInt(0);
         settings.rssRank = row.GetInt(1);
-        settings.storageType = row.GetInt(2);
+        settings.storageType = static_cast<StorageRule>(row.GetInt(2));
         settings.storageNum = row.GetInt(3);
         settings.autoUpdate = row.GetInt(4);
         settings.newItemShowTip = row.GetInt(5);
@@ -235,43 +235,42 @@ int CFeedDatabase::AddFeed(const std::string& address, int& feedId) {
     });
 }
 
-int CFeedDatabase::UpdateFeed(int feedId, const std::string& address, int rssRank, int storageType,
-                              int storageNum, int autoUpdate, int newItemShowTip) {
+int CFeedDatabase::UpdateFeed(const FeedSettings& settings) {
     return Run([&](CSqlDatabase& db) {
         CSqlStatement update = db.CompileStatement(
             "UPDATE feed_data SET feed_url = ?2, feed_rssrank = ?3, feed_storagetype = ?4, "
             "feed_storagenum = ?5, feed_autoupdate = ?6, feed_newitemshowtip = ?7 "
             "WHERE feed_id = ?1;");
-        update.Bind(1, feedId).Bind(2, address).Bind(3, rssRank).Bind(4, storageType);
-        update.Bind(5, storageNum).Bind(6, autoUpdate).Bind(7, newItemShowTip).ExecDML();
+        update.Bind(1, settings.feedId).Bind(2, settings.url).Bind(3, settings.rssRank);
+        update.Bind(4, static_cast<int>(settings.storageType)).Bind(5, settings.storageNum);
+        update.Bind(6, settings.autoUpdate).Bind(7, settings.newItemShowTip).ExecDML();
     });
 }
 
-int CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds, int what, int rssRank,
-                                       int storageType, int storageNum, int autoUpdate,
-                                       int newItemShowTip) {
+int CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds, FeedSettingsGroup what,
+                                       const FeedSettings& values) {
     // Each group writes its own values; the parameters are numbered alike in all of them.
     std::string set;
     int highest = 0;
     switch (what) {
-    case kFeedsSetAll:
+    case FeedSettingsGroup::kAll:
         set = "feed_rssrank = ?2, feed_storagetype = ?3, feed_storagenum = ?4, "
               "feed_autoupdate = ?5, feed_newitemshowtip = ?6";
         highest = 6;
         break;
-    case kFeedsSetRank:
+    case FeedSettingsGroup::kRank:
         set = "feed_rssrank = ?2";
         highest = 2;
         break;
-    case kFeedsSetStorage:
+    case FeedSettingsGroup::kStorage:
         set = "feed_storagetype = ?3, feed_storagenum = ?4";
         highest = 4;
         break;
-    case kFeedsSetAutoUpdate:
+    case FeedSettingsGroup::kAutoUpdate:
         set = "feed_autoupdate = ?5";
         highest = 5;
         break;
-    case kFeedsSetNewItemTip:
+    case FeedSettingsGroup::kNewItemTip:
         set = "feed_newitemshowtip = ?6";
         highest = 6;
         break;
@@ -282,11 +281,12 @@ int CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds, int what
     return Run([&](CSqlDatabase& db) {
         CSqlStatement update = db.CompileStatement("UPDATE feed_data SET " + set +
                                                    " WHERE feed_id IN " + InIds(1) + ";");
-        const int values[] = {rssRank, storageType, storageNum, autoUpdate, newItemShowTip};
+        const int numbers[] = {values.rssRank, static_cast<int>(values.storageType),
+                               values.storageNum, values.autoUpdate, values.newItemShowTip};
         update.Bind(1, CStoreSql::IdArray(feedIds));
         // A statement has no slots above its highest parameter.
         for (int parameter = 2; parameter <= highest; ++parameter)
-            update.Bind(parameter, values[parameter - 2]);
+            update.Bind(parameter, numbers[parameter - 2]);
         update.ExecDML();
     });
 }
@@ -313,14 +313,14 @@ int CFeedDatabase::DeleteFeedItems(const std::vector<int>& feedIds) {
 // ---- Receiving ----
 
 int CFeedDatabase::SaveReceivedItems(int feedId, const std::vector<FeedItem>& items,
-                                     int storageType, int storageNum, int* added) {
+                                     StorageRule rule, int storageNum, int* added) {
     if (added)
         *added = 0;
     // The whole merge holds the write lock from its first statement to the commit, and a
     // failure anywhere leaves the channel exactly as it was.
     CFeedMerge merge(*this);
     std::vector<FeedItem> copy(items);
-    if (!merge.Begin(feedId, storageType, storageNum) || !merge.Add(copy))
+    if (!merge.Begin(feedId, rule, storageNum) || !merge.Add(copy))
         return 0;
     return merge.Commit(added);
 }
@@ -394,8 +394,8 @@ int CFeedDatabase::SaveTempItems(int feedId, std::vector<FeedItem>& items) {
 
 // ---- Reading ----
 
-int CFeedDatabase::GetItemPage(int feedId, int filter, bool full, std::vector<FeedItem>& items,
-                               int& total, int pageSize, int offset) {
+int CFeedDatabase::GetItemPage(int feedId, ItemFilter filter, bool full,
+                               std::vector<FeedItem>& items, int& total, int pageSize, int offset) {
     std::string condition;
     if (!FilterCondition(filter, condition)) {
         SetLastError("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
@@ -424,7 +424,7 @@ int CFeedDatabase::GetItemPage(int feedId, int filter, bool full, std::vector<Fe
     return 1;
 }
 
-int CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, int filter,
+int CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, ItemFilter filter,
                                    std::vector<FeedItem>& items) {
     std::string condition;
     if (!FilterCondition(filter, condition)) {

@@ -11,9 +11,8 @@ struct FeedSettings {
     int feedId = 0;
     std::string url;        // feed_url, the address by which the channel is found
     int rssRank = 0;        // 0 receive by weight, 5 always receive
-    int storageType = 0;    // 0 the global settings apply, 1 keep what the source lists,
-                            // 2 keep the storageNum newest, 3 keep everything
-    int storageNum = 200;   // the count for storage type 2
+    StorageRule storageType = StorageRule::kDefault;
+    int storageNum = 200;   // the count of StorageRule::kKeepNewest
     int autoUpdate = 1;     // 1: included when all channels are received
     int newItemShowTip = 0; // 1: announce new items
     bool gone = false;      // the server said the feed is gone for good (FeedStanding)
@@ -27,23 +26,14 @@ struct FeedStanding {
     bool gone = false;   // answered 410 Gone; not received automatically any more
 };
 
-// Item filters of the lists.
-inline constexpr int kItemFilterAll = 0;
-inline constexpr int kItemFilterRead = 1;
-inline constexpr int kItemFilterUnread = 2;
-inline constexpr int kItemFilterNew = 3;
-
-// Storage rules of the merge; any other value keeps everything.
-inline constexpr int kStorageSyncWithSource = 1;
-inline constexpr int kStorageKeepNewest = 2;
-inline constexpr int kStorageKeepAll = 3;
-
-// Which settings UpdateFeedsSettings writes.
-inline constexpr int kFeedsSetAll = 0;
-inline constexpr int kFeedsSetRank = 1;
-inline constexpr int kFeedsSetStorage = 2;
-inline constexpr int kFeedsSetAutoUpdate = 3;
-inline constexpr int kFeedsSetNewItemTip = 4;
+// Which settings UpdateFeedsSettings writes: all of them, or one group.
+enum class FeedSettingsGroup : int {
+    kAll = 0,
+    kRank = 1,
+    kStorage = 2,
+    kAutoUpdate = 3,
+    kNewItemTip = 4
+};
 
 // Everything the feed reader has received, in Storage/rss.db: channel settings (feed_data), the
 // items (rss_data), a scratch table of on-line search results (rsstemp_data), and the favorites
@@ -66,12 +56,13 @@ public:
     // feedId is filled in; the other fields keep what the caller put there.
     int GetFeedSettings(const std::string& address, FeedSettings& settings);
     int AddFeed(const std::string& address, int& feedId);
-    int UpdateFeed(int feedId, const std::string& address, int rssRank, int storageType,
-                   int storageNum, int autoUpdate, int newItemShowTip);
-    // what: kFeedsSetAll, or one of kFeedsSetRank .. kFeedsSetNewItemTip (then only the values
-    // of that group are used).
-    int UpdateFeedsSettings(const std::vector<int>& feedIds, int what, int rssRank, int storageType,
-                            int storageNum, int autoUpdate, int newItemShowTip);
+    // Writes every value of the channel settings.feedId, its address (settings.url) included;
+    // settings.gone is not written (see SetFeedStanding).
+    int UpdateFeed(const FeedSettings& settings);
+    // Writes the values of the group (all of them for kAll) to every listed channel; the other
+    // values, feedId and url of values are not used.
+    int UpdateFeedsSettings(const std::vector<int>& feedIds, FeedSettingsGroup what,
+                            const FeedSettings& values);
     // The channels and their items.
     int DeleteFeeds(const std::vector<int>& feedIds);
     // The items only; the channels stay.
@@ -81,12 +72,12 @@ public:
     // Merges a download (newest first, as the source lists it) into the channel: an item whose
     // link the channel already holds is left as it is; every other item is stored new and
     // unread, the download's first item with the channel's highest id. Then the storage rule
-    // trims: kStorageSyncWithSource keeps only what the download lists, kStorageKeepNewest keeps
+    // trims: kSyncWithSource keeps only what the download lists, kKeepNewest keeps
     // the storageNum newest (none removed when storageNum is 0), anything else keeps all.
     // added, when given, receives the number of items that were new to the channel. A channel
     // whose row is gone (removed while it was received) gets nothing: 0 with the reason.
     // CFeedMerge takes a download in parts by the same rules.
-    int SaveReceivedItems(int feedId, const std::vector<FeedItem>& items, int storageType,
+    int SaveReceivedItems(int feedId, const std::vector<FeedItem>& items, StorageRule rule,
                           int storageNum, int* added = nullptr);
     // The validators (ETag, Last-Modified) of the channel's last answer; empty when none.
     int GetFeedValidators(int feedId, std::string& etag, std::string& lastModified);
@@ -104,12 +95,13 @@ public:
 
     // Reading. Lists come newest first (highest id first).
     // One page of a channel and the count of the whole filter. full: every field; otherwise the
-    // list columns (link and description empty). A filter outside 0..3 returns 0.
-    int GetItemPage(int feedId, int filter, bool full, std::vector<FeedItem>& items, int& total,
-                    int pageSize, int offset);
+    // list columns (link and description empty). A filter of no ItemFilter value returns 0.
+    int GetItemPage(int feedId, ItemFilter filter, bool full, std::vector<FeedItem>& items,
+                    int& total, int pageSize, int offset);
     // The items of several channels (a channel folder), at most kFolderItemLimit, without link
     // and description.
-    int GetItemsOfFeeds(const std::vector<int>& feedIds, int filter, std::vector<FeedItem>& items);
+    int GetItemsOfFeeds(const std::vector<int>& feedIds, ItemFilter filter,
+                        std::vector<FeedItem>& items);
     int GetAllUnread(std::vector<FeedItem>& items, int& count);
     // The item from the table of its origin. Not found: 0 with "没有对应id的rss item".
     int GetItem(const FeedItemRef& ref, FeedItem& item);

@@ -12,6 +12,15 @@ enum class ItemOrigin {
     kWebSearch, // an on-line search result, not stored with the channels
 };
 
+// Which items a list shows.
+enum class ItemFilter : int { kAll = 0, kRead = 1, kUnread = 2, kNew = 3 };
+
+// What a channel keeps when a download is merged (feed_storagetype, and the reader's own rule):
+// only what the source lists, the storageNum newest, or everything. kDefault, the value of a
+// channel without a rule of its own, leaves the choice to the reader's rule; as a merge's rule
+// it keeps everything, as does any value a store may hold beyond these.
+enum class StorageRule : int { kDefault = 0, kSyncWithSource = 1, kKeepNewest = 2, kKeepAll = 3 };
+
 // An item of the lists as the commands act on it: its origin and its id there.
 struct FeedItemRef {
     ItemOrigin origin = ItemOrigin::kStored;

@@ -28,10 +28,10 @@ int CFeedMerge::Fail() {
     return 0;
 }
 
-int CFeedMerge::Begin(int feedId, int storageType, int storageNum) {
+int CFeedMerge::Begin(int feedId, StorageRule rule, int storageNum) {
     Abandon();
     m_feedId = feedId;
-    m_storageType = storageType;
+    m_rule = rule;
     m_storageNum = storageNum;
     m_nextSeq = 0;
     m_added = 0;
@@ -94,7 +94,7 @@ std::vector<const FeedItem*> CFeedMerge::Fresh(const std::vector<FeedItem>& item
 }
 
 void CFeedMerge::ListLinks(const std::vector<FeedItem>& items) {
-    if (m_storageType != kStorageSyncWithSource)
+    if (m_rule != StorageRule::kSyncWithSource)
         return;
     CSqlStatement list = m_store.Db().CompileStatement(
         "INSERT OR IGNORE INTO temp.quill_listed_links (link) VALUES (?1);");
@@ -251,13 +251,13 @@ int CFeedMerge::Commit(int* added) {
                              "DELETE FROM temp.quill_merge_enclosures;");
         }
 
-        if (m_storageType == kStorageSyncWithSource) {
+        if (m_rule == StorageRule::kSyncWithSource) {
             // Read or not, what the source no longer lists goes.
             db.CompileStatement("DELETE FROM rss_data WHERE item_feedid = ?1 AND item_link NOT IN "
                                 "(SELECT link FROM temp.quill_listed_links);")
                 .Bind(1, m_feedId)
                 .ExecDML();
-        } else if (m_storageType == kStorageKeepNewest) {
+        } else if (m_rule == StorageRule::kKeepNewest) {
             // With a count of 0 the inner list is empty, its minimum NULL, and nothing goes.
             db.CompileStatement(
                   "DELETE FROM rss_data WHERE item_feedid = ?1 AND item_id < (SELECT min(item_id) "

@@ -36,7 +36,7 @@ public:
     // carried out in the merge's transaction. Items it drops are not counted as added.
     void SetFilter(const CMergeFilter* filter) { m_filter = filter; }
     // Takes the store's write lock for the whole merge.
-    int Begin(int feedId, int storageType, int storageNum);
+    int Begin(int feedId, StorageRule rule, int storageNum);
     // The next part of the download; the items are taken (the vector is left empty).
     int Add(std::vector<FeedItem>& items);
     // Forgets every part given so far: the download is read again from its start.
@@ -67,7 +67,7 @@ private:
     const CMergeFilter* m_filter = nullptr;
     std::unique_ptr<CTransaction> m_transaction;
     int m_feedId = 0;
-    int m_storageType = 0;
+    StorageRule m_rule = StorageRule::kDefault;
     int m_storageNum = 0;
     bool m_staged = false;           // the scratch table holds new items
     std::vector<FeedItem> m_pending; // the first part, while it may be the only one

@@ -102,15 +102,17 @@ TEST_F(ChannelInputTest, ChannelSettingsStayInTheirRanges) {
         {"autoupdate -7", [](ChannelProperties& p) { p.autoUpdate = -7; }},
         {"tip 99", [](ChannelProperties& p) { p.newItemShowTip = 99; }},
         {"rank 3", [](ChannelProperties& p) { p.rssRank = 3; }},
-        {"storage 4", [](ChannelProperties& p) { p.storageType = 4; }},
-        {"storage 2 count 9", [](ChannelProperties& p) { p.storageType = 2, p.storageNum = 9; }},
+        {"storage 4", [](ChannelProperties& p) { p.storageType = static_cast<StorageRule>(4); }},
+        {"storage 2 count 9",
+         [](ChannelProperties& p) { p.storageType = StorageRule::kKeepNewest, p.storageNum = 9; }},
     };
     for (const Case& c : cases) {
         ChannelProperties bad = good;
         c.spoil(bad);
         EXPECT_NE(CChannelTree::CheckChannelSettings(bad), "") << c.what;
         EXPECT_FALSE(m_tree.SetChannelProperties(m_channel, bad, m_store)) << c.what;
-        EXPECT_FALSE(m_tree.ApplyToChannelsBelow(m_directory, kFeedsSetAll, bad, m_store))
+        EXPECT_FALSE(
+            m_tree.ApplyToChannelsBelow(m_directory, FeedSettingsGroup::kAll, bad, m_store))
             << c.what;
     }
     FeedSettings stored;
@@ -122,7 +124,7 @@ TEST_F(ChannelInputTest, ChannelSettingsStayInTheirRanges) {
     good.autoUpdate = 0;
     good.newItemShowTip = 1;
     good.rssRank = 5;
-    good.storageType = 2;
+    good.storageType = StorageRule::kKeepNewest;
     good.storageNum = 500;
     ASSERT_TRUE(m_tree.SetChannelProperties(m_channel, good, m_store));
     EXPECT_EQ(m_tree.Record(m_channel).newItemShowTip, 1);

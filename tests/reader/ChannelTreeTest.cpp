@@ -144,9 +144,9 @@ TEST_F(ChannelTreeTest, DeleteRemovesItemsAndSettingsOfTheChannelsBelow) {
     item.link = "http://a.example/1";
     item.title = "一";
     item.pubDate = "2026-01-01 00:00:00";
-    ASSERT_EQ(m_store.SaveReceivedItems(feedA, {item}, 3, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(feedA, {item}, StorageRule::kKeepAll, 0), 1);
     item.link = "http://d.example/1";
-    ASSERT_EQ(m_store.SaveReceivedItems(feedD, {item}, 3, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(feedD, {item}, StorageRule::kKeepAll, 0), 1);
 
     ASSERT_TRUE(m_tree.Delete(Find("新闻"), m_store));
     EXPECT_FALSE(m_tree.IsValid(a));
@@ -172,7 +172,7 @@ TEST_F(ChannelTreeTest, PropertiesWriteOnlyWhatChanged) {
                                  .xmlUrl = "http://c2.example/rss",
                                  .htmlUrl = before.htmlUrl,
                                  .rssRank = 5,
-                                 .storageType = 2,
+                                 .storageType = StorageRule::kKeepNewest,
                                  .storageNum = 500,
                                  .autoUpdate = 0,
                                  .newItemShowTip = 1};
@@ -186,7 +186,7 @@ TEST_F(ChannelTreeTest, PropertiesWriteOnlyWhatChanged) {
     FeedSettings settings;
     ASSERT_EQ(m_store.GetFeedSettings("http://c2.example/rss", settings), 1);
     EXPECT_EQ(settings.rssRank, 5);
-    EXPECT_EQ(settings.storageType, 2);
+    EXPECT_EQ(settings.storageType, StorageRule::kKeepNewest);
     EXPECT_EQ(settings.storageNum, 500);
     EXPECT_EQ(settings.autoUpdate, 0);
 
@@ -240,12 +240,13 @@ TEST_F(ChannelTreeTest, DirectorySettingsReachEveryChannelBelowAndOnlyTheirGroup
     int a = Find("新闻/甲报");
     int b = Find("新闻/乙报");
     ChannelProperties values;
-    values.storageType = 2;
+    values.storageType = StorageRule::kKeepNewest;
     values.storageNum = 300;
     values.rssRank = 5; // not part of the storage group
-    ASSERT_TRUE(m_tree.ApplyToChannelsBelow(Find("新闻"), kFeedsSetStorage, values, m_store));
+    ASSERT_TRUE(
+        m_tree.ApplyToChannelsBelow(Find("新闻"), FeedSettingsGroup::kStorage, values, m_store));
     for (int channel : {a, b}) {
-        EXPECT_EQ(m_tree.Record(channel).storageType, 2);
+        EXPECT_EQ(m_tree.Record(channel).storageType, StorageRule::kKeepNewest);
         EXPECT_EQ(m_tree.Record(channel).storageNum, 300);
         EXPECT_EQ(m_tree.Record(channel).rssRank, 0);
         FeedSettings settings;
@@ -253,7 +254,8 @@ TEST_F(ChannelTreeTest, DirectorySettingsReachEveryChannelBelowAndOnlyTheirGroup
         EXPECT_EQ(settings.storageNum, 300);
         EXPECT_EQ(settings.rssRank, 0);
     }
-    EXPECT_EQ(m_tree.Record(Find("丁")).storageType, 0) << "channels elsewhere keep theirs";
+    EXPECT_EQ(m_tree.Record(Find("丁")).storageType, StorageRule::kDefault)
+        << "channels elsewhere keep theirs";
 }
 
 TEST_F(ChannelTreeTest, ADeleteTheStoreRefusesChangesNothing) {
@@ -263,7 +265,7 @@ TEST_F(ChannelTreeTest, ADeleteTheStoreRefusesChangesNothing) {
     int feedId = 0;
     ASSERT_TRUE(m_tree.GetFeedId(first, feedId, m_store));
     ASSERT_EQ(m_store.SaveReceivedItems(feedId, {FeedItem{.title = "t", .link = "http://a/1"}},
-                                        kStorageKeepAll, 200),
+                                        StorageRule::kKeepAll, 200),
               1);
     const std::string file = ReadAll(m_home.File("Storage/rssreader.opml"));
     BreakTable(m_store.GetPath(), "feed_data", "DELETE");

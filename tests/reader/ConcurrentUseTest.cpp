@@ -74,7 +74,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
             for (int feedId : feedIds) {
                 std::vector<FeedItem> items;
                 int total = 0;
-                if (store.GetItemPage(feedId, kItemFilterUnread, false, items, total, 50, 0) != 1)
+                if (store.GetItemPage(feedId, ItemFilter::kUnread, false, items, total, 50, 0) != 1)
                     ++userFailures;
                 for (const FeedItem& item : items) {
                     if (store.SetItemRead(StoredItem(item.id), 1) != 1)

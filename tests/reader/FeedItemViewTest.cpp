@@ -38,13 +38,14 @@ protected:
             item.pubDate = "2026-12-01 10:00:00";
             items.push_back(item);
         }
-        ASSERT_EQ(m_store.SaveReceivedItems(feedId, items, 3, 0), 1) << m_store.GetLastError();
+        ASSERT_EQ(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0), 1)
+            << m_store.GetLastError();
     }
     // One item of channel a, as shown on its first page; its id.
     int ReceiveOne(const FeedItem& item) {
         int feedId = 0;
         EXPECT_TRUE(m_tree.GetFeedId(m_a, feedId, m_store));
-        EXPECT_EQ(m_store.SaveReceivedItems(feedId, {item}, 3, 0), 1);
+        EXPECT_EQ(m_store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0), 1);
         ItemPage page;
         EXPECT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
         return page.items.empty() ? 0 : page.items[0].id;
@@ -82,7 +83,7 @@ TEST_F(FeedItemViewTest, PagesUnderEachFilterNewestFirst) {
     EXPECT_EQ(CFeedItemView::PageBoxEntries(0, 50), (std::vector<std::string>{"1/1"}));
     EXPECT_EQ(CFeedItemView::PageCount(0, 50), 1);
 
-    m_view.SetFilter(3); // new
+    m_view.SetFilter(ItemFilter::kNew);
     ASSERT_TRUE(m_view.MarkRead(m_a));
     ASSERT_TRUE(m_view.ShowCurrentItems(page));
     EXPECT_EQ(page.total, 0) << "nothing is new after the channel was marked read";

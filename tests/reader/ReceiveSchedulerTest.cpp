@@ -194,7 +194,7 @@ TEST_F(ReceiveSchedulerTest, ReceivedItemsReachTheSearchIndexAfterTheRound) {
     FeedItem item;
     item.link = "http://elsewhere/1";
     item.title = "written elsewhere";
-    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
     EXPECT_EQ(pending, 1);
     scheduler.CatchUpSearchIndexInBackground();
@@ -337,7 +337,7 @@ TEST_F(ReceiveSchedulerTest, LargeFeedsAreReadWhileMergedWithinTheByteBudget) {
         EXPECT_EQ(m_observer.done[channel], std::make_pair(true, 1234));
         std::vector<FeedItem> items;
         int total = 0;
-        ASSERT_EQ(m_store.GetItemPage(m_tree.Record(channel).feedId, kItemFilterAll, true, items,
+        ASSERT_EQ(m_store.GetItemPage(m_tree.Record(channel).feedId, ItemFilter::kAll, true, items,
                                       total, 2, 0),
                   1);
         EXPECT_EQ(total, 1234);
@@ -528,7 +528,8 @@ TEST_F(ReceiveSchedulerTest, UnreadableSettingsRemoveNothing) {
     std::vector<FeedItem> items;
     int total = 0;
     ASSERT_EQ(
-        m_store.GetItemPage(m_tree.Record(a).feedId, kItemFilterAll, false, items, total, 0, 0), 1);
+        m_store.GetItemPage(m_tree.Record(a).feedId, ItemFilter::kAll, false, items, total, 0, 0),
+        1);
     EXPECT_EQ(total, 6) << "nothing is removed under a rule nobody chose";
     EXPECT_EQ(ReadAll(settings), broken) << "the damaged file is left for the user";
 }
@@ -801,7 +802,7 @@ TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach)
     std::vector<FeedItem> items;
     int total = 0;
     ASSERT_EQ(
-        m_store.GetItemPage(m_tree.Record(a).feedId, kItemFilterAll, false, items, total, 100, 0),
+        m_store.GetItemPage(m_tree.Record(a).feedId, ItemFilter::kAll, false, items, total, 100, 0),
         1);
     std::vector<std::string> stored;
     for (const FeedItem& item : items)

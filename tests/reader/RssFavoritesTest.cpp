@@ -124,10 +124,11 @@ TEST_F(RssFavoritesTest, ItemsAreCopiedAddedAndMovedBetweenBoxes) {
     int feedId = 0;
     ASSERT_TRUE(m_store.AddFeed("http://x.example/rss", feedId));
     ASSERT_TRUE(m_store.SaveReceivedItems(
-        feedId, {Item("新一", "http://x.example/1"), Item("旧二", "http://x.example/2")}, 3, 0));
+        feedId, {Item("新一", "http://x.example/1"), Item("旧二", "http://x.example/2")},
+        StorageRule::kKeepAll, 0));
     std::vector<FeedItem> received;
     int total = 0;
-    ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
+    ASSERT_TRUE(m_store.GetItemPage(feedId, ItemFilter::kAll, false, received, total, 50, 0));
     ASSERT_TRUE(m_favorites.CopyItems(a, {received[0].Ref(), received[1].Ref()}, m_store));
     EXPECT_EQ(Titles(a), (std::vector<std::string>{"新一", "旧二"}));
     EXPECT_FALSE(m_favorites.CopyItems(a, {StoredItem(99999)}, m_store));

@@ -61,7 +61,7 @@ protected:
         m_store.CloseStore();
         RemoveTree(m_dir);
     }
-    std::vector<FeedItem> Page(int feedId, int filter = kItemFilterAll, bool full = true) {
+    std::vector<FeedItem> Page(int feedId, ItemFilter filter = ItemFilter::kAll, bool full = true) {
         std::vector<FeedItem> items;
         int total = -1;
         EXPECT_EQ(m_store.GetItemPage(feedId, filter, full, items, total, 1000, 0), 1)
@@ -69,7 +69,7 @@ protected:
         EXPECT_EQ(total, static_cast<int>(items.size()));
         return items;
     }
-    std::vector<std::string> LinksOf(int feedId, int filter = kItemFilterAll) {
+    std::vector<std::string> LinksOf(int feedId, ItemFilter filter = ItemFilter::kAll) {
         return Links(Page(feedId, filter));
     }
     std::string m_dir = MakeTempDir();
@@ -94,8 +94,8 @@ protected:
 // ---- The merge ----
 
 TEST_F(FeedDatabaseTest, NewItemsArriveNewAndUnreadInTheDownloadsOrderAboveOlderOnes) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "d", "a"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "d", "a"}), StorageRule::kKeepAll, 0), 1);
     const std::vector<FeedItem> items = Page(1);
     EXPECT_EQ(Links(items), (Strings{"c", "d", "a", "b"}));
     for (const FeedItem& item : items) {
@@ -107,53 +107,58 @@ TEST_F(FeedDatabaseTest, NewItemsArriveNewAndUnreadInTheDownloadsOrderAboveOlder
 }
 
 TEST_F(FeedDatabaseTest, AKnownLinkIsNeverUpdatedAndKeepsItsReadState) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("a", "old title")}, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("a", "old title")}, StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("a", "new title"), Item("b")}, kStorageKeepAll, 0),
-              1);
+    ASSERT_EQ(
+        m_store.SaveReceivedItems(1, {Item("a", "new title"), Item("b")}, StorageRule::kKeepAll, 0),
+        1);
     const std::vector<FeedItem> items = Page(1);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[1].title, "old title");
     EXPECT_EQ(items[1].isRead, 1);
     EXPECT_EQ(items[0].isRead, 0);
     // The same link in another channel is another item.
-    ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("a")}, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("a")}, StorageRule::kKeepAll, 0), 1);
     EXPECT_EQ(LinksOf(2), Strings{"a"});
     // Two items of one download with one link are both stored, once.
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"x", "x"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"x", "x"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"x", "x"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"x", "x"}), StorageRule::kKeepAll, 0), 1);
     EXPECT_EQ(LinksOf(3), (Strings{"x", "x"}));
 }
 
 TEST_F(FeedDatabaseTest, StorageRules) {
     // 1: only what the source lists stays, read or not; an empty download empties the channel.
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), kStorageSyncWithSource, 0),
-              1);
+    ASSERT_EQ(
+        m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), StorageRule::kSyncWithSource, 0),
+        1);
     ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"a", "b"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"d", "b"}), kStorageSyncWithSource, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"d", "b"}), StorageRule::kSyncWithSource, 0),
+              1);
     EXPECT_EQ(LinksOf(1), (Strings{"d", "b"}));
-    ASSERT_EQ(m_store.SaveReceivedItems(1, {}, kStorageSyncWithSource, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, {}, StorageRule::kSyncWithSource, 0), 1);
     EXPECT_EQ(LinksOf(1), Strings{});
     EXPECT_EQ(LinksOf(2), (Strings{"a", "b"}));
 
     // 2: the storageNum newest stay; a count of 0 or above the number held removes nothing.
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c", "b", "a"}), kStorageKeepNewest, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c", "b", "a"}), StorageRule::kKeepNewest, 0),
+              1);
     EXPECT_EQ(LinksOf(3).size(), 3u);
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"d"}), kStorageKeepNewest, 10), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"d"}), StorageRule::kKeepNewest, 10), 1);
     EXPECT_EQ(LinksOf(3).size(), 4u);
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"e"}), kStorageKeepNewest, 2), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"e"}), StorageRule::kKeepNewest, 2), 1);
     EXPECT_EQ(LinksOf(3), (Strings{"e", "d"}));
 
-    // Anything else keeps everything.
-    for (int rule : {0, kStorageKeepAll, 7})
+    // Anything else keeps everything, a value an older store may hold included.
+    const StorageRule unknown = static_cast<StorageRule>(7);
+    for (StorageRule rule : {StorageRule::kDefault, StorageRule::kKeepAll, unknown})
         ASSERT_EQ(m_store.SaveReceivedItems(4, Download({"z"}), rule, 1), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(4, Download({"y"}), 7, 1), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(4, Download({"y"}), unknown, 1), 1);
     EXPECT_EQ(LinksOf(4), (Strings{"y", "z"}));
 }
 
 TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), StorageRule::kKeepAll, 0), 1);
     std::vector<FeedItem> search = Download({"s1", "s2"});
     ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
     ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[0].id), 1), 1);
@@ -164,14 +169,15 @@ TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
     const std::string items = Dump(m_store.Db(), "rss_data");
     const std::string scratch = Dump(m_store.Db(), "rsstemp_data");
 
-    EXPECT_EQ(
-        m_store.SaveReceivedItems(1, Download({"new", "boom", "b"}), kStorageSyncWithSource, 0), 0);
+    EXPECT_EQ(m_store.SaveReceivedItems(1, Download({"new", "boom", "b"}),
+                                        StorageRule::kSyncWithSource, 0),
+              0);
     EXPECT_NE(m_store.GetLastError().find("refused"), std::string::npos);
     EXPECT_FALSE(m_store.Db().InTransaction());
     EXPECT_EQ(Dump(m_store.Db(), "rss_data"), items);
     EXPECT_EQ(Dump(m_store.Db(), "rsstemp_data"), scratch);
     // The next merge works on the untouched store.
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"new"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"new"}), StorageRule::kKeepAll, 0), 1);
     EXPECT_EQ(LinksOf(1), (Strings{"new", "a", "b", "c"}));
 }
 
@@ -179,9 +185,9 @@ TEST_F(FeedDatabaseTest, ASecondWriterWaitsForTheLockThenFailsBusyWithoutWriting
     CFeedDatabase other(m_store.GetPath());
     ASSERT_EQ(other.OpenStore(), 1);
     other.Db().SetBusyTimeout(100);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.BeginTransaction(), 1);
-    EXPECT_EQ(other.SaveReceivedItems(1, Download({"b"}), kStorageSyncWithSource, 0), 0);
+    EXPECT_EQ(other.SaveReceivedItems(1, Download({"b"}), StorageRule::kSyncWithSource, 0), 0);
     EXPECT_EQ(other.GetLastError().rfind("SQLITE_BUSY", 0), 0u) << other.GetLastError();
     EXPECT_FALSE(other.Db().InTransaction());
     // Readers are not held up by the writer.
@@ -190,46 +196,46 @@ TEST_F(FeedDatabaseTest, ASecondWriterWaitsForTheLockThenFailsBusyWithoutWriting
     EXPECT_EQ(unread, 1);
     ASSERT_EQ(m_store.CommitTransaction(), 1);
     EXPECT_EQ(LinksOf(1), Strings{"a"});
-    ASSERT_EQ(other.SaveReceivedItems(1, Download({"b"}), kStorageSyncWithSource, 0), 1);
+    ASSERT_EQ(other.SaveReceivedItems(1, Download({"b"}), StorageRule::kSyncWithSource, 0), 1);
     EXPECT_EQ(LinksOf(1), Strings{"b"});
 }
 
 TEST_F(FeedDatabaseTest, AChannelRemovedWhileItIsReceivedGetsNothing) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0), 1);
     // The channel goes while its download is being read: the merge that then begins stores
     // nothing and says why.
     ASSERT_EQ(m_store.DeleteFeeds({1}), 1);
-    EXPECT_EQ(m_store.SaveReceivedItems(1, Download({"b", "c"}), kStorageKeepAll, 0), 0);
+    EXPECT_EQ(m_store.SaveReceivedItems(1, Download({"b", "c"}), StorageRule::kKeepAll, 0), 0);
     EXPECT_NE(m_store.GetLastError().find("频道已被删除"), std::string::npos);
     EXPECT_FALSE(m_store.Db().InTransaction());
     EXPECT_EQ(Dump(m_store.Db(), "rss_data"), "");
-    EXPECT_EQ(m_store.SaveReceivedItems(99, Download({"x"}), kStorageKeepAll, 0), 0);
+    EXPECT_EQ(m_store.SaveReceivedItems(99, Download({"x"}), StorageRule::kKeepAll, 0), 0);
 }
 
 TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "old"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c", "old"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "old"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c", "old"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1).front().id), 1), 1); // "c" read, no longer new
 
     // Channel 1 in three parts, channel 2 whole: the same rows, the same order.
     CFeedMerge merge(m_store);
-    ASSERT_EQ(merge.Begin(1, kStorageSyncWithSource, 0), 1);
+    ASSERT_EQ(merge.Begin(1, StorageRule::kSyncWithSource, 0), 1);
     for (auto part : {Download({"a", "b"}), Download({"c", "d"}), Download({"e"})})
         ASSERT_EQ(merge.Add(part), 1) << m_store.GetLastError();
     int added = 0;
     ASSERT_EQ(merge.Commit(&added), 1) << m_store.GetLastError();
     EXPECT_EQ(added, 4);
     ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"a", "b", "c", "d", "e"}),
-                                        kStorageSyncWithSource, 0, &added),
+                                        StorageRule::kSyncWithSource, 0, &added),
               1);
     EXPECT_EQ(added, 4);
     // The known "c" keeps its place; "old" is no longer listed.
     EXPECT_EQ(LinksOf(1), (Strings{"a", "b", "d", "e", "c"}));
     EXPECT_EQ(LinksOf(2), LinksOf(1));
-    EXPECT_EQ(LinksOf(1, kItemFilterNew), (Strings{"a", "b", "d", "e"}));
+    EXPECT_EQ(LinksOf(1, ItemFilter::kNew), (Strings{"a", "b", "d", "e"}));
 
     // A restart forgets the parts before it; a merge left unfinished keeps nothing.
-    ASSERT_EQ(merge.Begin(3, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(merge.Begin(3, StorageRule::kKeepAll, 0), 1);
     auto first = Download({"x", "y"});
     auto second = Download({"z"});
     ASSERT_EQ(merge.Add(first), 1);
@@ -241,7 +247,7 @@ TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
     EXPECT_EQ(LinksOf(3), Strings{"y"});
     {
         CFeedMerge unfinished(m_store);
-        ASSERT_EQ(unfinished.Begin(4, kStorageKeepAll, 0), 1);
+        ASSERT_EQ(unfinished.Begin(4, StorageRule::kKeepAll, 0), 1);
         auto part = Download({"p"});
         ASSERT_EQ(unfinished.Add(part), 1);
         part = Download({"q"});
@@ -252,8 +258,8 @@ TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
 }
 
 TEST_F(FeedDatabaseTest, DeletingAndCompactingRemoveTheItemsOfChannelsThatAreGone) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetFeedValidators(2, "\"e\"", ""), 1);
     // What an older program left: the channel row gone, its items still there.
     ASSERT_EQ(m_store.Exec("DELETE FROM feed_data WHERE feed_id = 2;"), 1);
@@ -267,7 +273,7 @@ TEST_F(FeedDatabaseTest, DeletingAndCompactingRemoveTheItemsOfChannelsThatAreGon
     EXPECT_EQ(etag, "");
 
     // Deleting items, and channels with theirs.
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.DeleteFeedItems({}), 1);
     ASSERT_EQ(m_store.DeleteFeedItems({1}), 1);
     ASSERT_EQ(m_store.DeleteFeeds({3, 4}), 1);
@@ -293,26 +299,39 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
     ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
     EXPECT_EQ(again.feedId, id);
     // A new channel follows the global storage settings and is received with all channels.
-    EXPECT_EQ(again.storageType, 0);
+    EXPECT_EQ(again.storageType, StorageRule::kDefault);
     EXPECT_EQ(again.autoUpdate, 1);
 
-    ASSERT_EQ(m_store.UpdateFeed(id, address, 5, 2, 300, 0, 1), 1);
+    ASSERT_EQ(m_store.UpdateFeed({.feedId = id,
+                                  .url = address,
+                                  .rssRank = 5,
+                                  .storageType = StorageRule::kKeepNewest,
+                                  .storageNum = 300,
+                                  .autoUpdate = 0,
+                                  .newItemShowTip = 1}),
+              1);
     ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
     EXPECT_EQ(again.rssRank, 5);
-    EXPECT_EQ(again.storageType, 2);
+    EXPECT_EQ(again.storageType, StorageRule::kKeepNewest);
     EXPECT_EQ(again.storageNum, 300);
     EXPECT_EQ(again.autoUpdate, 0);
     EXPECT_EQ(again.newItemShowTip, 1);
 
     int otherId = 0;
     ASSERT_EQ(m_store.AddFeed("http://other/", otherId), 1);
-    ASSERT_EQ(m_store.UpdateFeedsSettings({id, otherId}, kFeedsSetStorage, 9, 1, 50, 9, 9), 1);
-    ASSERT_EQ(m_store.UpdateFeedsSettings({otherId}, kFeedsSetRank, 0, 9, 9, 9, 9), 1);
-    ASSERT_EQ(m_store.UpdateFeedsSettings({}, kFeedsSetAll, 9, 9, 9, 9, 9), 1);
-    EXPECT_EQ(m_store.UpdateFeedsSettings({id}, 5, 9, 9, 9, 9, 9), 0);
+    // Only the group's values are written; the rest of the record is not looked at.
+    const FeedSettings nines{.rssRank = 9,
+                             .storageType = StorageRule::kSyncWithSource,
+                             .storageNum = 50,
+                             .autoUpdate = 9,
+                             .newItemShowTip = 9};
+    ASSERT_EQ(m_store.UpdateFeedsSettings({id, otherId}, FeedSettingsGroup::kStorage, nines), 1);
+    ASSERT_EQ(m_store.UpdateFeedsSettings({otherId}, FeedSettingsGroup::kRank, {.rssRank = 0}), 1);
+    ASSERT_EQ(m_store.UpdateFeedsSettings({}, FeedSettingsGroup::kAll, nines), 1);
+    EXPECT_EQ(m_store.UpdateFeedsSettings({id}, static_cast<FeedSettingsGroup>(5), nines), 0);
     ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
     EXPECT_EQ(again.rssRank, 5);
-    EXPECT_EQ(again.storageType, 1);
+    EXPECT_EQ(again.storageType, StorageRule::kSyncWithSource);
     EXPECT_EQ(again.storageNum, 50);
     EXPECT_EQ(again.autoUpdate, 0);
 
@@ -324,17 +343,18 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
 // ---- Lists and read state ----
 
 TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c", "d"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(
+        m_store.SaveReceivedItems(1, Download({"a", "b", "c", "d"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[1].id), 1), 1); // b
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"e"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"e"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[0].id), 0), 1); // e: unread but no longer new
-    EXPECT_EQ(LinksOf(1, kItemFilterRead), Strings{"b"});
-    EXPECT_EQ(LinksOf(1, kItemFilterUnread), (Strings{"e", "a", "c", "d"}));
-    EXPECT_EQ(LinksOf(1, kItemFilterNew), (Strings{"a", "c", "d"}));
+    EXPECT_EQ(LinksOf(1, ItemFilter::kRead), Strings{"b"});
+    EXPECT_EQ(LinksOf(1, ItemFilter::kUnread), (Strings{"e", "a", "c", "d"}));
+    EXPECT_EQ(LinksOf(1, ItemFilter::kNew), (Strings{"a", "c", "d"}));
 
     std::vector<FeedItem> page;
     int total = 0;
-    ASSERT_EQ(m_store.GetItemPage(1, kItemFilterUnread, false, page, total, 2, 1), 1);
+    ASSERT_EQ(m_store.GetItemPage(1, ItemFilter::kUnread, false, page, total, 2, 1), 1);
     EXPECT_EQ(total, 4);
     ASSERT_EQ(page.size(), 2u);
     EXPECT_EQ(page[0].title, "title of a");
@@ -345,7 +365,7 @@ TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
 
     // A filter that does not exist touches nothing.
     total = 77;
-    EXPECT_EQ(m_store.GetItemPage(1, 4, true, page, total, 10, 0), 0);
+    EXPECT_EQ(m_store.GetItemPage(1, static_cast<ItemFilter>(4), true, page, total, 10, 0), 0);
     EXPECT_EQ(total, 77);
     EXPECT_EQ(page.size(), 2u);
 
@@ -356,35 +376,35 @@ TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
 }
 
 TEST_F(FeedDatabaseTest, MarkingAChannelChangesOnlyItemsInTheOppositeState) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"x"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"x"}), StorageRule::kKeepAll, 0), 1);
     // c stays new; a and b turn unread and lose nothing else.
     ASSERT_EQ(m_store.SetFeedRead(1, 0), 1);
-    EXPECT_EQ(LinksOf(1, kItemFilterUnread), (Strings{"c", "a", "b"}));
-    EXPECT_EQ(LinksOf(1, kItemFilterNew), Strings{"c"});
+    EXPECT_EQ(LinksOf(1, ItemFilter::kUnread), (Strings{"c", "a", "b"}));
+    EXPECT_EQ(LinksOf(1, ItemFilter::kNew), Strings{"c"});
     ASSERT_EQ(m_store.SetFeedsRead({1, 2}, 1), 1);
-    EXPECT_EQ(LinksOf(1, kItemFilterNew), Strings{});
-    EXPECT_EQ(LinksOf(2, kItemFilterRead), Strings{"x"});
+    EXPECT_EQ(LinksOf(1, ItemFilter::kNew), Strings{});
+    EXPECT_EQ(LinksOf(2, ItemFilter::kRead), Strings{"x"});
     ASSERT_EQ(m_store.SetFeedsRead({}, 0), 1);
-    EXPECT_EQ(LinksOf(2, kItemFilterRead), Strings{"x"});
+    EXPECT_EQ(LinksOf(2, ItemFilter::kRead), Strings{"x"});
 }
 
 TEST_F(FeedDatabaseTest, ListsOverSeveralChannels) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"b"}), kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"b"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetFeedRead(2, 1), 1);
     std::vector<FeedItem> items;
-    ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, kItemFilterAll, items), 1);
+    ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, ItemFilter::kAll, items), 1);
     EXPECT_EQ(Links(items), (Strings{"title of b", "title of a"}));
     EXPECT_EQ(items[0].feedId, 2);
-    ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, kItemFilterUnread, items), 1);
+    ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, ItemFilter::kUnread, items), 1);
     EXPECT_EQ(Links(items), Strings{"title of a"});
-    ASSERT_EQ(m_store.GetItemsOfFeeds({}, kItemFilterAll, items), 1);
+    ASSERT_EQ(m_store.GetItemsOfFeeds({}, ItemFilter::kAll, items), 1);
     EXPECT_TRUE(items.empty());
-    EXPECT_EQ(m_store.GetItemsOfFeeds({1}, -1, items), 0);
+    EXPECT_EQ(m_store.GetItemsOfFeeds({1}, static_cast<ItemFilter>(-1), items), 0);
 
     int count = 0;
     ASSERT_EQ(m_store.GetAllUnread(items, count), 1);
@@ -397,9 +417,10 @@ TEST_F(FeedDatabaseTest, SearchTakesTheKeywordLiterallyAndIgnoresAsciiCase) {
         m_store.SaveReceivedItems(1,
                                   {Item("1", "Rock'n'Roll news"), Item("2", "100% sure"),
                                    Item("3", "1000 sure"), Item("4", "plain", "it's Rock'n'roll")},
-                                  kStorageKeepAll, 0),
+                                  StorageRule::kKeepAll, 0),
         1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("5", "ROCK'N'ROLL")}, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("5", "ROCK'N'ROLL")}, StorageRule::kKeepAll, 0),
+              1);
     std::vector<FeedItem> hits;
     const auto search = [&](const std::string& text, std::vector<int> feeds, bool all,
                             bool inDescription) {
@@ -437,8 +458,8 @@ TEST_F(FeedDatabaseTest, CleaningComparesDatesWithTheLocalClock) {
     items[0].pubDate = hoursAgo(20);
     items[1].pubDate = hoursAgo(28);
     items[2].pubDate = hoursAgo(50);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, items, kStorageKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, items, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, items, StorageRule::kKeepAll, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(2, items, StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[2].id), 1), 1); // 50h read
 
     ASSERT_EQ(m_store.CleanItems({1}, 1, false), 1);
@@ -477,7 +498,7 @@ TEST_F(FeedDatabaseTest, SearchResultsAreKeptInTheScratchTable) {
     // A second search replaces the first; a channel's merge leaves them alone.
     std::vector<FeedItem> second = Download({"r3"});
     ASSERT_EQ(m_store.SaveTempItems(0, second), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), kStorageSyncWithSource, 0), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kSyncWithSource, 0), 1);
     std::string link;
     EXPECT_EQ(m_store.GetItemLink(WebSearchItem(results[0].id), link), 0);
     EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
@@ -493,9 +514,9 @@ TEST_F(FeedDatabaseTest, Favorites) {
     ASSERT_EQ(m_store.EnsureFavoriteFolder(8), 1);
     EXPECT_EQ(Dump(m_store.Db(), "feedfav_data"), "7|0|\n8|0|\n");
 
-    ASSERT_EQ(
-        m_store.SaveReceivedItems(1, {Item("http://a", "O'Reilly", "desc")}, kStorageKeepAll, 0),
-        1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("http://a", "O'Reilly", "desc")},
+                                        StorageRule::kKeepAll, 0),
+              1);
     std::vector<FeedItem> search = Download({"http://s"});
     ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
     ASSERT_EQ(m_store.CopyItemToFavorites(StoredItem(Page(1)[0].id), 7), 1);
@@ -552,10 +573,10 @@ TEST_F(FeedDatabaseTest, FilesOfNewItemsAreStoredWithThemAndGoWithThem) {
     };
     // Whole, and in parts through the scratch table: the same files on the same items.
     ASSERT_EQ(m_store.SaveReceivedItems(1, withFiles(Download({"a", "b", "c"})),
-                                        kStorageSyncWithSource, 0),
+                                        StorageRule::kSyncWithSource, 0),
               1);
     CFeedMerge merge(m_store);
-    ASSERT_EQ(merge.Begin(2, kStorageSyncWithSource, 0), 1);
+    ASSERT_EQ(merge.Begin(2, StorageRule::kSyncWithSource, 0), 1);
     auto parts = withFiles(Download({"a", "b", "c"}));
     for (auto part : {std::vector{parts[0]}, std::vector{parts[1], parts[2]}})
         ASSERT_EQ(merge.Add(part), 1);
@@ -565,9 +586,9 @@ TEST_F(FeedDatabaseTest, FilesOfNewItemsAreStoredWithThemAndGoWithThem) {
     EXPECT_EQ(filesOf(2), expected);
 
     // Known items keep their files once; items that go take theirs along.
-    ASSERT_EQ(
-        m_store.SaveReceivedItems(1, withFiles(Download({"a", "b"})), kStorageSyncWithSource, 0),
-        1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, withFiles(Download({"a", "b"})),
+                                        StorageRule::kSyncWithSource, 0),
+              1);
     EXPECT_EQ(filesOf(1), (std::vector<Files>{two, {}}));
     ASSERT_EQ(m_store.DeleteFeeds({2}), 1);
     EXPECT_EQ(m_store.Db().ExecuteQuery("SELECT count(*) FROM rss_enclosure;").GetInt(0), 2);
@@ -625,7 +646,7 @@ TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothi
 
     FeedItem fresh = Item("http://old.example/3");
     fresh.enclosures = {{"http://old.example/3.mp3", "audio/mpeg", 5}};
-    ASSERT_EQ(store.SaveReceivedItems(1, {fresh}, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(store.SaveReceivedItems(1, {fresh}, StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(store.GetItem(StoredItem(9), item), 1);
     EXPECT_EQ(item.enclosures, fresh.enclosures);
     store.CloseStore();
@@ -678,7 +699,7 @@ TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates
         EXPECT_EQ(item.link, link);
 
         ASSERT_EQ(store.SaveReceivedItems(4, {Item(link, "改过的标题"), Item("http://n")},
-                                          kStorageSyncWithSource, 0),
+                                          StorageRule::kSyncWithSource, 0),
                   1);
         int all = 0, unread = 0;
         ASSERT_EQ(store.GetFeedCounts(4, all, unread), 1);
@@ -717,7 +738,7 @@ TEST_F(FeedDatabaseTest, AMergeKilledBeforeItsCommitLeavesNeitherItemsNorTheirCo
         CFeedDatabase store(m_dir + "/rss.db");
         CFeedMerge merge(store);
         merge.SetFilter(&copyEverything);
-        bool ok = store.OpenStore() && merge.Begin(1, kStorageKeepAll, 0);
+        bool ok = store.OpenStore() && merge.Begin(1, StorageRule::kKeepAll, 0);
         for (auto part : {Download({"a", "b"}), Download({"c"})})
             ok = ok && merge.Add(part);
         const char state = ok ? '1' : '0';
@@ -739,7 +760,7 @@ TEST_F(FeedDatabaseTest, AMergeKilledBeforeItsCommitLeavesNeitherItemsNorTheirCo
     // Carried to its end, the same merge keeps both.
     CFeedMerge merge(m_store);
     merge.SetFilter(&copyEverything);
-    ASSERT_EQ(merge.Begin(1, kStorageKeepAll, 0), 1);
+    ASSERT_EQ(merge.Begin(1, StorageRule::kKeepAll, 0), 1);
     for (auto part : {Download({"a", "b"}), Download({"c"})})
         ASSERT_EQ(merge.Add(part), 1);
     ASSERT_EQ(merge.Commit(), 1);

@@ -69,7 +69,7 @@ protected:
         RemoveTree(m_dir);
     }
     void Receive(int feedId, const std::vector<FeedItem>& items) {
-        ASSERT_EQ(m_store.SaveReceivedItems(feedId, items, kStorageKeepAll, 0), 1)
+        ASSERT_EQ(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0), 1)
             << m_store.GetLastError();
     }
     // Every batch of the index's catch-up fails from now on, as on a full disk.
@@ -144,8 +144,9 @@ TEST_F(FeedSearchIndexTest, FindsExactlyWhatTheScanFinds) {
 TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
     // A merge that trims, an edited title, a removed channel, cleaning, a cleared channel and
     // the upkeep tool: after each the index still agrees with the scan.
-    ASSERT_EQ(
-        m_store.SaveReceivedItems(1, {Item("9", "rock again", "ärger")}, kStorageKeepNewest, 2), 1);
+    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("9", "rock again", "ärger")},
+                                        StorageRule::kKeepNewest, 2),
+              1);
     ExpectSameAsScan(m_store);
     ASSERT_EQ(m_store.Exec("UPDATE rss_data SET item_title = 'zzz quill', item_description = "
                            "'新' WHERE item_link = '5';"),
@@ -400,7 +401,7 @@ TEST(FeedSearchIndexCorpusTest, FindsWhatTheScanFindsForGeneratedKeywords) {
             items.push_back(Item(std::to_string(feed * 1000 + i), sentence(4),
                                  "<p>" + sentence(8) + "</p><a href=\"http://x.example/item\">" +
                                      sentence(3) + "</a>"));
-        ASSERT_EQ(store.SaveReceivedItems(feed, items, kStorageKeepAll, 0), 1);
+        ASSERT_EQ(store.SaveReceivedItems(feed, items, StorageRule::kKeepAll, 0), 1);
     }
     ASSERT_EQ(store.CatchUpSearchIndex(1000), 1);
     // Beginnings of words that no other word holds inside (in either case), so that the scan
@@ -492,7 +493,7 @@ TEST(FeedSearchIndexOpenTest, AFoldKilledHalfWayLeavesTheStoreWholeAndItsRowsFou
         for (int i = 0; i < 20000; ++i)
             items.push_back(Item(std::to_string(i), "手机新闻 " + std::to_string(i),
                                  "<p>苹果 发布 quillmark " + std::to_string(i % 7) + "</p>"));
-        ASSERT_EQ(store.SaveReceivedItems(id, items, kStorageKeepAll, 0), 1);
+        ASSERT_EQ(store.SaveReceivedItems(id, items, StorageRule::kKeepAll, 0), 1);
     }
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);

@@ -75,8 +75,11 @@ TEST_F(CommandTableTest, MenusToolbarsAndTrayRunTheTablesCommands) {
             if (action->isSeparator() || action->menu() || action->data().isNull())
                 continue;
             const int id = action->data().toInt();
-            if (CCommandTable::Find(id))
-                EXPECT_EQ(action, frame.Action(id)) << id;
+            if (!CCommandTable::Find(id))
+                continue;
+            EXPECT_EQ(action, frame.Action(id)) << id;
+            // Whoever does the work (the window, a tree, the weblog side) registered it.
+            EXPECT_TRUE(frame.Commands()->HasHandler(id)) << id;
         }
     }
     // A command registered in one line runs from its menu, from OnCommand and from the tray.

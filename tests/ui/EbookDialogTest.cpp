@@ -7,6 +7,7 @@
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/app/CommandTable.h"
 #include "ui/common/CommandIds.h"
 #include "ui/reader/RssFavoriteTreeCtrl.h"
 
@@ -217,7 +218,8 @@ TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
     CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
     ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
     CRssFavorites favorites;
-    CRssFavoriteTreeCtrl tree(favorites, store);
+    CCommandTable commands;
+    CRssFavoriteTreeCtrl tree(favorites, store, commands);
     ASSERT_TRUE(tree.Build());
     int full = -1;
     int empty = -1;
@@ -244,12 +246,12 @@ TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
         }
     });
     poll.start(10);
-    EXPECT_TRUE(ChooseFromContextMenu(tree, full, kCmdChannelEbook));
+    EXPECT_TRUE(ChooseFromContextMenu(tree, full, kCmdFavoriteEbook));
     poll.stop();
     EXPECT_EQ(titles, (std::vector<std::string>{"新的一篇", "旧的一篇"}));
     EXPECT_TRUE(m_boxes.Texts().empty());
 
-    EXPECT_TRUE(ChooseFromContextMenu(tree, empty, kCmdChannelEbook));
+    EXPECT_TRUE(ChooseFromContextMenu(tree, empty, kCmdFavoriteEbook));
     EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("您选择的收藏夹没有文章!\r\n")});
 }
 

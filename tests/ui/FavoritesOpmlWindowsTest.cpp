@@ -22,9 +22,10 @@
 #include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 
+#include "ui/app/CommandTable.h"
 #include "ui/app/MainFrame.h"
-#include "ui/reader/FavoriteBoxPicker.h"
 #include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/FavoriteBoxPicker.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -80,9 +81,9 @@ protected:
         ASSERT_TRUE(m_store.SaveReceivedItems(feedId,
                                               {{.title = "一", .link = "http://x.example/1"},
                                                {.title = "二", .link = "http://x.example/2"}},
-                                              3, 0));
+                                              StorageRule::kKeepAll, 0));
         int total = 0;
-        ASSERT_TRUE(m_store.GetItemPage(feedId, kItemFilterAll, false, received, total, 50, 0));
+        ASSERT_TRUE(m_store.GetItemPage(feedId, ItemFilter::kAll, false, received, total, 50, 0));
     }
 
     CTempHome m_home;
@@ -124,7 +125,8 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoriteDialogsCheckTheirFields) {
 
 TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItems) {
     CRssFavorites favorites;
-    CRssFavoriteTreeCtrl tree(favorites, m_store);
+    CCommandTable commands;
+    CRssFavoriteTreeCtrl tree(favorites, m_store, commands);
     CFavoriteItemList list(favorites, m_store);
     tree.SetItemList(&list);
     ASSERT_TRUE(tree.Build());
@@ -135,7 +137,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
             dialog.NameEdit()->setText(QString::fromUtf8(name));
             dialog.Confirm();
         });
-        tree.OnCommand(kCmdNewFavoriteBox, -1);
+        tree.RunFor(kCmdNewFavoriteBox, -1);
     }
     ASSERT_EQ(tree.topLevelItemCount(), 2);
     const int a = tree.IndexOf(tree.topLevelItem(0));
@@ -175,10 +177,10 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
 
     // Export the box as an RSS file, import it back as a new box.
     m_files.path = QString::fromStdString(m_home.File("Temp/乙.xml"));
-    tree.OnCommand(kCmdExportFavoriteFeed, b);
+    tree.RunFor(kCmdExportFavoriteFeed, b);
     EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("导出Feed成功!"));
     EXPECT_EQ(m_files.proposedNames.back(), QStringLiteral("乙"));
-    tree.OnCommand(kCmdImportFavorites, -1);
+    tree.RunFor(kCmdImportFavorites, -1);
     ASSERT_EQ(tree.topLevelItemCount(), 3);
     const int imported = tree.IndexOf(tree.topLevelItem(2));
     EXPECT_EQ(tree.currentItem(), tree.topLevelItem(2));
@@ -188,20 +190,20 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
     // A file that is no RSS leaves no box behind.
     WriteAll(m_home.File("Temp/bad.xml"), "<rss><channel>");
     m_files.path = QString::fromStdString(m_home.File("Temp/bad.xml"));
-    tree.OnCommand(kCmdImportFavorites, -1);
+    tree.RunFor(kCmdImportFavorites, -1);
     EXPECT_TRUE(m_boxes.Texts().back().startsWith(QStringLiteral("导入失败")));
     EXPECT_EQ(tree.topLevelItemCount(), 3);
 
     // Delete asks first; No keeps the box.
     m_boxes.Clear();
     m_boxes.Answer(false);
-    tree.OnCommand(kCmdDeleteChannel, imported);
+    tree.RunFor(kCmdDeleteFavorite, imported);
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].text, QStringLiteral("确定要删除该收藏吗?"));
     EXPECT_EQ(m_boxes.Boxes()[0].caption, QStringLiteral("确认"));
     EXPECT_TRUE(m_boxes.Boxes()[0].question);
     EXPECT_EQ(tree.topLevelItemCount(), 3);
-    tree.OnCommand(kCmdDeleteChannel, imported);
+    tree.RunFor(kCmdDeleteFavorite, imported);
     EXPECT_EQ(tree.topLevelItemCount(), 2);
     CRssFavorites again;
     ASSERT_TRUE(again.Build());
@@ -333,7 +335,8 @@ TEST_F(FavoritesOpmlWindowsTest, AFavoriteIsRenderedAsOneItemWithItsAuthor) {
     CRssReader reader(m_store);
     ASSERT_TRUE(reader.Build());
     CReadingFrame frame;
-    CFavoritesPane pane(m_store);
+    CCommandTable commands;
+    CFavoritesPane pane(m_store, commands);
     ASSERT_TRUE(pane.Build());
     pane.SetReadingTargets(&reader, &frame);
     const std::string page = GetAppFilePath("Data\\RssSkin\\tempRssList.xml");
@@ -394,7 +397,8 @@ TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChann
     // Through the channel tree: the dialog, a drop into a directory, 确定, and the tree is new.
     CRssReader reader(m_store);
     ASSERT_TRUE(reader.Build());
-    CRssChannelTreeCtrl tree(reader);
+    CCommandTable commands;
+    CRssChannelTreeCtrl tree(reader, commands);
     ASSERT_TRUE(reader.Tree().AddDirectory(-1, "导入"));
     tree.Fill();
     WhenOpen<COpmlImportDialog>([this](COpmlImportDialog& dialog) {
@@ -402,7 +406,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChann
         ASSERT_TRUE(dialog.DropAt({0}, {0}));
         dialog.accept();
     });
-    tree.OnCommand(kCmdImportOpml, -1);
+    tree.RunFor(kCmdImportOpml, -1);
     const int imported = reader.Tree().FindByPath("导入/أخبار/الجزيرة نت");
     ASSERT_GE(imported, 0);
     EXPECT_EQ(reader.Tree().Record(imported).xmlUrl, "https://aljazeera.example/rss");
@@ -412,13 +416,13 @@ TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChann
     // Export everything, and the directory alone.
     m_boxes.Clear();
     m_files.path = QString::fromStdString(m_home.File("Temp/all.opml"));
-    tree.OnCommand(kCmdExportAll, -1);
+    tree.RunFor(kCmdExportAll, -1);
     EXPECT_EQ(m_files.proposedNames.back(), QStringLiteral("RSS订阅收藏.opml"));
     m_files.path = QString::fromStdString(m_home.File("Temp/one.opml"));
-    tree.OnCommand(kCmdExportChannel, reader.Tree().FindByPath("导入"));
+    tree.RunFor(kCmdExportDirectory, reader.Tree().FindByPath("导入"));
     EXPECT_EQ(m_files.proposedNames.back(), QStringLiteral("导入.opml"));
     m_files.path = QString::fromStdString(m_home.File("no/such/folder.opml"));
-    tree.OnCommand(kCmdExportAll, -1);
+    tree.RunFor(kCmdExportAll, -1);
     ASSERT_EQ(m_boxes.Texts().size(), 3u);
     EXPECT_EQ(m_boxes.Texts()[0], QStringLiteral("导出成功!"));
     EXPECT_EQ(m_boxes.Texts()[1], QStringLiteral("导出成功!"));

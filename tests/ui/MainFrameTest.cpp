@@ -101,7 +101,8 @@ TEST_F(MainFrameTest, CommandsFilterChoicesAndTheBlogResultPopup) {
     // The box lists all, unread, read, new; the stored codes are in another order.
     ASSERT_EQ(frame.FilterBox()->count(), 4);
     EXPECT_EQ(frame.FilterBox()->itemText(1), QStringLiteral(" 显示未读项"));
-    const int codes[] = {0, 2, 1, 3};
+    const ItemFilter codes[] = {ItemFilter::kAll, ItemFilter::kUnread, ItemFilter::kRead,
+                                ItemFilter::kNew};
     for (int row = 0; row < 4; ++row)
         EXPECT_EQ(CMainFrame::FilterCodeAt(row), codes[row]) << row;
 

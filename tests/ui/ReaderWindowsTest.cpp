@@ -8,6 +8,7 @@
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/app/CommandTable.h"
 #include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/ReadingFrame.h"
@@ -18,6 +19,7 @@
 #include "ui/reader/FeedItemModel.h"
 #include "ui/reader/FeedRulesDialog.h"
 #include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 #include "ui/reader/StorageRuleBox.h"
 #include "ui/reader/SubscriptionDialog.h"
@@ -27,6 +29,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -84,7 +87,7 @@ protected:
         ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
         m_reader = std::make_unique<CRssReader>(m_store);
         ASSERT_TRUE(m_reader->Build());
-        m_tree = std::make_unique<CRssChannelTreeCtrl>(*m_reader);
+        m_tree = std::make_unique<CRssChannelTreeCtrl>(*m_reader, m_commands);
         m_tree->Fill();
         m_list = std::make_unique<CArticlesReportView>();
         m_list->SetReader(m_reader.get());
@@ -125,6 +128,7 @@ protected:
     loopback::CHttpServer m_server;
     CFeedDatabase m_store{GetAppFilePath("Storage\\rss.db")};
     std::unique_ptr<CRssReader> m_reader;
+    CCommandTable m_commands;
     std::unique_ptr<CRssChannelTreeCtrl> m_tree;
     std::unique_ptr<CArticlesReportView> m_list;
 };
@@ -372,12 +376,12 @@ TEST_F(ReaderWindowsTest, MarkingTheChannelReadEmptiesTheNewFilter) {
     ASSERT_TRUE(Receive(index));
     m_tree->SelectIndex(index);
     m_list->ShowChannel(index);
-    m_list->SetFilter(kItemFilterNew);
+    m_list->SetFilter(ItemFilter::kNew);
     EXPECT_EQ(m_list->Model()->rowCount(), 12);
-    m_tree->OnCommand(kCmdMarkChannelRead, index);
+    m_tree->RunFor(kCmdMarkChannelRead, index);
     EXPECT_EQ(m_list->Model()->rowCount(), 0);
     EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻"));
-    m_list->SetFilter(kItemFilterRead);
+    m_list->SetFilter(ItemFilter::kRead);
     EXPECT_EQ(m_list->Model()->rowCount(), 12);
 }
 
@@ -385,7 +389,7 @@ TEST_F(ReaderWindowsTest, ClearAndDeleteAskFirst) {
     const int index = AddChannel("新闻", "/news.xml");
     ASSERT_TRUE(Receive(index));
     m_boxes.Answer(true);
-    m_tree->OnCommand(kCmdClearChannel, index);
+    m_tree->RunFor(kCmdClearChannel, index);
     EXPECT_EQ(m_boxes.Boxes().at(0).text, QStringLiteral("确定要清空该频道吗?"));
     EXPECT_EQ(m_tree->LabelOf(index), QStringLiteral("新闻"));
     m_list->ShowChannel(index);
@@ -393,14 +397,14 @@ TEST_F(ReaderWindowsTest, ClearAndDeleteAskFirst) {
 
     m_boxes.Clear();
     m_boxes.Answer(false);
-    m_tree->OnCommand(kCmdDeleteChannel, index);
+    m_tree->RunFor(kCmdDeleteChannel, index);
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].text, QStringLiteral("确定要删除该频道吗?"));
     EXPECT_EQ(m_boxes.Boxes()[0].caption, QStringLiteral("确认"));
     EXPECT_TRUE(m_boxes.Boxes()[0].question);
     EXPECT_NE(m_tree->ItemOf(index), nullptr);
     m_boxes.Answer(true);
-    m_tree->OnCommand(kCmdDeleteChannel, index);
+    m_tree->RunFor(kCmdDeleteChannel, index);
     EXPECT_EQ(m_tree->topLevelItemCount(), 0);
     EXPECT_EQ(ChannelFile().find("新闻"), std::string::npos);
 }
@@ -429,10 +433,10 @@ TEST_F(ReaderWindowsTest, MovingOntoADirectoryAndBack) {
     EXPECT_FALSE(m_tree->MoveInto(other, index));
     EXPECT_EQ(m_tree->ItemOf(other)->parent(), nullptr);
 
-    m_tree->OnCommand(kCmdMoveToTop, index);
+    m_tree->RunFor(kCmdMoveToTop, index);
     EXPECT_EQ(m_tree->ItemOf(index)->parent(), nullptr);
     EXPECT_EQ(m_tree->indexOfTopLevelItem(m_tree->ItemOf(index)), 2);
-    m_tree->OnCommand(kCmdMoveUp, index);
+    m_tree->RunFor(kCmdMoveUp, index);
     EXPECT_EQ(m_tree->indexOfTopLevelItem(m_tree->ItemOf(index)), 1);
     EXPECT_EQ(m_reader->Tree().Roots(), (std::vector<int>{directory, index, other}));
 }
@@ -447,7 +451,7 @@ TEST_F(ReaderWindowsTest, TheChannelSheetChecksAndWrites) {
     EXPECT_FALSE(sheet.Confirm());
     sheet.Storage()->Rule()->SetCount(300);
     sheet.Storage()->OwnRule()->setChecked(true);
-    sheet.Storage()->Rule()->SetType(0);
+    sheet.Storage()->Rule()->SetType(StorageRule::kDefault);
     EXPECT_FALSE(sheet.Confirm());
     EXPECT_EQ(m_boxes.Texts(), (std::vector<QString>{QStringLiteral("请输入RSS地址"),
                                                      QStringLiteral("不是合理的存储数量!"),
@@ -460,7 +464,7 @@ TEST_F(ReaderWindowsTest, TheChannelSheetChecksAndWrites) {
     const ChannelRecord record = m_reader->Tree().Record(index);
     EXPECT_EQ(record.title, "头条");
     EXPECT_EQ(record.rssRank, 5);
-    EXPECT_EQ(record.storageType, 2);
+    EXPECT_EQ(record.storageType, StorageRule::kKeepNewest);
     EXPECT_EQ(record.storageNum, 300);
     FeedSettings stored;
     ASSERT_EQ(m_store.GetFeedSettings(Url("/news.xml"), stored), 1);
@@ -530,7 +534,8 @@ TEST_F(ReaderWindowsTest, ExpandedDirectoriesAreRememberedAtExit) {
 
     CRssReader again(m_store);
     ASSERT_TRUE(again.Build());
-    CRssChannelTreeCtrl tree(again);
+    CCommandTable commands;
+    CRssChannelTreeCtrl tree(again, commands);
     tree.Fill();
     EXPECT_TRUE(tree.ItemOf(directory)->isExpanded());
 }
@@ -628,22 +633,55 @@ TEST_F(ReaderWindowsTest, TheRulesDialogAddsTriesChangesAndRemovesRules) {
     EXPECT_TRUE(stored.Rules().empty());
 }
 
-TEST_F(ReaderWindowsTest, ContextMenusOfferTheCommands) {
-    const std::vector<int> channel = CRssChannelTreeCtrl::ContextCommands(false, true);
-    for (int id : {kCmdReceiveChannel, kCmdDeleteChannel, kCmdChannelProperties, kCmdMoveUp,
-                   kCmdMoveToTop, kCmdOpenSiteInPane, kCmdOpenSiteOutside, kCmdClearChannel,
-                   kCmdMarkChannelRead, kCmdExportChannel, kCmdChannelEbook})
-        EXPECT_NE(std::find(channel.begin(), channel.end(), id), channel.end()) << id;
-    const std::vector<int> directory = CRssChannelTreeCtrl::ContextCommands(true, true);
-    for (int id : {kCmdReceiveBranch, kCmdReceiveDirectoryAll, kCmdReceiveAll, kCmdAddSubscription,
-                   kCmdNewDirectory, kCmdDeleteDirectory, kCmdDirectoryProperties,
-                   kCmdClearDirectory, kCmdMarkRead})
-        EXPECT_NE(std::find(directory.begin(), directory.end(), id), directory.end()) << id;
-    EXPECT_EQ(CRssChannelTreeCtrl::CommandText(kCmdReceiveDirectoryAll, true),
-              QStringLiteral("收取[该目录所有频道]"));
-    EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdImportOpml));
-    EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdChannelEbook));
-    EXPECT_TRUE(CRssChannelTreeCtrl::CommandAvailable(kCmdDeleteChannel));
+TEST_F(ReaderWindowsTest, TheTreesMenusRunTheTablesCommandsUnderTheirOwnTexts) {
+    int directory = -1;
+    ASSERT_TRUE(m_reader->Tree().AddDirectory(-1, "技术", &directory));
+    const int channel = AddChannel("新闻", "/news.xml");
+    CRssFavorites favorites;
+    CRssFavoriteTreeCtrl boxes(favorites, m_store, m_commands);
+    ASSERT_TRUE(boxes.Build());
+    int box = -1;
+    ASSERT_TRUE(favorites.AddBox(-1, "盒", "", m_store, &box));
+    boxes.Fill();
+
+    // Both trees share one table: every entry of their menus has its handler there.
+    const auto texts = [&](QMenu* built) {
+        const std::unique_ptr<QMenu> menu(built);
+        QStringList shown;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            EXPECT_TRUE(m_commands.HasHandler(action->data().toInt())) << action->data().toInt();
+            EXPECT_TRUE(action->isEnabled()) << action->data().toInt();
+            shown << action->text() + (action->shortcut().isEmpty()
+                                           ? QString()
+                                           : QLatin1Char(' ') + action->shortcut().toString());
+            if (menu->defaultAction() == action)
+                shown.back() += QStringLiteral(" *");
+        }
+        return shown.join(QLatin1Char('|')).toStdString();
+    };
+    EXPECT_EQ(texts(m_tree->BuildContextMenu(channel, nullptr)),
+              std::string("收取|标记当前频道为已读|清空文章|删除|重命名 F2|上移|到根目录|"
+                          "内置浏览器|外部浏览器打开|当前频道|制作CHM电子书|属性 *"));
+    EXPECT_EQ(texts(m_tree->BuildContextMenu(directory, nullptr)),
+              std::string("收取|收取[该目录所有频道]|全部更新|添加订阅|新建目录|标记为已读|"
+                          "清空文章|删除|重命名 F2|上移|到根目录|内置浏览器|外部浏览器打开|"
+                          "导出该目录|制作CHM电子书|属性 *"));
+    EXPECT_EQ(texts(m_tree->BuildContextMenu(-1, nullptr)),
+              std::string("添加订阅|新建目录|全部更新|导入OPML频道(&I)...|所有频道"));
+    EXPECT_EQ(texts(boxes.BuildContextMenu(box, nullptr)),
+              std::string("添加收藏项|导出FEED|制作CHM电子书|内置浏览器|外部浏览器打开|上移|"
+                          "到根目录|删除|属性"));
+    EXPECT_EQ(texts(boxes.BuildContextMenu(-1, nullptr)), std::string("收藏节点|收藏夹|导入收藏"));
+
+    // Each tree's 删除 stays its own although the other registered later.
+    m_boxes.Answer(false);
+    EXPECT_TRUE(m_tree->RunFor(kCmdDeleteChannel, channel));
+    EXPECT_TRUE(boxes.RunFor(kCmdDeleteFavorite, box));
+    ASSERT_EQ(m_boxes.Boxes().size(), 2u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, QStringLiteral("确定要删除该频道吗?"));
+    EXPECT_EQ(m_boxes.Boxes()[1].text, QStringLiteral("确定要删除该收藏吗?"));
 }
 
 } // namespace
@@ -659,7 +697,7 @@ TEST(ChannelTooltip, AGoneChannelSaysSoOnceAfterEveryRestart) {
 
 TEST_F(ReaderWindowsTest, AFailedChannelSaysWhyInItsTooltipAndADialogWhenAskedByHand) {
     const int index = AddChannel("坏", "/gone.xml");
-    m_tree->OnCommand(kCmdReceiveChannel, index);
+    m_tree->RunFor(kCmdReceiveChannel, index);
     ASSERT_TRUE(WaitFor([&] { return !m_boxes.Errors().empty(); }, 20000));
     const auto error = m_boxes.Errors().front();
     EXPECT_EQ(error.id, 8001);

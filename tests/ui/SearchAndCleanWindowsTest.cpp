@@ -8,6 +8,7 @@
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
+#include "ui/app/CommandTable.h"
 #include "ui/app/MainFrame.h"
 #include "ui/common/CommandIds.h"
 #include "ui/reader/ArticlesReportView.h"
@@ -269,7 +270,8 @@ TEST_F(SearchAndCleanWindowsTest, ActionsOnOnlineResultsActOnTheirOwnRows) {
 
     // 加入收藏 and a drop on a box copy the result.
     CRssFavorites favorites;
-    CRssFavoriteTreeCtrl boxes(favorites, m_store);
+    CCommandTable commands;
+    CRssFavoriteTreeCtrl boxes(favorites, m_store, commands);
     ASSERT_TRUE(boxes.Build());
     int box = -1;
     ASSERT_TRUE(favorites.AddBox(-1, "盒", "", m_store, &box));
@@ -296,7 +298,8 @@ TEST_F(SearchAndCleanWindowsTest, ActionsOnOnlineResultsActOnTheirOwnRows) {
 TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksCountsAsksThenCleansAndRecounts) {
     m_reader->Tree().SetUnreadCount(m_news, 12);
     m_reader->Tree().SetUnreadCount(m_sports, 3);
-    CRssChannelTreeCtrl channelTree(*m_reader);
+    CCommandTable commands;
+    CRssChannelTreeCtrl channelTree(*m_reader, commands);
     channelTree.Fill();
     const auto shownUnread = [&](int index) {
         return channelTree.ItemOf(index)->data(0, CRssChannelTreeCtrl::kUnreadRole).toInt();

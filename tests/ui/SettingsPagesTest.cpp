@@ -125,7 +125,7 @@ TEST_F(SettingsPagesTest, StorageCountsAndChoiceAreChecked) {
     }
     m_boxes.Clear();
     reader.storage->Rule()->SetCount(10);
-    reader.storage->Rule()->SetType(0);
+    reader.storage->Rule()->SetType(StorageRule::kDefault);
     EXPECT_FALSE(reader.sheet.Confirm());
     EXPECT_EQ(m_boxes.Texts().at(0), QStringLiteral("请选择一个设置"));
 

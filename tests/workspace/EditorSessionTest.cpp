@@ -51,10 +51,10 @@ protected:
         EXPECT_EQ(store.OpenStore(), 1) << store.GetLastError();
         int feedId = 0;
         EXPECT_EQ(store.AddFeed("http://example.com/feed.xml", feedId), 1);
-        EXPECT_EQ(store.SaveReceivedItems(feedId, {item}, kStorageKeepAll, 0), 1);
+        EXPECT_EQ(store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0), 1);
         std::vector<FeedItem> items;
         int total = 0;
-        EXPECT_EQ(store.GetItemPage(feedId, kItemFilterAll, true, items, total, 10, 0), 1);
+        EXPECT_EQ(store.GetItemPage(feedId, ItemFilter::kAll, true, items, total, 10, 0), 1);
         return items.empty() ? 0 : items[0].id;
     }
 

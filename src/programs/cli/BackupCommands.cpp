@@ -154,7 +154,7 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
             const int index = tree.FindByPath(args.Get("channel"));
             if (index < 0)
                 return Error("找不到频道: " + args.Get("channel"));
-            chosen = CEbookMaker::FromChannel(tree, store, index, kItemFilterAll);
+            chosen = CEbookMaker::FromChannel(tree, store, index, ItemFilter::kAll);
         } else {
             const std::string boxText = args.Get("favorites");
             int box = 0;

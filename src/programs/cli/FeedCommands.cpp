@@ -19,6 +19,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <unistd.h>
 
@@ -165,16 +166,17 @@ private:
     bool m_failed = false;
 };
 
-int FilterCode(const std::string& name) {
+// The filter a --filter word names; nothing for an unknown word.
+std::optional<ItemFilter> FilterNamed(const std::string& name) {
     if (name.empty() || name == "all")
-        return kItemFilterAll;
+        return ItemFilter::kAll;
     if (name == "read")
-        return kItemFilterRead;
+        return ItemFilter::kRead;
     if (name == "unread")
-        return kItemFilterUnread;
+        return ItemFilter::kUnread;
     if (name == "new")
-        return kItemFilterNew;
-    return -1;
+        return ItemFilter::kNew;
+    return std::nullopt;
 }
 
 // A whole decimal number that fits in 32 bits (the tree checks the ranges); anything else is
@@ -374,11 +376,12 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
             return Error("设置失败!");
         record = tree.Record(index);
         ChannelProperties properties = ChannelProperties::Of(record);
+        int storage = static_cast<int>(properties.storageType);
         const std::pair<const char*, int*> numbers[] = {
             {"rank", &properties.rssRank},
             {"autoupdate", &properties.autoUpdate},
             {"tip", &properties.newItemShowTip},
-            {"storage", &properties.storageType},
+            {"storage", &storage},
         };
         for (const auto& [name, field] : numbers) {
             if (args.Has(name) && !ParseNumber(std::string("--") + name, args.Get(name), *field))
@@ -388,9 +391,10 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
         if (args.Has("storage") && args.positional.size() > 1 &&
             !ParseNumber("--storage", args.positional[1], properties.storageNum))
             return 1;
-        if (args.Has("storage") && properties.storageType != 0) {
-            std::string message =
-                CSettingsChecks::CheckStoragePage(properties.storageType, properties.storageNum);
+        // The tree refuses a number of no rule.
+        properties.storageType = static_cast<StorageRule>(storage);
+        if (args.Has("storage") && storage != 0) {
+            std::string message = CSettingsChecks::CheckStoragePage(storage, properties.storageNum);
             if (!message.empty())
                 return Error(message);
         }
@@ -447,8 +451,8 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
         return Error(args.Error());
     if (args.positional.size() != 1)
         return Error("用法: items 路径 [--filter all|read|unread|new] [--page N]");
-    int filter = FilterCode(args.Get("filter"));
-    if (filter < 0)
+    const std::optional<ItemFilter> filter = FilterNamed(args.Get("filter"));
+    if (!filter)
         return Error("无效的过滤条件: " + args.Get("filter"));
     int page = 1;
     if (args.Has("page") && !ParseNumber("--page", args.Get("page"), page))
@@ -462,7 +466,7 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
     if (index < 0)
         return 1;
     CFeedItemView view(reader.tree, reader.store);
-    view.SetFilter(filter);
+    view.SetFilter(*filter);
     ItemPage items;
     bool ok = reader.tree.Record(index).directory ? view.ShowDirectory(index, items)
                                                   : view.ShowChannelItems(index, page - 1, items);

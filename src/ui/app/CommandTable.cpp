@@ -71,6 +71,7 @@ std::vector<CommandEntry> MakeEntries() {
         // Receives the selected channel, or every channel of the selected directory.
         {.id = kCmdReceiveChannel,
          .text = "收取当前频道",
+         .contextText = "收取",
          .icon = "mail-send-receive",
          .shortcut = QKeySequence(Qt::Key_R)},
         {.id = kCmdMarkChannelRead, .text = "标记当前频道为已读", .icon = "mail-read"},
@@ -81,7 +82,10 @@ std::vector<CommandEntry> MakeEntries() {
         // The selected channel or directory as an OPML file.
         {.id = kCmdExportChannel, .text = "当前频道"},
         // Every channel as an OPML file ("RSS订阅收藏.opml").
-        {.id = kCmdExportAll, .text = "导出所有频道(&O)...", .icon = "document-save-as"},
+        {.id = kCmdExportAll,
+         .text = "导出所有频道(&O)...",
+         .contextText = "所有频道",
+         .icon = "document-save-as"},
         // 32909: an e-book of a channel, or of a weblog folder in the account tree.
         {.id = kCmdChannelEbook, .text = "制作CHM电子书"},
         // The reader's settings sheet: receive, storage, appearance, statistics.
@@ -142,6 +146,27 @@ std::vector<CommandEntry> MakeEntries() {
          .icon = "web-browser",
          .checkable = true},
 
+        // The channel tree's context menus, on the item the menu was opened on.
+        // A directory's channels, as a walk over all channels takes them; 收取[该目录所有频道]
+        // also those left out of such a walk.
+        {.id = kCmdReceiveBranch, .text = "收取"},
+        {.id = kCmdReceiveDirectoryAll, .text = "收取[该目录所有频道]"},
+        {.id = kCmdMarkRead, .text = "标记为已读"},
+        {.id = kCmdClearChannel, .text = "清空文章"},
+        {.id = kCmdClearDirectory, .text = "清空文章"},
+        {.id = kCmdDeleteChannel, .text = "删除"},
+        {.id = kCmdDeleteDirectory, .text = "删除"},
+        // In-place editing of the title (F2 is the tree's edit key).
+        {.id = kCmdRename, .text = "重命名", .shortcut = QKeySequence(Qt::Key_F2)},
+        {.id = kCmdMoveUp, .text = "上移"},
+        {.id = kCmdMoveToTop, .text = "到根目录"},
+        // The channel's or directory's site, in the reading pane or the desktop's browser.
+        {.id = kCmdOpenSiteInPane, .text = "内置浏览器"},
+        {.id = kCmdOpenSiteOutside, .text = "外部浏览器打开"},
+        {.id = kCmdExportDirectory, .text = "导出该目录"},
+        {.id = kCmdChannelProperties, .text = "属性"},
+        {.id = kCmdDirectoryProperties, .text = "属性"},
+
         // Favorites.
         // A new favorites box.
         {.id = kCmdNewFavorite, .text = "新建收藏", .icon = "bookmark-new"},
@@ -151,6 +176,18 @@ std::vector<CommandEntry> MakeEntries() {
         {.id = kCmdAddFavoriteItem, .text = "添加收藏项", .icon = "starred"},
         // An RSS file read in as a new favorites box.
         {.id = kCmdImportFavorites, .text = "导入收藏", .icon = "document-open"},
+        // The favorites tree's context menus: a box or folder made in the folder the menu was
+        // opened on, a box as an RSS file or an e-book, and the box's or folder's own upkeep.
+        {.id = kCmdNewFavoriteBox, .text = "收藏节点"},
+        {.id = kCmdNewFavoriteFolderHere, .text = "收藏夹"},
+        {.id = kCmdExportFavoriteFeed, .text = "导出FEED"},
+        {.id = kCmdFavoriteEbook, .text = "制作CHM电子书"},
+        {.id = kCmdFavoriteSiteInPane, .text = "内置浏览器"},
+        {.id = kCmdFavoriteSiteOutside, .text = "外部浏览器打开"},
+        {.id = kCmdFavoriteMoveUp, .text = "上移"},
+        {.id = kCmdFavoriteMoveToTop, .text = "到根目录"},
+        {.id = kCmdDeleteFavorite, .text = "删除"},
+        {.id = kCmdFavoriteProperties, .text = "属性"},
         // Opens the folder of the browser's link files.
         {.id = kCmdOrganizeFavorites, .text = "整理收藏夹(&R)", .icon = "folder-open"},
 
@@ -185,6 +222,13 @@ const CommandEntry* CCommandTable::Find(int id) {
 QString CCommandTable::Text(int id) {
     const CommandEntry* entry = Find(id);
     return entry ? QString::fromUtf8(entry->text) : QString();
+}
+
+QString CCommandTable::ContextText(int id) {
+    const CommandEntry* entry = Find(id);
+    if (!entry)
+        return QString();
+    return QString::fromUtf8(entry->contextText ? entry->contextText : entry->text);
 }
 
 QString CCommandTable::PlainText(const QString& text) {
@@ -263,9 +307,14 @@ void CCommandTable::Apply(int id) {
 }
 
 QAction* CCommandTable::AddTo(QMenu* menu, int id, MenuText text) {
-    const QString label = text == MenuText::kPlain ? PlainText(Text(id)) : Text(id);
+    const QString label = text == MenuText::kPlain     ? PlainText(Text(id))
+                          : text == MenuText::kContext ? ContextText(id)
+                                                       : Text(id);
     QAction* action = menu->addAction(label);
     action->setData(id);
+    const CommandEntry* entry = Find(id);
+    if (entry && text != MenuText::kPlain && !(text == MenuText::kContext && entry->contextText))
+        action->setShortcut(entry->shortcut);
     const QString reason = Unavailable(id);
     action->setEnabled(reason.isEmpty());
     if (!reason.isEmpty())

@@ -11,11 +11,14 @@ class QAction;
 class QMenu;
 
 // What a command looks like wherever it is offered: the menu text with its accelerator, the
-// icon by freedesktop name, the shortcut, whether it is a check item, and, for a command whose
-// work is not in the program yet, the short reason shown as its tooltip while it stays greyed.
+// shorter text of a context menu opened on the item it applies to (收取 where the window's menu
+// says 收取当前频道), the icon by freedesktop name, the shortcut, whether it is a check item,
+// and, for a command whose work is not in the program yet, the short reason shown as its
+// tooltip while it stays greyed.
 struct CommandEntry {
     int id = 0;
     const char* text = "";
+    const char* contextText = nullptr;
     const char* icon = nullptr;
     QKeySequence shortcut = QKeySequence();
     bool checkable = false;
@@ -41,6 +44,8 @@ public:
     static const CommandEntry* Find(int id);
     // The menu text of a command ("" for an unknown id).
     static QString Text(int id);
+    // The text of a context menu: the entry's context text, else its menu text.
+    static QString ContextText(int id);
     // The text without its accelerator, as the tray menu shows it: "系统设置(&P)..." gives
     // "系统设置...".
     static QString PlainText(const QString& text);
@@ -58,9 +63,11 @@ public:
     // The reason a command is greyed now, "" when it can run.
     QString Unavailable(int id) const;
 
-    enum class MenuText { kAsTable, kPlain };
-    // A menu action with the table's text (or the plain text) that runs the command; for menus
-    // built on the spot (the trees' context menus, the tray menu).
+    enum class MenuText { kAsTable, kPlain, kContext };
+    // A menu action with the table's text (the plain text, the context text) that runs the
+    // command; for menus built on the spot (the trees' context menus, the tray menu). The key
+    // shows beside the table's text, not beside a context text: that names the item the menu
+    // is on, while the key acts on the current one.
     QAction* AddTo(QMenu* menu, int id, MenuText text = MenuText::kAsTable);
 
 private:

@@ -71,7 +71,8 @@
 namespace {
 
 // The filter box lists all, unread, read, new; the item views count all, read, unread, new.
-constexpr int kFilterCodes[] = {kItemFilterAll, kItemFilterUnread, kItemFilterRead, kItemFilterNew};
+constexpr ItemFilter kFilterCodes[] = {ItemFilter::kAll, ItemFilter::kUnread, ItemFilter::kRead,
+                                       ItemFilter::kNew};
 
 void OpenAddress(const char* address) {
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(address)));
@@ -96,9 +97,9 @@ CMainFrame::~CMainFrame() {
     Shutdown();
 }
 
-int CMainFrame::FilterCodeAt(int boxIndex) {
+ItemFilter CMainFrame::FilterCodeAt(int boxIndex) {
     if (boxIndex < 0 || boxIndex > 3)
-        return kItemFilterAll;
+        return ItemFilter::kAll;
     return kFilterCodes[boxIndex];
 }
 
@@ -273,6 +274,8 @@ void CMainFrame::BuildActions() {
 }
 
 void CMainFrame::RegisterCommands() {
+    // The channels' and the favorites' commands are the trees' own: they register them as
+    // they are made (BuildPanes).
     CCommandTable& c = *m_commands;
     c.Handle(kCmdSystemSettings, [this] { OnSystemSettings(); });
     c.Handle(kCmdReaderSettings, [this] { OnReaderSettings(); });
@@ -284,17 +287,6 @@ void CMainFrame::RegisterCommands() {
     c.Handle(kCmdHelpPage, [] { OpenAddress(kHelpPageAddress); });
     c.Handle(kCmdSupportForum, [] { OpenAddress(kSupportForumAddress); });
     c.Handle(kCmdSupportSite, [] { OpenAddress(kSupportSiteAddress); });
-    // From the main window there is no directory: a new item goes to the top level.
-    for (int id : {kCmdAddSubscription, kCmdNewDirectory, kCmdReceiveAll})
-        c.Handle(id, [this, id] {
-            SetSideMode(kSideRss);
-            m_channelTree->OnCommand(id, -1);
-        });
-    // The selected channel, or every channel of the selected directory.
-    for (int id : {kCmdReceiveChannel, kCmdMarkChannelRead})
-        c.Handle(id, [this, id] { OnChannelCommand(id); });
-    c.Handle(kCmdChannelEbook,
-             [this] { m_channelTree->OnCommand(kCmdChannelEbook, m_channelTree->CurrentIndex()); });
     c.Handle(kCmdQuickReading,
              [this] { m_list->SetQuickReading(Action(kCmdQuickReading)->isChecked()); });
     c.Handle(kCmdPreviousArticle, [this] { m_list->MoveSelection(-1); });
@@ -323,20 +315,12 @@ void CMainFrame::RegisterCommands() {
     c.Handle(kCmdBrowserMenuRemove, [this] { OnBrowserMenuRemove(); });
     c.Handle(kCmdOrganizeFavorites, [this] { OnOrganizeFavorites(); });
     c.Handle(kCmdCheckUpdate, [this] { OnCheckUpdate(); });
-    for (int id :
-         {kCmdNewFavorite, kCmdNewFavoriteFolder, kCmdAddFavoriteItem, kCmdImportFavorites})
-        c.Handle(id, [this, id] { m_favoriteTree->OnCommand(id); });
-    for (int id : {kCmdImportOpml, kCmdExportAll})
-        c.Handle(id, [this, id] { m_channelTree->OnCommand(id, -1); });
     c.Handle(kCmdSearch, [this] { CSearchBar::Toggle(*this); });
     c.Handle(kCmdCleanWizard, [this] { CCleanWizard::Run(*this); });
     c.Handle(kCmdFeedRules, [this] {
         CFeedRulesDialog rules(*m_reader, m_favoriteTree->Favorites(), CFeedRules::DefaultPath(),
                                this);
         rules.exec();
-    });
-    c.Handle(kCmdExportChannel, [this] {
-        m_channelTree->OnCommand(kCmdExportChannel, m_channelTree->CurrentIndex());
     });
     c.Handle(kCmdPublishItemToBlog, [this] {
         if (const FeedItemRef item = m_list ? m_list->SelectedItem() : FeedItemRef{}; item.id > 0)
@@ -346,16 +330,6 @@ void CMainFrame::RegisterCommands() {
         return m_list && m_list->SelectedItemId() > 0 ? QString()
                                                       : QStringLiteral("请先选择一篇文章");
     });
-}
-
-void CMainFrame::OnChannelCommand(int commandId) {
-    const int current = m_channelTree->CurrentIndex();
-    if (current < 0)
-        return;
-    int id = commandId;
-    if (commandId == kCmdReceiveChannel && m_reader->Tree().Record(current).directory)
-        id = kCmdReceiveBranch;
-    m_channelTree->OnCommand(id, current);
 }
 
 void CMainFrame::BuildMenus() {
@@ -533,8 +507,10 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
         *m_commands, this, m_blog->Tree(),
         [this](int code, int update) { OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update); },
         [this] { OnWindowMessage(WM_PREVIEW_STYLE_CHANGED, 0, 0); });
-    m_channelTree = new CRssChannelTreeCtrl(*m_reader);
-    m_favoriteTree = new CFavoritesPane(m_feedStore);
+    // The trees register their commands in the window's table: the channels' and the
+    // favorites' commands of the menus and toolbars are theirs.
+    m_channelTree = new CRssChannelTreeCtrl(*m_reader, *m_commands);
+    m_favoriteTree = new CFavoritesPane(m_feedStore, *m_commands);
     // The 收藏 side: the feed favorites above, the browser's bookmarks below.
     m_browserFavorites = new CControlFavorites;
     auto* favoritesSide = new QSplitter(Qt::Vertical);
@@ -601,6 +577,8 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
             &CArticlesReportView::ShowCurrentItems);
     connect(m_channelTree, &CRssChannelTreeCtrl::ItemRemoved, m_list,
             &CArticlesReportView::ForgetIfShown);
+    connect(m_channelTree, &CRssChannelTreeCtrl::SideWanted, this,
+            [this] { SetSideMode(kSideRss); });
     connect(m_channelTree, &CRssChannelTreeCtrl::OpenInPane, this,
             [this](const QString& url) { m_readingFrame->View()->NavigateUrl(url); });
     connect(m_list, &CArticlesReportView::CountsChanged, m_channelTree,

@@ -97,7 +97,7 @@ public:
     bool MinimizeToTray() const { return m_minimizeToTray; }
 
     // The filter code of an entry of the filter box (the box lists all, unread, read, new).
-    static int FilterCodeAt(int boxIndex);
+    static ItemFilter FilterCodeAt(int boxIndex);
     // The status line while one channel is received.
     static QString ReceivingText(const QString& path);
     // The status line's button that stops the receives under way (shown while they run).
@@ -120,7 +120,6 @@ private:
     void BuildActions();
     // What each command does: one Handle line per command.
     void RegisterCommands();
-    void OnChannelCommand(int commandId);
     void BuildMenus();
     void BuildToolBars();
     void BuildPanes(const WindowPlacement& placement);

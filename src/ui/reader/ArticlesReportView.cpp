@@ -404,7 +404,7 @@ void CArticlesReportView::ForgetIfShown(int index) {
     }
 }
 
-void CArticlesReportView::SetFilter(int filter) {
+void CArticlesReportView::SetFilter(ItemFilter filter) {
     if (!m_reader)
         return;
     m_reader->View().SetFilter(filter);

@@ -53,7 +53,7 @@ public:
     // The list forgets a channel or directory that was removed.
     void ForgetIfShown(int index);
 
-    void SetFilter(int filter);
+    void SetFilter(ItemFilter filter);
     void SetQuickReading(bool on);
     bool QuickReading() const;
     void ApplyAppearance(const AppearanceSettings& settings);

@@ -74,7 +74,7 @@ CPropertyPageChannelStorage::CPropertyPageChannelStorage(const ChannelRecord& re
     m_rule = new CStorageRuleBox;
     m_rule->SetType(record.storageType);
     m_rule->SetCount(record.storageNum);
-    m_own->setChecked(record.storageType != 0);
+    m_own->setChecked(record.storageType != StorageRule::kDefault);
     m_rule->setEnabled(m_own->isChecked());
     connect(m_own, &QCheckBox::toggled, m_rule, &QWidget::setEnabled);
     auto* column = new QVBoxLayout(group);
@@ -91,13 +91,13 @@ QString CPropertyPageChannelStorage::Validate() {
         m_rule->CountBox()->setFocus();
         return QStringLiteral("不是合理的存储数量!");
     }
-    if (m_own->isChecked() && m_rule->Type() == 0)
+    if (m_own->isChecked() && m_rule->Type() == StorageRule::kDefault)
         return QStringLiteral("请选择一个设置");
     return QString();
 }
 
 void CPropertyPageChannelStorage::Fill(ChannelProperties& properties) const {
-    properties.storageType = m_own->isChecked() ? m_rule->Type() : 0;
+    properties.storageType = m_own->isChecked() ? m_rule->Type() : StorageRule::kDefault;
     properties.storageNum = static_cast<int>(m_rule->Count());
 }
 

@@ -74,7 +74,7 @@ CPropertyPageDirectoryConfig::CPropertyPageDirectoryConfig(CRssReader& reader, i
     m_rule = new CStorageRuleBox;
     StorageSettings defaults;
     CAppSettings::ReadStorageSettings(defaults);
-    m_rule->SetType(defaults.storageType);
+    m_rule->SetType(static_cast<StorageRule>(defaults.storageType));
     m_rule->SetCount(defaults.storageNum);
     auto* storageRow = new QHBoxLayout(storage);
     storageRow->addWidget(m_rule, 1);
@@ -128,8 +128,9 @@ bool CPropertyPageDirectoryConfig::ApplyGroup(Group group) {
     values.storageNum = static_cast<int>(m_rule->Count());
     values.autoUpdate = m_autoUpdate->isChecked() ? 1 : 0;
     values.newItemShowTip = m_showTip->isChecked() ? 1 : 0;
-    static constexpr int kWhat[] = {kFeedsSetRank, kFeedsSetStorage, kFeedsSetAutoUpdate,
-                                    kFeedsSetNewItemTip};
+    static constexpr FeedSettingsGroup kWhat[] = {
+        FeedSettingsGroup::kRank, FeedSettingsGroup::kStorage, FeedSettingsGroup::kAutoUpdate,
+        FeedSettingsGroup::kNewItemTip};
     const bool ok =
         m_reader.Tree().ApplyToChannelsBelow(m_index, kWhat[group], values, m_reader.Store());
     button->setText(QStringLiteral("设置完毕!"));

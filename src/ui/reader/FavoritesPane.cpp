@@ -2,16 +2,15 @@
 
 #include "reader/RssFavorites.h"
 #include "ui/common/BottomHtmlView.h"
-#include "ui/common/CommandIds.h"
 #include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/FavoriteItemList.h"
 #include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 
-CFavoritesPane::CFavoritesPane(CFeedDatabase& store, QWidget* parent)
+CFavoritesPane::CFavoritesPane(CFeedDatabase& store, CCommandTable& commands, QWidget* parent)
     : QSplitter(Qt::Vertical, parent), m_favorites(std::make_unique<CRssFavorites>()) {
-    m_tree = new CRssFavoriteTreeCtrl(*m_favorites, store);
+    m_tree = new CRssFavoriteTreeCtrl(*m_favorites, store, commands);
     m_items = new CFavoriteItemList(*m_favorites, store);
     m_tree->SetItemList(m_items);
     addWidget(m_tree);
@@ -59,23 +58,6 @@ void CFavoritesPane::SetReadingTargets(CRssReader* reader, CReadingFrame* frame)
                 }
                 frame->View()->ShowRendered(QByteArray::fromStdString(html), QString());
             });
-}
-
-void CFavoritesPane::OnCommand(int commandId) {
-    // From the main window there is no folder: new boxes and folders go to the top level.
-    const int current = m_tree->CurrentIndex();
-    switch (commandId) {
-    case kCmdNewFavorite:
-    case kCmdNewFavoriteFolder:
-    case kCmdImportFavorites:
-        m_tree->OnCommand(commandId, -1);
-        break;
-    case kCmdAddFavoriteItem:
-        m_tree->OnCommand(commandId, current);
-        break;
-    default:
-        break;
-    }
 }
 
 void CFavoritesPane::KeepItem(const FeedItemRef& item) {

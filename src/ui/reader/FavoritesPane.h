@@ -7,6 +7,7 @@
 #include <QSplitter>
 #include <memory>
 
+class CCommandTable;
 class CFeedDatabase;
 class CReadingFrame;
 class CRssFavorites;
@@ -19,8 +20,9 @@ class CRssReader;
 class CFavoritesPane : public QSplitter {
     Q_OBJECT
 public:
-    // The store is the interface thread's own connection.
-    explicit CFavoritesPane(CFeedDatabase& store, QWidget* parent = nullptr);
+    // The store is the interface thread's own connection; the tree registers its commands in
+    // the window's table.
+    CFavoritesPane(CFeedDatabase& store, CCommandTable& commands, QWidget* parent = nullptr);
     ~CFavoritesPane() override;
 
     // Loads Storage/rssFavorite.opml and shows it.
@@ -34,8 +36,6 @@ public:
     CRssFavoriteTreeCtrl* Tree() const { return m_tree; }
     CFavoriteItemList* Items() const { return m_items; }
 
-    // The main window's favorites commands (新建收藏, 新建收藏夹, 添加收藏项, 导入收藏).
-    void OnCommand(int commandId);
     // 加入收藏 of the item list: the user picks the box.
     void AddItemToBox(const FeedItemRef& item);
     // S while reading: into the box chosen last in this run, or the one the user picks.

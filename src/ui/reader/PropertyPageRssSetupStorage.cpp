@@ -26,7 +26,7 @@ CPropertyPageRssSetupStorage::CPropertyPageRssSetupStorage(QWidget* parent)
 
     StorageSettings settings;
     if (CAppSettings::ReadStorageSettings(settings)) {
-        m_rule->SetType(settings.storageType);
+        m_rule->SetType(static_cast<StorageRule>(settings.storageType));
         m_rule->SetCount(settings.storageNum);
     }
 }
@@ -40,7 +40,7 @@ QString CPropertyPageRssSetupStorage::Validate() {
 
 bool CPropertyPageRssSetupStorage::Apply() {
     StorageSettings settings;
-    settings.storageType = m_rule->Type();
+    settings.storageType = static_cast<int>(m_rule->Type());
     settings.storageNum = static_cast<int>(m_rule->Count());
     return CAppSettings::WriteStorageSettings(settings) != 0;
 }

@@ -4,6 +4,7 @@
 #include "app/ErrorCatalog.h"
 #include "platform/text/ReasonText.h"
 #include "storage/FeedDatabase.h"
+#include "ui/app/CommandTable.h"
 #include "ui/common/AppIcons.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/MessageBox.h"
@@ -24,8 +25,14 @@
 #include <QMenu>
 #include <QPainter>
 #include <QUrl>
+#include <memory>
 
 namespace {
+
+// The entry an item's context menu shows in bold.
+bool IsDefaultCommand(int id) {
+    return id == kCmdChannelProperties || id == kCmdDirectoryProperties;
+}
 
 QIcon ImageIcon(int image, bool expanded) {
     switch (image) {
@@ -99,8 +106,9 @@ QSize CChannelItemDelegate::sizeHint(const QStyleOptionViewItem& option,
     return size;
 }
 
-CRssChannelTreeCtrl::CRssChannelTreeCtrl(CRssReader& reader, QWidget* parent)
-    : QTreeWidget(parent), m_reader(reader) {
+CRssChannelTreeCtrl::CRssChannelTreeCtrl(CRssReader& reader, CCommandTable& commands,
+                                         QWidget* parent)
+    : QTreeWidget(parent), m_reader(reader), m_commands(commands) {
     setHeaderHidden(true);
     setColumnCount(1);
     setIconSize(QSize(16, 16));
@@ -145,6 +153,61 @@ CRssChannelTreeCtrl::CRssChannelTreeCtrl(CRssReader& reader, QWidget* parent)
             [this](int index, int) { RefreshItem(index); });
     connect(&m_reader, &CRssReader::CountsChanged, this, &CRssChannelTreeCtrl::RefreshAll);
     connect(&m_reader, &CRssReader::ChannelDone, this, &CRssChannelTreeCtrl::OnChannelDone);
+    RegisterCommands();
+}
+
+void CRssChannelTreeCtrl::RegisterCommands() {
+    CCommandTable& c = m_commands;
+    c.Handle(kCmdAddSubscription, [this] {
+        emit SideWanted();
+        AddSubscription(NewParent());
+    });
+    c.Handle(kCmdNewDirectory, [this] {
+        emit SideWanted();
+        NewDirectory(NewParent());
+    });
+    c.Handle(kCmdReceiveAll, [this] {
+        emit SideWanted();
+        if (!m_reader.Scheduler().IsBusy())
+            m_reader.Scheduler().ReceiveAll();
+    });
+    c.Handle(kCmdReceiveChannel, [this] { ReceiveItem(Target()); });
+    c.Handle(kCmdReceiveBranch, [this] { ReceiveBranch(Target(), {}); });
+    c.Handle(kCmdReceiveDirectoryAll, [this] { ReceiveBranch(Target(), {.takeEvery = true}); });
+    for (int id : {kCmdMarkChannelRead, kCmdMarkRead})
+        c.Handle(id, [this] { MarkRead(Target()); });
+    for (int id : {kCmdClearChannel, kCmdClearDirectory})
+        c.Handle(id, [this] { ClearItem(Target()); });
+    for (int id : {kCmdDeleteChannel, kCmdDeleteDirectory})
+        c.Handle(id, [this] { DeleteItem(Target()); });
+    c.Handle(kCmdRename, [this] { StartRename(Target()); });
+    c.Handle(kCmdMoveUp, [this] { MoveUp(Target()); });
+    c.Handle(kCmdMoveToTop, [this] { MoveToTop(Target()); });
+    c.Handle(kCmdOpenSiteInPane, [this] { OpenSite(Target(), false); });
+    c.Handle(kCmdOpenSiteOutside, [this] { OpenSite(Target(), true); });
+    c.Handle(kCmdChannelEbook, [this] { CEbookDialog::OpenForChannel(this, m_reader, Target()); });
+    c.Handle(kCmdImportOpml, [this] { COpmlCommands::Import(*this); });
+    c.Handle(kCmdExportAll, [this] { COpmlCommands::ExportAll(*this); });
+    for (int id : {kCmdExportChannel, kCmdExportDirectory})
+        c.Handle(id, [this] { COpmlCommands::ExportCurrent(*this, Target()); });
+    for (int id : {kCmdChannelProperties, kCmdDirectoryProperties})
+        c.Handle(id, [this] { ShowProperties(Target()); });
+}
+
+int CRssChannelTreeCtrl::Target() const {
+    return m_menuItem >= 0 ? m_menuItem : CurrentIndex();
+}
+
+int CRssChannelTreeCtrl::NewParent() const {
+    return m_menuItem >= 0 && m_reader.Tree().Record(m_menuItem).directory ? m_menuItem : -1;
+}
+
+bool CRssChannelTreeCtrl::RunFor(int commandId, int index) {
+    const int before = m_menuItem;
+    m_menuItem = index;
+    const bool ran = m_commands.Run(commandId);
+    m_menuItem = before;
+    return ran;
 }
 
 QString CRssChannelTreeCtrl::ToolTipOf(const ChannelRecord& record) {
@@ -313,7 +376,7 @@ std::vector<int> CRssChannelTreeCtrl::ContextCommands(bool directory, bool onIte
                 kCmdOpenSiteInPane,
                 kCmdOpenSiteOutside,
                 0,
-                kCmdExportChannel,
+                kCmdExportDirectory,
                 kCmdChannelEbook,
                 0,
                 kCmdDirectoryProperties};
@@ -336,85 +399,32 @@ std::vector<int> CRssChannelTreeCtrl::ContextCommands(bool directory, bool onIte
             kCmdChannelProperties};
 }
 
-QString CRssChannelTreeCtrl::CommandText(int commandId, bool directory) {
-    switch (commandId) {
-    case kCmdReceiveChannel:
-    case kCmdReceiveBranch:
-        return QStringLiteral("收取");
-    case kCmdReceiveDirectoryAll:
-        return QStringLiteral("收取[该目录所有频道]");
-    case kCmdReceiveAll:
-        return QStringLiteral("全部更新");
-    case kCmdAddSubscription:
-        return QStringLiteral("添加订阅");
-    case kCmdNewDirectory:
-        return QStringLiteral("新建目录");
-    case kCmdDeleteChannel:
-    case kCmdDeleteDirectory:
-        return QStringLiteral("删除");
-    case kCmdChannelProperties:
-    case kCmdDirectoryProperties:
-        return QStringLiteral("属性");
-    case kCmdMoveUp:
-        return QStringLiteral("上移");
-    case kCmdMoveToTop:
-        return QStringLiteral("到根目录");
-    case kCmdOpenSiteInPane:
-        return QStringLiteral("内置浏览器");
-    case kCmdOpenSiteOutside:
-        return QStringLiteral("外部浏览器打开");
-    case kCmdClearChannel:
-    case kCmdClearDirectory:
-        return QStringLiteral("清空文章");
-    case kCmdMarkChannelRead:
-        return QStringLiteral("标记当前频道为已读");
-    case kCmdMarkRead:
-        return QStringLiteral("标记为已读");
-    case kCmdImportOpml:
-        return QStringLiteral("导入OPML频道(&I)...");
-    case kCmdExportAll:
-        return QStringLiteral("所有频道");
-    case kCmdExportChannel:
-        return directory ? QStringLiteral("导出该目录") : QStringLiteral("当前频道");
-    case kCmdChannelEbook:
-        return QStringLiteral("制作CHM电子书");
-    case kCmdRename:
-        return QStringLiteral("重命名");
-    default:
-        return QString();
+QMenu* CRssChannelTreeCtrl::BuildContextMenu(int index, QWidget* parent) {
+    const bool directory = index >= 0 && m_reader.Tree().Record(index).directory;
+    auto* menu = new QMenu(parent);
+    for (int id : ContextCommands(directory, index >= 0)) {
+        if (id == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = m_commands.AddTo(menu, id, CCommandTable::MenuText::kContext);
+        if (IsDefaultCommand(id))
+            menu->setDefaultAction(action);
     }
-}
-
-bool CRssChannelTreeCtrl::CommandAvailable(int commandId) {
-    // Every command of the tree is offered.
-    (void)commandId;
-    return true;
+    return menu;
 }
 
 void CRssChannelTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
     QTreeWidgetItem* item = itemAt(viewport()->mapFromGlobal(event->globalPos()));
     const int index = IndexOf(item);
-    const bool directory = index >= 0 && m_reader.Tree().Record(index).directory;
     if (item)
         setCurrentItem(item);
-    QMenu menu(this);
-    for (int id : ContextCommands(directory, index >= 0)) {
-        if (id == 0) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* action = menu.addAction(CommandText(id, directory));
-        action->setData(id);
-        action->setEnabled(CommandAvailable(id));
-        if (id == kCmdRename)
-            action->setShortcut(QKeySequence(Qt::Key_F2));
-        if (id == kCmdChannelProperties || id == kCmdDirectoryProperties ||
-            id == kCmdReceiveChannel || id == kCmdReceiveBranch)
-            menu.setDefaultAction(action);
-    }
-    QAction* chosen = menu.exec(event->globalPos());
-    if (chosen)
-        OnCommand(chosen->data().toInt(), index);
+    const std::unique_ptr<QMenu> menu(BuildContextMenu(index, this));
+    // The chosen command runs while the menu does.
+    const int before = m_menuItem;
+    m_menuItem = index;
+    menu->exec(event->globalPos());
+    m_menuItem = before;
 }
 
 void CRssChannelTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -437,95 +447,20 @@ void CRssChannelTreeCtrl::keyPressEvent(QKeyEvent* event) {
     QTreeWidget::keyPressEvent(event);
 }
 
-void CRssChannelTreeCtrl::OnCommand(int commandId, int index) {
-    const bool directory = index >= 0 && m_reader.Tree().Record(index).directory;
-    switch (commandId) {
-    case kCmdReceiveChannel:
-    case kCmdReceiveBranch:
-    case kCmdReceiveDirectoryAll:
-    case kCmdReceiveAll:
-        Receive(commandId, index);
-        break;
-    case kCmdAddSubscription:
-        AddSubscription(directory ? index : -1);
-        break;
-    case kCmdNewDirectory:
-        NewDirectory(directory ? index : -1);
-        break;
-    case kCmdDeleteChannel:
-    case kCmdDeleteDirectory:
-        DeleteItem(index);
-        break;
-    case kCmdClearChannel:
-    case kCmdClearDirectory:
-        ClearItem(index);
-        break;
-    case kCmdMarkChannelRead:
-    case kCmdMarkRead:
-        MarkRead(index);
-        break;
-    case kCmdMoveUp:
-        MoveUp(index);
-        break;
-    case kCmdMoveToTop:
-        MoveToTop(index);
-        break;
-    case kCmdOpenSiteInPane:
-        OpenSite(index, false);
-        break;
-    case kCmdOpenSiteOutside:
-        OpenSite(index, true);
-        break;
-    case kCmdChannelProperties:
-    case kCmdDirectoryProperties:
-        ShowProperties(index);
-        break;
-    case kCmdRename:
-        StartRename(index);
-        break;
-    case kCmdChannelEbook:
-        CEbookDialog::OpenForChannel(this, m_reader, index);
-        break;
-    case kCmdImportOpml:
-        COpmlCommands::Import(*this);
-        break;
-    case kCmdExportAll:
-        COpmlCommands::ExportAll(*this);
-        break;
-    case kCmdExportChannel:
-        COpmlCommands::ExportCurrent(*this, index);
-        break;
-    default:
-        break;
-    }
+void CRssChannelTreeCtrl::ReceiveItem(int index) {
+    if (index < 0)
+        return;
+    if (m_reader.Tree().Record(index).directory)
+        ReceiveBranch(index, {});
+    else
+        m_reader.Scheduler().ReceiveChannel(index, {.refreshList = true, .byHand = true});
 }
 
-void CRssChannelTreeCtrl::Receive(int commandId, int index) {
-    CReceiveScheduler& scheduler = m_reader.Scheduler();
-    switch (commandId) {
-    case kCmdReceiveChannel:
-        if (index >= 0)
-            scheduler.ReceiveChannel(index, {.refreshList = true, .byHand = true});
-        break;
-    case kCmdReceiveBranch:
-        if (index >= 0) {
-            m_reader.SettleReadMarks();
-            scheduler.ReceiveBranch(index);
-        }
-        break;
-    case kCmdReceiveDirectoryAll:
-        if (index >= 0) {
-            m_reader.SettleReadMarks();
-            scheduler.ReceiveBranch(index, {.takeEvery = true});
-        }
-        break;
-    case kCmdReceiveAll:
-        if (!scheduler.IsBusy())
-            scheduler.ReceiveAll();
-        break;
-    default:
-        break;
-    }
+void CRssChannelTreeCtrl::ReceiveBranch(int index, const BranchRequest& request) {
+    if (index < 0)
+        return;
+    m_reader.SettleReadMarks();
+    m_reader.Scheduler().ReceiveBranch(index, request);
 }
 
 void CRssChannelTreeCtrl::AddSubscriptionFromAddress(const std::string& address) {

@@ -5,7 +5,10 @@
 #include <QTreeWidget>
 #include <string>
 
+class CCommandTable;
 class CRssReader;
+class QMenu;
+struct BranchRequest;
 struct ChannelRecord;
 struct ChannelReceiveResult;
 
@@ -21,14 +24,17 @@ public:
 
 // The channel tree of the feed reader: directories and channels of the channel file, with their
 // unread counts and receive state, the context commands on them, in-place renaming and moving by
-// drag and drop onto a directory. The logic is CChannelTree; this window shows it.
+// drag and drop onto a directory. The logic is CChannelTree; this window shows it. Its commands
+// are registered in the window's command table, which the main window's menus and the tree's
+// context menus share: a command applies to the item its context menu was opened on, and,
+// chosen from the main window, to the current item.
 class CRssChannelTreeCtrl : public QTreeWidget {
     Q_OBJECT
 public:
     static constexpr int kIndexRole = Qt::UserRole + 1;
     static constexpr int kUnreadRole = Qt::UserRole + 2;
 
-    explicit CRssChannelTreeCtrl(CRssReader& reader, QWidget* parent = nullptr);
+    CRssChannelTreeCtrl(CRssReader& reader, CCommandTable& commands, QWidget* parent = nullptr);
 
     // Fills the tree from the logic (after it was built).
     void Fill();
@@ -49,8 +55,9 @@ public:
     void RefreshItem(int index);
     void RefreshAll();
 
-    // The commands; index is the item they apply to (-1: the main window's command, no item).
-    void OnCommand(int commandId, int index);
+    // Runs a command as the item's context menu does (-1: the menu of the empty space); false
+    // when the table has no handler for it.
+    bool RunFor(int commandId, int index);
     // Opens the subscription dialog filled from a start address ("quill://rssurl=...").
     void AddSubscriptionFromAddress(const std::string& address);
     // Opens the subscription dialog; parent is the directory to add to, or -1.
@@ -67,10 +74,11 @@ public:
     void StartRename(int index);
 
     // The commands a context menu offers for the item (-1: empty space), in order; 0 stands
-    // for a separator. Commands not available yet are included and shown disabled.
+    // for a separator.
     static std::vector<int> ContextCommands(bool directory, bool onItem);
-    static QString CommandText(int commandId, bool directory);
-    static bool CommandAvailable(int commandId);
+    // The context menu of the item (-1: empty space), with the table's texts; the caller owns
+    // it. Its commands apply to the item while the menu runs (see RunFor).
+    QMenu* BuildContextMenu(int index, QWidget* parent);
 
 signals:
     // A channel or a directory was selected.
@@ -80,6 +88,9 @@ signals:
     // The channel or directory was removed; if the list showed it, it must forget it.
     void ItemRemoved(int index);
     void OpenInPane(const QString& address);
+    // A command that adds to the tree or receives every channel ran: the channels' side is to
+    // come forward (chosen from the main window, it may not be shown).
+    void SideWanted();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -93,12 +104,23 @@ private:
     void AddChildren(QTreeWidgetItem* parent, const std::vector<int>& children);
     void OnItemChanged(QTreeWidgetItem* item, int column);
     void SetItemIcon(QTreeWidgetItem* item, const ChannelRecord& record);
+    void RegisterCommands();
+    // The item a command applies to: the one the running context menu was opened on, else the
+    // current one.
+    int Target() const;
+    // Where a new channel or directory goes: into the directory the menu was opened on; from
+    // the empty space or the main window, to the top level.
+    int NewParent() const;
     void OpenSite(int index, bool outside);
-    void Receive(int commandId, int index);
+    // The channel as asked by hand; a directory's channels as a walk takes them.
+    void ReceiveItem(int index);
+    void ReceiveBranch(int index, const BranchRequest& request);
     // Shows a channel's outcome; a failed receive the user asked for opens the error dialog.
     void OnChannelDone(const ChannelReceiveResult& result);
 
     CRssReader& m_reader;
+    CCommandTable& m_commands;
+    int m_menuItem = -1; // the item whose context menu runs a command, -1 when none
     QHash<int, QTreeWidgetItem*> m_items;
     bool m_updating = false;
 };

@@ -2,6 +2,7 @@
 
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
+#include "ui/app/CommandTable.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/FileChooser.h"
 #include "ui/common/MessageBox.h"
@@ -9,8 +10,8 @@
 #include "ui/export/EbookDialog.h"
 #include "ui/reader/DirectoryDialog.h"
 #include "ui/reader/FavoriteBoxDialog.h"
-#include "ui/reader/FavoriteItemDialog.h"
 #include "ui/reader/FavoriteBoxPicker.h"
+#include "ui/reader/FavoriteItemDialog.h"
 #include "ui/reader/FavoriteItemList.h"
 
 #include <QContextMenuEvent>
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QUrl>
+#include <memory>
 
 namespace {
 
@@ -30,8 +32,8 @@ constexpr const char* kFeedFilter = "*.xml|*.xml|所有文件 (*.*)|*.*||";
 } // namespace
 
 CRssFavoriteTreeCtrl::CRssFavoriteTreeCtrl(CRssFavorites& favorites, CFeedDatabase& store,
-                                           QWidget* parent)
-    : QTreeWidget(parent), m_favorites(favorites), m_store(store) {
+                                           CCommandTable& commands, QWidget* parent)
+    : QTreeWidget(parent), m_favorites(favorites), m_store(store), m_commands(commands) {
     setHeaderHidden(true);
     setDragEnabled(true);
     setAcceptDrops(true);
@@ -47,6 +49,39 @@ CRssFavoriteTreeCtrl::CRssFavoriteTreeCtrl(CRssFavorites& favorites, CFeedDataba
             [expandedChanged](QTreeWidgetItem* item) { expandedChanged(item, true); });
     connect(this, &QTreeWidget::itemCollapsed, this,
             [expandedChanged](QTreeWidgetItem* item) { expandedChanged(item, false); });
+    RegisterCommands();
+}
+
+void CRssFavoriteTreeCtrl::RegisterCommands() {
+    CCommandTable& c = m_commands;
+    // New boxes and folders go into the folder the menu was opened on, else to the top level.
+    for (int id : {kCmdNewFavorite, kCmdNewFavoriteBox})
+        c.Handle(id, [this] { NewBox(FolderOf(m_menuItem)); });
+    for (int id : {kCmdNewFavoriteFolder, kCmdNewFavoriteFolderHere})
+        c.Handle(id, [this] { NewFolder(FolderOf(m_menuItem)); });
+    c.Handle(kCmdImportFavorites, [this] { ImportBox(FolderOf(m_menuItem)); });
+    c.Handle(kCmdAddFavoriteItem, [this] {
+        AddItemByHand(m_favorites.IsBox(m_menuItem) ? m_menuItem : CurrentIndex());
+    });
+    c.Handle(kCmdExportFavoriteFeed, [this] { ExportBox(m_menuItem); });
+    c.Handle(kCmdFavoriteEbook, [this] {
+        if (m_favorites.IsBox(m_menuItem))
+            CEbookDialog::OpenForFavoriteBox(this, m_favorites, m_store, m_menuItem);
+    });
+    c.Handle(kCmdFavoriteSiteInPane, [this] { OpenSite(m_menuItem, false); });
+    c.Handle(kCmdFavoriteSiteOutside, [this] { OpenSite(m_menuItem, true); });
+    c.Handle(kCmdFavoriteMoveUp, [this] { MoveUp(m_menuItem); });
+    c.Handle(kCmdFavoriteMoveToTop, [this] { MoveToTop(m_menuItem); });
+    c.Handle(kCmdDeleteFavorite, [this] { DeleteItem(m_menuItem); });
+    c.Handle(kCmdFavoriteProperties, [this] { ShowProperties(m_menuItem); });
+}
+
+bool CRssFavoriteTreeCtrl::RunFor(int commandId, int index) {
+    const int before = m_menuItem;
+    m_menuItem = index;
+    const bool ran = m_commands.Run(commandId);
+    m_menuItem = before;
+    return ran;
 }
 
 void CRssFavoriteTreeCtrl::SetItemList(CFavoriteItemList* list) {
@@ -135,58 +170,34 @@ std::vector<int> CRssFavoriteTreeCtrl::ContextCommands(bool box, bool onItem) {
     if (!onItem)
         return {kCmdNewFavoriteBox, kCmdNewFavoriteFolderHere, 0, kCmdImportFavorites};
     if (box)
-        return {kCmdAddFavoriteItem,  0, kCmdExportFavoriteFeed,
-                kCmdChannelEbook,     0, kCmdOpenSiteInPane,
-                kCmdOpenSiteOutside,  0, kCmdMoveUp,
-                kCmdMoveToTop,        0, kCmdDeleteChannel,
-                kCmdChannelProperties};
+        return {kCmdAddFavoriteItem,     0, kCmdExportFavoriteFeed,
+                kCmdFavoriteEbook,       0, kCmdFavoriteSiteInPane,
+                kCmdFavoriteSiteOutside, 0, kCmdFavoriteMoveUp,
+                kCmdFavoriteMoveToTop,   0, kCmdDeleteFavorite,
+                kCmdFavoriteProperties};
     return {kCmdNewFavoriteBox,
             kCmdNewFavoriteFolderHere,
             kCmdImportFavorites,
             0,
-            kCmdOpenSiteInPane,
-            kCmdOpenSiteOutside,
+            kCmdFavoriteSiteInPane,
+            kCmdFavoriteSiteOutside,
             0,
-            kCmdMoveUp,
-            kCmdMoveToTop,
+            kCmdFavoriteMoveUp,
+            kCmdFavoriteMoveToTop,
             0,
-            kCmdDeleteDirectory,
-            kCmdDirectoryProperties};
+            kCmdDeleteFavorite,
+            kCmdFavoriteProperties};
 }
 
-QString CRssFavoriteTreeCtrl::CommandText(int commandId) {
-    switch (commandId) {
-    case kCmdNewFavoriteBox:
-    case kCmdNewFavorite:
-        return QStringLiteral("收藏节点");
-    case kCmdNewFavoriteFolderHere:
-    case kCmdNewFavoriteFolder:
-        return QStringLiteral("收藏夹");
-    case kCmdAddFavoriteItem:
-        return QStringLiteral("添加收藏项");
-    case kCmdImportFavorites:
-        return QStringLiteral("导入收藏");
-    case kCmdExportFavoriteFeed:
-        return QStringLiteral("导出FEED");
-    case kCmdChannelEbook:
-        return QStringLiteral("制作CHM电子书");
-    case kCmdOpenSiteInPane:
-        return QStringLiteral("内置浏览器");
-    case kCmdOpenSiteOutside:
-        return QStringLiteral("外部浏览器打开");
-    case kCmdMoveUp:
-        return QStringLiteral("上移");
-    case kCmdMoveToTop:
-        return QStringLiteral("到根目录");
-    case kCmdDeleteChannel:
-    case kCmdDeleteDirectory:
-        return QStringLiteral("删除");
-    case kCmdChannelProperties:
-    case kCmdDirectoryProperties:
-        return QStringLiteral("属性");
-    default:
-        return QString();
+QMenu* CRssFavoriteTreeCtrl::BuildContextMenu(int index, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    for (int id : ContextCommands(m_favorites.IsBox(index), index >= 0)) {
+        if (id == 0)
+            menu->addSeparator();
+        else
+            m_commands.AddTo(menu, id, CCommandTable::MenuText::kContext);
     }
+    return menu;
 }
 
 void CRssFavoriteTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
@@ -194,64 +205,12 @@ void CRssFavoriteTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
     const int index = IndexOf(item);
     if (item)
         setCurrentItem(item);
-    QMenu menu(this);
-    for (int id : ContextCommands(m_favorites.IsBox(index), index >= 0)) {
-        if (id == 0) {
-            menu.addSeparator();
-            continue;
-        }
-        menu.addAction(CommandText(id))->setData(id);
-    }
-    if (QAction* chosen = menu.exec(event->globalPos()))
-        OnCommand(chosen->data().toInt(), index);
-}
-
-void CRssFavoriteTreeCtrl::OnCommand(int commandId, int index) {
-    switch (commandId) {
-    case kCmdNewFavoriteBox:
-    case kCmdNewFavorite:
-        NewBox(FolderOf(index));
-        break;
-    case kCmdNewFavoriteFolderHere:
-    case kCmdNewFavoriteFolder:
-        NewFolder(FolderOf(index));
-        break;
-    case kCmdAddFavoriteItem:
-        AddItemByHand(m_favorites.IsBox(index) ? index : CurrentIndex());
-        break;
-    case kCmdImportFavorites:
-        ImportBox(FolderOf(index));
-        break;
-    case kCmdExportFavoriteFeed:
-        ExportBox(index);
-        break;
-    case kCmdChannelEbook:
-        if (m_favorites.IsBox(index))
-            CEbookDialog::OpenForFavoriteBox(this, m_favorites, m_store, index);
-        break;
-    case kCmdDeleteChannel:
-    case kCmdDeleteDirectory:
-        DeleteItem(index);
-        break;
-    case kCmdChannelProperties:
-    case kCmdDirectoryProperties:
-        ShowProperties(index);
-        break;
-    case kCmdMoveUp:
-        MoveUp(index);
-        break;
-    case kCmdMoveToTop:
-        MoveToTop(index);
-        break;
-    case kCmdOpenSiteInPane:
-        OpenSite(index, false);
-        break;
-    case kCmdOpenSiteOutside:
-        OpenSite(index, true);
-        break;
-    default:
-        break;
-    }
+    const std::unique_ptr<QMenu> menu(BuildContextMenu(index, this));
+    // The chosen command runs while the menu does.
+    const int before = m_menuItem;
+    m_menuItem = index;
+    menu->exec(event->globalPos());
+    m_menuItem = before;
 }
 
 void CRssFavoriteTreeCtrl::AddNewItem(int index, int parent) {

@@ -8,20 +8,18 @@
 #include <string>
 #include <vector>
 
+class CCommandTable;
 class CFeedDatabase;
 class CFavoriteItemList;
 class CRssFavorites;
-
-// The favorites tree's own commands (the shared ones, delete, properties, move and open the
-// site, come from the channel tree's table).
-inline constexpr int kCmdNewFavoriteBox = 32863;
-inline constexpr int kCmdNewFavoriteFolderHere = 32864;
-inline constexpr int kCmdExportFavoriteFeed = 32881;
+class QMenu;
 
 // The feed favorites: folders (收藏夹) and boxes (收藏节点) of Storage/rssFavorite.opml. Items are
 // copied in by dropping them from the item list onto a box (or by 加入收藏), moved between boxes
 // by dropping them from the box's item list onto another box; the context commands add, delete,
-// rename, move, export and import. The logic is CRssFavorites; this window shows it.
+// rename, move, export and import. The logic is CRssFavorites; this window shows it. Its
+// commands are registered in the window's command table, beside the main window's 新建收藏,
+// 新建收藏夹, 添加收藏项 and 导入收藏, which add to the top level or the current box.
 class CRssFavoriteTreeCtrl : public QTreeWidget {
     Q_OBJECT
 public:
@@ -29,7 +27,8 @@ public:
     // What a drag of received items carries: "0|id,id,..." (1 in front: the last download).
     static constexpr const char* kFeedItemsMime = "application/x-quill-feed-items";
 
-    CRssFavoriteTreeCtrl(CRssFavorites& favorites, CFeedDatabase& store, QWidget* parent = nullptr);
+    CRssFavoriteTreeCtrl(CRssFavorites& favorites, CFeedDatabase& store, CCommandTable& commands,
+                         QWidget* parent = nullptr);
 
     // Builds the logic and fills the tree; false when the file cannot be loaded.
     bool Build();
@@ -44,10 +43,14 @@ public:
     int CurrentIndex() const;
     void SelectIndex(int index);
 
-    // index: the item the command applies to (-1: the main window's command, no item).
-    void OnCommand(int commandId, int index);
+    // Runs a command as the item's context menu does (-1: the menu of the empty space); false
+    // when the table has no handler for it.
+    bool RunFor(int commandId, int index);
+    // The commands a context menu offers, in order; 0 stands for a separator.
     static std::vector<int> ContextCommands(bool box, bool onItem);
-    static QString CommandText(int commandId);
+    // The context menu of the item (-1: empty space), with the table's texts; the caller owns
+    // it. Its commands apply to the item while the menu runs (see RunFor).
+    QMenu* BuildContextMenu(int index, QWidget* parent);
 
     // The new box's index; nothing when the user cancelled or the name was refused.
     std::optional<int> NewBox(int parent);
@@ -87,6 +90,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void RegisterCommands();
     QTreeWidgetItem* MakeItem(int index);
     void AddChildren(QTreeWidgetItem* parent, const std::vector<int>& children);
     void AddNewItem(int index, int parent);
@@ -96,6 +100,8 @@ private:
 
     CRssFavorites& m_favorites;
     CFeedDatabase& m_store;
+    CCommandTable& m_commands;
+    int m_menuItem = -1; // the item whose context menu runs a command, -1 when none
     CFavoriteItemList* m_itemList = nullptr;
     QHash<int, QTreeWidgetItem*> m_items;
     int m_lastBox = -1; // the box 加入收藏 chose last in this run

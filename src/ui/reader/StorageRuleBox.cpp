@@ -36,13 +36,14 @@ CStorageRuleBox::CStorageRuleBox(QWidget* parent) : QWidget(parent) {
     grid->setColumnStretch(3, 1);
 }
 
-int CStorageRuleBox::Type() const {
+StorageRule CStorageRuleBox::Type() const {
     int id = m_group->checkedId();
-    return id >= 1 && id <= 3 ? id : 0;
+    return id >= 1 && id <= 3 ? static_cast<StorageRule>(id) : StorageRule::kDefault;
 }
 
-void CStorageRuleBox::SetType(int type) {
-    if (type >= 1 && type <= 3) {
+void CStorageRuleBox::SetType(StorageRule rule) {
+    // The choices' button ids are the rules' values.
+    if (const int type = static_cast<int>(rule); type >= 1 && type <= 3) {
         m_choices[type - 1]->setChecked(true);
         return;
     }
@@ -63,5 +64,5 @@ void CStorageRuleBox::SetCount(long long count) {
 }
 
 QString CStorageRuleBox::Check() const {
-    return ToQ(CSettingsChecks::CheckStoragePage(Type(), Count()));
+    return ToQ(CSettingsChecks::CheckStoragePage(static_cast<int>(Type()), Count()));
 }

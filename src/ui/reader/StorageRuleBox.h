@@ -1,22 +1,24 @@
 #pragma once
 
+#include "storage/FeedItem.h"
+
 #include <QWidget>
 
 class QButtonGroup;
 class QComboBox;
 class QRadioButton;
 
-// The storage rule of a channel or of the reader: three choices (types 1, 2, 3 in their order)
-// and the count that the second one keeps. The count box offers the usual counts and takes any
-// typed number.
+// The storage rule of a channel or of the reader: three choices (kSyncWithSource, kKeepNewest,
+// kKeepAll in their order) and the count that the second one keeps. The count box offers the usual
+// counts and takes any typed number.
 class CStorageRuleBox : public QWidget {
     Q_OBJECT
 public:
     explicit CStorageRuleBox(QWidget* parent = nullptr);
 
-    // 1, 2 or 3; 0 when no choice is made.
-    int Type() const;
-    void SetType(int type);
+    // kDefault when no choice is made.
+    StorageRule Type() const;
+    void SetType(StorageRule type);
     // The typed count (a number outside the int range stays out of range).
     long long Count() const;
     void SetCount(long long count);
