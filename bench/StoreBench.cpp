@@ -172,7 +172,7 @@ void BM_MergeNewDownload(benchmark::State& state) {
         for (int i = 0; i < 50; ++i)
             download.push_back(MakeItem(i * 100 + 50, "round" + std::to_string(round)));
         state.ResumeTiming();
-        Check(store.SaveReceivedItems(kMergeChannel, download, kStorageKeepNewest, 10000), store,
+        Check(store.SaveReceivedItems(kMergeChannel, download, StorageRule::kKeepNewest, 10000), store,
               state);
     }
     int total = 0, unread = 0;
@@ -189,9 +189,9 @@ void BM_MergeKnownDownload(benchmark::State& state) {
     CFeedDatabase& store = BigStore();
     std::vector<FeedItem> held;
     int total = 0;
-    store.GetItemPage(kMergeChannel, kItemFilterAll, true, held, total, 50, 0);
+    store.GetItemPage(kMergeChannel, ItemFilter::kAll, true, held, total, 50, 0);
     for (auto _ : state)
-        Check(store.SaveReceivedItems(kMergeChannel, held, kStorageKeepNewest, 10000), store,
+        Check(store.SaveReceivedItems(kMergeChannel, held, StorageRule::kKeepNewest, 10000), store,
               state);
 }
 BENCHMARK(BM_MergeKnownDownload)
@@ -205,7 +205,7 @@ BENCHMARK(BM_MergeKnownDownload)
 void BM_ItemPage(benchmark::State& state) {
     CFeedDatabase& store = BigStore();
     const int channel = static_cast<int>(state.range(0));
-    const int filter = static_cast<int>(state.range(1));
+    const auto filter = static_cast<ItemFilter>(state.range(1));
     std::vector<FeedItem> items;
     int total = 0;
     for (auto _ : state) {
@@ -340,7 +340,7 @@ void BM_BatchInsertMerge(benchmark::State& state) {
         store.AddFeed("http://batch.example.com/rss.xml", feedId);
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
-        if (!store.SaveReceivedItems(feedId, items, kStorageKeepAll, 0)) {
+        if (!store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0)) {
             state.SkipWithError(store.GetLastError().c_str());
             break;
         }
@@ -428,7 +428,7 @@ void BM_MergeWithAndWithoutIndex(benchmark::State& state) {
         for (int i = 0; i < 50; ++i)
             download.push_back(MakeItem(i * 100 + 50, "outer" + std::to_string(round)));
         state.ResumeTiming();
-        if (!store.SaveReceivedItems(kMergeChannel, download, kStorageKeepNewest, 10000)) {
+        if (!store.SaveReceivedItems(kMergeChannel, download, StorageRule::kKeepNewest, 10000)) {
             state.SkipWithError(store.GetLastError().c_str());
             break;
         }

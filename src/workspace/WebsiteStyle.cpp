@@ -3,6 +3,7 @@
 #include "app/AccountStore.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
+#include "app/ProxySetup.h"
 #include "blogclient/XmlRpcTransport.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/text/AsciiText.h"
@@ -398,11 +399,9 @@ bool LooksLikeHtml(const HttpResponse& response) {
 CWebsiteStyle::CWebsiteStyle(WebsiteStyleSetup setup)
     : m_folder(setup.cacheFolder.empty() ? DefaultFolder() : std::move(setup.cacheFolder)),
       m_caFile(std::move(setup.caFile)) {
-    if (setup.proxy) {
-        m_proxy = *setup.proxy;
-    } else if (ProxySettings proxy; CAppSettings::ReadProxySettings(proxy)) {
-        m_proxy = CXmlRpcTransport::MakeProxy(proxy);
-    }
+    // A weblog's home page is a web page: without a proxy of the settings' own it goes the way
+    // the environment says, as feeds do.
+    m_proxy = setup.proxy ? *setup.proxy : CProxySetup::Read(ProxyFallback::kEnvironment);
 }
 
 std::string CWebsiteStyle::DefaultFolder() {
