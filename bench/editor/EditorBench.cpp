@@ -79,6 +79,13 @@ Figures Summarise(std::vector<double> values) {
     return {.median = values[values.size() / 2], .p95 = values[values.size() * 95 / 100]};
 }
 
+// The windows before were hidden, not closed, so their notes of unsaved work stay behind; the
+// restore prompt they would bring is no part of a start.
+void ForgetHiddenWindows(CEditorSession& session) {
+    for (const EditorRecord& record : session.InterruptedWork())
+        session.Discard(record);
+}
+
 // From the clock's start (before the application object, for the first window) to the first
 // paint of a window with the article.
 double StartOnce(EditorHandOff handOff, QElapsedTimer clock = {}) {
@@ -92,6 +99,7 @@ double StartOnce(EditorHandOff handOff, QElapsedTimer clock = {}) {
         std::fprintf(stderr, "cannot open the article: %s\n", reason.c_str());
         std::exit(1);
     }
+    ForgetHiddenWindows(session);
     CFirstPaint paint;
     window.RichEdit()->viewport()->installEventFilter(&paint);
     window.Attach(session);
@@ -182,6 +190,7 @@ int main(int argc, char** argv) {
     CEditorSession session(operations);
     std::string reason;
     session.Open(handOff, reason);
+    ForgetHiddenWindows(session);
     window.Attach(session);
     window.show();
     // With the dictionary loaded: each key checks the spelling of its paragraph again.
