@@ -2,8 +2,8 @@
 
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/fs/HexFileName.h"
 
-#include <cstdio>
 
 PostOptionSupport PostOptionSupport::For(const std::string& type) {
     if (type == "Blogger") {
@@ -33,14 +33,7 @@ std::string CCategoryCache::DefaultFolder() {
 }
 
 std::string CCategoryCache::FileFor(const std::string& account) const {
-    // Account names may hold any character: the file is named by their bytes.
-    std::string name;
-    for (unsigned char c : account) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", c);
-        name += hex;
-    }
-    return m_folder + "/" + name + ".txt";
+    return m_folder + "/" + HexFileName(account) + ".txt";
 }
 
 bool CCategoryCache::Load(const std::string& account, std::vector<std::string>& names) const {

@@ -6,6 +6,7 @@
 #include "app/ProxySetup.h"
 #include "blogclient/XmlRpcTransport.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/fs/HexFileName.h"
 #include "platform/text/AsciiText.h"
 #include "platform/text/EncodingDetector.h"
 #include "platform/text/ReasonText.h"
@@ -21,7 +22,6 @@
 #include <libxml/xmlIO.h>
 
 #include <cctype>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -423,14 +423,7 @@ std::string CWebsiteStyle::HomeAddressOf(const std::string& account) {
 }
 
 std::string CWebsiteStyle::FileFor(const std::string& account) const {
-    // Account names may hold any character: the file is named by their bytes.
-    std::string name;
-    for (unsigned char c : account) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", c);
-        name += hex;
-    }
-    return m_folder + "/" + name + ".html";
+    return m_folder + "/" + HexFileName(account) + ".html";
 }
 
 std::string CWebsiteStyle::SourceOf(std::string_view templateHtml) {
