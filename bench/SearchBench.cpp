@@ -396,7 +396,8 @@ void BM_MergeIntoLargeChannel(benchmark::State& state) {
             download.push_back(std::move(item));
         }
         state.ResumeTiming();
-        if (!store.SaveReceivedItems(1, download, StorageRule::kKeepNewest, ItemCount() / kChannels) ||
+        if (!store.SaveReceivedItems(1, download, StorageRule::kKeepNewest,
+                                     ItemCount() / kChannels) ||
             (state.range(0) == 1 && !store.CatchUpSearchIndex(1000000))) {
             state.SkipWithError(store.GetLastError().c_str());
             break;

@@ -172,8 +172,8 @@ void BM_MergeNewDownload(benchmark::State& state) {
         for (int i = 0; i < 50; ++i)
             download.push_back(MakeItem(i * 100 + 50, "round" + std::to_string(round)));
         state.ResumeTiming();
-        Check(store.SaveReceivedItems(kMergeChannel, download, StorageRule::kKeepNewest, 10000), store,
-              state);
+        Check(store.SaveReceivedItems(kMergeChannel, download, StorageRule::kKeepNewest, 10000),
+              store, state);
     }
     int total = 0, unread = 0;
     store.GetFeedCounts(kMergeChannel, total, unread);

@@ -4,7 +4,6 @@
 #include "platform/fs/FileUtil.h"
 #include "platform/fs/HexFileName.h"
 
-
 PostOptionSupport PostOptionSupport::For(const std::string& type) {
     if (type == "Blogger") {
         const std::string none = "Blogger 接口没有";

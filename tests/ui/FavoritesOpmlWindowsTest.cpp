@@ -28,9 +28,9 @@
 #include "ui/reader/FavoriteBoxPicker.h"
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>

@@ -9,8 +9,8 @@ class CRssFavorites;
 class CFeedDatabase;
 
 // The items of one favorites box, newest first, with title, author, date and the important
-// mark; no paging and no read marks. It stands in the reading area where a channel's items are listed. Items are
-// dragged from here onto another box to move them there.
+// mark; no paging and no read marks. It stands in the reading area where a channel's items are
+// listed. Items are dragged from here onto another box to move them there.
 class CFavoriteItemList : public QTreeWidget {
     Q_OBJECT
 public:
