@@ -2,6 +2,7 @@
 
 #include "app/AccountStore.h"
 #include "app/AppPaths.h"
+#include "platform/fs/FileUtil.h"
 #include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
@@ -395,10 +396,17 @@ bool CEditorSession::UploadPictures(const std::vector<std::string>& addresses,
                                     std::string& reason) const {
     for (const std::string& address : addresses) {
         const std::string path = CDraftPictures::FilePath(address);
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        // Only the copies kept with drafts go to the weblog: an article's HTML may name any
+        // local file (a fetched or imported post can), and publishing must not send it out.
+        if (!m_pictures.Holds(address) && CFileUtil::Exists(path)) {
+            reason = "图片 " + name + " 不是草稿保存的图片, 不会上传: " + path;
+            return false;
+        }
         std::string url;
         std::string why;
         if (!UploadPicture(path, url, why)) {
-            reason = "图片 " + path.substr(path.find_last_of('/') + 1) + " 上传失败: " + why;
+            reason = "图片 " + name + " 上传失败: " + why;
             return false;
         }
         urls[address] = url;

@@ -337,6 +337,11 @@ TEST_F(EditorSessionTest, MarkdownPicturesAreUploadedAndTheSourceKeepsTheirServe
                        .markdown = "![图](" + address + ") ![又](" + address + ")\n"});
     ASSERT_EQ(m_session.LocalPictures(), std::vector<std::string>{address});
     std::map<std::string, std::string> urls;
+    // A local file the draft did not keep (a fetched post may name one) is never sent out.
+    const size_t sent = m_server.Bodies().size();
+    EXPECT_FALSE(m_session.UploadPictures({CDraftPictures::FileAddress(picture)}, urls, reason));
+    EXPECT_EQ(reason, "图片 图.png 不是草稿保存的图片, 不会上传: " + picture);
+    EXPECT_EQ(m_server.Bodies().size(), sent);
     ASSERT_TRUE(m_session.UploadPictures(m_session.LocalPictures(), urls, reason)) << reason;
     ASSERT_TRUE(m_session.StartPublish(urls).Started());
     m_operations.Wait();
