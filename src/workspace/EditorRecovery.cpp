@@ -59,9 +59,14 @@ bool CEditorRecovery::Write(const EditorRecord& record, std::string& reason) {
             reason = "无法建立编辑器的恢复文件夹 " + m_folder + ": " + CFileUtil::LastErrorText();
             return false;
         }
-        // One note per editor: its process and, for windows of one process, a count.
-        const std::string key =
-            std::to_string(::getpid()) + "-" + std::to_string(++g_editorsInProcess);
+        // One note per editor: its process and, for windows of one process, a count. A key
+        // whose files are there belongs to an editor that died with the same process id (ids
+        // come round again, after a restart soon): its note waits for its own article.
+        std::string key;
+        do {
+            key = std::to_string(::getpid()) + "-" + std::to_string(++g_editorsInProcess);
+        } while (CFileUtil::Exists(m_folder + "/" + key + kLockEnding) ||
+                 CFileUtil::Exists(m_folder + "/" + key + kNoteEnding));
         const std::string lockPath = m_folder + "/" + key + kLockEnding;
         const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {

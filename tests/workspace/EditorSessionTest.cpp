@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -463,4 +464,33 @@ TEST(SpellChecker, FlagsEnglishMistakesAndNeverChinese) {
     CSpellChecker missing;
     EXPECT_FALSE(missing.Load("/nonexistent", "en_US", reason));
     EXPECT_NE(reason.find("hunspell-en-us"), std::string::npos) << reason;
+}
+
+// Process ids come round again: a note left under the id of this process by an editor that died
+// is kept for its own article, not written over by the next note.
+TEST(EditorRecoveryTest, ANoteOfADeadEditorWithThisProcessIdIsKept) {
+    const std::string probeFolder = MakeTempDir();
+    const std::string folder = MakeTempDir();
+    std::string reason;
+    std::string nextKey;
+    {
+        // The key the next note of this process would take.
+        CEditorRecovery probe(probeFolder);
+        ASSERT_TRUE(probe.Write({.account = "甲", .title = "试"}, reason)) << reason;
+        for (const auto& entry : std::filesystem::directory_iterator(probeFolder)) {
+            if (entry.path().extension() == ".xml") {
+                const std::string key = entry.path().stem().string();
+                const size_t dash = key.rfind('-');
+                nextKey = key.substr(0, dash + 1) + std::to_string(std::stoi(key.substr(dash + 1)) + 1);
+            }
+        }
+    }
+    ASSERT_FALSE(nextKey.empty());
+    WriteAll(folder + "/" + nextKey + ".lock", "");
+    WriteAll(folder + "/" + nextKey + ".xml", "dead editor's note");
+    CEditorRecovery recovery(folder);
+    ASSERT_TRUE(recovery.Write({.account = "甲", .title = "新"}, reason)) << reason;
+    EXPECT_EQ(ReadAll(folder + "/" + nextKey + ".xml"), "dead editor's note");
+    RemoveTree(probeFolder);
+    RemoveTree(folder);
 }
