@@ -302,9 +302,13 @@ TEST_F(EditorWindowTest, PicturesAreKeptWithTheDraftAndUploadedOnceWhenPublished
     ASSERT_EQ(CAccountStore::UpdateAccountConnection("甲", ServerAccount("甲", m_server, "/fault")),
               1);
     m_window.Publish();
+    // What is typed while the pictures go up would be lost: the article waits for them.
+    EXPECT_TRUE(m_window.RichEdit()->isReadOnly());
+    EXPECT_TRUE(m_window.TitleEdit()->isReadOnly());
     ASSERT_TRUE(WaitFor([&] { return m_boxes.Texts().size() == 3; }));
     EXPECT_TRUE(m_boxes.Texts()[2].startsWith(QStringLiteral("发布失败: 图片 图.png 上传失败: ")))
         << m_boxes.Texts()[2].toStdString();
+    EXPECT_FALSE(m_window.RichEdit()->isReadOnly());
     EXPECT_TRUE(Drafts().empty());
     std::vector<std::string> methods = m_server.Methods();
     EXPECT_EQ(std::count(methods.begin(), methods.end(), "metaWeblog.newPost"), 0);

@@ -183,7 +183,9 @@ CEditorWindow::CEditorWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 CEditorWindow::~CEditorWindow() {
-    // Their done handlers will not run any more: the window is going.
+    // A home page read under way ends at once; the done handlers will not run any more: the
+    // window is going.
+    m_preview->Cancel();
     m_jobs.Shutdown();
     delete m_commands;
 }
@@ -583,8 +585,11 @@ void CEditorWindow::Publish() {
         return;
     }
     // The local pictures go first, each once; a failure stops the publish and changes nothing.
+    // The article is the text taken now and is shown again with the server's addresses: what
+    // would be typed meanwhile would be lost, so the article stays as it is until then.
     m_publishing = true;
     m_publishAction->setEnabled(false);
+    SetArticleReadOnly(true);
     statusBar()->showMessage(QStringLiteral("正在上传 %1 张图片...").arg(pictures.size()));
     auto urls = std::make_shared<std::map<std::string, std::string>>();
     auto reason = std::make_shared<std::string>();
@@ -595,6 +600,7 @@ void CEditorWindow::Publish() {
                     [this, urls, reason, ok] {
                         m_publishing = false;
                         m_publishAction->setEnabled(true);
+                        SetArticleReadOnly(false);
                         if (!*ok) {
                             statusBar()->showMessage(QStringLiteral("发布失败: ") + ToQ(*reason));
                             CMessageBox::Show(this, QStringLiteral("发布失败: ") + ToQ(*reason),
@@ -603,6 +609,16 @@ void CEditorWindow::Publish() {
                         }
                         StartPublish(*urls);
                     });
+}
+
+void CEditorWindow::SetArticleReadOnly(bool readOnly) {
+    for (QLineEdit* line : {m_title, m_tags})
+        line->setReadOnly(readOnly);
+    if (QLineEdit* category = m_category->lineEdit())
+        category->setReadOnly(readOnly);
+    m_rich->setReadOnly(readOnly);
+    m_source->setReadOnly(readOnly);
+    m_markdown->SourceEdit()->setReadOnly(readOnly);
 }
 
 void CEditorWindow::StartPublish(const std::map<std::string, std::string>& uploaded) {

@@ -147,6 +147,8 @@ private:
     void FetchCategories();
     void ShowCategories(const std::vector<std::string>& names);
     void ShowPicture(const QString& address, const QImage& image);
+    // While the pictures of a publish are uploaded, the article cannot be changed.
+    void SetArticleReadOnly(bool readOnly);
     void StartPublish(const std::map<std::string, std::string>& uploaded);
     void EndLinkAtCursor();
     void WrapSource(const QString& open, const QString& close);
