@@ -28,13 +28,17 @@ CPictureDialog::CPictureDialog(const PictureLook& look, QSize natural, QWidget* 
     m_alt->setPlaceholderText(QStringLiteral("看不到图片时显示的文字"));
     form->addRow(QStringLiteral("替代文字:"), m_alt);
     m_width = new QSpinBox(this);
-    m_width->setRange(1, 10000);
+    // 0 keeps the picture's own size: a picture not loaded yet (a web address) has none to
+    // start from, and a width of 1 would shrink it to a dot.
+    m_width->setRange(0, 10000);
+    m_width->setSpecialValueText(QStringLiteral("原图大小"));
     m_width->setSuffix(QStringLiteral(" 像素"));
-    m_width->setValue(look.width > 0 ? look.width : qMax(1, natural.width()));
+    m_width->setValue(look.width > 0 ? look.width : qMax(0, natural.width()));
     m_height = new QLabel(this);
     auto showHeight = [this] {
-        m_height->setText(
-            QStringLiteral("高 %1 像素 (按原图比例)").arg(HeightFor(m_natural, m_width->value())));
+        const int height = HeightFor(m_natural, m_width->value());
+        m_height->setText(height > 0 ? QStringLiteral("高 %1 像素 (按原图比例)").arg(height)
+                                     : QString());
     };
     connect(m_width, &QSpinBox::valueChanged, this, showHeight);
     showHeight();
@@ -84,8 +88,14 @@ bool CPictureDialog::LookAt(const QTextCursor& cursor, PictureLook& look, QTextC
 
 void CPictureDialog::Apply(QTextCursor picture, const PictureLook& look) {
     QTextImageFormat image = picture.charFormat().toImageFormat();
-    image.setWidth(look.width);
-    image.setHeight(look.height);
+    if (look.width > 0)
+        image.setWidth(look.width);
+    else
+        image.clearProperty(QTextFormat::ImageWidth);
+    if (look.height > 0)
+        image.setHeight(look.height);
+    else
+        image.clearProperty(QTextFormat::ImageHeight);
     image.setProperty(kAltProperty, look.alt);
     image.setProperty(kPlaceProperty, static_cast<int>(look.place));
     picture.setCharFormat(image);
