@@ -29,19 +29,6 @@ EbookSourceResult Empty(std::string reason) {
     return {.ok = false, .empty = true, .reason = std::move(reason), .source = {}};
 }
 
-// Every channel at or below the tree item, in tree order.
-void CollectChannels(CChannelTree& tree, int index, std::vector<int>& channels) {
-    const ChannelRecord record = tree.Record(index);
-    if (!record.alive)
-        return;
-    if (!record.directory) {
-        channels.push_back(index);
-        return;
-    }
-    for (int child : record.children)
-        CollectChannels(tree, child, channels);
-}
-
 } // namespace
 
 EbookSourceResult CEbookMaker::FromFolder(CArticleDatabase& store, const std::string& account,
@@ -65,17 +52,14 @@ EbookSourceResult CEbookMaker::FromFolder(CArticleDatabase& store, const std::st
 
 EbookSourceResult CEbookMaker::FromChannel(CChannelTree& tree, CFeedDatabase& store, int index,
                                            ItemFilter filter) {
-    std::vector<int> channels;
-    if (index >= 0)
-        CollectChannels(tree, index, channels);
+    std::vector<ChannelFeed> channels;
+    if (!tree.ChannelFeedsBelow(index, store, channels))
+        return Failed(store.GetLastError());
     std::vector<FeedItem> items;
-    for (int channel : channels) {
-        int feedId = 0;
-        if (!tree.GetFeedId(channel, feedId, store))
-            return Failed(store.GetLastError());
+    for (const ChannelFeed& channel : channels) {
         std::vector<FeedItem> part;
         int total = 0;
-        if (!store.GetItemPage(feedId, filter, true, part, total, 1 << 30, 0))
+        if (!store.GetItemPage(channel.feedId, filter, true, part, total, 1 << 30, 0))
             return Failed(store.GetLastError());
         items.insert(items.end(), std::make_move_iterator(part.begin()),
                      std::make_move_iterator(part.end()));

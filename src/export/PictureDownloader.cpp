@@ -3,7 +3,6 @@
 #include "app/AppPaths.h"
 #include "app/ProxySetup.h"
 #include "platform/fs/FileUtil.h"
-#include "reader/FeedFetcher.h"
 
 #include <filesystem>
 #include <thread>

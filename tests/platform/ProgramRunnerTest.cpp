@@ -119,6 +119,8 @@ TEST(ProgramRunner, AStartedProgramIsLeftRunningAndAFailedStartSaysWhy) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_FALSE(pid.empty());
+    // Past the start's time limit, which bounds the start only.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_EQ(kill(std::stoi(pid), 0), 0) << "left running once started";
     kill(std::stoi(pid), SIGKILL);
     EXPECT_FALSE(CProgramRunner::Start(dir, {}, &why));

@@ -546,19 +546,17 @@ TEST_F(EditorWindowTest, OptionsTheInterfaceLacksAreGreyedWithTheReason) {
     EXPECT_TRUE(panel->StatusBox()->isEnabled());
 }
 
-// Deletes a post of the WordPress peer when it goes out of scope.
+// Deletes a post of the WordPress peer, through the account's own interface, when it goes out
+// of scope.
 struct CPeerPostRemover {
+    std::string account;
     std::string postId;
     ~CPeerPostRemover() {
-        CHttpClient().Post(
-            kPeerUrl,
-            "<?xml version=\"1.0\"?><methodCall><methodName>blogger.deletePost</methodName>"
-            "<params><param><value><string>x</string></value></param><param><value><string>" +
-                postId +
-                "</string></value></param><param><value><string>admin</string></value></param>"
-                "<param><value><string>quill-pass-1</string></value></param>"
-                "<param><value><boolean>1</boolean></value></param></params></methodCall>",
-            {{"Content-Type", "text/xml"}});
+        if (std::unique_ptr<CBloggerApi> api = CBlogApiFactory::CreateForAccount(account)) {
+            PostRequest request = api->MakeRequest();
+            request.postId = postId;
+            api->DeletePost(request);
+        }
     }
 };
 
@@ -598,7 +596,7 @@ TEST(EditorPeerTest, PostOptionsReachTheServer) {
     CHttpClient client;
     // The post goes when the test ends, passed or not: dated two days on, it would stay first
     // among the server's recent posts and push the posts of other tests out of their reads.
-    const CPeerPostRemover removePost{session.PostId()};
+    const CPeerPostRemover removePost{.account = name, .postId = session.PostId()};
     const auto getPost = [&] {
         return client
             .Post(kPeerUrl,

@@ -179,9 +179,10 @@ TEST_F(WebsiteStyleTest, ThePeersHomePageTakesTheArticle) {
               std::string::npos);
     EXPECT_EQ(made.html.find("<script"), std::string::npos);
     const std::string page = CWebsiteStyle::Fill(made.html, "预览的标题", "<p>预览的正文</p>");
-    const size_t content = page.find("<div class=\"entry-content\">");
+    const std::string_view contentTag = "<div class=\"entry-content\">";
+    const size_t content = page.find(contentTag);
     ASSERT_NE(content, std::string::npos) << page;
-    EXPECT_EQ(page.find("<p>预览的正文</p>"), content + 27);
+    EXPECT_EQ(page.find("<p>预览的正文</p>"), content + contentTag.size());
     const size_t title = page.find("预览的标题");
     ASSERT_NE(title, std::string::npos);
     EXPECT_LT(title, content);

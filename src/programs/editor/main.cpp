@@ -1,8 +1,8 @@
 #include "app/AppPaths.h"
 #include "app/ProgramOptions.h"
+#include "ui/app/QuillApp.h"
 #include "ui/app/SingleInstance.h"
 #include "ui/blog/AccountTreeCtrl.h"
-#include "ui/common/BottomHtmlView.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/QtTranslation.h"
@@ -35,9 +35,8 @@ int main(int argc, char** argv) {
     if (const std::optional<int> exitCode = CProgramOptions::Read(argc, argv, kUsage))
         return *exitCode;
 
-    // The 预览 tab's web engine: its scheme and shared contexts come before the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    CPaneSchemeHandler::RegisterScheme();
+    // The 预览 tab's web engine is set up as the main program's, before the application.
+    CQuillApp::PrepareProcess();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Quillmark"));
     app.setApplicationDisplayName(kCaption);
