@@ -481,7 +481,8 @@ TEST(EditorRecoveryTest, ANoteOfADeadEditorWithThisProcessIdIsKept) {
             if (entry.path().extension() == ".xml") {
                 const std::string key = entry.path().stem().string();
                 const size_t dash = key.rfind('-');
-                nextKey = key.substr(0, dash + 1) + std::to_string(std::stoi(key.substr(dash + 1)) + 1);
+                nextKey =
+                    key.substr(0, dash + 1) + std::to_string(std::stoi(key.substr(dash + 1)) + 1);
             }
         }
     }
