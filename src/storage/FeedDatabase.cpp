@@ -703,17 +703,17 @@ int CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
 
 // ---- Read state ----
 
-int CFeedDatabase::SetItemRead(const FeedItemRef& ref, int read) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::SetItemRead(const FeedItemRef& ref, int read) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement(std::string("UPDATE ") + ItemTable(ref.origin) +
                             " SET item_new = 0, item_read = ?2 WHERE item_id = ?1;")
             .Bind(1, ref.id)
             .Bind(2, read)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int important) {
+StoreResult CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int important) {
     int changed = 0;
     const int ok = Run([&](CSqlDatabase& db) {
         changed = db.CompileStatement(std::string("UPDATE ") + ItemTable(ref.origin) +
@@ -724,24 +724,24 @@ int CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int important) {
     });
     if (ok && changed == 0) {
         SetLastError(kItemNotFound);
-        return 0;
+        return ResultOf(0);
     }
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::SetFeedRead(int feedId, int read) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::SetFeedRead(int feedId, int read) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE rss_data SET item_new = 0, item_read = ?2 "
                             "WHERE item_feedid = ?1 AND item_read = ?3;")
             .Bind(1, feedId)
             .Bind(2, read)
             .Bind(3, 1 - read)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int read) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int read) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement(
               "UPDATE rss_data SET item_new = 0, item_read = ?2 WHERE item_feedid IN " + InIds(1) +
               " AND item_read = ?3;")
@@ -749,7 +749,7 @@ int CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int read) {
             .Bind(2, read)
             .Bind(3, 1 - read)
             .ExecDML();
-    });
+    }));
 }
 
 // ---- Favorites ----

@@ -135,13 +135,13 @@ public:
 
     // Read state. Any change of it also clears the new flag. An on-line search result keeps
     // its state in its scratch row.
-    int SetItemRead(const FeedItemRef& ref, int read);
+    StoreResult SetItemRead(const FeedItemRef& ref, int read);
     // The importance mark of one item (a received item or an on-line search result); it
-    // leaves the read state alone. Not found: 0 with "没有对应id的rss item".
-    int SetItemImportant(const FeedItemRef& ref, int important);
+    // leaves the read state alone. Not found: the reason "没有对应id的rss item".
+    StoreResult SetItemImportant(const FeedItemRef& ref, int important);
     // Changes only the items in the opposite state.
-    int SetFeedRead(int feedId, int read);
-    int SetFeedsRead(const std::vector<int>& feedIds, int read);
+    StoreResult SetFeedRead(int feedId, int read);
+    StoreResult SetFeedsRead(const std::vector<int>& feedIds, int read);
 
     // Favorites: folder ids come from the favorites tree.
     int EnsureFavoriteFolder(int folderId);

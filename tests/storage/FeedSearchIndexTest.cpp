@@ -155,7 +155,7 @@ TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
     std::vector<FeedItem> found;
     ASSERT_EQ(m_store.SearchItems("新闻联", found, {}, true, true), 1);
     EXPECT_EQ(found.size(), 1u);
-    ASSERT_EQ(m_store.SetFeedRead(2, 1), 1);
+    ASSERT_TRUE(m_store.SetFeedRead(2, 1));
     ASSERT_EQ(m_store.CleanItems({2}, 0, false), 1);
     ExpectSameAsScan(m_store);
     ASSERT_EQ(m_store.SearchItems("zzz", found, {}, true, false), 1);
