@@ -83,7 +83,7 @@ protected:
         EmptyFeedDatabaseTest::SetUp();
         for (int i = 1; i <= 4; ++i) {
             int id = 0;
-            ASSERT_EQ(m_store.AddFeed("http://channel/" + std::to_string(i), id), 1);
+            ASSERT_TRUE(m_store.AddFeed("http://channel/" + std::to_string(i), id));
             ASSERT_EQ(id, i);
         }
     }
@@ -289,28 +289,27 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
     const std::string address = "http://example.com/it's/feed.xml";
     FeedSettings settings;
     settings.storageNum = 123;
-    ASSERT_EQ(m_store.GetFeedSettings(address, settings), 1) << m_store.GetLastError();
+    ASSERT_TRUE(m_store.GetFeedSettings(address, settings)) << m_store.GetLastError();
     const int id = settings.feedId;
     EXPECT_GT(id, 0);
     EXPECT_EQ(settings.storageNum, 123);
 
     FeedSettings again;
     again.autoUpdate = 9;
-    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    ASSERT_TRUE(m_store.GetFeedSettings(address, again));
     EXPECT_EQ(again.feedId, id);
     // A new channel follows the global storage settings and is received with all channels.
     EXPECT_EQ(again.storageType, StorageRule::kDefault);
     EXPECT_EQ(again.autoUpdate, 1);
 
-    ASSERT_EQ(m_store.UpdateFeed({.feedId = id,
-                                  .url = address,
-                                  .rssRank = 5,
-                                  .storageType = StorageRule::kKeepNewest,
-                                  .storageNum = 300,
-                                  .autoUpdate = 0,
-                                  .newItemShowTip = 1}),
-              1);
-    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    ASSERT_TRUE(m_store.UpdateFeed({.feedId = id,
+                                    .url = address,
+                                    .rssRank = 5,
+                                    .storageType = StorageRule::kKeepNewest,
+                                    .storageNum = 300,
+                                    .autoUpdate = 0,
+                                    .newItemShowTip = 1}));
+    ASSERT_TRUE(m_store.GetFeedSettings(address, again));
     EXPECT_EQ(again.rssRank, 5);
     EXPECT_EQ(again.storageType, StorageRule::kKeepNewest);
     EXPECT_EQ(again.storageNum, 300);
@@ -318,18 +317,18 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
     EXPECT_EQ(again.newItemShowTip, 1);
 
     int otherId = 0;
-    ASSERT_EQ(m_store.AddFeed("http://other/", otherId), 1);
+    ASSERT_TRUE(m_store.AddFeed("http://other/", otherId));
     // Only the group's values are written; the rest of the record is not looked at.
     const FeedSettings nines{.rssRank = 9,
                              .storageType = StorageRule::kSyncWithSource,
                              .storageNum = 50,
                              .autoUpdate = 9,
                              .newItemShowTip = 9};
-    ASSERT_EQ(m_store.UpdateFeedsSettings({id, otherId}, FeedSettingsGroup::kStorage, nines), 1);
-    ASSERT_EQ(m_store.UpdateFeedsSettings({otherId}, FeedSettingsGroup::kRank, {.rssRank = 0}), 1);
-    ASSERT_EQ(m_store.UpdateFeedsSettings({}, FeedSettingsGroup::kAll, nines), 1);
-    EXPECT_EQ(m_store.UpdateFeedsSettings({id}, static_cast<FeedSettingsGroup>(5), nines), 0);
-    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    ASSERT_TRUE(m_store.UpdateFeedsSettings({id, otherId}, FeedSettingsGroup::kStorage, nines));
+    ASSERT_TRUE(m_store.UpdateFeedsSettings({otherId}, FeedSettingsGroup::kRank, {.rssRank = 0}));
+    ASSERT_TRUE(m_store.UpdateFeedsSettings({}, FeedSettingsGroup::kAll, nines));
+    EXPECT_FALSE(m_store.UpdateFeedsSettings({id}, static_cast<FeedSettingsGroup>(5), nines));
+    ASSERT_TRUE(m_store.GetFeedSettings(address, again));
     EXPECT_EQ(again.rssRank, 5);
     EXPECT_EQ(again.storageType, StorageRule::kSyncWithSource);
     EXPECT_EQ(again.storageNum, 50);
@@ -689,7 +688,7 @@ TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates
         CFeedDatabase store(path);
         ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
         FeedSettings settings;
-        ASSERT_EQ(store.GetFeedSettings(address, settings), 1);
+        ASSERT_TRUE(store.GetFeedSettings(address, settings));
         EXPECT_EQ(settings.feedId, 4);
         EXPECT_EQ(settings.storageNum, 100);
 
