@@ -621,8 +621,8 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
     // The store row first: it can be put back when the file then fails, a saved file cannot.
     FeedSettings row{.feedId = feedId, .url = properties.xmlUrl};
     CopyChannelSettings(row, properties);
-    if (!store.UpdateFeed(row))
-        return Fail("设置失败!", store.GetLastError());
+    if (const StoreResult written = store.UpdateFeed(row); !written)
+        return Fail("设置失败!", written.reason);
     CRssChannelFile file(m_filePath);
     bool saved = file.Open();
     if (saved) {
@@ -699,8 +699,8 @@ bool CChannelTree::ApplyToChannelsBelow(int index, FeedSettingsGroup what,
     }
     FeedSettings row;
     CopyChannelSettings(row, values);
-    if (!store.UpdateFeedsSettings(feedIds, what, row))
-        return Fail("设置失败!", store.GetLastError());
+    if (const StoreResult written = store.UpdateFeedsSettings(feedIds, what, row); !written)
+        return Fail("设置失败!", written.reason);
     const auto writes = [what](FeedSettingsGroup group) {
         return what == FeedSettingsGroup::kAll || what == group;
     };

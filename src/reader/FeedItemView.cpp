@@ -184,8 +184,12 @@ void CFeedItemView::RecountChannelsOf(int feedId) {
 
 bool CFeedItemView::MarkItemRead(const FeedItemRef& ref, bool read) {
     FeedItem item;
-    if (!m_store.GetItem(ref, item) || !m_store.SetItemRead(ref, read ? 1 : 0)) {
+    if (!m_store.GetItem(ref, item)) {
         m_lastError = m_store.GetLastError();
+        return false;
+    }
+    if (const StoreResult marked = m_store.SetItemRead(ref, read ? 1 : 0); !marked) {
+        m_lastError = marked.reason;
         return false;
     }
     // A search result belongs to no channel: no count changes.
@@ -195,8 +199,8 @@ bool CFeedItemView::MarkItemRead(const FeedItemRef& ref, bool read) {
 }
 
 bool CFeedItemView::MarkItemImportant(const FeedItemRef& ref, bool important) {
-    if (!m_store.SetItemImportant(ref, important ? 1 : 0)) {
-        m_lastError = m_store.GetLastError();
+    if (const StoreResult marked = m_store.SetItemImportant(ref, important ? 1 : 0); !marked) {
+        m_lastError = marked.reason;
         return false;
     }
     return true;
@@ -204,8 +208,8 @@ bool CFeedItemView::MarkItemImportant(const FeedItemRef& ref, bool important) {
 
 bool CFeedItemView::MarkRead(int index) {
     std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
-    if (!m_store.SetFeedsRead(feedIds, 1)) {
-        m_lastError = m_store.GetLastError();
+    if (const StoreResult marked = m_store.SetFeedsRead(feedIds, 1); !marked) {
+        m_lastError = marked.reason;
         return false;
     }
     for (int channel : m_tree.ChannelsBelow(index))

@@ -189,7 +189,7 @@ int CFeedDatabase::FindOne(const std::string& sql, int id,
 
 // ---- Channel settings ----
 
-int CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& settings) {
+StoreResult CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& settings) {
     constexpr const char* kSelect =
         "SELECT feed_data.feed_id, feed_rssrank, feed_storagetype, feed_storagenum, "
         "feed_autoupdate, feed_newitemshowtip, IFNULL(gone, 0) FROM feed_data LEFT JOIN "
@@ -211,32 +211,32 @@ int CFeedDatabase::GetFeedSettings(const std::string& address, FeedSettings& set
     };
     bool found = false;
     if (!Run([&](CSqlDatabase& db) { found = find(db); }))
-        return 0;
+        return ResultOf(0);
     if (found)
-        return 1;
+        return ResultOf(1);
     // Looked up again under the write lock, so two workers meeting a new channel at once
     // do not both add it.
-    return RunInTransaction([&](CSqlDatabase& db) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         if (find(db))
             return;
         db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);")
             .Bind(1, address)
             .ExecDML();
         settings.feedId = static_cast<int>(db.LastInsertRowId());
-    });
+    }));
 }
 
-int CFeedDatabase::AddFeed(const std::string& address, int& feedId) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::AddFeed(const std::string& address, int& feedId) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);")
             .Bind(1, address)
             .ExecDML();
         feedId = static_cast<int>(db.LastInsertRowId());
-    });
+    }));
 }
 
-int CFeedDatabase::UpdateFeed(const FeedSettings& settings) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::UpdateFeed(const FeedSettings& settings) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement update = db.CompileStatement(
             "UPDATE feed_data SET feed_url = ?2, feed_rssrank = ?3, feed_storagetype = ?4, "
             "feed_storagenum = ?5, feed_autoupdate = ?6, feed_newitemshowtip = ?7 "
@@ -244,11 +244,11 @@ int CFeedDatabase::UpdateFeed(const FeedSettings& settings) {
         update.Bind(1, settings.feedId).Bind(2, settings.url).Bind(3, settings.rssRank);
         update.Bind(4, static_cast<int>(settings.storageType)).Bind(5, settings.storageNum);
         update.Bind(6, settings.autoUpdate).Bind(7, settings.newItemShowTip).ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds, FeedSettingsGroup what,
-                                       const FeedSettings& values) {
+StoreResult CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds,
+                                               FeedSettingsGroup what, const FeedSettings& values) {
     // Each group writes its own values; the parameters are numbered alike in all of them.
     std::string set;
     int highest = 0;
@@ -276,9 +276,9 @@ int CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds, FeedSett
         break;
     default:
         SetLastError("CPPSQLITE_ERROR[1000]: Invalid settings group requested");
-        return 0;
+        return ResultOf(0);
     }
-    return Run([&](CSqlDatabase& db) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement update = db.CompileStatement("UPDATE feed_data SET " + set +
                                                    " WHERE feed_id IN " + InIds(1) + ";");
         const int numbers[] = {values.rssRank, static_cast<int>(values.storageType),
@@ -288,7 +288,7 @@ int CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds, FeedSett
         for (int parameter = 2; parameter <= highest; ++parameter)
             update.Bind(parameter, numbers[parameter - 2]);
         update.ExecDML();
-    });
+    }));
 }
 
 int CFeedDatabase::DeleteFeeds(const std::vector<int>& feedIds) {
@@ -703,17 +703,17 @@ int CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
 
 // ---- Read state ----
 
-int CFeedDatabase::SetItemRead(const FeedItemRef& ref, int read) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::SetItemRead(const FeedItemRef& ref, int read) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement(std::string("UPDATE ") + ItemTable(ref.origin) +
                             " SET item_new = 0, item_read = ?2 WHERE item_id = ?1;")
             .Bind(1, ref.id)
             .Bind(2, read)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int important) {
+StoreResult CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int important) {
     int changed = 0;
     const int ok = Run([&](CSqlDatabase& db) {
         changed = db.CompileStatement(std::string("UPDATE ") + ItemTable(ref.origin) +
@@ -724,24 +724,24 @@ int CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int important) {
     });
     if (ok && changed == 0) {
         SetLastError(kItemNotFound);
-        return 0;
+        return ResultOf(0);
     }
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::SetFeedRead(int feedId, int read) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::SetFeedRead(int feedId, int read) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE rss_data SET item_new = 0, item_read = ?2 "
                             "WHERE item_feedid = ?1 AND item_read = ?3;")
             .Bind(1, feedId)
             .Bind(2, read)
             .Bind(3, 1 - read)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int read) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int read) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement(
               "UPDATE rss_data SET item_new = 0, item_read = ?2 WHERE item_feedid IN " + InIds(1) +
               " AND item_read = ?3;")
@@ -749,7 +749,7 @@ int CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int read) {
             .Bind(2, read)
             .Bind(3, 1 - read)
             .ExecDML();
-    });
+    }));
 }
 
 // ---- Favorites ----

@@ -40,7 +40,8 @@ enum class FeedSettingsGroup : int {
 // (folders in feedfav_data, saved items in rssfavorite_data). Channels are known here only by
 // their ids; the tree of names and addresses lives in the channel file.
 //
-// Every operation returns 1 on success and 0 on failure with the reason in GetLastError(); none
+// Every operation returns 1 on success and 0 on failure with the reason in GetLastError() (the
+// channel settings and the read marks a StoreResult that carries the reason as well); none
 // throws, and every write of several rows runs in one transaction that either commits whole or
 // leaves the file as it was. Lists given to be filled are replaced by the result. Each thread
 // opens its own store; writers wait for each other up to the busy timeout, then fail with
@@ -54,15 +55,15 @@ public:
     // Channel settings.
     // Found: all values but the address. Not found: the channel is added and only the new
     // feedId is filled in; the other fields keep what the caller put there.
-    int GetFeedSettings(const std::string& address, FeedSettings& settings);
-    int AddFeed(const std::string& address, int& feedId);
+    StoreResult GetFeedSettings(const std::string& address, FeedSettings& settings);
+    StoreResult AddFeed(const std::string& address, int& feedId);
     // Writes every value of the channel settings.feedId, its address (settings.url) included;
     // settings.gone is not written (see SetFeedStanding).
-    int UpdateFeed(const FeedSettings& settings);
+    StoreResult UpdateFeed(const FeedSettings& settings);
     // Writes the values of the group (all of them for kAll) to every listed channel; the other
     // values, feedId and url of values are not used.
-    int UpdateFeedsSettings(const std::vector<int>& feedIds, FeedSettingsGroup what,
-                            const FeedSettings& values);
+    StoreResult UpdateFeedsSettings(const std::vector<int>& feedIds, FeedSettingsGroup what,
+                                    const FeedSettings& values);
     // The channels and their items.
     int DeleteFeeds(const std::vector<int>& feedIds);
     // The items only; the channels stay.
@@ -135,13 +136,13 @@ public:
 
     // Read state. Any change of it also clears the new flag. An on-line search result keeps
     // its state in its scratch row.
-    int SetItemRead(const FeedItemRef& ref, int read);
+    StoreResult SetItemRead(const FeedItemRef& ref, int read);
     // The importance mark of one item (a received item or an on-line search result); it
-    // leaves the read state alone. Not found: 0 with "没有对应id的rss item".
-    int SetItemImportant(const FeedItemRef& ref, int important);
+    // leaves the read state alone. Not found: the reason "没有对应id的rss item".
+    StoreResult SetItemImportant(const FeedItemRef& ref, int important);
     // Changes only the items in the opposite state.
-    int SetFeedRead(int feedId, int read);
-    int SetFeedsRead(const std::vector<int>& feedIds, int read);
+    StoreResult SetFeedRead(int feedId, int read);
+    StoreResult SetFeedsRead(const std::vector<int>& feedIds, int read);
 
     // Favorites: folder ids come from the favorites tree.
     int EnsureFavoriteFolder(int folderId);

@@ -6,9 +6,17 @@
 #include <functional>
 #include <string>
 
-// The base of the stores: one connection to one file, operations that report 1 or 0, and the
-// text of the last failure. No operation lets an exception reach its caller, and none leaves a
-// transaction open.
+// What a store operation came to: done, or the reason it was not (the text GetLastError() then
+// gives as well). Tests as a bool.
+struct StoreResult {
+    bool ok = false;
+    std::string reason;
+    explicit operator bool() const { return ok; }
+};
+
+// The base of the stores: one connection to one file, operations that report 1 or 0 (the newer
+// ones a StoreResult), and the text of the last failure. No operation lets an exception reach its
+// caller, and none leaves a transaction open.
 class CLocalDatabase {
 public:
     explicit CLocalDatabase(std::string path);
@@ -54,6 +62,10 @@ protected:
     virtual const char* SynchronousMode() const { return "FULL"; }
 
     void SetLastError(const std::string& text) { m_lastError = text; }
+    // The result of an operation that answered 1 or 0, with the reason of a 0.
+    StoreResult ResultOf(int answer) const {
+        return answer ? StoreResult{.ok = true} : StoreResult{.reason = m_lastError};
+    }
 
 private:
     void Configure();

@@ -116,7 +116,7 @@ TEST_F(ChannelInputTest, ChannelSettingsStayInTheirRanges) {
             << c.what;
     }
     FeedSettings stored;
-    ASSERT_EQ(m_store.GetFeedSettings("http://a.example/rss", stored), 1);
+    ASSERT_TRUE(m_store.GetFeedSettings("http://a.example/rss", stored));
     EXPECT_EQ(stored.autoUpdate, 1);
     EXPECT_EQ(stored.newItemShowTip, 0);
     EXPECT_EQ(stored.rssRank, 0);

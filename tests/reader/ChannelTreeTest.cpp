@@ -184,7 +184,7 @@ TEST_F(ChannelTreeTest, PropertiesWriteOnlyWhatChanged) {
               std::string::npos)
         << "an unchanged htmlUrl is not added";
     FeedSettings settings;
-    ASSERT_EQ(m_store.GetFeedSettings("http://c2.example/rss", settings), 1);
+    ASSERT_TRUE(m_store.GetFeedSettings("http://c2.example/rss", settings));
     EXPECT_EQ(settings.rssRank, 5);
     EXPECT_EQ(settings.storageType, StorageRule::kKeepNewest);
     EXPECT_EQ(settings.storageNum, 500);
@@ -250,7 +250,7 @@ TEST_F(ChannelTreeTest, DirectorySettingsReachEveryChannelBelowAndOnlyTheirGroup
         EXPECT_EQ(m_tree.Record(channel).storageNum, 300);
         EXPECT_EQ(m_tree.Record(channel).rssRank, 0);
         FeedSettings settings;
-        ASSERT_EQ(m_store.GetFeedSettings(m_tree.Record(channel).xmlUrl, settings), 1);
+        ASSERT_TRUE(m_store.GetFeedSettings(m_tree.Record(channel).xmlUrl, settings));
         EXPECT_EQ(settings.storageNum, 300);
         EXPECT_EQ(settings.rssRank, 0);
     }
@@ -277,7 +277,7 @@ TEST_F(ChannelTreeTest, ADeleteTheStoreRefusesChangesNothing) {
     EXPECT_TRUE(m_tree.IsValid(news));
     EXPECT_EQ(Reload()->FindByPath("新闻/甲报"), first);
     FeedSettings settings;
-    ASSERT_EQ(m_store.GetFeedSettings("http://a.example/rss", settings), 1);
+    ASSERT_TRUE(m_store.GetFeedSettings("http://a.example/rss", settings));
     EXPECT_EQ(settings.feedId, feedId) << "the row stays";
     int unread = 0;
     ASSERT_EQ(m_store.GetUnreadCount(feedId, unread), 1);
@@ -312,7 +312,7 @@ TEST_F(ChannelTreeTest, PropertiesTheStoreRefusesLeaveFileRowAndRecordAsTheyWere
     EXPECT_EQ(after.htmlUrl, before.htmlUrl);
     EXPECT_EQ(after.rssRank, before.rssRank);
     FeedSettings settings;
-    ASSERT_EQ(m_store.GetFeedSettings(before.xmlUrl, settings), 1);
+    ASSERT_TRUE(m_store.GetFeedSettings(before.xmlUrl, settings));
     EXPECT_EQ(settings.feedId, feedId);
     EXPECT_EQ(settings.rssRank, before.rssRank);
 }

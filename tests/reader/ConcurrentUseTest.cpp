@@ -77,7 +77,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
                 if (store.GetItemPage(feedId, ItemFilter::kUnread, false, items, total, 50, 0) != 1)
                     ++userFailures;
                 for (const FeedItem& item : items) {
-                    if (store.SetItemRead(StoredItem(item.id), 1) != 1)
+                    if (!store.SetItemRead(StoredItem(item.id), 1))
                         ++userFailures;
                     std::lock_guard lock(markedLock);
                     marked.insert(item.id);

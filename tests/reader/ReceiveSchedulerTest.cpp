@@ -723,7 +723,7 @@ TEST_F(ReceiveSchedulerTest, APermanentMoveIsTakenOverAfterThreeReceivesThatAgre
               std::string::npos);
     // The store row moved with it: the items stay the channel's.
     FeedSettings settings;
-    ASSERT_EQ(m_store.GetFeedSettings(server.Url("/new"), settings), 1);
+    ASSERT_TRUE(m_store.GetFeedSettings(server.Url("/new"), settings));
     EXPECT_EQ(settings.feedId, m_tree.Record(old).feedId);
     int unread = 0;
     ASSERT_EQ(m_store.GetUnreadCount(settings.feedId, unread), 1);

@@ -83,7 +83,7 @@ protected:
         EmptyFeedDatabaseTest::SetUp();
         for (int i = 1; i <= 4; ++i) {
             int id = 0;
-            ASSERT_EQ(m_store.AddFeed("http://channel/" + std::to_string(i), id), 1);
+            ASSERT_TRUE(m_store.AddFeed("http://channel/" + std::to_string(i), id));
             ASSERT_EQ(id, i);
         }
     }
@@ -108,7 +108,7 @@ TEST_F(FeedDatabaseTest, NewItemsArriveNewAndUnreadInTheDownloadsOrderAboveOlder
 
 TEST_F(FeedDatabaseTest, AKnownLinkIsNeverUpdatedAndKeepsItsReadState) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("a", "old title")}, StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
+    ASSERT_TRUE(m_store.SetFeedRead(1, 1));
     ASSERT_EQ(
         m_store.SaveReceivedItems(1, {Item("a", "new title"), Item("b")}, StorageRule::kKeepAll, 0),
         1);
@@ -131,7 +131,7 @@ TEST_F(FeedDatabaseTest, StorageRules) {
     ASSERT_EQ(
         m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), StorageRule::kSyncWithSource, 0),
         1);
-    ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
+    ASSERT_TRUE(m_store.SetFeedRead(1, 1));
     ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"d", "b"}), StorageRule::kSyncWithSource, 0),
               1);
@@ -161,7 +161,7 @@ TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), StorageRule::kKeepAll, 0), 1);
     std::vector<FeedItem> search = Download({"s1", "s2"});
     ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
-    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[0].id), 1), 1);
+    ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[0].id), 1));
     ASSERT_EQ(
         m_store.Exec("CREATE TRIGGER refuse BEFORE INSERT ON rss_data "
                      "WHEN NEW.item_link = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;"),
@@ -215,7 +215,7 @@ TEST_F(FeedDatabaseTest, AChannelRemovedWhileItIsReceivedGetsNothing) {
 TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "old"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c", "old"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1).front().id), 1), 1); // "c" read, no longer new
+    ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1).front().id), 1)); // "c" read, no longer new
 
     // Channel 1 in three parts, channel 2 whole: the same rows, the same order.
     CFeedMerge merge(m_store);
@@ -289,28 +289,27 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
     const std::string address = "http://example.com/it's/feed.xml";
     FeedSettings settings;
     settings.storageNum = 123;
-    ASSERT_EQ(m_store.GetFeedSettings(address, settings), 1) << m_store.GetLastError();
+    ASSERT_TRUE(m_store.GetFeedSettings(address, settings)) << m_store.GetLastError();
     const int id = settings.feedId;
     EXPECT_GT(id, 0);
     EXPECT_EQ(settings.storageNum, 123);
 
     FeedSettings again;
     again.autoUpdate = 9;
-    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    ASSERT_TRUE(m_store.GetFeedSettings(address, again));
     EXPECT_EQ(again.feedId, id);
     // A new channel follows the global storage settings and is received with all channels.
     EXPECT_EQ(again.storageType, StorageRule::kDefault);
     EXPECT_EQ(again.autoUpdate, 1);
 
-    ASSERT_EQ(m_store.UpdateFeed({.feedId = id,
-                                  .url = address,
-                                  .rssRank = 5,
-                                  .storageType = StorageRule::kKeepNewest,
-                                  .storageNum = 300,
-                                  .autoUpdate = 0,
-                                  .newItemShowTip = 1}),
-              1);
-    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    ASSERT_TRUE(m_store.UpdateFeed({.feedId = id,
+                                    .url = address,
+                                    .rssRank = 5,
+                                    .storageType = StorageRule::kKeepNewest,
+                                    .storageNum = 300,
+                                    .autoUpdate = 0,
+                                    .newItemShowTip = 1}));
+    ASSERT_TRUE(m_store.GetFeedSettings(address, again));
     EXPECT_EQ(again.rssRank, 5);
     EXPECT_EQ(again.storageType, StorageRule::kKeepNewest);
     EXPECT_EQ(again.storageNum, 300);
@@ -318,18 +317,18 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
     EXPECT_EQ(again.newItemShowTip, 1);
 
     int otherId = 0;
-    ASSERT_EQ(m_store.AddFeed("http://other/", otherId), 1);
+    ASSERT_TRUE(m_store.AddFeed("http://other/", otherId));
     // Only the group's values are written; the rest of the record is not looked at.
     const FeedSettings nines{.rssRank = 9,
                              .storageType = StorageRule::kSyncWithSource,
                              .storageNum = 50,
                              .autoUpdate = 9,
                              .newItemShowTip = 9};
-    ASSERT_EQ(m_store.UpdateFeedsSettings({id, otherId}, FeedSettingsGroup::kStorage, nines), 1);
-    ASSERT_EQ(m_store.UpdateFeedsSettings({otherId}, FeedSettingsGroup::kRank, {.rssRank = 0}), 1);
-    ASSERT_EQ(m_store.UpdateFeedsSettings({}, FeedSettingsGroup::kAll, nines), 1);
-    EXPECT_EQ(m_store.UpdateFeedsSettings({id}, static_cast<FeedSettingsGroup>(5), nines), 0);
-    ASSERT_EQ(m_store.GetFeedSettings(address, again), 1);
+    ASSERT_TRUE(m_store.UpdateFeedsSettings({id, otherId}, FeedSettingsGroup::kStorage, nines));
+    ASSERT_TRUE(m_store.UpdateFeedsSettings({otherId}, FeedSettingsGroup::kRank, {.rssRank = 0}));
+    ASSERT_TRUE(m_store.UpdateFeedsSettings({}, FeedSettingsGroup::kAll, nines));
+    EXPECT_FALSE(m_store.UpdateFeedsSettings({id}, static_cast<FeedSettingsGroup>(5), nines));
+    ASSERT_TRUE(m_store.GetFeedSettings(address, again));
     EXPECT_EQ(again.rssRank, 5);
     EXPECT_EQ(again.storageType, StorageRule::kSyncWithSource);
     EXPECT_EQ(again.storageNum, 50);
@@ -345,9 +344,9 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
 TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
     ASSERT_EQ(
         m_store.SaveReceivedItems(1, Download({"a", "b", "c", "d"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[1].id), 1), 1); // b
+    ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[1].id), 1)); // b
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"e"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[0].id), 0), 1); // e: unread but no longer new
+    ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[0].id), 0)); // e: unread but no longer new
     EXPECT_EQ(LinksOf(1, ItemFilter::kRead), Strings{"b"});
     EXPECT_EQ(LinksOf(1, ItemFilter::kUnread), (Strings{"e", "a", "c", "d"}));
     EXPECT_EQ(LinksOf(1, ItemFilter::kNew), (Strings{"a", "c", "d"}));
@@ -377,17 +376,17 @@ TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
 
 TEST_F(FeedDatabaseTest, MarkingAChannelChangesOnlyItemsInTheOppositeState) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetFeedRead(1, 1), 1);
+    ASSERT_TRUE(m_store.SetFeedRead(1, 1));
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"x"}), StorageRule::kKeepAll, 0), 1);
     // c stays new; a and b turn unread and lose nothing else.
-    ASSERT_EQ(m_store.SetFeedRead(1, 0), 1);
+    ASSERT_TRUE(m_store.SetFeedRead(1, 0));
     EXPECT_EQ(LinksOf(1, ItemFilter::kUnread), (Strings{"c", "a", "b"}));
     EXPECT_EQ(LinksOf(1, ItemFilter::kNew), Strings{"c"});
-    ASSERT_EQ(m_store.SetFeedsRead({1, 2}, 1), 1);
+    ASSERT_TRUE(m_store.SetFeedsRead({1, 2}, 1));
     EXPECT_EQ(LinksOf(1, ItemFilter::kNew), Strings{});
     EXPECT_EQ(LinksOf(2, ItemFilter::kRead), Strings{"x"});
-    ASSERT_EQ(m_store.SetFeedsRead({}, 0), 1);
+    ASSERT_TRUE(m_store.SetFeedsRead({}, 0));
     EXPECT_EQ(LinksOf(2, ItemFilter::kRead), Strings{"x"});
 }
 
@@ -395,7 +394,7 @@ TEST_F(FeedDatabaseTest, ListsOverSeveralChannels) {
     ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"b"}), StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetFeedRead(2, 1), 1);
+    ASSERT_TRUE(m_store.SetFeedRead(2, 1));
     std::vector<FeedItem> items;
     ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, ItemFilter::kAll, items), 1);
     EXPECT_EQ(Links(items), (Strings{"title of b", "title of a"}));
@@ -460,14 +459,14 @@ TEST_F(FeedDatabaseTest, CleaningComparesDatesWithTheLocalClock) {
     items[2].pubDate = hoursAgo(50);
     ASSERT_EQ(m_store.SaveReceivedItems(1, items, StorageRule::kKeepAll, 0), 1);
     ASSERT_EQ(m_store.SaveReceivedItems(2, items, StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetItemRead(StoredItem(Page(1)[2].id), 1), 1); // 50h read
+    ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[2].id), 1)); // 50h read
 
     ASSERT_EQ(m_store.CleanItems({1}, 1, false), 1);
     EXPECT_EQ(LinksOf(1), (Strings{"20h", "28h"}));
     ASSERT_EQ(m_store.CleanItems({1, 2}, 1, true), 1);
     EXPECT_EQ(LinksOf(1), Strings{"20h"});
     EXPECT_EQ(LinksOf(2), Strings{"20h"});
-    ASSERT_EQ(m_store.SetFeedRead(2, 1), 1);
+    ASSERT_TRUE(m_store.SetFeedRead(2, 1));
     ASSERT_EQ(m_store.CleanItems({1, 2}, 0, false), 1);
     EXPECT_EQ(LinksOf(1), Strings{"20h"});
     EXPECT_EQ(LinksOf(2), Strings{});
@@ -635,14 +634,14 @@ TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothi
     EXPECT_EQ(item.title, "旧的一条");
     EXPECT_TRUE(item.enclosures.empty());
     // The mark is set and copied with the item.
-    ASSERT_EQ(store.SetItemImportant(StoredItem(7), 1), 1);
+    ASSERT_TRUE(store.SetItemImportant(StoredItem(7), 1));
     ASSERT_EQ(store.CopyItemToFavorites(StoredItem(7), 3), 1);
     std::vector<FeedItem> kept;
     ASSERT_EQ(store.GetFavoriteItems(3, true, kept), 1);
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_EQ(kept[0].isImportant, 1);
     EXPECT_EQ(kept[1].isImportant, 0);
-    EXPECT_EQ(store.SetItemImportant(StoredItem(99), 1), 0);
+    EXPECT_EQ(store.SetItemImportant(StoredItem(99), 1).reason, "没有对应id的rss item");
 
     FeedItem fresh = Item("http://old.example/3");
     fresh.enclosures = {{"http://old.example/3.mp3", "audio/mpeg", 5}};
@@ -689,7 +688,7 @@ TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates
         CFeedDatabase store(path);
         ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
         FeedSettings settings;
-        ASSERT_EQ(store.GetFeedSettings(address, settings), 1);
+        ASSERT_TRUE(store.GetFeedSettings(address, settings));
         EXPECT_EQ(settings.feedId, 4);
         EXPECT_EQ(settings.storageNum, 100);
 

@@ -55,7 +55,7 @@ protected:
         ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
         for (int i = 1; i <= 3; ++i) {
             int id = 0;
-            ASSERT_EQ(m_store.AddFeed("http://channel/" + std::to_string(i), id), 1);
+            ASSERT_TRUE(m_store.AddFeed("http://channel/" + std::to_string(i), id));
         }
         Receive(1, {Item("1", "Rock'n'Roll news", "新闻联播 tonight"),
                     Item("2", "100% sure", "a\\b and x_y"), Item("3", "Ärger im Amt", "ärger"),
@@ -155,7 +155,7 @@ TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
     std::vector<FeedItem> found;
     ASSERT_EQ(m_store.SearchItems("新闻联", found, {}, true, true), 1);
     EXPECT_EQ(found.size(), 1u);
-    ASSERT_EQ(m_store.SetFeedRead(2, 1), 1);
+    ASSERT_TRUE(m_store.SetFeedRead(2, 1));
     ASSERT_EQ(m_store.CleanItems({2}, 0, false), 1);
     ExpectSameAsScan(m_store);
     ASSERT_EQ(m_store.SearchItems("zzz", found, {}, true, false), 1);
@@ -395,7 +395,7 @@ TEST(FeedSearchIndexCorpusTest, FindsWhatTheScanFindsForGeneratedKeywords) {
     ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
     for (int feed = 1; feed <= 3; ++feed) {
         int id = 0;
-        ASSERT_EQ(store.AddFeed("http://channel/" + std::to_string(feed), id), 1);
+        ASSERT_TRUE(store.AddFeed("http://channel/" + std::to_string(feed), id));
         std::vector<FeedItem> items;
         for (int i = 0; i < 100; ++i)
             items.push_back(Item(std::to_string(feed * 1000 + i), sentence(4),
@@ -488,7 +488,7 @@ TEST(FeedSearchIndexOpenTest, AFoldKilledHalfWayLeavesTheStoreWholeAndItsRowsFou
         CFeedDatabase store(path);
         ASSERT_EQ(store.OpenStore(), 1);
         int id = 0;
-        ASSERT_EQ(store.AddFeed("http://a", id), 1);
+        ASSERT_TRUE(store.AddFeed("http://a", id));
         std::vector<FeedItem> items;
         for (int i = 0; i < 20000; ++i)
             items.push_back(Item(std::to_string(i), "手机新闻 " + std::to_string(i),

@@ -464,7 +464,7 @@ TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
     CFeedDatabase feeds(GetAppFilePath("Storage\\rss.db"));
     ASSERT_EQ(feeds.OpenStore(), 1) << feeds.GetLastError();
     int feedId = 0;
-    ASSERT_EQ(feeds.AddFeed("http://example.com/feed.xml", feedId), 1);
+    ASSERT_TRUE(feeds.AddFeed("http://example.com/feed.xml", feedId));
     FeedItem item;
     item.title = "被杀之前写的";
     item.link = "http://example.com/1";

@@ -467,7 +467,7 @@ TEST_F(ReaderWindowsTest, TheChannelSheetChecksAndWrites) {
     EXPECT_EQ(record.storageType, StorageRule::kKeepNewest);
     EXPECT_EQ(record.storageNum, 300);
     FeedSettings stored;
-    ASSERT_EQ(m_store.GetFeedSettings(Url("/news.xml"), stored), 1);
+    ASSERT_TRUE(m_store.GetFeedSettings(Url("/news.xml"), stored));
     EXPECT_EQ(stored.rssRank, 5);
     EXPECT_EQ(stored.storageNum, 300);
 }

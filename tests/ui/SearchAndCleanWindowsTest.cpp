@@ -341,7 +341,7 @@ TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksCountsAsksThenCleansAnd
     int marked = 0;
     for (const FeedItem& item : unread)
         if (item.feedId == m_reader->Tree().Record(m_news).feedId && marked < 2)
-            marked += m_store.SetItemRead(StoredItem(item.id), 1);
+            marked += m_store.SetItemRead(StoredItem(item.id), 1) ? 1 : 0;
     ASSERT_EQ(marked, 2);
     const QString readQuestion = QStringLiteral("将删除 2 篇文章。\n删除后不可恢复, 确定要清理吗?");
     m_boxes.Answer(false);

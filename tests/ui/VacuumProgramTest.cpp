@@ -32,7 +32,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
             items[i].description = std::string(2000, 'x');
         }
         int feedId = 0;
-        ASSERT_EQ(store.AddFeed("http://x/feed", feedId), 1);
+        ASSERT_TRUE(store.AddFeed("http://x/feed", feedId));
         ASSERT_EQ(store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0), 1);
         // An older program removed the channel's row and left its items behind.
         ASSERT_EQ(store.Exec("DELETE FROM feed_data;"), 1);

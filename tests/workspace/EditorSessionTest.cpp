@@ -51,7 +51,7 @@ protected:
         CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
         EXPECT_EQ(store.OpenStore(), 1) << store.GetLastError();
         int feedId = 0;
-        EXPECT_EQ(store.AddFeed("http://example.com/feed.xml", feedId), 1);
+        EXPECT_TRUE(store.AddFeed("http://example.com/feed.xml", feedId));
         EXPECT_EQ(store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0), 1);
         std::vector<FeedItem> items;
         int total = 0;
