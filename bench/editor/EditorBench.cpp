@@ -13,6 +13,7 @@
 // Run it on the offscreen platform (QT_QPA_PLATFORM=offscreen) or on a display.
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
 #include "ui/editor/EditorWindow.h"
@@ -158,7 +159,7 @@ int main(int argc, char** argv) {
                           .password = "p",
                           .blogurl = "http://127.0.0.1:9/",
                           .encodetype = "UTF-8"};
-    if (!CAccountStore::AddAccount(account))
+    if (!CAppContext::Process().Accounts().AddAccount(account))
         return 1;
 
     int id = 0;

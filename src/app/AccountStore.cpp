@@ -23,12 +23,8 @@ constexpr std::array<unsigned char, 4> kScrambleKey = {0x51, 0x4D, 0x6B, 0x21};
 constexpr const char* kNameExists = "已经有这个账户名了!";
 constexpr const char* kBadNameText = "账户名称含有不合法的字符!";
 
-std::string FilePath() {
-    return GetAppFilePath(CAccountStore::kFileName);
-}
-
-bool Load(CXmlDocument& doc) {
-    if (!doc.LoadFile(FilePath()) || doc.Root().GetName() != "accounts") {
+bool Load(const std::string& file, CXmlDocument& doc) {
+    if (!doc.LoadFile(file) || doc.Root().GetName() != "accounts") {
         GetReporter().ReportError(kErrAccountFileLoad);
         return false;
     }
@@ -38,8 +34,8 @@ bool Load(CXmlDocument& doc) {
 // Every writer, in this process or another (the editor, the command line), holds the lock beside
 // the file from loading it to replacing it: each change is made to the current file, and none
 // is lost to another writer's older copy. Null, reported, when the lock cannot be had.
-std::unique_ptr<CFileLock> LockForChange() {
-    auto lock = std::make_unique<CFileLock>(FilePath());
+std::unique_ptr<CFileLock> LockForChange(const std::string& file) {
+    auto lock = std::make_unique<CFileLock>(file);
     if (!lock->Locked()) {
         GetReporter().ReportMessage("无法锁定账户文件: " + lock->Error());
         return nullptr;
@@ -47,8 +43,8 @@ std::unique_ptr<CFileLock> LockForChange() {
     return lock;
 }
 
-bool Save(const CXmlDocument& doc, int errorId = kErrAccountValue) {
-    if (!doc.SaveFile(FilePath(), "UTF-8", true)) {
+bool Save(const std::string& file, const CXmlDocument& doc, int errorId = kErrAccountValue) {
+    if (!doc.SaveFile(file, "UTF-8", true)) {
         GetReporter().ReportError(errorId);
         return false;
     }
@@ -142,6 +138,9 @@ bool CheckRecord(const AccountRecord& r) {
 
 } // namespace
 
+CAccountStore::CAccountStore(std::string programDir)
+    : m_file(ProgramFilePath(programDir, kFileName)) {}
+
 std::string CAccountStore::Scramble(const std::string& password) {
     std::string bytes;
     if (!CTextCodec::Convert(password, "UTF-8", "GB18030", bytes))
@@ -179,14 +178,14 @@ std::string CAccountStore::CheckAccountName(const std::string& name) {
     return {};
 }
 
-int CAccountStore::AddAccount(const AccountRecord& record) {
+int CAccountStore::AddAccount(const AccountRecord& record) const {
     if (!CheckRecord(record))
         return 0;
-    const std::unique_ptr<CFileLock> lock = LockForChange();
+    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     if (FindAccount(doc, record.name)) {
         GetReporter().ReportMessage(kNameExists);
@@ -221,12 +220,12 @@ int CAccountStore::AddAccount(const AccountRecord& record) {
     };
     for (const auto& [element, text] : children)
         account.AppendChild(element, text);
-    return Save(doc) ? 1 : 0;
+    return Save(m_file, doc) ? 1 : 0;
 }
 
-int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) {
+int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) const {
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     CXmlNode account = FindAccountOrReport(doc, name);
     if (!account)
@@ -251,14 +250,15 @@ int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) {
     return 1;
 }
 
-int CAccountStore::UpdateAccountConnection(const std::string& name, const AccountRecord& record) {
+int CAccountStore::UpdateAccountConnection(const std::string& name,
+                                           const AccountRecord& record) const {
     if (!CheckRecord(record))
         return 0;
-    const std::unique_ptr<CFileLock> lock = LockForChange();
+    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     CXmlNode account = FindAccountOrReport(doc, name);
     if (!account)
@@ -271,13 +271,13 @@ int CAccountStore::UpdateAccountConnection(const std::string& name, const Accoun
                                {"blogurl", record.blogurl},
                                {"encodetype", record.encodetype}}))
         return 0;
-    return Save(doc) ? 1 : 0;
+    return Save(m_file, doc) ? 1 : 0;
 }
 
-int CAccountStore::ListAccounts(std::vector<AccountRecord>& accounts) {
+int CAccountStore::ListAccounts(std::vector<AccountRecord>& accounts) const {
     accounts.clear();
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     for (CXmlNode account = doc.Root().FirstChild(); account; account = account.NextSibling()) {
         if (account.GetName() != "account")
@@ -301,9 +301,9 @@ int CAccountStore::ListAccounts(std::vector<AccountRecord>& accounts) {
 }
 
 int CAccountStore::GetLoginSettings(const std::string& name, int& verify,
-                                    std::string& loginPassword) {
+                                    std::string& loginPassword) const {
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     CXmlNode account = FindAccountOrReport(doc, name);
     if (!account)
@@ -326,14 +326,14 @@ int CAccountStore::GetLoginSettings(const std::string& name, int& verify,
 }
 
 int CAccountStore::SetLoginSettings(const std::string& name, int verify,
-                                    const std::string& accountPassword) {
+                                    const std::string& accountPassword) const {
     if (!CheckTexts({accountPassword}))
         return 0;
-    const std::unique_ptr<CFileLock> lock = LockForChange();
+    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     CXmlNode account = FindAccountOrReport(doc, name);
     if (!account)
@@ -341,10 +341,10 @@ int CAccountStore::SetLoginSettings(const std::string& name, int verify,
     if (!WriteFields(account, {{"localloginverify", std::to_string(verify)},
                                {"accountpassword", accountPassword}}))
         return 0;
-    return Save(doc) ? 1 : 0;
+    return Save(m_file, doc) ? 1 : 0;
 }
 
-bool CAccountStore::CheckLogin(const std::string& name, const std::string& typed) {
+bool CAccountStore::CheckLogin(const std::string& name, const std::string& typed) const {
     int verify = 0;
     std::string loginPassword;
     if (!GetLoginSettings(name, verify, loginPassword))
@@ -366,34 +366,34 @@ CXmlNode AccountField(const CXmlDocument& doc, const std::string& name, const st
 } // namespace
 
 int CAccountStore::GetAccountField(const std::string& name, const std::string& field,
-                                   std::string& text) {
+                                   std::string& text) const {
     CXmlDocument doc;
     CXmlNode node;
-    if (!Load(doc) || !(node = AccountField(doc, name, field)))
+    if (!Load(m_file, doc) || !(node = AccountField(doc, name, field)))
         return 0;
     text = field == "password" ? Unscramble(node.GetText()) : node.GetText();
     return 1;
 }
 
 int CAccountStore::SetAccountField(const std::string& name, const std::string& field,
-                                   const std::string& text) {
+                                   const std::string& text) const {
     if (!CheckTexts({text}))
         return 0;
-    const std::unique_ptr<CFileLock> lock = LockForChange();
+    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
     CXmlNode node;
-    if (!Load(doc) || !(node = AccountField(doc, name, field)))
+    if (!Load(m_file, doc) || !(node = AccountField(doc, name, field)))
         return 0;
     node.SetText(field == "password" ? Scramble(text) : text);
-    return Save(doc) ? 1 : 0;
+    return Save(m_file, doc) ? 1 : 0;
 }
 
-int CAccountStore::GetRelations(const std::string& name, std::vector<std::string>& names) {
+int CAccountStore::GetRelations(const std::string& name, std::vector<std::string>& names) const {
     names.clear();
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     CXmlNode relation = AccountField(doc, name, "relation");
     if (!relation)
@@ -405,16 +405,17 @@ int CAccountStore::GetRelations(const std::string& name, std::vector<std::string
     return 1;
 }
 
-int CAccountStore::SetRelations(const std::string& name, const std::vector<std::string>& names) {
+int CAccountStore::SetRelations(const std::string& name,
+                                const std::vector<std::string>& names) const {
     for (const std::string& other : names) {
         if (!CheckTexts({other}))
             return 0;
     }
-    const std::unique_ptr<CFileLock> lock = LockForChange();
+    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     CXmlNode account = FindAccountOrReport(doc, name);
     if (!account)
@@ -424,15 +425,15 @@ int CAccountStore::SetRelations(const std::string& name, const std::vector<std::
     for (const std::string& other : names)
         relation.AppendChild("accountname", other);
     old.Remove();
-    return Save(doc) ? 1 : 0;
+    return Save(m_file, doc) ? 1 : 0;
 }
 
-int CAccountStore::SetExpanded(const std::vector<int>& flags) {
-    const std::unique_ptr<CFileLock> lock = LockForChange();
+int CAccountStore::SetExpanded(const std::vector<int>& flags) const {
+    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     for (size_t i = 0; i < flags.size(); ++i) {
         CXmlNode account = AccountAt(doc, i);
@@ -443,15 +444,15 @@ int CAccountStore::SetExpanded(const std::vector<int>& flags) {
         }
         expanded.SetText(std::to_string(flags[i]));
     }
-    return Save(doc) ? 1 : 0;
+    return Save(m_file, doc) ? 1 : 0;
 }
 
-int CAccountStore::DeleteAccount(const std::string& name) {
-    const std::unique_ptr<CFileLock> lock = LockForChange();
+int CAccountStore::DeleteAccount(const std::string& name) const {
+    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(doc))
+    if (!Load(m_file, doc))
         return 0;
     CXmlNode account = FindAccount(doc, name);
     if (!account) {
@@ -470,5 +471,5 @@ int CAccountStore::DeleteAccount(const std::string& name) {
             item = next;
         }
     }
-    return Save(doc, kErrAccountDelete) ? 1 : 0;
+    return Save(m_file, doc, kErrAccountDelete) ? 1 : 0;
 }

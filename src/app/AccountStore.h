@@ -24,49 +24,50 @@ struct AccountRecord {
     std::vector<std::string> relation; // accounts this one publishes together with
 };
 
-// The account file config/userConfig.xml. Nothing is cached: every operation loads the file,
-// works on it and, when it changed something, replaces it atomically (readable by its owner
-// only). A change holds the lock file config/userConfig.xml.lock from the load to the
-// replace, so changes made at once by several processes (the main window, the editor, the
-// command line) all stay. Operations return 1, or report the failure and return 0: 6000 when the
-// file cannot be loaded, 6001 when an account or one of its values is missing or the file cannot be
-// written, 6006 when an account cannot be deleted.
+// The account file config/userConfig.xml of one program directory. Nothing is cached: every
+// operation loads the file, works on it and, when it changed something, replaces it atomically
+// (readable by its owner only). A change holds the lock file config/userConfig.xml.lock from the
+// load to the replace, so changes made at once by several processes (the main window, the editor,
+// the command line) all stay. Operations return 1, or report the failure and return 0: 6000 when
+// the file cannot be loaded, 6001 when an account or one of its values is missing or the file
+// cannot be written, 6006 when an account cannot be deleted.
 class CAccountStore {
 public:
+    explicit CAccountStore(std::string programDir);
+
     // Appends a new account with the initial texts of a new entry; an existing name is refused
     // with "已经有这个账户名了!" and nothing is written.
-    static int AddAccount(const AccountRecord& account);
+    int AddAccount(const AccountRecord& account) const;
     // Reads the connection values and the description (name, xmlrpcurl, port, blogapitype,
     // username, password, blogurl, encodetype, getrecentpostsnum, description).
-    static int GetAccount(const std::string& name, AccountRecord& account);
+    int GetAccount(const std::string& name, AccountRecord& account) const;
     // Writes xmlrpcurl, port, blogapitype, username, password, blogurl and encodetype.
-    static int UpdateAccountConnection(const std::string& name, const AccountRecord& account);
+    int UpdateAccountConnection(const std::string& name, const AccountRecord& account) const;
     // Every account in file order with name, description, blogapitype, localloginverify,
     // accountpassword, blogurl and expanded.
-    static int ListAccounts(std::vector<AccountRecord>& accounts);
+    int ListAccounts(std::vector<AccountRecord>& accounts) const;
 
     // The local login check: mode 1 asks for the service password, mode 2 for accountpassword.
-    static int GetLoginSettings(const std::string& name, int& verify, std::string& loginPassword);
-    static int SetLoginSettings(const std::string& name, int verify,
-                                const std::string& accountPassword);
+    int GetLoginSettings(const std::string& name, int& verify, std::string& loginPassword) const;
+    int SetLoginSettings(const std::string& name, int verify,
+                         const std::string& accountPassword) const;
     // True when the account has no login check or the typed text equals its login password
     // exactly (letter case counts).
-    static bool CheckLogin(const std::string& name, const std::string& typed);
+    bool CheckLogin(const std::string& name, const std::string& typed) const;
 
     // Any child element of the account by its name; "password" is unscrambled / scrambled.
-    static int GetAccountField(const std::string& name, const std::string& field,
-                               std::string& text);
-    static int SetAccountField(const std::string& name, const std::string& field,
-                               const std::string& text);
+    int GetAccountField(const std::string& name, const std::string& field, std::string& text) const;
+    int SetAccountField(const std::string& name, const std::string& field,
+                        const std::string& text) const;
 
-    static int GetRelations(const std::string& name, std::vector<std::string>& names);
-    static int SetRelations(const std::string& name, const std::vector<std::string>& names);
+    int GetRelations(const std::string& name, std::vector<std::string>& names) const;
+    int SetRelations(const std::string& name, const std::vector<std::string>& names) const;
 
     // The expanded flags of the accounts in file order, in one load and one save.
-    static int SetExpanded(const std::vector<int>& flags);
+    int SetExpanded(const std::vector<int>& flags) const;
 
     // Removes the account and every mention of it in other accounts' relations.
-    static int DeleteAccount(const std::string& name);
+    int DeleteAccount(const std::string& name) const;
 
     // The password as stored: each byte of its GBK text plus a key byte, written as two
     // capital letters. Unscramble ignores an odd last letter.
@@ -79,4 +80,7 @@ public:
 
     // The file below the program directory.
     static constexpr const char* kFileName = "config\\userConfig.xml";
+
+private:
+    std::string m_file;
 };

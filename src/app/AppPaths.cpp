@@ -57,7 +57,7 @@ void SetModuleDir(const std::string& dir) {
     g_moduleDir = TrimTrailingSlash(dir);
 }
 
-std::string GetAppFilePath(const std::string& relativePath) {
+std::string ProgramFilePath(const std::string& programDir, const std::string& relativePath) {
     static constexpr std::array<const char*, 5> kFolders = {"Storage", "Plugin", "Data", "Temp",
                                                             "config"};
     std::string rel = relativePath;
@@ -75,7 +75,11 @@ std::string GetAppFilePath(const std::string& relativePath) {
             break;
         }
     }
-    return GetModuleDir() + "/" + rel;
+    return programDir + "/" + rel;
+}
+
+std::string GetAppFilePath(const std::string& relativePath) {
+    return ProgramFilePath(GetModuleDir(), relativePath);
 }
 
 int WriteTextFile(const std::string& text, const std::string& relativePath) {

@@ -18,9 +18,13 @@ void SetModuleDir(const std::string& dir);
 // The folder of the running executable.
 std::string GetExecutableDir();
 
-// The full path of a file below the program directory. The relative path may use "\" or "/";
-// the top folder names that older files spell in two letter cases (Storage/storage,
+// The full path of a file below the program directory programDir. The relative path may use "\"
+// or "/"; the top folder names that older files spell in two letter cases (Storage/storage,
 // Plugin/plugin, Data/data, Temp/temp, config/Config) are folded to one spelling.
+std::string ProgramFilePath(const std::string& programDir, const std::string& relativePath);
+
+// ProgramFilePath below this process's program directory. For the programs' start-up and the
+// files of app/ itself; everything else asks the CAppContext it was given.
 std::string GetAppFilePath(const std::string& relativePath);
 
 // Creates or truncates GetAppFilePath(relativePath) and writes the text (replaced atomically).

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -46,8 +47,8 @@ std::string Num(int value) {
     return std::to_string(value);
 }
 
-bool LoadSettings(CXmlDocument& doc) {
-    if (!doc.LoadFile(GetAppFilePath(kSettingsFile))) {
+bool LoadSettings(const std::string& file, CXmlDocument& doc) {
+    if (!doc.LoadFile(file)) {
         GetReporter().ReportError(kErrSettingsLoad);
         return false;
     }
@@ -73,6 +74,9 @@ CXmlNode SelectKey(const CXmlDocument& doc, const std::string& key) {
 
 } // namespace
 
+CAppSettings::CAppSettings(std::string programDir)
+    : m_programDir(std::move(programDir)), m_file(ProgramFilePath(m_programDir, kSettingsFile)) {}
+
 int CAppSettings::ToInt(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
@@ -93,10 +97,10 @@ int CAppSettings::ToInt(const std::string& text) {
 }
 
 int CAppSettings::ReadValues(const std::vector<std::string>& keys,
-                             std::vector<std::string>& values) {
+                             std::vector<std::string>& values) const {
     values.clear();
     CXmlDocument doc;
-    if (!LoadSettings(doc))
+    if (!LoadSettings(m_file, doc))
         return 0;
     for (const std::string& key : keys) {
         CXmlNode node = SelectKey(doc, key);
@@ -110,9 +114,9 @@ int CAppSettings::ReadValues(const std::vector<std::string>& keys,
 }
 
 int CAppSettings::WriteValues(const std::vector<std::string>& keys,
-                              const std::vector<std::string>& values) {
+                              const std::vector<std::string>& values) const {
     CXmlDocument doc;
-    if (!LoadSettings(doc))
+    if (!LoadSettings(m_file, doc))
         return 0;
     // Every value is checked before anything is written: a value of the wrong type or out of
     // range, or one that the file could not hold, leaves the file as it is.
@@ -131,7 +135,7 @@ int CAppSettings::WriteValues(const std::vector<std::string>& keys,
         }
         node.SetText(values[i]);
     }
-    if (!doc.SaveFile(GetAppFilePath(kSettingsFile))) {
+    if (!doc.SaveFile(m_file)) {
         GetReporter().ReportError(kErrSettingsValue);
         return 0;
     }
@@ -146,14 +150,14 @@ bool CAppSettings::GroupKeys(const std::string& group, std::vector<std::string>&
     return true;
 }
 
-int CAppSettings::ReadGroup(const std::string& group, std::vector<std::string>& values) {
+int CAppSettings::ReadGroup(const std::string& group, std::vector<std::string>& values) const {
     std::vector<std::string> keys;
     if (!GroupKeys(group, keys))
         return 0;
     return ReadValues(keys, values);
 }
 
-int CAppSettings::ReadAppValue(const std::string& key, std::string& value) {
+int CAppSettings::ReadAppValue(const std::string& key, std::string& value) const {
     std::vector<std::string> values;
     if (!ReadValues({key}, values))
         return 0;
@@ -161,7 +165,7 @@ int CAppSettings::ReadAppValue(const std::string& key, std::string& value) {
     return 1;
 }
 
-int CAppSettings::WriteAppValue(const std::string& key, const std::string& value) {
+int CAppSettings::WriteAppValue(const std::string& key, const std::string& value) const {
     return WriteValues({key}, {value});
 }
 
@@ -169,9 +173,9 @@ namespace {
 
 // Reads a group and hands each value to its output in order; outputs before a missing key
 // keep the values they received.
-template <typename Assign> int ReadInto(const char* group, Assign assign) {
+template <typename Assign> int ReadInto(const std::string& file, const char* group, Assign assign) {
     CXmlDocument doc;
-    if (!LoadSettings(doc))
+    if (!LoadSettings(file, doc))
         return 0;
     const auto& keys = Keys(group);
     for (size_t i = 0; i < keys.size(); ++i) {
@@ -191,8 +195,8 @@ int AsInt(const std::string& text) {
 
 } // namespace
 
-int CAppSettings::ReadProxySettings(ProxySettings& s) {
-    return ReadInto("proxy", [&](size_t i, const std::string& v) {
+int CAppSettings::ReadProxySettings(ProxySettings& s) const {
+    return ReadInto(m_file, "proxy", [&](size_t i, const std::string& v) {
         switch (i) {
         case 0:
             s.use = AsInt(v);
@@ -216,13 +220,13 @@ int CAppSettings::ReadProxySettings(ProxySettings& s) {
     });
 }
 
-int CAppSettings::WriteProxySettings(const ProxySettings& s) {
+int CAppSettings::WriteProxySettings(const ProxySettings& s) const {
     return WriteValues(Keys("proxy"), {Num(s.use), Num(s.localProxyUse), s.server, s.port,
                                        s.userName, s.password});
 }
 
-int CAppSettings::ReadDebugSettings(DebugSettings& s) {
-    return ReadInto("debug", [&](size_t i, const std::string& v) {
+int CAppSettings::ReadDebugSettings(DebugSettings& s) const {
+    return ReadInto(m_file, "debug", [&](size_t i, const std::string& v) {
         if (i == 0)
             s.use = AsInt(v);
         else
@@ -230,21 +234,22 @@ int CAppSettings::ReadDebugSettings(DebugSettings& s) {
     });
 }
 
-int CAppSettings::WriteDebugSettings(const DebugSettings& s) {
+int CAppSettings::WriteDebugSettings(const DebugSettings& s) const {
     return WriteValues(Keys("debug"), {Num(s.use), s.out});
 }
 
-int CAppSettings::ReadWindowPlacement(WindowPlacement& p) {
+int CAppSettings::ReadWindowPlacement(WindowPlacement& p) const {
     int* fields[] = {&p.left, &p.top, &p.right, &p.bottom, &p.leftFrameWidth, &p.topFrameHeight};
-    return ReadInto("wndpos", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
+    return ReadInto(m_file, "wndpos",
+                    [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
 }
 
-int CAppSettings::WriteWindowPlacement(const WindowPlacement& p) {
+int CAppSettings::WriteWindowPlacement(const WindowPlacement& p) const {
     return WriteValues(Keys("wndpos"), {Num(p.left), Num(p.top), Num(p.right), Num(p.bottom),
                                         Num(p.leftFrameWidth), Num(p.topFrameHeight)});
 }
 
-int CAppSettings::ReadReceiveSettings(ReceiveSettings& s) {
+int CAppSettings::ReadReceiveSettings(ReceiveSettings& s) const {
     int mode = 0;
     int* fields[] = {&s.startupAutoReceive,
                      &s.autoReceive,
@@ -255,12 +260,12 @@ int CAppSettings::ReadReceiveSettings(ReceiveSettings& s) {
                      &s.whenExitRememberUnreadNum,
                      &s.paginationNum};
     const int read =
-        ReadInto("receive", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
+        ReadInto(m_file, "receive", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
     s.autoReceiveType = mode == 0 ? ReceiveMode::kByWeight : ReceiveMode::kEvery;
     return read;
 }
 
-int CAppSettings::WriteReceiveSettings(const ReceiveSettings& s) {
+int CAppSettings::WriteReceiveSettings(const ReceiveSettings& s) const {
     return WriteValues(Keys("receive"),
                        {Num(s.startupAutoReceive), Num(s.autoReceive),
                         Num(static_cast<int>(s.autoReceiveType)), Num(s.autoReceiveTime),
@@ -268,33 +273,36 @@ int CAppSettings::WriteReceiveSettings(const ReceiveSettings& s) {
                         Num(s.whenExitRememberUnreadNum), Num(s.paginationNum)});
 }
 
-int CAppSettings::ReadStorageSettings(StorageSettings& s) {
+int CAppSettings::ReadStorageSettings(StorageSettings& s) const {
     int* fields[] = {&s.storageType, &s.storageNum};
-    return ReadInto("storage", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
+    return ReadInto(m_file, "storage",
+                    [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
 }
 
-int CAppSettings::WriteStorageSettings(const StorageSettings& s) {
+int CAppSettings::WriteStorageSettings(const StorageSettings& s) const {
     return WriteValues(Keys("storage"), {Num(s.storageType), Num(s.storageNum)});
 }
 
-int CAppSettings::ReadAppearanceSettings(AppearanceSettings& s) {
+int CAppSettings::ReadAppearanceSettings(AppearanceSettings& s) const {
     int* fields[] = {&s.titleUnreadColor, &s.titleReadColor, &s.dateAndAuthorColor,
                      &s.useBigTitleFont, &s.useBoldTitleFont};
-    return ReadInto("appearance", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
+    return ReadInto(m_file, "appearance",
+                    [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
 }
 
-int CAppSettings::WriteAppearanceSettings(const AppearanceSettings& s) {
+int CAppSettings::WriteAppearanceSettings(const AppearanceSettings& s) const {
     return WriteValues(Keys("appearance"),
                        {Num(s.titleUnreadColor), Num(s.titleReadColor), Num(s.dateAndAuthorColor),
                         Num(s.useBigTitleFont), Num(s.useBoldTitleFont)});
 }
 
-int CAppSettings::ReadStartupOptions(StartupOptions& o) {
+int CAppSettings::ReadStartupOptions(StartupOptions& o) const {
     int* fields[] = {&o.enableAutoUpdate, &o.enableMinimizeToNotifyArea};
-    return ReadInto("startup", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
+    return ReadInto(m_file, "startup",
+                    [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
 }
 
-int CAppSettings::WriteStartupOptions(const StartupOptions& o) {
+int CAppSettings::WriteStartupOptions(const StartupOptions& o) const {
     return WriteValues(Keys("startup"),
                        {Num(o.enableAutoUpdate), Num(o.enableMinimizeToNotifyArea)});
 }
@@ -450,26 +458,25 @@ std::string CSettingsChecks::CheckKeyValue(const std::string& key, const std::st
     return {};
 }
 
-std::string CSettingsChecks::CheckValue(const std::string& key, const std::string& value) {
-    if (std::string message = CheckKeyValue(key, value); !message.empty())
+std::string CAppSettings::CheckValue(const std::string& key, const std::string& value) const {
+    if (std::string message = CSettingsChecks::CheckKeyValue(key, value); !message.empty())
         return message;
     if (key == "proxy/port" || key == "proxy/server" || key == "proxy/use") {
         ProxySettings proxy;
-        if (!CAppSettings::ReadProxySettings(proxy))
+        if (!ReadProxySettings(proxy))
             return {}; // the read has reported why; the write will fail the same way
         if (key == "proxy/port")
             proxy.port = value;
         else if (key == "proxy/server")
             proxy.server = value;
         else
-            proxy.use = CAppSettings::ToInt(value);
-        return CheckProxyPage(proxy.use != 0, proxy.server, proxy.port);
+            proxy.use = ToInt(value);
+        return CSettingsChecks::CheckProxyPage(proxy.use != 0, proxy.server, proxy.port);
     }
     return {};
 }
 
-std::string CSettingsChecks::DebugFilePath(const std::string& folder) {
-    // Without a folder of the user's the trace goes to the program's scratch folder, never to
-    // the root of the file system.
-    return (folder.empty() ? GetAppFilePath("Temp") : folder) + "/" + kDebugFileName;
+std::string CAppSettings::DebugFilePath(const std::string& folder) const {
+    return (folder.empty() ? ProgramFilePath(m_programDir, "Temp") : folder) + "/" +
+           CSettingsChecks::kDebugFileName;
 }

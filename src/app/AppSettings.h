@@ -62,44 +62,59 @@ struct StartupOptions {
     int enableMinimizeToNotifyArea = 0;
 };
 
-// The settings file config/appConfig.xml. Nothing is cached: each read loads the file, each
-// write replaces it atomically. Every key ships in the file and the program never creates one.
-// A read or write returns 1, or reports the failure and returns 0: 7000 when the file cannot be
-// loaded, 7001 when a key of the group is missing or the file cannot be written. Outputs filled
-// before a missing key keep their new values.
+// The settings file config/appConfig.xml of one program directory. Nothing is cached: each read
+// loads the file, each write replaces it atomically. Every key ships in the file and the program
+// never creates one. A read or write returns 1, or reports the failure and returns 0: 7000 when
+// the file cannot be loaded, 7001 when a key of the group is missing or the file cannot be
+// written. Outputs filled before a missing key keep their new values.
 class CAppSettings {
 public:
-    static int ReadProxySettings(ProxySettings& settings);
-    static int WriteProxySettings(const ProxySettings& settings);
-    static int ReadDebugSettings(DebugSettings& settings);
-    static int WriteDebugSettings(const DebugSettings& settings);
-    static int ReadWindowPlacement(WindowPlacement& placement);
-    static int WriteWindowPlacement(const WindowPlacement& placement);
-    static int ReadReceiveSettings(ReceiveSettings& settings);
-    static int WriteReceiveSettings(const ReceiveSettings& settings);
-    static int ReadStorageSettings(StorageSettings& settings);
-    static int WriteStorageSettings(const StorageSettings& settings);
-    static int ReadAppearanceSettings(AppearanceSettings& settings);
-    static int WriteAppearanceSettings(const AppearanceSettings& settings);
-    static int ReadStartupOptions(StartupOptions& options);
-    static int WriteStartupOptions(const StartupOptions& options);
+    explicit CAppSettings(std::string programDir);
+
+    int ReadProxySettings(ProxySettings& settings) const;
+    int WriteProxySettings(const ProxySettings& settings) const;
+    int ReadDebugSettings(DebugSettings& settings) const;
+    int WriteDebugSettings(const DebugSettings& settings) const;
+    int ReadWindowPlacement(WindowPlacement& placement) const;
+    int WriteWindowPlacement(const WindowPlacement& placement) const;
+    int ReadReceiveSettings(ReceiveSettings& settings) const;
+    int WriteReceiveSettings(const ReceiveSettings& settings) const;
+    int ReadStorageSettings(StorageSettings& settings) const;
+    int WriteStorageSettings(const StorageSettings& settings) const;
+    int ReadAppearanceSettings(AppearanceSettings& settings) const;
+    int WriteAppearanceSettings(const AppearanceSettings& settings) const;
+    int ReadStartupOptions(StartupOptions& options) const;
+    int WriteStartupOptions(const StartupOptions& options) const;
 
     // One value by its path after "/app/" ("viewframemode", "rss/articlestyle", ...).
-    static int ReadAppValue(const std::string& key, std::string& value);
-    static int WriteAppValue(const std::string& key, const std::string& value);
+    int ReadAppValue(const std::string& key, std::string& value) const;
+    int WriteAppValue(const std::string& key, const std::string& value) const;
 
     // A group by name (proxy, debug, wndpos, receive, storage, appearance, startup): its keys
     // (paths after "/app/") in the group's order, and their texts.
     static bool GroupKeys(const std::string& group, std::vector<std::string>& keys);
-    static int ReadGroup(const std::string& group, std::vector<std::string>& values);
+    int ReadGroup(const std::string& group, std::vector<std::string>& values) const;
 
     // Several values at once; every key must exist.
-    static int ReadValues(const std::vector<std::string>& keys, std::vector<std::string>& values);
-    static int WriteValues(const std::vector<std::string>& keys,
-                           const std::vector<std::string>& values);
+    int ReadValues(const std::vector<std::string>& keys, std::vector<std::string>& values) const;
+    int WriteValues(const std::vector<std::string>& keys,
+                    const std::vector<std::string>& values) const;
+
+    // A value for one key as `quillmark-cli settings set` receives it; reads the other values
+    // that the key's check depends on. Returns the message, or "" when the value is good.
+    std::string CheckValue(const std::string& key, const std::string& value) const;
+
+    // The trace file of the weblog interfaces in the folder the debug settings name; without a
+    // folder of the user's it goes to the program's scratch folder (Temp), never to the root of
+    // the file system.
+    std::string DebugFilePath(const std::string& folder) const;
 
     // A plain decimal conversion: leading blanks, a sign and digits; anything else reads as 0.
     static int ToInt(const std::string& text);
+
+private:
+    std::string m_programDir;
+    std::string m_file;
 };
 
 // The checks that the settings pages make on confirm. Each returns the message to show, or an
@@ -113,17 +128,10 @@ public:
     // The debug page shows folder + "/quill_debug.html"; the folder is what stands before the
     // first occurrence of that file name (either slash).
     static std::string DebugFolderFromText(const std::string& text);
-    // A value for one key as `quillmark-cli settings set` receives it; reads the other values
-    // that the key's check depends on. Returns the message, or "" when the value is good.
-    static std::string CheckValue(const std::string& key, const std::string& value);
     // The value against its key's type and range alone (flags 0 or 1, integers as decimal text
     // within the key's range, texts without control characters or broken UTF-8); every write
     // makes this check. Returns the message, or "" when the value is good.
     static std::string CheckKeyValue(const std::string& key, const std::string& value);
-    // Where the XML-RPC trace goes: the folder + "/quill_debug.html", the program directory's
-    // Temp folder when no folder is set.
-    static std::string DebugFilePath(const std::string& folder);
-
     // The file name of the XML-RPC trace file inside the debug folder.
     static constexpr const char* kDebugFileName = "quill_debug.html";
 };

@@ -1,4 +1,5 @@
 #include "app/ProxySetup.h"
+#include "app/AppContext.h"
 
 HttpProxy CProxySetup::FromSettings(const ProxySettings& settings, ProxyFallback fallback) {
     HttpProxy proxy;
@@ -18,7 +19,7 @@ HttpProxy CProxySetup::FromSettings(const ProxySettings& settings, ProxyFallback
 
 HttpProxy CProxySetup::Read(ProxyFallback fallback) {
     ProxySettings settings;
-    if (!CAppSettings::ReadProxySettings(settings))
+    if (!CAppContext::Process().Settings().ReadProxySettings(settings))
         return {};
     return FromSettings(settings, fallback);
 }

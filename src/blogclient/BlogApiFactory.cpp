@@ -1,5 +1,6 @@
 #include "blogclient/BlogApiFactory.h"
 
+#include "app/AppContext.h"
 #include "app/Reporter.h"
 #include "blogclient/MovableTypeApi.h"
 #include "blogclient/MsnSpacesApi.h"
@@ -21,7 +22,7 @@ std::unique_ptr<CBloggerApi> CBlogApiFactory::Create(const std::string& blogapit
 
 std::unique_ptr<CBloggerApi> CBlogApiFactory::CreateForAccount(const std::string& accountName) {
     AccountRecord account;
-    if (!CAccountStore::GetAccount(accountName, account))
+    if (!CAppContext::Process().Accounts().GetAccount(accountName, account))
         return nullptr;
     std::unique_ptr<CBloggerApi> api = Create(account.blogapitype);
     if (!api) {

@@ -1,5 +1,6 @@
 #include "blogclient/BloggerApi.h"
 
+#include "app/AppContext.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
 #include "blogclient/XmlRpcAnswer.h"
@@ -72,7 +73,7 @@ CBloggerApi::~CBloggerApi() = default;
 
 bool CBloggerApi::BindAccount(const std::string& accountName) {
     AccountRecord account;
-    if (!CAccountStore::GetAccount(accountName, account))
+    if (!CAppContext::Process().Accounts().GetAccount(accountName, account))
         return false;
     Bind(account);
     return true;
@@ -87,12 +88,12 @@ void CBloggerApi::Bind(const AccountRecord& account) {
     CSilentReporter silent;
     CScopedReporter scope(silent);
     m_proxy = ProxySettings();
-    if (!CAppSettings::ReadProxySettings(m_proxy))
+    if (!CAppContext::Process().Settings().ReadProxySettings(m_proxy))
         m_proxy = ProxySettings();
     DebugSettings debug;
     m_debugPath.clear();
-    if (CAppSettings::ReadDebugSettings(debug) && debug.use != 0)
-        m_debugPath = CSettingsChecks::DebugFilePath(debug.out);
+    if (CAppContext::Process().Settings().ReadDebugSettings(debug) && debug.use != 0)
+        m_debugPath = CAppContext::Process().Settings().DebugFilePath(debug.out);
     m_bound = true;
 }
 

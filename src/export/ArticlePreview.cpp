@@ -1,6 +1,7 @@
 #include "export/ArticlePreview.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/xml/XmlDocument.h"
@@ -62,7 +63,8 @@ std::vector<std::string> CArticlePreview::SplitTags(const std::string& tags) {
 
 std::string CArticlePreview::StyleOfAccount(const std::string& accountName) {
     std::string style;
-    if (accountName.empty() || !CAccountStore::GetAccountField(accountName, "logxsl", style) ||
+    if (accountName.empty() ||
+        !CAppContext::Process().Accounts().GetAccountField(accountName, "logxsl", style) ||
         style.empty())
         return kDefaultStyle;
     return style;

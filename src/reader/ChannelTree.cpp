@@ -1,4 +1,5 @@
 #include "reader/ChannelTree.h"
+#include "app/AppContext.h"
 #include "platform/xml/HtmlSanitizer.h"
 
 #include "app/AppPaths.h"
@@ -76,8 +77,8 @@ void CChannelTree::LoadOptions() {
     CQuietReporter quiet;
     {
         CScopedReporter scope(quiet);
-        if (CAppSettings::ReadReceiveSettings(receive) &&
-            CAppSettings::ReadStorageSettings(storage)) {
+        if (CAppContext::Process().Settings().ReadReceiveSettings(receive) &&
+            CAppContext::Process().Settings().ReadStorageSettings(storage)) {
             options.startupReceive = receive.startupAutoReceive;
             options.autoReceive = receive.autoReceive;
             options.autoReceiveType = receive.autoReceiveType;
@@ -106,12 +107,12 @@ void CChannelTree::LoadOptions() {
     CQuietReporter quietPane;
     {
         CScopedReporter scope(quietPane);
-        if (CAppSettings::ReadAppValue("rss/videohosts", hosts) &&
+        if (CAppContext::Process().Settings().ReadAppValue("rss/videohosts", hosts) &&
             CSettingsChecks::CheckKeyValue("rss/videohosts", hosts).empty())
             options.videoHosts = CHtmlSanitizer::ParseHostList(hosts);
-        if (CAppSettings::ReadAppValue("rss/noremoteimages", noImages))
+        if (CAppContext::Process().Settings().ReadAppValue("rss/noremoteimages", noImages))
             options.noRemoteImages = noImages == "1" ? 1 : 0;
-        if (CAppSettings::ReadAppValue("rss/hostfetches", perHost) &&
+        if (CAppContext::Process().Settings().ReadAppValue("rss/hostfetches", perHost) &&
             CSettingsChecks::CheckKeyValue("rss/hostfetches", perHost).empty())
             options.fetchesPerHost = CAppSettings::ToInt(perHost);
     }

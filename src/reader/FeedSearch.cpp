@@ -1,5 +1,6 @@
 #include "reader/FeedSearch.h"
 
+#include "app/AppContext.h"
 #include "platform/text/ReasonText.h"
 
 #include "app/AppSettings.h"
@@ -137,7 +138,7 @@ std::string CFeedSearch::WebSearchAddress(const std::string& host, const std::st
 
 std::string CFeedSearch::NewsSearchHost() {
     std::string host;
-    if (!CAppSettings::ReadAppValue("rss/newssearchhost", host) || host.empty())
+    if (!CAppContext::Process().Settings().ReadAppValue("rss/newssearchhost", host) || host.empty())
         host = kDefaultNewsSearchHost;
     while (!host.empty() && host.back() == '/')
         host.pop_back();

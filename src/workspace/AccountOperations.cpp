@@ -1,6 +1,7 @@
 #include "workspace/AccountOperations.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
 #include "storage/ArticleDatabase.h"
@@ -11,7 +12,7 @@
 bool CAccountOperations::RemoveAccount(const std::string& name, CArticleDatabase& store) {
     // The account must be there, and its file readable, before anything is removed.
     std::vector<AccountRecord> accounts;
-    if (!CAccountStore::ListAccounts(accounts))
+    if (!CAppContext::Process().Accounts().ListAccounts(accounts))
         return false;
     if (std::none_of(accounts.begin(), accounts.end(),
                      [&](const AccountRecord& account) { return account.name == name; })) {
@@ -22,5 +23,5 @@ bool CAccountOperations::RemoveAccount(const std::string& name, CArticleDatabase
         GetReporter().ReportMessage(std::string(kRemoveFailedText) + " " + store.GetLastError());
         return false;
     }
-    return CAccountStore::DeleteAccount(name) != 0;
+    return CAppContext::Process().Accounts().DeleteAccount(name) != 0;
 }

@@ -1,5 +1,6 @@
 #include "workspace/AccountSetup.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/BloggerApi.h"
@@ -153,7 +154,8 @@ SetupCheck CAccountSetup::Add(const AccountRecord& account) {
     record.blogurl = OptionalAddress(record.blogurl);
     if (SetupCheck check = CheckAccount(record); !check.Ok())
         return check;
-    return Recorded([&] { return CAccountStore::AddAccount(record) != 0; }, "添加账户失败!");
+    return Recorded([&] { return CAppContext::Process().Accounts().AddAccount(record) != 0; },
+                    "添加账户失败!");
 }
 
 SetupCheck CAccountSetup::ChangeConnection(const std::string& name, const AccountRecord& account) {
@@ -167,8 +169,11 @@ SetupCheck CAccountSetup::ChangeConnection(const std::string& name, const Accoun
         return check;
     if (SetupCheck check = CheckEndpoint(account.xmlrpcurl, account.port); !check.Ok())
         return check;
-    return Recorded([&] { return CAccountStore::UpdateAccountConnection(name, account) != 0; },
-                    "保存账户失败!");
+    return Recorded(
+        [&] {
+            return CAppContext::Process().Accounts().UpdateAccountConnection(name, account) != 0;
+        },
+        "保存账户失败!");
 }
 
 SetupCheck CAccountSetup::ChangeDescription(const std::string& name,
@@ -176,8 +181,12 @@ SetupCheck CAccountSetup::ChangeDescription(const std::string& name,
     std::string text = Trimmed(description);
     if (text.empty())
         return Fail("请输入账户描述", AccountField::kDescription);
-    return Recorded([&] { return CAccountStore::SetAccountField(name, "description", text) != 0; },
-                    "保存账户失败!");
+    return Recorded(
+        [&] {
+            return CAppContext::Process().Accounts().SetAccountField(name, "description", text) !=
+                   0;
+        },
+        "保存账户失败!");
 }
 
 SetupCheck CAccountSetup::SetRecentPostsCount(const std::string& name, int count) {
@@ -185,8 +194,8 @@ SetupCheck CAccountSetup::SetRecentPostsCount(const std::string& name, int count
         return Fail("获取日志的数量只能是 1 到 999", AccountField::kRecentPostsCount);
     return Recorded(
         [&] {
-            return CAccountStore::SetAccountField(name, "getrecentpostsnum",
-                                                  std::to_string(count)) != 0;
+            return CAppContext::Process().Accounts().SetAccountField(name, "getrecentpostsnum",
+                                                                     std::to_string(count)) != 0;
         },
         "保存账户失败!");
 }
@@ -197,7 +206,7 @@ SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLo
     {
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!CAccountStore::GetLoginSettings(name, mode, stored))
+        if (!CAppContext::Process().Accounts().GetLoginSettings(name, mode, stored))
             return Fail(recorder.TakeOr("载入账户信息失败!"));
     }
     switch (change.mode) {
@@ -205,11 +214,13 @@ SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLo
         // Whoever switches the protection off knows the password it asks for.
         if (mode != 0 && change.loginPassword != stored)
             return Fail(kWrongPasswordText);
-        return Recorded([&] { return CAccountStore::SetLoginSettings(name, 0, {}) != 0; },
-                        "保存账户失败!");
+        return Recorded(
+            [&] { return CAppContext::Process().Accounts().SetLoginSettings(name, 0, {}) != 0; },
+            "保存账户失败!");
     case LoginLockMode::kBlogPassword:
-        return Recorded([&] { return CAccountStore::SetLoginSettings(name, 1, {}) != 0; },
-                        "保存账户失败!");
+        return Recorded(
+            [&] { return CAppContext::Process().Accounts().SetLoginSettings(name, 1, {}) != 0; },
+            "保存账户失败!");
     case LoginLockMode::kLocalPassword:
         break;
     }
@@ -226,7 +237,10 @@ SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLo
     if (change.newPassword != change.confirmPassword)
         return Fail("两次输入的密码不同!", AccountField::kConfirmLocalPassword);
     return Recorded(
-        [&] { return CAccountStore::SetLoginSettings(name, 2, change.newPassword) != 0; },
+        [&] {
+            return CAppContext::Process().Accounts().SetLoginSettings(name, 2,
+                                                                      change.newPassword) != 0;
+        },
         "保存账户失败!");
 }
 
@@ -249,7 +263,7 @@ SetupCheck CAccountSetup::DeleteWithPassword(const std::string& name,
     {
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!CAccountStore::GetAccountField(name, "password", stored))
+        if (!CAppContext::Process().Accounts().GetAccountField(name, "password", stored))
             return Fail(recorder.TakeOr(kDeleteFailedText));
     }
     if (stored != blogPassword)

@@ -1,6 +1,7 @@
 #include "workspace/ArticleOperations.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/BloggerApi.h"
@@ -107,7 +108,7 @@ bool AccountExists(const std::string& name, std::string& reason) {
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
     std::vector<AccountRecord> accounts;
-    if (!CAccountStore::ListAccounts(accounts)) {
+    if (!CAppContext::Process().Accounts().ListAccounts(accounts)) {
         reason = recorder.TakeOr("载入帐户信息失败!");
         return false;
     }

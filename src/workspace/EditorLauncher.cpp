@@ -1,6 +1,7 @@
 #include "workspace/EditorLauncher.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "platform/process/ProgramRunner.h"
 #include "storage/ArticleDatabase.h"
@@ -57,7 +58,7 @@ HandOffResult CEditorLauncher::Launch(const EditorOrder& order) {
     CReasonRecorder recorder;
     {
         CScopedReporter scope(recorder);
-        if (!CAccountStore::ListAccounts(records)) {
+        if (!CAppContext::Process().Accounts().ListAccounts(records)) {
             const std::string details = recorder.Take();
             return {.ok = false,
                     .reason = std::string(kAccountsUnreadableText) +

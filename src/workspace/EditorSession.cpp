@@ -1,6 +1,7 @@
 #include "workspace/EditorSession.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/xml/HtmlSanitizer.h"
@@ -21,7 +22,7 @@ bool ReadAccountField(const std::string& account, const char* field, std::string
                       std::string& reason) {
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
-    if (CAccountStore::GetAccountField(account, field, text))
+    if (CAppContext::Process().Accounts().GetAccountField(account, field, text))
         return true;
     reason = recorder.TakeOr(std::string("无法读取账户的 ") + field + ": " + account);
     return false;
@@ -31,7 +32,7 @@ bool WriteAccountField(const std::string& account, const char* field, const std:
                        const char* failure, std::string& reason) {
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
-    if (CAccountStore::SetAccountField(account, field, text))
+    if (CAppContext::Process().Accounts().SetAccountField(account, field, text))
         return true;
     reason = recorder.TakeOr(failure);
     return false;
@@ -93,7 +94,7 @@ bool CEditorSession::OpenTask(const EditorHandOff& handOff, std::string& reason)
         AccountRecord record;
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!CAccountStore::GetAccount(m_account, record)) {
+        if (!CAppContext::Process().Accounts().GetAccount(m_account, record)) {
             reason = recorder.TakeOr("没有这个账户: " + m_account);
             return false;
         }
@@ -309,8 +310,9 @@ PostOptionSupport CEditorSession::OptionSupport() const {
     AccountRecord record;
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
-    return CAccountStore::GetAccount(m_account, record) ? PostOptionSupport::For(record.blogapitype)
-                                                        : PostOptionSupport{};
+    return CAppContext::Process().Accounts().GetAccount(m_account, record)
+               ? PostOptionSupport::For(record.blogapitype)
+               : PostOptionSupport{};
 }
 
 std::string CEditorSession::PublishRefusal() const {

@@ -1,6 +1,7 @@
 #include "workspace/LocalLoginLock.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 
 #include <algorithm>
 
@@ -13,7 +14,7 @@ bool CLocalLoginLock::IsLocked(const std::string& account) {
     int mode = 0;
     std::string password;
     // An account whose settings cannot be read stays locked: Unlock says why.
-    if (!CAccountStore::GetLoginSettings(account, mode, password))
+    if (!CAppContext::Process().Accounts().GetLoginSettings(account, mode, password))
         return true;
     return mode != 0;
 }
@@ -22,7 +23,7 @@ CLocalLoginLock::Answer CLocalLoginLock::Unlock(const std::string& account,
                                                 const std::string& typed) {
     int mode = 0;
     std::string password;
-    if (!CAccountStore::GetLoginSettings(account, mode, password))
+    if (!CAppContext::Process().Accounts().GetLoginSettings(account, mode, password))
         return Answer::kUnreadable;
     if (mode != 0 && typed != password)
         return Answer::kWrongPassword;

@@ -1,6 +1,7 @@
 #include "workspace/WebsiteStyle.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/ProxySetup.h"
@@ -413,7 +414,8 @@ std::string CWebsiteStyle::HomeAddressOf(const std::string& account) {
     CReasonRecorder quiet;
     CScopedReporter scope(quiet);
     std::string address;
-    if (account.empty() || !CAccountStore::GetAccountField(account, "blogurl", address))
+    if (account.empty() ||
+        !CAppContext::Process().Accounts().GetAccountField(account, "blogurl", address))
         return {};
     address = std::string(Trim(address));
     const std::string lower = AsciiLower(address);

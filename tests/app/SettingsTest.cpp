@@ -1,3 +1,4 @@
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
@@ -34,53 +35,53 @@ TEST_F(SettingsTest, ShippedFileHoldsEveryGroup) {
          {"proxy", "debug", "wndpos", "receive", "storage", "appearance", "startup"}) {
         std::vector<std::string> keys, values;
         ASSERT_TRUE(CAppSettings::GroupKeys(group, keys));
-        ASSERT_EQ(CAppSettings::ReadGroup(group, values), 1) << group;
+        ASSERT_EQ(CAppContext::Process().Settings().ReadGroup(group, values), 1) << group;
         EXPECT_EQ(values.size(), keys.size());
     }
     for (const char* key :
          {"viewframemode", "splitterdirection", "outbarmode", "rss/articlestyle"}) {
         std::string value;
-        EXPECT_EQ(CAppSettings::ReadAppValue(key, value), 1) << key;
+        EXPECT_EQ(CAppContext::Process().Settings().ReadAppValue(key, value), 1) << key;
     }
     ReceiveSettings receive;
-    ASSERT_EQ(CAppSettings::ReadReceiveSettings(receive), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadReceiveSettings(receive), 1);
     EXPECT_EQ(receive.paginationNum, 50);
     EXPECT_EQ(receive.autoReceiveTime, 30);
     StorageSettings storage;
-    ASSERT_EQ(CAppSettings::ReadStorageSettings(storage), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadStorageSettings(storage), 1);
     EXPECT_EQ(storage.storageType, 1);
     EXPECT_EQ(storage.storageNum, 200);
     std::string style;
-    CAppSettings::ReadAppValue("rss/articlestyle", style);
+    CAppContext::Process().Settings().ReadAppValue("rss/articlestyle", style);
     EXPECT_EQ(style, "默认");
     EXPECT_TRUE(m_reporter.errors.empty());
 }
 
 TEST_F(SettingsTest, GroupsRoundTripThroughTheFile) {
     ProxySettings proxy{1, 0, "proxy.example.com", "3128", "用户", "p&ss<w>'\"d 中"};
-    ASSERT_EQ(CAppSettings::WriteProxySettings(proxy), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteProxySettings(proxy), 1);
     ProxySettings back;
-    ASSERT_EQ(CAppSettings::ReadProxySettings(back), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadProxySettings(back), 1);
     EXPECT_EQ(back.server, "proxy.example.com");
     EXPECT_EQ(back.userName, "用户");
     EXPECT_EQ(back.password, proxy.password) << "the proxy password is kept as typed";
 
     WindowPlacement placement{10, 20, 810, 620, 250, 300};
-    ASSERT_EQ(CAppSettings::WriteWindowPlacement(placement), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteWindowPlacement(placement), 1);
     WindowPlacement placed;
-    ASSERT_EQ(CAppSettings::ReadWindowPlacement(placed), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadWindowPlacement(placed), 1);
     EXPECT_EQ(placed.right, 810);
     EXPECT_EQ(placed.topFrameHeight, 300);
 
     AppearanceSettings look{255, 65280, 16711680, 1, 0};
-    ASSERT_EQ(CAppSettings::WriteAppearanceSettings(look), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppearanceSettings(look), 1);
     AppearanceSettings lookBack;
-    ASSERT_EQ(CAppSettings::ReadAppearanceSettings(lookBack), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadAppearanceSettings(lookBack), 1);
     EXPECT_EQ(lookBack.dateAndAuthorColor, 16711680);
 
-    ASSERT_EQ(CAppSettings::WriteAppValue("splitterdirection", "3"), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("splitterdirection", "3"), 1);
     std::string direction;
-    ASSERT_EQ(CAppSettings::ReadAppValue("splitterdirection", direction), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadAppValue("splitterdirection", direction), 1);
     EXPECT_EQ(direction, "3");
     EXPECT_TRUE(m_reporter.errors.empty());
 }
@@ -88,7 +89,7 @@ TEST_F(SettingsTest, GroupsRoundTripThroughTheFile) {
 TEST_F(SettingsTest, MissingKeyFailsItsGroupOnly) {
     RemoveKey("/app/wndpos/topframeheight");
     WindowPlacement placement{-1, -1, -1, -1, -1, -1};
-    EXPECT_EQ(CAppSettings::ReadWindowPlacement(placement), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().ReadWindowPlacement(placement), 0);
     EXPECT_EQ(m_reporter.errors, std::vector<int>{kErrSettingsValue});
     // Keys read before the missing one keep their new values.
     EXPECT_EQ(placement.left, 0);
@@ -96,9 +97,9 @@ TEST_F(SettingsTest, MissingKeyFailsItsGroupOnly) {
     EXPECT_EQ(placement.topFrameHeight, -1);
 
     ReceiveSettings receive;
-    EXPECT_EQ(CAppSettings::ReadReceiveSettings(receive), 1);
+    EXPECT_EQ(CAppContext::Process().Settings().ReadReceiveSettings(receive), 1);
     // Writing the group fails too, and the key is not created.
-    EXPECT_EQ(CAppSettings::WriteWindowPlacement(WindowPlacement{}), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().WriteWindowPlacement(WindowPlacement{}), 0);
     EXPECT_EQ(ReadAll(m_home.File("config/appConfig.xml")).find("topframeheight"),
               std::string::npos);
 }
@@ -106,23 +107,23 @@ TEST_F(SettingsTest, MissingKeyFailsItsGroupOnly) {
 TEST_F(SettingsTest, BrokenOrMissingFileFailsEveryRead) {
     WriteAll(m_home.File("config/appConfig.xml"), "<app><proxy><use>1</use></proxy>");
     ProxySettings proxy;
-    EXPECT_EQ(CAppSettings::ReadProxySettings(proxy), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().ReadProxySettings(proxy), 0);
     StartupOptions startup;
-    EXPECT_EQ(CAppSettings::ReadStartupOptions(startup), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().ReadStartupOptions(startup), 0);
     EXPECT_EQ(startup.enableAutoUpdate, 1) << "a failed read leaves the caller's values";
     RemoveTree(m_home.File("config/appConfig.xml"));
     std::string value;
-    EXPECT_EQ(CAppSettings::ReadAppValue("outbarmode", value), 0);
-    EXPECT_EQ(CAppSettings::WriteAppValue("outbarmode", "1"), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().ReadAppValue("outbarmode", value), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().WriteAppValue("outbarmode", "1"), 0);
     EXPECT_EQ(m_reporter.errors, (std::vector<int>{kErrSettingsLoad, kErrSettingsLoad,
                                                    kErrSettingsLoad, kErrSettingsLoad}));
 }
 
 TEST_F(SettingsTest, KeysOutsideTheFileCannotBeAddressed) {
     std::string value;
-    EXPECT_EQ(CAppSettings::ReadAppValue("nosuchkey", value), 0);
-    EXPECT_EQ(CAppSettings::ReadAppValue("../app", value), 0);
-    EXPECT_EQ(CAppSettings::WriteAppValue("rss/*", "1"), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().ReadAppValue("nosuchkey", value), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().ReadAppValue("../app", value), 0);
+    EXPECT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/*", "1"), 0);
     EXPECT_EQ(m_reporter.errors.size(), 3u);
 }
 
@@ -134,13 +135,15 @@ TEST_F(SettingsTest, InterruptedWritesLeaveAWholeFile) {
             CRecordingReporter quiet;
             CScopedReporter scope(quiet);
             for (int i = 0;; ++i)
-                CAppSettings::WriteAppValue("rss/paginationnum", i % 2 ? "100" : "200");
+                CAppContext::Process().Settings().WriteAppValue("rss/paginationnum",
+                                                                i % 2 ? "100" : "200");
         }
         ::usleep(2000 + round * 1500);
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         ReceiveSettings receive;
-        ASSERT_EQ(CAppSettings::ReadReceiveSettings(receive), 1) << "round " << round;
+        ASSERT_EQ(CAppContext::Process().Settings().ReadReceiveSettings(receive), 1)
+            << "round " << round;
         EXPECT_TRUE(receive.paginationNum == 50 || receive.paginationNum == 100 ||
                     receive.paginationNum == 200);
     }
@@ -177,28 +180,37 @@ TEST_F(SettingsTest, EachPageIsCheckedFieldByFieldInItsOrder) {
     EXPECT_EQ(CSettingsChecks::DebugFolderFromText("/a/quill_debug.html/b/quill_debug.html"), "/a");
     EXPECT_EQ(CSettingsChecks::DebugFolderFromText("/home/u/logs"), "/home/u/logs");
     // The trace file has a folder even when none is set.
-    EXPECT_EQ(CSettingsChecks::DebugFilePath(""), GetAppFilePath("Temp") + "/quill_debug.html");
-    EXPECT_EQ(CSettingsChecks::DebugFilePath("/var/log/q"), "/var/log/q/quill_debug.html");
+    EXPECT_EQ(CAppContext::Process().Settings().DebugFilePath(""),
+              GetAppFilePath("Temp") + "/quill_debug.html");
+    EXPECT_EQ(CAppContext::Process().Settings().DebugFilePath("/var/log/q"),
+              "/var/log/q/quill_debug.html");
 }
 
 TEST_F(SettingsTest, SingleValueChecksUseTheOtherValuesOfTheirPage) {
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/paginationnum", "29"), "分页数需在 30~1000 之间");
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/paginationnum", "abc"), "取值必须是整数");
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/storagetype", "0"), "请选择一个设置");
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/autoreceive", "2"), "取值只能是 0 或 1");
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/articlestyle", "任何"), "");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("rss/paginationnum", "29"),
+              "分页数需在 30~1000 之间");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("rss/paginationnum", "abc"),
+              "取值必须是整数");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("rss/storagetype", "0"),
+              "请选择一个设置");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("rss/autoreceive", "2"),
+              "取值只能是 0 或 1");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("rss/articlestyle", "任何"), "");
     // The video hosts are plain host names: an address or a pattern is refused and not written.
     std::string hosts;
-    ASSERT_EQ(CAppSettings::ReadAppValue("rss/videohosts", hosts), 1);
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/videohosts", hosts), "");
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/videohosts", "https://www.youtube.com/"),
-              "不是主机名: https://www.youtube.com/");
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/videohosts", "a.cn *.evil"), "不是主机名: *.evil");
-    EXPECT_EQ(CSettingsChecks::CheckValue("rss/videohosts", ""), "");
+    ASSERT_EQ(CAppContext::Process().Settings().ReadAppValue("rss/videohosts", hosts), 1);
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("rss/videohosts", hosts), "");
+    EXPECT_EQ(
+        CAppContext::Process().Settings().CheckValue("rss/videohosts", "https://www.youtube.com/"),
+        "不是主机名: https://www.youtube.com/");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("rss/videohosts", "a.cn *.evil"),
+              "不是主机名: *.evil");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("rss/videohosts", ""), "");
     // The shipped proxy has no server: switching it on is refused until one is set.
-    EXPECT_EQ(CSettingsChecks::CheckValue("proxy/use", "1"), "请输入代理服务器地址!");
-    ASSERT_EQ(CAppSettings::WriteAppValue("proxy/server", "127.0.0.1"), 1);
-    EXPECT_EQ(CSettingsChecks::CheckValue("proxy/use", "1"), "");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("proxy/use", "1"),
+              "请输入代理服务器地址!");
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("proxy/server", "127.0.0.1"), 1);
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("proxy/use", "1"), "");
 }
 
 TEST_F(SettingsTest, EveryKeyKeepsItsTypeAndRange) {
@@ -221,14 +233,16 @@ TEST_F(SettingsTest, EveryKeyKeepsItsTypeAndRange) {
         {"debug/out", "/tmp/\x1B"},
     };
     for (const auto& [key, value] : refused) {
-        EXPECT_NE(CSettingsChecks::CheckValue(key, value), "") << key << "=" << value;
+        EXPECT_NE(CAppContext::Process().Settings().CheckValue(key, value), "")
+            << key << "=" << value;
         // The write itself refuses it too, so the windows cannot store it either.
         CRecordingReporter recorder;
         CScopedReporter scope(recorder);
-        EXPECT_EQ(CAppSettings::WriteAppValue(key, value), 0) << key;
+        EXPECT_EQ(CAppContext::Process().Settings().WriteAppValue(key, value), 0) << key;
         EXPECT_EQ(recorder.messages.size(), 1u) << key;
     }
-    EXPECT_EQ(CSettingsChecks::CheckValue("proxy/username", "a\x01"), "您输入了无效的字符!");
+    EXPECT_EQ(CAppContext::Process().Settings().CheckValue("proxy/username", "a\x01"),
+              "您输入了无效的字符!");
     EXPECT_EQ(ReadAll(GetAppFilePath("config\\appConfig.xml")), before) << "nothing was written";
 
     for (const auto& [key, value] : std::initializer_list<std::pair<const char*, const char*>>{
@@ -237,10 +251,10 @@ TEST_F(SettingsTest, EveryKeyKeepsItsTypeAndRange) {
              {"splitterdirection", "4"},
              {"rss/titlereadcolor", "16777215"},
              {"proxy/username", "用户\t名"}}) {
-        EXPECT_EQ(CSettingsChecks::CheckValue(key, value), "") << key;
-        EXPECT_EQ(CAppSettings::WriteAppValue(key, value), 1) << key;
+        EXPECT_EQ(CAppContext::Process().Settings().CheckValue(key, value), "") << key;
+        EXPECT_EQ(CAppContext::Process().Settings().WriteAppValue(key, value), 1) << key;
     }
     std::string name;
-    ASSERT_EQ(CAppSettings::ReadAppValue("proxy/username", name), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadAppValue("proxy/username", name), 1);
     EXPECT_EQ(name, "用户\t名");
 }

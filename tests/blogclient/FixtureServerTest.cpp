@@ -2,6 +2,7 @@
 // server speaks any more), headers, whole answers, error statuses and the proxy.
 #include "BlogTestSupport.h"
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "blogclient/MsnSpacesApi.h"
@@ -108,7 +109,7 @@ TEST_F(BlogFixtureServerTest, TracingRecordsEveryExchangeWithThePasswordMasked) 
     DebugSettings debug;
     debug.use = 1;
     debug.out = m_home.Path();
-    ASSERT_EQ(CAppSettings::WriteDebugSettings(debug), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteDebugSettings(debug), 1);
     for (const char* encoding : {"UTF-8", "GB2312"}) {
         AccountRecord account = AccountFor("MetaWeblog", server);
         account.encodetype = encoding;
@@ -166,7 +167,7 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     DebugSettings debug;
     debug.use = 1;
     debug.out = m_home.Path();
-    ASSERT_EQ(CAppSettings::WriteDebugSettings(debug), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteDebugSettings(debug), 1);
     WriteAll(m_home.File("quill_debug.html"), "an older trace\n");
     CMetaWeblogApi status;
     status.Bind(AccountFor("MetaWeblog", failing));
@@ -245,7 +246,7 @@ TEST_F(BlogFixtureServerTest, ProxyIsUsedForLocalHostsOnlyWhenAskedAndGetsItsCre
     settings.port = std::to_string(proxy.Port());
     settings.userName = "用户";
     settings.password = "pw:1";
-    ASSERT_EQ(CAppSettings::WriteProxySettings(settings), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteProxySettings(settings), 1);
     AccountRecord account = TestAccount("Blogger");
     account.port = std::to_string(loopback::ClosedPort());
     const std::string target = "http://127.0.0.1:" + account.port + "/xmlrpc.php";
@@ -258,7 +259,7 @@ TEST_F(BlogFixtureServerTest, ProxyIsUsedForLocalHostsOnlyWhenAskedAndGetsItsCre
     EXPECT_TRUE(proxy.Requests().empty());
 
     settings.localProxyUse = 1;
-    ASSERT_EQ(CAppSettings::WriteProxySettings(settings), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteProxySettings(settings), 1);
     CBloggerApi proxied;
     proxied.Bind(account);
     ASSERT_EQ(proxied.DeletePost(request), 1);

@@ -1,6 +1,7 @@
 // What the operations put on the wire: templates, values, escaping and encoding.
 #include "BlogTestSupport.h"
 
+#include "app/AppContext.h"
 #include "app/ErrorCatalog.h"
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/MovableTypeApi.h"
@@ -280,7 +281,7 @@ TEST_F(BlogRequestTest, FactoryChoosesTheClassByType) {
               nullptr);
     EXPECT_EQ(dynamic_cast<CMetaWeblogApi*>(CBlogApiFactory::Create("Blogger").get()), nullptr);
     AccountRecord odd = TestAccount("LiveJournal");
-    ASSERT_EQ(CAccountStore::AddAccount(odd), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(odd), 1);
     EXPECT_EQ(CBlogApiFactory::CreateForAccount(odd.name), nullptr);
     EXPECT_EQ(m_reporter.messages, std::vector<std::string>{"无匹配的blog类型!"});
 }

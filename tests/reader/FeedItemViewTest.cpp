@@ -1,4 +1,5 @@
 #include "reader/FeedItemView.h"
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
@@ -210,8 +211,9 @@ TEST_F(FeedItemViewTest, TheReadingPaneSettingsDecidePlayersAndImages) {
         "</iframe><iframe src=\"https://video.example.cn/v\"></iframe>";
     const int id = ReceiveOne(item);
 
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/videohosts", "video.example.cn"), 1);
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/noremoteimages", "1"), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/videohosts", "video.example.cn"),
+              1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/noremoteimages", "1"), 1);
     m_tree.LoadOptions();
     std::string html;
     ASSERT_TRUE(m_view.RenderItem(StoredItem(id), html)) << m_view.GetLastError();

@@ -2,6 +2,7 @@
 // the offscreen platform; and the whole round against the WordPress peer.
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "blogclient/MsnSpacesApi.h"
 #include "blogclient/peer/PeerSupport.h"
 #include "platform/LoopbackServer.h"
@@ -317,13 +318,13 @@ TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     EXPECT_TRUE(wizard.NextButton()->isVisibleTo(&wizard));
     EXPECT_FALSE(wizard.FinishButton()->isVisibleTo(&wizard));
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
     EXPECT_TRUE(accounts.empty());
     wizard.Next();
     EXPECT_TRUE(wizard.Finish());
     EXPECT_EQ(added, std::vector<std::string>{"本地"});
     AccountRecord stored;
-    ASSERT_EQ(CAccountStore::GetAccount("本地", stored), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetAccount("本地", stored), 1);
     EXPECT_EQ(stored.password, "secret");
     EXPECT_EQ(stored.port, "9");
     EXPECT_EQ(stored.blogurl, "") << "the field's http:// hint is no address";
@@ -392,7 +393,7 @@ TEST_F(AccountSetupWindowsTest, ThePresetFileShipsTheKnownServices) {
 }
 
 TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
-    ASSERT_EQ(CAccountStore::AddAccount(Local("a")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("a")), 1);
     std::vector<std::pair<int, int>> notices;
     CPropertySheetAccountSetup sheet(
         "a", [&](int code, int update) { notices.emplace_back(code, update); });
@@ -420,7 +421,7 @@ TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
     sheet.General()->CountSpin()->setValue(20);
     ASSERT_TRUE(sheet.Confirm());
     AccountRecord stored;
-    ASSERT_EQ(CAccountStore::GetAccount("a", stored), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetAccount("a", stored), 1);
     EXPECT_EQ(stored.xmlrpcurl, "http://h.example/xmlrpc.php");
     EXPECT_EQ(stored.blogapitype, "Blogger");
     EXPECT_EQ(stored.description, "新的描述");
@@ -430,10 +431,11 @@ TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
 }
 
 TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
-    ASSERT_EQ(CAccountStore::AddAccount(Local("me")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("me")), 1);
     for (const char* name : {"b1", "x1", "b2"})
-        ASSERT_EQ(CAccountStore::AddAccount(Local(name, std::string(name) + "pw")), 1);
-    ASSERT_EQ(CAccountStore::SetLoginSettings("x1", 1, {}), 1);
+        ASSERT_EQ(
+            CAppContext::Process().Accounts().AddAccount(Local(name, std::string(name) + "pw")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("x1", 1, {}), 1);
     CPropertySheetAccountSetup sheet("me", {});
     CPropertyPageAccountPermission* page = sheet.Permission();
     QTreeWidget* left = page->OthersList();
@@ -482,7 +484,7 @@ TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
     EXPECT_EQ(left->topLevelItemCount(), 1);
     ASSERT_TRUE(sheet.Confirm());
     std::vector<std::string> relations;
-    ASSERT_EQ(CAccountStore::GetRelations("me", relations), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetRelations("me", relations), 1);
     EXPECT_EQ(relations.size(), 2u);
 
     CPropertySheetAccountSetup again("me", {});
@@ -495,7 +497,7 @@ TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
 }
 
 TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
-    ASSERT_EQ(CAccountStore::AddAccount(Local("s", "blogpw")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("s", "blogpw")), 1);
     {
         CPropertySheetAccountSetup sheet("s", {});
         CPropertyPageAccountEditor* editor = sheet.Editor();
@@ -528,12 +530,12 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
         ASSERT_TRUE(sheet.Confirm());
     }
     std::string text;
-    ASSERT_EQ(CAccountStore::GetAccountField("s", "editorindex", text), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("s", "editorindex", text), 1);
     EXPECT_EQ(text, "Data/Editor/默认/index.html");
-    ASSERT_EQ(CAccountStore::GetAccountField("s", "editorinputfun", text), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("s", "editorinputfun", text), 1);
     EXPECT_EQ(text, "HtmlTextIn") << "fields the page does not show stay as they were";
     int mode = 0;
-    ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 2);
     EXPECT_EQ(text, "local1");
 
@@ -553,7 +555,7 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
         EXPECT_FALSE(security->NewPasswordEdit()->isEnabled());
         ASSERT_TRUE(sheet.Confirm());
     }
-    ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 1);
     EXPECT_EQ(text, "blogpw");
     CPropertySheetAccountSetup sheet("s", {});
@@ -571,18 +573,18 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
     EXPECT_EQ(Said(), QString::fromUtf8(CPropertyPageAccountSecurity::kProtectionStaysText));
     EXPECT_FALSE(sheet.Confirm());
     EXPECT_EQ(Said(), QStringLiteral("密码错误!"));
-    ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 1);
     ASSERT_TRUE(sheet.Confirm());
     EXPECT_EQ(asked, 3u);
-    ASSERT_EQ(CAccountStore::GetLoginSettings("s", mode, text), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 0);
 }
 
 TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {
-    ASSERT_EQ(CAccountStore::AddAccount(Local("d", "Secret")), 1);
-    ASSERT_EQ(CAccountStore::AddAccount(Local("other")), 1);
-    ASSERT_EQ(CAccountStore::SetRelations("other", {"d"}), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("d", "Secret")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("other")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetRelations("other", {"d"}), 1);
     std::vector<std::pair<int, int>> notices;
     CPropertySheetAccountSetup sheet(
         "d", [&](int code, int update) { notices.emplace_back(code, update); });
@@ -606,13 +608,13 @@ TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {
     EXPECT_EQ(boxes[0].text, QStringLiteral("确定要删除此账户吗?\n删除将不可恢复!"));
     m_boxes.Clear();
     AccountRecord stored;
-    ASSERT_EQ(CAccountStore::GetAccount("d", stored), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().GetAccount("d", stored), 1);
 
     m_boxes.Answer(true);
     ASSERT_TRUE(sheet.Confirm());
     EXPECT_TRUE(sheet.Deleted());
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
     ASSERT_EQ(accounts.size(), 1u);
     EXPECT_EQ(accounts[0].name, "other");
     EXPECT_EQ(notices,
@@ -620,7 +622,7 @@ TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {
 }
 
 TEST_F(AccountSetupWindowsTest, TheMainWindowOffersBothCommands) {
-    ASSERT_EQ(CAccountStore::AddAccount(Local("m")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("m")), 1);
     CMainFrame frame;
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
     frame.SetSideMode(CMainFrame::kSideBlog);
@@ -679,20 +681,20 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
             << (boxes.Texts().empty() ? std::string() : boxes.Texts()[0].toStdString());
     }
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
     ASSERT_EQ(accounts.size(), 1u);
     EXPECT_EQ(accounts[0].description, "改过的描述");
     EXPECT_EQ(accounts[0].localloginverify, 2);
     EXPECT_TRUE(tree.ItemOfCode(CAccountTreeCtrl::NodeCode(0, CAccountTreeCtrl::kNodeAccount))
                     ->text(0)
                     .contains(QStringLiteral("改过的描述")));
-    EXPECT_TRUE(CAccountStore::CheckLogin(peer.name, "本机密码"));
-    EXPECT_FALSE(CAccountStore::CheckLogin(peer.name, peer.password));
+    EXPECT_TRUE(CAppContext::Process().Accounts().CheckLogin(peer.name, "本机密码"));
+    EXPECT_FALSE(CAppContext::Process().Accounts().CheckLogin(peer.name, peer.password));
 
     // The stored account still answers with the values the sheet kept.
     EXPECT_TRUE(CAccountSetup::TestConnection([&] {
                     AccountRecord stored;
-                    CAccountStore::GetAccount(peer.name, stored);
+                    CAppContext::Process().Accounts().GetAccount(peer.name, stored);
                     return stored;
                 }())
                     .ok);

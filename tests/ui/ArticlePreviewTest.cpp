@@ -1,5 +1,6 @@
 #include "export/ArticlePreview.h"
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "platform/text/TextCodec.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
@@ -36,13 +37,14 @@ class ArticlePreviewWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureApp();
-        ASSERT_EQ(CAccountStore::AddAccount({.name = "预览账户",
-                                             .xmlrpcurl = "http://127.0.0.1:9/xmlrpc.php",
-                                             .port = "80",
-                                             .blogapitype = "MetaWeblog",
-                                             .username = "u",
-                                             .password = "p",
-                                             .encodetype = "UTF-8"}),
+        ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(
+                      {.name = "预览账户",
+                       .xmlrpcurl = "http://127.0.0.1:9/xmlrpc.php",
+                       .port = "80",
+                       .blogapitype = "MetaWeblog",
+                       .username = "u",
+                       .password = "p",
+                       .encodetype = "UTF-8"}),
                   1);
         // A second style that marks its pages, to see which one rendered.
         WriteAll(m_home.File("Data/LogSkin/大字.xsl"),
@@ -88,7 +90,7 @@ TEST_F(ArticlePreviewWindowTest, ShowsTheArticleThroughItsAccountStyleAndFollows
                   .find(CTextCodec::Utf8ToGbk("href=\"默认.xsl\"")),
               std::string::npos);
 
-    ASSERT_EQ(CAccountStore::SetAccountField("预览账户", "logxsl", "大字"), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("预览账户", "logxsl", "大字"), 1);
     ASSERT_TRUE(LoadAndWait(view, [&] { view.RefreshArticlePreview(); }));
     text = PageText(view);
     EXPECT_TRUE(text.contains(QStringLiteral("大字样式")));
@@ -104,7 +106,7 @@ TEST_F(ArticlePreviewWindowTest, AStyleChangeWhileAFeedItemShowsChangesNothing) 
     }));
     const QUrl shown = view.url();
     EXPECT_FALSE(view.ShowsArticlePreview());
-    ASSERT_EQ(CAccountStore::SetAccountField("预览账户", "logxsl", "大字"), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("预览账户", "logxsl", "大字"), 1);
     view.RefreshArticlePreview();
     EXPECT_EQ(view.url(), shown);
     EXPECT_EQ(view.GetMode(), CBottomHtmlView::kModeBrowse);
@@ -113,7 +115,7 @@ TEST_F(ArticlePreviewWindowTest, AStyleChangeWhileAFeedItemShowsChangesNothing) 
 
 TEST_F(ArticlePreviewWindowTest, AStyleThatFailsShowsItsReason) {
     WriteAll(m_home.File("Data/LogSkin/坏的.xsl"), "<xsl:stylesheet");
-    ASSERT_EQ(CAccountStore::SetAccountField("预览账户", "logxsl", "坏的"), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("预览账户", "logxsl", "坏的"), 1);
     CBottomHtmlView view;
     ASSERT_TRUE(LoadAndWait(view, [&] { view.PreviewArticle(m_article, "预览账户"); }));
     const QString text = PageText(view);

@@ -1,5 +1,6 @@
 // The 博客 side of the window against the WordPress peer, as a new user goes through it.
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "blogclient/peer/PeerSupport.h"
 #include "storage/ArticleDatabase.h"
@@ -32,7 +33,7 @@ TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     editor.username = "editor2";
     editor.password = "quill-pass-2";
     for (const AccountRecord& account : {first, second, editor})
-        ASSERT_EQ(CAccountStore::AddAccount(account), 1);
+        ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(account), 1);
     const std::string title = "三处同发 " + run;
     {
         CArticleDatabase store(home.File("Storage/blog.db"));

@@ -1,5 +1,6 @@
 // The editor program's window on a real blog.db and a weblog server on 127.0.0.1.
 #include "ui/editor/EditorWindow.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/XmlRpcRequest.h"
@@ -79,7 +80,8 @@ protected:
         // A main window closed by an earlier test leaves the exit flag up, which cancels every
         // transfer of the editor.
         g_bAppExiting = 0;
-        ASSERT_EQ(CAccountStore::AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
+        ASSERT_EQ(
+            CAppContext::Process().Accounts().AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
     }
     void TearDown() override { m_window.WaitForWorkers(); }
 
@@ -299,7 +301,8 @@ TEST_F(EditorWindowTest, PicturesAreKeptWithTheDraftAndUploadedOnceWhenPublished
     EXPECT_EQ(m_window.BodyHtml(), before);
 
     // The server refuses the upload: nothing is published and the draft keeps its pictures.
-    ASSERT_EQ(CAccountStore::UpdateAccountConnection("甲", ServerAccount("甲", m_server, "/fault")),
+    ASSERT_EQ(CAppContext::Process().Accounts().UpdateAccountConnection(
+                  "甲", ServerAccount("甲", m_server, "/fault")),
               1);
     m_window.Publish();
     // What is typed while the pictures go up would be lost: the article waits for them.
@@ -313,7 +316,8 @@ TEST_F(EditorWindowTest, PicturesAreKeptWithTheDraftAndUploadedOnceWhenPublished
     std::vector<std::string> methods = m_server.Methods();
     EXPECT_EQ(std::count(methods.begin(), methods.end(), "metaWeblog.newPost"), 0);
 
-    ASSERT_EQ(CAccountStore::UpdateAccountConnection("甲", ServerAccount("甲", m_server, "/ok")),
+    ASSERT_EQ(CAppContext::Process().Accounts().UpdateAccountConnection(
+                  "甲", ServerAccount("甲", m_server, "/ok")),
               1);
     m_window.Publish();
     ASSERT_TRUE(WaitFor([&] { return m_session.Folder() == kFolderSent; }))
@@ -385,7 +389,7 @@ TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
 
     // The server refuses the edit: the window says so with the server's words.
     AccountRecord account = ServerAccount("甲", m_server, "/fault");
-    ASSERT_EQ(CAccountStore::UpdateAccountConnection("甲", account), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().UpdateAccountConnection("甲", account), 1);
     Type(m_window.RichEdit(), QStringLiteral("改"));
     m_window.Publish();
     ASSERT_TRUE(WaitFor([&] { return !m_boxes.Boxes().empty(); }));
@@ -443,7 +447,8 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
         next.WaitForWorkers();
     }
     // Closed normally: no notice the time after; a page that cannot be read is named.
-    ASSERT_EQ(CAccountStore::SetAccountField("甲", "editorindex", "\\Data\\Editor\\无\\index.html"),
+    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "editorindex",
+                                                                "\\Data\\Editor\\无\\index.html"),
               1);
     CEditorWindow last;
     CArticleOperations operations{last};
@@ -460,7 +465,7 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
 // The editor program killed with SIGKILL after its autosave: while it ran, a second editor of
 // its article was refused naming its window; the next start offers its work and restores it.
 TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
-    ASSERT_EQ(CAccountStore::SetAccountField("甲", "autosavetime", "200"), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "autosavetime", "200"), 1);
     CFeedDatabase feeds(GetAppFilePath("Storage\\rss.db"));
     ASSERT_EQ(feeds.OpenStore(), 1) << feeds.GetLastError();
     int feedId = 0;
@@ -533,7 +538,7 @@ TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
 TEST_F(EditorWindowTest, OptionsTheInterfaceLacksAreGreyedWithTheReason) {
     AccountRecord blogger = ServerAccount("乙", m_server, "/ok");
     blogger.blogapitype = "Blogger";
-    ASSERT_EQ(CAccountStore::AddAccount(blogger), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(blogger), 1);
     std::string reason;
     ASSERT_TRUE(m_session.Open({.account = "乙"}, reason)) << reason;
     m_window.Attach(m_session);
@@ -568,7 +573,7 @@ TEST(EditorPeerTest, PostOptionsReachTheServer) {
     CTempHome home;
     CRecordingMessageBoxes boxes;
     const std::string name = "o" + std::to_string(::getpid());
-    ASSERT_EQ(CAccountStore::AddAccount(PeerAccount(name, "MetaWeblog")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(PeerAccount(name, "MetaWeblog")), 1);
     CEditorWindow window;
     CArticleOperations operations{window};
     CEditorSession session{operations};
@@ -868,7 +873,7 @@ TEST(EditorPeerTest, ArticleWithAPictureIsPublishedThenItsEditChangesTheSamePost
     CTempHome home;
     CRecordingMessageBoxes boxes;
     const std::string name = "e" + std::to_string(::getpid());
-    ASSERT_EQ(CAccountStore::AddAccount(PeerAccount(name, "MetaWeblog")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(PeerAccount(name, "MetaWeblog")), 1);
     CEditorWindow window;
     CArticleOperations operations{window};
     CEditorSession session{operations};
@@ -946,7 +951,7 @@ TEST_F(EditorWindowTest, PreviewTabShowsTheArticleThroughTheAccountStyleOrTheWeb
         answer.set_content(ReadTestData("html/site-post.html"), "text/html; charset=UTF-8");
     });
     site.Start();
-    ASSERT_EQ(CAccountStore::SetAccountField("甲", "blogurl", site.Url("/")), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "blogurl", site.Url("/")), 1);
     Open(EditorTask::Compose);
     Type(m_window.TitleEdit(), QStringLiteral("预览的标题"));
     Type(m_window.RichEdit(), QStringLiteral("预览的正文"));

@@ -1,22 +1,23 @@
 #include "ui/app/MainFrame.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
 #include "reader/ChannelTree.h"
+#include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
-#include "ui/common/CommandIds.h"
-#include "reader/RssFavorites.h"
-#include "ui/reader/FeedItemModel.h"
-#include "ui/reader/RssFavoriteTreeCtrl.h"
-#include "ui/reader/RssChannelTreeCtrl.h"
-#include "ui/reader/FavoritesPane.h"
-#include "ui/reader/FavoriteBoxPicker.h"
 #include "ui/app/ShortcutHelpDialog.h"
+#include "ui/common/CommandIds.h"
 #include "ui/common/PopupWindow.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
+#include "ui/reader/FavoriteBoxPicker.h"
+#include "ui/reader/FavoritesPane.h"
+#include "ui/reader/FeedItemModel.h"
+#include "ui/reader/RssChannelTreeCtrl.h"
+#include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 
 #include <QAction>
@@ -38,7 +39,7 @@ namespace {
 
 std::string Value(const std::string& key) {
     std::string value;
-    EXPECT_EQ(CAppSettings::ReadAppValue(key, value), 1) << key;
+    EXPECT_EQ(CAppContext::Process().Settings().ReadAppValue(key, value), 1) << key;
     return value;
 }
 
@@ -130,7 +131,7 @@ TEST_F(MainFrameTest, ShutdownWritesGeometryPanesAndModes) {
         frame.Shutdown();
     }
     WindowPlacement saved;
-    ASSERT_EQ(CAppSettings::ReadWindowPlacement(saved), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadWindowPlacement(saved), 1);
     EXPECT_EQ(saved.left, 120);
     EXPECT_EQ(saved.top, 90);
     EXPECT_EQ(saved.right, 1020);
@@ -154,7 +155,7 @@ TEST_F(MainFrameTest, AMaximisedWindowIsSavedAsZeros) {
         frame.Shutdown();
     }
     WindowPlacement saved;
-    ASSERT_EQ(CAppSettings::ReadWindowPlacement(saved), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadWindowPlacement(saved), 1);
     EXPECT_EQ(std::vector<int>({saved.left, saved.top, saved.right, saved.bottom}),
               std::vector<int>(4, 0));
 }

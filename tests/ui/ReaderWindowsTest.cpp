@@ -1,3 +1,4 @@
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
@@ -334,7 +335,7 @@ TEST_F(ReaderWindowsTest, SelectingAnItemRendersItThroughTheSkin) {
 }
 
 TEST_F(ReaderWindowsTest, RemoteImagesWaitForAClickWhenTheUserSaysSo) {
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/noremoteimages", "1"), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/noremoteimages", "1"), 1);
     m_reader->ApplySettings();
     CReadingFrame frame;
     m_list->SetReadingFrame(&frame);
@@ -507,18 +508,18 @@ TEST_F(ReaderWindowsTest, TheTimerFollowsTheReceiveSettings) {
     // The shipped settings receive every 30 minutes.
     m_reader->StartReceiving();
     EXPECT_EQ(m_reader->TimerInterval(), 30 * 60000);
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/autoreceivetime", "15"), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/autoreceivetime", "15"), 1);
     m_reader->ApplySettings();
     EXPECT_EQ(m_reader->TimerInterval(), 15 * 60000);
     // By weight: every ten minutes.
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/autoreceivetype", "0"), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/autoreceivetype", "0"), 1);
     m_reader->ApplySettings();
     EXPECT_EQ(m_reader->TimerInterval(), 600000);
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/autoreceive", "0"), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/autoreceive", "0"), 1);
     m_reader->ApplySettings();
     EXPECT_EQ(m_reader->TimerInterval(), 0);
     // A changed page size asks for the list again.
-    ASSERT_EQ(CAppSettings::WriteAppValue("rss/paginationnum", "40"), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/paginationnum", "40"), 1);
     EXPECT_TRUE(m_reader->ApplySettings());
     EXPECT_FALSE(m_reader->ApplySettings());
 }

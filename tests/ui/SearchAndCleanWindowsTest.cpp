@@ -1,5 +1,6 @@
 // The search bar and the cleaning wizard on the offscreen platform, over a real store and feeds
 // served on 127.0.0.1.
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
@@ -224,7 +225,7 @@ TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResu
     EXPECT_EQ(m_store.GetItem(WebSearchItem(m_list->Model()->Items()[0].id - 2), shown), 0);
     EXPECT_TRUE(m_boxes.Texts().empty());
     std::string host;
-    ASSERT_TRUE(CAppSettings::ReadAppValue("rss/newssearchhost", host));
+    ASSERT_TRUE(CAppContext::Process().Settings().ReadAppValue("rss/newssearchhost", host));
     EXPECT_EQ(host, Url(""));
 }
 
@@ -402,7 +403,8 @@ TEST_F(SearchAndCleanWindowsTest, TheSearchCommandDocksTheBarAndHidesItAgain) {
     // it is shown again, in its address and in the name the scope box gives it.
     EXPECT_EQ(bar->ScopeBox()->itemText(static_cast<int>(SearchScope::kWeb)),
               QStringLiteral("百度新闻搜索"));
-    ASSERT_TRUE(CAppSettings::WriteAppValue("rss/newssearchhost", "https://news.example.org"));
+    ASSERT_TRUE(CAppContext::Process().Settings().WriteAppValue("rss/newssearchhost",
+                                                                "https://news.example.org"));
     frame.OnCommand(kCmdSearch);
     frame.OnCommand(kCmdSearch);
     EXPECT_EQ(bar->HostEdit()->text(), QStringLiteral("https://news.example.org"));
@@ -410,7 +412,8 @@ TEST_F(SearchAndCleanWindowsTest, TheSearchCommandDocksTheBarAndHidesItAgain) {
               QStringLiteral("新闻搜索 (news.example.org)"));
     // An address the user is typing stays while the settings change.
     bar->HostEdit()->setText(QStringLiteral("http://typed.example"));
-    ASSERT_TRUE(CAppSettings::WriteAppValue("rss/newssearchhost", "http://news.baidu.com"));
+    ASSERT_TRUE(CAppContext::Process().Settings().WriteAppValue("rss/newssearchhost",
+                                                                "http://news.baidu.com"));
     bar->FollowSettings();
     EXPECT_EQ(bar->HostEdit()->text(), QStringLiteral("http://typed.example"));
     frame.Shutdown();

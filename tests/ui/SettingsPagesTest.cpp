@@ -1,3 +1,4 @@
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
@@ -23,7 +24,7 @@ namespace {
 
 std::string Value(const std::string& key) {
     std::string value;
-    EXPECT_EQ(CAppSettings::ReadAppValue(key, value), 1) << key;
+    EXPECT_EQ(CAppContext::Process().Settings().ReadAppValue(key, value), 1) << key;
     return value;
 }
 
@@ -175,7 +176,7 @@ TEST_F(SettingsPagesTest, TheSystemSheetRefusesAProxyWithoutServerThenStoresItAs
     proxy->Password()->setText(QStringLiteral("p&<'\" 密码"));
     EXPECT_TRUE(sheet.Confirm());
     ProxySettings saved;
-    ASSERT_EQ(CAppSettings::ReadProxySettings(saved), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadProxySettings(saved), 1);
     EXPECT_EQ(saved.use, 1);
     EXPECT_EQ(saved.server, "proxy.example");
     EXPECT_EQ(saved.port, "3128");
@@ -194,7 +195,7 @@ TEST_F(SettingsPagesTest, DebugPageKeepsTheFolderBeforeTheFileName) {
     EXPECT_EQ(debug->File()->text(), QStringLiteral("/var/tmp/调试/quill_debug.html"));
     EXPECT_TRUE(sheet.Confirm());
     DebugSettings saved;
-    ASSERT_EQ(CAppSettings::ReadDebugSettings(saved), 1);
+    ASSERT_EQ(CAppContext::Process().Settings().ReadDebugSettings(saved), 1);
     EXPECT_EQ(saved.use, 1);
     EXPECT_EQ(saved.out, "/var/tmp/调试");
 }

@@ -1,6 +1,7 @@
 // Account set-up: the wizard's checks, changes, the connection test and the local login lock.
 #include "WorkspaceTestSupport.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "storage/ArticleDatabase.h"
 #include "workspace/AccountSetup.h"
@@ -64,7 +65,7 @@ TEST_F(AccountSetupTest, ChecksComeInTheWizardsOrderWithTheirFields) {
     ASSERT_TRUE(m_setup.Add(good).Ok());
     EXPECT_EQ(m_setup.Add(good).message, "已经有这个账户名了!");
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
     EXPECT_EQ(accounts.size(), 1u);
 }
 
@@ -282,7 +283,7 @@ TEST_F(AccountSetupTest, DeleteNeedsTheWeblogPasswordAndTakesTheArticles) {
     ASSERT_EQ(store.CountArticles(kFolderDrafts, "删", count), 1);
     EXPECT_EQ(count, 0);
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAccountStore::ListAccounts(accounts), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
     EXPECT_TRUE(accounts.empty());
     EXPECT_FALSE(m_setup.Delete("删").Ok());
 }

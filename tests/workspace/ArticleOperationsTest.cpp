@@ -1,6 +1,7 @@
 // The weblog use-cases on a real blog.db and a weblog server on 127.0.0.1.
 #include "WorkspaceTestSupport.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "storage/ArticleDatabase.h"
 #include "workspace/ArticleOperations.h"
@@ -13,7 +14,8 @@ namespace {
 class ArticleOperationsTest : public ::testing::Test {
 protected:
     void AddAccount(const std::string& name, CWeblogServer& server, const std::string& path) {
-        ASSERT_EQ(CAccountStore::AddAccount(ServerAccount(name, server, path)), 1);
+        ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(ServerAccount(name, server, path)),
+                  1);
     }
 
     // A draft in the account's 草稿箱, written straight into blog.db.

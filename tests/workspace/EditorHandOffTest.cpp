@@ -2,6 +2,7 @@
 // editor on it.
 #include "WorkspaceTestSupport.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "platform/text/TextCodec.h"
 #include "storage/ArticleDatabase.h"
@@ -184,7 +185,7 @@ protected:
                                   .username = "u",
                                   .password = "p",
                                   .encodetype = "UTF-8"};
-            ASSERT_EQ(CAccountStore::AddAccount(account), 1);
+            ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(account), 1);
         }
         // The editor copies the file it was handed from the program directory it was given,
         // as the real one reads it on start; nothing else tells it where that directory is.

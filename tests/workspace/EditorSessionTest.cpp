@@ -2,6 +2,7 @@
 // published and given pictures through a weblog server on 127.0.0.1; Markdown and spelling.
 #include "WorkspaceTestSupport.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "storage/FeedDatabase.h"
 #include "workspace/EditorSession.h"
@@ -18,7 +19,8 @@ namespace {
 class EditorSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(CAccountStore::AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
+        ASSERT_EQ(
+            CAppContext::Process().Accounts().AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
     }
 
     static EditorHandOff Orders(EditorTask task, std::optional<long long> index = {}) {
@@ -274,7 +276,7 @@ TEST_F(EditorSessionTest, WindowRectangleIsKeptInTheAccount) {
     EXPECT_TRUE(rect.IsSet());
     EXPECT_EQ(rect.left, 10);
     EXPECT_EQ(rect.bottom, 620);
-    ASSERT_EQ(CAccountStore::SetAccountField("甲", "autosavetime", "2000"), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "autosavetime", "2000"), 1);
     EXPECT_EQ(m_session.AutosaveMilliseconds(), 2000);
 }
 

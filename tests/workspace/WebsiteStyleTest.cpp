@@ -1,6 +1,7 @@
 // The editor's 网站样式: a weblog's home page made into a template, on loopback pages and on
 // the WordPress peer.
 #include "workspace/WebsiteStyle.h"
+#include "app/AppContext.h"
 
 #include "app/AccountStore.h"
 #include "blogclient/peer/PeerSupport.h"
@@ -153,17 +154,18 @@ TEST_F(WebsiteStyleTest, OtherPagesAndTheAccountsAddress) {
               std::string::npos)
         << titled.html;
 
-    ASSERT_EQ(CAccountStore::AddAccount({.name = "有地址",
-                                         .xmlrpcurl = "http://127.0.0.1:9/xmlrpc.php",
-                                         .port = "80",
-                                         .blogapitype = "MetaWeblog",
-                                         .username = "u",
-                                         .password = "p",
-                                         .blogurl = " https://example.org/blog ",
-                                         .encodetype = "UTF-8"}),
-              1);
+    ASSERT_EQ(
+        CAppContext::Process().Accounts().AddAccount({.name = "有地址",
+                                                      .xmlrpcurl = "http://127.0.0.1:9/xmlrpc.php",
+                                                      .port = "80",
+                                                      .blogapitype = "MetaWeblog",
+                                                      .username = "u",
+                                                      .password = "p",
+                                                      .blogurl = " https://example.org/blog ",
+                                                      .encodetype = "UTF-8"}),
+        1);
     EXPECT_EQ(CWebsiteStyle::HomeAddressOf("有地址"), "https://example.org/blog");
-    ASSERT_EQ(CAccountStore::SetAccountField("有地址", "blogurl", "http://"), 1);
+    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("有地址", "blogurl", "http://"), 1);
     EXPECT_EQ(CWebsiteStyle::HomeAddressOf("有地址"), "");
     EXPECT_EQ(CWebsiteStyle::HomeAddressOf("没有这个账户"), "");
 }

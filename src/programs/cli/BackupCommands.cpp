@@ -1,6 +1,7 @@
 #include "cli/BackupCommands.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/Reporter.h"
 #include "cli/CliArguments.h"
 #include "export/ArticleBackup.h"
@@ -26,7 +27,7 @@ bool ParseFolder(const std::string& text, int& folder) {
 
 bool AccountExists(const std::string& name) {
     AccountRecord account;
-    return CAccountStore::GetAccount(name, account) != 0;
+    return CAppContext::Process().Accounts().GetAccount(name, account) != 0;
 }
 
 // Prints the lines of the downloads and of the build as they come.

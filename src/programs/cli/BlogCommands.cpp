@@ -1,6 +1,7 @@
 #include "cli/BlogCommands.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
 #include "app/Reporter.h"
@@ -261,12 +262,12 @@ int CBlogCommands::AccountAdd(const Arguments& a) {
 
 int CBlogCommands::AccountList() {
     std::vector<AccountRecord> accounts;
-    if (!CAccountStore::ListAccounts(accounts))
+    if (!CAppContext::Process().Accounts().ListAccounts(accounts))
         return 1;
     std::vector<AccountRecord> details;
     for (const AccountRecord& listed : accounts) {
         AccountRecord account;
-        if (!CAccountStore::GetAccount(listed.name, account))
+        if (!CAppContext::Process().Accounts().GetAccount(listed.name, account))
             return 1;
         account.localloginverify = listed.localloginverify;
         details.push_back(account);
@@ -340,7 +341,7 @@ int CBlogCommands::AccountDiscover(const std::string& address) {
 
 int CBlogCommands::AccountTest(const std::string& name) {
     AccountRecord account;
-    if (!CAccountStore::GetAccount(name, account))
+    if (!CAppContext::Process().Accounts().GetAccount(name, account))
         return 1;
     ConnectionTestResult test = CAccountSetup::TestConnection(account);
     if (!test.ok)
@@ -390,7 +391,7 @@ int CBlogCommands::Articles(const Arguments& a) {
     if (!folder)
         return Usage();
     AccountRecord account;
-    if (!CAccountStore::GetAccount(name, account))
+    if (!CAppContext::Process().Accounts().GetAccount(name, account))
         return 1;
     CCollector collector;
     CArticleOperations operations(collector);
@@ -420,7 +421,7 @@ int CBlogCommands::Articles(const Arguments& a) {
 int CBlogCommands::ArticleNew(const Arguments& a) {
     const std::string& name = a.positional[0];
     AccountRecord account;
-    if (!CAccountStore::GetAccount(name, account))
+    if (!CAppContext::Process().Accounts().GetAccount(name, account))
         return 1;
     std::string content;
     if (!ReadInputFile(a.Get("content-file"), content))

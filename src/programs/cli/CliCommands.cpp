@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/ProgramDir.h"
@@ -133,7 +134,7 @@ int CCliCommands::Settings(const std::vector<std::string>& args) {
             return Usage();
         }
         std::vector<std::string> values;
-        if (!CAppSettings::ReadValues(keys, values))
+        if (!CAppContext::Process().Settings().ReadValues(keys, values))
             return 1;
         // Keys are printed as the element names inside their group.
         for (std::string& key : keys)
@@ -146,12 +147,12 @@ int CCliCommands::Settings(const std::vector<std::string>& args) {
         std::string value = args[2];
         if (key == "debug/out")
             value = CSettingsChecks::DebugFolderFromText(value);
-        std::string message = CSettingsChecks::CheckValue(key, value);
+        std::string message = CAppContext::Process().Settings().CheckValue(key, value);
         if (!message.empty()) {
             GetReporter().ReportMessage(message);
             return 1;
         }
-        return CAppSettings::WriteAppValue(key, value) ? 0 : 1;
+        return CAppContext::Process().Settings().WriteAppValue(key, value) ? 0 : 1;
     }
     return Usage();
 }

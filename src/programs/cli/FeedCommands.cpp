@@ -1,5 +1,6 @@
 #include "cli/FeedCommands.h"
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "app/ProxySetup.h"
 #include "app/Reporter.h"
@@ -526,7 +527,7 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
         return Error("用法: item show|read|unread|important|unimportant 编号");
     if (args.Has("html")) {
         std::string skin;
-        CAppSettings::ReadAppValue("rss/articlestyle", skin);
+        CAppContext::Process().Settings().ReadAppValue("rss/articlestyle", skin);
         if (!skin.empty())
             view.SetSkin(skin);
         std::string html;

@@ -1,5 +1,6 @@
 #include "ui/app/MainFrame.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/ProxySetup.h"
 #include "platform/fs/FileUtil.h"
@@ -170,7 +171,7 @@ void CMainFrame::ScheduleTrayToolTip() {
 
 bool CMainFrame::Create(const WindowPlacement& placement) {
     StartupOptions options;
-    if (!CAppSettings::ReadStartupOptions(options))
+    if (!CAppContext::Process().Settings().ReadStartupOptions(options))
         return false;
     m_enableAutoUpdate = options.enableAutoUpdate != 0;
     m_minimizeToTray = options.enableMinimizeToNotifyArea != 0;
@@ -178,9 +179,9 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     std::string paneState;
     std::string direction;
     std::string sideMode;
-    if (!CAppSettings::ReadAppValue("viewframemode", paneState) ||
-        !CAppSettings::ReadAppValue("splitterdirection", direction) ||
-        !CAppSettings::ReadAppValue("outbarmode", sideMode))
+    if (!CAppContext::Process().Settings().ReadAppValue("viewframemode", paneState) ||
+        !CAppContext::Process().Settings().ReadAppValue("splitterdirection", direction) ||
+        !CAppContext::Process().Settings().ReadAppValue("outbarmode", sideMode))
         return false;
     // The pane state is written at exit but not applied at start: both panes show.
     const int savedDirection = CAppSettings::ToInt(direction);
@@ -219,7 +220,7 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     m_channelTree->Fill();
     m_favoriteTree->Build();
     AppearanceSettings appearance;
-    if (CAppSettings::ReadAppearanceSettings(appearance))
+    if (CAppContext::Process().Settings().ReadAppearanceSettings(appearance))
         m_list->ApplyAppearance(appearance);
     m_stopReceive = new QToolButton;
     m_stopReceive->setText(QStringLiteral("停止"));
@@ -679,7 +680,7 @@ void CMainFrame::SetSideMode(int mode) {
     if (mode == m_sideMode)
         return;
     ApplySideMode(mode);
-    CAppSettings::WriteAppValue("outbarmode", std::to_string(mode));
+    CAppContext::Process().Settings().WriteAppValue("outbarmode", std::to_string(mode));
 }
 
 void CMainFrame::ApplySideMode(int mode) {
@@ -888,7 +889,7 @@ void CMainFrame::UpdateSkinMenu() {
         action->setCheckable(true);
         action->setChecked(skin == current);
         connect(action, &QAction::triggered, this, [this, skin] {
-            if (!CAppSettings::WriteAppValue("rss/articlestyle", skin))
+            if (!CAppContext::Process().Settings().WriteAppValue("rss/articlestyle", skin))
                 return;
             m_reader->View().SetSkin(skin);
             m_list->RenderSelected();
@@ -948,7 +949,7 @@ void CMainFrame::OnReaderSettings() {
         return;
     const bool pageSizeChanged = m_reader->ApplySettings();
     AppearanceSettings appearance;
-    if (CAppSettings::ReadAppearanceSettings(appearance))
+    if (CAppContext::Process().Settings().ReadAppearanceSettings(appearance))
         m_list->ApplyAppearance(appearance);
     if (pageSizeChanged && m_sideMode == kSideRss)
         m_list->ShowCurrentItems();
@@ -1072,10 +1073,12 @@ void CMainFrame::Shutdown() {
     const int listAt = m_readingSplitter->indexOf(m_list);
     const int list = m_readingSplitter->sizes().value(listAt);
     placement.topFrameHeight = list > 0 ? list : m_listExtent;
-    if (CAppSettings::WriteWindowPlacement(placement) &&
-        CAppSettings::WriteAppValue("viewframemode", std::to_string(PaneStateNow())) &&
-        CAppSettings::WriteAppValue("splitterdirection", std::to_string(m_direction)))
-        CAppSettings::WriteAppValue("outbarmode", std::to_string(m_sideMode));
+    if (CAppContext::Process().Settings().WriteWindowPlacement(placement) &&
+        CAppContext::Process().Settings().WriteAppValue("viewframemode",
+                                                        std::to_string(PaneStateNow())) &&
+        CAppContext::Process().Settings().WriteAppValue("splitterdirection",
+                                                        std::to_string(m_direction)))
+        CAppContext::Process().Settings().WriteAppValue("outbarmode", std::to_string(m_sideMode));
     m_reader->Shutdown();
     m_favoriteTree->SaveState();
 }

@@ -1,5 +1,6 @@
 #include "ui/app/PropertyPageDebug.h"
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "ui/common/UiText.h"
 
@@ -34,7 +35,7 @@ CPropertyPageDebug::CPropertyPageDebug(QWidget* parent)
     layout->addStretch();
 
     DebugSettings settings;
-    if (CAppSettings::ReadDebugSettings(settings)) {
+    if (CAppContext::Process().Settings().ReadDebugSettings(settings)) {
         m_use->setChecked(settings.use != 0);
         m_file->setText(FileTextFor(ToQ(settings.out)));
     }
@@ -61,5 +62,5 @@ bool CPropertyPageDebug::Apply() {
     DebugSettings settings;
     settings.use = m_use->isChecked() ? 1 : 0;
     settings.out = CSettingsChecks::DebugFolderFromText(ToStd(m_file->text()));
-    return CAppSettings::WriteDebugSettings(settings) != 0;
+    return CAppContext::Process().Settings().WriteDebugSettings(settings) != 0;
 }

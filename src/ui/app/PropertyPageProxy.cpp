@@ -1,5 +1,6 @@
 #include "ui/app/PropertyPageProxy.h"
 
+#include "app/AppContext.h"
 #include "ui/common/UiText.h"
 
 #include <QCheckBox>
@@ -34,7 +35,7 @@ CPropertyPageProxy::CPropertyPageProxy(QWidget* parent)
     layout->addStretch();
 
     ProxySettings settings;
-    if (CAppSettings::ReadProxySettings(settings)) {
+    if (CAppContext::Process().Settings().ReadProxySettings(settings)) {
         m_use->setChecked(settings.use != 0);
         m_localUse->setChecked(settings.localProxyUse != 0);
         m_server->setText(ToQ(settings.server));
@@ -80,5 +81,5 @@ QString CPropertyPageProxy::Validate() {
 }
 
 bool CPropertyPageProxy::Apply() {
-    return CAppSettings::WriteProxySettings(Values()) != 0;
+    return CAppContext::Process().Settings().WriteProxySettings(Values()) != 0;
 }

@@ -1,5 +1,6 @@
 #include "ui/app/PropertyPageSystemGeneral.h"
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 
 #include <QCheckBox>
@@ -24,7 +25,7 @@ CPropertyPageSystemGeneral::CPropertyPageSystemGeneral(QWidget* parent)
     layout->addStretch();
 
     StartupOptions options;
-    if (CAppSettings::ReadStartupOptions(options)) {
+    if (CAppContext::Process().Settings().ReadStartupOptions(options)) {
         m_updateCheck->setChecked(options.enableAutoUpdate != 0);
         m_minimizeToTray->setChecked(options.enableMinimizeToNotifyArea != 0);
     }
@@ -34,5 +35,5 @@ bool CPropertyPageSystemGeneral::Apply() {
     StartupOptions options;
     options.enableAutoUpdate = m_updateCheck->isChecked() ? 1 : 0;
     options.enableMinimizeToNotifyArea = m_minimizeToTray->isChecked() ? 1 : 0;
-    return CAppSettings::WriteStartupOptions(options) != 0;
+    return CAppContext::Process().Settings().WriteStartupOptions(options) != 0;
 }

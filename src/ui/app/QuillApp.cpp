@@ -1,5 +1,6 @@
 #include "ui/app/QuillApp.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
 #include "platform/fs/FileUtil.h"
@@ -160,7 +161,7 @@ int CQuillApp::Start() {
             &CQuillApp::OnInstanceMessage, Qt::QueuedConnection);
 
     WindowPlacement placement;
-    if (!CAppSettings::ReadWindowPlacement(placement))
+    if (!CAppContext::Process().Settings().ReadWindowPlacement(placement))
         return 0;
 
     m_frame = std::make_unique<CMainFrame>();

@@ -1,5 +1,6 @@
 #include "ui/blog/AccountTreeCtrl.h"
 
+#include "app/AppContext.h"
 #include "ui/app/CommandTable.h"
 #include "ui/blog/LocalLoginDialog.h"
 #include "ui/common/CommandIds.h"
@@ -121,7 +122,7 @@ QString CAccountTreeCtrl::BlogAddress(const std::string& blogurl) {
 void CAccountTreeCtrl::BuildTree() {
     clear();
     m_accounts.clear();
-    CAccountStore::ListAccounts(m_accounts);
+    CAppContext::Process().Accounts().ListAccounts(m_accounts);
     for (int i = 0; i < static_cast<int>(m_accounts.size()); ++i)
         AddAccountNodes(i, m_accounts[i]);
     if (QTreeWidgetItem* first = topLevelItem(0))
@@ -275,7 +276,7 @@ void CAccountTreeCtrl::ShowNode(int kind) {
         emit FolderSelected(ToQ(m_currentAccount), kind);
     } else if (kind == kNodeMyBlog) {
         std::string blogurl;
-        CAccountStore::GetAccountField(m_currentAccount, "blogurl", blogurl);
+        CAppContext::Process().Accounts().GetAccountField(m_currentAccount, "blogurl", blogurl);
         emit OpenInPane(BlogAddress(blogurl));
     }
 }
@@ -283,7 +284,7 @@ void CAccountTreeCtrl::ShowNode(int kind) {
 void CAccountTreeCtrl::UpdateNode(int code, int updateCode) {
     if (updateCode == kUpdateAccountAdded) {
         m_accounts.clear();
-        CAccountStore::ListAccounts(m_accounts);
+        CAppContext::Process().Accounts().ListAccounts(m_accounts);
         if (m_accounts.empty())
             return;
         const int last = static_cast<int>(m_accounts.size()) - 1;
@@ -301,7 +302,8 @@ void CAccountTreeCtrl::UpdateNode(int code, int updateCode) {
     if (updateCode == kUpdateDescription) {
         std::string description;
         if (index < 0 || index >= static_cast<int>(m_accounts.size()) ||
-            !CAccountStore::GetAccountField(m_accounts[index].name, "description", description))
+            !CAppContext::Process().Accounts().GetAccountField(m_accounts[index].name,
+                                                               "description", description))
             return;
         m_accounts[index].description = description;
         const QString label = ToQ(description);
@@ -396,7 +398,7 @@ void CAccountTreeCtrl::OnCommand(int commandId) {
         break;
     case kCmdOpenMyBlog: {
         std::string blogurl;
-        CAccountStore::GetAccountField(m_currentAccount, "blogurl", blogurl);
+        CAppContext::Process().Accounts().GetAccountField(m_currentAccount, "blogurl", blogurl);
         QDesktopServices::openUrl(QUrl(BlogAddress(blogurl)));
         break;
     }
@@ -435,5 +437,5 @@ void CAccountTreeCtrl::SaveExpanded() {
         flags.push_back(topLevelItem(i)->isExpanded() ? 1 : 0);
     // An account removed from the tree in this run is no longer in the file either.
     if (static_cast<int>(flags.size()) == static_cast<int>(m_accounts.size()) && !flags.empty())
-        CAccountStore::SetExpanded(flags);
+        CAppContext::Process().Accounts().SetExpanded(flags);
 }

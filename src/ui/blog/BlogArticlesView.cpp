@@ -1,6 +1,7 @@
 #include "ui/blog/BlogArticlesView.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "ui/app/CommandTable.h"
 #include "ui/common/CommandIds.h"
 #include "ui/common/UiText.h"
@@ -134,7 +135,7 @@ void CBlogArticlesView::ShowFolder(const std::string& account, int folder) {
     m_account = account;
     m_folder = folder;
     m_style.clear();
-    CAccountStore::GetAccountField(account, "logxsl", m_style);
+    CAppContext::Process().Accounts().GetAccountField(account, "logxsl", m_style);
     Fill(ReadFolder(), {});
     m_list->scrollToTop();
 }

@@ -1,6 +1,7 @@
 #include "ui/blog/BlogWorkspace.h"
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "ui/app/CommandTable.h"
 #include "ui/blog/AccountChooserDialog.h"
@@ -176,9 +177,9 @@ void CBlogWorkspace::FillCountMenu(QMenu* menu) {
 void CBlogWorkspace::UpdateCountChecks() {
     m_commands.Refresh();
     std::string stored;
-    const bool known =
-        !m_tree->CurrentAccount().empty() &&
-        CAccountStore::GetAccountField(m_tree->CurrentAccount(), "getrecentpostsnum", stored);
+    const bool known = !m_tree->CurrentAccount().empty() &&
+                       CAppContext::Process().Accounts().GetAccountField(
+                           m_tree->CurrentAccount(), "getrecentpostsnum", stored);
     const int count = known ? QString::fromStdString(stored).trimmed().toInt() : -1;
     bool listed = false;
     for (const auto& [id, value] : kCounts) {
@@ -195,8 +196,8 @@ bool CBlogWorkspace::CheckCurrentAccount() {
 void CBlogWorkspace::SetPostCount(int count) {
     if (m_tree->CurrentAccount().empty())
         return;
-    CAccountStore::SetAccountField(m_tree->CurrentAccount(), "getrecentpostsnum",
-                                   std::to_string(count));
+    CAppContext::Process().Accounts().SetAccountField(m_tree->CurrentAccount(), "getrecentpostsnum",
+                                                      std::to_string(count));
     UpdateCountChecks();
 }
 
@@ -205,7 +206,7 @@ void CBlogWorkspace::FetchCustomCount() {
         return;
     const std::string account = m_tree->CurrentAccount();
     std::string stored;
-    CAccountStore::GetAccountField(account, "getrecentpostsnum", stored);
+    CAppContext::Process().Accounts().GetAccountField(account, "getrecentpostsnum", stored);
     QString text = QString::fromStdString(stored).trimmed();
     CAccountSetup setup;
     for (;;) {
@@ -514,7 +515,7 @@ void CBlogWorkspace::WriteFromFeedItem(const FeedItemRef& item) {
     {
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!CAccountStore::ListAccounts(records)) {
+        if (!CAppContext::Process().Accounts().ListAccounts(records)) {
             const std::string details = recorder.Take();
             CMessageBox::Show(
                 m_window, QString::fromUtf8(CEditorLauncher::kAccountsUnreadableText) +

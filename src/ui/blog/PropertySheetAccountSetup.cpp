@@ -1,5 +1,6 @@
 #include "ui/blog/PropertySheetAccountSetup.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "ui/blog/AccountTreeCtrl.h"
 #include "ui/blog/LocalLoginDialog.h"
@@ -28,7 +29,7 @@ namespace {
 
 std::string Field(const std::string& account, const char* field) {
     std::string text;
-    CAccountStore::GetAccountField(account, field, text);
+    CAppContext::Process().Accounts().GetAccountField(account, field, text);
     return text;
 }
 
@@ -124,7 +125,7 @@ CPropertyPageAccountConnection::CPropertyPageAccountConnection(const std::string
     });
 
     AccountRecord record;
-    if (!CAccountStore::GetAccount(account, record)) {
+    if (!CAppContext::Process().Accounts().GetAccount(account, record)) {
         CMessageBox::Show(this, QStringLiteral("载入账户信息失败!"));
         return;
     }
@@ -206,12 +207,12 @@ CPropertyPageAccountPermission::CPropertyPageAccountPermission(const std::string
     layout->addWidget(use);
 
     std::vector<std::string> related;
-    CAccountStore::GetRelations(account, related);
+    CAppContext::Process().Accounts().GetRelations(account, related);
     m_permitted->addItem(ToQ(account));
     for (const std::string& name : related)
         m_permitted->addItem(ToQ(name));
     std::vector<AccountRecord> accounts;
-    CAccountStore::ListAccounts(accounts);
+    CAppContext::Process().Accounts().ListAccounts(accounts);
     for (const AccountRecord& other : accounts) {
         if (other.name == account ||
             std::find(related.begin(), related.end(), other.name) != related.end())
@@ -281,7 +282,7 @@ void CPropertyPageAccountPermission::OnOtherActivated(QTreeWidgetItem* item) {
     const std::optional<QString> typed = CLocalLoginDialog::Ask(this, item->text(1));
     if (!typed)
         return;
-    if (!CAccountStore::CheckLogin(ToStd(item->text(1)), ToStd(*typed))) {
+    if (!CAppContext::Process().Accounts().CheckLogin(ToStd(item->text(1)), ToStd(*typed))) {
         CMessageBox::Show(this, QStringLiteral("您输入的密码有误!"));
         return;
     }
@@ -292,7 +293,7 @@ bool CPropertyPageAccountPermission::Apply() {
     std::vector<std::string> names;
     for (int i = 1; i < m_permitted->count(); ++i)
         names.push_back(ToStd(m_permitted->item(i)->text()));
-    return CAccountStore::SetRelations(m_account, names) != 0;
+    return CAppContext::Process().Accounts().SetRelations(m_account, names) != 0;
 }
 
 // --- 编辑器和日志模版 ---------------------------------------------------------------------------
@@ -343,7 +344,8 @@ CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& accoun
 
 void CPropertyPageAccountEditor::OnStyleChosen(const QString& style) {
     // A failed write is reported by the account store with its reason.
-    if (style.isEmpty() || !CAccountStore::SetAccountField(m_account, "logxsl", ToStd(style)))
+    if (style.isEmpty() ||
+        !CAppContext::Process().Accounts().SetAccountField(m_account, "logxsl", ToStd(style)))
         return;
     emit PreviewStyleChanged();
 }
@@ -382,7 +384,7 @@ bool CPropertyPageAccountEditor::Apply() {
         {"logxsl", m_skin->currentText()},
     };
     for (const auto& [field, value] : fields) {
-        if (!CAccountStore::SetAccountField(m_account, field, ToStd(value)))
+        if (!CAppContext::Process().Accounts().SetAccountField(m_account, field, ToStd(value)))
             return false;
     }
     return true;
@@ -425,7 +427,7 @@ CPropertyPageAccountSecurity::CPropertyPageAccountSecurity(const std::string& ac
     layout->addStretch();
 
     std::string loginPassword;
-    CAccountStore::GetLoginSettings(account, m_storedMode, loginPassword);
+    CAppContext::Process().Accounts().GetLoginSettings(account, m_storedMode, loginPassword);
     m_lock->setChecked(m_storedMode != 0);
     if (m_storedMode == 2) {
         m_localPassword->setChecked(true);
@@ -470,7 +472,7 @@ QString CPropertyPageAccountSecurity::Validate() {
         const std::optional<QString> typed = CLocalLoginDialog::Ask(this, ToQ(m_account));
         if (!typed)
             return Focused(m_lock, kProtectionStaysText);
-        if (!CAccountStore::CheckLogin(m_account, ToStd(*typed)))
+        if (!CAppContext::Process().Accounts().CheckLogin(m_account, ToStd(*typed)))
             return Focused(m_lock, CAccountSetup::kWrongPasswordText);
         m_loginPassword = ToStd(*typed);
         return QString();

@@ -1,5 +1,6 @@
 #include "ui/blog/PublishSeveralDialog.h"
 
+#include "app/AppContext.h"
 #include "ui/blog/ArticleEvents.h"
 #include "ui/blog/LocalLoginDialog.h"
 #include "ui/common/MessageBox.h"
@@ -35,10 +36,10 @@ CPublishSeveralDialog::CPublishSeveralDialog(CArticleOperations& operations, CAr
     m_rows->header()->setStretchLastSection(true);
 
     std::vector<AccountRecord> accounts;
-    CAccountStore::ListAccounts(accounts);
+    CAppContext::Process().Accounts().ListAccounts(accounts);
     std::vector<std::string> together;
     if (!ownAccount.empty())
-        CAccountStore::GetRelations(ownAccount, together);
+        CAppContext::Process().Accounts().GetRelations(ownAccount, together);
     together.push_back(ownAccount);
     int number = 1;
     for (const AccountRecord& account : accounts) {

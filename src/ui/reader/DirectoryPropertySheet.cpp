@@ -1,5 +1,6 @@
 #include "ui/reader/DirectoryPropertySheet.h"
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
@@ -73,7 +74,7 @@ CPropertyPageDirectoryConfig::CPropertyPageDirectoryConfig(CRssReader& reader, i
     auto* storage = new QGroupBox(QStringLiteral("保存方式"));
     m_rule = new CStorageRuleBox;
     StorageSettings defaults;
-    CAppSettings::ReadStorageSettings(defaults);
+    CAppContext::Process().Settings().ReadStorageSettings(defaults);
     m_rule->SetType(static_cast<StorageRule>(defaults.storageType));
     m_rule->SetCount(defaults.storageNum);
     auto* storageRow = new QHBoxLayout(storage);

@@ -1,5 +1,6 @@
 #include "ui/reader/PropertyPageRssSetupAppearance.h"
 
+#include "app/AppContext.h"
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
 
@@ -79,14 +80,14 @@ CPropertyPageRssSetupAppearance::CPropertyPageRssSetupAppearance(QWidget* parent
     layout->addStretch();
 
     AppearanceSettings settings;
-    CAppSettings::ReadAppearanceSettings(settings);
+    CAppContext::Process().Settings().ReadAppearanceSettings(settings);
     m_unread->SetColor(ColorFromSetting(settings.titleUnreadColor));
     m_read->SetColor(ColorFromSetting(settings.titleReadColor));
     m_date->SetColor(ColorFromSetting(settings.dateAndAuthorColor));
     m_big->setChecked(settings.useBigTitleFont != 0);
     m_bold->setChecked(settings.useBoldTitleFont != 0);
     std::string noImages;
-    CAppSettings::ReadAppValue("rss/noremoteimages", noImages);
+    CAppContext::Process().Settings().ReadAppValue("rss/noremoteimages", noImages);
     m_noImages->setChecked(noImages == "1");
 
     for (CColorButton* button : {m_unread, m_read, m_date})
@@ -125,7 +126,7 @@ AppearanceSettings CPropertyPageRssSetupAppearance::Values() const {
 }
 
 bool CPropertyPageRssSetupAppearance::Apply() {
-    return CAppSettings::WriteAppearanceSettings(Values()) != 0 &&
-           CAppSettings::WriteAppValue("rss/noremoteimages", m_noImages->isChecked() ? "1" : "0") !=
-               0;
+    return CAppContext::Process().Settings().WriteAppearanceSettings(Values()) != 0 &&
+           CAppContext::Process().Settings().WriteAppValue(
+               "rss/noremoteimages", m_noImages->isChecked() ? "1" : "0") != 0;
 }

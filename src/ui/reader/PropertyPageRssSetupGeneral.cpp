@@ -1,5 +1,6 @@
 #include "ui/reader/PropertyPageRssSetupGeneral.h"
 
+#include "app/AppContext.h"
 #include "ui/common/UiText.h"
 
 #include <QCheckBox>
@@ -76,7 +77,7 @@ CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
     layout->addStretch();
 
     ReceiveSettings settings;
-    if (CAppSettings::ReadReceiveSettings(settings)) {
+    if (CAppContext::Process().Settings().ReadReceiveSettings(settings)) {
         m_startup->setChecked(settings.startupAutoReceive != 0);
         m_auto->setChecked(settings.autoReceive != 0);
         (settings.autoReceiveType == ReceiveMode::kByWeight ? m_byRank : m_every)->setChecked(true);
@@ -89,7 +90,7 @@ CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
         m_byRank->setChecked(true);
     }
     std::string perHost;
-    if (CAppSettings::ReadAppValue("rss/hostfetches", perHost) &&
+    if (CAppContext::Process().Settings().ReadAppValue("rss/hostfetches", perHost) &&
         CSettingsChecks::CheckKeyValue("rss/hostfetches", perHost).empty())
         m_hostFetches->setValue(CAppSettings::ToInt(perHost));
     connect(m_auto, &QCheckBox::toggled, this, &CPropertyPageRssSetupGeneral::UpdateEnabled);
@@ -143,7 +144,7 @@ QString CPropertyPageRssSetupGeneral::Validate() {
 }
 
 bool CPropertyPageRssSetupGeneral::Apply() {
-    return CAppSettings::WriteReceiveSettings(Values()) != 0 &&
-           CAppSettings::WriteAppValue("rss/hostfetches", std::to_string(m_hostFetches->value())) !=
-               0;
+    return CAppContext::Process().Settings().WriteReceiveSettings(Values()) != 0 &&
+           CAppContext::Process().Settings().WriteAppValue(
+               "rss/hostfetches", std::to_string(m_hostFetches->value())) != 0;
 }

@@ -1,5 +1,6 @@
 #include "ui/reader/PropertyPageRssSetupStorage.h"
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "ui/reader/StorageRuleBox.h"
 
@@ -25,7 +26,7 @@ CPropertyPageRssSetupStorage::CPropertyPageRssSetupStorage(QWidget* parent)
     layout->addStretch();
 
     StorageSettings settings;
-    if (CAppSettings::ReadStorageSettings(settings)) {
+    if (CAppContext::Process().Settings().ReadStorageSettings(settings)) {
         m_rule->SetType(static_cast<StorageRule>(settings.storageType));
         m_rule->SetCount(settings.storageNum);
     }
@@ -42,5 +43,5 @@ bool CPropertyPageRssSetupStorage::Apply() {
     StorageSettings settings;
     settings.storageType = static_cast<int>(m_rule->Type());
     settings.storageNum = static_cast<int>(m_rule->Count());
-    return CAppSettings::WriteStorageSettings(settings) != 0;
+    return CAppContext::Process().Settings().WriteStorageSettings(settings) != 0;
 }

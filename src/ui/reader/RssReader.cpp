@@ -1,5 +1,6 @@
 #include "ui/reader/RssReader.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "storage/FeedDatabase.h"
@@ -49,7 +50,7 @@ CRssReader::CRssReader(CFeedDatabase& store, QObject* parent)
     m_scheduler = std::make_unique<CReceiveScheduler>(m_tree, m_observer);
     m_scheduler->SetStorePath(store.GetPath());
     std::string skin;
-    if (CAppSettings::ReadAppValue("rss/articlestyle", skin) && !skin.empty())
+    if (CAppContext::Process().Settings().ReadAppValue("rss/articlestyle", skin) && !skin.empty())
         m_view.SetSkin(skin);
     connect(&m_timer, &QTimer::timeout, this, [this] { m_scheduler->OnTimerTick(); });
 }

@@ -1,5 +1,6 @@
 #include "ui/reader/SearchBar.h"
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "app/ProxySetup.h"
 #include "reader/FeedFetcher.h"
@@ -176,7 +177,8 @@ bool CSearchBar::StoreHost() {
     if (host == CFeedSearch::NewsSearchHost())
         return true;
     std::string message = CFeedSearch::CheckNewsSearchHost(host);
-    if (message.empty() && !CAppSettings::WriteAppValue("rss/newssearchhost", host))
+    if (message.empty() &&
+        !CAppContext::Process().Settings().WriteAppValue("rss/newssearchhost", host))
         message = "无法保存新闻搜索的地址";
     if (!message.empty()) {
         CMessageBox::Show(this, ToQ(message));

@@ -1,5 +1,6 @@
 #include "ui/shell/ControlFavorites.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/Reporter.h"
@@ -41,7 +42,7 @@ BookmarkSources CControlFavorites::Sources() {
     {
         CQuietReporter quiet;
         CScopedReporter scope(quiet);
-        if (!CAppSettings::ReadAppValue("favoritesfolder", configured))
+        if (!CAppContext::Process().Settings().ReadAppValue("favoritesfolder", configured))
             configured.clear();
     }
     if (configured.rfind("~/", 0) == 0) {

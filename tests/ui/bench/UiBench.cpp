@@ -8,6 +8,7 @@
 // Run it on a display (xvfb-run works); as root the web engine's switches are set as the
 // program sets them.
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/ProgramDir.h"
@@ -48,8 +49,8 @@ bool Seed(const std::string& home) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }
-    CAppSettings::WriteAppValue("rss/startupautoreceive", "0");
-    CAppSettings::WriteAppValue("rss/autoreceive", "0");
+    CAppContext::Process().Settings().WriteAppValue("rss/startupautoreceive", "0");
+    CAppContext::Process().Settings().WriteAppValue("rss/autoreceive", "0");
     std::ofstream opml(GetAppFilePath("Storage\\rssreader.opml"), std::ios::trunc);
     opml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"1.0\"><body>\n";
     int channel = 0;
