@@ -403,8 +403,8 @@ int CWordPressRestApi::NewCategory(const std::string& name, std::string& id) {
     return 1;
 }
 
-int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& route, bool full,
-                                std::string& postId) {
+int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& route,
+                                PostSend kind, std::string& postId) {
     if (!m_bound || !CheckArticle(request))
         return 0;
     json post = {{"title", request.title}, {"content", request.description}};
@@ -413,7 +413,7 @@ int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& r
     for (const std::string& more : request.moreCategories)
         names.push_back(&more);
     for (const std::string* name : names) {
-        if (!full && name == &request.category2)
+        if (kind == PostSend::kEdit && name == &request.category2)
             continue;
         std::string trimmed(Trim(*name));
         if (!trimmed.empty() &&
@@ -431,20 +431,19 @@ int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& r
             return 0;
         post["categories"] = ids;
     }
-    if (full) {
-        post["status"] = request.serverDraft ? "draft" : "publish";
-        if (!request.slug.empty())
-            post["slug"] = request.slug;
-        if (request.allowComments)
-            post["comment_status"] = *request.allowComments ? "open" : "closed";
-        std::vector<long long> tagIds;
-        if (!TermIds("tags", SplitNames(request.tags), tagIds))
-            return 0;
-        if (!tagIds.empty())
-            post["tags"] = tagIds;
-        if (!request.abstract.empty())
-            post["excerpt"] = request.abstract;
-    }
+    post["status"] = request.serverDraft ? "draft" : "publish";
+    if (!request.slug.empty())
+        post["slug"] = request.slug;
+    if (request.allowComments)
+        post["comment_status"] = *request.allowComments ? "open" : "closed";
+    std::vector<long long> tagIds;
+    if (!TermIds("tags", SplitNames(request.tags), tagIds))
+        return 0;
+    // An edit always sends its tags, none included: tags the user removed leave the post.
+    if (!tagIds.empty() || kind == PostSend::kEdit)
+        post["tags"] = tagIds;
+    if (!request.abstract.empty())
+        post["excerpt"] = request.abstract;
     std::string text;
     if (!CallJson({.method = "POST",
                    .route = route,
@@ -463,12 +462,12 @@ int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& r
 }
 
 int CWordPressRestApi::NewPost(const PostRequest& request, std::string& postId) {
-    return SendPost(request, "/wp/v2/posts", true, postId);
+    return SendPost(request, "/wp/v2/posts", PostSend::kNew, postId);
 }
 
 int CWordPressRestApi::EditPost(const PostRequest& request, int& result) {
     std::string postId;
-    if (!SendPost(request, "/wp/v2/posts/" + request.postId, false, postId))
+    if (!SendPost(request, "/wp/v2/posts/" + request.postId, PostSend::kEdit, postId))
         return 0;
     result = 1;
     return 1;

@@ -95,7 +95,12 @@ private:
     // The ids of the names (created when missing) of a taxonomy ("categories" or "tags").
     int TermIds(const std::string& taxonomy, const std::vector<std::string>& names,
                 std::vector<long long>& ids);
-    int SendPost(const PostRequest& request, const std::string& route, bool full,
+    // A new post or an edit of one. Both send every option of the article (status, slug,
+    // comments, tags, excerpt), as the XML-RPC interfaces do: an edit that left them out would
+    // keep the server's old ones while the program reported the user's as sent. Only a new post
+    // takes the second category of the old form.
+    enum class PostSend { kNew, kEdit };
+    int SendPost(const PostRequest& request, const std::string& route, PostSend kind,
                  std::string& postId);
 
     CHttpClient m_client;

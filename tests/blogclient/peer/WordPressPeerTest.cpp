@@ -322,12 +322,21 @@ TEST(BlogPeerRest, ArticleCycleReadBackOverXmlRpc) {
           post.abstract, picture, std::string("<string>publish</string>")})
         EXPECT_NE(seen.find(part), std::string::npos) << part << "\n" << seen;
 
+    // An edit carries the article's options as a new post does: the changed tags, slug and
+    // status reach the server, and the tag taken away leaves the post.
     PostRequest edit = post;
     edit.postId = postId;
     edit.title = "REST 修改 " + run;
+    edit.tags = "标签丙-" + run;
+    edit.slug = "rest-edit-" + run;
+    edit.serverDraft = true;
     int result = 0;
     ASSERT_EQ(rest->EditPost(edit, result), 1);
-    EXPECT_NE(getPost().find(edit.title), std::string::npos);
+    const std::string edited = getPost();
+    for (const std::string& part : {edit.title, "标签丙-" + run, edit.slug,
+                                    std::string("<string>draft</string>")})
+        EXPECT_NE(edited.find(part), std::string::npos) << part << "\n" << edited;
+    EXPECT_EQ(edited.find("标签甲-" + run), std::string::npos) << edited;
 
     CategoryList categories;
     ASSERT_EQ(restApi->GetCategories(categories), 1);
