@@ -321,15 +321,23 @@ bool CProgramRunner::Start(const std::string& program, const std::vector<std::st
             ended = true;
         }
     }
-    close(notes[0]);
-    if (stop != ProgramStop::kNone) {
-        // It never began to run: nothing of it is worth a grace.
-        if (started > 0)
-            kill(started, SIGKILL);
-        kill(child, SIGKILL);
-    }
+    // The first child only forks and writes its note, so it ends at once. A stop may come before
+    // its note was read: once the child has ended, the note (when the program's process was
+    // made) is in the pipe, and the program, which may not have begun yet, is stopped too
+    // instead of being left to run after the caller was told it did not start.
     while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
+    if (stop != ProgramStop::kNone && started == 0) {
+        Note note{};
+        pollfd readable{.fd = notes[0], .events = POLLIN, .revents = 0};
+        if (poll(&readable, 1, 0) > 0 && read(notes[0], &note, sizeof note) == sizeof note &&
+            note.kind == kNotePid)
+            started = note.value;
+    }
+    close(notes[0]);
+    // It never began to run: nothing of it is worth a grace.
+    if (stop != ProgramStop::kNone && started > 0)
+        kill(started, SIGKILL);
     if (stop != ProgramStop::kNone)
         return fail(StopText(program, stop, timeout));
     if (failure != 0)
