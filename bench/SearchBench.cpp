@@ -151,8 +151,8 @@ BuiltStore Build(int items) {
         }
         transaction.Commit();
         const auto fill = Clock::now();
-        if (!store.CatchUpSearchIndex(items))
-            throw std::runtime_error(store.GetLastError());
+        if (const StoreResult caught = store.CatchUpSearchIndex(items); !caught)
+            throw std::runtime_error(caught.reason);
         store.Exec("INSERT INTO rss_search (rss_search) VALUES ('optimize');");
         built.fillSeconds = Seconds(fill);
         const auto trigram = Clock::now();
@@ -316,8 +316,10 @@ void BM_SearchClasses(benchmark::State& state) {
                     std::vector<FeedItem> page;
                     int total = 0;
                     auto start = Clock::now();
-                    if (!store.SearchItemPage({.text = keyword}, 0, 50, page, total)) {
-                        state.SkipWithError(store.GetLastError().c_str());
+                    if (const StoreResult found =
+                            store.SearchItemPage({.text = keyword}, 0, 50, page, total);
+                        !found) {
+                        state.SkipWithError(found.reason.c_str());
                         return;
                     }
                     fresh.push_back(Seconds(start) * 1000);
@@ -396,10 +398,12 @@ void BM_MergeIntoLargeChannel(benchmark::State& state) {
             download.push_back(std::move(item));
         }
         state.ResumeTiming();
-        if (!store.SaveReceivedItems(1, download, StorageRule::kKeepNewest,
-                                     ItemCount() / kChannels) ||
-            (state.range(0) == 1 && !store.CatchUpSearchIndex(1000000))) {
-            state.SkipWithError(store.GetLastError().c_str());
+        StoreResult done =
+            store.SaveReceivedItems(1, download, StorageRule::kKeepNewest, ItemCount() / kChannels);
+        if (done && state.range(0) == 1)
+            done = store.CatchUpSearchIndex(1000000);
+        if (!done) {
+            state.SkipWithError(done.reason.c_str());
             break;
         }
     }

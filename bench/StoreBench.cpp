@@ -128,8 +128,8 @@ void BuildBigStore() {
             "first open (b-tree indexes, every row queued for the full-text index): %.1f s\n",
             std::chrono::duration<double>(std::chrono::steady_clock::now() - reopen).count());
         const auto catchUp = std::chrono::steady_clock::now();
-        if (!store.CatchUpSearchIndex(kItems))
-            throw std::runtime_error(store.GetLastError());
+        if (const StoreResult caught = store.CatchUpSearchIndex(kItems); !caught)
+            throw std::runtime_error(caught.reason);
         store.Exec("INSERT INTO rss_search (rss_search) VALUES ('optimize');");
         std::fprintf(
             stderr, "full-text index caught up: %.1f s\n",
@@ -154,9 +154,9 @@ CFeedDatabase& BigStore() {
     return *store;
 }
 
-void Check(int ok, CLocalDatabase& store, benchmark::State& state) {
-    if (!ok)
-        state.SkipWithError(store.GetLastError().c_str());
+void Check(const StoreResult& done, benchmark::State& state) {
+    if (!done)
+        state.SkipWithError(done.reason.c_str());
 }
 
 // ---- The merge ----
@@ -173,7 +173,7 @@ void BM_MergeNewDownload(benchmark::State& state) {
             download.push_back(MakeItem(i * 100 + 50, "round" + std::to_string(round)));
         state.ResumeTiming();
         Check(store.SaveReceivedItems(kMergeChannel, download, StorageRule::kKeepNewest, 10000),
-              store, state);
+              state);
     }
     int total = 0, unread = 0;
     store.GetFeedCounts(kMergeChannel, total, unread);
@@ -191,8 +191,7 @@ void BM_MergeKnownDownload(benchmark::State& state) {
     int total = 0;
     store.GetItemPage(kMergeChannel, ItemFilter::kAll, true, held, total, 50, 0);
     for (auto _ : state)
-        Check(store.SaveReceivedItems(kMergeChannel, held, StorageRule::kKeepNewest, 10000), store,
-              state);
+        Check(store.SaveReceivedItems(kMergeChannel, held, StorageRule::kKeepNewest, 10000), state);
 }
 BENCHMARK(BM_MergeKnownDownload)
     ->Unit(benchmark::kMillisecond)
@@ -209,7 +208,7 @@ void BM_ItemPage(benchmark::State& state) {
     std::vector<FeedItem> items;
     int total = 0;
     for (auto _ : state) {
-        Check(store.GetItemPage(channel, filter, false, items, total, 50, 0), store, state);
+        Check(store.GetItemPage(channel, filter, false, items, total, 50, 0), state);
         benchmark::DoNotOptimize(items.data());
     }
     state.counters["rows"] = static_cast<double>(items.size());
@@ -224,7 +223,7 @@ void BM_UnreadCount(benchmark::State& state) {
     const int channel = static_cast<int>(state.range(0));
     int count = 0;
     for (auto _ : state)
-        Check(store.GetUnreadCount(channel, count), store, state);
+        Check(store.GetUnreadCount(channel, count), state);
     state.counters["unread"] = count;
 }
 BENCHMARK(BM_UnreadCount)->Arg(kSmallChannel)->Arg(kBigChannel)->Unit(benchmark::kMicrosecond);
@@ -340,8 +339,10 @@ void BM_BatchInsertMerge(benchmark::State& state) {
         store.AddFeed("http://batch.example.com/rss.xml", feedId);
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
-        if (!store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0)) {
-            state.SkipWithError(store.GetLastError().c_str());
+        if (const StoreResult saved =
+                store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0);
+            !saved) {
+            state.SkipWithError(saved.reason.c_str());
             break;
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -350,8 +351,9 @@ void BM_BatchInsertMerge(benchmark::State& state) {
         // the reader does it after the receive round.
         const auto catchUp = std::chrono::steady_clock::now();
         int64_t pending = 0;
-        if (!store.CatchUpSearchIndex(kBatch, &pending) || pending != 0) {
-            state.SkipWithError(("catch-up failed: " + store.GetLastError()).c_str());
+        if (const StoreResult caught = store.CatchUpSearchIndex(kBatch, &pending);
+            !caught || pending != 0) {
+            state.SkipWithError(("catch-up failed: " + caught.reason).c_str());
             break;
         }
         catchUpSeconds +=
@@ -380,7 +382,7 @@ void BM_SearchItems(benchmark::State& state) {
     const std::string keyword = kKeywords[state.range(0)];
     std::vector<FeedItem> hits;
     for (auto _ : state)
-        Check(store.SearchItems(keyword, hits, {}, true, state.range(1) == 1), store, state);
+        Check(store.SearchItems(keyword, hits, {}, true, state.range(1) == 1), state);
     state.counters["hits"] = static_cast<double>(hits.size());
 }
 BENCHMARK(BM_SearchItems)
@@ -428,8 +430,10 @@ void BM_MergeWithAndWithoutIndex(benchmark::State& state) {
         for (int i = 0; i < 50; ++i)
             download.push_back(MakeItem(i * 100 + 50, "outer" + std::to_string(round)));
         state.ResumeTiming();
-        if (!store.SaveReceivedItems(kMergeChannel, download, StorageRule::kKeepNewest, 10000)) {
-            state.SkipWithError(store.GetLastError().c_str());
+        if (const StoreResult saved =
+                store.SaveReceivedItems(kMergeChannel, download, StorageRule::kKeepNewest, 10000);
+            !saved) {
+            state.SkipWithError(saved.reason.c_str());
             break;
         }
     }

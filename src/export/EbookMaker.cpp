@@ -59,8 +59,10 @@ EbookSourceResult CEbookMaker::FromChannel(CChannelTree& tree, CFeedDatabase& st
     for (const ChannelFeed& channel : channels) {
         std::vector<FeedItem> part;
         int total = 0;
-        if (!store.GetItemPage(channel.feedId, filter, true, part, total, 1 << 30, 0))
-            return Failed(store.GetLastError());
+        if (const StoreResult read =
+                store.GetItemPage(channel.feedId, filter, true, part, total, 1 << 30, 0);
+            !read)
+            return Failed(read.reason);
         items.insert(items.end(), std::make_move_iterator(part.begin()),
                      std::make_move_iterator(part.end()));
     }
@@ -69,8 +71,10 @@ EbookSourceResult CEbookMaker::FromChannel(CChannelTree& tree, CFeedDatabase& st
 
 EbookSourceResult CEbookMaker::FromFavoriteBox(CFeedDatabase& store, int boxId) {
     std::vector<FeedItem> items;
-    if (boxId != 0 && !store.GetFavoriteItems(boxId, true, items))
-        return Failed(store.GetLastError());
+    if (boxId != 0) {
+        if (const StoreResult read = store.GetFavoriteItems(boxId, true, items); !read)
+            return Failed(read.reason);
+    }
     if (items.empty())
         return Empty(kEmptyBoxText);
     return FromFeedItems(items, {});

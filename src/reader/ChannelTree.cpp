@@ -545,8 +545,10 @@ bool CChannelTree::Delete(int index, CFeedDatabase& store) {
                 unused.push_back(channel.feedId);
     }
     // The store first: when it fails, nothing has changed yet.
-    if (!unused.empty() && !store.DeleteFeeds(unused))
-        return Fail("删除失败!", store.GetLastError());
+    if (!unused.empty()) {
+        if (const StoreResult deleted = store.DeleteFeeds(unused); !deleted)
+            return Fail("删除失败!", deleted.reason);
+    }
     if (!RemoveEntry(index)) {
         // The channels stay; their rows are gone, so the next use makes new ones.
         std::lock_guard lock(m_lock);
@@ -581,8 +583,8 @@ bool CChannelTree::Clear(int index, CFeedDatabase& store) {
     if (!IsValid(index))
         return false;
     std::vector<int> feedIds = FeedIdsBelow(index, store);
-    if (!store.DeleteFeedItems(feedIds))
-        return Fail("清空失败!", store.GetLastError());
+    if (const StoreResult emptied = store.DeleteFeedItems(feedIds); !emptied)
+        return Fail("清空失败!", emptied.reason);
     std::lock_guard lock(m_lock);
     std::vector<int> channels;
     CollectChannels(index, channels);
@@ -801,8 +803,8 @@ bool CChannelTree::MoveChannelAddress(int index, const std::string& address, CFe
         old = m_records[index];
         path = PathOfLocked(index);
     }
-    if (!store.MoveFeed(old.feedId, address)) {
-        reason = store.GetLastError();
+    if (const StoreResult moved = store.MoveFeed(old.feedId, address); !moved) {
+        reason = moved.reason;
         return false;
     }
     CRssChannelFile file(m_filePath);

@@ -42,9 +42,10 @@ bool CFeedCleaner::Count(const CleanRequest& request, CleanCount& count) {
     std::vector<int> feedIds, channels;
     if (!FeedIds(request, feedIds, channels))
         return false;
-    if (!m_store.CountCleanItems(feedIds, request.days, request.which == CleanItems::kAll,
-                                 count.items, count.unread)) {
-        m_error = m_store.GetLastError();
+    if (const StoreResult counted = m_store.CountCleanItems(
+            feedIds, request.days, request.which == CleanItems::kAll, count.items, count.unread);
+        !counted) {
+        m_error = counted.reason;
         return false;
     }
     return true;
@@ -65,9 +66,11 @@ bool CFeedCleaner::Clean(const CleanRequest& request, int* removed) {
     bool ok = FeedIds(request, feedIds, channels);
     int before = 0, after = 0, feeds = 0;
     m_store.GetTotals(feeds, before);
-    if (ok && !m_store.CleanItems(feedIds, request.days, request.which == CleanItems::kAll)) {
-        ok = false;
-        m_error = m_store.GetLastError();
+    if (ok) {
+        const StoreResult cleaned =
+            m_store.CleanItems(feedIds, request.days, request.which == CleanItems::kAll);
+        ok = cleaned.ok;
+        m_error = cleaned.reason;
     }
     if (ok && removed && m_store.GetTotals(feeds, after))
         *removed = before - after;

@@ -102,10 +102,12 @@ bool CFeedItemView::ShowChannelItems(int index, int page, ItemPage& out) {
     const int pageSize = std::max(m_tree.Options().pageSize, 1);
     // The offset is taken in 64 bits: a page number from the command line can be anything.
     const long long offset = static_cast<long long>(m_page) * pageSize;
-    if (!m_store.GetItemPage(feedId, m_filter, m_quickReading, out.items, out.total, pageSize,
-                             static_cast<int>(std::min<long long>(offset, INT_MAX)))) {
+    if (const StoreResult read =
+            m_store.GetItemPage(feedId, m_filter, m_quickReading, out.items, out.total, pageSize,
+                                static_cast<int>(std::min<long long>(offset, INT_MAX)));
+        !read) {
         out.items.clear();
-        m_lastError = m_store.GetLastError();
+        m_lastError = read.reason;
         return false;
     }
     out.pageCount = PageCount(out.total, pageSize);
@@ -131,9 +133,9 @@ bool CFeedItemView::ShowDirectory(int index, ItemPage& out) {
     out.directory = true;
     out.caption = m_tree.PathText(index);
     std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
-    if (!m_store.GetItemsOfFeeds(feedIds, m_filter, out.items)) {
+    if (const StoreResult read = m_store.GetItemsOfFeeds(feedIds, m_filter, out.items); !read) {
         out.items.clear();
-        m_lastError = m_store.GetLastError();
+        m_lastError = read.reason;
         return false;
     }
     out.total = static_cast<int>(out.items.size());
@@ -184,8 +186,8 @@ void CFeedItemView::RecountChannelsOf(int feedId) {
 
 bool CFeedItemView::MarkItemRead(const FeedItemRef& ref, bool read) {
     FeedItem item;
-    if (!m_store.GetItem(ref, item)) {
-        m_lastError = m_store.GetLastError();
+    if (const StoreResult found = m_store.GetItem(ref, item); !found) {
+        m_lastError = found.reason;
         return false;
     }
     if (const StoreResult marked = m_store.SetItemRead(ref, read ? 1 : 0); !marked) {
@@ -269,8 +271,8 @@ bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& f
 
 bool CFeedItemView::RenderItem(const FeedItemRef& ref, std::string& html, ImageLoading images) {
     FeedItem item;
-    if (!m_store.GetItem(ref, item)) {
-        m_lastError = m_store.GetLastError();
+    if (const StoreResult found = m_store.GetItem(ref, item); !found) {
+        m_lastError = found.reason;
         return false;
     }
     return RenderOneItem(item, html, images);

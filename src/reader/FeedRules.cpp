@@ -348,9 +348,14 @@ int CRuleFilter::CountHits(const FeedRule& rule, CChannelTree& tree, CFeedDataba
         int feedId = 0;
         std::vector<FeedItem> items;
         int total = 0;
-        if (!tree.GetFeedId(channel, feedId, store) ||
-            !store.GetItemPage(feedId, ItemFilter::kAll, full, items, total, -1, 0)) {
+        if (!tree.GetFeedId(channel, feedId, store)) {
             error = store.GetLastError();
+            return -1;
+        }
+        if (const StoreResult read =
+                store.GetItemPage(feedId, ItemFilter::kAll, full, items, total, -1, 0);
+            !read) {
+            error = read.reason;
             return -1;
         }
         for (const FeedItem& item : items) {

@@ -43,24 +43,24 @@ SearchOutcome CFeedSearch::Run(const SearchRequest& request) {
 SearchOutcome CFeedSearch::Local(const SearchRequest& request) {
     SearchOutcome outcome;
     const bool all = request.scope == SearchScope::kAllChannels;
-    int ok = 0;
+    StoreResult read;
     if (request.pageSize > 0) {
         // The offset is taken in 64 bits: a page number can be anything.
         const long long offset = static_cast<long long>(std::max(request.page, 0)) *
                                  static_cast<long long>(request.pageSize);
-        ok = m_store.SearchItemPage({.text = request.keyword,
-                                     .feedIds = request.feedIds,
-                                     .allFeeds = all,
-                                     .inDescription = !request.titleOnly},
-                                    static_cast<int>(std::min<long long>(offset, INT_MAX)),
-                                    request.pageSize, outcome.items, outcome.total);
+        read = m_store.SearchItemPage({.text = request.keyword,
+                                       .feedIds = request.feedIds,
+                                       .allFeeds = all,
+                                       .inDescription = !request.titleOnly},
+                                      static_cast<int>(std::min<long long>(offset, INT_MAX)),
+                                      request.pageSize, outcome.items, outcome.total);
     } else {
-        ok = m_store.SearchItems(request.keyword, outcome.items, request.feedIds, all,
-                                 !request.titleOnly);
+        read = m_store.SearchItems(request.keyword, outcome.items, request.feedIds, all,
+                                   !request.titleOnly);
         outcome.total = static_cast<int>(outcome.items.size());
     }
-    if (!ok) {
-        outcome.reason = m_store.GetLastError();
+    if (!read) {
+        outcome.reason = read.reason;
         outcome.message = kNoResultText;
         return outcome;
     }
@@ -80,8 +80,8 @@ SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
     outcome.origin = ItemOrigin::kWebSearch;
     outcome.message = kNoResultText;
     // The last results go first: a search that finds nothing leaves none behind.
-    if (!m_store.ClearTempItems(kWebFeedId)) {
-        outcome.reason = m_store.GetLastError();
+    if (const StoreResult cleared = m_store.ClearTempItems(kWebFeedId); !cleared) {
+        outcome.reason = cleared.reason;
         return outcome;
     }
     const std::string host = NewsSearchHost();
@@ -99,8 +99,8 @@ SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
         outcome.reason = fetched.errorText;
         return outcome;
     }
-    if (!m_store.SaveTempItems(kWebFeedId, items)) {
-        outcome.reason = m_store.GetLastError();
+    if (const StoreResult saved = m_store.SaveTempItems(kWebFeedId, items); !saved) {
+        outcome.reason = saved.reason;
         return outcome;
     }
     outcome.found = true;

@@ -45,6 +45,10 @@ bool CRssFavorites::Fail(const std::string& message) const {
     return false;
 }
 
+bool CRssFavorites::Fail(const std::string& message, const std::string& reason) const {
+    return Fail(reason.empty() ? message : message + "\n原因: " + reason);
+}
+
 bool CRssFavorites::Build() {
     // A program directory from before the favorites were kept has no file yet.
     if (!CFileUtil::Exists(m_filePath) &&
@@ -103,8 +107,8 @@ bool CRssFavorites::AddBox(int parent, const std::string& name, const std::strin
     if (!CTextCheck::IsCleanText(htmlUrl) || HasMarkup(htmlUrl))
         return Fail(CTextCheck::kInvalidCharactersText);
     int boxId = 0;
-    if (!store.CreateFavoriteFolder(boxId))
-        return Fail("添加失败!");
+    if (const StoreResult created = store.CreateFavoriteFolder(boxId); !created)
+        return Fail("添加失败!", created.reason);
     if (!m_tree.AddEntry(parent, name, std::to_string(boxId), htmlUrl, newIndex)) {
         // The row would belong to no box.
         store.DeleteFavoriteFolder(boxId);
@@ -136,8 +140,10 @@ bool CRssFavorites::Delete(int index, CFeedDatabase& store) {
     for (int box : BoxesBelow(index))
         ids.push_back(BoxId(box));
     // The store first: when it fails, the tree still shows what is kept.
-    if (!ids.empty() && !store.DeleteFavoriteFolders(ids))
-        return Fail("删除失败!");
+    if (!ids.empty()) {
+        if (const StoreResult deleted = store.DeleteFavoriteFolders(ids); !deleted)
+            return Fail("删除失败!", deleted.reason);
+    }
     return m_tree.RemoveEntry(index);
 }
 
@@ -148,8 +154,8 @@ bool CRssFavorites::CopyItems(int box, const std::vector<FeedItemRef>& items,
     const int boxId = BoxId(box);
     // The last first: the box, newest first, then lists them in the order given.
     for (auto it = items.rbegin(); it != items.rend(); ++it)
-        if (!store.CopyItemToFavorites(*it, boxId))
-            return Fail("添加失败: " + store.GetLastError());
+        if (const StoreResult copied = store.CopyItemToFavorites(*it, boxId); !copied)
+            return Fail("添加失败: " + copied.reason);
     return true;
 }
 
@@ -160,16 +166,18 @@ bool CRssFavorites::MoveItems(int fromBox, int toBox, const std::vector<int>& it
     if (fromBox == toBox || BoxId(fromBox) == BoxId(toBox))
         return Fail(kSameBoxText);
     for (int itemId : itemIds)
-        if (!store.MoveFavoriteItem(BoxId(toBox), itemId))
-            return Fail("移动失败!");
+        if (const StoreResult moved = store.MoveFavoriteItem(BoxId(toBox), itemId); !moved)
+            return Fail("移动失败!", moved.reason);
     return true;
 }
 
 bool CRssFavorites::AddItem(int box, const FeedItem& item, CFeedDatabase& store) {
     if (std::string message = CheckItem(item); !message.empty())
         return Fail(message);
-    if (!IsBox(box) || !store.AddFavoriteItem(BoxId(box), item))
+    if (!IsBox(box))
         return Fail("添加失败");
+    if (const StoreResult added = store.AddFavoriteItem(BoxId(box), item); !added)
+        return Fail("添加失败", added.reason);
     return true;
 }
 
@@ -181,8 +189,8 @@ bool CRssFavorites::Items(int box, std::vector<FeedItem>& items, CFeedDatabase& 
     const int boxId = BoxId(box);
     if (boxId == 0)
         return true;
-    if (!store.GetFavoriteItems(boxId, true, items))
-        return Fail(store.GetLastError());
+    if (const StoreResult read = store.GetFavoriteItems(boxId, true, items); !read)
+        return Fail(read.reason);
     return true;
 }
 
@@ -273,8 +281,8 @@ bool CRssFavorites::ImportBox(const std::string& path, int parent, CFeedDatabase
     std::reverse(items.begin(), items.end());
     const std::string name = std::filesystem::path(path).stem().string();
     int boxId = 0;
-    if (!store.ImportFavoriteFolder(items, boxId))
-        return Fail(std::string(kImportFailedText) + ": " + store.GetLastError());
+    if (const StoreResult imported = store.ImportFavoriteFolder(items, boxId); !imported)
+        return Fail(std::string(kImportFailedText) + ": " + imported.reason);
     if (!m_tree.AddEntry(parent, name.empty() ? "收藏" : name, std::to_string(boxId), "",
                          newIndex)) {
         store.DeleteFavoriteFolder(boxId);

@@ -84,6 +84,8 @@ public:
 
 private:
     bool Fail(const std::string& message) const;
+    // The message, then the reason on a line of its own.
+    bool Fail(const std::string& message, const std::string& reason) const;
 
     std::string m_filePath;
     CChannelTree m_tree;

@@ -291,29 +291,29 @@ StoreResult CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds,
     }));
 }
 
-int CFeedDatabase::DeleteFeeds(const std::vector<int>& feedIds) {
-    return RunInTransaction([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::DeleteFeeds(const std::vector<int>& feedIds) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(feedIds);
         DeleteIn(db, "rss_data", "item_feedid", ids);
         DeleteIn(db, "feed_data", "feed_id", ids);
         DeleteIn(db, "feed_validators", "feed_id", ids);
         DeleteIn(db, "feed_standing", "feed_id", ids);
-    });
+    }));
 }
 
-int CFeedDatabase::DeleteFeedItems(const std::vector<int>& feedIds) {
-    return RunInTransaction([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::DeleteFeedItems(const std::vector<int>& feedIds) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(feedIds);
         DeleteIn(db, "rss_data", "item_feedid", ids);
         // A cleared channel takes the whole feed again on its next receive.
         DeleteIn(db, "feed_validators", "feed_id", ids);
-    });
+    }));
 }
 
 // ---- Receiving ----
 
-int CFeedDatabase::SaveReceivedItems(int feedId, const std::vector<FeedItem>& items,
-                                     StorageRule rule, int storageNum, int* added) {
+StoreResult CFeedDatabase::SaveReceivedItems(int feedId, const std::vector<FeedItem>& items,
+                                             StorageRule rule, int storageNum, int* added) {
     if (added)
         *added = 0;
     // The whole merge holds the write lock from its first statement to the commit, and a
@@ -321,11 +321,11 @@ int CFeedDatabase::SaveReceivedItems(int feedId, const std::vector<FeedItem>& it
     CFeedMerge merge(*this);
     std::vector<FeedItem> copy(items);
     if (!merge.Begin(feedId, rule, storageNum) || !merge.Add(copy))
-        return 0;
-    return merge.Commit(added);
+        return ResultOf(0);
+    return ResultOf(merge.Commit(added));
 }
 
-int CFeedDatabase::RemoveOrphanItems(int* removed) {
+StoreResult CFeedDatabase::RemoveOrphanItems(int* removed) {
     if (removed)
         *removed = 0;
     int count = 0;
@@ -339,13 +339,13 @@ int CFeedDatabase::RemoveOrphanItems(int* removed) {
     });
     if (ok && removed)
         *removed = count;
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::CompactStore(int* removed) {
+StoreResult CFeedDatabase::CompactStore(int* removed) {
     if (!RemoveOrphanItems(removed))
-        return 0;
-    return Run([this](CSqlDatabase& db) {
+        return ResultOf(0);
+    return ResultOf(Run([this](CSqlDatabase& db) {
         // The search index is read again from the items first, so that the VACUUM packs it too.
         if (m_searchIndex)
             CFeedSearchIndex::Rebuild(db);
@@ -353,18 +353,18 @@ int CFeedDatabase::CompactStore(int* removed) {
         // result into the file and empties the log, so the file shrinks now, not later.
         db.ExecuteUpdate("VACUUM;");
         db.ExecuteUpdate("PRAGMA wal_checkpoint(TRUNCATE);");
-    });
+    }));
 }
 
-int CFeedDatabase::ClearTempItems(int feedId) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::ClearTempItems(int feedId) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rsstemp_data WHERE item_feedid = ?1;")
             .Bind(1, feedId)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::SaveTempItems(int feedId, std::vector<FeedItem>& items) {
+StoreResult CFeedDatabase::SaveTempItems(int feedId, std::vector<FeedItem>& items) {
     std::vector<int> ids;
     ids.reserve(items.size());
     int ok = RunInTransaction([&](CSqlDatabase& db) {
@@ -382,24 +382,25 @@ int CFeedDatabase::SaveTempItems(int feedId, std::vector<FeedItem>& items) {
         }
     });
     if (!ok)
-        return 0;
+        return ResultOf(0);
     for (size_t i = 0; i < items.size(); ++i) {
         items[i].id = ids[i];
         items[i].isNew = 0;
         items[i].isRead = 0;
         items[i].origin = ItemOrigin::kWebSearch;
     }
-    return 1;
+    return ResultOf(1);
 }
 
 // ---- Reading ----
 
-int CFeedDatabase::GetItemPage(int feedId, ItemFilter filter, bool full,
-                               std::vector<FeedItem>& items, int& total, int pageSize, int offset) {
+StoreResult CFeedDatabase::GetItemPage(int feedId, ItemFilter filter, bool full,
+                                       std::vector<FeedItem>& items, int& total, int pageSize,
+                                       int offset) {
     std::string condition;
     if (!FilterCondition(filter, condition)) {
         SetLastError("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
-        return 0;
+        return ResultOf(0);
     }
     std::vector<FeedItem> page;
     int count = 0;
@@ -418,18 +419,18 @@ int CFeedDatabase::GetItemPage(int feedId, ItemFilter filter, bool full,
         count = static_cast<int>(countRows.Bind(1, feedId).ExecScalar().value_or(0));
     });
     if (!ok)
-        return 0;
+        return ResultOf(0);
     items.swap(page);
     total = count;
-    return 1;
+    return ResultOf(1);
 }
 
-int CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, ItemFilter filter,
-                                   std::vector<FeedItem>& items) {
+StoreResult CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, ItemFilter filter,
+                                           std::vector<FeedItem>& items) {
     std::string condition;
     if (!FilterCondition(filter, condition)) {
         SetLastError("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
-        return 0;
+        return ResultOf(0);
     }
     std::vector<FeedItem> found;
     int ok = Run([&](CSqlDatabase& db) {
@@ -453,10 +454,10 @@ int CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, ItemFilter f
     });
     if (ok)
         items.swap(found);
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count) {
+StoreResult CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count) {
     std::vector<FeedItem> found;
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
@@ -473,41 +474,41 @@ int CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count) {
         }
     });
     if (!ok)
-        return 0;
+        return ResultOf(0);
     // Counted from the same reading, so the number always matches the list.
     count = static_cast<int>(found.size());
     items.swap(found);
-    return 1;
+    return ResultOf(1);
 }
 
-int CFeedDatabase::GetItem(const FeedItemRef& ref, FeedItem& item) {
-    return FindOne(std::string("SELECT ") + kItemColumns + " FROM " + ItemTable(ref.origin) +
-                       " WHERE item_id = ?1;",
-                   ref.id, [this, &item, &ref](const CSqlQuery& row) {
-                       item = ReadFullItem(row);
-                       item.origin = ref.origin;
-                       // On-line search results carry no files.
-                       if (ref.origin == ItemOrigin::kStored)
-                           item.enclosures = CItemEnclosures::Read(
-                               Db(), CItemEnclosures::Table::kReceived, item.id);
-                   });
+StoreResult CFeedDatabase::GetItem(const FeedItemRef& ref, FeedItem& item) {
+    return ResultOf(FindOne(std::string("SELECT ") + kItemColumns + " FROM " +
+                                ItemTable(ref.origin) + " WHERE item_id = ?1;",
+                            ref.id, [this, &item, &ref](const CSqlQuery& row) {
+                                item = ReadFullItem(row);
+                                item.origin = ref.origin;
+                                // On-line search results carry no files.
+                                if (ref.origin == ItemOrigin::kStored)
+                                    item.enclosures = CItemEnclosures::Read(
+                                        Db(), CItemEnclosures::Table::kReceived, item.id);
+                            }));
 }
 
-int CFeedDatabase::GetItemLink(const FeedItemRef& ref, std::string& link) {
-    return FindOne(std::string("SELECT item_link FROM ") + ItemTable(ref.origin) +
-                       " WHERE item_id = ?1;",
-                   ref.id, [&link](const CSqlQuery& row) { link = row.GetText(0); });
+StoreResult CFeedDatabase::GetItemLink(const FeedItemRef& ref, std::string& link) {
+    return ResultOf(FindOne(std::string("SELECT item_link FROM ") + ItemTable(ref.origin) +
+                                " WHERE item_id = ?1;",
+                            ref.id, [&link](const CSqlQuery& row) { link = row.GetText(0); }));
 }
 
-int CFeedDatabase::GetUnreadCount(int feedId, int& count) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::GetUnreadCount(int feedId, int& count) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT count(*) FROM rss_data WHERE item_feedid = ?1 AND item_read = 0;");
         count = static_cast<int>(select.Bind(1, feedId).ExecScalar().value_or(0));
-    });
+    }));
 }
 
-int CFeedDatabase::GetFeedCounts(int feedId, int& total, int& unread) {
+StoreResult CFeedDatabase::GetFeedCounts(int feedId, int& total, int& unread) {
     int all = 0;
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select =
@@ -515,18 +516,18 @@ int CFeedDatabase::GetFeedCounts(int feedId, int& total, int& unread) {
         all = static_cast<int>(select.Bind(1, feedId).ExecScalar().value_or(0));
     });
     if (!ok)
-        return 0;
+        return ResultOf(0);
     total = all;
     return GetUnreadCount(feedId, unread);
 }
 
-int CFeedDatabase::GetTotals(int& feeds, int& items) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::GetTotals(int& feeds, int& items) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         feeds = static_cast<int>(
             db.CompileStatement("SELECT count(*) FROM feed_data;").ExecScalar().value_or(0));
         items = static_cast<int>(
             db.CompileStatement("SELECT count(*) FROM rss_data;").ExecScalar().value_or(0));
-    });
+    }));
 }
 
 bool CFeedDatabase::CheckKeyword(const std::string& text) {
@@ -614,8 +615,9 @@ int CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read)
     });
 }
 
-int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& items,
-                               const std::vector<int>& feedIds, bool allFeeds, bool inDescription) {
+StoreResult CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& items,
+                                       const std::vector<int>& feedIds, bool allFeeds,
+                                       bool inDescription) {
     std::vector<FeedItem> found;
     const SearchQuery query{
         .text = text, .feedIds = feedIds, .allFeeds = allFeeds, .inDescription = inDescription};
@@ -630,11 +632,11 @@ int CFeedDatabase::SearchItems(const std::string& text, std::vector<FeedItem>& i
         });
     if (ok)
         items.swap(found);
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, int pageSize,
-                                  std::vector<FeedItem>& items, int& total) {
+StoreResult CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, int pageSize,
+                                          std::vector<FeedItem>& items, int& total) {
     std::vector<FeedItem> found;
     int count = 0;
     int ok = RunSearch(query, [&](CSqlDatabase& db, const SearchPlan& plan,
@@ -687,18 +689,18 @@ int CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, int page
         items.swap(found);
         total = count;
     }
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         if (m_searchIndex)
             CFeedSearchIndex::CatchUp(db, maxRows);
         if (pending)
             *pending = m_searchIndex ? CFeedSearchIndex::PendingRows(db, INT64_MAX) +
                                            CFeedSearchIndex::OldIndexLeft(db)
                                      : 0;
-    });
+    }));
 }
 
 // ---- Read state ----
@@ -754,21 +756,21 @@ StoreResult CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int rea
 
 // ---- Favorites ----
 
-int CFeedDatabase::EnsureFavoriteFolder(int folderId) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::EnsureFavoriteFolder(int folderId) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         // One statement: two callers cannot both add the folder.
         db.CompileStatement("INSERT INTO feedfav_data (feed_id) SELECT ?1 WHERE NOT EXISTS "
                             "(SELECT 1 FROM feedfav_data WHERE feed_id = ?1);")
             .Bind(1, folderId)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::CreateFavoriteFolder(int& folderId) {
+StoreResult CFeedDatabase::CreateFavoriteFolder(int& folderId) {
     return ImportFavoriteFolder({}, folderId);
 }
 
-int CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int& folderId) {
+StoreResult CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int& folderId) {
     int created = 0;
     int ok = RunInTransaction([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT INTO feedfav_data (feed_readcount) VALUES (0);").ExecDML();
@@ -786,10 +788,10 @@ int CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int&
     });
     if (ok)
         folderId = created;
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
+StoreResult CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
     int copied = 0;
     int ok = RunInTransaction([&](CSqlDatabase& db) {
         copied = db.CompileStatement(std::string("INSERT INTO rssfavorite_data (item_feedid, "
@@ -807,13 +809,13 @@ int CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
     });
     if (ok && copied == 0) {
         SetLastError(kItemNotFound);
-        return 0;
+        return ResultOf(0);
     }
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
-    return RunInTransaction([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
             "item_description, item_pubDate, item_important) VALUES (?1, ?2, ?3, ?4, ?5, ?6, "
@@ -823,10 +825,10 @@ int CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
         insert.ExecDML();
         CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, db.LastInsertRowId(),
                                 item.enclosures);
-    });
+    }));
 }
 
-int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedItem>& items) {
+StoreResult CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedItem>& items) {
     std::vector<FeedItem> found;
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
@@ -854,66 +856,66 @@ int CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedIte
     });
     if (ok)
         items.swap(found);
-    return ok;
+    return ResultOf(ok);
 }
 
-int CFeedDatabase::GetFavoriteItem(int itemId, FeedItem& item) {
-    return FindOne(std::string("SELECT ") + kFavoriteColumns +
-                       " FROM rssfavorite_data WHERE item_id = ?1;",
-                   itemId, [this, &item](const CSqlQuery& row) {
-                       item = ReadFavorite(row);
-                       item.enclosures =
-                           CItemEnclosures::Read(Db(), CItemEnclosures::Table::kFavorite, item.id);
-                   });
+StoreResult CFeedDatabase::GetFavoriteItem(int itemId, FeedItem& item) {
+    return ResultOf(FindOne(
+        std::string("SELECT ") + kFavoriteColumns + " FROM rssfavorite_data WHERE item_id = ?1;",
+        itemId, [this, &item](const CSqlQuery& row) {
+            item = ReadFavorite(row);
+            item.enclosures =
+                CItemEnclosures::Read(Db(), CItemEnclosures::Table::kFavorite, item.id);
+        }));
 }
 
-int CFeedDatabase::GetFavoriteLink(int itemId, std::string& link) {
-    return FindOne("SELECT item_link FROM rssfavorite_data WHERE item_id = ?1;", itemId,
-                   [&link](const CSqlQuery& row) { link = row.GetText(0); });
+StoreResult CFeedDatabase::GetFavoriteLink(int itemId, std::string& link) {
+    return ResultOf(FindOne("SELECT item_link FROM rssfavorite_data WHERE item_id = ?1;", itemId,
+                            [&link](const CSqlQuery& row) { link = row.GetText(0); }));
 }
 
-int CFeedDatabase::MoveFavoriteItem(int folderId, int itemId) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::MoveFavoriteItem(int folderId, int itemId) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE rssfavorite_data SET item_feedid = ?1 WHERE item_id = ?2;")
             .Bind(1, folderId)
             .Bind(2, itemId)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::DeleteFavoriteItem(int itemId) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::DeleteFavoriteItem(int itemId) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_id = ?1;")
             .Bind(1, itemId)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::ClearFavoriteFolder(int folderId) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::ClearFavoriteFolder(int folderId) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_feedid = ?1;")
             .Bind(1, folderId)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::DeleteFavoriteFolder(int folderId) {
-    return RunInTransaction([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::DeleteFavoriteFolder(int folderId) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_feedid = ?1;")
             .Bind(1, folderId)
             .ExecDML();
         db.CompileStatement("DELETE FROM feedfav_data WHERE feed_id = ?1;")
             .Bind(1, folderId)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::DeleteFavoriteFolders(const std::vector<int>& folderIds) {
-    return RunInTransaction([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::DeleteFavoriteFolders(const std::vector<int>& folderIds) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(folderIds);
         DeleteIn(db, "rssfavorite_data", "item_feedid", ids);
         DeleteIn(db, "feedfav_data", "feed_id", ids);
-    });
+    }));
 }
 
 // ---- Maintenance ----
@@ -939,19 +941,20 @@ void BindClean(CSqlStatement& statement, const std::vector<int>& feedIds, int da
 
 } // namespace
 
-int CFeedDatabase::CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::CleanItems(const std::vector<int>& feedIds, int days,
+                                      bool includeUnread) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement remove =
             db.CompileStatement("DELETE FROM rss_data" + CleanCondition(days, includeUnread) + ";");
         BindClean(remove, feedIds, days);
         remove.ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::CountCleanItems(const std::vector<int>& feedIds, int days, bool includeUnread,
-                                   int& total, int& unread) {
+StoreResult CFeedDatabase::CountCleanItems(const std::vector<int>& feedIds, int days,
+                                           bool includeUnread, int& total, int& unread) {
     total = unread = 0;
-    return Run([&](CSqlDatabase& db) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement count =
             db.CompileStatement("SELECT count(*), coalesce(sum(item_read = 0), 0) FROM rss_data" +
                                 CleanCondition(days, includeUnread) + ";");
@@ -961,13 +964,14 @@ int CFeedDatabase::CountCleanItems(const std::vector<int>& feedIds, int days, bo
             total = row.GetInt(0);
             unread = row.GetInt(1);
         }
-    });
+    }));
 }
 
-int CFeedDatabase::GetFeedValidators(int feedId, std::string& etag, std::string& lastModified) {
+StoreResult CFeedDatabase::GetFeedValidators(int feedId, std::string& etag,
+                                             std::string& lastModified) {
     etag.clear();
     lastModified.clear();
-    return Run([&](CSqlDatabase& db) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT etag, last_modified FROM feed_validators WHERE feed_id = ?1;");
         CSqlQuery row = select.Bind(1, feedId).ExecQuery();
@@ -975,24 +979,24 @@ int CFeedDatabase::GetFeedValidators(int feedId, std::string& etag, std::string&
             etag = row.GetText(0);
             lastModified = row.GetText(1);
         }
-    });
+    }));
 }
 
-int CFeedDatabase::SetFeedValidators(int feedId, const std::string& etag,
-                                     const std::string& lastModified) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::SetFeedValidators(int feedId, const std::string& etag,
+                                             const std::string& lastModified) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT OR REPLACE INTO feed_validators (feed_id, etag, last_modified) "
                             "VALUES (?1, ?2, ?3);")
             .Bind(1, feedId)
             .Bind(2, etag)
             .Bind(3, lastModified)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::GetFeedStanding(int feedId, FeedStanding& standing) {
+StoreResult CFeedDatabase::GetFeedStanding(int feedId, FeedStanding& standing) {
     standing = {};
-    return Run([&](CSqlDatabase& db) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT moved_url, moved_count, gone FROM feed_standing WHERE feed_id = ?1;");
         CSqlQuery row = select.Bind(1, feedId).ExecQuery();
@@ -1001,11 +1005,11 @@ int CFeedDatabase::GetFeedStanding(int feedId, FeedStanding& standing) {
         standing.movedTo = row.GetText(0);
         standing.movedCount = row.GetInt(1);
         standing.gone = row.GetInt(2) != 0;
-    });
+    }));
 }
 
-int CFeedDatabase::SetFeedStanding(int feedId, const FeedStanding& standing) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::SetFeedStanding(int feedId, const FeedStanding& standing) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT OR REPLACE INTO feed_standing (feed_id, moved_url, "
                             "moved_count, gone) VALUES (?1, ?2, ?3, ?4);")
             .Bind(1, feedId)
@@ -1013,11 +1017,11 @@ int CFeedDatabase::SetFeedStanding(int feedId, const FeedStanding& standing) {
             .Bind(3, standing.movedCount)
             .Bind(4, standing.gone ? 1 : 0)
             .ExecDML();
-    });
+    }));
 }
 
-int CFeedDatabase::MoveFeed(int feedId, const std::string& address) {
-    return RunInTransaction([&](CSqlDatabase& db) {
+StoreResult CFeedDatabase::MoveFeed(int feedId, const std::string& address) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE feed_data SET feed_url = ?2 WHERE feed_id = ?1;")
             .Bind(1, feedId)
             .Bind(2, address)
@@ -1026,5 +1030,5 @@ int CFeedDatabase::MoveFeed(int feedId, const std::string& address) {
                             "WHERE feed_id = ?1;")
             .Bind(1, feedId)
             .ExecDML();
-    });
+    }));
 }

@@ -40,12 +40,11 @@ enum class FeedSettingsGroup : int {
 // (folders in feedfav_data, saved items in rssfavorite_data). Channels are known here only by
 // their ids; the tree of names and addresses lives in the channel file.
 //
-// Every operation returns 1 on success and 0 on failure with the reason in GetLastError() (the
-// channel settings and the read marks a StoreResult that carries the reason as well); none
-// throws, and every write of several rows runs in one transaction that either commits whole or
-// leaves the file as it was. Lists given to be filled are replaced by the result. Each thread
-// opens its own store; writers wait for each other up to the busy timeout, then fail with
-// "SQLITE_BUSY...".
+// Every operation answers a StoreResult: done, or the reason it was not (the text GetLastError()
+// then gives as well); none throws, and every write of several rows runs in one transaction
+// that either commits whole or leaves the file as it was. Lists given to be filled are replaced
+// by the result. Each thread opens its own store; writers wait for each other up to the busy
+// timeout, then fail with "SQLITE_BUSY...".
 class CFeedDatabase : public CLocalDatabase {
 public:
     // The store of the program directory, Storage/rss.db.
@@ -65,9 +64,9 @@ public:
     StoreResult UpdateFeedsSettings(const std::vector<int>& feedIds, FeedSettingsGroup what,
                                     const FeedSettings& values);
     // The channels and their items.
-    int DeleteFeeds(const std::vector<int>& feedIds);
+    StoreResult DeleteFeeds(const std::vector<int>& feedIds);
     // The items only; the channels stay.
-    int DeleteFeedItems(const std::vector<int>& feedIds);
+    StoreResult DeleteFeedItems(const std::vector<int>& feedIds);
 
     // Receiving.
     // Merges a download (newest first, as the source lists it) into the channel: an item whose
@@ -76,47 +75,48 @@ public:
     // trims: kSyncWithSource keeps only what the download lists, kKeepNewest keeps
     // the storageNum newest (none removed when storageNum is 0), anything else keeps all.
     // added, when given, receives the number of items that were new to the channel. A channel
-    // whose row is gone (removed while it was received) gets nothing: 0 with the reason.
+    // whose row is gone (removed while it was received) gets nothing: the result says why.
     // CFeedMerge takes a download in parts by the same rules.
-    int SaveReceivedItems(int feedId, const std::vector<FeedItem>& items, StorageRule rule,
-                          int storageNum, int* added = nullptr);
+    StoreResult SaveReceivedItems(int feedId, const std::vector<FeedItem>& items, StorageRule rule,
+                                  int storageNum, int* added = nullptr);
     // The validators (ETag, Last-Modified) of the channel's last answer; empty when none.
-    int GetFeedValidators(int feedId, std::string& etag, std::string& lastModified);
-    int SetFeedValidators(int feedId, const std::string& etag, const std::string& lastModified);
+    StoreResult GetFeedValidators(int feedId, std::string& etag, std::string& lastModified);
+    StoreResult SetFeedValidators(int feedId, const std::string& etag,
+                                  const std::string& lastModified);
     // The channel's standing (all empty when nothing was noted) and its change.
-    int GetFeedStanding(int feedId, FeedStanding& standing);
-    int SetFeedStanding(int feedId, const FeedStanding& standing);
+    StoreResult GetFeedStanding(int feedId, FeedStanding& standing);
+    StoreResult SetFeedStanding(int feedId, const FeedStanding& standing);
     // The channel is now found under the address; its noted move is forgotten.
-    int MoveFeed(int feedId, const std::string& address);
+    StoreResult MoveFeed(int feedId, const std::string& address);
     // Removes the channel's scratch rows (on-line search results: feed id 0).
-    int ClearTempItems(int feedId);
+    StoreResult ClearTempItems(int feedId);
     // Replaces the channel's scratch rows with the items (on-line search results: feed id 0);
     // each item gets its new row id, the origin ItemOrigin::kWebSearch, and isNew and isRead 0.
-    int SaveTempItems(int feedId, std::vector<FeedItem>& items);
+    StoreResult SaveTempItems(int feedId, std::vector<FeedItem>& items);
 
     // Reading. Lists come newest first (highest id first).
     // One page of a channel and the count of the whole filter. full: every field; otherwise the
-    // list columns (link and description empty). A filter of no ItemFilter value returns 0.
-    int GetItemPage(int feedId, ItemFilter filter, bool full, std::vector<FeedItem>& items,
-                    int& total, int pageSize, int offset);
+    // list columns (link and description empty). A filter of no ItemFilter value fails.
+    StoreResult GetItemPage(int feedId, ItemFilter filter, bool full, std::vector<FeedItem>& items,
+                            int& total, int pageSize, int offset);
     // The items of several channels (a channel folder), at most kFolderItemLimit, without link
     // and description.
-    int GetItemsOfFeeds(const std::vector<int>& feedIds, ItemFilter filter,
-                        std::vector<FeedItem>& items);
-    int GetAllUnread(std::vector<FeedItem>& items, int& count);
-    // The item from the table of its origin. Not found: 0 with "没有对应id的rss item".
-    int GetItem(const FeedItemRef& ref, FeedItem& item);
-    int GetItemLink(const FeedItemRef& ref, std::string& link);
-    int GetUnreadCount(int feedId, int& count);
-    int GetFeedCounts(int feedId, int& total, int& unread);
-    int GetTotals(int& feeds, int& items);
+    StoreResult GetItemsOfFeeds(const std::vector<int>& feedIds, ItemFilter filter,
+                                std::vector<FeedItem>& items);
+    StoreResult GetAllUnread(std::vector<FeedItem>& items, int& count);
+    // The item from the table of its origin. Not found: the reason "没有对应id的rss item".
+    StoreResult GetItem(const FeedItemRef& ref, FeedItem& item);
+    StoreResult GetItemLink(const FeedItemRef& ref, std::string& link);
+    StoreResult GetUnreadCount(int feedId, int& count);
+    StoreResult GetFeedCounts(int feedId, int& total, int& unread);
+    StoreResult GetTotals(int& feeds, int& items);
     // Items whose title (or, with inDescription, title or description) holds the text, matched
     // literally and ignoring the case of ASCII letters; in all channels or in the listed ones.
     // The full-text index (CFeedSearchIndex) names the rows that may hold the text and the LIKE
     // test decides each; a text without any word or ideograph scans the items. A text with
-    // invalid UTF-8 or control characters is refused: 0 with kInvalidKeywordText.
-    int SearchItems(const std::string& text, std::vector<FeedItem>& items,
-                    const std::vector<int>& feedIds, bool allFeeds, bool inDescription);
+    // invalid UTF-8 or control characters is refused with the reason kInvalidKeywordText.
+    StoreResult SearchItems(const std::string& text, std::vector<FeedItem>& items,
+                            const std::vector<int>& feedIds, bool allFeeds, bool inDescription);
     struct SearchQuery {
         std::string text;
         std::vector<int> feedIds;
@@ -125,14 +125,14 @@ public:
     };
     // One page of what SearchItems finds (newest first) and how many it finds in all, from the
     // same reading.
-    int SearchItemPage(const SearchQuery& query, int offset, int pageSize,
-                       std::vector<FeedItem>& items, int& total);
+    StoreResult SearchItemPage(const SearchQuery& query, int offset, int pageSize,
+                               std::vector<FeedItem>& items, int& total);
     static constexpr const char* kInvalidKeywordText =
         "关键字含有无效的字符(控制字符或不是 UTF-8 的字节), 请重新输入";
     // Folds up to maxRows of the rows written since the last catch-up into the search index,
     // a batch to a transaction (see CFeedSearchIndex::CatchUp); pending, when given, receives
     // how many are still queued. Run after a receive round and when the reader is idle.
-    int CatchUpSearchIndex(int64_t maxRows, int64_t* pending = nullptr);
+    StoreResult CatchUpSearchIndex(int64_t maxRows, int64_t* pending = nullptr);
 
     // Read state. Any change of it also clears the new flag. An on-line search result keeps
     // its state in its scratch row.
@@ -145,39 +145,39 @@ public:
     StoreResult SetFeedsRead(const std::vector<int>& feedIds, int read);
 
     // Favorites: folder ids come from the favorites tree.
-    int EnsureFavoriteFolder(int folderId);
+    StoreResult EnsureFavoriteFolder(int folderId);
     // A new folder row; folderId receives its id.
-    int CreateFavoriteFolder(int& folderId);
+    StoreResult CreateFavoriteFolder(int& folderId);
     // A new folder holding the items, in one transaction: either the folder with every item or
     // nothing at all. folderId receives the new id.
-    int ImportFavoriteFolder(const std::vector<FeedItem>& items, int& folderId);
-    // Copies the item, from the table of its origin. Not found: 0 with "没有对应id的rss item".
-    int CopyItemToFavorites(const FeedItemRef& ref, int folderId);
-    int AddFavoriteItem(int folderId, const FeedItem& item);
-    int GetFavoriteItems(int folderId, bool full, std::vector<FeedItem>& items);
-    int GetFavoriteItem(int itemId, FeedItem& item);
-    int GetFavoriteLink(int itemId, std::string& link);
-    int MoveFavoriteItem(int folderId, int itemId);
-    int DeleteFavoriteItem(int itemId);
-    int ClearFavoriteFolder(int folderId);
-    int DeleteFavoriteFolder(int folderId);
-    int DeleteFavoriteFolders(const std::vector<int>& folderIds);
+    StoreResult ImportFavoriteFolder(const std::vector<FeedItem>& items, int& folderId);
+    // Copies the item, from the table of its origin. Not found: the reason "没有对应id的rss item".
+    StoreResult CopyItemToFavorites(const FeedItemRef& ref, int folderId);
+    StoreResult AddFavoriteItem(int folderId, const FeedItem& item);
+    StoreResult GetFavoriteItems(int folderId, bool full, std::vector<FeedItem>& items);
+    StoreResult GetFavoriteItem(int itemId, FeedItem& item);
+    StoreResult GetFavoriteLink(int itemId, std::string& link);
+    StoreResult MoveFavoriteItem(int folderId, int itemId);
+    StoreResult DeleteFavoriteItem(int itemId);
+    StoreResult ClearFavoriteFolder(int folderId);
+    StoreResult DeleteFavoriteFolder(int folderId);
+    StoreResult DeleteFavoriteFolders(const std::vector<int>& folderIds);
 
     // Cleaning: the items of the channels dated more than days before the local time now (all
     // of them when days is 0); read items only unless includeUnread.
-    int CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread);
+    StoreResult CleanItems(const std::vector<int>& feedIds, int days, bool includeUnread);
     // The items CleanItems would remove with the same values, and how many of them are unread.
-    int CountCleanItems(const std::vector<int>& feedIds, int days, bool includeUnread, int& total,
-                        int& unread);
+    StoreResult CountCleanItems(const std::vector<int>& feedIds, int days, bool includeUnread,
+                                int& total, int& unread);
 
     // Upkeep (the vacuum tool): removes the items and validators of channels whose row is gone,
     // which older files hold after a channel was removed while it was received, then rebuilds
     // the file and empties its log so that it shrinks now. removed, when given, receives the
     // number of orphan items taken out.
-    int CompactStore(int* removed = nullptr);
+    StoreResult CompactStore(int* removed = nullptr);
     // CompactStore also reads the search index again from the items.
     // Only the first step of CompactStore, in one transaction.
-    int RemoveOrphanItems(int* removed = nullptr);
+    StoreResult RemoveOrphanItems(int* removed = nullptr);
 
     static constexpr int kFolderItemLimit = 8000;
 

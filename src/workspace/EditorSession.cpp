@@ -177,10 +177,10 @@ bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
     FeedItem item;
     // Items found on-line lie in the scratch table, items found among the stored ones and
     // those of a channel's list in the items table: only the table the orders name is read.
-    if (!store.GetItem(ref, item)) {
+    if (const StoreResult found = store.GetItem(ref, item); !found) {
         reason = std::string(ref.origin == ItemOrigin::kWebSearch ? "无法打开新闻搜索结果 "
                                                                   : "无法打开订阅条目 ") +
-                 std::to_string(ref.id) + ": " + store.GetLastError();
+                 std::to_string(ref.id) + ": " + found.reason;
         return false;
     }
     m_text = {.title = item.title, .content = QuoteFeedItem(item)};

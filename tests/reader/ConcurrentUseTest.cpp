@@ -74,7 +74,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
             for (int feedId : feedIds) {
                 std::vector<FeedItem> items;
                 int total = 0;
-                if (store.GetItemPage(feedId, ItemFilter::kUnread, false, items, total, 50, 0) != 1)
+                if (!store.GetItemPage(feedId, ItemFilter::kUnread, false, items, total, 50, 0))
                     ++userFailures;
                 for (const FeedItem& item : items) {
                     if (!store.SetItemRead(StoredItem(item.id), 1))
@@ -90,7 +90,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
         if (store.OpenStore() != 1)
             ++userFailures;
         while (receiving) {
-            if (store.CleanItems(feedIds, 30, false) != 1 || store.CompactStore() != 1)
+            if (!store.CleanItems(feedIds, 30, false) || !store.CompactStore())
                 ++userFailures;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -116,7 +116,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     int lost = 0;
     for (int id : marked) {
         FeedItem item;
-        if (store.GetItem(StoredItem(id), item) == 1 && item.isRead != 1)
+        if (store.GetItem(StoredItem(id), item) && item.isRead != 1)
             ++lost;
     }
     EXPECT_EQ(lost, 0) << "of " << marked.size() << " marks";

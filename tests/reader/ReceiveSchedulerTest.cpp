@@ -178,15 +178,15 @@ TEST_F(ReceiveSchedulerTest, ReceivedItemsReachTheSearchIndexAfterTheRound) {
     scheduler.ReceiveAll();
     scheduler.Wait();
     int64_t pending = -1;
-    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1) << m_store.GetLastError();
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending)) << m_store.GetLastError();
     EXPECT_EQ(pending, 0);
     ASSERT_EQ(m_store.Exec("DELETE FROM rss_data; DELETE FROM feed_validators;"), 1);
     ASSERT_TRUE(scheduler.ReceiveChannel(m_tree.FindByPath("a")));
     scheduler.Wait();
-    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1) << m_store.GetLastError();
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending)) << m_store.GetLastError();
     EXPECT_EQ(pending, 0);
     int feeds = 0, items = 0;
-    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    ASSERT_TRUE(m_store.GetTotals(feeds, items));
     EXPECT_EQ(items, 3);
     // Rows written elsewhere are folded in by the background catch-up.
     int feedId = 0;
@@ -194,12 +194,12 @@ TEST_F(ReceiveSchedulerTest, ReceivedItemsReachTheSearchIndexAfterTheRound) {
     FeedItem item;
     item.link = "http://elsewhere/1";
     item.title = "written elsewhere";
-    ASSERT_EQ(m_store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending));
     EXPECT_EQ(pending, 1);
     scheduler.CatchUpSearchIndexInBackground();
     scheduler.Wait();
-    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending));
     EXPECT_EQ(pending, 0);
 }
 
@@ -337,9 +337,8 @@ TEST_F(ReceiveSchedulerTest, LargeFeedsAreReadWhileMergedWithinTheByteBudget) {
         EXPECT_EQ(m_observer.done[channel], std::make_pair(true, 1234));
         std::vector<FeedItem> items;
         int total = 0;
-        ASSERT_EQ(m_store.GetItemPage(m_tree.Record(channel).feedId, ItemFilter::kAll, true, items,
-                                      total, 2, 0),
-                  1);
+        ASSERT_TRUE(m_store.GetItemPage(m_tree.Record(channel).feedId, ItemFilter::kAll, true,
+                                        items, total, 2, 0));
         EXPECT_EQ(total, 1234);
         // The feed's first item on top, as with a feed read whole.
         const std::string name = m_tree.Record(channel).title;
@@ -360,12 +359,12 @@ TEST_F(ReceiveSchedulerTest, AChannelRemovedWhileItIsReceivedGetsNoItems) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const int feedId = m_tree.Record(gone).feedId;
     ASSERT_NE(feedId, 0);
-    ASSERT_EQ(m_store.DeleteFeeds({feedId}), 1);
+    ASSERT_TRUE(m_store.DeleteFeeds({feedId}));
     scheduler.Wait();
     EXPECT_FALSE(m_observer.done[gone].first);
     EXPECT_TRUE(m_observer.done[kept].first);
     int total = -1, unread = -1;
-    ASSERT_EQ(m_store.GetFeedCounts(feedId, total, unread), 1);
+    ASSERT_TRUE(m_store.GetFeedCounts(feedId, total, unread));
     EXPECT_EQ(total, 0) << "no items without their channel";
 }
 
@@ -527,9 +526,8 @@ TEST_F(ReceiveSchedulerTest, UnreadableSettingsRemoveNothing) {
     EXPECT_TRUE(m_observer.done[tree.FindByPath("a")].first);
     std::vector<FeedItem> items;
     int total = 0;
-    ASSERT_EQ(
-        m_store.GetItemPage(m_tree.Record(a).feedId, ItemFilter::kAll, false, items, total, 0, 0),
-        1);
+    ASSERT_TRUE(
+        m_store.GetItemPage(m_tree.Record(a).feedId, ItemFilter::kAll, false, items, total, 0, 0));
     EXPECT_EQ(total, 6) << "nothing is removed under a rule nobody chose";
     EXPECT_EQ(ReadAll(settings), broken) << "the damaged file is left for the user";
 }
@@ -726,7 +724,7 @@ TEST_F(ReceiveSchedulerTest, APermanentMoveIsTakenOverAfterThreeReceivesThatAgre
     ASSERT_TRUE(m_store.GetFeedSettings(server.Url("/new"), settings));
     EXPECT_EQ(settings.feedId, m_tree.Record(old).feedId);
     int unread = 0;
-    ASSERT_EQ(m_store.GetUnreadCount(settings.feedId, unread), 1);
+    ASSERT_TRUE(m_store.GetUnreadCount(settings.feedId, unread));
     EXPECT_EQ(unread, 2);
 }
 
@@ -801,9 +799,8 @@ TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach)
 
     std::vector<FeedItem> items;
     int total = 0;
-    ASSERT_EQ(
-        m_store.GetItemPage(m_tree.Record(a).feedId, ItemFilter::kAll, false, items, total, 100, 0),
-        1);
+    ASSERT_TRUE(m_store.GetItemPage(m_tree.Record(a).feedId, ItemFilter::kAll, false, items, total,
+                                    100, 0));
     std::vector<std::string> stored;
     for (const FeedItem& item : items)
         stored.push_back(item.title + (item.isRead ? " read" : "") +

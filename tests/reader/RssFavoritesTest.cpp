@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -187,6 +188,36 @@ TEST_F(RssFavoritesTest, DeletingAFolderRemovesItsBoxesAndTheirItems) {
     ASSERT_GE(renamed, 0);
     EXPECT_EQ(again.BoxId(renamed), m_favorites.BoxId(kept));
     EXPECT_EQ(again.Tree().Record(renamed).htmlUrl, "http://site.example/");
+}
+
+TEST_F(RssFavoritesTest, AStoreThatFailsSaysWhyBesideTheMessage) {
+    const std::string db = m_home.File("Storage/rss.db");
+    const std::string full = "\n原因: SQLITE_CONSTRAINT[19]: database or disk is full";
+    int a = Box("甲"), b = Box("乙");
+    ASSERT_TRUE(m_favorites.AddItem(a, Item("项", "http://i.example/"), m_store));
+
+    BreakTable(db, "feedfav_data", "INSERT");
+    EXPECT_FALSE(m_favorites.AddBox(-1, "丙", "", m_store));
+    EXPECT_THAT(m_reporter.messages.back(), ::testing::StartsWith("添加失败!" + full));
+    RepairTable(db, "feedfav_data");
+
+    BreakTable(db, "rssfavorite_data", "INSERT");
+    EXPECT_FALSE(m_favorites.AddItem(b, Item("新", "http://n.example/"), m_store));
+    EXPECT_THAT(m_reporter.messages.back(), ::testing::StartsWith("添加失败" + full));
+    RepairTable(db, "rssfavorite_data");
+
+    BreakTable(db, "rssfavorite_data", "UPDATE");
+    std::vector<FeedItem> inA;
+    ASSERT_TRUE(m_favorites.Items(a, inA, m_store));
+    EXPECT_FALSE(m_favorites.MoveItems(a, b, {inA[0].id}, m_store));
+    EXPECT_THAT(m_reporter.messages.back(), ::testing::StartsWith("移动失败!" + full));
+    RepairTable(db, "rssfavorite_data");
+
+    BreakTable(db, "feedfav_data", "DELETE");
+    EXPECT_FALSE(m_favorites.Delete(a, m_store));
+    EXPECT_THAT(m_reporter.messages.back(), ::testing::StartsWith("删除失败!" + full));
+    RepairTable(db, "feedfav_data");
+    EXPECT_EQ(Titles(a).size(), 1u) << "nothing moved or went";
 }
 
 TEST_F(RssFavoritesTest, ExportThenImportGivesTheBoxBack) {

@@ -64,7 +64,7 @@ protected:
     std::vector<FeedItem> Page(int feedId, ItemFilter filter = ItemFilter::kAll, bool full = true) {
         std::vector<FeedItem> items;
         int total = -1;
-        EXPECT_EQ(m_store.GetItemPage(feedId, filter, full, items, total, 1000, 0), 1)
+        EXPECT_TRUE(m_store.GetItemPage(feedId, filter, full, items, total, 1000, 0))
             << m_store.GetLastError();
         EXPECT_EQ(total, static_cast<int>(items.size()));
         return items;
@@ -94,8 +94,8 @@ protected:
 // ---- The merge ----
 
 TEST_F(FeedDatabaseTest, NewItemsArriveNewAndUnreadInTheDownloadsOrderAboveOlderOnes) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "d", "a"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"c", "d", "a"}), StorageRule::kKeepAll, 0));
     const std::vector<FeedItem> items = Page(1);
     EXPECT_EQ(Links(items), (Strings{"c", "d", "a", "b"}));
     for (const FeedItem& item : items) {
@@ -107,60 +107,58 @@ TEST_F(FeedDatabaseTest, NewItemsArriveNewAndUnreadInTheDownloadsOrderAboveOlder
 }
 
 TEST_F(FeedDatabaseTest, AKnownLinkIsNeverUpdatedAndKeepsItsReadState) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("a", "old title")}, StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, {Item("a", "old title")}, StorageRule::kKeepAll, 0));
     ASSERT_TRUE(m_store.SetFeedRead(1, 1));
-    ASSERT_EQ(
-        m_store.SaveReceivedItems(1, {Item("a", "new title"), Item("b")}, StorageRule::kKeepAll, 0),
-        1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, {Item("a", "new title"), Item("b")},
+                                          StorageRule::kKeepAll, 0));
     const std::vector<FeedItem> items = Page(1);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[1].title, "old title");
     EXPECT_EQ(items[1].isRead, 1);
     EXPECT_EQ(items[0].isRead, 0);
     // The same link in another channel is another item.
-    ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("a")}, StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, {Item("a")}, StorageRule::kKeepAll, 0));
     EXPECT_EQ(LinksOf(2), Strings{"a"});
     // Two items of one download with one link are both stored, once.
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"x", "x"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"x", "x"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(3, Download({"x", "x"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(3, Download({"x", "x"}), StorageRule::kKeepAll, 0));
     EXPECT_EQ(LinksOf(3), (Strings{"x", "x"}));
 }
 
 TEST_F(FeedDatabaseTest, StorageRules) {
     // 1: only what the source lists stays, read or not; an empty download empties the channel.
-    ASSERT_EQ(
-        m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), StorageRule::kSyncWithSource, 0),
-        1);
+    ASSERT_TRUE(
+        m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), StorageRule::kSyncWithSource, 0));
     ASSERT_TRUE(m_store.SetFeedRead(1, 1));
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"d", "b"}), StorageRule::kSyncWithSource, 0),
-              1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, Download({"a", "b"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(
+        m_store.SaveReceivedItems(1, Download({"d", "b"}), StorageRule::kSyncWithSource, 0));
     EXPECT_EQ(LinksOf(1), (Strings{"d", "b"}));
-    ASSERT_EQ(m_store.SaveReceivedItems(1, {}, StorageRule::kSyncWithSource, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, {}, StorageRule::kSyncWithSource, 0));
     EXPECT_EQ(LinksOf(1), Strings{});
     EXPECT_EQ(LinksOf(2), (Strings{"a", "b"}));
 
     // 2: the storageNum newest stay; a count of 0 or above the number held removes nothing.
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c", "b", "a"}), StorageRule::kKeepNewest, 0),
-              1);
+    ASSERT_TRUE(
+        m_store.SaveReceivedItems(3, Download({"c", "b", "a"}), StorageRule::kKeepNewest, 0));
     EXPECT_EQ(LinksOf(3).size(), 3u);
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"d"}), StorageRule::kKeepNewest, 10), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(3, Download({"d"}), StorageRule::kKeepNewest, 10));
     EXPECT_EQ(LinksOf(3).size(), 4u);
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"e"}), StorageRule::kKeepNewest, 2), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(3, Download({"e"}), StorageRule::kKeepNewest, 2));
     EXPECT_EQ(LinksOf(3), (Strings{"e", "d"}));
 
     // Anything else keeps everything, a value an older store may hold included.
     const StorageRule unknown = static_cast<StorageRule>(7);
     for (StorageRule rule : {StorageRule::kDefault, StorageRule::kKeepAll, unknown})
-        ASSERT_EQ(m_store.SaveReceivedItems(4, Download({"z"}), rule, 1), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(4, Download({"y"}), unknown, 1), 1);
+        ASSERT_TRUE(m_store.SaveReceivedItems(4, Download({"z"}), rule, 1));
+    ASSERT_TRUE(m_store.SaveReceivedItems(4, Download({"y"}), unknown, 1));
     EXPECT_EQ(LinksOf(4), (Strings{"y", "z"}));
 }
 
 TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a", "b", "c"}), StorageRule::kKeepAll, 0));
     std::vector<FeedItem> search = Download({"s1", "s2"});
-    ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
+    ASSERT_TRUE(m_store.SaveTempItems(0, search));
     ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[0].id), 1));
     ASSERT_EQ(
         m_store.Exec("CREATE TRIGGER refuse BEFORE INSERT ON rss_data "
@@ -169,15 +167,16 @@ TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
     const std::string items = Dump(m_store.Db(), "rss_data");
     const std::string scratch = Dump(m_store.Db(), "rsstemp_data");
 
-    EXPECT_EQ(m_store.SaveReceivedItems(1, Download({"new", "boom", "b"}),
-                                        StorageRule::kSyncWithSource, 0),
-              0);
-    EXPECT_NE(m_store.GetLastError().find("refused"), std::string::npos);
+    EXPECT_NE(
+        m_store
+            .SaveReceivedItems(1, Download({"new", "boom", "b"}), StorageRule::kSyncWithSource, 0)
+            .reason.find("refused"),
+        std::string::npos);
     EXPECT_FALSE(m_store.Db().InTransaction());
     EXPECT_EQ(Dump(m_store.Db(), "rss_data"), items);
     EXPECT_EQ(Dump(m_store.Db(), "rsstemp_data"), scratch);
     // The next merge works on the untouched store.
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"new"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"new"}), StorageRule::kKeepAll, 0));
     EXPECT_EQ(LinksOf(1), (Strings{"new", "a", "b", "c"}));
 }
 
@@ -185,36 +184,38 @@ TEST_F(FeedDatabaseTest, ASecondWriterWaitsForTheLockThenFailsBusyWithoutWriting
     CFeedDatabase other(m_store.GetPath());
     ASSERT_EQ(other.OpenStore(), 1);
     other.Db().SetBusyTimeout(100);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0));
     ASSERT_EQ(m_store.BeginTransaction(), 1);
-    EXPECT_EQ(other.SaveReceivedItems(1, Download({"b"}), StorageRule::kSyncWithSource, 0), 0);
-    EXPECT_EQ(other.GetLastError().rfind("SQLITE_BUSY", 0), 0u) << other.GetLastError();
+    const StoreResult busy =
+        other.SaveReceivedItems(1, Download({"b"}), StorageRule::kSyncWithSource, 0);
+    EXPECT_EQ(busy.reason.rfind("SQLITE_BUSY", 0), 0u) << busy.reason;
     EXPECT_FALSE(other.Db().InTransaction());
     // Readers are not held up by the writer.
     int unread = 0;
-    EXPECT_EQ(other.GetUnreadCount(1, unread), 1);
+    EXPECT_TRUE(other.GetUnreadCount(1, unread));
     EXPECT_EQ(unread, 1);
     ASSERT_EQ(m_store.CommitTransaction(), 1);
     EXPECT_EQ(LinksOf(1), Strings{"a"});
-    ASSERT_EQ(other.SaveReceivedItems(1, Download({"b"}), StorageRule::kSyncWithSource, 0), 1);
+    ASSERT_TRUE(other.SaveReceivedItems(1, Download({"b"}), StorageRule::kSyncWithSource, 0));
     EXPECT_EQ(LinksOf(1), Strings{"b"});
 }
 
 TEST_F(FeedDatabaseTest, AChannelRemovedWhileItIsReceivedGetsNothing) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0));
     // The channel goes while its download is being read: the merge that then begins stores
     // nothing and says why.
-    ASSERT_EQ(m_store.DeleteFeeds({1}), 1);
-    EXPECT_EQ(m_store.SaveReceivedItems(1, Download({"b", "c"}), StorageRule::kKeepAll, 0), 0);
-    EXPECT_NE(m_store.GetLastError().find("频道已被删除"), std::string::npos);
+    ASSERT_TRUE(m_store.DeleteFeeds({1}));
+    EXPECT_NE(m_store.SaveReceivedItems(1, Download({"b", "c"}), StorageRule::kKeepAll, 0)
+                  .reason.find("频道已被删除"),
+              std::string::npos);
     EXPECT_FALSE(m_store.Db().InTransaction());
     EXPECT_EQ(Dump(m_store.Db(), "rss_data"), "");
-    EXPECT_EQ(m_store.SaveReceivedItems(99, Download({"x"}), StorageRule::kKeepAll, 0), 0);
+    EXPECT_FALSE(m_store.SaveReceivedItems(99, Download({"x"}), StorageRule::kKeepAll, 0));
 }
 
 TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c", "old"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c", "old"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"c", "old"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, Download({"c", "old"}), StorageRule::kKeepAll, 0));
     ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1).front().id), 1)); // "c" read, no longer new
 
     // Channel 1 in three parts, channel 2 whole: the same rows, the same order.
@@ -225,9 +226,8 @@ TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
     int added = 0;
     ASSERT_EQ(merge.Commit(&added), 1) << m_store.GetLastError();
     EXPECT_EQ(added, 4);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"a", "b", "c", "d", "e"}),
-                                        StorageRule::kSyncWithSource, 0, &added),
-              1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, Download({"a", "b", "c", "d", "e"}),
+                                          StorageRule::kSyncWithSource, 0, &added));
     EXPECT_EQ(added, 4);
     // The known "c" keeps its place; "old" is no longer listed.
     EXPECT_EQ(LinksOf(1), (Strings{"a", "b", "d", "e", "c"}));
@@ -258,27 +258,27 @@ TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
 }
 
 TEST_F(FeedDatabaseTest, DeletingAndCompactingRemoveTheItemsOfChannelsThatAreGone) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"c"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SetFeedValidators(2, "\"e\"", ""), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, Download({"c"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SetFeedValidators(2, "\"e\"", ""));
     // What an older program left: the channel row gone, its items still there.
     ASSERT_EQ(m_store.Exec("DELETE FROM feed_data WHERE feed_id = 2;"), 1);
     int removed = -1;
-    ASSERT_EQ(m_store.CompactStore(&removed), 1) << m_store.GetLastError();
+    ASSERT_TRUE(m_store.CompactStore(&removed)) << m_store.GetLastError();
     EXPECT_EQ(removed, 1);
     EXPECT_EQ(LinksOf(1), (Strings{"a", "b"}));
     EXPECT_TRUE(LinksOf(2).empty());
     std::string etag, lastModified;
-    ASSERT_EQ(m_store.GetFeedValidators(2, etag, lastModified), 1);
+    ASSERT_TRUE(m_store.GetFeedValidators(2, etag, lastModified));
     EXPECT_EQ(etag, "");
 
     // Deleting items, and channels with theirs.
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.DeleteFeedItems({}), 1);
-    ASSERT_EQ(m_store.DeleteFeedItems({1}), 1);
-    ASSERT_EQ(m_store.DeleteFeeds({3, 4}), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(3, Download({"c"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.DeleteFeedItems({}));
+    ASSERT_TRUE(m_store.DeleteFeedItems({1}));
+    ASSERT_TRUE(m_store.DeleteFeeds({3, 4}));
     int feeds = 0, items = 0;
-    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    ASSERT_TRUE(m_store.GetTotals(feeds, items));
     EXPECT_EQ(feeds, 1);
     EXPECT_EQ(items, 0);
 }
@@ -335,17 +335,17 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
     EXPECT_EQ(again.autoUpdate, 0);
 
     int feeds = 0, items = 0;
-    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    ASSERT_TRUE(m_store.GetTotals(feeds, items));
     EXPECT_EQ(feeds, 2);
 }
 
 // ---- Lists and read state ----
 
 TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
-    ASSERT_EQ(
-        m_store.SaveReceivedItems(1, Download({"a", "b", "c", "d"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(
+        m_store.SaveReceivedItems(1, Download({"a", "b", "c", "d"}), StorageRule::kKeepAll, 0));
     ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[1].id), 1)); // b
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"e"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"e"}), StorageRule::kKeepAll, 0));
     ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[0].id), 0)); // e: unread but no longer new
     EXPECT_EQ(LinksOf(1, ItemFilter::kRead), Strings{"b"});
     EXPECT_EQ(LinksOf(1, ItemFilter::kUnread), (Strings{"e", "a", "c", "d"}));
@@ -353,7 +353,7 @@ TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
 
     std::vector<FeedItem> page;
     int total = 0;
-    ASSERT_EQ(m_store.GetItemPage(1, ItemFilter::kUnread, false, page, total, 2, 1), 1);
+    ASSERT_TRUE(m_store.GetItemPage(1, ItemFilter::kUnread, false, page, total, 2, 1));
     EXPECT_EQ(total, 4);
     ASSERT_EQ(page.size(), 2u);
     EXPECT_EQ(page[0].title, "title of a");
@@ -364,21 +364,21 @@ TEST_F(FeedDatabaseTest, PagesAndCountsByFilter) {
 
     // A filter that does not exist touches nothing.
     total = 77;
-    EXPECT_EQ(m_store.GetItemPage(1, static_cast<ItemFilter>(4), true, page, total, 10, 0), 0);
+    EXPECT_FALSE(m_store.GetItemPage(1, static_cast<ItemFilter>(4), true, page, total, 10, 0));
     EXPECT_EQ(total, 77);
     EXPECT_EQ(page.size(), 2u);
 
     int all = 0, unread = 0;
-    ASSERT_EQ(m_store.GetFeedCounts(1, all, unread), 1);
+    ASSERT_TRUE(m_store.GetFeedCounts(1, all, unread));
     EXPECT_EQ(all, 5);
     EXPECT_EQ(unread, 4);
 }
 
 TEST_F(FeedDatabaseTest, MarkingAChannelChangesOnlyItemsInTheOppositeState) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a", "b"}), StorageRule::kKeepAll, 0));
     ASSERT_TRUE(m_store.SetFeedRead(1, 1));
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"c"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"x"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"c"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, Download({"x"}), StorageRule::kKeepAll, 0));
     // c stays new; a and b turn unread and lose nothing else.
     ASSERT_TRUE(m_store.SetFeedRead(1, 0));
     EXPECT_EQ(LinksOf(1, ItemFilter::kUnread), (Strings{"c", "a", "b"}));
@@ -391,39 +391,37 @@ TEST_F(FeedDatabaseTest, MarkingAChannelChangesOnlyItemsInTheOppositeState) {
 }
 
 TEST_F(FeedDatabaseTest, ListsOverSeveralChannels) {
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, Download({"b"}), StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(3, Download({"c"}), StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, Download({"b"}), StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(3, Download({"c"}), StorageRule::kKeepAll, 0));
     ASSERT_TRUE(m_store.SetFeedRead(2, 1));
     std::vector<FeedItem> items;
-    ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, ItemFilter::kAll, items), 1);
+    ASSERT_TRUE(m_store.GetItemsOfFeeds({1, 2}, ItemFilter::kAll, items));
     EXPECT_EQ(Links(items), (Strings{"title of b", "title of a"}));
     EXPECT_EQ(items[0].feedId, 2);
-    ASSERT_EQ(m_store.GetItemsOfFeeds({1, 2}, ItemFilter::kUnread, items), 1);
+    ASSERT_TRUE(m_store.GetItemsOfFeeds({1, 2}, ItemFilter::kUnread, items));
     EXPECT_EQ(Links(items), Strings{"title of a"});
-    ASSERT_EQ(m_store.GetItemsOfFeeds({}, ItemFilter::kAll, items), 1);
+    ASSERT_TRUE(m_store.GetItemsOfFeeds({}, ItemFilter::kAll, items));
     EXPECT_TRUE(items.empty());
-    EXPECT_EQ(m_store.GetItemsOfFeeds({1}, static_cast<ItemFilter>(-1), items), 0);
+    EXPECT_FALSE(m_store.GetItemsOfFeeds({1}, static_cast<ItemFilter>(-1), items));
 
     int count = 0;
-    ASSERT_EQ(m_store.GetAllUnread(items, count), 1);
+    ASSERT_TRUE(m_store.GetAllUnread(items, count));
     EXPECT_EQ(count, 2);
     EXPECT_EQ(Links(items), (Strings{"title of c", "title of a"}));
 }
 
 TEST_F(FeedDatabaseTest, SearchTakesTheKeywordLiterallyAndIgnoresAsciiCase) {
-    ASSERT_EQ(
+    ASSERT_TRUE(
         m_store.SaveReceivedItems(1,
                                   {Item("1", "Rock'n'Roll news"), Item("2", "100% sure"),
                                    Item("3", "1000 sure"), Item("4", "plain", "it's Rock'n'roll")},
-                                  StorageRule::kKeepAll, 0),
-        1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, {Item("5", "ROCK'N'ROLL")}, StorageRule::kKeepAll, 0),
-              1);
+                                  StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, {Item("5", "ROCK'N'ROLL")}, StorageRule::kKeepAll, 0));
     std::vector<FeedItem> hits;
     const auto search = [&](const std::string& text, std::vector<int> feeds, bool all,
                             bool inDescription) {
-        EXPECT_EQ(m_store.SearchItems(text, hits, feeds, all, inDescription), 1)
+        EXPECT_TRUE(m_store.SearchItems(text, hits, feeds, all, inDescription))
             << m_store.GetLastError();
         return Links(hits);
     };
@@ -457,20 +455,20 @@ TEST_F(FeedDatabaseTest, CleaningComparesDatesWithTheLocalClock) {
     items[0].pubDate = hoursAgo(20);
     items[1].pubDate = hoursAgo(28);
     items[2].pubDate = hoursAgo(50);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, items, StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(2, items, StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, items, StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(m_store.SaveReceivedItems(2, items, StorageRule::kKeepAll, 0));
     ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[2].id), 1)); // 50h read
 
-    ASSERT_EQ(m_store.CleanItems({1}, 1, false), 1);
+    ASSERT_TRUE(m_store.CleanItems({1}, 1, false));
     EXPECT_EQ(LinksOf(1), (Strings{"20h", "28h"}));
-    ASSERT_EQ(m_store.CleanItems({1, 2}, 1, true), 1);
+    ASSERT_TRUE(m_store.CleanItems({1, 2}, 1, true));
     EXPECT_EQ(LinksOf(1), Strings{"20h"});
     EXPECT_EQ(LinksOf(2), Strings{"20h"});
     ASSERT_TRUE(m_store.SetFeedRead(2, 1));
-    ASSERT_EQ(m_store.CleanItems({1, 2}, 0, false), 1);
+    ASSERT_TRUE(m_store.CleanItems({1, 2}, 0, false));
     EXPECT_EQ(LinksOf(1), Strings{"20h"});
     EXPECT_EQ(LinksOf(2), Strings{});
-    ASSERT_EQ(m_store.CleanItems({1}, 0, true), 1);
+    ASSERT_TRUE(m_store.CleanItems({1}, 0, true));
     EXPECT_EQ(LinksOf(1), Strings{});
 
     if (savedZone)
@@ -485,71 +483,68 @@ TEST_F(FeedDatabaseTest, CleaningComparesDatesWithTheLocalClock) {
 TEST_F(FeedDatabaseTest, SearchResultsAreKeptInTheScratchTable) {
     std::vector<FeedItem> results = Download({"r1", "r2"});
     results[0].isNew = results[0].isRead = 1;
-    ASSERT_EQ(m_store.SaveTempItems(0, results), 1);
+    ASSERT_TRUE(m_store.SaveTempItems(0, results));
     ASSERT_GT(results[1].id, results[0].id);
     EXPECT_EQ(results[0].isNew + results[0].isRead, 0);
     FeedItem stored;
-    ASSERT_EQ(m_store.GetItem(WebSearchItem(results[1].id), stored), 1);
+    ASSERT_TRUE(m_store.GetItem(WebSearchItem(results[1].id), stored));
     EXPECT_EQ(stored.link, "r2");
     EXPECT_EQ(stored.isNew, 1);
     EXPECT_EQ(stored.isRead, 0);
 
     // A second search replaces the first; a channel's merge leaves them alone.
     std::vector<FeedItem> second = Download({"r3"});
-    ASSERT_EQ(m_store.SaveTempItems(0, second), 1);
-    ASSERT_EQ(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kSyncWithSource, 0), 1);
+    ASSERT_TRUE(m_store.SaveTempItems(0, second));
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kSyncWithSource, 0));
     std::string link;
-    EXPECT_EQ(m_store.GetItemLink(WebSearchItem(results[0].id), link), 0);
-    EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
-    ASSERT_EQ(m_store.GetItemLink(WebSearchItem(second[0].id), link), 1);
+    EXPECT_EQ(m_store.GetItemLink(WebSearchItem(results[0].id), link).reason,
+              "没有对应id的rss item");
+    ASSERT_TRUE(m_store.GetItemLink(WebSearchItem(second[0].id), link));
     EXPECT_EQ(link, "r3");
-    ASSERT_EQ(m_store.ClearTempItems(0), 1);
-    EXPECT_EQ(m_store.GetItemLink(WebSearchItem(second[0].id), link), 0);
+    ASSERT_TRUE(m_store.ClearTempItems(0));
+    EXPECT_FALSE(m_store.GetItemLink(WebSearchItem(second[0].id), link));
 }
 
 TEST_F(FeedDatabaseTest, Favorites) {
-    ASSERT_EQ(m_store.EnsureFavoriteFolder(7), 1);
-    ASSERT_EQ(m_store.EnsureFavoriteFolder(7), 1);
-    ASSERT_EQ(m_store.EnsureFavoriteFolder(8), 1);
+    ASSERT_TRUE(m_store.EnsureFavoriteFolder(7));
+    ASSERT_TRUE(m_store.EnsureFavoriteFolder(7));
+    ASSERT_TRUE(m_store.EnsureFavoriteFolder(8));
     EXPECT_EQ(Dump(m_store.Db(), "feedfav_data"), "7|0|\n8|0|\n");
 
-    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("http://a", "O'Reilly", "desc")},
-                                        StorageRule::kKeepAll, 0),
-              1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, {Item("http://a", "O'Reilly", "desc")},
+                                          StorageRule::kKeepAll, 0));
     std::vector<FeedItem> search = Download({"http://s"});
-    ASSERT_EQ(m_store.SaveTempItems(0, search), 1);
-    ASSERT_EQ(m_store.CopyItemToFavorites(StoredItem(Page(1)[0].id), 7), 1);
-    ASSERT_EQ(m_store.CopyItemToFavorites(WebSearchItem(search[0].id), 7), 1);
-    ASSERT_EQ(m_store.AddFavoriteItem(8, Item("http://b", "it's b")), 1);
-    EXPECT_EQ(m_store.CopyItemToFavorites(StoredItem(9999), 7), 0);
-    EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
+    ASSERT_TRUE(m_store.SaveTempItems(0, search));
+    ASSERT_TRUE(m_store.CopyItemToFavorites(StoredItem(Page(1)[0].id), 7));
+    ASSERT_TRUE(m_store.CopyItemToFavorites(WebSearchItem(search[0].id), 7));
+    ASSERT_TRUE(m_store.AddFavoriteItem(8, Item("http://b", "it's b")));
+    EXPECT_EQ(m_store.CopyItemToFavorites(StoredItem(9999), 7).reason, "没有对应id的rss item");
 
     std::vector<FeedItem> saved;
-    ASSERT_EQ(m_store.GetFavoriteItems(7, true, saved), 1);
+    ASSERT_TRUE(m_store.GetFavoriteItems(7, true, saved));
     EXPECT_EQ(Links(saved), (Strings{"http://s", "http://a"}));
     EXPECT_EQ(saved[1].title, "O'Reilly");
     EXPECT_EQ(saved[1].description, "desc");
     EXPECT_EQ(saved[1].feedId, 7);
-    ASSERT_EQ(m_store.GetFavoriteItems(7, false, saved), 1);
+    ASSERT_TRUE(m_store.GetFavoriteItems(7, false, saved));
     EXPECT_EQ(saved[1].link, "");
     EXPECT_EQ(saved[1].title, "O'Reilly");
 
     const int copied = saved[1].id;
-    ASSERT_EQ(m_store.MoveFavoriteItem(8, copied), 1);
+    ASSERT_TRUE(m_store.MoveFavoriteItem(8, copied));
     FeedItem one;
-    ASSERT_EQ(m_store.GetFavoriteItem(copied, one), 1);
+    ASSERT_TRUE(m_store.GetFavoriteItem(copied, one));
     EXPECT_EQ(one.feedId, 8);
-    ASSERT_EQ(m_store.DeleteFavoriteItem(copied), 1);
+    ASSERT_TRUE(m_store.DeleteFavoriteItem(copied));
     std::string link;
-    EXPECT_EQ(m_store.GetFavoriteLink(copied, link), 0);
-    EXPECT_EQ(m_store.GetLastError(), "没有对应id的rss item");
+    EXPECT_EQ(m_store.GetFavoriteLink(copied, link).reason, "没有对应id的rss item");
 
-    ASSERT_EQ(m_store.ClearFavoriteFolder(7), 1);
-    ASSERT_EQ(m_store.GetFavoriteItems(7, true, saved), 1);
+    ASSERT_TRUE(m_store.ClearFavoriteFolder(7));
+    ASSERT_TRUE(m_store.GetFavoriteItems(7, true, saved));
     EXPECT_TRUE(saved.empty());
-    ASSERT_EQ(m_store.DeleteFavoriteFolder(7), 1);
-    ASSERT_EQ(m_store.DeleteFavoriteFolders({}), 1);
-    ASSERT_EQ(m_store.DeleteFavoriteFolders({8}), 1);
+    ASSERT_TRUE(m_store.DeleteFavoriteFolder(7));
+    ASSERT_TRUE(m_store.DeleteFavoriteFolders({}));
+    ASSERT_TRUE(m_store.DeleteFavoriteFolders({8}));
     EXPECT_EQ(Dump(m_store.Db(), "feedfav_data") + Dump(m_store.Db(), "rssfavorite_data"), "");
 }
 
@@ -565,15 +560,14 @@ TEST_F(FeedDatabaseTest, FilesOfNewItemsAreStoredWithThemAndGoWithThem) {
         std::vector<Files> files;
         for (const FeedItem& listed : Page(feedId)) {
             FeedItem item;
-            EXPECT_EQ(m_store.GetItem(StoredItem(listed.id), item), 1);
+            EXPECT_TRUE(m_store.GetItem(StoredItem(listed.id), item));
             files.push_back(item.enclosures);
         }
         return files;
     };
     // Whole, and in parts through the scratch table: the same files on the same items.
-    ASSERT_EQ(m_store.SaveReceivedItems(1, withFiles(Download({"a", "b", "c"})),
-                                        StorageRule::kSyncWithSource, 0),
-              1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, withFiles(Download({"a", "b", "c"})),
+                                          StorageRule::kSyncWithSource, 0));
     CFeedMerge merge(m_store);
     ASSERT_EQ(merge.Begin(2, StorageRule::kSyncWithSource, 0), 1);
     auto parts = withFiles(Download({"a", "b", "c"}));
@@ -585,21 +579,20 @@ TEST_F(FeedDatabaseTest, FilesOfNewItemsAreStoredWithThemAndGoWithThem) {
     EXPECT_EQ(filesOf(2), expected);
 
     // Known items keep their files once; items that go take theirs along.
-    ASSERT_EQ(m_store.SaveReceivedItems(1, withFiles(Download({"a", "b"})),
-                                        StorageRule::kSyncWithSource, 0),
-              1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, withFiles(Download({"a", "b"})),
+                                          StorageRule::kSyncWithSource, 0));
     EXPECT_EQ(filesOf(1), (std::vector<Files>{two, {}}));
-    ASSERT_EQ(m_store.DeleteFeeds({2}), 1);
+    ASSERT_TRUE(m_store.DeleteFeeds({2}));
     EXPECT_EQ(m_store.Db().ExecuteQuery("SELECT count(*) FROM rss_enclosure;").GetInt(0), 2);
 
     // A favorite copies them; deleting it removes its copies.
-    ASSERT_EQ(m_store.EnsureFavoriteFolder(7), 1);
-    ASSERT_EQ(m_store.CopyItemToFavorites(StoredItem(Page(1).front().id), 7), 1);
+    ASSERT_TRUE(m_store.EnsureFavoriteFolder(7));
+    ASSERT_TRUE(m_store.CopyItemToFavorites(StoredItem(Page(1).front().id), 7));
     std::vector<FeedItem> saved;
-    ASSERT_EQ(m_store.GetFavoriteItems(7, true, saved), 1);
+    ASSERT_TRUE(m_store.GetFavoriteItems(7, true, saved));
     ASSERT_EQ(saved.size(), 1u);
     EXPECT_EQ(saved[0].enclosures, two);
-    ASSERT_EQ(m_store.DeleteFavoriteItem(saved[0].id), 1);
+    ASSERT_TRUE(m_store.DeleteFavoriteItem(saved[0].id));
     EXPECT_EQ(Dump(m_store.Db(), "rssfavorite_enclosure"), "");
 }
 
@@ -630,14 +623,14 @@ TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothi
         after += Dump(store.Db(), table);
     EXPECT_EQ(after, before);
     FeedItem item;
-    ASSERT_EQ(store.GetItem(StoredItem(7), item), 1);
+    ASSERT_TRUE(store.GetItem(StoredItem(7), item));
     EXPECT_EQ(item.title, "旧的一条");
     EXPECT_TRUE(item.enclosures.empty());
     // The mark is set and copied with the item.
     ASSERT_TRUE(store.SetItemImportant(StoredItem(7), 1));
-    ASSERT_EQ(store.CopyItemToFavorites(StoredItem(7), 3), 1);
+    ASSERT_TRUE(store.CopyItemToFavorites(StoredItem(7), 3));
     std::vector<FeedItem> kept;
-    ASSERT_EQ(store.GetFavoriteItems(3, true, kept), 1);
+    ASSERT_TRUE(store.GetFavoriteItems(3, true, kept));
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_EQ(kept[0].isImportant, 1);
     EXPECT_EQ(kept[1].isImportant, 0);
@@ -645,14 +638,14 @@ TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothi
 
     FeedItem fresh = Item("http://old.example/3");
     fresh.enclosures = {{"http://old.example/3.mp3", "audio/mpeg", 5}};
-    ASSERT_EQ(store.SaveReceivedItems(1, {fresh}, StorageRule::kKeepAll, 0), 1);
-    ASSERT_EQ(store.GetItem(StoredItem(9), item), 1);
+    ASSERT_TRUE(store.SaveReceivedItems(1, {fresh}, StorageRule::kKeepAll, 0));
+    ASSERT_TRUE(store.GetItem(StoredItem(9), item));
     EXPECT_EQ(item.enclosures, fresh.enclosures);
     store.CloseStore();
     // The next open finds the step done.
     CFeedDatabase again(path);
     ASSERT_EQ(again.OpenStore(), 1);
-    ASSERT_EQ(again.GetItem(StoredItem(9), item), 1);
+    ASSERT_TRUE(again.GetItem(StoredItem(9), item));
     EXPECT_EQ(item.enclosures, fresh.enclosures);
     again.CloseStore();
     RemoveTree(dir);
@@ -693,21 +686,20 @@ TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates
         EXPECT_EQ(settings.storageNum, 100);
 
         FeedItem item;
-        ASSERT_EQ(store.GetItem(StoredItem(10), item), 1);
+        ASSERT_TRUE(store.GetItem(StoredItem(10), item));
         EXPECT_EQ(item.title, "旧闻标题");
         EXPECT_EQ(item.link, link);
 
-        ASSERT_EQ(store.SaveReceivedItems(4, {Item(link, "改过的标题"), Item("http://n")},
-                                          StorageRule::kSyncWithSource, 0),
-                  1);
+        ASSERT_TRUE(store.SaveReceivedItems(4, {Item(link, "改过的标题"), Item("http://n")},
+                                            StorageRule::kSyncWithSource, 0));
         int all = 0, unread = 0;
-        ASSERT_EQ(store.GetFeedCounts(4, all, unread), 1);
+        ASSERT_TRUE(store.GetFeedCounts(4, all, unread));
         EXPECT_EQ(all, 2);
         std::vector<FeedItem> hits;
-        ASSERT_EQ(store.SearchItems("新闻", hits, {}, true, true), 1);
+        ASSERT_TRUE(store.SearchItems("新闻", hits, {}, true, true));
         EXPECT_EQ(Links(hits), Strings{link});
         EXPECT_EQ(hits[0].title, "旧闻标题");
-        ASSERT_EQ(store.SearchItems("title of", hits, {4}, false, false), 1);
+        ASSERT_TRUE(store.SearchItems("title of", hits, {4}, false, false));
         EXPECT_EQ(Links(hits), Strings{"http://n"});
 
         // The existing index over channel and id serves; the missing ones were added.
@@ -765,6 +757,6 @@ TEST_F(FeedDatabaseTest, AMergeKilledBeforeItsCommitLeavesNeitherItemsNorTheirCo
     ASSERT_EQ(merge.Commit(), 1);
     EXPECT_EQ(LinksOf(1), (Strings{"a", "b", "c"}));
     std::vector<FeedItem> copies;
-    ASSERT_EQ(m_store.GetFavoriteItems(9, true, copies), 1);
+    ASSERT_TRUE(m_store.GetFavoriteItems(9, true, copies));
     EXPECT_EQ(copies.size(), 3u);
 }

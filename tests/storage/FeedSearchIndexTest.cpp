@@ -69,7 +69,7 @@ protected:
         RemoveTree(m_dir);
     }
     void Receive(int feedId, const std::vector<FeedItem>& items) {
-        ASSERT_EQ(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0), 1)
+        ASSERT_TRUE(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0))
             << m_store.GetLastError();
     }
     // Every batch of the index's catch-up fails from now on, as on a full disk.
@@ -110,7 +110,7 @@ protected:
                 const bool inDescription = scope % 2 == 1;
                 const std::vector<int> feeds = {1, 3};
                 std::vector<FeedItem> found;
-                EXPECT_EQ(store.SearchItems(keyword, found, feeds, all, inDescription), 1)
+                EXPECT_TRUE(store.SearchItems(keyword, found, feeds, all, inDescription))
                     << store.GetLastError();
                 EXPECT_EQ(Ids(found), ScanFor(store, keyword, feeds, all, inDescription))
                     << "keyword " << keyword << ", all " << all << ", descriptions "
@@ -130,13 +130,13 @@ TEST_F(FeedSearchIndexTest, FindsExactlyWhatTheScanFinds) {
     EXPECT_GT(ExpectSameAsScan(m_store), 40u);
     // A few by hand, so that the scan's meaning itself is pinned down.
     std::vector<FeedItem> found;
-    ASSERT_EQ(m_store.SearchItems("ärger", found, {}, true, false), 1);
+    ASSERT_TRUE(m_store.SearchItems("ärger", found, {}, true, false));
     EXPECT_TRUE(found.empty()); // only ASCII letters are taken in either case
-    ASSERT_EQ(m_store.SearchItems("rock'n", found, {}, true, true), 1);
+    ASSERT_TRUE(m_store.SearchItems("rock'n", found, {}, true, true));
     EXPECT_EQ(found.size(), 2u);
-    ASSERT_EQ(m_store.SearchItems("新闻联", found, {1}, false, false), 1);
+    ASSERT_TRUE(m_store.SearchItems("新闻联", found, {1}, false, false));
     EXPECT_TRUE(found.empty());
-    ASSERT_EQ(m_store.SearchItems("新闻联", found, {1}, false, true), 1);
+    ASSERT_TRUE(m_store.SearchItems("新闻联", found, {1}, false, true));
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].link, "1");
 }
@@ -144,33 +144,32 @@ TEST_F(FeedSearchIndexTest, FindsExactlyWhatTheScanFinds) {
 TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
     // A merge that trims, an edited title, a removed channel, cleaning, a cleared channel and
     // the upkeep tool: after each the index still agrees with the scan.
-    ASSERT_EQ(m_store.SaveReceivedItems(1, {Item("9", "rock again", "ärger")},
-                                        StorageRule::kKeepNewest, 2),
-              1);
+    ASSERT_TRUE(m_store.SaveReceivedItems(1, {Item("9", "rock again", "ärger")},
+                                          StorageRule::kKeepNewest, 2));
     ExpectSameAsScan(m_store);
     ASSERT_EQ(m_store.Exec("UPDATE rss_data SET item_title = 'zzz quill', item_description = "
                            "'新' WHERE item_link = '5';"),
               1);
     ExpectSameAsScan(m_store);
     std::vector<FeedItem> found;
-    ASSERT_EQ(m_store.SearchItems("新闻联", found, {}, true, true), 1);
+    ASSERT_TRUE(m_store.SearchItems("新闻联", found, {}, true, true));
     EXPECT_EQ(found.size(), 1u);
     ASSERT_TRUE(m_store.SetFeedRead(2, 1));
-    ASSERT_EQ(m_store.CleanItems({2}, 0, false), 1);
+    ASSERT_TRUE(m_store.CleanItems({2}, 0, false));
     ExpectSameAsScan(m_store);
-    ASSERT_EQ(m_store.SearchItems("zzz", found, {}, true, false), 1);
+    ASSERT_TRUE(m_store.SearchItems("zzz", found, {}, true, false));
     EXPECT_TRUE(found.empty());
-    ASSERT_EQ(m_store.DeleteFeedItems({3}), 1);
+    ASSERT_TRUE(m_store.DeleteFeedItems({3}));
     ExpectSameAsScan(m_store);
-    ASSERT_EQ(m_store.DeleteFeeds({1}), 1);
+    ASSERT_TRUE(m_store.DeleteFeeds({1}));
     Receive(3, {Item("10", "Rock back", "妙笔生花")});
-    ASSERT_EQ(m_store.CompactStore(), 1);
+    ASSERT_TRUE(m_store.CompactStore());
     // The upkeep tool read the index again: nothing is left queued.
     int64_t pending = -1;
-    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending));
     EXPECT_EQ(pending, 0);
     ExpectSameAsScan(m_store);
-    ASSERT_EQ(m_store.SearchItems("妙笔生", found, {}, true, true), 1);
+    ASSERT_TRUE(m_store.SearchItems("妙笔生", found, {}, true, true));
     EXPECT_EQ(found.size(), 1u);
     // The index agrees with the rows it describes.
     EXPECT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
@@ -185,22 +184,22 @@ TEST_F(FeedSearchIndexTest, KeywordsWithWordsAreLookedUpInTheIndexFromAWordsBegi
                      "</script>")});
     std::vector<FeedItem> found;
     for (const char* inside : {"ock", "illmark", "secret", "hidden", "href"}) {
-        ASSERT_EQ(m_store.SearchItems(inside, found, {}, true, true), 1);
+        ASSERT_TRUE(m_store.SearchItems(inside, found, {}, true, true));
         EXPECT_TRUE(found.empty()) << inside;
     }
     for (const char* visible : {"Caf", "茶", "手机", "Quillmark 手", "rock"}) {
-        ASSERT_EQ(m_store.SearchItems(visible, found, {}, true, true), 1);
+        ASSERT_TRUE(m_store.SearchItems(visible, found, {}, true, true));
         EXPECT_FALSE(found.empty()) << visible;
     }
     // With the index emptied behind the store's back, only a keyword without words still finds
     // anything: by the scan.
-    ASSERT_EQ(m_store.CatchUpSearchIndex(1000), 1);
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(1000));
     ASSERT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('delete-all');"), 1);
     for (const char* keyword : {"rock", "新闻联", "联播", "新", "R"}) {
-        ASSERT_EQ(m_store.SearchItems(keyword, found, {}, true, true), 1);
+        ASSERT_TRUE(m_store.SearchItems(keyword, found, {}, true, true));
         EXPECT_TRUE(found.empty()) << keyword;
     }
-    ASSERT_EQ(m_store.SearchItems("%", found, {}, true, true), 1);
+    ASSERT_TRUE(m_store.SearchItems("%", found, {}, true, true));
     EXPECT_EQ(found.size(), 2u);
 }
 
@@ -209,27 +208,26 @@ TEST_F(FeedSearchIndexTest, RefusesKeywordsThatAreNoText) {
     for (const std::string keyword :
          {std::string("rock\x01"), std::string("\xFFrock"), std::string("新\xE6"),
           std::string("a\tb"), std::string("\xC0\xAF")}) {
-        EXPECT_EQ(m_store.SearchItems(keyword, found, {}, true, true), 0);
-        EXPECT_EQ(m_store.GetLastError(), CFeedDatabase::kInvalidKeywordText);
+        EXPECT_EQ(m_store.SearchItems(keyword, found, {}, true, true).reason,
+                  CFeedDatabase::kInvalidKeywordText);
     }
 }
 
 TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) {
     // Receiving only queues the rows; a catch-up folds them in a batch at a time.
     int64_t pending = 0;
-    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending));
     EXPECT_EQ(pending, 8);
-    ASSERT_EQ(m_store.CatchUpSearchIndex(3, &pending), 1) << m_store.GetLastError();
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(3, &pending)) << m_store.GetLastError();
     EXPECT_EQ(pending, 5);
     // Every later batch fails, the search's own catch-up too: the search reads the queue.
     FailCatchUp();
-    EXPECT_EQ(m_store.CatchUpSearchIndex(100), 0);
-    EXPECT_NE(m_store.GetLastError().find("disk full"), std::string::npos);
+    EXPECT_NE(m_store.CatchUpSearchIndex(100).reason.find("disk full"), std::string::npos);
     ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up;"), 1);
     // The failed batch left the index and the queue as they were.
     EXPECT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
         << m_store.GetLastError();
-    ASSERT_EQ(m_store.CatchUpSearchIndex(0, &pending), 1);
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending));
     EXPECT_EQ(pending, 5);
     FailCatchUp();
     EXPECT_GT(ExpectSameAsScan(m_store), 40u);
@@ -247,7 +245,7 @@ TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) 
               1);
     ExpectSameAsScan(m_store);
     ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up; DROP TRIGGER fail_gone;"), 1);
-    ASSERT_EQ(m_store.CatchUpSearchIndex(100, &pending), 1) << m_store.GetLastError();
+    ASSERT_TRUE(m_store.CatchUpSearchIndex(100, &pending)) << m_store.GetLastError();
     EXPECT_EQ(pending, 0);
     ExpectSameAsScan(m_store);
     EXPECT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
@@ -293,16 +291,16 @@ TEST(FeedSearchIndexOpenTest, AStoreWithTheTrigramIndexQueuesItsRowsOnOpen) {
         // The open only queues the rows and sets the old index aside; the index fills later,
         // and the old one is taken apart then.
         int64_t pending = 0;
-        ASSERT_EQ(store.CatchUpSearchIndex(0, &pending), 1);
+        ASSERT_TRUE(store.CatchUpSearchIndex(0, &pending));
         EXPECT_GT(pending, 3);
         ASSERT_EQ(store.Exec("SELECT 1 FROM rss_search_old_data;"), 1);
         std::vector<FeedItem> found;
-        ASSERT_EQ(store.SearchItems("quill", found, {}, true, true), 1);
+        ASSERT_TRUE(store.SearchItems("quill", found, {}, true, true));
         EXPECT_EQ(found.size(), 2u);
-        ASSERT_EQ(store.SearchItems("妙笔生", found, {1}, false, false), 1);
+        ASSERT_TRUE(store.SearchItems("妙笔生", found, {1}, false, false));
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(found[0].link, "x");
-        ASSERT_EQ(store.CatchUpSearchIndex(1000, &pending), 1) << store.GetLastError();
+        ASSERT_TRUE(store.CatchUpSearchIndex(1000, &pending)) << store.GetLastError();
         EXPECT_EQ(pending, 0);
         EXPECT_EQ(store.Exec("SELECT 1 FROM rss_search_old_data;"), 0);
         EXPECT_EQ(store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
@@ -401,9 +399,9 @@ TEST(FeedSearchIndexCorpusTest, FindsWhatTheScanFindsForGeneratedKeywords) {
             items.push_back(Item(std::to_string(feed * 1000 + i), sentence(4),
                                  "<p>" + sentence(8) + "</p><a href=\"http://x.example/item\">" +
                                      sentence(3) + "</a>"));
-        ASSERT_EQ(store.SaveReceivedItems(feed, items, StorageRule::kKeepAll, 0), 1);
+        ASSERT_TRUE(store.SaveReceivedItems(feed, items, StorageRule::kKeepAll, 0));
     }
-    ASSERT_EQ(store.CatchUpSearchIndex(1000), 1);
+    ASSERT_TRUE(store.CatchUpSearchIndex(1000));
     // Beginnings of words that no other word holds inside (in either case), so that the scan
     // finds them only where a word begins.
     const auto lower = [](std::string text) {
@@ -456,7 +454,7 @@ TEST(FeedSearchIndexCorpusTest, FindsWhatTheScanFindsForGeneratedKeywords) {
     for (const std::string& keyword : keywords) {
         for (const bool inDescription : {false, true}) {
             std::vector<FeedItem> found;
-            ASSERT_EQ(store.SearchItems(keyword, found, {}, true, inDescription), 1)
+            ASSERT_TRUE(store.SearchItems(keyword, found, {}, true, inDescription))
                 << keyword << ": " << store.GetLastError();
             const std::vector<int> expected =
                 FeedSearchIndexTest::ScanFor(store, keyword, {}, true, inDescription);
@@ -465,9 +463,8 @@ TEST(FeedSearchIndexCorpusTest, FindsWhatTheScanFindsForGeneratedKeywords) {
             // A page and the count come from the same search.
             std::vector<FeedItem> page;
             int total = -1;
-            ASSERT_EQ(store.SearchItemPage({.text = keyword, .inDescription = inDescription}, 2, 5,
-                                           page, total),
-                      1);
+            ASSERT_TRUE(store.SearchItemPage({.text = keyword, .inDescription = inDescription}, 2,
+                                             5, page, total));
             EXPECT_EQ(total, static_cast<int>(expected.size()));
             const size_t from = std::min<size_t>(2, expected.size());
             EXPECT_EQ(Ids(page),
@@ -493,7 +490,7 @@ TEST(FeedSearchIndexOpenTest, AFoldKilledHalfWayLeavesTheStoreWholeAndItsRowsFou
         for (int i = 0; i < 20000; ++i)
             items.push_back(Item(std::to_string(i), "手机新闻 " + std::to_string(i),
                                  "<p>苹果 发布 quillmark " + std::to_string(i % 7) + "</p>"));
-        ASSERT_EQ(store.SaveReceivedItems(id, items, StorageRule::kKeepAll, 0), 1);
+        ASSERT_TRUE(store.SaveReceivedItems(id, items, StorageRule::kKeepAll, 0));
     }
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -521,9 +518,9 @@ TEST(FeedSearchIndexOpenTest, AFoldKilledHalfWayLeavesTheStoreWholeAndItsRowsFou
     EXPECT_EQ(store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
         << store.GetLastError();
     std::vector<FeedItem> found;
-    ASSERT_EQ(store.SearchItems("苹果", found, {}, true, true), 1);
+    ASSERT_TRUE(store.SearchItems("苹果", found, {}, true, true));
     EXPECT_EQ(found.size(), 20000u);
-    ASSERT_EQ(store.SearchItems("新闻 1999", found, {}, true, false), 1);
+    ASSERT_TRUE(store.SearchItems("新闻 1999", found, {}, true, false));
     EXPECT_EQ(found.size(), 11u); // 1999 and 19990 to 19999
     store.CloseStore();
     RemoveTree(dir);

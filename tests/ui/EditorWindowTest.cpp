@@ -474,10 +474,10 @@ TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
     item.title = "被杀之前写的";
     item.link = "http://example.com/1";
     item.description = "正文";
-    ASSERT_EQ(feeds.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(feeds.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0));
     std::vector<FeedItem> items;
     int total = 0;
-    ASSERT_EQ(feeds.GetItemPage(feedId, ItemFilter::kAll, true, items, total, 10, 0), 1);
+    ASSERT_TRUE(feeds.GetItemPage(feedId, ItemFilter::kAll, true, items, total, 10, 0));
     ASSERT_EQ(items.size(), 1u);
     ASSERT_TRUE(CEditorHandOff::WriteHandOff(
                     GetAppFilePath("Temp\\subprocess.xml"),

@@ -355,7 +355,7 @@ TEST_F(MainFrameTest, TheKeyboardWalksTheUnreadItemsAcrossChannels) {
     const auto important = [&] {
         const FeedItem* item = list->Model()->ItemAt(list->List()->currentIndex().row());
         FeedItem stored;
-        EXPECT_EQ(frame.Reader()->Store().GetItem(item->Ref(), stored), 1);
+        EXPECT_TRUE(frame.Reader()->Store().GetItem(item->Ref(), stored));
         EXPECT_EQ(stored.isImportant, item->isImportant);
         return list->Model()
                    ->index(list->List()->currentIndex().row(), CFeedItemModel::kImportant)
@@ -435,12 +435,12 @@ TEST_F(MainFrameTest, AStartForgetsTheLastOnlineResults) {
         CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
         ASSERT_EQ(store.OpenStore(), 1);
         std::vector<FeedItem> results{{.title = "昨天搜到的"}};
-        ASSERT_EQ(store.SaveTempItems(0, results), 1);
+        ASSERT_TRUE(store.SaveTempItems(0, results));
     }
     CMainFrame frame;
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
     FeedItem item;
-    EXPECT_EQ(frame.Reader()->Store().GetItem(WebSearchItem(1), item), 0);
+    EXPECT_FALSE(frame.Reader()->Store().GetItem(WebSearchItem(1), item));
 }
 
 TEST(PopupTexts, BlogResultsAndNewItems) {

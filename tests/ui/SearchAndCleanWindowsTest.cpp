@@ -220,9 +220,9 @@ TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResu
     }
     // Only the second search's rows are kept; opening one reads it from there.
     FeedItem shown;
-    ASSERT_EQ(m_store.GetItem(m_list->Model()->Items()[0].Ref(), shown), 1);
+    ASSERT_TRUE(m_store.GetItem(m_list->Model()->Items()[0].Ref(), shown));
     EXPECT_EQ(shown.title, "结果2 第1篇");
-    EXPECT_EQ(m_store.GetItem(WebSearchItem(m_list->Model()->Items()[0].id - 2), shown), 0);
+    EXPECT_FALSE(m_store.GetItem(WebSearchItem(m_list->Model()->Items()[0].id - 2), shown));
     EXPECT_TRUE(m_boxes.Texts().empty());
     std::string host;
     ASSERT_TRUE(CAppContext::Process().Settings().ReadAppValue("rss/newssearchhost", host));
@@ -253,10 +253,10 @@ TEST_F(SearchAndCleanWindowsTest, ActionsOnOnlineResultsActOnTheirOwnRows) {
     const FeedItemRef result = m_list->SelectedItem();
     ASSERT_EQ(result.origin, ItemOrigin::kWebSearch);
     FeedItem twin;
-    ASSERT_EQ(m_store.GetItem(StoredItem(result.id), twin), 1) << "a received item, same id";
+    ASSERT_TRUE(m_store.GetItem(StoredItem(result.id), twin)) << "a received item, same id";
     const auto state = [&](const FeedItemRef& ref) {
         FeedItem item;
-        EXPECT_EQ(m_store.GetItem(ref, item), 1);
+        EXPECT_TRUE(m_store.GetItem(ref, item));
         return std::pair(item.isRead, item.isNew);
     };
 
@@ -292,7 +292,7 @@ TEST_F(SearchAndCleanWindowsTest, ActionsOnOnlineResultsActOnTheirOwnRows) {
     EXPECT_EQ(m_list->Model()->rowCount(), 0);
     ASSERT_TRUE(WaitFor([&] { return m_bar->SearchButton()->isEnabled(); }, 20000));
     FeedItem gone;
-    EXPECT_EQ(m_store.GetItem(result, gone), 0);
+    EXPECT_FALSE(m_store.GetItem(result, gone));
     EXPECT_EQ(m_boxes.Texts().size(), 1u);
 }
 
@@ -338,7 +338,7 @@ TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksCountsAsksThenCleansAnd
     // what is left unread in the cleaned channel, the other keeps its count.
     std::vector<FeedItem> unread;
     int total = 0;
-    ASSERT_EQ(m_store.GetAllUnread(unread, total), 1);
+    ASSERT_TRUE(m_store.GetAllUnread(unread, total));
     int marked = 0;
     for (const FeedItem& item : unread)
         if (item.feedId == m_reader->Tree().Record(m_news).feedId && marked < 2)

@@ -33,7 +33,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
         }
         int feedId = 0;
         ASSERT_TRUE(store.AddFeed("http://x/feed", feedId));
-        ASSERT_EQ(store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0), 1);
+        ASSERT_TRUE(store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0));
         // An older program removed the channel's row and left its items behind.
         ASSERT_EQ(store.Exec("DELETE FROM feed_data;"), 1);
     }
@@ -46,7 +46,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
     CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
     ASSERT_EQ(store.OpenStore(), 1);
     int feeds = -1, items = -1;
-    ASSERT_EQ(store.GetTotals(feeds, items), 1);
+    ASSERT_TRUE(store.GetTotals(feeds, items));
     EXPECT_EQ(items, 0);
 }
 

@@ -54,10 +54,10 @@ protected:
         EXPECT_EQ(store.OpenStore(), 1) << store.GetLastError();
         int feedId = 0;
         EXPECT_TRUE(store.AddFeed("http://example.com/feed.xml", feedId));
-        EXPECT_EQ(store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0), 1);
+        EXPECT_TRUE(store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0));
         std::vector<FeedItem> items;
         int total = 0;
-        EXPECT_EQ(store.GetItemPage(feedId, ItemFilter::kAll, true, items, total, 10, 0), 1);
+        EXPECT_TRUE(store.GetItemPage(feedId, ItemFilter::kAll, true, items, total, 10, 0));
         return items.empty() ? 0 : items[0].id;
     }
 
@@ -179,7 +179,7 @@ TEST_F(EditorSessionTest, FeedItemIsReadFromTheTableTheOrdersName) {
     CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
     ASSERT_EQ(store.OpenStore(), 1);
     std::vector<FeedItem> results{{.title = "搜到的", .link = "http://example.com/found"}};
-    ASSERT_EQ(store.SaveTempItems(0, results), 1);
+    ASSERT_TRUE(store.SaveTempItems(0, results));
     ASSERT_EQ(results[0].id, stored) << "both tables start at 1";
 
     std::string reason;
@@ -187,7 +187,7 @@ TEST_F(EditorSessionTest, FeedItemIsReadFromTheTableTheOrdersName) {
     EXPECT_EQ(m_session.Text().title, "搜到的");
     ASSERT_TRUE(m_session.Open(Orders(EditorTask::WriteFromFeedItem, stored), reason));
     EXPECT_EQ(m_session.Text().title, "收到的");
-    ASSERT_EQ(store.ClearTempItems(0), 1);
+    ASSERT_TRUE(store.ClearTempItems(0));
     EXPECT_FALSE(m_session.Open(Orders(EditorTask::WriteFromSearchResult, stored), reason));
     EXPECT_NE(reason.find("没有对应id的rss item"), std::string::npos) << reason;
 }

@@ -538,8 +538,8 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
         return 0;
     }
     FeedItem item;
-    if (!reader.store.GetItem(StoredItem(id), item))
-        return Error(reader.store.GetLastError());
+    if (const StoreResult found = reader.store.GetItem(StoredItem(id), item); !found)
+        return Error(found.reason);
     if (m_json) {
         PrintJson(m_out, {{"id", item.id},
                           {"feedId", item.feedId},

@@ -39,8 +39,12 @@ VacuumResult CVacuumWindow::Compact(const std::string& storePath) {
     CFeedDatabase store(storePath);
     // The store waits up to its busy timeout while the reader writes to the file.
     // Items of channels that no longer exist go first, then the file is rebuilt.
-    if (!store.OpenStore() || !store.CompactStore(&result.orphansRemoved)) {
+    if (!store.OpenStore()) {
         result.error = store.GetLastError();
+        return result;
+    }
+    if (const StoreResult compacted = store.CompactStore(&result.orphansRemoved); !compacted) {
+        result.error = compacted.reason;
         return result;
     }
     store.CloseStore();

@@ -208,9 +208,8 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     m_status->setContentsMargins(4, 0, 4, 0);
     statusBar()->addWidget(m_status, 1);
     // The on-line search results of an earlier run are no longer listed anywhere.
-    if (!m_feedStore.ClearTempItems(CFeedSearch::kWebFeedId))
-        m_status->setText(QStringLiteral("无法清除上次的新闻搜索结果: ") +
-                          ToQ(m_feedStore.GetLastError()));
+    if (const StoreResult cleared = m_feedStore.ClearTempItems(CFeedSearch::kWebFeedId); !cleared)
+        m_status->setText(QStringLiteral("无法清除上次的新闻搜索结果: ") + ToQ(cleared.reason));
     m_popup = new CPopupWindow(this);
     connect(m_popup, &CPopupWindow::TextClicked, this, &CMainFrame::ShowMainWindow);
 
