@@ -56,7 +56,7 @@ void BM_TwentyRulesOverAReceive(benchmark::State& state) {
         state.SkipWithError("no feeds: run genfeeds.py or set QUILL_BENCH_FEEDS");
         return;
     }
-    CChannelTree tree("/nonexistent/rssreader.opml");
+    CChannelTree tree(CAppContext("/nonexistent"));
     CRuleFilter filter(TwentyRules(), {});
     filter.Focus(tree, 0);
     for (auto _ : state) {

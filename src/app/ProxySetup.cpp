@@ -17,9 +17,13 @@ HttpProxy CProxySetup::FromSettings(const ProxySettings& settings, ProxyFallback
     return proxy;
 }
 
-HttpProxy CProxySetup::Read(ProxyFallback fallback) {
+HttpProxy CProxySetup::Read(const CAppContext& context, ProxyFallback fallback) {
     ProxySettings settings;
-    if (!CAppContext::Process().Settings().ReadProxySettings(settings))
+    if (!context.Settings().ReadProxySettings(settings))
         return {};
     return FromSettings(settings, fallback);
+}
+
+HttpProxy CProxySetup::Read(ProxyFallback fallback) {
+    return Read(CAppContext::Process(), fallback);
 }

@@ -2,7 +2,6 @@
 #include "app/AppContext.h"
 #include "platform/xml/HtmlSanitizer.h"
 
-#include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
@@ -57,12 +56,14 @@ ChannelProperties ChannelProperties::Of(const ChannelRecord& record) {
     return properties;
 }
 
-CChannelTree::CChannelTree() : m_filePath(GetAppFilePath("Storage\\rssreader.opml")) {}
+CChannelTree::CChannelTree(const CAppContext& context)
+    : CChannelTree(context, context.FilePath("Storage\\rssreader.opml")) {}
 
-CChannelTree::CChannelTree(std::string filePath) : m_filePath(std::move(filePath)) {}
+CChannelTree::CChannelTree(const CAppContext& context, std::string filePath)
+    : m_context(context), m_filePath(std::move(filePath)) {}
 
 bool CChannelTree::Fail(const std::string& message) const {
-    GetReporter().ReportMessage(message);
+    m_context.Reporter().ReportMessage(message);
     return false;
 }
 
@@ -77,8 +78,8 @@ void CChannelTree::LoadOptions() {
     CQuietReporter quiet;
     {
         CScopedReporter scope(quiet);
-        if (CAppContext::Process().Settings().ReadReceiveSettings(receive) &&
-            CAppContext::Process().Settings().ReadStorageSettings(storage)) {
+        if (m_context.Settings().ReadReceiveSettings(receive) &&
+            m_context.Settings().ReadStorageSettings(storage)) {
             options.startupReceive = receive.startupAutoReceive;
             options.autoReceive = receive.autoReceive;
             options.autoReceiveType = receive.autoReceiveType;
@@ -95,9 +96,9 @@ void CChannelTree::LoadOptions() {
         // Said once, however many of the reads failed. A file that cannot be loaded is left as
         // it is for the user to repair: nothing here writes it.
         if (quiet.firstError == kErrSettingsLoad)
-            GetReporter().ReportError(kErrSettingsLoad);
+            m_context.Reporter().ReportError(kErrSettingsLoad);
         else
-            GetReporter().ReportMessage("rss reader配置文件错误");
+            m_context.Reporter().ReportMessage("rss reader配置文件错误");
         options = ChannelTreeOptions{};
         options.settingsUnreadable = true;
     }
@@ -107,12 +108,12 @@ void CChannelTree::LoadOptions() {
     CQuietReporter quietPane;
     {
         CScopedReporter scope(quietPane);
-        if (CAppContext::Process().Settings().ReadAppValue("rss/videohosts", hosts) &&
+        if (m_context.Settings().ReadAppValue("rss/videohosts", hosts) &&
             CSettingsChecks::CheckKeyValue("rss/videohosts", hosts).empty())
             options.videoHosts = CHtmlSanitizer::ParseHostList(hosts);
-        if (CAppContext::Process().Settings().ReadAppValue("rss/noremoteimages", noImages))
+        if (m_context.Settings().ReadAppValue("rss/noremoteimages", noImages))
             options.noRemoteImages = noImages == "1" ? 1 : 0;
-        if (CAppContext::Process().Settings().ReadAppValue("rss/hostfetches", perHost) &&
+        if (m_context.Settings().ReadAppValue("rss/hostfetches", perHost) &&
             CSettingsChecks::CheckKeyValue("rss/hostfetches", perHost).empty())
             options.fetchesPerHost = CAppSettings::ToInt(perHost);
     }
@@ -134,7 +135,7 @@ bool CChannelTree::Build() {
     LoadOptions();
     CRssChannelFile file(m_filePath);
     if (!file.Open()) {
-        GetReporter().ReportError(kErrChannelFileLoad);
+        m_context.Reporter().ReportError(kErrChannelFileLoad);
         return false;
     }
     const bool remember = Options().rememberUnread != 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "reader/RssChannelFile.h"
 #include "storage/FeedDatabase.h"
@@ -108,12 +109,17 @@ struct ChannelProperties {
 // index a worker holds stays valid.
 class CChannelTree {
 public:
-    CChannelTree();
-    explicit CChannelTree(std::string filePath);
+    // The channel file of the context's program directory, or another file of that shape (the
+    // favorites). The tree-wide options come from the context's settings, and failures go to
+    // its reporter.
+    explicit CChannelTree(const CAppContext& context);
+    CChannelTree(const CAppContext& context, std::string filePath);
 
     // Reads the tree-wide settings and loads the channel file. False when the file cannot be
     // loaded (reported as catalogue error 8000).
     bool Build();
+    // The file the tree is read from and written to.
+    const std::string& FilePath() const { return m_filePath; }
     void LoadOptions();
     ChannelTreeOptions Options() const;
     void SetOptions(const ChannelTreeOptions& options);
@@ -218,6 +224,7 @@ private:
     // The message with what went wrong below it ("原因: ..."), when that is known.
     bool Fail(const std::string& message, const std::string& reason) const;
 
+    CAppContext m_context;
     std::string m_filePath;
     mutable std::mutex m_lock;
     std::deque<ChannelRecord> m_records;

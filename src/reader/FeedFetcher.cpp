@@ -2,6 +2,7 @@
 
 #include "platform/text/ReasonText.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/text/AsciiText.h"
@@ -308,11 +309,11 @@ FeedDiscovery CFeedFetcher::DiscoverFeeds(const std::string& url) {
     return found;
 }
 
-bool CFeedFetcher::DownloadUrlToTempFile(const std::string& url) {
+bool CFeedFetcher::DownloadUrlToTempFile(const CAppContext& context, const std::string& url) {
     HttpResponse response = Get(url, {}, false);
     if (!response.IsSuccess() || Exiting())
         return false;
-    std::string path = MakeTempFilePath(url);
+    std::string path = MakeTempFilePath(context, url);
     std::string folder = path.substr(0, path.find_last_of('/'));
     if (!CFileUtil::CreateDirectories(folder))
         return false;
@@ -324,7 +325,7 @@ bool CFeedFetcher::DownloadUrlToTempFile(const std::string& url) {
     return true;
 }
 
-std::string CFeedFetcher::MakeTempFilePath(const std::string& url) {
+std::string CFeedFetcher::MakeTempFilePath(const CAppContext& context, const std::string& url) {
     std::string name = AsciiLower(url);
     if (size_t scheme = name.find("http://"); scheme != std::string::npos)
         name.erase(scheme, 7);
@@ -359,7 +360,7 @@ std::string CFeedFetcher::MakeTempFilePath(const std::string& url) {
         std::snprintf(suffix, sizeof suffix, "_%016llx.xml", static_cast<unsigned long long>(hash));
         name = name.substr(0, 160) + suffix;
     }
-    return GetAppFilePath("Temp\\" + name);
+    return context.FilePath("Temp\\" + name);
 }
 
 bool FetchFeedItems(const std::string& url, std::vector<FeedItem>& items) {
@@ -372,11 +373,11 @@ std::string FetchFeedTitle(const std::string& url) {
     return fetcher.FetchFeedTitle(url);
 }
 
-bool DownloadUrlToTempFile(const std::string& url) {
+bool DownloadUrlToTempFile(const CAppContext& context, const std::string& url) {
     CFeedFetcher fetcher;
-    return fetcher.DownloadUrlToTempFile(url);
+    return fetcher.DownloadUrlToTempFile(context, url);
 }
 
-std::string MakeTempFilePath(const std::string& url) {
-    return CFeedFetcher::MakeTempFilePath(url);
+std::string MakeTempFilePath(const CAppContext& context, const std::string& url) {
+    return CFeedFetcher::MakeTempFilePath(context, url);
 }

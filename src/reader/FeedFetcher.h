@@ -46,6 +46,7 @@ struct FeedDocument {
     std::string contentType; // the answer's Content-Type as sent, for the reason it held no feed
 };
 
+class CAppContext;
 class CFeedItemSink;
 
 // Receiving over HTTP: fetch and parse of feeds, the title probe, and downloads into the
@@ -113,14 +114,15 @@ public:
     // more. Nothing found: no offers and the reason.
     FeedDiscovery DiscoverFeeds(const std::string& url);
 
-    // Downloads the address whole into MakeTempFilePath(url); true when the server answered 2xx
-    // and the file was written.
-    bool DownloadUrlToTempFile(const std::string& url);
+    // Downloads the address whole into MakeTempFilePath(context, url); true when the server
+    // answered 2xx and the file was written.
+    bool DownloadUrlToTempFile(const CAppContext& context, const std::string& url);
 
-    // The scratch file for an address: under Temp/, named by the address lower-cased, without
-    // its first "http://", with / \ : * ? < > | % as "_", and ".xml" appended unless it holds
-    // ".xml" already. A name too long for the file system is cut and given a hash of the whole.
-    static std::string MakeTempFilePath(const std::string& url);
+    // The scratch file for an address: under the context's Temp/, named by the address
+    // lower-cased, without its first "http://", with / \ : * ? < > | % as "_", and ".xml"
+    // appended unless it holds ".xml" already. A name too long for the file system is cut and
+    // given a hash of the whole.
+    static std::string MakeTempFilePath(const CAppContext& context, const std::string& url);
 
 private:
     HttpResponse Get(const std::string& url, const FeedValidators& validators, bool feed);
@@ -133,5 +135,5 @@ private:
 // the default settings.
 bool FetchFeedItems(const std::string& url, std::vector<FeedItem>& items);
 std::string FetchFeedTitle(const std::string& url);
-bool DownloadUrlToTempFile(const std::string& url);
-std::string MakeTempFilePath(const std::string& url);
+bool DownloadUrlToTempFile(const CAppContext& context, const std::string& url);
+std::string MakeTempFilePath(const CAppContext& context, const std::string& url);

@@ -1,6 +1,5 @@
 #include "reader/FeedItemView.h"
 
-#include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"
@@ -67,8 +66,8 @@ std::string CFeedItemView::EnclosureElement(const FeedEnclosure& enclosure, Encl
     return text + "/>";
 }
 
-CFeedItemView::CFeedItemView(CChannelTree& tree, CFeedDatabase& store)
-    : m_tree(tree), m_store(store) {}
+CFeedItemView::CFeedItemView(const CAppContext& context, CChannelTree& tree, CFeedDatabase& store)
+    : m_context(context), m_tree(tree), m_store(store) {}
 
 int CFeedItemView::PageCount(int total, int pageSize) {
     if (pageSize <= 0)
@@ -246,22 +245,22 @@ bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& f
     // The scratch document is written as the skins have always received it: GBK under a
     // gb2312 declaration, with characters GBK lacks as references.
     const std::string bytes = CXmlText::Utf8DocumentToGbk(documentUtf8);
-    const std::string path = GetAppFilePath("Data\\RssSkin\\" + fileName);
+    const std::string path = m_context.FilePath("Data\\RssSkin\\" + fileName);
     // Read first: a document that does not load is never written for the skins to find.
     CXmlDocument doc;
     if (!doc.LoadText(bytes, CXmlDocument::kKeepBlanks)) {
         m_lastError = doc.GetLastError();
         return false;
     }
-    CFileUtil::CreateDirectories(GetAppFilePath("Data\\RssSkin"));
+    CFileUtil::CreateDirectories(m_context.FilePath("Data\\RssSkin"));
     if (!CFileUtil::WriteFileAtomic(path, bytes)) {
         m_lastError = path + ": " + CFileUtil::LastErrorText();
         return false;
     }
     CXslTransform skin;
-    std::string skinPath = GetAppFilePath("Data\\RssSkin\\" + m_skin + ".xsl");
+    std::string skinPath = m_context.FilePath("Data\\RssSkin\\" + m_skin + ".xsl");
     if (!CFileUtil::Exists(skinPath))
-        skinPath = GetAppFilePath("Data\\RssSkin\\默认.xsl");
+        skinPath = m_context.FilePath("Data\\RssSkin\\默认.xsl");
     if (!skin.LoadFile(skinPath) || !skin.Apply(doc, html)) {
         m_lastError = skinPath + ": " + skin.GetLastError();
         return false;
@@ -305,11 +304,11 @@ std::string CFeedItemView::SanitizedDescription(const std::string& description,
     return CHtmlSanitizer::Sanitize(description, options);
 }
 
-std::vector<std::string> CFeedItemView::ListSkins() {
+std::vector<std::string> CFeedItemView::ListSkins(const CAppContext& context) {
     std::vector<std::string> skins;
     std::error_code ec;
     for (const auto& entry :
-         std::filesystem::directory_iterator(GetAppFilePath("Data\\RssSkin"), ec)) {
+         std::filesystem::directory_iterator(context.FilePath("Data\\RssSkin"), ec)) {
         if (entry.path().extension() == ".xsl")
             skins.push_back(entry.path().stem().string());
     }

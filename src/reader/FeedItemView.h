@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "storage/FeedItem.h"
 
 #include <set>
@@ -30,8 +31,9 @@ struct ItemPage {
 // the rendering of items through the skin (Data/RssSkin/<skin>.xsl) to HTML.
 class CFeedItemView {
 public:
-    // The store is the interface thread's own connection.
-    CFeedItemView(CChannelTree& tree, CFeedDatabase& store);
+    // The store is the interface thread's own connection; the skins and scratch documents are
+    // those of the context's program directory.
+    CFeedItemView(const CAppContext& context, CChannelTree& tree, CFeedDatabase& store);
 
     void SetFilter(ItemFilter filter) { m_filter = filter; }
     ItemFilter Filter() const { return m_filter; }
@@ -98,8 +100,8 @@ public:
     // The page box: "1/1" for a single page, else one "n/N" entry per page.
     static int PageCount(int total, int pageSize);
     static std::vector<std::string> PageBoxEntries(int total, int pageSize);
-    // The names of the skins in Data/RssSkin (files *.xsl), sorted.
-    static std::vector<std::string> ListSkins();
+    // The names of the skins in the context's Data/RssSkin (files *.xsl), sorted.
+    static std::vector<std::string> ListSkins(const CAppContext& context);
 
 private:
     // The description as the pane may show it: without scripts, foreign players, event
@@ -108,6 +110,7 @@ private:
     bool Render(const std::string& documentUtf8, const std::string& fileName, std::string& html);
     void RecountChannelsOf(int feedId);
 
+    CAppContext m_context;
     CChannelTree& m_tree;
     CFeedDatabase& m_store;
     ItemFilter m_filter = ItemFilter::kAll;

@@ -1,6 +1,6 @@
 #include "reader/FeedRules.h"
 
-#include "app/AppPaths.h"
+#include "app/AppContext.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/http/CancelToken.h"
 #include "platform/text/AsciiText.h"
@@ -74,8 +74,8 @@ std::regex::flag_type RegexFlags(const FeedRule& rule) {
 
 // ---- The rules file ----
 
-std::string CFeedRules::DefaultPath() {
-    return GetAppFilePath("config\\feedrules.json");
+std::string CFeedRules::DefaultPath(const CAppContext& context) {
+    return context.FilePath("config\\feedrules.json");
 }
 
 CFeedRules::CFeedRules(std::string path) : m_path(std::move(path)) {}

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class CAppContext;
+
 class CCancelToken;
 class CChannelTree;
 class CFeedDatabase;
@@ -48,8 +50,9 @@ struct FeedRule {
 // the engine refuses, no box to copy to) is never stored.
 class CFeedRules {
 public:
-    static std::string DefaultPath();
-    explicit CFeedRules(std::string path = DefaultPath());
+    // config/feedrules.json of the context's program directory.
+    static std::string DefaultPath(const CAppContext& context);
+    explicit CFeedRules(std::string path);
 
     // A missing file holds no rules. False with the reason when the file cannot be read.
     bool Load(std::string& error);

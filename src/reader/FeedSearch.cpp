@@ -24,8 +24,8 @@ bool IsUnreserved(unsigned char c) {
 
 } // namespace
 
-CFeedSearch::CFeedSearch(CFeedDatabase& store, CFeedFetcher* fetcher)
-    : m_store(store), m_fetcher(fetcher) {}
+CFeedSearch::CFeedSearch(const CAppContext& context, CFeedDatabase& store, CFeedFetcher* fetcher)
+    : m_context(context), m_store(store), m_fetcher(fetcher) {}
 
 bool CFeedSearch::IsBlank(const std::string& keyword) {
     return keyword.find_first_not_of(" \t\r\n\f\v") == std::string::npos;
@@ -84,7 +84,7 @@ SearchOutcome CFeedSearch::Web(const SearchRequest& request) {
         outcome.reason = cleared.reason;
         return outcome;
     }
-    const std::string host = NewsSearchHost();
+    const std::string host = NewsSearchHost(m_context);
     outcome.reason = CheckNewsSearchHost(host);
     if (!outcome.reason.empty())
         return outcome;
@@ -136,9 +136,9 @@ std::string CFeedSearch::WebSearchAddress(const std::string& host, const std::st
     return address + "&ie=gb2312&cl=2&rn=" + std::to_string(count) + "&ct=0&tn=newsrss&class=0";
 }
 
-std::string CFeedSearch::NewsSearchHost() {
+std::string CFeedSearch::NewsSearchHost(const CAppContext& context) {
     std::string host;
-    if (!CAppContext::Process().Settings().ReadAppValue("rss/newssearchhost", host) || host.empty())
+    if (!context.Settings().ReadAppValue("rss/newssearchhost", host) || host.empty())
         host = kDefaultNewsSearchHost;
     while (!host.empty() && host.back() == '/')
         host.pop_back();

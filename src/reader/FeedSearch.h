@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "storage/FeedItem.h"
 
 #include <string>
@@ -45,8 +46,9 @@ struct SearchOutcome {
 // on-line results in the scratch table (replacing the previous ones) and words the outcome.
 class CFeedSearch {
 public:
-    // The fetcher is used only by the on-line search; it may be null when none is run.
-    CFeedSearch(CFeedDatabase& store, CFeedFetcher* fetcher);
+    // The fetcher is used only by the on-line search; it may be null when none is run. The
+    // on-line search's host is the context's setting.
+    CFeedSearch(const CAppContext& context, CFeedDatabase& store, CFeedFetcher* fetcher);
 
     // An on-line search first removes the results of the last one, whatever its own outcome.
     SearchOutcome Run(const SearchRequest& request);
@@ -55,10 +57,10 @@ public:
     // keyword as GBK bytes, percent-encoded, and the fixed parameters asking for an RSS answer.
     static std::string WebSearchAddress(const std::string& host, const std::string& keyword,
                                         bool titleOnly, int count);
-    // The host of the on-line search (settings key rss/newssearchhost): scheme, host and port,
-    // without a trailing "/". The old default host stopped serving RSS long ago, so a user
-    // points this at one that does.
-    static std::string NewsSearchHost();
+    // The host of the on-line search (the context's settings key rss/newssearchhost): scheme, host
+    // and port, without a trailing "/". The old default host stopped serving RSS long ago, so a
+    // user points this at one that does.
+    static std::string NewsSearchHost(const CAppContext& context);
     // "" or the message that refuses the host text.
     static std::string CheckNewsSearchHost(const std::string& host);
     // What the on-line search is called where it is offered and where its results are listed:
@@ -78,6 +80,7 @@ private:
     SearchOutcome Local(const SearchRequest& request);
     SearchOutcome Web(const SearchRequest& request);
 
+    CAppContext m_context;
     CFeedDatabase& m_store;
     CFeedFetcher* m_fetcher;
 };

@@ -2,7 +2,6 @@
 
 #include "platform/text/ReasonText.h"
 
-#include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlText.h"
@@ -349,11 +348,9 @@ bool COpmlExchange::MergeInto(const std::string& channelFile, const OutlinePath&
 
 // ---- The import arrangement ----
 
-COpmlImport::COpmlImport()
-    : COpmlImport(GetAppFilePath("Storage\\rssreader.opml"), GetAppFilePath("Temp\\temp.opml")) {}
-
-COpmlImport::COpmlImport(std::string channelFile, std::string workingCopy)
-    : m_channelFile(std::move(channelFile)), m_workingCopy(std::move(workingCopy)) {}
+COpmlImport::COpmlImport(const CAppContext& context)
+    : m_context(context), m_channelFile(context.FilePath("Storage\\rssreader.opml")),
+      m_workingCopy(context.FilePath("Temp\\temp.opml")) {}
 
 COpmlImport::~COpmlImport() {
     // A dialog closed any other way leaves no working copy behind either.
@@ -389,11 +386,11 @@ bool COpmlImport::LoadSource(const std::string& path) {
 }
 
 bool COpmlImport::LoadSourceFromUrl(const std::string& url, std::string& message) {
-    if (url.empty() || !DownloadUrlToTempFile(url)) {
+    if (url.empty() || !DownloadUrlToTempFile(m_context, url)) {
         message = COpmlExchange::kInvalidLinkText;
         return false;
     }
-    const std::string scratch = MakeTempFilePath(url);
+    const std::string scratch = MakeTempFilePath(m_context, url);
     const bool loaded = LoadSource(scratch);
     CFileUtil::RemoveFile(scratch);
     if (!loaded) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "reader/RssChannelFile.h"
 
 #include <set>
@@ -117,9 +118,9 @@ private:
 // channel file on Commit and is thrown away on Cancel.
 class COpmlImport {
 public:
-    // The program directory's channel file and working copy (Temp/temp.opml).
-    COpmlImport();
-    COpmlImport(std::string channelFile, std::string workingCopy);
+    // The channel file of the context's program directory, with its working copy in
+    // Temp/temp.opml (where a list read from an address is downloaded too).
+    explicit COpmlImport(const CAppContext& context);
     ~COpmlImport();
 
     // Copies the channel file to the working copy (replacing an earlier one) and reads it.
@@ -162,6 +163,7 @@ public:
     const std::string& WorkingCopy() const { return m_workingCopy; }
 
 private:
+    CAppContext m_context;
     std::string m_channelFile;
     std::string m_workingCopy;
     std::vector<OpmlOutline> m_source;

@@ -21,14 +21,16 @@ int CReceiveScheduler::WeightOfLevel(int level) {
     return kWeights[std::clamp(level, 1, 5) - 1];
 }
 
-CReceiveScheduler::CReceiveScheduler(CChannelTree& tree, CReceiveObserver& observer)
-    : m_tree(tree), m_observer(observer), m_storePath(GetAppFilePath("Storage\\rss.db")),
-      m_rulesPath(CFeedRules::DefaultPath()) {
+CReceiveScheduler::CReceiveScheduler(const CAppContext& context, CChannelTree& tree,
+                                     CReceiveObserver& observer)
+    : m_context(context), m_tree(tree), m_observer(observer),
+      m_storePath(context.FilePath("Storage\\rss.db")),
+      m_rulesPath(CFeedRules::DefaultPath(context)) {
     // Settings the tree could not read were reported once already; the environment's proxy
     // settings stand in for them.
     if (m_tree.Options().settingsUnreadable)
         return;
-    m_proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
+    m_proxy = CProxySetup::Read(m_context, ProxyFallback::kEnvironment);
 }
 
 void CReceiveScheduler::Configure(CFeedFetcher& fetcher, const CCancelToken& stop) {
@@ -356,7 +358,7 @@ std::unique_ptr<CRuleFilter> CReceiveScheduler::LoadRules() const {
         });
     std::unique_ptr<CRssFavorites> favorites;
     if (copies) {
-        favorites = std::make_unique<CRssFavorites>();
+        favorites = std::make_unique<CRssFavorites>(m_context);
         if (!favorites->Build())
             favorites.reset();
     }

@@ -141,7 +141,8 @@ public:
     // The weight of a level: the minutes between by-weight receives.
     static int WeightOfLevel(int level);
 
-    CReceiveScheduler(CChannelTree& tree, CReceiveObserver& observer);
+    // Receives into the context's store (Storage/rss.db) with its filter rules and proxy.
+    CReceiveScheduler(const CAppContext& context, CChannelTree& tree, CReceiveObserver& observer);
     ~CReceiveScheduler();
     CReceiveScheduler(const CReceiveScheduler&) = delete;
     CReceiveScheduler& operator=(const CReceiveScheduler&) = delete;
@@ -299,6 +300,7 @@ private:
     // Shows and reports a channel's outcome; a failed one reports its stored unread count.
     void Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store, int image = -1);
 
+    CAppContext m_context;
     CChannelTree& m_tree;
     CReceiveObserver& m_observer;
     std::string m_storePath;

@@ -2,10 +2,6 @@
 
 #include "platform/text/ReasonText.h"
 
-#include "app/AppPaths.h"
-
-CRssChannelFile::CRssChannelFile() : m_path(GetAppFilePath("Storage\\rssreader.opml")) {}
-
 CRssChannelFile::CRssChannelFile(std::string path) : m_path(std::move(path)) {}
 
 bool CRssChannelFile::Open() {

@@ -14,8 +14,7 @@ using OutlinePath = std::vector<int>;
 // are kept and written once at the end.
 class CRssChannelFile {
 public:
-    // The program directory's channel file, or another one (an imported OPML file).
-    CRssChannelFile();
+    // The channel file at the path (the program directory's, or an imported OPML file).
     explicit CRssChannelFile(std::string path);
 
     // Loads the file; false with the reason in GetLastError() when it cannot be read.

@@ -1,6 +1,5 @@
 #include "reader/RssFavorites.h"
 
-#include "app/AppPaths.h"
 #include "app/Reporter.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/text/TextCheck.h"
@@ -35,13 +34,14 @@ bool ChildText(const CXmlNode& item, const char* name, std::string& out, const c
 
 } // namespace
 
-CRssFavorites::CRssFavorites() : CRssFavorites(GetAppFilePath("Storage\\rssFavorite.opml")) {}
+CRssFavorites::CRssFavorites(const CAppContext& context)
+    : CRssFavorites(context, context.FilePath("Storage\\rssFavorite.opml")) {}
 
-CRssFavorites::CRssFavorites(std::string filePath)
-    : m_filePath(std::move(filePath)), m_tree(m_filePath) {}
+CRssFavorites::CRssFavorites(const CAppContext& context, std::string filePath)
+    : m_context(context), m_filePath(std::move(filePath)), m_tree(context, m_filePath) {}
 
 bool CRssFavorites::Fail(const std::string& message) const {
-    GetReporter().ReportMessage(message);
+    m_context.Reporter().ReportMessage(message);
     return false;
 }
 

@@ -15,8 +15,9 @@ class CFeedDatabase;
 // Failures are reported through the reporter with the program's messages.
 class CRssFavorites {
 public:
-    CRssFavorites();
-    explicit CRssFavorites(std::string filePath);
+    // Storage/rssFavorite.opml of the context's program directory, or another file.
+    explicit CRssFavorites(const CAppContext& context);
+    CRssFavorites(const CAppContext& context, std::string filePath);
 
     // Loads the favorites file, making an empty one first when there is none yet.
     bool Build();
@@ -87,6 +88,7 @@ private:
     // The message, then the reason on a line of its own.
     bool Fail(const std::string& message, const std::string& reason) const;
 
+    CAppContext m_context;
     std::string m_filePath;
     CChannelTree m_tree;
 };

@@ -2,7 +2,7 @@
 
 #include "storage/FeedMerge.h"
 
-#include "app/AppPaths.h"
+#include "app/AppContext.h"
 #include "platform/text/TextCodec.h"
 #include "storage/CppSQLite3Exception.h"
 #include "storage/FeedSearchIndex.h"
@@ -114,7 +114,8 @@ const std::vector<std::pair<const char*, const char*>> kImportantColumn = {
 
 } // namespace
 
-CFeedDatabase::CFeedDatabase() : CLocalDatabase(GetAppFilePath("Storage\\rss.db")) {}
+CFeedDatabase::CFeedDatabase(const CAppContext& context)
+    : CLocalDatabase(context.FilePath("Storage\\rss.db")) {}
 
 CFeedDatabase::CFeedDatabase(std::string path) : CLocalDatabase(std::move(path)) {}
 

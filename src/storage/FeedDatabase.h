@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class CAppContext;
+
 // One channel's settings: a row of feed_data.
 struct FeedSettings {
     int feedId = 0;
@@ -47,8 +49,8 @@ enum class FeedSettingsGroup : int {
 // timeout, then fail with "SQLITE_BUSY...".
 class CFeedDatabase : public CLocalDatabase {
 public:
-    // The store of the program directory, Storage/rss.db.
-    CFeedDatabase();
+    // The store of the context's program directory, Storage/rss.db.
+    explicit CFeedDatabase(const CAppContext& context);
     explicit CFeedDatabase(std::string path);
 
     // Channel settings.

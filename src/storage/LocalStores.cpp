@@ -1,6 +1,6 @@
 #include "storage/LocalStores.h"
 
-#include "app/AppPaths.h"
+#include "app/AppContext.h"
 #include "platform/fs/FileUtil.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
@@ -18,13 +18,13 @@ int OpenAndClose(CLocalDatabase& store, std::string& error) {
 
 } // namespace
 
-int CLocalStores::CreateStores(std::string& error) {
-    const std::string folder = GetAppFilePath("Storage");
+int CLocalStores::CreateStores(const CAppContext& context, std::string& error) {
+    const std::string folder = context.FilePath("Storage");
     if (!CFileUtil::CreateDirectories(folder)) {
         error = folder + ": " + CFileUtil::LastErrorText();
         return 0;
     }
-    CArticleDatabase articles;
-    CFeedDatabase feeds;
+    CArticleDatabase articles(context.FilePath("Storage\\blog.db"));
+    CFeedDatabase feeds(context);
     return OpenAndClose(articles, error) && OpenAndClose(feeds, error) ? 1 : 0;
 }

@@ -26,8 +26,8 @@ protected:
     CTempHome m_home;
     CRecordingReporter m_reporter;
     CScopedReporter m_scope{m_reporter};
-    CFeedDatabase m_store;
-    CChannelTree m_tree;
+    CFeedDatabase m_store{m_home.Context()};
+    CChannelTree m_tree{m_home.Context()};
     int m_channel = -1;
     int m_directory = -1;
 };

@@ -32,7 +32,7 @@ protected:
     }
     // A tree built afresh from the file, to see what was saved.
     std::unique_ptr<CChannelTree> Reload() {
-        auto tree = std::make_unique<CChannelTree>();
+        auto tree = std::make_unique<CChannelTree>(m_home.Context());
         EXPECT_TRUE(tree->Build());
         return tree;
     }
@@ -47,8 +47,8 @@ protected:
     CTempHome m_home;
     CRecordingReporter m_reporter;
     CScopedReporter m_scope{m_reporter};
-    CFeedDatabase m_store;
-    CChannelTree m_tree;
+    CFeedDatabase m_store{m_home.Context()};
+    CChannelTree m_tree{m_home.Context()};
 };
 
 } // namespace

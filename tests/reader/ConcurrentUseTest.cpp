@@ -47,14 +47,14 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
         body += std::string("<outline title=\"") + name + "\" xmlUrl=\"" +
                 server.Url(std::string("/feed/") + name) + "\"/>";
     WriteAll(home.File("Storage/rssreader.opml"), "<opml><body>" + body + "</body></opml>");
-    CChannelTree tree;
+    CChannelTree tree(home.Context());
     ASSERT_TRUE(tree.Build());
     CRecordingObserver observer;
-    CReceiveScheduler scheduler(tree, observer);
+    CReceiveScheduler scheduler(home.Context(), tree, observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     std::vector<int> feedIds;
-    CFeedDatabase first;
+    CFeedDatabase first(home.Context());
     ASSERT_EQ(first.OpenStore(), 1);
     for (int channel : tree.AllChannels()) {
         int feedId = 0;
@@ -67,7 +67,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     std::mutex markedLock;
     std::set<int> marked;
     std::thread reader([&] {
-        CFeedDatabase store;
+        CFeedDatabase store(home.Context());
         if (store.OpenStore() != 1)
             ++userFailures;
         while (receiving) {
@@ -86,7 +86,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
         }
     });
     std::thread cleaner([&] {
-        CFeedDatabase store;
+        CFeedDatabase store(home.Context());
         if (store.OpenStore() != 1)
             ++userFailures;
         while (receiving) {
@@ -110,7 +110,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     EXPECT_EQ(observer.finished, 3 * 16);
     EXPECT_TRUE(reporter.errors.empty());
     EXPECT_TRUE(reporter.messages.empty()) << reporter.messages.front();
-    CFeedDatabase store;
+    CFeedDatabase store(home.Context());
     ASSERT_EQ(store.OpenStore(), 1);
     EXPECT_EQ(store.CheckIntegrity(), 1) << store.GetLastError();
     int lost = 0;

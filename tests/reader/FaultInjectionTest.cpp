@@ -38,7 +38,7 @@ protected:
                 "<outline title=\"" + path.substr(1) + "\" xmlUrl=\"" + m_server.Url(path) + "\"/>";
         WriteAll(m_home.File("Storage/rssreader.opml"), "<opml><body>" + body + "</body></opml>");
         ASSERT_TRUE(m_tree.Build());
-        CReceiveScheduler scheduler(m_tree, m_observer);
+        CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
         scheduler.SetConcurrency(static_cast<int>(paths.size()));
         scheduler.SetLimits({.connectTimeoutMs = 2000,
                              .totalTimeoutMs = 8000,
@@ -55,9 +55,9 @@ protected:
     CRecordingReporter m_reporter;
     CScopedReporter m_scope{m_reporter};
     hostile::CHostileServer m_server{FeedBody};
-    CChannelTree m_tree;
+    CChannelTree m_tree{m_home.Context()};
     CRecordingObserver m_observer;
-    CFeedDatabase m_store;
+    CFeedDatabase m_store{m_home.Context()};
 };
 
 } // namespace

@@ -205,34 +205,37 @@ TEST(FeedFetcher, ExitFlagAndCancelTokenStopAFetch) {
 
 TEST(FeedFetcher, DownloadWritesTheWholeAnswerIntoTemp) {
     CTempHome home(false);
+    const CAppContext context = home.Context();
     CFeedServer server;
     const std::string url = server.Url("/text");
-    ASSERT_TRUE(DownloadUrlToTempFile(url));
+    ASSERT_TRUE(DownloadUrlToTempFile(context, url));
     std::string contents;
-    ASSERT_TRUE(CFileUtil::ReadFile(MakeTempFilePath(url), contents));
+    ASSERT_TRUE(CFileUtil::ReadFile(MakeTempFilePath(context, url), contents));
     std::string expected = "line one\r\nline two\n";
     expected.push_back('\0');
     expected += "after a NUL";
     EXPECT_EQ(contents, expected);
 
     const std::string missing = server.Url("/404");
-    EXPECT_FALSE(DownloadUrlToTempFile(missing));
-    EXPECT_FALSE(CFileUtil::Exists(MakeTempFilePath(missing)));
+    EXPECT_FALSE(DownloadUrlToTempFile(context, missing));
+    EXPECT_FALSE(CFileUtil::Exists(MakeTempFilePath(context, missing)));
 }
 
 TEST(FeedFetcher, ScratchFileNames) {
-    CTempHome home(false);
-    const std::string temp = GetModuleDir() + "/Temp/";
-    EXPECT_EQ(MakeTempFilePath("HTTP://Host/News/Feed.RSS?x=1"),
+    // Names only: nothing is written.
+    const CAppContext context("/srv/quill");
+    const std::string temp = "/srv/quill/Temp/";
+    EXPECT_EQ(MakeTempFilePath(context, "HTTP://Host/News/Feed.RSS?x=1"),
               temp + "host_news_feed.rss_x=1.xml");
-    EXPECT_EQ(MakeTempFilePath("http://example.com/rss.xml"), temp + "example.com_rss.xml");
-    EXPECT_EQ(MakeTempFilePath("https://a.b/c:d*e<f>g|h%20\\i"),
+    EXPECT_EQ(MakeTempFilePath(context, "http://example.com/rss.xml"),
+              temp + "example.com_rss.xml");
+    EXPECT_EQ(MakeTempFilePath(context, "https://a.b/c:d*e<f>g|h%20\\i"),
               temp + "https___a.b_c_d_e_f_g_h_20_i.xml");
 
     // Too long for a file name: cut, and still told apart.
     std::string base = "http://example.com/" + std::string(400, 'p');
-    std::string one = MakeTempFilePath(base + "1");
-    std::string two = MakeTempFilePath(base + "2");
+    std::string one = MakeTempFilePath(context, base + "1");
+    std::string two = MakeTempFilePath(context, base + "2");
     EXPECT_NE(one, two);
     EXPECT_LE(one.size() - temp.size(), 255u);
     EXPECT_EQ(one.substr(one.size() - 4), ".xml");

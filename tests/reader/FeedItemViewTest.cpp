@@ -61,9 +61,9 @@ protected:
     CTempHome m_home;
     CRecordingReporter m_reporter;
     CScopedReporter m_scope{m_reporter};
-    CFeedDatabase m_store;
-    CChannelTree m_tree;
-    CFeedItemView m_view{m_tree, m_store};
+    CFeedDatabase m_store{m_home.Context()};
+    CChannelTree m_tree{m_home.Context()};
+    CFeedItemView m_view{m_home.Context(), m_tree, m_store};
     int m_a = -1, m_b = -1;
 };
 
@@ -255,7 +255,7 @@ TEST_F(FeedItemViewTest, QuickReadingPageHasAnAnchorPerItem) {
     for (int i = 0; i < 3; ++i)
         EXPECT_NE(html.find("name=\"http://a/" + std::to_string(i) + "\""), std::string::npos);
     EXPECT_FALSE(ReadAll(m_home.File("Data/RssSkin/tempRssList.xml")).empty());
-    EXPECT_EQ(CFeedItemView::ListSkins(), std::vector<std::string>{"默认"});
+    EXPECT_EQ(CFeedItemView::ListSkins(m_home.Context()), std::vector<std::string>{"默认"});
 }
 
 TEST_F(FeedItemViewTest, APagePastTheLastIsRefusedAndARefreshFallsBackToTheLast) {

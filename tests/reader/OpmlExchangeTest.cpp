@@ -144,7 +144,7 @@ TEST_F(OpmlExchangeTest, ExportAllThenImportGivesTheSameTree) {
     // Into an empty program directory, through the arrangement: every top-level outline dropped.
     CTempHome other;
     const std::string before = FlatFile(ChannelFile());
-    COpmlImport import(other.File("Storage/rssreader.opml"), other.File("Temp/temp.opml"));
+    COpmlImport import(other.Context());
     ASSERT_TRUE(import.Begin(error)) << error;
     ASSERT_TRUE(import.LoadSource(dest));
     for (int i = 0; i < static_cast<int>(import.Source().size()); ++i)
@@ -153,7 +153,7 @@ TEST_F(OpmlExchangeTest, ExportAllThenImportGivesTheSameTree) {
     EXPECT_EQ(FlatFile(other.File("Storage/rssreader.opml")), before);
 
     // And the channel tree reads it back the same way.
-    CChannelTree tree(other.File("Storage/rssreader.opml"));
+    CChannelTree tree(other.Context());
     ASSERT_TRUE(tree.Build());
     EXPECT_EQ(tree.Record(tree.FindByPath("新闻/子目录/乙 & 报")).xmlUrl, "http://b.example/rss");
     EXPECT_TRUE(tree.Record(tree.FindByPath("空目录")).directory);
@@ -199,7 +199,7 @@ TEST_F(OpmlExchangeTest, ExportsOneOutlineAsItsOwnDocument) {
 
 TEST_F(OpmlExchangeTest, ArrangementDropsIntoDirectoriesAndCancelChangesNothing) {
     std::string error;
-    COpmlImport import(ChannelFile(), m_home.File("Temp/temp.opml"));
+    COpmlImport import(m_home.Context());
     ASSERT_TRUE(import.Begin(error)) << error;
     EXPECT_TRUE(CFileUtil::Exists(import.WorkingCopy()));
     ASSERT_TRUE(import.LoadSource(TestDataPath("opml/liferea-feedlist_en.opml")));
@@ -221,13 +221,13 @@ TEST_F(OpmlExchangeTest, ArrangementDropsIntoDirectoriesAndCancelChangesNothing)
     EXPECT_EQ(ReadAll(ChannelFile()), kTree);
     EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/temp.opml")));
 
-    COpmlImport again(ChannelFile(), m_home.File("Temp/temp.opml"));
+    COpmlImport again(m_home.Context());
     ASSERT_TRUE(again.Begin(error));
     ASSERT_TRUE(again.LoadSource(TestDataPath("opml/gb2312-no-declaration.opml")));
     ASSERT_TRUE(again.Drop({0}, {1}));
     ASSERT_TRUE(again.Commit(error)) << error;
     EXPECT_FALSE(CFileUtil::Exists(m_home.File("Temp/temp.opml")));
-    CChannelTree tree(ChannelFile());
+    CChannelTree tree(m_home.Context());
     ASSERT_TRUE(tree.Build());
     EXPECT_EQ(tree.Record(tree.FindByPath("空目录/新闻/网易科技")).xmlUrl,
               "http://tech.163.example/rss.xml");
@@ -247,7 +247,7 @@ TEST_F(OpmlExchangeTest, MergeKeepsFoldersAndSkipsWhatIsSubscribed) {
     for (const OpmlMergeEntry& entry : result.added)
         EXPECT_EQ(entry.path.rfind("Example Feeds/", 0), 0u) << entry.path;
 
-    CChannelTree tree(ChannelFile());
+    CChannelTree tree(m_home.Context());
     ASSERT_TRUE(tree.Build());
     EXPECT_GE(tree.FindByPath("空目录/Example Feeds/News/Slashdot"), 0);
 

@@ -97,8 +97,8 @@ protected:
     CRecordingReporter m_reporter;
     CScopedReporter m_scope{m_reporter};
     loopback::CHttpServer m_server;
-    CFeedDatabase m_store;
-    CChannelTree m_tree;
+    CFeedDatabase m_store{m_home.Context()};
+    CChannelTree m_tree{m_home.Context()};
     CRecordingObserver m_observer;
     std::mutex m_lock;
     std::map<std::string, int> m_hits;
@@ -134,7 +134,7 @@ TEST_F(ReceiveSchedulerTest, ReceivingAChannelStoresItsItemsReportsInOrderAndThe
     MakeTree({"a"});
     int a = m_tree.FindByPath("a");
     m_observer.selected = a;
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     ASSERT_TRUE(scheduler.ReceiveChannel(a, {.refreshList = true}));
     scheduler.Wait();
     int feedId = m_tree.Record(a).feedId;
@@ -156,6 +156,38 @@ TEST_F(ReceiveSchedulerTest, ReceivingAChannelStoresItsItemsReportsInOrderAndThe
     EXPECT_EQ(m_observer.Events().back(), "end");
 }
 
+TEST_F(ReceiveSchedulerTest, TwoProgramDirectoriesInOneProcessKeepToTheirOwnFiles) {
+    // Neither directory is the process's own: each receive reads its own channel file and
+    // rules and writes its own store, and nothing reaches the process's directory.
+    CTempHome other;
+    CTempHome process(false);
+    MakeTree({"a"});
+    WriteAll(other.File("Storage/rssreader.opml"),
+             "<opml><body><outline title=\"b\" xmlUrl=\"" + Url("b") + "\"/></body></opml>");
+    CFeedRules rules(CFeedRules::DefaultPath(m_home.Context()));
+    std::string error;
+    ASSERT_TRUE(rules.Load(error)) << error;
+    ASSERT_EQ(rules.Add({.pattern = "a 1", .action = RuleAction::kDelete}), "");
+    CChannelTree otherTree(other.Context());
+    ASSERT_TRUE(otherTree.Build());
+    CRecordingObserver otherObserver;
+    CReceiveScheduler here(m_home.Context(), m_tree, m_observer);
+    CReceiveScheduler there(other.Context(), otherTree, otherObserver);
+    here.ReceiveAll();
+    there.ReceiveAll();
+    here.Wait();
+    there.Wait();
+
+    int feeds = 0, items = 0;
+    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    EXPECT_EQ(std::make_pair(feeds, items), std::make_pair(1, 2)) << "a, less its deleted item";
+    CFeedDatabase otherStore(other.Context());
+    ASSERT_EQ(otherStore.OpenStore(), 1);
+    ASSERT_EQ(otherStore.GetTotals(feeds, items), 1);
+    EXPECT_EQ(std::make_pair(feeds, items), std::make_pair(1, 3)) << "b, under no rule";
+    EXPECT_FALSE(std::filesystem::exists(process.File("Storage")));
+}
+
 TEST_F(ReceiveSchedulerTest, AnEmptyDirectoryIsPassedOverWithoutAReport) {
     MakeTree({"a"});
     int empty = -1;
@@ -164,7 +196,7 @@ TEST_F(ReceiveSchedulerTest, AnEmptyDirectoryIsPassedOverWithoutAReport) {
     ASSERT_TRUE(m_tree.Build());
     empty = m_tree.FindByPath("空目录");
     ASSERT_GE(empty, 0);
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     EXPECT_EQ(m_observer.done.count(empty), 0u);
@@ -174,7 +206,7 @@ TEST_F(ReceiveSchedulerTest, AnEmptyDirectoryIsPassedOverWithoutAReport) {
 
 TEST_F(ReceiveSchedulerTest, ReceivedItemsReachTheSearchIndexAfterTheRound) {
     MakeTree({"a", "b"});
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     int64_t pending = -1;
@@ -208,7 +240,7 @@ TEST_F(ReceiveSchedulerTest, FailedFetchMarksTheChannelAndKeepsItsCount) {
     int missing = m_tree.FindByPath("missing");
     m_tree.SetUnreadCount(missing, 9);
     m_tree.SetRank(missing, 3, 30);
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     Tick(scheduler);
     EXPECT_EQ(m_tree.Record(missing).image, kImageFailed);
     EXPECT_EQ(m_tree.Record(missing).unreadCount, 9);
@@ -220,7 +252,7 @@ TEST_F(ReceiveSchedulerTest, FailedFetchMarksTheChannelAndKeepsItsCount) {
 
 TEST_F(ReceiveSchedulerTest, WeightsDecideWhichChannelsEachTickReceives) {
     MakeTree({"l3", "l4", "l5", "always"});
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     int l3 = m_tree.FindByPath("l3"), l4 = m_tree.FindByPath("l4"), l5 = m_tree.FindByPath("l5");
     int always = m_tree.FindByPath("always");
     int feedId = 0;
@@ -256,7 +288,7 @@ TEST_F(ReceiveSchedulerTest, WeightsDecideWhichChannelsEachTickReceives) {
 TEST_F(ReceiveSchedulerTest, NewItemsRaiseTheWeightAndQuietChannelsLoseIt) {
     MakeTree({"a"});
     int a = m_tree.FindByPath("a");
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     Tick(scheduler); // level 1 brings new items: stays at level 1
     EXPECT_EQ(m_tree.Record(a).rankLevel, 1);
     MarkAllRead();
@@ -276,7 +308,7 @@ TEST_F(ReceiveSchedulerTest, ChannelsOutsideAllChannelsNeedTheDirectoryCommand) 
     ChannelRecord record = m_tree.Record(out);
     ChannelProperties properties{.title = record.title, .xmlUrl = record.xmlUrl, .autoUpdate = 0};
     ASSERT_TRUE(m_tree.SetChannelProperties(out, properties, m_store));
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     Tick(scheduler);
@@ -295,7 +327,7 @@ TEST_F(ReceiveSchedulerTest, FetchesRunSeveralAtOnceButBounded) {
         names.push_back("c" + std::to_string(i));
     MakeTree(names);
     m_delayMs = 150;
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.SetConcurrency(4);
     scheduler.ReceiveAll();
     EXPECT_TRUE(scheduler.IsBusy());
@@ -309,7 +341,7 @@ TEST_F(ReceiveSchedulerTest, FetchesRunSeveralAtOnceButBounded) {
 TEST_F(ReceiveSchedulerTest, ShutdownAbortsAWalkWithoutTouchingTheStore) {
     MakeTree({"s1", "s2", "s3"});
     m_delayMs = 2000;
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     scheduler.Shutdown();
@@ -325,7 +357,7 @@ TEST_F(ReceiveSchedulerTest, ShutdownAbortsAWalkWithoutTouchingTheStore) {
 TEST_F(ReceiveSchedulerTest, LargeFeedsAreReadWhileMergedWithinTheByteBudget) {
     MakeTree({"l1", "l2", "l3"});
     m_itemCount = 1234; // three parts of the merge
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     // Every answer is "large", and one answer alone fills the budget: the walk goes on one
     // feed at a time and still receives them all.
     scheduler.SetReadAheadLimit(0);
@@ -352,7 +384,7 @@ TEST_F(ReceiveSchedulerTest, AChannelRemovedWhileItIsReceivedGetsNoItems) {
     m_delayMs = 400;
     const int gone = m_tree.FindByPath("gone");
     const int kept = m_tree.FindByPath("kept");
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     // The fetches are under way when the channel goes from the store.
     for (int i = 0; i < 100 && Hits("gone") == 0; ++i)
@@ -394,7 +426,7 @@ TEST(ReceiveSchedulerTimer, PeriodsAndChanges) {
 TEST_F(ReceiveSchedulerTest, AThousandReceivesLeaveNoThreadsBehind) {
     MakeTree({"t0", "t1", "t2", "t3"});
     std::vector<int> channels = m_tree.AllChannels();
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     // The test server starts its pool of threads just after it reports running: once it has
     // answered a receive they are all there, and only then are the threads counted.
     ASSERT_TRUE(scheduler.ReceiveChannel(channels[0]));
@@ -446,7 +478,7 @@ TEST_F(ReceiveSchedulerTest, WhatIsStillRunningIsNotStartedAgain) {
     const int busy = m_tree.FindByPath("busy");
     m_tree.SetRank(quiet, 4, 60);
     m_delayMs = 300;
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     ASSERT_TRUE(scheduler.ReceiveChannel(busy));
     EXPECT_FALSE(scheduler.ReceiveChannel(busy)) << "the channel is still being received";
     scheduler.Wait();
@@ -464,16 +496,15 @@ TEST_F(ReceiveSchedulerTest, WhatIsStillRunningIsNotStartedAgain) {
 
 TEST_F(ReceiveSchedulerTest, AFailureCarriesItsReasonAndTheStoredUnreadCount) {
     MakeTree({"a", "missing"});
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     // A tree built anew (as the cli builds one for each command) has counted nothing yet.
-    CChannelTree fresh(m_home.File("Storage/rssreader.opml"));
+    CChannelTree fresh(m_home.Context());
     ASSERT_TRUE(fresh.Build());
     const int a = fresh.FindByPath("a");
     const int missing = fresh.FindByPath("missing");
-    CReceiveScheduler again(fresh, m_observer);
-    again.SetStorePath(m_store.GetPath());
+    CReceiveScheduler again(m_home.Context(), fresh, m_observer);
     m_observer.Clear();
     m_itemCount = 5;
     BreakTable(m_store.GetPath(), "rss_data", "INSERT");
@@ -503,7 +534,7 @@ TEST_F(ReceiveSchedulerTest, UnreadableSettingsRemoveNothing) {
     MakeTree({"a"});
     const int a = m_tree.FindByPath("a");
     m_itemCount = 6;
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     const std::string settings = m_home.File("config/appConfig.xml");
@@ -511,11 +542,10 @@ TEST_F(ReceiveSchedulerTest, UnreadableSettingsRemoveNothing) {
     WriteAll(settings, broken);
     m_reporter.errors.clear();
     m_reporter.messages.clear();
-    CChannelTree tree(m_home.File("Storage/rssreader.opml"));
+    CChannelTree tree(m_home.Context());
     ASSERT_TRUE(tree.Build());
     EXPECT_TRUE(tree.Options().settingsUnreadable);
-    CReceiveScheduler again(tree, m_observer);
-    again.SetStorePath(m_store.GetPath());
+    CReceiveScheduler again(m_home.Context(), tree, m_observer);
     EXPECT_EQ(m_reporter.errors, std::vector<int>{kErrSettingsLoad}) << "reported once";
     EXPECT_TRUE(m_reporter.messages.empty());
 
@@ -534,7 +564,7 @@ TEST_F(ReceiveSchedulerTest, UnreadableSettingsRemoveNothing) {
 
 TEST_F(ReceiveSchedulerTest, AStoreThatCannotBeOpenedFailsEveryChannelWithItsReason) {
     MakeTree({"a", "b"});
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.SetStorePath(m_home.File("Storage")); // a folder, not a database
     scheduler.ReceiveAll();
     scheduler.Wait();
@@ -636,7 +666,7 @@ TEST_F(ReceiveSchedulerTest, AHostGetsTwoFetchesAtOnceWhileTheOthersGoOn) {
         channels.push_back({"o" + std::to_string(i), other.Url("o" + std::to_string(i))});
     WriteTree(m_home, channels);
     ASSERT_TRUE(m_tree.Build());
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     EXPECT_EQ(busy.MaxConcurrent(), 2) << "the setting's default";
@@ -658,7 +688,7 @@ TEST_F(ReceiveSchedulerTest, RetryAfterHoldsBackTheHostForAWalkOrLonger) {
     });
     WriteTree(m_home, {{"busy", host.Url("busy")}, {"x", host.Url("x")}, {"y", host.Url("y")}});
     ASSERT_TRUE(m_tree.Build());
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.SetFetchesPerHost(1);
     scheduler.ReceiveAll();
     scheduler.Wait();
@@ -676,7 +706,7 @@ TEST_F(ReceiveSchedulerTest, RetryAfterHoldsBackTheHostForAWalkOrLonger) {
 
     // A short wait is waited out within the walk.
     waitSeconds = 1;
-    CReceiveScheduler fresh(m_tree, m_observer);
+    CReceiveScheduler fresh(m_home.Context(), m_tree, m_observer);
     fresh.SetFetchesPerHost(1);
     fresh.ReceiveAll();
     fresh.Wait();
@@ -708,7 +738,7 @@ TEST_F(ReceiveSchedulerTest, APermanentMoveIsTakenOverAfterThreeReceivesThatAgre
     ASSERT_TRUE(m_tree.Build());
     const int old = m_tree.FindByPath("old");
     const int tmp = m_tree.FindByPath("tmp");
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     for (int round = 1; round <= 3; ++round) {
         EXPECT_EQ(m_tree.Record(old).xmlUrl, server.Url("/old")) << "before receive " << round;
         scheduler.ReceiveAll();
@@ -741,7 +771,7 @@ TEST_F(ReceiveSchedulerTest, AGoneChannelLeavesWalksUntilReceivedByHand) {
     ASSERT_TRUE(m_tree.Build());
     const int gone = m_tree.FindByPath("gone");
     {
-        CReceiveScheduler scheduler(m_tree, m_observer);
+        CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
         scheduler.ReceiveAll();
         scheduler.Wait();
         EXPECT_TRUE(m_tree.Record(gone).gone);
@@ -752,13 +782,13 @@ TEST_F(ReceiveSchedulerTest, AGoneChannelLeavesWalksUntilReceivedByHand) {
         EXPECT_EQ(host.Hits("live"), 2);
     }
     // Noted in the store: a tree read again knows it.
-    CChannelTree again;
+    CChannelTree again(m_home.Context());
     ASSERT_TRUE(again.Build());
     const int goneAgain = again.FindByPath("gone");
     int feedId = 0;
     ASSERT_TRUE(again.GetFeedId(goneAgain, feedId, m_store));
     EXPECT_TRUE(again.Record(goneAgain).gone);
-    CReceiveScheduler scheduler(again, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), again, m_observer);
     back = true;
     ASSERT_TRUE(scheduler.ReceiveChannel(goneAgain, {.byHand = true}));
     scheduler.Wait();
@@ -771,14 +801,14 @@ TEST_F(ReceiveSchedulerTest, AGoneChannelLeavesWalksUntilReceivedByHand) {
 TEST_F(ReceiveSchedulerTest, RulesActOnTheItemsThatComeNewAndOnlyWhereTheyReach) {
     MakeTree({"a", "b"});
     const int a = m_tree.FindByPath("a");
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
-    CRssFavorites favorites;
+    CRssFavorites favorites(m_home.Context());
     ASSERT_TRUE(favorites.Build());
     int box = -1;
     ASSERT_TRUE(favorites.AddBox(-1, "留存", "", m_store, &box));
-    CFeedRules rules;
+    CFeedRules rules(CFeedRules::DefaultPath(m_home.Context()));
     std::string error;
     ASSERT_TRUE(rules.Load(error)) << error;
     ASSERT_EQ(rules.Add({.pattern = "A 1"}), ""); // "a 1" is stored already: it stays unread
@@ -838,7 +868,7 @@ TEST_F(ReceiveSchedulerTest, ARoundCountsItsChannelsAndAnnouncesOnceAtTheEnd) {
         ChannelProperties properties{.title = name, .xmlUrl = Url(name), .newItemShowTip = 1};
         ASSERT_TRUE(m_tree.SetChannelProperties(index, properties, m_store));
     }
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.ReceiveAll();
     scheduler.Wait();
     ASSERT_EQ(m_observer.Rounds(), 1);
@@ -881,7 +911,7 @@ TEST_F(ReceiveSchedulerTest, AStoppedRoundLeavesTheRestAsTheyWereAndTheNextOneRu
         names.push_back("p" + std::to_string(i));
     MakeTree(names);
     m_delayMs = 400;
-    CReceiveScheduler scheduler(m_tree, m_observer);
+    CReceiveScheduler scheduler(m_home.Context(), m_tree, m_observer);
     scheduler.SetConcurrency(1);
     scheduler.ReceiveAll();
     ASSERT_TRUE(WaitFor([&] { return Hits("p1") > 0; }, 10000));

@@ -81,8 +81,8 @@ protected:
     CTempHome m_home;
     CRecordingReporter m_reporter;
     CScopedReporter m_scope{m_reporter};
-    CFeedDatabase m_store;
-    CRssFavorites m_favorites;
+    CFeedDatabase m_store{m_home.Context()};
+    CRssFavorites m_favorites{m_home.Context()};
 };
 
 } // namespace
@@ -98,7 +98,7 @@ TEST_F(RssFavoritesTest, BoxesAndFoldersLiveInTheirOwnFile) {
     EXPECT_NE(file.find("xmlUrl=\"" + std::to_string(id) + "\""), std::string::npos);
     EXPECT_EQ(ReadAll(m_home.File("Storage/rssreader.opml")).find("技术文章"), std::string::npos);
 
-    CRssFavorites again;
+    CRssFavorites again(m_home.Context());
     ASSERT_TRUE(again.Build());
     int found = again.FindBox("收藏夹一/技术文章");
     ASSERT_GE(found, 0);
@@ -115,7 +115,7 @@ TEST_F(RssFavoritesTest, BoxesAndFoldersLiveInTheirOwnFile) {
 
     // An older program directory without the file gets an empty one.
     CFileUtil::RemoveFile(m_home.File("Storage/rssFavorite.opml"));
-    CRssFavorites fresh;
+    CRssFavorites fresh(m_home.Context());
     EXPECT_TRUE(fresh.Build());
     EXPECT_TRUE(fresh.Tree().Roots().empty());
 }
@@ -177,7 +177,7 @@ TEST_F(RssFavoritesTest, DeletingAFolderRemovesItsBoxesAndTheirItems) {
     ASSERT_TRUE(m_store.GetFavoriteItems(idA, false, left));
     EXPECT_TRUE(left.empty());
     EXPECT_EQ(Titles(kept).size(), 1u);
-    CRssFavorites again;
+    CRssFavorites again(m_home.Context());
     ASSERT_TRUE(again.Build());
     EXPECT_EQ(again.Tree().Roots().size(), 1u);
 

@@ -1,4 +1,5 @@
 #include "storage/ArticleDatabase.h"
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "platform/text/TextCodec.h"
 #include "storage/FeedDatabase.h"
@@ -294,20 +295,23 @@ TEST(ArticleDatabaseLegacy, AnOlderFileIsUsedAsItIsWithGbkTextsAndGetsItsIndex) 
 }
 
 TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
-    CTempHome home;
+    // The stores go to the directory of the context given, whatever this process's own is.
+    CTempHome processHome(false);
+    const std::string dir = MakeTempDir();
+    const CAppContext context(dir);
     std::string error;
-    ASSERT_EQ(CLocalStores::CreateStores(error), 1) << error;
+    ASSERT_EQ(CLocalStores::CreateStores(context, error), 1) << error;
     // A second start finds everything in place.
-    ASSERT_EQ(CLocalStores::CreateStores(error), 1) << error;
+    ASSERT_EQ(CLocalStores::CreateStores(context, error), 1) << error;
+    EXPECT_FALSE(std::filesystem::exists(processHome.File("Storage")));
 
-    CArticleDatabase articles;
+    CArticleDatabase articles(dir + "/Storage/blog.db");
     ASSERT_EQ(articles.OpenStore(), 1);
-    EXPECT_EQ(articles.GetPath(), home.Path() + "/Storage/blog.db");
     EXPECT_EQ(IndexNames(articles.Db()), std::vector<std::string>{"indexauthor"});
 
-    CFeedDatabase feeds;
+    CFeedDatabase feeds(context);
     ASSERT_EQ(feeds.OpenStore(), 1);
-    EXPECT_EQ(feeds.GetPath(), home.Path() + "/Storage/rss.db");
+    EXPECT_EQ(feeds.GetPath(), dir + "/Storage/rss.db");
     std::vector<std::string> tables;
     for (CSqlQuery rows = feeds.Db().ExecuteQuery(
              "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
@@ -318,4 +322,5 @@ TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
                                                 "feedfav_data", "rss_data", "rss_enclosure",
                                                 "rss_search", "rssfavorite_data",
                                                 "rssfavorite_enclosure", "rsstemp_data"}));
+    RemoveTree(dir);
 }

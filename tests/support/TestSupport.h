@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "app/Reporter.h"
 
 #include <string>
@@ -15,6 +16,8 @@ public:
 
     const std::string& Path() const { return m_path; }
     std::string File(const std::string& relative) const { return m_path + "/" + relative; }
+    // What a use-case is given to work in this directory.
+    CAppContext Context() const { return CAppContext(m_path); }
 
 private:
     std::string m_path;

@@ -94,7 +94,7 @@ TEST_F(BrowserIntegrationTest, TheFavoritesPaneShowsFirefoxAndLinkFiles) {
     WriteAll(m_user.Root() + "/Favorites/B.url", "[InternetShortcut]\nURL=http://b.example/\n");
     WriteAll(m_user.Root() + "/Favorites/a.URL", "[InternetShortcut]\nURL=http://a.example/\n");
 
-    CControlFavorites pane;
+    CControlFavorites pane(m_home.Context());
     pane.Reload();
     ASSERT_EQ(pane.topLevelItemCount(), 2);
     QTreeWidgetItem* firefox = pane.topLevelItem(0);
@@ -107,7 +107,7 @@ TEST_F(BrowserIntegrationTest, TheFavoritesPaneShowsFirefoxAndLinkFiles) {
     EXPECT_EQ(Children(pane.topLevelItem(1)),
               (QStringList{QStringLiteral("a"), QStringLiteral("B")}));
     // No copy of Firefox's database is left behind.
-    EXPECT_TRUE(fs::is_empty(GetAppFilePath("Temp")));
+    EXPECT_TRUE(fs::is_empty(m_home.File("Temp")));
 
     QString opened;
     QObject::connect(&pane, &CControlFavorites::OpenUrl, [&](const QString& url) { opened = url; });
@@ -121,7 +121,7 @@ TEST_F(BrowserIntegrationTest, TheFavoritesPaneShowsFirefoxAndLinkFiles) {
 TEST_F(BrowserIntegrationTest, AnEmptyOrUnreadableSourceIsSaid) {
     fs::create_directories(m_user.Root() + "/.config/chromium/Default");
     WriteAll(m_user.Root() + "/.config/chromium/Default/Bookmarks", "not json");
-    CControlFavorites pane;
+    CControlFavorites pane(m_home.Context());
     pane.Reload();
     ASSERT_EQ(pane.topLevelItemCount(), 2);
     EXPECT_EQ(pane.topLevelItem(0)->text(0), QStringLiteral("(没有找到浏览器书签)"));

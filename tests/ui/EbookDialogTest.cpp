@@ -212,9 +212,9 @@ bool ChooseFromContextMenu(CRssFavoriteTreeCtrl& tree, int index, int command) {
 }
 
 TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
-    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    CFeedDatabase store(m_home.Context());
     ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
-    CRssFavorites favorites;
+    CRssFavorites favorites(m_home.Context());
     CCommandTable commands;
     CRssFavoriteTreeCtrl tree(favorites, store, commands);
     ASSERT_TRUE(tree.Build());

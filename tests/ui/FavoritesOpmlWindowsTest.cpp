@@ -90,7 +90,7 @@ protected:
     CRecordingMessageBoxes m_boxes;
     CFixedFileChooser m_files;
     loopback::CHttpServer m_server;
-    CFeedDatabase m_store{GetAppFilePath("Storage\\rss.db")};
+    CFeedDatabase m_store{m_home.Context()};
 };
 
 } // namespace
@@ -124,7 +124,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoriteDialogsCheckTheirFields) {
 }
 
 TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItems) {
-    CRssFavorites favorites;
+    CRssFavorites favorites(m_home.Context());
     CCommandTable commands;
     CRssFavoriteTreeCtrl tree(favorites, m_store, commands);
     CFavoriteItemList list(favorites, m_store);
@@ -205,7 +205,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
     EXPECT_EQ(tree.topLevelItemCount(), 3);
     tree.RunFor(kCmdDeleteFavorite, imported);
     EXPECT_EQ(tree.topLevelItemCount(), 2);
-    CRssFavorites again;
+    CRssFavorites again(m_home.Context());
     ASSERT_TRUE(again.Build());
     EXPECT_EQ(again.Tree().Roots().size(), 2u);
 }
@@ -216,7 +216,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItem
 TEST_F(FavoritesOpmlWindowsTest, ImportingAListLeavesOutWhatIsSubscribedAndSaysHowMany) {
     WriteAll(ChannelFile(), "<opml><body><outline title=\"已有\" xmlUrl=\"http://existing.example/"
                             "rss\"/></body></opml>");
-    COpmlImportDialog dialog;
+    COpmlImportDialog dialog(m_home.Context());
     EXPECT_FALSE(dialog.ImportAllButton()->isEnabled());
     ASSERT_TRUE(dialog.LoadFile(QString::fromStdString(TestDataPath("opml/with-duplicates.opml"))));
     EXPECT_TRUE(dialog.ImportAllButton()->isEnabled());
@@ -332,11 +332,11 @@ TEST_F(FavoritesOpmlWindowsTest, AddingToFavoritesLeadsToABoxAndTheBoxListsInThe
 }
 
 TEST_F(FavoritesOpmlWindowsTest, AFavoriteIsRenderedAsOneItemWithItsAuthor) {
-    CRssReader reader(m_store);
+    CRssReader reader(m_home.Context(), m_store);
     ASSERT_TRUE(reader.Build());
     CReadingFrame frame;
     CCommandTable commands;
-    CFavoritesPane pane(m_store, commands);
+    CFavoritesPane pane(m_home.Context(), m_store, commands);
     ASSERT_TRUE(pane.Build());
     pane.SetReadingTargets(&reader, &frame);
     const std::string page = GetAppFilePath("Data\\RssSkin\\tempRssList.xml");
@@ -357,7 +357,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChann
     const std::string before = ReadAll(ChannelFile());
     const std::string working = GetAppFilePath("Temp\\temp.opml");
     {
-        COpmlImportDialog dialog;
+        COpmlImportDialog dialog(m_home.Context());
         ASSERT_TRUE(dialog.IsReady());
         EXPECT_TRUE(CFileUtil::Exists(working));
         EXPECT_FALSE(dialog.OkButton()->isEnabled());
@@ -385,7 +385,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChann
     EXPECT_FALSE(CFileUtil::Exists(working));
 
     {
-        COpmlImportDialog dialog;
+        COpmlImportDialog dialog(m_home.Context());
         WriteAll(m_home.File("Temp/words.opml"), "no list here");
         EXPECT_FALSE(dialog.LoadFile(QString::fromStdString(m_home.File("Temp/words.opml"))));
         EXPECT_EQ(m_boxes.Texts().back(), QStringLiteral("无法识别的OPML文件格式"));
@@ -395,7 +395,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChann
     EXPECT_FALSE(CFileUtil::Exists(working));
 
     // Through the channel tree: the dialog, a drop into a directory, 确定, and the tree is new.
-    CRssReader reader(m_store);
+    CRssReader reader(m_home.Context(), m_store);
     ASSERT_TRUE(reader.Build());
     CCommandTable commands;
     CRssChannelTreeCtrl tree(reader, commands);

@@ -371,7 +371,7 @@ TEST_F(MainFrameTest, TheKeyboardWalksTheUnreadItemsAcrossChannels) {
     EXPECT_EQ(selected(), QStringLiteral("B1"));
 
     // S: the first time the box is picked, then it is the box chosen last.
-    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    CFeedDatabase store(m_home.Context());
     ASSERT_EQ(store.OpenStore(), 1);
     ASSERT_TRUE(frame.FavoritesPane()->Favorites().AddBox(-1, "稍后读", "", store));
     frame.FavoritesPane()->Tree()->Fill();
@@ -432,7 +432,7 @@ TEST_F(MainFrameTest, ReceivingLeavesTheSearchResultsTheUserReads) {
 // The on-line results of an earlier run are listed nowhere after a start: their rows go.
 TEST_F(MainFrameTest, AStartForgetsTheLastOnlineResults) {
     {
-        CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+        CFeedDatabase store(m_home.Context());
         ASSERT_EQ(store.OpenStore(), 1);
         std::vector<FeedItem> results{{.title = "昨天搜到的"}};
         ASSERT_TRUE(store.SaveTempItems(0, results));

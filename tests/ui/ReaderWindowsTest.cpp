@@ -86,7 +86,7 @@ protected:
         });
         m_server.Start();
         ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
-        m_reader = std::make_unique<CRssReader>(m_store);
+        m_reader = std::make_unique<CRssReader>(m_home.Context(), m_store);
         ASSERT_TRUE(m_reader->Build());
         m_tree = std::make_unique<CRssChannelTreeCtrl>(*m_reader, m_commands);
         m_tree->Fill();
@@ -127,7 +127,7 @@ protected:
     CTempHome m_home;
     CRecordingMessageBoxes m_boxes;
     loopback::CHttpServer m_server;
-    CFeedDatabase m_store{GetAppFilePath("Storage\\rss.db")};
+    CFeedDatabase m_store{m_home.Context()};
     std::unique_ptr<CRssReader> m_reader;
     CCommandTable m_commands;
     std::unique_ptr<CRssChannelTreeCtrl> m_tree;
@@ -135,7 +135,7 @@ protected:
 };
 
 TEST_F(ReaderWindowsTest, TheSubscriptionAndDirectoryDialogsCheckTheirFields) {
-    CSubscriptionDialog dialog;
+    CSubscriptionDialog dialog(m_home.Context());
     EXPECT_FALSE(dialog.Confirm());
     dialog.UrlEdit()->setText(QStringLiteral("http://a/feed"));
     EXPECT_FALSE(dialog.Confirm());
@@ -158,7 +158,7 @@ TEST_F(ReaderWindowsTest, TheSubscriptionAndDirectoryDialogsCheckTheirFields) {
 }
 
 TEST_F(ReaderWindowsTest, FetchingTheTitleFillsTheName) {
-    CSubscriptionDialog dialog;
+    CSubscriptionDialog dialog(m_home.Context());
     dialog.FetchTitle();
     EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("请输入RSS地址")});
     m_boxes.Clear();
@@ -201,7 +201,7 @@ TEST_F(ReaderWindowsTest, FetchingTheTitleFillsTheName) {
 TEST_F(ReaderWindowsTest, ClosingTheDialogWhileTheTitleHangsReturnsAtOnce) {
     loopback::CHangingServer hanging;
     const int threads = ThreadCount();
-    auto dialog = std::make_unique<CSubscriptionDialog>();
+    auto dialog = std::make_unique<CSubscriptionDialog>(m_home.Context());
     dialog->UrlEdit()->setText(QString::fromStdString(hanging.Url("/feed.xml")));
     dialog->FetchTitle();
     ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
@@ -335,7 +335,7 @@ TEST_F(ReaderWindowsTest, SelectingAnItemRendersItThroughTheSkin) {
 }
 
 TEST_F(ReaderWindowsTest, RemoteImagesWaitForAClickWhenTheUserSaysSo) {
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/noremoteimages", "1"), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/noremoteimages", "1"), 1);
     m_reader->ApplySettings();
     CReadingFrame frame;
     m_list->SetReadingFrame(&frame);
@@ -508,18 +508,18 @@ TEST_F(ReaderWindowsTest, TheTimerFollowsTheReceiveSettings) {
     // The shipped settings receive every 30 minutes.
     m_reader->StartReceiving();
     EXPECT_EQ(m_reader->TimerInterval(), 30 * 60000);
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/autoreceivetime", "15"), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/autoreceivetime", "15"), 1);
     m_reader->ApplySettings();
     EXPECT_EQ(m_reader->TimerInterval(), 15 * 60000);
     // By weight: every ten minutes.
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/autoreceivetype", "0"), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/autoreceivetype", "0"), 1);
     m_reader->ApplySettings();
     EXPECT_EQ(m_reader->TimerInterval(), 600000);
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/autoreceive", "0"), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/autoreceive", "0"), 1);
     m_reader->ApplySettings();
     EXPECT_EQ(m_reader->TimerInterval(), 0);
     // A changed page size asks for the list again.
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/paginationnum", "40"), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/paginationnum", "40"), 1);
     EXPECT_TRUE(m_reader->ApplySettings());
     EXPECT_FALSE(m_reader->ApplySettings());
 }
@@ -533,7 +533,7 @@ TEST_F(ReaderWindowsTest, ExpandedDirectoriesAreRememberedAtExit) {
     m_reader->Shutdown();
     EXPECT_NE(ChannelFile().find("expanded=\"1\""), std::string::npos);
 
-    CRssReader again(m_store);
+    CRssReader again(m_home.Context(), m_store);
     ASSERT_TRUE(again.Build());
     CCommandTable commands;
     CRssChannelTreeCtrl tree(again, commands);
@@ -562,7 +562,7 @@ TEST_F(ReaderWindowsTest, ADirectoryListsTheItemsOfItsChannels) {
 TEST_F(ReaderWindowsTest, TheRulesDialogAddsTriesChangesAndRemovesRules) {
     const int news = AddChannel("新闻", "/news.xml");
     ASSERT_TRUE(Receive(news));
-    CRssFavorites favorites;
+    CRssFavorites favorites(m_home.Context());
     ASSERT_TRUE(favorites.Build());
     ASSERT_TRUE(favorites.AddBox(-1, "待看", "", m_store));
     const std::string path = GetAppFilePath("config\\feedrules.json");
@@ -638,7 +638,7 @@ TEST_F(ReaderWindowsTest, TheTreesMenusRunTheTablesCommandsUnderTheirOwnTexts) {
     int directory = -1;
     ASSERT_TRUE(m_reader->Tree().AddDirectory(-1, "技术", &directory));
     const int channel = AddChannel("新闻", "/news.xml");
-    CRssFavorites favorites;
+    CRssFavorites favorites(m_home.Context());
     CRssFavoriteTreeCtrl boxes(favorites, m_store, m_commands);
     ASSERT_TRUE(boxes.Build());
     int box = -1;

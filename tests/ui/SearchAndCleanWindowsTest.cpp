@@ -69,7 +69,7 @@ protected:
         });
         m_server.Start();
         ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
-        m_reader = std::make_unique<CRssReader>(m_store);
+        m_reader = std::make_unique<CRssReader>(m_home.Context(), m_store);
         ASSERT_TRUE(m_reader->Build());
         m_list = std::make_unique<CArticlesReportView>();
         m_list->SetReader(m_reader.get());
@@ -113,7 +113,7 @@ protected:
     loopback::CHttpServer m_server;
     std::atomic<int> m_webSearches{0};
     std::atomic<bool> m_webFails{false};
-    CFeedDatabase m_store{GetAppFilePath("Storage\\rss.db")};
+    CFeedDatabase m_store{m_home.Context()};
     std::unique_ptr<CRssReader> m_reader;
     std::unique_ptr<CArticlesReportView> m_list;
     std::unique_ptr<CSearchBar> m_bar;
@@ -225,7 +225,7 @@ TEST_F(SearchAndCleanWindowsTest, TheOnlineSearchRunsAsideAndReplacesTheLastResu
     EXPECT_FALSE(m_store.GetItem(WebSearchItem(m_list->Model()->Items()[0].id - 2), shown));
     EXPECT_TRUE(m_boxes.Texts().empty());
     std::string host;
-    ASSERT_TRUE(CAppContext::Process().Settings().ReadAppValue("rss/newssearchhost", host));
+    ASSERT_TRUE(m_home.Context().Settings().ReadAppValue("rss/newssearchhost", host));
     EXPECT_EQ(host, Url(""));
 }
 
@@ -270,7 +270,7 @@ TEST_F(SearchAndCleanWindowsTest, ActionsOnOnlineResultsActOnTheirOwnRows) {
     EXPECT_EQ(m_reader->Tree().Record(m_news).unreadCount, unread);
 
     // 加入收藏 and a drop on a box copy the result.
-    CRssFavorites favorites;
+    CRssFavorites favorites(m_home.Context());
     CCommandTable commands;
     CRssFavoriteTreeCtrl boxes(favorites, m_store, commands);
     ASSERT_TRUE(boxes.Build());
@@ -403,8 +403,8 @@ TEST_F(SearchAndCleanWindowsTest, TheSearchCommandDocksTheBarAndHidesItAgain) {
     // it is shown again, in its address and in the name the scope box gives it.
     EXPECT_EQ(bar->ScopeBox()->itemText(static_cast<int>(SearchScope::kWeb)),
               QStringLiteral("百度新闻搜索"));
-    ASSERT_TRUE(CAppContext::Process().Settings().WriteAppValue("rss/newssearchhost",
-                                                                "https://news.example.org"));
+    ASSERT_TRUE(m_home.Context().Settings().WriteAppValue("rss/newssearchhost",
+                                                          "https://news.example.org"));
     frame.OnCommand(kCmdSearch);
     frame.OnCommand(kCmdSearch);
     EXPECT_EQ(bar->HostEdit()->text(), QStringLiteral("https://news.example.org"));
@@ -412,8 +412,8 @@ TEST_F(SearchAndCleanWindowsTest, TheSearchCommandDocksTheBarAndHidesItAgain) {
               QStringLiteral("新闻搜索 (news.example.org)"));
     // An address the user is typing stays while the settings change.
     bar->HostEdit()->setText(QStringLiteral("http://typed.example"));
-    ASSERT_TRUE(CAppContext::Process().Settings().WriteAppValue("rss/newssearchhost",
-                                                                "http://news.baidu.com"));
+    ASSERT_TRUE(
+        m_home.Context().Settings().WriteAppValue("rss/newssearchhost", "http://news.baidu.com"));
     bar->FollowSettings();
     EXPECT_EQ(bar->HostEdit()->text(), QStringLiteral("http://typed.example"));
     frame.Shutdown();

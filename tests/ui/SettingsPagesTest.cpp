@@ -37,23 +37,26 @@ protected:
 
 // The reader sheet as the main window builds it.
 struct ReaderSheet {
-    CPropertySheet sheet{QStringLiteral("阅读器设置")};
-    CPropertyPageRssSetupGeneral* general = new CPropertyPageRssSetupGeneral;
-    CPropertyPageRssSetupStorage* storage = new CPropertyPageRssSetupStorage;
-    CPropertyPageRssSetupAppearance* appearance = new CPropertyPageRssSetupAppearance;
-    ReaderSheet() {
+    explicit ReaderSheet(const CAppContext& context)
+        : general(new CPropertyPageRssSetupGeneral(context)),
+          storage(new CPropertyPageRssSetupStorage(context)),
+          appearance(new CPropertyPageRssSetupAppearance(context)) {
         sheet.AddPage(general);
         sheet.AddPage(storage);
         sheet.AddPage(appearance);
         sheet.AddPage(new CPropertyPageRssSetupStatistics(ReaderStatistics{}));
     }
+    CPropertySheet sheet{QStringLiteral("阅读器设置")};
+    CPropertyPageRssSetupGeneral* general;
+    CPropertyPageRssSetupStorage* storage;
+    CPropertyPageRssSetupAppearance* appearance;
 };
 
 // The page opens on the saved values; a value out of range keeps the sheet open on its page and
 // writes nothing, the bounds themselves are taken.
 TEST_F(SettingsPagesTest, ReceivePageChecksMinutesAndPageSizeBeforeWriting) {
     const std::string before = Value("rss/paginationnum");
-    ReaderSheet reader;
+    ReaderSheet reader(m_home.Context());
     EXPECT_EQ(reader.general->Minutes()->currentText(),
               QString::fromStdString(Value("rss/autoreceivetime")));
     EXPECT_EQ(reader.general->PageSize()->value(), std::stoi(before));
@@ -92,11 +95,11 @@ TEST_F(SettingsPagesTest, ReceivePageChecksMinutesAndPageSizeBeforeWriting) {
     EXPECT_EQ(reader.general->HostFetches()->value(), 6);
     EXPECT_TRUE(reader.sheet.Confirm());
     EXPECT_EQ(Value("rss/hostfetches"), "6");
-    EXPECT_EQ(ReaderSheet().general->HostFetches()->value(), 6);
+    EXPECT_EQ(ReaderSheet(m_home.Context()).general->HostFetches()->value(), 6);
 }
 
 TEST_F(SettingsPagesTest, AReceiveSettingIsWrittenOnlyWhenEveryPageIsGood) {
-    ReaderSheet reader;
+    ReaderSheet reader(m_home.Context());
     reader.general->AutoReceive()->setChecked(true);
     reader.general->EveryMinutes()->setChecked(true);
     reader.general->Minutes()->setEditText(QStringLiteral("15"));
@@ -117,7 +120,7 @@ TEST_F(SettingsPagesTest, AReceiveSettingIsWrittenOnlyWhenEveryPageIsGood) {
 }
 
 TEST_F(SettingsPagesTest, StorageCountsAndChoiceAreChecked) {
-    ReaderSheet reader;
+    ReaderSheet reader(m_home.Context());
     for (const char* bad : {"9", "16000001", "99999999999"}) {
         m_boxes.Clear();
         reader.storage->Rule()->CountBox()->setEditText(QString::fromLatin1(bad));
@@ -139,7 +142,7 @@ TEST_F(SettingsPagesTest, StorageCountsAndChoiceAreChecked) {
 }
 
 TEST_F(SettingsPagesTest, AppearanceIsWrittenAsWindowsColours) {
-    ReaderSheet reader;
+    ReaderSheet reader(m_home.Context());
     reader.appearance->UnreadColor()->SetColor(QColor(0x12, 0x34, 0x56));
     reader.appearance->BoldFont()->setChecked(false);
     reader.appearance->BigFont()->setChecked(true);
@@ -202,7 +205,7 @@ TEST_F(SettingsPagesTest, DebugPageKeepsTheFolderBeforeTheFileName) {
 
 TEST_F(SettingsPagesTest, ABrokenSettingsFileShowsTheCatalogueError) {
     WriteAll(m_home.File("config/appConfig.xml"), "<app><rss>");
-    CPropertyPageRssSetupGeneral page;
+    CPropertyPageRssSetupGeneral page(m_home.Context());
     ASSERT_FALSE(m_boxes.Errors().empty());
     EXPECT_EQ(m_boxes.Errors()[0].id, 7000);
 }

@@ -23,7 +23,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
     EnsureApp();
     CTempHome home;
     {
-        CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+        CFeedDatabase store(home.Context());
         ASSERT_EQ(store.OpenStore(), 1);
         std::vector<FeedItem> items(300);
         for (size_t i = 0; i < items.size(); ++i) {
@@ -43,7 +43,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
     EXPECT_EQ(vacuum->exitCode(), 0);
     const QString output = QString::fromUtf8(vacuum->readAllStandardOutput());
     EXPECT_TRUE(output.contains(QStringLiteral("整理完成!"))) << output.toStdString();
-    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    CFeedDatabase store(home.Context());
     ASSERT_EQ(store.OpenStore(), 1);
     int feeds = -1, items = -1;
     ASSERT_TRUE(store.GetTotals(feeds, items));
@@ -53,7 +53,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
 TEST(VacuumProgram, WaitsForAWriterToFinish) {
     EnsureApp();
     CTempHome home;
-    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    CFeedDatabase store(home.Context());
     ASSERT_EQ(store.OpenStore(), 1);
     // The reader is in the middle of a write when the compaction starts.
     ASSERT_EQ(store.Exec("BEGIN IMMEDIATE;"), 1);

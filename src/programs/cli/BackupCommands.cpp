@@ -144,11 +144,11 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
             return Error(store.GetLastError());
         chosen = CEbookMaker::FromFolder(store, args.Get("account"), folder);
     } else {
-        CFeedDatabase store;
+        CFeedDatabase store(CAppContext::Process());
         if (!store.OpenStore())
             return Error(store.GetLastError());
         if (args.Has("channel")) {
-            CChannelTree tree;
+            CChannelTree tree(CAppContext::Process());
             if (!tree.Build())
                 return 1;
             // A directory binds every channel below it, as in the window.

@@ -86,10 +86,10 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
     if (CBackupCommands::Handles(command))
         return CBackupCommands(m_out, m_err).Run(command, args);
     if (CFavoriteCommands::Handles(command))
-        return CFavoriteCommands(m_out, m_json).Run(command, args);
+        return CFavoriteCommands(CAppContext::Process(), m_out, m_json).Run(command, args);
     if (CSearchCommands::Handles(command))
-        return CSearchCommands(m_out, m_json).Run(command, args);
-    return CFeedCommands(m_out, m_json).Run(command, args);
+        return CSearchCommands(CAppContext::Process(), m_out, m_json).Run(command, args);
+    return CFeedCommands(CAppContext::Process(), m_out, m_json).Run(command, args);
 }
 
 // The program directory is seeded when it does not exist yet (the first start), and by init.
@@ -99,7 +99,8 @@ bool CCliCommands::PrepareHome(bool always) {
         return true;
     }
     std::string error;
-    if (!CProgramDir::Prepare(error) || !CLocalStores::CreateStores(error)) {
+    if (!CProgramDir::Prepare(error) ||
+        !CLocalStores::CreateStores(CAppContext::Process(), error)) {
         GetReporter().ReportMessage("无法创建程序目录: " + error);
         return false;
     }

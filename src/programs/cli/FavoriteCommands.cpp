@@ -30,6 +30,7 @@ int Usage(const std::string& what) {
 
 // The favorites tree and the store of the program directory, ready for a command.
 struct CFavoritesAtHome {
+    explicit CFavoritesAtHome(const CAppContext& context) : favorites(context), store(context) {}
     CRssFavorites favorites;
     CFeedDatabase store;
     bool Open() {
@@ -107,7 +108,8 @@ bool IsAddress(const std::string& text) {
 
 } // namespace
 
-CFavoriteCommands::CFavoriteCommands(std::ostream& out, bool json) : m_out(out), m_json(json) {}
+CFavoriteCommands::CFavoriteCommands(const CAppContext& context, std::ostream& out, bool json)
+    : m_context(context), m_out(out), m_json(json) {}
 
 bool CFavoriteCommands::Handles(const std::string& command) {
     return command == "fav" || command == "opml";
@@ -147,7 +149,7 @@ int CFavoriteCommands::Favorites(const std::vector<std::string>& argsIn) {
     if (!args.Parse(rest, {"box", "parent"}))
         return Error(args.Error());
     const std::vector<std::string>& words = args.positional;
-    CFavoritesAtHome home;
+    CFavoritesAtHome home(m_context);
     if (!home.Open())
         return 1;
 
@@ -231,7 +233,7 @@ int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
         return Error(args.Error());
     if (args.positional.size() != 1)
         return Usage("opml import 文件|地址 [--into 目录] [--no-discover]");
-    CChannelTree tree;
+    CChannelTree tree(m_context);
     if (!tree.Build())
         return 1;
     OutlinePath under;
@@ -244,9 +246,9 @@ int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
     std::string source = args.positional[0];
     std::string scratch;
     if (IsAddress(source)) {
-        if (!DownloadUrlToTempFile(source))
+        if (!DownloadUrlToTempFile(m_context, source))
             return Error(std::string(COpmlExchange::kInvalidLinkText) + " " + source);
-        scratch = MakeTempFilePath(source);
+        scratch = MakeTempFilePath(m_context, source);
         source = scratch;
     }
     std::vector<OpmlOutline> outlines;
@@ -256,7 +258,7 @@ int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
         CFileUtil::RemoveFile(scratch);
     if (!read)
         return Error(std::string(COpmlExchange::kUnknownFormatText) + ": " + error);
-    const std::string channelFile = GetAppFilePath("Storage\\rssreader.opml");
+    const std::string channelFile = tree.FilePath();
     OpmlDiscoveryResult pages;
     if (!args.Has("no-discover")) {
         // The addresses the channels hold need no look.
@@ -265,7 +267,7 @@ int CFavoriteCommands::OpmlImport(const std::vector<std::string>& argsIn) {
         std::string unread;
         if (COpmlExchange::ReadOutlines(channelFile, subscribed, unread))
             known.Know(subscribed);
-        const HttpProxy proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
+        const HttpProxy proxy = CProxySetup::Read(m_context, ProxyFallback::kEnvironment);
         pages = COpmlDiscovery::Resolve(outlines, known, [&](const std::string& url) {
             CFeedFetcher fetcher;
             fetcher.SetProxy(proxy);
@@ -308,11 +310,11 @@ int CFavoriteCommands::OpmlExport(const std::vector<std::string>& argsIn) {
         return Error(args.Error());
     if (args.positional.size() != 1)
         return Usage("opml export 文件 [--path 路径]");
-    const std::string channelFile = GetAppFilePath("Storage\\rssreader.opml");
+    CChannelTree tree(m_context);
+    const std::string channelFile = tree.FilePath();
     std::string error;
     bool done = false;
     if (args.Has("path")) {
-        CChannelTree tree;
         if (!tree.Build())
             return 1;
         int index = tree.FindByPath(args.Get("path"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AppContext.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -9,7 +11,7 @@
 // top level joined with "/".
 class CFavoriteCommands {
 public:
-    CFavoriteCommands(std::ostream& out, bool json);
+    CFavoriteCommands(const CAppContext& context, std::ostream& out, bool json);
 
     static bool Handles(const std::string& command);
     static const char* UsageText();
@@ -22,6 +24,7 @@ private:
     int OpmlImport(const std::vector<std::string>& args);
     int OpmlExport(const std::vector<std::string>& args);
 
+    CAppContext m_context;
     std::ostream& m_out;
     bool m_json;
 };

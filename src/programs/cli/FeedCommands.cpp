@@ -38,6 +38,7 @@ int Error(const std::string& message) {
 
 // The tree and the store of the program directory, ready for a command.
 struct CReader {
+    explicit CReader(const CAppContext& context) : tree(context), store(context) {}
     CChannelTree tree;
     CFeedDatabase store;
     bool Open() {
@@ -196,7 +197,8 @@ bool ParseId(const std::string& text, int& id) {
 
 } // namespace
 
-CFeedCommands::CFeedCommands(std::ostream& out, bool json) : m_out(out), m_json(json) {}
+CFeedCommands::CFeedCommands(const CAppContext& context, std::ostream& out, bool json)
+    : m_context(context), m_out(out), m_json(json) {}
 
 const char* CFeedCommands::UsageText() {
     return R"(
@@ -281,7 +283,7 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
     CCliArguments args;
     if (!args.Parse(std::vector<std::string>(argsIn.begin() + 1, argsIn.end()), valued, flags))
         return Error(args.Error());
-    CReader reader;
+    CReader reader(m_context);
     if (!reader.Open())
         return 1;
     CChannelTree& tree = reader.tree;
@@ -305,7 +307,7 @@ int CFeedCommands::Channel(const std::vector<std::string>& argsIn) {
             if (std::string address; !CFeedAddress::Normalize(url, address))
                 return Error(CFeedAddress::kInvalidAddressText);
             CFeedFetcher fetcher;
-            fetcher.SetProxy(CProxySetup::Read(ProxyFallback::kEnvironment));
+            fetcher.SetProxy(CProxySetup::Read(m_context, ProxyFallback::kEnvironment));
             // A web page instead of a feed: the feed it announces, when it is just one.
             const FeedDiscovery found = fetcher.DiscoverFeeds(url);
             if (found.offers.size() > 1) {
@@ -417,7 +419,7 @@ int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
         limits.totalTimeoutMs = value * 1000L;
         limits.connectTimeoutMs = std::min(limits.connectTimeoutMs, limits.totalTimeoutMs);
     }
-    CReader reader;
+    CReader reader(m_context);
     if (!reader.Open())
         return 1;
     // The settings were reported already; say what that means for this receive.
@@ -427,7 +429,7 @@ int CFeedCommands::Receive(const std::vector<std::string>& argsIn) {
             "程序设置无法读取: 本次收取不删除任何文章 (config/appConfig.xml "
             "未改动, 请修复或删除它)");
     CCliReceiveObserver observer(reader.tree, m_out, isatty(STDERR_FILENO) ? &std::cerr : nullptr);
-    CReceiveScheduler scheduler(reader.tree, observer);
+    CReceiveScheduler scheduler(m_context, reader.tree, observer);
     scheduler.SetLimits(limits);
     if (!args.positional.empty()) {
         int index = reader.Find(args.positional[0]);
@@ -460,13 +462,13 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
         return 1;
     if (page < 1)
         return Error("页码从 1 开始");
-    CReader reader;
+    CReader reader(m_context);
     if (!reader.Open())
         return 1;
     int index = reader.Find(args.positional[0]);
     if (index < 0)
         return 1;
-    CFeedItemView view(reader.tree, reader.store);
+    CFeedItemView view(m_context, reader.tree, reader.store);
     view.SetFilter(*filter);
     ItemPage items;
     bool ok = reader.tree.Record(index).directory ? view.ShowDirectory(index, items)
@@ -508,10 +510,10 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
     int id = 0;
     if (!ParseId(args.positional[1], id))
         return 1;
-    CReader reader;
+    CReader reader(m_context);
     if (!reader.Open())
         return 1;
-    CFeedItemView view(reader.tree, reader.store);
+    CFeedItemView view(m_context, reader.tree, reader.store);
     const std::string& sub = args.positional[0];
     if (sub == "read" || sub == "unread") {
         if (!view.MarkItemRead(StoredItem(id), sub == "read"))
@@ -527,7 +529,7 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
         return Error("用法: item show|read|unread|important|unimportant 编号");
     if (args.Has("html")) {
         std::string skin;
-        CAppContext::Process().Settings().ReadAppValue("rss/articlestyle", skin);
+        m_context.Settings().ReadAppValue("rss/articlestyle", skin);
         if (!skin.empty())
             view.SetSkin(skin);
         std::string html;
@@ -572,13 +574,13 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
 int CFeedCommands::MarkRead(const std::vector<std::string>& args) {
     if (args.size() != 1)
         return Error("用法: mark-read 路径");
-    CReader reader;
+    CReader reader(m_context);
     if (!reader.Open())
         return 1;
     int index = reader.Find(args[0]);
     if (index < 0)
         return 1;
-    CFeedItemView view(reader.tree, reader.store);
+    CFeedItemView view(m_context, reader.tree, reader.store);
     return view.MarkRead(index) ? 0 : Error(view.GetLastError());
 }
 
@@ -613,7 +615,7 @@ int CFeedCommands::Rules(const std::vector<std::string>& argsIn) {
     if (args.positional.empty())
         return Error(kUsage);
     const std::string& sub = args.positional[0];
-    CFeedRules rules;
+    CFeedRules rules(CFeedRules::DefaultPath(m_context));
     std::string error;
     if (!rules.Load(error))
         return Error(error);
@@ -656,7 +658,7 @@ int CFeedCommands::Rules(const std::vector<std::string>& argsIn) {
                       : args.Has("important") ? RuleAction::kMarkImportant
                                               : RuleAction::kCopyToFavorites;
         rule.box = args.Get("copy");
-        CReader reader;
+        CReader reader(m_context);
         if (args.Has("scope")) {
             if (!reader.tree.Build())
                 return 1;
@@ -685,7 +687,7 @@ int CFeedCommands::Rules(const std::vector<std::string>& argsIn) {
                 return Error(why);
             return 0;
         }
-        CReader reader;
+        CReader reader(m_context);
         if (!reader.Open())
             return 1;
         const int hits = CRuleFilter::CountHits(*rule, reader.tree, reader.store, error);

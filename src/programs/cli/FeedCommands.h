@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AppContext.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -8,7 +10,7 @@
 // Channels are named by their path: the titles from the top level joined with "/".
 class CFeedCommands {
 public:
-    CFeedCommands(std::ostream& out, bool json);
+    CFeedCommands(const CAppContext& context, std::ostream& out, bool json);
 
     static bool Handles(const std::string& command);
     static const char* UsageText();
@@ -23,6 +25,7 @@ private:
     int MarkRead(const std::vector<std::string>& args);
     int Rules(const std::vector<std::string>& args);
 
+    CAppContext m_context;
     std::ostream& m_out;
     bool m_json;
 };

@@ -23,6 +23,7 @@ int Error(const std::string& message) {
 
 // The channel tree and the store of the program directory.
 struct CStores {
+    explicit CStores(const CAppContext& context) : tree(context), store(context) {}
     CChannelTree tree;
     CFeedDatabase store;
     bool Open() {
@@ -52,7 +53,8 @@ bool ParseCount(const std::string& text, int& count) {
 
 } // namespace
 
-CSearchCommands::CSearchCommands(std::ostream& out, bool json) : m_out(out), m_json(json) {}
+CSearchCommands::CSearchCommands(const CAppContext& context, std::ostream& out, bool json)
+    : m_context(context), m_out(out), m_json(json) {}
 
 bool CSearchCommands::Handles(const std::string& command) {
     return command == "search" || command == "clean";
@@ -98,7 +100,7 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
     if (CFeedSearch::IsBlank(request.keyword))
         return Error(CFeedSearch::kEmptyKeywordText);
 
-    CStores stores;
+    CStores stores(m_context);
     if (!stores.Open())
         return 1;
     if (request.scope == SearchScope::kCurrent) {
@@ -109,8 +111,8 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
         request.placeName = stores.tree.PathText(index);
     }
     CFeedFetcher fetcher;
-    fetcher.SetProxy(CProxySetup::Read(ProxyFallback::kEnvironment));
-    SearchOutcome outcome = CFeedSearch(stores.store, &fetcher).Run(request);
+    fetcher.SetProxy(CProxySetup::Read(m_context, ProxyFallback::kEnvironment));
+    SearchOutcome outcome = CFeedSearch(m_context, stores.store, &fetcher).Run(request);
     if (!outcome.reason.empty())
         return Error(outcome.message + " 原因: " + outcome.reason);
 
@@ -119,7 +121,7 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
     if (!web)
         paths = stores.ChannelPaths();
     const auto channel = [&](const FeedItem& item) {
-        return web ? CFeedSearch::NewsSearchHost() : paths[item.feedId];
+        return web ? CFeedSearch::NewsSearchHost(m_context) : paths[item.feedId];
     };
     if (m_json) {
         nlohmann::json items = nlohmann::json::array();
@@ -151,7 +153,7 @@ int CSearchCommands::Clean(const std::vector<std::string>& argsIn) {
     if (!daysMessage.empty())
         return Error(daysMessage + ": " + args.Get("days"));
 
-    CStores stores;
+    CStores stores(m_context);
     if (!stores.Open())
         return 1;
     for (const std::string& path : args.positional) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AppContext.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -7,7 +9,7 @@
 // The feed reader's search and cleaning in quillmark-cli: search (local or on-line) and clean.
 class CSearchCommands {
 public:
-    CSearchCommands(std::ostream& out, bool json);
+    CSearchCommands(const CAppContext& context, std::ostream& out, bool json);
 
     static bool Handles(const std::string& command);
     static const char* UsageText();
@@ -18,6 +20,7 @@ private:
     int Search(const std::vector<std::string>& args);
     int Clean(const std::vector<std::string>& args);
 
+    CAppContext m_context;
     std::ostream& m_out;
     bool m_json;
 };

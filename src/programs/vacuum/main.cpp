@@ -1,4 +1,4 @@
-#include "app/AppPaths.h"
+#include "app/AppContext.h"
 #include "app/ProgramOptions.h"
 #include "ui/common/QtTranslation.h"
 #include "vacuum/VacuumWindow.h"
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         return *exitCode;
     const bool display =
         std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
-    const std::string store = GetAppFilePath("Storage\\rss.db");
+    const std::string store = CAppContext::Process().FilePath("Storage\\rss.db");
     if (console || !display) {
         std::printf("正在整理 %s ...\n", store.c_str());
         std::fflush(stdout);

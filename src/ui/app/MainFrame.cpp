@@ -86,8 +86,8 @@ QString ProgramPath(const char* name) {
 } // namespace
 
 CMainFrame::CMainFrame()
-    : m_articleStore(GetAppFilePath("Storage\\blog.db")),
-      m_feedStore(GetAppFilePath("Storage\\rss.db")) {
+    : m_context(CAppContext::Process()), m_articleStore(GetAppFilePath("Storage\\blog.db")),
+      m_feedStore(m_context) {
     g_bAppExiting = 0;
     setObjectName(QStringLiteral("QUILLMainProcessClass1.0"));
     setWindowTitle(AppTitle());
@@ -199,7 +199,7 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
         return false;
     }
 
-    m_reader = std::make_unique<CRssReader>(m_feedStore);
+    m_reader = std::make_unique<CRssReader>(m_context, m_feedStore);
     BuildActions();
     BuildPanes(placement);
     BuildMenus();
@@ -318,8 +318,8 @@ void CMainFrame::RegisterCommands() {
     c.Handle(kCmdSearch, [this] { CSearchBar::Toggle(*this); });
     c.Handle(kCmdCleanWizard, [this] { CCleanWizard::Run(*this); });
     c.Handle(kCmdFeedRules, [this] {
-        CFeedRulesDialog rules(*m_reader, m_favoriteTree->Favorites(), CFeedRules::DefaultPath(),
-                               this);
+        CFeedRulesDialog rules(*m_reader, m_favoriteTree->Favorites(),
+                               CFeedRules::DefaultPath(m_context), this);
         rules.exec();
     });
     c.Handle(kCmdPublishItemToBlog, [this] {
@@ -510,9 +510,9 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     // The trees register their commands in the window's table: the channels' and the
     // favorites' commands of the menus and toolbars are theirs.
     m_channelTree = new CRssChannelTreeCtrl(*m_reader, *m_commands);
-    m_favoriteTree = new CFavoritesPane(m_feedStore, *m_commands);
+    m_favoriteTree = new CFavoritesPane(m_context, m_feedStore, *m_commands);
     // The 收藏 side: the feed favorites above, the browser's bookmarks below.
-    m_browserFavorites = new CControlFavorites;
+    m_browserFavorites = new CControlFavorites(m_context);
     auto* favoritesSide = new QSplitter(Qt::Vertical);
     favoritesSide->addWidget(m_favoriteTree);
     favoritesSide->addWidget(m_browserFavorites);
@@ -883,12 +883,12 @@ void CMainFrame::OnCommand(int commandId) {
 void CMainFrame::UpdateSkinMenu() {
     m_skinMenu->clear();
     const std::string current = m_reader->View().Skin();
-    for (const std::string& skin : CFeedItemView::ListSkins()) {
+    for (const std::string& skin : CFeedItemView::ListSkins(m_context)) {
         QAction* action = m_skinMenu->addAction(ToQ(skin));
         action->setCheckable(true);
         action->setChecked(skin == current);
         connect(action, &QAction::triggered, this, [this, skin] {
-            if (!CAppContext::Process().Settings().WriteAppValue("rss/articlestyle", skin))
+            if (!m_context.Settings().WriteAppValue("rss/articlestyle", skin))
                 return;
             m_reader->View().SetSkin(skin);
             m_list->RenderSelected();
@@ -940,15 +940,15 @@ void CMainFrame::OnReaderSettings() {
     figures.storeBytes = QFileInfo(store).size() + QFileInfo(store + QStringLiteral("-wal")).size();
 
     CPropertySheet sheet(QStringLiteral("阅读器设置"), this);
-    sheet.AddPage(new CPropertyPageRssSetupGeneral);
-    sheet.AddPage(new CPropertyPageRssSetupStorage);
-    sheet.AddPage(new CPropertyPageRssSetupAppearance);
+    sheet.AddPage(new CPropertyPageRssSetupGeneral(m_context));
+    sheet.AddPage(new CPropertyPageRssSetupStorage(m_context));
+    sheet.AddPage(new CPropertyPageRssSetupAppearance(m_context));
     sheet.AddPage(new CPropertyPageRssSetupStatistics(figures));
     if (sheet.exec() != QDialog::Accepted)
         return;
     const bool pageSizeChanged = m_reader->ApplySettings();
     AppearanceSettings appearance;
-    if (CAppContext::Process().Settings().ReadAppearanceSettings(appearance))
+    if (m_context.Settings().ReadAppearanceSettings(appearance))
         m_list->ApplyAppearance(appearance);
     if (pageSizeChanged && m_sideMode == kSideRss)
         m_list->ShowCurrentItems();
@@ -957,14 +957,14 @@ void CMainFrame::OnReaderSettings() {
 void CMainFrame::OnCompactRssDatabase() {
     // A program of its own, so that the window stays usable while the file is rebuilt.
     QProcess::startDetached(ProgramPath("quillmark-vacuum"),
-                            {QStringLiteral("--home"), ToQ(GetModuleDir())}, ToQ(GetModuleDir()));
+                            {QStringLiteral("--home"), ToQ(m_context.Dir())}, ToQ(m_context.Dir()));
 }
 
 void CMainFrame::OnBrowserMenuAdd() {
     CShellRegistration registration(CShellRegistration::FoldersFromEnvironment());
     std::string error;
     if (!registration.Register({.executable = ToStd(QCoreApplication::applicationFilePath()),
-                                .programDir = GetModuleDir()},
+                                .programDir = m_context.Dir()},
                                error)) {
         CMessageBox::Show(this, QStringLiteral("加入失败: ") + ToQ(error));
         return;
@@ -988,11 +988,11 @@ void CMainFrame::OnBrowserMenuRemove() {
 void CMainFrame::OnOrganizeFavorites() {
     // The bookmarks of Firefox and Chromium are organised in the browser; the folder of link
     // files opens in the file manager.
-    const std::string folder = CControlFavorites::FavoritesFolder();
+    const std::string folder = CControlFavorites::FavoritesFolder(m_context);
     if (folder.empty()) {
         QString places;
         for (const std::string& candidate :
-             CBrowserBookmarks::FavoritesCandidates(CControlFavorites::Sources()))
+             CBrowserBookmarks::FavoritesCandidates(CControlFavorites::Sources(m_context)))
             places += QStringLiteral("\n    ") + ToQ(candidate);
         CMessageBox::Show(this,
                           QStringLiteral("The path of the Favorites folder cannot be found.\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "reader/ReceiveScheduler.h"
 #include "storage/ArticleDatabase.h"
@@ -152,6 +153,7 @@ private:
     void ShowPreviewMenu(const QPoint& globalPos);
     QMenu* BuildPreviewMenu();
 
+    CAppContext m_context;
     CArticleDatabase m_articleStore;
     CFeedDatabase m_feedStore;
     std::unique_ptr<CRssReader> m_reader;

@@ -152,7 +152,7 @@ int CQuillApp::Start() {
         CMessageBox::Show(nullptr, QStringLiteral("无法进入程序目录: ") + ToQ(GetModuleDir()));
         return 0;
     }
-    if (!CLocalStores::CreateStores(error)) {
+    if (!CLocalStores::CreateStores(CAppContext::Process(), error)) {
         CMessageBox::Show(nullptr, ToQ(error));
         return 0;
     }

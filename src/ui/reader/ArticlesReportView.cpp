@@ -258,7 +258,8 @@ void CArticlesReportView::FillSearchResults(const std::vector<FeedItem>& items,
         return item.origin == ItemOrigin::kWebSearch;
     });
     if (web) {
-        titles.insert(0, ToQ(CFeedSearch::NewsSearchLabel(CFeedSearch::NewsSearchHost())));
+        titles.insert(
+            0, ToQ(CFeedSearch::NewsSearchLabel(CFeedSearch::NewsSearchHost(m_reader->Context()))));
     } else {
         for (int channel : m_reader->Tree().AllChannels()) {
             const ChannelRecord record = m_reader->Tree().Record(channel);
@@ -286,7 +287,8 @@ void CArticlesReportView::ShowSearchPage(int page) {
         return;
     SearchRequest request = *m_search;
     request.page = page;
-    const SearchOutcome outcome = CFeedSearch(m_reader->Store(), nullptr).Run(request);
+    const SearchOutcome outcome =
+        CFeedSearch(m_reader->Context(), m_reader->Store(), nullptr).Run(request);
     if (!outcome.reason.empty()) {
         // The page shown stays; the box says why the other one could not be read.
         CMessageBox::Show(this,

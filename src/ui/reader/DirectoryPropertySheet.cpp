@@ -74,7 +74,7 @@ CPropertyPageDirectoryConfig::CPropertyPageDirectoryConfig(CRssReader& reader, i
     auto* storage = new QGroupBox(QStringLiteral("保存方式"));
     m_rule = new CStorageRuleBox;
     StorageSettings defaults;
-    CAppContext::Process().Settings().ReadStorageSettings(defaults);
+    m_reader.Context().Settings().ReadStorageSettings(defaults);
     m_rule->SetType(static_cast<StorageRule>(defaults.storageType));
     m_rule->SetCount(defaults.storageNum);
     auto* storageRow = new QHBoxLayout(storage);

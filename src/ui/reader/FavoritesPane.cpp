@@ -8,8 +8,9 @@
 #include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 
-CFavoritesPane::CFavoritesPane(CFeedDatabase& store, CCommandTable& commands, QWidget* parent)
-    : QSplitter(Qt::Vertical, parent), m_favorites(std::make_unique<CRssFavorites>()) {
+CFavoritesPane::CFavoritesPane(const CAppContext& context, CFeedDatabase& store,
+                               CCommandTable& commands, QWidget* parent)
+    : QSplitter(Qt::Vertical, parent), m_favorites(std::make_unique<CRssFavorites>(context)) {
     m_tree = new CRssFavoriteTreeCtrl(*m_favorites, store, commands);
     m_items = new CFavoriteItemList(*m_favorites, store);
     m_tree->SetItemList(m_items);

@@ -12,6 +12,7 @@ class CFeedDatabase;
 class CReadingFrame;
 class CRssFavorites;
 class CRssFavoriteTreeCtrl;
+class CAppContext;
 class CRssReader;
 
 // The feed favorites on the 收藏 side: the tree of folders and boxes; the selected box's items
@@ -20,9 +21,10 @@ class CRssReader;
 class CFavoritesPane : public QSplitter {
     Q_OBJECT
 public:
-    // The store is the interface thread's own connection; the tree registers its commands in
-    // the window's table.
-    CFavoritesPane(CFeedDatabase& store, CCommandTable& commands, QWidget* parent = nullptr);
+    // The favorites of the context's program directory. The store is the interface thread's own
+    // connection; the tree registers its commands in the window's table.
+    CFavoritesPane(const CAppContext& context, CFeedDatabase& store, CCommandTable& commands,
+                   QWidget* parent = nullptr);
     ~CFavoritesPane() override;
 
     // Loads Storage/rssFavorite.opml and shows it.

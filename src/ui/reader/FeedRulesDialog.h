@@ -106,8 +106,9 @@ private:
 class CFeedRulesDialog : public QDialog {
     Q_OBJECT
 public:
-    CFeedRulesDialog(CRssReader& reader, CRssFavorites& favorites,
-                     std::string path = CFeedRules::DefaultPath(), QWidget* parent = nullptr);
+    // path: the rules file (CFeedRules::DefaultPath of the program directory).
+    CFeedRulesDialog(CRssReader& reader, CRssFavorites& favorites, std::string path,
+                     QWidget* parent = nullptr);
 
     // The file could not be read: the dialog said why and shows no rules.
     bool Loaded() const { return m_loaded; }

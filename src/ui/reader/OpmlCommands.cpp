@@ -1,6 +1,5 @@
 #include "ui/reader/OpmlCommands.h"
 
-#include "app/AppPaths.h"
 #include "reader/OpmlExchange.h"
 #include "ui/common/FileChooser.h"
 #include "ui/common/MessageBox.h"
@@ -30,7 +29,7 @@ void COpmlCommands::Import(CRssChannelTreeCtrl& tree) {
     }
     if (!reader.Tree().SaveTreeState())
         return;
-    COpmlImportDialog dialog(&tree);
+    COpmlImportDialog dialog(reader.Context(), &tree);
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The records are made anew: what the list showed is forgotten.
@@ -47,8 +46,7 @@ void COpmlCommands::ExportAll(CRssChannelTreeCtrl& tree) {
     if (path.isEmpty())
         return;
     std::string error;
-    const bool done =
-        COpmlExchange::ExportAll(GetAppFilePath("Storage\\rssreader.opml"), ToStd(path), error);
+    const bool done = COpmlExchange::ExportAll(tree.Reader().Tree().FilePath(), ToStd(path), error);
     Report(tree, done, error);
 }
 
@@ -62,8 +60,7 @@ void COpmlCommands::ExportCurrent(CRssChannelTreeCtrl& tree, int index) {
     if (path.isEmpty())
         return;
     std::string error;
-    const bool done =
-        COpmlExchange::ExportOutline(GetAppFilePath("Storage\\rssreader.opml"),
-                                     tree.Reader().Tree().PathOf(index), ToStd(path), error);
+    const bool done = COpmlExchange::ExportOutline(
+        tree.Reader().Tree().FilePath(), tree.Reader().Tree().PathOf(index), ToStd(path), error);
     Report(tree, done, error);
 }

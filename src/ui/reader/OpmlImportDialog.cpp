@@ -36,13 +36,8 @@ void AddOutlines(QTreeWidgetItem* parent, QTreeWidget* tree,
 
 } // namespace
 
-COpmlImportDialog::COpmlImportDialog(QWidget* parent) : QDialog(parent) {
-    Build();
-}
-
-COpmlImportDialog::COpmlImportDialog(const std::string& channelFile, const std::string& workingCopy,
-                                     QWidget* parent)
-    : QDialog(parent), m_import(channelFile, workingCopy) {
+COpmlImportDialog::COpmlImportDialog(const CAppContext& context, QWidget* parent)
+    : QDialog(parent), m_import(context) {
     Build();
 }
 

@@ -22,10 +22,8 @@ public:
     // How long the pointer rests on a target item during a drag before it opens or closes.
     static constexpr int kHoverExpandMs = 700;
 
-    // The program directory's channel file and working copy, or others (tests).
-    explicit COpmlImportDialog(QWidget* parent = nullptr);
-    COpmlImportDialog(const std::string& channelFile, const std::string& workingCopy,
-                      QWidget* parent = nullptr);
+    // The channel file and working copy of the context's program directory.
+    explicit COpmlImportDialog(const CAppContext& context, QWidget* parent = nullptr);
 
     // False (and said) when the working copy could not be made; the dialog then only cancels.
     bool IsReady() const { return m_ready; }

@@ -37,8 +37,9 @@ void CColorButton::Choose() {
         SetColor(chosen);
 }
 
-CPropertyPageRssSetupAppearance::CPropertyPageRssSetupAppearance(QWidget* parent)
-    : CPropertyPage(QStringLiteral("外观"), parent) {
+CPropertyPageRssSetupAppearance::CPropertyPageRssSetupAppearance(const CAppContext& context,
+                                                                 QWidget* parent)
+    : CPropertyPage(QStringLiteral("外观"), parent), m_context(context) {
     auto* colors = new QGroupBox(QStringLiteral("颜色"));
     m_unread = new CColorButton;
     m_read = new CColorButton;
@@ -80,14 +81,14 @@ CPropertyPageRssSetupAppearance::CPropertyPageRssSetupAppearance(QWidget* parent
     layout->addStretch();
 
     AppearanceSettings settings;
-    CAppContext::Process().Settings().ReadAppearanceSettings(settings);
+    m_context.Settings().ReadAppearanceSettings(settings);
     m_unread->SetColor(ColorFromSetting(settings.titleUnreadColor));
     m_read->SetColor(ColorFromSetting(settings.titleReadColor));
     m_date->SetColor(ColorFromSetting(settings.dateAndAuthorColor));
     m_big->setChecked(settings.useBigTitleFont != 0);
     m_bold->setChecked(settings.useBoldTitleFont != 0);
     std::string noImages;
-    CAppContext::Process().Settings().ReadAppValue("rss/noremoteimages", noImages);
+    m_context.Settings().ReadAppValue("rss/noremoteimages", noImages);
     m_noImages->setChecked(noImages == "1");
 
     for (CColorButton* button : {m_unread, m_read, m_date})
@@ -126,7 +127,7 @@ AppearanceSettings CPropertyPageRssSetupAppearance::Values() const {
 }
 
 bool CPropertyPageRssSetupAppearance::Apply() {
-    return CAppContext::Process().Settings().WriteAppearanceSettings(Values()) != 0 &&
-           CAppContext::Process().Settings().WriteAppValue(
-               "rss/noremoteimages", m_noImages->isChecked() ? "1" : "0") != 0;
+    return m_context.Settings().WriteAppearanceSettings(Values()) != 0 &&
+           m_context.Settings().WriteAppValue("rss/noremoteimages",
+                                              m_noImages->isChecked() ? "1" : "0") != 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "ui/common/PropertySheet.h"
 
@@ -29,7 +30,8 @@ private:
 class CPropertyPageRssSetupAppearance : public CPropertyPage {
     Q_OBJECT
 public:
-    explicit CPropertyPageRssSetupAppearance(QWidget* parent = nullptr);
+    // Reads and writes the context's settings.
+    explicit CPropertyPageRssSetupAppearance(const CAppContext& context, QWidget* parent = nullptr);
     bool Apply() override;
     AppearanceSettings Values() const;
 
@@ -43,6 +45,7 @@ public:
 private:
     void UpdateSample();
 
+    CAppContext m_context;
     CColorButton* m_unread = nullptr;
     CColorButton* m_read = nullptr;
     CColorButton* m_date = nullptr;

@@ -15,8 +15,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
-    : CPropertyPage(QStringLiteral("常规"), parent) {
+CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(const CAppContext& context,
+                                                           QWidget* parent)
+    : CPropertyPage(QStringLiteral("常规"), parent), m_context(context) {
     auto* receive = new QGroupBox(QStringLiteral("更新频道"));
     m_startup = new QCheckBox(QStringLiteral("启动时更新频道"));
     m_auto = new QCheckBox(QStringLiteral("自动更新频道"));
@@ -77,7 +78,7 @@ CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
     layout->addStretch();
 
     ReceiveSettings settings;
-    if (CAppContext::Process().Settings().ReadReceiveSettings(settings)) {
+    if (m_context.Settings().ReadReceiveSettings(settings)) {
         m_startup->setChecked(settings.startupAutoReceive != 0);
         m_auto->setChecked(settings.autoReceive != 0);
         (settings.autoReceiveType == ReceiveMode::kByWeight ? m_byRank : m_every)->setChecked(true);
@@ -90,7 +91,7 @@ CPropertyPageRssSetupGeneral::CPropertyPageRssSetupGeneral(QWidget* parent)
         m_byRank->setChecked(true);
     }
     std::string perHost;
-    if (CAppContext::Process().Settings().ReadAppValue("rss/hostfetches", perHost) &&
+    if (m_context.Settings().ReadAppValue("rss/hostfetches", perHost) &&
         CSettingsChecks::CheckKeyValue("rss/hostfetches", perHost).empty())
         m_hostFetches->setValue(CAppSettings::ToInt(perHost));
     connect(m_auto, &QCheckBox::toggled, this, &CPropertyPageRssSetupGeneral::UpdateEnabled);
@@ -144,7 +145,7 @@ QString CPropertyPageRssSetupGeneral::Validate() {
 }
 
 bool CPropertyPageRssSetupGeneral::Apply() {
-    return CAppContext::Process().Settings().WriteReceiveSettings(Values()) != 0 &&
-           CAppContext::Process().Settings().WriteAppValue(
-               "rss/hostfetches", std::to_string(m_hostFetches->value())) != 0;
+    return m_context.Settings().WriteReceiveSettings(Values()) != 0 &&
+           m_context.Settings().WriteAppValue("rss/hostfetches",
+                                              std::to_string(m_hostFetches->value())) != 0;
 }

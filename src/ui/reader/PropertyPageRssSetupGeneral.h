@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "ui/common/PropertySheet.h"
 
@@ -13,7 +14,8 @@ class QSpinBox;
 class CPropertyPageRssSetupGeneral : public CPropertyPage {
     Q_OBJECT
 public:
-    explicit CPropertyPageRssSetupGeneral(QWidget* parent = nullptr);
+    // Reads and writes the context's settings.
+    explicit CPropertyPageRssSetupGeneral(const CAppContext& context, QWidget* parent = nullptr);
     QString Validate() override;
     bool Apply() override;
     ReceiveSettings Values() const;
@@ -34,6 +36,7 @@ private:
     void UpdateEnabled();
     int MinutesValue() const;
 
+    CAppContext m_context;
     QCheckBox* m_startup = nullptr;
     QCheckBox* m_auto = nullptr;
     QRadioButton* m_byRank = nullptr;

@@ -9,8 +9,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-CPropertyPageRssSetupStorage::CPropertyPageRssSetupStorage(QWidget* parent)
-    : CPropertyPage(QStringLiteral("存储"), parent) {
+CPropertyPageRssSetupStorage::CPropertyPageRssSetupStorage(const CAppContext& context,
+                                                           QWidget* parent)
+    : CPropertyPage(QStringLiteral("存储"), parent), m_context(context) {
     auto* group = new QGroupBox(QStringLiteral("收到的文章的保存方式"));
     m_rule = new CStorageRuleBox;
     auto* hint = new QLabel(QStringLiteral(
@@ -26,7 +27,7 @@ CPropertyPageRssSetupStorage::CPropertyPageRssSetupStorage(QWidget* parent)
     layout->addStretch();
 
     StorageSettings settings;
-    if (CAppContext::Process().Settings().ReadStorageSettings(settings)) {
+    if (m_context.Settings().ReadStorageSettings(settings)) {
         m_rule->SetType(static_cast<StorageRule>(settings.storageType));
         m_rule->SetCount(settings.storageNum);
     }
@@ -43,5 +44,5 @@ bool CPropertyPageRssSetupStorage::Apply() {
     StorageSettings settings;
     settings.storageType = static_cast<int>(m_rule->Type());
     settings.storageNum = static_cast<int>(m_rule->Count());
-    return CAppContext::Process().Settings().WriteStorageSettings(settings) != 0;
+    return m_context.Settings().WriteStorageSettings(settings) != 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "ui/common/PropertySheet.h"
 
 class CStorageRuleBox;
@@ -8,11 +9,13 @@ class CStorageRuleBox;
 class CPropertyPageRssSetupStorage : public CPropertyPage {
     Q_OBJECT
 public:
-    explicit CPropertyPageRssSetupStorage(QWidget* parent = nullptr);
+    // Reads and writes the context's settings.
+    explicit CPropertyPageRssSetupStorage(const CAppContext& context, QWidget* parent = nullptr);
     QString Validate() override;
     bool Apply() override;
     CStorageRuleBox* Rule() const { return m_rule; }
 
 private:
+    CAppContext m_context;
     CStorageRuleBox* m_rule = nullptr;
 };

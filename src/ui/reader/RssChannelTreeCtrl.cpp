@@ -472,7 +472,7 @@ void CRssChannelTreeCtrl::AddSubscriptionFromAddress(const std::string& address)
 }
 
 void CRssChannelTreeCtrl::AddSubscription(int parent, const QString& url, const QString& title) {
-    CSubscriptionDialog dialog(this);
+    CSubscriptionDialog dialog(m_reader.Context(), this);
     dialog.SetValues(url, title, QString());
     if (dialog.exec() != QDialog::Accepted)
         return;

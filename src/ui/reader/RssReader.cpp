@@ -45,12 +45,13 @@ void CWindowReceiveObserver::OnChannelDone(const ChannelReceiveResult& result) {
     PostToUi(&m_reader, [r = &m_reader, result] { emit r->ChannelDone(result); });
 }
 
-CRssReader::CRssReader(CFeedDatabase& store, QObject* parent)
-    : QObject(parent), m_store(store), m_view(m_tree, store), m_observer(*this) {
-    m_scheduler = std::make_unique<CReceiveScheduler>(m_tree, m_observer);
+CRssReader::CRssReader(const CAppContext& context, CFeedDatabase& store, QObject* parent)
+    : QObject(parent), m_context(context), m_store(store), m_tree(context),
+      m_view(context, m_tree, store), m_observer(*this) {
+    m_scheduler = std::make_unique<CReceiveScheduler>(context, m_tree, m_observer);
     m_scheduler->SetStorePath(store.GetPath());
     std::string skin;
-    if (CAppContext::Process().Settings().ReadAppValue("rss/articlestyle", skin) && !skin.empty())
+    if (m_context.Settings().ReadAppValue("rss/articlestyle", skin) && !skin.empty())
         m_view.SetSkin(skin);
     connect(&m_timer, &QTimer::timeout, this, [this] { m_scheduler->OnTimerTick(); });
 }

@@ -40,10 +40,13 @@ private:
 class CRssReader : public QObject {
     Q_OBJECT
 public:
-    // The store is the interface thread's own connection.
-    explicit CRssReader(CFeedDatabase& store, QObject* parent = nullptr);
+    // The store is the interface thread's own connection; the rest (channel file, settings,
+    // skins, the receive's store and rules) is the context's program directory.
+    CRssReader(const CAppContext& context, CFeedDatabase& store, QObject* parent = nullptr);
     ~CRssReader() override;
 
+    // The program directory the reader works in, for the windows it opens.
+    const CAppContext& Context() const { return m_context; }
     CChannelTree& Tree() { return m_tree; }
     CFeedItemView& View() { return m_view; }
     CReceiveScheduler& Scheduler() { return *m_scheduler; }
@@ -86,6 +89,7 @@ signals:
 private:
     friend class CWindowReceiveObserver;
 
+    CAppContext m_context;
     CFeedDatabase& m_store;
     CChannelTree m_tree;
     CFeedItemView m_view;

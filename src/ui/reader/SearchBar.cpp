@@ -26,15 +26,16 @@ CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* p
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     m_scope = new QComboBox(body);
-    m_scope->addItems({QStringLiteral("本地-当前频道"), QStringLiteral("本地-所有频道"),
-                       ToQ(CFeedSearch::NewsSearchLabel(CFeedSearch::NewsSearchHost()))});
+    m_scope->addItems(
+        {QStringLiteral("本地-当前频道"), QStringLiteral("本地-所有频道"),
+         ToQ(CFeedSearch::NewsSearchLabel(CFeedSearch::NewsSearchHost(m_reader.Context())))});
     m_scope->setCurrentIndex(static_cast<int>(SearchScope::kAllChannels));
     m_count = new QComboBox(body);
     for (int count : CFeedSearch::kResultCounts)
         m_count->addItem(QStringLiteral("获取%1条搜索结果").arg(count), count);
     m_keyword = new QLineEdit(body);
     m_keyword->setPlaceholderText(QStringLiteral("关键字"));
-    m_settingsHost = ToQ(CFeedSearch::NewsSearchHost());
+    m_settingsHost = ToQ(CFeedSearch::NewsSearchHost(m_reader.Context()));
     m_host = new QLineEdit(m_settingsHost, body);
     m_host->setToolTip(QStringLiteral("新闻搜索服务的地址 (需以 RSS 回答 /ns?word=...)"));
     m_titleOnly = new QCheckBox(QStringLiteral("只搜索标题"), body);
@@ -68,7 +69,7 @@ CSearchBar::CSearchBar(CRssReader& reader, CArticlesReportView& list, QWidget* p
 }
 
 void CSearchBar::FollowSettings() {
-    const QString host = ToQ(CFeedSearch::NewsSearchHost());
+    const QString host = ToQ(CFeedSearch::NewsSearchHost(m_reader.Context()));
     // An address the user changed and has not searched with yet stays as it is.
     if (m_host->text().trimmed() == m_settingsHost)
         m_host->setText(host);
@@ -129,7 +130,7 @@ void CSearchBar::RunSearch() {
     if (request.scope != SearchScope::kWeb) {
         // Served by the index; the list reads a page at a time, as a channel's items.
         request.pageSize = std::max(m_reader.Tree().Options().pageSize, 1);
-        Finish(CFeedSearch(m_reader.Store(), nullptr).Run(request), request);
+        Finish(CFeedSearch(m_reader.Context(), m_reader.Store(), nullptr).Run(request), request);
         return;
     }
     // An address the user did not touch is the one the settings hold now.
@@ -144,9 +145,10 @@ void CSearchBar::RunSearch() {
     WaitForSearch();
     const std::string path = m_reader.Store().GetPath();
     // The settings are read here, on the interface thread.
-    const HttpProxy proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
+    const HttpProxy proxy = CProxySetup::Read(m_reader.Context(), ProxyFallback::kEnvironment);
     QPointer<CSearchBar> self(this);
-    m_jobs.Submit([this, self, request, path, proxy](const CCancelToken& cancel) {
+    m_jobs.Submit([this, self, request, path, proxy,
+                   context = m_reader.Context()](const CCancelToken& cancel) {
         // A worker opens its own connection to the store.
         SearchOutcome outcome;
         CFeedDatabase store(path);
@@ -157,7 +159,7 @@ void CSearchBar::RunSearch() {
             CFeedFetcher fetcher;
             fetcher.SetProxy(proxy);
             fetcher.SetCancelToken(&cancel);
-            outcome = CFeedSearch(store, &fetcher).Run(request);
+            outcome = CFeedSearch(context, store, &fetcher).Run(request);
         }
         // The bar outlives its jobs: it is the context, checked again on the interface thread.
         QMetaObject::invokeMethod(
@@ -174,11 +176,10 @@ bool CSearchBar::StoreHost() {
     std::string host = ToStd(m_host->text().trimmed());
     while (!host.empty() && host.back() == '/')
         host.pop_back();
-    if (host == CFeedSearch::NewsSearchHost())
+    if (host == CFeedSearch::NewsSearchHost(m_reader.Context()))
         return true;
     std::string message = CFeedSearch::CheckNewsSearchHost(host);
-    if (message.empty() &&
-        !CAppContext::Process().Settings().WriteAppValue("rss/newssearchhost", host))
+    if (message.empty() && !m_reader.Context().Settings().WriteAppValue("rss/newssearchhost", host))
         message = "无法保存新闻搜索的地址";
     if (!message.empty()) {
         CMessageBox::Show(this, ToQ(message));

@@ -21,7 +21,8 @@ namespace {
 CSubscriptionDialog::FeedChooser g_feedChooser;
 } // namespace
 
-CSubscriptionDialog::CSubscriptionDialog(QWidget* parent) : QDialog(parent) {
+CSubscriptionDialog::CSubscriptionDialog(const CAppContext& context, QWidget* parent)
+    : QDialog(parent), m_context(context) {
     setWindowTitle(QStringLiteral("添加订阅"));
     m_url = new QLineEdit;
     m_url->setPlaceholderText(QStringLiteral("http://"));
@@ -101,7 +102,7 @@ void CSubscriptionDialog::FetchTitle() {
     m_fetch->setEnabled(false);
     m_fetch->setText(QStringLiteral("获取中..."));
     // The settings are read here: a failure is shown by this thread, not the worker.
-    const HttpProxy proxy = CProxySetup::Read(ProxyFallback::kEnvironment);
+    const HttpProxy proxy = CProxySetup::Read(m_context, ProxyFallback::kEnvironment);
     QPointer<CSubscriptionDialog> self(this);
     m_jobs.Submit([self, context = this, url = ToStd(Url()), proxy](const CCancelToken& cancel) {
         CFeedFetcher fetcher;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "platform/jobs/JobRunner.h"
 #include "reader/FeedFetcher.h"
 
@@ -16,7 +17,8 @@ class QPushButton;
 class CSubscriptionDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CSubscriptionDialog(QWidget* parent = nullptr);
+    // The title is fetched through the context's proxy settings.
+    explicit CSubscriptionDialog(const CAppContext& context, QWidget* parent = nullptr);
     ~CSubscriptionDialog() override;
 
     void SetValues(const QString& url, const QString& title, const QString& siteUrl);
@@ -47,6 +49,7 @@ private:
     void OnTitle(const QString& title, const QString& site);
     void OnDiscovered(const FeedDiscovery& found, const QString& typed);
 
+    CAppContext m_context;
     QLineEdit* m_url = nullptr;
     QLineEdit* m_title = nullptr;
     QLineEdit* m_site = nullptr;

@@ -1,7 +1,6 @@
 #include "ui/shell/ControlFavorites.h"
 
 #include "app/AppContext.h"
-#include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/Reporter.h"
 #include "ui/common/UiText.h"
@@ -23,7 +22,8 @@ public:
 
 } // namespace
 
-CControlFavorites::CControlFavorites(QWidget* parent) : QTreeWidget(parent) {
+CControlFavorites::CControlFavorites(const CAppContext& context, QWidget* parent)
+    : QTreeWidget(parent), m_context(context) {
     setObjectName(QStringLiteral("browserFavorites"));
     setHeaderHidden(true);
     setUniformRowHeights(true);
@@ -37,23 +37,23 @@ CControlFavorites::CControlFavorites(QWidget* parent) : QTreeWidget(parent) {
             [this](QTreeWidgetItem* item) { OnItemClicked(item); });
 }
 
-BookmarkSources CControlFavorites::Sources() {
+BookmarkSources CControlFavorites::Sources(const CAppContext& context) {
     std::string configured;
     {
         CQuietReporter quiet;
         CScopedReporter scope(quiet);
-        if (!CAppContext::Process().Settings().ReadAppValue("favoritesfolder", configured))
+        if (!context.Settings().ReadAppValue("favoritesfolder", configured))
             configured.clear();
     }
     if (configured.rfind("~/", 0) == 0) {
         const char* home = std::getenv("HOME");
         configured = std::string(home ? home : "") + configured.substr(1);
     }
-    return BookmarkSources::FromEnvironment(configured, GetAppFilePath("Temp"));
+    return BookmarkSources::FromEnvironment(configured, context.FilePath("Temp"));
 }
 
-std::string CControlFavorites::FavoritesFolder() {
-    return CBrowserBookmarks::FindFavoritesFolder(Sources());
+std::string CControlFavorites::FavoritesFolder(const CAppContext& context) {
+    return CBrowserBookmarks::FindFavoritesFolder(Sources(context));
 }
 
 void CControlFavorites::showEvent(QShowEvent* event) {
@@ -64,7 +64,8 @@ void CControlFavorites::showEvent(QShowEvent* event) {
 
 void CControlFavorites::Reload() {
     std::vector<std::string> problems;
-    const std::vector<BookmarkNode> trees = CBrowserBookmarks::ReadAll(Sources(), problems);
+    const std::vector<BookmarkNode> trees =
+        CBrowserBookmarks::ReadAll(Sources(m_context), problems);
     Fill(trees, problems);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "shell/BrowserBookmarks.h"
 
 #include <QTreeWidget>
@@ -14,7 +15,8 @@ class CControlFavorites : public QTreeWidget {
 public:
     static constexpr int kUrlRole = Qt::UserRole + 1;
 
-    explicit CControlFavorites(QWidget* parent = nullptr);
+    // Reads the sources the context's program directory names.
+    explicit CControlFavorites(const CAppContext& context, QWidget* parent = nullptr);
 
     // Reads every source again and shows what was found (and why a source could not be read).
     void Reload();
@@ -24,9 +26,9 @@ public:
 
     // Where the bookmarks are looked for: this user's folders, the configured folder of link
     // files (/app/favoritesfolder), and the program directory's Temp/ for copies.
-    static BookmarkSources Sources();
+    static BookmarkSources Sources(const CAppContext& context);
     // The folder of link files, or empty when none of the candidates exists.
-    static std::string FavoritesFolder();
+    static std::string FavoritesFolder(const CAppContext& context);
 
 signals:
     void OpenUrl(const QString& url);
@@ -38,5 +40,6 @@ private:
     void AddNode(QTreeWidgetItem* parent, const BookmarkNode& node);
     void OnItemClicked(QTreeWidgetItem* item);
 
+    CAppContext m_context;
     bool m_loaded = false;
 };

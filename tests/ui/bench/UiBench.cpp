@@ -45,7 +45,8 @@ constexpr int kItems = 1000000;
 bool Seed(const std::string& home) {
     SetModuleDir(home);
     std::string error;
-    if (!CProgramDir::Prepare(error) || !CLocalStores::CreateStores(error)) {
+    if (!CProgramDir::Prepare(error) ||
+        !CLocalStores::CreateStores(CAppContext::Process(), error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }
