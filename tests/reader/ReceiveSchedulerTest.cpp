@@ -179,11 +179,11 @@ TEST_F(ReceiveSchedulerTest, TwoProgramDirectoriesInOneProcessKeepToTheirOwnFile
     there.Wait();
 
     int feeds = 0, items = 0;
-    ASSERT_EQ(m_store.GetTotals(feeds, items), 1);
+    ASSERT_TRUE(m_store.GetTotals(feeds, items));
     EXPECT_EQ(std::make_pair(feeds, items), std::make_pair(1, 2)) << "a, less its deleted item";
     CFeedDatabase otherStore(other.Context());
     ASSERT_EQ(otherStore.OpenStore(), 1);
-    ASSERT_EQ(otherStore.GetTotals(feeds, items), 1);
+    ASSERT_TRUE(otherStore.GetTotals(feeds, items));
     EXPECT_EQ(std::make_pair(feeds, items), std::make_pair(1, 3)) << "b, under no rule";
     EXPECT_FALSE(std::filesystem::exists(process.File("Storage")));
 }
