@@ -322,7 +322,7 @@ int CFeedDatabase::SaveReceivedItems(int feedId, const std::vector<FeedItem>& it
     std::vector<FeedItem> copy(items);
     if (!merge.Begin(feedId, rule, storageNum) || !merge.Add(copy))
         return 0;
-    return merge.Commit(added);
+    return merge.Commit(added) ? 1 : 0;
 }
 
 int CFeedDatabase::RemoveOrphanItems(int* removed) {

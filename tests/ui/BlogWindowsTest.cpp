@@ -133,12 +133,12 @@ protected:
     int Insert(int folder, const std::string& account, const std::string& title,
                const std::string& pubDate = "2006-03-07 09:05:00") {
         ArticleRecord record{.title = title, .content = "<p>正文</p>", .pubDate = pubDate};
-        EXPECT_EQ(m_store->InsertArticle(folder, account, record), 1);
+        EXPECT_TRUE(m_store->InsertArticle(folder, account, record));
         return static_cast<int>(m_store->GetLastInsertId());
     }
     int Count(int folder, const std::string& account) {
         int count = -1;
-        EXPECT_EQ(m_store->CountArticles(folder, account, count), 1);
+        EXPECT_TRUE(m_store->CountArticles(folder, account, count));
         return count;
     }
     CBlogWorkspace& Workspace() {
@@ -501,7 +501,7 @@ TEST_F(BlogWindowsTest, DeleteCopyAndMoveFromTheList) {
     Workspace().OnListCommand(kCmdDeleteArticle);
     EXPECT_EQ(Count(kFolderTrash, "alpha"), 0);
     ArticleRecord record;
-    EXPECT_EQ(m_store->GetArticle(gone, record), 0);
+    EXPECT_FALSE(m_store->GetArticle(gone, record));
 
     // The picker leaves out the folder the articles come from and wants a folder, not an account.
     Tree().ClickItem(Tree().ItemOfCode(1030));
@@ -786,7 +786,7 @@ TEST_F(BlogWindowsTest, TheListCountsAndPreviewNeverShowWhatIsGone) {
     // Another program adds a draft and moves the previewed one away.
     CArticleDatabase other(m_store->GetPath());
     ASSERT_EQ(other.OpenStore(), 1);
-    ASSERT_EQ(other.InsertArticle(kFolderDrafts, "alpha", {.title = "外来的"}), 1);
+    ASSERT_TRUE(other.InsertArticle(kFolderDrafts, "alpha", {.title = "外来的"}));
     EXPECT_TRUE(WaitFor([&] { return tree.CountOf(1030) == 3; }));
     EXPECT_EQ(blog.View()->RowCount(), 3);
     EXPECT_EQ(blog.PreviewedId(), first);
@@ -797,11 +797,11 @@ TEST_F(BlogWindowsTest, TheListCountsAndPreviewNeverShowWhatIsGone) {
                          previewedTags = article.tags;
                      });
     ArticleRecord changed;
-    ASSERT_EQ(other.GetArticle(first, changed), 1);
+    ASSERT_TRUE(other.GetArticle(first, changed));
     changed.tags = "新标签";
-    ASSERT_EQ(other.UpdateArticle(first, changed), 1);
+    ASSERT_TRUE(other.UpdateArticle(first, changed));
     EXPECT_TRUE(WaitFor([&] { return previewedTags == "新标签"; }));
-    ASSERT_EQ(other.SetArticleFolder(first, kFolderTrash), 1);
+    ASSERT_TRUE(other.SetArticleFolder(first, kFolderTrash));
     EXPECT_TRUE(WaitFor([&] { return !pane->ShowsArticlePreview(); }));
     EXPECT_EQ(blog.View()->RowOf(first), nullptr);
     EXPECT_EQ(tree.CountOf(1040), 1);
