@@ -268,7 +268,7 @@ TEST_F(BlogWindowsTest, ALockedAccountsMenusCommandsAndSettingsAskFirst) {
     // Cancelled each time: no folder, no menu, no command, no sheet.
     EXPECT_EQ(tree.BuildContextMenu(tree.ItemOfCode(1030), nullptr), nullptr);
     EXPECT_EQ(shown.count(), 0);
-    for (int id : {kCmdExportFolder, kCmdImportFolder, kCmdChannelEbook, kCmdClearChannel})
+    for (int id : {kCmdExportFolder, kCmdImportFolder, kCmdFolderEbook, kCmdClearFolder})
         tree.OnCommand(id);
     openSettings();
     EXPECT_EQ(m_logins, 6);
@@ -314,6 +314,22 @@ TEST_F(BlogWindowsTest, EachKindOfNodeHasItsMenu) {
     EXPECT_TRUE(Find(menu.get(), QStringLiteral("导出为XML日志(&E)..."))->isEnabled());
     EXPECT_TRUE(Find(menu.get(), QStringLiteral("制作CHM电子书(&Z)..."))->isEnabled());
     EXPECT_TRUE(Find(menu.get(), QStringLiteral("清空文章(&C)..."))->isEnabled());
+    // The entries run through the window's table, on the folder the menu was opened on.
+    m_boxes.Answer(false);
+    Find(menu.get(), QStringLiteral("清空文章(&C)..."))->trigger();
+    ASSERT_FALSE(m_boxes.Boxes().empty());
+    EXPECT_EQ(m_boxes.Boxes().back().text,
+              QStringLiteral("确定要清空 \"已发日志\" 中的所有日志吗?"));
+    for (int code : {1000, 1010, 1030, 1050}) {
+        std::unique_ptr<QMenu> kindMenu(tree.BuildContextMenu(tree.ItemOfCode(code), nullptr));
+        for (QAction* action : kindMenu->actions()) {
+            const int id = action->data().toInt();
+            // 账户设置 comes with the account set-up, which registers it.
+            if (!action->isSeparator() && id != kCmdAccountProperties)
+                EXPECT_TRUE(m_commands->HasHandler(id))
+                    << code << " " << action->text().toStdString();
+        }
+    }
     std::unique_ptr<QMenu> accountMenu(tree.BuildContextMenu(tree.ItemOfCode(1000), nullptr));
     QAction* settings = Find(accountMenu.get(), QStringLiteral("账户设置(&A)..."));
     ASSERT_NE(settings, nullptr);
@@ -331,14 +347,14 @@ TEST_F(BlogWindowsTest, ClearingAFolderAsksFirst) {
     EXPECT_EQ(View().RowCount(), 2);
 
     m_boxes.Answer(false);
-    tree.OnCommand(kCmdClearChannel);
+    tree.OnCommand(kCmdClearFolder);
     ASSERT_FALSE(m_boxes.Boxes().empty());
     EXPECT_EQ(m_boxes.Boxes().back().text, QStringLiteral("确定要清空 \"垃圾箱\" 中的所有日志吗?"));
     EXPECT_EQ(m_boxes.Boxes().back().caption, QStringLiteral("确认"));
     EXPECT_EQ(Count(kFolderTrash, "alpha"), 2);
 
     m_boxes.Answer(true);
-    tree.OnCommand(kCmdClearChannel);
+    tree.OnCommand(kCmdClearFolder);
     EXPECT_EQ(Count(kFolderTrash, "alpha"), 0);
     EXPECT_EQ(Count(kFolderTrash, "beta"), 1);
     EXPECT_EQ(tree.CountOf(1040), 0);
