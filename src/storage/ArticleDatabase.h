@@ -37,8 +37,9 @@ struct ArticlePlace {
 // counts and deletes always name both the folder and the account; an account's articles are
 // those stored under its exact name (or the form an older store wrote it in).
 //
-// Every operation answers a StoreResult (done, or the reason it was not); none throws, and a batch that fails part-way leaves the file as it was before the batch.
-// Lists given to be filled are replaced by the result (GetFolderCategories appends instead).
+// Every operation answers a StoreResult (done, or the reason it was not); none throws, and a batch
+// that fails part-way leaves the file as it was before the batch. Lists given to be filled are
+// replaced by the result (GetFolderCategories appends instead).
 class CArticleDatabase : public CLocalDatabase {
 public:
     // Brings a date text from a weblog server into the form "YYYY-MM-DD HH:MM:SS".
@@ -54,15 +55,16 @@ public:
 
     StoreResult CountArticles(int folder, const std::string& account, int& count);
     // count rows from the offset-th on (0-based), in the order the articles were stored.
-    StoreResult GetArticlePage(int folder, const std::string& account, std::vector<ArticleRecord>& list,
-                       int count, int offset);
+    StoreResult GetArticlePage(int folder, const std::string& account,
+                               std::vector<ArticleRecord>& list, int count, int offset);
     // Not found: the reason "没有对应id的文章".
     StoreResult GetArticle(int id, ArticleRecord& record);
     StoreResult GetArticleGuid(int id, std::string& guid);
     // Not found: the reason "没有对应id的文章".
     StoreResult GetArticlePlace(int id, ArticlePlace& place);
     // Appends each distinct category of the folder (the empty one too).
-    StoreResult GetFolderCategories(int folder, const std::string& account, std::vector<std::string>& list);
+    StoreResult GetFolderCategories(int folder, const std::string& account,
+                                    std::vector<std::string>& list);
 
     // Stores a new article without a post id; GetLastInsertId() gives its id.
     StoreResult InsertArticle(int folder, const std::string& account, const ArticleRecord& record);
@@ -70,14 +72,15 @@ public:
     StoreResult CopyArticle(int id, int folder, const std::string& account);
     // Stores an article just published: title, category, content, guid (the new post id) and
     // pubDate of the record; an empty pubDate becomes the current local time.
-    StoreResult InsertPublishedArticle(int folder, const std::string& account, const ArticleRecord& post);
+    StoreResult InsertPublishedArticle(int folder, const std::string& account,
+                                       const ArticleRecord& post);
     // All records in one transaction, in list order, with their post ids.
     StoreResult InsertReceivedArticles(int folder, const std::string& account,
-                               const std::vector<ArticleRecord>& list);
+                                       const std::vector<ArticleRecord>& list);
     // The refresh after fetching recent posts: the folder's copies of the listed posts (by post
     // id) give way to the fetched ones; other articles stay.
     StoreResult ReplaceReceivedArticles(int folder, const std::string& account,
-                                const std::vector<ArticleRecord>& list);
+                                        const std::vector<ArticleRecord>& list);
 
     // Writes the title, category and content of the record over those of article id, which
     // keeps its folder, account, date and post id. Not found: the reason "没有对应id的文章".

@@ -25,7 +25,8 @@ public:
 
     // value is left as it is when the setting was never written.
     StoreResult GetSetting(const std::string& account, const std::string& name, std::string& value);
-    StoreResult SetSetting(const std::string& account, const std::string& name, const std::string& value);
+    StoreResult SetSetting(const std::string& account, const std::string& name,
+                           const std::string& value);
 
 protected:
     void CreateSchema(CSqlDatabase& db) override;
