@@ -381,6 +381,7 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
     ChannelRecord record = m_tree.Record(job.index);
     ChannelTreeOptions options = m_tree.Options();
     int added = 0;
+    job.mergeFailure.clear();
     if (!job.outcome.notModified) {
         const auto [storageType, storageNum] = StorageRuleFor(record, options);
         // One transaction for the whole download, whether it comes as a list or is read now in
