@@ -233,8 +233,9 @@ int CArticleBackup::ExportFolder(CArticleDatabase& store, const std::string& acc
                                  const std::string& path, int& count) {
     count = 0;
     std::vector<ArticleRecord> articles;
-    if (!store.GetArticlePage(folder, account, articles, kFolderLimit, 0)) {
-        GetReporter().ReportMessage(store.GetLastError());
+    if (StoreResult read = store.GetArticlePage(folder, account, articles, kFolderLimit, 0);
+        !read) {
+        GetReporter().ReportMessage(read.reason);
         return 0;
     }
     if (articles.empty()) {
@@ -256,8 +257,8 @@ int CArticleBackup::ExportArticles(CArticleDatabase& store, const std::vector<in
     std::vector<ArticleRecord> articles;
     for (int id : ids) {
         ArticleRecord article;
-        if (!store.GetArticle(id, article)) {
-            GetReporter().ReportMessage(store.GetLastError());
+        if (StoreResult read = store.GetArticle(id, article); !read) {
+            GetReporter().ReportMessage(read.reason);
             return 0;
         }
         articles.push_back(std::move(article));
@@ -286,8 +287,9 @@ int CArticleBackup::ImportToDrafts(CArticleDatabase& store, const std::string& a
     }
     for (ArticleRecord& article : articles)
         article.guid.clear();
-    if (!store.InsertReceivedArticles(kFolderDrafts, account, articles)) {
-        GetReporter().ReportMessage(store.GetLastError());
+    if (StoreResult stored = store.InsertReceivedArticles(kFolderDrafts, account, articles);
+        !stored) {
+        GetReporter().ReportMessage(stored.reason);
         return 0;
     }
     count = static_cast<int>(articles.size());

@@ -35,9 +35,10 @@ EbookSourceResult CEbookMaker::FromFolder(CArticleDatabase& store, const std::st
                                           int folder) {
     EbookSourceResult result{.ok = true, .empty = false, .reason = {}, .source = {.weblog = true}};
     std::vector<ArticleRecord> records;
-    if (!store.GetArticlePage(folder, account, records, kFolderLimit, 0) ||
-        !store.GetFolderCategories(folder, account, result.source.categories))
-        return Failed(store.GetLastError());
+    StoreResult read;
+    if (!(read = store.GetArticlePage(folder, account, records, kFolderLimit, 0)) ||
+        !(read = store.GetFolderCategories(folder, account, result.source.categories)))
+        return Failed(read.reason);
     if (records.empty())
         return Empty(CArticleBackup::kEmptyFolderText);
     for (const ArticleRecord& record : records) {

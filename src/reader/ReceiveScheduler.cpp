@@ -290,20 +290,29 @@ public:
     CMergeSink(CFeedMerge& merge, std::function<bool()> stopped)
         : m_merge(merge), m_stopped(std::move(stopped)) {}
     bool OnItems(std::vector<FeedItem>& items) override {
-        if (m_failed || m_stopped() || !m_merge.Add(items))
+        if (m_failed || m_stopped())
             m_failed = true;
+        else
+            Note(m_merge.Add(items));
         return !m_failed;
     }
-    void OnRestart() override {
-        if (!m_merge.Restart())
-            m_failed = true;
-    }
+    void OnRestart() override { Note(m_merge.Restart()); }
     bool Failed() const { return m_failed; }
+    // Why the merge failed (empty when it did not, or when only a stop ended it).
+    const std::string& Failure() const { return m_reason; }
 
 private:
+    void Note(const StoreResult& result) {
+        if (!result) {
+            m_failed = true;
+            m_reason = result.reason;
+        }
+    }
+
     CFeedMerge& m_merge;
     std::function<bool()> m_stopped;
     bool m_failed = false;
+    std::string m_reason;
 };
 
 // Gives a document's answer back to the heap. Assigning an empty document would not: a string
@@ -374,6 +383,7 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
     ChannelRecord record = m_tree.Record(job.index);
     ChannelTreeOptions options = m_tree.Options();
     int added = 0;
+    job.mergeFailure.clear();
     if (!job.outcome.notModified) {
         const auto [storageType, storageNum] = StorageRuleFor(record, options);
         // One transaction for the whole download, whether it comes as a list or is read now in
@@ -381,14 +391,18 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
         CFeedMerge merge(store);
         if (rules && rules->Focus(m_tree, job.index))
             merge.SetFilter(rules);
-        if (!merge.Begin(job.feedId, storageType, storageNum))
+        StoreResult merged = merge.Begin(job.feedId, storageType, storageNum);
+        if (!merged) {
+            job.mergeFailure = merged.reason;
             return -1;
+        }
         bool read = false;
         if (!job.outcome.document.body.empty()) {
             CMergeSink sink(merge, [this, &stop] { return Stopped(stop); });
             std::string whyNone;
             read = CFeedFetcher::ReadDocument(job.outcome.document, sink, kMergeBatch, &whyNone) &&
                    !sink.Failed();
+            merged.reason = sink.Failure();
             if (!read && !sink.Failed() && !Stopped(stop)) {
                 // Not the store's fault: the large answer held no feed after all.
                 job.outcome.ok = false;
@@ -396,10 +410,16 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
                 return -1;
             }
         } else {
-            read = !job.outcome.items.empty() && merge.Add(job.outcome.items);
+            read = !job.outcome.items.empty() && (merged = merge.Add(job.outcome.items));
         }
-        if (!read || Stopped(stop) || !merge.Commit(&added))
+        if (read && !Stopped(stop))
+            merged = merge.Commit(&added);
+        else
+            merged.ok = false;
+        if (!merged) {
+            job.mergeFailure = merged.reason;
             return -1;
+        }
         store.SetFeedValidators(job.feedId, job.outcome.validators.etag,
                                 job.outcome.validators.lastModified);
     }
@@ -691,7 +711,9 @@ ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added,
         result.reason = job.outcome.reason.empty() ? "stopped" : job.outcome.reason;
     } else {
         result.outcome = Outcome::kStoreFailed;
-        result.reason = CReasonText::Text(Reason::kStore, {store.GetLastError()});
+        // The merge says why it failed; the store's other steps leave their reason with it.
+        result.reason = CReasonText::Text(
+            Reason::kStore, {job.mergeFailure.empty() ? store.GetLastError() : job.mergeFailure});
     }
     return result;
 }

@@ -218,6 +218,7 @@ private:
         bool skipped = false;  // stopped, or received by another walk already
         std::size_t bytes = 0; // of the outcome, counted against the byte budget
         std::string host;      // the host key of the address (HostKeyOf)
+        std::string mergeFailure; // why the merge into the store failed, when it did
     };
     // Whether a fetch to a host may start now.
     enum class HostTurn {

@@ -51,18 +51,19 @@ void CArticleDatabase::BindAccount(CSqlStatement& statement, int index,
     statement.Bind(index + 1, m_legacyText ? CStoreSql::LegacyForm(account) : account);
 }
 
-int CArticleDatabase::CountArticles(int folder, const std::string& account, int& count) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::CountArticles(int folder, const std::string& account, int& count) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement("SELECT count(*) FROM blog_article WHERE "
                                                    "log_property = ?1 AND log_author IN (?2, ?3);");
         select.Bind(1, folder);
         BindAccount(select, 2, account);
         count = static_cast<int>(select.ExecScalar().value_or(0));
-    });
+    }));
 }
 
-int CArticleDatabase::GetArticlePage(int folder, const std::string& account,
-                                     std::vector<ArticleRecord>& list, int count, int offset) {
+StoreResult CArticleDatabase::GetArticlePage(int folder, const std::string& account,
+                                             std::vector<ArticleRecord>& list, int count,
+                                             int offset) {
     std::vector<ArticleRecord> page;
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
@@ -77,10 +78,10 @@ int CArticleDatabase::GetArticlePage(int folder, const std::string& account,
     });
     if (ok)
         list.swap(page);
-    return ok;
+    return ResultOf(ok);
 }
 
-int CArticleDatabase::GetArticle(int id, ArticleRecord& record) {
+StoreResult CArticleDatabase::GetArticle(int id, ArticleRecord& record) {
     bool found = false;
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(std::string("SELECT ") + kArticleColumns +
@@ -93,12 +94,12 @@ int CArticleDatabase::GetArticle(int id, ArticleRecord& record) {
     });
     if (ok && !found) {
         SetLastError(kArticleNotFound);
-        return 0;
+        return ResultOf(0);
     }
-    return ok;
+    return ResultOf(ok);
 }
 
-int CArticleDatabase::GetArticleGuid(int id, std::string& guid) {
+StoreResult CArticleDatabase::GetArticleGuid(int id, std::string& guid) {
     bool found = false;
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select =
@@ -111,12 +112,12 @@ int CArticleDatabase::GetArticleGuid(int id, std::string& guid) {
     });
     if (ok && !found) {
         SetLastError(kArticleNotFound);
-        return 0;
+        return ResultOf(0);
     }
-    return ok;
+    return ResultOf(ok);
 }
 
-int CArticleDatabase::GetArticlePlace(int id, ArticlePlace& place) {
+StoreResult CArticleDatabase::GetArticlePlace(int id, ArticlePlace& place) {
     bool found = false;
     int ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
@@ -130,13 +131,13 @@ int CArticleDatabase::GetArticlePlace(int id, ArticlePlace& place) {
     });
     if (ok && !found) {
         SetLastError(kArticleNotFound);
-        return 0;
+        return ResultOf(0);
     }
-    return ok;
+    return ResultOf(ok);
 }
 
-int CArticleDatabase::GetFolderCategories(int folder, const std::string& account,
-                                          std::vector<std::string>& list) {
+StoreResult CArticleDatabase::GetFolderCategories(int folder, const std::string& account,
+                                                  std::vector<std::string>& list) {
     std::vector<std::string> found;
     int ok = Run([&](CSqlDatabase& db) {
         // In the order the categories first appear in the folder.
@@ -156,30 +157,30 @@ int CArticleDatabase::GetFolderCategories(int folder, const std::string& account
     });
     if (ok)
         list.insert(list.end(), found.begin(), found.end());
-    return ok;
+    return ResultOf(ok);
 }
 
-int CArticleDatabase::InsertArticle(int folder, const std::string& account,
-                                    const ArticleRecord& record) {
-    return RunInTransaction([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::InsertArticle(int folder, const std::string& account,
+                                            const ArticleRecord& record) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO blog_article (log_property, log_author, log_title, log_category, "
             "log_content, log_pubDate, log_tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
         insert.Bind(1, folder).Bind(2, account).Bind(3, record.title).Bind(4, record.category);
         insert.Bind(5, record.content).Bind(6, record.pubDate).Bind(7, record.tags).ExecDML();
-    });
+    }));
 }
 
-int CArticleDatabase::CopyArticle(int id, int folder, const std::string& account) {
+StoreResult CArticleDatabase::CopyArticle(int id, int folder, const std::string& account) {
     ArticleRecord record;
-    if (!GetArticle(id, record))
-        return 0;
+    if (StoreResult found = GetArticle(id, record); !found)
+        return found;
     return InsertArticle(folder, account, record);
 }
 
-int CArticleDatabase::InsertPublishedArticle(int folder, const std::string& account,
-                                             const ArticleRecord& post) {
-    return RunInTransaction([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::InsertPublishedArticle(int folder, const std::string& account,
+                                                     const ArticleRecord& post) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO blog_article (log_property, log_author, log_guid, log_title, "
             "log_category, log_content, log_pubDate, log_tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, "
@@ -188,7 +189,7 @@ int CArticleDatabase::InsertPublishedArticle(int folder, const std::string& acco
         insert.Bind(5, post.category).Bind(6, post.content);
         insert.Bind(7, post.pubDate.empty() ? CStoreSql::LocalTimeText() : post.pubDate);
         insert.Bind(8, post.tags).ExecDML();
-    });
+    }));
 }
 
 void CArticleDatabase::InsertRecords(CSqlDatabase& db, int folder, const std::string& account,
@@ -206,15 +207,16 @@ void CArticleDatabase::InsertRecords(CSqlDatabase& db, int folder, const std::st
     }
 }
 
-int CArticleDatabase::InsertReceivedArticles(int folder, const std::string& account,
-                                             const std::vector<ArticleRecord>& list) {
-    return RunInTransaction([&](CSqlDatabase& db) { InsertRecords(db, folder, account, list); });
+StoreResult CArticleDatabase::InsertReceivedArticles(int folder, const std::string& account,
+                                                     const std::vector<ArticleRecord>& list) {
+    return ResultOf(
+        RunInTransaction([&](CSqlDatabase& db) { InsertRecords(db, folder, account, list); }));
 }
 
-int CArticleDatabase::ReplaceReceivedArticles(int folder, const std::string& account,
-                                              const std::vector<ArticleRecord>& list) {
+StoreResult CArticleDatabase::ReplaceReceivedArticles(int folder, const std::string& account,
+                                                      const std::vector<ArticleRecord>& list) {
     // One transaction: a failed insert brings back the copies that the delete removed.
-    return RunInTransaction([&](CSqlDatabase& db) {
+    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
         // Every old copy goes first, so two fetched posts with the same id are both kept.
         CSqlStatement remove = db.CompileStatement(
             "DELETE FROM blog_article WHERE log_guid = ?1 AND log_author IN (?2, ?3) AND "
@@ -224,10 +226,10 @@ int CArticleDatabase::ReplaceReceivedArticles(int folder, const std::string& acc
         for (const ArticleRecord& record : list)
             remove.Bind(1, record.guid).ExecDML();
         InsertRecords(db, folder, account, list);
-    });
+    }));
 }
 
-int CArticleDatabase::UpdateArticle(int id, const ArticleRecord& record) {
+StoreResult CArticleDatabase::UpdateArticle(int id, const ArticleRecord& record) {
     int changed = 0;
     int ok = Run([&](CSqlDatabase& db) {
         changed = db.CompileStatement("UPDATE blog_article SET log_title = ?1, log_category = ?2, "
@@ -241,22 +243,22 @@ int CArticleDatabase::UpdateArticle(int id, const ArticleRecord& record) {
     });
     if (ok && changed == 0) {
         SetLastError(kArticleNotFound);
-        return 0;
+        return ResultOf(0);
     }
-    return ok;
+    return ResultOf(ok);
 }
 
-int CArticleDatabase::SetArticleFolder(int id, int folder) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::SetArticleFolder(int id, int folder) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE blog_article SET log_property = ?1 WHERE log_id = ?2;")
             .Bind(1, folder)
             .Bind(2, id)
             .ExecDML();
-    });
+    }));
 }
 
-int CArticleDatabase::MoveArticle(int id, int folder, const std::string& account) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::MoveArticle(int id, int folder, const std::string& account) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         // The right-hand sides see the row as it was: the post id stays only when the account
         // does (under either form of its name).
         CSqlStatement move = db.CompileStatement(
@@ -265,50 +267,50 @@ int CArticleDatabase::MoveArticle(int id, int folder, const std::string& account
         move.Bind(1, folder);
         BindAccount(move, 2, account);
         move.Bind(4, id).ExecDML();
-    });
+    }));
 }
 
-int CArticleDatabase::SetArticlePublished(int id, int folder, const std::string& guid) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::SetArticlePublished(int id, int folder, const std::string& guid) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement(
               "UPDATE blog_article SET log_property = ?1, log_guid = ?2 WHERE log_id = ?3;")
             .Bind(1, folder)
             .Bind(2, guid)
             .Bind(3, id)
             .ExecDML();
-    });
+    }));
 }
 
-int CArticleDatabase::DeleteArticle(int id) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::DeleteArticle(int id) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM blog_article WHERE log_id = ?1;").Bind(1, id).ExecDML();
-    });
+    }));
 }
 
-int CArticleDatabase::DeleteFolderArticles(int folder, const std::string& account) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::DeleteFolderArticles(int folder, const std::string& account) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement remove = db.CompileStatement(
             "DELETE FROM blog_article WHERE log_property = ?1 AND log_author IN (?2, ?3);");
         remove.Bind(1, folder);
         BindAccount(remove, 2, account);
         remove.ExecDML();
-    });
+    }));
 }
 
-int CArticleDatabase::DeleteAccountArticles(const std::string& account) {
-    return Run([&](CSqlDatabase& db) {
+StoreResult CArticleDatabase::DeleteAccountArticles(const std::string& account) {
+    return ResultOf(Run([&](CSqlDatabase& db) {
         CSqlStatement remove =
             db.CompileStatement("DELETE FROM blog_article WHERE log_author IN (?1, ?2);");
         BindAccount(remove, 1, account);
         remove.ExecDML();
-    });
+    }));
 }
 
-int CArticleDatabase::CompactDatabase() {
-    return Run([](CSqlDatabase& db) {
+StoreResult CArticleDatabase::CompactDatabase() {
+    return ResultOf(Run([](CSqlDatabase& db) {
         // One VACUUM rebuilds the tables and indexes together; the checkpoint then writes the
         // result into the file and empties the log, so the file shrinks now, not later.
         db.ExecuteUpdate("VACUUM;");
         db.ExecuteUpdate("PRAGMA wal_checkpoint(TRUNCATE);");
-    });
+    }));
 }

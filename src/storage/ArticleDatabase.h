@@ -37,9 +37,9 @@ struct ArticlePlace {
 // counts and deletes always name both the folder and the account; an account's articles are
 // those stored under its exact name (or the form an older store wrote it in).
 //
-// Every operation returns 1 on success and 0 on failure with the reason in GetLastError(); none
-// throws, and a batch that fails part-way leaves the file as it was before the batch.
-// Lists given to be filled are replaced by the result (GetFolderCategories appends instead).
+// Every operation answers a StoreResult (done, or the reason it was not); none throws, and a batch
+// that fails part-way leaves the file as it was before the batch. Lists given to be filled are
+// replaced by the result (GetFolderCategories appends instead).
 class CArticleDatabase : public CLocalDatabase {
 public:
     // Brings a date text from a weblog server into the form "YYYY-MM-DD HH:MM:SS".
@@ -53,47 +53,49 @@ public:
     // stored as given. The feed reader's date routine understands the servers' date forms.
     void SetDateNormalizer(DateNormalizer normalizer) { m_normalizeDate = std::move(normalizer); }
 
-    int CountArticles(int folder, const std::string& account, int& count);
+    StoreResult CountArticles(int folder, const std::string& account, int& count);
     // count rows from the offset-th on (0-based), in the order the articles were stored.
-    int GetArticlePage(int folder, const std::string& account, std::vector<ArticleRecord>& list,
-                       int count, int offset);
-    // Not found: 0 with "没有对应id的文章".
-    int GetArticle(int id, ArticleRecord& record);
-    int GetArticleGuid(int id, std::string& guid);
-    // Not found: 0 with "没有对应id的文章".
-    int GetArticlePlace(int id, ArticlePlace& place);
+    StoreResult GetArticlePage(int folder, const std::string& account,
+                               std::vector<ArticleRecord>& list, int count, int offset);
+    // Not found: the reason "没有对应id的文章".
+    StoreResult GetArticle(int id, ArticleRecord& record);
+    StoreResult GetArticleGuid(int id, std::string& guid);
+    // Not found: the reason "没有对应id的文章".
+    StoreResult GetArticlePlace(int id, ArticlePlace& place);
     // Appends each distinct category of the folder (the empty one too).
-    int GetFolderCategories(int folder, const std::string& account, std::vector<std::string>& list);
+    StoreResult GetFolderCategories(int folder, const std::string& account,
+                                    std::vector<std::string>& list);
 
     // Stores a new article without a post id; GetLastInsertId() gives its id.
-    int InsertArticle(int folder, const std::string& account, const ArticleRecord& record);
+    StoreResult InsertArticle(int folder, const std::string& account, const ArticleRecord& record);
     // A copy under a new id and without the post id, so publishing it makes a new post.
-    int CopyArticle(int id, int folder, const std::string& account);
+    StoreResult CopyArticle(int id, int folder, const std::string& account);
     // Stores an article just published: title, category, content, guid (the new post id) and
     // pubDate of the record; an empty pubDate becomes the current local time.
-    int InsertPublishedArticle(int folder, const std::string& account, const ArticleRecord& post);
+    StoreResult InsertPublishedArticle(int folder, const std::string& account,
+                                       const ArticleRecord& post);
     // All records in one transaction, in list order, with their post ids.
-    int InsertReceivedArticles(int folder, const std::string& account,
-                               const std::vector<ArticleRecord>& list);
+    StoreResult InsertReceivedArticles(int folder, const std::string& account,
+                                       const std::vector<ArticleRecord>& list);
     // The refresh after fetching recent posts: the folder's copies of the listed posts (by post
     // id) give way to the fetched ones; other articles stay.
-    int ReplaceReceivedArticles(int folder, const std::string& account,
-                                const std::vector<ArticleRecord>& list);
+    StoreResult ReplaceReceivedArticles(int folder, const std::string& account,
+                                        const std::vector<ArticleRecord>& list);
 
     // Writes the title, category and content of the record over those of article id, which
-    // keeps its folder, account, date and post id. Not found: 0 with "没有对应id的文章".
-    int UpdateArticle(int id, const ArticleRecord& record);
-    int SetArticleFolder(int id, int folder);
+    // keeps its folder, account, date and post id. Not found: the reason "没有对应id的文章".
+    StoreResult UpdateArticle(int id, const ArticleRecord& record);
+    StoreResult SetArticleFolder(int id, int folder);
     // Moves an article into a folder of any account. Moved to another account it loses its
     // post id, which names a post of the old account's weblog: publishing it makes a new post.
-    int MoveArticle(int id, int folder, const std::string& account);
-    int SetArticlePublished(int id, int folder, const std::string& guid);
-    int DeleteArticle(int id);
-    int DeleteFolderArticles(int folder, const std::string& account);
-    int DeleteAccountArticles(const std::string& account);
+    StoreResult MoveArticle(int id, int folder, const std::string& account);
+    StoreResult SetArticlePublished(int id, int folder, const std::string& guid);
+    StoreResult DeleteArticle(int id);
+    StoreResult DeleteFolderArticles(int folder, const std::string& account);
+    StoreResult DeleteAccountArticles(const std::string& account);
 
     // Rebuilds the file to give back the space of deleted articles.
-    int CompactDatabase();
+    StoreResult CompactDatabase();
 
 protected:
     void CreateSchema(CSqlDatabase& db) override;

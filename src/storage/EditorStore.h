@@ -9,7 +9,7 @@
 // changed elsewhere since is known as stale), and the editor's own settings, per account or
 // program-wide (account "").
 //
-// Every operation returns 1 on success and 0 on failure with the reason in GetLastError().
+// Every operation answers a StoreResult: done, or the reason it was not.
 class CEditorStore : public CLocalDatabase {
 public:
     explicit CEditorStore(std::string path);
@@ -19,13 +19,14 @@ public:
         std::string html; // the article's content as the Markdown gave it when saved
     };
     // found is false when the article has no Markdown source.
-    int GetSource(int articleId, Source& source, bool& found);
-    int SetSource(int articleId, const Source& source);
-    int DeleteSource(int articleId);
+    StoreResult GetSource(int articleId, Source& source, bool& found);
+    StoreResult SetSource(int articleId, const Source& source);
+    StoreResult DeleteSource(int articleId);
 
     // value is left as it is when the setting was never written.
-    int GetSetting(const std::string& account, const std::string& name, std::string& value);
-    int SetSetting(const std::string& account, const std::string& name, const std::string& value);
+    StoreResult GetSetting(const std::string& account, const std::string& name, std::string& value);
+    StoreResult SetSetting(const std::string& account, const std::string& name,
+                           const std::string& value);
 
 protected:
     void CreateSchema(CSqlDatabase& db) override;

@@ -321,9 +321,10 @@ StoreResult CFeedDatabase::SaveReceivedItems(int feedId, const std::vector<FeedI
     // failure anywhere leaves the channel exactly as it was.
     CFeedMerge merge(*this);
     std::vector<FeedItem> copy(items);
-    if (!merge.Begin(feedId, rule, storageNum) || !merge.Add(copy))
-        return ResultOf(0);
-    return ResultOf(merge.Commit(added));
+    StoreResult result = merge.Begin(feedId, rule, storageNum);
+    if (result)
+        result = merge.Add(copy);
+    return result ? merge.Commit(added) : result;
 }
 
 StoreResult CFeedDatabase::RemoveOrphanItems(int* removed) {

@@ -10,6 +10,15 @@
 #include "storage/SqlStatement.h"
 #include "storage/Transaction.h"
 
+namespace {
+
+// Add, Restart or Commit without a merge under way (never begun, or already over).
+StoreResult NotBegun() {
+    return {.reason = "没有进行中的合并"};
+}
+
+} // namespace
+
 CFeedMerge::CFeedMerge(CFeedDatabase& store) : m_store(store) {}
 
 CFeedMerge::~CFeedMerge() {
@@ -23,12 +32,13 @@ void CFeedMerge::Abandon() {
     m_staged = false;
 }
 
-int CFeedMerge::Fail() {
+StoreResult CFeedMerge::Fail() {
+    StoreResult failed = m_store.ResultOf(0);
     Abandon();
-    return 0;
+    return failed;
 }
 
-int CFeedMerge::Begin(int feedId, StorageRule rule, int storageNum) {
+StoreResult CFeedMerge::Begin(int feedId, StorageRule rule, int storageNum) {
     Abandon();
     m_feedId = feedId;
     m_rule = rule;
@@ -67,7 +77,7 @@ int CFeedMerge::Begin(int feedId, StorageRule rule, int storageNum) {
         m_store.SetLastError(CReasonText::Text(Reason::kChannelGone));
         return Fail();
     }
-    return 1;
+    return {.ok = true};
 }
 
 std::vector<const FeedItem*> CFeedMerge::Fresh(const std::vector<FeedItem>& items) {
@@ -155,14 +165,14 @@ void CFeedMerge::Stage(const std::vector<FeedItem>& items) {
     m_staged = true;
 }
 
-int CFeedMerge::Add(std::vector<FeedItem>& items) {
+StoreResult CFeedMerge::Add(std::vector<FeedItem>& items) {
     if (!m_transaction)
-        return 0;
+        return NotBegun();
     if (!m_staged && m_pending.empty()) {
         // Perhaps the whole download: kept until a second part shows it is not.
         m_pending.swap(items);
         items.clear();
-        return 1;
+        return {.ok = true};
     }
     const int ok = m_store.Run([&](CSqlDatabase&) {
         if (!m_pending.empty()) {
@@ -172,12 +182,12 @@ int CFeedMerge::Add(std::vector<FeedItem>& items) {
         Stage(items);
     });
     items.clear();
-    return ok ? 1 : Fail();
+    return ok ? StoreResult{.ok = true} : Fail();
 }
 
-int CFeedMerge::Restart() {
+StoreResult CFeedMerge::Restart() {
     if (!m_transaction)
-        return 0;
+        return NotBegun();
     std::vector<FeedItem>().swap(m_pending);
     m_nextSeq = 0;
     m_added = 0;
@@ -193,14 +203,14 @@ int CFeedMerge::Restart() {
             uncopy.Bind(1, id).ExecDML();
         m_copies.clear();
     });
-    return ok ? 1 : Fail();
+    return ok ? StoreResult{.ok = true} : Fail();
 }
 
-int CFeedMerge::Commit(int* added) {
+StoreResult CFeedMerge::Commit(int* added) {
     if (added)
         *added = 0;
     if (!m_transaction)
-        return 0;
+        return NotBegun();
     const int ok = m_store.Run([&](CSqlDatabase& db) {
         if (!m_staged) {
             // One part: straight from memory, last item first, so the download's first item
@@ -276,5 +286,5 @@ int CFeedMerge::Commit(int* added) {
     std::vector<FeedItem>().swap(m_pending);
     if (added)
         *added = m_added;
-    return 1;
+    return {.ok = true};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/FeedItem.h"
+#include "storage/LocalDatabase.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,8 +24,8 @@ class CTransaction;
 //
 // The channel must still exist (its feed_data row) when the merge begins: a channel removed
 // while it was being received gets nothing stored and the merge fails with a reason. Every
-// operation returns 1, or 0 with the reason in the store's GetLastError(); after a failure the
-// merge is over and nothing of it is kept.
+// operation answers a StoreResult (done, or the reason it was not); after a failure the merge is
+// over and nothing of it is kept.
 class CFeedMerge {
 public:
     explicit CFeedMerge(CFeedDatabase& store);
@@ -36,19 +37,19 @@ public:
     // carried out in the merge's transaction. Items it drops are not counted as added.
     void SetFilter(const CMergeFilter* filter) { m_filter = filter; }
     // Takes the store's write lock for the whole merge.
-    int Begin(int feedId, StorageRule rule, int storageNum);
+    StoreResult Begin(int feedId, StorageRule rule, int storageNum);
     // The next part of the download; the items are taken (the vector is left empty).
-    int Add(std::vector<FeedItem>& items);
+    StoreResult Add(std::vector<FeedItem>& items);
     // Forgets every part given so far: the download is read again from its start.
-    int Restart();
+    StoreResult Restart();
     // Stores the new items, applies the storage rule and commits. added receives the number of
     // items that were new to the channel.
-    int Commit(int* added = nullptr);
+    StoreResult Commit(int* added = nullptr);
     // Leaves the channel as it was.
     void Abandon();
 
 private:
-    int Fail();
+    StoreResult Fail();
     // The items whose link the channel does not hold yet.
     std::vector<const FeedItem*> Fresh(const std::vector<FeedItem>& items);
     // Notes the links for the storage rule that keeps only what the source lists.

@@ -19,8 +19,8 @@ bool CAccountOperations::RemoveAccount(const std::string& name, CArticleDatabase
         GetReporter().ReportError(kErrAccountDelete);
         return false;
     }
-    if (!store.DeleteAccountArticles(name)) {
-        GetReporter().ReportMessage(std::string(kRemoveFailedText) + " " + store.GetLastError());
+    if (StoreResult removed = store.DeleteAccountArticles(name); !removed) {
+        GetReporter().ReportMessage(std::string(kRemoveFailedText) + " " + removed.reason);
         return false;
     }
     return CAppContext::Process().Accounts().DeleteAccount(name) != 0;

@@ -254,8 +254,10 @@ void CArticleOperations::RunFetch(Operation& operation, const FetchRequest& requ
     CArticleDatabase store(m_storePath);
     if (!OpenStore(store, reason))
         return finish(OperationOutcome::kFailed, reason);
-    if (!store.ReplaceReceivedArticles(kFolderReceived, request.account, received))
-        return finish(OperationOutcome::kFailed, store.GetLastError());
+    if (StoreResult kept =
+            store.ReplaceReceivedArticles(kFolderReceived, request.account, received);
+        !kept)
+        return finish(OperationOutcome::kFailed, kept.reason);
     result.fetched = static_cast<int>(received.size());
     FolderRef folder{.account = request.account, .folder = kFolderReceived};
     result.changedFolders.push_back(folder);
@@ -386,6 +388,7 @@ void CArticleOperations::RunArticles(Operation& operation, const std::vector<int
         };
         ArticleRecord record;
         ArticlePlace place;
+        StoreResult read;
         std::string refusal;
         CBloggerApi* api = nullptr;
         if (operation.Cancelled()) {
@@ -393,8 +396,9 @@ void CArticleOperations::RunArticles(Operation& operation, const std::vector<int
             article.reason = kCancelledText;
         } else if (!storeOpen) {
             fail(storeReason);
-        } else if (!store.GetArticle(id, record) || !store.GetArticlePlace(id, place)) {
-            fail(store.GetLastError());
+        } else if (!(read = store.GetArticle(id, record)) ||
+                   !(read = store.GetArticlePlace(id, place))) {
+            fail(read.reason);
         } else if (!(refusal = step.refusal ? step.refusal(record, place) : "").empty()) {
             fail(refusal);
         } else {
@@ -460,9 +464,10 @@ void CArticleOperations::RunPublish(Operation& operation, const std::vector<int>
         return api.EditPost(request, edited) != 0;
     };
     const auto keep = [](CArticleDatabase& store, int id, const std::string& postId) {
-        if (store.SetArticlePublished(id, kFolderSent, postId))
+        const StoreResult moved = store.SetArticlePublished(id, kFolderSent, postId);
+        if (moved)
             return std::string();
-        return "已发布 (文章编号: " + postId + "), 但无法移到已发日志: " + store.GetLastError();
+        return "已发布 (文章编号: " + postId + "), 但无法移到已发日志: " + moved.reason;
     };
     RunArticles(operation, ids,
                 {.kind = ArticleOperationKind::kPublish,
@@ -508,10 +513,11 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
     {
         CArticleDatabase& store = shared.store;
         std::string reason;
-        if (!OpenStore(store, reason) || !store.GetArticle(articleId, article) ||
-            !store.GetArticlePlace(articleId, place)) {
+        StoreResult read;
+        if (!OpenStore(store, reason) || !(read = store.GetArticle(articleId, article)) ||
+            !(read = store.GetArticlePlace(articleId, place))) {
             result.outcome = OperationOutcome::kFailed;
-            result.reason = reason.empty() ? store.GetLastError() : reason;
+            result.reason = reason.empty() ? read.reason : reason;
             for (const std::string& account : accounts) {
                 result.accounts.push_back({.account = account,
                                            .outcome = OperationOutcome::kFailed,
@@ -610,9 +616,9 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation, 
     progress("▉▉▉▉发送中");
     std::unique_lock storeTurn(shared.lock);
     CArticleDatabase& store = shared.store;
-    bool stored;
+    StoreResult stored;
     if (account == place.account) {
-        stored = store.SetArticlePublished(article.id, kFolderSent, postId) != 0;
+        stored = store.SetArticlePublished(article.id, kFolderSent, postId);
         result.articleId = article.id;
     } else {
         ArticleRecord copy{.title = article.title,
@@ -621,14 +627,14 @@ AccountPublishResult CArticleOperations::PublishToAccount(Operation& operation, 
                            .category = article.category,
                            .guid = postId,
                            .tags = article.tags};
-        stored = store.InsertPublishedArticle(kFolderSent, account, copy) != 0;
+        stored = store.InsertPublishedArticle(kFolderSent, account, copy);
         if (stored)
             result.articleId = static_cast<int>(store.GetLastInsertId());
     }
     if (!stored) {
         result.articleId = 0;
-        return end(OperationOutcome::kFailed, "已发布 (文章编号: " + postId +
-                                                  "), 但无法存入已发日志: " + store.GetLastError());
+        return end(OperationOutcome::kFailed,
+                   "已发布 (文章编号: " + postId + "), 但无法存入已发日志: " + stored.reason);
     }
     storeTurn.unlock();
     for (const FolderRef& changed : StepFolders(
@@ -662,9 +668,10 @@ void CArticleOperations::RunDeleteOnServer(Operation& operation, const std::vect
         return api.DeletePost(request) != 0;
     };
     const auto keep = [](CArticleDatabase& store, int id, const std::string&) {
-        if (store.SetArticleFolder(id, kFolderTrash))
+        const StoreResult moved = store.SetArticleFolder(id, kFolderTrash);
+        if (moved)
             return std::string();
-        return "已从服务器删除, 但无法移到垃圾箱: " + store.GetLastError();
+        return "已从服务器删除, 但无法移到垃圾箱: " + moved.reason;
     };
     RunArticles(operation, ids,
                 {.kind = ArticleOperationKind::kDeleteOnServer,
@@ -686,8 +693,9 @@ bool CArticleOperations::CountFolders(const std::string& account, FolderCounts& 
         return false;
     FolderCounts found;
     for (int folder = kFolderReceived; folder <= kFolderTrash; ++folder) {
-        if (!store.CountArticles(folder, account, found.counts[folder])) {
-            reason = store.GetLastError();
+        if (StoreResult counted = store.CountArticles(folder, account, found.counts[folder]);
+            !counted) {
+            reason = counted.reason;
             return false;
         }
     }
@@ -700,8 +708,9 @@ bool CArticleOperations::GetArticles(const FolderRef& folder, int offset, int co
     CArticleDatabase store(m_storePath);
     if (!OpenStore(store, reason))
         return false;
-    if (!store.GetArticlePage(folder.folder, folder.account, list, count, offset)) {
-        reason = store.GetLastError();
+    if (StoreResult read = store.GetArticlePage(folder.folder, folder.account, list, count, offset);
+        !read) {
+        reason = read.reason;
         return false;
     }
     return true;
@@ -712,8 +721,9 @@ bool CArticleOperations::GetArticle(int id, ArticleRecord& article, ArticlePlace
     CArticleDatabase store(m_storePath);
     if (!OpenStore(store, reason))
         return false;
-    if (!store.GetArticle(id, article) || !store.GetArticlePlace(id, place)) {
-        reason = store.GetLastError();
+    StoreResult read;
+    if (!(read = store.GetArticle(id, article)) || !(read = store.GetArticlePlace(id, place))) {
+        reason = read.reason;
         return false;
     }
     return true;
@@ -728,13 +738,15 @@ LocalOutcome CArticleOperations::DeleteLocal(const std::vector<int>& articleIds)
     }
     for (int id : articleIds) {
         ArticlePlace place;
-        bool done = store.GetArticlePlace(id, place) &&
-                    (FolderActionsOf(ArticleFolderOf(place.folder)).deleteForGood
-                         ? store.DeleteArticle(id)
-                         : store.SetArticleFolder(id, kFolderTrash));
+        StoreResult done = store.GetArticlePlace(id, place);
+        if (done) {
+            done = FolderActionsOf(ArticleFolderOf(place.folder)).deleteForGood
+                       ? store.DeleteArticle(id)
+                       : store.SetArticleFolder(id, kFolderTrash);
+        }
         if (!done) {
             outcome.ok = false;
-            outcome.reason = store.GetLastError();
+            outcome.reason = done.reason;
             break;
         }
         ++outcome.affected;
@@ -771,8 +783,8 @@ LocalOutcome CArticleOperations::CopyOrMove(const std::vector<int>& articleIds, 
     std::vector<ArticlePlace> places;
     for (int id : articleIds) {
         ArticlePlace place;
-        if (!store.GetArticlePlace(id, place))
-            return refuse(store.GetLastError());
+        if (StoreResult found = store.GetArticlePlace(id, place); !found)
+            return refuse(found.reason);
         // Checked for all before any moves: a refused move leaves every article where it was.
         if (transfer == Transfer::kMove && !FolderActionsOf(ArticleFolderOf(place.folder)).moveAway)
             return refuse(kNotMovableText);
@@ -782,12 +794,12 @@ LocalOutcome CArticleOperations::CopyOrMove(const std::vector<int>& articleIds, 
         const int id = articleIds[i];
         const ArticlePlace& place = places[i];
         if (transfer == Transfer::kCopy) {
-            if (!store.CopyArticle(id, to.folder, to.account))
-                return refuse(store.GetLastError());
+            if (StoreResult copied = store.CopyArticle(id, to.folder, to.account); !copied)
+                return refuse(copied.reason);
             outcome.newIds.push_back(static_cast<int>(store.GetLastInsertId()));
         } else {
-            if (!store.MoveArticle(id, to.folder, to.account))
-                return refuse(store.GetLastError());
+            if (StoreResult moved = store.MoveArticle(id, to.folder, to.account); !moved)
+                return refuse(moved.reason);
             AddFolder(outcome.changedFolders, {.account = place.account, .folder = place.folder});
         }
         ++outcome.affected;
@@ -800,12 +812,13 @@ LocalOutcome CArticleOperations::ClearFolder(const FolderRef& folder) {
     LocalOutcome outcome;
     CArticleDatabase store(m_storePath);
     int count = 0;
+    StoreResult done;
     if (!OpenStore(store, outcome.reason)) {
         outcome.ok = false;
-    } else if (!store.CountArticles(folder.folder, folder.account, count) ||
-               !store.DeleteFolderArticles(folder.folder, folder.account)) {
+    } else if (!(done = store.CountArticles(folder.folder, folder.account, count)) ||
+               !(done = store.DeleteFolderArticles(folder.folder, folder.account))) {
         outcome.ok = false;
-        outcome.reason = store.GetLastError();
+        outcome.reason = done.reason;
     } else {
         outcome.affected = count;
         outcome.changedFolders.push_back(folder);
@@ -823,11 +836,12 @@ LocalOutcome CArticleOperations::NewDraft(const std::string& account,
     ArticleRecord draft = article;
     if (draft.pubDate.empty())
         draft.pubDate = NowText();
+    StoreResult inserted;
     if (!OpenStore(store, outcome.reason)) {
         outcome.ok = false;
-    } else if (!store.InsertArticle(kFolderDrafts, account, draft)) {
+    } else if (!(inserted = store.InsertArticle(kFolderDrafts, account, draft))) {
         outcome.ok = false;
-        outcome.reason = store.GetLastError();
+        outcome.reason = inserted.reason;
     } else {
         outcome.affected = 1;
         outcome.newIds.push_back(static_cast<int>(store.GetLastInsertId()));
@@ -840,11 +854,13 @@ LocalOutcome CArticleOperations::SaveArticle(int id, const ArticleRecord& articl
     LocalOutcome outcome;
     CArticleDatabase store(m_storePath);
     ArticlePlace place;
+    StoreResult saved;
     if (!OpenStore(store, outcome.reason)) {
         outcome.ok = false;
-    } else if (!store.GetArticlePlace(id, place) || !store.UpdateArticle(id, article)) {
+    } else if (!(saved = store.GetArticlePlace(id, place)) ||
+               !(saved = store.UpdateArticle(id, article))) {
         outcome.ok = false;
-        outcome.reason = store.GetLastError();
+        outcome.reason = saved.reason;
     } else {
         outcome.affected = 1;
         outcome.changedFolders.push_back({.account = place.account, .folder = place.folder});
@@ -855,11 +871,12 @@ LocalOutcome CArticleOperations::SaveArticle(int id, const ArticleRecord& articl
 LocalOutcome CArticleOperations::Compact() {
     LocalOutcome outcome;
     CArticleDatabase store(m_storePath);
+    StoreResult compacted;
     if (!OpenStore(store, outcome.reason)) {
         outcome.ok = false;
-    } else if (!store.CompactDatabase()) {
+    } else if (!(compacted = store.CompactDatabase())) {
         outcome.ok = false;
-        outcome.reason = store.GetLastError();
+        outcome.reason = compacted.reason;
     }
     return outcome;
 }

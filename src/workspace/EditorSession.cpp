@@ -18,6 +18,13 @@
 
 namespace {
 
+// The opening of the editor's store as a result, to be followed by the operation's own.
+StoreResult OpenEditorStore(CEditorStore& store) {
+    if (store.OpenStore())
+        return {.ok = true};
+    return {.reason = store.GetLastError()};
+}
+
 bool ReadAccountField(const std::string& account, const char* field, std::string& text,
                       std::string& reason) {
     CReasonRecorder recorder;
@@ -158,14 +165,16 @@ void CEditorSession::OpenSource() {
 
 bool CEditorSession::SaveSource(std::string& reason) {
     CEditorStore store(m_operations.StorePath());
-    const bool ok =
-        store.OpenStore() &&
-        (m_text.format == EditorFormat::kMarkdown
-             ? store.SetSource(m_articleId, {.markdown = m_text.markdown, .html = m_text.content})
-             : store.DeleteSource(m_articleId));
-    if (!ok)
-        reason = "无法保存文章的 Markdown 原文: " + store.GetLastError();
-    return ok;
+    StoreResult saved = OpenEditorStore(store);
+    if (saved) {
+        saved = m_text.format == EditorFormat::kMarkdown
+                    ? store.SetSource(m_articleId,
+                                      {.markdown = m_text.markdown, .html = m_text.content})
+                    : store.DeleteSource(m_articleId);
+    }
+    if (!saved)
+        reason = "无法保存文章的 Markdown 原文: " + saved.reason;
+    return saved.ok;
 }
 
 bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
@@ -426,11 +435,14 @@ EditorFormat CEditorSession::PreferredFormat() const {
 
 bool CEditorSession::SetPreferredFormat(EditorFormat format, std::string& reason) const {
     CEditorStore store(m_operations.StorePath());
-    if (store.OpenStore() &&
-        store.SetSetting(m_account, "format",
-                         format == EditorFormat::kMarkdown ? "markdown" : "rich"))
+    StoreResult saved = OpenEditorStore(store);
+    if (saved) {
+        saved = store.SetSetting(m_account, "format",
+                                 format == EditorFormat::kMarkdown ? "markdown" : "rich");
+    }
+    if (saved)
         return true;
-    reason = "无法记住账户的编辑方式: " + store.GetLastError();
+    reason = "无法记住账户的编辑方式: " + saved.reason;
     return false;
 }
 
@@ -444,9 +456,12 @@ bool CEditorSession::SpellCheckEnabled() const {
 
 bool CEditorSession::SetSpellCheckEnabled(bool enabled, std::string& reason) const {
     CEditorStore store(m_operations.StorePath());
-    if (store.OpenStore() && store.SetSetting("", "spellcheck", enabled ? "1" : "0"))
+    StoreResult saved = OpenEditorStore(store);
+    if (saved)
+        saved = store.SetSetting("", "spellcheck", enabled ? "1" : "0");
+    if (saved)
         return true;
-    reason = "无法保存拼写检查的设置: " + store.GetLastError();
+    reason = "无法保存拼写检查的设置: " + saved.reason;
     return false;
 }
 

@@ -12,7 +12,7 @@ protected:
 
     std::vector<ArticleRecord> Drafts(const std::string& account) {
         std::vector<ArticleRecord> list;
-        EXPECT_EQ(m_store.GetArticlePage(kFolderDrafts, account, list, 100, 0), 1);
+        EXPECT_TRUE(m_store.GetArticlePage(kFolderDrafts, account, list, 100, 0));
         return list;
     }
 
@@ -56,7 +56,7 @@ TEST_F(ArticleBackupTest, ARoundTripKeepsEveryTextAndStoresDraftsInOneBatch) {
     const ArticleRecord plain{
         .title = "Plain", .content = "body", .pubDate = "2026-03-05 00:00:00", .category = "杂谈"};
     for (const auto& a : {tricky, plain})
-        ASSERT_EQ(m_store.InsertArticle(kFolderReceived, "源账户", a), 1);
+        ASSERT_TRUE(m_store.InsertArticle(kFolderReceived, "源账户", a));
     int count = 0;
     ASSERT_EQ(CArticleBackup::ExportFolder(m_store, "源账户", kFolderReceived, m_file, count), 1);
     EXPECT_EQ(count, 2);
@@ -91,8 +91,8 @@ TEST_F(ArticleBackupTest, ARoundTripKeepsEveryTextAndStoresDraftsInOneBatch) {
 }
 
 TEST_F(ArticleBackupTest, AnUnreadableFileGives5001AndStoresNothing) {
-    ASSERT_EQ(m_store.InsertArticle(kFolderDrafts, "目标账户", {.title = "已有", .content = "x"}),
-              1);
+    ASSERT_TRUE(
+        m_store.InsertArticle(kFolderDrafts, "目标账户", {.title = "已有", .content = "x"}));
     const ArticleRecord article{
         .title = "完整", .content = "正文", .pubDate = "2026-01-01 00:00:00"};
     CArticleBackup backup;

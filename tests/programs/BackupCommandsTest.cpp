@@ -18,7 +18,7 @@ protected:
     void AddReceived(const ArticleRecord& article) {
         CArticleDatabase store(m_dir + "/q/Storage/blog.db");
         ASSERT_EQ(store.OpenStore(), 1);
-        ASSERT_EQ(store.InsertArticle(kFolderReceived, "源", article), 1);
+        ASSERT_TRUE(store.InsertArticle(kFolderReceived, "源", article));
     }
 };
 

@@ -136,7 +136,7 @@ TEST_F(CrashSafetyTest, KilledAtRandomMomentsLeavesEveryStoreAndFileWhole) {
     CArticleDatabase store(File("Storage/blog.db"));
     ASSERT_EQ(store.OpenStore(), 1);
     int drafts = 0;
-    ASSERT_EQ(store.CountArticles(kFolderDrafts, "备份", drafts), 1);
+    ASSERT_TRUE(store.CountArticles(kFolderDrafts, "备份", drafts));
     EXPECT_EQ(drafts % 300, 0) << drafts;
 
     CliResult received = Run({"receive", "--all"});

@@ -220,12 +220,20 @@ TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
 
     // Channel 1 in three parts, channel 2 whole: the same rows, the same order.
     CFeedMerge merge(m_store);
-    ASSERT_EQ(merge.Begin(1, StorageRule::kSyncWithSource, 0), 1);
-    for (auto part : {Download({"a", "b"}), Download({"c", "d"}), Download({"e"})})
-        ASSERT_EQ(merge.Add(part), 1) << m_store.GetLastError();
+    ASSERT_TRUE(merge.Begin(1, StorageRule::kSyncWithSource, 0));
+    for (auto part : {Download({"a", "b"}), Download({"c", "d"}), Download({"e"})}) {
+        const StoreResult stored = merge.Add(part);
+        ASSERT_TRUE(stored) << stored.reason;
+    }
     int added = 0;
-    ASSERT_EQ(merge.Commit(&added), 1) << m_store.GetLastError();
+    const StoreResult committed = merge.Commit(&added);
+    ASSERT_TRUE(committed) << committed.reason;
     EXPECT_EQ(added, 4);
+    // A merge that is over takes no more parts, and says so.
+    auto late = Download({"late"});
+    const StoreResult refused = merge.Add(late);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.reason, "没有进行中的合并");
     ASSERT_TRUE(m_store.SaveReceivedItems(2, Download({"a", "b", "c", "d", "e"}),
                                           StorageRule::kSyncWithSource, 0, &added));
     EXPECT_EQ(added, 4);
@@ -235,23 +243,23 @@ TEST_F(FeedDatabaseTest, ADownloadInPartsMergesLikeOneWholeAndFailsWhole) {
     EXPECT_EQ(LinksOf(1, ItemFilter::kNew), (Strings{"a", "b", "d", "e"}));
 
     // A restart forgets the parts before it; a merge left unfinished keeps nothing.
-    ASSERT_EQ(merge.Begin(3, StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(merge.Begin(3, StorageRule::kKeepAll, 0));
     auto first = Download({"x", "y"});
     auto second = Download({"z"});
-    ASSERT_EQ(merge.Add(first), 1);
-    ASSERT_EQ(merge.Add(second), 1);
-    ASSERT_EQ(merge.Restart(), 1);
+    ASSERT_TRUE(merge.Add(first));
+    ASSERT_TRUE(merge.Add(second));
+    ASSERT_TRUE(merge.Restart());
     auto again = Download({"y"});
-    ASSERT_EQ(merge.Add(again), 1);
-    ASSERT_EQ(merge.Commit(&added), 1);
+    ASSERT_TRUE(merge.Add(again));
+    ASSERT_TRUE(merge.Commit(&added));
     EXPECT_EQ(LinksOf(3), Strings{"y"});
     {
         CFeedMerge unfinished(m_store);
-        ASSERT_EQ(unfinished.Begin(4, StorageRule::kKeepAll, 0), 1);
+        ASSERT_TRUE(unfinished.Begin(4, StorageRule::kKeepAll, 0));
         auto part = Download({"p"});
-        ASSERT_EQ(unfinished.Add(part), 1);
+        ASSERT_TRUE(unfinished.Add(part));
         part = Download({"q"});
-        ASSERT_EQ(unfinished.Add(part), 1);
+        ASSERT_TRUE(unfinished.Add(part));
     }
     EXPECT_FALSE(m_store.Db().InTransaction());
     EXPECT_TRUE(LinksOf(4).empty());
@@ -569,11 +577,11 @@ TEST_F(FeedDatabaseTest, FilesOfNewItemsAreStoredWithThemAndGoWithThem) {
     ASSERT_TRUE(m_store.SaveReceivedItems(1, withFiles(Download({"a", "b", "c"})),
                                           StorageRule::kSyncWithSource, 0));
     CFeedMerge merge(m_store);
-    ASSERT_EQ(merge.Begin(2, StorageRule::kSyncWithSource, 0), 1);
+    ASSERT_TRUE(merge.Begin(2, StorageRule::kSyncWithSource, 0));
     auto parts = withFiles(Download({"a", "b", "c"}));
     for (auto part : {std::vector{parts[0]}, std::vector{parts[1], parts[2]}})
-        ASSERT_EQ(merge.Add(part), 1);
-    ASSERT_EQ(merge.Commit(), 1);
+        ASSERT_TRUE(merge.Add(part));
+    ASSERT_TRUE(merge.Commit());
     const std::vector<Files> expected = {two, {}, {{"http://m/c.ogg", "audio/ogg", 9}}};
     EXPECT_EQ(filesOf(1), expected);
     EXPECT_EQ(filesOf(2), expected);
@@ -751,10 +759,10 @@ TEST_F(FeedDatabaseTest, AMergeKilledBeforeItsCommitLeavesNeitherItemsNorTheirCo
     // Carried to its end, the same merge keeps both.
     CFeedMerge merge(m_store);
     merge.SetFilter(&copyEverything);
-    ASSERT_EQ(merge.Begin(1, StorageRule::kKeepAll, 0), 1);
+    ASSERT_TRUE(merge.Begin(1, StorageRule::kKeepAll, 0));
     for (auto part : {Download({"a", "b"}), Download({"c"})})
-        ASSERT_EQ(merge.Add(part), 1);
-    ASSERT_EQ(merge.Commit(), 1);
+        ASSERT_TRUE(merge.Add(part));
+    ASSERT_TRUE(merge.Commit());
     EXPECT_EQ(LinksOf(1), (Strings{"a", "b", "c"}));
     std::vector<FeedItem> copies;
     ASSERT_TRUE(m_store.GetFavoriteItems(9, true, copies));

@@ -38,11 +38,10 @@ TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     {
         CArticleDatabase store(home.File("Storage/blog.db"));
         ASSERT_EQ(store.OpenStore(), 1);
-        ASSERT_EQ(store.InsertArticle(kFolderDrafts, first.name,
-                                      {.title = title,
-                                       .content = "<p>窗口里发布到三个账户</p>",
-                                       .pubDate = "2026-12-06 10:00:00"}),
-                  1);
+        ASSERT_TRUE(store.InsertArticle(kFolderDrafts, first.name,
+                                        {.title = title,
+                                         .content = "<p>窗口里发布到三个账户</p>",
+                                         .pubDate = "2026-12-06 10:00:00"}));
     }
 
     CMainFrame frame;

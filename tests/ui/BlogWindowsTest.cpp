@@ -133,12 +133,12 @@ protected:
     int Insert(int folder, const std::string& account, const std::string& title,
                const std::string& pubDate = "2006-03-07 09:05:00") {
         ArticleRecord record{.title = title, .content = "<p>正文</p>", .pubDate = pubDate};
-        EXPECT_EQ(m_store->InsertArticle(folder, account, record), 1);
+        EXPECT_TRUE(m_store->InsertArticle(folder, account, record));
         return static_cast<int>(m_store->GetLastInsertId());
     }
     int Count(int folder, const std::string& account) {
         int count = -1;
-        EXPECT_EQ(m_store->CountArticles(folder, account, count), 1);
+        EXPECT_TRUE(m_store->CountArticles(folder, account, count));
         return count;
     }
     CBlogWorkspace& Workspace() {
@@ -268,7 +268,7 @@ TEST_F(BlogWindowsTest, ALockedAccountsMenusCommandsAndSettingsAskFirst) {
     // Cancelled each time: no folder, no menu, no command, no sheet.
     EXPECT_EQ(tree.BuildContextMenu(tree.ItemOfCode(1030), nullptr), nullptr);
     EXPECT_EQ(shown.count(), 0);
-    for (int id : {kCmdExportFolder, kCmdImportFolder, kCmdChannelEbook, kCmdClearChannel})
+    for (int id : {kCmdExportFolder, kCmdImportFolder, kCmdFolderEbook, kCmdClearFolder})
         tree.OnCommand(id);
     openSettings();
     EXPECT_EQ(m_logins, 6);
@@ -314,6 +314,22 @@ TEST_F(BlogWindowsTest, EachKindOfNodeHasItsMenu) {
     EXPECT_TRUE(Find(menu.get(), QStringLiteral("导出为XML日志(&E)..."))->isEnabled());
     EXPECT_TRUE(Find(menu.get(), QStringLiteral("制作CHM电子书(&Z)..."))->isEnabled());
     EXPECT_TRUE(Find(menu.get(), QStringLiteral("清空文章(&C)..."))->isEnabled());
+    // The entries run through the window's table, on the folder the menu was opened on.
+    m_boxes.Answer(false);
+    Find(menu.get(), QStringLiteral("清空文章(&C)..."))->trigger();
+    ASSERT_FALSE(m_boxes.Boxes().empty());
+    EXPECT_EQ(m_boxes.Boxes().back().text,
+              QStringLiteral("确定要清空 \"已发日志\" 中的所有日志吗?"));
+    for (int code : {1000, 1010, 1030, 1050}) {
+        std::unique_ptr<QMenu> kindMenu(tree.BuildContextMenu(tree.ItemOfCode(code), nullptr));
+        for (QAction* action : kindMenu->actions()) {
+            const int id = action->data().toInt();
+            // 账户设置 comes with the account set-up, which registers it.
+            if (!action->isSeparator() && id != kCmdAccountProperties)
+                EXPECT_TRUE(m_commands->HasHandler(id))
+                    << code << " " << action->text().toStdString();
+        }
+    }
     std::unique_ptr<QMenu> accountMenu(tree.BuildContextMenu(tree.ItemOfCode(1000), nullptr));
     QAction* settings = Find(accountMenu.get(), QStringLiteral("账户设置(&A)..."));
     ASSERT_NE(settings, nullptr);
@@ -331,14 +347,14 @@ TEST_F(BlogWindowsTest, ClearingAFolderAsksFirst) {
     EXPECT_EQ(View().RowCount(), 2);
 
     m_boxes.Answer(false);
-    tree.OnCommand(kCmdClearChannel);
+    tree.OnCommand(kCmdClearFolder);
     ASSERT_FALSE(m_boxes.Boxes().empty());
     EXPECT_EQ(m_boxes.Boxes().back().text, QStringLiteral("确定要清空 \"垃圾箱\" 中的所有日志吗?"));
     EXPECT_EQ(m_boxes.Boxes().back().caption, QStringLiteral("确认"));
     EXPECT_EQ(Count(kFolderTrash, "alpha"), 2);
 
     m_boxes.Answer(true);
-    tree.OnCommand(kCmdClearChannel);
+    tree.OnCommand(kCmdClearFolder);
     EXPECT_EQ(Count(kFolderTrash, "alpha"), 0);
     EXPECT_EQ(Count(kFolderTrash, "beta"), 1);
     EXPECT_EQ(tree.CountOf(1040), 0);
@@ -501,7 +517,7 @@ TEST_F(BlogWindowsTest, DeleteCopyAndMoveFromTheList) {
     Workspace().OnListCommand(kCmdDeleteArticle);
     EXPECT_EQ(Count(kFolderTrash, "alpha"), 0);
     ArticleRecord record;
-    EXPECT_EQ(m_store->GetArticle(gone, record), 0);
+    EXPECT_FALSE(m_store->GetArticle(gone, record));
 
     // The picker leaves out the folder the articles come from and wants a folder, not an account.
     Tree().ClickItem(Tree().ItemOfCode(1030));
@@ -786,7 +802,7 @@ TEST_F(BlogWindowsTest, TheListCountsAndPreviewNeverShowWhatIsGone) {
     // Another program adds a draft and moves the previewed one away.
     CArticleDatabase other(m_store->GetPath());
     ASSERT_EQ(other.OpenStore(), 1);
-    ASSERT_EQ(other.InsertArticle(kFolderDrafts, "alpha", {.title = "外来的"}), 1);
+    ASSERT_TRUE(other.InsertArticle(kFolderDrafts, "alpha", {.title = "外来的"}));
     EXPECT_TRUE(WaitFor([&] { return tree.CountOf(1030) == 3; }));
     EXPECT_EQ(blog.View()->RowCount(), 3);
     EXPECT_EQ(blog.PreviewedId(), first);
@@ -797,11 +813,11 @@ TEST_F(BlogWindowsTest, TheListCountsAndPreviewNeverShowWhatIsGone) {
                          previewedTags = article.tags;
                      });
     ArticleRecord changed;
-    ASSERT_EQ(other.GetArticle(first, changed), 1);
+    ASSERT_TRUE(other.GetArticle(first, changed));
     changed.tags = "新标签";
-    ASSERT_EQ(other.UpdateArticle(first, changed), 1);
+    ASSERT_TRUE(other.UpdateArticle(first, changed));
     EXPECT_TRUE(WaitFor([&] { return previewedTags == "新标签"; }));
-    ASSERT_EQ(other.SetArticleFolder(first, kFolderTrash), 1);
+    ASSERT_TRUE(other.SetArticleFolder(first, kFolderTrash));
     EXPECT_TRUE(WaitFor([&] { return !pane->ShowsArticlePreview(); }));
     EXPECT_EQ(blog.View()->RowOf(first), nullptr);
     EXPECT_EQ(tree.CountOf(1040), 1);

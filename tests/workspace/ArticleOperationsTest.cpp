@@ -22,13 +22,13 @@ protected:
     int Draft(const std::string& account, const std::string& title, const std::string& guid = {}) {
         CArticleDatabase store(StorePath());
         EXPECT_EQ(store.OpenStore(), 1);
-        EXPECT_EQ(store.InsertPublishedArticle(kFolderDrafts, account,
-                                               {.title = title,
-                                                .content = "<p>正文 " + title + " &amp; 引号\"</p>",
-                                                .pubDate = "2024-05-06 07:08:09",
-                                                .category = "技术",
-                                                .guid = guid}),
-                  1);
+        EXPECT_TRUE(
+            store.InsertPublishedArticle(kFolderDrafts, account,
+                                         {.title = title,
+                                          .content = "<p>正文 " + title + " &amp; 引号\"</p>",
+                                          .pubDate = "2024-05-06 07:08:09",
+                                          .category = "技术",
+                                          .guid = guid}));
         return static_cast<int>(store.GetLastInsertId());
     }
 
@@ -229,7 +229,7 @@ TEST_F(ArticleOperationsTest, PublishMakesNewPostsOrEditsAndMovesToSent) {
     int trashed = Draft("甲", "删过的", "66");
     CArticleDatabase store(StorePath());
     ASSERT_EQ(store.OpenStore(), 1);
-    ASSERT_EQ(store.SetArticleFolder(trashed, kFolderTrash), 1);
+    ASSERT_TRUE(store.SetArticleFolder(trashed, kFolderTrash));
     ASSERT_TRUE(m_operations.StartPublish({fresh, edited, refused, trashed}).Started());
     m_operations.Wait();
     ASSERT_EQ(m_observer.done.size(), 1u);
@@ -294,7 +294,7 @@ TEST_F(ArticleOperationsTest, DeleteOnServerMovesToTrashAndRefusesDrafts) {
     int published = Draft("甲", "已发", "42");
     CArticleDatabase store(StorePath());
     ASSERT_EQ(store.OpenStore(), 1);
-    ASSERT_EQ(store.SetArticleFolder(published, kFolderSent), 1);
+    ASSERT_TRUE(store.SetArticleFolder(published, kFolderSent));
 
     ASSERT_TRUE(m_operations.StartDeleteOnServer({published, draft}).Started());
     m_operations.Wait();

@@ -47,6 +47,11 @@ std::vector<CommandEntry> MakeEntries() {
         {.id = kCmdImportFolder, .text = "导入日志(&A)...", .icon = "document-open"},
         // Opens the account's weblog in the desktop's browser.
         {.id = kCmdOpenMyBlog, .text = "在浏览器中打开我的博客(&B)", .icon = "web-browser"},
+        // Empties the folder after the confirmation (已收日志 names it without the dots: its
+        // copies come back with the next fetch).
+        {.id = kCmdClearFolder, .text = "清空文章(&C)..."},
+        // The folder's articles as an e-book.
+        {.id = kCmdFolderEbook, .text = "制作CHM电子书(&Z)..."},
 
         // The article list's context menus; the list relabels some of them per folder.
         {.id = kCmdPublishOrDeleteRemote, .text = "发布这篇日志(&P)", .icon = "mail-send"},
@@ -86,7 +91,7 @@ std::vector<CommandEntry> MakeEntries() {
          .text = "导出所有频道(&O)...",
          .contextText = "所有频道",
          .icon = "document-save-as"},
-        // 32909: an e-book of a channel, or of a weblog folder in the account tree.
+        // An e-book of a channel or of the channels below a directory.
         {.id = kCmdChannelEbook, .text = "制作CHM电子书"},
         // The reader's settings sheet: receive, storage, appearance, statistics.
         {.id = kCmdReaderSettings, .text = "RSS阅读器设置(&S)...", .icon = "preferences-system"},

@@ -82,6 +82,30 @@ CAccountTreeCtrl::CAccountTreeCtrl(CArticleOperations& operations, CLocalLoginLo
     setIconSize(QSize(16, 16));
     setItemDelegate(new CAccountItemDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
+    if (m_commands)
+        RegisterCommands();
+}
+
+void CAccountTreeCtrl::RegisterCommands() {
+    CCommandTable& c = *m_commands;
+    c.Handle(kCmdClearFolder, [this] {
+        if (CheckCurrentAccount())
+            ClearFolder();
+    });
+    c.Handle(kCmdFolderEbook, [this] {
+        if (CheckCurrentAccount())
+            emit EbookRequested(ToQ(m_currentAccount), m_currentKind);
+    });
+    // The weblog's address is public: no login check.
+    c.Handle(kCmdOpenMyBlog, [this] {
+        std::string blogurl;
+        CAppContext::Process().Accounts().GetAccountField(m_currentAccount, "blogurl", blogurl);
+        QDesktopServices::openUrl(QUrl(BlogAddress(blogurl)));
+    });
+}
+
+bool CAccountTreeCtrl::CheckCurrentAccount() {
+    return !m_currentAccount.empty() && LocalLoginCheck(m_currentAccount);
 }
 
 QString CAccountTreeCtrl::KindLabel(int kind) {
@@ -327,31 +351,25 @@ std::vector<int> CAccountTreeCtrl::ContextCommands(int kind) {
     case kNodeReceived:
     case kNodeSent:
     case kNodeTrash:
-        return {kCmdClearChannel, 0, kCmdExportFolder, kCmdChannelEbook};
+        return {kCmdClearFolder, 0, kCmdExportFolder, kCmdFolderEbook};
     case kNodeDrafts:
-        return {kCmdImportFolder, 0, kCmdClearChannel, 0, kCmdExportFolder, kCmdChannelEbook};
+        return {kCmdImportFolder, 0, kCmdClearFolder, 0, kCmdExportFolder, kCmdFolderEbook};
     default:
         return {kCmdOpenMyBlog};
     }
 }
 
 QString CAccountTreeCtrl::ContextText(int commandId, int kind) {
-    switch (commandId) {
-    case kCmdClearChannel:
-        // Clearing the received copies loses nothing of one's own: it does not ask twice.
-        return kind == kNodeReceived ? QStringLiteral("清空文章(&C)")
-                                     : QStringLiteral("清空文章(&C)...");
-    case kCmdChannelEbook:
-        return QStringLiteral("制作CHM电子书(&Z)...");
-    default:
-        return CCommandTable::Text(commandId);
-    }
+    // Clearing the received copies loses nothing of one's own: it does not ask twice.
+    if (commandId == kCmdClearFolder && kind == kNodeReceived)
+        return QStringLiteral("清空文章(&C)");
+    return CCommandTable::ContextText(commandId);
 }
 
 QMenu* CAccountTreeCtrl::BuildContextMenu(QTreeWidgetItem* item, QWidget* parent) {
     const int code = CodeOf(item);
     const int index = AccountIndexOf(code);
-    if (!item || index < 0 || index >= static_cast<int>(m_accounts.size()))
+    if (!item || !m_commands || index < 0 || index >= static_cast<int>(m_accounts.size()))
         return nullptr;
     // As a click: a right-click on a folder shows that folder, after the account's login
     // check; when that fails there is neither the folder nor its menu.
@@ -359,20 +377,12 @@ QMenu* CAccountTreeCtrl::BuildContextMenu(QTreeWidgetItem* item, QWidget* parent
         return nullptr;
     const int kind = KindOf(code);
     auto* menu = new QMenu(parent);
-    menu->setToolTipsVisible(true);
     for (int id : ContextCommands(kind)) {
-        if (id == 0) {
+        if (id == 0)
             menu->addSeparator();
-            continue;
-        }
-        QAction* action = menu->addAction(ContextText(id, kind));
-        action->setData(id);
-        // Clearing, the weblog and the e-book are the tree's own; the rest run through the table.
-        const bool own = id == kCmdClearChannel || id == kCmdOpenMyBlog || id == kCmdChannelEbook;
-        const QString reason = own || !m_commands ? QString() : m_commands->Unavailable(id);
-        action->setEnabled(reason.isEmpty());
-        action->setToolTip(reason);
-        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        else
+            m_commands->AddTo(menu, id, CCommandTable::MenuText::kContext)
+                ->setText(ContextText(id, kind));
     }
     return menu;
 }
@@ -387,30 +397,9 @@ void CAccountTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CAccountTreeCtrl::OnCommand(int commandId) {
-    // Every command of a folder reads or changes what the login protects. 账户设置 checks for
-    // itself; the weblog's address is public.
-    if (commandId != kCmdOpenMyBlog && commandId != kCmdAccountProperties &&
-        (m_currentAccount.empty() || !LocalLoginCheck(m_currentAccount)))
-        return;
-    switch (commandId) {
-    case kCmdClearChannel:
-        ClearFolder();
-        break;
-    case kCmdOpenMyBlog: {
-        std::string blogurl;
-        CAppContext::Process().Accounts().GetAccountField(m_currentAccount, "blogurl", blogurl);
-        QDesktopServices::openUrl(QUrl(BlogAddress(blogurl)));
-        break;
-    }
-    case kCmdChannelEbook:
-        // The same id makes a channel's e-book in the reader: the folder's goes its own way.
-        emit EbookRequested(ToQ(m_currentAccount), m_currentKind);
-        break;
-    default:
-        if (m_commands)
-            m_commands->Run(commandId);
-        break;
-    }
+    // Each handler makes the login check its command needs.
+    if (m_commands)
+        m_commands->Run(commandId);
 }
 
 void CAccountTreeCtrl::ClearFolder() {

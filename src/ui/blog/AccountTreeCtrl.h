@@ -93,7 +93,9 @@ public:
     static std::vector<int> ContextCommands(int kind);
     static QString ContextText(int commandId, int kind);
     // Builds the menu of the node under the caret (as a right-click does, without showing it).
+    // Its entries run through the command table.
     QMenu* BuildContextMenu(QTreeWidgetItem* item, QWidget* parent);
+    // Runs a command of the tree's menus through the table, on the current node.
     void OnCommand(int commandId);
     // Empties the current folder after the confirmation.
     void ClearFolder();
@@ -116,6 +118,12 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The tree's own commands (clearing a folder, its e-book, the weblog in the browser), one
+    // line each in the window's table.
+    void RegisterCommands();
+    // The current account, after its local login check: every command of a folder reads or
+    // changes what the login protects.
+    bool CheckCurrentAccount();
     void AddAccountNodes(int index, const AccountRecord& account);
     // False when the node was not shown (no account there, or its login check failed).
     bool SelectNode(QTreeWidgetItem* item, bool check);

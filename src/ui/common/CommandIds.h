@@ -19,11 +19,13 @@ enum CommandId : int {
     kCmdNewAccount = 32850,
     kCmdCompactBlogDb = 32900,
     kCmdSystemSettings = 32908,
-    // The account tree's menus (clear folder shares 32789, the e-book 32909 with the reader).
+    // The account tree's menus.
     kCmdAccountProperties = 32891,
     kCmdExportFolder = 32798,
     kCmdImportFolder = 32801,
     kCmdOpenMyBlog = 32806,
+    kCmdClearFolder = 32787,
+    kCmdFolderEbook = 32788,
     // The article list's menus.
     kCmdPublishOrDeleteRemote = 32783,
     kCmdCopyArticles = 32784,

@@ -30,7 +30,11 @@ bool CBackupActions::ExportFolderTo(QWidget* parent, CArticleDatabase& store,
 void CBackupActions::ExportFolder(QWidget* parent, CArticleDatabase& store,
                                   const std::string& account, int folder) {
     int count = 0;
-    if (!store.CountArticles(folder, account, count) || count == 0) {
+    if (StoreResult counted = store.CountArticles(folder, account, count); !counted) {
+        CMessageBox::Show(parent, ToQ(counted.reason));
+        return;
+    }
+    if (count == 0) {
         CMessageBox::Show(parent, QString::fromUtf8(CArticleBackup::kEmptyFolderText));
         return;
     }

@@ -28,7 +28,7 @@ protected:
         CArticleDatabase store(m_dir + "/q/Storage/blog.db");
         std::vector<ArticleRecord> list;
         EXPECT_EQ(store.OpenStore(), 1);
-        EXPECT_EQ(store.GetArticlePage(folder, account, list, 9999, 0), 1);
+        EXPECT_TRUE(store.GetArticlePage(folder, account, list, 9999, 0));
         return list;
     }
 
