@@ -24,7 +24,7 @@ int CLocalStores::CreateStores(std::string& error) {
         error = folder + ": " + CFileUtil::LastErrorText();
         return 0;
     }
-    CArticleDatabase articles;
+    CArticleDatabase articles(GetAppFilePath("Storage\\blog.db"));
     CFeedDatabase feeds;
     return OpenAndClose(articles, error) && OpenAndClose(feeds, error) ? 1 : 0;
 }

@@ -300,7 +300,7 @@ TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
     // A second start finds everything in place.
     ASSERT_EQ(CLocalStores::CreateStores(error), 1) << error;
 
-    CArticleDatabase articles;
+    CArticleDatabase articles(home.Path() + "/Storage/blog.db");
     ASSERT_EQ(articles.OpenStore(), 1);
     EXPECT_EQ(articles.GetPath(), home.Path() + "/Storage/blog.db");
     EXPECT_EQ(IndexNames(articles.Db()), std::vector<std::string>{"indexauthor"});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "app/Reporter.h"
 
 #include <string>
@@ -15,6 +16,8 @@ public:
 
     const std::string& Path() const { return m_path; }
     std::string File(const std::string& relative) const { return m_path + "/" + relative; }
+    // The context of this directory, for the use-cases under test.
+    CAppContext Context() const { return CAppContext(m_path); }
 
 private:
     std::string m_path;
