@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "app/AppSettings.h"
+#include "platform/jobs/JobRunner.h"
 #include "reader/ReceiveScheduler.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
@@ -152,6 +154,10 @@ private:
     void ShowPreviewMenu(const QPoint& globalPos);
     QMenu* BuildPreviewMenu();
 
+    CAppContext m_context;
+    // The runner of the jobs of the dialogs opened from this window (lent to them, see
+    // WindowJobsOf): it outlives them and is shut down with the window.
+    CJobRunner m_windowJobs{4};
     CArticleDatabase m_articleStore;
     CFeedDatabase m_feedStore;
     std::unique_ptr<CRssReader> m_reader;
