@@ -36,10 +36,10 @@ AccountRecord Account(const char* type, const char* encoding) {
 
 std::unique_ptr<Interfaces> Make(const char* encoding) {
     auto i = std::make_unique<Interfaces>();
-    i->blogger.Bind(Account("Blogger", encoding));
-    i->metaWeblog.Bind(Account("MetaWeblog", encoding));
-    i->movableType.Bind(Account("MovableType", encoding));
-    i->msn.Bind(Account("MSN Spaces", encoding));
+    i->blogger.Bind(Account("Blogger", encoding), {});
+    i->metaWeblog.Bind(Account("MetaWeblog", encoding), {});
+    i->movableType.Bind(Account("MovableType", encoding), {});
+    i->msn.Bind(Account("MSN Spaces", encoding), {});
     return i;
 }
 

@@ -93,7 +93,7 @@ double StartOnce(EditorHandOff handOff, QElapsedTimer clock = {}) {
     if (!clock.isValid())
         clock.start();
     CEditorWindow window;
-    CArticleOperations operations(window);
+    CArticleOperations operations(CAppContext::Process(), window);
     CEditorSession session(operations);
     std::string reason;
     if (!session.Open(handOff, reason)) {
@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
             void OnProgress(const OperationProgress&) override {}
             void OnOperationDone(const OperationResult&) override {}
         } quiet;
-        CArticleOperations operations(quiet);
+        CArticleOperations operations(CAppContext::Process(), quiet);
         LocalOutcome draft = operations.NewDraft("bench", {.title = "长文", .content = Article()});
         if (!draft.ok)
             return 1;
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
                 start.median, start.p95);
 
     CEditorWindow window;
-    CArticleOperations operations(window);
+    CArticleOperations operations(CAppContext::Process(), window);
     CEditorSession session(operations);
     std::string reason;
     session.Open(handOff, reason);

@@ -20,15 +20,44 @@ std::unique_ptr<CBloggerApi> CBlogApiFactory::Create(const std::string& blogapit
     return nullptr;
 }
 
-std::unique_ptr<CBloggerApi> CBlogApiFactory::CreateForAccount(const std::string& accountName) {
+std::unique_ptr<CBloggerApi> CBlogApiFactory::CreateForAccount(const CAppContext& context,
+                                                               const std::string& accountName) {
     AccountRecord account;
-    if (!CAppContext::Process().Accounts().GetAccount(accountName, account))
+    if (!context.Accounts().GetAccount(accountName, account))
         return nullptr;
     std::unique_ptr<CBloggerApi> api = Create(account.blogapitype);
     if (!api) {
-        GetReporter().ReportMessage(kUnknownTypeText);
+        context.Reporter().ReportMessage(kUnknownTypeText);
         return nullptr;
     }
-    api->Bind(account);
+    api->Bind(account, ReadConnection(context));
     return api;
+}
+
+std::function<std::unique_ptr<CBloggerApi>(const std::string& account)>
+CBlogApiFactory::AccountFactory(const CAppContext& context) {
+    return [context](const std::string& account) { return CreateForAccount(context, account); };
+}
+
+namespace {
+
+class CSilentReporter : public CReporter {
+public:
+    void ReportError(int) override {}
+    void ReportFault(int, int, const std::string&, const std::string&) override {}
+    void ReportMessage(const std::string&) override {}
+};
+
+} // namespace
+
+BlogConnection CBlogApiFactory::ReadConnection(const CAppContext& context) {
+    BlogConnection connection{.programDir = context.Dir()};
+    CSilentReporter silent;
+    CScopedReporter scope(silent);
+    if (!context.Settings().ReadProxySettings(connection.proxy))
+        connection.proxy = ProxySettings();
+    DebugSettings debug;
+    if (context.Settings().ReadDebugSettings(debug) && debug.use != 0)
+        connection.debugPath = context.Settings().DebugFilePath(debug.out);
+    return connection;
 }

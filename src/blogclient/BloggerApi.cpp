@@ -1,6 +1,5 @@
 #include "blogclient/BloggerApi.h"
 
-#include "app/AppContext.h"
 #include "app/ErrorCatalog.h"
 #include "app/Reporter.h"
 #include "blogclient/XmlRpcAnswer.h"
@@ -11,15 +10,6 @@
 #include <cctype>
 
 namespace {
-
-// Settings are read at binding time without showing anything: a program directory without a
-// settings file simply has no proxy and no trace file.
-class CSilentReporter : public CReporter {
-public:
-    void ReportError(int) override {}
-    void ReportFault(int, int, const std::string&, const std::string&) override {}
-    void ReportMessage(const std::string&) override {}
-};
 
 bool Place(CXmlDocument& doc,
            std::initializer_list<std::pair<std::string_view, std::string_view>> values) {
@@ -65,35 +55,16 @@ void SplitBloggerContent(const std::string& content, std::string& title, std::st
 
 CBloggerApi::CBloggerApi() : m_transport(std::make_shared<CXmlRpcTransport>()) {}
 
-CBloggerApi::CBloggerApi(const std::string& accountName) : CBloggerApi() {
-    BindAccount(accountName);
-}
-
 CBloggerApi::~CBloggerApi() = default;
 
-bool CBloggerApi::BindAccount(const std::string& accountName) {
-    AccountRecord account;
-    if (!CAppContext::Process().Accounts().GetAccount(accountName, account))
-        return false;
-    Bind(account);
-    return true;
-}
-
-void CBloggerApi::Bind(const AccountRecord& account) {
+void CBloggerApi::Bind(const AccountRecord& account, const BlogConnection& connection) {
     m_account = account;
     m_request = PostRequest();
     m_request.userName = account.username;
     m_request.password = account.password;
-
-    CSilentReporter silent;
-    CScopedReporter scope(silent);
-    m_proxy = ProxySettings();
-    if (!CAppContext::Process().Settings().ReadProxySettings(m_proxy))
-        m_proxy = ProxySettings();
-    DebugSettings debug;
-    m_debugPath.clear();
-    if (CAppContext::Process().Settings().ReadDebugSettings(debug) && debug.use != 0)
-        m_debugPath = CAppContext::Process().Settings().DebugFilePath(debug.out);
+    m_programDir = connection.programDir;
+    m_proxy = connection.proxy;
+    m_debugPath = connection.debugPath;
     m_bound = true;
 }
 
@@ -136,7 +107,7 @@ int CBloggerApi::Call(const std::string& templateName, int errorId, const Filler
     if (article && !CheckArticle(*article))
         return 0;
     CXmlDocument doc;
-    if (!CXmlRpcRequest::LoadTemplate(templateName, doc)) {
+    if (!CXmlRpcRequest::LoadTemplate(m_programDir, templateName, doc)) {
         GetReporter().ReportError(kErrTemplateLoad);
         return 0;
     }

@@ -15,6 +15,16 @@ class CXmlDocument;
 class CXmlNode;
 class CXmlRpcTransport;
 
+// What an interface object takes from its program directory when it is bound: read by its
+// creator (CBlogApiFactory::ReadConnection) and copied into the object.
+struct BlogConnection {
+    // The program directory whose Data/BlogApi templates come before the shipped ones; "" for
+    // the shipped ones only.
+    std::string programDir;
+    ProxySettings proxy;   // use == 0: none
+    std::string debugPath; // the trace file; "" for none
+};
+
 // The Blogger XML-RPC API on the endpoint of one account, and the base of the other weblog
 // interfaces: it holds the connection state (the bound account, proxy and debug settings), the
 // transport and the fault display.
@@ -38,19 +48,15 @@ public:
         kOpNewMediaObject = 6,
     };
 
-    // An unbound object; Bind() gives it an account (the connection test of a new account).
+    // An unbound object; Bind() gives it an account (CBlogApiFactory binds stored accounts).
     CBloggerApi();
-    // Bound to a stored account; IsBound() tells whether the account could be read.
-    explicit CBloggerApi(const std::string& accountName);
     virtual ~CBloggerApi();
     CBloggerApi(const CBloggerApi&) = delete;
     CBloggerApi& operator=(const CBloggerApi&) = delete;
 
-    // Reads the stored account (reporting 6000/6001 when it cannot) and binds it.
-    bool BindAccount(const std::string& accountName);
-    // Copies the account, its user name and password into the object's own request, and takes
-    // a snapshot of the proxy and debug settings.
-    void Bind(const AccountRecord& account);
+    // Copies the account, its user name and password into the object's own request, and the
+    // connection settings (templates, proxy, trace file) into the object.
+    void Bind(const AccountRecord& account, const BlogConnection& connection);
     bool IsBound() const { return m_bound; }
     const AccountRecord& Account() const { return m_account; }
     // A request holding the account's user name and password, for the caller to fill further.
@@ -84,7 +90,7 @@ public:
     // Stops the transfer in progress (from any thread); the call then fails with 3001.
     virtual void Abort();
 
-    // The connection settings taken at binding time (the transport uses them). A local host
+    // The proxy and trace file taken at binding time (the transport uses them). A local host
     // is reached without the proxy unless the proxy is also on for local hosts.
     const ProxySettings& Proxy() const { return m_proxy; }
     void SetProxy(const ProxySettings& proxy) { m_proxy = proxy; }
@@ -130,6 +136,7 @@ protected:
     PostRequest m_request;
     ProxySettings m_proxy;
     std::string m_debugPath;
+    std::string m_programDir;
     std::string m_caFile;
     std::optional<HttpLimits> m_limits;
     bool m_bound = false;

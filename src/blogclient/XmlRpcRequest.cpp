@@ -24,14 +24,17 @@ std::string CXmlRpcRequest::TemplateFileName(const std::string& name) {
     return file;
 }
 
-bool CXmlRpcRequest::LoadTemplate(const std::string& name, CXmlDocument& doc) {
+bool CXmlRpcRequest::LoadTemplate(const std::string& programDir, const std::string& name,
+                                  CXmlDocument& doc) {
     const std::string file = TemplateFileName(name);
     if (file.empty())
         return false;
     // A program directory made before a template shipped does not hold it yet: the shipped
     // one stands in.
-    std::string path = GetAppFilePath(kTemplateFolder + file);
-    if (!CFileUtil::Exists(path))
+    std::string path;
+    if (!programDir.empty())
+        path = ProgramFilePath(programDir, kTemplateFolder + file);
+    if (path.empty() || !CFileUtil::Exists(path))
         path = CProgramDir::FindDataDir() + "/" + kTemplateFolder + file;
     return doc.LoadFile(path) && doc.Root().GetName() == "methodCall";
 }

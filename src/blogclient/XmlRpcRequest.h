@@ -11,9 +11,10 @@ class CXmlDocument;
 class CXmlRpcRequest {
 public:
     // Loads a template by its "res://BlogApi.dll/KIND_method.xml" name (a bare file name works
-    // too). Templates live in Data/BlogApi/ of the program directory, or else in the shipped
-    // data folder.
-    static bool LoadTemplate(const std::string& name, CXmlDocument& doc);
+    // too). Templates live in Data/BlogApi/ of the program directory, or else (and when
+    // programDir is "") in the shipped data folder.
+    static bool LoadTemplate(const std::string& programDir, const std::string& name,
+                             CXmlDocument& doc);
     // The file a template name stands for in the given Data/BlogApi folder.
     static std::string TemplateFileName(const std::string& name);
 

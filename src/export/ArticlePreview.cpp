@@ -2,7 +2,6 @@
 
 #include "app/AccountStore.h"
 #include "app/AppContext.h"
-#include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
@@ -11,13 +10,9 @@
 #include <algorithm>
 #include <filesystem>
 
-namespace {
-
-std::string StylePath(const std::string& styleName) {
-    return GetAppFilePath("Data\\LogSkin\\" + styleName + ".xsl");
+std::string CArticlePreview::StylePath(const std::string& styleName) const {
+    return m_context.FilePath("Data\\LogSkin\\" + styleName + ".xsl");
 }
-
-} // namespace
 
 std::string CArticlePreview::BuildDocument(const ArticleRecord& article,
                                            const std::string& styleName) {
@@ -61,20 +56,19 @@ std::vector<std::string> CArticlePreview::SplitTags(const std::string& tags) {
     return list;
 }
 
-std::string CArticlePreview::StyleOfAccount(const std::string& accountName) {
+std::string CArticlePreview::StyleOfAccount(const std::string& accountName) const {
     std::string style;
     if (accountName.empty() ||
-        !CAppContext::Process().Accounts().GetAccountField(accountName, "logxsl", style) ||
-        style.empty())
+        !m_context.Accounts().GetAccountField(accountName, "logxsl", style) || style.empty())
         return kDefaultStyle;
     return style;
 }
 
-std::vector<std::string> CArticlePreview::ListStyles() {
+std::vector<std::string> CArticlePreview::ListStyles() const {
     std::vector<std::string> styles;
     std::error_code ec;
     for (const auto& entry :
-         std::filesystem::directory_iterator(GetAppFilePath("Data\\LogSkin"), ec)) {
+         std::filesystem::directory_iterator(m_context.FilePath("Data\\LogSkin"), ec)) {
         if (entry.path().extension() == ".xsl")
             styles.push_back(entry.path().stem().string());
     }
@@ -82,8 +76,8 @@ std::vector<std::string> CArticlePreview::ListStyles() {
     return styles;
 }
 
-std::string CArticlePreview::DocumentPath() {
-    return GetAppFilePath("Data\\LogSkin\\article.xml");
+std::string CArticlePreview::DocumentPath() const {
+    return m_context.FilePath("Data\\LogSkin\\article.xml");
 }
 
 bool CArticlePreview::Render(const ArticleRecord& article, const std::string& styleName,
@@ -97,7 +91,7 @@ bool CArticlePreview::Render(const ArticleRecord& article, const std::string& st
         return false;
     }
     const std::string path = DocumentPath();
-    CFileUtil::CreateDirectories(GetAppFilePath("Data\\LogSkin"));
+    CFileUtil::CreateDirectories(m_context.FilePath("Data\\LogSkin"));
     if (!CFileUtil::WriteFile(path, bytes)) {
         m_lastError = path + ": " + CFileUtil::LastErrorText();
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "storage/ArticleDatabase.h"
 
 #include <string>
@@ -14,17 +15,20 @@ public:
     // The style every account starts with, and the one used when an account's is missing.
     static constexpr const char* kDefaultStyle = "默认";
 
+    // The styles and the document of the context's program directory.
+    explicit CArticlePreview(const CAppContext& context) : m_context(context) {}
+
     // The document as UTF-8 text under its "gb2312" declaration, on one line.
     static std::string BuildDocument(const ArticleRecord& article, const std::string& styleName);
 
     // The tags of an article, split at ",", "，" or "、", each without its surrounding blanks.
     static std::vector<std::string> SplitTags(const std::string& tags);
     // The account's style (its logxsl), or the default when the account has none.
-    static std::string StyleOfAccount(const std::string& accountName);
+    std::string StyleOfAccount(const std::string& accountName) const;
     // The names of the styles in Data/LogSkin (file names without ".xsl"), sorted.
-    static std::vector<std::string> ListStyles();
+    std::vector<std::string> ListStyles() const;
     // The full path of Data/LogSkin/article.xml.
-    static std::string DocumentPath();
+    std::string DocumentPath() const;
 
     // Writes the document (GBK, characters GBK lacks as references) and renders it through
     // Data/LogSkin/<style>.xsl, falling back to the default style when that file is missing.
@@ -34,5 +38,8 @@ public:
     const std::string& GetLastError() const { return m_lastError; }
 
 private:
+    std::string StylePath(const std::string& styleName) const;
+
+    CAppContext m_context;
     std::string m_lastError;
 };

@@ -130,10 +130,11 @@ std::vector<EbookPicture> CEbookBuilder::RewriteAllPictures(std::vector<EbookArt
     return pictures;
 }
 
-std::string CEbookBuilder::PictureFilePath(const EbookPicture& picture) {
+std::string CEbookBuilder::PictureFilePath(const CAppContext& context,
+                                           const EbookPicture& picture) {
     std::string name = picture.localName;
     std::replace(name.begin(), name.end(), '/', '\\');
-    return GetAppFilePath("Temp\\CHMTemp\\" + name);
+    return context.FilePath("Temp\\CHMTemp\\" + name);
 }
 
 std::string CEbookBuilder::ContentsTitle(const std::string& title) {
@@ -227,8 +228,8 @@ std::string CEbookBuilder::DefaultFileName() {
     return "我的日志 " + LocalTime("%Y-%m-%d %H%M%S");
 }
 
-std::string CEbookBuilder::WorkFolder() {
-    return GetAppFilePath("Temp\\CHMTemp");
+std::string CEbookBuilder::WorkFolder(const CAppContext& context) {
+    return context.FilePath("Temp\\CHMTemp");
 }
 
 std::chrono::seconds CEbookBuilder::CompileTimeLimit(int articleCount) {
@@ -252,7 +253,7 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
     };
     std::error_code ec;
     const std::string output = std::filesystem::absolute(options.outputPath, ec).string();
-    const std::string folder = WorkFolder();
+    const std::string folder = WorkFolder(m_context);
     // 1. The working folders; files of earlier books stay.
     if (!CFileUtil::CreateDirectories(folder + "/images"))
         return Fail(log, folder + "/images: " + CFileUtil::LastErrorText());
@@ -271,7 +272,7 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         return Fail(log, std::string(kProjectName) + ": " + CFileUtil::LastErrorText());
     // 4. The index page.
     std::string index;
-    if (!CFileUtil::ReadFile(GetAppFilePath("Data\\CHMSkin\\index.html"), index))
+    if (!CFileUtil::ReadFile(m_context.FilePath("Data\\CHMSkin\\index.html"), index))
         return Fail(log, "找不到模板 Data/CHMSkin/index.html");
     // The cover carries the title the user gave the book; templates made before it existed name
     // the program instead.
@@ -285,12 +286,12 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
     if (!CFileUtil::WriteFile(folder + "/index.html", AsciiHtml(index)))
         return Fail(log, "index.html: " + CFileUtil::LastErrorText());
     std::string css;
-    if (!CFileUtil::ReadFile(GetAppFilePath("Data\\CHMSkin\\index.css"), css) ||
+    if (!CFileUtil::ReadFile(m_context.FilePath("Data\\CHMSkin\\index.css"), css) ||
         !CFileUtil::WriteFile(folder + "/index.css", css))
         return Fail(log, "Data/CHMSkin/index.css: " + CFileUtil::LastErrorText());
     // 5. The article pages.
     std::string page;
-    if (!CFileUtil::ReadFile(GetAppFilePath("Data\\CHMSkin\\article.html"), page))
+    if (!CFileUtil::ReadFile(m_context.FilePath("Data\\CHMSkin\\article.html"), page))
         return Fail(log, "找不到模板 Data/CHMSkin/article.html");
     say(">>生成 " + std::to_string(articles.size()) + " 篇文章的页面");
     for (size_t i = 0; i < articles.size(); ++i) {
@@ -308,7 +309,7 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         if (!CFileUtil::WriteFile(folder + "/" + name, AsciiHtml(text)))
             return Fail(log, name + ": " + CFileUtil::LastErrorText());
     }
-    if (!CFileUtil::ReadFile(GetAppFilePath("Data\\CHMSkin\\article.css"), css) ||
+    if (!CFileUtil::ReadFile(m_context.FilePath("Data\\CHMSkin\\article.css"), css) ||
         !CFileUtil::WriteFile(folder + "/article.css", css))
         return Fail(log, "Data/CHMSkin/article.css: " + CFileUtil::LastErrorText());
     // 6., 7. Compile, in the working folder (the compiler finds the pages beside the project).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "platform/http/CancelToken.h"
 
 #include <chrono>
@@ -61,13 +62,16 @@ public:
 // file system knows it by.
 class CEbookBuilder {
 public:
+    // Works in the context's program directory: its working folder and its skin (Data/CHMSkin).
+    explicit CEbookBuilder(const CAppContext& context) : m_context(context) {}
+
     // Finds the pictures of one article's content, appends the new ones to the list (an address
     // already listed keeps its number) and points the content at their files in the book.
     static void RewritePictures(std::string& content, std::vector<EbookPicture>& pictures);
     // The same over every article, in order; gives the list of pictures to download.
     static std::vector<EbookPicture> RewriteAllPictures(std::vector<EbookArticle>& articles);
-    // Where the download of a picture goes.
-    static std::string PictureFilePath(const EbookPicture& picture);
+    // Where the download of a picture goes (in the WorkFolder of the program directory).
+    static std::string PictureFilePath(const CAppContext& context, const EbookPicture& picture);
 
     // The contents file's text (UTF-8, CRLF lines). Grouped only when asked and there is at least
     // one category; an article whose category is in no group is then not listed.
@@ -87,8 +91,8 @@ public:
 
     // The file name offered for a new book: "我的日志 " and the local time as "%Y-%m-%d %H%M%S".
     static std::string DefaultFileName();
-    // The working folder, Temp/CHMTemp.
-    static std::string WorkFolder();
+    // The working folder of a program directory, Temp/CHMTemp.
+    static std::string WorkFolder(const CAppContext& context);
     // How long the compiler may run on a book of so many articles: ten minutes, and a minute
     // more for every thousand articles (it takes some 15 seconds for a thousand; 9,999 is the
     // most a book holds).
@@ -105,5 +109,6 @@ public:
 private:
     bool Fail(CEbookLog* log, std::string reason);
 
+    CAppContext m_context;
     std::string m_lastError;
 };

@@ -115,15 +115,15 @@ std::string CEbookMaker::KeptFirstText(int count) {
            std::to_string(kFeedItemLimit) + " 篇";
 }
 
-EbookResult CEbookMaker::Make(EbookSource source, const EbookRequest& request,
-                              CEbookObserver& observer) {
+EbookResult CEbookMaker::Make(const CAppContext& context, EbookSource source,
+                              const EbookRequest& request, CEbookObserver& observer) {
     EbookResult result;
     const CCancelToken* cancel = request.build.cancel;
     if (request.pictures == EbookPictures::kDownload) {
         observer.OnStage(EbookStage::kDownloading);
         const std::vector<EbookPicture> pictures =
             CEbookBuilder::RewriteAllPictures(source.articles);
-        CPictureDownloader downloader(observer);
+        CPictureDownloader downloader(context, observer);
         const bool finished = downloader.Download(pictures, cancel);
         result.picturesFetched = downloader.Downloaded();
         result.picturesFailed = downloader.FailedCount();
@@ -134,7 +134,7 @@ EbookResult CEbookMaker::Make(EbookSource source, const EbookRequest& request,
         }
     }
     observer.OnStage(EbookStage::kCompiling);
-    CEbookBuilder builder;
+    CEbookBuilder builder(context);
     result.made = builder.Build(source.articles, source.categories, request.build, &observer);
     if (!result.made) {
         result.reason = builder.GetLastError();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class CAppContext;
 class CArticleDatabase;
 class CChannelTree;
 class CFeedDatabase;
@@ -100,6 +101,7 @@ public:
     // are fetched into the working folder first (a picture that cannot be fetched is logged and
     // left out), then the pages are written and compiled. request.build.cancel stops it between
     // pictures, between pages and in the compiler.
-    static EbookResult Make(EbookSource source, const EbookRequest& request,
-                            CEbookObserver& observer);
+    // The working folder and skin are those of the context's program directory.
+    static EbookResult Make(const CAppContext& context, EbookSource source,
+                            const EbookRequest& request, CEbookObserver& observer);
 };

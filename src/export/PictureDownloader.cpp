@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <thread>
 
-CPictureDownloader::CPictureDownloader(CPictureDownloadObserver& observer) : m_observer(observer) {}
+CPictureDownloader::CPictureDownloader(const CAppContext& context,
+                                       CPictureDownloadObserver& observer)
+    : m_context(context), m_observer(observer) {}
 
 bool CPictureDownloader::Download(const std::vector<EbookPicture>& pictures,
                                   const CCancelToken* cancel) {
@@ -17,7 +19,15 @@ bool CPictureDownloader::Download(const std::vector<EbookPicture>& pictures,
     CHttpClient client;
     client.SetExitFlag(&g_bAppExiting);
     client.SetLimits(m_limits);
-    client.SetProxy(m_proxy ? *m_proxy : CProxySetup::Read(ProxyFallback::kEnvironment));
+    if (m_proxy) {
+        client.SetProxy(*m_proxy);
+    } else {
+        // Settings that cannot be read have been reported and leave the environment's proxy.
+        ProxySettings settings;
+        client.SetProxy(m_context.Settings().ReadProxySettings(settings)
+                            ? CProxySetup::FromSettings(settings, ProxyFallback::kEnvironment)
+                            : HttpProxy{});
+    }
     const int total = static_cast<int>(pictures.size());
     int done = 0;
     for (const EbookPicture& picture : pictures) {
@@ -26,7 +36,7 @@ bool CPictureDownloader::Download(const std::vector<EbookPicture>& pictures,
         m_observer.OnLogLine(">>下载图片 " + picture.source + " 中...");
         HttpRequest request{.url = picture.source, .cancel = cancel};
         const HttpResponse response = client.Perform(request);
-        const std::string path = CEbookBuilder::PictureFilePath(picture);
+        const std::string path = CEbookBuilder::PictureFilePath(m_context, picture);
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
         if (response.IsSuccess() && CFileUtil::WriteFile(path, response.body)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "export/EbookBuilder.h"
 #include "platform/http/HttpClient.h"
 
@@ -19,7 +20,8 @@ public:
 // without it. A raised token stops the transfer under way and the rest.
 class CPictureDownloader {
 public:
-    explicit CPictureDownloader(CPictureDownloadObserver& observer);
+    // The pictures go into the working folder of the context's program directory.
+    CPictureDownloader(const CAppContext& context, CPictureDownloadObserver& observer);
 
     // Without one, the proxy of the program's settings.
     void SetProxy(const HttpProxy& proxy) { m_proxy = proxy; }
@@ -35,6 +37,7 @@ public:
     int FailedCount() const { return m_failed; }
 
 private:
+    CAppContext m_context;
     CPictureDownloadObserver& m_observer;
     std::optional<HttpProxy> m_proxy;
     HttpLimits m_limits;

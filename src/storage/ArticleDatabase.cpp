@@ -26,8 +26,6 @@ ArticleRecord ReadArticle(const CSqlQuery& row) {
 
 } // namespace
 
-CArticleDatabase::CArticleDatabase() : CLocalDatabase(GetAppFilePath("Storage\\blog.db")) {}
-
 CArticleDatabase::CArticleDatabase(std::string path) : CLocalDatabase(std::move(path)) {}
 
 void CArticleDatabase::CreateSchema(CSqlDatabase& db) {

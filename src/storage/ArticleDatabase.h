@@ -45,8 +45,7 @@ public:
     // Brings a date text from a weblog server into the form "YYYY-MM-DD HH:MM:SS".
     using DateNormalizer = std::function<void(std::string&)>;
 
-    // The store of the program directory, Storage/blog.db.
-    CArticleDatabase();
+    // The store at path (a program directory's is its Storage/blog.db).
     explicit CArticleDatabase(std::string path);
 
     // The dates of fetched posts pass through this before they are stored; without one they are

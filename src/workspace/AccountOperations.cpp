@@ -9,19 +9,20 @@
 #include <algorithm>
 #include <vector>
 
-bool CAccountOperations::RemoveAccount(const std::string& name, CArticleDatabase& store) {
+bool CAccountOperations::RemoveAccount(const CAppContext& context, const std::string& name,
+                                       CArticleDatabase& store) {
     // The account must be there, and its file readable, before anything is removed.
     std::vector<AccountRecord> accounts;
-    if (!CAppContext::Process().Accounts().ListAccounts(accounts))
+    if (!context.Accounts().ListAccounts(accounts))
         return false;
     if (std::none_of(accounts.begin(), accounts.end(),
                      [&](const AccountRecord& account) { return account.name == name; })) {
-        GetReporter().ReportError(kErrAccountDelete);
+        context.Reporter().ReportError(kErrAccountDelete);
         return false;
     }
     if (StoreResult removed = store.DeleteAccountArticles(name); !removed) {
-        GetReporter().ReportMessage(std::string(kRemoveFailedText) + " " + removed.reason);
+        context.Reporter().ReportMessage(std::string(kRemoveFailedText) + " " + removed.reason);
         return false;
     }
-    return CAppContext::Process().Accounts().DeleteAccount(name) != 0;
+    return context.Accounts().DeleteAccount(name) != 0;
 }

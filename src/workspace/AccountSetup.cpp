@@ -1,7 +1,6 @@
 #include "workspace/AccountSetup.h"
 
 #include "app/AppContext.h"
-#include "app/AppPaths.h"
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/BloggerApi.h"
 #include "blogclient/MsnSpacesApi.h"
@@ -53,9 +52,8 @@ template <typename Work> SetupCheck Recorded(Work work, const char* fallback) {
 
 } // namespace
 
-CAccountSetup::CAccountSetup(std::string articleStorePath)
-    : m_articleStorePath(articleStorePath.empty() ? GetAppFilePath("Storage\\blog.db")
-                                                  : std::move(articleStorePath)) {}
+CAccountSetup::CAccountSetup(const CAppContext& context)
+    : m_context(context), m_articleStorePath(context.FilePath("Storage\\blog.db")) {}
 
 CAccountSetup::~CAccountSetup() {
     StopTest();
@@ -154,8 +152,7 @@ SetupCheck CAccountSetup::Add(const AccountRecord& account) {
     record.blogurl = OptionalAddress(record.blogurl);
     if (SetupCheck check = CheckAccount(record); !check.Ok())
         return check;
-    return Recorded([&] { return CAppContext::Process().Accounts().AddAccount(record) != 0; },
-                    "添加账户失败!");
+    return Recorded([&] { return m_context.Accounts().AddAccount(record) != 0; }, "添加账户失败!");
 }
 
 SetupCheck CAccountSetup::ChangeConnection(const std::string& name, const AccountRecord& account) {
@@ -170,9 +167,7 @@ SetupCheck CAccountSetup::ChangeConnection(const std::string& name, const Accoun
     if (SetupCheck check = CheckEndpoint(account.xmlrpcurl, account.port); !check.Ok())
         return check;
     return Recorded(
-        [&] {
-            return CAppContext::Process().Accounts().UpdateAccountConnection(name, account) != 0;
-        },
+        [&] { return m_context.Accounts().UpdateAccountConnection(name, account) != 0; },
         "保存账户失败!");
 }
 
@@ -182,10 +177,7 @@ SetupCheck CAccountSetup::ChangeDescription(const std::string& name,
     if (text.empty())
         return Fail("请输入账户描述", AccountField::kDescription);
     return Recorded(
-        [&] {
-            return CAppContext::Process().Accounts().SetAccountField(name, "description", text) !=
-                   0;
-        },
+        [&] { return m_context.Accounts().SetAccountField(name, "description", text) != 0; },
         "保存账户失败!");
 }
 
@@ -194,8 +186,8 @@ SetupCheck CAccountSetup::SetRecentPostsCount(const std::string& name, int count
         return Fail("获取日志的数量只能是 1 到 999", AccountField::kRecentPostsCount);
     return Recorded(
         [&] {
-            return CAppContext::Process().Accounts().SetAccountField(name, "getrecentpostsnum",
-                                                                     std::to_string(count)) != 0;
+            return m_context.Accounts().SetAccountField(name, "getrecentpostsnum",
+                                                        std::to_string(count)) != 0;
         },
         "保存账户失败!");
 }
@@ -206,7 +198,7 @@ SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLo
     {
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!CAppContext::Process().Accounts().GetLoginSettings(name, mode, stored))
+        if (!m_context.Accounts().GetLoginSettings(name, mode, stored))
             return Fail(recorder.TakeOr("载入账户信息失败!"));
     }
     switch (change.mode) {
@@ -214,13 +206,11 @@ SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLo
         // Whoever switches the protection off knows the password it asks for.
         if (mode != 0 && change.loginPassword != stored)
             return Fail(kWrongPasswordText);
-        return Recorded(
-            [&] { return CAppContext::Process().Accounts().SetLoginSettings(name, 0, {}) != 0; },
-            "保存账户失败!");
+        return Recorded([&] { return m_context.Accounts().SetLoginSettings(name, 0, {}) != 0; },
+                        "保存账户失败!");
     case LoginLockMode::kBlogPassword:
-        return Recorded(
-            [&] { return CAppContext::Process().Accounts().SetLoginSettings(name, 1, {}) != 0; },
-            "保存账户失败!");
+        return Recorded([&] { return m_context.Accounts().SetLoginSettings(name, 1, {}) != 0; },
+                        "保存账户失败!");
     case LoginLockMode::kLocalPassword:
         break;
     }
@@ -237,10 +227,7 @@ SetupCheck CAccountSetup::ChangeLoginLock(const std::string& name, const LoginLo
     if (change.newPassword != change.confirmPassword)
         return Fail("两次输入的密码不同!", AccountField::kConfirmLocalPassword);
     return Recorded(
-        [&] {
-            return CAppContext::Process().Accounts().SetLoginSettings(name, 2,
-                                                                      change.newPassword) != 0;
-        },
+        [&] { return m_context.Accounts().SetLoginSettings(name, 2, change.newPassword) != 0; },
         "保存账户失败!");
 }
 
@@ -250,7 +237,7 @@ SetupCheck CAccountSetup::Delete(const std::string& name) {
     CArticleDatabase store(m_articleStorePath);
     if (!store.OpenStore())
         return Fail(std::string(kDeleteFailedText) + " " + store.GetLastError());
-    if (CAccountOperations::RemoveAccount(name, store))
+    if (CAccountOperations::RemoveAccount(m_context, name, store))
         return {};
     return Fail(recorder.TakeOr(kDeleteFailedText));
 }
@@ -263,7 +250,7 @@ SetupCheck CAccountSetup::DeleteWithPassword(const std::string& name,
     {
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!CAppContext::Process().Accounts().GetAccountField(name, "password", stored))
+        if (!m_context.Accounts().GetAccountField(name, "password", stored))
             return Fail(recorder.TakeOr(kDeleteFailedText));
     }
     if (stored != blogPassword)
@@ -303,7 +290,8 @@ ConnectionTestResult Started(const AccountRecord& account) {
 
 } // namespace
 
-ConnectionTestResult CAccountSetup::TestConnection(const AccountRecord& account) {
+ConnectionTestResult CAccountSetup::TestConnection(const CAppContext& context,
+                                                   const AccountRecord& account) {
     ConnectionTestResult result = Started(account);
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
@@ -312,7 +300,7 @@ ConnectionTestResult CAccountSetup::TestConnection(const AccountRecord& account)
         result.reason = CBlogApiFactory::kUnknownTypeText;
         return result;
     }
-    api->Bind(account);
+    api->Bind(account, CBlogApiFactory::ReadConnection(context));
     result.ok = api->GetUsersBlogs(result.blog) != 0;
     if (!result.ok)
         result.reason = recorder.TakeOr("连接失败");
@@ -324,7 +312,7 @@ void CAccountSetup::StartConnectionTest(const AccountRecord& account,
     StopTest();
     std::shared_ptr<CBloggerApi> api(CBlogApiFactory::Create(account.blogapitype));
     if (api)
-        api->Bind(account);
+        api->Bind(account, CBlogApiFactory::ReadConnection(m_context));
     {
         std::lock_guard guard(m_testLock);
         m_testApi = api;

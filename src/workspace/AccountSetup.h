@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AccountStore.h"
+#include "app/AppContext.h"
 #include "blogclient/BlogTypes.h"
 #include "platform/jobs/JobRunner.h"
 
@@ -83,16 +84,17 @@ public:
 // the checks of every field in the order the wizard asks, adding, changing and deleting an
 // account, the connection test (getUsersBlogs) and the local login lock.
 //
-// Everything here works on config/userConfig.xml of the program directory and answers at once,
-// on the calling thread, except StartConnectionTest, whose worker this object owns (joined by
+// Everything here works on config/userConfig.xml of the context's program directory and answers at
+// once, on the calling thread, except StartConnectionTest, whose worker this object owns (joined by
 // the next test, WaitForTest or the destructor, which aborts a test still running).
 class CAccountSetup {
 public:
-    // The store of the articles (for deleting an account's articles), blog.db of the program
-    // directory unless given.
-    explicit CAccountSetup(std::string articleStorePath = {});
+    // The accounts and the store of the articles (for deleting an account's articles,
+    // Storage/blog.db) of the context's program directory.
+    explicit CAccountSetup(const CAppContext& context);
     ~CAccountSetup();
     CAccountSetup(const CAccountSetup&) = delete;
+    const CAppContext& Context() const { return m_context; }
     CAccountSetup& operator=(const CAccountSetup&) = delete;
 
     // --- Checks, each in the wizard's order; values are trimmed as the wizard trims them ---
@@ -135,8 +137,9 @@ public:
     // The interface an account type speaks, as the connection test names it.
     static std::string InterfaceName(const std::string& blogapitype);
     // getUsersBlogs (WordPress REST: the user and the site) with the values of the account
-    // (stored or not); blocks until it answers.
-    static ConnectionTestResult TestConnection(const AccountRecord& account);
+    // (stored or not) and the context's connection settings; blocks until it answers.
+    static ConnectionTestResult TestConnection(const CAppContext& context,
+                                               const AccountRecord& account);
     // The same on a worker of this object; the observer hears the result. A test still running
     // is aborted first.
     void StartConnectionTest(const AccountRecord& account, CConnectionTestObserver& observer);
@@ -148,6 +151,7 @@ public:
 private:
     void StopTest();
 
+    CAppContext m_context;
     std::string m_articleStorePath;
     std::mutex m_testLock;
     std::shared_ptr<CBloggerApi> m_testApi; // to abort the running test

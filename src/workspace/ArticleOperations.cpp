@@ -104,11 +104,11 @@ void ApplyOptions(PostRequest& request, const PostOptions& options) {
     request.allowComments = options.allowComments;
 }
 
-bool AccountExists(const std::string& name, std::string& reason) {
+bool AccountExists(const CAppContext& context, const std::string& name, std::string& reason) {
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
     std::vector<AccountRecord> accounts;
-    if (!CAppContext::Process().Accounts().ListAccounts(accounts)) {
+    if (!context.Accounts().ListAccounts(accounts)) {
         reason = recorder.TakeOr("载入帐户信息失败!");
         return false;
     }
@@ -122,10 +122,11 @@ bool AccountExists(const std::string& name, std::string& reason) {
 
 } // namespace
 
-CArticleOperations::CArticleOperations(CArticleObserver& observer, std::string storePath)
-    : m_observer(observer),
-      m_storePath(storePath.empty() ? GetAppFilePath("Storage\\blog.db") : std::move(storePath)),
-      m_apiFactory(&CBlogApiFactory::CreateForAccount) {}
+CArticleOperations::CArticleOperations(const CAppContext& context, CArticleObserver& observer,
+                                       std::string storePath)
+    : m_context(context), m_observer(observer),
+      m_storePath(storePath.empty() ? context.FilePath("Storage\\blog.db") : std::move(storePath)),
+      m_apiFactory(CBlogApiFactory::AccountFactory(context)) {}
 
 CArticleOperations::~CArticleOperations() {
     CancelAll();
@@ -775,7 +776,7 @@ LocalOutcome CArticleOperations::CopyOrMove(const std::vector<int>& articleIds, 
     if (to.folder < kFolderReceived || to.folder > kFolderTrash)
         return refuse(kBadFolderText);
     std::string reason;
-    if (!AccountExists(to.account, reason))
+    if (!AccountExists(m_context, to.account, reason))
         return refuse(reason);
     CArticleDatabase store(m_storePath);
     if (!OpenStore(store, reason))
@@ -830,7 +831,7 @@ LocalOutcome CArticleOperations::NewDraft(const std::string& account,
                                           const ArticleRecord& article) {
     LocalOutcome outcome;
     std::string reason;
-    if (!AccountExists(account, reason))
+    if (!AccountExists(m_context, account, reason))
         return {.ok = false, .reason = reason};
     CArticleDatabase store(m_storePath);
     ArticleRecord draft = article;

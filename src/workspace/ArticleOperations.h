@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "platform/http/CancelToken.h"
 #include "platform/jobs/JobRunner.h"
 #include "storage/ArticleDatabase.h"
@@ -73,9 +74,10 @@ public:
     // Makes the interface object bound to an account (nullptr after reporting why not).
     using ApiFactory = WeblogApiFactory;
 
-    // The store file (the program directory's Storage/blog.db unless given) and the observer
-    // that hears about every operation.
-    explicit CArticleOperations(CArticleObserver& observer, std::string storePath = {});
+    // The context's program directory and accounts, its store file (Storage/blog.db unless
+    // given) and the observer that hears about every operation.
+    CArticleOperations(const CAppContext& context, CArticleObserver& observer,
+                       std::string storePath = {});
     ~CArticleOperations();
     CArticleOperations(const CArticleOperations&) = delete;
     CArticleOperations& operator=(const CArticleOperations&) = delete;
@@ -149,6 +151,7 @@ public:
     static constexpr const char* kBadFolderText = "目标文件夹无效";
 
     const std::string& StorePath() const { return m_storePath; }
+    const CAppContext& Context() const { return m_context; }
 
     // The state of one running operation (its cancel token and the transfers to abort).
     struct Operation;
@@ -184,6 +187,7 @@ private:
     void RunDeleteOnServer(Operation& operation, const std::vector<int>& ids);
     std::unique_ptr<CBloggerApi> MakeApi(const std::string& account, std::string& reason);
 
+    CAppContext m_context;
     CArticleObserver& m_observer;
     std::string m_storePath;
     ApiFactory m_apiFactory;

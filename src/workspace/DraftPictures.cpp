@@ -1,6 +1,6 @@
 #include "workspace/DraftPictures.h"
 
-#include "app/AppPaths.h"
+#include "app/AppContext.h"
 #include "platform/fs/FileUtil.h"
 #include "workspace/MediaFile.h"
 
@@ -69,11 +69,10 @@ std::string Unescape(std::string text) {
 
 } // namespace
 
-CDraftPictures::CDraftPictures(std::string folder)
-    : m_folder(folder.empty() ? DefaultFolder() : std::move(folder)) {}
+CDraftPictures::CDraftPictures(std::string folder) : m_folder(std::move(folder)) {}
 
-std::string CDraftPictures::DefaultFolder() {
-    return GetAppFilePath("Storage\\Pictures");
+std::string CDraftPictures::FolderOf(const CAppContext& context) {
+    return context.FilePath("Storage\\Pictures");
 }
 
 bool CDraftPictures::KeepFile(const std::string& path, std::string& address,

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+class CAppContext;
+
 // The pictures of drafts. A picture put into an article is checked and copied into the program
 // directory (Storage/Pictures, named by its content, so the same picture is kept once) and the
 // article points at the copy with a file:// address: the draft shows it and survives the
@@ -12,8 +14,8 @@
 // server's addresses in their place.
 class CDraftPictures {
 public:
-    // folder: where the copies are kept (DefaultFolder unless given).
-    explicit CDraftPictures(std::string folder = {});
+    // folder: where the copies are kept (FolderOf a program directory).
+    explicit CDraftPictures(std::string folder);
 
     // Checks the picture file and keeps a copy; gives the copy's file:// address. False with a
     // reason naming the file when it cannot be read, is not a picture (by its first bytes, see
@@ -36,7 +38,8 @@ public:
     static std::string FilePath(const std::string& address);
     static std::string FileAddress(const std::string& path);
 
-    static std::string DefaultFolder();
+    // The folder of a program directory: Storage/Pictures.
+    static std::string FolderOf(const CAppContext& context);
     const std::string& Folder() const { return m_folder; }
 
 private:

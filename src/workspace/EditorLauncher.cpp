@@ -2,7 +2,6 @@
 
 #include "app/AccountStore.h"
 #include "app/AppContext.h"
-#include "app/AppPaths.h"
 #include "platform/process/ProgramRunner.h"
 #include "storage/ArticleDatabase.h"
 #include "workspace/ReasonRecorder.h"
@@ -10,14 +9,15 @@
 #include <algorithm>
 #include <unistd.h>
 
-CEditorLauncher::CEditorLauncher(std::string editorPath) : m_editorPath(std::move(editorPath)) {}
+CEditorLauncher::CEditorLauncher(const CAppContext& context, std::string editorPath)
+    : m_context(context), m_editorPath(std::move(editorPath)) {}
 
 std::string CEditorLauncher::EditorBeside(const std::string& programFolder) {
     return programFolder + "/" + kEditorProgram;
 }
 
-std::string CEditorLauncher::HandOffPath() {
-    return GetAppFilePath(kHandOffFile);
+std::string CEditorLauncher::HandOffPath(const CAppContext& context) {
+    return context.FilePath(kHandOffFile);
 }
 
 std::optional<EditorTask> CEditorLauncher::EditTaskOf(int folder) {
@@ -58,7 +58,7 @@ HandOffResult CEditorLauncher::Launch(const EditorOrder& order) {
     CReasonRecorder recorder;
     {
         CScopedReporter scope(recorder);
-        if (!CAppContext::Process().Accounts().ListAccounts(records)) {
+        if (!m_context.Accounts().ListAccounts(records)) {
             const std::string details = recorder.Take();
             return {.ok = false,
                     .reason = std::string(kAccountsUnreadableText) +
@@ -74,7 +74,7 @@ HandOffResult CEditorLauncher::Launch(const EditorOrder& order) {
 HandOffResult CEditorLauncher::Launch(const EditorOrder& order,
                                       const std::vector<std::string>& accounts) {
     const HandOffResult written =
-        CEditorHandOff::WriteHandOff(HandOffPath(), MakeHandOff(order, accounts));
+        CEditorHandOff::WriteHandOff(HandOffPath(m_context), MakeHandOff(order, accounts));
     if (!written.ok)
         return written;
     return StartEditor();
@@ -96,7 +96,7 @@ HandOffResult CEditorLauncher::StartEditor() {
     // The editor is told the program directory: it may not be the one it would find by itself
     // (quillmark --home DIR, quillmark-cli --home DIR). Only its start is waited for, and that
     // under Start's time limit; the editor the user then keeps open is never stopped.
-    if (!CProgramRunner::Start(m_editorPath, {"--home", GetModuleDir()}, &error))
+    if (!CProgramRunner::Start(m_editorPath, {"--home", m_context.Dir()}, &error))
         return {.ok = false, .reason = "无法启动编辑器程序: " + error};
     return {.ok = true, .reason = {}};
 }

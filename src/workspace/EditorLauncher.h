@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "workspace/EditorHandOff.h"
 
 #include <optional>
@@ -23,13 +24,14 @@ public:
     static constexpr const char* kEditorProgram = "quillmark-editor";
     static constexpr const char* kHandOffFile = "Temp\\subprocess.xml";
 
-    // editorPath: the editor program (see EditorBeside).
-    explicit CEditorLauncher(std::string editorPath);
+    // The context's program directory and accounts; editorPath: the editor program (see
+    // EditorBeside).
+    CEditorLauncher(const CAppContext& context, std::string editorPath);
 
     // The editor program in the folder of the running program.
     static std::string EditorBeside(const std::string& programFolder);
     // Where the hand-off file of the program directory lies.
-    static std::string HandOffPath();
+    static std::string HandOffPath(const CAppContext& context);
 
     // The task of an edit of an article lying in a folder (1 已收日志 .. 4 垃圾箱); nothing for
     // any other folder.
@@ -59,5 +61,6 @@ public:
     static constexpr const char* kAccountsUnreadableText = "载入帐户信息失败!";
 
 private:
+    CAppContext m_context;
     std::string m_editorPath;
 };

@@ -1,6 +1,6 @@
 #include "workspace/EditorRecovery.h"
 
-#include "app/AppPaths.h"
+#include "app/AppContext.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/xml/XmlDocument.h"
 #include "platform/xml/XmlText.h"
@@ -49,8 +49,8 @@ CEditorRecovery::~CEditorRecovery() {
         ::close(m_fd);
 }
 
-std::string CEditorRecovery::DefaultFolder() {
-    return GetAppFilePath("Temp\\Editor");
+std::string CEditorRecovery::FolderOf(const CAppContext& context) {
+    return context.FilePath("Temp\\Editor");
 }
 
 bool CEditorRecovery::Write(const EditorRecord& record, std::string& reason) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class CAppContext;
+
 // The article an editor has open, as the editor notes it beside the program directory's other
 // scratch files: whose it is, the window that shows it and its text as of the last autosave.
 struct EditorRecord {
@@ -47,7 +49,8 @@ public:
     // Removes the note of an editor that is gone (once it has been offered).
     void Discard(const EditorRecord& record) const;
 
-    static std::string DefaultFolder();
+    // The folder of a program directory: Temp/Editor.
+    static std::string FolderOf(const CAppContext& context);
 
 private:
     enum class Owner { kAlive, kGone };

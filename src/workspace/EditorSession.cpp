@@ -25,30 +25,31 @@ StoreResult OpenEditorStore(CEditorStore& store) {
     return {.reason = store.GetLastError()};
 }
 
-bool ReadAccountField(const std::string& account, const char* field, std::string& text,
-                      std::string& reason) {
+bool ReadAccountField(const CAppContext& context, const std::string& account, const char* field,
+                      std::string& text, std::string& reason) {
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
-    if (CAppContext::Process().Accounts().GetAccountField(account, field, text))
+    if (context.Accounts().GetAccountField(account, field, text))
         return true;
     reason = recorder.TakeOr(std::string("无法读取账户的 ") + field + ": " + account);
     return false;
 }
 
-bool WriteAccountField(const std::string& account, const char* field, const std::string& text,
-                       const char* failure, std::string& reason) {
+bool WriteAccountField(const CAppContext& context, const std::string& account, const char* field,
+                       const std::string& text, const char* failure, std::string& reason) {
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
-    if (CAppContext::Process().Accounts().SetAccountField(account, field, text))
+    if (context.Accounts().SetAccountField(account, field, text))
         return true;
     reason = recorder.TakeOr(failure);
     return false;
 }
 
-int FieldNumber(const std::string& account, const char* field, int fallback) {
+int FieldNumber(const CAppContext& context, const std::string& account, const char* field,
+                int fallback) {
     std::string text;
     std::string reason;
-    if (!ReadAccountField(account, field, text, reason))
+    if (!ReadAccountField(context, account, field, text, reason))
         return fallback;
     int value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -57,14 +58,11 @@ int FieldNumber(const std::string& account, const char* field, int fallback) {
 
 } // namespace
 
-CEditorSession::CEditorSession(CArticleOperations& operations, EditorStores stores)
-    : m_operations(operations), m_stores(std::move(stores)),
-      m_recovery(m_stores.recoveryFolder.empty() ? CEditorRecovery::DefaultFolder()
-                                                 : m_stores.recoveryFolder),
-      m_pictures(m_stores.pictureFolder) {
-    if (m_stores.feedStorePath.empty())
-        m_stores.feedStorePath = GetAppFilePath("Storage\\rss.db");
-}
+CEditorSession::CEditorSession(CArticleOperations& operations)
+    : m_operations(operations), m_context(operations.Context()),
+      m_feedStorePath(m_context.FilePath("Storage\\rss.db")), m_library(m_context),
+      m_recovery(CEditorRecovery::FolderOf(m_context)),
+      m_pictures(CDraftPictures::FolderOf(m_context)) {}
 
 bool CEditorSession::Open(const EditorHandOff& handOff, std::string& reason) {
     if (!OpenTask(handOff, reason))
@@ -101,7 +99,7 @@ bool CEditorSession::OpenTask(const EditorHandOff& handOff, std::string& reason)
         AccountRecord record;
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!CAppContext::Process().Accounts().GetAccount(m_account, record)) {
+        if (!m_context.Accounts().GetAccount(m_account, record)) {
             reason = recorder.TakeOr("没有这个账户: " + m_account);
             return false;
         }
@@ -178,7 +176,7 @@ bool CEditorSession::SaveSource(std::string& reason) {
 }
 
 bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
-    CFeedDatabase store(m_stores.feedStorePath);
+    CFeedDatabase store(m_feedStorePath);
     if (!store.OpenStore()) {
         reason = "无法打开 rss.db: " + store.GetLastError();
         return false;
@@ -319,7 +317,7 @@ PostOptionSupport CEditorSession::OptionSupport() const {
     AccountRecord record;
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
-    return CAppContext::Process().Accounts().GetAccount(m_account, record)
+    return m_context.Accounts().GetAccount(m_account, record)
                ? PostOptionSupport::For(record.blogapitype)
                : PostOptionSupport{};
 }
@@ -466,15 +464,15 @@ bool CEditorSession::SetSpellCheckEnabled(bool enabled, std::string& reason) con
 }
 
 int CEditorSession::AutosaveMilliseconds() const {
-    const int ms = FieldNumber(m_account, "autosavetime", kDefaultAutosaveMs);
+    const int ms = FieldNumber(m_context, m_account, "autosavetime", kDefaultAutosaveMs);
     return ms > 0 ? ms : kDefaultAutosaveMs;
 }
 
 EditorWindowRect CEditorSession::WindowRect() const {
-    return {.left = FieldNumber(m_account, "wndposleft", 0),
-            .top = FieldNumber(m_account, "wndpostop", 0),
-            .right = FieldNumber(m_account, "wndposright", 0),
-            .bottom = FieldNumber(m_account, "wndposbottom", 0)};
+    return {.left = FieldNumber(m_context, m_account, "wndposleft", 0),
+            .top = FieldNumber(m_context, m_account, "wndpostop", 0),
+            .right = FieldNumber(m_context, m_account, "wndposright", 0),
+            .bottom = FieldNumber(m_context, m_account, "wndposbottom", 0)};
 }
 
 bool CEditorSession::SaveWindowRect(const EditorWindowRect& rect, std::string& reason) const {
@@ -483,8 +481,8 @@ bool CEditorSession::SaveWindowRect(const EditorWindowRect& rect, std::string& r
                                                   {"wndposright", rect.right},
                                                   {"wndposbottom", rect.bottom}};
     for (const auto& [field, value] : fields) {
-        if (!WriteAccountField(m_account, field, std::to_string(value), "无法保存编辑器窗口的位置",
-                               reason))
+        if (!WriteAccountField(m_context, m_account, field, std::to_string(value),
+                               "无法保存编辑器窗口的位置", reason))
             return false;
     }
     return true;
@@ -495,22 +493,24 @@ bool CEditorSession::MarkRunning(bool& previousInterrupted, std::string& reason)
     std::string previous;
     std::string ignored;
     // An account file from before the note was kept has no place for it: nothing to note.
-    if (!ReadAccountField(m_account, "normalexit", previous, ignored))
+    if (!ReadAccountField(m_context, m_account, "normalexit", previous, ignored))
         return true;
     previousInterrupted = previous == "0";
-    return WriteAccountField(m_account, "normalexit", "0", "无法记录编辑器的启动", reason);
+    return WriteAccountField(m_context, m_account, "normalexit", "0", "无法记录编辑器的启动",
+                             reason);
 }
 
 bool CEditorSession::MarkEnded(std::string& reason) const {
-    return WriteAccountField(m_account, "normalexit", "1", "无法记录编辑器的正常退出", reason);
+    return WriteAccountField(m_context, m_account, "normalexit", "1", "无法记录编辑器的正常退出",
+                             reason);
 }
 
 bool CEditorSession::LoadEditorStyle(std::string& css, std::string& reason) const {
     std::string page;
     std::string ignored;
-    if (!ReadAccountField(m_account, "editorindex", page, ignored) || page.empty())
+    if (!ReadAccountField(m_context, m_account, "editorindex", page, ignored) || page.empty())
         page = kDefaultEditorPage;
-    const std::string path = GetAppFilePath(page);
+    const std::string path = m_context.FilePath(page);
     CXmlDocument document;
     if (!document.LoadFile(path, CXmlDocument::kLenient)) {
         reason = "无法读取编辑器页面 " + path + ": " + document.GetLastError();

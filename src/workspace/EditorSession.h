@@ -45,14 +45,6 @@ struct EditorWindowRect {
     bool IsSet() const { return right > left && bottom > top; }
 };
 
-// Where the editor finds what it opens: blog.db through the article operations, the feed
-// store for the articles written about feed items.
-struct EditorStores {
-    std::string feedStorePath; // Storage/rss.db of the program directory unless given
-    std::string recoveryFolder; // CEditorRecovery::DefaultFolder() unless given
-    std::string pictureFolder;  // CDraftPictures::DefaultFolder() unless given
-};
-
 // One article open in the editor program: opened from the main window's orders, saved into the
 // account's 草稿箱 (or in place when it is stored already), published through the article
 // operations. The window shows what it holds and forwards what the user does.
@@ -62,13 +54,16 @@ struct EditorStores {
 // read only what Open fixed (the account) and the weblog library.
 class CEditorSession {
 public:
-    // operations: the weblog use-cases on blog.db; its interface factory also serves the
-    // category list and the picture upload.
-    CEditorSession(CArticleOperations& operations, EditorStores stores = {});
+    // operations: the weblog use-cases on blog.db; its context gives the program directory
+    // (the feed store of the articles written about feed items, the notes of the running
+    // editors, the pictures of drafts) and the accounts.
+    explicit CEditorSession(CArticleOperations& operations);
 
-    // Makes the interface object bound to an account (nullptr after reporting why not);
-    // CBlogApiFactory::CreateForAccount unless set.
-    void SetApiFactory(WeblogApiFactory factory) { m_library = CWeblogLibrary(std::move(factory)); }
+    // Makes the interface object bound to an account (nullptr after reporting why not) for the
+    // category list and the picture upload; CBlogApiFactory::CreateForAccount unless set.
+    void SetApiFactory(WeblogApiFactory factory) {
+        m_library = CWeblogLibrary(m_context, std::move(factory));
+    }
 
     // Opens what the orders name: an empty article (Compose), the stored article (the edit
     // tasks), or a new article quoting the feed item (tasks 5 and 6). False with the reason
@@ -77,6 +72,8 @@ public:
     bool Open(const EditorHandOff& handOff, std::string& reason);
 
     const std::string& Account() const { return m_account; }
+    // The program directory and accounts the session works in (its operations').
+    const CAppContext& Context() const { return m_context; }
     EditorTask Task() const { return m_task; }
     // The stored article's id; 0 while a new article has never been saved.
     int ArticleId() const { return m_articleId; }
@@ -215,7 +212,8 @@ private:
     bool SaveSource(std::string& reason);
 
     CArticleOperations& m_operations;
-    EditorStores m_stores;
+    CAppContext m_context;
+    std::string m_feedStorePath;
     CWeblogLibrary m_library;
 
     EditorHandOff m_handOff;

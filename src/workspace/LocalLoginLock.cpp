@@ -1,7 +1,6 @@
 #include "workspace/LocalLoginLock.h"
 
 #include "app/AccountStore.h"
-#include "app/AppContext.h"
 
 #include <algorithm>
 
@@ -14,7 +13,7 @@ bool CLocalLoginLock::IsLocked(const std::string& account) {
     int mode = 0;
     std::string password;
     // An account whose settings cannot be read stays locked: Unlock says why.
-    if (!CAppContext::Process().Accounts().GetLoginSettings(account, mode, password))
+    if (!m_context.Accounts().GetLoginSettings(account, mode, password))
         return true;
     return mode != 0;
 }
@@ -23,7 +22,7 @@ CLocalLoginLock::Answer CLocalLoginLock::Unlock(const std::string& account,
                                                 const std::string& typed) {
     int mode = 0;
     std::string password;
-    if (!CAppContext::Process().Accounts().GetLoginSettings(account, mode, password))
+    if (!m_context.Accounts().GetLoginSettings(account, mode, password))
         return Answer::kUnreadable;
     if (mode != 0 && typed != password)
         return Answer::kWrongPassword;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AppContext.h"
+
 #include <mutex>
 #include <string>
 #include <vector>
@@ -9,6 +11,8 @@
 // flags live in memory only, so every start asks again. Thread-safe.
 class CLocalLoginLock {
 public:
+    explicit CLocalLoginLock(const CAppContext& context) : m_context(context) {}
+
     enum class Answer {
         kPassed,        // not locked, or the password was right: unlocked for this run
         kWrongPassword, // "密码错误!"
@@ -29,6 +33,7 @@ public:
     static constexpr const char* kWrongPasswordText = "密码错误!";
 
 private:
+    CAppContext m_context;
     std::mutex m_lock;
     std::vector<std::string> m_unlocked;
 };

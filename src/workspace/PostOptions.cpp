@@ -1,6 +1,6 @@
 #include "workspace/PostOptions.h"
 
-#include "app/AppPaths.h"
+#include "app/AppContext.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/fs/HexFileName.h"
 
@@ -24,11 +24,10 @@ PostOptionSupport PostOptionSupport::For(const std::string& type) {
     return {};
 }
 
-CCategoryCache::CCategoryCache(std::string folder)
-    : m_folder(folder.empty() ? DefaultFolder() : std::move(folder)) {}
+CCategoryCache::CCategoryCache(std::string folder) : m_folder(std::move(folder)) {}
 
-std::string CCategoryCache::DefaultFolder() {
-    return GetAppFilePath("Storage\\Categories");
+std::string CCategoryCache::FolderOf(const CAppContext& context) {
+    return context.FilePath("Storage\\Categories");
 }
 
 std::string CCategoryCache::FileFor(const std::string& account) const {

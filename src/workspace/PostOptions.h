@@ -34,17 +34,20 @@ struct PostOptionSupport {
     static PostOptionSupport For(const std::string& blogapitype);
 };
 
+class CAppContext;
+
 // The category names the weblog gave last, kept per account in the program directory so the
 // panel lists them at once, before (or without) the server answering.
 class CCategoryCache {
 public:
-    explicit CCategoryCache(std::string folder = {});
+    explicit CCategoryCache(std::string folder);
     // False when nothing is kept for the account.
     bool Load(const std::string& account, std::vector<std::string>& names) const;
     bool Store(const std::string& account, const std::vector<std::string>& names,
                std::string& reason) const;
 
-    static std::string DefaultFolder();
+    // The folder of a program directory: Storage/Categories.
+    static std::string FolderOf(const CAppContext& context);
 
 private:
     std::string FileFor(const std::string& account) const;

@@ -1,6 +1,6 @@
 #include "workspace/ServicePresets.h"
 
-#include "app/AppPaths.h"
+#include "app/AppContext.h"
 #include "platform/xml/XmlDocument.h"
 
 std::vector<AccountRecord> CServicePresets::Load(const std::string& path) {
@@ -29,8 +29,8 @@ std::vector<AccountRecord> CServicePresets::Load(const std::string& path) {
     return presets;
 }
 
-std::vector<AccountRecord> CServicePresets::LoadInstalled() {
-    return Load(GetAppFilePath(kFileName));
+std::vector<AccountRecord> CServicePresets::LoadInstalled(const CAppContext& context) {
+    return Load(context.FilePath(kFileName));
 }
 
 bool CServicePresets::IsRetired(const AccountRecord& preset) {

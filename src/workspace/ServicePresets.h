@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class CAppContext;
+
 // The known weblog services the account wizard offers, read from Data/BSP.xml: one `bsp`
 // element per service under `root`, each with name, blogapitype, encodetype, xml-rpc and port,
 // and an empty `retired` element for a service that no longer answers (kept for the accounts
@@ -16,7 +18,7 @@ public:
     // The presets in file order; a missing or unreadable file gives none.
     static std::vector<AccountRecord> Load(const std::string& path);
     // The same from the program directory's file.
-    static std::vector<AccountRecord> LoadInstalled();
+    static std::vector<AccountRecord> LoadInstalled(const CAppContext& context);
 
     // Whether a preset's name carries the mark of a service that no longer answers.
     static bool IsRetired(const AccountRecord& preset);

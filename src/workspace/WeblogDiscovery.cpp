@@ -1,5 +1,6 @@
 #include "workspace/WeblogDiscovery.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/ProxySetup.h"
 #include "blogclient/WordPressRestApi.h"
@@ -46,8 +47,11 @@ bool LooksLikeHtml(const HttpResponse& response) {
 
 } // namespace
 
-CWeblogDiscovery::CWeblogDiscovery() {
-    m_client.SetProxy(CProxySetup::Read(ProxyFallback::kDirect));
+CWeblogDiscovery::CWeblogDiscovery(const CAppContext& context) {
+    // Settings that cannot be read have been reported and leave the discovery direct.
+    ProxySettings settings;
+    if (context.Settings().ReadProxySettings(settings))
+        m_client.SetProxy(CProxySetup::FromSettings(settings, ProxyFallback::kDirect));
     m_client.SetExitFlag(&g_bAppExiting);
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class CAppContext;
+
 // One weblog interface a site announces.
 struct DiscoveredInterface {
     std::string blogapitype; // "WordPress REST", "MetaWeblog", "MovableType" or "Blogger"
@@ -46,7 +48,8 @@ struct DiscoveryResult {
 // Blocks the calling thread; Abort() from another thread ends it promptly.
 class CWeblogDiscovery {
 public:
-    CWeblogDiscovery();
+    // Reads pages through the proxy of the context's settings.
+    explicit CWeblogDiscovery(const CAppContext& context);
     DiscoveryResult Discover(const std::string& typed);
     void Abort() { m_cancel.Cancel(); }
 

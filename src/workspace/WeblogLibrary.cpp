@@ -1,5 +1,6 @@
 #include "workspace/WeblogLibrary.h"
 
+#include "app/AppContext.h"
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/MetaWeblogApi.h"
 #include "blogclient/XmlRpcRequest.h"
@@ -18,9 +19,9 @@ std::vector<std::string> CategoriesResult::Names() const {
     return names;
 }
 
-CWeblogLibrary::CWeblogLibrary(WeblogApiFactory factory, std::string categoryFolder)
-    : m_factory(factory ? std::move(factory) : &CBlogApiFactory::CreateForAccount),
-      m_cache(std::move(categoryFolder)) {}
+CWeblogLibrary::CWeblogLibrary(const CAppContext& context, WeblogApiFactory factory)
+    : m_factory(factory ? std::move(factory) : CBlogApiFactory::AccountFactory(context)),
+      m_cache(CCategoryCache::FolderOf(context)) {}
 
 std::unique_ptr<CBloggerApi> CWeblogLibrary::MakeApi(const std::string& account, const char* none,
                                                      CMetaWeblogApi*& metaWeblog,

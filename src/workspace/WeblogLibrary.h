@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class CAppContext;
 class CBloggerApi;
 class CMetaWeblogApi;
 
@@ -41,9 +42,9 @@ struct UploadResult {
 // only the factory and the cache folder, so several may run at once.
 class CWeblogLibrary {
 public:
-    // factory: CBlogApiFactory::CreateForAccount unless given; categoryFolder: where the names
-    // are kept between starts (CCategoryCache's default unless given).
-    explicit CWeblogLibrary(WeblogApiFactory factory = {}, std::string categoryFolder = {});
+    // The names are kept between starts in the context's program directory; factory:
+    // CBlogApiFactory::CreateForAccount over the context unless given.
+    explicit CWeblogLibrary(const CAppContext& context, WeblogApiFactory factory = {});
 
     // The account's categories from its weblog (MetaWeblog and its kin, WordPress REST). Their
     // names are kept for the next start, which lists them before the server answers. False with

@@ -397,25 +397,31 @@ bool LooksLikeHtml(const HttpResponse& response) {
 
 } // namespace
 
-CWebsiteStyle::CWebsiteStyle(WebsiteStyleSetup setup)
-    : m_folder(setup.cacheFolder.empty() ? DefaultFolder() : std::move(setup.cacheFolder)),
+CWebsiteStyle::CWebsiteStyle(const CAppContext& context, WebsiteStyleSetup setup)
+    : m_folder(setup.cacheFolder.empty() ? FolderOf(context) : std::move(setup.cacheFolder)),
       m_caFile(std::move(setup.caFile)) {
     // A weblog's home page is a web page: without a proxy of the settings' own it goes the way
-    // the environment says, as feeds do.
-    m_proxy = setup.proxy ? *setup.proxy : CProxySetup::Read(ProxyFallback::kEnvironment);
+    // the environment says, as feeds do. Unreadable settings have been reported and leave the
+    // environment's proxy.
+    if (setup.proxy) {
+        m_proxy = *setup.proxy;
+    } else {
+        ProxySettings settings;
+        if (context.Settings().ReadProxySettings(settings))
+            m_proxy = CProxySetup::FromSettings(settings, ProxyFallback::kEnvironment);
+    }
 }
 
-std::string CWebsiteStyle::DefaultFolder() {
-    return GetAppFilePath("Storage\\SiteStyle");
+std::string CWebsiteStyle::FolderOf(const CAppContext& context) {
+    return context.FilePath("Storage\\SiteStyle");
 }
 
-std::string CWebsiteStyle::HomeAddressOf(const std::string& account) {
+std::string CWebsiteStyle::HomeAddressOf(const CAppContext& context, const std::string& account) {
     // An account without the field (or gone) has no address; that is no failure to show.
     CReasonRecorder quiet;
     CScopedReporter scope(quiet);
     std::string address;
-    if (account.empty() ||
-        !CAppContext::Process().Accounts().GetAccountField(account, "blogurl", address))
+    if (account.empty() || !context.Accounts().GetAccountField(account, "blogurl", address))
         return {};
     address = std::string(Trim(address));
     const std::string lower = AsciiLower(address);

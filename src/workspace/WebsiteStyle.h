@@ -16,9 +16,11 @@ struct SiteTemplate {
     std::string pageUrl; // the page it was made of, after redirects
 };
 
+class CAppContext;
+
 // What CWebsiteStyle works with; every field has a default from the program directory.
 struct WebsiteStyleSetup {
-    std::string cacheFolder;        // DefaultFolder() unless given
+    std::string cacheFolder;        // FolderOf(the program directory) unless given
     std::optional<HttpProxy> proxy; // the program's proxy settings unless given
     std::string caFile;             // certificates to trust instead of the system's (tests)
 };
@@ -56,11 +58,12 @@ struct WebsiteStyleSetup {
 // window's preview does); the window shows the page with scripts off.
 class CWebsiteStyle {
 public:
-    explicit CWebsiteStyle(WebsiteStyleSetup setup = {});
+    // The defaults of the setup come from the context's program directory.
+    explicit CWebsiteStyle(const CAppContext& context, WebsiteStyleSetup setup = {});
 
     // The weblog address of the account (its blogurl) when it is an http or https address;
     // "" when the account has none.
-    static std::string HomeAddressOf(const std::string& account);
+    static std::string HomeAddressOf(const CAppContext& context, const std::string& account);
 
     // The template kept for the account, when it was made from this address.
     bool LoadCached(const std::string& account, const std::string& homeUrl,
@@ -81,7 +84,8 @@ public:
     // The address a template was made for ("" when it names none).
     static std::string SourceOf(std::string_view templateHtml);
 
-    static std::string DefaultFolder();
+    // The cache folder of a program directory: Storage/SiteStyle.
+    static std::string FolderOf(const CAppContext& context);
 
     static constexpr std::size_t kMaxPageBytes = 2u << 20;
     static constexpr long kTimeoutMs = 20000;

@@ -14,10 +14,10 @@ namespace {
 class BlogAnswerReadersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_blogger.Bind(TestAccount("Blogger"));
-        m_metaWeblog.Bind(TestAccount("MetaWeblog"));
-        m_movableType.Bind(TestAccount("MovableType"));
-        m_msn.Bind(TestAccount("MSN Spaces"));
+        m_blogger.Bind(TestAccount("Blogger"), {});
+        m_metaWeblog.Bind(TestAccount("MetaWeblog"), {});
+        m_movableType.Bind(TestAccount("MovableType"), {});
+        m_msn.Bind(TestAccount("MSN Spaces"), {});
     }
     // The code and the text shown for a fault answer.
     std::pair<std::string, std::string> FaultShown(const std::string& answer) {

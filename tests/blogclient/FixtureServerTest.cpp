@@ -5,6 +5,7 @@
 #include "app/AppContext.h"
 #include "app/AppSettings.h"
 #include "app/ErrorCatalog.h"
+#include "blogclient/BlogApiFactory.h"
 #include "blogclient/MsnSpacesApi.h"
 #include "blogclient/XmlRpcTransport.h"
 #include "platform/LoopbackServer.h"
@@ -50,6 +51,9 @@ AccountRecord AccountFor(const std::string& type, const CRawServer& server) {
 
 class BlogFixtureServerTest : public ::testing::Test {
 protected:
+    // The connection settings of the program directory, as the factory reads them.
+    BlogConnection Connection() const { return CBlogApiFactory::ReadConnection(m_home.Context()); }
+
     CTempHome m_home;
     CFaultRecorder m_reporter;
     CScopedReporter m_scope{m_reporter};
@@ -58,7 +62,7 @@ protected:
 TEST_F(BlogFixtureServerTest, MsnSpacesInterfaceSpeaksToItsService) {
     CRawServer server(MsnAnswer);
     CMsnSpacesApi api;
-    api.Bind(AccountFor("MSN Spaces", server));
+    api.Bind(AccountFor("MSN Spaces", server), Connection());
     PostList list;
     ASSERT_EQ(api.GetRecentPosts(list, 2), 1);
     ASSERT_EQ(list.size(), 2u);
@@ -87,7 +91,7 @@ TEST_F(BlogFixtureServerTest, StandardTransportSendsItsHeadersAndReadsWholeAnswe
                             std::string(5000, 'y') + "</methodResponse>";
     CRawServer server([&](const std::string&) { return CRawServer::Answer(200, big); });
     CBloggerApi api;
-    api.Bind(AccountFor("Blogger", server));
+    api.Bind(AccountFor("Blogger", server), Connection());
     std::string answer;
     ASSERT_EQ(api.Transport("<methodCall/>", answer), 1);
     EXPECT_EQ(answer, big);
@@ -109,13 +113,13 @@ TEST_F(BlogFixtureServerTest, TracingRecordsEveryExchangeWithThePasswordMasked) 
     DebugSettings debug;
     debug.use = 1;
     debug.out = m_home.Path();
-    ASSERT_EQ(CAppContext::Process().Settings().WriteDebugSettings(debug), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteDebugSettings(debug), 1);
     for (const char* encoding : {"UTF-8", "GB2312"}) {
         AccountRecord account = AccountFor("MetaWeblog", server);
         account.encodetype = encoding;
         account.password = "Zq7&<密码>'";
         CMetaWeblogApi api;
-        api.Bind(account);
+        api.Bind(account, Connection());
         PostList list;
         EXPECT_EQ(api.GetRecentPosts(list, 3), 1) << encoding;
     }
@@ -149,7 +153,7 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     AccountRecord closedAccount = TestAccount("MetaWeblog");
     closedAccount.port = std::to_string(loopback::ClosedPort());
     CMetaWeblogApi closed;
-    closed.Bind(closedAccount);
+    closed.Bind(closedAccount, Connection());
     EXPECT_EQ(closed.GetRecentPosts(list, 3), 0);
     EXPECT_EQ(m_reporter.errors.back(), kErrNetwork);
     EXPECT_EQ(m_reporter.messages.back(), "网络连接失败"); // the catalogue's summary
@@ -167,10 +171,10 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     DebugSettings debug;
     debug.use = 1;
     debug.out = m_home.Path();
-    ASSERT_EQ(CAppContext::Process().Settings().WriteDebugSettings(debug), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteDebugSettings(debug), 1);
     WriteAll(m_home.File("quill_debug.html"), "an older trace\n");
     CMetaWeblogApi status;
-    status.Bind(AccountFor("MetaWeblog", failing));
+    status.Bind(AccountFor("MetaWeblog", failing), Connection());
     EXPECT_EQ(status.GetRecentPosts(list, 3), 0);
     EXPECT_EQ(m_reporter.errors.back(), kErrHttpStatus);
     EXPECT_EQ(lastDetails().rfind("原因: HTTP 500 (服务器内部错误)\r\n", 0), 0u) << lastDetails();
@@ -180,7 +184,7 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     EXPECT_NE(trace.find("\n---- 回应\n<html>内部错误</html>\n"), std::string::npos) << trace;
     // An aborted object sends nothing.
     CMetaWeblogApi aborted;
-    aborted.Bind(AccountFor("MetaWeblog", failing));
+    aborted.Bind(AccountFor("MetaWeblog", failing), Connection());
     aborted.Abort();
     EXPECT_EQ(aborted.GetRecentPosts(list, 3), 0);
     EXPECT_EQ(failing.Requests().size(), 1u);
@@ -198,7 +202,7 @@ TEST_F(BlogFixtureServerTest, TransportFailuresSayWhyInTheirDetails) {
     tlsAccount.xmlrpcurl = "https://127.0.0.1/xmlrpc.php";
     tlsAccount.port = std::to_string(tlsRunner.Port());
     CMetaWeblogApi untrusted;
-    untrusted.Bind(tlsAccount);
+    untrusted.Bind(tlsAccount, Connection());
     EXPECT_EQ(untrusted.GetRecentPosts(list, 3), 0);
     EXPECT_EQ(m_reporter.errors.back(), kErrNetwork);
     EXPECT_EQ(lastDetails().rfind("原因: 无法验证服务器的证书 (TLS): https://127.0.0.1:" +
@@ -246,22 +250,22 @@ TEST_F(BlogFixtureServerTest, ProxyIsUsedForLocalHostsOnlyWhenAskedAndGetsItsCre
     settings.port = std::to_string(proxy.Port());
     settings.userName = "用户";
     settings.password = "pw:1";
-    ASSERT_EQ(CAppContext::Process().Settings().WriteProxySettings(settings), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteProxySettings(settings), 1);
     AccountRecord account = TestAccount("Blogger");
     account.port = std::to_string(loopback::ClosedPort());
     const std::string target = "http://127.0.0.1:" + account.port + "/xmlrpc.php";
 
     CBloggerApi direct; // 127.0.0.1 is a local host: no proxy
-    direct.Bind(account);
+    direct.Bind(account, Connection());
     PostRequest request = direct.MakeRequest();
     request.postId = "1";
     EXPECT_EQ(direct.DeletePost(request), 0);
     EXPECT_TRUE(proxy.Requests().empty());
 
     settings.localProxyUse = 1;
-    ASSERT_EQ(CAppContext::Process().Settings().WriteProxySettings(settings), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteProxySettings(settings), 1);
     CBloggerApi proxied;
-    proxied.Bind(account);
+    proxied.Bind(account, Connection());
     ASSERT_EQ(proxied.DeletePost(request), 1);
     const std::string seen = proxy.Requests().at(0);
     EXPECT_EQ(seen.rfind("POST " + target + " HTTP/1.", 0), 0u) << seen;

@@ -46,7 +46,7 @@ protected:
     template <class Api>
     void Prepare(CCapturingApi<Api>& api, const std::string& type,
                  const std::string& encoding = "UTF-8") {
-        api.Bind(TestAccount(type, encoding));
+        api.Bind(TestAccount(type, encoding), CBlogApiFactory::ReadConnection(m_home.Context()));
         api.now = LocalTime(2007, 3, 15, 9, 5, 0);
     }
     static PostRequest Article(const CBloggerApi& api) {
@@ -270,9 +270,11 @@ TEST_F(BlogRequestTest, TemplateProblemsAreReportedWithTheirIds) {
     EXPECT_EQ(m_reporter.errors, (std::vector<int>{kErrMetaWeblogNewPost, kErrTemplateLoad}));
     EXPECT_TRUE(api.requests.empty());
     CXmlDocument doc;
-    EXPECT_FALSE(CXmlRpcRequest::LoadTemplate("res://BlogApi.dll/../config/appConfig.xml", doc));
+    EXPECT_FALSE(CXmlRpcRequest::LoadTemplate(m_home.Path(),
+                                              "res://BlogApi.dll/../config/appConfig.xml", doc));
     // A program directory without a template uses the shipped one.
-    EXPECT_TRUE(CXmlRpcRequest::LoadTemplate("res://BlogApi.dll/BLOGGER_newPost.xml", doc));
+    EXPECT_TRUE(
+        CXmlRpcRequest::LoadTemplate(m_home.Path(), "res://BlogApi.dll/BLOGGER_newPost.xml", doc));
 }
 
 TEST_F(BlogRequestTest, FactoryChoosesTheClassByType) {
@@ -281,8 +283,8 @@ TEST_F(BlogRequestTest, FactoryChoosesTheClassByType) {
               nullptr);
     EXPECT_EQ(dynamic_cast<CMetaWeblogApi*>(CBlogApiFactory::Create("Blogger").get()), nullptr);
     AccountRecord odd = TestAccount("LiveJournal");
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(odd), 1);
-    EXPECT_EQ(CBlogApiFactory::CreateForAccount(odd.name), nullptr);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(odd), 1);
+    EXPECT_EQ(CBlogApiFactory::CreateForAccount(m_home.Context(), odd.name), nullptr);
     EXPECT_EQ(m_reporter.messages, std::vector<std::string>{"无匹配的blog类型!"});
 }
 

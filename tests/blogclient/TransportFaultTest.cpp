@@ -81,7 +81,7 @@ TEST(WeblogFaultInjection, EveryMisbehaviourEndsWithItsReasonAndHandsBackNothing
         CFaultRecorder reporter;
         CScopedReporter scope(reporter);
         CMetaWeblogApi api;
-        api.Bind(AccountAt(server.Url(c.path)));
+        api.Bind(AccountAt(server.Url(c.path)), {});
         api.SetLimits({.connectTimeoutMs = 2000,
                        .totalTimeoutMs = 8000,
                        .lowSpeedBytesPerSecond = 16,
@@ -111,7 +111,7 @@ TEST(WeblogFaultInjection, ABlockedXmlRpcIsReportedAsRefusedNotAsABadAnswer) {
         CFaultRecorder reporter;
         CScopedReporter scope(reporter);
         CMetaWeblogApi api;
-        api.Bind(AccountAt(server.Url(std::string("/") + status + "/xmlrpc.php")));
+        api.Bind(AccountAt(server.Url(std::string("/") + status + "/xmlrpc.php")), {});
         BlogInfo info;
         EXPECT_EQ(api.GetUsersBlogs(info), 0);
         ASSERT_EQ(reporter.errors, std::vector<int>{kErrHttpStatus});
@@ -129,7 +129,7 @@ TEST(WeblogFaultInjection, AnExternalEntityIsNeverRead) {
     CScopedReporter scope(reporter);
     hostile::CHostileServer server(AnswerBody);
     CMetaWeblogApi api;
-    api.Bind(AccountAt(server.Url("/xxe")));
+    api.Bind(AccountAt(server.Url("/xxe")), {});
     PostList posts;
     api.GetRecentPosts(posts, 5);
     for (const PostEntry& post : posts)

@@ -46,7 +46,7 @@ RestReply Ok(const std::string& body) {
 
 class WordPressRest : public ::testing::Test {
 protected:
-    void SetUp() override { m_api.Bind(TestAccount(CWordPressRestApi::kTypeName)); }
+    void SetUp() override { m_api.Bind(TestAccount(CWordPressRestApi::kTypeName), {}); }
 
     CTempHome m_home;
     CFaultRecorder m_reporter;
@@ -192,7 +192,7 @@ TEST(WordPressRestTrace, ExchangesAreTracedWithoutThePassword) {
     account.xmlrpcurl = site.Url("/?rest_route=/");
     account.port = std::to_string(site.Port());
     CWordPressRestApi api;
-    api.Bind(account);
+    api.Bind(account, {});
     api.SetDebugPath(home.File("trace.txt"));
     BlogInfo info;
     EXPECT_EQ(api.GetUsersBlogs(info), 0);

@@ -1,3 +1,4 @@
+#include "app/AppContext.h"
 #include "export/EbookMaker.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/process/ProgramRunner.h"
@@ -38,8 +39,8 @@ TEST(EbookPictures, TagsAreFoundWhateverTheirCaseAndQuotes) {
     CEbookBuilder::RewritePictures(second, pictures);
     ASSERT_EQ(pictures.size(), 3u);
     EXPECT_EQ(second, "<img src=\"images/1.jpg\"><img src=\"images/2.gif\">");
-    EXPECT_TRUE(
-        CEbookBuilder::PictureFilePath(pictures[2]).ends_with("/Temp/CHMTemp/images/2.gif"));
+    EXPECT_TRUE(CEbookBuilder::PictureFilePath(CAppContext("/home/q"), pictures[2]) ==
+                "/home/q/Temp/CHMTemp/images/2.gif");
 }
 
 TEST(EbookContents, GroupedFlatAndTitles) {
@@ -169,7 +170,7 @@ TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
     ASSERT_EQ(pictures.size(), 3u);
 
     CRecordingDownloads downloads;
-    CPictureDownloader downloader(downloads);
+    CPictureDownloader downloader(m_home.Context(), downloads);
     downloader.SetProxy({.mode = HttpProxy::Mode::kDirect});
     downloader.SetPause(std::chrono::milliseconds(0));
     EXPECT_TRUE(downloader.Download(pictures, nullptr));
@@ -182,7 +183,7 @@ TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
 
     const std::string output = m_home.File("书 本.chm");
     CBookLog log;
-    CEbookBuilder builder;
+    CEbookBuilder builder(m_home.Context());
     ASSERT_TRUE(builder.Build(
         articles, {"生活", "技术"},
         {.outputPath = output, .title = "我的日志 & 随笔", .contents = EbookContents::kByCategory},
@@ -227,7 +228,7 @@ TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
 
 TEST_F(EbookBuildTest, FailuresSayWhy) {
     const std::vector<EbookArticle> articles{{.title = "一", .content = "x"}};
-    CEbookBuilder builder;
+    CEbookBuilder builder(m_home.Context());
     CBookLog log;
     // No folder to write the book into: the compiler fails and its words reach the log.
     EXPECT_FALSE(builder.Build(
@@ -247,7 +248,7 @@ TEST_F(EbookBuildTest, ACompilerThatHangsIsStopped) {
     std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
     const std::vector<EbookArticle> articles{{.title = "一", .content = "x"}};
     const std::string output = m_home.File("hang.chm");
-    CEbookBuilder builder;
+    CEbookBuilder builder(m_home.Context());
     CBookLog log;
     EXPECT_FALSE(builder.Build(articles, {},
                                {.outputPath = output,
@@ -278,7 +279,7 @@ TEST_F(EbookBuildTest, ShortChinesePagesCompile) {
         {.title = "第一篇", .content = "中"},
         {.title = "中", .content = "中"},
         {.title = "春节见闻 随想", .content = "中文正文，很多字。"}};
-    CEbookBuilder builder;
+    CEbookBuilder builder(m_home.Context());
     CBookLog log;
     ASSERT_TRUE(
         builder.Build(articles, {}, {.outputPath = m_home.File("短.chm"), .title = "短"}, &log))
@@ -322,7 +323,7 @@ TEST_F(EbookBuildTest, MakingABookStopsWhenCancelled) {
         cancel.Cancel();
     });
     const EbookResult stopped =
-        CEbookMaker::Make(source,
+        CEbookMaker::Make(m_home.Context(), source,
                           {.build = {.outputPath = output, .title = "T", .cancel = &cancel},
                            .pictures = EbookPictures::kDownload},
                           downloads);
@@ -347,7 +348,7 @@ TEST_F(EbookBuildTest, MakingABookStopsWhenCancelled) {
         later.Cancel();
     });
     const EbookResult killed = CEbookMaker::Make(
-        source,
+        m_home.Context(), source,
         {.build = {.outputPath = output, .title = "T", .compiler = compiler, .cancel = &later}},
         downloads);
     compiling.join();

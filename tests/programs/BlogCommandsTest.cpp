@@ -1,4 +1,5 @@
 // The weblog commands of quillmark-cli that need no server (or one on 127.0.0.1).
+#include "app/AppContext.h"
 #include "support/CliRunner.h"
 #include "workspace/EditorSession.h"
 #include "workspace/MediaFile.h"
@@ -186,7 +187,7 @@ TEST_F(BlogCommandsTest, CategoriesAndUploadsAreTheEditorsToo) {
     CliResult categories = Run({"categories", "甲"});
     ASSERT_EQ(categories.exitCode, 0) << categories.err;
     std::vector<std::string> cached;
-    ASSERT_TRUE(CWeblogLibrary({}, m_dir + "/q/Storage/Categories").CachedCategories("甲", cached));
+    ASSERT_TRUE(CWeblogLibrary(CAppContext(m_dir + "/q")).CachedCategories("甲", cached));
     EXPECT_EQ(cached, (std::vector<std::string>{"News", "Uncategorized", "技术"}));
 
     WriteAll(m_dir + "/假.png", "纯文本, 不是图片");
@@ -194,7 +195,7 @@ TEST_F(BlogCommandsTest, CategoriesAndUploadsAreTheEditorsToo) {
     ASSERT_EQ(::truncate((m_dir + "/大.gif").c_str(), CMediaFile::kMaxBytes + 1), 0);
     CTempHome home;
     CArticleObserver observer;
-    CArticleOperations operations(observer);
+    CArticleOperations operations(home.Context(), observer);
     CEditorSession editor(operations);
     const std::pair<const char*, const char*> cases[] = {
         {"假.png", "文件 假.png 不是 image/png 文件 (开头的字节不对)"},

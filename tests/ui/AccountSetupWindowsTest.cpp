@@ -91,7 +91,7 @@ protected:
 };
 
 TEST_F(AccountSetupWindowsTest, WizardStepOneChecksTheNamesInOrder) {
-    CAccountWizard wizard(nullptr, {});
+    CAccountWizard wizard(m_home.Context(), nullptr, {});
     EXPECT_FALSE(wizard.FinishButton()->isVisibleTo(&wizard));
     ASSERT_TRUE(wizard.Next());
     wizard.show();
@@ -131,16 +131,17 @@ TEST_F(AccountSetupWindowsTest, WizardStepOneChecksTheNamesInOrder) {
 }
 
 TEST_F(AccountSetupWindowsTest, WizardPresetsEndpointAndPortRules) {
-    CAccountWizard wizard(nullptr, {{.name = "lower",
-                                     .xmlrpcurl = "https://blog.example/xmlrpc.php",
-                                     .port = "8443",
-                                     .blogapitype = "metaweblog",
-                                     .encodetype = "gb2312"},
-                                    {.name = "mt",
-                                     .xmlrpcurl = "http://mt.example/mt-xmlrpc.cgi",
-                                     .port = "80",
-                                     .blogapitype = "MovableType",
-                                     .encodetype = "UTF-8"}});
+    CAccountWizard wizard(m_home.Context(), nullptr,
+                          {{.name = "lower",
+                            .xmlrpcurl = "https://blog.example/xmlrpc.php",
+                            .port = "8443",
+                            .blogapitype = "metaweblog",
+                            .encodetype = "gb2312"},
+                           {.name = "mt",
+                            .xmlrpcurl = "http://mt.example/mt-xmlrpc.cgi",
+                            .port = "80",
+                            .blogapitype = "MovableType",
+                            .encodetype = "UTF-8"}});
     wizard.show();
     wizard.Next();
     FillNames(wizard, QStringLiteral("n"), QStringLiteral("d"));
@@ -218,7 +219,7 @@ TEST_F(AccountSetupWindowsTest, WizardDiscoversTheInterfaceFromTheHomeAddress) {
             return httplib::Server::HandlerResponse::Unhandled;
         });
     site.Start();
-    CAccountWizard wizard(nullptr, {});
+    CAccountWizard wizard(m_home.Context(), nullptr, {});
     wizard.show();
     wizard.Next();
     FillNames(wizard, QStringLiteral("n"), QStringLiteral("d"));
@@ -253,7 +254,8 @@ TEST_F(AccountSetupWindowsTest, WizardDiscoversTheInterfaceFromTheHomeAddress) {
 TEST_F(AccountSetupWindowsTest, WizardDiscoveryThatHangsIsGivenUpAtOnce) {
     loopback::CHangingServer hanging;
     const int threads = ThreadCount();
-    auto wizard = std::make_unique<CAccountWizard>(nullptr, std::vector<AccountRecord>{});
+    auto wizard =
+        std::make_unique<CAccountWizard>(m_home.Context(), nullptr, std::vector<AccountRecord>{});
     wizard->HomeEdit()->setText(QString::fromStdString(hanging.Url()));
     wizard->StartDiscovery();
     ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
@@ -271,7 +273,7 @@ TEST_F(AccountSetupWindowsTest, WizardDiscoveryThatHangsIsGivenUpAtOnce) {
 }
 
 TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
-    CAccountWizard wizard(nullptr, {});
+    CAccountWizard wizard(m_home.Context(), nullptr, {});
     std::vector<std::string> added;
     wizard.SetAddedHandler([&](const std::string& name) { added.push_back(name); });
     wizard.show();
@@ -330,7 +332,7 @@ TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     EXPECT_EQ(stored.blogurl, "") << "the field's http:// hint is no address";
 
     // A second account of the same name is refused and the wizard stays.
-    CAccountWizard again(nullptr, {});
+    CAccountWizard again(m_home.Context(), nullptr, {});
     ASSERT_NO_FATAL_FAILURE(WalkToSummary(again, QStringLiteral("本地"), {}, {},
                                           QStringLiteral("me"), QStringLiteral("x")));
     EXPECT_FALSE(again.Finish());
@@ -342,7 +344,7 @@ TEST_F(AccountSetupWindowsTest, CancellingARunningTestKeepsTheWizard) {
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
     const QString port = QString::number(silent.serverPort());
-    CAccountWizard wizard(nullptr, {});
+    CAccountWizard wizard(m_home.Context(), nullptr, {});
     wizard.show();
     ASSERT_NO_FATAL_FAILURE(WalkToSummary(wizard, QStringLiteral("c"),
                                           QStringLiteral("http://127.0.0.1:%1/x").arg(port), port,
@@ -368,7 +370,7 @@ TEST_F(AccountSetupWindowsTest, CancellingARunningTestKeepsTheWizard) {
 }
 
 TEST_F(AccountSetupWindowsTest, ThePresetFileShipsTheKnownServices) {
-    const std::vector<AccountRecord> presets = CServicePresets::LoadInstalled();
+    const std::vector<AccountRecord> presets = CServicePresets::LoadInstalled(m_home.Context());
     ASSERT_GE(presets.size(), 5u);
     std::vector<std::string> types;
     for (const AccountRecord& preset : presets) {
@@ -396,7 +398,7 @@ TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
     ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("a")), 1);
     std::vector<std::pair<int, int>> notices;
     CPropertySheetAccountSetup sheet(
-        "a", [&](int code, int update) { notices.emplace_back(code, update); });
+        m_home.Context(), "a", [&](int code, int update) { notices.emplace_back(code, update); });
     sheet.show();
     CPropertyPageAccountConnection* page = sheet.Connection();
     EXPECT_EQ(page->UrlEdit()->text(), QStringLiteral("http://127.0.0.1:9/xmlrpc.php"));
@@ -436,7 +438,7 @@ TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
         ASSERT_EQ(
             CAppContext::Process().Accounts().AddAccount(Local(name, std::string(name) + "pw")), 1);
     ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("x1", 1, {}), 1);
-    CPropertySheetAccountSetup sheet("me", {});
+    CPropertySheetAccountSetup sheet(m_home.Context(), "me", {});
     CPropertyPageAccountPermission* page = sheet.Permission();
     QTreeWidget* left = page->OthersList();
     QListWidget* right = page->PermittedList();
@@ -487,7 +489,7 @@ TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
     ASSERT_EQ(CAppContext::Process().Accounts().GetRelations("me", relations), 1);
     EXPECT_EQ(relations.size(), 2u);
 
-    CPropertySheetAccountSetup again("me", {});
+    CPropertySheetAccountSetup again(m_home.Context(), "me", {});
     EXPECT_EQ(again.Permission()->PermittedList()->count(), 3);
     again.Permission()->MoveAllLeft();
     EXPECT_EQ(again.Permission()->PermittedList()->count(), 1);
@@ -499,15 +501,16 @@ TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
 TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
     ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("s", "blogpw")), 1);
     {
-        CPropertySheetAccountSetup sheet("s", {});
+        CPropertySheetAccountSetup sheet(m_home.Context(), "s", {});
         CPropertyPageAccountEditor* editor = sheet.Editor();
-        EXPECT_TRUE(CPropertyPageAccountEditor::LogSkins().contains(QStringLiteral("默认")));
+        EXPECT_TRUE(CPropertyPageAccountEditor::LogSkins(m_home.Context())
+                        .contains(QStringLiteral("默认")));
         EXPECT_EQ(editor->LogSkinCombo()->currentText(), QStringLiteral("默认"));
         // The page reads as a path of this system; the stored older form still names it.
         EXPECT_EQ(editor->EditorIndexCombo()->currentText(),
                   QStringLiteral("Data/Editor/默认/index.html"));
-        EXPECT_TRUE(CPropertyPageAccountEditor::EditorPages().contains(
-            QStringLiteral("Data/Editor/默认/index.html")));
+        EXPECT_TRUE(CPropertyPageAccountEditor::EditorPages(m_home.Context())
+                        .contains(QStringLiteral("Data/Editor/默认/index.html")));
 
         // Mode 0 on opening.
         CPropertyPageAccountSecurity* security = sheet.Security();
@@ -541,7 +544,7 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
 
     {
         // Mode 2 stored: the old password is asked for and must match.
-        CPropertySheetAccountSetup sheet("s", {});
+        CPropertySheetAccountSetup sheet(m_home.Context(), "s", {});
         CPropertyPageAccountSecurity* security = sheet.Security();
         EXPECT_TRUE(security->LocalPasswordChoice()->isChecked());
         EXPECT_TRUE(security->OldPasswordEdit()->isEnabled());
@@ -558,7 +561,7 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
     ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 1);
     EXPECT_EQ(text, "blogpw");
-    CPropertySheetAccountSetup sheet("s", {});
+    CPropertySheetAccountSetup sheet(m_home.Context(), "s", {});
     EXPECT_TRUE(sheet.Security()->BlogPasswordChoice()->isChecked());
     EXPECT_EQ(sheet.Security()->NewPasswordLabel()->text(), QStringLiteral("请输入账户密码"));
 
@@ -587,7 +590,7 @@ TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {
     ASSERT_EQ(CAppContext::Process().Accounts().SetRelations("other", {"d"}), 1);
     std::vector<std::pair<int, int>> notices;
     CPropertySheetAccountSetup sheet(
-        "d", [&](int code, int update) { notices.emplace_back(code, update); });
+        m_home.Context(), "d", [&](int code, int update) { notices.emplace_back(code, update); });
     sheet.show();
     CPropertyPageAccountSecurity* security = sheet.Security();
     security->DeleteCheck()->setChecked(true);
@@ -644,7 +647,7 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
     CAccountTreeCtrl& tree = *frame.Blog()->Tree();
 
-    CAccountWizard wizard(&frame);
+    CAccountWizard wizard(home.Context(), &frame);
     wizard.SetAddedHandler([&](const std::string&) {
         frame.OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, -1, CAccountTreeCtrl::kUpdateAccountAdded);
     });
@@ -668,7 +671,7 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
 
     {
         const int code = tree.FolderCode(peer.name, CAccountTreeCtrl::kNodeAccount);
-        CPropertySheetAccountSetup sheet(peer.name, [&](int, int update) {
+        CPropertySheetAccountSetup sheet(home.Context(), peer.name, [&](int, int update) {
             frame.OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update);
         });
         sheet.General()->DescriptionEdit()->setText(QStringLiteral("改过的描述"));
@@ -692,11 +695,13 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
     EXPECT_FALSE(CAppContext::Process().Accounts().CheckLogin(peer.name, peer.password));
 
     // The stored account still answers with the values the sheet kept.
-    EXPECT_TRUE(CAccountSetup::TestConnection([&] {
-                    AccountRecord stored;
-                    CAppContext::Process().Accounts().GetAccount(peer.name, stored);
-                    return stored;
-                }())
+    EXPECT_TRUE(CAccountSetup::TestConnection(home.Context(),
+                                              [&] {
+                                                  AccountRecord stored;
+                                                  CAppContext::Process().Accounts().GetAccount(
+                                                      peer.name, stored);
+                                                  return stored;
+                                              }())
                     .ok);
 }
 

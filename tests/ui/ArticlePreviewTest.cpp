@@ -69,7 +69,8 @@ protected:
 
 TEST_F(ArticlePreviewWindowTest, ShowsTheArticleThroughItsAccountStyleAndFollowsStyleChanges) {
     CBottomHtmlView view;
-    ASSERT_TRUE(LoadAndWait(view, [&] { view.PreviewArticle(m_article, "预览账户"); }));
+    ASSERT_TRUE(
+        LoadAndWait(view, [&] { view.PreviewArticle(m_home.Context(), m_article, "预览账户"); }));
     EXPECT_EQ(view.GetMode(), CBottomHtmlView::kModePreview);
     EXPECT_EQ(view.CurrentKey(), QStringLiteral("31"));
     EXPECT_TRUE(view.ShowsArticlePreview());
@@ -99,7 +100,8 @@ TEST_F(ArticlePreviewWindowTest, ShowsTheArticleThroughItsAccountStyleAndFollows
 
 TEST_F(ArticlePreviewWindowTest, AStyleChangeWhileAFeedItemShowsChangesNothing) {
     CBottomHtmlView view;
-    ASSERT_TRUE(LoadAndWait(view, [&] { view.PreviewArticle(m_article, "预览账户"); }));
+    ASSERT_TRUE(
+        LoadAndWait(view, [&] { view.PreviewArticle(m_home.Context(), m_article, "预览账户"); }));
     ASSERT_TRUE(LoadAndWait(view, [&] {
         view.ShowRendered(QByteArrayLiteral("<html><body>feed item</body></html>"),
                           QStringLiteral("5"));
@@ -117,7 +119,8 @@ TEST_F(ArticlePreviewWindowTest, AStyleThatFailsShowsItsReason) {
     WriteAll(m_home.File("Data/LogSkin/坏的.xsl"), "<xsl:stylesheet");
     ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("预览账户", "logxsl", "坏的"), 1);
     CBottomHtmlView view;
-    ASSERT_TRUE(LoadAndWait(view, [&] { view.PreviewArticle(m_article, "预览账户"); }));
+    ASSERT_TRUE(
+        LoadAndWait(view, [&] { view.PreviewArticle(m_home.Context(), m_article, "预览账户"); }));
     const QString text = PageText(view);
     EXPECT_TRUE(text.contains(QStringLiteral("无法显示这篇日志"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("坏的.xsl")));

@@ -144,7 +144,8 @@ protected:
     CBlogWorkspace& Workspace() {
         if (!m_workspace) {
             m_window = std::make_unique<QWidget>();
-            m_workspace = std::make_unique<CBlogWorkspace>(*m_store, *m_commands, m_window.get());
+            m_workspace = std::make_unique<CBlogWorkspace>(m_home.Context(), *m_store, *m_commands,
+                                                           m_window.get());
             m_workspace->Build();
         }
         return *m_workspace;

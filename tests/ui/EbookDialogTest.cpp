@@ -9,6 +9,7 @@
 #include "ui/UiTestSupport.h"
 #include "ui/app/CommandTable.h"
 #include "ui/common/CommandIds.h"
+#include "ui/common/WindowJobs.h"
 #include "ui/reader/RssFavoriteTreeCtrl.h"
 
 #include <QCheckBox>
@@ -51,20 +52,20 @@ protected:
 };
 
 TEST_F(EbookDialogTest, DefaultsFollowTheSource) {
-    CEbookDialog weblog(m_jobs, Source({"随笔", "技术"}, true, "忽略"));
+    CEbookDialog weblog(m_jobs, m_home.Context(), Source({"随笔", "技术"}, true, "忽略"));
     EXPECT_EQ(weblog.TitleEdit()->text(), QStringLiteral("我的日志"));
     EXPECT_TRUE(weblog.CategoryBox()->isVisibleTo(&weblog));
     EXPECT_FALSE(weblog.PicturesBox()->isChecked());
 
-    CEbookDialog feed(m_jobs, Source({}, false, "每日新闻"));
+    CEbookDialog feed(m_jobs, m_home.Context(), Source({}, false, "每日新闻"));
     EXPECT_EQ(feed.TitleEdit()->text(), QStringLiteral("每日新闻"));
     EXPECT_FALSE(feed.CategoryBox()->isVisibleTo(&feed));
-    CEbookDialog favorites(m_jobs, Source());
+    CEbookDialog favorites(m_jobs, m_home.Context(), Source());
     EXPECT_EQ(favorites.TitleEdit()->text(), QStringLiteral("我的收藏"));
 }
 
 TEST_F(EbookDialogTest, APathAndATitleAreRequired) {
-    CEbookDialog dialog(m_jobs, Source({}, true));
+    CEbookDialog dialog(m_jobs, m_home.Context(), Source({}, true));
     int finished = 0;
     QObject::connect(&dialog, &CEbookDialog::BuildFinished, [&](bool) { ++finished; });
     dialog.Start();
@@ -88,7 +89,7 @@ TEST_F(EbookDialogTest, PicturesAreDownloadedThenTheBookIsMade) {
     });
     server.Start();
     m_articles[1].content = "<img src=\"" + server.Url("/p.png") + "\">";
-    CEbookDialog dialog(m_jobs, Source({"随笔", "技术"}, true));
+    CEbookDialog dialog(m_jobs, m_home.Context(), Source({"随笔", "技术"}, true));
     bool made = false;
     bool finished = false;
     QObject::connect(&dialog, &CEbookDialog::BuildFinished, [&](bool ok) {
@@ -115,7 +116,7 @@ TEST_F(EbookDialogTest, PicturesAreDownloadedThenTheBookIsMade) {
 
 TEST_F(EbookDialogTest, AFailedBuildSaysSoAndMayBeTriedAgain) {
     CFileUtil::RemoveFile(m_home.File("Data/CHMSkin/index.html"));
-    CEbookDialog dialog(m_jobs, Source());
+    CEbookDialog dialog(m_jobs, m_home.Context(), Source());
     bool finished = false;
     QObject::connect(&dialog, &CEbookDialog::BuildFinished, [&](bool) { finished = true; });
     dialog.PathEdit()->setText(QString::fromStdString(m_home.File("x.chm")));
@@ -141,6 +142,24 @@ TEST_F(EbookDialogTest, FeedItemsAreCheckedBeforeTheDialog) {
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("您选择的项目文章数过多(1001篇)，\r\n")));
 }
 
+// The runner and the program directory are found through the window they were lent to; a book
+// asked for outside such a window is refused with the reason.
+TEST_F(EbookDialogTest, TheRunnerIsFoundThroughTheWindowItWasLentTo) {
+    QWidget window;
+    auto* inner = new QWidget(new QWidget(&window));
+    QWidget outside;
+    LendWindowJobs(window, m_jobs, m_home.Context());
+    const std::optional<WindowJobs> lent = WindowJobsOf(inner);
+    ASSERT_TRUE(lent);
+    EXPECT_EQ(&lent->jobs, &m_jobs);
+    EXPECT_EQ(lent->context.Dir(), m_home.Path());
+    EXPECT_FALSE(WindowJobsOf(&outside));
+
+    CEbookDialog::OpenForFeedItems(&outside, std::vector<FeedItem>(1), QStringLiteral("一条"));
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_TRUE(m_boxes.Texts()[0].startsWith(QStringLiteral("无法生成电子书: ")));
+}
+
 TEST_F(EbookDialogTest, ClosingTheDialogStopsItsJobWithoutWaitingForIt) {
     // A compiler that hangs (its pid in a file once it runs), and pictures on a server that
     // never answers.
@@ -155,7 +174,7 @@ TEST_F(EbookDialogTest, ClosingTheDialogStopsItsJobWithoutWaitingForIt) {
     // owner does; the interface thread must be back at once.
     const auto closeWhile = [&](const char* stage, bool pictures,
                                 const std::function<bool(CEbookDialog&)>& underWay) {
-        auto dialog = std::make_unique<CEbookDialog>(m_jobs, Source());
+        auto dialog = std::make_unique<CEbookDialog>(m_jobs, m_home.Context(), Source());
         dialog->SetCompiler(compiler);
         dialog->PathEdit()->setText(QString::fromStdString(m_home.File("x.chm")));
         dialog->PicturesBox()->setChecked(pictures);
@@ -217,6 +236,8 @@ TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
     CRssFavorites favorites(m_home.Context());
     CCommandTable commands;
     CRssFavoriteTreeCtrl tree(favorites, store, commands);
+    // As the main window lends them to the trees inside it.
+    LendWindowJobs(tree, m_jobs, m_home.Context());
     ASSERT_TRUE(tree.Build());
     int full = -1;
     int empty = -1;

@@ -115,7 +115,7 @@ protected:
     CRecordingMessageBoxes m_boxes;
     CWeblogServer m_server;
     CEditorWindow m_window;
-    CArticleOperations m_operations{m_window};
+    CArticleOperations m_operations{m_home.Context(), m_window};
     CEditorSession m_session{m_operations};
 };
 
@@ -435,7 +435,7 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
     // This editor is killed (never closed): the next one for the account says where the work is.
     {
         CEditorWindow next;
-        CArticleOperations operations{next};
+        CArticleOperations operations{m_home.Context(), next};
         CEditorSession session{operations};
         std::string reason;
         ASSERT_TRUE(session.Open({.account = "甲"}, reason)) << reason;
@@ -451,7 +451,7 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
                                                                 "\\Data\\Editor\\无\\index.html"),
               1);
     CEditorWindow last;
-    CArticleOperations operations{last};
+    CArticleOperations operations{m_home.Context(), last};
     CEditorSession session{operations};
     std::string reason;
     ASSERT_TRUE(session.Open({.account = "甲"}, reason)) << reason;
@@ -492,7 +492,7 @@ TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
     pid_t child = 0;
     ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
     // Its autosave put the article into 草稿箱 and noted it.
-    CEditorRecovery notes(CEditorRecovery::DefaultFolder());
+    CEditorRecovery notes(CEditorRecovery::FolderOf(m_home.Context()));
     int articleId = 0;
     const bool saved = WaitFor(
         [&] {
@@ -505,7 +505,7 @@ TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
         },
         20000);
     CEditorWindow second;
-    CArticleOperations operations{second};
+    CArticleOperations operations{m_home.Context(), second};
     CEditorSession session{operations};
     std::string reason;
     const bool opened =
@@ -557,7 +557,8 @@ struct CPeerPostRemover {
     std::string account;
     std::string postId;
     ~CPeerPostRemover() {
-        if (std::unique_ptr<CBloggerApi> api = CBlogApiFactory::CreateForAccount(account)) {
+        if (std::unique_ptr<CBloggerApi> api =
+                CBlogApiFactory::CreateForAccount(CAppContext::Process(), account)) {
             PostRequest request = api->MakeRequest();
             request.postId = postId;
             api->DeletePost(request);
@@ -575,7 +576,7 @@ TEST(EditorPeerTest, PostOptionsReachTheServer) {
     const std::string name = "o" + std::to_string(::getpid());
     ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(PeerAccount(name, "MetaWeblog")), 1);
     CEditorWindow window;
-    CArticleOperations operations{window};
+    CArticleOperations operations{home.Context(), window};
     CEditorSession session{operations};
     std::string reason;
     ASSERT_TRUE(session.Open({.account = name}, reason)) << reason;
@@ -785,7 +786,7 @@ TEST_F(EditorWindowTest, MarkdownModeIsRefusedWhenMarkupWouldBeLostAndReopensAsM
     for (std::optional<long long> id :
          {std::optional<long long>(m_session.ArticleId()), std::optional<long long>()}) {
         CEditorWindow again;
-        CArticleOperations operations{again};
+        CArticleOperations operations{m_home.Context(), again};
         CEditorSession session{operations};
         std::string reason;
         ASSERT_TRUE(session.Open({.task = id ? EditorTask::EditDraft : EditorTask::Compose,
@@ -875,7 +876,7 @@ TEST(EditorPeerTest, ArticleWithAPictureIsPublishedThenItsEditChangesTheSamePost
     const std::string name = "e" + std::to_string(::getpid());
     ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(PeerAccount(name, "MetaWeblog")), 1);
     CEditorWindow window;
-    CArticleOperations operations{window};
+    CArticleOperations operations{home.Context(), window};
     CEditorSession session{operations};
     std::string reason;
     ASSERT_TRUE(session.Open({.account = name}, reason)) << reason;
@@ -909,7 +910,7 @@ TEST(EditorPeerTest, ArticleWithAPictureIsPublishedThenItsEditChangesTheSamePost
         << window.StatusText().toStdString();
     EXPECT_EQ(session.PostId(), postId);
 
-    std::unique_ptr<CBloggerApi> api = CBlogApiFactory::CreateForAccount(name);
+    std::unique_ptr<CBloggerApi> api = CBlogApiFactory::CreateForAccount(home.Context(), name);
     ASSERT_TRUE(api);
     PostList posts;
     ASSERT_EQ(api->GetRecentPosts(posts, 20), 1);
@@ -1030,7 +1031,7 @@ TEST_F(EditorWindowTest, PreviewTabShowsTheArticleThroughTheAccountStyleOrTheWeb
         30000));
 
     // An account without a weblog address has no 网站样式.
-    preview->SetAccount("乙", {});
+    preview->SetAccount(m_home.Context(), "乙", {});
     EXPECT_EQ(preview->Look(), PreviewLook::kAccountStyle);
     EXPECT_FALSE(
         qobject_cast<QStandardItemModel*>(preview->LookBox()->model())->item(1)->isEnabled());

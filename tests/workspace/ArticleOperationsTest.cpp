@@ -14,8 +14,7 @@ namespace {
 class ArticleOperationsTest : public ::testing::Test {
 protected:
     void AddAccount(const std::string& name, CWeblogServer& server, const std::string& path) {
-        ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(ServerAccount(name, server, path)),
-                  1);
+        ASSERT_EQ(m_home.Context().Accounts().AddAccount(ServerAccount(name, server, path)), 1);
     }
 
     // A draft in the account's 草稿箱, written straight into blog.db.
@@ -47,7 +46,7 @@ protected:
     CRecordingReporter m_reporter;
     CScopedReporter m_scope{m_reporter};
     CRecordingObserver m_observer;
-    CArticleOperations m_operations{m_observer};
+    CArticleOperations m_operations{m_home.Context(), m_observer};
 };
 
 // One article to four accounts at once: the server of three of them holds every call until all
@@ -175,7 +174,7 @@ TEST_F(ArticleOperationsTest, TheEndOfTheOperationsCancelsAPublishUnderWay) {
     int id = Draft("甲", "等待中");
     CRecordingObserver observer;
     {
-        CArticleOperations operations(observer);
+        CArticleOperations operations(m_home.Context(), observer);
         ASSERT_TRUE(operations.StartPublishToAccounts(id, {"甲", "乙"}).Started());
         ASSERT_TRUE(server.WaitUntilHeld());
         EXPECT_EQ(operations.RunningCount(), 1);

@@ -185,7 +185,7 @@ protected:
                                   .username = "u",
                                   .password = "p",
                                   .encodetype = "UTF-8"};
-            ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(account), 1);
+            ASSERT_EQ(m_home.Context().Accounts().AddAccount(account), 1);
         }
         // The editor copies the file it was handed from the program directory it was given,
         // as the real one reads it on start; nothing else tells it where that directory is.
@@ -211,7 +211,7 @@ protected:
 TEST_F(EditorLauncherTest, WritesTheFileThenStartsTheEditorWithoutWaitingOrLeavingAZombie) {
     // The folder is made again when it is gone.
     RemoveTree(m_home.File("Temp"));
-    CEditorLauncher launcher(CEditorLauncher::EditorBeside(m_bin));
+    CEditorLauncher launcher(m_home.Context(), CEditorLauncher::EditorBeside(m_bin));
     EXPECT_EQ(launcher.EditorPath(), m_editor);
     const HandOffResult result = launcher.Launch({.task = EditorTask::Compose, .account = "乙"});
     ASSERT_TRUE(result.ok) << result.reason;
@@ -232,7 +232,7 @@ TEST_F(EditorLauncherTest, WritesTheFileThenStartsTheEditorWithoutWaitingOrLeavi
 }
 
 TEST_F(EditorLauncherTest, AnEditFromTheTrashNamesTheArticle) {
-    CEditorLauncher launcher(m_editor);
+    CEditorLauncher launcher(m_home.Context(), m_editor);
     const HandOffResult result = launcher.EditArticle(31, "丙", kFolderTrash);
     ASSERT_TRUE(result.ok) << result.reason;
     const std::string text = Utf8(ReadAll(m_home.File("Temp/subprocess.xml")));
@@ -246,7 +246,7 @@ TEST_F(EditorLauncherTest, AnEditFromTheTrashNamesTheArticle) {
 
 TEST_F(EditorLauncherTest, FailuresSayWhy) {
     // No editor beside the program: the file is written, the start fails with the path.
-    CEditorLauncher missing(m_bin + "/nowhere/quillmark-editor");
+    CEditorLauncher missing(m_home.Context(), m_bin + "/nowhere/quillmark-editor");
     HandOffResult result = missing.Launch({.task = EditorTask::Compose, .account = "甲"});
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.reason, "找不到编辑器程序: " + m_bin + "/nowhere/quillmark-editor");
@@ -256,31 +256,35 @@ TEST_F(EditorLauncherTest, FailuresSayWhy) {
     const std::string notProgram = m_bin + "/text";
     WriteAll(notProgram, "\x01\x02 not a program");
     chmod(notProgram.c_str(), 0755);
-    result = CEditorLauncher(notProgram).StartEditor();
+    result = CEditorLauncher(m_home.Context(), notProgram).StartEditor();
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.reason.find("无法启动编辑器程序"), std::string::npos) << result.reason;
 
     // The hand-off cannot be written: the editor is not started.
     RemoveTree(m_home.File("Temp"));
     WriteAll(m_home.File("Temp"), "a file where the folder belongs");
-    result = CEditorLauncher(m_editor).Launch({.task = EditorTask::Compose, .account = "甲"});
+    result = CEditorLauncher(m_home.Context(), m_editor)
+                 .Launch({.task = EditorTask::Compose, .account = "甲"});
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.reason.find("Temp"), std::string::npos) << result.reason;
     // Once the folder is back, the next launch is the first start the editor sees.
     RemoveTree(m_home.File("Temp"));
-    ASSERT_TRUE(
-        CEditorLauncher(m_editor).Launch({.task = EditorTask::Compose, .account = "甲"}).ok);
+    ASSERT_TRUE(CEditorLauncher(m_home.Context(), m_editor)
+                    .Launch({.task = EditorTask::Compose, .account = "甲"})
+                    .ok);
     ASSERT_TRUE(WaitForFile(m_seen));
     EXPECT_EQ(ReadAll(m_starts), "started\n");
 
     // A type that names an article needs its id.
-    result = CEditorLauncher(m_editor).Launch({.task = EditorTask::EditDraft, .account = "甲"});
+    result = CEditorLauncher(m_home.Context(), m_editor)
+                 .Launch({.task = EditorTask::EditDraft, .account = "甲"});
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.reason.empty());
 
     // The account file cannot be read.
     WriteAll(m_home.File("config/userConfig.xml"), "<not xml");
-    result = CEditorLauncher(m_editor).Launch({.task = EditorTask::Compose, .account = "甲"});
+    result = CEditorLauncher(m_home.Context(), m_editor)
+                 .Launch({.task = EditorTask::Compose, .account = "甲"});
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.reason.rfind("载入帐户信息失败!", 0), 0u) << result.reason;
 }

@@ -19,8 +19,7 @@ namespace {
 class EditorSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(
-            CAppContext::Process().Accounts().AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
+        ASSERT_EQ(m_home.Context().Accounts().AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
     }
 
     static EditorHandOff Orders(EditorTask task, std::optional<long long> index = {}) {
@@ -66,7 +65,7 @@ protected:
     CScopedReporter m_scope{m_reporter};
     CWeblogServer m_server;
     CRecordingObserver m_observer;
-    CArticleOperations m_operations{m_observer};
+    CArticleOperations m_operations{m_home.Context(), m_observer};
     CEditorSession m_session{m_operations};
 };
 
@@ -276,7 +275,7 @@ TEST_F(EditorSessionTest, WindowRectangleIsKeptInTheAccount) {
     EXPECT_TRUE(rect.IsSet());
     EXPECT_EQ(rect.left, 10);
     EXPECT_EQ(rect.bottom, 620);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "autosavetime", "2000"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("甲", "autosavetime", "2000"), 1);
     EXPECT_EQ(m_session.AutosaveMilliseconds(), 2000);
 }
 

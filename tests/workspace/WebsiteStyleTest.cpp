@@ -48,7 +48,7 @@ protected:
 
     CTempHome m_home;
     loopback::CHttpServer m_site;
-    CWebsiteStyle m_style{{.proxy = HttpProxy{.mode = HttpProxy::Mode::kDirect}}};
+    CWebsiteStyle m_style{m_home.Context(), {.proxy = HttpProxy{.mode = HttpProxy::Mode::kDirect}}};
 };
 
 // The page keeps its look (style sheets, absolute, and inline styles), loses everything that
@@ -99,7 +99,8 @@ TEST_F(WebsiteStyleTest, TheFirstPostMakesTheTemplateAndNothingOfTheSiteRuns) {
     EXPECT_FALSE(m_style.LoadCached("博客", m_site.Url("/other"), cached));
     EXPECT_FALSE(m_style.LoadCached("别的账户", home, cached));
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(CWebsiteStyle::DefaultFolder())) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(CWebsiteStyle::FolderOf(m_home.Context()))) {
         EXPECT_EQ(entry.path().extension(), ".html");
         ++files;
     }
@@ -154,8 +155,7 @@ TEST_F(WebsiteStyleTest, OtherPagesAndTheAccountsAddress) {
               std::string::npos)
         << titled.html;
 
-    ASSERT_EQ(
-        CAppContext::Process().Accounts().AddAccount({.name = "有地址",
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount({.name = "有地址",
                                                       .xmlrpcurl = "http://127.0.0.1:9/xmlrpc.php",
                                                       .port = "80",
                                                       .blogapitype = "MetaWeblog",
@@ -163,11 +163,11 @@ TEST_F(WebsiteStyleTest, OtherPagesAndTheAccountsAddress) {
                                                       .password = "p",
                                                       .blogurl = " https://example.org/blog ",
                                                       .encodetype = "UTF-8"}),
-        1);
-    EXPECT_EQ(CWebsiteStyle::HomeAddressOf("有地址"), "https://example.org/blog");
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("有地址", "blogurl", "http://"), 1);
-    EXPECT_EQ(CWebsiteStyle::HomeAddressOf("有地址"), "");
-    EXPECT_EQ(CWebsiteStyle::HomeAddressOf("没有这个账户"), "");
+              1);
+    EXPECT_EQ(CWebsiteStyle::HomeAddressOf(m_home.Context(), "有地址"), "https://example.org/blog");
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("有地址", "blogurl", "http://"), 1);
+    EXPECT_EQ(CWebsiteStyle::HomeAddressOf(m_home.Context(), "有地址"), "");
+    EXPECT_EQ(CWebsiteStyle::HomeAddressOf(m_home.Context(), "没有这个账户"), "");
 }
 
 // The peer's real theme (twentytwentyone): its style sheets stay and the article lands in the

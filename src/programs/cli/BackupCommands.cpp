@@ -25,9 +25,9 @@ bool ParseFolder(const std::string& text, int& folder) {
     return CCliArguments::ParseNumber(text, kFolderReceived, kFolderTrash, folder);
 }
 
-bool AccountExists(const std::string& name) {
+bool AccountExists(const CAppContext& context, const std::string& name) {
     AccountRecord account;
-    return CAppContext::Process().Accounts().GetAccount(name, account) != 0;
+    return context.Accounts().GetAccount(name, account) != 0;
 }
 
 // Prints the lines of the downloads and of the build as they come.
@@ -47,7 +47,8 @@ private:
 
 } // namespace
 
-CBackupCommands::CBackupCommands(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+CBackupCommands::CBackupCommands(const CAppContext& context, std::ostream& out, std::ostream& err)
+    : m_context(context), m_out(out), m_err(err) {}
 
 bool CBackupCommands::Handles(const std::string& command) {
     return command == "backup" || command == "ebook";
@@ -88,9 +89,9 @@ int CBackupCommands::Export(const std::vector<std::string>& argsIn) {
     if (args.positional.size() != 2 || !ParseFolder(args.Get("folder"), folder))
         return Error(kBackupUsage);
     const std::string& account = args.positional[0];
-    if (!AccountExists(account))
+    if (!AccountExists(m_context, account))
         return 1;
-    CArticleDatabase store;
+    CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
     if (!store.OpenStore())
         return Error(store.GetLastError());
     int count = 0;
@@ -107,9 +108,9 @@ int CBackupCommands::Import(const std::vector<std::string>& argsIn) {
     if (args.positional.size() != 2)
         return Error(kBackupUsage);
     const std::string& account = args.positional[0];
-    if (!AccountExists(account))
+    if (!AccountExists(m_context, account))
         return 1;
-    CArticleDatabase store;
+    CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
     if (!store.OpenStore())
         return Error(store.GetLastError());
     int count = 0;
@@ -137,9 +138,9 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
         int folder = 0;
         if (!ParseFolder(args.Get("folder"), folder))
             return Error(kEbookUsage);
-        if (!AccountExists(args.Get("account")))
+        if (!AccountExists(m_context, args.Get("account")))
             return 1;
-        CArticleDatabase store;
+        CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
         if (!store.OpenStore())
             return Error(store.GetLastError());
         chosen = CEbookMaker::FromFolder(store, args.Get("account"), folder);
@@ -176,7 +177,7 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
     const size_t count = chosen.source.articles.size();
     CPrintingProgress progress(m_out);
     const EbookResult result = CEbookMaker::Make(
-        std::move(chosen.source),
+        m_context, std::move(chosen.source),
         {.build = {.outputPath = args.positional[0],
                    .title = title,
                    .contents =

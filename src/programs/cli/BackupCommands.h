@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AppContext.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -9,7 +11,8 @@
 // feed) as drafts, `ebook` binds a weblog folder, a feed channel or a favorites box into a .chm.
 class CBackupCommands {
 public:
-    CBackupCommands(std::ostream& out, std::ostream& err);
+    // Works on the context's program directory and accounts.
+    CBackupCommands(const CAppContext& context, std::ostream& out, std::ostream& err);
 
     static bool Handles(const std::string& command);
     static const char* UsageText();
@@ -22,6 +25,7 @@ private:
     int Ebook(const std::vector<std::string>& args);
     int Error(const std::string& text);
 
+    CAppContext m_context;
     std::ostream& m_out;
     std::ostream& m_err;
 };

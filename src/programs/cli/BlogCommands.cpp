@@ -148,8 +148,9 @@ private:
     std::vector<OperationResult> m_results;
 };
 
-CBlogCommands::CBlogCommands(std::ostream& out, std::ostream& err, bool json)
-    : m_out(out), m_err(err), m_json(json) {}
+CBlogCommands::CBlogCommands(const CAppContext& context, std::ostream& out, std::ostream& err,
+                             bool json)
+    : m_context(context), m_out(out), m_err(err), m_json(json) {}
 
 const char* CBlogCommands::UsageText() {
     return kUsage;
@@ -256,18 +257,18 @@ int CBlogCommands::AccountAdd(const Arguments& a) {
     account.password = a.Get("password");
     account.blogurl = a.Get("blog-url", "http://");
     CAccountSetup::FillServiceEndpoint(account);
-    SetupCheck check = CAccountSetup().Add(account);
+    SetupCheck check = CAccountSetup(m_context).Add(account);
     return check.Ok() ? 0 : Refuse(check.message);
 }
 
 int CBlogCommands::AccountList() {
     std::vector<AccountRecord> accounts;
-    if (!CAppContext::Process().Accounts().ListAccounts(accounts))
+    if (!m_context.Accounts().ListAccounts(accounts))
         return 1;
     std::vector<AccountRecord> details;
     for (const AccountRecord& listed : accounts) {
         AccountRecord account;
-        if (!CAppContext::Process().Accounts().GetAccount(listed.name, account))
+        if (!m_context.Accounts().GetAccount(listed.name, account))
             return 1;
         account.localloginverify = listed.localloginverify;
         details.push_back(account);
@@ -296,12 +297,12 @@ int CBlogCommands::AccountList() {
 }
 
 int CBlogCommands::AccountRemove(const std::string& name) {
-    SetupCheck check = CAccountSetup().Delete(name);
+    SetupCheck check = CAccountSetup(m_context).Delete(name);
     return check.Ok() ? 0 : Refuse(check.message);
 }
 
 int CBlogCommands::AccountDiscover(const std::string& address) {
-    CWeblogDiscovery discovery;
+    CWeblogDiscovery discovery(m_context);
     const DiscoveryResult result = discovery.Discover(address);
     const DiscoveredInterface* chosen = result.Chosen();
     if (m_json) {
@@ -341,9 +342,9 @@ int CBlogCommands::AccountDiscover(const std::string& address) {
 
 int CBlogCommands::AccountTest(const std::string& name) {
     AccountRecord account;
-    if (!CAppContext::Process().Accounts().GetAccount(name, account))
+    if (!m_context.Accounts().GetAccount(name, account))
         return 1;
-    ConnectionTestResult test = CAccountSetup::TestConnection(account);
+    ConnectionTestResult test = CAccountSetup::TestConnection(m_context, account);
     if (!test.ok)
         return Refuse(test.Summary());
     const BlogInfo& info = test.blog;
@@ -363,7 +364,7 @@ int CBlogCommands::AccountTest(const std::string& name) {
 OperationResult
 CBlogCommands::RunOperation(const std::function<OperationStart(CArticleOperations&)>& start) {
     CCollector collector;
-    CArticleOperations operations(collector);
+    CArticleOperations operations(m_context, collector);
     OperationStart started = start(operations);
     if (!started.Started())
         return {.outcome = OperationOutcome::kFailed, .reason = started.refusal};
@@ -391,10 +392,10 @@ int CBlogCommands::Articles(const Arguments& a) {
     if (!folder)
         return Usage();
     AccountRecord account;
-    if (!CAppContext::Process().Accounts().GetAccount(name, account))
+    if (!m_context.Accounts().GetAccount(name, account))
         return 1;
     CCollector collector;
-    CArticleOperations operations(collector);
+    CArticleOperations operations(m_context, collector);
     std::vector<ArticleRecord> list;
     std::string reason;
     if (!operations.GetArticles({.account = name, .folder = FolderCode(*folder)}, 0, 9999, list,
@@ -421,7 +422,7 @@ int CBlogCommands::Articles(const Arguments& a) {
 int CBlogCommands::ArticleNew(const Arguments& a) {
     const std::string& name = a.positional[0];
     AccountRecord account;
-    if (!CAppContext::Process().Accounts().GetAccount(name, account))
+    if (!m_context.Accounts().GetAccount(name, account))
         return 1;
     std::string content;
     if (!ReadInputFile(a.Get("content-file"), content))
@@ -432,7 +433,7 @@ int CBlogCommands::ArticleNew(const Arguments& a) {
     article.tags = CTextCodec::ToUtf8Lenient(a.Get("tags"));
     article.content = CTextCodec::ToUtf8Lenient(content);
     CCollector collector;
-    CArticleOperations operations(collector);
+    CArticleOperations operations(m_context, collector);
     LocalOutcome outcome = operations.NewDraft(name, article);
     if (!outcome.ok)
         return Refuse(outcome.reason);
@@ -445,7 +446,7 @@ bool CBlogCommands::FindArticle(const std::string& idText, int& id, ArticlePlace
     if (!ParseId(idText, id))
         return false;
     CCollector collector;
-    CArticleOperations operations(collector);
+    CArticleOperations operations(m_context, collector);
     ArticleRecord article;
     std::string reason;
     if (!operations.GetArticle(id, article, place, reason)) {
@@ -477,7 +478,7 @@ int CBlogCommands::ArticleEdit(const std::string& idText) {
     ArticlePlace place;
     if (!FindArticle(idText, id, place))
         return 1;
-    CEditorLauncher launcher(CEditorLauncher::EditorBeside(GetExecutableDir()));
+    CEditorLauncher launcher(m_context, CEditorLauncher::EditorBeside(GetExecutableDir()));
     const HandOffResult result = launcher.EditArticle(id, place.account, place.folder);
     return result.ok ? 0 : Refuse(result.reason);
 }
@@ -526,7 +527,7 @@ int CBlogCommands::ArticleTransfer(const std::string& how, const Arguments& a) {
         return Usage();
     FolderRef to{.account = a.Get("to"), .folder = FolderCode(*folder)};
     CCollector collector;
-    CArticleOperations operations(collector);
+    CArticleOperations operations(m_context, collector);
     LocalOutcome outcome = how == "copy" ? operations.Copy({id}, to) : operations.Move({id}, to);
     if (!outcome.ok)
         return Refuse(outcome.reason);
@@ -540,7 +541,7 @@ int CBlogCommands::ArticleRemove(const std::string& idText) {
     if (!ParseId(idText, id))
         return 1;
     CCollector collector;
-    CArticleOperations operations(collector);
+    CArticleOperations operations(m_context, collector);
     LocalOutcome outcome = operations.DeleteLocal({id});
     return outcome.ok ? 0 : Refuse(outcome.reason);
 }
@@ -555,7 +556,7 @@ int CBlogCommands::ArticleDeleteRemote(const std::string& idText) {
 }
 
 int CBlogCommands::Categories(const std::string& name) {
-    const CategoriesResult result = CWeblogLibrary().FetchCategories(name);
+    const CategoriesResult result = CWeblogLibrary(m_context).FetchCategories(name);
     if (!result.ok)
         return Refuse(result.reason);
     if (m_json) {
@@ -571,7 +572,7 @@ int CBlogCommands::Categories(const std::string& name) {
 }
 
 int CBlogCommands::MediaUpload(const std::string& name, const std::string& file) {
-    const UploadResult result = CWeblogLibrary().Upload(name, file);
+    const UploadResult result = CWeblogLibrary(m_context).Upload(name, file);
     if (!result.ok)
         return Refuse(result.reason);
     m_out << result.url << "\n";

@@ -14,7 +14,8 @@
 // reporter) and give exit code 1.
 class CBlogCommands {
 public:
-    CBlogCommands(std::ostream& out, std::ostream& err, bool json);
+    // Works on the context's program directory and accounts.
+    CBlogCommands(const CAppContext& context, std::ostream& out, std::ostream& err, bool json);
 
     // True for the command words handled here.
     static bool Handles(const std::string& command);
@@ -54,6 +55,7 @@ private:
     class CCollector;
     OperationResult RunOperation(const std::function<OperationStart(CArticleOperations&)>& start);
 
+    CAppContext m_context;
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_json;

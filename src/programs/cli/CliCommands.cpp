@@ -69,7 +69,7 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         return args.empty() ? Init() : Usage();
     // The desktop registration needs no program directory of its own.
     if (CShellCommands::Handles(command))
-        return CShellCommands(m_out).Run(args);
+        return CShellCommands(CAppContext::Process(), m_out).Run(args);
     const bool known = command == "settings" || CBlogCommands::Handles(command) ||
                        CFeedCommands::Handles(command) || CBackupCommands::Handles(command) ||
                        CFavoriteCommands::Handles(command) || CSearchCommands::Handles(command);
@@ -82,9 +82,9 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
     if (command == "settings")
         return Settings(args);
     if (CBlogCommands::Handles(command))
-        return CBlogCommands(m_out, m_err, m_json).Run(command, args);
+        return CBlogCommands(CAppContext::Process(), m_out, m_err, m_json).Run(command, args);
     if (CBackupCommands::Handles(command))
-        return CBackupCommands(m_out, m_err).Run(command, args);
+        return CBackupCommands(CAppContext::Process(), m_out, m_err).Run(command, args);
     if (CFavoriteCommands::Handles(command))
         return CFavoriteCommands(CAppContext::Process(), m_out, m_json).Run(command, args);
     if (CSearchCommands::Handles(command))
@@ -128,6 +128,7 @@ void CCliCommands::PrintPairs(const std::vector<std::string>& keys,
 }
 
 int CCliCommands::Settings(const std::vector<std::string>& args) {
+    const CAppContext context = CAppContext::Process();
     if (args.size() == 2 && args[0] == "get") {
         std::vector<std::string> keys;
         if (!CAppSettings::GroupKeys(args[1], keys)) {
@@ -135,7 +136,7 @@ int CCliCommands::Settings(const std::vector<std::string>& args) {
             return Usage();
         }
         std::vector<std::string> values;
-        if (!CAppContext::Process().Settings().ReadValues(keys, values))
+        if (!context.Settings().ReadValues(keys, values))
             return 1;
         // Keys are printed as the element names inside their group.
         for (std::string& key : keys)
@@ -148,12 +149,12 @@ int CCliCommands::Settings(const std::vector<std::string>& args) {
         std::string value = args[2];
         if (key == "debug/out")
             value = CSettingsChecks::DebugFolderFromText(value);
-        std::string message = CAppContext::Process().Settings().CheckValue(key, value);
+        std::string message = context.Settings().CheckValue(key, value);
         if (!message.empty()) {
             GetReporter().ReportMessage(message);
             return 1;
         }
-        return CAppContext::Process().Settings().WriteAppValue(key, value) ? 0 : 1;
+        return context.Settings().WriteAppValue(key, value) ? 0 : 1;
     }
     return Usage();
 }

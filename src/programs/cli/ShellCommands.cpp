@@ -16,7 +16,8 @@ int Fail(const std::string& message) {
 
 } // namespace
 
-CShellCommands::CShellCommands(std::ostream& out) : m_out(out) {}
+CShellCommands::CShellCommands(const CAppContext& context, std::ostream& out)
+    : m_context(context), m_out(out) {}
 
 bool CShellCommands::Handles(const std::string& command) {
     return command == "shell";
@@ -49,7 +50,7 @@ int CShellCommands::Register() {
         return Fail("加入失败: 找不到 " + program);
     CShellRegistration registration(CShellRegistration::FoldersFromEnvironment());
     std::string error;
-    if (!registration.Register({.executable = program, .programDir = GetModuleDir()}, error))
+    if (!registration.Register({.executable = program, .programDir = m_context.Dir()}, error))
         return Fail("加入失败: " + error);
     m_out << CShellRegistration::kAddedText << "\n";
     return 0;

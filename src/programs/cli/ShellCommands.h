@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AppContext.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -9,7 +11,8 @@
 // unregister` takes that back, `shell status` prints each handled type's default program.
 class CShellCommands {
 public:
-    explicit CShellCommands(std::ostream& out);
+    // Registers the context's program directory.
+    CShellCommands(const CAppContext& context, std::ostream& out);
 
     static bool Handles(const std::string& command);
     static const char* UsageText();
@@ -21,5 +24,6 @@ private:
     int Unregister();
     int Status();
 
+    CAppContext m_context;
     std::ostream& m_out;
 };

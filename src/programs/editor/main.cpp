@@ -1,3 +1,4 @@
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "app/ProgramOptions.h"
 #include "ui/app/QuillApp.h"
@@ -11,6 +12,7 @@
 #include "ui/editor/EditorWindow.h"
 #include "workspace/ArticleOperations.h"
 #include "workspace/EditorHandOff.h"
+#include "workspace/EditorLauncher.h"
 #include "workspace/EditorSession.h"
 
 #include <QApplication>
@@ -45,7 +47,8 @@ int main(int argc, char** argv) {
     CWindowReporter reporter;
     SetReporter(&reporter);
 
-    const std::string handOffPath = GetAppFilePath("Temp\\subprocess.xml");
+    const CAppContext context = CAppContext::Process();
+    const std::string handOffPath = CEditorLauncher::HandOffPath(context);
     std::string reason;
     std::optional<EditorHandOff> handOff = CEditorHandOff::ReadHandOff(handOffPath, &reason);
     if (!handOff) {
@@ -62,14 +65,14 @@ int main(int argc, char** argv) {
         // The window hears the publish operations; the session works through them.
         CEditorWindow window;
         reporter.SetOwner(&window);
-        CArticleOperations operations(window);
+        CArticleOperations operations(context, window);
         CEditorSession session(operations);
         if (!session.Open(*handOff, reason)) {
             CMessageBox::Show(nullptr, QStringLiteral("无法打开文章: ") + ToQ(reason), kCaption,
                               true);
         } else {
             // The running main window recounts the folders a save or publish changed.
-            CSingleInstance mainWindow(CSingleInstance::ServerNameFor(GetModuleDir()));
+            CSingleInstance mainWindow(CSingleInstance::ServerNameFor(context.Dir()));
             window.SetFoldersChangedHandler([&mainWindow](const std::vector<int>& codes) {
                 for (int code : codes)
                     mainWindow.Send(WM_ACCOUNT_TREE_UPDATE, code, CAccountTreeCtrl::kUpdateRecount,

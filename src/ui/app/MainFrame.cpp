@@ -26,6 +26,7 @@
 #include "ui/common/PropertySheet.h"
 #include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
+#include "ui/common/WindowJobs.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/CleanWizard.h"
 #include "ui/reader/FavoriteItemList.h"
@@ -86,16 +87,19 @@ QString ProgramPath(const char* name) {
 } // namespace
 
 CMainFrame::CMainFrame()
-    : m_context(CAppContext::Process()), m_articleStore(GetAppFilePath("Storage\\blog.db")),
+    : m_context(CAppContext::Process()), m_articleStore(m_context.FilePath("Storage\\blog.db")),
       m_feedStore(m_context) {
     g_bAppExiting = 0;
     setObjectName(QStringLiteral("QUILLMainProcessClass1.0"));
     setWindowTitle(AppTitle());
     setWindowIcon(AppIcon());
+    LendWindowJobs(*this, m_windowJobs, m_context);
 }
 
 CMainFrame::~CMainFrame() {
     Shutdown();
+    // The dialogs are gone and have cancelled their jobs: what is left of them ends here.
+    m_windowJobs.Shutdown();
 }
 
 ItemFilter CMainFrame::FilterCodeAt(int boxIndex) {
@@ -502,7 +506,7 @@ void CMainFrame::BuildToolBars() {
 void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_sideTabs = new QTabWidget;
     m_sideTabs->setDocumentMode(true);
-    m_blog = new CBlogWorkspace(m_articleStore, *m_commands, this);
+    m_blog = new CBlogWorkspace(m_context, m_articleStore, *m_commands, this);
     CAccountSetupCommands::Register(
         *m_commands, this, m_blog->Tree(),
         [this](int code, int update) { OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update); },
@@ -565,7 +569,7 @@ void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     connect(m_blog, &CBlogWorkspace::PreviewArticle, this,
             [this](const ArticleRecord& article, const std::string& account) {
                 if (m_sideMode == kSideBlog)
-                    m_readingFrame->View()->PreviewArticle(article, account);
+                    m_readingFrame->View()->PreviewArticle(m_context, article, account);
             });
     connect(m_readingFrame->View(), &CBottomHtmlView::PreviewContextMenu, this,
             &CMainFrame::ShowPreviewMenu);

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/AppSettings.h"
+#include "platform/jobs/JobRunner.h"
 #include "reader/ReceiveScheduler.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
@@ -154,6 +155,9 @@ private:
     QMenu* BuildPreviewMenu();
 
     CAppContext m_context;
+    // The runner of the jobs of the dialogs opened from this window (lent to them, see
+    // WindowJobsOf): it outlives them and is shut down with the window.
+    CJobRunner m_windowJobs{4};
     CArticleDatabase m_articleStore;
     CFeedDatabase m_feedStore;
     std::unique_ptr<CRssReader> m_reader;

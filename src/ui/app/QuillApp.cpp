@@ -15,7 +15,6 @@
 #include "ui/common/MessageBox.h"
 #include "ui/common/QtTranslation.h"
 #include "ui/common/UiText.h"
-#include "ui/common/WindowJobs.h"
 #include "ui/common/WindowReporter.h"
 
 #include <QSocketNotifier>
@@ -57,8 +56,6 @@ CQuillApp::CQuillApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 CQuillApp::~CQuillApp() {
     m_frame.reset();
-    // The windows are gone and have cancelled their jobs: what is left of them ends here.
-    WindowJobs().Shutdown();
     SetReporter(nullptr);
 }
 

@@ -11,8 +11,8 @@ void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
                                      CAccountTreeCtrl* tree,
                                      std::function<void(int, int)> treeUpdate,
                                      std::function<void()> styleChanged) {
-    commands.Handle(kCmdNewAccount, [window, treeUpdate] {
-        CAccountWizard wizard(window);
+    commands.Handle(kCmdNewAccount, [window, tree, treeUpdate] {
+        CAccountWizard wizard(tree->Context(), window);
         wizard.SetAddedHandler([treeUpdate](const std::string&) {
             treeUpdate(-1, CAccountTreeCtrl::kUpdateAccountAdded);
         });
@@ -27,7 +27,8 @@ void CAccountSetupCommands::Register(CCommandTable& commands, QWidget* window,
         // The tree's update names the account's node.
         const int code = tree->FolderCode(account, CAccountTreeCtrl::kNodeAccount);
         CPropertySheetAccountSetup sheet(
-            account, [treeUpdate, code](int, int update) { treeUpdate(code, update); }, window);
+            tree->Context(), account,
+            [treeUpdate, code](int, int update) { treeUpdate(code, update); }, window);
         if (styleChanged)
             QObject::connect(&sheet, &CPropertySheetAccountSetup::PreviewStyleChanged, &sheet,
                              styleChanged);

@@ -73,6 +73,10 @@ QSize CAccountItemDelegate::sizeHint(const QStyleOptionViewItem& option,
     return size;
 }
 
+const CAppContext& CAccountTreeCtrl::Context() const {
+    return m_operations.Context();
+}
+
 CAccountTreeCtrl::CAccountTreeCtrl(CArticleOperations& operations, CLocalLoginLock& loginLock,
                                    CCommandTable* commands, QWidget* parent)
     : QTreeWidget(parent), m_operations(operations), m_loginLock(loginLock), m_commands(commands) {
@@ -99,7 +103,7 @@ void CAccountTreeCtrl::RegisterCommands() {
     // The weblog's address is public: no login check.
     c.Handle(kCmdOpenMyBlog, [this] {
         std::string blogurl;
-        CAppContext::Process().Accounts().GetAccountField(m_currentAccount, "blogurl", blogurl);
+        m_operations.Context().Accounts().GetAccountField(m_currentAccount, "blogurl", blogurl);
         QDesktopServices::openUrl(QUrl(BlogAddress(blogurl)));
     });
 }
@@ -146,7 +150,7 @@ QString CAccountTreeCtrl::BlogAddress(const std::string& blogurl) {
 void CAccountTreeCtrl::BuildTree() {
     clear();
     m_accounts.clear();
-    CAppContext::Process().Accounts().ListAccounts(m_accounts);
+    m_operations.Context().Accounts().ListAccounts(m_accounts);
     for (int i = 0; i < static_cast<int>(m_accounts.size()); ++i)
         AddAccountNodes(i, m_accounts[i]);
     if (QTreeWidgetItem* first = topLevelItem(0))
@@ -300,7 +304,7 @@ void CAccountTreeCtrl::ShowNode(int kind) {
         emit FolderSelected(ToQ(m_currentAccount), kind);
     } else if (kind == kNodeMyBlog) {
         std::string blogurl;
-        CAppContext::Process().Accounts().GetAccountField(m_currentAccount, "blogurl", blogurl);
+        m_operations.Context().Accounts().GetAccountField(m_currentAccount, "blogurl", blogurl);
         emit OpenInPane(BlogAddress(blogurl));
     }
 }
@@ -308,7 +312,7 @@ void CAccountTreeCtrl::ShowNode(int kind) {
 void CAccountTreeCtrl::UpdateNode(int code, int updateCode) {
     if (updateCode == kUpdateAccountAdded) {
         m_accounts.clear();
-        CAppContext::Process().Accounts().ListAccounts(m_accounts);
+        m_operations.Context().Accounts().ListAccounts(m_accounts);
         if (m_accounts.empty())
             return;
         const int last = static_cast<int>(m_accounts.size()) - 1;
@@ -326,7 +330,7 @@ void CAccountTreeCtrl::UpdateNode(int code, int updateCode) {
     if (updateCode == kUpdateDescription) {
         std::string description;
         if (index < 0 || index >= static_cast<int>(m_accounts.size()) ||
-            !CAppContext::Process().Accounts().GetAccountField(m_accounts[index].name,
+            !m_operations.Context().Accounts().GetAccountField(m_accounts[index].name,
                                                                "description", description))
             return;
         m_accounts[index].description = description;
@@ -426,5 +430,5 @@ void CAccountTreeCtrl::SaveExpanded() {
         flags.push_back(topLevelItem(i)->isExpanded() ? 1 : 0);
     // An account removed from the tree in this run is no longer in the file either.
     if (static_cast<int>(flags.size()) == static_cast<int>(m_accounts.size()) && !flags.empty())
-        CAppContext::Process().Accounts().SetExpanded(flags);
+        m_operations.Context().Accounts().SetExpanded(flags);
 }

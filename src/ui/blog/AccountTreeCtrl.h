@@ -11,6 +11,7 @@
 class CArticleOperations;
 struct FolderCounts;
 class CCommandTable;
+class CAppContext;
 class CLocalLoginLock;
 class QMenu;
 
@@ -49,8 +50,11 @@ public:
     // Where 我的博客 goes when the account names no weblog address.
     static constexpr const char* kDefaultBlogAddress = "https://quillmark.org/";
 
+    // The accounts are those of the operations' context.
     CAccountTreeCtrl(CArticleOperations& operations, CLocalLoginLock& loginLock,
                      CCommandTable* commands, QWidget* parent = nullptr);
+    // The program directory whose accounts the tree shows.
+    const CAppContext& Context() const;
 
     static int NodeCode(int accountIndex, int kind) {
         return 1000 + 100 * accountIndex + 10 * kind;

@@ -66,8 +66,13 @@ private:
     std::atomic<int> m_generation = 0;
 };
 
-CAccountWizard::CAccountWizard(QWidget* parent, std::vector<AccountRecord> presets)
-    : QDialog(parent), m_presets(std::move(presets)), m_setup(std::make_unique<CAccountSetup>()),
+CAccountWizard::CAccountWizard(const CAppContext& context, QWidget* parent)
+    : CAccountWizard(context, parent, LoadPresets(context)) {}
+
+CAccountWizard::CAccountWizard(const CAppContext& context, QWidget* parent,
+                               std::vector<AccountRecord> presets)
+    : QDialog(parent), m_context(context), m_presets(std::move(presets)),
+      m_setup(std::make_unique<CAccountSetup>(context)),
       m_observer(std::make_unique<CTestObserver>(this)) {
     setWindowTitle(QStringLiteral("新建账户向导"));
     m_title = new QLabel;
@@ -216,7 +221,7 @@ void CAccountWizard::StopDiscovery() {
 void CAccountWizard::StartDiscovery() {
     StopDiscovery();
     const std::string typed = ToStd(m_home->text());
-    m_discovery = std::make_shared<CWeblogDiscovery>();
+    m_discovery = std::make_shared<CWeblogDiscovery>(m_context);
     m_discovering = true;
     m_discover->setEnabled(false);
     m_found->setText(QStringLiteral("正在读取 ") + m_home->text().trimmed() +
@@ -262,8 +267,8 @@ void CAccountWizard::OnDiscovered(const DiscoveryResult& result) {
         m_blogUrl->setText(ToQ(result.pageUrl));
 }
 
-std::vector<AccountRecord> CAccountWizard::LoadPresets() {
-    return CServicePresets::LoadInstalled();
+std::vector<AccountRecord> CAccountWizard::LoadPresets(const CAppContext& context) {
+    return CServicePresets::LoadInstalled(context);
 }
 
 QString CAccountWizard::TitleOf(int step) {
@@ -470,7 +475,7 @@ void CAccountWizard::CancelTest() {
         return;
     ++m_generation;
     // Ending the set-up object aborts the transfer and joins its worker.
-    m_setup = std::make_unique<CAccountSetup>();
+    m_setup = std::make_unique<CAccountSetup>(m_context);
     m_testing = false;
     m_test->setText(QString::fromUtf8(kTestText));
     m_test->setEnabled(true);

@@ -29,12 +29,13 @@ public:
     // Told after the account was added (the tree then shows it).
     using AddedHandler = std::function<void(const std::string& name)>;
 
-    // presets: the known services (Data/BSP.xml unless given).
-    explicit CAccountWizard(QWidget* parent = nullptr,
-                            std::vector<AccountRecord> presets = LoadPresets());
+    // Adds to the accounts of the context's program directory and offers its known services
+    // (Data/BSP.xml), or the presets given.
+    explicit CAccountWizard(const CAppContext& context, QWidget* parent = nullptr);
+    CAccountWizard(const CAppContext& context, QWidget* parent, std::vector<AccountRecord> presets);
     ~CAccountWizard() override;
 
-    static std::vector<AccountRecord> LoadPresets();
+    static std::vector<AccountRecord> LoadPresets(const CAppContext& context);
     void SetAddedHandler(AddedHandler handler) { m_added = std::move(handler); }
 
     int Step() const;
@@ -93,6 +94,7 @@ private:
     bool Refuse(const SetupCheck& check);
     void FillSummary();
 
+    CAppContext m_context;
     AccountRecord m_account;
     AccountRecord m_preset;
     std::vector<AccountRecord> m_presets;

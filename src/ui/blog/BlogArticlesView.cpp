@@ -135,7 +135,7 @@ void CBlogArticlesView::ShowFolder(const std::string& account, int folder) {
     m_account = account;
     m_folder = folder;
     m_style.clear();
-    CAppContext::Process().Accounts().GetAccountField(account, "logxsl", m_style);
+    m_operations.Context().Accounts().GetAccountField(account, "logxsl", m_style);
     Fill(ReadFolder(), {});
     m_list->scrollToTop();
 }

@@ -46,11 +46,12 @@ QString OperationName(ArticleOperationKind kind) {
 
 } // namespace
 
-CBlogWorkspace::CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands, QWidget* window)
-    : QObject(window), m_window(window), m_store(store), m_commands(commands),
-      m_editor(CEditorLauncher::EditorBeside(GetExecutableDir())) {
+CBlogWorkspace::CBlogWorkspace(const CAppContext& context, CArticleDatabase& store,
+                               CCommandTable& commands, QWidget* window)
+    : QObject(window), m_context(context), m_window(window), m_store(store), m_commands(commands),
+      m_loginLock(context), m_editor(context, CEditorLauncher::EditorBeside(GetExecutableDir())) {
     m_events = new CArticleEvents(this);
-    m_operations = std::make_unique<CArticleOperations>(*m_events, store.GetPath());
+    m_operations = std::make_unique<CArticleOperations>(context, *m_events, store.GetPath());
     m_tree = new CAccountTreeCtrl(*m_operations, m_loginLock, &commands);
     m_view = new CBlogArticlesView(*m_operations, &commands);
 
@@ -177,9 +178,9 @@ void CBlogWorkspace::FillCountMenu(QMenu* menu) {
 void CBlogWorkspace::UpdateCountChecks() {
     m_commands.Refresh();
     std::string stored;
-    const bool known = !m_tree->CurrentAccount().empty() &&
-                       CAppContext::Process().Accounts().GetAccountField(
-                           m_tree->CurrentAccount(), "getrecentpostsnum", stored);
+    const bool known =
+        !m_tree->CurrentAccount().empty() &&
+        m_context.Accounts().GetAccountField(m_tree->CurrentAccount(), "getrecentpostsnum", stored);
     const int count = known ? QString::fromStdString(stored).trimmed().toInt() : -1;
     bool listed = false;
     for (const auto& [id, value] : kCounts) {
@@ -196,8 +197,8 @@ bool CBlogWorkspace::CheckCurrentAccount() {
 void CBlogWorkspace::SetPostCount(int count) {
     if (m_tree->CurrentAccount().empty())
         return;
-    CAppContext::Process().Accounts().SetAccountField(m_tree->CurrentAccount(), "getrecentpostsnum",
-                                                      std::to_string(count));
+    m_context.Accounts().SetAccountField(m_tree->CurrentAccount(), "getrecentpostsnum",
+                                         std::to_string(count));
     UpdateCountChecks();
 }
 
@@ -206,9 +207,9 @@ void CBlogWorkspace::FetchCustomCount() {
         return;
     const std::string account = m_tree->CurrentAccount();
     std::string stored;
-    CAppContext::Process().Accounts().GetAccountField(account, "getrecentpostsnum", stored);
+    m_context.Accounts().GetAccountField(account, "getrecentpostsnum", stored);
     QString text = QString::fromStdString(stored).trimmed();
-    CAccountSetup setup;
+    CAccountSetup setup(m_context);
     for (;;) {
         const std::optional<QString> typed = CInputBox::Ask(
             m_window, QStringLiteral("自定义的数量"), QString::fromUtf8(kCustomCountLabel), text);
@@ -515,7 +516,7 @@ void CBlogWorkspace::WriteFromFeedItem(const FeedItemRef& item) {
     {
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!CAppContext::Process().Accounts().ListAccounts(records)) {
+        if (!m_context.Accounts().ListAccounts(records)) {
             const std::string details = recorder.Take();
             CMessageBox::Show(
                 m_window, QString::fromUtf8(CEditorLauncher::kAccountsUnreadableText) +

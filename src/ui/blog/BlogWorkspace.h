@@ -28,9 +28,11 @@ class QWidget;
 class CBlogWorkspace : public QObject {
     Q_OBJECT
 public:
-    // store: the interface thread's blog.db (backups and e-books read it; the operations open
-    // their own connections to the same file); window: the parent of the dialogs.
-    CBlogWorkspace(CArticleDatabase& store, CCommandTable& commands, QWidget* window);
+    // context: the program directory and its accounts; store: the interface thread's blog.db
+    // (backups and e-books read it; the operations open their own connections to the same
+    // file); window: the parent of the dialogs.
+    CBlogWorkspace(const CAppContext& context, CArticleDatabase& store, CCommandTable& commands,
+                   QWidget* window);
     ~CBlogWorkspace() override;
 
     CAccountTreeCtrl* Tree() const { return m_tree; }
@@ -65,7 +67,7 @@ public:
 
     // The editor program that 撰写日志, 编辑 and 发布到博客 start: quillmark-editor beside this
     // program unless set (tests).
-    void SetEditorProgram(const std::string& path) { m_editor = CEditorLauncher(path); }
+    void SetEditorProgram(const std::string& path) { m_editor = CEditorLauncher(m_context, path); }
     const std::string& EditorProgram() const { return m_editor.EditorPath(); }
     // 撰写日志: a new article for the tree's current account, after its login check.
     void Compose();
@@ -116,6 +118,7 @@ private:
     void OnFolderChanged(const FolderRef& folder);
     void OnOperationDone(const OperationResult& result);
 
+    CAppContext m_context;
     QWidget* m_window = nullptr;
     CArticleDatabase& m_store;
     CCommandTable& m_commands;

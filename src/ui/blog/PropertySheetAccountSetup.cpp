@@ -27,9 +27,9 @@
 
 namespace {
 
-std::string Field(const std::string& account, const char* field) {
+std::string Field(const CAppContext& context, const std::string& account, const char* field) {
     std::string text;
-    CAppContext::Process().Accounts().GetAccountField(account, field, text);
+    context.Accounts().GetAccountField(account, field, text);
     return text;
 }
 
@@ -62,9 +62,10 @@ CPropertyPageAccountGeneral::CPropertyPageAccountGeneral(const std::string& acco
     m_description = new QLineEdit;
     m_count = new QSpinBox;
     m_count->setRange(1, 999);
-    m_loadedDescription = Field(account, "description");
+    m_loadedDescription = Field(m_setup.Context(), account, "description");
     m_description->setText(ToQ(m_loadedDescription));
-    const int count = QString::fromStdString(Field(account, "getrecentpostsnum")).toInt();
+    const int count =
+        QString::fromStdString(Field(m_setup.Context(), account, "getrecentpostsnum")).toInt();
     m_count->setValue(count > 0 ? count : 5);
     auto* layout = new QFormLayout(this);
     layout->addRow(QStringLiteral("账户名称"), new QLabel(ToQ(account)));
@@ -125,7 +126,7 @@ CPropertyPageAccountConnection::CPropertyPageAccountConnection(const std::string
     });
 
     AccountRecord record;
-    if (!CAppContext::Process().Accounts().GetAccount(account, record)) {
+    if (!m_setup.Context().Accounts().GetAccount(account, record)) {
         CMessageBox::Show(this, QStringLiteral("载入账户信息失败!"));
         return;
     }
@@ -165,8 +166,9 @@ bool CPropertyPageAccountConnection::Apply() {
 
 // --- 权限 ------------------------------------------------------------------------------------
 
-CPropertyPageAccountPermission::CPropertyPageAccountPermission(const std::string& account)
-    : CPropertyPage(QStringLiteral("权限")), m_account(account) {
+CPropertyPageAccountPermission::CPropertyPageAccountPermission(const CAppContext& context,
+                                                               const std::string& account)
+    : CPropertyPage(QStringLiteral("权限")), m_context(context), m_account(account) {
     m_others = new QTreeWidget;
     m_others->setColumnCount(2);
     m_others->setHeaderLabels({QStringLiteral("验证"), QStringLiteral("账户名")});
@@ -207,12 +209,12 @@ CPropertyPageAccountPermission::CPropertyPageAccountPermission(const std::string
     layout->addWidget(use);
 
     std::vector<std::string> related;
-    CAppContext::Process().Accounts().GetRelations(account, related);
+    m_context.Accounts().GetRelations(account, related);
     m_permitted->addItem(ToQ(account));
     for (const std::string& name : related)
         m_permitted->addItem(ToQ(name));
     std::vector<AccountRecord> accounts;
-    CAppContext::Process().Accounts().ListAccounts(accounts);
+    m_context.Accounts().ListAccounts(accounts);
     for (const AccountRecord& other : accounts) {
         if (other.name == account ||
             std::find(related.begin(), related.end(), other.name) != related.end())
@@ -282,7 +284,7 @@ void CPropertyPageAccountPermission::OnOtherActivated(QTreeWidgetItem* item) {
     const std::optional<QString> typed = CLocalLoginDialog::Ask(this, item->text(1));
     if (!typed)
         return;
-    if (!CAppContext::Process().Accounts().CheckLogin(ToStd(item->text(1)), ToStd(*typed))) {
+    if (!m_context.Accounts().CheckLogin(ToStd(item->text(1)), ToStd(*typed))) {
         CMessageBox::Show(this, QStringLiteral("您输入的密码有误!"));
         return;
     }
@@ -293,26 +295,27 @@ bool CPropertyPageAccountPermission::Apply() {
     std::vector<std::string> names;
     for (int i = 1; i < m_permitted->count(); ++i)
         names.push_back(ToStd(m_permitted->item(i)->text()));
-    return CAppContext::Process().Accounts().SetRelations(m_account, names) != 0;
+    return m_context.Accounts().SetRelations(m_account, names) != 0;
 }
 
 // --- 编辑器和日志模版 ---------------------------------------------------------------------------
 
-CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& account)
-    : CPropertyPage(QStringLiteral("编辑器和日志模版")), m_account(account) {
+CPropertyPageAccountEditor::CPropertyPageAccountEditor(const CAppContext& context,
+                                                       const std::string& account)
+    : CPropertyPage(QStringLiteral("编辑器和日志模版")), m_context(context), m_account(account) {
     m_index = new QComboBox;
     m_index->setEditable(true);
-    m_index->addItems(EditorPages());
+    m_index->addItems(EditorPages(m_context));
     m_skin = new QComboBox;
-    m_skin->addItems(LogSkins());
+    m_skin->addItems(LogSkins(m_context));
     auto* choose = new QPushButton(QStringLiteral("选择"));
     connect(choose, &QPushButton::clicked, this, [this] {
         const QString file = QFileDialog::getOpenFileName(
-            this, QStringLiteral("编辑器首页"), ToQ(GetModuleDir()), QStringLiteral("*.*"));
+            this, QStringLiteral("编辑器首页"), ToQ(m_context.Dir()), QStringLiteral("*.*"));
         if (file.isEmpty())
             return;
         // Inside the program directory the page is kept relative to it.
-        const QString home = QDir(ToQ(GetModuleDir())).absolutePath();
+        const QString home = QDir(ToQ(m_context.Dir())).absolutePath();
         QString path = QFileInfo(file).absoluteFilePath();
         if (path.startsWith(home + QLatin1Char('/')))
             path = path.mid(home.size() + 1);
@@ -333,8 +336,8 @@ CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& accoun
     layout->addWidget(skin);
     layout->addStretch();
 
-    m_index->setCurrentText(ShownPagePath(ToQ(Field(account, "editorindex"))));
-    const QString current = ToQ(Field(account, "logxsl"));
+    m_index->setCurrentText(ShownPagePath(ToQ(Field(m_context, account, "editorindex"))));
+    const QString current = ToQ(Field(m_context, account, "logxsl"));
     if (!current.isEmpty() && m_skin->findText(current) < 0)
         m_skin->addItem(current);
     m_skin->setCurrentText(current);
@@ -344,24 +347,23 @@ CPropertyPageAccountEditor::CPropertyPageAccountEditor(const std::string& accoun
 
 void CPropertyPageAccountEditor::OnStyleChosen(const QString& style) {
     // A failed write is reported by the account store with its reason.
-    if (style.isEmpty() ||
-        !CAppContext::Process().Accounts().SetAccountField(m_account, "logxsl", ToStd(style)))
+    if (style.isEmpty() || !m_context.Accounts().SetAccountField(m_account, "logxsl", ToStd(style)))
         return;
     emit PreviewStyleChanged();
 }
 
-QStringList CPropertyPageAccountEditor::LogSkins() {
+QStringList CPropertyPageAccountEditor::LogSkins(const CAppContext& context) {
     QStringList titles;
-    const QDir dir(ToQ(GetAppFilePath("Data\\LogSkin")));
+    const QDir dir(ToQ(context.FilePath("Data\\LogSkin")));
     for (const QFileInfo& file :
          dir.entryInfoList({QStringLiteral("*.xsl")}, QDir::Files, QDir::Name))
         titles << file.completeBaseName();
     return titles;
 }
 
-QStringList CPropertyPageAccountEditor::EditorPages() {
+QStringList CPropertyPageAccountEditor::EditorPages(const CAppContext& context) {
     QStringList pages;
-    const QDir dir(ToQ(GetAppFilePath("Data\\Editor")));
+    const QDir dir(ToQ(context.FilePath("Data\\Editor")));
     for (const QString& skin : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         if (QFileInfo::exists(dir.filePath(skin + QStringLiteral("/index.html"))))
             pages << QStringLiteral("Data/Editor/") + skin + QStringLiteral("/index.html");
@@ -384,7 +386,7 @@ bool CPropertyPageAccountEditor::Apply() {
         {"logxsl", m_skin->currentText()},
     };
     for (const auto& [field, value] : fields) {
-        if (!CAppContext::Process().Accounts().SetAccountField(m_account, field, ToStd(value)))
+        if (!m_context.Accounts().SetAccountField(m_account, field, ToStd(value)))
             return false;
     }
     return true;
@@ -427,7 +429,7 @@ CPropertyPageAccountSecurity::CPropertyPageAccountSecurity(const std::string& ac
     layout->addStretch();
 
     std::string loginPassword;
-    CAppContext::Process().Accounts().GetLoginSettings(account, m_storedMode, loginPassword);
+    m_setup.Context().Accounts().GetLoginSettings(account, m_storedMode, loginPassword);
     m_lock->setChecked(m_storedMode != 0);
     if (m_storedMode == 2) {
         m_localPassword->setChecked(true);
@@ -472,7 +474,7 @@ QString CPropertyPageAccountSecurity::Validate() {
         const std::optional<QString> typed = CLocalLoginDialog::Ask(this, ToQ(m_account));
         if (!typed)
             return Focused(m_lock, kProtectionStaysText);
-        if (!CAppContext::Process().Accounts().CheckLogin(m_account, ToStd(*typed)))
+        if (!m_setup.Context().Accounts().CheckLogin(m_account, ToStd(*typed)))
             return Focused(m_lock, CAccountSetup::kWrongPasswordText);
         m_loginPassword = ToStd(*typed);
         return QString();
@@ -481,7 +483,7 @@ QString CPropertyPageAccountSecurity::Validate() {
         return QString();
     if (m_deletePassword->text().isEmpty())
         return Focused(m_deletePassword, "请输入密码!");
-    if (ToStd(m_deletePassword->text()) != Field(m_account, "password"))
+    if (ToStd(m_deletePassword->text()) != Field(m_setup.Context(), m_account, "password"))
         return Focused(m_deletePassword, CAccountSetup::kWrongPasswordText);
     return QString();
 }
@@ -512,14 +514,15 @@ bool CPropertyPageAccountSecurity::Apply() {
 
 // --- The sheet --------------------------------------------------------------------------------
 
-CPropertySheetAccountSetup::CPropertySheetAccountSetup(const std::string& account,
+CPropertySheetAccountSetup::CPropertySheetAccountSetup(const CAppContext& context,
+                                                       const std::string& account,
                                                        AccountTreeNotice notice, QWidget* parent)
     : CPropertySheet(QStringLiteral("账户设置 - ") + ToQ(account), parent), m_account(account),
-      m_notice(std::move(notice)) {
+      m_notice(std::move(notice)), m_setup(context) {
     m_general = new CPropertyPageAccountGeneral(account, m_setup, m_notice);
     m_connection = new CPropertyPageAccountConnection(account, m_setup);
-    m_permission = new CPropertyPageAccountPermission(account);
-    m_editor = new CPropertyPageAccountEditor(account);
+    m_permission = new CPropertyPageAccountPermission(context, account);
+    m_editor = new CPropertyPageAccountEditor(context, account);
     m_security = new CPropertyPageAccountSecurity(account, m_setup);
     for (CPropertyPage* page : std::initializer_list<CPropertyPage*>{
              m_general, m_connection, m_permission, m_editor, m_security})

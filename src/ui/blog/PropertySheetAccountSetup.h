@@ -75,7 +75,7 @@ public:
     static constexpr const char* kOpen = "√";
     static constexpr const char* kLocked = "×";
 
-    explicit CPropertyPageAccountPermission(const std::string& account);
+    CPropertyPageAccountPermission(const CAppContext& context, const std::string& account);
     QTreeWidget* OthersList() const { return m_others; }
     QListWidget* PermittedList() const { return m_permitted; }
     // >, >>, <, << and a double-click on a left row.
@@ -89,6 +89,7 @@ public:
 private:
     QTreeWidgetItem* AddOther(const QString& name, bool locked);
     bool Refuse(QTreeWidgetItem* item);
+    CAppContext m_context;
     std::string m_account;
     QTreeWidget* m_others = nullptr;
     QListWidget* m_permitted = nullptr;
@@ -98,12 +99,12 @@ private:
 class CPropertyPageAccountEditor : public CPropertyPage {
     Q_OBJECT
 public:
-    explicit CPropertyPageAccountEditor(const std::string& account);
+    CPropertyPageAccountEditor(const CAppContext& context, const std::string& account);
     QComboBox* EditorIndexCombo() const { return m_index; }
     QComboBox* LogSkinCombo() const { return m_skin; }
     // The titles of Data/LogSkin/*.xsl, and the start pages of Data/Editor/*/index.html.
-    static QStringList LogSkins();
-    static QStringList EditorPages();
+    static QStringList LogSkins(const CAppContext& context);
+    static QStringList EditorPages(const CAppContext& context);
     // The page as the field shows it: relative to the program directory, with "/".
     static QString ShownPagePath(QString stored);
     bool Apply() override;
@@ -116,6 +117,7 @@ private:
     // The style takes effect at once: it is written and the preview is told.
     void OnStyleChosen(const QString& style);
 
+    CAppContext m_context;
     std::string m_account;
     QComboBox* m_index = nullptr;
     QComboBox* m_skin = nullptr;
@@ -164,8 +166,9 @@ private:
 class CPropertySheetAccountSetup : public CPropertySheet {
     Q_OBJECT
 public:
-    CPropertySheetAccountSetup(const std::string& account, AccountTreeNotice notice,
-                               QWidget* parent = nullptr);
+    // An account of the context's program directory.
+    CPropertySheetAccountSetup(const CAppContext& context, const std::string& account,
+                               AccountTreeNotice notice, QWidget* parent = nullptr);
 
     CPropertyPageAccountGeneral* General() const { return m_general; }
     CPropertyPageAccountConnection* Connection() const { return m_connection; }

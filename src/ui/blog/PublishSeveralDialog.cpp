@@ -36,10 +36,10 @@ CPublishSeveralDialog::CPublishSeveralDialog(CArticleOperations& operations, CAr
     m_rows->header()->setStretchLastSection(true);
 
     std::vector<AccountRecord> accounts;
-    CAppContext::Process().Accounts().ListAccounts(accounts);
+    m_operations.Context().Accounts().ListAccounts(accounts);
     std::vector<std::string> together;
     if (!ownAccount.empty())
-        CAppContext::Process().Accounts().GetRelations(ownAccount, together);
+        m_operations.Context().Accounts().GetRelations(ownAccount, together);
     together.push_back(ownAccount);
     int number = 1;
     for (const AccountRecord& account : accounts) {

@@ -237,31 +237,36 @@ void CBottomHtmlView::ShowRendered(const QByteArray& html, const QString& key,
     emit AddressShown(QString());
 }
 
-void CBottomHtmlView::PreviewArticle(const ArticleRecord& article, const std::string& accountName) {
-    CArticlePreview preview;
+void CBottomHtmlView::PreviewArticle(const CAppContext& context, const ArticleRecord& article,
+                                     const std::string& accountName) {
+    CArticlePreview preview(context);
     std::string html;
-    if (!preview.Render(article, CArticlePreview::StyleOfAccount(accountName), html)) {
+    if (!preview.Render(article, preview.StyleOfAccount(accountName), html)) {
         html = "<html><head><meta charset=\"UTF-8\"><title>预览失败</title></head><body><p>"
                "无法显示这篇日志: " +
                CXmlText::Escape(preview.GetLastError()) + "</p></body></html>";
     }
     m_previewArticle = article;
     m_previewAccount = accountName;
-    ShowPreviewDocument(html, QString::number(article.id));
+    m_previewContext = context;
+    ShowPreviewDocument(html, QString::number(article.id),
+                        m_pictureFolder.empty() ? CDraftPictures::FolderOf(context)
+                                                : m_pictureFolder);
 }
 
 void CBottomHtmlView::ShowPreviewPage(const std::string& html, const QString& key) {
     m_previewArticle.reset();
-    ShowPreviewDocument(html, key);
+    ShowPreviewDocument(html, key, m_pictureFolder);
 }
 
-void CBottomHtmlView::ShowPreviewDocument(const std::string& html, const QString& key) {
+void CBottomHtmlView::ShowPreviewDocument(const std::string& html, const QString& key,
+                                          const std::string& pictureFolder) {
     // The pictures kept with drafts are served from their files; any other file:// address
     // stays as it is and shows nothing.
-    const CDraftPictures pictures(m_pictureFolder);
+    const CDraftPictures pictures(pictureFolder);
     std::map<std::string, std::string> served;
     for (const std::string& address : CDraftPictures::LocalPictures(html)) {
-        if (pictures.Holds(address))
+        if (!pictureFolder.empty() && pictures.Holds(address))
             served[address] =
                 SchemeHandler()
                     ->AddFile(QString::fromStdString(CDraftPictures::FilePath(address)))
@@ -278,11 +283,12 @@ void CBottomHtmlView::ShowPreviewDocument(const std::string& html, const QString
 }
 
 void CBottomHtmlView::RefreshArticlePreview() {
-    if (m_mode != kModePreview || !m_previewArticle)
+    if (m_mode != kModePreview || !m_previewArticle || !m_previewContext)
         return;
     const ArticleRecord article = *m_previewArticle;
     const std::string account = m_previewAccount;
-    PreviewArticle(article, account);
+    const CAppContext context = *m_previewContext;
+    PreviewArticle(context, article, account);
 }
 
 void CBottomHtmlView::ScrollToAnchor(const QString& fragment) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "storage/ArticleDatabase.h"
 
 #include <QByteArray>
@@ -87,8 +88,10 @@ public:
     // instead (the reader then goes on to the next unread item).
     void PageDown(const std::function<void(bool atEnd)>& done);
     // Shows a weblog article through its account's preview style, in preview mode (the key is
-    // the article's id). A preview that cannot be made shows its reason.
-    void PreviewArticle(const ArticleRecord& article, const std::string& accountName);
+    // the article's id): the account, the styles and the pictures of drafts (unless a picture
+    // folder is set) are the context's. A preview that cannot be made shows its reason.
+    void PreviewArticle(const CAppContext& context, const ArticleRecord& article,
+                        const std::string& accountName);
     // An account's preview style changed: the article shown is rendered again with the style
     // its account has now. Does nothing unless an article preview is showing.
     void RefreshArticlePreview();
@@ -96,9 +99,9 @@ public:
     // Shows a preview page the program made (an article inside its weblog's own page), in
     // preview mode; key names the article.
     void ShowPreviewPage(const std::string& html, const QString& key);
-    // Where the pictures of drafts are kept (CDraftPictures' own folder unless set): a preview
-    // shows the pictures of this folder that the article points at with file:// addresses, and
-    // no other local file.
+    // Where the pictures of drafts are kept (an article preview takes its context's unless set): a
+    // preview shows the pictures of this folder that the article points at with file:// addresses,
+    // and no other local file.
     void SetPictureFolder(const std::string& folder) { m_pictureFolder = folder; }
     // The document handed to the engine last (tests).
     const QByteArray& ShownDocument() const { return m_shownDocument; }
@@ -137,7 +140,9 @@ protected:
 private:
     friend class CHtmlPage;
     void ApplyScriptPolicy(const QUrl& url);
-    void ShowPreviewDocument(const std::string& html, const QString& key);
+    // pictureFolder: whose pictures of drafts are served ("" for none).
+    void ShowPreviewDocument(const std::string& html, const QString& key,
+                             const std::string& pictureFolder);
 
     CHtmlPage* m_page = nullptr;
     int m_mode = kModeBrowse;
@@ -145,6 +150,7 @@ private:
     QUrl m_renderedUrl;
     // The article of the preview showing, and its account.
     std::optional<ArticleRecord> m_previewArticle;
+    std::optional<CAppContext> m_previewContext;
     std::string m_previewAccount;
     std::string m_pictureFolder;
     QByteArray m_shownDocument;

@@ -1,11 +1,25 @@
 #pragma once
 
-class CJobRunner;
+#include "app/AppContext.h"
 
-// The runner of jobs that a window starts and that may end a moment after the window has gone
-// (a dialog closed while its job is being cancelled): it lives as long as the program's windows,
-// so that no window waits on the interface thread for its job. Such a job reports to its window
-// through a guard that knows when the window is gone. The application shuts it down (raises its
-// token, joins its threads) after its windows are gone; a window that is given a runner of its
-// own in its constructor (as the tests do) uses that one instead.
-CJobRunner& WindowJobs();
+#include <optional>
+
+class CJobRunner;
+class QWidget;
+
+// What the main window lends the dialogs opened from the windows inside it: the runner of jobs
+// that may end a moment after their dialog has gone (a dialog closed while its job is being
+// cancelled), and the program directory they work in. The main window owns the runner and shuts
+// it down after its windows are gone, so that no window waits on the interface thread for its
+// job; such a job reports to its window through a guard that knows when the window is gone. A
+// dialog is given the runner in its constructor (the tests give one of their own).
+struct WindowJobs {
+    CJobRunner& jobs;
+    CAppContext context;
+};
+
+// Lends the runner and the context to every widget inside the window, for the window's life.
+void LendWindowJobs(QWidget& window, CJobRunner& jobs, const CAppContext& context);
+// What the window the widget lies in was lent (the widget's own, else its nearest parent's);
+// nothing outside such a window.
+std::optional<WindowJobs> WindowJobsOf(const QWidget* widget);

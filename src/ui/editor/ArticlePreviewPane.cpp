@@ -49,18 +49,24 @@ CArticlePreviewPane::CArticlePreviewPane(Hooks hooks, QWidget* parent)
         SetLook(index == 1 ? PreviewLook::kWebsite : PreviewLook::kAccountStyle);
     });
     connect(m_reload, &QPushButton::clicked, this, &CArticlePreviewPane::ReloadWebsite);
-    SetAccount({}, {});
+    ApplyHome();
 }
 
 CArticlePreviewPane::~CArticlePreviewPane() {
     Cancel();
 }
 
-void CArticlePreviewPane::SetAccount(const std::string& account, const std::string& pictureFolder) {
+void CArticlePreviewPane::SetAccount(const CAppContext& context, const std::string& account,
+                                     const std::string& pictureFolder) {
+    m_context = context;
     m_account = account;
     m_pictureFolder = pictureFolder;
-    m_home = CWebsiteStyle::HomeAddressOf(account);
+    m_home = CWebsiteStyle::HomeAddressOf(context, account);
     m_template.clear();
+    ApplyHome();
+}
+
+void CArticlePreviewPane::ApplyHome() {
     auto* model = qobject_cast<QStandardItemModel*>(m_look->model());
     if (QStandardItem* website = model ? model->item(1) : nullptr) {
         website->setEnabled(!m_home.empty());
@@ -90,7 +96,7 @@ void CArticlePreviewPane::SetLook(PreviewLook look) {
             QStringLiteral("账户设置中没有博客地址, 不能按网站样式预览; 现在显示的是日志样式"));
     } else if (m_template.empty() && !m_reading) {
         // A copy kept by an earlier editor shows at once; the site is read only without one.
-        CWebsiteStyle style;
+        CWebsiteStyle style(*m_context);
         if (!style.LoadCached(m_account, m_home, m_template))
             StartReading();
     }
@@ -108,7 +114,7 @@ void CArticlePreviewPane::StartReading() {
     m_reload->setEnabled(false);
     ShowStatus(QStringLiteral("正在读取博客首页的样式: %1 ...").arg(ToQ(m_home)));
     m_cancel = std::make_shared<CCancelToken>();
-    auto style = std::make_shared<CWebsiteStyle>();
+    auto style = std::make_shared<CWebsiteStyle>(*m_context);
     auto result = std::make_shared<SiteTemplate>();
     QPointer<CArticlePreviewPane> self(this);
     m_hooks.inBackground(
@@ -171,7 +177,7 @@ void CArticlePreviewPane::ScheduleRefresh() {
 
 void CArticlePreviewPane::Refresh() {
     m_delay->stop();
-    if (!m_hooks.article)
+    if (!m_hooks.article || !m_context)
         return;
     EnsureView();
     const ArticleRecord article = m_hooks.article();
@@ -180,7 +186,7 @@ void CArticlePreviewPane::Refresh() {
                                 QString::number(article.id));
         return;
     }
-    m_view->PreviewArticle(article, m_account);
+    m_view->PreviewArticle(*m_context, article, m_account);
 }
 
 void CArticlePreviewPane::showEvent(QShowEvent* event) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "storage/ArticleDatabase.h"
 
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CBottomHtmlView;
@@ -43,8 +45,10 @@ public:
     explicit CArticlePreviewPane(Hooks hooks, QWidget* parent = nullptr);
     ~CArticlePreviewPane() override;
 
-    // The account whose style and weblog the preview shows, and where its drafts' pictures lie.
-    void SetAccount(const std::string& account, const std::string& pictureFolder);
+    // The account whose style and weblog the preview shows, the program directory it belongs to
+    // and where its drafts' pictures lie. Nothing is shown before.
+    void SetAccount(const CAppContext& context, const std::string& account,
+                    const std::string& pictureFolder);
 
     PreviewLook Look() const;
     void SetLook(PreviewLook look);
@@ -76,6 +80,10 @@ private:
     void ShowStatus(const QString& text);
 
     Hooks m_hooks;
+    // What the account's weblog address allows: 网站样式 and 刷新 only with one.
+    void ApplyHome();
+
+    std::optional<CAppContext> m_context;
     std::string m_account;
     std::string m_pictureFolder;
     std::string m_home; // the weblog's address, "" when the account has none

@@ -237,7 +237,7 @@ void CEditorWindow::BuildActions() {
 
 void CEditorWindow::Attach(CEditorSession& session) {
     m_session = &session;
-    m_preview->SetAccount(session.Account(), session.PictureFolder());
+    m_preview->SetAccount(session.Context(), session.Account(), session.PictureFolder());
     std::string css;
     std::string reason;
     QStringList notices;

@@ -25,14 +25,17 @@
 // last frees it.
 class CEbookJob : public CEbookObserver, public std::enable_shared_from_this<CEbookJob> {
 public:
-    CEbookJob(CEbookDialog* dialog, EbookSource source, EbookRequest request)
-        : m_source(std::move(source)), m_request(std::move(request)), m_dialog(dialog) {
+    CEbookJob(CEbookDialog* dialog, const CAppContext& context, EbookSource source,
+              EbookRequest request)
+        : m_context(context), m_source(std::move(source)), m_request(std::move(request)),
+          m_dialog(dialog) {
         m_request.build.cancel = &m_cancel;
     }
 
     // On the runner's thread.
     void Run() {
-        const EbookResult result = CEbookMaker::Make(std::move(m_source), m_request, *this);
+        const EbookResult result =
+            CEbookMaker::Make(m_context, std::move(m_source), m_request, *this);
         Post([job = weak_from_this(), result](CEbookDialog& dialog) {
             // Not a build the dialog has let go since.
             if (const auto current = job.lock(); current && current == dialog.m_job)
@@ -64,6 +67,7 @@ private:
             PostToUi(dialog, [dialog, work = std::move(work)] { work(*dialog); });
     }
 
+    CAppContext m_context;
     EbookSource m_source;
     EbookRequest m_request;
     CCancelToken m_cancel;
@@ -77,8 +81,9 @@ const char* kStatusHeader = "====================状态显示===================
 
 } // namespace
 
-CEbookDialog::CEbookDialog(CJobRunner& jobs, EbookSource source, QWidget* parent)
-    : QDialog(parent), m_jobs(jobs), m_source(std::move(source)) {
+CEbookDialog::CEbookDialog(CJobRunner& jobs, const CAppContext& context, EbookSource source,
+                           QWidget* parent)
+    : QDialog(parent), m_jobs(jobs), m_context(context), m_source(std::move(source)) {
     const bool weblog = m_source.weblog;
     const QString suggestedTitle = ToQ(m_source.suggestedTitle);
     setWindowTitle(QStringLiteral("生成CHM电子书"));
@@ -166,7 +171,7 @@ void CEbookDialog::Start() {
                                .pictures = m_pictures->isChecked() ? EbookPictures::kDownload
                                                                    : EbookPictures::kLeaveOnline};
     AbandonBuild();
-    auto job = std::make_shared<CEbookJob>(this, m_source, request);
+    auto job = std::make_shared<CEbookJob>(this, m_context, m_source, request);
     // The runner keeps the job alive until it is done, with or without the dialog.
     if (!m_jobs.Submit([job](const CCancelToken&) { job->Run(); })) {
         Finish({.made = false, .cancelled = false, .reason = "程序正在退出"});
@@ -228,7 +233,14 @@ void CEbookDialog::Open(QWidget* parent, EbookSourceResult chosen) {
             return;
         CEbookMaker::KeepLimit(chosen.source);
     }
-    CEbookDialog dialog(WindowJobs(), std::move(chosen.source), parent);
+    const std::optional<WindowJobs> lent = WindowJobsOf(parent);
+    if (!lent) {
+        CMessageBox::Show(
+            parent, QStringLiteral("无法生成电子书: 这个窗口不在主窗口里, 没有运行生成任务的地方"),
+            QString(), true);
+        return;
+    }
+    CEbookDialog dialog(lent->jobs, lent->context, std::move(chosen.source), parent);
     dialog.exec();
 }
 

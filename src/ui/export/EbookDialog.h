@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "export/EbookMaker.h"
 
 #include <QDialog>
@@ -28,14 +29,17 @@ class QPushButton;
 class CEbookDialog : public QDialog {
     Q_OBJECT
 public:
-    // jobs: where the book is made; it must outlive the dialog. A weblog folder's source shows
-    // the category choice and starts the title as "我的日志"; otherwise the title starts as the
-    // source's suggested title, or "我的收藏".
-    CEbookDialog(CJobRunner& jobs, EbookSource source, QWidget* parent = nullptr);
+    // jobs: where the book is made; it must outlive the dialog. The book is made in the
+    // context's program directory (its working folder, skin and proxy). A weblog folder's
+    // source shows the category choice and starts the title as "我的日志"; otherwise the title
+    // starts as the source's suggested title, or "我的收藏".
+    CEbookDialog(CJobRunner& jobs, const CAppContext& context, EbookSource source,
+                 QWidget* parent = nullptr);
     ~CEbookDialog() override;
 
-    // The entry points. Each shows the dialog modally (its book made on WindowJobs()), or a
-    // message when there is nothing to bind. A weblog folder (the account tree and the article
+    // The entry points. Each shows the dialog modally (its book made on the runner and in the
+    // program directory the main window lends its windows, see WindowJobsOf), or a message
+    // when there is nothing to bind. A weblog folder (the account tree and the article
     // list call this):
     static void OpenForFolder(QWidget* parent, CArticleDatabase& store, const std::string& account,
                               int folder);
@@ -87,6 +91,7 @@ private:
     void AppendLog(const QString& line);
 
     CJobRunner& m_jobs;
+    CAppContext m_context;
     EbookSource m_source;
     QLineEdit* m_path = nullptr;
     QLineEdit* m_title = nullptr;

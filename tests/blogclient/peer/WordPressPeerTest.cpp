@@ -41,7 +41,7 @@ protected:
         SKIP_WITHOUT_PEER();
         m_api = CBlogApiFactory::Create(GetParam().type);
         ASSERT_NE(m_api, nullptr);
-        m_api->Bind(PeerAccount("peer", GetParam().type, GetParam().encoding));
+        m_api->Bind(PeerAccount("peer", GetParam().type, GetParam().encoding), {});
     }
 
     const PostEntry* Find(const PostList& list, const std::string& postId) {
@@ -152,7 +152,7 @@ TEST_P(BlogPeerTest, UsersBlogsCategoriesAndMedia) {
 TEST_P(BlogPeerTest, WrongPasswordShowsTheServersFault) {
     AccountRecord wrong = PeerAccount("peer", GetParam().type, GetParam().encoding);
     wrong.password = "not-the-password";
-    m_api->Bind(wrong);
+    m_api->Bind(wrong, {});
     PostList list;
     EXPECT_EQ(m_api->GetRecentPosts(list, 5), 0);
     std::string postId;
@@ -202,9 +202,9 @@ TEST(BlogPeerBloggerTitle, StoredAsTypedAndReadBackTheSame) {
     for (const char* encoding : {"UTF-8", "GB2312"}) {
         SCOPED_TRACE(encoding);
         CBloggerApi blogger;
-        blogger.Bind(PeerAccount("peer", "Blogger", encoding));
+        blogger.Bind(PeerAccount("peer", "Blogger", encoding), {});
         CMetaWeblogApi metaWeblog;
-        metaWeblog.Bind(PeerAccount("peer", "MetaWeblog", encoding));
+        metaWeblog.Bind(PeerAccount("peer", "MetaWeblog", encoding), {});
         auto fetch = [](CBloggerApi& api, const std::string& postId) {
             PostList list;
             EXPECT_EQ(api.GetRecentPosts(list, 20), 1);
@@ -261,7 +261,7 @@ TEST_F(BlogPeerTransportTest, HttpsNeedsATrustedCertificate) {
     account.xmlrpcurl = kPeerTlsUrl;
     account.port = "8443";
     CMetaWeblogApi api;
-    api.Bind(account);
+    api.Bind(account, {});
     BlogInfo info;
     EXPECT_EQ(api.GetUsersBlogs(info), 0);
     EXPECT_EQ(m_reporter.errors, std::vector<int>{kErrNetwork});
@@ -281,7 +281,7 @@ TEST(BlogPeerRest, ArticleCycleReadBackOverXmlRpc) {
     CFaultRecorder reporter;
     CScopedReporter scope(reporter);
     auto rest = CBlogApiFactory::Create("WordPress REST");
-    rest->Bind(PeerAccount("rest", "WordPress REST"));
+    rest->Bind(PeerAccount("rest", "WordPress REST"), {});
     auto* restApi = dynamic_cast<CMetaWeblogApi*>(rest.get());
     ASSERT_NE(restApi, nullptr);
     const std::string run = std::to_string(::getpid()) + "-" + std::to_string(std::time(nullptr));
@@ -413,7 +413,7 @@ TEST(BlogPeerDates, PostDateIsTheInstantSentInEverySiteZone) {
         ASSERT_TRUE(SetSiteTimeZone(client, zone)) << zone;
         for (const char* type : {"MetaWeblog", "WordPress REST"}) {
             auto api = CBlogApiFactory::Create(type);
-            api->Bind(PeerAccount("dates", type));
+            api->Bind(PeerAccount("dates", type), {});
             PostRequest post = api->MakeRequest();
             post.title = "日期 " + zone + " " + type + " " + std::to_string(::getpid());
             post.description = "<p>日期</p>";
@@ -440,7 +440,7 @@ TEST(BlogPeerDates, PostDateIsTheInstantSentInEverySiteZone) {
         }
     }
     auto api = CBlogApiFactory::Create("MetaWeblog");
-    api->Bind(PeerAccount("dates", "MetaWeblog"));
+    api->Bind(PeerAccount("dates", "MetaWeblog"), {});
     for (const std::string& id : madeIds) {
         PostRequest gone = api->MakeRequest();
         gone.postId = id;
