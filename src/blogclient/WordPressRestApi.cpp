@@ -403,8 +403,8 @@ int CWordPressRestApi::NewCategory(const std::string& name, std::string& id) {
     return 1;
 }
 
-int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& route,
-                                PostSend kind, std::string& postId) {
+int CWordPressRestApi::SendPost(const PostRequest& request, const std::string& route, PostSend kind,
+                                std::string& postId) {
     if (!m_bound || !CheckArticle(request))
         return 0;
     json post = {{"title", request.title}, {"content", request.description}};

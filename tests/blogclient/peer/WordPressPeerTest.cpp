@@ -333,8 +333,8 @@ TEST(BlogPeerRest, ArticleCycleReadBackOverXmlRpc) {
     int result = 0;
     ASSERT_EQ(rest->EditPost(edit, result), 1);
     const std::string edited = getPost();
-    for (const std::string& part : {edit.title, "标签丙-" + run, edit.slug,
-                                    std::string("<string>draft</string>")})
+    for (const std::string& part :
+         {edit.title, "标签丙-" + run, edit.slug, std::string("<string>draft</string>")})
         EXPECT_NE(edited.find(part), std::string::npos) << part << "\n" << edited;
     EXPECT_EQ(edited.find("标签甲-" + run), std::string::npos) << edited;
 
