@@ -189,8 +189,9 @@ int CFavoriteCommands::Favorites(const std::vector<std::string>& argsIn) {
         int box = home.Box(args.Get("box"));
         if (box < 0)
             return 1;
+        // The favorites have reported why (the store's reason included).
         if (!home.favorites.CopyItems(box, {StoredItem(itemId)}, home.store))
-            return Error(home.store.GetLastError());
+            return 1;
         return 0;
     }
     if (verb == "export") {
