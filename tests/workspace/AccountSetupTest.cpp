@@ -155,7 +155,7 @@ TEST_F(AccountSetupTest, DiscoveryFindsTheInterfacesAndRefusesBadPages) {
         answer.set_content("<html>blocked</html>", "text/html");
     });
     server.Get("/index.php", [](const httplib::Request&, httplib::Response& answer) {
-        answer.set_content("{\"name\":\"x\",\"namespaces\":[\"oembed\/1.0\",\"wp\/v2\"]}",
+        answer.set_content("{\"name\":\"x\",\"namespaces\":[\"oembed/1.0\",\"wp/v2\"]}",
                            "application/json");
     });
     server.Get("/loop", [&](const httplib::Request&, httplib::Response& answer) {
