@@ -23,7 +23,3 @@ HttpProxy CProxySetup::Read(const CAppContext& context, ProxyFallback fallback) 
         return {};
     return FromSettings(settings, fallback);
 }
-
-HttpProxy CProxySetup::Read(ProxyFallback fallback) {
-    return Read(CAppContext::Process(), fallback);
-}

@@ -19,6 +19,4 @@ public:
     // reported by the read (through the reporter of the calling thread, so call it where a
     // failure may be shown) and leaves the environment's proxy.
     static HttpProxy Read(const CAppContext& context, ProxyFallback fallback);
-    // The same for this process's program directory.
-    static HttpProxy Read(ProxyFallback fallback);
 };

@@ -2,7 +2,6 @@
 
 #include "app/AccountStore.h"
 #include "app/AppContext.h"
-#include "app/AppPaths.h"
 #include "blogclient/BlogApiFactory.h"
 #include "blogclient/BloggerApi.h"
 #include "blogclient/XmlRpcRequest.h"

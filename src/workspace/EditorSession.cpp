@@ -2,7 +2,6 @@
 
 #include "app/AccountStore.h"
 #include "app/AppContext.h"
-#include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/xml/HtmlSanitizer.h"
 #include "platform/xml/XmlDocument.h"

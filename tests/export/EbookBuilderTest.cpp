@@ -39,8 +39,8 @@ TEST(EbookPictures, TagsAreFoundWhateverTheirCaseAndQuotes) {
     CEbookBuilder::RewritePictures(second, pictures);
     ASSERT_EQ(pictures.size(), 3u);
     EXPECT_EQ(second, "<img src=\"images/1.jpg\"><img src=\"images/2.gif\">");
-    EXPECT_TRUE(CEbookBuilder::PictureFilePath(CAppContext("/home/q"), pictures[2]) ==
-                "/home/q/Temp/CHMTemp/images/2.gif");
+    EXPECT_EQ(CEbookBuilder::PictureFilePath(CAppContext("/home/q"), pictures[2]),
+              "/home/q/Temp/CHMTemp/images/2.gif");
 }
 
 TEST(EbookContents, GroupedFlatAndTitles) {

@@ -109,16 +109,6 @@ protected:
     std::atomic<int> m_itemCount{3}; // items each feed lists
 };
 
-// The threads of this process.
-int ThreadCount() {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        (void)entry;
-        ++count;
-    }
-    return count;
-}
-
 // A size line of /proc/self/status ("VmSize") in kB.
 long StatusKb(const std::string& name) {
     std::istringstream status(ReadAll("/proc/self/status"));

@@ -22,6 +22,15 @@ void RemoveTree(const std::string& path) {
     std::filesystem::remove_all(path, ec);
 }
 
+int ThreadCount() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
 CTempHome::CTempHome(bool seed) : m_path(MakeTempDir()) {
     SetModuleDir(m_path);
     if (seed) {

@@ -56,3 +56,5 @@ void WriteAll(const std::string& path, const std::string& contents);
 // A unique folder under /tmp, created empty.
 std::string MakeTempDir();
 void RemoveTree(const std::string& path);
+// The threads of this process now.
+int ThreadCount();

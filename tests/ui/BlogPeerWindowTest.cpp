@@ -22,7 +22,6 @@ namespace {
 TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     SKIP_WITHOUT_PEER();
     EnsureApp();
-    g_bAppExiting = 0;
     CTempHome home;
     CRecordingMessageBoxes boxes;
     // Names of this run: the peer is shared, so nothing is assumed about what it holds.
@@ -97,8 +96,6 @@ TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     EXPECT_EQ(view.RowCount(), 0);
     blog.Operations().Wait();
     frame.Shutdown();
-    // The next tests run workers of their own.
-    g_bAppExiting = 0;
 }
 
 } // namespace

@@ -104,8 +104,6 @@ class BlogWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureApp();
-        // A main window of an earlier test leaves the exit flag set; workers would stop at once.
-        g_bAppExiting = 0;
         m_store = std::make_unique<CArticleDatabase>(m_home.File("Storage/blog.db"));
         ASSERT_EQ(m_store->OpenStore(), 1);
         m_commands = std::make_unique<CCommandTable>();
@@ -123,7 +121,6 @@ protected:
         m_workspace.reset();
         CLocalLoginDialog::SetHook({});
         CFolderPickerDialog::SetHook({});
-        g_bAppExiting = 0;
     }
 
     void AddAccounts(std::initializer_list<AccountRecord> accounts) {

@@ -71,9 +71,6 @@ void MakeFirefoxProfile(const std::string& home) {
 class BrowserIntegrationTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
-    // A main window that closes raises the exit flag, as at the end of the program; the tests
-    // after these run with a live program again.
-    void TearDown() override { g_bAppExiting = 0; }
     CTempHome m_home;
     CTempUser m_user;
     CRecordingMessageBoxes m_boxes;

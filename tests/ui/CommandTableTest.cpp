@@ -17,8 +17,6 @@ namespace {
 class CommandTableTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
-    // The main window's end sets the exit flag; the tests after this one run workers.
-    void TearDown() override { g_bAppExiting = 0; }
     CTempHome m_home;
     CRecordingMessageBoxes m_boxes;
 };

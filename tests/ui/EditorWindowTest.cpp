@@ -77,9 +77,6 @@ void Type(QWidget* widget, const QString& text) {
 class EditorWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A main window closed by an earlier test leaves the exit flag up, which cancels every
-        // transfer of the editor.
-        g_bAppExiting = 0;
         ASSERT_EQ(
             CAppContext::Process().Accounts().AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
     }

@@ -68,8 +68,6 @@ protected:
         });
         m_server.Start();
     }
-    // A main window that a test closed leaves the exit flag set: transfers would stop at once.
-    void TearDown() override { g_bAppExiting = 0; }
     std::string Url(const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
     }

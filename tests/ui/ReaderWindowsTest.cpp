@@ -58,7 +58,6 @@ class ReaderWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureApp();
-        g_bAppExiting = 0;
         // A site's home page that announces two feeds.
         m_server.Server().Get("/home/", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("<html><head><link rel=\"alternate\" type=\"application/rss+xml\" "

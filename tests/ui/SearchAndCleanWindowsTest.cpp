@@ -51,7 +51,6 @@ class SearchAndCleanWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureApp();
-        g_bAppExiting = 0;
         m_server.Server().Get("/a.xml", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(Feed("新闻", 12, "http://a/"), "application/rss+xml");
         });

@@ -46,15 +46,6 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
-int ThreadCount() {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        (void)entry;
-        ++count;
-    }
-    return count;
-}
-
 long long HeldFor(const std::function<void()>& close) {
     QElapsedTimer timer;
     timer.start();

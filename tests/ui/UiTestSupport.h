@@ -17,8 +17,6 @@ QApplication* EnsureApp();
 // Runs the event loop until the condition holds or the time is up; the condition's last value.
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 
-// The threads of this process now.
-int ThreadCount();
 // Runs close (the end of a window whose job hangs) and says for how many milliseconds it held
 // the interface thread; the figure is also written to the test's record.
 long long HeldFor(const std::function<void()>& close);

@@ -145,11 +145,11 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
             return Error(store.GetLastError());
         chosen = CEbookMaker::FromFolder(store, args.Get("account"), folder);
     } else {
-        CFeedDatabase store(CAppContext::Process());
+        CFeedDatabase store(m_context);
         if (!store.OpenStore())
             return Error(store.GetLastError());
         if (args.Has("channel")) {
-            CChannelTree tree(CAppContext::Process());
+            CChannelTree tree(m_context);
             if (!tree.Build())
                 return 1;
             // A directory binds every channel below it, as in the window.

@@ -175,7 +175,7 @@ void CMainFrame::ScheduleTrayToolTip() {
 
 bool CMainFrame::Create(const WindowPlacement& placement) {
     StartupOptions options;
-    if (!CAppContext::Process().Settings().ReadStartupOptions(options))
+    if (!m_context.Settings().ReadStartupOptions(options))
         return false;
     m_enableAutoUpdate = options.enableAutoUpdate != 0;
     m_minimizeToTray = options.enableMinimizeToNotifyArea != 0;
@@ -183,9 +183,9 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     std::string paneState;
     std::string direction;
     std::string sideMode;
-    if (!CAppContext::Process().Settings().ReadAppValue("viewframemode", paneState) ||
-        !CAppContext::Process().Settings().ReadAppValue("splitterdirection", direction) ||
-        !CAppContext::Process().Settings().ReadAppValue("outbarmode", sideMode))
+    if (!m_context.Settings().ReadAppValue("viewframemode", paneState) ||
+        !m_context.Settings().ReadAppValue("splitterdirection", direction) ||
+        !m_context.Settings().ReadAppValue("outbarmode", sideMode))
         return false;
     // The pane state is written at exit but not applied at start: both panes show.
     const int savedDirection = CAppSettings::ToInt(direction);
@@ -223,7 +223,7 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     m_channelTree->Fill();
     m_favoriteTree->Build();
     AppearanceSettings appearance;
-    if (CAppContext::Process().Settings().ReadAppearanceSettings(appearance))
+    if (m_context.Settings().ReadAppearanceSettings(appearance))
         m_list->ApplyAppearance(appearance);
     m_stopReceive = new QToolButton;
     m_stopReceive->setText(QStringLiteral("停止"));
@@ -683,7 +683,7 @@ void CMainFrame::SetSideMode(int mode) {
     if (mode == m_sideMode)
         return;
     ApplySideMode(mode);
-    CAppContext::Process().Settings().WriteAppValue("outbarmode", std::to_string(mode));
+    m_context.Settings().WriteAppValue("outbarmode", std::to_string(mode));
 }
 
 void CMainFrame::ApplySideMode(int mode) {
@@ -1076,12 +1076,12 @@ void CMainFrame::Shutdown() {
     const int listAt = m_readingSplitter->indexOf(m_list);
     const int list = m_readingSplitter->sizes().value(listAt);
     placement.topFrameHeight = list > 0 ? list : m_listExtent;
-    if (CAppContext::Process().Settings().WriteWindowPlacement(placement) &&
-        CAppContext::Process().Settings().WriteAppValue("viewframemode",
+    if (m_context.Settings().WriteWindowPlacement(placement) &&
+        m_context.Settings().WriteAppValue("viewframemode",
                                                         std::to_string(PaneStateNow())) &&
-        CAppContext::Process().Settings().WriteAppValue("splitterdirection",
+        m_context.Settings().WriteAppValue("splitterdirection",
                                                         std::to_string(m_direction)))
-        CAppContext::Process().Settings().WriteAppValue("outbarmode", std::to_string(m_sideMode));
+        m_context.Settings().WriteAppValue("outbarmode", std::to_string(m_sideMode));
     m_reader->Shutdown();
     m_favoriteTree->SaveState();
 }

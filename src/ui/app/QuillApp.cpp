@@ -4,7 +4,6 @@
 #include "app/AppPaths.h"
 #include "app/ProgramDir.h"
 #include "platform/fs/FileUtil.h"
-#include "platform/jobs/JobRunner.h"
 #include "storage/LocalStores.h"
 #include "ui/app/MainFrame.h"
 #include "ui/app/SingleInstance.h"

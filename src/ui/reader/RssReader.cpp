@@ -1,7 +1,6 @@
 #include "ui/reader/RssReader.h"
 
 #include "app/AppContext.h"
-#include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "storage/FeedDatabase.h"
 #include "ui/common/UiThread.h"
