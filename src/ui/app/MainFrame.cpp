@@ -1077,10 +1077,8 @@ void CMainFrame::Shutdown() {
     const int list = m_readingSplitter->sizes().value(listAt);
     placement.topFrameHeight = list > 0 ? list : m_listExtent;
     if (m_context.Settings().WriteWindowPlacement(placement) &&
-        m_context.Settings().WriteAppValue("viewframemode",
-                                                        std::to_string(PaneStateNow())) &&
-        m_context.Settings().WriteAppValue("splitterdirection",
-                                                        std::to_string(m_direction)))
+        m_context.Settings().WriteAppValue("viewframemode", std::to_string(PaneStateNow())) &&
+        m_context.Settings().WriteAppValue("splitterdirection", std::to_string(m_direction)))
         m_context.Settings().WriteAppValue("outbarmode", std::to_string(m_sideMode));
     m_reader->Shutdown();
     m_favoriteTree->SaveState();
