@@ -171,30 +171,23 @@ std::string CArticleBackup::BuildDocument(const std::vector<ArticleRecord>& arti
     return text + "</channel></rss>";
 }
 
-bool CArticleBackup::ExportBackup(const std::string& path,
-                                  const std::vector<ArticleRecord>& articles) {
-    m_lastError.clear();
+ExportResult CArticleBackup::ExportBackup(const std::string& path,
+                                          const std::vector<ArticleRecord>& articles) {
     const std::string bytes = CXmlText::Utf8DocumentToGbk(BuildDocument(articles));
     CXmlDocument check;
-    if (!check.LoadText(bytes)) {
-        m_lastError = "备份文件无法生成: " + check.GetLastError();
-        return false;
-    }
-    if (!CFileUtil::WriteFileAtomic(path, bytes)) {
-        m_lastError = path + ": " + CFileUtil::LastErrorText();
-        return false;
-    }
-    return true;
+    if (!check.LoadText(bytes))
+        return ExportResult::Failed("备份文件无法生成: " + check.GetLastError());
+    if (!CFileUtil::WriteFileAtomic(path, bytes))
+        return ExportResult::Failed(path + ": " + CFileUtil::LastErrorText());
+    return ExportResult::Done();
 }
 
-bool CArticleBackup::ImportBackup(const std::string& path, std::vector<ArticleRecord>& articles) {
-    m_lastError.clear();
+ExportResult CArticleBackup::ImportBackup(const std::string& path,
+                                          std::vector<ArticleRecord>& articles) {
     articles.clear();
     CXmlDocument doc;
-    if (!doc.LoadFile(path)) {
-        m_lastError = path + ": " + doc.GetLastError();
-        return false;
-    }
+    if (!doc.LoadFile(path))
+        return ExportResult::Failed(path + ": " + doc.GetLastError());
     const CXmlNode root = doc.Root();
     if (root.HasName("rss")) {
         const CXmlNode channel = root.Child("channel");
@@ -205,11 +198,9 @@ bool CArticleBackup::ImportBackup(const std::string& path, std::vector<ArticleRe
     } else if (root.HasName("feed") && root.InNamespace(kAtomNs)) {
         ReadAtomEntries(root, articles);
     }
-    if (articles.empty()) {
-        m_lastError = path + ": 文件中没有文章";
-        return false;
-    }
-    return true;
+    if (articles.empty())
+        return ExportResult::Failed(path + ": 文件中没有文章");
+    return ExportResult::Done();
 }
 
 std::string CArticleBackup::ExportedText(int count) {
@@ -242,9 +233,8 @@ int CArticleBackup::ExportFolder(CArticleDatabase& store, const std::string& acc
         GetReporter().ReportMessage(kEmptyFolderText);
         return 0;
     }
-    CArticleBackup backup;
-    if (!backup.ExportBackup(path, articles)) {
-        GetReporter().ReportMessage(backup.GetLastError());
+    if (const ExportResult written = ExportBackup(path, articles); !written) {
+        GetReporter().ReportMessage(written.reason);
         return 0;
     }
     count = static_cast<int>(articles.size());
@@ -267,9 +257,8 @@ int CArticleBackup::ExportArticles(CArticleDatabase& store, const std::vector<in
         GetReporter().ReportMessage(kEmptyFolderText);
         return 0;
     }
-    CArticleBackup backup;
-    if (!backup.ExportBackup(path, articles)) {
-        GetReporter().ReportMessage(backup.GetLastError());
+    if (const ExportResult written = ExportBackup(path, articles); !written) {
+        GetReporter().ReportMessage(written.reason);
         return 0;
     }
     count = static_cast<int>(articles.size());
@@ -280,9 +269,8 @@ int CArticleBackup::ImportToDrafts(CArticleDatabase& store, const std::string& a
                                    const std::string& path, int& count) {
     count = 0;
     std::vector<ArticleRecord> articles;
-    CArticleBackup backup;
-    if (!backup.ImportBackup(path, articles)) {
-        ReportErrorWithReason(kErrorUnreadableBackup, backup.GetLastError());
+    if (const ExportResult read = ImportBackup(path, articles); !read) {
+        ReportErrorWithReason(kErrorUnreadableBackup, read.reason);
         return 0;
     }
     for (ArticleRecord& article : articles)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/ExportResult.h"
 #include "storage/ArticleDatabase.h"
 
 #include <string>
@@ -20,16 +21,15 @@ public:
     // carriage return is written as a reference so that it survives reading; characters XML
     // cannot carry at all (control characters) are left out. The document is read back before
     // it is written, so a file that is written can always be imported.
-    bool ExportBackup(const std::string& path, const std::vector<ArticleRecord>& articles);
+    static ExportResult ExportBackup(const std::string& path,
+                                     const std::vector<ArticleRecord>& articles);
     // Reads the articles of a backup (or an engine's feed) in file order. A missing category or
-    // date is read as "NULL". False, with the reason, when the file cannot be read, is not XML,
+    // date is read as "NULL". Fails, with the reason, when the file cannot be read, is not XML,
     // or holds no article.
-    bool ImportBackup(const std::string& path, std::vector<ArticleRecord>& articles);
+    static ExportResult ImportBackup(const std::string& path, std::vector<ArticleRecord>& articles);
 
     // The backup document as UTF-8 text (before the conversion to GBK).
     static std::string BuildDocument(const std::vector<ArticleRecord>& articles);
-
-    const std::string& GetLastError() const { return m_lastError; }
 
     // What the windows and the cli show afterwards.
     static std::string ExportedText(int count); // "3 篇文章导出成功"
@@ -51,7 +51,4 @@ public:
     // store failure reports the store's reason.
     static int ImportToDrafts(CArticleDatabase& store, const std::string& account,
                               const std::string& path, int& count);
-
-private:
-    std::string m_lastError;
 };

@@ -80,29 +80,22 @@ std::string CArticlePreview::DocumentPath() const {
     return m_context.FilePath("Data\\LogSkin\\article.xml");
 }
 
-bool CArticlePreview::Render(const ArticleRecord& article, const std::string& styleName,
-                             std::string& html) {
+ExportResult CArticlePreview::Render(const ArticleRecord& article, const std::string& styleName,
+                                     std::string& html) {
     html.clear();
-    m_lastError.clear();
     const std::string bytes = CXmlText::Utf8DocumentToGbk(BuildDocument(article, styleName));
     CXmlDocument doc;
-    if (!doc.LoadText(bytes, CXmlDocument::kKeepBlanks)) {
-        m_lastError = doc.GetLastError();
-        return false;
-    }
+    if (!doc.LoadText(bytes, CXmlDocument::kKeepBlanks))
+        return ExportResult::Failed(doc.GetLastError());
     const std::string path = DocumentPath();
     CFileUtil::CreateDirectories(m_context.FilePath("Data\\LogSkin"));
-    if (!CFileUtil::WriteFile(path, bytes)) {
-        m_lastError = path + ": " + CFileUtil::LastErrorText();
-        return false;
-    }
+    if (!CFileUtil::WriteFile(path, bytes))
+        return ExportResult::Failed(path + ": " + CFileUtil::LastErrorText());
     std::string stylePath = StylePath(styleName);
     if (!CFileUtil::Exists(stylePath))
         stylePath = StylePath(kDefaultStyle);
     CXslTransform style;
-    if (!style.LoadFile(stylePath) || !style.Apply(doc, html)) {
-        m_lastError = stylePath + ": " + style.GetLastError();
-        return false;
-    }
-    return true;
+    if (!style.LoadFile(stylePath) || !style.Apply(doc, html))
+        return ExportResult::Failed(stylePath + ": " + style.GetLastError());
+    return ExportResult::Done();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppContext.h"
+#include "export/ExportResult.h"
 #include "storage/ArticleDatabase.h"
 
 #include <string>
@@ -33,13 +34,11 @@ public:
     // Writes the document (GBK, characters GBK lacks as references) and renders it through
     // Data/LogSkin/<style>.xsl, falling back to the default style when that file is missing.
     // html is UTF-8.
-    bool Render(const ArticleRecord& article, const std::string& styleName, std::string& html);
-
-    const std::string& GetLastError() const { return m_lastError; }
+    ExportResult Render(const ArticleRecord& article, const std::string& styleName,
+                        std::string& html);
 
 private:
     std::string StylePath(const std::string& styleName) const;
 
     CAppContext m_context;
-    std::string m_lastError;
 };

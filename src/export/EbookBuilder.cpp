@@ -236,32 +236,29 @@ std::chrono::seconds CEbookBuilder::CompileTimeLimit(int articleCount) {
     return std::chrono::seconds(600 + 60 * (std::max(articleCount, 0) / 1000));
 }
 
-bool CEbookBuilder::Fail(CEbookLog* log, std::string reason) {
-    m_lastError = std::move(reason);
-    if (log)
-        log->OnLogLine(">>" + m_lastError);
-    return false;
-}
-
-bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
-                          const std::vector<std::string>& categories, const EbookOptions& options,
-                          CEbookLog* log) {
-    m_lastError.clear();
+ExportResult CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
+                                  const std::vector<std::string>& categories,
+                                  const EbookOptions& options, CEbookLog* log) {
     const auto say = [&](const std::string& text) {
         if (log)
             log->OnLogLine(text);
+    };
+    // The reason ends the log too.
+    const auto fail = [&](std::string reason) {
+        say(">>" + reason);
+        return ExportResult::Failed(std::move(reason));
     };
     std::error_code ec;
     const std::string output = std::filesystem::absolute(options.outputPath, ec).string();
     const std::string folder = WorkFolder(m_context);
     // 1. The working folders; files of earlier books stay.
     if (!CFileUtil::CreateDirectories(folder + "/images"))
-        return Fail(log, folder + "/images: " + CFileUtil::LastErrorText());
+        return fail(folder + "/images: " + CFileUtil::LastErrorText());
     // 2. The contents, 3. the project.
     say(">>生成目录文件 " + std::string(kContentsName));
     if (!CFileUtil::WriteFile(folder + "/" + kContentsName,
                               Gbk(BuildContents(articles, categories, options.contents))))
-        return Fail(log, std::string(kContentsName) + ": " + CFileUtil::LastErrorText());
+        return fail(std::string(kContentsName) + ": " + CFileUtil::LastErrorText());
     EbookOptions project = options;
     // The path in the bytes the file system knows (the rest of the project is GBK).
     const std::string marker = "\x01output\x01";
@@ -269,11 +266,11 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
     std::string projectText = CTextCodec::Utf8ToGbk(BuildProject(project, int(articles.size())));
     ReplaceAll(projectText, marker, output);
     if (!CFileUtil::WriteFile(folder + "/" + kProjectName, projectText))
-        return Fail(log, std::string(kProjectName) + ": " + CFileUtil::LastErrorText());
+        return fail(std::string(kProjectName) + ": " + CFileUtil::LastErrorText());
     // 4. The index page.
     std::string index;
     if (!CFileUtil::ReadFile(m_context.FilePath("Data\\CHMSkin\\index.html"), index))
-        return Fail(log, "找不到模板 Data/CHMSkin/index.html");
+        return fail("找不到模板 Data/CHMSkin/index.html");
     // The cover carries the title the user gave the book; templates made before it existed name
     // the program instead.
     ReplaceAll(index, "$show_booktitle$", HtmlText(options.title));
@@ -284,19 +281,19 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
     ReplaceAll(index, "$show_totalarticlenum$", std::to_string(articles.size()));
     ReplaceAll(index, "$show_builddate$", LocalTime("%Y-%m-%d %H:%M:00"));
     if (!CFileUtil::WriteFile(folder + "/index.html", AsciiHtml(index)))
-        return Fail(log, "index.html: " + CFileUtil::LastErrorText());
+        return fail("index.html: " + CFileUtil::LastErrorText());
     std::string css;
     if (!CFileUtil::ReadFile(m_context.FilePath("Data\\CHMSkin\\index.css"), css) ||
         !CFileUtil::WriteFile(folder + "/index.css", css))
-        return Fail(log, "Data/CHMSkin/index.css: " + CFileUtil::LastErrorText());
+        return fail("Data/CHMSkin/index.css: " + CFileUtil::LastErrorText());
     // 5. The article pages.
     std::string page;
     if (!CFileUtil::ReadFile(m_context.FilePath("Data\\CHMSkin\\article.html"), page))
-        return Fail(log, "找不到模板 Data/CHMSkin/article.html");
+        return fail("找不到模板 Data/CHMSkin/article.html");
     say(">>生成 " + std::to_string(articles.size()) + " 篇文章的页面");
     for (size_t i = 0; i < articles.size(); ++i) {
         if (options.cancel && options.cancel->IsCancelled())
-            return Fail(log, CReasonText::Text(Reason::kCancelled));
+            return fail(CReasonText::Text(Reason::kCancelled));
         const EbookArticle& article = articles[i];
         std::string text = page;
         ReplaceAll(text, "$show_title$", HtmlText(article.title));
@@ -307,11 +304,11 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         ReplaceAll(text, "$show_content$", article.content);
         const std::string name = std::to_string(i) + ".html";
         if (!CFileUtil::WriteFile(folder + "/" + name, AsciiHtml(text)))
-            return Fail(log, name + ": " + CFileUtil::LastErrorText());
+            return fail(name + ": " + CFileUtil::LastErrorText());
     }
     if (!CFileUtil::ReadFile(m_context.FilePath("Data\\CHMSkin\\article.css"), css) ||
         !CFileUtil::WriteFile(folder + "/article.css", css))
-        return Fail(log, "Data/CHMSkin/article.css: " + CFileUtil::LastErrorText());
+        return fail("Data/CHMSkin/article.css: " + CFileUtil::LastErrorText());
     // 6., 7. Compile, in the working folder (the compiler finds the pages beside the project).
     say(">>编译 " + std::string(kProjectName));
     const std::chrono::seconds limit = options.compileTimeout.count() > 0
@@ -324,10 +321,10 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
         // What a killed compiler left is no book.
         if (result.started)
             std::filesystem::remove(output, ec);
-        return Fail(log, result.error);
+        return fail(result.error);
     }
     if (!result.started)
-        return Fail(log, result.error + " (请安装 fp-utils)");
+        return fail(result.error + " (请安装 fp-utils)");
     std::uintmax_t size = std::filesystem::file_size(output, ec);
     if (!result.Succeeded() || ec || size == 0) {
         if (!ec && size == 0)
@@ -337,10 +334,10 @@ bool CEbookBuilder::Build(const std::vector<EbookArticle>& articles,
                               : "编译程序退出码 " + std::to_string(result.exitCode);
         if (result.Succeeded())
             why = "没有生成文件 " + output;
-        return Fail(log, why);
+        return fail(why);
     }
     say(">>" + output + " (" + std::to_string(size) + " 字节)");
-    return true;
+    return ExportResult::Done();
 }
 
 void CEbookBuilder::SayCompilerOutput(const std::string& output, bool failed,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppContext.h"
+#include "export/ExportResult.h"
 #include "platform/http/CancelToken.h"
 
 #include <chrono>
@@ -98,17 +99,13 @@ public:
     // most a book holds).
     static std::chrono::seconds CompileTimeLimit(int articleCount);
 
-    // Writes the working files and compiles the book; true when the compiler made it. Every step
-    // and the compiler's own output go to the log; GetLastError() says why a build failed (a
-    // cancelled build: "已取消").
-    bool Build(const std::vector<EbookArticle>& articles,
-               const std::vector<std::string>& categories, const EbookOptions& options,
-               CEbookLog* log);
-    const std::string& GetLastError() const { return m_lastError; }
+    // Writes the working files and compiles the book; done when the compiler made it, else why
+    // not (a cancelled build: "已取消"). Every step, the compiler's own output and the reason of
+    // a failure go to the log.
+    ExportResult Build(const std::vector<EbookArticle>& articles,
+                       const std::vector<std::string>& categories, const EbookOptions& options,
+                       CEbookLog* log);
 
 private:
-    bool Fail(CEbookLog* log, std::string reason);
-
     CAppContext m_context;
-    std::string m_lastError;
 };

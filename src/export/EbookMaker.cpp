@@ -29,6 +29,37 @@ EbookSourceResult Empty(std::string reason) {
     return {.ok = false, .empty = true, .reason = std::move(reason), .source = {}};
 }
 
+bool Cancelled(const CCancelToken* cancel) {
+    return cancel && cancel->IsCancelled();
+}
+
+// Reads the chosen feed items, at most `limit` of them, and appends them to the articles.
+ExportResult ReadFeedItems(const EbookFeedItems& chosen, int limit, const CCancelToken* cancel,
+                           std::vector<EbookArticle>& articles) {
+    CFeedDatabase store(chosen.storePath);
+    if (!store.OpenStore())
+        return ExportResult::Failed(store.GetLastError());
+    for (const int feedId : chosen.feedIds) {
+        const int left = limit - static_cast<int>(articles.size());
+        if (left <= 0)
+            break;
+        if (Cancelled(cancel))
+            return ExportResult::Failed(CReasonText::Text(Reason::kCancelled));
+        std::vector<FeedItem> part;
+        int total = 0;
+        if (const StoreResult read =
+                store.GetItemPage(feedId, chosen.filter, true, part, total, left, 0);
+            !read)
+            return ExportResult::Failed(read.reason);
+        std::vector<EbookArticle> more = ArticlesOf(part);
+        articles.insert(articles.end(), std::make_move_iterator(more.begin()),
+                        std::make_move_iterator(more.end()));
+    }
+    if (articles.empty())
+        return ExportResult::Failed(CEbookMaker::kNoItemsText);
+    return ExportResult::Done();
+}
+
 } // namespace
 
 EbookSourceResult CEbookMaker::FromFolder(CArticleDatabase& store, const std::string& account,
@@ -56,18 +87,28 @@ EbookSourceResult CEbookMaker::FromChannel(CChannelTree& tree, CFeedDatabase& st
     std::vector<ChannelFeed> channels;
     if (!tree.ChannelFeedsBelow(index, store, channels))
         return Failed(store.GetLastError());
-    std::vector<FeedItem> items;
+    // Counted here, for the question before a book over the limit; read while it is made.
+    EbookFeedItems chosen{.storePath = store.GetPath(), .feedIds = {}, .filter = filter};
     for (const ChannelFeed& channel : channels) {
-        std::vector<FeedItem> part;
+        std::vector<FeedItem> none;
         int total = 0;
-        if (const StoreResult read =
-                store.GetItemPage(channel.feedId, filter, true, part, total, 1 << 30, 0);
-            !read)
-            return Failed(read.reason);
-        items.insert(items.end(), std::make_move_iterator(part.begin()),
-                     std::make_move_iterator(part.end()));
+        if (const StoreResult counted =
+                store.GetItemPage(channel.feedId, filter, false, none, total, 0, 0);
+            !counted)
+            return Failed(counted.reason);
+        chosen.feedIds.push_back(channel.feedId);
+        chosen.count += total;
     }
-    return FromFeedItems(items, index >= 0 ? tree.Record(index).title : std::string());
+    if (chosen.count == 0)
+        return Empty(kNoItemsText);
+    return {.ok = true,
+            .empty = false,
+            .reason = {},
+            .source = {.articles = {},
+                       .categories = {},
+                       .weblog = false,
+                       .suggestedTitle = index >= 0 ? tree.Record(index).title : std::string(),
+                       .feedItems = std::move(chosen)}};
 }
 
 EbookSourceResult CEbookMaker::FromFavoriteBox(CFeedDatabase& store, int boxId) {
@@ -95,12 +136,17 @@ EbookSourceResult CEbookMaker::FromFeedItems(const std::vector<FeedItem>& items,
 }
 
 int CEbookMaker::ItemsOverLimit(const EbookSource& source) {
-    const int count = static_cast<int>(source.articles.size());
+    const int count =
+        source.feedItems ? source.feedItems->count : static_cast<int>(source.articles.size());
     return !source.weblog && count > kFeedItemLimit ? count : 0;
 }
 
 void CEbookMaker::KeepLimit(EbookSource& source) {
-    if (ItemsOverLimit(source))
+    if (!ItemsOverLimit(source))
+        return;
+    if (source.feedItems)
+        source.feedItems->count = kFeedItemLimit;
+    else
         source.articles.resize(kFeedItemLimit);
 }
 
@@ -119,6 +165,17 @@ EbookResult CEbookMaker::Make(const CAppContext& context, EbookSource source,
                               const EbookRequest& request, CEbookObserver& observer) {
     EbookResult result;
     const CCancelToken* cancel = request.build.cancel;
+    if (source.feedItems) {
+        // Read on this thread: a large directory takes a while, and the window stays free.
+        if (const ExportResult read =
+                ReadFeedItems(*source.feedItems, kFeedItemLimit, cancel, source.articles);
+            !read) {
+            result.cancelled = Cancelled(cancel);
+            result.reason = read.reason;
+            return result;
+        }
+        source.feedItems.reset();
+    }
     if (request.pictures == EbookPictures::kDownload) {
         observer.OnStage(EbookStage::kDownloading);
         const std::vector<EbookPicture> pictures =
@@ -135,10 +192,14 @@ EbookResult CEbookMaker::Make(const CAppContext& context, EbookSource source,
     }
     observer.OnStage(EbookStage::kCompiling);
     CEbookBuilder builder(context);
-    result.made = builder.Build(source.articles, source.categories, request.build, &observer);
+    const ExportResult built =
+        builder.Build(source.articles, source.categories, request.build, &observer);
+    result.made = built.ok;
     if (!result.made) {
-        result.reason = builder.GetLastError();
-        result.cancelled = cancel && cancel->IsCancelled();
+        result.reason = built.reason;
+        result.cancelled = Cancelled(cancel);
+    } else {
+        result.articleCount = static_cast<int>(source.articles.size());
     }
     return result;
 }

@@ -4,6 +4,7 @@
 #include "export/PictureDownloader.h"
 #include "storage/FeedItem.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,16 @@ class CArticleDatabase;
 class CChannelTree;
 class CFeedDatabase;
 
+// Feed items chosen but not read yet: what the filter shows of each channel, newest first,
+// channel after channel. They are read when the book is made, on the thread that makes it and
+// through a connection of its own, and a book takes the first CEbookMaker::kFeedItemLimit.
+struct EbookFeedItems {
+    std::string storePath;    // the feed store
+    std::vector<int> feedIds; // in tree order
+    ItemFilter filter = ItemFilter::kAll;
+    int count = 0; // what the filter showed when they were chosen
+};
+
 // What a book is bound from, gathered from one of its sources.
 struct EbookSource {
     std::vector<EbookArticle> articles; // in the book's order
@@ -19,6 +30,8 @@ struct EbookSource {
     std::vector<std::string> categories;
     bool weblog = false;        // a weblog folder's articles (else feed items)
     std::string suggestedTitle; // the feed side's: the channel's title
+    // A channel's (or a directory's) items, read into the articles when the book is made.
+    std::optional<EbookFeedItems> feedItems;
 };
 
 // A source gathered, or why there is none ("当前文件夹没有日志!" for an empty folder, a store's
@@ -57,6 +70,7 @@ struct EbookResult {
     bool made = false;
     bool cancelled = false;
     std::string reason; // why no book was made
+    int articleCount = 0; // the articles bound
     int picturesFetched = 0;
     int picturesFailed = 0;
 };
@@ -79,7 +93,8 @@ public:
     static EbookSourceResult FromFolder(CArticleDatabase& store, const std::string& account,
                                         int folder);
     // A channel's items that the filter shows, newest first; for a directory, those of every
-    // channel below it, in tree order. The suggested title is the tree item's.
+    // channel below it, in tree order. The suggested title is the tree item's. Only the feed ids
+    // and the counts are looked up here: the items are read by Make.
     static EbookSourceResult FromChannel(CChannelTree& tree, CFeedDatabase& store, int index,
                                          ItemFilter filter);
     // A favorites box's items (by the box's id), newest first.
@@ -90,17 +105,18 @@ public:
 
     // More feed items than a book takes: the count, else 0.
     static int ItemsOverLimit(const EbookSource& source);
-    // Keeps the first kFeedItemLimit feed items.
+    // Keeps the first kFeedItemLimit feed items (of those not read yet too).
     static void KeepLimit(EbookSource& source);
     // The question asked before a source over the limit is cut.
     static std::string TooManyItemsQuestion(int count);
     // What the cli says when it cuts one.
     static std::string KeptFirstText(int count);
 
-    // Makes the book on the calling thread (a job's, or the cli's): the pictures, when asked for,
-    // are fetched into the working folder first (a picture that cannot be fetched is logged and
-    // left out), then the pages are written and compiled. request.build.cancel stops it between
-    // pictures, between pages and in the compiler.
+    // Makes the book on the calling thread (a job's, or the cli's): the feed items not read yet
+    // are read first, then the pictures, when asked for, are fetched into the working folder (a
+    // picture that cannot be fetched is logged and left out), then the pages are written and
+    // compiled. request.build.cancel stops it between channels, between pictures, between pages
+    // and in the compiler.
     // The working folder and skin are those of the context's program directory.
     static EbookResult Make(const CAppContext& context, EbookSource source,
                             const EbookRequest& request, CEbookObserver& observer);

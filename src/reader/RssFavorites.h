@@ -18,6 +18,8 @@ public:
     // Storage/rssFavorite.opml of the context's program directory, or another file.
     explicit CRssFavorites(const CAppContext& context);
     CRssFavorites(const CAppContext& context, std::string filePath);
+    // The program directory the favorites belong to.
+    const CAppContext& Context() const { return m_context; }
 
     // Loads the favorites file, making an empty one first when there is none yet.
     bool Build();

@@ -40,8 +40,7 @@ TEST_F(ArticleBackupTest, BackupIsAnRss2DocumentInGbkBytes) {
     EXPECT_NE(text.find("<item id=\"3\">"), std::string::npos);
     EXPECT_TRUE(text.ends_with("</item></channel></rss>"));
 
-    CArticleBackup backup;
-    ASSERT_TRUE(backup.ExportBackup(m_file, articles));
+    ASSERT_TRUE(CArticleBackup::ExportBackup(m_file, articles));
     EXPECT_EQ(ReadAll(m_file), CTextCodec::Utf8ToGbk(text));
 }
 
@@ -83,8 +82,7 @@ TEST_F(ArticleBackupTest, ARoundTripKeepsEveryTextAndStoresDraftsInOneBatch) {
               1);
     EXPECT_EQ(count, 2);
     std::vector<ArticleRecord> read;
-    CArticleBackup backup;
-    ASSERT_TRUE(backup.ImportBackup(m_file, read));
+    ASSERT_TRUE(CArticleBackup::ImportBackup(m_file, read));
     ASSERT_EQ(read.size(), 2u);
     EXPECT_EQ(read[0].title, "Plain");
     EXPECT_EQ(read[1].title, tricky.title);
@@ -95,8 +93,7 @@ TEST_F(ArticleBackupTest, AnUnreadableFileGives5001AndStoresNothing) {
         m_store.InsertArticle(kFolderDrafts, "目标账户", {.title = "已有", .content = "x"}));
     const ArticleRecord article{
         .title = "完整", .content = "正文", .pubDate = "2026-01-01 00:00:00"};
-    CArticleBackup backup;
-    ASSERT_TRUE(backup.ExportBackup(m_file, {article, article}));
+    ASSERT_TRUE(CArticleBackup::ExportBackup(m_file, {article, article}));
     const std::string whole = ReadAll(m_file);
     const std::vector<std::string> bad{
         whole.substr(0, whole.size() / 2),                                       // cut off
@@ -112,6 +109,8 @@ TEST_F(ArticleBackupTest, AnUnreadableFileGives5001AndStoresNothing) {
         EXPECT_EQ(count, 0);
         EXPECT_EQ(m_reporter.errors, std::vector<int>{5001}) << contents.size();
     }
+    std::vector<ArticleRecord> none;
+    EXPECT_EQ(CArticleBackup::ImportBackup(m_file, none).reason, m_file + ": 文件中没有文章");
     EXPECT_EQ(CArticleBackup::ImportToDrafts(m_store, "目标账户", m_home.File("nowhere.xml"),
                                              *std::make_unique<int>()),
               0);
@@ -135,8 +134,7 @@ TEST_F(ArticleBackupTest, ReadsTheFeedsWeblogEnginesExportAndFilesWithoutCategor
                      "<content:encoded><![CDATA[<p>完整的正文</p>]]></content:encoded></item>"
                      "</channel></rss>");
     std::vector<ArticleRecord> articles;
-    CArticleBackup backup;
-    ASSERT_TRUE(backup.ImportBackup(m_file, articles));
+    ASSERT_TRUE(CArticleBackup::ImportBackup(m_file, articles));
     ASSERT_EQ(articles.size(), 1u);
     EXPECT_EQ(articles[0].content, "<p>完整的正文</p>");
     EXPECT_EQ(articles[0].category, "随笔");
@@ -150,7 +148,7 @@ TEST_F(ArticleBackupTest, ReadsTheFeedsWeblogEnginesExportAndFilesWithoutCategor
              "</entry><entry><title type=\"text\">秋</title>"
              "<content type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
              "<p>凉</p></div></content></entry></feed>");
-    ASSERT_TRUE(backup.ImportBackup(m_file, articles));
+    ASSERT_TRUE(CArticleBackup::ImportBackup(m_file, articles));
     ASSERT_EQ(articles.size(), 2u);
     EXPECT_EQ(articles[0].title, "夏天");
     EXPECT_EQ(articles[0].content, "<b>热</b>");
@@ -169,7 +167,7 @@ TEST_F(ArticleBackupTest, ReadsTheFeedsWeblogEnginesExportAndFilesWithoutCategor
                  "<item id=\"2\"><title>第二篇</title><category>甲</category></item>"
                  "<item id=\"3\"><title>读不到</title><description>x</description></item>"
                  "</channel></rss>"));
-    ASSERT_TRUE(backup.ImportBackup(m_file, articles));
+    ASSERT_TRUE(CArticleBackup::ImportBackup(m_file, articles));
     ASSERT_EQ(articles.size(), 1u);
     EXPECT_EQ(articles[0].title, "无分类");
     EXPECT_EQ(articles[0].category, "NULL");

@@ -3,6 +3,8 @@
 #include "platform/fs/FileUtil.h"
 #include "platform/process/ProgramRunner.h"
 #include "platform/text/TextCodec.h"
+#include "reader/ChannelTree.h"
+#include "storage/FeedDatabase.h"
 #include "support/TestSupport.h"
 #include "support/TextSupport.h"
 
@@ -184,12 +186,11 @@ TEST_F(EbookBuildTest, AWeblogFolderWithPicturesBecomesABookThatReadsBack) {
     const std::string output = m_home.File("书 本.chm");
     CBookLog log;
     CEbookBuilder builder(m_home.Context());
-    ASSERT_TRUE(builder.Build(
+    const ExportResult built = builder.Build(
         articles, {"生活", "技术"},
         {.outputPath = output, .title = "我的日志 & 随笔", .contents = EbookContents::kByCategory},
-        &log))
-        << builder.GetLastError() << "\n"
-        << log.All();
+        &log);
+    ASSERT_TRUE(built) << built.reason << "\n" << log.All();
     const std::string folder = Unpack(output);
     const std::string page0 = DecodeReferences(ReadAll(folder + "/0.html"));
     EXPECT_NE(page0.find("<title>春节见闻 &lt;b&gt;一&lt;/b&gt;</title>"), std::string::npos)
@@ -231,15 +232,17 @@ TEST_F(EbookBuildTest, FailuresSayWhy) {
     CEbookBuilder builder(m_home.Context());
     CBookLog log;
     // No folder to write the book into: the compiler fails and its words reach the log.
-    EXPECT_FALSE(builder.Build(
-        articles, {}, {.outputPath = m_home.File("no/such/folder/x.chm"), .title = "T"}, &log));
-    EXPECT_FALSE(builder.GetLastError().empty());
+    const ExportResult nowhere = builder.Build(
+        articles, {}, {.outputPath = m_home.File("no/such/folder/x.chm"), .title = "T"}, &log);
+    EXPECT_FALSE(nowhere);
+    EXPECT_FALSE(nowhere.reason.empty());
     EXPECT_FALSE(CFileUtil::Exists(m_home.File("no/such/folder/x.chm")));
     // A missing template.
     CFileUtil::RemoveFile(m_home.File("Data/CHMSkin/article.html"));
-    EXPECT_FALSE(
-        builder.Build(articles, {}, {.outputPath = m_home.File("x.chm"), .title = "T"}, &log));
-    EXPECT_EQ(builder.GetLastError(), "找不到模板 Data/CHMSkin/article.html");
+    const ExportResult noTemplate =
+        builder.Build(articles, {}, {.outputPath = m_home.File("x.chm"), .title = "T"}, &log);
+    EXPECT_FALSE(noTemplate);
+    EXPECT_EQ(noTemplate.reason, "找不到模板 Data/CHMSkin/article.html");
 }
 
 TEST_F(EbookBuildTest, ACompilerThatHangsIsStopped) {
@@ -250,23 +253,25 @@ TEST_F(EbookBuildTest, ACompilerThatHangsIsStopped) {
     const std::string output = m_home.File("hang.chm");
     CEbookBuilder builder(m_home.Context());
     CBookLog log;
-    EXPECT_FALSE(builder.Build(articles, {},
-                               {.outputPath = output,
-                                .title = "T",
-                                .compiler = compiler,
-                                .compileTimeout = std::chrono::seconds(1)},
-                               &log));
-    EXPECT_EQ(builder.GetLastError(), compiler + " 超过 1 秒没有结束");
+    const ExportResult hung = builder.Build(articles, {},
+                                            {.outputPath = output,
+                                             .title = "T",
+                                             .compiler = compiler,
+                                             .compileTimeout = std::chrono::seconds(1)},
+                                            &log);
+    EXPECT_FALSE(hung);
+    EXPECT_EQ(hung.reason, compiler + " 超过 1 秒没有结束");
     EXPECT_NE(log.All().find("编译程序: compiling\n>>" + compiler + " 超过 1 秒没有结束"),
               std::string::npos)
         << log.All();
     // A cancelled build stops before its compiler.
     CCancelToken cancel;
     cancel.Cancel();
-    EXPECT_FALSE(builder.Build(
+    const ExportResult cancelled = builder.Build(
         articles, {}, {.outputPath = output, .title = "T", .compiler = compiler, .cancel = &cancel},
-        &log));
-    EXPECT_EQ(builder.GetLastError(), "已取消");
+        &log);
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(cancelled.reason, "已取消");
     EXPECT_FALSE(CFileUtil::Exists(output));
 }
 
@@ -281,10 +286,9 @@ TEST_F(EbookBuildTest, ShortChinesePagesCompile) {
         {.title = "春节见闻 随想", .content = "中文正文，很多字。"}};
     CEbookBuilder builder(m_home.Context());
     CBookLog log;
-    ASSERT_TRUE(
-        builder.Build(articles, {}, {.outputPath = m_home.File("短.chm"), .title = "短"}, &log))
-        << builder.GetLastError() << "\n"
-        << log.All();
+    const ExportResult built =
+        builder.Build(articles, {}, {.outputPath = m_home.File("短.chm"), .title = "短"}, &log);
+    ASSERT_TRUE(built) << built.reason << "\n" << log.All();
     const std::string folder = Unpack(m_home.File("短.chm"));
     EXPECT_NE(DecodeReferences(ReadAll(folder + "/2.html")).find("中文正文，很多字。"),
               std::string::npos);
@@ -305,6 +309,55 @@ TEST(EbookSources, EmptySourcesAndTheFeedLimit) {
     // A weblog folder hands over what its load gave; it is not cut again.
     EbookSource folder{.articles = std::vector<EbookArticle>(1001), .weblog = true};
     EXPECT_EQ(CEbookMaker::ItemsOverLimit(folder), 0);
+}
+
+// A directory's items are counted when it is chosen and read while the book is made: the
+// channels in tree order, each newest first, the first 1,000 of them all.
+TEST_F(EbookBuildTest, ADirectorysItemsAreReadWhileItsBookIsMade) {
+    CFeedDatabase store(m_home.Context());
+    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    CChannelTree tree(m_home.Context());
+    ASSERT_TRUE(tree.Build());
+    int directory = -1;
+    ASSERT_TRUE(tree.AddDirectory(-1, "资讯", &directory));
+    for (const auto& [name, count] : {std::pair{"a", 600}, std::pair{"b", 500}}) {
+        int channel = -1;
+        int feedId = 0;
+        ASSERT_TRUE(tree.AddSubscription(directory, std::string("http://") + name + ".example/rss",
+                                         name, "", &channel));
+        ASSERT_TRUE(tree.GetFeedId(channel, feedId, store));
+        std::vector<FeedItem> items; // newest first
+        for (int n = count; n > 0; --n) {
+            const std::string id = name + std::to_string(n);
+            items.push_back({.title = id, .link = "http://x.example/" + id});
+        }
+        ASSERT_TRUE(store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0));
+    }
+    EbookSourceResult chosen = CEbookMaker::FromChannel(tree, store, directory, ItemFilter::kAll);
+    ASSERT_TRUE(chosen.ok) << chosen.reason;
+    EXPECT_EQ(chosen.source.suggestedTitle, "资讯");
+    EXPECT_EQ(CEbookMaker::ItemsOverLimit(chosen.source), 1100);
+    CEbookMaker::KeepLimit(chosen.source);
+
+    // A compiler that only writes the file the project names (chmcmd takes long for 1,000).
+    const std::string compiler = m_home.File("fake-chmcmd");
+    WriteAll(compiler, "#!/bin/sh\nout=$(sed -n 's/^Compiled file=//p' \"$1\" | tr -d '\\r')\n"
+                       "echo book > \"$out\"\n");
+    std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+    CRecordingDownloads log;
+    const EbookResult made = CEbookMaker::Make(
+        m_home.Context(), std::move(chosen.source),
+        {.build = {.outputPath = m_home.File("资讯.chm"), .title = "资讯", .compiler = compiler}},
+        log);
+    ASSERT_TRUE(made.made) << made.reason;
+    EXPECT_EQ(made.articleCount, 1000);
+    const std::string work = m_home.File("Temp/CHMTemp/");
+    for (const auto& [page, title] : {std::pair{"0", "a600"}, std::pair{"599", "a1"},
+                                      std::pair{"600", "b500"}, std::pair{"999", "b101"}})
+        EXPECT_NE(ReadAll(work + page + ".html").find(std::string("<title>") + title + "</title>"),
+                  std::string::npos)
+            << page;
+    EXPECT_FALSE(CFileUtil::Exists(work + "1000.html"));
 }
 
 TEST_F(EbookBuildTest, MakingABookStopsWhenCancelled) {

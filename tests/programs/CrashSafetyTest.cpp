@@ -104,8 +104,8 @@ TEST_F(CrashSafetyTest, KilledAtRandomMomentsLeavesEveryStoreAndFileWhole) {
                             .pubDate = "2026-12-06 10:00:00",
                             .category = "技术"});
     const std::string backupFile = m_dir + "/backup.xml";
-    CArticleBackup backup;
-    ASSERT_TRUE(backup.ExportBackup(backupFile, articles)) << backup.GetLastError();
+    const ExportResult written = CArticleBackup::ExportBackup(backupFile, articles);
+    ASSERT_TRUE(written) << written.reason;
     for (int i = 0; i < 3; ++i) {
         killed += KillDuring({"receive", "--all"}, 400);
         ExpectIntact("receiving, round " + std::to_string(i));

@@ -2,6 +2,7 @@
 #include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/jobs/JobRunner.h"
 #include "platform/text/TextCodec.h"
 #include "storage/ArticleDatabase.h"
 #include "support/TestSupport.h"
@@ -142,7 +143,7 @@ protected:
         if (!m_workspace) {
             m_window = std::make_unique<QWidget>();
             m_workspace = std::make_unique<CBlogWorkspace>(m_home.Context(), *m_store, *m_commands,
-                                                           m_window.get());
+                                                           m_dialogJobs, m_window.get());
             m_workspace->Build();
         }
         return *m_workspace;
@@ -154,6 +155,7 @@ protected:
     CRecordingMessageBoxes m_boxes;
     std::unique_ptr<CArticleDatabase> m_store;
     std::unique_ptr<CCommandTable> m_commands;
+    CJobRunner m_dialogJobs{1};
     std::unique_ptr<QWidget> m_window;
     std::unique_ptr<CBlogWorkspace> m_workspace;
     std::vector<QString> m_typed;

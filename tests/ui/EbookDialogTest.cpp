@@ -9,8 +9,9 @@
 #include "ui/UiTestSupport.h"
 #include "ui/app/CommandTable.h"
 #include "ui/common/CommandIds.h"
-#include "ui/common/WindowJobs.h"
+#include "ui/reader/RssChannelTreeCtrl.h"
 #include "ui/reader/RssFavoriteTreeCtrl.h"
+#include "ui/reader/RssReader.h"
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -129,35 +130,18 @@ TEST_F(EbookDialogTest, AFailedBuildSaysSoAndMayBeTriedAgain) {
 }
 
 TEST_F(EbookDialogTest, FeedItemsAreCheckedBeforeTheDialog) {
-    CEbookDialog::OpenForFeedItems(nullptr, {}, QStringLiteral("空"));
+    CEbookDialog::OpenForFeedItems(nullptr, m_jobs, m_home.Context(), {}, QStringLiteral("空"));
     EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral(
                                    "您选择的显示项目没有文章!\r\n可选择该频道的全部项目.")});
     m_boxes.Clear();
     m_boxes.Answer(false);
-    CEbookDialog::OpenForFeedItems(nullptr, std::vector<FeedItem>(1001), QStringLiteral("多"));
+    CEbookDialog::OpenForFeedItems(nullptr, m_jobs, m_home.Context(), std::vector<FeedItem>(1001),
+                                   QStringLiteral("多"));
     const auto boxes = m_boxes.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].question);
     EXPECT_EQ(boxes[0].caption, QStringLiteral("提示"));
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("您选择的项目文章数过多(1001篇)，\r\n")));
-}
-
-// The runner and the program directory are found through the window they were lent to; a book
-// asked for outside such a window is refused with the reason.
-TEST_F(EbookDialogTest, TheRunnerIsFoundThroughTheWindowItWasLentTo) {
-    QWidget window;
-    auto* inner = new QWidget(new QWidget(&window));
-    QWidget outside;
-    LendWindowJobs(window, m_jobs, m_home.Context());
-    const std::optional<WindowJobs> lent = WindowJobsOf(inner);
-    ASSERT_TRUE(lent);
-    EXPECT_EQ(&lent->jobs, &m_jobs);
-    EXPECT_EQ(lent->context.Dir(), m_home.Path());
-    EXPECT_FALSE(WindowJobsOf(&outside));
-
-    CEbookDialog::OpenForFeedItems(&outside, std::vector<FeedItem>(1), QStringLiteral("一条"));
-    ASSERT_EQ(m_boxes.Texts().size(), 1u);
-    EXPECT_TRUE(m_boxes.Texts()[0].startsWith(QStringLiteral("无法生成电子书: ")));
 }
 
 TEST_F(EbookDialogTest, ClosingTheDialogStopsItsJobWithoutWaitingForIt) {
@@ -235,9 +219,7 @@ TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
     ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
     CRssFavorites favorites(m_home.Context());
     CCommandTable commands;
-    CRssFavoriteTreeCtrl tree(favorites, store, commands);
-    // As the main window lends them to the trees inside it.
-    LendWindowJobs(tree, m_jobs, m_home.Context());
+    CRssFavoriteTreeCtrl tree(favorites, store, commands, m_jobs);
     ASSERT_TRUE(tree.Build());
     int full = -1;
     int empty = -1;
@@ -257,7 +239,7 @@ TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (auto* dialog = qobject_cast<CEbookDialog*>(QApplication::activeModalWidget())) {
             poll.stop();
-            for (const EbookArticle& article : dialog->Articles())
+            for (const EbookArticle& article : dialog->Source().articles)
                 titles.push_back(article.title);
             EXPECT_EQ(dialog->TitleEdit()->text(), QStringLiteral("我的收藏"));
             static_cast<QDialog*>(dialog)->reject();
@@ -271,6 +253,53 @@ TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
 
     EXPECT_TRUE(ChooseFromContextMenu(tree, empty, kCmdFavoriteEbook));
     EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{QStringLiteral("您选择的收藏夹没有文章!\r\n")});
+}
+
+// The channel tree's command binds a directory: the items of every channel below it are read
+// by the build's job on the runner the tree was given.
+TEST_F(EbookDialogTest, ADirectoryIsBoundFromTheChannelTree) {
+    CFeedDatabase store(m_home.Context());
+    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    CRssReader reader(m_home.Context(), store);
+    ASSERT_TRUE(reader.Build());
+    int directory = -1;
+    ASSERT_TRUE(reader.Tree().AddDirectory(-1, "资讯", &directory));
+    for (const std::string name : {"a", "b"}) {
+        int channel = -1;
+        int feedId = 0;
+        ASSERT_TRUE(reader.Tree().AddSubscription(directory, "http://" + name + ".example/rss",
+                                                  name, "", &channel));
+        ASSERT_TRUE(reader.Tree().GetFeedId(channel, feedId, store));
+        ASSERT_TRUE(store.SaveReceivedItems(
+            feedId, {{.title = name + "-item", .link = "http://x.example/" + name}},
+            StorageRule::kKeepAll, 0));
+    }
+    CCommandTable commands;
+    CRssChannelTreeCtrl tree(reader, commands, m_jobs);
+    tree.Fill();
+
+    bool made = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<CEbookDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        EXPECT_EQ(dialog->TitleEdit()->text(), QStringLiteral("资讯"));
+        QObject::connect(dialog, &CEbookDialog::BuildFinished, [&made, dialog](bool ok) {
+            made = ok;
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        dialog->PathEdit()->setText(QString::fromStdString(m_home.File("资讯.chm")));
+        dialog->Start();
+    });
+    poll.start(10);
+    EXPECT_TRUE(tree.RunFor(kCmdChannelEbook, directory));
+    EXPECT_TRUE(made) << (m_boxes.Texts().empty() ? "" : m_boxes.Texts().back().toStdString());
+    const std::string work = m_home.File("Temp/CHMTemp/");
+    EXPECT_NE(ReadAll(work + "0.html").find("<title>a-item</title>"), std::string::npos);
+    EXPECT_NE(ReadAll(work + "1.html").find("<title>b-item</title>"), std::string::npos);
+    reader.Shutdown();
 }
 
 } // namespace

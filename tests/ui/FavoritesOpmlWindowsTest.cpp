@@ -2,6 +2,7 @@
 #include "app/AppPaths.h"
 #include "platform/LoopbackServer.h"
 #include "platform/fs/FileUtil.h"
+#include "platform/jobs/JobRunner.h"
 #include "platform/text/TextCodec.h"
 #include "platform/xml/XmlDocument.h"
 #include "reader/RssFavorites.h"
@@ -89,6 +90,7 @@ protected:
     CFixedFileChooser m_files;
     loopback::CHttpServer m_server;
     CFeedDatabase m_store{m_home.Context()};
+    CJobRunner m_dialogJobs{1};
 };
 
 } // namespace
@@ -124,7 +126,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheFavoriteDialogsCheckTheirFields) {
 TEST_F(FavoritesOpmlWindowsTest, TheFavoritesTreeKeepsMovesExportsAndImportsItems) {
     CRssFavorites favorites(m_home.Context());
     CCommandTable commands;
-    CRssFavoriteTreeCtrl tree(favorites, m_store, commands);
+    CRssFavoriteTreeCtrl tree(favorites, m_store, commands, m_dialogJobs);
     CFavoriteItemList list(favorites, m_store);
     tree.SetItemList(&list);
     ASSERT_TRUE(tree.Build());
@@ -334,7 +336,7 @@ TEST_F(FavoritesOpmlWindowsTest, AFavoriteIsRenderedAsOneItemWithItsAuthor) {
     ASSERT_TRUE(reader.Build());
     CReadingFrame frame;
     CCommandTable commands;
-    CFavoritesPane pane(m_home.Context(), m_store, commands);
+    CFavoritesPane pane(m_home.Context(), m_store, commands, m_dialogJobs);
     ASSERT_TRUE(pane.Build());
     pane.SetReadingTargets(&reader, &frame);
     const std::string page = GetAppFilePath("Data\\RssSkin\\tempRssList.xml");
@@ -396,7 +398,7 @@ TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChann
     CRssReader reader(m_home.Context(), m_store);
     ASSERT_TRUE(reader.Build());
     CCommandTable commands;
-    CRssChannelTreeCtrl tree(reader, commands);
+    CRssChannelTreeCtrl tree(reader, commands, m_dialogJobs);
     ASSERT_TRUE(reader.Tree().AddDirectory(-1, "导入"));
     tree.Fill();
     WhenOpen<COpmlImportDialog>([this](COpmlImportDialog& dialog) {

@@ -2,6 +2,7 @@
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
+#include "platform/jobs/JobRunner.h"
 #include "platform/text/ReasonText.h"
 #include "reader/ChannelTree.h"
 #include "reader/FeedRules.h"
@@ -87,7 +88,7 @@ protected:
         ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
         m_reader = std::make_unique<CRssReader>(m_home.Context(), m_store);
         ASSERT_TRUE(m_reader->Build());
-        m_tree = std::make_unique<CRssChannelTreeCtrl>(*m_reader, m_commands);
+        m_tree = std::make_unique<CRssChannelTreeCtrl>(*m_reader, m_commands, m_dialogJobs);
         m_tree->Fill();
         m_list = std::make_unique<CArticlesReportView>();
         m_list->SetReader(m_reader.get());
@@ -127,6 +128,7 @@ protected:
     CRecordingMessageBoxes m_boxes;
     loopback::CHttpServer m_server;
     CFeedDatabase m_store{m_home.Context()};
+    CJobRunner m_dialogJobs{1};
     std::unique_ptr<CRssReader> m_reader;
     CCommandTable m_commands;
     std::unique_ptr<CRssChannelTreeCtrl> m_tree;
@@ -535,7 +537,7 @@ TEST_F(ReaderWindowsTest, ExpandedDirectoriesAreRememberedAtExit) {
     CRssReader again(m_home.Context(), m_store);
     ASSERT_TRUE(again.Build());
     CCommandTable commands;
-    CRssChannelTreeCtrl tree(again, commands);
+    CRssChannelTreeCtrl tree(again, commands, m_dialogJobs);
     tree.Fill();
     EXPECT_TRUE(tree.ItemOf(directory)->isExpanded());
 }
@@ -638,7 +640,7 @@ TEST_F(ReaderWindowsTest, TheTreesMenusRunTheTablesCommandsUnderTheirOwnTexts) {
     ASSERT_TRUE(m_reader->Tree().AddDirectory(-1, "技术", &directory));
     const int channel = AddChannel("新闻", "/news.xml");
     CRssFavorites favorites(m_home.Context());
-    CRssFavoriteTreeCtrl boxes(favorites, m_store, m_commands);
+    CRssFavoriteTreeCtrl boxes(favorites, m_store, m_commands, m_dialogJobs);
     ASSERT_TRUE(boxes.Build());
     int box = -1;
     ASSERT_TRUE(favorites.AddBox(-1, "盒", "", m_store, &box));

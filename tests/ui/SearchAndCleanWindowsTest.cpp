@@ -4,6 +4,7 @@
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "platform/LoopbackServer.h"
+#include "platform/jobs/JobRunner.h"
 #include "reader/FeedCleaner.h"
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
@@ -113,6 +114,7 @@ protected:
     std::atomic<int> m_webSearches{0};
     std::atomic<bool> m_webFails{false};
     CFeedDatabase m_store{m_home.Context()};
+    CJobRunner m_dialogJobs{1};
     std::unique_ptr<CRssReader> m_reader;
     std::unique_ptr<CArticlesReportView> m_list;
     std::unique_ptr<CSearchBar> m_bar;
@@ -271,7 +273,7 @@ TEST_F(SearchAndCleanWindowsTest, ActionsOnOnlineResultsActOnTheirOwnRows) {
     // 加入收藏 and a drop on a box copy the result.
     CRssFavorites favorites(m_home.Context());
     CCommandTable commands;
-    CRssFavoriteTreeCtrl boxes(favorites, m_store, commands);
+    CRssFavoriteTreeCtrl boxes(favorites, m_store, commands, m_dialogJobs);
     ASSERT_TRUE(boxes.Build());
     int box = -1;
     ASSERT_TRUE(favorites.AddBox(-1, "盒", "", m_store, &box));
@@ -299,7 +301,7 @@ TEST_F(SearchAndCleanWindowsTest, TheCleaningWizardChecksCountsAsksThenCleansAnd
     m_reader->Tree().SetUnreadCount(m_news, 12);
     m_reader->Tree().SetUnreadCount(m_sports, 3);
     CCommandTable commands;
-    CRssChannelTreeCtrl channelTree(*m_reader, commands);
+    CRssChannelTreeCtrl channelTree(*m_reader, commands, m_dialogJobs);
     channelTree.Fill();
     const auto shownUnread = [&](int index) {
         return channelTree.ItemOf(index)->data(0, CRssChannelTreeCtrl::kUnreadRole).toInt();

@@ -174,7 +174,6 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
         m_out << CEbookMaker::KeptFirstText(count) << "\n";
         CEbookMaker::KeepLimit(chosen.source);
     }
-    const size_t count = chosen.source.articles.size();
     CPrintingProgress progress(m_out);
     const EbookResult result = CEbookMaker::Make(
         m_context, std::move(chosen.source),
@@ -188,6 +187,6 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
         m_err << "编译失败! " << result.reason << "\n";
         return 1;
     }
-    m_out << "制作完成! " << count << " 篇文章\n";
+    m_out << "制作完成! " << result.articleCount << " 篇文章\n";
     return 0;
 }

@@ -26,7 +26,6 @@
 #include "ui/common/PropertySheet.h"
 #include "ui/common/ReadingFrame.h"
 #include "ui/common/UiText.h"
-#include "ui/common/WindowJobs.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/CleanWizard.h"
 #include "ui/reader/FavoriteItemList.h"
@@ -93,7 +92,6 @@ CMainFrame::CMainFrame()
     setObjectName(QStringLiteral("QUILLMainProcessClass1.0"));
     setWindowTitle(AppTitle());
     setWindowIcon(AppIcon());
-    LendWindowJobs(*this, m_windowJobs, m_context);
 }
 
 CMainFrame::~CMainFrame() {
@@ -506,15 +504,15 @@ void CMainFrame::BuildToolBars() {
 void CMainFrame::BuildPanes(const WindowPlacement& placement) {
     m_sideTabs = new QTabWidget;
     m_sideTabs->setDocumentMode(true);
-    m_blog = new CBlogWorkspace(m_context, m_articleStore, *m_commands, this);
+    m_blog = new CBlogWorkspace(m_context, m_articleStore, *m_commands, m_windowJobs, this);
     CAccountSetupCommands::Register(
         *m_commands, this, m_blog->Tree(),
         [this](int code, int update) { OnWindowMessage(WM_ACCOUNT_TREE_UPDATE, code, update); },
         [this] { OnWindowMessage(WM_PREVIEW_STYLE_CHANGED, 0, 0); });
     // The trees register their commands in the window's table: the channels' and the
     // favorites' commands of the menus and toolbars are theirs.
-    m_channelTree = new CRssChannelTreeCtrl(*m_reader, *m_commands);
-    m_favoriteTree = new CFavoritesPane(m_context, m_feedStore, *m_commands);
+    m_channelTree = new CRssChannelTreeCtrl(*m_reader, *m_commands, m_windowJobs);
+    m_favoriteTree = new CFavoritesPane(m_context, m_feedStore, *m_commands, m_windowJobs);
     // The 收藏 side: the feed favorites above, the browser's bookmarks below.
     m_browserFavorites = new CControlFavorites(m_context);
     auto* favoritesSide = new QSplitter(Qt::Vertical);

@@ -155,8 +155,8 @@ private:
     QMenu* BuildPreviewMenu();
 
     CAppContext m_context;
-    // The runner of the jobs of the dialogs opened from this window (lent to them, see
-    // WindowJobsOf): it outlives them and is shut down with the window.
+    // The runner of the jobs of the dialogs opened from this window (handed to the panes that
+    // open them): it outlives them and is shut down with the window.
     CJobRunner m_windowJobs{4};
     CArticleDatabase m_articleStore;
     CFeedDatabase m_feedStore;

@@ -47,9 +47,10 @@ QString OperationName(ArticleOperationKind kind) {
 } // namespace
 
 CBlogWorkspace::CBlogWorkspace(const CAppContext& context, CArticleDatabase& store,
-                               CCommandTable& commands, QWidget* window)
+                               CCommandTable& commands, CJobRunner& dialogJobs, QWidget* window)
     : QObject(window), m_context(context), m_window(window), m_store(store), m_commands(commands),
-      m_loginLock(context), m_editor(context, CEditorLauncher::EditorBeside(GetExecutableDir())) {
+      m_dialogJobs(dialogJobs), m_loginLock(context),
+      m_editor(context, CEditorLauncher::EditorBeside(GetExecutableDir())) {
     m_events = new CArticleEvents(this);
     m_operations = std::make_unique<CArticleOperations>(context, *m_events, store.GetPath());
     m_tree = new CAccountTreeCtrl(*m_operations, m_loginLock, &commands);
@@ -78,7 +79,8 @@ CBlogWorkspace::CBlogWorkspace(const CAppContext& context, CArticleDatabase& sto
     });
     connect(m_tree, &CAccountTreeCtrl::EbookRequested, this,
             [this](const QString& account, int folder) {
-                CEbookDialog::OpenForFolder(m_window, m_store, ToStd(account), folder);
+                CEbookDialog::OpenForFolder(m_window, m_dialogJobs, m_context, m_store,
+                                            ToStd(account), folder);
             });
     connect(m_view, &CBlogArticlesView::CommandChosen, this, &CBlogWorkspace::OnListCommand);
     connect(m_view, &CBlogArticlesView::ArticleSelected, this, &CBlogWorkspace::ShowArticle);

@@ -17,6 +17,7 @@ class CAccountTreeCtrl;
 class CArticleEvents;
 class CBlogArticlesView;
 class CCommandTable;
+class CJobRunner;
 class CPublishSeveralDialog;
 class CTransferProgress;
 class QMenu;
@@ -30,9 +31,10 @@ class CBlogWorkspace : public QObject {
 public:
     // context: the program directory and its accounts; store: the interface thread's blog.db
     // (backups and e-books read it; the operations open their own connections to the same
-    // file); window: the parent of the dialogs.
+    // file); dialogJobs: where the e-book dialog makes its book (it must outlive the window);
+    // window: the parent of the dialogs.
     CBlogWorkspace(const CAppContext& context, CArticleDatabase& store, CCommandTable& commands,
-                   QWidget* window);
+                   CJobRunner& dialogJobs, QWidget* window);
     ~CBlogWorkspace() override;
 
     CAccountTreeCtrl* Tree() const { return m_tree; }
@@ -122,6 +124,7 @@ private:
     QWidget* m_window = nullptr;
     CArticleDatabase& m_store;
     CCommandTable& m_commands;
+    CJobRunner& m_dialogJobs;
     CArticleEvents* m_events = nullptr;
     CLocalLoginLock m_loginLock;
     std::unique_ptr<CArticleOperations> m_operations;

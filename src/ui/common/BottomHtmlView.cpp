@@ -241,10 +241,12 @@ void CBottomHtmlView::PreviewArticle(const CAppContext& context, const ArticleRe
                                      const std::string& accountName) {
     CArticlePreview preview(context);
     std::string html;
-    if (!preview.Render(article, preview.StyleOfAccount(accountName), html)) {
+    if (const ExportResult rendered =
+            preview.Render(article, preview.StyleOfAccount(accountName), html);
+        !rendered) {
         html = "<html><head><meta charset=\"UTF-8\"><title>预览失败</title></head><body><p>"
                "无法显示这篇日志: " +
-               CXmlText::Escape(preview.GetLastError()) + "</p></body></html>";
+               CXmlText::Escape(rendered.reason) + "</p></body></html>";
     }
     m_previewArticle = article;
     m_previewAccount = accountName;

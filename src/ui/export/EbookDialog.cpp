@@ -5,7 +5,6 @@
 #include "ui/common/MessageBox.h"
 #include "ui/common/UiText.h"
 #include "ui/common/UiThread.h"
-#include "ui/common/WindowJobs.h"
 #include "ui/reader/RssReader.h"
 
 #include <QCheckBox>
@@ -222,7 +221,8 @@ void CEbookDialog::reject() {
     QDialog::reject();
 }
 
-void CEbookDialog::Open(QWidget* parent, EbookSourceResult chosen) {
+void CEbookDialog::Open(QWidget* parent, CJobRunner& jobs, const CAppContext& context,
+                        EbookSourceResult chosen) {
     if (!chosen.ok) {
         CMessageBox::Show(parent, ToQ(chosen.reason), QString(), !chosen.empty);
         return;
@@ -233,37 +233,33 @@ void CEbookDialog::Open(QWidget* parent, EbookSourceResult chosen) {
             return;
         CEbookMaker::KeepLimit(chosen.source);
     }
-    const std::optional<WindowJobs> lent = WindowJobsOf(parent);
-    if (!lent) {
-        CMessageBox::Show(
-            parent, QStringLiteral("无法生成电子书: 这个窗口不在主窗口里, 没有运行生成任务的地方"),
-            QString(), true);
-        return;
-    }
-    CEbookDialog dialog(lent->jobs, lent->context, std::move(chosen.source), parent);
+    CEbookDialog dialog(jobs, context, std::move(chosen.source), parent);
     dialog.exec();
 }
 
-void CEbookDialog::OpenForFolder(QWidget* parent, CArticleDatabase& store,
-                                 const std::string& account, int folder) {
-    Open(parent, CEbookMaker::FromFolder(store, account, folder));
+void CEbookDialog::OpenForFolder(QWidget* parent, CJobRunner& jobs, const CAppContext& context,
+                                 CArticleDatabase& store, const std::string& account, int folder) {
+    Open(parent, jobs, context, CEbookMaker::FromFolder(store, account, folder));
 }
 
-void CEbookDialog::OpenForFeedItems(QWidget* parent, const std::vector<FeedItem>& items,
+void CEbookDialog::OpenForFeedItems(QWidget* parent, CJobRunner& jobs, const CAppContext& context,
+                                    const std::vector<FeedItem>& items,
                                     const QString& suggestedTitle) {
-    Open(parent, CEbookMaker::FromFeedItems(items, ToStd(suggestedTitle)));
+    Open(parent, jobs, context, CEbookMaker::FromFeedItems(items, ToStd(suggestedTitle)));
 }
 
-void CEbookDialog::OpenForChannel(QWidget* parent, CRssReader& reader, int index) {
+void CEbookDialog::OpenForChannel(QWidget* parent, CJobRunner& jobs, CRssReader& reader,
+                                  int index) {
     if (index < 0)
         return;
-    Open(parent,
+    Open(parent, jobs, reader.Context(),
          CEbookMaker::FromChannel(reader.Tree(), reader.Store(), index, reader.View().Filter()));
 }
 
-void CEbookDialog::OpenForFavoriteBox(QWidget* parent, CRssFavorites& favorites,
+void CEbookDialog::OpenForFavoriteBox(QWidget* parent, CJobRunner& jobs, CRssFavorites& favorites,
                                       CFeedDatabase& store, int box) {
     if (!favorites.IsBox(box))
         return;
-    Open(parent, CEbookMaker::FromFavoriteBox(store, favorites.BoxId(box)));
+    Open(parent, jobs, favorites.Context(),
+         CEbookMaker::FromFavoriteBox(store, favorites.BoxId(box)));
 }

@@ -37,28 +37,29 @@ public:
                  QWidget* parent = nullptr);
     ~CEbookDialog() override;
 
-    // The entry points. Each shows the dialog modally (its book made on the runner and in the
-    // program directory the main window lends its windows, see WindowJobsOf), or a message
-    // when there is nothing to bind. A weblog folder (the account tree and the article
+    // The entry points. Each shows the dialog modally, its book made on the jobs runner (the
+    // main window's, which outlives the dialog) in the context's program directory, or a
+    // message when there is nothing to bind. A weblog folder (the account tree and the article
     // list call this):
-    static void OpenForFolder(QWidget* parent, CArticleDatabase& store, const std::string& account,
-                              int folder);
+    static void OpenForFolder(QWidget* parent, CJobRunner& jobs, const CAppContext& context,
+                              CArticleDatabase& store, const std::string& account, int folder);
     // Feed items in their order. More than 1000 items ask first and keep the first 1000.
-    static void OpenForFeedItems(QWidget* parent, const std::vector<FeedItem>& items,
-                                 const QString& suggestedTitle);
+    static void OpenForFeedItems(QWidget* parent, CJobRunner& jobs, const CAppContext& context,
+                                 const std::vector<FeedItem>& items, const QString& suggestedTitle);
     // The items of a channel of the tree (or of every channel below a directory) that the item
-    // list's filter shows.
-    static void OpenForChannel(QWidget* parent, CRssReader& reader, int index);
-    // The items of a favorites box, newest first.
-    static void OpenForFavoriteBox(QWidget* parent, CRssFavorites& favorites, CFeedDatabase& store,
-                                   int box);
+    // list's filter shows, in the reader's program directory. They are counted here and read
+    // by the build's job.
+    static void OpenForChannel(QWidget* parent, CJobRunner& jobs, CRssReader& reader, int index);
+    // The items of a favorites box, newest first, in the favorites' program directory.
+    static void OpenForFavoriteBox(QWidget* parent, CJobRunner& jobs, CRssFavorites& favorites,
+                                   CFeedDatabase& store, int box);
 
     // "开始生成".
     void Start();
     // The help compiler the book is made with (chmcmd unless set).
     void SetCompiler(const std::string& program) { m_compiler = program; }
-    // What the book is made of.
-    const std::vector<EbookArticle>& Articles() const { return m_source.articles; }
+    // What the book is made of: the articles, or the feed items still to be read.
+    const EbookSource& Source() const { return m_source; }
     // The controls, for the tests.
     QLineEdit* PathEdit() const { return m_path; }
     QLineEdit* TitleEdit() const { return m_title; }
@@ -81,7 +82,8 @@ private:
 
     // Shows the dialog for the source, or why there is none; asks before a source over the
     // limit is cut.
-    static void Open(QWidget* parent, EbookSourceResult chosen);
+    static void Open(QWidget* parent, CJobRunner& jobs, const CAppContext& context,
+                     EbookSourceResult chosen);
     void Browse();
     void OnStage(EbookStage stage);
     void OnProgress(int done, int total);

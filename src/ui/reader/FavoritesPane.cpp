@@ -9,9 +9,9 @@
 #include "ui/reader/RssReader.h"
 
 CFavoritesPane::CFavoritesPane(const CAppContext& context, CFeedDatabase& store,
-                               CCommandTable& commands, QWidget* parent)
+                               CCommandTable& commands, CJobRunner& dialogJobs, QWidget* parent)
     : QSplitter(Qt::Vertical, parent), m_favorites(std::make_unique<CRssFavorites>(context)) {
-    m_tree = new CRssFavoriteTreeCtrl(*m_favorites, store, commands);
+    m_tree = new CRssFavoriteTreeCtrl(*m_favorites, store, commands, dialogJobs);
     m_items = new CFavoriteItemList(*m_favorites, store);
     m_tree->SetItemList(m_items);
     addWidget(m_tree);

@@ -9,6 +9,7 @@
 
 class CCommandTable;
 class CFeedDatabase;
+class CJobRunner;
 class CReadingFrame;
 class CRssFavorites;
 class CRssFavoriteTreeCtrl;
@@ -22,9 +23,10 @@ class CFavoritesPane : public QSplitter {
     Q_OBJECT
 public:
     // The favorites of the context's program directory. The store is the interface thread's own
-    // connection; the tree registers its commands in the window's table.
+    // connection; the tree registers its commands in the window's table, and its e-book dialog
+    // makes its book on dialogJobs (which must outlive the pane).
     CFavoritesPane(const CAppContext& context, CFeedDatabase& store, CCommandTable& commands,
-                   QWidget* parent = nullptr);
+                   CJobRunner& dialogJobs, QWidget* parent = nullptr);
     ~CFavoritesPane() override;
 
     // Loads Storage/rssFavorite.opml and shows it.

@@ -107,8 +107,8 @@ QSize CChannelItemDelegate::sizeHint(const QStyleOptionViewItem& option,
 }
 
 CRssChannelTreeCtrl::CRssChannelTreeCtrl(CRssReader& reader, CCommandTable& commands,
-                                         QWidget* parent)
-    : QTreeWidget(parent), m_reader(reader), m_commands(commands) {
+                                         CJobRunner& dialogJobs, QWidget* parent)
+    : QTreeWidget(parent), m_reader(reader), m_commands(commands), m_dialogJobs(dialogJobs) {
     setHeaderHidden(true);
     setColumnCount(1);
     setIconSize(QSize(16, 16));
@@ -185,7 +185,8 @@ void CRssChannelTreeCtrl::RegisterCommands() {
     c.Handle(kCmdMoveToTop, [this] { MoveToTop(Target()); });
     c.Handle(kCmdOpenSiteInPane, [this] { OpenSite(Target(), false); });
     c.Handle(kCmdOpenSiteOutside, [this] { OpenSite(Target(), true); });
-    c.Handle(kCmdChannelEbook, [this] { CEbookDialog::OpenForChannel(this, m_reader, Target()); });
+    c.Handle(kCmdChannelEbook,
+             [this] { CEbookDialog::OpenForChannel(this, m_dialogJobs, m_reader, Target()); });
     c.Handle(kCmdImportOpml, [this] { COpmlCommands::Import(*this); });
     c.Handle(kCmdExportAll, [this] { COpmlCommands::ExportAll(*this); });
     for (int id : {kCmdExportChannel, kCmdExportDirectory})

@@ -6,6 +6,7 @@
 #include <string>
 
 class CCommandTable;
+class CJobRunner;
 class CRssReader;
 class QMenu;
 struct BranchRequest;
@@ -34,7 +35,9 @@ public:
     static constexpr int kIndexRole = Qt::UserRole + 1;
     static constexpr int kUnreadRole = Qt::UserRole + 2;
 
-    CRssChannelTreeCtrl(CRssReader& reader, CCommandTable& commands, QWidget* parent = nullptr);
+    // dialogJobs: where the e-book dialog makes its book; it must outlive the tree.
+    CRssChannelTreeCtrl(CRssReader& reader, CCommandTable& commands, CJobRunner& dialogJobs,
+                        QWidget* parent = nullptr);
 
     // Fills the tree from the logic (after it was built).
     void Fill();
@@ -120,6 +123,7 @@ private:
 
     CRssReader& m_reader;
     CCommandTable& m_commands;
+    CJobRunner& m_dialogJobs;
     int m_menuItem = -1; // the item whose context menu runs a command, -1 when none
     QHash<int, QTreeWidgetItem*> m_items;
     bool m_updating = false;

@@ -32,8 +32,10 @@ constexpr const char* kFeedFilter = "*.xml|*.xml|所有文件 (*.*)|*.*||";
 } // namespace
 
 CRssFavoriteTreeCtrl::CRssFavoriteTreeCtrl(CRssFavorites& favorites, CFeedDatabase& store,
-                                           CCommandTable& commands, QWidget* parent)
-    : QTreeWidget(parent), m_favorites(favorites), m_store(store), m_commands(commands) {
+                                           CCommandTable& commands, CJobRunner& dialogJobs,
+                                           QWidget* parent)
+    : QTreeWidget(parent), m_favorites(favorites), m_store(store), m_commands(commands),
+      m_dialogJobs(dialogJobs) {
     setHeaderHidden(true);
     setDragEnabled(true);
     setAcceptDrops(true);
@@ -66,7 +68,7 @@ void CRssFavoriteTreeCtrl::RegisterCommands() {
     c.Handle(kCmdExportFavoriteFeed, [this] { ExportBox(m_menuItem); });
     c.Handle(kCmdFavoriteEbook, [this] {
         if (m_favorites.IsBox(m_menuItem))
-            CEbookDialog::OpenForFavoriteBox(this, m_favorites, m_store, m_menuItem);
+            CEbookDialog::OpenForFavoriteBox(this, m_dialogJobs, m_favorites, m_store, m_menuItem);
     });
     c.Handle(kCmdFavoriteSiteInPane, [this] { OpenSite(m_menuItem, false); });
     c.Handle(kCmdFavoriteSiteOutside, [this] { OpenSite(m_menuItem, true); });

@@ -11,6 +11,7 @@
 class CCommandTable;
 class CFeedDatabase;
 class CFavoriteItemList;
+class CJobRunner;
 class CRssFavorites;
 class QMenu;
 
@@ -27,8 +28,9 @@ public:
     // What a drag of received items carries: "0|id,id,..." (1 in front: the last download).
     static constexpr const char* kFeedItemsMime = "application/x-quill-feed-items";
 
+    // dialogJobs: where the e-book dialog makes its book; it must outlive the tree.
     CRssFavoriteTreeCtrl(CRssFavorites& favorites, CFeedDatabase& store, CCommandTable& commands,
-                         QWidget* parent = nullptr);
+                         CJobRunner& dialogJobs, QWidget* parent = nullptr);
 
     // Builds the logic and fills the tree; false when the file cannot be loaded.
     bool Build();
@@ -101,6 +103,7 @@ private:
     CRssFavorites& m_favorites;
     CFeedDatabase& m_store;
     CCommandTable& m_commands;
+    CJobRunner& m_dialogJobs;
     int m_menuItem = -1; // the item whose context menu runs a command, -1 when none
     CFavoriteItemList* m_itemList = nullptr;
     QHash<int, QTreeWidgetItem*> m_items;
