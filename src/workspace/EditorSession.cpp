@@ -349,7 +349,7 @@ OperationStart CEditorSession::StartPublish(const std::map<std::string, std::str
     EditorSaveResult saved = SaveDraft();
     if (!saved.ok)
         return {.refusal = "保存失败: " + saved.reason};
-    return m_operations.StartPublish({m_articleId}, {{m_articleId, m_options}});
+    return m_operations.StartPublishEdited(m_articleId, m_options);
 }
 
 std::string CEditorSession::OnPublished(const OperationResult& result) {
