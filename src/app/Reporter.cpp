@@ -41,6 +41,11 @@ void ReportErrorWithReason(int id, const std::string& reason) {
     GetReporter().ReportFault(id, entry.place, entry.summary, description);
 }
 
+bool ReportFailure(CReporter& reporter, const std::string& message, const std::string& reason) {
+    reporter.ReportMessage(reason.empty() ? message : message + "\n原因: " + reason);
+    return false;
+}
+
 void CStderrReporter::ReportError(int id) {
     ErrorEntry entry;
     if (CErrorCatalog::Lookup(id, entry))

@@ -41,6 +41,10 @@ private:
 // details, quillmark-cli prints it below the summary.
 void ReportErrorWithReason(int id, const std::string& reason);
 
+// Reports a plain message with why below it ("message\n原因: reason"; the message alone while
+// the reason is not known) and answers false, so that a failing step can return it.
+bool ReportFailure(CReporter& reporter, const std::string& message, const std::string& reason);
+
 // Prints each report on stderr as "错误 <id>: <summary>" (or the message alone).
 class CStderrReporter : public CReporter {
 public:

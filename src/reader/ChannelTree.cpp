@@ -62,15 +62,6 @@ CChannelTree::CChannelTree(const CAppContext& context)
 CChannelTree::CChannelTree(const CAppContext& context, std::string filePath)
     : m_context(context), m_filePath(std::move(filePath)) {}
 
-bool CChannelTree::Fail(const std::string& message) const {
-    m_context.Reporter().ReportMessage(message);
-    return false;
-}
-
-bool CChannelTree::Fail(const std::string& message, const std::string& reason) const {
-    return Fail(reason.empty() ? message : message + "\n原因: " + reason);
-}
-
 void CChannelTree::LoadOptions() {
     ChannelTreeOptions options;
     ReceiveSettings receive;

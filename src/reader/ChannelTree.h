@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/AppSettings.h"
+#include "app/Reporter.h"
 #include "reader/RssChannelFile.h"
 #include "storage/FeedDatabase.h"
 
@@ -220,9 +221,10 @@ private:
     OutlinePath PathOfLocked(int index) const;
     void CollectChannels(int index, std::vector<int>& out) const;
     std::vector<int>& SiblingsOf(int index);
-    bool Fail(const std::string& message) const;
-    // The message with what went wrong below it ("原因: ..."), when that is known.
-    bool Fail(const std::string& message, const std::string& reason) const;
+    // Reports the message, with what went wrong below it when that is known; false.
+    bool Fail(const std::string& message, const std::string& reason = {}) const {
+        return ReportFailure(m_context.Reporter(), message, reason);
+    }
 
     CAppContext m_context;
     std::string m_filePath;

@@ -40,15 +40,6 @@ CRssFavorites::CRssFavorites(const CAppContext& context)
 CRssFavorites::CRssFavorites(const CAppContext& context, std::string filePath)
     : m_context(context), m_filePath(std::move(filePath)), m_tree(context, m_filePath) {}
 
-bool CRssFavorites::Fail(const std::string& message) const {
-    m_context.Reporter().ReportMessage(message);
-    return false;
-}
-
-bool CRssFavorites::Fail(const std::string& message, const std::string& reason) const {
-    return Fail(reason.empty() ? message : message + "\n原因: " + reason);
-}
-
 bool CRssFavorites::Build() {
     // A program directory from before the favorites were kept has no file yet.
     if (!CFileUtil::Exists(m_filePath) &&

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Reporter.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedItem.h"
 
@@ -86,9 +87,10 @@ public:
     static constexpr const char* kDeleteQuestion = "确定要删除该收藏吗?";
 
 private:
-    bool Fail(const std::string& message) const;
-    // The message, then the reason on a line of its own.
-    bool Fail(const std::string& message, const std::string& reason) const;
+    // Reports the message, with what went wrong below it when that is known; false.
+    bool Fail(const std::string& message, const std::string& reason = {}) const {
+        return ReportFailure(m_context.Reporter(), message, reason);
+    }
 
     CAppContext m_context;
     std::string m_filePath;

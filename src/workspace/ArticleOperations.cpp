@@ -10,9 +10,9 @@
 #include "workspace/ReasonRecorder.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <ctime>
 #include <iterator>
+#include <optional>
 
 // One running operation: its cancel token and the interface objects whose transfers a cancel
 // aborts.
@@ -167,8 +167,6 @@ void CArticleOperations::CancelAll() {
 
 void CArticleOperations::Wait() {
     m_runner.Wait();
-    // The operations have ended, so have their senders: this joins their threads.
-    m_senders.Wait();
 }
 
 int CArticleOperations::RunningCount() const {
@@ -435,26 +433,37 @@ void CArticleOperations::RunArticles(Operation& operation, const std::vector<int
 
 // --- Publish -------------------------------------------------------------------------------
 
-OperationStart CArticleOperations::StartPublish(const std::vector<int>& articleIds,
-                                                std::map<int, PostOptions> options) {
+OperationStart CArticleOperations::StartPublish(const std::vector<int>& articleIds) {
     if (articleIds.empty())
         return {.refusal = "没有选择文章"};
-    return Launch(ArticleOperationKind::kPublish,
-                  [this, articleIds, options = std::move(options)](Operation& operation) {
-                      RunPublish(operation, articleIds, options);
-                  });
+    return Launch(ArticleOperationKind::kPublish, [this, articleIds](Operation& operation) {
+        RunPublish(operation, articleIds, PublishFrom::kFolder, {});
+    });
+}
+
+OperationStart CArticleOperations::StartPublishEdited(int articleId, const PostOptions& options) {
+    return Launch(ArticleOperationKind::kPublish, [this, articleId, options](Operation& operation) {
+        RunPublish(operation, {articleId}, PublishFrom::kEditor, options);
+    });
 }
 
 void CArticleOperations::RunPublish(Operation& operation, const std::vector<int>& ids,
-                                    const std::map<int, PostOptions>& options) {
+                                    PublishFrom from, const PostOptions& options) {
+    // From a folder only drafts and deleted articles go out: the others are posts already, and
+    // what the editor changed in them is published by the editor.
+    const auto refusal = [from](const ArticleRecord&, const ArticlePlace& place) {
+        const bool allowed =
+            from == PublishFrom::kEditor || FolderActionsOf(ArticleFolderOf(place.folder)).publish;
+        return std::string(allowed ? "" : kNotPublishableText);
+    };
     const auto send = [&](CBloggerApi& api, const ArticleRecord& record, const ArticlePlace& place,
                           std::string& postId) {
         // An article of 垃圾箱 that has a post id was deleted on the server: it becomes a new
         // post. Elsewhere a post id means the post is edited.
         const bool edit = !record.guid.empty() && place.folder != kFolderTrash;
         PostRequest request = ArticleRequest(api, record);
-        if (auto found = options.find(record.id); found != options.end())
-            ApplyOptions(request, found->second);
+        if (from == PublishFrom::kEditor)
+            ApplyOptions(request, options);
         if (!edit) {
             request.postId.clear();
             return api.NewPost(request, postId) != 0;
@@ -475,6 +484,7 @@ void CArticleOperations::RunPublish(Operation& operation, const std::vector<int>
                  .verb = "发布",
                  .target = ArticleFolder::kSent,
                  .failure = "发布失败",
+                 .refusal = refusal,
                  .send = send,
                  .keep = keep});
 }
@@ -510,54 +520,45 @@ void CArticleOperations::RunPublishToAccounts(Operation& operation, int articleI
     // would wait for each other in the file anyway), and none spends the time of an open before
     // its call goes out.
     SharedStore shared{.store = CArticleDatabase(m_storePath)};
-    {
-        CArticleDatabase& store = shared.store;
+    // Why nothing is sent (nullopt: the article goes out).
+    const std::optional<std::string> refusal = [&]() -> std::optional<std::string> {
         std::string reason;
+        if (!OpenStore(shared.store, reason))
+            return reason;
         StoreResult read;
-        if (!OpenStore(store, reason) || !(read = store.GetArticle(articleId, article)) ||
-            !(read = store.GetArticlePlace(articleId, place))) {
-            result.outcome = OperationOutcome::kFailed;
-            result.reason = reason.empty() ? read.reason : reason;
-            for (const std::string& account : accounts) {
-                result.accounts.push_back({.account = account,
-                                           .outcome = OperationOutcome::kFailed,
-                                           .reason = result.reason});
-            }
-            m_observer.OnOperationDone(result);
-            return;
-        }
+        if (!(read = shared.store.GetArticle(articleId, article)) ||
+            !(read = shared.store.GetArticlePlace(articleId, place)))
+            return read.reason;
+        // A post of the weblog is not sent again as a new one, to its account or others.
+        if (!FolderActionsOf(ArticleFolderOf(place.folder)).publish)
+            return kNotPublishableText;
+        return std::nullopt;
+    }();
+    if (refusal) {
+        result.outcome = OperationOutcome::kFailed;
+        result.reason = *refusal;
+        m_observer.OnOperationDone(result);
+        return;
     }
     result.account = place.account;
     // The time of the copies in the other accounts' 已发日志.
     const std::string now = NowText();
 
-    // Each account on a sender of its own, all at once; each result goes out as soon as it is
-    // known. A sender waits for nothing but its server, so this wait for them always ends.
+    // Each account on a sender of its own, all at once, on a runner of this operation alone
+    // (another publish never waits for these threads, nor this one for its); each result goes
+    // out as soon as it is known. A sender waits for nothing but its server, and a cancel aborts
+    // that, so this wait for them always ends.
     result.accounts.resize(accounts.size());
-    std::mutex lock;
-    std::condition_variable allSent;
-    size_t left = accounts.size();
-    for (size_t i = 0; i < accounts.size(); ++i) {
-        const auto send = [&, i](const CCancelToken&) {
-            result.accounts[i] =
-                PublishToAccount(operation, shared, article, place, accounts[i], now);
-            m_observer.OnAccountPublished(operation.id, result.accounts[i]);
-            std::lock_guard guard(lock);
-            if (--left == 0)
-                allSent.notify_all();
-        };
-        if (!m_senders.Submit(send)) { // only while this object goes, after every cancel
-            result.accounts[i] = {.account = accounts[i],
-                                  .outcome = OperationOutcome::kCancelled,
-                                  .reason = kCancelledText};
-            m_observer.OnAccountPublished(operation.id, result.accounts[i]);
-            std::lock_guard guard(lock);
-            --left;
-        }
-    }
     {
-        std::unique_lock guard(lock);
-        allSent.wait(guard, [&] { return left == 0; });
+        CJobRunner senders(static_cast<int>(accounts.size()));
+        for (size_t i = 0; i < accounts.size(); ++i) {
+            senders.Submit([&, i](const CCancelToken&) {
+                result.accounts[i] =
+                    PublishToAccount(operation, shared, article, place, accounts[i], now);
+                m_observer.OnAccountPublished(operation.id, result.accounts[i]);
+            });
+        }
+        senders.Wait();
     }
 
     for (const AccountPublishResult& one : result.accounts) {

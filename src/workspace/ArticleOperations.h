@@ -11,7 +11,6 @@
 #include <array>
 #include <atomic>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -58,9 +57,10 @@ struct FetchRequest {
 // Network operations (the Start... calls) run as jobs of this object's runner: each operation
 // gets its own store connection, its own interface object and its own cancel token, and reports
 // through the observer (see CArticleObserver: called on the runner's threads). Any number of
-// operations may run at once. A publish-to-several sends to its accounts at once on a second
-// runner of kMaxPublishAccounts threads, whose jobs wait for nothing but their servers (so the
-// operation's wait for them always ends). Finished threads are joined when the next job comes,
+// operations may run at once. A publish-to-several sends to its accounts at once on a runner of
+// its own, one thread per account, whose jobs wait for nothing but their servers: its wait for
+// them always ends, and no publish waits for the senders of another. Finished threads are joined
+// when the next job comes,
 // by Wait, and at the latest by the destructor, which cancels what still runs and waits for it;
 // no thread outlives its work or this object.
 //
@@ -90,19 +90,24 @@ public:
     // Fetches recent posts into the account's 已收日志; the copies of those posts already there
     // (by post id) give way to the fetched ones.
     OperationStart StartFetch(const FetchRequest& request);
-    // Publishes articles of 草稿箱 or 垃圾箱 (FolderActions::publish), or an edited article of any
-    // folder, one after the other: a new post, or an edit of the post when the article has a
-    // post id (except in 垃圾箱, where a post id is that of a post deleted on the server: a new
-    // post again). Each published article moves to 已发日志 of its account with its post id; a
-    // failed one stays where it is.
-    // options: a post's options (the editor's side panel) by article id.
-    OperationStart StartPublish(const std::vector<int>& articleIds,
-                                std::map<int, PostOptions> options = {});
-    // Publishes one article to each of the accounts at once (at most kMaxPublishAccounts; each
-    // with its own interface object and thread). The article's own account, when named, gets
-    // the article moved to its 已发日志 with the post id; every other account gets a copy in its
-    // 已发日志 with its own post id and the current local time. Each account's result is
-    // reported as soon as it is known.
+    // Publishes articles of 草稿箱 or 垃圾箱 from their folder, one after the other: a new post,
+    // or an edit of the post when the article has a post id (except in 垃圾箱, where a post id is
+    // that of a post deleted on the server: a new post again). An article of another folder is
+    // refused with kNotPublishableText (FolderActions::publish): it is a post of the weblog
+    // already. Each published article moves to 已发日志 of its account with its post id; a
+    // failed or refused one stays where it is.
+    OperationStart StartPublish(const std::vector<int>& articleIds);
+    // Publishes what the editor changed in an article, from whatever folder it lies in (an edit,
+    // not a publish from the folder), with the post's options of the editor's side panel;
+    // otherwise as StartPublish.
+    OperationStart StartPublishEdited(int articleId, const PostOptions& options);
+    // Publishes one article of 草稿箱 or 垃圾箱 to each of the accounts at once (at most
+    // kMaxPublishAccounts; each with its own interface object and thread). An article of another
+    // folder, or one that cannot be read, is refused as a whole: the result's reason says why
+    // and no account is sent to (result.accounts stays empty). The article's own account, when
+    // named, gets the article moved to its 已发日志 with the post id; every other account gets a
+    // copy in its 已发日志 with its own post id and the current local time. Each account's result
+    // is reported as soon as it is known.
     OperationStart StartPublishToAccounts(int articleId, const std::vector<std::string>& accounts);
     // Deletes the posts of articles of 已收日志 or 已发日志 (FolderActions::deleteOnServer) on the
     // server, one after the other; each one deleted moves to 垃圾箱 of its account.
@@ -172,8 +177,11 @@ private:
     // the operation's result.
     void RunArticles(Operation& operation, const std::vector<int>& ids, const ArticleStep& step);
     void RunFetch(Operation& operation, const FetchRequest& request);
-    void RunPublish(Operation& operation, const std::vector<int>& ids,
-                    const std::map<int, PostOptions>& options);
+    // Where a publish comes from: a folder's list (only what FolderActions::publish allows) or
+    // the editor (the article it edited, with the options of its side panel).
+    enum class PublishFrom { kFolder, kEditor };
+    void RunPublish(Operation& operation, const std::vector<int>& ids, PublishFrom from,
+                    const PostOptions& options);
     void RunPublishToAccounts(Operation& operation, int articleId,
                               const std::vector<std::string>& accounts);
     // The store connection of a publish to several accounts, taken in turns by its senders.
@@ -195,9 +203,6 @@ private:
     mutable std::mutex m_lock; // guards the operations
     std::vector<std::shared_ptr<Operation>> m_operations;
     int m_nextId = 1;
-    // The senders of publishes to several accounts, one per account.
-    CJobRunner m_senders{kMaxPublishAccounts};
-    // Last, so that its threads (which wait for the senders) are joined before anything they
-    // use goes.
+    // Last, so that its threads are joined before anything they use goes.
     CJobRunner m_runner;
 };

@@ -78,10 +78,8 @@ std::string CDraftPictures::FolderOf(const CAppContext& context) {
 bool CDraftPictures::KeepFile(const std::string& path, std::string& address,
                               std::string& reason) const {
     const std::string name = path.substr(path.find_last_of('/') + 1);
-    if (const std::size_t size = CFileUtil::FileSize(path); size > CMediaFile::kMaxBytes) {
-        reason = "图片 " + CMediaFile::TooLargeText(name, size);
+    if (!CMediaFile::FitsSize(CFileUtil::FileSize(path), name, "图片", reason))
         return false;
-    }
     std::string bytes;
     if (!CFileUtil::ReadFile(path, bytes)) {
         reason = "无法读取图片文件 " + path + ": " + CFileUtil::LastErrorText();
@@ -92,10 +90,8 @@ bool CDraftPictures::KeepFile(const std::string& path, std::string& address,
 
 bool CDraftPictures::KeepBytes(std::string_view bytes, const std::string& name,
                                std::string& address, std::string& reason) const {
-    if (bytes.size() > CMediaFile::kMaxBytes) {
-        reason = "图片 " + CMediaFile::TooLargeText(name, bytes.size());
+    if (!CMediaFile::FitsSize(bytes.size(), name, "图片", reason))
         return false;
-    }
     const MediaType type = CMediaFile::Sniff(bytes);
     const std::string& ending = type.ending;
     if (!type.picture) {

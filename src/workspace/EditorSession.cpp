@@ -58,10 +58,9 @@ int FieldNumber(const CAppContext& context, const std::string& account, const ch
 } // namespace
 
 CEditorSession::CEditorSession(CArticleOperations& operations)
-    : m_operations(operations), m_context(operations.Context()),
-      m_feedStorePath(m_context.FilePath("Storage\\rss.db")), m_library(m_context),
-      m_recovery(CEditorRecovery::FolderOf(m_context)),
-      m_pictures(CDraftPictures::FolderOf(m_context)) {}
+    : m_operations(operations), m_feedStorePath(Context().FilePath("Storage\\rss.db")),
+      m_library(Context()), m_recovery(CEditorRecovery::FolderOf(Context())),
+      m_pictures(CDraftPictures::FolderOf(Context())) {}
 
 bool CEditorSession::Open(const EditorHandOff& handOff, std::string& reason) {
     if (!OpenTask(handOff, reason))
@@ -98,7 +97,7 @@ bool CEditorSession::OpenTask(const EditorHandOff& handOff, std::string& reason)
         AccountRecord record;
         CReasonRecorder recorder;
         CScopedReporter scope(recorder);
-        if (!m_context.Accounts().GetAccount(m_account, record)) {
+        if (!Context().Accounts().GetAccount(m_account, record)) {
             reason = recorder.TakeOr("没有这个账户: " + m_account);
             return false;
         }
@@ -316,7 +315,7 @@ PostOptionSupport CEditorSession::OptionSupport() const {
     AccountRecord record;
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
-    return m_context.Accounts().GetAccount(m_account, record)
+    return Context().Accounts().GetAccount(m_account, record)
                ? PostOptionSupport::For(record.blogapitype)
                : PostOptionSupport{};
 }
@@ -349,7 +348,7 @@ OperationStart CEditorSession::StartPublish(const std::map<std::string, std::str
     EditorSaveResult saved = SaveDraft();
     if (!saved.ok)
         return {.refusal = "保存失败: " + saved.reason};
-    return m_operations.StartPublish({m_articleId}, {{m_articleId, m_options}});
+    return m_operations.StartPublishEdited(m_articleId, m_options);
 }
 
 std::string CEditorSession::OnPublished(const OperationResult& result) {
@@ -463,15 +462,15 @@ bool CEditorSession::SetSpellCheckEnabled(bool enabled, std::string& reason) con
 }
 
 int CEditorSession::AutosaveMilliseconds() const {
-    const int ms = FieldNumber(m_context, m_account, "autosavetime", kDefaultAutosaveMs);
+    const int ms = FieldNumber(Context(), m_account, "autosavetime", kDefaultAutosaveMs);
     return ms > 0 ? ms : kDefaultAutosaveMs;
 }
 
 EditorWindowRect CEditorSession::WindowRect() const {
-    return {.left = FieldNumber(m_context, m_account, "wndposleft", 0),
-            .top = FieldNumber(m_context, m_account, "wndpostop", 0),
-            .right = FieldNumber(m_context, m_account, "wndposright", 0),
-            .bottom = FieldNumber(m_context, m_account, "wndposbottom", 0)};
+    return {.left = FieldNumber(Context(), m_account, "wndposleft", 0),
+            .top = FieldNumber(Context(), m_account, "wndpostop", 0),
+            .right = FieldNumber(Context(), m_account, "wndposright", 0),
+            .bottom = FieldNumber(Context(), m_account, "wndposbottom", 0)};
 }
 
 bool CEditorSession::SaveWindowRect(const EditorWindowRect& rect, std::string& reason) const {
@@ -480,7 +479,7 @@ bool CEditorSession::SaveWindowRect(const EditorWindowRect& rect, std::string& r
                                                   {"wndposright", rect.right},
                                                   {"wndposbottom", rect.bottom}};
     for (const auto& [field, value] : fields) {
-        if (!WriteAccountField(m_context, m_account, field, std::to_string(value),
+        if (!WriteAccountField(Context(), m_account, field, std::to_string(value),
                                "无法保存编辑器窗口的位置", reason))
             return false;
     }
@@ -492,24 +491,24 @@ bool CEditorSession::MarkRunning(bool& previousInterrupted, std::string& reason)
     std::string previous;
     std::string ignored;
     // An account file from before the note was kept has no place for it: nothing to note.
-    if (!ReadAccountField(m_context, m_account, "normalexit", previous, ignored))
+    if (!ReadAccountField(Context(), m_account, "normalexit", previous, ignored))
         return true;
     previousInterrupted = previous == "0";
-    return WriteAccountField(m_context, m_account, "normalexit", "0", "无法记录编辑器的启动",
+    return WriteAccountField(Context(), m_account, "normalexit", "0", "无法记录编辑器的启动",
                              reason);
 }
 
 bool CEditorSession::MarkEnded(std::string& reason) const {
-    return WriteAccountField(m_context, m_account, "normalexit", "1", "无法记录编辑器的正常退出",
+    return WriteAccountField(Context(), m_account, "normalexit", "1", "无法记录编辑器的正常退出",
                              reason);
 }
 
 bool CEditorSession::LoadEditorStyle(std::string& css, std::string& reason) const {
     std::string page;
     std::string ignored;
-    if (!ReadAccountField(m_context, m_account, "editorindex", page, ignored) || page.empty())
+    if (!ReadAccountField(Context(), m_account, "editorindex", page, ignored) || page.empty())
         page = kDefaultEditorPage;
-    const std::string path = m_context.FilePath(page);
+    const std::string path = Context().FilePath(page);
     CXmlDocument document;
     if (!document.LoadFile(path, CXmlDocument::kLenient)) {
         reason = "无法读取编辑器页面 " + path + ": " + document.GetLastError();

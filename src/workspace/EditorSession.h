@@ -62,7 +62,7 @@ public:
     // Makes the interface object bound to an account (nullptr after reporting why not) for the
     // category list and the picture upload; CBlogApiFactory::CreateForAccount unless set.
     void SetApiFactory(WeblogApiFactory factory) {
-        m_library = CWeblogLibrary(m_context, std::move(factory));
+        m_library = CWeblogLibrary(Context(), std::move(factory));
     }
 
     // Opens what the orders name: an empty article (Compose), the stored article (the edit
@@ -73,7 +73,7 @@ public:
 
     const std::string& Account() const { return m_account; }
     // The program directory and accounts the session works in (its operations').
-    const CAppContext& Context() const { return m_context; }
+    const CAppContext& Context() const { return m_operations.Context(); }
     EditorTask Task() const { return m_task; }
     // The stored article's id; 0 while a new article has never been saved.
     int ArticleId() const { return m_articleId; }
@@ -212,7 +212,6 @@ private:
     bool SaveSource(std::string& reason);
 
     CArticleOperations& m_operations;
-    CAppContext m_context;
     std::string m_feedStorePath;
     CWeblogLibrary m_library;
 

@@ -78,18 +78,20 @@ MediaType CMediaFile::Sniff(std::string_view bytes) {
     return {};
 }
 
-std::string CMediaFile::TooLargeText(const std::string& name, std::size_t size) {
+bool CMediaFile::FitsSize(std::size_t size, const std::string& name, std::string_view what,
+                          std::string& reason) {
+    if (size <= kMaxBytes)
+        return true;
     constexpr std::size_t kMb = 1024 * 1024;
-    return name + " 太大 (" + std::to_string((size + kMb - 1) / kMb) + " MB), 最多 " +
-           std::to_string(kMaxBytes / kMb) + " MB";
+    reason = std::string(what) + " " + name + " 太大 (" + std::to_string((size + kMb - 1) / kMb) +
+             " MB), 最多 " + std::to_string(kMaxBytes / kMb) + " MB";
+    return false;
 }
 
 bool CMediaFile::Check(std::string_view bytes, const std::string& name, MediaType& type,
                        std::string& reason) {
-    if (bytes.size() > kMaxBytes) {
-        reason = "文件 " + TooLargeText(name, bytes.size());
+    if (!FitsSize(bytes.size(), name, "文件", reason))
         return false;
-    }
     type = Sniff(bytes);
     if (!type.mime.empty())
         return true;

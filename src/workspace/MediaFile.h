@@ -24,8 +24,11 @@ public:
     // would keep a file nobody can open.
     static bool Check(std::string_view bytes, const std::string& name, MediaType& type,
                       std::string& reason);
-    // "<name> 太大 (21 MB), 最多 20 MB".
-    static std::string TooLargeText(const std::string& name, std::size_t size);
+    // Whether a file of size bytes may be sent (checked before it is read, so that a file of
+    // gigabytes is not taken into memory to be refused); false with "<what> <name> 太大 (21 MB),
+    // 最多 20 MB" when it is larger than kMaxBytes. what: "文件", "图片".
+    static bool FitsSize(std::size_t size, const std::string& name, std::string_view what,
+                         std::string& reason);
 
     // What one file may weigh: weblogs refuse larger uploads, and a draft is no photo store.
     static constexpr std::size_t kMaxBytes = 20u * 1024 * 1024;

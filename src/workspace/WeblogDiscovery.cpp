@@ -36,15 +36,6 @@ std::string Size(std::size_t bytes) {
                                : std::to_string(bytes >> 10) + " KB";
 }
 
-bool LooksLikeHtml(const HttpResponse& response) {
-    if (AsciiLower(response.contentType).find("html") != std::string::npos)
-        return true;
-    const std::string head = AsciiLower(response.body.substr(0, 512));
-    return head.find("<html") != std::string::npos ||
-           head.find("<!doctype html") != std::string::npos ||
-           head.find("<head") != std::string::npos;
-}
-
 } // namespace
 
 CWeblogDiscovery::CWeblogDiscovery(const CAppContext& context) {
@@ -206,7 +197,7 @@ DiscoveryResult CWeblogDiscovery::Discover(const std::string& typed) {
         return result;
     }
     std::vector<HtmlLink> links = CHtmlLinks::FromHeader(page.Header("Link"), result.pageUrl);
-    const bool html = LooksLikeHtml(page);
+    const bool html = page.LooksLikeHtml();
     if (html) {
         std::vector<HtmlLink> pageLinks = CHtmlLinks::FromPage(page.body, result.pageUrl);
         links.insert(links.end(), pageLinks.begin(), pageLinks.end());

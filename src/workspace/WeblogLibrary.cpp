@@ -67,10 +67,8 @@ UploadResult CWeblogLibrary::Upload(const std::string& account, const std::strin
     const std::string fileName =
         CTextCodec::ToUtf8Lenient(filePath.substr(filePath.find_last_of('/') + 1));
     // Refused before it is read: a file of gigabytes is not taken into memory to be refused.
-    if (const std::size_t size = CFileUtil::FileSize(filePath); size > CMediaFile::kMaxBytes) {
-        result.reason = "文件 " + CMediaFile::TooLargeText(fileName, size);
+    if (!CMediaFile::FitsSize(CFileUtil::FileSize(filePath), fileName, "文件", result.reason))
         return result;
-    }
     std::string data;
     if (!CFileUtil::ReadFile(filePath, data)) {
         result.reason = "无法读取文件: " + filePath + ": " + CFileUtil::LastErrorText();

@@ -14,6 +14,7 @@
 #include "platform/text/TextCodec.h"
 #include "platform/xml/HtmlLinks.h"
 #include "platform/xml/XmlDocument.h"
+#include "platform/xml/XmlRepair.h"
 #include "platform/xml/XmlText.h"
 #include "workspace/MarkdownHtml.h"
 #include "workspace/ReasonRecorder.h"
@@ -66,17 +67,30 @@ bool HasWord(xmlNodePtr node, const char* attribute, std::string_view word) {
     return false;
 }
 
-// The first element below node (in page order, node itself excluded) that matches.
-xmlNodePtr FindFirst(xmlNodePtr node, const std::function<bool(xmlNodePtr)>& match) {
-    for (xmlNodePtr child = node ? node->children : nullptr; child; child = child->next) {
+// The first element below node, in page order (node itself excluded), that matches, looking no
+// further than stop (nullptr: to the end); reached tells whether stop was met.
+xmlNodePtr FindBefore(xmlNodePtr node, xmlNodePtr stop,
+                      const std::function<bool(xmlNodePtr)>& match, bool& reached) {
+    for (xmlNodePtr child = node ? node->children : nullptr; child && !reached;
+         child = child->next) {
+        if (child == stop) {
+            reached = true;
+            break;
+        }
         if (child->type != XML_ELEMENT_NODE)
             continue;
         if (match(child))
             return child;
-        if (xmlNodePtr found = FindFirst(child, match))
+        if (xmlNodePtr found = FindBefore(child, stop, match, reached))
             return found;
     }
     return nullptr;
+}
+
+// The first element below node that matches, anywhere.
+xmlNodePtr FindFirst(xmlNodePtr node, const std::function<bool(xmlNodePtr)>& match) {
+    bool reached = false;
+    return FindBefore(node, nullptr, match, reached);
 }
 
 xmlNodePtr ChildElement(xmlNodePtr node, const char* name) {
@@ -288,25 +302,6 @@ xmlNodePtr PostOf(xmlNodePtr content) {
     return content->parent;
 }
 
-// The first element below node, in page order, that matches, looking no further than stop
-// (nullptr: to the end); reached tells whether stop was met.
-xmlNodePtr FindBefore(xmlNodePtr node, xmlNodePtr stop,
-                      const std::function<bool(xmlNodePtr)>& match, bool& reached) {
-    for (xmlNodePtr child = node->children; child && !reached; child = child->next) {
-        if (child == stop) {
-            reached = true;
-            break;
-        }
-        if (child->type != XML_ELEMENT_NODE)
-            continue;
-        if (match(child))
-            return child;
-        if (xmlNodePtr found = FindBefore(child, stop, match, reached))
-            return found;
-    }
-    return nullptr;
-}
-
 // The post's title element before the content (nullptr: anywhere in the post).
 xmlNodePtr FindTitle(xmlNodePtr post, xmlNodePtr content) {
     const std::function<bool(xmlNodePtr)> rules[] = {
@@ -373,9 +368,8 @@ std::string DeclaredCharset(std::string_view contentType, std::string_view page)
 
 // The page's bytes as UTF-8.
 std::string PageText(const std::string& body, std::string_view contentType) {
-    std::string charset = DeclaredCharset(contentType, body);
-    if (charset == "gb2312" || charset == "gbk" || charset == "x-gbk")
-        charset = "GB18030";
+    // Read by the wider code page that a declared one stands for (gb2312 pages hold GBK).
+    const std::string charset = CXmlRepair::WidenEncoding(DeclaredCharset(contentType, body));
     std::string text;
     if (!charset.empty() && charset != "utf-8" && charset != "utf8" &&
         CTextCodec::Convert(body, charset.c_str(), "UTF-8", text))
@@ -385,14 +379,6 @@ std::string PageText(const std::string& body, std::string_view contentType) {
     if (CTextCodec::Convert(body, CEncodingDetector::Detect(body).c_str(), "UTF-8", text))
         return text;
     return CTextCodec::ToUtf8Lenient(body);
-}
-
-bool LooksLikeHtml(const HttpResponse& response) {
-    if (AsciiLower(response.contentType).find("html") != std::string::npos)
-        return true;
-    const std::string head = AsciiLower(response.body.substr(0, 512));
-    return head.find("<html") != std::string::npos ||
-           head.find("<!doctype html") != std::string::npos;
 }
 
 } // namespace
@@ -485,7 +471,7 @@ SiteTemplate CWebsiteStyle::Fetch(const std::string& account, const std::string&
     if (page.status < 200 || page.status > 299)
         return {.reason =
                     "无法读取博客首页: " + CReasonText::HttpStatus(page.status) + ": " + pageUrl};
-    if (!LooksLikeHtml(page))
+    if (!page.LooksLikeHtml())
         return {.reason = "博客首页不是 HTML 网页 (内容类型 " +
                           (page.contentType.empty() ? std::string("未知") : page.contentType) +
                           "): " + pageUrl};

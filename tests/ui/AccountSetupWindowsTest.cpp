@@ -258,17 +258,12 @@ TEST_F(AccountSetupWindowsTest, WizardDiscoveryThatHangsIsGivenUpAtOnce) {
         std::make_unique<CAccountWizard>(m_home.Context(), nullptr, std::vector<AccountRecord>{});
     wizard->HomeEdit()->setText(QString::fromStdString(hanging.Url()));
     wizard->StartDiscovery();
-    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
-    EXPECT_LT(HeldFor([&] { wizard->reject(); }), 2000);
+    ExpectClosedWhileHanging(hanging, 1, std::nullopt, [&] { wizard->reject(); });
     EXPECT_FALSE(wizard->Discovering());
     EXPECT_EQ(wizard->DiscoveryText()->text(), QStringLiteral("已取消查找接口"));
-    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 1; }));
 
     wizard->StartDiscovery();
-    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 2; }));
-    EXPECT_LT(HeldFor([&] { wizard.reset(); }), 2000);
-    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
-    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 2; }));
+    ExpectClosedWhileHanging(hanging, 2, threads, [&] { wizard.reset(); });
     EXPECT_TRUE(m_boxes.Texts().empty());
 }
 

@@ -205,10 +205,7 @@ TEST_F(ReaderWindowsTest, ClosingTheDialogWhileTheTitleHangsReturnsAtOnce) {
     auto dialog = std::make_unique<CSubscriptionDialog>(m_home.Context());
     dialog->UrlEdit()->setText(QString::fromStdString(hanging.Url("/feed.xml")));
     dialog->FetchTitle();
-    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
-    EXPECT_LT(HeldFor([&] { dialog.reset(); }), 2000);
-    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
-    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 1; }));
+    ExpectClosedWhileHanging(hanging, 1, threads, [&] { dialog.reset(); });
     EXPECT_TRUE(m_boxes.Texts().empty());
 }
 

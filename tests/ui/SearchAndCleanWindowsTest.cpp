@@ -236,10 +236,7 @@ TEST_F(SearchAndCleanWindowsTest, ClosingTheBarWhileTheOnlineSearchHangsReturnsA
     const int threads = ThreadCount();
     m_bar->HostEdit()->setText(QString::fromStdString(hanging.Url("")));
     Search(QStringLiteral("妙笔"), SearchScope::kWeb);
-    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == 1; }));
-    EXPECT_LT(HeldFor([&] { m_bar.reset(); }), 2000);
-    EXPECT_LE(ThreadCount(), threads) << "no thread of the window is left";
-    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == 1; }));
+    ExpectClosedWhileHanging(hanging, 1, threads, [&] { m_bar.reset(); });
 }
 
 // On-line results are rows of the scratch table, numbered apart from the received items: each

@@ -1,6 +1,8 @@
 #include "ui/UiTestSupport.h"
 
 #include "app/Reporter.h"
+#include "platform/LoopbackServer.h"
+#include "support/TestSupport.h"
 #include "ui/common/BottomHtmlView.h"
 #include "ui/common/WindowReporter.h"
 
@@ -54,6 +56,16 @@ long long HeldFor(const std::function<void()>& close) {
     ::testing::Test::RecordProperty("ui_thread_held_ms", static_cast<int>(held));
     std::printf("the interface thread was held for %lld ms\n", held);
     return held;
+}
+
+void ExpectClosedWhileHanging(loopback::CHangingServer& hanging, int call,
+                              std::optional<int> threadsBefore,
+                              const std::function<void()>& close) {
+    ASSERT_TRUE(WaitFor([&] { return hanging.Accepted() == call; }));
+    EXPECT_LT(HeldFor(close), 2000);
+    if (threadsBefore)
+        EXPECT_LE(ThreadCount(), *threadsBefore) << "no thread of the window is left";
+    EXPECT_TRUE(WaitFor([&] { return hanging.ClosedByClient() == call; }));
 }
 
 CRecordingMessageBoxes::CRecordingMessageBoxes() : m_previous(CMessageBox::Handler()) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 // The one application object of the window tests, on the offscreen platform.
@@ -20,6 +21,17 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 // Runs close (the end of a window whose job hangs) and says for how many milliseconds it held
 // the interface thread; the figure is also written to the test's record.
 long long HeldFor(const std::function<void()>& close);
+
+namespace loopback {
+class CHangingServer;
+}
+
+// Closing a window while its transfer hangs on a server that never answers: waits until the
+// server has taken the call (its call-th), runs close, and expects the interface thread to be
+// free at once and the transfer to be given up; with threadsBefore (the count before the window
+// started its job), that no thread of the window is left.
+void ExpectClosedWhileHanging(loopback::CHangingServer& hanging, int call,
+                              std::optional<int> threadsBefore, const std::function<void()>& close);
 
 // Runs the code once the modal dialog of the given type is open.
 template <typename Dialog> void WhenOpen(std::function<void(Dialog&)> act) {

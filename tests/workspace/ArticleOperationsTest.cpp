@@ -191,6 +191,32 @@ TEST_F(ArticleOperationsTest, TheEndOfTheOperationsCancelsAPublishUnderWay) {
     EXPECT_TRUE(Folder("乙", kFolderSent).empty());
 }
 
+// Each publish to several accounts sends on threads of its own: one whose five accounts all
+// wait for their server does not hold up another, and both end when the operations go.
+TEST_F(ArticleOperationsTest, APublishToSeveralDoesNotWaitForTheSendersOfAnother) {
+    CWeblogServer slow;
+    CWeblogServer quick;
+    const std::vector<std::string> held = {"一", "二", "三", "四", "五"};
+    for (const std::string& name : held)
+        AddAccount(name, slow, "/hold");
+    AddAccount("快", quick, "/ok");
+    const int first = Draft("一", "等待中");
+    const int second = Draft("快", "不等");
+    CRecordingObserver observer;
+    {
+        CArticleOperations operations(m_home.Context(), observer);
+        ASSERT_TRUE(operations.StartPublishToAccounts(first, held).Started());
+        ASSERT_TRUE(slow.WaitUntilHeld());
+        const OperationStart other = operations.StartPublishToAccounts(second, {"快"});
+        ASSERT_TRUE(other.Started());
+        ASSERT_TRUE(observer.WaitForDone(other.id));
+        EXPECT_TRUE(observer.done.front().Ok()) << observer.done.front().reason;
+    }
+    EXPECT_EQ(slow.HeldAnswered(), 0);
+    ASSERT_EQ(observer.done.size(), 2u);
+    EXPECT_EQ(observer.done[1].outcome, OperationOutcome::kCancelled) << observer.done[1].reason;
+}
+
 TEST_F(ArticleOperationsTest, FetchReplacesTheReceivedCopiesByPostId) {
     CWeblogServer server;
     AddAccount("甲", server, "/ok");
@@ -253,20 +279,61 @@ TEST_F(ArticleOperationsTest, PublishMakesNewPostsOrEditsAndMovesToSent) {
               m_observer.progressTexts.end());
 }
 
-// What may be done with a folder's articles, by the code the store gives: drafts and deleted
-// articles are published, posts of the weblog deleted there; received copies stay; 垃圾箱's
-// delete is final; a code the store does not know allows nothing.
-TEST(FolderActionsTest, TheFoldersRules) {
-    const auto row = [](int code) {
-        const FolderActions a = FolderActionsOf(ArticleFolderOf(code));
-        return std::string{a.publish ? 'P' : '-', a.deleteOnServer ? 'S' : '-',
-                           a.moveAway ? 'M' : '-', a.deleteForGood ? 'F' : '-'};
+// What the folders allow, as the operations do it: from its folder only a draft or a deleted
+// article is published, by itself or to several accounts; a post of the weblog is refused with
+// the reason and nothing is sent; the editor's publish of that post edits it. A received copy
+// stays where the server put it; 垃圾箱's delete is final.
+TEST_F(ArticleOperationsTest, EachFolderAllowsWhatItsArticlesMayUndergo) {
+    CWeblogServer server;
+    AddAccount("甲", server, "/ok");
+    CArticleDatabase store(StorePath());
+    ASSERT_EQ(store.OpenStore(), 1);
+    const auto in = [&](int folder, const std::string& title, const std::string& guid) {
+        const int id = Draft("甲", title, guid);
+        EXPECT_TRUE(store.SetArticleFolder(id, folder));
+        return id;
     };
-    EXPECT_EQ(row(kFolderReceived), "-S--");
-    EXPECT_EQ(row(kFolderSent), "-SM-");
-    EXPECT_EQ(row(kFolderDrafts), "P-M-");
-    EXPECT_EQ(row(kFolderTrash), "P-MF");
-    EXPECT_EQ(row(0) + row(5), "--------");
+    const int received = in(kFolderReceived, "收到的", "11");
+    const int sent = in(kFolderSent, "发过的", "22");
+    const int draft = in(kFolderDrafts, "草稿", "");
+    const int trashed = in(kFolderTrash, "删过的", "33");
+
+    ASSERT_TRUE(m_operations.StartPublish({received, sent, draft, trashed}).Started());
+    OperationStart several = m_operations.StartPublishToAccounts(sent, {"甲"});
+    ASSERT_TRUE(several.Started());
+    m_operations.Wait();
+    ASSERT_EQ(m_observer.done.size(), 2u);
+    const OperationResult& publish = m_observer.done[0].kind == ArticleOperationKind::kPublish
+                                         ? m_observer.done[0]
+                                         : m_observer.done[1];
+    ASSERT_EQ(publish.articles.size(), 4u);
+    for (int i : {0, 1})
+        EXPECT_EQ(publish.articles[i].reason, kNotPublishableText) << i;
+    for (int i : {2, 3})
+        EXPECT_EQ(publish.articles[i].outcome, OperationOutcome::kDone) << i;
+    const OperationResult& refused =
+        m_observer.done[0].operationId == several.id ? m_observer.done[0] : m_observer.done[1];
+    EXPECT_EQ(refused.outcome, OperationOutcome::kFailed);
+    EXPECT_EQ(refused.reason, kNotPublishableText);
+    EXPECT_TRUE(refused.accounts.empty());
+    EXPECT_EQ(server.Methods(),
+              (std::vector<std::string>{"metaWeblog.newPost", "metaWeblog.newPost"}));
+    EXPECT_EQ(Folder("甲", kFolderReceived).size(), 1u);
+    EXPECT_EQ(Folder("甲", kFolderSent).size(), 3u);
+
+    // What the editor changed in a post is an edit of that post.
+    ASSERT_TRUE(m_operations.StartPublishEdited(sent, {}).Started());
+    m_operations.Wait();
+    EXPECT_TRUE(m_observer.done.at(2).Ok()) << m_observer.done[2].reason;
+    EXPECT_EQ(server.Methods().back(), "metaWeblog.editPost");
+
+    const FolderRef drafts{.account = "甲", .folder = kFolderDrafts};
+    EXPECT_EQ(m_operations.Move({received}, drafts).reason, kNotMovableText);
+    EXPECT_TRUE(m_operations.Move({sent}, drafts).ok);
+    ASSERT_TRUE(m_operations.DeleteLocal({trashed}).ok); // lay in 已发日志 since its publish
+    ASSERT_TRUE(m_operations.DeleteLocal({trashed}).ok); // now in 垃圾箱: gone
+    ArticleRecord gone;
+    EXPECT_FALSE(store.GetArticle(trashed, gone));
 }
 
 // Each article of an account whose interface object cannot be made fails with the reason, not

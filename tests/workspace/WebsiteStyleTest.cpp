@@ -128,12 +128,12 @@ TEST_F(WebsiteStyleTest, PagesThatGiveNoTemplateSayWhyAndKeepTheLastCopy) {
     std::string cached;
     EXPECT_TRUE(m_style.LoadCached("博客", m_site.Url("/"), cached));
 
-    // A cancelled read ends at once with its reason.
+    // A cancelled read ends at once, saying so.
     CCancelToken cancel;
     cancel.Cancel();
     const SiteTemplate cancelled = m_style.Fetch("博客", m_site.Url("/"), &cancel);
     EXPECT_FALSE(cancelled.ok);
-    EXPECT_FALSE(cancelled.reason.empty());
+    EXPECT_EQ(cancelled.reason, "无法读取博客首页: 传输已取消");
 }
 
 // A page in GBK is read as GBK; a site without the usual classes falls back to its first

@@ -7,6 +7,7 @@
 #include "support/TestSupport.h"
 #include "workspace/ArticleObserver.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -168,9 +169,20 @@ public:
     void OnOperationDone(const OperationResult& result) override {
         std::lock_guard guard(m_lock);
         done.push_back(result);
+        m_ended.notify_all();
+    }
+    // Waits (bounded) until the operation has ended; false when it has not.
+    bool WaitForDone(int operationId) {
+        std::unique_lock guard(m_lock);
+        return m_ended.wait_for(guard, std::chrono::seconds(5), [&] {
+            return std::any_of(done.begin(), done.end(), [&](const OperationResult& result) {
+                return result.operationId == operationId;
+            });
+        });
     }
 
     std::mutex m_lock;
+    std::condition_variable m_ended;
     std::vector<std::string> progressTexts;
     std::vector<FolderRef> changed;
     std::vector<AccountPublishResult> published;

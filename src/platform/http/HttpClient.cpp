@@ -261,6 +261,15 @@ bool HttpResponse::MovedPermanently() const {
                        [](long status) { return status == 301 || status == 308; });
 }
 
+bool HttpResponse::LooksLikeHtml() const {
+    if (AsciiLower(contentType).find("html") != std::string::npos)
+        return true;
+    const std::string head = AsciiLower(body.substr(0, 512));
+    return head.find("<html") != std::string::npos ||
+           head.find("<!doctype html") != std::string::npos ||
+           head.find("<head") != std::string::npos;
+}
+
 long HttpResponse::RetryAfterSeconds() const {
     constexpr long kDay = 24 * 60 * 60;
     const std::string value(Trim(Header("Retry-After")));

@@ -97,6 +97,9 @@ struct HttpResponse {
     std::string Header(std::string_view name) const;
     // Every redirect on the way was permanent (301 or 308), and there was at least one.
     bool MovedPermanently() const;
+    // Whether the answer is an HTML page: its type says so, or its first 512 bytes open one
+    // (<html, <!doctype html or <head) whatever type the server gave.
+    bool LooksLikeHtml() const;
     // The seconds a Retry-After header of the answer asks for (a number, or a date measured
     // from now), capped at a day; -1 when there is none or it cannot be read.
     long RetryAfterSeconds() const;

@@ -16,7 +16,6 @@
 #include "workspace/AccountSetup.h"
 #include "workspace/ArticleOperations.h"
 #include "workspace/EditorLauncher.h"
-#include "workspace/FolderActions.h"
 #include "workspace/WeblogDiscovery.h"
 #include "workspace/WeblogLibrary.h"
 
@@ -458,13 +457,8 @@ bool CBlogCommands::FindArticle(const std::string& idText, int& id, ArticlePlace
 
 int CBlogCommands::ArticlePublish(const std::string& idText) {
     int id = 0;
-    ArticlePlace place;
-    if (!FindArticle(idText, id, place))
+    if (!ParseId(idText, id))
         return 1;
-    // Published and received articles are on the server already; what the editor changed in
-    // them is published by the window's edit.
-    if (!FolderActionsOf(ArticleFolderOf(place.folder)).publish)
-        return Refuse(kNotPublishableText);
     OperationResult result =
         RunOperation([&](CArticleOperations& operations) { return operations.StartPublish({id}); });
     if (!result.Ok())
@@ -485,12 +479,8 @@ int CBlogCommands::ArticleEdit(const std::string& idText) {
 
 int CBlogCommands::ArticlePublishTo(const std::string& idText, const std::string& to) {
     int id = 0;
-    ArticlePlace place;
-    if (!FindArticle(idText, id, place))
+    if (!ParseId(idText, id))
         return 1;
-    // As from the window's list: a post of the weblog is not sent again as a new one.
-    if (!FolderActionsOf(ArticleFolderOf(place.folder)).publish)
-        return Refuse(kNotPublishableText);
     std::vector<std::string> accounts = SplitList(to);
     OperationResult result = RunOperation([&](CArticleOperations& operations) {
         return operations.StartPublishToAccounts(id, accounts);

@@ -103,6 +103,10 @@ CPublishSeveralDialog::CPublishSeveralDialog(CArticleOperations& operations, CAr
         m_finished = true;
         m_publish->setText(QStringLiteral("关闭"));
         m_publish->setEnabled(true);
+        // Refused as a whole (the article cannot be read, or is a post already): no row
+        // answered, so the reason is shown here.
+        if (!result.Ok() && result.accounts.empty())
+            CMessageBox::Show(this, QStringLiteral("无法发布: ") + ToQ(result.reason));
         emit Published(result);
     });
 }

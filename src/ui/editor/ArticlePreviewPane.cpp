@@ -76,9 +76,13 @@ void CArticlePreviewPane::ApplyHome() {
     }
     if (m_home.empty())
         m_look->setCurrentIndex(0);
-    m_reload->setEnabled(!m_home.empty() && Look() == PreviewLook::kWebsite);
+    UpdateReload();
     if (m_view)
         m_view->SetPictureFolder(m_pictureFolder);
+}
+
+void CArticlePreviewPane::UpdateReload() {
+    m_reload->setEnabled(!m_home.empty() && !m_reading && Look() == PreviewLook::kWebsite);
 }
 
 PreviewLook CArticlePreviewPane::Look() const {
@@ -87,7 +91,7 @@ PreviewLook CArticlePreviewPane::Look() const {
 
 void CArticlePreviewPane::SetLook(PreviewLook look) {
     m_look->setCurrentIndex(look == PreviewLook::kWebsite ? 1 : 0);
-    m_reload->setEnabled(!m_home.empty() && look == PreviewLook::kWebsite);
+    UpdateReload();
     if (look == PreviewLook::kAccountStyle) {
         if (!m_reading)
             ShowStatus({});
@@ -111,7 +115,7 @@ void CArticlePreviewPane::ReloadWebsite() {
 
 void CArticlePreviewPane::StartReading() {
     m_reading = true;
-    m_reload->setEnabled(false);
+    UpdateReload();
     ShowStatus(QStringLiteral("正在读取博客首页的样式: %1 ...").arg(ToQ(m_home)));
     m_cancel = std::make_shared<CCancelToken>();
     auto style = std::make_shared<CWebsiteStyle>(*m_context);
@@ -125,8 +129,7 @@ void CArticlePreviewPane::StartReading() {
             if (!self)
                 return;
             self->m_reading = false;
-            self->m_reload->setEnabled(!self->m_home.empty() &&
-                                       self->Look() == PreviewLook::kWebsite);
+            self->UpdateReload();
             if (home != self->m_home) // the account changed meanwhile
                 return;
             if (result->ok) {

@@ -82,6 +82,8 @@ private:
     Hooks m_hooks;
     // What the account's weblog address allows: 网站样式 and 刷新 only with one.
     void ApplyHome();
+    // 刷新 is offered with 网站样式 of a weblog that has an address, while no read is under way.
+    void UpdateReload();
 
     std::optional<CAppContext> m_context;
     std::string m_account;

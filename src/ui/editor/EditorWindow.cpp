@@ -15,6 +15,7 @@
 #include "ui/editor/RichTextCommands.h"
 #include "ui/editor/RichTextHtml.h"
 #include "ui/editor/SpellHighlighter.h"
+#include "workspace/ArticleRowText.h"
 #include "workspace/EditorSession.h"
 #include "workspace/MarkdownHtml.h"
 #include "workspace/SpellChecker.h"
@@ -23,7 +24,6 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFont>
@@ -219,13 +219,11 @@ QWidget* CEditorWindow::BuildPreview(QWidget* parent) {
 ArticleRecord CEditorWindow::PreviewRecord() const {
     const bool markdown = m_format == EditorFormat::kMarkdown;
     const std::time_t planned = m_options->Options().publishTime;
-    const QDateTime when =
-        planned > 0 ? QDateTime::fromSecsSinceEpoch(planned) : QDateTime::currentDateTime();
     return {.id = m_session ? m_session->ArticleId() : 0,
             .title = ToStd(TitleText()),
             .content = markdown ? CMarkdownHtml::PreviewHtml(ToStd(m_markdown->Markdown()))
                                 : ToStd(BodyHtml()),
-            .pubDate = ToStd(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+            .pubDate = CArticleRowText::LocalTimeText(planned > 0 ? planned : std::time(nullptr)),
             .category = ToStd(CategoryText()),
             .tags = ToStd(m_tags->text().trimmed())};
 }

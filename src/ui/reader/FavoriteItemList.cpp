@@ -2,8 +2,8 @@
 
 #include "reader/RssFavorites.h"
 #include "ui/common/UiText.h"
+#include "ui/reader/ImportantMark.h"
 
-#include <QColor>
 #include <QHeaderView>
 #include <QMimeData>
 
@@ -12,8 +12,8 @@ CFavoriteItemList::CFavoriteItemList(CRssFavorites& favorites, CFeedDatabase& st
     : QTreeWidget(parent), m_favorites(favorites), m_store(store) {
     setColumnCount(kColumnCount);
     setHeaderLabels({QStringLiteral("标题"), QStringLiteral("作者"), QStringLiteral("日期"),
-                     QStringLiteral("★")});
-    headerItem()->setToolTip(kImportantColumn, QStringLiteral("重要"));
+                     CImportantMark::Header(Qt::DisplayRole).toString()});
+    headerItem()->setToolTip(kImportantColumn, CImportantMark::Header(Qt::ToolTipRole).toString());
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -54,12 +54,7 @@ void CFavoriteItemList::ShowBox(int box) {
             new QTreeWidgetItem(this, {ToQ(item.title), ToQ(item.author), ToQ(item.pubDate)});
         row->setData(0, kIdRole, item.id);
         row->setToolTip(0, ToQ(item.link));
-        if (item.isImportant) {
-            row->setText(kImportantColumn, QStringLiteral("★"));
-            row->setTextAlignment(kImportantColumn, Qt::AlignCenter);
-            row->setForeground(kImportantColumn, QColor(0xD0, 0x30, 0x20));
-            row->setToolTip(kImportantColumn, QStringLiteral("重要"));
-        }
+        CImportantMark::Apply(*row, kImportantColumn, item.isImportant != 0);
     }
     blockSignals(false);
     emit BoxShown(box >= 0 ? ToQ(m_favorites.Tree().PathText(box, "/")) : QString(),

@@ -4,6 +4,7 @@
 #include "ui/common/UiText.h"
 #include "ui/reader/ArticlesReportView.h"
 #include "ui/reader/FavoriteItemList.h"
+#include "ui/reader/ImportantMark.h"
 #include "ui/reader/RssFavoriteTreeCtrl.h"
 
 #include <QMimeData>
@@ -74,6 +75,8 @@ QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
     const FeedItem* item = ItemAt(index.row());
     if (!item)
         return {};
+    if (index.column() == kImportant && role != kIdRole)
+        return CImportantMark::Cell(item->isImportant != 0, role);
     const bool read = item->isRead != 0;
     switch (role) {
     case Qt::DisplayRole:
@@ -86,15 +89,9 @@ QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
             return ToQ(item->author);
         case kChannel:
             return m_channels.value(item->feedId);
-        case kImportant:
-            return item->isImportant ? QStringLiteral("★") : QString();
         default:
             return {};
         }
-    case Qt::TextAlignmentRole:
-        if (index.column() == kImportant)
-            return int(Qt::AlignCenter);
-        return {};
     case Qt::DecorationRole:
         if (index.column() == kTitle)
             return ItemStateIcon(item->isNew != 0, read);
@@ -106,8 +103,6 @@ QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         if (index.column() == kTitle)
             return read ? m_readColor : m_unreadColor;
-        if (index.column() == kImportant)
-            return QColor(0xD0, 0x30, 0x20);
         return m_dateColor;
     case Qt::ToolTipRole:
         if (index.column() == kTitle) {
@@ -117,8 +112,6 @@ QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
                 state += QStringLiteral(", 重要");
             return ToQ(item->title) + QStringLiteral("\n") + state;
         }
-        if (index.column() == kImportant && item->isImportant)
-            return QStringLiteral("重要");
         return {};
     case kIdRole:
         return item->id;
@@ -128,8 +121,8 @@ QVariant CFeedItemModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CFeedItemModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && section == kImportant && role == Qt::ToolTipRole)
-        return QStringLiteral("重要");
+    if (orientation == Qt::Horizontal && section == kImportant)
+        return CImportantMark::Header(role);
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
@@ -141,8 +134,6 @@ QVariant CFeedItemModel::headerData(int section, Qt::Orientation orientation, in
         return QStringLiteral("作者");
     case kChannel:
         return QStringLiteral("频道");
-    case kImportant:
-        return QStringLiteral("★");
     default:
         return {};
     }
