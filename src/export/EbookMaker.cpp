@@ -54,8 +54,8 @@ EbookSourceResult CEbookMaker::FromFolder(CArticleDatabase& store, const std::st
 EbookSourceResult CEbookMaker::FromChannel(CChannelTree& tree, CFeedDatabase& store, int index,
                                            ItemFilter filter) {
     std::vector<ChannelFeed> channels;
-    if (!tree.ChannelFeedsBelow(index, store, channels))
-        return Failed(store.GetLastError());
+    if (const StoreResult found = tree.ChannelFeedsBelow(index, store, channels); !found)
+        return Failed(found.reason);
     std::vector<FeedItem> items;
     for (const ChannelFeed& channel : channels) {
         std::vector<FeedItem> part;

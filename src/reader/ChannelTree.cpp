@@ -326,41 +326,41 @@ int CChannelTree::FindByPath(const std::string& slashPath) const {
     return found;
 }
 
-bool CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
+StoreResult CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
     FeedSettings settings;
     {
         std::lock_guard lock(m_lock);
         if (index < 0 || index >= static_cast<int>(m_records.size()) || m_records[index].directory)
-            return false;
+            return {.reason = kNotAChannelText};
         const ChannelRecord& record = m_records[index];
         if (record.feedId != 0) {
             feedId = record.feedId;
-            return true;
+            return {.ok = true};
         }
         CopyChannelSettings(settings, record);
         settings.url = record.xmlUrl;
     }
-    if (!store.GetFeedSettings(settings.url, settings))
-        return false;
+    if (StoreResult read = store.GetFeedSettings(settings.url, settings); !read)
+        return read;
     std::lock_guard lock(m_lock);
     ChannelRecord& record = m_records[index];
     record.feedId = settings.feedId;
     CopyChannelSettings(record, settings);
     record.gone = settings.gone;
     feedId = settings.feedId;
-    return true;
+    return {.ok = true};
 }
 
-bool CChannelTree::ChannelFeedsBelow(int index, CFeedDatabase& store,
-                                     std::vector<ChannelFeed>& out) {
+StoreResult CChannelTree::ChannelFeedsBelow(int index, CFeedDatabase& store,
+                                            std::vector<ChannelFeed>& out) {
     out.clear();
     for (int channel : ChannelsBelow(index)) {
         int feedId = 0;
-        if (!GetFeedId(channel, feedId, store))
-            return false;
+        if (StoreResult found = GetFeedId(channel, feedId, store); !found)
+            return found;
         out.push_back({.channel = channel, .feedId = feedId});
     }
-    return true;
+    return {.ok = true};
 }
 
 std::vector<int> CChannelTree::FeedIdsBelow(int index, CFeedDatabase& store) {
@@ -526,8 +526,8 @@ bool CChannelTree::Delete(int index, CFeedDatabase& store) {
         return false;
     // Every channel's row must be known: one left out would keep its items without a channel.
     std::vector<ChannelFeed> channels;
-    if (!ChannelFeedsBelow(index, store, channels))
-        return Fail("删除失败!", store.GetLastError());
+    if (const StoreResult found = ChannelFeedsBelow(index, store, channels); !found)
+        return Fail("删除失败!", found.reason);
     std::vector<int> unused;
     {
         std::lock_guard lock(m_lock);
@@ -613,8 +613,8 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
         return SetChannelProperties(index, mapped, store);
     }
     int feedId = 0;
-    if (!GetFeedId(index, feedId, store))
-        return Fail("设置失败!", store.GetLastError());
+    if (const StoreResult found = GetFeedId(index, feedId, store); !found)
+        return Fail("设置失败!", found.reason);
     ChannelRecord old;
     OutlinePath path;
     {
@@ -697,8 +697,8 @@ bool CChannelTree::ApplyToChannelsBelow(int index, FeedSettingsGroup what,
     std::vector<int> feedIds;
     for (int channel : channels) {
         int feedId = 0;
-        if (!GetFeedId(channel, feedId, store))
-            return Fail("设置失败!", store.GetLastError());
+        if (const StoreResult found = GetFeedId(channel, feedId, store); !found)
+            return Fail("设置失败!", found.reason);
         feedIds.push_back(feedId);
     }
     FeedSettings row;

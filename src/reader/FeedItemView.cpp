@@ -94,8 +94,8 @@ bool CFeedItemView::ShowChannelItems(int index, int page, ItemPage& out) {
     m_current = index;
     m_page = std::max(page, 0);
     int feedId = 0;
-    if (!m_tree.GetFeedId(index, feedId, m_store)) {
-        m_lastError = m_store.GetLastError();
+    if (const StoreResult found = m_tree.GetFeedId(index, feedId, m_store); !found) {
+        m_lastError = found.reason;
         return false;
     }
     const int pageSize = std::max(m_tree.Options().pageSize, 1);

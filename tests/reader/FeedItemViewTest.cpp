@@ -5,6 +5,7 @@
 #include "platform/xml/XmlDocument.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <cstring>
@@ -18,7 +19,7 @@ protected:
         WriteAll(m_home.File("Storage/rssreader.opml"),
                  "<opml><body><outline title=\"目录\"><outline title=\"甲\" xmlUrl=\"http://a/\"/>"
                  "<outline title=\"乙\" xmlUrl=\"http://b/\"/></outline></body></opml>");
-        ASSERT_EQ(m_store.OpenStore(), 1);
+        ASSERT_TRUE(Done(m_store.OpenStore()));
         ASSERT_TRUE(m_tree.Build());
         m_a = m_tree.FindByPath("目录/甲");
         m_b = m_tree.FindByPath("目录/乙");
@@ -39,8 +40,7 @@ protected:
             item.pubDate = "2026-12-01 10:00:00";
             items.push_back(item);
         }
-        ASSERT_TRUE(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0))
-            << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0)));
     }
     // One item of channel a, as shown on its first page; its id.
     int ReceiveOne(const FeedItem& item) {

@@ -44,8 +44,8 @@ struct CReader {
     bool Open() {
         if (!tree.Build())
             return false;
-        if (!store.OpenStore())
-            return Fail(store.GetLastError());
+        if (const StoreResult opened = store.OpenStore(); !opened)
+            return Fail(opened.reason);
         return true;
     }
     int Find(const std::string& path, bool allowTop = false) {
