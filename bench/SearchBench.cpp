@@ -120,8 +120,8 @@ BuiltStore Build(int items) {
     std::fprintf(stderr, "building %s (once)...\n", built.path.c_str());
     {
         CFeedDatabase store(built.path);
-        if (!store.OpenStore())
-            throw std::runtime_error(store.GetLastError());
+        if (const StoreResult open = store.OpenStore(); !open)
+            throw std::runtime_error(open.reason);
         CSqlDatabase& db = store.Db();
         db.ExecuteUpdate("PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;");
         CTransaction transaction(db);
@@ -289,8 +289,8 @@ void BM_SearchClasses(benchmark::State& state) {
     const int items = ItemCount();
     const BuiltStore built = Build(items);
     CFeedDatabase store(built.path);
-    if (!store.OpenStore()) {
-        state.SkipWithError(store.GetLastError().c_str());
+    if (const StoreResult open = store.OpenStore(); !open) {
+        state.SkipWithError(open.reason.c_str());
         return;
     }
     constexpr int kRounds = 7;
@@ -377,8 +377,8 @@ namespace {
 void BM_MergeIntoLargeChannel(benchmark::State& state) {
     const BuiltStore built = Build(ItemCount());
     CFeedDatabase store(built.path);
-    if (!store.OpenStore()) {
-        state.SkipWithError(store.GetLastError().c_str());
+    if (const StoreResult open = store.OpenStore(); !open) {
+        state.SkipWithError(open.reason.c_str());
         return;
     }
     store.CatchUpSearchIndex(1000000);

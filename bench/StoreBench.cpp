@@ -90,8 +90,8 @@ void BuildBigStore() {
     const auto start = std::chrono::steady_clock::now();
     {
         CFeedDatabase store(building);
-        if (!store.OpenStore())
-            throw std::runtime_error(store.GetLastError());
+        if (const StoreResult open = store.OpenStore(); !open)
+            throw std::runtime_error(open.reason);
         CSqlDatabase& db = store.Db();
         // Indexes are made faster at the end than kept up row by row; reopening the store adds
         // them back.
@@ -121,8 +121,8 @@ void BuildBigStore() {
     {
         // The open of a store without its indexes, as an older store's first open is.
         CFeedDatabase store(building);
-        if (!store.OpenStore())
-            throw std::runtime_error(store.GetLastError());
+        if (const StoreResult open = store.OpenStore(); !open)
+            throw std::runtime_error(open.reason);
         std::fprintf(
             stderr,
             "first open (b-tree indexes, every row queued for the full-text index): %.1f s\n",
@@ -147,8 +147,8 @@ CFeedDatabase& BigStore() {
     static CFeedDatabase* store = [] {
         BuildBigStore();
         auto* opened = new CFeedDatabase(kBigStore);
-        if (!opened->OpenStore())
-            throw std::runtime_error(opened->GetLastError());
+        if (const StoreResult open = opened->OpenStore(); !open)
+            throw std::runtime_error(open.reason);
         return opened;
     }();
     return *store;
@@ -458,8 +458,10 @@ void BM_SearchIndexQueueOnOpen(benchmark::State& state) {
                    "DROP TRIGGER rss_search_update; DROP TABLE rss_search;"
                    "DROP TABLE rss_search_pending; DROP TABLE rss_search_gone;");
         state.ResumeTiming();
-        if (!store.Run([](CSqlDatabase& db) { CFeedSearchIndex::Ensure(db); }))
-            state.SkipWithError(store.GetLastError().c_str());
+        if (const StoreResult made =
+                store.Run([](CSqlDatabase& db) { CFeedSearchIndex::Ensure(db); });
+            !made)
+            state.SkipWithError(made.reason.c_str());
         state.PauseTiming();
         store.Run([&pending](CSqlDatabase& db) {
             pending = CFeedSearchIndex::PendingRows(db, INT64_MAX);

@@ -37,8 +37,8 @@ bool Cancelled(const CCancelToken* cancel) {
 ExportResult ReadFeedItems(const EbookFeedItems& chosen, int limit, const CCancelToken* cancel,
                            std::vector<EbookArticle>& articles) {
     CFeedDatabase store(chosen.storePath);
-    if (!store.OpenStore())
-        return ExportResult::Failed(store.GetLastError());
+    if (const StoreResult opened = store.OpenStore(); !opened)
+        return ExportResult::Failed(opened.reason);
     for (const int feedId : chosen.feedIds) {
         const int left = limit - static_cast<int>(articles.size());
         if (left <= 0)
@@ -85,8 +85,8 @@ EbookSourceResult CEbookMaker::FromFolder(CArticleDatabase& store, const std::st
 EbookSourceResult CEbookMaker::FromChannel(CChannelTree& tree, CFeedDatabase& store, int index,
                                            ItemFilter filter) {
     std::vector<ChannelFeed> channels;
-    if (!tree.ChannelFeedsBelow(index, store, channels))
-        return Failed(store.GetLastError());
+    if (const StoreResult found = tree.ChannelFeedsBelow(index, store, channels); !found)
+        return Failed(found.reason);
     // Counted here, for the question before a book over the limit; read while it is made.
     EbookFeedItems chosen{.storePath = store.GetPath(), .feedIds = {}, .filter = filter};
     for (const ChannelFeed& channel : channels) {

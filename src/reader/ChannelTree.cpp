@@ -45,6 +45,12 @@ template <typename To, typename From> void CopyChannelSettings(To& to, const Fro
     to.newItemShowTip = from.newItemShowTip;
 }
 
+// The file opened, then the change made: done, or the reason of the first that failed.
+StoreResult OpenAnd(CRssChannelFile& file, const std::function<StoreResult()>& change) {
+    StoreResult opened = file.Open();
+    return opened ? change() : opened;
+}
+
 } // namespace
 
 ChannelProperties ChannelProperties::Of(const ChannelRecord& record) {
@@ -317,41 +323,41 @@ int CChannelTree::FindByPath(const std::string& slashPath) const {
     return found;
 }
 
-bool CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
+StoreResult CChannelTree::GetFeedId(int index, int& feedId, CFeedDatabase& store) {
     FeedSettings settings;
     {
         std::lock_guard lock(m_lock);
         if (index < 0 || index >= static_cast<int>(m_records.size()) || m_records[index].directory)
-            return false;
+            return {.reason = kNotAChannelText};
         const ChannelRecord& record = m_records[index];
         if (record.feedId != 0) {
             feedId = record.feedId;
-            return true;
+            return {.ok = true};
         }
         CopyChannelSettings(settings, record);
         settings.url = record.xmlUrl;
     }
-    if (!store.GetFeedSettings(settings.url, settings))
-        return false;
+    if (StoreResult read = store.GetFeedSettings(settings.url, settings); !read)
+        return read;
     std::lock_guard lock(m_lock);
     ChannelRecord& record = m_records[index];
     record.feedId = settings.feedId;
     CopyChannelSettings(record, settings);
     record.gone = settings.gone;
     feedId = settings.feedId;
-    return true;
+    return {.ok = true};
 }
 
-bool CChannelTree::ChannelFeedsBelow(int index, CFeedDatabase& store,
-                                     std::vector<ChannelFeed>& out) {
+StoreResult CChannelTree::ChannelFeedsBelow(int index, CFeedDatabase& store,
+                                            std::vector<ChannelFeed>& out) {
     out.clear();
     for (int channel : ChannelsBelow(index)) {
         int feedId = 0;
-        if (!GetFeedId(channel, feedId, store))
-            return false;
+        if (StoreResult found = GetFeedId(channel, feedId, store); !found)
+            return found;
         out.push_back({.channel = channel, .feedId = feedId});
     }
-    return true;
+    return {.ok = true};
 }
 
 std::vector<int> CChannelTree::FeedIdsBelow(int index, CFeedDatabase& store) {
@@ -409,9 +415,13 @@ bool CChannelTree::AddOutline(int parent, ChannelRecord record, int* newIndex) {
     if (parent >= 0 && !(IsValid(parent) && Record(parent).directory))
         return Fail("添加失败!");
     CRssChannelFile file(m_filePath);
-    if (!file.Open() ||
-        !file.AddOutline(PathOf(parent), record.title, record.xmlUrl, record.htmlUrl))
-        return Fail("添加失败!", file.GetLastError());
+    if (const StoreResult added = OpenAnd(file,
+                                          [&] {
+                                              return file.AddOutline(PathOf(parent), record.title,
+                                                                     record.xmlUrl, record.htmlUrl);
+                                          });
+        !added)
+        return Fail("添加失败!", added.reason);
     record.image = record.directory ? kImageDirectory : kImageChannel;
     std::lock_guard lock(m_lock);
     int index = AddRecord(std::move(record), parent);
@@ -461,8 +471,10 @@ bool CChannelTree::Rename(int index, const std::string& title) {
     if (!CTextCheck::IsCleanText(title))
         return Fail(CTextCheck::kInvalidCharactersText);
     CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.SetAttribute(PathOf(index), "title", title))
-        return Fail("保存属性失败!", file.GetLastError());
+    if (const StoreResult saved =
+            OpenAnd(file, [&] { return file.SetAttribute(PathOf(index), "title", title); });
+        !saved)
+        return Fail("保存属性失败!", saved.reason);
     std::lock_guard lock(m_lock);
     m_records[index].title = title;
     return true;
@@ -477,8 +489,9 @@ bool CChannelTree::MoveUp(int index) {
     OutlinePath before = from;
     --before.back();
     CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.MoveOutline(from, before, 1))
-        return Fail("移动失败!", file.GetLastError());
+    if (const StoreResult moved = OpenAnd(file, [&] { return file.MoveOutline(from, before, 1); });
+        !moved)
+        return Fail("移动失败!", moved.reason);
     std::lock_guard lock(m_lock);
     std::vector<int>& siblings = SiblingsOf(index);
     auto it = std::find(siblings.begin(), siblings.end(), index);
@@ -490,8 +503,10 @@ bool CChannelTree::MoveToTop(int index) {
     if (!IsValid(index))
         return false;
     CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.MoveOutline(PathOf(index), {}, 0))
-        return Fail("移动失败!", file.GetLastError());
+    if (const StoreResult moved =
+            OpenAnd(file, [&] { return file.MoveOutline(PathOf(index), {}, 0); });
+        !moved)
+        return Fail("移动失败!", moved.reason);
     MoveToEndOf(index, -1);
     return true;
 }
@@ -506,8 +521,10 @@ bool CChannelTree::MoveInto(int index, int directory) {
                 return Fail("移动失败!");
     }
     CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.MoveOutline(PathOf(index), PathOf(directory), 0))
-        return Fail("移动失败!", file.GetLastError());
+    if (const StoreResult moved =
+            OpenAnd(file, [&] { return file.MoveOutline(PathOf(index), PathOf(directory), 0); });
+        !moved)
+        return Fail("移动失败!", moved.reason);
     MoveToEndOf(index, directory);
     return true;
 }
@@ -517,8 +534,8 @@ bool CChannelTree::Delete(int index, CFeedDatabase& store) {
         return false;
     // Every channel's row must be known: one left out would keep its items without a channel.
     std::vector<ChannelFeed> channels;
-    if (!ChannelFeedsBelow(index, store, channels))
-        return Fail("删除失败!", store.GetLastError());
+    if (const StoreResult found = ChannelFeedsBelow(index, store, channels); !found)
+        return Fail("删除失败!", found.reason);
     std::vector<int> unused;
     {
         std::lock_guard lock(m_lock);
@@ -555,8 +572,10 @@ bool CChannelTree::RemoveEntry(int index) {
     if (!IsValid(index))
         return false;
     CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.DeleteOutline(PathOf(index)))
-        return Fail("删除失败!", file.GetLastError());
+    if (const StoreResult deleted =
+            OpenAnd(file, [&] { return file.DeleteOutline(PathOf(index)); });
+        !deleted)
+        return Fail("删除失败!", deleted.reason);
     std::lock_guard lock(m_lock);
     std::vector<int>& siblings = SiblingsOf(index);
     siblings.erase(std::find(siblings.begin(), siblings.end(), index));
@@ -604,8 +623,8 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
         return SetChannelProperties(index, mapped, store);
     }
     int feedId = 0;
-    if (!GetFeedId(index, feedId, store))
-        return Fail("设置失败!", store.GetLastError());
+    if (const StoreResult found = GetFeedId(index, feedId, store); !found)
+        return Fail("设置失败!", found.reason);
     ChannelRecord old;
     OutlinePath path;
     {
@@ -619,7 +638,7 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
     if (const StoreResult written = store.UpdateFeed(row); !written)
         return Fail("设置失败!", written.reason);
     CRssChannelFile file(m_filePath);
-    bool saved = file.Open();
+    StoreResult saved = file.Open();
     if (saved) {
         file.BeginBatch();
         // Only what changed is written.
@@ -635,7 +654,7 @@ bool CChannelTree::SetChannelProperties(int index, const ChannelProperties& prop
         FeedSettings before{.feedId = feedId, .url = old.xmlUrl};
         CopyChannelSettings(before, old);
         store.UpdateFeed(before);
-        return Fail("保存属性失败!", file.GetLastError());
+        return Fail("保存属性失败!", saved.reason);
     }
     std::lock_guard lock(m_lock);
     ChannelRecord& record = m_records[index];
@@ -663,15 +682,15 @@ bool CChannelTree::SetNames(int index, const std::string& title, const std::stri
     ChannelRecord old = Record(index);
     OutlinePath path = PathOf(index);
     CRssChannelFile file(m_filePath);
-    if (!file.Open())
-        return Fail("保存属性失败!", file.GetLastError());
+    if (const StoreResult opened = file.Open(); !opened)
+        return Fail("保存属性失败!", opened.reason);
     file.BeginBatch();
     if (title != old.title)
         file.SetAttribute(path, "title", title);
     if (htmlUrl != old.htmlUrl)
         file.SetAttribute(path, "htmlUrl", htmlUrl);
-    if (!file.EndBatch())
-        return Fail("保存属性失败!", file.GetLastError());
+    if (const StoreResult saved = file.EndBatch(); !saved)
+        return Fail("保存属性失败!", saved.reason);
     std::lock_guard lock(m_lock);
     m_records[index].title = title;
     m_records[index].htmlUrl = htmlUrl;
@@ -688,8 +707,8 @@ bool CChannelTree::ApplyToChannelsBelow(int index, FeedSettingsGroup what,
     std::vector<int> feedIds;
     for (int channel : channels) {
         int feedId = 0;
-        if (!GetFeedId(channel, feedId, store))
-            return Fail("设置失败!", store.GetLastError());
+        if (const StoreResult found = GetFeedId(channel, feedId, store); !found)
+            return Fail("设置失败!", found.reason);
         feedIds.push_back(feedId);
     }
     FeedSettings row;
@@ -718,8 +737,8 @@ bool CChannelTree::ApplyToChannelsBelow(int index, FeedSettingsGroup what,
 
 bool CChannelTree::SaveTreeState() {
     CRssChannelFile file(m_filePath);
-    if (!file.Open())
-        return Fail("保存树状态失败!", file.GetLastError());
+    if (const StoreResult opened = file.Open(); !opened)
+        return Fail("保存树状态失败!", opened.reason);
     file.BeginBatch();
     const bool remember = Options().rememberUnread != 0;
     {
@@ -734,8 +753,8 @@ bool CChannelTree::SaveTreeState() {
                 file.SaveUnreadCount(path, record.unreadCount);
         }
     }
-    if (!file.EndBatch())
-        return Fail("保存树状态失败!", file.GetLastError());
+    if (const StoreResult saved = file.EndBatch(); !saved)
+        return Fail("保存树状态失败!", saved.reason);
     return true;
 }
 
@@ -800,8 +819,10 @@ bool CChannelTree::MoveChannelAddress(int index, const std::string& address, CFe
         return false;
     }
     CRssChannelFile file(m_filePath);
-    if (!file.Open() || !file.SetAttribute(path, "xmlUrl", address)) {
-        reason = file.GetLastError();
+    if (const StoreResult saved =
+            OpenAnd(file, [&] { return file.SetAttribute(path, "xmlUrl", address); });
+        !saved) {
+        reason = saved.reason;
         store.MoveFeed(old.feedId, old.xmlUrl);
         return false;
     }

@@ -145,12 +145,15 @@ public:
     int FindByPath(const std::string& slashPath) const;
 
     // The channel's feed id; the first call reads (or creates) its settings row in the store
-    // and keeps the values in the record. False when the store fails or the item is no channel.
-    bool GetFeedId(int index, int& feedId, CFeedDatabase& store);
+    // and keeps the values in the record. Fails with the store's reason, or kNotAChannelText
+    // when the item is no channel.
+    StoreResult GetFeedId(int index, int& feedId, CFeedDatabase& store);
+    static constexpr const char* kNotAChannelText = "所选项目不是频道";
     // The feed ids of the channels at and below the item.
     std::vector<int> FeedIdsBelow(int index, CFeedDatabase& store);
-    // The channels at and below the item, each with its feed id. False when a lookup fails.
-    bool ChannelFeedsBelow(int index, CFeedDatabase& store, std::vector<ChannelFeed>& out);
+    // The channels at and below the item, each with its feed id; the reason of the first lookup
+    // that fails.
+    StoreResult ChannelFeedsBelow(int index, CFeedDatabase& store, std::vector<ChannelFeed>& out);
 
     // The checks of the subscription dialog: the message to show, or "".
     static std::string CheckSubscription(const std::string& url, const std::string& title);

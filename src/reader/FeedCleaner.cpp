@@ -25,12 +25,12 @@ bool CFeedCleaner::FeedIds(const CleanRequest& request, std::vector<int>& feedId
         if (!m_tree.IsValid(index) || m_tree.Record(index).directory)
             continue;
         int feedId = 0;
-        if (m_tree.GetFeedId(index, feedId, m_store)) {
+        if (const StoreResult found = m_tree.GetFeedId(index, feedId, m_store); found) {
             feedIds.push_back(feedId);
             channels.push_back(index);
         } else {
             ok = false;
-            m_error = m_store.GetLastError();
+            m_error = found.reason;
         }
     }
     return ok;

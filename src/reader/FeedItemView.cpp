@@ -86,7 +86,7 @@ std::vector<std::string> CFeedItemView::PageBoxEntries(int total, int pageSize) 
     return entries;
 }
 
-bool CFeedItemView::ShowChannelItems(int index, int page, ItemPage& out) {
+StoreResult CFeedItemView::ShowChannelItems(int index, int page, ItemPage& out) {
     out = ItemPage{};
     if (index != m_current)
         SettleReadMarks();
@@ -94,10 +94,8 @@ bool CFeedItemView::ShowChannelItems(int index, int page, ItemPage& out) {
     m_current = index;
     m_page = std::max(page, 0);
     int feedId = 0;
-    if (!m_tree.GetFeedId(index, feedId, m_store)) {
-        m_lastError = m_store.GetLastError();
-        return false;
-    }
+    if (const StoreResult found = m_tree.GetFeedId(index, feedId, m_store); !found)
+        return found;
     const int pageSize = std::max(m_tree.Options().pageSize, 1);
     // The offset is taken in 64 bits: a page number from the command line can be anything.
     const long long offset = static_cast<long long>(m_page) * pageSize;
@@ -106,23 +104,21 @@ bool CFeedItemView::ShowChannelItems(int index, int page, ItemPage& out) {
                                 static_cast<int>(std::min<long long>(offset, INT_MAX)));
         !read) {
         out.items.clear();
-        m_lastError = read.reason;
-        return false;
+        return read;
     }
     out.pageCount = PageCount(out.total, pageSize);
     if (m_page >= out.pageCount) {
         out.items.clear();
-        m_lastError = "没有第 " + std::to_string(static_cast<long long>(m_page) + 1) + " 页: 共 " +
-                      std::to_string(out.pageCount) + " 页";
-        return false;
+        return {.reason = "没有第 " + std::to_string(static_cast<long long>(m_page) + 1) +
+                          " 页: 共 " + std::to_string(out.pageCount) + " 页"};
     }
     out.page = m_page;
     if (m_tree.Options().markReadOnSwitch)
         m_markOnLeave.push_back(index);
-    return true;
+    return {.ok = true};
 }
 
-bool CFeedItemView::ShowDirectory(int index, ItemPage& out) {
+StoreResult CFeedItemView::ShowDirectory(int index, ItemPage& out) {
     out = ItemPage{};
     if (index != m_current)
         SettleReadMarks();
@@ -134,29 +130,27 @@ bool CFeedItemView::ShowDirectory(int index, ItemPage& out) {
     std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
     if (const StoreResult read = m_store.GetItemsOfFeeds(feedIds, m_filter, out.items); !read) {
         out.items.clear();
-        m_lastError = read.reason;
-        return false;
+        return read;
     }
     out.total = static_cast<int>(out.items.size());
     if (m_tree.Options().markReadOnSwitch)
         m_markOnLeave = m_tree.ChannelsBelow(index);
-    return true;
+    return {.ok = true};
 }
 
-bool CFeedItemView::ShowCurrentItems(ItemPage& out) {
+StoreResult CFeedItemView::ShowCurrentItems(ItemPage& out) {
     if (!m_tree.IsValid(m_current)) {
         out = ItemPage{};
-        return false;
+        return {.reason = kNothingChosenText};
     }
     if (m_tree.Record(m_current).directory)
         return ShowDirectory(m_current, out);
-    if (ShowChannelItems(m_current, m_page, out))
-        return true;
+    StoreResult shown = ShowChannelItems(m_current, m_page, out);
     // Items went away since the page was chosen (cleaning, a storage rule): the last page that
     // is left is shown instead.
-    if (m_page > 0 && m_page >= out.pageCount)
-        return ShowChannelItems(m_current, out.pageCount - 1, out);
-    return false;
+    if (!shown && m_page > 0 && m_page >= out.pageCount)
+        shown = ShowChannelItems(m_current, out.pageCount - 1, out);
+    return shown;
 }
 
 void CFeedItemView::SettleReadMarks() {
@@ -183,40 +177,30 @@ void CFeedItemView::RecountChannelsOf(int feedId) {
             m_tree.SetUnreadCount(channel, unread);
 }
 
-bool CFeedItemView::MarkItemRead(const FeedItemRef& ref, bool read) {
+StoreResult CFeedItemView::MarkItemRead(const FeedItemRef& ref, bool read) {
     FeedItem item;
-    if (const StoreResult found = m_store.GetItem(ref, item); !found) {
-        m_lastError = found.reason;
-        return false;
-    }
-    if (const StoreResult marked = m_store.SetItemRead(ref, read ? 1 : 0); !marked) {
-        m_lastError = marked.reason;
-        return false;
-    }
+    if (const StoreResult found = m_store.GetItem(ref, item); !found)
+        return found;
+    if (const StoreResult marked = m_store.SetItemRead(ref, read ? 1 : 0); !marked)
+        return marked;
     // A search result belongs to no channel: no count changes.
     if (ref.origin == ItemOrigin::kStored)
         RecountChannelsOf(item.feedId);
-    return true;
+    return {.ok = true};
 }
 
-bool CFeedItemView::MarkItemImportant(const FeedItemRef& ref, bool important) {
-    if (const StoreResult marked = m_store.SetItemImportant(ref, important ? 1 : 0); !marked) {
-        m_lastError = marked.reason;
-        return false;
-    }
-    return true;
+StoreResult CFeedItemView::MarkItemImportant(const FeedItemRef& ref, bool important) {
+    return m_store.SetItemImportant(ref, important ? 1 : 0);
 }
 
-bool CFeedItemView::MarkRead(int index) {
+StoreResult CFeedItemView::MarkRead(int index) {
     std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
-    if (const StoreResult marked = m_store.SetFeedsRead(feedIds, 1); !marked) {
-        m_lastError = marked.reason;
-        return false;
-    }
+    if (const StoreResult marked = m_store.SetFeedsRead(feedIds, 1); !marked)
+        return marked;
     for (int channel : m_tree.ChannelsBelow(index))
         m_tree.SetUnreadCount(channel, 0);
     m_tree.SetUnreadCount(index, 0);
-    return true;
+    return {.ok = true};
 }
 
 std::string CFeedItemView::BuildItemDocument(const FeedItem& item, const std::string& skin) {
@@ -239,8 +223,8 @@ std::string CFeedItemView::BuildPageDocument(const std::vector<FeedItem>& items,
     return text + "</channel></rss>";
 }
 
-bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& fileName,
-                           std::string& html) {
+StoreResult CFeedItemView::Render(const std::string& documentUtf8, const std::string& fileName,
+                                  std::string& html) {
     html.clear();
     // The scratch document is written as the skins have always received it: GBK under a
     // gb2312 declaration, with characters GBK lacks as references.
@@ -249,42 +233,39 @@ bool CFeedItemView::Render(const std::string& documentUtf8, const std::string& f
     // Read first: a document that does not load is never written for the skins to find.
     CXmlDocument doc;
     if (!doc.LoadText(bytes, CXmlDocument::kKeepBlanks)) {
-        m_lastError = doc.GetLastError();
-        return false;
+        return {.reason = doc.GetLastError()};
     }
     CFileUtil::CreateDirectories(m_context.FilePath("Data\\RssSkin"));
     if (!CFileUtil::WriteFileAtomic(path, bytes)) {
-        m_lastError = path + ": " + CFileUtil::LastErrorText();
-        return false;
+        return {.reason = path + ": " + CFileUtil::LastErrorText()};
     }
     CXslTransform skin;
     std::string skinPath = m_context.FilePath("Data\\RssSkin\\" + m_skin + ".xsl");
     if (!CFileUtil::Exists(skinPath))
         skinPath = m_context.FilePath("Data\\RssSkin\\默认.xsl");
     if (!skin.LoadFile(skinPath) || !skin.Apply(doc, html)) {
-        m_lastError = skinPath + ": " + skin.GetLastError();
-        return false;
+        return {.reason = skinPath + ": " + skin.GetLastError()};
     }
-    return true;
+    return {.ok = true};
 }
 
-bool CFeedItemView::RenderItem(const FeedItemRef& ref, std::string& html, ImageLoading images) {
+StoreResult CFeedItemView::RenderItem(const FeedItemRef& ref, std::string& html,
+                                      ImageLoading images) {
     FeedItem item;
-    if (const StoreResult found = m_store.GetItem(ref, item); !found) {
-        m_lastError = found.reason;
-        return false;
-    }
+    if (const StoreResult found = m_store.GetItem(ref, item); !found)
+        return found;
     return RenderOneItem(item, html, images);
 }
 
-bool CFeedItemView::RenderOneItem(const FeedItem& item, std::string& html, ImageLoading images) {
+StoreResult CFeedItemView::RenderOneItem(const FeedItem& item, std::string& html,
+                                         ImageLoading images) {
     FeedItem shown = item;
     shown.description = SanitizedDescription(item.description, images);
     return Render(BuildItemDocument(shown, m_skin), "tempRss.xml", html);
 }
 
-bool CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html,
-                               ImageLoading images) {
+StoreResult CFeedItemView::RenderPage(const std::vector<FeedItem>& items, std::string& html,
+                                      ImageLoading images) {
     std::vector<FeedItem> shown = items;
     for (FeedItem& item : shown)
         item.description = SanitizedDescription(item.description, images);

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "storage/FeedItem.h"
+#include "storage/LocalDatabase.h"
 
 #include <set>
 #include <string>
@@ -28,7 +29,8 @@ struct ItemPage {
 
 // The item list and the reading pane, without their windows: which channel or directory is
 // shown, its pages under the filter, the read and new marks with the tree's unread counts, and
-// the rendering of items through the skin (Data/RssSkin/<skin>.xsl) to HTML.
+// the rendering of items through the skin (Data/RssSkin/<skin>.xsl) to HTML. Each operation
+// answers done, or the reason it was not.
 class CFeedItemView {
 public:
     // The store is the interface thread's own connection; the skins and scratch documents are
@@ -43,12 +45,12 @@ public:
     const std::string& Skin() const { return m_skin; }
 
     // Shows a page of a channel. Leaving another channel first settles its read marks. A page
-    // past the last fails with the reason in GetLastError() (pageCount of out tells the last).
-    bool ShowChannelItems(int index, int page, ItemPage& out);
+    // past the last fails, saying how many there are (pageCount of out tells the last).
+    StoreResult ShowChannelItems(int index, int page, ItemPage& out);
     // Shows the newest items of every channel below a directory (at most 8000), unpaged.
-    bool ShowDirectory(int index, ItemPage& out);
+    StoreResult ShowDirectory(int index, ItemPage& out);
     // Shows again what is shown (after a receive, a filter or a page change).
-    bool ShowCurrentItems(ItemPage& out);
+    StoreResult ShowCurrentItems(ItemPage& out);
     int Current() const { return m_current; }
     int CurrentPage() const { return m_page; }
 
@@ -56,23 +58,23 @@ public:
     void SettleReadMarks();
     // Opening an item marks it read; the channel's unread count is taken again. An on-line
     // search result is marked in its scratch row and changes no count.
-    bool MarkItemRead(const FeedItemRef& ref, bool read);
+    StoreResult MarkItemRead(const FeedItemRef& ref, bool read);
     // The item's importance mark (an on-line search result's in its scratch row); its read
     // state and the counts stay.
-    bool MarkItemImportant(const FeedItemRef& ref, bool important);
+    StoreResult MarkItemImportant(const FeedItemRef& ref, bool important);
     // Marks a channel, or every channel of a directory, read.
-    bool MarkRead(int index);
+    StoreResult MarkRead(int index);
 
     // Writes Data/RssSkin/tempRss.xml for the item and renders it. Descriptions are sanitized
     // on the way (see CHtmlSanitizer); the store keeps them as received.
-    bool RenderItem(const FeedItemRef& ref, std::string& html,
-                    ImageLoading images = ImageLoading::kBySetting);
+    StoreResult RenderItem(const FeedItemRef& ref, std::string& html,
+                           ImageLoading images = ImageLoading::kBySetting);
     // The same for an item read already (a favorite).
-    bool RenderOneItem(const FeedItem& item, std::string& html,
-                       ImageLoading images = ImageLoading::kBySetting);
+    StoreResult RenderOneItem(const FeedItem& item, std::string& html,
+                              ImageLoading images = ImageLoading::kBySetting);
     // Writes Data/RssSkin/tempRssList.xml for a page and renders it (quick reading).
-    bool RenderPage(const std::vector<FeedItem>& items, std::string& html,
-                    ImageLoading images = ImageLoading::kBySetting);
+    StoreResult RenderPage(const std::vector<FeedItem>& items, std::string& html,
+                           ImageLoading images = ImageLoading::kBySetting);
     // Where the placeholder of a remote image leads; the pane renders the items again with
     // their images when it is followed.
     static constexpr const char* kLoadImagesAddress = "quillpane:/load-images";
@@ -80,7 +82,8 @@ public:
     // the query ("quillpane:/open?url=..."): the pane hands it to the desktop's handler
     // instead of loading it.
     static constexpr const char* kOpenOutsideAddress = "quillpane:/open";
-    const std::string& GetLastError() const { return m_lastError; }
+    // Why ShowCurrentItems shows nothing when no channel or directory is chosen.
+    static constexpr const char* kNothingChosenText = "没有选中频道";
 
     // The scratch documents, exactly as the skins receive them (UTF-8 here; written in GBK).
     static std::string BuildItemDocument(const FeedItem& item, const std::string& skin);
@@ -107,7 +110,8 @@ private:
     // The description as the pane may show it: without scripts, foreign players, event
     // attributes, dangerous addresses or overlays.
     std::string SanitizedDescription(const std::string& description, ImageLoading images) const;
-    bool Render(const std::string& documentUtf8, const std::string& fileName, std::string& html);
+    StoreResult Render(const std::string& documentUtf8, const std::string& fileName,
+                       std::string& html);
     void RecountChannelsOf(int feedId);
 
     CAppContext m_context;
@@ -119,5 +123,4 @@ private:
     int m_current = -1;
     int m_page = 0;
     std::vector<int> m_markOnLeave; // tree indices
-    std::string m_lastError;
 };

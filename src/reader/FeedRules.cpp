@@ -348,8 +348,8 @@ int CRuleFilter::CountHits(const FeedRule& rule, CChannelTree& tree, CFeedDataba
         int feedId = 0;
         std::vector<FeedItem> items;
         int total = 0;
-        if (!tree.GetFeedId(channel, feedId, store)) {
-            error = store.GetLastError();
+        if (const StoreResult found = tree.GetFeedId(channel, feedId, store); !found) {
+            error = found.reason;
             return -1;
         }
         if (const StoreResult read =

@@ -280,8 +280,8 @@ std::string COpmlExchange::ExportDocumentText(const std::string& outlineXml) {
 bool COpmlExchange::ExportOutline(const std::string& channelFile, const OutlinePath& path,
                                   const std::string& dest, std::string& error) {
     CRssChannelFile file(channelFile);
-    if (!file.Open()) {
-        error = file.GetLastError();
+    if (const StoreResult opened = file.Open(); !opened) {
+        error = opened.reason;
         return false;
     }
     CXmlNode outline = file.Outline(path);
@@ -323,8 +323,8 @@ bool COpmlExchange::MergeInto(const std::string& channelFile, const OutlinePath&
                               std::string& error) {
     result = {};
     CRssChannelFile file(channelFile);
-    if (!file.Open()) {
-        error = file.GetLastError();
+    if (const StoreResult opened = file.Open(); !opened) {
+        error = opened.reason;
         return false;
     }
     CXmlNode parent = file.Outline(under);
@@ -339,8 +339,8 @@ bool COpmlExchange::MergeInto(const std::string& channelFile, const OutlinePath&
         return true;
     // The outlines were added on the open document; one write for the whole list.
     file.BeginBatch();
-    if (!file.EndBatch()) {
-        error = file.GetLastError();
+    if (const StoreResult saved = file.EndBatch(); !saved) {
+        error = saved.reason;
         return false;
     }
     return true;

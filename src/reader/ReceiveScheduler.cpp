@@ -409,11 +409,18 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
                 job.outcome.reason = whyNone;
                 return -1;
             }
+        } else if (job.outcome.items.empty()) {
+            // Nothing to store: not the store's fault either.
+            job.outcome.ok = false;
+            job.outcome.reason = CReasonText::Text(Reason::kNoItemsInFeed);
+            return -1;
         } else {
-            read = !job.outcome.items.empty() && (merged = merge.Add(job.outcome.items));
+            read = static_cast<bool>(merged = merge.Add(job.outcome.items));
         }
         if (read && !Stopped(stop))
             merged = merge.Commit(&added);
+        else if (merged.reason.empty())
+            merged = {.reason = CReasonText::Text(Reason::kCancelled)}; // stopped while reading
         else
             merged.ok = false;
         if (!merged) {
@@ -424,8 +431,10 @@ int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
                                 job.outcome.validators.lastModified);
     }
     int unread = 0;
-    if (!store.GetUnreadCount(job.feedId, unread))
+    if (const StoreResult counted = store.GetUnreadCount(job.feedId, unread); !counted) {
+        job.mergeFailure = counted.reason;
         return -1;
+    }
     if (Stopped(stop))
         return added;
     m_tree.SetUnreadCount(job.index, unread);
@@ -469,11 +478,11 @@ void CReceiveScheduler::CollectWalk(int item, int depth, const WalkRule& rule, C
             continue;
         }
         int feedId = 0;
-        if (!m_tree.GetFeedId(at, feedId, store)) {
+        if (const StoreResult found = m_tree.GetFeedId(at, feedId, store); !found) {
             AddToRound(1);
             Finish({.index = at,
                     .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
-                    .reason = CReasonText::Text(Reason::kStore, {store.GetLastError()})},
+                    .reason = CReasonText::Text(Reason::kStore, {found.reason})},
                    0, store);
             continue;
         }
@@ -612,9 +621,9 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
     const RoundTicket ticket(*this, 0);
     const StopToken& stop = ticket.stop;
     CFeedDatabase store(m_storePath);
-    if (!store.OpenStore()) {
+    if (const StoreResult opened = store.OpenStore(); !opened) {
         // Without the store no channel can be received; each says so.
-        const std::string reason = CReasonText::Text(Reason::kStore, {store.GetLastError()});
+        const std::string reason = CReasonText::Text(Reason::kStore, {opened.reason});
         std::vector<int> items{start};
         if (depth != 0) {
             const int parent = m_tree.Record(start).parent;
@@ -646,7 +655,7 @@ void CReceiveScheduler::RunWalk(int start, int depth, const WalkRule& rule) {
                               : -1;
         // The items are in the store now; a walk over hundreds of channels keeps none of them.
         std::vector<FeedItem>().swap(job.outcome.items);
-        Finish(ResultOf(job, added, store), job.feedId, store, job.image);
+        Finish(ResultOf(job, added), job.feedId, store, job.image);
         if (added < 0 || !rule.byWeight)
             return;
         std::vector<FeedItem> none;
@@ -697,8 +706,7 @@ void CReceiveScheduler::ShowImage(int index, int image) {
     m_observer.OnImageChanged(index, image);
 }
 
-ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added,
-                                                 CFeedDatabase& store) const {
+ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added) const {
     using Outcome = ChannelReceiveResult::Outcome;
     ChannelReceiveResult result{.index = job.index, .newItems = std::max(added, 0)};
     if (added >= 0) {
@@ -711,9 +719,8 @@ ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added,
         result.reason = job.outcome.reason.empty() ? "stopped" : job.outcome.reason;
     } else {
         result.outcome = Outcome::kStoreFailed;
-        // The merge says why it failed; the store's other steps leave their reason with it.
-        result.reason = CReasonText::Text(
-            Reason::kStore, {job.mergeFailure.empty() ? store.GetLastError() : job.mergeFailure});
+        // Merge says why it failed, whichever of its steps did.
+        result.reason = CReasonText::Text(Reason::kStore, {job.mergeFailure});
     }
     return result;
 }
@@ -747,11 +754,14 @@ void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& reques
     CFeedDatabase store(m_storePath);
     int feedId = 0;
     ChannelRecord record = m_tree.Record(index);
-    if (!store.OpenStore() || !m_tree.GetFeedId(index, feedId, store)) {
+    StoreResult found = store.OpenStore();
+    if (found)
+        found = m_tree.GetFeedId(index, feedId, store);
+    if (!found) {
         Release(record.xmlUrl);
         Finish({.index = index,
                 .outcome = ChannelReceiveResult::Outcome::kStoreFailed,
-                .reason = CReasonText::Text(Reason::kStore, {store.GetLastError()}),
+                .reason = CReasonText::Text(Reason::kStore, {found.reason}),
                 .byHand = request.byHand},
                0, store);
         return;
@@ -788,7 +798,7 @@ void CReceiveScheduler::ReceiveOnRequest(int index, const ChannelRequest& reques
     }
     if (added >= 0 && request.refreshList && m_observer.SelectedItem() == index)
         m_observer.OnReloadList(feedId);
-    ChannelReceiveResult result = ResultOf(job, added, store);
+    ChannelReceiveResult result = ResultOf(job, added);
     result.byHand = request.byHand;
     Finish(std::move(result), feedId, store, job.image);
     if (added > 0)

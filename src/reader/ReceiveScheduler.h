@@ -297,7 +297,7 @@ private:
                                                       const ChannelTreeOptions& options);
     // What a fetched job came to: its result with the reason of a failure, from the merge's
     // answer (items added, or -1 when the store failed).
-    ChannelReceiveResult ResultOf(const Job& job, int added, CFeedDatabase& store) const;
+    ChannelReceiveResult ResultOf(const Job& job, int added) const;
     // Shows and reports a channel's outcome; a failed one reports its stored unread count.
     void Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store, int image = -1);
 

@@ -4,16 +4,12 @@
 
 CRssChannelFile::CRssChannelFile(std::string path) : m_path(std::move(path)) {}
 
-bool CRssChannelFile::Open() {
-    if (!m_doc.LoadFile(m_path)) {
-        m_lastError = m_doc.GetLastError();
-        return false;
-    }
-    if (Body().IsNull()) {
-        m_lastError = m_path + ": no /opml/body";
-        return false;
-    }
-    return true;
+StoreResult CRssChannelFile::Open() {
+    if (!m_doc.LoadFile(m_path))
+        return {.reason = m_doc.GetLastError()};
+    if (Body().IsNull())
+        return {.reason = m_path + ": no /opml/body"};
+    return {.ok = true};
 }
 
 std::string CRssChannelFile::PathText(const OutlinePath& path) {
@@ -47,28 +43,22 @@ CXmlNode CRssChannelFile::Outline(const OutlinePath& path) const {
     return node;
 }
 
-bool CRssChannelFile::Changed() {
-    if (m_batch)
-        return true;
-    if (!m_doc.SaveFile(m_path)) {
-        m_lastError = m_doc.GetLastError();
-        return false;
-    }
-    return true;
+StoreResult CRssChannelFile::Changed() {
+    if (!m_batch && !m_doc.SaveFile(m_path))
+        return {.reason = m_doc.GetLastError()};
+    return {.ok = true};
 }
 
-bool CRssChannelFile::EndBatch() {
+StoreResult CRssChannelFile::EndBatch() {
     m_batch = false;
     return Changed();
 }
 
-bool CRssChannelFile::AddOutline(const OutlinePath& parent, const std::string& title,
-                                 const std::string& xmlUrl, const std::string& htmlUrl) {
+StoreResult CRssChannelFile::AddOutline(const OutlinePath& parent, const std::string& title,
+                                        const std::string& xmlUrl, const std::string& htmlUrl) {
     CXmlNode parentNode = Outline(parent);
-    if (!parentNode) {
-        m_lastError = CReasonText::Text(Reason::kNoOutlineAt, {PathText(parent)});
-        return false;
-    }
+    if (!parentNode)
+        return {.reason = CReasonText::Text(Reason::kNoOutlineAt, {PathText(parent)})};
     CXmlNode outline = parentNode.AppendChild("outline");
     outline.SetAttribute("title", title);
     outline.SetAttribute("xmlUrl", xmlUrl);
@@ -76,39 +66,32 @@ bool CRssChannelFile::AddOutline(const OutlinePath& parent, const std::string& t
     return Changed();
 }
 
-bool CRssChannelFile::SetAttribute(const OutlinePath& path, const std::string& name,
-                                   const std::string& value) {
+StoreResult CRssChannelFile::SetAttribute(const OutlinePath& path, const std::string& name,
+                                          const std::string& value) {
     CXmlNode node = Outline(path);
-    if (!node || path.empty()) {
-        m_lastError = CReasonText::Text(Reason::kNoOutlineAt, {PathText(path)});
-        return false;
-    }
+    if (!node || path.empty())
+        return {.reason = CReasonText::Text(Reason::kNoOutlineAt, {PathText(path)})};
     node.SetAttribute(name, value);
     return Changed();
 }
 
-bool CRssChannelFile::DeleteOutline(const OutlinePath& path) {
+StoreResult CRssChannelFile::DeleteOutline(const OutlinePath& path) {
     CXmlNode node = Outline(path);
-    if (!node || path.empty()) {
-        m_lastError = CReasonText::Text(Reason::kNoOutlineAt, {PathText(path)});
-        return false;
-    }
+    if (!node || path.empty())
+        return {.reason = CReasonText::Text(Reason::kNoOutlineAt, {PathText(path)})};
     node.Remove();
     return Changed();
 }
 
-bool CRssChannelFile::MoveOutline(const OutlinePath& from, const OutlinePath& target, int mode) {
+StoreResult CRssChannelFile::MoveOutline(const OutlinePath& from, const OutlinePath& target,
+                                         int mode) {
     CXmlNode node = Outline(from);
     CXmlNode targetNode = Outline(target);
-    if (!node || from.empty() || !targetNode || (mode == 1 && target.empty())) {
-        m_lastError = CReasonText::Text(Reason::kNoOutlineToMove);
-        return false;
-    }
+    if (!node || from.empty() || !targetNode || (mode == 1 && target.empty()))
+        return {.reason = CReasonText::Text(Reason::kNoOutlineToMove)};
     for (CXmlNode up = targetNode; up; up = up.Parent()) {
-        if (up == node) {
-            m_lastError = CReasonText::Text(Reason::kOutlineBelowItself);
-            return false;
-        }
+        if (up == node)
+            return {.reason = CReasonText::Text(Reason::kOutlineBelowItself)};
     }
     if (mode == 1)
         targetNode.Parent().InsertNodeBefore(node, targetNode);
@@ -117,10 +100,10 @@ bool CRssChannelFile::MoveOutline(const OutlinePath& from, const OutlinePath& ta
     return Changed();
 }
 
-bool CRssChannelFile::SaveExpanded(const OutlinePath& path, bool expanded) {
+StoreResult CRssChannelFile::SaveExpanded(const OutlinePath& path, bool expanded) {
     return SetAttribute(path, "expanded", expanded ? "1" : "0");
 }
 
-bool CRssChannelFile::SaveUnreadCount(const OutlinePath& path, int count) {
+StoreResult CRssChannelFile::SaveUnreadCount(const OutlinePath& path, int count) {
     return SetAttribute(path, "unreadnum", std::to_string(count));
 }

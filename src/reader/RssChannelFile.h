@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/xml/XmlDocument.h"
+#include "storage/LocalDatabase.h"
 
 #include <string>
 #include <vector>
@@ -11,28 +12,28 @@ using OutlinePath = std::vector<int>;
 
 // The channel file Storage/rssreader.opml: a tree of outline elements under /opml/body.
 // Every change is written back at once (atomically); between BeginBatch and EndBatch the changes
-// are kept and written once at the end.
+// are kept and written once at the end. Each operation answers done, or the reason it was not.
 class CRssChannelFile {
 public:
     // The channel file at the path (the program directory's, or an imported OPML file).
     explicit CRssChannelFile(std::string path);
 
-    // Loads the file; false with the reason in GetLastError() when it cannot be read.
-    bool Open();
-    const std::string& GetLastError() const { return m_lastError; }
+    // Loads the file.
+    StoreResult Open();
 
-    bool AddOutline(const OutlinePath& parent, const std::string& title, const std::string& xmlUrl,
-                    const std::string& htmlUrl);
-    bool SetAttribute(const OutlinePath& path, const std::string& name, const std::string& value);
-    bool DeleteOutline(const OutlinePath& path);
+    StoreResult AddOutline(const OutlinePath& parent, const std::string& title,
+                           const std::string& xmlUrl, const std::string& htmlUrl);
+    StoreResult SetAttribute(const OutlinePath& path, const std::string& name,
+                             const std::string& value);
+    StoreResult DeleteOutline(const OutlinePath& path);
     // mode 0: becomes the last child of the target (of the body when the target is empty);
     // mode 1: goes just before the target. An outline never moves into itself or below itself.
-    bool MoveOutline(const OutlinePath& from, const OutlinePath& target, int mode);
-    bool SaveExpanded(const OutlinePath& path, bool expanded);
-    bool SaveUnreadCount(const OutlinePath& path, int count);
+    StoreResult MoveOutline(const OutlinePath& from, const OutlinePath& target, int mode);
+    StoreResult SaveExpanded(const OutlinePath& path, bool expanded);
+    StoreResult SaveUnreadCount(const OutlinePath& path, int count);
 
     void BeginBatch() { m_batch = true; }
-    bool EndBatch();
+    StoreResult EndBatch();
 
     // The outline at the path (the body for an empty path); null when there is none.
     CXmlNode Outline(const OutlinePath& path) const;
@@ -44,10 +45,9 @@ public:
     static constexpr const char* kEmptyFile = "<opml><body></body></opml>";
 
 private:
-    bool Changed();
+    StoreResult Changed();
 
     std::string m_path;
     CXmlDocument m_doc;
-    std::string m_lastError;
     bool m_batch = false;
 };

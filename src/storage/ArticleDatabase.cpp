@@ -50,20 +50,20 @@ void CArticleDatabase::BindAccount(CSqlStatement& statement, int index,
 }
 
 StoreResult CArticleDatabase::CountArticles(int folder, const std::string& account, int& count) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement("SELECT count(*) FROM blog_article WHERE "
                                                    "log_property = ?1 AND log_author IN (?2, ?3);");
         select.Bind(1, folder);
         BindAccount(select, 2, account);
         count = static_cast<int>(select.ExecScalar().value_or(0));
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::GetArticlePage(int folder, const std::string& account,
                                              std::vector<ArticleRecord>& list, int count,
                                              int offset) {
     std::vector<ArticleRecord> page;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             std::string("SELECT ") + kArticleColumns +
             " FROM blog_article WHERE log_property = ?1 AND log_author IN (?2, ?3)"
@@ -76,12 +76,12 @@ StoreResult CArticleDatabase::GetArticlePage(int folder, const std::string& acco
     });
     if (ok)
         list.swap(page);
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CArticleDatabase::GetArticle(int id, ArticleRecord& record) {
     bool found = false;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(std::string("SELECT ") + kArticleColumns +
                                                    " FROM blog_article WHERE log_id = ?1;");
         CSqlQuery row = select.Bind(1, id).ExecQuery();
@@ -91,15 +91,14 @@ StoreResult CArticleDatabase::GetArticle(int id, ArticleRecord& record) {
         }
     });
     if (ok && !found) {
-        SetLastError(kArticleNotFound);
-        return ResultOf(0);
+        return Failed(kArticleNotFound);
     }
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CArticleDatabase::GetArticleGuid(int id, std::string& guid) {
     bool found = false;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select =
             db.CompileStatement("SELECT log_guid FROM blog_article WHERE log_id = ?1;");
         CSqlQuery row = select.Bind(1, id).ExecQuery();
@@ -109,15 +108,14 @@ StoreResult CArticleDatabase::GetArticleGuid(int id, std::string& guid) {
         }
     });
     if (ok && !found) {
-        SetLastError(kArticleNotFound);
-        return ResultOf(0);
+        return Failed(kArticleNotFound);
     }
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CArticleDatabase::GetArticlePlace(int id, ArticlePlace& place) {
     bool found = false;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT log_author, log_property FROM blog_article WHERE log_id = ?1;");
         CSqlQuery row = select.Bind(1, id).ExecQuery();
@@ -128,16 +126,15 @@ StoreResult CArticleDatabase::GetArticlePlace(int id, ArticlePlace& place) {
         }
     });
     if (ok && !found) {
-        SetLastError(kArticleNotFound);
-        return ResultOf(0);
+        return Failed(kArticleNotFound);
     }
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CArticleDatabase::GetFolderCategories(int folder, const std::string& account,
                                                   std::vector<std::string>& list) {
     std::vector<std::string> found;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         // In the order the categories first appear in the folder.
         CSqlStatement select = db.CompileStatement(
             "SELECT log_category FROM blog_article WHERE log_property = ?1 AND log_author IN "
@@ -155,18 +152,18 @@ StoreResult CArticleDatabase::GetFolderCategories(int folder, const std::string&
     });
     if (ok)
         list.insert(list.end(), found.begin(), found.end());
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CArticleDatabase::InsertArticle(int folder, const std::string& account,
                                             const ArticleRecord& record) {
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO blog_article (log_property, log_author, log_title, log_category, "
             "log_content, log_pubDate, log_tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
         insert.Bind(1, folder).Bind(2, account).Bind(3, record.title).Bind(4, record.category);
         insert.Bind(5, record.content).Bind(6, record.pubDate).Bind(7, record.tags).ExecDML();
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::CopyArticle(int id, int folder, const std::string& account) {
@@ -178,7 +175,7 @@ StoreResult CArticleDatabase::CopyArticle(int id, int folder, const std::string&
 
 StoreResult CArticleDatabase::InsertPublishedArticle(int folder, const std::string& account,
                                                      const ArticleRecord& post) {
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO blog_article (log_property, log_author, log_guid, log_title, "
             "log_category, log_content, log_pubDate, log_tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, "
@@ -187,7 +184,7 @@ StoreResult CArticleDatabase::InsertPublishedArticle(int folder, const std::stri
         insert.Bind(5, post.category).Bind(6, post.content);
         insert.Bind(7, post.pubDate.empty() ? CStoreSql::LocalTimeText() : post.pubDate);
         insert.Bind(8, post.tags).ExecDML();
-    }));
+    });
 }
 
 void CArticleDatabase::InsertRecords(CSqlDatabase& db, int folder, const std::string& account,
@@ -207,14 +204,13 @@ void CArticleDatabase::InsertRecords(CSqlDatabase& db, int folder, const std::st
 
 StoreResult CArticleDatabase::InsertReceivedArticles(int folder, const std::string& account,
                                                      const std::vector<ArticleRecord>& list) {
-    return ResultOf(
-        RunInTransaction([&](CSqlDatabase& db) { InsertRecords(db, folder, account, list); }));
+    return RunInTransaction([&](CSqlDatabase& db) { InsertRecords(db, folder, account, list); });
 }
 
 StoreResult CArticleDatabase::ReplaceReceivedArticles(int folder, const std::string& account,
                                                       const std::vector<ArticleRecord>& list) {
     // One transaction: a failed insert brings back the copies that the delete removed.
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         // Every old copy goes first, so two fetched posts with the same id are both kept.
         CSqlStatement remove = db.CompileStatement(
             "DELETE FROM blog_article WHERE log_guid = ?1 AND log_author IN (?2, ?3) AND "
@@ -224,12 +220,12 @@ StoreResult CArticleDatabase::ReplaceReceivedArticles(int folder, const std::str
         for (const ArticleRecord& record : list)
             remove.Bind(1, record.guid).ExecDML();
         InsertRecords(db, folder, account, list);
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::UpdateArticle(int id, const ArticleRecord& record) {
     int changed = 0;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         changed = db.CompileStatement("UPDATE blog_article SET log_title = ?1, log_category = ?2, "
                                       "log_content = ?3, log_tags = ?4 WHERE log_id = ?5;")
                       .Bind(1, record.title)
@@ -240,23 +236,22 @@ StoreResult CArticleDatabase::UpdateArticle(int id, const ArticleRecord& record)
                       .ExecDML();
     });
     if (ok && changed == 0) {
-        SetLastError(kArticleNotFound);
-        return ResultOf(0);
+        return Failed(kArticleNotFound);
     }
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CArticleDatabase::SetArticleFolder(int id, int folder) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE blog_article SET log_property = ?1 WHERE log_id = ?2;")
             .Bind(1, folder)
             .Bind(2, id)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::MoveArticle(int id, int folder, const std::string& account) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         // The right-hand sides see the row as it was: the post id stays only when the account
         // does (under either form of its name).
         CSqlStatement move = db.CompileStatement(
@@ -265,50 +260,50 @@ StoreResult CArticleDatabase::MoveArticle(int id, int folder, const std::string&
         move.Bind(1, folder);
         BindAccount(move, 2, account);
         move.Bind(4, id).ExecDML();
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::SetArticlePublished(int id, int folder, const std::string& guid) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement(
               "UPDATE blog_article SET log_property = ?1, log_guid = ?2 WHERE log_id = ?3;")
             .Bind(1, folder)
             .Bind(2, guid)
             .Bind(3, id)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::DeleteArticle(int id) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM blog_article WHERE log_id = ?1;").Bind(1, id).ExecDML();
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::DeleteFolderArticles(int folder, const std::string& account) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement remove = db.CompileStatement(
             "DELETE FROM blog_article WHERE log_property = ?1 AND log_author IN (?2, ?3);");
         remove.Bind(1, folder);
         BindAccount(remove, 2, account);
         remove.ExecDML();
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::DeleteAccountArticles(const std::string& account) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement remove =
             db.CompileStatement("DELETE FROM blog_article WHERE log_author IN (?1, ?2);");
         BindAccount(remove, 1, account);
         remove.ExecDML();
-    }));
+    });
 }
 
 StoreResult CArticleDatabase::CompactDatabase() {
-    return ResultOf(Run([](CSqlDatabase& db) {
+    return Run([](CSqlDatabase& db) {
         // One VACUUM rebuilds the tables and indexes together; the checkpoint then writes the
         // result into the file and empties the log, so the file shrinks now, not later.
         db.ExecuteUpdate("VACUUM;");
         db.ExecuteUpdate("PRAGMA wal_checkpoint(TRUNCATE);");
-    }));
+    });
 }

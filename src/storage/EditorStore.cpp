@@ -16,7 +16,7 @@ void CEditorStore::CreateSchema(CSqlDatabase& db) {
 
 StoreResult CEditorStore::GetSource(int articleId, Source& source, bool& found) {
     found = false;
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT src_markdown, src_html FROM blog_article_source WHERE log_id = ?1;");
         CSqlQuery row = select.Bind(1, articleId).ExecQuery();
@@ -24,46 +24,46 @@ StoreResult CEditorStore::GetSource(int articleId, Source& source, bool& found) 
             source = {.markdown = row.GetText(0), .html = row.GetText(1)};
             found = true;
         }
-    }));
+    });
 }
 
 StoreResult CEditorStore::SetSource(int articleId, const Source& source) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement write = db.CompileStatement(
             "INSERT OR REPLACE INTO blog_article_source (log_id, src_markdown, src_html) "
             "VALUES (?1, ?2, ?3);");
         write.Bind(1, articleId).Bind(2, source.markdown).Bind(3, source.html).ExecDML();
-    }));
+    });
 }
 
 StoreResult CEditorStore::DeleteSource(int articleId) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM blog_article_source WHERE log_id = ?1;")
             .Bind(1, articleId)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CEditorStore::GetSetting(const std::string& account, const std::string& name,
                                      std::string& value) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement select =
             db.CompileStatement("SELECT set_value FROM blog_editor_setting WHERE set_account = "
                                 "?1 AND set_name = ?2;");
         CSqlQuery row = select.Bind(1, account).Bind(2, name).ExecQuery();
         if (!row.IsEnd())
             value = row.GetText(0);
-    }));
+    });
 }
 
 StoreResult CEditorStore::SetSetting(const std::string& account, const std::string& name,
                                      const std::string& value) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT OR REPLACE INTO blog_editor_setting (set_account, set_name, "
                             "set_value) VALUES (?1, ?2, ?3);")
             .Bind(1, account)
             .Bind(2, name)
             .Bind(3, value)
             .ExecDML();
-    }));
+    });
 }

@@ -170,10 +170,10 @@ std::string CFeedDatabase::LegacyForm(const std::string& text) const {
     return m_legacyText ? CStoreSql::LegacyForm(text) : text;
 }
 
-int CFeedDatabase::FindOne(const std::string& sql, int id,
-                           const std::function<void(const CSqlQuery&)>& read) {
+StoreResult CFeedDatabase::FindOne(const std::string& sql, int id,
+                                   const std::function<void(const CSqlQuery&)>& read) {
     bool found = false;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(sql);
         CSqlQuery row = select.Bind(1, id).ExecQuery();
         if (!row.IsEnd()) {
@@ -181,10 +181,8 @@ int CFeedDatabase::FindOne(const std::string& sql, int id,
             found = true;
         }
     });
-    if (ok && !found) {
-        SetLastError(kItemNotFound);
-        return 0;
-    }
+    if (ok && !found)
+        return Failed(kItemNotFound);
     return ok;
 }
 
@@ -211,33 +209,33 @@ StoreResult CFeedDatabase::GetFeedSettings(const std::string& address, FeedSetti
         return true;
     };
     bool found = false;
-    if (!Run([&](CSqlDatabase& db) { found = find(db); }))
-        return ResultOf(0);
+    if (const StoreResult read = Run([&](CSqlDatabase& db) { found = find(db); }); !read)
+        return read;
     if (found)
-        return ResultOf(1);
+        return {.ok = true};
     // Looked up again under the write lock, so two workers meeting a new channel at once
     // do not both add it.
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         if (find(db))
             return;
         db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);")
             .Bind(1, address)
             .ExecDML();
         settings.feedId = static_cast<int>(db.LastInsertRowId());
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::AddFeed(const std::string& address, int& feedId) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT INTO feed_data (feed_url) VALUES (?1);")
             .Bind(1, address)
             .ExecDML();
         feedId = static_cast<int>(db.LastInsertRowId());
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::UpdateFeed(const FeedSettings& settings) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement update = db.CompileStatement(
             "UPDATE feed_data SET feed_url = ?2, feed_rssrank = ?3, feed_storagetype = ?4, "
             "feed_storagenum = ?5, feed_autoupdate = ?6, feed_newitemshowtip = ?7 "
@@ -245,7 +243,7 @@ StoreResult CFeedDatabase::UpdateFeed(const FeedSettings& settings) {
         update.Bind(1, settings.feedId).Bind(2, settings.url).Bind(3, settings.rssRank);
         update.Bind(4, static_cast<int>(settings.storageType)).Bind(5, settings.storageNum);
         update.Bind(6, settings.autoUpdate).Bind(7, settings.newItemShowTip).ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds,
@@ -276,10 +274,9 @@ StoreResult CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds,
         highest = 6;
         break;
     default:
-        SetLastError("CPPSQLITE_ERROR[1000]: Invalid settings group requested");
-        return ResultOf(0);
+        return Failed("CPPSQLITE_ERROR[1000]: Invalid settings group requested");
     }
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement update = db.CompileStatement("UPDATE feed_data SET " + set +
                                                    " WHERE feed_id IN " + InIds(1) + ";");
         const int numbers[] = {values.rssRank, static_cast<int>(values.storageType),
@@ -289,26 +286,26 @@ StoreResult CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds,
         for (int parameter = 2; parameter <= highest; ++parameter)
             update.Bind(parameter, numbers[parameter - 2]);
         update.ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::DeleteFeeds(const std::vector<int>& feedIds) {
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(feedIds);
         DeleteIn(db, "rss_data", "item_feedid", ids);
         DeleteIn(db, "feed_data", "feed_id", ids);
         DeleteIn(db, "feed_validators", "feed_id", ids);
         DeleteIn(db, "feed_standing", "feed_id", ids);
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::DeleteFeedItems(const std::vector<int>& feedIds) {
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(feedIds);
         DeleteIn(db, "rss_data", "item_feedid", ids);
         // A cleared channel takes the whole feed again on its next receive.
         DeleteIn(db, "feed_validators", "feed_id", ids);
-    }));
+    });
 }
 
 // ---- Receiving ----
@@ -331,7 +328,7 @@ StoreResult CFeedDatabase::RemoveOrphanItems(int* removed) {
     if (removed)
         *removed = 0;
     int count = 0;
-    const int ok = RunInTransaction([&](CSqlDatabase& db) {
+    const StoreResult ok = RunInTransaction([&](CSqlDatabase& db) {
         count = db.ExecuteUpdate(
             "DELETE FROM rss_data WHERE item_feedid NOT IN (SELECT feed_id FROM feed_data);");
         db.ExecuteUpdate(
@@ -341,13 +338,13 @@ StoreResult CFeedDatabase::RemoveOrphanItems(int* removed) {
     });
     if (ok && removed)
         *removed = count;
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CFeedDatabase::CompactStore(int* removed) {
-    if (!RemoveOrphanItems(removed))
-        return ResultOf(0);
-    return ResultOf(Run([this](CSqlDatabase& db) {
+    if (const StoreResult orphans = RemoveOrphanItems(removed); !orphans)
+        return orphans;
+    return Run([this](CSqlDatabase& db) {
         // The search index is read again from the items first, so that the VACUUM packs it too.
         if (m_searchIndex)
             CFeedSearchIndex::Rebuild(db);
@@ -355,21 +352,21 @@ StoreResult CFeedDatabase::CompactStore(int* removed) {
         // result into the file and empties the log, so the file shrinks now, not later.
         db.ExecuteUpdate("VACUUM;");
         db.ExecuteUpdate("PRAGMA wal_checkpoint(TRUNCATE);");
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::ClearTempItems(int feedId) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rsstemp_data WHERE item_feedid = ?1;")
             .Bind(1, feedId)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::SaveTempItems(int feedId, std::vector<FeedItem>& items) {
     std::vector<int> ids;
     ids.reserve(items.size());
-    int ok = RunInTransaction([&](CSqlDatabase& db) {
+    StoreResult ok = RunInTransaction([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rsstemp_data WHERE item_feedid = ?1;")
             .Bind(1, feedId)
             .ExecDML();
@@ -384,14 +381,14 @@ StoreResult CFeedDatabase::SaveTempItems(int feedId, std::vector<FeedItem>& item
         }
     });
     if (!ok)
-        return ResultOf(0);
+        return ok;
     for (size_t i = 0; i < items.size(); ++i) {
         items[i].id = ids[i];
         items[i].isNew = 0;
         items[i].isRead = 0;
         items[i].origin = ItemOrigin::kWebSearch;
     }
-    return ResultOf(1);
+    return {.ok = true};
 }
 
 // ---- Reading ----
@@ -401,12 +398,11 @@ StoreResult CFeedDatabase::GetItemPage(int feedId, ItemFilter filter, bool full,
                                        int offset) {
     std::string condition;
     if (!FilterCondition(filter, condition)) {
-        SetLastError("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
-        return ResultOf(0);
+        return Failed("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
     }
     std::vector<FeedItem> page;
     int count = 0;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select =
             db.CompileStatement(std::string("SELECT ") + (full ? kItemColumns : kListColumns) +
                                 " FROM rss_data WHERE item_feedid = ?1" + condition +
@@ -421,21 +417,20 @@ StoreResult CFeedDatabase::GetItemPage(int feedId, ItemFilter filter, bool full,
         count = static_cast<int>(countRows.Bind(1, feedId).ExecScalar().value_or(0));
     });
     if (!ok)
-        return ResultOf(0);
+        return ok;
     items.swap(page);
     total = count;
-    return ResultOf(1);
+    return {.ok = true};
 }
 
 StoreResult CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, ItemFilter filter,
                                            std::vector<FeedItem>& items) {
     std::string condition;
     if (!FilterCondition(filter, condition)) {
-        SetLastError("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
-        return ResultOf(0);
+        return Failed("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
     }
     std::vector<FeedItem> found;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT item_id, item_feedid, item_new, item_read, item_title, item_author, "
             "item_pubDate, item_important FROM rss_data WHERE item_feedid IN " +
@@ -456,12 +451,12 @@ StoreResult CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, Item
     });
     if (ok)
         items.swap(found);
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count) {
     std::vector<FeedItem> found;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT item_id, item_feedid, item_title, item_author, item_pubDate FROM rss_data "
             "WHERE item_read = 0 ORDER BY item_id DESC;");
@@ -476,60 +471,60 @@ StoreResult CFeedDatabase::GetAllUnread(std::vector<FeedItem>& items, int& count
         }
     });
     if (!ok)
-        return ResultOf(0);
+        return ok;
     // Counted from the same reading, so the number always matches the list.
     count = static_cast<int>(found.size());
     items.swap(found);
-    return ResultOf(1);
+    return {.ok = true};
 }
 
 StoreResult CFeedDatabase::GetItem(const FeedItemRef& ref, FeedItem& item) {
-    return ResultOf(FindOne(std::string("SELECT ") + kItemColumns + " FROM " +
-                                ItemTable(ref.origin) + " WHERE item_id = ?1;",
-                            ref.id, [this, &item, &ref](const CSqlQuery& row) {
-                                item = ReadFullItem(row);
-                                item.origin = ref.origin;
-                                // On-line search results carry no files.
-                                if (ref.origin == ItemOrigin::kStored)
-                                    item.enclosures = CItemEnclosures::Read(
-                                        Db(), CItemEnclosures::Table::kReceived, item.id);
-                            }));
+    return FindOne(std::string("SELECT ") + kItemColumns + " FROM " + ItemTable(ref.origin) +
+                       " WHERE item_id = ?1;",
+                   ref.id, [this, &item, &ref](const CSqlQuery& row) {
+                       item = ReadFullItem(row);
+                       item.origin = ref.origin;
+                       // On-line search results carry no files.
+                       if (ref.origin == ItemOrigin::kStored)
+                           item.enclosures = CItemEnclosures::Read(
+                               Db(), CItemEnclosures::Table::kReceived, item.id);
+                   });
 }
 
 StoreResult CFeedDatabase::GetItemLink(const FeedItemRef& ref, std::string& link) {
-    return ResultOf(FindOne(std::string("SELECT item_link FROM ") + ItemTable(ref.origin) +
-                                " WHERE item_id = ?1;",
-                            ref.id, [&link](const CSqlQuery& row) { link = row.GetText(0); }));
+    return FindOne(std::string("SELECT item_link FROM ") + ItemTable(ref.origin) +
+                       " WHERE item_id = ?1;",
+                   ref.id, [&link](const CSqlQuery& row) { link = row.GetText(0); });
 }
 
 StoreResult CFeedDatabase::GetUnreadCount(int feedId, int& count) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT count(*) FROM rss_data WHERE item_feedid = ?1 AND item_read = 0;");
         count = static_cast<int>(select.Bind(1, feedId).ExecScalar().value_or(0));
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::GetFeedCounts(int feedId, int& total, int& unread) {
     int all = 0;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select =
             db.CompileStatement("SELECT count(*) FROM rss_data WHERE item_feedid = ?1;");
         all = static_cast<int>(select.Bind(1, feedId).ExecScalar().value_or(0));
     });
     if (!ok)
-        return ResultOf(0);
+        return ok;
     total = all;
     return GetUnreadCount(feedId, unread);
 }
 
 StoreResult CFeedDatabase::GetTotals(int& feeds, int& items) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         feeds = static_cast<int>(
             db.CompileStatement("SELECT count(*) FROM feed_data;").ExecScalar().value_or(0));
         items = static_cast<int>(
             db.CompileStatement("SELECT count(*) FROM rss_data;").ExecScalar().value_or(0));
-    }));
+    });
 }
 
 bool CFeedDatabase::CheckKeyword(const std::string& text) {
@@ -540,14 +535,12 @@ bool CFeedDatabase::CheckKeyword(const std::string& text) {
         const char32_t c = CTextCodec::NextCodePoint(text, i);
         valid = c >= 0x20 && !(c >= 0x7F && c <= 0x9F); // no C0 or C1 control, no DEL
     }
-    if (!valid)
-        SetLastError(kInvalidKeywordText);
     return valid;
 }
 
-int CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read) {
+StoreResult CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read) {
     if (!CheckKeyword(query.text))
-        return 0;
+        return Failed(kInvalidKeywordText);
     const std::string pattern = CStoreSql::ContainsPattern(query.text);
     // An older file holds its texts in GBK; they are searched for in that form as well.
     const std::string legacyPattern = CStoreSql::ContainsPattern(LegacyForm(query.text));
@@ -623,7 +616,7 @@ StoreResult CFeedDatabase::SearchItems(const std::string& text, std::vector<Feed
     std::vector<FeedItem> found;
     const SearchQuery query{
         .text = text, .feedIds = feedIds, .allFeeds = allFeeds, .inDescription = inDescription};
-    int ok =
+    StoreResult ok =
         RunSearch(query, [&](CSqlDatabase& db, const SearchPlan& plan, const SearchBinder& bind) {
             CSqlStatement select = db.CompileStatement(std::string("SELECT ") + kItemColumns +
                                                        " FROM rss_data WHERE " + plan.where +
@@ -634,15 +627,15 @@ StoreResult CFeedDatabase::SearchItems(const std::string& text, std::vector<Feed
         });
     if (ok)
         items.swap(found);
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, int pageSize,
                                           std::vector<FeedItem>& items, int& total) {
     std::vector<FeedItem> found;
     int count = 0;
-    int ok = RunSearch(query, [&](CSqlDatabase& db, const SearchPlan& plan,
-                                  const SearchBinder& bind) {
+    StoreResult ok = RunSearch(query, [&](CSqlDatabase& db, const SearchPlan& plan,
+                                          const SearchBinder& bind) {
         if (plan.likeTest) {
             // The LIKE test decides: the rows it passes are named once, newest first, counted
             // and the page's ids kept, so that the index is read and the texts are tested once
@@ -691,35 +684,35 @@ StoreResult CFeedDatabase::SearchItemPage(const SearchQuery& query, int offset, 
         items.swap(found);
         total = count;
     }
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CFeedDatabase::CatchUpSearchIndex(int64_t maxRows, int64_t* pending) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         if (m_searchIndex)
             CFeedSearchIndex::CatchUp(db, maxRows);
         if (pending)
             *pending = m_searchIndex ? CFeedSearchIndex::PendingRows(db, INT64_MAX) +
                                            CFeedSearchIndex::OldIndexLeft(db)
                                      : 0;
-    }));
+    });
 }
 
 // ---- Read state ----
 
 StoreResult CFeedDatabase::SetItemRead(const FeedItemRef& ref, int read) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement(std::string("UPDATE ") + ItemTable(ref.origin) +
                             " SET item_new = 0, item_read = ?2 WHERE item_id = ?1;")
             .Bind(1, ref.id)
             .Bind(2, read)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int important) {
     int changed = 0;
-    const int ok = Run([&](CSqlDatabase& db) {
+    const StoreResult ok = Run([&](CSqlDatabase& db) {
         changed = db.CompileStatement(std::string("UPDATE ") + ItemTable(ref.origin) +
                                       " SET item_important = ?2 WHERE item_id = ?1;")
                       .Bind(1, ref.id)
@@ -727,25 +720,24 @@ StoreResult CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int importan
                       .ExecDML();
     });
     if (ok && changed == 0) {
-        SetLastError(kItemNotFound);
-        return ResultOf(0);
+        return Failed(kItemNotFound);
     }
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CFeedDatabase::SetFeedRead(int feedId, int read) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE rss_data SET item_new = 0, item_read = ?2 "
                             "WHERE item_feedid = ?1 AND item_read = ?3;")
             .Bind(1, feedId)
             .Bind(2, read)
             .Bind(3, 1 - read)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int read) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement(
               "UPDATE rss_data SET item_new = 0, item_read = ?2 WHERE item_feedid IN " + InIds(1) +
               " AND item_read = ?3;")
@@ -753,19 +745,19 @@ StoreResult CFeedDatabase::SetFeedsRead(const std::vector<int>& feedIds, int rea
             .Bind(2, read)
             .Bind(3, 1 - read)
             .ExecDML();
-    }));
+    });
 }
 
 // ---- Favorites ----
 
 StoreResult CFeedDatabase::EnsureFavoriteFolder(int folderId) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         // One statement: two callers cannot both add the folder.
         db.CompileStatement("INSERT INTO feedfav_data (feed_id) SELECT ?1 WHERE NOT EXISTS "
                             "(SELECT 1 FROM feedfav_data WHERE feed_id = ?1);")
             .Bind(1, folderId)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::CreateFavoriteFolder(int& folderId) {
@@ -774,7 +766,7 @@ StoreResult CFeedDatabase::CreateFavoriteFolder(int& folderId) {
 
 StoreResult CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& items, int& folderId) {
     int created = 0;
-    int ok = RunInTransaction([&](CSqlDatabase& db) {
+    StoreResult ok = RunInTransaction([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT INTO feedfav_data (feed_readcount) VALUES (0);").ExecDML();
         created = static_cast<int>(db.LastInsertRowId());
         CSqlStatement insert = db.CompileStatement(
@@ -790,12 +782,12 @@ StoreResult CFeedDatabase::ImportFavoriteFolder(const std::vector<FeedItem>& ite
     });
     if (ok)
         folderId = created;
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folderId) {
     int copied = 0;
-    int ok = RunInTransaction([&](CSqlDatabase& db) {
+    StoreResult ok = RunInTransaction([&](CSqlDatabase& db) {
         copied = db.CompileStatement(std::string("INSERT INTO rssfavorite_data (item_feedid, "
                                                  "item_link, item_title, item_author, "
                                                  "item_description, item_pubDate, "
@@ -810,14 +802,13 @@ StoreResult CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folde
             CItemEnclosures::CopyToFavorite(db, ref.id, db.LastInsertRowId());
     });
     if (ok && copied == 0) {
-        SetLastError(kItemNotFound);
-        return ResultOf(0);
+        return Failed(kItemNotFound);
     }
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         CSqlStatement insert = db.CompileStatement(
             "INSERT INTO rssfavorite_data (item_feedid, item_link, item_title, item_author, "
             "item_description, item_pubDate, item_important) VALUES (?1, ?2, ?3, ?4, ?5, ?6, "
@@ -827,12 +818,12 @@ StoreResult CFeedDatabase::AddFavoriteItem(int folderId, const FeedItem& item) {
         insert.ExecDML();
         CItemEnclosures::Insert(db, CItemEnclosures::Table::kFavorite, db.LastInsertRowId(),
                                 item.enclosures);
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector<FeedItem>& items) {
     std::vector<FeedItem> found;
-    int ok = Run([&](CSqlDatabase& db) {
+    StoreResult ok = Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             std::string("SELECT ") +
             (full ? kFavoriteColumns
@@ -858,66 +849,66 @@ StoreResult CFeedDatabase::GetFavoriteItems(int folderId, bool full, std::vector
     });
     if (ok)
         items.swap(found);
-    return ResultOf(ok);
+    return ok;
 }
 
 StoreResult CFeedDatabase::GetFavoriteItem(int itemId, FeedItem& item) {
-    return ResultOf(FindOne(
+    return FindOne(
         std::string("SELECT ") + kFavoriteColumns + " FROM rssfavorite_data WHERE item_id = ?1;",
         itemId, [this, &item](const CSqlQuery& row) {
             item = ReadFavorite(row);
             item.enclosures =
                 CItemEnclosures::Read(Db(), CItemEnclosures::Table::kFavorite, item.id);
-        }));
+        });
 }
 
 StoreResult CFeedDatabase::GetFavoriteLink(int itemId, std::string& link) {
-    return ResultOf(FindOne("SELECT item_link FROM rssfavorite_data WHERE item_id = ?1;", itemId,
-                            [&link](const CSqlQuery& row) { link = row.GetText(0); }));
+    return FindOne("SELECT item_link FROM rssfavorite_data WHERE item_id = ?1;", itemId,
+                   [&link](const CSqlQuery& row) { link = row.GetText(0); });
 }
 
 StoreResult CFeedDatabase::MoveFavoriteItem(int folderId, int itemId) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE rssfavorite_data SET item_feedid = ?1 WHERE item_id = ?2;")
             .Bind(1, folderId)
             .Bind(2, itemId)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::DeleteFavoriteItem(int itemId) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_id = ?1;")
             .Bind(1, itemId)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::ClearFavoriteFolder(int folderId) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_feedid = ?1;")
             .Bind(1, folderId)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::DeleteFavoriteFolder(int folderId) {
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         db.CompileStatement("DELETE FROM rssfavorite_data WHERE item_feedid = ?1;")
             .Bind(1, folderId)
             .ExecDML();
         db.CompileStatement("DELETE FROM feedfav_data WHERE feed_id = ?1;")
             .Bind(1, folderId)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::DeleteFavoriteFolders(const std::vector<int>& folderIds) {
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         const std::string ids = CStoreSql::IdArray(folderIds);
         DeleteIn(db, "rssfavorite_data", "item_feedid", ids);
         DeleteIn(db, "feedfav_data", "feed_id", ids);
-    }));
+    });
 }
 
 // ---- Maintenance ----
@@ -945,18 +936,18 @@ void BindClean(CSqlStatement& statement, const std::vector<int>& feedIds, int da
 
 StoreResult CFeedDatabase::CleanItems(const std::vector<int>& feedIds, int days,
                                       bool includeUnread) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement remove =
             db.CompileStatement("DELETE FROM rss_data" + CleanCondition(days, includeUnread) + ";");
         BindClean(remove, feedIds, days);
         remove.ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::CountCleanItems(const std::vector<int>& feedIds, int days,
                                            bool includeUnread, int& total, int& unread) {
     total = unread = 0;
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement count =
             db.CompileStatement("SELECT count(*), coalesce(sum(item_read = 0), 0) FROM rss_data" +
                                 CleanCondition(days, includeUnread) + ";");
@@ -966,14 +957,14 @@ StoreResult CFeedDatabase::CountCleanItems(const std::vector<int>& feedIds, int 
             total = row.GetInt(0);
             unread = row.GetInt(1);
         }
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::GetFeedValidators(int feedId, std::string& etag,
                                              std::string& lastModified) {
     etag.clear();
     lastModified.clear();
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT etag, last_modified FROM feed_validators WHERE feed_id = ?1;");
         CSqlQuery row = select.Bind(1, feedId).ExecQuery();
@@ -981,24 +972,24 @@ StoreResult CFeedDatabase::GetFeedValidators(int feedId, std::string& etag,
             etag = row.GetText(0);
             lastModified = row.GetText(1);
         }
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::SetFeedValidators(int feedId, const std::string& etag,
                                              const std::string& lastModified) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT OR REPLACE INTO feed_validators (feed_id, etag, last_modified) "
                             "VALUES (?1, ?2, ?3);")
             .Bind(1, feedId)
             .Bind(2, etag)
             .Bind(3, lastModified)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::GetFeedStanding(int feedId, FeedStanding& standing) {
     standing = {};
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         CSqlStatement select = db.CompileStatement(
             "SELECT moved_url, moved_count, gone FROM feed_standing WHERE feed_id = ?1;");
         CSqlQuery row = select.Bind(1, feedId).ExecQuery();
@@ -1007,11 +998,11 @@ StoreResult CFeedDatabase::GetFeedStanding(int feedId, FeedStanding& standing) {
         standing.movedTo = row.GetText(0);
         standing.movedCount = row.GetInt(1);
         standing.gone = row.GetInt(2) != 0;
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::SetFeedStanding(int feedId, const FeedStanding& standing) {
-    return ResultOf(Run([&](CSqlDatabase& db) {
+    return Run([&](CSqlDatabase& db) {
         db.CompileStatement("INSERT OR REPLACE INTO feed_standing (feed_id, moved_url, "
                             "moved_count, gone) VALUES (?1, ?2, ?3, ?4);")
             .Bind(1, feedId)
@@ -1019,11 +1010,11 @@ StoreResult CFeedDatabase::SetFeedStanding(int feedId, const FeedStanding& stand
             .Bind(3, standing.movedCount)
             .Bind(4, standing.gone ? 1 : 0)
             .ExecDML();
-    }));
+    });
 }
 
 StoreResult CFeedDatabase::MoveFeed(int feedId, const std::string& address) {
-    return ResultOf(RunInTransaction([&](CSqlDatabase& db) {
+    return RunInTransaction([&](CSqlDatabase& db) {
         db.CompileStatement("UPDATE feed_data SET feed_url = ?2 WHERE feed_id = ?1;")
             .Bind(1, feedId)
             .Bind(2, address)
@@ -1032,5 +1023,5 @@ StoreResult CFeedDatabase::MoveFeed(int feedId, const std::string& address) {
                             "WHERE feed_id = ?1;")
             .Bind(1, feedId)
             .ExecDML();
-    }));
+    });
 }

@@ -42,11 +42,10 @@ enum class FeedSettingsGroup : int {
 // (folders in feedfav_data, saved items in rssfavorite_data). Channels are known here only by
 // their ids; the tree of names and addresses lives in the channel file.
 //
-// Every operation answers a StoreResult: done, or the reason it was not (the text GetLastError()
-// then gives as well); none throws, and every write of several rows runs in one transaction
-// that either commits whole or leaves the file as it was. Lists given to be filled are replaced
-// by the result. Each thread opens its own store; writers wait for each other up to the busy
-// timeout, then fail with "SQLITE_BUSY...".
+// Every operation answers a StoreResult: done, or the reason it was not; none throws, and every
+// write of several rows runs in one transaction that either commits whole or leaves the file as it
+// was. Lists given to be filled are replaced by the result. Each thread opens its own store;
+// writers wait for each other up to the busy timeout, then fail with "SQLITE_BUSY...".
 class CFeedDatabase : public CLocalDatabase {
 public:
     // The store of the context's program directory, Storage/rss.db.
@@ -192,9 +191,11 @@ private:
     friend class CFeedMerge;
     // The form in which an older store may hold the text (itself when there is none).
     std::string LegacyForm(const std::string& text) const;
-    int FindOne(const std::string& sql, int id, const std::function<void(const CSqlQuery&)>& read);
-    // False (with kInvalidKeywordText) for a keyword of invalid UTF-8 or control characters.
-    bool CheckKeyword(const std::string& text);
+    // The row of the id: read is called with it; kItemNotFound when there is none.
+    StoreResult FindOne(const std::string& sql, int id,
+                        const std::function<void(const CSqlQuery&)>& read);
+    // False for a keyword of invalid UTF-8 or control characters.
+    static bool CheckKeyword(const std::string& text);
     // How a search selects its rows from rss_data: the condition, the FTS5 query when the index
     // alone answers in all channels (else empty), and whether the condition holds the LIKE test
     // (then the rows it names are few or a scan's).
@@ -207,7 +208,8 @@ private:
     // statement (?1 to ?4).
     using SearchBinder = std::function<void(CSqlStatement&)>;
     using SearchReader = std::function<void(CSqlDatabase&, const SearchPlan&, const SearchBinder&)>;
-    int RunSearch(const SearchQuery& query, const SearchReader& read);
+    // A keyword that CheckKeyword refuses fails with kInvalidKeywordText.
+    StoreResult RunSearch(const SearchQuery& query, const SearchReader& read);
 
     // The file may hold texts that an older store wrote in GBK.
     bool m_legacyText = true;

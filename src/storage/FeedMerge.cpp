@@ -32,8 +32,7 @@ void CFeedMerge::Abandon() {
     m_staged = false;
 }
 
-StoreResult CFeedMerge::Fail() {
-    StoreResult failed = m_store.ResultOf(0);
+StoreResult CFeedMerge::Fail(StoreResult failed) {
     Abandon();
     return failed;
 }
@@ -46,7 +45,7 @@ StoreResult CFeedMerge::Begin(int feedId, StorageRule rule, int storageNum) {
     m_nextSeq = 0;
     m_added = 0;
     bool exists = false;
-    const int ok = m_store.Run([&](CSqlDatabase& db) {
+    const StoreResult ok = m_store.Run([&](CSqlDatabase& db) {
         m_transaction = std::make_unique<CTransaction>(db);
         // Asked under the write lock: a removal of the channel either finished before this
         // point or waits until the merge is over, and then takes its items with it.
@@ -72,12 +71,10 @@ StoreResult CFeedMerge::Begin(int feedId, StorageRule rule, int storageNum) {
                          "DELETE FROM temp.quill_merge_enclosures;");
     });
     if (!ok)
-        return Fail();
-    if (!exists) {
-        m_store.SetLastError(CReasonText::Text(Reason::kChannelGone));
-        return Fail();
-    }
-    return {.ok = true};
+        return Fail(ok);
+    if (!exists)
+        return Fail({.reason = CReasonText::Text(Reason::kChannelGone)});
+    return ok;
 }
 
 std::vector<const FeedItem*> CFeedMerge::Fresh(const std::vector<FeedItem>& items) {
@@ -174,7 +171,7 @@ StoreResult CFeedMerge::Add(std::vector<FeedItem>& items) {
         items.clear();
         return {.ok = true};
     }
-    const int ok = m_store.Run([&](CSqlDatabase&) {
+    const StoreResult ok = m_store.Run([&](CSqlDatabase&) {
         if (!m_pending.empty()) {
             Stage(m_pending);
             std::vector<FeedItem>().swap(m_pending);
@@ -182,7 +179,7 @@ StoreResult CFeedMerge::Add(std::vector<FeedItem>& items) {
         Stage(items);
     });
     items.clear();
-    return ok ? StoreResult{.ok = true} : Fail();
+    return ok ? ok : Fail(ok);
 }
 
 StoreResult CFeedMerge::Restart() {
@@ -192,7 +189,7 @@ StoreResult CFeedMerge::Restart() {
     m_nextSeq = 0;
     m_added = 0;
     m_staged = false;
-    const int ok = m_store.Run([&](CSqlDatabase& db) {
+    const StoreResult ok = m_store.Run([&](CSqlDatabase& db) {
         db.ExecuteUpdate("DELETE FROM temp.quill_listed_links;"
                          "DELETE FROM temp.quill_merge_items;"
                          "DELETE FROM temp.quill_merge_enclosures;");
@@ -203,7 +200,7 @@ StoreResult CFeedMerge::Restart() {
             uncopy.Bind(1, id).ExecDML();
         m_copies.clear();
     });
-    return ok ? StoreResult{.ok = true} : Fail();
+    return ok ? ok : Fail(ok);
 }
 
 StoreResult CFeedMerge::Commit(int* added) {
@@ -211,7 +208,7 @@ StoreResult CFeedMerge::Commit(int* added) {
         *added = 0;
     if (!m_transaction)
         return NotBegun();
-    const int ok = m_store.Run([&](CSqlDatabase& db) {
+    const StoreResult ok = m_store.Run([&](CSqlDatabase& db) {
         if (!m_staged) {
             // One part: straight from memory, last item first, so the download's first item
             // gets the highest id and the download's order stands at the top of the list.
@@ -281,7 +278,7 @@ StoreResult CFeedMerge::Commit(int* added) {
         m_transaction->Commit();
     });
     if (!ok)
-        return Fail();
+        return Fail(ok);
     m_transaction.reset();
     std::vector<FeedItem>().swap(m_pending);
     if (added)

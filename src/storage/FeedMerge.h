@@ -49,7 +49,8 @@ public:
     void Abandon();
 
 private:
-    StoreResult Fail();
+    // Ends the merge (nothing of it is kept) and answers the failure.
+    StoreResult Fail(StoreResult failed);
     // The items whose link the channel does not hold yet.
     std::vector<const FeedItem*> Fresh(const std::vector<FeedItem>& items);
     // Notes the links for the storage rule that keeps only what the source lists.

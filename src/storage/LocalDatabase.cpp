@@ -7,22 +7,23 @@
 
 CLocalDatabase::CLocalDatabase(std::string path) : m_path(std::move(path)) {}
 
-int CLocalDatabase::Run(const std::function<void(CSqlDatabase&)>& work) {
+StoreResult CLocalDatabase::Run(const std::function<void(CSqlDatabase&)>& work) {
+    std::string reason;
     try {
         work(m_db);
-        return 1;
+        return {.ok = true};
     } catch (const CppSQLite3Exception& e) {
-        m_lastError = e.Message();
+        reason = e.Message();
     } catch (const std::exception& e) {
-        m_lastError = std::string("CPPSQLITE_ERROR[1000]: ") + e.what();
+        reason = std::string("CPPSQLITE_ERROR[1000]: ") + e.what();
     }
     // Which file failed: the program has two stores.
     if (!m_path.empty() && m_path.front() != ':')
-        m_lastError += " (" + m_path + ")";
-    return 0;
+        reason += " (" + m_path + ")";
+    return Failed(std::move(reason));
 }
 
-int CLocalDatabase::RunInTransaction(const std::function<void(CSqlDatabase&)>& work) {
+StoreResult CLocalDatabase::RunInTransaction(const std::function<void(CSqlDatabase&)>& work) {
     return Run([&](CSqlDatabase& db) {
         CTransaction transaction(db);
         work(db);
@@ -43,7 +44,7 @@ void CLocalDatabase::Configure() {
     m_db.ExecuteUpdate("PRAGMA temp_store=MEMORY;");
 }
 
-int CLocalDatabase::OpenStore() {
+StoreResult CLocalDatabase::OpenStore() {
     return Run([&](CSqlDatabase& db) {
         // Paths are UTF-8 already; no conversion is needed before SQLite sees them.
         db.Open(m_path);
@@ -61,44 +62,41 @@ void CLocalDatabase::CloseStore() {
     m_db.Close();
 }
 
-int CLocalDatabase::Exec(const std::string& sql) {
+StoreResult CLocalDatabase::Exec(const std::string& sql) {
     return Run([&](CSqlDatabase& db) { db.ExecuteUpdate(sql); });
 }
 
-int CLocalDatabase::CheckIntegrity() {
+StoreResult CLocalDatabase::CheckIntegrity() {
     std::string problems;
-    if (!Run([&](CSqlDatabase& db) {
-            for (CSqlQuery rows = db.ExecuteQuery("PRAGMA integrity_check;"); !rows.IsEnd();
-                 rows.Next()) {
-                std::string line = rows.GetText(0);
-                if (line != "ok")
-                    problems += (problems.empty() ? "" : "; ") + line;
-            }
-        }))
-        return 0;
-    if (!problems.empty()) {
-        SetLastError(GetPath() + ": " + problems);
-        return 0;
-    }
-    return 1;
+    const StoreResult checked = Run([&](CSqlDatabase& db) {
+        for (CSqlQuery rows = db.ExecuteQuery("PRAGMA integrity_check;"); !rows.IsEnd();
+             rows.Next()) {
+            std::string line = rows.GetText(0);
+            if (line != "ok")
+                problems += (problems.empty() ? "" : "; ") + line;
+        }
+    });
+    if (checked && !problems.empty())
+        return Failed(GetPath() + ": " + problems);
+    return checked;
 }
 
-int CLocalDatabase::GetDataVersion(int64_t& version) {
+StoreResult CLocalDatabase::GetDataVersion(int64_t& version) {
     return Run([&](CSqlDatabase& db) {
         CSqlQuery rows = db.ExecuteQuery("PRAGMA data_version;");
         version = rows.IsEnd() ? 0 : rows.GetInt64(0);
     });
 }
 
-int CLocalDatabase::BeginTransaction() {
+StoreResult CLocalDatabase::BeginTransaction() {
     return Run([](CSqlDatabase& db) { db.ExecuteUpdate("BEGIN IMMEDIATE;"); });
 }
 
-int CLocalDatabase::CommitTransaction() {
+StoreResult CLocalDatabase::CommitTransaction() {
     return Run([](CSqlDatabase& db) { db.ExecuteUpdate("COMMIT;"); });
 }
 
-int CLocalDatabase::RollbackTransaction() {
+StoreResult CLocalDatabase::RollbackTransaction() {
     return Run([](CSqlDatabase& db) {
         if (db.InTransaction())
             db.ExecuteUpdate("ROLLBACK;");

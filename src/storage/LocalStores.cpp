@@ -8,11 +8,12 @@
 namespace {
 
 int OpenAndClose(CLocalDatabase& store, std::string& error) {
-    if (store.OpenStore()) {
+    const StoreResult opened = store.OpenStore();
+    if (opened) {
         store.CloseStore();
         return 1;
     }
-    error = store.GetPath() + ": " + store.GetLastError();
+    error = store.GetPath() + ": " + opened.reason;
     return 0;
 }
 

@@ -235,8 +235,8 @@ SetupCheck CAccountSetup::Delete(const std::string& name) {
     CReasonRecorder recorder;
     CScopedReporter scope(recorder);
     CArticleDatabase store(m_articleStorePath);
-    if (!store.OpenStore())
-        return Fail(std::string(kDeleteFailedText) + " " + store.GetLastError());
+    if (const StoreResult opened = store.OpenStore(); !opened)
+        return Fail(std::string(kDeleteFailedText) + " " + opened.reason);
     if (CAccountOperations::RemoveAccount(m_context, name, store))
         return {};
     return Fail(recorder.TakeOr(kDeleteFailedText));

@@ -176,10 +176,10 @@ int CArticleOperations::RunningCount() const {
 
 bool CArticleOperations::OpenStore(CArticleDatabase& store, std::string& reason) const {
     store.SetDateNormalizer(NormalizeFeedDate);
-    if (store.OpenStore())
-        return true;
-    reason = store.GetLastError();
-    return false;
+    const StoreResult opened = store.OpenStore();
+    if (!opened)
+        reason = opened.reason;
+    return static_cast<bool>(opened);
 }
 
 std::unique_ptr<CBloggerApi> CArticleOperations::MakeApi(const std::string& account,

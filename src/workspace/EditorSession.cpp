@@ -17,13 +17,6 @@
 
 namespace {
 
-// The opening of the editor's store as a result, to be followed by the operation's own.
-StoreResult OpenEditorStore(CEditorStore& store) {
-    if (store.OpenStore())
-        return {.ok = true};
-    return {.reason = store.GetLastError()};
-}
-
 bool ReadAccountField(const CAppContext& context, const std::string& account, const char* field,
                       std::string& text, std::string& reason) {
     CReasonRecorder recorder;
@@ -161,7 +154,7 @@ void CEditorSession::OpenSource() {
 
 bool CEditorSession::SaveSource(std::string& reason) {
     CEditorStore store(m_operations.StorePath());
-    StoreResult saved = OpenEditorStore(store);
+    StoreResult saved = store.OpenStore();
     if (saved) {
         saved = m_text.format == EditorFormat::kMarkdown
                     ? store.SetSource(m_articleId,
@@ -175,8 +168,8 @@ bool CEditorSession::SaveSource(std::string& reason) {
 
 bool CEditorSession::OpenFeedItem(const FeedItemRef& ref, std::string& reason) {
     CFeedDatabase store(m_feedStorePath);
-    if (!store.OpenStore()) {
-        reason = "无法打开 rss.db: " + store.GetLastError();
+    if (const StoreResult opened = store.OpenStore(); !opened) {
+        reason = "无法打开 rss.db: " + opened.reason;
         return false;
     }
     FeedItem item;
@@ -431,7 +424,7 @@ EditorFormat CEditorSession::PreferredFormat() const {
 
 bool CEditorSession::SetPreferredFormat(EditorFormat format, std::string& reason) const {
     CEditorStore store(m_operations.StorePath());
-    StoreResult saved = OpenEditorStore(store);
+    StoreResult saved = store.OpenStore();
     if (saved) {
         saved = store.SetSetting(m_account, "format",
                                  format == EditorFormat::kMarkdown ? "markdown" : "rich");
@@ -452,7 +445,7 @@ bool CEditorSession::SpellCheckEnabled() const {
 
 bool CEditorSession::SetSpellCheckEnabled(bool enabled, std::string& reason) const {
     CEditorStore store(m_operations.StorePath());
-    StoreResult saved = OpenEditorStore(store);
+    StoreResult saved = store.OpenStore();
     if (saved)
         saved = store.SetSetting("", "spellcheck", enabled ? "1" : "0");
     if (saved)

@@ -1,5 +1,6 @@
 #include "export/ArticleBackup.h"
 #include "platform/text/TextCodec.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@ namespace {
 
 class ArticleBackupTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError(); }
+    void SetUp() override { ASSERT_TRUE(Done(m_store.OpenStore())); }
 
     std::vector<ArticleRecord> Drafts(const std::string& account) {
         std::vector<ArticleRecord> list;

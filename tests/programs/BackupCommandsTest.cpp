@@ -4,6 +4,7 @@
 #include "platform/text/TextCodec.h"
 #include "storage/ArticleDatabase.h"
 #include "support/CliRunner.h"
+#include "support/StoreSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ protected:
     }
     void AddReceived(const ArticleRecord& article) {
         CArticleDatabase store(m_dir + "/q/Storage/blog.db");
-        ASSERT_EQ(store.OpenStore(), 1);
+        ASSERT_TRUE(Done(store.OpenStore()));
         ASSERT_TRUE(store.InsertArticle(kFolderReceived, "源", article));
     }
 };

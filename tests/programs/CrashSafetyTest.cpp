@@ -8,6 +8,7 @@
 #include "platform/xml/XmlDocument.h"
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 
 #include <chrono>
 #include <csignal>
@@ -74,11 +75,11 @@ protected:
     void ExpectIntact(const std::string& what) {
         SCOPED_TRACE(what);
         CFeedDatabase feeds(File("Storage/rss.db"));
-        ASSERT_EQ(feeds.OpenStore(), 1) << feeds.GetLastError();
-        EXPECT_EQ(feeds.CheckIntegrity(), 1) << feeds.GetLastError();
+        ASSERT_TRUE(Done(feeds.OpenStore()));
+        EXPECT_TRUE(Done(feeds.CheckIntegrity()));
         CArticleDatabase articles(File("Storage/blog.db"));
-        ASSERT_EQ(articles.OpenStore(), 1) << articles.GetLastError();
-        EXPECT_EQ(articles.CheckIntegrity(), 1) << articles.GetLastError();
+        ASSERT_TRUE(Done(articles.OpenStore()));
+        EXPECT_TRUE(Done(articles.CheckIntegrity()));
         for (const char* file : {"Storage/rssreader.opml", "Storage/rssFavorite.opml",
                                  "config/appConfig.xml", "config/userConfig.xml"}) {
             CXmlDocument doc;
@@ -134,7 +135,7 @@ TEST_F(CrashSafetyTest, KilledAtRandomMomentsLeavesEveryStoreAndFileWhole) {
     EXPECT_EQ(Run({"fav", "list"}).exitCode, 0);
     // A backup import is one batch: a killed one stored all of its articles or none.
     CArticleDatabase store(File("Storage/blog.db"));
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     int drafts = 0;
     ASSERT_TRUE(store.CountArticles(kFolderDrafts, "备份", drafts));
     EXPECT_EQ(drafts % 300, 0) << drafts;

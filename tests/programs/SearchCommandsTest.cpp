@@ -4,6 +4,7 @@
 #include "platform/text/TextCodec.h"
 #include "storage/FeedDatabase.h"
 #include "support/CliRunner.h"
+#include "support/StoreSupport.h"
 
 #include <ctime>
 #include <mutex>
@@ -88,7 +89,7 @@ protected:
     // The on-line results kept in the store.
     std::vector<std::string> StoredWebLinks() {
         CFeedDatabase store(m_dir + "/q/Storage/rss.db");
-        EXPECT_EQ(store.OpenStore(), 1);
+        EXPECT_TRUE(Done(store.OpenStore()));
         std::vector<std::string> links;
         for (CSqlQuery rows = store.Db().ExecuteQuery(
                  "SELECT item_link FROM rsstemp_data WHERE item_feedid = 0 ORDER BY item_id;");

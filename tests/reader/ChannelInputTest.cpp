@@ -4,6 +4,7 @@
 #include "reader/ChannelTree.h"
 #include "reader/FeedAddress.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ protected:
         WriteAll(m_home.File("Storage/rssreader.opml"),
                  "<opml><body><outline title=\"目录\"><outline title=\"甲\" "
                  "xmlUrl=\"http://a.example/rss\"/></outline></body></opml>");
-        ASSERT_EQ(m_store.OpenStore(), 1);
+        ASSERT_TRUE(Done(m_store.OpenStore()));
         ASSERT_TRUE(m_tree.Build());
         m_channel = m_tree.FindByPath("目录/甲");
         m_directory = m_tree.FindByPath("目录");

@@ -4,6 +4,7 @@
 #include "reader/BrokenStore.h"
 #include "reader/RssChannelFile.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -28,7 +29,7 @@ class ChannelTreeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteAll(m_home.File("Storage/rssreader.opml"), kTree);
-        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.OpenStore()));
     }
     // A tree built afresh from the file, to see what was saved.
     std::unique_ptr<CChannelTree> Reload() {

@@ -7,6 +7,7 @@
 #include "reader/ReceiveScheduler.h"
 #include "reader/RecordingObserver.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <atomic>
@@ -55,7 +56,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     scheduler.Wait();
     std::vector<int> feedIds;
     CFeedDatabase first(home.Context());
-    ASSERT_EQ(first.OpenStore(), 1);
+    ASSERT_TRUE(Done(first.OpenStore()));
     for (int channel : tree.AllChannels()) {
         int feedId = 0;
         ASSERT_TRUE(tree.GetFeedId(channel, feedId, first));
@@ -68,7 +69,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     std::set<int> marked;
     std::thread reader([&] {
         CFeedDatabase store(home.Context());
-        if (store.OpenStore() != 1)
+        if (!store.OpenStore())
             ++userFailures;
         while (receiving) {
             for (int feedId : feedIds) {
@@ -87,7 +88,7 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     });
     std::thread cleaner([&] {
         CFeedDatabase store(home.Context());
-        if (store.OpenStore() != 1)
+        if (!store.OpenStore())
             ++userFailures;
         while (receiving) {
             if (!store.CleanItems(feedIds, 30, false) || !store.CompactStore())
@@ -111,8 +112,8 @@ TEST(ConcurrentUse, ReceivingWhileTheUserMarksCleansAndCompacts) {
     EXPECT_TRUE(reporter.errors.empty());
     EXPECT_TRUE(reporter.messages.empty()) << reporter.messages.front();
     CFeedDatabase store(home.Context());
-    ASSERT_EQ(store.OpenStore(), 1);
-    EXPECT_EQ(store.CheckIntegrity(), 1) << store.GetLastError();
+    ASSERT_TRUE(Done(store.OpenStore()));
+    EXPECT_TRUE(Done(store.CheckIntegrity()));
     int lost = 0;
     for (int id : marked) {
         FeedItem item;

@@ -5,6 +5,7 @@
 #include "reader/ChannelTree.h"
 #include "reader/RecordingObserver.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +49,7 @@ protected:
                              .maxRedirects = 4});
         scheduler.ReceiveAll();
         scheduler.Wait();
-        ASSERT_EQ(m_store.OpenStore(), 1);
+        ASSERT_TRUE(Done(m_store.OpenStore()));
     }
 
     CTempHome m_home;
@@ -93,7 +94,7 @@ TEST_F(FeedFaultInjection, EveryMisbehaviourEndsWithItsReasonAndStoresNothing) {
     int feeds = 0, items = 0;
     ASSERT_TRUE(m_store.GetTotals(feeds, items));
     EXPECT_EQ(items, 0);
-    EXPECT_EQ(m_store.CheckIntegrity(), 1) << m_store.GetLastError();
+    EXPECT_TRUE(Done(m_store.CheckIntegrity()));
 }
 
 // A document that names the password file as an entity gets its item, without the file.

@@ -5,6 +5,7 @@
 #include "platform/xml/XmlDocument.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <cstring>
@@ -18,7 +19,7 @@ protected:
         WriteAll(m_home.File("Storage/rssreader.opml"),
                  "<opml><body><outline title=\"目录\"><outline title=\"甲\" xmlUrl=\"http://a/\"/>"
                  "<outline title=\"乙\" xmlUrl=\"http://b/\"/></outline></body></opml>");
-        ASSERT_EQ(m_store.OpenStore(), 1);
+        ASSERT_TRUE(Done(m_store.OpenStore()));
         ASSERT_TRUE(m_tree.Build());
         m_a = m_tree.FindByPath("目录/甲");
         m_b = m_tree.FindByPath("目录/乙");
@@ -39,8 +40,7 @@ protected:
             item.pubDate = "2026-12-01 10:00:00";
             items.push_back(item);
         }
-        ASSERT_TRUE(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0))
-            << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0)));
     }
     // One item of channel a, as shown on its first page; its id.
     int ReceiveOne(const FeedItem& item) {
@@ -140,7 +140,7 @@ TEST_F(FeedItemViewTest, RendersThroughTheSkinAndWritesTheScratchDocument) {
                        {"http://a/notes.txt", "", 0}};
     const int id = ReceiveOne(item);
     std::string html;
-    ASSERT_TRUE(m_view.RenderItem(StoredItem(id), html)) << m_view.GetLastError();
+    ASSERT_TRUE(Done(m_view.RenderItem(StoredItem(id), html)));
     // The files under the item, with their type and size.
     EXPECT_NE(html.find("<a href=\"quillpane:/open?url=http%3A%2F%2Fa%2Fep.mp3%3Fx%3D1%26y%3D2\""),
               std::string::npos)
@@ -188,8 +188,8 @@ TEST_F(FeedItemViewTest, HostileDescriptionsReachNeitherItemNorPage) {
     ItemPage page;
     ASSERT_TRUE(m_view.ShowChannelItems(m_a, 0, page));
     std::string itemHtml, pageHtml;
-    ASSERT_TRUE(m_view.RenderItem(StoredItem(id), itemHtml)) << m_view.GetLastError();
-    ASSERT_TRUE(m_view.RenderPage(page.items, pageHtml)) << m_view.GetLastError();
+    ASSERT_TRUE(Done(m_view.RenderItem(StoredItem(id), itemHtml)));
+    ASSERT_TRUE(Done(m_view.RenderPage(page.items, pageHtml)));
     for (const std::string& html : {itemHtml, pageHtml}) {
         for (const char* banned : {"<script", "onerror", "javascript:", "evil.example", "position",
                                    "z-index", "data:text"})
@@ -216,7 +216,7 @@ TEST_F(FeedItemViewTest, TheReadingPaneSettingsDecidePlayersAndImages) {
     ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/noremoteimages", "1"), 1);
     m_tree.LoadOptions();
     std::string html;
-    ASSERT_TRUE(m_view.RenderItem(StoredItem(id), html)) << m_view.GetLastError();
+    ASSERT_TRUE(Done(m_view.RenderItem(StoredItem(id), html)));
     EXPECT_NE(html.find("src=\"https://video.example.cn/v\""), std::string::npos) << html;
     EXPECT_EQ(html.find("youtube"), std::string::npos) << html;
     EXPECT_EQ(html.find("<img"), std::string::npos) << html;
@@ -261,23 +261,27 @@ TEST_F(FeedItemViewTest, QuickReadingPageHasAnAnchorPerItem) {
 TEST_F(FeedItemViewTest, APagePastTheLastIsRefusedAndARefreshFallsBackToTheLast) {
     Receive(m_a, 65, "http://a/"); // three pages of 30
     ItemPage page;
-    ASSERT_TRUE(m_view.ShowChannelItems(m_a, 2, page)) << m_view.GetLastError();
+    ASSERT_TRUE(Done(m_view.ShowChannelItems(m_a, 2, page)));
     EXPECT_EQ(page.items.size(), 5u);
     EXPECT_EQ(page.pageCount, 3);
     for (int past : {3, 1000, 2147483647}) {
-        EXPECT_FALSE(m_view.ShowChannelItems(m_a, past, page)) << past;
+        const StoreResult refused = m_view.ShowChannelItems(m_a, past, page);
+        EXPECT_FALSE(refused) << past;
         EXPECT_TRUE(page.items.empty());
         EXPECT_EQ(page.pageCount, 3);
-        EXPECT_NE(m_view.GetLastError().find("共 3 页"), std::string::npos)
-            << m_view.GetLastError();
+        EXPECT_NE(refused.reason.find("共 3 页"), std::string::npos) << refused.reason;
     }
+    // A directory has no pages of its own: asked for one, the view says why instead of
+    // passing on whatever the store failed with last.
+    EXPECT_EQ(m_view.ShowChannelItems(m_tree.FindByPath("目录"), 0, page).reason,
+              CChannelTree::kNotAChannelText);
     // The list was on page 3 when items went away: showing it again gives the last page left.
     ASSERT_TRUE(m_view.ShowChannelItems(m_a, 2, page));
     int feedId = 0;
     ASSERT_TRUE(m_tree.GetFeedId(m_a, feedId, m_store));
     ASSERT_TRUE(m_store.DeleteFeedItems({feedId}));
     Receive(m_a, 10, "http://a/new/");
-    ASSERT_TRUE(m_view.ShowCurrentItems(page)) << m_view.GetLastError();
+    ASSERT_TRUE(Done(m_view.ShowCurrentItems(page)));
     EXPECT_EQ(page.page, 0);
     EXPECT_EQ(page.items.size(), 10u);
 }

@@ -8,6 +8,7 @@
 #include "reader/RecordingObserver.h"
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>
@@ -62,7 +63,7 @@ protected:
                        response.set_content(Feed(name, count), "application/rss+xml");
                    });
         m_server.Start();
-        ASSERT_EQ(m_store.OpenStore(), 1);
+        ASSERT_TRUE(Done(m_store.OpenStore()));
     }
     std::string Url(const std::string& name) {
         return "http://127.0.0.1:" + std::to_string(m_server.Port()) + "/feed/" + name;
@@ -172,7 +173,7 @@ TEST_F(ReceiveSchedulerTest, TwoProgramDirectoriesInOneProcessKeepToTheirOwnFile
     ASSERT_TRUE(m_store.GetTotals(feeds, items));
     EXPECT_EQ(std::make_pair(feeds, items), std::make_pair(1, 2)) << "a, less its deleted item";
     CFeedDatabase otherStore(other.Context());
-    ASSERT_EQ(otherStore.OpenStore(), 1);
+    ASSERT_TRUE(Done(otherStore.OpenStore()));
     ASSERT_TRUE(otherStore.GetTotals(feeds, items));
     EXPECT_EQ(std::make_pair(feeds, items), std::make_pair(1, 3)) << "b, under no rule";
     EXPECT_FALSE(std::filesystem::exists(process.File("Storage")));
@@ -200,12 +201,12 @@ TEST_F(ReceiveSchedulerTest, ReceivedItemsReachTheSearchIndexAfterTheRound) {
     scheduler.ReceiveAll();
     scheduler.Wait();
     int64_t pending = -1;
-    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending)) << m_store.GetLastError();
+    ASSERT_TRUE(Done(m_store.CatchUpSearchIndex(0, &pending)));
     EXPECT_EQ(pending, 0);
-    ASSERT_EQ(m_store.Exec("DELETE FROM rss_data; DELETE FROM feed_validators;"), 1);
+    ASSERT_TRUE(Done(m_store.Exec("DELETE FROM rss_data; DELETE FROM feed_validators;")));
     ASSERT_TRUE(scheduler.ReceiveChannel(m_tree.FindByPath("a")));
     scheduler.Wait();
-    ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending)) << m_store.GetLastError();
+    ASSERT_TRUE(Done(m_store.CatchUpSearchIndex(0, &pending)));
     EXPECT_EQ(pending, 0);
     int feeds = 0, items = 0;
     ASSERT_TRUE(m_store.GetTotals(feeds, items));

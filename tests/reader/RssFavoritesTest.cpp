@@ -3,6 +3,7 @@
 #include "reader/BrokenStore.h"
 #include "reader/FeedDate.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <array>
@@ -54,7 +55,7 @@ std::string LocalSeconds(const std::string& stored) {
 class RssFavoritesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.OpenStore()));
         ASSERT_TRUE(m_favorites.Build());
     }
     FeedItem Item(const std::string& title, const std::string& link) {

@@ -4,6 +4,7 @@
 #include "platform/text/TextCodec.h"
 #include "storage/FeedDatabase.h"
 #include "storage/LocalStores.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>
@@ -41,7 +42,7 @@ std::vector<std::string> IndexNames(CSqlDatabase& db) {
 
 class ArticleDatabaseTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError(); }
+    void SetUp() override { ASSERT_TRUE(Done(m_store.OpenStore())); }
     void TearDown() override {
         m_store.CloseStore();
         RemoveTree(m_dir);
@@ -104,10 +105,9 @@ TEST_F(ArticleDatabaseTest, FetchingTheSamePostsTwiceReplacesOnlyTheirCopiesInTh
 TEST_F(ArticleDatabaseTest, AFailedRefreshLeavesTheFolderAsItWas) {
     ASSERT_TRUE(m_store.InsertReceivedArticles(kFolderReceived, "me",
                                                {Post("a", "first"), Post("b", "second")}));
-    ASSERT_EQ(
+    ASSERT_TRUE(Done(
         m_store.Exec("CREATE TRIGGER refuse BEFORE INSERT ON blog_article "
-                     "WHEN NEW.log_title = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;"),
-        1);
+                     "WHEN NEW.log_title = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;")));
     const StoreResult refused = m_store.ReplaceReceivedArticles(
         kFolderReceived, "me", {Post("a", "new first"), Post("b", "boom")});
     EXPECT_FALSE(refused);
@@ -173,7 +173,6 @@ TEST_F(ArticleDatabaseTest, CopiesMovesAndPublishing) {
     const StoreResult noArticle = m_store.GetArticle(9999, missing);
     EXPECT_FALSE(noArticle);
     EXPECT_EQ(noArticle.reason, "没有对应id的文章");
-    m_store.Exec("SELECT nothing;"); // another failure first: the copy must set its own text
     const StoreResult noCopy = m_store.CopyArticle(9999, kFolderDrafts, "me");
     EXPECT_FALSE(noCopy);
     EXPECT_EQ(noCopy.reason, "没有对应id的文章");
@@ -226,7 +225,7 @@ TEST_F(ArticleDatabaseTest, CompactionShrinksTheFile) {
         record.content = big;
         ASSERT_TRUE(m_store.InsertArticle(kFolderTrash, "me", record));
     }
-    ASSERT_EQ(m_store.Exec("PRAGMA wal_checkpoint(TRUNCATE);"), 1);
+    ASSERT_TRUE(Done(m_store.Exec("PRAGMA wal_checkpoint(TRUNCATE);")));
     const auto before = std::filesystem::file_size(m_store.GetPath());
     ASSERT_TRUE(m_store.DeleteFolderArticles(kFolderTrash, "me"));
     const StoreResult compacted = m_store.CompactDatabase();
@@ -255,7 +254,7 @@ TEST(ArticleDatabaseLegacy, AnOlderFileIsUsedAsItIsWithGbkTextsAndGetsItsIndex) 
     }
     {
         CArticleDatabase store(path);
-        ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        ASSERT_TRUE(Done(store.OpenStore()));
         EXPECT_EQ(IndexNames(store.Db()), std::vector<std::string>{"indexauthor"});
         ASSERT_TRUE(store.InsertReceivedArticles(1, account, {Post("10", "新的标题", "生活")}));
         int n = 0;
@@ -286,7 +285,7 @@ TEST(ArticleDatabaseLegacy, AnOlderFileIsUsedAsItIsWithGbkTextsAndGetsItsIndex) 
     {
         // A second opening finds the column and changes nothing.
         CArticleDatabase store(path);
-        ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        ASSERT_TRUE(Done(store.OpenStore()));
         std::vector<ArticleRecord> list;
         ASSERT_TRUE(store.GetArticlePage(1, account, list, 10, 0));
         ASSERT_EQ(list.size(), 2u);
@@ -307,11 +306,11 @@ TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
     EXPECT_FALSE(std::filesystem::exists(processHome.File("Storage")));
 
     CArticleDatabase articles(dir + "/Storage/blog.db");
-    ASSERT_EQ(articles.OpenStore(), 1);
+    ASSERT_TRUE(Done(articles.OpenStore()));
     EXPECT_EQ(IndexNames(articles.Db()), std::vector<std::string>{"indexauthor"});
 
     CFeedDatabase feeds(context);
-    ASSERT_EQ(feeds.OpenStore(), 1);
+    ASSERT_TRUE(Done(feeds.OpenStore()));
     EXPECT_EQ(feeds.GetPath(), dir + "/Storage/rss.db");
     std::vector<std::string> tables;
     for (CSqlQuery rows = feeds.Db().ExecuteQuery(

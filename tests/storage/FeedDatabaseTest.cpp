@@ -2,6 +2,7 @@
 #include "platform/text/TextCodec.h"
 #include "storage/FeedMerge.h"
 #include "storage/MergeFilter.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <csignal>
@@ -56,7 +57,7 @@ std::string Dump(CSqlDatabase& db, const std::string& table) {
 // A store with no channel yet.
 class EmptyFeedDatabaseTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError(); }
+    void SetUp() override { ASSERT_TRUE(Done(m_store.OpenStore())); }
     void TearDown() override {
         m_store.CloseStore();
         RemoveTree(m_dir);
@@ -64,8 +65,7 @@ protected:
     std::vector<FeedItem> Page(int feedId, ItemFilter filter = ItemFilter::kAll, bool full = true) {
         std::vector<FeedItem> items;
         int total = -1;
-        EXPECT_TRUE(m_store.GetItemPage(feedId, filter, full, items, total, 1000, 0))
-            << m_store.GetLastError();
+        EXPECT_TRUE(Done(m_store.GetItemPage(feedId, filter, full, items, total, 1000, 0)));
         EXPECT_EQ(total, static_cast<int>(items.size()));
         return items;
     }
@@ -160,10 +160,9 @@ TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
     std::vector<FeedItem> search = Download({"s1", "s2"});
     ASSERT_TRUE(m_store.SaveTempItems(0, search));
     ASSERT_TRUE(m_store.SetItemRead(StoredItem(Page(1)[0].id), 1));
-    ASSERT_EQ(
+    ASSERT_TRUE(Done(
         m_store.Exec("CREATE TRIGGER refuse BEFORE INSERT ON rss_data "
-                     "WHEN NEW.item_link = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;"),
-        1);
+                     "WHEN NEW.item_link = 'boom' BEGIN SELECT RAISE(ABORT, 'refused'); END;")));
     const std::string items = Dump(m_store.Db(), "rss_data");
     const std::string scratch = Dump(m_store.Db(), "rsstemp_data");
 
@@ -182,10 +181,10 @@ TEST_F(FeedDatabaseTest, AMergeThatFailsPartWayLeavesTheStoreExactlyAsBefore) {
 
 TEST_F(FeedDatabaseTest, ASecondWriterWaitsForTheLockThenFailsBusyWithoutWritingAnything) {
     CFeedDatabase other(m_store.GetPath());
-    ASSERT_EQ(other.OpenStore(), 1);
+    ASSERT_TRUE(Done(other.OpenStore()));
     other.Db().SetBusyTimeout(100);
     ASSERT_TRUE(m_store.SaveReceivedItems(1, Download({"a"}), StorageRule::kKeepAll, 0));
-    ASSERT_EQ(m_store.BeginTransaction(), 1);
+    ASSERT_TRUE(Done(m_store.BeginTransaction()));
     const StoreResult busy =
         other.SaveReceivedItems(1, Download({"b"}), StorageRule::kSyncWithSource, 0);
     EXPECT_EQ(busy.reason.rfind("SQLITE_BUSY", 0), 0u) << busy.reason;
@@ -194,7 +193,7 @@ TEST_F(FeedDatabaseTest, ASecondWriterWaitsForTheLockThenFailsBusyWithoutWriting
     int unread = 0;
     EXPECT_TRUE(other.GetUnreadCount(1, unread));
     EXPECT_EQ(unread, 1);
-    ASSERT_EQ(m_store.CommitTransaction(), 1);
+    ASSERT_TRUE(Done(m_store.CommitTransaction()));
     EXPECT_EQ(LinksOf(1), Strings{"a"});
     ASSERT_TRUE(other.SaveReceivedItems(1, Download({"b"}), StorageRule::kSyncWithSource, 0));
     EXPECT_EQ(LinksOf(1), Strings{"b"});
@@ -270,9 +269,9 @@ TEST_F(FeedDatabaseTest, DeletingAndCompactingRemoveTheItemsOfChannelsThatAreGon
     ASSERT_TRUE(m_store.SaveReceivedItems(2, Download({"c"}), StorageRule::kKeepAll, 0));
     ASSERT_TRUE(m_store.SetFeedValidators(2, "\"e\"", ""));
     // What an older program left: the channel row gone, its items still there.
-    ASSERT_EQ(m_store.Exec("DELETE FROM feed_data WHERE feed_id = 2;"), 1);
+    ASSERT_TRUE(Done(m_store.Exec("DELETE FROM feed_data WHERE feed_id = 2;")));
     int removed = -1;
-    ASSERT_TRUE(m_store.CompactStore(&removed)) << m_store.GetLastError();
+    ASSERT_TRUE(Done(m_store.CompactStore(&removed)));
     EXPECT_EQ(removed, 1);
     EXPECT_EQ(LinksOf(1), (Strings{"a", "b"}));
     EXPECT_TRUE(LinksOf(2).empty());
@@ -297,7 +296,7 @@ TEST_F(EmptyFeedDatabaseTest, ChannelSettingsAreFoundByAddressOrMadeOnFirstUse) 
     const std::string address = "http://example.com/it's/feed.xml";
     FeedSettings settings;
     settings.storageNum = 123;
-    ASSERT_TRUE(m_store.GetFeedSettings(address, settings)) << m_store.GetLastError();
+    ASSERT_TRUE(Done(m_store.GetFeedSettings(address, settings)));
     const int id = settings.feedId;
     EXPECT_GT(id, 0);
     EXPECT_EQ(settings.storageNum, 123);
@@ -429,8 +428,7 @@ TEST_F(FeedDatabaseTest, SearchTakesTheKeywordLiterallyAndIgnoresAsciiCase) {
     std::vector<FeedItem> hits;
     const auto search = [&](const std::string& text, std::vector<int> feeds, bool all,
                             bool inDescription) {
-        EXPECT_TRUE(m_store.SearchItems(text, hits, feeds, all, inDescription))
-            << m_store.GetLastError();
+        EXPECT_TRUE(Done(m_store.SearchItems(text, hits, feeds, all, inDescription)));
         return Links(hits);
     };
     EXPECT_EQ(search("rock'n'roll", {}, true, false), (Strings{"5", "1"}));
@@ -625,7 +623,7 @@ TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothi
         }
     }
     CFeedDatabase store(path);
-    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    ASSERT_TRUE(Done(store.OpenStore()));
     std::string after;
     for (const char* table : tables)
         after += Dump(store.Db(), table);
@@ -652,7 +650,7 @@ TEST(FeedDatabaseLegacy, AStoreFromBeforeEnclosuresGainsThemOnFirstOpenWithNothi
     store.CloseStore();
     // The next open finds the step done.
     CFeedDatabase again(path);
-    ASSERT_EQ(again.OpenStore(), 1);
+    ASSERT_TRUE(Done(again.OpenStore()));
     ASSERT_TRUE(again.GetItem(StoredItem(9), item));
     EXPECT_EQ(item.enclosures, fresh.enclosures);
     again.CloseStore();
@@ -687,7 +685,7 @@ TEST(FeedDatabaseLegacy, AnOlderGbkFileIsReadFoundAndMergedIntoWithoutDuplicates
     }
     {
         CFeedDatabase store(path);
-        ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        ASSERT_TRUE(Done(store.OpenStore()));
         FeedSettings settings;
         ASSERT_TRUE(store.GetFeedSettings(address, settings));
         EXPECT_EQ(settings.feedId, 4);

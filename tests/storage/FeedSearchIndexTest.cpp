@@ -4,6 +4,7 @@
 #include "storage/FeedDatabase.h"
 #include "storage/SearchTokenizer.h"
 #include "storage/StoreSql.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ const std::vector<std::string> kKeywords = {"rock",       "ROCK'N",  "n'roll",
 class FeedSearchIndexTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.OpenStore()));
         for (int i = 1; i <= 3; ++i) {
             int id = 0;
             ASSERT_TRUE(m_store.AddFeed("http://channel/" + std::to_string(i), id));
@@ -69,14 +70,13 @@ protected:
         RemoveTree(m_dir);
     }
     void Receive(int feedId, const std::vector<FeedItem>& items) {
-        ASSERT_TRUE(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0))
-            << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0)));
     }
     // Every batch of the index's catch-up fails from now on, as on a full disk.
     void FailCatchUp() {
-        ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
-                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
-                  1);
+        ASSERT_TRUE(
+            Done(m_store.Exec("CREATE TRIGGER fail_catch_up BEFORE DELETE ON rss_search_pending "
+                              "BEGIN SELECT RAISE(ABORT, 'disk full'); END;")));
     }
 
 public:
@@ -110,8 +110,7 @@ protected:
                 const bool inDescription = scope % 2 == 1;
                 const std::vector<int> feeds = {1, 3};
                 std::vector<FeedItem> found;
-                EXPECT_TRUE(store.SearchItems(keyword, found, feeds, all, inDescription))
-                    << store.GetLastError();
+                EXPECT_TRUE(Done(store.SearchItems(keyword, found, feeds, all, inDescription)));
                 EXPECT_EQ(Ids(found), ScanFor(store, keyword, feeds, all, inDescription))
                     << "keyword " << keyword << ", all " << all << ", descriptions "
                     << inDescription;
@@ -147,9 +146,9 @@ TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
     ASSERT_TRUE(m_store.SaveReceivedItems(1, {Item("9", "rock again", "ärger")},
                                           StorageRule::kKeepNewest, 2));
     ExpectSameAsScan(m_store);
-    ASSERT_EQ(m_store.Exec("UPDATE rss_data SET item_title = 'zzz quill', item_description = "
-                           "'新' WHERE item_link = '5';"),
-              1);
+    ASSERT_TRUE(
+        Done(m_store.Exec("UPDATE rss_data SET item_title = 'zzz quill', item_description = "
+                          "'新' WHERE item_link = '5';")));
     ExpectSameAsScan(m_store);
     std::vector<FeedItem> found;
     ASSERT_TRUE(m_store.SearchItems("新闻联", found, {}, true, true));
@@ -172,8 +171,8 @@ TEST_F(FeedSearchIndexTest, StaysInStepWithEveryChangeOfTheItems) {
     ASSERT_TRUE(m_store.SearchItems("妙笔生", found, {}, true, true));
     EXPECT_EQ(found.size(), 1u);
     // The index agrees with the rows it describes.
-    EXPECT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
-        << m_store.GetLastError();
+    EXPECT_TRUE(
+        Done(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');")));
 }
 
 TEST_F(FeedSearchIndexTest, KeywordsWithWordsAreLookedUpInTheIndexFromAWordsBeginning) {
@@ -194,7 +193,7 @@ TEST_F(FeedSearchIndexTest, KeywordsWithWordsAreLookedUpInTheIndexFromAWordsBegi
     // With the index emptied behind the store's back, only a keyword without words still finds
     // anything: by the scan.
     ASSERT_TRUE(m_store.CatchUpSearchIndex(1000));
-    ASSERT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('delete-all');"), 1);
+    ASSERT_TRUE(Done(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('delete-all');")));
     for (const char* keyword : {"rock", "新闻联", "联播", "新", "R"}) {
         ASSERT_TRUE(m_store.SearchItems(keyword, found, {}, true, true));
         EXPECT_TRUE(found.empty()) << keyword;
@@ -218,38 +217,36 @@ TEST_F(FeedSearchIndexTest, QueuedRowsAreFoundAndACatchUpThatFailsLosesNothing) 
     int64_t pending = 0;
     ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending));
     EXPECT_EQ(pending, 8);
-    ASSERT_TRUE(m_store.CatchUpSearchIndex(3, &pending)) << m_store.GetLastError();
+    ASSERT_TRUE(Done(m_store.CatchUpSearchIndex(3, &pending)));
     EXPECT_EQ(pending, 5);
     // Every later batch fails, the search's own catch-up too: the search reads the queue.
     FailCatchUp();
     EXPECT_NE(m_store.CatchUpSearchIndex(100).reason.find("disk full"), std::string::npos);
-    ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up;"), 1);
+    ASSERT_TRUE(Done(m_store.Exec("DROP TRIGGER fail_catch_up;")));
     // The failed batch left the index and the queue as they were.
-    EXPECT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
-        << m_store.GetLastError();
+    EXPECT_TRUE(
+        Done(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');")));
     ASSERT_TRUE(m_store.CatchUpSearchIndex(0, &pending));
     EXPECT_EQ(pending, 5);
     FailCatchUp();
     EXPECT_GT(ExpectSameAsScan(m_store), 40u);
-    ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up;"), 1);
+    ASSERT_TRUE(Done(m_store.Exec("DROP TRIGGER fail_catch_up;")));
     // Deleting an indexed row (1) and a queued one (5), and changing both kinds.
-    ASSERT_EQ(m_store.Exec("DELETE FROM rss_data WHERE item_link IN ('1', '5');"
-                           "UPDATE rss_data SET item_title = 'rock and quill' "
-                           "WHERE item_link IN ('2', '6');"),
-              1);
+    ASSERT_TRUE(Done(m_store.Exec("DELETE FROM rss_data WHERE item_link IN ('1', '5');"
+                                  "UPDATE rss_data SET item_title = 'rock and quill' "
+                                  "WHERE item_link IN ('2', '6');")));
     Receive(3, {Item("11", "新闻联播 rock", "")});
     // The index still holds the old texts of rows 1 and 2; the search must not show them.
     FailCatchUp();
-    ASSERT_EQ(m_store.Exec("CREATE TRIGGER fail_gone BEFORE DELETE ON rss_search_gone "
-                           "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"),
-              1);
+    ASSERT_TRUE(Done(m_store.Exec("CREATE TRIGGER fail_gone BEFORE DELETE ON rss_search_gone "
+                                  "BEGIN SELECT RAISE(ABORT, 'disk full'); END;")));
     ExpectSameAsScan(m_store);
-    ASSERT_EQ(m_store.Exec("DROP TRIGGER fail_catch_up; DROP TRIGGER fail_gone;"), 1);
-    ASSERT_TRUE(m_store.CatchUpSearchIndex(100, &pending)) << m_store.GetLastError();
+    ASSERT_TRUE(Done(m_store.Exec("DROP TRIGGER fail_catch_up; DROP TRIGGER fail_gone;")));
+    ASSERT_TRUE(Done(m_store.CatchUpSearchIndex(100, &pending)));
     EXPECT_EQ(pending, 0);
     ExpectSameAsScan(m_store);
-    EXPECT_EQ(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
-        << m_store.GetLastError();
+    EXPECT_TRUE(
+        Done(m_store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');")));
 }
 
 TEST(FeedSearchIndexOpenTest, AStoreWithTheTrigramIndexQueuesItsRowsOnOpen) {
@@ -287,24 +284,24 @@ TEST(FeedSearchIndexOpenTest, AStoreWithTheTrigramIndexQueuesItsRowsOnOpen) {
     }
     {
         CFeedDatabase store(path);
-        ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        ASSERT_TRUE(Done(store.OpenStore()));
         // The open only queues the rows and sets the old index aside; the index fills later,
         // and the old one is taken apart then.
         int64_t pending = 0;
         ASSERT_TRUE(store.CatchUpSearchIndex(0, &pending));
         EXPECT_GT(pending, 3);
-        ASSERT_EQ(store.Exec("SELECT 1 FROM rss_search_old_data;"), 1);
+        ASSERT_TRUE(Done(store.Exec("SELECT 1 FROM rss_search_old_data;")));
         std::vector<FeedItem> found;
         ASSERT_TRUE(store.SearchItems("quill", found, {}, true, true));
         EXPECT_EQ(found.size(), 2u);
         ASSERT_TRUE(store.SearchItems("妙笔生", found, {1}, false, false));
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(found[0].link, "x");
-        ASSERT_TRUE(store.CatchUpSearchIndex(1000, &pending)) << store.GetLastError();
+        ASSERT_TRUE(Done(store.CatchUpSearchIndex(1000, &pending)));
         EXPECT_EQ(pending, 0);
-        EXPECT_EQ(store.Exec("SELECT 1 FROM rss_search_old_data;"), 0);
-        EXPECT_EQ(store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
-            << store.GetLastError();
+        EXPECT_FALSE(store.Exec("SELECT 1 FROM rss_search_old_data;"));
+        EXPECT_TRUE(
+            Done(store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');")));
     }
     RemoveTree(dir);
 }
@@ -390,7 +387,7 @@ TEST(FeedSearchIndexCorpusTest, FindsWhatTheScanFindsForGeneratedKeywords) {
     };
     const std::string dir = MakeTempDir();
     CFeedDatabase store(dir + "/rss.db");
-    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    ASSERT_TRUE(Done(store.OpenStore()));
     for (int feed = 1; feed <= 3; ++feed) {
         int id = 0;
         ASSERT_TRUE(store.AddFeed("http://channel/" + std::to_string(feed), id));
@@ -454,8 +451,8 @@ TEST(FeedSearchIndexCorpusTest, FindsWhatTheScanFindsForGeneratedKeywords) {
     for (const std::string& keyword : keywords) {
         for (const bool inDescription : {false, true}) {
             std::vector<FeedItem> found;
-            ASSERT_TRUE(store.SearchItems(keyword, found, {}, true, inDescription))
-                << keyword << ": " << store.GetLastError();
+            ASSERT_TRUE(Done(store.SearchItems(keyword, found, {}, true, inDescription)))
+                << keyword;
             const std::vector<int> expected =
                 FeedSearchIndexTest::ScanFor(store, keyword, {}, true, inDescription);
             EXPECT_EQ(Ids(found), expected) << keyword << ", descriptions " << inDescription;
@@ -483,7 +480,7 @@ TEST(FeedSearchIndexOpenTest, AFoldKilledHalfWayLeavesTheStoreWholeAndItsRowsFou
     const std::string path = dir + "/rss.db";
     {
         CFeedDatabase store(path);
-        ASSERT_EQ(store.OpenStore(), 1);
+        ASSERT_TRUE(Done(store.OpenStore()));
         int id = 0;
         ASSERT_TRUE(store.AddFeed("http://a", id));
         std::vector<FeedItem> items;
@@ -513,10 +510,10 @@ TEST(FeedSearchIndexOpenTest, AFoldKilledHalfWayLeavesTheStoreWholeAndItsRowsFou
     close(ready[0]);
     close(ready[1]);
     CFeedDatabase store(path);
-    ASSERT_EQ(store.OpenStore(), 1);
-    EXPECT_EQ(store.CheckIntegrity(), 1) << store.GetLastError();
-    EXPECT_EQ(store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');"), 1)
-        << store.GetLastError();
+    ASSERT_TRUE(Done(store.OpenStore()));
+    EXPECT_TRUE(Done(store.CheckIntegrity()));
+    EXPECT_TRUE(
+        Done(store.Exec("INSERT INTO rss_search (rss_search) VALUES ('integrity-check');")));
     std::vector<FeedItem> found;
     ASSERT_TRUE(store.SearchItems("苹果", found, {}, true, true));
     EXPECT_EQ(found.size(), 20000u);

@@ -3,6 +3,7 @@
 #include "storage/LocalDatabase.h"
 #include "storage/SqlDatabase.h"
 #include "storage/Transaction.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -96,14 +97,14 @@ TEST_F(SqlLayerTest, FailedTransactionLeavesNothingBehind) {
     m_db.ExecuteUpdate("INSERT INTO t (name) VALUES ('kept');");
     m_db.Close();
     CLocalDatabase store(m_path);
-    ASSERT_EQ(store.OpenStore(), 1);
-    int rc = store.RunInTransaction([](CSqlDatabase& db) {
+    ASSERT_TRUE(Done(store.OpenStore()));
+    StoreResult rc = store.RunInTransaction([](CSqlDatabase& db) {
         db.ExecuteUpdate("INSERT INTO t (name) VALUES ('a');");
         db.ExecuteUpdate("UPDATE t SET name = 'changed';");
         db.ExecuteUpdate("INSERT INTO nosuch VALUES (1);");
     });
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(store.GetLastError(), "SQLITE_ERROR[1]: no such table: nosuch (" + m_path + ")");
+    EXPECT_FALSE(rc);
+    EXPECT_EQ(rc.reason, "SQLITE_ERROR[1]: no such table: nosuch (" + m_path + ")");
     EXPECT_FALSE(store.Db().InTransaction());
     EXPECT_EQ(CountRows(store.Db()), 1);
     EXPECT_EQ(store.Db().ExecuteQuery("SELECT name FROM t;").GetText("name"), "kept");
@@ -118,51 +119,50 @@ TEST_F(SqlLayerTest, FailedTransactionLeavesNothingBehind) {
         } catch (const CppSQLite3Exception&) {
         }
     });
-    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(Done(rc));
     EXPECT_EQ(CountRows(store.Db()), 2);
 
     // Exceptions other than the layer's own are caught as well.
     rc = store.Run([](CSqlDatabase&) { throw std::runtime_error("out of room"); });
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(store.GetLastError(), "CPPSQLITE_ERROR[1000]: out of room (" + m_path + ")");
+    EXPECT_FALSE(rc);
+    EXPECT_EQ(rc.reason, "CPPSQLITE_ERROR[1000]: out of room (" + m_path + ")");
 }
 
 TEST_F(SqlLayerTest, StoreErrorsSayWhatFailedAndInWhichFile) {
     CLocalDatabase store(m_dir + "/missing-folder/x.db");
-    EXPECT_EQ(store.OpenStore(), 0);
-    EXPECT_EQ(store.GetLastError().rfind("SQLITE_CANTOPEN[14]: ", 0), 0u) << store.GetLastError();
-    EXPECT_EQ(store.Exec("SELECT 1;"), 0);
-    EXPECT_EQ(store.GetLastError(),
+    const StoreResult opened = store.OpenStore();
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(opened.reason.rfind("SQLITE_CANTOPEN[14]: ", 0), 0u) << opened.reason;
+    EXPECT_EQ(store.Exec("SELECT 1;").reason,
               "CPPSQLITE_ERROR[1000]: Database not open (" + m_dir + "/missing-folder/x.db)");
-    // Success does not clear the last error.
     CLocalDatabase good(m_path);
-    ASSERT_EQ(good.OpenStore(), 1);
-    EXPECT_EQ(good.Exec("NOT SQL;"), 0);
-    EXPECT_EQ(good.Exec("SELECT 1;"), 1);
-    EXPECT_EQ(good.GetLastError(), "SQLITE_ERROR[1]: near \"NOT\": syntax error (" + m_path + ")");
+    ASSERT_TRUE(Done(good.OpenStore()));
+    const StoreResult notSql = good.Exec("NOT SQL;");
+    EXPECT_FALSE(notSql);
+    EXPECT_EQ(notSql.reason, "SQLITE_ERROR[1]: near \"NOT\": syntax error (" + m_path + ")");
+    EXPECT_TRUE(Done(good.Exec("SELECT 1;")));
 
     // A file that is no database: the code, SQLite's own words and the file's name.
     const std::string garbage = m_dir + "/garbage.db";
     WriteAll(garbage, std::string(4096, 'x'));
     CLocalDatabase notADatabase(garbage);
-    EXPECT_EQ(notADatabase.OpenStore(), 0);
-    EXPECT_EQ(notADatabase.GetLastError(),
+    EXPECT_EQ(notADatabase.OpenStore().reason,
               "SQLITE_NOTADB[26]: file is not a database (" + garbage + ")");
 }
 
 TEST_F(SqlLayerTest, SecondWriterWaitsForTheBusyTimeoutThenFailsOrGoesOnOnceReleased) {
     CLocalDatabase holder(m_path);
-    ASSERT_EQ(holder.OpenStore(), 1);
-    ASSERT_EQ(holder.BeginTransaction(), 1);
-    ASSERT_EQ(holder.Exec("INSERT INTO t (name) VALUES ('held');"), 1);
+    ASSERT_TRUE(Done(holder.OpenStore()));
+    ASSERT_TRUE(Done(holder.BeginTransaction()));
+    ASSERT_TRUE(Done(holder.Exec("INSERT INTO t (name) VALUES ('held');")));
 
     CLocalDatabase waiter(m_path);
-    ASSERT_EQ(waiter.OpenStore(), 1);
+    ASSERT_TRUE(Done(waiter.OpenStore()));
     waiter.Db().SetBusyTimeout(200);
-    int rc = waiter.RunInTransaction(
+    const StoreResult rc = waiter.RunInTransaction(
         [](CSqlDatabase& db) { db.ExecuteUpdate("INSERT INTO t (name) VALUES ('late');"); });
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(waiter.GetLastError().rfind("SQLITE_BUSY", 0), 0u) << waiter.GetLastError();
+    EXPECT_FALSE(rc);
+    EXPECT_EQ(rc.reason.rfind("SQLITE_BUSY", 0), 0u) << rc.reason;
     // Readers are not blocked by the writer, and see only committed rows.
     EXPECT_EQ(CountRows(waiter.Db()), 0);
 
@@ -172,8 +172,8 @@ TEST_F(SqlLayerTest, SecondWriterWaitsForTheBusyTimeoutThenFailsOrGoesOnOnceRele
         holder.CommitTransaction();
     });
     CLocalDatabase late(m_path);
-    ASSERT_EQ(late.OpenStore(), 1);
-    EXPECT_EQ(late.Exec("INSERT INTO t (name) VALUES ('late');"), 1) << late.GetLastError();
+    ASSERT_TRUE(Done(late.OpenStore()));
+    EXPECT_TRUE(Done(late.Exec("INSERT INTO t (name) VALUES ('late');")));
     release.join();
     EXPECT_EQ(CountRows(holder.Db()), 2);
 }

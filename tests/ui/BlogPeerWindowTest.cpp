@@ -4,6 +4,7 @@
 #include "app/AppPaths.h"
 #include "blogclient/peer/PeerSupport.h"
 #include "storage/ArticleDatabase.h"
+#include "support/StoreSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/MainFrame.h"
 #include "ui/blog/AccountTreeCtrl.h"
@@ -36,7 +37,7 @@ TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     const std::string title = "三处同发 " + run;
     {
         CArticleDatabase store(home.File("Storage/blog.db"));
-        ASSERT_EQ(store.OpenStore(), 1);
+        ASSERT_TRUE(Done(store.OpenStore()));
         ASSERT_TRUE(store.InsertArticle(kFolderDrafts, first.name,
                                         {.title = title,
                                          .content = "<p>窗口里发布到三个账户</p>",

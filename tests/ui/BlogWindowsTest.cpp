@@ -5,6 +5,7 @@
 #include "platform/jobs/JobRunner.h"
 #include "platform/text/TextCodec.h"
 #include "storage/ArticleDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/CommandTable.h"
@@ -106,7 +107,7 @@ protected:
     void SetUp() override {
         EnsureApp();
         m_store = std::make_unique<CArticleDatabase>(m_home.File("Storage/blog.db"));
-        ASSERT_EQ(m_store->OpenStore(), 1);
+        ASSERT_TRUE(Done(m_store->OpenStore()));
         m_commands = std::make_unique<CCommandTable>();
         m_logins = 0;
         CLocalLoginDialog::SetHook([this](const QString&) -> std::optional<QString> {
@@ -801,7 +802,7 @@ TEST_F(BlogWindowsTest, TheListCountsAndPreviewNeverShowWhatIsGone) {
 
     // Another program adds a draft and moves the previewed one away.
     CArticleDatabase other(m_store->GetPath());
-    ASSERT_EQ(other.OpenStore(), 1);
+    ASSERT_TRUE(Done(other.OpenStore()));
     ASSERT_TRUE(other.InsertArticle(kFolderDrafts, "alpha", {.title = "外来的"}));
     EXPECT_TRUE(WaitFor([&] { return tree.CountOf(1030) == 3; }));
     EXPECT_EQ(blog.View()->RowCount(), 3);

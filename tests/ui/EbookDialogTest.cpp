@@ -5,6 +5,7 @@
 #include "platform/jobs/JobRunner.h"
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/CommandTable.h"
@@ -216,7 +217,7 @@ bool ChooseFromContextMenu(CRssFavoriteTreeCtrl& tree, int index, int command) {
 
 TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
     CFeedDatabase store(m_home.Context());
-    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    ASSERT_TRUE(Done(store.OpenStore()));
     CRssFavorites favorites(m_home.Context());
     CCommandTable commands;
     CRssFavoriteTreeCtrl tree(favorites, store, commands, m_jobs);

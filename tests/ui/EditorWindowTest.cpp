@@ -7,6 +7,7 @@
 #include "blogclient/peer/PeerSupport.h"
 #include "platform/fs/FileUtil.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/common/BottomHtmlView.h"
@@ -464,7 +465,7 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
 TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
     ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "autosavetime", "200"), 1);
     CFeedDatabase feeds(GetAppFilePath("Storage\\rss.db"));
-    ASSERT_EQ(feeds.OpenStore(), 1) << feeds.GetLastError();
+    ASSERT_TRUE(Done(feeds.OpenStore()));
     int feedId = 0;
     ASSERT_TRUE(feeds.AddFeed("http://example.com/feed.xml", feedId));
     FeedItem item;

@@ -23,6 +23,7 @@
 #include "ui/reader/RssFavoriteTreeCtrl.h"
 #include "ui/reader/RssReader.h"
 
+#include "support/StoreSupport.h"
 #include "ui/app/CommandTable.h"
 #include "ui/app/MainFrame.h"
 #include "ui/reader/ArticlesReportView.h"
@@ -60,7 +61,7 @@ class FavoritesOpmlWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureApp();
-        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.OpenStore()));
         m_server.Server().Get("/list.opml", [](const httplib::Request&, httplib::Response& r) {
             r.set_content(ReadTestData("opml/gb2312-no-declaration.opml"), "text/x-opml");
         });

@@ -6,6 +6,7 @@
 #include "reader/ChannelTree.h"
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/ShortcutHelpDialog.h"
@@ -372,7 +373,7 @@ TEST_F(MainFrameTest, TheKeyboardWalksTheUnreadItemsAcrossChannels) {
 
     // S: the first time the box is picked, then it is the box chosen last.
     CFeedDatabase store(m_home.Context());
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     ASSERT_TRUE(frame.FavoritesPane()->Favorites().AddBox(-1, "稍后读", "", store));
     frame.FavoritesPane()->Tree()->Fill();
     int picked = 0;
@@ -433,7 +434,7 @@ TEST_F(MainFrameTest, ReceivingLeavesTheSearchResultsTheUserReads) {
 TEST_F(MainFrameTest, AStartForgetsTheLastOnlineResults) {
     {
         CFeedDatabase store(m_home.Context());
-        ASSERT_EQ(store.OpenStore(), 1);
+        ASSERT_TRUE(Done(store.OpenStore()));
         std::vector<FeedItem> results{{.title = "昨天搜到的"}};
         ASSERT_TRUE(store.SaveTempItems(0, results));
     }

@@ -8,6 +8,7 @@
 #include "reader/FeedRules.h"
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/CommandTable.h"
@@ -85,7 +86,7 @@ protected:
             res.set_content(Feed("大", 100), "application/rss+xml");
         });
         m_server.Start();
-        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.OpenStore()));
         m_reader = std::make_unique<CRssReader>(m_home.Context(), m_store);
         ASSERT_TRUE(m_reader->Build());
         m_tree = std::make_unique<CRssChannelTreeCtrl>(*m_reader, m_commands, m_dialogJobs);

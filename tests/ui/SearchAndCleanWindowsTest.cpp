@@ -8,6 +8,7 @@
 #include "reader/FeedCleaner.h"
 #include "reader/RssFavorites.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/CommandTable.h"
@@ -68,7 +69,7 @@ protected:
                             "application/rss+xml");
         });
         m_server.Start();
-        ASSERT_EQ(m_store.OpenStore(), 1) << m_store.GetLastError();
+        ASSERT_TRUE(Done(m_store.OpenStore()));
         m_reader = std::make_unique<CRssReader>(m_home.Context(), m_store);
         ASSERT_TRUE(m_reader->Build());
         m_list = std::make_unique<CArticlesReportView>();

@@ -1,5 +1,6 @@
 #include "app/AppPaths.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 #include "ui/UiTestSupport.h"
 
@@ -24,7 +25,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
     CTempHome home;
     {
         CFeedDatabase store(home.Context());
-        ASSERT_EQ(store.OpenStore(), 1);
+        ASSERT_TRUE(Done(store.OpenStore()));
         std::vector<FeedItem> items(300);
         for (size_t i = 0; i < items.size(); ++i) {
             items[i].title = "标题 " + std::to_string(i);
@@ -35,7 +36,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
         ASSERT_TRUE(store.AddFeed("http://x/feed", feedId));
         ASSERT_TRUE(store.SaveReceivedItems(feedId, items, StorageRule::kKeepAll, 0));
         // An older program removed the channel's row and left its items behind.
-        ASSERT_EQ(store.Exec("DELETE FROM feed_data;"), 1);
+        ASSERT_TRUE(Done(store.Exec("DELETE FROM feed_data;")));
     }
     QObject owner;
     QProcess* vacuum = StartVacuum(home.Path(), &owner);
@@ -44,7 +45,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
     const QString output = QString::fromUtf8(vacuum->readAllStandardOutput());
     EXPECT_TRUE(output.contains(QStringLiteral("整理完成!"))) << output.toStdString();
     CFeedDatabase store(home.Context());
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     int feeds = -1, items = -1;
     ASSERT_TRUE(store.GetTotals(feeds, items));
     EXPECT_EQ(items, 0);
@@ -54,15 +55,15 @@ TEST(VacuumProgram, WaitsForAWriterToFinish) {
     EnsureApp();
     CTempHome home;
     CFeedDatabase store(home.Context());
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     // The reader is in the middle of a write when the compaction starts.
-    ASSERT_EQ(store.Exec("BEGIN IMMEDIATE;"), 1);
+    ASSERT_TRUE(Done(store.Exec("BEGIN IMMEDIATE;")));
     QObject owner;
     QProcess* vacuum = StartVacuum(home.Path(), &owner);
     ASSERT_TRUE(vacuum->waitForStarted(10000));
     QThread::msleep(800);
     EXPECT_EQ(vacuum->state(), QProcess::Running);
-    ASSERT_EQ(store.Exec("COMMIT;"), 1);
+    ASSERT_TRUE(Done(store.Exec("COMMIT;")));
     store.CloseStore();
     ASSERT_TRUE(vacuum->waitForFinished(60000));
     EXPECT_EQ(vacuum->exitCode(), 0) << vacuum->readAllStandardOutput().toStdString();

@@ -5,6 +5,7 @@
 #include "app/AppPaths.h"
 #include "blogclient/BlogApiFactory.h"
 #include "storage/ArticleDatabase.h"
+#include "support/StoreSupport.h"
 #include "workspace/AccountSetup.h"
 #include "workspace/LocalLoginLock.h"
 #include "workspace/WeblogDiscovery.h"
@@ -270,7 +271,7 @@ TEST_F(AccountSetupTest, LocalLoginLockAndItsPasswordChecks) {
 TEST_F(AccountSetupTest, DeleteNeedsTheWeblogPasswordAndTakesTheArticles) {
     ASSERT_TRUE(m_setup.Add(ServerAccount("删", m_server, "/ok")).Ok());
     CArticleDatabase store(GetAppFilePath("Storage\\blog.db"));
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     ASSERT_TRUE(store.InsertArticle(kFolderDrafts, "删", {.title = "t"}));
 
     EXPECT_EQ(m_setup.DeleteWithPassword("删", "").message, "请输入密码!");

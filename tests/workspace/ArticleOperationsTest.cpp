@@ -4,6 +4,7 @@
 #include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "storage/ArticleDatabase.h"
+#include "support/StoreSupport.h"
 #include "workspace/ArticleOperations.h"
 #include "workspace/FolderActions.h"
 
@@ -20,7 +21,7 @@ protected:
     // A draft in the account's 草稿箱, written straight into blog.db.
     int Draft(const std::string& account, const std::string& title, const std::string& guid = {}) {
         CArticleDatabase store(StorePath());
-        EXPECT_EQ(store.OpenStore(), 1);
+        EXPECT_TRUE(Done(store.OpenStore()));
         EXPECT_TRUE(
             store.InsertPublishedArticle(kFolderDrafts, account,
                                          {.title = title,
@@ -253,7 +254,7 @@ TEST_F(ArticleOperationsTest, PublishMakesNewPostsOrEditsAndMovesToSent) {
     // makes a new post (an edit would change the deleted one, which nobody sees).
     int trashed = Draft("甲", "删过的", "66");
     CArticleDatabase store(StorePath());
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     ASSERT_TRUE(store.SetArticleFolder(trashed, kFolderTrash));
     ASSERT_TRUE(m_operations.StartPublish({fresh, edited, refused, trashed}).Started());
     m_operations.Wait();
@@ -359,7 +360,7 @@ TEST_F(ArticleOperationsTest, DeleteOnServerMovesToTrashAndRefusesDrafts) {
     int draft = Draft("甲", "草稿");
     int published = Draft("甲", "已发", "42");
     CArticleDatabase store(StorePath());
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     ASSERT_TRUE(store.SetArticleFolder(published, kFolderSent));
 
     ASSERT_TRUE(m_operations.StartDeleteOnServer({published, draft}).Started());

@@ -5,6 +5,7 @@
 #include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "workspace/EditorSession.h"
 #include "workspace/MarkdownHtml.h"
 #include "workspace/SpellChecker.h"
@@ -50,7 +51,7 @@ protected:
     // A channel with one item; gives the item's id.
     int FeedItemId(const FeedItem& item) {
         CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
-        EXPECT_EQ(store.OpenStore(), 1) << store.GetLastError();
+        EXPECT_TRUE(Done(store.OpenStore()));
         int feedId = 0;
         EXPECT_TRUE(store.AddFeed("http://example.com/feed.xml", feedId));
         EXPECT_TRUE(store.SaveReceivedItems(feedId, {item}, StorageRule::kKeepAll, 0));
@@ -176,7 +177,7 @@ TEST_F(EditorSessionTest, FeedItemIsQuotedWithItsTitleAndLinkEscapedAndItsScript
 TEST_F(EditorSessionTest, FeedItemIsReadFromTheTableTheOrdersName) {
     const int stored = FeedItemId({.title = "收到的", .link = "http://example.com/stored"});
     CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     std::vector<FeedItem> results{{.title = "搜到的", .link = "http://example.com/found"}};
     ASSERT_TRUE(store.SaveTempItems(0, results));
     ASSERT_EQ(results[0].id, stored) << "both tables start at 1";

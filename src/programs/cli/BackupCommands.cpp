@@ -92,8 +92,8 @@ int CBackupCommands::Export(const std::vector<std::string>& argsIn) {
     if (!AccountExists(m_context, account))
         return 1;
     CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
-    if (!store.OpenStore())
-        return Error(store.GetLastError());
+    if (const StoreResult opened = store.OpenStore(); !opened)
+        return Error(opened.reason);
     int count = 0;
     if (!CArticleBackup::ExportFolder(store, account, folder, args.positional[1], count))
         return 1;
@@ -111,8 +111,8 @@ int CBackupCommands::Import(const std::vector<std::string>& argsIn) {
     if (!AccountExists(m_context, account))
         return 1;
     CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
-    if (!store.OpenStore())
-        return Error(store.GetLastError());
+    if (const StoreResult opened = store.OpenStore(); !opened)
+        return Error(opened.reason);
     int count = 0;
     if (!CArticleBackup::ImportToDrafts(store, account, args.positional[1], count))
         return 1;
@@ -141,13 +141,13 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
         if (!AccountExists(m_context, args.Get("account")))
             return 1;
         CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
-        if (!store.OpenStore())
-            return Error(store.GetLastError());
+        if (const StoreResult opened = store.OpenStore(); !opened)
+            return Error(opened.reason);
         chosen = CEbookMaker::FromFolder(store, args.Get("account"), folder);
     } else {
         CFeedDatabase store(m_context);
-        if (!store.OpenStore())
-            return Error(store.GetLastError());
+        if (const StoreResult opened = store.OpenStore(); !opened)
+            return Error(opened.reason);
         if (args.Has("channel")) {
             CChannelTree tree(m_context);
             if (!tree.Build())

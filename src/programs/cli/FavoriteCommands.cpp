@@ -36,8 +36,8 @@ struct CFavoritesAtHome {
     bool Open() {
         if (!favorites.Build())
             return false;
-        if (!store.OpenStore()) {
-            GetReporter().ReportMessage(store.GetLastError());
+        if (const StoreResult opened = store.OpenStore(); !opened) {
+            GetReporter().ReportMessage(opened.reason);
             return false;
         }
         return true;

@@ -44,8 +44,8 @@ struct CReader {
     bool Open() {
         if (!tree.Build())
             return false;
-        if (!store.OpenStore())
-            return Fail(store.GetLastError());
+        if (const StoreResult opened = store.OpenStore(); !opened)
+            return Fail(opened.reason);
         return true;
     }
     int Find(const std::string& path, bool allowTop = false) {
@@ -471,10 +471,11 @@ int CFeedCommands::Items(const std::vector<std::string>& argsIn) {
     CFeedItemView view(m_context, reader.tree, reader.store);
     view.SetFilter(*filter);
     ItemPage items;
-    bool ok = reader.tree.Record(index).directory ? view.ShowDirectory(index, items)
-                                                  : view.ShowChannelItems(index, page - 1, items);
-    if (!ok)
-        return Error(view.GetLastError());
+    const StoreResult shown = reader.tree.Record(index).directory
+                                  ? view.ShowDirectory(index, items)
+                                  : view.ShowChannelItems(index, page - 1, items);
+    if (!shown)
+        return Error(shown.reason);
     if (m_json) {
         CliJson list = CliJson::array();
         for (const FeedItem& item : items.items) {
@@ -516,13 +517,14 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
     CFeedItemView view(m_context, reader.tree, reader.store);
     const std::string& sub = args.positional[0];
     if (sub == "read" || sub == "unread") {
-        if (!view.MarkItemRead(StoredItem(id), sub == "read"))
-            return Error(view.GetLastError());
+        if (const StoreResult marked = view.MarkItemRead(StoredItem(id), sub == "read"); !marked)
+            return Error(marked.reason);
         return 0;
     }
     if (sub == "important" || sub == "unimportant") {
-        if (!view.MarkItemImportant(StoredItem(id), sub == "important"))
-            return Error(view.GetLastError());
+        if (const StoreResult marked = view.MarkItemImportant(StoredItem(id), sub == "important");
+            !marked)
+            return Error(marked.reason);
         return 0;
     }
     if (sub != "show")
@@ -534,8 +536,9 @@ int CFeedCommands::Item(const std::vector<std::string>& argsIn) {
             view.SetSkin(skin);
         std::string html;
         // Printed, the document has no pane to load images on a click: they are always in it.
-        if (!view.RenderItem(StoredItem(id), html, ImageLoading::kAll))
-            return Error(view.GetLastError());
+        if (const StoreResult rendered = view.RenderItem(StoredItem(id), html, ImageLoading::kAll);
+            !rendered)
+            return Error(rendered.reason);
         m_out << html;
         return 0;
     }
@@ -581,7 +584,8 @@ int CFeedCommands::MarkRead(const std::vector<std::string>& args) {
     if (index < 0)
         return 1;
     CFeedItemView view(m_context, reader.tree, reader.store);
-    return view.MarkRead(index) ? 0 : Error(view.GetLastError());
+    const StoreResult marked = view.MarkRead(index);
+    return marked ? 0 : Error(marked.reason);
 }
 
 namespace {

@@ -29,8 +29,8 @@ struct CStores {
     bool Open() {
         if (!tree.Build())
             return false;
-        if (!store.OpenStore()) {
-            GetReporter().ReportMessage(store.GetLastError());
+        if (const StoreResult opened = store.OpenStore(); !opened) {
+            GetReporter().ReportMessage(opened.reason);
             return false;
         }
         return true;

@@ -39,8 +39,8 @@ VacuumResult CVacuumWindow::Compact(const std::string& storePath) {
     CFeedDatabase store(storePath);
     // The store waits up to its busy timeout while the reader writes to the file.
     // Items of channels that no longer exist go first, then the file is rebuilt.
-    if (!store.OpenStore()) {
-        result.error = store.GetLastError();
+    if (const StoreResult opened = store.OpenStore(); !opened) {
+        result.error = opened.reason;
         return result;
     }
     if (const StoreResult compacted = store.CompactStore(&result.orphansRemoved); !compacted) {

@@ -192,12 +192,12 @@ bool CMainFrame::Create(const WindowPlacement& placement) {
     const int savedMode = CAppSettings::ToInt(sideMode);
     m_sideMode = savedMode >= kSideBlog && savedMode <= kSideFavorites ? savedMode : kSideRss;
 
-    if (!m_articleStore.OpenStore()) {
-        CMessageBox::Show(nullptr, ToQ(m_articleStore.GetLastError()));
+    if (const StoreResult opened = m_articleStore.OpenStore(); !opened) {
+        CMessageBox::Show(nullptr, ToQ(opened.reason));
         return false;
     }
-    if (!m_feedStore.OpenStore()) {
-        CMessageBox::Show(nullptr, ToQ(m_feedStore.GetLastError()));
+    if (const StoreResult opened = m_feedStore.OpenStore(); !opened) {
+        CMessageBox::Show(nullptr, ToQ(opened.reason));
         return false;
     }
 

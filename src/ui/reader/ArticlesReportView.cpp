@@ -309,10 +309,10 @@ void CArticlesReportView::ShowChannel(int index) {
     if (!m_reader || index < 0)
         return;
     ItemPage page;
-    bool ok = m_reader->Tree().Record(index).directory
-                  ? m_reader->View().ShowDirectory(index, page)
-                  : m_reader->View().ShowChannelItems(index, 0, page);
-    Fill(page, ok);
+    const StoreResult shown = m_reader->Tree().Record(index).directory
+                                  ? m_reader->View().ShowDirectory(index, page)
+                                  : m_reader->View().ShowChannelItems(index, 0, page);
+    Fill(page, shown.ok);
 }
 
 void CArticlesReportView::ShowCurrentItems() {
@@ -325,7 +325,7 @@ void CArticlesReportView::ShowCurrentItems() {
     }
     const int selected = SelectedItemId();
     ItemPage page;
-    const bool ok = m_reader->View().ShowCurrentItems(page);
+    const bool ok = m_reader->View().ShowCurrentItems(page).ok;
     const bool keep = ok && selected != 0 && !m_reader->View().QuickReading() &&
                       std::any_of(page.items.begin(), page.items.end(),
                                   [selected](const FeedItem& item) { return item.id == selected; });
@@ -349,8 +349,7 @@ void CArticlesReportView::ShowPage(int page) {
     if (current < 0 || page < 0 || page >= m_pageBox->count())
         return;
     ItemPage items;
-    const bool ok = m_reader->View().ShowChannelItems(current, page, items);
-    Fill(items, ok);
+    Fill(items, m_reader->View().ShowChannelItems(current, page, items).ok);
 }
 
 void CArticlesReportView::Clear() {
@@ -473,9 +472,9 @@ void CArticlesReportView::OpenItem(int row) {
 
 void CArticlesReportView::ShowItem(const FeedItemRef& ref, ImageLoading images) {
     std::string html;
-    if (!m_reader->View().RenderItem(ref, html, images)) {
+    if (const StoreResult rendered = m_reader->View().RenderItem(ref, html, images); !rendered) {
         // The error may quote the item's own text: it is shown as text, never as markup.
-        const QString why = QString::fromStdString(m_reader->View().GetLastError()).toHtmlEscaped();
+        const QString why = QString::fromStdString(rendered.reason).toHtmlEscaped();
         html = "<html><body style=\"font-family:sans-serif;color:#a00\"><p>无法显示这篇文章: " +
                why.toStdString() + "</p></body></html>";
     }
@@ -503,13 +502,12 @@ void CArticlesReportView::MarkSelected(bool read) {
     const FeedItem* item = m_model->ItemAt(row);
     if (!item || !m_reader)
         return;
-    if (m_reader->View().MarkItemRead(item->Ref(), read)) {
+    if (const StoreResult marked = m_reader->View().MarkItemRead(item->Ref(), read); marked) {
         m_model->SetRead(row, read);
         if (item->origin == ItemOrigin::kStored)
             emit CountsChanged();
     } else {
-        CMessageBox::Show(this, QStringLiteral("无法标记这篇文章: ") +
-                                    ToQ(m_reader->View().GetLastError()));
+        CMessageBox::Show(this, QStringLiteral("无法标记这篇文章: ") + ToQ(marked.reason));
     }
 }
 
@@ -545,11 +543,11 @@ void CArticlesReportView::ToggleSelectedImportant() {
     if (!item || !m_reader)
         return;
     const bool important = item->isImportant == 0;
-    if (m_reader->View().MarkItemImportant(item->Ref(), important))
+    if (const StoreResult marked = m_reader->View().MarkItemImportant(item->Ref(), important);
+        marked)
         m_model->SetImportant(row, important);
     else
-        CMessageBox::Show(this, QStringLiteral("无法标记这篇文章: ") +
-                                    ToQ(m_reader->View().GetLastError()));
+        CMessageBox::Show(this, QStringLiteral("无法标记这篇文章: ") + ToQ(marked.reason));
 }
 
 void CArticlesReportView::OpenSelectedLink() {

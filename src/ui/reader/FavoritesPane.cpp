@@ -50,9 +50,9 @@ void CFavoritesPane::SetReadingTargets(CRssReader* reader, CReadingFrame* frame)
                 // The one-item document, as for a channel's item: with its author, and the
                 // quick-reading page stays as it is.
                 std::string html;
-                if (!reader->View().RenderOneItem(item, html)) {
-                    const QString why =
-                        QString::fromStdString(reader->View().GetLastError()).toHtmlEscaped();
+                if (const StoreResult rendered = reader->View().RenderOneItem(item, html);
+                    !rendered) {
+                    const QString why = QString::fromStdString(rendered.reason).toHtmlEscaped();
                     html = "<html><body style=\"font-family:sans-serif;color:#a00\"><p>"
                            "无法显示这篇文章: " +
                            why.toStdString() + "</p></body></html>";

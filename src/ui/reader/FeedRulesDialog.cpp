@@ -96,8 +96,8 @@ void CRuleHitCount::Start(const FeedRule& rule) {
         CFeedDatabase store(path);
         std::string reason;
         int hits = -1;
-        if (store.OpenStore() != 1)
-            reason = store.GetLastError();
+        if (const StoreResult opened = store.OpenStore(); !opened)
+            reason = opened.reason;
         else
             hits = CRuleFilter::CountHits(rule, *tree, store, reason, cancel.get());
         if (cancel->IsCancelled())

@@ -152,9 +152,9 @@ void CSearchBar::RunSearch() {
         // A worker opens its own connection to the store.
         SearchOutcome outcome;
         CFeedDatabase store(path);
-        if (!store.OpenStore()) {
+        if (const StoreResult opened = store.OpenStore(); !opened) {
             outcome.message = CFeedSearch::kNoResultText;
-            outcome.reason = store.GetLastError();
+            outcome.reason = opened.reason;
         } else {
             CFeedFetcher fetcher;
             fetcher.SetProxy(proxy);

@@ -5,6 +5,7 @@
 #include "platform/process/ProgramRunner.h"
 #include "storage/ArticleDatabase.h"
 #include "support/CliRunner.h"
+#include "support/StoreSupport.h"
 #include "support/TextSupport.h"
 
 #include <ctime>
@@ -27,7 +28,7 @@ protected:
     std::vector<ArticleRecord> Folder(int folder, const std::string& account) {
         CArticleDatabase store(m_dir + "/q/Storage/blog.db");
         std::vector<ArticleRecord> list;
-        EXPECT_EQ(store.OpenStore(), 1);
+        EXPECT_TRUE(Done(store.OpenStore()));
         EXPECT_TRUE(store.GetArticlePage(folder, account, list, 9999, 0));
         return list;
     }
