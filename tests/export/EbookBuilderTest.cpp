@@ -5,6 +5,7 @@
 #include "platform/text/TextCodec.h"
 #include "reader/ChannelTree.h"
 #include "storage/FeedDatabase.h"
+#include "support/StoreSupport.h"
 #include "support/TestSupport.h"
 #include "support/TextSupport.h"
 
@@ -315,7 +316,7 @@ TEST(EbookSources, EmptySourcesAndTheFeedLimit) {
 // channels in tree order, each newest first, the first 1,000 of them all.
 TEST_F(EbookBuildTest, ADirectorysItemsAreReadWhileItsBookIsMade) {
     CFeedDatabase store(m_home.Context());
-    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    ASSERT_TRUE(Done(store.OpenStore()));
     CChannelTree tree(m_home.Context());
     ASSERT_TRUE(tree.Build());
     int directory = -1;

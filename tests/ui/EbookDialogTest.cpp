@@ -260,7 +260,7 @@ TEST_F(EbookDialogTest, AFavoritesBoxIsBoundFromItsContextMenu) {
 // by the build's job on the runner the tree was given.
 TEST_F(EbookDialogTest, ADirectoryIsBoundFromTheChannelTree) {
     CFeedDatabase store(m_home.Context());
-    ASSERT_EQ(store.OpenStore(), 1) << store.GetLastError();
+    ASSERT_TRUE(Done(store.OpenStore()));
     CRssReader reader(m_home.Context(), store);
     ASSERT_TRUE(reader.Build());
     int directory = -1;

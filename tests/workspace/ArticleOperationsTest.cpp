@@ -288,7 +288,7 @@ TEST_F(ArticleOperationsTest, EachFolderAllowsWhatItsArticlesMayUndergo) {
     CWeblogServer server;
     AddAccount("甲", server, "/ok");
     CArticleDatabase store(StorePath());
-    ASSERT_EQ(store.OpenStore(), 1);
+    ASSERT_TRUE(Done(store.OpenStore()));
     const auto in = [&](int folder, const std::string& title, const std::string& guid) {
         const int id = Draft("甲", title, guid);
         EXPECT_TRUE(store.SetArticleFolder(id, folder));
