@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Outcome.h"
 #include "storage/SqlDatabase.h"
 
 #include <cstdint>
@@ -8,11 +9,7 @@
 
 // What an operation on a store or a file of the program directory came to: done, or the reason
 // it was not. Tests as a bool.
-struct StoreResult {
-    bool ok = false;
-    std::string reason;
-    explicit operator bool() const { return ok; }
-};
+using StoreResult = Outcome;
 
 // The base of the stores: one connection to one file, and operations that answer a StoreResult.
 // No operation lets an exception reach its caller, and none leaves a transaction open.
