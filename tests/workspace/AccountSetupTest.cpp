@@ -269,7 +269,7 @@ TEST_F(AccountSetupTest, LocalLoginLockAndItsPasswordChecks) {
 
 TEST_F(AccountSetupTest, DeleteNeedsTheWeblogPasswordAndTakesTheArticles) {
     ASSERT_TRUE(m_setup.Add(ServerAccount("删", m_server, "/ok")).Ok());
-    CArticleDatabase store(GetAppFilePath("Storage\\blog.db"));
+    CArticleDatabase store(m_home.Context());
     ASSERT_EQ(store.OpenStore(), 1);
     ASSERT_TRUE(store.InsertArticle(kFolderDrafts, "删", {.title = "t"}));
 

@@ -19,7 +19,7 @@ protected:
 
     // A draft in the account's 草稿箱, written straight into blog.db.
     int Draft(const std::string& account, const std::string& title, const std::string& guid = {}) {
-        CArticleDatabase store(StorePath());
+        CArticleDatabase store(m_home.Context());
         EXPECT_EQ(store.OpenStore(), 1);
         EXPECT_TRUE(
             store.InsertPublishedArticle(kFolderDrafts, account,
@@ -39,8 +39,6 @@ protected:
             << reason;
         return list;
     }
-
-    static std::string StorePath() { return GetAppFilePath("Storage\\blog.db"); }
 
     CTempHome m_home;
     CRecordingReporter m_reporter;
@@ -226,7 +224,7 @@ TEST_F(ArticleOperationsTest, PublishMakesNewPostsOrEditsAndMovesToSent) {
     // An article deleted on the server lies in 垃圾箱 with the old post id: publishing it again
     // makes a new post (an edit would change the deleted one, which nobody sees).
     int trashed = Draft("甲", "删过的", "66");
-    CArticleDatabase store(StorePath());
+    CArticleDatabase store(m_home.Context());
     ASSERT_EQ(store.OpenStore(), 1);
     ASSERT_TRUE(store.SetArticleFolder(trashed, kFolderTrash));
     ASSERT_TRUE(m_operations.StartPublish({fresh, edited, refused, trashed}).Started());
@@ -291,7 +289,7 @@ TEST_F(ArticleOperationsTest, DeleteOnServerMovesToTrashAndRefusesDrafts) {
     AddAccount("甲", server, "/ok");
     int draft = Draft("甲", "草稿");
     int published = Draft("甲", "已发", "42");
-    CArticleDatabase store(StorePath());
+    CArticleDatabase store(m_home.Context());
     ASSERT_EQ(store.OpenStore(), 1);
     ASSERT_TRUE(store.SetArticleFolder(published, kFolderSent));
 
