@@ -23,9 +23,9 @@ constexpr std::array<unsigned char, 4> kScrambleKey = {0x51, 0x4D, 0x6B, 0x21};
 constexpr const char* kNameExists = "已经有这个账户名了!";
 constexpr const char* kBadNameText = "账户名称含有不合法的字符!";
 
-bool Load(const std::string& file, CXmlDocument& doc) {
+bool Load(CReporter& reporter, const std::string& file, CXmlDocument& doc) {
     if (!doc.LoadFile(file) || doc.Root().GetName() != "accounts") {
-        GetReporter().ReportError(kErrAccountFileLoad);
+        reporter.ReportError(kErrAccountFileLoad);
         return false;
     }
     return true;
@@ -34,18 +34,19 @@ bool Load(const std::string& file, CXmlDocument& doc) {
 // Every writer, in this process or another (the editor, the command line), holds the lock beside
 // the file from loading it to replacing it: each change is made to the current file, and none
 // is lost to another writer's older copy. Null, reported, when the lock cannot be had.
-std::unique_ptr<CFileLock> LockForChange(const std::string& file) {
+std::unique_ptr<CFileLock> LockForChange(CReporter& reporter, const std::string& file) {
     auto lock = std::make_unique<CFileLock>(file);
     if (!lock->Locked()) {
-        GetReporter().ReportMessage("无法锁定账户文件: " + lock->Error());
+        reporter.ReportMessage("无法锁定账户文件: " + lock->Error());
         return nullptr;
     }
     return lock;
 }
 
-bool Save(const std::string& file, const CXmlDocument& doc, int errorId = kErrAccountValue) {
+bool Save(CReporter& reporter, const std::string& file, const CXmlDocument& doc,
+          int errorId = kErrAccountValue) {
     if (!doc.SaveFile(file, "UTF-8", true)) {
-        GetReporter().ReportError(errorId);
+        reporter.ReportError(errorId);
         return false;
     }
     return true;
@@ -84,20 +85,21 @@ bool IsElementName(const std::string& field) {
 }
 
 // The named account; reports 6001 when there is none.
-CXmlNode FindAccountOrReport(const CXmlDocument& doc, const std::string& name) {
+CXmlNode FindAccountOrReport(CReporter& reporter, const CXmlDocument& doc,
+                             const std::string& name) {
     CXmlNode account = FindAccount(doc, name);
     if (!account)
-        GetReporter().ReportError(kErrAccountValue);
+        reporter.ReportError(kErrAccountValue);
     return account;
 }
 
 // Reads the children in order into the outputs; the first missing one reports 6001.
-bool ReadFields(const CXmlNode& account,
+bool ReadFields(CReporter& reporter, const CXmlNode& account,
                 std::initializer_list<std::pair<const char*, std::string*>> fields) {
     for (const auto& [field, out] : fields) {
         CXmlNode node = account.Child(field);
         if (!node) {
-            GetReporter().ReportError(kErrAccountValue);
+            reporter.ReportError(kErrAccountValue);
             return false;
         }
         *out = node.GetText();
@@ -105,12 +107,12 @@ bool ReadFields(const CXmlNode& account,
     return true;
 }
 
-bool WriteFields(const CXmlNode& account,
+bool WriteFields(CReporter& reporter, const CXmlNode& account,
                  std::initializer_list<std::pair<const char*, std::string>> fields) {
     for (const auto& [field, text] : fields) {
         CXmlNode node = account.Child(field);
         if (!node) {
-            GetReporter().ReportError(kErrAccountValue);
+            reporter.ReportError(kErrAccountValue);
             return false;
         }
         node.SetText(text);
@@ -120,26 +122,30 @@ bool WriteFields(const CXmlNode& account,
 
 // Values go into the account file as they are: one that the file could not hold (a control
 // character, broken UTF-8) is refused with the message, and nothing is written.
-bool CheckTexts(std::initializer_list<std::string_view> texts) {
+bool CheckTexts(CReporter& reporter, std::initializer_list<std::string_view> texts) {
     if (CTextCheck::AreCleanTexts(texts))
         return true;
-    GetReporter().ReportMessage(CTextCheck::kInvalidCharactersText);
+    reporter.ReportMessage(CTextCheck::kInvalidCharactersText);
     return false;
 }
 
-bool CheckRecord(const AccountRecord& r) {
+bool CheckRecord(CReporter& reporter, const AccountRecord& r) {
     if (!CTextCheck::IsCleanText(r.name)) {
-        GetReporter().ReportMessage(kBadNameText);
+        reporter.ReportMessage(kBadNameText);
         return false;
     }
-    return CheckTexts({r.description, r.xmlrpcurl, r.port, r.blogapitype, r.username, r.password,
-                       r.blogurl, r.encodetype, r.accountpassword});
+    return CheckTexts(reporter, {r.description, r.xmlrpcurl, r.port, r.blogapitype, r.username,
+                                 r.password, r.blogurl, r.encodetype, r.accountpassword});
 }
 
 } // namespace
 
-CAccountStore::CAccountStore(std::string programDir)
-    : m_file(ProgramFilePath(programDir, kFileName)) {}
+CAccountStore::CAccountStore(std::string programDir, CReporter* reporter)
+    : m_file(ProgramFilePath(programDir, kFileName)), m_reporter(reporter) {}
+
+CReporter& CAccountStore::Reporter() const {
+    return m_reporter ? *m_reporter : GetReporter();
+}
 
 std::string CAccountStore::Scramble(const std::string& password) {
     std::string bytes;
@@ -179,16 +185,16 @@ std::string CAccountStore::CheckAccountName(const std::string& name) {
 }
 
 int CAccountStore::AddAccount(const AccountRecord& record) const {
-    if (!CheckRecord(record))
+    if (!CheckRecord(Reporter(), record))
         return 0;
-    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
+    const std::unique_ptr<CFileLock> lock = LockForChange(Reporter(), m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
     if (FindAccount(doc, record.name)) {
-        GetReporter().ReportMessage(kNameExists);
+        Reporter().ReportMessage(kNameExists);
         return 0;
     }
     CXmlNode account = doc.Root().AppendChild("account");
@@ -220,64 +226,67 @@ int CAccountStore::AddAccount(const AccountRecord& record) const {
     };
     for (const auto& [element, text] : children)
         account.AppendChild(element, text);
-    return Save(m_file, doc) ? 1 : 0;
+    return Save(Reporter(), m_file, doc) ? 1 : 0;
 }
 
 int CAccountStore::GetAccount(const std::string& name, AccountRecord& record) const {
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
-    CXmlNode account = FindAccountOrReport(doc, name);
+    CXmlNode account = FindAccountOrReport(Reporter(), doc, name);
     if (!account)
         return 0;
     record.name = name;
     std::string password;
     std::string count;
-    if (!ReadFields(account, {{"xmlrpcurl", &record.xmlrpcurl},
-                              {"port", &record.port},
-                              {"blogapitype", &record.blogapitype},
-                              {"username", &record.username},
-                              {"password", &password}}))
+    if (!ReadFields(Reporter(), account,
+                    {{"xmlrpcurl", &record.xmlrpcurl},
+                     {"port", &record.port},
+                     {"blogapitype", &record.blogapitype},
+                     {"username", &record.username},
+                     {"password", &password}}))
         return 0;
     record.password = Unscramble(password);
-    if (!ReadFields(account, {{"blogurl", &record.blogurl},
-                              {"encodetype", &record.encodetype},
-                              {"getrecentpostsnum", &count}}))
+    if (!ReadFields(Reporter(), account,
+                    {{"blogurl", &record.blogurl},
+                     {"encodetype", &record.encodetype},
+                     {"getrecentpostsnum", &count}}))
         return 0;
     record.getrecentpostsnum = CAppSettings::ToInt(count);
-    if (!ReadFields(account, {{"description", &record.description}}))
+    if (!ReadFields(Reporter(), account, {{"description", &record.description}}))
         return 0;
     return 1;
 }
 
 int CAccountStore::UpdateAccountConnection(const std::string& name,
                                            const AccountRecord& record) const {
-    if (!CheckRecord(record))
+    if (!CheckRecord(Reporter(), record))
         return 0;
-    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
+    const std::unique_ptr<CFileLock> lock = LockForChange(Reporter(), m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
-    CXmlNode account = FindAccountOrReport(doc, name);
+    CXmlNode account = FindAccountOrReport(Reporter(), doc, name);
     if (!account)
         return 0;
-    if (!WriteFields(account, {{"xmlrpcurl", record.xmlrpcurl},
-                               {"port", record.port},
-                               {"blogapitype", record.blogapitype},
-                               {"username", record.username},
-                               {"password", Scramble(record.password)},
-                               {"blogurl", record.blogurl},
-                               {"encodetype", record.encodetype}}))
+    if (!WriteFields(Reporter(), account,
+                     {{"xmlrpcurl", record.xmlrpcurl},
+                      {"port", record.port},
+                      {"blogapitype", record.blogapitype},
+                      {"username", record.username},
+                      {"password", Scramble(record.password)},
+                      {"blogurl", record.blogurl},
+                      {"encodetype", record.encodetype}}))
         return 0;
-    return Save(m_file, doc) ? 1 : 0;
+    return Save(Reporter(), m_file, doc) ? 1 : 0;
 }
 
 int CAccountStore::ListAccounts(std::vector<AccountRecord>& accounts) const {
     accounts.clear();
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
     for (CXmlNode account = doc.Root().FirstChild(); account; account = account.NextSibling()) {
         if (account.GetName() != "account")
@@ -285,13 +294,14 @@ int CAccountStore::ListAccounts(std::vector<AccountRecord>& accounts) const {
         AccountRecord record;
         std::string verify;
         std::string expanded;
-        if (!ReadFields(account, {{"name", &record.name},
-                                  {"description", &record.description},
-                                  {"blogapitype", &record.blogapitype},
-                                  {"localloginverify", &verify},
-                                  {"accountpassword", &record.accountpassword},
-                                  {"blogurl", &record.blogurl},
-                                  {"expanded", &expanded}}))
+        if (!ReadFields(Reporter(), account,
+                        {{"name", &record.name},
+                         {"description", &record.description},
+                         {"blogapitype", &record.blogapitype},
+                         {"localloginverify", &verify},
+                         {"accountpassword", &record.accountpassword},
+                         {"blogurl", &record.blogurl},
+                         {"expanded", &expanded}}))
             return 0;
         record.localloginverify = CAppSettings::ToInt(verify);
         record.expanded = CAppSettings::ToInt(expanded);
@@ -303,23 +313,23 @@ int CAccountStore::ListAccounts(std::vector<AccountRecord>& accounts) const {
 int CAccountStore::GetLoginSettings(const std::string& name, int& verify,
                                     std::string& loginPassword) const {
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
-    CXmlNode account = FindAccountOrReport(doc, name);
+    CXmlNode account = FindAccountOrReport(Reporter(), doc, name);
     if (!account)
         return 0;
     std::string mode;
-    if (!ReadFields(account, {{"localloginverify", &mode}}))
+    if (!ReadFields(Reporter(), account, {{"localloginverify", &mode}}))
         return 0;
     verify = CAppSettings::ToInt(mode);
     loginPassword.clear();
     if (verify == 1) {
         std::string scrambled;
-        if (!ReadFields(account, {{"password", &scrambled}}))
+        if (!ReadFields(Reporter(), account, {{"password", &scrambled}}))
             return 0;
         loginPassword = Unscramble(scrambled);
     } else if (verify == 2) {
-        if (!ReadFields(account, {{"accountpassword", &loginPassword}}))
+        if (!ReadFields(Reporter(), account, {{"accountpassword", &loginPassword}}))
             return 0;
     }
     return 1;
@@ -327,21 +337,22 @@ int CAccountStore::GetLoginSettings(const std::string& name, int& verify,
 
 int CAccountStore::SetLoginSettings(const std::string& name, int verify,
                                     const std::string& accountPassword) const {
-    if (!CheckTexts({accountPassword}))
+    if (!CheckTexts(Reporter(), {accountPassword}))
         return 0;
-    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
+    const std::unique_ptr<CFileLock> lock = LockForChange(Reporter(), m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
-    CXmlNode account = FindAccountOrReport(doc, name);
+    CXmlNode account = FindAccountOrReport(Reporter(), doc, name);
     if (!account)
         return 0;
-    if (!WriteFields(account, {{"localloginverify", std::to_string(verify)},
-                               {"accountpassword", accountPassword}}))
+    if (!WriteFields(
+            Reporter(), account,
+            {{"localloginverify", std::to_string(verify)}, {"accountpassword", accountPassword}}))
         return 0;
-    return Save(m_file, doc) ? 1 : 0;
+    return Save(Reporter(), m_file, doc) ? 1 : 0;
 }
 
 bool CAccountStore::CheckLogin(const std::string& name, const std::string& typed) const {
@@ -354,13 +365,14 @@ bool CAccountStore::CheckLogin(const std::string& name, const std::string& typed
 
 namespace {
 // The field of the named account; reports 6001 when the account or the field is missing.
-CXmlNode AccountField(const CXmlDocument& doc, const std::string& name, const std::string& field) {
-    CXmlNode account = FindAccountOrReport(doc, name);
+CXmlNode AccountField(CReporter& reporter, const CXmlDocument& doc, const std::string& name,
+                      const std::string& field) {
+    CXmlNode account = FindAccountOrReport(reporter, doc, name);
     if (!account)
         return {};
     CXmlNode node = IsElementName(field) ? account.Child(field) : CXmlNode();
     if (!node)
-        GetReporter().ReportError(kErrAccountValue);
+        reporter.ReportError(kErrAccountValue);
     return node;
 }
 } // namespace
@@ -369,7 +381,7 @@ int CAccountStore::GetAccountField(const std::string& name, const std::string& f
                                    std::string& text) const {
     CXmlDocument doc;
     CXmlNode node;
-    if (!Load(m_file, doc) || !(node = AccountField(doc, name, field)))
+    if (!Load(Reporter(), m_file, doc) || !(node = AccountField(Reporter(), doc, name, field)))
         return 0;
     text = field == "password" ? Unscramble(node.GetText()) : node.GetText();
     return 1;
@@ -377,25 +389,25 @@ int CAccountStore::GetAccountField(const std::string& name, const std::string& f
 
 int CAccountStore::SetAccountField(const std::string& name, const std::string& field,
                                    const std::string& text) const {
-    if (!CheckTexts({text}))
+    if (!CheckTexts(Reporter(), {text}))
         return 0;
-    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
+    const std::unique_ptr<CFileLock> lock = LockForChange(Reporter(), m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
     CXmlNode node;
-    if (!Load(m_file, doc) || !(node = AccountField(doc, name, field)))
+    if (!Load(Reporter(), m_file, doc) || !(node = AccountField(Reporter(), doc, name, field)))
         return 0;
     node.SetText(field == "password" ? Scramble(text) : text);
-    return Save(m_file, doc) ? 1 : 0;
+    return Save(Reporter(), m_file, doc) ? 1 : 0;
 }
 
 int CAccountStore::GetRelations(const std::string& name, std::vector<std::string>& names) const {
     names.clear();
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
-    CXmlNode relation = AccountField(doc, name, "relation");
+    CXmlNode relation = AccountField(Reporter(), doc, name, "relation");
     if (!relation)
         return 0;
     for (CXmlNode item = relation.FirstChild(); item; item = item.NextSibling()) {
@@ -408,16 +420,16 @@ int CAccountStore::GetRelations(const std::string& name, std::vector<std::string
 int CAccountStore::SetRelations(const std::string& name,
                                 const std::vector<std::string>& names) const {
     for (const std::string& other : names) {
-        if (!CheckTexts({other}))
+        if (!CheckTexts(Reporter(), {other}))
             return 0;
     }
-    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
+    const std::unique_ptr<CFileLock> lock = LockForChange(Reporter(), m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
-    CXmlNode account = FindAccountOrReport(doc, name);
+    CXmlNode account = FindAccountOrReport(Reporter(), doc, name);
     if (!account)
         return 0;
     CXmlNode old = account.Child("relation");
@@ -425,38 +437,38 @@ int CAccountStore::SetRelations(const std::string& name,
     for (const std::string& other : names)
         relation.AppendChild("accountname", other);
     old.Remove();
-    return Save(m_file, doc) ? 1 : 0;
+    return Save(Reporter(), m_file, doc) ? 1 : 0;
 }
 
 int CAccountStore::SetExpanded(const std::vector<int>& flags) const {
-    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
+    const std::unique_ptr<CFileLock> lock = LockForChange(Reporter(), m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
     for (size_t i = 0; i < flags.size(); ++i) {
         CXmlNode account = AccountAt(doc, i);
         CXmlNode expanded = account ? account.Child("expanded") : CXmlNode();
         if (!expanded) {
-            GetReporter().ReportError(kErrAccountValue);
+            Reporter().ReportError(kErrAccountValue);
             return 0;
         }
         expanded.SetText(std::to_string(flags[i]));
     }
-    return Save(m_file, doc) ? 1 : 0;
+    return Save(Reporter(), m_file, doc) ? 1 : 0;
 }
 
 int CAccountStore::DeleteAccount(const std::string& name) const {
-    const std::unique_ptr<CFileLock> lock = LockForChange(m_file);
+    const std::unique_ptr<CFileLock> lock = LockForChange(Reporter(), m_file);
     if (!lock)
         return 0;
     CXmlDocument doc;
-    if (!Load(m_file, doc))
+    if (!Load(Reporter(), m_file, doc))
         return 0;
     CXmlNode account = FindAccount(doc, name);
     if (!account) {
-        GetReporter().ReportError(kErrAccountDelete);
+        Reporter().ReportError(kErrAccountDelete);
         return 0;
     }
     account.Remove();
@@ -471,5 +483,5 @@ int CAccountStore::DeleteAccount(const std::string& name) const {
             item = next;
         }
     }
-    return Save(m_file, doc, kErrAccountDelete) ? 1 : 0;
+    return Save(Reporter(), m_file, doc, kErrAccountDelete) ? 1 : 0;
 }

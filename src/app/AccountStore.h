@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+class CReporter;
+
 // One weblog account as config/userConfig.xml keeps it. The password is clear text in memory; the
 // file holds it scrambled.
 struct AccountRecord {
@@ -33,7 +35,8 @@ struct AccountRecord {
 // cannot be written, 6006 when an account cannot be deleted.
 class CAccountStore {
 public:
-    explicit CAccountStore(std::string programDir);
+    // reporter: whom a failure is told; null for the one in force on the calling thread.
+    explicit CAccountStore(std::string programDir, CReporter* reporter = nullptr);
 
     // Appends a new account with the initial texts of a new entry; an existing name is refused
     // with "已经有这个账户名了!" and nothing is written.
@@ -82,5 +85,8 @@ public:
     static constexpr const char* kFileName = "config\\userConfig.xml";
 
 private:
+    CReporter& Reporter() const;
+
     std::string m_file;
+    CReporter* m_reporter = nullptr;
 };

@@ -16,8 +16,8 @@ std::string WithoutTrailingSlash(std::string dir) {
 } // namespace
 
 CAppContext::CAppContext(std::string programDir, CReporter* reporter)
-    : m_dir(WithoutTrailingSlash(std::move(programDir))), m_settings(m_dir), m_accounts(m_dir),
-      m_reporter(reporter) {}
+    : m_dir(WithoutTrailingSlash(std::move(programDir))), m_settings(m_dir, reporter),
+      m_accounts(m_dir, reporter), m_reporter(reporter) {}
 
 std::string CAppContext::FilePath(const std::string& relativePath) const {
     return ProgramFilePath(m_dir, relativePath);
@@ -25,6 +25,10 @@ std::string CAppContext::FilePath(const std::string& relativePath) const {
 
 CReporter& CAppContext::Reporter() const {
     return m_reporter ? *m_reporter : GetReporter();
+}
+
+CAppContext CAppContext::WithReporter(CReporter& reporter) const {
+    return CAppContext(m_dir, &reporter);
 }
 
 CAppContext CAppContext::Process() {

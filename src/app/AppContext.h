@@ -23,9 +23,15 @@ public:
     // A file below it (see ProgramFilePath for the spellings it folds).
     std::string FilePath(const std::string& relativePath) const;
 
+    // The settings and the accounts tell their failures to Reporter().
     const CAppSettings& Settings() const { return m_settings; }
     const CAccountStore& Accounts() const { return m_accounts; }
     CReporter& Reporter() const;
+
+    // A copy that tells its failures, and those of its settings and accounts, to reporter (which
+    // must outlive the copy and whatever holds it): a program's own reporter, a use-case's
+    // recorder, or a CSilentReporter for a read whose failure is no news.
+    CAppContext WithReporter(CReporter& reporter) const;
 
     // The context of this process's program directory (GetModuleDir). For the programs' mains
     // and the main window, which hand it down; nothing else calls it.

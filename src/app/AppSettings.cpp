@@ -47,9 +47,9 @@ std::string Num(int value) {
     return std::to_string(value);
 }
 
-bool LoadSettings(const std::string& file, CXmlDocument& doc) {
+bool LoadSettings(CReporter& reporter, const std::string& file, CXmlDocument& doc) {
     if (!doc.LoadFile(file)) {
-        GetReporter().ReportError(kErrSettingsLoad);
+        reporter.ReportError(kErrSettingsLoad);
         return false;
     }
     return true;
@@ -74,8 +74,13 @@ CXmlNode SelectKey(const CXmlDocument& doc, const std::string& key) {
 
 } // namespace
 
-CAppSettings::CAppSettings(std::string programDir)
-    : m_programDir(std::move(programDir)), m_file(ProgramFilePath(m_programDir, kSettingsFile)) {}
+CAppSettings::CAppSettings(std::string programDir, CReporter* reporter)
+    : m_programDir(std::move(programDir)), m_file(ProgramFilePath(m_programDir, kSettingsFile)),
+      m_reporter(reporter) {}
+
+CReporter& CAppSettings::Reporter() const {
+    return m_reporter ? *m_reporter : GetReporter();
+}
 
 int CAppSettings::ToInt(const std::string& text) {
     size_t i = 0;
@@ -100,12 +105,12 @@ int CAppSettings::ReadValues(const std::vector<std::string>& keys,
                              std::vector<std::string>& values) const {
     values.clear();
     CXmlDocument doc;
-    if (!LoadSettings(m_file, doc))
+    if (!LoadSettings(Reporter(), m_file, doc))
         return 0;
     for (const std::string& key : keys) {
         CXmlNode node = SelectKey(doc, key);
         if (!node) {
-            GetReporter().ReportError(kErrSettingsValue);
+            Reporter().ReportError(kErrSettingsValue);
             return 0;
         }
         values.push_back(node.GetText());
@@ -116,27 +121,27 @@ int CAppSettings::ReadValues(const std::vector<std::string>& keys,
 int CAppSettings::WriteValues(const std::vector<std::string>& keys,
                               const std::vector<std::string>& values) const {
     CXmlDocument doc;
-    if (!LoadSettings(m_file, doc))
+    if (!LoadSettings(Reporter(), m_file, doc))
         return 0;
     // Every value is checked before anything is written: a value of the wrong type or out of
     // range, or one that the file could not hold, leaves the file as it is.
     for (size_t i = 0; i < keys.size() && i < values.size(); ++i) {
         if (std::string message = CSettingsChecks::CheckKeyValue(keys[i], values[i]);
             !message.empty()) {
-            GetReporter().ReportMessage(message);
+            Reporter().ReportMessage(message);
             return 0;
         }
     }
     for (size_t i = 0; i < keys.size(); ++i) {
         CXmlNode node = SelectKey(doc, keys[i]);
         if (!node || i >= values.size()) {
-            GetReporter().ReportError(kErrSettingsValue);
+            Reporter().ReportError(kErrSettingsValue);
             return 0;
         }
         node.SetText(values[i]);
     }
     if (!doc.SaveFile(m_file)) {
-        GetReporter().ReportError(kErrSettingsValue);
+        Reporter().ReportError(kErrSettingsValue);
         return 0;
     }
     return 1;
@@ -173,15 +178,16 @@ namespace {
 
 // Reads a group and hands each value to its output in order; outputs before a missing key
 // keep the values they received.
-template <typename Assign> int ReadInto(const std::string& file, const char* group, Assign assign) {
+template <typename Assign>
+int ReadInto(CReporter& reporter, const std::string& file, const char* group, Assign assign) {
     CXmlDocument doc;
-    if (!LoadSettings(file, doc))
+    if (!LoadSettings(reporter, file, doc))
         return 0;
     const auto& keys = Keys(group);
     for (size_t i = 0; i < keys.size(); ++i) {
         CXmlNode node = SelectKey(doc, keys[i]);
         if (!node) {
-            GetReporter().ReportError(kErrSettingsValue);
+            reporter.ReportError(kErrSettingsValue);
             return 0;
         }
         assign(i, node.GetText());
@@ -196,7 +202,7 @@ int AsInt(const std::string& text) {
 } // namespace
 
 int CAppSettings::ReadProxySettings(ProxySettings& s) const {
-    return ReadInto(m_file, "proxy", [&](size_t i, const std::string& v) {
+    return ReadInto(Reporter(), m_file, "proxy", [&](size_t i, const std::string& v) {
         switch (i) {
         case 0:
             s.use = AsInt(v);
@@ -226,7 +232,7 @@ int CAppSettings::WriteProxySettings(const ProxySettings& s) const {
 }
 
 int CAppSettings::ReadDebugSettings(DebugSettings& s) const {
-    return ReadInto(m_file, "debug", [&](size_t i, const std::string& v) {
+    return ReadInto(Reporter(), m_file, "debug", [&](size_t i, const std::string& v) {
         if (i == 0)
             s.use = AsInt(v);
         else
@@ -240,7 +246,7 @@ int CAppSettings::WriteDebugSettings(const DebugSettings& s) const {
 
 int CAppSettings::ReadWindowPlacement(WindowPlacement& p) const {
     int* fields[] = {&p.left, &p.top, &p.right, &p.bottom, &p.leftFrameWidth, &p.topFrameHeight};
-    return ReadInto(m_file, "wndpos",
+    return ReadInto(Reporter(), m_file, "wndpos",
                     [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
 }
 
@@ -259,8 +265,8 @@ int CAppSettings::ReadReceiveSettings(ReceiveSettings& s) const {
                      &s.switchChannelAutoMakeRead,
                      &s.whenExitRememberUnreadNum,
                      &s.paginationNum};
-    const int read =
-        ReadInto(m_file, "receive", [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
+    const int read = ReadInto(Reporter(), m_file, "receive",
+                              [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
     s.autoReceiveType = mode == 0 ? ReceiveMode::kByWeight : ReceiveMode::kEvery;
     return read;
 }
@@ -275,7 +281,7 @@ int CAppSettings::WriteReceiveSettings(const ReceiveSettings& s) const {
 
 int CAppSettings::ReadStorageSettings(StorageSettings& s) const {
     int* fields[] = {&s.storageType, &s.storageNum};
-    return ReadInto(m_file, "storage",
+    return ReadInto(Reporter(), m_file, "storage",
                     [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
 }
 
@@ -286,7 +292,7 @@ int CAppSettings::WriteStorageSettings(const StorageSettings& s) const {
 int CAppSettings::ReadAppearanceSettings(AppearanceSettings& s) const {
     int* fields[] = {&s.titleUnreadColor, &s.titleReadColor, &s.dateAndAuthorColor,
                      &s.useBigTitleFont, &s.useBoldTitleFont};
-    return ReadInto(m_file, "appearance",
+    return ReadInto(Reporter(), m_file, "appearance",
                     [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
 }
 
@@ -298,7 +304,7 @@ int CAppSettings::WriteAppearanceSettings(const AppearanceSettings& s) const {
 
 int CAppSettings::ReadStartupOptions(StartupOptions& o) const {
     int* fields[] = {&o.enableAutoUpdate, &o.enableMinimizeToNotifyArea};
-    return ReadInto(m_file, "startup",
+    return ReadInto(Reporter(), m_file, "startup",
                     [&](size_t i, const std::string& v) { *fields[i] = AsInt(v); });
 }
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+class CReporter;
+
 struct ProxySettings {
     int use = 0;
     int localProxyUse = 0;
@@ -69,7 +71,8 @@ struct StartupOptions {
 // written. Outputs filled before a missing key keep their new values.
 class CAppSettings {
 public:
-    explicit CAppSettings(std::string programDir);
+    // reporter: whom a failure is told; null for the one in force on the calling thread.
+    explicit CAppSettings(std::string programDir, CReporter* reporter = nullptr);
 
     int ReadProxySettings(ProxySettings& settings) const;
     int WriteProxySettings(const ProxySettings& settings) const;
@@ -113,8 +116,11 @@ public:
     static int ToInt(const std::string& text);
 
 private:
+    CReporter& Reporter() const;
+
     std::string m_programDir;
     std::string m_file;
+    CReporter* m_reporter = nullptr;
 };
 
 // The checks that the settings pages make on confirm. Each returns the message to show, or an

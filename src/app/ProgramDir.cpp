@@ -1,5 +1,6 @@
 #include "app/ProgramDir.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "platform/fs/FileUtil.h"
 
@@ -22,10 +23,10 @@ std::size_t HashOf(const std::string& contents) {
     return std::hash<std::string>{}(contents);
 }
 
-ShippedHashes ReadShipped() {
+ShippedHashes ReadShipped(const CAppContext& context) {
     ShippedHashes hashes;
     std::string text;
-    if (!CFileUtil::ReadFile(GetAppFilePath(kShippedList), text))
+    if (!CFileUtil::ReadFile(context.FilePath(kShippedList), text))
         return hashes;
     std::istringstream lines(text);
     std::string line;
@@ -37,11 +38,11 @@ ShippedHashes ReadShipped() {
     return hashes;
 }
 
-bool WriteShipped(const ShippedHashes& hashes) {
+bool WriteShipped(const CAppContext& context, const ShippedHashes& hashes) {
     std::string text;
     for (const auto& [path, hash] : hashes)
         text += std::to_string(hash) + "\t" + path + "\n";
-    return CFileUtil::WriteFileAtomic(GetAppFilePath(kShippedList), text);
+    return CFileUtil::WriteFileAtomic(context.FilePath(kShippedList), text);
 }
 
 } // namespace
@@ -64,16 +65,19 @@ std::string CProgramDir::FindDataDir() {
 }
 
 bool CProgramDir::Prepare(std::string& error) {
-    const std::string home = GetModuleDir();
+    return Prepare(CAppContext::Process(), error);
+}
+
+bool CProgramDir::Prepare(const CAppContext& context, std::string& error) {
     for (const char* folder : {"", "config", "Storage", "Data", "Temp", "Plugin"}) {
-        std::string path = *folder ? GetAppFilePath(folder) : home;
+        std::string path = *folder ? context.FilePath(folder) : context.Dir();
         if (!CFileUtil::CreateDirectories(path)) {
             error = path + ": " + CFileUtil::LastErrorText();
             return false;
         }
     }
 
-    RemoveStaleTempFiles();
+    RemoveStaleTempFiles(context);
 
     const std::string dataDir = FindDataDir();
     std::error_code ec;
@@ -81,12 +85,12 @@ bool CProgramDir::Prepare(std::string& error) {
         error = "找不到程序数据目录: " + dataDir;
         return false;
     }
-    ShippedHashes shipped = ReadShipped();
+    ShippedHashes shipped = ReadShipped(context);
     const ShippedHashes before = shipped;
     for (auto it = fs::recursive_directory_iterator(dataDir, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::path relative = fs::relative(it->path(), dataDir, ec);
-        const std::string target = GetAppFilePath(relative.string());
+        const std::string target = context.FilePath(relative.string());
         if (it->is_directory()) {
             if (!CFileUtil::CreateDirectories(target)) {
                 error = target + ": " + CFileUtil::LastErrorText();
@@ -128,16 +132,16 @@ bool CProgramDir::Prepare(std::string& error) {
         error = dataDir + ": " + ec.message();
         return false;
     }
-    if (shipped != before && !WriteShipped(shipped)) {
-        error = GetAppFilePath(kShippedList) + ": " + CFileUtil::LastErrorText();
+    if (shipped != before && !WriteShipped(context, shipped)) {
+        error = context.FilePath(kShippedList) + ": " + CFileUtil::LastErrorText();
         return false;
     }
     return true;
 }
 
-int CProgramDir::RemoveStaleTempFiles() {
+int CProgramDir::RemoveStaleTempFiles(const CAppContext& context) {
     int removed = 0;
     for (const char* folder : {"config", "Storage", "Temp", "Data\\RssSkin"})
-        removed += CFileUtil::RemoveStaleTempFiles(GetAppFilePath(folder));
+        removed += CFileUtil::RemoveStaleTempFiles(context.FilePath(folder));
     return removed;
 }

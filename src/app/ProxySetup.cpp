@@ -18,8 +18,9 @@ HttpProxy CProxySetup::FromSettings(const ProxySettings& settings, ProxyFallback
 }
 
 HttpProxy CProxySetup::Read(const CAppContext& context, ProxyFallback fallback) {
+    // Settings that cannot be read (reported by the read) name no proxy: the fallback serves.
     ProxySettings settings;
     if (!context.Settings().ReadProxySettings(settings))
-        return {};
+        settings = ProxySettings{};
     return FromSettings(settings, fallback);
 }

@@ -15,8 +15,8 @@ class CProxySetup {
 public:
     // The proxy the given settings ask for.
     static HttpProxy FromSettings(const ProxySettings& settings, ProxyFallback fallback);
-    // The settings as the context's file holds them now. A file that cannot be read has been
-    // reported by the read (through the reporter of the calling thread, so call it where a
-    // failure may be shown) and leaves the environment's proxy.
+    // The settings as the context's file holds them now. A file that cannot be read is reported
+    // through the context's reporter (by default the calling thread's, so call it where a
+    // failure may be shown) and gives the fallback, as settings without a proxy do.
     static HttpProxy Read(const CAppContext& context, ProxyFallback fallback);
 };

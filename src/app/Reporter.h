@@ -53,3 +53,12 @@ public:
                      const std::string& description) override;
     void ReportMessage(const std::string& text) override;
 };
+
+// Tells nobody: for a read whose failure is no news to the user (an optional setting, values
+// that have a fallback), given to a context with CAppContext::WithReporter.
+class CSilentReporter : public CReporter {
+public:
+    void ReportError(int) override {}
+    void ReportFault(int, int, const std::string&, const std::string&) override {}
+    void ReportMessage(const std::string&) override {}
+};

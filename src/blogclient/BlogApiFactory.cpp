@@ -39,25 +39,15 @@ CBlogApiFactory::AccountFactory(const CAppContext& context) {
     return [context](const std::string& account) { return CreateForAccount(context, account); };
 }
 
-namespace {
-
-class CSilentReporter : public CReporter {
-public:
-    void ReportError(int) override {}
-    void ReportFault(int, int, const std::string&, const std::string&) override {}
-    void ReportMessage(const std::string&) override {}
-};
-
-} // namespace
-
 BlogConnection CBlogApiFactory::ReadConnection(const CAppContext& context) {
     BlogConnection connection{.programDir = context.Dir()};
     CSilentReporter silent;
-    CScopedReporter scope(silent);
-    if (!context.Settings().ReadProxySettings(connection.proxy))
+    const CAppContext quiet = context.WithReporter(silent);
+    const CAppSettings& settings = quiet.Settings();
+    if (!settings.ReadProxySettings(connection.proxy))
         connection.proxy = ProxySettings();
     DebugSettings debug;
-    if (context.Settings().ReadDebugSettings(debug) && debug.use != 0)
-        connection.debugPath = context.Settings().DebugFilePath(debug.out);
+    if (settings.ReadDebugSettings(debug) && debug.use != 0)
+        connection.debugPath = settings.DebugFilePath(debug.out);
     return connection;
 }

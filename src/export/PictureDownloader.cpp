@@ -19,15 +19,7 @@ bool CPictureDownloader::Download(const std::vector<EbookPicture>& pictures,
     CHttpClient client;
     client.SetExitFlag(&g_bAppExiting);
     client.SetLimits(m_limits);
-    if (m_proxy) {
-        client.SetProxy(*m_proxy);
-    } else {
-        // Settings that cannot be read have been reported and leave the environment's proxy.
-        ProxySettings settings;
-        client.SetProxy(m_context.Settings().ReadProxySettings(settings)
-                            ? CProxySetup::FromSettings(settings, ProxyFallback::kEnvironment)
-                            : HttpProxy{});
-    }
+    client.SetProxy(m_proxy ? *m_proxy : CProxySetup::Read(m_context, ProxyFallback::kEnvironment));
     const int total = static_cast<int>(pictures.size());
     int done = 0;
     for (const EbookPicture& picture : pictures) {

@@ -17,8 +17,9 @@
 
 namespace {
 
-// Reports nothing: the tree reports its own message when its settings cannot be read.
-class CQuietReporter : public CReporter {
+// Notes that a read failed, and the first catalogue id, instead of showing it: the tree reports
+// its own message when its settings cannot be read.
+class CFailureNote : public CReporter {
 public:
     void ReportError(int id) override {
         if (!failed)
@@ -72,11 +73,11 @@ void CChannelTree::LoadOptions() {
     ChannelTreeOptions options;
     ReceiveSettings receive;
     StorageSettings storage;
-    CQuietReporter quiet;
+    CFailureNote note;
     {
-        CScopedReporter scope(quiet);
-        if (m_context.Settings().ReadReceiveSettings(receive) &&
-            m_context.Settings().ReadStorageSettings(storage)) {
+        const CAppContext noted = m_context.WithReporter(note);
+        if (noted.Settings().ReadReceiveSettings(receive) &&
+            noted.Settings().ReadStorageSettings(storage)) {
             options.startupReceive = receive.startupAutoReceive;
             options.autoReceive = receive.autoReceive;
             options.autoReceiveType = receive.autoReceiveType;
@@ -89,10 +90,10 @@ void CChannelTree::LoadOptions() {
             options.defaultStorageNum = storage.storageNum;
         }
     }
-    if (quiet.failed) {
+    if (note.failed) {
         // Said once, however many of the reads failed. A file that cannot be loaded is left as
         // it is for the user to repair: nothing here writes it.
-        if (quiet.firstError == kErrSettingsLoad)
+        if (note.firstError == kErrSettingsLoad)
             m_context.Reporter().ReportError(kErrSettingsLoad);
         else
             m_context.Reporter().ReportMessage("rss reader配置文件错误");
@@ -102,15 +103,15 @@ void CChannelTree::LoadOptions() {
     // A settings file from before the reading pane's keys were kept has none of them: the
     // built-in values serve then, without a word.
     std::string hosts, noImages, perHost;
-    CQuietReporter quietPane;
+    CSilentReporter silent;
     {
-        CScopedReporter scope(quietPane);
-        if (m_context.Settings().ReadAppValue("rss/videohosts", hosts) &&
+        const CAppContext quiet = m_context.WithReporter(silent);
+        if (quiet.Settings().ReadAppValue("rss/videohosts", hosts) &&
             CSettingsChecks::CheckKeyValue("rss/videohosts", hosts).empty())
             options.videoHosts = CHtmlSanitizer::ParseHostList(hosts);
-        if (m_context.Settings().ReadAppValue("rss/noremoteimages", noImages))
+        if (quiet.Settings().ReadAppValue("rss/noremoteimages", noImages))
             options.noRemoteImages = noImages == "1" ? 1 : 0;
-        if (m_context.Settings().ReadAppValue("rss/hostfetches", perHost) &&
+        if (quiet.Settings().ReadAppValue("rss/hostfetches", perHost) &&
             CSettingsChecks::CheckKeyValue("rss/hostfetches", perHost).empty())
             options.fetchesPerHost = CAppSettings::ToInt(perHost);
     }

@@ -1,5 +1,6 @@
 #include "storage/ArticleDatabase.h"
 
+#include "app/AppContext.h"
 #include "app/AppPaths.h"
 #include "storage/StoreSql.h"
 
@@ -26,7 +27,13 @@ ArticleRecord ReadArticle(const CSqlQuery& row) {
 
 } // namespace
 
+CArticleDatabase::CArticleDatabase(const CAppContext& context) : CLocalDatabase(PathOf(context)) {}
+
 CArticleDatabase::CArticleDatabase(std::string path) : CLocalDatabase(std::move(path)) {}
+
+std::string CArticleDatabase::PathOf(const CAppContext& context) {
+    return context.FilePath("Storage\\blog.db");
+}
 
 void CArticleDatabase::CreateSchema(CSqlDatabase& db) {
     // AUTOINCREMENT: an id is never given again, so the editor, which is told an article by its

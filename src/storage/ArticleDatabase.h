@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class CAppContext;
+
 // Folder codes (log_property): where an article lies within its account (see ArticleFolder).
 inline constexpr int kFolderReceived = FolderCode(ArticleFolder::kReceived);
 inline constexpr int kFolderSent = FolderCode(ArticleFolder::kSent);
@@ -45,8 +47,11 @@ public:
     // Brings a date text from a weblog server into the form "YYYY-MM-DD HH:MM:SS".
     using DateNormalizer = std::function<void(std::string&)>;
 
-    // The store at path (a program directory's is its Storage/blog.db).
+    // The store of the context's program directory, Storage/blog.db (its path: PathOf).
+    explicit CArticleDatabase(const CAppContext& context);
+    // The store at path.
     explicit CArticleDatabase(std::string path);
+    static std::string PathOf(const CAppContext& context);
 
     // The dates of fetched posts pass through this before they are stored; without one they are
     // stored as given. The feed reader's date routine understands the servers' date forms.

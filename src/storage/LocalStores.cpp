@@ -25,7 +25,7 @@ int CLocalStores::CreateStores(const CAppContext& context, std::string& error) {
         error = folder + ": " + CFileUtil::LastErrorText();
         return 0;
     }
-    CArticleDatabase articles(context.FilePath("Storage\\blog.db"));
+    CArticleDatabase articles(context);
     CFeedDatabase feeds(context);
     return OpenAndClose(articles, error) && OpenAndClose(feeds, error) ? 1 : 0;
 }

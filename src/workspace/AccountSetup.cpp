@@ -53,7 +53,7 @@ template <typename Work> SetupCheck Recorded(Work work, const char* fallback) {
 } // namespace
 
 CAccountSetup::CAccountSetup(const CAppContext& context)
-    : m_context(context), m_articleStorePath(context.FilePath("Storage\\blog.db")) {}
+    : m_context(context), m_articleStorePath(CArticleDatabase::PathOf(context)) {}
 
 CAccountSetup::~CAccountSetup() {
     StopTest();

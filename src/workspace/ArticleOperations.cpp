@@ -124,7 +124,7 @@ bool AccountExists(const CAppContext& context, const std::string& name, std::str
 CArticleOperations::CArticleOperations(const CAppContext& context, CArticleObserver& observer,
                                        std::string storePath)
     : m_context(context), m_observer(observer),
-      m_storePath(storePath.empty() ? context.FilePath("Storage\\blog.db") : std::move(storePath)),
+      m_storePath(storePath.empty() ? CArticleDatabase::PathOf(context) : std::move(storePath)),
       m_apiFactory(CBlogApiFactory::AccountFactory(context)) {}
 
 CArticleOperations::~CArticleOperations() {

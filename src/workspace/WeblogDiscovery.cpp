@@ -39,10 +39,9 @@ std::string Size(std::size_t bytes) {
 } // namespace
 
 CWeblogDiscovery::CWeblogDiscovery(const CAppContext& context) {
-    // Settings that cannot be read have been reported and leave the discovery direct.
-    ProxySettings settings;
-    if (context.Settings().ReadProxySettings(settings))
-        m_client.SetProxy(CProxySetup::FromSettings(settings, ProxyFallback::kDirect));
+    // Like the weblog interfaces it looks for, the discovery goes direct unless the settings
+    // name a proxy.
+    m_client.SetProxy(CProxySetup::Read(context, ProxyFallback::kDirect));
     m_client.SetExitFlag(&g_bAppExiting);
 }
 

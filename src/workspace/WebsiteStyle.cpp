@@ -5,6 +5,7 @@
 #include "app/AppPaths.h"
 #include "app/AppSettings.h"
 #include "app/ProxySetup.h"
+#include "app/Reporter.h"
 #include "blogclient/XmlRpcTransport.h"
 #include "platform/fs/FileUtil.h"
 #include "platform/fs/HexFileName.h"
@@ -17,7 +18,6 @@
 #include "platform/xml/XmlRepair.h"
 #include "platform/xml/XmlText.h"
 #include "workspace/MarkdownHtml.h"
-#include "workspace/ReasonRecorder.h"
 
 #include <libxml/HTMLparser.h>
 #include <libxml/HTMLtree.h>
@@ -387,15 +387,8 @@ CWebsiteStyle::CWebsiteStyle(const CAppContext& context, WebsiteStyleSetup setup
     : m_folder(setup.cacheFolder.empty() ? FolderOf(context) : std::move(setup.cacheFolder)),
       m_caFile(std::move(setup.caFile)) {
     // A weblog's home page is a web page: without a proxy of the settings' own it goes the way
-    // the environment says, as feeds do. Unreadable settings have been reported and leave the
-    // environment's proxy.
-    if (setup.proxy) {
-        m_proxy = *setup.proxy;
-    } else {
-        ProxySettings settings;
-        if (context.Settings().ReadProxySettings(settings))
-            m_proxy = CProxySetup::FromSettings(settings, ProxyFallback::kEnvironment);
-    }
+    // the environment says, as feeds do.
+    m_proxy = setup.proxy ? *setup.proxy : CProxySetup::Read(context, ProxyFallback::kEnvironment);
 }
 
 std::string CWebsiteStyle::FolderOf(const CAppContext& context) {
@@ -404,10 +397,10 @@ std::string CWebsiteStyle::FolderOf(const CAppContext& context) {
 
 std::string CWebsiteStyle::HomeAddressOf(const CAppContext& context, const std::string& account) {
     // An account without the field (or gone) has no address; that is no failure to show.
-    CReasonRecorder quiet;
-    CScopedReporter scope(quiet);
+    CSilentReporter silent;
     std::string address;
-    if (account.empty() || !context.Accounts().GetAccountField(account, "blogurl", address))
+    if (account.empty() ||
+        !context.WithReporter(silent).Accounts().GetAccountField(account, "blogurl", address))
         return {};
     address = std::string(Trim(address));
     const std::string lower = AsciiLower(address);

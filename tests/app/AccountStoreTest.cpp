@@ -38,9 +38,9 @@ protected:
 };
 
 TEST_F(AccountStoreTest, NewAccountsAreStoredWithInitialTextsAndScrambledPasswords) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("a", "Pass-1")), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("b", "密码x")), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("c", "")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("a", "Pass-1")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("b", "密码x")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("c", "")), 1);
     CXmlDocument doc;
     ASSERT_TRUE(doc.LoadFile(m_home.File("config/userConfig.xml")));
     CXmlNode account = doc.SelectNode("/accounts/account[0]");
@@ -64,7 +64,7 @@ TEST_F(AccountStoreTest, NewAccountsAreStoredWithInitialTextsAndScrambledPasswor
     EXPECT_EQ(doc.SelectNode("/accounts/account[2]/password").GetText(), "");
     for (const auto& [name, password] : {std::pair{"a", "Pass-1"}, {"b", "密码x"}, {"c", ""}}) {
         AccountRecord back;
-        ASSERT_EQ(CAppContext::Process().Accounts().GetAccount(name, back), 1);
+        ASSERT_EQ(m_home.Context().Accounts().GetAccount(name, back), 1);
         EXPECT_EQ(back.password, password);
         EXPECT_EQ(back.getrecentpostsnum, 5);
     }
@@ -80,23 +80,23 @@ TEST_F(AccountStoreTest, NewAccountsAreStoredWithInitialTextsAndScrambledPasswor
 }
 
 TEST_F(AccountStoreTest, RefusalsAndFailuresAreReportedWithTheirIds) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("a")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("a")), 1);
     std::string before = FileText();
-    EXPECT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("a", "other")), 0);
+    EXPECT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("a", "other")), 0);
     EXPECT_EQ(m_reporter.messages, std::vector<std::string>{"已经有这个账户名了!"});
     EXPECT_EQ(FileText(), before);
-    EXPECT_EQ(CAppContext::Process().Accounts().SetExpanded({1, 1}),
+    EXPECT_EQ(m_home.Context().Accounts().SetExpanded({1, 1}),
               0); // longer than the file: nothing written
     EXPECT_EQ(FileText(), before);
 
     AccountRecord record;
     std::string text;
-    EXPECT_EQ(CAppContext::Process().Accounts().GetAccount("nobody", record), 0);
-    EXPECT_EQ(CAppContext::Process().Accounts().GetAccountField("a", "nosuchfield", text), 0);
-    EXPECT_EQ(CAppContext::Process().Accounts().GetAccountField("a", "../name", text), 0);
-    EXPECT_EQ(CAppContext::Process().Accounts().DeleteAccount("nobody"), 0);
+    EXPECT_EQ(m_home.Context().Accounts().GetAccount("nobody", record), 0);
+    EXPECT_EQ(m_home.Context().Accounts().GetAccountField("a", "nosuchfield", text), 0);
+    EXPECT_EQ(m_home.Context().Accounts().GetAccountField("a", "../name", text), 0);
+    EXPECT_EQ(m_home.Context().Accounts().DeleteAccount("nobody"), 0);
     WriteAll(m_home.File("config/userConfig.xml"), "<accounts><account>");
-    EXPECT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("b")), 0);
+    EXPECT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("b")), 0);
     EXPECT_EQ(m_reporter.errors,
               (std::vector<int>{kErrAccountValue, kErrAccountValue, kErrAccountValue,
                                 kErrAccountValue, kErrAccountDelete, kErrAccountFileLoad}));
@@ -104,56 +104,56 @@ TEST_F(AccountStoreTest, RefusalsAndFailuresAreReportedWithTheirIds) {
 
 TEST_F(AccountStoreTest, ListConnectionFieldsAndLoginChecks) {
     for (const char* name : {"一", "二", "三"})
-        ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount(name, "Service")), 1);
+        ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount(name, "Service")), 1);
     AccountRecord changed = MakeAccount("二", "新密码");
     changed.blogapitype = "MovableType";
     changed.encodetype = "GB2312";
-    ASSERT_EQ(CAppContext::Process().Accounts().UpdateAccountConnection("二", changed), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("二", "password", "Service"), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetExpanded({0, 1, 0}), 1);
+    ASSERT_EQ(m_home.Context().Accounts().UpdateAccountConnection("二", changed), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("二", "password", "Service"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetExpanded({0, 1, 0}), 1);
 
     std::vector<AccountRecord> list;
-    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(list), 1);
+    ASSERT_EQ(m_home.Context().Accounts().ListAccounts(list), 1);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].name + list[1].name + list[2].name, "一二三");
     EXPECT_EQ(list[1].blogapitype, "MovableType");
     EXPECT_EQ(list[0].expanded + list[1].expanded * 2 + list[2].expanded * 4, 2);
     std::string password;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("二", "password", password), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("二", "password", password), 1);
     EXPECT_EQ(password, "Service");
 
-    EXPECT_TRUE(CAppContext::Process().Accounts().CheckLogin("一", "anything")); // no check set
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("一", 1, "Local"), 1);
-    EXPECT_TRUE(CAppContext::Process().Accounts().CheckLogin("一", "Service"));
-    EXPECT_FALSE(CAppContext::Process().Accounts().CheckLogin("一", "service"));
-    EXPECT_FALSE(CAppContext::Process().Accounts().CheckLogin("一", "Local"));
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("一", 2, "Local"), 1);
-    EXPECT_TRUE(CAppContext::Process().Accounts().CheckLogin("一", "Local"));
-    EXPECT_FALSE(CAppContext::Process().Accounts().CheckLogin("一", "Service"));
+    EXPECT_TRUE(m_home.Context().Accounts().CheckLogin("一", "anything")); // no check set
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("一", 1, "Local"), 1);
+    EXPECT_TRUE(m_home.Context().Accounts().CheckLogin("一", "Service"));
+    EXPECT_FALSE(m_home.Context().Accounts().CheckLogin("一", "service"));
+    EXPECT_FALSE(m_home.Context().Accounts().CheckLogin("一", "Local"));
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("一", 2, "Local"), 1);
+    EXPECT_TRUE(m_home.Context().Accounts().CheckLogin("一", "Local"));
+    EXPECT_FALSE(m_home.Context().Accounts().CheckLogin("一", "Service"));
     EXPECT_TRUE(m_reporter.errors.empty());
 }
 
 TEST_F(AccountStoreTest, DeletingAnAccountRemovesItFromOtherRelations) {
     for (const char* name : {"A", "B", "C"})
-        ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount(name)), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetRelations("A", {"B", "C"}), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetRelations("C", {"B"}), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetRelations("A", {"C", "B"}), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().DeleteAccount("B"), 1);
+        ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount(name)), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetRelations("A", {"B", "C"}), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetRelations("C", {"B"}), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetRelations("A", {"C", "B"}), 1);
+    ASSERT_EQ(m_home.Context().Accounts().DeleteAccount("B"), 1);
     std::vector<std::string> names;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetRelations("A", names), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetRelations("A", names), 1);
     EXPECT_EQ(names, std::vector<std::string>{"C"});
-    ASSERT_EQ(CAppContext::Process().Accounts().GetRelations("C", names), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetRelations("C", names), 1);
     EXPECT_TRUE(names.empty());
     EXPECT_EQ(FileText().find("<name>B</name>"), std::string::npos);
 
     // A name that looks like a path selects nothing but its own account.
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("x\"] | //account[\"")), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("x\"] | //account[\"",
-                                                                "description", "odd"),
-              1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("x\"] | //account[\"")), 1);
+    ASSERT_EQ(
+        m_home.Context().Accounts().SetAccountField("x\"] | //account[\"", "description", "odd"),
+        1);
     std::string text;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("A", "description", text), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("A", "description", text), 1);
     EXPECT_EQ(text, "A 的博客");
 }
 
@@ -161,16 +161,17 @@ TEST_F(AccountStoreTest, DeletingAnAccountRemovesItFromOtherRelations) {
 // its own field a thousand times and, before each change, finds it as it left it: a change
 // lost to the other writer's older copy would show there.
 TEST_F(AccountStoreTest, WritersInTwoProcessesLoseNothing) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("a")), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("a", "autosavetime", "0"), 1);
-    const auto writeAll = [](const char* field) {
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("a")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("a", "autosavetime", "0"), 1);
+    const CAppContext context = m_home.Context();
+    const auto writeAll = [&context](const char* field) {
         int lost = 0;
         for (int i = 1; i <= 1000; ++i) {
             std::string text;
-            if (!CAppContext::Process().Accounts().GetAccountField("a", field, text) ||
+            if (!context.Accounts().GetAccountField("a", field, text) ||
                 text != std::to_string(i - 1))
                 ++lost;
-            if (!CAppContext::Process().Accounts().SetAccountField("a", field, std::to_string(i)))
+            if (!context.Accounts().SetAccountField("a", field, std::to_string(i)))
                 ++lost;
         }
         return lost;
@@ -186,8 +187,8 @@ TEST_F(AccountStoreTest, WritersInTwoProcessesLoseNothing) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     std::string left;
     std::string autosave;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("a", "wndposleft", left), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("a", "autosavetime", autosave), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("a", "wndposleft", left), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("a", "autosavetime", autosave), 1);
     EXPECT_EQ(left + " " + autosave, "1000 1000");
 }
 
@@ -208,34 +209,32 @@ TEST(AccountNameCheck, ChecksInOrder) {
 } // namespace
 
 TEST_F(AccountStoreTest, ValuesTheFileCannotHoldAreRefusedAndTheFileStaysReadable) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(MakeAccount("a")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(MakeAccount("a")), 1);
     const std::string before = FileText();
     AccountRecord badName = MakeAccount("c\x01t");
     AccountRecord badUser = MakeAccount("b");
     badUser.username = "k\xE9"
                        "ep";
     EXPECT_EQ(CAccountStore::CheckAccountName("c\x01t"), "账户名称含有不合法的字符!");
-    EXPECT_EQ(CAppContext::Process().Accounts().AddAccount(badName), 0);
-    EXPECT_EQ(CAppContext::Process().Accounts().AddAccount(badUser), 0);
-    EXPECT_EQ(CAppContext::Process().Accounts().UpdateAccountConnection("a", badUser), 0);
-    EXPECT_EQ(CAppContext::Process().Accounts().SetAccountField("a", "description", "x\x1By"), 0);
-    EXPECT_EQ(CAppContext::Process().Accounts().SetLoginSettings("a", 2, "p\x7F"), 0);
-    EXPECT_EQ(CAppContext::Process().Accounts().SetRelations("a", {"b\x02"}), 0);
+    EXPECT_EQ(m_home.Context().Accounts().AddAccount(badName), 0);
+    EXPECT_EQ(m_home.Context().Accounts().AddAccount(badUser), 0);
+    EXPECT_EQ(m_home.Context().Accounts().UpdateAccountConnection("a", badUser), 0);
+    EXPECT_EQ(m_home.Context().Accounts().SetAccountField("a", "description", "x\x1By"), 0);
+    EXPECT_EQ(m_home.Context().Accounts().SetLoginSettings("a", 2, "p\x7F"), 0);
+    EXPECT_EQ(m_home.Context().Accounts().SetRelations("a", {"b\x02"}), 0);
     EXPECT_EQ(m_reporter.messages,
               (std::vector<std::string>{"账户名称含有不合法的字符!", "您输入了无效的字符!",
                                         "您输入了无效的字符!", "您输入了无效的字符!",
                                         "您输入了无效的字符!", "您输入了无效的字符!"}));
     EXPECT_EQ(FileText(), before);
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
+    ASSERT_EQ(m_home.Context().Accounts().ListAccounts(accounts), 1);
     ASSERT_EQ(accounts.size(), 1u);
 
     // Tabs and line breaks are text like any other.
-    ASSERT_EQ(
-        CAppContext::Process().Accounts().SetAccountField("a", "description", "第一行\n\t第二行"),
-        1);
-    std::string description;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("a", "description", description),
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("a", "description", "第一行\n\t第二行"),
               1);
+    std::string description;
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("a", "description", description), 1);
     EXPECT_EQ(description, "第一行\n\t第二行");
 }

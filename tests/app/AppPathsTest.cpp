@@ -14,7 +14,7 @@
 #include <vector>
 
 TEST(AppPaths, FoldsTheTwoSpellingsOfEachFolder) {
-    CTempHome home(false);
+    CTempHome home({.seed = false, .processDir = true});
     EXPECT_EQ(GetAppFilePath("Storage\\blog.db"), home.Path() + "/Storage/blog.db");
     EXPECT_EQ(GetAppFilePath("storage\\rssreader.opml"), home.Path() + "/Storage/rssreader.opml");
     EXPECT_EQ(GetAppFilePath("plugin\\hha.dll"), home.Path() + "/Plugin/hha.dll");
@@ -26,6 +26,7 @@ TEST(AppPaths, FoldsTheTwoSpellingsOfEachFolder) {
 }
 
 TEST(AppPaths, ProgramDirectoryFollowsTheEnvironment) {
+    const std::string before = GetModuleDir();
     SetModuleDir("");
     ::setenv("QUILLMARK_HOME", "/tmp/quill-env-home/", 1);
     EXPECT_EQ(GetModuleDir(), "/tmp/quill-env-home");
@@ -34,11 +35,11 @@ TEST(AppPaths, ProgramDirectoryFollowsTheEnvironment) {
     ::setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
     EXPECT_EQ(GetModuleDir(), "/tmp/xdg/quillmark");
     ::unsetenv("XDG_DATA_HOME");
-    SetModuleDir("");
+    SetModuleDir(before);
 }
 
 TEST(AppPaths, TextFilesRoundTripEveryByte) {
-    CTempHome home;
+    CTempHome home({.processDir = true});
     const std::string text("http://example.com/rss?a=1\0tail", 31);
     ASSERT_EQ(WriteTextFile(text, "Temp\\addrss.txt"), 1);
     std::string back;
@@ -49,7 +50,8 @@ TEST(AppPaths, TextFilesRoundTripEveryByte) {
 }
 
 TEST(ProgramDir, SeedsANewDirectoryAndNeverOverwrites) {
-    CTempHome home;
+    // The process's own directory, as a program's start prepares it.
+    CTempHome home({.processDir = true});
     for (const char* file : {"config/appConfig.xml", "config/userConfig.xml", "ErrorMsg.xml"})
         EXPECT_FALSE(ReadAll(home.File(file)).empty()) << file;
     for (const char* folder : {"Storage", "Data", "Temp", "Plugin"}) {
@@ -79,21 +81,21 @@ TEST(ProgramDir, UneditedShippedStylesFollowANewerProgram) {
     ship("Data/Editor/默认/index.html", "template 1");
     ::setenv("QUILLMARK_DATA_DIR", data.c_str(), 1);
     {
-        CTempHome home(false);
+        CTempHome home({.seed = false});
         std::string error;
-        ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+        ASSERT_TRUE(CProgramDir::Prepare(home.Context(), error)) << error;
         WriteAll(home.File("Data/Editor/默认/index.html"), "my template");
         ship("config/appConfig.xml", "<app>2</app>");
         ship("Data/LogSkin/默认.xsl", "style 2");
         ship("Data/Editor/默认/index.html", "template 2");
-        ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+        ASSERT_TRUE(CProgramDir::Prepare(home.Context(), error)) << error;
         EXPECT_EQ(ReadAll(home.File("Data/LogSkin/默认.xsl")), "style 2");
         EXPECT_EQ(ReadAll(home.File("Data/Editor/默认/index.html")), "my template");
         EXPECT_EQ(ReadAll(home.File("config/appConfig.xml")), "<app>1</app>");
         // Edited after the update too: kept from then on.
         WriteAll(home.File("Data/LogSkin/默认.xsl"), "my style");
         ship("Data/LogSkin/默认.xsl", "style 3");
-        ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+        ASSERT_TRUE(CProgramDir::Prepare(home.Context(), error)) << error;
         EXPECT_EQ(ReadAll(home.File("Data/LogSkin/默认.xsl")), "my style");
     }
     ::unsetenv("QUILLMARK_DATA_DIR");
@@ -114,13 +116,13 @@ TEST(ProgramDir, StartRemovesWhatAKilledAtomicWriteLeft) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
 
     std::string error;
-    ASSERT_TRUE(CProgramDir::Prepare(error)) << error;
+    ASSERT_TRUE(CProgramDir::Prepare(home.Context(), error)) << error;
     EXPECT_FALSE(CFileUtil::Exists(leftover));
     EXPECT_FALSE(CFileUtil::Exists(store));
     EXPECT_TRUE(CFileUtil::Exists(busy)) << "a live writer's file stays";
     EXPECT_TRUE(CFileUtil::Exists(mine)) << "only the atomic write's own names are swept";
     ::close(fd);
-    EXPECT_EQ(CProgramDir::RemoveStaleTempFiles(), 1);
+    EXPECT_EQ(CProgramDir::RemoveStaleTempFiles(home.Context()), 1);
     EXPECT_FALSE(CFileUtil::Exists(busy));
 
     // The atomic write names its temporary file so that the sweep knows it.

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 TEST(ErrorCatalog, ShippedCatalogHasEveryIdTheProgramRaises) {
-    CTempHome home;
+    CTempHome home({.processDir = true}); // the catalogue is the process's
     const int ids[] = {1000, 1001, 1002, 1003, 1004, 1005, 1101, 1102, 1104, 1106, 1107, 2001,
                        3001, 4000, 4001, 4002, 5001, 6000, 6001, 6006, 7000, 7001, 8000, 8001};
     for (int id : ids) {
@@ -23,7 +23,7 @@ TEST(ErrorCatalog, ShippedCatalogHasEveryIdTheProgramRaises) {
 }
 
 TEST(ErrorCatalog, AnUnknownIdAnEntryWithoutPlaceOrAMissingFileFindNothing) {
-    CTempHome home;
+    CTempHome home({.processDir = true});
     WriteAll(home.File("ErrorMsg.xml"),
              "<error><msg id=\"9\"><summary>s</summary><description>d</description>"
              "<pos>server</pos></msg><msg id=\"10\"><summary>only</summary></msg></error>");

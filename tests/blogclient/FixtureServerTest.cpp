@@ -54,7 +54,8 @@ protected:
     // The connection settings of the program directory, as the factory reads them.
     BlogConnection Connection() const { return CBlogApiFactory::ReadConnection(m_home.Context()); }
 
-    CTempHome m_home;
+    // The process's too: the reports carry the error catalogue's texts.
+    CTempHome m_home{{.processDir = true}};
     CFaultRecorder m_reporter;
     CScopedReporter m_scope{m_reporter};
 };

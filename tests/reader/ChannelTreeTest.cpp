@@ -200,12 +200,10 @@ TEST_F(ChannelTreeTest, PropertiesWriteOnlyWhatChanged) {
 }
 
 TEST_F(ChannelTreeTest, TreeStateIsSavedAtExitAndCountsComeBackOnlyWhenRemembered) {
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/whenexitrememberunreadnum", "0"),
-              1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/whenexitrememberunreadnum", "0"), 1);
     ASSERT_TRUE(m_tree.Build());
     EXPECT_EQ(m_tree.Record(Find("新闻/甲报")).unreadCount, 0);
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/whenexitrememberunreadnum", "1"),
-              1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/whenexitrememberunreadnum", "1"), 1);
     ASSERT_TRUE(m_tree.Build());
     EXPECT_EQ(m_tree.Record(Find("新闻/甲报")).unreadCount, 3);
     m_tree.SetExpanded(Find("技术"), true);

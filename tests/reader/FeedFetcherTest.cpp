@@ -204,7 +204,7 @@ TEST(FeedFetcher, ExitFlagAndCancelTokenStopAFetch) {
 }
 
 TEST(FeedFetcher, DownloadWritesTheWholeAnswerIntoTemp) {
-    CTempHome home(false);
+    CTempHome home({.seed = false});
     const CAppContext context = home.Context();
     CFeedServer server;
     const std::string url = server.Url("/text");

@@ -211,9 +211,8 @@ TEST_F(FeedItemViewTest, TheReadingPaneSettingsDecidePlayersAndImages) {
         "</iframe><iframe src=\"https://video.example.cn/v\"></iframe>";
     const int id = ReceiveOne(item);
 
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/videohosts", "video.example.cn"),
-              1);
-    ASSERT_EQ(CAppContext::Process().Settings().WriteAppValue("rss/noremoteimages", "1"), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/videohosts", "video.example.cn"), 1);
+    ASSERT_EQ(m_home.Context().Settings().WriteAppValue("rss/noremoteimages", "1"), 1);
     m_tree.LoadOptions();
     std::string html;
     ASSERT_TRUE(Done(m_view.RenderItem(StoredItem(id), html)));

@@ -151,7 +151,7 @@ TEST_F(ReceiveSchedulerTest, TwoProgramDirectoriesInOneProcessKeepToTheirOwnFile
     // Neither directory is the process's own: each receive reads its own channel file and
     // rules and writes its own store, and nothing reaches the process's directory.
     CTempHome other;
-    CTempHome process(false);
+    CTempHome process({.seed = false, .processDir = true});
     MakeTree({"a"});
     WriteAll(other.File("Storage/rssreader.opml"),
              "<opml><body><outline title=\"b\" xmlUrl=\"" + Url("b") + "\"/></body></opml>");

@@ -296,7 +296,7 @@ TEST(ArticleDatabaseLegacy, AnOlderFileIsUsedAsItIsWithGbkTextsAndGetsItsIndex) 
 
 TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
     // The stores go to the directory of the context given, whatever this process's own is.
-    CTempHome processHome(false);
+    CTempHome processHome({.seed = false, .processDir = true});
     const std::string dir = MakeTempDir();
     const CAppContext context(dir);
     std::string error;
@@ -305,8 +305,9 @@ TEST(ArticleAndFeedStores, CreateStoresGivesANewProgramDirectoryBothFiles) {
     ASSERT_EQ(CLocalStores::CreateStores(context, error), 1) << error;
     EXPECT_FALSE(std::filesystem::exists(processHome.File("Storage")));
 
-    CArticleDatabase articles(dir + "/Storage/blog.db");
+    CArticleDatabase articles(context);
     ASSERT_TRUE(Done(articles.OpenStore()));
+    EXPECT_EQ(articles.GetPath(), dir + "/Storage/blog.db");
     EXPECT_EQ(IndexNames(articles.Db()), std::vector<std::string>{"indexauthor"});
 
     CFeedDatabase feeds(context);

@@ -31,11 +31,27 @@ int ThreadCount() {
     return count;
 }
 
-CTempHome::CTempHome(bool seed) : m_path(MakeTempDir()) {
-    SetModuleDir(m_path);
-    if (seed) {
+namespace {
+
+// Until a test asks for one (TempHomeOptions::processDir), the process's program directory is a
+// folder that does not exist: a test never works in the user's own directory, and one that
+// leans on the process's directory without saying so fails wherever it runs.
+class CNoProcessHome : public ::testing::Environment {
+public:
+    void SetUp() override { SetModuleDir("/nonexistent/quilltest-no-process-home"); }
+};
+
+[[maybe_unused]] const ::testing::Environment* const g_noProcessHome =
+    ::testing::AddGlobalTestEnvironment(new CNoProcessHome);
+
+} // namespace
+
+CTempHome::CTempHome(TempHomeOptions options) : m_path(MakeTempDir()) {
+    if (options.processDir)
+        SetModuleDir(m_path);
+    if (options.seed) {
         std::string error;
-        if (!CProgramDir::Prepare(error))
+        if (!CProgramDir::Prepare(Context(), error))
             ADD_FAILURE() << "seeding failed: " << error;
     }
 }

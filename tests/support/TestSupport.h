@@ -6,10 +6,20 @@
 #include <string>
 #include <vector>
 
-// A fresh program directory under /tmp for one test, seeded from data/ and removed afterwards.
+struct TempHomeOptions {
+    // Filled from data/ as a first start fills it.
+    bool seed = true;
+    // Also made this process's program directory, for what takes it from there rather than
+    // from a context: the windows and programs that make theirs with CAppContext::Process(),
+    // and the error catalogue (summaries in reports and dialogs).
+    bool processDir = false;
+};
+
+// A fresh program directory under /tmp for one test, removed afterwards. The use-cases are given
+// Context(); the process's program directory is left alone unless asked for.
 class CTempHome {
 public:
-    explicit CTempHome(bool seed = true);
+    explicit CTempHome(TempHomeOptions options = {});
     ~CTempHome();
     CTempHome(const CTempHome&) = delete;
     CTempHome& operator=(const CTempHome&) = delete;

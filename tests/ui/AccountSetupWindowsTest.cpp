@@ -86,7 +86,7 @@ protected:
         wizard.DescriptionEdit()->setText(description);
     }
 
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CRecordingMessageBoxes m_boxes;
 };
 
@@ -315,13 +315,13 @@ TEST_F(AccountSetupWindowsTest, WizardLoginSummaryFinishAndTheFailedTest) {
     EXPECT_TRUE(wizard.NextButton()->isVisibleTo(&wizard));
     EXPECT_FALSE(wizard.FinishButton()->isVisibleTo(&wizard));
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
+    ASSERT_EQ(m_home.Context().Accounts().ListAccounts(accounts), 1);
     EXPECT_TRUE(accounts.empty());
     wizard.Next();
     EXPECT_TRUE(wizard.Finish());
     EXPECT_EQ(added, std::vector<std::string>{"本地"});
     AccountRecord stored;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccount("本地", stored), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccount("本地", stored), 1);
     EXPECT_EQ(stored.password, "secret");
     EXPECT_EQ(stored.port, "9");
     EXPECT_EQ(stored.blogurl, "") << "the field's http:// hint is no address";
@@ -390,7 +390,7 @@ TEST_F(AccountSetupWindowsTest, ThePresetFileShipsTheKnownServices) {
 }
 
 TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("a")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(Local("a")), 1);
     std::vector<std::pair<int, int>> notices;
     CPropertySheetAccountSetup sheet(
         m_home.Context(), "a", [&](int code, int update) { notices.emplace_back(code, update); });
@@ -418,7 +418,7 @@ TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
     sheet.General()->CountSpin()->setValue(20);
     ASSERT_TRUE(sheet.Confirm());
     AccountRecord stored;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccount("a", stored), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccount("a", stored), 1);
     EXPECT_EQ(stored.xmlrpcurl, "http://h.example/xmlrpc.php");
     EXPECT_EQ(stored.blogapitype, "Blogger");
     EXPECT_EQ(stored.description, "新的描述");
@@ -428,11 +428,10 @@ TEST_F(AccountSetupWindowsTest, SheetConnectionChecksAndWrites) {
 }
 
 TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("me")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(Local("me")), 1);
     for (const char* name : {"b1", "x1", "b2"})
-        ASSERT_EQ(
-            CAppContext::Process().Accounts().AddAccount(Local(name, std::string(name) + "pw")), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("x1", 1, {}), 1);
+        ASSERT_EQ(m_home.Context().Accounts().AddAccount(Local(name, std::string(name) + "pw")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("x1", 1, {}), 1);
     CPropertySheetAccountSetup sheet(m_home.Context(), "me", {});
     CPropertyPageAccountPermission* page = sheet.Permission();
     QTreeWidget* left = page->OthersList();
@@ -481,7 +480,7 @@ TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
     EXPECT_EQ(left->topLevelItemCount(), 1);
     ASSERT_TRUE(sheet.Confirm());
     std::vector<std::string> relations;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetRelations("me", relations), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetRelations("me", relations), 1);
     EXPECT_EQ(relations.size(), 2u);
 
     CPropertySheetAccountSetup again(m_home.Context(), "me", {});
@@ -494,7 +493,7 @@ TEST_F(AccountSetupWindowsTest, SheetPermissionMoves) {
 }
 
 TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("s", "blogpw")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(Local("s", "blogpw")), 1);
     {
         CPropertySheetAccountSetup sheet(m_home.Context(), "s", {});
         CPropertyPageAccountEditor* editor = sheet.Editor();
@@ -528,12 +527,12 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
         ASSERT_TRUE(sheet.Confirm());
     }
     std::string text;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("s", "editorindex", text), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("s", "editorindex", text), 1);
     EXPECT_EQ(text, "Data/Editor/默认/index.html");
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("s", "editorinputfun", text), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("s", "editorinputfun", text), 1);
     EXPECT_EQ(text, "HtmlTextIn") << "fields the page does not show stay as they were";
     int mode = 0;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 2);
     EXPECT_EQ(text, "local1");
 
@@ -553,7 +552,7 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
         EXPECT_FALSE(security->NewPasswordEdit()->isEnabled());
         ASSERT_TRUE(sheet.Confirm());
     }
-    ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 1);
     EXPECT_EQ(text, "blogpw");
     CPropertySheetAccountSetup sheet(m_home.Context(), "s", {});
@@ -571,18 +570,18 @@ TEST_F(AccountSetupWindowsTest, SheetEditorSkinsAndSecurityModes) {
     EXPECT_EQ(Said(), QString::fromUtf8(CPropertyPageAccountSecurity::kProtectionStaysText));
     EXPECT_FALSE(sheet.Confirm());
     EXPECT_EQ(Said(), QStringLiteral("密码错误!"));
-    ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 1);
     ASSERT_TRUE(sheet.Confirm());
     EXPECT_EQ(asked, 3u);
-    ASSERT_EQ(CAppContext::Process().Accounts().GetLoginSettings("s", mode, text), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetLoginSettings("s", mode, text), 1);
     EXPECT_EQ(mode, 0);
 }
 
 TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("d", "Secret")), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("other")), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetRelations("other", {"d"}), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(Local("d", "Secret")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(Local("other")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetRelations("other", {"d"}), 1);
     std::vector<std::pair<int, int>> notices;
     CPropertySheetAccountSetup sheet(
         m_home.Context(), "d", [&](int code, int update) { notices.emplace_back(code, update); });
@@ -606,13 +605,13 @@ TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {
     EXPECT_EQ(boxes[0].text, QStringLiteral("确定要删除此账户吗?\n删除将不可恢复!"));
     m_boxes.Clear();
     AccountRecord stored;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccount("d", stored), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccount("d", stored), 1);
 
     m_boxes.Answer(true);
     ASSERT_TRUE(sheet.Confirm());
     EXPECT_TRUE(sheet.Deleted());
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
+    ASSERT_EQ(m_home.Context().Accounts().ListAccounts(accounts), 1);
     ASSERT_EQ(accounts.size(), 1u);
     EXPECT_EQ(accounts[0].name, "other");
     EXPECT_EQ(notices,
@@ -620,7 +619,7 @@ TEST_F(AccountSetupWindowsTest, SheetDeletesOnlyWithTheBlogPasswordAndAYes) {
 }
 
 TEST_F(AccountSetupWindowsTest, TheMainWindowOffersBothCommands) {
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(Local("m")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(Local("m")), 1);
     CMainFrame frame;
     ASSERT_TRUE(frame.Create(WindowPlacement{}));
     frame.SetSideMode(CMainFrame::kSideBlog);
@@ -635,7 +634,7 @@ TEST_F(AccountSetupWindowsTest, TheMainWindowOffersBothCommands) {
 TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
     SKIP_WITHOUT_PEER();
     EnsureApp();
-    CTempHome home;
+    CTempHome home({.processDir = true});
     CRecordingMessageBoxes boxes;
     const AccountRecord peer = PeerAccount("p" + std::to_string(::getpid()), "MetaWeblog");
     CMainFrame frame;
@@ -679,22 +678,22 @@ TEST(AccountSetupPeerTest, WizardTestsAddsThenTheSheetChangesAndLocks) {
             << (boxes.Texts().empty() ? std::string() : boxes.Texts()[0].toStdString());
     }
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
+    ASSERT_EQ(home.Context().Accounts().ListAccounts(accounts), 1);
     ASSERT_EQ(accounts.size(), 1u);
     EXPECT_EQ(accounts[0].description, "改过的描述");
     EXPECT_EQ(accounts[0].localloginverify, 2);
     EXPECT_TRUE(tree.ItemOfCode(CAccountTreeCtrl::NodeCode(0, CAccountTreeCtrl::kNodeAccount))
                     ->text(0)
                     .contains(QStringLiteral("改过的描述")));
-    EXPECT_TRUE(CAppContext::Process().Accounts().CheckLogin(peer.name, "本机密码"));
-    EXPECT_FALSE(CAppContext::Process().Accounts().CheckLogin(peer.name, peer.password));
+    EXPECT_TRUE(home.Context().Accounts().CheckLogin(peer.name, "本机密码"));
+    EXPECT_FALSE(home.Context().Accounts().CheckLogin(peer.name, peer.password));
 
     // The stored account still answers with the values the sheet kept.
     EXPECT_TRUE(CAccountSetup::TestConnection(home.Context(),
                                               [&] {
                                                   AccountRecord stored;
-                                                  CAppContext::Process().Accounts().GetAccount(
-                                                      peer.name, stored);
+                                                  home.Context().Accounts().GetAccount(peer.name,
+                                                                                       stored);
                                                   return stored;
                                               }())
                     .ok);

@@ -37,15 +37,15 @@ class ArticlePreviewWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureApp();
-        ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(
-                      {.name = "预览账户",
-                       .xmlrpcurl = "http://127.0.0.1:9/xmlrpc.php",
-                       .port = "80",
-                       .blogapitype = "MetaWeblog",
-                       .username = "u",
-                       .password = "p",
-                       .encodetype = "UTF-8"}),
-                  1);
+        ASSERT_EQ(
+            m_home.Context().Accounts().AddAccount({.name = "预览账户",
+                                                    .xmlrpcurl = "http://127.0.0.1:9/xmlrpc.php",
+                                                    .port = "80",
+                                                    .blogapitype = "MetaWeblog",
+                                                    .username = "u",
+                                                    .password = "p",
+                                                    .encodetype = "UTF-8"}),
+            1);
         // A second style that marks its pages, to see which one rendered.
         WriteAll(m_home.File("Data/LogSkin/大字.xsl"),
                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
@@ -91,7 +91,7 @@ TEST_F(ArticlePreviewWindowTest, ShowsTheArticleThroughItsAccountStyleAndFollows
                   .find(CTextCodec::Utf8ToGbk("href=\"默认.xsl\"")),
               std::string::npos);
 
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("预览账户", "logxsl", "大字"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("预览账户", "logxsl", "大字"), 1);
     ASSERT_TRUE(LoadAndWait(view, [&] { view.RefreshArticlePreview(); }));
     text = PageText(view);
     EXPECT_TRUE(text.contains(QStringLiteral("大字样式")));
@@ -108,7 +108,7 @@ TEST_F(ArticlePreviewWindowTest, AStyleChangeWhileAFeedItemShowsChangesNothing) 
     }));
     const QUrl shown = view.url();
     EXPECT_FALSE(view.ShowsArticlePreview());
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("预览账户", "logxsl", "大字"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("预览账户", "logxsl", "大字"), 1);
     view.RefreshArticlePreview();
     EXPECT_EQ(view.url(), shown);
     EXPECT_EQ(view.GetMode(), CBottomHtmlView::kModeBrowse);
@@ -117,7 +117,7 @@ TEST_F(ArticlePreviewWindowTest, AStyleChangeWhileAFeedItemShowsChangesNothing) 
 
 TEST_F(ArticlePreviewWindowTest, AStyleThatFailsShowsItsReason) {
     WriteAll(m_home.File("Data/LogSkin/坏的.xsl"), "<xsl:stylesheet");
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("预览账户", "logxsl", "坏的"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("预览账户", "logxsl", "坏的"), 1);
     CBottomHtmlView view;
     ASSERT_TRUE(
         LoadAndWait(view, [&] { view.PreviewArticle(m_home.Context(), m_article, "预览账户"); }));

@@ -23,7 +23,7 @@ namespace {
 TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     SKIP_WITHOUT_PEER();
     EnsureApp();
-    CTempHome home;
+    CTempHome home({.processDir = true});
     CRecordingMessageBoxes boxes;
     // Names of this run: the peer is shared, so nothing is assumed about what it holds.
     const std::string run = std::to_string(::getpid());
@@ -33,7 +33,7 @@ TEST(BlogPeerWindowTest, FetchPublishToThreeAndDeleteOnTheServer) {
     editor.username = "editor2";
     editor.password = "quill-pass-2";
     for (const AccountRecord& account : {first, second, editor})
-        ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(account), 1);
+        ASSERT_EQ(home.Context().Accounts().AddAccount(account), 1);
     const std::string title = "三处同发 " + run;
     {
         CArticleDatabase store(home.File("Storage/blog.db"));

@@ -127,7 +127,7 @@ protected:
 
     void AddAccounts(std::initializer_list<AccountRecord> accounts) {
         for (const AccountRecord& a : accounts)
-            ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(a), 1);
+            ASSERT_EQ(m_home.Context().Accounts().AddAccount(a), 1);
     }
     int Insert(int folder, const std::string& account, const std::string& title,
                const std::string& pubDate = "2006-03-07 09:05:00") {
@@ -152,7 +152,7 @@ protected:
     CAccountTreeCtrl& Tree() { return *Workspace().Tree(); }
     CBlogArticlesView& View() { return *Workspace().View(); }
 
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CRecordingMessageBoxes m_boxes;
     std::unique_ptr<CArticleDatabase> m_store;
     std::unique_ptr<CCommandTable> m_commands;
@@ -207,7 +207,7 @@ TEST_F(BlogWindowsTest, TheTreeShowsEachAccountWithItsFiveNodesAndCounts) {
 
 TEST_F(BlogWindowsTest, ALockedAccountAsksOncePerRun) {
     AddAccounts({Account("alpha"), Account("locked")});
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("locked", 2, "Geheim"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("locked", 2, "Geheim"), 1);
     CAccountTreeCtrl& tree = Tree();
     FolderSpy shown(tree);
 
@@ -239,7 +239,7 @@ TEST_F(BlogWindowsTest, ALockedAccountAsksOncePerRun) {
 // folders, not by their commands, not by the settings sheet (which shows the service password).
 TEST_F(BlogWindowsTest, ALockedAccountsMenusCommandsAndSettingsAskFirst) {
     AddAccounts({Account("locked")});
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("locked", 2, "Geheim"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("locked", 2, "Geheim"), 1);
     Insert(kFolderDrafts, "locked", "私人草稿");
     CAccountTreeCtrl& tree = Tree();
     CAccountSetupCommands::Register(*m_commands, m_window.get(), &tree, [](int, int) {});
@@ -372,15 +372,14 @@ TEST_F(BlogWindowsTest, TreeUpdatesAndTheExpandedStateAtExit) {
     EXPECT_TRUE(tree.ItemOfCode(1100)->isExpanded());
     EXPECT_EQ(tree.CurrentAccount(), "beta");
 
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("beta", "description", "新的描述"),
-              1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("beta", "description", "新的描述"), 1);
     tree.UpdateNode(1100, CAccountTreeCtrl::kUpdateDescription);
     EXPECT_EQ(tree.ItemOfCode(1100)->text(0), QStringLiteral("新的描述"));
 
     tree.ItemOfCode(1000)->setExpanded(false);
     Workspace().Shutdown();
     std::vector<AccountRecord> accounts;
-    ASSERT_EQ(CAppContext::Process().Accounts().ListAccounts(accounts), 1);
+    ASSERT_EQ(m_home.Context().Accounts().ListAccounts(accounts), 1);
     EXPECT_EQ(accounts[0].expanded, 0);
     EXPECT_EQ(accounts[1].expanded, 1);
 
@@ -574,8 +573,8 @@ TEST_F(BlogWindowsTest, DeletingOnTheServerAsksWithTheExactQuestion) {
 TEST_F(BlogWindowsTest, PublishToSeveralChecksBeforeSending) {
     AddAccounts({Account("a1"), Account("a2"), Account("a3"), Account("a4"), Account("a5"),
                  Account("a6"), Account("locked")});
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("locked", 2, "pass"), 1);
-    ASSERT_EQ(CAppContext::Process().Accounts().SetRelations("a1", {"a2"}), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("locked", 2, "pass"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetRelations("a1", {"a2"}), 1);
     const int id = Insert(kFolderDrafts, "a1", "多处发布");
     CPublishSeveralDialog dialog(Workspace().Operations(), Workspace().Events(),
                                  Workspace().LoginLock(), id, "a1");
@@ -682,15 +681,13 @@ TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
     // 10篇 stores the count and the drop-down then checks it.
     frame.Action(kCmdPostCount10)->trigger();
     std::string stored;
-    ASSERT_EQ(
-        CAppContext::Process().Accounts().GetAccountField("alpha", "getrecentpostsnum", stored), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("alpha", "getrecentpostsnum", stored), 1);
     EXPECT_EQ(stored, "10");
     frame.Blog()->UpdateCountChecks();
     EXPECT_TRUE(frame.Action(kCmdPostCount10)->isChecked());
     EXPECT_FALSE(frame.Action(kCmdPostCount5)->isChecked());
     EXPECT_FALSE(frame.Action(kCmdPostCountCustom)->isChecked());
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("alpha", "getrecentpostsnum", "7"),
-              1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("alpha", "getrecentpostsnum", "7"), 1);
     frame.Blog()->UpdateCountChecks();
     EXPECT_TRUE(frame.Action(kCmdPostCountCustom)->isChecked());
     EXPECT_FALSE(frame.Action(kCmdPostCount10)->isChecked());
@@ -711,17 +708,15 @@ TEST_F(BlogWindowsTest, TheMainWindowsWeblogCommands) {
     CInputBox::SetHook({});
     EXPECT_EQ(m_boxes.Texts(),
               std::vector<QString>(3, QStringLiteral("获取日志的数量只能是 1 到 999")));
-    ASSERT_EQ(
-        CAppContext::Process().Accounts().GetAccountField("alpha", "getrecentpostsnum", stored), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("alpha", "getrecentpostsnum", stored), 1);
     EXPECT_EQ(stored, "42");
     frame.Blog()->Operations().Wait();
 
     // A count chosen for a locked account is kept only once its password was given.
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("alpha", 2, "pw"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("alpha", 2, "pw"), 1);
     frame.Action(kCmdPostCount5)->trigger(); // the password is not given
     EXPECT_EQ(m_logins, 1);
-    ASSERT_EQ(
-        CAppContext::Process().Accounts().GetAccountField("alpha", "getrecentpostsnum", stored), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("alpha", "getrecentpostsnum", stored), 1);
     EXPECT_EQ(stored, "42");
     frame.Shutdown();
 }
@@ -772,7 +767,7 @@ TEST_F(BlogWindowsTest, ThePreviewHasTheRowsMenuAndFollowsTheStyleChosen) {
     });
     frame.Action(kCmdAccountSettings)->trigger();
     std::string style;
-    ASSERT_EQ(CAppContext::Process().Accounts().GetAccountField("alpha", "logxsl", style), 1);
+    ASSERT_EQ(m_home.Context().Accounts().GetAccountField("alpha", "logxsl", style), 1);
     EXPECT_EQ(style, "大字");
     EXPECT_NE(ReadAll(m_home.File("Data/LogSkin/article.xml"))
                   .find(CTextCodec::Utf8ToGbk("href=\"大字.xsl\"")),
@@ -787,7 +782,7 @@ TEST_F(BlogWindowsTest, ThePreviewHasTheRowsMenuAndFollowsTheStyleChosen) {
 // being chosen or a locked one refused, and by the other side coming to the front.
 TEST_F(BlogWindowsTest, TheListCountsAndPreviewNeverShowWhatIsGone) {
     AddAccounts({Account("alpha"), Account("beta"), Account("locked")});
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("locked", 2, "Geheim"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("locked", 2, "Geheim"), 1);
     const int first = Insert(kFolderDrafts, "alpha", "第一篇");
     const int second = Insert(kFolderDrafts, "alpha", "第二篇");
     CMainFrame frame;
@@ -897,7 +892,7 @@ protected:
 
 TEST_F(EditorEntryTest, ComposeChecksTheLoginThenHandsTheAccountToTheEditor) {
     AddAccounts({Account("alpha"), Account("beta")});
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("alpha", 2, "Geheim"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("alpha", 2, "Geheim"), 1);
     CBlogWorkspace& workspace = Editing();
     ASSERT_EQ(Tree().CurrentAccount(), "alpha"); // selected at start, not yet unlocked
     m_commands->Refresh();
@@ -970,7 +965,7 @@ TEST_F(EditorEntryTest, ADoubleClickOrEditOpensTheArticleOfTheFolderShown) {
 
 TEST_F(EditorEntryTest, PublishingAFeedItemAsksForTheAccountAndItsLogin) {
     AddAccounts({Account("alpha"), Account("beta")});
-    ASSERT_EQ(CAppContext::Process().Accounts().SetLoginSettings("beta", 2, "pw"), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetLoginSettings("beta", 2, "pw"), 1);
     CBlogWorkspace& workspace = Editing();
     std::optional<std::string> answer = "beta";
     int rows = 0;

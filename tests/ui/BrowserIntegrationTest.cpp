@@ -71,7 +71,7 @@ void MakeFirefoxProfile(const std::string& home) {
 class BrowserIntegrationTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CTempUser m_user;
     CRecordingMessageBoxes m_boxes;
 };

@@ -17,7 +17,7 @@ namespace {
 class CommandTableTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CRecordingMessageBoxes m_boxes;
 };
 

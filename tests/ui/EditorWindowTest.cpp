@@ -78,8 +78,7 @@ void Type(QWidget* widget, const QString& text) {
 class EditorWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(
-            CAppContext::Process().Accounts().AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
+        ASSERT_EQ(m_home.Context().Accounts().AddAccount(ServerAccount("甲", m_server, "/ok")), 1);
     }
     void TearDown() override { m_window.WaitForWorkers(); }
 
@@ -299,7 +298,7 @@ TEST_F(EditorWindowTest, PicturesAreKeptWithTheDraftAndUploadedOnceWhenPublished
     EXPECT_EQ(m_window.BodyHtml(), before);
 
     // The server refuses the upload: nothing is published and the draft keeps its pictures.
-    ASSERT_EQ(CAppContext::Process().Accounts().UpdateAccountConnection(
+    ASSERT_EQ(m_home.Context().Accounts().UpdateAccountConnection(
                   "甲", ServerAccount("甲", m_server, "/fault")),
               1);
     m_window.Publish();
@@ -314,7 +313,7 @@ TEST_F(EditorWindowTest, PicturesAreKeptWithTheDraftAndUploadedOnceWhenPublished
     std::vector<std::string> methods = m_server.Methods();
     EXPECT_EQ(std::count(methods.begin(), methods.end(), "metaWeblog.newPost"), 0);
 
-    ASSERT_EQ(CAppContext::Process().Accounts().UpdateAccountConnection(
+    ASSERT_EQ(m_home.Context().Accounts().UpdateAccountConnection(
                   "甲", ServerAccount("甲", m_server, "/ok")),
               1);
     m_window.Publish();
@@ -387,7 +386,7 @@ TEST_F(EditorWindowTest, PublishEndsInTheSentFolderOrSaysWhyNot) {
 
     // The server refuses the edit: the window says so with the server's words.
     AccountRecord account = ServerAccount("甲", m_server, "/fault");
-    ASSERT_EQ(CAppContext::Process().Accounts().UpdateAccountConnection("甲", account), 1);
+    ASSERT_EQ(m_home.Context().Accounts().UpdateAccountConnection("甲", account), 1);
     Type(m_window.RichEdit(), QStringLiteral("改"));
     m_window.Publish();
     ASSERT_TRUE(WaitFor([&] { return !m_boxes.Boxes().empty(); }));
@@ -445,8 +444,8 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
         next.WaitForWorkers();
     }
     // Closed normally: no notice the time after; a page that cannot be read is named.
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "editorindex",
-                                                                "\\Data\\Editor\\无\\index.html"),
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("甲", "editorindex",
+                                                          "\\Data\\Editor\\无\\index.html"),
               1);
     CEditorWindow last;
     CArticleOperations operations{m_home.Context(), last};
@@ -463,8 +462,8 @@ TEST_F(EditorWindowTest, ShowsTheEditorPagesLookAndPointsAtTheAutosaveAfterAnInt
 // The editor program killed with SIGKILL after its autosave: while it ran, a second editor of
 // its article was refused naming its window; the next start offers its work and restores it.
 TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "autosavetime", "200"), 1);
-    CFeedDatabase feeds(GetAppFilePath("Storage\\rss.db"));
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("甲", "autosavetime", "200"), 1);
+    CFeedDatabase feeds(m_home.Context().FilePath("Storage\\rss.db"));
     ASSERT_TRUE(Done(feeds.OpenStore()));
     int feedId = 0;
     ASSERT_TRUE(feeds.AddFeed("http://example.com/feed.xml", feedId));
@@ -478,7 +477,7 @@ TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
     ASSERT_TRUE(feeds.GetItemPage(feedId, ItemFilter::kAll, true, items, total, 10, 0));
     ASSERT_EQ(items.size(), 1u);
     ASSERT_TRUE(CEditorHandOff::WriteHandOff(
-                    GetAppFilePath("Temp\\subprocess.xml"),
+                    m_home.Context().FilePath("Temp\\subprocess.xml"),
                     {.task = EditorTask::WriteFromFeedItem, .account = "甲", .index = items[0].id})
                     .ok);
 
@@ -536,7 +535,7 @@ TEST_F(EditorWindowTest, KilledEditorsWorkIsOfferedAtTheNextStart) {
 TEST_F(EditorWindowTest, OptionsTheInterfaceLacksAreGreyedWithTheReason) {
     AccountRecord blogger = ServerAccount("乙", m_server, "/ok");
     blogger.blogapitype = "Blogger";
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(blogger), 1);
+    ASSERT_EQ(m_home.Context().Accounts().AddAccount(blogger), 1);
     std::string reason;
     ASSERT_TRUE(m_session.Open({.account = "乙"}, reason)) << reason;
     m_window.Attach(m_session);
@@ -552,11 +551,12 @@ TEST_F(EditorWindowTest, OptionsTheInterfaceLacksAreGreyedWithTheReason) {
 // Deletes a post of the WordPress peer, through the account's own interface, when it goes out
 // of scope.
 struct CPeerPostRemover {
+    CAppContext context;
     std::string account;
     std::string postId;
     ~CPeerPostRemover() {
         if (std::unique_ptr<CBloggerApi> api =
-                CBlogApiFactory::CreateForAccount(CAppContext::Process(), account)) {
+                CBlogApiFactory::CreateForAccount(context, account)) {
             PostRequest request = api->MakeRequest();
             request.postId = postId;
             api->DeletePost(request);
@@ -572,7 +572,7 @@ TEST(EditorPeerTest, PostOptionsReachTheServer) {
     CTempHome home;
     CRecordingMessageBoxes boxes;
     const std::string name = "o" + std::to_string(::getpid());
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(PeerAccount(name, "MetaWeblog")), 1);
+    ASSERT_EQ(home.Context().Accounts().AddAccount(PeerAccount(name, "MetaWeblog")), 1);
     CEditorWindow window;
     CArticleOperations operations{home.Context(), window};
     CEditorSession session{operations};
@@ -600,7 +600,8 @@ TEST(EditorPeerTest, PostOptionsReachTheServer) {
     CHttpClient client;
     // The post goes when the test ends, passed or not: dated two days on, it would stay first
     // among the server's recent posts and push the posts of other tests out of their reads.
-    const CPeerPostRemover removePost{.account = name, .postId = session.PostId()};
+    const CPeerPostRemover removePost{
+        .context = home.Context(), .account = name, .postId = session.PostId()};
     const auto getPost = [&] {
         return client
             .Post(kPeerUrl,
@@ -872,7 +873,7 @@ TEST(EditorPeerTest, ArticleWithAPictureIsPublishedThenItsEditChangesTheSamePost
     CTempHome home;
     CRecordingMessageBoxes boxes;
     const std::string name = "e" + std::to_string(::getpid());
-    ASSERT_EQ(CAppContext::Process().Accounts().AddAccount(PeerAccount(name, "MetaWeblog")), 1);
+    ASSERT_EQ(home.Context().Accounts().AddAccount(PeerAccount(name, "MetaWeblog")), 1);
     CEditorWindow window;
     CArticleOperations operations{home.Context(), window};
     CEditorSession session{operations};
@@ -950,7 +951,7 @@ TEST_F(EditorWindowTest, PreviewTabShowsTheArticleThroughTheAccountStyleOrTheWeb
         answer.set_content(ReadTestData("html/site-post.html"), "text/html; charset=UTF-8");
     });
     site.Start();
-    ASSERT_EQ(CAppContext::Process().Accounts().SetAccountField("甲", "blogurl", site.Url("/")), 1);
+    ASSERT_EQ(m_home.Context().Accounts().SetAccountField("甲", "blogurl", site.Url("/")), 1);
     Open(EditorTask::Compose);
     Type(m_window.TitleEdit(), QStringLiteral("预览的标题"));
     Type(m_window.RichEdit(), QStringLiteral("预览的正文"));

@@ -35,7 +35,7 @@ protected:
         EnsureApp();
         WriteAll(m_home.File("ErrorMsg.xml"), kCatalogue);
     }
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
 };
 
 TEST_F(ErrorDialogTest, OpensWithTheEntryAndTheDetailsHidden) {

@@ -73,7 +73,7 @@ protected:
     std::string Url(const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(m_server.Port()) + path;
     }
-    std::string ChannelFile() { return GetAppFilePath("Storage\\rssreader.opml"); }
+    std::string ChannelFile() { return m_home.Context().FilePath("Storage\\rssreader.opml"); }
     // Two received items of one channel, as the item list has them.
     void ReceiveTwoItems(std::vector<FeedItem>& received) {
         int feedId = 0;
@@ -86,7 +86,7 @@ protected:
         ASSERT_TRUE(m_store.GetItemPage(feedId, ItemFilter::kAll, false, received, total, 50, 0));
     }
 
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CRecordingMessageBoxes m_boxes;
     CFixedFileChooser m_files;
     loopback::CHttpServer m_server;
@@ -340,12 +340,12 @@ TEST_F(FavoritesOpmlWindowsTest, AFavoriteIsRenderedAsOneItemWithItsAuthor) {
     CFavoritesPane pane(m_home.Context(), m_store, commands, m_dialogJobs);
     ASSERT_TRUE(pane.Build());
     pane.SetReadingTargets(&reader, &frame);
-    const std::string page = GetAppFilePath("Data\\RssSkin\\tempRssList.xml");
+    const std::string page = m_home.Context().FilePath("Data\\RssSkin\\tempRssList.xml");
     WriteAll(page, "quick reading page");
 
     emit pane.Tree()->ItemOpened(
         {.id = 3, .title = "收藏的文章", .link = "http://x.example/3", .author = "张三"});
-    const std::string document = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRss.xml"));
+    const std::string document = ReadAll(m_home.Context().FilePath("Data\\RssSkin\\tempRss.xml"));
     EXPECT_NE(document.find(CTextCodec::Utf8ToGbk("<author><![CDATA[张三]]></author>")),
               std::string::npos)
         << document;
@@ -356,7 +356,7 @@ TEST_F(FavoritesOpmlWindowsTest, AFavoriteIsRenderedAsOneItemWithItsAuthor) {
 
 TEST_F(FavoritesOpmlWindowsTest, TheImportDialogArrangesAndOnlyOkChangesTheChannels) {
     const std::string before = ReadAll(ChannelFile());
-    const std::string working = GetAppFilePath("Temp\\temp.opml");
+    const std::string working = m_home.Context().FilePath("Temp\\temp.opml");
     {
         COpmlImportDialog dialog(m_home.Context());
         ASSERT_TRUE(dialog.IsReady());

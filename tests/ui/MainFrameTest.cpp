@@ -54,7 +54,7 @@ QStringList MenuTitles(CMainFrame& frame) {
 class MainFrameTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CRecordingMessageBoxes m_boxes;
 };
 
@@ -132,7 +132,7 @@ TEST_F(MainFrameTest, ShutdownWritesGeometryPanesAndModes) {
         frame.Shutdown();
     }
     WindowPlacement saved;
-    ASSERT_EQ(CAppContext::Process().Settings().ReadWindowPlacement(saved), 1);
+    ASSERT_EQ(m_home.Context().Settings().ReadWindowPlacement(saved), 1);
     EXPECT_EQ(saved.left, 120);
     EXPECT_EQ(saved.top, 90);
     EXPECT_EQ(saved.right, 1020);
@@ -156,7 +156,7 @@ TEST_F(MainFrameTest, AMaximisedWindowIsSavedAsZeros) {
         frame.Shutdown();
     }
     WindowPlacement saved;
-    ASSERT_EQ(CAppContext::Process().Settings().ReadWindowPlacement(saved), 1);
+    ASSERT_EQ(m_home.Context().Settings().ReadWindowPlacement(saved), 1);
     EXPECT_EQ(std::vector<int>({saved.left, saved.top, saved.right, saved.bottom}),
               std::vector<int>(4, 0));
 }

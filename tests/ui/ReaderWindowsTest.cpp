@@ -123,9 +123,11 @@ protected:
             },
             20000);
     }
-    std::string ChannelFile() { return ReadAll(GetAppFilePath("Storage\\rssreader.opml")); }
+    std::string ChannelFile() {
+        return ReadAll(m_home.Context().FilePath("Storage\\rssreader.opml"));
+    }
 
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CRecordingMessageBoxes m_boxes;
     loopback::CHttpServer m_server;
     CFeedDatabase m_store{m_home.Context()};
@@ -319,7 +321,7 @@ TEST_F(ReaderWindowsTest, SelectingAnItemRendersItThroughTheSkin) {
     EXPECT_EQ(frame.View()->url().scheme(), QStringLiteral("quillpane"));
     EXPECT_EQ(frame.View()->CurrentKey(), QString::number(item->id));
     // The scratch document is written as the skins receive it.
-    const std::string scratch = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRss.xml"));
+    const std::string scratch = ReadAll(m_home.Context().FilePath("Data\\RssSkin\\tempRss.xml"));
     EXPECT_NE(scratch.find("encoding=\"gb2312\""), std::string::npos);
 
     // Quick reading: the page is one document, and an item is an anchor in it.
@@ -344,7 +346,7 @@ TEST_F(ReaderWindowsTest, RemoteImagesWaitForAClickWhenTheUserSaysSo) {
     m_list->List()->setCurrentIndex(m_list->Model()->index(0, 0));
     const QString key = frame.View()->CurrentKey();
     const QUrl first = frame.View()->url();
-    std::string shown = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRss.xml"));
+    std::string shown = ReadAll(m_home.Context().FilePath("Data\\RssSkin\\tempRss.xml"));
     EXPECT_EQ(shown.find("<img"), std::string::npos) << shown;
     EXPECT_NE(shown.find("data-src=\"" + Url("/p.png") + "\""), std::string::npos) << shown;
 
@@ -355,18 +357,18 @@ TEST_F(ReaderWindowsTest, RemoteImagesWaitForAClickWhenTheUserSaysSo) {
                                                QWebEnginePage::NavigationTypeLinkClicked, true));
     EXPECT_EQ(frame.View()->CurrentKey(), key);
     EXPECT_NE(frame.View()->url(), first);
-    shown = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRss.xml"));
+    shown = ReadAll(m_home.Context().FilePath("Data\\RssSkin\\tempRss.xml"));
     EXPECT_NE(shown.find("<img src=\"" + Url("/p.png") + "\">"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("onerror"), std::string::npos) << shown;
 
     // Quick reading: the whole page comes again with its images.
     m_list->SetQuickReading(true);
     m_list->ShowChannel(index);
-    shown = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRssList.xml"));
+    shown = ReadAll(m_home.Context().FilePath("Data\\RssSkin\\tempRssList.xml"));
     EXPECT_EQ(shown.find("<img"), std::string::npos) << shown;
     EXPECT_FALSE(page->acceptNavigationRequest(CBottomHtmlView::LoadImagesUrl(),
                                                QWebEnginePage::NavigationTypeLinkClicked, true));
-    shown = ReadAll(GetAppFilePath("Data\\RssSkin\\tempRssList.xml"));
+    shown = ReadAll(m_home.Context().FilePath("Data\\RssSkin\\tempRssList.xml"));
     EXPECT_NE(shown.find("<img src=\"" + Url("/p.png") + "\">"), std::string::npos) << shown;
     m_list->SetReadingFrame(nullptr);
 }
@@ -564,7 +566,7 @@ TEST_F(ReaderWindowsTest, TheRulesDialogAddsTriesChangesAndRemovesRules) {
     CRssFavorites favorites(m_home.Context());
     ASSERT_TRUE(favorites.Build());
     ASSERT_TRUE(favorites.AddBox(-1, "待看", "", m_store));
-    const std::string path = GetAppFilePath("config\\feedrules.json");
+    const std::string path = m_home.Context().FilePath("config\\feedrules.json");
     CFeedRulesDialog dialog(*m_reader, favorites, path);
     ASSERT_TRUE(dialog.Loaded());
     m_boxes.Clear();

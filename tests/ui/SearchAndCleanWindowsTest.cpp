@@ -109,7 +109,7 @@ protected:
         return total;
     }
 
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CRecordingMessageBoxes m_boxes;
     loopback::CHttpServer m_server;
     std::atomic<int> m_webSearches{0};

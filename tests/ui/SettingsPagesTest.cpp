@@ -31,7 +31,7 @@ std::string Value(const std::string& key) {
 class SettingsPagesTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     CRecordingMessageBoxes m_boxes;
 };
 
@@ -179,7 +179,7 @@ TEST_F(SettingsPagesTest, TheSystemSheetRefusesAProxyWithoutServerThenStoresItAs
     proxy->Password()->setText(QStringLiteral("p&<'\" 密码"));
     EXPECT_TRUE(sheet.Confirm());
     ProxySettings saved;
-    ASSERT_EQ(CAppContext::Process().Settings().ReadProxySettings(saved), 1);
+    ASSERT_EQ(m_home.Context().Settings().ReadProxySettings(saved), 1);
     EXPECT_EQ(saved.use, 1);
     EXPECT_EQ(saved.server, "proxy.example");
     EXPECT_EQ(saved.port, "3128");
@@ -198,7 +198,7 @@ TEST_F(SettingsPagesTest, DebugPageKeepsTheFolderBeforeTheFileName) {
     EXPECT_EQ(debug->File()->text(), QStringLiteral("/var/tmp/调试/quill_debug.html"));
     EXPECT_TRUE(sheet.Confirm());
     DebugSettings saved;
-    ASSERT_EQ(CAppContext::Process().Settings().ReadDebugSettings(saved), 1);
+    ASSERT_EQ(m_home.Context().Settings().ReadDebugSettings(saved), 1);
     EXPECT_EQ(saved.use, 1);
     EXPECT_EQ(saved.out, "/var/tmp/调试");
 }

@@ -20,7 +20,7 @@ protected:
         EnsureApp();
         m_name = CSingleInstance::ServerNameFor(m_home.Path());
     }
-    CTempHome m_home;
+    CTempHome m_home{{.processDir = true}};
     QString m_name;
 };
 
@@ -39,7 +39,7 @@ TEST_F(SingleInstanceTest, NobodyAnswersUntilAnInstanceOfTheSameDirectoryListens
     CSingleInstance second(m_name);
     EXPECT_FALSE(second.IsRunning(200));
     EXPECT_EQ(CQuillApp::HandOffToRunning(second, "http://example.org/feed"), -1);
-    EXPECT_FALSE(CFileUtil::Exists(GetAppFilePath(CQuillApp::kHandOffFile)));
+    EXPECT_FALSE(CFileUtil::Exists(m_home.Context().FilePath(CQuillApp::kHandOffFile)));
 
     CSingleInstance first(m_name);
     ASSERT_TRUE(first.Listen());
@@ -69,7 +69,8 @@ TEST_F(SingleInstanceTest, AnAddressIsWrittenFirstThenTheRunningInstanceIsTold) 
     QObject::connect(
         &first, &CSingleInstance::MessageReceived, [&](int message, qint64 wParam, qint64 lParam) {
             got = {message, wParam, lParam,
-                   CFileUtil::Exists(GetAppFilePath(CQuillApp::kHandOffFile)), got.count + 1};
+                   CFileUtil::Exists(m_home.Context().FilePath(CQuillApp::kHandOffFile)),
+                   got.count + 1};
         });
     CSingleInstance second(m_name);
     const std::string address = "quill://rssurl=http://127.0.0.1/Feed.xml&rsstitle=新闻";
@@ -80,13 +81,13 @@ TEST_F(SingleInstanceTest, AnAddressIsWrittenFirstThenTheRunningInstanceIsTold) 
     EXPECT_EQ(got.lParam, 0);
     EXPECT_TRUE(got.fileThere);
     // The file holds exactly the address, without a line end.
-    EXPECT_EQ(ReadAll(GetAppFilePath(CQuillApp::kHandOffFile)), address);
+    EXPECT_EQ(ReadAll(m_home.Context().FilePath(CQuillApp::kHandOffFile)), address);
 
     std::string taken;
     std::string error;
     ASSERT_TRUE(CQuillApp::TakeHandOffAddress(taken, error)) << error;
     EXPECT_EQ(taken, address);
-    EXPECT_FALSE(CFileUtil::Exists(GetAppFilePath(CQuillApp::kHandOffFile)));
+    EXPECT_FALSE(CFileUtil::Exists(m_home.Context().FilePath(CQuillApp::kHandOffFile)));
     // A second notice without a file: nothing to take, and the reason names the file.
     EXPECT_FALSE(CQuillApp::TakeHandOffAddress(taken, error));
     EXPECT_NE(error.find("addrss.txt"), std::string::npos);
@@ -98,7 +99,7 @@ TEST_F(SingleInstanceTest, ASecondProcessHandsItsAddressOverAndEnds) {
     Received got;
     QObject::connect(&first, &CSingleInstance::MessageReceived, [&](int message, qint64, qint64) {
         got.message = message;
-        got.fileThere = CFileUtil::Exists(GetAppFilePath(CQuillApp::kHandOffFile));
+        got.fileThere = CFileUtil::Exists(m_home.Context().FilePath(CQuillApp::kHandOffFile));
         ++got.count;
     });
     QProcess second;
@@ -116,7 +117,7 @@ TEST_F(SingleInstanceTest, ASecondProcessHandsItsAddressOverAndEnds) {
     ASSERT_TRUE(WaitFor([&] { return got.count == 1; }));
     EXPECT_EQ(got.message, WM_ADDRSS_NOTIFY);
     EXPECT_TRUE(got.fileThere);
-    EXPECT_EQ(ReadAll(GetAppFilePath(CQuillApp::kHandOffFile)), existing);
+    EXPECT_EQ(ReadAll(m_home.Context().FilePath(CQuillApp::kHandOffFile)), existing);
 }
 
 TEST_F(SingleInstanceTest, ANameLeftBehindIsTakenOver) {

@@ -22,7 +22,7 @@ QProcess* StartVacuum(const std::string& home, QObject* parent) {
 
 TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
     EnsureApp();
-    CTempHome home;
+    CTempHome home({.processDir = true});
     {
         CFeedDatabase store(home.Context());
         ASSERT_TRUE(Done(store.OpenStore()));
@@ -53,7 +53,7 @@ TEST(VacuumProgram, CompactsTheFeedStoreDropsOrphanItemsAndSaysSo) {
 
 TEST(VacuumProgram, WaitsForAWriterToFinish) {
     EnsureApp();
-    CTempHome home;
+    CTempHome home({.processDir = true});
     CFeedDatabase store(home.Context());
     ASSERT_TRUE(Done(store.OpenStore()));
     // The reader is in the middle of a write when the compaction starts.
@@ -72,8 +72,8 @@ TEST(VacuumProgram, WaitsForAWriterToFinish) {
 } // namespace
 
 TEST(VacuumProgram, HelpPrintsUsageAndTouchesNothing) {
-    CTempHome home;
-    const std::string store = GetAppFilePath("Storage\\rss.db");
+    CTempHome home({.processDir = true});
+    const std::string store = home.Context().FilePath("Storage\\rss.db");
     const std::string before = ReadAll(store);
     for (const char* word : {"--help", "-h"}) {
         QProcess vacuum;

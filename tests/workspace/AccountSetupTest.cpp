@@ -270,7 +270,7 @@ TEST_F(AccountSetupTest, LocalLoginLockAndItsPasswordChecks) {
 
 TEST_F(AccountSetupTest, DeleteNeedsTheWeblogPasswordAndTakesTheArticles) {
     ASSERT_TRUE(m_setup.Add(ServerAccount("删", m_server, "/ok")).Ok());
-    CArticleDatabase store(GetAppFilePath("Storage\\blog.db"));
+    CArticleDatabase store(m_home.Context());
     ASSERT_TRUE(Done(store.OpenStore()));
     ASSERT_TRUE(store.InsertArticle(kFolderDrafts, "删", {.title = "t"}));
 

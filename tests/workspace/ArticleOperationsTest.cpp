@@ -20,7 +20,7 @@ protected:
 
     // A draft in the account's 草稿箱, written straight into blog.db.
     int Draft(const std::string& account, const std::string& title, const std::string& guid = {}) {
-        CArticleDatabase store(StorePath());
+        CArticleDatabase store(m_home.Context());
         EXPECT_TRUE(Done(store.OpenStore()));
         EXPECT_TRUE(
             store.InsertPublishedArticle(kFolderDrafts, account,
@@ -40,8 +40,6 @@ protected:
             << reason;
         return list;
     }
-
-    static std::string StorePath() { return GetAppFilePath("Storage\\blog.db"); }
 
     CTempHome m_home;
     CRecordingReporter m_reporter;
@@ -253,7 +251,7 @@ TEST_F(ArticleOperationsTest, PublishMakesNewPostsOrEditsAndMovesToSent) {
     // An article deleted on the server lies in 垃圾箱 with the old post id: publishing it again
     // makes a new post (an edit would change the deleted one, which nobody sees).
     int trashed = Draft("甲", "删过的", "66");
-    CArticleDatabase store(StorePath());
+    CArticleDatabase store(m_home.Context());
     ASSERT_TRUE(Done(store.OpenStore()));
     ASSERT_TRUE(store.SetArticleFolder(trashed, kFolderTrash));
     ASSERT_TRUE(m_operations.StartPublish({fresh, edited, refused, trashed}).Started());
@@ -287,7 +285,7 @@ TEST_F(ArticleOperationsTest, PublishMakesNewPostsOrEditsAndMovesToSent) {
 TEST_F(ArticleOperationsTest, EachFolderAllowsWhatItsArticlesMayUndergo) {
     CWeblogServer server;
     AddAccount("甲", server, "/ok");
-    CArticleDatabase store(StorePath());
+    CArticleDatabase store(m_home.Context());
     ASSERT_TRUE(Done(store.OpenStore()));
     const auto in = [&](int folder, const std::string& title, const std::string& guid) {
         const int id = Draft("甲", title, guid);
@@ -359,7 +357,7 @@ TEST_F(ArticleOperationsTest, DeleteOnServerMovesToTrashAndRefusesDrafts) {
     AddAccount("甲", server, "/ok");
     int draft = Draft("甲", "草稿");
     int published = Draft("甲", "已发", "42");
-    CArticleDatabase store(StorePath());
+    CArticleDatabase store(m_home.Context());
     ASSERT_TRUE(Done(store.OpenStore()));
     ASSERT_TRUE(store.SetArticleFolder(published, kFolderSent));
 

@@ -50,7 +50,7 @@ protected:
 
     // A channel with one item; gives the item's id.
     int FeedItemId(const FeedItem& item) {
-        CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+        CFeedDatabase store(m_home.Context());
         EXPECT_TRUE(Done(store.OpenStore()));
         int feedId = 0;
         EXPECT_TRUE(store.AddFeed("http://example.com/feed.xml", feedId));
@@ -176,7 +176,7 @@ TEST_F(EditorSessionTest, FeedItemIsQuotedWithItsTitleAndLinkEscapedAndItsScript
 // orders name the table, and a stored item is never mistaken for a search result or back.
 TEST_F(EditorSessionTest, FeedItemIsReadFromTheTableTheOrdersName) {
     const int stored = FeedItemId({.title = "收到的", .link = "http://example.com/stored"});
-    CFeedDatabase store(GetAppFilePath("Storage\\rss.db"));
+    CFeedDatabase store(m_home.Context());
     ASSERT_TRUE(Done(store.OpenStore()));
     std::vector<FeedItem> results{{.title = "搜到的", .link = "http://example.com/found"}};
     ASSERT_TRUE(store.SaveTempItems(0, results));

@@ -91,7 +91,7 @@ int CBackupCommands::Export(const std::vector<std::string>& argsIn) {
     const std::string& account = args.positional[0];
     if (!AccountExists(m_context, account))
         return 1;
-    CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
+    CArticleDatabase store(m_context);
     if (const StoreResult opened = store.OpenStore(); !opened)
         return Error(opened.reason);
     int count = 0;
@@ -110,7 +110,7 @@ int CBackupCommands::Import(const std::vector<std::string>& argsIn) {
     const std::string& account = args.positional[0];
     if (!AccountExists(m_context, account))
         return 1;
-    CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
+    CArticleDatabase store(m_context);
     if (const StoreResult opened = store.OpenStore(); !opened)
         return Error(opened.reason);
     int count = 0;
@@ -140,7 +140,7 @@ int CBackupCommands::Ebook(const std::vector<std::string>& argsIn) {
             return Error(kEbookUsage);
         if (!AccountExists(m_context, args.Get("account")))
             return 1;
-        CArticleDatabase store(m_context.FilePath("Storage\\blog.db"));
+        CArticleDatabase store(m_context);
         if (const StoreResult opened = store.OpenStore(); !opened)
             return Error(opened.reason);
         chosen = CEbookMaker::FromFolder(store, args.Get("account"), folder);

@@ -65,11 +65,13 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         return Usage();
     const std::string command = args.front();
     args.erase(args.begin());
+    // Every command of this run works in the one program directory (--home or the default).
+    const CAppContext context = CAppContext::Process();
     if (command == "init")
-        return args.empty() ? Init() : Usage();
+        return args.empty() ? Init(context) : Usage();
     // The desktop registration needs no program directory of its own.
     if (CShellCommands::Handles(command))
-        return CShellCommands(CAppContext::Process(), m_out).Run(args);
+        return CShellCommands(context, m_out).Run(args);
     const bool known = command == "settings" || CBlogCommands::Handles(command) ||
                        CFeedCommands::Handles(command) || CBackupCommands::Handles(command) ||
                        CFavoriteCommands::Handles(command) || CSearchCommands::Handles(command);
@@ -77,40 +79,39 @@ int CCliCommands::Run(const std::vector<std::string>& argsIn) {
         m_err << "未知的命令: " << command << "\n";
         return Usage();
     }
-    if (!PrepareHome(false))
+    if (!PrepareHome(context, HomeSeeding::kWhenMissing))
         return 1;
     if (command == "settings")
-        return Settings(args);
+        return Settings(context, args);
     if (CBlogCommands::Handles(command))
-        return CBlogCommands(CAppContext::Process(), m_out, m_err, m_json).Run(command, args);
+        return CBlogCommands(context, m_out, m_err, m_json).Run(command, args);
     if (CBackupCommands::Handles(command))
-        return CBackupCommands(CAppContext::Process(), m_out, m_err).Run(command, args);
+        return CBackupCommands(context, m_out, m_err).Run(command, args);
     if (CFavoriteCommands::Handles(command))
-        return CFavoriteCommands(CAppContext::Process(), m_out, m_json).Run(command, args);
+        return CFavoriteCommands(context, m_out, m_json).Run(command, args);
     if (CSearchCommands::Handles(command))
-        return CSearchCommands(CAppContext::Process(), m_out, m_json).Run(command, args);
-    return CFeedCommands(CAppContext::Process(), m_out, m_json).Run(command, args);
+        return CSearchCommands(context, m_out, m_json).Run(command, args);
+    return CFeedCommands(context, m_out, m_json).Run(command, args);
 }
 
 // The program directory is seeded when it does not exist yet (the first start), and by init.
-bool CCliCommands::PrepareHome(bool always) {
-    if (!always && CFileUtil::IsDirectory(GetModuleDir())) {
-        CProgramDir::RemoveStaleTempFiles();
+bool CCliCommands::PrepareHome(const CAppContext& context, HomeSeeding seeding) {
+    if (seeding == HomeSeeding::kWhenMissing && CFileUtil::IsDirectory(context.Dir())) {
+        CProgramDir::RemoveStaleTempFiles(context);
         return true;
     }
     std::string error;
-    if (!CProgramDir::Prepare(error) ||
-        !CLocalStores::CreateStores(CAppContext::Process(), error)) {
-        GetReporter().ReportMessage("无法创建程序目录: " + error);
+    if (!CProgramDir::Prepare(context, error) || !CLocalStores::CreateStores(context, error)) {
+        context.Reporter().ReportMessage("无法创建程序目录: " + error);
         return false;
     }
     return true;
 }
 
-int CCliCommands::Init() {
-    if (!PrepareHome(true))
+int CCliCommands::Init(const CAppContext& context) {
+    if (!PrepareHome(context, HomeSeeding::kAlways))
         return 1;
-    m_out << GetModuleDir() << "\n";
+    m_out << context.Dir() << "\n";
     return 0;
 }
 
@@ -127,8 +128,7 @@ void CCliCommands::PrintPairs(const std::vector<std::string>& keys,
         m_out << keys[i] << "=" << values[i] << "\n";
 }
 
-int CCliCommands::Settings(const std::vector<std::string>& args) {
-    const CAppContext context = CAppContext::Process();
+int CCliCommands::Settings(const CAppContext& context, const std::vector<std::string>& args) {
     if (args.size() == 2 && args[0] == "get") {
         std::vector<std::string> keys;
         if (!CAppSettings::GroupKeys(args[1], keys)) {
@@ -151,7 +151,7 @@ int CCliCommands::Settings(const std::vector<std::string>& args) {
             value = CSettingsChecks::DebugFolderFromText(value);
         std::string message = context.Settings().CheckValue(key, value);
         if (!message.empty()) {
-            GetReporter().ReportMessage(message);
+            context.Reporter().ReportMessage(message);
             return 1;
         }
         return context.Settings().WriteAppValue(key, value) ? 0 : 1;

@@ -86,8 +86,7 @@ QString ProgramPath(const char* name) {
 } // namespace
 
 CMainFrame::CMainFrame()
-    : m_context(CAppContext::Process()), m_articleStore(m_context.FilePath("Storage\\blog.db")),
-      m_feedStore(m_context) {
+    : m_context(CAppContext::Process()), m_articleStore(m_context), m_feedStore(m_context) {
     g_bAppExiting = 0;
     setObjectName(QStringLiteral("QUILLMainProcessClass1.0"));
     setWindowTitle(AppTitle());

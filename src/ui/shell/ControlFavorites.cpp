@@ -10,18 +10,6 @@
 #include <QMenu>
 #include <cstdlib>
 
-namespace {
-
-// The configured folder is optional: a settings file without the key says nothing about it.
-class CQuietReporter : public CReporter {
-public:
-    void ReportError(int) override {}
-    void ReportFault(int, int, const std::string&, const std::string&) override {}
-    void ReportMessage(const std::string&) override {}
-};
-
-} // namespace
-
 CControlFavorites::CControlFavorites(const CAppContext& context, QWidget* parent)
     : QTreeWidget(parent), m_context(context) {
     setObjectName(QStringLiteral("browserFavorites"));
@@ -38,13 +26,11 @@ CControlFavorites::CControlFavorites(const CAppContext& context, QWidget* parent
 }
 
 BookmarkSources CControlFavorites::Sources(const CAppContext& context) {
+    // The configured folder is optional: a settings file without the key says nothing about it.
     std::string configured;
-    {
-        CQuietReporter quiet;
-        CScopedReporter scope(quiet);
-        if (!context.Settings().ReadAppValue("favoritesfolder", configured))
-            configured.clear();
-    }
+    CSilentReporter silent;
+    if (!context.WithReporter(silent).Settings().ReadAppValue("favoritesfolder", configured))
+        configured.clear();
     if (configured.rfind("~/", 0) == 0) {
         const char* home = std::getenv("HOME");
         configured = std::string(home ? home : "") + configured.substr(1);
