@@ -153,19 +153,7 @@ std::string CXmlRpcTransport::RefusalReason(const HttpResponse& response) {
                                  {"HTTP " + std::to_string(response.status)});
     if (response.status >= 300 || response.body.find("<methodResponse") != std::string::npos)
         return {};
-    std::string type = response.contentType;
-    for (char& c : type)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    size_t start = response.body.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    while (start < response.body.size() &&
-           std::isspace(static_cast<unsigned char>(response.body[start])))
-        ++start;
-    std::string head = response.body.substr(start, 14);
-    for (char& c : head)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool page = type.find("text/html") != std::string::npos ||
-                      head.starts_with("<!doctype html") || head.starts_with("<html");
-    if (!page)
+    if (!response.LooksLikeHtml())
         return {};
     return CReasonText::Text(Reason::kXmlRpcRefused, {"HTTP " + std::to_string(response.status) +
                                                       ", 回应是网页而不是 XML-RPC 回答"});

@@ -6,6 +6,8 @@
 #include "storage/ArticleDatabase.h"
 #include "storage/FeedDatabase.h"
 
+#include <algorithm>
+
 namespace {
 
 std::vector<EbookArticle> ArticlesOf(const std::vector<FeedItem>& items) {
@@ -167,8 +169,10 @@ EbookResult CEbookMaker::Make(const CAppContext& context, EbookSource source,
     const CCancelToken* cancel = request.build.cancel;
     if (source.feedItems) {
         // Read on this thread: a large directory takes a while, and the window stays free.
+        // As many as were counted when chosen (KeepLimit brought them to the limit).
+        const int limit = std::min(source.feedItems->count, kFeedItemLimit);
         if (const ExportResult read =
-                ReadFeedItems(*source.feedItems, kFeedItemLimit, cancel, source.articles);
+                ReadFeedItems(*source.feedItems, limit, cancel, source.articles);
             !read) {
             result.cancelled = Cancelled(cancel);
             result.reason = read.reason;

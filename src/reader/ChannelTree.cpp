@@ -11,8 +11,8 @@
 #include "storage/FeedDatabase.h"
 
 #include <algorithm>
-#include <climits>
 #include <cctype>
+#include <climits>
 #include <set>
 
 namespace {
@@ -361,14 +361,14 @@ StoreResult CChannelTree::ChannelFeedsBelow(int index, CFeedDatabase& store,
     return {.ok = true};
 }
 
-std::vector<int> CChannelTree::FeedIdsBelow(int index, CFeedDatabase& store) {
-    std::vector<int> ids;
-    for (int channel : ChannelsBelow(index)) {
-        int id = 0;
-        if (GetFeedId(channel, id, store))
-            ids.push_back(id);
-    }
-    return ids;
+StoreResult CChannelTree::FeedIdsBelow(int index, CFeedDatabase& store, std::vector<int>& ids) {
+    ids.clear();
+    std::vector<ChannelFeed> channels;
+    if (StoreResult found = ChannelFeedsBelow(index, store, channels); !found)
+        return found;
+    for (const ChannelFeed& channel : channels)
+        ids.push_back(channel.feedId);
+    return {.ok = true};
 }
 
 std::string CChannelTree::CheckSubscription(const std::string& url, const std::string& title) {
@@ -594,7 +594,9 @@ bool CChannelTree::RemoveEntry(int index) {
 bool CChannelTree::Clear(int index, CFeedDatabase& store) {
     if (!IsValid(index))
         return false;
-    std::vector<int> feedIds = FeedIdsBelow(index, store);
+    std::vector<int> feedIds;
+    if (const StoreResult found = FeedIdsBelow(index, store, feedIds); !found)
+        return Fail("清空失败!", found.reason);
     if (const StoreResult emptied = store.DeleteFeedItems(feedIds); !emptied)
         return Fail("清空失败!", emptied.reason);
     std::lock_guard lock(m_lock);

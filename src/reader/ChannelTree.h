@@ -19,7 +19,7 @@ struct ChannelRecord {
     int index = 0;  // the record's own index; never reused while the tree lives
     int feedId = 0; // 0 until looked up in the feed store
     int unreadCount = 0;
-    int rssRank = 0;     // 0 receive by weight, 5 always receive
+    int rssRank = 0;                                 // 0 receive by weight, 5 always receive
     StorageRule storageType = StorageRule::kDefault; // kDefault: the tree-wide rule applies
     int storageNum = 200;
     int autoUpdate = 1;     // 1: part of "all channels"
@@ -149,8 +149,9 @@ public:
     // when the item is no channel.
     StoreResult GetFeedId(int index, int& feedId, CFeedDatabase& store);
     static constexpr const char* kNotAChannelText = "所选项目不是频道";
-    // The feed ids of the channels at and below the item.
-    std::vector<int> FeedIdsBelow(int index, CFeedDatabase& store);
+    // The feed ids of the channels at and below the item; the reason of the first lookup that
+    // fails (then ids is empty: a step over part of a directory would pass for the whole).
+    StoreResult FeedIdsBelow(int index, CFeedDatabase& store, std::vector<int>& ids);
     // The channels at and below the item, each with its feed id; the reason of the first lookup
     // that fails.
     StoreResult ChannelFeedsBelow(int index, CFeedDatabase& store, std::vector<ChannelFeed>& out);

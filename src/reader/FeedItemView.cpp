@@ -127,8 +127,11 @@ StoreResult CFeedItemView::ShowDirectory(int index, ItemPage& out) {
     m_page = 0;
     out.directory = true;
     out.caption = m_tree.PathText(index);
-    std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
-    if (const StoreResult read = m_store.GetItemsOfFeeds(feedIds, m_filter, out.items); !read) {
+    std::vector<int> feedIds;
+    StoreResult read = m_tree.FeedIdsBelow(index, m_store, feedIds);
+    if (read)
+        read = m_store.GetItemsOfFeeds(feedIds, m_filter, out.items);
+    if (!read) {
         out.items.clear();
         return read;
     }
@@ -194,7 +197,9 @@ StoreResult CFeedItemView::MarkItemImportant(const FeedItemRef& ref, bool import
 }
 
 StoreResult CFeedItemView::MarkRead(int index) {
-    std::vector<int> feedIds = m_tree.FeedIdsBelow(index, m_store);
+    std::vector<int> feedIds;
+    if (const StoreResult found = m_tree.FeedIdsBelow(index, m_store, feedIds); !found)
+        return found;
     if (const StoreResult marked = m_store.SetFeedsRead(feedIds, 1); !marked)
         return marked;
     for (int channel : m_tree.ChannelsBelow(index))

@@ -24,8 +24,7 @@ int CReceiveScheduler::WeightOfLevel(int level) {
 CReceiveScheduler::CReceiveScheduler(const CAppContext& context, CChannelTree& tree,
                                      CReceiveObserver& observer)
     : m_context(context), m_tree(tree), m_observer(observer),
-      m_storePath(context.FilePath("Storage\\rss.db")),
-      m_rulesPath(CFeedRules::DefaultPath(context)) {
+      m_storePath(CFeedDatabase::PathOf(context)), m_rulesPath(CFeedRules::DefaultPath(context)) {
     // Settings the tree could not read were reported once already; the environment's proxy
     // settings stand in for them.
     if (m_tree.Options().settingsUnreadable)
@@ -378,7 +377,7 @@ std::unique_ptr<CRuleFilter> CReceiveScheduler::LoadRules() const {
 }
 
 int CReceiveScheduler::Merge(Job& job, CFeedDatabase& store, Announce announce,
-                              CRuleFilter* rules) {
+                             CRuleFilter* rules) {
     const CCancelToken& stop = *job.stop;
     ChannelRecord record = m_tree.Record(job.index);
     ChannelTreeOptions options = m_tree.Options();
@@ -726,7 +725,7 @@ ChannelReceiveResult CReceiveScheduler::ResultOf(const Job& job, int added) cons
 }
 
 void CReceiveScheduler::Finish(ChannelReceiveResult result, int feedId, CFeedDatabase& store,
-                                int image) {
+                               int image) {
     const int index = result.index;
     CountInRound(result);
     if (result.outcome == ChannelReceiveResult::Outcome::kStopped) {

@@ -98,7 +98,7 @@ StoreResult CArticleDatabase::GetArticle(int id, ArticleRecord& record) {
         }
     });
     if (ok && !found) {
-        return Failed(kArticleNotFound);
+        return StoreResult::Failed(kArticleNotFound);
     }
     return ok;
 }
@@ -115,7 +115,7 @@ StoreResult CArticleDatabase::GetArticleGuid(int id, std::string& guid) {
         }
     });
     if (ok && !found) {
-        return Failed(kArticleNotFound);
+        return StoreResult::Failed(kArticleNotFound);
     }
     return ok;
 }
@@ -133,7 +133,7 @@ StoreResult CArticleDatabase::GetArticlePlace(int id, ArticlePlace& place) {
         }
     });
     if (ok && !found) {
-        return Failed(kArticleNotFound);
+        return StoreResult::Failed(kArticleNotFound);
     }
     return ok;
 }
@@ -243,7 +243,7 @@ StoreResult CArticleDatabase::UpdateArticle(int id, const ArticleRecord& record)
                       .ExecDML();
     });
     if (ok && changed == 0) {
-        return Failed(kArticleNotFound);
+        return StoreResult::Failed(kArticleNotFound);
     }
     return ok;
 }

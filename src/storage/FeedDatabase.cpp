@@ -114,10 +114,13 @@ const std::vector<std::pair<const char*, const char*>> kImportantColumn = {
 
 } // namespace
 
-CFeedDatabase::CFeedDatabase(const CAppContext& context)
-    : CLocalDatabase(context.FilePath("Storage\\rss.db")) {}
+CFeedDatabase::CFeedDatabase(const CAppContext& context) : CLocalDatabase(PathOf(context)) {}
 
 CFeedDatabase::CFeedDatabase(std::string path) : CLocalDatabase(std::move(path)) {}
+
+std::string CFeedDatabase::PathOf(const CAppContext& context) {
+    return context.FilePath("Storage\\rss.db");
+}
 
 void CFeedDatabase::CreateSchema(CSqlDatabase& db) {
     // AUTOINCREMENT keeps ids from being given twice: a list that still shows a trimmed item
@@ -182,7 +185,7 @@ StoreResult CFeedDatabase::FindOne(const std::string& sql, int id,
         }
     });
     if (ok && !found)
-        return Failed(kItemNotFound);
+        return StoreResult::Failed(kItemNotFound);
     return ok;
 }
 
@@ -274,7 +277,7 @@ StoreResult CFeedDatabase::UpdateFeedsSettings(const std::vector<int>& feedIds,
         highest = 6;
         break;
     default:
-        return Failed("CPPSQLITE_ERROR[1000]: Invalid settings group requested");
+        return StoreResult::Failed("CPPSQLITE_ERROR[1000]: Invalid settings group requested");
     }
     return Run([&](CSqlDatabase& db) {
         CSqlStatement update = db.CompileStatement("UPDATE feed_data SET " + set +
@@ -398,7 +401,7 @@ StoreResult CFeedDatabase::GetItemPage(int feedId, ItemFilter filter, bool full,
                                        int offset) {
     std::string condition;
     if (!FilterCondition(filter, condition)) {
-        return Failed("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
+        return StoreResult::Failed("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
     }
     std::vector<FeedItem> page;
     int count = 0;
@@ -427,7 +430,7 @@ StoreResult CFeedDatabase::GetItemsOfFeeds(const std::vector<int>& feedIds, Item
                                            std::vector<FeedItem>& items) {
     std::string condition;
     if (!FilterCondition(filter, condition)) {
-        return Failed("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
+        return StoreResult::Failed("CPPSQLITE_ERROR[1000]: Invalid item filter requested");
     }
     std::vector<FeedItem> found;
     StoreResult ok = Run([&](CSqlDatabase& db) {
@@ -540,7 +543,7 @@ bool CFeedDatabase::CheckKeyword(const std::string& text) {
 
 StoreResult CFeedDatabase::RunSearch(const SearchQuery& query, const SearchReader& read) {
     if (!CheckKeyword(query.text))
-        return Failed(kInvalidKeywordText);
+        return StoreResult::Failed(kInvalidKeywordText);
     const std::string pattern = CStoreSql::ContainsPattern(query.text);
     // An older file holds its texts in GBK; they are searched for in that form as well.
     const std::string legacyPattern = CStoreSql::ContainsPattern(LegacyForm(query.text));
@@ -720,7 +723,7 @@ StoreResult CFeedDatabase::SetItemImportant(const FeedItemRef& ref, int importan
                       .ExecDML();
     });
     if (ok && changed == 0) {
-        return Failed(kItemNotFound);
+        return StoreResult::Failed(kItemNotFound);
     }
     return ok;
 }
@@ -802,7 +805,7 @@ StoreResult CFeedDatabase::CopyItemToFavorites(const FeedItemRef& ref, int folde
             CItemEnclosures::CopyToFavorite(db, ref.id, db.LastInsertRowId());
     });
     if (ok && copied == 0) {
-        return Failed(kItemNotFound);
+        return StoreResult::Failed(kItemNotFound);
     }
     return ok;
 }

@@ -11,8 +11,8 @@ class CAppContext;
 // One channel's settings: a row of feed_data.
 struct FeedSettings {
     int feedId = 0;
-    std::string url;        // feed_url, the address by which the channel is found
-    int rssRank = 0;        // 0 receive by weight, 5 always receive
+    std::string url; // feed_url, the address by which the channel is found
+    int rssRank = 0; // 0 receive by weight, 5 always receive
     StorageRule storageType = StorageRule::kDefault;
     int storageNum = 200;   // the count of StorageRule::kKeepNewest
     int autoUpdate = 1;     // 1: included when all channels are received
@@ -48,9 +48,10 @@ enum class FeedSettingsGroup : int {
 // writers wait for each other up to the busy timeout, then fail with "SQLITE_BUSY...".
 class CFeedDatabase : public CLocalDatabase {
 public:
-    // The store of the context's program directory, Storage/rss.db.
+    // The store of the context's program directory, Storage/rss.db (its path: PathOf).
     explicit CFeedDatabase(const CAppContext& context);
     explicit CFeedDatabase(std::string path);
+    static std::string PathOf(const CAppContext& context);
 
     // Channel settings.
     // Found: all values but the address. Not found: the channel is added and only the new

@@ -20,7 +20,7 @@ StoreResult CLocalDatabase::Run(const std::function<void(CSqlDatabase&)>& work) 
     // Which file failed: the program has two stores.
     if (!m_path.empty() && m_path.front() != ':')
         reason += " (" + m_path + ")";
-    return Failed(std::move(reason));
+    return StoreResult::Failed(std::move(reason));
 }
 
 StoreResult CLocalDatabase::RunInTransaction(const std::function<void(CSqlDatabase&)>& work) {
@@ -77,7 +77,7 @@ StoreResult CLocalDatabase::CheckIntegrity() {
         }
     });
     if (checked && !problems.empty())
-        return Failed(GetPath() + ": " + problems);
+        return StoreResult::Failed(GetPath() + ": " + problems);
     return checked;
 }
 

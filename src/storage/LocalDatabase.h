@@ -55,9 +55,6 @@ protected:
     // may choose "NORMAL" (still safe from corruption in WAL mode, only slower to be durable).
     virtual const char* SynchronousMode() const { return "FULL"; }
 
-    // An operation refused for a reason of its own (no such row, a bad argument).
-    static StoreResult Failed(std::string reason) { return {.reason = std::move(reason)}; }
-
 private:
     void Configure();
 

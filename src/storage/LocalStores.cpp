@@ -13,7 +13,7 @@ int OpenAndClose(CLocalDatabase& store, std::string& error) {
         store.CloseStore();
         return 1;
     }
-    error = store.GetPath() + ": " + opened.reason;
+    error = opened.reason; // names the file
     return 0;
 }
 

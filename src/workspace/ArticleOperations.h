@@ -60,9 +60,8 @@ struct FetchRequest {
 // operations may run at once. A publish-to-several sends to its accounts at once on a runner of
 // its own, one thread per account, whose jobs wait for nothing but their servers: its wait for
 // them always ends, and no publish waits for the senders of another. Finished threads are joined
-// when the next job comes,
-// by Wait, and at the latest by the destructor, which cancels what still runs and waits for it;
-// no thread outlives its work or this object.
+// when the next job comes, by Wait, and at the latest by the destructor, which cancels what
+// still runs and waits for it; no thread outlives its work or this object.
 //
 // The local operations run on the calling thread, open their own store connection for the call,
 // and answer with what changed; they never call the observer.

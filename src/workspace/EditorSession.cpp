@@ -51,7 +51,7 @@ int FieldNumber(const CAppContext& context, const std::string& account, const ch
 } // namespace
 
 CEditorSession::CEditorSession(CArticleOperations& operations)
-    : m_operations(operations), m_feedStorePath(Context().FilePath("Storage\\rss.db")),
+    : m_operations(operations), m_feedStorePath(CFeedDatabase::PathOf(Context())),
       m_library(Context()), m_recovery(CEditorRecovery::FolderOf(Context())),
       m_pictures(CDraftPictures::FolderOf(Context())) {}
 
@@ -305,10 +305,10 @@ void CEditorSession::Restore(const EditorRecord& record) {
 }
 
 PostOptionSupport CEditorSession::OptionSupport() const {
+    // An account that cannot be read offers no options: nothing to tell.
     AccountRecord record;
-    CReasonRecorder recorder;
-    CScopedReporter scope(recorder);
-    return Context().Accounts().GetAccount(m_account, record)
+    CSilentReporter silent;
+    return Context().WithReporter(silent).Accounts().GetAccount(m_account, record)
                ? PostOptionSupport::For(record.blogapitype)
                : PostOptionSupport{};
 }

@@ -166,6 +166,24 @@ TEST_F(ChannelTreeTest, DeleteRemovesItemsAndSettingsOfTheChannelsBelow) {
     EXPECT_GE(Find("丁"), 0) << "clearing keeps the channel";
 }
 
+// A directory whose channels cannot be looked up in the store is not cleared or marked read in
+// part (nothing at all, before, while its counts went to 0): the step fails and says why.
+TEST_F(ChannelTreeTest, ADirectoryWhoseChannelsCannotBeLookedUpIsLeftAsItWas) {
+    ASSERT_TRUE(m_tree.Build());
+    BreakTable(m_home.File("Storage/rss.db"), "feed_data", "INSERT");
+    const int news = Find("新闻");
+    EXPECT_FALSE(m_tree.Clear(news, m_store));
+    EXPECT_THAT(m_reporter.messages,
+                testing::Contains(testing::AllOf(testing::HasSubstr("清空失败!"),
+                                                 testing::HasSubstr("database or disk is full"))));
+    EXPECT_EQ(m_tree.Record(news).unreadCount, 7);
+    EXPECT_EQ(m_tree.Record(Find("新闻/甲报")).unreadCount, 3);
+    std::vector<int> ids{42};
+    const StoreResult found = m_tree.FeedIdsBelow(news, m_store, ids);
+    EXPECT_THAT(found.reason, testing::HasSubstr("database or disk is full"));
+    EXPECT_TRUE(ids.empty());
+}
+
 TEST_F(ChannelTreeTest, PropertiesWriteOnlyWhatChanged) {
     ASSERT_TRUE(m_tree.Build());
     int c = Find("技术/丙");

@@ -47,8 +47,10 @@ public:
 } // namespace
 
 CTempHome::CTempHome(TempHomeOptions options) : m_path(MakeTempDir()) {
-    if (options.processDir)
+    if (options.processDir) {
+        m_processDirBefore = GetModuleDir();
         SetModuleDir(m_path);
+    }
     if (options.seed) {
         std::string error;
         if (!CProgramDir::Prepare(Context(), error))
@@ -57,6 +59,9 @@ CTempHome::CTempHome(TempHomeOptions options) : m_path(MakeTempDir()) {
 }
 
 CTempHome::~CTempHome() {
+    // The next test finds the process's directory where it was, not in this deleted folder.
+    if (!m_processDirBefore.empty())
+        SetModuleDir(m_processDirBefore);
     RemoveTree(m_path);
 }
 

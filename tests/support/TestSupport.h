@@ -31,6 +31,8 @@ public:
 
 private:
     std::string m_path;
+    // The process's directory before this home took its place ("" when it did not).
+    std::string m_processDirBefore;
 };
 
 // Remembers what the logic reported, instead of showing it.

@@ -335,6 +335,16 @@ TEST_F(ArticleOperationsTest, EachFolderAllowsWhatItsArticlesMayUndergo) {
     EXPECT_FALSE(store.GetArticle(trashed, gone));
 }
 
+// A folder code the store does not know (a file from elsewhere) allows nothing.
+TEST(FolderActionsTest, AFolderTheStoreDoesNotKnowAllowsNothing) {
+    for (const int code : {0, 5, -1}) {
+        const FolderActions actions = FolderActionsOf(ArticleFolderOf(code));
+        EXPECT_FALSE(actions.publish || actions.deleteOnServer || actions.moveAway ||
+                     actions.deleteForGood)
+            << code;
+    }
+}
+
 // Each article of an account whose interface object cannot be made fails with the reason, not
 // only the first one.
 TEST_F(ArticleOperationsTest, EveryArticleOfAnUnreachableAccountFails) {

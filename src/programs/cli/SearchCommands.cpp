@@ -107,7 +107,10 @@ int CSearchCommands::Search(const std::vector<std::string>& argsIn) {
         const int index = stores.tree.FindByPath(args.Get("in"));
         if (index < 0)
             return Error("找不到频道: " + args.Get("in"));
-        request.feedIds = stores.tree.FeedIdsBelow(index, stores.store);
+        if (const StoreResult found =
+                stores.tree.FeedIdsBelow(index, stores.store, request.feedIds);
+            !found)
+            return Error(found.reason);
         request.placeName = stores.tree.PathText(index);
     }
     CFeedFetcher fetcher;

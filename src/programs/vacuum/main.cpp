@@ -1,5 +1,6 @@
 #include "app/AppContext.h"
 #include "app/ProgramOptions.h"
+#include "storage/FeedDatabase.h"
 #include "ui/common/QtTranslation.h"
 #include "vacuum/VacuumWindow.h"
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
         return *exitCode;
     const bool display =
         std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
-    const std::string store = CAppContext::Process().FilePath("Storage\\rss.db");
+    const std::string store = CFeedDatabase::PathOf(CAppContext::Process());
     if (console || !display) {
         std::printf("正在整理 %s ...\n", store.c_str());
         std::fflush(stdout);

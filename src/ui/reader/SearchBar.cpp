@@ -124,7 +124,12 @@ void CSearchBar::RunSearch() {
             CMessageBox::Show(this, QStringLiteral("请先在频道树中选择一个频道或目录"));
             return;
         }
-        request.feedIds = m_reader.Tree().FeedIdsBelow(index, m_reader.Store());
+        if (const StoreResult found =
+                m_reader.Tree().FeedIdsBelow(index, m_reader.Store(), request.feedIds);
+            !found) {
+            CMessageBox::Show(this, QString::fromStdString(found.reason));
+            return;
+        }
         request.placeName = m_reader.Tree().PathText(index);
     }
     if (request.scope != SearchScope::kWeb) {
