@@ -58,6 +58,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <gtest/gtest.h>
@@ -965,6 +966,15 @@ TEST_F(EditorWindowTest, PreviewTabShowsTheArticleThroughTheAccountStyleOrTheWeb
     EXPECT_EQ(preview->View(), nullptr); // no web engine until the tab is shown
     m_window.Tabs()->setCurrentWidget(preview);
     ASSERT_NE(preview->View(), nullptr);
+    // What the engine did, told when a wait for its page fails.
+    std::string engineLog;
+    QObject listening; // goes before the log it writes to
+    QObject::connect(preview->View()->page(), &QWebEnginePage::loadFinished, &listening,
+                     [&](bool ok) { engineLog += ok ? " loaded" : " load-failed"; });
+    QObject::connect(preview->View()->page(), &QWebEnginePage::renderProcessTerminated, &listening,
+                     [&](QWebEnginePage::RenderProcessTerminationStatus, int code) {
+                         engineLog += " renderer-ended:" + std::to_string(code);
+                     });
     const auto shown = [&] { return QString::fromUtf8(preview->View()->ShownDocument()); };
     const auto pageText = [&] {
         QString text;
@@ -982,7 +992,8 @@ TEST_F(EditorWindowTest, PreviewTabShowsTheArticleThroughTheAccountStyleOrTheWeb
     // The picture kept with the draft comes from the pane's scheme, never as a file address.
     EXPECT_TRUE(shown().contains(QStringLiteral("quillpane:/file/"))) << shown().toStdString();
     EXPECT_FALSE(shown().contains(QStringLiteral("file://")));
-    EXPECT_TRUE(WaitFor([&] { return pageText().contains(QStringLiteral("预览的正文")); }, 30000));
+    EXPECT_TRUE(WaitFor([&] { return pageText().contains(QStringLiteral("预览的正文")); }, 30000))
+        << "engine:" << engineLog;
     // The engine shows the picture itself (the page's scripts are off; this one runs apart).
     const auto pictureWidth = [&] {
         int width = -1;
@@ -1027,7 +1038,9 @@ TEST_F(EditorWindowTest, PreviewTabShowsTheArticleThroughTheAccountStyleOrTheWeb
                    text.contains(QStringLiteral("第二篇的正文")) &&
                    !text.contains(QStringLiteral("旧文章的正文"));
         },
-        30000));
+        30000))
+        << "page: " << pageText().toStdString()
+        << "\nurl: " << preview->View()->url().toString().toStdString() << "\nengine:" << engineLog;
 
     // An account without a weblog address has no 网站样式.
     preview->SetAccount(m_home.Context(), "乙", {});
