@@ -13,8 +13,7 @@ public:
     static std::string FindDataDir();
 
     // Creates the context's program directory and its folders (config, Storage, Data, Temp,
-    // Plugin) and
-    // copies every shipped file that is not there yet. Existing files are kept, so the user's
+    // Plugin) and copies every shipped file that is not there yet. Existing files are kept, so the user's
     // settings, accounts and stores survive; only a style or template under Data/ that is still
     // exactly as an earlier version shipped it is replaced by the newer one (the shipped forms
     // are remembered in Data/shippedData.lst). False with the reason when it cannot.
